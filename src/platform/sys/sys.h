@@ -25,12 +25,15 @@ bool rename_file(const std::string& from, const std::string& to);
 // ---- Page memory ---------------------------------------------------------------------------
 
 /// Zero-filled memory for the large arrays of the records and the solvers' work arrays.
-/// Returns nullptr when the system has none left or when the test budget would be exceeded.
+/// Returns nullptr when the system has none left or when the test budget would be exceeded;
+/// a request of 0 bytes gives a valid (empty) block.
 void* page_alloc(std::size_t bytes);
 /// Frees memory from page_alloc; nullptr is ignored.
 void page_free(void* block);
 /// Typed helper: `count` zero-filled elements of T (T must be trivially constructible).
+/// Returns nullptr too when count * sizeof(T) does not fit in size_t.
 template <class T> T* page_alloc_array(std::size_t count) {
+    if (count > std::size_t(-1) / sizeof(T)) return nullptr;
     return static_cast<T*>(page_alloc(count * sizeof(T)));
 }
 /// Test hook: the number of bytes that may be outstanding at once; a negative budget means no
@@ -56,8 +59,11 @@ bool write_profile_string(const std::string& section, const std::string& key,
 
 // ---- Machine -------------------------------------------------------------------------------
 
-/// Physical memory in bytes.
+/// Physical memory in bytes (the override when one is set).
 std::uint64_t physical_memory_bytes();
+/// Makes physical_memory_bytes() report `bytes` (the runner's `start memory MIB`); 0 removes the
+/// override.
+void set_physical_memory_override(std::uint64_t bytes);
 struct OsVersion {
     int major = 0, minor = 0, build = 0;
     std::string name; // e.g. "Linux 6.1.0"
@@ -83,6 +89,7 @@ void cpuid(std::uint32_t leaf, std::uint32_t subleaf, std::uint32_t regs[4]);
 std::string program_dir();
 /// Overrides program_dir() for this process (the runner's --home).
 void set_program_dir(const std::string& dir);
+/// The current directory, without a trailing '/' (empty when it cannot be read).
 std::string current_dir();
 bool set_current_dir(const std::string& dir);
 /// The part of `path` after its last '/'.

@@ -1,0 +1,249 @@
+// Tests of the operating-system services: settings file, page memory, random numbers, files.
+#include "platform/sys/sys.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+// A fresh folder under /tmp for one test, removed with its files afterwards.
+class TempDir : public ::testing::Test {
+  protected:
+    std::string dir;
+    void SetUp() override {
+        char tmpl[] = "/tmp/vd_sys_XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    std::string write(const std::string& name, const std::string& text) {
+        std::ofstream(dir + "/" + name, std::ios::binary) << text;
+        return dir + "/" + name;
+    }
+    static std::string read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+};
+
+using Profile = TempDir;
+
+TEST_F(Profile, ReadsWithWindowsSemantics) {
+    const std::string ini = write("a.ini", "; settings\r\n"
+                                           "[Display]\r\n"
+                                           "Colours = 17 \r\n"
+                                           "Font=Arial\r\n"
+                                           "Empty=\r\n"
+                                           "Quoted=\"  padded  \"\r\n"
+                                           "[ Files ]\r\n"
+                                           "LastDir=/home/user/models\r\n"
+                                           "Font=second section\r\n"
+                                           "[display]\r\n"
+                                           "Colours=later duplicate\r\n");
+    struct Case {
+        const char *section, *key, *expected;
+    } cases[] = {
+        {"Display", "Colours", "17"},          // value trimmed
+        {"DISPLAY", "colours", "17"},          // names compared without case, first wins
+        {"Display", "Font", "Arial"},          // key found in its own section only
+        {"Files", "Font", "second section"},   // section name trimmed
+        {"Files", "lastdir", "/home/user/models"},
+        {"Display", "Empty", ""},              // present but empty: not the default
+        {"Display", "Quoted", "  padded  "},   // surrounding quotes removed
+        {"Display", "Missing", "dflt"},        // missing key
+        {"Nowhere", "Font", "dflt"},           // missing section
+        {"Display", "; settings", "dflt"},     // a comment is no key
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(sys::get_profile_string(c.section, c.key, "dflt", ini), c.expected)
+            << c.section << "/" << c.key;
+}
+
+TEST_F(Profile, MissingFileGivesDefault) {
+    EXPECT_EQ(sys::get_profile_string("S", "k", "fallback", dir + "/none.ini"), "fallback");
+    EXPECT_EQ(sys::get_profile_string("S", "k", "", dir + "/none.ini"), "");
+}
+
+TEST_F(Profile, CutsAt254Characters) {
+    const std::string longv(300, 'x');
+    const std::string ini = write("b.ini", "[S]\nlong=" + longv + "\nexact=" + longv.substr(0, 254) + "\n");
+    EXPECT_EQ(sys::get_profile_string("S", "long", "", ini), longv.substr(0, 254));
+    EXPECT_EQ(sys::get_profile_string("S", "exact", "", ini).size(), 254u);
+    EXPECT_EQ(sys::get_profile_string("S", "long", "", ini, 10), longv.substr(0, 10));
+    EXPECT_EQ(sys::get_profile_string("S", "none", longv, ini).size(), 254u); // default cut too
+}
+
+TEST_F(Profile, WriteCreatesFileAndSection) {
+    const std::string ini = dir + "/new.ini";
+    ASSERT_TRUE(sys::write_profile_string("Main", "Width", "640", ini));
+    ASSERT_TRUE(sys::write_profile_string("Other", "Name", "x y", ini));
+    ASSERT_TRUE(sys::write_profile_string("main", "Height", "480", ini));
+    EXPECT_EQ(read(ini), "[Main]\nWidth=640\nHeight=480\n[Other]\nName=x y\n");
+    EXPECT_EQ(sys::get_profile_string("MAIN", "height", "", ini), "480");
+}
+
+TEST_F(Profile, WriteKeepsEveryOtherLine) {
+    const std::string ini = write("c.ini", "; keep me\r\n"
+                                           "[A]\r\n"
+                                           "one=1\r\n"
+                                           "Two = 2\r\n"
+                                           "\r\n"
+                                           "[B]\r\n"
+                                           "two=b2\r\n"
+                                           "stray line\r\n");
+    ASSERT_TRUE(sys::write_profile_string("a", "TWO", "22", ini)); // existing key, kept spelling
+    ASSERT_TRUE(sys::write_profile_string("A", "three", "3", ini)); // after the section's last line
+    ASSERT_TRUE(sys::write_profile_string("B", "four", "4", ini));
+    EXPECT_EQ(read(ini), "; keep me\r\n"
+                         "[A]\r\n"
+                         "one=1\r\n"
+                         "Two=22\r\n"
+                         "three=3\r\n"
+                         "\r\n"
+                         "[B]\r\n"
+                         "two=b2\r\n"
+                         "stray line\r\n"
+                         "four=4\r\n");
+}
+
+TEST_F(Profile, WriteRefusesWhatWouldBreakTheFile) {
+    const std::string ini = write("d.ini", "[S]\nk=v\n");
+    EXPECT_FALSE(sys::write_profile_string("S", "k", "two\nlines", ini));
+    EXPECT_FALSE(sys::write_profile_string("S", "a=b", "v", ini));
+    EXPECT_FALSE(sys::write_profile_string("S", "k", "v", dir + "/no/such/dir/e.ini"));
+    EXPECT_EQ(read(ini), "[S]\nk=v\n");
+}
+
+TEST(PageMemory, ZeroFilledAndTracked) {
+    sys::set_page_budget(-1);
+    const long long base = sys::page_bytes_in_use();
+    sys::reset_page_peak();
+    double* a = sys::page_alloc_array<double>(1000);
+    ASSERT_NE(a, nullptr);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(a[i], 0.0);
+    int* b = sys::page_alloc_array<int>(10);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(sys::page_bytes_in_use(), base + 8000 + 40);
+    sys::page_free(a);
+    EXPECT_EQ(sys::page_bytes_in_use(), base + 40);
+    EXPECT_EQ(sys::page_bytes_peak(), base + 8040);
+    sys::page_free(b);
+    sys::page_free(nullptr);
+    EXPECT_EQ(sys::page_bytes_in_use(), base);
+    void* empty = sys::page_alloc(0); // a zero-sized array is not an allocation failure
+    EXPECT_NE(empty, nullptr);
+    sys::page_free(empty);
+}
+
+TEST(PageMemory, BudgetFailsThenRecovers) {
+    const long long base = sys::page_bytes_in_use();
+    sys::set_page_budget(base + 1000);
+    void* a = sys::page_alloc(600);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(sys::page_alloc(600), nullptr); // would pass the budget
+    void* b = sys::page_alloc(400);           // exactly reaches it
+    EXPECT_NE(b, nullptr);
+    EXPECT_EQ(sys::page_bytes_in_use(), base + 1000);
+    sys::page_free(a);
+    void* c = sys::page_alloc(600); // freed memory counts again
+    EXPECT_NE(c, nullptr);
+    sys::page_free(b);
+    sys::page_free(c);
+    sys::set_page_budget(-1);
+    EXPECT_EQ(sys::page_bytes_in_use(), base);
+    EXPECT_EQ(sys::page_alloc_array<double>(std::size_t(-1) / 4), nullptr); // size overflow
+}
+
+TEST(Random, SequenceRangeAndReproducibility) {
+    // The C standard's example generator, seeded with 1.
+    sys::random_seed(1);
+    const int first[] = {16838, 5758, 10113, 17515, 31051};
+    for (int v : first) EXPECT_EQ(sys::random_next(), v);
+
+    sys::random_seed(12345);
+    std::vector<int> seq;
+    int lo = sys::random_max, hi = 0;
+    for (int i = 0; i < 100000; ++i) {
+        seq.push_back(sys::random_next());
+        lo = std::min(lo, seq.back());
+        hi = std::max(hi, seq.back());
+    }
+    EXPECT_EQ(lo, 0);
+    EXPECT_EQ(hi, 32767);
+    sys::random_seed(12345);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(sys::random_next(), seq[i]);
+}
+
+using Files = TempDir;
+
+TEST_F(Files, WholeFileReadsAndFileOperations) {
+    const std::string bin = std::string("a\0b\r\n\xff", 6);
+    const std::string p = write("f.bin", bin);
+    std::vector<char> bytes{'z'};
+    ASSERT_TRUE(sys::read_whole_file(p, bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), bin);
+    EXPECT_EQ(sys::file_size(p), 6);
+    EXPECT_TRUE(sys::file_exists(p));
+
+    ASSERT_TRUE(sys::read_whole_file(write("empty", ""), bytes));
+    EXPECT_TRUE(bytes.empty());
+    bytes = {'z'};
+    EXPECT_FALSE(sys::read_whole_file(dir + "/missing", bytes));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_FALSE(sys::file_exists(dir)); // a folder is not a file
+    EXPECT_EQ(sys::file_size(dir + "/missing"), -1);
+
+    ASSERT_TRUE(sys::rename_file(p, dir + "/g.bin"));
+    EXPECT_FALSE(sys::file_exists(p));
+    EXPECT_TRUE(sys::delete_file(dir + "/g.bin"));
+    EXPECT_FALSE(sys::delete_file(dir + "/g.bin"));
+    EXPECT_EQ(sys::file_title("/a/b/model.mod"), "model.mod");
+    EXPECT_EQ(sys::file_title("model.mod"), "model.mod");
+}
+
+TEST_F(Files, ProgramAndCurrentFolder) {
+    ::setenv("VELDARIN_HOME", dir.c_str(), 1);
+    EXPECT_EQ(sys::program_dir(), dir + "/");
+    sys::set_program_dir("/somewhere/else");
+    EXPECT_EQ(sys::program_dir(), "/somewhere/else/");
+    sys::set_program_dir("");
+    ::unsetenv("VELDARIN_HOME");
+    const std::string exe = sys::program_dir(); // the test executable's folder
+    EXPECT_TRUE(sys::file_exists(exe + "test_platform_sys")) << exe;
+
+    const std::string before = sys::current_dir();
+    ASSERT_TRUE(sys::set_current_dir(dir));
+    char real[4096];
+    ASSERT_NE(::realpath(dir.c_str(), real), nullptr);
+    EXPECT_EQ(sys::current_dir(), real);
+    EXPECT_FALSE(sys::set_current_dir(dir + "/missing"));
+    ASSERT_TRUE(sys::set_current_dir(before));
+}
+
+TEST(Machine, MemoryOverrideAndProcessorQuery) {
+    const std::uint64_t real = sys::physical_memory_bytes();
+    EXPECT_GT(real, 0u);
+    sys::set_physical_memory_override(512ull << 20);
+    EXPECT_EQ(sys::physical_memory_bytes(), 512ull << 20);
+    sys::set_physical_memory_override(0);
+    EXPECT_EQ(sys::physical_memory_bytes(), real);
+
+    std::uint32_t r[4];
+    sys::cpuid(0, 0, r);
+    EXPECT_GT(r[0], 0u); // highest standard leaf
+    sys::cpuid(1, 0, r);
+    EXPECT_TRUE(r[3] & (1u << 26)); // SSE2 on every x86-64
+
+    const sys::CalendarTime t = sys::calendar_now();
+    EXPECT_GE(t.year, 2020);
+    EXPECT_TRUE(t.month >= 1 && t.month <= 12 && t.millisecond >= 0 && t.millisecond < 1000);
+    EXPECT_GT(sys::os_version().major, 0);
+}
+
+} // namespace
