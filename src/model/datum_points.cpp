@@ -1,0 +1,309 @@
+// The standard data set of an electrode array: the levels of each array type, the multiple-
+// gradient set, and the grouping of the depth-sorted arrays into datum levels.
+#include "model/datum_points.h"
+
+#include "model/depth_tables.h"
+#include "model/plot_points.h"
+#include "model/services.h"
+#include "model/utilities.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+// Distance at which the remote electrodes of the pole arrays stand, in unit spacings.
+constexpr float remote = 100000.0f;
+
+// One level (a, n) of a standard array: its count of data along the line, its geometric factor
+// and its median depth of investigation, in unit spacings.
+struct LevelShape {
+    int count = 0;
+    float geometric_factor = 0.0f;
+    float depth = 0.0f;
+    int first_offset = 0; // first electrode of the level's first datum, less one
+};
+
+float four_electrode_depth(float c1, float c2, float p1, float p2) {
+    return median_depth_of_investigation(std::fabs(c1 - p1), std::fabs(c1 - p2), std::fabs(c2 - p1),
+                                         std::fabs(c2 - p2), 4);
+}
+
+// Shape of level (a, n) of array `type` on `nelec` electrodes. The pole arrays are measured by
+// the electrodes in use: with the remote electrodes 100000 spacings away a four-electrode depth
+// would stand near 100 spacings and no depth limit could keep them.
+LevelShape level_shape(int type, int nelec, int a, int n) {
+    const float A = static_cast<float>(a);
+    const float N = static_cast<float>(n);
+    LevelShape s;
+    switch (type) {
+    case 1:
+        s = {nelec - 3 * a, 6.283186f * A, four_electrode_depth(0, 3 * A, A, 2 * A)};
+        break;
+    case 2:
+        s = {nelec - 3 * a, 6.283186f * A, four_electrode_depth(A, 0, 2 * A, 3 * A)};
+        break;
+    case 3:
+        s = {nelec - 3 * a, 6.283186f * A, four_electrode_depth(0, 2 * A, A, 3 * A)};
+        break;
+    case 4:
+        s = {nelec - a, 6.283186f * A, median_depth_of_investigation(A, remote, remote, remote, 2)};
+        break;
+    case 5:
+        s = {nelec - (n + 2) * a, 3.141593f * A * N * (N + 1) * (N + 2),
+             four_electrode_depth(A, 0, (N + 1) * A, (N + 2) * A)};
+        break;
+    case 6:
+    case 10:
+        s = {nelec - (n + 1) * a, 6.283186f * A * N * (N + 1),
+             median_depth_of_investigation(N * A, (N + 1) * A, remote, remote, 3)};
+        break;
+    case 7:
+        s = {nelec - (2 * n + 1) * a, 3.141593f * A * N * (N + 1),
+             four_electrode_depth(0, (2 * N + 1) * A, N * A, (N + 1) * A)};
+        break;
+    case 8:
+        s.count = nelec - a;
+        break;
+    case 9:
+        s.count = nelec - 3 * a;
+        s.first_offset = a;
+        break;
+    default:
+        break;
+    }
+    return s;
+}
+
+// Running state of the level generators.
+struct Generator {
+    ModelSettings& settings;
+    const ProgLim& limits;
+    float max_doi = 0.0f;
+    int nlevels = 0;
+    int ndata = 0;
+
+    // Tests level (a, n) of `type` and appends its data when it is accepted; `n_stored` is the n
+    // kept with each datum and `entry` its slot in level_counts.
+    void add_level(int type, int a, int n, float n_stored, int entry) {
+        const ModelSettings& s = settings;
+        const bool shaped = type != 8 && type != 9;
+        const bool has_n = type == 5 || type == 6 || type == 7 || type == 10;
+        if (has_n && s.odd_n_only != 0 && n % 2 == 0) return;
+        const LevelShape shape = level_shape(type, s.nelec, a, n);
+        if (shaped && s.limit_depth != 0 && shape.depth > max_doi) return;
+        if (shaped && s.use_max_geometric_factor != 0 &&
+            !(shape.geometric_factor * s.unit_spacing < s.max_geometric_factor))
+            return;
+        if (shape.count <= 0) return;
+        if (ndata >= limits.max_data_points - s.nelec) return;
+        if (nlevels >= limits.max_levels || nlevels >= limits.max_spacing_ratio) return;
+        ++nlevels;
+        if (entry < limits.max_spacing_ratio + 1) s.level_counts[entry] = shape.count;
+        for (int i = 1; i <= shape.count; ++i, ++ndata) {
+            s.datum_first_electrode[ndata] = shape.first_offset + i;
+            s.datum_a[ndata] = a;
+            s.datum_n[ndata] = n_stored;
+        }
+    }
+
+    void a_levels(int type) {
+        for (int a = 1; a <= settings.nlev; ++a) {
+            if ((type <= 3 && 3 * a > settings.nelec) || (type == 4 && a > settings.nelec))
+                continue;
+            add_level(type, a, 1, 1.0f, a - 1);
+        }
+    }
+
+    void a_n_levels(int type) {
+        const ModelSettings& s = settings;
+        const bool reverse = (type == 6 || type == 10) && s.pole_dipole_reverse != 0;
+        for (int a = 1; a <= s.n_a_spacings; ++a) {
+            for (int n = 1; n <= s.n_n_values; ++n) {
+                if (type == 7 && (2 * n + 1) * a > s.nelec) continue;
+                add_level(type, a, n, reverse ? -static_cast<float>(n) : static_cast<float>(n),
+                          n - 1);
+            }
+        }
+    }
+
+    void multiple_gradient();
+};
+
+// Current dipoles of s segments over the line, each read by every potential dipole inside it.
+void Generator::multiple_gradient() {
+    ModelSettings& s = settings;
+    const int nelec = s.nelec;
+    const float u = s.unit_spacing;
+    const float line_end = static_cast<float>(nelec - 1) * u;
+    s.n_n_values = std::min(s.n_n_values, nelec / 8);
+    for (int segments = 1; segments <= s.n_n_values; ++segments) {
+        const int length = nelec / segments;
+        float c1 = 0.0f;
+        float c2 = segments == 1 ? line_end : static_cast<float>(length) * u;
+        for (int segment = 0; segment < segments; ++segment) {
+            for (int i = 1; i <= length - 2; ++i) {
+                if (ndata >= limits.max_data_points) return;
+                s.c1_x[ndata] = c1;
+                s.c2_x[ndata] = c2;
+                s.p1_x[ndata] = c1 + static_cast<float>(i) * u;
+                s.p2_x[ndata] = c1 + static_cast<float>(i + 1) * u;
+                if (s.p2_x[ndata] < c2 - 0.0001f) {
+                    s.datum_first_electrode[ndata] = round_to_int(c1 / u) + 1;
+                    s.datum_a[ndata] = 1;
+                    ++ndata;
+                }
+            }
+            c1 = c2;
+            c2 = c2 + static_cast<float>(length) * u;
+            if (c2 > line_end) {
+                c2 = line_end;
+                c1 = c2 - static_cast<float>(length) * u;
+            }
+        }
+    }
+}
+
+// Depth of every datum of the (a, n) arrays, sorted and grouped into datum levels. Reverse
+// pole-dipole data are lifted below every forward datum for the sort and put back afterwards.
+int group_by_depth(ModelSettings& s, const ProgLim& limits, int type, int ndata) {
+    DepthFactorTable table{};
+    if (type == 6 || type == 10)
+        set_depth_factors_pole_dipole(table);
+    else if (type == 7)
+        set_depth_factors_pole_dipole_2(table);
+    else
+        set_depth_factors_dipole_dipole(table);
+    int nreverse = 0;
+    if (type == 6 || type == 10)
+        for (int d = 0; d < ndata; ++d)
+            if (s.datum_n[d] < 0.0f) ++nreverse;
+    float deepest = 0.0f;
+    for (int d = 0; d < ndata; ++d) {
+        float depth = interp_depth_factor(table, std::fabs(s.datum_n[d])) * s.datum_a[d];
+        // The mean estimate is that of the array being generated, which the recorded copy of
+        // the array type may not be yet.
+        if (s.pseudodepth_type == 1)
+            depth = mean_depth_of_datum(type, s.datum_a[d], s.datum_n[d], s.electrode_offset_ratio,
+                                        0, 0, 0, 0);
+        s.datum_median_depth[d] = static_cast<float>(round_to_thousandths(depth));
+        deepest = std::max(deepest, s.datum_median_depth[d]);
+    }
+    if (nreverse > 0)
+        for (int d = 0; d < ndata; ++d)
+            if (s.datum_n[d] < 0.0f) s.datum_median_depth[d] += deepest;
+    const int all = ndata;
+    const int levels =
+        group_datum_levels(1, limits.max_spacing_ratio, s.level_counts, s.datum_median_depth, ndata,
+                           s.datum_first_electrode, s.datum_a, s.datum_n);
+    if (levels > 0 && nreverse > 0)
+        for (int d = all - nreverse; d < all; ++d)
+            s.datum_median_depth[d] -= deepest;
+    return ndata;
+}
+
+} // namespace
+
+int calc_datum_points(ModelSettings& settings, const ProgLim& limits) {
+    ModelSettings& s = settings;
+    const int type = s.array_type;
+    Generator g{settings, limits};
+    g.max_doi = s.max_depth_ratio / s.unit_spacing;
+    trace("Maximum DOI %.2f\n", g.max_doi);
+    switch (type) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 8:
+    case 9:
+        g.a_levels(type);
+        break;
+    case 5:
+    case 6:
+    case 7:
+    case 10:
+        g.a_n_levels(type);
+        break;
+    case 15:
+        g.multiple_gradient();
+        break;
+    default:
+        break;
+    }
+    int ndata = g.ndata;
+    if (type == 5 || type == 6 || type == 7 || type == 10)
+        ndata = group_by_depth(s, limits, type, ndata);
+    else
+        std::fill(s.datum_median_depth, s.datum_median_depth + ndata, 0.0f);
+    if (ndata > limits.max_data_points) --g.nlevels;
+    s.nlev = g.nlevels;
+    return ndata;
+}
+
+int group_datum_levels(int ascending, int max_levels, int* level_counts, float* depths, int& ndata,
+                       int* first_electrode, int* a, float* n) {
+    const int count = ndata;
+    std::vector<std::int32_t> index(count + 1), int_work(count + 1);
+    std::vector<float> real_work(count + 1);
+    shell_sort_real_index(ascending, depths, index.data(), count);
+    gather_int_by_index(first_electrode, int_work.data(), index.data(), count);
+    gather_int_by_index(a, int_work.data(), index.data(), count);
+    gather_real_by_index(n, real_work.data(), index.data(), count);
+    int levels = 0;
+    int kept = 0;
+    for (int start = 0; start < count;) {
+        int end = start + 1;
+        while (end < count && depths[end] == depths[start])
+            ++end;
+        if (levels + 1 > max_levels) {
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "Too many datum levels!\nCurrent number is %d.\nMaximum number of datum "
+                          "levels is %d.",
+                          levels + 1, max_levels);
+            show_message(text, "Datum levels warning");
+            ndata = kept;
+            return levels;
+        }
+        level_counts[levels++] = end - start;
+        // Data of equal depth but other (a, n) can share a level: a and n move with the
+        // first electrode so that every datum keeps its own electrodes.
+        const int size = end - start;
+        shell_sort_int_index(1, first_electrode + start, index.data(), size);
+        gather_int_by_index(a + start, int_work.data(), index.data(), size);
+        gather_real_by_index(n + start, real_work.data(), index.data(), size);
+        kept = end;
+        start = end;
+    }
+    return levels;
+}
+
+float calc_datum_geometry(int mode, float c1, float c2, float p1, float p2, float* asymmetry,
+                          float* offset_ratio, float* x_location) {
+    // Ratios are kept to four decimals, as they are shown and compared.
+    auto four_decimals = [](float value) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.4f", value);
+        return static_cast<float>(std::atof(text));
+    };
+    const float dc = std::fabs(c2 - c1);
+    const float dp = std::fabs(p2 - p1);
+    const float mc = (c1 + c2) * 0.5f;
+    const float mp = (p1 + p2) * 0.5f;
+    *asymmetry = four_decimals((dc - dp) * 0.5f / dp);
+    if (mp > mc) *asymmetry = -*asymmetry;
+    float q1 = p1, q2 = p2;
+    if (mode == 0) {
+        q1 = mc - dp * 0.5f;
+        q2 = mc + dp * 0.5f;
+    }
+    const float depth =
+        static_cast<float>(round_to_thousandths(four_electrode_depth(c1, c2, q1, q2)));
+    *x_location = (c1 + c2 + 4.5f * p1 + 4.5f * p2) / 11.0f;
+    *offset_ratio = four_decimals((mc - mp) / dp);
+    return depth;
+}

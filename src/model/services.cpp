@@ -1,0 +1,118 @@
+// The trace log, the message funnel, window clearing, progress reporting with the user break,
+// the status line and the shared file dialogs, over the ui interface.
+#include "model/services.h"
+
+#include "model/globals.h"
+#include "model/utilities.h"
+#include "platform/gfx/canvas.h"
+#include "platform/ui/ui.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+namespace model {
+
+void trace(const char* format, ...) {
+    if (!globals_alive() || Printtrace.active != 1) return;
+    PrintTrace& t = Printtrace;
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(t.line, sizeof t.line, format, args);
+    va_end(args);
+    t.pending = 1;
+    if (t.active != 1) return;
+    t.pending = 0;
+    // Opened and closed for every line, so the log survives a crash up to its last line.
+    t.file = std::fopen(t.file_name, "a");
+    if (!t.file) {
+        t.active = 0;
+        return;
+    }
+    std::fprintf(t.file, "%s", t.line);
+    std::fflush(t.file);
+    std::fclose(t.file);
+    t.file = nullptr;
+}
+
+int show_message(const char* text, const char* caption) {
+    ::beep();
+    return ui::message_box(text ? text : "", caption ? caption : "", ui::mb_iconexclamation);
+}
+
+int ask_message(const char* text, const char* caption, unsigned flags) {
+    return ui::message_box(text ? text : "", caption ? caption : "", flags);
+}
+
+} // namespace model
+
+void beep() {
+    ui::beep();
+}
+
+void erase_window() {
+    gfx::Canvas& window = ui::window_canvas();
+    window.fill_rect({0, 0, window.width(), window.height()}, gfx::white);
+}
+
+void clear_area(gfx::Canvas* canvas, int width, int height) {
+    if (!canvas) return;
+    canvas->select_brush(gfx::Brush{gfx::white, false});
+    canvas->pat_blt(0, 0, width, height, gfx::Rop::whiteness);
+}
+
+void update_status(const char* text, int bar_length) {
+    model::copy_text(Statuswind.text, sizeof Statuswind.text, text);
+    Statuswind.bar_length = bar_length;
+    ui::invalidate_status();
+    const ui::PumpResult result = ui::pump();
+    Statuswind.abort_word = result == ui::PumpResult::empty ? 0 : 1;
+}
+
+int check_user_abort() {
+    const ui::PumpResult result = ui::pump();
+    return result == ui::PumpResult::abort || result == ui::PumpResult::quit ? 1 : 0;
+}
+
+void show_status_text(const char* text, gfx::Canvas* canvas) {
+    if (!canvas) return;
+    char line[512];
+    model::copy_text(line, sizeof line, text);
+    const int y = Progdisplay.client_height - Progdisplay.status_height;
+    canvas->text_out(8, y, std::string(107, ' '));
+    canvas->set_text_colour(gfx::rgb(255, 0, 0));
+    canvas->text_out(8, y, line);
+    canvas->set_text_colour(gfx::black);
+}
+
+void file_dialog_init() {
+    Systemsettings.file_dialog = FileDialogRecord{};
+}
+
+namespace {
+int run_file_dialog(ui::FileDialogKind kind, char* file_buffer, char* title_buffer,
+                    const char* initial_dir) {
+    FileDialogRecord& record = Systemsettings.file_dialog;
+    record.file = file_buffer;
+    record.file_title = title_buffer;
+    record.title = title_buffer;
+    record.initial_dir = initial_dir;
+    record.flags = kind == ui::FileDialogKind::open ? ofn_create_prompt : ofn_overwrite_prompt;
+    std::string file = file_buffer ? file_buffer : "";
+    std::string title = title_buffer ? title_buffer : "";
+    if (!ui::file_dialog(kind, file, title, initial_dir ? initial_dir : "",
+                         std::size_t(record.max_file)))
+        return 0;
+    model::copy_text(file_buffer, std::size_t(record.max_file), file.c_str());
+    model::copy_text(title_buffer, std::size_t(record.max_file_title), title.c_str());
+    return 1;
+}
+} // namespace
+
+int open_file_dialog(char* file_buffer, char* title_buffer, const char* initial_dir) {
+    return run_file_dialog(ui::FileDialogKind::open, file_buffer, title_buffer, initial_dir);
+}
+
+int save_file_dialog(char* file_buffer, char* title_buffer, const char* initial_dir) {
+    return run_file_dialog(ui::FileDialogKind::save, file_buffer, title_buffer, initial_dir);
+}

@@ -1,0 +1,72 @@
+// Program services every subsystem uses: the trace log, the message funnel and beep, window
+// clearing, progress reporting with the user break, the status line and the file dialogs.
+#pragma once
+
+#include <cstdint>
+
+namespace gfx {
+class Canvas;
+}
+
+namespace model {
+
+/// Appends one formatted line to the trace file when tracing is on (PrintTrace::active = 1):
+/// formats into PrintTrace::line (cut at 8,191 characters), opens PrintTrace::file_name in
+/// append mode, writes the line, flushes and closes the file. When the file cannot be opened,
+/// tracing is switched off for the rest of the run. Does nothing, not even the formatting, when
+/// tracing is off. Trace texts carry their own "\n".
+void trace(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+} // namespace model
+
+/// The message beep.
+void beep();
+
+namespace model {
+
+/// The one funnel for texts shown to the user: beeps, shows `text` under `caption` with the
+/// exclamation icon and an OK button, and returns the button chosen. Callers format the text
+/// first (into ModelSettings::message_text or a local buffer); the caption is one of the
+/// program's ("Error Message", "Data Error", "Message", ...).
+int show_message(const char* text, const char* caption);
+/// As show_message with other box flags (ui::mb_yesno | ui::mb_iconquestion, ...) and without
+/// the beep; returns the button chosen (ui::id_yes, ...).
+int ask_message(const char* text, const char* caption, unsigned flags);
+
+} // namespace model
+
+/// Erases the main window's client area at once (white).
+void erase_window();
+/// Fills the rectangle (0, 0)-(width, height) of `canvas` with white; a null canvas is ignored.
+void clear_area(gfx::Canvas* canvas, int width, int height);
+
+/// Shows `text` (cut at 511 characters) and a progress bar of `bar_length` pixels (0 = none) in
+/// the status window, then dispatches every waiting event. An abort key or close request seen
+/// there is recorded in StatusWind::abort_word, which nothing reads: a calculation that only
+/// calls update_status runs on to its end.
+void update_status(const char* text, int bar_length);
+/// Dispatches every waiting event; returns 1 when the user asked to stop (Esc, 'Q' or 'q', or a
+/// close request, which stays pending so the program still ends after the command), else 0.
+/// Callers free their work arrays and return at once when it gives 1.
+int check_user_abort();
+/// Writes `text` (cut at 511 characters) in red on the line just above the status window,
+/// at x = 8 and y = ProgDisplay::client_height - ProgDisplay::status_height, after wiping the
+/// line with 107 blanks. A null canvas is ignored.
+void show_status_text(const char* text, gfx::Canvas* canvas);
+
+/// Fills SystemSettings::file_dialog with its defaults (filter "All Files (*.*)", no buffers,
+/// no flags). Called once at window creation.
+void file_dialog_init();
+/// Asks for a file to open. On entry `file_buffer` (capacity 260 bytes) holds the default
+/// pattern or name and `title_buffer` (capacity 264 bytes) the caption; on success
+/// `file_buffer` holds the full path (at most 259 characters), `title_buffer` the file name
+/// without its folder, the current folder becomes the file's folder, and the result is
+/// non-zero. A file that does not exist is offered for creation. Cancel gives 0 and leaves
+/// both buffers as they were.
+int open_file_dialog(char* file_buffer, char* title_buffer, const char* initial_dir);
+/// As open_file_dialog for a file to write; an existing file is confirmed before overwriting.
+int save_file_dialog(char* file_buffer, char* title_buffer, const char* initial_dir);

@@ -1,0 +1,214 @@
+// Text-buffer readers, index sorts, permutations, rounding, level counts, cell conductivities
+// from block codes and the logarithmic misfit.
+#include "model/utilities.h"
+
+#include "model/model_settings.h"
+#include "model/services.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+bool skipped_before_line(unsigned char b) {
+    return b <= 32 || b == 255;
+}
+bool starts_number(char b) {
+    return b == '-' || b == '+' || b == '.' || (b >= '0' && b <= '9');
+}
+bool continues_number(char b) {
+    return starts_number(b) || b == 'e' || b == 'E' || b == 'd' || b == 'D';
+}
+
+// Scans the next number token into `token` (at most 80 bytes and a zero); empty at the end.
+void scan_number_token(const char* buffer, std::int32_t& cursor, std::int32_t length,
+                       char (&token)[81]) {
+    int taken = 0;
+    while (cursor < length && !starts_number(buffer[cursor]))
+        ++cursor;
+    while (cursor < length && taken < 80 && continues_number(buffer[cursor]))
+        token[taken++] = buffer[cursor++];
+    token[taken] = '\0';
+}
+
+template <class T> void shell_sort_index(int ascending, T* values, std::int32_t* index, int n) {
+    if (!ascending)
+        for (int p = 0; p < n; ++p)
+            values[p] = -values[p];
+    for (int p = 1; p <= n; ++p)
+        index[p - 1] = p;
+    for (int gap = n / 2; gap != 0; gap /= 2) {
+        for (int i = 1; i <= n - gap; ++i) {
+            for (int j = i; j >= 1 && values[j - 1] >= values[j + gap - 1]; j -= gap) {
+                std::swap(values[j - 1], values[j + gap - 1]);
+                std::swap(index[j - 1], index[j + gap - 1]);
+            }
+        }
+    }
+    if (!ascending)
+        for (int p = 0; p < n; ++p)
+            values[p] = -values[p];
+}
+
+template <class T> void gather_by_index(T* a, T* work, const std::int32_t* index, int n) {
+    for (int p = 0; p < n; ++p)
+        work[p] = a[p];
+    for (int p = 0; p < n; ++p)
+        a[p] = work[index[p] - 1];
+}
+} // namespace
+
+int read_buffer_line(const char* buffer, char* destination, std::int32_t& cursor,
+                     std::int32_t length, std::int32_t destination_size) {
+    while (cursor < length && skipped_before_line(static_cast<unsigned char>(buffer[cursor])))
+        ++cursor;
+    int stored = 0;
+    while (cursor < length && buffer[cursor] != '\r' && buffer[cursor] != '\n') {
+        if (stored < destination_size - 1) destination[stored++] = buffer[cursor];
+        ++cursor;
+    }
+    if (destination_size > 0) destination[stored] = '\0';
+    return stored;
+}
+
+double read_buffer_real(const char* buffer, std::int32_t& cursor, std::int32_t length) {
+    char token[81];
+    scan_number_token(buffer, cursor, length, token);
+    return std::atof(token);
+}
+
+std::int32_t read_buffer_int(const char* buffer, std::int32_t& cursor, std::int32_t length) {
+    char token[81];
+    scan_number_token(buffer, cursor, length, token);
+    // strtol saturates where atol would overflow; the value is then held to 32 bits.
+    const long value = std::strtol(token, nullptr, 10);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+void shell_sort_real_index(int ascending, float* values, std::int32_t* index, int n) {
+    shell_sort_index(ascending, values, index, n);
+}
+
+void shell_sort_int_index(int ascending, std::int32_t* values, std::int32_t* index, int n) {
+    shell_sort_index(ascending, values, index, n);
+}
+
+void permute_vector(double* work, double* v, const std::int32_t* perm, int n) {
+    for (int p = 0; p < n; ++p)
+        work[p] = v[p];
+    for (int p = 0; p < n; ++p)
+        v[perm[p] - 1] = work[p];
+}
+
+void gather_int_by_index(std::int32_t* a, std::int32_t* work, const std::int32_t* index, int n) {
+    gather_by_index(a, work, index, n);
+}
+
+void gather_real_by_index(float* a, float* work, const std::int32_t* index, int n) {
+    gather_by_index(a, work, index, n);
+}
+
+std::int32_t round_to_int(float x) {
+    if (x > 0.0f) {
+        std::int32_t k = static_cast<std::int32_t>(x);
+        return x - static_cast<float>(k) >= 0.5f ? k + 1 : k;
+    }
+    if (x < 0.0f) {
+        std::int32_t k = static_cast<std::int32_t>(x);
+        return static_cast<float>(k) - x >= 0.5f ? k - 1 : k;
+    }
+    return 0;
+}
+
+double round_to_thousandths(float x) {
+    return round_to_int(1000.0f * x) * 0.001;
+}
+
+void reverse_real_array(int n, float* a) {
+    for (int p = 0; p < n / 2; ++p)
+        std::swap(a[p], a[n - 1 - p]);
+}
+
+std::int32_t level_datum_count(int array_code, int m, int k) {
+    if (array_code <= 3) return m - 3 * (k - 1);
+    if (array_code == 7) return m - 2 * (k - 1);
+    return m - k + 1;
+}
+
+void set_code2res(const ModelSettings& settings, int nip, const float* chargeabilities,
+                  const std::int32_t* ip_codes, float* ip_conductivity, int l, int n, int col_start,
+                  int col_end, const std::int32_t* codes, float* conductivity,
+                  const float* resistivities) {
+    model::trace("set code2res l %d %d %d n %d\n", l, col_start, col_end, n);
+    const int columns = l - 1;
+    for (int j = 1; j <= n - 1; ++j) {
+        for (int i = 1; i <= columns; ++i) {
+            // The edge columns of the model are extended outward to the grid border.
+            const int source = i < col_start ? col_start : (i > col_end ? col_end : i);
+            const std::int32_t cell = index2d(i, j, columns);
+            const std::int32_t from = index2d(source, j, columns);
+            conductivity[cell] = 1.0f / resistivities[codes[from]];
+            if (nip > 0)
+                ip_conductivity[cell] =
+                    (1.0f - chargeabilities[ip_codes[from]]) * conductivity[cell];
+        }
+    }
+    if (settings.tank_model != 1) return;
+    for (int j = 1; j <= n - 1; ++j) {
+        for (int i = 1; i <= columns; ++i) {
+            if (i > settings.tank_left_column && i < settings.tank_right_column &&
+                j < settings.tank_bottom_row)
+                continue;
+            const std::int32_t cell = index2d(i, j, columns);
+            conductivity[cell] = 1.0f / settings.tank_wall_resistivity;
+            if (nip > 0) ip_conductivity[cell] = conductivity[cell];
+        }
+    }
+}
+
+int rms_log_misfit(int mode, int n, float* shown, const float* measured, const float* calculated,
+                   float* rms, float* log_ratio) {
+    if (mode == 0) {
+        for (int p = 0; p < n; ++p)
+            shown[p] = measured[p];
+    } else if (mode == 2) {
+        bool all_zero = true;
+        for (int p = 0; p < n; ++p) {
+            shown[p] = static_cast<float>(100.0 * std::log(measured[p] / calculated[p]));
+            if (shown[p] != 0.0f) all_zero = false;
+        }
+        if (all_zero) {
+            model::show_message(
+                "There is absolutely no difference between the measured and\ncalculated "
+                "apparent resistivity values. So, the program\nwill display the calculated "
+                "apparent resistivity values.",
+                "Message");
+            for (int p = 0; p < n; ++p)
+                shown[p] = calculated[p];
+        }
+    } else {
+        for (int p = 0; p < n; ++p)
+            shown[p] = calculated[p];
+    }
+    double sum = 0.0;
+    for (int p = 0; p < n; ++p) {
+        const double d = std::log(measured[p] / calculated[p]);
+        log_ratio[p] = static_cast<float>(d);
+        sum += d * d;
+    }
+    *rms = n > 0 ? static_cast<float>(std::sqrt(sum / n)) : 0.0f;
+    return mode;
+}
+
+namespace model {
+void copy_text(char* destination, std::size_t capacity, const char* source) {
+    if (capacity == 0) return;
+    if (!source) source = "";
+    std::size_t k = 0;
+    for (; k + 1 < capacity && source[k]; ++k)
+        destination[k] = source[k];
+    destination[k] = '\0';
+}
+} // namespace model
