@@ -1,0 +1,417 @@
+// Level structures, pseudo-peripheral nodes, reverse Cuthill-McKee, nested dissection and the
+// symbolic factorisation (the graph algorithms of George and Liu, 1981).
+#include "matrix/ordering.h"
+
+#include "matrix/pagearray.h"
+
+#include <cstdlib>
+#include <utility>
+
+using mx::OneBased;
+
+namespace {
+
+// The visited mark of the searches: a node is marked by negating its xadj entry, so the start of
+// its list is -xadj[v] while marked and the end of the list is |xadj[v+1]| - 1 at any time.
+void flip_marks(OneBased<int> xadj, OneBased<int> nodes, int first, int last) {
+    for (int i = first; i <= last; ++i) xadj[nodes[i]] = -xadj[nodes[i]];
+}
+
+} // namespace
+
+int component_degrees(int root, int* xadj_, const int* adjncy_, const int* mask_, int* deg_,
+                      int* ls_) {
+    OneBased<int> xadj(xadj_), deg(deg_), ls(ls_);
+    OneBased<const int> adjncy(adjncy_), mask(mask_);
+    ls[1] = root;
+    xadj[root] = -xadj[root];
+    int level_end = 0;
+    int size = 1;
+    // Each pass takes the nodes found in the previous one: breadth-first, level by level.
+    while (size > level_end) {
+        int level_begin = level_end + 1;
+        level_end = size;
+        for (int i = level_begin; i <= level_end; ++i) {
+            int node = ls[i];
+            int start = -xadj[node];
+            int stop = std::abs(xadj[node + 1]) - 1;
+            int degree = 0;
+            for (int j = start; j <= stop; ++j) {
+                int nbr = adjncy[j];
+                if (mask[nbr] == 0) continue;
+                ++degree;
+                if (xadj[nbr] < 0) continue;
+                xadj[nbr] = -xadj[nbr];
+                ls[++size] = nbr;
+            }
+            deg[node] = degree;
+        }
+    }
+    flip_marks(xadj, ls, 1, size);
+    return size;
+}
+
+int rooted_level_structure(int root, const int* xadj_, const int* adjncy_, int* mask_,
+                           int* xls_, int* ls_) {
+    OneBased<const int> xadj(xadj_), adjncy(adjncy_);
+    OneBased<int> mask(mask_), xls(xls_), ls(ls_);
+    mask[root] = 0;
+    ls[1] = root;
+    int levels = 0;
+    int level_end = 0;
+    int size = 1;
+    while (size > level_end) {
+        int level_begin = level_end + 1;
+        level_end = size;
+        xls[++levels] = level_begin;
+        for (int i = level_begin; i <= level_end; ++i) {
+            int node = ls[i];
+            for (int j = xadj[node]; j < xadj[node + 1]; ++j) {
+                int nbr = adjncy[j];
+                if (mask[nbr] == 0) continue;
+                ls[++size] = nbr;
+                mask[nbr] = 0;
+            }
+        }
+    }
+    xls[levels + 1] = level_end + 1;
+    for (int i = 1; i <= size; ++i) mask[ls[i]] = 1;
+    return levels;
+}
+
+int find_pseudo_peripheral_node(int& root, const int* xadj_, const int* adjncy_, int* mask_,
+                                int* xls_, int* ls_) {
+    OneBased<const int> xadj(xadj_), adjncy(adjncy_);
+    OneBased<int> mask(mask_), xls(xls_), ls(ls_);
+    int levels = rooted_level_structure(root, xadj_, adjncy_, mask_, xls_, ls_);
+    int size = xls[levels + 1] - 1;
+    if (levels == 1 || levels == size) return levels;
+    for (;;) {
+        // Among the last level, the node with the fewest neighbours in the component (the
+        // first of equal ones) becomes the next root.
+        int last_start = xls[levels];
+        int min_degree = size;
+        root = ls[last_start];
+        if (size != last_start) {
+            for (int j = last_start; j <= size; ++j) {
+                int node = ls[j];
+                int degree = 0;
+                for (int k = xadj[node]; k < xadj[node + 1]; ++k)
+                    if (mask[adjncy[k]] > 0) ++degree;
+                if (degree < min_degree) {
+                    root = node;
+                    min_degree = degree;
+                }
+            }
+        }
+        int new_levels = rooted_level_structure(root, xadj_, adjncy_, mask_, xls_, ls_);
+        if (new_levels <= levels) return new_levels;
+        levels = new_levels;
+        if (levels >= size) return levels;
+    }
+}
+
+int rcm_number_component(int root, int* xadj, const int* adjncy_, int* mask_, int* perm_,
+                         int* deg_) {
+    OneBased<const int> adjncy(adjncy_);
+    OneBased<int> mask(mask_), perm(perm_), deg(deg_);
+    int size = component_degrees(root, xadj, adjncy_, mask_, deg_, perm_);
+    mask[root] = 0;
+    if (size <= 1) return size;
+    OneBased<int> x(xadj);
+    int level_end = 0;
+    int last = 1;
+    // Cuthill-McKee: the unnumbered neighbours of each numbered node in turn, each group sorted
+    // by increasing degree (insertion sort, so equal degrees keep the order found).
+    while (last > level_end) {
+        int level_begin = level_end + 1;
+        level_end = last;
+        for (int i = level_begin; i <= level_end; ++i) {
+            int node = perm[i];
+            int group_first = last + 1;
+            for (int j = x[node]; j < x[node + 1]; ++j) {
+                int nbr = adjncy[j];
+                if (mask[nbr] == 0) continue;
+                mask[nbr] = 0;
+                perm[++last] = nbr;
+            }
+            for (int k = group_first + 1; k <= last; ++k) {
+                int nbr = perm[k];
+                int l = k - 1;
+                while (l >= group_first && deg[perm[l]] > deg[nbr]) {
+                    perm[l + 1] = perm[l];
+                    --l;
+                }
+                perm[l + 1] = nbr;
+            }
+        }
+    }
+    for (int i = 1, j = size; i < j; ++i, --j) std::swap(perm[i], perm[j]);
+    return size;
+}
+
+int find_separator(int root, int* xadj_, const int* adjncy_, int* mask_, int* separator_,
+                   int* xls_, int* ls_) {
+    OneBased<int> xadj(xadj_), mask(mask_), separator(separator_), xls(xls_), ls(ls_);
+    OneBased<const int> adjncy(adjncy_);
+    int levels = find_pseudo_peripheral_node(root, xadj_, adjncy_, mask_, xls_, ls_);
+    if (levels < 3) {
+        int size = xls[levels + 1] - 1;
+        for (int i = 1; i <= size; ++i) {
+            separator[i] = ls[i];
+            mask[ls[i]] = 0;
+        }
+        return size;
+    }
+    int mid = (levels + 2) / 2;
+    int mid_begin = xls[mid];
+    int next_begin = xls[mid + 1];
+    int next_end = xls[mid + 2] - 1;
+    flip_marks(xadj, ls, next_begin, next_end);
+    int size = 0;
+    for (int i = mid_begin; i < next_begin; ++i) {
+        int node = ls[i];
+        int stop = std::abs(xadj[node + 1]) - 1;
+        for (int j = xadj[node]; j <= stop; ++j) {
+            if (xadj[adjncy[j]] > 0) continue;
+            separator[++size] = node;
+            mask[node] = 0;
+            break;
+        }
+    }
+    flip_marks(xadj, ls, next_begin, next_end);
+    return size;
+}
+
+void invrse(int n, const int* perm_, int* invp_) {
+    OneBased<const int> perm(perm_);
+    OneBased<int> invp(invp_);
+    for (int i = 1; i <= n; ++i) invp[perm[i]] = i;
+}
+
+int symbolic_factorisation(int n, const int* xadj_, const int* adjncy_, const int* perm_,
+                           const int* invp_, int* xlnz_, int* xnzsub_, int* nzsub_, int& maxsub,
+                           int* rchlnk_, int* mrglnk_, int* marker_, int& flag) {
+    OneBased<const int> xadj(xadj_), adjncy(adjncy_), perm(perm_), invp(invp_);
+    OneBased<int> xlnz(xlnz_), xnzsub(xnzsub_), nzsub(nzsub_);
+    OneBased<int> rchlnk(rchlnk_), mrglnk(mrglnk_), marker(marker_);
+    flag = 0;
+    int capacity = maxsub;
+    int nz_begin = 1;
+    int nz_end = 0;
+    xlnz[1] = 1;
+    for (int k = 1; k <= n; ++k) {
+        mrglnk[k] = 0;
+        marker[k] = 0;
+    }
+    // rchlnk holds the structure of the current column as a linked list of rows, ended by n + 1;
+    // mrglnk links each column k to the earlier columns whose first off-diagonal row is k.
+    const int end_mark = n + 1;
+    for (int k = 1; k <= n; ++k) {
+        int count = 0;
+        int merge_first = mrglnk[k];
+        bool foreign = false;
+        marker[k] = merge_first != 0 ? marker[merge_first] : k;
+        xnzsub[k] = nz_end;
+        int node = perm[k];
+        if (xadj[node] < xadj[node + 1]) {
+            // Phase 1: the structure of column k of the matrix itself.
+            rchlnk[k] = end_mark;
+            for (int j = xadj[node]; j < xadj[node + 1]; ++j) {
+                int nbr = invp[adjncy[j]];
+                if (nbr <= k) continue;
+                int m = k;
+                int next = rchlnk[m];
+                while (next < nbr) {
+                    m = next;
+                    next = rchlnk[m];
+                }
+                if (next == nbr) continue; // a repeated neighbour
+                ++count;
+                rchlnk[m] = nbr;
+                rchlnk[nbr] = next;
+                if (marker[nbr] != marker[k]) foreign = true;
+            }
+            // Phase 2: a single merged column whose structure covers column k's matrix entries
+            // gives column k its own subscripts less the first: share that run.
+            int longest = 0;
+            if (!foreign && merge_first != 0 && mrglnk[merge_first] == 0) {
+                xnzsub[k] = xnzsub[merge_first] + 1;
+                count = xlnz[merge_first + 1] - (xlnz[merge_first] + 1);
+            } else {
+                // Phase 3: merge the structures of every column linked to k.
+                for (int i = mrglnk[k]; i != 0; i = mrglnk[i]) {
+                    int inz = xlnz[i + 1] - (xlnz[i] + 1);
+                    int start = xnzsub[i] + 1;
+                    int stop = xnzsub[i] + inz;
+                    if (inz > longest) {
+                        longest = inz;
+                        xnzsub[k] = start;
+                    }
+                    int m = k;
+                    int next = rchlnk[m];
+                    for (int j = start; j <= stop; ++j) {
+                        int nbr = nzsub[j];
+                        while (next < nbr) {
+                            m = next;
+                            next = rchlnk[m];
+                        }
+                        if (next == nbr) continue;
+                        ++count;
+                        rchlnk[m] = nbr;
+                        rchlnk[nbr] = next;
+                        next = nbr;
+                    }
+                }
+                // Phase 4: reuse stored subscripts when column k's structure equals the longest
+                // merged one or continues the tail of the last run; else append a new run.
+                if (count != longest) {
+                    bool shared = false;
+                    if (nz_begin <= nz_end) {
+                        int row = rchlnk[k];
+                        int start = nz_begin;
+                        while (start <= nz_end && nzsub[start] < row) ++start;
+                        if (start <= nz_end && nzsub[start] == row) {
+                            xnzsub[k] = start;
+                            bool mismatch = false;
+                            for (int j = start; j <= nz_end; ++j) {
+                                if (nzsub[j] != row) {
+                                    mismatch = true;
+                                    break;
+                                }
+                                row = rchlnk[row];
+                                if (row > n) {
+                                    shared = true;
+                                    break;
+                                }
+                            }
+                            if (!mismatch && !shared) nz_end = start - 1;
+                        }
+                    }
+                    if (!shared) {
+                        nz_begin = nz_end + 1;
+                        nz_end += count;
+                        if (nz_end > capacity) {
+                            flag = 1;
+                            maxsub = capacity;
+                            return 0;
+                        }
+                        int row = k;
+                        for (int j = nz_begin; j <= nz_end; ++j) {
+                            row = rchlnk[row];
+                            nzsub[j] = row;
+                            marker[row] = k;
+                        }
+                        xnzsub[k] = nz_begin;
+                        marker[k] = k;
+                    }
+                }
+            }
+            // Column k is needed by the column of its first off-diagonal row.
+            if (count > 1) {
+                int first_row = nzsub[xnzsub[k]];
+                mrglnk[k] = mrglnk[first_row];
+                mrglnk[first_row] = k;
+            }
+        }
+        xlnz[k + 1] = xlnz[k] + count;
+    }
+    xnzsub[n + 1] = n > 0 ? xnzsub[n] : 0;
+    maxsub = nz_end;
+    return xlnz[n + 1] - 1;
+}
+
+int symbolic_factorisation_driver(int n, int& maxlnz, const int* xadj, const int* adjncy,
+                                  const int* perm, const int* invp, int* xlnz, int* xnzsub,
+                                  int* nzsub, int& maxsub) {
+    maxlnz = 0;
+    mx::PageArray<int> rchlnk(n + 1), mrglnk(n + 1), marker(n + 1);
+    if (!rchlnk.ok() || !mrglnk.ok() || !marker.ok()) return 1;
+    int flag = 1;
+    int count = symbolic_factorisation(n, xadj, adjncy, perm, invp, xlnz, xnzsub, nzsub, maxsub,
+                                       rchlnk.get(), mrglnk.get(), marker.get(), flag);
+    if (flag == 0) maxlnz = count;
+    return flag;
+}
+
+int nd_order_and_symbolic_factorisation(int& maxlnz, int n, int* xadj, const int* adjncy,
+                                        int* xlnz, int* xnzsub, int* nzsub, int* perm, int* invp,
+                                        int& maxsub) {
+    maxlnz = 0;
+    if (mx::nested_dissection(n, xadj, adjncy, perm, invp) != 0) return 1;
+    return symbolic_factorisation_driver(n, maxlnz, xadj, adjncy, perm, invp, xlnz, xnzsub, nzsub,
+                                         maxsub);
+}
+
+namespace mx {
+
+int rcm_order(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
+    PageArray<int> mask(n + 1), xls(n + 1), deg(n + 1);
+    if (!mask.ok() || !xls.ok() || !deg.ok()) return 1;
+    OneBased<int> m(mask.get());
+    OneBased<int> perm(perm_);
+    for (int i = 1; i <= n; ++i) m[i] = 1;
+    int numbered = 0;
+    for (int i = 1; i <= n && numbered < n; ++i) {
+        if (m[i] == 0) continue;
+        int root = i;
+        // The pseudo-peripheral search needs room for a level structure; the tail of perm past
+        // the numbered nodes is free and serves as its node list.
+        find_pseudo_peripheral_node(root, xadj, adjncy, mask.get(), xls.get(),
+                                    perm.at(numbered + 1));
+        numbered += rcm_number_component(root, xadj, adjncy, mask.get(), perm.at(numbered + 1),
+                                         deg.get());
+    }
+    invrse(n, perm_, invp);
+    return 0;
+}
+
+int nested_dissection(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
+    PageArray<int> mask(n + 1), xls(n + 1), ls(n + 1);
+    if (!mask.ok() || !xls.ok() || !ls.ok()) return 1;
+    OneBased<int> m(mask.get());
+    OneBased<int> perm(perm_);
+    for (int i = 1; i <= n; ++i) m[i] = 1;
+    int numbered = 0;
+    for (int i = 1; i <= n && numbered < n; ++i) {
+        while (m[i] != 0 && numbered < n)
+            numbered += find_separator(i, xadj, adjncy, mask.get(), perm.at(numbered + 1),
+                                       xls.get(), ls.get());
+    }
+    // The last separator found is numbered first.
+    for (int i = 1, j = n; i < j; ++i, --j) std::swap(perm[i], perm[j]);
+    invrse(n, perm_, invp);
+    return 0;
+}
+
+bool check_permutation(int n, const int* perm_, const int* invp_) {
+    OneBased<const int> perm(perm_), invp(invp_);
+    for (int i = 1; i <= n; ++i) {
+        int p = perm[i];
+        if (p < 1 || p > n || invp[p] != i) return false;
+    }
+    return true;
+}
+
+bool check_compressed_structure(int n, const int* perm, const int* invp, const int* xlnz_,
+                                const int* xnzsub_, const int* nzsub_, int nsub) {
+    if (n < 0 || nsub < 0 || !check_permutation(n, perm, invp)) return false;
+    OneBased<const int> xlnz(xlnz_), xnzsub(xnzsub_), nzsub(nzsub_);
+    if (n > 0 && xlnz[1] != 1) return false;
+    for (int k = 1; k <= n; ++k) {
+        long count = long(xlnz[k + 1]) - xlnz[k];
+        if (count < 0) return false;
+        if (count == 0) continue;
+        long first = xnzsub[k];
+        if (first < 1 || first + count - 1 > nsub) return false;
+        int previous = k;
+        for (long t = 0; t < count; ++t) {
+            int row = nzsub[first + t];
+            if (row <= previous || row > n) return false;
+            previous = row;
+        }
+    }
+    return true;
+}
+
+} // namespace mx

@@ -1,0 +1,189 @@
+// Compressed-subscript sparse Cholesky: entry assembly, the numeric factorisation (the general
+// sparse factorisation of George and Liu) and the solves, one template body per precision.
+#include "matrix/sparse.h"
+
+#include "matrix/pagearray.h"
+
+#include <algorithm>
+#include <cmath>
+
+using mx::OneBased;
+
+namespace {
+
+// The compressed structure read column by column: entry t of column k lies in row
+// row_of(k, t).
+struct Structure {
+    OneBased<const int> xlnz, xnzsub, nzsub;
+    int row_of(int k, int t) const { return nzsub[xnzsub[k] + (t - xlnz[k])]; }
+};
+
+// Forward and back substitution for Lanes right-hand sides sharing each load of the factor.
+// A lane sees exactly the operations of a one-lane solve, so its result does not depend on the
+// other lanes.
+template <class T, int Lanes>
+void solve_lanes(int first_row, int stop_row, int n, const Structure& s, const T* lnz_,
+                 const T* diag_, double* const* rhs_) {
+    OneBased<const T> lnz(lnz_), diag(diag_);
+    OneBased<double> rhs[Lanes];
+    for (int l = 0; l < Lanes; ++l) rhs[l] = OneBased<double>(rhs_[l]);
+    for (int k = std::max(first_row, 1); k <= n; ++k) {
+        const double pivot = diag[k];
+        double y[Lanes];
+        for (int l = 0; l < Lanes; ++l) rhs[l][k] = y[l] = rhs[l][k] / pivot;
+        for (int t = s.xlnz[k]; t < s.xlnz[k + 1]; ++t) {
+            const int row = s.row_of(k, t);
+            const double value = lnz[t];
+            for (int l = 0; l < Lanes; ++l) rhs[l][row] -= value * y[l];
+        }
+    }
+    for (int k = n; k >= std::max(stop_row, 1); --k) {
+        double sum[Lanes];
+        for (int l = 0; l < Lanes; ++l) sum[l] = rhs[l][k];
+        for (int t = s.xlnz[k]; t < s.xlnz[k + 1]; ++t) {
+            const int row = s.row_of(k, t);
+            const double value = lnz[t];
+            for (int l = 0; l < Lanes; ++l) sum[l] -= value * rhs[l][row];
+        }
+        const double pivot = diag[k];
+        for (int l = 0; l < Lanes; ++l) rhs[l][k] = sum[l] / pivot;
+    }
+}
+
+} // namespace
+
+namespace mx {
+
+int find_compressed_entry(int row, int column, const int* xlnz, const int* nzsub,
+                          const int* xnzsub) {
+    Structure s{xlnz, xnzsub, nzsub};
+    for (int t = s.xlnz[column]; t < s.xlnz[column + 1]; ++t)
+        if (s.row_of(column, t) == row) return t;
+    return 0;
+}
+
+template <class T>
+int sparse_factor(int n, const int* xlnz, T* lnz_, const int* xnzsub, const int* nzsub,
+                  T* diag_, int* link_, int* first_, T* temp_) {
+    Structure s{xlnz, xnzsub, nzsub};
+    OneBased<T> lnz(lnz_), diag(diag_), temp(temp_);
+    OneBased<int> link(link_), first(first_);
+    for (int k = 1; k <= n; ++k) {
+        link[k] = 0;
+        first[k] = 0;
+        temp[k] = T(0);
+    }
+    // link[j] chains the earlier columns k whose next unused entry (at first[k]) lies in row j;
+    // temp gathers, by row, the updates of those columns to the column being computed.
+    for (int j = 1; j <= n; ++j) {
+        double sum = 0.0;
+        for (int k = link[j]; k != 0;) {
+            const int next_k = link[k];
+            const int t_first = first[k];
+            const T l_jk = lnz[t_first];
+            sum += double(l_jk) * double(l_jk);
+            const int t_last = s.xlnz[k + 1] - 1;
+            if (t_first < t_last) {
+                first[k] = t_first + 1;
+                const int row = s.row_of(k, t_first + 1);
+                link[k] = link[row];
+                link[row] = k;
+                for (int t = t_first + 1; t <= t_last; ++t) temp[s.row_of(k, t)] += lnz[t] * l_jk;
+            }
+            k = next_k;
+        }
+        const double pivot = double(diag[j]) - sum;
+        if (!(pivot > 0.0)) return j;
+        diag[j] = T(std::sqrt(pivot));
+        const int t_begin = s.xlnz[j], t_end = s.xlnz[j + 1];
+        if (t_begin < t_end) {
+            first[j] = t_begin;
+            const int row = s.row_of(j, t_begin);
+            link[j] = link[row];
+            link[row] = j;
+            const T d = diag[j];
+            for (int t = t_begin; t < t_end; ++t) {
+                const int r = s.row_of(j, t);
+                lnz[t] = (lnz[t] - temp[r]) / d;
+                temp[r] = T(0);
+            }
+        }
+    }
+    return 0;
+}
+
+template <class T>
+void sparse_solve(int first_row, int stop_row, int n, const int* xlnz, const T* lnz,
+                  const int* xnzsub, const int* nzsub, const T* diag, double* rhs) {
+    double* const lanes[1] = {rhs};
+    solve_lanes<T, 1>(first_row, stop_row, n, Structure{xlnz, xnzsub, nzsub}, lnz, diag, lanes);
+}
+
+template int sparse_factor<double>(int, const int*, double*, const int*, const int*, double*,
+                                   int*, int*, double*);
+template int sparse_factor<float>(int, const int*, float*, const int*, const int*, float*, int*,
+                                  int*, float*);
+template void sparse_solve<double>(int, int, int, const int*, const double*, const int*,
+                                   const int*, const double*, double*);
+template void sparse_solve<float>(int, int, int, const int*, const float*, const int*,
+                                  const int*, const float*, double*);
+
+} // namespace mx
+
+int add_sparse_entry_dbl(double value, double* lnz, int i, int j, double* diag, const int* xlnz,
+                         const int* nzsub, const int* xnzsub, const int* invp_) {
+    OneBased<const int> invp(invp_);
+    const int a = invp[i], b = invp[j];
+    if (a == b) {
+        OneBased<double>{diag}[a] += value;
+        return 0;
+    }
+    const int t = mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz, nzsub, xnzsub);
+    if (t == 0) return 1;
+    OneBased<double>{lnz}[t] += value;
+    return 0;
+}
+
+int set_compressed_entry(float value, int i, int j, float* diag, float* lnz, const int* xlnz,
+                         const int* nzsub, const int* xnzsub, const int* invp_) {
+    OneBased<const int> invp(invp_);
+    const int a = invp[i], b = invp[j];
+    if (a == b) {
+        OneBased<float>{diag}[a] = value;
+        return 0;
+    }
+    const int t = mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz, nzsub, xnzsub);
+    if (t == 0) return 2;
+    OneBased<float>{lnz}[t] = value;
+    return 1;
+}
+
+int fact_sparse_dbl(int n, const int* xlnz, double* lnz, const int* xnzsub, const int* nzsub,
+                    double* diag, int* link, int* first, double* temp) {
+    return mx::sparse_factor(n, xlnz, lnz, xnzsub, nzsub, diag, link, first, temp);
+}
+
+void solve_sparse_dbl(int first_row, int stop_row, int n, const int* xlnz, const double* lnz,
+                      const int* xnzsub, const int* nzsub, const double* diag, double* rhs) {
+    mx::sparse_solve(first_row, stop_row, n, xlnz, lnz, xnzsub, nzsub, diag, rhs);
+}
+
+void solve4_sparse_dbl(int first_a, int stop_a, int first_b, int stop_b, int first_c, int stop_c,
+                       int first_d, int stop_d, int n, const int* xlnz, const double* lnz,
+                       const int* xnzsub, const int* nzsub, const double* diag, double* rhs_a,
+                       double* rhs_b, double* rhs_c, double* rhs_d) {
+    double* const lanes[4] = {rhs_a, rhs_b, rhs_c, rhs_d};
+    const int first = std::min(std::min(first_a, first_b), std::min(first_c, first_d));
+    const int stop = std::min(std::min(stop_a, stop_b), std::min(stop_c, stop_d));
+    solve_lanes<double, 4>(first, stop, n, Structure{xlnz, xnzsub, nzsub}, lnz, diag, lanes);
+}
+
+int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,
+                     const int* xnzsub, const int* nzsub, const float* diag, float* rhs) {
+    mx::PageArray<double> values(n);
+    if (!values.ok()) return 1;
+    std::copy(rhs, rhs + n, values.get());
+    mx::sparse_solve(first_row, stop_row, n, xlnz, lnz, xnzsub, nzsub, diag, values.get());
+    for (int k = 0; k < n; ++k) rhs[k] = float(values[k]);
+    return 0;
+}

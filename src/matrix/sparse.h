@@ -1,0 +1,79 @@
+// Sparse symmetric positive-definite matrices in compressed-subscript storage: entry assembly,
+// the numeric Cholesky factorisation and the solves with one or four right-hand sides.
+//
+// Storage of order n, in the new (permuted) numbering, every vector 1-based and passed by its
+// first element; the structure comes from the symbolic factorisation (matrix/ordering.h):
+// - diag (n): the matrix diagonal, after the factorisation the diagonal of L (A = L·Lᵀ);
+// - xlnz (n + 1): column k of L holds lnz[xlnz[k] .. xlnz[k+1]-1];
+// - lnz (xlnz[n+1] - 1): the off-diagonal matrix entries, overwritten by those of L;
+// - xnzsub (n + 1), nzsub: the row of lnz[t] in column k is nzsub[xnzsub[k] + t - xlnz[k]].
+// Right-hand sides are in the new numbering too: callers map node v to row invp[v] and bring
+// solutions back with perm.
+#pragma once
+
+/// Adds value to entry (i, j) of the matrix, i and j being old node numbers mapped through invp.
+/// Returns 0 when added (to the diagonal when the two rows are equal), 1 when the entry is not
+/// in the structure (nothing changes).
+int add_sparse_entry_dbl(double value, double* lnz, int i, int j, double* diag, const int* xlnz,
+                         const int* nzsub, const int* xnzsub, const int* invp);
+
+/// Stores (does not add) a single-precision value at entry (i, j), mapped through invp.
+/// Returns 0 for a diagonal entry, 1 for an off-diagonal entry stored, 2 when the off-diagonal
+/// entry is not in the structure (nothing stored).
+int set_compressed_entry(float value, int i, int j, float* diag, float* lnz, const int* xlnz,
+                         const int* nzsub, const int* xnzsub, const int* invp);
+
+/// Numeric Cholesky factorisation in place (left-looking, column by column, with link lists).
+/// link and first (n ints) and temp (n doubles) are work; they are cleared on entry, so a call
+/// after a failed one starts clean. Returns 0, or the 1-based column whose pivot is not
+/// positive (or not a number): columns before it are final, the rest partly updated; the caller
+/// reassembles the matrix before it factors again.
+int fact_sparse_dbl(int n, const int* xlnz, double* lnz, const int* xnzsub, const int* nzsub,
+                    double* diag, int* link, int* first, double* temp);
+
+/// Solves L·Lᵀ·x = rhs in place: the forward pass runs over rows first_row..n (the caller
+/// guarantees rhs(1..first_row-1) = 0), the back pass from n down to stop_row (rows above it
+/// keep forward-pass values). first_row = stop_row = 1 is the complete solve.
+void solve_sparse_dbl(int first_row, int stop_row, int n, const int* xlnz, const double* lnz,
+                      const int* xnzsub, const int* nzsub, const double* diag, double* rhs);
+
+/// Four right-hand sides a, b, c, d in one pass over the factor, each with its own first and
+/// stop row (the passes cover the smallest of them). Each gets exactly the result of
+/// solve_sparse_dbl on its own over the rows it asked for.
+void solve4_sparse_dbl(int first_a, int stop_a, int first_b, int stop_b, int first_c, int stop_c,
+                       int first_d, int stop_d, int n, const int* xlnz, const double* lnz,
+                       const int* xnzsub, const int* nzsub, const double* diag, double* rhs_a,
+                       double* rhs_b, double* rhs_c, double* rhs_d);
+
+/// Solve with a single-precision factor and right-hand side: the values are carried in a
+/// double vector from page memory during the solve. Returns 0, or 1 when that memory is refused
+/// (rhs unchanged).
+int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,
+                     const int* xnzsub, const int* nzsub, const float* diag, float* rhs);
+
+namespace mx {
+
+/// Position t in lnz of entry (row, column), row > column, or 0 when the structure lacks it.
+int find_compressed_entry(int row, int column, const int* xlnz, const int* nzsub,
+                          const int* xnzsub);
+
+/// The factorisation in either precision: T is the element type of lnz, diag and temp; the
+/// sums of squares are accumulated in double.
+template <class T>
+int sparse_factor(int n, const int* xlnz, T* lnz, const int* xnzsub, const int* nzsub, T* diag,
+                  int* link, int* first, T* temp);
+extern template int sparse_factor<double>(int, const int*, double*, const int*, const int*,
+                                          double*, int*, int*, double*);
+extern template int sparse_factor<float>(int, const int*, float*, const int*, const int*, float*,
+                                         int*, int*, float*);
+
+/// The solve with a factor of element type T on double right-hand sides.
+template <class T>
+void sparse_solve(int first_row, int stop_row, int n, const int* xlnz, const T* lnz,
+                  const int* xnzsub, const int* nzsub, const T* diag, double* rhs);
+extern template void sparse_solve<double>(int, int, int, const int*, const double*, const int*,
+                                          const int*, const double*, double*);
+extern template void sparse_solve<float>(int, int, int, const int*, const float*, const int*,
+                                         const int*, const float*, double*);
+
+} // namespace mx
