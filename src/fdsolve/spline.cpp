@@ -1,0 +1,207 @@
+// Log-spaced wavenumbers, significance counts and the exponentiated Akima-spline integral.
+// The spline coefficients of an interval are formed from its neighbours when they are needed,
+// so the integral keeps no work tables and takes any number of samples.
+#include "fdsolve/spline.h"
+
+#include <cmath>
+
+namespace {
+
+// Akima coefficients of interval i (0-based, between points i and i+1) of the n points
+// (x[j], v(j)). A zero-width interval borrows the secant slope of its nearest neighbour of
+// non-zero width and gets c = d = 0.
+template <class T, class V>
+void akima_interval(int n, const T* x, const V& v, int i, T& t, T& c, T& d) {
+    auto secant = [&](int j) -> T {
+        for (int q = j; q >= 0; --q)
+            if (x[q + 1] != x[q]) return (v(q + 1) - v(q)) / (x[q + 1] - x[q]);
+        for (int q = j + 1; q <= n - 2; ++q)
+            if (x[q + 1] != x[q]) return (v(q + 1) - v(q)) / (x[q + 1] - x[q]);
+        return T(0);
+    };
+    // Secant slopes with two linearly extrapolated slopes beyond each end.
+    auto slope = [&](int j) -> T {
+        if (n == 2) return secant(0);
+        if (j < 0) {
+            const T m0 = secant(0), m1 = secant(1);
+            const T before = T(2) * m0 - m1;
+            return j == -1 ? before : T(2) * before - m0;
+        }
+        if (j > n - 2) {
+            const T ml = secant(n - 2), mp = secant(n - 3);
+            const T after = T(2) * ml - mp;
+            return j == n - 1 ? after : T(2) * after - ml;
+        }
+        return secant(j);
+    };
+    const T m_2 = slope(i - 2), m_1 = slope(i - 1), m0 = slope(i), m1 = slope(i + 1),
+            m2 = slope(i + 2);
+    T w1 = std::fabs(m1 - m0), w2 = std::fabs(m_1 - m_2);
+    if (w1 + w2 == T(0)) w1 = w2 = T(0.5);
+    T w3 = std::fabs(m2 - m1), w4 = std::fabs(m0 - m_1);
+    if (w3 + w4 == T(0)) w3 = w4 = T(0.5);
+    const T left = (w1 * m_1 + w2 * m0) / (w1 + w2);
+    const T right = (w3 * m0 + w4 * m1) / (w3 + w4);
+    const T h = x[i + 1] - x[i];
+    t = left;
+    if (h == T(0)) {
+        c = d = T(0);
+        return;
+    }
+    c = (T(2) * (m0 - left) + m0 - right) / h;
+    d = (left + right - T(2) * m0) / (h * h);
+}
+
+template <class T> int spline_coef(int n, const T* x, const T* y, T* t, T* c, T* d) {
+    if (n < 2) return 1;
+    auto value = [y](int j) { return y[j]; };
+    for (int i = 0; i < n - 1; ++i) akima_interval(n, x, value, i, t[i], c[i], d[i]);
+    return 0;
+}
+
+// Integral of exp(S) over [x0, x1], S = a + t*h + c*h^2 + d*h^3, on m sub-steps of equal
+// ratio (equal width when x0 is not positive). The ends use the given samples y and their
+// logarithms l. *last receives the term of the last sub-step, counted or not; a zero-width
+// interval leaves it alone.
+double exp_spline_interval(int m, double x0, double x1, double a, double t, double c, double d,
+                           double y0, double y1, double l0, double l1, double* last) {
+    if (!(x1 > x0)) return 0.0;
+    if (m < 1) m = 1;
+    const bool geometric = x0 > 0.0 && x1 > 0.0;
+    const double ratio = geometric ? std::pow(x1 / x0, 1.0 / m) : 1.0;
+    const double width = (x1 - x0) / m;
+    double xp = x0, yp = y0, lp = l0, sum = 0.0;
+    for (int k = 1; k <= m; ++k) {
+        double xk = x1, yk = y1, lk = l1;
+        if (k < m) {
+            xk = geometric ? xp * ratio : x0 + k * width;
+            const double h = xk - x0;
+            lk = a + h * (t + h * (c + h * d));
+            yk = std::exp(lk);
+        }
+        const double term = fd::exp_piece_integral(xk - xp, yp, yk, lp - lk);
+        if (term > 0.0) sum += term;
+        *last = term;
+        xp = xk;
+        yp = yk;
+        lp = lk;
+    }
+    return sum;
+}
+
+// y[n-1]/alpha, the integral beyond x[n-1] of the exponential through the last two samples of
+// different abscissa; 0 when the samples do not decay there (the tail would not converge).
+template <class T> double exp_tail(int n, const T* x, const T* y) {
+    int p = n - 2;
+    while (p >= 0 && !(x[p] < x[n - 1])) --p;
+    if (p < 0) return 0.0;
+    const double alpha = (std::log(static_cast<double>(y[p])) -
+                          std::log(static_cast<double>(y[n - 1]))) /
+                         (static_cast<double>(x[n - 1]) - static_cast<double>(x[p]));
+    if (!(alpha > 0.0) || !std::isfinite(alpha)) return 0.0;
+    return y[n - 1] / alpha;
+}
+
+template <class T>
+double exp_spline_integral(int m, int n, const T* d, const T* c, const T* t, const T* a,
+                           const T* y, const T* ly, const T* x) {
+    if (n < 2) return 0.0;
+    double sum = 0.0, last = 0.0;
+    for (int i = 0; i < n - 1; ++i)
+        sum += exp_spline_interval(m, x[i], x[i + 1], a[i], t[i], c[i], d[i], y[i], y[i + 1],
+                                   ly[i], ly[i + 1], &last);
+    if (1e-7 * sum < last) sum += exp_tail(n, x, y);
+    return sum;
+}
+
+// The rectangle below x[0] plus the spline integral of the leading positive samples; the
+// spline is fitted to ln y in the precision T.
+template <class T> double log_spline_integral(const T* x, const T* y, int n, int m) {
+    if (n <= 0) return 0.0;
+    const T rectangle = x[0] * y[0];
+    int positive = 0;
+    while (positive < n && y[positive] > T(0)) ++positive;
+    if (positive < 2) return rectangle;
+    auto log_value = [y](int j) { return static_cast<T>(std::log(y[j])); };
+    double sum = 0.0, last = 0.0;
+    for (int i = 0; i < positive - 1; ++i) {
+        T t, c, d;
+        akima_interval(positive, x, log_value, i, t, c, d);
+        sum += exp_spline_interval(m, x[i], x[i + 1], log_value(i), t, c, d, y[i], y[i + 1],
+                                   log_value(i), log_value(i + 1), &last);
+    }
+    if (1e-7 * sum < last) sum += exp_tail(positive, x, y);
+    return rectangle + sum;
+}
+
+template <class T> int count_significant(int n, const T* a, int start, double threshold) {
+    if (n <= 0) return 0;
+    int count = start;
+    for (int j = start; j < n; ++j)
+        if (a[j] > threshold && a[j] < a[j - 1]) ++count;
+    if (count > n) count = n;
+    if (a[count - 1] < threshold) --count;
+    return count;
+}
+
+} // namespace
+
+namespace fd {
+
+void log_spaced(int n, double* v, double first, double last) {
+    if (n <= 0) return;
+    v[0] = first;
+    v[n - 1] = last;
+    if (n <= 2) return;
+    const long double start = std::log(static_cast<long double>(first));
+    const long double step = (std::log(static_cast<long double>(last)) - start) / (n - 1);
+    long double exponent = start;
+    for (int i = 1; i < n - 1; ++i) {
+        exponent += step;
+        v[i] = static_cast<double>(std::exp(exponent));
+    }
+}
+
+} // namespace fd
+
+void log_spaced_values_dbl(int n, double* v, float first, float last) {
+    fd::log_spaced(n, v, first, last);
+}
+
+int count_significant_dbl(int n, const double* a) { return count_significant(n, a, 3, 1e-100); }
+int count_significant_flt(int n, const float* a) { return count_significant(n, a, 2, 1e-45); }
+
+int spline_coef_dbl(int n, const double* x, const double* y, double* t, double* c, double* d) {
+    return spline_coef(n, x, y, t, c, d);
+}
+int spline_coef_flt(int n, const float* x, const float* y, float* t, float* c, float* d) {
+    return spline_coef(n, x, y, t, c, d);
+}
+
+double exp_spline_integral_dbl(int m, int n, const double* d, const double* c, const double* t,
+                               const double* a, const double* y, const double* ly,
+                               const double* x) {
+    return exp_spline_integral(m, n, d, c, t, a, y, ly, x);
+}
+double exp_spline_integral_flt(int m, int n, const float* d, const float* c, const float* t,
+                               const float* a, const float* y, const float* ly, const float* x) {
+    return exp_spline_integral(m, n, d, c, t, a, y, ly, x);
+}
+
+double log_spline_integral_dbl(const double* x, const double* y, int n, int m) {
+    return log_spline_integral(x, y, n, m);
+}
+float log_spline_integral_flt(const float* x, const float* y, int n, int m) {
+    return static_cast<float>(log_spline_integral(x, y, n, m));
+}
+
+double exp_segment_integral_dbl(const double* x, const double* y, int n) {
+    if (n <= 0) return 0.0;
+    double sum = x[0] * y[0];
+    for (int i = 0; i + 1 < n; ++i) {
+        const double fall = std::log(y[i]) - std::log(y[i + 1]);
+        const double h = x[i + 1] - x[i];
+        sum += fall > 1e-11 ? (y[i] - y[i + 1]) * h / fall : 0.5 * (y[i] + y[i + 1]) * h;
+    }
+    return sum;
+}

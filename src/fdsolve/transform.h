@@ -1,0 +1,53 @@
+// Inverse Fourier transform over wavenumber of 2.5-D potentials: electrode-pair tables of the
+// finite-difference and finite-element solvers, and lists of points (remote electrodes).
+//
+// The potential in space is (1/pi) times the integral over k of the wavenumber-domain potential
+// V(k), weighted by cos(k*y) at a distance y along strike. V is modelled piecewise: V_1 - ln(k/k_1)
+// below k_1, linear in ln k between samples while k*r < 0.5, and exponential beyond; each piece
+// is integrated in closed form. Zero-width intervals contribute nothing, equal neighbouring
+// samples take the limit of the exponential rule, and a zero strike distance takes the limit of
+// the cosine-weighted integral, so no input of positive wavenumbers gives NaN or infinity.
+#pragma once
+
+/// Pair transform of the finite-difference drivers. `values` holds the wavenumber-domain
+/// potential of every electrode pair (P = N(N-1)/2 rows, one column per wavenumber, leading
+/// dimension P): pairs (L, J), L < J, with J outer and L inner when `order` is 0 ((1,2), (1,3),
+/// (2,3), ...), L outer and J inner otherwise. For each pair it writes, at (L, J) and (J, L) of
+/// the two N x N tables with leading dimension `lead`:
+///   pot        = (1/pi) * the spline integral of the significant samples (m sub-steps),
+///   offset_pot = (1/pi) * (C - S): the section-plane potential less the potential at the
+///                strike distance s, both by the piecewise model (array type 10, "Offset
+///                Pole-Dipole": (1/pi) * S, the potential at s itself).
+/// The pair distance is d = J - L unit spacings. The diagonal is not written.
+/// Returns 0, or 1 (tables untouched) when the work vectors cannot be had.
+int fourier_transform_grid(int lead, float s, int order, const double* values, double* pot,
+                           double* offset_pot, int N, int n, const double* k, int m, int P,
+                           int array_type);
+
+/// Point transform in place: for each of the `count` points, y[j] holds the strike distance on
+/// entry (|y| <= 0.02 counts as 0) and the potential (1/pi) * integral of V(k) cos(k*y) on
+/// return. V of point j is row j of `values` (leading dimension ld); all n wavenumbers are used,
+/// r[j] chooses the log-linear intervals (k*r < 0.5). `unused` is not read.
+/// Returns 0, or 1 (y untouched) when the work vectors cannot be had.
+int inverse_fourier_transform_dbl(const double* r, const double* values, double* y, int count,
+                                  int n, const double* k, int unused, int ld);
+/// Twin with single-precision points and values and double wavenumbers.
+int inverse_fourier_transform_flt(const float* r, const float* values, float* y, int count, int n,
+                                  const double* k, int unused, int ld);
+/// Single-precision twin that uses only the significant samples of each point
+/// (count_significant_flt); the strike distance in and the potential out stay double.
+int inverse_fourier_pair_potentials_exp(const float* r, const float* values, double* y, int count,
+                                        int n, const float* k, int unused, int ld);
+
+/// Pair tables of the finite-element solvers: pairs L = 1..N-1 outer, J = L+1..N inner, rows of
+/// `values` (leading dimension ld); outputs as fourier_transform_grid. s <= 0 is taken as 1. A pair whose first value is negative is integrated with
+/// all its values negated (both outputs non-negative). Returns 0, or 1 when the work vectors
+/// cannot be had.
+int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* pot,
+                                        double* offset_pot, int N, int n, const double* k, int m,
+                                        int ld, int lead, int array_type);
+/// Single-precision inputs, double outputs: a negated pair gets pot negated back (offset_pot
+/// not); no minimum of two log-linear samples; rising exponential intervals are integrated; the
+/// array type is not consulted.
+int inverse_fourier_pair_potentials(float s, const float* values, double* pot, double* offset_pot,
+                                    int N, int n, const float* k, int m, int ld, int lead);

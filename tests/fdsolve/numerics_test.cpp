@@ -1,0 +1,410 @@
+// Special functions, wavenumbers, spline integration and the wavenumber transform, checked
+// against tabulated values and analytic integrals.
+#include "fdsolve/bessel.h"
+#include "fdsolve/sici.h"
+#include "fdsolve/spline.h"
+#include "fdsolve/transform.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+
+std::vector<double> default_wavenumbers() {
+    std::vector<double> k(12);
+    log_spaced_values_dbl(12, k.data(), 0.002f, 8.0f);
+    return k;
+}
+
+// Wavenumber-domain potential of a unit current on the surface of a half-space of 1 ohm-m:
+// K0(k r)/pi, whose transform is 1/(2 pi sqrt(r^2 + y^2)).
+double half_space_value(double k, double r) { return std::cyl_bessel_k(0.0, k * r) / pi; }
+
+bool all_finite(const std::vector<double>& v) {
+    for (double x : v)
+        if (!std::isfinite(x)) return false;
+    return true;
+}
+
+// ---- Sine and cosine integrals ------------------------------------------------------------
+
+TEST(SineCosineIntegrals, MatchTabulatedValuesInBothBranchesAndPrecisions) {
+    struct Case {
+        double x, si, ci, tolerance_ci;
+    };
+    // Reference values to ten or more digits; the cosine series is good to about 1e-6 near 4.
+    const Case cases[] = {
+        {1.0, 0.946083070367183, 0.337403922900968, 1e-6},
+        {2.0, 1.605412976802695, 0.422980828774865, 1e-6},
+        {3.9, 1.776501360447810, -0.123499349207815, 2e-6},
+        {5.0, 1.549931244944674, -0.190029749656644, 1e-7},
+        {10.0, 1.658347594218874, -0.045456433004455, 1e-7},
+        {100.0, 1.562225466889056, -0.005148825142610, 1e-7},
+    };
+    for (const Case& c : cases) {
+        double ci = 0.0;
+        EXPECT_NEAR(sine_cosine_integrals_dbl(c.x, &ci), c.si, 5e-9) << c.x;
+        EXPECT_NEAR(ci, c.ci, c.tolerance_ci) << c.x;
+        double ci_negative = 0.0;
+        EXPECT_NEAR(sine_cosine_integrals_dbl(-c.x, &ci_negative), -c.si, 5e-9) << c.x;
+        EXPECT_EQ(ci_negative, ci) << c.x;
+        float ci_single = 0.0f;
+        EXPECT_NEAR(sine_cosine_integrals_flt(float(c.x), &ci_single), c.si, 1e-6) << c.x;
+        EXPECT_NEAR(ci_single, c.ci, 3e-6) << c.x;
+    }
+    double ci = 0.0;
+    EXPECT_EQ(sine_cosine_integrals_dbl(0.0, &ci), 0.0);
+}
+
+TEST(SineCosineIntegrals, AuxiliaryFunctionsBeyondFour) {
+    double f = 0.0, g = 0.0;
+    si_ci_auxiliary_dbl(4.5f, &f, &g);
+    EXPECT_NEAR(f, 0.2067120, 5e-8);
+    EXPECT_NEAR(g, 0.04068424, 5e-9);
+    si_ci_auxiliary_dbl(100.0f, &f, &g);
+    EXPECT_NEAR(f, 0.0099980, 1e-7);
+    EXPECT_NEAR(g, 0.0000999401, 1e-10);
+    si_ci_auxiliary_dbl(-4.5f, &f, &g);
+    EXPECT_NEAR(f, -0.2067120, 5e-8); // f is odd, g even
+    EXPECT_NEAR(g, 0.04068424, 5e-9);
+}
+
+TEST(SineCosineIntegrals, ChebyshevSumOfLowOrders) {
+    const double c[4] = {1.0, 2.0, 3.0, 4.0};
+    const double x = 0.3; // T0 = 1, T1 = x, T2 = 2x^2 - 1, T3 = 4x^3 - 3x
+    EXPECT_DOUBLE_EQ(chebyshev_sum_dbl(0, x, c), 1.0);
+    EXPECT_DOUBLE_EQ(chebyshev_sum_dbl(1, x, c), 1.0 + 2.0 * x);
+    EXPECT_NEAR(chebyshev_sum_dbl(3, x, c),
+                1.0 + 2.0 * x + 3.0 * (2 * x * x - 1) + 4.0 * (4 * x * x * x - 3 * x), 1e-15);
+}
+
+// ---- Bessel-function ratio ----------------------------------------------------------------
+
+TEST(BesselRatio, MatchesLibraryBesselFunctionsBelowTwo) {
+    for (double x : {0.01, 0.1, 0.5, 1.0, 1.5, 1.99}) {
+        const double k = 0.25;
+        double d = 0.0, r = 0.0;
+        // Source at x0 = 3, point 4 units right and x/k - ... deep: r = x/k.
+        const double depth = std::sqrt((x / k) * (x / k) - 16.0 > 0 ? (x / k) * (x / k) - 16.0
+                                                                     : 0.0);
+        const double dx = (x / k) * (x / k) - 16.0 > 0 ? 4.0 : x / k;
+        const double ratio = bessel_ratio_k1_k0_dbl(3.0, 3.0 + dx, depth, &d, &r, k);
+        EXPECT_NEAR(d, dx, 1e-14);
+        EXPECT_NEAR(r, x / k, 1e-12);
+        const double exact = k * std::cyl_bessel_k(1.0, x) / std::cyl_bessel_k(0.0, x);
+        EXPECT_NEAR(ratio / exact, 1.0, 2e-6) << x;
+        float df = 0.0f, rf = 0.0f;
+        const double single =
+            bessel_ratio_k1_k0_flt(3.0f, float(3.0 + dx), float(depth), &df, &rf, k);
+        EXPECT_NEAR(single / exact, 1.0, 2e-6) << x;
+    }
+}
+
+TEST(BesselRatio, UnitArgumentLargeArgumentAndZeroWavenumber) {
+    double d = 0.0, r = 0.0;
+    EXPECT_NEAR(bessel_ratio_k1_k0_dbl(0.0, 2.0, 0.0, &d, &r, 0.5) / 0.5, 1.4296, 5e-5);
+    EXPECT_EQ(bessel_ratio_k1_k0_dbl(1.0, -1.0, 0.0, &d, &r, 1.0), 1.0); // k r = 2 exactly
+    EXPECT_EQ(d, 2.0);
+    EXPECT_EQ(bessel_ratio_k1_k0_dbl(0.0, 30.0, 40.0, &d, &r, 0.3), 0.3);
+    EXPECT_EQ(r, 50.0);
+    EXPECT_EQ(bessel_ratio_k1_k0_dbl(0.0, 3.0, 4.0, &d, &r, 0.0), 0.0);
+}
+
+// ---- Wavenumbers and significance ---------------------------------------------------------
+
+TEST(Wavenumbers, DefaultSetIsTwelveLogSpacedValues) {
+    const std::vector<double> k = default_wavenumbers();
+    EXPECT_EQ(k.front(), double(0.002f));
+    EXPECT_EQ(k.back(), 8.0);
+    for (int i = 1; i < 12; ++i) EXPECT_NEAR(k[i] / k[i - 1], 2.1255, 1e-4) << i;
+
+    double two[2] = {0.0, 0.0};
+    log_spaced_values_dbl(2, two, 0.5f, 4.0f);
+    EXPECT_EQ(two[0], 0.5);
+    EXPECT_EQ(two[1], 4.0);
+}
+
+TEST(Wavenumbers, SignificanceCount) {
+    struct Case {
+        std::vector<double> a;
+        int expected;
+    };
+    const Case cases[] = {
+        // falls below 1e-100 at entry 7 and keeps falling: six significant entries
+        {{9, 8, 7, 6, 5, 4, 1e-101, 1e-102, 1e-103}, 6},
+        // entries 5 and 6 rise again; the later falling entries still count (3 + 4, 7, 8, 9)
+        {{9, 8, 7, 6, 7, 8, 5, 4, 3}, 7},
+        {{5, 4, 3, 2, 1}, 5},
+        {{5, 4}, 2},        // fewer samples than the starting count: never more than n
+        {{5, 1e-120}, 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(count_significant_dbl(int(c.a.size()), c.a.data()), c.expected);
+    const float f[4] = {4.0f, 3.0f, 3.5f, 1.0f};
+    EXPECT_EQ(count_significant_flt(4, f), 3); // start 2, entry 4 falls
+}
+
+// ---- Spline integration -------------------------------------------------------------------
+
+TEST(SplineIntegral, ExponentialSamplesIntegrateExactly) {
+    const double a = 3.0, b = 0.7;
+    for (int n : {2, 5, 12, 40}) { // 40 > 32: no fixed work tables any more
+        std::vector<double> x(n), y(n);
+        for (int i = 0; i < n; ++i) {
+            x[i] = 0.1 * std::pow(1.3, i);
+            y[i] = a * std::exp(-b * x[i]);
+        }
+        const double body = x[0] * y[0] + (y[0] - y[n - 1]) / b;
+        const double tail = y[n - 1] / b;
+        const double got = log_spline_integral_dbl(x.data(), y.data(), n, 4);
+        EXPECT_NEAR(got, body + tail, 1e-12 * (body + tail)) << n;
+        const std::vector<float> xf(x.begin(), x.end()), yf(y.begin(), y.end());
+        EXPECT_NEAR(log_spline_integral_flt(xf.data(), yf.data(), n, 4), body + tail,
+                    1e-5 * (body + tail))
+            << n;
+    }
+    const double x1 = 2.0, y1 = 5.0;
+    EXPECT_EQ(log_spline_integral_dbl(&x1, &y1, 1, 4), 10.0);
+}
+
+TEST(SplineIntegral, NegligibleLastStepAddsNoTail) {
+    // Steep decay: the last sub-step is far below 1e-7 of the sum.
+    const double x[3] = {1.0, 10.0, 100.0};
+    const double y[3] = {1.0, std::exp(-9.0 * 5.0), std::exp(-99.0 * 5.0)};
+    const double body = 1.0 + (y[0] - y[2]) / 5.0;
+    EXPECT_NEAR(log_spline_integral_dbl(x, y, 3, 4), body, 1e-12);
+}
+
+TEST(SplineIntegral, DegenerateSamplesGiveExactLimits) {
+    // Equal samples (0/0 sub-intervals) and a flat end (no decay, so no tail): a rectangle.
+    const double x[4] = {0.5, 1.0, 2.0, 4.0};
+    const double flat[4] = {2.0, 2.0, 2.0, 2.0};
+    EXPECT_NEAR(log_spline_integral_dbl(x, flat, 4, 4), 8.0, 1e-13);
+
+    // Rising samples: finite, no tail.
+    const double rising[4] = {1.0, 2.0, 4.0, 8.0};
+    const double r = log_spline_integral_dbl(x, rising, 4, 4);
+    EXPECT_TRUE(std::isfinite(r));
+    EXPECT_GT(r, 0.5 + 1.5 * 1.0);
+
+    // A repeated abscissa adds nothing and changes nothing.
+    const double b = 0.9;
+    const double xs[5] = {0.2, 0.5, 0.5, 1.0, 3.0};
+    double ys[5];
+    for (int i = 0; i < 5; ++i) ys[i] = std::exp(-b * xs[i]);
+    const double exact = xs[0] * ys[0] + ys[0] / b;
+    EXPECT_NEAR(log_spline_integral_dbl(xs, ys, 5, 4), exact, 1e-12);
+    const double repeated_last[3] = {0.2, 1.0, 1.0};
+    const double y_last[3] = {std::exp(-b * 0.2), std::exp(-b * 1.0), std::exp(-b * 1.0)};
+    EXPECT_NEAR(log_spline_integral_dbl(repeated_last, y_last, 3, 4), exact, 1e-12);
+
+    // A non-positive sample ends the samples that are integrated.
+    const double with_zero[4] = {1.0, 0.5, 0.0, 0.1};
+    const double first_two = log_spline_integral_dbl(x, with_zero, 2, 4);
+    EXPECT_EQ(log_spline_integral_dbl(x, with_zero, 4, 4), first_two);
+    EXPECT_TRUE(std::isfinite(first_two));
+}
+
+TEST(SplineIntegral, AkimaCoefficientsReproduceAStraightLine) {
+    const double x[5] = {0.0, 1.0, 1.5, 3.0, 7.0};
+    double y[5], t[4], c[4], d[4];
+    for (int i = 0; i < 5; ++i) y[i] = 2.0 - 0.4 * x[i];
+    ASSERT_EQ(spline_coef_dbl(5, x, y, t, c, d), 0);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_NEAR(t[i], -0.4, 1e-14);
+        EXPECT_NEAR(c[i], 0.0, 1e-14);
+        EXPECT_NEAR(d[i], 0.0, 1e-14);
+    }
+    EXPECT_EQ(spline_coef_dbl(1, x, y, t, c, d), 1);
+}
+
+TEST(SplineIntegral, ExpSplineIntegralFromTablesMatchesTheWholeRule) {
+    const std::vector<double> k = default_wavenumbers();
+    std::vector<double> y(12), ly(12), t(11), c(11), d(11);
+    for (int i = 0; i < 12; ++i) {
+        y[i] = half_space_value(k[i], 3.0);
+        ly[i] = std::log(y[i]);
+    }
+    ASSERT_EQ(spline_coef_dbl(12, k.data(), ly.data(), t.data(), c.data(), d.data()), 0);
+    const double tables = exp_spline_integral_dbl(4, 12, d.data(), c.data(), t.data(),
+                                                  ly.data(), y.data(), ly.data(), k.data());
+    EXPECT_DOUBLE_EQ(k[0] * y[0] + tables, log_spline_integral_dbl(k.data(), y.data(), 12, 4));
+}
+
+TEST(SplineIntegral, ExponentialSegments) {
+    const double x[3] = {1.0, 2.0, 4.0};
+    const double equal[3] = {3.0, 3.0, 3.0};
+    EXPECT_DOUBLE_EQ(exp_segment_integral_dbl(x, equal, 3), 3.0 + 3.0 + 6.0);
+    const double decay[3] = {std::exp(-1.0), std::exp(-2.0), std::exp(-4.0)};
+    EXPECT_NEAR(exp_segment_integral_dbl(x, decay, 3), decay[0] + decay[0] - decay[2], 1e-15);
+}
+
+// ---- Transforms ---------------------------------------------------------------------------
+
+// Pair table of N electrodes one unit apart on a half-space, in the order of `order`.
+std::vector<double> half_space_pairs(int N, int order, const std::vector<double>& k) {
+    const int P = N * (N - 1) / 2, n = int(k.size());
+    std::vector<double> values(std::size_t(P) * n);
+    int p = 0;
+    auto add = [&](int L, int J) {
+        for (int i = 0; i < n; ++i) values[p + std::size_t(i) * P] = half_space_value(k[i], J - L);
+        ++p;
+    };
+    if (order == 0) {
+        for (int J = 2; J <= N; ++J)
+            for (int L = 1; L < J; ++L) add(L, J);
+    } else {
+        for (int L = 1; L < N; ++L)
+            for (int J = L + 1; J <= N; ++J) add(L, J);
+    }
+    return values;
+}
+
+TEST(Transform, HalfSpacePairPotentialsWithinOnePercentToTenSpacings) {
+    const std::vector<double> k = default_wavenumbers();
+    const int N = 21, lead = 25, n = 12, P = N * (N - 1) / 2;
+    const float s = 0.5f;
+    for (int order : {0, 1}) {
+        const std::vector<double> values = half_space_pairs(N, order, k);
+        std::vector<double> pot(lead * lead, -1.0), offset(lead * lead, -1.0);
+        ASSERT_EQ(fourier_transform_grid(lead, s, order, values.data(), pot.data(),
+                                         offset.data(), N, n, k.data(), 4, P, 0),
+                  0);
+        for (int L = 1; L <= N; ++L)
+            for (int J = 1; J <= N; ++J) {
+                const int at = (L - 1) + (J - 1) * lead;
+                if (L == J) {
+                    EXPECT_EQ(pot[at], -1.0); // diagonal untouched
+                    continue;
+                }
+                const double d = std::abs(J - L);
+                EXPECT_NEAR(pot[at] * 2 * pi * d, 1.0, d <= 10 ? 0.01 : 0.025) << d;
+                const double strike = (1.0 / d - 1.0 / std::sqrt(d * d + s * s)) / (2 * pi);
+                EXPECT_NEAR(offset[at] / strike, 1.0, 0.021) << d;
+            }
+    }
+}
+
+TEST(Transform, OffsetPoleDipoleStoresThePotentialAtTheStrikeDistance) {
+    const std::vector<double> k = default_wavenumbers();
+    const int N = 11, P = N * (N - 1) / 2;
+    const float s = 2.0f;
+    const std::vector<double> values = half_space_pairs(N, 0, k);
+    std::vector<double> pot(N * N), offset(N * N);
+    fourier_transform_grid(N, s, 0, values.data(), pot.data(), offset.data(), N, 12, k.data(), 4,
+                           P, 10);
+    for (int d = 1; d < N; ++d)
+        EXPECT_NEAR(offset[d * N] * 2 * pi * std::sqrt(d * d + s * s), 1.0, 0.04) << d;
+}
+
+TEST(Transform, ZeroStrikeOffsetAndDegenerateWavenumbersStayFinite) {
+    std::vector<double> k = default_wavenumbers();
+    const int N = 6, P = 15;
+    std::vector<double> values = half_space_pairs(N, 0, k);
+    std::vector<double> pot(N * N), offset(N * N, 7.0);
+    fourier_transform_grid(N, 0.0f, 0, values.data(), pot.data(), offset.data(), N, 12, k.data(),
+                           4, P, 0);
+    EXPECT_TRUE(all_finite(pot));
+    for (int d = 1; d < N; ++d) EXPECT_EQ(offset[d * N], 0.0); // C - S at s = 0 is exactly 0
+
+    // A repeated wavenumber with a repeated value (a zero-width interval) stays finite and
+    // close; the spline and the significance count see one sample more, so it is not exact.
+    std::vector<double> k13(k), v13(13);
+    k13.insert(k13.begin() + 5, k[5]);
+    std::vector<double> v12(12);
+    for (int i = 0; i < 12; ++i) v12[i] = half_space_value(k[i], 2.0);
+    for (int i = 0; i < 13; ++i) v13[i] = half_space_value(k13[i], 2.0);
+    std::vector<double> a(4), b(4), a13(4), b13(4);
+    fourier_transform_grid(2, 0.5f, 0, v12.data(), a.data(), b.data(), 2, 12, k.data(), 4, 1, 0);
+    fourier_transform_grid(2, 0.5f, 0, v13.data(), a13.data(), b13.data(), 2, 13, k13.data(), 4,
+                           1, 0);
+    EXPECT_NEAR(a13[2] / a[2], 1.0, 0.002);
+    EXPECT_NEAR(b13[2] / b[2], 1.0, 0.01);
+}
+
+TEST(Transform, PointTransformOfHalfSpaceValues) {
+    const std::vector<double> k = default_wavenumbers();
+    struct Case {
+        double r, y, tolerance;
+    };
+    const Case cases[] = {{1, 0, 0.01}, {5, 0, 0.01}, {10, 0, 0.01}, {1, 0.015, 0.01},
+                          {2, 0.5, 0.02}, {5, 3, 0.03}, {10, 5, 0.04}};
+    std::vector<double> r, y, values(12 * 7);
+    const int count = 7;
+    for (int j = 0; j < count; ++j) {
+        r.push_back(cases[j].r);
+        y.push_back(-cases[j].y); // the sign of the strike distance does not matter
+        for (int i = 0; i < 12; ++i) values[j + i * count] = half_space_value(k[i], cases[j].r);
+    }
+    ASSERT_EQ(inverse_fourier_transform_dbl(r.data(), values.data(), y.data(), count, 12,
+                                            k.data(), 4, count),
+              0);
+    std::vector<float> rf(r.begin(), r.end()), vf(values.begin(), values.end()), yf(count);
+    std::vector<float> kf(k.begin(), k.end());
+    std::vector<double> ye(count);
+    for (int j = 0; j < count; ++j) yf[j] = float(ye[j] = cases[j].y);
+    inverse_fourier_transform_flt(rf.data(), vf.data(), yf.data(), count, 12, k.data(), 4, count);
+    inverse_fourier_pair_potentials_exp(rf.data(), vf.data(), ye.data(), count, 12, kf.data(), 4,
+                                        count);
+    for (int j = 0; j < count; ++j) {
+        const double y0 = cases[j].y <= 0.02 ? 0.0 : cases[j].y;
+        const double exact = 1.0 / (2 * pi * std::hypot(cases[j].r, y0));
+        EXPECT_NEAR(y[j] / exact, 1.0, cases[j].tolerance) << j;
+        EXPECT_NEAR(yf[j] / exact, 1.0, cases[j].tolerance + 1e-4) << j;
+        EXPECT_NEAR(ye[j] / exact, 1.0, cases[j].tolerance + 1e-4) << j;
+    }
+}
+
+TEST(Transform, PointTransformOfEqualNeighbouringSamplesIsFinite) {
+    const std::vector<double> k = default_wavenumbers();
+    std::vector<double> values(12, 0.25); // flat: every exponential interval has a = 0
+    for (double strike : {0.0, 1.0}) {
+        const double r = 100.0; // every interval exponential
+        double y = strike;
+        inverse_fourier_transform_dbl(&r, values.data(), &y, 1, 12, k.data(), 4, 1);
+        ASSERT_TRUE(std::isfinite(y)) << strike;
+        if (strike == 0.0) {
+            EXPECT_NEAR(y, 0.25 * 8.0 / pi, 1e-9); // the rectangle 0.25 * k_12
+        }
+    }
+}
+
+TEST(Transform, FiniteElementPairTablesInBothPrecisions) {
+    const std::vector<double> k = default_wavenumbers();
+    const int N = 11, lead = 12, P = N * (N - 1) / 2;
+    const float s = 0.5f;
+    std::vector<double> values = half_space_pairs(N, 1, k);
+    // Pair (1, 2) with all values negative: the double routine integrates its negation.
+    for (int i = 0; i < 12; ++i) values[std::size_t(i) * P] = -values[std::size_t(i) * P];
+    std::vector<float> vf(values.begin(), values.end()), kf(k.begin(), k.end());
+    std::vector<double> pot(lead * lead), offset(lead * lead), potf(lead * lead),
+        offsetf(lead * lead);
+    inverse_fourier_pair_potentials_dbl(s, values.data(), pot.data(), offset.data(), N, 12,
+                                        k.data(), 4, P, lead, 0);
+    inverse_fourier_pair_potentials(s, vf.data(), potf.data(), offsetf.data(), N, 12, kf.data(),
+                                    4, P, lead);
+    for (int d = 1; d < N; ++d) {
+        const int at = d * lead; // (1, d + 1)
+        const double strike = (1.0 / d - 1.0 / std::sqrt(d * d + s * s)) / (2 * pi);
+        EXPECT_NEAR(pot[at] * 2 * pi * d, 1.0, 0.01) << d;
+        EXPECT_EQ(pot[d], pot[at]);
+        EXPECT_NEAR(offset[at] / strike, 1.0, 0.021) << d;
+        const double sign = d == 1 ? -1.0 : 1.0; // the float routine gives the sign back to pot
+        EXPECT_NEAR(potf[at] * 2 * pi * d, sign, 0.01) << d;
+        EXPECT_NEAR(offsetf[at] / strike, 1.0, 0.021) << d;
+    }
+
+    // s = 0 is taken as one unit spacing.
+    std::vector<double> pot0(lead * lead), offset0(lead * lead), offset1(lead * lead);
+    inverse_fourier_pair_potentials_dbl(0.0f, values.data(), pot0.data(), offset0.data(), N, 12,
+                                        k.data(), 4, P, lead, 0);
+    inverse_fourier_pair_potentials_dbl(1.0f, values.data(), pot0.data(), offset1.data(), N, 12,
+                                        k.data(), 4, P, lead, 0);
+    EXPECT_EQ(offset0, offset1);
+}
+
+} // namespace
