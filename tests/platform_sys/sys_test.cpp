@@ -49,16 +49,16 @@ TEST_F(Profile, ReadsWithWindowsSemantics) {
     struct Case {
         const char *section, *key, *expected;
     } cases[] = {
-        {"Display", "Colours", "17"},          // value trimmed
-        {"DISPLAY", "colours", "17"},          // names compared without case, first wins
-        {"Display", "Font", "Arial"},          // key found in its own section only
-        {"Files", "Font", "second section"},   // section name trimmed
+        {"Display", "Colours", "17"},        // value trimmed
+        {"DISPLAY", "colours", "17"},        // names compared without case, first wins
+        {"Display", "Font", "Arial"},        // key found in its own section only
+        {"Files", "Font", "second section"}, // section name trimmed
         {"Files", "lastdir", "/home/user/models"},
-        {"Display", "Empty", ""},              // present but empty: not the default
-        {"Display", "Quoted", "  padded  "},   // surrounding quotes removed
-        {"Display", "Missing", "dflt"},        // missing key
-        {"Nowhere", "Font", "dflt"},           // missing section
-        {"Display", "; settings", "dflt"},     // a comment is no key
+        {"Display", "Empty", ""},            // present but empty: not the default
+        {"Display", "Quoted", "  padded  "}, // surrounding quotes removed
+        {"Display", "Missing", "dflt"},      // missing key
+        {"Nowhere", "Font", "dflt"},         // missing section
+        {"Display", "; settings", "dflt"},   // a comment is no key
     };
     for (const Case& c : cases)
         EXPECT_EQ(sys::get_profile_string(c.section, c.key, "dflt", ini), c.expected)
@@ -72,7 +72,8 @@ TEST_F(Profile, MissingFileGivesDefault) {
 
 TEST_F(Profile, CutsAt254Characters) {
     const std::string longv(300, 'x');
-    const std::string ini = write("b.ini", "[S]\nlong=" + longv + "\nexact=" + longv.substr(0, 254) + "\n");
+    const std::string ini =
+        write("b.ini", "[S]\nlong=" + longv + "\nexact=" + longv.substr(0, 254) + "\n");
     EXPECT_EQ(sys::get_profile_string("S", "long", "", ini), longv.substr(0, 254));
     EXPECT_EQ(sys::get_profile_string("S", "exact", "", ini).size(), 254u);
     EXPECT_EQ(sys::get_profile_string("S", "long", "", ini, 10), longv.substr(0, 10));
@@ -97,7 +98,7 @@ TEST_F(Profile, WriteKeepsEveryOtherLine) {
                                            "[B]\r\n"
                                            "two=b2\r\n"
                                            "stray line\r\n");
-    ASSERT_TRUE(sys::write_profile_string("a", "TWO", "22", ini)); // existing key, kept spelling
+    ASSERT_TRUE(sys::write_profile_string("a", "TWO", "22", ini));  // existing key, kept spelling
     ASSERT_TRUE(sys::write_profile_string("A", "three", "3", ini)); // after the section's last line
     ASSERT_TRUE(sys::write_profile_string("B", "four", "4", ini));
     EXPECT_EQ(read(ini), "; keep me\r\n"
@@ -126,7 +127,8 @@ TEST(PageMemory, ZeroFilledAndTracked) {
     sys::reset_page_peak();
     double* a = sys::page_alloc_array<double>(1000);
     ASSERT_NE(a, nullptr);
-    for (int i = 0; i < 1000; ++i) ASSERT_EQ(a[i], 0.0);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(a[i], 0.0);
     int* b = sys::page_alloc_array<int>(10);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(sys::page_bytes_in_use(), base + 8000 + 40);
@@ -164,7 +166,8 @@ TEST(Random, SequenceRangeAndReproducibility) {
     // The C standard's example generator, seeded with 1.
     sys::random_seed(1);
     const int first[] = {16838, 5758, 10113, 17515, 31051};
-    for (int v : first) EXPECT_EQ(sys::random_next(), v);
+    for (int v : first)
+        EXPECT_EQ(sys::random_next(), v);
 
     sys::random_seed(12345);
     std::vector<int> seq;
@@ -177,7 +180,8 @@ TEST(Random, SequenceRangeAndReproducibility) {
     EXPECT_EQ(lo, 0);
     EXPECT_EQ(hi, 32767);
     sys::random_seed(12345);
-    for (int i = 0; i < 100; ++i) ASSERT_EQ(sys::random_next(), seq[i]);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(sys::random_next(), seq[i]);
 }
 
 using Files = TempDir;

@@ -10,10 +10,14 @@
 namespace gfx {
 namespace {
 // The top byte of a colour value carries no colour (it flags palette references elsewhere).
-constexpr Colour colour_bits(Colour c) { return c & 0x00FFFFFFu; }
+constexpr Colour colour_bits(Colour c) {
+    return c & 0x00FFFFFFu;
+}
 } // namespace
 
-Canvas::Canvas(int width, int height) { resize(width, height); }
+Canvas::Canvas(int width, int height) {
+    resize(width, height);
+}
 
 void Canvas::resize(int width, int height) {
     width = std::max(width, 0);
@@ -44,11 +48,21 @@ Font Canvas::select_font(const Font& font) {
     font_ = font;
     return old;
 }
-Colour Canvas::set_text_colour(Colour c) { return std::exchange(text_colour_, colour_bits(c)); }
-Colour Canvas::set_bk_colour(Colour c) { return std::exchange(bk_colour_, colour_bits(c)); }
-BkMode Canvas::set_bk_mode(BkMode mode) { return std::exchange(bk_mode_, mode); }
-unsigned Canvas::set_text_align(unsigned flags) { return std::exchange(align_, flags); }
-FillMode Canvas::set_poly_fill_mode(FillMode mode) { return std::exchange(fill_mode_, mode); }
+Colour Canvas::set_text_colour(Colour c) {
+    return std::exchange(text_colour_, colour_bits(c));
+}
+Colour Canvas::set_bk_colour(Colour c) {
+    return std::exchange(bk_colour_, colour_bits(c));
+}
+BkMode Canvas::set_bk_mode(BkMode mode) {
+    return std::exchange(bk_mode_, mode);
+}
+unsigned Canvas::set_text_align(unsigned flags) {
+    return std::exchange(align_, flags);
+}
+FillMode Canvas::set_poly_fill_mode(FillMode mode) {
+    return std::exchange(fill_mode_, mode);
+}
 
 // ---- Pixels ----
 
@@ -66,8 +80,9 @@ void Canvas::span(int y, int x0, int x1, Colour c) {
     if (y < 0 || y >= height_) return;
     x0 = std::max(x0, 0);
     x1 = std::min(x1, width_ - 1);
-    if (x0 <= x1) std::fill(&pixels_[std::size_t(y) * width_ + x0],
-                            &pixels_[std::size_t(y) * width_ + x1] + 1, c);
+    if (x0 <= x1)
+        std::fill(&pixels_[std::size_t(y) * width_ + x0],
+                  &pixels_[std::size_t(y) * width_ + x1] + 1, c);
 }
 
 void Canvas::fill_rect(const Rect& r, Colour c) {
@@ -111,7 +126,9 @@ void Canvas::line_pixels(Point a, Point b, Colour c) {
     }
 }
 
-Point Canvas::move_to(int x, int y) { return std::exchange(pos_, Point{x, y}); }
+Point Canvas::move_to(int x, int y) {
+    return std::exchange(pos_, Point{x, y});
+}
 
 void Canvas::line_to(int x, int y) {
     if (!pen_.null) line_pixels(pos_, {x, y}, pen_.colour);
@@ -120,7 +137,8 @@ void Canvas::line_to(int x, int y) {
 
 void Canvas::polyline(const std::vector<Point>& pts) {
     if (pen_.null) return;
-    for (std::size_t i = 1; i < pts.size(); ++i) line_pixels(pts[i - 1], pts[i], pen_.colour);
+    for (std::size_t i = 1; i < pts.size(); ++i)
+        line_pixels(pts[i - 1], pts[i], pen_.colour);
 }
 
 // ---- Shapes ----
@@ -147,7 +165,8 @@ void Canvas::polygon(const std::vector<Point>& pts) {
     const std::size_t n = pts.size();
     if (n >= 3 && !brush_.null) {
         int ymin = pts[0].y, ymax = pts[0].y;
-        for (const Point& p : pts) ymin = std::min(ymin, p.y), ymax = std::max(ymax, p.y);
+        for (const Point& p : pts)
+            ymin = std::min(ymin, p.y), ymax = std::max(ymax, p.y);
         std::vector<std::pair<double, int>> cross; // x of an edge on the row, its direction
         for (int y = std::max(ymin, 0); y <= std::min(ymax, height_ - 1); ++y) {
             cross.clear();
@@ -171,7 +190,8 @@ void Canvas::polygon(const std::vector<Point>& pts) {
         }
     }
     if (!pen_.null && n >= 2)
-        for (std::size_t i = 0; i < n; ++i) line_pixels(pts[i], pts[(i + 1) % n], pen_.colour);
+        for (std::size_t i = 0; i < n; ++i)
+            line_pixels(pts[i], pts[(i + 1) % n], pen_.colour);
 }
 
 void Canvas::ellipse(int left, int top, int right, int bottom) {
@@ -221,9 +241,12 @@ bool Canvas::ext_flood_fill(int x, int y, Colour colour, FloodType type) {
         stack.pop_back();
         if (!open(p.x, p.y)) continue;
         int x0 = p.x, x1 = p.x;
-        while (x0 > 0 && open(x0 - 1, p.y)) --x0;
-        while (x1 < width_ - 1 && open(x1 + 1, p.y)) ++x1;
-        for (int i = x0; i <= x1; ++i) done[std::size_t(p.y) * width_ + i] = 1;
+        while (x0 > 0 && open(x0 - 1, p.y))
+            --x0;
+        while (x1 < width_ - 1 && open(x1 + 1, p.y))
+            ++x1;
+        for (int i = x0; i <= x1; ++i)
+            done[std::size_t(p.y) * width_ + i] = 1;
         span(p.y, x0, x1, brush_.colour);
         for (int ny : {p.y - 1, p.y + 1}) {
             if (ny < 0 || ny >= height_) continue;

@@ -14,9 +14,15 @@ using Colour = std::uint32_t;
 constexpr Colour rgb(int r, int g, int b) {
     return Colour(r & 255) | Colour(g & 255) << 8 | Colour(b & 255) << 16;
 }
-constexpr int red_of(Colour c) { return int(c & 255); }
-constexpr int green_of(Colour c) { return int(c >> 8 & 255); }
-constexpr int blue_of(Colour c) { return int(c >> 16 & 255); }
+constexpr int red_of(Colour c) {
+    return int(c & 255);
+}
+constexpr int green_of(Colour c) {
+    return int(c >> 8 & 255);
+}
+constexpr int blue_of(Colour c) {
+    return int(c >> 16 & 255);
+}
 /// get_pixel outside the canvas, set_pixel that did nothing.
 constexpr Colour clr_invalid = 0xFFFFFFFFu;
 constexpr Colour white = 0x00FFFFFFu;
@@ -53,8 +59,8 @@ struct Font {
     bool bold = false;
 };
 struct TextMetrics {
-    int height = 16;          // ascent + descent
-    int ascent = 13;          // baseline below the top of the cell
+    int height = 16; // ascent + descent
+    int ascent = 13; // baseline below the top of the cell
     int descent = 3;
     int ave_char_width = 8;
     int max_char_width = 8;

@@ -47,14 +47,12 @@ FT_Library library() {
 
 // The Latin letters of the symbol face show the Greek letters at the same keys.
 unsigned symbol_code_point(unsigned char ch) {
-    static const unsigned upper[26] = {0x391, 0x392, 0x3A7, 0x394, 0x395, 0x3A6, 0x393,
-                                       0x397, 0x399, 0x3D1, 0x39A, 0x39B, 0x39C, 0x39D,
-                                       0x39F, 0x3A0, 0x398, 0x3A1, 0x3A3, 0x3A4, 0x3A5,
-                                       0x3C2, 0x3A9, 0x39E, 0x3A8, 0x396};
-    static const unsigned lower[26] = {0x3B1, 0x3B2, 0x3C7, 0x3B4, 0x3B5, 0x3C6, 0x3B3,
-                                       0x3B7, 0x3B9, 0x3D5, 0x3BA, 0x3BB, 0x3BC, 0x3BD,
-                                       0x3BF, 0x3C0, 0x3B8, 0x3C1, 0x3C3, 0x3C4, 0x3C5,
-                                       0x3D6, 0x3C9, 0x3BE, 0x3C8, 0x3B6};
+    static const unsigned upper[26] = {
+        0x391, 0x392, 0x3A7, 0x394, 0x395, 0x3A6, 0x393, 0x397, 0x399, 0x3D1, 0x39A, 0x39B, 0x39C,
+        0x39D, 0x39F, 0x3A0, 0x398, 0x3A1, 0x3A3, 0x3A4, 0x3A5, 0x3C2, 0x3A9, 0x39E, 0x3A8, 0x396};
+    static const unsigned lower[26] = {
+        0x3B1, 0x3B2, 0x3C7, 0x3B4, 0x3B5, 0x3C6, 0x3B3, 0x3B7, 0x3B9, 0x3D5, 0x3BA, 0x3BB, 0x3BC,
+        0x3BD, 0x3BF, 0x3C0, 0x3B8, 0x3C1, 0x3C3, 0x3C4, 0x3C5, 0x3D6, 0x3C9, 0x3BE, 0x3C8, 0x3B6};
     if (ch >= 'A' && ch <= 'Z') return upper[ch - 'A'];
     if (ch >= 'a' && ch <= 'z') return lower[ch - 'a'];
     return ch;
@@ -115,16 +113,17 @@ class FreeTypeFace : public FontFace {
         for (int r = 0; r < g->rows; ++r) {
             const unsigned char* line = b.buffer + std::ptrdiff_t(r) * b.pitch;
             for (int c = 0; c < g->width; ++c)
-                g->mask[std::size_t(r) * g->width + c] =
-                    b.pixel_mode == FT_PIXEL_MODE_MONO ? (line[c >> 3] >> (7 - (c & 7))) & 1
-                                                       : line[c] >= 128;
+                g->mask[std::size_t(r) * g->width + c] = b.pixel_mode == FT_PIXEL_MODE_MONO
+                                                             ? (line[c >> 3] >> (7 - (c & 7))) & 1
+                                                             : line[c] >= 128;
         }
         return g;
     }
 };
 
 std::string lower(std::string s) {
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -156,8 +155,8 @@ const FontFace& font_face(const Font& font) {
         if (fixed)
             f = open_face("DejaVuSansMono" + b + ".ttf", "DejaVuSansMono.ttf");
         else if (face == "arial")
-            f = open_face(std::string("LiberationSans-") + (font.bold ? "Bold" : "Regular") + ".ttf",
-                          sans);
+            f = open_face(
+                std::string("LiberationSans-") + (font.bold ? "Bold" : "Regular") + ".ttf", sans);
         else
             f = open_face(sans, "DejaVuSans.ttf");
         entry = std::make_unique<FreeTypeFace>(f, fixed, face == "symbol", height);

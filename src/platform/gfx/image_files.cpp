@@ -11,7 +11,8 @@
 namespace gfx {
 namespace {
 void put_le(std::vector<unsigned char>& out, std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -27,7 +28,8 @@ bool Canvas::save_bmp(const std::string& path) const {
     // File header, then the 40-byte info header: 24 bits, no compression, 96 dpi.
     out.push_back('B'), out.push_back('M');
     put_le(out, 54 + image, 4), put_le(out, 0, 4), put_le(out, 54, 4);
-    put_le(out, 40, 4), put_le(out, std::uint32_t(width_), 4), put_le(out, std::uint32_t(height_), 4);
+    put_le(out, 40, 4), put_le(out, std::uint32_t(width_), 4),
+        put_le(out, std::uint32_t(height_), 4);
     put_le(out, 1, 2), put_le(out, 24, 2), put_le(out, 0, 4), put_le(out, image, 4);
     put_le(out, 3780, 4), put_le(out, 3780, 4), put_le(out, 0, 4), put_le(out, 0, 4);
     for (int y = height_ - 1; y >= 0; --y) { // bottom row first

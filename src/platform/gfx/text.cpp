@@ -9,11 +9,14 @@ namespace gfx {
 Size Canvas::text_extent(const std::string& text) const {
     const detail::FontFace& face = detail::font_face(font_);
     Size s{0, face.metrics().height};
-    for (unsigned char ch : text) s.cx += face.glyph(ch).advance;
+    for (unsigned char ch : text)
+        s.cx += face.glyph(ch).advance;
     return s;
 }
 
-TextMetrics Canvas::text_metrics() const { return detail::font_face(font_).metrics(); }
+TextMetrics Canvas::text_metrics() const {
+    return detail::font_face(font_).metrics();
+}
 
 void Canvas::set_text_observer(std::function<void(int, int, const std::string&)> observer) {
     text_observer_ = std::move(observer);

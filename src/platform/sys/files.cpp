@@ -33,7 +33,9 @@ long long file_size(const std::string& path) {
     return static_cast<long long>(st.st_size);
 }
 
-bool delete_file(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool delete_file(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 bool rename_file(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
@@ -80,7 +82,9 @@ std::string current_dir() {
     return buf;
 }
 
-bool set_current_dir(const std::string& dir) { return ::chdir(dir.c_str()) == 0; }
+bool set_current_dir(const std::string& dir) {
+    return ::chdir(dir.c_str()) == 0;
+}
 
 std::string file_title(const std::string& path) {
     std::size_t cut = path.rfind('/');

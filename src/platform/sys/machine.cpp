@@ -23,7 +23,9 @@ std::uint64_t physical_memory_bytes() {
     return pages > 0 && page > 0 ? std::uint64_t(pages) * std::uint64_t(page) : 0;
 }
 
-void set_physical_memory_override(std::uint64_t bytes) { memory_override = bytes; }
+void set_physical_memory_override(std::uint64_t bytes) {
+    memory_override = bytes;
+}
 
 OsVersion os_version() {
     OsVersion v;
@@ -46,8 +48,8 @@ CalendarTime calendar_now() {
     ::clock_gettime(CLOCK_REALTIME, &ts);
     struct tm t;
     ::localtime_r(&ts.tv_sec, &t);
-    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
-            t.tm_min,         t.tm_sec,     int(ts.tv_nsec / 1000000)};
+    return {t.tm_year + 1900,         t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
+            int(ts.tv_nsec / 1000000)};
 }
 
 double cpu_seconds() {
@@ -72,7 +74,9 @@ void cpuid(std::uint32_t leaf, std::uint32_t subleaf, std::uint32_t regs[4]) {
 
 // The linear congruential generator of the C standard's example, in 32-bit arithmetic; the
 // noise models depend on its exact sequence.
-void random_seed(unsigned seed) { random_state = seed; }
+void random_seed(unsigned seed) {
+    random_state = seed;
+}
 
 int random_next() {
     std::uint32_t next = random_state.load() * 1103515245u + 12345u;

@@ -11,8 +11,10 @@ namespace {
 
 std::string trim(const std::string& s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+        ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -63,7 +65,9 @@ bool read_lines(const std::string& path, std::vector<std::string>& lines, bool& 
     return true;
 }
 
-bool has_line_break(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+bool has_line_break(const std::string& s) {
+    return s.find_first_of("\r\n") != std::string::npos;
+}
 
 } // namespace
 
@@ -130,7 +134,8 @@ bool write_profile_string(const std::string& section, const std::string& key,
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         if (!out) return false;
         const char* eol = crlf ? "\r\n" : "\n";
-        for (const std::string& line : lines) out << line << eol;
+        for (const std::string& line : lines)
+            out << line << eol;
         out.flush();
         if (!out) {
             std::remove(tmp.c_str());
