@@ -179,7 +179,7 @@ int rms_log_misfit(int mode, int n, float* shown, const float* measured, const f
             shown[p] = static_cast<float>(100.0 * std::log(measured[p] / calculated[p]));
             if (shown[p] != 0.0f) all_zero = false;
         }
-        if (all_zero) {
+        if (all_zero && n > 0) {
             model::show_message(
                 "There is absolutely no difference between the measured and\ncalculated "
                 "apparent resistivity values. So, the program\nwill display the calculated "
