@@ -1,0 +1,283 @@
+// The frame of the model-file reader: loading the file, the reader's cursor, summary lines and
+// refusals, the model header (name and kind, tank walls), and the sections in file order.
+#include "model/readmodel.h"
+
+#include "model/readmodel_sections.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/gfx/canvas.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/ui.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+namespace model {
+
+// ---- ModelReader ----------------------------------------------------------------------------
+
+ModelReader::ModelReader(const ProgLim& limits_, ModelSettings& model_, gfx::Canvas* dc,
+                         const char* text_, std::int32_t length_)
+    : limits(limits_), model(model_), capacity(model_capacities(limits_)), text(text_),
+      length(length_), dc_(dc) {}
+
+std::int32_t ModelReader::read_int() { return read_buffer_int(text, cursor, length); }
+
+float ModelReader::read_real() {
+    const float value = static_cast<float>(read_buffer_real(text, cursor, length));
+    // Every later step divides, compares and sums these values; an overflowed number would
+    // turn the mesh into infinities without a word.
+    if (!std::isfinite(value))
+        fail(1, "Error Message",
+             "Error in model data file!\nThe number in line %d is too large.\n"
+             "Please check your file format.",
+             line_number());
+    return value;
+}
+
+std::string ModelReader::read_line(int width) {
+    std::vector<char> line(std::size_t(width > 1 ? width : 2));
+    const int stored = read_buffer_line(text, line.data(), cursor, length,
+                                        static_cast<std::int32_t>(line.size()));
+    return std::string(line.data(), std::size_t(stored));
+}
+
+std::string ModelReader::peek_line(int width) {
+    const std::int32_t saved = cursor;
+    std::string line = read_line(width);
+    cursor = saved;
+    return line;
+}
+
+void ModelReader::print(const std::string& line, int x) {
+    if (dc_) dc_->text_out(x, print_y_, line);
+    print_y_ += 16;
+}
+
+void ModelReader::printf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(model.message_text, sizeof model.message_text, format, args);
+    va_end(args);
+    print(model.message_text);
+}
+
+void ModelReader::printf_at(int x, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(model.message_text, sizeof model.message_text, format, args);
+    va_end(args);
+    print(model.message_text, x);
+}
+
+void ModelReader::fail(int error, const char* caption, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(model.message_text, sizeof model.message_text, format, args);
+    va_end(args);
+    show_message(model.message_text, caption);
+    throw ReadStop{error};
+}
+
+void ModelReader::fail_quiet(int error, const char* caption, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(model.message_text, sizeof model.message_text, format, args);
+    va_end(args);
+    ask_message(model.message_text, caption, ui::mb_ok | ui::mb_iconexclamation);
+    throw ReadStop{error};
+}
+
+void ModelReader::warn(const char* caption, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(model.message_text, sizeof model.message_text, format, args);
+    va_end(args);
+    show_message(model.message_text, caption);
+}
+
+int ModelReader::line_number() const {
+    int line = 1;
+    for (std::int32_t i = 0; i < cursor && i < length; ++i)
+        if (text[i] == '\n') ++line;
+    return line;
+}
+
+void ValuesLine::add(const char* format, double value) {
+    char item[96];
+    std::snprintf(item, sizeof item, format, value);
+    text_ += item;
+    if (int(text_.size()) >= width_) flush();
+}
+
+void ValuesLine::flush() {
+    reader_.print(text_);
+    text_.clear();
+}
+
+// ---- Model header -----------------------------------------------------------------------------
+
+namespace {
+
+bool is_letter(char c, char upper) { return c == upper || c == upper + ('a' - 'A'); }
+
+// Tank walls and floor as written in the file (metres); the survey section divides them by the
+// unit spacing.
+void read_tank_boundaries(ModelReader& r) {
+    ModelSettings& m = r.model;
+    r.read_line();
+    r.read_line();
+    m.tank_x_left = r.read_real();
+    m.tank_x_right = r.read_real();
+    r.printf("X boundaries are at %.2f and %.2f", m.tank_x_left, m.tank_x_right);
+    r.read_line();
+    m.tank_y_min = r.read_real();
+    m.tank_y_max = r.read_real();
+    r.printf("Y boundaries are at %.2f and %.2f", m.tank_y_min, m.tank_y_max);
+    r.read_line();
+    m.tank_bottom_z = r.read_real();
+    r.printf("Z boundary is at %.2f", m.tank_bottom_z);
+    // A floor at or above the surface leaves no tank: every cell would lie outside it.
+    if (!(m.tank_bottom_z > 0.0f))
+        r.fail(1, "Error Message",
+               "Error in the tank boundaries!\nThe Z boundary is at %.2f.\n"
+               "The depth of the tank floor must be greater than 0!",
+               m.tank_bottom_z);
+}
+
+} // namespace
+
+void read_model_header(ModelReader& r, char* name_buffer) {
+    ModelSettings& m = r.model;
+    char name[256];
+    read_buffer_line(r.text, name, r.cursor, r.length, sizeof name);
+    copy_text(name_buffer, 256, name);
+    char work[2048];
+    std::snprintf(work, sizeof work, "Model name  -  %s.", name);
+    r.print(work);
+
+    const std::int32_t saved = r.cursor;
+    const std::string kind = r.read_line();
+    const char first = kind.empty() ? '\0' : kind[0];
+    const char second = kind.size() > 1 ? kind[1] : '\0';
+    if (is_letter(first, 'C')) {
+        m.cylinder_model = 1;
+        m.convex_section = is_letter(second, 'O') ? 1 : 0;
+        r.print(m.convex_section ? "Convex section model" : "Cylinder model");
+    } else if (is_letter(first, 'T')) {
+        m.tank_model = 1;
+        m.extend_depth = 1;
+        r.print("Tank model");
+        read_tank_boundaries(r);
+    } else {
+        r.cursor = saved;
+    }
+}
+
+// ---- readmodel_2D -------------------------------------------------------------------------------
+
+namespace {
+
+// Fields every read starts from, whatever the previous model left.
+void clear_read_fields(ModelSettings& m) {
+    m.ndata = 0;
+    m.zwatermax = 0.0f;
+    m.nwater = 0;
+    m.cylinder_radius = 0.0f;
+    m.cylinder_model = 0;
+    m.convex_section = 0;
+    m.tank_model = 0;
+    m.electrode_type = 0;
+    m.tflag = 0;
+    m.borehole_type = 0;
+    m.nboreholes = 0;
+    m.nborehole_nodes = 0;
+    m.nip = 0;
+    m.ntau = 0;
+    m.ncip = 0;
+    m.nfreq = 0;
+    m.first_electrode_x = 0.0f;
+    m.jacob_cal_flag = 0;
+    m.res_option_3 = 0;
+}
+
+// The whole file in page memory (size + 4 bytes, the four zero), or an empty block and a
+// message. Returns the number of bytes read, or -1 after the message.
+struct FileText {
+    char* bytes = nullptr;
+    ~FileText() { sys::page_free(bytes); }
+};
+
+std::int32_t load_file(const char* path, FileText& file) {
+    char text[2048];
+    std::error_code ec;
+    const bool regular = path && std::filesystem::is_regular_file(path, ec);
+    std::FILE* f = regular ? std::fopen(path, "rb") : nullptr;
+    long long size = -1;
+    if (f && std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    if (size < 0 || (f && std::fseek(f, 0, SEEK_SET) != 0)) {
+        if (f) std::fclose(f);
+        std::snprintf(text, sizeof text,
+                      "Model data file error!\nThe file %s\ncannot be opened.", path ? path : "");
+        show_message(text, "Error Message");
+        return -1;
+    }
+    if (size == 0) {
+        std::fclose(f);
+        show_message("Model data file error!\nThis file appears to be empty.", "Error Message");
+        return -1;
+    }
+    // The cursor is a signed 32-bit offset: larger files cannot be parsed, and no model file
+    // comes near that size.
+    if (size > INT32_MAX - 4) file.bytes = nullptr;
+    else file.bytes = static_cast<char*>(sys::page_alloc(std::size_t(size) + 4));
+    if (!file.bytes) {
+        std::fclose(f);
+        show_message("Problem in allocating memory for this file!\nPress any key to continue.",
+                     "Error Message");
+        return -1;
+    }
+    const std::size_t got = std::fread(file.bytes, 1, std::size_t(size), f);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed && got == 0) {
+        std::snprintf(text, sizeof text,
+                      "Model data file error!\nThe file %s\ncannot be opened.", path);
+        show_message(text, "Error Message");
+        return -1;
+    }
+    return static_cast<std::int32_t>(got);
+}
+
+} // namespace
+
+} // namespace model
+
+int readmodel_2D(const ProgLim& limits, ModelSettings& model, char* name_buffer, const char* path,
+                 gfx::Canvas* dc) {
+    using namespace model;
+    clear_read_fields(model);
+    FileText file;
+    const std::int32_t length = load_file(path, file);
+    if (length < 0) return 1;
+
+    ModelReader r(limits, model, dc, file.bytes, length);
+    int error = 0;
+    try {
+        read_model_header(r, name_buffer);
+        read_survey_section(r);
+        read_grid_section(r);
+        read_borehole_section(r);
+        read_block_rows_section(r);
+        read_model_after_blocks(r);
+        finish_model_read(r);
+    } catch (const ReadStop& stop) {
+        error = stop.error;
+    }
+    if (error == 1) model.ndata = 0;
+    return r.result;
+}

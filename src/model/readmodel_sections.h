@@ -1,0 +1,159 @@
+// The state of one model-file read shared by the sections of the reader (text and cursor,
+// summary lines, the common way out of a failed check) and the sections in file order.
+#pragma once
+
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+
+#include <cstdint>
+#include <string>
+
+namespace gfx {
+class Canvas;
+}
+
+namespace model {
+
+/// Thrown by ModelReader::fail and ModelReader::stop to end the read; caught only by
+/// readmodel_2D, which turns it into its common exit. `error` is the check's error number.
+struct ReadStop {
+    int error;
+};
+
+/// One read of a model file: the text, its cursor, the summary position and the result.
+/// The sections below advance the cursor and store into `model`; a failed check shows its
+/// message and throws ReadStop, so a section never goes on after a refusal.
+class ModelReader {
+  public:
+    ModelReader(const ProgLim& limits, ModelSettings& model, gfx::Canvas* dc, const char* text,
+                std::int32_t length);
+
+    const ProgLim& limits;
+    ModelSettings& model;
+    const ModelCapacities capacity; ///< element counts of the owned arrays of `model`
+    const char* const text;
+    const std::int32_t length;
+    std::int32_t cursor = 0;
+    int result = 1; ///< 1 until the level-limit step of the array-type section, then 0
+
+    // ---- Reads (the text readers, with the cursor of this read) ----
+    std::int32_t read_int();
+    /// A real number; one too large for a float refuses the file ("Error in model data file!").
+    float read_real();
+    /// The next line (blank lines and leading blanks skipped), at most width - 1 characters.
+    std::string read_line(int width = 1024);
+    /// The next line without moving the cursor.
+    std::string peek_line(int width = 1024);
+    bool at_end() const { return cursor >= length; }
+
+    // ---- Summary lines (x 8 unless given; each line moves down 16 pixels) ----
+    void print(const std::string& line, int x = 8);
+    void printf(const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 2, 3)))
+#endif
+        ;
+    void printf_at(int x, const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 3, 4)))
+#endif
+        ;
+
+    // ---- Refusals: format into model.message_text, show it, end the read ----
+    /// Beep, message box with `caption`, then ReadStop{error}.
+    [[noreturn]] void fail(int error, const char* caption, const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 4, 5)))
+#endif
+        ;
+    /// The same without the beep.
+    [[noreturn]] void fail_quiet(int error, const char* caption, const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 4, 5)))
+#endif
+        ;
+    /// Ends the read after a routine that showed its own message.
+    [[noreturn]] void stop(int error) { throw ReadStop{error}; }
+    /// Beep and message box; the read goes on.
+    void warn(const char* caption, const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 3, 4)))
+#endif
+        ;
+
+    /// 1-based number of the line the cursor stands in (for messages).
+    int line_number() const;
+
+  private:
+    gfx::Canvas* dc_;
+    int print_y_ = 10;
+};
+
+/// A summary line of values (" %6.2f" each), written whenever it reaches `width` characters
+/// and once more at the end.
+class ValuesLine {
+  public:
+    ValuesLine(ModelReader& reader, int width) : reader_(reader), width_(width) {}
+    void add(const char* format, double value);
+    /// Writes what is left (an empty line when the last value filled it).
+    void flush();
+
+  private:
+    ModelReader& reader_;
+    int width_;
+    std::string text_;
+};
+
+// ---- Sections in file order (each throws ReadStop through the reader on a refusal) ----------
+
+/// Model name into `name_buffer` (256 bytes); model kind (cylinder, convex section, tank with
+/// its walls and floor, or a block model).
+void read_model_header(ModelReader& r, char* name_buffer);
+/// Electrode type, electrodes, data levels, water layers, unit spacing, remote electrodes.
+void read_survey_section(ModelReader& r);
+/// Grid-depths flag, block line, resistivities, nodes per spacing, grid rows, the horizontal
+/// mesh and the depths (radii) with the automatic deepening.
+void read_grid_section(ModelReader& r);
+/// The optional borehole section, then the floor lines of a tank whose depths were given.
+void read_borehole_section(ModelReader& r);
+/// The rows of resistivity block codes, and the copy of the last row into rows added below.
+void read_block_rows_section(ModelReader& r);
+/// Everything the model file holds after the block rows. Runs after read_block_rows_section;
+/// when it returns, the end-of-read steps (finish_model_read) run. It sets r.result to 0 once
+/// the read can no longer fail as a whole (the level-limit step of the array-type section).
+void read_model_after_blocks(ModelReader& r);
+/// End of a successful read: water rows at the top of the grid, the tank floor row, the mesh
+/// nodes under the surface, and the closing summary line.
+void finish_model_read(ModelReader& r);
+
+// ---- Steps shared by the sections -------------------------------------------------------------
+
+/// Mesh rows the water layers take at the top of the grid (0 without water), with the depths
+/// of their lines measured upward from the water floor in `depths` (up to 14 entries).
+int water_line_depths(float total_thickness, float* depths);
+int water_row_count(const ModelSettings& model);
+/// Largest number of depth grid lines the mesh tables hold for this model, keeping room for
+/// the water rows and, for a tank, the three floor lines.
+int max_grid_lines(const ModelReader& r);
+/// Deepens the depth grid from line ngrid_lines while it is shallower than `target`, each new
+/// row 1.25 times the one above, up to max_grid_lines.
+void extend_depth_grid(ModelReader& r, float target);
+/// Fails with "Too many electrodes!" unless the surface, remote and `borehole_electrodes`
+/// borehole electrodes fit the electrode table (N + 1 records).
+void check_electrode_table_room(ModelReader& r, int borehole_electrodes);
+/// Adds three lines below a grid that does not reach one unit spacing below the tank floor.
+void add_tank_floor_lines(ModelReader& r);
+/// Default depths of the grid lines for a model file that gives none (depths_given not 2),
+/// with the thickness factor of model.array_type when depths_given is 1; for a tank, the floor
+/// lines below them, with the code rows and node rows extended to match.
+void set_default_depth_lines(ModelReader& r);
+/// Copies row j - 1 of a code table into row j for j = first_new_row .. last_row (all columns).
+void copy_code_rows_down(std::int32_t* codes, int ncolumns, int first_new_row, int last_row);
+/// Rows ngrid_rows + 1 .. ngrid_lines of every code table in use repeat the row above them.
+void extend_code_rows(ModelSettings& model);
+/// When the depth grid holds more lines than rows were read: "Depth grid lines extended to %d
+/// lines.", and ngrid_rows, nz_nodes and nz_cells follow ngrid_lines.
+void apply_grid_extension(ModelReader& r);
+
+} // namespace model

@@ -1,0 +1,218 @@
+// Model-file sections of the survey line: electrode type, electrodes, data levels, water layers,
+// unit electrode spacing and the remote electrodes.
+#include "model/readmodel_sections.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace model {
+
+namespace {
+
+bool is_letter(char c, char upper) { return c == upper || c == upper + ('a' - 'A'); }
+
+void read_electrode_type(ModelReader& r) {
+    const std::int32_t saved = r.cursor;
+    const std::string line = r.read_line();
+    if (line.empty() || !is_letter(line[0], 'E')) {
+        r.cursor = saved;
+        return;
+    }
+    if (r.read_int() == 1) {
+        r.model.electrode_type = 1;
+        r.print("Line electrodes used");
+        r.model.fem = 1;
+    } else {
+        r.model.electrode_type = 0;
+    }
+}
+
+void read_electrodes(ModelReader& r) {
+    ModelSettings& m = r.model;
+    m.nelec = r.read_int();
+    r.printf("Number of electrodes is %d.", m.nelec);
+    if (m.nelec > r.limits.max_electrodes)
+        r.fail(1, "Error Message", "Too many electrodes!\nMaximum number of electrodes is %d.",
+               r.limits.max_electrodes);
+    if (m.nelec < 10)
+        r.fail(2, "Error Message",
+               "Too few electrodes!\n,You must have at least 10 electrodes.");
+    // The per-electrode water table is sized by its own limit, normally the same N.
+    if (std::size_t(m.nelec) > r.capacity.W + 1)
+        r.fail(1, "Error Message", "Too many electrodes!\nMaximum number of electrodes is %d.",
+               int(r.capacity.W + 1));
+    for (int i = 0; i < m.nelec; ++i) {
+        m.electrode_table[i].x = float(i);
+        m.electrode_table[i].z = 0.0f;
+    }
+    m.nelectrode_records = m.nelec;
+}
+
+void read_levels(ModelReader& r) {
+    ModelSettings& m = r.model;
+    m.nlev = r.read_int();
+    m.nlev_read = m.nlev;
+    r.printf("Number of apparent resistivity levels is %d.", m.nlev);
+    if (m.nlev > r.limits.max_levels) {
+        // The message promises a reduction; the read goes on with the maximum.
+        r.warn("Error Message",
+               "Too many data levels!\nYou have %d data levels.\nMaximum number of levels is "
+               "%d.\nThe number of levels will now be reduced.",
+               m.nlev, r.limits.max_levels);
+        m.nlev = m.nlev_read = r.limits.max_levels;
+    }
+    if (m.nlev < 1)
+        r.fail(1, "Error Message",
+               "Too few data levels!\nYou have %d data levels.\nYou must have at least 1 data "
+               "level.",
+               m.nlev);
+    m.nlev_plus2 = float(m.nlev + 2);
+}
+
+// One water layer: resistivity, start x, end x and the depth of its floor (the last layer's
+// is the total thickness of the water).
+void read_water_layer_values(ModelReader& r, int k) {
+    ModelSettings& m = r.model;
+    m.water_resistivity[k] = r.read_real();
+    m.water_x1 = r.read_real();
+    m.water_x2 = r.read_real();
+    m.water_thickness[k] = r.read_real();
+    m.zwatermax = m.water_thickness[k];
+}
+
+void read_water_layers(ModelReader& r) {
+    ModelSettings& m = r.model;
+    m.water_present = r.read_int();
+    for (int i = 0; i < m.nelec; ++i) m.electrode_water[i] = 0;
+    if (m.water_present == 0) {
+        r.print("No water layer");
+        m.water_resistivity[0] = 50.0f;
+        m.water_thickness[0] = 0.0f;
+        return;
+    }
+    if (m.water_present != 1) return;
+    // The water rows are laid over a block grid; the rings of a cylinder have no top.
+    if (m.cylinder_model)
+        r.fail(1, "Error Message", "You cannot have water layers for a cylinder model!");
+    const std::string next = r.peek_line();
+    if (!next.empty() && is_letter(next[0], 'N')) {
+        r.read_line();
+        m.nwater_layers = r.read_int();
+        if (m.nwater_layers < 1)
+            r.fail_quiet(1, "Error Message",
+                         "Number of water layers is %d.\nYou must have at least 1 water layer!",
+                         m.nwater_layers);
+        if (m.nwater_layers > m.max_water_layers)
+            r.fail_quiet(2, "Error Message",
+                         "Number of water layers is %d.\nMaximum number of water layers allowed "
+                         "is %d!",
+                         m.nwater_layers, m.max_water_layers);
+        r.printf("Number of water layers is %d", m.nwater_layers);
+        for (int k = 0; k < m.nwater_layers; ++k) {
+            r.read_line();
+            read_water_layer_values(r, k);
+            r.printf("Water layer %d with resistivity %.1f ohm-m and thickness %.1f m.", k + 1,
+                     m.water_resistivity[k], m.water_thickness[k]);
+        }
+    } else {
+        read_water_layer_values(r, 0);
+        m.nwater_layers = 1;
+        r.printf("Water layer with resistivity %.1f ohm-m and thickness %.1f m present.",
+                 m.water_resistivity[0], m.water_thickness[0]);
+    }
+    // Water of no thickness gives mesh rows of no height.
+    if (m.zwatermax == 0.0f)
+        r.fail(1, "Error Message",
+               "The total thickness of the water layers is 0.\nThe water layers must have a "
+               "thickness greater than 0!");
+}
+
+void read_unit_spacing(ModelReader& r) {
+    ModelSettings& m = r.model;
+    const float spacing = r.read_real();
+    r.printf("Electrode spacing is %6.1f.", spacing);
+    // Checked before it is kept, so that a refused spacing cannot spoil the scaling of the
+    // geometric factor at the next read.
+    if (spacing <= 0.0f)
+        r.fail(1, "Error Message",
+               "Error in electrode spacing\nThe electrode spacing must be greater than 0!");
+    const float previous = m.unit_spacing > 0.0f ? m.unit_spacing : spacing;
+    m.unit_spacing = spacing;
+    m.max_geometric_factor = m.max_geometric_factor * spacing / previous;
+    if (m.tank_model == 1) {
+        m.tank_x_left /= spacing;
+        m.tank_x_right /= spacing;
+        m.tank_y_min /= spacing;
+        m.tank_y_max /= spacing;
+        m.tank_bottom_z /= spacing;
+    }
+    if (m.water_present == 1)
+        for (int k = 0; k < m.nwater_layers; ++k) m.water_thickness[k] /= spacing;
+    m.water_x1 /= spacing;
+    m.water_x2 /= spacing;
+    m.zwatermax /= spacing;
+}
+
+// Fails unless `added` more electrode records fit the electrode table (N + 1 records).
+void check_electrode_records(ModelReader& r, int surface, int remote, int borehole) {
+    const long long total = (long long)surface + remote + borehole;
+    if (total > (long long)r.capacity.N + 1)
+        r.fail(1, "Error Message",
+               "Too many electrodes!\nThe model has %d surface, %d remote and %d borehole "
+               "electrodes,\nbut at most %d electrodes can be used.",
+               surface, remote, borehole, int(r.capacity.N + 1));
+}
+
+void read_remote_electrodes(ModelReader& r) {
+    ModelSettings& m = r.model;
+    const std::int32_t saved = r.cursor;
+    const std::string line = r.read_line();
+    bool announced = false;
+    for (std::size_t i = 0; i < line.size() && i < 4; ++i)
+        if (is_letter(line[i], 'F')) announced = true;
+    if (!announced) {
+        r.printf_at(10, "No remote electrodes.");
+        r.cursor = saved;
+        m.remote_electrodes = 0;
+        m.c2_remote_x = m.c2_remote_y = -1000000.0f;
+        m.p2_remote_x = m.p2_remote_y = 1000000.0f;
+        return;
+    }
+    if (m.cylinder_model)
+        r.fail(1, "Error Message", "You cannot have remote electrodes for a cylinder model!");
+    m.remote_electrodes = 1;
+    r.read_line();
+    m.c2_remote_x = r.read_real() / m.unit_spacing;
+    m.c2_remote_y = r.read_real() / m.unit_spacing;
+    r.read_line();
+    m.p2_remote_x = r.read_real() / m.unit_spacing;
+    m.p2_remote_y = r.read_real() / m.unit_spacing;
+    check_electrode_records(r, m.nelec, 2, 0);
+    m.electrode_table[m.nelectrode_records] = ElectrodeNode{};
+    m.electrode_table[m.nelectrode_records].x = m.c2_remote_x;
+    m.electrode_table[m.nelectrode_records].z = m.c2_remote_y;
+    m.electrode_table[m.nelectrode_records + 1] = ElectrodeNode{};
+    m.electrode_table[m.nelectrode_records + 1].x = m.p2_remote_x;
+    m.electrode_table[m.nelectrode_records + 1].z = m.p2_remote_y;
+    m.nelectrode_records += 2;
+    r.printf_at(10, "Far electrodes specified.");
+}
+
+} // namespace
+
+void check_electrode_table_room(ModelReader& r, int borehole_electrodes) {
+    check_electrode_records(r, r.model.nelec, r.model.remote_electrodes ? 2 : 0,
+                            borehole_electrodes);
+}
+
+void read_survey_section(ModelReader& r) {
+    read_electrode_type(r);
+    read_electrodes(r);
+    read_levels(r);
+    read_water_layers(r);
+    read_unit_spacing(r);
+    read_remote_electrodes(r);
+    r.model.nelec_pairs = r.model.nelec * (r.model.nelec - 1) / 2;
+}
+
+} // namespace model
