@@ -212,7 +212,7 @@ int calc_datum_points(ModelSettings& settings, const ProgLim& limits) {
     const int type = s.array_type;
     Generator g{settings, limits};
     g.max_doi = s.max_depth_ratio / s.unit_spacing;
-    trace("Maximum DOI %.2f\n", g.max_doi);
+    model::trace("Maximum DOI %.2f\n", g.max_doi);
     switch (type) {
     case 1:
     case 2:
@@ -265,7 +265,7 @@ int group_datum_levels(int ascending, int max_levels, int* level_counts, float* 
                           "Too many datum levels!\nCurrent number is %d.\nMaximum number of datum "
                           "levels is %d.",
                           levels + 1, max_levels);
-            show_message(text, "Datum levels warning");
+            model::show_message(text, "Datum levels warning");
             ndata = kept;
             return levels;
         }
