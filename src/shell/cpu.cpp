@@ -11,7 +11,8 @@ namespace shell {
 namespace {
 
 void store_le(std::uint32_t value, unsigned char* out) {
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
 int l2_kb_of_descriptor(unsigned char d) {
@@ -20,9 +21,9 @@ int l2_kb_of_descriptor(unsigned char d) {
         int kb;
     };
     static const Entry table[] = {
-        {0x39, 128},  {0x3B, 128},  {0x3C, 256},  {0x41, 128},  {0x42, 256},  {0x43, 512},
-        {0x44, 1024}, {0x45, 2048}, {0x78, 1024}, {0x79, 128},  {0x7A, 256},  {0x7B, 512},
-        {0x7C, 1024}, {0x7D, 2048}, {0x7F, 512},  {0x82, 256},  {0x83, 512},  {0x84, 1024},
+        {0x39, 128},  {0x3B, 128},  {0x3C, 256},  {0x41, 128}, {0x42, 256}, {0x43, 512},
+        {0x44, 1024}, {0x45, 2048}, {0x78, 1024}, {0x79, 128}, {0x7A, 256}, {0x7B, 512},
+        {0x7C, 1024}, {0x7D, 2048}, {0x7F, 512},  {0x82, 256}, {0x83, 512}, {0x84, 1024},
         {0x85, 2048}, {0x86, 512},  {0x87, 1024},
     };
     for (const Entry& e : table)
@@ -74,7 +75,8 @@ void cpu_info(const CpuidQuery& cpuid, char* vendor, int* level, int* l2_kb,
     }
 
     cpuid(2, r);
-    for (int i = 0; i < 4; ++i) store_le(r[i], descriptors + 4 * i);
+    for (int i = 0; i < 4; ++i)
+        store_le(r[i], descriptors + 4 * i);
 }
 
 } // namespace shell

@@ -40,10 +40,10 @@ void read_settings_file(const std::string& program_dir, SettingsValues& values) 
     values.paint = sys::get_profile_string("programs", "paint", "pbrush.exe", path);
     values.editor = sys::get_profile_string("programs", "editor", "notepad.exe", path);
     values.extension = sys::get_profile_string("files", "extension", "*.mod", path);
-    values.input = folder_or_default(
-        sys::get_profile_string("files", "input", program_dir, path), program_dir);
-    values.output = folder_or_default(
-        sys::get_profile_string("files", "output", program_dir, path), program_dir);
+    values.input = folder_or_default(sys::get_profile_string("files", "input", program_dir, path),
+                                     program_dir);
+    values.output = folder_or_default(sys::get_profile_string("files", "output", program_dir, path),
+                                      program_dir);
 }
 
 bool write_settings_file(const std::string& program_dir, const SettingsValues& values) {

@@ -21,12 +21,12 @@ TEST(ProgramLimits, ElectrodesAndDataPointsByScreenAndMemory) {
         {1920, 1024 * mib, 501, 80000},
         {2560, 1024 * mib, 601, 80000},
         {2560, 600 * mib, 275, 16000},
-        {2560, 400 * mib, 161, 16000},     // exactly 400 MiB: the base values
+        {2560, 400 * mib, 161, 16000}, // exactly 400 MiB: the base values
         {2560, 400 * mib + 1, 275, 16000},
-        {1000, 900 * mib, 165, 16000},     // exactly 900 MiB is not "more than 900"
+        {1000, 900 * mib, 165, 16000}, // exactly 900 MiB is not "more than 900"
         {1000, 900 * mib + 1, 231, 80000},
-        {900, 4096 * mib, 161, 80000},     // width not above 900
-        {1024, 4096 * mib, 231, 80000},    // width not above 1024
+        {900, 4096 * mib, 161, 80000},  // width not above 900
+        {1024, 4096 * mib, 231, 80000}, // width not above 1024
         {1500, 800 * mib, 257, 16000},
         {2000, 2048 * mib, 501, 80000},
     };
@@ -52,8 +52,8 @@ TEST(ProgramLimits, DerivedLimitsAndCopies) {
     EXPECT_EQ(lim.max_boreholes, 30);
     EXPECT_EQ(lim.max_frequencies, 12);
     EXPECT_EQ(lim.max_plot_levels, 40); // the constructor's value stays
-    for (int copy : {lim.max_topo_points, lim.max_electrodes_b, lim.max_electrodes_c,
-                     lim.max_electrodes_d})
+    for (int copy :
+         {lim.max_topo_points, lim.max_electrodes_b, lim.max_electrodes_c, lim.max_electrodes_d})
         EXPECT_EQ(copy, 161);
     EXPECT_EQ(lim.max_node_columns_b, 667);
 

@@ -47,7 +47,8 @@ TEST_F(SettingsFile, MissingFileGivesDefaultsAndProgramFolders) {
 
     ASSERT_TRUE(shell::write_settings_file(dir, v));
     EXPECT_EQ(get(), "[programs]\npaint=pbrush.exe\neditor=notepad.exe\n[files]\n"
-                     "extension=*.mod\noutput=" + dir + "\ninput=" + dir + "\n");
+                     "extension=*.mod\noutput=" +
+                         dir + "\ninput=" + dir + "\n");
 }
 
 TEST_F(SettingsFile, PartialFileKeepsDefaultsAndWritesOutputBeforeInput) {
@@ -63,7 +64,8 @@ TEST_F(SettingsFile, PartialFileKeepsDefaultsAndWritesOutputBeforeInput) {
     v.extension = "*.txt";
     ASSERT_TRUE(shell::write_settings_file(dir, v));
     EXPECT_EQ(get(), "[programs]\npaint=pbrush.exe\neditor=notepad.exe\n[files]\n"
-                     "extension=*.txt\noutput=" + dir + "\ninput=/data/models/\n");
+                     "extension=*.txt\noutput=" +
+                         dir + "\ninput=/data/models/\n");
 
     // What was written reads back the same (the separator already there is not doubled).
     shell::SettingsValues back;
@@ -76,7 +78,8 @@ TEST_F(SettingsFile, PartialFileKeepsDefaultsAndWritesOutputBeforeInput) {
 
 TEST_F(SettingsFile, LongValuesAreCutTo254Characters) {
     const std::string longer(300, 'p');
-    put("[programs]\npaint=" + longer + "\neditor=ed\n[files]\nextension=*.dat\noutput=\n"
+    put("[programs]\npaint=" + longer +
+        "\neditor=ed\n[files]\nextension=*.dat\noutput=\n"
         "input=/in/\n");
     shell::SettingsValues v;
     shell::read_settings_file(dir, v);

@@ -1,0 +1,137 @@
+// The command table of the main window and its dispatch.
+#include "shell/dispatch.h"
+
+#include "model/globals.h"
+#include "model/services.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/ui.h"
+#include "shell/main_window.h"
+#include "shell/paint.h"
+
+#include <string>
+
+namespace shell {
+
+namespace {
+
+int close_command() {
+    ui::request_close();
+    return 0;
+}
+
+// Each row names the handler that runs the command; an empty action is a command whose
+// handler is not part of this build yet.
+std::vector<CommandRow> make_table() {
+    using V = ViewRule;
+    return {
+        {101, V::result, {}},  // read_model_command
+        {102, V::fixed, {}},   // save_results_command, mode 0
+        {103, V::fixed, {}},   // save_results_command, mode 1
+        {5330, V::result, {}}, // convert_model_4nodes_command
+        {105, V::result, {}},  // save_model_surfer
+        {1240, V::fixed, {}},  // trace_command with TraceDiaBox
+        {106, V::unchanged, close_command},
+        {150, V::unchanged, close_command},
+        {110, V::fixed, {}},      // edit mode, Call_Edit_Display_Model_2D(110)
+        {111, V::fixed, {}},      // display mode, Call_Edit_Display_Model_2D(0)
+        {112, V::result, {}},     // change_array_type
+        {300, V::result, {}},     // add_model_resistivity
+        {400, V::result, {}},     // model_depth_command
+        {123, V::result, {}},     // geom_factor_command
+        {120, V::result, {}},     // normalise_command
+        {130, V::result, {}},     // start_calculations
+        {137, V::result, {}},     // sensitivity_section_command
+        {1140, V::result, {}},    // save_general_array_file
+        {5271, V::result, {}},    // sensitivity_nonstd_command
+        {117, V::result, {}},     // hrps_menu_handler
+        {525, V::result, {}},     // edit_colour_scheme
+        {539, V::result, {}},     // read_colour_scheme
+        {301, V::result, {}},     // restore_default_colours
+        {552, V::result, {}},     // save_screen_bmp
+        {118, V::fixed, {}},      // pattern B, VtsfDiaBox
+        {1270, V::fixed, {}},     // pattern B, BorePlotDiaBox
+        {550, V::fixed, {}},      // pattern A, ExtendDepthDiaBox
+        {122, V::fixed, {}},      // pattern C, FemDiaBox
+        {5310, V::fixed, {}},     // pattern C, FDFTypeDiaBox
+        {5320, V::fixed, {}},     // pattern C, UseHermDiaBox
+        {1260, V::fixed, {}},     // pattern C, ShiftNodeDiaBox
+        {570, V::fixed, {}},      // clear the window, ComplexIPDiaBox, show the canvas
+        {5340, V::unchanged, {}}, // PseudoDepthDiaBox
+        {145, V::fixed, {}},      // clear the window, AboutDiaBox
+        {146, V::fixed, help_command},
+        {147, V::fixed, {}},     // edit_help_message or show_editing_keys_help
+        {132, V::unchanged, {}}, // write_pot1elec, then "Potential values calculated"
+        {135, V::fixed, {}},     // Array3DSensDiaBox, file, calc_3d_sensitivity
+        {5280, V::callee, {}},   // run_jacobcal_dialog
+        {5288, V::callee, {}},   // Calculate_Jacobian_Elec_Position
+        {5270, V::fixed, {}},    // clear window and canvas, sensitivity_command
+        {5290, V::fixed, {}},    // clear window and canvas, display_sensitivity_command
+    };
+}
+
+} // namespace
+
+std::vector<CommandRow>& command_table() {
+    static std::vector<CommandRow> table = make_table();
+    return table;
+}
+
+void main_window_command(int id) {
+    for (const CommandRow& row : command_table()) {
+        if (row.id != id) continue;
+        if (!row.action) break;
+        if (row.view == ViewRule::fixed) Mainviewstate.view_code = id;
+        const int result = row.action();
+        if (row.view == ViewRule::result) Mainviewstate.view_code = result;
+        break;
+    }
+    paint_main_window();
+}
+
+int dialog_pattern_a(const std::function<int()>& dialog) {
+    erase_window();
+    ui::set_cursor(ui::Cursor::arrow);
+    return dialog();
+}
+
+int dialog_pattern_b(const std::function<int()>& dialog) {
+    erase_window();
+    clear_area(Progdisplay.canvas_dc, Progdisplay.canvas_width, Progdisplay.canvas_height);
+    const int result = dialog();
+    Progdisplay.model_displayed = 1;
+    return result;
+}
+
+int dialog_pattern_c(const std::function<int()>& dialog) {
+    erase_window();
+    Progdisplay.editmode = 0;
+    ui::set_cursor(ui::Cursor::arrow);
+    Progdisplay.model_displayed = 0;
+    const int result = dialog();
+    Progdisplay.model_displayed = 1;
+    return result;
+}
+
+int trace_command(const std::function<int()>& trace_dialog) {
+    erase_window();
+    if (Printtrace.active == 1)
+        model::ask_message("This option is already active!", "Message", ui::mb_iconexclamation);
+    else if (trace_dialog)
+        trace_dialog();
+    return 1240;
+}
+
+int help_command() {
+    erase_window();
+    const std::string folder = Systemsettings.program_dir;
+    sys::set_current_dir(folder);
+    const std::string path = folder + "Veldarin.chm";
+    if (!ui::show_help(path, "")) {
+        const std::string text = "The help file\n" + path + "\ncannot be shown.";
+        model::ask_message(text.c_str(), "Message", ui::mb_iconexclamation);
+    }
+    ui::set_cursor(ui::Cursor::arrow);
+    return 146;
+}
+
+} // namespace shell
