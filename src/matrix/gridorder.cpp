@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 // The SPOOLES grid orderings end the process (exit) on extents or domain counts they do not
 // accept; every call below is checked first.
@@ -119,9 +120,18 @@ int order_grid_and_write(const char* name, GridGraph graph, int capacity_per_nod
     const int n = ncol * nrow;
     PageArray<int> p(n + 1), q(n + 1);
     if (!p.ok() || !q.ok()) return 0;
-    const int p1 = nrow > 19 ? 5 : 4;
-    const int p2 = std::max(2, (ncol - nrow) * p1 / nrow);
-    if (nd_order_2d(p.get(), nrow, ncol, p1, p2) == grid_order_failed) return 0;
+    // The ordering must number the grid as the graph below does, fastest extent first: the
+    // rows of the 9-point graph, the shorter side of the oriented one, the row length of the
+    // triangulated one. The domain counts are set for a grid that is longer than deep.
+    int fast = nrow, slow = ncol;
+    if (graph == GridGraph::nine_point_oriented) {
+        fast = std::min(ncol, nrow);
+        slow = std::max(ncol, nrow);
+    }
+    if (graph == GridGraph::triangulated) std::swap(fast, slow);
+    const int p1 = fast > 19 ? 5 : 4;
+    const int p2 = std::max(2, (slow - fast) * p1 / fast);
+    if (nd_order_2d(p.get(), fast, slow, p1, p2) == grid_order_failed) return 0;
     for (int i = 0; i < n; ++i) p[i] += 1;
     invrse(n, p.get(), q.get());
 

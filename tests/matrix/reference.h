@@ -1,0 +1,152 @@
+// Test fixtures of the matrix library: random symmetric positive-definite matrices, a dense
+// Cholesky reference solve, small graphs and a naive symbolic elimination.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace mxtest {
+
+/// A dense symmetric matrix, 1-based access.
+struct Dense {
+    int n = 0;
+    std::vector<double> a;
+    explicit Dense(int order) : n(order), a(std::size_t(order) * order, 0.0) {}
+    double& operator()(int i, int j) { return a[std::size_t(i - 1) * n + (j - 1)]; }
+    double operator()(int i, int j) const { return a[std::size_t(i - 1) * n + (j - 1)]; }
+};
+
+/// Solves A·x = b by a dense Cholesky factorisation in long double (the reference).
+inline std::vector<double> dense_solve(const Dense& m, const std::vector<double>& b) {
+    const int n = m.n;
+    std::vector<long double> l(std::size_t(n) * n, 0.0L);
+    auto L = [&](int i, int j) -> long double& { return l[std::size_t(i - 1) * n + (j - 1)]; };
+    for (int j = 1; j <= n; ++j) {
+        long double d = m(j, j);
+        for (int k = 1; k < j; ++k) d -= L(j, k) * L(j, k);
+        L(j, j) = std::sqrt(d);
+        for (int i = j + 1; i <= n; ++i) {
+            long double s = m(i, j);
+            for (int k = 1; k < j; ++k) s -= L(i, k) * L(j, k);
+            L(i, j) = s / L(j, j);
+        }
+    }
+    std::vector<long double> y(b.begin(), b.end());
+    for (int i = 1; i <= n; ++i) {
+        for (int k = 1; k < i; ++k) y[i - 1] -= L(i, k) * y[k - 1];
+        y[i - 1] /= L(i, i);
+    }
+    for (int i = n; i >= 1; --i) {
+        for (int k = i + 1; k <= n; ++k) y[i - 1] -= L(k, i) * y[k - 1];
+        y[i - 1] /= L(i, i);
+    }
+    return std::vector<double>(y.begin(), y.end());
+}
+
+/// Adds a diagonal that makes the matrix strictly diagonally dominant (so positive definite).
+inline void make_dominant(Dense& m, double margin) {
+    for (int i = 1; i <= m.n; ++i) {
+        double s = 0.0;
+        for (int j = 1; j <= m.n; ++j)
+            if (j != i) s += std::fabs(m(i, j));
+        m(i, i) = s + margin;
+    }
+}
+
+/// Random SPD matrix with half-bandwidth bw.
+inline Dense random_band_spd(int n, int bw, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    Dense m(n);
+    for (int i = 1; i <= n; ++i)
+        for (int j = i + 1; j <= std::min(n, i + bw); ++j) m(i, j) = m(j, i) = u(rng);
+    make_dominant(m, 0.5);
+    return m;
+}
+
+/// A graph in 1-based index-pointer form.
+struct Graph {
+    int n = 0;
+    std::vector<int> xadj, adjncy;
+};
+
+/// Random connected-or-not graph: each pair joined with probability p.
+inline Graph random_graph(int n, double p, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::bernoulli_distribution edge(p);
+    std::vector<std::vector<int>> lists(n + 1);
+    for (int i = 1; i <= n; ++i)
+        for (int j = i + 1; j <= n; ++j)
+            if (edge(rng)) {
+                lists[i].push_back(j);
+                lists[j].push_back(i);
+            }
+    Graph g;
+    g.n = n;
+    g.xadj.push_back(1);
+    for (int i = 1; i <= n; ++i) {
+        std::shuffle(lists[i].begin(), lists[i].end(), rng);
+        for (int v : lists[i]) g.adjncy.push_back(v);
+        g.xadj.push_back(int(g.adjncy.size()) + 1);
+    }
+    if (g.adjncy.empty()) g.adjncy.push_back(0);
+    return g;
+}
+
+/// Random SPD matrix whose off-diagonal pattern is the graph (in old numbering).
+inline Dense random_spd_on_graph(const Graph& g, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    Dense m(g.n);
+    for (int v = 1; v <= g.n; ++v)
+        for (int t = g.xadj[v - 1]; t < g.xadj[v]; ++t) {
+            int w = g.adjncy[t - 1];
+            if (w > v) m(v, w) = m(w, v) = u(rng);
+        }
+    make_dominant(m, 0.5);
+    return m;
+}
+
+inline std::vector<double> random_vector(int n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::vector<double> v(n);
+    for (double& x : v) x = u(rng);
+    return v;
+}
+
+/// Largest |x - y| relative to the largest |y|.
+inline double relative_difference(const std::vector<double>& x, const std::vector<double>& y,
+                                  int from = 1) {
+    double diff = 0.0, scale = 0.0;
+    for (std::size_t i = std::size_t(from - 1); i < y.size(); ++i) {
+        diff = std::max(diff, std::fabs(x[i] - y[i]));
+        scale = std::max(scale, std::fabs(y[i]));
+    }
+    return diff / scale;
+}
+
+/// Structure of L by plain elimination on a dense pattern: rows[k] lists the rows below k of
+/// column k in increasing order (new numbering).
+inline std::vector<std::vector<int>> naive_factor_pattern(const Graph& g,
+                                                          const std::vector<int>& invp) {
+    const int n = g.n;
+    std::vector<std::vector<char>> nz(n + 1, std::vector<char>(n + 1, 0));
+    for (int v = 1; v <= n; ++v)
+        for (int t = g.xadj[v - 1]; t < g.xadj[v]; ++t) {
+            int a = invp[v - 1], b = invp[g.adjncy[t - 1] - 1];
+            nz[a][b] = nz[b][a] = 1;
+        }
+    std::vector<std::vector<int>> rows(n + 1);
+    for (int k = 1; k <= n; ++k) {
+        for (int i = k + 1; i <= n; ++i)
+            if (nz[i][k]) rows[k].push_back(i);
+        for (int i : rows[k])
+            for (int j : rows[k]) nz[i][j] = 1;
+    }
+    return rows;
+}
+
+} // namespace mxtest
