@@ -2,7 +2,7 @@
 // file dialogs, modal dialogs from templates, cursors, help and the non-blocking message pump.
 // The program talks only to these functions; a backend (headless script runner or FLTK window)
 // is installed by the application. With no backend installed every request is answered as if
-// the user had cancelled it (message boxes: their default button).
+// the user had cancelled it (message boxes: Cancel or No where offered, else OK).
 #pragma once
 
 #include <cstddef>
@@ -29,6 +29,7 @@ enum : unsigned {
     mb_iconquestion = 0x20,
     mb_iconexclamation = 0x30,
     mb_iconinformation = 0x40,
+    mb_buttons = 0xF, ///< mask of the button choice in the flags
 };
 enum : int { id_ok = 1, id_cancel = 2, id_yes = 6, id_no = 7 };
 
@@ -43,15 +44,25 @@ enum class FileDialogKind { open, save };
 /// Asks for a file. On entry `file` holds the default pattern or name ("*.mod") and `title`
 /// the caption; on success `file` holds the full path, `title` the file name without its
 /// folder, the current directory becomes the file's folder, and the result is true. A save
-/// request for an existing file asks before overwriting; an open request for a missing file
-/// asks whether to create it. Cancel, or a path of `max_path` characters or more, gives false.
+/// request for an existing file asks "... already exists." before overwriting, an open request
+/// for a missing file asks whether to create it (yes/no boxes under the dialog's caption); No
+/// returns to the dialog. Cancel, or a path of `max_path` characters or more, gives false and
+/// leaves `file`, `title` and the current directory as they were.
 bool file_dialog(FileDialogKind kind, std::string& file, std::string& title,
                  const std::string& initial_dir, std::size_t max_path = 260);
 
 // ---- Modal dialogs -------------------------------------------------------------------------
 
-enum class ControlKind { static_text, edit, radio, check_box, push_button, group, scroll_bar,
-                         colour_swatch };
+enum class ControlKind {
+    static_text,
+    edit,
+    radio,
+    check_box,
+    push_button,
+    group,
+    scroll_bar,
+    colour_swatch
+};
 struct ControlSpec {
     int id = 0; ///< 0 or -1 for unaddressed statics and groups
     ControlKind kind = ControlKind::static_text;
@@ -66,16 +77,27 @@ struct DialogTemplate {
 };
 
 enum class DialogEvent { init, first_paint, command, scroll };
-/// Scroll-bar codes of a scroll event.
-enum class ScrollCode { line_up, line_down, page_up, page_down, thumb_track, thumb_position,
-                        top, bottom, end_scroll };
+/// Scroll-bar codes of a scroll event (the values of the window system's request codes).
+enum class ScrollCode {
+    line_up,
+    line_down,
+    page_up,
+    page_down,
+    thumb_position,
+    thumb_track,
+    top,
+    bottom,
+    end_scroll
+};
 struct DialogArgs {
-    int id = 0;                                 ///< control of a command or scroll event
-    ScrollCode code = ScrollCode::end_scroll;   ///< scroll events only
-    int pos = 0;                                ///< thumb position of a scroll event
+    int id = 0;                               ///< control of a command or scroll event
+    ScrollCode code = ScrollCode::end_scroll; ///< scroll events only
+    int pos = 0;                              ///< thumb position of a scroll event
 };
 
-/// A live modal dialog as its procedure sees it.
+/// A live modal dialog as its procedure sees it. Buttons do not check themselves: a click is a
+/// command event, and the procedure sets the checks (check_radio); a scroll bar moves only when
+/// the procedure calls set_scroll. Ids absent from the template read as "" / false / 0.
 class Dialog {
   public:
     virtual ~Dialog() = default;
@@ -84,6 +106,7 @@ class Dialog {
     virtual bool checked(int id) const = 0;
     virtual void set_checked(int id, bool on) = 0;
     virtual int scroll_pos(int id) const = 0;
+    /// Range and thumb of a scroll bar; the position is clamped to [min, max].
     virtual void set_scroll(int id, int min, int max, int pos) = 0;
     virtual void set_swatch(int id, std::uint32_t colour) = 0; ///< 0x00BBGGRR
     virtual void enable(int id, bool on) = 0;
@@ -91,10 +114,12 @@ class Dialog {
     virtual void end(int result) = 0;
     /// Checks `id` and clears the other buttons from `first` to `last`.
     void check_radio(int first, int last, int id) {
-        for (int i = first; i <= last; ++i) set_checked(i, i == id);
+        for (int i = first; i <= last; ++i)
+            set_checked(i, i == id);
     }
     /// Integer and real fields as the dialog procedures read them (atoi/atof rules: leading
-    /// white space, then digits; anything else reads as 0).
+    /// white space, sign, digits; the rest is ignored and a text without digits reads as 0;
+    /// integers beyond the int range are clamped).
     int int_value(int id) const;
     double real_value(int id) const;
 };
@@ -123,6 +148,10 @@ bool is_foreground();
 /// The surface of the main window's client area for drawing straight into the window; the
 /// paint handler copies the off-screen canvas into it.
 gfx::Canvas& window_canvas();
+/// Lets the backend watch an off-screen canvas of the program too (the headless transcript
+/// logs its text). The canvas must outlive the run or be unwatched with stop_watching.
+void watch_canvas(gfx::Canvas& canvas);
+void stop_watching(gfx::Canvas& canvas);
 
 // ---- Menu ----------------------------------------------------------------------------------
 
@@ -138,28 +167,61 @@ void set_menu(const std::vector<MenuPopup>& menu);
 const std::vector<MenuPopup>& menu();
 /// Removes the item with this id from whichever popup holds it; no effect when absent.
 void remove_menu_item(int id);
+/// `text` without its '&' marks ("&File" -> "File"; "&&" stays one '&').
+std::string strip_mnemonic(const std::string& text);
 
 // ---- Child windows, cursor, help -----------------------------------------------------------
 
-void invalidate_status(); ///< the status window repaints from StatusWind
-void invalidate_next();   ///< the "Next" window repaints from NextWind
+/// The two child windows along the bottom edge of the main window. They start hidden, with no
+/// size; each has its own surface, drawn by its paint handler.
+enum class Child { status, next };
+/// Places the child at (x, y) in client pixels with size w x h (its surface is resized).
+void place_child(Child which, int x, int y, int w, int h);
+void show_child(Child which, bool shown);
+bool child_shown(Child which);
+struct ChildPlace {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+ChildPlace child_place(Child which);
+/// Asks for a repaint of the child (its paint handler runs at the next pump or idle).
+void invalidate_child(Child which);
+inline void invalidate_status() {
+    invalidate_child(Child::status);
+}
+inline void invalidate_next() {
+    invalidate_child(Child::next);
+}
+gfx::Canvas& child_canvas(Child which);
+
 enum class Cursor { arrow, wait, cross };
 void set_cursor(Cursor cursor);
+Cursor cursor();
 /// Opens the help file at a topic; false when it cannot be shown.
 bool show_help(const std::string& file, const std::string& topic);
 
 // ---- Events and the pump -------------------------------------------------------------------
 
 enum class MouseButton { left, right, middle };
-enum class EventKind { command, popup_opening, key, mouse_down, scroll, close, paint };
+enum class EventKind {
+    command,          ///< menu command `id`
+    popup_opening,    ///< popup `id` (its position in the menu bar) is about to open
+    key,              ///< character `id`
+    mouse_down,       ///< `button` at client (x, y) of the main window
+    child_mouse_down, ///< `button` at (x, y) of child window `child`
+    scroll,           ///< main-window bar `bar`, request `code`, thumb `pos`
+    close,            ///< the close request of the main window
+    paint,            ///< the main window needs painting
+    paint_child,      ///< child window `child` needs painting
+};
 struct Event {
     EventKind kind = EventKind::paint;
-    int id = 0;       ///< command id, popup index or character
+    int id = 0; ///< command id, popup index or character
     MouseButton button = MouseButton::left;
     int x = 0, y = 0; ///< client coordinates of a mouse event
     Bar bar = Bar::vertical;
     ScrollCode code = ScrollCode::end_scroll;
     int pos = 0;
+    Child child = Child::status;
 };
 
 /// What the application does with events; every member may be empty.
@@ -168,6 +230,7 @@ struct Handlers {
     std::function<void(int popup)> popup_opening;
     std::function<void(int ch)> key;
     std::function<void(MouseButton, int x, int y)> mouse_down;
+    std::function<void(Child, MouseButton, int x, int y)> child_mouse_down;
     std::function<void(Bar, ScrollCode, int pos)> scroll;
     std::function<void()> paint, paint_status, paint_next;
     /// The close request, after any running command ended: save settings, free, end.
@@ -176,29 +239,60 @@ struct Handlers {
 void set_handlers(const Handlers& handlers);
 
 /// Delivers one event under the program's rules: a menu command while another runs is refused
-/// with a beep; a close request while a command runs is held until it returns.
+/// with a beep; a close request while a command runs is held until the command returns, then
+/// the close handler runs once and the window counts as closed. Every other event (paint,
+/// scroll, mouse, keys, popups) is delivered at once, also while a command runs. After the
+/// window closed, events are dropped.
 void dispatch(const Event& event);
+/// Sends the close request as the program itself (the "Exit" commands): held while a command
+/// runs, handled at once otherwise.
+void request_close();
 bool command_running();
+/// A close request is waiting for the running command to return.
 bool close_requested();
+/// The close handler has run: the program is over.
+bool window_closed();
+
+/// Marks a command as running for its lifetime, as dispatch does around the command handler;
+/// for code that runs a command without a menu event (the batch run). When the outermost
+/// scope ends and a close request was held, the close handler runs.
+class CommandScope {
+  public:
+    CommandScope();
+    ~CommandScope();
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+};
 
 enum class PumpResult { empty, abort, quit };
-/// Dispatches every waiting event without blocking. Stops at Esc, 'Q' or 'q' (abort; the key is
-/// not dispatched) and at a close request (quit; the close is held for after the command).
+/// Dispatches every waiting event without blocking. Stops at Esc, 'Q' or 'q' (abort; the key
+/// is not dispatched; later events wait for the next call) and at a close request (quit). While
+/// a close request is held, every call returns quit after dispatching what waits, so a
+/// calculation that checks again stops again.
 PumpResult pump();
+/// The abort keys of the pump: Esc (27), 'Q', 'q'.
+bool is_abort_key(int ch);
+
+/// Forgets the program's window state: title, menu, handlers, child windows, cursor, a held
+/// close and the closed mark. A backend starting a fresh run calls it.
+void reset();
 
 // ---- Backends ------------------------------------------------------------------------------
 
-/// What a backend provides. The rules above live in this layer, not in the backends.
+/// What a backend provides. The rules above live in this layer, not in the backends; title,
+/// menu, child places and cursor are kept here and the backend is told of changes.
 class Backend {
   public:
     virtual ~Backend() = default;
     virtual int message_box(const std::string& text, const std::string& caption,
                             unsigned flags) = 0;
     virtual void beep() = 0;
-    virtual bool file_dialog(FileDialogKind kind, std::string& file, std::string& title,
+    /// One pass of the dialog: `file` holds the pattern on entry and the chosen path (absolute
+    /// or relative to `initial_dir`) on return. Prompts and checks are done by the caller.
+    virtual bool file_dialog(FileDialogKind kind, std::string& file, const std::string& title,
                              const std::string& initial_dir) = 0;
     virtual int run_dialog(const DialogTemplate& tmpl, const DialogProc& proc) = 0;
-    virtual void set_title(const std::string& title) = 0;
+    virtual void title_changed() = 0;
     virtual Size client_size() = 0;
     virtual Size screen_size() = 0;
     virtual void set_scroll(Bar bar, int min, int max, int page, int pos) = 0;
@@ -206,10 +300,13 @@ class Backend {
     virtual void invalidate() = 0;
     virtual bool is_foreground() = 0;
     virtual gfx::Canvas& window_canvas() = 0;
+    virtual void watch_canvas(gfx::Canvas& canvas, bool on) { (void)canvas, (void)on; }
     virtual void menu_changed() = 0;
-    virtual void invalidate_status() = 0;
-    virtual void invalidate_next() = 0;
-    virtual void set_cursor(Cursor cursor) = 0;
+    /// Place or visibility of a child changed; the surface must take the new size.
+    virtual void child_changed(Child which) = 0;
+    virtual void invalidate_child(Child which) = 0;
+    virtual gfx::Canvas& child_canvas(Child which) = 0;
+    virtual void cursor_changed() = 0;
     virtual bool show_help(const std::string& file, const std::string& topic) = 0;
     /// Takes the next waiting event without blocking; false when none waits.
     virtual bool next_event(Event& event) = 0;

@@ -1,0 +1,100 @@
+// veldarin-script as a program: options, exit codes, standard output and the transcript file.
+#include "platform/sys/sys.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string program = VELDARIN_BINARY_DIR "/app/veldarin-script";
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Program : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/vd_ui_program_XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+    /// Runs the program with `args` (script text, if any, in dir_/s.txt); returns its exit code
+    /// and fills out_ and err_.
+    int run(const std::string& args, const std::string& script = "") {
+        if (!script.empty()) std::ofstream(dir_ + "/s.txt") << script;
+        std::string cmd = "'" + program + "' " + args + " >'" + dir_ + "/out' 2>'" + dir_ + "/err'";
+        int status = std::system(cmd.c_str());
+        out_ = slurp(dir_ + "/out");
+        err_ = slurp(dir_ + "/err");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string dir_, out_, err_;
+};
+
+TEST_F(Program, RunsAScript) {
+    std::string s =
+        "--script '" + dir_ + "/s.txt' --home '" + dir_ + "' --transcript '" + dir_ + "/t.txt'";
+    EXPECT_EQ(run(s, "start screen 800 600 memory 256\nclose\n"), 0) << err_;
+    EXPECT_EQ(run(s, "# every command id beeps until the program's commands exist\n"
+                     "start\nmenu 101\nexpect beep\nclose\n"),
+              0)
+        << err_;
+    EXPECT_EQ(out_, "BEEP\n");
+    EXPECT_EQ(slurp(dir_ + "/t.txt"), "BEEP\n");
+}
+
+TEST_F(Program, FailuresExitWithTwo) {
+    std::string s = "--script '" + dir_ + "/s.txt' --home '" + dir_ + "'";
+    EXPECT_EQ(run(s, "start\nmenu 101\nbogus line\n"), 2);
+    EXPECT_NE(err_.find("s.txt:3:"), std::string::npos) << err_;
+    EXPECT_EQ(out_, ""); // nothing ran
+    EXPECT_EQ(run(s, "menu 101\nexpect box \"Calculations completed*\"\n"), 2);
+    EXPECT_EQ(run(s, "box yes\nclose\n"), 2);
+    EXPECT_NE(err_.find("s.txt:1:"), std::string::npos) << err_;
+}
+
+TEST_F(Program, BadCallsExitWithTwo) {
+    const struct {
+        const char* args;
+        const char* message;
+    } cases[] = {
+        {"", "usage"},
+        {"--script", "needs a value"},
+        {"--frobnicate", "unknown argument"},
+        {"--script /no/such/script.txt", "cannot read"},
+        {"--script /dev/null --home /no/such/folder", "not a folder"},
+        {"--batch model.mod --out /tmp", "not available in this build"},
+        {"--display --script /dev/null", "not available in this build"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(run(c.args), 2);
+        EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
+    }
+}
+
+TEST_F(Program, SampleScriptsRun) {
+    const char* samples[] = {"start_and_close.txt"};
+    for (const char* name : samples) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(run(std::string("--script '") + VELDARIN_SOURCE_DIR + "/examples/scripts/" +
+                      name + "' --home '" + dir_ + "'"),
+                  0)
+            << err_;
+    }
+}
+
+} // namespace
