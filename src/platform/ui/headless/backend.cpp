@@ -23,18 +23,18 @@ void Transcript::print(const std::string& line, bool to_out) {
 void Transcript::box(const std::string& caption, const std::string& text) {
     std::string shown = escape_breaks(text);
     print("BOX [" + caption + "] " + shown, true);
-    records_.push_back({ExpectWhat::box, shown});
+    records_.push_back({ExpectWhat::box, shown, "[" + caption + "] " + shown});
 }
 
 void Transcript::beep() {
     print("BEEP", true);
-    records_.push_back({ExpectWhat::beep, std::string()});
+    records_.push_back({ExpectWhat::beep, std::string(), std::string()});
 }
 
 void Transcript::text(const std::string& text) {
     std::string shown = escape_breaks(text);
     print("TEXT " + shown, false);
-    records_.push_back({ExpectWhat::text, shown});
+    records_.push_back({ExpectWhat::text, shown, shown});
 }
 
 void Transcript::note(const std::string& line) {
@@ -53,7 +53,8 @@ void Transcript::warn(const std::string& message) {
 bool Transcript::find(ExpectWhat what, const std::string& pattern) {
     std::size_t& mark = marks_[static_cast<int>(what)];
     for (std::size_t i = mark; i < records_.size(); ++i) {
-        if (records_[i].what == what && glob_match(pattern, records_[i].text)) {
+        const Record& r = records_[i];
+        if (r.what == what && (glob_match(pattern, r.text) || glob_match(pattern, r.full))) {
             mark = i + 1;
             return true;
         }

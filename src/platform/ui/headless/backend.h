@@ -32,7 +32,7 @@ class Transcript {
     void warn(const std::string& message);
 
     /// Finds the first record of `what` after the last one found by this call that matches
-    /// `pattern`; true when there is one.
+    /// `pattern` (a box by its text or as "[caption] text"); true when there is one.
     bool find(ExpectWhat what, const std::string& pattern);
 
     int line = 0; ///< script line being run, for messages
@@ -42,6 +42,7 @@ class Transcript {
     struct Record {
         ExpectWhat what;
         std::string text;
+        std::string full; ///< a box as "[caption] text"
     };
     std::ostream& out_;
     std::ostream* file_;

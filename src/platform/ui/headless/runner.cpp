@@ -27,7 +27,8 @@
 //                                    client (X, Y) less the scroll positions.
 //   click next                       a left click on the "Next" child window (must be shown).
 //   scroll h|v POS|lineup|...        the main window's bar: a thumb drag to POS, or a request.
-//   expect box "glob"                a box whose text (line breaks as \n) matches was shown
+//   expect box "glob"                a box whose text (line breaks as \n), or "[caption] text",
+//                                    matches was shown
 //   expect text "glob"               since the last box (text, beep) this check found; one
 //   expect beep                      check finds one record, so repeated checks follow order.
 //   expect title "glob"              the window title matches now.   '*' any run, '?' one char
