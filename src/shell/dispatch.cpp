@@ -23,50 +23,53 @@ int close_command() {
 // handler is not part of this build yet.
 std::vector<CommandRow> make_table() {
     using V = ViewRule;
+    // clang-format off
     return {
-        {101, V::result, {}},  // read_model_command
-        {102, V::fixed, {}},   // save_results_command, mode 0
-        {103, V::fixed, {}},   // save_results_command, mode 1
-        {5330, V::result, {}}, // convert_model_4nodes_command
-        {105, V::result, {}},  // save_model_surfer
-        {1240, V::fixed, {}},  // trace_command with TraceDiaBox
-        {106, V::unchanged, close_command},
-        {150, V::unchanged, close_command},
-        {110, V::fixed, {}},      // edit mode, Call_Edit_Display_Model_2D(110)
-        {111, V::fixed, {}},      // display mode, Call_Edit_Display_Model_2D(0)
-        {112, V::result, {}},     // change_array_type
-        {300, V::result, {}},     // add_model_resistivity
-        {400, V::result, {}},     // model_depth_command
-        {123, V::result, {}},     // geom_factor_command
-        {120, V::result, {}},     // normalise_command
-        {130, V::result, {}},     // start_calculations
-        {137, V::result, {}},     // sensitivity_section_command
-        {1140, V::result, {}},    // save_general_array_file
-        {5271, V::result, {}},    // sensitivity_nonstd_command
-        {117, V::result, {}},     // hrps_menu_handler
-        {525, V::result, {}},     // edit_colour_scheme
-        {539, V::result, {}},     // read_colour_scheme
-        {301, V::result, {}},     // restore_default_colours
-        {552, V::result, {}},     // save_screen_bmp
-        {118, V::fixed, {}},      // pattern B, VtsfDiaBox
-        {1270, V::fixed, {}},     // pattern B, BorePlotDiaBox
-        {550, V::fixed, {}},      // pattern A, ExtendDepthDiaBox
-        {122, V::fixed, {}},      // pattern C, FemDiaBox
-        {5310, V::fixed, {}},     // pattern C, FDFTypeDiaBox
-        {5320, V::fixed, {}},     // pattern C, UseHermDiaBox
-        {1260, V::fixed, {}},     // pattern C, ShiftNodeDiaBox
-        {570, V::fixed, {}},      // clear the window, ComplexIPDiaBox, show the canvas
-        {5340, V::unchanged, {}}, // PseudoDepthDiaBox
-        {145, V::fixed, {}},      // clear the window, AboutDiaBox
-        {146, V::fixed, help_command},
-        {147, V::fixed, {}},     // edit_help_message or show_editing_keys_help
-        {132, V::unchanged, {}}, // write_pot1elec, then "Potential values calculated"
-        {135, V::fixed, {}},     // Array3DSensDiaBox, file, calc_3d_sensitivity
-        {5280, V::callee, {}},   // run_jacobcal_dialog
-        {5288, V::callee, {}},   // Calculate_Jacobian_Elec_Position
-        {5270, V::fixed, {}},    // clear window and canvas, sensitivity_command
-        {5290, V::fixed, {}},    // clear window and canvas, display_sensitivity_command
+        {101,  V::result,    {}},            // read_model_command
+        {102,  V::fixed,     {}},            // save_results_command, mode 0
+        {103,  V::fixed,     {}},            // save_results_command, mode 1
+        {5330, V::result,    {}},            // convert_model_4nodes_command
+        {105,  V::result,    {}},            // save_model_surfer
+        {1240, V::fixed,     [] { return trace_command({}); }}, // the dialog: TraceDiaBox
+        {106,  V::unchanged, close_command},
+        {150,  V::unchanged, close_command},
+        {110,  V::fixed,     {}},            // edit mode, Call_Edit_Display_Model_2D(110)
+        {111,  V::fixed,     {}},            // display mode, Call_Edit_Display_Model_2D(0)
+        {112,  V::result,    {}},            // change_array_type
+        {300,  V::result,    {}},            // add_model_resistivity
+        {400,  V::result,    {}},            // model_depth_command
+        {123,  V::result,    {}},            // geom_factor_command
+        {120,  V::result,    {}},            // normalise_command
+        {130,  V::result,    {}},            // start_calculations
+        {137,  V::result,    {}},            // sensitivity_section_command
+        {1140, V::result,    {}},            // save_general_array_file
+        {5271, V::result,    {}},            // sensitivity_nonstd_command
+        {117,  V::result,    {}},            // hrps_menu_handler
+        {525,  V::result,    {}},            // edit_colour_scheme
+        {539,  V::result,    {}},            // read_colour_scheme
+        {301,  V::result,    {}},            // restore_default_colours
+        {552,  V::result,    {}},            // save_screen_bmp
+        {118,  V::fixed,     {}},            // dialog_pattern_b with VtsfDiaBox
+        {1270, V::fixed,     {}},            // dialog_pattern_b with BorePlotDiaBox
+        {550,  V::fixed,     {}},            // dialog_pattern_a with ExtendDepthDiaBox
+        {122,  V::fixed,     {}},            // dialog_pattern_c with FemDiaBox
+        {5310, V::fixed,     {}},            // dialog_pattern_c with FDFTypeDiaBox
+        {5320, V::fixed,     {}},            // dialog_pattern_c with UseHermDiaBox
+        {1260, V::fixed,     {}},            // dialog_pattern_c with ShiftNodeDiaBox
+        {570,  V::fixed,     {}},            // erase_window, ComplexIPDiaBox, show the canvas
+        {5340, V::unchanged, {}},            // PseudoDepthDiaBox
+        {145,  V::fixed,     {}},            // erase_window, AboutDiaBox
+        {146,  V::fixed,     help_command},
+        {147,  V::fixed,     {}},            // edit_help_message / show_editing_keys_help
+        {132,  V::unchanged, {}},            // write_pot1elec, "Potential values calculated"
+        {135,  V::fixed,     {}},            // Array3DSensDiaBox, file, calc_3d_sensitivity
+        {5280, V::callee,    {}},            // run_jacobcal_dialog
+        {5288, V::callee,    {}},            // Calculate_Jacobian_Elec_Position
+        {5270, V::fixed,     {}},            // erase_window, clear_area, sensitivity_command
+        {5290, V::fixed,     {}},            // erase_window, clear_area,
+                                             // display_sensitivity_command
     };
+    // clang-format on
 }
 
 } // namespace

@@ -1,0 +1,231 @@
+// The menu bar, the items removed when a popup opens, and the dispatch of menu commands.
+#include "window_fixture.h"
+
+#include "platform/ui/headless/headless.h"
+#include "shell/dispatch.h"
+#include "shell/menu.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <vector>
+
+namespace {
+
+std::vector<int> ids_of(int popup) {
+    std::vector<int> ids;
+    for (const ui::MenuItem& item : ui::menu().at(popup).items)
+        ids.push_back(item.id);
+    return ids;
+}
+
+TEST_F(WindowProgram, MenuAfterEachPopupOpens) {
+    ASSERT_TRUE(start());
+    const std::vector<ui::MenuPopup> full = shell::alteration_menu();
+    ASSERT_EQ(ui::menu().size(), 7u);
+    std::vector<std::string> titles;
+    for (const ui::MenuPopup& p : ui::menu())
+        titles.push_back(p.text);
+    EXPECT_EQ(titles, (std::vector<std::string>{"&File", "&Edit", "&Options", "&Model computation",
+                                                "&Print", "&Help", "&Quit"}));
+    // What each popup shows once opened (separators are 0).
+    const std::map<int, std::vector<int>> shown = {
+        {0, {101, 102, 5330, 103, 105, 0, 1240, 0, 106}},
+        {1, {110, 111, 112, 300, 0, 0, 400, 550, 0, 117, 118, 0, 525, 539, 301}},
+        {2, {122, 123, 570}},
+        {3, {130, 137, 1140}},
+        {4, {552}},
+        {5, {146, 145, 147}},
+        {6, {150}},
+    };
+    // Opening a popup touches only its own items.
+    popup(1);
+    EXPECT_EQ(ids_of(1), shown.at(1));
+    for (int p : {2, 3})
+        EXPECT_EQ(ui::menu()[p].items.size(), full[p].items.size()) << p;
+    for (int round = 0; round < 2; ++round) {
+        for (int p = 0; p < 7; ++p) {
+            popup(p);
+            EXPECT_EQ(ids_of(p), shown.at(p)) << "popup " << p << " round " << round;
+        }
+    }
+    // The texts of the items that stay are those of the full menu.
+    for (std::size_t p = 0; p < full.size(); ++p)
+        for (const ui::MenuItem& item : ui::menu()[p].items) {
+            auto it = std::find_if(full[p].items.begin(), full[p].items.end(),
+                                   [&](const ui::MenuItem& f) { return f.id == item.id; });
+            ASSERT_NE(it, full[p].items.end());
+            EXPECT_EQ(it->text, item.text);
+        }
+}
+
+// Replaces every handler of the command table by a probe for the test's lifetime.
+class CommandProbes {
+  public:
+    std::vector<int> calls;
+    CommandProbes() : saved_(shell::command_table()) {
+        for (shell::CommandRow& row : shell::command_table()) {
+            const int id = row.id;
+            const shell::ViewRule view = row.view;
+            row.action = [this, id, view] {
+                calls.push_back(id);
+                if (view == shell::ViewRule::callee) Mainviewstate.view_code = 9000 + id;
+                return 7000 + id;
+            };
+        }
+    }
+    ~CommandProbes() { shell::command_table() = saved_; }
+    void set(int id, std::function<int()> action) {
+        for (shell::CommandRow& row : shell::command_table())
+            if (row.id == id) row.action = std::move(action);
+    }
+
+  private:
+    std::vector<shell::CommandRow> saved_;
+};
+
+TEST_F(WindowProgram, EveryCommandIdReachesItsRowWithItsViewCode) {
+    ASSERT_TRUE(start());
+    for (int p = 0; p < 7; ++p)
+        popup(p); // the removed ones too
+    CommandProbes probes;
+    std::vector<int> every;
+    for (const shell::CommandRow& row : shell::command_table())
+        every.push_back(row.id);
+    // Every item of the full menu has a row, and 120 and 132 have rows without items.
+    for (const ui::MenuPopup& p : shell::alteration_menu()) {
+        for (const ui::MenuItem& item : p.items) {
+            if (item.id == 0) continue;
+            EXPECT_NE(std::find(every.begin(), every.end(), item.id), every.end()) << item.id;
+        }
+    }
+    for (int hidden : {120, 132})
+        EXPECT_NE(std::find(every.begin(), every.end(), hidden), every.end()) << hidden;
+
+    for (const shell::CommandRow& row : shell::command_table()) {
+        Mainviewstate.view_code = 42;
+        command(row.id);
+        ASSERT_FALSE(probes.calls.empty());
+        EXPECT_EQ(probes.calls.back(), row.id);
+        int expected = 42;
+        switch (row.view) {
+        case shell::ViewRule::result:
+            expected = 7000 + row.id;
+            break;
+        case shell::ViewRule::fixed:
+            expected = row.id;
+            break;
+        case shell::ViewRule::unchanged:
+            expected = 42;
+            break;
+        case shell::ViewRule::callee:
+            expected = 9000 + row.id;
+            break;
+        }
+        EXPECT_EQ(Mainviewstate.view_code, expected) << row.id;
+    }
+    EXPECT_EQ(probes.calls, every);
+}
+
+TEST_F(WindowProgram, IdsWithoutAHandlerOnlyRepaint) {
+    ASSERT_TRUE(start());
+    CommandProbes probes;
+    probes.set(1270, {});
+    Progdisplay.model_displayed = 1;
+    for (int id : {9999, 1270, 0}) {
+        shell::canvas().set_pixel(5, 5, gfx::rgb(0, 0, 255));
+        ui::window_canvas().set_pixel(5, 5, gfx::white);
+        Mainviewstate.view_code = 42;
+        command(id);
+        EXPECT_EQ(Mainviewstate.view_code, 42) << id;
+        EXPECT_EQ(ui::window_canvas().get_pixel(5, 5), gfx::rgb(0, 0, 255)) << id;
+    }
+    EXPECT_TRUE(probes.calls.empty());
+}
+
+TEST_F(WindowProgram, CommandDuringACommandIsRefusedAndCloseWaits) {
+    ASSERT_TRUE(start());
+    take_output();
+    CommandProbes probes;
+    ui::PumpResult pumped = ui::PumpResult::empty;
+    bool closed_inside = true;
+    probes.set(130, [&] {
+        ui::Event e;
+        e.kind = ui::EventKind::command;
+        e.id = 101;
+        backend.post(e); // the user picks another item while the calculation pumps
+        e.kind = ui::EventKind::close;
+        backend.post(e);
+        pumped = ui::pump();
+        pumped = ui::pump();
+        closed_inside = ui::window_closed() || sys::file_exists(home + "veldarin.ini");
+        return 130;
+    });
+    command(130);
+    EXPECT_EQ(take_output(), "BEEP\n");
+    EXPECT_EQ(probes.calls, std::vector<int>{});
+    EXPECT_EQ(pumped, ui::PumpResult::quit);
+    EXPECT_FALSE(closed_inside);
+    EXPECT_TRUE(ui::window_closed());
+    EXPECT_TRUE(sys::file_exists(home + "veldarin.ini"));
+}
+
+TEST_F(WindowProgram, ExitAndQuitCloseWithoutAQuestion) {
+    for (int id : {106, 150}) {
+        ASSERT_TRUE(start());
+        take_output();
+        command(id);
+        EXPECT_TRUE(ui::window_closed()) << id;
+        EXPECT_EQ(take_output(), "") << id;
+        shell::end_program();
+        ui::reset();
+    }
+}
+
+TEST_F(WindowProgram, TraceAlreadyActive) {
+    ASSERT_TRUE(start());
+    take_output();
+    Printtrace.active = 1;
+    command(1240);
+    EXPECT_EQ(take_output(), "BOX [Message] This option is already active!\n");
+    EXPECT_EQ(Mainviewstate.view_code, 1240);
+}
+
+TEST_F(WindowProgram, HelpOpensTheHelpFileOfTheProgramFolder) {
+    ASSERT_TRUE(start());
+    take_output();
+    command(146);
+    EXPECT_EQ(take_output(), "HELP " + home + "Veldarin.chm\nBOX [Message] The help file\\n" +
+                                 home + "Veldarin.chm\\ncannot be shown.\n");
+    std::ofstream(home + "Veldarin.chm") << "help";
+    command(146);
+    EXPECT_EQ(take_output(), "HELP " + home + "Veldarin.chm\n");
+    EXPECT_EQ(Mainviewstate.view_code, 146);
+}
+
+// The script's `menu ID` reaches a command whose item the menu no longer shows.
+TEST_F(WindowProgram, ScriptReachesRemovedItemsById) {
+    CommandProbes probes;
+    ui::install_backend(nullptr);
+    headless::AppHooks hooks;
+    hooks.start = [](const headless::StartSettings& s) {
+        return shell::start_program(
+            {s.screen_width, s.screen_height, std::uint64_t(s.memory_mib) << 20});
+    };
+    std::ostringstream script_out, script_err;
+    headless::RunOptions options;
+    options.out = &script_out;
+    options.err = &script_err;
+    const int rc =
+        headless::run_script_text("start screen 1280 1024 memory 800\n"
+                                  "expect box \"*Maximum number of electrodes is 257.\"\n"
+                                  "popup \"Edit\"\n"
+                                  "menu 1270\n"
+                                  "menu \"Options/Type of IP model\"\n"
+                                  "close\n",
+                                  "test", ".", options, hooks);
+    EXPECT_EQ(rc, headless::exit_ok) << script_err.str();
+    EXPECT_EQ(probes.calls, (std::vector<int>{1270, 570}));
+}
+
+} // namespace
