@@ -2,10 +2,10 @@
 // electrodes (4 node columns per electrode spacing), ordered by nested dissection, factored and
 // solved for 161 right-hand sides. Prints times, fill and peak page memory; with CHOLMOD
 // available at build time the same matrices are also factored by it, as a reference.
+#include "matrix/gridgraph.h"
 #include "matrix/ordering.h"
 #include "matrix/pagearray.h"
 #include "matrix/sparse.h"
-#include "matrix/gridgraph.h"
 
 #include "platform/sys/sys.h"
 
@@ -29,7 +29,7 @@ constexpr int right_hand_sides = 161;
 // depth that grows with the line length.
 struct Mesh {
     int nelec, nx, nz;
-    std::vector<double> dx, dz;     // spacings between node columns / rows
+    std::vector<double> dx, dz;       // spacings between node columns / rows
     std::vector<double> conductivity; // per cell, (nx - 1) x (nz - 1), column by column
 };
 
@@ -53,7 +53,8 @@ Mesh block_mesh(int nelec) {
     std::mt19937 rng(nelec);
     std::uniform_real_distribution<double> log_sigma(-2.0, 0.0);
     std::vector<double> blocks((m.nx / nodes_per_spacing + 1) * (m.nz / 2 + 1));
-    for (double& b : blocks) b = std::pow(10.0, log_sigma(rng));
+    for (double& b : blocks)
+        b = std::pow(10.0, log_sigma(rng));
     m.conductivity.resize(std::size_t(m.nx - 1) * (m.nz - 1));
     for (int i = 0; i < m.nx - 1; ++i)
         for (int j = 0; j < m.nz - 1; ++j)
@@ -102,7 +103,8 @@ std::vector<int> source_nodes(const Mesh& m) {
     std::vector<int> nodes;
     const int span = (m.nelec - 1) * nodes_per_spacing;
     for (int s = 0; s < right_hand_sides; ++s)
-        nodes.push_back(margin_columns + int(std::lround(double(s) * span / (right_hand_sides - 1))));
+        nodes.push_back(margin_columns +
+                        int(std::lround(double(s) * span / (right_hand_sides - 1))));
     return nodes;
 }
 
@@ -177,7 +179,8 @@ Figures run_library(const Mesh& m, double k) {
                 solve_sparse_dbl(rows[r], 1, n, xlnz.get(), lnz.get(), xnzsub.get(), nzsub.get(),
                                  diag.get(), b[r]);
         }
-        for (int r = 0; r < count; ++r) f.check += b[r][rows[r] - 1];
+        for (int r = 0; r < count; ++r)
+            f.check += b[r][rows[r] - 1];
     }
     f.solve_s = sys::wall_seconds() - t0;
     f.peak_bytes = sys::page_bytes_peak() - base;
@@ -226,12 +229,14 @@ Figures run_cholmod(const Mesh& m, double k) {
     const std::vector<int> sources = source_nodes(m);
     cholmod_dense* b = cholmod_zeros(n, sources.size(), CHOLMOD_REAL, &common);
     double* bx = static_cast<double*>(b->x);
-    for (std::size_t s = 0; s < sources.size(); ++s) bx[s * n + (sources[s] - 1)] = 1.0;
+    for (std::size_t s = 0; s < sources.size(); ++s)
+        bx[s * n + (sources[s] - 1)] = 1.0;
     t0 = sys::wall_seconds();
     cholmod_dense* sol = cholmod_solve(CHOLMOD_A, l, b, &common);
     f.solve_s = sys::wall_seconds() - t0;
     double* sx = static_cast<double*>(sol->x);
-    for (std::size_t s = 0; s < sources.size(); ++s) f.check += sx[s * n + (sources[s] - 1)];
+    for (std::size_t s = 0; s < sources.size(); ++s)
+        f.check += sx[s * n + (sources[s] - 1)];
     f.peak_bytes = static_cast<long long>(common.memory_usage);
     cholmod_free_dense(&sol, &common);
     cholmod_free_dense(&b, &common);
@@ -248,8 +253,8 @@ int main() {
     std::printf("Sparse Cholesky of the five-point block-mesh matrix, nested dissection, %d "
                 "right-hand sides\n",
                 right_hand_sides);
-    std::printf("%6s %6s %5s %9s %9s %9s %9s %12s %10s\n", "elec", "nx", "nz", "nodes",
-                "order s", "factor s", "solve s", "fill (nnz L)", "peak MiB");
+    std::printf("%6s %6s %5s %9s %9s %9s %9s %12s %10s\n", "elec", "nx", "nz", "nodes", "order s",
+                "factor s", "solve s", "fill (nnz L)", "peak MiB");
     const double k = 0.05;
     for (int nelec : {48, 161, 601}) {
         Mesh m = block_mesh(nelec);

@@ -2,7 +2,7 @@
 // four right-hand sides.
 #include "matrix/band.h"
 
-#include "matrix/report.h"
+#include "model/services.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,17 +36,19 @@ template <class T> int band_factor(int n, T* a, int bw) {
             const T t = row_r[i - r];
             // Row r reaches columns i..r+bw, which are the first elements of row i's slot.
             const int reach = r + bw - i;
-            for (int c = 0; c <= reach; ++c) row_i[c] -= t * row_r[i - r + c];
+            for (int c = 0; c <= reach; ++c)
+                row_i[c] -= t * row_r[i - r + c];
         }
         const double pivot = row_i[0];
         if (!(pivot > 0.0)) {
-            mx::beep();
+            ::beep();
             return i;
         }
         row_i[0] = T(std::sqrt(pivot));
         if (i < n) {
             const T reciprocal = T(1) / row_i[0];
-            for (int c = 1; c <= bw; ++c) row_i[c] *= reciprocal;
+            for (int c = 1; c <= bw; ++c)
+                row_i[c] *= reciprocal;
         }
     }
     return 0;
@@ -66,29 +68,40 @@ void band_solve(const T* u, int n, const Rhs& b, int bw, int first, int last) {
     for (int k = std::max(first, 1); k <= n; ++k) {
         const T* row_k = rows.diagonal(k);
         T y[Lanes];
-        for (int l = 0; l < Lanes; ++l) y[l] = divide(b(k, l), row_k[0]);
+        for (int l = 0; l < Lanes; ++l)
+            y[l] = divide(b(k, l), row_k[0]);
         const int reach = std::min(bw, n - k);
         for (int j = 1; j <= reach; ++j)
-            for (int l = 0; l < Lanes; ++l) b(k + j, l) -= y[l] * row_k[j];
-        for (int l = 0; l < Lanes; ++l) b(k, l) = y[l];
+            for (int l = 0; l < Lanes; ++l)
+                b(k + j, l) -= y[l] * row_k[j];
+        for (int l = 0; l < Lanes; ++l)
+            b(k, l) = y[l];
     }
     const T pivot_n = rows.diagonal(n)[0];
-    for (int l = 0; l < Lanes; ++l) b(n, l) = divide(b(n, l), pivot_n);
+    for (int l = 0; l < Lanes; ++l)
+        b(n, l) = divide(b(n, l), pivot_n);
     for (int i = n - 1; i >= std::max(last, 1); --i) {
         const T* row_i = rows.diagonal(i);
         T s[Lanes];
-        for (int l = 0; l < Lanes; ++l) s[l] = b(i, l);
+        for (int l = 0; l < Lanes; ++l)
+            s[l] = b(i, l);
         const int reach = std::min(bw, n - i);
         for (int j = 1; j <= reach; ++j)
-            for (int l = 0; l < Lanes; ++l) s[l] -= row_i[j] * b(i + j, l);
-        for (int l = 0; l < Lanes; ++l) b(i, l) = divide(s[l], row_i[0]);
+            for (int l = 0; l < Lanes; ++l)
+                s[l] -= row_i[j] * b(i + j, l);
+        for (int l = 0; l < Lanes; ++l)
+            b(i, l) = divide(s[l], row_i[0]);
     }
 }
 
 } // namespace
 
-int band_cholesky(int n, double* a, int bw) { return band_factor(n, a, bw); }
-int band_cholesky_float(int n, float* a, int bw) { return band_factor(n, a, bw); }
+int band_cholesky(int n, double* a, int bw) {
+    return band_factor(n, a, bw);
+}
+int band_cholesky_float(int n, float* a, int bw) {
+    return band_factor(n, a, bw);
+}
 
 void band_cholesky_solve(const double* u, int n, double* b, int bw, int first, int last) {
     band_solve<double, 1, false>(u, n, InterleavedBlock<double, 1>{b}, bw, first, last);
@@ -102,8 +115,7 @@ void band_cholesky_solve_float_2(const float* u, int n, float* b, int bw, int fi
     band_cholesky_solve_float(u, n, b, bw, first, last);
 }
 
-void band_cholesky_solve_4rhs(const double* u, int n, double* block, int bw, int first,
-                              int last) {
+void band_cholesky_solve_4rhs(const double* u, int n, double* block, int bw, int first, int last) {
     band_solve<double, 4, false>(u, n, InterleavedBlock<double, 4>{block}, bw, first, last);
 }
 

@@ -41,8 +41,7 @@ void band_cholesky_solve_4rhs(const double* u, int n, double* block, int bw, int
 /// Four right-hand sides in the interleaved block, multiplying by the reciprocal of each pivot
 /// (formed once per row) instead of dividing: faster, results differ from band_cholesky_solve
 /// by rounding.
-void band_cholesky_solve_block4(const double* u, int n, double* block, int bw, int first,
-                                int last);
+void band_cholesky_solve_block4(const double* u, int n, double* block, int bw, int first, int last);
 
 /// Four right-hand sides in four separate vectors, each with its own first and last row; the
 /// forward sweep starts at the smallest first row and the back substitution goes down to the

@@ -59,8 +59,8 @@ int write_arrays_file(int n, const int* q, const int* p, const int* col_ptr, con
     return complete ? structure_file_ok : structure_file_short_transfer;
 }
 
-int read_arrays_file(int mode, int n, int* q, int* p, int* col_ptr, int* sub_ptr,
-                     int* subscripts, int m, const std::string& path) {
+int read_arrays_file(int mode, int n, int* q, int* p, int* col_ptr, int* sub_ptr, int* subscripts,
+                     int m, const std::string& path) {
     File file(std::fopen(path.c_str(), "rb"));
     if (!file) return structure_file_cannot_open;
     std::int32_t header[2] = {0, 0};

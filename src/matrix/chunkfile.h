@@ -23,7 +23,7 @@ int write_array_chunked(std::FILE* stream, const void* buffer, int n);
 /// Result codes of the structure-file routines.
 enum StructureFileResult {
     structure_file_ok = 0,
-    structure_file_cannot_open = 1,   ///< the file cannot be created or opened
+    structure_file_cannot_open = 1,    ///< the file cannot be created or opened
     structure_file_short_transfer = 2, ///< fewer values written or read than the layout holds
     structure_file_wrong_header = 3,   ///< n differs from the caller's, or m exceeds its capacity
     structure_file_wrong_size = 4,     ///< the file's length does not match its header
@@ -42,5 +42,5 @@ int write_arrays_file(int n, const int* q, const int* p, const int* col_ptr, con
 /// must fit m) and the file's length against it; after the read the permutations (and in mode
 /// 1 the structure) are validated, so a stale or foreign file is refused rather than trusted.
 /// Returns structure_file_ok or the failure code; after a failure the arrays must not be used.
-int read_arrays_file(int mode, int n, int* q, int* p, int* col_ptr, int* sub_ptr,
-                     int* subscripts, int m, const std::string& path);
+int read_arrays_file(int mode, int n, int* q, int* p, int* col_ptr, int* sub_ptr, int* subscripts,
+                     int m, const std::string& path);

@@ -9,8 +9,8 @@
 
 using mx::OneBased;
 
-int find_envelope(int n, const int* xadj_, const int* adjncy_, const int* perm_,
-                  const int* invp_, int* xenv_, int* bandwidth) {
+int find_envelope(int n, const int* xadj_, const int* adjncy_, const int* perm_, const int* invp_,
+                  int* xenv_, int* bandwidth) {
     OneBased<const int> xadj(xadj_), adjncy(adjncy_), perm(perm_), invp(invp_);
     OneBased<int> xenv(xenv_);
     int pointer = 1;
@@ -19,7 +19,8 @@ int find_envelope(int n, const int* xadj_, const int* adjncy_, const int* perm_,
         xenv[i] = pointer;
         int node = perm[i];
         int first = i;
-        for (int j = xadj[node]; j < xadj[node + 1]; ++j) first = std::min(first, invp[adjncy[j]]);
+        for (int j = xadj[node]; j < xadj[node + 1]; ++j)
+            first = std::min(first, invp[adjncy[j]]);
         pointer += i - first;
         widest = std::max(widest, i - first);
     }
@@ -36,7 +37,8 @@ void lower_solve(int n, const int* xenv_, const T* env_, const T* diag_, T* rhs_
     OneBased<const T> env(env_), diag(diag_);
     OneBased<T> rhs(rhs_);
     int start = 1;
-    while (start <= n && rhs[start] == T(0)) ++start;
+    while (start <= n && rhs[start] == T(0))
+        ++start;
     if (start > n) return;
     int last_nonzero = 0;
     for (int i = start; i <= n; ++i) {
@@ -68,7 +70,8 @@ void upper_solve(int n, const int* xenv_, const T* env_, const T* diag_, T* rhs_
         rhs[i] = s;
         int band = std::min(xenv[i + 1] - xenv[i], i - 1);
         int k = xenv[i + 1] - band;
-        for (int column = i - band; column < i; ++column, ++k) rhs[column] -= s * env[k];
+        for (int column = i - band; column < i; ++column, ++k)
+            rhs[column] -= s * env[k];
     }
 }
 
@@ -100,8 +103,7 @@ int envelope_factor(int n, const int* xenv, double* env, double* diag) {
     return factor(n, xenv, env, diag);
 }
 
-void envelope_lower_solve(int n, const int* xenv, const float* env, const float* diag,
-                          float* rhs) {
+void envelope_lower_solve(int n, const int* xenv, const float* env, const float* diag, float* rhs) {
     lower_solve(n, xenv, env, diag, rhs);
 }
 void envelope_lower_solve(int n, const int* xenv, const double* env, const double* diag,
@@ -109,8 +111,8 @@ void envelope_lower_solve(int n, const int* xenv, const double* env, const doubl
     lower_solve(n, xenv, env, diag, rhs);
 }
 
-void envelope_upper_solve(int n, const int* xenv, const float* env, const float* diag,
-                          float* rhs, int last_row) {
+void envelope_upper_solve(int n, const int* xenv, const float* env, const float* diag, float* rhs,
+                          int last_row) {
     upper_solve(n, xenv, env, diag, rhs, last_row);
 }
 void envelope_upper_solve(int n, const int* xenv, const double* env, const double* diag,

@@ -22,14 +22,13 @@ int envelope_factor(int n, const int* xenv, double* env, double* diag);
 
 /// Forward solve L·y = rhs in place, starting at the first non-zero entry of rhs and skipping
 /// rows whose envelope lies before the last non-zero row.
-void envelope_lower_solve(int n, const int* xenv, const float* env, const float* diag,
-                          float* rhs);
+void envelope_lower_solve(int n, const int* xenv, const float* env, const float* diag, float* rhs);
 void envelope_lower_solve(int n, const int* xenv, const double* env, const double* diag,
                           double* rhs);
 
 /// Back solve Lᵀ·x = rhs in place for rows n down to last_row (a value below 1 counts as 1; 1 is
 /// the complete solve); rows whose value is zero are skipped.
-void envelope_upper_solve(int n, const int* xenv, const float* env, const float* diag,
-                          float* rhs, int last_row);
+void envelope_upper_solve(int n, const int* xenv, const float* env, const float* diag, float* rhs,
+                          int last_row);
 void envelope_upper_solve(int n, const int* xenv, const double* env, const double* diag,
                           double* rhs, int last_row);

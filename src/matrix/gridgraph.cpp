@@ -49,7 +49,7 @@ int set_adj_2d(int* xadj, int* adjncy, int width, int rows) {
 
 int set_adj_2d_9pt(int* xadj, int* adjncy, int ncol, int nrow) {
     // (fast, slow) = (row, column) offsets of the neighbour list.
-    static const GridStep steps[] = {{-1, 0, 0}, {0, 0, -1}, {0, 0, 1},  {1, 0, 0},
+    static const GridStep steps[] = {{-1, 0, 0}, {0, 0, -1}, {0, 0, 1},   {1, 0, 0},
                                      {1, 0, -1}, {-1, 0, 1}, {-1, 0, -1}, {1, 0, 1}};
     return build_2d(nrow, ncol, steps, xadj, adjncy);
 }
@@ -88,7 +88,8 @@ int set_adj_3d_brick(int* xadj_, int* adjncy_, int a, int b, int c) {
     if (std::FILE* file = std::fopen(path.c_str(), "wt")) {
         for (int k = 1; k <= n; ++k) {
             std::fprintf(file, "%5d ", k);
-            for (int j = xadj[k]; j < xadj[k + 1]; ++j) std::fprintf(file, " %5d", adjncy[j]);
+            for (int j = xadj[k]; j < xadj[k + 1]; ++j)
+                std::fprintf(file, " %5d", adjncy[j]);
             std::fprintf(file, "\n");
         }
         int total = xadj[n + 1] - 1;
@@ -103,8 +104,8 @@ int grid_node_3d(int i, int j, int l, int d1, int d2, int d3) {
     return l + (j - 1) * d3 + (i - 1) * d2 * d3;
 }
 
-int grid_cell_nodes_3d(int i, int j, int l, int d1, int d2, int d3, int* out2, int* out3,
-                       int* out4, int* out5, int* out6, int* out7, int* out8) {
+int grid_cell_nodes_3d(int i, int j, int l, int d1, int d2, int d3, int* out2, int* out3, int* out4,
+                       int* out5, int* out6, int* out7, int* out8) {
     int node = grid_node_3d(i, j, l, d1, d2, d3);
     *out2 = grid_node_3d(i, j, l + 1, d1, d2, d3);
     *out3 = grid_node_3d(i + 1, j, l + 1, d1, d2, d3);

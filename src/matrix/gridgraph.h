@@ -53,8 +53,8 @@ int grid_node_3d(int i, int j, int l, int d1, int d2, int d3);
 /// Number of node (i, j, l) in the numbering of grid_node_3d; the seven other corners of its
 /// cell go to the out-arguments in the order (i, j, l+1), (i+1, j, l+1), (i+1, j, l),
 /// (i, j+1, l), (i, j+1, l+1), (i+1, j+1, l+1), (i+1, j+1, l).
-int grid_cell_nodes_3d(int i, int j, int l, int d1, int d2, int d3, int* out2, int* out3,
-                       int* out4, int* out5, int* out6, int* out7, int* out8);
+int grid_cell_nodes_3d(int i, int j, int l, int d1, int d2, int d3, int* out2, int* out3, int* out4,
+                       int* out5, int* out6, int* out7, int* out8);
 
 /// Five-point grid of the finite-difference solvers: node v = (j-1)·nx + i lists v-nx, v-1,
 /// v+1, v+nx. adjncy needs up to 4n entries. Returns the number of adjacency entries used.

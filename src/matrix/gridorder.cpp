@@ -6,7 +6,7 @@
 #include "matrix/gridgraph.h"
 #include "matrix/ordering.h"
 #include "matrix/pagearray.h"
-#include "matrix/report.h"
+#include "model/services.h"
 
 #include <algorithm>
 #include <climits>
@@ -53,7 +53,8 @@ int own_nested_dissection(int* old_to_new, int n, int max_neighbours, Build buil
     build(xadj.get(), adjncy.get());
     if (mx::nested_dissection(n, xadj.get(), adjncy.get(), perm.get(), invp.get()) != 0)
         return grid_order_failed;
-    for (int k = 0; k < n; ++k) old_to_new[k] = invp[k] - 1;
+    for (int k = 0; k < n; ++k)
+        old_to_new[k] = invp[k] - 1;
     return grid_order_fallback;
 }
 
@@ -61,44 +62,41 @@ int own_nested_dissection(int* old_to_new, int n, int max_neighbours, Build buil
 
 int nd_order_2d(int* old_to_new, int n1, int n2, int p1, int p2) {
     if (!old_to_new || n1 < 1 || n2 < 1 || n1 > INT_MAX / n2) {
-        mx::trace("nd_order_2d bad grid %d x %d\n", n1, n2);
+        model::trace("nd_order_2d bad grid %d x %d\n", n1, n2);
         return grid_order_failed;
     }
     const int n = n1 * n2;
     const int q1 = fit_domains(p1, n1, 1), q2 = fit_domains(p2, n2, 2);
     if (q1 != 0 && q2 != 0) {
         if (q1 != p1 || q2 != p2)
-            mx::trace("nd_order_2d grid %d x %d domains p1 %d p2 %d changed to %d %d\n", n1, n2,
-                      p1, p2, q1, q2);
+            model::trace("nd_order_2d grid %d x %d domains p1 %d p2 %d changed to %d %d\n", n1, n2,
+                         p1, p2, q1, q2);
         localND2D(n1, n2, q1, q2, nullptr, nullptr, old_to_new);
         if (is_zero_based_permutation(old_to_new, n)) return grid_order_spooles;
-        mx::trace("nd_order_2d localND2D gave no permutation\n");
+        model::trace("nd_order_2d localND2D gave no permutation\n");
     }
-    mx::trace("nd_order_2d grid %d x %d ordered by the library's nested dissection\n", n1, n2);
-    return own_nested_dissection(old_to_new, n, 8, [&](int* xadj, int* adjncy) {
-        set_adj_2d_9pt(xadj, adjncy, n2, n1);
-    });
+    model::trace("nd_order_2d grid %d x %d ordered by the library's nested dissection\n", n1, n2);
+    return own_nested_dissection(
+        old_to_new, n, 8, [&](int* xadj, int* adjncy) { set_adj_2d_9pt(xadj, adjncy, n2, n1); });
 }
 
 int nd_order_3d(int* old_to_new, int n1, int n2, int n3, int p1, int p2, int p3) {
-    if (!old_to_new || n1 < 1 || n2 < 1 || n3 < 1 || n1 > INT_MAX / n2 ||
-        n1 * n2 > INT_MAX / n3) {
-        mx::trace("nd_order_3d bad grid %d x %d x %d\n", n1, n2, n3);
+    if (!old_to_new || n1 < 1 || n2 < 1 || n3 < 1 || n1 > INT_MAX / n2 || n1 * n2 > INT_MAX / n3) {
+        model::trace("nd_order_3d bad grid %d x %d x %d\n", n1, n2, n3);
         return grid_order_failed;
     }
     const int n = n1 * n2 * n3;
-    const int q1 = fit_domains(p1, n1, 1), q2 = fit_domains(p2, n2, 1),
-              q3 = fit_domains(p3, n3, 2);
+    const int q1 = fit_domains(p1, n1, 1), q2 = fit_domains(p2, n2, 1), q3 = fit_domains(p3, n3, 2);
     if (q1 != 0 && q2 != 0 && q3 != 0) {
         if (q1 != p1 || q2 != p2 || q3 != p3)
-            mx::trace("nd_order_3d domains p1 %d p2 %d p3 %d changed to %d %d %d\n", p1, p2, p3,
-                      q1, q2, q3);
+            model::trace("nd_order_3d domains p1 %d p2 %d p3 %d changed to %d %d %d\n", p1, p2, p3,
+                         q1, q2, q3);
         localND3D(n1, n2, n3, q1, q2, q3, nullptr, nullptr, nullptr, old_to_new);
         if (is_zero_based_permutation(old_to_new, n)) return grid_order_spooles;
-        mx::trace("nd_order_3d localND3D gave no permutation\n");
+        model::trace("nd_order_3d localND3D gave no permutation\n");
     }
-    mx::trace("nd_order_3d grid %d x %d x %d ordered by the library's nested dissection\n", n1, n2,
-              n3);
+    model::trace("nd_order_3d grid %d x %d x %d ordered by the library's nested dissection\n", n1,
+                 n2, n3);
     return own_nested_dissection(old_to_new, n, 6, [&](int* xadj, int* adjncy) {
         set_adj_3d_7pt(xadj, adjncy, n2, n3, n1);
     });
@@ -114,7 +112,7 @@ int order_grid_and_write(const char* name, GridGraph graph, int capacity_per_nod
                          int nrow, const std::string& path, int* out) {
     *out = 0;
     if (ncol < 1 || nrow < 1 || ncol > INT_MAX / capacity_per_node / nrow) {
-        mx::trace("%s bad grid %d x %d\n", name, ncol, nrow);
+        model::trace("%s bad grid %d x %d\n", name, ncol, nrow);
         return 0;
     }
     const int n = ncol * nrow;
@@ -132,13 +130,14 @@ int order_grid_and_write(const char* name, GridGraph graph, int capacity_per_nod
     const int p1 = fast > 19 ? 5 : 4;
     const int p2 = std::max(2, (slow - fast) * p1 / fast);
     if (nd_order_2d(p.get(), fast, slow, p1, p2) == grid_order_failed) return 0;
-    for (int i = 0; i < n; ++i) p[i] += 1;
+    for (int i = 0; i < n; ++i)
+        p[i] += 1;
     invrse(n, p.get(), q.get());
 
     PageArray<int> xadj(n + 1), adjncy(8 * std::size_t(n) + 1);
     PageArray<int> xlnz(n + 1), xnzsub(n + 1), nzsub(std::size_t(capacity_per_node) * n);
     if (!xadj.ok() || !adjncy.ok() || !xlnz.ok() || !xnzsub.ok() || !nzsub.ok()) {
-        mx::trace("%s no memory for the structure of %d nodes\n", name, n);
+        model::trace("%s no memory for the structure of %d nodes\n", name, n);
         return 0;
     }
     if (graph == GridGraph::nine_point) set_adj_2d_9pt(xadj.get(), adjncy.get(), ncol, nrow);
@@ -150,17 +149,17 @@ int order_grid_and_write(const char* name, GridGraph graph, int capacity_per_nod
     int nsub = capacity_per_node * n;
     if (symbolic_factorisation_driver(n, maxlnz, xadj.get(), adjncy.get(), q.get(), p.get(),
                                       xlnz.get(), xnzsub.get(), nzsub.get(), nsub) != 0) {
-        mx::trace("%s symbolic factorisation failed, subscript capacity %d\n", name,
-                  capacity_per_node * n);
+        model::trace("%s symbolic factorisation failed, subscript capacity %d\n", name,
+                     capacity_per_node * n);
         return 0;
     }
-    int written = write_arrays_file(n, q.get(), p.get(), xlnz.get(), xnzsub.get(), nzsub.get(),
-                                    nsub, path);
+    int written =
+        write_arrays_file(n, q.get(), p.get(), xlnz.get(), xnzsub.get(), nzsub.get(), nsub, path);
     if (written != structure_file_ok) {
-        mx::trace("%s cannot write %s (code %d)\n", name, path.c_str(), written);
+        model::trace("%s cannot write %s (code %d)\n", name, path.c_str(), written);
         return 0;
     }
-    mx::trace("%s n %d maxlnz %d nsub %d\n", name, n, maxlnz, nsub);
+    model::trace("%s n %d maxlnz %d nsub %d\n", name, n, maxlnz, nsub);
     *out = nsub;
     return maxlnz;
 }
@@ -175,8 +174,8 @@ int fem_order_setup(int ncol, int nrow, const std::string& path, int* out) {
 int store_sparse_structure_file(int graph_type, int ncol, int nrow, const std::string& path,
                                 int* out) {
     if (graph_type == 1)
-        return order_grid_and_write("store_sparse_structure_file",
-                                    GridGraph::nine_point_oriented, 9, ncol, nrow, path, out);
+        return order_grid_and_write("store_sparse_structure_file", GridGraph::nine_point_oriented,
+                                    9, ncol, nrow, path, out);
     return order_grid_and_write("store_sparse_structure_file", GridGraph::triangulated, 7, ncol,
                                 nrow, path, out);
 }

@@ -14,7 +14,8 @@ namespace {
 // The visited mark of the searches: a node is marked by negating its xadj entry, so the start of
 // its list is -xadj[v] while marked and the end of the list is |xadj[v+1]| - 1 at any time.
 void flip_marks(OneBased<int> xadj, OneBased<int> nodes, int first, int last) {
-    for (int i = first; i <= last; ++i) xadj[nodes[i]] = -xadj[nodes[i]];
+    for (int i = first; i <= last; ++i)
+        xadj[nodes[i]] = -xadj[nodes[i]];
 }
 
 } // namespace
@@ -51,8 +52,8 @@ int component_degrees(int root, int* xadj_, const int* adjncy_, const int* mask_
     return size;
 }
 
-int rooted_level_structure(int root, const int* xadj_, const int* adjncy_, int* mask_,
-                           int* xls_, int* ls_) {
+int rooted_level_structure(int root, const int* xadj_, const int* adjncy_, int* mask_, int* xls_,
+                           int* ls_) {
     OneBased<const int> xadj(xadj_), adjncy(adjncy_);
     OneBased<int> mask(mask_), xls(xls_), ls(ls_);
     mask[root] = 0;
@@ -75,7 +76,8 @@ int rooted_level_structure(int root, const int* xadj_, const int* adjncy_, int* 
         }
     }
     xls[levels + 1] = level_end + 1;
-    for (int i = 1; i <= size; ++i) mask[ls[i]] = 1;
+    for (int i = 1; i <= size; ++i)
+        mask[ls[i]] = 1;
     return levels;
 }
 
@@ -146,12 +148,13 @@ int rcm_number_component(int root, int* xadj, const int* adjncy_, int* mask_, in
             }
         }
     }
-    for (int i = 1, j = size; i < j; ++i, --j) std::swap(perm[i], perm[j]);
+    for (int i = 1, j = size; i < j; ++i, --j)
+        std::swap(perm[i], perm[j]);
     return size;
 }
 
-int find_separator(int root, int* xadj_, const int* adjncy_, int* mask_, int* separator_,
-                   int* xls_, int* ls_) {
+int find_separator(int root, int* xadj_, const int* adjncy_, int* mask_, int* separator_, int* xls_,
+                   int* ls_) {
     OneBased<int> xadj(xadj_), mask(mask_), separator(separator_), xls(xls_), ls(ls_);
     OneBased<const int> adjncy(adjncy_);
     int levels = find_pseudo_peripheral_node(root, xadj_, adjncy_, mask_, xls_, ls_);
@@ -186,7 +189,8 @@ int find_separator(int root, int* xadj_, const int* adjncy_, int* mask_, int* se
 void invrse(int n, const int* perm_, int* invp_) {
     OneBased<const int> perm(perm_);
     OneBased<int> invp(invp_);
-    for (int i = 1; i <= n; ++i) invp[perm[i]] = i;
+    for (int i = 1; i <= n; ++i)
+        invp[perm[i]] = i;
 }
 
 int symbolic_factorisation(int n, const int* xadj_, const int* adjncy_, const int* perm_,
@@ -270,7 +274,8 @@ int symbolic_factorisation(int n, const int* xadj_, const int* adjncy_, const in
                     if (nz_begin <= nz_end) {
                         int row = rchlnk[k];
                         int start = nz_begin;
-                        while (start <= nz_end && nzsub[start] < row) ++start;
+                        while (start <= nz_end && nzsub[start] < row)
+                            ++start;
                         if (start <= nz_end && nzsub[start] == row) {
                             xnzsub[k] = start;
                             bool mismatch = false;
@@ -334,8 +339,8 @@ int symbolic_factorisation_driver(int n, int& maxlnz, const int* xadj, const int
     return flag;
 }
 
-int nd_order_and_symbolic_factorisation(int& maxlnz, int n, int* xadj, const int* adjncy,
-                                        int* xlnz, int* xnzsub, int* nzsub, int* perm, int* invp,
+int nd_order_and_symbolic_factorisation(int& maxlnz, int n, int* xadj, const int* adjncy, int* xlnz,
+                                        int* xnzsub, int* nzsub, int* perm, int* invp,
                                         int& maxsub) {
     maxlnz = 0;
     if (mx::nested_dissection(n, xadj, adjncy, perm, invp) != 0) return 1;
@@ -350,7 +355,8 @@ int rcm_order(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
     if (!mask.ok() || !xls.ok() || !deg.ok()) return 1;
     OneBased<int> m(mask.get());
     OneBased<int> perm(perm_);
-    for (int i = 1; i <= n; ++i) m[i] = 1;
+    for (int i = 1; i <= n; ++i)
+        m[i] = 1;
     int numbered = 0;
     for (int i = 1; i <= n && numbered < n; ++i) {
         if (m[i] == 0) continue;
@@ -359,8 +365,8 @@ int rcm_order(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
         // the numbered nodes is free and serves as its node list.
         find_pseudo_peripheral_node(root, xadj, adjncy, mask.get(), xls.get(),
                                     perm.at(numbered + 1));
-        numbered += rcm_number_component(root, xadj, adjncy, mask.get(), perm.at(numbered + 1),
-                                         deg.get());
+        numbered +=
+            rcm_number_component(root, xadj, adjncy, mask.get(), perm.at(numbered + 1), deg.get());
     }
     invrse(n, perm_, invp);
     return 0;
@@ -371,7 +377,8 @@ int nested_dissection(int n, int* xadj, const int* adjncy, int* perm_, int* invp
     if (!mask.ok() || !xls.ok() || !ls.ok()) return 1;
     OneBased<int> m(mask.get());
     OneBased<int> perm(perm_);
-    for (int i = 1; i <= n; ++i) m[i] = 1;
+    for (int i = 1; i <= n; ++i)
+        m[i] = 1;
     int numbered = 0;
     for (int i = 1; i <= n && numbered < n; ++i) {
         while (m[i] != 0 && numbered < n)
@@ -379,7 +386,8 @@ int nested_dissection(int n, int* xadj, const int* adjncy, int* perm_, int* invp
                                        xls.get(), ls.get());
     }
     // The last separator found is numbered first.
-    for (int i = 1, j = n; i < j; ++i, --j) std::swap(perm[i], perm[j]);
+    for (int i = 1, j = n; i < j; ++i, --j)
+        std::swap(perm[i], perm[j]);
     invrse(n, perm_, invp);
     return 0;
 }

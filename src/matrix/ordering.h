@@ -13,12 +13,10 @@
 //   the time of the call; the signs are restored before they return.
 #pragma once
 
-
 /// Breadth-first search from `root` over the nodes with non-zero mask. Lists the component's
 /// nodes in ls (in the order reached) and sets deg[v] = number of v's neighbours with non-zero
 /// mask for each of them. Returns the component size.
-int component_degrees(int root, int* xadj, const int* adjncy, const int* mask, int* deg,
-                      int* ls);
+int component_degrees(int root, int* xadj, const int* adjncy, const int* mask, int* deg, int* ls);
 
 /// Level structure rooted at `root` over the nodes with non-zero mask: level l holds
 /// ls[xls[l] .. xls[l+1]-1]. xls needs (levels + 1) entries, ls the component size. The mask of
@@ -28,8 +26,8 @@ int rooted_level_structure(int root, const int* xadj, const int* adjncy, int* ma
 
 /// Moves `root` to a pseudo-peripheral node of its component (nodes with non-zero mask) and
 /// leaves that node's level structure in xls and ls. Returns its number of levels.
-int find_pseudo_peripheral_node(int& root, const int* xadj, const int* adjncy, int* mask,
-                                int* xls, int* ls);
+int find_pseudo_peripheral_node(int& root, const int* xadj, const int* adjncy, int* mask, int* xls,
+                                int* ls);
 
 /// Reverse Cuthill-McKee numbering of root's component: perm[1..size] receives the component's
 /// nodes in their new order and their mask becomes 0. deg is work (n ints). Returns the size.
@@ -66,9 +64,8 @@ int symbolic_factorisation_driver(int n, int& maxlnz, const int* xadj, const int
 /// Nested-dissection ordering followed by the symbolic factorisation (the set-up of a sparse
 /// solve). Returns 0 on success, 1 when work memory is refused or nzsub is too small; the
 /// caller then reports "Insufficient memory for subscript array.".
-int nd_order_and_symbolic_factorisation(int& maxlnz, int n, int* xadj, const int* adjncy,
-                                        int* xlnz, int* xnzsub, int* nzsub, int* perm, int* invp,
-                                        int& maxsub);
+int nd_order_and_symbolic_factorisation(int& maxlnz, int n, int* xadj, const int* adjncy, int* xlnz,
+                                        int* xnzsub, int* nzsub, int* perm, int* invp, int& maxsub);
 
 namespace mx {
 

@@ -16,7 +16,7 @@ namespace mx {
 template <class T> class PageArray {
     static_assert(std::is_trivially_copyable<T>::value, "page arrays hold plain values");
 
-public:
+  public:
     PageArray() = default;
     explicit PageArray(std::size_t count) { allocate(count); }
     ~PageArray() { sys::page_free(data_); }
@@ -49,7 +49,7 @@ public:
     std::size_t size() const { return size_; }
     T& operator[](std::size_t i) const { return data_[i]; }
 
-private:
+  private:
     T* data_ = nullptr;
     std::size_t size_ = 0;
 };
@@ -58,14 +58,14 @@ private:
 /// published 1-based algorithms; the view keeps their index arithmetic without ever forming a
 /// pointer before the array.
 template <class T> class OneBased {
-public:
+  public:
     OneBased() = default;
     OneBased(T* first) : first_(first) {}
     T& operator[](long i) const { return first_[i - 1]; }
     /// The address of element i, for handing a tail of the vector to another routine.
     T* at(long i) const { return first_ + (i - 1); }
 
-private:
+  private:
     T* first_ = nullptr;
 };
 

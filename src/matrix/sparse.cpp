@@ -26,27 +26,33 @@ void solve_lanes(int first_row, int stop_row, int n, const Structure& s, const T
                  const T* diag_, double* const* rhs_) {
     OneBased<const T> lnz(lnz_), diag(diag_);
     OneBased<double> rhs[Lanes];
-    for (int l = 0; l < Lanes; ++l) rhs[l] = OneBased<double>(rhs_[l]);
+    for (int l = 0; l < Lanes; ++l)
+        rhs[l] = OneBased<double>(rhs_[l]);
     for (int k = std::max(first_row, 1); k <= n; ++k) {
         const double pivot = diag[k];
         double y[Lanes];
-        for (int l = 0; l < Lanes; ++l) rhs[l][k] = y[l] = rhs[l][k] / pivot;
+        for (int l = 0; l < Lanes; ++l)
+            rhs[l][k] = y[l] = rhs[l][k] / pivot;
         for (int t = s.xlnz[k]; t < s.xlnz[k + 1]; ++t) {
             const int row = s.row_of(k, t);
             const double value = lnz[t];
-            for (int l = 0; l < Lanes; ++l) rhs[l][row] -= value * y[l];
+            for (int l = 0; l < Lanes; ++l)
+                rhs[l][row] -= value * y[l];
         }
     }
     for (int k = n; k >= std::max(stop_row, 1); --k) {
         double sum[Lanes];
-        for (int l = 0; l < Lanes; ++l) sum[l] = rhs[l][k];
+        for (int l = 0; l < Lanes; ++l)
+            sum[l] = rhs[l][k];
         for (int t = s.xlnz[k]; t < s.xlnz[k + 1]; ++t) {
             const int row = s.row_of(k, t);
             const double value = lnz[t];
-            for (int l = 0; l < Lanes; ++l) sum[l] -= value * rhs[l][row];
+            for (int l = 0; l < Lanes; ++l)
+                sum[l] -= value * rhs[l][row];
         }
         const double pivot = diag[k];
-        for (int l = 0; l < Lanes; ++l) rhs[l][k] = sum[l] / pivot;
+        for (int l = 0; l < Lanes; ++l)
+            rhs[l][k] = sum[l] / pivot;
     }
 }
 
@@ -63,8 +69,8 @@ int find_compressed_entry(int row, int column, const int* xlnz, const int* nzsub
 }
 
 template <class T>
-int sparse_factor(int n, const int* xlnz, T* lnz_, const int* xnzsub, const int* nzsub,
-                  T* diag_, int* link_, int* first_, T* temp_) {
+int sparse_factor(int n, const int* xlnz, T* lnz_, const int* xnzsub, const int* nzsub, T* diag_,
+                  int* link_, int* first_, T* temp_) {
     Structure s{xlnz, xnzsub, nzsub};
     OneBased<T> lnz(lnz_), diag(diag_), temp(temp_);
     OneBased<int> link(link_), first(first_);
@@ -88,7 +94,8 @@ int sparse_factor(int n, const int* xlnz, T* lnz_, const int* xnzsub, const int*
                 const int row = s.row_of(k, t_first + 1);
                 link[k] = link[row];
                 link[row] = k;
-                for (int t = t_first + 1; t <= t_last; ++t) temp[s.row_of(k, t)] += lnz[t] * l_jk;
+                for (int t = t_first + 1; t <= t_last; ++t)
+                    temp[s.row_of(k, t)] += lnz[t] * l_jk;
             }
             k = next_k;
         }
@@ -119,14 +126,14 @@ void sparse_solve(int first_row, int stop_row, int n, const int* xlnz, const T* 
     solve_lanes<T, 1>(first_row, stop_row, n, Structure{xlnz, xnzsub, nzsub}, lnz, diag, lanes);
 }
 
-template int sparse_factor<double>(int, const int*, double*, const int*, const int*, double*,
-                                   int*, int*, double*);
+template int sparse_factor<double>(int, const int*, double*, const int*, const int*, double*, int*,
+                                   int*, double*);
 template int sparse_factor<float>(int, const int*, float*, const int*, const int*, float*, int*,
                                   int*, float*);
-template void sparse_solve<double>(int, int, int, const int*, const double*, const int*,
-                                   const int*, const double*, double*);
-template void sparse_solve<float>(int, int, int, const int*, const float*, const int*,
-                                  const int*, const float*, double*);
+template void sparse_solve<double>(int, int, int, const int*, const double*, const int*, const int*,
+                                   const double*, double*);
+template void sparse_solve<float>(int, int, int, const int*, const float*, const int*, const int*,
+                                  const float*, double*);
 
 } // namespace mx
 
@@ -184,6 +191,7 @@ int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const 
     if (!values.ok()) return 1;
     std::copy(rhs, rhs + n, values.get());
     mx::sparse_solve(first_row, stop_row, n, xlnz, lnz, xnzsub, nzsub, diag, values.get());
-    for (int k = 0; k < n; ++k) rhs[k] = float(values[k]);
+    for (int k = 0; k < n; ++k)
+        rhs[k] = float(values[k]);
     return 0;
 }

@@ -62,8 +62,8 @@ int find_compressed_entry(int row, int column, const int* xlnz, const int* nzsub
 template <class T>
 int sparse_factor(int n, const int* xlnz, T* lnz, const int* xnzsub, const int* nzsub, T* diag,
                   int* link, int* first, T* temp);
-extern template int sparse_factor<double>(int, const int*, double*, const int*, const int*,
-                                          double*, int*, int*, double*);
+extern template int sparse_factor<double>(int, const int*, double*, const int*, const int*, double*,
+                                          int*, int*, double*);
 extern template int sparse_factor<float>(int, const int*, float*, const int*, const int*, float*,
                                          int*, int*, float*);
 

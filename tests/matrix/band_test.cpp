@@ -16,14 +16,16 @@ namespace {
 template <class T> std::vector<T> band_storage(const Dense& m, int bw) {
     std::vector<T> a(std::size_t(m.n) * (bw + 1), T(0));
     for (int i = 1; i <= m.n; ++i)
-        for (int j = i; j <= std::min(m.n, i + bw); ++j) a[sym_band_index(i, j, bw + 1)] = T(m(i, j));
+        for (int j = i; j <= std::min(m.n, i + bw); ++j)
+            a[sym_band_index(i, j, bw + 1)] = T(m(i, j));
     return a;
 }
 
 // The reference solution of a right-hand side whose rows before `first` are zero.
 std::vector<double> rhs_from(int n, int first, unsigned seed) {
     std::vector<double> b = mxtest::random_vector(n, seed);
-    for (int i = 1; i < first; ++i) b[i - 1] = 0.0;
+    for (int i = 1; i < first; ++i)
+        b[i - 1] = 0.0;
     return b;
 }
 
@@ -43,12 +45,12 @@ TEST(BandCholesky, SolvesMatchDenseReferenceOverRowRanges) {
         std::vector<float> uf = band_storage<float>(m, c.bw);
         ASSERT_EQ(band_cholesky(c.n, u.data(), c.bw), 0) << "n " << c.n;
         ASSERT_EQ(band_cholesky_float(c.n, uf.data(), c.bw), 0) << "n " << c.n;
-        const int ranges[][2] = {{1, 1}, {c.n / 2 + 1, 1}, {1, c.n / 2 + 1}, {c.n, c.n},
-                                 {c.n / 3 + 1, 2 * c.n / 3 + 1}};
+        const int ranges[][2] = {
+            {1, 1}, {c.n / 2 + 1, 1}, {1, c.n / 2 + 1}, {c.n, c.n}, {c.n / 3 + 1, 2 * c.n / 3 + 1}};
         for (const auto& range : ranges) {
             const int first = range[0], last = range[1];
-            SCOPED_TRACE(testing::Message() << "n " << c.n << " bw " << c.bw << " first "
-                                            << first << " last " << last);
+            SCOPED_TRACE(testing::Message() << "n " << c.n << " bw " << c.bw << " first " << first
+                                            << " last " << last);
             std::vector<double> b = rhs_from(c.n, first, c.seed + 100);
             std::vector<double> expected = mxtest::dense_solve(m, b);
 
@@ -81,7 +83,8 @@ TEST(BandCholesky, FourRightHandSidesEqualFourSingleSolves) {
         for (int r = 0; r < 4; ++r) {
             singles[r] = rhs_from(c.n, first, c.seed * 10 + r);
             expected[r] = mxtest::dense_solve(m, singles[r]);
-            for (int k = 1; k <= c.n; ++k) block[4 * (k - 1) + r] = singles[r][k - 1];
+            for (int k = 1; k <= c.n; ++k)
+                block[4 * (k - 1) + r] = singles[r][k - 1];
         }
         std::vector<double> block4 = block;
         band_cholesky_solve_4rhs(u.data(), c.n, block.data(), c.bw, first, last);
@@ -107,9 +110,9 @@ TEST(BandCholesky, FourRightHandSidesEqualFourSingleSolves) {
             v[r] = rhs_from(c.n, firsts[r], c.seed * 20 + r);
             expected[r] = mxtest::dense_solve(m, v[r]);
         }
-        band_cholesky_solve_4vec(u.data(), c.n, v[0].data(), v[1].data(), v[2].data(),
-                                 v[3].data(), c.bw, firsts[0], lasts[0], firsts[1], lasts[1],
-                                 firsts[2], lasts[2], firsts[3], lasts[3]);
+        band_cholesky_solve_4vec(u.data(), c.n, v[0].data(), v[1].data(), v[2].data(), v[3].data(),
+                                 c.bw, firsts[0], lasts[0], firsts[1], lasts[1], firsts[2],
+                                 lasts[2], firsts[3], lasts[3]);
         for (int r = 0; r < 4; ++r)
             EXPECT_LT(mxtest::relative_difference(v[r], expected[r], lasts[r]), 1e-10);
     }
@@ -121,11 +124,13 @@ TEST(BandCholesky, FourEqualColumnsGiveFourCopies) {
     ASSERT_EQ(band_cholesky(30, u.data(), 5), 0);
     std::vector<double> b = mxtest::random_vector(30, 12), block(120);
     for (int k = 1; k <= 30; ++k)
-        for (int r = 0; r < 4; ++r) block[4 * (k - 1) + r] = b[k - 1];
+        for (int r = 0; r < 4; ++r)
+            block[4 * (k - 1) + r] = b[k - 1];
     band_cholesky_solve(u.data(), 30, b.data(), 5, 1, 1);
     band_cholesky_solve_4rhs(u.data(), 30, block.data(), 5, 1, 1);
     for (int k = 1; k <= 30; ++k)
-        for (int r = 0; r < 4; ++r) EXPECT_EQ(block[4 * (k - 1) + r], b[k - 1]);
+        for (int r = 0; r < 4; ++r)
+            EXPECT_EQ(block[4 * (k - 1) + r], b[k - 1]);
 }
 
 TEST(BandCholesky, NonPositivePivotReturnsItsRowAndLeavesLaterRowsUntouched) {

@@ -34,12 +34,14 @@ template <class T> struct EnvelopeSystem {
     }
     std::vector<T> to_new(const std::vector<double>& old) const {
         std::vector<T> v(n);
-        for (int k = 1; k <= n; ++k) v[invp[k - 1] - 1] = T(old[k - 1]);
+        for (int k = 1; k <= n; ++k)
+            v[invp[k - 1] - 1] = T(old[k - 1]);
         return v;
     }
     std::vector<double> to_old(const std::vector<T>& v) const {
         std::vector<double> old(n);
-        for (int i = 1; i <= n; ++i) old[perm[i - 1] - 1] = v[i - 1];
+        for (int i = 1; i <= n; ++i)
+            old[perm[i - 1] - 1] = v[i - 1];
         return old;
     }
 };
@@ -65,8 +67,7 @@ template <class T> void check_solves(Graph g, unsigned seed, double tolerance) {
         envelope_upper_solve(s.n, s.xenv.data(), s.env.data(), s.diag.data(), x.data(), last);
         std::vector<T> expected = s.to_new(mxtest::dense_solve(m, b));
         EXPECT_LT(mxtest::relative_difference(std::vector<double>(x.begin(), x.end()),
-                                              std::vector<double>(expected.begin(),
-                                                                  expected.end()),
+                                              std::vector<double>(expected.begin(), expected.end()),
                                               last),
                   tolerance);
     }
@@ -111,8 +112,7 @@ TEST(Envelope, NonPositivePivotReturnsItsRow) {
     Dense m = mxtest::random_spd_on_graph(g, 6);
     for (int row : {1, 3, 16}) {
         EnvelopeSystem<float> good(g, m);
-        ASSERT_EQ(envelope_factor(good.n, good.xenv.data(), good.env.data(), good.diag.data()),
-                  0);
+        ASSERT_EQ(envelope_factor(good.n, good.xenv.data(), good.env.data(), good.diag.data()), 0);
         Dense bad = m;
         int node = good.perm[row - 1];
         bad(node, node) -= 1.5 * double(good.diag[row - 1]) * good.diag[row - 1];

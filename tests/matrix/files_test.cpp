@@ -3,8 +3,8 @@
 #include "matrix/chunkfile.h"
 #include "matrix/gridorder.h"
 #include "matrix/ordering.h"
-#include "matrix/report.h"
 
+#include "model/globals.h"
 #include "platform/sys/sys.h"
 
 #include <gtest/gtest.h>
@@ -18,27 +18,33 @@
 
 namespace {
 
+// A temporary folder, the global records with the trace log on (written into the folder), and
+// a check that every page of work memory came back.
 class WorkFolder : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/vd_matrix_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = std::string(pattern) + "/";
+        ASSERT_EQ(init_globals(), 0);
+        std::snprintf(Printtrace.file_name, sizeof Printtrace.file_name, "%skwoptrace.txt",
+                      dir.c_str());
+        Printtrace.active = 1;
         in_use = sys::page_bytes_in_use();
-        traced().clear();
-        mx::set_trace_sink([](const char* line) { traced() += line; });
     }
     void TearDown() override {
-        mx::set_trace_sink(nullptr);
         sys::set_page_budget(-1);
         EXPECT_EQ(sys::page_bytes_in_use(), in_use) << "page memory left behind";
+        model::exit_globals();
         std::string command = "rm -rf '" + dir + "'";
         EXPECT_EQ(std::system(command.c_str()), 0);
     }
-    static std::string& traced() {
-        static std::string lines;
-        return lines;
+    std::string traced() const {
+        std::vector<char> text;
+        sys::read_whole_file(dir + "kwoptrace.txt", text);
+        return std::string(text.begin(), text.end());
     }
+    void clear_trace() const { sys::delete_file(dir + "kwoptrace.txt"); }
     std::string dir;
     long long in_use = 0;
 };
@@ -120,13 +126,13 @@ TEST_F(StructureFile, StaleOrForeignFilesAreRefused) {
     SmallStructure s;
     std::string path = dir + "nodesfile.xxx";
     auto write = [&](const SmallStructure& w) {
-        return write_arrays_file(w.n, w.q.data(), w.p.data(), w.col_ptr.data(),
-                                 w.sub_ptr.data(), w.subscripts.data(), w.m, path);
+        return write_arrays_file(w.n, w.q.data(), w.p.data(), w.col_ptr.data(), w.sub_ptr.data(),
+                                 w.subscripts.data(), w.m, path);
     };
     auto read = [&](int mode, int n, int m) {
         std::vector<int> q(8, -7), p(8, -7), ptr(9, -7), ptr2(9, -7), sub(8, -7);
-        int rc = read_arrays_file(mode, n, q.data(), p.data(), ptr.data(), ptr2.data(),
-                                  sub.data(), m, path);
+        int rc = read_arrays_file(mode, n, q.data(), p.data(), ptr.data(), ptr2.data(), sub.data(),
+                                  m, path);
         // A header or size that does not fit is refused before anything is stored.
         if (rc != structure_file_ok && rc != structure_file_bad_contents) {
             EXPECT_EQ(q, std::vector<int>(8, -7)) << "stored " << rc;
@@ -136,9 +142,9 @@ TEST_F(StructureFile, StaleOrForeignFilesAreRefused) {
     EXPECT_EQ(read(1, 3, 5), structure_file_cannot_open);
 
     ASSERT_EQ(write(s), structure_file_ok);
-    EXPECT_EQ(read(1, 4, 5), structure_file_wrong_header);  // another grid
-    EXPECT_EQ(read(1, 3, 4), structure_file_wrong_header);  // more subscripts than room
-    EXPECT_EQ(read(1, 3, 8), structure_file_ok);            // room to spare is fine
+    EXPECT_EQ(read(1, 4, 5), structure_file_wrong_header); // another grid
+    EXPECT_EQ(read(1, 3, 4), structure_file_wrong_header); // more subscripts than room
+    EXPECT_EQ(read(1, 3, 8), structure_file_ok);           // room to spare is fine
 
     // A file cut short, and one with bytes past its layout.
     std::string bytes;
@@ -176,10 +182,11 @@ using FemOrder = WorkFolder;
 // Reads back what a set-up wrote and checks it as a solver would.
 void expect_readable_structure(const std::string& path, int n, int m) {
     std::vector<int> q(n + 1), p(n + 1), xlnz(n + 1), xnzsub(n + 1), nzsub(m + 1);
-    ASSERT_EQ(read_arrays_file(1, n, q.data(), p.data(), xlnz.data(), xnzsub.data(),
-                               nzsub.data(), m, path),
+    ASSERT_EQ(read_arrays_file(1, n, q.data(), p.data(), xlnz.data(), xnzsub.data(), nzsub.data(),
+                               m, path),
               structure_file_ok);
-    for (int i = 1; i <= n; ++i) ASSERT_EQ(q[p[i - 1] - 1], i);
+    for (int i = 1; i <= n; ++i)
+        ASSERT_EQ(q[p[i - 1] - 1], i);
 }
 
 TEST_F(FemOrder, WritesTheStructureOfA200By20Grid) {
@@ -211,7 +218,7 @@ TEST_F(FemOrder, SmallAndNarrowGridsDoNotEndTheProcess) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.ncol << " x " << c.nrow);
-        traced().clear();
+        clear_trace();
         std::string path = dir + "nodesfile.xxx";
         int out = -1;
         int maxlnz = fem_order_setup(c.ncol, c.nrow, path, &out);
@@ -231,9 +238,9 @@ TEST_F(FemOrder, GridOrderingsAreZeroBasedPermutations) {
     struct Case {
         int n1, n2, p1, p2, result;
     };
-    const Case cases[] = {{2, 2, 4, 2, grid_order_fallback},  {3, 50, 4, 62, grid_order_spooles},
-                          {50, 3, 4, 2, grid_order_spooles},  {1, 9, 4, 4, grid_order_spooles},
-                          {9, 1, 4, 4, grid_order_fallback},  {20, 200, 5, 45, grid_order_spooles},
+    const Case cases[] = {{2, 2, 4, 2, grid_order_fallback}, {3, 50, 4, 62, grid_order_spooles},
+                          {50, 3, 4, 2, grid_order_spooles}, {1, 9, 4, 4, grid_order_spooles},
+                          {9, 1, 4, 4, grid_order_fallback}, {20, 200, 5, 45, grid_order_spooles},
                           {4, 4, -3, 0, grid_order_spooles}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.n1 << " x " << c.n2);
@@ -241,7 +248,8 @@ TEST_F(FemOrder, GridOrderingsAreZeroBasedPermutations) {
         EXPECT_EQ(nd_order_2d(order.data(), c.n1, c.n2, c.p1, c.p2), c.result);
         std::vector<int> sorted = order;
         std::sort(sorted.begin(), sorted.end());
-        for (int i = 0; i < c.n1 * c.n2; ++i) ASSERT_EQ(sorted[i], i);
+        for (int i = 0; i < c.n1 * c.n2; ++i)
+            ASSERT_EQ(sorted[i], i);
     }
     EXPECT_EQ(nd_order_2d(nullptr, 3, 3, 1, 2), grid_order_failed);
     int one = -1;
@@ -252,7 +260,8 @@ TEST_F(FemOrder, GridOrderingsAreZeroBasedPermutations) {
         std::vector<int> order(g[0] * g[1] * g[2], -1);
         EXPECT_NE(nd_order_3d(order.data(), g[0], g[1], g[2], 4, 4, 4), grid_order_failed);
         std::sort(order.begin(), order.end());
-        for (int i = 0; i < int(order.size()); ++i) ASSERT_EQ(order[i], i);
+        for (int i = 0; i < int(order.size()); ++i)
+            ASSERT_EQ(order[i], i);
     }
 }
 

@@ -49,9 +49,10 @@ TEST(GridGraphs, NeighbourListsOfSmallGrids) {
     EXPECT_EQ(tall.neighbours(1), (std::vector<int>{2, 6, 7})); // columns of 5 nodes
 
     Adjacency five = build(6, 4, [](int* x, int* a) { return grid_adjacency_5pt(x, a, 3, 2); });
-    const std::vector<std::vector<int>> five_lists = {{2, 4},    {1, 3, 5}, {2, 6},
-                                                      {1, 5},    {2, 4, 6}, {3, 5}};
-    for (int v = 1; v <= 6; ++v) EXPECT_EQ(five.neighbours(v), five_lists[v - 1]) << v;
+    const std::vector<std::vector<int>> five_lists = {{2, 4}, {1, 3, 5}, {2, 6},
+                                                      {1, 5}, {2, 4, 6}, {3, 5}};
+    for (int v = 1; v <= 6; ++v)
+        EXPECT_EQ(five.neighbours(v), five_lists[v - 1]) << v;
     EXPECT_EQ(five.n, 14); // the 5-point builder returns the entries used
 
     // The two triangulated grids join the same diagonal: up-right and down-left.
@@ -60,8 +61,7 @@ TEST(GridGraphs, NeighbourListsOfSmallGrids) {
     Adjacency six = build(9, 6, [](int* x, int* a) { return set_adj_2d_6pt(x, a, 3, 3); });
     EXPECT_EQ(six.neighbours(5), (std::vector<int>{2, 3, 4, 6, 7, 8}));
 
-    Adjacency seven =
-        build(24, 6, [](int* x, int* a) { return set_adj_3d_7pt(x, a, 3, 2, 4); });
+    Adjacency seven = build(24, 6, [](int* x, int* a) { return set_adj_3d_7pt(x, a, 3, 2, 4); });
     EXPECT_EQ(seven.n, 24);
     // Node (i, j, l) = (1, 2, 2) is 2 + 1·4 = 6: neighbours (1,1,2), (1,2,1), (1,2,3),
     // (1,3,2), (2,2,2).
@@ -72,8 +72,7 @@ TEST(GridGraphs, BrickGraphJoinsEveryCornerPairAndWritesItsList) {
     char pattern[] = "/tmp/vd_matrix_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     sys::set_program_dir(std::string(pattern) + "/");
-    Adjacency brick =
-        build(27, 26, [](int* x, int* a) { return set_adj_3d_brick(x, a, 3, 3, 3); });
+    Adjacency brick = build(27, 26, [](int* x, int* a) { return set_adj_3d_brick(x, a, 3, 3, 3); });
     EXPECT_EQ(brick.n, 27);
     EXPECT_EQ(brick.neighbours(14).size(), 26u); // the centre touches every other node
     EXPECT_EQ(brick.neighbours(1), (std::vector<int>{2, 4, 5, 10, 11, 13, 14}));
@@ -101,8 +100,8 @@ TEST(GridGraphs, Numberings) {
     EXPECT_EQ(grid_node_3d(2, 3, 4, 5, 6, 7), 4 + 1 * 7 + 2 * 5 * 7);
     EXPECT_EQ(grid_node_3d(2, 3, 4, 6, 5, 7), 4 + 2 * 7 + 1 * 5 * 7);
     int c[7];
-    int node = grid_cell_nodes_3d(1, 1, 1, 2, 3, 4, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5],
-                                  &c[6]);
+    int node =
+        grid_cell_nodes_3d(1, 1, 1, 2, 3, 4, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6]);
     EXPECT_EQ(node, 1);
     EXPECT_EQ(std::vector<int>(c, c + 7), (std::vector<int>{2, 6, 5, 9, 10, 14, 13}));
 }

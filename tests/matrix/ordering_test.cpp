@@ -52,10 +52,10 @@ struct Ordering {
 
 Ordering order(Graph& g, bool nested) {
     Ordering o{std::vector<int>(g.n + 1), std::vector<int>(g.n + 1)};
-    int rc = nested ? mx::nested_dissection(g.n, g.xadj.data(), g.adjncy.data(), o.perm.data(),
-                                            o.invp.data())
-                    : mx::rcm_order(g.n, g.xadj.data(), g.adjncy.data(), o.perm.data(),
-                                    o.invp.data());
+    int rc = nested
+                 ? mx::nested_dissection(g.n, g.xadj.data(), g.adjncy.data(), o.perm.data(),
+                                         o.invp.data())
+                 : mx::rcm_order(g.n, g.xadj.data(), g.adjncy.data(), o.perm.data(), o.invp.data());
     EXPECT_EQ(rc, 0);
     return o;
 }
@@ -73,8 +73,8 @@ void expect_valid(const Graph& g, const Graph& before, const Ordering& o) {
 }
 
 TEST(Orderings, NestedDissectionAndRcmArePermutationsOnGrids) {
-    const int grids[][2] = {{2, 2}, {1, 1}, {1, 9}, {9, 1}, {3, 50}, {50, 3}, {7, 7},
-                            {20, 200}, {200, 20}, {400, 60}, {60, 400}};
+    const int grids[][2] = {{2, 2}, {1, 1},    {1, 9},    {9, 1},    {3, 50},  {50, 3},
+                            {7, 7}, {20, 200}, {200, 20}, {400, 60}, {60, 400}};
     const long long in_use = sys::page_bytes_in_use();
     for (const auto& grid : grids) {
         for (bool nine_point : {false, true}) {
@@ -108,9 +108,9 @@ void expect_structure_matches_elimination(Graph& g, const std::vector<int>& perm
     std::vector<int> xlnz(n + 1), xnzsub(n + 1), nzsub(std::size_t(n) * n + 1);
     int maxsub = int(nzsub.size());
     int maxlnz = -1;
-    ASSERT_EQ(symbolic_factorisation_driver(n, maxlnz, g.xadj.data(), g.adjncy.data(),
-                                            perm.data(), invp.data(), xlnz.data(), xnzsub.data(),
-                                            nzsub.data(), maxsub),
+    ASSERT_EQ(symbolic_factorisation_driver(n, maxlnz, g.xadj.data(), g.adjncy.data(), perm.data(),
+                                            invp.data(), xlnz.data(), xnzsub.data(), nzsub.data(),
+                                            maxsub),
               0);
     auto rows = mxtest::naive_factor_pattern(g, invp);
     int total = 0;
@@ -133,8 +133,8 @@ TEST(SymbolicFactorisation, CountsEqualPlainEliminationOnSmallGrids) {
         for (int kind = 0; kind < 3; ++kind) {
             Graph g = kind == 1 ? grid_9pt(grid[0], grid[1]) : grid_5pt(grid[0], grid[1]);
             for (int ordering = 0; ordering < 3; ++ordering) {
-                SCOPED_TRACE(testing::Message() << grid[0] << " x " << grid[1] << " graph "
-                                                << kind << " ordering " << ordering);
+                SCOPED_TRACE(testing::Message() << grid[0] << " x " << grid[1] << " graph " << kind
+                                                << " ordering " << ordering);
                 Ordering o;
                 if (ordering < 2) {
                     o = order(g, ordering == 0);
@@ -190,8 +190,8 @@ TEST(LevelStructures, PathsAndGridCases) {
 
     // A path of two nodes has two levels, so the whole component is the separator.
     Graph two = path_graph(2);
-    EXPECT_EQ(find_separator(1, two.xadj.data(), two.adjncy.data(), mask.data(),
-                             separator.data(), xls.data(), ls.data()),
+    EXPECT_EQ(find_separator(1, two.xadj.data(), two.adjncy.data(), mask.data(), separator.data(),
+                             xls.data(), ls.data()),
               2);
     EXPECT_EQ(mask[0] + mask[1], 0);
 

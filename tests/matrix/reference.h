@@ -25,21 +25,25 @@ inline std::vector<double> dense_solve(const Dense& m, const std::vector<double>
     auto L = [&](int i, int j) -> long double& { return l[std::size_t(i - 1) * n + (j - 1)]; };
     for (int j = 1; j <= n; ++j) {
         long double d = m(j, j);
-        for (int k = 1; k < j; ++k) d -= L(j, k) * L(j, k);
+        for (int k = 1; k < j; ++k)
+            d -= L(j, k) * L(j, k);
         L(j, j) = std::sqrt(d);
         for (int i = j + 1; i <= n; ++i) {
             long double s = m(i, j);
-            for (int k = 1; k < j; ++k) s -= L(i, k) * L(j, k);
+            for (int k = 1; k < j; ++k)
+                s -= L(i, k) * L(j, k);
             L(i, j) = s / L(j, j);
         }
     }
     std::vector<long double> y(b.begin(), b.end());
     for (int i = 1; i <= n; ++i) {
-        for (int k = 1; k < i; ++k) y[i - 1] -= L(i, k) * y[k - 1];
+        for (int k = 1; k < i; ++k)
+            y[i - 1] -= L(i, k) * y[k - 1];
         y[i - 1] /= L(i, i);
     }
     for (int i = n; i >= 1; --i) {
-        for (int k = i + 1; k <= n; ++k) y[i - 1] -= L(k, i) * y[k - 1];
+        for (int k = i + 1; k <= n; ++k)
+            y[i - 1] -= L(k, i) * y[k - 1];
         y[i - 1] /= L(i, i);
     }
     return std::vector<double>(y.begin(), y.end());
@@ -61,7 +65,8 @@ inline Dense random_band_spd(int n, int bw, unsigned seed) {
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     Dense m(n);
     for (int i = 1; i <= n; ++i)
-        for (int j = i + 1; j <= std::min(n, i + bw); ++j) m(i, j) = m(j, i) = u(rng);
+        for (int j = i + 1; j <= std::min(n, i + bw); ++j)
+            m(i, j) = m(j, i) = u(rng);
     make_dominant(m, 0.5);
     return m;
 }
@@ -88,7 +93,8 @@ inline Graph random_graph(int n, double p, unsigned seed) {
     g.xadj.push_back(1);
     for (int i = 1; i <= n; ++i) {
         std::shuffle(lists[i].begin(), lists[i].end(), rng);
-        for (int v : lists[i]) g.adjncy.push_back(v);
+        for (int v : lists[i])
+            g.adjncy.push_back(v);
         g.xadj.push_back(int(g.adjncy.size()) + 1);
     }
     if (g.adjncy.empty()) g.adjncy.push_back(0);
@@ -113,7 +119,8 @@ inline std::vector<double> random_vector(int n, unsigned seed) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
     std::vector<double> v(n);
-    for (double& x : v) x = u(rng);
+    for (double& x : v)
+        x = u(rng);
     return v;
 }
 
@@ -144,7 +151,8 @@ inline std::vector<std::vector<int>> naive_factor_pattern(const Graph& g,
         for (int i = k + 1; i <= n; ++i)
             if (nz[i][k]) rows[k].push_back(i);
         for (int i : rows[k])
-            for (int j : rows[k]) nz[i][j] = 1;
+            for (int j : rows[k])
+                nz[i][j] = 1;
     }
     return rows;
 }

@@ -48,24 +48,25 @@ struct SparseSystem {
         for (int i = 1; i <= n; ++i)
             for (int j = 1; j <= i; ++j) {
                 if (m(i, j) == 0.0) continue;
-                ASSERT_EQ(add_sparse_entry_dbl(m(i, j), lnz.data(), i, j, diag.data(),
-                                                   xlnz.data(), nzsub.data(), xnzsub.data(),
-                                                   invp.data()),
+                ASSERT_EQ(add_sparse_entry_dbl(m(i, j), lnz.data(), i, j, diag.data(), xlnz.data(),
+                                               nzsub.data(), xnzsub.data(), invp.data()),
                           0);
             }
     }
     int factor() {
-        return fact_sparse_dbl(n, xlnz.data(), lnz.data(), xnzsub.data(), nzsub.data(),
-                               diag.data(), link.data(), first.data(), temp.data());
+        return fact_sparse_dbl(n, xlnz.data(), lnz.data(), xnzsub.data(), nzsub.data(), diag.data(),
+                               link.data(), first.data(), temp.data());
     }
     std::vector<double> to_new(const std::vector<double>& old) const {
         std::vector<double> v(n);
-        for (int k = 1; k <= n; ++k) v[invp[k - 1] - 1] = old[k - 1];
+        for (int k = 1; k <= n; ++k)
+            v[invp[k - 1] - 1] = old[k - 1];
         return v;
     }
     std::vector<double> to_old(const std::vector<double>& v) const {
         std::vector<double> old(n);
-        for (int i = 1; i <= n; ++i) old[perm[i - 1] - 1] = v[i - 1];
+        for (int i = 1; i <= n; ++i)
+            old[perm[i - 1] - 1] = v[i - 1];
         return old;
     }
 };
@@ -97,9 +98,11 @@ std::vector<SparseCase> sparse_cases() {
 void problem(const SparseSystem& s, const Dense& m, int first, unsigned seed,
              std::vector<double>& rhs, std::vector<double>& expected) {
     rhs = mxtest::random_vector(s.n, seed);
-    for (int i = 1; i < first; ++i) rhs[i - 1] = 0.0;
+    for (int i = 1; i < first; ++i)
+        rhs[i - 1] = 0.0;
     std::vector<double> old(s.n);
-    for (int i = 1; i <= s.n; ++i) old[s.perm[i - 1] - 1] = rhs[i - 1];
+    for (int i = 1; i <= s.n; ++i)
+        old[s.perm[i - 1] - 1] = rhs[i - 1];
     expected = s.to_new(mxtest::dense_solve(m, old));
 }
 
@@ -114,8 +117,8 @@ TEST(SparseCholesky, SolvesMatchDenseReferenceOverRowRanges) {
         const int n = s.n;
         const int ranges[][2] = {{1, 1}, {n / 2 + 1, 1}, {1, n / 2 + 1}, {n, n}, {n / 3 + 1, n}};
         for (const auto& range : ranges) {
-            SCOPED_TRACE(testing::Message() << c.name << " first " << range[0] << " stop "
-                                            << range[1]);
+            SCOPED_TRACE(testing::Message()
+                         << c.name << " first " << range[0] << " stop " << range[1]);
             std::vector<double> rhs, expected;
             problem(s, m, range[0], 7, rhs, expected);
             std::vector<double> x = rhs;
@@ -148,16 +151,17 @@ TEST(SparseCholesky, FourRightHandSidesEqualFourSingleSolves) {
             stops[r] = std::max(1, n - r * n / 3);
             problem(s, m, firsts[r], 20 + r, rhs[r], expected[r]);
             single[r] = rhs[r];
-            solve_sparse_dbl(firsts[r], stops[r], n, s.xlnz.data(), s.lnz.data(),
-                             s.xnzsub.data(), s.nzsub.data(), s.diag.data(), single[r].data());
+            solve_sparse_dbl(firsts[r], stops[r], n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(),
+                             s.nzsub.data(), s.diag.data(), single[r].data());
         }
-        solve4_sparse_dbl(firsts[0], stops[0], firsts[1], stops[1], firsts[2], stops[2],
-                          firsts[3], stops[3], n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(),
-                          s.nzsub.data(), s.diag.data(), rhs[0].data(), rhs[1].data(),
-                          rhs[2].data(), rhs[3].data());
+        solve4_sparse_dbl(firsts[0], stops[0], firsts[1], stops[1], firsts[2], stops[2], firsts[3],
+                          stops[3], n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(), s.nzsub.data(),
+                          s.diag.data(), rhs[0].data(), rhs[1].data(), rhs[2].data(),
+                          rhs[3].data());
         for (int r = 0; r < 4; ++r) {
             SCOPED_TRACE(testing::Message() << c.name << " system " << r);
-            for (int k = stops[r]; k <= n; ++k) EXPECT_EQ(rhs[r][k - 1], single[r][k - 1]);
+            for (int k = stops[r]; k <= n; ++k)
+                EXPECT_EQ(rhs[r][k - 1], single[r][k - 1]);
             EXPECT_LT(mxtest::relative_difference(rhs[r], expected[r], stops[r]), 1e-10);
         }
     }
@@ -191,8 +195,8 @@ TEST(SparseCholesky, NonPositivePivotReturnsItsColumnAndTheNextFactorisationIsCl
         // The good matrix factored with the same work vectors after the failure solves right.
         std::vector<double> rhs, expected;
         problem(s, good, 1, 9, rhs, expected);
-        solve_sparse_dbl(1, 1, s.n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(),
-                         s.nzsub.data(), s.diag.data(), rhs.data());
+        solve_sparse_dbl(1, 1, s.n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(), s.nzsub.data(),
+                         s.diag.data(), rhs.data());
         EXPECT_LT(mxtest::relative_difference(rhs, expected), 1e-10);
     }
     // A pivot that is not a number fails as well.
@@ -242,8 +246,7 @@ TEST(SparseCholesky, EntriesOutsideTheStructureAreRefused) {
                                    s.nzsub.data(), s.xnzsub.data(), s.invp.data()),
               0);
     EXPECT_EQ(set_compressed_entry(1.5f, outside_i, outside_j, diagf.data(), lnzf.data(),
-                                   s.xlnz.data(), s.nzsub.data(), s.xnzsub.data(),
-                                   s.invp.data()),
+                                   s.xlnz.data(), s.nzsub.data(), s.xnzsub.data(), s.invp.data()),
               2);
 }
 
