@@ -110,8 +110,10 @@ struct Generator {
         }
     }
 
+    // Beyond a (or n) = nelec no level has data; the bounds keep huge settings from spinning.
     void a_levels(int type) {
-        for (int a = 1; a <= settings.nlev; ++a) {
+        const int last = std::min(settings.nlev, settings.nelec);
+        for (int a = 1; a <= last; ++a) {
             if ((type <= 3 && 3 * a > settings.nelec) || (type == 4 && a > settings.nelec))
                 continue;
             add_level(type, a, 1, 1.0f, a - 1);
@@ -121,8 +123,10 @@ struct Generator {
     void a_n_levels(int type) {
         const ModelSettings& s = settings;
         const bool reverse = (type == 6 || type == 10) && s.pole_dipole_reverse != 0;
-        for (int a = 1; a <= s.n_a_spacings; ++a) {
-            for (int n = 1; n <= s.n_n_values; ++n) {
+        const int last_a = std::min(s.n_a_spacings, s.nelec);
+        const int last_n = std::min(s.n_n_values, s.nelec);
+        for (int a = 1; a <= last_a; ++a) {
+            for (int n = 1; n <= last_n; ++n) {
                 if (type == 7 && (2 * n + 1) * a > s.nelec) continue;
                 add_level(type, a, n, reverse ? -static_cast<float>(n) : static_cast<float>(n),
                           n - 1);

@@ -37,8 +37,8 @@ class DatumPoints : public RecordsFixture {
     std::multiset<Datum> data() const {
         std::multiset<Datum> set;
         for (int d = 0; d < ndata; ++d)
-            set.insert({settings.datum_first_electrode[d], settings.datum_a[d],
-                        settings.datum_n[d]});
+            set.insert(
+                {settings.datum_first_electrode[d], settings.datum_a[d], settings.datum_n[d]});
         return set;
     }
     // Number of the last electrode a datum uses, as the data of a model file are counted.
@@ -46,11 +46,21 @@ class DatumPoints : public RecordsFixture {
         const int x = settings.datum_first_electrode[d], a = settings.datum_a[d];
         const float n = settings.datum_n[d];
         switch (settings.array_type) {
-        case 1: case 2: case 3: case 9: return x + 3 * a;
-        case 4: case 8: return x + a;
-        case 6: case 10: return x + round_to_int(a * (std::fabs(n) + 1));
-        case 7: return x + round_to_int(a * (2 * n + 1));
-        default: return x + round_to_int(a * (n + 2));
+        case 1:
+        case 2:
+        case 3:
+        case 9:
+            return x + 3 * a;
+        case 4:
+        case 8:
+            return x + a;
+        case 6:
+        case 10:
+            return x + round_to_int(a * (std::fabs(n) + 1));
+        case 7:
+            return x + round_to_int(a * (2 * n + 1));
+        default:
+            return x + round_to_int(a * (n + 2));
         }
     }
 };
@@ -59,7 +69,8 @@ class DatumPoints : public RecordsFixture {
 std::multiset<Datum> level_data(std::initializer_list<std::tuple<int, float, int>> levels) {
     std::multiset<Datum> set;
     for (auto [a, n, count] : levels)
-        for (int f = 1; f <= count; ++f) set.insert({f, a, n});
+        for (int f = 1; f <= count; ++f)
+            set.insert({f, a, n});
     return set;
 }
 
@@ -83,7 +94,8 @@ TEST_F(DatumPoints, DipoleDipoleLevelsSortedByDepth) {
     EXPECT_EQ(counts(5), (std::vector<int>{7, 6, 5, 4, 3}));
     EXPECT_FLOAT_EQ(settings.datum_median_depth[0], 0.416f);
     EXPECT_FLOAT_EQ(settings.datum_median_depth[24], 1.476f);
-    for (int d = 0; d < 7; ++d) EXPECT_EQ(settings.datum_first_electrode[d], d + 1);
+    for (int d = 0; d < 7; ++d)
+        EXPECT_EQ(settings.datum_first_electrode[d], d + 1);
 
     settings.odd_n_only = 1;
     EXPECT_EQ(run(), 15);
@@ -105,8 +117,13 @@ TEST_F(DatumPoints, EveryArrayCodeOnASmallLine) {
         {6, 45, 6, level_data({{1, 1, 10}, {1, 2, 9}, {1, 3, 8}, {2, 1, 8}, {2, 2, 6}, {2, 3, 4}})},
         {7, 29, 5, level_data({{1, 1, 9}, {1, 2, 7}, {1, 3, 5}, {2, 1, 6}, {2, 2, 2}})},
         {8, 30, 3, level_data({{1, 1, 11}, {2, 1, 10}, {3, 1, 9}})},
-        {10, 45, 6, level_data({{1, 1, 10}, {1, 2, 9}, {1, 3, 8}, {2, 1, 8}, {2, 2, 6}, {2, 3, 4}})},
-        {11, 0, 0, {}}, {12, 0, 0, {}}, {13, 0, 0, {}}, {14, 0, 0, {}}, {16, 0, 0, {}},
+        {10, 45, 6,
+         level_data({{1, 1, 10}, {1, 2, 9}, {1, 3, 8}, {2, 1, 8}, {2, 2, 6}, {2, 3, 4}})},
+        {11, 0, 0, {}},
+        {12, 0, 0, {}},
+        {13, 0, 0, {}},
+        {14, 0, 0, {}},
+        {16, 0, 0, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("array type " + std::to_string(c.type));
@@ -115,7 +132,8 @@ TEST_F(DatumPoints, EveryArrayCodeOnASmallLine) {
         EXPECT_EQ(settings.nlev, c.nlev);
         EXPECT_EQ(data(), c.expected);
         int in_levels = 0;
-        for (int l = 0; l < c.nlev; ++l) in_levels += settings.level_counts[l];
+        for (int l = 0; l < c.nlev; ++l)
+            in_levels += settings.level_counts[l];
         EXPECT_EQ(in_levels, c.ndata);
         for (int d = 0; d < ndata; ++d) {
             EXPECT_GE(settings.datum_first_electrode[d], 1);
@@ -124,13 +142,34 @@ TEST_F(DatumPoints, EveryArrayCodeOnASmallLine) {
     }
 }
 
+TEST_F(DatumPoints, DipoleDipoleLevelsOfEqualDepthKeepTheirElectrodes) {
+    // a = 2, n = 17 and a = 3, n = 10 both lie 8.160 deep and form one datum level.
+    survey(5, 50, 1, 3, 17);
+    std::multiset<Datum> expected;
+    for (int a = 1; a <= 3; ++a)
+        for (int n = 1; n <= 17; ++n)
+            for (int f = 1; f <= 50 - (n + 2) * a; ++f)
+                expected.insert({f, a, float(n)});
+    EXPECT_EQ(run(), int(expected.size()));
+    EXPECT_EQ(settings.nlev, 48);
+    EXPECT_EQ(data(), expected);
+    int start = 0, shared = -1;
+    for (int l = 0; start < ndata; start += settings.level_counts[l++])
+        if (settings.datum_median_depth[start] == 8.16f) shared = settings.level_counts[l];
+    EXPECT_EQ(start, ndata);
+    EXPECT_EQ(shared, 12 + 14);
+    for (int d = 0; d < ndata; ++d)
+        EXPECT_LE(last_electrode(d), 50) << "datum " << d;
+}
+
 TEST_F(DatumPoints, GradientLevelsStartInsideTheLine) {
     survey(9, 12, 3);
     EXPECT_EQ(run(), 18);
     EXPECT_EQ(counts(3), (std::vector<int>{9, 6, 3}));
     std::multiset<Datum> expected;
     for (int a = 1; a <= 3; ++a)
-        for (int i = 1; i <= 12 - 3 * a; ++i) expected.insert({a + i, a, 1.0f});
+        for (int i = 1; i <= 12 - 3 * a; ++i)
+            expected.insert({a + i, a, 1.0f});
     EXPECT_EQ(data(), expected);
 }
 
@@ -241,12 +280,14 @@ TEST_F(DatumPoints, EqualDepthsOfOtherLevelsShareADatumLevelAndKeepTheirElectrod
     float n[] = {4, 1, 2, 4, 1};
     int count = 5;
     std::multiset<Datum> before;
-    for (int d = 0; d < 5; ++d) before.insert({first[d], a[d], n[d]});
+    for (int d = 0; d < 5; ++d)
+        before.insert({first[d], a[d], n[d]});
     EXPECT_EQ(group_datum_levels(1, 160, settings.level_counts, depths, count, first, a, n), 2);
     EXPECT_EQ(count, 5);
     EXPECT_EQ(counts(2), (std::vector<int>{2, 3}));
     std::multiset<Datum> after;
-    for (int d = 0; d < 5; ++d) after.insert({first[d], a[d], n[d]});
+    for (int d = 0; d < 5; ++d)
+        after.insert({first[d], a[d], n[d]});
     EXPECT_EQ(after, before);
     EXPECT_EQ((std::vector<int>(first, first + 5)), (std::vector<int>{1, 2, 1, 2, 3}));
     EXPECT_EQ((std::vector<float>(depths, depths + 5)),
@@ -264,9 +305,11 @@ TEST_F(DatumPoints, LevelOverflowKeepsTheStoredLevelsOnly) {
     EXPECT_EQ(group_datum_levels(1, 2, settings.level_counts, depths, count, first, a, n), 2);
     EXPECT_EQ(count, 4);
     EXPECT_EQ(counts(3), (std::vector<int>{2, 2, -1}));
-    for (int d = 0; d < count; ++d) EXPECT_LE(a[d], 2);
-    EXPECT_EQ(shown.str(), "BEEP\nBOX [Datum levels warning] Too many datum levels!\\nCurrent number "
-                           "is 3.\\nMaximum number of datum levels is 2.\n");
+    for (int d = 0; d < count; ++d)
+        EXPECT_LE(a[d], 2);
+    EXPECT_EQ(shown.str(),
+              "BEEP\nBOX [Datum levels warning] Too many datum levels!\\nCurrent number "
+              "is 3.\\nMaximum number of datum levels is 2.\n");
 }
 
 TEST(DatumGeometry, WennerAndOffsetDipoles) {
@@ -282,8 +325,9 @@ TEST(DatumGeometry, WennerAndOffsetDipoles) {
     EXPECT_FLOAT_EQ(x, (1 + 0 + 4.5f * 5) / 11);
 
     // Mode 0 centres the potential dipole on the current midpoint: a Schlumberger n = 2.5.
-    EXPECT_FLOAT_EQ(calc_datum_geometry(0, 0, 6, 4, 5, &asymmetry, &offset, &x),
-                    float(round_to_thousandths(median_depth_of_investigation(2.5f, 3.5f, 3.5f, 2.5f, 4))));
+    EXPECT_FLOAT_EQ(
+        calc_datum_geometry(0, 0, 6, 4, 5, &asymmetry, &offset, &x),
+        float(round_to_thousandths(median_depth_of_investigation(2.5f, 3.5f, 3.5f, 2.5f, 4))));
     EXPECT_FLOAT_EQ(asymmetry, -2.5f);
     EXPECT_FLOAT_EQ(offset, -1.5f);
     // Rounded to four decimals through their text.

@@ -34,17 +34,16 @@ struct MedianCase {
 
 TEST(MedianDepth, MatchesHalfSpaceRoot) {
     const MedianCase cases[] = {
-        {"Wenner alpha a=1", {1, 2, 2, 1}, 4},     {"Wenner alpha a=10", {10, 20, 20, 10}, 4},
-        {"Wenner beta a=1", {1, 2, 2, 3}, 4},      {"Wenner gamma a=1", {1, 3, 1, 1}, 4},
-        {"dipole-dipole n=6", {6, 7, 7, 8}, 4},    {"Schlumberger n=3", {3, 4, 4, 3}, 4},
-        {"pole-dipole n=1", {1, 2, 0, 0}, 3},      {"pole-dipole n=9", {9, 10, 0, 0}, 3},
+        {"Wenner alpha a=1", {1, 2, 2, 1}, 4},          {"Wenner alpha a=10", {10, 20, 20, 10}, 4},
+        {"Wenner beta a=1", {1, 2, 2, 3}, 4},           {"Wenner gamma a=1", {1, 3, 1, 1}, 4},
+        {"dipole-dipole n=6", {6, 7, 7, 8}, 4},         {"Schlumberger n=3", {3, 4, 4, 3}, 4},
+        {"pole-dipole n=1", {1, 2, 0, 0}, 3},           {"pole-dipole n=9", {9, 10, 0, 0}, 3},
         {"pole-dipole a=2.5 n=4", {10, 12.5, 0, 0}, 3},
     };
     for (const MedianCase& c : cases) {
-        const float z = median_depth_of_investigation(float(c.r[0]), float(c.r[1]),
-                                                      float(c.r[2]), float(c.r[3]), c.count);
-        EXPECT_NEAR(z, exact_median_depth(c.r, c.count), 2e-5 * std::fmax(1.0, c.r[0]))
-            << c.array;
+        const float z = median_depth_of_investigation(float(c.r[0]), float(c.r[1]), float(c.r[2]),
+                                                      float(c.r[3]), c.count);
+        EXPECT_NEAR(z, exact_median_depth(c.r, c.count), 2e-5 * std::fmax(1.0, c.r[0])) << c.array;
     }
 }
 
@@ -112,7 +111,8 @@ TEST(InterpDepthFactor, NearestLevelSegments) {
         {0.4f, t[q] + (t[h] - t[q]) * 0.6f},
         {69.0f, t[68]},
     };
-    for (const auto& c : cases) EXPECT_FLOAT_EQ(interp_depth_factor(t, c.n), c.expected) << c.n;
+    for (const auto& c : cases)
+        EXPECT_FLOAT_EQ(interp_depth_factor(t, c.n), c.expected) << c.n;
 }
 
 TEST(InterpDepthFactor, ExtrapolatesBeyondTheTableWithItsLastStep) {
@@ -121,8 +121,7 @@ TEST(InterpDepthFactor, ExtrapolatesBeyondTheTableWithItsLastStep) {
     const float last = t[depth_factor_max_n - 1];
     const float step = t[depth_factor_max_n - 1] - t[depth_factor_max_n - 2];
     for (float n : {69.5f, 70.0f, 70.4f, 71.0f, 90.0f, 500.0f})
-        EXPECT_NEAR(interp_depth_factor(t, n), last + (n - depth_factor_max_n) * step,
-                    1e-5 * n)
+        EXPECT_NEAR(interp_depth_factor(t, n), last + (n - depth_factor_max_n) * step, 1e-5 * n)
             << n;
     // No jump where the nearest level reaches the end of the table.
     EXPECT_NEAR(interp_depth_factor(t, 69.4999f), interp_depth_factor(t, 69.5f), 1e-3);

@@ -18,7 +18,8 @@ using datum_test::RecordsFixture;
 double quadrature_mean_depth(const double* r, const int* sign, int terms) {
     auto g = [&](double z) {
         double sum = 0;
-        for (int i = 0; i < terms; ++i) sum += sign[i] / std::sqrt(r[i] * r[i] + 4 * z * z);
+        for (int i = 0; i < terms; ++i)
+            sum += sign[i] / std::sqrt(r[i] * r[i] + 4 * z * z);
         return sum;
     };
     const int intervals = 200000;
@@ -129,11 +130,13 @@ class LevelGrid : public PlotPoints {
         settings.nelec = 10;
         settings.unit_spacing = 2.0f;
         settings.first_electrode_x = 10.0f;
-        for (int i = 0; i <= 4; ++i) settings.plot_level_z[i] = float(i);
+        for (int i = 0; i <= 4; ++i)
+            settings.plot_level_z[i] = float(i);
     }
     void level(int i, std::initializer_list<int> electrodes) {
         int p = 0;
-        for (int e : electrodes) settings.plot_levels[p++ + row * (i - 1)] = e;
+        for (int e : electrodes)
+            settings.plot_levels[p++ + row * (i - 1)] = e;
         settings.plot_level_count[i - 1] = p;
     }
     std::vector<float> grid_x(int n) const {
@@ -143,13 +146,14 @@ class LevelGrid : public PlotPoints {
 
 TEST_F(LevelGrid, PointsBetweenTheElectrodesOfEachLevel) {
     settings.nplot_levels = 3;
-    level(1, {0, 2, 3, 4});  // positions 2 .. 4 hold electrodes 2, 3, 4
-    level(2, {0, 0});        // two points: spaced as the two written last
-    level(3, {0});           // one point in the middle
+    level(1, {0, 2, 3, 4}); // positions 2 .. 4 hold electrodes 2, 3, 4
+    level(2, {0, 0});       // two points: spaced as the two written last
+    level(3, {0});          // one point in the middle
     calc_plot_points(settings, limits, x, z);
     EXPECT_EQ(grid_x(7), (std::vector<float>{0.5f, 1.5f, 2.5f, 3.5f, 3.0f, 5.0f, 3.5f}));
     const float mid[] = {0.5f, 0.5f, 0.5f, 0.5f, 1.5f, 1.5f, 2.5f};
-    for (int k = 0; k < 7; ++k) EXPECT_FLOAT_EQ(settings.plot_grid_z[k], mid[k]) << k;
+    for (int k = 0; k < 7; ++k)
+        EXPECT_FLOAT_EQ(settings.plot_grid_z[k], mid[k]) << k;
 }
 
 TEST_F(LevelGrid, ShortFirstLevelUsesOneUnitSpacing) {
