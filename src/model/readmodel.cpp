@@ -257,16 +257,17 @@ std::int32_t load_file(const char* path, FileText& file) {
 
 } // namespace model
 
-int readmodel_2D(const ProgLim& limits, ModelSettings& model, char* name_buffer, const char* path,
-                 gfx::Canvas* dc) {
-    using namespace model;
+namespace model {
+
+int read_model_file(const ProgLim& limits, ModelSettings& model, char* name_buffer,
+                    const char* path, gfx::Canvas* dc, int& error_number) {
+    error_number = 0;
     clear_read_fields(model);
     FileText file;
     const std::int32_t length = load_file(path, file);
     if (length < 0) return 1;
 
     ModelReader r(limits, model, dc, file.bytes, length);
-    int error = 0;
     try {
         read_model_header(r, name_buffer);
         read_survey_section(r);
@@ -276,8 +277,16 @@ int readmodel_2D(const ProgLim& limits, ModelSettings& model, char* name_buffer,
         read_model_after_blocks(r);
         finish_model_read(r);
     } catch (const ReadStop& stop) {
-        error = stop.error;
+        error_number = stop.error;
     }
-    if (error == 1) model.ndata = 0;
+    if (error_number == 1) model.ndata = 0;
     return r.result;
+}
+
+} // namespace model
+
+int readmodel_2D(const ProgLim& limits, ModelSettings& model, char* name_buffer, const char* path,
+                 gfx::Canvas* dc) {
+    int error_number = 0;
+    return model::read_model_file(limits, model, name_buffer, path, dc, error_number);
 }

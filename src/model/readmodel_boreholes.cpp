@@ -107,12 +107,12 @@ int read_boreholes(ModelReader& r) {
     ModelSettings& m = r.model;
     r.read_line();
     m.nboreholes = r.read_int();
-    if (m.nboreholes > r.limits.max_boreholes || std::size_t(m.nboreholes) > r.capacity.B)
-        r.fail(3, "Data Error", "The number of boreholes is %d!\nMaximum number allowed is %d!\n",
-               m.nboreholes, r.limits.max_boreholes);
     if (m.nboreholes < 0)
         r.fail(3, "Data Error", "The number of boreholes is %d!\nIt cannot be negative!\n",
                m.nboreholes);
+    if (m.nboreholes > r.limits.max_boreholes || std::size_t(m.nboreholes) > r.capacity.B)
+        r.fail(3, "Data Error", "The number of boreholes is %d!\nMaximum number allowed is %d!\n",
+               m.nboreholes, r.limits.max_boreholes);
     m.nborehole_nodes = 0;
     int n = 0;
     for (int b = 1; b <= m.nboreholes; ++b) {
@@ -120,12 +120,12 @@ int read_boreholes(ModelReader& r) {
         const int count = r.read_int();
         m.issbor[b - 1] = count;
         r.printf("Number of electrodes in borehole %d is %d.", b, count);
-        if (count > r.limits.max_borehole_electrodes || std::size_t(count) > r.capacity.E)
-            r.fail(4, "Data Error", "Maximum number of electrodes\nin a borehole is %d.",
-                   r.limits.max_borehole_electrodes);
         if (count < 0)
             r.fail(4, "Data Error",
                    "Number of electrodes in borehole %d is %d.\nIt cannot be negative!", b, count);
+        if (count > r.limits.max_borehole_electrodes || std::size_t(count) > r.capacity.E)
+            r.fail(4, "Data Error", "Maximum number of electrodes\nin a borehole is %d.",
+                   r.limits.max_borehole_electrodes);
         check_electrode_table_room(r, n + count);
         for (int e = 0; e < count; ++e, ++n) {
             m.borehole_x[n] = r.read_real() / m.unit_spacing;

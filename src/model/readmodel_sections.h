@@ -105,6 +105,10 @@ class ValuesLine {
     std::string text_;
 };
 
+/// readmodel_2D with the error number of the check that ended the read (0 when none did).
+int read_model_file(const ProgLim& limits, ModelSettings& model, char* name_buffer,
+                    const char* path, gfx::Canvas* dc, int& error_number);
+
 // ---- Sections in file order (each throws ReadStop through the reader on a refusal) ----------
 
 /// Model name into `name_buffer` (256 bytes); model kind (cylinder, convex section, tank with

@@ -84,6 +84,8 @@ void read_water_layers(ModelReader& r) {
     ModelSettings& m = r.model;
     m.water_present = r.read_int();
     for (int i = 0; i < m.nelec; ++i) m.electrode_water[i] = 0;
+    // The writers append nwater_layers water values: none unless this model has water.
+    m.nwater_layers = 0;
     if (m.water_present == 0) {
         r.print("No water layer");
         m.water_resistivity[0] = 50.0f;
