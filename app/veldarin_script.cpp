@@ -1,10 +1,16 @@
 // veldarin-script: the program without a window, driven by an action script.
-// Usage: veldarin-script --script FILE [--home DIR] [--transcript FILE]
+// Usage: veldarin-script [--display] --script FILE [--home DIR] [--transcript FILE]
 #include "platform/sys/sys.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/ui.h"
+#include "shell/main_window.h"
+#ifdef VELDARIN_HAVE_FLTK
+#include "platform/ui/fltk/fltk_backend.h"
+#endif
 
 #include <clocale>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -12,25 +18,27 @@
 
 namespace {
 
-const char usage[] = "usage: veldarin-script --script FILE [--home DIR] [--transcript FILE]\n"
-                     "       veldarin-script --batch MODEL.mod [--out DIR]\n"
-                     "       veldarin-script --display --script FILE [--home DIR]\n";
+const char usage[] =
+    "usage: veldarin-script --script FILE [--home DIR] [--transcript FILE]\n"
+    "       veldarin-script --batch MODEL.mod [--out DIR]\n"
+    "       veldarin-script --display --script FILE [--home DIR] [--transcript FILE]\n"
+    "                       [--hold SECONDS]   (each message box stays shown)\n";
 
-// The application the script drives. Until the window program's start-up exists this is a
-// stand-in: an empty menu, and every command beeps as an id that no command answers.
-headless::AppHooks provisional_app() {
+// The window program the script drives: start-up, menu and command dispatch of the shell.
+headless::AppHooks window_program() {
     headless::AppHooks hooks;
-    hooks.start = [](const headless::StartSettings&) {
-        ui::Handlers h;
-        h.command = [](int) { ui::beep(); };
-        ui::set_handlers(h);
-        return true;
+    hooks.start = [](const headless::StartSettings& s) {
+        shell::Machine m;
+        m.screen_width = s.screen_width;
+        m.screen_height = s.screen_height;
+        m.memory_bytes = static_cast<std::uint64_t>(s.memory_mib) << 20;
+        return shell::start_program(m);
     };
     return hooks;
 }
 
 struct Options {
-    std::string script, home, transcript, batch, out;
+    std::string script, home, transcript, batch, out, hold = "1";
     bool display = false;
 };
 
@@ -49,6 +57,8 @@ bool parse_options(int argc, char** argv, Options& o) {
             value = &o.batch;
         else if (arg == "--out")
             value = &o.out;
+        else if (arg == "--hold")
+            value = &o.hold;
         else if (arg == "--display") {
             o.display = true;
             continue;
@@ -71,9 +81,8 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C"); // numbers are read and written with a dot
     Options o;
     if (!parse_options(argc, argv, o)) return headless::exit_failed;
-    if (!o.batch.empty() || o.display) {
-        std::cerr << "veldarin-script: " << (o.display ? "--display" : "--batch")
-                  << " is not available in this build\n";
+    if (!o.batch.empty()) {
+        std::cerr << "veldarin-script: --batch is not available in this build\n";
         return headless::exit_failed;
     }
     if (o.script.empty()) {
@@ -91,5 +100,34 @@ int main(int argc, char** argv) {
     }
     headless::RunOptions run;
     run.transcript_path = o.transcript;
-    return headless::run_script(o.script, run, provisional_app());
+    if (!o.display) {
+        const int status = headless::run_script(o.script, run, window_program());
+        shell::end_program();
+        return status;
+    }
+#ifdef VELDARIN_HAVE_FLTK
+    // The same script on the real window: what the program draws is shown, the script still
+    // answers every question, and each message box stays on the display for a while.
+    char* end = nullptr;
+    const double hold = std::strtod(o.hold.c_str(), &end);
+    if (end == o.hold.c_str() || *end != '\0' || !(hold >= 0 && hold <= 600)) {
+        std::cerr << "veldarin-script: --hold needs a number of seconds from 0 to 600\n";
+        return headless::exit_failed;
+    }
+    if (!ui::display_available()) {
+        std::cerr << "veldarin-script: --display: no display to open the window on\n";
+        return headless::exit_failed;
+    }
+    ui::FltkBackend window;
+    window.show_maximised();
+    run.wrap_backend = [&window, hold](ui::Backend& script) {
+        return ui::make_display_backend(script, window, hold);
+    };
+    const int status = headless::run_script(o.script, run, window_program());
+    shell::end_program();
+    return status;
+#else
+    std::cerr << "veldarin-script: --display needs the FLTK window, which this build lacks\n";
+    return headless::exit_failed;
+#endif
 }

@@ -85,6 +85,14 @@ class Swatch : public Fl_Box {
     }
 };
 
+// Places a modal window over the middle of the window that is in front (the main window).
+void place_in_front(Fl_Window& w) {
+    Fl_Window* front = Fl::first_window();
+    int x = 0, y = 0, sw = Fl::w(), sh = Fl::h();
+    if (front && front != &w) x = front->x(), y = front->y(), sw = front->w(), sh = front->h();
+    w.position(x + std::max(0, (sw - w.w()) / 2), y + std::max(0, (sh - w.h()) / 3));
+}
+
 Fl_Color fl_colour_of(std::uint32_t c) {
     return fl_rgb_color(static_cast<uchar>(c & 255), static_cast<uchar>(c >> 8 & 255),
                         static_cast<uchar>(c >> 16 & 255));
@@ -223,6 +231,7 @@ int fltk_message_box(const std::string& text, const std::string& caption, unsign
     win.end();
     win.callback([](Fl_Widget* wd, void*) { static_cast<BoxWindow*>(wd)->escape(); });
     win.set_modal();
+    place_in_front(win);
     win.show();
     if (hold_seconds > 0) Fl::add_timeout(hold_seconds, close_box, &win);
     while (win.shown())
@@ -412,6 +421,7 @@ void TemplateDialog::scrolled(Fl_Widget* w, void* data) {
 int TemplateDialog::run() {
     send(DialogEvent::init, {});
     if (ended_) return result_;
+    place_in_front(window_);
     window_.show();
     Fl::flush();
     send(DialogEvent::first_paint, {});
