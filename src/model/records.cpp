@@ -32,6 +32,16 @@ ProgDisplay::ProgDisplay() {
     std::memcpy(colour_table, default_colours, sizeof default_colours);
     std::memcpy(saved_colour_table, colour_table, 32 * sizeof colour_table[0]);
     std::memcpy(palette, colour_table, 32 * sizeof colour_table[0]);
+    // Contour-line patterns of the black-and-white sections: clear bits draw black, set bits
+    // the background. Each row is the previous one turned by one pixel, so horizontal and
+    // vertical lines show the same dash sequence; level 0 is solid.
+    static const std::uint8_t dashes[8] = {0x00, 0x0F, 0x33, 0x55, 0x03, 0x3F, 0x11, 0x07};
+    for (int level = 0; level < 33; ++level) {
+        const unsigned base = dashes[level % 8];
+        for (int row = 0; row < 8; ++row)
+            line_patterns[level][row] =
+                static_cast<std::uint16_t>((base >> row | base << (8 - row)) & 0xFF);
+    }
 }
 
 Potentials::~Potentials() {

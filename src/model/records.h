@@ -2,12 +2,10 @@
 // system settings, model-resolution work, trace log, child-window state and 3-D sensitivity.
 #pragma once
 
+#include "platform/gfx/canvas.h"
+
 #include <cstdint>
 #include <cstdio>
-
-namespace gfx {
-class Canvas;
-}
 
 /// State of the status child window (drawn by the shell from these fields).
 class StatusWind {
@@ -118,6 +116,36 @@ class ProgDisplay {
     std::int32_t drawn_width = 0;          ///< size of the last picture drawn
     std::int32_t drawn_height = 0;
     std::int32_t ip_display_mode = 0; ///< 1 shows amplitude and phase of spectral IP
+
+    // ---- Section drawing: layout, lines, fills, drawing tools and contour levels ------------
+    gfx::Font small_font{"Arial", 12, false}; ///< display font when the client is below 550 px
+    std::int32_t plot_width = 0;              ///< electrode-line length of the layout, pixels
+    gfx::Brush brushes[32]; ///< solid brushes of palette entries 0..31 (by band, then tools)
+    gfx::Pen pens[32];      ///< solid pens of width 1 of the same colours
+    std::uint32_t background_colour = 0xFFFFFF;     ///< canvas background; set bits of patterns
+    std::uint32_t fill_background = 0xFFFFFF;       ///< colour the fills take as unpainted
+    std::uint32_t line_colour = 0;                  ///< outlines; the flood fills stop at it
+    std::uint32_t alt_background_colour = 0xF0F0F0; ///< unpainted colour of schemes 2 and 3
+    std::int32_t line_mode = 0;          ///< 2: draw_line sets pixels itself, else uses the pen
+    std::uint32_t pixel_line_colour = 0; ///< colour of the pixels of line mode 2
+    std::uint16_t line_patterns[33][8] = {}; ///< 8 x 8 pattern per contour level number 0..32
+    std::int32_t fill_style = 2;             ///< 2 or more: direct polygons; below 2: outlines
+    std::int32_t level_scheme = 1;   ///< 2: 10 levels (black and white), 3: 11, else 16
+    std::int32_t ncontours = 0;      ///< number of contour levels in use, 0 or less: none
+    float res_levels[32] = {};       ///< contour levels of resistivity sections, ascending
+    float ip_levels[32] = {};        ///< contour levels of IP sections
+    float extra_levels[32] = {};     ///< third level list passed along with the two
+    float user_contour_values[32] = {}; ///< values typed into the user-values dialog
+    std::int32_t contour_choice = 1;    ///< 1 linear, 2 log, 3 user linear, 4 user log,
+                                        ///< 5 user values, 6 values file
+    std::int32_t contour_quantity = 0;  ///< 0 resistivity, 1 IP, 2 sensitivity, 3 uncertainty,
+                                        ///< 4 time constant, 5 Cole exponent, 6 phase
+    std::int32_t log_factor_choice = 0; ///< factor 1.19, 1.26, 1.41, 2.00, or 4: typed
+    std::int32_t contour_dialog_result = 0; ///< result of the last contour choice dialog
+    float first_contour_value = 0.0f;       ///< lowest level typed in the contour dialogs
+    float contour_step = 0.0f;              ///< spacing (linear) or factor (logarithmic)
+    float data_min = 0.0f;                  ///< range of the data whose levels are chosen
+    float data_max = 0.0f;
 };
 
 /// Twelve double-precision tables of a forward calculation, all sized once from

@@ -1,0 +1,63 @@
+// The 256-colour table and the window bitmap.
+#include "display/bitmap.h"
+
+#include "display/dialog_util.h"
+#include "model/globals.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/gfx/canvas.h"
+#include "platform/ui/ui.h"
+
+#include <cstdlib>
+#include <string>
+
+void set_palette256(std::uint32_t* table) {
+    static const std::uint32_t low[11] = {
+        gfx::rgb(0, 0, 0),       gfx::rgb(128, 0, 0),     gfx::rgb(0, 128, 0),
+        gfx::rgb(128, 128, 0),   gfx::rgb(0, 0, 128),     gfx::rgb(128, 0, 128),
+        gfx::rgb(0, 128, 128),   gfx::rgb(192, 192, 192), gfx::rgb(192, 220, 192),
+        gfx::rgb(166, 202, 240), gfx::rgb(8, 40, 76)};
+    static const std::uint32_t high[10] = {
+        gfx::rgb(255, 251, 240), gfx::rgb(160, 160, 164), gfx::rgb(128, 128, 128),
+        gfx::rgb(255, 0, 0),     gfx::rgb(0, 255, 0),     gfx::rgb(255, 255, 0),
+        gfx::rgb(0, 0, 255),     gfx::rgb(255, 0, 255),   gfx::rgb(0, 255, 255),
+        gfx::rgb(255, 255, 255)};
+    int k = 0;
+    for (std::uint32_t c : low)
+        table[k++] = c;
+    const auto corner = [](int v) { return v == 0 || v == 255; };
+    for (int r = 0; r <= 255; r += 51)
+        for (int g = 0; g <= 255; g += 51)
+            for (int b = 0; b <= 255; b += 51)
+                if (!(corner(r) && corner(g) && corner(b))) table[k++] = gfx::rgb(r, g, b);
+    for (int g = 127; g <= 223; g += 32)
+        for (int r = 63; r <= 255 && k < 246; r += 32)
+            table[k++] = gfx::rgb(r, g, 191);
+    for (std::uint32_t c : high)
+        table[k++] = c;
+}
+
+bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const char* path) {
+    gfx::Canvas picture(width, height);
+    if (canvas) picture.bit_blt(0, 0, width, height, *canvas, 0, 0);
+    return picture.save_bmp(path);
+}
+
+int save_screen_bmp() {
+    SystemSettings& s = Systemsettings;
+    model::copy_text(s.file_name, sizeof s.file_name, "*.bmp");
+    model::copy_text(s.file_title, sizeof s.file_title, "Output BMP File");
+    if (save_file_dialog(s.file_name, s.file_title, s.initial_dir)) {
+        const ui::Cursor before = ui::cursor();
+        ui::set_cursor(ui::Cursor::wait);
+        const ui::Size client = ui::client_size();
+        if (!write_window_bitmap(Progdisplay.canvas_dc, std::abs(client.width),
+                                 std::abs(client.height), s.file_name))
+            display::ask("Cannot open file " + std::string(s.file_name), "Message",
+                         ui::mb_ok | ui::mb_iconinformation);
+        ui::set_cursor(before);
+    }
+    Progdisplay.model_displayed = 1;
+    ui::invalidate();
+    return 552;
+}

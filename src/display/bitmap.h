@@ -1,0 +1,22 @@
+// The fixed 256-colour table and the command that saves the window as a bitmap file.
+#pragma once
+
+#include <cstdint>
+
+namespace gfx {
+class Canvas;
+}
+
+/// Fills table[0..255] (0x00BBGGRR): 20 system colours at 0..10 and 246..255, the 6 x 6 x 6
+/// colour cube of the levels 0, 51, .., 255 without its corners at 11..218 (red slowest, blue
+/// fastest) and 27 light blue-greys at 219..245.
+void set_palette256(std::uint32_t* table);
+
+/// Writes the top-left width x height block of `canvas` (white beyond its edges) as a 24-bit
+/// bottom-up BMP: 54 header bytes, rows padded to 4 bytes. False when it cannot be written.
+bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const char* path);
+
+/// Command 552 "&Save screen as BMP file": asks for a "*.bmp" file and saves the canvas from
+/// its top-left corner at the size of the main window's client area; "Cannot open file %s"
+/// when it cannot be written. Sets ProgDisplay::model_displayed and repaints; returns 552.
+int save_screen_bmp();

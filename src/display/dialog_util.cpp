@@ -1,0 +1,30 @@
+// Helpers of the display dialogs.
+#include "display/dialog_util.h"
+
+#include "model/services.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace display {
+
+std::string formatted(const char* format, double value) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+double field_value(const ui::Dialog& dialog, int id, int max_chars) {
+    return std::atof(dialog.text(id).substr(0, std::size_t(max_chars)).c_str());
+}
+
+void add_ok_cancel(ui::DialogTemplate& t, int y) {
+    add(t, ui::id_ok, ui::ControlKind::push_button, "OK", t.width / 2 - 70, y, 60, 16);
+    add(t, ui::id_cancel, ui::ControlKind::push_button, "Cancel", t.width / 2 + 10, y, 60, 16);
+}
+
+int ask(const std::string& text, const char* caption, unsigned flags) {
+    return model::ask_message(text.c_str(), caption, flags);
+}
+
+} // namespace display

@@ -1,0 +1,28 @@
+// Small helpers of the display dialogs: formatted texts, edit fields read as the dialog
+// procedures read them, and template building.
+#pragma once
+
+#include "platform/ui/ui.h"
+
+#include <string>
+
+namespace display {
+
+/// `format` (one printf conversion of a double) applied to `value`.
+std::string formatted(const char* format, double value);
+
+/// atof of the first `max_chars` characters of edit `id`.
+double field_value(const ui::Dialog& dialog, int id, int max_chars);
+
+/// Appends a control to a template.
+inline void add(ui::DialogTemplate& t, int id, ui::ControlKind kind, const std::string& text,
+                int x, int y, int w, int h) {
+    t.controls.push_back({id, kind, text, x, y, w, h});
+}
+/// Appends OK (1) and Cancel (2) buttons side by side at row y.
+void add_ok_cancel(ui::DialogTemplate& t, int y);
+
+/// Shows `text` under `caption` with `flags` (through the message funnel, no beep).
+int ask(const std::string& text, const char* caption, unsigned flags);
+
+} // namespace display

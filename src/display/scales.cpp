@@ -1,0 +1,95 @@
+// The horizontal-scale and vertical-factor dialogs.
+#include "display/scales.h"
+
+#include "display/dialog_util.h"
+#include "model/globals.h"
+#include "model/services.h"
+
+using display::add;
+using display::field_value;
+using display::formatted;
+using ui::ControlKind;
+
+namespace {
+
+ui::DialogTemplate make_scale_template(const char* name, const char* caption, int text_id) {
+    ui::DialogTemplate t;
+    t.name = name;
+    t.caption = caption;
+    t.width = 260, t.height = 80;
+    add(t, text_id, ControlKind::static_text, "", 10, 8, 240, 11);
+    add(t, text_id + 1, ControlKind::edit, "", 90, 28, 80, 12);
+    display::add_ok_cancel(t, 56);
+    return t;
+}
+
+float vh_factor_at_paint = 1.0f; // the factor VtsfDiaBox falls back on
+
+// 1 / v, shown as 0 for v = 0.
+double reciprocal(float v) {
+    return v != 0.0f ? 1.0 / double(v) : 0.0;
+}
+
+// Ends a scale dialog on OK (after `accept`) or Cancel.
+bool end_scale_dialog(ui::Dialog& dialog, int id) {
+    if (id != ui::id_ok && id != ui::id_cancel) return false;
+    dialog_result = id == ui::id_ok ? 1 : 2;
+    dialog.end(id == ui::id_ok ? 1 : 0);
+    return true;
+}
+
+} // namespace
+
+const ui::DialogTemplate HrpsDiaBox =
+    make_scale_template("HrpsDiaBox", "Horizontal Display Scale", 852);
+const ui::DialogTemplate VtsfDiaBox =
+    make_scale_template("VtsfDiaBox", "Vertical/horizontal display scaling factor", 845);
+
+bool HrpsDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
+    ProgDisplay& d = Progdisplay;
+    if (event == ui::DialogEvent::init) return true;
+    if (event == ui::DialogEvent::first_paint) {
+        dialog.set_text(852, formatted("Horizontal display scale is %.1f pixels/electrode "
+                                       "spacing.",
+                                       d.xscale));
+        dialog.set_text(853, formatted("%.2f", d.xscale));
+        return true;
+    }
+    if (event != ui::DialogEvent::command) return false;
+    if (args.id == ui::id_ok) {
+        const double v = field_value(dialog, 853, 30);
+        if (v >= 1.0 && v <= 200.0) d.xscale = static_cast<float>(v);
+    }
+    return end_scale_dialog(dialog, args.id);
+}
+
+bool VtsfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
+    ProgDisplay& d = Progdisplay;
+    if (event == ui::DialogEvent::init) return true;
+    if (event == ui::DialogEvent::first_paint) {
+        vh_factor_at_paint = d.vh_factor;
+        dialog.set_text(845, formatted("Vertical/horizontal display scaling factor is %.2f.",
+                                       reciprocal(d.vh_factor)));
+        dialog.set_text(846, formatted("%.2f", reciprocal(d.vh_factor)));
+        return true;
+    }
+    if (event != ui::DialogEvent::command) return false;
+    if (args.id == ui::id_ok) {
+        const double v = field_value(dialog, 846, 20);
+        if (v > 0.1) d.vh_factor = static_cast<float>(1.0 / v);
+        if (d.vh_factor < 0.0f || d.vh_factor > 5.0f) d.vh_factor = vh_factor_at_paint;
+    }
+    return end_scale_dialog(dialog, args.id);
+}
+
+int hrps_menu_handler() {
+    erase_window();
+    clear_area(Progdisplay.canvas_dc, Progdisplay.canvas_width, Progdisplay.canvas_height);
+    if (Modelsettings.ndata < 1)
+        model::show_message("You need to read in a data set\nbefore using this option.",
+                            "Message");
+    else
+        ui::run_dialog(HrpsDiaBox, HrpsDiaBoxProc);
+    Progdisplay.model_displayed = 1;
+    return 117;
+}
