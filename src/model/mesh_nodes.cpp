@@ -16,11 +16,15 @@ namespace model {
 
 void flat_column_layout(int m, float* spacing, int k, int n, float* positions) {
     if (n < 2 || k < 1) return;
-    for (int i = 0; i <= n - 2; ++i) spacing[i] = 1.0f / float(k);
-    for (int i = std::min(m - 4, n - 2); i >= 1; --i) spacing[i - 1] = spacing[i] * 1.25f;
-    for (int i = 1; i <= m - 1 && n - 1 - i >= 0; ++i) spacing[n - 1 - i] = spacing[i - 1];
+    for (int i = 0; i <= n - 2; ++i)
+        spacing[i] = 1.0f / float(k);
+    for (int i = std::min(m - 4, n - 2); i >= 1; --i)
+        spacing[i - 1] = spacing[i] * 1.25f;
+    for (int i = 1; i <= m - 1 && n - 1 - i >= 0; ++i)
+        spacing[n - 1 - i] = spacing[i - 1];
     positions[0] = 0.0f;
-    for (int i = 1; i <= n - 1; ++i) positions[i] = positions[i - 1] + spacing[i - 1];
+    for (int i = 1; i <= n - 1; ++i)
+        positions[i] = positions[i - 1] + spacing[i - 1];
 }
 
 namespace {
@@ -50,7 +54,8 @@ void snap_tank_walls(ModelSettings& settings, int m, float* spacing, int n, floa
     const int right_column = nearest_position(positions, n, right);
     positions[right_column] = right;
     settings.tank_right_column = right_column + 1;
-    for (int i = 0; i <= n - 2; ++i) spacing[i] = positions[i + 1] - positions[i];
+    for (int i = 0; i <= n - 2; ++i)
+        spacing[i] = positions[i + 1] - positions[i];
 }
 
 void electrode_surface(const ModelSettings& s, std::vector<float>& x, std::vector<float>& z) {
@@ -64,7 +69,8 @@ void electrode_surface(const ModelSettings& s, std::vector<float>& x, std::vecto
     }
     // The elevation points need not stand at the electrodes, nor be as many.
     std::vector<std::pair<float, float>> points;
-    for (int i = 0; i < s.ntopo; ++i) points.emplace_back(s.elec_x[i], s.elec_z[i]);
+    for (int i = 0; i < s.ntopo; ++i)
+        points.emplace_back(s.elec_x[i], s.elec_z[i]);
     std::stable_sort(points.begin(), points.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     const float origin = s.unit_spacing > 0.0f ? s.first_electrode_x / s.unit_spacing : 0.0f;
@@ -102,7 +108,8 @@ namespace {
 // flat at `bottom`.
 void displace_column(float* node_z, int c, int nz, const float* flat, float h, float bottom) {
     float* column = node_z + std::size_t(c) * std::size_t(nz);
-    for (int r = 0; r <= nz - 2; ++r) column[r] = flat[r] - h;
+    for (int r = 0; r <= nz - 2; ++r)
+        column[r] = flat[r] - h;
     column[nz - 1] = bottom;
 }
 
@@ -124,9 +131,9 @@ void trace_node_list(const char* heading, const float* values, int nx, int nz) {
 } // namespace
 
 void Set_Topo_Grid_Nodes(float* topo_bottom_shift, int nelec, int nx, int nz, int m, int k,
-                         int tflag, float* node_col_x, const float* depth_lines,
-                         float* node_col_dx, const float* node_row_dz, float* node_x,
-                         float* node_z, const float* elec_x, const float* elec_z) {
+                         int tflag, float* node_col_x, const float* depth_lines, float* node_col_dx,
+                         const float* node_row_dz, float* node_x, float* node_z,
+                         const float* elec_x, const float* elec_z) {
     (void)depth_lines;
     model::trace("Set_Topo_Grid_Nodes tflag %d\n", tflag);
     if (nelec < 2 || m < 1 || k < 1 || nz < 2 || nx < 1) return;
@@ -134,11 +141,13 @@ void Set_Topo_Grid_Nodes(float* topo_bottom_shift, int nelec, int nx, int nz, in
 
     // Flat row depths of column 0.
     std::vector<float> flat(std::size_t(nz), 0.0f);
-    for (int r = 1; r < nz; ++r) flat[r] = flat[r - 1] + node_row_dz[r - 1];
+    for (int r = 1; r < nz; ++r)
+        flat[r] = flat[r - 1] + node_row_dz[r - 1];
 
     // The bottom row lies below every displaced row.
     float shift = 0.0f;
-    for (float h : e) shift = std::max(shift, -h);
+    for (float h : e)
+        shift = std::max(shift, -h);
     const float bottom = flat[std::size_t(nz - 1)] + shift;
 
     int c = 0;
@@ -146,15 +155,19 @@ void Set_Topo_Grid_Nodes(float* topo_bottom_shift, int nelec, int nx, int nz, in
         if (c < nx) displace_column(node_z, c, nz, flat.data(), h, bottom);
         ++c;
     };
-    for (int i = 0; i < m - 1; ++i) place(e[0]);
+    for (int i = 0; i < m - 1; ++i)
+        place(e[0]);
     for (int j = 0; j <= nelec - 2; ++j) {
         place(e[j]);
-        for (int i = 1; i <= k - 1; ++i) place(e[j] + float(i) * (e[j + 1] - e[j]) / float(k));
+        for (int i = 1; i <= k - 1; ++i)
+            place(e[j] + float(i) * (e[j + 1] - e[j]) / float(k));
     }
     place(e[std::size_t(nelec - 1)]);
-    for (int i = 0; i < m - 1; ++i) place(e[std::size_t(nelec - 1)]);
+    for (int i = 0; i < m - 1; ++i)
+        place(e[std::size_t(nelec - 1)]);
     // Columns a caller's nx has beyond the layout keep the flat depths.
-    for (; c < nx; ++c) displace_column(node_z, c, nz, flat.data(), 0.0f, bottom);
+    for (; c < nx; ++c)
+        displace_column(node_z, c, nz, flat.data(), 0.0f, bottom);
 
     *topo_bottom_shift = shift;
     model::trace("Calculating delx\n");
@@ -176,9 +189,11 @@ void Set_Topo_Grid_Nodes(float* topo_bottom_shift, int nelec, int nx, int nz, in
     }
 
     node_col_x[0] = 0.0f;
-    for (int col = 1; col < nx; ++col) node_col_x[col] = node_col_x[col - 1] + node_col_dx[col - 1];
+    for (int col = 1; col < nx; ++col)
+        node_col_x[col] = node_col_x[col - 1] + node_col_dx[col - 1];
     for (int col = 0; col < nx; ++col)
-        for (int r = 0; r < nz; ++r) node_x[std::size_t(col) * std::size_t(nz) + r] = node_col_x[col];
+        for (int r = 0; r < nz; ++r)
+            node_x[std::size_t(col) * std::size_t(nz) + r] = node_col_x[col];
 
     if (model::globals_alive() && Printtrace.active == 1) {
         trace_node_list("xnode list\n", node_x, nx, nz);

@@ -32,9 +32,9 @@ void set_fe_node_spacing(ModelSettings& settings, int m, float* spacing, int k, 
 /// Needs nx = 2m + (nelec - 1) k - 1 and the arrays of those sizes; does nothing when
 /// nelec < 2, m < 1, k < 1, nz < 2 or nx < 1.
 void Set_Topo_Grid_Nodes(float* topo_bottom_shift, int nelec, int nx, int nz, int m, int k,
-                         int tflag, float* node_col_x, const float* depth_lines,
-                         float* node_col_dx, const float* node_row_dz, float* node_x,
-                         float* node_z, const float* elec_x, const float* elec_z);
+                         int tflag, float* node_col_x, const float* depth_lines, float* node_col_dx,
+                         const float* node_row_dz, float* node_x, float* node_z,
+                         const float* elec_x, const float* elec_z);
 
 /// Row `row` of a table of rows of n + 1 samples at the ascending positions xs[0..n],
 /// evaluated at x: the sample of the first position j with x <= xs[j] (j = n when none), or for
@@ -52,7 +52,6 @@ void snap_tank_walls(ModelSettings& settings, int m, float* spacing, int n, floa
 /// (tflag 0): the first nelec points of settings.elec_x and elec_z. With topography: the ntopo
 /// elevation points read (elec_x, elec_z) interpolated linearly at the electrode positions
 /// first_electrode_x / unit_spacing + i, the end elevations held beyond the points.
-void electrode_surface(const ModelSettings& settings, std::vector<float>& x,
-                       std::vector<float>& z);
+void electrode_surface(const ModelSettings& settings, std::vector<float>& x, std::vector<float>& z);
 
 } // namespace model

@@ -25,7 +25,9 @@ ModelReader::ModelReader(const ProgLim& limits_, ModelSettings& model_, gfx::Can
     : limits(limits_), model(model_), capacity(model_capacities(limits_)), text(text_),
       length(length_), dc_(dc) {}
 
-std::int32_t ModelReader::read_int() { return read_buffer_int(text, cursor, length); }
+std::int32_t ModelReader::read_int() {
+    return read_buffer_int(text, cursor, length);
+}
 
 float ModelReader::read_real() {
     const float value = static_cast<float>(read_buffer_real(text, cursor, length));
@@ -41,8 +43,8 @@ float ModelReader::read_real() {
 
 std::string ModelReader::read_line(int width) {
     std::vector<char> line(std::size_t(width > 1 ? width : 2));
-    const int stored = read_buffer_line(text, line.data(), cursor, length,
-                                        static_cast<std::int32_t>(line.size()));
+    const int stored =
+        read_buffer_line(text, line.data(), cursor, length, static_cast<std::int32_t>(line.size()));
     return std::string(line.data(), std::size_t(stored));
 }
 
@@ -123,7 +125,9 @@ void ValuesLine::flush() {
 
 namespace {
 
-bool is_letter(char c, char upper) { return c == upper || c == upper + ('a' - 'A'); }
+bool is_letter(char c, char upper) {
+    return c == upper || c == upper + ('a' - 'A');
+}
 
 // Tank walls and floor as written in the file (metres); the survey section divides them by the
 // unit spacing.
@@ -180,8 +184,6 @@ void read_model_header(ModelReader& r, char* name_buffer) {
 
 // ---- readmodel_2D -------------------------------------------------------------------------------
 
-namespace {
-
 // Fields every read starts from, whatever the previous model left.
 void clear_read_fields(ModelSettings& m) {
     m.ndata = 0;
@@ -205,6 +207,8 @@ void clear_read_fields(ModelSettings& m) {
     m.res_option_3 = 0;
 }
 
+namespace {
+
 // The whole file in page memory (size + 4 bytes, the four zero), or an empty block and a
 // message. Returns the number of bytes read, or -1 after the message.
 struct FileText {
@@ -221,8 +225,8 @@ std::int32_t load_file(const char* path, FileText& file) {
     if (f && std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     if (size < 0 || (f && std::fseek(f, 0, SEEK_SET) != 0)) {
         if (f) std::fclose(f);
-        std::snprintf(text, sizeof text,
-                      "Model data file error!\nThe file %s\ncannot be opened.", path ? path : "");
+        std::snprintf(text, sizeof text, "Model data file error!\nThe file %s\ncannot be opened.",
+                      path ? path : "");
         show_message(text, "Error Message");
         return -1;
     }
@@ -233,8 +237,10 @@ std::int32_t load_file(const char* path, FileText& file) {
     }
     // The cursor is a signed 32-bit offset: larger files cannot be parsed, and no model file
     // comes near that size.
-    if (size > INT32_MAX - 4) file.bytes = nullptr;
-    else file.bytes = static_cast<char*>(sys::page_alloc(std::size_t(size) + 4));
+    if (size > INT32_MAX - 4)
+        file.bytes = nullptr;
+    else
+        file.bytes = static_cast<char*>(sys::page_alloc(std::size_t(size) + 4));
     if (!file.bytes) {
         std::fclose(f);
         show_message("Problem in allocating memory for this file!\nPress any key to continue.",
@@ -245,8 +251,8 @@ std::int32_t load_file(const char* path, FileText& file) {
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
     if (failed && got == 0) {
-        std::snprintf(text, sizeof text,
-                      "Model data file error!\nThe file %s\ncannot be opened.", path);
+        std::snprintf(text, sizeof text, "Model data file error!\nThe file %s\ncannot be opened.",
+                      path);
         show_message(text, "Error Message");
         return -1;
     }
@@ -259,15 +265,9 @@ std::int32_t load_file(const char* path, FileText& file) {
 
 namespace model {
 
-int read_model_file(const ProgLim& limits, ModelSettings& model, char* name_buffer,
-                    const char* path, gfx::Canvas* dc, int& error_number) {
-    error_number = 0;
-    clear_read_fields(model);
-    FileText file;
-    const std::int32_t length = load_file(path, file);
-    if (length < 0) return 1;
-
-    ModelReader r(limits, model, dc, file.bytes, length);
+int read_model_text(const ProgLim& limits, ModelSettings& model, char* name_buffer,
+                    const char* text, std::int32_t length, gfx::Canvas* dc, int& error_number) {
+    ModelReader r(limits, model, dc, text, length);
     try {
         read_model_header(r, name_buffer);
         read_survey_section(r);
@@ -281,6 +281,16 @@ int read_model_file(const ProgLim& limits, ModelSettings& model, char* name_buff
     }
     if (error_number == 1) model.ndata = 0;
     return r.result;
+}
+
+int read_model_file(const ProgLim& limits, ModelSettings& model, char* name_buffer,
+                    const char* path, gfx::Canvas* dc, int& error_number) {
+    error_number = 0;
+    clear_read_fields(model);
+    FileText file;
+    const std::int32_t length = load_file(path, file);
+    if (length < 0) return 1;
+    return read_model_text(limits, model, name_buffer, file.bytes, length, dc, error_number);
 }
 
 } // namespace model

@@ -13,7 +13,9 @@
 
 namespace {
 
-int limit_code(int code, int nvalues) { return std::max(0, std::min(code, nvalues - 1)); }
+int limit_code(int code, int nvalues) {
+    return std::max(0, std::min(code, nvalues - 1));
+}
 
 // '0'-'9' 0-9, letters 10-35; other bytes from 'A' up count from 'A' (below 'a') or from 'a'.
 int block_code_of(unsigned char c) {
@@ -72,9 +74,11 @@ int read_block_code_rows(int nrows, int nrows_store, int first_column, int ncode
         }
         const int first_code = row[std::max(1, std::min(first_column, ncolumns)) - 1];
         const int last_code = row[std::max(1, std::min(first_column + ncodes - 1, ncolumns)) - 1];
-        for (int c = 1; c < first_column && c <= ncolumns; ++c) row[c - 1] = first_code;
+        for (int c = 1; c < first_column && c <= ncolumns; ++c)
+            row[c - 1] = first_code;
         // The fill runs to the last column too, so no cell keeps a code of an earlier model.
-        for (int c = std::max(first_column + ncodes, 1); c <= ncolumns; ++c) row[c - 1] = last_code;
+        for (int c = std::max(first_column + ncodes, 1); c <= ncolumns; ++c)
+            row[c - 1] = last_code;
     }
     return 0;
 }
@@ -110,8 +114,7 @@ void extend_code_rows(ModelSettings& m) {
     copy_code_rows_down(m.resistivity_codes, m.nx_cells, m.ngrid_rows + 1, m.ngrid_lines);
     if (m.nip > 0) copy_code_rows_down(m.ip_codes, m.nx_cells, m.ngrid_rows + 1, m.ngrid_lines);
     if (m.ntau > 0) copy_code_rows_down(m.tau_codes, m.nx_cells, m.ngrid_rows + 1, m.ngrid_lines);
-    if (m.ncip > 0)
-        copy_code_rows_down(m.cexp_codes, m.nx_cells, m.ngrid_rows + 1, m.ngrid_lines);
+    if (m.ncip > 0) copy_code_rows_down(m.cexp_codes, m.nx_cells, m.ngrid_rows + 1, m.ngrid_lines);
 }
 
 void read_block_rows_section(ModelReader& r) {

@@ -11,7 +11,9 @@ namespace model {
 
 namespace {
 
-bool is_letter(char c, char upper) { return c == upper || c == upper + ('a' - 'A'); }
+bool is_letter(char c, char upper) {
+    return c == upper || c == upper + ('a' - 'A');
+}
 
 // Tests of borehole electrode n (running index from 0) against the one before it.
 void check_borehole_electrode(ModelReader& r, int n, bool first_of_borehole) {
@@ -194,7 +196,8 @@ void read_borehole_section(ModelReader& r) {
         if (m.extend_depth == 1) {
             // Deep enough for the array and below the deepest borehole electrode.
             float deepest = 0.0f;
-            for (int n = 0; n < count; ++n) deepest = std::max(deepest, m.borehole_z[n]);
+            for (int n = 0; n < count; ++n)
+                deepest = std::max(deepest, m.borehole_z[n]);
             m.ngrid_lines = m.ngrid_rows;
             extend_depth_grid(r, m.extend_depth_factor * std::max(m.nlev_plus2, 1.5f * deepest));
         }

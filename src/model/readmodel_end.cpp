@@ -14,7 +14,8 @@ namespace model {
 
 int water_line_depths(float total, float* d) {
     if (total <= 1.0f) {
-        for (int i = 0; i < 4; ++i) d[i] = 0.25f * float(i + 1) * total;
+        for (int i = 0; i < 4; ++i)
+            d[i] = 0.25f * float(i + 1) * total;
         return 4;
     }
     const float start[5] = {0.16f, 0.32f, 0.48f, 0.65f, 0.85f};
@@ -57,7 +58,8 @@ void set_water_row_codes(ModelSettings& m, int row, float mid) {
 void adjust_water_nodes(ModelSettings& m) {
     trace("Adjust_Water_Nodes tflag %d\n", m.tflag);
     if (m.water_present != 1 || m.cylinder_model) {
-        for (int i = 0; i < m.nelec; ++i) m.electrode_water[i] = 0;
+        for (int i = 0; i < m.nelec; ++i)
+            m.electrode_water[i] = 0;
         return;
     }
     const float total = std::fabs(m.zwatermax);
@@ -65,10 +67,13 @@ void adjust_water_nodes(ModelSettings& m) {
     const int n = water_line_depths(total, d);
     trace("Setting water layers number %d total thickness %8.2f\n", n, total);
     reverse_real_array(n, d);
-    for (int i = 0; i < n; ++i) d[i] = total - d[i];
+    for (int i = 0; i < n; ++i)
+        d[i] = total - d[i];
 
-    for (int i = m.nz_nodes - 1; i >= 0; --i) m.depth_lines[i + n] = m.depth_lines[i] + total;
-    for (int i = 0; i < n; ++i) m.depth_lines[i] = d[i];
+    for (int i = m.nz_nodes - 1; i >= 0; --i)
+        m.depth_lines[i + n] = m.depth_lines[i] + total;
+    for (int i = 0; i < n; ++i)
+        m.depth_lines[i] = d[i];
     for (int i = 0; i <= m.nz_nodes + n - 2; ++i)
         m.node_row_dz[i] = m.depth_lines[i + 1] - m.depth_lines[i];
 
@@ -89,14 +94,16 @@ void adjust_water_nodes(ModelSettings& m) {
     m.nwater = n;
     m.nz_nodes += n;
     m.nz_cells = m.nz_nodes - 1;
-    for (int i = 0; i < m.nelec; ++i) m.electrode_water[i] = n;
+    for (int i = 0; i < m.nelec; ++i)
+        m.electrode_water[i] = n;
 }
 
 // The node row nearest to the tank floor is moved onto it; cells from the row below it down
 // lie outside the tank.
 void set_tank_floor_row(ModelSettings& m) {
     m.depth_lines[0] = 0.0f;
-    for (int i = 1; i < m.nz_nodes; ++i) m.depth_lines[i] = m.depth_lines[i - 1] + m.node_row_dz[i - 1];
+    for (int i = 1; i < m.nz_nodes; ++i)
+        m.depth_lines[i] = m.depth_lines[i - 1] + m.node_row_dz[i - 1];
     int nearest = 0;
     for (int i = 1; i < m.nz_nodes; ++i)
         if (std::fabs(m.depth_lines[i] - m.tank_bottom_z) <

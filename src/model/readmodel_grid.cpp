@@ -253,22 +253,29 @@ void set_default_depth_lines(ModelReader& r) {
     const int rows = m.nz_nodes - 1;
     float factor = 1.0f;
     if (m.depths_given == 1) {
-        if (m.array_type == 4) factor = 1.8f;
-        else if (m.array_type == 5) factor = 0.6f;
-        else if (m.array_type == 8) factor = 0.8f;
+        if (m.array_type == 4)
+            factor = 1.8f;
+        else if (m.array_type == 5)
+            factor = 0.6f;
+        else if (m.array_type == 8)
+            factor = 0.8f;
     }
     float thickness = 0.25f;
     m.depth_lines[0] = 0.0f;
     for (int i = 1; i <= rows; ++i) {
-        if (i == 5) thickness = 0.35f;
-        else if (i >= 6 && i <= 10) thickness = thickness * 1.1f;
-        else if (i >= 11) thickness = thickness * 1.5f;
+        if (i == 5)
+            thickness = 0.35f;
+        else if (i >= 6 && i <= 10)
+            thickness = thickness * 1.1f;
+        else if (i >= 11)
+            thickness = thickness * 1.5f;
         m.node_row_dz[i - 1] = thickness * factor;
         m.depth_lines[i] = m.depth_lines[i - 1] + m.node_row_dz[i - 1];
     }
     r.print("Depth values for model row grid lines are :-");
     ValuesLine line(r, 75);
-    for (int i = 1; i <= rows; ++i) line.add(" %7.3f", m.depth_lines[i] * m.unit_spacing);
+    for (int i = 1; i <= rows; ++i)
+        line.add(" %7.3f", m.depth_lines[i] * m.unit_spacing);
     line.flush();
 
     // The tank floor needs the depths, so its lines come after them here.
@@ -347,8 +354,10 @@ void read_grid_section(ModelReader& r) {
     m.ndepth_values = m.ngrid_lines = m.ngrid_rows;
     if (m.depths_given == 2) {
         r.print("Depth values for model row grid lines are :-\n");
-        if (m.cylinder_model) read_cylinder_radii(r);
-        else read_block_depths(r);
+        if (m.cylinder_model)
+            read_cylinder_radii(r);
+        else
+            read_block_depths(r);
     }
     m.ndepth_values = std::min(m.ndepth_values, r.limits.max_node_rows - 1);
 }

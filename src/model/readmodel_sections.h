@@ -74,7 +74,9 @@ class ModelReader {
 #endif
         ;
     /// Ends the read after a routine that showed its own message.
-    [[noreturn]] void stop(int error) { throw ReadStop{error}; }
+    [[noreturn]] void stop(int error) {
+        throw ReadStop{error};
+    }
     /// Beep and message box; the read goes on.
     void warn(const char* caption, const char* format, ...)
 #if defined(__GNUC__)
@@ -108,6 +110,12 @@ class ValuesLine {
 /// readmodel_2D with the error number of the check that ended the read (0 when none did).
 int read_model_file(const ProgLim& limits, ModelSettings& model, char* name_buffer,
                     const char* path, gfx::Canvas* dc, int& error_number);
+/// The part of read_model_file after the file is loaded: parses text[0..length) (the fields of
+/// the start of the read must have been cleared). Sets error_number only when a check fails.
+int read_model_text(const ProgLim& limits, ModelSettings& model, char* name_buffer,
+                    const char* text, std::int32_t length, gfx::Canvas* dc, int& error_number);
+/// Clears the fields every read starts from (the first step of readmodel_2D).
+void clear_read_fields(ModelSettings& model);
 
 // ---- Sections in file order (each throws ReadStop through the reader on a refusal) ----------
 

@@ -9,7 +9,9 @@ namespace model {
 
 namespace {
 
-bool is_letter(char c, char upper) { return c == upper || c == upper + ('a' - 'A'); }
+bool is_letter(char c, char upper) {
+    return c == upper || c == upper + ('a' - 'A');
+}
 
 void read_electrode_type(ModelReader& r) {
     const std::int32_t saved = r.cursor;
@@ -35,8 +37,7 @@ void read_electrodes(ModelReader& r) {
         r.fail(1, "Error Message", "Too many electrodes!\nMaximum number of electrodes is %d.",
                r.limits.max_electrodes);
     if (m.nelec < 10)
-        r.fail(2, "Error Message",
-               "Too few electrodes!\n,You must have at least 10 electrodes.");
+        r.fail(2, "Error Message", "Too few electrodes!\n,You must have at least 10 electrodes.");
     // The per-electrode water table is sized by its own limit, normally the same N.
     if (std::size_t(m.nelec) > r.capacity.W + 1)
         r.fail(1, "Error Message", "Too many electrodes!\nMaximum number of electrodes is %d.",
@@ -83,7 +84,8 @@ void read_water_layer_values(ModelReader& r, int k) {
 void read_water_layers(ModelReader& r) {
     ModelSettings& m = r.model;
     m.water_present = r.read_int();
-    for (int i = 0; i < m.nelec; ++i) m.electrode_water[i] = 0;
+    for (int i = 0; i < m.nelec; ++i)
+        m.electrode_water[i] = 0;
     // The writers append nwater_layers water values: none unless this model has water.
     m.nwater_layers = 0;
     if (m.water_present == 0) {
@@ -149,7 +151,8 @@ void read_unit_spacing(ModelReader& r) {
         m.tank_bottom_z /= spacing;
     }
     if (m.water_present == 1)
-        for (int k = 0; k < m.nwater_layers; ++k) m.water_thickness[k] /= spacing;
+        for (int k = 0; k < m.nwater_layers; ++k)
+            m.water_thickness[k] /= spacing;
     m.water_x1 /= spacing;
     m.water_x2 /= spacing;
     m.zwatermax /= spacing;

@@ -44,8 +44,12 @@ SharedRecords& shared() {
 }
 } // namespace
 
-ModelSettings& shared_model() { return *shared().model; }
-const ProgLim& shared_limits() { return shared().limits; }
+ModelSettings& shared_model() {
+    return *shared().model;
+}
+const ProgLim& shared_limits() {
+    return shared().limits;
+}
 
 std::string fixture(const std::string& name) {
     return std::string(VELDARIN_TEST_DATA) + "/fixtures/" + name;
@@ -115,9 +119,11 @@ std::string tank_text_with_rows(int rows, const std::string& levels_and_water,
     const std::size_t grid = text.find("\n9\n0.5 1.0");
     EXPECT_NE(grid, std::string::npos);
     std::string tail = "\n" + std::to_string(rows) + "\n";
-    for (int i = 1; i <= rows; ++i) tail += std::to_string(0.5 * i) + (i % 10 ? " " : "\n");
+    for (int i = 1; i <= rows; ++i)
+        tail += std::to_string(0.5 * i) + (i % 10 ? " " : "\n");
     tail += "\n";
-    for (int i = 0; i < rows; ++i) tail += row;
+    for (int i = 0; i < rows; ++i)
+        tail += row;
     tail += "1\n";
     return text.substr(0, grid) + tail;
 }

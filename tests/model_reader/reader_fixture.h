@@ -31,8 +31,7 @@ class RecordingBackend : public ui::Backend {
     std::vector<Box> boxes;
     int beeps = 0;
 
-    int message_box(const std::string& text, const std::string& caption,
-                    unsigned flags) override {
+    int message_box(const std::string& text, const std::string& caption, unsigned flags) override {
         boxes.push_back({text, caption, flags, beep_pending_});
         beep_pending_ = false;
         return ui::id_ok;

@@ -39,21 +39,16 @@ TEST(BlockRows, CodeCharacters) {
         std::vector<int> codes;
     };
     const Case cases[] = {
-        {"0A", 11, {0, 10}},
-        {"0A", 5, {0, 4}},
-        {"zZ", 40, {35, 35}},
-        {"1 2", 5, {1, 0, 2}},
-        {"H[", 40, {17, 36}},
-        {"9\xff", 200, {9, 168}},
-        {"{9", 30, {29, 9}},
-        {"   7", 10, {7}},
+        {"0A", 11, {0, 10}},  {"0A", 5, {0, 4}},        {"zZ", 40, {35, 35}}, {"1 2", 5, {1, 0, 2}},
+        {"H[", 40, {17, 36}}, {"9\xff", 200, {9, 168}}, {"{9", 30, {29, 9}},  {"   7", 10, {7}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row);
         const int n = int(c.codes.size());
         const Rows out = read_rows(std::string(c.row) + "\n", 1, 1, 1, n, n, c.nvalues);
         ASSERT_EQ(out.result, 0);
-        for (int k = 0; k < n; ++k) EXPECT_EQ(out.codes[k], c.codes[k]) << k;
+        for (int k = 0; k < n; ++k)
+            EXPECT_EQ(out.codes[k], c.codes[k]) << k;
     }
 }
 
@@ -62,9 +57,12 @@ TEST(BlockRows, CodeCharacters) {
 TEST(BlockRows, CellsLeftAndRightTakeTheEdgeCodes) {
     const Rows out = read_rows("31234567\n", 1, 1, 21, 8, 198, 10);
     ASSERT_EQ(out.result, 0);
-    for (int c = 1; c <= 20; ++c) EXPECT_EQ(out.codes[index2d(c, 1, 198)], 3) << c;
-    for (int c = 21; c <= 28; ++c) EXPECT_EQ(out.codes[index2d(c, 1, 198)], (c == 21) ? 3 : c - 21) << c;
-    for (int c = 29; c <= 198; ++c) EXPECT_EQ(out.codes[index2d(c, 1, 198)], 7) << c;
+    for (int c = 1; c <= 20; ++c)
+        EXPECT_EQ(out.codes[index2d(c, 1, 198)], 3) << c;
+    for (int c = 21; c <= 28; ++c)
+        EXPECT_EQ(out.codes[index2d(c, 1, 198)], (c == 21) ? 3 : c - 21) << c;
+    for (int c = 29; c <= 198; ++c)
+        EXPECT_EQ(out.codes[index2d(c, 1, 198)], 7) << c;
 }
 
 TEST(BlockRows, RowsAfterTheStoredOnesAreReadAndDropped) {

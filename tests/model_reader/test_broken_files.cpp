@@ -55,13 +55,13 @@ std::vector<BrokenCase> broken_cases() {
         {"no water layer", change("water_multi_layer.mod", "layers\n2\n", "layers\n0\n"),
          "Number of water layers is 0.\nYou must have at least 1 water layer!", E, 1, false},
         {"four water layers", change("water_multi_layer.mod", "layers\n2\n", "layers\n4\n"),
-         "Number of water layers is 4.\nMaximum number of water layers allowed is 3!", E, 2,
-         false},
+         "Number of water layers is 4.\nMaximum number of water layers allowed is 3!", E, 2, false},
         {"water without thickness", change("water_one_layer.mod", "20.0 0.0 20.0 1.5", "20 0 20 0"),
          "The total thickness of the water layers is 0.\nThe water layers must have a thickness "
          "greater than 0!",
          E, 1, true},
-        {"water over a cylinder", change("cylinder.mod", "\n5\n0\n1.0\n", "\n5\n1\n20 0 1 1\n1.0\n"),
+        {"water over a cylinder",
+         change("cylinder.mod", "\n5\n0\n1.0\n", "\n5\n1\n20 0 1 1\n1.0\n"),
          "You cannot have water layers for a cylinder model!", E, 1, true},
         {"zero spacing", change("block_point.mod", "\n0\n1.0\n2\n", "\n0\n0.0\n2\n"),
          "Error in electrode spacing\nThe electrode spacing must be greater than 0!", E, 1, true},
@@ -72,9 +72,9 @@ std::vector<BrokenCase> broken_cases() {
          "but at most 162 electrodes can be used.",
          E, 1, true},
         {"borehole electrodes beyond the table",
-         replace_once(change("borehole_inclined.mod", "\n21\n6\n0\n1.0\nFar",
-                             "\n160\n6\n0\n1.0\nFar"),
-                      "\n0 80\n2\n4\n", "\n0 80\n2\n2\n"),
+         replace_once(
+             change("borehole_inclined.mod", "\n21\n6\n0\n1.0\nFar", "\n160\n6\n0\n1.0\nFar"),
+             "\n0 80\n2\n4\n", "\n0 80\n2\n2\n"),
          "Too many electrodes!\nThe model has 160 surface, 2 remote and 3 borehole electrodes,\n"
          "but at most 162 electrodes can be used.",
          E, 1, true},
@@ -110,8 +110,7 @@ std::vector<BrokenCase> broken_cases() {
          "file format.",
          E, 1, true},
         {"eight grid rows", many_rows("block_point.mod", "\n9\n0.5 1.0", 8) + "0.5 1.0",
-         "Too few model grid rows!\nYou must have at least 9 vertical rows of blocks.", E, 1,
-         true},
+         "Too few model grid rows!\nYou must have at least 9 vertical rows of blocks.", E, 1, true},
         {"grid rows of the node-row limit",
          many_rows("block_point.mod", "\n9\n0.5 1.0", 165) + "0.5 1.0",
          "Too many model grid rows!\nYou cannot have more than 164 vertical rows of blocks.", E, 2,
@@ -144,8 +143,8 @@ std::vector<BrokenCase> broken_cases() {
          "maximum\nnumber of blocks is 112554.",
          E, 2, true},
         {"no blocks in a row", change("block_point.mod", "\n1 8\n", "\n1 0\n"),
-         "Wrong number of blocks in a model row: 0!\nA model row must have at least 1 block.", E,
-         1, true},
+         "Wrong number of blocks in a model row: 0!\nA model row must have at least 1 block.", E, 1,
+         true},
         {"blocks left of the mesh", change("block_point.mod", "\n1 8\n", "\n-25 8\n"),
          "The first block offset of -25 puts the model blocks\noutside the mesh! The blocks take "
          "the cell columns\n-5 to 2, but the mesh has the cell columns 1 to 198.",
@@ -165,11 +164,12 @@ std::vector<BrokenCase> broken_cases() {
          "them.",
          E, 1, true},
         {"depths not increasing", change("block_point.mod", "0.5 1.0 1.5", "0.5 0.5 1.5"),
-         "Error in depth of grid lines!\nDepth of grid lines must be given in increasing depth!",
-         E, 1, true},
+         "Error in depth of grid lines!\nDepth of grid lines must be given in increasing depth!", E,
+         1, true},
         {"depth step too large",
-         change("block_point.mod", "0.5 1.0 1.5 2.0 2.75 3.5 4.5 5.5 7.0", "1 2 25 26 27 28 29 "
-                                                                            "30 31"),
+         change("block_point.mod", "0.5 1.0 1.5 2.0 2.75 3.5 4.5 5.5 7.0",
+                "1 2 25 26 27 28 29 "
+                "30 31"),
          "Error in depth of grid lines!\nDepth value number 3 seems to be too large.", E, 2, true},
         {"radii not decreasing", change("cylinder.mod", "10 8 6 4", "10 8 9 4"),
          "Error in radius of grid lines!\nRadius of grid lines must be given in decreasing "
@@ -184,14 +184,15 @@ std::vector<BrokenCase> broken_cases() {
         {"boreholes in a cylinder", change("cylinder.mod", "10 8 6 4\n", "10 8 6 4\nBoreholes\n"),
          "You cannot have boreholes in a cylinder model.", D, 1, true},
         {"boreholes without depths", change("default_depths.mod", "\n11\n", "\n11\nboreholes\n"),
-         "To include boreholes in your model,\nyou must specify the depth of the grid lines.", D,
-         2, true},
+         "To include boreholes in your model,\nyou must specify the depth of the grid lines.", D, 2,
+         true},
         {"31 boreholes", change("borehole_vertical.mod", "boreholes\n2\n", "boreholes\n31\n"),
          "The number of boreholes is 31!\nMaximum number allowed is 30!\n", D, 3, true},
         {"negative borehole count",
          change("borehole_vertical.mod", "boreholes\n2\n", "boreholes\n-1\n"),
          "The number of boreholes is -1!\nIt cannot be negative!\n", D, 3, true},
-        {"33 electrodes in a borehole", change("borehole_vertical.mod", "Borehole 1\n3\n", "Borehole 1\n33\n"),
+        {"33 electrodes in a borehole",
+         change("borehole_vertical.mod", "Borehole 1\n3\n", "Borehole 1\n33\n"),
          "Maximum number of electrodes\nin a borehole is 32.", D, 4, true},
         {"negative electrode count",
          change("borehole_vertical.mod", "Borehole 1\n3\n", "Borehole 1\n-3\n"),
@@ -220,21 +221,21 @@ std::vector<BrokenCase> broken_cases() {
          "The depth to the borehole electrode\ncannot be zero or negative!", D, 9, true},
         {"borehole off the node columns",
          change("borehole_vertical.mod", "5.0 4.0\n5.0 8.0\n5.0 9.0", "5.1 4.0\n5.1 8.0\n5.1 9.0"),
-         "The x-location for electrode number 1\nin borehole 1 does not fall on a mesh line.",
-         E, 10, true},
+         "The x-location for electrode number 1\nin borehole 1 does not fall on a mesh line.", E,
+         10, true},
         {"borehole left of the first electrode",
          change("borehole_vertical.mod", "5.0 4.0\n5.0 8.0\n5.0 9.0",
                 "-1.0 4.0\n-1.0 8.0\n-1.0 9.0"),
-         "The x-location for electrode number 1\nin borehole 1 does not fall on a mesh line.",
-         E, 10, true},
+         "The x-location for electrode number 1\nin borehole 1 does not fall on a mesh line.", E,
+         10, true},
         {"borehole electrode between depth lines",
          change("borehole_vertical.mod", "5.0 9.0", "5.0 9.5"),
-         "The z-location for electrode number 3\nin borehole 1 does not fall on a mesh line.",
-         E, 11, true},
+         "The z-location for electrode number 3\nin borehole 1 does not fall on a mesh line.", E,
+         11, true},
         {"inclined borehole outside the mesh",
          change("borehole_inclined.mod", "6.1 3.0", "6100.0 3.0"),
-         "Borehole electrode 3 at x = 6100.00 and depth 3.00\nlies outside the model mesh.", D,
-         12, true},
+         "Borehole electrode 3 at x = 6100.00 and depth 3.00\nlies outside the model mesh.", D, 12,
+         true},
         // ---- Block rows ----
         {"short block row", change("block_point.mod", "11111111\n", "1111111\n"),
          "Error in model line 2.\nThis model line has only 7 values\nwhereas the earlier part of "
@@ -249,13 +250,15 @@ std::vector<BrokenCase> broken_cases() {
                 "000000000011111111110000000000111111111\n"),
          "Error in model line 1", E, 1, true},
         // ---- Files cut short or with numbers too large ----
-        {"cut after the header", "Block model\n", "Too few electrodes!\n,You must have at least "
-                                                  "10 electrodes.",
+        {"cut after the header", "Block model\n",
+         "Too few electrodes!\n,You must have at least "
+         "10 electrodes.",
          E, 2, true},
         {"cut in the depths", cut_before("block_point.mod", " 2.0 2.75"),
-         "Error in depth of grid lines!\nDepth of grid lines must be given in increasing depth!",
-         E, 1, true},
-        {"spacing too large for a float", change("block_point.mod", "\n0\n1.0\n2\n", "\n0\n1e39\n2\n"),
+         "Error in depth of grid lines!\nDepth of grid lines must be given in increasing depth!", E,
+         1, true},
+        {"spacing too large for a float",
+         change("block_point.mod", "\n0\n1.0\n2\n", "\n0\n1e39\n2\n"),
          "Error in model data file!\nThe number in line 5 is too large.\nPlease check your file "
          "format.",
          E, 1, true},
@@ -308,7 +311,8 @@ TEST(BrokenFiles, EmptyMissingAndUnreadableFiles) {
     out = read_model(missing);
     EXPECT_EQ(out.result, 1);
     ASSERT_EQ(out.boxes.size(), 1u);
-    EXPECT_EQ(out.boxes[0].text, "Model data file error!\nThe file " + missing + "\ncannot be opened.");
+    EXPECT_EQ(out.boxes[0].text,
+              "Model data file error!\nThe file " + missing + "\ncannot be opened.");
 
     out = read_model(std::string(VELDARIN_TEST_DATA) + "/fixtures");
     EXPECT_EQ(out.result, 1);
@@ -331,7 +335,8 @@ TEST(BrokenFiles, BinaryAndCutFilesGiveOneMessage) {
     std::mt19937 random(12345);
     for (int trial = 0; trial < 30; ++trial) {
         std::string bytes(std::size_t(1 + random() % 600), '\0');
-        for (char& b : bytes) b = char(random() % 256);
+        for (char& b : bytes)
+            b = char(random() % 256);
         const ReadOutcome out = read_text(bytes);
         EXPECT_EQ(out.result, 1);
         EXPECT_EQ(out.boxes.size(), 1u);

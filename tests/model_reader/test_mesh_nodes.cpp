@@ -32,7 +32,8 @@ struct Mesh {
 TEST(MeshNodes, FlatColumnLayout) {
     std::vector<float> dx(20), x(20);
     model::flat_column_layout(4, dx.data(), 4, 20, x.data());
-    for (int i = 0; i < 19; ++i) EXPECT_FLOAT_EQ(dx[i], 0.25f) << i;
+    for (int i = 0; i < 19; ++i)
+        EXPECT_FLOAT_EQ(dx[i], 0.25f) << i;
     model::flat_column_layout(6, dx.data(), 4, 20, x.data());
     const float left[3] = {1.5625f / 4, 1.25f / 4, 0.25f};
     for (int i = 0; i < 3; ++i) {
@@ -66,7 +67,8 @@ TEST(MeshNodes, FlatSurface) {
     mesh.place(x, z);
     EXPECT_FLOAT_EQ(mesh.shift, 0.0f);
     for (int c = 0; c < mesh.nx; ++c) {
-        for (int r = 0; r < mesh.nz; ++r) EXPECT_FLOAT_EQ(mesh.z_at(c, r), 0.5f * r);
+        for (int r = 0; r < mesh.nz; ++r)
+            EXPECT_FLOAT_EQ(mesh.z_at(c, r), 0.5f * r);
         EXPECT_FLOAT_EQ(mesh.node_x[std::size_t(c * mesh.nz)], mesh.col_x[c]);
     }
     EXPECT_EQ(mesh.col_dx, flat_dx); // equal spacings give the flat layout back
@@ -79,11 +81,12 @@ TEST(MeshNodes, SurfaceHeightsAndBottomShift) {
     mesh.place({0, 1, 2}, {-2.0f, 0.5f, -1.0f});
     EXPECT_FLOAT_EQ(mesh.shift, 2.0f);
     const float bottom = 0.5f * 4 + 2.0f;
-    for (int c = 0; c < mesh.nx; ++c) EXPECT_FLOAT_EQ(mesh.z_at(c, 4), bottom) << c;
-    EXPECT_FLOAT_EQ(mesh.z_at(0, 1), 0.5f + 2.0f);                       // left margin
+    for (int c = 0; c < mesh.nx; ++c)
+        EXPECT_FLOAT_EQ(mesh.z_at(c, 4), bottom) << c;
+    EXPECT_FLOAT_EQ(mesh.z_at(0, 1), 0.5f + 2.0f);                        // left margin
     EXPECT_FLOAT_EQ(mesh.z_at(mesh.electrode_column(1), 2), 1.0f - 0.5f); // electrode 1
     EXPECT_FLOAT_EQ(mesh.z_at(mesh.electrode_column(0) + 1, 0), 0.75f);   // half-way, h -0.75
-    EXPECT_FLOAT_EQ(mesh.z_at(mesh.nx - 1, 3), 1.5f + 1.0f);             // right margin
+    EXPECT_FLOAT_EQ(mesh.z_at(mesh.nx - 1, 3), 1.5f + 1.0f);              // right margin
 }
 
 // Each interval's spacings go into the columns between its two electrodes, so that electrode j

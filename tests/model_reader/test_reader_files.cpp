@@ -10,11 +10,17 @@ using namespace reader_test;
 
 namespace {
 
-ModelSettings& m() { return shared_model(); }
+ModelSettings& m() {
+    return shared_model();
+}
 
-int code(int column, int row) { return m().resistivity_codes[index2d(column, row, m().nx_cells)]; }
+int code(int column, int row) {
+    return m().resistivity_codes[index2d(column, row, m().nx_cells)];
+}
 
-float node_z(int column, int row) { return m().node_z[column * m().nz_nodes + row]; }
+float node_z(int column, int row) {
+    return m().node_z[column * m().nz_nodes + row];
+}
 
 ReadOutcome read_ok(const std::string& name) {
     ReadOutcome out = read_model(fixture(name));
@@ -29,11 +35,10 @@ ReadOutcome read_ok(const std::string& name) {
 
 // Every fixture reads without a message, and reading it twice gives the same mesh.
 TEST(ReaderFiles, EveryFixtureReadsAndRereadsTheSame) {
-    for (const char* name :
-         {"block_point.mod", "block_line_electrodes.mod", "default_depths.mod", "tank.mod",
-          "tank_default_depths.mod", "cylinder.mod", "convex.mod", "water_one_layer.mod",
-          "water_multi_layer.mod", "remote.mod", "borehole_vertical.mod",
-          "borehole_inclined.mod"}) {
+    for (const char* name : {"block_point.mod", "block_line_electrodes.mod", "default_depths.mod",
+                             "tank.mod", "tank_default_depths.mod", "cylinder.mod", "convex.mod",
+                             "water_one_layer.mod", "water_multi_layer.mod", "remote.mod",
+                             "borehole_vertical.mod", "borehole_inclined.mod"}) {
         SCOPED_TRACE(name);
         read_ok(name);
         const std::vector<float> x(m().node_x, m().node_x + m().nx_nodes * m().nz_nodes);
@@ -69,7 +74,8 @@ TEST(ReaderFiles, BlockModelMeshAndCodes) {
     EXPECT_EQ(m().nx_cells, 198);
     for (int k = 0; k < 41; ++k)
         EXPECT_FLOAT_EQ(m().node_col_x[19 + 4 * k] - m().node_col_x[19], float(k)) << k;
-    for (int i : {16, 17, 18, 179, 180, 181}) EXPECT_FLOAT_EQ(m().node_col_dx[i], 0.25f) << i;
+    for (int i : {16, 17, 18, 179, 180, 181})
+        EXPECT_FLOAT_EQ(m().node_col_dx[i], 0.25f) << i;
     EXPECT_NEAR(m().node_col_dx[0], 0.25 * std::pow(1.25, 16), 1e-4);
     EXPECT_FLOAT_EQ(m().node_col_dx[197], m().node_col_dx[0]);
 
@@ -133,7 +139,8 @@ TEST(ReaderFiles, DefaultDepths) {
     EXPECT_TRUE(out.has_line("Default model type 0 is used."));
     EXPECT_EQ(m().nz_nodes, 12);
     const float metres[6] = {0.5f, 1.0f, 1.5f, 2.0f, 2.7f, 3.47f};
-    for (int i = 0; i < 6; ++i) EXPECT_NEAR(m().depth_lines[i + 1] * 2.0f, metres[i], 1e-5) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_NEAR(m().depth_lines[i + 1] * 2.0f, metres[i], 1e-5) << i;
     EXPECT_NEAR(m().depth_lines[11] - m().depth_lines[10], 0.35 * std::pow(1.1, 5) * 1.5, 1e-5);
     bool printed = false;
     for (const std::string& s : out.summary)
@@ -172,7 +179,8 @@ TEST(ReaderFiles, TankWithDefaultDepths) {
     EXPECT_NEAR(m().depth_lines[9], 3.1368, 1e-3);
     const float d = 20.0f - m().depth_lines[9];
     EXPECT_NEAR(m().node_row_dz[10], 1.25f * d, 1e-4);
-    for (int row = 10; row <= 12; ++row) EXPECT_EQ(code(20, row), code(20, 9));
+    for (int row = 10; row <= 12; ++row)
+        EXPECT_EQ(code(20, row), code(20, 9));
 }
 
 TEST(ReaderFiles, CylinderAndConvexSection) {
@@ -184,7 +192,8 @@ TEST(ReaderFiles, CylinderAndConvexSection) {
     EXPECT_EQ(m().ne, 4);
     EXPECT_FLOAT_EQ(m().cylinder_radius, 10.0f);
     const float radii[4] = {1.0f, 0.8f, 0.6f, 0.4f};
-    for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(m().depth_lines[i], radii[i]);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(m().depth_lines[i], radii[i]);
     EXPECT_EQ(m().resistivity_codes[10], 1);
     EXPECT_EQ(m().resistivity_codes[3 * 40 + 39], 1);
     EXPECT_EQ(m().resistivity_codes[3 * 40], 0);
@@ -199,15 +208,18 @@ TEST(ReaderFiles, CylinderAndConvexSection) {
 // water resistivity.
 TEST(ReaderFiles, WaterOneLayer) {
     const ReadOutcome out = read_ok("water_one_layer.mod");
-    EXPECT_TRUE(out.has_line("Water layer with resistivity 20.0 ohm-m and thickness 1.5 m present."));
+    EXPECT_TRUE(
+        out.has_line("Water layer with resistivity 20.0 ohm-m and thickness 1.5 m present."));
     EXPECT_EQ(m().nwater_layers, 1);
     EXPECT_EQ(m().nresis, 3);
     EXPECT_FLOAT_EQ(m().model_resistivities[2], 20.0f);
     EXPECT_EQ(m().nwater, 7);
     const float lines[8] = {0.0f, 0.325f, 0.65f, 0.85f, 1.02f, 1.18f, 1.34f, 1.5f};
-    for (int i = 0; i < 8; ++i) EXPECT_NEAR(m().depth_lines[i], lines[i], 1e-5) << i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_NEAR(m().depth_lines[i], lines[i], 1e-5) << i;
     EXPECT_FLOAT_EQ(m().depth_lines[8], 2.0f);
-    for (int row = 1; row <= 7; ++row) EXPECT_EQ(code(30, row), 2) << row;
+    for (int row = 1; row <= 7; ++row)
+        EXPECT_EQ(code(30, row), 2) << row;
     EXPECT_EQ(code(30, 8), 1); // the first model row, moved down
     EXPECT_EQ(m().electrode_water[0], 7);
     EXPECT_EQ(m().electrode_water[20], 7);
@@ -223,7 +235,8 @@ TEST(ReaderFiles, WaterMultiLayer) {
     EXPECT_EQ(m().nwater, 4);
     EXPECT_FLOAT_EQ(m().zwatermax, 0.8f);
     const int codes[4] = {2, 2, 2, 3};
-    for (int row = 1; row <= 4; ++row) EXPECT_EQ(code(5, row), codes[row - 1]) << row;
+    for (int row = 1; row <= 4; ++row)
+        EXPECT_EQ(code(5, row), codes[row - 1]) << row;
     EXPECT_NEAR(m().depth_lines[3], 0.6, 1e-6);
     EXPECT_NEAR(m().depth_lines[4], 0.8, 1e-6);
 }
