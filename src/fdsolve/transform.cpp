@@ -25,20 +25,20 @@ float sine_integral(float x) {
 }
 
 template <class T> struct Integrals {
-    T plain;  ///< integral of V from 0 (the rectangle k_1*V_1 below k_1) to the last sample
-    T cosine; ///< integral of V(k) cos(k s) from 0 (with the rise V_1 - ln(k/k_1) below k_1)
+    T plain;  ///< integral of V from 0 to the last sample
+    T cosine; ///< integral of V(k) cos(k s) over the same range
 };
 
 // The two integrals of the piecewise model of v[0..last-1] over k[0..last-1]: intervals
 // 0..nb-2 linear in ln k, intervals nb-1..last-2 exponential. An exponential interval counts
 // only when both samples are positive and, with `falling_only`, the second is the smaller.
-// s = 0 takes the limit of the cosine-weighted integral: the plain one plus the k_1 of the
-// logarithmic rise below k_1.
+// Below k_1 V is taken as V_1 in both integrals (a rise with a fixed coefficient would not
+// scale with the potential), and s = 0 takes the limit of the cosine-weighted integral.
 template <class T>
 Integrals<T> piecewise_integrals(const T* k, const T* v, int nb, int last, T s, bool falling_only) {
     Integrals<T> sum{k[0] * v[0], T(0)};
     const bool weighted = s != T(0);
-    if (weighted) sum.cosine = (v[0] * std::sin(s * k[0]) + sine_integral(s * k[0])) / s;
+    if (weighted) sum.cosine = v[0] * std::sin(s * k[0]) / s;
     for (int i = 0; i + 1 < nb && i + 1 < last; ++i) {
         if (!(k[i + 1] > k[i])) continue; // zero width: nothing to add
         const T b = (v[i + 1] - v[i]) / std::log(k[i + 1] / k[i]);
@@ -61,7 +61,7 @@ Integrals<T> piecewise_integrals(const T* k, const T* v, int nb, int last, T s, 
                            v[i] * (s * std::sin(k[i] * s) - a * std::cos(k[i] * s))) /
                           (a * a + s * s);
     }
-    if (!weighted) sum.cosine = sum.plain + k[0];
+    if (!weighted) sum.cosine = sum.plain;
     return sum;
 }
 
@@ -136,9 +136,8 @@ int fourier_transform_grid(int lead, float s, int order, const double* values, d
         if (offset_array) nb = 4;
         if (nb > n) nb = n;
         const Integrals<double> sum = piecewise_integrals(k, v.get(), nb, nsig, double(s), true);
-        const double c = sum.plain + k[0]; // with the logarithmic rise below k_1
         store_pair(offset_pot, lead, L, J,
-                   offset_array ? inv_pi * sum.cosine : inv_pi * (c - sum.cosine));
+                   offset_array ? inv_pi * sum.cosine : inv_pi * (sum.plain - sum.cosine));
     });
     return 0;
 }
@@ -184,9 +183,8 @@ int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* p
         if (offset_array) nb = 4;
         if (nb > n) nb = n;
         const Integrals<double> sum = piecewise_integrals(k, v.get(), nb, nsig, offset, true);
-        const double c = sum.plain + k[0]; // the same rise below k_1 as in the cosine integral
         store_pair(offset_pot, lead, L, J,
-                   offset_array ? inv_pi * sum.cosine : inv_pi * (c - sum.cosine));
+                   offset_array ? inv_pi * sum.cosine : inv_pi * (sum.plain - sum.cosine));
     });
     return 0;
 }
@@ -212,8 +210,7 @@ int inverse_fourier_pair_potentials(float s, const float* values, double* pot, d
         const int nb = log_linear_count(k, nsig, std::sqrt(d * d + offset * offset));
         const Integrals<float> sum =
             piecewise_integrals(k, v.get(), nb > 0 ? nb : 1, nsig, offset, false);
-        const float c = sum.plain + k[0]; // the same rise below k_1 as in the cosine integral
-        store_pair(offset_pot, lead, L, J, inv_pi_flt * (c - sum.cosine));
+        store_pair(offset_pot, lead, L, J, inv_pi_flt * (sum.plain - sum.cosine));
     });
     return 0;
 }

@@ -2,11 +2,12 @@
 // finite-difference and finite-element solvers, and lists of points (remote electrodes).
 //
 // The potential in space is (1/pi) times the integral over k of the wavenumber-domain potential
-// V(k), weighted by cos(k*y) at a distance y along strike. V is modelled piecewise: V_1 - ln(k/k_1)
-// below k_1, linear in ln k between samples while k*r < 0.5, and exponential beyond; each piece
-// is integrated in closed form. Zero-width intervals contribute nothing, equal neighbouring
-// samples take the limit of the exponential rule, and a zero strike distance takes the limit of
-// the cosine-weighted integral, so no input of positive wavenumbers gives NaN or infinity.
+// V(k), weighted by cos(k*y) at a distance y along strike. V is modelled piecewise: V_1 below
+// k_1 (as the section-plane spline integral takes it), linear in ln k between samples while
+// k*r < 0.5, and exponential beyond; each piece is integrated in closed form, so every result
+// is linear in the values. Zero-width intervals contribute nothing, equal neighbouring samples
+// take the limit of the exponential rule, and a zero strike distance takes the limit of the
+// cosine-weighted integral, so no input of positive wavenumbers gives NaN or infinity.
 #pragma once
 
 /// Pair transform of the finite-difference drivers. `values` holds the wavenumber-domain

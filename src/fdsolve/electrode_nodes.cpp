@@ -1,0 +1,86 @@
+// Electrode-to-node-column mapping by the nearest column or linear interpolation between two.
+#include "fdsolve/electrode_nodes.h"
+
+#include <cmath>
+
+namespace {
+
+// One body for the float and double twins; T is the type of the positions and weights.
+template <class T>
+void place_electrode(int first_column, int step, int electrodes, int last_column, double p,
+                     const T* positions, int* list, T* weights) {
+    auto survey_column = [&](int c) {
+        const int offset = c - (first_column - 1);
+        return step > 0 && offset >= 0 && offset % step == 0 && offset / step < electrodes;
+    };
+    int nearest = 0;
+    double d = p - positions[0];
+    for (int i = 1; i <= last_column; ++i)
+        if (std::fabs(p - positions[i]) < std::fabs(d)) {
+            nearest = i;
+            d = p - positions[i];
+        }
+    const int toward = d >= 0.0 ? 1 : -1;
+    int a = nearest, b = nearest;
+    if (std::fabs(d) <= 0.1) {
+        if (survey_column(a)) a = b = nearest + toward;
+    } else {
+        b = nearest + toward;
+        if (survey_column(a)) a = b;
+        else if (survey_column(b)) b = a;
+    }
+    list[0] = 0;
+    if (a < 3 || b < 3 || a > last_column - 2 || b > last_column - 2) return;
+    if (a == b) {
+        list[0] = 1;
+        list[1] = a;
+        weights[0] = T(1);
+        return;
+    }
+    const double width = std::fabs(double(positions[b]) - double(positions[a]));
+    list[0] = 2;
+    list[1] = a;
+    list[2] = b;
+    weights[0] = T(std::fabs(p - double(positions[b])) / width);
+    weights[1] = T(std::fabs(p - double(positions[a])) / width);
+}
+
+} // namespace
+
+void find_electrode_nodes(int first_column, int step, int electrodes, int last_column,
+                          float electrode_x, float reference_x, const float* positions, int* list,
+                          float* weights) {
+    place_electrode(first_column, step, electrodes, last_column,
+                    double(electrode_x + reference_x), positions, list, weights);
+}
+
+void find_electrode_column(int first_column, int step, int electrodes, int last_column,
+                           float electrode_x, double reference_x, const double* positions,
+                           int* list, double* weights) {
+    place_electrode(first_column, step, electrodes, last_column, electrode_x + reference_x,
+                    positions, list, weights);
+}
+
+void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nz,
+                                 int nx, const double* positions, float c2_x, float p2_x,
+                                 int* list, double* weights, int* c2_count, int* p2_count) {
+    const double reference = positions[m - 1];
+    int found[3];
+    double w[2];
+    find_electrode_column(m, nodes_per_spacing, nelec, nx - 1, c2_x, reference, positions, found,
+                          w);
+    *c2_count = found[0];
+    for (int i = 0; i < found[0]; ++i) {
+        list[i] = found[i + 1] + 1;
+        weights[i] = w[i];
+    }
+    *p2_count = 0;
+    if (kind != 4) return;
+    find_electrode_column(m, nodes_per_spacing, nelec, nx - 1, p2_x, reference, positions, found,
+                          w);
+    *p2_count = found[0];
+    for (int i = 0; i < found[0]; ++i) {
+        list[*c2_count + i] = found[i + 1] + 1;
+        weights[*c2_count + i] = w[i];
+    }
+}

@@ -1,0 +1,32 @@
+// Placing an electrode that lies off the survey line's node columns (a remote electrode) onto
+// one node column, or between two with linear weights.
+#pragma once
+
+/// Places the position p = electrode_x + reference_x on the node columns whose x coordinates
+/// are positions[0..last_column]. The survey electrodes stand in the 0-based columns
+/// first_column - 1 + q*step, q = 0..electrodes-1 (first_column is 1-based); those columns
+/// are avoided. Writes list[0] = count and list[1..count] = 0-based columns, weights[0..count-1]:
+///   count 1: within 0.1 of the nearest column (moved one column toward p when that column
+///            is a survey electrode's), weight 1;
+///   count 2: the nearest column and its neighbour toward p with linear weights (summing to 1);
+///            when either is a survey electrode's column, count 1 on the other one;
+///   count 0: a chosen column lies below 3 or above last_column - 2 (too near the mesh edge).
+/// Of two columns at the same distance the lower index is the nearest.
+void find_electrode_nodes(int first_column, int step, int electrodes, int last_column,
+                          float electrode_x, float reference_x, const float* positions, int* list,
+                          float* weights);
+
+/// The same rule with double-precision positions and weights.
+void find_electrode_column(int first_column, int step, int electrodes, int last_column,
+                           float electrode_x, double reference_x, const double* positions,
+                           int* list, double* weights);
+
+/// Places the remote electrodes C2 (kind 2) or C2 and P2 (kind 4) on the surface columns of a
+/// grid of nx node columns at `positions` (unit spacings); the x of C2 and P2 are relative to
+/// the first survey electrode, which stands in the 1-based column m. On return
+/// `list` holds the C2 columns (1-based) followed by the P2 columns, `weights` their weights,
+/// and *c2_count, *p2_count how many each has (0: no node, the electrode is left out).
+/// nz is not used (the electrodes are placed on the surface row).
+void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nz,
+                                 int nx, const double* positions, float c2_x, float p2_x,
+                                 int* list, double* weights, int* c2_count, int* p2_count);

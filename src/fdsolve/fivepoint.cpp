@@ -1,0 +1,253 @@
+// The "Modified 5-point" and "Dey & Morrison original" drivers: five-point matrices in sparse
+// compressed-subscript storage under a nested-dissection ordering.
+#include "fdsolve/fdsolve.h"
+#include "fdsolve/frame.h"
+
+#include "matrix/gridgraph.h"
+#include "matrix/ordering.h"
+#include "matrix/sparse.h"
+#include "model/model_settings.h"
+#include "model/services.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace fd {
+namespace {
+
+// Horizontal, vertical and wavenumber terms of a cell: sigma dz/(2 dx), sigma dx/(2 dz) and
+// mass_factor sigma k^2 dx dz; zero for a cell outside the grid.
+struct CellTerms {
+    double h = 0.0, v = 0.0, m = 0.0;
+};
+CellTerms cell_terms(const Geometry& g, int i, int j, double k2, double mass_factor) {
+    if (!g.cell(i, j)) return {};
+    const double s = g.sigma(i, j), dx = g.dx(i), dz = g.dz(j);
+    return {s * dz * (0.5 / dx), s * dx * (0.5 / dz), s * k2 * dx * dz * mass_factor};
+}
+
+enum class Scheme { modified_5pt, dey_morrison };
+
+// Nodes numbered row after row, (i, j) = (j - 1) nx + i; the solve vectors are in the order of
+// the nested-dissection permutation.
+class SparseFormulation final : public Formulation {
+  public:
+    SparseFormulation(const Inputs& in, const Geometry& g, Scheme scheme)
+        : in_(in), g_(g), scheme_(scheme), n_(g.nx * g.nz) {}
+
+    int node(int column, int row) const override { return (row - 1) * g_.nx + column; }
+    int side_step() const override { return 1; }
+    int pair_order() const override { return 0; }
+    Stencil source_stencil() const override {
+        const ModelSettings& s = *in_.settings;
+        if (s.distributed_source <= 0) return {};
+        return {s.current_node_weight, (1.0 - s.current_node_weight) * 0.5};
+    }
+    Stencil receiver_stencil() const override {
+        const ModelSettings& s = *in_.settings;
+        if (scheme_ == Scheme::modified_5pt || s.distributed_source < 1) return {};
+        return {s.current_node_weight, s.side_node_weight};
+    }
+    int prepare() override;
+    bool assemble(double k) override;
+    int factor() override;
+    int row(int node) const override { return invp_[node - 1]; }
+    void solve(int count, double* const* rhs, const int* first, const int* stop) override;
+
+  private:
+    double boundary_5pt(const BoundaryTerms& b, int i, int j) const;
+    double boundary_dey_morrison(const BoundaryTerms& b, int i, int j) const;
+
+    const Inputs& in_;
+    const Geometry& g_;
+    Scheme scheme_;
+    int n_;
+    mx::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_, link_, first_;
+    mx::PageArray<int> left_entry_, upper_entry_; ///< lnz position of (v, v-1) and (v, v-nx)
+    mx::PageArray<double> lnz_, diag_, temp_;
+};
+
+int SparseFormulation::prepare() {
+    if (!perm_.allocate(n_) || !invp_.allocate(n_) || !xlnz_.allocate(n_ + 1) ||
+        !xnzsub_.allocate(n_ + 1) || !nzsub_.allocate(8 * std::size_t(n_))) {
+        report_failure("Error in allocating memory.", in_.status_canvas);
+        return 1;
+    }
+    int maxsub = 8 * n_, maxlnz = 0;
+    if (int code = sparse_solve_setup(g_.nx, g_.nz, perm_.get(), invp_.get(), xlnz_.get(),
+                                      xnzsub_.get(), nzsub_.get(), maxsub, maxlnz,
+                                      in_.status_canvas)) {
+        report_failure("Error in alternate-diagonal subroutine.", in_.status_canvas);
+        return code;
+    }
+    if (!lnz_.allocate(maxlnz) || !diag_.allocate(n_) || !temp_.allocate(n_) ||
+        !link_.allocate(n_) || !first_.allocate(n_) || !left_entry_.allocate(n_) ||
+        !upper_entry_.allocate(n_)) {
+        report_failure("Error in allocating memory.", in_.status_canvas);
+        return 1;
+    }
+    // The couplings' places in the factor storage are found once; every wavenumber writes them.
+    auto entry = [&](int v, int w) {
+        const int a = invp_[v - 1], b = invp_[w - 1];
+        return mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz_.get(),
+                                         nzsub_.get(), xnzsub_.get());
+    };
+    for (int j = 1; j <= g_.nz; ++j)
+        for (int i = 1; i <= g_.nx; ++i) {
+            const int v = node(i, j);
+            if (i > 1) left_entry_[v - 1] = entry(v, v - 1);
+            if (j > 1) upper_entry_[v - 1] = entry(v, v - g_.nx);
+        }
+    return 0;
+}
+
+// 3 b for each boundary segment that ends at node (i, j).
+double SparseFormulation::boundary_5pt(const BoundaryTerms& b, int i, int j) const {
+    double sum = 0.0;
+    if (i == 1 || i == g_.nx) {
+        if (j > 1) sum += b.side(i, j - 1);
+        if (j < g_.nz) sum += b.side(i, j);
+    }
+    if (j == g_.nz) {
+        if (i > 1) sum += b.bottom[i - 2];
+        if (i < g_.nx) sum += b.bottom[i - 1];
+    }
+    return 3.0 * sum;
+}
+
+// The terms of the segments on both sides of node (i, j) along its edge, each evaluated at the
+// first node of its segment; the bottom-right corner evaluates its bottom segment itself.
+double SparseFormulation::boundary_dey_morrison(const BoundaryTerms& b, int i, int j) const {
+    double sum = 0.0;
+    if (i == 1 || i == g_.nx) {
+        if (j > 1) sum += b.side(i, j - 1);
+        if (j < g_.nz) sum += b.side(i, j);
+        if (j == g_.nz) sum += i == 1 ? b.bottom[0] : b.corner;
+    } else if (j == g_.nz) {
+        sum += b.bottom[i - 2] + b.bottom[i - 1];
+    }
+    return sum;
+}
+
+bool SparseFormulation::assemble(double k) {
+    const bool dm = scheme_ == Scheme::dey_morrison;
+    BoundaryTerms b;
+    const double x0 = g_.x(g_.nx / 2);
+    if (!boundary_terms(g_, x0, k, dm ? 0.5 : 0.125,
+                        dm ? BoundaryPoint::first_node : BoundaryPoint::segment_midpoint, b))
+        return false;
+    std::fill(lnz_.get(), lnz_.get() + lnz_.size(), 0.0);
+    const double k2 = k * k, mass_factor = dm ? 1.0 : 0.015625;
+    for (int i = 1; i <= g_.nx; ++i)
+        for (int j = 1; j <= g_.nz; ++j) {
+            const CellTerms nw = cell_terms(g_, i - 1, j - 1, k2, mass_factor);
+            const CellTerms ne = cell_terms(g_, i, j - 1, k2, mass_factor);
+            const CellTerms sw = cell_terms(g_, i - 1, j, k2, mass_factor);
+            const CellTerms se = cell_terms(g_, i, j, k2, mass_factor);
+            const double hv = nw.h + nw.v + ne.h + ne.v + sw.h + sw.v + se.h + se.v;
+            const double m = nw.m + ne.m + sw.m + se.m;
+            double diagonal, left = -(nw.h + sw.h), upper = -(nw.v + ne.v);
+            if (dm) {
+                // The wavenumber term lumped on the corner diagonals, the boundary at the nodes.
+                diagonal = hv + 0.25 * m + boundary_dey_morrison(b, i, j);
+            } else {
+                diagonal = hv + 8.0 * m + boundary_5pt(b, i, j);
+                left += 4.0 * (nw.m + sw.m) + (j == g_.nz && i > 1 ? b.bottom[i - 2] : 0.0);
+                upper += 4.0 * (nw.m + ne.m) +
+                         ((i == 1 || i == g_.nx) && j > 1 ? b.side(i, j - 1) : 0.0);
+            }
+            const int v = node(i, j);
+            diag_[invp_[v - 1] - 1] = diagonal;
+            if (i > 1) lnz_[left_entry_[v - 1] - 1] = left;
+            if (j > 1) lnz_[upper_entry_[v - 1] - 1] = upper;
+        }
+    return true;
+}
+
+int SparseFormulation::factor() {
+    const int r = fact_sparse_dbl(n_, xlnz_.get(), lnz_.get(), xnzsub_.get(), nzsub_.get(),
+                                  diag_.get(), link_.get(), first_.get(), temp_.get());
+    if (r != 0) {
+        char text[128];
+        std::snprintf(text, sizeof text, "Calculation error at point %5d %5d with value %7.2f.",
+                      r, perm_[r - 1], diag_[r - 1]);
+        report_failure(text, in_.status_canvas);
+    }
+    return r;
+}
+
+void SparseFormulation::solve(int count, double* const* rhs, const int* first, const int* stop) {
+    if (count == 4) {
+        solve4_sparse_dbl(first[0], stop[0], first[1], stop[1], first[2], stop[2], first[3],
+                          stop[3], n_, xlnz_.get(), lnz_.get(), xnzsub_.get(), nzsub_.get(),
+                          diag_.get(), rhs[0], rhs[1], rhs[2], rhs[3]);
+        return;
+    }
+    for (int b = 0; b < count; ++b)
+        solve_sparse_dbl(first[b], stop[b], n_, xlnz_.get(), lnz_.get(), xnzsub_.get(),
+                         nzsub_.get(), diag_.get(), rhs[b]);
+}
+
+int run_sparse(const Inputs& in, Scheme scheme) {
+    Geometry g;
+    if (int status = prepare_geometry(in, g)) return status;
+    SparseFormulation f(in, g, scheme);
+    return run_forward(in, g, f);
+}
+
+} // namespace
+} // namespace fd
+
+int sparse_solve_setup(int nx, int nz, int* perm, int* invp, int* xlnz, int* xnzsub, int* nzsub,
+                       int& maxsub, int& maxlnz, gfx::Canvas* status_canvas) {
+    const int n = nx * nz;
+    mx::PageArray<int> adjncy(4 * std::size_t(n)), xadj(n + 1);
+    if (!adjncy.ok() || !xadj.ok()) {
+        fd::report_failure("Error in memory allocation.", status_canvas);
+        return 1;
+    }
+    grid_adjacency_5pt(xadj.get(), adjncy.get(), nx, nz);
+    const int code = nd_order_and_symbolic_factorisation(maxlnz, n, xadj.get(), adjncy.get(),
+                                                         xlnz, xnzsub, nzsub, perm, invp, maxsub);
+    if (code != 0) {
+        fd::report_failure("Insufficient memory for subscript array.", status_canvas);
+        return code;
+    }
+    return 0;
+}
+
+int calaresforward_dbl(ModelSettings& settings, double* remote_table, int max_electrodes,
+                       int margin_columns, int nodes_per_spacing, int remote_electrodes,
+                       float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
+                       const std::int32_t* electrode_water, int nelec, double* table_a,
+                       double* table_b, const float* conductivity, const float* node_row_dz,
+                       const float* node_col_dx, int nx_nodes, int nz_nodes,
+                       float electrode_offset_ratio, int nky, const void* main_window,
+                       gfx::Canvas* status_canvas) {
+    model::trace("calaresforward_dbl\n");
+    const fd::Inputs in{&settings,   remote_table, max_electrodes, margin_columns,
+                        nodes_per_spacing, remote_electrodes, c2_remote_x, c2_remote_y,
+                        p2_remote_x, p2_remote_y, electrode_water, nelec, table_a, table_b,
+                        conductivity, node_row_dz, node_col_dx, nx_nodes, nz_nodes,
+                        electrode_offset_ratio, nky, status_canvas};
+    const int status = fd::run_sparse(in, fd::Scheme::modified_5pt);
+    if (status == 0)
+        model::trace("v %12.4e %12.4e %12.4e\n", table_a[0], table_a[1], table_a[2]);
+    return status;
+}
+
+int calaresforward_dm(ModelSettings& settings, double* remote_table, int max_electrodes,
+                      int margin_columns, int nodes_per_spacing, int remote_electrodes,
+                      float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
+                      const std::int32_t* electrode_water, int nelec, double* table_a,
+                      double* table_b, const float* conductivity, const float* node_row_dz,
+                      const float* node_col_dx, int nx_nodes, int nz_nodes,
+                      float electrode_offset_ratio, int nky, const void* main_window,
+                      gfx::Canvas* status_canvas) {
+    const fd::Inputs in{&settings,   remote_table, max_electrodes, margin_columns,
+                        nodes_per_spacing, remote_electrodes, c2_remote_x, c2_remote_y,
+                        p2_remote_x, p2_remote_y, electrode_water, nelec, table_a, table_b,
+                        conductivity, node_row_dz, node_col_dx, nx_nodes, nz_nodes,
+                        electrode_offset_ratio, nky, status_canvas};
+    return fd::run_sparse(in, fd::Scheme::dey_morrison);
+}

@@ -1,0 +1,358 @@
+// The shared frame of the finite-difference drivers: checks, geometry, boundary terms, the
+// wavenumber loop, sources and receivers, remote electrodes and the transforms.
+#include "fdsolve/frame.h"
+
+#include "fdsolve/bessel.h"
+#include "fdsolve/electrode_nodes.h"
+#include "fdsolve/spline.h"
+#include "fdsolve/transform.h"
+#include "model/globals.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/ui/ui.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace fd {
+
+double Geometry::sigma(int i, int j) const { return conductivity[index2d(i, j, nx - 1)]; }
+
+void report_failure(const char* text, gfx::Canvas* status_canvas) {
+    beep();
+    if (ui::is_foreground()) show_status_text(text, status_canvas);
+}
+
+int prepare_geometry(const Inputs& in, Geometry& g) {
+    const ModelSettings& s = *in.settings;
+    char text[160];
+    if (in.nky < 2 || in.nky > max_wavenumbers) {
+        std::snprintf(text, sizeof text,
+                      "The number of wavenumbers (%d) must lie between 2 and %d.", in.nky,
+                      max_wavenumbers);
+        report_failure(text, in.status_canvas);
+        return 1;
+    }
+    if (!(s.ky_min > 0.0f) || !(s.ky_max > s.ky_min)) {
+        std::snprintf(text, sizeof text,
+                      "The wavenumbers must be positive and increasing (%g to %g).",
+                      double(s.ky_min), double(s.ky_max));
+        report_failure(text, in.status_canvas);
+        return 1;
+    }
+    // Every electrode needs its side nodes and the boundary needs a reference point inside.
+    bool fits = in.nx >= 4 && in.nz >= 2 && in.nelec >= 2 && in.nodes_per_spacing >= 1;
+    for (int e = 1; fits && e <= in.nelec; ++e) {
+        const int column = in.margin_columns + (e - 1) * in.nodes_per_spacing;
+        const int row = in.electrode_water[e - 1] + 1;
+        fits = column >= 2 && column <= in.nx - 1 && row >= 1 && row <= in.nz;
+    }
+    if (!fits) {
+        report_failure("The electrodes do not fit the finite-difference mesh.", in.status_canvas);
+        return 1;
+    }
+    g.nx = in.nx;
+    g.nz = in.nz;
+    g.dx_table = in.node_col_dx;
+    g.dz_table = in.node_row_dz;
+    g.conductivity = in.conductivity;
+    if (!g.x_nodes.allocate(g.nx) || !g.z_nodes.allocate(g.nz)) {
+        report_failure("Error in allocating memory.", in.status_canvas);
+        return 1;
+    }
+    for (int i = 1; i < g.nx; ++i) g.x_nodes[i] = g.x_nodes[i - 1] + g.dx(i);
+    for (int j = 1; j < g.nz; ++j) g.z_nodes[j] = g.z_nodes[j - 1] + g.dz(j);
+    return 0;
+}
+
+bool boundary_terms(const Geometry& g, double x0, double k, double factor, BoundaryPoint point,
+                    BoundaryTerms& terms) {
+    if (!terms.left.allocate(g.nz - 1) || !terms.right.allocate(g.nz - 1) ||
+        !terms.bottom.allocate(g.nx - 1))
+        return false;
+    const bool midpoint = point == BoundaryPoint::segment_midpoint;
+    double d = 0.0, r = 0.0;
+    // sigma * R * cosine * length * factor of a segment seen from (x0, 0) at the point (x1, z).
+    auto term = [&](double x1, double z, double sigma, double length, bool side) {
+        const double ratio = bessel_ratio_k1_k0_dbl(x0, x1, z, &d, &r, k);
+        const double cosine = (side ? d : z) / r;
+        return sigma * ratio * cosine * length * factor;
+    };
+    for (int j = 1; j < g.nz; ++j) {
+        const double z = midpoint ? g.z(j) + 0.5 * g.dz(j) : g.z(j);
+        terms.left[j - 1] = term(g.x(1), z, g.sigma(1, j), g.dz(j), true);
+        terms.right[j - 1] = term(g.x(g.nx), z, g.sigma(g.nx - 1, j), g.dz(j), true);
+    }
+    for (int i = 1; i < g.nx; ++i) {
+        const double x = midpoint ? g.x(i) + 0.5 * g.dx(i) : g.x(i);
+        terms.bottom[i - 1] = term(x, g.z(g.nz), g.sigma(i, g.nz - 1), g.dx(i), false);
+    }
+    terms.corner = midpoint ? 0.0
+                            : term(g.x(g.nx), g.z(g.nz), g.sigma(g.nx - 1, g.nz - 1),
+                                   g.dx(g.nx - 1), false);
+    return true;
+}
+
+namespace {
+
+// Remote electrode C2 or P2 on the surface: its nodes and weights.
+struct Remote {
+    int count = 0;
+    int nodes[2] = {0, 0};
+    double weights[2] = {0.0, 0.0};
+};
+
+// The run's state between the wavenumbers.
+class Run {
+  public:
+    Run(const Inputs& in, const Geometry& g, Formulation& f) : in_(in), g_(g), f_(f) {}
+    int execute();
+
+  private:
+    int allocate();
+    void place_remote_electrodes();
+    void solve_electrodes(int l);
+    void solve_remote(int l);
+    int transform();
+    void progress(const char* format, double percent) const;
+
+    int electrode_node(int e) const { return electrode_nodes_[e - 1]; }
+    // Weighted value of an electrode's receiver stencil in the solution vector v.
+    double read(const double* v, int node, const Stencil& s) const;
+    // Adds the stencil of a source at `node` to v; returns the lowest row it touched.
+    int put(double* v, int node, double weight, const Stencil& s) const;
+    // Lowest row read by a receiver stencil at `node`.
+    int rows_read(int node, const Stencil& s) const;
+    double read_remote(const double* v, const Remote& r) const;
+
+    const Inputs& in_;
+    const Geometry& g_;
+    Formulation& f_;
+    int n_ = 0, pairs_ = 0;
+    bool remote_ = false;
+    Remote c2_, p2_;
+    mx::PageArray<double> k_, pair_values_, rhs_, remote_values_;
+    mx::PageArray<int> electrode_nodes_;
+};
+
+double Run::read(const double* v, int node, const Stencil& s) const {
+    double value = s.centre * v[f_.row(node) - 1];
+    if (s.side != 0.0) {
+        const int step = f_.side_step();
+        value += s.side * (v[f_.row(node - step) - 1] + v[f_.row(node + step) - 1]);
+    }
+    return value;
+}
+
+int Run::put(double* v, int node, double weight, const Stencil& s) const {
+    int first = f_.row(node);
+    v[first - 1] += weight * s.centre;
+    if (s.side != 0.0) {
+        const int step = f_.side_step();
+        for (int side : {node - step, node + step}) {
+            const int row = f_.row(side);
+            v[row - 1] += weight * s.side;
+            first = std::min(first, row);
+        }
+    }
+    return first;
+}
+
+int Run::rows_read(int node, const Stencil& s) const {
+    int lowest = f_.row(node);
+    if (s.side != 0.0) {
+        const int step = f_.side_step();
+        lowest = std::min({lowest, f_.row(node - step), f_.row(node + step)});
+    }
+    return lowest;
+}
+
+double Run::read_remote(const double* v, const Remote& r) const {
+    double value = 0.0;
+    for (int q = 0; q < r.count; ++q) value += r.weights[q] * v[f_.row(r.nodes[q]) - 1];
+    return value;
+}
+
+void Run::progress(const char* format, double percent) const {
+    char text[96];
+    std::snprintf(text, sizeof text, format, percent);
+    update_status(text, round_to_int(float(Statuswind.bar_width * percent * 0.01)));
+}
+
+int Run::allocate() {
+    const int N = in_.nelec;
+    n_ = g_.nx * g_.nz;
+    pairs_ = N * (N - 1) / 2;
+    remote_ = in_.remote_electrodes > 0 && in_.remote_table != nullptr;
+    bool ok = k_.allocate(in_.nky) && pair_values_.allocate(std::size_t(pairs_) * in_.nky) &&
+              rhs_.allocate(4 * std::size_t(n_)) && electrode_nodes_.allocate(N);
+    if (ok && remote_) ok = remote_values_.allocate(std::size_t(2 * N + 1) * in_.nky);
+    if (!ok) {
+        report_failure("Error in allocating memory.", in_.status_canvas);
+        return 1;
+    }
+    for (int e = 1; e <= N; ++e)
+        electrode_nodes_[e - 1] = f_.node(in_.margin_columns + (e - 1) * in_.nodes_per_spacing,
+                                          in_.electrode_water[e - 1] + 1);
+    return 0;
+}
+
+void Run::place_remote_electrodes() {
+    int list[4];
+    double weights[4];
+    find_remote_electrode_nodes(in_.nodes_per_spacing, in_.nelec, 4, in_.margin_columns, g_.nz,
+                                g_.nx, g_.x_nodes.get(), in_.c2_x, in_.p2_x, list, weights,
+                                &c2_.count, &p2_.count);
+    for (int q = 0; q < c2_.count; ++q) {
+        c2_.nodes[q] = f_.node(list[q], 1);
+        c2_.weights[q] = weights[q];
+    }
+    for (int q = 0; q < p2_.count; ++q) {
+        p2_.nodes[q] = f_.node(list[c2_.count + q], 1);
+        p2_.weights[q] = weights[c2_.count + q];
+    }
+}
+
+// Solves for every source electrode, four at a time, and stores the pair values of
+// wavenumber l in the order of the formulation.
+void Run::solve_electrodes(int l) {
+    const int N = in_.nelec;
+    const bool after = f_.pair_order() != 0; // receivers after the source
+    const Stencil source = f_.source_stencil(), receiver = f_.receiver_stencil();
+    const int first_source = after ? 1 : 2, last_source = after ? N - 1 : N;
+    int p = 0;
+    for (int e0 = first_source; e0 <= last_source; e0 += 4) {
+        const int count = std::min(4, last_source - e0 + 1);
+        double* v[4];
+        int first[4], stop[4];
+        for (int b = 0; b < count; ++b) {
+            const int e = e0 + b;
+            v[b] = rhs_.get() + std::size_t(b) * n_;
+            std::fill(v[b], v[b] + n_, 0.0);
+            first[b] = put(v[b], electrode_node(e), 1.0, source);
+            stop[b] = n_;
+            const int r0 = after ? e + 1 : 1, r1 = after ? N : e - 1;
+            for (int r = r0; r <= r1; ++r)
+                stop[b] = std::min(stop[b], rows_read(electrode_node(r), receiver));
+        }
+        f_.solve(count, v, first, stop);
+        for (int b = 0; b < count; ++b) {
+            const int e = e0 + b;
+            const int r0 = after ? e + 1 : 1, r1 = after ? N : e - 1;
+            for (int r = r0; r <= r1; ++r)
+                pair_values_[index2d(++p, l, pairs_)] = read(v[b], electrode_node(r), receiver);
+        }
+    }
+}
+
+// Potentials of wavenumber l due to C2 and P2: rows 1..N the potential at each electrode
+// from C2, rows N+1..2N that from P2 (equal, by reciprocity, to the potential at P2 from the
+// electrode), row 2N+1 the potential at P2 from C2.
+void Run::solve_remote(int l) {
+    const int N = in_.nelec, rows = 2 * N + 1;
+    const Stencil receiver = f_.receiver_stencil();
+    const Remote* sources[2] = {&c2_, &p2_};
+    for (int which = 0; which < 2; ++which) {
+        const Remote& r = *sources[which];
+        if (r.count == 0) continue;
+        double* v = rhs_.get();
+        std::fill(v, v + n_, 0.0);
+        int first = n_, stop = n_;
+        for (int q = 0; q < r.count; ++q) {
+            first = std::min(first, f_.row(r.nodes[q]));
+            v[f_.row(r.nodes[q]) - 1] += r.weights[q];
+        }
+        for (int e = 1; e <= N; ++e) stop = std::min(stop, rows_read(electrode_node(e), receiver));
+        if (which == 0)
+            for (int q = 0; q < p2_.count; ++q) stop = std::min(stop, f_.row(p2_.nodes[q]));
+        f_.solve(1, &v, &first, &stop);
+        for (int e = 1; e <= N; ++e)
+            remote_values_[index2d(which * N + e, l, rows)] = read(v, electrode_node(e), receiver);
+        if (which == 0) remote_values_[index2d(rows, l, rows)] = read_remote(v, p2_);
+    }
+}
+
+// Transforms the remote values (into a scratch vector first) and the pair table; the outputs
+// are written only when both transforms can run.
+int Run::transform() {
+    const ModelSettings& s = *in_.settings;
+    const int N = in_.nelec, rows = 2 * N + 1;
+    mx::PageArray<double> r, y;
+    if (remote_) {
+        if (!r.allocate(rows) || !y.allocate(rows)) return 1;
+        for (int e = 1; e <= N; ++e) {
+            const double along = e - 1;
+            r[e - 1] = std::hypot(in_.c2_x - along, double(in_.c2_y));
+            y[e - 1] = in_.c2_y;
+            r[N + e - 1] = std::hypot(in_.p2_x - along, double(in_.p2_y));
+            y[N + e - 1] = in_.p2_y;
+        }
+        const double offset = std::fabs(double(in_.p2_y) - double(in_.c2_y));
+        r[rows - 1] = std::hypot(double(in_.p2_x) - double(in_.c2_x), offset);
+        y[rows - 1] = offset;
+        if (inverse_fourier_transform_dbl(r.get(), remote_values_.get(), y.get(), rows, in_.nky,
+                                          k_.get(), 4, rows) != 0)
+            return 1;
+        // A remote electrode without a node contributes nothing.
+        for (int e = 1; e <= N; ++e) {
+            if (c2_.count == 0) y[e - 1] = 0.0;
+            if (p2_.count == 0) y[N + e - 1] = 0.0;
+        }
+        if (c2_.count == 0 || p2_.count == 0) y[rows - 1] = 0.0;
+    }
+    if (fourier_transform_grid(in_.max_electrodes, in_.electrode_offset_ratio, f_.pair_order(),
+                               pair_values_.get(), in_.table_a, in_.table_b, N, in_.nky,
+                               k_.get(), 4, pairs_, s.array_type) != 0)
+        return 1;
+    if (remote_) std::copy(y.get(), y.get() + rows, in_.remote_table);
+    return 0;
+}
+
+int Run::execute() {
+    if (int status = allocate()) return status;
+    if (int status = f_.prepare()) return status;
+
+    const ModelSettings& s = *in_.settings;
+    // More electrodes span longer distances, whose potentials need smaller wavenumbers.
+    const double k1 = in_.nelec > 45 ? 0.4 * double(s.ky_min) : double(s.ky_min);
+    log_spaced(in_.nky, k_.get(), k1, double(s.ky_max));
+    if (remote_) place_remote_electrodes();
+
+    int status = 0;
+    for (int l = 1; l <= in_.nky; ++l) {
+        const double percent = (l - 1) * 100.0 / in_.nky;
+        if (check_user_abort() != 0) {
+            status = 113;
+            break;
+        }
+        progress("Finite-Difference Calculations - %5.1f%% completed", percent);
+        progress("Set matrices %5.1f%%", percent);
+        if (!f_.assemble(k_[l - 1])) {
+            report_failure("Error in allocating memory.", in_.status_canvas);
+            status = 1;
+            break;
+        }
+        progress("Modelling %5.1f%%", percent);
+        if ((status = f_.factor()) != 0) break;
+        solve_electrodes(l);
+        if (remote_) solve_remote(l);
+    }
+    if (status != 0) return status;
+
+    update_status("Calculating Potentials", Statuswind.bar_width);
+    if (transform() != 0) {
+        report_failure("Error in allocating memory.", in_.status_canvas);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int run_forward(const Inputs& in, const Geometry& g, Formulation& f) {
+    Run run(in, g, f);
+    return run.execute();
+}
+
+} // namespace fd

@@ -1,0 +1,163 @@
+// The "Modified 9-point" driver: nine-point coupling, nodes numbered down the columns, and a
+// symmetric band matrix of half-bandwidth nz + 1 factored by band Cholesky.
+#include "fdsolve/fdsolve.h"
+#include "fdsolve/frame.h"
+
+#include "matrix/band.h"
+#include "matrix/sparse.h"
+#include "model/model_settings.h"
+#include "model/services.h"
+#include "platform/ui/ui.h"
+
+#include <algorithm>
+#include <cstdio>
+
+int add_matrix_entry_dbl(int sparse, int i, int j, int w, double value, double* band,
+                         double* lnz, double* diag, const int* xlnz, const int* nzsub,
+                         const int* xnzsub, const int* invp) {
+    if (sparse != 0) return add_sparse_entry_dbl(value, lnz, i, j, diag, xlnz, nzsub, xnzsub, invp);
+    if (i - j > w || j - i > w) return 1;
+    band[sym_band_index(i, j, w + 1)] += value;
+    return 0;
+}
+
+namespace fd {
+namespace {
+
+// Horizontal, vertical and wavenumber terms of a cell: sigma dz/(8 dx), sigma dx/(8 dz) and
+// sigma k^2 dx dz/64; zero for a cell outside the grid.
+struct CellTerms {
+    double p = 0.0, q = 0.0, a = 0.0;
+};
+CellTerms cell_terms(const Geometry& g, int i, int j, double k2) {
+    if (!g.cell(i, j)) return {};
+    const double s = g.sigma(i, j), dx = g.dx(i), dz = g.dz(j);
+    return {s * 0.125 * dz / dx, s * 0.125 * dx / dz, s * k2 * dx * dz * 0.015625};
+}
+
+class BandFormulation final : public Formulation {
+  public:
+    BandFormulation(const Inputs& in, const Geometry& g)
+        : in_(in), g_(g), n_(g.nx * g.nz), bandwidth_(g.nz + 1) {}
+
+    int node(int column, int row) const override { return (column - 1) * g_.nz + row; }
+    int side_step() const override { return g_.nz; }
+    int pair_order() const override { return 1; }
+    Stencil source_stencil() const override { return stencil(); }
+    Stencil receiver_stencil() const override { return stencil(); }
+    int prepare() override;
+    bool assemble(double k) override;
+    int factor() override;
+    int row(int node) const override { return node; }
+    void solve(int count, double* const* rhs, const int* first, const int* stop) override;
+
+  private:
+    Stencil stencil() const {
+        const ModelSettings& s = *in_.settings;
+        if (s.distributed_source == 0) return {};
+        return {s.current_node_weight, s.side_node_weight};
+    }
+    void add(int i, int j, double value) {
+        add_matrix_entry_dbl(0, i, j, bandwidth_, value, band_.get(), nullptr, nullptr, nullptr,
+                             nullptr, nullptr, nullptr);
+    }
+
+    const Inputs& in_;
+    const Geometry& g_;
+    int n_, bandwidth_;
+    mx::PageArray<double> band_; ///< n rows of nz + 2 stored elements
+};
+
+int BandFormulation::prepare() {
+    in_.settings->fd_option = 0;
+    if (!band_.allocate(std::size_t(n_) * (bandwidth_ + 1))) {
+        report_failure("Error in allocating memory.", in_.status_canvas);
+        return 1;
+    }
+    return 0;
+}
+
+bool BandFormulation::assemble(double k) {
+    BoundaryTerms b;
+    const double x0 = 0.5 * (g_.x(1) + g_.x(g_.nx));
+    if (!boundary_terms(g_, x0, k, 0.125, BoundaryPoint::segment_midpoint, b)) return false;
+    std::fill(band_.get(), band_.get() + band_.size(), 0.0);
+    const double k2 = k * k;
+    const int nx = g_.nx, nz = g_.nz;
+    for (int i = 1; i <= nx; ++i)
+        for (int j = 1; j <= nz; ++j) {
+            const CellTerms nw = cell_terms(g_, i - 1, j - 1, k2), ne = cell_terms(g_, i, j - 1, k2);
+            const CellTerms sw = cell_terms(g_, i - 1, j, k2), se = cell_terms(g_, i, j, k2);
+            double boundary = 0.0; // b of each boundary segment that ends at the node
+            if (i == 1 || i == nx) {
+                if (j > 1) boundary += b.side(i, j - 1);
+                if (j < nz) boundary += b.side(i, j);
+            }
+            if (j == nz) {
+                if (i > 1) boundary += b.bottom[i - 2];
+                if (i < nx) boundary += b.bottom[i - 1];
+            }
+            const int v = node(i, j);
+            double diagonal = 3.0 * boundary;
+            for (const CellTerms& c : {nw, ne, sw, se}) diagonal += 3.0 * (c.p + c.q) + 9.0 * c.a;
+            add(v, v, diagonal);
+            if (i > 1) {
+                double west = 0.0;
+                for (const CellTerms& c : {nw, sw}) west += c.q - 3.0 * c.p + 3.0 * c.a;
+                if (j == nz) west += b.bottom[i - 2];
+                add(v, v - nz, west);
+            }
+            if (j > 1) {
+                double north = 0.0;
+                for (const CellTerms& c : {nw, ne}) north += c.p - 3.0 * c.q + 3.0 * c.a;
+                if (i == 1 || i == nx) north += b.side(i, j - 1);
+                add(v, v - 1, north);
+            }
+            if (g_.cell(i - 1, j - 1)) add(v, v - nz - 1, -(nw.p + nw.q) + nw.a);
+            if (g_.cell(i - 1, j)) add(v, v - nz + 1, -(sw.p + sw.q) + sw.a);
+        }
+    return true;
+}
+
+int BandFormulation::factor() {
+    const int r = band_cholesky(n_, band_.get(), bandwidth_); // beeps on failure
+    if (r != 0 && ui::is_foreground()) {
+        char text[64];
+        std::snprintf(text, sizeof text, "Calculation error at point %5d.", r);
+        model::ask_message(text, "Message", ui::mb_ok | ui::mb_iconexclamation);
+    }
+    return r;
+}
+
+void BandFormulation::solve(int count, double* const* rhs, const int* first, const int* stop) {
+    if (count == 4) {
+        band_cholesky_solve_4vec(band_.get(), n_, rhs[0], rhs[1], rhs[2], rhs[3], bandwidth_,
+                                 first[0], stop[0], first[1], stop[1], first[2], stop[2],
+                                 first[3], stop[3]);
+        return;
+    }
+    for (int b = 0; b < count; ++b)
+        band_cholesky_solve(band_.get(), n_, rhs[b], bandwidth_, first[b], stop[b]);
+}
+
+} // namespace
+} // namespace fd
+
+int calaresforward_9pt(ModelSettings& settings, double* remote_table, int max_electrodes,
+                       int margin_columns, int nodes_per_spacing, int remote_electrodes,
+                       float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
+                       const std::int32_t* electrode_water, int nelec, double* table_a,
+                       double* table_b, const float* conductivity, const float* node_row_dz,
+                       const float* node_col_dx, int nx_nodes, int nz_nodes,
+                       float electrode_offset_ratio, int nky, const void* main_window,
+                       gfx::Canvas* status_canvas) {
+    const fd::Inputs in{&settings,   remote_table, max_electrodes, margin_columns,
+                        nodes_per_spacing, remote_electrodes, c2_remote_x, c2_remote_y,
+                        p2_remote_x, p2_remote_y, electrode_water, nelec, table_a, table_b,
+                        conductivity, node_row_dz, node_col_dx, nx_nodes, nz_nodes,
+                        electrode_offset_ratio, nky, status_canvas};
+    fd::Geometry g;
+    if (int status = fd::prepare_geometry(in, g)) return status;
+    fd::BandFormulation f(in, g);
+    return fd::run_forward(in, g, f);
+}

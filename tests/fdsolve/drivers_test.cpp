@@ -1,0 +1,432 @@
+// The finite-difference drivers against analytic half-space and two-layer potentials, against
+// each other, and against the invariants of the discrete problem (reciprocity, scaling); their
+// failure paths (user break, non-positive pivot, memory refused inside the wavenumber loop).
+#include "fdsolve/electrode_nodes.h"
+#include "fdsolve/fdsolve.h"
+
+#include "model/globals.h"
+#include "model/utilities.h"
+#include "platform/gfx/canvas.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/ui.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+
+using Driver = decltype(&calaresforward_dbl);
+// Measured worst relative errors on the default mesh, rounded up: the half-space pair
+// potential for d <= 10 and d <= 20, its strike-offset value (s = 1), and the two-layer
+// potential for d <= 10 raw and divided by the same driver's half-space potential (as the
+// program's normalisation run does). The rectangle below the first wavenumber makes every
+// transform fall short by about 0.1 % per unit spacing; the Dey & Morrison boundary condition,
+// taken at the nodes of the coarse margin cells, adds to it.
+struct Formulation {
+    const char* name;
+    Driver run;
+    double near, far, offset, layered, normalised;
+};
+const Formulation formulations[] = {
+    {"Modified 5-point", calaresforward_dbl, 0.016, 0.028, 0.025, 0.028, 0.014},
+    {"Modified 9-point", calaresforward_9pt, 0.015, 0.028, 0.035, 0.027, 0.013},
+    {"Dey & Morrison original", calaresforward_dm, 0.022, 0.038, 0.055, 0.035, 0.016}};
+
+// The program's default mesh for nelec electrodes one unit apart: 4 node columns per spacing,
+// 20 margin columns growing by 1.25 outward, 20 node rows of the default depths.
+struct Model {
+    int nelec = 0, m = 20, p = 4, nx = 0, nz = 20, lead = 0;
+    std::vector<float> dx, dz, sigma;
+    std::vector<std::int32_t> water;
+    std::vector<double> table_a, table_b, remote;
+    float offset = 1.0f;
+    int remote_electrodes = 0;
+    float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
+
+    explicit Model(int electrodes, double resistivity = 1.0) : nelec(electrodes) {
+        nx = 2 * m + (nelec - 1) * p - 1;
+        dx.assign(nx - 1, 1.0f / p);
+        for (int j = m - 4; j >= 1; --j) dx[j - 1] = dx[j] * 1.25f;
+        for (int i = 1; i <= m - 1; ++i) dx[nx - 1 - i] = dx[i - 1];
+        dz.assign(nz - 1, 0.25f);
+        dz[4] = 0.35f;
+        for (int r = 5; r < 10; ++r) dz[r] = dz[r - 1] * 1.1f;
+        for (int r = 10; r < nz - 1; ++r) dz[r] = dz[r - 1] * 1.5f;
+        sigma.assign(std::size_t(nx - 1) * (nz - 1), float(1.0 / resistivity));
+        water.assign(nelec, 0);
+        lead = nelec + 3; // tables wider than the electrodes, as the program's are
+        table_a.assign(std::size_t(lead) * lead, -7.0);
+        table_b.assign(std::size_t(lead) * lead, -7.0);
+        remote.assign(2 * nelec + 1, -7.0);
+    }
+    // Resistivity of the cells above depth `boundary` and below it.
+    void layers(double top, double bottom, double boundary) {
+        double depth = 0.0;
+        for (int j = 1; j < nz; ++j) {
+            const double rho = depth + 0.5 * dz[j - 1] < boundary ? top : bottom;
+            for (int i = 1; i < nx; ++i) sigma[index2d(i, j, nx - 1)] = float(1.0 / rho);
+            depth += dz[j - 1];
+        }
+    }
+    int run(Driver driver, int nky = 12) {
+        return driver(Modelsettings, remote.data(), lead, m, p, remote_electrodes, c2_x, c2_y,
+                      p2_x, p2_y, water.data(), nelec, table_a.data(), table_b.data(),
+                      sigma.data(), dz.data(), dx.data(), nx, nz, offset, nky, nullptr, nullptr);
+    }
+    double pot(int a, int b) const { return table_a[index2d(a, b, lead)]; }
+    double offset_pot(int a, int b) const { return table_b[index2d(a, b, lead)]; }
+};
+
+// Potential of a unit current on the surface of two layers (resistivity rho1 to depth h over
+// rho2) at distance r: the image series.
+double two_layer(double rho1, double rho2, double h, double r) {
+    const double k = (rho2 - rho1) / (rho2 + rho1);
+    double sum = 1.0 / r, kn = 1.0;
+    for (int n = 1; n < 2000; ++n) {
+        kn *= k;
+        sum += 2.0 * kn / std::sqrt(r * r + 4.0 * n * n * h * h);
+        if (std::fabs(kn) < 1e-16) break;
+    }
+    return rho1 * sum / (2 * pi);
+}
+
+class Drivers : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        init_globals();
+        Modelsettings.distributed_source = 0;
+    }
+    void TearDown() override {
+        ui::install_backend(nullptr);
+        sys::set_page_budget(-1);
+        model::exit_globals();
+    }
+};
+
+// Worst |ratio - 1| of f(d) over the pairs (a, a + d) of the model with d in [d0, d1].
+template <class F> double worst(const Model& model, int d0, int d1, F expected) {
+    double w = 0.0;
+    for (int a = 1; a <= model.nelec; ++a)
+        for (int b = a + d0; b <= std::min(model.nelec, a + d1); ++b) {
+            w = std::max(w, std::fabs(model.pot(a, b) / expected(b - a) - 1.0));
+            EXPECT_EQ(model.pot(a, b), model.pot(b, a));
+        }
+    return w;
+}
+
+TEST_F(Drivers, HalfSpaceMatchesThePointSourcePotential) {
+    const double rho = 10.0;
+    std::vector<Model> runs;
+    for (const Formulation& f : formulations) {
+        Model& model = runs.emplace_back(21, rho);
+        ASSERT_EQ(model.run(f.run), 0) << f.name;
+        auto exact = [rho](double d) { return rho / (2 * pi * d); };
+        EXPECT_LT(worst(model, 1, 10, exact), f.near) << f.name;
+        EXPECT_LT(worst(model, 11, 20, exact), f.far) << f.name;
+        double worst_offset = 0.0;
+        for (int a = 1; a <= model.nelec; ++a)
+            for (int b = 1; b <= model.nelec; ++b) {
+                if (a == b) {
+                    EXPECT_EQ(model.pot(a, b), -7.0) << f.name; // the diagonal is not written
+                    continue;
+                }
+                const double d = std::abs(b - a);
+                const double strike = rho / (2 * pi) * (1.0 / d - 1.0 / std::hypot(d, 1.0));
+                worst_offset = std::max(worst_offset, std::fabs(model.offset_pot(a, b) / strike - 1));
+            }
+        EXPECT_LT(worst_offset, f.offset) << f.name;
+    }
+    // The formulations agree within 1 % beyond the nearest pair (there the nine-point coupling
+    // sits 1.6 % below the five-point ones).
+    for (int a = 1; a <= 21; ++a)
+        for (int b = a + 2; b <= std::min(21, a + 10); ++b)
+            for (const Model& other : {runs[1], runs[2]})
+                EXPECT_NEAR(other.pot(a, b) / runs[0].pot(a, b), 1.0, 0.01) << a << " " << b;
+}
+
+TEST_F(Drivers, TwoLayerEarthMatchesTheImageSeries) {
+    for (const Formulation& f : formulations) {
+        Model half_space(11);
+        ASSERT_EQ(half_space.run(f.run), 0);
+        for (auto rho : {std::pair<double, double>{10, 100}, {100, 10}}) {
+            Model model(11);
+            model.layers(rho.first, rho.second, 1.0); // the boundary on the fifth grid line
+            ASSERT_EQ(model.run(f.run), 0) << f.name;
+            auto exact = [&](double d) { return two_layer(rho.first, rho.second, 1.0, d); };
+            EXPECT_LT(worst(model, 1, 10, exact), f.layered) << f.name << " " << rho.first;
+            double w = 0.0;
+            for (int d = 1; d <= 10; ++d) {
+                const double normalised = model.pot(1, 1 + d) / (half_space.pot(1, 1 + d) * 2 * pi * d);
+                w = std::max(w, std::fabs(normalised / exact(d) - 1.0));
+            }
+            EXPECT_LT(w, f.normalised) << f.name << " " << rho.first;
+        }
+    }
+}
+
+// A heterogeneous model: a conductive block under electrodes 3..5 in a layer over a resistive
+// basement. The conductivities divided by 100 stay exact in single precision (powers of two),
+// so the scaled model is exactly the model with every resistivity times 100.
+Model blocky_model(double scale = 1.0) {
+    Model model(11);
+    double depth = 0.0;
+    for (int j = 1; j < model.nz; ++j) {
+        const double sigma = depth < 2.0 ? 3.125 : 0.78125;
+        for (int i = 1; i < model.nx; ++i) {
+            const bool block = i >= 28 && i <= 36 && j <= 6;
+            model.sigma[index2d(i, j, model.nx - 1)] = float((block ? 12.5 : sigma) / scale);
+        }
+        depth += model.dz[j - 1];
+    }
+    return model;
+}
+
+TEST_F(Drivers, RemoteElectrodePotentialsOfTheHalfSpace) {
+    const double rho = 10.0;
+    for (const Formulation& f : formulations) {
+        Model model(11, rho);
+        model.remote_electrodes = 1;
+        model.c2_x = -3.6f, model.c2_y = 2.0f; // left of the line, 2 units off it
+        model.p2_x = 14.1f, model.p2_y = 0.0f; // right of the line, between two node columns
+        ASSERT_EQ(model.run(f.run), 0) << f.name;
+        const int N = model.nelec;
+        for (int e = 1; e <= N; ++e) {
+            const double to_c2 = std::hypot(-3.6 - (e - 1), 2.0), to_p2 = 14.1 - (e - 1);
+            EXPECT_NEAR(model.remote[e - 1] * 2 * pi * to_c2 / rho, 1.0, 0.03) << f.name << e;
+            EXPECT_NEAR(model.remote[N + e - 1] * 2 * pi * to_p2 / rho, 1.0, 0.03) << f.name << e;
+        }
+        EXPECT_NEAR(model.remote[2 * N] * 2 * pi * std::hypot(17.7, 2.0) / rho, 1.0, 0.03)
+            << f.name;
+
+        // Far beyond the mesh: no node, no contribution.
+        Model far(11, rho);
+        far.remote_electrodes = 1;
+        far.c2_x = -1.0e6f, far.p2_x = 5.5f;
+        ASSERT_EQ(far.run(f.run), 0) << f.name;
+        for (int e = 1; e <= N; ++e) {
+            EXPECT_EQ(far.remote[e - 1], 0.0);
+            EXPECT_GT(far.remote[N + e - 1], 0.0);
+        }
+        EXPECT_EQ(far.remote[2 * N], 0.0);
+    }
+}
+
+TEST_F(Drivers, ReciprocityAndScaling) {
+    for (const Formulation& f : formulations) {
+        for (int distributed : {0, 1}) {
+            Modelsettings.distributed_source = distributed;
+            Model forward = blocky_model(), swapped = blocky_model(), scaled = blocky_model(100.0);
+            for (Model* m : {&forward, &swapped, &scaled}) m->remote_electrodes = 1;
+            forward.c2_x = scaled.c2_x = swapped.p2_x = 2.37f; // between two node columns
+            forward.c2_y = scaled.c2_y = swapped.p2_y = 1.0f;
+            forward.p2_x = scaled.p2_x = swapped.c2_x = 7.0f; // on an electrode's column
+            forward.p2_y = scaled.p2_y = swapped.c2_y = 0.5f;
+            ASSERT_EQ(forward.run(f.run), 0);
+            ASSERT_EQ(swapped.run(f.run), 0);
+            ASSERT_EQ(scaled.run(f.run), 0);
+            const int N = forward.nelec;
+            // C2 at A and P2 at B, then the other way round: the same potential.
+            EXPECT_NEAR(swapped.remote[2 * N] / forward.remote[2 * N], 1.0, 1e-10) << f.name;
+            // Every table is linear in the resistivity (to 1e-9 relative).
+            for (int a = 1; a <= N; ++a)
+                for (int b = 1; b <= N; ++b) {
+                    if (a == b) continue;
+                    EXPECT_NEAR(scaled.pot(a, b) / forward.pot(a, b), 100.0, 1e-7) << f.name;
+                    EXPECT_NEAR(scaled.offset_pot(a, b) / forward.offset_pot(a, b), 100.0, 1e-7)
+                        << f.name;
+                }
+            for (int q = 0; q <= 2 * N; ++q)
+                EXPECT_NEAR(scaled.remote[q] / forward.remote[q], 100.0, 1e-7) << f.name;
+        }
+    }
+}
+
+// A backend that is in front, records message boxes and beeps, and types 'q' at the given
+// call of its event source (each pump asks once when nothing waits).
+class TestBackend final : public ui::Backend {
+  public:
+    int abort_at = -1;
+    int beeps = 0;
+    std::vector<std::string> boxes;
+    gfx::Canvas canvas{900, 80};
+
+    int message_box(const std::string& text, const std::string& caption, unsigned) override {
+        boxes.push_back(caption + ": " + text);
+        return ui::id_ok;
+    }
+    void beep() override { ++beeps; }
+    bool file_dialog(ui::FileDialogKind, std::string&, const std::string&,
+                     const std::string&) override {
+        return false;
+    }
+    int run_dialog(const ui::DialogTemplate&, const ui::DialogProc&) override { return -1; }
+    void title_changed() override {}
+    ui::Size client_size() override { return {900, 80}; }
+    ui::Size screen_size() override { return {900, 80}; }
+    void set_scroll(ui::Bar, int, int, int, int) override {}
+    int scroll_pos(ui::Bar) override { return 0; }
+    void invalidate() override {}
+    bool is_foreground() override { return true; }
+    gfx::Canvas& window_canvas() override { return canvas; }
+    void menu_changed() override {}
+    void child_changed(ui::Child) override {}
+    void invalidate_child(ui::Child) override {}
+    gfx::Canvas& child_canvas(ui::Child) override { return canvas; }
+    void cursor_changed() override {}
+    bool show_help(const std::string&, const std::string&) override { return false; }
+    bool next_event(ui::Event& event) override {
+        if (++calls_ != abort_at) return false;
+        event = ui::Event{};
+        event.kind = ui::EventKind::key;
+        event.id = 'q';
+        return true;
+    }
+
+    // True when the status line (canvas row 40..60) holds red text.
+    bool red_text() const {
+        for (int y = 40; y < 60; ++y)
+            for (int x = 0; x < canvas.width(); ++x)
+                if (canvas.pixels()[std::size_t(y) * canvas.width() + x] == gfx::rgb(255, 0, 0))
+                    return true;
+        return false;
+    }
+
+  private:
+    int calls_ = 0;
+};
+
+class DriverFailures : public Drivers {
+  protected:
+    void SetUp() override {
+        Drivers::SetUp();
+        ui::install_backend(&backend);
+        Progdisplay.client_height = 60;
+        Progdisplay.status_height = 20; // the status line at y = 40
+    }
+    int run(Model& model, Driver driver, int nky = 12) {
+        return driver(Modelsettings, model.remote.data(), model.lead, model.m, model.p, 0, 0, 0,
+                      0, 0, model.water.data(), model.nelec, model.table_a.data(),
+                      model.table_b.data(), model.sigma.data(), model.dz.data(), model.dx.data(),
+                      model.nx, model.nz, model.offset, nky, nullptr, &backend.canvas);
+    }
+    TestBackend backend;
+};
+
+TEST_F(DriverFailures, UserBreakReturns113AndKeepsTheTables) {
+    for (const Formulation& f : formulations) {
+        Model model(6);
+        ASSERT_EQ(run(model, f.run), 0);
+        const std::vector<double> a = model.table_a, b = model.table_b;
+        model.sigma.assign(model.sigma.size(), 0.5f);
+        // Each wavenumber pumps four times; the ninth pump is the third wavenumber's check, after
+        // the second wavenumber's last status text.
+        backend = TestBackend();
+        backend.abort_at = 9;
+        EXPECT_EQ(run(model, f.run), 113) << f.name;
+        EXPECT_EQ(model.table_a, a) << f.name;
+        EXPECT_EQ(model.table_b, b) << f.name;
+        EXPECT_STREQ(Statuswind.text, "Modelling   8.3%") << f.name;
+    }
+}
+
+TEST_F(DriverFailures, NonPositivePivotReturnsItsRow) {
+    for (const Formulation& f : formulations) {
+        backend = TestBackend();
+        Model model(6);
+        model.sigma.assign(model.sigma.size(), -1.0f);
+        const int row = run(model, f.run);
+        EXPECT_GT(row, 0) << f.name;
+        EXPECT_NE(row, 113) << f.name;
+        EXPECT_GE(backend.beeps, 1) << f.name;
+        EXPECT_TRUE(std::all_of(model.table_a.begin(), model.table_a.end(),
+                                [](double v) { return v == -7.0; }));
+        if (f.run == calaresforward_9pt) {
+            char text[64];
+            std::snprintf(text, sizeof text, "Message: Calculation error at point %5d.", row);
+            ASSERT_EQ(backend.boxes.size(), 1u);
+            EXPECT_EQ(backend.boxes[0], text);
+        } else {
+            EXPECT_TRUE(backend.red_text()) << f.name;
+        }
+    }
+}
+
+TEST_F(DriverFailures, MemoryRefusedInsideTheWavenumberLoop) {
+    for (const Formulation& f : formulations) {
+        Model model(6);
+        sys::reset_page_peak();
+        const long long before = sys::page_bytes_in_use();
+        ASSERT_EQ(run(model, f.run), 0);
+        const std::vector<double> a = model.table_a;
+        model.sigma.assign(model.sigma.size(), 0.5f);
+        // The boundary terms of a wavenumber are the last memory taken on top of everything
+        // else, so one byte less than the peak refuses exactly them.
+        backend = TestBackend();
+        sys::set_page_budget(sys::page_bytes_peak() - 1);
+        EXPECT_EQ(run(model, f.run), 1) << f.name;
+        sys::set_page_budget(-1);
+        EXPECT_STREQ(Statuswind.text, "Set matrices   0.0%") << f.name;
+        EXPECT_TRUE(backend.red_text()) << f.name;
+        EXPECT_EQ(model.table_a, a) << f.name;
+        EXPECT_EQ(sys::page_bytes_in_use(), before) << f.name; // everything given back
+    }
+}
+
+TEST_F(DriverFailures, MoreThan32WavenumbersAreRefused) {
+    for (const Formulation& f : formulations) {
+        backend = TestBackend();
+        Model model(6);
+        EXPECT_EQ(run(model, f.run, 33), 1) << f.name;
+        EXPECT_TRUE(backend.red_text()) << f.name;
+        EXPECT_EQ(model.table_a[index2d(1, 2, model.lead)], -7.0);
+        EXPECT_EQ(run(model, f.run, 32), 0) << f.name;
+    }
+}
+
+// ---- Remote-electrode placement -------------------------------------------------------------
+
+TEST(ElectrodeNodes, PlacementOnTheNodeColumns) {
+    // Columns 0..30 one unit apart except 10..14, a quarter apart; survey electrodes stand in
+    // columns 5, 9, 13 (first column 6 one-based, step 4, three electrodes).
+    std::vector<float> x(31);
+    for (int i = 1; i <= 30; ++i) x[i] = x[i - 1] + (i > 10 && i <= 14 ? 0.25f : 1.0f);
+    struct Case {
+        float position;
+        int count, a, b;
+        float weight_a;
+    };
+    const Case cases[] = {
+        {x[20], 1, 20, 0, 1.0f},              // on a free column
+        {x[20] + 0.05f, 1, 20, 0, 1.0f},      // within 0.1
+        {x[9] + 0.05f, 1, 10, 0, 1.0f},       // on a survey column: one to the right
+        {x[9] - 0.05f, 1, 8, 0, 1.0f},        // ... or to the left
+        {x[20] + 0.25f, 2, 20, 21, 0.75f},    // between two columns
+        {x[20] + 0.5f, 2, 20, 21, 0.5f},      // half way: the lower index is the nearest
+        {x[8] + 0.5f, 1, 8, 8, 1.0f},         // neighbour on a survey column: the other alone
+        {x[2], 0, 0, 0, 0.0f},                // too near the left edge
+        {x[29], 0, 0, 0, 0.0f},               // too near the right edge
+    };
+    for (const Case& c : cases) {
+        int list[3] = {-1, -1, -1};
+        float w[2] = {0, 0};
+        find_electrode_nodes(6, 4, 3, 30, c.position - x[5], x[5], x.data(), list, w);
+        ASSERT_EQ(list[0], c.count) << c.position;
+        if (c.count >= 1) {
+            EXPECT_EQ(list[1], c.a) << c.position;
+            EXPECT_FLOAT_EQ(w[0], c.weight_a) << c.position;
+        }
+        if (c.count == 2) {
+            EXPECT_EQ(list[2], c.b) << c.position;
+            EXPECT_FLOAT_EQ(w[0] + w[1], 1.0f) << c.position;
+        }
+    }
+}
+
+} // namespace
