@@ -1,6 +1,8 @@
 // Message boxes, template dialogs and the file chooser of the FLTK backend.
 #include "platform/ui/fltk/fltk_dialogs.h"
 
+#include "platform/sys/sys.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
@@ -519,7 +521,8 @@ int fltk_run_dialog(const DialogTemplate& tmpl, const DialogProc& proc) {
 bool fltk_choose_file(FileDialogKind kind, std::string& file, const std::string& title,
                       const std::string& initial_dir) {
     std::string pattern = file.empty() ? "*" : file;
-    std::string start = initial_dir;
+    std::string start = initial_dir.empty() ? sys::current_dir() : initial_dir;
+    if (start.back() != '/') start += '/';
     // A name without wildcards is proposed in the name field; the list shows every file.
     const bool is_pattern = pattern.find_first_of("*?") != std::string::npos;
     Fl_File_Chooser chooser(start.c_str(), is_pattern ? pattern.c_str() : "*",
@@ -528,9 +531,13 @@ bool fltk_choose_file(FileDialogKind kind, std::string& file, const std::string&
                             title.c_str());
     chooser.preview(0);
     if (!is_pattern) chooser.value(pattern.c_str());
+    // The chooser completes typed names against the current folder: make it the dialog's
+    // folder while it is open, and leave it as it was (the caller moves it on success).
+    const std::string before = sys::current_dir();
+    sys::set_current_dir(start);
     chooser.show();
-    while (chooser.shown())
-        Fl::wait();
+    while (chooser.shown()) Fl::wait();
+    sys::set_current_dir(before);
     if (chooser.count() < 1 || !chooser.value() || !*chooser.value()) return false;
     file = chooser.value();
     return true;
