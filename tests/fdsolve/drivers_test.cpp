@@ -1,6 +1,7 @@
 // The finite-difference drivers against analytic half-space and two-layer potentials, against
 // each other, and against the invariants of the discrete problem (reciprocity, scaling); their
 // failure paths (user break, non-positive pivot, memory refused inside the wavenumber loop).
+#include "default_mesh.h"
 #include "fdsolve/electrode_nodes.h"
 #include "fdsolve/fdsolve.h"
 
@@ -22,7 +23,8 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-using Driver = decltype(&calaresforward_dbl);
+using fd_test::Driver;
+using fd_test::Model;
 // Measured worst relative errors on the default mesh, rounded up: the half-space pair
 // potential for d <= 10 and d <= 20, its strike-offset value (s = 1), and the two-layer
 // potential for d <= 10 raw and divided by the same driver's half-space potential (as the
@@ -38,51 +40,6 @@ const Formulation formulations[] = {
     {"Modified 5-point", calaresforward_dbl, 0.016, 0.028, 0.025, 0.028, 0.014},
     {"Modified 9-point", calaresforward_9pt, 0.015, 0.028, 0.035, 0.027, 0.013},
     {"Dey & Morrison original", calaresforward_dm, 0.022, 0.038, 0.055, 0.035, 0.016}};
-
-// The program's default mesh for nelec electrodes one unit apart: 4 node columns per spacing,
-// 20 margin columns growing by 1.25 outward, 20 node rows of the default depths.
-struct Model {
-    int nelec = 0, m = 20, p = 4, nx = 0, nz = 20, lead = 0;
-    std::vector<float> dx, dz, sigma;
-    std::vector<std::int32_t> water;
-    std::vector<double> table_a, table_b, remote;
-    float offset = 1.0f;
-    int remote_electrodes = 0;
-    float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
-
-    explicit Model(int electrodes, double resistivity = 1.0) : nelec(electrodes) {
-        nx = 2 * m + (nelec - 1) * p - 1;
-        dx.assign(nx - 1, 1.0f / p);
-        for (int j = m - 4; j >= 1; --j) dx[j - 1] = dx[j] * 1.25f;
-        for (int i = 1; i <= m - 1; ++i) dx[nx - 1 - i] = dx[i - 1];
-        dz.assign(nz - 1, 0.25f);
-        dz[4] = 0.35f;
-        for (int r = 5; r < 10; ++r) dz[r] = dz[r - 1] * 1.1f;
-        for (int r = 10; r < nz - 1; ++r) dz[r] = dz[r - 1] * 1.5f;
-        sigma.assign(std::size_t(nx - 1) * (nz - 1), float(1.0 / resistivity));
-        water.assign(nelec, 0);
-        lead = nelec + 3; // tables wider than the electrodes, as the program's are
-        table_a.assign(std::size_t(lead) * lead, -7.0);
-        table_b.assign(std::size_t(lead) * lead, -7.0);
-        remote.assign(2 * nelec + 1, -7.0);
-    }
-    // Resistivity of the cells above depth `boundary` and below it.
-    void layers(double top, double bottom, double boundary) {
-        double depth = 0.0;
-        for (int j = 1; j < nz; ++j) {
-            const double rho = depth + 0.5 * dz[j - 1] < boundary ? top : bottom;
-            for (int i = 1; i < nx; ++i) sigma[index2d(i, j, nx - 1)] = float(1.0 / rho);
-            depth += dz[j - 1];
-        }
-    }
-    int run(Driver driver, int nky = 12) {
-        return driver(Modelsettings, remote.data(), lead, m, p, remote_electrodes, c2_x, c2_y,
-                      p2_x, p2_y, water.data(), nelec, table_a.data(), table_b.data(),
-                      sigma.data(), dz.data(), dx.data(), nx, nz, offset, nky, nullptr, nullptr);
-    }
-    double pot(int a, int b) const { return table_a[index2d(a, b, lead)]; }
-    double offset_pot(int a, int b) const { return table_b[index2d(a, b, lead)]; }
-};
 
 // Potential of a unit current on the surface of two layers (resistivity rho1 to depth h over
 // rho2) at distance r: the image series.

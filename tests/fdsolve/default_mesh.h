@@ -1,0 +1,64 @@
+// A block model on the program's default finite-difference mesh, with its output tables, for
+// the driver tests and the benchmark.
+#pragma once
+
+#include "fdsolve/fdsolve.h"
+#include "model/globals.h"
+#include "model/mesh_nodes.h"
+#include "model/utilities.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace fd_test {
+
+using Driver = decltype(&calaresforward_dbl);
+
+/// nelec electrodes one unit apart on the default mesh: 4 node columns per spacing, 20 margin
+/// columns growing by 1.25 outward, 20 node rows of the default depths (four of 0.25, one of
+/// 0.35, five growing by 1.1, the rest by 1.5), every cell of one resistivity.
+struct Model {
+    int nelec = 0, m = 20, p = 4, nx = 0, nz = 20, lead = 0;
+    std::vector<float> dx, dz, sigma;
+    std::vector<std::int32_t> water;
+    std::vector<double> table_a, table_b, remote;
+    float offset = 1.0f;
+    int remote_electrodes = 0;
+    float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
+
+    explicit Model(int electrodes, double resistivity = 1.0) : nelec(electrodes) {
+        nx = 2 * m + (nelec - 1) * p - 1;
+        dx.assign(nx - 1, 0.0f);
+        std::vector<float> x(nx);
+        model::flat_column_layout(m, dx.data(), p, nx, x.data());
+        dz.assign(nz - 1, 0.25f);
+        dz[4] = 0.35f;
+        for (int r = 5; r < 10; ++r) dz[r] = dz[r - 1] * 1.1f;
+        for (int r = 10; r < nz - 1; ++r) dz[r] = dz[r - 1] * 1.5f;
+        sigma.assign(std::size_t(nx - 1) * (nz - 1), float(1.0 / resistivity));
+        water.assign(nelec, 0);
+        lead = nelec + 3; // tables wider than the electrodes, as the program's are
+        table_a.assign(std::size_t(lead) * lead, -7.0);
+        table_b.assign(std::size_t(lead) * lead, -7.0);
+        remote.assign(2 * nelec + 1, -7.0);
+    }
+    /// Resistivity `top` for the cells above depth `boundary`, `bottom` below it.
+    void layers(double top, double bottom, double boundary) {
+        double depth = 0.0;
+        for (int j = 1; j < nz; ++j) {
+            const double rho = depth + 0.5 * dz[j - 1] < boundary ? top : bottom;
+            for (int i = 1; i < nx; ++i) sigma[index2d(i, j, nx - 1)] = float(1.0 / rho);
+            depth += dz[j - 1];
+        }
+    }
+    /// Runs a driver on the global ModelSettings' wavenumber and source settings.
+    int run(Driver driver, int nky = 12) {
+        return driver(Modelsettings, remote.data(), lead, m, p, remote_electrodes, c2_x, c2_y,
+                      p2_x, p2_y, water.data(), nelec, table_a.data(), table_b.data(),
+                      sigma.data(), dz.data(), dx.data(), nx, nz, offset, nky, nullptr, nullptr);
+    }
+    double pot(int a, int b) const { return table_a[index2d(a, b, lead)]; }
+    double offset_pot(int a, int b) const { return table_b[index2d(a, b, lead)]; }
+};
+
+} // namespace fd_test
