@@ -26,8 +26,10 @@ void place_electrode(int first_column, int step, int electrodes, int last_column
         if (survey_column(a)) a = b = nearest + toward;
     } else {
         b = nearest + toward;
-        if (survey_column(a)) a = b;
-        else if (survey_column(b)) b = a;
+        if (survey_column(a))
+            a = b;
+        else if (survey_column(b))
+            b = a;
     }
     list[0] = 0;
     if (a < 3 || b < 3 || a > last_column - 2 || b > last_column - 2) return;
@@ -50,8 +52,8 @@ void place_electrode(int first_column, int step, int electrodes, int last_column
 void find_electrode_nodes(int first_column, int step, int electrodes, int last_column,
                           float electrode_x, float reference_x, const float* positions, int* list,
                           float* weights) {
-    place_electrode(first_column, step, electrodes, last_column,
-                    double(electrode_x + reference_x), positions, list, weights);
+    place_electrode(first_column, step, electrodes, last_column, double(electrode_x + reference_x),
+                    positions, list, weights);
 }
 
 void find_electrode_column(int first_column, int step, int electrodes, int last_column,
@@ -61,9 +63,9 @@ void find_electrode_column(int first_column, int step, int electrodes, int last_
                     positions, list, weights);
 }
 
-void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nz,
-                                 int nx, const double* positions, float c2_x, float p2_x,
-                                 int* list, double* weights, int* c2_count, int* p2_count) {
+void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nz, int nx,
+                                 const double* positions, float c2_x, float p2_x, int* list,
+                                 double* weights, int* c2_count, int* p2_count) {
     const double reference = positions[m - 1];
     int found[3];
     double w[2];

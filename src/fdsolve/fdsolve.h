@@ -83,6 +83,6 @@ int sparse_solve_setup(int nx, int nz, int* perm, int* invp, int* xlnz, int* xnz
 /// Adds value to entry (i, j) of the matrix: with `sparse` set through add_sparse_entry_dbl
 /// (returning its result); otherwise to the symmetric band matrix `band` of half-bandwidth w
 /// (rows of w + 1 stored elements) when |i - j| <= w (0), or not at all (1).
-int add_matrix_entry_dbl(int sparse, int i, int j, int w, double value, double* band,
-                         double* lnz, double* diag, const int* xlnz, const int* nzsub,
-                         const int* xnzsub, const int* invp);
+int add_matrix_entry_dbl(int sparse, int i, int j, int w, double value, double* band, double* lnz,
+                         double* diag, const int* xlnz, const int* nzsub, const int* xnzsub,
+                         const int* invp);

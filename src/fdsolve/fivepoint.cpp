@@ -1,5 +1,5 @@
-// The "Modified 5-point" and "Dey & Morrison original" drivers: five-point matrices in sparse
-// compressed-subscript storage under a nested-dissection ordering.
+// The "Modified 5-point" and "Dey & Morrison original" formulations: five-point matrices in
+// sparse compressed-subscript storage under a nested-dissection ordering.
 #include "fdsolve/fdsolve.h"
 #include "fdsolve/frame.h"
 
@@ -7,7 +7,6 @@
 #include "matrix/ordering.h"
 #include "matrix/sparse.h"
 #include "model/model_settings.h"
-#include "model/services.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,8 +24,6 @@ CellTerms cell_terms(const Geometry& g, int i, int j, double k2, double mass_fac
     const double s = g.sigma(i, j), dx = g.dx(i), dz = g.dz(j);
     return {s * dz * (0.5 / dx), s * dx * (0.5 / dz), s * k2 * dx * dz * mass_factor};
 }
-
-enum class Scheme { modified_5pt, dey_morrison };
 
 // Nodes numbered row after row, (i, j) = (j - 1) nx + i; the solve vectors are in the order of
 // the nested-dissection permutation.
@@ -74,9 +71,9 @@ int SparseFormulation::prepare() {
         return 1;
     }
     int maxsub = 8 * n_, maxlnz = 0;
-    if (int code = sparse_solve_setup(g_.nx, g_.nz, perm_.get(), invp_.get(), xlnz_.get(),
-                                      xnzsub_.get(), nzsub_.get(), maxsub, maxlnz,
-                                      in_.status_canvas)) {
+    if (int code =
+            sparse_solve_setup(g_.nx, g_.nz, perm_.get(), invp_.get(), xlnz_.get(), xnzsub_.get(),
+                               nzsub_.get(), maxsub, maxlnz, in_.status_canvas)) {
         report_failure("Error in alternate-diagonal subroutine.", in_.status_canvas);
         return code;
     }
@@ -89,8 +86,8 @@ int SparseFormulation::prepare() {
     // The couplings' places in the factor storage are found once; every wavenumber writes them.
     auto entry = [&](int v, int w) {
         const int a = invp_[v - 1], b = invp_[w - 1];
-        return mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz_.get(),
-                                         nzsub_.get(), xnzsub_.get());
+        return mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz_.get(), nzsub_.get(),
+                                         xnzsub_.get());
     };
     for (int j = 1; j <= g_.nz; ++j)
         for (int i = 1; i <= g_.nx; ++i) {
@@ -169,8 +166,8 @@ int SparseFormulation::factor() {
                                   diag_.get(), link_.get(), first_.get(), temp_.get());
     if (r != 0) {
         char text[128];
-        std::snprintf(text, sizeof text, "Calculation error at point %5d %5d with value %7.2f.",
-                      r, perm_[r - 1], diag_[r - 1]);
+        std::snprintf(text, sizeof text, "Calculation error at point %5d %5d with value %7.2f.", r,
+                      perm_[r - 1], diag_[r - 1]);
         report_failure(text, in_.status_canvas);
     }
     return r;
@@ -188,6 +185,8 @@ void SparseFormulation::solve(int count, double* const* rhs, const int* first, c
                          nzsub_.get(), diag_.get(), rhs[b]);
 }
 
+} // namespace
+
 int run_sparse(const Inputs& in, Scheme scheme) {
     Geometry g;
     if (int status = prepare_geometry(in, g)) return status;
@@ -195,7 +194,6 @@ int run_sparse(const Inputs& in, Scheme scheme) {
     return run_forward(in, g, f);
 }
 
-} // namespace
 } // namespace fd
 
 int sparse_solve_setup(int nx, int nz, int* perm, int* invp, int* xlnz, int* xnzsub, int* nzsub,
@@ -207,47 +205,11 @@ int sparse_solve_setup(int nx, int nz, int* perm, int* invp, int* xlnz, int* xnz
         return 1;
     }
     grid_adjacency_5pt(xadj.get(), adjncy.get(), nx, nz);
-    const int code = nd_order_and_symbolic_factorisation(maxlnz, n, xadj.get(), adjncy.get(),
-                                                         xlnz, xnzsub, nzsub, perm, invp, maxsub);
+    const int code = nd_order_and_symbolic_factorisation(maxlnz, n, xadj.get(), adjncy.get(), xlnz,
+                                                         xnzsub, nzsub, perm, invp, maxsub);
     if (code != 0) {
         fd::report_failure("Insufficient memory for subscript array.", status_canvas);
         return code;
     }
     return 0;
-}
-
-int calaresforward_dbl(ModelSettings& settings, double* remote_table, int max_electrodes,
-                       int margin_columns, int nodes_per_spacing, int remote_electrodes,
-                       float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
-                       const std::int32_t* electrode_water, int nelec, double* table_a,
-                       double* table_b, const float* conductivity, const float* node_row_dz,
-                       const float* node_col_dx, int nx_nodes, int nz_nodes,
-                       float electrode_offset_ratio, int nky, const void* main_window,
-                       gfx::Canvas* status_canvas) {
-    model::trace("calaresforward_dbl\n");
-    const fd::Inputs in{&settings,   remote_table, max_electrodes, margin_columns,
-                        nodes_per_spacing, remote_electrodes, c2_remote_x, c2_remote_y,
-                        p2_remote_x, p2_remote_y, electrode_water, nelec, table_a, table_b,
-                        conductivity, node_row_dz, node_col_dx, nx_nodes, nz_nodes,
-                        electrode_offset_ratio, nky, status_canvas};
-    const int status = fd::run_sparse(in, fd::Scheme::modified_5pt);
-    if (status == 0)
-        model::trace("v %12.4e %12.4e %12.4e\n", table_a[0], table_a[1], table_a[2]);
-    return status;
-}
-
-int calaresforward_dm(ModelSettings& settings, double* remote_table, int max_electrodes,
-                      int margin_columns, int nodes_per_spacing, int remote_electrodes,
-                      float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
-                      const std::int32_t* electrode_water, int nelec, double* table_a,
-                      double* table_b, const float* conductivity, const float* node_row_dz,
-                      const float* node_col_dx, int nx_nodes, int nz_nodes,
-                      float electrode_offset_ratio, int nky, const void* main_window,
-                      gfx::Canvas* status_canvas) {
-    const fd::Inputs in{&settings,   remote_table, max_electrodes, margin_columns,
-                        nodes_per_spacing, remote_electrodes, c2_remote_x, c2_remote_y,
-                        p2_remote_x, p2_remote_y, electrode_water, nelec, table_a, table_b,
-                        conductivity, node_row_dz, node_col_dx, nx_nodes, nz_nodes,
-                        electrode_offset_ratio, nky, status_canvas};
-    return fd::run_sparse(in, fd::Scheme::dey_morrison);
 }

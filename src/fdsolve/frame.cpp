@@ -17,7 +17,9 @@
 
 namespace fd {
 
-double Geometry::sigma(int i, int j) const { return conductivity[index2d(i, j, nx - 1)]; }
+double Geometry::sigma(int i, int j) const {
+    return conductivity[index2d(i, j, nx - 1)];
+}
 
 void report_failure(const char* text, gfx::Canvas* status_canvas) {
     beep();
@@ -61,8 +63,10 @@ int prepare_geometry(const Inputs& in, Geometry& g) {
         report_failure("Error in allocating memory.", in.status_canvas);
         return 1;
     }
-    for (int i = 1; i < g.nx; ++i) g.x_nodes[i] = g.x_nodes[i - 1] + g.dx(i);
-    for (int j = 1; j < g.nz; ++j) g.z_nodes[j] = g.z_nodes[j - 1] + g.dz(j);
+    for (int i = 1; i < g.nx; ++i)
+        g.x_nodes[i] = g.x_nodes[i - 1] + g.dx(i);
+    for (int j = 1; j < g.nz; ++j)
+        g.z_nodes[j] = g.z_nodes[j - 1] + g.dz(j);
     return 0;
 }
 
@@ -88,9 +92,9 @@ bool boundary_terms(const Geometry& g, double x0, double k, double factor, Bound
         const double x = midpoint ? g.x(i) + 0.5 * g.dx(i) : g.x(i);
         terms.bottom[i - 1] = term(x, g.z(g.nz), g.sigma(i, g.nz - 1), g.dx(i), false);
     }
-    terms.corner = midpoint ? 0.0
-                            : term(g.x(g.nx), g.z(g.nz), g.sigma(g.nx - 1, g.nz - 1),
-                                   g.dx(g.nx - 1), false);
+    terms.corner =
+        midpoint ? 0.0
+                 : term(g.x(g.nx), g.z(g.nz), g.sigma(g.nx - 1, g.nz - 1), g.dx(g.nx - 1), false);
     return true;
 }
 
@@ -170,7 +174,8 @@ int Run::rows_read(int node, const Stencil& s) const {
 
 double Run::read_remote(const double* v, const Remote& r) const {
     double value = 0.0;
-    for (int q = 0; q < r.count; ++q) value += r.weights[q] * v[f_.row(r.nodes[q]) - 1];
+    for (int q = 0; q < r.count; ++q)
+        value += r.weights[q] * v[f_.row(r.nodes[q]) - 1];
     return value;
 }
 
@@ -263,9 +268,11 @@ void Run::solve_remote(int l) {
             first = std::min(first, f_.row(r.nodes[q]));
             v[f_.row(r.nodes[q]) - 1] += r.weights[q];
         }
-        for (int e = 1; e <= N; ++e) stop = std::min(stop, rows_read(electrode_node(e), receiver));
+        for (int e = 1; e <= N; ++e)
+            stop = std::min(stop, rows_read(electrode_node(e), receiver));
         if (which == 0)
-            for (int q = 0; q < p2_.count; ++q) stop = std::min(stop, f_.row(p2_.nodes[q]));
+            for (int q = 0; q < p2_.count; ++q)
+                stop = std::min(stop, f_.row(p2_.nodes[q]));
         f_.solve(1, &v, &first, &stop);
         for (int e = 1; e <= N; ++e)
             remote_values_[index2d(which * N + e, l, rows)] = read(v, electrode_node(e), receiver);
@@ -302,8 +309,8 @@ int Run::transform() {
         if (c2_.count == 0 || p2_.count == 0) y[rows - 1] = 0.0;
     }
     if (fourier_transform_grid(in_.max_electrodes, in_.electrode_offset_ratio, f_.pair_order(),
-                               pair_values_.get(), in_.table_a, in_.table_b, N, in_.nky,
-                               k_.get(), 4, pairs_, s.array_type) != 0)
+                               pair_values_.get(), in_.table_a, in_.table_b, N, in_.nky, k_.get(),
+                               4, pairs_, s.array_type) != 0)
         return 1;
     if (remote_) std::copy(y.get(), y.get() + rows, in_.remote_table);
     return 0;

@@ -14,26 +14,26 @@ class Canvas;
 
 namespace fd {
 
-/// The 23 arguments of a driver, as the drivers receive them.
+/// The arguments of a driver (see fdsolve.h), gathered once.
 struct Inputs {
-    ModelSettings* settings;
-    double* remote_table;
-    int max_electrodes;
-    int margin_columns;
-    int nodes_per_spacing;
-    int remote_electrodes;
-    float c2_x, c2_y, p2_x, p2_y;
-    const std::int32_t* electrode_water;
-    int nelec;
-    double* table_a;
-    double* table_b;
-    const float* conductivity;
-    const float* node_row_dz;
-    const float* node_col_dx;
-    int nx, nz;
-    float electrode_offset_ratio;
-    int nky;
-    gfx::Canvas* status_canvas;
+    ModelSettings* settings = nullptr;
+    double* remote_table = nullptr;
+    int max_electrodes = 0;
+    int margin_columns = 0;
+    int nodes_per_spacing = 0;
+    int remote_electrodes = 0;
+    float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
+    const std::int32_t* electrode_water = nullptr;
+    int nelec = 0;
+    double* table_a = nullptr;
+    double* table_b = nullptr;
+    const float* conductivity = nullptr;
+    const float* node_row_dz = nullptr;
+    const float* node_col_dx = nullptr;
+    int nx = 0, nz = 0;
+    float electrode_offset_ratio = 0;
+    int nky = 0;
+    gfx::Canvas* status_canvas = nullptr;
 };
 
 /// Node coordinates and cells of the grid (columns i = 1..nx, rows j = 1..nz).
@@ -61,7 +61,9 @@ struct Geometry {
 struct BoundaryTerms {
     mx::PageArray<double> left, right, bottom;
     double corner = 0.0;
-    double side(int column_edge, int j) const { return column_edge == 1 ? left[j - 1] : right[j - 1]; }
+    double side(int column_edge, int j) const {
+        return column_edge == 1 ? left[j - 1] : right[j - 1];
+    }
 };
 enum class BoundaryPoint { segment_midpoint, first_node };
 /// Fills `terms` (allocating its arrays) for wavenumber k; false when the memory is refused.
@@ -107,5 +109,10 @@ int prepare_geometry(const Inputs& in, Geometry& g);
 
 /// Runs the whole forward calculation with formulation f on geometry g (see fdsolve.h).
 int run_forward(const Inputs& in, const Geometry& g, Formulation& f);
+
+enum class Scheme { modified_5pt, modified_9pt, dey_morrison };
+/// The five-point formulations in sparse storage, and the nine-point one in band storage.
+int run_sparse(const Inputs& in, Scheme scheme);
+int run_band(const Inputs& in);
 
 } // namespace fd

@@ -1,4 +1,4 @@
-// The "Modified 9-point" driver: nine-point coupling, nodes numbered down the columns, and a
+// The "Modified 9-point" formulation: nine-point coupling, nodes numbered down the columns, and a
 // symmetric band matrix of half-bandwidth nz + 1 factored by band Cholesky.
 #include "fdsolve/fdsolve.h"
 #include "fdsolve/frame.h"
@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <cstdio>
 
-int add_matrix_entry_dbl(int sparse, int i, int j, int w, double value, double* band,
-                         double* lnz, double* diag, const int* xlnz, const int* nzsub,
-                         const int* xnzsub, const int* invp) {
+int add_matrix_entry_dbl(int sparse, int i, int j, int w, double value, double* band, double* lnz,
+                         double* diag, const int* xlnz, const int* nzsub, const int* xnzsub,
+                         const int* invp) {
     if (sparse != 0) return add_sparse_entry_dbl(value, lnz, i, j, diag, xlnz, nzsub, xnzsub, invp);
     if (i - j > w || j - i > w) return 1;
     band[sym_band_index(i, j, w + 1)] += value;
@@ -86,7 +86,8 @@ bool BandFormulation::assemble(double k) {
     const int nx = g_.nx, nz = g_.nz;
     for (int i = 1; i <= nx; ++i)
         for (int j = 1; j <= nz; ++j) {
-            const CellTerms nw = cell_terms(g_, i - 1, j - 1, k2), ne = cell_terms(g_, i, j - 1, k2);
+            const CellTerms nw = cell_terms(g_, i - 1, j - 1, k2),
+                            ne = cell_terms(g_, i, j - 1, k2);
             const CellTerms sw = cell_terms(g_, i - 1, j, k2), se = cell_terms(g_, i, j, k2);
             double boundary = 0.0; // b of each boundary segment that ends at the node
             if (i == 1 || i == nx) {
@@ -99,17 +100,20 @@ bool BandFormulation::assemble(double k) {
             }
             const int v = node(i, j);
             double diagonal = 3.0 * boundary;
-            for (const CellTerms& c : {nw, ne, sw, se}) diagonal += 3.0 * (c.p + c.q) + 9.0 * c.a;
+            for (const CellTerms& c : {nw, ne, sw, se})
+                diagonal += 3.0 * (c.p + c.q) + 9.0 * c.a;
             add(v, v, diagonal);
             if (i > 1) {
                 double west = 0.0;
-                for (const CellTerms& c : {nw, sw}) west += c.q - 3.0 * c.p + 3.0 * c.a;
+                for (const CellTerms& c : {nw, sw})
+                    west += c.q - 3.0 * c.p + 3.0 * c.a;
                 if (j == nz) west += b.bottom[i - 2];
                 add(v, v - nz, west);
             }
             if (j > 1) {
                 double north = 0.0;
-                for (const CellTerms& c : {nw, ne}) north += c.p - 3.0 * c.q + 3.0 * c.a;
+                for (const CellTerms& c : {nw, ne})
+                    north += c.p - 3.0 * c.q + 3.0 * c.a;
                 if (i == 1 || i == nx) north += b.side(i, j - 1);
                 add(v, v - 1, north);
             }
@@ -132,8 +136,8 @@ int BandFormulation::factor() {
 void BandFormulation::solve(int count, double* const* rhs, const int* first, const int* stop) {
     if (count == 4) {
         band_cholesky_solve_4vec(band_.get(), n_, rhs[0], rhs[1], rhs[2], rhs[3], bandwidth_,
-                                 first[0], stop[0], first[1], stop[1], first[2], stop[2],
-                                 first[3], stop[3]);
+                                 first[0], stop[0], first[1], stop[1], first[2], stop[2], first[3],
+                                 stop[3]);
         return;
     }
     for (int b = 0; b < count; ++b)
@@ -141,23 +145,12 @@ void BandFormulation::solve(int count, double* const* rhs, const int* first, con
 }
 
 } // namespace
-} // namespace fd
 
-int calaresforward_9pt(ModelSettings& settings, double* remote_table, int max_electrodes,
-                       int margin_columns, int nodes_per_spacing, int remote_electrodes,
-                       float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
-                       const std::int32_t* electrode_water, int nelec, double* table_a,
-                       double* table_b, const float* conductivity, const float* node_row_dz,
-                       const float* node_col_dx, int nx_nodes, int nz_nodes,
-                       float electrode_offset_ratio, int nky, const void* main_window,
-                       gfx::Canvas* status_canvas) {
-    const fd::Inputs in{&settings,   remote_table, max_electrodes, margin_columns,
-                        nodes_per_spacing, remote_electrodes, c2_remote_x, c2_remote_y,
-                        p2_remote_x, p2_remote_y, electrode_water, nelec, table_a, table_b,
-                        conductivity, node_row_dz, node_col_dx, nx_nodes, nz_nodes,
-                        electrode_offset_ratio, nky, status_canvas};
-    fd::Geometry g;
-    if (int status = fd::prepare_geometry(in, g)) return status;
-    fd::BandFormulation f(in, g);
-    return fd::run_forward(in, g, f);
+int run_band(const Inputs& in) {
+    Geometry g;
+    if (int status = prepare_geometry(in, g)) return status;
+    BandFormulation f(in, g);
+    return run_forward(in, g, f);
 }
+
+} // namespace fd

@@ -55,7 +55,8 @@ void akima_interval(int n, const T* x, const V& v, int i, T& t, T& c, T& d) {
 template <class T> int spline_coef(int n, const T* x, const T* y, T* t, T* c, T* d) {
     if (n < 2) return 1;
     auto value = [y](int j) { return y[j]; };
-    for (int i = 0; i < n - 1; ++i) akima_interval(n, x, value, i, t[i], c[i], d[i]);
+    for (int i = 0; i < n - 1; ++i)
+        akima_interval(n, x, value, i, t[i], c[i], d[i]);
     return 0;
 }
 
@@ -93,23 +94,24 @@ double exp_spline_interval(int m, double x0, double x1, double a, double t, doub
 // different abscissa; 0 when the samples do not decay there (the tail would not converge).
 template <class T> double exp_tail(int n, const T* x, const T* y) {
     int p = n - 2;
-    while (p >= 0 && !(x[p] < x[n - 1])) --p;
+    while (p >= 0 && !(x[p] < x[n - 1]))
+        --p;
     if (p < 0) return 0.0;
-    const double alpha = (std::log(static_cast<double>(y[p])) -
-                          std::log(static_cast<double>(y[n - 1]))) /
-                         (static_cast<double>(x[n - 1]) - static_cast<double>(x[p]));
+    const double alpha =
+        (std::log(static_cast<double>(y[p])) - std::log(static_cast<double>(y[n - 1]))) /
+        (static_cast<double>(x[n - 1]) - static_cast<double>(x[p]));
     if (!(alpha > 0.0) || !std::isfinite(alpha)) return 0.0;
     return y[n - 1] / alpha;
 }
 
 template <class T>
-double exp_spline_integral(int m, int n, const T* d, const T* c, const T* t, const T* a,
-                           const T* y, const T* ly, const T* x) {
+double exp_spline_integral(int m, int n, const T* d, const T* c, const T* t, const T* a, const T* y,
+                           const T* ly, const T* x) {
     if (n < 2) return 0.0;
     double sum = 0.0, last = 0.0;
     for (int i = 0; i < n - 1; ++i)
-        sum += exp_spline_interval(m, x[i], x[i + 1], a[i], t[i], c[i], d[i], y[i], y[i + 1],
-                                   ly[i], ly[i + 1], &last);
+        sum += exp_spline_interval(m, x[i], x[i + 1], a[i], t[i], c[i], d[i], y[i], y[i + 1], ly[i],
+                                   ly[i + 1], &last);
     if (1e-7 * sum < last) sum += exp_tail(n, x, y);
     return sum;
 }
@@ -120,7 +122,8 @@ template <class T> double log_spline_integral(const T* x, const T* y, int n, int
     if (n <= 0) return 0.0;
     const T rectangle = x[0] * y[0];
     int positive = 0;
-    while (positive < n && y[positive] > T(0)) ++positive;
+    while (positive < n && y[positive] > T(0))
+        ++positive;
     if (positive < 2) return rectangle;
     auto log_value = [y](int j) { return static_cast<T>(std::log(y[j])); };
     double sum = 0.0, last = 0.0;
@@ -168,8 +171,12 @@ void log_spaced_values_dbl(int n, double* v, float first, float last) {
     fd::log_spaced(n, v, first, last);
 }
 
-int count_significant_dbl(int n, const double* a) { return count_significant(n, a, 3, 1e-100); }
-int count_significant_flt(int n, const float* a) { return count_significant(n, a, 2, 1e-45); }
+int count_significant_dbl(int n, const double* a) {
+    return count_significant(n, a, 3, 1e-100);
+}
+int count_significant_flt(int n, const float* a) {
+    return count_significant(n, a, 2, 1e-45);
+}
 
 int spline_coef_dbl(int n, const double* x, const double* y, double* t, double* c, double* d) {
     return spline_coef(n, x, y, t, c, d);

@@ -29,8 +29,7 @@ int spline_coef_flt(int n, const float* x, const float* y, float* t, float* c, f
 /// the exponential tail y[n-1]/alpha beyond x[n-1] when the last sub-step is not negligible
 /// (more than 1e-7 of the sum) and the samples decay there (alpha > 0; otherwise no tail).
 double exp_spline_integral_dbl(int m, int n, const double* d, const double* c, const double* t,
-                               const double* a, const double* y, const double* ly,
-                               const double* x);
+                               const double* a, const double* y, const double* ly, const double* x);
 double exp_spline_integral_flt(int m, int n, const float* d, const float* c, const float* t,
                                const float* a, const float* y, const float* ly, const float* x);
 

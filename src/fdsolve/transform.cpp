@@ -78,10 +78,12 @@ template <class T> int log_linear_count(const T* k, int last, double r) {
 template <class F> void for_each_pair(int N, int order, F f) {
     if (order == 0) {
         for (int J = 2; J <= N; ++J)
-            for (int L = 1; L < J; ++L) f(L, J);
+            for (int L = 1; L < J; ++L)
+                f(L, J);
     } else {
         for (int L = 1; L < N; ++L)
-            for (int J = L + 1; J <= N; ++J) f(L, J);
+            for (int J = L + 1; J <= N; ++J)
+                f(L, J);
     }
 }
 
@@ -96,12 +98,14 @@ template <class T, bool significant_only, class R, class K, class Y>
 int point_transform(const R* r, const R* values, Y* y, int count, int n, const K* k, int ld) {
     mx::PageArray<T> kw(n), v(n);
     if (!kw.ok() || !v.ok()) return 1;
-    for (int i = 0; i < n; ++i) kw[i] = static_cast<T>(k[i]);
+    for (int i = 0; i < n; ++i)
+        kw[i] = static_cast<T>(k[i]);
     for (int j = 1; j <= count; ++j) {
         double strike = std::fabs(static_cast<double>(y[j - 1]));
         if (strike <= 0.02) strike = 0.0;
         y[j - 1] = Y(0);
-        for (int i = 1; i <= n; ++i) v[i - 1] = static_cast<T>(values[index2d(j, i, ld)]);
+        for (int i = 1; i <= n; ++i)
+            v[i - 1] = static_cast<T>(values[index2d(j, i, ld)]);
         int last = n;
         if constexpr (significant_only) last = count_significant_flt(n, v.get());
         if (last < 1) continue;
@@ -126,7 +130,8 @@ int fourier_transform_grid(int lead, float s, int order, const double* values, d
     int p = 0;
     for_each_pair(N, order, [&](int L, int J) {
         ++p;
-        for (int i = 1; i <= n; ++i) v[i - 1] = values[index2d(p, i, P)];
+        for (int i = 1; i <= n; ++i)
+            v[i - 1] = values[index2d(p, i, P)];
         const int nsig = count_significant_dbl(n, v.get());
         store_pair(pot, lead, L, J, inv_pi * log_spline_integral_dbl(k, v.get(), nsig, m));
 
@@ -171,9 +176,11 @@ int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* p
     int p = 0;
     for_each_pair(N, 1, [&](int L, int J) {
         ++p;
-        for (int i = 1; i <= n; ++i) v[i - 1] = values[index2d(p, i, ld)];
+        for (int i = 1; i <= n; ++i)
+            v[i - 1] = values[index2d(p, i, ld)];
         if (v[0] < 0.0)
-            for (int i = 0; i < n; ++i) v[i] = -v[i];
+            for (int i = 0; i < n; ++i)
+                v[i] = -v[i];
         const int nsig = count_significant_dbl(n, v.get());
         store_pair(pot, lead, L, J, inv_pi * log_spline_integral_dbl(k, v.get(), nsig, m));
 
@@ -198,10 +205,12 @@ int inverse_fourier_pair_potentials(float s, const float* values, double* pot, d
     int p = 0;
     for_each_pair(N, 1, [&](int L, int J) {
         ++p;
-        for (int i = 1; i <= n; ++i) v[i - 1] = values[index2d(p, i, ld)];
+        for (int i = 1; i <= n; ++i)
+            v[i - 1] = values[index2d(p, i, ld)];
         const bool negated = v[0] < 0.0f;
         if (negated)
-            for (int i = 0; i < n; ++i) v[i] = -v[i];
+            for (int i = 0; i < n; ++i)
+                v[i] = -v[i];
         const int nsig = count_significant_flt(n, v.get());
         const float integral = inv_pi_flt * log_spline_integral_flt(k, v.get(), nsig, m);
         store_pair(pot, lead, L, J, negated ? -integral : integral);

@@ -41,9 +41,9 @@ int inverse_fourier_pair_potentials_exp(const float* r, const float* values, dou
                                         int n, const float* k, int unused, int ld);
 
 /// Pair tables of the finite-element solvers: pairs L = 1..N-1 outer, J = L+1..N inner, rows of
-/// `values` (leading dimension ld); outputs as fourier_transform_grid. s <= 0 is taken as 1. A pair whose first value is negative is integrated with
-/// all its values negated (both outputs non-negative). Returns 0, or 1 when the work vectors
-/// cannot be had.
+/// `values` (leading dimension ld); outputs as fourier_transform_grid. s <= 0 is taken as 1. A pair
+/// whose first value is negative is integrated with all its values negated (both outputs
+/// non-negative). Returns 0, or 1 when the work vectors cannot be had.
 int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* pot,
                                         double* offset_pot, int N, int n, const double* k, int m,
                                         int ld, int lead, int array_type);

@@ -33,8 +33,10 @@ struct Model {
         model::flat_column_layout(m, dx.data(), p, nx, x.data());
         dz.assign(nz - 1, 0.25f);
         dz[4] = 0.35f;
-        for (int r = 5; r < 10; ++r) dz[r] = dz[r - 1] * 1.1f;
-        for (int r = 10; r < nz - 1; ++r) dz[r] = dz[r - 1] * 1.5f;
+        for (int r = 5; r < 10; ++r)
+            dz[r] = dz[r - 1] * 1.1f;
+        for (int r = 10; r < nz - 1; ++r)
+            dz[r] = dz[r - 1] * 1.5f;
         sigma.assign(std::size_t(nx - 1) * (nz - 1), float(1.0 / resistivity));
         water.assign(nelec, 0);
         lead = nelec + 3; // tables wider than the electrodes, as the program's are
@@ -47,15 +49,16 @@ struct Model {
         double depth = 0.0;
         for (int j = 1; j < nz; ++j) {
             const double rho = depth + 0.5 * dz[j - 1] < boundary ? top : bottom;
-            for (int i = 1; i < nx; ++i) sigma[index2d(i, j, nx - 1)] = float(1.0 / rho);
+            for (int i = 1; i < nx; ++i)
+                sigma[index2d(i, j, nx - 1)] = float(1.0 / rho);
             depth += dz[j - 1];
         }
     }
     /// Runs a driver on the global ModelSettings' wavenumber and source settings.
     int run(Driver driver, int nky = 12) {
-        return driver(Modelsettings, remote.data(), lead, m, p, remote_electrodes, c2_x, c2_y,
-                      p2_x, p2_y, water.data(), nelec, table_a.data(), table_b.data(),
-                      sigma.data(), dz.data(), dx.data(), nx, nz, offset, nky, nullptr, nullptr);
+        return driver(Modelsettings, remote.data(), lead, m, p, remote_electrodes, c2_x, c2_y, p2_x,
+                      p2_y, water.data(), nelec, table_a.data(), table_b.data(), sigma.data(),
+                      dz.data(), dx.data(), nx, nz, offset, nky, nullptr, nullptr);
     }
     double pot(int a, int b) const { return table_a[index2d(a, b, lead)]; }
     double offset_pot(int a, int b) const { return table_b[index2d(a, b, lead)]; }

@@ -80,6 +80,7 @@ template <class F> double worst(const Model& model, int d0, int d1, F expected) 
 
 TEST_F(Drivers, HalfSpaceMatchesThePointSourcePotential) {
     const double rho = 10.0;
+    Modelsettings.fd_option = 1; // the nine-point driver clears it
     std::vector<Model> runs;
     for (const Formulation& f : formulations) {
         Model& model = runs.emplace_back(21, rho);
@@ -96,10 +97,12 @@ TEST_F(Drivers, HalfSpaceMatchesThePointSourcePotential) {
                 }
                 const double d = std::abs(b - a);
                 const double strike = rho / (2 * pi) * (1.0 / d - 1.0 / std::hypot(d, 1.0));
-                worst_offset = std::max(worst_offset, std::fabs(model.offset_pot(a, b) / strike - 1));
+                worst_offset =
+                    std::max(worst_offset, std::fabs(model.offset_pot(a, b) / strike - 1));
             }
         EXPECT_LT(worst_offset, f.offset) << f.name;
     }
+    EXPECT_EQ(Modelsettings.fd_option, 0);
     // The formulations agree within 1 % beyond the nearest pair (there the nine-point coupling
     // sits 1.6 % below the five-point ones).
     for (int a = 1; a <= 21; ++a)
@@ -120,7 +123,8 @@ TEST_F(Drivers, TwoLayerEarthMatchesTheImageSeries) {
             EXPECT_LT(worst(model, 1, 10, exact), f.layered) << f.name << " " << rho.first;
             double w = 0.0;
             for (int d = 1; d <= 10; ++d) {
-                const double normalised = model.pot(1, 1 + d) / (half_space.pot(1, 1 + d) * 2 * pi * d);
+                const double normalised =
+                    model.pot(1, 1 + d) / (half_space.pot(1, 1 + d) * 2 * pi * d);
                 w = std::max(w, std::fabs(normalised / exact(d) - 1.0));
             }
             EXPECT_LT(w, f.normalised) << f.name << " " << rho.first;
@@ -180,7 +184,8 @@ TEST_F(Drivers, ReciprocityAndScaling) {
         for (int distributed : {0, 1}) {
             Modelsettings.distributed_source = distributed;
             Model forward = blocky_model(), swapped = blocky_model(), scaled = blocky_model(100.0);
-            for (Model* m : {&forward, &swapped, &scaled}) m->remote_electrodes = 1;
+            for (Model* m : {&forward, &swapped, &scaled})
+                m->remote_electrodes = 1;
             forward.c2_x = scaled.c2_x = swapped.p2_x = 2.37f; // between two node columns
             forward.c2_y = scaled.c2_y = swapped.p2_y = 1.0f;
             forward.p2_x = scaled.p2_x = swapped.c2_x = 7.0f; // on an electrode's column
@@ -268,8 +273,8 @@ class DriverFailures : public Drivers {
         Progdisplay.status_height = 20; // the status line at y = 40
     }
     int run(Model& model, Driver driver, int nky = 12) {
-        return driver(Modelsettings, model.remote.data(), model.lead, model.m, model.p, 0, 0, 0,
-                      0, 0, model.water.data(), model.nelec, model.table_a.data(),
+        return driver(Modelsettings, model.remote.data(), model.lead, model.m, model.p, 0, 0, 0, 0,
+                      0, model.water.data(), model.nelec, model.table_a.data(),
                       model.table_b.data(), model.sigma.data(), model.dz.data(), model.dx.data(),
                       model.nx, model.nz, model.offset, nky, nullptr, &backend.canvas);
     }
@@ -353,22 +358,23 @@ TEST(ElectrodeNodes, PlacementOnTheNodeColumns) {
     // Columns 0..30 one unit apart except 10..14, a quarter apart; survey electrodes stand in
     // columns 5, 9, 13 (first column 6 one-based, step 4, three electrodes).
     std::vector<float> x(31);
-    for (int i = 1; i <= 30; ++i) x[i] = x[i - 1] + (i > 10 && i <= 14 ? 0.25f : 1.0f);
+    for (int i = 1; i <= 30; ++i)
+        x[i] = x[i - 1] + (i > 10 && i <= 14 ? 0.25f : 1.0f);
     struct Case {
         float position;
         int count, a, b;
         float weight_a;
     };
     const Case cases[] = {
-        {x[20], 1, 20, 0, 1.0f},              // on a free column
-        {x[20] + 0.05f, 1, 20, 0, 1.0f},      // within 0.1
-        {x[9] + 0.05f, 1, 10, 0, 1.0f},       // on a survey column: one to the right
-        {x[9] - 0.05f, 1, 8, 0, 1.0f},        // ... or to the left
-        {x[20] + 0.25f, 2, 20, 21, 0.75f},    // between two columns
-        {x[20] + 0.5f, 2, 20, 21, 0.5f},      // half way: the lower index is the nearest
-        {x[8] + 0.5f, 1, 8, 8, 1.0f},         // neighbour on a survey column: the other alone
-        {x[2], 0, 0, 0, 0.0f},                // too near the left edge
-        {x[29], 0, 0, 0, 0.0f},               // too near the right edge
+        {x[20], 1, 20, 0, 1.0f},           // on a free column
+        {x[20] + 0.05f, 1, 20, 0, 1.0f},   // within 0.1
+        {x[9] + 0.05f, 1, 10, 0, 1.0f},    // on a survey column: one to the right
+        {x[9] - 0.05f, 1, 8, 0, 1.0f},     // ... or to the left
+        {x[20] + 0.25f, 2, 20, 21, 0.75f}, // between two columns
+        {x[20] + 0.5f, 2, 20, 21, 0.5f},   // half way: the lower index is the nearest
+        {x[8] + 0.5f, 1, 8, 8, 1.0f},      // neighbour on a survey column: the other alone
+        {x[2], 0, 0, 0, 0.0f},             // too near the left edge
+        {x[29], 0, 0, 0, 0.0f},            // too near the right edge
     };
     for (const Case& c : cases) {
         int list[3] = {-1, -1, -1};

@@ -22,7 +22,9 @@ std::vector<double> default_wavenumbers() {
 
 // Wavenumber-domain potential of a unit current on the surface of a half-space of 1 ohm-m:
 // K0(k r)/pi, whose transform is 1/(2 pi sqrt(r^2 + y^2)).
-double half_space_value(double k, double r) { return std::cyl_bessel_k(0.0, k * r) / pi; }
+double half_space_value(double k, double r) {
+    return std::cyl_bessel_k(0.0, k * r) / pi;
+}
 
 bool all_finite(const std::vector<double>& v) {
     for (double x : v)
@@ -89,8 +91,8 @@ TEST(BesselRatio, MatchesLibraryBesselFunctionsBelowTwo) {
         const double k = 0.25;
         double d = 0.0, r = 0.0;
         // Source at x0 = 3, point 4 units right and x/k - ... deep: r = x/k.
-        const double depth = std::sqrt((x / k) * (x / k) - 16.0 > 0 ? (x / k) * (x / k) - 16.0
-                                                                     : 0.0);
+        const double depth =
+            std::sqrt((x / k) * (x / k) - 16.0 > 0 ? (x / k) * (x / k) - 16.0 : 0.0);
         const double dx = (x / k) * (x / k) - 16.0 > 0 ? 4.0 : x / k;
         const double ratio = bessel_ratio_k1_k0_dbl(3.0, 3.0 + dx, depth, &d, &r, k);
         EXPECT_NEAR(d, dx, 1e-14);
@@ -120,7 +122,8 @@ TEST(Wavenumbers, DefaultSetIsTwelveLogSpacedValues) {
     const std::vector<double> k = default_wavenumbers();
     EXPECT_EQ(k.front(), double(0.002f));
     EXPECT_EQ(k.back(), 8.0);
-    for (int i = 1; i < 12; ++i) EXPECT_NEAR(k[i] / k[i - 1], 2.1255, 1e-4) << i;
+    for (int i = 1; i < 12; ++i)
+        EXPECT_NEAR(k[i] / k[i - 1], 2.1255, 1e-4) << i;
 
     double two[2] = {0.0, 0.0};
     log_spaced_values_dbl(2, two, 0.5f, 4.0f);
@@ -139,7 +142,7 @@ TEST(Wavenumbers, SignificanceCount) {
         // entries 5 and 6 rise again; the later falling entries still count (3 + 4, 7, 8, 9)
         {{9, 8, 7, 6, 7, 8, 5, 4, 3}, 7},
         {{5, 4, 3, 2, 1}, 5},
-        {{5, 4}, 2},        // fewer samples than the starting count: never more than n
+        {{5, 4}, 2}, // fewer samples than the starting count: never more than n
         {{5, 1e-120}, 1},
     };
     for (const Case& c : cases)
@@ -195,7 +198,8 @@ TEST(SplineIntegral, DegenerateSamplesGiveExactLimits) {
     const double b = 0.9;
     const double xs[5] = {0.2, 0.5, 0.5, 1.0, 3.0};
     double ys[5];
-    for (int i = 0; i < 5; ++i) ys[i] = std::exp(-b * xs[i]);
+    for (int i = 0; i < 5; ++i)
+        ys[i] = std::exp(-b * xs[i]);
     const double exact = xs[0] * ys[0] + ys[0] / b;
     EXPECT_NEAR(log_spline_integral_dbl(xs, ys, 5, 4), exact, 1e-12);
     const double repeated_last[3] = {0.2, 1.0, 1.0};
@@ -212,7 +216,8 @@ TEST(SplineIntegral, DegenerateSamplesGiveExactLimits) {
 TEST(SplineIntegral, AkimaCoefficientsReproduceAStraightLine) {
     const double x[5] = {0.0, 1.0, 1.5, 3.0, 7.0};
     double y[5], t[4], c[4], d[4];
-    for (int i = 0; i < 5; ++i) y[i] = 2.0 - 0.4 * x[i];
+    for (int i = 0; i < 5; ++i)
+        y[i] = 2.0 - 0.4 * x[i];
     ASSERT_EQ(spline_coef_dbl(5, x, y, t, c, d), 0);
     for (int i = 0; i < 4; ++i) {
         EXPECT_NEAR(t[i], -0.4, 1e-14);
@@ -230,8 +235,8 @@ TEST(SplineIntegral, ExpSplineIntegralFromTablesMatchesTheWholeRule) {
         ly[i] = std::log(y[i]);
     }
     ASSERT_EQ(spline_coef_dbl(12, k.data(), ly.data(), t.data(), c.data(), d.data()), 0);
-    const double tables = exp_spline_integral_dbl(4, 12, d.data(), c.data(), t.data(),
-                                                  ly.data(), y.data(), ly.data(), k.data());
+    const double tables = exp_spline_integral_dbl(4, 12, d.data(), c.data(), t.data(), ly.data(),
+                                                  y.data(), ly.data(), k.data());
     EXPECT_DOUBLE_EQ(k[0] * y[0] + tables, log_spline_integral_dbl(k.data(), y.data(), 12, 4));
 }
 
@@ -251,15 +256,18 @@ std::vector<double> half_space_pairs(int N, int order, const std::vector<double>
     std::vector<double> values(std::size_t(P) * n);
     int p = 0;
     auto add = [&](int L, int J) {
-        for (int i = 0; i < n; ++i) values[p + std::size_t(i) * P] = half_space_value(k[i], J - L);
+        for (int i = 0; i < n; ++i)
+            values[p + std::size_t(i) * P] = half_space_value(k[i], J - L);
         ++p;
     };
     if (order == 0) {
         for (int J = 2; J <= N; ++J)
-            for (int L = 1; L < J; ++L) add(L, J);
+            for (int L = 1; L < J; ++L)
+                add(L, J);
     } else {
         for (int L = 1; L < N; ++L)
-            for (int J = L + 1; J <= N; ++J) add(L, J);
+            for (int J = L + 1; J <= N; ++J)
+                add(L, J);
     }
     return values;
 }
@@ -271,8 +279,8 @@ TEST(Transform, HalfSpacePairPotentialsWithinOnePercentToTenSpacings) {
     for (int order : {0, 1}) {
         const std::vector<double> values = half_space_pairs(N, order, k);
         std::vector<double> pot(lead * lead, -1.0), offset(lead * lead, -1.0);
-        ASSERT_EQ(fourier_transform_grid(lead, s, order, values.data(), pot.data(),
-                                         offset.data(), N, n, k.data(), 4, P, 0),
+        ASSERT_EQ(fourier_transform_grid(lead, s, order, values.data(), pot.data(), offset.data(),
+                                         N, n, k.data(), 4, P, 0),
                   0);
         for (int L = 1; L <= N; ++L)
             for (int J = 1; J <= N; ++J) {
@@ -295,8 +303,8 @@ TEST(Transform, OffsetPoleDipoleStoresThePotentialAtTheStrikeDistance) {
     const float s = 2.0f;
     const std::vector<double> values = half_space_pairs(N, 0, k);
     std::vector<double> pot(N * N), offset(N * N);
-    fourier_transform_grid(N, s, 0, values.data(), pot.data(), offset.data(), N, 12, k.data(), 4,
-                           P, 10);
+    fourier_transform_grid(N, s, 0, values.data(), pot.data(), offset.data(), N, 12, k.data(), 4, P,
+                           10);
     for (int d = 1; d < N; ++d)
         EXPECT_NEAR(offset[d * N] * 2 * pi * std::sqrt(d * d + s * s), 1.0, 0.009) << d;
 }
@@ -306,22 +314,25 @@ TEST(Transform, ZeroStrikeOffsetAndDegenerateWavenumbersStayFinite) {
     const int N = 6, P = 15;
     std::vector<double> values = half_space_pairs(N, 0, k);
     std::vector<double> pot(N * N), offset(N * N, 7.0);
-    fourier_transform_grid(N, 0.0f, 0, values.data(), pot.data(), offset.data(), N, 12, k.data(),
-                           4, P, 0);
+    fourier_transform_grid(N, 0.0f, 0, values.data(), pot.data(), offset.data(), N, 12, k.data(), 4,
+                           P, 0);
     EXPECT_TRUE(all_finite(pot));
-    for (int d = 1; d < N; ++d) EXPECT_EQ(offset[d * N], 0.0); // C - S at s = 0 is exactly 0
+    for (int d = 1; d < N; ++d)
+        EXPECT_EQ(offset[d * N], 0.0); // C - S at s = 0 is exactly 0
 
     // A repeated wavenumber with a repeated value (a zero-width interval) stays finite and
     // close; the spline and the significance count see one sample more, so it is not exact.
     std::vector<double> k13(k), v13(13);
     k13.insert(k13.begin() + 5, k[5]);
     std::vector<double> v12(12);
-    for (int i = 0; i < 12; ++i) v12[i] = half_space_value(k[i], 2.0);
-    for (int i = 0; i < 13; ++i) v13[i] = half_space_value(k13[i], 2.0);
+    for (int i = 0; i < 12; ++i)
+        v12[i] = half_space_value(k[i], 2.0);
+    for (int i = 0; i < 13; ++i)
+        v13[i] = half_space_value(k13[i], 2.0);
     std::vector<double> a(4), b(4), a13(4), b13(4);
     fourier_transform_grid(2, 0.5f, 0, v12.data(), a.data(), b.data(), 2, 12, k.data(), 4, 1, 0);
-    fourier_transform_grid(2, 0.5f, 0, v13.data(), a13.data(), b13.data(), 2, 13, k13.data(), 4,
-                           1, 0);
+    fourier_transform_grid(2, 0.5f, 0, v13.data(), a13.data(), b13.data(), 2, 13, k13.data(), 4, 1,
+                           0);
     EXPECT_NEAR(a13[2] / a[2], 1.0, 0.002);
     EXPECT_NEAR(b13[2] / b[2], 1.0, 0.01);
 }
@@ -331,22 +342,24 @@ TEST(Transform, PointTransformOfHalfSpaceValues) {
     struct Case {
         double r, y, tolerance;
     };
-    const Case cases[] = {{1, 0, 0.009}, {5, 0, 0.004}, {10, 0, 0.004}, {1, 0.015, 0.009},
+    const Case cases[] = {{1, 0, 0.009},   {5, 0, 0.004}, {10, 0, 0.004}, {1, 0.015, 0.009},
                           {2, 0.5, 0.007}, {5, 3, 0.001}, {10, 5, 0.007}};
     std::vector<double> r, y, values(12 * 7);
     const int count = 7;
     for (int j = 0; j < count; ++j) {
         r.push_back(cases[j].r);
         y.push_back(-cases[j].y); // the sign of the strike distance does not matter
-        for (int i = 0; i < 12; ++i) values[j + i * count] = half_space_value(k[i], cases[j].r);
+        for (int i = 0; i < 12; ++i)
+            values[j + i * count] = half_space_value(k[i], cases[j].r);
     }
-    ASSERT_EQ(inverse_fourier_transform_dbl(r.data(), values.data(), y.data(), count, 12,
-                                            k.data(), 4, count),
+    ASSERT_EQ(inverse_fourier_transform_dbl(r.data(), values.data(), y.data(), count, 12, k.data(),
+                                            4, count),
               0);
     std::vector<float> rf(r.begin(), r.end()), vf(values.begin(), values.end()), yf(count);
     std::vector<float> kf(k.begin(), k.end());
     std::vector<double> ye(count);
-    for (int j = 0; j < count; ++j) yf[j] = float(ye[j] = cases[j].y);
+    for (int j = 0; j < count; ++j)
+        yf[j] = float(ye[j] = cases[j].y);
     inverse_fourier_transform_flt(rf.data(), vf.data(), yf.data(), count, 12, k.data(), 4, count);
     inverse_fourier_pair_potentials_exp(rf.data(), vf.data(), ye.data(), count, 12, kf.data(), 4,
                                         count);
@@ -379,14 +392,15 @@ TEST(Transform, FiniteElementPairTablesInBothPrecisions) {
     const float s = 0.5f;
     std::vector<double> values = half_space_pairs(N, 1, k);
     // Pair (1, 2) with all values negative: the double routine integrates its negation.
-    for (int i = 0; i < 12; ++i) values[std::size_t(i) * P] = -values[std::size_t(i) * P];
+    for (int i = 0; i < 12; ++i)
+        values[std::size_t(i) * P] = -values[std::size_t(i) * P];
     std::vector<float> vf(values.begin(), values.end()), kf(k.begin(), k.end());
     std::vector<double> pot(lead * lead), offset(lead * lead), potf(lead * lead),
         offsetf(lead * lead);
     inverse_fourier_pair_potentials_dbl(s, values.data(), pot.data(), offset.data(), N, 12,
                                         k.data(), 4, P, lead, 0);
-    inverse_fourier_pair_potentials(s, vf.data(), potf.data(), offsetf.data(), N, 12, kf.data(),
-                                    4, P, lead);
+    inverse_fourier_pair_potentials(s, vf.data(), potf.data(), offsetf.data(), N, 12, kf.data(), 4,
+                                    P, lead);
     for (int d = 1; d < N; ++d) {
         const int at = d * lead; // (1, d + 1)
         const double strike = (1.0 / d - 1.0 / std::sqrt(d * d + s * s)) / (2 * pi);
