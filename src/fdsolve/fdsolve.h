@@ -32,11 +32,12 @@ class Canvas;
 /// have a node. main_window is not read: failure texts go to the status line (status_canvas,
 /// through show_status_text) while the main window is the foreground window; the beep always.
 ///
-/// Result: 0; 1 when work memory is refused (also inside the wavenumber loop) or the inputs do
-/// not fit ("The number of wavenumbers ..."; more than 32 wavenumbers are refused); the code of
-/// the ordering set-up when it fails; 113 when the user breaks the run (Esc, Q, q); the 1-based
-/// row of a non-positive pivot. On every failure the output tables and remote_table are left
-/// as they were. All work memory is released on every way out.
+/// Result: 0; 1 when work memory is refused ("Error in allocating memory.", also inside the
+/// wavenumber loop) or the inputs do not fit (nky outside 2..32, wavenumber limits not positive
+/// and increasing, an electrode without side nodes in the mesh, a spacing of 0 or less; each
+/// with its message); the code of the ordering set-up when it fails; 113 when the user breaks
+/// the run (Esc, Q, q); the 1-based row of a non-positive pivot. On every failure the output
+/// tables and remote_table are left as they were. All work memory is released on every way out.
 int calaresforward_dbl(ModelSettings& settings, double* remote_table, int max_electrodes,
                        int margin_columns, int nodes_per_spacing, int remote_electrodes,
                        float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,

@@ -54,6 +54,16 @@ int prepare_geometry(const Inputs& in, Geometry& g) {
         report_failure("The electrodes do not fit the finite-difference mesh.", in.status_canvas);
         return 1;
     }
+    bool positive = true;
+    for (int i = 0; i < in.nx - 1; ++i)
+        positive = positive && in.node_col_dx[i] > 0.0f;
+    for (int j = 0; j < in.nz - 1; ++j)
+        positive = positive && in.node_row_dz[j] > 0.0f;
+    if (!positive) {
+        report_failure("The finite-difference mesh has a node spacing of 0 or less.",
+                       in.status_canvas);
+        return 1;
+    }
     g.nx = in.nx;
     g.nz = in.nz;
     g.dx_table = in.node_col_dx;

@@ -341,13 +341,27 @@ TEST_F(DriverFailures, MemoryRefusedInsideTheWavenumberLoop) {
     }
 }
 
-TEST_F(DriverFailures, MoreThan32WavenumbersAreRefused) {
+TEST_F(DriverFailures, InputsThatDoNotFitAreRefused) {
     for (const Formulation& f : formulations) {
-        backend = TestBackend();
+        struct Case {
+            const char* what;
+            int nky;
+            void (*spoil)(Model&);
+        };
+        const Case cases[] = {
+            {"33 wavenumbers", 33, [](Model&) {}},
+            {"electrode beyond the mesh", 12, [](Model& m) { m.water[2] = m.nz; }},
+            {"zero row spacing", 12, [](Model& m) { m.dz[7] = 0.0f; }},
+        };
+        for (const Case& c : cases) {
+            backend = TestBackend();
+            Model model(6);
+            c.spoil(model);
+            EXPECT_EQ(run(model, f.run, c.nky), 1) << f.name << ": " << c.what;
+            EXPECT_TRUE(backend.red_text()) << f.name << ": " << c.what;
+            EXPECT_EQ(model.table_a[index2d(1, 2, model.lead)], -7.0);
+        }
         Model model(6);
-        EXPECT_EQ(run(model, f.run, 33), 1) << f.name;
-        EXPECT_TRUE(backend.red_text()) << f.name;
-        EXPECT_EQ(model.table_a[index2d(1, 2, model.lead)], -7.0);
         EXPECT_EQ(run(model, f.run, 32), 0) << f.name;
     }
 }
