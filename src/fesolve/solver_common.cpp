@@ -1,0 +1,166 @@
+// Messages, progress, input checks, remote-electrode placement and transform shared by the
+// finite-element solvers.
+#include "fesolve/solver_common.h"
+
+#include "fdsolve/spline.h"
+#include "fdsolve/transform.h"
+#include "fesolve/electrode_map.h"
+#include "model/globals.h"
+#include "model/services.h"
+#include "model/utilities.h"
+
+#include <algorithm>
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace fe {
+
+int report_no_memory() {
+    model::show_message("Insufficient memory for finite-element subroutine!.", "Error Message");
+    return result_no_memory;
+}
+
+int report_factor_failure(int node) {
+    char text[640];
+    std::snprintf(text, sizeof text,
+                  "Error at node %d.\n"
+                  "There has been an error in calculating\n"
+                  "the potential values for this model.\n"
+                  "Please check your input model to ensure\n"
+                  "that the model resistivities and the grid\n"
+                  "lines depth have reasonable values. If you\n"
+                  "read in a inversion results file, the file\n"
+                  "format might have been accidentally changed.",
+                  node);
+    model::show_message(text, "Error Message");
+    return node;
+}
+
+int report_error(int result, const char* format, ...) {
+    char text[640];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    model::show_message(text, "Error Message");
+    return result;
+}
+
+void report_progress(const char* format, int iky, int nky) {
+    const float percentage = float(iky) * 100.0f / float(nky);
+    char text[2048];
+    std::snprintf(text, sizeof text, format, double(percentage));
+    update_status(text, round_to_int(percentage * 0.01f * float(Statuswind.bar_width)));
+}
+
+int output_lead() { return Proglim.max_electrodes; }
+
+int check_mesh_and_electrodes(int nx, int nz, int n, int nelec, int margin_columns,
+                              int nodes_per_spacing, const std::int32_t* electrode_water, int nky,
+                              int min_nky) {
+    if (nky < min_nky || nky > fd::max_wavenumbers)
+        return report_error(result_bad_input,
+                            "The number of wavenumbers (%d) must lie between %d and %d.", nky,
+                            min_nky, fd::max_wavenumbers);
+    if (nx < 2 || nz < 2)
+        return report_error(result_bad_input, "The finite-element mesh of %d x %d nodes is too small.",
+                            nx, nz);
+    if (n < 2 || nelec < 1 || n < nelec || n > output_lead())
+        return report_error(result_bad_input,
+                            "The model has %d electrodes (%d on the surface);\n"
+                            "the calculation takes 2 to %d electrodes.",
+                            n, nelec, output_lead());
+    for (int e = 0; e < nelec; ++e) {
+        const int column = margin_columns + e * nodes_per_spacing;
+        const int row = electrode_water[e] + 1;
+        if (column < 1 || column > nx || row < 1 || row > nz)
+            return report_error(result_bad_input,
+                                "Electrode %d (node column %d, row %d) lies outside\n"
+                                "the finite-element mesh of %d x %d nodes.",
+                                e + 1, column, row, nx, nz);
+    }
+    return 0;
+}
+
+void place_remote_electrodes(ModelSettings& settings, int nodes_per_spacing, int nelec,
+                             int margin_columns, int ny, int nx, const float* positions,
+                             RemoteElectrodes& remote) {
+    int list[6] = {0, 0, 0, 0, 0, 0};
+    float weights[4] = {0, 0, 0, 0};
+    int na = 0, nb = 0;
+    get_electrode_node_numbers(nodes_per_spacing, nelec, margin_columns, ny, nx, positions,
+                               remote.c2_x, remote.p2_x, list, weights, &na, &nb);
+    remote.c2_count = na;
+    remote.p2_count = nb;
+    for (int i = 0; i < na; ++i) {
+        remote.c2_node[i] = list[1 + i];
+        remote.c2_weight[i] = weights[i];
+    }
+    for (int i = 0; i < nb; ++i) {
+        remote.p2_node[i] = list[na + 2 + i];
+        remote.p2_weight[i] = weights[na + i];
+    }
+    settings.fe_remote_a = na;
+    settings.fe_remote_b = nb;
+    if (settings.fe_small_table_a) std::copy(list, list + 6, static_cast<int*>(settings.fe_small_table_a));
+    if (settings.fe_small_table_b)
+        std::copy(weights, weights + 4, static_cast<float*>(settings.fe_small_table_b));
+    model::trace("remote electrodes C2 %d nodes %d %d  P2 %d nodes %d %d\n", na, remote.c2_node[0],
+                 remote.c2_node[1], nb, remote.p2_node[0], remote.p2_node[1]);
+}
+
+void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x, double& z) {
+    if (e < nelec || table == nullptr) {
+        x = e;
+        z = 0.0;
+        return;
+    }
+    x = table[e].x;
+    z = table[e].z;
+}
+
+int transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
+                            int nelec, const double* values, int nk, const double* k, double* out) {
+    const int stride = 2 * n + 1;
+    // Only the values of electrodes that have nodes are transformed: a zero series would still
+    // pick up the logarithmic rise that the transform assumes below the first wavenumber.
+    mx::PageArray<int> place(stride);
+    mx::PageArray<double> r(stride), y(stride);
+    if (!place.ok() || !r.ok() || !y.ok()) return result_no_memory;
+    int count = 0;
+    auto add = [&](int p, double offset, double distance) {
+        place[count] = p;
+        y[count] = offset;
+        r[count++] = distance;
+    };
+    for (int source = 0; source < 2; ++source) {
+        const bool present = source == 0 ? remote.c2_count > 0 : remote.p2_count > 0;
+        const double rx = source == 0 ? remote.c2_x : remote.p2_x;
+        const double ry = source == 0 ? remote.c2_y : remote.p2_y;
+        if (!present) continue;
+        for (int e = 0; e < n; ++e) {
+            double x, z;
+            electrode_position(table, nelec, e, x, z);
+            add(source * n + e, ry, std::sqrt((rx - x) * (rx - x) + z * z + ry * ry));
+        }
+    }
+    if (remote.c2_count > 0 && remote.p2_count > 0) {
+        const double dx = double(remote.p2_x) - remote.c2_x, dy = double(remote.p2_y) - remote.c2_y;
+        add(2 * n, std::fabs(dy), std::sqrt(dx * dx + dy * dy));
+    }
+    mx::PageArray<double> series(std::size_t(count) * nk + 1);
+    if (!series.ok()) return result_no_memory;
+    for (int j = 1; j <= count; ++j)
+        for (int i = 1; i <= nk; ++i)
+            series[index2d(j, i, count)] = values[index2d(place[j - 1] + 1, i, stride)];
+    if (count > 0 &&
+        inverse_fourier_transform_dbl(r.get(), series.get(), y.get(), count, nk, k, 0, count) != 0)
+        return result_no_memory;
+    for (int p = 0; p < stride; ++p) out[p] = 0.0;
+    for (int j = 0; j < count; ++j) out[place[j]] = y[j];
+    return 0;
+}
+
+} // namespace fe

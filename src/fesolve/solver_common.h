@@ -1,0 +1,85 @@
+// What the finite-element solvers of the block model share: messages, progress, input checks,
+// the electrode pair table, and the space-domain transform of the remote-electrode values.
+#pragma once
+
+#include "matrix/pagearray.h"
+
+#include <cstdint>
+
+class ModelSettings;
+struct ElectrodeNode;
+
+namespace fe {
+
+/// Results of the solvers besides 0 (success) and a positive node of a failed factorisation.
+enum SolverResult {
+    result_no_memory = -1, ///< a work array was refused ("Insufficient memory ...")
+    result_bad_input = -2, ///< the mesh, electrodes or wavenumbers do not fit
+    result_ordering = -3,  ///< the ordering set-up or its structure file failed
+    result_matrix = -4,    ///< an element or boundary entry fell outside the sparse structure
+    result_file = -5       ///< a Jacobian work file could not be opened or written
+};
+
+/// "Insufficient memory for finite-element subroutine!." under "Error Message" (after the
+/// beep); returns result_no_memory.
+int report_no_memory();
+/// The "Error at node %d." box with its seven-line explanation; returns node.
+int report_factor_failure(int node);
+/// Formats and shows an error under "Error Message"; returns `result`.
+int report_error(int result, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
+/// Progress of wavenumber iky of nky: `format` (with one %5.1f) at 100 iky / nky percent and
+/// the bar of that fraction of StatusWind::bar_width.
+void report_progress(const char* format, int iky, int nky);
+
+/// Checks what every solver needs: 2 <= nx, nz; 2 <= n <= the leading dimension of the output
+/// tables (ProgLim::max_electrodes); nelec surface electrodes in columns margin_columns +
+/// e nodes_per_spacing and rows electrode_water[e] + 1 inside the mesh; 1 <= nky <= 32 (2 at
+/// least when min_nky is 2). Shows the reason and returns result_bad_input, else 0.
+int check_mesh_and_electrodes(int nx, int nz, int n, int nelec, int margin_columns,
+                              int nodes_per_spacing, const std::int32_t* electrode_water, int nky,
+                              int min_nky);
+
+/// Leading dimension of the N x N output tables.
+int output_lead();
+
+/// Number of electrode pairs i < j of n electrodes, and the 0-based position of pair (i, j) in
+/// the order (1, 2), (1, 3) .. (1, n), (2, 3) .. (n - 1, n).
+inline long long pair_count(int n) { return (long long)n * (n - 1) / 2; }
+inline long long pair_position(int n, int i, int j) {
+    return (long long)(i - 1) * (2 * n - i) / 2 + (j - i - 1);
+}
+
+/// The remote electrodes C2 and P2 with the mesh nodes that carry them.
+struct RemoteElectrodes {
+    float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
+    int c2_count = 0, p2_count = 0;
+    int c2_node[2] = {0, 0}, p2_node[2] = {0, 0};
+    float c2_weight[2] = {0, 0}, p2_weight[2] = {0, 0};
+};
+
+/// Places C2 and P2 on the surface nodes (get_electrode_node_numbers, columns at positions[]),
+/// and keeps the result also in the model record (fe_remote_a, fe_remote_b, fe_small_table_a,
+/// fe_small_table_b).
+void place_remote_electrodes(ModelSettings& settings, int nodes_per_spacing, int nelec,
+                             int margin_columns, int ny, int nx, const float* positions,
+                             RemoteElectrodes& remote);
+
+/// Horizontal position and depth, in unit spacings from the first electrode, of electrode e
+/// (0-based) of n: surface electrodes at (e, 0), borehole electrodes (e >= nelec) at their
+/// record in `table`.
+void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x, double& z);
+
+/// Transforms the remote-electrode values of every wavenumber (rows of 2n + 1: the potential
+/// of C2 at electrodes 1..n, of P2 at electrodes 1..n, of P2 at C2) to space and writes them
+/// to `out` at the same places, 0 for an electrode that has no node. Strike offsets are the
+/// remote y, distances the 3-D distances from each electrode's own position. Returns 0 or
+/// result_no_memory (out untouched).
+int transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
+                            int nelec, const double* values, int nk, const double* k, double* out);
+
+} // namespace fe
