@@ -1,0 +1,62 @@
+// Apparent resistivity and apparent IP of every datum of the standard electrode arrays, from the
+// electrode-pair potential tables of a forward run, with the geometric factors of the arrays.
+#pragma once
+
+class ModelSettings;
+class ProgLim;
+
+/// Forms the apparent values of the first settings.ndata data of the datum list for the
+/// internal array type settings.array_type.
+///
+/// Reads: datum_first_electrode, datum_a, datum_n (and c1_x .. p2_x in metres for the
+/// multiple gradient), the four pair tables potential_table_a (resistivity run),
+/// potential_table_a_ip (IP run, read transposed), potential_table_b and potential_table_b_ip
+/// (offset line), N x N doubles with N = limits.max_electrodes at index2d(i, j, N); nelec (the
+/// gradient array's C2), unit_spacing, electrode_offset_ratio, electrode_type,
+/// geometric_factor_type, zwatermax, complex_ip_model and nip.
+/// Writes per datum: app_resistivity = K dV (ohm-m), app_ip (mV/V; 0 without IP values),
+/// datum_gfactor = K, datum_c1 .. datum_p2 (0 where the array has no such electrode) and
+/// datum_nelec (2, 3 or 4).
+///
+/// A datum that cannot be formed (an electrode outside 1 .. nelec, coincident electrodes, a
+/// zero potential difference, a zero IP potential difference of a model with IP values, or any
+/// result that is not finite) is marked: datum_nelec = 0 and app_resistivity, app_ip and
+/// datum_gfactor = 0. datum_formed() tells the two apart. No messages; nothing else fails.
+void calappres_arrays(ModelSettings& settings, const ProgLim& limits);
+
+/// True when datum d (0-based) was formed by calappres_arrays (see there for the mark).
+bool datum_formed(const ModelSettings& settings, int d);
+
+/// Geometric factor 4 pi / S of electrodes at the floor of water of thickness z (unit spacings)
+/// from the sum S of the direct and image terms T(r) = 1/r + 1/sqrt(r^2 + 4 z^2): count 4
+/// gives S = T(x3-x4) - T(x5-x4) - T(x3-x6) + T(x5-x6) (x3 P1, x4 C1, x5 P2, x6 C2), count 3
+/// S = T(x3-x4) - T(x5-x4), any other count S = T(x3-x4). Code 8 (equatorial dipole-dipole,
+/// line offset d) uses S = T(r) - T(t) with r = |x3 - x4| and t = sqrt(r^2 + d^2); code 10
+/// (offset pole-dipole) S = T(R1) - T(R2) with R1 = sqrt((x3-x4)^2 + d^2) and
+/// R2 = sqrt((x5-x4)^2 + d^2). With z = 0 every code gives its surface factor. S is rounded
+/// to single precision; S = 0 gives an infinite factor, which the callers refuse.
+float image_geometric_factor(int code, float d, int count, int x3, int x4, int x5, int x6,
+                             float z);
+
+/// Geometric factor of line (two-dimensional) electrodes at C1 x1, C2 x2, P1 x3, P2 x4:
+/// -pi / ln(|x1-x3| |x2-x4| / (|x2-x3| |x1-x4|)), in extended precision.
+double line_electrode_geometric_factor(float x1, float x2, float x3, float x4);
+
+namespace forward {
+
+/// Electrodes of one datum: 1-based electrode numbers, 0 where the array has none.
+struct DatumElectrodes {
+    int c1 = 0, c2 = 0, p1 = 0, p2 = 0;
+    int count = 0; ///< the electrode-count code: 2, 3 or 4
+};
+
+/// Electrodes of datum d (0-based) of the list for internal array type `code`, as
+/// calappres_arrays places them (gradient C2 = settings.nelec).
+DatumElectrodes datum_electrodes(const ModelSettings& settings, int code, int d);
+
+/// Surface geometric factor of a datum of array type `code` with spacing a and n factor n
+/// (unit spacings; the multiple gradient and the gradient from the electrodes; code 8 with the
+/// line offset d), in the single-precision constants of the apparent-value routine.
+double surface_geometric_factor(int code, const DatumElectrodes& e, int a, float n, float d);
+
+} // namespace forward

@@ -1,0 +1,609 @@
+// The data file for the inversion program: header, data lines with noise, the topography, water
+// and terminator blocks, and the trailing sections (noise report, additional measurements,
+// remote-electrode potentials, general-array copy).
+#include "forward/datafile.h"
+
+#include "forward/apparent.h"
+#include "forward/noise.h"
+#include "forward/text_format.h"
+#include "model/array_type.h"
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/ui/ui.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace forward {
+
+namespace {
+
+constexpr double pi = 3.141592654;
+
+/// The values written for one datum, kept for the general-array copy.
+struct WrittenDatum {
+    int d = 0;                       ///< datum index in the list
+    float rho = 0.0f, ip = 0.0f;     ///< after noise
+    float e_rho = 0.0f, e_ip = 0.0f; ///< error estimates
+    std::vector<float> pairs;        ///< spectral IP: two values per frequency
+};
+
+/// Electrode positions (electrode steps from the first electrode) of a datum written as a
+/// general-array line: C1, C2, P1, P2 in the order the count needs.
+struct GeneralPositions {
+    int count = 4;
+    float c1 = 0, c2 = 0, p1 = 0, p2 = 0;
+};
+
+class DataFileText {
+  public:
+    explicit DataFileText(const WriterRecords& r)
+        : r_(r), s_(r.settings), code_(s_.array_type), a_(s_.unit_spacing),
+          x0_(s_.first_electrode_x), nelec_(s_.nelec) {}
+    std::string build();
+
+  private:
+    const WriterRecords& r_;
+    ModelSettings& s_;
+    const int code_;
+    const float a_, x0_;
+    const int nelec_;
+    std::string out_;
+    bool general_ = false, voltage_ = false, spectral_ = false, has_ip_ = false;
+    bool errors_ = false; ///< error-estimate columns are written
+    float level_ = 0.0f;  ///< noise level L (fraction)
+    int nfreq_ = 0;
+    std::vector<int> data_;      ///< the data written (formed data of the list)
+    std::vector<float> g_;       ///< Gaussian deviates of the data lines
+    std::vector<WrittenDatum> written_;
+    double mean_log_deviation_ = 0.0, mean_ip_error_ = 0.0;
+
+    bool has_water() const { return s_.zwatermax != 0.0f; }
+    void header();
+    void ip_block();
+    void draw_deviates();
+    void location_columns(int d);
+    GeneralPositions general_positions(int d) const;
+    void general_columns(const GeneralPositions& p);
+    void value_columns(const WrittenDatum& w);
+    WrittenDatum noisy_values(int w, int d) const;
+    void percentage_pass();
+    void voltage_pass();
+    void topography_block();
+    void water_block();
+    void noise_report();
+    void additional_measurements();
+    void additional_group(bool reverse);
+    void additional_row(float x, int b, float n, float k, int c1, int c2, int p1, int p2,
+                        float factor);
+    void remote_section();
+    void general_copy();
+};
+
+std::string DataFileText::build() {
+    general_ = code_ == 9 || code_ == 11 || code_ == 15;
+    has_ip_ = s_.nip > 0;
+    spectral_ = has_ip_ && s_.nfreq >= 1;
+    nfreq_ = spectral_ ? s_.nfreq : 0;
+    model::trace("ORBANTEL format array %d  noise model %d  zwater %.2f\n", code_, s_.noise_model,
+                 s_.zwatermax);
+    if (has_ip_ && s_.noise_level <= 0.0f) s_.noise_model = 0;
+    // Multiple-gradient data are written without noise.
+    level_ = code_ == 15 ? 0.0f : s_.noise_level;
+    // Voltage noise needs a level: without one there is nothing to add.
+    voltage_ = s_.noise_model > 0 && level_ > 0.0f;
+    errors_ = level_ > 0.0f && s_.save_noise == 1;
+    for (int d = 0; d < s_.ndata; ++d)
+        if (datum_formed(s_, d)) data_.push_back(d);
+
+    header();
+    draw_deviates();
+    model::trace("Calculating apparent resistivity. Noise model %d\n", s_.noise_model);
+    percentage_pass();
+    if (voltage_) voltage_pass();
+    topography_block();
+    out_ += "0\n";
+    water_block();
+    out_ += "0\n0\n0\n0\n\n";
+    noise_report();
+    if (code_ == 5 || code_ == 6 || code_ == 7 || code_ == 10) additional_measurements();
+    if (!has_water()) out_ += "0\n";
+    if (code_ == 5 || code_ == 6 || code_ == 7) out_ += "0\n0\n0\n0\n\n";
+    if (s_.remote_electrodes > 0) remote_section();
+    if (!general_) general_copy();
+    appendf(out_, "\n%s\n", r_.system.version_text);
+    return out_;
+}
+
+void DataFileText::header() {
+    appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
+    appendf(out_, "%7.2f\n", a_);
+    if (s_.electrode_type == 1) appendf(out_, "Electrode Type (0=point,1=line,2=finite)\n%d\n", 1);
+    const int written = general_ ? 11 : model::array_code_to_file(code_);
+    appendf(out_, "%d\n", written);
+    if (written == 8 || written == 10) appendf(out_, "%7.2f\n", s_.electrode_offset);
+    if ((code_ == 6 || code_ == 4) && s_.remote_electrodes > 0) {
+        appendf(out_,
+                "Remote electrodes included\nC2 remote electrode X, Y and Z location\n"
+                "%.3f,%.3f,0.0\n",
+                a_ * s_.c2_remote_x, a_ * s_.c2_remote_y);
+        if (code_ == 4)
+            appendf(out_, "P2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
+                    a_ * s_.p2_remote_x, a_ * s_.p2_remote_y);
+        out_ += "Approximate Geometric factor used\n";
+    }
+    if (code_ == 15)
+        out_ += "15\nType of measurement (0=app. resistivity,1=resistance)\n0\n";
+    else if (general_)
+        out_ += "0\nType of measurement (0=app. resistivity,1=resistance)\n0\n";
+    appendf(out_, "%d\n", int(data_.size()));
+    out_ += "1\n";
+    ip_block();
+}
+
+void DataFileText::ip_block() {
+    if (!has_ip_) {
+        out_ += "0\n";
+        return;
+    }
+    if (!spectral_) {
+        out_ += "1\nChargability\nmV/V\n0.10,1.10\n";
+        return;
+    }
+    out_ += r_.display.ip_display_mode == 1 ? "2\nAmplitude and phase components used\n"
+                                            : "2\nInphase and outphase components used\n";
+    appendf(out_, "Number of frequencies\n%d\nFrequency values\n", s_.nfreq);
+    for (int j = 0; j < s_.nfreq; ++j) appendf(out_, "%.4f\n", s_.frequencies[j]);
+}
+
+// Two deviates per datum (resistivity, IP) and two per frequency pair: every noisy value has
+// its own deviate.
+void DataFileText::draw_deviates() {
+    const std::size_t count = data_.size() * std::size_t(2 + 2 * nfreq_);
+    g_.assign(std::max<std::size_t>(count, 1), 0.0f);
+    if (level_ <= 0.0f) return;
+    gaussian_noise_array(int(count), g_.data());
+    if (!errors_) return;
+    out_ += "Error estimate for data present\nType of error estimate (0=same unit as data)\n0\n";
+    // Error estimates near zero would give a datum an unbounded weight in the inversion.
+    const std::size_t first = data_.size();
+    double mean = 0.0;
+    for (std::size_t i = 0; i < first; ++i) mean += std::fabs(g_[i]);
+    const float floor = first ? static_cast<float>(0.2 * mean / double(first)) : 0.0f;
+    for (std::size_t i = 0; i < first; ++i)
+        if (std::fabs(g_[i]) < floor) g_[i] = g_[i] < 0.0f ? -floor : floor;
+}
+
+void DataFileText::location_columns(int d) {
+    const float f = float(s_.datum_first_electrode[d]);
+    const float n = s_.datum_n[d];
+    const float xf = x0_ + (f - 1.0f) * a_;
+    const float sa = float(s_.datum_a[d]) * a_;
+    switch (code_) {
+    case 1:
+    case 2:
+    case 3:
+        appendf(out_, "%10.3f %10.3f ", xf + 1.5f * sa, sa);
+        return;
+    case 4:
+    case 8:
+        appendf(out_, "%10.3f %10.3f ", xf + 0.5f * sa, sa);
+        return;
+    case 5:
+        appendf(out_, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (n + 2.0f), sa, n);
+        return;
+    case 6:
+    case 10:
+        appendf(out_, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (std::fabs(n) + 1.0f), sa, n);
+        return;
+    default:
+        appendf(out_, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (2.0f * n + 1.0f), sa, n);
+        return;
+    }
+}
+
+GeneralPositions DataFileText::general_positions(int d) const {
+    GeneralPositions p;
+    const float f = float(s_.datum_first_electrode[d]) - 1.0f;
+    const float sp = float(s_.datum_a[d]);
+    const float n = s_.datum_n[d];
+    switch (code_) {
+    case 1:
+        p = {4, f, f + 3 * sp, f + sp, f + 2 * sp};
+        break;
+    case 2:
+        p = {4, f + sp, f, f + 2 * sp, f + 3 * sp};
+        break;
+    case 3:
+        p = {4, f, f + 2 * sp, f + sp, f + 3 * sp};
+        break;
+    case 4:
+    case 8:
+        p = {2, f, 0, f + sp, 0};
+        break;
+    case 5:
+        p = {4, f + sp, f, f + sp + sp * n, f + 2 * sp + sp * n};
+        break;
+    case 6:
+    case 10:
+        if (n > 0.0f)
+            p = {3, f, 0, f + sp * n, f + sp * n + sp};
+        else
+            p = {3, f + sp + sp * std::fabs(n), 0, f + sp, f};
+        break;
+    case 9:
+        p = {4, 0.0f, float(nelec_ - 1), f, f + sp};
+        break;
+    case 15: {
+        // The stored positions are metres; the file takes electrode steps, worked out here
+        // so that the stored ones stay as they are for the next save.
+        const float u = s_.unit_spacing;
+        p = {4, s_.c1_x[d] / u, s_.c2_x[d] / u, s_.p1_x[d] / u, s_.p2_x[d] / u};
+        break;
+    }
+    default: // 7 and the rest
+        p = {4, f, f + sp * n + sp + sp * n, f + sp * n, f + sp * n + sp};
+        break;
+    }
+    return p;
+}
+
+void DataFileText::general_columns(const GeneralPositions& p) {
+    auto x = [this](float steps) { return x0_ + a_ * steps; };
+    appendf(out_, "%1d ", p.count);
+    if (p.count == 2)
+        appendf(out_, "%10.4f,0.0  %10.4f,0.0", x(p.c1), x(p.p1));
+    else if (p.count == 3)
+        appendf(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0", x(p.c1), x(p.p1), x(p.p2));
+    else
+        appendf(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0  %10.4f,0.0", x(p.c1), x(p.c2),
+                x(p.p1), x(p.p2));
+}
+
+// The error column has five decimals without IP values and four with them.
+void DataFileText::value_columns(const WrittenDatum& w) {
+    const char* error_format = has_ip_ ? " %13.4f" : " %13.5f";
+    if (spectral_) {
+        appendf(out_, "%13.8f", w.rho);
+        for (std::size_t j = 0; j + 1 < w.pairs.size(); j += 2)
+            appendf(out_, " %13.8f %13.8f", w.pairs[j], w.pairs[j + 1]);
+        return;
+    }
+    appendf(out_, "%13.4f", w.rho);
+    if (errors_) appendf(out_, error_format, w.e_rho);
+    if (!has_ip_) return;
+    appendf(out_, " %10.4f", w.ip);
+    if (errors_) appendf(out_, error_format, w.e_ip);
+}
+
+WrittenDatum DataFileText::noisy_values(int w, int d) const {
+    WrittenDatum v;
+    v.d = d;
+    const std::size_t k = std::size_t(w) * std::size_t(2 + 2 * nfreq_);
+    float rho = s_.app_resistivity[d];
+    const float ip = s_.app_ip[d];
+    const float lg0 = level_ * g_[k], lg1 = level_ * g_[k + 1];
+    if (spectral_) {
+        const std::size_t block = std::size_t(r_.limits.max_data_points);
+        for (int j = 0; j < nfreq_; ++j) {
+            const float in = s_.sip_inphase[std::size_t(d) + j * block];
+            const float out = s_.sip_quadrature[std::size_t(d) + j * block];
+            const float f0 = 1.0f + level_ * g_[k + 2 + 2 * j];
+            const float f1 = 1.0f + level_ * g_[k + 3 + 2 * j];
+            if (r_.display.ip_display_mode == 1) {
+                v.pairs.push_back(std::sqrt(in * in + out * out) * f0);
+                v.pairs.push_back(static_cast<float>(-1000.0 * std::atan(out / in)) * f1);
+            } else {
+                v.pairs.push_back(in * f0);
+                v.pairs.push_back(out * f1);
+            }
+        }
+        const float in = s_.sip_inphase[d], out = s_.sip_quadrature[d];
+        rho = std::sqrt(in * in + out * out);
+    }
+    v.rho = rho * (1.0f + lg0);
+    v.ip = ip * (1.0f + lg1);
+    v.e_rho = std::fabs(level_ * v.rho * g_[k]);
+    v.e_ip = std::fabs(level_ * v.ip * g_[k + 1]);
+    return v;
+}
+
+void DataFileText::percentage_pass() {
+    for (std::size_t w = 0; w < data_.size(); ++w) {
+        const int d = data_[w];
+        written_.push_back(noisy_values(int(w), d));
+        if (voltage_) continue;
+        if (general_) general_columns(general_positions(d));
+        else location_columns(d);
+        value_columns(written_.back());
+        out_ += "\n";
+        model::trace("%5d %12.4f\n", int(w) + 1, written_.back().rho);
+    }
+}
+
+void DataFileText::voltage_pass() {
+    model::trace("Voltage dependent noise model\n");
+    const std::size_t count = data_.size();
+    std::vector<float> v(count), k(count);
+    for (std::size_t w = 0; w < count; ++w) {
+        const int d = data_[w];
+        k[w] = s_.datum_gfactor[d];
+        v[w] = s_.app_resistivity[d] / k[w];
+    }
+    if (count) {
+        s_.min_potential = *std::min_element(v.begin(), v.end());
+        s_.max_potential = *std::max_element(v.begin(), v.end());
+    }
+    s_.noise_amplitude = s_.min_potential * level_;
+    ui::run_dialog(VoltNoiseDiaBox, VoltNoiseDiaBoxProc);
+    model::trace("Minimum voltage %10.5f %10.5f\n", s_.min_potential, s_.noise_amplitude);
+    double log_sum = 0.0, ip_sum = 0.0;
+    for (std::size_t w = 0; w < count; ++w) {
+        const int d = data_[w];
+        WrittenDatum& out = written_[w];
+        const float rho0 = s_.app_resistivity[d];
+        const float m0 = s_.app_ip[d];
+        const float rho = (v[w] + s_.noise_amplitude * g_[w]) * k[w];
+        const float ip_noise = m0 * level_ * g_[count + w];
+        out.rho = rho;
+        out.e_rho = std::fabs(rho - rho0);
+        out.ip = m0 + ip_noise;
+        out.e_ip = std::fabs(ip_noise);
+        if (general_) general_columns(general_positions(d));
+        else location_columns(d);
+        appendf(out_, "%13.4f", out.rho);
+        if (errors_) appendf(out_, " %13.4f", out.e_rho);
+        if (has_ip_) {
+            appendf(out_, "%13.4f", out.ip);
+            if (errors_) appendf(out_, " %13.4f", out.e_ip);
+        }
+        out_ += "\n";
+        if (rho > 0.0f && rho0 > 0.0f) log_sum += std::fabs(std::log(rho) - std::log(rho0));
+        ip_sum += std::fabs(ip_noise);
+    }
+    if (count) {
+        mean_log_deviation_ = log_sum / double(count);
+        mean_ip_error_ = ip_sum / double(count);
+    }
+}
+
+void DataFileText::topography_block() {
+    const char* separate = general_ ? "Topography in separate list\n" : "";
+    if (s_.tflag >= 1) {
+        // Written with or without water: dropping it would hand the inversion a flat line.
+        out_ += separate;
+        appendf(out_, "%d\n%d\n", s_.tflag, s_.ntopo);
+        for (int i = 0; i < s_.ntopo; ++i)
+            appendf(out_, "%9.3f,%9.3f\n", a_ * s_.elec_x[i], a_ * s_.elec_z[i]);
+        out_ += "1\n";
+    } else if (has_water()) {
+        out_ += separate;
+        const float z = s_.zwatermax * a_;
+        out_ += "2\n3\n";
+        appendf(out_, "%9.3f,%9.3f\n", 0.0, z);
+        appendf(out_, "%9.3f,%9.3f\n", nelec_ * a_ * 0.5f, z - 0.001f);
+        appendf(out_, "%9.3f,%9.3f\n", (nelec_ - 1) * a_, z);
+        out_ += "1\n";
+    } else {
+        out_ += "0\n";
+    }
+}
+
+void DataFileText::water_block() {
+    if (!has_water()) {
+        out_ += "0\n";
+        return;
+    }
+    out_ += "1\n";
+    const char* ip = has_ip_ ? ",0.0" : "";
+    const float xl = a_ * s_.water_x1, xr = a_ * s_.water_x2;
+    const int layers = s_.nwater_layers;
+    if (layers <= 1) {
+        appendf(out_, "%8.3f%s,%8.3f,%8.3f,0.0\n", s_.water_resistivity[0], ip, xl, xr);
+    } else {
+        appendf(out_, "Number of water layers\n%d\n", layers);
+        appendf(out_, "Layer 1 parameters\n%8.3f%s,%8.3f,%8.3f,0.000\n", s_.water_resistivity[0],
+                ip, xl, xr);
+        for (int k = 2; k <= layers; ++k)
+            appendf(out_, "Layer %d parameters\n%8.3f%s,%8.3f,%8.3f,%8.3f\n", k,
+                    s_.water_resistivity[k - 1], ip, xl, xr, a_ * s_.water_thickness[k - 2]);
+    }
+    out_ += s_.geometric_factor_type == 0 ? "1\n" : "0\n";
+}
+
+void DataFileText::noise_report() {
+    if (!voltage_ || !(mean_log_deviation_ > 0.0)) return;
+    appendf(out_,
+            "\nMinimum and maximum potential values are %.3f and %.3f mV\nNoise amplitude added "
+            "%.3f mV\n",
+            1000.0 * s_.min_potential / a_, 1000.0 * s_.max_potential / a_,
+            1000.0 * s_.noise_amplitude / a_);
+    appendf(out_, "\nAverage noise level added %.2f%%\n", mean_log_deviation_ * 100.0);
+    appendf(out_, "Average apparent I.P. error %.2f\n", mean_ip_error_);
+    out_ += "\n";
+}
+
+void DataFileText::additional_measurements() {
+    out_ += "Additional measurements\n";
+    if (code_ == 6 || code_ == 10) {
+        out_ += "\n";
+        additional_group(false);
+        out_ += "\n";
+        additional_group(true);
+        return;
+    }
+    const int top = std::min((nelec_ - 3) / 3, 24);
+    for (int b = 2; b <= top; ++b) {
+        const int mmax = std::min(code_ == 5 ? nelec_ - 2 * b : nelec_ - b, 20);
+        for (int m = 1; m <= mmax; ++m) {
+            const int span = code_ == 5 ? 2 * b + m : b + 2 * m;
+            const int rows = nelec_ - span;
+            if (rows < 1) continue;
+            const float n = float(m) / float(b);
+            const float k = code_ == 5 ? float(pi * b * n * (n + 1.0) * (n + 2.0))
+                                       : float(pi * b * n * (n + 1.0));
+            std::vector<float> g(std::size_t(rows), 0.0f);
+            if (level_ > 0.0f) gaussian_noise_array(rows, g.data());
+            for (int p = 1; p <= rows; ++p) {
+                const float x = x0_ + span * a_ / 2.0f + float(p - 1) * a_;
+                const float factor = 1.0f + level_ * g[std::size_t(p - 1)];
+                if (code_ == 5)
+                    additional_row(x, b, n, k, p + b, p, p + b + m, p + 2 * b + m, factor);
+                else
+                    additional_row(x, b, n, k, p, p + b + 2 * m, p + m, p + m + b, factor);
+            }
+        }
+    }
+}
+
+void DataFileText::additional_group(bool reverse) {
+    for (int b = 2; b <= 5; ++b)
+        for (int m = 1; m <= 20; ++m) {
+            const int span = b + m;
+            const int rows = nelec_ - span;
+            if (rows < 1) continue;
+            const float n = float(m) / float(b);
+            const float k = float(2.0 * pi * b * n * (n + 1.0));
+            std::vector<float> g(std::size_t(rows), 0.0f);
+            if (level_ > 0.0f) gaussian_noise_array(rows, g.data());
+            for (int p = 1; p <= rows; ++p) {
+                const float x = x0_ + span * a_ / 2.0f + float(p - 1) * a_;
+                const float factor = 1.0f + level_ * g[std::size_t(p - 1)];
+                if (reverse)
+                    additional_row(x, b, -n, k, p + b + m, 0, p + b, p, factor);
+                else
+                    additional_row(x, b, n, k, p, 0, p + m, p + m + b, factor);
+            }
+        }
+}
+
+// One fractional-n row: dV of the present pairs, the factor k (or the exact underwater one),
+// and the noise factor of the row. Rows whose values cannot be formed are left out.
+void DataFileText::additional_row(float x, int b, float n, float k, int c1, int c2, int p1,
+                                  int p2, float factor) {
+    const int big_n = r_.limits.max_electrodes;
+    auto pot = [&](const double* t, int i, int j) { return t[index2d(i, j, big_n)]; };
+    double dv = pot(s_.potential_table_a, c1, p1) - pot(s_.potential_table_a, c1, p2);
+    double dvip = pot(s_.potential_table_a_ip, p1, c1) - pot(s_.potential_table_a_ip, p2, c1);
+    if (c2 != 0) {
+        dv += pot(s_.potential_table_a, c2, p2) - pot(s_.potential_table_a, c2, p1);
+        dvip += pot(s_.potential_table_a_ip, p2, c2) - pot(s_.potential_table_a_ip, p1, c2);
+    }
+    if (s_.zwatermax != 0.0f && s_.geometric_factor_type != 0) {
+        const double zz = 4.0 * double(s_.zwatermax) * s_.zwatermax;
+        auto term = [zz](int i, int j) {
+            const double r = std::abs(i - j);
+            return 1.0 / r + 1.0 / std::sqrt(r * r + zz);
+        };
+        double sum = term(c1, p1) - term(c1, p2);
+        if (c2 != 0) sum += term(c2, p2) - term(c2, p1);
+        k = float(4.0 * pi / sum);
+    }
+    const float rho = float(k * dv) * factor;
+    float ip = 0.0f;
+    if (has_ip_)
+        ip = float((s_.complex_ip_model == 1 ? 1000.0 * dvip / dv : 1000.0 * (1.0 - dv / dvip)) *
+                   factor);
+    if (dv == 0.0 || !std::isfinite(rho) || !std::isfinite(ip)) return;
+    if (has_ip_)
+        appendf(out_, "%10.3f %10.3f %8.5f %13.4f %13.4f\n", x, b * a_, n, rho, ip);
+    else
+        appendf(out_, "%10.3f %10.3f %8.5f %13.4f\n", x, b * a_, n, rho);
+}
+
+void DataFileText::remote_section() {
+    const double* remote = r_.potentials.fe_vector_a;
+    appendf(out_, "\n\nC2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
+            a_ * s_.c2_remote_x, a_ * s_.c2_remote_y);
+    for (int e = 1; e <= nelec_; ++e) appendf(out_, "%3d  %12.7f\n", e, remote ? remote[e - 1] : 0.0);
+    appendf(out_, "\nP2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
+            a_ * s_.p2_remote_x, a_ * s_.p2_remote_y);
+    for (int e = 1; e <= nelec_; ++e)
+        appendf(out_, "%3d  %12.7f\n", e, remote ? remote[nelec_ + e - 1] : 0.0);
+}
+
+// The same data once more in the general-array layout, with the values written above: a copy
+// that carried other noise would give the inversion two different data sets.
+void DataFileText::general_copy() {
+    out_ += "\n\nGeneral array format\n";
+    for (const WrittenDatum& w : written_) {
+        general_columns(general_positions(w.d));
+        if (spectral_) {
+            appendf(out_, "%13.8f", w.rho);
+            for (std::size_t j = 0; j + 1 < w.pairs.size(); j += 2)
+                appendf(out_, " %13.8f %13.8f", w.pairs[j], w.pairs[j + 1]);
+        } else {
+            appendf(out_, "%13.5f", w.rho);
+            if (errors_) appendf(out_, " %13.5f", w.e_rho);
+            if (has_ip_) {
+                appendf(out_, " %10.4f", w.ip);
+                if (errors_) appendf(out_, " %13.5f", w.e_ip);
+            }
+        }
+        out_ += "\n";
+    }
+}
+
+} // namespace
+
+std::string data_file_text(const WriterRecords& records) {
+    return DataFileText(records).build();
+}
+
+} // namespace forward
+
+namespace {
+
+bool underwater_rule_refuses(const ModelSettings& s) {
+    return s.zwatermax != 0.0f && (s.array_type == 15 || s.array_type == 9) &&
+           s.geometric_factor_type == 1;
+}
+
+// Creates the file (the message and save_file_error when it cannot be), then writes the text
+// that `make` gives and closes it.
+template <class Make> int write_text_file(const char* path, Make make) {
+    char message[1200];
+    std::FILE* f = std::fopen(path, "w");
+    if (!f) {
+        std::snprintf(message, sizeof message, "There has been an error in creating\nthe file %s.",
+                      path);
+        model::show_message(message, "Error Message");
+        return save_file_error;
+    }
+    const std::string text = make();
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (std::fclose(f) != 0 || !written) {
+        std::snprintf(message, sizeof message, "There has been an error in writing\nthe file %s.",
+                      path);
+        model::show_message(message, "Error Message");
+        return save_file_error;
+    }
+    return save_written;
+}
+
+} // namespace
+
+int save_inv_datafile(const WriterRecords& records, const char* path, int mode) {
+    const ModelSettings& s = records.settings;
+    if (mode == 0)
+        return write_text_file(path, [&] { return forward::model_file_text(records); });
+    if (s.cylinder_model) {
+        model::show_message("Data files of cylinder models cannot be written by this version\n"
+                            "of the program.",
+                            "Error Message");
+        return save_not_available;
+    }
+    if (underwater_rule_refuses(s)) {
+        model::show_message("For this array, you need to use the surface geometric\nfactor for "
+                            "models with underwater electrodes!\nUse the 'Options' menu to change "
+                            "this setting.",
+                            "Error Message");
+        return save_refused_water;
+    }
+    return write_text_file(path, [&] { return forward::data_file_text(records); });
+}

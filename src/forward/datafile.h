@@ -1,0 +1,64 @@
+// Writers of the results of a forward calculation: the data file for the inversion program
+// (index and general-array layouts, with noise) and the model file with a results section.
+#pragma once
+
+#include <string>
+
+class ModelSettings;
+class ProgLim;
+class Potentials;
+class SystemSettings;
+class ProgDisplay;
+
+/// The records a writer reads (none is owned).
+struct WriterRecords {
+    ModelSettings& settings;
+    const ProgLim& limits;
+    const Potentials& potentials;
+    const SystemSettings& system;
+    const ProgDisplay& display;
+};
+
+/// Results of save_inv_datafile.
+enum SaveResult : int {
+    save_written = 0,         ///< the whole file was written
+    save_refused_water = 1,   ///< the underwater geometric-factor rule refused the data
+    save_file_error = 2,      ///< the file could not be created or written
+    save_not_available = 3,   ///< a model kind this writer cannot write (cylinder data)
+};
+
+/// Writes the results of the current model to `path`.
+///
+/// mode 0: the model file with its results section (save_model_with_results). Any other mode:
+/// the data file for the inversion program in the index layout (standard arrays) or the
+/// general-array layout (gradient 9 and multiple gradient 15), with the noise chosen in
+/// ModelSettings (noise_level as a fraction, noise_model, save_noise; voltage-dependent noise
+/// asks for its amplitude in VoltNoiseDiaBox). The data are the first ndata data of the datum
+/// list with their apparent values; data that calappres_arrays could not form are left out and
+/// the count line says how many are written. Positions are x0 + a p (x0 first_electrode_x, a
+/// unit_spacing). Every file ends with an empty line and the version text.
+///
+/// The refusals come before anything is created: the underwater rule (water, gradient or
+/// multiple gradient, exact geometric factor) shows "For this array, you need to use the
+/// surface geometric ..." and returns save_refused_water; a cylinder model shows a message and
+/// returns save_not_available. A file that cannot be created or written shows "There has been
+/// an error in creating\nthe file %s." (or "... in writing ...") and returns save_file_error.
+///
+/// Changes in the record: noise_model becomes 0 for a model with IP values and no noise level;
+/// the voltage model sets min_potential, max_potential and noise_amplitude. Nothing else of the
+/// record changes, so a second save of the same results writes the same file.
+int save_inv_datafile(const WriterRecords& records, const char* path, int mode);
+
+namespace forward {
+
+/// The model file with results: the model (title, electrodes, levels, water, unit spacing,
+/// remote electrodes, grid, resistivities, depths, block rows, IP and spectral-IP values,
+/// array type), then the potential tables of the current results when they are calculated
+/// (and readable: every in-line potential above 0), and the data block when the datum list
+/// belongs to the current array type, then the topography. The text; the caller writes it.
+std::string model_file_text(const WriterRecords& records);
+
+/// The data file's text (data-file mode); the voltage model asks its dialog on the way.
+std::string data_file_text(const WriterRecords& records);
+
+} // namespace forward

@@ -1,0 +1,297 @@
+// The model file with results: the model in the grammar of the model-file reader, followed by
+// the potential tables, the data of the current array and the topography.
+#include "forward/apparent.h"
+#include "forward/datafile.h"
+#include "forward/text_format.h"
+
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "model/utilities.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace forward {
+
+namespace {
+
+// One character per block code: digits, then letters (the reader takes either case).
+char code_char(int code) {
+    if (code < 0) code = 0;
+    if (code < 10) return char('0' + code);
+    if (code < 36) return char('a' + code - 10);
+    return 'z';
+}
+
+const char* depth_format(float v) {
+    if (v < 10.0f) return "%8.4f";
+    if (v < 99.9f) return "%8.3f";
+    if (v < 999.9f) return "%8.2f";
+    return "%8.1f";
+}
+
+// Values on one line: "%10.3f," each, the last in `last_format` and a line end.
+void value_line(std::string& out, const float* values, int count, const char* last_format) {
+    for (int i = 0; i < count; ++i) {
+        const bool last = i == count - 1;
+        out += exact_value(last ? last_format : "%10.3f", values[i]);
+        out += last ? "\n" : ",";
+    }
+    if (count <= 0) out += "\n";
+}
+
+class ModelFileText {
+  public:
+    explicit ModelFileText(const WriterRecords& r)
+        : r_(r), s_(r.settings), a_(s_.unit_spacing),
+          water_(s_.water_present == 1 && s_.nwater_layers > 0),
+          water_rows_(water_ ? s_.nwater : 0) {}
+    std::string build();
+
+  private:
+    const WriterRecords& r_;
+    const ModelSettings& s_;
+    const float a_;
+    const bool water_;
+    const int water_rows_; ///< grid rows the water takes at the top
+    std::string out_;
+
+    void survey();
+    void grid();
+    void code_rows(const std::int32_t* codes);
+    void ip_values();
+    void array_line();
+    bool potentials_readable() const;
+    void potential_table(const double* table);
+    void potentials();
+    void data_block();
+    void topography();
+};
+
+std::string ModelFileText::build() {
+    appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
+    if (s_.cylinder_model == 1)
+        out_ += s_.convex_section ? "Convex section model\n" : "Cylinder Model\n";
+    if (s_.electrode_type == 1) appendf(out_, "Electrode Type (0=point,1=line)\n%d\n", 1);
+    // The level count the file gave: the depth grid below was deepened for it, and a larger
+    // count would deepen it again at the next read.
+    appendf(out_, "%d,%d\n", s_.nelec, s_.nlev_read > 0 ? s_.nlev_read : s_.nlev);
+    survey();
+    grid();
+    ip_values();
+    array_line();
+    out_ += "0\n";
+    potentials();
+    if (s_.array_type == s_.datum_array_type) data_block();
+    else out_ += "0\n";
+    topography();
+    out_ += "0\n0\n";
+    appendf(out_, "\n%s\n", r_.system.version_text);
+    return out_;
+}
+
+void ModelFileText::survey() {
+    if (!water_) {
+        out_ += "0\n";
+    } else {
+        out_ += "1\n";
+        const float xl = a_ * s_.water_x1, xr = a_ * s_.water_x2;
+        auto layer = [&](int k) {
+            appendf(out_, "%s,%s,%s,%s\n", exact_value("%8.3f", s_.water_resistivity[k]).c_str(),
+                    exact_value("%8.3f", xl).c_str(), exact_value("%8.3f", xr).c_str(),
+                    exact_value("%8.3f", a_ * s_.water_thickness[k]).c_str());
+        };
+        if (s_.nwater_layers == 1) {
+            layer(0);
+        } else {
+            appendf(out_, "Number of water layers\n%d\n", s_.nwater_layers);
+            for (int k = 0; k < s_.nwater_layers; ++k) {
+                appendf(out_, "Layer %d parameters\n", k + 1);
+                layer(k);
+            }
+        }
+    }
+    out_ += exact_value("%6.2f", s_.cylinder_model == 1 ? s_.cylinder_radius : a_) + "\n";
+    if (s_.remote_electrodes > 0) {
+        appendf(out_, "Far electrodes\nC2 electrode location\n%s %s\nP2 electrode location\n%s %s\n",
+                exact_value("%.3f", a_ * s_.c2_remote_x).c_str(),
+                exact_value("%.3f", a_ * s_.c2_remote_y).c_str(),
+                exact_value("%.3f", a_ * s_.p2_remote_x).c_str(),
+                exact_value("%.3f", a_ * s_.p2_remote_y).c_str());
+    }
+}
+
+void ModelFileText::grid() {
+    out_ += "2\n";
+    // The reader appends the water resistivities to the list again.
+    const int model_values = s_.nresis - (water_ ? s_.nwater_layers : 0);
+    appendf(out_, "%d,%d,%d\n", s_.first_block_offset, s_.blocks_per_row, model_values);
+    appendf(out_, "%d\n", s_.nodes_per_spacing);
+    value_line(out_, s_.model_resistivities, model_values, "%10.3f");
+    if (s_.cylinder_model == 1) {
+        appendf(out_, "%d\n", s_.ne);
+        for (int j = 1; j <= s_.ne; ++j) {
+            const float v = s_.depth_lines[j - 1] * s_.cylinder_radius;
+            out_ += exact_value(depth_format(v), v);
+            out_ += (j == s_.ne || (j - 1) % 16 == 0) ? "\n" : ",";
+        }
+    } else {
+        const int nz = s_.nz_nodes;
+        appendf(out_, "%d\n", nz - 1 - water_rows_);
+        const float top = std::fabs(s_.zwatermax);
+        for (int k = water_rows_ + 2; k <= nz; ++k) {
+            const float v = (s_.depth_lines[k - 1] - top) * a_;
+            out_ += exact_value(depth_format(v), v);
+            out_ += (k == nz || (k - 1) % 16 == 0) ? "\n" : ",";
+        }
+    }
+    code_rows(s_.resistivity_codes);
+}
+
+void ModelFileText::code_rows(const std::int32_t* codes) {
+    if (s_.cylinder_model == 1) {
+        for (int r = 1; r <= s_.ne; ++r) {
+            std::string row;
+            for (int k = 1; k <= s_.le; ++k) row += code_char(codes[(r - 1) * s_.le + k - 1]);
+            out_ += row + "\n";
+        }
+        return;
+    }
+    for (int r = water_rows_ + 1; r <= s_.nz_nodes - 1; ++r) {
+        std::string row;
+        for (int c = s_.model_col_start; c <= s_.model_col_end; ++c)
+            row += code_char(codes[index2d(c, r, s_.nx_cells)]);
+        out_ += row + "\n";
+    }
+}
+
+void ModelFileText::ip_values() {
+    if (s_.ntau >= 1) out_ += "SIP present\n";
+    else if (s_.nip > 0) out_ += "IP present\n";
+    if (s_.nip <= 0 && s_.ntau <= 0) return;
+    // The reader appends the water chargeability again.
+    const int nip = s_.nip - (water_ ? 1 : 0);
+    appendf(out_, "%d\n", nip);
+    value_line(out_, s_.model_chargeabilities, nip, "%10.2f");
+    code_rows(s_.ip_codes);
+    if (s_.ntau <= 0) return;
+    appendf(out_, "Time constant - Tau\n%d\n", s_.ntau);
+    value_line(out_, s_.model_taus, s_.ntau, "%10.2f");
+    code_rows(s_.tau_codes);
+    appendf(out_, "Exponent - C\n%d\n", s_.ncip);
+    value_line(out_, s_.model_cexps, s_.ncip, "%10.2f");
+    code_rows(s_.cexp_codes);
+    // Without the frequencies the reader cannot take the spectral values back.
+    appendf(out_, "Number of frequencies\n%d\nFrequency values\n", s_.nfreq);
+    for (int j = 0; j < s_.nfreq; ++j)
+        out_ += exact_value("%.4f", s_.frequencies[j]) + (j + 1 < s_.nfreq ? " " : "\n");
+}
+
+void ModelFileText::array_line() {
+    const int code = s_.array_type;
+    const int written = code == 2 ? 4 : code == 3 ? 5 : code == 4 ? 2 : code == 5 ? 3 : code;
+    appendf(out_, "%d\n", written);
+    if (code == 8 || code == 10) appendf(out_, "%8.3f\n", s_.electrode_offset);
+    if (code == 9)
+        appendf(out_,
+                "Gradient array C1 and C2 current electrodes locations\n0.0,0.0,0.0\n%.2f,0.0,"
+                "0.0\n",
+                (s_.nelec - 1) * a_);
+}
+
+// The reader refuses an in-line potential of 0 or less: such tables are left out, and the
+// data block keeps the values.
+bool ModelFileText::potentials_readable() const {
+    const int n = r_.limits.max_electrodes;
+    const double* tables[4] = {s_.potential_table_a, s_.potential_table_b,
+                               s_.potential_table_a_ip, s_.potential_table_b_ip};
+    const int used = s_.nip > 0 ? 4 : 2;
+    for (int i = 1; i < s_.nelec; ++i)
+        for (int j = i + 1; j <= s_.nelec; ++j) {
+            if (!(s_.potential_table_a[index2d(i, j, n)] > 0.0)) return false;
+            for (int t = 0; t < used; ++t)
+                if (!std::isfinite(tables[t][index2d(i, j, n)])) return false;
+        }
+    return true;
+}
+
+void ModelFileText::potential_table(const double* table) {
+    const int n = r_.limits.max_electrodes;
+    for (int i = 1; i < s_.nelec; ++i)
+        for (int j = i + 1; j <= s_.nelec; ++j)
+            appendf(out_, "%12.7e %s", table[index2d(i, j, n)], j == s_.nelec ? "\n" : ",");
+}
+
+void ModelFileText::potentials() {
+    if (s_.pot_values_present != 1 || s_.ntau != 0 || s_.cylinder_model || !potentials_readable()) {
+        out_ += "0\n";
+        return;
+    }
+    out_ += "1\n";
+    potential_table(s_.potential_table_a);
+    potential_table(s_.potential_table_b);
+    if (s_.nip <= 0) return;
+    potential_table(s_.potential_table_a_ip);
+    potential_table(s_.potential_table_b_ip);
+}
+
+// The data of the current array: the measured value (the calculated one for data that have
+// none, as for a synthetic model), the calculated one, and with IP values the same pair of IP
+// values, each datum at its first electrode (x-midpoint flag 0), so that the reader takes the
+// position as written for every array.
+void ModelFileText::data_block() {
+    std::vector<int> kept;
+    for (int d = 0; d < s_.ndata; ++d)
+        if (s_.measured_values[d] > 0.0f || s_.app_resistivity[d] > 0.0f) kept.push_back(d);
+    if (kept.size() < 4) {
+        out_ += "0\n";
+        return;
+    }
+    const bool calculated = s_.app_resistivity[0] != 0.0f;
+    appendf(out_, "%d\n%d\n", calculated ? 1 : 2, int(kept.size()));
+    appendf(out_, "0\n%d\n", s_.results_code);
+    const int code = s_.array_type;
+    for (int d : kept) {
+        const float xf = s_.first_electrode_x + float(s_.datum_first_electrode[d] - 1) * a_;
+        const float sa = float(s_.datum_a[d]) * a_;
+        appendf(out_, "%11.5f, %11.5f, ", xf, sa);
+        if (code == 5 || code == 6 || code == 7) appendf(out_, "%.3f, ", s_.datum_n[d]);
+        const bool measured = s_.measured_values[d] > 0.0f;
+        const float value = measured ? s_.measured_values[d] : s_.app_resistivity[d];
+        out_ += exact_value("%9.2f", value);
+        if (calculated) out_ += ",  " + exact_value("%9.2f", s_.app_resistivity[d]);
+        if (s_.nip > 0) {
+            const float ip = measured ? s_.measured_values_2[d] : s_.app_ip[d];
+            out_ += ",  " + exact_value("%9.4f", ip);
+            if (calculated) out_ += ",  " + exact_value("%9.4f", s_.app_ip[d]);
+        }
+        out_ += "\n";
+    }
+}
+
+// Topography points in metres (the reader divides by the unit spacing), the number the reader
+// reads after them, and the one value per electrode.
+void ModelFileText::topography() {
+    appendf(out_, "%d\n", s_.tflag);
+    if (s_.tflag >= 1) {
+        appendf(out_, "%d\n", s_.ntopo);
+        for (int i = 0; i < s_.ntopo; ++i)
+            appendf(out_, "%s,%s\n", exact_value("%9.3f", a_ * s_.elec_x[i]).c_str(),
+                    exact_value("%9.3f", a_ * s_.elec_z[i]).c_str());
+        out_ += "1\n";
+    }
+    if (s_.topo_present == 1) {
+        out_ += "1\n";
+        for (int e = 0; e < s_.nelec; ++e) out_ += exact_value("%9.4f", s_.topo_distance[e]) + "\n";
+    } else {
+        out_ += "0\n";
+    }
+}
+
+} // namespace
+
+std::string model_file_text(const WriterRecords& records) {
+    return ModelFileText(records).build();
+}
+
+} // namespace forward

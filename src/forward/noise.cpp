@@ -1,0 +1,228 @@
+// Gaussian deviates for synthetic noise and the two noise dialogs.
+#include "forward/noise.h"
+
+#include "model/globals.h"
+#include "platform/sys/sys.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+struct NoiseGenerator {
+    bool seeded = false;
+    bool waiting = false;
+    float second = 0.0f;
+};
+NoiseGenerator generator;
+
+void ensure_seeded() {
+    if (generator.seeded) return;
+    // Seeded once for the run: reseeding at every call repeated the draws of calls that came
+    // within one clock tick.
+    sys::random_seed(static_cast<unsigned>(sys::tick_count_ms()) ^
+                     static_cast<unsigned>(sys::calendar_now().second * 7919));
+    generator.seeded = true;
+}
+
+float next_deviate() {
+    if (generator.waiting) {
+        generator.waiting = false;
+        return generator.second;
+    }
+    double s, t, q;
+    do {
+        const double x1 = (32767.0 - sys::random_next()) / 32768.0;
+        const double x2 = (32767.0 - sys::random_next()) / 32768.0;
+        s = 4.0 * x1 - 3.0;
+        t = 4.0 * x2 - 3.0;
+        q = s * s + t * t;
+    } while (q >= 1.0 || q == 0.0);
+    const double f = std::sqrt(-2.0 * std::log(q) / q);
+    generator.second = static_cast<float>(s * f);
+    generator.waiting = true;
+    return static_cast<float>(t * f);
+}
+
+} // namespace
+
+void gaussian_noise_array(int n, float* values) {
+    if (n <= 0) return;
+    ensure_seeded();
+    double sum = 0.0;
+    // An all-zero draw (possible for n = 1) has no scale; draw again.
+    while (sum == 0.0) {
+        sum = 0.0;
+        for (int i = 0; i < n; ++i) {
+            values[i] = next_deviate();
+            sum += double(values[i]) * values[i];
+        }
+    }
+    const double scale = 1.0 / std::sqrt(sum / n);
+    for (int i = 0; i < n; ++i) values[i] = static_cast<float>(values[i] * scale);
+}
+
+namespace forward {
+
+void set_noise_seed(unsigned seed) {
+    sys::random_seed(seed);
+    generator.seeded = true;
+    generator.waiting = false;
+}
+
+void reset_noise_seed() {
+    generator = NoiseGenerator{};
+}
+
+} // namespace forward
+
+// ---- The dialogs ------------------------------------------------------------------------------
+
+namespace {
+using ui::ControlKind;
+
+ui::DialogTemplate make_noise_template() {
+    ui::DialogTemplate t;
+    t.name = "NoiseDiaBox";
+    t.caption = "Choose noise level";
+    t.width = 135;
+    t.height = 143;
+    auto text = [&t](const char* s, int y) {
+        t.controls.push_back({-1, ControlKind::static_text, s, 6, y, 124, 9});
+    };
+    auto radio = [&t](int id, const char* s, int x, int y) {
+        t.controls.push_back({id, ControlKind::radio, s, x, y, 60, 10});
+    };
+    text("Do you want to add noise to the data?", 4);
+    radio(503, "No", 10, 14);
+    radio(504, "Yes", 70, 14);
+    text("Please enter the random noise level", 28);
+    text("as a percentage (usually 0 to 10).", 37);
+    t.controls.push_back({500, ControlKind::edit, "", 40, 48, 50, 12});
+    text("Select type of noise to add.", 64);
+    radio(501, "Apparent resistivity", 10, 74);
+    radio(502, "Voltage dependent", 10, 84);
+    text("Save noise values in output file?", 97);
+    radio(505, "No, do not save", 10, 107);
+    radio(506, "Yes, save noise values", 10, 117);
+    t.controls.push_back({1, ControlKind::push_button, "OK", 15, 128, 45, 13});
+    t.controls.push_back({2, ControlKind::push_button, "Cancel", 75, 128, 45, 13});
+    return t;
+}
+
+ui::DialogTemplate make_volt_noise_template() {
+    ui::DialogTemplate t;
+    t.name = "VoltNoiseDiaBox";
+    t.caption = "Noise level to add";
+    t.width = 150;
+    t.height = 86;
+    t.controls.push_back({5301, ControlKind::static_text, "", 6, 4, 138, 9});
+    t.controls.push_back({5302, ControlKind::static_text, "", 6, 14, 138, 9});
+    t.controls.push_back({-1, ControlKind::static_text,
+                          "Set the noise level you want to add (in mV) to", 6, 26, 138, 9});
+    t.controls.push_back({-1, ControlKind::static_text,
+                          "the data set in the box below. It should be at", 6, 35, 138, 9});
+    t.controls.push_back({-1, ControlKind::static_text,
+                          "least 1% of the minimum value shown above.", 6, 44, 138, 9});
+    t.controls.push_back({5303, ControlKind::edit, "", 45, 55, 60, 12});
+    t.controls.push_back({1, ControlKind::push_button, "OK", 20, 70, 45, 13});
+    t.controls.push_back({2, ControlKind::push_button, "Cancel", 85, 70, 45, 13});
+    return t;
+}
+
+std::string formatted(const char* format, double value) {
+    char text[96];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+struct NoiseChoices {
+    std::int32_t add_noise = 0, noise_model = 0, save_noise = 0;
+};
+NoiseChoices noise_opened_with;
+
+void accept_noise_dialog(const ui::Dialog& d, ModelSettings& m) {
+    m.noise_level = static_cast<float>(std::atof(d.text(500).substr(0, 40).c_str()) * 0.01);
+    if (m.add_noise == 1 && m.noise_level <= 0.0f) m.noise_level = 0.01f;
+    if (m.noise_level < 0.0f) m.noise_level = 0.0f;
+    if (m.noise_level > 1.0f) m.noise_level = 1.0f;
+    if (m.add_noise == 0) m.noise_level = 0.0f;
+}
+
+} // namespace
+
+const ui::DialogTemplate NoiseDiaBox = make_noise_template();
+const ui::DialogTemplate VoltNoiseDiaBox = make_volt_noise_template();
+
+bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
+    ModelSettings& m = Modelsettings;
+    if (event == ui::DialogEvent::init) {
+        noise_opened_with = {m.add_noise, m.noise_model, m.save_noise};
+        dialog.check_radio(503, 504, m.add_noise == 1 ? 504 : 503);
+        dialog.check_radio(501, 502, m.noise_model == 1 ? 502 : 501);
+        dialog.check_radio(505, 506, m.save_noise == 1 ? 506 : 505);
+        dialog.set_text(500, formatted("%.2f", m.noise_level * 100.0));
+        return true;
+    }
+    if (event != ui::DialogEvent::command) return false;
+    switch (args.id) {
+    case ui::id_ok:
+        accept_noise_dialog(dialog, m);
+        dialog.end(1);
+        return true;
+    case ui::id_cancel:
+        m.add_noise = noise_opened_with.add_noise;
+        m.noise_model = noise_opened_with.noise_model;
+        m.save_noise = noise_opened_with.save_noise;
+        dialog.end(0);
+        return true;
+    case 503:
+    case 504:
+        m.add_noise = args.id - 503;
+        dialog.check_radio(503, 504, args.id);
+        return true;
+    case 501:
+    case 502:
+        m.noise_model = args.id - 501;
+        dialog.check_radio(501, 502, args.id);
+        return true;
+    case 505:
+    case 506:
+        m.save_noise = args.id - 505;
+        dialog.check_radio(505, 506, args.id);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
+    ModelSettings& m = Modelsettings;
+    const double u = m.unit_spacing;
+    if (event == ui::DialogEvent::init) {
+        dialog.set_text(5301, formatted("Minimum potential is %.3f mV", m.min_potential * 1000.0 / u));
+        dialog.set_text(5302, formatted("Maximum potential is %.3f mV", m.max_potential * 1000.0 / u));
+        const float lowest = static_cast<float>(m.min_potential * 0.002 / u);
+        if (m.noise_amplitude < lowest) m.noise_amplitude = lowest;
+        dialog.set_text(5303, formatted("%.3f", m.noise_amplitude * 1000.0));
+        return true;
+    }
+    if (event != ui::DialogEvent::command) return false;
+    if (args.id == ui::id_ok) {
+        dialog_result = 1;
+        const double typed = std::atof(dialog.text(5303).substr(0, 40).c_str());
+        m.noise_amplitude = static_cast<float>(std::fabs(typed) * 0.001);
+        const float highest = static_cast<float>(m.max_potential / u);
+        if (m.noise_amplitude > highest) m.noise_amplitude = highest;
+        dialog.end(1);
+        return true;
+    }
+    if (args.id == ui::id_cancel) {
+        dialog_result = 2;
+        dialog.end(0);
+        return true;
+    }
+    return false;
+}
