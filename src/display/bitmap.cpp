@@ -17,11 +17,11 @@ void set_palette256(std::uint32_t* table) {
         gfx::rgb(128, 128, 0),   gfx::rgb(0, 0, 128),     gfx::rgb(128, 0, 128),
         gfx::rgb(0, 128, 128),   gfx::rgb(192, 192, 192), gfx::rgb(192, 220, 192),
         gfx::rgb(166, 202, 240), gfx::rgb(8, 40, 76)};
-    static const std::uint32_t high[10] = {
-        gfx::rgb(255, 251, 240), gfx::rgb(160, 160, 164), gfx::rgb(128, 128, 128),
-        gfx::rgb(255, 0, 0),     gfx::rgb(0, 255, 0),     gfx::rgb(255, 255, 0),
-        gfx::rgb(0, 0, 255),     gfx::rgb(255, 0, 255),   gfx::rgb(0, 255, 255),
-        gfx::rgb(255, 255, 255)};
+    static const std::uint32_t high[10] = {gfx::rgb(255, 251, 240), gfx::rgb(160, 160, 164),
+                                           gfx::rgb(128, 128, 128), gfx::rgb(255, 0, 0),
+                                           gfx::rgb(0, 255, 0),     gfx::rgb(255, 255, 0),
+                                           gfx::rgb(0, 0, 255),     gfx::rgb(255, 0, 255),
+                                           gfx::rgb(0, 255, 255),   gfx::rgb(255, 255, 255)};
     int k = 0;
     for (std::uint32_t c : low)
         table[k++] = c;

@@ -122,8 +122,8 @@ void save_colour_scheme() {
             "Colour scheme file");
         return;
     }
-    display::ask(with_path("Colour scheme has been saved in the file\n", "."),
-                 "Colour scheme file", ui::mb_ok | ui::mb_iconinformation);
+    display::ask(with_path("Colour scheme has been saved in the file\n", "."), "Colour scheme file",
+                 ui::mb_ok | ui::mb_iconinformation);
     remember_folder();
 }
 
@@ -276,15 +276,30 @@ void paint_colour_dialog(ui::Dialog& dialog) {
 
 int scrolled(int value, ui::ScrollCode code, int pos) {
     switch (code) {
-    case ui::ScrollCode::line_up: value -= 1; break;
-    case ui::ScrollCode::line_down: value += 1; break;
-    case ui::ScrollCode::page_up: value -= 16; break;
-    case ui::ScrollCode::page_down: value += 16; break;
+    case ui::ScrollCode::line_up:
+        value -= 1;
+        break;
+    case ui::ScrollCode::line_down:
+        value += 1;
+        break;
+    case ui::ScrollCode::page_up:
+        value -= 16;
+        break;
+    case ui::ScrollCode::page_down:
+        value += 16;
+        break;
     case ui::ScrollCode::thumb_position:
-    case ui::ScrollCode::thumb_track: value = pos; break;
-    case ui::ScrollCode::top: value = 0; break;
-    case ui::ScrollCode::bottom: value = 255; break;
-    case ui::ScrollCode::end_scroll: break;
+    case ui::ScrollCode::thumb_track:
+        value = pos;
+        break;
+    case ui::ScrollCode::top:
+        value = 0;
+        break;
+    case ui::ScrollCode::bottom:
+        value = 255;
+        break;
+    case ui::ScrollCode::end_scroll:
+        break;
     }
     return std::clamp(value, 0, 255);
 }

@@ -7,6 +7,8 @@
 #include "model/globals.h"
 #include "model/utilities.h"
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -91,8 +93,8 @@ void draw_pieces(const Ordered& t, const std::vector<Cut>& cuts, int i1, gfx::Ca
     if (first.short_on_lo_mid)
         draw_piece({at(t.lo), first.along_long, first.along_short}, i1 - 1, dc, brushes, pens);
     else
-        draw_piece({at(t.lo), at(t.mid), first.along_short, first.along_long}, i1 - 1, dc,
-                   brushes, pens);
+        draw_piece({at(t.lo), at(t.mid), first.along_short, first.along_long}, i1 - 1, dc, brushes,
+                   pens);
     for (std::size_t k = 1; k < cuts.size(); ++k) {
         const Cut &p = cuts[k - 1], &c = cuts[k];
         const int band = i1 + int(k) - 1;
@@ -100,8 +102,8 @@ void draw_pieces(const Ordered& t, const std::vector<Cut>& cuts, int i1, gfx::Ca
             draw_piece({p.along_long, p.along_short, c.along_short, c.along_long}, band, dc,
                        brushes, pens);
         else
-            draw_piece({p.along_long, p.along_short, at(t.mid), c.along_short, c.along_long},
-                       band, dc, brushes, pens);
+            draw_piece({p.along_long, p.along_short, at(t.mid), c.along_short, c.along_long}, band,
+                       dc, brushes, pens);
     }
     const Cut& last = cuts.back();
     const int top = i1 + int(cuts.size()) - 1;
@@ -127,9 +129,10 @@ void record_pieces(const Ordered& t, const Corner c[3], const std::vector<Cut>& 
     const float level = levels[i1 - 1];
     if (cuts.size() == 1 && level == t.lo.v) {
         // The one level passes through the lowest corner: the triangle is one piece, on the
-        // side of the level where most of its values lie.
-        const float mean = (c[0].v + c[1].v + c[2].v) / 3.0f;
-        record_piece(r, {at(c[0]), at(c[1]), at(c[2])}, mean > level ? i1 : i1 - 1);
+        // side of the level where most of its values lie (summed in double, so that a flat
+        // triangle raised by the factor above counts as above).
+        const double mean = (double(c[0].v) + c[1].v + c[2].v) / 3.0;
+        record_piece(r, {at(c[0]), at(c[1]), at(c[2])}, mean > double(level) ? i1 : i1 - 1);
         return;
     }
     const Cut& first = cuts.front();
@@ -137,13 +140,20 @@ void record_pieces(const Ordered& t, const Corner c[3], const std::vector<Cut>& 
         record_piece(r, {first.along_long, first.along_short, at(t.lo)}, i1 - 1);
     else
         record_piece(r, {first.along_long, first.along_short, at(t.mid), at(t.lo)}, i1 - 1);
-    // Between two cuts the order is crossed when the short cuts lie on different edges; the
-    // fill passes uncross it.
-    for (std::size_t k = 1; k < cuts.size(); ++k)
-        record_piece(r,
-                     {cuts[k - 1].along_long, cuts[k - 1].along_short, cuts[k].along_long,
-                      cuts[k].along_short},
-                     i1 + int(k) - 1);
+    // Between two cuts: four cut points in the order (previous long, previous short, long,
+    // short), which the fill passes uncross. When the short cuts lie on different edges the
+    // piece is the pentagon through the mid corner, recorded as a quadrilateral up to the mid
+    // corner and the triangle beyond it, so that no part of it lies outside every piece.
+    for (std::size_t k = 1; k < cuts.size(); ++k) {
+        const Cut &p = cuts[k - 1], &c = cuts[k];
+        const int band = i1 + int(k) - 1;
+        if (p.short_on_lo_mid == c.short_on_lo_mid) {
+            record_piece(r, {p.along_long, p.along_short, c.along_long, c.along_short}, band);
+        } else {
+            record_piece(r, {p.along_long, p.along_short, at(t.mid), c.along_long}, band);
+            record_piece(r, {c.along_long, at(t.mid), c.along_short}, band);
+        }
+    }
     const Cut& last = cuts.back();
     const int top = i1 + int(cuts.size()) - 1;
     if (last.short_on_lo_mid)
@@ -155,8 +165,8 @@ void record_pieces(const Ordered& t, const Corner c[3], const std::vector<Cut>& 
 } // namespace
 
 void ContourRecord::clear() {
-    for (auto* v : {&seg_xa, &seg_xb, &seg_ya, &seg_yb, &seg_level, &piece_band,
-                    &piece_vertices, &piece_x, &piece_y})
+    for (auto* v : {&seg_xa, &seg_xb, &seg_ya, &seg_yb, &seg_level, &piece_band, &piece_vertices,
+                    &piece_x, &piece_y})
         v->clear();
 }
 
@@ -167,9 +177,9 @@ void finish_contour_record(ContourRecord& record) {
         --band;
 }
 
-int contour_triangle(int n, int x1, int x2, int x3, int y1, int y2, int y3, float val1,
-                     float val2, float val3, const float* levels, ContourRecord& record,
-                     gfx::Canvas& dc, const gfx::Brush* brushes, const gfx::Pen* pens) {
+int contour_triangle(int n, int x1, int x2, int x3, int y1, int y2, int y3, float val1, float val2,
+                     float val3, const float* levels, ContourRecord& record, gfx::Canvas& dc,
+                     const gfx::Brush* brushes, const gfx::Pen* pens) {
     if (val1 == val2 && val2 == val3) val3 *= 1.0000001f;
     const Corner c[3] = {{x1, y1, val1}, {x2, y2, val2}, {x3, y3, val3}};
     const Ordered t = order_corners(c);
@@ -208,13 +218,35 @@ namespace {
 
 // Tries a seed: rounded, inside the piece, then flood_fill_at_point. Returns the colour found
 // at the seed, or the line colour when it was not tried.
-gfx::Colour try_seed(float X, float Y, int n, const int* x, const int* y, int band,
-                     gfx::Canvas& dc, const gfx::Brush* brushes, int left, int top, int right,
-                     int bottom) {
+gfx::Colour try_seed(float X, float Y, int n, const int* x, const int* y, int band, gfx::Canvas& dc,
+                     const gfx::Brush* brushes, int left, int top, int right, int bottom) {
     if (X <= 0.0f) return Progdisplay.line_colour;
     const int ix = round_to_int(X), iy = round_to_int(Y);
     if (point_in_convex_polygon(n, x, y, ix, iy) != 1) return Progdisplay.line_colour;
     return flood_fill_at_point(ix, iy, band, dc, brushes, left, top, right, bottom);
+}
+
+// Fills from every unpainted pixel within one pixel of the oriented piece, inside or out. A cut
+// point rounded to the inner side of an outline leaves a pixel or two between the outline and
+// the pieces on either side, which no piece contains.
+void fill_beside_piece(int n, const int* x, const int* y, int band, gfx::Canvas& dc,
+                       const gfx::Brush* brushes, int left, int top, int right, int bottom) {
+    int x0 = x[0], x1 = x[0], y0 = y[0], y1 = y[0];
+    for (int k = 1; k < n; ++k)
+        x0 = std::min(x0, x[k]), x1 = std::max(x1, x[k]), y0 = std::min(y0, y[k]),
+        y1 = std::max(y1, y[k]);
+    for (int Y = y0 - 1; Y <= y1 + 1; ++Y) {
+        for (int X = x0 - 1; X <= x1 + 1; ++X) {
+            bool near = true;
+            for (int k = 0; k < n && near; ++k) {
+                const int j = k + 1 == n ? 0 : k + 1;
+                const double ex = x[j] - x[k], ey = y[j] - y[k];
+                near = ex * (Y - y[k]) - ey * (X - x[k]) >= -std::sqrt(ex * ex + ey * ey);
+            }
+            if (near && dc.get_pixel(X, Y) == Progdisplay.fill_background)
+                flood_fill_at_point(X, Y, band, dc, brushes, left, top, right, bottom);
+        }
+    }
 }
 
 bool crossed_quadrilateral(const int* x, const int* y) {
@@ -232,10 +264,11 @@ void fill_contour_pieces(ContourRecord& r, gfx::Canvas& dc, const gfx::Brush* br
     const auto seed = [&](float X, float Y, int n, const int* x, const int* y, int band) {
         return try_seed(X, Y, n, x, y, band, dc, brushes, left, top, right, bottom);
     };
-    std::vector<int> thin;
+    const auto xs = [&r](int p) { return &r.piece_x[std::size_t(index2d(1, p + 1, 4))]; };
+    const auto ys = [&r](int p) { return &r.piece_y[std::size_t(index2d(1, p + 1, 4))]; };
+    // First pass: one seed inside every piece.
     for (int p = 0; p < r.pieces(); ++p) {
-        int* x = &r.piece_x[std::size_t(index2d(1, p + 1, 4))];
-        int* y = &r.piece_y[std::size_t(index2d(1, p + 1, 4))];
+        int *x = xs(p), *y = ys(p);
         const int band = r.piece_band[p];
         int& n = r.piece_vertices[p];
         n = remove_duplicate_vertices(n, x, y);
@@ -249,11 +282,10 @@ void fill_contour_pieces(ContourRecord& r, gfx::Canvas& dc, const gfx::Brush* br
             const float X = triangle_incentre(x, y, &Y, left, right, top, bottom);
             seed(X, Y, n, x, y, band);
         } else if (n == 3) {
-            seed((x[0] + x[1] + x[2]) * 0.333333f, (y[0] + y[1] + y[2]) * 0.333333f, n, x, y,
-                 band);
+            seed((x[0] + x[1] + x[2]) * 0.333333f, (y[0] + y[1] + y[2]) * 0.333333f, n, x, y, band);
         } else if (ratio >= 2.9f) {
-            seed((x[0] + x[1] + x[2] + x[3]) * 0.25f, (y[0] + y[1] + y[2] + y[3]) * 0.25f, n, x,
-                 y, band);
+            seed((x[0] + x[1] + x[2] + x[3]) * 0.25f, (y[0] + y[1] + y[2] + y[3]) * 0.25f, n, x, y,
+                 band);
         } else {
             // The corner triangles in turn, while the last seed found only a line.
             static const int corners[3][3] = {{0, 1, 2}, {1, 2, 3}, {2, 3, 0}};
@@ -267,16 +299,22 @@ void fill_contour_pieces(ContourRecord& r, gfx::Canvas& dc, const gfx::Brush* br
                 found = seed(X, Y, n, x, y, band);
             }
         }
-        if (ratio <= 2.9f) thin.push_back(p);
     }
-    for (int p : thin)
+    // Second pass: every unpainted pixel left inside a piece. Thin pieces are missed by their
+    // seeds, and where a contour line meets an outline at a sharp angle it cuts off a pocket
+    // of a few pixels from the seeded region of a thick piece too.
+    for (int p = 0; p < r.pieces(); ++p)
         if (r.piece_vertices[p] >= 3)
-            flood_fill_polygon(r.piece_vertices[p], &r.piece_x[std::size_t(4 * p)],
-                               &r.piece_y[std::size_t(4 * p)], r.piece_band[p], dc, brushes,
+            flood_fill_polygon(r.piece_vertices[p], xs(p), ys(p), r.piece_band[p], dc, brushes,
                                left, top, right, bottom);
+    // Third pass: pieces collapsed onto a line.
     for (int p = 0; p < r.pieces(); ++p)
         if (r.piece_vertices[p] >= 2)
-            flood_fill_polygon2(r.piece_vertices[p], &r.piece_x[std::size_t(4 * p)],
-                                &r.piece_y[std::size_t(4 * p)], r.piece_band[p], dc, brushes,
+            flood_fill_polygon2(r.piece_vertices[p], xs(p), ys(p), r.piece_band[p], dc, brushes,
                                 left, top, right, bottom);
+    // Last pass: single pixels between an outline and the pieces' rounded edges.
+    for (int p = 0; p < r.pieces(); ++p)
+        if (r.piece_vertices[p] >= 3)
+            fill_beside_piece(r.piece_vertices[p], xs(p), ys(p), r.piece_band[p], dc, brushes, left,
+                              top, right, bottom);
 }

@@ -35,19 +35,24 @@ void finish_contour_record(ContourRecord& record);
 /// ProgDisplay::fill_style 2 or more (direct style): every band piece is drawn at once as a
 /// polygon in dc's fill mode; `record` is untouched. Below 2 (outline style): the contour
 /// segment of every level that crosses the triangle is drawn with draw_line and appended to
-/// `record` with the band pieces, nothing is filled (see fill_contour_pieces); a triangle that
-/// no level crosses records nothing. Returns the number of segments in `record`.
-int contour_triangle(int n, int x1, int x2, int x3, int y1, int y2, int y3, float val1,
-                     float val2, float val3, const float* levels, ContourRecord& record,
-                     gfx::Canvas& dc, const gfx::Brush* brushes, const gfx::Pen* pens);
+/// `record` with the band pieces (triangles and quadrilaterals; a band through the mid corner
+/// as a quadrilateral and a triangle), nothing is filled (see fill_contour_pieces); a triangle
+/// that no level crosses records nothing, and a triangle whose one cutting level passes
+/// through its lowest corner is recorded whole, in the band where its mean value lies.
+/// Returns the number of segments in `record`.
+int contour_triangle(int n, int x1, int x2, int x3, int y1, int y2, int y3, float val1, float val2,
+                     float val3, const float* levels, ContourRecord& record, gfx::Canvas& dc,
+                     const gfx::Brush* brushes, const gfx::Pen* pens);
 
 /// The seed and flood-fill passes over the pieces of a finished record (bands without the one,
 /// see finish_contour_record), all fills clipped strictly inside (left, top)-(right, bottom):
 /// every piece loses its repeated vertices, a crossed quadrilateral is uncrossed and every piece
 /// is oriented (the record is changed so); a triangle is seeded at its incentre (thick) or its
 /// centroid, a quadrilateral at its vertex mean (thick) or the incentres of its corner
-/// triangles, each with flood_fill_at_point; then thin pieces get flood_fill_polygon and every
-/// piece flood_fill_polygon2. The outlines (contour segments and the section border in
+/// triangles, each with flood_fill_at_point; then every piece gets flood_fill_polygon for what
+/// its seed did not reach, flood_fill_polygon2 for collapsed pieces, and last the unpainted
+/// pixels within one pixel of a piece (left between an outline and a cut point rounded inward)
+/// take that piece's band. The outlines (contour segments and the section border in
 /// ProgDisplay::line_colour) must already be drawn.
 void fill_contour_pieces(ContourRecord& record, gfx::Canvas& dc, const gfx::Brush* brushes,
                          int left, int top, int right, int bottom);

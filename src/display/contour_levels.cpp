@@ -26,8 +26,8 @@ ui::DialogTemplate make_choice_template(bool negative) {
     t.caption = "Select Type of Contour Intervals";
     t.width = 260, t.height = 150;
     add(t, negative ? 985 : 984, ControlKind::static_text, "", 10, 6, 240, 11);
-    add(t, -1, ControlKind::static_text, "Choose the type of contour spacing you want to use:-",
-        10, 20, 240, 11);
+    add(t, -1, ControlKind::static_text, "Choose the type of contour spacing you want to use:-", 10,
+        20, 240, 11);
     const char* texts[6] = {"Linear contour intervals",
                             "Logarithmic contour intervals",
                             "User defined linear contour intervals",
@@ -89,8 +89,8 @@ ui::DialogTemplate make_user_values_template(bool black_and_white) {
     add(t, -1, ControlKind::static_text, "Maximum value", 10, 18, 90, 11);
     add(t, 190, ControlKind::static_text, "", 110, 18, 90, 11);
     for (int k = 0; k < 16; ++k) {
-        add(t, -1, ControlKind::static_text, "Value " + std::to_string(k + 1), 10,
-            36 + 14 * k, 60, 11);
+        add(t, -1, ControlKind::static_text, "Value " + std::to_string(k + 1), 10, 36 + 14 * k, 60,
+            11);
         add(t, 171 + k, ControlKind::edit, "", 80, 34 + 14 * k, 80, 12);
     }
     add(t, 187, ControlKind::push_button, "OK", 40, 268, 60, 16);
@@ -101,13 +101,20 @@ ui::DialogTemplate make_user_values_template(bool black_and_white) {
 // Title line of the choice dialogs by the quantity whose levels are chosen.
 const char* choice_title(int quantity, bool negative) {
     switch (quantity) {
-    case 0: return "Set Resistivity Contour Values";
-    case 2: return "Set Sensitivity Contour Values";
-    case 3: return "Set Uncertainity Contour Values";
-    case 4: return "Set Time Constant Contour Values";
-    case 5: return "Set Cole Exponent Contour Values";
-    case 6: return negative ? "Set I.P. Contour Values" : "Set Phase Contour Values";
-    default: return "Set I.P. Contour Values";
+    case 0:
+        return "Set Resistivity Contour Values";
+    case 2:
+        return "Set Sensitivity Contour Values";
+    case 3:
+        return "Set Uncertainity Contour Values";
+    case 4:
+        return "Set Time Constant Contour Values";
+    case 5:
+        return "Set Cole Exponent Contour Values";
+    case 6:
+        return negative ? "Set I.P. Contour Values" : "Set Phase Contour Values";
+    default:
+        return "Set I.P. Contour Values";
     }
 }
 
@@ -221,7 +228,9 @@ bool ContourLogBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dial
                                        : lo > 0.001f ? "Minimum value is %.4f"
                                                      : "Minimum value is %.1e",
                                        d.data_min));
-        dialog.set_text(147, formatted(first > 1.0f ? "%.1f" : first > 0.1f ? "%.2f" : "%.4f",
+        dialog.set_text(147, formatted(first > 1.0f   ? "%.1f"
+                                       : first > 0.1f ? "%.2f"
+                                                      : "%.4f",
                                        first));
         return true;
     }
@@ -254,9 +263,9 @@ bool ContourLinearBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::D
     ProgDisplay& d = Progdisplay;
     if (event == ui::DialogEvent::first_paint) {
         const float hi = std::fabs(d.data_max), lo = std::fabs(d.data_min);
-        dialog.set_text(150, formatted(hi < 1.0f ? "Maximum value is %.3f"
-                                                 : "Maximum value is %.1f",
-                                       d.data_max));
+        dialog.set_text(
+            150,
+            formatted(hi < 1.0f ? "Maximum value is %.3f" : "Maximum value is %.1f", d.data_max));
         dialog.set_text(151, formatted(lo < 0.01f  ? "Minimum value is %.5f"
                                        : lo < 1.0f ? "Minimum value is %.3f"
                                                    : "Minimum value is %.1f",
@@ -350,12 +359,13 @@ int user_levels(int n, float* levels, int mode, float data_min, float range) {
     if (mode == 4) {
         d.first_contour_value = data_min < 0.001f ? 0.001f : data_min;
         if (ui::run_dialog(ContourLogBox, ContourLogBoxProc) != 1) result = 2;
-        if (d.first_contour_value == 0.0f) d.first_contour_value = data_min < 0.001f ? 0.001f
-                                                                                    : data_min;
+        if (d.first_contour_value == 0.0f)
+            d.first_contour_value = data_min < 0.001f ? 0.001f : data_min;
         static const float factors[4] = {std::pow(2.0f, 0.25f), std::pow(2.0f, 0.33333f),
                                          std::sqrt(2.0f), 2.0f};
-        float factor = d.contour_step < 1.05f ? 1.05f : d.contour_step > 2.5f ? 2.5f
-                                                                               : d.contour_step;
+        float factor = d.contour_step < 1.05f  ? 1.05f
+                       : d.contour_step > 2.5f ? 2.5f
+                                               : d.contour_step;
         if (d.log_factor_choice >= 0 && d.log_factor_choice < 4)
             factor = factors[d.log_factor_choice];
         d.contour_step = factor;

@@ -15,8 +15,8 @@ std::string formatted(const char* format, double value);
 double field_value(const ui::Dialog& dialog, int id, int max_chars);
 
 /// Appends a control to a template.
-inline void add(ui::DialogTemplate& t, int id, ui::ControlKind kind, const std::string& text,
-                int x, int y, int w, int h) {
+inline void add(ui::DialogTemplate& t, int id, ui::ControlKind kind, const std::string& text, int x,
+                int y, int w, int h) {
     t.controls.push_back({id, kind, text, x, y, w, h});
 }
 /// Appends OK (1) and Cancel (2) buttons side by side at row y.

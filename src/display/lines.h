@@ -7,7 +7,7 @@
 namespace gfx {
 class Canvas;
 struct Pen;
-}
+} // namespace gfx
 
 /// A one-pixel line from (x1, y1) to (x2, y2) covering both ends. With
 /// ProgDisplay::line_mode 2 every pixel of the pixel line (below) is set to

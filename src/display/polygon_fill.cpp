@@ -28,14 +28,14 @@ Box bounding_box(int n, const int* x, const int* y) {
 
 void set_fill_background() {
     ProgDisplay& d = Progdisplay;
-    d.fill_background = d.level_scheme == 2 || d.level_scheme == 3 ? d.alt_background_colour
-                                                                    : d.background_colour;
+    d.fill_background =
+        d.level_scheme == 2 || d.level_scheme == 3 ? d.alt_background_colour : d.background_colour;
 }
 
 // Fills from (X, Y) when it is unpainted and strictly inside the clip rectangle; returns the
 // colour found there. fill_background must be set.
-gfx::Colour fill_if_unpainted(int X, int Y, const gfx::Brush& brush, gfx::Canvas& dc,
-                              int xmin, int ymin, int xmax, int ymax) {
+gfx::Colour fill_if_unpainted(int X, int Y, const gfx::Brush& brush, gfx::Canvas& dc, int xmin,
+                              int ymin, int xmax, int ymax) {
     const gfx::Colour p = dc.get_pixel(X, Y);
     if (p == Progdisplay.fill_background && xmin < X && X < xmax && ymin < Y && Y < ymax) {
         dc.select_brush(brush);
@@ -150,9 +150,8 @@ int point_in_convex_polygon(int n, const int* x, const int* y, int X, int Y) {
     return 1;
 }
 
-gfx::Colour flood_fill_at_point(int X, int Y, int band, gfx::Canvas& dc,
-                                const gfx::Brush* brushes, int xmin, int ymin, int xmax,
-                                int ymax) {
+gfx::Colour flood_fill_at_point(int X, int Y, int band, gfx::Canvas& dc, const gfx::Brush* brushes,
+                                int xmin, int ymin, int xmax, int ymax) {
     set_fill_background();
     return fill_if_unpainted(X, Y, brushes[band], dc, xmin, ymin, xmax, ymax);
 }
@@ -193,8 +192,8 @@ void flood_fill_polygon2(int n, const int* x, const int* y, int band, gfx::Canva
 }
 
 void fill_around_datum(int nlevels, int X, int Y, const float* values, const float* levels,
-                       int datum, gfx::Canvas& dc, const gfx::Brush* brushes, int xmin,
-                       int ymin, int xmax, int ymax) {
+                       int datum, gfx::Canvas& dc, const gfx::Brush* brushes, int xmin, int ymin,
+                       int xmax, int ymax) {
     set_fill_background();
     const float v = values[datum - 1];
     int b = 1;

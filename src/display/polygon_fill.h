@@ -43,9 +43,8 @@ int point_in_convex_polygon(int n, const int* x, const int* y, int X, int Y);
 // the clip rectangle (xmin < X < xmax, ymin < Y < ymax). The brush stays selected in dc.
 
 /// Fills from (X, Y); returns the colour found there before (clr_invalid outside dc).
-gfx::Colour flood_fill_at_point(int X, int Y, int band, gfx::Canvas& dc,
-                                const gfx::Brush* brushes, int xmin, int ymin, int xmax,
-                                int ymax);
+gfx::Colour flood_fill_at_point(int X, int Y, int band, gfx::Canvas& dc, const gfx::Brush* brushes,
+                                int xmin, int ymin, int xmax, int ymax);
 /// Fills from every unpainted pixel inside the oriented polygon (rows of its bounding box, each
 /// ending at the first outside pixel after an inside one): for thin pieces a seed may miss.
 void flood_fill_polygon(int n, const int* x, const int* y, int band, gfx::Canvas& dc,
@@ -58,5 +57,5 @@ void flood_fill_polygon2(int n, const int* x, const int* y, int band, gfx::Canva
 /// its value values[datum - 1] (datum from 1): brush b - 1 for the first b in 1..nlevels with
 /// levels[b - 1] >= value, brush nlevels when no level reaches it.
 void fill_around_datum(int nlevels, int X, int Y, const float* values, const float* levels,
-                       int datum, gfx::Canvas& dc, const gfx::Brush* brushes, int xmin,
-                       int ymin, int xmax, int ymax);
+                       int datum, gfx::Canvas& dc, const gfx::Brush* brushes, int xmin, int ymin,
+                       int xmax, int ymax);

@@ -86,8 +86,7 @@ int hrps_menu_handler() {
     erase_window();
     clear_area(Progdisplay.canvas_dc, Progdisplay.canvas_width, Progdisplay.canvas_height);
     if (Modelsettings.ndata < 1)
-        model::show_message("You need to read in a data set\nbefore using this option.",
-                            "Message");
+        model::show_message("You need to read in a data set\nbefore using this option.", "Message");
     else
         ui::run_dialog(HrpsDiaBox, HrpsDiaBoxProc);
     Progdisplay.model_displayed = 1;

@@ -1,0 +1,108 @@
+// The 256-colour table and the window bitmap, with the saved file opened by ImageMagick.
+#include "fixture.h"
+
+#include "display/bitmap.h"
+
+#include <array>
+#include <cstdio>
+#include <set>
+
+namespace {
+using display_test::file_bytes;
+using display_test::Session;
+using display_test::TempDir;
+
+TEST(Palette256, SystemColoursCubeAndGreys) {
+    std::uint32_t table[257] = {};
+    table[256] = 0xABCDEFu;
+    set_palette256(table);
+    const struct {
+        int entry, r, g, b;
+    } cases[] = {
+        {0, 0, 0, 0},         {1, 128, 0, 0},       {9, 166, 202, 240},  {10, 8, 40, 76},
+        {11, 0, 0, 51},       {12, 0, 0, 102},      {15, 0, 51, 0},      {218, 255, 255, 204},
+        {219, 63, 127, 191},  {225, 255, 127, 191}, {226, 63, 159, 191}, {245, 223, 223, 191},
+        {246, 255, 251, 240}, {248, 128, 128, 128}, {249, 255, 0, 0},    {255, 255, 255, 255}};
+    for (const auto& c : cases)
+        EXPECT_EQ(table[c.entry], gfx::rgb(c.r, c.g, c.b)) << c.entry;
+    EXPECT_EQ(table[256], 0xABCDEFu);
+    EXPECT_EQ(std::set<std::uint32_t>(table + 11, table + 219).size(), 208u);
+}
+
+// Little-endian field of a file's bytes.
+std::uint32_t field(const std::vector<unsigned char>& b, int offset, int size) {
+    std::uint32_t v = 0;
+    for (int i = size - 1; i >= 0; --i)
+        v = v << 8 | b[std::size_t(offset + i)];
+    return v;
+}
+
+std::vector<unsigned char> read_bytes(const std::string& path) {
+    std::vector<unsigned char> bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    for (int c; (c = std::fgetc(f)) != EOF;)
+        bytes.push_back(static_cast<unsigned char>(c));
+    std::fclose(f);
+    return bytes;
+}
+
+TEST(SaveScreenBmp, WritesTheClientAreaOfTheCanvasAt24Bits) {
+    Session s(101, 110); // client area 101 x 50
+    TempDir dir;
+    gfx::Canvas canvas(300, 200);
+    canvas.fill_rect({0, 0, 300, 200}, gfx::rgb(10, 20, 30));
+    canvas.set_pixel(0, 49, gfx::rgb(200, 100, 50)); // bottom-left of the client area
+    canvas.set_pixel(100, 0, gfx::rgb(1, 2, 3));     // top-right
+    Progdisplay.canvas_dc = &canvas;
+    Progdisplay.scroll_y = 30; // the canvas is saved from its top-left corner all the same
+    const std::string path = dir.file("window.bmp");
+    s.answer("file " + path);
+    EXPECT_EQ(save_screen_bmp(), 552);
+    EXPECT_EQ(Progdisplay.model_displayed, 1);
+    EXPECT_EQ(ui::cursor(), ui::Cursor::arrow);
+    ASSERT_EQ(file_bytes(path), 15254); // 54 + (303 + 1 padding) x 50
+
+    const std::vector<unsigned char> b = read_bytes(path);
+    EXPECT_EQ(field(b, 0, 2), 0x4D42u);
+    EXPECT_EQ(field(b, 2, 4), 15254u);
+    EXPECT_EQ(field(b, 10, 4), 54u);
+    EXPECT_EQ(field(b, 14, 4), 40u);
+    EXPECT_EQ(field(b, 18, 4), 101u);
+    EXPECT_EQ(field(b, 22, 4), 50u);
+    EXPECT_EQ(field(b, 26, 2), 1u);
+    EXPECT_EQ(field(b, 28, 2), 24u);
+    EXPECT_EQ(field(b, 30, 4), 0u);
+    // First stored row is the bottom one, blue first; the last row ends with the top-right.
+    EXPECT_EQ((std::array<int, 3>{b[54], b[55], b[56]}), (std::array<int, 3>{50, 100, 200}));
+    const std::size_t top_right = 54 + 304 * 49 + 300;
+    EXPECT_EQ((std::array<int, 3>{b[top_right], b[top_right + 1], b[top_right + 2]}),
+              (std::array<int, 3>{3, 2, 1}));
+
+    std::FILE* p = popen(("identify -format '%w %h %m' '" + path + "' 2>/dev/null").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char line[128] = "";
+    const bool got = std::fgets(line, sizeof line, p) != nullptr;
+    const int status = pclose(p);
+    if (!got && status != 0) GTEST_SKIP() << "ImageMagick identify is not available";
+    EXPECT_EQ(std::string(line).substr(0, 10), "101 50 BMP") << line;
+    Progdisplay.canvas_dc = nullptr;
+}
+
+TEST(SaveScreenBmp, CancelWritesNothingAndAFileThatCannotBeWrittenIsReported) {
+    Session s(101, 110);
+    TempDir dir;
+    s.answer("file cancel");
+    EXPECT_EQ(save_screen_bmp(), 552);
+    EXPECT_EQ(Progdisplay.model_displayed, 1);
+    EXPECT_FALSE(s.showed("BOX"));
+
+    const std::string blocked = dir.file("no/such/folder/w.bmp");
+    s.answer("file " + blocked);
+    EXPECT_EQ(save_screen_bmp(), 552);
+    EXPECT_TRUE(s.showed("BOX [Message] Cannot open file " + blocked));
+    EXPECT_EQ(file_bytes(blocked), -1);
+    EXPECT_TRUE(s.answered()) << s.err.str();
+}
+
+} // namespace
