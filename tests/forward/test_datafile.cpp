@@ -1,0 +1,350 @@
+// The data file for the inversion program: golden files of every layout and section (each
+// written twice, to show that a second save gives the same file), noise with a fixed seed, and
+// the refusals that create nothing.
+#include "fixture.h"
+
+#include "forward/apparent.h"
+#include "forward/datafile.h"
+#include "forward/noise.h"
+#include "platform/sys/sys.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+using namespace forward_test;
+
+namespace {
+
+struct Datum {
+    int x, a;
+    float n;
+};
+
+// A small survey over a 100 ohm-m half-space (chargeability 0.05 when `ip`): `nelec`
+// electrodes at `spacing` metres, internal array type `code`, the data given, apparent values
+// formed as the calculation leaves them.
+void survey(Records& r, int code, int nelec, float spacing, const std::vector<Datum>& data,
+            bool ip = false) {
+    ModelSettings& m = r.m;
+    std::strcpy(m.model_title, "Golden test model");
+    m.nelec = nelec;
+    m.unit_spacing = spacing;
+    m.array_type = code;
+    m.nip = ip ? 1 : 0;
+    m.ndata = int(data.size());
+    for (int d = 0; d < m.ndata; ++d) {
+        m.datum_first_electrode[d] = data[d].x;
+        m.datum_a[d] = data[d].a;
+        m.datum_n[d] = data[d].n;
+    }
+    fill_tables(m, r.limits, half_space(100.0), m.electrode_offset_ratio, ip ? 0.05 : 0.0);
+    calappres_arrays(m, r.limits);
+}
+
+WriterRecords records(Records& r) { return {r.m, r.limits, r.p, Systemsettings, Progdisplay}; }
+
+std::string golden_path(const std::string& name) {
+    return std::string(VELDARIN_TEST_DATA) + "/golden/" + name;
+}
+
+// Writes the data file twice through save_inv_datafile and compares both with the golden file
+// (VELDARIN_UPDATE_GOLDEN=1 rewrites the golden file instead).
+void check_golden(Records& r, const std::string& name, int mode = 1) {
+    TempDir dir;
+    const std::string first = dir.file("first"), second = dir.file("second");
+    ASSERT_EQ(save_inv_datafile(records(r), first.c_str(), mode), save_written);
+    ASSERT_EQ(save_inv_datafile(records(r), second.c_str(), mode), save_written);
+    const std::string text = read_file(first);
+    EXPECT_EQ(read_file(second), text) << name << ": a second save wrote another file";
+    if (std::getenv("VELDARIN_UPDATE_GOLDEN")) {
+        std::ofstream(golden_path(name), std::ios::binary) << text;
+        return;
+    }
+    EXPECT_EQ(text, read_file(golden_path(name))) << name;
+}
+
+const std::vector<Datum> wenner_data = {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}, {4, 1, 1},
+                                        {5, 1, 1}, {1, 2, 1}, {2, 2, 1}};
+
+} // namespace
+
+TEST(DataFileGolden, WennerWithoutAndWithIp) {
+    Records r;
+    Headless h;
+    survey(r, 1, 8, 2.0f, wenner_data);
+    check_golden(r, "wenner.dat");
+    survey(r, 1, 8, 2.0f, wenner_data, true);
+    check_golden(r, "wenner_ip.dat");
+    EXPECT_EQ(h.output(), "");
+}
+
+TEST(DataFileGolden, WaterInOneAndSeveralLayers) {
+    Records r;
+    Headless h;
+    ModelSettings& m = r.m;
+    m.water_present = 1;
+    m.nwater_layers = 1;
+    m.zwatermax = 0.75f;
+    m.water_resistivity[0] = 0.2f;
+    m.water_thickness[0] = 0.75f;
+    m.water_x1 = -5.0f;
+    m.water_x2 = 12.0f;
+    survey(r, 1, 8, 2.0f, wenner_data);
+    check_golden(r, "water_one_layer.dat");
+
+    m.nwater_layers = 2;
+    m.water_resistivity[1] = 0.5f;
+    m.water_thickness[0] = 0.25f;
+    m.water_thickness[1] = 0.75f;
+    m.geometric_factor_type = 1;
+    survey(r, 1, 8, 2.0f, wenner_data, true);
+    check_golden(r, "water_layers_ip.dat");
+}
+
+TEST(DataFileGolden, TopographyIsWrittenWithoutWater) {
+    Records r;
+    ModelSettings& m = r.m;
+    m.tflag = 1;
+    m.ntopo = 4;
+    const float x[] = {0, 2, 5, 7}, z[] = {0.5f, -0.25f, 0.0f, -0.25f};
+    for (int i = 0; i < 4; ++i) m.elec_x[i] = x[i], m.elec_z[i] = z[i];
+    survey(r, 1, 8, 2.0f, wenner_data);
+    check_golden(r, "topography.dat");
+}
+
+TEST(DataFileGolden, GradientAndMultipleGradientInTheGeneralLayout) {
+    Records r;
+    ModelSettings& m = r.m;
+    m.first_electrode_x = 10.0f;
+    survey(r, 9, 10, 1.0f, {{2, 1, 1}, {3, 1, 1}, {4, 2, 1}, {8, 1, 1}});
+    check_golden(r, "gradient.dat");
+
+    // Multiple gradient: positions in metres, spacing 2 m; written in electrode steps without
+    // changing the stored positions, so that the second save (in check_golden) is the same.
+    const float c1[] = {0, 0, 0, 4, 4}, c2[] = {14, 14, 14, 18, 18};
+    const float p1[] = {2, 4, 8, 6, 10}, p2[] = {4, 6, 10, 8, 12};
+    survey(r, 15, 10, 2.0f, {{1, 1, 1}, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}});
+    for (int d = 0; d < 5; ++d) m.c1_x[d] = c1[d], m.c2_x[d] = c2[d], m.p1_x[d] = p1[d], m.p2_x[d] = p2[d];
+    calappres_arrays(m, r.limits);
+    m.noise_level = 0.05f; // never applied to multiple-gradient data
+    check_golden(r, "multiple_gradient.dat");
+    EXPECT_EQ(m.c1_x[3], 4.0f);
+    EXPECT_EQ(m.p2_x[4], 12.0f);
+}
+
+TEST(DataFileGolden, PoleDipoleWithReverseDataAndAdditionalRows) {
+    Records r;
+    survey(r, 6, 8, 1.0f, {{1, 1, 1}, {2, 1, 1}, {1, 1, 2}, {1, 1, -1}, {2, 1, -2}, {1, 2, 1.5f}},
+           true);
+    check_golden(r, "pole_dipole.dat");
+}
+
+TEST(DataFileGolden, RemoteElectrodes) {
+    Records r;
+    ModelSettings& m = r.m;
+    m.remote_electrodes = 1;
+    m.c2_remote_x = -500.0f;
+    m.c2_remote_y = 0.0f;
+    m.p2_remote_x = 510.0f;
+    m.p2_remote_y = 20.0f;
+    for (int e = 0; e < 2 * 8 + 1; ++e) r.p.fe_vector_a[e] = 0.001 * (e + 1);
+    survey(r, 4, 8, 1.0f, {{1, 1, 1}, {2, 1, 1}, {3, 2, 1}});
+    check_golden(r, "remote_pole_pole.dat");
+}
+
+namespace {
+
+// The numbers of the data lines of a data-file text (between the IP block and the first "0"
+// line of the topography block), one vector per line.
+std::vector<std::vector<double>> data_lines(const std::string& text, int header_lines) {
+    std::vector<std::vector<double>> lines;
+    std::istringstream in(text);
+    std::string line;
+    for (int i = 0; i < header_lines; ++i) std::getline(in, line);
+    while (std::getline(in, line) && line != "0") {
+        std::istringstream fields(line);
+        std::vector<double> values;
+        double v;
+        while (fields >> v) values.push_back(v);
+        lines.push_back(values);
+    }
+    return lines;
+}
+
+std::vector<Datum> many_wenner_data(int nelec) {
+    std::vector<Datum> data;
+    for (int a = 1; 3 * a < nelec; ++a)
+        for (int x = 1; x + 3 * a <= nelec; ++x) data.push_back({x, a, 1});
+    return data;
+}
+
+} // namespace
+
+TEST(Noise, DeviatesHaveUnitRmsAndASeedRepeatsThem) {
+    std::vector<float> g(1001, 7.0f);
+    forward::set_noise_seed(1234);
+    gaussian_noise_array(0, g.data());
+    EXPECT_EQ(g[0], 7.0f);
+    gaussian_noise_array(1, g.data());
+    EXPECT_EQ(std::fabs(g[0]), 1.0f);
+    for (int n : {2, 7, 1000}) {
+        gaussian_noise_array(n, g.data());
+        double sum = 0.0, mean = 0.0;
+        for (int i = 0; i < n; ++i) sum += double(g[i]) * g[i], mean += g[i];
+        EXPECT_NEAR(std::sqrt(sum / n), 1.0, 1e-6) << n;
+        if (n == 1000) {
+            EXPECT_NEAR(mean / n, 0.0, 0.1);
+        }
+    }
+    EXPECT_EQ(g[1000], 7.0f);
+    // The same seed gives the same deviates; further calls go on with new ones (they are not
+    // reseeded from the clock at every call, which repeated the draws within one tick).
+    std::vector<float> a(50), b(50), c(50);
+    forward::set_noise_seed(99);
+    gaussian_noise_array(50, a.data());
+    gaussian_noise_array(50, c.data());
+    forward::set_noise_seed(99);
+    gaussian_noise_array(50, b.data());
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
+    forward::reset_noise_seed();
+}
+
+// Percentage noise: every value of the file is the calculated one times 1 + L G with the
+// deviates of the seed, and over all values the relative change has the root-mean-square L.
+TEST(Noise, PercentageNoiseHasTheStatedLevel) {
+    Records r;
+    const std::vector<Datum> data = many_wenner_data(40);
+    survey(r, 1, 40, 1.0f, data, true);
+    const int count = int(data.size());
+    r.m.noise_level = 0.05f;
+    forward::set_noise_seed(7);
+    const auto lines = data_lines(forward::data_file_text(records(r)), 9);
+    ASSERT_EQ(int(lines.size()), count);
+    std::vector<float> g(std::size_t(2 * count));
+    forward::set_noise_seed(7);
+    gaussian_noise_array(2 * count, g.data());
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(lines[i].size(), 4u);
+        EXPECT_NEAR(lines[i][2], 100.0 * (1.0 + 0.05 * g[2 * i]), 1e-3) << i;
+        EXPECT_NEAR(lines[i][3], 50.0 * (1.0 + 0.05 * g[2 * i + 1]), 1e-3) << i;
+        const double dr = lines[i][2] / 100.0 - 1.0, dm = lines[i][3] / 50.0 - 1.0;
+        sum += dr * dr + dm * dm;
+    }
+    EXPECT_NEAR(std::sqrt(sum / (2 * count)), 0.05, 1e-5);
+
+    // With error estimates: the header line, and each error is |L rho' G| with the small
+    // deviates raised to a fifth of their mean size.
+    r.m.save_noise = 1;
+    forward::set_noise_seed(7);
+    const std::string text = forward::data_file_text(records(r));
+    EXPECT_NE(text.find("Error estimate for data present\nType of error estimate (0=same unit "
+                        "as data)\n0\n"),
+              std::string::npos);
+    const auto with_errors = data_lines(text, 12);
+    ASSERT_EQ(int(with_errors.size()), count);
+    double mean = 0.0;
+    for (int i = 0; i < count; ++i) mean += std::fabs(g[i]);
+    const double floor = 0.2 * mean / count;
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(with_errors[i].size(), 6u);
+        const double rho = with_errors[i][2], error = with_errors[i][3];
+        EXPECT_NEAR(error, std::fabs(rho / 100.0 - 1.0) * rho, 2e-4) << i;
+        if (2 * i < count) {
+            EXPECT_GE(std::fabs(rho / 100.0 - 1.0), 0.05 * floor - 1e-6) << i;
+        }
+    }
+    forward::reset_noise_seed();
+}
+
+// Spectral IP: every in-phase and quadrature value gets noise of its own (the pairs beyond the
+// first deviates used to be written without any).
+TEST(Noise, EverySpectralPairGetsNoise) {
+    Records r;
+    ModelSettings& m = r.m;
+    const std::vector<Datum> data = many_wenner_data(16);
+    survey(r, 1, 16, 1.0f, data, true);
+    m.nfreq = 3;
+    for (int j = 0; j < 3; ++j) {
+        m.frequencies[j] = 0.5f * float(j + 1);
+        for (std::size_t d = 0; d < data.size(); ++d) {
+            m.sip_inphase[d + j * std::size_t(r.limits.max_data_points)] = 100.0f;
+            m.sip_quadrature[d + j * std::size_t(r.limits.max_data_points)] = -2.0f;
+        }
+    }
+    m.noise_level = 0.1f;
+    forward::set_noise_seed(3);
+    const auto lines = data_lines(forward::data_file_text(records(r)), 13);
+    ASSERT_EQ(lines.size(), data.size());
+    std::vector<double> seen;
+    for (const auto& line : lines) {
+        ASSERT_EQ(line.size(), 9u);
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_NE(line[3 + 2 * j], 100.0);
+            EXPECT_NE(line[4 + 2 * j], -2.0);
+            seen.push_back(line[3 + 2 * j]);
+        }
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end()) << "deviates repeat";
+    forward::reset_noise_seed();
+}
+
+// Voltage-dependent noise: the potential range of the data, the amplitude from the dialog, the
+// noise added to the potentials and the report after the terminator.
+TEST(Noise, VoltageDependentNoiseAddsTheAmplitudeToThePotentials) {
+    Records r;
+    Headless h;
+    const std::vector<Datum> data = many_wenner_data(20);
+    survey(r, 1, 20, 1.0f, data);
+    r.m.noise_level = 0.02f;
+    r.m.noise_model = 1;
+    h.answer("dialog VoltNoiseDiaBox set 5303 500 ok");
+    forward::set_noise_seed(11);
+    const std::string text = forward::data_file_text(records(r));
+    // dV = 100 / (2 pi a): from a = 6 (the largest spacing) to a = 1.
+    EXPECT_NEAR(r.m.min_potential, 100.0 / (2 * M_PI * 6), 1e-4);
+    EXPECT_NEAR(r.m.max_potential, 100.0 / (2 * M_PI), 1e-4);
+    EXPECT_NEAR(r.m.noise_amplitude, 0.5, 1e-6);
+    std::vector<float> g(2 * data.size());
+    forward::set_noise_seed(11);
+    gaussian_noise_array(int(g.size()), g.data());
+    const auto lines = data_lines(text, 6);
+    ASSERT_EQ(lines.size(), data.size());
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        const double k = 2 * M_PI * data[i].a;
+        EXPECT_NEAR(lines[i][2], (100.0 / k + 0.5 * g[i]) * k, 2e-3) << i;
+    }
+    EXPECT_NE(text.find("\nMinimum and maximum potential values are 2652.582 and 15915.494 mV\n"
+                        "Noise amplitude added 500.000 mV\n\nAverage noise level added "),
+              std::string::npos)
+        << text;
+    forward::reset_noise_seed();
+}
+
+TEST(DataFile, RefusalsCreateNoFile) {
+    Records r;
+    Headless h;
+    TempDir dir;
+    ModelSettings& m = r.m;
+    survey(r, 9, 10, 1.0f, {{2, 1, 1}, {3, 1, 1}, {4, 1, 1}, {5, 1, 1}});
+    m.zwatermax = 0.5f;
+    m.geometric_factor_type = 1;
+    const std::string path = dir.file("gradient.dat");
+    EXPECT_EQ(save_inv_datafile(records(r), path.c_str(), 1), save_refused_water);
+    EXPECT_FALSE(sys::file_exists(path));
+    EXPECT_NE(h.output().find("For this array, you need to use the surface geometric"),
+              std::string::npos);
+
+    const std::string nowhere = dir.file("missing/folder/out.dat");
+    EXPECT_EQ(save_inv_datafile(records(r), nowhere.c_str(), 0), save_file_error);
+    EXPECT_NE(h.output().find("There has been an error in creating\\nthe file " + nowhere + "."),
+              std::string::npos)
+        << h.output();
+}
