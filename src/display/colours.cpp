@@ -349,11 +349,9 @@ bool ColDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogAr
         } else if (args.id == ui::id_ok) {
             std::memcpy(Progdisplay.colour_table, colour_state.working,
                         sizeof colour_state.working);
-            dialog_result = 1;
-            dialog.end(1);
+            display::end_dialog(dialog, true);
         } else if (args.id == ui::id_cancel) {
-            dialog_result = 2;
-            dialog.end(0);
+            display::end_dialog(dialog, false);
         } else {
             return false;
         }

@@ -7,8 +7,6 @@
 #include "model/globals.h"
 #include "model/utilities.h"
 
-#include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace {
@@ -226,29 +224,6 @@ gfx::Colour try_seed(float X, float Y, int n, const int* x, const int* y, int ba
     return flood_fill_at_point(ix, iy, band, dc, brushes, left, top, right, bottom);
 }
 
-// Fills from every unpainted pixel within one pixel of the oriented piece, inside or out. A cut
-// point rounded to the inner side of an outline leaves a pixel or two between the outline and
-// the pieces on either side, which no piece contains.
-void fill_beside_piece(int n, const int* x, const int* y, int band, gfx::Canvas& dc,
-                       const gfx::Brush* brushes, int left, int top, int right, int bottom) {
-    int x0 = x[0], x1 = x[0], y0 = y[0], y1 = y[0];
-    for (int k = 1; k < n; ++k)
-        x0 = std::min(x0, x[k]), x1 = std::max(x1, x[k]), y0 = std::min(y0, y[k]),
-        y1 = std::max(y1, y[k]);
-    for (int Y = y0 - 1; Y <= y1 + 1; ++Y) {
-        for (int X = x0 - 1; X <= x1 + 1; ++X) {
-            bool near = true;
-            for (int k = 0; k < n && near; ++k) {
-                const int j = k + 1 == n ? 0 : k + 1;
-                const double ex = x[j] - x[k], ey = y[j] - y[k];
-                near = ex * (Y - y[k]) - ey * (X - x[k]) >= -std::sqrt(ex * ex + ey * ey);
-            }
-            if (near && dc.get_pixel(X, Y) == Progdisplay.fill_background)
-                flood_fill_at_point(X, Y, band, dc, brushes, left, top, right, bottom);
-        }
-    }
-}
-
 bool crossed_quadrilateral(const int* x, const int* y) {
     const long long at2 =
         (long long)(x[1] - x[0]) * (y[2] - y[1]) - (long long)(x[2] - x[1]) * (y[1] - y[0]);
@@ -315,6 +290,6 @@ void fill_contour_pieces(ContourRecord& r, gfx::Canvas& dc, const gfx::Brush* br
     // Last pass: single pixels between an outline and the pieces' rounded edges.
     for (int p = 0; p < r.pieces(); ++p)
         if (r.piece_vertices[p] >= 3)
-            fill_beside_piece(r.piece_vertices[p], xs(p), ys(p), r.piece_band[p], dc, brushes, left,
-                              top, right, bottom);
+            flood_fill_near_polygon(r.piece_vertices[p], xs(p), ys(p), r.piece_band[p], dc, brushes,
+                                    left, top, right, bottom);
 }

@@ -166,12 +166,10 @@ bool ContourChoiceBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::D
             d.contour_choice = args.id - 159;
             dialog.check_radio(160, 165, args.id);
         } else if (args.id == ui::id_ok) {
-            dialog_result = 1;
-            dialog.end(1);
+            display::end_dialog(dialog, true);
         } else if (args.id == ui::id_cancel) {
             d.contour_choice = 1;
-            dialog_result = 2;
-            dialog.end(0);
+            display::end_dialog(dialog, false);
         } else {
             return false;
         }
@@ -244,12 +242,10 @@ bool ContourLogBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dial
         } else if (args.id == ui::id_ok) {
             d.first_contour_value = static_cast<float>(std::fabs(field_value(dialog, 147, 15)));
             d.contour_step = static_cast<float>(std::fabs(field_value(dialog, 148, 15)));
-            dialog_result = 1;
-            dialog.end(1);
+            display::end_dialog(dialog, true);
         } else if (args.id == ui::id_cancel) {
             d.log_factor_choice = log_factor_at_init;
-            dialog_result = 2;
-            dialog.end(0);
+            display::end_dialog(dialog, false);
         } else {
             return false;
         }
@@ -278,11 +274,9 @@ bool ContourLinearBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::D
     if (args.id == ui::id_ok) {
         d.first_contour_value = static_cast<float>(field_value(dialog, 152, 15));
         d.contour_step = static_cast<float>(field_value(dialog, 153, 15));
-        dialog_result = 1;
-        dialog.end(1);
+        display::end_dialog(dialog, true);
     } else if (args.id == ui::id_cancel) {
-        dialog_result = 2;
-        dialog.end(0);
+        display::end_dialog(dialog, false);
     } else {
         return false;
     }
@@ -310,11 +304,9 @@ bool UdfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogAr
         } else if (args.id == 187) {
             for (int k = 0; k < fields; ++k)
                 d.user_contour_values[k] = static_cast<float>(field_value(dialog, 171 + k, 15));
-            dialog_result = 1;
-            dialog.end(1);
+            display::end_dialog(dialog, true);
         } else if (args.id == 188) {
-            dialog_result = 2;
-            dialog.end(0);
+            display::end_dialog(dialog, false);
         } else {
             return false;
         }

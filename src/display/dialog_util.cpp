@@ -1,6 +1,7 @@
 // Helpers of the display dialogs.
 #include "display/dialog_util.h"
 
+#include "model/globals.h"
 #include "model/services.h"
 
 #include <cstdio>
@@ -21,6 +22,11 @@ double field_value(const ui::Dialog& dialog, int id, int max_chars) {
 void add_ok_cancel(ui::DialogTemplate& t, int y) {
     add(t, ui::id_ok, ui::ControlKind::push_button, "OK", t.width / 2 - 70, y, 60, 16);
     add(t, ui::id_cancel, ui::ControlKind::push_button, "Cancel", t.width / 2 + 10, y, 60, 16);
+}
+
+void end_dialog(ui::Dialog& dialog, bool ok) {
+    dialog_result = ok ? 1 : 2;
+    dialog.end(ok ? 1 : 0);
 }
 
 int ask(const std::string& text, const char* caption, unsigned flags) {

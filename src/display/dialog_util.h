@@ -22,6 +22,10 @@ inline void add(ui::DialogTemplate& t, int id, ui::ControlKind kind, const std::
 /// Appends OK (1) and Cancel (2) buttons side by side at row y.
 void add_ok_cancel(ui::DialogTemplate& t, int y);
 
+/// Ends a dialog the way every display dialog does: dialog_result 1 and the result 1 on OK,
+/// dialog_result 2 and the result 0 on Cancel.
+void end_dialog(ui::Dialog& dialog, bool ok);
+
 /// Shows `text` under `caption` with `flags` (through the message funnel, no beep).
 int ask(const std::string& text, const char* caption, unsigned flags);
 

@@ -191,6 +191,24 @@ void flood_fill_polygon2(int n, const int* x, const int* y, int band, gfx::Canva
     }
 }
 
+void flood_fill_near_polygon(int n, const int* x, const int* y, int band, gfx::Canvas& dc,
+                             const gfx::Brush* brushes, int xmin, int ymin, int xmax, int ymax) {
+    if (n < 1) return;
+    set_fill_background();
+    const Box box = bounding_box(n, x, y);
+    for (int Y = box.top - 1; Y <= box.bottom + 1; ++Y) {
+        for (int X = box.left - 1; X <= box.right + 1; ++X) {
+            bool near = true;
+            for (int k = 0; k < n && near; ++k) {
+                const int j = k + 1 == n ? 0 : k + 1;
+                const double ex = x[j] - x[k], ey = y[j] - y[k];
+                near = edge_sign(n, x, y, k, X, Y) >= -std::sqrt(ex * ex + ey * ey);
+            }
+            if (near) fill_if_unpainted(X, Y, brushes[band], dc, xmin, ymin, xmax, ymax);
+        }
+    }
+}
+
 void fill_around_datum(int nlevels, int X, int Y, const float* values, const float* levels,
                        int datum, gfx::Canvas& dc, const gfx::Brush* brushes, int xmin, int ymin,
                        int xmax, int ymax) {

@@ -53,6 +53,11 @@ void flood_fill_polygon(int n, const int* x, const int* y, int band, gfx::Canvas
 /// the bounding box) that lie on the line of every edge.
 void flood_fill_polygon2(int n, const int* x, const int* y, int band, gfx::Canvas& dc,
                          const gfx::Brush* brushes, int xmin, int ymin, int xmax, int ymax);
+/// Fills from every unpainted pixel within one pixel of the oriented polygon, inside or out: a
+/// cut point rounded to the inner side of an outline leaves a pixel or two between the outline
+/// and the pieces on either side, which no piece contains.
+void flood_fill_near_polygon(int n, const int* x, const int* y, int band, gfx::Canvas& dc,
+                             const gfx::Brush* brushes, int xmin, int ymin, int xmax, int ymax);
 /// Fills what is unpainted in the 3 x 3 block around the data point (X, Y) with the band of
 /// its value values[datum - 1] (datum from 1): brush b - 1 for the first b in 1..nlevels with
 /// levels[b - 1] >= value, brush nlevels when no level reaches it.

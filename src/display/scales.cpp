@@ -30,14 +30,6 @@ double reciprocal(float v) {
     return v != 0.0f ? 1.0 / double(v) : 0.0;
 }
 
-// Ends a scale dialog on OK (after `accept`) or Cancel.
-bool end_scale_dialog(ui::Dialog& dialog, int id) {
-    if (id != ui::id_ok && id != ui::id_cancel) return false;
-    dialog_result = id == ui::id_ok ? 1 : 2;
-    dialog.end(id == ui::id_ok ? 1 : 0);
-    return true;
-}
-
 } // namespace
 
 const ui::DialogTemplate HrpsDiaBox =
@@ -60,7 +52,9 @@ bool HrpsDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
         const double v = field_value(dialog, 853, 30);
         if (v >= 1.0 && v <= 200.0) d.xscale = static_cast<float>(v);
     }
-    return end_scale_dialog(dialog, args.id);
+    if (args.id != ui::id_ok && args.id != ui::id_cancel) return false;
+    display::end_dialog(dialog, args.id == ui::id_ok);
+    return true;
 }
 
 bool VtsfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
@@ -79,7 +73,9 @@ bool VtsfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
         if (v > 0.1) d.vh_factor = static_cast<float>(1.0 / v);
         if (d.vh_factor < 0.0f || d.vh_factor > 5.0f) d.vh_factor = vh_factor_at_paint;
     }
-    return end_scale_dialog(dialog, args.id);
+    if (args.id != ui::id_ok && args.id != ui::id_cancel) return false;
+    display::end_dialog(dialog, args.id == ui::id_ok);
+    return true;
 }
 
 int hrps_menu_handler() {
