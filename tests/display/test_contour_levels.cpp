@@ -85,6 +85,17 @@ TEST(UserLogarithmicLevels, FactorPresetByRangeAndTypedFactorClamped) {
     }
 }
 
+TEST(UserLogarithmicLevels, CancelPutsBackThePresetFactor) {
+    Session s;
+    float levels[max_contour_levels];
+    s.answer("dialog ContourLogBox click 145 cancel");
+    EXPECT_EQ(choose_contours(16, levels, 4, 100.0f, 1.0f), 2);
+    EXPECT_EQ(Progdisplay.log_factor_choice, 2);
+    EXPECT_EQ(dialog_result, 2);
+    EXPECT_FALSE(s.showed("Retain Contour Values"));
+    EXPECT_TRUE(s.answered()) << s.err.str();
+}
+
 TEST(UserLinearLevels, TypedMinimumAndSpacingAskAgainOrCancel) {
     Session s;
     float levels[max_contour_levels];
