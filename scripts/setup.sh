@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the window program need, when missing.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libspooles-dev libfltk1.3-dev libfreetype-dev libpng-dev
-          fonts-dejavu-core fonts-liberation2 libgtest-dev xvfb xauth x11-apps imagemagick
+          fonts-dejavu-core fonts-liberation2 libgtest-dev xvfb xauth x11-apps imagemagick xdotool
           clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do

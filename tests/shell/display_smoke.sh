@@ -13,7 +13,7 @@ if [ "${VELDARIN_SMOKE_INNER:-}" != 1 ]; then
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
   done
   rm -rf "$work" && mkdir -p "$work/home"
-  VELDARIN_SMOKE_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$program" "$work"
+  VELDARIN_SMOKE_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$(readlink -f "$0")" "$program" "$work"
 fi
 
 out=$work/output.txt
