@@ -1,0 +1,69 @@
+// Apparent values of a new array type or datum set from the potentials already calculated.
+#include "forward/apparent.h"
+#include "forward/commands.h"
+
+#include "model/datum_points.h"
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "model/services.h"
+#include "platform/ui/ui.h"
+
+#include <cstdio>
+
+namespace {
+
+void refuse(ModelSettings& s, const char* text, const int* previous) {
+    model::show_message(text, "Error Message");
+    if (previous) s.array_type = *previous;
+}
+
+} // namespace
+
+void calappmod(ModelSettings& s, int show_message, const int* previous_array_type) {
+    if (s.cylinder_model) {
+        if (s.array_type == 4 || s.array_type == 6 || s.array_type == 8)
+            refuse(s, "This array is not supported for a cylindrical symmetry",
+                   previous_array_type);
+        else if (s.pot_values_present == 0)
+            refuse(s, "You must first calculate the potential values", previous_array_type);
+        else
+            refuse(s, "Apparent values of cylinder models cannot be calculated by this version\n"
+                      "of the program.",
+                   previous_array_type);
+        return;
+    }
+    char text[400];
+    if (s.pot_values_present == 1) {
+        model::trace("generate spacings no elecs %d array %d\n", s.nelec, s.array_type);
+        s.ndata = calc_datum_points(s, Proglim);
+        model::trace("calappmod data %d\n", s.ndata);
+        if (s.ntau >= 1 && s.nip > 0) {
+            // Spectral IP values need the complex apparent-value routine this program lacks.
+            s.data_ready = 0;
+            model::show_message("Apparent values of spectral IP models cannot be calculated by "
+                                "this version\nof the program.",
+                                "Message");
+        } else {
+            calappres_arrays(s, Proglim);
+            model::trace("calappmod final data %d\n", s.ndata);
+            if (show_message == 1) {
+                std::snprintf(text, sizeof text,
+                              "The new apparent resistivity values with %d data points\nhas been "
+                              "calculated.\nTo see the results, select the Edit/Display option.\n",
+                              s.ndata);
+                model::ask_message(text, "Message", ui::mb_ok | ui::mb_iconinformation);
+            }
+        }
+    } else if (s.pot_values_present == 0) {
+        s.ndata = calc_datum_points(s, Proglim);
+        // The new datum list has no values yet.
+        s.data_ready = 0;
+        if (show_message == 1)
+            model::ask_message("To see the effects of the changes you have made,\nyou should "
+                               "choose the Forward Modelling option to\nrecalculate the potential "
+                               "values.",
+                               "Message", ui::mb_ok | ui::mb_iconexclamation);
+    }
+    s.array_type_copy = s.array_type;
+}

@@ -1,0 +1,230 @@
+// The calculation driver: the method, the chain of potential solvers, the normalisation and
+// the apparent values of the datum list.
+#include "forward/apparent.h"
+#include "forward/commands.h"
+#include "forward/solver_chain.h"
+
+#include "fdsolve/fdsolve.h"
+#include "fesolve/fesolve.h"
+#include "model/datum_points.h"
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/gfx/canvas.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/ui.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace forward {
+
+Solver chain_solver(const ModelSettings& s) {
+    if (s.fem == 0) {
+        if (s.fd_type == 2 && s.nip == 0) return Solver::fd_9pt;
+        if (s.fd_type == 0 && s.nip == 0) return Solver::fd_dm;
+        return Solver::fd_5pt;
+    }
+    if (s.fem_variant != 0) return Solver::fe_q4;
+    if (s.sparsefem != 0) return Solver::fe_sparse;
+    return Solver::fe_band;
+}
+
+namespace {
+
+const char* solver_name(Solver solver) {
+    switch (solver) {
+    case Solver::fe_q4:
+        return "calresfemq4 used\n";
+    case Solver::fe_sparse:
+        return "calresfem_l_dbl used\n";
+    case Solver::fe_band:
+        return "calresfem_sym_dbl used\n";
+    default:
+        return "";
+    }
+}
+
+// Two values per cell, cells row by row, for the finite-element solvers.
+void fill_element_conductivity(ModelSettings& s, const float* cells) {
+    float* out = s.driver_cells_2x;
+    for (int j = 1; j <= s.nz_cells; ++j)
+        for (int i = 1; i <= s.nx_cells; ++i) {
+            const float v = cells ? cells[index2d(i, j, s.nx_cells)] : 1.0f;
+            *out++ = v;
+            *out++ = v;
+        }
+}
+
+} // namespace
+
+int run_solver(ModelSettings& s, Solver solver, const float* cells, double* table_a,
+               double* table_b, double* remote) {
+    const int n = Proglim.max_electrodes;
+    gfx::Canvas* status = &ui::window_canvas();
+    std::vector<float> unit;
+    if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
+        if (!cells) {
+            std::fill(s.cell_work, s.cell_work + s.nx_cells * s.nz_cells, 1.0f);
+            cells = s.cell_work;
+        }
+        auto fd = solver == Solver::fd_9pt  ? calaresforward_9pt
+                  : solver == Solver::fd_dm ? calaresforward_dm
+                                            : calaresforward_dbl;
+        return fd(s, remote, n, s.margin_columns, s.nodes_per_spacing, s.remote_electrodes,
+                  s.c2_remote_x, s.c2_remote_y, s.p2_remote_x, s.p2_remote_y, s.electrode_water,
+                  s.nelec, table_a, table_b, cells, s.node_row_dz, s.node_col_dx, s.nx_nodes,
+                  s.nz_nodes, s.electrode_offset_ratio, s.nky, nullptr, status);
+    }
+    fill_element_conductivity(s, cells);
+    model::trace("%s", solver_name(solver));
+    switch (solver) {
+    case Solver::fe_q4:
+        return calresfemq4(s.nboreholes, s.issbor, s.borehole_table_2, s.borehole_table_3,
+                           s.nelec_total, s.electrode_offset_ratio, s.margin_columns,
+                           s.nodes_per_spacing, s.nelec, s.array_type, s.driver_cells_2x,
+                           s.node_row_dz, s.node_col_dx, s.nx_nodes, s.nz_nodes, table_a, table_b,
+                           s.nky, s.electrode_water, nullptr, status);
+    case Solver::fe_sparse:
+        return calresfem_l_dbl(s, remote, s.remote_electrodes, s.c2_remote_x, s.c2_remote_y,
+                               s.p2_remote_x, s.p2_remote_y, s.nelec_total,
+                               s.electrode_offset_ratio, s.margin_columns, s.nodes_per_spacing,
+                               s.nelec, s.driver_cells_2x, s.node_col_x, s.nx_nodes, s.nz_nodes,
+                               table_a, table_b, s.nky, s.electrode_water, nullptr, status);
+    default:
+        return calresfem_sym_dbl(s, remote, s.nboreholes, s.issbor, s.borehole_table_2,
+                                 s.borehole_z, s.nelec_total, s.electrode_offset_ratio,
+                                 s.margin_columns, s.nodes_per_spacing, s.nelec, s.driver_cells_2x,
+                                 s.node_x, s.node_z, s.nx_nodes, s.nz_nodes, table_a, table_b,
+                                 s.nky, s.electrode_water, nullptr);
+    }
+}
+
+} // namespace forward
+
+namespace {
+
+using forward::Solver;
+
+// Method forced by the model: finite elements for what finite differences cannot model.
+void force_method(ModelSettings& s) {
+    if (s.jacob > 0) {
+        s.fem = 1;
+        s.sparsefem = 0;
+        model::trace("Start model 1 cal fem %d sparsefem %d\n", s.fem, s.sparsefem);
+    }
+    if (s.tflag > 0 || s.water_present > 0) s.fem = 1;
+    if (s.nborehole_nodes > 0) s.fem = 1;
+}
+
+// The model kinds whose solvers this program does not have: the text of the refusal, or null.
+const char* unsupported_model(const ModelSettings& s) {
+    if (s.cylinder_model)
+        return "Cylinder and convex-section models cannot be calculated by this version\n"
+               "of the program.";
+    if (s.fem != 0 && s.complex_ip_model == 1 && s.nip > 0)
+        return "The non-linear (complex resistivity) IP model cannot be calculated by this\n"
+               "version of the program. Please choose the linear IP model.";
+    if (s.ntau > 0 && s.nip > 0)
+        return "Models with spectral IP (time constant) values cannot be calculated by this\n"
+               "version of the program.";
+    return nullptr;
+}
+
+// The resistivity pass and, with IP values, the IP pass; the first failure ends the chain.
+int run_chain(ModelSettings& s) {
+    const Solver solver = forward::chain_solver(s);
+    Potentials& p = Potentialtables;
+    int status = forward::run_solver(s, solver, s.cell_conductivity, s.potential_table_a,
+                                     s.potential_table_b, p.fe_vector_a);
+    if (status != 0 || s.nip <= 0) return status;
+    return forward::run_solver(s, solver, s.cell_conductivity_ip, s.potential_table_a_ip,
+                               s.potential_table_b_ip, p.fe_vector_b);
+}
+
+void form_apparent_values(ModelSettings& s) {
+    if (s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, Proglim);
+    calappres_arrays(s, Proglim);
+    s.pot_values_present = 1;
+    s.data_ready = 1;
+}
+
+void show_ending(int status, double seconds) {
+    char text[256];
+    if (status == 0) {
+        std::snprintf(text, sizeof text, "Calculations completed.\nTime taken was %.2f seconds.",
+                      seconds);
+        dialog_result = model::ask_message(text, "Message", ui::mb_ok | ui::mb_iconinformation);
+    } else if (status == 113) {
+        model::show_message("Calculations stopped by the user.\nNo apparent values were formed.",
+                            "Message");
+    } else {
+        std::snprintf(text, sizeof text,
+                      "Calculations stopped by an error (code %d).\nNo apparent values were "
+                      "formed.",
+                      status);
+        model::show_message(text, "Error Message");
+    }
+}
+
+} // namespace
+
+int start_calculations(ProgDisplay& display, ModelSettings& s) {
+    force_method(s);
+    erase_window();
+    clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
+    display.model_displayed = 1;
+    display.editmode = 0;
+    ui::set_cursor(ui::Cursor::wait);
+    update_status("Start Calculations", 0);
+    const double start = sys::wall_seconds();
+    if (s.ntau > 0) s.fem = 1;
+    model::trace("Start model 2 cal fem %d sparsefem %d\n", s.fem, s.sparsefem);
+    if (s.nboreholes > 0) {
+        forward::set_electrode_positions(s, true);
+        s.sparsefem = 1;
+    } else {
+        forward::set_electrode_positions(s, false);
+    }
+    model::trace("Start model 3 cal fem %d sparsefem %d issbor %d\n", s.fem, s.sparsefem,
+                 s.issbor[0]);
+    if (s.model_read != 1) {
+        beep();
+        model::ask_message("You must first read in a model!\nPlease use the File option to read "
+                           "in a model file.",
+                           "Message", ui::mb_ok | ui::mb_iconexclamation);
+        ui::set_cursor(ui::Cursor::arrow);
+        return 130;
+    }
+    model::trace("Start model a cal fem %d sparsefem %d\n", s.fem, s.sparsefem);
+    s.data_ready = 0;
+    display.grid_flag = 0;
+    if (const char* refusal = unsupported_model(s)) {
+        model::show_message(refusal, "Message");
+        ui::set_cursor(ui::Cursor::arrow);
+        update_status("End Calculations", 0);
+        return 130;
+    }
+    ui::show_child(ui::Child::status, true);
+    set_code2res(s, s.nip, s.model_chargeabilities, s.ip_codes, s.cell_conductivity_ip,
+                 s.nx_nodes, s.nz_nodes, s.model_col_start, s.model_col_end, s.resistivity_codes,
+                 s.cell_conductivity, s.model_resistivities);
+    model::trace("nip %d ntau %d ncip %d\n", s.nip, s.ntau, s.ncip);
+    model::trace("fem %d sfem %d t %d\n", s.fem, s.sparsefem, s.tflag);
+
+    int status = run_chain(s);
+    if (status == 0 && s.normalise == 1) status = normalise_potentials(s);
+    if (status == 0) form_apparent_values(s);
+
+    ui::set_cursor(ui::Cursor::arrow);
+    model::trace("\nissbor1 %d issbor2 %d\n", s.issbor[0], s.issbor[1]);
+    beep();
+    display.drawn_width = std::min(display.plot_width, display.canvas_width);
+    show_ending(status, sys::wall_seconds() - start);
+    update_status("End Calculations", 0);
+    ui::show_child(ui::Child::status, false);
+    return 130;
+}

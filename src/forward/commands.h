@@ -1,0 +1,72 @@
+// The commands of the forward-modelling run: read a model file, calculate the potentials and
+// apparent values, recompute the apparent values of another array, and save the results. Each
+// works on the global records (Modelsettings, Progdisplay, Proglim, Potentialtables,
+// Systemsettings) and returns the command identifier the main window stores.
+#pragma once
+
+class ModelSettings;
+class ProgDisplay;
+
+/// "&Read file with forward model" (101). Asks for a "*.mod" file in SystemSettings::
+/// initial_dir (Cancel changes nothing), reads it with readmodel_2D (summary drawn in the
+/// window) and sets the model up: cell conductivities, colour indices, plot layout, data-level
+/// limits (nlev = n_a_spacings = nelec / 3, n_n_values = min(nelec / 2, 8)), electrode node
+/// columns and positions, borehole columns and rows, and, when the file holds potentials, the
+/// datum list and apparent values (data_ready 1). A model without potentials has no calculated
+/// data (data_ready 0), whatever the model before it had. Then the window title (version text
+/// " - " path), the folder and pattern of the next dialog, and "Completed reading of data
+/// file\n%s." ("File read"). A failed read leaves model_read, pot_values_present and
+/// data_ready 0 and sets nothing up (the reader showed its message). Returns 101.
+int read_model_command(ProgDisplay& display, ModelSettings& settings);
+
+/// "&Calculate potential values" (130). Forces finite elements for topography, water,
+/// boreholes, time constants or a Jacobian request; refuses without a model ("You must first
+/// read in a model!...") and, with a message, the model kinds whose solvers this program does
+/// not have (cylinder and convex-section models, the non-linear complex IP model, spectral IP
+/// values). Runs the resistivity pass and, with IP values, the IP pass with the solver the
+/// settings choose (finite differences: "Modified 9-point" fd_type 2, "Dey & Morrison original"
+/// fd_type 0, otherwise "Modified 5-point"; finite elements: quadrilateral fem_variant, sparse
+/// sparsefem, otherwise band), stopping at the first pass that fails; with normalise = 1 the
+/// homogeneous-earth normalisation; then the apparent values of the file's datum list (same
+/// array type) or of a new list from calc_datum_points. Only then pot_values_present and
+/// data_ready become 1 and "Calculations completed.\nTime taken was %.2f seconds." is shown;
+/// a failure or a user break ends with its own message and leaves data_ready 0. Returns 130.
+int start_calculations(ProgDisplay& display, ModelSettings& settings);
+
+/// Homogeneous-earth normalisation of the four pair tables: the chain's solver (FD: the
+/// "Modified 5-point" one) runs on unit conductivities into Potentials tables 10 and 11, and
+/// every pair is scaled by the exact half-space potential over that one. Returns 0, the
+/// solver's code when its run failed (nothing is scaled then), or 1 after the message
+/// "The normalisation run gave no potential ..." when a homogeneous potential needed as a
+/// divisor is 0 or not finite (nothing is scaled).
+int normalise_potentials(ModelSettings& settings);
+
+/// Apparent values of the current array type from the potentials already calculated, after the
+/// array type or the datum set changed: rebuilds the datum list (calc_datum_points) and forms
+/// the values when pot_values_present is 1 (with show_message 1: "The new apparent resistivity
+/// values with %d data points ..."); otherwise only rebuilds the list, sets data_ready 0 and,
+/// with show_message 1, advises recalculation. Cylinder models get the refusals of their own
+/// and *previous_array_type is put back. array_type_copy follows array_type.
+void calappmod(ModelSettings& settings, int show_message, const int* previous_array_type);
+
+/// "&Save results in VELDARIN format" (mode 0, 102) and "Save results in &ORBANTEL format"
+/// (mode 1, 103). Refuses without a model or without calculated results (a message, no dialog,
+/// no file). Otherwise asks for the file ("*.mod" / "Output VELDARIN File" or "*.dat" /
+/// "Output ORBANTEL File"); mode 1 then opens NoiseDiaBox; then save_inv_datafile writes the
+/// model file with results (mode 0) or the data file (mode 1). Returns 102 or 103.
+int save_results_command(ProgDisplay& display, ModelSettings& settings, int mode);
+
+namespace forward {
+
+/// What the last save_results_command did (for the batch run).
+enum class SaveOutcome { none, refused, cancelled, failed, written };
+SaveOutcome last_save_outcome();
+
+/// Electrode positions of the driver tables (ModelSettings::driver_elec_2 x and driver_elec_3
+/// z): surface electrode j at (j, 0), then the electrodes of each borehole at the x of its
+/// surface electrode and their depths; nelec_total, the borehole node columns
+/// (borehole_table_2) and first node rows (borehole_table_3). `boreholes` says whether the
+/// borehole part runs.
+void set_electrode_positions(ModelSettings& settings, bool boreholes);
+
+} // namespace forward

@@ -1,0 +1,72 @@
+// The save commands: the model file with results and the data file for the inversion program.
+#include "forward/commands.h"
+#include "forward/datafile.h"
+#include "forward/noise.h"
+
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/ui.h"
+
+namespace {
+
+forward::SaveOutcome last_outcome = forward::SaveOutcome::none;
+
+// A file without calculated data would hand on stale or empty values as results.
+bool refuse_without_results(const ModelSettings& s) {
+    if (s.model_read != 1) {
+        beep();
+        model::ask_message("You must first read in a model!\nPlease use the File option to read "
+                           "in a model file.",
+                           "Message", ui::mb_ok | ui::mb_iconexclamation);
+        return true;
+    }
+    if (s.data_ready != 1 || s.ndata <= 0) {
+        model::show_message("There are no calculated results to save.\nPlease use the "
+                            "'Calculate potential values' option first.",
+                            "Message");
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+namespace forward {
+SaveOutcome last_save_outcome() {
+    return last_outcome;
+}
+} // namespace forward
+
+int save_results_command(ProgDisplay& display, ModelSettings& s, int mode) {
+    using forward::SaveOutcome;
+    const int id = mode == 0 ? 102 : 103;
+    s.export_array_type = s.array_type;
+    erase_window();
+    display.editmode = 0;
+    ui::set_cursor(ui::Cursor::arrow);
+    display.model_displayed = 0;
+    if (refuse_without_results(s)) {
+        last_outcome = SaveOutcome::refused;
+        return id;
+    }
+    SystemSettings& system = Systemsettings;
+    sys::set_current_dir(system.initial_dir);
+    model::copy_text(system.file_name, sizeof system.file_name, mode == 1 ? "*.dat" : "*.mod");
+    model::copy_text(system.file_title, sizeof system.file_title,
+                     mode == 1 ? "Output ORBANTEL File" : "Output VELDARIN File");
+    if (!save_file_dialog(system.file_name, system.file_title, system.initial_dir)) {
+        last_outcome = SaveOutcome::cancelled;
+    } else {
+        if (mode == 1) ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc);
+        const WriterRecords records{s, Proglim, Potentialtables, system, display};
+        last_outcome = save_inv_datafile(records, system.file_name, mode) == save_written
+                           ? SaveOutcome::written
+                           : SaveOutcome::failed;
+    }
+    ui::invalidate();
+    return id;
+}

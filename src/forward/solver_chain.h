@@ -1,0 +1,23 @@
+// The potential solvers of the calculation driver, as one call per pass (used by the driver
+// and the normalisation).
+#pragma once
+
+class ModelSettings;
+
+namespace forward {
+
+/// The solver of a chain row.
+enum class Solver { fd_9pt, fd_dm, fd_5pt, fe_q4, fe_sparse, fe_band };
+
+/// The solver the settings choose: finite differences (fem 0) by fd_type, with IP values always
+/// the "Modified 5-point" one; finite elements by fem_variant, then sparsefem.
+Solver chain_solver(const ModelSettings& settings);
+
+/// Runs `solver` once on the per-cell conductivities `cells` (nullptr: every cell 1.0) into
+/// the pair tables table_a and table_b and the remote-electrode table `remote` (2 N + 1
+/// doubles; may be nullptr for the finite-difference solvers). The finite-element solvers get
+/// ModelSettings::driver_cells_2x filled from the cells. Returns the solver's code.
+int run_solver(ModelSettings& settings, Solver solver, const float* cells, double* table_a,
+               double* table_b, double* remote);
+
+} // namespace forward

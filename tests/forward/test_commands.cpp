@@ -1,0 +1,179 @@
+// The read, calculate and save commands on a homogeneous model file: apparent values by finite
+// differences and finite elements, the normalisation, a uniform chargeability, and the paths
+// that must form no values and write no file.
+#include "fixture.h"
+
+#include "forward/apparent.h"
+#include "forward/commands.h"
+#include "forward/datafile.h"
+#include "platform/sys/sys.h"
+
+#include <cmath>
+#include <cstring>
+
+using namespace forward_test;
+
+namespace {
+
+std::string example(const std::string& name) {
+    return std::string(VELDARIN_SOURCE_DIR) + "/examples/" + name;
+}
+
+// Records, a temporary program folder for the work files, and the headless backend.
+struct CommandFixture {
+    Records r{61, 4000};
+    Headless h;
+    TempDir home;
+    CommandFixture() {
+        model::set_work_file_paths(r.m, Modelresolution, home.path);
+        Systemsettings.initial_dir[0] = '\0';
+    }
+    void read(const std::string& path) {
+        h.answer("file " + path);
+        EXPECT_EQ(read_model_command(Progdisplay, r.m), 101);
+    }
+    int calculate() { return start_calculations(Progdisplay, r.m); }
+    // Largest relative deviation of the apparent resistivities from `rho`.
+    double worst(double rho) const {
+        double w = 0.0;
+        for (int d = 0; d < r.m.ndata; ++d) {
+            EXPECT_TRUE(datum_formed(r.m, d)) << d;
+            w = std::max(w, std::fabs(r.m.app_resistivity[d] / rho - 1.0));
+        }
+        return w;
+    }
+};
+
+} // namespace
+
+TEST(Commands, HomogeneousModelByFiniteDifferencesAndFiniteElements) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("homogeneous_wenner.mod"));
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    EXPECT_NE(f.h.output().find("[File read] Completed reading of data file"), std::string::npos);
+    EXPECT_EQ(m.data_ready, 0);
+    struct Case {
+        const char* name;
+        int code, fem, sparse;
+    };
+    const Case cases[] = {{"Wenner FD", 1, 0, 0},         {"Wenner FE band", 1, 1, 0},
+                          {"Wenner FE sparse", 1, 1, 1},  {"Dipole-dipole FD", 5, 0, 0},
+                          {"Dipole-dipole FE", 5, 1, 0},  {"Pole-dipole FD", 6, 0, 0},
+                          {"Pole-dipole FE", 6, 1, 0},    {"Schlumberger FD", 7, 0, 0},
+                          {"Schlumberger FE", 7, 1, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m.array_type = c.code;
+        m.fem = c.fem;
+        m.sparsefem = c.sparse;
+        EXPECT_EQ(f.calculate(), 130);
+        ASSERT_EQ(m.data_ready, 1) << f.h.output();
+        EXPECT_EQ(m.pot_values_present, 1);
+        EXPECT_GT(m.ndata, 20);
+        EXPECT_LT(f.worst(100.0), 0.02);
+    }
+    EXPECT_NE(f.h.output().find("[Message] Calculations completed.\\nTime taken was "),
+              std::string::npos);
+}
+
+TEST(Commands, NormalisationAndUniformChargeability) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("homogeneous_wenner.mod"));
+    ASSERT_EQ(m.model_read, 1);
+    m.array_type = 5;
+    for (int fem : {0, 1}) {
+        m.fem = fem;
+        m.normalise = 1;
+        f.calculate();
+        ASSERT_EQ(m.data_ready, 1) << f.h.output();
+        EXPECT_LT(f.worst(100.0), 1e-4) << "fem " << fem;
+    }
+    // A uniform chargeability m gives the apparent chargeability 1000 m mV/V.
+    m.normalise = 0;
+    m.nip = 1;
+    m.model_chargeabilities[0] = 0.08f;
+    std::fill(m.ip_codes, m.ip_codes + m.nx_cells * m.nz_cells, 0);
+    for (int fem : {0, 1}) {
+        m.fem = fem;
+        f.calculate();
+        ASSERT_EQ(m.data_ready, 1) << f.h.output();
+        for (int d = 0; d < m.ndata; ++d) EXPECT_NEAR(m.app_ip[d], 80.0, 1e-3) << d;
+    }
+}
+
+// A pass that fails ends the chain: no apparent values, no ready flags, no completion message.
+TEST(Commands, FailedCalculationFormsNoValues) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("homogeneous_wenner.mod"));
+    ASSERT_EQ(m.model_read, 1);
+    m.nky = 40; // more wavenumbers than the solvers take
+    m.nip = 1;
+    m.app_resistivity[0] = -7.0f;
+    m.pot_values_present = 0;
+    f.calculate();
+    EXPECT_EQ(m.data_ready, 0);
+    EXPECT_EQ(m.pot_values_present, 0);
+    EXPECT_EQ(m.app_resistivity[0], -7.0f);
+    EXPECT_EQ(f.h.output().find("Calculations completed"), std::string::npos);
+    EXPECT_NE(f.h.output().find("Calculations stopped by an error"), std::string::npos)
+        << f.h.output();
+
+    // Nothing to save now: both save commands refuse before asking for a file.
+    for (int mode : {0, 1}) {
+        EXPECT_EQ(save_results_command(Progdisplay, m, mode), 102 + mode);
+        EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::refused);
+    }
+    EXPECT_NE(f.h.output().find("There are no calculated results to save."), std::string::npos);
+}
+
+TEST(Commands, RefusalsWithoutAModelAndForModelKindsWithoutSolvers) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.calculate();
+    EXPECT_NE(f.h.output().find("[Message] You must first read in a model!"), std::string::npos);
+    EXPECT_EQ(f.h.output().find("Calculations completed"), std::string::npos);
+    f.read(example("homogeneous_wenner.mod"));
+    ASSERT_EQ(m.model_read, 1);
+    struct Case {
+        const char* text;
+        std::function<void()> set, reset;
+    };
+    const Case cases[] = {
+        {"Cylinder and convex-section models", [&] { m.cylinder_model = 1; },
+         [&] { m.cylinder_model = 0; }},
+        {"The non-linear (complex resistivity) IP model",
+         [&] { m.nip = 1, m.complex_ip_model = 1, m.fem = 1; },
+         [&] { m.nip = 0, m.complex_ip_model = 0; }},
+        {"Models with spectral IP", [&] { m.nip = 1, m.ntau = 1; }, [&] { m.nip = m.ntau = 0; }}};
+    for (const Case& c : cases) {
+        c.set();
+        f.calculate();
+        c.reset();
+        EXPECT_NE(f.h.output().find(c.text), std::string::npos) << c.text;
+        EXPECT_EQ(m.data_ready, 0);
+    }
+    EXPECT_EQ(f.h.output().find("Calculations completed"), std::string::npos);
+}
+
+TEST(Commands, SaveWritesTheDataFileAfterTheNoiseDialog) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("homogeneous_wenner.mod"));
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1);
+    const std::string path = f.home.file("out.dat");
+    f.h.answer("file " + path + "\ndialog NoiseDiaBox click 503 ok");
+    save_results_command(Progdisplay, m, 1);
+    EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written);
+    const std::string text = read_file(path);
+    EXPECT_EQ(text.rfind("Homogeneous half-space of 100 ohm-m, Wenner array\n   1.00\n1\n", 0), 0u)
+        << text;
+    const std::string model_path = f.home.file("out.mod");
+    f.h.answer("file " + model_path);
+    save_results_command(Progdisplay, m, 0);
+    EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written);
+    EXPECT_TRUE(f.h.backend.answers().empty());
+}
