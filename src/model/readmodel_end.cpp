@@ -1,5 +1,6 @@
-// The end of a model-file read: the water layers become mesh rows at the top of the grid, the
-// tank floor gets its grid line, and the mesh nodes are placed under the surface.
+// The end of a model-file read: the water layers become mesh rows at the top of the grid (with
+// every code table in use moved down), the tank floor gets its grid line, and the mesh nodes are
+// placed under the surface.
 #include "model/readmodel_sections.h"
 
 #include "model/mesh_nodes.h"
@@ -50,8 +51,13 @@ void set_water_row_codes(ModelSettings& m, int row, float mid) {
     trace("code set %d %d\n", row, code);
     for (int c = 1; c <= m.nx_cells; ++c) {
         m.resistivity_codes[index2d(c, row, m.nx_cells)] = code;
-        // The water has one chargeability, appended last to the list.
+        // The water has one chargeability, appended last to the list. Its time constant and
+        // exponent act on a chargeability of 0; the first values keep them defined.
         if (m.nip > 0) m.ip_codes[index2d(c, row, m.nx_cells)] = m.nip - 1;
+        if (m.ntau > 0) {
+            m.tau_codes[index2d(c, row, m.nx_cells)] = 0;
+            m.cexp_codes[index2d(c, row, m.nx_cells)] = 0;
+        }
     }
 }
 
@@ -82,6 +88,10 @@ void adjust_water_nodes(ModelSettings& m) {
             const int from = index2d(c, row, m.nx_cells), to = index2d(c, row + n, m.nx_cells);
             m.resistivity_codes[to] = m.resistivity_codes[from];
             if (m.nip > 0) m.ip_codes[to] = m.ip_codes[from];
+            if (m.ntau > 0) {
+                m.tau_codes[to] = m.tau_codes[from];
+                m.cexp_codes[to] = m.cexp_codes[from];
+            }
         }
     }
     trace("Setting water layers resistivity nresis %d num layers\n", m.nresis);
@@ -135,9 +145,13 @@ void adjust_fem_nodes(ModelSettings& m) {
 
 } // namespace
 
-void finish_model_read(ModelReader& r) {
+void build_final_mesh(ModelReader& r) {
     adjust_water_nodes(r.model);
     adjust_fem_nodes(r.model);
+}
+
+void finish_model_read(ModelReader& r) {
+    build_final_mesh(r);
     trace("end readmodel_2D tflag %d\n", r.model.tflag);
     r.print("Reading of data file is complete.");
 }

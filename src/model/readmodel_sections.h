@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace gfx {
 class Canvas;
@@ -86,6 +87,8 @@ class ModelReader {
 
     /// 1-based number of the line the cursor stands in (for messages).
     int line_number() const;
+    /// The canvas the summary lines are drawn on (nullptr: none).
+    gfx::Canvas* canvas() const { return dc_; }
 
   private:
     gfx::Canvas* dc_;
@@ -135,9 +138,70 @@ void read_block_rows_section(ModelReader& r);
 /// when it returns, the end-of-read steps (finish_model_read) run. It sets r.result to 0 once
 /// the read can no longer fail as a whole (the level-limit step of the array-type section).
 void read_model_after_blocks(ModelReader& r);
-/// End of a successful read: water rows at the top of the grid, the tank floor row, the mesh
-/// nodes under the surface, and the closing summary line.
+/// End of a successful read: the final mesh (build_final_mesh) and the closing summary line.
 void finish_model_read(ModelReader& r);
+/// Water rows at the top of the grid, the tank floor row and the mesh nodes under the surface.
+/// Runs at every end of a read after the level-limit step, also when a later check refused the
+/// measured data, so that the model never keeps the mesh of an earlier one.
+void build_final_mesh(ModelReader& r);
+
+// ---- Sections after the block rows (read_model_after_blocks runs them in this order) ---------
+
+/// IP values (chargeabilities) with their block codes, and for a spectral-IP model the time
+/// constants, exponents and frequencies with theirs. Without an IP header nip, ntau, ncip and
+/// nfreq are 0 and nothing is read.
+void read_ip_section(ModelReader& r);
+/// The array type (file code 1 to 10) with the electrode offset of arrays 8 and 10 or the line
+/// of arrays 9, and the default depths when the file gives none.
+void read_array_type_section(ModelReader& r);
+/// Largest number of data levels `nelec` electrodes allow for internal array type `array_type`,
+/// at most `max_levels`; writes the largest level span into `span_limit`.
+int max_levels_for_array(int nelec, int array_type, int& span_limit, int max_levels = 160);
+/// The level limit (from here on the read's result is 0) and the end-of-text test: returns 1,
+/// with calc_values_present and pot_values_present 0, when only blanks and line ends follow;
+/// 0 when a results section follows.
+int check_levels_and_end(ModelReader& r);
+
+/// Positions and spacings of index-layout data as the file gives them (metres, reals), kept
+/// until the spacing checks turn them into electrode numbers and whole unit spacings.
+struct MeasuredPositions {
+    std::vector<float> x; ///< x of the first electrode of each datum
+    std::vector<float> a; ///< electrode spacing of each datum
+};
+/// The results section: calculated values (skipped), potential tables and measured data in
+/// the index or general-array layout. Refusals end the read with error number 1.
+void read_results_section(ModelReader& r, MeasuredPositions& data);
+/// Topography and the electrode values, then the spacing and location checks that turn the
+/// index-layout data into whole unit spacings and electrode numbers.
+void read_topography_section(ModelReader& r, const MeasuredPositions& data);
+/// Groups index-layout data into levels, offers to merge repeated points and takes the number
+/// of electrodes from the data (refusing data that need more electrodes than the model has).
+void sort_measured_data(ModelReader& r);
+
+/// The per-datum columns moved together by the sorts of the measured data (ip may be null).
+struct DataColumns {
+    std::int32_t* x; ///< first electrode
+    std::int32_t* a; ///< spacing
+    float* n;        ///< n factor
+    float* res;      ///< measured apparent resistivity
+    float* calc;     ///< calculated apparent resistivity
+    float* ip;       ///< measured apparent IP, or nullptr
+};
+/// Sorts `ndata` data by `keys` (ascending when `ascending` is 1, else descending), carrying
+/// every column of `data` (the IP column only when ip_flag is 1), and groups runs of exactly
+/// equal keys into levels: level_counts[l] is the size of level l, and within a level the data
+/// are ordered by x the same way. Returns the number of levels. When the data have more than
+/// `max_levels` levels, shows "Too many datum levels!..." ("Datum levels error"), keeps the
+/// first max_levels levels and lowers ndata to the data they hold.
+int sort_data_into_levels(int ascending, int ip_flag, int max_levels, std::int32_t* level_counts,
+                          float* keys, int& ndata, const DataColumns& data);
+
+// ---- Looking ahead in the text ------------------------------------------------------------------
+
+/// True when only blanks, control bytes and line ends (bytes 0 to 32 and 255) follow the cursor.
+bool only_blank_left(const ModelReader& r);
+/// True when the token the next number read takes holds a digit: a number follows.
+bool number_ahead(const ModelReader& r);
 
 // ---- Steps shared by the sections -------------------------------------------------------------
 

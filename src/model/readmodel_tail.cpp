@@ -1,18 +1,52 @@
-// The model-file sections after the block-code rows. For now the read ends with the rows: the
-// depth grid takes its final row count and a file without depths gets its default depths. The
-// IP values, the array type, the results section, the topography and the sorting of measured
-// data are read here, in file order, before the end-of-read steps (finish_model_read).
+// The model-file sections after the block-code rows, in file order: IP values, the depth grid's
+// final row count, the array type with default depths and level limit, then the optional
+// results section, topography and the sorting of the measured data.
 #include "model/readmodel_sections.h"
+#include "model/services.h"
+
+#include <new>
 
 namespace model {
 
+namespace {
+
+// Everything after the level limit. A refusal here drops only the measured data: the model
+// itself was read completely.
+void read_results_and_data(ModelReader& r) {
+    MeasuredPositions data;
+    read_results_section(r, data);
+    read_topography_section(r, data);
+    sort_measured_data(r);
+}
+
+} // namespace
+
 void read_model_after_blocks(ModelReader& r) {
     ModelSettings& m = r.model;
+    read_ip_section(r);
     m.ndepths = m.ngrid_rows;
     if (!m.cylinder_model) apply_grid_extension(r);
-    // Without an array type the thickness factor is that of model.array_type as it stands.
-    if (m.depths_given != 2 && !m.cylinder_model) set_default_depth_lines(r);
-    r.result = 0;
+    read_array_type_section(r);
+    if (check_levels_and_end(r)) {
+        m.ndata = 0;
+        m.datum_array_type = 0;
+        m.ip_data_present = 0;
+        return;
+    }
+    try {
+        read_results_and_data(r);
+    } catch (const ReadStop&) {
+        // The read ends here with its message; the mesh is still built so that the model can
+        // be used without its data.
+        m.ndata = 0;
+        build_final_mesh(r);
+        throw;
+    } catch (const std::bad_alloc&) {
+        m.ndata = 0;
+        build_final_mesh(r);
+        show_message("Insufficient memory for reading the data points!", "Error Message");
+        throw ReadStop{1};
+    }
 }
 
 } // namespace model

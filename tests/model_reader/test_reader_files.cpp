@@ -315,8 +315,10 @@ TEST(ReaderFiles, TooManyLevelsAreReduced) {
                                  "number of levels is 160.\nThe number of levels will now be "
                                  "reduced.");
     EXPECT_EQ(out.boxes[0].caption, "Error Message");
-    EXPECT_EQ(m().nlev, 160);
     EXPECT_FLOAT_EQ(m().nlev_plus2, 162.0f);
+    // The Wenner array on 41 electrodes then allows (41 - 1) / 3 levels.
+    EXPECT_TRUE(out.has_line("Number of levels changed from 160 to 13."));
+    EXPECT_EQ(m().nlev, 13);
 }
 
 // A tank model with as many grid rows as the node tables allow beside 14 water rows and the

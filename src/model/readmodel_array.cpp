@@ -1,0 +1,141 @@
+// Model-file section of the array type: the array code with the offset of the offset arrays or
+// the line of the gradient array, the default depths, the level limit and the end-of-text test.
+#include "model/array_type.h"
+#include "model/readmodel_sections.h"
+#include "model/services.h"
+
+#include <algorithm>
+
+namespace model {
+
+namespace {
+
+bool starts_number(char b) {
+    return b == '-' || b == '+' || b == '.' || (b >= '0' && b <= '9');
+}
+
+bool continues_number(char b) {
+    return starts_number(b) || b == 'e' || b == 'E' || b == 'd' || b == 'D';
+}
+
+// A cylinder is measured all round: the arrays with a remote or an offset electrode become the
+// in-line dipole-dipole array.
+int cylinder_array_code(ModelReader& r, int code) {
+    const char* changed = nullptr;
+    if (code == 2) changed = "Pole-pole array not possible with cylinder model.";
+    if (code == 6) changed = "Pole-dipole array not possible with cylinder model.";
+    if (code == 8) changed = "Equatorial diole-dipole array not possible with cylinder model.";
+    if (!changed) return code;
+    ::beep();
+    r.print(changed);
+    r.print(code == 8 ? "It has been changed to inline dipole-dipole array."
+                      : "It has been changed to dipole-dipole array.");
+    return 3;
+}
+
+void read_offset_or_gradient_line(ModelReader& r) {
+    ModelSettings& m = r.model;
+    if (m.array_type == 8 || m.array_type == 10) {
+        m.electrode_offset = r.read_real();
+        if (m.electrode_offset < 0.25f * m.unit_spacing ||
+            m.electrode_offset > 10.0f * m.unit_spacing) {
+            r.warn("Error Message",
+                   "Error in spacing of current and potential\nelectrodes pairs! Spacing between "
+                   "current\nelectrodes cannot be less than 0.25 times,\nor greater than 10 times, "
+                   "the unit electrode\nspacing! It has been reset to be the same as\nthe unit "
+                   "electrode spacing.");
+            m.electrode_offset = m.unit_spacing;
+        }
+        r.printf("Electrode offset is %.2f", m.electrode_offset);
+        return;
+    }
+    m.electrode_offset = m.unit_spacing;
+    if (m.array_type == 9) {
+        // The current electrodes of the gradient array: a caption line and two points of three
+        // coordinates, which the standard gradient set does not need.
+        r.read_line();
+        for (int i = 0; i < 6; ++i)
+            r.read_real();
+    }
+}
+
+} // namespace
+
+bool only_blank_left(const ModelReader& r) {
+    for (std::int32_t c = r.cursor; c < r.length; ++c) {
+        const unsigned char b = static_cast<unsigned char>(r.text[c]);
+        if (b > 32 && b != 255) return false;
+    }
+    return true;
+}
+
+bool number_ahead(const ModelReader& r) {
+    std::int32_t c = r.cursor;
+    while (c < r.length && !starts_number(r.text[c]))
+        ++c;
+    for (int taken = 0; c < r.length && taken < 80 && continues_number(r.text[c]); ++c, ++taken)
+        if (r.text[c] >= '0' && r.text[c] <= '9') return true;
+    return false;
+}
+
+int max_levels_for_array(int nelec, int array_type, int& span_limit, int max_levels) {
+    int levels;
+    switch (array_type) {
+    case 4:
+    case 8:
+        span_limit = levels = nelec - 1;
+        break;
+    case 6:
+        span_limit = levels = nelec - 2;
+        break;
+    case 5:
+        span_limit = levels = nelec - 3;
+        break;
+    case 7:
+        span_limit = nelec - 3;
+        levels = (nelec - 3) / 2;
+        break;
+    default:
+        span_limit = nelec - 3;
+        levels = (nelec - 1) / 3;
+        break;
+    }
+    return std::min(levels, max_levels);
+}
+
+void read_array_type_section(ModelReader& r) {
+    ModelSettings& m = r.model;
+    // A last line without a line end still holds the array type; only a missing number fails.
+    const bool found = number_ahead(r);
+    int code = r.read_int();
+    if (!found) r.fail(1, "Error Message", "Error in reading file!\nPlease check your file format.");
+    if (code < 1 || code > 10)
+        r.fail(1, "Error Message",
+               "Array number is %d.\nError in the number for the array type!\nPlease check your "
+               "file format.",
+               code);
+    if (m.cylinder_model) code = cylinder_array_code(r, code);
+    m.array_type = array_code_from_file(code);
+    const int type = m.array_type;
+    if ((type == 4 || type == 6 || type == 7) && m.nlev > r.limits.max_n) m.nlev = r.limits.max_n;
+    r.printf("%s array", array_type_name(type));
+    read_offset_or_gradient_line(r);
+    // The thickness factor of the default depths depends on the array just read.
+    if (m.depths_given != 2 && !m.cylinder_model) set_default_depth_lines(r);
+}
+
+int check_levels_and_end(ModelReader& r) {
+    ModelSettings& m = r.model;
+    r.result = 0;
+    const int before = m.nlev;
+    const int most =
+        max_levels_for_array(m.nelec, m.array_type, m.level_span_limit, r.limits.max_levels);
+    if (most < m.nlev) m.nlev = most;
+    if (m.nlev != before) r.printf("Number of levels changed from %d to %d.", before, m.nlev);
+    if (!only_blank_left(r)) return 0;
+    m.calc_values_present = 0;
+    m.pot_values_present = 0;
+    return 1;
+}
+
+} // namespace model

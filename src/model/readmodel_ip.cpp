@@ -1,0 +1,167 @@
+// Model-file section of the IP values: chargeabilities with their block codes, and for a
+// spectral-IP model the Cole-Cole time constants and exponents with theirs and the frequencies.
+#include "model/readmodel.h"
+#include "model/readmodel_sections.h"
+#include "model/services.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace model {
+
+namespace {
+
+bool is_ip_letter(char c) {
+    return c == 'I' || c == 'i' || c == 'S' || c == 's';
+}
+
+bool is_spectral_letter(char c) {
+    return c == 'S' || c == 's';
+}
+
+// Reads one table of block codes with `nvalues` values (the grid of the resistivity codes, or
+// the rings of a cylinder); rows added below the depth grid repeat the last row read.
+void read_code_table(ModelReader& r, std::int32_t* codes, int nvalues) {
+    ModelSettings& m = r.model;
+    int failed;
+    if (m.cylinder_model) {
+        failed = read_cylinder_block_codes(m.ne, m.le, codes, nvalues, r.length, r.text, r.cursor);
+    } else {
+        failed = read_block_code_rows(m.ngrid_rows, m.ndepth_values, m.model_col_start,
+                                      m.blocks_per_row, m.nx_cells, codes, nvalues, r.length,
+                                      r.text, r.cursor);
+        if (!failed) copy_code_rows_down(codes, m.nx_cells, m.ngrid_rows + 1, m.ngrid_lines);
+    }
+    if (failed) r.stop(failed);
+}
+
+// The value lists hold max_resistivity_values + 1 entries; the IP list keeps one of them for
+// the water.
+int value_room(const ModelReader& r) {
+    return int(std::min<std::size_t>(std::size_t(r.limits.max_resistivity_values), r.capacity.R));
+}
+
+// A count of values that must fit the value list (`too_few` and `too_many` take the count, and
+// too_many the largest count after it).
+void check_value_count(ModelReader& r, int count, const char* too_few, const char* too_many) {
+    if (count < 1) r.fail_quiet(1, "Error Message", too_few, count);
+    if (count > value_room(r)) r.fail_quiet(1, "Error Message", too_many, count, value_room(r));
+}
+
+void read_chargeabilities(ModelReader& r) {
+    ModelSettings& m = r.model;
+    r.read_line();
+    m.nip = r.read_int();
+    r.printf("Number of IP values is %d", m.nip);
+    check_value_count(r, m.nip, "Number of IP values is %d.\nYou must have at least 1 IP value.",
+                      "Number of IP values is %d.\nMaximum number of IP values is %d.");
+    ValuesLine line(r, 75);
+    for (int i = 0; i < m.nip; ++i) {
+        const float value = r.read_real();
+        m.model_chargeabilities[i] = value;
+        line.add(" %6.2f", value);
+        if (value > 1.0f)
+            r.fail_quiet(1, "Error Message",
+                         "You cannot have a chargeability value of greater than 1.0.\nPlease "
+                         "check you input model file format.");
+    }
+    // The water blocks take the code after the model's values.
+    if (m.water_present == 1) m.model_chargeabilities[m.nip++] = 0.0f;
+    line.flush();
+}
+
+void read_taus(ModelReader& r) {
+    ModelSettings& m = r.model;
+    const std::string header = r.read_line();
+    trace("Tau Header\n%s\n", header.c_str());
+    m.ntau = r.read_int();
+    r.printf("Number of Tau values is %d", m.ntau);
+    check_value_count(r, m.ntau, "Number of Tau values is %d.\nYou must have at least 1 Tau value.",
+                      "Number of Tau values is %d.\nMaximum number of Tau values is %d.");
+    ValuesLine line(r, 75);
+    for (int i = 0; i < m.ntau; ++i) {
+        m.model_taus[i] = r.read_real();
+        line.add(" %6.2f", m.model_taus[i]);
+    }
+    line.flush();
+    if (!m.cylinder_model) r.print("Reading model tau values");
+    read_code_table(r, m.tau_codes, m.ntau);
+}
+
+void read_exponents(ModelReader& r) {
+    ModelSettings& m = r.model;
+    r.read_line();
+    m.ncip = r.read_int();
+    r.printf("Number of C values is %d", m.ncip);
+    check_value_count(r, m.ncip, "Number of C values is %d.\nYou must have at least 1 C value.",
+                      "Number of C values is %d.\nMaximum number of C values is %d.");
+    ValuesLine line(r, 75);
+    for (int i = 0; i < m.ncip; ++i) {
+        const float value = r.read_real();
+        m.model_cexps[i] = value;
+        line.add(" %6.3f", value);
+        if (!(value > 0.0f && value < 1.0f))
+            r.fail_quiet(1, "Error Message",
+                         "Error in C value.\nThe C value for model number %d is %.2f.\nThis "
+                         "parameters can only have\na value of between 0 and 1.\n",
+                         i + 1, value);
+    }
+    line.flush();
+    read_code_table(r, m.cexp_codes, m.ncip);
+}
+
+void read_frequencies(ModelReader& r) {
+    ModelSettings& m = r.model;
+    r.read_line();
+    m.nfreq = r.read_int();
+    if (m.nfreq < 2)
+        r.fail_quiet(1, "Error Message",
+                     "Number of frequency values is %d.\nYou must have at least 2 frequency "
+                     "values.",
+                     m.nfreq);
+    if (m.nfreq > r.limits.max_frequencies || std::size_t(m.nfreq) > r.capacity.F)
+        r.fail_quiet(1, "Error Message",
+                     "Number of frequency values is %d.\nMaximum number of frequency values is "
+                     "%d.",
+                     m.nfreq, r.limits.max_frequencies);
+    r.printf("Number of frequency values is %d.", m.nfreq);
+    r.read_line();
+    std::string summary = "Frequency values :- ";
+    for (int i = 0; i < m.nfreq; ++i) {
+        const float value = r.read_real();
+        m.frequencies[i] = value;
+        char item[64];
+        std::snprintf(item, sizeof item, value >= 1.0f ? "%.1f " : "%.3f ", value);
+        summary += item;
+    }
+    r.print(summary);
+}
+
+} // namespace
+
+void read_ip_section(ModelReader& r) {
+    ModelSettings& m = r.model;
+    m.ntau = 0;
+    m.nfreq = 0;
+    const std::string header = r.peek_line();
+    const char first = header.empty() ? '\0' : header[0];
+    const char second = header.size() > 1 ? header[1] : '\0';
+    if (!is_ip_letter(first) && !is_ip_letter(second)) {
+        m.ntau = m.ncip = m.nip = 0;
+        return;
+    }
+    const bool spectral = is_spectral_letter(first) || is_spectral_letter(second);
+    if (spectral) r.print("Spectral IP model");
+    // One beep for every IP model, before any value is read; the messages that follow have
+    // none of their own.
+    ::beep();
+    read_chargeabilities(r);
+    read_code_table(r, m.ip_codes, m.nip);
+    if (!spectral) return;
+    read_taus(r);
+    read_exponents(r);
+    read_frequencies(r);
+}
+
+} // namespace model

@@ -1,0 +1,169 @@
+// Model-file topography section (elevation points and the values per electrode) and the checks
+// that turn the positions and spacings of index-layout data into electrode numbers and whole
+// unit spacings.
+#include "model/readmodel_sections.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/gfx/canvas.h"
+#include "platform/ui/ui.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace model {
+
+namespace {
+
+// A message without a beep after which the read goes on.
+void notice(ModelReader& r, const char* caption, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+void notice(ModelReader& r, const char* caption, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(r.model.message_text, sizeof r.model.message_text, format, args);
+    va_end(args);
+    ask_message(r.model.message_text, caption, ui::mb_ok | ui::mb_iconexclamation);
+}
+
+// A coordinate in unit spacings; a spacing lowered by the data can make it too large to hold.
+float in_unit_spacings(ModelReader& r, float metres) {
+    const float value = metres / r.model.unit_spacing;
+    if (!std::isfinite(value))
+        r.fail(1, "Error Message",
+               "Error in model data file!\nThe number in line %d is too large.\nPlease check your "
+               "file format.",
+               r.line_number());
+    return value;
+}
+
+// Surface distances: each step down the surface must be longer than its drop.
+void check_surface_distances(ModelReader& r) {
+    ModelSettings& m = r.model;
+    for (int i = 1; i < m.ntopo; ++i) {
+        const float dx = m.elec_x[i] - m.elec_x[i - 1];
+        const float dz = m.elec_z[i] - m.elec_z[i - 1];
+        if (std::fabs(dz) >= dx - 0.0001f) {
+            notice(r, "Error Message",
+                   "Error in elevation points %d and %d.\nThe difference in surface distance is "
+                   "%.2f\nbut the difference in vertical distance  is %.2f.\nThe difference in "
+                   "elevation must be\nless than the surface distance.",
+                   i, i + 1, dx, dz);
+            m.tflag = 0;
+            return;
+        }
+    }
+}
+
+void read_elevation_points(ModelReader& r) {
+    ModelSettings& m = r.model;
+    r.print(m.tflag == 1 ? "Topography present. True horizontal distance between electrodes"
+                         : "Topography present. Surface distance between electrodes");
+    m.ntopo = r.read_int();
+    const int most = int(std::min<std::size_t>(std::size_t(r.limits.max_topo_points),
+                                               4 * r.capacity.N + 4));
+    if (m.ntopo > most) {
+        const int count = m.ntopo;
+        m.tflag = m.ntopo = 0;
+        r.fail_quiet(1, "Error Message",
+                     "Number of elevation data points is %d.\nThis is more than the maximum limit "
+                     "of %d points.\nPlease check your file format.",
+                     count, most);
+    }
+    // Without points there is no surface to place the electrodes on.
+    if (m.ntopo < 1) {
+        const int count = m.ntopo;
+        m.tflag = m.ntopo = 0;
+        r.fail_quiet(1, "Error Message",
+                     "Number of elevation data points is %d.\nYou must have at least 1 point.\n"
+                     "Please check your file format.",
+                     count);
+    }
+    r.printf("Number of elevation data points is %d.", m.ntopo);
+    for (int i = 0; i < m.ntopo; ++i) {
+        m.elec_x[i] = in_unit_spacings(r, r.read_real());
+        m.elec_z[i] = in_unit_spacings(r, r.read_real());
+    }
+    if (m.elec_z[0] != 0.0f) {
+        float sum = 0.0f;
+        for (int i = 0; i < m.ntopo; ++i)
+            sum += m.elec_z[i];
+        const float mean = sum / float(m.ntopo);
+        for (int i = 0; i < m.ntopo; ++i)
+            m.elec_z[i] -= mean;
+    }
+    m.topo_distance_type = r.read_int();
+    if (m.tflag == 2) check_surface_distances(r);
+}
+
+// Nearest whole number of a non-negative ratio, held below a billion so that a far-off value
+// is refused by the checks rather than overflowing.
+int whole_number(float ratio) {
+    return ratio < 1.0e9f ? round_to_int(ratio) : 1000000000;
+}
+
+void check_datum_spacings(ModelReader& r, const MeasuredPositions& data) {
+    ModelSettings& m = r.model;
+    const float u = m.unit_spacing;
+    bool location_reported = false;
+    for (int d = 0; d < m.ndata; ++d) {
+        const float a = data.a[std::size_t(d)];
+        const int k = whole_number(a / u);
+        if (std::fabs(float(k) * u - a) > 0.01f * u) {
+            m.ndata = 0;
+            r.fail(1, "Electrode spacing error",
+                   "The unit electrode spacing is %.1f.\nHowever the electrode spacing for datum "
+                   "point %d\nis %.1f. The electrode spacing must be an integer\nmultiple of the "
+                   "unit electrode spacing!.\nPlease check your input data file.",
+                   u, d + 1, a);
+        }
+        if (k > r.limits.max_spacing_ratio) {
+            m.ndata = 0;
+            if (r.canvas()) r.canvas()->set_text_colour(gfx::rgb(255, 0, 0));
+            r.fail(1, "Electrode spacing error",
+                   "The unit electrode spacing is %.1f.\nHowever the electrode spacing for datum "
+                   "point %d\nis %5.1f. The maximum electrode spacing cannot\nbe greater than %d "
+                   "times the unit electrode\nspacing. Please check your input data file.",
+                   u, d + 1, a, r.limits.max_spacing_ratio);
+        }
+        m.datum_a[d] = k;
+        // Positions stay real until here, so that spacings such as 2.5 m land on their
+        // electrodes.
+        const float x = data.x[std::size_t(d)] - m.first_electrode_x;
+        const int j = whole_number(x / u);
+        if (std::fabs(x - float(j) * u) > 0.02f && !location_reported) {
+            location_reported = true;
+            r.warn("Electrode location error",
+                   "The unit electrode spacing is %.1f.\nThe distance of the electrode for datum "
+                   "point %d\nfrom the first electrode is %.1f. This distance\nmust be an integer "
+                   "multiple of the unit electrode\nspacing!. Please check your input data file. "
+                   "The\nprogram will now round up the electrode distances\nwithout checking for "
+                   "consistency in the values.",
+                   u, d + 1, x);
+        }
+        m.datum_first_electrode[d] = j + 1;
+    }
+}
+
+} // namespace
+
+void read_topography_section(ModelReader& r, const MeasuredPositions& data) {
+    ModelSettings& m = r.model;
+    trace("Read_Topography tflag %d\n", m.tflag);
+    m.tflag = r.read_int();
+    // A negative flag means no topography too; the mesh then takes a flat surface.
+    if (m.tflag < 1) m.tflag = 0;
+    if (m.tflag >= 1) read_elevation_points(r);
+    m.topo_present = r.read_int();
+    if (m.topo_present == 1)
+        for (int i = 0; i < m.nelec; ++i)
+            m.topo_distance[i] = r.read_real();
+    trace("after Read_Topography tflag %d\n", m.tflag);
+    if (m.datum_array_type != 0 && m.datum_array_type != 11) check_datum_spacings(r, data);
+}
+
+} // namespace model
