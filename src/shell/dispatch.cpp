@@ -1,6 +1,7 @@
 // The command table of the main window and its dispatch.
 #include "shell/dispatch.h"
 
+#include "forward/commands.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "platform/sys/sys.h"
@@ -25,9 +26,9 @@ std::vector<CommandRow> make_table() {
     using V = ViewRule;
     // clang-format off
     return {
-        {101,  V::result,    {}},            // read_model_command
-        {102,  V::fixed,     {}},            // save_results_command, mode 0
-        {103,  V::fixed,     {}},            // save_results_command, mode 1
+        {101,  V::result,    [] { return read_model_command(Progdisplay, Modelsettings); }},
+        {102,  V::fixed,     [] { return save_results_command(Progdisplay, Modelsettings, 0); }},
+        {103,  V::fixed,     [] { return save_results_command(Progdisplay, Modelsettings, 1); }},
         {5330, V::result,    {}},            // convert_model_4nodes_command
         {105,  V::result,    {}},            // save_model_surfer
         {1240, V::fixed,     [] { return trace_command({}); }}, // the dialog: TraceDiaBox
@@ -40,7 +41,7 @@ std::vector<CommandRow> make_table() {
         {400,  V::result,    {}},            // model_depth_command
         {123,  V::result,    {}},            // geom_factor_command
         {120,  V::result,    {}},            // normalise_command
-        {130,  V::result,    {}},            // start_calculations
+        {130,  V::result,    [] { return start_calculations(Progdisplay, Modelsettings); }},
         {137,  V::result,    {}},            // sensitivity_section_command
         {1140, V::result,    {}},            // save_general_array_file
         {5271, V::result,    {}},            // sensitivity_nonstd_command
