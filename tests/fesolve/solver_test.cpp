@@ -218,6 +218,25 @@ TEST_F(Solvers, RemoteElectrodes) {
     EXPECT_EQ(model.remote(2 * n + 1), 0.0);
 }
 
+TEST_F(Solvers, RemoteElectrodesSeeEachBoreholeElectrodeWhereItIs) {
+    const double rho = 10.0;
+    BlockModel model(25, rho, 24);
+    model.add_borehole(6.0f, {1.0f, 2.137f, 4.0f}); // a single borehole
+    ModelSettings& s = Modelsettings;
+    s.remote_electrodes = 1;
+    s.c2_remote_x = -3.6f;
+    s.c2_remote_y = 2.0f;
+    s.p2_remote_x = 27.1f;
+    ASSERT_EQ(model.run_sparse(), 0);
+    const int n = s.nelec_total;
+    for (int e = 26; e <= n; ++e) {
+        const double c2 = rho / (2 * pi * std::sqrt(std::pow(6.0 + 3.6, 2) + 4.0 + std::pow(model.z(e), 2)));
+        const double p2 = rho / (2 * pi * std::hypot(27.1 - 6.0, model.z(e)));
+        EXPECT_NEAR(model.remote(e) / c2, 1.0, 0.015) << e;
+        EXPECT_NEAR(model.remote(n + e) / p2, 1.0, 0.03) << e;
+    }
+}
+
 TEST_F(Solvers, TopographySolvesAlikeInBothStorages) {
     std::vector<float> elevation(25);
     for (int i = 0; i < 25; ++i) elevation[i] = 0.1f * float(i) - 0.02f * float((i - 12) * (i - 12)) / 12;
