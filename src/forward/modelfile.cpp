@@ -215,11 +215,13 @@ bool ModelFileText::potentials_readable() const {
     return true;
 }
 
+// Sixteen significant digits: apparent IP values are small differences of these potentials, and
+// eight digits changed them in the third decimal when the file was read back.
 void ModelFileText::potential_table(const double* table) {
     const int n = r_.limits.max_electrodes;
     for (int i = 1; i < s_.nelec; ++i)
         for (int j = i + 1; j <= s_.nelec; ++j)
-            appendf(out_, "%12.7e %s", table[index2d(i, j, n)], j == s_.nelec ? "\n" : ",");
+            appendf(out_, "%.15e %s", table[index2d(i, j, n)], j == s_.nelec ? "\n" : ",");
 }
 
 void ModelFileText::potentials() {
@@ -237,8 +239,7 @@ void ModelFileText::potentials() {
 
 // The data of the current array: the measured value (the calculated one for data that have
 // none, as for a synthetic model), the calculated one, and with IP values the same pair of IP
-// values, each datum at its first electrode (x-midpoint flag 0), so that the reader takes the
-// position as written for every array.
+// values, each datum at the middle of its array (x-midpoint flag 1).
 void ModelFileText::data_block() {
     std::vector<int> kept;
     for (int d = 0; d < s_.ndata; ++d)
@@ -249,16 +250,23 @@ void ModelFileText::data_block() {
     }
     const bool calculated = s_.app_resistivity[0] != 0.0f;
     appendf(out_, "%d\n%d\n", calculated ? 1 : 2, int(kept.size()));
-    appendf(out_, "0\n%d\n", s_.results_code);
+    appendf(out_, "1\n%d\n", s_.results_code);
     const int code = s_.array_type;
     for (int d : kept) {
         const float xf = s_.first_electrode_x + float(s_.datum_first_electrode[d] - 1) * a_;
         const float sa = float(s_.datum_a[d]) * a_;
-        appendf(out_, "%11.5f, %11.5f, ", xf, sa);
-        if (code == 5 || code == 6 || code == 7) appendf(out_, "%.3f, ", s_.datum_n[d]);
+        const float n = s_.datum_n[d];
+        float x = xf + 0.5f * sa;
+        if (code >= 1 && code <= 3) x = xf + 1.5f * sa;
+        else if (code == 5) x = xf + 0.5f * sa * (n + 2.0f);
+        else if (code == 6) x = xf + 0.5f * sa * (n + 1.0f);
+        else if (code == 7) x = xf + 0.5f * sa * (2.0f * n + 1.0f);
+        appendf(out_, "%11.5f, %11.5f, ", x, sa);
+        if (code == 5 || code == 6 || code == 7) appendf(out_, "%.3f, ", n);
         const bool measured = s_.measured_values[d] > 0.0f;
         const float value = measured ? s_.measured_values[d] : s_.app_resistivity[d];
         out_ += exact_value("%9.2f", value);
+        // Only defined values are written: the reader takes as many columns as the flag says.
         if (calculated) out_ += ",  " + exact_value("%9.2f", s_.app_resistivity[d]);
         if (s_.nip > 0) {
             const float ip = measured ? s_.measured_values_2[d] : s_.app_ip[d];
@@ -278,7 +286,7 @@ void ModelFileText::topography() {
         for (int i = 0; i < s_.ntopo; ++i)
             appendf(out_, "%s,%s\n", exact_value("%9.3f", a_ * s_.elec_x[i]).c_str(),
                     exact_value("%9.3f", a_ * s_.elec_z[i]).c_str());
-        out_ += "1\n";
+        appendf(out_, "%d\n", s_.topo_distance_type);
     }
     if (s_.topo_present == 1) {
         out_ += "1\n";

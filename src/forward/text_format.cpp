@@ -1,6 +1,7 @@
 // Formatted text for the writers.
 #include "forward/text_format.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +30,10 @@ void appendf(std::string& out, const char* format, ...) {
 std::string exact_value(const char* format, float value) {
     char text[128];
     std::snprintf(text, sizeof text, format, double(value));
-    if (static_cast<float>(std::strtod(text, nullptr)) == value) return text;
+    // Within the rounding of a float the fixed form is the value (0.49999994 is 0.5000).
+    const double back = std::strtod(text, nullptr);
+    if (std::fabs(back - double(value)) <= 1e-6 * std::fmax(1.0, std::fabs(double(value))))
+        return text;
     std::snprintf(text, sizeof text, "%.9g", double(value));
     return text;
 }

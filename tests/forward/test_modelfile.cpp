@@ -1,0 +1,149 @@
+// The model file with results reads back through the read command to the same model, the same
+// potentials and the same apparent values: a synthetic model (potentials only), models with
+// water layers, IP values, topography and remote electrodes, and data lists of every index
+// array written as the file's own data.
+#include "fixture.h"
+
+#include "forward/apparent.h"
+#include "forward/commands.h"
+#include "forward/datafile.h"
+#include "forward/text_format.h"
+#include "model/utilities.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <tuple>
+#include <vector>
+
+using namespace forward_test;
+
+namespace {
+
+// The model, its potentials and its data as a record leaves them.
+struct Snapshot {
+    std::vector<int> ints;
+    std::vector<float> floats;
+    std::vector<double> potentials;
+    std::map<std::tuple<int, int, float>, float> data; ///< (first electrode, a, n) -> rho_a
+    std::map<std::tuple<int, int, float>, float> ip;
+
+    Snapshot(const ModelSettings& m, const ProgLim& limits) {
+        ints = {m.nelec, m.nx_nodes, m.nz_nodes, m.margin_columns, m.nresis, m.nip,
+                m.nodes_per_spacing, m.water_present, m.nwater_layers, m.nwater, m.tflag,
+                m.ntopo, m.remote_electrodes, m.array_type, m.model_col_start, m.model_col_end,
+                m.ndata};
+        floats = {m.unit_spacing, m.zwatermax, m.water_x1, m.water_x2, m.c2_remote_x,
+                  m.c2_remote_y, m.p2_remote_x, m.p2_remote_y, m.electrode_offset};
+        auto add = [this](const float* v, int n) { floats.insert(floats.end(), v, v + n); };
+        add(m.model_resistivities, m.nresis);
+        add(m.model_chargeabilities, m.nip);
+        add(m.depth_lines, m.nz_nodes);
+        add(m.water_resistivity, m.nwater_layers);
+        add(m.water_thickness, m.nwater_layers);
+        add(m.elec_x, m.ntopo);
+        add(m.elec_z, m.ntopo);
+        const int cells = m.nx_cells * m.nz_cells;
+        ints.insert(ints.end(), m.resistivity_codes, m.resistivity_codes + cells);
+        if (m.nip > 0) ints.insert(ints.end(), m.ip_codes, m.ip_codes + cells);
+        const int n = limits.max_electrodes;
+        for (const double* t : {m.potential_table_a, m.potential_table_b, m.potential_table_a_ip,
+                                m.potential_table_b_ip})
+            for (int i = 1; i < m.nelec; ++i)
+                for (int j = i + 1; j <= m.nelec; ++j) potentials.push_back(t[index2d(i, j, n)]);
+        for (int d = 0; d < m.ndata; ++d) {
+            const auto key = std::make_tuple(m.datum_first_electrode[d], m.datum_a[d], m.datum_n[d]);
+            data[key] = m.app_resistivity[d];
+            ip[key] = m.app_ip[d];
+        }
+    }
+};
+
+void expect_same(const Snapshot& a, const Snapshot& b, bool with_ip) {
+    EXPECT_EQ(a.ints, b.ints);
+    ASSERT_EQ(a.floats.size(), b.floats.size());
+    for (std::size_t i = 0; i < a.floats.size(); ++i)
+        EXPECT_NEAR(a.floats[i], b.floats[i], 1e-6 * std::max(1.0f, std::fabs(a.floats[i]))) << i;
+    ASSERT_EQ(a.potentials.size(), b.potentials.size());
+    const std::size_t used = with_ip ? a.potentials.size() : a.potentials.size() / 2;
+    for (std::size_t i = 0; i < used; ++i)
+        EXPECT_NEAR(a.potentials[i], b.potentials[i], 1e-7 * std::fabs(a.potentials[i])) << i;
+    ASSERT_EQ(a.data.size(), b.data.size());
+    for (const auto& [key, value] : a.data) {
+        ASSERT_TRUE(b.data.count(key));
+        EXPECT_NEAR(b.data.at(key), value, 1e-5 * std::fabs(value));
+        if (with_ip) {
+            EXPECT_NEAR(b.ip.at(key), a.ip.at(key), 1e-4 * std::fabs(a.ip.at(key)) + 1e-4);
+        }
+    }
+}
+
+struct RoundTrip {
+    Records r{61, 4000};
+    Headless h;
+    TempDir home;
+    RoundTrip() { model::set_work_file_paths(r.m, Modelresolution, home.path); }
+    void read(const std::string& path) {
+        h.answer("file " + path);
+        read_model_command(Progdisplay, r.m);
+        ASSERT_EQ(r.m.model_read, 1) << path << "\n" << h.output();
+    }
+    void calculate() {
+        start_calculations(Progdisplay, r.m);
+        ASSERT_EQ(r.m.data_ready, 1) << h.output();
+    }
+    // Saves the model file, reads it back and compares.
+    void check(const char* name, bool own_data = false) {
+        SCOPED_TRACE(name);
+        const Snapshot before(r.m, r.limits);
+        const std::string path = home.file(name);
+        h.answer("file " + path);
+        save_results_command(Progdisplay, r.m, 0);
+        ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << h.output();
+        const std::size_t boxes = h.output().size();
+        read(path);
+        EXPECT_EQ(h.output().find("Error"), std::string::npos) << h.output().substr(boxes);
+        EXPECT_EQ(r.m.pot_values_present, 1);
+        EXPECT_EQ(r.m.data_ready, 1);
+        EXPECT_EQ(r.m.datum_array_type, own_data ? r.m.array_type : 0);
+        expect_same(before, Snapshot(r.m, r.limits), r.m.nip > 0);
+    }
+};
+
+} // namespace
+
+TEST(ModelFile, SyntheticModelReadsBackWithItsPotentialsAndData) {
+    RoundTrip t;
+    t.read(std::string(VELDARIN_SOURCE_DIR) + "/examples/homogeneous_wenner.mod");
+    t.calculate();
+    t.check("homogeneous.mod");
+}
+
+TEST(ModelFile, WaterLayersIpTopographyAndRemoteElectrodesReadBack) {
+    for (const char* name : {"water_ip.mod", "topography_remote_ip.mod"}) {
+        RoundTrip t;
+        t.read(std::string(VELDARIN_TEST_DATA) + "/fixtures/" + name);
+        t.calculate();
+        t.check(name);
+    }
+}
+
+// A data list of the current array written as the file's own data (measured and calculated
+// values) comes back in its levels with its values, for every index-layout array.
+TEST(ModelFile, OwnDataOfEveryIndexArrayReadsBack) {
+    for (int code : {1, 2, 3, 4, 5, 6, 7}) {
+        RoundTrip t;
+        t.read(std::string(VELDARIN_SOURCE_DIR) + "/examples/homogeneous_wenner.mod");
+        t.r.m.array_type = code;
+        t.calculate();
+        t.r.m.datum_array_type = code;
+        t.check(("own_data_" + std::to_string(code) + ".mod").c_str(), true);
+    }
+}
+
+// Values whose fixed format would not read back are written with more digits.
+TEST(ModelFile, SmallChargeabilitiesKeepTheirDigits) {
+    EXPECT_EQ(forward::exact_value("%10.3f", 0.05f), "     0.050");
+    EXPECT_EQ(forward::exact_value("%10.3f", 0.0015f), "0.00150000001");
+    EXPECT_EQ(forward::exact_value("%10.2f", 0.001f), "0.00100000005");
+}
