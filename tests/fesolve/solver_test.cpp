@@ -82,9 +82,10 @@ double buried(double rho, double xa, double za, double xb, double zb) {
     return rho / (4 * pi) * (1 / std::hypot(dx, zb - za) + 1 / std::hypot(dx, zb + za));
 }
 
-// Measured worst errors on the 25-electrode mesh, rounded up. The transform integrates from
-// the first wavenumber with a rectangle below it, which loses about 0.13 % a unit spacing of
-// pair distance (0.64 % with the 0.01 of the quadrilateral solver); the rest is the mesh.
+// Measured worst errors on the 25-electrode mesh, rounded up: the mesh's, with the rise of the
+// potential below the first wavenumber added to the transform (without it the results would
+// fall short by about 0.13 % a unit spacing of pair distance, 0.64 % with the 0.01 of the
+// quadrilateral solver). The strike-offset table keeps the transform's own low end.
 TEST_F(Solvers, HalfSpaceMatchesThePointSourcePotential) {
     const double rho = 10.0;
     const int n = 25;
@@ -99,8 +100,8 @@ TEST_F(Solvers, HalfSpaceMatchesThePointSourcePotential) {
     std::vector<double> first_a, first_b;
     for (const Solver& s : band_and_sparse) {
         ASSERT_EQ((model.*s.run)(), 0) << s.name;
-        EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.012) << s.name;
-        EXPECT_LT(worst(model, 1, n, 1, n - 1, exact), 0.031) << s.name;
+        EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.008) << s.name;
+        EXPECT_LT(worst(model, 1, n, 1, n - 1, exact), 0.008) << s.name;
         double w = 0.0;
         for (int a = 1; a <= n; ++a) {
             EXPECT_EQ(model.pot(a, a), -7.0); // the diagonal is not written
@@ -119,8 +120,8 @@ TEST_F(Solvers, HalfSpaceMatchesThePointSourcePotential) {
     EXPECT_LT(difference(first_b, Modelsettings.potential_table_b, n), 1e-6);
 
     ASSERT_EQ(model.run_q4(), 0);
-    EXPECT_LT(worst(model, 1, n, 1, 3, exact), 0.022);
-    EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.053);
+    EXPECT_LT(worst(model, 1, n, 1, 3, exact), 0.014);
+    EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.014);
 }
 
 TEST_F(Solvers, FiniteElementsAgreeWithFiniteDifferences) {
@@ -144,7 +145,8 @@ TEST_F(Solvers, FiniteElementsAgreeWithFiniteDifferences) {
     for (int a = 1; a <= n; ++a)
         for (int b = a + 1; b <= std::min(n, a + n / 3); ++b)
             w = std::max(w, std::fabs(fe[index2d(a, b, lead)] / fd_a[index2d(a, b, lead)] - 1));
-    EXPECT_LT(w, 0.01);
+    // The finite-difference transform keeps its rectangle below the first wavenumber.
+    EXPECT_LT(w, 0.012);
 }
 
 TEST_F(Solvers, TwoLayerEarthAndVerticalContact) {
@@ -155,7 +157,7 @@ TEST_F(Solvers, TwoLayerEarthAndVerticalContact) {
         Expected layers = [&](int a, int b) { return two_layer(rho.first, rho.second, 1.0, b - a); };
         for (const Solver& s : band_and_sparse) {
             ASSERT_EQ((layered.*s.run)(), 0) << s.name;
-            EXPECT_LT(worst(layered, 1, n, 1, n / 3, layers), 0.021) << s.name << rho.first;
+            EXPECT_LT(worst(layered, 1, n, 1, n / 3, layers), 0.016) << s.name << rho.first;
         }
         // The contact half way between electrodes 13 and 14.
         BlockModel faulted(n, rho.first);
@@ -165,7 +167,7 @@ TEST_F(Solvers, TwoLayerEarthAndVerticalContact) {
         };
         for (const Solver& s : band_and_sparse) {
             ASSERT_EQ((faulted.*s.run)(), 0) << s.name;
-            EXPECT_LT(worst(faulted, 1, n, 1, n / 3, sides), 0.015) << s.name << rho.first;
+            EXPECT_LT(worst(faulted, 1, n, 1, n / 3, sides), 0.01) << s.name << rho.first;
         }
     }
 }
@@ -196,9 +198,8 @@ TEST_F(Solvers, RemoteElectrodes) {
             w = std::max({w, std::fabs(model.remote(e) / c2 - 1),
                           std::fabs(model.remote(n + e) / p2 - 1)});
         }
-        EXPECT_LT(w, 0.027) << solver.name;
-        // 30.7 units apart: the transform's loss below the first wavenumber dominates.
-        EXPECT_NEAR(model.remote(2 * n + 1) / (rho / (2 * pi * std::hypot(30.7, 2.0))), 1.0, 0.032)
+        EXPECT_LT(w, 0.014) << solver.name;
+        EXPECT_NEAR(model.remote(2 * n + 1) / (rho / (2 * pi * std::hypot(30.7, 2.0))), 1.0, 0.008)
             << solver.name;
         mutual[&solver - band_and_sparse] = model.remote(2 * n + 1);
     }
@@ -232,8 +233,8 @@ TEST_F(Solvers, RemoteElectrodesSeeEachBoreholeElectrodeWhereItIs) {
     for (int e = 26; e <= n; ++e) {
         const double c2 = rho / (2 * pi * std::sqrt(std::pow(6.0 + 3.6, 2) + 4.0 + std::pow(model.z(e), 2)));
         const double p2 = rho / (2 * pi * std::hypot(27.1 - 6.0, model.z(e)));
-        EXPECT_NEAR(model.remote(e) / c2, 1.0, 0.015) << e;
-        EXPECT_NEAR(model.remote(n + e) / p2, 1.0, 0.03) << e;
+        EXPECT_NEAR(model.remote(e) / c2, 1.0, 0.007) << e;
+        EXPECT_NEAR(model.remote(n + e) / p2, 1.0, 0.008) << e;
     }
 }
 
@@ -252,7 +253,7 @@ TEST_F(Solvers, TopographySolvesAlikeInBothStorages) {
             const double r = std::hypot(b - a, elevation[b - 1] - elevation[a - 1]);
             w = std::max(w, std::fabs(model.pot(a, b) / (10.0 / (2 * pi * r)) - 1));
         }
-    EXPECT_LT(w, 0.02);
+    EXPECT_LT(w, 0.017);
 }
 
 // Borehole electrodes of up to three boreholes (x, depths); depths on node rows where `on_rows`.
@@ -294,7 +295,7 @@ TEST_F(Solvers, BoreholesOfOneTwoAndThreeHoles) {
         for (int b = 0; b < holes; ++b) model.add_borehole(list[b].x, list[b].depths);
         ASSERT_EQ(model.run_sparse(), 0) << holes;
         const auto [far, near] = borehole_errors(model, rho, 1.0);
-        EXPECT_LT(far, 0.024) << holes;
+        EXPECT_LT(far, 0.012) << holes;
         EXPECT_LT(near, 0.07) << holes;
         // The moved node now lies on the electrode (1.6 is no node depth).
         const ElectrodeNode& e = Modelsettings.electrode_table[25 + 1];
@@ -338,8 +339,8 @@ TEST_F(Solvers, BoreholeElectrodesSpreadOverTheirCell) {
         w26 = std::max(w26, std::fabs(model.pot(a, 26) / buried(rho, a - 1, 0, 6.0, 1.0) - 1));
         w27 = std::max(w27, std::fabs(model.pot(a, 27) / buried(rho, a - 1, 0, 6.0, 1.6) - 1));
     }
-    EXPECT_LT(w26, 0.024);
-    EXPECT_LT(w27, 0.024);
+    EXPECT_LT(w26, 0.008);
+    EXPECT_LT(w27, 0.013);
 }
 
 TEST_F(Solvers, ReciprocityOfBoreholeElectrodes) {
@@ -387,7 +388,7 @@ TEST_F(Solvers, BoreholesInTheBandAndQuadrilateralSolvers) {
             if (r >= 1.0 && r <= 3.0)
                 w = std::max(w, std::fabs(model.pot(a, b) / sparse[index2d(a, b, Proglim.max_electrodes)] - 1));
         }
-    EXPECT_LT(w, 0.025);
+    EXPECT_LT(w, 0.019);
 }
 
 TEST_F(Solvers, BandSolverTakesTheNearestRowForADepthOffTheRows) {

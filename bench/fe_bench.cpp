@@ -1,0 +1,142 @@
+// Finite-element forward benchmark: the band and sparse solvers on homogeneous half-space
+// models of 24 to 601 electrodes, beside the five-point finite-difference driver on the same
+// mesh. Prints the time, the peak page memory and the worst error against rho / (2 pi r) for
+// pairs up to a third of the line apart.
+#include "fdsolve/fdsolve.h"
+#include "fesolve/fesolve.h"
+#include "model/globals.h"
+#include "model/mesh_nodes.h"
+#include "model/utilities.h"
+#include "platform/sys/sys.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+constexpr double rho = 10.0;
+constexpr int margin = 20, per_spacing = 4, max_rows = 100;
+const int sizes[] = {24, 48, 97, 161, 301, 601};
+
+ProgLim limits(int electrodes) {
+    ProgLim l;
+    l.max_electrodes = l.max_electrodes_b = l.max_electrodes_c = l.max_electrodes_d = electrodes;
+    l.max_n = 70;
+    l.max_data_points = 1000;
+    l.max_levels = 160;
+    l.max_resistivity_values = 33;
+    l.max_node_rows = max_rows;
+    l.max_node_columns = l.max_node_columns_b = per_spacing * electrodes + 43;
+    l.max_topo_points = electrodes;
+    l.max_spacing_ratio = 160;
+    l.max_borehole_electrodes = 32;
+    l.max_boreholes = 30;
+    l.max_frequencies = 12;
+    return l;
+}
+
+// The record's mesh for nelec electrodes: the reader's column layout, rows from 0.25 growing by
+// 1.1 until they reach twice the line length.
+void build_model(int nelec) {
+    ModelSettings& s = Modelsettings;
+    const int nx = 2 * margin + (nelec - 1) * per_spacing - 1;
+    int nz = 1;
+    s.depth_lines[0] = 0.0f;
+    for (float dz = 0.25f; s.depth_lines[nz - 1] < 2.0f * float(nelec) && nz < max_rows - 1; ++nz) {
+        s.node_row_dz[nz - 1] = dz;
+        s.depth_lines[nz] = s.depth_lines[nz - 1] + dz;
+        if (nz >= 4) dz *= 1.1f;
+    }
+    s.nelec = s.nelec_total = nelec;
+    s.margin_columns = margin;
+    s.nodes_per_spacing = per_spacing;
+    s.nx_nodes = nx;
+    s.nz_nodes = nz;
+    s.nx_cells = nx - 1;
+    s.nz_cells = nz - 1;
+    set_fe_node_spacing(s, margin, s.node_col_dx, per_spacing, nx, s.node_col_x);
+    for (int i = 0; i < nelec; ++i) {
+        s.elec_x[i] = float(i);
+        s.elec_z[i] = 0.0f;
+        s.electrode_water[i] = 0;
+    }
+    Set_Topo_Grid_Nodes(&s.topo_bottom_shift, nelec, nx, nz, margin, per_spacing, 0, s.node_col_x,
+                        s.depth_lines, s.node_col_dx, s.node_row_dz, s.node_x, s.node_z, s.elec_x,
+                        s.elec_z);
+    for (int c = 0; c < 2 * (nx - 1) * (nz - 1); ++c) s.driver_cells_2x[c] = float(1.0 / rho);
+    for (int c = 0; c < (nx - 1) * (nz - 1); ++c) s.cell_conductivity[c] = float(1.0 / rho);
+}
+
+double worst_error(const double* table, int nelec, int lead) {
+    double w = 0.0;
+    for (int a = 1; a <= nelec; ++a)
+        for (int b = a + 1; b <= std::min(nelec, a + nelec / 3); ++b)
+            w = std::max(w, std::fabs(table[index2d(a, b, lead)] * 2 * pi * (b - a) / rho - 1.0));
+    return w;
+}
+
+template <class Run> void measure(const char* name, int nelec, Run run) {
+    const long long base = sys::page_bytes_in_use();
+    sys::reset_page_peak();
+    const auto start = std::chrono::steady_clock::now();
+    const int result = run();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double mib = double(sys::page_bytes_peak() - base) / (1024.0 * 1024.0);
+    const double error =
+        result == 0 ? worst_error(Modelsettings.potential_table_a, nelec, Proglim.max_electrodes) : -1;
+    std::printf("%5d %-22s %9.3f s %9.1f MiB  worst error %7.4f  (result %d)\n", nelec, name,
+                seconds, mib, error, result);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int largest = argc > 1 ? std::atoi(argv[1]) : 601;
+    std::printf("electrodes solver                        time    peak memory\n");
+    for (int nelec : sizes) {
+        if (nelec > largest) break;
+        if (init_globals() != 0) return 1;
+        Proglim = limits(nelec);
+        if (model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim) != 0) return 1;
+        const std::string folder = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/";
+        model::set_work_file_paths(Modelsettings, Modelresolution, folder);
+        std::snprintf(Modelsettings.nodes_file, sizeof Modelsettings.nodes_file,
+                      "%sfe_bench_nodes_%d.bin", folder.c_str(), int(getpid()));
+        build_model(nelec);
+        ModelSettings& s = Modelsettings;
+        const int nx = s.nx_nodes, nz = s.nz_nodes, lead = Proglim.max_electrodes;
+        std::printf("%5d electrodes: mesh %d x %d nodes\n", nelec, nx, nz);
+        measure("finite differences", nelec, [&] {
+            return calaresforward_dbl(s, Potentialtables.fe_vector_a, lead, margin, per_spacing, 0,
+                                      0, 0, 0, 0, s.electrode_water, nelec, s.potential_table_a,
+                                      s.potential_table_b, s.cell_conductivity, s.node_row_dz,
+                                      s.node_col_dx, nx, nz, 1.0f, s.nky, nullptr, nullptr);
+        });
+        measure("finite elements, band", nelec, [&] {
+            return calresfem_sym_dbl(s, Potentialtables.fe_vector_a, 0, s.issbor,
+                                     s.borehole_table_2, s.borehole_z, nelec, 1.0f, margin,
+                                     per_spacing, nelec, s.driver_cells_2x, s.node_x, s.node_z, nx,
+                                     nz, s.potential_table_a, s.potential_table_b, s.nky,
+                                     s.electrode_water, nullptr);
+        });
+        measure("finite elements, sparse", nelec, [&] {
+            return calresfem_l_dbl(s, Potentialtables.fe_vector_a, 0, 0, 0, 0, 0, nelec, 1.0f,
+                                   margin, per_spacing, nelec, s.driver_cells_2x, s.node_col_x, nx,
+                                   nz, s.potential_table_a, s.potential_table_b, s.nky,
+                                   s.electrode_water, nullptr, nullptr);
+        });
+        sys::delete_file(s.nodes_file);
+        model::exit_globals();
+    }
+    return 0;
+}
