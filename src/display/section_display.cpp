@@ -1,0 +1,171 @@
+// A page of pseudosections and the frequency dialog of spectral-IP models.
+#include "display/section_display.h"
+
+#include "display/dialog_util.h"
+#include "display/pseudosection.h"
+#include "display/section_state.h"
+#include "model/array_type.h"
+#include "model/globals.h"
+#include "model/utilities.h"
+#include "platform/gfx/canvas.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+using display::add;
+using ui::ControlKind;
+
+SectionDisplayState Sectiondisplay;
+
+const char* section_legend(int quantity, const char* unit_text, char* buffer, int size) {
+    if (quantity == 0)
+        std::snprintf(buffer, std::size_t(size), "Resistivity in ohm.m");
+    else
+        std::snprintf(buffer, std::size_t(size), "%s in %s",
+                      quantity == 4 ? "Phase" : "Chargeability", unit_text ? unit_text : "");
+    return buffer;
+}
+
+int display_section(int resistance_flag, int title_line_flag, int top, int quantity,
+                    const char* unit_text, int first_shown, int second_shown,
+                    const float* first_values, const float* second_values, float* levels,
+                    int nlevels, const SectionSurvey& survey, gfx::Canvas& dc) {
+    const ProgDisplay& d = Progdisplay;
+    const ModelSettings& m = Modelsettings;
+    char legend[128];
+    section_legend(quantity, unit_text, legend, sizeof legend);
+
+    if (title_line_flag == 1) {
+        char title[1024];
+        std::snprintf(title, sizeof title, "%s (%s array)", m.model_title ? m.model_title : "",
+                      model::array_type_name(m.array_type));
+        const int x = int(0.5f * (float(survey.nelec) * d.xscale -
+                                  float(std::strlen(title) * std::size_t(d.char_w))) +
+                          float(d.left_margin));
+        dc.text_out(x, 2, title);
+    }
+
+    PseudosectionInput in;
+    in.quantity = quantity;
+    in.canvas_width = d.canvas_width;
+    in.xscale = d.xscale;
+    in.kind = 0;
+    in.first_x = survey.first_x;
+    in.nlevels = nlevels;
+    in.levels = levels;
+    in.level_scheme = survey.level_scheme;
+    in.unit_spacing = survey.unit_spacing;
+    in.nelec = survey.nelec;
+    in.array_type = survey.array_type;
+    in.ndata = survey.ndata;
+    in.x = survey.x;
+    in.depth = survey.depth;
+    in.ndata_levels = survey.ndata_levels;
+    in.level_counts = survey.level_counts;
+    in.left = d.left_margin;
+    in.vertical_factor = d.vh_factor;
+    in.a_factors = survey.a_factors;
+    in.n_factors = survey.n_factors;
+    in.caption = legend;
+
+    const auto panel = [&](int panel_top, const char* title, const float* values, int legend_on) {
+        const int width = round_to_int(float(std::max(1, survey.nelec - 1)) * d.xscale);
+        const int title_width = int(std::strlen(title)) * d.char_w;
+        dc.text_out(d.left_margin + (width - title_width) / 2, panel_top, title);
+        in.top = panel_top + 2 * d.char_h + 8;
+        in.value = values;
+        in.legend = legend_on;
+        return plot_pseudosection(in, dc);
+    };
+    const bool ip = quantity != 0;
+    const char* first_title = ip                ? "Apparent Chargeability Pseudosection"
+                              : resistance_flag ? "Apparent Resistance Pseudosection"
+                                                : "Apparent Resistivity Pseudosection";
+    const char* second_title =
+        ip ? "Calculated Chargeability" : "Calculated Apparent Resistivity Pseudosection";
+    int bottom = top;
+    if (first_shown == 1 && first_values)
+        bottom = panel(top, first_title, first_values, Sectiondisplay.panel_count == 1 ? 1 : 0);
+    if (second_shown == 1 && second_values) {
+        const int second_top = first_shown == 1 ? bottom + 6 : top;
+        bottom = panel(second_top, second_title, second_values, 1);
+    }
+    return bottom;
+}
+
+// ---- FreqSelectDiaBox ----------------------------------------------------------------------
+
+namespace {
+
+ui::DialogTemplate make_freq_select() {
+    ui::DialogTemplate t;
+    t.name = "FreqSelectDiaBox";
+    t.caption = "Select frequency for display";
+    t.width = 260, t.height = 200;
+    add(t, 861, ControlKind::static_text, "", 10, 6, 240, 10);
+    add(t, -1, ControlKind::static_text, "Please enter the frequency number for which", 10, 20,
+        240, 10);
+    add(t, -1, ControlKind::static_text, "you want to display the pseudosections.", 10, 30, 240,
+        10);
+    add(t, 862, ControlKind::edit, "", 100, 44, 50, 12);
+    const char* lines[] = {"There are two methods you can use to display",
+                           "the sections. You can choose to display the",
+                           "inphase and outphase apparent chargeability",
+                           "pseudosections, or the apparent amplitude",
+                           "and phase pseudosections. Please select your",
+                           "choice by clicking one of the buttons below."};
+    for (int i = 0; i < 6; ++i)
+        add(t, -1, ControlKind::static_text, lines[i], 10, 62 + 10 * i, 240, 10);
+    add(t, 863, ControlKind::radio, "Inphase and outphase chargeabilities", 20, 128, 220, 12);
+    add(t, 864, ControlKind::radio, "Amplitude and phase", 20, 142, 220, 12);
+    display::add_ok_cancel(t, 170);
+    return t;
+}
+
+std::int32_t mode_at_init = 0; // the display mode Cancel puts back
+
+} // namespace
+
+const ui::DialogTemplate FreqSelectDiaBox = make_freq_select();
+
+bool FreqSelectDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
+    ProgDisplay& d = Progdisplay;
+    ModelSettings& m = Modelsettings;
+    switch (event) {
+    case ui::DialogEvent::init:
+        mode_at_init = d.ip_display_mode;
+        return true;
+    case ui::DialogEvent::first_paint: {
+        dialog.check_radio(863, 864, d.ip_display_mode == 1 ? 864 : 863);
+        char text[64];
+        std::snprintf(text, sizeof text, "Your model has %d frequencies.", m.nfreq);
+        dialog.set_text(861, text);
+        std::snprintf(text, sizeof text, "%d", m.freq_index);
+        dialog.set_text(862, text);
+        return true;
+    }
+    case ui::DialogEvent::command:
+        if (args.id == 863 || args.id == 864) {
+            d.ip_display_mode = args.id - 863;
+            dialog.check_radio(863, 864, args.id);
+            return true;
+        }
+        if (args.id == ui::id_ok) {
+            const int n = std::atoi(dialog.text(862).substr(0, 20).c_str());
+            m.freq_index = std::max(1, std::min(n, std::max(1, m.nfreq)));
+            display::end_dialog(dialog, true);
+            return true;
+        }
+        if (args.id == ui::id_cancel) {
+            d.ip_display_mode = mode_at_init;
+            display::end_dialog(dialog, false);
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
