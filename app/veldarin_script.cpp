@@ -1,5 +1,6 @@
 // veldarin-script: the program without a window, driven by an action script.
 // Usage: veldarin-script [--display] --script FILE [--home DIR] [--transcript FILE]
+#include "batch.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/ui.h"
@@ -81,11 +82,7 @@ int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "C"); // numbers are read and written with a dot
     Options o;
     if (!parse_options(argc, argv, o)) return headless::exit_failed;
-    if (!o.batch.empty()) {
-        std::cerr << "veldarin-script: --batch is not available in this build\n";
-        return headless::exit_failed;
-    }
-    if (o.script.empty()) {
+    if (o.script.empty() == o.batch.empty()) {
         std::cerr << usage;
         return headless::exit_failed;
     }
@@ -98,6 +95,7 @@ int main(int argc, char** argv) {
         }
         sys::set_program_dir(home.string());
     }
+    if (!o.batch.empty()) return batch::run(o.batch, o.out);
     headless::RunOptions run;
     run.transcript_path = o.transcript;
     if (!o.display) {

@@ -1,0 +1,194 @@
+// The batch run: one program run on the headless backend, driven step by step, each step
+// checked before the next one starts.
+#include "batch.h"
+
+#include "display/bitmap.h"
+#include "forward/commands.h"
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/headless/backend.h"
+#include "platform/ui/headless/headless.h"
+#include "platform/ui/ui.h"
+#include "shell/dispatch.h"
+#include "shell/main_window.h"
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+namespace batch {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool has_command(int id) {
+    for (const shell::CommandRow& row : shell::command_table())
+        if (row.id == id) return static_cast<bool>(row.action);
+    return false;
+}
+
+headless::Action file_answer(const std::string& path) {
+    headless::Action a;
+    a.kind = headless::ActionKind::file;
+    a.text = path;
+    return a;
+}
+
+headless::Action yes_answer() {
+    headless::Action a;
+    a.kind = headless::ActionKind::box;
+    a.id = ui::id_yes;
+    return a;
+}
+
+// "No noise" in NoiseDiaBox, then OK.
+headless::Action no_noise_answer() {
+    headless::Action a;
+    a.kind = headless::ActionKind::dialog;
+    a.text = "NoiseDiaBox";
+    headless::DialogStep no;
+    no.kind = headless::DialogStep::Kind::click;
+    no.id = 503;
+    headless::DialogStep ok;
+    ok.kind = headless::DialogStep::Kind::ok;
+    a.steps = {no, ok};
+    return a;
+}
+
+/// The program on the headless backend for one batch run.
+class Run {
+  public:
+    Run() : transcript_(sink_, &log_, std::cerr, "batch"), backend_(transcript_, ".") {
+        ui::reset();
+        ui::install_backend(&backend_);
+        backend_.set_screen(1024, 768);
+    }
+    ~Run() {
+        shell::end_program();
+        ui::install_backend(nullptr);
+        ui::reset();
+    }
+
+    bool start() {
+        shell::Machine m;
+        const bool started = shell::start_program(m);
+        idle();
+        print(false);
+        return started;
+    }
+    /// Runs menu command `id` with the answers given, then prints what it showed (with the
+    /// text drawn in the window when `with_text`). False when an answer was left unused.
+    bool command(int id, const std::vector<headless::Action>& answers, bool with_text = false) {
+        for (const headless::Action& a : answers) backend_.push_answer(a);
+        ui::Event e;
+        e.kind = ui::EventKind::command;
+        e.id = id;
+        ui::dispatch(e);
+        idle();
+        print(with_text);
+        return backend_.answers().empty();
+    }
+    void close() {
+        ui::Event e;
+        e.kind = ui::EventKind::close;
+        ui::dispatch(e);
+        idle();
+        print(false);
+    }
+
+  private:
+    std::ostringstream sink_, log_;
+    headless::Transcript transcript_;
+    headless::ScriptBackend backend_;
+    std::size_t printed_ = 0;
+
+    void idle() {
+        ui::Event e;
+        for (int n = 0; n < 100000 && backend_.next_event(e); ++n) ui::dispatch(e);
+    }
+    // The transcript lines since the last call: boxes, beeps and notes always, the text drawn
+    // in the window only when asked (the model summary of the read).
+    void print(bool with_text) {
+        const std::string all = log_.str();
+        std::istringstream lines(all.substr(printed_));
+        printed_ = all.size();
+        std::string line;
+        while (std::getline(lines, line))
+            if (with_text || line.rfind("TEXT ", 0) != 0) std::cout << line << '\n';
+        std::cout << std::flush;
+    }
+};
+
+// Absolute path of an existing regular file, or "" after a message.
+std::string model_path(const std::string& model) {
+    std::error_code ec;
+    const fs::path path = fs::absolute(model, ec);
+    if (ec || !fs::is_regular_file(path, ec)) {
+        std::cerr << "veldarin-script: --batch " << model << ": no such model file\n";
+        return {};
+    }
+    return path.lexically_normal().string();
+}
+
+bool fail(const std::string& step) {
+    std::cout << "FAILED " << step << '\n';
+    return false;
+}
+
+bool save_bitmap(Run& run, const std::string& path) {
+    if (has_command(552)) {
+        std::vector<headless::Action> answers{file_answer(path)};
+        if (sys::file_exists(path)) answers.push_back(yes_answer());
+        if (!run.command(552, answers) || !sys::file_exists(path))
+            return fail("saving the window as a bitmap");
+    } else {
+        // Without the bitmap command the canvas is saved as the calculation left it.
+        const ui::Size client = ui::client_size();
+        if (!write_window_bitmap(&shell::canvas(), client.width, client.height, path.c_str()))
+            return fail("saving the window as a bitmap: " + path + " cannot be written");
+    }
+    std::cout << "Bitmap written: " << path << '\n';
+    return true;
+}
+
+bool steps(Run& run, const std::string& model, const std::string& dat, const std::string& bmp) {
+    if (!run.start()) return fail("starting the program");
+    if (!run.command(101, {file_answer(model)}, true) || Modelsettings.model_read != 1)
+        return fail("reading the model " + model);
+    run.command(130, {});
+    if (Modelsettings.data_ready != 1) return fail("calculating the potentials");
+    if (has_command(111)) run.command(111, {});
+    const bool bitmap = save_bitmap(run, bmp);
+    std::vector<headless::Action> answers{file_answer(dat)};
+    if (sys::file_exists(dat)) answers.push_back(yes_answer());
+    answers.push_back(no_noise_answer());
+    if (!run.command(103, answers) ||
+        forward::last_save_outcome() != forward::SaveOutcome::written)
+        return fail("writing the data file " + dat);
+    std::cout << "Data file written: " << dat << '\n';
+    return bitmap;
+}
+
+} // namespace
+
+int run(const std::string& model, const std::string& out_dir) {
+    const std::string path = model_path(model);
+    if (path.empty()) return 2;
+    std::error_code ec;
+    const fs::path folder = out_dir.empty() ? fs::path(path).parent_path() : fs::absolute(out_dir, ec);
+    if (ec || !fs::is_directory(folder, ec)) {
+        std::cerr << "veldarin-script: --out " << out_dir << " is not a folder\n";
+        return 2;
+    }
+    const std::string stem = fs::path(path).stem().string();
+    const std::string dat = (folder / (stem + ".dat")).lexically_normal().string();
+    const std::string bmp = (folder / (stem + ".bmp")).lexically_normal().string();
+    Run run;
+    const bool ok = steps(run, path, dat, bmp);
+    run.close();
+    return ok ? 0 : 1;
+}
+
+} // namespace batch

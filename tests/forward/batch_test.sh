@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# End-to-end runs of `veldarin-script --batch`: every bundled example writes its data file;
+# homogeneous 100 ohm-m models give 100 ohm-m within 2 % for the Wenner, dipole-dipole,
+# pole-dipole and Wenner-Schlumberger arrays by finite differences and (with a flat topography
+# list, which selects them) finite elements; a uniform chargeability of 0.05 gives 50 mV/V; a
+# broken model file prints its message, exits non-zero and writes no data file.
+# Usage: batch_test.sh VELDARIN_SCRIPT WORK_DIR SOURCE_DIR
+set -u
+script=$1
+work=$2
+source=$3
+rm -rf "$work" && mkdir -p "$work/home" "$work/out"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+batch() { "$script" --batch "$1" --out "$work/out" --home "$work/home" > "$work/last.log" 2>&1; }
+
+# Every bundled example runs to its data file.
+for model in "$source"/examples/*.mod; do
+  name=$(basename "$model" .mod)
+  batch "$model" || fail "$name: exit $? $(cat "$work/last.log")"
+  [ -s "$work/out/$name.dat" ] || fail "$name: no data file"
+  [ -s "$work/out/$name.bmp" ] || fail "$name: no bitmap"
+  grep -q "^Data file written: " "$work/last.log" || fail "$name: data file not reported"
+done
+
+base="$source/examples/homogeneous_wenner.mod"
+rows=$(grep -c '^0\{96\}$' "$base")
+# $1 file array code, $2 fd|fe, $3 ip|noip: a variant of the homogeneous example.
+variant() {
+  local model="$work/variant_$1_$2_$3.mod"
+  head -n -1 "$base" > "$model"
+  if [ "$3" = ip ]; then
+    printf 'IP present\n1\n0.05\n' >> "$model"
+    grep '^0\{96\}$' "$base" >> "$model"
+  fi
+  echo "$1" >> "$model"
+  # No results, no potentials, no data; a flat topography list of two points.
+  [ "$2" = fe ] && printf '0\n0\n0\n1\n2\n0.0,0.0\n24.0,0.0\n0\n0\n' >> "$model"
+  echo "$model"
+}
+
+# Largest |rho / 100 - 1| over the data lines of a data file (and the IP column check).
+check_values() {
+  local dat=$1 ip=$2 header=6
+  [ "$ip" = ip ] && header=9
+  awk -v h="$header" -v ip="$ip" '
+    NR == 4 { count = $1 }
+    NR <= h { next }
+    NR > h + count { exit }
+    { rho = ip == "ip" ? $(NF - 1) : $NF; d = rho / 100 - 1; if (d < 0) d = -d;
+      if (d > worst) worst = d; n++
+      if (ip == "ip" && ($NF < 49.999 || $NF > 50.001)) bad_ip++ }
+    END { printf "%d %.5f %d\n", n, worst, bad_ip }' "$dat"
+}
+
+for code in 1 3 6 7; do
+  for method in fd fe; do
+    model=$(variant $code $method noip)
+    name=$(basename "$model" .mod)
+    batch "$model" || { fail "$name: exit $? $(cat "$work/last.log")"; continue; }
+    read -r n worst bad <<< "$(check_values "$work/out/$name.dat" noip)"
+    echo "$name: $n data, largest deviation $worst"
+    [ "$n" -gt 20 ] || fail "$name: only $n data"
+    awk -v w="$worst" 'BEGIN { exit !(w < 0.02) }' || fail "$name: deviation $worst"
+  done
+done
+
+model=$(variant 3 fd ip)
+name=$(basename "$model" .mod)
+if batch "$model"; then
+  read -r n worst bad <<< "$(check_values "$work/out/$name.dat" ip)"
+  echo "$name: $n data, largest deviation $worst, IP values off 50 mV/V: ${bad:-0}"
+  [ "${bad:-0}" -eq 0 ] && [ "$n" -gt 20 ] || fail "$name: IP values"
+else
+  fail "$name: exit $?"
+fi
+
+# A model file with an error: its message, a non-zero exit, no data file.
+sed '2s/.*/5/' "$base" > "$work/broken.mod"
+if batch "$work/broken.mod"; then fail "broken model: exit 0"; fi
+grep -q "Too few electrodes" "$work/last.log" || fail "broken model: message not printed"
+[ -e "$work/out/broken.dat" ] && fail "broken model: a data file was written"
+
+[ "$failures" -eq 0 ] && echo "batch runs: all passed"
+exit $((failures > 0))
