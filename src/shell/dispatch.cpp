@@ -1,6 +1,8 @@
 // The command table of the main window and its dispatch.
 #include "shell/dispatch.h"
 
+#include "display/block_editing.h"
+#include "display/display_commands.h"
 #include "forward/commands.h"
 #include "model/globals.h"
 #include "model/services.h"
@@ -20,6 +22,18 @@ int close_command() {
     return 0;
 }
 
+// "&Edit model" with the block editor's mouse and key handlers.
+int edit_model() {
+    EditHooks hooks;
+    hooks.mark_block = mark_block;
+    hooks.draw_mark_block_right = draw_mark_block_right;
+    hooks.mark_blocks_multi = mark_blocks_multi;
+    hooks.draw_mark_block_left = draw_mark_block_left;
+    hooks.edit_blocks_mode3 = edit_blocks_mode3;
+    set_edit_hooks(hooks);
+    return edit_model_command();
+}
+
 // Each row names the handler that runs the command; an empty action is a command whose
 // handler is not part of this build yet.
 std::vector<CommandRow> make_table() {
@@ -34,8 +48,8 @@ std::vector<CommandRow> make_table() {
         {1240, V::fixed,     [] { return trace_command({}); }}, // the dialog: TraceDiaBox
         {106,  V::unchanged, close_command},
         {150,  V::unchanged, close_command},
-        {110,  V::fixed,     {}},            // edit mode, Call_Edit_Display_Model_2D(110)
-        {111,  V::fixed,     {}},            // display mode, Call_Edit_Display_Model_2D(0)
+        {110,  V::fixed,     edit_model},
+        {111,  V::fixed,     display_model_command},
         {112,  V::result,    {}},            // change_array_type
         {300,  V::result,    {}},            // add_model_resistivity
         {400,  V::result,    {}},            // model_depth_command
@@ -61,7 +75,7 @@ std::vector<CommandRow> make_table() {
         {5340, V::unchanged, {}},            // PseudoDepthDiaBox
         {145,  V::fixed,     {}},            // erase_window, AboutDiaBox
         {146,  V::fixed,     help_command},
-        {147,  V::fixed,     {}},            // edit_help_message / show_editing_keys_help
+        {147,  V::fixed,     editing_keys_command},
         {132,  V::unchanged, {}},            // write_pot1elec, "Potential values calculated"
         {135,  V::fixed,     {}},            // Array3DSensDiaBox, file, calc_3d_sensitivity
         {5280, V::callee,    {}},            // run_jacobcal_dialog
