@@ -127,9 +127,11 @@ bool same_point(const ModelSettings& m, int d, int e) {
 void remove_repeated_points(ModelSettings& m, const std::vector<char>& removed) {
     const bool ip = m.ip_data_present == 1;
     int kept = 0, levels = 0, start = 0;
-    for (int l = 0; l < m.nlev; start += m.level_counts[l++]) {
+    for (int l = 0; l < m.nlev; ++l) {
+        // The count is rewritten below: read it first.
+        const int count = m.level_counts[l];
         int in_level = 0;
-        for (int d = start; d < start + m.level_counts[l]; ++d) {
+        for (int d = start; d < start + count; ++d) {
             const int to = removed[std::size_t(d)] ? kept - 1 : kept;
             m.measured_values[to] = m.measured_values[d];
             m.app_resistivity[to] = m.app_resistivity[d];
@@ -143,6 +145,7 @@ void remove_repeated_points(ModelSettings& m, const std::vector<char>& removed) 
             ++in_level;
         }
         if (in_level > 0) m.level_counts[levels++] = in_level;
+        start += count;
     }
     m.nlev = levels;
     m.ndata = kept;
@@ -202,17 +205,24 @@ int sort_data_into_levels(int ascending, int ip_flag, int max_levels, std::int32
     const int n = ndata;
     if (n <= 0) return 0;
     const std::size_t size = static_cast<std::size_t>(n);
+    // One stable sort by key, then x: data at one point keep their file order, so that the
+    // last of repeated points is the last one in the file.
     std::vector<std::int32_t> index(size), int_work(size);
     std::vector<float> real_work(size);
-    // Every column but x follows `index` over `count` data from `first`.
-    auto carry = [&](int first, int count) {
-        gather_int_by_index(data.a + first, int_work.data(), index.data(), count);
-        for (float* column : {data.n, data.res, data.calc, ip_flag == 1 ? data.ip : nullptr})
-            if (column) gather_real_by_index(column + first, real_work.data(), index.data(), count);
-    };
-    shell_sort_real_index(ascending, keys, index.data(), n);
+    for (int p = 0; p < n; ++p)
+        index[std::size_t(p)] = p + 1;
+    const float sign = ascending ? 1.0f : -1.0f;
+    std::stable_sort(index.begin(), index.end(), [&](std::int32_t p, std::int32_t q) {
+        const float kp = sign * keys[p - 1], kq = sign * keys[q - 1];
+        if (kp != kq) return kp < kq;
+        return ascending ? data.x[p - 1] < data.x[q - 1] : data.x[p - 1] > data.x[q - 1];
+    });
+    gather_real_by_index(keys, real_work.data(), index.data(), n);
     gather_int_by_index(data.x, int_work.data(), index.data(), n);
-    carry(0, n);
+    gather_int_by_index(data.a, int_work.data(), index.data(), n);
+    for (float* column : {data.n, data.res, data.calc, ip_flag == 1 ? data.ip : nullptr})
+        if (column) gather_real_by_index(column, real_work.data(), index.data(), n);
+
     int levels = 0;
     for (int start = 0; start < n;) {
         int end = start + 1;
@@ -228,9 +238,6 @@ int sort_data_into_levels(int ascending, int ip_flag, int max_levels, std::int32
             break;
         }
         level_counts[levels++] = end - start;
-        // Data of one level may differ in spacing and n: every column moves with x.
-        shell_sort_int_index(ascending, data.x + start, index.data(), end - start);
-        carry(start, end - start);
         start = end;
     }
     return levels;

@@ -76,8 +76,9 @@ bool ReadOutcome::has_line(const std::string& line) const {
     return false;
 }
 
-ReadOutcome read_model(const std::string& path) {
+ReadOutcome read_model(const std::string& path, const std::vector<int>& answers) {
     RecordingBackend backend;
+    backend.answers.assign(answers.begin(), answers.end());
     ui::install_backend(&backend);
     gfx::Canvas canvas(16, 16);
     ReadOutcome out;
@@ -87,12 +88,13 @@ ReadOutcome read_model(const std::string& path) {
     out.result =
         model::read_model_file(shared_limits(), m, m.model_title, path.c_str(), &canvas, out.error);
     ui::install_backend(nullptr);
+    EXPECT_TRUE(backend.answers.empty()) << "answers left for " << path;
     out.boxes = backend.boxes;
     out.beeps = backend.beeps;
     return out;
 }
 
-ReadOutcome read_text(const std::string& text) {
+ReadOutcome read_text(const std::string& text, const std::vector<int>& answers) {
     char name[] = "/tmp/vd_reader_XXXXXX";
     const int fd = mkstemp(name);
     EXPECT_GE(fd, 0);
@@ -101,7 +103,7 @@ ReadOutcome read_text(const std::string& text) {
         EXPECT_EQ(written, ssize_t(text.size()));
         close(fd);
     }
-    ReadOutcome out = read_model(name);
+    ReadOutcome out = read_model(name, answers);
     std::remove(name);
     return out;
 }

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,16 +26,22 @@ struct Box {
     bool beeped = false; ///< a beep came just before the box
 };
 
-/// Records every message box (answered OK) and beep; draws nothing.
+/// Records every message box and beep; draws nothing. Yes/no boxes take the queued answers in
+/// order (Yes when none is left), every other box is answered OK.
 class RecordingBackend : public ui::Backend {
   public:
     std::vector<Box> boxes;
     int beeps = 0;
+    std::deque<int> answers;
 
     int message_box(const std::string& text, const std::string& caption, unsigned flags) override {
         boxes.push_back({text, caption, flags, beep_pending_});
         beep_pending_ = false;
-        return ui::id_ok;
+        if ((flags & ui::mb_buttons) != ui::mb_yesno) return ui::id_ok;
+        if (answers.empty()) return ui::id_yes;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
     void beep() override {
         ++beeps;
@@ -90,10 +97,11 @@ struct ReadOutcome {
     bool has_line(const std::string& line) const;
 };
 
-/// Reads the file at `path` into the shared model with a recording backend installed.
-ReadOutcome read_model(const std::string& path);
+/// Reads the file at `path` into the shared model with a recording backend installed; the
+/// yes/no boxes of the read take `answers` in order.
+ReadOutcome read_model(const std::string& path, const std::vector<int>& answers = {});
 /// Writes `text` to a temporary file and reads it.
-ReadOutcome read_text(const std::string& text);
+ReadOutcome read_text(const std::string& text, const std::vector<int>& answers = {});
 
 } // namespace reader_test
 
