@@ -3,6 +3,7 @@
 #include "batch.h"
 
 #include "display/bitmap.h"
+#include "display/display_commands.h"
 #include "forward/commands.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
@@ -55,6 +56,21 @@ headless::Action no_noise_answer() {
     ok.kind = headless::DialogStep::Kind::ok;
     a.steps = {no, ok};
     return a;
+}
+
+// OK for every dialog the display opens: automatic contour levels.
+std::vector<headless::Action> display_answers() {
+    std::vector<headless::Action> answers;
+    for (const std::string& name : display_dialogs(Modelsettings)) {
+        headless::Action a;
+        a.kind = headless::ActionKind::dialog;
+        a.text = name;
+        headless::DialogStep ok;
+        ok.kind = headless::DialogStep::Kind::ok;
+        a.steps = {ok};
+        answers.push_back(a);
+    }
+    return answers;
 }
 
 /// The program on the headless backend for one batch run.
@@ -159,7 +175,7 @@ bool steps(Run& run, const std::string& model, const std::string& dat, const std
         return fail("reading the model " + model);
     run.command(130, {});
     if (Modelsettings.data_ready != 1) return fail("calculating the potentials");
-    if (has_command(111)) run.command(111, {});
+    if (has_command(111)) run.command(111, display_answers());
     const bool bitmap = save_bitmap(run, bmp);
     std::vector<headless::Action> answers{file_answer(dat)};
     if (sys::file_exists(dat)) answers.push_back(yes_answer());

@@ -118,6 +118,11 @@ std::vector<std::int32_t> data_level_counts(const ModelSettings& s) {
 
 namespace {
 
+// The stored data set of the model file, shown beside the calculated values.
+bool has_stored_data(const ModelSettings& m) {
+    return m.datum_array_type > 0 && m.ndata_read == m.ndata;
+}
+
 // Colour index of every value of the model: spread over the 17 colours of the scale by the
 // number of resistivity values (4 apart up to 4 values, 3 up to 6, 2 up to 8, else 1).
 void set_value_colours(ModelSettings& m) {
@@ -339,7 +344,7 @@ void data_display(DisplayRun& run) {
     const int n = run.ndata();
     // A data set stored with the model is shown beside the calculated values; without one the
     // stored values are the calculated ones.
-    const bool stored = m.datum_array_type > 0 && m.ndata_read == m.ndata;
+    const bool stored = has_stored_data(m);
     const bool calculated = m.app_resistivity[0] != 0.0f;
     Sectiondisplay.panel_count = stored && calculated ? 2 : 1;
     d.level_scheme = 1;
@@ -531,4 +536,24 @@ int display_model_command() {
     ui::set_cursor(ui::Cursor::arrow);
     Call_Edit_Display_Model_2D(Progdisplay, Modelsettings);
     return 111;
+}
+
+std::vector<std::string> display_dialogs(const ModelSettings& m) {
+    std::vector<std::string> names;
+    const int n = std::min(m.ndata, std::max(0, Proglim.max_data_points));
+    if (m.model_read != 1 || n <= 0 || (m.array_type == 15 && m.cylinder_model == 0))
+        return names;
+    const auto choice = [&](float lo) { names.push_back(lo > 0.0f ? "ContourChoiceBox" : "ContourNegBox"); };
+    float hi = 0.0f;
+    if (m.cylinder_model != 0) {
+        choice(std::min(10.0f, array_maxmin(n, m.app_resistivity, &hi)));
+        if (m.nip > 0) choice(array_maxmin(n, m.app_ip, &hi));
+        return names;
+    }
+    const bool stored = has_stored_data(m);
+    choice(array_maxmin(n, m.app_resistivity[0] != 0.0f ? m.app_resistivity : m.measured_values,
+                        &hi));
+    if (m.nip > 0) choice(array_maxmin(n, stored ? m.measured_values_2 : m.app_ip, &hi));
+    if (m.ntau > 0) names.push_back("FreqSelectDiaBox");
+    return names;
 }

@@ -36,6 +36,11 @@ int editing_keys_command();
 /// precision. 0 for n < 1.
 float calc_rms(int mode, int n, const float* a, const float* b);
 
+/// Templates of the dialogs that Call_Edit_Display_Model_2D opens for the current model and
+/// data, in order (the contour-level choices and, for spectral IP, the frequency): what a
+/// scripted run answers with "ok" for automatic levels.
+std::vector<std::string> display_dialogs(const ModelSettings& settings);
+
 /// The editing help: the mouse buttons only (cylinder models) or with the keys.
 std::string editing_help_text(bool with_keys);
 /// Build the help text in `buffer` (at least 793 bytes) and show it under "Help Message".

@@ -169,8 +169,8 @@ int colour_bar(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc) {
                                          : "Unit electrode spacing %.1f m.",
                   double(in.unit_spacing));
     const int spacing_width = dc.text_extent(spacing).cx;
-    const int spacing_x =
-        round_to_int(float(f.left) + float(in.nelec) * in.xscale) - f.cw / 2 - spacing_width;
+    // Ends half a character before the right end of the electrode line.
+    const int spacing_x = f.right - f.cw / 2 - spacing_width;
     dc.text_out(spacing_x, row, spacing);
     const int caption_width = dc.text_extent(caption).cx;
     int caption_x = (24 + bar_end - caption_width) / 2;
