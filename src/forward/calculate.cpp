@@ -4,6 +4,7 @@
 #include "forward/commands.h"
 #include "forward/solver_chain.h"
 
+#include "display/display_commands.h"
 #include "fdsolve/fdsolve.h"
 #include "fesolve/fesolve.h"
 #include "model/datum_points.h"
@@ -208,6 +209,10 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
         update_status("End Calculations", 0);
         return 130;
     }
+    // The model sections, drawn before the solvers run, show what is being calculated.
+    const int bottom = draw_model_sections(display, s, 5 * display.char_h);
+    display.drawn_height = std::min(bottom, display.canvas_height);
+    display.drawn_width = std::min(display.plot_width, display.canvas_width);
     ui::show_child(ui::Child::status, true);
     set_code2res(s, s.nip, s.model_chargeabilities, s.ip_codes, s.cell_conductivity_ip,
                  s.nx_nodes, s.nz_nodes, s.model_col_start, s.model_col_end, s.resistivity_codes,
@@ -222,7 +227,6 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     ui::set_cursor(ui::Cursor::arrow);
     model::trace("\nissbor1 %d issbor2 %d\n", s.issbor[0], s.issbor[1]);
     beep();
-    display.drawn_width = std::min(display.plot_width, display.canvas_width);
     show_ending(status, sys::wall_seconds() - start);
     update_status("End Calculations", 0);
     ui::show_child(ui::Child::status, false);

@@ -2,7 +2,7 @@
 #include "forward/apparent.h"
 #include "forward/commands.h"
 
-#include "display/layout.h"
+#include "display/display_commands.h"
 #include "model/datum_points.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
@@ -63,18 +63,6 @@ void clear_tags(ModelSettings& s, int cells) {
     std::fill(s.display_poly_b, s.display_poly_b + cells, 0);
 }
 
-// Margins and horizontal scale of the section drawings.
-void set_plot_layout(ProgDisplay& d, const ModelSettings& s) {
-    d.left_margin = 7 * d.char_w + 4 + (s.nelec < 20 ? 4 * d.char_w : 0);
-    d.layout_margin_right = 2 * d.char_w;
-    d.layout_margin_left = d.left_margin;
-    float raw_scale = 0.0f;
-    gfx::Canvas& dc = ui::window_canvas();
-    d.xscale = layout_text_metrics(s.nodes_per_spacing, d.canvas_width, s.nelec, &raw_scale,
-                                   &d.plot_width, d.layout_margin_left, d.layout_margin_right,
-                                   &d.char_w, &d.char_h, &d.lengthvx, &d.layout_client_height, dc);
-}
-
 // Surface electrode of each borehole: the last one at the borehole's x.
 void set_borehole_surface_electrodes(ModelSettings& s) {
     int first = 0;
@@ -111,7 +99,7 @@ void set_up_block_model(ProgDisplay& display, ModelSettings& s, const char* path
     std::copy(range, range + 4, s.electrode_node_range);
     model::copy_text(s.title_text, 256, path);
     if (s.datum_array_type > 0) s.ndata_read = std::max(s.ndata, 0);
-    set_plot_layout(display, s);
+    set_section_layout(display, s);
     clear_tags(s, s.nx_cells * s.nz_cells);
     model::trace("end set tag\n");
     if (s.nborehole_nodes > 0) set_borehole_surface_electrodes(s);
