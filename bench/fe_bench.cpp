@@ -71,8 +71,10 @@ void build_model(int nelec) {
     Set_Topo_Grid_Nodes(&s.topo_bottom_shift, nelec, nx, nz, margin, per_spacing, 0, s.node_col_x,
                         s.depth_lines, s.node_col_dx, s.node_row_dz, s.node_x, s.node_z, s.elec_x,
                         s.elec_z);
-    for (int c = 0; c < 2 * (nx - 1) * (nz - 1); ++c) s.driver_cells_2x[c] = float(1.0 / rho);
-    for (int c = 0; c < (nx - 1) * (nz - 1); ++c) s.cell_conductivity[c] = float(1.0 / rho);
+    for (int c = 0; c < 2 * (nx - 1) * (nz - 1); ++c)
+        s.driver_cells_2x[c] = float(1.0 / rho);
+    for (int c = 0; c < (nx - 1) * (nz - 1); ++c)
+        s.cell_conductivity[c] = float(1.0 / rho);
 }
 
 double worst_error(const double* table, int nelec, int lead) {
@@ -92,7 +94,8 @@ template <class Run> void measure(const char* name, int nelec, Run run) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double mib = double(sys::page_bytes_peak() - base) / (1024.0 * 1024.0);
     const double error =
-        result == 0 ? worst_error(Modelsettings.potential_table_a, nelec, Proglim.max_electrodes) : -1;
+        result == 0 ? worst_error(Modelsettings.potential_table_a, nelec, Proglim.max_electrodes)
+                    : -1;
     std::printf("%5d %-22s %9.3f s %9.1f MiB  worst error %7.4f  (result %d)\n", nelec, name,
                 seconds, mib, error, result);
     std::fflush(stdout);
@@ -108,7 +111,8 @@ int main(int argc, char** argv) {
         if (init_globals() != 0) return 1;
         Proglim = limits(nelec);
         if (model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim) != 0) return 1;
-        const std::string folder = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/";
+        const std::string folder =
+            std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/";
         model::set_work_file_paths(Modelsettings, Modelresolution, folder);
         std::snprintf(Modelsettings.nodes_file, sizeof Modelsettings.nodes_file,
                       "%sfe_bench_nodes_%d.bin", folder.c_str(), int(getpid()));
@@ -123,11 +127,10 @@ int main(int argc, char** argv) {
                                       s.node_col_dx, nx, nz, 1.0f, s.nky, nullptr, nullptr);
         });
         measure("finite elements, band", nelec, [&] {
-            return calresfem_sym_dbl(s, Potentialtables.fe_vector_a, 0, s.issbor,
-                                     s.borehole_table_2, s.borehole_z, nelec, 1.0f, margin,
-                                     per_spacing, nelec, s.driver_cells_2x, s.node_x, s.node_z, nx,
-                                     nz, s.potential_table_a, s.potential_table_b, s.nky,
-                                     s.electrode_water, nullptr);
+            return calresfem_sym_dbl(
+                s, Potentialtables.fe_vector_a, 0, s.issbor, s.borehole_table_2, s.borehole_z,
+                nelec, 1.0f, margin, per_spacing, nelec, s.driver_cells_2x, s.node_x, s.node_z, nx,
+                nz, s.potential_table_a, s.potential_table_b, s.nky, s.electrode_water, nullptr);
         });
         measure("finite elements, sparse", nelec, [&] {
             return calresfem_l_dbl(s, Potentialtables.fe_vector_a, 0, 0, 0, 0, 0, nelec, 1.0f,

@@ -49,8 +49,8 @@ void assemble_cell_matrices(int store, int nx, int ny, int L, float w, const flo
 void add_boundary_terms(int two_dimensional, int nx, int ny, int L, float z0, double k,
                         const float* x, const float* z, const float* cells, double* band) {
     const double xc = 0.5 * (double(x[0]) + double(x[(nx - 1) * ny]));
-    const fe::BoundaryRatio ratio = two_dimensional == 0 ? fe::BoundaryRatio::bessel_flt
-                                                         : fe::BoundaryRatio::two_dimensional;
+    const fe::BoundaryRatio ratio =
+        two_dimensional == 0 ? fe::BoundaryRatio::bessel_flt : fe::BoundaryRatio::two_dimensional;
     fe::add_mixed_boundary(
         ratio, nx, ny, k, xc, double(z0), [x](int n) { return double(x[n - 1]); },
         [z](int n) { return double(z[n - 1]); }, cells,
@@ -75,9 +75,11 @@ void store_cell_element_terms(int c0, int c1, int nx, int ny, float w, const flo
 }
 
 void store_element_terms(int& counter, double divisor, float* array, const double (&terms)[10]) {
-    for (double t : terms) array[counter++] = float(t / divisor);
+    for (double t : terms)
+        array[counter++] = float(t / divisor);
 }
 
 void load_element_terms(int& counter, const float* array, double (&terms)[10]) {
-    for (double& t : terms) t = array[counter++];
+    for (double& t : terms)
+        t = array[counter++];
 }

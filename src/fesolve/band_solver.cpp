@@ -99,7 +99,8 @@ int write_wavenumber_file(const ModelSettings& s, const double* k, int nk) {
     std::FILE* file = std::fopen(s.fourier_values_file, "wb");
     if (!file) return open_error(s.fourier_values_file);
     PageArray<float> values(nk);
-    for (int i = 0; i < nk && values.ok(); ++i) values[i] = float(k[i]);
+    for (int i = 0; i < nk && values.ok(); ++i)
+        values[i] = float(k[i]);
     const std::int32_t count = nk;
     const bool ok = values.ok() && std::fwrite(&count, 4, 1, file) == 1 &&
                     write_array_chunked(file, values.get(), nk) == nk;
@@ -126,7 +127,8 @@ int write_electrode_position_terms(ModelSettings& s, int nx, int nz, float w, co
         s.tank_right_column = tank_right;
     };
     int count = std::min(s.n_elec_positions, nelec);
-    while (count > 0 && margin + count * step > nx - 1) --count; // c1 + 1 inside the mesh
+    while (count > 0 && margin + count * step > nx - 1)
+        --count; // c1 + 1 inside the mesh
     s.coefs_cols_used = 0;
     for (int b = 1; b <= count; ++b) {
         s.jacob_elec_a[b - 1] = float(margin + (b - 1) * step);
@@ -152,8 +154,10 @@ int write_electrode_position_terms(ModelSettings& s, int nx, int nz, float w, co
                                          delta < 0 ? a.data() : bterms.data());
                 restore();
             }
-            for (std::size_t t = 0; t < size; ++t) a[t] = (bterms[t] - a[t]) / 0.02f;
-            if (int code = write_floats(file, a.data(), (long long)size, s.jacob_elec_positions_file))
+            for (std::size_t t = 0; t < size; ++t)
+                a[t] = (bterms[t] - a[t]) / 0.02f;
+            if (int code =
+                    write_floats(file, a.data(), (long long)size, s.jacob_elec_positions_file))
                 return code;
         }
     return 0;
@@ -181,9 +185,9 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
     const bool line_electrodes = settings.electrode_type == 1;
     const bool jacobian = settings.jacob == 1;
     const bool remote = settings.remote_electrodes > 0;
-    if (int code = fe::check_mesh_and_electrodes(nx, nz, n, nelec, margin_columns,
-                                                 nodes_per_spacing, electrode_water,
-                                                 line_electrodes ? 1 : nky, line_electrodes ? 1 : 2))
+    if (int code = fe::check_mesh_and_electrodes(
+            nx, nz, n, nelec, margin_columns, nodes_per_spacing, electrode_water,
+            line_electrodes ? 1 : nky, line_electrodes ? 1 : 2))
         return code;
     if (!line_electrodes && !(settings.ky_min > 0.0f && settings.ky_max > settings.ky_min))
         return fe::report_error(fe::result_bad_input,
@@ -201,7 +205,8 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
     BandWork work;
     bool ok = work.k.allocate(nk) && work.band.allocate(nodes * L) && work.node.allocate(n) &&
               work.last.allocate(n) && work.pairs.allocate(std::size_t(npairs) * nk);
-    for (auto& v : work.rhs) ok = ok && v.allocate(nodes);
+    for (auto& v : work.rhs)
+        ok = ok && v.allocate(nodes);
     if (remote) ok = ok && work.remote.allocate(std::size_t(stride) * nk);
     if (jacobian)
         ok = ok && work.terms.allocate(std::size_t(nx - 1) * (ny - 1) * 10) &&
@@ -214,18 +219,20 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
         const double l1 = std::log(double(settings.ky_min)), ln = std::log(double(settings.ky_max));
         k[0] = settings.ky_min;
         k[nk - 1] = settings.ky_max;
-        for (int i = 2; i < nk; ++i) k[i - 1] = std::exp(l1 + (i - 1) * (ln - l1) / (nk - 1));
+        for (int i = 2; i < nk; ++i)
+            k[i - 1] = std::exp(l1 + (i - 1) * (ln - l1) / (nk - 1));
     }
 
     int* node = work.node.get();
-    if (int code = place_electrodes(nboreholes, issbor, borehole_columns, borehole_z, n,
-                                    margin_columns, nodes_per_spacing, nelec, nx, nz, node_z,
-                                    electrode_water, node))
+    if (int code =
+            place_electrodes(nboreholes, issbor, borehole_columns, borehole_z, n, margin_columns,
+                             nodes_per_spacing, nelec, nx, nz, node_z, electrode_water, node))
         return code;
     // The solve of source i is needed from the lowest node of the later electrodes on.
     for (int i = 1; i <= n; ++i) {
         int lowest = int(nodes);
-        for (int j = i + 1; j <= n; ++j) lowest = std::min(lowest, node[j - 1]);
+        for (int j = i + 1; j <= n; ++j)
+            lowest = std::min(lowest, node[j - 1]);
         work.last[i - 1] = jacobian || i == n ? 1 : lowest;
     }
 
@@ -233,7 +240,8 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
     if (remote) {
         PageArray<float> positions(nx);
         if (!positions.ok()) return fe::report_no_memory();
-        for (int c = 1; c <= nx; ++c) positions[c - 1] = node_x[(c - 1) * ny];
+        for (int c = 1; c <= nx; ++c)
+            positions[c - 1] = node_x[(c - 1) * ny];
         remote_nodes.c2_x = settings.c2_remote_x;
         remote_nodes.c2_y = settings.c2_remote_y;
         remote_nodes.p2_x = settings.p2_remote_x;
@@ -256,7 +264,8 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
         }
     }
     model::trace("nyk %d\n", nk);
-    for (int i = 0; i < nk; ++i) model::trace("%2d %10.7f\n", i + 1, k[i]);
+    for (int i = 0; i < nk; ++i)
+        model::trace("%2d %10.7f\n", i + 1, k[i]);
 
     const int z0_row = electrode_water[0] + 1;
     const float z0 = node_z[index2d(z0_row, 1, ny)];
@@ -278,15 +287,16 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
         }
         if (positions_branch) {
             try {
-                if (int code = write_electrode_position_terms(settings, nx, ny, w, cells,
-                                                              margin_columns, nodes_per_spacing,
-                                                              nelec, files.positions))
+                if (int code =
+                        write_electrode_position_terms(settings, nx, ny, w, cells, margin_columns,
+                                                       nodes_per_spacing, nelec, files.positions))
                     return code;
             } catch (const std::bad_alloc&) {
                 return fe::report_no_memory();
             }
         }
-        if (int failed = band_cholesky(int(nodes), band, bw)) return fe::report_factor_failure(failed);
+        if (int failed = band_cholesky(int(nodes), band, bw))
+            return fe::report_factor_failure(failed);
 
         // Sources in groups of four, then one at a time.
         double* const pair_block = work.pairs.get() + std::size_t(iky) * npairs;
@@ -294,7 +304,8 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
             for (int j = i + 1; j <= n; ++j)
                 pair_block[fe::pair_position(n, i, j)] = solution[node[j - 1] - 1];
             if (!jacobian) return 0;
-            for (std::size_t v = 0; v < nodes; ++v) work.potentials[v] = float(solution[v]);
+            for (std::size_t v = 0; v < nodes; ++v)
+                work.potentials[v] = float(solution[v]);
             return write_floats(files.potentials, work.potentials.get(), (long long)nodes,
                                 settings.grfinite_file);
         };
@@ -336,11 +347,13 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
                     first = std::min(first, rn[q]);
                 }
                 band_cholesky_solve(band, int(nodes), b, bw, first, 1);
-                for (int e = 0; e < n; ++e) row[source * n + e] = b[node[e] - 1];
+                for (int e = 0; e < n; ++e)
+                    row[source * n + e] = b[node[e] - 1];
             }
             if (remote_nodes.c2_count > 0 && remote_nodes.p2_count > 0)
                 for (int q = 0; q < remote_nodes.c2_count; ++q)
-                    row[2 * n] += remote_nodes.c2_weight[q] * p2_solution[remote_nodes.c2_node[q] - 1];
+                    row[2 * n] +=
+                        remote_nodes.c2_weight[q] * p2_solution[remote_nodes.c2_node[q] - 1];
         }
     }
 

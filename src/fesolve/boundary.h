@@ -24,8 +24,8 @@ constexpr double min_line_source_distance = 2.0;
 /// Term of one boundary segment a-b for conductivity sigma: sigma beta cos(theta) L / 6, with L
 /// the segment length and theta the angle between the segment's normal and the direction from
 /// the reference point (x0, z0) to its midpoint, at distance r.
-inline double boundary_segment_term(BoundaryRatio ratio, double k, double x0, double z0,
-                                    double xa, double za, double xb, double zb, double sigma) {
+inline double boundary_segment_term(BoundaryRatio ratio, double k, double x0, double z0, double xa,
+                                    double za, double xb, double zb, double sigma) {
     xa -= x0, xb -= x0, za -= z0, zb -= z0;
     const double xm = 0.5 * (xa + xb), zm = 0.5 * (za + zb);
     double beta = 0.0, r = 0.0;
@@ -59,15 +59,14 @@ inline double boundary_segment_term(BoundaryRatio ratio, double k, double x0, do
 /// 2f to the diagonals of a and b and f to their coupling; it returns 0, or a non-zero code
 /// that stops the loop and is returned. The top edge (the ground surface) gets no term.
 template <class X, class Z, class Add>
-int add_mixed_boundary(BoundaryRatio ratio, int nx, int ny, double k, double x0, double z0,
-                       X x, Z z, const float* cells, Add add) {
+int add_mixed_boundary(BoundaryRatio ratio, int nx, int ny, double k, double x0, double z0, X x,
+                       Z z, const float* cells, Add add) {
     auto node = [ny](int c, int r) { return (c - 1) * ny + r; };
     auto value = [&](int c, int r, int which) {
         return double(cells[2 * index2d(c, r, nx - 1) + which]);
     };
     auto segment = [&](int a, int b, double sigma) {
-        return add(a, b,
-                   boundary_segment_term(ratio, k, x0, z0, x(a), z(a), x(b), z(b), sigma));
+        return add(a, b, boundary_segment_term(ratio, k, x0, z0, x(a), z(a), x(b), z(b), sigma));
     };
     for (int r = 1; r < ny; ++r)
         if (int code = segment(node(1, r), node(1, r + 1), value(1, r, 0))) return code;

@@ -50,12 +50,12 @@ void gaussian_interpolation_nodes(ElectrodeNode* table, int index, float x1, flo
         g[n] = std::exp(-q * (dx * dx + dz * dz));
         sum += g[n];
     }
-    for (int n = 0; n < 4; ++n) e.weight[n] = float(g[n] / sum);
+    for (int n = 0; n < 4; ++n)
+        e.weight[n] = float(g[n] / sum);
     model::trace("Gaussian interpolation\n");
     model::trace("Electrode coordinate %5.2f,%5.2f\n", double(e.x), double(e.z));
-    model::trace("Nodes  %5.2f,%5.2f %5.2f,%5.2f %5.2f,%5.2f %5.2f,%5.2f\n", double(x1),
-                 double(z1), double(x2), double(z2), double(x3), double(z3), double(x4),
-                 double(z4));
+    model::trace("Nodes  %5.2f,%5.2f %5.2f,%5.2f %5.2f,%5.2f %5.2f,%5.2f\n", double(x1), double(z1),
+                 double(x2), double(z2), double(x3), double(z3), double(x4), double(z4));
 }
 
 int extended_count_for_distance(int flag, float u, float v, int n) {

@@ -23,14 +23,16 @@ void add_triangle(const double (&t)[6], int a, int b, int c, double (&k)[10]) {
     const int corner[3] = {a, b, c};
     int n = 0;
     for (int i = 0; i < 3; ++i)
-        for (int j = i; j < 3; ++j) k[quad_term_index(corner[i], corner[j])] += t[n++];
+        for (int j = i; j < 3; ++j)
+            k[quad_term_index(corner[i], corner[j])] += t[n++];
 }
 
 // The four triangles of both splittings of a cell; T computes one triangle.
 template <class Triangle>
 void four_triangles(const double (&x)[4], const double (&z)[4], double scale, Triangle triangle,
                     double (&k)[10]) {
-    for (double& v : k) v = 0.0;
+    for (double& v : k)
+        v = 0.0;
     // Corners 1-4 and 2-3 are the diagonals: (1,2,3) + (2,4,3) split along 2-3,
     // (1,4,3) + (1,2,4) along 1-4.
     static const int split[4][3] = {{1, 2, 3}, {2, 4, 3}, {1, 4, 3}, {1, 2, 4}};
@@ -39,7 +41,8 @@ void four_triangles(const double (&x)[4], const double (&z)[4], double scale, Tr
         triangle(x[s[0] - 1], x[s[1] - 1], x[s[2] - 1], z[s[0] - 1], z[s[1] - 1], z[s[2] - 1], t);
         add_triangle(t, s[0], s[1], s[2], k);
     }
-    for (double& v : k) v *= 0.5 * scale;
+    for (double& v : k)
+        v *= 0.5 * scale;
 }
 
 } // namespace
@@ -66,7 +69,7 @@ void quad_element_matrix_dbl(float s, double w, float x1, float x2, float x3, fl
     const double x[4] = {x1, x2, x3, x4}, z[4] = {z1, z2, z3, z4};
     four_triangles(
         x, z, double(s),
-        [w](double a, double b, double c, double za, double zb, double zc, double (&t)[6]) {
+        [w](double a, double b, double c, double za, double zb, double zc, double(&t)[6]) {
             triangle_element_matrix_dbl(w, a, b, c, za, zb, zc, t);
         },
         k);
@@ -77,7 +80,7 @@ void quad_element_matrix_flt(float w, float x1, float x2, float x3, float x4, fl
     const double x[4] = {x1, x2, x3, x4}, z[4] = {z1, z2, z3, z4};
     four_triangles(
         x, z, 1.0,
-        [w](double a, double b, double c, double za, double zb, double zc, double (&t)[6]) {
+        [w](double a, double b, double c, double za, double zb, double zc, double(&t)[6]) {
             triangle_element_matrix_flt(w, float(a), float(b), float(c), float(za), float(zb),
                                         float(zc), t);
         },
@@ -101,8 +104,8 @@ void rectangle_element_terms(double sigma, double x1, double x2, double z1, doub
 // ---- IsoParaFem ------------------------------------------------------------------------------
 
 IsoParaFem::IsoParaFem(int points_xi, int points_eta)
-    : npx_(points_xi), npz_(points_eta), shape_(4), derivative_(8), jacobian_(8),
-      stiffness_(16), mass_(16) {
+    : npx_(points_xi), npz_(points_eta), shape_(4), derivative_(8), jacobian_(8), stiffness_(16),
+      mass_(16) {
     gauss_rule(npx_, gauss_xi_, weight_xi_);
     gauss_rule(npz_, gauss_eta_, weight_eta_);
     npx_ = int(gauss_xi_.size());
@@ -139,10 +142,12 @@ void IsoParaFem::shape_functions(double xi, double eta) {
     }
 }
 
-bool IsoParaFem::element_terms(const double (&x)[4], const double (&z)[4], double sigma,
-                               double k2, double (&terms)[10]) {
-    for (double& v : stiffness_) v = 0.0;
-    for (double& v : mass_) v = 0.0;
+bool IsoParaFem::element_terms(const double (&x)[4], const double (&z)[4], double sigma, double k2,
+                               double (&terms)[10]) {
+    for (double& v : stiffness_)
+        v = 0.0;
+    for (double& v : mass_)
+        v = 0.0;
     for (int i = 0; i < npx_; ++i)
         for (int j = 0; j < npz_; ++j) {
             shape_functions(gauss_xi_[i], gauss_eta_[j]);

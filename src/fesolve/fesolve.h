@@ -105,8 +105,8 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
 /// complete run ends with "Calculations completed" and a full bar.
 int calresfemq4(int nboreholes, const std::int32_t* issbor, const std::int32_t* borehole_columns,
                 const std::int32_t* borehole_first_rows, int nelec_total,
-                float electrode_offset_ratio, int margin_columns, int nodes_per_spacing,
-                int nelec, int array_type, const float* cells, const float* node_row_dz,
-                const float* node_col_dx, int nx, int nz, double* table_a, double* table_b,
-                int nky, const std::int32_t* electrode_water, const void* main_window,
+                float electrode_offset_ratio, int margin_columns, int nodes_per_spacing, int nelec,
+                int array_type, const float* cells, const float* node_row_dz,
+                const float* node_col_dx, int nx, int nz, double* table_a, double* table_b, int nky,
+                const std::int32_t* electrode_water, const void* main_window,
                 gfx::Canvas* status_canvas);

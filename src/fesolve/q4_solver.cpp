@@ -37,9 +37,10 @@ struct Q4Work {
 // every second node row of its column from its first row on. 0, or result_bad_input after the
 // message.
 int place_electrodes(int nboreholes, const std::int32_t* issbor, const std::int32_t* columns,
-                     const std::int32_t* first_rows, int n, int margin, int step, int nelec,
-                     int nx, int nz, const std::int32_t* electrode_water, int* node) {
-    for (int e = 0; e < nelec; ++e) node[e] = (margin - 1 + e * step) * nz + 1 + electrode_water[e];
+                     const std::int32_t* first_rows, int n, int margin, int step, int nelec, int nx,
+                     int nz, const std::int32_t* electrode_water, int* node) {
+    for (int e = 0; e < nelec; ++e)
+        node[e] = (margin - 1 + e * step) * nz + 1 + electrode_water[e];
     int e = nelec;
     for (int b = 0; b < nboreholes; ++b)
         for (int i = 0; i < issbor[b]; ++i, ++e) {
@@ -88,15 +89,17 @@ void assemble(const Q4Work& w, int nx, int nz, const float* cells, double k, dou
         }
     if (boundary_type == Boundary::zero_potential) {
         auto hold = [&](int v) { band[sym_band_index(v, v, L)] *= 1.0e15; };
-        for (int r = 1; r <= nz; ++r) hold(r), hold((nx - 1) * nz + r);
-        for (int c = 2; c < nx; ++c) hold((c - 1) * nz + nz);
+        for (int r = 1; r <= nz; ++r)
+            hold(r), hold((nx - 1) * nz + r);
+        for (int c = 2; c < nx; ++c)
+            hold((c - 1) * nz + nz);
         return;
     }
     const double scale = boundary_type == Boundary::mixed_scaled ? 0.75 : 1.0;
     const double x0 = w.x[nx / 2];
     fe::add_mixed_boundary(
-        fe::BoundaryRatio::bessel_dbl, nx, nz, k, x0, z0,
-        [&](int v) { return w.x[(v - 1) / nz]; }, [&](int v) { return w.z[(v - 1) % nz]; }, cells,
+        fe::BoundaryRatio::bessel_dbl, nx, nz, k, x0, z0, [&](int v) { return w.x[(v - 1) / nz]; },
+        [&](int v) { return w.z[(v - 1) % nz]; }, cells,
         [&](int a, int b, double f) {
             f *= scale;
             band[sym_band_index(a, a, L)] += 2.0 * f;
@@ -110,10 +113,10 @@ void assemble(const Q4Work& w, int nx, int nz, const float* cells, double k, dou
 
 int calresfemq4(int nboreholes, const std::int32_t* issbor, const std::int32_t* borehole_columns,
                 const std::int32_t* borehole_first_rows, int nelec_total,
-                float electrode_offset_ratio, int margin_columns, int nodes_per_spacing,
-                int nelec, int array_type, const float* cells, const float* node_row_dz,
-                const float* node_col_dx, int nx, int nz, double* table_a, double* table_b,
-                int nky, const std::int32_t* electrode_water, const void* main_window,
+                float electrode_offset_ratio, int margin_columns, int nodes_per_spacing, int nelec,
+                int array_type, const float* cells, const float* node_row_dz,
+                const float* node_col_dx, int nx, int nz, double* table_a, double* table_b, int nky,
+                const std::int32_t* electrode_water, const void* main_window,
                 gfx::Canvas* status_canvas) {
     (void)main_window, (void)array_type;
     const int n = nelec_total, L = nz + 2, bw = nz + 1;
@@ -133,8 +136,10 @@ int calresfemq4(int nboreholes, const std::int32_t* issbor, const std::int32_t* 
                     w.rhs.allocate(nodes) && w.k.allocate(nky) && w.node.allocate(n) &&
                     w.last.allocate(n) && w.pairs.allocate(std::size_t(npairs) * nky);
     if (!ok) return fail(fe::report_no_memory());
-    for (int c = 1; c < nx; ++c) w.x[c] = w.x[c - 1] + double(node_col_dx[c - 1]);
-    for (int r = 1; r < nz; ++r) w.z[r] = w.z[r - 1] + double(node_row_dz[r - 1]);
+    for (int c = 1; c < nx; ++c)
+        w.x[c] = w.x[c - 1] + double(node_col_dx[c - 1]);
+    for (int r = 1; r < nz; ++r)
+        w.z[r] = w.z[r - 1] + double(node_row_dz[r - 1]);
     int* node = w.node.get();
     if (int code = place_electrodes(nboreholes, issbor, borehole_columns, borehole_first_rows, n,
                                     margin_columns, nodes_per_spacing, nelec, nx, nz,
@@ -142,14 +147,16 @@ int calresfemq4(int nboreholes, const std::int32_t* issbor, const std::int32_t* 
         return fail(code);
     for (int i = 1; i <= n; ++i) {
         int lowest = int(nodes);
-        for (int j = i + 1; j <= n; ++j) lowest = std::min(lowest, node[j - 1]);
+        for (int j = i + 1; j <= n; ++j)
+            lowest = std::min(lowest, node[j - 1]);
         w.last[i - 1] = i == n ? 1 : lowest;
     }
 
     // Wavenumbers 0.01 to 12.0 at equal steps of ln k, in single precision.
     float* k = w.k.get();
     const float l1 = std::log(0.01f), ln = std::log(12.0f);
-    for (int i = 0; i < nky; ++i) k[i] = std::exp(l1 + float(i) * (ln - l1) / float(nky - 1));
+    for (int i = 0; i < nky; ++i)
+        k[i] = std::exp(l1 + float(i) * (ln - l1) / float(nky - 1));
     k[0] = 0.01f;
     k[nky - 1] = 12.0f;
 

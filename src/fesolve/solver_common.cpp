@@ -56,7 +56,9 @@ void report_progress(const char* format, int iky, int nky) {
     update_status(text, round_to_int(percentage * 0.01f * float(Statuswind.bar_width)));
 }
 
-int output_lead() { return Proglim.max_electrodes; }
+int output_lead() {
+    return Proglim.max_electrodes;
+}
 
 int check_mesh_and_electrodes(int nx, int nz, int n, int nelec, int margin_columns,
                               int nodes_per_spacing, const std::int32_t* electrode_water, int nky,
@@ -66,8 +68,8 @@ int check_mesh_and_electrodes(int nx, int nz, int n, int nelec, int margin_colum
                             "The number of wavenumbers (%d) must lie between %d and %d.", nky,
                             min_nky, fd::max_wavenumbers);
     if (nx < 2 || nz < 2)
-        return report_error(result_bad_input, "The finite-element mesh of %d x %d nodes is too small.",
-                            nx, nz);
+        return report_error(result_bad_input,
+                            "The finite-element mesh of %d x %d nodes is too small.", nx, nz);
     if (n < 2 || nelec < 1 || n < nelec || n > output_lead())
         return report_error(result_bad_input,
                             "The model has %d electrodes (%d on the surface);\n"
@@ -105,7 +107,8 @@ void place_remote_electrodes(ModelSettings& settings, int nodes_per_spacing, int
     }
     settings.fe_remote_a = na;
     settings.fe_remote_b = nb;
-    if (settings.fe_small_table_a) std::copy(list, list + 6, static_cast<int*>(settings.fe_small_table_a));
+    if (settings.fe_small_table_a)
+        std::copy(list, list + 6, static_cast<int*>(settings.fe_small_table_a));
     if (settings.fe_small_table_b)
         std::copy(weights, weights + 4, static_cast<float*>(settings.fe_small_table_b));
     model::trace("remote electrodes C2 %d nodes %d %d  P2 %d nodes %d %d\n", na, remote.c2_node[0],
@@ -172,15 +175,19 @@ int transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode*
     }
     mx::PageArray<double> series(std::size_t(count) * nk + 1), offset(stride);
     if (!series.ok() || !offset.ok()) return result_no_memory;
-    for (int j = 0; j < count; ++j) offset[j] = y[j];
+    for (int j = 0; j < count; ++j)
+        offset[j] = y[j];
     for (int j = 1; j <= count; ++j)
         for (int i = 1; i <= nk; ++i)
             series[index2d(j, i, count)] = values[index2d(place[j - 1] + 1, i, stride)];
     if (count > 0 &&
         inverse_fourier_transform_dbl(r.get(), series.get(), y.get(), count, nk, k, 0, count) != 0)
         return result_no_memory;
-    for (int p = 0; p < stride; ++p) out[p] = 0.0;
-    for (int j = 0; j < count; ++j) out[place[j]] = y[j] + low_wavenumber_point_term(series.get(), j + 1, count, nk, k, offset[j]);
+    for (int p = 0; p < stride; ++p)
+        out[p] = 0.0;
+    for (int j = 0; j < count; ++j)
+        out[place[j]] =
+            y[j] + low_wavenumber_point_term(series.get(), j + 1, count, nk, k, offset[j]);
     return 0;
 }
 

@@ -51,7 +51,9 @@ int output_lead();
 
 /// Number of electrode pairs i < j of n electrodes, and the 0-based position of pair (i, j) in
 /// the order (1, 2), (1, 3) .. (1, n), (2, 3) .. (n - 1, n).
-inline long long pair_count(int n) { return (long long)n * (n - 1) / 2; }
+inline long long pair_count(int n) {
+    return (long long)n * (n - 1) / 2;
+}
 inline long long pair_position(int n, int i, int j) {
     return (long long)(i - 1) * (2 * n - i) / 2 + (j - i - 1);
 }

@@ -80,7 +80,8 @@ void spread_electrode(ElectrodeNode* table, int index, const Mesh& m, float refe
                                      cz[3]);
     } else if (off_x || off_z) {
         const double d1 = off_x ? std::fabs(dx) : std::fabs(dz);
-        const double d2 = off_x ? std::fabs(m.column_x[c2 - 1] - x) : std::fabs(m.node_z(c, r2) - z);
+        const double d2 =
+            off_x ? std::fabs(m.column_x[c2 - 1] - x) : std::fabs(m.node_z(c, r2) - z);
         e.count = 2;
         e.node[1] = off_x ? m.node(c2, r) : m.node(c, r2);
         e.weight[0] = float(d2 / (d1 + d2));
@@ -91,8 +92,8 @@ void spread_electrode(ElectrodeNode* table, int index, const Mesh& m, float refe
 // Places borehole electrode `index`: the nearest node is moved onto it (snap), unless the
 // electrode lies within 0.01 of it, or the node already carries an electrode (then, as without
 // snapping, the electrode is spread over its cell).
-void place_borehole_electrode(ElectrodeNode* table, int index, Mesh& m, float reference,
-                              bool snap, unsigned char* carries) {
+void place_borehole_electrode(ElectrodeNode* table, int index, Mesh& m, float reference, bool snap,
+                              unsigned char* carries) {
     ElectrodeNode& e = table[index];
     const float x = e.x + reference, z = e.z;
     model::trace("checking node location %d\n", index + 1);
@@ -122,17 +123,18 @@ void place_borehole_electrode(ElectrodeNode* table, int index, Mesh& m, float re
     } else {
         spread_electrode(table, index, m, reference);
     }
-    for (int q = 0; q < e.count; ++q) carries[e.node[q] - 1] = 1;
+    for (int q = 0; q < e.count; ++q)
+        carries[e.node[q] - 1] = 1;
     model::trace("%3d %4d   %1d  %4d,%5.2f  %4d,%5.2f  %4d,%5.2f  %4d,%5.2f\n", index + 1,
-                 e.node[0], e.count, e.node[0], double(e.weight[0]), e.node[1],
-                 double(e.weight[1]), e.node[2], double(e.weight[2]), e.node[3],
-                 double(e.weight[3]));
+                 e.node[0], e.count, e.node[0], double(e.weight[0]), e.node[1], double(e.weight[1]),
+                 e.node[2], double(e.weight[2]), e.node[3], double(e.weight[3]));
 }
 
 // Weighted value of a solution (in the new numbering) at electrode e.
 double electrode_value(const ElectrodeNode& e, const double* solution, const int* new_of_old) {
     double v = 0.0;
-    for (int q = 0; q < e.count; ++q) v += double(e.weight[q]) * solution[new_of_old[e.node[q] - 1] - 1];
+    for (int q = 0; q < e.count; ++q)
+        v += double(e.weight[q]) * solution[new_of_old[e.node[q] - 1] - 1];
     return v;
 }
 
@@ -159,7 +161,8 @@ int assemble(const Mesh& m, const float* cells, double k, double x0, double z0, 
     const double k2 = k * k;
     for (int c = 1; c < m.nx; ++c)
         for (int r = 1; r < m.nz; ++r) {
-            const int n[4] = {m.node(c, r), m.node(c + 1, r), m.node(c, r + 1), m.node(c + 1, r + 1)};
+            const int n[4] = {m.node(c, r), m.node(c + 1, r), m.node(c, r + 1),
+                              m.node(c + 1, r + 1)};
             double t[10];
             quad_element_matrix_dbl(cells[2 * index2d(c, r, m.nx - 1)], k2, m.x[n[0] - 1],
                                     m.x[n[1] - 1], m.x[n[2] - 1], m.x[n[3] - 1], m.z[n[0] - 1],
@@ -168,8 +171,8 @@ int assemble(const Mesh& m, const float* cells, double k, double x0, double z0, 
             for (int a = 1; a <= 4; ++a)
                 for (int b = a; b <= 4; ++b) {
                     const int p = quad_term_index(a, b);
-                    code[p] = add_sparse_entry_dbl(t[p], lnz, n[a - 1], n[b - 1], diag, xlnz,
-                                                   nzsub, xnzsub, invp);
+                    code[p] = add_sparse_entry_dbl(t[p], lnz, n[a - 1], n[b - 1], diag, xlnz, nzsub,
+                                                   xnzsub, invp);
                     failed |= code[p];
                 }
             if (failed)
@@ -184,7 +187,8 @@ int assemble(const Mesh& m, const float* cells, double k, double x0, double z0, 
     return fe::add_mixed_boundary(
         fe::BoundaryRatio::bessel_dbl, m.nx, m.nz, k, x0, z0,
         [&m](int v) { return double(m.x[v - 1]); }, [&m](int v) { return double(m.z[v - 1]); },
-        cells, [&](int a, int b, double f) {
+        cells,
+        [&](int a, int b, double f) {
             ++segment;
             const int ca = add_sparse_entry_dbl(2 * f, lnz, a, a, diag, xlnz, nzsub, xnzsub, invp);
             const int cb = add_sparse_entry_dbl(2 * f, lnz, b, b, diag, xlnz, nzsub, xnzsub, invp);
@@ -233,7 +237,8 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
     SparseWork w;
     bool ok = w.k.allocate(nky) && w.pairs.allocate(std::size_t(npairs) * nky) &&
               w.last.allocate(N) && w.carries.allocate(n);
-    for (auto& v : w.rhs) ok = ok && v.allocate(n + 1);
+    for (auto& v : w.rhs)
+        ok = ok && v.allocate(n + 1);
     if (remote) ok = ok && w.remote.allocate(std::size_t(stride) * nky);
     if (!ok) return fe::report_no_memory();
     double* k = w.k.get();
@@ -242,14 +247,15 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
     int nsub = 0;
     const int maxlnz = fem_order_setup(nx, nz, settings.nodes_file, &nsub);
     if (maxlnz <= 0)
-        return fe::report_error(fe::result_ordering, "Insufficient memory for finite-element model!.");
+        return fe::report_error(fe::result_ordering,
+                                "Insufficient memory for finite-element model!.");
     ok = w.old_of_new.allocate(n + 1) && w.new_of_old.allocate(n + 1) && w.xlnz.allocate(n + 1) &&
          w.xnzsub.allocate(n + 1) && w.nzsub.allocate(nsub + 1) && w.diag.allocate(n + 1) &&
          w.lnz.allocate(std::size_t(maxlnz) + 1) && w.link.allocate(n + 1) &&
          w.first.allocate(n + 1) && w.temp.allocate(n + 1);
     if (!ok) return fe::report_no_memory();
-    if (read_arrays_file(1, n, w.old_of_new.get(), w.new_of_old.get(), w.xlnz.get(),
-                         w.xnzsub.get(), w.nzsub.get(), nsub, settings.nodes_file) != 0)
+    if (read_arrays_file(1, n, w.old_of_new.get(), w.new_of_old.get(), w.xlnz.get(), w.xnzsub.get(),
+                         w.nzsub.get(), nsub, settings.nodes_file) != 0)
         return fe::report_error(fe::result_ordering, "Error in reading file\n%s",
                                 settings.nodes_file);
     const int* new_of_old = w.new_of_old.get();
@@ -285,7 +291,8 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
         fe::place_remote_electrodes(settings, nodes_per_spacing, nelec, margin_columns, nz, nx,
                                     node_col_x, remote_nodes);
     model::trace("nyk %d\n", nky);
-    for (int i = 0; i < nky; ++i) model::trace("%2d %10.7f\n", i + 1, k[i]);
+    for (int i = 0; i < nky; ++i)
+        model::trace("%2d %10.7f\n", i + 1, k[i]);
 
     for (int iky = 0; iky < nky; ++iky) {
         model::trace("iky %d\n", iky);
@@ -293,9 +300,9 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
         std::fill(w.diag.get(), w.diag.get() + n + 1, 0.0);
         std::fill(w.lnz.get(), w.lnz.get() + maxlnz + 1, 0.0);
         if (int code = assemble(mesh, cells, k[iky], x0, z0, w)) return code;
-        if (int failed = fact_sparse_dbl(n, w.xlnz.get(), w.lnz.get(), w.xnzsub.get(),
-                                         w.nzsub.get(), w.diag.get(), w.link.get(), w.first.get(),
-                                         w.temp.get()))
+        if (int failed =
+                fact_sparse_dbl(n, w.xlnz.get(), w.lnz.get(), w.xnzsub.get(), w.nzsub.get(),
+                                w.diag.get(), w.link.get(), w.first.get(), w.temp.get()))
             return fe::report_factor_failure(w.old_of_new[failed - 1]);
         double* const pair_block = w.pairs.get() + std::size_t(iky) * npairs;
 
@@ -314,9 +321,9 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
                 first[g] = n;
             }
             solve4_sparse_dbl(first[0], stop[0], first[1], stop[1], first[2], stop[2], first[3],
-                              stop[3], n, w.xlnz.get(), w.lnz.get(), w.xnzsub.get(),
-                              w.nzsub.get(), w.diag.get(), w.rhs[0].get(), w.rhs[1].get(),
-                              w.rhs[2].get(), w.rhs[3].get());
+                              stop[3], n, w.xlnz.get(), w.lnz.get(), w.xnzsub.get(), w.nzsub.get(),
+                              w.diag.get(), w.rhs[0].get(), w.rhs[1].get(), w.rhs[2].get(),
+                              w.rhs[3].get());
             for (int g = 0; g < group; ++g)
                 for (int j = i + g + 1; j <= N; ++j)
                     pair_block[fe::pair_position(N, i + g, j)] =
@@ -352,13 +359,13 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
 
     update_status("Calculating potentials", 0);
     const int lead = fe::output_lead();
-    if (inverse_fourier_pair_potentials_dbl(electrode_offset_ratio, w.pairs.get(), table_a,
-                                            table_b, N, nky, k, 4, int(npairs), lead,
+    if (inverse_fourier_pair_potentials_dbl(electrode_offset_ratio, w.pairs.get(), table_a, table_b,
+                                            N, nky, k, 4, int(npairs), lead,
                                             settings.array_type) != 0)
         return fe::report_no_memory();
     fe::add_low_wavenumber_term(w.pairs.get(), N, nky, k, int(npairs), table_a, lead, false);
-    if (remote && fe::transform_remote_values(remote_nodes, table, N, nelec, w.remote.get(), nky,
-                                              k, remote_table) != 0)
+    if (remote && fe::transform_remote_values(remote_nodes, table, N, nelec, w.remote.get(), nky, k,
+                                              remote_table) != 0)
         return fe::report_no_memory();
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "fe_fixture.h"
 
 #include "fesolve/assembly.h"
+#include "fesolve/boundary.h"
 #include "fesolve/element.h"
 #include "fesolve/index_char.h"
 #include "matrix/band.h"
@@ -15,18 +16,23 @@ namespace fe_test {
 namespace {
 
 // The full symmetric 4 x 4 matrix of ten terms.
-double entry(const double (&k)[10], int a, int b) { return k[quad_term_index(a, b)]; }
+double entry(const double (&k)[10], int a, int b) {
+    return k[quad_term_index(a, b)];
+}
 double sum_all(const double (&k)[10]) {
     double s = 0.0;
     for (int a = 1; a <= 4; ++a)
-        for (int b = 1; b <= 4; ++b) s += entry(k, a, b);
+        for (int b = 1; b <= 4; ++b)
+            s += entry(k, a, b);
     return s;
 }
 
 TEST(Element, RectangleTwoByOneHasTheKnownRows) {
     // Corners 1 (0,0), 2 (2,0), 3 (0,1), 4 (2,1).
-    const double expected[4][4] = {
-        {1.25, -0.25, -1.0, 0.0}, {-0.25, 1.25, 0.0, -1.0}, {-1.0, 0.0, 1.25, -0.25}, {0.0, -1.0, -0.25, 1.25}};
+    const double expected[4][4] = {{1.25, -0.25, -1.0, 0.0},
+                                   {-0.25, 1.25, 0.0, -1.0},
+                                   {-1.0, 0.0, 1.25, -0.25},
+                                   {0.0, -1.0, -0.25, 1.25}};
     double dbl[10], flt[10];
     quad_element_matrix_dbl(1.0f, 0.0, 0, 2, 0, 2, 0, 0, 1, 1, dbl);
     quad_element_matrix_flt(0.0f, 0, 2, 0, 2, 0, 0, 1, 1, flt);
@@ -46,7 +52,8 @@ TEST(Element, RectangleTwoByOneHasTheKnownRows) {
     // Shoelace area of the polygon 1-2-4-3.
     const double px[4] = {1, 2.5f, 2.4f, 1.2f}, pz[4] = {0, 0.1f, 1.1f, 0.8f};
     double twice = 0.0;
-    for (int i = 0; i < 4; ++i) twice += px[i] * pz[(i + 1) % 4] - px[(i + 1) % 4] * pz[i];
+    for (int i = 0; i < 4; ++i)
+        twice += px[i] * pz[(i + 1) % 4] - px[(i + 1) % 4] * pz[i];
     const double area = 0.5 * std::fabs(twice);
     EXPECT_NEAR(sum_all(dbl), 0.5 * 0.3 * area, 1e-12);
 }
@@ -61,7 +68,8 @@ TEST(Element, TriangleTermsDoNotDependOnTheOrientation) {
     EXPECT_NEAR(cw[1], ccw[2], 1e-15);
     EXPECT_NEAR(cw[3], ccw[5], 1e-15);
     EXPECT_NEAR(cw[4], ccw[4], 1e-15);
-    for (int t = 0; t < 6; ++t) EXPECT_NEAR(single[t], ccw[t], 1e-6) << t;
+    for (int t = 0; t < 6; ++t)
+        EXPECT_NEAR(single[t], ccw[t], 1e-6) << t;
     // Stiffness rows sum to 0, the mass part to w times the area.
     EXPECT_NEAR(ccw[0] + ccw[1] + ccw[2] + ccw[1] + ccw[3] + ccw[4] + ccw[2] + ccw[4] + ccw[5],
                 0.7 * 0.5 * std::fabs(1.5 * 1.1 - 0.2 * 0.3), 1e-12);
@@ -71,8 +79,8 @@ TEST(Element, ClosedFormRectangleEqualsGaussQuadrature) {
     struct Case {
         double sigma, x1, x2, z1, z2, k2;
     };
-    const Case cases[] = {{1.0, 0, 2, 0, 1, 0.0}, {0.3, 1.5, 1.75, 2.0, 2.6, 0.8},
-                          {12.0, -4, 9, 10, 30, 0.0025}};
+    const Case cases[] = {
+        {1.0, 0, 2, 0, 1, 0.0}, {0.3, 1.5, 1.75, 2.0, 2.6, 0.8}, {12.0, -4, 9, 10, 30, 0.0025}};
     for (const Case& c : cases) {
         double closed[10], gauss[10];
         rectangle_element_terms(c.sigma, c.x1, c.x2, c.z1, c.z2, c.k2, closed);
@@ -147,13 +155,36 @@ TEST(Assembly, InteriorRowsSumToZeroAndTheEdgesTakeTheBoundaryTerms) {
         EXPECT_NEAR(row_sum(band, i), 0.0, 1e-12) << i;
         const int column = (i - 1) / mesh.ny + 1, row = (i - 1) % mesh.ny + 1;
         const bool edge = column == 1 || column == mesh.nx || row == mesh.ny;
-        if (edge) EXPECT_GT(row_sum(with_boundary, i), 1e-6) << i;
-        else EXPECT_EQ(row_sum(with_boundary, i), row_sum(band, i)) << i;
+        if (edge)
+            EXPECT_GT(row_sum(with_boundary, i), 1e-6) << i;
+        else
+            EXPECT_EQ(row_sum(with_boundary, i), row_sum(band, i)) << i;
     }
     // A bottom corner node takes terms from two edges: more than its neighbour on one edge.
     const int corner = mesh.ny, next = 2 * mesh.ny;
-    EXPECT_GT(with_boundary[sym_band_index(corner, corner, L)] - band[sym_band_index(corner, corner, L)], 0.0);
-    EXPECT_GT(with_boundary[sym_band_index(next, next, L)] - band[sym_band_index(next, next, L)], 0.0);
+    EXPECT_GT(with_boundary[sym_band_index(corner, corner, L)] -
+                  band[sym_band_index(corner, corner, L)],
+              0.0);
+    EXPECT_GT(with_boundary[sym_band_index(next, next, L)] - band[sym_band_index(next, next, L)],
+              0.0);
+}
+
+TEST(Assembly, LineSourceTermsStayFiniteNearTheReferencePoint) {
+    // Midpoints within 1 of the centre would make 1/(r ln r) infinite or negative.
+    SmallMesh mesh;
+    const int L = mesh.ny + 2, n = mesh.nx * mesh.ny;
+    std::vector<double> band(std::size_t(n) * L, 0.0);
+    add_boundary_terms(1, mesh.nx, mesh.ny, L, 0.0f, 0.0, mesh.x.data(), mesh.z.data(),
+                       mesh.cells.data(), band.data());
+    for (int i = 1; i <= n; ++i) {
+        const double d = band[sym_band_index(i, i, L)];
+        EXPECT_TRUE(std::isfinite(d) && d >= 0.0) << i;
+    }
+    const double edge = fe::boundary_segment_term(fe::BoundaryRatio::two_dimensional, 0.0, 0.0, 0.0,
+                                                  -0.5, 0.4, -0.5, 0.6, 1.0);
+    const double clamped =
+        1.0 / (fe::min_line_source_distance * std::log(fe::min_line_source_distance));
+    EXPECT_NEAR(edge, 1.0 * 2 * (0.5 * 0.2) * clamped / (12 * std::hypot(0.5, 0.5)), 1e-15);
 }
 
 TEST(Assembly, StoredTermsHaveUnitConductivity) {
@@ -164,8 +195,8 @@ TEST(Assembly, StoredTermsHaveUnitConductivity) {
     assemble_cell_matrices(1, mesh.nx, mesh.ny, L, 0.4f, mesh.cells.data(), mesh.x.data(),
                            mesh.z.data(), band.data(), stored.data(), 1);
     const std::vector<float> ones(mesh.cells.size(), 1.0f);
-    assemble_cell_matrices(1, mesh.nx, mesh.ny, L, 0.4f, ones.data(), mesh.x.data(),
-                           mesh.z.data(), band.data(), unit.data(), 0);
+    assemble_cell_matrices(1, mesh.nx, mesh.ny, L, 0.4f, ones.data(), mesh.x.data(), mesh.z.data(),
+                           band.data(), unit.data(), 0);
     for (std::size_t t = 0; t < stored.size(); ++t)
         EXPECT_NEAR(stored[t], unit[t], 1e-6 * std::fabs(unit[t]) + 1e-7) << t;
     // Cell (i, j) sits at 10 ((j - 1) + (i - 1)(ny - 1)), read back in the same order.
@@ -173,7 +204,8 @@ TEST(Assembly, StoredTermsHaveUnitConductivity) {
     double k[10], expected[10];
     load_element_terms(counter, unit.data(), k);
     fe::cell_terms(3, 2, mesh.ny, 1.0f, 0.4f, mesh.x.data(), mesh.z.data(), expected);
-    for (int t = 0; t < 10; ++t) EXPECT_NEAR(k[t], expected[t], 1e-6 * std::fabs(expected[t]));
+    for (int t = 0; t < 10; ++t)
+        EXPECT_NEAR(k[t], expected[t], 1e-6 * std::fabs(expected[t]));
     EXPECT_EQ(counter, 10 * ((2 - 1) + (3 - 1) * (mesh.ny - 1)) + 10);
     // The local recomputation carries the conductivity, from the column before c0.
     std::vector<float> local(std::size_t(3) * (mesh.ny - 1) * 10);

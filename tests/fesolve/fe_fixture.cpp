@@ -56,9 +56,12 @@ void Records::TearDown() {
 double row_depth(int r) {
     double depth = 0.0, dz = 0.25;
     for (int j = 1; j < r; ++j) {
-        if (j == 5) dz = 0.35;
-        else if (j > 5 && j <= 10) dz *= 1.1;
-        else if (j > 10) dz *= 1.5;
+        if (j == 5)
+            dz = 0.35;
+        else if (j > 5 && j <= 10)
+            dz *= 1.1;
+        else if (j > 10)
+            dz *= 1.5;
         depth += dz;
     }
     return depth;
@@ -75,8 +78,10 @@ BlockModel::BlockModel(int electrodes, double rho, int rows, const std::vector<f
     s.nz_nodes = nz;
     s.nx_cells = nx - 1;
     s.nz_cells = nz - 1;
-    for (int r = 1; r <= nz; ++r) s.depth_lines[r - 1] = float(row_depth(r));
-    for (int r = 1; r < nz; ++r) s.node_row_dz[r - 1] = float(row_depth(r + 1) - row_depth(r));
+    for (int r = 1; r <= nz; ++r)
+        s.depth_lines[r - 1] = float(row_depth(r));
+    for (int r = 1; r < nz; ++r)
+        s.node_row_dz[r - 1] = float(row_depth(r + 1) - row_depth(r));
     set_fe_node_spacing(s, m, s.node_col_dx, p, nx, s.node_col_x);
     s.tflag = elevations.empty() ? 0 : 1;
     for (int i = 0; i < nelec; ++i) {
@@ -94,7 +99,8 @@ BlockModel::BlockModel(int electrodes, double rho, int rows, const std::vector<f
     s.nborehole_nodes = 0;
     s.electrode_offset_ratio = 1.0f;
     s.remote_electrodes = 0;
-    for (int c = 0; c < 2 * (nx - 1) * (nz - 1); ++c) s.driver_cells_2x[c] = float(1.0 / rho);
+    for (int c = 0; c < 2 * (nx - 1) * (nz - 1); ++c)
+        s.driver_cells_2x[c] = float(1.0 / rho);
 }
 
 void BlockModel::add_borehole(float x, const std::vector<float>& depths) {
@@ -121,19 +127,18 @@ void BlockModel::add_borehole(float x, const std::vector<float>& depths) {
 
 int BlockModel::run_band() {
     ModelSettings& s = Modelsettings;
-    return calresfem_sym_dbl(s, Potentialtables.fe_vector_a, s.nboreholes, s.issbor,
-                             s.borehole_table_2, s.borehole_z, s.nelec_total,
-                             s.electrode_offset_ratio, m, p, nelec, s.driver_cells_2x, s.node_x,
-                             s.node_z, nx, nz, s.potential_table_a, s.potential_table_b, s.nky,
-                             s.electrode_water, nullptr);
+    return calresfem_sym_dbl(
+        s, Potentialtables.fe_vector_a, s.nboreholes, s.issbor, s.borehole_table_2, s.borehole_z,
+        s.nelec_total, s.electrode_offset_ratio, m, p, nelec, s.driver_cells_2x, s.node_x, s.node_z,
+        nx, nz, s.potential_table_a, s.potential_table_b, s.nky, s.electrode_water, nullptr);
 }
 
 int BlockModel::run_sparse() {
     ModelSettings& s = Modelsettings;
     return calresfem_l_dbl(s, Potentialtables.fe_vector_a, s.remote_electrodes, s.c2_remote_x,
                            s.c2_remote_y, s.p2_remote_x, s.p2_remote_y, s.nelec_total,
-                           s.electrode_offset_ratio, m, p, nelec, s.driver_cells_2x,
-                           s.node_col_x, nx, nz, s.potential_table_a, s.potential_table_b, s.nky,
+                           s.electrode_offset_ratio, m, p, nelec, s.driver_cells_2x, s.node_col_x,
+                           nx, nz, s.potential_table_a, s.potential_table_b, s.nky,
                            s.electrode_water, nullptr, nullptr);
 }
 
@@ -141,9 +146,8 @@ int BlockModel::run_q4() {
     ModelSettings& s = Modelsettings;
     return calresfemq4(s.nboreholes, s.issbor, s.borehole_table_2, s.borehole_table_3,
                        s.nelec_total, s.electrode_offset_ratio, m, p, nelec, s.array_type,
-                       s.driver_cells_2x, s.node_row_dz, s.node_col_dx, nx, nz,
-                       s.potential_table_a, s.potential_table_b, s.nky, s.electrode_water,
-                       nullptr, nullptr);
+                       s.driver_cells_2x, s.node_row_dz, s.node_col_dx, nx, nz, s.potential_table_a,
+                       s.potential_table_b, s.nky, s.electrode_water, nullptr, nullptr);
 }
 
 double BlockModel::pot(int a, int b) const {
@@ -152,7 +156,9 @@ double BlockModel::pot(int a, int b) const {
 double BlockModel::offset_pot(int a, int b) const {
     return Modelsettings.potential_table_b[index2d(a, b, Proglim.max_electrodes)];
 }
-double BlockModel::remote(int i) const { return Potentialtables.fe_vector_a[i - 1]; }
+double BlockModel::remote(int i) const {
+    return Potentialtables.fe_vector_a[i - 1];
+}
 double BlockModel::x(int e) const {
     return e <= nelec ? e - 1 : Modelsettings.electrode_table[e - 1].x;
 }

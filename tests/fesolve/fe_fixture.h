@@ -101,10 +101,9 @@ template <class F> void BlockModel::set_resistivity(double rho, F inside) {
     for (int c = 1; c < nx; ++c)
         for (int r = 1; r < nz; ++r) {
             const double xc = 0.5 * (double(s.node_col_x[c - 1]) + s.node_col_x[c]) - x0;
-            const double zc = 0.25 * (double(s.node_z[index2d(r, c, nz)]) +
-                                      s.node_z[index2d(r + 1, c, nz)] +
-                                      s.node_z[index2d(r, c + 1, nz)] +
-                                      s.node_z[index2d(r + 1, c + 1, nz)]);
+            const double zc =
+                0.25 * (double(s.node_z[index2d(r, c, nz)]) + s.node_z[index2d(r + 1, c, nz)] +
+                        s.node_z[index2d(r, c + 1, nz)] + s.node_z[index2d(r + 1, c + 1, nz)]);
             if (!inside(xc, zc)) continue;
             const int cell = index2d(c, r, nx - 1);
             s.driver_cells_2x[2 * cell] = s.driver_cells_2x[2 * cell + 1] = float(1.0 / rho);

@@ -16,7 +16,8 @@ namespace {
 struct Columns {
     std::vector<float> x;
     Columns() {
-        for (int c = 0; c <= 40; ++c) x.push_back(0.25f * float(c));
+        for (int c = 0; c <= 40; ++c)
+            x.push_back(0.25f * float(c));
     }
 };
 
@@ -63,7 +64,8 @@ TEST(Mapping, RemoteElectrodeNodeNumbers) {
     EXPECT_EQ(na, 1);
     EXPECT_EQ(nb, 2);
     const int expected[5] = {1, 9 * 10 + 1, 2, 14 * 10 + 1, 15 * 10 + 1};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(list[i], expected[i]) << i;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(list[i], expected[i]) << i;
     EXPECT_FLOAT_EQ(w[0], 1.0f);
     EXPECT_NEAR(w[1], 0.52f, 1e-5);
     EXPECT_NEAR(w[1] + w[2], 1.0f, 1e-6);
@@ -82,7 +84,10 @@ TEST(Mapping, GaussianWeightsSumToOne) {
     } cases[] = {
         {0.5f, 0.5f, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, "centre of a square"},
         {0.1f, 0.2f, {{0, 0}, {1, 0}, {0, 1}, {1, 1}}, "near corner 1"},
-        {3.3f, 2.9f, {{3, 3}, {3.5f, 3}, {3.5f, 2.6f}, {3, 2.6f}}, "slot order of the sparse solver"},
+        {3.3f,
+         2.9f,
+         {{3, 3}, {3.5f, 3}, {3.5f, 2.6f}, {3, 2.6f}},
+         "slot order of the sparse solver"},
         {0.5f, 0.5f, {{0, 0}, {1, 1}, {1, 0}, {0, 1}}, "corners whose differences cancel"},
     };
     for (const Case& c : cases) {
@@ -90,8 +95,8 @@ TEST(Mapping, GaussianWeightsSumToOne) {
         table[1].x = c.ex;
         table[1].z = c.ez;
         gaussian_interpolation_nodes(table, 1, c.corner[0][0], c.corner[0][1], c.corner[1][0],
-                                     c.corner[1][1], c.corner[2][0], c.corner[2][1],
-                                     c.corner[3][0], c.corner[3][1]);
+                                     c.corner[1][1], c.corner[2][0], c.corner[2][1], c.corner[3][0],
+                                     c.corner[3][1]);
         double sum = 0.0;
         int nearest = 0;
         auto d2 = [&](int n) {
@@ -104,13 +109,15 @@ TEST(Mapping, GaussianWeightsSumToOne) {
             if (d2(n) < d2(nearest)) nearest = n;
         }
         EXPECT_NEAR(sum, 1.0, 1e-6) << c.what;
-        for (int n = 0; n < 4; ++n) EXPECT_LE(table[1].weight[n], table[1].weight[nearest]) << c.what;
+        for (int n = 0; n < 4; ++n)
+            EXPECT_LE(table[1].weight[n], table[1].weight[nearest]) << c.what;
         EXPECT_EQ(table[0].weight[0], 0.0f); // only the electrode's own record is written
     }
     ElectrodeNode centre[1] = {};
     centre[0].x = centre[0].z = 0.5f;
     gaussian_interpolation_nodes(centre, 0, 0, 0, 1, 0, 0, 1, 1, 1);
-    for (float w : centre[0].weight) EXPECT_FLOAT_EQ(w, 0.25f);
+    for (float w : centre[0].weight)
+        EXPECT_FLOAT_EQ(w, 0.25f);
 }
 
 TEST(Mapping, ExtendedCountForDistance) {

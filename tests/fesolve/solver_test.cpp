@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -43,7 +43,8 @@ double worst(const BlockModel& model, int first, int last, int d0, int d1, const
 }
 
 std::vector<double> table_copy(const double* table) {
-    return std::vector<double>(table, table + std::size_t(Proglim.max_electrodes) * Proglim.max_electrodes);
+    return std::vector<double>(table, table + std::size_t(Proglim.max_electrodes) *
+                                                  Proglim.max_electrodes);
 }
 
 // Worst relative difference of two pair tables over the pairs of n electrodes.
@@ -72,7 +73,8 @@ double contact(double rho1, double rho2, double xc, double xs, double xr) {
     const double rs = source_left ? rho1 : rho2, ro = source_left ? rho2 : rho1;
     const double k = (ro - rs) / (ro + rs);
     const double r = std::fabs(xr - xs);
-    if ((xr < xc) == source_left) return rs / (2 * pi) * (1 / r + k / std::fabs(xr - (2 * xc - xs)));
+    if ((xr < xc) == source_left)
+        return rs / (2 * pi) * (1 / r + k / std::fabs(xr - (2 * xc - xs)));
     return rs * (1 + k) / (2 * pi * r);
 }
 
@@ -124,16 +126,28 @@ TEST_F(Solvers, HalfSpaceMatchesThePointSourcePotential) {
     EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.014);
 }
 
+TEST_F(Solvers, LongLineKeepsItsAccuracyFarOut) {
+    // 97 electrodes: pairs up to 32 units apart, where the first wavenumber's k r reaches 0.06.
+    const double rho = 10.0;
+    const int n = 97;
+    BlockModel model(n, rho, 26);
+    ASSERT_EQ(model.run_sparse(), 0);
+    Expected exact = [&](int a, int b) { return rho / (2 * pi * std::abs(b - a)); };
+    EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.008);
+}
+
 TEST_F(Solvers, FiniteElementsAgreeWithFiniteDifferences) {
     const double rho = 10.0;
     const int n = 25;
     BlockModel model(n, rho);
-    model.set_resistivity(100.0, [](double x, double z) { return x > 8 && x < 13 && z > 1 && z < 3; });
+    model.set_resistivity(100.0,
+                          [](double x, double z) { return x > 8 && x < 13 && z > 1 && z < 3; });
     ASSERT_EQ(model.run_band(), 0);
     const std::vector<double> fe = table_copy(Modelsettings.potential_table_a);
     ModelSettings& s = Modelsettings;
     std::vector<float> sigma(std::size_t(model.nx - 1) * (model.nz - 1));
-    for (std::size_t c = 0; c < sigma.size(); ++c) sigma[c] = s.driver_cells_2x[2 * c];
+    for (std::size_t c = 0; c < sigma.size(); ++c)
+        sigma[c] = s.driver_cells_2x[2 * c];
     const int lead = Proglim.max_electrodes;
     std::vector<double> fd_a(std::size_t(lead) * lead), fd_b(fd_a.size()), remote(2 * lead + 1);
     ASSERT_EQ(calaresforward_dbl(s, remote.data(), lead, model.m, model.p, 0, 0, 0, 0, 0,
@@ -154,7 +168,9 @@ TEST_F(Solvers, TwoLayerEarthAndVerticalContact) {
     for (auto rho : {std::pair<double, double>{10, 100}, {100, 10}}) {
         BlockModel layered(n, rho.first);
         layered.set_resistivity(rho.second, [](double, double z) { return z > 1.0; });
-        Expected layers = [&](int a, int b) { return two_layer(rho.first, rho.second, 1.0, b - a); };
+        Expected layers = [&](int a, int b) {
+            return two_layer(rho.first, rho.second, 1.0, b - a);
+        };
         for (const Solver& s : band_and_sparse) {
             ASSERT_EQ((layered.*s.run)(), 0) << s.name;
             EXPECT_LT(worst(layered, 1, n, 1, n / 3, layers), 0.016) << s.name << rho.first;
@@ -177,7 +193,8 @@ TEST_F(Solvers, RemoteElectrodes) {
     const int n = 25;
     BlockModel model(n, rho);
     ModelSettings& s = Modelsettings;
-    for (int i = 0; i < 2 * n + 1; ++i) Potentialtables.fe_vector_a[i] = -7.0;
+    for (int i = 0; i < 2 * n + 1; ++i)
+        Potentialtables.fe_vector_a[i] = -7.0;
     ASSERT_EQ(model.run_sparse(), 0);
     EXPECT_EQ(model.remote(1), -7.0); // no remote electrodes: the table is not touched
     s.remote_electrodes = 1;
@@ -195,8 +212,8 @@ TEST_F(Solvers, RemoteElectrodes) {
         for (int e = 1; e <= n; ++e) {
             const double c2 = rho / (2 * pi * std::hypot(e - 1 + 3.6, 2.0));
             const double p2 = rho / (2 * pi * (27.1 - (e - 1)));
-            w = std::max({w, std::fabs(model.remote(e) / c2 - 1),
-                          std::fabs(model.remote(n + e) / p2 - 1)});
+            w = std::max(
+                {w, std::fabs(model.remote(e) / c2 - 1), std::fabs(model.remote(n + e) / p2 - 1)});
         }
         EXPECT_LT(w, 0.014) << solver.name;
         EXPECT_NEAR(model.remote(2 * n + 1) / (rho / (2 * pi * std::hypot(30.7, 2.0))), 1.0, 0.008)
@@ -231,7 +248,8 @@ TEST_F(Solvers, RemoteElectrodesSeeEachBoreholeElectrodeWhereItIs) {
     ASSERT_EQ(model.run_sparse(), 0);
     const int n = s.nelec_total;
     for (int e = 26; e <= n; ++e) {
-        const double c2 = rho / (2 * pi * std::sqrt(std::pow(6.0 + 3.6, 2) + 4.0 + std::pow(model.z(e), 2)));
+        const double c2 =
+            rho / (2 * pi * std::sqrt(std::pow(6.0 + 3.6, 2) + 4.0 + std::pow(model.z(e), 2)));
         const double p2 = rho / (2 * pi * std::hypot(27.1 - 6.0, model.z(e)));
         EXPECT_NEAR(model.remote(e) / c2, 1.0, 0.007) << e;
         EXPECT_NEAR(model.remote(n + e) / p2, 1.0, 0.008) << e;
@@ -240,7 +258,8 @@ TEST_F(Solvers, RemoteElectrodesSeeEachBoreholeElectrodeWhereItIs) {
 
 TEST_F(Solvers, TopographySolvesAlikeInBothStorages) {
     std::vector<float> elevation(25);
-    for (int i = 0; i < 25; ++i) elevation[i] = 0.1f * float(i) - 0.02f * float((i - 12) * (i - 12)) / 12;
+    for (int i = 0; i < 25; ++i)
+        elevation[i] = 0.1f * float(i) - 0.02f * float((i - 12) * (i - 12)) / 12;
     BlockModel model(25, 10.0, 20, elevation);
     ASSERT_EQ(model.run_band(), 0);
     const std::vector<double> band = table_copy(Modelsettings.potential_table_a);
@@ -279,7 +298,9 @@ std::pair<double, double> borehole_errors(const BlockModel& model, double rho, d
             const double e = buried(rho, model.x(a), model.z(a), model.x(b), model.z(b));
             const double err = std::fabs(model.pot(a, b) / e - 1);
             EXPECT_EQ(model.pot(a, b), model.pot(b, a));
-            double& slot = std::hypot(model.x(b) - model.x(a), model.z(b) - model.z(a)) >= near ? w.first : w.second;
+            double& slot = std::hypot(model.x(b) - model.x(a), model.z(b) - model.z(a)) >= near
+                               ? w.first
+                               : w.second;
             slot = std::max(slot, err);
         }
     return w;
@@ -292,7 +313,8 @@ TEST_F(Solvers, BoreholesOfOneTwoAndThreeHoles) {
     for (int holes = 1; holes <= 3; ++holes) {
         BlockModel model(25, rho, 24);
         const auto list = three_boreholes(false);
-        for (int b = 0; b < holes; ++b) model.add_borehole(list[b].x, list[b].depths);
+        for (int b = 0; b < holes; ++b)
+            model.add_borehole(list[b].x, list[b].depths);
         ASSERT_EQ(model.run_sparse(), 0) << holes;
         const auto [far, near] = borehole_errors(model, rho, 1.0);
         EXPECT_LT(far, 0.012) << holes;
@@ -309,9 +331,10 @@ TEST_F(Solvers, BoreholeElectrodesSpreadOverTheirCell) {
     const double rho = 10.0;
     BlockModel model(25, rho, 24);
     Modelsettings.shift_nodes = 0;
-    model.add_borehole(6.0f, {1.0f, 1.6f});  // on a node; on a column between two rows
-    model.add_borehole(12.3f, {2.137f});      // off the columns and the rows
-    const std::vector<float> node_z(Modelsettings.node_z, Modelsettings.node_z + model.nx * model.nz);
+    model.add_borehole(6.0f, {1.0f, 1.6f}); // on a node; on a column between two rows
+    model.add_borehole(12.3f, {2.137f});    // off the columns and the rows
+    const std::vector<float> node_z(Modelsettings.node_z,
+                                    Modelsettings.node_z + model.nx * model.nz);
     ASSERT_EQ(model.run_sparse(), 0);
     EXPECT_TRUE(std::equal(node_z.begin(), node_z.end(), Modelsettings.node_z)); // no node moved
     const ElectrodeNode* t = Modelsettings.electrode_table + 25;
@@ -348,22 +371,28 @@ TEST_F(Solvers, ReciprocityOfBoreholeElectrodes) {
     const auto list = three_boreholes(false);
     std::vector<float> x, z;
     for (const Boreholes& b : list)
-        for (float depth : b.depths) x.push_back(b.x), z.push_back(depth);
+        for (float depth : b.depths)
+            x.push_back(b.x), z.push_back(depth);
     const int k = int(x.size()), n = 25 + k;
     BlockModel model(25, 10.0, 24);
-    model.set_resistivity(100.0, [](double xc, double zc) { return xc > 8 && xc < 15 && zc > 1.2; });
-    for (int e = 0; e < k; ++e) model.add_borehole(x[e], {z[e]});
+    model.set_resistivity(100.0,
+                          [](double xc, double zc) { return xc > 8 && xc < 15 && zc > 1.2; });
+    for (int e = 0; e < k; ++e)
+        model.add_borehole(x[e], {z[e]});
     ASSERT_EQ(model.run_sparse(), 0);
     const std::vector<double> forward = table_copy(Modelsettings.potential_table_a);
     BlockModel reversed(25, 10.0, 24);
-    reversed.set_resistivity(100.0, [](double xc, double zc) { return xc > 8 && xc < 15 && zc > 1.2; });
-    for (int e = k - 1; e >= 0; --e) reversed.add_borehole(x[e], {z[e]});
+    reversed.set_resistivity(100.0,
+                             [](double xc, double zc) { return xc > 8 && xc < 15 && zc > 1.2; });
+    for (int e = k - 1; e >= 0; --e)
+        reversed.add_borehole(x[e], {z[e]});
     ASSERT_EQ(reversed.run_sparse(), 0);
     const int lead = Proglim.max_electrodes;
     auto mapped = [&](int e) { return e <= 25 ? e : n + 26 - e; };
     for (int a = 1; a <= n; ++a)
         for (int b = a + 1; b <= n; ++b)
-            EXPECT_NEAR(reversed.pot(mapped(a), mapped(b)) / forward[index2d(a, b, lead)], 1.0, 1e-10)
+            EXPECT_NEAR(reversed.pot(mapped(a), mapped(b)) / forward[index2d(a, b, lead)], 1.0,
+                        1e-10)
                 << a << " " << b;
 }
 
@@ -371,7 +400,8 @@ TEST_F(Solvers, BoreholesInTheBandAndQuadrilateralSolvers) {
     // Electrodes on node rows: the band solver places them by depth, the quadrilateral solver on
     // every second row from the first; both agree with the sparse solver on the same nodes.
     BlockModel model(25, 10.0, 24);
-    for (const Boreholes& b : three_boreholes(true)) model.add_borehole(b.x, b.depths);
+    for (const Boreholes& b : three_boreholes(true))
+        model.add_borehole(b.x, b.depths);
     const int n = Modelsettings.nelec_total;
     ASSERT_EQ(n, 33);
     ASSERT_EQ(model.run_sparse(), 0);
@@ -386,7 +416,9 @@ TEST_F(Solvers, BoreholesInTheBandAndQuadrilateralSolvers) {
         for (int b = std::max(a + 1, 26); b <= n; ++b) {
             const double r = std::hypot(model.x(b) - model.x(a), model.z(b) - model.z(a));
             if (r >= 1.0 && r <= 3.0)
-                w = std::max(w, std::fabs(model.pot(a, b) / sparse[index2d(a, b, Proglim.max_electrodes)] - 1));
+                w = std::max(
+                    w,
+                    std::fabs(model.pot(a, b) / sparse[index2d(a, b, Proglim.max_electrodes)] - 1));
         }
     EXPECT_LT(w, 0.019);
 }
@@ -403,7 +435,8 @@ TEST_F(Solvers, BandSolverTakesTheNearestRowForADepthOffTheRows) {
     EXPECT_LT(difference(expected, Modelsettings.potential_table_a, 27), 1e-12);
     std::vector<char> trace;
     ASSERT_TRUE(sys::read_whole_file(file("kwoptrace.txt"), trace));
-    EXPECT_NE(std::string(trace.begin(), trace.end()).find("matches no node row of column 44: nearest row 6"),
+    EXPECT_NE(std::string(trace.begin(), trace.end())
+                  .find("matches no node row of column 44: nearest row 6"),
               std::string::npos);
 }
 

@@ -35,7 +35,8 @@ template <class T> T value_at(const std::vector<char>& bytes, std::size_t index)
 TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
     const int n = 13, nk = 12;
     BlockModel model(n, 5.0);
-    model.set_resistivity(50.0, [](double x, double z) { return x > 3 && x < 7 && z > 0.5 && z < 2; });
+    model.set_resistivity(50.0,
+                          [](double x, double z) { return x > 3 && x < 7 && z > 0.5 && z < 2; });
     ASSERT_EQ(model.run_band(), 0);
     const std::vector<double> plain(Modelsettings.potential_table_a,
                                     Modelsettings.potential_table_a + 161 * 161);
@@ -46,10 +47,12 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
     ASSERT_EQ(model.run_band(), 0);
     // Every source solved through to row 1 gives the same pair potentials.
     for (int a = 1; a <= n; ++a)
-        for (int b = a + 1; b <= n; ++b) EXPECT_EQ(model.pot(a, b), plain[index2d(a, b, 161)]);
+        for (int b = a + 1; b <= n; ++b)
+            EXPECT_EQ(model.pot(a, b), plain[index2d(a, b, 161)]);
     EXPECT_TRUE(std::equal(node_x.begin(), node_x.end(), s.node_x)); // the mesh is restored
 
-    const long long nodes = (long long)model.nx * model.nz, cells = (long long)(model.nx - 1) * (model.nz - 1);
+    const long long nodes = (long long)model.nx * model.nz,
+                    cells = (long long)(model.nx - 1) * (model.nz - 1);
     const auto k = contents(s.fourier_values_file);
     ASSERT_EQ(k.size(), std::size_t(4 + 4 * nk));
     EXPECT_EQ(value_at<std::int32_t>(k, 0), nk);
@@ -59,7 +62,8 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
     EXPECT_EQ(sys::file_size(s.grfinite_file), nk * n * nodes * 4);
     // Two electrode positions, each with the cell columns from one before to one after its
     // range of 4: x blocks then z blocks for every wavenumber.
-    EXPECT_EQ(sys::file_size(s.jacob_elec_positions_file), nk * 2 * 2 * 6 * (model.nz - 1) * 10 * 4);
+    EXPECT_EQ(sys::file_size(s.jacob_elec_positions_file),
+              nk * 2 * 2 * 6 * (model.nz - 1) * 10 * 4);
     EXPECT_FLOAT_EQ(s.jacob_elec_a[1], float(model.m + model.p));
     EXPECT_FLOAT_EQ(s.jacob_elec_b[1], float(model.m + 2 * model.p - 1));
 
@@ -78,8 +82,10 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
     for (int a = 1; a <= n; ++a) {
         EXPECT_EQ(s.jacob_electrode[a - 1], float((a - 1) * nodes));
         for (int b = a + 1; b <= n; ++b) {
-            const float ab = value_at<float>(potentials, std::size_t((a - 1) * nodes + node(b) - 1));
-            const float ba = value_at<float>(potentials, std::size_t((b - 1) * nodes + node(a) - 1));
+            const float ab =
+                value_at<float>(potentials, std::size_t((a - 1) * nodes + node(b) - 1));
+            const float ba =
+                value_at<float>(potentials, std::size_t((b - 1) * nodes + node(a) - 1));
             EXPECT_NEAR(ab / ba, 1.0f, 2e-6f) << a << " " << b;
         }
     }
@@ -87,7 +93,8 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
     const std::string paths[4] = {s.fourier_values_file, s.jacob_file, s.grfinite_file,
                                   s.jacob_elec_positions_file};
     model::exit_globals();
-    for (const std::string& path : paths) EXPECT_FALSE(sys::file_exists(path)) << path;
+    for (const std::string& path : paths)
+        EXPECT_FALSE(sys::file_exists(path)) << path;
 }
 
 TEST_F(WorkFiles, LineElectrodesUseOneWavenumberAndNoTransform) {
@@ -109,7 +116,8 @@ TEST_F(WorkFiles, LineElectrodesUseOneWavenumberAndNoTransform) {
     EXPECT_NEAR(slope, 10.0 / pi, 0.05 * 10.0 / pi);
     std::vector<char> trace;
     ASSERT_TRUE(sys::read_whole_file(file("kwoptrace.txt"), trace));
-    EXPECT_NE(std::string(trace.begin(), trace.end()).find("nyk 1\n 1  0.0000000\n"), std::string::npos);
+    EXPECT_NE(std::string(trace.begin(), trace.end()).find("nyk 1\n 1  0.0000000\n"),
+              std::string::npos);
 }
 
 class Failures : public Records {
@@ -139,7 +147,8 @@ TEST_F(Failures, MemoryRefusedAtEveryAllocation) {
         const long long need = sys::page_bytes_peak() - before;
         const std::vector<double> kept(Modelsettings.potential_table_a,
                                        Modelsettings.potential_table_a + 161 * 161);
-        for (int i = 0; i < 161 * 161; ++i) Modelsettings.potential_table_a[i] = -7.0;
+        for (int i = 0; i < 161 * 161; ++i)
+            Modelsettings.potential_table_a[i] = -7.0;
         int refused = 0;
         for (long long budget = 0; budget < need; budget += need / 40 + 1) {
             backend.boxes.clear();
@@ -151,7 +160,8 @@ TEST_F(Failures, MemoryRefusedAtEveryAllocation) {
             ++refused;
             EXPECT_LT(result, 0) << solver.name << budget;
             ASSERT_EQ(backend.boxes.size(), 1u) << solver.name << budget;
-            EXPECT_NE(backend.boxes[0].find("Insufficient memory for finite-element"), std::string::npos)
+            EXPECT_NE(backend.boxes[0].find("Insufficient memory for finite-element"),
+                      std::string::npos)
                 << backend.boxes[0];
             EXPECT_EQ(Modelsettings.potential_table_a[index2d(1, 2, 161)], -7.0) << solver.name;
         }
@@ -171,7 +181,8 @@ TEST_F(Failures, NonPositivePivotStopsWithTheNode) {
         EXPECT_NE(box.find("There has been an error in calculating\n"), std::string::npos) << box;
         EXPECT_NE(box.find("format might have been accidentally changed."), std::string::npos);
         if (solver.run != &BlockModel::run_q4) {
-            EXPECT_EQ(box.find("Error Message: Error at node " + std::to_string(result) + ".\n"), 0u)
+            EXPECT_EQ(box.find("Error Message: Error at node " + std::to_string(result) + ".\n"),
+                      0u)
                 << box;
         } else {
             EXPECT_STREQ(Statuswind.text, "Calculations stopped by an error.");
@@ -193,10 +204,14 @@ TEST_F(Failures, InputsThatDoNotFitAreRefused) {
     const Case cases[] = {
         {"one wavenumber", [](BlockModel&) { Modelsettings.nky = 1; },
          "The number of wavenumbers (1) must lie between 2 and 32."},
-        {"more electrodes than the tables hold", [](BlockModel&) { Modelsettings.nelec_total = 170; },
-         "The model has 170 electrodes (9 on the surface);\nthe calculation takes 2 to 161 electrodes."},
-        {"an electrode row below the mesh", [](BlockModel&) { Modelsettings.electrode_water[3] = 40; },
-         "Electrode 4 (node column 32, row 41) lies outside\nthe finite-element mesh of 71 x 20 nodes."},
+        {"more electrodes than the tables hold",
+         [](BlockModel&) { Modelsettings.nelec_total = 170; },
+         "The model has 170 electrodes (9 on the surface);\nthe calculation takes 2 to 161 "
+         "electrodes."},
+        {"an electrode row below the mesh",
+         [](BlockModel&) { Modelsettings.electrode_water[3] = 40; },
+         "Electrode 4 (node column 32, row 41) lies outside\nthe finite-element mesh of 71 x 20 "
+         "nodes."},
     };
     for (const Case& c : cases)
         for (const Solver& solver : solvers) {
