@@ -80,7 +80,7 @@ TEST_F(Program, BadCallsExitWithTwo) {
         {"--frobnicate", "unknown argument"},
         {"--script /no/such/script.txt", "cannot read"},
         {"--script /dev/null --home /no/such/folder", "not a folder"},
-        {"--batch model.mod --out /tmp", "not available in this build"},
+        {"--batch model.mod --out /tmp", "no such model file"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
