@@ -97,7 +97,8 @@ class Run {
     /// Runs menu command `id` with the answers given, then prints what it showed (with the
     /// text drawn in the window when `with_text`). False when an answer was left unused.
     bool command(int id, const std::vector<headless::Action>& answers, bool with_text = false) {
-        for (const headless::Action& a : answers) backend_.push_answer(a);
+        for (const headless::Action& a : answers)
+            backend_.push_answer(a);
         ui::Event e;
         e.kind = ui::EventKind::command;
         e.id = id;
@@ -122,7 +123,8 @@ class Run {
 
     void idle() {
         ui::Event e;
-        for (int n = 0; n < 100000 && backend_.next_event(e); ++n) ui::dispatch(e);
+        for (int n = 0; n < 100000 && backend_.next_event(e); ++n)
+            ui::dispatch(e);
     }
     // The transcript lines since the last call: boxes, beeps and notes always, the text drawn
     // in the window only when asked (the model summary of the read).
@@ -180,8 +182,7 @@ bool steps(Run& run, const std::string& model, const std::string& dat, const std
     std::vector<headless::Action> answers{file_answer(dat)};
     if (sys::file_exists(dat)) answers.push_back(yes_answer());
     answers.push_back(no_noise_answer());
-    if (!run.command(103, answers) ||
-        forward::last_save_outcome() != forward::SaveOutcome::written)
+    if (!run.command(103, answers) || forward::last_save_outcome() != forward::SaveOutcome::written)
         return fail("writing the data file " + dat);
     std::cout << "Data file written: " << dat << '\n';
     return bitmap;
@@ -193,7 +194,8 @@ int run(const std::string& model, const std::string& out_dir) {
     const std::string path = model_path(model);
     if (path.empty()) return 2;
     std::error_code ec;
-    const fs::path folder = out_dir.empty() ? fs::path(path).parent_path() : fs::absolute(out_dir, ec);
+    const fs::path folder =
+        out_dir.empty() ? fs::path(path).parent_path() : fs::absolute(out_dir, ec);
     if (ec || !fs::is_directory(folder, ec)) {
         std::cerr << "veldarin-script: --out " << out_dir << " is not a folder\n";
         return 2;

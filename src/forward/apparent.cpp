@@ -67,8 +67,8 @@ bool electrodes_valid(const forward::DatumElectrodes& e, int nelec) {
     return true;
 }
 
-double geometric_factor(const ModelSettings& s, int code, const forward::DatumElectrodes& e,
-                        int a, float n) {
+double geometric_factor(const ModelSettings& s, int code, const forward::DatumElectrodes& e, int a,
+                        float n) {
     const float d = s.electrode_offset_ratio;
     const bool exact = s.zwatermax != 0.0f && s.geometric_factor_type != 0;
     const float z = s.zwatermax;
@@ -86,8 +86,8 @@ double geometric_factor(const ModelSettings& s, int code, const forward::DatumEl
         return image_geometric_factor(10, d, 3, e.p1, e.c1, e.p2, 0, exact ? z : 0.0f);
     default:
         if (s.electrode_type == 1)
-            return static_cast<float>(line_electrode_geometric_factor(
-                float(e.c1), float(e.c2), float(e.p1), float(e.p2)));
+            return static_cast<float>(line_electrode_geometric_factor(float(e.c1), float(e.c2),
+                                                                      float(e.p1), float(e.p2)));
         if (exact) return image_geometric_factor(code, d, 4, e.p1, e.c1, e.p2, e.c2, z);
         return forward::surface_geometric_factor(code, e, a, n, d);
     }
@@ -173,13 +173,11 @@ double surface_geometric_factor(int code, const DatumElectrodes& e, int a, float
         return two_pi_s * a * t / (t - a);
     }
     case 9:
-        return two_pi_s /
-               (inv(e.p1, e.c1) - inv(e.p1, e.c2) - inv(e.p2, e.c1) + inv(e.p2, e.c2));
+        return two_pi_s / (inv(e.p1, e.c1) - inv(e.p1, e.c2) - inv(e.p2, e.c1) + inv(e.p2, e.c2));
     case 10:
         return image_geometric_factor(10, d, 3, e.p1, e.c1, e.p2, 0, 0.0f);
     case 15:
-        return two_pi_s /
-               (inv(e.p1, e.c1) - inv(e.p2, e.c1) - inv(e.p1, e.c2) + inv(e.p2, e.c2));
+        return two_pi_s / (inv(e.p1, e.c1) - inv(e.p2, e.c1) - inv(e.p1, e.c2) + inv(e.p2, e.c2));
     default:
         return pi_s * n * (n + 1.0) * (n + 2.0) * a;
     }
@@ -204,13 +202,14 @@ void calappres_arrays(ModelSettings& s, const ProgLim& limits) {
         }
         double dv = 0.0, dvip = 0.0;
         potential_differences(code, e, t, dv, dvip);
-        const float k = static_cast<float>(geometric_factor(s, code, e, s.datum_a[d], s.datum_n[d]));
+        const float k =
+            static_cast<float>(geometric_factor(s, code, e, s.datum_a[d], s.datum_n[d]));
         const float rho = static_cast<float>(k * static_cast<float>(dv));
         float ip = 0.0f;
         bool ip_ok = true;
         if (s.nip > 0) {
-            const double value = s.complex_ip_model == 1 ? 1000.0 * dvip / dv
-                                                         : 1000.0 * (dvip - dv) / dvip;
+            const double value =
+                s.complex_ip_model == 1 ? 1000.0 * dvip / dv : 1000.0 * (dvip - dv) / dvip;
             ip = static_cast<float>(value);
             ip_ok = dvip != 0.0 && std::isfinite(ip);
         }

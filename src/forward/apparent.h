@@ -35,8 +35,7 @@ bool datum_formed(const ModelSettings& settings, int d);
 /// (offset pole-dipole) S = T(R1) - T(R2) with R1 = sqrt((x3-x4)^2 + d^2) and
 /// R2 = sqrt((x5-x4)^2 + d^2). With z = 0 every code gives its surface factor. S is rounded
 /// to single precision; S = 0 gives an infinite factor, which the callers refuse.
-float image_geometric_factor(int code, float d, int count, int x3, int x4, int x5, int x6,
-                             float z);
+float image_geometric_factor(int code, float d, int count, int x3, int x4, int x5, int x6, float z);
 
 /// Geometric factor of line (two-dimensional) electrodes at C1 x1, C2 x2, P1 x3, P2 x4:
 /// -pi / ln(|x1-x3| |x2-x4| / (|x2-x3| |x1-x4|)), in extended precision.

@@ -28,8 +28,9 @@ void calappmod(ModelSettings& s, int show_message, const int* previous_array_typ
         else if (s.pot_values_present == 0)
             refuse(s, "You must first calculate the potential values", previous_array_type);
         else
-            refuse(s, "Apparent values of cylinder models cannot be calculated by this version\n"
-                      "of the program.",
+            refuse(s,
+                   "Apparent values of cylinder models cannot be calculated by this version\n"
+                   "of the program.",
                    previous_array_type);
         return;
     }

@@ -58,8 +58,8 @@ class DataFileText {
     bool errors_ = false; ///< error-estimate columns are written
     float level_ = 0.0f;  ///< noise level L (fraction)
     int nfreq_ = 0;
-    std::vector<int> data_;      ///< the data written (formed data of the list)
-    std::vector<float> g_;       ///< Gaussian deviates of the data lines
+    std::vector<int> data_; ///< the data written (formed data of the list)
+    std::vector<float> g_;  ///< Gaussian deviates of the data lines
     std::vector<WrittenDatum> written_;
     double mean_log_deviation_ = 0.0, mean_ip_error_ = 0.0;
 
@@ -158,7 +158,8 @@ void DataFileText::ip_block() {
     out_ += r_.display.ip_display_mode == 1 ? "2\nAmplitude and phase components used\n"
                                             : "2\nInphase and outphase components used\n";
     appendf(out_, "Number of frequencies\n%d\nFrequency values\n", s_.nfreq);
-    for (int j = 0; j < s_.nfreq; ++j) appendf(out_, "%.4f\n", s_.frequencies[j]);
+    for (int j = 0; j < s_.nfreq; ++j)
+        appendf(out_, "%.4f\n", s_.frequencies[j]);
 }
 
 // Two deviates per datum (resistivity, IP) and two per frequency pair: every noisy value has
@@ -173,7 +174,8 @@ void DataFileText::draw_deviates() {
     // Error estimates near zero would give a datum an unbounded weight in the inversion.
     const std::size_t first = data_.size();
     double mean = 0.0;
-    for (std::size_t i = 0; i < first; ++i) mean += std::fabs(g_[i]);
+    for (std::size_t i = 0; i < first; ++i)
+        mean += std::fabs(g_[i]);
     const float floor = first ? static_cast<float>(0.2 * mean / double(first)) : 0.0f;
     for (std::size_t i = 0; i < first; ++i)
         if (std::fabs(g_[i]) < floor) g_[i] = g_[i] < 0.0f ? -floor : floor;
@@ -261,8 +263,8 @@ void DataFileText::general_columns(const GeneralPositions& p) {
     else if (p.count == 3)
         appendf(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0", x(p.c1), x(p.p1), x(p.p2));
     else
-        appendf(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0  %10.4f,0.0", x(p.c1), x(p.c2),
-                x(p.p1), x(p.p2));
+        appendf(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0  %10.4f,0.0", x(p.c1), x(p.c2), x(p.p1),
+                x(p.p2));
 }
 
 // The error column has five decimals without IP values and four with them.
@@ -318,8 +320,10 @@ void DataFileText::percentage_pass() {
         const int d = data_[w];
         written_.push_back(noisy_values(int(w), d));
         if (voltage_) continue;
-        if (general_) general_columns(general_positions(d));
-        else location_columns(d);
+        if (general_)
+            general_columns(general_positions(d));
+        else
+            location_columns(d);
         value_columns(written_.back());
         out_ += "\n";
         model::trace("%5d %12.4f\n", int(w) + 1, written_.back().rho);
@@ -354,8 +358,10 @@ void DataFileText::voltage_pass() {
         out.e_rho = std::fabs(rho - rho0);
         out.ip = m0 + ip_noise;
         out.e_ip = std::fabs(ip_noise);
-        if (general_) general_columns(general_positions(d));
-        else location_columns(d);
+        if (general_)
+            general_columns(general_positions(d));
+        else
+            location_columns(d);
         appendf(out_, "%13.4f", out.rho);
         if (errors_) appendf(out_, " %13.4f", out.e_rho);
         if (has_ip_) {
@@ -484,8 +490,8 @@ void DataFileText::additional_group(bool reverse) {
 
 // One fractional-n row: dV of the present pairs, the factor k (or the exact underwater one),
 // and the noise factor of the row. Rows whose values cannot be formed are left out.
-void DataFileText::additional_row(float x, int b, float n, float k, int c1, int c2, int p1,
-                                  int p2, float factor) {
+void DataFileText::additional_row(float x, int b, float n, float k, int c1, int c2, int p1, int p2,
+                                  float factor) {
     const int big_n = r_.limits.max_electrodes;
     auto pot = [&](const double* t, int i, int j) { return t[index2d(i, j, big_n)]; };
     double dv = pot(s_.potential_table_a, c1, p1) - pot(s_.potential_table_a, c1, p2);
@@ -520,9 +526,10 @@ void DataFileText::remote_section() {
     const double* remote = r_.potentials.fe_vector_a;
     appendf(out_, "\n\nC2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
             a_ * s_.c2_remote_x, a_ * s_.c2_remote_y);
-    for (int e = 1; e <= nelec_; ++e) appendf(out_, "%3d  %12.7f\n", e, remote ? remote[e - 1] : 0.0);
-    appendf(out_, "\nP2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
-            a_ * s_.p2_remote_x, a_ * s_.p2_remote_y);
+    for (int e = 1; e <= nelec_; ++e)
+        appendf(out_, "%3d  %12.7f\n", e, remote ? remote[e - 1] : 0.0);
+    appendf(out_, "\nP2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n", a_ * s_.p2_remote_x,
+            a_ * s_.p2_remote_y);
     for (int e = 1; e <= nelec_; ++e)
         appendf(out_, "%3d  %12.7f\n", e, remote ? remote[nelec_ + e - 1] : 0.0);
 }
@@ -590,8 +597,7 @@ template <class Make> int write_text_file(const char* path, Make make) {
 
 int save_inv_datafile(const WriterRecords& records, const char* path, int mode) {
     const ModelSettings& s = records.settings;
-    if (mode == 0)
-        return write_text_file(path, [&] { return forward::model_file_text(records); });
+    if (mode == 0) return write_text_file(path, [&] { return forward::model_file_text(records); });
     if (s.cylinder_model) {
         model::show_message("Data files of cylinder models cannot be written by this version\n"
                             "of the program.",

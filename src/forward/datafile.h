@@ -21,10 +21,10 @@ struct WriterRecords {
 
 /// Results of save_inv_datafile.
 enum SaveResult : int {
-    save_written = 0,         ///< the whole file was written
-    save_refused_water = 1,   ///< the underwater geometric-factor rule refused the data
-    save_file_error = 2,      ///< the file could not be created or written
-    save_not_available = 3,   ///< a model kind this writer cannot write (cylinder data)
+    save_written = 0,       ///< the whole file was written
+    save_refused_water = 1, ///< the underwater geometric-factor rule refused the data
+    save_file_error = 2,    ///< the file could not be created or written
+    save_not_available = 3, ///< a model kind this writer cannot write (cylinder data)
 };
 
 /// Writes the results of the current model to `path`.

@@ -82,8 +82,10 @@ std::string ModelFileText::build() {
     array_line();
     out_ += "0\n";
     potentials();
-    if (s_.array_type == s_.datum_array_type) data_block();
-    else out_ += "0\n";
+    if (s_.array_type == s_.datum_array_type)
+        data_block();
+    else
+        out_ += "0\n";
     topography();
     out_ += "0\n0\n";
     appendf(out_, "\n%s\n", r_.system.version_text);
@@ -113,7 +115,8 @@ void ModelFileText::survey() {
     }
     out_ += exact_value("%6.2f", s_.cylinder_model == 1 ? s_.cylinder_radius : a_) + "\n";
     if (s_.remote_electrodes > 0) {
-        appendf(out_, "Far electrodes\nC2 electrode location\n%s %s\nP2 electrode location\n%s %s\n",
+        appendf(out_,
+                "Far electrodes\nC2 electrode location\n%s %s\nP2 electrode location\n%s %s\n",
                 exact_value("%.3f", a_ * s_.c2_remote_x).c_str(),
                 exact_value("%.3f", a_ * s_.c2_remote_y).c_str(),
                 exact_value("%.3f", a_ * s_.p2_remote_x).c_str(),
@@ -152,7 +155,8 @@ void ModelFileText::code_rows(const std::int32_t* codes) {
     if (s_.cylinder_model == 1) {
         for (int r = 1; r <= s_.ne; ++r) {
             std::string row;
-            for (int k = 1; k <= s_.le; ++k) row += code_char(codes[(r - 1) * s_.le + k - 1]);
+            for (int k = 1; k <= s_.le; ++k)
+                row += code_char(codes[(r - 1) * s_.le + k - 1]);
             out_ += row + "\n";
         }
         return;
@@ -166,8 +170,10 @@ void ModelFileText::code_rows(const std::int32_t* codes) {
 }
 
 void ModelFileText::ip_values() {
-    if (s_.ntau >= 1) out_ += "SIP present\n";
-    else if (s_.nip > 0) out_ += "IP present\n";
+    if (s_.ntau >= 1)
+        out_ += "SIP present\n";
+    else if (s_.nip > 0)
+        out_ += "IP present\n";
     if (s_.nip <= 0 && s_.ntau <= 0) return;
     // The reader appends the water chargeability again.
     const int nip = s_.nip - (water_ ? 1 : 0);
@@ -203,8 +209,8 @@ void ModelFileText::array_line() {
 // data block keeps the values.
 bool ModelFileText::potentials_readable() const {
     const int n = r_.limits.max_electrodes;
-    const double* tables[4] = {s_.potential_table_a, s_.potential_table_b,
-                               s_.potential_table_a_ip, s_.potential_table_b_ip};
+    const double* tables[4] = {s_.potential_table_a, s_.potential_table_b, s_.potential_table_a_ip,
+                               s_.potential_table_b_ip};
     const int used = s_.nip > 0 ? 4 : 2;
     for (int i = 1; i < s_.nelec; ++i)
         for (int j = i + 1; j <= s_.nelec; ++j) {
@@ -257,10 +263,14 @@ void ModelFileText::data_block() {
         const float sa = float(s_.datum_a[d]) * a_;
         const float n = s_.datum_n[d];
         float x = xf + 0.5f * sa;
-        if (code >= 1 && code <= 3) x = xf + 1.5f * sa;
-        else if (code == 5) x = xf + 0.5f * sa * (n + 2.0f);
-        else if (code == 6) x = xf + 0.5f * sa * (n + 1.0f);
-        else if (code == 7) x = xf + 0.5f * sa * (2.0f * n + 1.0f);
+        if (code >= 1 && code <= 3)
+            x = xf + 1.5f * sa;
+        else if (code == 5)
+            x = xf + 0.5f * sa * (n + 2.0f);
+        else if (code == 6)
+            x = xf + 0.5f * sa * (n + 1.0f);
+        else if (code == 7)
+            x = xf + 0.5f * sa * (2.0f * n + 1.0f);
         appendf(out_, "%11.5f, %11.5f, ", x, sa);
         if (code == 5 || code == 6 || code == 7) appendf(out_, "%.3f, ", n);
         const bool measured = s_.measured_values[d] > 0.0f;
@@ -290,7 +300,8 @@ void ModelFileText::topography() {
     }
     if (s_.topo_present == 1) {
         out_ += "1\n";
-        for (int e = 0; e < s_.nelec; ++e) out_ += exact_value("%9.4f", s_.topo_distance[e]) + "\n";
+        for (int e = 0; e < s_.nelec; ++e)
+            out_ += exact_value("%9.4f", s_.topo_distance[e]) + "\n";
     } else {
         out_ += "0\n";
     }

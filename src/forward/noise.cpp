@@ -61,7 +61,8 @@ void gaussian_noise_array(int n, float* values) {
         }
     }
     const double scale = 1.0 / std::sqrt(sum / n);
-    for (int i = 0; i < n; ++i) values[i] = static_cast<float>(values[i] * scale);
+    for (int i = 0; i < n; ++i)
+        values[i] = static_cast<float>(values[i] * scale);
 }
 
 namespace forward {
@@ -202,8 +203,10 @@ bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
     ModelSettings& m = Modelsettings;
     const double u = m.unit_spacing;
     if (event == ui::DialogEvent::init) {
-        dialog.set_text(5301, formatted("Minimum potential is %.3f mV", m.min_potential * 1000.0 / u));
-        dialog.set_text(5302, formatted("Maximum potential is %.3f mV", m.max_potential * 1000.0 / u));
+        dialog.set_text(5301,
+                        formatted("Minimum potential is %.3f mV", m.min_potential * 1000.0 / u));
+        dialog.set_text(5302,
+                        formatted("Maximum potential is %.3f mV", m.max_potential * 1000.0 / u));
         const float lowest = static_cast<float>(m.min_potential * 0.002 / u);
         if (m.noise_amplitude < lowest) m.noise_amplitude = lowest;
         dialog.set_text(5303, formatted("%.3f", m.noise_amplitude * 1000.0));

@@ -64,7 +64,8 @@ bool borehole_factors(const ModelSettings& s, const double* t10, int n,
             electrode_position(s, i, xi, zi);
             electrode_position(s, j, xj, zj);
             const float dx = xi - xj, dz = zi - zj, zs = zi + zj;
-            const float s1 = 1.0f / std::sqrt(dx * dx + dz * dz) + 1.0f / std::sqrt(dx * dx + zs * zs);
+            const float s1 =
+                1.0f / std::sqrt(dx * dx + dz * dz) + 1.0f / std::sqrt(dx * dx + zs * zs);
             const float s2 = 1.0f / std::sqrt(dx * dx + dz * dz + e * e) +
                              1.0f / std::sqrt(dx * dx + zs * zs + e * e);
             const double h = t10[index2d(i, j, n)];

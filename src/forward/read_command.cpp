@@ -34,11 +34,12 @@ void set_electrode_positions(ModelSettings& s, bool boreholes) {
     for (int b = 0; b < s.nboreholes; ++b) {
         const int k = s.nelec + first;
         s.nelec_total += s.issbor[b];
-        s.borehole_table_2[b] =
-            s.margin_columns + round_to_int(float(s.nodes_per_spacing) * float(s.borehole_first[b]));
+        s.borehole_table_2[b] = s.margin_columns + round_to_int(float(s.nodes_per_spacing) *
+                                                                float(s.borehole_first[b]));
         s.borehole_table_3[b] = s.nodes_per_spacing;
         for (int r = 0; r < s.nz_nodes; ++r)
-            if (std::fabs(s.depth_lines[r] - s.borehole_z[first]) <= 0.001f) s.borehole_table_3[b] = r;
+            if (std::fabs(s.depth_lines[r] - s.borehole_z[first]) <= 0.001f)
+                s.borehole_table_3[b] = r;
         for (int i = 0; i < s.issbor[b]; ++i) {
             s.driver_elec_2[k + i] = float(s.borehole_first[b]);
             s.driver_elec_3[k + i] = s.borehole_z[first + i];
@@ -86,10 +87,10 @@ void apparent_values_from_file(ModelSettings& s) {
 void set_up_block_model(ProgDisplay& display, ModelSettings& s, const char* path) {
     model::copy_text(Systemsettings.model_path, sizeof Systemsettings.model_path, path);
     s.electrode_offset_ratio = s.electrode_offset / s.unit_spacing;
-    model::trace("set code2res l %d %d %d n %d\n", s.nx_nodes, s.model_col_start,
-                 s.model_col_end, s.nz_nodes);
-    set_code2res(s, s.nip, s.model_chargeabilities, s.ip_codes, s.cell_conductivity_ip,
-                 s.nx_nodes, s.nz_nodes, s.model_col_start, s.model_col_end, s.resistivity_codes,
+    model::trace("set code2res l %d %d %d n %d\n", s.nx_nodes, s.model_col_start, s.model_col_end,
+                 s.nz_nodes);
+    set_code2res(s, s.nip, s.model_chargeabilities, s.ip_codes, s.cell_conductivity_ip, s.nx_nodes,
+                 s.nz_nodes, s.model_col_start, s.model_col_end, s.resistivity_codes,
                  s.cell_conductivity, s.model_resistivities);
     model::trace("end set code2res\n");
     s.electrode_node_first = s.margin_columns;
@@ -147,9 +148,8 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     // A new model has no calculated data until its potentials are read or calculated.
     s.data_ready = 0;
     const int failed = readmodel_2D(Proglim, s, s.model_title, path, &ui::window_canvas());
-    model::trace("after readataf Grid size %d %d  %d %d\nznode %.2f %.2f %.2f\n", s.le,
-                 s.nx_nodes, s.ne, s.nz_nodes, s.depth_lines[0], s.depth_lines[1],
-                 s.depth_lines[2]);
+    model::trace("after readataf Grid size %d %d  %d %d\nznode %.2f %.2f %.2f\n", s.le, s.nx_nodes,
+                 s.ne, s.nz_nodes, s.depth_lines[0], s.depth_lines[1], s.depth_lines[2]);
     s.array_type_model = s.array_type;
     if (s.tflag > 0) s.fem = 1;
     if (failed) {
@@ -166,7 +166,8 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     s.n_n_values = std::min(s.nelec / 2, 8);
     s.model_read = 1;
     const int step = colour_step(s.nresis);
-    for (int i = 0; i < s.nresis; ++i) s.colour_marks[i] = step * i;
+    for (int i = 0; i < s.nresis; ++i)
+        s.colour_marks[i] = step * i;
     if (s.cylinder_model) {
         model::trace("cylinder le %d ne %d  le*ne %d\n", s.le, s.ne, s.le * s.ne);
         model::copy_text(system.model_path, sizeof system.model_path, path);

@@ -36,7 +36,9 @@ Records::Records(int n, int d) : m(Modelsettings), p(Potentialtables), limits(Pr
     EXPECT_EQ(model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim), 0);
 }
 
-Records::~Records() { model::exit_globals(); }
+Records::~Records() {
+    model::exit_globals();
+}
 
 PairPotential half_space(double rho) {
     return [rho](double r) { return rho / (2.0 * M_PI * r); };
@@ -91,7 +93,9 @@ TempDir::TempDir() {
     path = std::string(mkdtemp(name)) + "/";
 }
 
-TempDir::~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+TempDir::~TempDir() {
+    std::system(("rm -rf '" + path + "'").c_str());
+}
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

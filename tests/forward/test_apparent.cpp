@@ -17,11 +17,12 @@ struct ArrayCase {
     int reverse; ///< pole-dipole direction
     const char* name;
 };
-const ArrayCase all_arrays[] = {
-    {1, 0, "Wenner Alpha"},       {2, 0, "Wenner Beta"},        {3, 0, "Wenner Gamma"},
-    {4, 0, "Pole-Pole"},          {5, 0, "Dipole-Dipole"},      {6, 0, "Pole-Dipole"},
-    {6, 1, "reverse Pole-Dipole"}, {7, 0, "Wenner-Schlumberger"}, {8, 0, "Equatorial"},
-    {9, 0, "Gradient"},           {10, 0, "Offset Pole-Dipole"}, {15, 0, "Multiple Gradient"}};
+const ArrayCase all_arrays[] = {{1, 0, "Wenner Alpha"},        {2, 0, "Wenner Beta"},
+                                {3, 0, "Wenner Gamma"},        {4, 0, "Pole-Pole"},
+                                {5, 0, "Dipole-Dipole"},       {6, 0, "Pole-Dipole"},
+                                {6, 1, "reverse Pole-Dipole"}, {7, 0, "Wenner-Schlumberger"},
+                                {8, 0, "Equatorial"},          {9, 0, "Gradient"},
+                                {10, 0, "Offset Pole-Dipole"}, {15, 0, "Multiple Gradient"}};
 
 // Forms the data of `c` on 41 electrodes from `potential` and checks rho_a = rho within 1e-6
 // for every datum that has distinct electrodes on the line. Returns the number formed.
@@ -140,8 +141,7 @@ TEST(ApparentValues, EquatorialUnderwaterFactorReducesToTheSurfaceFactor) {
         for (int a : {1, 2, 5}) {
             const double t = std::sqrt(double(a) * a + double(d) * d);
             const double surface = 6.283186 * a * t / (t - a);
-            EXPECT_NEAR(image_geometric_factor(8, d, 4, 1 + a, 1, 0, 0, 1e-4f) / surface, 1.0,
-                        1e-4)
+            EXPECT_NEAR(image_geometric_factor(8, d, 4, 1 + a, 1, 0, 0, 1e-4f) / surface, 1.0, 1e-4)
                 << "d " << d << " a " << a;
             EXPECT_NEAR(image_geometric_factor(8, d, 4, 1 + a, 1, 0, 0, 0.0f) / surface, 1.0, 1e-6);
         }

@@ -57,11 +57,10 @@ TEST(Commands, HomogeneousModelByFiniteDifferencesAndFiniteElements) {
         const char* name;
         int code, fem, sparse;
     };
-    const Case cases[] = {{"Wenner FD", 1, 0, 0},         {"Wenner FE band", 1, 1, 0},
-                          {"Wenner FE sparse", 1, 1, 1},  {"Dipole-dipole FD", 5, 0, 0},
-                          {"Dipole-dipole FE", 5, 1, 0},  {"Pole-dipole FD", 6, 0, 0},
-                          {"Pole-dipole FE", 6, 1, 0},    {"Schlumberger FD", 7, 0, 0},
-                          {"Schlumberger FE", 7, 1, 0}};
+    const Case cases[] = {
+        {"Wenner FD", 1, 0, 0},        {"Wenner FE band", 1, 1, 0},   {"Wenner FE sparse", 1, 1, 1},
+        {"Dipole-dipole FD", 5, 0, 0}, {"Dipole-dipole FE", 5, 1, 0}, {"Pole-dipole FD", 6, 0, 0},
+        {"Pole-dipole FE", 6, 1, 0},   {"Schlumberger FD", 7, 0, 0},  {"Schlumberger FE", 7, 1, 0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m.array_type = c.code;
@@ -99,7 +98,8 @@ TEST(Commands, NormalisationAndUniformChargeability) {
         m.fem = fem;
         f.calculate();
         ASSERT_EQ(m.data_ready, 1) << f.h.output();
-        for (int d = 0; d < m.ndata; ++d) EXPECT_NEAR(m.app_ip[d], 80.0, 1e-3) << d;
+        for (int d = 0; d < m.ndata; ++d)
+            EXPECT_NEAR(m.app_ip[d], 80.0, 1e-3) << d;
     }
 }
 
@@ -176,4 +176,39 @@ TEST(Commands, SaveWritesTheDataFileAfterTheNoiseDialog) {
     save_results_command(Progdisplay, m, 0);
     EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written);
     EXPECT_TRUE(f.h.backend.answers().empty());
+}
+
+// A new array type takes its datum list and values from the potentials already calculated; a
+// model without potentials gets the list and the advice, and no ready data.
+TEST(Commands, NewArrayTypeFromThePotentials) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("homogeneous_wenner.mod"));
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1);
+    const int wenner_data = m.ndata;
+    m.array_type = 5;
+    calappmod(m, 1, nullptr);
+    EXPECT_NE(m.ndata, wenner_data);
+    EXPECT_EQ(m.array_type_copy, 5);
+    EXPECT_LT(f.worst(100.0), 0.02);
+    EXPECT_NE(f.h.output().find("The new apparent resistivity values with " +
+                                std::to_string(m.ndata) + " data points"),
+              std::string::npos);
+
+    m.pot_values_present = 0;
+    m.array_type = 1;
+    calappmod(m, 1, nullptr);
+    EXPECT_EQ(m.ndata, wenner_data);
+    EXPECT_EQ(m.data_ready, 0);
+    EXPECT_NE(f.h.output().find("recalculate the potential"), std::string::npos);
+
+    const int previous = 1;
+    m.cylinder_model = 1;
+    m.array_type = 4;
+    calappmod(m, 1, &previous);
+    EXPECT_EQ(m.array_type, 1);
+    EXPECT_NE(f.h.output().find("This array is not supported for a cylindrical symmetry"),
+              std::string::npos);
+    m.cylinder_model = 0;
 }

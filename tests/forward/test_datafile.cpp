@@ -8,11 +8,11 @@
 #include "forward/noise.h"
 #include "platform/sys/sys.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -46,7 +46,9 @@ void survey(Records& r, int code, int nelec, float spacing, const std::vector<Da
     calappres_arrays(m, r.limits);
 }
 
-WriterRecords records(Records& r) { return {r.m, r.limits, r.p, Systemsettings, Progdisplay}; }
+WriterRecords records(Records& r) {
+    return {r.m, r.limits, r.p, Systemsettings, Progdisplay};
+}
 
 std::string golden_path(const std::string& name) {
     return std::string(VELDARIN_TEST_DATA) + "/golden/" + name;
@@ -112,7 +114,8 @@ TEST(DataFileGolden, TopographyIsWrittenWithoutWater) {
     m.tflag = 1;
     m.ntopo = 4;
     const float x[] = {0, 2, 5, 7}, z[] = {0.5f, -0.25f, 0.0f, -0.25f};
-    for (int i = 0; i < 4; ++i) m.elec_x[i] = x[i], m.elec_z[i] = z[i];
+    for (int i = 0; i < 4; ++i)
+        m.elec_x[i] = x[i], m.elec_z[i] = z[i];
     survey(r, 1, 8, 2.0f, wenner_data);
     check_golden(r, "topography.dat");
 }
@@ -129,7 +132,8 @@ TEST(DataFileGolden, GradientAndMultipleGradientInTheGeneralLayout) {
     const float c1[] = {0, 0, 0, 4, 4}, c2[] = {14, 14, 14, 18, 18};
     const float p1[] = {2, 4, 8, 6, 10}, p2[] = {4, 6, 10, 8, 12};
     survey(r, 15, 10, 2.0f, {{1, 1, 1}, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}, {1, 1, 1}});
-    for (int d = 0; d < 5; ++d) m.c1_x[d] = c1[d], m.c2_x[d] = c2[d], m.p1_x[d] = p1[d], m.p2_x[d] = p2[d];
+    for (int d = 0; d < 5; ++d)
+        m.c1_x[d] = c1[d], m.c2_x[d] = c2[d], m.p1_x[d] = p1[d], m.p2_x[d] = p2[d];
     calappres_arrays(m, r.limits);
     m.noise_level = 0.05f; // never applied to multiple-gradient data
     check_golden(r, "multiple_gradient.dat");
@@ -152,7 +156,8 @@ TEST(DataFileGolden, RemoteElectrodes) {
     m.c2_remote_y = 0.0f;
     m.p2_remote_x = 510.0f;
     m.p2_remote_y = 20.0f;
-    for (int e = 0; e < 2 * 8 + 1; ++e) r.p.fe_vector_a[e] = 0.001 * (e + 1);
+    for (int e = 0; e < 2 * 8 + 1; ++e)
+        r.p.fe_vector_a[e] = 0.001 * (e + 1);
     survey(r, 4, 8, 1.0f, {{1, 1, 1}, {2, 1, 1}, {3, 2, 1}});
     check_golden(r, "remote_pole_pole.dat");
 }
@@ -165,12 +170,14 @@ std::vector<std::vector<double>> data_lines(const std::string& text, int header_
     std::vector<std::vector<double>> lines;
     std::istringstream in(text);
     std::string line;
-    for (int i = 0; i < header_lines; ++i) std::getline(in, line);
+    for (int i = 0; i < header_lines; ++i)
+        std::getline(in, line);
     while (std::getline(in, line) && line != "0") {
         std::istringstream fields(line);
         std::vector<double> values;
         double v;
-        while (fields >> v) values.push_back(v);
+        while (fields >> v)
+            values.push_back(v);
         lines.push_back(values);
     }
     return lines;
@@ -179,7 +186,8 @@ std::vector<std::vector<double>> data_lines(const std::string& text, int header_
 std::vector<Datum> many_wenner_data(int nelec) {
     std::vector<Datum> data;
     for (int a = 1; 3 * a < nelec; ++a)
-        for (int x = 1; x + 3 * a <= nelec; ++x) data.push_back({x, a, 1});
+        for (int x = 1; x + 3 * a <= nelec; ++x)
+            data.push_back({x, a, 1});
     return data;
 }
 
@@ -195,7 +203,8 @@ TEST(Noise, DeviatesHaveUnitRmsAndASeedRepeatsThem) {
     for (int n : {2, 7, 1000}) {
         gaussian_noise_array(n, g.data());
         double sum = 0.0, mean = 0.0;
-        for (int i = 0; i < n; ++i) sum += double(g[i]) * g[i], mean += g[i];
+        for (int i = 0; i < n; ++i)
+            sum += double(g[i]) * g[i], mean += g[i];
         EXPECT_NEAR(std::sqrt(sum / n), 1.0, 1e-6) << n;
         if (n == 1000) {
             EXPECT_NEAR(mean / n, 0.0, 0.1);
@@ -250,7 +259,8 @@ TEST(Noise, PercentageNoiseHasTheStatedLevel) {
     const auto with_errors = data_lines(text, 12);
     ASSERT_EQ(int(with_errors.size()), count);
     double mean = 0.0;
-    for (int i = 0; i < count; ++i) mean += std::fabs(g[i]);
+    for (int i = 0; i < count; ++i)
+        mean += std::fabs(g[i]);
     const double floor = 0.2 * mean / count;
     for (int i = 0; i < count; ++i) {
         ASSERT_EQ(with_errors[i].size(), 6u);

@@ -29,12 +29,25 @@ struct Snapshot {
     std::map<std::tuple<int, int, float>, float> ip;
 
     Snapshot(const ModelSettings& m, const ProgLim& limits) {
-        ints = {m.nelec, m.nx_nodes, m.nz_nodes, m.margin_columns, m.nresis, m.nip,
-                m.nodes_per_spacing, m.water_present, m.nwater_layers, m.nwater, m.tflag,
-                m.ntopo, m.remote_electrodes, m.array_type, m.model_col_start, m.model_col_end,
+        ints = {m.nelec,
+                m.nx_nodes,
+                m.nz_nodes,
+                m.margin_columns,
+                m.nresis,
+                m.nip,
+                m.nodes_per_spacing,
+                m.water_present,
+                m.nwater_layers,
+                m.nwater,
+                m.tflag,
+                m.ntopo,
+                m.remote_electrodes,
+                m.array_type,
+                m.model_col_start,
+                m.model_col_end,
                 m.ndata};
-        floats = {m.unit_spacing, m.zwatermax, m.water_x1, m.water_x2, m.c2_remote_x,
-                  m.c2_remote_y, m.p2_remote_x, m.p2_remote_y, m.electrode_offset};
+        floats = {m.unit_spacing, m.zwatermax,   m.water_x1,    m.water_x2,        m.c2_remote_x,
+                  m.c2_remote_y,  m.p2_remote_x, m.p2_remote_y, m.electrode_offset};
         auto add = [this](const float* v, int n) { floats.insert(floats.end(), v, v + n); };
         add(m.model_resistivities, m.nresis);
         add(m.model_chargeabilities, m.nip);
@@ -50,9 +63,11 @@ struct Snapshot {
         for (const double* t : {m.potential_table_a, m.potential_table_b, m.potential_table_a_ip,
                                 m.potential_table_b_ip})
             for (int i = 1; i < m.nelec; ++i)
-                for (int j = i + 1; j <= m.nelec; ++j) potentials.push_back(t[index2d(i, j, n)]);
+                for (int j = i + 1; j <= m.nelec; ++j)
+                    potentials.push_back(t[index2d(i, j, n)]);
         for (int d = 0; d < m.ndata; ++d) {
-            const auto key = std::make_tuple(m.datum_first_electrode[d], m.datum_a[d], m.datum_n[d]);
+            const auto key =
+                std::make_tuple(m.datum_first_electrode[d], m.datum_a[d], m.datum_n[d]);
             data[key] = m.app_resistivity[d];
             ip[key] = m.app_ip[d];
         }
