@@ -278,7 +278,7 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
         std::fill(band, band + nodes * L, 0.0);
         assemble_cell_matrices(jacobian ? 1 : 0, nx, ny, L, w, cells, node_x, node_z, band,
                                work.terms.get(), 1);
-        add_boundary_terms(settings.electrode_type, nx, ny, L, z0, k[iky], node_x, node_z, cells,
+        add_boundary_terms(line_electrodes ? 1 : 0, nx, ny, L, z0, k[iky], node_x, node_z, cells,
                            band);
         if (jacobian) {
             if (int code = write_floats(files.terms, work.terms.get(),
