@@ -265,8 +265,11 @@ void finish_outline_style(const PseudosectionInput& in, const Frame& f,
                           gfx::Canvas& dc) {
     ProgDisplay& d = Progdisplay;
     fill_contour_pieces(record, dc, d.brushes, f.left - 1, f.top - 1, f.right + 1, f.bottom + 1);
+    // What is left unpainted round the data points takes the band of the point's value. The
+    // end points of a level lie on the data outline, whose outer side their 3 x 3 block would
+    // reach: they are left to the piece fills.
     for (int k = 1; k <= in.ndata_levels; ++k)
-        for (int p = f.start[k - 1] - 1; p < f.start[k] - 1 && p < in.ndata; ++p) {
+        for (int p = f.start[k - 1]; p < f.start[k] - 2 && p < in.ndata; ++p) {
             const int y = f.iy[p] + (k == 1 ? 1 : 0) - (k == in.ndata_levels ? 1 : 0);
             fill_around_datum(in.nlevels, f.ix[p], y, shown.data(), in.levels, p + 1, dc,
                               d.brushes, f.left - 1, f.top - 1, f.right + 1, f.bottom + 1);
