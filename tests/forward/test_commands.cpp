@@ -212,3 +212,17 @@ TEST(Commands, NewArrayTypeFromThePotentials) {
               std::string::npos);
     m.cylinder_model = 0;
 }
+
+// A homogeneous run that fails leaves the potentials as they were.
+TEST(Commands, FailedNormalisationRunScalesNothing) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("homogeneous_wenner.mod"));
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1);
+    const int n = f.r.limits.max_electrodes;
+    const std::vector<double> before(m.potential_table_a, m.potential_table_a + n * n);
+    m.nky = 40;
+    EXPECT_NE(normalise_potentials(m), 0);
+    EXPECT_EQ(std::vector<double>(m.potential_table_a, m.potential_table_a + n * n), before);
+}

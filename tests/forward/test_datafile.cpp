@@ -358,3 +358,26 @@ TEST(DataFile, RefusalsCreateNoFile) {
               std::string::npos)
         << h.output();
 }
+
+// Every additional (fractional-n) row gets noise of its own deviate, the last row of each
+// group too (it used to read a deviate beyond those drawn).
+TEST(Noise, EveryAdditionalRowGetsNoise) {
+    Records r;
+    survey(r, 6, 10, 1.0f, {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}, {4, 1, 1}});
+    r.m.noise_level = 0.05f;
+    forward::set_noise_seed(5);
+    const std::string text = forward::data_file_text(records(r));
+    std::istringstream in(text.substr(text.find("Additional measurements\n")));
+    std::string line;
+    int rows = 0;
+    while (std::getline(in, line) && line != "0") {
+        std::istringstream fields(line);
+        double x, spacing, n, rho;
+        if (!(fields >> x >> spacing >> n >> rho)) continue;
+        ++rows;
+        EXPECT_NE(rho, 100.0) << line;
+        EXPECT_NEAR(rho, 100.0, 100.0 * 0.05 * 6) << line;
+    }
+    EXPECT_EQ(rows, 2 * (28 + 21 + 15 + 10)); // b = 2..5, m up to 9 - b, both directions
+    forward::reset_noise_seed();
+}
