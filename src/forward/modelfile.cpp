@@ -58,6 +58,7 @@ class ModelFileText {
 
     void survey();
     void grid();
+    void boreholes();
     void code_rows(const std::int32_t* codes);
     void ip_values();
     void array_line();
@@ -147,8 +148,24 @@ void ModelFileText::grid() {
             out_ += exact_value(depth_format(v), v);
             out_ += (k == nz || (k - 1) % 16 == 0) ? "\n" : ",";
         }
+        boreholes();
     }
     code_rows(s_.resistivity_codes);
+}
+
+// The boreholes with their electrodes (metres), which the reader takes between the depths and
+// the block rows; without them the model would lose its borehole electrodes.
+void ModelFileText::boreholes() {
+    if (s_.nboreholes <= 0) return;
+    out_ += s_.borehole_type == 1 ? "Inclined boreholes\n" : "Boreholes\n";
+    appendf(out_, "Number of boreholes\n%d\n", s_.nboreholes);
+    int n = 0;
+    for (int b = 0; b < s_.nboreholes; ++b) {
+        appendf(out_, "Borehole %d\n%d\n", b + 1, s_.issbor[b]);
+        for (int e = 0; e < s_.issbor[b]; ++e, ++n)
+            appendf(out_, "%s %s\n", exact_value("%.3f", a_ * s_.borehole_x[n]).c_str(),
+                    exact_value("%.3f", a_ * s_.borehole_z[n]).c_str());
+    }
 }
 
 void ModelFileText::code_rows(const std::int32_t* codes) {

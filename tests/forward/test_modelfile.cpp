@@ -45,7 +45,11 @@ struct Snapshot {
                 m.array_type,
                 m.model_col_start,
                 m.model_col_end,
-                m.ndata};
+                m.ndata,
+                m.nboreholes,
+                m.nborehole_nodes,
+                m.borehole_type};
+        ints.insert(ints.end(), m.issbor, m.issbor + m.nboreholes);
         floats = {m.unit_spacing, m.zwatermax,   m.water_x1,    m.water_x2,        m.c2_remote_x,
                   m.c2_remote_y,  m.p2_remote_x, m.p2_remote_y, m.electrode_offset};
         auto add = [this](const float* v, int n) { floats.insert(floats.end(), v, v + n); };
@@ -56,6 +60,8 @@ struct Snapshot {
         add(m.water_thickness, m.nwater_layers);
         add(m.elec_x, m.ntopo);
         add(m.elec_z, m.ntopo);
+        add(m.borehole_x, m.nborehole_nodes);
+        add(m.borehole_z, m.nborehole_nodes);
         const int cells = m.nx_cells * m.nz_cells;
         ints.insert(ints.end(), m.resistivity_codes, m.resistivity_codes + cells);
         if (m.nip > 0) ints.insert(ints.end(), m.ip_codes, m.ip_codes + cells);
@@ -134,12 +140,18 @@ TEST(ModelFile, SyntheticModelReadsBackWithItsPotentialsAndData) {
     t.check("homogeneous.mod");
 }
 
-TEST(ModelFile, WaterLayersIpTopographyAndRemoteElectrodesReadBack) {
-    for (const char* name : {"water_ip.mod", "topography_remote_ip.mod"}) {
+TEST(ModelFile, WaterIpTopographyRemoteElectrodesAndBoreholesReadBack) {
+    const std::string reader_fixtures =
+        std::string(VELDARIN_SOURCE_DIR) + "/tests/model_reader/fixtures/";
+    for (const std::string& path :
+         {std::string(VELDARIN_TEST_DATA) + "/fixtures/water_ip.mod",
+          std::string(VELDARIN_TEST_DATA) + "/fixtures/topography_remote_ip.mod",
+          reader_fixtures + "borehole_vertical.mod"}) {
+        const std::string name = path.substr(path.rfind('/') + 1);
         RoundTrip t;
-        t.read(std::string(VELDARIN_TEST_DATA) + "/fixtures/" + name);
+        t.read(path);
         t.calculate();
-        t.check(name);
+        t.check(name.c_str());
     }
 }
 
