@@ -57,6 +57,7 @@ class ModelFileText {
     std::string out_;
 
     void survey();
+    void tank();
     void grid();
     void boreholes();
     void code_rows(const std::int32_t* codes);
@@ -73,6 +74,7 @@ std::string ModelFileText::build() {
     appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
     if (s_.cylinder_model == 1)
         out_ += s_.convex_section ? "Convex section model\n" : "Cylinder Model\n";
+    if (s_.tank_model == 1) tank();
     if (s_.electrode_type == 1) appendf(out_, "Electrode Type (0=point,1=line)\n%d\n", 1);
     // The level count the file gave: the depth grid below was deepened for it, and a larger
     // count would deepen it again at the next read.
@@ -123,6 +125,19 @@ void ModelFileText::survey() {
                 exact_value("%.3f", a_ * s_.p2_remote_x).c_str(),
                 exact_value("%.3f", a_ * s_.p2_remote_y).c_str());
     }
+}
+
+// The tank walls and floor in metres from the first electrode (the reader divides them by the
+// unit spacing).
+void ModelFileText::tank() {
+    auto metres = [this](float v) { return exact_value("%.3f", a_ * v); };
+    appendf(out_,
+            "Tank\nX boundaries of the tank\n(left and right, in metres from the first "
+            "electrode)\n%s %s\nY boundaries of the tank\n%s %s\nZ boundary (depth of the tank "
+            "floor)\n%s\n",
+            metres(s_.tank_x_left).c_str(), metres(s_.tank_x_right).c_str(),
+            metres(s_.tank_y_min).c_str(), metres(s_.tank_y_max).c_str(),
+            metres(s_.tank_bottom_z).c_str());
 }
 
 void ModelFileText::grid() {

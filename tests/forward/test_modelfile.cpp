@@ -140,13 +140,13 @@ TEST(ModelFile, SyntheticModelReadsBackWithItsPotentialsAndData) {
     t.check("homogeneous.mod");
 }
 
-TEST(ModelFile, WaterIpTopographyRemoteElectrodesAndBoreholesReadBack) {
+TEST(ModelFile, WaterIpTopographyRemoteElectrodesBoreholesAndTanksReadBack) {
     const std::string reader_fixtures =
         std::string(VELDARIN_SOURCE_DIR) + "/tests/model_reader/fixtures/";
     for (const std::string& path :
          {std::string(VELDARIN_TEST_DATA) + "/fixtures/water_ip.mod",
           std::string(VELDARIN_TEST_DATA) + "/fixtures/topography_remote_ip.mod",
-          reader_fixtures + "borehole_vertical.mod"}) {
+          reader_fixtures + "borehole_vertical.mod", reader_fixtures + "tank.mod"}) {
         const std::string name = path.substr(path.rfind('/') + 1);
         RoundTrip t;
         t.read(path);
