@@ -108,7 +108,8 @@ void read_array_type_section(ModelReader& r) {
     // A last line without a line end still holds the array type; only a missing number fails.
     const bool found = number_ahead(r);
     int code = r.read_int();
-    if (!found) r.fail(1, "Error Message", "Error in reading file!\nPlease check your file format.");
+    if (!found)
+        r.fail(1, "Error Message", "Error in reading file!\nPlease check your file format.");
     if (code < 1 || code > 10)
         r.fail(1, "Error Message",
                "Array number is %d.\nError in the number for the array type!\nPlease check your "

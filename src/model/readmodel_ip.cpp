@@ -28,9 +28,9 @@ void read_code_table(ModelReader& r, std::int32_t* codes, int nvalues) {
     if (m.cylinder_model) {
         failed = read_cylinder_block_codes(m.ne, m.le, codes, nvalues, r.length, r.text, r.cursor);
     } else {
-        failed = read_block_code_rows(m.ngrid_rows, m.ndepth_values, m.model_col_start,
-                                      m.blocks_per_row, m.nx_cells, codes, nvalues, r.length,
-                                      r.text, r.cursor);
+        failed =
+            read_block_code_rows(m.ngrid_rows, m.ndepth_values, m.model_col_start, m.blocks_per_row,
+                                 m.nx_cells, codes, nvalues, r.length, r.text, r.cursor);
         if (!failed) copy_code_rows_down(codes, m.nx_cells, m.ngrid_rows + 1, m.ngrid_lines);
     }
     if (failed) r.stop(failed);

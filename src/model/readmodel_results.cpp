@@ -121,8 +121,9 @@ float first_electrode_of_midpoint(int type, float x, float a, float n) {
 }
 
 void fail_datum(ModelReader& r, int d) {
-    r.fail(1, error_caption, "There is a problem in reading data point %d!\nPlease check the file "
-                             "format.",
+    r.fail(1, error_caption,
+           "There is a problem in reading data point %d!\nPlease check the file "
+           "format.",
            d);
 }
 
@@ -206,7 +207,8 @@ void read_measured_data(ModelReader& r, MeasuredPositions& data) {
     m.datum_array_type = general ? 11 : m.array_type;
 
     m.ndata = r.read_int();
-    const int most = int(std::min<std::size_t>(std::size_t(r.limits.max_data_points), r.capacity.D));
+    const int most =
+        int(std::min<std::size_t>(std::size_t(r.limits.max_data_points), r.capacity.D));
     if (m.ndata > most)
         r.fail(1, error_caption,
                "Your data set has %d data points.\nThis is more than the maximum limit of %d data "

@@ -88,7 +88,9 @@ class ModelReader {
     /// 1-based number of the line the cursor stands in (for messages).
     int line_number() const;
     /// The canvas the summary lines are drawn on (nullptr: none).
-    gfx::Canvas* canvas() const { return dc_; }
+    gfx::Canvas* canvas() const {
+        return dc_;
+    }
 
   private:
     gfx::Canvas* dc_;
@@ -187,12 +189,13 @@ struct DataColumns {
     float* calc;     ///< calculated apparent resistivity
     float* ip;       ///< measured apparent IP, or nullptr
 };
-/// Sorts `ndata` data by `keys` (ascending when `ascending` is 1, else descending), carrying
-/// every column of `data` (the IP column only when ip_flag is 1), and groups runs of exactly
-/// equal keys into levels: level_counts[l] is the size of level l, and within a level the data
-/// are ordered by x the same way. Returns the number of levels. When the data have more than
-/// `max_levels` levels, shows "Too many datum levels!..." ("Datum levels error"), keeps the
-/// first max_levels levels and lowers ndata to the data they hold.
+/// Sorts `ndata` data by `keys` (ascending when `ascending` is 1, else descending) and within
+/// equal keys by x the same way, carrying `keys` and every column of `data` (the IP column only
+/// when ip_flag is 1); data of equal key and x keep their order. Runs of exactly equal keys
+/// form the levels: level_counts[l] is the size of level l. Returns the number of levels. When
+/// the data have more than `max_levels` levels, shows "Too many datum levels!..." ("Datum
+/// levels error"), keeps the first max_levels levels and lowers ndata to the data they hold.
+/// `keys` must be finite.
 int sort_data_into_levels(int ascending, int ip_flag, int max_levels, std::int32_t* level_counts,
                           float* keys, int& ndata, const DataColumns& data);
 

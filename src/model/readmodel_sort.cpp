@@ -49,8 +49,8 @@ long long last_electrode(int type, int x, int a, float n) {
 void check_electrodes_in_use(ModelReader& r) {
     const ModelSettings& m = r.model;
     for (int d = 0; d < m.ndata; ++d) {
-        const long long last = last_electrode(m.array_type, m.datum_first_electrode[d],
-                                              m.datum_a[d], m.datum_n[d]);
+        const long long last =
+            last_electrode(m.array_type, m.datum_first_electrode[d], m.datum_a[d], m.datum_n[d]);
         if (last > m.nelec)
             r.fail(1, "Error Message",
                    "Datum point %d needs electrode number %lld,\nbut the model has only %d "
@@ -82,7 +82,8 @@ int sort_by_pseudodepth(ModelReader& r, int max_levels) {
             if (m.datum_n[d] < 0.0f) ++m.nreverse;
     float deepest = 0.0f;
     for (int d = 0; d < m.ndata; ++d) {
-        const float depth = interp_depth_factor(table, std::fabs(m.datum_n[d])) * float(m.datum_a[d]);
+        const float depth =
+            interp_depth_factor(table, std::fabs(m.datum_n[d])) * float(m.datum_a[d]);
         m.datum_median_depth[d] = static_cast<float>(round_to_thousandths(depth));
         deepest = std::max(deepest, m.datum_median_depth[d]);
     }
@@ -249,8 +250,7 @@ void sort_measured_data(ModelReader& r) {
     trace("Sort_Measured_Data tflag %d\n", m.tflag);
     check_electrodes_in_use(r);
     const int max_levels =
-        int(std::min<std::size_t>(std::size_t(std::max(r.limits.max_levels, 0)),
-                                  r.capacity.S + 1));
+        int(std::min<std::size_t>(std::size_t(std::max(r.limits.max_levels, 0)), r.capacity.S + 1));
     const int type = m.array_type;
     const int levels = type == 5 || type == 6 || type == 7 ? sort_by_pseudodepth(r, max_levels)
                                                            : sort_by_spacing(r, max_levels);
@@ -262,8 +262,8 @@ void sort_measured_data(ModelReader& r) {
     r.printf("Total number of measured data levels is %d.", levels);
     long long last = 0;
     for (int d = 0; d < m.ndata; ++d)
-        last = std::max(last, last_electrode(type, m.datum_first_electrode[d], m.datum_a[d],
-                                             m.datum_n[d]));
+        last = std::max(
+            last, last_electrode(type, m.datum_first_electrode[d], m.datum_a[d], m.datum_n[d]));
     m.nelec = int(last);
     m.nelec_pairs = m.nelec * (m.nelec - 1) / 2;
     check_repeated_points(r);

@@ -64,8 +64,8 @@ void read_elevation_points(ModelReader& r) {
     r.print(m.tflag == 1 ? "Topography present. True horizontal distance between electrodes"
                          : "Topography present. Surface distance between electrodes");
     m.ntopo = r.read_int();
-    const int most = int(std::min<std::size_t>(std::size_t(r.limits.max_topo_points),
-                                               4 * r.capacity.N + 4));
+    const int most =
+        int(std::min<std::size_t>(std::size_t(r.limits.max_topo_points), 4 * r.capacity.N + 4));
     if (m.ntopo > most) {
         const int count = m.ntopo;
         m.tflag = m.ntopo = 0;

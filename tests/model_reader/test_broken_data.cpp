@@ -106,7 +106,8 @@ std::vector<BrokenCase> broken_cases() {
          "Error in reading potential values!\nThe output file produced by VELDARIN might\nhave "
          "been accidentally changed.",
          E, 0, true},
-        {"second potential table cut short", cut_line_before("results_index.mod", "\n1\n30\n1\n0\n"),
+        {"second potential table cut short",
+         cut_line_before("results_index.mod", "\n1\n30\n1\n0\n"),
          "Error in reading file!\nPlease check your file format.", E, 0, true},
         {"IP potential table cut short",
          cut_line_before("results_general.mod", "\n2\nGeneral array data"),
@@ -126,8 +127,7 @@ std::vector<BrokenCase> broken_cases() {
         {"general data cut short", cut_after("results_general.mod", "\n2, -1,0, 1,0, 70.0"),
          "There is a problem in reading data point 5!\nPlease check the file format.", E, 0, true},
         {"index data cut short", cut_after("results_index.mod", last_datum.substr(0, 42)),
-         "There is a problem in reading data point 30!\nPlease check the file format.", E, 0,
-         true},
+         "There is a problem in reading data point 30!\nPlease check the file format.", E, 0, true},
         {"spacing 0", change("results_index.mod", last_datum, "3.75, 0.0, 1.0, 1101.0, 1101.5"),
          "Datum point 30 has an electrode spacing of     0.00!\nPlease check the file format.", E,
          0, true},
@@ -138,8 +138,8 @@ std::vector<BrokenCase> broken_cases() {
          "Datum point 30 has an n factor of     -1!\nPlease check the file format.", E, 0, true},
         {"negative resistivity",
          change("results_index.mod", last_datum, "3.75, 2.5, 1.0, -1101.0, 1101.5"),
-         "Datum point 30 has a resistivity value of -1101.00!\nPlease check the file format.", E,
-         0, true},
+         "Datum point 30 has a resistivity value of -1101.00!\nPlease check the file format.", E, 0,
+         true},
         // ---- Topography and the spacing checks ----
         {"162 elevation points", change("topography.mod", "\n2\n5\n10 10\n", "\n2\n162\n10 10\n"),
          "Number of elevation data points is 162.\nThis is more than the maximum limit of 161 "
@@ -160,7 +160,8 @@ std::vector<BrokenCase> broken_cases() {
          "electrode\nspacing. Please check your input data file.",
          S, 0, true},
         // ---- Sorting ----
-        {"data beyond the last electrode", change("topography.mod", datum_14, "\n10.0, 7.0, 111.00\n"),
+        {"data beyond the last electrode",
+         change("topography.mod", datum_14, "\n10.0, 7.0, 111.00\n"),
          "Datum point 14 needs electrode number 22,\nbut the model has only 20 electrodes.\n"
          "Please check your input data file.",
          E, 0, true},

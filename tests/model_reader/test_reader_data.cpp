@@ -209,8 +209,8 @@ TEST(ReaderData, LevelLimitOfEachArray) {
     struct Case {
         int nelec, type, levels, span;
     };
-    const Case cases[] = {{30, 1, 9, 27},  {30, 2, 9, 27},  {30, 4, 29, 29}, {30, 8, 29, 29},
-                          {30, 6, 28, 28}, {30, 10, 9, 27}, {30, 5, 27, 27}, {30, 7, 13, 27},
+    const Case cases[] = {{30, 1, 9, 27},  {30, 2, 9, 27},  {30, 4, 29, 29},   {30, 8, 29, 29},
+                          {30, 6, 28, 28}, {30, 10, 9, 27}, {30, 5, 27, 27},   {30, 7, 13, 27},
                           {30, 9, 9, 27},  {30, 15, 9, 27}, {200, 4, 160, 199}};
     for (const Case& c : cases) {
         int span = -1;
@@ -218,7 +218,8 @@ TEST(ReaderData, LevelLimitOfEachArray) {
         EXPECT_EQ(span, c.span) << c.type;
     }
     // 30 electrodes and 12 levels: a Wenner array keeps 9, a dipole-dipole array all 12.
-    const std::string text = replace_once(fixture_text("block_point.mod"), "\n41\n8\n", "\n30\n12\n");
+    const std::string text =
+        replace_once(fixture_text("block_point.mod"), "\n41\n8\n", "\n30\n12\n");
     ReadOutcome out = read_ok(text);
     EXPECT_TRUE(out.has_line("Number of levels changed from 12 to 9."));
     EXPECT_EQ(m().nlev, 9);
@@ -247,8 +248,9 @@ TEST(ReaderData, EndOfTextForms) {
     for (char c : text)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     const std::string body = text.substr(0, text.size() - 1);
-    for (const std::string& variant : {body, body + "\r\n", body + "\n\n\n", body + "\r\n\r\n \t\r\n",
-                                       crlf, crlf + "\r\n\r\n", body + "\n\x1a"}) {
+    for (const std::string& variant :
+         {body, body + "\r\n", body + "\n\n\n", body + "\r\n\r\n \t\r\n", crlf, crlf + "\r\n\r\n",
+          body + "\n\x1a"}) {
         SCOPED_TRACE(variant.substr(variant.size() - 4));
         read_ok(fixture_text("block_point.mod"));
         m().calc_values_present = 1;
@@ -266,14 +268,12 @@ TEST(ReaderData, EndOfTextForms) {
 // pseudodepth, each datum with its own values.
 TEST(ReaderData, ResultsInTheIndexLayout) {
     const ReadOutcome out = read_ok(fixture_text("results_index.mod"));
-    for (const char* line : {"Calculated apparent resistivity values present.",
-                             "Potential values present.",
-                             "Measured and calculated apparent resistivity values present.",
-                             "Minimum electrode location is    0.0.",
-                             "Minimum electrode spacing is    2.5.",
-                             "Total number of measured data levels is 4.",
-                             "First electrode is located at     0.0.",
-                             "Last electrode is located at    27.5."})
+    for (const char* line :
+         {"Calculated apparent resistivity values present.", "Potential values present.",
+          "Measured and calculated apparent resistivity values present.",
+          "Minimum electrode location is    0.0.", "Minimum electrode spacing is    2.5.",
+          "Total number of measured data levels is 4.", "First electrode is located at     0.0.",
+          "Last electrode is located at    27.5."})
         EXPECT_TRUE(out.has_line(line)) << line;
     EXPECT_EQ(m().calc_values_present, 1);
     EXPECT_EQ(m().pot_values_present, 1);
@@ -295,8 +295,8 @@ TEST(ReaderData, ResultsInTheIndexLayout) {
         int count, a, n;
         float depth;
     };
-    const Level levels[4] = {{9, 1, 1, 0.416f}, {8, 1, 2, 0.697f}, {6, 2, 1, 0.832f},
-                             {7, 1, 3, 0.962f}};
+    const Level levels[4] = {
+        {9, 1, 1, 0.416f}, {8, 1, 2, 0.697f}, {6, 2, 1, 0.832f}, {7, 1, 3, 0.962f}};
     int d = 0;
     for (int l = 0; l < 4; ++l) {
         EXPECT_EQ(m().level_counts[l], levels[l].count) << l;
@@ -340,10 +340,9 @@ TEST(ReaderData, ResultsOfOlderFilesAndShortEnds) {
 TEST(ReaderData, ResultsInTheGeneralLayout) {
     m().c2_x[1] = 77.0f;
     const ReadOutcome out = read_ok(fixture_text("results_general.mod"));
-    for (const char* line : {"IP potential values present.",
-                             "Measured apparent resistivity values present.",
-                             "Minimum electrode location is   -1.0.",
-                             "Minimum electrode spacing is    2.0."})
+    for (const char* line :
+         {"IP potential values present.", "Measured apparent resistivity values present.",
+          "Minimum electrode location is   -1.0.", "Minimum electrode spacing is    2.0."})
         EXPECT_TRUE(out.has_line(line)) << line;
     for (const std::string& line : out.summary)
         EXPECT_EQ(line.find("Total number of measured"), std::string::npos);
@@ -409,8 +408,8 @@ TEST(ReaderData, TopographyAndElectrodeNumbers) {
 
 // A drop as long as its surface distance turns the topography off; the read goes on.
 TEST(ReaderData, ElevationSteeperThanTheSurfaceIsDropped) {
-    const ReadOutcome out =
-        read_text(replace_once(fixture_text("topography.mod"), "\n15 11\n20 13\n", "\n15 11\n16 13\n"));
+    const ReadOutcome out = read_text(
+        replace_once(fixture_text("topography.mod"), "\n15 11\n20 13\n", "\n15 11\n16 13\n"));
     EXPECT_EQ(out.result, 0);
     EXPECT_EQ(out.error, 0);
     ASSERT_EQ(out.boxes.size(), 1u);
@@ -538,4 +537,43 @@ TEST(ReaderData, LevelOverflowKeepsTheStoredLevels) {
     for (int d = 1; d < m().ndata; ++d)
         EXPECT_LE(m().datum_median_depth[d - 1], m().datum_median_depth[d]);
     EXPECT_TRUE(out.has_line("Reading of data file is complete."));
+}
+
+// Data giving the middle of each array, at the positions the model-file writer gives them,
+// come back on electrodes 1 to 4 for every array code.
+TEST(ReaderData, MidpointsOfEveryArrayComeBackOnTheirElectrodes) {
+    const std::string base = without_array_line("block_point.mod");
+    struct Case {
+        const char* lines;
+        bool has_n;
+        float half_lengths; // midpoint - first electrode, in spacings, for n = 1
+    };
+    const Case cases[] = {
+        {"1\n", false, 1.5f},
+        {"2\n", false, 0.5f},
+        {"3\n", true, 1.5f},
+        {"4\n", false, 1.5f},
+        {"5\n", false, 1.5f},
+        {"6\n", true, 1.0f},
+        {"7\n", true, 1.5f},
+        {"8\n1.0\n", false, 0.5f},
+        {"9\nGradient\n0 0 0\n40 0 0\n", false, 0.5f},
+        {"10\n1.0\n", false, 0.5f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines);
+        std::string text = base + c.lines + "0\n0\n2\n4\n1\n0\n";
+        for (int f = 4; f >= 1; --f) {
+            char line[64];
+            std::snprintf(line, sizeof line, "%.2f, 1.0, %s%d\n", f - 1 + c.half_lengths,
+                          c.has_n ? "1.0, " : "", 100 + f);
+            text += line;
+        }
+        read_ok(text + "0\n0\n");
+        ASSERT_EQ(m().ndata, 4);
+        for (int d = 0; d < 4; ++d) {
+            EXPECT_EQ(m().datum_first_electrode[d], d + 1);
+            EXPECT_FLOAT_EQ(m().measured_values[d], 101.0f + d);
+        }
+    }
 }
