@@ -39,6 +39,7 @@ void install_handlers() {
         if (button == ui::MouseButton::left) left_button_handler(x, y);
         if (button == ui::MouseButton::right) right_button_handler(x, y);
     };
+    h.mouse_move = mouse_move_handler;
     h.child_mouse_down = [](ui::Child child, ui::MouseButton button, int, int) {
         if (child == ui::Child::next && button == ui::MouseButton::left) next_window_click();
     };

@@ -198,9 +198,13 @@ void vscroll_handler(ui::ScrollCode code, int pos) {
     ui::invalidate();
 }
 
-void right_button_handler(int x, int y) {
+void mouse_move_handler(int x, int y) {
     Progdisplay.cursor_x = x + Progdisplay.scroll_x;
     Progdisplay.cursor_y = y + Progdisplay.scroll_y;
+}
+
+void right_button_handler(int x, int y) {
+    mouse_move_handler(x, y);
     if (Progdisplay.editmode != 1) return;
     const auto& hook = Modelsettings.cylinder_model != 0 ? edit_hooks.draw_mark_block_right
                                                          : edit_hooks.mark_block;
@@ -208,8 +212,7 @@ void right_button_handler(int x, int y) {
 }
 
 void left_button_handler(int x, int y) {
-    Progdisplay.cursor_x = x + Progdisplay.scroll_x;
-    Progdisplay.cursor_y = y + Progdisplay.scroll_y;
+    mouse_move_handler(x, y);
     model::trace("Left mouse  %d %d editmode %d\n", Progdisplay.cursor_x, Progdisplay.cursor_y,
                  Progdisplay.editmode);
     if (Progdisplay.editmode != 1) return;

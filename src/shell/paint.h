@@ -62,7 +62,9 @@ void set_scroll_ranges(int client_width, int client_height);
 void hscroll_handler(ui::ScrollCode code, int pos);
 void vscroll_handler(ui::ScrollCode code, int pos);
 
-/// Mouse buttons at client (x, y) and characters typed in the main window.
+/// The pointer, mouse buttons at client (x, y) and characters typed in the main window. The
+/// pointer's canvas position (client + scroll offsets) is where the keys edit.
+void mouse_move_handler(int x, int y);
 void left_button_handler(int x, int y);
 void right_button_handler(int x, int y);
 void char_key_handler(int ch);

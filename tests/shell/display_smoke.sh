@@ -8,13 +8,12 @@ program=$1
 work=$2
 here=$(cd "$(dirname "$0")" && pwd)
 
-if [ "${VELDARIN_SMOKE_INNER:-}" != 1 ]; then
-  for tool in xvfb-run xauth xwd convert; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-  done
-  rm -rf "$work" && mkdir -p "$work/home"
-  VELDARIN_SMOKE_INNER=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$(readlink -f "$0")" "$program" "$work"
-fi
+for tool in xwd convert compare; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+rm -rf "$work" && mkdir -p "$work/home"
+. "$here/virtual_x.sh"
+start_virtual_x "$work" || exit 77
 
 out=$work/output.txt
 "$program" --display --hold 8 --script "$here/display_smoke.vds" --home "$work/home" \

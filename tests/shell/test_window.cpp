@@ -206,9 +206,16 @@ TEST_F(WindowProgram, MouseAndKeysFeedTheEditor) {
     EXPECT_EQ(last_x, 6);
     EXPECT_EQ(last_y, 9);
     EXPECT_EQ(Progdisplay.edit_changed, 2);
+    // A key edits where the pointer is.
+    ui::Event move;
+    move.kind = ui::EventKind::mouse_move;
+    move.x = 100;
+    move.y = 200;
+    send(move);
     shell::char_key_handler('r');
     EXPECT_EQ(last_ch, 'r');
-    EXPECT_EQ(last_x, 6);
+    EXPECT_EQ(last_x, 105);
+    EXPECT_EQ(last_y, 207);
     EXPECT_EQ(Progdisplay.edit_changed, 3);
 
     // Keys do not edit a cylinder model.

@@ -302,6 +302,9 @@ void dispatch(const Event& e) {
     case EventKind::mouse_down:
         if (h.mouse_down) h.mouse_down(e.button, e.x, e.y);
         return;
+    case EventKind::mouse_move:
+        if (h.mouse_move) h.mouse_move(e.x, e.y);
+        return;
     case EventKind::child_mouse_down:
         if (h.child_mouse_down) h.child_mouse_down(e.child, e.button, e.x, e.y);
         return;

@@ -212,6 +212,7 @@ enum class EventKind {
     close,            ///< the close request of the main window
     paint,            ///< the main window needs painting
     paint_child,      ///< child window `child` needs painting
+    mouse_move,       ///< the pointer moved to client (x, y) of the main window
 };
 struct Event {
     EventKind kind = EventKind::paint;
@@ -230,6 +231,7 @@ struct Handlers {
     std::function<void(int popup)> popup_opening;
     std::function<void(int ch)> key;
     std::function<void(MouseButton, int x, int y)> mouse_down;
+    std::function<void(int x, int y)> mouse_move;
     std::function<void(Child, MouseButton, int x, int y)> child_mouse_down;
     std::function<void(Bar, ScrollCode, int pos)> scroll;
     std::function<void()> paint, paint_status, paint_next;

@@ -92,8 +92,20 @@ class FltkBackend::Impl::View : public Fl_Widget {
         case FL_FOCUS:
         case FL_UNFOCUS:
         case FL_ENTER:
-        case FL_MOVE:
             return 1;
+        case FL_MOVE:
+        case FL_DRAG: {
+            // Only the latest position matters: a waiting move is replaced.
+            Event e;
+            e.kind = EventKind::mouse_move;
+            e.x = Fl::event_x() - x();
+            e.y = Fl::event_y() - y();
+            if (!impl_.events.empty() && impl_.events.back().kind == EventKind::mouse_move)
+                impl_.events.back() = e;
+            else
+                impl_.post(e);
+            return 1;
+        }
         case FL_PUSH: {
             take_focus();
             Event e;

@@ -536,7 +536,8 @@ bool fltk_choose_file(FileDialogKind kind, std::string& file, const std::string&
     const std::string before = sys::current_dir();
     sys::set_current_dir(start);
     chooser.show();
-    while (chooser.shown()) Fl::wait();
+    while (chooser.shown())
+        Fl::wait();
     sys::set_current_dir(before);
     if (chooser.count() < 1 || !chooser.value() || !*chooser.value()) return false;
     file = chooser.value();
