@@ -1,0 +1,201 @@
+// The display and edit commands: the pseudosection page over the model section after a
+// calculation, a stored data set with its misfit, the vertical fit, the contour dialog
+// cancelled, the memory message, and the editing-keys help.
+#include "fixture.h"
+
+#include "display/display_commands.h"
+#include "model/plot_points.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace sections_test;
+
+namespace {
+
+const char* const choose_levels = "dialog ContourChoiceBox ok";
+
+// The largest pseudodepth of the current data, in unit spacings.
+float deepest_datum() {
+    std::vector<float> x(std::size_t(Proglim.max_data_points)), z(x.size());
+    calc_plot_points(Modelsettings, Proglim, x.data(), z.data());
+    return *std::max_element(z.begin(), z.begin() + Modelsettings.ndata);
+}
+
+bool is_band_colour(gfx::Colour c) {
+    for (int k = 0; k <= 16; ++k)
+        if (Progdisplay.brushes[k].colour == c) return true;
+    return false;
+}
+
+} // namespace
+
+// After a calculation: the page title, the pseudosection of the calculated values (no stored
+// data set: one panel, no misfit) and the resistivity model below it; the stored values of the
+// record are not touched.
+TEST_F(SectionsProgram, PseudosectionOverModelAfterCalculation) {
+    start();
+    read_model("rows.mod", block_model_text(4, false));
+    command(130);
+    ASSERT_EQ(Modelsettings.data_ready, 1) << take_output();
+    take_output();
+    take_texts();
+    answer(choose_levels);
+    command(111);
+    EXPECT_EQ(take_output(), "");
+    EXPECT_TRUE(backend.answers().empty());
+    const std::string texts = take_texts();
+    for (const char* t : {"Display fixture: 4 values in rows (Wenner Alpha array)\n",
+                          "Apparent Resistivity Pseudosection\n", "Resistivity in ohm.m\n",
+                          "Unit electrode spacing 1.0 m.\n", "Resistivity model\n"})
+        EXPECT_NE(texts.find(t), std::string::npos) << t;
+    EXPECT_EQ(texts.find("Calculated"), std::string::npos);
+    EXPECT_EQ(texts.find("RMS error"), std::string::npos);
+    EXPECT_EQ(Modelsettings.measured_values[0], 0.0f);
+
+    // The data points of the second level lie in painted bands; the model lies lower.
+    const ProgDisplay& d = Progdisplay;
+    const int section_top = 3 * d.char_h + 2 * d.char_h + 8;
+    std::vector<float> x(std::size_t(Proglim.max_data_points)), z(x.size());
+    calc_plot_points(Modelsettings, Proglim, x.data(), z.data());
+    const int level_2 = Modelsettings.level_counts[0];
+    for (int p = level_2 + 1; p < level_2 + Modelsettings.level_counts[1] - 1; ++p) {
+        const int px = d.left_margin + round_to_int(x[p] * d.xscale);
+        const int py = section_top + round_to_int(z[p] * d.xscale / d.vh_factor);
+        EXPECT_TRUE(is_band_colour(canvas().get_pixel(px, py))) << p;
+    }
+    const gfx::Point block = block_centre(block_number(0, 1, Modelsettings.margin_columns));
+    EXPECT_GT(block.y, section_top + round_to_int(deepest_datum() * d.xscale / d.vh_factor));
+    EXPECT_EQ(canvas().get_pixel(block.x, block.y), d.brushes[0].colour);
+    EXPECT_EQ(d.drawn_height, block_centre(block_number(0, 10, Modelsettings.margin_columns)).y * 0 + d.drawn_height);
+    EXPECT_EQ(d.drawn_width, std::min(d.lengthvx, d.canvas_width));
+}
+
+// A model file with a data set of measured and calculated values: the page shows both panels
+// and the model section prints the misfit (measured values 1.1 times the calculated ones:
+// 100 ln 1.1 = 9.53 %); a measured value of 0, for which no misfit can be formed, prints none.
+TEST_F(SectionsProgram, StoredDataSetAndMisfit) {
+    start();
+    read_model("rows.mod", block_model_text(4, false));
+    command(130);
+    const ModelSettings& m = Modelsettings;
+    std::string text = block_model_text(4, false);
+    text += "0\n0\n1\n" + std::to_string(m.ndata) + "\n0\n0\n";
+    for (int d = 0; d < m.ndata; ++d) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%d,%d,%.6g,%.6g\n", m.datum_first_electrode[d] - 1,
+                      m.datum_a[d], 1.1 * m.app_resistivity[d], double(m.app_resistivity[d]));
+        text += line;
+    }
+    read_model("with_data.mod", text + "0\n");
+    ASSERT_GT(m.datum_array_type, 0);
+    ASSERT_NE(m.app_resistivity[0], 0.0f);
+    take_texts();
+    answer(choose_levels);
+    command(111);
+    std::string texts = take_texts();
+    EXPECT_NE(texts.find("Apparent Resistivity Pseudosection\n"), std::string::npos);
+    EXPECT_NE(texts.find("Calculated Apparent Resistivity Pseudosection\n"), std::string::npos);
+    EXPECT_NE(texts.find("RMS error 9.53%\n"), std::string::npos) << texts;
+
+    Modelsettings.measured_values[3] = 0.0f;
+    answer(choose_levels);
+    command(111);
+    texts = take_texts();
+    EXPECT_NE(texts.find("Calculated Apparent Resistivity Pseudosection\n"), std::string::npos);
+    EXPECT_EQ(texts.find("RMS error"), std::string::npos);
+}
+
+// A pseudosection deeper than the room of half the client height (less the margins) enlarges
+// the vertical factor so that the deepest datum ends at the room's limit; with no room at all
+// the factor stays.
+TEST_F(SectionsProgram, VerticalFitNeedsRoom) {
+    for (int height : {460, 300}) {
+        SCOPED_TRACE(height);
+        start(1024, height);
+        read_model("rows.mod", block_model_text(4, false));
+        command(130);
+        take_output();
+        const ProgDisplay& d = Progdisplay;
+        ASSERT_EQ(d.vh_factor, 1.0f);
+        const int p = round_to_int(deepest_datum() * d.xscale);
+        const int room = d.layout_client_height / 2 - 3 * d.char_h - 3 * d.char_h - 50;
+        answer(choose_levels);
+        command(111);
+        EXPECT_EQ(take_output(), "");
+        if (room > 0) {
+            ASSERT_GT(p, room);
+            EXPECT_FLOAT_EQ(d.vh_factor, float(p) / float(room));
+            EXPECT_EQ(round_to_int(deepest_datum() * d.xscale / d.vh_factor), room);
+        } else {
+            EXPECT_EQ(d.vh_factor, 1.0f);
+        }
+        shell::end_program();
+    }
+}
+
+TEST_F(SectionsProgram, CancelledContourLevels) {
+    start();
+    read_model("rows.mod", block_model_text(4, false));
+    command(130);
+    take_output();
+    const int height = Progdisplay.drawn_height;
+    answer("dialog ContourChoiceBox cancel");
+    command(111);
+    EXPECT_EQ(take_output(), "BEEP\nBOX [Message] Contour values not selected.\n");
+    EXPECT_EQ(Progdisplay.drawn_height, height);
+}
+
+TEST_F(SectionsProgram, MemoryMessageWhenWorkArraysCannotBeHad) {
+    start();
+    read_model("rows.mod", block_model_text(4, false));
+    sys::set_page_budget(sys::page_bytes_in_use() + 1000);
+    command(111);
+    sys::set_page_budget(-1);
+    EXPECT_EQ(take_output(), "BEEP\nBOX [Error Message] Insufficient memory for the display!\n");
+}
+
+// The two help texts, 467 and 792 characters; command 147 shows the one of the model kind and
+// changes neither the picture nor the edit mode.
+TEST_F(SectionsProgram, EditingKeysHelp) {
+    EXPECT_EQ(editing_help_text(false).size(), 467u);
+    EXPECT_EQ(editing_help_text(true).size(), 792u);
+    const std::string keys = " P  key                     -  1 block\n"
+                             " 4  key                     -  4 blocks\n"
+                             " D  key                    -  vertical column\n"
+                             " ]  key                      -  row to right\n"
+                             " [  key                      -  row to left\n"
+                             " }  key                      -  all bottom right blocks\n"
+                             " {  key                      -  all bottom left blocks\n";
+    const std::string mouse = editing_help_text(false);
+    EXPECT_EQ(editing_help_text(true), std::string(mouse).insert(mouse.find(" \n"), keys));
+    EXPECT_EQ(editing_help_text(false).substr(0, 35), "To move the cursor, use the mouse.\n");
+    EXPECT_EQ(editing_help_text(false).substr(467 - 55),
+              "To quit, just click another option on the top menu bar.");
+
+    start();
+    read_model("rows.mod", block_model_text(4, false));
+    command(110);
+    take_output();
+    const std::vector<gfx::Colour> before = canvas().pixels();
+    command(147);
+    EXPECT_EQ(take_output(),
+              "BOX [Help Message] " + headless::escape_breaks(editing_help_text(true)) + "\n");
+    EXPECT_EQ(Mainviewstate.view_code, 147);
+    EXPECT_EQ(Progdisplay.editmode, 1);
+    EXPECT_TRUE(canvas().pixels() == before);
+    Modelsettings.cylinder_model = 1;
+    command(147);
+    EXPECT_EQ(take_output(),
+              "BOX [Help Message] " + headless::escape_breaks(editing_help_text(false)) + "\n");
+    Modelsettings.cylinder_model = 0;
+}
+
+TEST(CalcRms, LogarithmicAndPlainMisfits) {
+    const float a[3] = {100.0f, 200.0f, 50.0f}, b[3] = {100.0f, 100.0f, 100.0f};
+    // ln 2 twice over three data: 100 sqrt(2 ln(2)^2 / 3).
+    EXPECT_NEAR(calc_rms(0, 3, a, b), 100.0 * std::sqrt(2.0 * std::log(2.0) * std::log(2.0) / 3.0), 1e-4);
+    EXPECT_NEAR(calc_rms(1, 3, a, b), std::sqrt((100.0 * 100.0 + 50.0 * 50.0) / 3.0), 1e-3);
+    EXPECT_EQ(calc_rms(0, 3, b, b), 0.0f);
+    EXPECT_EQ(calc_rms(1, 0, a, b), 0.0f);
+}
