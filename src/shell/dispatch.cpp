@@ -1,8 +1,11 @@
 // The command table of the main window and its dispatch.
 #include "shell/dispatch.h"
 
+#include "display/bitmap.h"
 #include "display/block_editing.h"
+#include "display/colours.h"
 #include "display/display_commands.h"
+#include "display/scales.h"
 #include "forward/commands.h"
 #include "model/globals.h"
 #include "model/services.h"
@@ -59,11 +62,11 @@ std::vector<CommandRow> make_table() {
         {137,  V::result,    {}},            // sensitivity_section_command
         {1140, V::result,    {}},            // save_general_array_file
         {5271, V::result,    {}},            // sensitivity_nonstd_command
-        {117,  V::result,    {}},            // hrps_menu_handler
-        {525,  V::result,    {}},            // edit_colour_scheme
-        {539,  V::result,    {}},            // read_colour_scheme
-        {301,  V::result,    {}},            // restore_default_colours
-        {552,  V::result,    {}},            // save_screen_bmp
+        {117,  V::result,    hrps_menu_handler},
+        {525,  V::result,    edit_colour_scheme},
+        {539,  V::result,    read_colour_scheme},
+        {301,  V::result,    restore_default_colours},
+        {552,  V::result,    save_screen_bmp},
         {118,  V::fixed,     {}},            // dialog_pattern_b with VtsfDiaBox
         {1270, V::fixed,     {}},            // dialog_pattern_b with BorePlotDiaBox
         {550,  V::fixed,     {}},            // dialog_pattern_a with ExtendDepthDiaBox

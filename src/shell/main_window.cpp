@@ -2,6 +2,8 @@
 // close sequence and the end of the program.
 #include "shell/main_window.h"
 
+#include "display/bitmap.h"
+#include "display/layout.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "platform/gfx/canvas.h"
@@ -79,6 +81,7 @@ void create_canvas(const Machine& machine) {
     if (off_screen) ui::stop_watching(*off_screen);
     off_screen = std::make_unique<gfx::Canvas>(Progdisplay.canvas_width, Progdisplay.canvas_height);
     ui::watch_canvas(*off_screen);
+    set_palette256(Progdisplay.palette256);
     Progdisplay.canvas_dc = off_screen.get();
     Progdisplay.canvas_bitmap = off_screen.get();
     Progdisplay.display_width = Progdisplay.canvas_width;
@@ -127,6 +130,7 @@ int create_main_window(const Machine& machine) {
     set_program_limits(Proglim, machine.screen_width, machine.memory_bytes);
     set_processor_information();
     if (model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim) != 0) return 1;
+    set_layout_fractions(Modelsettings.layout_fractions);
     set_program_paths();
     Mainviewstate.view_code = -1;
     Mainviewstate.view_detail = 0;
