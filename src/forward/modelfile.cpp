@@ -4,6 +4,7 @@
 #include "forward/datafile.h"
 #include "forward/text_format.h"
 
+#include "model/array_type.h"
 #include "model/model_settings.h"
 #include "model/records.h"
 #include "model/utilities.h"
@@ -227,8 +228,7 @@ void ModelFileText::ip_values() {
 
 void ModelFileText::array_line() {
     const int code = s_.array_type;
-    const int written = code == 2 ? 4 : code == 3 ? 5 : code == 4 ? 2 : code == 5 ? 3 : code;
-    appendf(out_, "%d\n", written);
+    appendf(out_, "%d\n", model::array_code_to_file(code));
     if (code == 8 || code == 10) appendf(out_, "%8.3f\n", s_.electrode_offset);
     if (code == 9)
         appendf(out_,
