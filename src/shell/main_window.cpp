@@ -67,8 +67,8 @@ void set_system_version() {
     Systemsettings.windows_version = 4;
 }
 
-// Off-screen canvas of 5/4 the screen in each direction, white, and the scroll ranges of the
-// client area over it.
+// Off-screen canvas of 5/4 the screen in each direction, white, the scroll ranges of the
+// client area over it, and the 256-colour table.
 void create_canvas(const Machine& machine) {
     Progdisplay.screen_width = machine.screen_width;
     Progdisplay.canvas_width = machine.screen_width * 5 / 4;

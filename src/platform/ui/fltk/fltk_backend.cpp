@@ -13,12 +13,12 @@
 #include <FL/Fl_Scrollbar.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
-#include <FL/x.H>
 
 #include <X11/Xlib.h>
 #include <algorithm>
 #include <clocale>
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
 #include <spawn.h>
 #include <string>
