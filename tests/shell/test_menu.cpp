@@ -229,3 +229,54 @@ TEST_F(WindowProgram, ScriptReachesRemovedItemsById) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowProgram, DialogFrames) {
+    ASSERT_TRUE(start());
+    Progdisplay.editmode = 1;
+    Progdisplay.model_displayed = 1;
+    shell::canvas().set_pixel(3, 3, gfx::black);
+    ui::window_canvas().set_pixel(4, 4, gfx::black);
+    struct Seen {
+        int shown = -1, edit = -1;
+        gfx::Colour canvas = 0, window = 0;
+    };
+    auto look = [](Seen& s) {
+        return [&s] {
+            s.shown = Progdisplay.model_displayed;
+            s.edit = Progdisplay.editmode;
+            s.canvas = shell::canvas().get_pixel(3, 3);
+            s.window = ui::window_canvas().get_pixel(4, 4);
+            return 7;
+        };
+    };
+    Seen a, b, c;
+    EXPECT_EQ(shell::dialog_pattern_a(look(a)), 7);
+    EXPECT_EQ(a.window, gfx::white); // the window is cleared, the canvas kept
+    EXPECT_EQ(a.canvas, gfx::black);
+    EXPECT_EQ(a.edit, 1);
+    EXPECT_EQ(shell::dialog_pattern_c(look(c)), 7);
+    EXPECT_EQ(c.shown, 0); // the canvas is hidden while the dialog is up
+    EXPECT_EQ(c.edit, 0);
+    EXPECT_EQ(Progdisplay.model_displayed, 1);
+    Progdisplay.model_displayed = 0;
+    EXPECT_EQ(shell::dialog_pattern_b(look(b)), 7);
+    EXPECT_EQ(b.canvas, gfx::white); // the canvas is cleared too
+    EXPECT_EQ(Progdisplay.model_displayed, 1);
+}
+
+TEST_F(WindowProgram, TraceCommandOpensItsDialogOnlyWhenTracingIsOff) {
+    ASSERT_TRUE(start());
+    take_output();
+    int opened = 0;
+    auto dialog = [&] { return ++opened; };
+    EXPECT_EQ(shell::trace_command(dialog), 1240);
+    EXPECT_EQ(opened, 1);
+    Printtrace.active = 1;
+    EXPECT_EQ(shell::trace_command(dialog), 1240);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(take_output(), "BOX [Message] This option is already active!\n");
+}
+
+} // namespace
