@@ -120,11 +120,9 @@ float first_electrode_of_midpoint(int type, float x, float a, float n) {
     }
 }
 
-void fail_datum(ModelReader& r, int d) {
+[[noreturn]] void fail_datum(ModelReader& r, int d) {
     r.fail(1, error_caption,
-           "There is a problem in reading data point %d!\nPlease check the file "
-           "format.",
-           d);
+           "There is a problem in reading data point %d!\nPlease check the file format.", d);
 }
 
 // Measured value, calculated value (data kind 1), IP and calculated IP of datum d.
@@ -164,6 +162,8 @@ void read_index_datum(ModelReader& r, int d, int kind, MeasuredPositions& data) 
                "Datum point %d has a resistivity value of %8.2f!\nPlease check the file format.",
                number, m.measured_values[d]);
     if (m.data_x_midpoint == 1) x = first_electrode_of_midpoint(type, x, a, n);
+    // An array too long to hold in a float has no first electrode.
+    if (!std::isfinite(x)) fail_datum(r, number);
     data.x[std::size_t(d)] = x;
     data.a[std::size_t(d)] = a;
 }

@@ -89,10 +89,10 @@ void read_elevation_points(ModelReader& r) {
         m.elec_z[i] = in_unit_spacings(r, r.read_real());
     }
     if (m.elec_z[0] != 0.0f) {
-        float sum = 0.0f;
+        double sum = 0.0;
         for (int i = 0; i < m.ntopo; ++i)
             sum += m.elec_z[i];
-        const float mean = sum / float(m.ntopo);
+        const float mean = static_cast<float>(sum / m.ntopo);
         for (int i = 0; i < m.ntopo; ++i)
             m.elec_z[i] -= mean;
     }
