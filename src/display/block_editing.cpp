@@ -15,8 +15,7 @@
 int point_in_block(int n, const std::int32_t* x, const std::int32_t* y, int px, int py) {
     if (n < 1 || (x[0] == 0 && y[0] == 0)) return 0;
     const auto inside = [&](int i, int j) {
-        return (long long)(py - y[i]) * (x[j] - x[i]) - (long long)(px - x[i]) * (y[j] - y[i]) >=
-               0;
+        return (long long)(py - y[i]) * (x[j] - x[i]) - (long long)(px - x[i]) * (y[j] - y[i]) >= 0;
     };
     for (int i = 0; i + 1 < n; ++i)
         if (!inside(i, i + 1)) return 0;
@@ -33,8 +32,8 @@ SectionOutlines& outlines() {
 void show_canvas() {
     const ProgDisplay& d = Progdisplay;
     if (d.canvas_dc)
-        ui::window_canvas().bit_blt(0, 0, d.canvas_width, d.canvas_height, *d.canvas_dc,
-                                    d.scroll_x, d.scroll_y);
+        ui::window_canvas().bit_blt(0, 0, d.canvas_width, d.canvas_height, *d.canvas_dc, d.scroll_x,
+                                    d.scroll_y);
 }
 
 // The outline of block b (any model) drawn filled with `brush` and outlined in pen 24.
@@ -117,7 +116,9 @@ bool apply_colour_boxes(int group, int cx, int cy) {
 bool mark_by_key(int ch, int group, int r, int c) {
     const ModelSettings& m = Modelsettings;
     const std::size_t base = std::size_t(group) * std::size_t(outlines().blocks_per_group);
-    const auto at = [&](int row, int col) { return base + std::size_t(index2d(col, row, m.nx_cells)); };
+    const auto at = [&](int row, int col) {
+        return base + std::size_t(index2d(col, row, m.nx_cells));
+    };
     int r0 = r, r1 = r, c0 = c, c1 = c;
     switch (ch) {
     case 'P':

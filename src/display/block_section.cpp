@@ -14,7 +14,7 @@
 
 std::string reciprocal_multiplier(float first, float last, float* factor) {
     const float m = first > 0.0f && last > 0.0f ? std::sqrt(first * last)
-                                                 : 0.5f * (std::fabs(first) + std::fabs(last));
+                                                : 0.5f * (std::fabs(first) + std::fabs(last));
     const float e = std::log10(m);
     *factor = 1.0f;
     if (!(e < 0.0f)) return "";
@@ -68,7 +68,8 @@ int colour_scale(const BlockSectionInput& in, const Pixels& p, gfx::Canvas& dc) 
     dc.text_out((24 + x - dc.text_extent(caption).cx) / 2, row, caption);
     char spacing[64];
     std::snprintf(spacing, sizeof spacing,
-                  in.spacing < 1.0f ? "Unit electrode spacing %.2f m." : "Unit electrode spacing %.1f m.",
+                  in.spacing < 1.0f ? "Unit electrode spacing %.2f m."
+                                    : "Unit electrode spacing %.1f m.",
                   double(in.spacing));
     dc.text_out(in.right_edge - p.cw / 2 - dc.text_extent(spacing).cx, row, spacing);
     return row + p.ch + 1;
@@ -149,7 +150,9 @@ int draw_block_section(const BlockSectionInput& in, gfx::Canvas& dc) {
             dc.rectangle(std::min(p.x[k], p.x[k + 1]), std::min(p.y[k], p.y[k + 1]),
                          std::max(p.x[k], p.x[k + 1]), std::max(p.y[k], p.y[k + 1]));
         } else {
-            dc.polygon({{p.x[k], p.y[k]}, {p.x[k + 1], p.y[k + 1]}, {p.x[k + 2], p.y[k + 2]},
+            dc.polygon({{p.x[k], p.y[k]},
+                        {p.x[k + 1], p.y[k + 1]},
+                        {p.x[k + 2], p.y[k + 2]},
                         {p.x[k + 3], p.y[k + 3]}});
         }
     }

@@ -32,7 +32,7 @@ struct BlockSectionInput {
     int nblocks = 0;
     const float* corner_x = nullptr; ///< corners_per_block a block, unit spacings, layer by layer
     const float* corner_z = nullptr;
-    int x0 = 0, y0 = 0;             ///< top-left corner of the section
+    int x0 = 0, y0 = 0; ///< top-left corner of the section
     float pixels_per_spacing = 1.0f;
     float vh_factor = 1.0f;
 };

@@ -22,8 +22,8 @@ int cylinder_value_decimals(float value) {
 }
 
 // The colour boxes and their values above the mesh.
-void cylinder_colour_boxes(int group, int nvalues, const float* values,
-                           const std::int32_t* colours, int first_x, int yplt, gfx::Canvas& dc) {
+void cylinder_colour_boxes(int group, int nvalues, const float* values, const std::int32_t* colours,
+                           int first_x, int yplt, gfx::Canvas& dc) {
     const ProgDisplay& d = Progdisplay;
     SectionOutlines& o = Sectionoutlines;
     if (nvalues <= 0) return;
@@ -90,7 +90,8 @@ int draw_cylinder_model(int draw, float* xscale_out, const CylinderMesh& mesh, c
         const int colour = std::clamp(colours[std::clamp(codes[c], 0, nv - 1)], 0, 31);
         if (d.grid_flag != 0) dc.select_pen(d.pens[colour]);
         dc.select_brush(d.brushes[colour]);
-        const int n = std::clamp(c < int(mesh.outline_points.size()) ? mesh.outline_points[c] : 8, 0, 8);
+        const int n =
+            std::clamp(c < int(mesh.outline_points.size()) ? mesh.outline_points[c] : 8, 0, 8);
         const std::size_t b = std::size_t(group) * mesh.ncells + std::size_t(c);
         std::vector<gfx::Point> pts;
         for (int k = 0; k < n; ++k) {

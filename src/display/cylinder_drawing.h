@@ -14,7 +14,7 @@ class Canvas;
 /// first outline_points[c] go round cell c, and two points an electrode (its mark).
 struct CylinderMesh {
     int ncells = 0;
-    std::vector<float> node_x, node_y;       ///< 8 per cell
+    std::vector<float> node_x, node_y;        ///< 8 per cell
     std::vector<std::int32_t> outline_points; ///< per cell
     std::vector<float> elec_x, elec_y;        ///< 2 per electrode
 };

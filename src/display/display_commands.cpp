@@ -147,8 +147,8 @@ const std::int32_t* codes_of_group(const ModelSettings& m, int group) {
 
 void show_canvas(const ProgDisplay& d) {
     if (d.canvas_dc)
-        ui::window_canvas().bit_blt(0, 0, d.canvas_width, d.canvas_height, *d.canvas_dc,
-                                    d.scroll_x, d.scroll_y);
+        ui::window_canvas().bit_blt(0, 0, d.canvas_width, d.canvas_height, *d.canvas_dc, d.scroll_x,
+                                    d.scroll_y);
 }
 
 // One run of the display command: the records, the canvas and the work arrays.
@@ -156,18 +156,17 @@ struct DisplayRun {
     ProgDisplay& d;
     ModelSettings& m;
     gfx::Canvas& dc;
-    mx::PageArray<float> x, z, q1, q2, stored; // plot x, pseudodepth, spectral, stored values
+    mx::PageArray<float> x, z, q1, q2; // plot x and pseudodepth; spectral quantities
     std::vector<std::int32_t> counts;
-    int bottom = 0;                 // of the last section drawn
-    float unit_spacing = 0.0f;      // of the pseudosections (0: the model's)
+    int bottom = 0;            // of the last section drawn
+    float unit_spacing = 0.0f; // of the pseudosections (0: the model's)
 
     DisplayRun(ProgDisplay& display, ModelSettings& settings, gfx::Canvas& canvas)
         : d(display), m(settings), dc(canvas) {}
 
     bool allocate() {
         const std::size_t n = std::size_t(std::max(1, Proglim.max_data_points));
-        return x.allocate(n) && z.allocate(n) && q1.allocate(n) && q2.allocate(n) &&
-               stored.allocate(n);
+        return x.allocate(n) && z.allocate(n) && q1.allocate(n) && q2.allocate(n);
     }
     int ndata() const { return std::min(m.ndata, int(x.size())); }
 
@@ -298,14 +297,15 @@ void spectral_pages(DisplayRun& run) {
     const int mode = d.ip_display_mode;
     const int n = run.ndata();
     const std::size_t block = std::size_t(std::max(1, Proglim.max_data_points));
-    const std::size_t k0 = std::size_t(std::clamp(m.freq_index, 1, std::max(1, m.nfreq)) - 1) * block;
+    const std::size_t k0 =
+        std::size_t(std::clamp(m.freq_index, 1, std::max(1, m.nfreq)) - 1) * block;
     for (int i = 0; i < n; ++i) {
         const float re = m.sip_inphase[k0 + i], im = m.sip_quadrature[k0 + i];
         const float rho = m.app_resistivity[i];
         const bool ok = rho != 0.0f;
-        run.q1[i] = !ok ? 0.0f
-                        : mode == 0 ? (rho - re) * 1000.0f / rho
-                                    : (rho - std::sqrt(re * re + im * im)) * 1000.0f / rho;
+        run.q1[i] = !ok         ? 0.0f
+                    : mode == 0 ? (rho - re) * 1000.0f / rho
+                                : (rho - std::sqrt(re * re + im * im)) * 1000.0f / rho;
         run.q2[i] = !ok ? 0.0f : mode == 0 ? -im * 1000.0f / rho : -1000.0f * std::atan2(im, re);
     }
     const float frequency = m.frequencies ? m.frequencies[std::max(0, m.freq_index - 1)] : 0.0f;
@@ -439,8 +439,8 @@ void cylinder_display(DisplayRun& run) {
     draw_cylinder_model(0, &d.xscale, Cylindermesh, nullptr, 0, 0, nullptr, nullptr, nullptr,
                         d.xplt, d.yplt, 3 * d.layout_client_height / 5, m.nelec, run.dc);
     calc_plot_points(m, Proglim, run.x.get(), run.z.get());
-    const int y = display_section(m.normalise != 0 ? 0 : 1, 1, Sectiondisplay.top_margin, 0, "",
-                                  1, 0, m.app_resistivity, nullptr, d.res_levels, d.ncontours,
+    const int y = display_section(m.normalise != 0 ? 0 : 1, 1, Sectiondisplay.top_margin, 0, "", 1,
+                                  0, m.app_resistivity, nullptr, d.res_levels, d.ncontours,
                                   run.survey(), run.dc);
     show_canvas(d);
     run.place_below(y);
@@ -541,9 +541,10 @@ int display_model_command() {
 std::vector<std::string> display_dialogs(const ModelSettings& m) {
     std::vector<std::string> names;
     const int n = std::min(m.ndata, std::max(0, Proglim.max_data_points));
-    if (m.model_read != 1 || n <= 0 || (m.array_type == 15 && m.cylinder_model == 0))
-        return names;
-    const auto choice = [&](float lo) { names.push_back(lo > 0.0f ? "ContourChoiceBox" : "ContourNegBox"); };
+    if (m.model_read != 1 || n <= 0 || (m.array_type == 15 && m.cylinder_model == 0)) return names;
+    const auto choice = [&](float lo) {
+        names.push_back(lo > 0.0f ? "ContourChoiceBox" : "ContourNegBox");
+    };
     float hi = 0.0f;
     if (m.cylinder_model != 0) {
         choice(std::min(10.0f, array_maxmin(n, m.app_resistivity, &hi)));
@@ -551,8 +552,8 @@ std::vector<std::string> display_dialogs(const ModelSettings& m) {
         return names;
     }
     const bool stored = has_stored_data(m);
-    choice(array_maxmin(n, m.app_resistivity[0] != 0.0f ? m.app_resistivity : m.measured_values,
-                        &hi));
+    choice(
+        array_maxmin(n, m.app_resistivity[0] != 0.0f ? m.app_resistivity : m.measured_values, &hi));
     if (m.nip > 0) choice(array_maxmin(n, stored ? m.measured_values_2 : m.app_ip, &hi));
     if (m.ntau > 0) names.push_back("FreqSelectDiaBox");
     return names;

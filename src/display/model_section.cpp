@@ -94,7 +94,7 @@ struct Geometry {
     float us = 1.0f;  // unit spacing, metres
     float pxm = 0.0f; // pixels per metre, horizontal and vertical
     float pzm = 0.0f;
-    float x0 = 0.0f;  // x of the first electrode, metres
+    float x0 = 0.0f; // x of the first electrode, metres
     int nx = 0, nz = 0;
     int left = 0, right = 0; // node columns (0-based) of the window's edges
     int ndisp = 0;           // block rows 1 .. ndisp - 1 are shown
@@ -158,8 +158,7 @@ bool lay_out(ModelSettings& m, const ModelSectionSpec& s, Geometry& g, int& leng
         g.lower += rise;
     }
     int first_row = 0;
-    if (m.nboreholes > 0 && m.issbor[0] > 0 && m.borehole_z[0] >= 10.0f)
-        m.deep_borehole_view = 1;
+    if (m.nboreholes > 0 && m.issbor[0] > 0 && m.borehole_z[0] >= 10.0f) m.deep_borehole_view = 1;
     if (m.deep_borehole_view == 1 && m.nboreholes > 0 && m.issbor[0] > 0)
         for (int j = 1; j <= g.nz - 2; ++j)
             if (m.depth_lines[j] * g.us < m.borehole_z[0] * g.us - 0.001f) first_row = j;
@@ -273,8 +272,8 @@ void draw_blocks(const ModelSettings& m, const ModelSectionSpec& s, const Geomet
                 dc.select_brush(d.brushes[colour]);
                 dc.polygon(pts);
             }
-            const std::size_t b = std::size_t(s.group) * o.blocks_per_group +
-                                  std::size_t(index2d(c, r, m.nx_cells));
+            const std::size_t b =
+                std::size_t(s.group) * o.blocks_per_group + std::size_t(index2d(c, r, m.nx_cells));
             o.block_drawn[b] = 1;
             std::copy(cx, cx + 4, o.block_x.begin() + 4 * b);
             std::copy(cy, cy + 4, o.block_y.begin() + 4 * b);
@@ -321,7 +320,8 @@ void colour_scale(const ModelSectionSpec& s, int y1, gfx::Canvas& dc) {
         dc.select_pen(d.pens[24]);
         dc.rectangle(x, box_top, x + 20, box_bottom);
         const std::size_t box = 4 * (std::size_t(s.group) * o.boxes_per_group + std::size_t(i));
-        const int xs[4] = {x, x + 20, x + 20, x}, ys[4] = {box_top, box_top, box_bottom, box_bottom};
+        const int xs[4] = {x, x + 20, x + 20, x},
+                  ys[4] = {box_top, box_top, box_bottom, box_bottom};
         std::copy(xs, xs + 4, o.box_x.begin() + box);
         std::copy(ys, ys + 4, o.box_y.begin() + box);
         dc.text_out(x - d.char_w, y1 - d.char_h - 2,

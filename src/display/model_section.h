@@ -44,15 +44,15 @@ extern SectionOutlines Sectionoutlines;
 /// What one call of plotmodel draws besides the model record's mesh.
 struct ModelSectionSpec {
     const char* title = "";
-    int group = 0;                          ///< outline group, see SectionOutlines
-    int nvalues = 0;                        ///< values shown in the colour boxes
-    const float* values = nullptr;          ///< the model values of this kind
-    const std::int32_t* codes = nullptr;    ///< block codes, nx_cells a row (index2d(c, r))
-    const std::int32_t* colours = nullptr;  ///< colour index of each value (colour_of_value)
-    int xplt = 0, yplt = 0;                 ///< left end of the electrode line; surface line
-    int lengthvy = 0;                       ///< drawing height in pixels
-    int rms_flag = 0;                       ///< above 0: print the misfit line
-    int rms_units = 0;                      ///< 0: the misfit is a percentage
+    int group = 0;                         ///< outline group, see SectionOutlines
+    int nvalues = 0;                       ///< values shown in the colour boxes
+    const float* values = nullptr;         ///< the model values of this kind
+    const std::int32_t* codes = nullptr;   ///< block codes, nx_cells a row (index2d(c, r))
+    const std::int32_t* colours = nullptr; ///< colour index of each value (colour_of_value)
+    int xplt = 0, yplt = 0;                ///< left end of the electrode line; surface line
+    int lengthvy = 0;                      ///< drawing height in pixels
+    int rms_flag = 0;                      ///< above 0: print the misfit line
+    int rms_units = 0;                     ///< 0: the misfit is a percentage
     float rms_value = 0.0f;
 };
 

@@ -34,7 +34,8 @@ std::vector<std::array<int, 3>> level_pair_triangles(const int* px, int upper_st
     for (int i = 1; i <= nl - 1; ++i) {
         const float middle = 0.5f * float(px[L(i)] + px[L(i + 1)]);
         int j = 1;
-        while (j < ns && std::fabs(float(px[S(j + 1)]) - middle) < std::fabs(float(px[S(j)]) - middle))
+        while (j < ns &&
+               std::fabs(float(px[S(j + 1)]) - middle) < std::fabs(float(px[S(j)]) - middle))
             ++j;
         near[i - 1] = j;
         t.push_back({L(i), L(i + 1), S(j)});
@@ -124,8 +125,9 @@ void left_title(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc) {
     } else {
         char line[96];
         const bool percent = in.quantity == 0;
-        std::snprintf(line, sizeof line, percent ? "Iteration %d RMS error = %3.1f %%"
-                                                 : "Iteration %d RMS error = %3.1f",
+        std::snprintf(line, sizeof line,
+                      percent ? "Iteration %d RMS error = %3.1f %%"
+                              : "Iteration %d RMS error = %3.1f",
                       in.iteration, double(percent ? in.misfit * 100.0f : in.misfit));
         dc.text_out(f.left, f.top - 2 * f.ch - 8, line);
         text = "Depth";
@@ -261,8 +263,7 @@ void replace_levels(PseudosectionInput& in, const std::vector<float>& shown) {
 
 // The outline style's fill passes and the redrawing of its lines.
 void finish_outline_style(const PseudosectionInput& in, const Frame& f,
-                          const std::vector<float>& shown, ContourRecord& record,
-                          gfx::Canvas& dc) {
+                          const std::vector<float>& shown, ContourRecord& record, gfx::Canvas& dc) {
     ProgDisplay& d = Progdisplay;
     fill_contour_pieces(record, dc, d.brushes, f.left - 1, f.top - 1, f.right + 1, f.bottom + 1);
     // What is left unpainted round the data points takes the band of the point's value. The
@@ -271,8 +272,8 @@ void finish_outline_style(const PseudosectionInput& in, const Frame& f,
     for (int k = 1; k <= in.ndata_levels; ++k)
         for (int p = f.start[k - 1]; p < f.start[k] - 2 && p < in.ndata; ++p) {
             const int y = f.iy[p] + (k == 1 ? 1 : 0) - (k == in.ndata_levels ? 1 : 0);
-            fill_around_datum(in.nlevels, f.ix[p], y, shown.data(), in.levels, p + 1, dc,
-                              d.brushes, f.left - 1, f.top - 1, f.right + 1, f.bottom + 1);
+            fill_around_datum(in.nlevels, f.ix[p], y, shown.data(), in.levels, p + 1, dc, d.brushes,
+                              f.left - 1, f.top - 1, f.right + 1, f.bottom + 1);
         }
     const bool bw = in.level_scheme == 2;
     d.line_mode = 1;
@@ -329,7 +330,9 @@ void draw_overlay(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc)
                          ? in.xscale / in.vertical_factor
                          : in.xscale;
     const float us = in.unit_spacing > 0.0f ? in.unit_spacing : 1.0f;
-    const auto px = [&](float x) { return f.left + round_to_int((x - in.first_x) / us * in.xscale); };
+    const auto px = [&](float x) {
+        return f.left + round_to_int((x - in.first_x) / us * in.xscale);
+    };
     const auto py = [&](float z) { return f.top + round_to_int(z / us * vz); };
     for (int j = 0; j < in.overlay_count; ++j)
         draw_line(px(in.overlay_x[2 * j]), py(in.overlay_z[2 * j]), px(in.overlay_x[2 * j + 1]),
@@ -340,8 +343,8 @@ void draw_overlay(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc)
 
 int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc) {
     ProgDisplay& d = Progdisplay;
-    if (in.ndata <= 0 || in.nelec < 2 || !in.levels || in.nlevels < 1 || in.nlevels > 31 ||
-        !in.x || !in.depth || !in.value || !in.level_counts || in.ndata_levels < 1)
+    if (in.ndata <= 0 || in.nelec < 2 || !in.levels || in.nlevels < 1 || in.nlevels > 31 || !in.x ||
+        !in.depth || !in.value || !in.level_counts || in.ndata_levels < 1)
         return in.top;
     // The black-and-white scheme is always drawn in the outline style.
     const FillStyleGuard guard{dc, d.fill_style, dc.set_poly_fill_mode(gfx::FillMode::winding)};
@@ -392,10 +395,10 @@ int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc) {
                                      f.start[k - 1] - 1, in.level_counts[k - 1]);
             for (const auto& t : triangles) {
                 if (std::max({t[0], t[1], t[2]}) >= in.ndata) continue;
-                const int segments = contour_triangle(
-                    in.nlevels, f.ix[t[0]], f.ix[t[1]], f.ix[t[2]], f.iy[t[0]], f.iy[t[1]],
-                    f.iy[t[2]], shown[t[0]], shown[t[1]], shown[t[2]], in.levels, record, dc,
-                    d.brushes, d.pens);
+                const int segments =
+                    contour_triangle(in.nlevels, f.ix[t[0]], f.ix[t[1]], f.ix[t[2]], f.iy[t[0]],
+                                     f.iy[t[1]], f.iy[t[2]], shown[t[0]], shown[t[1]], shown[t[2]],
+                                     in.levels, record, dc, d.brushes, d.pens);
                 // Each triangle records at most one piece more than it adds segments.
                 if (segments > capacity || record.pieces() > capacity + 300) {
                     overflow = true;

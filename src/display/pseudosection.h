@@ -19,12 +19,12 @@ struct PseudosectionInput {
     const float* overlay_x = nullptr; ///< segment ends over a model section (metres), 2 a segment
     const float* overlay_z = nullptr;
     int overlay_count = 0;
-    int legend = 1; ///< 1: colour bar and captions
-    int kind = 0;   ///< 0 apparent pseudosection, 1 with pseudodepth axis, 2 model section
-    float first_x = 0.0f;     ///< position of the first electrode, metres
-    int nlevels = 0;          ///< contour levels, ascending; a list of 32 the plot may rewrite
-    float* levels = nullptr;  ///< when the contour lists overflow
-    int level_scheme = 1;     ///< 2: black and white
+    int legend = 1;          ///< 1: colour bar and captions
+    int kind = 0;            ///< 0 apparent pseudosection, 1 with pseudodepth axis, 2 model section
+    float first_x = 0.0f;    ///< position of the first electrode, metres
+    int nlevels = 0;         ///< contour levels, ascending; a list of 32 the plot may rewrite
+    float* levels = nullptr; ///< when the contour lists overflow
+    int level_scheme = 1;    ///< 2: black and white
     float unit_spacing = 1.0f;
     int nelec = 0;
     int array_type = 0;
@@ -38,12 +38,12 @@ struct PseudosectionInput {
     float vertical_factor = 1.0f; ///< vertical scale xscale / factor (when positive, not 1)
     float misfit = 0.0f;
     int iteration = 0;
-    int point_marks = 0;                   ///< 1: data points marked by white pixels
-    int reciprocal = 0;                    ///< 1: shows 1 / value
+    int point_marks = 0;                     ///< 1: data points marked by white pixels
+    int reciprocal = 0;                      ///< 1: shows 1 / value
     const std::int32_t* a_factors = nullptr; ///< per point, for the n,a labels
     const float* n_factors = nullptr;
-    int na_labels = 0;    ///< 1: rows labelled by n and a
-    std::string caption;  ///< unit caption under the colour bar
+    int na_labels = 0;   ///< 1: rows labelled by n and a
+    std::string caption; ///< unit caption under the colour bar
 };
 
 /// Draws the pseudosection described by `in` on `dc` with the brushes and pens of the display
@@ -64,8 +64,8 @@ int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc);
 /// one on a tie) is the long row; each of its segments takes the point of the other row nearest
 /// to its middle, and the other row's segments are shared out in order. n_upper + n_lower - 2
 /// triangles; none when a level has no points or both have one.
-std::vector<std::array<int, 3>> level_pair_triangles(const int* px, int upper_start,
-                                                     int n_upper, int lower_start, int n_lower);
+std::vector<std::array<int, 3>> level_pair_triangles(const int* px, int upper_start, int n_upper,
+                                                     int lower_start, int n_lower);
 
 /// Work-list capacity of a pseudosection of ndata points.
 int pseudosection_capacity(int ndata);

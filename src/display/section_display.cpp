@@ -106,8 +106,8 @@ ui::DialogTemplate make_freq_select() {
     t.caption = "Select frequency for display";
     t.width = 260, t.height = 200;
     add(t, 861, ControlKind::static_text, "", 10, 6, 240, 10);
-    add(t, -1, ControlKind::static_text, "Please enter the frequency number for which", 10, 20,
-        240, 10);
+    add(t, -1, ControlKind::static_text, "Please enter the frequency number for which", 10, 20, 240,
+        10);
     add(t, -1, ControlKind::static_text, "you want to display the pseudosections.", 10, 30, 240,
         10);
     add(t, 862, ControlKind::edit, "", 100, 44, 50, 12);

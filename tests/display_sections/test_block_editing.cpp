@@ -54,7 +54,9 @@ class BlockEditing : public SectionsProgram {
         take_output();
         ASSERT_TRUE(marked().empty());
     }
-    gfx::Point at(int group, int row, int column) { return block_centre(block_number(group, row, column)); }
+    gfx::Point at(int group, int row, int column) {
+        return block_centre(block_number(group, row, column));
+    }
 };
 
 // Each key (and the left button) marks its blocks from the block under the pointer, with one
@@ -65,10 +67,10 @@ TEST_F(BlockEditing, KeysAndButtonsMarkTheirBlocks) {
         int key;
         Blocks expected;
     } cases[] = {
-        {'P', rectangle(0, 2, 2, c, c)},        {'p', rectangle(0, 2, 2, c, c)},
-        {'4', rectangle(0, 2, 2, c, c + 3)},    {'D', rectangle(0, 2, nz, c, c)},
-        {']', rectangle(0, 2, 2, c, nx)},       {'[', rectangle(0, 2, 2, 1, c)},
-        {'}', rectangle(0, 2, nz, c, nx)},      {'{', rectangle(0, 2, nz, 1, c)},
+        {'P', rectangle(0, 2, 2, c, c)},     {'p', rectangle(0, 2, 2, c, c)},
+        {'4', rectangle(0, 2, 2, c, c + 3)}, {'D', rectangle(0, 2, nz, c, c)},
+        {']', rectangle(0, 2, 2, c, nx)},    {'[', rectangle(0, 2, 2, 1, c)},
+        {'}', rectangle(0, 2, nz, c, nx)},   {'{', rectangle(0, 2, nz, 1, c)},
         {'d', rectangle(0, 2, nz, c, c)},
     };
     for (const auto& k : cases) {

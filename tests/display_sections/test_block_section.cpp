@@ -82,7 +82,8 @@ TEST_F(SectionsProgram, BlockSectionBandsAndLabels) {
         // Block i (value i + 1) at x = 80 + 20 i; bands 0 (1, 2), 1 (3..5), 2 (6..9), 3.
         const int band[6] = {0, 0, 1, 1, 1, 2};
         for (int i = 0; i < 6; ++i)
-            EXPECT_EQ(dc.get_pixel(80 + 20 * i + 10, top + depth / 2), Progdisplay.brushes[band[i]].colour);
+            EXPECT_EQ(dc.get_pixel(80 + 20 * i + 10, top + depth / 2),
+                      Progdisplay.brushes[band[i]].colour);
         EXPECT_EQ(dc.get_pixel(80 + 20 * 12 + 10, top + depth / 2), Progdisplay.brushes[3].colour);
         EXPECT_EQ(dc.get_pixel(90, top + depth + 3), gfx::white);
         std::vector<std::string> labels;
@@ -102,8 +103,10 @@ TEST_F(SectionsProgram, BlockSectionBandsAndLabels) {
     for (const Text& t : texts_of(dc, [&] { draw_block_section(in, dc); }))
         if (t.y == 60 + ch / 2 - 7 - ch) labels.push_back(t.text);
     EXPECT_EQ(labels, (std::vector<std::string>{"0.0", "4.0", "8.0", "12.0", "16.0"}));
-    EXPECT_FALSE(shows(texts_of(dc, [&] { draw_block_section(in, dc); }), "Unit electrode spacing 0.5 m."));
-    EXPECT_TRUE(shows(texts_of(dc, [&] { draw_block_section(in, dc); }), "Unit electrode spacing 0.50 m."));
+    EXPECT_FALSE(
+        shows(texts_of(dc, [&] { draw_block_section(in, dc); }), "Unit electrode spacing 0.5 m."));
+    EXPECT_TRUE(
+        shows(texts_of(dc, [&] { draw_block_section(in, dc); }), "Unit electrode spacing 0.50 m."));
 }
 
 // Reciprocal levels from 0.002 to 0.05: the multiplier " x 0.01" and the scaled labels.
@@ -146,8 +149,8 @@ TEST_F(SectionsProgram, CylinderScaleBoxesAndSizing) {
         SCOPED_TRACE(n);
         gfx::Canvas sizing(800, 700), drawing(800, 700);
         float xscale = 0.0f;
-        const int y0 = draw_cylinder_model(0, &xscale, mesh, "Cylinder", 0, n, values.data(),
-                                           codes, colours.data(), 20, 300, height, 24, sizing);
+        const int y0 = draw_cylinder_model(0, &xscale, mesh, "Cylinder", 0, n, values.data(), codes,
+                                           colours.data(), 20, 300, height, 24, sizing);
         EXPECT_FLOAT_EQ(xscale, 180.0f * 6.28319f / 24.0f);
         EXPECT_TRUE(std::all_of(sizing.pixels().begin(), sizing.pixels().end(),
                                 [](gfx::Colour c) { return c == gfx::white; }));

@@ -67,7 +67,9 @@ TEST_F(SectionsProgram, PseudosectionOverModelAfterCalculation) {
     const gfx::Point block = block_centre(block_number(0, 1, Modelsettings.margin_columns));
     EXPECT_GT(block.y, section_top + round_to_int(deepest_datum() * d.xscale / d.vh_factor));
     EXPECT_EQ(canvas().get_pixel(block.x, block.y), d.brushes[0].colour);
-    EXPECT_EQ(d.drawn_height, block_centre(block_number(0, 10, Modelsettings.margin_columns)).y * 0 + d.drawn_height);
+    EXPECT_EQ(d.drawn_height,
+              block_centre(block_number(0, 10, Modelsettings.margin_columns)).y * 0 +
+                  d.drawn_height);
     EXPECT_EQ(d.drawn_width, std::min(d.lengthvx, d.canvas_width));
 }
 
@@ -194,7 +196,8 @@ TEST_F(SectionsProgram, EditingKeysHelp) {
 TEST(CalcRms, LogarithmicAndPlainMisfits) {
     const float a[3] = {100.0f, 200.0f, 50.0f}, b[3] = {100.0f, 100.0f, 100.0f};
     // ln 2 twice over three data: 100 sqrt(2 ln(2)^2 / 3).
-    EXPECT_NEAR(calc_rms(0, 3, a, b), 100.0 * std::sqrt(2.0 * std::log(2.0) * std::log(2.0) / 3.0), 1e-4);
+    EXPECT_NEAR(calc_rms(0, 3, a, b), 100.0 * std::sqrt(2.0 * std::log(2.0) * std::log(2.0) / 3.0),
+                1e-4);
     EXPECT_NEAR(calc_rms(1, 3, a, b), std::sqrt((100.0 * 100.0 + 50.0 * 50.0) / 3.0), 1e-3);
     EXPECT_EQ(calc_rms(0, 3, b, b), 0.0f);
     EXPECT_EQ(calc_rms(1, 0, a, b), 0.0f);

@@ -19,9 +19,7 @@ gfx::Colour brush_colour(int index) {
 // left margin 7 x 8 + 4 + 4 x 8 (fewer than 20 electrodes), the surface 5 lines down.
 TEST_F(SectionsProgram, BlocksAndBoxesTakeTheColoursOfTheirValues) {
     start();
-    const struct {
-        int nvalues, step;
-    } cases[] = {{4, 4}, {5, 3}, {7, 2}, {9, 1}};
+    const struct { int nvalues, step; } cases[] = {{4, 4}, {5, 3}, {7, 2}, {9, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.nvalues);
         read_model("rows.mod", block_model_text(c.nvalues, false));
@@ -40,13 +38,16 @@ TEST_F(SectionsProgram, BlocksAndBoxesTakeTheColoursOfTheirValues) {
                 const std::size_t b = block_number(0, row, col);
                 ASSERT_EQ(Sectionoutlines.block_drawn[b], 1) << row << " " << col;
                 const gfx::Point p = block_centre(b);
-                EXPECT_EQ(canvas().get_pixel(p.x, p.y), brush_colour(c.step * ((row - 1) % c.nvalues)))
+                EXPECT_EQ(canvas().get_pixel(p.x, p.y),
+                          brush_colour(c.step * ((row - 1) % c.nvalues)))
                     << row << " " << col;
             }
         // The block right of the first electrode in the first and the last row.
         const std::size_t first = block_number(0, 1, m.margin_columns);
-        const std::vector<int> x(&Sectionoutlines.block_x[4 * first], &Sectionoutlines.block_x[4 * first] + 4);
-        const std::vector<int> y(&Sectionoutlines.block_y[4 * first], &Sectionoutlines.block_y[4 * first] + 4);
+        const std::vector<int> x(&Sectionoutlines.block_x[4 * first],
+                                 &Sectionoutlines.block_x[4 * first] + 4);
+        const std::vector<int> y(&Sectionoutlines.block_y[4 * first],
+                                 &Sectionoutlines.block_y[4 * first] + 4);
         EXPECT_EQ(x, (std::vector<int>{92, 102, 102, 92}));
         EXPECT_EQ(y, (std::vector<int>{80, 80, 100, 100}));
         const std::size_t last = block_number(0, 10, m.margin_columns);

@@ -71,7 +71,8 @@ std::vector<Text> plot(PseudosectionInput& in, gfx::Canvas& dc) {
 TEST(LevelPairTriangles, JoinNeighbouringLevels) {
     const struct {
         int upper, lower, triangles;
-    } cases[] = {{5, 3, 6}, {3, 5, 6}, {4, 4, 6}, {1, 4, 3}, {4, 1, 3}, {1, 1, 0}, {0, 4, 0}, {6, 0, 0}};
+    } cases[] = {{5, 3, 6}, {3, 5, 6}, {4, 4, 6}, {1, 4, 3},
+                 {4, 1, 3}, {1, 1, 0}, {0, 4, 0}, {6, 0, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.upper) + " over " + std::to_string(c.lower));
         // Upper points at x = 10, 20, ...; lower ones start between them.
@@ -84,7 +85,8 @@ TEST(LevelPairTriangles, JoinNeighbouringLevels) {
         ASSERT_EQ(int(t.size()), c.triangles);
         std::set<std::pair<int, int>> segments;
         for (const auto& tri : t) {
-            const int upper = int(std::count_if(tri.begin(), tri.end(), [&](int p) { return p < c.upper; }));
+            const int upper =
+                int(std::count_if(tri.begin(), tri.end(), [&](int p) { return p < c.upper; }));
             ASSERT_TRUE(upper == 1 || upper == 2);
             std::vector<int> row;
             for (int p : tri)
@@ -129,17 +131,21 @@ TEST_F(SectionsProgram, DataAreaHasNoUnpaintedPixel) {
         int start = 0, unpainted = 0, inside = 0;
         for (std::size_t k = 1; k < data.counts.size(); ++k) {
             const int next = start + data.counts[k - 1];
-            for (const auto& t : level_pair_triangles(ix.data(), start, data.counts[k - 1], next, data.counts[k])) {
-                const int x[3] = {ix[t[0]], ix[t[1]], ix[t[2]]}, y[3] = {iy[t[0]], iy[t[1]], iy[t[2]]};
+            for (const auto& t :
+                 level_pair_triangles(ix.data(), start, data.counts[k - 1], next, data.counts[k])) {
+                const int x[3] = {ix[t[0]], ix[t[1]], ix[t[2]]},
+                          y[3] = {iy[t[0]], iy[t[1]], iy[t[2]]};
                 const int x0 = std::min({x[0], x[1], x[2]}), x1 = std::max({x[0], x[1], x[2]});
                 const int y0 = std::min({y[0], y[1], y[2]}), y1 = std::max({y[0], y[1], y[2]});
-                const long long turn = (long long)(x[1] - x[0]) * (y[2] - y[0]) - (long long)(y[1] - y[0]) * (x[2] - x[0]);
+                const long long turn = (long long)(x[1] - x[0]) * (y[2] - y[0]) -
+                                       (long long)(y[1] - y[0]) * (x[2] - x[0]);
                 for (int Y = y0; Y <= y1; ++Y)
                     for (int X = x0; X <= x1; ++X) {
                         bool in_triangle = true;
                         for (int e = 0; e < 3 && in_triangle; ++e) {
                             const int f = (e + 1) % 3;
-                            const long long s = (long long)(x[f] - x[e]) * (Y - y[e]) - (long long)(y[f] - y[e]) * (X - x[e]);
+                            const long long s = (long long)(x[f] - x[e]) * (Y - y[e]) -
+                                                (long long)(y[f] - y[e]) * (X - x[e]);
                             in_triangle = turn > 0 ? s >= 0 : s <= 0;
                         }
                         if (!in_triangle) continue;
@@ -192,7 +198,7 @@ TEST_F(SectionsProgram, ElectrodeAxisLabels) {
 TEST_F(SectionsProgram, ColourBarValues) {
     start();
     DataSet data(25, 4);
-    float levels[16] = {0.005f, 0.0072f, 0.05f, 0.07f, 0.5f, 0.7f, 5.0f, 7.0f,
+    float levels[16] = {0.005f, 0.0072f, 0.05f,  0.07f,  0.5f,   0.7f,   5.0f,   7.0f,
                         50.0f,  70.0f,   150.0f, 200.0f, 300.0f, 400.0f, 500.0f, 600.0f};
     PseudosectionInput in = input_of(data, 25, levels, 16);
     in.unit_spacing = 0.5f;
