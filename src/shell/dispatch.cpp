@@ -67,7 +67,8 @@ std::vector<CommandRow> make_table() {
         {539,  V::result,    read_colour_scheme},
         {301,  V::result,    restore_default_colours},
         {552,  V::result,    save_screen_bmp},
-        {118,  V::fixed,     {}},            // dialog_pattern_b with VtsfDiaBox
+        {118,  V::fixed,
+         [] { return dialog_pattern_b([] { return ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc); }); }},
         {1270, V::fixed,     {}},            // dialog_pattern_b with BorePlotDiaBox
         {550,  V::fixed,     {}},            // dialog_pattern_a with ExtendDepthDiaBox
         {122,  V::fixed,     {}},            // dialog_pattern_c with FemDiaBox

@@ -2,6 +2,7 @@
 // character handlers of the main window.
 #include "shell/paint.h"
 
+#include "display/colours.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "shell/child_windows.h"
@@ -35,23 +36,12 @@ void read_settings_into_records() {
     copy_text(Systemsettings.output_dir, v.output);
 }
 
-// Brushes and pens of the first 32 colour-table entries, and the colours the canvas really
-// shows for them (sampled from a small rectangle of each).
+// The palette's brushes and pens (and the colours the canvas shows for them), then the default
+// drawing state of both surfaces and a white canvas.
 void create_palette_objects(gfx::Canvas& canvas, gfx::Canvas& window) {
-    WindowObjects& w = Windowobjects;
-    for (int i = 0; i < 32; ++i) {
-        Progdisplay.palette[i] = Progdisplay.colour_table[i];
-        w.brushes[i] = gfx::Brush{Progdisplay.colour_table[i], false};
-        w.pens[i] = gfx::Pen{Progdisplay.colour_table[i], false};
-    }
-    for (int i = 0; i < 32; ++i) {
-        canvas.select_brush(w.brushes[i]);
-        canvas.select_pen(w.pens[i]);
-        canvas.rectangle(8 * i, 1, 8 * i + 7, 10);
-        w.shown_colours[i] = canvas.get_pixel(8 * i + 1, 2);
-    }
+    create_display_objects();
     for (gfx::Canvas* c : {&canvas, &window}) {
-        c->select_pen(w.pens[24]);
+        c->select_pen(Progdisplay.pens[24]);
         c->select_brush(gfx::Brush{gfx::white, false});
         c->set_text_colour(gfx::black);
     }

@@ -13,9 +13,6 @@ namespace shell {
 /// The display objects that the first paint creates and that live until the window closes.
 struct WindowObjects {
     bool created = false;
-    gfx::Brush brushes[32];             ///< solid brushes of colour-table entries 0..31
-    gfx::Pen pens[32];                  ///< solid pens of width 1 of the same colours
-    gfx::Colour shown_colours[32] = {}; ///< the colours the canvas shows for entries 0..31
     gfx::Font text_font;                ///< "Arial", 16 px above a 520-pixel client height, else 14
     gfx::Font symbol_font;              ///< "Symbol", same height
     gfx::Brush bar_brush;               ///< progress bar (red 0, green 255, blue 63)
