@@ -196,6 +196,8 @@ int run(const std::string& model, const std::string& out_dir) {
     std::error_code ec;
     const fs::path folder =
         out_dir.empty() ? fs::path(path).parent_path() : fs::absolute(out_dir, ec);
+    // A missing output folder is made, as a user asking for output there would expect.
+    if (!ec && !out_dir.empty() && !fs::exists(folder, ec)) fs::create_directories(folder, ec);
     if (ec || !fs::is_directory(folder, ec)) {
         std::cerr << "veldarin-script: --out " << out_dir << " is not a folder\n";
         return 2;

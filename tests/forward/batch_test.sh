@@ -82,5 +82,13 @@ if batch "$work/broken.mod"; then fail "broken model: exit 0"; fi
 grep -q "Too few electrodes" "$work/last.log" || fail "broken model: message not printed"
 [ -e "$work/out/broken.dat" ] && fail "broken model: a data file was written"
 
+# An output folder that does not exist yet is made; a file in its place is refused.
+"$script" --batch "$base" --out "$work/new/sub" --home "$work/home" > "$work/last.log" 2>&1 ||
+  fail "new output folder: exit $? $(cat "$work/last.log")"
+[ -s "$work/new/sub/homogeneous_wenner.dat" ] || fail "new output folder: no data file"
+if "$script" --batch "$base" --out "$base" --home "$work/home" > "$work/last.log" 2>&1; then
+  fail "output folder that is a file: exit 0"
+fi
+
 [ "$failures" -eq 0 ] && echo "batch runs: all passed"
 exit $((failures > 0))
