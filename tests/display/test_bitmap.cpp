@@ -8,9 +8,8 @@
 #include <set>
 
 namespace {
-using display_test::file_bytes;
 using display_test::Session;
-using display_test::TempDir;
+using test_support::TempDir;
 
 TEST(Palette256, SystemColoursCubeAndGreys) {
     std::uint32_t table[257] = {};
@@ -61,7 +60,7 @@ TEST(SaveScreenBmp, WritesTheClientAreaOfTheCanvasAt24Bits) {
     EXPECT_EQ(save_screen_bmp(), 552);
     EXPECT_EQ(Progdisplay.model_displayed, 1);
     EXPECT_EQ(ui::cursor(), ui::Cursor::arrow);
-    ASSERT_EQ(file_bytes(path), 15254); // 54 + (303 + 1 padding) x 50
+    ASSERT_EQ(sys::file_size(path), 15254); // 54 + (303 + 1 padding) x 50
 
     const std::vector<unsigned char> b = read_bytes(path);
     EXPECT_EQ(field(b, 0, 2), 0x4D42u);
@@ -101,7 +100,7 @@ TEST(SaveScreenBmp, CancelWritesNothingAndAFileThatCannotBeWrittenIsReported) {
     s.answer("file " + blocked);
     EXPECT_EQ(save_screen_bmp(), 552);
     EXPECT_TRUE(s.showed("BOX [Message] Cannot open file " + blocked));
-    EXPECT_EQ(file_bytes(blocked), -1);
+    EXPECT_EQ(sys::file_size(blocked), -1);
     EXPECT_TRUE(s.answered()) << s.err.str();
 }
 

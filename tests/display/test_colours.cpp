@@ -7,9 +7,8 @@
 #include <cstring>
 
 namespace {
-using display_test::file_bytes;
 using display_test::Session;
-using display_test::TempDir;
+using test_support::TempDir;
 
 // A colour-scheme file: n, then the given entries (4 bytes each, little-endian).
 std::string scheme_bytes(std::int32_t n, const std::vector<std::uint32_t>& entries) {
@@ -79,7 +78,7 @@ TEST(ColourSchemeFile, RoundTripsTheEntriesOfItsLevelCount) {
             written[i] = gfx::rgb(7 * i, 255 - i, i);
         const std::string path = dir.file("scheme" + std::to_string(c.first) + ".col");
         ASSERT_TRUE(write_colour_scheme_file(path.c_str(), c.first, written));
-        EXPECT_EQ(file_bytes(path), c.second);
+        EXPECT_EQ(sys::file_size(path), c.second);
         std::uint32_t table[36];
         std::memcpy(table, default_colours, sizeof default_colours);
         ASSERT_EQ(read_colour_scheme_file(path.c_str(), table), ColourFileStatus::ok);
@@ -232,7 +231,7 @@ TEST(EditColourScheme, SavesTheSchemeOrReportsThatItCouldNot) {
     EXPECT_EQ(edit_colour_scheme(), 525);
     EXPECT_TRUE(s.answered()) << s.err.str();
     EXPECT_EQ(Progdisplay.brushes[2].colour, gfx::rgb(1, 2, 3));
-    EXPECT_EQ(file_bytes(dir.file("mine.col")), 52);
+    EXPECT_EQ(sys::file_size(dir.file("mine.col")), 52);
     EXPECT_TRUE(s.showed("BOX [Colour scheme file] Colour scheme has been saved in the file\\n" +
                          dir.file("mine.col") + "."));
     std::uint32_t table[36] = {};

@@ -9,7 +9,7 @@
 
 namespace {
 using display_test::Session;
-using display_test::TempDir;
+using test_support::TempDir;
 
 std::vector<float> first(const float* levels, int n) {
     return std::vector<float>(levels, levels + (n > 0 ? n : 0));

@@ -8,20 +8,17 @@
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
 #include "platform/sys/sys.h"
-#include "platform/ui/headless/backend.h"
-#include "platform/ui/headless/script.h"
 #include "platform/ui/ui.h"
 #include "shell/dispatch.h"
 #include "shell/main_window.h"
+#include "support/session.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace sections_test {
 
@@ -47,28 +44,13 @@ inline std::string block_model_text(int nvalues, bool ip) {
     return t.str();
 }
 
-class SectionsProgram : public ::testing::Test {
+/// The window program on the headless backend in a temporary program folder.
+class SectionsProgram : public test_support::ProgramTest {
   protected:
-    std::ostringstream out, log, err;
-    headless::Transcript transcript{out, &log, err, "test"};
-    headless::ScriptBackend backend{transcript, "."};
-    std::string home; // program folder, with its trailing '/'
-
-    void SetUp() override {
-        char tmpl[] = "/tmp/vd_sections_XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        home = std::string(tmpl) + "/";
-        sys::set_program_dir(home);
-        ui::reset();
-        ui::install_backend(&backend);
-    }
+    SectionsProgram() : ProgramTest("vd_sections") {}
     void TearDown() override {
         shell::end_program();
-        ui::install_backend(nullptr);
-        ui::reset();
-        sys::set_page_budget(-1);
-        std::error_code ec;
-        std::filesystem::remove_all(home, ec);
+        ProgramTest::TearDown();
     }
     /// Starts the program on a screen of w x h pixels and runs its first paint.
     void start(int w = 1024, int h = 768) {
@@ -77,28 +59,6 @@ class SectionsProgram : public ::testing::Test {
         idle();
         take_output();
         rebuild_display_objects(); // the brushes and pens of the colour table
-    }
-    void idle() {
-        ui::Event e;
-        for (int n = 0; n < 10000 && backend.next_event(e); ++n)
-            ui::dispatch(e);
-    }
-    void send(const ui::Event& e) {
-        ui::dispatch(e);
-        idle();
-    }
-    /// Queues the answers of script lines (dialog, file, box).
-    void answer(const std::string& script) {
-        std::vector<headless::ParseError> errors;
-        for (const headless::Action& a : headless::parse_script(script, errors))
-            backend.push_answer(a);
-        EXPECT_TRUE(errors.empty()) << script;
-    }
-    void command(int id) {
-        ui::Event e;
-        e.kind = ui::EventKind::command;
-        e.id = id;
-        send(e);
     }
     /// A mouse button at canvas pixel (x, y).
     void click(ui::MouseButton button, int x, int y) {
@@ -126,21 +86,6 @@ class SectionsProgram : public ::testing::Test {
         command(101);
         ASSERT_EQ(Modelsettings.model_read, 1) << take_output();
         take_output();
-    }
-    /// Boxes and beeps shown since the last call.
-    std::string take_output() {
-        std::string s = out.str();
-        out.str("");
-        return s;
-    }
-    /// The TEXT lines drawn since the last call, one a line.
-    std::string take_texts() {
-        std::string s = log.str(), texts;
-        log.str("");
-        std::istringstream lines(s);
-        for (std::string line; std::getline(lines, line);)
-            if (line.rfind("TEXT ", 0) == 0) texts += line.substr(5) + "\n";
-        return texts;
     }
     gfx::Canvas& canvas() { return shell::canvas(); }
 };

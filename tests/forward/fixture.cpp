@@ -3,42 +3,16 @@
 
 #include "model/datum_points.h"
 #include "model/utilities.h"
-#include "platform/ui/ui.h"
+#include "support/model_records.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 
 namespace forward_test {
 
-ProgLim limits_for(int n, int d) {
-    ProgLim l;
-    l.max_electrodes = n;
-    l.max_n = 70;
-    l.max_data_points = d;
-    l.max_levels = 160;
-    l.max_resistivity_values = 33;
-    l.max_node_rows = 170;
-    l.max_node_columns = 4 * n + 23 > 227 ? 4 * n + 23 : 227;
-    l.max_topo_points = n;
-    l.max_spacing_ratio = 160;
-    l.max_electrodes_b = l.max_electrodes_c = l.max_electrodes_d = n;
-    l.max_node_columns_b = l.max_node_columns;
-    l.max_borehole_electrodes = 32;
-    l.max_boreholes = 30;
-    l.max_frequencies = 12;
-    return l;
-}
-
-Records::Records(int n, int d) : m(Modelsettings), p(Potentialtables), limits(Proglim) {
-    EXPECT_EQ(init_globals(), 0);
-    Proglim = limits_for(n, d);
-    EXPECT_EQ(model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim), 0);
-}
-
-Records::~Records() {
-    model::exit_globals();
-}
+Records::Records(int n, int d)
+    : GlobalRecords(test_support::limits_for(n, d)), m(Modelsettings), p(Potentialtables),
+      limits(Proglim) {}
 
 PairPotential half_space(double rho) {
     return [rho](double r) { return rho / (2.0 * M_PI * r); };
@@ -69,39 +43,6 @@ void set_line(ModelSettings& m, const ProgLim& limits, int nelec, int code, floa
     m.n_a_spacings = nelec / 3;
     m.n_n_values = std::min(nelec / 2, 8);
     m.ndata = calc_datum_points(m, limits);
-}
-
-Headless::Headless() {
-    ui::reset();
-    ui::install_backend(&backend);
-}
-
-Headless::~Headless() {
-    ui::install_backend(nullptr);
-    ui::reset();
-}
-
-void Headless::answer(const std::string& script) {
-    std::vector<headless::ParseError> errors;
-    for (const headless::Action& a : headless::parse_script(script, errors))
-        backend.push_answer(a);
-    EXPECT_TRUE(errors.empty()) << script;
-}
-
-TempDir::TempDir() {
-    char name[] = "/tmp/vd_forward_XXXXXX";
-    path = std::string(mkdtemp(name)) + "/";
-}
-
-TempDir::~TempDir() {
-    std::system(("rm -rf '" + path + "'").c_str());
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 } // namespace forward_test

@@ -9,6 +9,7 @@
 #include <cmath>
 
 using namespace forward_test;
+using namespace test_support;
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <cstring>
 
 using namespace forward_test;
+using namespace test_support;
 
 namespace {
 

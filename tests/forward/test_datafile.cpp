@@ -17,6 +17,7 @@
 #include <vector>
 
 using namespace forward_test;
+using namespace test_support;
 
 namespace {
 

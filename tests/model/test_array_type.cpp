@@ -1,11 +1,12 @@
 // Array-type codes, their names, and the array-type dialog driven through the headless backend.
-#include "fixture.h"
+#include "support/session.h"
 
 #include "model/array_type.h"
+#include "model/globals.h"
 
 namespace {
-using model_test::GlobalRecords;
-using model_test::Headless;
+using test_support::GlobalRecords;
+using test_support::Headless;
 
 TEST(ArrayCodes, NamesAndConversions) {
     const struct {

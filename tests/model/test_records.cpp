@@ -1,18 +1,21 @@
 // The global records: defaults, the arrays sized from the program limits, the memory message
 // when the page budget runs out, and the work files deleted at exit.
-#include "fixture.h"
+#include "support/model_records.h"
+#include "support/session.h"
 
+#include "model/globals.h"
 #include "model/owned_arrays.h"
+#include "platform/sys/sys.h"
 
 #include <cstring>
 #include <map>
 #include <set>
 
 namespace {
-using model_test::GlobalRecords;
-using model_test::Headless;
-using model_test::limits_for;
-using model_test::TempDir;
+using test_support::GlobalRecords;
+using test_support::Headless;
+using test_support::limits_for;
+using test_support::TempDir;
 
 TEST(Records, DefaultsAfterStartUp) {
     GlobalRecords records;

@@ -1,23 +1,21 @@
 // The trace log, the message funnel, the status services over the pump, the status line, the
 // clearing of a canvas and the shared file dialogs.
-#include "fixture.h"
+#include "support/files.h"
+#include "support/session.h"
 
+#include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
+#include "platform/sys/sys.h"
 
 #include <fstream>
-#include <iterator>
 
 namespace {
-using model_test::GlobalRecords;
-using model_test::Headless;
-using model_test::TempDir;
-
-std::string file_text(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using test_support::GlobalRecords;
+using test_support::Headless;
+using test_support::read_file;
+using test_support::TempDir;
 
 TEST(Trace, OffCreatesNothing) {
     GlobalRecords records;
@@ -38,14 +36,14 @@ TEST(Trace, EachLineIsAppendedWithTheFileClosedBetween) {
     model::trace("end readmodel_2D tflag %d\n", 2);
     EXPECT_EQ(Printtrace.file, nullptr);
     EXPECT_EQ(Printtrace.pending, 0);
-    EXPECT_EQ(file_text(dir.file("kwoptrace.txt")), "end readmodel_2D tflag 2\n");
+    EXPECT_EQ(read_file(dir.file("kwoptrace.txt")), "end readmodel_2D tflag 2\n");
     // Another writer between two lines is kept: the file is opened again for each line.
     {
         std::ofstream other(dir.file("kwoptrace.txt"), std::ios::app);
         other << "other\n";
     }
     model::trace("jacob cal flag %d\n", 0);
-    EXPECT_EQ(file_text(dir.file("kwoptrace.txt")),
+    EXPECT_EQ(read_file(dir.file("kwoptrace.txt")),
               "end readmodel_2D tflag 2\nother\njacob cal flag 0\n");
 }
 
@@ -57,7 +55,7 @@ TEST(Trace, LongLineIsCutToTheBuffer) {
     Printtrace.active = 1;
     const std::string long_text(20000, 'x');
     model::trace("%s|%s\n", long_text.c_str(), long_text.c_str());
-    EXPECT_EQ(file_text(dir.file("kwoptrace.txt")), std::string(8191, 'x'));
+    EXPECT_EQ(read_file(dir.file("kwoptrace.txt")), std::string(8191, 'x'));
 }
 
 TEST(Trace, SwitchesOffWhenTheFileCannotBeOpened) {

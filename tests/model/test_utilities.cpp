@@ -1,6 +1,6 @@
 // Text-buffer readers, index sorts, rounding, 2-D addressing, level counts, cell conductivities
 // from block codes and the logarithmic misfit.
-#include "fixture.h"
+#include "support/session.h"
 
 #include "model/model_settings.h"
 #include "model/utilities.h"
@@ -275,7 +275,7 @@ TEST(SetCode2Res, TankWallsGetTheWallResistivity) {
 // ---- Logarithmic misfit -----------------------------------------------------------------------
 
 TEST(RmsLogMisfit, ModesAndRms) {
-    model_test::Headless ui;
+    test_support::Headless ui;
     const float measured[3] = {std::exp(1.0f) * 10, 20 / std::exp(1.0f), 30};
     const float calculated[3] = {10, 20, 30};
     float shown[3], ratio[3], rms = -1;
@@ -296,7 +296,7 @@ TEST(RmsLogMisfit, ModesAndRms) {
 }
 
 TEST(RmsLogMisfit, IdenticalValuesShowTheMessageOnceAndTheCalculatedValues) {
-    model_test::Headless ui;
+    test_support::Headless ui;
     const float values[2] = {15, 25};
     float shown[2], ratio[2], rms = -1;
     EXPECT_EQ(rms_log_misfit(2, 2, shown, values, values, &rms, ratio), 2);

@@ -292,7 +292,7 @@ TEST_F(DatumPoints, EqualDepthsOfOtherLevelsShareADatumLevelAndKeepTheirElectrod
     EXPECT_EQ((std::vector<int>(first, first + 5)), (std::vector<int>{1, 2, 1, 2, 3}));
     EXPECT_EQ((std::vector<float>(depths, depths + 5)),
               (std::vector<float>{0.5f, 0.5f, 1.0f, 1.0f, 1.0f}));
-    EXPECT_EQ(shown.str(), "");
+    EXPECT_EQ(output(), "");
 }
 
 TEST_F(DatumPoints, LevelOverflowKeepsTheStoredLevelsOnly) {
@@ -307,9 +307,8 @@ TEST_F(DatumPoints, LevelOverflowKeepsTheStoredLevelsOnly) {
     EXPECT_EQ(counts(3), (std::vector<int>{2, 2, -1}));
     for (int d = 0; d < count; ++d)
         EXPECT_LE(a[d], 2);
-    EXPECT_EQ(shown.str(),
-              "BEEP\nBOX [Datum levels warning] Too many datum levels!\\nCurrent number "
-              "is 3.\\nMaximum number of datum levels is 2.\n");
+    EXPECT_EQ(output(), "BEEP\nBOX [Datum levels warning] Too many datum levels!\\nCurrent number "
+                        "is 3.\\nMaximum number of datum levels is 2.\n");
 }
 
 TEST(DatumGeometry, WennerAndOffsetDipoles) {

@@ -1,54 +1,20 @@
-// The recording backend, the shared model record and the read helpers of the reader tests.
+// The shared model record and the read helpers of the reader tests.
 #include "reader_fixture.h"
 
+#include "platform/sys/sys.h"
+#include "support/files.h"
+#include "support/model_records.h"
+
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace reader_test {
 
-ProgLim default_limits() {
-    ProgLim l;
-    const int n = 161;
-    l.max_electrodes = n;
-    l.max_n = 70;
-    l.max_data_points = 16000;
-    l.max_levels = 160;
-    l.max_resistivity_values = 33;
-    l.max_node_rows = 170;
-    l.max_node_columns = 4 * n + 23;
-    l.max_topo_points = n;
-    l.max_spacing_ratio = 160;
-    l.max_electrodes_b = l.max_electrodes_c = l.max_electrodes_d = n;
-    l.max_node_columns_b = l.max_node_columns;
-    l.max_borehole_electrodes = 32;
-    l.max_boreholes = 30;
-    l.max_frequencies = 12;
-    return l;
-}
-
-namespace {
-struct SharedRecords {
-    ProgLim limits = default_limits();
-    std::unique_ptr<ModelSettings> model = std::make_unique<ModelSettings>();
-    std::unique_ptr<Potentials> potentials = std::make_unique<Potentials>();
-    SharedRecords() {
-        if (model::allocate_model_arrays(*model, *potentials, limits) != 0) std::abort();
-    }
-    ~SharedRecords() { model::release_model_arrays(*model, *potentials); }
-};
-SharedRecords& shared() {
-    static SharedRecords records;
-    return records;
-}
-} // namespace
-
 ModelSettings& shared_model() {
-    return *shared().model;
+    return *test_support::shared_records().model;
 }
 const ProgLim& shared_limits() {
-    return shared().limits;
+    return test_support::shared_records().limits;
 }
 
 std::string fixture(const std::string& name) {
@@ -56,11 +22,8 @@ std::string fixture(const std::string& name) {
 }
 
 std::string fixture_text(const std::string& name) {
-    std::ifstream in(fixture(name), std::ios::binary);
-    EXPECT_TRUE(in.good()) << name;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    EXPECT_TRUE(sys::file_exists(fixture(name))) << name;
+    return test_support::read_file(fixture(name));
 }
 
 std::string replace_once(std::string text, const std::string& from, const std::string& to) {

@@ -1,35 +1,23 @@
 // veldarin-script as a program: options, exit codes, standard output and the transcript file.
 #include "platform/sys/sys.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
 const std::string program = VELDARIN_BINARY_DIR "/app/veldarin-script";
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test_support::read_file;
 
 class Program : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vd_ui_program_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
     /// Runs the program with `args` (script text, if any, in dir_/s.txt); returns its exit code
     /// and fills out_ and err_.
@@ -37,11 +25,12 @@ class Program : public ::testing::Test {
         if (!script.empty()) std::ofstream(dir_ + "/s.txt") << script;
         std::string cmd = "'" + program + "' " + args + " >'" + dir_ + "/out' 2>'" + dir_ + "/err'";
         int status = std::system(cmd.c_str());
-        out_ = slurp(dir_ + "/out");
-        err_ = slurp(dir_ + "/err");
+        out_ = read_file(dir_ + "/out");
+        err_ = read_file(dir_ + "/err");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    std::string dir_, out_, err_;
+    test_support::TempDir temp_{"vd_ui_program"};
+    std::string dir_ = temp_.folder(), out_, err_;
 };
 
 TEST_F(Program, RunsAScript) {
@@ -56,7 +45,7 @@ TEST_F(Program, RunsAScript) {
         << err_;
     const std::string box = "BOX [Program Information] 2D Resistivity and IP Forward Modelling";
     EXPECT_EQ(out_.rfind(box, 0), 0u) << out_;
-    std::string transcript = slurp(dir_ + "/t.txt");
+    std::string transcript = read_file(dir_ + "/t.txt");
     EXPECT_NE(transcript.find(box), std::string::npos) << transcript;
 }
 

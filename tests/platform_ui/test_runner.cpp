@@ -4,14 +4,12 @@
 #include "platform/sys/sys.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/ui.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -197,19 +195,12 @@ std::string replace_all(std::string s, const std::string& from, const std::strin
 class Runner : public ::testing::Test {
   protected:
     void SetUp() override {
-        start_dir_ = sys::current_dir();
-        char tmpl[] = "/tmp/vd_ui_runner_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        folder = tmpl;
-        std::ofstream(folder + "/model.mod") << "model\n";
+        ASSERT_FALSE(dir_.path.empty());
+        folder = dir_.folder();
+        dir_.write("model.mod", "model\n");
     }
-    void TearDown() override {
-        sys::set_current_dir(start_dir_);
-        std::remove((folder + "/model.mod").c_str());
-        std::remove((folder + "/transcript.txt").c_str());
-        ::rmdir(folder.c_str());
-    }
-    std::string start_dir_;
+    const std::string start_dir_ = sys::current_dir();
+    test_support::TempDir dir_{"vd_ui_runner"};
 };
 
 struct Case {
@@ -385,11 +376,9 @@ TEST_F(Runner, TranscriptHoldsTextBoxesAndBeeps) {
     std::string path = folder + "/transcript.txt";
     RunResult r = run_case("key a\nmenu 1\nmenu 99\nclick left 3 4\n", path);
     ASSERT_EQ(r.code, 0) << r.err;
-    std::ifstream in(path);
-    std::stringstream got;
-    got << in.rdbuf();
-    EXPECT_EQ(got.str(), "TEXT painted\nTEXT key a\nBOX [Message] Hello\\nworld\nBEEP\n"
-                         "TEXT mouse 0 3 4\n");
+    EXPECT_EQ(test_support::read_file(path),
+              "TEXT painted\nTEXT key a\nBOX [Message] Hello\\nworld\nBEEP\n"
+              "TEXT mouse 0 3 4\n");
     EXPECT_EQ(r.out, "BOX [Message] Hello\\nworld\nBEEP\n");
 }
 

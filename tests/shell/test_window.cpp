@@ -4,15 +4,12 @@
 
 #include "shell/paint.h"
 
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace {
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test_support::read_file;
 
 TEST_F(WindowProgram, StartUpAndFirstPaint) {
     std::ofstream(home + "veldarin.ini") << "[files]\nextension=*.txt\n";

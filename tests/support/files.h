@@ -1,0 +1,36 @@
+// Temporary folders and whole-file reads of the tests.
+#pragma once
+
+#include <string>
+
+namespace test_support {
+
+/// A fresh folder /tmp/<prefix>_XXXXXX for one test. The destructor puts back the current
+/// folder of the construction (the file dialogs change it), then removes the folder with its
+/// files. When the folder cannot be made the test fails and `path` stays empty.
+class TempDir {
+  public:
+    explicit TempDir(const std::string& prefix = "vd_test");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string path; ///< the folder with its trailing '/'
+
+    /// The folder without its trailing '/'.
+    std::string folder() const;
+    std::string file(const std::string& name) const { return path + name; }
+    /// Writes `bytes` to the file `name` of the folder and returns its path (the test fails
+    /// when the file cannot be written).
+    std::string write(const std::string& name, const std::string& bytes) const;
+    /// Writes the file `name` with a few bytes of content.
+    void touch(const std::string& name) const { write(name, "data"); }
+
+  private:
+    std::string start_dir_;
+};
+
+/// Whole contents of the file at `path` ("" when it cannot be read).
+std::string read_file(const std::string& path);
+
+} // namespace test_support

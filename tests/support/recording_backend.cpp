@@ -1,0 +1,22 @@
+// A ui backend for tests that records every message box and beep and draws nothing.
+#include "support/recording_backend.h"
+
+namespace test_support {
+
+int RecordingBackend::message_box(const std::string& text, const std::string& caption,
+                                  unsigned flags) {
+    boxes.push_back({text, caption, flags, beep_pending_});
+    beep_pending_ = false;
+    if ((flags & ui::mb_buttons) != ui::mb_yesno) return ui::id_ok;
+    if (answers.empty()) return ui::id_yes;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+void RecordingBackend::beep() {
+    ++beeps;
+    beep_pending_ = true;
+}
+
+} // namespace test_support
