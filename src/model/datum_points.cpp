@@ -175,12 +175,7 @@ void Generator::multiple_gradient() {
 // pole-dipole data are lifted below every forward datum for the sort and put back afterwards.
 int group_by_depth(ModelSettings& s, const ProgLim& limits, int type, int ndata) {
     DepthFactorTable table{};
-    if (type == 6 || type == 10)
-        set_depth_factors_pole_dipole(table);
-    else if (type == 7)
-        set_depth_factors_pole_dipole_2(table);
-    else
-        set_depth_factors_dipole_dipole(table);
+    model::set_depth_factors_of_array(type, table);
     int nreverse = 0;
     if (type == 6 || type == 10)
         for (int d = 0; d < ndata; ++d)

@@ -75,6 +75,19 @@ void set_depth_factors_dipole_dipole(DepthFactorTable& table) {
     fill_depth_factors(table, levels, 0.153f, 0.254f);
 }
 
+namespace model {
+
+void set_depth_factors_of_array(int array_type, DepthFactorTable& table) {
+    if (array_type == 6 || array_type == 10)
+        set_depth_factors_pole_dipole(table);
+    else if (array_type == 7)
+        set_depth_factors_pole_dipole_2(table);
+    else
+        set_depth_factors_dipole_dipole(table);
+}
+
+} // namespace model
+
 float interp_depth_factor(const DepthFactorTable& table, float n) {
     constexpr int last = depth_factor_max_n;
     if (n >= 1.0f) {

@@ -29,6 +29,13 @@ void set_depth_factors_pole_dipole_2(DepthFactorTable& table);
 /// Fills `table` with the median-depth factors of the dipole-dipole array.
 void set_depth_factors_dipole_dipole(DepthFactorTable& table);
 
+namespace model {
+/// Fills `table` with the depth factors of the internal array code `array_type`: pole-dipole
+/// (6) and offset pole-dipole (10) take the pole-dipole factors, Wenner-Schlumberger (7) its
+/// own, every other code the dipole-dipole factors.
+void set_depth_factors_of_array(int array_type, DepthFactorTable& table);
+} // namespace model
+
 /// Depth factor, in units of a, at a real separation factor n >= 0 (callers pass |n|).
 /// From n = 1 on it interpolates from the nearest tabulated level k (halves up) along the
 /// segment k .. k+1; below 1 it interpolates between the entries of n = 0.5 and n = 1, and below

@@ -71,15 +71,6 @@ float median_pseudodepth(int type, int a, float n, float b, const DepthFactorTab
     }
 }
 
-void fill_depth_table(int type, DepthFactorTable& table) {
-    if (type == 6 || type == 10)
-        set_depth_factors_pole_dipole(table);
-    else if (type == 7)
-        set_depth_factors_pole_dipole_2(table);
-    else
-        set_depth_factors_dipole_dipole(table);
-}
-
 // Points of the level grid of one level, appended at grid index k (advanced).
 void level_grid(const ModelSettings& s, const ProgLim& limits, int level, int& k) {
     const int row = limits.max_electrodes_d;
@@ -170,7 +161,7 @@ void calc_plot_points(ModelSettings& settings, const ProgLim& limits, float* x, 
     const ModelSettings& s = settings;
     const int t = s.array_type_copy;
     DepthFactorTable table{};
-    fill_depth_table(t, table);
+    model::set_depth_factors_of_array(t, table);
     for (int d = 0; d < s.ndata; ++d) {
         const int a = s.datum_a[d];
         const float n = s.datum_n[d];

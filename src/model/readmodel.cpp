@@ -31,6 +31,11 @@ std::int32_t ModelReader::read_int() {
 
 float ModelReader::read_real() {
     const float value = static_cast<float>(read_buffer_real(text, cursor, length));
+    refuse_unless_finite(value);
+    return value;
+}
+
+void ModelReader::refuse_unless_finite(double value) {
     // Every later step divides, compares and sums these values; an overflowed number would
     // turn the mesh into infinities without a word.
     if (!std::isfinite(value))
@@ -38,7 +43,6 @@ float ModelReader::read_real() {
              "Error in model data file!\nThe number in line %d is too large.\n"
              "Please check your file format.",
              line_number());
-    return value;
 }
 
 std::string ModelReader::read_line(int width) {

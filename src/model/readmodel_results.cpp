@@ -24,11 +24,7 @@ float read_value(ModelReader& r, bool& missing) {
 double read_double(ModelReader& r, bool& missing) {
     if (!number_ahead(r)) missing = true;
     const double value = read_buffer_real(r.text, r.cursor, r.length);
-    if (!std::isfinite(value))
-        r.fail(1, error_caption,
-               "Error in model data file!\nThe number in line %d is too large.\nPlease check your "
-               "file format.",
-               r.line_number());
+    r.refuse_unless_finite(value);
     return value;
 }
 

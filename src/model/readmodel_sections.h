@@ -74,6 +74,9 @@ class ModelReader {
         __attribute__((format(printf, 4, 5)))
 #endif
         ;
+    /// Refuses the file ("Error in model data file!", the number in the cursor's line is too
+    /// large) when `value`, a number read or one derived from it, is not finite.
+    void refuse_unless_finite(double value);
     /// Ends the read after a routine that showed its own message.
     [[noreturn]] void stop(int error) {
         throw ReadStop{error};

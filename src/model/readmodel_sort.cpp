@@ -70,12 +70,7 @@ int sort_by_pseudodepth(ModelReader& r, int max_levels) {
     ModelSettings& m = r.model;
     const int type = m.array_type;
     DepthFactorTable table{};
-    if (type == 6)
-        set_depth_factors_pole_dipole(table);
-    else if (type == 7)
-        set_depth_factors_pole_dipole_2(table);
-    else
-        set_depth_factors_dipole_dipole(table);
+    set_depth_factors_of_array(type, table); // the sorted codes are 5, 6 and 7
     m.nreverse = 0;
     if (type == 6)
         for (int d = 0; d < m.ndata; ++d)

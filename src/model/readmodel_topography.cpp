@@ -33,11 +33,7 @@ void notice(ModelReader& r, const char* caption, const char* format, ...) {
 // A coordinate in unit spacings; a spacing lowered by the data can make it too large to hold.
 float in_unit_spacings(ModelReader& r, float metres) {
     const float value = metres / r.model.unit_spacing;
-    if (!std::isfinite(value))
-        r.fail(1, "Error Message",
-               "Error in model data file!\nThe number in line %d is too large.\nPlease check your "
-               "file format.",
-               r.line_number());
+    r.refuse_unless_finite(value);
     return value;
 }
 

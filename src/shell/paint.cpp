@@ -142,6 +142,15 @@ int scrolled(int position, int extent, int client, ui::ScrollCode code, int pos)
     }
 }
 
+// One request on the scroll bar `bar` moves `offset` across a canvas `extent` pixels long in a
+// client area `client` pixels long; the bar takes the new offset and the window is repainted.
+void scroll_bar_moved(ui::Bar bar, int& offset, int extent, int client, ui::ScrollCode code,
+                      int pos) {
+    offset = scrolled(offset, extent, client, code, pos);
+    ui::set_scroll(bar, 0, std::max(0, extent - client), 0, offset);
+    ui::invalidate();
+}
+
 } // namespace
 
 void set_edit_hooks(const EditHooks& hooks) {
@@ -171,21 +180,13 @@ void set_scroll_ranges(int client_width, int client_height) {
 }
 
 void hscroll_handler(ui::ScrollCode code, int pos) {
-    Progdisplay.scroll_x = scrolled(Progdisplay.scroll_x, Progdisplay.canvas_width,
-                                    Windowobjects.client_rect.right, code, pos);
-    ui::set_scroll(ui::Bar::horizontal, 0,
-                   std::max(0, Progdisplay.canvas_width - Windowobjects.client_rect.right), 0,
-                   Progdisplay.scroll_x);
-    ui::invalidate();
+    scroll_bar_moved(ui::Bar::horizontal, Progdisplay.scroll_x, Progdisplay.canvas_width,
+                     Windowobjects.client_rect.right, code, pos);
 }
 
 void vscroll_handler(ui::ScrollCode code, int pos) {
-    Progdisplay.scroll_y = scrolled(Progdisplay.scroll_y, Progdisplay.canvas_height,
-                                    Windowobjects.client_rect.bottom, code, pos);
-    ui::set_scroll(ui::Bar::vertical, 0,
-                   std::max(0, Progdisplay.canvas_height - Windowobjects.client_rect.bottom), 0,
-                   Progdisplay.scroll_y);
-    ui::invalidate();
+    scroll_bar_moved(ui::Bar::vertical, Progdisplay.scroll_y, Progdisplay.canvas_height,
+                     Windowobjects.client_rect.bottom, code, pos);
 }
 
 void mouse_move_handler(int x, int y) {
