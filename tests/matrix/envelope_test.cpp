@@ -47,12 +47,7 @@ template <class T> struct EnvelopeSystem {
 };
 
 Graph grid_6pt(int ncol, int nrow) {
-    Graph g;
-    g.n = ncol * nrow;
-    g.xadj.resize(g.n + 1);
-    g.adjncy.resize(6 * std::size_t(g.n) + 1);
-    set_adj_2d_6pt(g.xadj.data(), g.adjncy.data(), ncol, nrow);
-    return g;
+    return mxtest::grid_graph(ncol, nrow, 6, set_adj_2d_6pt);
 }
 
 template <class T> void check_solves(Graph g, unsigned seed, double tolerance) {

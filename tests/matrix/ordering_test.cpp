@@ -16,21 +16,11 @@ using mxtest::Graph;
 namespace {
 
 Graph grid_5pt(int nx, int nz) {
-    Graph g;
-    g.n = nx * nz;
-    g.xadj.resize(g.n + 1);
-    g.adjncy.resize(4 * std::size_t(g.n) + 1);
-    grid_adjacency_5pt(g.xadj.data(), g.adjncy.data(), nx, nz);
-    return g;
+    return mxtest::grid_graph(nx, nz, 4, grid_adjacency_5pt);
 }
 
 Graph grid_9pt(int ncol, int nrow) {
-    Graph g;
-    g.n = ncol * nrow;
-    g.xadj.resize(g.n + 1);
-    g.adjncy.resize(8 * std::size_t(g.n) + 1);
-    set_adj_2d_9pt(g.xadj.data(), g.adjncy.data(), ncol, nrow);
-    return g;
+    return mxtest::grid_graph(ncol, nrow, 8, set_adj_2d_9pt);
 }
 
 Graph path_graph(int n) {

@@ -77,6 +77,17 @@ struct Graph {
     std::vector<int> xadj, adjncy;
 };
 
+/// The graph of a grid of nx x nz nodes from one of the library's adjacency builders
+/// (`build(xadj, adjncy, nx, nz)`), with room for `per_node` neighbours a node.
+template <class Build> Graph grid_graph(int nx, int nz, int per_node, Build build) {
+    Graph g;
+    g.n = nx * nz;
+    g.xadj.resize(g.n + 1);
+    g.adjncy.resize(std::size_t(per_node) * std::size_t(g.n) + 1);
+    build(g.xadj.data(), g.adjncy.data(), nx, nz);
+    return g;
+}
+
 /// Random connected-or-not graph: each pair joined with probability p.
 inline Graph random_graph(int n, double p, unsigned seed) {
     std::mt19937 rng(seed);

@@ -72,12 +72,7 @@ struct SparseSystem {
 };
 
 Graph grid_graph(int nx, int nz) {
-    Graph g;
-    g.n = nx * nz;
-    g.xadj.resize(g.n + 1);
-    g.adjncy.resize(4 * std::size_t(g.n) + 1);
-    grid_adjacency_5pt(g.xadj.data(), g.adjncy.data(), nx, nz);
-    return g;
+    return mxtest::grid_graph(nx, nz, 4, grid_adjacency_5pt);
 }
 
 struct SparseCase {
