@@ -116,15 +116,13 @@ double exp_spline_integral(int m, int n, const T* d, const T* c, const T* t, con
     return sum;
 }
 
-// The rectangle below x[0] plus the spline integral of the leading positive samples; the
-// spline is fitted to ln y in the precision T.
-template <class T> double log_spline_integral(const T* x, const T* y, int n, int m) {
-    if (n <= 0) return 0.0;
-    const T rectangle = x[0] * y[0];
+// The spline integral of the leading positive samples from x[0] on, with its exponential end;
+// the spline is fitted to ln y in the precision T.
+template <class T> double spline_above_first(const T* x, const T* y, int n, int m) {
     int positive = 0;
     while (positive < n && y[positive] > T(0))
         ++positive;
-    if (positive < 2) return rectangle;
+    if (positive < 2) return 0.0;
     auto log_value = [y](int j) { return static_cast<T>(std::log(y[j])); };
     double sum = 0.0, last = 0.0;
     for (int i = 0; i < positive - 1; ++i) {
@@ -134,7 +132,14 @@ template <class T> double log_spline_integral(const T* x, const T* y, int n, int
                                    log_value(i), log_value(i + 1), &last);
     }
     if (1e-7 * sum < last) sum += exp_tail(positive, x, y);
-    return rectangle + sum;
+    return sum;
+}
+
+// The rectangle below x[0] plus the spline integral.
+template <class T> double log_spline_integral(const T* x, const T* y, int n, int m) {
+    if (n <= 0) return 0.0;
+    const T rectangle = x[0] * y[0];
+    return rectangle + spline_above_first(x, y, n, m);
 }
 
 template <class T> int count_significant(int n, const T* a, int start, double threshold) {
@@ -163,6 +168,13 @@ void log_spaced(int n, double* v, double first, double last) {
         exponent += step;
         v[i] = static_cast<double>(std::exp(exponent));
     }
+}
+
+double spline_integral_above_first(const double* x, const double* y, int n, int m) {
+    return spline_above_first(x, y, n, m);
+}
+double spline_integral_above_first(const float* x, const float* y, int n, int m) {
+    return spline_above_first(x, y, n, m);
 }
 
 } // namespace fd

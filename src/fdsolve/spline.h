@@ -48,6 +48,12 @@ namespace fd {
 /// Log-spaced values as log_spaced_values_dbl, for limits already in double precision.
 void log_spaced(int n, double* v, double first, double last);
 
+/// log_spline_integral_dbl without its rectangle: the integral from x[0] to infinity of the
+/// leading positive samples (0 with fewer than two). The transforms put their own
+/// low-wavenumber tail below x[0].
+double spline_integral_above_first(const double* x, const double* y, int n, int m);
+double spline_integral_above_first(const float* x, const float* y, int n, int m);
+
 /// Integral over a width w of the exponential through y0 and y1, with dl = ln y0 - ln y1:
 /// w*(y0 - y1)/dl, and its limit (the trapezoid, exact to second order in dl) where dl is so
 /// small that the quotient would lose its digits or be 0/0.

@@ -1,5 +1,5 @@
-// Inverse Fourier transforms of pair and point potentials: one piecewise model of V(k) with
-// closed-form plain and cosine-weighted integrals, shared by every table and point routine.
+// Inverse Fourier transforms of pair and point potentials: one low-wavenumber tail and one
+// piecewise model of V(k) with closed-form integrals, shared by every table and point routine.
 #include "fdsolve/transform.h"
 
 #include "fdsolve/sici.h"
@@ -7,6 +7,7 @@
 #include "matrix/pagearray.h"
 #include "model/utilities.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -24,21 +25,133 @@ float sine_integral(float x) {
     return sine_cosine_integrals_flt(x, &ci);
 }
 
+// K0(t), K1(t) and the integral of K0 from 0 to t, for t > 0. Up to t = 8 from the power
+// series (with y = t^2/4 and psi(j+1) = H_j - gamma):
+//   K0 = sum y^j/(j!)^2 (psi(j+1) - ln(t/2)),
+//   K1 = 1/t + (t/2) sum y^j/(j!(j+1)!) (ln(t/2) - (psi(j+1) + psi(j+2))/2),
+//   integral = t sum y^j/(j!)^2 (psi(j+1) - ln(t/2) + 1/(2j+1))/(2j+1);
+// cancellation costs at most about six digits at t = 8. Beyond, K0 and K1 come from the
+// standard library and the integral is pi/2 less the asymptotic series of the rest,
+// sqrt(pi/(2t)) exp(-t) (1 - 5/(8t) + 129/(128t^2) - 2655/(1024t^3)), good to 1e-7 of pi/2.
+struct BesselK {
+    double k0, k1, integral;
+};
+BesselK bessel_k(double t) {
+    constexpr double pi = 3.141592653589793;
+    if (t > 8.0) {
+        const double w = 1.0 / t;
+        const double rest = std::sqrt(0.5 * pi * w) * std::exp(-t) *
+                            (1.0 - w * (0.625 - w * (1.0078125 - w * 2.5927734375)));
+        return {std::cyl_bessel_k(0.0, t), std::cyl_bessel_k(1.0, t), 0.5 * pi - rest};
+    }
+    constexpr int terms = 48; // y^j/(j!)^2 < 1e-30 by then for y <= 16
+    struct Reciprocals {
+        double next[terms], odd[terms];
+    };
+    static const Reciprocals r = [] {
+        Reciprocals table{};
+        for (int j = 0; j < terms; ++j) {
+            table.next[j] = 1.0 / (j + 1);
+            table.odd[j] = 1.0 / (2 * j + 1);
+        }
+        return table;
+    }();
+    const double y = 0.25 * t * t, log_half = std::log(0.5 * t);
+    double a = 1.0, psi = -0.5772156649015329, k0 = 0.0, k1 = 0.0, integral = 0.0;
+    for (int j = 0; j < terms && a > 1e-20; ++j) {
+        const double psi_next = psi + r.next[j];
+        const double term = a * (psi - log_half);
+        k0 += term;
+        k1 += a * r.next[j] * (log_half - 0.5 * (psi + psi_next));
+        integral += (term + a * r.odd[j]) * r.odd[j];
+        a *= y * r.next[j] * r.next[j];
+        psi = psi_next;
+    }
+    return {k0, 1.0 / t + 0.5 * t * k1, t * integral};
+}
+
+// Where the fit below the first wavenumber is taken to be its logarithmic limit, and where it
+// stops following a faster decay, K0 being near the end of the double range (see
+// fd::low_wavenumber_tail).
+constexpr double fit_smallest = 1e-4, fit_largest = 500.0;
+
+// x = k1 r of the potential A K0(k r) with K0(x)/K0(ratio x) = q (q > 1, ratio > 1): the root
+// of ln K0(x) - ln K0(ratio x) - ln q, which rises with x, by Newton steps in ln x kept inside
+// a shrinking bracket. The start is the logarithmic limit, K0(x) ~ -ln(x/2) - gamma =
+// q ln(ratio)/(q - 1), accurate for small x; 0 when that lies below fit_smallest (the limit
+// holds there), fit_largest when the root lies beyond.
+double fitted_argument(double q, double ratio) {
+    const double log_q = std::log(q);
+    double u = std::log(2.0) - 0.5772156649015329 + std::log(ratio) / std::expm1(-log_q);
+    if (!(u >= std::log(fit_smallest))) return 0.0;
+    double low = std::log(fit_smallest), high = std::log(fit_largest);
+    if (!(u < high)) u = 0.5 * (low + high);
+    for (int step = 0; step < 100; ++step) {
+        const double x = std::exp(u);
+        const BesselK near = bessel_k(x), far = bessel_k(ratio * x);
+        // A K0 that underflows (ratio x beyond some 700) puts the root lower.
+        const double h = far.k0 > 0.0 ? std::log(near.k0 / far.k0) - log_q : HUGE_VAL;
+        const double slope =
+            far.k0 > 0.0 ? ratio * x * far.k1 / far.k0 - x * near.k1 / near.k0 : 0.0;
+        (h < 0.0 ? low : high) = u;
+        double next = slope > 0.0 && h != HUGE_VAL ? u - h / slope : 0.5 * (low + high);
+        if (!(next > low && next < high)) next = 0.5 * (low + high);
+        // Newton's error squares: a step of 1e-8 leaves one of about 1e-16.
+        const bool converged = std::fabs(next - u) < 1e-8 || high - low < 1e-12;
+        u = next;
+        if (converged) break;
+    }
+    return std::min(std::exp(u), fit_largest);
+}
+
+// The integral over t from 0 to 1 of (K0(x t) - k0_x + ln t)(1 - cos(w t)), k0_x = K0(x): the
+// smooth rest of a fitted K0 beyond its logarithmic part, weighted as a strike distance does
+// (w = k1 s), by eight-point Gauss-Legendre.
+double smooth_rest_weighted(double x, double k0_x, double w) {
+    static const double node[4] = {0.1834346424956498, 0.5255324099163290, 0.7966664774136267,
+                                   0.9602898564975363};
+    static const double weight[4] = {0.3626837833783620, 0.3137066458778873, 0.2223810344533745,
+                                     0.1012285362903763};
+    double sum = 0.0;
+    for (int i = 0; i < 4; ++i)
+        for (double sign : {-1.0, 1.0}) {
+            const double t = 0.5 * (1.0 + sign * node[i]);
+            const double half_sine = std::sin(0.5 * w * t); // 1 - cos(w t) = 2 sin^2(w t / 2)
+            sum +=
+                weight[i] * (bessel_k(x * t).k0 - k0_x + std::log(t)) * 2.0 * half_sine * half_sine;
+        }
+    return 0.5 * sum;
+}
+
 template <class T> struct Integrals {
     T plain;  ///< integral of V from 0 to the last sample
     T cosine; ///< integral of V(k) cos(k s) over the same range
 };
 
-// The two integrals of the piecewise model of v[0..last-1] over k[0..last-1]: intervals
-// 0..nb-2 linear in ln k, intervals nb-1..last-2 exponential. An exponential interval counts
-// only when both samples are positive and, with `falling_only`, the second is the smaller.
-// Below k_1 V is taken as V_1 in both integrals (a rise with a fixed coefficient would not
-// scale with the potential), and s = 0 takes the limit of the cosine-weighted integral.
+// The tail below k[0] from the first two of `last` samples (the rectangle when there is only one).
+template <class T> fd::TailIntegrals tail_of(const T* k, const T* v, int last, T s) {
+    const double k2 = last >= 2 ? double(k[1]) : double(k[0]);
+    const double v2 = last >= 2 ? double(v[1]) : double(v[0]);
+    return fd::low_wavenumber_tail(double(k[0]), k2, double(v[0]), v2, double(s));
+}
+
+// The integral of V from 0 on: the tail's plain part below k[0] and the spline integral of the
+// n samples above it (fd::potential_integral).
 template <class T>
-Integrals<T> piecewise_integrals(const T* k, const T* v, int nb, int last, T s, bool falling_only) {
-    Integrals<T> sum{k[0] * v[0], T(0)};
+double section_plane_integral(const fd::TailIntegrals& tail, const T* k, const T* v, int n, int m) {
+    return tail.plain + fd::spline_integral_above_first(k, v, n, m);
+}
+
+// The two integrals of the piecewise model of v[0..last-1] over k[0..last-1]: `tail` (tail_of
+// the same samples and s) below k_1, intervals 0..nb-2 linear in ln k, intervals nb-1..last-2
+// exponential. An exponential interval counts only when both samples are positive and, with
+// `falling_only`, the second is the smaller. s = 0 takes the limit of the cosine-weighted
+// integral.
+template <class T>
+Integrals<T> piecewise_integrals(const fd::TailIntegrals& tail, const T* k, const T* v, int nb,
+                                 int last, T s, bool falling_only) {
+    Integrals<T> sum{T(tail.plain), T(tail.cosine)};
     const bool weighted = s != T(0);
-    if (weighted) sum.cosine = v[0] * std::sin(s * k[0]) / s;
     for (int i = 0; i + 1 < nb && i + 1 < last; ++i) {
         if (!(k[i + 1] > k[i])) continue; // zero width: nothing to add
         const T b = (v[i + 1] - v[i]) / std::log(k[i + 1] / k[i]);
@@ -110,8 +223,9 @@ int point_transform(const R* r, const R* values, Y* y, int count, int n, const K
         if constexpr (significant_only) last = count_significant_flt(n, v.get());
         if (last < 1) continue;
         const int nb = log_linear_count(kw.get(), last, static_cast<double>(r[j - 1]));
-        const Integrals<T> sum = piecewise_integrals(kw.get(), v.get(), nb > 0 ? nb : 1, last,
-                                                     static_cast<T>(strike), false);
+        const T s = static_cast<T>(strike);
+        const Integrals<T> sum = piecewise_integrals(tail_of(kw.get(), v.get(), last, s), kw.get(),
+                                                     v.get(), nb > 0 ? nb : 1, last, s, false);
         const T scale = significant_only ? T(inv_pi_flt) : T(inv_pi);
         y[j - 1] = static_cast<Y>(scale * (strike == 0.0 ? sum.plain : sum.cosine));
     }
@@ -119,6 +233,50 @@ int point_transform(const R* r, const R* values, Y* y, int count, int n, const K
 }
 
 } // namespace
+
+namespace fd {
+
+TailIntegrals low_wavenumber_tail(double k1, double k2, double v1, double v2, double s) {
+    const bool weighted = s != 0.0;
+    const double rectangle_cosine = weighted ? v1 * std::sin(k1 * s) / s : k1 * v1;
+    const TailIntegrals rectangle{k1 * v1, rectangle_cosine};
+    if (!(k1 > 0.0 && k2 > k1 && v2 > 0.0 && v1 > v2) || !std::isfinite(k2) || !std::isfinite(v1))
+        return rectangle;
+    const double ratio = k2 / k1, q = v1 / v2;
+    const double b = (v1 - v2) / std::log(ratio);
+    if (!(b > 0.0) || !std::isfinite(b) || !std::isfinite(q)) return rectangle;
+
+    // The logarithmic rise, plain and weighted with cos(k s) (its integral by parts is Si).
+    const double log_plain = k1 * (v1 + b);
+    const double log_cosine =
+        weighted ? (v1 * std::sin(k1 * s) + b * sine_integral(k1 * s)) / s : log_plain;
+    const double x = fitted_argument(q, ratio);
+    if (x == 0.0) return {log_plain, log_cosine};
+
+    // A K0(k r) with A K0(x) = v1 exceeds the rise by D = (A - b) ln(k1/k) + E, with
+    // E(k1 t) = A (K0(x t) - K0(x) + ln t) smooth and small. D cos(k s) integrates as D less
+    // D (1 - cos(k s)): the logarithmic part in closed form, E's part (nearly nothing while
+    // k1 s is small) by eight-point Gauss-Legendre on [0, k1].
+    const BesselK fit = bessel_k(x);
+    const double plain = k1 * v1 * fit.integral / (x * fit.k0);
+    if (!std::isfinite(plain)) return {log_plain, log_cosine};
+    if (!weighted) return {plain, plain};
+    const double a = v1 / fit.k0;
+    const double rest = a * k1 * smooth_rest_weighted(x, fit.k0, k1 * s);
+    const double cosine =
+        log_cosine + (plain - log_plain) - (a - b) * (k1 - sine_integral(k1 * s) / s) - rest;
+    if (!std::isfinite(cosine)) return {log_plain, log_cosine};
+    return {plain, cosine};
+}
+
+double potential_integral(const double* k, const double* v, int n, int m) {
+    return n > 0 ? section_plane_integral(tail_of(k, v, n, 0.0), k, v, n, m) : 0.0;
+}
+double potential_integral(const float* k, const float* v, int n, int m) {
+    return n > 0 ? section_plane_integral(tail_of(k, v, n, 0.0f), k, v, n, m) : 0.0;
+}
+
+} // namespace fd
 
 int fourier_transform_grid(int lead, float s, int order, const double* values, double* pot,
                            double* offset_pot, int N, int n, const double* k, int m, int P,
@@ -133,14 +291,16 @@ int fourier_transform_grid(int lead, float s, int order, const double* values, d
         for (int i = 1; i <= n; ++i)
             v[i - 1] = values[index2d(p, i, P)];
         const int nsig = count_significant_dbl(n, v.get());
-        store_pair(pot, lead, L, J, inv_pi * log_spline_integral_dbl(k, v.get(), nsig, m));
+        const fd::TailIntegrals tail = tail_of(k, v.get(), nsig, double(s));
+        store_pair(pot, lead, L, J, inv_pi * section_plane_integral(tail, k, v.get(), nsig, m));
 
         const double d = J - L;
         int nb = log_linear_count(k, nsig, std::sqrt(d * d + double(s) * double(s)));
         if (nb < 2) nb = 2;
         if (offset_array) nb = 4;
         if (nb > n) nb = n;
-        const Integrals<double> sum = piecewise_integrals(k, v.get(), nb, nsig, double(s), true);
+        const Integrals<double> sum =
+            piecewise_integrals(tail, k, v.get(), nb, nsig, double(s), true);
         store_pair(offset_pot, lead, L, J,
                    offset_array ? inv_pi * sum.cosine : inv_pi * (sum.plain - sum.cosine));
     });
@@ -182,14 +342,15 @@ int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* p
             for (int i = 0; i < n; ++i)
                 v[i] = -v[i];
         const int nsig = count_significant_dbl(n, v.get());
-        store_pair(pot, lead, L, J, inv_pi * log_spline_integral_dbl(k, v.get(), nsig, m));
+        const fd::TailIntegrals tail = tail_of(k, v.get(), nsig, offset);
+        store_pair(pot, lead, L, J, inv_pi * section_plane_integral(tail, k, v.get(), nsig, m));
 
         const double d = J - L;
         int nb = log_linear_count(k, nsig, std::sqrt(d * d + offset * offset));
         if (nb < 2) nb = 2;
         if (offset_array) nb = 4;
         if (nb > n) nb = n;
-        const Integrals<double> sum = piecewise_integrals(k, v.get(), nb, nsig, offset, true);
+        const Integrals<double> sum = piecewise_integrals(tail, k, v.get(), nb, nsig, offset, true);
         store_pair(offset_pot, lead, L, J,
                    offset_array ? inv_pi * sum.cosine : inv_pi * (sum.plain - sum.cosine));
     });
@@ -212,13 +373,15 @@ int inverse_fourier_pair_potentials(float s, const float* values, double* pot, d
             for (int i = 0; i < n; ++i)
                 v[i] = -v[i];
         const int nsig = count_significant_flt(n, v.get());
-        const float integral = inv_pi_flt * log_spline_integral_flt(k, v.get(), nsig, m);
+        const fd::TailIntegrals tail = tail_of(k, v.get(), nsig, offset);
+        const float integral =
+            inv_pi_flt * float(section_plane_integral(tail, k, v.get(), nsig, m));
         store_pair(pot, lead, L, J, negated ? -integral : integral);
 
         const float d = static_cast<float>(J - L);
         const int nb = log_linear_count(k, nsig, std::sqrt(d * d + offset * offset));
         const Integrals<float> sum =
-            piecewise_integrals(k, v.get(), nb > 0 ? nb : 1, nsig, offset, false);
+            piecewise_integrals(tail, k, v.get(), nb > 0 ? nb : 1, nsig, offset, false);
         store_pair(offset_pot, lead, L, J, inv_pi_flt * (sum.plain - sum.cosine));
     });
     return 0;

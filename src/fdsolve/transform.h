@@ -2,12 +2,14 @@
 // finite-difference and finite-element solvers, and lists of points (remote electrodes).
 //
 // The potential in space is (1/pi) times the integral over k of the wavenumber-domain potential
-// V(k), weighted by cos(k*y) at a distance y along strike. V is modelled piecewise: V_1 below
-// k_1 (as the section-plane spline integral takes it), linear in ln k between samples while
-// k*r < 0.5, and exponential beyond; each piece is integrated in closed form, so every result
-// is linear in the values. Zero-width intervals contribute nothing, equal neighbouring samples
-// take the limit of the exponential rule, and a zero strike distance takes the limit of the
-// cosine-weighted integral, so no input of positive wavenumbers gives NaN or infinity.
+// V(k), weighted by cos(k*y) at a distance y along strike. Below the first wavenumber k_1 V is
+// continued by the low-wavenumber tail (fd::low_wavenumber_tail), the one place where every
+// transform of this file gets that part of the integral; above it V is linear in ln k between
+// samples while k*r < 0.5 and exponential beyond (the section-plane pair potentials use the
+// spline integral there), each piece integrated in closed form. Zero-width intervals contribute
+// nothing, equal neighbouring samples take the limit of the exponential rule, and a zero strike
+// distance takes the limit of the cosine-weighted integral, so no input of positive wavenumbers
+// gives NaN or infinity.
 #pragma once
 
 /// Pair transform of the finite-difference drivers. `values` holds the wavenumber-domain
@@ -15,7 +17,7 @@
 /// dimension P): pairs (L, J), L < J, with J outer and L inner when `order` is 0 ((1,2), (1,3),
 /// (2,3), ...), L outer and J inner otherwise. For each pair it writes, at (L, J) and (J, L) of
 /// the two N x N tables with leading dimension `lead`:
-///   pot        = (1/pi) * the spline integral of the significant samples (m sub-steps),
+///   pot        = (1/pi) * fd::potential_integral of the significant samples (m sub-steps),
 ///   offset_pot = (1/pi) * (C - S): the section-plane potential less the potential at the
 ///                strike distance s, both by the piecewise model (array type 10, "Offset
 ///                Pole-Dipole": (1/pi) * S, the potential at s itself).
@@ -52,3 +54,30 @@ int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* p
 /// array type is not consulted.
 int inverse_fourier_pair_potentials(float s, const float* values, double* pot, double* offset_pot,
                                     int N, int n, const float* k, int m, int ld, int lead);
+
+namespace fd {
+
+/// The integrals from 0 to k1 of V(k) and of V(k) cos(k s), V continued below the first two
+/// samples (k1, v1) and (k2, v2) as a 2.5-D point-source potential A K0(k r), A and r fitted to
+/// the two samples (v1/v2 = K0(k1 r)/K0(k2 r)); both integrals are then exact for a homogeneous
+/// earth at any k1 r and s. While k1 r < 1e-4 the fit is its limit, the logarithmic rise
+/// V = v1 + b ln(k1/k), b = (v1 - v2)/ln(k2/k1): plain k1 (v1 + b), cosine
+/// (v1 sin(k1 s) + b Si(k1 s))/s. Beyond k1 r = 500 the fit stays at r = 500/k1 (K0 nears the
+/// end of the double range; nearly all of the integral then lies below k1). cosine equals
+/// plain at s = 0. Samples that do not decay (v2 >= v1, v2 <= 0, k2 <= k1, anything not
+/// finite) give the rectangle k1 v1 and v1 sin(k1 s)/s. Never NaN; both scale with (v1, v2)
+/// when these are scaled by one positive factor.
+struct TailIntegrals {
+    double plain;  ///< integral of V from 0 to k1
+    double cosine; ///< integral of V(k) cos(k s) from 0 to k1
+};
+TailIntegrals low_wavenumber_tail(double k1, double k2, double v1, double v2, double s);
+
+/// Integral from 0 to infinity of the potential samples v at the wavenumbers k (n leading
+/// samples, m spline sub-steps per interval): the low-wavenumber tail below k[0], the
+/// exponentiated Akima spline of ln v above it and its exponential end (log_spline_integral_dbl
+/// without its rectangle). Every pair potential on the section plane is (1/pi) times this.
+double potential_integral(const double* k, const double* v, int n, int m);
+double potential_integral(const float* k, const float* v, int n, int m);
+
+} // namespace fd

@@ -371,7 +371,6 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
                                                 table_b, n, nk, k, 4, int(npairs), lead,
                                                 settings.array_type) != 0)
             return fe::report_no_memory();
-        fe::add_low_wavenumber_term(work.pairs.get(), n, nk, k, int(npairs), table_a, lead, false);
     }
     if (remote) {
         if (fe::transform_remote_values(remote_nodes, settings.electrode_table, n, nelec,

@@ -195,8 +195,6 @@ int calresfemq4(int nboreholes, const std::int32_t* issbor, const std::int32_t* 
     if (inverse_fourier_pair_potentials(electrode_offset_ratio, w.pairs.get(), table_a, table_b, n,
                                         nky, k, 4, int(npairs), fe::output_lead()) != 0)
         return fail(fe::report_no_memory());
-    fe::add_low_wavenumber_term(w.pairs.get(), n, nky, k, int(npairs), table_a, fe::output_lead(),
-                                true);
     update_status("Calculations completed", Statuswind.bar_width);
     return 0;
 }

@@ -2,7 +2,6 @@
 // finite-element solvers.
 #include "fesolve/solver_common.h"
 
-#include "fdsolve/sici.h"
 #include "fdsolve/spline.h"
 #include "fdsolve/transform.h"
 #include "fesolve/electrode_map.h"
@@ -125,30 +124,10 @@ void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x,
     z = table[e].z;
 }
 
-namespace {
-
-// The part of the point transform below the first wavenumber that its constant V_1 leaves out:
-// V rises there as b ln(k_1 / k) (b from the first two samples), and the integral of that rise
-// weighted by cos(k y) is b Si(k_1 y) / y (b k_1 at y = 0); times 1/pi.
-double low_wavenumber_point_term(const double* series, int j, int count, int nk, const double* k,
-                                 double y) {
-    if (nk < 2 || !(k[1] > k[0]) || !(k[0] > 0.0)) return 0.0;
-    const double v1 = series[index2d(j, 1, count)], v2 = series[index2d(j, 2, count)];
-    if (!(v1 > v2 && v2 > 0.0)) return 0.0;
-    const double b = (v1 - v2) / std::log(k[1] / k[0]);
-    y = std::fabs(y);
-    double ci = 0.0;
-    const double rise = y > 0.02 ? sine_cosine_integrals_dbl(k[0] * y, &ci) / y : k[0];
-    return 0.3183098861837907 * b * rise;
-}
-
-} // namespace
-
 int transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
                             int nelec, const double* values, int nk, const double* k, double* out) {
     const int stride = 2 * n + 1;
-    // Only the values of electrodes that have nodes are transformed: a zero series would still
-    // pick up the logarithmic rise that the transform assumes below the first wavenumber.
+    // Only the values of remote electrodes that have nodes are transformed; the rest stay 0.
     mx::PageArray<int> place(stride);
     mx::PageArray<double> r(stride), y(stride);
     if (!place.ok() || !r.ok() || !y.ok()) return result_no_memory;
@@ -173,10 +152,8 @@ int transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode*
         const double dx = double(remote.p2_x) - remote.c2_x, dy = double(remote.p2_y) - remote.c2_y;
         add(2 * n, std::fabs(dy), std::sqrt(dx * dx + dy * dy));
     }
-    mx::PageArray<double> series(std::size_t(count) * nk + 1), offset(stride);
-    if (!series.ok() || !offset.ok()) return result_no_memory;
-    for (int j = 0; j < count; ++j)
-        offset[j] = y[j];
+    mx::PageArray<double> series(std::size_t(count) * nk + 1);
+    if (!series.ok()) return result_no_memory;
     for (int j = 1; j <= count; ++j)
         for (int i = 1; i <= nk; ++i)
             series[index2d(j, i, count)] = values[index2d(place[j - 1] + 1, i, stride)];
@@ -186,8 +163,7 @@ int transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode*
     for (int p = 0; p < stride; ++p)
         out[p] = 0.0;
     for (int j = 0; j < count; ++j)
-        out[place[j]] =
-            y[j] + low_wavenumber_point_term(series.get(), j + 1, count, nk, k, offset[j]);
+        out[place[j]] = y[j];
     return 0;
 }
 

@@ -58,32 +58,6 @@ inline long long pair_position(int n, int i, int j) {
     return (long long)(i - 1) * (2 * n - i) / 2 + (j - i - 1);
 }
 
-/// Adds to the pair potentials of `pot` (N x N, leading dimension lead) the part of the integral
-/// over wavenumber below the first wavenumber that the transform's rectangle k_1 V_1 leaves
-/// out: there V rises as b ln(k_1 / k), b the slope of the pair's first two samples in ln k, so
-/// the missing part is b k_1 (1/pi after the transform). Pairs whose first samples do not fall
-/// get nothing. `values` and ld as inverse_fourier_pair_potentials_dbl; T is double or float.
-/// A pair with a negative first sample is taken negated, and its term added with the sign
-/// the transform gave the result: negative when `signed_result`, else positive.
-template <class T>
-void add_low_wavenumber_term(const T* values, int N, int nk, const T* k, int ld, double* pot,
-                             int lead, bool signed_result) {
-    if (nk < 2 || !(k[1] > k[0]) || !(k[0] > T(0))) return;
-    const double width = std::log(double(k[1]) / double(k[0]));
-    long long p = 0;
-    for (int i = 1; i < N; ++i)
-        for (int j = i + 1; j <= N; ++j, ++p) {
-            double v1 = values[p], v2 = values[p + ld];
-            const double sign = v1 < 0.0 ? -1.0 : 1.0;
-            v1 *= sign, v2 *= sign;
-            if (!(v1 > v2 && v2 > 0.0)) continue;
-            const double term = (signed_result ? sign : 1.0) * 0.3183098861837907 * (v1 - v2) /
-                                width * double(k[0]);
-            pot[index2d(i, j, lead)] += term;
-            pot[index2d(j, i, lead)] += term;
-        }
-}
-
 /// The remote electrodes C2 and P2 with the mesh nodes that carry them.
 struct RemoteElectrodes {
     float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;

@@ -363,7 +363,6 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
                                             N, nky, k, 4, int(npairs), lead,
                                             settings.array_type) != 0)
         return fe::report_no_memory();
-    fe::add_low_wavenumber_term(w.pairs.get(), N, nky, k, int(npairs), table_a, lead, false);
     if (remote && fe::transform_remote_values(remote_nodes, table, N, nelec, w.remote.get(), nky, k,
                                               remote_table) != 0)
         return fe::report_no_memory();

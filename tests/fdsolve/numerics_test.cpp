@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -238,6 +239,7 @@ TEST(SplineIntegral, ExpSplineIntegralFromTablesMatchesTheWholeRule) {
     const double tables = exp_spline_integral_dbl(4, 12, d.data(), c.data(), t.data(), ly.data(),
                                                   y.data(), ly.data(), k.data());
     EXPECT_DOUBLE_EQ(k[0] * y[0] + tables, log_spline_integral_dbl(k.data(), y.data(), 12, 4));
+    EXPECT_DOUBLE_EQ(tables, fd::spline_integral_above_first(k.data(), y.data(), 12, 4));
 }
 
 TEST(SplineIntegral, ExponentialSegments) {
@@ -246,6 +248,110 @@ TEST(SplineIntegral, ExponentialSegments) {
     EXPECT_DOUBLE_EQ(exp_segment_integral_dbl(x, equal, 3), 3.0 + 3.0 + 6.0);
     const double decay[3] = {std::exp(-1.0), std::exp(-2.0), std::exp(-4.0)};
     EXPECT_NEAR(exp_segment_integral_dbl(x, decay, 3), decay[0] + decay[0] - decay[2], 1e-15);
+}
+
+// ---- Low-wavenumber tail -------------------------------------------------------------------
+
+// Integral from 0 to k1 of K0(k r) cos(k s) by Simpson's rule in ln k (k K0(k r) cos(k s) is
+// smooth there) from k1 e^-40 on; what lies below is far under 1e-12 of it.
+double k0_tail_reference(double k1, double r, double s) {
+    const int n = 20000;
+    const double h = 40.0 / n;
+    double sum = 0.0;
+    for (int i = 0; i <= n; ++i) {
+        const double k = k1 * std::exp(-40.0 + i * h);
+        const double f = k * std::cyl_bessel_k(0.0, k * r) * std::cos(k * s);
+        sum += (i == 0 || i == n ? 1.0 : i % 2 ? 4.0 : 2.0) * f;
+    }
+    return sum * h / 3.0;
+}
+
+TEST(LowWavenumberTail, IsExactForAPointSourceAtAnyDistance) {
+    // Samples of K0(k r) at the first two default wavenumbers, x = k1 r from the logarithmic
+    // limit (x < 1e-4) to potentials that have all but vanished at k1. With the logarithmic
+    // rise alone the whole pair potential would fall 0.9 % short at x = 0.2 and 4 % at x = 0.4;
+    // with the rectangle 24 % at x = 0.4.
+    const double k1 = 0.002, k2 = k1 * 2.1255;
+    for (double x : {3e-5, 0.003, 0.06, 0.4, 2.0, 6.0, 12.0}) {
+        const double r = x / k1, v1 = std::cyl_bessel_k(0.0, x),
+                     v2 = std::cyl_bessel_k(0.0, k2 * r);
+        for (double s : {0.0, 1.0, 50.0, 500.0}) {
+            const fd::TailIntegrals tail = fd::low_wavenumber_tail(k1, k2, v1, v2, s);
+            EXPECT_NEAR(tail.cosine / k0_tail_reference(k1, r, s), 1.0, 1e-6) << x << " " << s;
+            if (s == 0.0) {
+                EXPECT_EQ(tail.cosine, tail.plain);
+                EXPECT_NEAR(tail.plain / k0_tail_reference(k1, r, 0.0), 1.0, 2e-7) << x;
+            }
+        }
+    }
+    // Below x = 1e-4 the tail is the logarithmic rise itself, in closed form.
+    const double r = 3e-5 / k1, v1 = std::cyl_bessel_k(0.0, 3e-5),
+                 v2 = std::cyl_bessel_k(0.0, k2 * r);
+    const double b = (v1 - v2) / std::log(k2 / k1), s = 2.0;
+    double ci = 0.0;
+    const double si = sine_cosine_integrals_dbl(k1 * s, &ci);
+    const fd::TailIntegrals tail = fd::low_wavenumber_tail(k1, k2, v1, v2, s);
+    EXPECT_DOUBLE_EQ(tail.plain, k1 * (v1 + b));
+    EXPECT_DOUBLE_EQ(tail.cosine, (v1 * std::sin(k1 * s) + b * si) / s);
+}
+
+TEST(LowWavenumberTail, ScalesWithThePotentialAndFallsBackToTheRectangle) {
+    const double k1 = 0.002, k2 = k1 * 2.1255, s = 0.5;
+    for (double r : {1.0, 250.0}) {
+        const double v1 = std::cyl_bessel_k(0.0, k1 * r), v2 = std::cyl_bessel_k(0.0, k2 * r);
+        const fd::TailIntegrals one = fd::low_wavenumber_tail(k1, k2, v1, v2, s);
+        const fd::TailIntegrals hundred = fd::low_wavenumber_tail(k1, k2, 100 * v1, 100 * v2, s);
+        EXPECT_NEAR(hundred.plain / one.plain, 100.0, 1e-11) << r;
+        EXPECT_NEAR(hundred.cosine / one.cosine, 100.0, 1e-11) << r;
+    }
+    // Samples that do not decay like a potential: the rectangle k1 v1, v1 sin(k1 s)/s.
+    const double nan = std::nan(""), inf = HUGE_VAL;
+    struct Case {
+        const char* what;
+        double k2, v1, v2;
+    };
+    const Case cases[] = {
+        {"rising", k2, 1.0, 2.0},
+        {"flat", k2, 1.0, 1.0},
+        {"second sample 0", k2, 1.0, 0.0},
+        {"negative", k2, -1.0, -2.0},
+        {"sign change", k2, 1.0, -1.0},
+        {"repeated wavenumber", k1, 2.0, 1.0},
+        {"falling wavenumber", 0.001, 2.0, 1.0},
+        {"second sample NaN", k2, 1.0, nan},
+        {"second sample infinite", k2, 1.0, inf},
+        {"wavenumber NaN", nan, 2.0, 1.0},
+        {"wavenumber infinite", inf, 2.0, 1.0},
+    };
+    for (const Case& c : cases) {
+        const fd::TailIntegrals tail = fd::low_wavenumber_tail(k1, c.k2, c.v1, c.v2, s);
+        EXPECT_EQ(tail.plain, k1 * c.v1) << c.what;
+        EXPECT_EQ(tail.cosine, c.v1 * std::sin(k1 * s) / s) << c.what;
+    }
+    // A decay far beyond the wavenumbers' reach stays finite.
+    const fd::TailIntegrals steep = fd::low_wavenumber_tail(k1, k2, 1.0, 1e-300, s);
+    EXPECT_TRUE(std::isfinite(steep.plain) && std::isfinite(steep.cosine));
+    EXPECT_GT(steep.plain, k1);
+}
+
+TEST(LowWavenumberTail, LongPairsOfTheSectionPlane) {
+    // Point-source samples over the default wavenumbers and over those of long lines (first
+    // 0.0008): the whole integral within 0.32 % [0.45 %] for pairs up to 300 units apart, where
+    // the rectangle below k1 fell 12 % [4.8 %] short at 100 units and the logarithmic rise alone
+    // 4.1 % [0.3 %] at 200.
+    for (double first : {0.002, 0.0008}) {
+        std::vector<double> k(12);
+        log_spaced_values_dbl(12, k.data(), float(first), 8.0f);
+        for (double d : {1.0, 20.0, 50.0, 100.0, 200.0, 300.0}) {
+            std::vector<double> v(12);
+            for (int i = 0; i < 12; ++i)
+                v[i] = half_space_value(k[i], d);
+            const int nsig = count_significant_dbl(12, v.data());
+            const double pot = fd::potential_integral(k.data(), v.data(), nsig, 4) / pi;
+            EXPECT_NEAR(pot * 2 * pi * d, 1.0, first > 0.001 ? 0.0032 : 0.0045)
+                << first << " " << d;
+        }
+    }
 }
 
 // ---- Transforms ---------------------------------------------------------------------------
@@ -272,7 +378,7 @@ std::vector<double> half_space_pairs(int N, int order, const std::vector<double>
     return values;
 }
 
-TEST(Transform, HalfSpacePairPotentialsWithinOnePercentToTenSpacings) {
+TEST(Transform, HalfSpacePairPotentialsToTwentySpacings) {
     const std::vector<double> k = default_wavenumbers();
     const int N = 21, lead = 25, n = 12, P = N * (N - 1) / 2;
     const float s = 0.5f;
@@ -290,13 +396,15 @@ TEST(Transform, HalfSpacePairPotentialsWithinOnePercentToTenSpacings) {
                     continue;
                 }
                 const double d = std::abs(J - L);
-                EXPECT_NEAR(pot[at] * 2 * pi * d, 1.0, d <= 10 ? 0.01 : 0.025) << d;
+                EXPECT_NEAR(pot[at] * 2 * pi * d, 1.0, 0.0032) << d;
                 const double strike = (1.0 / d - 1.0 / std::sqrt(d * d + s * s)) / (2 * pi);
                 EXPECT_NEAR(offset[at] / strike, 1.0, 0.021) << d;
             }
     }
 }
 
+// The piecewise model's chords lie above the convex K0 between the samples: the potentials at a
+// strike distance come out about 1 % high.
 TEST(Transform, OffsetPoleDipoleStoresThePotentialAtTheStrikeDistance) {
     const std::vector<double> k = default_wavenumbers();
     const int N = 11, P = N * (N - 1) / 2;
@@ -306,7 +414,7 @@ TEST(Transform, OffsetPoleDipoleStoresThePotentialAtTheStrikeDistance) {
     fourier_transform_grid(N, s, 0, values.data(), pot.data(), offset.data(), N, 12, k.data(), 4, P,
                            10);
     for (int d = 1; d < N; ++d)
-        EXPECT_NEAR(offset[d * N] * 2 * pi * std::sqrt(d * d + s * s), 1.0, 0.009) << d;
+        EXPECT_NEAR(offset[d * N] * 2 * pi * std::sqrt(d * d + s * s), 1.0, 0.013) << d;
 }
 
 TEST(Transform, ZeroStrikeOffsetAndDegenerateWavenumbersStayFinite) {
@@ -342,10 +450,12 @@ TEST(Transform, PointTransformOfHalfSpaceValues) {
     struct Case {
         double r, y, tolerance;
     };
-    const Case cases[] = {{1, 0, 0.009},   {5, 0, 0.004}, {10, 0, 0.004}, {1, 0.015, 0.009},
-                          {2, 0.5, 0.007}, {5, 3, 0.001}, {10, 5, 0.007}};
-    std::vector<double> r, y, values(12 * 7);
-    const int count = 7;
+    // About 0.9 % high throughout (see the offset pole-dipole test); at 100 units the first
+    // wavenumber's k r is 0.2, where the tail's fit carries the part below it.
+    const Case cases[] = {{1, 0, 0.0095},   {5, 0, 0.0095}, {10, 0, 0.0095}, {1, 0.015, 0.0095},
+                          {2, 0.5, 0.0095}, {5, 3, 0.008},  {10, 5, 0.0085}, {100, 50, 0.0085}};
+    const int count = int(std::size(cases));
+    std::vector<double> r, y, values(12 * count);
     for (int j = 0; j < count; ++j) {
         r.push_back(cases[j].r);
         y.push_back(-cases[j].y); // the sign of the strike distance does not matter
@@ -404,11 +514,11 @@ TEST(Transform, FiniteElementPairTablesInBothPrecisions) {
     for (int d = 1; d < N; ++d) {
         const int at = d * lead; // (1, d + 1)
         const double strike = (1.0 / d - 1.0 / std::sqrt(d * d + s * s)) / (2 * pi);
-        EXPECT_NEAR(pot[at] * 2 * pi * d, 1.0, 0.01) << d;
+        EXPECT_NEAR(pot[at] * 2 * pi * d, 1.0, 0.0032) << d;
         EXPECT_EQ(pot[d], pot[at]);
         EXPECT_NEAR(offset[at] / strike, 1.0, 0.021) << d;
         const double sign = d == 1 ? -1.0 : 1.0; // the float routine gives the sign back to pot
-        EXPECT_NEAR(potf[at] * 2 * pi * d, sign, 0.01) << d;
+        EXPECT_NEAR(potf[at] * 2 * pi * d, sign, 0.0032) << d;
         EXPECT_NEAR(offsetf[at] / strike, 1.0, 0.021) << d;
     }
 
