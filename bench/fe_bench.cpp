@@ -5,9 +5,10 @@
 #include "fdsolve/fdsolve.h"
 #include "fesolve/fesolve.h"
 #include "model/globals.h"
-#include "model/mesh_nodes.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
+#include "support/fe_mesh.h"
+#include "support/model_records.h"
 
 #include <algorithm>
 #include <chrono>
@@ -26,20 +27,11 @@ constexpr double rho = 10.0;
 constexpr int margin = 20, per_spacing = 4, max_rows = 100;
 const int sizes[] = {24, 48, 97, 161, 301, 601};
 
+// The tests' limits for the line, with room for the benchmark's rows and the reader's margins.
 ProgLim limits(int electrodes) {
-    ProgLim l;
-    l.max_electrodes = l.max_electrodes_b = l.max_electrodes_c = l.max_electrodes_d = electrodes;
-    l.max_n = 70;
-    l.max_data_points = 1000;
-    l.max_levels = 160;
-    l.max_resistivity_values = 33;
+    ProgLim l = test_support::limits_for(electrodes, 1000);
     l.max_node_rows = max_rows;
     l.max_node_columns = l.max_node_columns_b = per_spacing * electrodes + 43;
-    l.max_topo_points = electrodes;
-    l.max_spacing_ratio = 160;
-    l.max_borehole_electrodes = 32;
-    l.max_boreholes = 30;
-    l.max_frequencies = 12;
     return l;
 }
 
@@ -47,7 +39,6 @@ ProgLim limits(int electrodes) {
 // 1.1 until they reach twice the line length.
 void build_model(int nelec) {
     ModelSettings& s = Modelsettings;
-    const int nx = 2 * margin + (nelec - 1) * per_spacing - 1;
     int nz = 1;
     s.depth_lines[0] = 0.0f;
     for (float dz = 0.25f; s.depth_lines[nz - 1] < 2.0f * float(nelec) && nz < max_rows - 1; ++nz) {
@@ -55,24 +46,7 @@ void build_model(int nelec) {
         s.depth_lines[nz] = s.depth_lines[nz - 1] + dz;
         if (nz >= 4) dz *= 1.1f;
     }
-    s.nelec = s.nelec_total = nelec;
-    s.margin_columns = margin;
-    s.nodes_per_spacing = per_spacing;
-    s.nx_nodes = nx;
-    s.nz_nodes = nz;
-    s.nx_cells = nx - 1;
-    s.nz_cells = nz - 1;
-    set_fe_node_spacing(s, margin, s.node_col_dx, per_spacing, nx, s.node_col_x);
-    for (int i = 0; i < nelec; ++i) {
-        s.elec_x[i] = float(i);
-        s.elec_z[i] = 0.0f;
-        s.electrode_water[i] = 0;
-    }
-    Set_Topo_Grid_Nodes(&s.topo_bottom_shift, nelec, nx, nz, margin, per_spacing, 0, s.node_col_x,
-                        s.depth_lines, s.node_col_dx, s.node_row_dz, s.node_x, s.node_z, s.elec_x,
-                        s.elec_z);
-    for (int c = 0; c < 2 * (nx - 1) * (nz - 1); ++c)
-        s.driver_cells_2x[c] = float(1.0 / rho);
+    const int nx = test_support::lay_out_fe_mesh(s, nelec, margin, per_spacing, nz, rho);
     for (int c = 0; c < (nx - 1) * (nz - 1); ++c)
         s.cell_conductivity[c] = float(1.0 / rho);
 }

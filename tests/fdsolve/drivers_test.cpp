@@ -10,6 +10,8 @@
 #include "platform/gfx/canvas.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
+#include "support/recording_backend.h"
+#include "support/session.h"
 
 #include <gtest/gtest.h>
 
@@ -56,15 +58,12 @@ double two_layer(double rho1, double rho2, double h, double r) {
 
 class Drivers : public ::testing::Test {
   protected:
-    void SetUp() override {
-        init_globals();
-        Modelsettings.distributed_source = 0;
-    }
+    void SetUp() override { Modelsettings.distributed_source = 0; }
     void TearDown() override {
         ui::install_backend(nullptr);
         sys::set_page_budget(-1);
-        model::exit_globals();
     }
+    test_support::GlobalRecords records_;
 };
 
 // Worst |ratio - 1| of f(d) over the pairs (a, a + d) of the model with d in [d0, d1].
@@ -211,39 +210,17 @@ TEST_F(Drivers, ReciprocityAndScaling) {
     }
 }
 
-// A backend that is in front, records message boxes and beeps, and types 'q' at the given
-// call of its event source (each pump asks once when nothing waits).
-class TestBackend final : public ui::Backend {
+// The recording backend with a window of 900 x 80 whose canvas takes the status line; it types
+// 'q' at the given call of its event source (each pump asks once when nothing waits).
+class TestBackend final : public test_support::RecordingBackend {
   public:
     int abort_at = -1;
-    int beeps = 0;
-    std::vector<std::string> boxes;
     gfx::Canvas canvas{900, 80};
 
-    int message_box(const std::string& text, const std::string& caption, unsigned) override {
-        boxes.push_back(caption + ": " + text);
-        return ui::id_ok;
-    }
-    void beep() override { ++beeps; }
-    bool file_dialog(ui::FileDialogKind, std::string&, const std::string&,
-                     const std::string&) override {
-        return false;
-    }
-    int run_dialog(const ui::DialogTemplate&, const ui::DialogProc&) override { return -1; }
-    void title_changed() override {}
     ui::Size client_size() override { return {900, 80}; }
     ui::Size screen_size() override { return {900, 80}; }
-    void set_scroll(ui::Bar, int, int, int, int) override {}
-    int scroll_pos(ui::Bar) override { return 0; }
-    void invalidate() override {}
-    bool is_foreground() override { return true; }
     gfx::Canvas& window_canvas() override { return canvas; }
-    void menu_changed() override {}
-    void child_changed(ui::Child) override {}
-    void invalidate_child(ui::Child) override {}
     gfx::Canvas& child_canvas(ui::Child) override { return canvas; }
-    void cursor_changed() override {}
-    bool show_help(const std::string&, const std::string&) override { return false; }
     bool next_event(ui::Event& event) override {
         if (++calls_ != abort_at) return false;
         event = ui::Event{};
@@ -314,7 +291,7 @@ TEST_F(DriverFailures, NonPositivePivotReturnsItsRow) {
             char text[64];
             std::snprintf(text, sizeof text, "Message: Calculation error at point %5d.", row);
             ASSERT_EQ(backend.boxes.size(), 1u);
-            EXPECT_EQ(backend.boxes[0], text);
+            EXPECT_EQ(backend.boxes[0].line(), text);
         } else {
             EXPECT_TRUE(backend.red_text()) << f.name;
         }

@@ -2,43 +2,18 @@
 #include "fe_fixture.h"
 
 #include "fesolve/fesolve.h"
-#include "model/mesh_nodes.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
+#include "support/fe_mesh.h"
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 
 namespace fe_test {
 
-ProgLim limits_for(int electrodes, int rows) {
-    ProgLim l;
-    l.max_electrodes = electrodes;
-    l.max_n = 70;
-    l.max_data_points = 2000;
-    l.max_levels = 160;
-    l.max_resistivity_values = 33;
-    l.max_node_rows = rows;
-    l.max_node_columns = 4 * electrodes + 43;
-    l.max_topo_points = electrodes;
-    l.max_spacing_ratio = 160;
-    l.max_electrodes_b = l.max_electrodes_c = l.max_electrodes_d = electrodes;
-    l.max_node_columns_b = l.max_node_columns;
-    l.max_borehole_electrodes = 32;
-    l.max_boreholes = 30;
-    l.max_frequencies = 12;
-    return l;
-}
-
 void Records::SetUp() {
-    char pattern[] = "/tmp/fe_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = std::string(pattern) + "/";
-    ASSERT_EQ(init_globals(), 0);
-    Proglim = limits_for(161);
-    ASSERT_EQ(model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim), 0);
-    model::set_work_file_paths(Modelsettings, Modelresolution, folder_);
+    ASSERT_FALSE(folder_.path.empty());
+    ASSERT_FALSE(HasFailure());
+    model::set_work_file_paths(Modelsettings, Modelresolution, folder_.path);
     model::copy_text(Printtrace.file_name, sizeof Printtrace.file_name,
                      file("kwoptrace.txt").c_str());
     Statuswind.bar_width = 200;
@@ -48,9 +23,6 @@ void Records::SetUp() {
 void Records::TearDown() {
     ui::install_backend(nullptr);
     sys::set_page_budget(-1);
-    model::exit_globals();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
 }
 
 double row_depth(int r) {
@@ -70,37 +42,11 @@ double row_depth(int r) {
 BlockModel::BlockModel(int electrodes, double rho, int rows, const std::vector<float>& elevations)
     : nelec(electrodes), nz(rows) {
     ModelSettings& s = Modelsettings;
-    nx = 2 * m + (nelec - 1) * p - 1;
-    s.nelec = nelec;
-    s.margin_columns = m;
-    s.nodes_per_spacing = p;
-    s.nx_nodes = nx;
-    s.nz_nodes = nz;
-    s.nx_cells = nx - 1;
-    s.nz_cells = nz - 1;
     for (int r = 1; r <= nz; ++r)
         s.depth_lines[r - 1] = float(row_depth(r));
     for (int r = 1; r < nz; ++r)
         s.node_row_dz[r - 1] = float(row_depth(r + 1) - row_depth(r));
-    set_fe_node_spacing(s, m, s.node_col_dx, p, nx, s.node_col_x);
-    s.tflag = elevations.empty() ? 0 : 1;
-    for (int i = 0; i < nelec; ++i) {
-        s.elec_x[i] = float(i);
-        s.elec_z[i] = elevations.empty() ? 0.0f : elevations[i];
-        s.electrode_water[i] = 0;
-        s.electrode_table[i] = ElectrodeNode{};
-        s.electrode_table[i].x = float(i);
-    }
-    Set_Topo_Grid_Nodes(&s.topo_bottom_shift, nelec, nx, nz, m, p, s.tflag, s.node_col_x,
-                        s.depth_lines, s.node_col_dx, s.node_row_dz, s.node_x, s.node_z, s.elec_x,
-                        s.elec_z);
-    s.nelec_total = nelec;
-    s.nboreholes = 0;
-    s.nborehole_nodes = 0;
-    s.electrode_offset_ratio = 1.0f;
-    s.remote_electrodes = 0;
-    for (int c = 0; c < 2 * (nx - 1) * (nz - 1); ++c)
-        s.driver_cells_2x[c] = float(1.0 / rho);
+    nx = test_support::lay_out_fe_mesh(s, nelec, m, p, nz, rho, elevations);
 }
 
 void BlockModel::add_borehole(float x, const std::vector<float>& depths) {

@@ -1,13 +1,15 @@
-// Fixtures of the finite-element tests: a ui backend that records boxes, the global records with
-// their arrays for the test's limits in a temporary program folder, and block models built the
-// way the model reader builds them (margins growing outward, rows growing with depth).
+// Fixtures of the finite-element tests: the global records with their arrays in a temporary
+// program folder and a backend that records boxes, and block models built the way the model
+// reader builds them (margins growing outward, rows growing with depth).
 #pragma once
 
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/utilities.h"
-#include "platform/gfx/canvas.h"
-#include "platform/ui/ui.h"
+#include "support/files.h"
+#include "support/model_records.h"
+#include "support/recording_backend.h"
+#include "support/session.h"
 
 #include <gtest/gtest.h>
 
@@ -19,53 +21,19 @@ namespace fe_test {
 
 constexpr double pi = 3.14159265358979323846;
 
-/// Records every message box (answered OK) and beep.
-class RecordingBackend : public ui::Backend {
-  public:
-    std::vector<std::string> boxes; ///< "caption: text"
-    int beeps = 0;
-    gfx::Canvas canvas{64, 64};
-
-    int message_box(const std::string& text, const std::string& caption, unsigned) override {
-        boxes.push_back(caption + ": " + text);
-        return ui::id_ok;
-    }
-    void beep() override { ++beeps; }
-    bool file_dialog(ui::FileDialogKind, std::string&, const std::string&,
-                     const std::string&) override {
-        return false;
-    }
-    int run_dialog(const ui::DialogTemplate&, const ui::DialogProc&) override { return -1; }
-    void title_changed() override {}
-    ui::Size client_size() override { return {1024, 700}; }
-    ui::Size screen_size() override { return {1024, 768}; }
-    void set_scroll(ui::Bar, int, int, int, int) override {}
-    int scroll_pos(ui::Bar) override { return 0; }
-    void invalidate() override {}
-    bool is_foreground() override { return true; }
-    gfx::Canvas& window_canvas() override { return canvas; }
-    void menu_changed() override {}
-    void child_changed(ui::Child) override {}
-    void invalidate_child(ui::Child) override {}
-    gfx::Canvas& child_canvas(ui::Child) override { return canvas; }
-    void cursor_changed() override {}
-    bool show_help(const std::string&, const std::string&) override { return false; }
-    bool next_event(ui::Event&) override { return false; }
-};
-
-/// Program limits for up to `electrodes` electrodes and `rows` node rows.
-ProgLim limits_for(int electrodes, int rows = 60);
-
-/// The global records with their arrays, in a fresh temporary program folder; the recording
-/// backend installed. Destroyed (work files deleted) by TearDown.
+/// The global records with their arrays for test_support::limits_for(161, 2000), in a fresh
+/// temporary program folder; the recording backend installed. Destroyed (work files deleted)
+/// after TearDown.
 class Records : public ::testing::Test {
   protected:
+    /// Stops the test when the folder or the records could not be made.
     void SetUp() override;
     void TearDown() override;
     /// Full path of a file in the program folder.
-    std::string file(const std::string& name) const { return folder_ + name; }
-    RecordingBackend backend;
-    std::string folder_;
+    std::string file(const std::string& name) const { return folder_.file(name); }
+    test_support::TempDir folder_{"fe_test"};
+    test_support::GlobalRecords records_{test_support::limits_for(161, 2000)};
+    test_support::RecordingBackend backend;
 };
 
 /// A block model in the global record: nelec electrodes one unit apart, 4 node columns a unit,

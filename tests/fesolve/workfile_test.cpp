@@ -160,9 +160,9 @@ TEST_F(Failures, MemoryRefusedAtEveryAllocation) {
             ++refused;
             EXPECT_LT(result, 0) << solver.name << budget;
             ASSERT_EQ(backend.boxes.size(), 1u) << solver.name << budget;
-            EXPECT_NE(backend.boxes[0].find("Insufficient memory for finite-element"),
+            EXPECT_NE(backend.boxes[0].line().find("Insufficient memory for finite-element"),
                       std::string::npos)
-                << backend.boxes[0];
+                << backend.boxes[0].line();
             EXPECT_EQ(Modelsettings.potential_table_a[index2d(1, 2, 161)], -7.0) << solver.name;
         }
         EXPECT_GT(refused, 30) << solver.name;
@@ -177,7 +177,7 @@ TEST_F(Failures, NonPositivePivotStopsWithTheNode) {
         const int result = (model.*solver.run)();
         EXPECT_GT(result, 0) << solver.name;
         ASSERT_EQ(backend.boxes.size(), 1u) << solver.name;
-        const std::string& box = backend.boxes[0];
+        const std::string& box = backend.boxes[0].line();
         EXPECT_NE(box.find("There has been an error in calculating\n"), std::string::npos) << box;
         EXPECT_NE(box.find("format might have been accidentally changed."), std::string::npos);
         if (solver.run != &BlockModel::run_q4) {
@@ -220,7 +220,7 @@ TEST_F(Failures, InputsThatDoNotFitAreRefused) {
             c.change(model);
             EXPECT_EQ((model.*solver.run)(), fe::result_bad_input) << c.what << solver.name;
             ASSERT_EQ(backend.boxes.size(), 1u) << c.what << solver.name;
-            EXPECT_EQ(backend.boxes[0], std::string("Error Message: ") + c.message);
+            EXPECT_EQ(backend.boxes[0].line(), std::string("Error Message: ") + c.message);
             Modelsettings.nky = 12;
         }
     // Borehole electrodes that the borehole tables do not account for.
@@ -231,7 +231,7 @@ TEST_F(Failures, InputsThatDoNotFitAreRefused) {
         backend.boxes.clear();
         EXPECT_EQ((model.*solver.run)(), fe::result_bad_input) << solver.name;
         ASSERT_EQ(backend.boxes.size(), 1u);
-        EXPECT_NE(backend.boxes[0].find("but 9 surface\nand 1 borehole"), std::string::npos);
+        EXPECT_NE(backend.boxes[0].line().find("but 9 surface\nand 1 borehole"), std::string::npos);
     }
 }
 

@@ -14,6 +14,8 @@ struct Box {
     std::string text, caption;
     unsigned flags = 0;
     bool beeped = false; ///< a beep came just before the box
+    /// "caption: text", for comparing a box whole.
+    std::string line() const { return caption + ": " + text; }
 };
 
 /// Records every message box and beep; draws nothing. Yes/no boxes take the queued answers in
