@@ -177,8 +177,11 @@ void Set_Topo_Grid_Nodes(float* topo_bottom_shift, int nelec, int nx, int nz, in
         const int first = m - 1 + (i - 1) * k;
         float d = std::fabs(elec_x[i] - elec_x[i - 1]) / float(k);
         if (tflag == 2) {
-            // Along a sloping surface the nodes keep the spacing h measured on the slope.
-            const float h = first >= 1 ? node_col_dx[first - 1] : 1.0f / float(k);
+            // Along a sloping surface the nodes keep the spacing h measured on the slope. h is
+            // this interval's own surface spacing: taking the previous interval's horizontal
+            // spacing instead would narrow every interval after a slope in turn, until the
+            // electrodes of a long hillside crowd together.
+            const float h = d;
             float v = std::fabs(elec_z[i] - elec_z[i - 1]) / float(k);
             v = std::min(v, 0.9f * h);
             d = std::sqrt(h * h - v * v);

@@ -113,8 +113,27 @@ TEST(MeshNodes, SurfaceDistancesOnASteepSlope) {
     const int e0 = mesh.electrode_column(0);
     const float h = 0.25f;
     EXPECT_FLOAT_EQ(mesh.col_dx[e0], h * std::sqrt(1.0f - 0.81f));
-    // The flat second interval keeps the narrowed spacing it starts from.
-    EXPECT_FLOAT_EQ(mesh.col_dx[e0 + 4], mesh.col_dx[e0 + 3]);
+    // The flat second interval is not narrowed by the slope before it.
+    EXPECT_FLOAT_EQ(mesh.col_dx[e0 + 4], h);
+}
+
+// A long, gentle hillside: every interval keeps its own horizontal extent, so the electrodes
+// stay one surface spacing apart whatever came before them.
+TEST(MeshNodes, SurfaceDistancesDoNotCompoundAlongAHillside) {
+    const int nelec = 12;
+    Mesh mesh(nelec, 4, 4, 3);
+    std::vector<float> x;
+    std::vector<float> z;
+    for (int i = 0; i < nelec; ++i) {
+        x.push_back(float(i));
+        z.push_back(0.3f * float(i));
+    }
+    mesh.place(x, z, 2);
+    const float step = std::sqrt(1.0f - 0.3f * 0.3f);
+    for (int i = 1; i < nelec; ++i)
+        EXPECT_NEAR(mesh.col_x[mesh.electrode_column(i)] - mesh.col_x[mesh.electrode_column(i - 1)],
+                    step, 1e-5f)
+            << "interval " << i;
 }
 
 TEST(MeshNodes, InterpTableRow) {
