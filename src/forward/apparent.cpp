@@ -40,8 +40,11 @@ void potential_differences(int code, const forward::DatumElectrodes& e, const Pa
         dvip = t.pi(e.p1, e.c1) - t.pi(e.p2, e.c1);
         return;
     case 10:
-        dv = (t.p(e.c1, e.p1) - t.q(e.c1, e.p1)) - (t.p(e.c1, e.p2) - t.q(e.c1, e.p2));
-        dvip = (t.pi(e.p1, e.c1) - t.qi(e.p1, e.c1)) - (t.pi(e.p2, e.c1) - t.qi(e.p2, e.c1));
+        // C1 stands on the offset line and P1, P2 on the main line; for this array the solvers
+        // write the potential at the strike offset itself into the offset tables (not the
+        // in-line potential less it, as for code 8).
+        dv = t.q(e.c1, e.p1) - t.q(e.c1, e.p2);
+        dvip = t.qi(e.p1, e.c1) - t.qi(e.p2, e.c1);
         return;
     default:
         dv = (t.p(e.c1, e.p1) - t.p(e.c2, e.p1)) - (t.p(e.c1, e.p2) - t.p(e.c2, e.p2));

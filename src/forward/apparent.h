@@ -11,9 +11,11 @@ class ProgLim;
 /// Reads: datum_first_electrode, datum_a, datum_n (and c1_x .. p2_x in metres for the
 /// multiple gradient), the four pair tables potential_table_a (resistivity run),
 /// potential_table_a_ip (IP run, read transposed), potential_table_b and potential_table_b_ip
-/// (offset line), N x N doubles with N = limits.max_electrodes at index2d(i, j, N); nelec (the
-/// gradient array's C2), unit_spacing, electrode_offset_ratio, electrode_type,
-/// geometric_factor_type, zwatermax, complex_ip_model and nip.
+/// (offset line: the in-line potential less that at the strike offset electrode_offset_ratio,
+/// but for the offset pole-dipole, code 10, the potential at that offset itself), N x N doubles
+/// with N = limits.max_electrodes at index2d(i, j, N); nelec (the gradient array's C2),
+/// unit_spacing, electrode_offset_ratio, electrode_type, geometric_factor_type, zwatermax,
+/// complex_ip_model and nip.
 /// Writes per datum: app_resistivity = K dV (ohm-m), app_ip (mV/V; 0 without IP values),
 /// datum_gfactor = K, datum_c1 .. datum_p2 (0 where the array has no such electrode) and
 /// datum_nelec (2, 3 or 4).

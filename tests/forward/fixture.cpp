@@ -26,7 +26,10 @@ void fill_tables(ModelSettings& m, const ProgLim& limits, const PairPotential& p
             if (i == j) continue;
             const double r = std::abs(i - j);
             const double p = potential(r);
-            const double q = p - potential(std::sqrt(r * r + offset * offset));
+            // The solvers write the potential at the offset itself for the offset pole-dipole
+            // and the in-line potential less it for every other array.
+            const double off = potential(std::sqrt(r * r + offset * offset));
+            const double q = m.array_type == 10 ? off : p - off;
             const int k = index2d(i, j, n);
             m.potential_table_a[k] = p;
             m.potential_table_b[k] = q;

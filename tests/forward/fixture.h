@@ -26,8 +26,9 @@ struct Records : test_support::GlobalRecords {
 
 /// Pair potential of two electrodes `r` unit spacings apart, and of the same pair with the
 /// second electrode on the line at offset `d`: the four tables of a forward run are filled from
-/// it (potential_table_a, potential_table_b = P(r) - P(sqrt(r^2 + d^2)), the IP tables as the
-/// resistivity ones divided by 1 - m).
+/// it (potential_table_a, potential_table_b = P(r) - P(sqrt(r^2 + d^2)), or P(sqrt(r^2 + d^2))
+/// alone when m.array_type is 10, as the solvers write them; the IP tables as the resistivity
+/// ones divided by 1 - m).
 using PairPotential = std::function<double(double r)>;
 /// Half-space of resistivity rho, unit current: rho / (2 pi r).
 PairPotential half_space(double rho);
