@@ -63,19 +63,9 @@ fi
 
 . "$source/tests/shell/virtual_x.sh"
 start_virtual_x "$work" || exit 77
-"$program" --display --hold 3 --script "$here/display_picture.vds" --home "$work/home" \
-  >"$work/output.txt" 2>&1 &
-pid=$!
-for _ in $(seq 1 300); do
-  grep -q 'BOX \[Help Message\]' "$work/output.txt" && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-sleep 1.5
-xwd -root -silent >"$work/screen.xwd"
-convert "$work/screen.xwd" "$work/screen.png"
-status=0
-wait "$pid" || status=$?
+screenshot_when_shown "$work" "$work/output.txt" 'BOX \[Help Message\]' 300 \
+  "$program" --display --hold 3 --script "$here/display_picture.vds" --home "$work/home"
+status=$shown_status
 grep -v '^TEXT' "$work/output.txt"
 check "veldarin-script --display ends with 0 ($status)" test "$status" = 0
 

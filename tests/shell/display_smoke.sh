@@ -16,19 +16,9 @@ rm -rf "$work" && mkdir -p "$work/home"
 start_virtual_x "$work" || exit 77
 
 out=$work/output.txt
-"$program" --display --hold 8 --script "$here/display_smoke.vds" --home "$work/home" \
-  >"$out" 2>&1 &
-pid=$!
-for _ in $(seq 1 200); do
-  grep -q 'BOX \[Program Information\]' "$out" && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-sleep 1.5
-xwd -root -silent >"$work/screen.xwd"
-convert "$work/screen.xwd" "$work/screen.png"
-status=0
-wait "$pid" || status=$?
+screenshot_when_shown "$work" "$out" 'BOX \[Program Information\]' 200 \
+  "$program" --display --hold 8 --script "$here/display_smoke.vds" --home "$work/home"
+status=$shown_status
 cat "$out"
 [ "$status" = 0 ] || { echo "FAIL: veldarin-script --display ended with $status"; exit 1; }
 

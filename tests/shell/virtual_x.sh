@@ -25,3 +25,24 @@ start_virtual_x() {
   DISPLAY=":$(tr -d '[:space:]' <"$number_file")"
   export DISPLAY
 }
+
+# screenshot_when_shown WORK_DIR OUTPUT PATTERN TENTHS COMMAND...: runs COMMAND (a program
+# driving the window) in the background with its output in OUTPUT, waits up to TENTHS tenths of
+# a second for a line matching PATTERN, lets the window settle, saves the X display as
+# WORK_DIR/screen.png and waits for the command; shown_status is its exit status.
+screenshot_when_shown() {
+  local work=$1 out=$2 pattern=$3 tenths=$4
+  shift 4
+  "$@" >"$out" 2>&1 &
+  local pid=$!
+  for _ in $(seq 1 "$tenths"); do
+    grep -q "$pattern" "$out" && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  sleep 1.5
+  xwd -root -silent >"$work/screen.xwd"
+  convert "$work/screen.xwd" "$work/screen.png"
+  shown_status=0
+  wait "$pid" || shown_status=$?
+}
