@@ -37,10 +37,11 @@ void set_palette256(std::uint32_t* table) {
         table[k++] = c;
 }
 
-bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const char* path) {
+bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const char* path,
+                         std::string* error) {
     gfx::Canvas picture(width, height);
     if (canvas) picture.bit_blt(0, 0, width, height, *canvas, 0, 0);
-    return picture.save_bmp(path);
+    return picture.save_bmp(path, error);
 }
 
 int save_screen_bmp() {
@@ -51,10 +52,11 @@ int save_screen_bmp() {
         const ui::Cursor before = ui::cursor();
         ui::set_cursor(ui::Cursor::wait);
         const ui::Size client = ui::client_size();
+        std::string cause;
         if (!write_window_bitmap(Progdisplay.canvas_dc, std::abs(client.width),
-                                 std::abs(client.height), s.file_name))
-            display::ask("Cannot open file " + std::string(s.file_name), "Message",
-                         ui::mb_ok | ui::mb_iconinformation);
+                                 std::abs(client.height), s.file_name, &cause))
+            display::ask("Cannot open file " + std::string(s.file_name) + "\n" + cause + ".",
+                         "Message", ui::mb_ok | ui::mb_iconinformation);
         ui::set_cursor(before);
     }
     Progdisplay.model_displayed = 1;

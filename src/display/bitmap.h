@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace gfx {
 class Canvas;
@@ -13,10 +14,13 @@ class Canvas;
 void set_palette256(std::uint32_t* table);
 
 /// Writes the top-left width x height block of `canvas` (white beyond its edges) as a 24-bit
-/// bottom-up BMP: 54 header bytes, rows padded to 4 bytes. False when it cannot be written.
-bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const char* path);
+/// bottom-up BMP: 54 header bytes, rows padded to 4 bytes. The file is saved whole or not at
+/// all; false, with the cause in `*error` when given, when it cannot be written.
+bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const char* path,
+                         std::string* error = nullptr);
 
 /// Command 552 "&Save screen as BMP file": asks for a "*.bmp" file and saves the canvas from
 /// its top-left corner at the size of the main window's client area; "Cannot open file %s"
-/// when it cannot be written. Sets ProgDisplay::model_displayed and repaints; returns 552.
+/// and the cause on the next line when it cannot be written (an existing file then stays as
+/// it was). Sets ProgDisplay::model_displayed and repaints; returns 552.
 int save_screen_bmp();

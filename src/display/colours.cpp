@@ -67,7 +67,8 @@ ColourFileStatus read_colour_scheme_file(const char* path, std::uint32_t* table)
     return ColourFileStatus::ok;
 }
 
-bool write_colour_scheme_file(const char* path, int n, const std::uint32_t* table) {
+bool write_colour_scheme_file(const char* path, int n, const std::uint32_t* table,
+                              std::string* error) {
     std::vector<unsigned char> bytes;
     const auto put = [&](std::uint32_t v) {
         for (int b = 0; b < 4; ++b)
@@ -76,11 +77,7 @@ bool write_colour_scheme_file(const char* path, int n, const std::uint32_t* tabl
     put(static_cast<std::uint32_t>(n));
     for (int i = 0; i <= n; ++i)
         put(table[i]);
-    std::FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool flushed = std::fflush(f) == 0;
-    return std::fclose(f) == 0 && written && flushed;
+    return sys::save_file(path, bytes.data(), bytes.size(), error);
 }
 
 // ---- Commands ----------------------------------------------------------------------------------
@@ -109,16 +106,18 @@ void remember_folder() {
                      sys::current_dir().c_str());
 }
 
-std::string with_path(const char* before, const char* after) {
+std::string with_path(const char* before, const std::string& after) {
     return before + std::string(Systemsettings.file_name) + after;
 }
 
 void save_colour_scheme() {
     if (!colour_file_dialog(ui::FileDialogKind::save, "File Name for Colour scheme")) return;
     const int n = set_ncontours(Progdisplay.level_scheme);
-    if (!write_colour_scheme_file(Systemsettings.file_name, n, Progdisplay.colour_table)) {
+    std::string cause;
+    if (!write_colour_scheme_file(Systemsettings.file_name, n, Progdisplay.colour_table, &cause)) {
         model::show_message(
-            with_path("The colour scheme could not be saved in the file\n", ".").c_str(),
+            with_path("The colour scheme could not be saved in the file\n", ".\n" + cause + ".")
+                .c_str(),
             "Colour scheme file");
         return;
     }

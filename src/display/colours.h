@@ -6,6 +6,7 @@
 #include "platform/ui/ui.h"
 
 #include <cstdint>
+#include <string>
 
 /// Palette entry of a colour-table colour: pure white is entered as (250, 250, 250), so that
 /// a white band is told apart from the unpainted white background.
@@ -25,8 +26,10 @@ enum class ColourFileStatus { ok, cannot_open, bad_file };
 /// Reads a colour-scheme file into table[0..n]; the table is unchanged unless the result is
 /// ok. A file whose size is not 4 (n + 2) bytes or whose n lies outside 5..31 is bad.
 ColourFileStatus read_colour_scheme_file(const char* path, std::uint32_t* table);
-/// Writes n and table[0..n]; false when the file cannot be written completely.
-bool write_colour_scheme_file(const char* path, int n, const std::uint32_t* table);
+/// Writes n and table[0..n], whole or not at all (sys::save_file); false, with the cause in
+/// `*error` when given, when the file cannot be written completely.
+bool write_colour_scheme_file(const char* path, int n, const std::uint32_t* table,
+                              std::string* error = nullptr);
 
 /// Command 525 "&Customise colour scheme": ColDiaBox; on OK the display objects are rebuilt,
 /// the new scale is shown and the user may save it to a colour-scheme file of

@@ -12,6 +12,7 @@
 #include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 
 #include <algorithm>
@@ -571,22 +572,23 @@ bool underwater_rule_refuses(const ModelSettings& s) {
            s.geometric_factor_type == 1;
 }
 
-// Creates the file (the message and save_file_error when it cannot be), then writes the text
-// that `make` gives and closes it.
+// Saves the text that `make` gives as the whole file (a full disk or any other failure leaves an
+// existing file as it was and no partial file); when that fails, the message with the cause and
+// save_file_error.
 template <class Make> int write_text_file(const char* path, Make make) {
-    char message[1200];
-    std::FILE* f = std::fopen(path, "w");
-    if (!f) {
-        std::snprintf(message, sizeof message, "There has been an error in creating\nthe file %s.",
-                      path);
+    char message[1400];
+    sys::AtomicFile out(path);
+    if (!out.opened()) {
+        std::snprintf(message, sizeof message,
+                      "There has been an error in creating\nthe file %s.\n%s.", path,
+                      out.error().c_str());
         model::show_message(message, "Error Message");
         return save_file_error;
     }
-    const std::string text = make();
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) != 0 || !written) {
-        std::snprintf(message, sizeof message, "There has been an error in writing\nthe file %s.",
-                      path);
+    if (!out.write(make()) || !out.commit()) {
+        std::snprintf(message, sizeof message,
+                      "There has been an error in writing\nthe file %s.\n%s.", path,
+                      out.error().c_str());
         model::show_message(message, "Error Message");
         return save_file_error;
     }

@@ -41,8 +41,10 @@ enum SaveResult : int {
 /// The refusals come before anything is created: the underwater rule (water, gradient or
 /// multiple gradient, exact geometric factor) shows "For this array, you need to use the
 /// surface geometric ..." and returns save_refused_water; a cylinder model shows a message and
-/// returns save_not_available. A file that cannot be created or written shows "There has been
-/// an error in creating\nthe file %s." (or "... in writing ...") and returns save_file_error.
+/// returns save_not_available. The file is saved whole or not at all (sys::AtomicFile): one
+/// that cannot be created or written shows "There has been an error in creating\nthe file
+/// %s.\n" (or "... in writing ...") with the cause, returns save_file_error, and leaves an
+/// existing file as it was.
 ///
 /// Changes in the record: noise_model becomes 0 for a model with IP values and no noise level;
 /// the voltage model sets min_potential, max_potential and noise_amplitude. Nothing else of the

@@ -156,8 +156,9 @@ void close_main_window() {
     v.extension = Modelsettings.model_file;
     v.input = Systemsettings.initial_dir;
     v.output = Systemsettings.output_dir;
-    // A settings file that cannot be written loses its values; the clean-up runs all the same.
-    write_settings_file(Systemsettings.program_dir, v);
+    // A settings file that cannot be written keeps what it held; the clean-up runs all the same.
+    const std::string problem = write_settings_file(Systemsettings.program_dir, v);
+    if (!problem.empty()) model::show_message(problem.c_str(), "Message");
     release_window_objects();
     model::empty_and_delete_file(Modelsettings.nodes_file);
 }

@@ -28,7 +28,8 @@ void read_settings_into_records() {
     SettingsValues v;
     v.input = Systemsettings.initial_dir;
     v.output = Systemsettings.output_dir;
-    read_settings_file(Systemsettings.program_dir, v);
+    const std::string problem = read_settings_file(Systemsettings.program_dir, v);
+    if (!problem.empty()) model::show_message(problem.c_str(), "Message");
     copy_text(Systemsettings.paint_program, v.paint);
     copy_text(Systemsettings.windows_dir, v.editor);
     copy_text(Modelsettings.model_file, v.extension);

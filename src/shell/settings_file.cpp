@@ -3,8 +3,6 @@
 
 #include "platform/sys/sys.h"
 
-#include <cstdio>
-
 namespace shell {
 
 namespace {
@@ -18,13 +16,24 @@ std::string folder_or_default(const std::string& value, const std::string& progr
     return value.empty() ? program_dir : value;
 }
 
+// The value of one key, or its default after a note in `problems` when it does not fit its
+// field (a cut value would name another program or folder).
+std::string value_of(const char* section, const char* key, const std::string& default_value,
+                     const std::string& path, std::string& problems) {
+    std::string v = sys::get_profile_string(section, key, default_value, path, std::string::npos);
+    if (v.size() <= settings_value_max) return v;
+    problems += "The value of " + std::string(key) + " is longer than " +
+                std::to_string(settings_value_max) + " characters; the default is used.\n";
+    return default_value;
+}
+
 } // namespace
 
 std::string settings_file_path(const std::string& program_dir) {
     return with_trailing_separator(program_dir) + "veldarin.ini";
 }
 
-void read_settings_file(const std::string& program_dir, SettingsValues& values) {
+std::string read_settings_file(const std::string& program_dir, SettingsValues& values) {
     values.paint = "pbrush.exe";
     values.editor = "notepad.exe";
     values.extension = "*.mod";
@@ -33,31 +42,44 @@ void read_settings_file(const std::string& program_dir, SettingsValues& values) 
     values.output = folder_or_default(values.output, program_dir);
 
     const std::string path = settings_file_path(program_dir);
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    if (!probe) return;
-    std::fclose(probe);
+    std::string why;
+    if (!sys::profile_file_usable(path, &why))
+        return "The settings file\n" + path + "\ncannot be used: " + why +
+               ".\nThe default settings are used and the file is left as it is.";
+    if (!sys::file_exists(path)) return "";
 
-    values.paint = sys::get_profile_string("programs", "paint", "pbrush.exe", path);
-    values.editor = sys::get_profile_string("programs", "editor", "notepad.exe", path);
-    values.extension = sys::get_profile_string("files", "extension", "*.mod", path);
-    values.input = folder_or_default(sys::get_profile_string("files", "input", program_dir, path),
-                                     program_dir);
-    values.output = folder_or_default(sys::get_profile_string("files", "output", program_dir, path),
-                                      program_dir);
+    std::string problems;
+    values.paint = value_of("programs", "paint", "pbrush.exe", path, problems);
+    values.editor = value_of("programs", "editor", "notepad.exe", path, problems);
+    values.extension = value_of("files", "extension", "*.mod", path, problems);
+    values.input =
+        folder_or_default(value_of("files", "input", program_dir, path, problems), program_dir);
+    values.output =
+        folder_or_default(value_of("files", "output", program_dir, path, problems), program_dir);
+    return problems.empty() ? "" : "The settings file\n" + path + "\n" + problems;
 }
 
-bool write_settings_file(const std::string& program_dir, const SettingsValues& values) {
+std::string write_settings_file(const std::string& program_dir, const SettingsValues& values) {
     const std::string path = settings_file_path(program_dir);
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    if (!f) return false;
-    std::fprintf(f, "[programs]\n");
-    std::fprintf(f, "paint=%s\n", values.paint.c_str());
-    std::fprintf(f, "editor=%s\n", values.editor.c_str());
-    std::fprintf(f, "[files]\n");
-    std::fprintf(f, "extension=%s\n", values.extension.c_str());
-    std::fprintf(f, "output=%s\n", with_trailing_separator(values.output).c_str());
-    std::fprintf(f, "input=%s\n", with_trailing_separator(values.input).c_str());
-    return std::fclose(f) == 0;
+    const std::vector<sys::ProfileEntry> all = {
+        {"programs", "paint", values.paint},
+        {"programs", "editor", values.editor},
+        {"files", "extension", values.extension},
+        {"files", "output", with_trailing_separator(values.output)},
+        {"files", "input", with_trailing_separator(values.input)}};
+    std::vector<sys::ProfileEntry> entries;
+    std::string refused;
+    for (const sys::ProfileEntry& e : all) {
+        if (e.value.size() <= settings_value_max)
+            entries.push_back(e);
+        else
+            refused += "The value of " + e.key + " is longer than " +
+                       std::to_string(settings_value_max) + " characters and is not written.\n";
+    }
+    std::string why;
+    if (!sys::write_profile_strings(entries, path, &why))
+        return "The settings file\n" + path + "\ncannot be written: " + why + ".";
+    return refused.empty() ? "" : "The settings file\n" + path + "\n" + refused;
 }
 
 } // namespace shell

@@ -2,6 +2,7 @@
 // pattern and the input and output folders, carried from one run to the next.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace shell {
@@ -18,17 +19,26 @@ struct SettingsValues {
 /// Full path of the settings file: the program folder (with its trailing '/') + "veldarin.ini".
 std::string settings_file_path(const std::string& program_dir);
 
+/// The longest value a key may hold (the callers' buffers less the terminating zero).
+constexpr std::size_t settings_value_max = 254;
+
 /// Reads the settings file of `program_dir` into `values`. The paint, editor and extension
 /// defaults are stored first; input and output keep what they hold, and an empty one takes the
-/// program folder. When the file cannot be opened nothing more happens; otherwise every key is
-/// read (cut to 254 characters), a missing or empty key giving its default (the program folder
-/// for input and output).
-void read_settings_file(const std::string& program_dir, SettingsValues& values);
+/// program folder. A missing file changes nothing more; otherwise every key is read, a missing
+/// or empty key giving its default (the program folder for input and output). Returns "" or a
+/// message for the user: a file that is not a regular file or is larger than 1 MB is not read
+/// (nor opened, so a FIFO cannot hang the start), and a value longer than settings_value_max
+/// is not cut but replaced by its default.
+std::string read_settings_file(const std::string& program_dir, SettingsValues& values);
 
-/// Writes the settings file of `program_dir`, line by line: "[programs]", "paint=", "editor=",
-/// "[files]", "extension=", "output=", "input=" (output before input); both folders end with a
-/// '/', which is added when missing. Returns false, writing nothing, when the file cannot be
-/// created.
-bool write_settings_file(const std::string& program_dir, const SettingsValues& values);
+/// Writes the five values back into the settings file of `program_dir`, keeping every line,
+/// section and comment that the program does not own. A new file gets, line by line:
+/// "[programs]", "paint=", "editor=", "[files]", "extension=", "output=", "input=" (output
+/// before input); in an existing file each key stays where it is and a missing one goes at the
+/// end of its section. Both folders end with a '/', which is added when missing. The file is
+/// saved whole or not at all. Returns "" or a message for the user: a value longer than
+/// settings_value_max is not written (the file keeps its line), and a file that is unusable or
+/// cannot be written is left as it was.
+std::string write_settings_file(const std::string& program_dir, const SettingsValues& values);
 
 } // namespace shell

@@ -99,8 +99,24 @@ TEST(SaveScreenBmp, CancelWritesNothingAndAFileThatCannotBeWrittenIsReported) {
     const std::string blocked = dir.file("no/such/folder/w.bmp");
     s.answer("file " + blocked);
     EXPECT_EQ(save_screen_bmp(), 552);
-    EXPECT_TRUE(s.showed("BOX [Message] Cannot open file " + blocked));
+    EXPECT_TRUE(
+        s.showed("BOX [Message] Cannot open file " + blocked + "\\nNo such file or directory."));
     EXPECT_EQ(sys::file_size(blocked), -1);
+    EXPECT_TRUE(s.answered()) << s.err.str();
+}
+
+// A disk that fills up part-way leaves the bitmap that was there before, and says so.
+TEST(SaveScreenBmp, FullDiskKeepsTheOldBitmap) {
+    Session s(101, 110);
+    TempDir dir;
+    const std::string path = dir.write("window.bmp", "old picture");
+    s.answer("file " + path);
+    s.answer("box yes"); // replace the existing file
+    sys::set_save_failure(1000);
+    EXPECT_EQ(save_screen_bmp(), 552);
+    sys::set_save_failure(-1);
+    EXPECT_TRUE(s.showed("BOX [Message] Cannot open file " + path + "\\nNo space left on device."));
+    EXPECT_EQ(test_support::read_file(path), "old picture");
     EXPECT_TRUE(s.answered()) << s.err.str();
 }
 

@@ -244,8 +244,20 @@ TEST(EditColourScheme, SavesTheSchemeOrReportsThatItCouldNot) {
     edit_colour_scheme();
     EXPECT_TRUE(s.showed("BOX [Colour scheme file] The colour scheme could not be saved in the "
                          "file\\n" +
-                         blocked + "."));
+                         blocked + ".\\nNo such file or directory."));
     EXPECT_FALSE(s.showed("has been saved"));
+
+    // A disk that fills up leaves the scheme saved before.
+    s.out.str("");
+    s.answer("dialog ColDiaBox ok\nbox yes\nfile " + dir.file("mine.col") + "\nbox yes");
+    sys::set_save_failure(20);
+    edit_colour_scheme();
+    sys::set_save_failure(-1);
+    EXPECT_TRUE(s.showed("could not be saved in the file\\n" + dir.file("mine.col") +
+                         ".\\nNo space left on device."));
+    ASSERT_EQ(read_colour_scheme_file(dir.file("mine.col").c_str(), table), ColourFileStatus::ok);
+    EXPECT_EQ(table[2], gfx::rgb(1, 2, 3));
+    EXPECT_TRUE(s.answered()) << s.err.str();
 
     // Cancel asks nothing.
     s.out.str("");

@@ -355,9 +355,35 @@ TEST(DataFile, RefusalsCreateNoFile) {
 
     const std::string nowhere = dir.file("missing/folder/out.dat");
     EXPECT_EQ(save_inv_datafile(records(r), nowhere.c_str(), 0), save_file_error);
-    EXPECT_NE(h.output().find("There has been an error in creating\\nthe file " + nowhere + "."),
+    EXPECT_NE(h.output().find("There has been an error in creating\\nthe file " + nowhere +
+                              ".\\nNo such file or directory."),
               std::string::npos)
         << h.output();
+}
+
+// A disk that fills up part-way through a save leaves the old file as it was (data file and
+// model file), or no file at all, and the message names the file and the cause.
+TEST(DataFile, FullDiskKeepsTheOldFileAndSaysWhy) {
+    Records r;
+    TempDir dir;
+    survey(r, 1, 10, 1.0f, {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}});
+    for (int mode : {1, 0}) {
+        Headless h;
+        const std::string old_path = dir.write("old.dat", "the user's old file\n");
+        const std::string new_path = dir.file("new.dat");
+        sys::set_save_failure(100);
+        EXPECT_EQ(save_inv_datafile(records(r), old_path.c_str(), mode), save_file_error);
+        EXPECT_EQ(save_inv_datafile(records(r), new_path.c_str(), mode), save_file_error);
+        sys::set_save_failure(-1);
+        EXPECT_EQ(read_file(old_path), "the user's old file\n") << mode;
+        EXPECT_FALSE(sys::file_exists(new_path)) << mode;
+        EXPECT_NE(h.output().find("There has been an error in writing\\nthe file " + old_path +
+                                  ".\\nNo space left on device."),
+                  std::string::npos)
+            << h.output();
+        ASSERT_EQ(save_inv_datafile(records(r), old_path.c_str(), mode), save_written);
+        EXPECT_NE(read_file(old_path).find("Golden test model"), std::string::npos);
+    }
 }
 
 // Every additional (fractional-n) row gets noise of its own deviate, the last row of each

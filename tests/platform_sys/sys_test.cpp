@@ -3,9 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <dirent.h>
 #include <fstream>
+#include <functional>
+#include <sched.h>
 #include <sstream>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -248,6 +256,136 @@ TEST(Machine, MemoryOverrideAndProcessorQuery) {
     EXPECT_GE(t.year, 2020);
     EXPECT_TRUE(t.month >= 1 && t.month <= 12 && t.millisecond >= 0 && t.millisecond < 1000);
     EXPECT_GT(sys::os_version().major, 0);
+}
+
+// ---- Saving files ------------------------------------------------------------------------
+
+using Saving = TempDir;
+
+// Names of the files in `dir`, hidden ones included, sorted.
+std::string listing(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        while (const dirent* e = ::readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.push_back(e->d_name);
+        ::closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    std::string all;
+    for (const std::string& n : names)
+        all += n + " ";
+    return all;
+}
+
+// Runs `body` in a child process on a fresh 64 KiB tmpfs mounted at `dir` in a mount namespace
+// of its own (a user namespace too when not root), so that a real disk fills up. Returns the
+// child's verdict: "" when `body` returned "", its text otherwise, or "skip: ..." when this
+// machine lets no test mount a file system.
+std::string on_small_file_system(const std::string& dir,
+                                 const std::function<std::string(const std::string&)>& body) {
+    int pipe_fds[2];
+    if (::pipe(pipe_fds) != 0) return "pipe failed";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe_fds[0]);
+        std::string verdict;
+        const int flags = CLONE_NEWNS | (::geteuid() == 0 ? 0 : CLONE_NEWUSER);
+        if (::unshare(flags) != 0 ||
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") != 0)
+            verdict = std::string("skip: ") + std::strerror(errno);
+        else
+            verdict = body(dir);
+        if (!verdict.empty()) (void)!::write(pipe_fds[1], verdict.data(), verdict.size());
+        ::_exit(0);
+    }
+    ::close(pipe_fds[1]);
+    std::string verdict;
+    char buf[256];
+    ssize_t n;
+    while ((n = ::read(pipe_fds[0], buf, sizeof buf)) > 0)
+        verdict.append(buf, static_cast<std::size_t>(n));
+    ::close(pipe_fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status)) return "child ended abnormally";
+    return verdict;
+}
+
+TEST_F(Saving, FullDiskLeavesTheOldFileOrNothing) {
+    const std::string verdict = on_small_file_system(dir, [](const std::string& d) {
+        const std::string old_text = "the old file\n";
+        if (!sys::save_file(d + "/kept.dat", old_text)) return std::string("first save failed");
+        const std::string big(200 * 1024, 'x'); // more than the whole file system
+        std::string error;
+        if (sys::save_file(d + "/kept.dat", big, &error)) return std::string("saved past full");
+        if (error != "No space left on device") return "cause: " + error;
+        if (read(d + "/kept.dat") != old_text) return std::string("old file changed");
+        if (sys::save_file(d + "/new.dat", big, &error)) return std::string("new saved");
+        if (listing(d) != "kept.dat ") return "left behind: " + listing(d);
+        return std::string();
+    });
+    if (verdict.rfind("skip: ", 0) == 0) GTEST_SKIP() << verdict;
+    EXPECT_EQ(verdict, "");
+}
+
+TEST_F(Saving, InjectedFailureAtEveryStage) {
+    const std::string target = write("model.mod", "old contents");
+    struct Case {
+        long long fail_after; // bytes before the injected full disk; negative: none
+        bool saved;
+    };
+    for (const Case c : {Case{0, false}, Case{5, false}, Case{-1, true}}) {
+        sys::set_save_failure(c.fail_after);
+        sys::AtomicFile out(target);
+        ASSERT_TRUE(out.opened());
+        const bool written = out.write("new ") && out.write(std::string("contents"));
+        EXPECT_EQ(written && out.commit(), c.saved) << c.fail_after;
+        sys::set_save_failure(-1);
+        EXPECT_EQ(read(target), c.saved ? "new contents" : "old contents");
+        EXPECT_EQ(out.error(), c.saved ? "" : "No space left on device");
+        EXPECT_FALSE(out.write("more")); // after commit or failure, writes go nowhere
+        EXPECT_EQ(listing(dir), "model.mod ");
+    }
+}
+
+TEST_F(Saving, NothingLeftWhenNotCommittedOrNotCreatable) {
+    {
+        sys::AtomicFile out(dir + "/abandoned.dat");
+        ASSERT_TRUE(out.write("half"));
+        EXPECT_NE(listing(dir), ""); // the temporary file exists while writing
+    }
+    EXPECT_EQ(listing(dir), "");
+
+    std::string error;
+    EXPECT_FALSE(sys::save_file(dir + "/missing/x.dat", "text", &error));
+    EXPECT_EQ(error, "No such file or directory");
+    ::mkdir((dir + "/sub").c_str(), 0755);
+    EXPECT_FALSE(sys::save_file(dir + "/sub", "text", &error)); // a folder is not replaced
+    EXPECT_EQ(error, "Is a directory");
+    EXPECT_EQ(listing(dir), "sub ");
+    sys::AtomicFile never(dir + "/missing/y.dat");
+    EXPECT_FALSE(never.opened());
+    EXPECT_FALSE(never.commit());
+}
+
+TEST_F(Saving, LinksAreFollowedAndModesKept) {
+    const std::string real = write("real.dat", "old");
+    ::chmod(real.c_str(), 0640);
+    ASSERT_EQ(::symlink("real.dat", (dir + "/link.dat").c_str()), 0);
+    ASSERT_TRUE(sys::save_file(dir + "/link.dat", "new"));
+    struct stat st;
+    ASSERT_EQ(::lstat((dir + "/link.dat").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(read(real), "new");
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    // A name at the system's limit still gets its temporary file.
+    const std::string longest(255, 'n');
+    ASSERT_TRUE(sys::save_file(dir + "/" + longest, "long"));
+    EXPECT_EQ(read(dir + "/" + longest), "long");
 }
 
 } // namespace

@@ -155,10 +155,11 @@ class Canvas {
     /// Copies the w x h block at (sx, sy) of `src` to (dx, dy) (both clipped). `src` may be
     /// this canvas.
     void bit_blt(int dx, int dy, int w, int h, const Canvas& src, int sx, int sy);
-    /// Writes a 24-bit bottom-up BMP (rows padded to 4 bytes). False when it cannot be written.
-    bool save_bmp(const std::string& path) const;
-    /// Writes an RGB PNG; false when the file cannot be written or PNG support was not built.
-    bool save_png(const std::string& path) const;
+    /// Writes a 24-bit bottom-up BMP (rows padded to 4 bytes), whole or not at all
+    /// (sys::save_file). False, with the cause in `*error` when given, when it cannot be written.
+    bool save_bmp(const std::string& path, std::string* error = nullptr) const;
+    /// Writes an RGB PNG as save_bmp does; false too when PNG support was not built.
+    bool save_png(const std::string& path, std::string* error = nullptr) const;
     static bool png_supported();
 
   private:

@@ -1,8 +1,7 @@
 // Export of the canvas as a 24-bit BMP and, when built with libpng, as a PNG.
 #include "platform/gfx/canvas.h"
+#include "platform/sys/sys.h"
 
-#include <cstdio>
-#include <memory>
 #include <vector>
 #ifdef VELDARIN_HAVE_PNG
 #include <png.h>
@@ -14,13 +13,14 @@ void put_le(std::vector<unsigned char>& out, std::uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i)
         out.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
+bool empty_picture(std::string* error) {
+    if (error) *error = "The picture is empty";
+    return false;
+}
 } // namespace
 
-bool Canvas::save_bmp(const std::string& path) const {
-    if (width_ <= 0 || height_ <= 0) return false;
+bool Canvas::save_bmp(const std::string& path, std::string* error) const {
+    if (width_ <= 0 || height_ <= 0) return empty_picture(error);
     const std::uint32_t row = (3u * std::uint32_t(width_) + 3u) & ~3u;
     const std::uint32_t image = row * std::uint32_t(height_);
     std::vector<unsigned char> out;
@@ -41,10 +41,7 @@ bool Canvas::save_bmp(const std::string& path) const {
         }
         out.resize(out.size() + (row - 3u * std::uint32_t(width_)), 0);
     }
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
-    if (!f) return false;
-    const bool written = std::fwrite(out.data(), 1, out.size(), f.get()) == out.size();
-    return std::fclose(f.release()) == 0 && written;
+    return sys::save_file(path, out.data(), out.size(), error);
 }
 
 bool Canvas::png_supported() {
@@ -55,9 +52,9 @@ bool Canvas::png_supported() {
 #endif
 }
 
-bool Canvas::save_png(const std::string& path) const {
+bool Canvas::save_png(const std::string& path, std::string* error) const {
 #ifdef VELDARIN_HAVE_PNG
-    if (width_ <= 0 || height_ <= 0) return false;
+    if (width_ <= 0 || height_ <= 0) return empty_picture(error);
     png_image img{};
     img.version = PNG_IMAGE_VERSION;
     img.width = png_uint_32(width_);
@@ -70,11 +67,23 @@ bool Canvas::save_png(const std::string& path) const {
         rgb.push_back(static_cast<unsigned char>(green_of(c)));
         rgb.push_back(static_cast<unsigned char>(blue_of(c)));
     }
-    const bool ok = png_image_write_to_file(&img, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+    // Encoded in memory first (the size asked, then the bytes), so that the file is saved whole.
+    png_alloc_size_t size = 0;
+    std::vector<unsigned char> encoded;
+    bool ok = png_image_write_to_memory(&img, nullptr, &size, 0, rgb.data(), 0, nullptr) != 0;
+    if (ok) {
+        encoded.resize(size);
+        ok = png_image_write_to_memory(&img, encoded.data(), &size, 0, rgb.data(), 0, nullptr) != 0;
+    }
     png_image_free(&img);
-    return ok;
+    if (!ok) {
+        if (error) *error = "The picture cannot be encoded";
+        return false;
+    }
+    return sys::save_file(path, encoded.data(), size, error);
 #else
     (void)path;
+    if (error) *error = "This build cannot write PNG files";
     return false;
 #endif
 }

@@ -3,8 +3,11 @@
 #include "platform/sys/sys.h"
 
 #include <cctype>
-#include <cstdio>
-#include <fstream>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 
 namespace sys {
 namespace {
@@ -48,19 +51,49 @@ bool entry_of(const std::string& line, std::string& key, std::string& value) {
     return true;
 }
 
-/// The file's lines without their ends; `crlf` tells whether it used "\r\n".
-bool read_lines(const std::string& path, std::vector<std::string>& lines, bool& crlf) {
+/// The file's lines without their ends; `crlf` tells whether it used "\r\n". A missing file
+/// gives no lines and true; an unusable one false, with the reason in `error`. The file is
+/// opened without blocking, so that a FIFO in its place cannot hang the program.
+bool read_lines(const std::string& path, std::vector<std::string>& lines, bool& crlf,
+                std::string& error) {
     lines.clear();
     crlf = false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string line;
-    while (std::getline(in, line)) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return true;
+        error = std::error_code(errno, std::generic_category()).message();
+        return false;
+    }
+    struct stat st;
+    std::string text;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        error = "it is not a regular file";
+    else if (st.st_size > profile_max_bytes)
+        error = "it is larger than 1 MB";
+    else {
+        // Read at most one byte past the limit: a file that grew since fstat is refused too.
+        char buf[65536];
+        ssize_t n;
+        while ((n = ::read(fd, buf, sizeof buf)) > 0 &&
+               text.size() <= static_cast<std::size_t>(profile_max_bytes))
+            text.append(buf, static_cast<std::size_t>(n));
+        if (n < 0) error = std::error_code(errno, std::generic_category()).message();
+        if (text.size() > static_cast<std::size_t>(profile_max_bytes))
+            error = "it is larger than 1 MB";
+    }
+    ::close(fd);
+    if (!error.empty()) return false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
             crlf = true;
         }
         lines.push_back(line);
+        start = end + 1;
     }
     return true;
 }
@@ -76,8 +109,9 @@ std::string get_profile_string(const std::string& section, const std::string& ke
                                std::size_t max_chars) {
     std::vector<std::string> lines;
     bool crlf;
+    std::string error;
     std::string result = default_value;
-    if (read_lines(path, lines, crlf)) {
+    if (read_lines(path, lines, crlf, error)) {
         bool inside = false;
         std::string name, k, v;
         for (const std::string& line : lines) {
@@ -93,60 +127,78 @@ std::string get_profile_string(const std::string& section, const std::string& ke
     return result;
 }
 
-bool write_profile_string(const std::string& section, const std::string& key,
-                          const std::string& value, const std::string& path) {
-    // A line break or '=' in a name, or a line break in the value, would change the file's
-    // structure; such writes are refused.
-    if (section.empty() || key.empty() || has_line_break(section) || has_line_break(key) ||
-        key.find('=') != std::string::npos || has_line_break(value))
-        return false;
-    std::vector<std::string> lines;
-    bool crlf;
-    read_lines(path, lines, crlf);
+bool profile_file_usable(const std::string& path, std::string* error) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return true; // missing, or found wanting when opened
+    std::string why;
+    if (!S_ISREG(st.st_mode))
+        why = "it is not a regular file";
+    else if (st.st_size > profile_max_bytes)
+        why = "it is larger than 1 MB";
+    if (error) *error = why;
+    return why.empty();
+}
 
+namespace {
+
+bool entry_breaks_file(const ProfileEntry& e) {
+    return e.section.empty() || e.key.empty() || has_line_break(e.section) ||
+           has_line_break(e.key) || e.key.find('=') != std::string::npos || has_line_break(e.value);
+}
+
+// Sets one entry in the lines of a file.
+void set_entry(std::vector<std::string>& lines, const ProfileEntry& e) {
     // Find the section, the key inside it, and the last non-blank line of the section.
     std::size_t sect = lines.size(), found = lines.size(), last = lines.size();
     std::string name, k, v;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (section_of(lines[i], name)) {
             if (sect != lines.size()) break;
-            if (same_name(name, section)) sect = last = i;
+            if (same_name(name, e.section)) sect = last = i;
         } else if (sect != lines.size()) {
             if (!trim(lines[i]).empty()) last = i;
-            if (entry_of(lines[i], k, v) && same_name(k, key)) {
+            if (entry_of(lines[i], k, v) && same_name(k, e.key)) {
                 found = i;
                 break;
             }
         }
     }
     if (found != lines.size())
-        lines[found] = k + "=" + value;
+        lines[found] = k + "=" + e.value;
     else if (sect != lines.size())
-        lines.insert(lines.begin() + static_cast<long>(last) + 1, key + "=" + value);
+        lines.insert(lines.begin() + static_cast<long>(last) + 1, e.key + "=" + e.value);
     else {
-        lines.push_back("[" + section + "]");
-        lines.push_back(key + "=" + value);
+        lines.push_back("[" + e.section + "]");
+        lines.push_back(e.key + "=" + e.value);
     }
+}
 
-    // Write beside the file and rename, so a failed write leaves the old file whole.
-    const std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        const char* eol = crlf ? "\r\n" : "\n";
-        for (const std::string& line : lines)
-            out << line << eol;
-        out.flush();
-        if (!out) {
-            std::remove(tmp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
+} // namespace
+
+bool write_profile_strings(const std::vector<ProfileEntry>& entries, const std::string& path,
+                           std::string* error) {
+    std::string why;
+    for (const ProfileEntry& e : entries)
+        if (entry_breaks_file(e)) why = "the entry " + e.key + " would break the file's lines";
+    std::vector<std::string> lines;
+    bool crlf = false;
+    if (why.empty()) read_lines(path, lines, crlf, why);
+    if (!why.empty()) {
+        if (error) *error = why;
         return false;
     }
-    return true;
+    for (const ProfileEntry& e : entries)
+        set_entry(lines, e);
+    std::string text;
+    const char* eol = crlf ? "\r\n" : "\n";
+    for (const std::string& line : lines)
+        text += line + eol;
+    return save_file(path, text, error);
+}
+
+bool write_profile_string(const std::string& section, const std::string& key,
+                          const std::string& value, const std::string& path) {
+    return write_profile_strings({{section, key, value}}, path);
 }
 
 } // namespace sys

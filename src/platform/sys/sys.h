@@ -3,6 +3,7 @@
 // Everything here is plain and synchronous; nothing draws or asks the user.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,6 +22,66 @@ long long file_size(const std::string& path);
 /// Deletes a file; false when it did not exist or could not be removed.
 bool delete_file(const std::string& path);
 bool rename_file(const std::string& from, const std::string& to);
+
+// ---- Saving files ------------------------------------------------------------------------
+
+/// A file saved whole or not at all: every file the program writes for the user (data file,
+/// model file, bitmap, colour scheme, settings file, ...) goes through this.
+///
+///     sys::AtomicFile out(path);         // a temporary file beside `path` is created
+///     out.write(text);                   // any number of writes, each checked
+///     if (!out.commit())                 // sync, close, and rename over `path`
+///         report(path, out.error());     // e.g. "No space left on device"
+///
+/// The bytes go to a new temporary file in the target's folder (".NAME.XXXXXX"), so that the
+/// final rename cannot cross file systems. Every write, the sync and the close are checked;
+/// only when all succeeded is the temporary file renamed over the target. Until then the
+/// target keeps its old contents (or stays absent). On any failure, and when the object is
+/// destroyed without a successful commit(), the temporary file is removed: nothing partial is
+/// ever left. After the first failure further writes do nothing and return false.
+///
+/// A symbolic link as target is followed (the file it names is replaced, the link stays). The
+/// new file keeps the permission bits of the file it replaces, else 0666 less the umask.
+class AtomicFile {
+  public:
+    /// Creates the temporary file; opened() tells whether that worked.
+    explicit AtomicFile(const std::string& path);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool write(const void* data, std::size_t size);
+    bool write(const std::string& text) { return write(text.data(), text.size()); }
+    /// Syncs and closes the temporary file and renames it over the target. True when the
+    /// target now holds exactly what was written; false (target untouched) otherwise.
+    bool commit();
+
+    /// False when the temporary file could not be created (nothing was written anywhere).
+    bool opened() const { return fd_ >= 0 || committed_; }
+    /// The cause of the first failure in words, "" while there was none.
+    const std::string& error() const { return error_; }
+
+  private:
+    std::string target_, temp_, error_;
+    int fd_ = -1;
+    bool committed_ = false;
+    long long written_ = 0;
+    void fail(int code);
+};
+
+/// The whole of `data` saved as AtomicFile does. False, with the cause in `*error` when given,
+/// when it failed; the target is then untouched.
+bool save_file(const std::string& path, const void* data, std::size_t size,
+               std::string* error = nullptr);
+inline bool save_file(const std::string& path, const std::string& text,
+                      std::string* error = nullptr) {
+    return save_file(path, text.data(), text.size(), error);
+}
+
+/// Test hook: every later save fails as a full disk would, with errno `code`, once `bytes`
+/// bytes have gone into its temporary file (the bytes before still go to disk, so a partial
+/// temporary file exists when the failure comes). A negative `bytes` removes the hook.
+void set_save_failure(long long bytes, int code = ENOSPC);
 
 // ---- Page memory ---------------------------------------------------------------------------
 
@@ -46,14 +107,36 @@ void reset_page_peak();
 
 // ---- Settings file (private-profile strings) ----------------------------------------------
 
+/// The largest settings file read or rewritten: a bigger one is treated as unusable.
+constexpr long long profile_max_bytes = 1 << 20;
+
+/// Whether the settings file at `path` can be used: true when it is missing or is a regular
+/// file of at most profile_max_bytes; otherwise false with the reason in `*error` ("it is not a
+/// regular file", "it is larger than 1 MB"). Neither the readers nor the writers below touch an
+/// unusable file (a FIFO is never opened, a huge file never read).
+bool profile_file_usable(const std::string& path, std::string* error = nullptr);
+
 /// Value of `key` in `[section]` of the ini file at `path`, or `default_value` when the file,
-/// the section or the key is missing. The result is cut to `max_chars` characters (254 by
-/// default, the size of the callers' buffers less the terminating zero).
+/// the section or the key is missing, or the file is unusable. The result is cut to `max_chars`
+/// characters (254 by default, the size of the callers' buffers less the terminating zero;
+/// std::string::npos for no cut).
 std::string get_profile_string(const std::string& section, const std::string& key,
                                const std::string& default_value, const std::string& path,
                                std::size_t max_chars = 254);
-/// Sets `key` = `value` in `[section]`, creating the file, the section or the key as needed and
-/// keeping every other line. Returns false when the file cannot be written.
+
+/// One "key=value" to set in `[section]`.
+struct ProfileEntry {
+    std::string section, key, value;
+};
+/// Sets every entry in turn, creating the file, the section or the key as needed (a new key
+/// goes after the last line of its section) and keeping every other line, comment and section
+/// as it was, with the file's line ends. The file is saved whole or not at all (AtomicFile).
+/// Returns false, with the cause in `*error`, when the file is unusable or cannot be written,
+/// or when an entry would change the file's structure (a line break anywhere, '=' in a key,
+/// an empty section or key); nothing is changed then.
+bool write_profile_strings(const std::vector<ProfileEntry>& entries, const std::string& path,
+                           std::string* error = nullptr);
+/// write_profile_strings with one entry.
 bool write_profile_string(const std::string& section, const std::string& key,
                           const std::string& value, const std::string& path);
 
