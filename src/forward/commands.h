@@ -50,10 +50,11 @@ int normalise_potentials(ModelSettings& settings);
 void calappmod(ModelSettings& settings, int show_message, const int* previous_array_type);
 
 /// "&Save results in VELDARIN format" (mode 0, 102) and "Save results in &ORBANTEL format"
-/// (mode 1, 103). Refuses without a model or without calculated results (a message, no dialog,
-/// no file). Otherwise asks for the file ("*.mod" / "Output VELDARIN File" or "*.dat" /
-/// "Output ORBANTEL File"); mode 1 then opens NoiseDiaBox; then save_inv_datafile writes the
-/// model file with results (mode 0) or the data file (mode 1). Returns 102 or 103.
+/// (mode 1, 103). Refuses without a model, and mode 1 also without calculated results (a
+/// message, no dialog, no file); the model file of a model not calculated has no potentials and
+/// only the data the model file gave. Otherwise asks for the file ("*.mod" / "Output VELDARIN File"
+/// or "*.dat" / "Output ORBANTEL File"); mode 1 then opens NoiseDiaBox; then save_inv_datafile
+/// writes the model file with results (mode 0) or the data file (mode 1). Returns 102 or 103.
 int save_results_command(ProgDisplay& display, ModelSettings& settings, int mode);
 
 namespace forward {

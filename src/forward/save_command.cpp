@@ -15,8 +15,11 @@ namespace {
 
 forward::SaveOutcome last_outcome = forward::SaveOutcome::none;
 
-// A file without calculated data would hand on stale or empty values as results.
-bool refuse_without_results(const ModelSettings& s) {
+// Without a model there is nothing to save. The data file (mode 1) also needs calculated
+// values: without them it would hand on stale or empty values as data. The model file (mode 0)
+// can be written at any time: its writer leaves out the potentials and calculated values that
+// do not exist.
+bool refuse_to_save(const ModelSettings& s, int mode) {
     if (s.model_read != 1) {
         beep();
         model::ask_message("You must first read in a model!\nPlease use the File option to read "
@@ -24,7 +27,7 @@ bool refuse_without_results(const ModelSettings& s) {
                            "Message", ui::mb_ok | ui::mb_iconexclamation);
         return true;
     }
-    if (s.data_ready != 1 || s.ndata <= 0) {
+    if (mode != 0 && (s.data_ready != 1 || s.ndata <= 0)) {
         model::show_message("There are no calculated results to save.\nPlease use the "
                             "'Calculate potential values' option first.",
                             "Message");
@@ -49,7 +52,7 @@ int save_results_command(ProgDisplay& display, ModelSettings& s, int mode) {
     display.editmode = 0;
     ui::set_cursor(ui::Cursor::arrow);
     display.model_displayed = 0;
-    if (refuse_without_results(s)) {
+    if (refuse_to_save(s, mode)) {
         last_outcome = SaveOutcome::refused;
         return id;
     }

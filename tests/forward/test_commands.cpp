@@ -122,12 +122,44 @@ TEST(Commands, FailedCalculationFormsNoValues) {
     EXPECT_NE(f.h.output().find("Calculations stopped by an error"), std::string::npos)
         << f.h.output();
 
-    // Nothing to save now: both save commands refuse before asking for a file.
+    // No data to save now: the data-file command refuses before asking for a file.
+    EXPECT_EQ(save_results_command(Progdisplay, m, 1), 103);
+    EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::refused);
+    EXPECT_NE(f.h.output().find("There are no calculated results to save."), std::string::npos);
+}
+
+// The model file needs no calculation: a model just read is saved without potentials, and the
+// saved file reads back to the same model (a second save writes the same text). Without a
+// model both save commands refuse before asking for a file.
+TEST(Commands, ModelFileOfAModelNotCalculated) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
     for (int mode : {0, 1}) {
         EXPECT_EQ(save_results_command(Progdisplay, m, mode), 102 + mode);
         EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::refused);
     }
-    EXPECT_NE(f.h.output().find("There are no calculated results to save."), std::string::npos);
+    EXPECT_NE(f.h.output().find("[Message] You must first read in a model!"), std::string::npos);
+
+    f.read(example("homogeneous_wenner.mod"));
+    ASSERT_EQ(m.model_read, 1);
+    ASSERT_EQ(m.data_ready, 0);
+    const std::string first = f.home.file("first.mod"), second = f.home.file("second.mod");
+    f.h.answer("file " + first);
+    EXPECT_EQ(save_results_command(Progdisplay, m, 0), 102);
+    EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << f.h.output();
+    const std::string text = read_file(first);
+    // The array line, the line after it and the potentials flag 0; no potential values.
+    EXPECT_NE(text.find("\n1\n0\n0\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("e-0"), std::string::npos) << text;
+
+    f.read(first);
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    EXPECT_EQ(m.nelec, 25);
+    EXPECT_EQ(m.model_resistivities[0], 100.0f);
+    f.h.answer("file " + second);
+    save_results_command(Progdisplay, m, 0);
+    EXPECT_EQ(read_file(second), text);
+    EXPECT_TRUE(f.h.backend.answers().empty());
 }
 
 TEST(Commands, RefusalsWithoutAModelAndForModelKindsWithoutSolvers) {
