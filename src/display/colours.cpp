@@ -60,8 +60,10 @@ ColourFileStatus read_colour_scheme_file(const char* path, std::uint32_t* table)
     if (!sys::read_whole_file(path, bytes)) return ColourFileStatus::cannot_open;
     if (bytes.size() < 16 || bytes.size() > 132) return ColourFileStatus::bad_file;
     const std::int32_t n = static_cast<std::int32_t>(le32(bytes.data()));
-    if (n < 5 || n > 31 || bytes.size() != 4 * std::size_t(n + 2))
-        return ColourFileStatus::bad_file;
+    if (n < 5 || n > 31) return ColourFileStatus::bad_file;
+    // A file cut short would leave the entries it lacks at their old colours: a scheme that
+    // is neither the old one nor the file's.
+    if (bytes.size() < 4 * std::size_t(n + 2)) return ColourFileStatus::bad_file;
     for (int i = 0; i <= n; ++i)
         table[i] = le32(bytes.data() + 4 * (i + 1)) & 0xFFFFFFu;
     return ColourFileStatus::ok;

@@ -24,7 +24,8 @@ void create_display_objects();
 /// (red, green, blue, 0), little-endian; 4 (n + 2) bytes in all.
 enum class ColourFileStatus { ok, cannot_open, bad_file };
 /// Reads a colour-scheme file into table[0..n]; the table is unchanged unless the result is
-/// ok. A file whose size is not 4 (n + 2) bytes or whose n lies outside 5..31 is bad.
+/// ok. A file of 16 to 132 bytes whose n lies in 5..31 is read; bytes after entry n are
+/// ignored. Any other file is bad, and so is one too short to hold entries 0..n.
 ColourFileStatus read_colour_scheme_file(const char* path, std::uint32_t* table);
 /// Writes n and table[0..n], whole or not at all (sys::save_file); false, with the cause in
 /// `*error` when given, when the file cannot be written completely.

@@ -88,6 +88,26 @@ TEST(ColourSchemeFile, RoundTripsTheEntriesOfItsLevelCount) {
     EXPECT_FALSE(write_colour_scheme_file("/nonexistent/dir/x.col", 16, default_colours));
 }
 
+// A file of 16 to 132 bytes with n in 5..31 gives entries 0..n; bytes after them are ignored.
+TEST(ColourSchemeFile, LongerFilesGiveTheirFirstEntries) {
+    Session s;
+    TempDir dir;
+    const struct {
+        int n, entries;
+        long size;
+    } cases[] = {{16, 19, 80}, {5, 32, 132}};
+    for (const auto& c : cases) {
+        const std::string path = dir.write("long.col", scheme_bytes(c.n, ramp(c.entries)));
+        ASSERT_EQ(sys::file_size(path), c.size);
+        std::uint32_t table[36];
+        std::memcpy(table, default_colours, sizeof default_colours);
+        ASSERT_EQ(read_colour_scheme_file(path.c_str(), table), ColourFileStatus::ok) << c.size;
+        for (int i = 0; i < 32; ++i)
+            EXPECT_EQ(table[i], i <= c.n ? gfx::rgb(i, 2 * i, 3 * i) : default_colours[i])
+                << c.size << " bytes, entry " << i;
+    }
+}
+
 TEST(ColourSchemeFile, BadSizesAndCountsLeaveTheTableUnchanged) {
     Session s;
     TempDir dir;
@@ -98,8 +118,8 @@ TEST(ColourSchemeFile, BadSizesAndCountsLeaveTheTableUnchanged) {
         {"133 bytes", scheme_bytes(31, ramp(32)) + "x"},
         {"n = 4", scheme_bytes(4, ramp(5))},
         {"n = 32", scheme_bytes(32, ramp(31))},
-        {"n = 16 in 76 bytes", scheme_bytes(16, ramp(18))},
         {"n = 16 in 68 bytes", scheme_bytes(16, ramp(16))},
+        {"n = 31 in 40 bytes", scheme_bytes(31, ramp(9))},
         {"12 bytes", scheme_bytes(16, ramp(2))},
         {"n = -1", scheme_bytes(-1, ramp(20))},
     };
@@ -135,7 +155,7 @@ TEST(ReadColourScheme, GoodFileRestoresBadFileIsReportedAndChangesNothing) {
 
     std::uint32_t before[36];
     std::memcpy(before, Progdisplay.colour_table, sizeof before);
-    const std::string bad = dir.write("bad.col", scheme_bytes(16, ramp(18)));
+    const std::string bad = dir.write("bad.col", scheme_bytes(4, ramp(18)));
     s.out.str("");
     s.answer("file " + bad);
     read_colour_scheme();
