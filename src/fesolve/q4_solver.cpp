@@ -61,7 +61,8 @@ int place_electrodes(int nboreholes, const std::int32_t* issbor, const std::int3
 }
 
 // Cell terms and boundary terms of wavenumber k into the band matrix; the boundary reference
-// point lies at the mesh centre at depth z0. trace_terms writes the first cells' terms.
+// point lies at the mesh centre at depth z0. trace_terms writes the terms of the first cells
+// and their conductivities with the reciprocals.
 void assemble(const Q4Work& w, int nx, int nz, const float* cells, double k, double z0,
               bool trace_terms, double* band, IsoParaFem& element) {
     const int L = nz + 2;
@@ -79,10 +80,13 @@ void assemble(const Q4Work& w, int nx, int nz, const float* cells, double k, dou
                 const double z[4] = {w.z[r - 1], w.z[r - 1], w.z[r], w.z[r]};
                 element.element_terms(x, z, sigma, k2, t);
             }
-            if (trace_terms && c == 1 && r <= 3)
+            if (trace_terms && c == 1 && r <= 3) {
                 model::trace("%4d %4d\ns1 %12.4e %12.4e %12.4e %12.4e\ns2 %12.4e %12.4e "
                              "%12.4e\ns3 %12.4e %12.4e\ns4 %12.4e\n",
                              r, c, t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
+                model::trace("%3d %3d %4d %12.4e %12.4e\n", r, c, 2 * index2d(c, r, nx - 1), sigma,
+                             1.0 / sigma);
+            }
             for (int a = 1; a <= 4; ++a)
                 for (int b = a; b <= 4; ++b)
                     band[sym_band_index(n[a - 1], n[b - 1], L)] += t[quad_term_index(a, b)];
