@@ -15,6 +15,7 @@
 #include <sys/types.h>
 
 using mx::PageArray;
+using mx::PartFile;
 
 namespace {
 
@@ -61,35 +62,6 @@ int read_matrix(const char* path, T* buffer, long long count, const char* kind, 
     }
     return matrix_file_ok;
 }
-
-// The output of a writer: created as "<path>.part", renamed over path by commit(). Destroyed
-// without a commit it removes the part file and the target.
-class PartFile {
-  public:
-    explicit PartFile(const char* path) : path_(path), part_(std::string(path) + ".part") {
-        file_.reset(std::fopen(part_.c_str(), "wb"));
-    }
-    ~PartFile() {
-        if (committed_) return;
-        file_.reset();
-        sys::delete_file(part_);
-        sys::delete_file(path_);
-    }
-    std::FILE* get() const { return file_.get(); }
-    bool ok() const { return file_ != nullptr; }
-    /// Closes and renames; false (and the destructor cleans up) when either fails.
-    bool commit() {
-        if (std::fclose(file_.release()) != 0) return false;
-        sys::delete_file(path_);
-        committed_ = sys::rename_file(part_, path_);
-        return committed_;
-    }
-
-  private:
-    std::string path_, part_;
-    File file_;
-    bool committed_ = false;
-};
 
 int write_failure(const char* path, long long written, long long expected) {
     char message[1024];
@@ -219,6 +191,27 @@ int hessian_in_blocks(const char* jacobian_path, long long n, long long m, const
 }
 
 } // namespace
+
+mx::PartFile::PartFile(const char* path) : path_(path), part_(std::string(path) + ".part") {
+    file_ = std::fopen(part_.c_str(), "wb");
+}
+
+mx::PartFile::~PartFile() {
+    if (committed_) return;
+    if (file_) std::fclose(file_);
+    sys::delete_file(part_);
+    sys::delete_file(path_);
+}
+
+bool mx::PartFile::commit() {
+    if (!file_) return false;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!closed) return false;
+    sys::delete_file(path_);
+    committed_ = sys::rename_file(part_, path_);
+    return committed_;
+}
 
 long long read_float_block(std::FILE* stream, float* buffer, long long n) {
     return n > 0 ? transfer_read(stream, buffer, n, float_block_values) : 0;
