@@ -15,7 +15,6 @@
 #include <sys/types.h>
 
 using mx::PageArray;
-using mx::PartFile;
 
 namespace {
 
@@ -107,17 +106,33 @@ void dot_rows(const float* p, const float* q0, long long count, long long m, dou
 }
 
 // Writes n values of one Hessian row part, counting what went out.
-bool put(PartFile& out, const double* values, long long n, long long& written) {
-    const long long done = write_double_block(out.get(), values, n);
-    written += done;
-    return done == n;
+bool put(sys::AtomicFile& out, const double* values, long long n, long long& written) {
+    for (long long offset = 0; offset < n; offset += double_block_values) {
+        const long long count = std::min<long long>(double_block_values, n - offset);
+        if (!out.write(values + offset, std::size_t(count) * sizeof(double))) return false;
+        written += count;
+    }
+    return true;
 }
+
+// A writer's output, created beside the target and renamed into place by commit(); see
+// matrixfile.h for what a failure leaves.
+struct Output {
+    explicit Output(const char* target) : path(target), file(target) {}
+    ~Output() {
+        if (!committed) sys::delete_file(path);
+    }
+    bool commit() { return committed = file.commit(); }
+    std::string path;
+    sys::AtomicFile file;
+    bool committed = false;
+};
 
 // The whole Jacobian is in memory: rows of H one after another, buffered up to 32n values.
 int hessian_in_memory(const float* jacobian, long long n, long long m, const char* path, bool quiet,
                       PageArray<double>& buffer) {
-    PartFile out(path);
-    if (!out.ok()) return write_failure(path, 0, (long long)mx::packed_size(long(n)));
+    Output out(path);
+    if (!out.file.opened()) return write_failure(path, 0, (long long)mx::packed_size(long(n)));
     long long held = 0, written = 0;
     for (long long p = 0; p < n; ++p) {
         if (!quiet && p % 16 == 0) {
@@ -129,7 +144,7 @@ int hessian_in_memory(const float* jacobian, long long n, long long m, const cha
         dot_rows(row_p, row_p, n - p, m, buffer.get() + held);
         held += n - p;
         if (held > 32 * n || p == n - 1) {
-            if (!put(out, buffer.get(), held, written))
+            if (!put(out.file, buffer.get(), held, written))
                 return write_failure(path, written, (long long)mx::packed_size(long(n)));
             held = 0;
         }
@@ -153,9 +168,9 @@ int hessian_in_blocks(const char* jacobian_path, long long n, long long m, const
                       PageArray<double>& rows) {
     File in(std::fopen(jacobian_path, "rb"));
     if (!in) return open_failure("Jacobian", jacobian_path);
-    PartFile out(path);
+    Output out(path);
     const long long expected = (long long)mx::packed_size(long(n));
-    if (!out.ok()) return write_failure(path, 0, expected);
+    if (!out.file.opened()) return write_failure(path, 0, expected);
     long long written = 0;
     auto short_read = [&](long long got, long long want) {
         char message[1024];
@@ -182,7 +197,7 @@ int hessian_in_blocks(const char* jacobian_path, long long n, long long m, const
                 rows[p * n + q] = dot(block.get() + p * m, later.get(), m);
         }
         for (long long p = 0; p < count; ++p)
-            if (!put(out, rows.get() + p * n + p0 + p, n - p0 - p, written))
+            if (!put(out.file, rows.get() + p * n + p0 + p, n - p0 - p, written))
                 return write_failure(path, written, expected);
     }
     blocked_progress(quiet, n, n);
@@ -191,27 +206,6 @@ int hessian_in_blocks(const char* jacobian_path, long long n, long long m, const
 }
 
 } // namespace
-
-mx::PartFile::PartFile(const char* path) : path_(path), part_(std::string(path) + ".part") {
-    file_ = std::fopen(part_.c_str(), "wb");
-}
-
-mx::PartFile::~PartFile() {
-    if (committed_) return;
-    if (file_) std::fclose(file_);
-    sys::delete_file(part_);
-    sys::delete_file(path_);
-}
-
-bool mx::PartFile::commit() {
-    if (!file_) return false;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!closed) return false;
-    sys::delete_file(path_);
-    committed_ = sys::rename_file(part_, path_);
-    return committed_;
-}
 
 long long read_float_block(std::FILE* stream, float* buffer, long long n) {
     return n > 0 ? transfer_read(stream, buffer, n, float_block_values) : 0;
@@ -257,8 +251,8 @@ int update_hessian_file(const char* path_in, const char* path_out, long long n) 
         sys::delete_file(path_out);
         return result;
     }
-    PartFile out(path_out);
-    if (!out.ok()) return write_failure(path_out, 0, size);
+    Output out(path_out);
+    if (!out.file.opened()) return write_failure(path_out, 0, size);
     long long written = 0;
     for (long long i = 1; i <= n; ++i) {
         // (1, i) is at position i of the upper-by-rows storage; (r + 1, i) lies n - r further.
@@ -267,7 +261,7 @@ int update_hessian_file(const char* path_in, const char* path_out, long long n) 
             row[r - 1] = upper[position - 1];
             position += n - r;
         }
-        if (!put(out, row.get(), i, written)) return write_failure(path_out, written, size);
+        if (!put(out.file, row.get(), i, written)) return write_failure(path_out, written, size);
     }
     if (!out.commit()) return write_failure(path_out, written, size);
     return matrix_file_ok;

@@ -9,37 +9,12 @@
 // H(2,2..n), ..., H(n,n), H(p,q) = sum over the data of J(d,p) J(d,q).
 // Reordered Hessian file: the same matrix lower triangle by rows, the layout of matrix/packed.h.
 //
-// Every writer here builds its output beside the target ("<path>.part") and renames it into
-// place only when every value was written. A failure removes the part file and any older file
-// of the target's name, so a later step can never read a partial or stale matrix.
+// Every writer here saves through sys::AtomicFile (a temporary file renamed into place only when
+// every value was written); a failure also removes any older file of the target's name, so a
+// later step can never read a partial or stale matrix.
 #pragma once
 
 #include <cstdio>
-#include <string>
-
-namespace mx {
-
-/// The output of a work-file writer: created as "<path>.part" (mode "wb") and renamed over path
-/// by commit(). Destroyed without a successful commit it removes the part file and any file at
-/// path, so no partial or stale file is left under the target's name.
-class PartFile {
-  public:
-    explicit PartFile(const char* path);
-    ~PartFile();
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
-    std::FILE* get() const { return file_; }
-    bool ok() const { return file_ != nullptr; }
-    /// Closes the stream and renames the part file into place; false when either fails.
-    bool commit();
-
-  private:
-    std::string path_, part_;
-    std::FILE* file_ = nullptr;
-    bool committed_ = false;
-};
-
-} // namespace mx
 
 /// Values moved by one stream call of the block transfers.
 constexpr int float_block_values = 0x20000;
