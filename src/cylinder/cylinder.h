@@ -1,0 +1,185 @@
+// Cylinder and convex-section models: the 2.5-D finite-element solvers on the polar mesh
+// (electrodes on the circumference of a circular section, the medium invariant along the
+// axis), the per-cell values they take, and the data set of the ring with its apparent IP,
+// spectra and fitted Cole-Cole parameters.
+//
+// Common ground of the solvers. The mesh (cylinder/mesh.h) has le sectors, le = nelec k with k
+// sectors per electrode spacing, and ne radii of the unit circle r0 = 1 > r1 > ... > r(ne-1) >
+// 0: ne - 1 rings of eight-node quadrilaterals and a centre ring of linear triangles (two per
+// sector). Cell (sector s, ring j) takes conductivity[(s - 1) + le (j - 1)]; ring 1 touches the
+// circumference. Electrode e (1-based) stands on the middle-line node of sector
+// (e - 1) k + 1 on r0, node 2R + 2 + (e - 1) k (3R + 2) (R = ne - 1). For each of the 15
+// wavenumbers from 0.001875 nelec to 1.03125 nelec (equal steps of ln k; they do not depend on
+// the radius) the system sigma (S + k^2 M) is assembled in single precision in envelope
+// storage in the natural node order, factored once, and solved for a unit current at every
+// electrode but the last; the value at every later electrode is kept. Then every pair's values
+// are integrated over k (the sign of the lowest-wavenumber value taken out,
+// count_significant_flt, log_spline_integral_flt) and divided by pi radius: the transfer
+// potential of a unit current on a cylinder of that radius, stored at (a, b) and (b, a) of the
+// output with its leading dimension, the diagonal not written.
+//
+// Results: 0; a positive row when the factorisation meets a pivot that is not positive (real)
+// or whose real and imaginary parts are both not positive (complex) ("error in envfac");
+// cyl::result_no_memory ("Insufficient memory!."), cyl::result_bad_input or
+// cyl::result_outside_envelope ("Error in envij quad", "Error in envij tri"), each after its
+// message box under "Error Message". The electrode nodes are written first, also on a failure;
+// the output tables only after the last wavenumber, so a failure leaves them as they were.
+// Every work array is released on every way out. Progress goes to update_status once per
+// wavenumber ("Finite-Element Calculations - %5.1f%% completed", 0.0 to 93.3 %); the solvers
+// do not stop on the user's break keys.
+#pragma once
+
+#include <cstdint>
+
+class ModelSettings;
+class ProgLim;
+class Potentials;
+
+namespace cyl {
+
+struct PolarMesh;
+
+/// Results of the cylinder solvers besides 0 and the positive row of a failed factorisation.
+enum SolverResult {
+    result_no_memory = -1,       ///< a work array was refused
+    result_bad_input = -2,       ///< the mesh does not fit the electrodes or the output tables
+    result_outside_envelope = -4 ///< an element entry fell outside the envelope
+};
+
+/// Number of wavenumbers of the cylinder solvers.
+constexpr int wavenumber_count = 15;
+/// The 15 wavenumbers of a ring of nelec electrodes into k.
+void cylinder_wavenumbers(int nelec, float* k);
+
+/// What one run of a cylinder solver reads and writes. None of the tables is owned.
+struct SolverInputs {
+    float radius = 1.0f;        ///< cylinder radius; every potential is divided by pi radius
+    int nodes_per_spacing = 0;  ///< k, sectors per electrode spacing
+    int nelec = 0;              ///< electrodes on the circumference
+    int sectors = 0, radii = 0; ///< le and ne of the mesh
+    const float *node_x = nullptr, *node_y = nullptr; ///< node coordinates (r cos, r sin)
+    const float* conductivity = nullptr;     ///< per cell (the real parts for the complex solver)
+    const float* conductivity_im = nullptr;  ///< per cell, the imaginary parts (complex solver)
+    double* table = nullptr;                 ///< output (the real parts for the complex solver)
+    double* table_im = nullptr;              ///< output of the imaginary parts (complex solver)
+    int lead = 0;                            ///< leading dimension of the output tables
+    std::int32_t* electrode_nodes = nullptr; ///< output: nelec node numbers
+    /// Element matrices of the quadrilaterals computed once per run and kept (72 floats per
+    /// element), or computed again at every wavenumber; the results are the same.
+    bool element_matrices_once = true;
+};
+
+/// The inputs of a run on the model record: radius, k, nelec, le, ne and the electrode-node
+/// table of `settings`, the node coordinates of `mesh`, the given cells and output table.
+SolverInputs solver_inputs(ModelSettings& settings, const PolarMesh& mesh,
+                           const float* conductivity, double* table, int lead);
+
+/// The real solver: transfer potentials of the real conductivities into in.table.
+int solve_transfer_potentials(const SolverInputs& in);
+
+/// The complex solver: complex conductivities (conductivity, conductivity_im), the matrix
+/// factored as L L^T without conjugation, every pivot the principal root; the real parts of
+/// the transfer potentials into in.table as the real solver does, the imaginary parts into
+/// in.table_im, each pair integrated over the leading values that are positive and exceed
+/// 1e-10 of the third value (after the sign of the first value is taken out).
+int solve_transfer_potentials_complex(const SolverInputs& in);
+
+/// Inputs of the apparent values of a ring of electrodes (the electrode after the last is the
+/// first). Potential tables hold P(i | j), the potential at i for a unit current at j, at
+/// index2d(i, j, lead); the spectral tables one nelec x nelec block per frequency, block f
+/// (from 0) from f nelec^2, packed by nelec.
+struct ApparentInputs {
+    int ip = 0;    ///< above 0: ip_table is given and apparent IP is formed
+    int nfreq = 0; ///< frequencies with spectra (0: none)
+    const float* frequencies = nullptr;
+    const double* dc = nullptr;
+    const double* ip_table = nullptr;
+    int lead = 0;
+    const double* spectral_re = nullptr;
+    const double* spectral_im = nullptr;
+    int levels = 0;         ///< L, data levels asked for
+    int nelec = 0;          ///< N
+    int array_type = 0;     ///< internal code: 1, 2, 3, 5 or 7 give data
+    int max_data = 0;       ///< capacity of the per-datum lists and stride of the spectra
+    int level_stride = 0;   ///< row length of the level tables (ProgLim::max_levels)
+    int max_level_rows = 0; ///< entries of level_counts
+    int max_positions = 0;  ///< data a level may hold in the level tables
+};
+
+/// Where the apparent values go. A null table is not written.
+struct ApparentOutputs {
+    float* level_values =
+        nullptr;               ///< transfer value of datum t of level d at index2d(d, t, stride)
+    float* level_ip = nullptr; ///< apparent IP, same layout
+    std::int32_t* level_counts = nullptr; ///< data of each level
+    float* values = nullptr;              ///< per datum, level after level: transfer value
+    float* ip_values = nullptr;           ///< apparent IP (0 without IP)
+    float* n_factor = nullptr;
+    std::int32_t* spacing = nullptr;
+    std::int32_t* first = nullptr; ///< datum number t within its level (its first electrode)
+    float *c1 = nullptr, *c2 = nullptr, *p1 = nullptr, *p2 = nullptr; ///< electrode numbers
+    float* spectrum_re = nullptr; ///< datum g (from 0) at frequency f (from 0): g + f max_data
+    float* spectrum_im = nullptr;
+    float* tau = nullptr;  ///< fitted Cole-Cole time constant per datum (0: no fit)
+    float* cexp = nullptr; ///< fitted exponent per datum
+};
+
+/// The data set of the ring for array code array_type, level d = 1 .. L:
+///   1, 2, 3: positions a = 3d + 1 .. N + 1, electrodes (C1, C2, P1, P2) = (a - 3d, a, a - 2d,
+///            a - d), (a - 2d, a - 3d, a - d, a), (a - 3d, a - d, a - 2d, a); n 1, spacing d;
+///   5:       q = d + 3 .. N + d + 2, (q - d - 1, q - d - 2, q - 1, q) less N above N; n d,
+///            spacing 1;
+///   7:       p = 1 .. N - 2d, (p, p + 2d + 1, p + d, p + d + 1); n d, spacing 1;
+/// position N + 1 being electrode 1. Every other code gives no data. Per datum: the transfer
+/// value dV = P(P1|C1) - P(P1|C2) - P(P2|C1) + P(P2|C2), the apparent IP 1000 (dV_ip - dV) /
+/// dV_ip (0 when dV_ip is 0), the complex transfer value at every frequency, and, with
+/// frequencies and IP, tau and c fitted to its spectrum (fit_cole_cole with rho0 = dV and
+/// m = apparent IP / 1000; 0 and 0 when the datum has no apparent IP or its spectrum gets no
+/// fit). Levels stop at max_level_rows and level_stride, data at max_data and max_positions a
+/// level. Returns the number of data.
+int apparent_values(const ApparentInputs& in, const ApparentOutputs& out);
+
+} // namespace cyl
+
+/// calresfemcylenvqc1: the real solver (cyl::solve_transfer_potentials) with the output table
+/// packed by nelec, as the model record's named routine takes its arguments.
+int calresfemcylenvqc1(float radius, int nodes_per_spacing, int nelec, const float* conductivity,
+                       const float* node_x, const float* node_y, int le, int ne, double* table,
+                       std::int32_t* electrode_nodes);
+
+/// calresfemcylenv_complex: the complex solver with both output tables packed by nelec.
+int calresfemcylenv_complex(float radius, int nodes_per_spacing, int nelec,
+                            const float* conductivity_re, const float* conductivity_im,
+                            const float* node_x, const float* node_y, int le, int ne,
+                            double* table_re, double* table_im, std::int32_t* electrode_nodes);
+
+/// The apparent values of a cylinder model into its record: the datum lists (cyl_elec_c1 ..
+/// cyl_elec_p2, datum_first_electrode, datum_a, datum_n, level_counts), the level tables
+/// (app_res_grid, app_ip_grid) and the per-datum values into `values` (app_resistivity, or
+/// datum_gfactor for the normalisation run) and app_ip, from the in-line tables `dc` and
+/// potential_table_a_ip (leading dimension ProgLim::max_electrodes), with `ip` as the IP switch
+/// and nfreq frequencies of spectra from Potentials tables 6 and 7 into sip_inphase,
+/// sip_quadrature, datum_tau and datum_cexp. Levels nlev, array_type. Returns the number of
+/// data.
+int calc_apparent_cole_cole(ModelSettings& settings, const ProgLim& limits,
+                            const Potentials& potentials, int ip, int nfreq, const double* dc,
+                            float* values);
+
+/// Conductivity 1 / rho of every cell (ring j = 1 .. ne, sector i = 1 .. le, cell
+/// index2d(i, j, le)) from its resistivity code (0-based; beyond the list its last value) and,
+/// with nip > 0, the IP conductivity sigma (1 - m) from its IP code. The double twin forms the
+/// quotient of the single-precision resistivity and 1 - m in double.
+void set_cylinder_block_conductivity(int nip, const float* chargeabilities,
+                                     const std::int32_t* ip_codes, float* ip_conductivity, int le,
+                                     int ne, const std::int32_t* res_codes, float* conductivity,
+                                     const float* resistivities, int nresis);
+void set_cylinder_cell_conductivity(int nip, const float* chargeabilities,
+                                    const std::int32_t* ip_codes, double* ip_conductivity, int le,
+                                    int ne, const std::int32_t* res_codes, double* conductivity,
+                                    const float* resistivities, int nresis);
+
+/// Cole-Cole time constant and exponent of every cell from its codes (beyond a list its last
+/// value).
+void set_cylinder_cell_parameters(int ntau, const float* taus, const std::int32_t* tau_codes,
+                                  float* cell_tau, int le, int ne, const std::int32_t* cexp_codes,
+                                  float* cell_cexp, const float* cexps, int ncip);

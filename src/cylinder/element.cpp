@@ -1,0 +1,116 @@
+// Eight-node quadrilateral and linear triangle matrices of the polar mesh.
+#include "cylinder/element.h"
+
+#include <cmath>
+
+namespace {
+
+// Shape values and derivatives of the serendipity quadrilateral, J, its inverse and G; det J.
+template <class T>
+T shape_functions(T xi, T eta, const T* x, const T* y, T* N, T* dN, T* J, T* Jinv, T* G) {
+    const T one = T(1), half = T(0.5), quarter = T(0.25);
+    const T xp = one + xi, xm = one - xi, ep = one + eta, em = one - eta;
+    N[0] = quarter * xp * ep * (xi + eta - one);
+    N[1] = half * xp * xm * ep;
+    N[2] = quarter * xm * ep * (eta - xi - one);
+    N[3] = half * xm * ep * em;
+    N[4] = quarter * xm * em * (-xi - eta - one);
+    N[5] = half * xp * xm * em;
+    N[6] = quarter * xp * em * (xi - eta - one);
+    N[7] = half * xp * ep * em;
+    T* dxi = dN;
+    T* deta = dN + 8;
+    dxi[0] = quarter * ep * (T(2) * xi + eta);
+    dxi[1] = -xi * ep;
+    dxi[2] = quarter * ep * (T(2) * xi - eta);
+    dxi[3] = -half * ep * em;
+    dxi[4] = quarter * em * (T(2) * xi + eta);
+    dxi[5] = -xi * em;
+    dxi[6] = quarter * em * (T(2) * xi - eta);
+    dxi[7] = half * ep * em;
+    deta[0] = quarter * xp * (xi + T(2) * eta);
+    deta[1] = half * xp * xm;
+    deta[2] = quarter * xm * (T(2) * eta - xi);
+    deta[3] = -eta * xm;
+    deta[4] = quarter * xm * (xi + T(2) * eta);
+    deta[5] = -half * xp * xm;
+    deta[6] = quarter * xp * (T(2) * eta - xi);
+    deta[7] = -eta * xp;
+    J[0] = J[1] = J[2] = J[3] = T(0);
+    for (int i = 0; i < 8; ++i) {
+        J[0] += x[i] * dxi[i];
+        J[1] += y[i] * dxi[i];
+        J[2] += x[i] * deta[i];
+        J[3] += y[i] * deta[i];
+    }
+    const T det = J[0] * J[3] - J[1] * J[2];
+    Jinv[0] = J[3] / det;
+    Jinv[1] = -J[1] / det;
+    Jinv[2] = -J[2] / det;
+    Jinv[3] = J[0] / det;
+    for (int a = 0; a < 2; ++a)
+        for (int b = 0; b < 2; ++b)
+            G[2 * a + b] = Jinv[a] * Jinv[b] + Jinv[2 + a] * Jinv[2 + b];
+    return det;
+}
+
+} // namespace
+
+float quad8_shape_functions(float xi, float eta, const float* x, const float* y, float* shape,
+                            float* derivatives, float* jacobian, float* inverse, float* metric) {
+    return shape_functions(xi, eta, x, y, shape, derivatives, jacobian, inverse, metric);
+}
+
+double quad8_shape_functions_dbl(double xi, double eta, const double* x, const double* y,
+                                 double* shape, double* derivatives, double* jacobian,
+                                 double* inverse, double* metric) {
+    return shape_functions(xi, eta, x, y, shape, derivatives, jacobian, inverse, metric);
+}
+
+void gauss_legendre_5(float* weights, float* abscissae) {
+    const float w[5] = {0.23692690f, 0.47862870f, 0.56888890f, 0.47862870f, 0.23692690f};
+    const float a[5] = {-0.90617990f, -0.53846931f, 0.0f, 0.53846931f, 0.90617990f};
+    for (int i = 0; i < 5; ++i) {
+        weights[i] = w[i];
+        abscissae[i] = a[i];
+    }
+}
+
+void quad8_element_matrices(const float* x, const float* y, float* stiffness, float* mass) {
+    float w[5], g[5], N[8], dN[16], J[4], Jinv[4], G[4];
+    gauss_legendre_5(w, g);
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j) {
+            const double det = quad8_shape_functions(g[i], g[j], x, y, N, dN, J, Jinv, G);
+            const double weight = double(w[i]) * double(w[j]) * det;
+            for (int a = 0; a < 8; ++a)
+                for (int b = 0; b <= a; ++b) {
+                    const double grad =
+                        double(dN[a]) * G[0] * dN[b] + double(dN[a]) * G[1] * dN[8 + b] +
+                        double(dN[8 + a]) * G[2] * dN[b] + double(dN[8 + a]) * G[3] * dN[8 + b];
+                    mass[8 * a + b] += float(weight * N[a] * N[b]);
+                    stiffness[8 * a + b] += float(weight * grad);
+                }
+        }
+    for (int a = 0; a < 8; ++a)
+        for (int b = a + 1; b < 8; ++b) {
+            mass[8 * a + b] = mass[8 * b + a];
+            stiffness[8 * a + b] = stiffness[8 * b + a];
+        }
+}
+
+void triangle_element_matrices(const float* x, const float* y, float* stiffness, float* mass) {
+    const float area =
+        0.5f * std::fabs((x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]));
+    float b[3], c[3];
+    for (int i = 0; i < 3; ++i) {
+        const int j = (i + 1) % 3, k = (i + 2) % 3;
+        b[i] = y[j] - y[k];
+        c[i] = x[k] - x[j];
+    }
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            stiffness[3 * i + j] = 0.25f * (b[i] * b[j] + c[i] * c[j]) / area;
+            mass[3 * i + j] = i == j ? area / 6.0f : area / 12.0f;
+        }
+}

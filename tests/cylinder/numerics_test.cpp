@@ -1,0 +1,224 @@
+// Numerical pieces of the cylinder solvers: the eight-node and triangle elements, the envelope
+// entry add with the factorisation and solves of an assembled polar-mesh matrix against a dense
+// reference, the wavenumbers and the geometric spline integral.
+#include "fixture.h"
+
+#include "cylinder/element.h"
+#include "cylinder/envelope.h"
+#include "cylinder/mesh.h"
+#include "cylinder/spline.h"
+#include "reference.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace cyl_test {
+namespace {
+
+// Local coordinates of the eight nodes.
+const float node_xi[8] = {1, 0, -1, -1, -1, 0, 1, 1};
+const float node_eta[8] = {1, 1, 1, 0, -1, -1, -1, 0};
+
+TEST(Elements, ShapeFunctionsArePartitionsOfUnityAndNodal) {
+    const float x[8] = {1, 0, -1, -1, -1, 0, 1, 1};
+    const float y[8] = {1, 1, 1, 0, -1, -1, -1, 0};
+    float N[8], dN[16], J[4], Jinv[4], G[4];
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    for (int t = 0; t < 20; ++t) {
+        quad8_shape_functions(u(random), u(random), x, y, N, dN, J, Jinv, G);
+        float sum = 0.0f, dxi = 0.0f, deta = 0.0f;
+        for (int i = 0; i < 8; ++i) {
+            sum += N[i];
+            dxi += dN[i];
+            deta += dN[8 + i];
+        }
+        EXPECT_NEAR(sum, 1.0f, 1e-6f);
+        EXPECT_NEAR(dxi, 0.0f, 1e-6f);
+        EXPECT_NEAR(deta, 0.0f, 1e-6f);
+    }
+    for (int j = 0; j < 8; ++j) {
+        // The (+-1, +-1) square in its own coordinates: J = G = I, det J = 1.
+        const float det = quad8_shape_functions(node_xi[j], node_eta[j], x, y, N, dN, J, Jinv, G);
+        EXPECT_FLOAT_EQ(det, 1.0f);
+        const float identity[4] = {1, 0, 0, 1};
+        for (int q = 0; q < 4; ++q) {
+            EXPECT_NEAR(J[q], identity[q], 1e-6f);
+            EXPECT_NEAR(G[q], identity[q], 1e-6f);
+        }
+        for (int i = 0; i < 8; ++i)
+            EXPECT_NEAR(N[i], i == j ? 1.0f : 0.0f, 1e-7f) << i << " at node " << j;
+    }
+}
+
+TEST(Elements, StiffnessRowsSumToZeroAndMassToTheArea) {
+    // A trapezoid with straight sides, mid-side nodes halfway along them.
+    const float cx[4] = {1.5f, 0.2f, 0.0f, 2.0f}, cy[4] = {1.0f, 1.2f, 0.0f, 0.0f}; // 1, 3, 5, 7
+    float x[8], y[8];
+    for (int q = 0; q < 8; q += 2) {
+        x[q] = cx[q / 2];
+        y[q] = cy[q / 2];
+    }
+    for (int q = 1; q < 8; q += 2) {
+        x[q] = 0.5f * (x[q - 1] + x[(q + 1) % 8]);
+        y[q] = 0.5f * (y[q - 1] + y[(q + 1) % 8]);
+    }
+    double twice = 0.0;
+    for (int q = 0; q < 4; ++q)
+        twice += double(cx[q]) * cy[(q + 1) % 4] - double(cx[(q + 1) % 4]) * cy[q];
+    const double area = 0.5 * std::fabs(twice);
+    float S[64] = {}, M[64] = {};
+    quad8_element_matrices(x, y, S, M);
+    double mass = 0.0;
+    for (int a = 0; a < 8; ++a) {
+        double row = 0.0;
+        for (int b = 0; b < 8; ++b) {
+            row += S[8 * a + b];
+            mass += M[8 * a + b];
+            EXPECT_EQ(S[8 * a + b], S[8 * b + a]);
+        }
+        EXPECT_NEAR(row, 0.0, 1e-6 * S[9 * a]) << a;
+        EXPECT_GT(S[9 * a], 0.0f);
+    }
+    EXPECT_NEAR(mass, area, 1e-6 * area);
+
+    const float tx[3] = {0.3f, 1.1f, 0.4f}, ty[3] = {0.2f, 0.5f, 1.3f};
+    const double ta =
+        0.5 * std::fabs((tx[1] - tx[0]) * (ty[2] - ty[0]) - (tx[2] - tx[0]) * (ty[1] - ty[0]));
+    float TS[9], TM[9];
+    triangle_element_matrices(tx, ty, TS, TM);
+    double tmass = 0.0;
+    for (int a = 0; a < 3; ++a) {
+        EXPECT_NEAR(TS[3 * a] + TS[3 * a + 1] + TS[3 * a + 2], 0.0, 1e-6 * TS[4 * a]);
+        for (int b = 0; b < 3; ++b)
+            tmass += TM[3 * a + b];
+    }
+    EXPECT_NEAR(tmass, ta, 1e-6 * ta);
+}
+
+TEST(Envelope, EntriesInsideAndOutside) {
+    // Rows of widths 0, 1, 1: entry (2, 1) and (3, 2) are stored, (3, 1) is not.
+    const int xenv[4] = {1, 1, 2, 3};
+    const int perm[3] = {1, 2, 3};
+    float diag[3] = {}, env[2] = {};
+    int position = -1;
+    EXPECT_EQ(envij(2, 2, 4.0f, diag, env, perm, xenv, &position), 0);
+    EXPECT_EQ(position, 0);
+    EXPECT_EQ(diag[1], 4.0f);
+    EXPECT_EQ(envij(2, 3, -1.5f, diag, env, perm, xenv, &position), 0);
+    EXPECT_EQ(position, 2);
+    EXPECT_EQ(env[1], -1.5f);
+    EXPECT_EQ(envij(1, 3, 9.0f, diag, env, perm, xenv, &position), 1);
+    EXPECT_EQ(position, 1);
+    EXPECT_EQ(env[0], 0.0f);
+    EXPECT_EQ(env[1], -1.5f);
+}
+
+// sigma (S + k^2 M) of a polar mesh with varied conductivities, assembled into envelope storage
+// with envijd and into a dense matrix: factor and solves against the dense reference.
+TEST(Envelope, AssembledPolarMatrixSolvesAsTheDenseReference) {
+    const int n = 12, nr = 4, R = nr - 1;
+    const std::vector<float> radii = test_radii(nr);
+    cyl::PolarMesh mesh;
+    ASSERT_EQ(cyl::build_polar_mesh(n, nr, 3, radii.data(), mesh), cyl::mesh_ok);
+    const int N = mesh.nodes();
+    mx::PageArray<int> xadj, adjncy;
+    ASSERT_TRUE(cyl::polar_mesh_adjacency(n, nr, xadj, adjncy));
+    std::vector<int> perm(N), xenv(N + 1);
+    for (int i = 0; i < N; ++i)
+        perm[i] = i + 1;
+    int bandwidth = 0;
+    const int size = find_envelope(N, xadj.get(), adjncy.get(), perm.data(), perm.data(),
+                                   xenv.data(), &bandwidth);
+    std::vector<double> env(size + 1, 0.0), diag(N, 0.0);
+    mxtest::Dense dense(N);
+    const double kk = 0.3;
+    int outside = 0, position = 0;
+    auto add = [&](int i, int j, double v) {
+        outside += envijd(i, j, v, diag.data(), env.data(), perm.data(), xenv.data(), &position);
+        dense(i, j) += v;
+        if (i != j) dense(j, i) += v;
+    };
+    for (int s = 1; s <= n; ++s)
+        for (int j = 1; j <= R; ++j) {
+            int l[8];
+            cyl::quad_nodes(n, R, s, j, l);
+            float x[8], y[8], S[64] = {}, M[64] = {};
+            for (int q = 0; q < 8; ++q) {
+                x[q] = mesh.node_y[l[q] - 1];
+                y[q] = mesh.node_x[l[q] - 1];
+            }
+            quad8_element_matrices(x, y, S, M);
+            const double sigma = 0.5 + 0.1 * ((s * 7 + j * 3) % 11);
+            for (int p = 0; p < 8; ++p)
+                for (int q = p; q < 8; ++q)
+                    add(l[p], l[q], sigma * (S[8 * p + q] + kk * M[8 * p + q]));
+        }
+    // A centre of unit conductivity closes the matrix.
+    for (int s = 1; s <= n; ++s) {
+        int l[8];
+        cyl::quad_nodes(n, R, s, R, l);
+        const int tri[3] = {l[5], l[4], N};
+        float x[3], y[3], S[9], M[9];
+        for (int q = 0; q < 3; ++q) {
+            x[q] = mesh.node_x[tri[q] - 1];
+            y[q] = mesh.node_y[tri[q] - 1];
+        }
+        triangle_element_matrices(x, y, S, M);
+        for (int p = 0; p < 3; ++p)
+            for (int q = p; q < 3; ++q)
+                add(tri[p], tri[q], S[3 * p + q] + kk * M[3 * p + q]);
+    }
+    ASSERT_EQ(outside, 0);
+    ASSERT_EQ(envelope_factor_dbl(N, xenv.data(), env.data(), diag.data()), 0);
+    for (int source : {2 * R + 2, N / 2, N}) {
+        std::vector<double> b(N, 0.0);
+        b[source - 1] = 1.0;
+        const std::vector<double> expected = mxtest::dense_solve(dense, b);
+        envelope_lower_solve_dbl(N, xenv.data(), env.data(), diag.data(), b.data());
+        envelope_upper_solve_dbl(N, xenv.data(), env.data(), diag.data(), b.data(), 1);
+        double worst = 0.0, largest = 0.0;
+        for (int i = 0; i < N; ++i) {
+            worst = std::max(worst, std::fabs(b[i] - expected[i]));
+            largest = std::max(largest, std::fabs(expected[i]));
+        }
+        EXPECT_LT(worst, 1e-12 * largest) << source;
+    }
+}
+
+TEST(Wavenumbers, FifteenFromTheElectrodeCount) {
+    for (int nelec : {2, 16, 64}) {
+        float k[cyl::wavenumber_count];
+        cyl::cylinder_wavenumbers(nelec, k);
+        EXPECT_FLOAT_EQ(k[0], 0.001875f * nelec);
+        EXPECT_FLOAT_EQ(k[14], 1.03125f * nelec);
+        for (int w = 1; w < 15; ++w)
+            EXPECT_NEAR(std::log(k[w] / k[w - 1]), std::log(550.0) / 14.0, 1e-5) << w;
+    }
+}
+
+TEST(Spline, SampledExponentialIntegratesExactly) {
+    float kf[cyl::wavenumber_count];
+    cyl::cylinder_wavenumbers(16, kf);
+    std::vector<double> k(kf, kf + 15), v(15);
+    const double alpha = 0.7;
+    for (int w = 0; w < 15; ++w)
+        v[w] = std::exp(-alpha * k[w]);
+    auto exact = [&](int last) {
+        return k[0] * v[0] + (std::exp(-alpha * k[0]) - std::exp(-alpha * k[last])) / alpha;
+    };
+    for (int nsub : {1, 4})
+        EXPECT_NEAR(log_spline_integral_geo_dbl(k.data(), v.data(), 15, nsub), exact(14),
+                    1e-12 * exact(14));
+    // A sample at or below 1e-36 ends the knots there, also in the middle of the list.
+    v[6] = 1e-37;
+    EXPECT_NEAR(log_spline_integral_geo_dbl(k.data(), v.data(), 15, 4), exact(5), 1e-12);
+    v[1] = 0.0;
+    EXPECT_EQ(log_spline_integral_geo_dbl(k.data(), v.data(), 15, 4), k[0] * v[0]);
+}
+
+} // namespace
+} // namespace cyl_test
