@@ -408,6 +408,14 @@ void cylinder_model(DisplayRun& run, int group, const char* title, int n, const 
     show_canvas(d);
 }
 
+// The chargeabilities of a cylinder model in mV/V, drawn from a copy.
+void cylinder_ip_model(DisplayRun& run) {
+    std::vector<float> shown(run.m.model_chargeabilities, run.m.model_chargeabilities + run.m.nip);
+    for (float& v : shown)
+        v *= 1000.0f;
+    cylinder_model(run, 1, "Cylinder IP model", run.m.nip, shown.data());
+}
+
 // The pseudosections of a cylinder model (electrodes round the circumference, so one electrode
 // spacing is 2 pi / nelec) with the cylinder drawings below them. The horizontal scale is the
 // cylinder's only while its drawings are made.
@@ -457,10 +465,7 @@ void cylinder_display(DisplayRun& run) {
     run.page(1, 0, d.yplt, m.ip_unit_text ? m.ip_unit_text : "mV/V", m.app_ip, nullptr,
              d.res_levels);
     show_canvas(d);
-    std::vector<float> shown(m.model_chargeabilities, m.model_chargeabilities + m.nip);
-    for (float& v : shown)
-        v *= 1000.0f;
-    cylinder_model(run, 1, "Cylinder IP model", m.nip, shown.data());
+    cylinder_ip_model(run);
 }
 
 void run_display(ProgDisplay& d, ModelSettings& m) {
@@ -520,6 +525,30 @@ int draw_model_sections(ProgDisplay& d, ModelSettings& m, int y) {
         model::show_message("Insufficient memory for the display!", "Error Message");
         return y;
     }
+    return run.bottom;
+}
+
+int draw_cylinder_sections(ProgDisplay& d, ModelSettings& m) {
+    if (!d.canvas_dc || m.cylinder_model == 0) return 0;
+    rebuild_display_objects();
+    if (!(d.xscale >= 1.0f) || d.char_h <= 0 || d.layout_client_height <= 0)
+        set_section_layout(d, m);
+    DisplayRun run(d, m, *d.canvas_dc);
+    const float saved = d.xscale;
+    try {
+        Sectionoutlines.reset();
+        set_value_colours(m);
+        d.xplt = 6 * d.char_w;
+        d.yplt = 4 * d.char_h;
+        cylinder_model(run, 0, "Cylinder resistivity model", m.nresis, m.model_resistivities);
+        if (m.nip > 0) {
+            d.yplt = run.bottom + 4 * d.char_h;
+            cylinder_ip_model(run);
+        }
+    } catch (const std::bad_alloc&) {
+        model::show_message("Insufficient memory for the display!", "Error Message");
+    }
+    d.xscale = saved;
     return run.bottom;
 }
 

@@ -60,3 +60,10 @@ std::vector<std::int32_t> data_level_counts(const ModelSettings& settings);
 /// exponent), placed one below the other from (ProgDisplay::left_margin, y), without misfit.
 /// Returns the bottom of the last. The forward run draws the model with it after a calculation.
 int draw_model_sections(ProgDisplay& display, ModelSettings& settings, int y);
+
+/// The sections of a cylinder model drawn while it is calculated: "Cylinder resistivity model"
+/// at (6 char widths, 4 character heights) and, with IP values, "Cylinder IP model" (the
+/// chargeabilities in mV/V) 4 character heights below it, each three fifths of the client height
+/// high, from the mesh in Cylindermesh. The horizontal scale is kept. Returns the bottom of the
+/// last drawing (0 without a canvas).
+int draw_cylinder_sections(ProgDisplay& display, ModelSettings& settings);

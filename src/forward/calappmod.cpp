@@ -1,6 +1,7 @@
 // Apparent values of a new array type or datum set from the potentials already calculated.
 #include "forward/apparent.h"
 #include "forward/commands.h"
+#include "forward/cylinder_path.h"
 
 #include "model/datum_points.h"
 #include "model/globals.h"
@@ -11,27 +12,9 @@
 
 #include <cstdio>
 
-namespace {
-
-void refuse(ModelSettings& s, const char* text, const int* previous) {
-    model::show_message(text, "Error Message");
-    if (previous) s.array_type = *previous;
-}
-
-} // namespace
-
 void calappmod(ModelSettings& s, int show_message, const int* previous_array_type) {
     if (s.cylinder_model) {
-        if (s.array_type == 4 || s.array_type == 6 || s.array_type == 8)
-            refuse(s, "This array is not supported for a cylindrical symmetry",
-                   previous_array_type);
-        else if (s.pot_values_present == 0)
-            refuse(s, "You must first calculate the potential values", previous_array_type);
-        else
-            refuse(s,
-                   "Apparent values of cylinder models cannot be calculated by this version\n"
-                   "of the program.",
-                   previous_array_type);
+        forward::cylinder_calappmod(s, previous_array_type);
         return;
     }
     char text[400];

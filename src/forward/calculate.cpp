@@ -2,6 +2,7 @@
 // the apparent values of the datum list.
 #include "forward/apparent.h"
 #include "forward/commands.h"
+#include "forward/cylinder_path.h"
 #include "forward/solver_chain.h"
 
 #include "display/display_commands.h"
@@ -123,9 +124,6 @@ void force_method(ModelSettings& s) {
 
 // The model kinds whose solvers this program does not have: the text of the refusal, or null.
 const char* unsupported_model(const ModelSettings& s) {
-    if (s.cylinder_model)
-        return "Cylinder and convex-section models cannot be calculated by this version\n"
-               "of the program.";
     if (s.fem != 0 && s.complex_ip_model == 1 && s.nip > 0)
         return "The non-linear (complex resistivity) IP model cannot be calculated by this\n"
                "version of the program. Please choose the linear IP model.";
@@ -203,6 +201,14 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     model::trace("Start model a cal fem %d sparsefem %d\n", s.fem, s.sparsefem);
     s.data_ready = 0;
     display.grid_flag = 0;
+    if (s.cylinder_model) {
+        const int status = forward::calculate_cylinder_model(display, s);
+        ui::set_cursor(ui::Cursor::arrow);
+        if (status != forward::cylinder_refused) show_ending(status, sys::wall_seconds() - start);
+        update_status("End Calculations", 0);
+        ui::show_child(ui::Child::status, false);
+        return 130;
+    }
     if (const char* refusal = unsupported_model(s)) {
         model::show_message(refusal, "Message");
         ui::set_cursor(ui::Cursor::arrow);

@@ -22,15 +22,16 @@ int read_model_command(ProgDisplay& display, ModelSettings& settings);
 /// "&Calculate potential values" (130). Forces finite elements for topography, water,
 /// boreholes, time constants or a Jacobian request; refuses without a model ("You must first
 /// read in a model!...") and, with a message, the model kinds whose solvers this program does
-/// not have (cylinder and convex-section models, the non-linear complex IP model, spectral IP
-/// values). Runs the resistivity pass and, with IP values, the IP pass with the solver the
-/// settings choose (finite differences: "Modified 9-point" fd_type 2, "Dey & Morrison original"
-/// fd_type 0, otherwise "Modified 5-point"; finite elements: quadrilateral fem_variant, sparse
-/// sparsefem, otherwise band), stopping at the first pass that fails; with normalise = 1 the
-/// homogeneous-earth normalisation; then the apparent values of the file's datum list (same
-/// array type) or of a new list from calc_datum_points. Only then pot_values_present and
-/// data_ready become 1 and "Calculations completed.\nTime taken was %.2f seconds." is shown;
-/// a failure or a user break ends with its own message and leaves data_ready 0. Returns 130.
+/// not have (the non-linear complex IP model, spectral IP values). A cylinder or convex-section
+/// model takes its own path (forward::calculate_cylinder_model). Runs the resistivity pass and,
+/// with IP values, the IP pass with the solver the settings choose (finite differences: "Modified
+/// 9-point" fd_type 2, "Dey & Morrison original" fd_type 0, otherwise "Modified 5-point"; finite
+/// elements: quadrilateral fem_variant, sparse sparsefem, otherwise band), stopping at the first
+/// pass that fails; with normalise = 1 the homogeneous-earth normalisation; then the apparent
+/// values of the file's datum list (same array type) or of a new list from calc_datum_points. Only
+/// then pot_values_present and data_ready become 1 and "Calculations completed.\nTime taken was
+/// %.2f seconds." is shown; a failure or a user break ends with its own message and leaves
+/// data_ready 0. Returns 130.
 int start_calculations(ProgDisplay& display, ModelSettings& settings);
 
 /// Homogeneous-earth normalisation of the four pair tables: the chain's solver (FD: the
@@ -45,8 +46,9 @@ int normalise_potentials(ModelSettings& settings);
 /// array type or the datum set changed: rebuilds the datum list (calc_datum_points) and forms
 /// the values when pot_values_present is 1 (with show_message 1: "The new apparent resistivity
 /// values with %d data points ..."); otherwise only rebuilds the list, sets data_ready 0 and,
-/// with show_message 1, advises recalculation. Cylinder models get the refusals of their own
-/// and *previous_array_type is put back. array_type_copy follows array_type.
+/// with show_message 1, advises recalculation. Cylinder models take forward::
+/// cylinder_calappmod (no message; array_type_copy unchanged); otherwise array_type_copy
+/// follows array_type.
 void calappmod(ModelSettings& settings, int show_message, const int* previous_array_type);
 
 /// "&Save results in VELDARIN format" (mode 0, 102) and "Save results in &ORBANTEL format"

@@ -183,31 +183,8 @@ void DataFileText::draw_deviates() {
 }
 
 void DataFileText::location_columns(int d) {
-    const float f = float(s_.datum_first_electrode[d]);
-    const float n = s_.datum_n[d];
-    const float xf = x0_ + (f - 1.0f) * a_;
-    const float sa = float(s_.datum_a[d]) * a_;
-    switch (code_) {
-    case 1:
-    case 2:
-    case 3:
-        appendf(out_, "%10.3f %10.3f ", xf + 1.5f * sa, sa);
-        return;
-    case 4:
-    case 8:
-        appendf(out_, "%10.3f %10.3f ", xf + 0.5f * sa, sa);
-        return;
-    case 5:
-        appendf(out_, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (n + 2.0f), sa, n);
-        return;
-    case 6:
-    case 10:
-        appendf(out_, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (std::fabs(n) + 1.0f), sa, n);
-        return;
-    default:
-        appendf(out_, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (2.0f * n + 1.0f), sa, n);
-        return;
-    }
+    const float xf = x0_ + (float(s_.datum_first_electrode[d]) - 1.0f) * a_;
+    index_location_columns(out_, code_, xf, float(s_.datum_a[d]) * a_, s_.datum_n[d]);
 }
 
 GeneralPositions DataFileText::general_positions(int d) const {
@@ -559,6 +536,30 @@ void DataFileText::general_copy() {
 
 } // namespace
 
+void index_location_columns(std::string& out, int code, float xf, float sa, float n) {
+    switch (code) {
+    case 1:
+    case 2:
+    case 3:
+        appendf(out, "%10.3f %10.3f ", xf + 1.5f * sa, sa);
+        return;
+    case 4:
+    case 8:
+        appendf(out, "%10.3f %10.3f ", xf + 0.5f * sa, sa);
+        return;
+    case 5:
+        appendf(out, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (n + 2.0f), sa, n);
+        return;
+    case 6:
+    case 10:
+        appendf(out, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (std::fabs(n) + 1.0f), sa, n);
+        return;
+    default:
+        appendf(out, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (2.0f * n + 1.0f), sa, n);
+        return;
+    }
+}
+
 std::string data_file_text(const WriterRecords& records) {
     return DataFileText(records).build();
 }
@@ -600,12 +601,8 @@ template <class Make> int write_text_file(const char* path, Make make) {
 int save_inv_datafile(const WriterRecords& records, const char* path, int mode) {
     const ModelSettings& s = records.settings;
     if (mode == 0) return write_text_file(path, [&] { return forward::model_file_text(records); });
-    if (s.cylinder_model) {
-        model::show_message("Data files of cylinder models cannot be written by this version\n"
-                            "of the program.",
-                            "Error Message");
-        return save_not_available;
-    }
+    if (s.cylinder_model)
+        return write_text_file(path, [&] { return forward::cylinder_data_file_text(records); });
     if (underwater_rule_refuses(s)) {
         model::show_message("For this array, you need to use the surface geometric\nfactor for "
                             "models with underwater electrodes!\nUse the 'Options' menu to change "

@@ -24,7 +24,7 @@ enum SaveResult : int {
     save_written = 0,       ///< the whole file was written
     save_refused_water = 1, ///< the underwater geometric-factor rule refused the data
     save_file_error = 2,    ///< the file could not be created or written
-    save_not_available = 3, ///< a model kind this writer cannot write (cylinder data)
+    save_not_available = 3, ///< a model kind this writer cannot write
 };
 
 /// Writes the results of the current model to `path`.
@@ -38,13 +38,14 @@ enum SaveResult : int {
 /// the count line says how many are written. Positions are x0 + a p (x0 first_electrode_x, a
 /// unit_spacing). Every file ends with an empty line and the version text.
 ///
+/// A cylinder model is written in its own layout (forward::cylinder_data_file_text).
+///
 /// The refusals come before anything is created: the underwater rule (water, gradient or
 /// multiple gradient, exact geometric factor) shows "For this array, you need to use the
-/// surface geometric ..." and returns save_refused_water; a cylinder model shows a message and
-/// returns save_not_available. The file is saved whole or not at all (sys::AtomicFile): one
-/// that cannot be created or written shows "There has been an error in creating\nthe file
-/// %s.\n" (or "... in writing ...") with the cause, returns save_file_error, and leaves an
-/// existing file as it was.
+/// surface geometric ..." and returns save_refused_water. The file is saved whole or not at
+/// all (sys::AtomicFile): one that cannot be created or written shows "There has been an error
+/// in creating\nthe file %s.\n" (or "... in writing ...") with the cause, returns
+/// save_file_error, and leaves an existing file as it was.
 ///
 /// Changes in the record: noise_model becomes 0 for a model with IP values and no noise level;
 /// the voltage model sets min_potential, max_potential and noise_amplitude. Nothing else of the
@@ -62,5 +63,18 @@ std::string model_file_text(const WriterRecords& records);
 
 /// The data file's text (data-file mode); the voltage model asks its dialog on the way.
 std::string data_file_text(const WriterRecords& records);
+
+/// The location columns of a datum of internal array code `code` in the index layout, with
+/// xf the position of its first electrode, sa its spacing and n its n factor: (xf + 1.5 sa, sa)
+/// for codes 1-3, (xf + 0.5 sa, sa) for 4 and 8, then with n: xf + 0.5 sa (n + 2) for 5,
+/// xf + 0.5 sa (|n| + 1) for 6 and 10, xf + 0.5 sa (2n + 1) for the others.
+void index_location_columns(std::string& out, int code, float xf, float sa, float n);
+
+/// The data file's text of a cylinder model: its data by position (spacing 1.00, positions in
+/// electrode numbers, transfer values or, normalised, apparent resistivities), again by
+/// electrode numbers (mixed-array copy), the fractional-n rows of codes 5 and 7, and the
+/// geometric factors of a normalised run. The noise level multiplies every value by 1 + L G,
+/// each value with its own deviate.
+std::string cylinder_data_file_text(const WriterRecords& records);
 
 } // namespace forward

@@ -1,6 +1,7 @@
 // The read-model command and the set-up of a model after the model-file reader.
 #include "forward/apparent.h"
 #include "forward/commands.h"
+#include "forward/cylinder_path.h"
 
 #include "display/display_commands.h"
 #include "model/datum_points.h"
@@ -172,6 +173,7 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
         model::trace("cylinder le %d ne %d  le*ne %d\n", s.le, s.ne, s.le * s.ne);
         model::copy_text(system.model_path, sizeof system.model_path, path);
         clear_tags(s, s.le * s.ne);
+        forward::keep_cylinder_mesh(s);
         model::trace("end set cylinder initial\n");
     } else {
         set_up_block_model(display, s, path);

@@ -1,7 +1,10 @@
 // Test fixtures of the forward folder.
 #include "fixture.h"
 
+#include "forward/apparent.h"
+#include "forward/commands.h"
 #include "model/datum_points.h"
+#include "model/services.h"
 #include "model/utilities.h"
 #include "support/model_records.h"
 
@@ -46,6 +49,33 @@ void set_line(ModelSettings& m, const ProgLim& limits, int nelec, int code, floa
     m.n_a_spacings = nelec / 3;
     m.n_n_values = std::min(nelec / 2, 8);
     m.ndata = calc_datum_points(m, limits);
+}
+
+std::string example(const std::string& name) {
+    return std::string(VELDARIN_SOURCE_DIR) + "/examples/" + name;
+}
+
+CommandFixture::CommandFixture() {
+    model::set_work_file_paths(r.m, Modelresolution, home.path);
+    Systemsettings.initial_dir[0] = '\0';
+}
+
+void CommandFixture::read(const std::string& path) {
+    h.answer("file " + path);
+    EXPECT_EQ(read_model_command(Progdisplay, r.m), 101);
+}
+
+int CommandFixture::calculate() {
+    return start_calculations(Progdisplay, r.m);
+}
+
+double CommandFixture::worst(double rho) const {
+    double w = 0.0;
+    for (int d = 0; d < r.m.ndata; ++d) {
+        EXPECT_TRUE(datum_formed(r.m, d)) << d;
+        w = std::max(w, std::fabs(r.m.app_resistivity[d] / rho - 1.0));
+    }
+    return w;
 }
 
 } // namespace forward_test

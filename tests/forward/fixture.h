@@ -39,4 +39,19 @@ void fill_tables(ModelSettings& m, const ProgLim& limits, const PairPotential& p
 /// `code` from calc_datum_points, as the read command leaves them.
 void set_line(ModelSettings& m, const ProgLim& limits, int nelec, int code, float a = 1.0f);
 
+/// Full path of a bundled example model.
+std::string example(const std::string& name);
+
+/// Records, a temporary program folder for the work files, and the headless backend.
+struct CommandFixture {
+    Records r{61, 4000};
+    test_support::Headless h;
+    test_support::TempDir home;
+    CommandFixture();
+    void read(const std::string& path);
+    int calculate();
+    /// Largest relative deviation of the apparent resistivities from `rho`.
+    double worst(double rho) const;
+};
+
 } // namespace forward_test

@@ -14,39 +14,6 @@
 using namespace forward_test;
 using namespace test_support;
 
-namespace {
-
-std::string example(const std::string& name) {
-    return std::string(VELDARIN_SOURCE_DIR) + "/examples/" + name;
-}
-
-// Records, a temporary program folder for the work files, and the headless backend.
-struct CommandFixture {
-    Records r{61, 4000};
-    Headless h;
-    TempDir home;
-    CommandFixture() {
-        model::set_work_file_paths(r.m, Modelresolution, home.path);
-        Systemsettings.initial_dir[0] = '\0';
-    }
-    void read(const std::string& path) {
-        h.answer("file " + path);
-        EXPECT_EQ(read_model_command(Progdisplay, r.m), 101);
-    }
-    int calculate() { return start_calculations(Progdisplay, r.m); }
-    // Largest relative deviation of the apparent resistivities from `rho`.
-    double worst(double rho) const {
-        double w = 0.0;
-        for (int d = 0; d < r.m.ndata; ++d) {
-            EXPECT_TRUE(datum_formed(r.m, d)) << d;
-            w = std::max(w, std::fabs(r.m.app_resistivity[d] / rho - 1.0));
-        }
-        return w;
-    }
-};
-
-} // namespace
-
 TEST(Commands, HomogeneousModelByFiniteDifferencesAndFiniteElements) {
     CommandFixture f;
     ModelSettings& m = f.r.m;
@@ -175,8 +142,6 @@ TEST(Commands, RefusalsWithoutAModelAndForModelKindsWithoutSolvers) {
         std::function<void()> set, reset;
     };
     const Case cases[] = {
-        {"Cylinder and convex-section models", [&] { m.cylinder_model = 1; },
-         [&] { m.cylinder_model = 0; }},
         {"The non-linear (complex resistivity) IP model",
          [&] { m.nip = 1, m.complex_ip_model = 1, m.fem = 1; },
          [&] { m.nip = 0, m.complex_ip_model = 0; }},

@@ -1,0 +1,182 @@
+// The calculation path of cylinder models: refusals, cell values, the polar mesh and its
+// drawing, the solver passes, the apparent values and their normalisation.
+#include "forward/cylinder_path.h"
+
+#include "cylinder/cylinder.h"
+#include "cylinder/mesh.h"
+#include "display/cylinder_drawing.h"
+#include "display/display_commands.h"
+#include "model/datum_points.h"
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "model/services.h"
+#include "platform/ui/ui.h"
+
+#include <algorithm>
+#include <new>
+
+namespace forward {
+
+namespace {
+
+// The arrays a ring of electrodes can form: Wenner alpha, beta, gamma, dipole-dipole and
+// Wenner-Schlumberger. The others need a remote electrode or a second line.
+bool ring_array(int code) {
+    return code == 1 || code == 2 || code == 3 || code == 5 || code == 7;
+}
+
+// The frequencies with complex potentials: none yet.
+int spectral_frequencies(const ModelSettings&) {
+    return 0;
+}
+
+// A model the path cannot calculate: its message, and true.
+bool refuse(const ModelSettings& s) {
+    const char* text = nullptr;
+    if (s.nip > 0 && s.ntau > 0) {
+        text = "Models with spectral IP (time constant) values cannot be calculated by this\n"
+               "version of the program.";
+    } else if (!ring_array(s.array_type)) {
+        text = "This array is not supported for a cylindrical symmetry";
+    } else {
+        switch (cyl::check_polar_mesh(s.le, s.ne, s.nodes_per_spacing, s.depth_lines)) {
+        case cyl::mesh_ok:
+            break;
+        case cyl::mesh_bad_centre:
+            text = "Error in radius of grid lines!\nThe innermost radius must be greater than 0.";
+            break;
+        case cyl::mesh_bad_radii:
+            text = "Error in radius of grid lines!\nRadius of grid lines must be given in "
+                   "decreasing values!";
+            break;
+        default:
+            text = "Too few model grid rows for cylinder model!\nYou must have at least 4 "
+                   "vertical rows of blocks.";
+            break;
+        }
+    }
+    if (!text) return false;
+    model::show_message(text, "Error Message");
+    return true;
+}
+
+// The mesh as the drawing and the editor take it.
+void keep_for_drawing(const cyl::PolarMesh& mesh) {
+    CylinderMesh& d = Cylindermesh;
+    const std::size_t points = 8 * std::size_t(mesh.elements()), marks = 2 * mesh.electrodes();
+    d.node_x.assign(mesh.element_x.get(), mesh.element_x.get() + points);
+    d.node_y.assign(mesh.element_y.get(), mesh.element_y.get() + points);
+    d.outline_points.assign(mesh.element_kind.get(), mesh.element_kind.get() + mesh.elements());
+    d.elec_x.assign(mesh.electrode_x.get(), mesh.electrode_x.get() + marks);
+    d.elec_y.assign(mesh.electrode_y.get(), mesh.electrode_y.get() + marks);
+    d.ncells = mesh.elements();
+}
+
+void forget_drawing() {
+    Cylindermesh = CylinderMesh();
+}
+
+int solve(ModelSettings& s, const cyl::PolarMesh& mesh, const float* cells, double* table) {
+    return cyl::solve_transfer_potentials(
+        cyl::solver_inputs(s, mesh, cells, table, Proglim.max_electrodes));
+}
+
+// The values of the datum list from the present tables.
+void form_values(ModelSettings& s, int nfreq) {
+    s.ndata = calc_apparent_cole_cole(s, Proglim, Potentialtables, s.nip, nfreq,
+                                      s.potential_table_a, s.app_resistivity);
+}
+
+// Every value divided by that of a homogeneous cylinder of unit conductivity (Potentials table
+// 10), which datum_gfactor keeps.
+void normalise_values(ModelSettings& s) {
+    s.ndata = calc_apparent_cole_cole(s, Proglim, Potentialtables, 0, 0,
+                                      Potentialtables.potential_table_1, s.datum_gfactor);
+    for (int i = 0; i < s.ndata; ++i)
+        if (s.datum_gfactor[i] != 0.0f) s.app_resistivity[i] /= s.datum_gfactor[i];
+}
+
+} // namespace
+
+int calculate_cylinder_model(ProgDisplay& display, ModelSettings& s) {
+    s.jacob = 0;
+    s.cyl_double_variant = 0;
+    if (refuse(s)) return cylinder_refused;
+    form_values(s, 0);
+    set_cylinder_block_conductivity(s.nip, s.model_chargeabilities, s.ip_codes,
+                                    s.cell_conductivity_ip, s.le, s.ne, s.resistivity_codes,
+                                    s.cell_conductivity, s.model_resistivities, s.nresis);
+    cyl::PolarMesh mesh;
+    bool kept = false;
+    if (cyl::build_polar_mesh(s.le, s.ne, s.nodes_per_spacing, s.depth_lines, mesh) ==
+        cyl::mesh_ok) {
+        try {
+            keep_for_drawing(mesh);
+            kept = true;
+        } catch (const std::bad_alloc&) {
+            forget_drawing();
+        }
+    }
+    if (!kept) {
+        model::show_message("Insufficient memory!.", "Error Message");
+        return cyl::result_no_memory;
+    }
+    draw_cylinder_sections(display, s);
+    ui::show_child(ui::Child::status, true);
+    model::trace("\nCylinder calresfemcylenvqc1\n");
+
+    // The tables change from here on: they hold the model's potentials again only at the end.
+    s.pot_values_present = 0;
+    int status = solve(s, mesh, s.cell_conductivity, s.potential_table_a);
+    if (status == 0 && s.nip > 0)
+        status = solve(s, mesh, s.cell_conductivity_ip, s.potential_table_a_ip);
+    if (status != 0) return status;
+    form_values(s, spectral_frequencies(s));
+    if (s.normalise == 1) {
+        std::fill(s.cell_work, s.cell_work + s.le * s.ne, 1.0f);
+        status = solve(s, mesh, s.cell_work, Potentialtables.potential_table_1);
+        if (status != 0) return status;
+        normalise_values(s);
+    } else {
+        std::fill(s.datum_gfactor, s.datum_gfactor + s.ndata, 1.0f);
+    }
+    s.pot_values_present = 1;
+    s.data_ready = 1;
+    return 0;
+}
+
+void cylinder_calappmod(ModelSettings& s, const int* previous_array_type) {
+    const char* refusal = nullptr;
+    if (!ring_array(s.array_type))
+        refusal = "This array is not supported for a cylindrical symmetry";
+    else if (s.pot_values_present == 0)
+        refusal = "You must first calculate the potential values";
+    if (refusal) {
+        model::show_message(refusal, "Error Message");
+        if (previous_array_type) s.array_type = *previous_array_type;
+        return;
+    }
+    s.ndata = calc_datum_points(s, Proglim);
+    form_values(s, spectral_frequencies(s));
+    if (s.normalise == 1)
+        normalise_values(s);
+    else
+        std::fill(s.datum_gfactor, s.datum_gfactor + s.ndata, 1.0f);
+    s.data_ready = 1;
+}
+
+void keep_cylinder_mesh(const ModelSettings& s) {
+    cyl::PolarMesh mesh;
+    try {
+        if (cyl::build_polar_mesh(s.le, s.ne, s.nodes_per_spacing, s.depth_lines, mesh) ==
+            cyl::mesh_ok) {
+            keep_for_drawing(mesh);
+            return;
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    forget_drawing();
+}
+
+} // namespace forward

@@ -1,0 +1,41 @@
+// The calculation path of cylinder and convex-section models and their apparent values after an
+// array change.
+#pragma once
+
+class ModelSettings;
+class ProgDisplay;
+
+namespace forward {
+
+/// Result of calculate_cylinder_model when it refused the model (its message shown) before any
+/// pass ran.
+constexpr int cylinder_refused = -100;
+
+/// The calculation of a cylinder model (the driver has checked that a model is read and cleared
+/// data_ready). Refuses, with its message and nothing changed, an array other than Wenner
+/// alpha, beta and gamma (1, 2, 3), dipole-dipole (5) and Wenner-Schlumberger (7) ("This array
+/// is not supported for a cylindrical symmetry") and radii that do not decrease to an innermost
+/// radius above 0 ("Error in radius of grid lines!..."). Otherwise: clears jacob and
+/// cyl_double_variant; forms the datum list from the present tables; sets the cell
+/// conductivities, builds the polar mesh (kept in Cylindermesh for the drawing) and draws the
+/// cylinder sections; runs the real solver on the resistivity conductivities into
+/// potential_table_a and, with IP values, on the IP conductivities into potential_table_a_ip,
+/// stopping at the first pass that fails; forms the apparent values; with normalise = 1 runs
+/// the solver on unit conductivities into Potentials table 10 and divides every value by the
+/// homogeneous one (datum_gfactor), else sets datum_gfactor to 1. pot_values_present is 0 from
+/// the first pass on; it and data_ready become 1, and datum_array_type the array type, only
+/// when everything succeeded. Returns 0, cylinder_refused, or the failing solver's code.
+int calculate_cylinder_model(ProgDisplay& display, ModelSettings& settings);
+
+/// calappmod for a cylinder model: refuses an array the ring cannot form and potentials not
+/// yet calculated ("You must first calculate the potential values"), each under "Error
+/// Message" with *previous_array_type put back; otherwise rebuilds the datum list and forms the
+/// apparent values from the present tables (with normalisation from Potentials table 10). No
+/// closing message; array_type_copy is left as it is.
+void cylinder_calappmod(ModelSettings& settings, const int* previous_array_type);
+
+/// Builds the polar mesh of the cylinder model just read for the drawing and the editor
+/// (Cylindermesh), or empties it when its radii give no mesh.
+void keep_cylinder_mesh(const ModelSettings& settings);
+
+} // namespace forward
