@@ -3,6 +3,7 @@
 // remote-electrode potentials, general-array copy).
 #include "forward/datafile.h"
 
+#include "forward/additional_rows.h"
 #include "forward/apparent.h"
 #include "forward/noise.h"
 #include "forward/text_format.h"
@@ -421,28 +422,13 @@ void DataFileText::additional_measurements() {
         additional_group(true);
         return;
     }
-    const int top = std::min((nelec_ - 3) / 3, 24);
-    for (int b = 2; b <= top; ++b) {
-        const int mmax = std::min(code_ == 5 ? nelec_ - 2 * b : nelec_ - b, 20);
-        for (int m = 1; m <= mmax; ++m) {
-            const int span = code_ == 5 ? 2 * b + m : b + 2 * m;
-            const int rows = nelec_ - span;
-            if (rows < 1) continue;
-            const float n = float(m) / float(b);
-            const float k = code_ == 5 ? float(pi * b * n * (n + 1.0) * (n + 2.0))
-                                       : float(pi * b * n * (n + 1.0));
-            std::vector<float> g(std::size_t(rows), 0.0f);
-            if (level_ > 0.0f) gaussian_noise_array(rows, g.data());
-            for (int p = 1; p <= rows; ++p) {
-                const float x = x0_ + span * a_ / 2.0f + float(p - 1) * a_;
-                const float factor = 1.0f + level_ * g[std::size_t(p - 1)];
-                if (code_ == 5)
-                    additional_row(x, b, n, k, p + b, p, p + b + m, p + 2 * b + m, factor);
-                else
-                    additional_row(x, b, n, k, p, p + b + 2 * m, p + m, p + m + b, factor);
-            }
-        }
-    }
+    additional_rows(code_, nelec_, level_, [&](const AdditionalRow& r) {
+        const float n = r.n, b = float(r.b);
+        const float k =
+            code_ == 5 ? float(pi * b * n * (n + 1.0) * (n + 2.0)) : float(pi * b * n * (n + 1.0));
+        const float x = x0_ + r.span * a_ / 2.0f + float(r.p - 1) * a_;
+        additional_row(x, r.b, n, k, r.c1, r.c2, r.p1, r.p2, r.factor);
+    });
 }
 
 void DataFileText::additional_group(bool reverse) {

@@ -3,6 +3,7 @@
 // Wenner-Schlumberger, and the geometric factors of a normalised run.
 #include "forward/datafile.h"
 
+#include "forward/additional_rows.h"
 #include "forward/noise.h"
 #include "forward/text_format.h"
 #include "model/array_type.h"
@@ -139,42 +140,25 @@ std::string CylinderDataText::value_columns(int d) const {
     return text;
 }
 
-// Fractional-n rows on the ring's electrodes: dipoles of b = 2 .. (N - 3) / 3 (at most 24)
-// electrodes at separations m = 1 .. N - 2b (dipole-dipole) or N - b (Wenner-Schlumberger), at
-// most 20, every start p that keeps the datum on electrodes 1 .. N; the value is the transfer
-// value itself, the IP 1000 (1 - V / Vip).
+// The fractional-n rows on the ring's electrodes 1 .. N (none goes round): the value is the
+// transfer value itself, the IP 1000 (1 - V / Vip).
 void CylinderDataText::additional_measurements() {
     const int lead = r_.limits.max_electrodes;
     auto transfer = [&](const double* t, int c1, int c2, int p1, int p2) {
         auto P = [&](int i, int j) { return t[index2d(i, j, lead)]; };
         return (P(p1, c1) - P(p1, c2)) - (P(p2, c1) - P(p2, c2));
     };
-    const int top = std::min((nelec_ - 3) / 3, 24);
-    for (int b = 2; b <= top; ++b) {
-        const int mmax = std::min(code_ == 5 ? nelec_ - 2 * b : nelec_ - b, 20);
-        for (int m = 1; m <= mmax; ++m) {
-            const int span = code_ == 5 ? 2 * b + m : b + 2 * m;
-            const int rows = nelec_ - span;
-            if (rows < 1) continue;
-            const float n = float(m) / float(b);
-            std::vector<float> g(std::size_t(rows), 0.0f);
-            if (level_ > 0.0f) gaussian_noise_array(rows, g.data());
-            for (int p = 1; p <= rows; ++p) {
-                int c1 = p, c2 = p + 2 * m + b, p1 = p + m, p2 = p + m + b;
-                if (code_ == 5) c2 = p, c1 = p + b, p1 = c1 + m, p2 = p1 + b;
-                const double v = transfer(s_.potential_table_a, c1, c2, p1, p2);
-                const float factor = 1.0f + level_ * g[std::size_t(p - 1)];
-                const float x = float(span) / 2.0f + float(p - 1);
-                appendf(out_, "%10.3f %10.3f %8.4f %13.8f", x, float(b), n, float(v) * factor);
-                if (has_ip_) {
-                    const double vip = transfer(s_.potential_table_a_ip, c1, c2, p1, p2);
-                    const double ip = vip != 0.0 ? 1000.0 * (1.0 - v / vip) : 0.0;
-                    appendf(out_, " %13.8f", float(ip) * factor);
-                }
-                out_ += "\n";
-            }
+    additional_rows(code_, nelec_, level_, [&](const AdditionalRow& r) {
+        const double v = transfer(s_.potential_table_a, r.c1, r.c2, r.p1, r.p2);
+        const float x = float(r.span) / 2.0f + float(r.p - 1);
+        appendf(out_, "%10.3f %10.3f %8.4f %13.8f", x, float(r.b), r.n, float(v) * r.factor);
+        if (has_ip_) {
+            const double vip = transfer(s_.potential_table_a_ip, r.c1, r.c2, r.p1, r.p2);
+            const double ip = vip != 0.0 ? 1000.0 * (1.0 - v / vip) : 0.0;
+            appendf(out_, " %13.8f", float(ip) * r.factor);
         }
-    }
+        out_ += "\n";
+    });
 }
 
 // 1 / datum_gfactor of every datum, when a normalised run made the factors other than 1.
