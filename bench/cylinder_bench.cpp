@@ -1,0 +1,126 @@
+// Cylinder benchmark: the real envelope solver on homogeneous cylinders of 16, 32 and 64
+// electrodes (4 sectors a spacing) with 10 to 40 rings. Prints the time per wavenumber, the
+// peak page memory, the error of the Wenner-alpha level-1 transfer value against the series
+// solution of the cylinder, and whether element matrices kept for the run and computed at every
+// wavenumber give the same table.
+#include "cylinder/cylinder.h"
+#include "cylinder/mesh.h"
+#include "model/globals.h"
+#include "platform/sys/sys.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+constexpr double rho = 100.0;
+
+// (1 / pi) times the integral over k of the difference of the series potentials at the rim
+// angles a1 and a2 from a unit current (sigma 1, radius 1): the m = 0 term cancels, each mode
+// m >= 1 contributes 2 (cos m a1 - cos m a2) I_m(k) / (k I_m'(k)) / (2 pi), the ratio from the
+// continued fraction of I_m / I_(m-1), its 1 / m limit summed in closed form.
+double series_difference(double a1, double a2) {
+    const int modes = 3000, steps = 3000;
+    std::vector<double> ratio(modes + 1);
+    auto integrand = [&](double k) {
+        double r = 0.0;
+        for (int m = modes + 60; m >= 1; --m) {
+            r = 1.0 / (2.0 * m / k + r);
+            if (m <= modes) ratio[m] = r;
+        }
+        double s = -2.0 * std::log(2.0 * std::sin(a1 / 2)) + 2.0 * std::log(2.0 * std::sin(a2 / 2));
+        for (int m = 1; m <= modes; ++m)
+            s += 2.0 * (std::cos(m * a1) - std::cos(m * a2)) * (1.0 / (k / ratio[m] - m) - 1.0 / m);
+        return s / (2.0 * pi);
+    };
+    // Simpson's rule in ln k from 1e-6 to 300, the stretch below taken as a rectangle.
+    const double lo = std::log(1e-6), hi = std::log(300.0), h = (hi - lo) / steps;
+    double sum = 1e-6 * integrand(1e-6);
+    for (int i = 0; i <= steps; ++i) {
+        const double k = std::exp(lo + i * h);
+        const double w = i == 0 || i == steps ? 1.0 : i % 2 ? 4.0 : 2.0;
+        sum += w * h / 3.0 * integrand(k) * k;
+    }
+    return sum / pi;
+}
+
+// Radii from 1 to 0.15, each ring 1.25 times as thick as the one outside it (capped so that the
+// inner rings stay thin enough for 40 of them).
+std::vector<float> radii(int rings) {
+    std::vector<float> r;
+    const int nr = rings + 1;
+    const double growth = std::min(1.25, std::pow(40.0, 1.0 / (nr - 2)));
+    const double span = std::pow(growth, nr - 1) - 1.0;
+    for (int i = 0; i < nr; ++i)
+        r.push_back(float(1.0 - 0.85 * (std::pow(growth, i) - 1.0) / span));
+    return r;
+}
+
+struct Run {
+    double seconds = 0.0, mib = 0.0;
+    int result = 0;
+    std::vector<double> table;
+};
+
+Run run(const cyl::PolarMesh& mesh, int nelec, bool once) {
+    Run r;
+    r.table.assign(std::size_t(nelec) * nelec, 0.0);
+    std::vector<float> sigma(mesh.elements(), float(1.0 / rho));
+    std::vector<std::int32_t> nodes(nelec);
+    cyl::SolverInputs in;
+    in.nodes_per_spacing = mesh.per_spacing;
+    in.nelec = nelec;
+    in.sectors = mesh.sectors;
+    in.radii = mesh.radii;
+    in.node_x = mesh.node_x.get();
+    in.node_y = mesh.node_y.get();
+    in.conductivity = sigma.data();
+    in.table = r.table.data();
+    in.lead = nelec;
+    in.electrode_nodes = nodes.data();
+    in.element_matrices_once = once;
+    const long long base = sys::page_bytes_in_use();
+    sys::reset_page_peak();
+    const auto start = std::chrono::steady_clock::now();
+    r.result = cyl::solve_transfer_potentials(in);
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.mib = double(sys::page_bytes_peak() - base) / (1024.0 * 1024.0);
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int largest = argc > 1 ? std::atoi(argv[1]) : 64;
+    if (init_globals() != 0) return 1;
+    std::printf("electrodes rings   nodes   per wavenumber   peak memory   Wenner error   "
+                "kept / per-wavenumber matrices\n");
+    for (int nelec : {16, 32, 64}) {
+        if (nelec > largest) break;
+        const double step = 2.0 * pi / nelec;
+        const double series = rho * 2.0 * series_difference(step, 2.0 * step);
+        for (int rings : {10, 20, 40}) {
+            const std::vector<float> r = radii(rings);
+            cyl::PolarMesh mesh;
+            if (cyl::build_polar_mesh(4 * nelec, rings + 1, 4, r.data(), mesh) != cyl::mesh_ok)
+                return 1;
+            const Run kept = run(mesh, nelec, true), again = run(mesh, nelec, false);
+            auto P = [&](int i, int j) { return kept.table[std::size_t(i - 1) + nelec * (j - 1)]; };
+            const double wenner = (P(2, 1) - P(2, 4)) - (P(3, 1) - P(3, 4));
+            std::printf("%10d %5d %7d %12.1f ms %10.1f MiB %+13.4f %%   %.1f / %.1f ms %s "
+                        "(results %d %d)\n",
+                        nelec, rings, mesh.nodes(), 1000.0 * kept.seconds / 15.0, kept.mib,
+                        100.0 * (wenner / series - 1.0), 1000.0 * kept.seconds / 15.0,
+                        1000.0 * again.seconds / 15.0,
+                        kept.table == again.table ? "identical" : "DIFFERENT", kept.result,
+                        again.result);
+            std::fflush(stdout);
+        }
+    }
+    model::exit_globals();
+    return 0;
+}
