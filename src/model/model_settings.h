@@ -484,22 +484,25 @@ class ModelSettings {
     /// sensitivity calculations?" of JacobCalDiaBox (buttons 5281 No, 5282 Yes): 1 yes; greater
     /// than 0 forces the finite-element method.
     std::int32_t jacob = 0;
-    std::int32_t sens_count_a = 0; ///< Count of the sensitivity and Jacobian routines.
-    std::int32_t sens_count_b = 0; ///< Count of the sensitivity and Jacobian routines.
-    std::int32_t sens_count_c = 0; ///< Count of the sensitivity and Jacobian routines.
+    std::int32_t sens_nrows = 0;   ///< Rows of sensitivity blocks.
+    std::int32_t sens_ncols = 0;   ///< Sensitivity blocks per row (nelec - 1).
+    std::int32_t sens_nblocks = 0; ///< sens_nrows x sens_ncols.
     /// Jacobian calculation flag read by the finite-element solver.
     std::int32_t jacob_cal_flag = 0;
     /// [D+1] Per-datum table of the sensitivity and Jacobian routines.
     float* sens_datum_1 = nullptr;
-    float* sens_datum_2 = nullptr;    ///< [D+1] Same as the field above.
-    float* sens_datum_3 = nullptr;    ///< [D+1] Same as the field above.
-    float* sens_datum_4 = nullptr;    ///< [D+1] Same as the field above.
-    float* sens_datum_5 = nullptr;    ///< [D+1] Same as the field above.
-    float* sens_cell_1 = nullptr;     ///< [C] Per-cell sensitivity table.
-    float* sens_cell_2 = nullptr;     ///< [C] Per-cell sensitivity table.
-    float* sens_cell_3 = nullptr;     ///< [C] Same as the field above.
-    float* sens_cell_4 = nullptr;     ///< [C] Same as the field above.
-    float* sens_cell_5 = nullptr;     ///< [C] Same as the field above.
+    float* sens_datum_2 = nullptr; ///< [D+1] Same as the field above.
+    float* sens_datum_3 = nullptr; ///< [D+1] Same as the field above.
+    float* sens_datum_4 = nullptr; ///< [D+1] Same as the field above.
+    float* sens_datum_5 = nullptr; ///< [D+1] Same as the field above.
+    /// [C] Per sensitivity block (blocks row by row from the top left): 1-based node rows and
+    /// columns bounding it; its cells are the rows top .. bottom - 1, columns left .. right - 1.
+    std::int32_t* sens_row_top = nullptr;
+    std::int32_t* sens_col_left = nullptr;   ///< [C]
+    std::int32_t* sens_row_bottom = nullptr; ///< [C]
+    std::int32_t* sens_col_right = nullptr;  ///< [C]
+    /// [C] Geometric mean resistivity of the block's cells.
+    float* sens_block_resistivity = nullptr;
     float* jacob_electrode = nullptr; ///< [N+1] Per-electrode table of the Jacobian routines.
     std::int32_t sens_option = 0;     ///< Switch of the Jacobian and resolution routines.
     /// Type of sensitivity values to plot (SensTypeDiaBox, buttons 5291 to 5294): "Integrated
@@ -511,14 +514,15 @@ class ModelSettings {
     float* jacob_elec_b = nullptr; ///< [N+1] Same as the field above.
     /// Number of coefficient columns used by the electrode-position Jacobian.
     std::int32_t coefs_cols_used = 0;
-    float* res_cell_1 = nullptr;   ///< [C] Per-cell table of the resolution routines.
-    float* res_cell_2 = nullptr;   ///< [C] Same as the field above.
-    float* res_cell_3 = nullptr;   ///< [C] Same as the field above.
-    float* res_cell_4 = nullptr;   ///< [C] Same as the field above.
-    float* res_cell_5 = nullptr;   ///< [C] Same as the field above.
-    float* res_cell_6 = nullptr;   ///< [C] Same as the field above.
-    float* res_cell_7 = nullptr;   ///< [C] Same as the field above.
-    std::int32_t res_option_1 = 0; ///< Switch of the resolution routines.
+    float* sens_block_x = nullptr;    ///< [C] Block centre x, unit spacings from electrode 1.
+    float* sens_block_z = nullptr;    ///< [C] Block centre depth, unit spacings.
+    float* sens_block_area = nullptr; ///< [C] Block area, unit spacings squared.
+    /// [C] Integrated sensitivity: sum over the data of the absolute Jacobian entries.
+    float* sens_total = nullptr;
+    float* sens_unit_area = nullptr;        ///< [C] sens_total / sens_block_area.
+    float* resolution = nullptr;            ///< [C] Diagonal of the damped resolution matrix.
+    float* resolution_normalized = nullptr; ///< [C] resolution x smallest area / block area.
+    std::int32_t res_option_1 = 0;          ///< Switch of the resolution routines.
     /// Answer to "Do you want to calculate the model resolution" ... "values? For large models, it
     /// could take a while." of JacobCalDiaBox (buttons 5283 No, 5284 Yes).
     std::int32_t calc_resolution = 0;
@@ -528,9 +532,9 @@ class ModelSettings {
     /// with "%.5f").
     float res_damping = 0.001f;
     std::int32_t sens_option_2 = 1; ///< Switch of the user-array sensitivity routines.
-    /// Radio pair 5286/5287 of JacobCalDiaBox (not in the dialog template); read by the resolution
-    /// routine.
-    std::int32_t res_option_4 = 0;
+    /// Radio pair 5286/5287 of JacobCalDiaBox (not in the dialog template): 1 widens the first and
+    /// last sensitivity block of every row.
+    std::int32_t extend_side_blocks = 0;
     /// Number of electrode positions of the electrode-position Jacobian.
     std::int32_t n_elec_positions = 2;
     std::int32_t grad_param_a = 9;  ///< Parameter of the electrode-position gradient routines.

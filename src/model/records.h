@@ -185,7 +185,7 @@ class Array3DSens {
     std::int32_t accepted = 0;                                ///< 1 when the dialog ended with OK
     float elec_x[4] = {0.0f, 1.0f, 1.0f / 3.0f, 2.0f / 3.0f}; ///< x of C1, C2, P1, P2
     float elec_y[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    float unit_spacing = 1.0f; ///< the array's n value in the 3-D dialog
+    float n_factor = 1.0f; ///< the array's n value in the 3-D dialog (0.05 to 30)
     float elec_z[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     float x_start = -1.5f;
     float x_end = 2.5f;

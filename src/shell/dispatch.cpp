@@ -11,6 +11,9 @@
 #include "model/services.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
+#include "sensitivity/electrode_jacobian.h"
+#include "sensitivity/sensitivity_3d.h"
+#include "sensitivity/sensitivity_commands.h"
 #include "shell/main_window.h"
 #include "shell/paint.h"
 
@@ -35,6 +38,23 @@ int edit_model() {
     hooks.edit_blocks_mode3 = edit_blocks_mode3;
     set_edit_hooks(hooks);
     return edit_model_command();
+}
+
+// The block-sensitivity commands rebuild the data of a changed array type with the forward
+// run's routine.
+SensitivityHooks sensitivity_hooks() {
+    SensitivityHooks hooks;
+    hooks.rebuild_data = [](int previous) { calappmod(Modelsettings, 0, &previous); };
+    return hooks;
+}
+
+// Commands 5270 and 5290 clear the window and the canvas first.
+int sensitivity_view(void (*command)(int&, ModelSettings&, const SensitivityHooks&)) {
+    erase_window();
+    clear_area(Progdisplay.canvas_dc, Progdisplay.canvas_width, Progdisplay.canvas_height);
+    int view = 0;
+    command(view, Modelsettings, sensitivity_hooks());
+    return view;
 }
 
 // Each row names the handler that runs the command; an empty action is a command whose
@@ -81,12 +101,12 @@ std::vector<CommandRow> make_table() {
         {146,  V::fixed,     help_command},
         {147,  V::fixed,     editing_keys_command},
         {132,  V::unchanged, {}},            // write_pot1elec, "Potential values calculated"
-        {135,  V::fixed,     {}},            // Array3DSensDiaBox, file, calc_3d_sensitivity
-        {5280, V::callee,    {}},            // run_jacobcal_dialog
-        {5288, V::callee,    {}},            // Calculate_Jacobian_Elec_Position
-        {5270, V::fixed,     {}},            // erase_window, clear_area, sensitivity_command
-        {5290, V::fixed,     {}},            // erase_window, clear_area,
-                                             // display_sensitivity_command
+        {135,  V::fixed,     sensitivity_3d_command},
+        {5280, V::callee,    [] { run_jacobcal_dialog(Mainviewstate.view_code); return 0; }},
+        {5288, V::callee,
+         [] { Calculate_Jacobian_Elec_Position(Mainviewstate.view_code, Modelsettings); return 0; }},
+        {5270, V::fixed,     [] { return sensitivity_view(sensitivity_command); }},
+        {5290, V::fixed,     [] { return sensitivity_view(display_sensitivity_command); }},
     };
     // clang-format on
 }

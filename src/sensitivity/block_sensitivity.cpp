@@ -1,0 +1,410 @@
+// Block sensitivity and damped model resolution.
+#include "sensitivity/block_sensitivity.h"
+
+#include "matrix/chunkfile.h"
+#include "matrix/matrixfile.h"
+#include "matrix/packed.h"
+#include "matrix/pagearray.h"
+#include "model/globals.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/ui.h"
+#include "sensitivity/datum_fields.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+using mx::PageArray;
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr double one_over_pi = 0.3183101550488765;
+
+void open_error(const char* path) {
+    char text[600];
+    std::snprintf(text, sizeof text, "Error in opening file\n%s", path);
+    model::show_message(text, "Error Message");
+}
+
+// The boxes of the resort and the memory checks are questions whose answer nobody reads.
+void question_box(const char* text, const char* caption) {
+    model::ask_message(text, caption, ui::mb_yesno | ui::mb_iconquestion);
+}
+
+void no_ram_box(double bytes) {
+    char text[128];
+    std::snprintf(text, sizeof text, "Insufficient RAM.\nAmount needed is %.2f GBs.",
+                  bytes / (1024.0 * 1024.0 * 1024.0));
+    question_box(text, "Memory error");
+}
+
+int bar(double fraction) {
+    return round_to_int(float(fraction * Statuswind.bar_width));
+}
+
+// Node rows of block row i (1-based rows, top < bottom).
+void block_rows(int i, bool thick_top, int& top, int& bottom) {
+    if (!thick_top) {
+        top = i + 1, bottom = i + 2;
+    } else if (i == 0) {
+        top = 1, bottom = 4;
+    } else if (i == 1) {
+        top = 4, bottom = 6;
+    } else {
+        top = i + 4, bottom = i + 5;
+    }
+}
+
+// The work files and arrays of one run of the wavenumber loop.
+struct JacobianRun {
+    ModelSettings& m;
+    int nk = 0;
+    float k[max_sensitivity_wavenumbers] = {};
+    double w[max_sensitivity_wavenumbers] = {};
+    File terms_file, potential_file;
+    PageArray<float> jacobian, terms, potentials;
+    PageArray<std::int32_t> electrodes; // C1, C2, P1, P2 of every datum
+    PageArray<double> field_a, field_b;
+
+    explicit JacobianRun(ModelSettings& model) : m(model) {}
+    long long cells() const { return (long long)(m.nx_nodes - 1) * (m.nz_nodes - 1); }
+    long long nodes() const { return (long long)m.nx_nodes * m.nz_nodes; }
+    int open();
+    int allocate();
+    int wavenumber(int i);
+    void store_electrodes();
+    void add_datum(int d, double factor);
+    void normalise();
+};
+
+int JacobianRun::open() {
+    if (int code = read_sensitivity_wavenumbers(m.fourier_values_file, k, nk)) return code;
+    sensitivity_wavenumber_weights(k, nk, w);
+    terms_file.reset(std::fopen(m.jacob_file, "rb"));
+    if (!terms_file) {
+        open_error(m.jacob_file);
+        return 1;
+    }
+    potential_file.reset(std::fopen(m.grfinite_file, "rb"));
+    if (!potential_file) {
+        open_error(m.grfinite_file);
+        return 1;
+    }
+    return 0;
+}
+
+int JacobianRun::allocate() {
+    const double bytes = 4.0 * double(m.ndata) * double(m.sens_nblocks);
+    if (!jacobian.allocate(std::size_t(m.ndata) * std::size_t(m.sens_nblocks))) {
+        no_ram_box(bytes);
+        return 3;
+    }
+    const long long table = (long long)m.npot_electrodes * nodes();
+    if (!electrodes.allocate(4 * std::size_t(m.ndata)) ||
+        !terms.allocate(std::size_t(cells() * 10)) || !potentials.allocate(std::size_t(table)) ||
+        !field_a.allocate(std::size_t(nodes())) || !field_b.allocate(std::size_t(nodes()))) {
+        no_ram_box(bytes + 4.0 * double(cells() * 10 + table) + 16.0 * double(nodes()));
+        return 3;
+    }
+    return 0;
+}
+
+// Adds wavenumber weight x datum factor x the bilinear form of every block's cells.
+void JacobianRun::add_datum(int d, double factor) {
+    const ModelSettings& s = m;
+    const DatumElectrodes e = pick_datum_electrodes(d, electrodes.get(), s.datum_nelec);
+    if (!form_datum_fields(e, potentials.get(), s.jacob_electrode, s.npot_electrodes, nodes(),
+                           field_a.get(), field_b.get()))
+        return;
+    const int nz = s.nz_nodes;
+    float* row = jacobian.get() + std::size_t(d) * s.sens_nblocks;
+    for (int b = 0; b < s.sens_nblocks; ++b) {
+        double sum = 0.0;
+        for (int c = s.sens_col_left[b]; c < s.sens_col_right[b]; ++c)
+            for (int r = s.sens_row_top[b]; r < s.sens_row_bottom[b]; ++r) {
+                const long long node = (long long)(c - 1) * nz + (r - 1); // 0-based top-left
+                const long long corner[4] = {node, node + nz, node + 1, node + nz + 1};
+                const float* t = terms.get() + ((long long)(c - 1) * (nz - 1) + (r - 1)) * 10;
+                // The ten terms are the upper triangle of the symmetric 4 x 4 matrix by rows.
+                double kmat[4][4];
+                for (int p = 0, q = 0; p < 4; ++p)
+                    for (int j = p; j < 4; ++j, ++q)
+                        kmat[p][j] = kmat[j][p] = t[q];
+                for (int p = 0; p < 4; ++p) {
+                    double ka = 0.0;
+                    for (int j = 0; j < 4; ++j)
+                        ka += kmat[p][j] * field_a[corner[j]];
+                    sum -= field_b[corner[p]] * ka;
+                }
+            }
+        row[b] += float(factor * sum);
+    }
+}
+
+void JacobianRun::store_electrodes() {
+    for (int d = 0; d < m.ndata; ++d) {
+        electrodes[4 * d] = m.datum_c1[d], electrodes[4 * d + 1] = m.datum_c2[d];
+        electrodes[4 * d + 2] = m.datum_p1[d], electrodes[4 * d + 3] = m.datum_p2[d];
+    }
+}
+
+int JacobianRun::wavenumber(int i) {
+    char text[128];
+    std::snprintf(text, sizeof text, "Jacobian calculations - %5.1f%% completed", 100.0 * i / nk);
+    update_status(text, bar(double(i) / nk));
+    const long long nterms = cells() * 10, ntable = (long long)m.npot_electrodes * nodes();
+    if (read_array_chunked(terms_file.get(), terms.get(), int(nterms)) != nterms) {
+        model::show_message("Error in reading coefficients file", "Error Message");
+        return 4;
+    }
+    if (read_array_chunked(potential_file.get(), potentials.get(), int(ntable)) != ntable) {
+        model::show_message("Error in reading potentials file", "Error Message");
+        return 4;
+    }
+    double offset = 1.0;
+    if (m.array_type == 10) offset = std::cos(double(k[i]) * m.electrode_offset_ratio);
+    if (m.array_type == 8) offset = 1.0 - std::cos(double(k[i]) * m.electrode_offset_ratio);
+    for (int d = 0; d < m.ndata; ++d)
+        add_datum(d, w[i] * (-double(m.datum_gfactor[d]) * one_over_pi) * offset);
+    return 0;
+}
+
+// J / (block resistivity x apparent resistivity); a datum without an apparent value keeps 0.
+void JacobianRun::normalise() {
+    for (int d = 0; d < m.ndata; ++d) {
+        float* row = jacobian.get() + std::size_t(d) * m.sens_nblocks;
+        const double rho_a = m.app_resistivity[d];
+        for (int b = 0; b < m.sens_nblocks; ++b) {
+            const double scale = double(m.sens_block_resistivity[b]) * rho_a;
+            row[b] = scale != 0.0 && std::isfinite(scale) ? float(row[b] / scale) : 0.0f;
+        }
+    }
+}
+
+// Rewrites the Jacobian file in block order from the matrix in memory.
+int resort_jacobian(const ModelSettings& m, const float* jacobian) {
+    PageArray<float> column(std::size_t(m.ndata));
+    if (!column.ok()) {
+        question_box("Insufficient memory for pvall and grtemp", "Memory error");
+        return 3;
+    }
+    sys::AtomicFile out(m.grfile_file);
+    bool ok = out.opened();
+    for (int b = 0; ok && b < m.sens_nblocks; ++b) {
+        for (int d = 0; d < m.ndata; ++d)
+            column[d] = jacobian[std::size_t(d) * m.sens_nblocks + b];
+        ok = out.write(column.get(), std::size_t(m.ndata) * sizeof(float));
+        if (b % 64 == 0 || b == m.sens_nblocks - 1) {
+            char text[128];
+            std::snprintf(text, sizeof text, "Resorting partial derivatives %d/%d M", b,
+                          m.sens_nblocks);
+            update_status(text, bar(double(b) / m.sens_nblocks));
+        }
+    }
+    if (ok && out.commit()) return 0;
+    beep();
+    question_box("File write error in grfile", "File error");
+    return 1;
+}
+
+void sum_sensitivities(ModelSettings& m, const float* jacobian) {
+    for (int b = 0; b < m.sens_nblocks; ++b) {
+        double sum = 0.0;
+        for (int d = 0; d < m.ndata; ++d)
+            sum += std::fabs(jacobian[std::size_t(d) * m.sens_nblocks + b]);
+        m.sens_total[b] = float(sum);
+        m.sens_unit_area[b] =
+            m.sens_block_area[b] != 0.0f ? float(sum / m.sens_block_area[b]) : 0.0f;
+    }
+}
+
+int compute_resolution(ModelSettings& m) {
+    if (int code =
+            create_hessian_from_jacobian(m.grfile_file, m.sens_nblocks, m.ndata, m.hessmatrix_file))
+        return code;
+    update_status("Changing matrix format.", 0);
+    if (int code = update_hessian_file(m.hessmatrix_file, m.hessmatrix_row_file, m.sens_nblocks))
+        return code;
+    update_status("Calculating resolution matrix.", 0);
+    const int code = damped_resolution_diagonal(m.sens_nblocks, m.res_damping, m.resolution,
+                                                m.hessmatrix_row_file);
+    if (code > 0) return 0; // inversion failure: shown, resolution left at zero
+    if (code != 0) return code;
+    float smallest = m.sens_block_area[0];
+    for (int b = 1; b < m.sens_nblocks; ++b)
+        smallest = std::min(smallest, m.sens_block_area[b]);
+    for (int b = 0; b < m.sens_nblocks; ++b)
+        m.resolution_normalized[b] =
+            m.sens_block_area[b] != 0.0f ? m.resolution[b] * smallest / m.sens_block_area[b] : 0.0f;
+    return 0;
+}
+
+} // namespace
+
+int set_sensitivity_block_counts(ModelSettings& m) {
+    m.sens_nrows = std::min(m.ngrid_rows, m.nz_nodes - 5);
+    if (m.sens_thick_top_rows > 0) m.sens_nrows -= 3;
+    m.sens_ncols = m.nelec - 1;
+    m.sens_nblocks = m.sens_nrows * m.sens_ncols;
+    if (m.sens_nrows > 0 && m.sens_ncols > 0) return 0;
+    m.sens_nblocks = 0;
+    model::show_message("The model has too few node rows for sensitivity blocks.", "Message");
+    return 1;
+}
+
+int setup_sensitivity_blocks(ModelSettings& m) {
+    if (int code = set_sensitivity_block_counts(m)) return code;
+    const int nps = m.nodes_per_spacing, first = m.margin_columns;
+    const float x0 = m.node_col_x[first - 1];
+    for (int i = 0; i < m.sens_nrows; ++i) {
+        int top = 0, bottom = 0;
+        block_rows(i, m.sens_thick_top_rows > 0, top, bottom);
+        int left = first;
+        for (int j = 0; j < m.sens_ncols; ++j) {
+            const int b = i * m.sens_ncols + j;
+            int lo = left, hi = left + nps;
+            if (m.extend_side_blocks == 1 && j == 0) lo = left - nps;
+            if (m.extend_side_blocks == 1 && j == m.sens_ncols - 1) hi = lo + 2 * nps;
+            m.sens_row_top[b] = top, m.sens_row_bottom[b] = bottom;
+            m.sens_col_left[b] = lo, m.sens_col_right[b] = hi;
+            double log_sum = 0.0;
+            for (int c = lo; c < hi; ++c)
+                for (int r = top; r < bottom; ++r)
+                    log_sum +=
+                        std::log(1.0 / double(m.cell_conductivity[index2d(c, r, m.nx_cells)]));
+            m.sens_block_resistivity[b] =
+                float(std::exp(log_sum / double((hi - lo) * (bottom - top))));
+            const float x = (m.node_col_x[lo - 1] + m.node_col_x[hi - 1]) * 0.5f - x0;
+            m.sens_block_x[b] = std::clamp(x, 0.0f, float(m.nelec - 1));
+            m.sens_block_z[b] = (m.depth_lines[top - 1] + m.depth_lines[bottom - 1]) * 0.5f;
+            m.sens_block_area[b] = (m.depth_lines[bottom - 1] - m.depth_lines[top - 1]) *
+                                   (m.node_col_x[hi - 1] - m.node_col_x[lo - 1]);
+            m.sens_total[b] = m.sens_unit_area[b] = 0.0f;
+            m.resolution[b] = m.resolution_normalized[b] = 0.0f;
+            left = hi;
+        }
+    }
+    return 0;
+}
+
+void set_datum_electrode_positions(ModelSettings& m) {
+    for (int d = 0; d < m.ndata; ++d) {
+        m.c1_x[d] = float(m.datum_c1[d] - 1) * m.unit_spacing;
+        m.c2_x[d] = float(m.datum_c2[d] - 1) * m.unit_spacing;
+        m.p1_x[d] = float(m.datum_p1[d] - 1) * m.unit_spacing;
+        m.p2_x[d] = float(m.datum_p2[d] - 1) * m.unit_spacing;
+        m.c1_z[d] = m.c2_z[d] = m.p1_z[d] = m.p2_z[d] = 0.0f;
+    }
+}
+
+int read_sensitivity_wavenumbers(const char* path, float* k, int& nk) {
+    File file(std::fopen(path, "rb"));
+    if (!file) {
+        open_error(path);
+        return 1;
+    }
+    std::int32_t count = 0;
+    if (std::fread(&count, 4, 1, file.get()) != 1) return 2;
+    nk = count;
+    if (nk < 1 || nk > max_sensitivity_wavenumbers) return 2;
+    return read_array_chunked(file.get(), k, nk) == nk ? 0 : 2;
+}
+
+void sensitivity_wavenumber_weights(const float* k, int nk, double* w) {
+    if (nk == 1) {
+        w[0] = k[0];
+        return;
+    }
+    w[0] = double(k[0]) + 0.5 * (double(k[1]) - k[0]);
+    for (int i = 1; i < nk - 1; ++i)
+        w[i] = 0.5 * (double(k[i + 1]) - k[i - 1]);
+    w[nk - 1] = 0.5 * (double(k[nk - 1]) - k[nk - 2]);
+}
+
+int calculate_sensitivity_resolution(ModelSettings& m) {
+    if (int code = setup_sensitivity_blocks(m)) return code;
+    set_datum_electrode_positions(m);
+    JacobianRun run(m);
+    if (int code = run.open()) return code;
+    if (int code = run.allocate()) return code;
+    run.store_electrodes();
+    for (int i = 0; i < run.nk; ++i)
+        if (int code = run.wavenumber(i)) return code;
+    run.normalise();
+    run.terms.release();
+    run.potentials.release();
+
+    update_status("Saving Jacobian", Statuswind.bar_width);
+    if (int code =
+            save_jacobian_matrix_file(m.grfile_file, run.jacobian.get(), m.ndata, m.sens_nblocks))
+        return code;
+    if (m.calc_resolution == 1) m.jacobian_by_datum = 0;
+    if (m.jacobian_by_datum == 0)
+        if (int code = resort_jacobian(m, run.jacobian.get())) return code;
+    sum_sensitivities(m, run.jacobian.get());
+    m.sens_values_ready = 1;
+    run.jacobian.release();
+    if (m.calc_resolution == 1) return compute_resolution(m);
+    return 0;
+}
+
+int damped_resolution_diagonal(int n, float damping, float* result, const char* hessian_row_path) {
+    for (int i = 0; i < n; ++i)
+        result[i] = 0.0f;
+    const std::size_t size = mx::packed_size(n) + 1;
+    PageArray<double> h(size), inverse(size);
+    if (!h.ok() || !inverse.ok()) {
+        question_box("Insufficient memory for model resolution calculation.", "Memory error");
+        return packed_no_memory;
+    }
+    if (int code = read_hessian_file(hessian_row_path, h.get(), n)) return code;
+    std::copy(h.get(), h.get() + size, inverse.get());
+    add_damping_to_packed_diagonal(n, damping, inverse.get());
+    const int code = invert_packed_symmetric(n, inverse.get());
+    if (code == packed_no_memory) {
+        question_box("Insufficient memory for model resolution calculation.", "Memory error");
+        return code;
+    }
+    if (code != 0) {
+        char text[128];
+        std::snprintf(text, sizeof text, "Inversion error %d.\nDamping factor %.4f", code,
+                      double(damping));
+        model::show_message(text, "Message");
+        return code;
+    }
+    packed_symmetric_product_diagonal(result, inverse.get(), h.get(), n);
+    return 0;
+}
+
+int save_jacobian_matrix_file(const char* path, const float* values, long long rows,
+                              long long columns) {
+    char text[700];
+    sys::AtomicFile out(path);
+    if (!out.opened()) {
+        std::snprintf(text, sizeof text, "Error in creating Jacobian matrix file %s.", path);
+        beep();
+        update_status(text, 0);
+        return 2;
+    }
+    const long long expected = rows * columns;
+    long long written = 0;
+    for (long long offset = 0; offset < expected; offset += array_chunk_values) {
+        const long long count = std::min<long long>(array_chunk_values, expected - offset);
+        if (!out.write(values + offset, std::size_t(count) * sizeof(float))) break;
+        written += count;
+    }
+    if (written == expected && out.commit()) return 0;
+    std::snprintf(text, sizeof text, "Error in saving Jacobian matrix file %s. %lld/%lld", path,
+                  written, expected);
+    beep();
+    update_status(text, 0);
+    return 1;
+}

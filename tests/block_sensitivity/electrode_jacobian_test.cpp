@@ -1,0 +1,98 @@
+// Electrode-position Jacobian on synthetic work files: the dump sections, the saved transformed
+// Jacobian, the depths it resets, and the failures of missing or short files.
+#include "block_fixture.h"
+
+#include "platform/sys/sys.h"
+#include "sensitivity/electrode_jacobian.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace block_test {
+namespace {
+
+class PositionJacobian : public SyntheticRun {
+  protected:
+    // Two positions, one element column each (columns 2 and 3), and the coefficient file for
+    // nk wavenumbers (of which `short_at`, from 1, is cut short).
+    void prepare(int nk, int short_at = 0) {
+        lay_out(3);
+        std::vector<float> k;
+        for (int i = 0; i < nk; ++i)
+            k.push_back(float(1 << i));
+        write_work_files(k);
+        m.n_elec_positions = 2;
+        m.jacob_elec_a[0] = m.jacob_elec_b[0] = 2.0f;
+        m.jacob_elec_a[1] = m.jacob_elec_b[1] = 3.0f;
+        const int per_component = 2 * (m.nz_nodes - 1) * 3 * 10;
+        std::vector<float> c;
+        for (int i = 0; i < nk; ++i) {
+            if (i + 1 == short_at) {
+                c.insert(c.end(), per_component / 2, 0.5f);
+                break;
+            }
+            c.insert(c.end(), 2 * per_component, 0.5f);
+        }
+        std::FILE* f = std::fopen(m.jacob_elec_positions_file, "wb");
+        std::fwrite(c.data(), 4, c.size(), f);
+        std::fclose(f);
+    }
+    int view = 0;
+};
+
+TEST_F(PositionJacobian, TwoPositionsGiveTwoDumpSectionsAndTheTransformedFile) {
+    prepare(3);
+    Calculate_Jacobian_Elec_Position(view, m);
+    EXPECT_EQ(view, 5270);
+    ASSERT_EQ(backend.boxes.size(), 1u);
+    EXPECT_EQ(backend.boxes[0].text.rfind("Calculated Jacobian for 2 data points for change in 2 "
+                                          "electrode position.\nTime taken ",
+                                          0),
+              0u);
+    const std::string dump = test_support::read_file(m.dump_file);
+    EXPECT_NE(dump.find("Electrode shifted position 2\n"), std::string::npos);
+    EXPECT_NE(dump.find("Electrode shifted position 3\n"), std::string::npos);
+    EXPECT_EQ(dump.find("Electrode shifted position 4\n"), std::string::npos);
+    EXPECT_EQ(sys::file_size(m.grfile_elec_file), 4LL * 2 * 2 * 2);
+    for (int d = 0; d < 2; ++d)
+        EXPECT_EQ(m.c1_z[d], 0.0f);
+}
+
+TEST_F(PositionJacobian, OtherArraysNumberThePositionsFromOne) {
+    prepare(2);
+    m.array_type = 1;
+    Calculate_Jacobian_Elec_Position(view, m);
+    const std::string dump = test_support::read_file(m.dump_file);
+    EXPECT_NE(dump.find("Electrode position 1\n  i   gtemp-x  gtemp-z\n"), std::string::npos);
+    EXPECT_NE(dump.find("Electrode position 2\n"), std::string::npos);
+}
+
+TEST_F(PositionJacobian, FailuresEndTheCommandWithTheirMessage) {
+    prepare(3, 3);
+    Calculate_Jacobian_Elec_Position(view, m);
+    ASSERT_EQ(backend.boxes.size(), 1u);
+    EXPECT_EQ(
+        backend.boxes[0].line(),
+        "Error Message: Error in reading coefficients file for wave 3\niread 180 expected 360\n"
+        "number electrodes 2 l1 5 n1 6");
+    EXPECT_FALSE(sys::file_exists(m.grfile_elec_file));
+
+    backend.boxes.clear();
+    sys::delete_file(m.jacob_elec_positions_file);
+    Calculate_Jacobian_Elec_Position(view, m);
+    ASSERT_EQ(backend.boxes.size(), 1u);
+    EXPECT_EQ(backend.boxes[0].line(),
+              std::string("Error Message: Error in opening file\n") + m.jacob_elec_positions_file);
+
+    backend.boxes.clear();
+    m.sens_potentials_ready = 0;
+    Calculate_Jacobian_Elec_Position(view, m);
+    ASSERT_EQ(backend.boxes.size(), 1u);
+    EXPECT_EQ(backend.boxes[0].line(),
+              "Message: You need to select the option to\ninclude calculation of the sensitivity\n"
+              "values when calculating the potentials.");
+}
+
+} // namespace
+} // namespace block_test
