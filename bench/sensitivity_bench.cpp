@@ -1,0 +1,120 @@
+// Block-sensitivity benchmark: a 48-electrode homogeneous half-space calculated by the band
+// finite-element solver with the sensitivity work files, then the block Jacobian of its Wenner
+// alpha data (spacings 1 to 8), the integrated sensitivity and the damped resolution. Prints the
+// time and peak page memory of each step and, as a check, the sum of the Jacobian over the
+// blocks for the data of the smallest spacing (1 less what lies outside the blocks).
+#include "fesolve/fesolve.h"
+#include "model/globals.h"
+#include "platform/sys/sys.h"
+#include "sensitivity/block_sensitivity.h"
+#include "support/fe_mesh.h"
+#include "support/model_records.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+constexpr double rho = 10.0;
+constexpr int nelec = 48, margin = 20, per_spacing = 4, max_rows = 100;
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void build_model() {
+    ModelSettings& s = Modelsettings;
+    int nz = 1;
+    s.depth_lines[0] = 0.0f;
+    for (float dz = 0.25f; s.depth_lines[nz - 1] < 2.0f * float(nelec) && nz < max_rows - 1; ++nz) {
+        s.node_row_dz[nz - 1] = dz;
+        s.depth_lines[nz] = s.depth_lines[nz - 1] + dz;
+        if (nz >= 4) dz *= 1.1f;
+    }
+    const int nx = test_support::lay_out_fe_mesh(s, nelec, margin, per_spacing, nz, rho);
+    for (int c = 0; c < (nx - 1) * (nz - 1); ++c)
+        s.cell_conductivity[c] = float(1.0 / rho);
+    s.ngrid_rows = 16;
+    s.unit_spacing = 1.0f;
+    s.array_type = 1;
+}
+
+// Wenner alpha data of spacings 1 to 8 with the homogeneous apparent resistivity.
+void wenner_data() {
+    ModelSettings& s = Modelsettings;
+    int d = 0;
+    for (int a = 1; a <= 8; ++a)
+        for (int i = 1; i + 3 * a <= nelec; ++i, ++d) {
+            s.datum_c1[d] = i, s.datum_p1[d] = i + a, s.datum_p2[d] = i + 2 * a;
+            s.datum_c2[d] = i + 3 * a;
+            s.datum_nelec[d] = 4;
+            s.datum_gfactor[d] = float(2 * pi * a);
+            s.app_resistivity[d] = float(rho);
+        }
+    s.ndata = d;
+}
+
+} // namespace
+
+int main() {
+    if (init_globals() != 0) return 1;
+    Proglim = test_support::limits_for(nelec, 1000);
+    Proglim.max_node_rows = max_rows;
+    Proglim.max_node_columns = Proglim.max_node_columns_b = per_spacing * nelec + 43;
+    if (model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim) != 0) return 1;
+    const std::string folder = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                               "/vd_sens_bench_" + std::to_string(getpid()) + "_";
+    model::set_work_file_paths(Modelsettings, Modelresolution, folder);
+    build_model();
+    ModelSettings& s = Modelsettings;
+    s.jacob = 1;
+    sys::reset_page_peak();
+    auto start = std::chrono::steady_clock::now();
+    const int solved = calresfem_sym_dbl(
+        s, Potentialtables.fe_vector_a, 0, s.issbor, s.borehole_table_2, s.borehole_z, nelec, 1.0f,
+        margin, per_spacing, nelec, s.driver_cells_2x, s.node_x, s.node_z, s.nx_nodes, s.nz_nodes,
+        s.potential_table_a, s.potential_table_b, s.nky, s.electrode_water, nullptr);
+    std::printf("%d electrodes, mesh %d x %d nodes: forward run with work files %.3f s, peak %.1f "
+                "MiB (result %d)\n",
+                nelec, s.nx_nodes, s.nz_nodes, seconds_since(start),
+                double(sys::page_bytes_peak()) / (1024.0 * 1024.0), solved);
+    wenner_data();
+    for (int resolution = 0; resolution <= 1; ++resolution) {
+        s.calc_resolution = resolution;
+        sys::reset_page_peak();
+        start = std::chrono::steady_clock::now();
+        const int result = calculate_sensitivity_resolution(s);
+        std::printf("%d data, %d blocks, resolution %d: %.3f s, peak %.1f MiB (result %d)\n",
+                    s.ndata, s.sens_nblocks, resolution, seconds_since(start),
+                    double(sys::page_bytes_peak()) / (1024.0 * 1024.0), result);
+    }
+    {
+        // The file is in block order: block b holds the ndata values of that block.
+        std::vector<char> bytes;
+        sys::read_whole_file(s.grfile_file, bytes);
+        const int d = nelec / 2 - 2; // the middle datum of spacing 1
+        double sum = 0.0;
+        for (int b = 0;
+             b < s.sens_nblocks && bytes.size() >= std::size_t(4) * s.ndata * s.sens_nblocks; ++b) {
+            float v;
+            std::memcpy(&v, bytes.data() + 4 * (std::size_t(b) * s.ndata + d), 4);
+            sum += v;
+        }
+        std::printf("sum of the Jacobian over the blocks, middle datum of spacing 1: %.4f\n", sum);
+    }
+    double mean = 0.0;
+    for (int b = 0; b < s.sens_nblocks; ++b)
+        mean += s.resolution[b] / double(s.sens_nblocks);
+    std::printf("mean resolution %.4f\n", mean);
+    std::fflush(stdout);
+    model::exit_globals();
+    return 0;
+}
