@@ -36,7 +36,7 @@ struct WrittenDatum {
 };
 
 /// Electrode positions (electrode steps from the first electrode) of a datum written as a
-/// general-array line: C1, C2, P1, P2 in the order the count needs.
+/// general-array line: C1, C2, P1, P2 in the order the count needs; 0 for those it lacks.
 struct GeneralPositions {
     int count = 4;
     float c1 = 0, c2 = 0, p1 = 0, p2 = 0;
@@ -69,6 +69,7 @@ class DataFileText {
     void header();
     void ip_block();
     void draw_deviates();
+    void store_datum_tables();
     void location_columns(int d);
     GeneralPositions general_positions(int d) const;
     void general_columns(const GeneralPositions& p);
@@ -102,6 +103,7 @@ std::string DataFileText::build() {
     errors_ = level_ > 0.0f && s_.save_noise == 1;
     for (int d = 0; d < s_.ndata; ++d)
         if (datum_formed(s_, d)) data_.push_back(d);
+    store_datum_tables();
 
     header();
     draw_deviates();
@@ -181,6 +183,31 @@ void DataFileText::draw_deviates() {
     const float floor = first ? static_cast<float>(0.2 * mean / double(first)) : 0.0f;
     for (std::size_t i = 0; i < first; ++i)
         if (std::fabs(g_[i]) < floor) g_[i] = g_[i] < 0.0f ? -floor : floor;
+}
+
+// The electrodes of every datum written, as the commands that work on the data set after a
+// save read them: the electrode numbers (index layout), the electrode count of the layout, and
+// the positions in electrode steps from the first electrode (gradient array and the
+// general-array copy). The electrode numbers are those the apparent values were formed with
+// (rounded): truncating C1 + a n would move an electrode of a datum with a fractional n away
+// from the one whose potential gave the value (a = 3, n = 0.333 puts P1 on C1). The positions
+// of the multiple gradient stay in metres, as the datum list holds them for the next save.
+void DataFileText::store_datum_tables() {
+    for (int d : data_) {
+        const GeneralPositions p = general_positions(d);
+        s_.datum_nelec[d] = p.count;
+        if (code_ == 15) continue;
+        s_.c1_x[d] = p.c1;
+        s_.c2_x[d] = p.c2;
+        s_.p1_x[d] = p.p1;
+        s_.p2_x[d] = p.p2;
+        if (general_) continue;
+        const DatumElectrodes e = datum_electrodes(s_, code_, d);
+        s_.datum_c1[d] = e.c1;
+        s_.datum_c2[d] = e.c2;
+        s_.datum_p1[d] = e.p1;
+        s_.datum_p2[d] = e.p2;
+    }
 }
 
 void DataFileText::location_columns(int d) {
@@ -426,6 +453,8 @@ void DataFileText::additional_measurements() {
         const float n = r.n, b = float(r.b);
         const float k =
             code_ == 5 ? float(pi * b * n * (n + 1.0) * (n + 2.0)) : float(pi * b * n * (n + 1.0));
+        // On the axis of the main rows, x0 included: a row and a main datum of the same
+        // electrodes stand at the same x, where the inversion program puts them both.
         const float x = x0_ + r.span * a_ / 2.0f + float(r.p - 1) * a_;
         additional_row(x, r.b, n, k, r.c1, r.c2, r.p1, r.p2, r.factor);
     });
@@ -442,7 +471,7 @@ void DataFileText::additional_group(bool reverse) {
             std::vector<float> g(std::size_t(rows), 0.0f);
             if (level_ > 0.0f) gaussian_noise_array(rows, g.data());
             for (int p = 1; p <= rows; ++p) {
-                const float x = x0_ + span * a_ / 2.0f + float(p - 1) * a_;
+                const float x = x0_ + span * a_ / 2.0f + float(p - 1) * a_; // x0 as above
                 const float factor = 1.0f + level_ * g[std::size_t(p - 1)];
                 if (reverse)
                     additional_row(x, b, -n, k, p + b + m, 0, p + b, p, factor);

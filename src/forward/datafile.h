@@ -48,8 +48,14 @@ enum SaveResult : int {
 /// save_file_error, and leaves an existing file as it was.
 ///
 /// Changes in the record: noise_model becomes 0 for a model with IP values and no noise level;
-/// the voltage model sets min_potential, max_potential and noise_amplitude. Nothing else of the
-/// record changes, so a second save of the same results writes the same file.
+/// the voltage model sets min_potential, max_potential and noise_amplitude. For every datum
+/// written: datum_nelec = the electrode count of its line (4, 3 or 2); the positions of its
+/// general-array line in electrode steps from the first electrode (0 for an electrode it lacks)
+/// in c1_x, c2_x, p1_x, p2_x, except for the multiple gradient, whose positions stay in metres;
+/// and, in the index layout, its electrode numbers in datum_c1 .. datum_p2 as calappres_arrays
+/// placed them (0 where the array has none). The writer reads none of them back (datum_nelec
+/// only as the mark of a formed datum, which stays), so a second save of the same results
+/// writes the same file.
 int save_inv_datafile(const WriterRecords& records, const char* path, int mode);
 
 namespace forward {

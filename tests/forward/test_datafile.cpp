@@ -339,6 +339,72 @@ TEST(Noise, VoltageDependentNoiseAddsTheAmplitudeToThePotentials) {
     forward::reset_noise_seed();
 }
 
+// A save leaves the electrodes of every datum written in the record: the electrode numbers
+// the apparent values were formed with (a fractional n rounds: P1 of a = 3, n = 0.333 is
+// electrode 2, not C1's electrode 1), the electrode count of the data line (3 for the
+// pole-dipole), and the positions of its general-array line in electrode steps.
+TEST(DataFile, SaveLeavesTheElectrodesOfEveryDatum) {
+    const struct {
+        const char* what;
+        int code;
+        Datum datum;
+        int c1, c2, p1, p2, count;
+        float x[4]; // C1, C2, P1, P2
+    } cases[] = {
+        {"Wenner", 1, {2, 1, 1}, 2, 5, 3, 4, 4, {1, 4, 2, 3}},
+        {"dipole-dipole", 5, {2, 1, 2}, 3, 2, 5, 6, 4, {2, 1, 4, 5}},
+        {"pole-dipole", 6, {1, 1, 2}, 1, 0, 3, 4, 3, {0, 0, 2, 3}},
+        {"reverse pole-dipole", 6, {3, 1, -2}, 6, 0, 4, 3, 3, {5, 0, 3, 2}},
+        {"fractional n", 6, {1, 3, 0.333f}, 1, 0, 2, 5, 3, {0, 0, 0.999f, 3.999f}},
+        {"gradient", 9, {2, 1, 1}, 1, 10, 2, 3, 4, {0, 9, 1, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Records r;
+        survey(r, c.code, 10, 2.0f, {c.datum});
+        const ModelSettings& m = r.m;
+        ASSERT_TRUE(datum_formed(m, 0));
+        forward::data_file_text(records(r));
+        EXPECT_EQ(m.datum_c1[0], c.c1);
+        EXPECT_EQ(m.datum_c2[0], c.c2);
+        EXPECT_EQ(m.datum_p1[0], c.p1);
+        EXPECT_EQ(m.datum_p2[0], c.p2);
+        EXPECT_EQ(m.datum_nelec[0], c.count);
+        EXPECT_NEAR(m.c1_x[0], c.x[0], 1e-5);
+        EXPECT_NEAR(m.c2_x[0], c.x[1], 1e-5);
+        EXPECT_NEAR(m.p1_x[0], c.x[2], 1e-5);
+        EXPECT_NEAR(m.p2_x[0], c.x[3], 1e-5);
+    }
+}
+
+// The additional rows lie on the axis of the main rows, first electrode position included: a
+// row of the same electrodes as a main datum has its x, spacing, n and value.
+TEST(DataFile, AdditionalRowsShareTheAxisOfTheMainRows) {
+    Records r;
+    r.m.first_electrode_x = 10.0f;
+    const std::vector<Datum> data = {{3, 2, 1}, {1, 2, 2}, {2, 3, 1}};
+    survey(r, 5, 12, 2.0f, data);
+    const std::string text = forward::data_file_text(records(r));
+    const auto main_rows = data_lines(text, 6);
+    ASSERT_EQ(main_rows.size(), data.size());
+    std::vector<std::vector<double>> extra;
+    std::istringstream in(text.substr(text.find("Additional measurements\n")));
+    std::string line;
+    while (std::getline(in, line) && line != "0") {
+        std::istringstream fields(line);
+        std::vector<double> v(4);
+        if (fields >> v[0] >> v[1] >> v[2] >> v[3]) extra.push_back(v);
+    }
+    for (const auto& row : main_rows) {
+        ASSERT_EQ(row.size(), 4u);
+        const auto twin = std::find_if(extra.begin(), extra.end(), [&](const auto& e) {
+            return std::fabs(e[0] - row[0]) < 1e-3 && e[1] == row[1] && e[2] == row[2];
+        });
+        ASSERT_NE(twin, extra.end()) << "no additional row at x " << row[0];
+        EXPECT_NEAR((*twin)[3], row[3], 1e-3);
+    }
+}
+
 TEST(DataFile, RefusalsCreateNoFile) {
     Records r;
     Headless h;
