@@ -499,6 +499,8 @@ void Call_Edit_Display_Model_2D(ProgDisplay& d, ModelSettings& m) {
         set_section_layout(d, m);
     Sectiondisplay.top_margin = 3 * d.char_h;
     Sectiondisplay.panel_count = 1;
+    Sectiondisplay.point_marks = 1;
+    Sectiondisplay.na_labels = 1;
     d.yplt = Sectiondisplay.top_margin;
     Sectionoutlines.reset();
     set_value_colours(m);

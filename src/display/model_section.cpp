@@ -305,8 +305,7 @@ void colour_scale(const ModelSectionSpec& s, int y1, gfx::Canvas& dc) {
         char text[64];
         std::snprintf(text, sizeof text, s.rms_units == 0 ? "RMS error %.2f%%" : "RMS error %.2f",
                       double(s.rms_value));
-        // Three pixels higher than the boxes' distance would put it, clear of them.
-        dc.text_out(s.xplt, y1 - 3 * d.char_h - 15, text);
+        dc.text_out(s.xplt, y1 - 3 * d.char_h - 12, text);
     }
     int pitch = 36;
     for (int i = 0; i < s.nvalues; ++i)

@@ -171,7 +171,9 @@ int colour_bar(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc) {
                                          : "Unit electrode spacing %.1f m.",
                   double(in.unit_spacing));
     const int spacing_width = dc.text_extent(spacing).cx;
-    // Ends half a character before the right end of the electrode line.
+    // Ends half a character before the right end of the electrode line: one spacing further,
+    // as far as nelec spacings, it would pass the canvas's right edge where the line fills the
+    // canvas (the bundled example: 25 electrodes 40 pixels apart from x = 60 on 1024 pixels).
     const int spacing_x = f.right - f.cw / 2 - spacing_width;
     dc.text_out(spacing_x, row, spacing);
     const int caption_width = dc.text_extent(caption).cx;
@@ -239,7 +241,9 @@ void axes(const PseudosectionInput& in, const Frame& f, bool outline, gfx::Canva
         }
         const int y = f.iy[p] - f.ch / 2;
         if (y < previous_y + f.ch + 1) continue;
-        dc.text_out(f.left - 8 - dc.text_extent(text).cx, y, text);
+        // Kept on the canvas like the titles: an n,a label ("1.0,2.0") is wider than the
+        // margin, and cut at the edge it would show another n.
+        dc.text_out(std::max(1, f.left - 8 - dc.text_extent(text).cx), y, text);
         previous_y = y;
     }
     draw_line(f.left - 1, f.top - 1, f.left - 1, f.bottom + 1, dc);

@@ -69,13 +69,16 @@ int display_section(int resistance_flag, int title_line_flag, int top, int quant
     in.vertical_factor = d.vh_factor;
     in.a_factors = survey.a_factors;
     in.n_factors = survey.n_factors;
+    in.point_marks = Sectiondisplay.point_marks;
+    in.na_labels = Sectiondisplay.na_labels;
     in.caption = legend;
 
+    const int title_room = 2 * d.char_h + 8; // from a panel's title line to its section
     const auto panel = [&](int panel_top, const char* title, const float* values, int legend_on) {
         const int width = round_to_int(float(std::max(1, survey.nelec - 1)) * d.xscale);
         const int title_width = int(std::strlen(title)) * d.char_w;
         dc.text_out(d.left_margin + (width - title_width) / 2, panel_top, title);
-        in.top = panel_top + 2 * d.char_h + 8;
+        in.top = panel_top + title_room;
         in.value = values;
         in.legend = legend_on;
         return plot_pseudosection(in, dc);
@@ -90,7 +93,14 @@ int display_section(int resistance_flag, int title_line_flag, int top, int quant
     if (first_shown == 1 && first_values)
         bottom = panel(top, first_title, first_values, Sectiondisplay.panel_count == 1 ? 1 : 0);
     if (second_shown == 1 && second_values) {
-        const int second_top = first_shown == 1 ? bottom + 6 : top;
+        // Three lines and 6 pixels below the first section, whose height the deepest datum
+        // gives: room for the first section's last level label and the second title line.
+        float deepest = 0.0f;
+        for (int i = 0; i < survey.ndata; ++i)
+            deepest = std::max(deepest, survey.depth[i]);
+        const float vh = d.vh_factor > 0.0f ? d.vh_factor : 1.0f;
+        const int first_bottom = top + title_room + int(d.xscale * deepest / vh);
+        const int second_top = first_shown == 1 ? first_bottom + 3 * d.char_h + 6 : top;
         bottom = panel(second_top, second_title, second_values, 1);
     }
     return bottom;

@@ -38,9 +38,12 @@ const char* section_legend(int quantity, const char* unit_text, char* buffer, in
 /// Pseudosection" for quantity 1) when first_shown, and the second panel below it (second_values,
 /// the calculated ones: "Calculated Apparent Resistivity Pseudosection" or "Calculated
 /// Chargeability") when second_shown. A panel's title line starts at its top; the section
-/// itself lies two lines lower. Only the last panel of the page (Sectiondisplay.panel_count 1,
-/// or the second) gets the colour bar. Returns the lowest row drawn; `levels` (nlevels values)
-/// may be rewritten by the plot when its contour lists overflow.
+/// itself lies 2 char_h + 8 pixels lower. The second panel's top lies 3 char_h + 6 pixels below
+/// the first section's bottom, xscale x the deepest survey.depth / vh_factor (truncated) below
+/// its top. Only the last panel of the page (Sectiondisplay.panel_count 1, or the second) gets
+/// the colour bar. The plots mark the data points and label the rows by n and a as
+/// Sectiondisplay.point_marks and na_labels say. Returns the lowest row drawn; `levels`
+/// (nlevels values) may be rewritten by the plot when its contour lists overflow.
 int display_section(int resistance_flag, int title_line_flag, int top, int quantity,
                     const char* unit_text, int first_shown, int second_shown,
                     const float* first_values, const float* second_values, float* levels,

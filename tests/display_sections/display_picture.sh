@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The picture of the bundled homogeneous example (25 electrodes, 100 ohm-m, Wenner):
 #   batch   veldarin-script --batch writes a bitmap with the pseudosection of the calculated
-#           data (band colours down the middle of the data area, the 17 boxes of the colour
-#           bar) and the model section below it (the colour of its one value), at the pixels
-#           the layout gives: 40 pixels a spacing from x = 60, the section's top at y = 88.
+#           data (band colours down the middle of the data area, a white mark on every data
+#           point above the last level, the 17 boxes of the colour bar) and the model section
+#           below it (the colour of its one value), at the pixels the layout gives: 40 pixels a
+#           spacing from x = 60, the section's top at y = 88.
 #   window  veldarin-script --display shows the same picture in the real window under a
 #           virtual X server: the screenshot's upper part equals the bitmap's, pixel for pixel,
 #           and the model section lies below it.
@@ -40,12 +41,16 @@ bmp=$work/out/homogeneous_wenner.bmp
 if [ "$mode" = batch ]; then
   check "the bitmap is the client area, 1024 x 708" \
     test "$(convert "$bmp" -format '%w x %h' info:)" = "1024 x 708"
-  # Down the middle of the data area (electrode 12 at x = 60 + 12 x 40) every pixel is a band.
-  off=$(convert "$bmp" -crop 1x141+540+110 +repage txt:- | awk 'NR > 1 { print substr($3, 2, 6) }' |
+  # Down the middle of the data area (one pixel right of electrode 12 at x = 60 + 12 x 40,
+  # clear of the data points' marks) every pixel is a band.
+  off=$(convert "$bmp" -crop 1x141+541+110 +repage txt:- | awk 'NR > 1 { print substr($3, 2, 6) }' |
         while read -r c; do [ "$(band_of "$c")" -ge 0 ] || echo "$c"; done | wc -l)
   check "the data area is painted in band colours ($off other pixels)" test "$off" = 0
-  distinct=$(convert "$bmp" -crop 1x141+540+110 +repage -unique-colors -format '%w' info:)
+  distinct=$(convert "$bmp" -crop 1x141+541+110 +repage -unique-colors -format '%w' info:)
   check "the pseudosection shows $distinct bands" test "$distinct" -ge 10
+  # The datum of a = 2 centred on electrode 12 (pseudodepth 0.512 x 2 spacings) is marked.
+  check "the data point at 540,129 is marked white" test "$(pixel "$bmp" 540,129)" = FFFFFF
+  check "beside it the band shows" test "$(band_of "$(pixel "$bmp" 541,129)")" -ge 0
   check "outside the data area it is white" test "$(pixel "$bmp" 80,200)" = FFFFFF
   # The colour bar: 17 boxes 30 pixels wide, 37 apart from x = 24, in the band colours.
   for k in $(seq 0 16); do

@@ -4,6 +4,8 @@
 #include "fixture.h"
 
 #include "display/display_commands.h"
+#include "display/section_display.h"
+#include "display/section_state.h"
 #include "model/plot_points.h"
 
 #include <algorithm>
@@ -53,7 +55,8 @@ TEST_F(SectionsProgram, PseudosectionOverModelAfterCalculation) {
     EXPECT_EQ(texts.find("RMS error"), std::string::npos);
     EXPECT_EQ(Modelsettings.measured_values[0], 0.0f);
 
-    // The data points of the second level lie in painted bands; the model lies lower.
+    // The data points of the second level are marked white in painted bands; the model lies
+    // lower.
     const ProgDisplay& d = Progdisplay;
     const int section_top = 3 * d.char_h + 2 * d.char_h + 8;
     std::vector<float> x(std::size_t(Proglim.max_data_points)), z(x.size());
@@ -62,7 +65,9 @@ TEST_F(SectionsProgram, PseudosectionOverModelAfterCalculation) {
     for (int p = level_2 + 1; p < level_2 + Modelsettings.level_counts[1] - 1; ++p) {
         const int px = d.left_margin + round_to_int(x[p] * d.xscale);
         const int py = section_top + round_to_int(z[p] * d.xscale / d.vh_factor);
-        EXPECT_TRUE(is_band_colour(canvas().get_pixel(px, py))) << p;
+        EXPECT_EQ(canvas().get_pixel(px, py), gfx::white) << p;
+        EXPECT_TRUE(is_band_colour(canvas().get_pixel(px + 2, py))) << p;
+        EXPECT_TRUE(is_band_colour(canvas().get_pixel(px, py + 1))) << p;
     }
     const gfx::Point block = block_centre(block_number(0, 1, Modelsettings.margin_columns));
     EXPECT_GT(block.y, section_top + round_to_int(deepest_datum() * d.xscale / d.vh_factor));
@@ -106,6 +111,67 @@ TEST_F(SectionsProgram, StoredDataSetAndMisfit) {
     texts = take_texts();
     EXPECT_NE(texts.find("Calculated Apparent Resistivity Pseudosection\n"), std::string::npos);
     EXPECT_EQ(texts.find("RMS error"), std::string::npos);
+}
+
+// A dipole-dipole page labels its rows by n and a ("n,a" above them, "1.0,1.0" for n = 1 at
+// a = 1 m, "2.0,2.0" for n = 2 at a = 2 m); a page of stored and calculated values puts the
+// calculated panel three lines and 6 pixels below the first section, clear of that section's last
+// label.
+TEST_F(SectionsProgram, DipoleDipoleRowsByNAndAAndTheSecondPanel) {
+    start();
+    std::string text = block_model_text(4, false);
+    text.replace(text.size() - 2, 1, "3"); // the array line: dipole-dipole
+    read_model("dd.mod", text);
+    command(130);
+    ModelSettings& m = Modelsettings;
+    ASSERT_EQ(m.data_ready, 1) << take_output();
+    take_texts();
+    answer(choose_levels);
+    command(111);
+    const std::string texts = take_texts();
+    for (const char* t : {"n,a\n", "1.0,1.0\n", "2.0,2.0\n"})
+        EXPECT_NE(texts.find(t), std::string::npos) << t << texts;
+
+    // The page of a stored data set beside the calculated values, on a canvas of its own.
+    const ProgDisplay& d = Progdisplay;
+    Sectiondisplay.panel_count = 2;
+    std::vector<float> x(std::size_t(Proglim.max_data_points)), z(x.size());
+    calc_plot_points(m, Proglim, x.data(), z.data());
+    const std::vector<std::int32_t> counts = data_level_counts(m);
+    SectionSurvey survey;
+    survey.nelec = m.nelec;
+    survey.unit_spacing = m.unit_spacing;
+    survey.array_type = m.array_type;
+    survey.ndata = m.ndata;
+    survey.x = x.data();
+    survey.depth = z.data();
+    survey.ndata_levels = int(counts.size());
+    survey.level_counts = counts.data();
+    survey.a_factors = m.datum_a;
+    survey.n_factors = m.datum_n;
+    gfx::Canvas dc(d.canvas_width, d.canvas_height);
+    std::vector<std::pair<int, std::string>> lines; // y and text
+    dc.set_text_observer([&](int, int y, const std::string& t) { lines.push_back({y, t}); });
+    const int top = 3 * d.char_h;
+    display_section(0, 1, top, 0, "", 1, 1, m.app_resistivity, m.app_resistivity,
+                    Progdisplay.res_levels, d.ncontours, survey, dc);
+    const auto y_of = [&](const std::string& t) {
+        const auto it =
+            std::find_if(lines.begin(), lines.end(), [&](const auto& l) { return l.second == t; });
+        return it == lines.end() ? -1 : it->first;
+    };
+    const int deepest =
+        int(d.xscale * *std::max_element(z.begin(), z.begin() + m.ndata) / d.vh_factor);
+    const int first_bottom = top + 2 * d.char_h + 8 + deepest;
+    const int second = y_of("Calculated Apparent Resistivity Pseudosection");
+    EXPECT_EQ(second, first_bottom + 3 * d.char_h + 6);
+    // The first section's last level label, written again below it, ends above the title.
+    int last_label = -1;
+    for (const auto& l : lines)
+        if (l.first > first_bottom && l.first < second && l.second.find(',') != std::string::npos)
+            last_label = l.first;
+    ASSERT_GT(last_label, first_bottom);
+    EXPECT_LE(last_label + d.char_h, second);
 }
 
 // A pseudosection deeper than the room of half the client height (less the margins) enlarges

@@ -193,6 +193,54 @@ TEST_F(SectionsProgram, ElectrodeAxisLabels) {
     }
 }
 
+// Point marks: every data point above the last level is a white pixel in the painted area.
+// n,a labels: the rows are labelled "n,a spacing" left of the frame, kept on the canvas though
+// they are wider than the room the margin leaves (cut at the edge, "1.0,5.0" would read ".0,5.0").
+TEST_F(SectionsProgram, PointMarksAndNALabels) {
+    start();
+    DataSet data(25, 3);
+    std::vector<std::int32_t> a_factors(data.value.size(), 1);
+    std::vector<float> n_factors;
+    for (std::size_t k = 0; k < data.counts.size(); ++k)
+        n_factors.insert(n_factors.end(), std::size_t(data.counts[k]), float(k + 1));
+    float levels[16];
+    for (int k = 0; k < 16; ++k)
+        levels[k] = 20.0f + 9.0f * float(k);
+    for (int marks : {0, 1}) {
+        SCOPED_TRACE(marks);
+        PseudosectionInput in = input_of(data, 25, levels, 16);
+        in.array_type = 5;
+        in.unit_spacing = 5.0f;
+        in.vertical_factor = 0.5f; // 20 pixels from level to level
+        in.a_factors = a_factors.data();
+        in.n_factors = n_factors.data();
+        in.na_labels = 1;
+        in.point_marks = marks;
+        gfx::Canvas dc(1000, 500);
+        const std::vector<Text> texts = plot(in, dc);
+        const int last_level = data.counts[0] + data.counts[1];
+        for (int p = 0; p < last_level; ++p) {
+            const std::size_t i = std::size_t(p);
+            const int x = round_to_int(data.x[i] * 20.0f + 60.0f);
+            const int y = round_to_int(data.depth[i] * 40.0f + 80.0f);
+            EXPECT_EQ(dc.get_pixel(x, y) == gfx::white, marks == 1) << p;
+            const bool inner =
+                p != 0 && p != data.counts[0] - 1 && p != data.counts[0] && p != last_level - 1;
+            if (inner) {
+                EXPECT_NE(dc.get_pixel(x + 2, y), gfx::white) << p;
+            }
+        }
+        std::vector<std::string> labels;
+        for (const Text& t : texts)
+            if (t.text.find(',') != std::string::npos && t.x < 60) {
+                labels.push_back(t.text);
+                EXPECT_GE(t.x, 0) << t.text;
+                EXPECT_LT(t.x + dc.text_extent(t.text).cx, 60 - 1) << t.text; // the frame
+            }
+        EXPECT_EQ(labels, (std::vector<std::string>{"n,a", "1.0,5.0", "2.0,5.0", "3.0,5.0"}));
+    }
+}
+
 // Sixteen levels give seventeen boxes with the values of levels 1, 3, ..., 15 under the odd
 // boxes, printed with the decimals of their size.
 TEST_F(SectionsProgram, ColourBarValues) {
