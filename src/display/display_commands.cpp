@@ -511,7 +511,7 @@ void Call_Edit_Display_Model_2D(ProgDisplay& d, ModelSettings& m) {
     }
 }
 
-int draw_model_sections(ProgDisplay& d, ModelSettings& m, int y) {
+int draw_model_sections(ProgDisplay& d, ModelSettings& m, int y, float misfit) {
     if (!d.canvas_dc || m.model_read != 1 || m.cylinder_model != 0) return y;
     rebuild_display_objects();
     if (!(d.xscale >= 1.0f) || d.char_h <= 0 || d.layout_client_height <= 0)
@@ -522,7 +522,7 @@ int draw_model_sections(ProgDisplay& d, ModelSettings& m, int y) {
         d.yplt = y;
         Sectionoutlines.reset();
         set_value_colours(m);
-        model_kinds(run, no_misfit);
+        model_kinds(run, misfit);
     } catch (const std::bad_alloc&) {
         model::show_message("Insufficient memory for the display!", "Error Message");
         return y;

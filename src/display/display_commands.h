@@ -2,6 +2,7 @@
 // apparent values with the model sections below them), the misfit, and the editing-keys help.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,9 +58,10 @@ void set_section_layout(ProgDisplay& display, const ModelSettings& settings);
 std::vector<std::int32_t> data_level_counts(const ModelSettings& settings);
 
 /// The model section of each kind of the model (resistivity; IP; time constant and Cole
-/// exponent), placed one below the other from (ProgDisplay::left_margin, y), without misfit.
-/// Returns the bottom of the last. The forward run draws the model with it after a calculation.
-int draw_model_sections(ProgDisplay& display, ModelSettings& settings, int y);
+/// exponent), placed one below the other from (ProgDisplay::left_margin, y); the resistivity
+/// section prints "RMS error %.2f%%" with `misfit` (a percentage) when it is finite. Returns
+/// the bottom of the last. The forward run draws the model with it when a calculation starts.
+int draw_model_sections(ProgDisplay& display, ModelSettings& settings, int y, float misfit = NAN);
 
 /// The sections of a cylinder model drawn while it is calculated: "Cylinder resistivity model"
 /// at (6 char widths, 4 character heights) and, with IP values, "Cylinder IP model" (the

@@ -11,6 +11,7 @@
 #include "model/datum_points.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
+#include "model/plot_points.h"
 #include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
@@ -19,6 +20,7 @@
 #include "platform/ui/ui.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -144,6 +146,22 @@ int run_chain(ModelSettings& s) {
                                s.potential_table_b_ip, p.fe_vector_b);
 }
 
+// The misfit of the model file's measured apparent resistivities (ndata_read of them, the
+// start of the datum list) against the values calculated for them so far (from the file's
+// potentials or its calculated values, or by the last calculation), as a percentage; NaN
+// unless the datum list is the file's own and every value is above 0.
+float file_data_misfit(const ModelSettings& s) {
+    const int n = s.ndata_read;
+    if (s.array_type != s.datum_array_type || n < 1 || n > s.ndata) return NAN;
+    for (int d = 0; d < n; ++d)
+        if (!(s.measured_values[d] > 0.0f) || !(s.app_resistivity[d] > 0.0f)) return NAN;
+    std::vector<float> shown(static_cast<std::size_t>(n)), log_ratio(shown.size());
+    float rms = 0.0f;
+    rms_log_misfit(0, n, shown.data(), s.measured_values, s.app_resistivity, &rms,
+                   log_ratio.data());
+    return 100.0f * rms;
+}
+
 void form_apparent_values(ModelSettings& s) {
     if (s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, Proglim);
     calappres_arrays(s, Proglim);
@@ -215,8 +233,17 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
         update_status("End Calculations", 0);
         return 130;
     }
+    // A datum list that is the model file's own: the misfit of its data, printed over the
+    // resistivity section (a line more of room above it), and the plotting positions.
+    float misfit = NAN;
+    if (s.array_type == s.datum_array_type) {
+        misfit = file_data_misfit(s);
+        std::vector<float> x(std::size_t(std::max(1, s.ndata))), z(x.size());
+        calc_plot_points(s, Proglim, x.data(), z.data());
+    }
     // The model sections, drawn before the solvers run, show what is being calculated.
-    const int bottom = draw_model_sections(display, s, 5 * display.char_h);
+    const int top = (std::isfinite(misfit) ? 6 : 5) * display.char_h;
+    const int bottom = draw_model_sections(display, s, top, misfit);
     display.drawn_height = std::min(bottom, display.canvas_height);
     display.drawn_width = std::min(display.plot_width, display.canvas_width);
     ui::show_child(ui::Child::status, true);

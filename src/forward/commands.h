@@ -23,15 +23,19 @@ int read_model_command(ProgDisplay& display, ModelSettings& settings);
 /// boreholes, time constants or a Jacobian request; refuses without a model ("You must first
 /// read in a model!...") and, with a message, the model kinds whose solvers this program does
 /// not have (the non-linear complex IP model, spectral IP values). A cylinder or convex-section
-/// model takes its own path (forward::calculate_cylinder_model). Runs the resistivity pass and,
-/// with IP values, the IP pass with the solver the settings choose (finite differences: "Modified
-/// 9-point" fd_type 2, "Dey & Morrison original" fd_type 0, otherwise "Modified 5-point"; finite
-/// elements: quadrilateral fem_variant, sparse sparsefem, otherwise band), stopping at the first
-/// pass that fails; with normalise = 1 the homogeneous-earth normalisation; then the apparent
-/// values of the file's datum list (same array type) or of a new list from calc_datum_points. Only
-/// then pot_values_present and data_ready become 1 and "Calculations completed.\nTime taken was
-/// %.2f seconds." is shown; a failure or a user break ends with its own message and leaves
-/// data_ready 0. Returns 130.
+/// model takes its own path (forward::calculate_cylinder_model). Draws the model sections; when
+/// the datum list is the model file's own, the resistivity section prints the misfit of the
+/// file's measured apparent resistivities against the values calculated for them before this
+/// run ("RMS error %.2f%%", 100 x the root mean square of ln(measured / calculated), when every
+/// value is above 0), and the plotting positions are made anew (calc_plot_points). Runs the
+/// resistivity pass and, with IP values, the IP pass with the solver the settings choose (finite
+/// differences: "Modified 9-point" fd_type 2, "Dey & Morrison original" fd_type 0, otherwise
+/// "Modified 5-point"; finite elements: quadrilateral fem_variant, sparse sparsefem, otherwise
+/// band), stopping at the first pass that fails; with normalise = 1 the homogeneous-earth
+/// normalisation; then the apparent values of the file's datum list (same array type) or of a
+/// new list from calc_datum_points. Only then pot_values_present and data_ready become 1 and
+/// "Calculations completed.\nTime taken was %.2f seconds." is shown; a failure or a user break
+/// ends with its own message and leaves data_ready 0. Returns 130.
 int start_calculations(ProgDisplay& display, ModelSettings& settings);
 
 /// Homogeneous-earth normalisation of the four pair tables: the chain's solver (FD: the
