@@ -49,3 +49,20 @@ void band_cholesky_solve_block4(const double* u, int n, double* block, int bw, i
 void band_cholesky_solve_4vec(const double* u, int n, double* b1, double* b2, double* b3,
                               double* b4, int bw, int first1, int last1, int first2, int last2,
                               int first3, int last3, int first4, int last4);
+
+/// Complex symmetric band matrices (A = Aᵀ, not Hermitian) in two arrays of the layout above,
+/// real parts and imaginary parts, factored in place as A = Uᵀ·U without conjugation: each
+/// pivot p is replaced by its principal root (mx::principal_root), the rest of its row
+/// multiplied by the reciprocal of that root. Returns 0, or the 1-based row whose pivot has
+/// |p|² <= 0 or a real part of exactly 0 (or is not a number): then the beep sounds and the
+/// arrays are left part-factored as band_cholesky leaves them. A real positive-definite matrix
+/// gives the real factor and imaginary parts of exactly 0.
+int band_factor_cmplx_dbl(int n, double* re, double* im, int bw);
+int band_factor_cmplx_flt(int n, float* re, float* im, int bw);
+
+/// Solves Uᵀ·U·x = b in place with a complex factor, first and last rows as above; complex
+/// division multiplies by the conjugate over the squared modulus.
+void band_solve_cmplx_dbl(const double* u_re, const double* u_im, int n, double* b_re, double* b_im,
+                          int bw, int first, int last);
+void band_solve_cmplx_flt(const float* u_re, const float* u_im, int n, float* b_re, float* b_im,
+                          int bw, int first, int last);
