@@ -24,6 +24,7 @@ void visit_potentials_arrays(Potentials& p, const ModelCapacities& c, Visit&& vi
     PT(potential_table_1, N * N);
     PT(potential_table_2, N * N);
     PT(cylinder_table, N * N);
+    PT(spectral_remote, F * 2 * (2 * N + 1));
 #undef PT
 }
 

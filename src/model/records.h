@@ -169,6 +169,9 @@ class Potentials {
     double* potential_table_1 = nullptr; ///< [N x N] normalisation run, first pair table
     double* potential_table_2 = nullptr; ///< [N x N] normalisation run, second pair table
     double* cylinder_table = nullptr;    ///< [N x N] cylinder solver
+    /// [F x 2(2N+1)] remote-electrode values of every frequency of the spectral IP run: real
+    /// parts (as table 1), then imaginary parts (as table 3)
+    double* spectral_remote = nullptr;
 };
 
 /// Values of the 3-D sensitivity dialog.

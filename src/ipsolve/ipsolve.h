@@ -1,0 +1,113 @@
+// The complex-resistivity forward solvers of block models: 2.5-D complex potentials of every
+// electrode pair on the rectangular node mesh, for chargeabilities taken into a complex
+// resistivity (the non-linear IP run) and for Cole-Cole spectra frequency by frequency (the
+// spectral IP run).
+//
+// Common ground. The mesh has nx node columns and nz node rows at the spacings col_dx (nx - 1)
+// and row_dz (nz - 1), x and depth both from 0 at node (1, 1); node (column c, row r) is
+// numbered (c - 1) nz + r, so the complex symmetric band matrix has the half-bandwidth nz + 1.
+// Each cell (i, j) carries a complex conductivity, sigma_re and sigma_im at index2d(i, j,
+// nx - 1). Cell terms are the mean of the cell's two triangulations; the mixed boundary terms
+// of the left, bottom and right edges are taken about the middle node column and the depth of
+// the first electrode's node. The matrix of each wavenumber is factored once (principal roots
+// of the pivots) and solved for a unit current at every electrode but the last.
+//
+// Electrodes: nelec surface electrodes, electrode e (0-based) in node column margin_columns +
+// e nodes_per_spacing and node row electrode_water[e] + 1; then each borehole's electrodes in
+// its own node column borehole_columns[b], on the last node row whose depth lies within 0.001
+// of the electrode's depth (borehole_depths, every borehole's in turn), or else on row
+// borehole_first_rows[b] + i borehole_row_step + 1 for its electrode i (0-based). electrode_x
+// is the x (unit spacings) of every electrode, for the remote distances.
+//
+// Results: 0; a positive node number when a pivot fails ("Error at node %d." box);
+// fe::result_no_memory ("Insufficient memory for finite-element subroutine!.") or
+// fe::result_bad_input, each after its message box. On a failure no output is written. Every
+// work array is freed on every way out. Progress once per wavenumber through update_status.
+#pragma once
+
+#include <cstdint>
+
+class ModelSettings;
+
+namespace ip {
+
+/// The inputs of a complex solver, gathered by make_inputs.
+struct Inputs {
+    ModelSettings* settings = nullptr; ///< ky_min, ky_max; remote nodes written back
+    int nx = 0, nz = 0;
+    const float* col_dx = nullptr;
+    const float* row_dz = nullptr;
+    const float* sigma_re = nullptr; ///< per cell, index2d(i, j, nx - 1)
+    const float* sigma_im = nullptr;
+    int nelec = 0, np = 0; ///< surface electrodes; all electrodes
+    int margin_columns = 0, nodes_per_spacing = 0;
+    const std::int32_t* electrode_water = nullptr;
+    const float* electrode_x = nullptr; ///< [np] x of every electrode, unit spacings
+    int nboreholes = 0;
+    const std::int32_t* issbor = nullptr;
+    const std::int32_t* borehole_columns = nullptr;
+    const std::int32_t* borehole_first_rows = nullptr;
+    int borehole_row_step = 0;
+    const float* borehole_depths = nullptr;
+    int remote_electrodes = 0;
+    float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
+    float electrode_offset_ratio = 0;
+    int nky = 0;
+    int lead = 0; ///< leading dimension of the N x N tables (ProgLim::max_electrodes)
+};
+
+/// The inputs from the model record, without the conductivities.
+Inputs make_inputs(ModelSettings& settings);
+
+/// Outputs of a run: four N x N tables (lead) and the three remote tables of 2N + 1.
+struct Outputs {
+    double* t_re = nullptr; ///< section-plane potentials, real parts
+    double* t_im = nullptr; ///< imaginary parts
+    double* s_re = nullptr; ///< the same less the potential at the strike offset
+    double* s_im = nullptr;
+    double* remote_1 = nullptr; ///< remote-electrode values (with remote electrodes only):
+    double* remote_2 = nullptr; ///< entry j the potential at electrode j from C2, np + j that
+    double* remote_3 = nullptr; ///< from P2 at electrode j, 2 np + 1 that of P2 at C2
+};
+
+} // namespace ip
+
+/// Double-precision solver of the non-linear IP run. Pair tables: the real part by the spline
+/// and interval models, the imaginary part by the trapezoid and piecewise-linear rules scaled
+/// by the real part's corrections (sortfemcmplx type 1). Remote tables: remote_1 the real
+/// part, remote_2 and remote_3 the differences in-line less strike offset of the real and the
+/// imaginary part (piecewise-linear rules).
+int calresfemsipd(const ip::Inputs& in, const ip::Outputs& out);
+
+/// Single-precision solver of the spectral IP run: every table by the spline and interval
+/// models (sortfemcmplx type 0); remote_1 and remote_2 the real part, remote_3 the imaginary.
+int calresfem_cmplx_flt(const ip::Inputs& in, const ip::Outputs& out);
+
+/// Non-linear IP run: cell (i, j) of resistivity rho and chargeability m gets the conductivity
+/// 1/(rho (1 + i m)); calresfemsipd writes potential_table_a / _ip / _b / _b_ip (real,
+/// imaginary; in-line, offset) and remote tables 1 to 3 of Potentials, and the offset tables
+/// are copied to Potentials tables 8 and 9 for the first nelec electrodes. Returns the
+/// solver's result; work memory refused: fe::result_no_memory after the message.
+int calc_potentials_complex_ip(ModelSettings& settings, double* remote_1, double* remote_2,
+                               double* remote_3, double* table_8, double* table_9);
+
+/// Spectral IP run: for each of settings.nfreq frequencies (at most 12) the cells get their
+/// Cole-Cole conductivity (set_fem_cell_values, cole_cole_complex_resistivity) and
+/// calresfem_cmplx_flt writes the frequency's N x N block (from f N N, N = lead) of real_blocks
+/// and imag_blocks, tables 8 and 9 (second transforms, overwritten per frequency), remote tables
+/// 1 to 3 and, with remote electrodes, remote_blocks: per frequency 2 (2N + 1) values, the
+/// real parts of remote_1 then the imaginary parts of remote_3. Stops at the first failing
+/// frequency and returns its code; the blocks of the frequencies before it are then written,
+/// the others untouched.
+int calc_potentials_spectral_ip(ModelSettings& settings, int lead, double* remote_1,
+                                double* remote_2, double* remote_3, double* real_blocks,
+                                double* table_8, double* imag_blocks, double* table_9,
+                                double* remote_blocks);
+
+/// Per-cell values of the Cole-Cole time constants and exponents: in every cell row the codes
+/// of the columns left of first_model_column take that column's code (of the same row), those
+/// right of last_model_column that column's; then tau_grid and cexp_grid (index2d(i, j, nx))
+/// receive taus[code] and cexps[code]. nx, nz are the cell counts.
+void set_fem_cell_values(int nx, int nz, const float* taus, std::int32_t* tau_codes,
+                         float* tau_grid, int first_model_column, int last_model_column,
+                         std::int32_t* cexp_codes, float* cexp_grid, const float* cexps);

@@ -1,0 +1,128 @@
+// The non-linear IP run and the spectral IP run: the complex conductivities of the cells, the
+// calls of the complex solvers and where their tables go.
+#include "ipsolve/ipsolve.h"
+
+#include "fesolve/solver_common.h"
+#include "ipsolve/colecole.h"
+#include "matrix/pagearray.h"
+#include "model/model_settings.h"
+#include "model/services.h"
+#include "model/utilities.h"
+
+#include <algorithm>
+#include <cstddef>
+
+using mx::PageArray;
+
+void set_fem_cell_values(int nx, int nz, const float* taus, std::int32_t* tau_codes,
+                         float* tau_grid, int first_model_column, int last_model_column,
+                         std::int32_t* cexp_codes, float* cexp_grid, const float* cexps) {
+    for (int pass = 0; pass < 2; ++pass) {
+        std::int32_t* codes = pass == 0 ? tau_codes : cexp_codes;
+        const float* list = pass == 0 ? taus : cexps;
+        float* grid = pass == 0 ? tau_grid : cexp_grid;
+        for (int j = 1; j <= nz; ++j) {
+            const std::int32_t left = codes[index2d(first_model_column, j, nx)];
+            const std::int32_t right = codes[index2d(last_model_column, j, nx)];
+            for (int i = 1; i <= nx; ++i) {
+                if (i < first_model_column) codes[index2d(i, j, nx)] = left;
+                if (i > last_model_column) codes[index2d(i, j, nx)] = right;
+                grid[index2d(i, j, nx)] = list[codes[index2d(i, j, nx)]];
+            }
+        }
+    }
+}
+
+namespace {
+
+// Two per-cell conductivity grids of the run.
+struct CellGrids {
+    PageArray<float> re, im;
+    bool allocate(std::size_t cells) { return re.allocate(cells) && im.allocate(cells); }
+};
+
+} // namespace
+
+int calc_potentials_complex_ip(ModelSettings& s, double* remote_1, double* remote_2,
+                               double* remote_3, double* table_8, double* table_9) {
+    const int nxc = s.nx_cells, nzc = s.nz_cells;
+    CellGrids cells;
+    if (!cells.allocate(std::size_t(s.nx_nodes) * s.nz_nodes)) return fe::report_no_memory();
+    int k = 0;
+    for (int j = 1; j <= nzc; ++j)
+        for (int i = 1; i <= nxc; ++i, ++k) {
+            const float rho = s.model_resistivities[s.resistivity_codes[index2d(i, j, nxc)]];
+            const float m = s.model_chargeabilities[s.ip_codes[index2d(i, j, nxc)]];
+            // 1/(rho (1 + i m)) = (rho - i m rho) / (rho² + (m rho)²)
+            const float a = m * rho, d = rho * rho + a * a;
+            cells.re[k] = rho / d;
+            cells.im[k] = -a / d;
+            model::trace("%4d %4d %4d  %9.4f %9.4f   %9.4f  %9.4f\n", i, j, k, double(rho),
+                         double(m), double(cells.re[k]), double(cells.im[k]));
+        }
+    ip::Inputs in = ip::make_inputs(s);
+    in.sigma_re = cells.re.get();
+    in.sigma_im = cells.im.get();
+    const ip::Outputs out{s.potential_table_a,
+                          s.potential_table_a_ip,
+                          s.potential_table_b,
+                          s.potential_table_b_ip,
+                          remote_1,
+                          remote_2,
+                          remote_3};
+    const int result = calresfemsipd(in, out);
+    if (result != 0) return result;
+    const int n = in.lead;
+    for (int i = 1; i <= s.nelec; ++i)
+        for (int j = 1; j <= s.nelec; ++j) {
+            table_8[index2d(i, j, n)] = s.potential_table_b[index2d(i, j, n)];
+            table_9[index2d(i, j, n)] = s.potential_table_b_ip[index2d(i, j, n)];
+        }
+    return 0;
+}
+
+int calc_potentials_spectral_ip(ModelSettings& s, int lead, double* remote_1, double* remote_2,
+                                double* remote_3, double* real_blocks, double* table_8,
+                                double* imag_blocks, double* table_9, double* remote_blocks) {
+    const int nxc = s.nx_cells, nzc = s.nz_cells;
+    const std::size_t cells = std::size_t(s.nx_nodes) * s.nz_nodes;
+    PageArray<float> tau(cells), cexp(cells);
+    CellGrids sigma;
+    if (!tau.ok() || !cexp.ok() || !sigma.allocate(cells)) return fe::report_no_memory();
+    set_fem_cell_values(nxc, nzc, s.model_taus, s.tau_codes, tau.get(), s.model_col_start,
+                        s.model_col_end, s.cexp_codes, cexp.get(), s.model_cexps);
+    ip::Inputs in = ip::make_inputs(s);
+    in.sigma_re = sigma.re.get();
+    in.sigma_im = sigma.im.get();
+    in.lead = lead;
+    const std::size_t block = std::size_t(lead) * lead,
+                      remote_block = 2 * (2 * std::size_t(lead) + 1);
+    const int nfreq = std::min(s.nfreq, 12);
+    for (int f = 0; f < nfreq; ++f) {
+        const float frequency = s.frequencies[f];
+        for (int j = 1; j <= nzc; ++j)
+            for (int i = 1; i <= nxc; ++i) {
+                const int c = index2d(i, j, nxc);
+                float im, amplitude, phase;
+                cole_cole_complex_resistivity(s.model_resistivities[s.resistivity_codes[c]],
+                                              s.model_chargeabilities[s.ip_codes[c]], tau[c],
+                                              cexp[c], frequency, &im, &amplitude, &phase,
+                                              &sigma.re[c], &sigma.im[c]);
+            }
+        const ip::Outputs out{real_blocks + f * block,
+                              imag_blocks + f * block,
+                              table_8,
+                              table_9,
+                              remote_1,
+                              remote_2,
+                              remote_3};
+        if (int result = calresfem_cmplx_flt(in, out)) return result;
+        if (s.remote_electrodes > 0 && remote_blocks) {
+            double* kept = remote_blocks + f * remote_block;
+            const int m = 2 * in.np + 1;
+            std::copy(remote_1, remote_1 + m, kept);
+            std::copy(remote_3, remote_3 + m, kept + remote_block / 2);
+        }
+    }
+    return 0;
+}
