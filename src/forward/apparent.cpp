@@ -1,11 +1,14 @@
 // Apparent resistivity and IP of the standard arrays and their geometric factors.
 #include "forward/apparent.h"
 
+#include "ipsolve/colecole.h"
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "model/services.h"
 #include "model/utilities.h"
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -262,4 +265,107 @@ double line_electrode_geometric_factor(float x1, float x2, float x3, float x4) {
     const long double ratio = (std::fabs((long double)x1 - x3) * std::fabs((long double)x2 - x4)) /
                               (std::fabs((long double)x2 - x3) * std::fabs((long double)x1 - x4));
     return static_cast<double>(-3.141592654L / std::log(ratio));
+}
+
+namespace {
+
+// The remote-electrode correction of pole-pole (remote C2 and P2) and pole-dipole (remote C2)
+// data: the potential differences that the remote electrodes add, from a remote table of
+// 2 m + 1 entries (entry j at electrode j from C2, m + i at P2 from electrode i, 2 m + 1 at P2
+// from C2, 1-based).
+double remote_correction(const ModelSettings& s, int code, const forward::DatumElectrodes& e,
+                         const double* r, int m) {
+    if (!r) return 0.0;
+    if (code == 4 && s.remote_electrodes == 1) return -r[e.p1 - 1] - r[m + e.c1 - 1] + r[2 * m];
+    if (code == 6 && s.remote_electrodes > 0) return -r[e.p1 - 1] + r[e.p2 - 1];
+    return 0.0;
+}
+
+// Forms the datum's in-phase and quadrature values of every frequency; false when a potential
+// difference is 0 or a value is not finite.
+bool spectral_values(ModelSettings& s, const ProgLim& limits, const Potentials& p, int d,
+                     const forward::DatumElectrodes& e, int m) {
+    const int n = limits.max_electrodes;
+    const std::size_t block = std::size_t(n) * n, remote_block = 2 * (2 * std::size_t(n) + 1);
+    const std::size_t stride = std::size_t(limits.max_data_points);
+    for (int f = 0; f < s.nfreq; ++f) {
+        const PairTables t{p.spectral_table_a + f * block, p.spectral_table_b + f * block,
+                           p.spectral_table_a + f * block, p.spectral_table_b + f * block, n};
+        double dv_re = 0.0, dv_im = 0.0;
+        potential_differences(s.array_type, e, t, dv_re, dv_im);
+        const double* kept = p.spectral_remote ? p.spectral_remote + f * remote_block : nullptr;
+        dv_re += remote_correction(s, s.array_type, e, kept, m);
+        dv_im += remote_correction(s, s.array_type, e, kept ? kept + remote_block / 2 : nullptr, m);
+        const float k = s.datum_gfactor[d];
+        const float in = float(k * float(dv_re)), quadrature = float(k * float(dv_im));
+        if (dv_re == 0.0 || !std::isfinite(in) || !std::isfinite(quadrature)) return false;
+        s.sip_inphase[d + f * stride] = in;
+        s.sip_quadrature[d + f * stride] = quadrature;
+    }
+    return true;
+}
+
+} // namespace
+
+namespace forward {
+
+bool spectral_array_supported(const ModelSettings& s) {
+    const int code = s.array_type;
+    return !(code == 9 || code == 10 || code == 15 || (code == 8 && s.nfreq > 0));
+}
+
+} // namespace forward
+
+int calappres_ip(ModelSettings& s, const ProgLim& limits, const Potentials& p,
+                 gfx::Canvas* status_canvas) {
+    if (!forward::spectral_array_supported(s)) return s.ndata;
+    calappres_arrays(s, limits);
+    const int code = s.array_type, m = s.nelec_total > s.nelec ? s.nelec_total : s.nelec;
+    const PairTables t{s.potential_table_a, s.potential_table_a_ip, s.potential_table_b,
+                       s.potential_table_b_ip, limits.max_electrodes};
+    bool memory_reported = false;
+    for (int d = 0; d < s.ndata; ++d) {
+        if (!datum_formed(s, d)) continue;
+        const forward::DatumElectrodes e = forward::datum_electrodes(s, code, d);
+        if ((code == 4 || code == 6) && s.remote_electrodes > 0) {
+            double dv = 0.0, dvip = 0.0;
+            potential_differences(code, e, t, dv, dvip);
+            dv += remote_correction(s, code, e, p.fe_vector_a, m);
+            dvip += remote_correction(s, code, e, p.fe_vector_b, m);
+            const float k = s.datum_gfactor[d];
+            const float rho = float(k * float(dv));
+            const float ip = float(1000.0 * (dvip - dv) / dvip);
+            if (dv == 0.0 || dvip == 0.0 || !std::isfinite(rho) || !std::isfinite(ip)) {
+                mark_unformed(s, d);
+                continue;
+            }
+            s.app_resistivity[d] = rho;
+            s.app_ip[d] = ip;
+        }
+        s.datum_tau[d] = 0.0f;
+        s.datum_cexp[d] = 0.0f;
+        if (s.nfreq <= 0) continue;
+        if (!spectral_values(s, limits, p, d, e, m)) {
+            mark_unformed(s, d);
+            continue;
+        }
+        std::vector<float> in(s.nfreq), quadrature(s.nfreq);
+        const std::size_t stride = std::size_t(limits.max_data_points);
+        for (int f = 0; f < s.nfreq; ++f) {
+            in[f] = s.sip_inphase[d + f * stride];
+            quadrature[f] = s.sip_quadrature[d + f * stride];
+        }
+        float c = 0.0f, rms = 0.0f;
+        const float tau =
+            fit_cole_cole(s.nfreq, s.app_resistivity[d], s.app_ip[d] * 0.001f, s.frequencies,
+                          in.data(), quadrature.data(), &c, &rms, status_canvas);
+        if (rms == fit_no_memory && !memory_reported) {
+            memory_reported = true;
+            model::show_message("Insufficient memory for the Cole-Cole fit of the data.",
+                                "Error Message");
+        }
+        s.datum_tau[d] = tau;
+        s.datum_cexp[d] = c;
+    }
+    return s.ndata;
 }

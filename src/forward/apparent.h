@@ -4,6 +4,10 @@
 
 class ModelSettings;
 class ProgLim;
+class Potentials;
+namespace gfx {
+class Canvas;
+}
 
 /// Forms the apparent values of the first settings.ndata data of the datum list for the
 /// internal array type settings.array_type.
@@ -43,7 +47,27 @@ float image_geometric_factor(int code, float d, int count, int x3, int x4, int x
 /// -pi / ln(|x1-x3| |x2-x4| / (|x2-x3| |x1-x4|)), in extended precision.
 double line_electrode_geometric_factor(float x1, float x2, float x3, float x4);
 
+/// Apparent values of a spectral IP model: calappres_arrays over the datum list, then, for
+/// pole-pole (settings.remote_electrodes 1) and pole-dipole data with remote electrodes, the
+/// apparent resistivity and IP again with the potential differences the remote electrodes add
+/// (Potentials fe_vector_a for the resistivity run, fe_vector_b for the IP run; 2 m + 1 values,
+/// m = nelec_total). With settings.nfreq > 0, for every formed datum and frequency f the same
+/// electrode combination on block f of spectral_table_a (real) and spectral_table_b
+/// (imaginary), with the remote correction from that frequency's spectral_remote values, times
+/// the datum's geometric factor, goes to sip_inphase and sip_quadrature at d + f D (D =
+/// limits.max_data_points); fit_cole_cole with rho0 the apparent resistivity and m the apparent
+/// IP / 1000 gives datum_tau and datum_cexp (0 for a spectrum it cannot fit). A datum with a
+/// zero or non-finite difference is marked as calappres_arrays marks it. Arrays the spectra do
+/// not support (forward::spectral_array_supported) are left alone. Returns settings.ndata.
+int calappres_ip(ModelSettings& settings, const ProgLim& limits, const Potentials& potentials,
+                 gfx::Canvas* status_canvas);
+
 namespace forward {
+
+/// False for the arrays whose data a spectral IP model cannot give: gradient, offset
+/// pole-dipole and multiple gradient (9, 10, 15), and the equatorial dipole-dipole (8) when
+/// the model has frequencies.
+bool spectral_array_supported(const ModelSettings& settings);
 
 /// Electrodes of one datum: 1-based electrode numbers, 0 where the array has none.
 struct DatumElectrodes {

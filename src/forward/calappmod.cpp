@@ -18,26 +18,28 @@ void calappmod(ModelSettings& s, int show_message, const int* previous_array_typ
         return;
     }
     char text[400];
+    if (s.ntau >= 1 && !forward::spectral_array_supported(s)) {
+        refuse(s, "This array is not supported for a spectral IP model", previous_array_type);
+        return;
+    }
     if (s.pot_values_present == 1) {
         model::trace("generate spacings no elecs %d array %d\n", s.nelec, s.array_type);
         s.ndata = calc_datum_points(s, Proglim);
         model::trace("calappmod data %d\n", s.ndata);
-        if (s.ntau >= 1 && s.nip > 0) {
-            // Spectral IP values need the complex apparent-value routine this program lacks.
-            s.data_ready = 0;
-            model::show_message("Apparent values of spectral IP models cannot be calculated by "
-                                "this version\nof the program.",
-                                "Message");
+        if (s.ntau >= 1) {
+            std::snprintf(text, sizeof text, "profil array %d", s.array_type);
+            model::show_message(text, "Message");
+            s.ndata = calappres_ip(s, Proglim, Potentialtables, &ui::window_canvas());
         } else {
             calappres_arrays(s, Proglim);
-            model::trace("calappmod final data %d\n", s.ndata);
-            if (show_message == 1) {
-                std::snprintf(text, sizeof text,
-                              "The new apparent resistivity values with %d data points\nhas been "
-                              "calculated.\nTo see the results, select the Edit/Display option.\n",
-                              s.ndata);
-                model::ask_message(text, "Message", ui::mb_ok | ui::mb_iconinformation);
-            }
+        }
+        model::trace("calappmod final data %d\n", s.ndata);
+        if (show_message == 1) {
+            std::snprintf(text, sizeof text,
+                          "The new apparent resistivity values with %d data points\nhas been "
+                          "calculated.\nTo see the results, select the Edit/Display option.\n",
+                          s.ndata);
+            model::ask_message(text, "Message", ui::mb_ok | ui::mb_iconinformation);
         }
     } else if (s.pot_values_present == 0) {
         s.ndata = calc_datum_points(s, Proglim);

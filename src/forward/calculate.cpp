@@ -8,6 +8,7 @@
 #include "display/display_commands.h"
 #include "fdsolve/fdsolve.h"
 #include "fesolve/fesolve.h"
+#include "ipsolve/ipsolve.h"
 #include "model/datum_points.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
@@ -124,26 +125,27 @@ void force_method(ModelSettings& s) {
     if (s.nborehole_nodes > 0) s.fem = 1;
 }
 
-// The model kinds whose solvers this program does not have: the text of the refusal, or null.
-const char* unsupported_model(const ModelSettings& s) {
-    if (s.fem != 0 && s.complex_ip_model == 1 && s.nip > 0)
-        return "The non-linear (complex resistivity) IP model cannot be calculated by this\n"
-               "version of the program. Please choose the linear IP model.";
-    if (s.ntau > 0 && s.nip > 0)
-        return "Models with spectral IP (time constant) values cannot be calculated by this\n"
-               "version of the program.";
-    return nullptr;
-}
-
-// The resistivity pass and, with IP values, the IP pass; the first failure ends the chain.
+// The resistivity pass and, with IP values, the IP pass and, with time constants too, the
+// spectral pass; or the one complex pass of the non-linear IP model. The first failure ends
+// the chain.
 int run_chain(ModelSettings& s) {
-    const Solver solver = forward::chain_solver(s);
     Potentials& p = Potentialtables;
+    if (s.fem != 0 && s.complex_ip_model == 1 && s.nip > 0) {
+        model::trace("Complex Resistivity Model FEM\n");
+        s.nfreq = 0;
+        return calc_potentials_complex_ip(s, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
+                                          p.ip_table_a, p.ip_table_b);
+    }
+    const Solver solver = forward::chain_solver(s);
     int status = forward::run_solver(s, solver, s.cell_conductivity, s.potential_table_a,
                                      s.potential_table_b, p.fe_vector_a);
     if (status != 0 || s.nip <= 0) return status;
-    return forward::run_solver(s, solver, s.cell_conductivity_ip, s.potential_table_a_ip,
-                               s.potential_table_b_ip, p.fe_vector_b);
+    status = forward::run_solver(s, solver, s.cell_conductivity_ip, s.potential_table_a_ip,
+                                 s.potential_table_b_ip, p.fe_vector_b);
+    if (status != 0 || s.fem == 0 || s.ntau <= 0) return status;
+    return calc_potentials_spectral_ip(s, Proglim.max_electrodes, p.ip_vector_a, p.ip_vector_b,
+                                       p.ip_vector_c, p.spectral_table_a, p.ip_table_a,
+                                       p.spectral_table_b, p.ip_table_b, p.spectral_remote);
 }
 
 // The misfit of the model file's measured apparent resistivities (ndata_read of them, the
@@ -163,6 +165,14 @@ float file_data_misfit(const ModelSettings& s) {
 }
 
 void form_apparent_values(ModelSettings& s) {
+    if (s.ntau > 0) {
+        // Every spectral model gets its datum list anew: the spectra are formed with it.
+        s.ndata = calc_datum_points(s, Proglim);
+        s.ndata = calappres_ip(s, Proglim, Potentialtables, &ui::window_canvas());
+        s.pot_values_present = 1;
+        s.data_ready = 1;
+        return;
+    }
     if (s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, Proglim);
     calappres_arrays(s, Proglim);
     s.pot_values_present = 1;
@@ -227,8 +237,10 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
         ui::show_child(ui::Child::status, false);
         return 130;
     }
-    if (const char* refusal = unsupported_model(s)) {
-        model::show_message(refusal, "Message");
+    // Time constants without IP values make no spectra.
+    if (s.ntau > 0 && s.nip <= 0) s.nfreq = 0;
+    if (s.ntau > 0 && !forward::spectral_array_supported(s)) {
+        model::show_message("This array is not supported for a spectral IP model", "Error Message");
         ui::set_cursor(ui::Cursor::arrow);
         update_status("End Calculations", 0);
         return 130;

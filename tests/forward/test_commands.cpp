@@ -142,10 +142,13 @@ TEST(Commands, RefusalsWithoutAModelAndForModelKindsWithoutSolvers) {
         std::function<void()> set, reset;
     };
     const Case cases[] = {
-        {"The non-linear (complex resistivity) IP model",
-         [&] { m.nip = 1, m.complex_ip_model = 1, m.fem = 1; },
-         [&] { m.nip = 0, m.complex_ip_model = 0; }},
-        {"Models with spectral IP", [&] { m.nip = 1, m.ntau = 1; }, [&] { m.nip = m.ntau = 0; }}};
+        // Spectra of gradient, offset pole-dipole and multiple-gradient data cannot be formed.
+        {"[Error Message] This array is not supported for a spectral IP model",
+         [&] { m.nip = 1, m.ntau = 1, m.array_type = 9; },
+         [&] { m.nip = m.ntau = 0, m.array_type = 1; }},
+        {"[Error Message] This array is not supported for a spectral IP model",
+         [&] { m.nip = 1, m.ntau = 1, m.nfreq = 2, m.array_type = 8; },
+         [&] { m.nip = m.ntau = m.nfreq = 0, m.array_type = 1; }}};
     for (const Case& c : cases) {
         c.set();
         f.calculate();
