@@ -15,6 +15,7 @@
 #include "sensitivity/sensitivity_3d.h"
 #include "sensitivity/sensitivity_commands.h"
 #include "shell/main_window.h"
+#include "shell/option_dialogs.h"
 #include "shell/paint.h"
 
 #include <string>
@@ -95,7 +96,7 @@ std::vector<CommandRow> make_table() {
         {5310, V::fixed,     {}},            // dialog_pattern_c with FDFTypeDiaBox
         {5320, V::fixed,     {}},            // dialog_pattern_c with UseHermDiaBox
         {1260, V::fixed,     {}},            // dialog_pattern_c with ShiftNodeDiaBox
-        {570,  V::fixed,     {}},            // erase_window, ComplexIPDiaBox, show the canvas
+        {570,  V::fixed,     complex_ip_command},  // ComplexIPDiaBox
         {5340, V::unchanged, {}},            // PseudoDepthDiaBox
         {145,  V::fixed,     {}},            // erase_window, AboutDiaBox
         {146,  V::fixed,     help_command},

@@ -6,8 +6,10 @@
 #include "forward/apparent.h"
 #include "forward/commands.h"
 #include "forward/datafile.h"
+#include "model/utilities.h"
 #include "platform/sys/sys.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -226,4 +228,74 @@ TEST(Commands, FailedNormalisationRunScalesNothing) {
     m.nky = 40;
     EXPECT_NE(normalise_potentials(m), 0);
     EXPECT_EQ(std::vector<double>(m.potential_table_a, m.potential_table_a + n * n), before);
+}
+
+// The non-linear IP model: one complex run whose imaginary parts are the chargeability times
+// the real ones, so that every datum shows 1000 m.
+TEST(Commands, NonLinearIpModelRunsTheComplexSolverOnce) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("chargeable_wenner.mod"));
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    m.complex_ip_model = 1;
+    m.fem = 1;
+    m.nfreq = 5; // a left-over count the complex run must not use
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1) << f.h.output();
+    EXPECT_EQ(m.nfreq, 0);
+    EXPECT_LT(f.worst(100.0), 0.03);
+    for (int d = 0; d < m.ndata; ++d)
+        EXPECT_NEAR(m.app_ip[d], 50.0, 5e-3) << d;
+    const int n = f.r.limits.max_electrodes;
+    for (int j = 2; j <= m.nelec; ++j)
+        EXPECT_NEAR(m.potential_table_a_ip[index2d(1, j, n)] /
+                        m.potential_table_a[index2d(1, j, n)],
+                    0.05, 1e-5)
+            << j;
+}
+
+// A homogeneous Cole-Cole half-space: every frequency's block holds its potentials, each datum
+// shows the Cole-Cole phases, and the fit finds the model's tau and c.
+TEST(Commands, SpectralModelGivesTheColeColeSpectrumOfEveryDatum) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("spectral_wenner.mod"));
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    ASSERT_EQ(m.nfreq, 3);
+    const int n = f.r.limits.max_electrodes;
+    const std::size_t block = std::size_t(n) * n;
+    std::fill(Potentialtables.spectral_table_a, Potentialtables.spectral_table_a + 12 * block, 0.0);
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1) << f.h.output();
+    for (int b = 0; b < 12; ++b)
+        EXPECT_EQ(Potentialtables.spectral_table_a[b * block + index2d(1, 2, n)] != 0.0, b < 3)
+            << b;
+    const double phases[] = {12.7204, 21.3050, 17.6829}; // rho0 100, m 0.1, tau 0.01, c 0.5
+    const std::size_t stride = std::size_t(f.r.limits.max_data_points);
+    for (int d = 0; d < m.ndata; ++d) {
+        ASSERT_TRUE(datum_formed(m, d)) << d;
+        for (int k = 0; k < 3; ++k) {
+            const double phase =
+                -1000 * std::atan(m.sip_quadrature[d + k * stride] / m.sip_inphase[d + k * stride]);
+            EXPECT_NEAR(phase, phases[k], 1e-3 * phases[k]) << d << " " << k;
+        }
+        EXPECT_NEAR(m.datum_tau[d], 0.01, 2e-4) << d;
+        EXPECT_NEAR(m.datum_cexp[d], 0.5, 0.01) << d;
+    }
+}
+
+TEST(Commands, SpectralRunFailingAtItsSecondFrequencyFormsNothing) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("spectral_wenner.mod"));
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    // A frequency that is not a number gives cells that are not numbers: the first pivot fails.
+    m.frequencies[1] = std::nanf("");
+    m.app_resistivity[0] = 7.0f;
+    f.calculate();
+    EXPECT_EQ(m.data_ready, 0);
+    EXPECT_EQ(m.pot_values_present, 0);
+    EXPECT_EQ(m.app_resistivity[0], 7.0f);
+    EXPECT_NE(f.h.output().find("Error at node 1."), std::string::npos) << f.h.output();
+    EXPECT_EQ(f.h.output().find("Calculations completed"), std::string::npos);
 }

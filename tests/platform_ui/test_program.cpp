@@ -79,7 +79,7 @@ TEST_F(Program, BadCallsExitWithTwo) {
 }
 
 TEST_F(Program, SampleScriptsRun) {
-    const char* samples[] = {"start_and_close.txt"};
+    const char* samples[] = {"start_and_close.txt", "nonlinear_ip.txt"};
     for (const char* name : samples) {
         SCOPED_TRACE(name);
         EXPECT_EQ(run(std::string("--script '") + VELDARIN_SOURCE_DIR + "/examples/scripts/" +
