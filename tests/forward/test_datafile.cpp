@@ -6,6 +6,8 @@
 #include "forward/apparent.h"
 #include "forward/datafile.h"
 #include "forward/noise.h"
+#include "ipsolve/colecole.h"
+#include "model/utilities.h"
 #include "platform/sys/sys.h"
 
 #include <algorithm>
@@ -83,6 +85,47 @@ TEST(DataFileGolden, WennerWithoutAndWithIp) {
     check_golden(r, "wenner.dat");
     survey(r, 1, 8, 2.0f, wenner_data, true);
     check_golden(r, "wenner_ip.dat");
+    EXPECT_EQ(h.output(), "");
+}
+
+// Hand-checked: a Cole-Cole half-space (rho0 100, m 0.1, tau 0.01 s, c 0.5) at 1, 10 and
+// 100 Hz has the in-phase and quadrature values 98.3061 -1.2506, 95.6760 -2.0387 and 92.5604
+// -1.6369 at every datum; and a chargeability of 0.05 in a complex resistivity 100 (1 + 0.05 i)
+// gives 50 mV/V.
+TEST(DataFileGolden, SpectralAndNonLinearIpWenner) {
+    Records r;
+    Headless h;
+    ModelSettings& m = r.m;
+    survey(r, 1, 8, 2.0f, wenner_data, true);
+    m.ntau = m.ncip = 1;
+    m.nfreq = 3;
+    const int n = r.limits.max_electrodes;
+    const std::size_t block = std::size_t(n) * n;
+    const float f[] = {1.0f, 10.0f, 100.0f};
+    for (int k = 0; k < 3; ++k) {
+        m.frequencies[k] = f[k];
+        float im, amplitude, phase;
+        const float re =
+            colecole_response(100.0f, 0.1f, 0.01f, 0.5f, f[k], &im, &amplitude, &phase);
+        for (int i = 1; i <= m.nelec; ++i)
+            for (int j = 1; j <= m.nelec; ++j) {
+                if (i == j) continue;
+                const double p = 100.0 / (2 * 3.14159265358979 * std::abs(i - j));
+                r.p.spectral_table_a[k * block + index2d(i, j, n)] = p * re / 100.0;
+                r.p.spectral_table_b[k * block + index2d(i, j, n)] = p * im / 100.0;
+            }
+    }
+    fill_tables(m, r.limits, half_space(100.0), 0.0, 0.1);
+    calappres_ip(m, r.limits, r.p, nullptr);
+    check_golden(r, "spectral_wenner.dat");
+
+    m.ntau = m.ncip = m.nfreq = 0;
+    m.complex_ip_model = 1;
+    fill_tables(m, r.limits, half_space(100.0), 0.0, 0.0);
+    for (std::size_t k = 0; k < block; ++k)
+        m.potential_table_a_ip[k] = 0.05 * m.potential_table_a[k];
+    calappres_arrays(m, r.limits);
+    check_golden(r, "nonlinear_ip_wenner.dat");
     EXPECT_EQ(h.output(), "");
 }
 
