@@ -306,3 +306,32 @@ TEST(CalcRms, LogarithmicAndPlainMisfits) {
     EXPECT_EQ(calc_rms(0, 3, b, b), 0.0f);
     EXPECT_EQ(calc_rms(1, 0, a, b), 0.0f);
 }
+
+// A calculated Cole-Cole half-space (phases 12.7, 21.3 and 17.7 mrad at 1, 10 and 100 Hz):
+// the frequency dialog chooses the second frequency and the amplitude and phase pages, which
+// show that frequency's phase with the time-constant and exponent models.
+TEST_F(SectionsProgram, SpectralPagesOfACalculatedColeColeModel) {
+    start();
+    read_model("spectral.mod", test_support::read_file(std::string(VELDARIN_SOURCE_DIR) +
+                                                       "/examples/spectral_wenner.mod"));
+    command(130);
+    ASSERT_EQ(Modelsettings.data_ready, 1) << take_output();
+    take_output();
+    take_texts();
+    // Levels of the resistivity and IP pages, the frequency, the levels of the phase page.
+    answer(choose_levels);
+    answer(choose_levels);
+    answer("dialog FreqSelectDiaBox set 862 2 click 864 ok");
+    answer(choose_levels);
+    command(111);
+    EXPECT_EQ(take_output(), "");
+    EXPECT_TRUE(backend.answers().empty());
+    const std::string texts = take_texts();
+    for (const char* t : {"mV/V (Amplitude at 10.000 Hz)", "mrad (Phase at 10.000 Hz)",
+                          "Time constant model\n", "Cole exponent model\n"})
+        EXPECT_NE(texts.find(t), std::string::npos) << t << "\n" << texts;
+    EXPECT_EQ(Modelsettings.freq_index, 2);
+    // The phase page's range: the phase of every datum at 10 Hz.
+    EXPECT_NEAR(Progdisplay.data_min, 21.305, 0.03);
+    EXPECT_NEAR(Progdisplay.data_max, 21.305, 0.03);
+}
