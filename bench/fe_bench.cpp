@@ -27,30 +27,6 @@ constexpr double rho = 10.0;
 constexpr int margin = 20, per_spacing = 4, max_rows = 100;
 const int sizes[] = {24, 48, 97, 161, 301, 601};
 
-// The tests' limits for the line, with room for the benchmark's rows and the reader's margins.
-ProgLim limits(int electrodes) {
-    ProgLim l = test_support::limits_for(electrodes, 1000);
-    l.max_node_rows = max_rows;
-    l.max_node_columns = l.max_node_columns_b = per_spacing * electrodes + 43;
-    return l;
-}
-
-// The record's mesh for nelec electrodes: the reader's column layout, rows from 0.25 growing by
-// 1.1 until they reach twice the line length.
-void build_model(int nelec) {
-    ModelSettings& s = Modelsettings;
-    int nz = 1;
-    s.depth_lines[0] = 0.0f;
-    for (float dz = 0.25f; s.depth_lines[nz - 1] < 2.0f * float(nelec) && nz < max_rows - 1; ++nz) {
-        s.node_row_dz[nz - 1] = dz;
-        s.depth_lines[nz] = s.depth_lines[nz - 1] + dz;
-        if (nz >= 4) dz *= 1.1f;
-    }
-    const int nx = test_support::lay_out_fe_mesh(s, nelec, margin, per_spacing, nz, rho);
-    for (int c = 0; c < (nx - 1) * (nz - 1); ++c)
-        s.cell_conductivity[c] = float(1.0 / rho);
-}
-
 // Worst |pot / (rho / (2 pi r)) - 1| over the pairs up to a third of the line apart whose
 // electrodes both lie at least `margin` electrodes from the ends of the line.
 double worst_error(const double* table, int nelec, int lead, int margin = 0) {
@@ -87,14 +63,14 @@ int main(int argc, char** argv) {
     for (int nelec : sizes) {
         if (nelec > largest) break;
         if (init_globals() != 0) return 1;
-        Proglim = limits(nelec);
+        Proglim = test_support::bench_limits(nelec, max_rows, per_spacing);
         if (model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim) != 0) return 1;
         const std::string folder =
             std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/";
         model::set_work_file_paths(Modelsettings, Modelresolution, folder);
         std::snprintf(Modelsettings.nodes_file, sizeof Modelsettings.nodes_file,
                       "%sfe_bench_nodes_%d.bin", folder.c_str(), int(getpid()));
-        build_model(nelec);
+        test_support::lay_out_bench_mesh(Modelsettings, nelec, margin, per_spacing, max_rows, rho);
         ModelSettings& s = Modelsettings;
         const int nx = s.nx_nodes, nz = s.nz_nodes, lead = Proglim.max_electrodes;
         std::printf("%5d electrodes: mesh %d x %d nodes\n", nelec, nx, nz);

@@ -26,28 +26,6 @@ constexpr double pi = 3.14159265358979323846;
 constexpr double rho = 10.0, charge = 0.1, tau = 0.01, cexp = 0.5;
 constexpr int margin = 20, per_spacing = 4, max_rows = 100, nfreq = 12;
 
-ProgLim limits(int electrodes) {
-    ProgLim l = test_support::limits_for(electrodes, 1000);
-    l.max_node_rows = max_rows;
-    l.max_node_columns = l.max_node_columns_b = per_spacing * electrodes + 43;
-    return l;
-}
-
-// The fe_bench mesh: rows from 0.25 growing by 1.1 to twice the line length.
-void build_model(int nelec) {
-    ModelSettings& s = Modelsettings;
-    int nz = 1;
-    s.depth_lines[0] = 0.0f;
-    for (float dz = 0.25f; s.depth_lines[nz - 1] < 2.0f * float(nelec) && nz < max_rows - 1; ++nz) {
-        s.node_row_dz[nz - 1] = dz;
-        s.depth_lines[nz] = s.depth_lines[nz - 1] + dz;
-        if (nz >= 4) dz *= 1.1f;
-    }
-    test_support::lay_out_fe_mesh(s, nelec, margin, per_spacing, nz, rho);
-    for (int e = 0; e < nelec; ++e)
-        s.driver_elec_2[e] = float(e);
-}
-
 // Worst |Re / (re0 / (2 pi r)) - 1| and |atan(Im / Re) / angle - 1| over the pairs up to a
 // third of the line apart (no phase error when the angle is 0).
 void errors(int nelec, double re0, double angle, double& re_error, double& phase_error) {
@@ -89,9 +67,9 @@ void print(int nelec, const char* name, const Figures& f, double re_error, doubl
 int main() {
     for (int nelec : {48, 96}) {
         if (init_globals() != 0) return 1;
-        Proglim = limits(nelec);
+        Proglim = test_support::bench_limits(nelec, max_rows, per_spacing);
         if (model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim) != 0) return 1;
-        build_model(nelec);
+        test_support::lay_out_bench_mesh(Modelsettings, nelec, margin, per_spacing, max_rows, rho);
         ModelSettings& s = Modelsettings;
         const int nx = s.nx_nodes, nz = s.nz_nodes;
         std::printf("%5d electrodes: mesh %d x %d nodes\n", nelec, nx, nz);

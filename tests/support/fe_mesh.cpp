@@ -2,6 +2,7 @@
 #include "support/fe_mesh.h"
 
 #include "model/mesh_nodes.h"
+#include "support/model_records.h"
 
 namespace test_support {
 
@@ -34,6 +35,29 @@ int lay_out_fe_mesh(ModelSettings& s, int nelec, int m, int p, int nz, double rh
     s.remote_electrodes = 0;
     for (int c = 0; c < 2 * (nx - 1) * (nz - 1); ++c)
         s.driver_cells_2x[c] = float(1.0 / rho);
+    return nx;
+}
+
+ProgLim bench_limits(int electrodes, int rows, int p) {
+    ProgLim l = limits_for(electrodes, 1000);
+    l.max_node_rows = rows;
+    l.max_node_columns = l.max_node_columns_b = p * electrodes + 43;
+    return l;
+}
+
+int lay_out_bench_mesh(ModelSettings& s, int nelec, int m, int p, int rows, double rho) {
+    int nz = 1;
+    s.depth_lines[0] = 0.0f;
+    for (float dz = 0.25f; s.depth_lines[nz - 1] < 2.0f * float(nelec) && nz < rows - 1; ++nz) {
+        s.node_row_dz[nz - 1] = dz;
+        s.depth_lines[nz] = s.depth_lines[nz - 1] + dz;
+        if (nz >= 4) dz *= 1.1f;
+    }
+    const int nx = lay_out_fe_mesh(s, nelec, m, p, nz, rho);
+    for (int c = 0; c < (nx - 1) * (nz - 1); ++c)
+        s.cell_conductivity[c] = float(1.0 / rho);
+    for (int e = 0; e < nelec; ++e)
+        s.driver_elec_2[e] = float(e);
     return nx;
 }
 

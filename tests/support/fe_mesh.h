@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/model_settings.h"
+#include "model/records.h"
 
 #include <vector>
 
@@ -16,5 +17,15 @@ namespace test_support {
 /// (tflag 1), or on flat ground (tflag 0) when it is empty. Returns nx.
 int lay_out_fe_mesh(ModelSettings& s, int nelec, int m, int p, int nz, double rho,
                     const std::vector<float>& elevations = {});
+
+/// The benchmarks' limits for a line of `electrodes`: the tests' limits (1000 data) with room
+/// for `rows` node rows and the reader's margins at p node columns a spacing.
+ProgLim bench_limits(int electrodes, int rows, int p);
+
+/// The benchmarks' half-space: node rows from 0.25 below the surface, growing by 1.1 from the
+/// fourth on, until they reach twice the line length (at most rows - 1 of them), laid out by
+/// lay_out_fe_mesh with every cell of resistivity rho, also in cell_conductivity; electrode e
+/// (0-based) at x = e in driver_elec_2. Returns nx.
+int lay_out_bench_mesh(ModelSettings& s, int nelec, int m, int p, int rows, double rho);
 
 } // namespace test_support
