@@ -119,3 +119,26 @@ TEST_F(ComplexSolver, FailuresAreReportedAndWriteNothing) {
 }
 
 } // namespace
+
+namespace {
+
+// Side columns take the code of the edge model column of their own row; the value grids hold
+// the listed values of the codes.
+TEST(CellValues, SideColumnsRepeatTheirRowsEdgeBlocks) {
+    // 5 columns by 2 rows, model columns 2..4.
+    std::int32_t tau_codes[] = {9, 0, 1, 0, 9, 9, 1, 0, 1, 9};
+    std::int32_t cexp_codes[] = {9, 1, 1, 0, 9, 9, 0, 0, 1, 9};
+    const float taus[] = {0.01f, 0.1f}, cexps[] = {0.25f, 0.5f};
+    float tau[10], cexp[10];
+    set_fem_cell_values(5, 2, taus, tau_codes, tau, 2, 4, cexp_codes, cexp, cexps);
+    const std::int32_t tau_expected[] = {0, 0, 1, 0, 0, 1, 1, 0, 1, 1};
+    const std::int32_t cexp_expected[] = {1, 1, 1, 0, 0, 0, 0, 0, 1, 1};
+    for (int k = 0; k < 10; ++k) {
+        EXPECT_EQ(tau_codes[k], tau_expected[k]) << k;
+        EXPECT_EQ(cexp_codes[k], cexp_expected[k]) << k;
+        EXPECT_EQ(tau[k], taus[tau_expected[k]]) << k;
+        EXPECT_EQ(cexp[k], cexps[cexp_expected[k]]) << k;
+    }
+}
+
+} // namespace
