@@ -19,7 +19,8 @@ void calappmod(ModelSettings& s, int show_message, const int* previous_array_typ
     }
     char text[400];
     if (s.ntau >= 1 && !forward::spectral_array_supported(s)) {
-        refuse(s, "This array is not supported for a spectral IP model", previous_array_type);
+        model::show_message("This array is not supported for a spectral IP model", "Error Message");
+        if (previous_array_type) s.array_type = *previous_array_type;
         return;
     }
     if (s.pot_values_present == 1) {
