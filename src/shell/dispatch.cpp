@@ -12,6 +12,7 @@
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 #include "sensitivity/electrode_jacobian.h"
+#include "sensitivity/section_command.h"
 #include "sensitivity/sensitivity_3d.h"
 #include "sensitivity/sensitivity_commands.h"
 #include "shell/main_window.h"
@@ -80,7 +81,7 @@ std::vector<CommandRow> make_table() {
         {123,  V::result,    {}},            // geom_factor_command
         {120,  V::result,    {}},            // normalise_command
         {130,  V::result,    [] { return start_calculations(Progdisplay, Modelsettings); }},
-        {137,  V::result,    {}},            // sensitivity_section_command
+        {137,  V::result,    sensitivity_section_command},
         {1140, V::result,    {}},            // save_general_array_file
         {5271, V::result,    {}},            // sensitivity_nonstd_command
         {117,  V::result,    hrps_menu_handler},

@@ -1,0 +1,394 @@
+// The 2-D sensitivity section of one four-electrode array: electrodes, grid, values, Surfer
+// files and the drawing.
+#include "sensitivity/standard_arrays.h"
+
+#include "matrix/pagearray.h"
+#include "model/depth_tables.h"
+#include "model/globals.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/gfx/canvas.h"
+#include "platform/ui/ui.h"
+#include "sensitivity/section_display.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+namespace sens {
+
+Electrodes adjusted_electrodes(int code, const Electrodes& entered) {
+    Electrodes e = entered;
+    if (code != borehole_array) std::fill(e.z, e.z + 4, 0.0f);
+    if (code == pole_pole) e.x[1] = -1000.0f, e.x[3] = 1000.0f;
+    if (code == pole_dipole) e.x[1] = -1000.0f;
+    return e;
+}
+
+const char* coincident_electrodes(const Electrodes& e, float* dmin) {
+    static const struct {
+        int a, b;
+        const char* message;
+    } pairs[6] = {{0, 1, "C1 and C2 electrodes are at the same position!"},
+                  {0, 2, "C1 and P1 electrodes are at the same position!"},
+                  {0, 3, "C1 and P2 electrodes are at the same position!"},
+                  {1, 2, "C2 and P1 electrodes are at the same position!"},
+                  {1, 3, "C2 and P2 electrodes are at the same position!"},
+                  {2, 3, "P1 and P2 electrodes are at the same position!"}};
+    float smallest = 0.0f;
+    for (int k = 0; k < 6; ++k) {
+        const float dx = e.x[pairs[k].a] - e.x[pairs[k].b];
+        const float dz = e.z[pairs[k].a] - e.z[pairs[k].b];
+        const float d = std::sqrt(dx * dx + dz * dz);
+        if (d == 0.0f) return pairs[k].message;
+        smallest = k == 0 ? d : std::min(smallest, d);
+    }
+    if (dmin) *dmin = smallest;
+    return nullptr;
+}
+
+namespace {
+
+// Largest number of positions along one axis, and of grid points.
+constexpr double max_positions = 1e8, max_points = double(1 << 28);
+
+// Nominal count of positions over a range.
+double nominal_count(float lo, float hi, float step) {
+    return double(round_to_int(std::fabs(hi - lo) / step)) + 1.0;
+}
+
+bool sensible(float lo, float hi, float step) {
+    if (!std::isfinite(lo) || !std::isfinite(hi) || !(step > 0.0f) || !std::isfinite(step))
+        return false;
+    const double n = std::fabs(double(hi) - double(lo)) / double(step);
+    return n + 1.0 < max_positions;
+}
+
+// Positions from lo while below hi, each step 1, 2 or 3 times `step` by `widening(p)`; the last
+// replaced by hi; at most `room` of them.
+template <class Widening>
+std::vector<float> variable_positions(float lo, float hi, float step, std::size_t room,
+                                      Widening widening) {
+    std::vector<float> p;
+    for (float v = lo; v < hi && p.size() < room;) {
+        p.push_back(v);
+        const float next = v + float(widening(v)) * step;
+        if (!(next > v)) break; // a step too small for the float to move
+        v = next;
+    }
+    if (p.empty())
+        p.push_back(hi);
+    else
+        p.back() = hi;
+    return p;
+}
+
+int widening_by_distance(float d, float dmin) {
+    return d > dmin ? 3 : d > 0.5f * dmin ? 2 : 1;
+}
+
+} // namespace
+
+bool grid_positions(int code, const Electrodes& e, float dmin, float x_min, float x_max,
+                    float x_step, float z_min, float z_max, float z_step, int variable,
+                    GridPositions& grid) {
+    if (!sensible(x_min, x_max, x_step) || !sensible(z_min, z_max, z_step)) return false;
+    const double nx = nominal_count(x_min, x_max, x_step), nz = nominal_count(z_min, z_max, z_step);
+    if (nx * nz > max_points) return false;
+    try {
+        if (variable == 0) {
+            grid.x.resize(std::size_t(nx));
+            grid.z.resize(std::size_t(nz));
+            for (std::size_t i = 0; i < grid.x.size(); ++i)
+                grid.x[i] = x_min + float(i) * x_step + 0.0001f;
+            for (std::size_t j = 0; j < grid.z.size(); ++j)
+                grid.z[j] = z_min + float(j) * z_step;
+        } else {
+            grid.x = variable_positions(x_min, x_max, x_step, std::size_t(nx) + 2, [&](float x) {
+                return widening_by_distance(
+                    min_electrode_distance(x, e.x[0], e.x[1], e.x[2], e.x[3]), dmin);
+            });
+            grid.z = variable_positions(z_min, z_max, z_step, std::size_t(nz) + 2, [&](float z) {
+                if (code == borehole_array)
+                    return widening_by_distance(
+                        min_electrode_distance(z, e.z[0], e.z[1], e.z[2], e.z[3]), dmin);
+                return z > z_min + dmin ? 3 : z > z_min + 0.5f * dmin ? 2 : 1;
+            });
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (float& z : grid.z)
+        for (const float ze : e.z)
+            if (std::fabs(z - ze) < 0.01f) z = ze + 0.01f;
+    return true;
+}
+
+float scale_factor(float largest, int auto_scale, float constant) {
+    if (auto_scale != 1) return constant;
+    if (largest >= 1000.0f || !(largest > 0.0f)) return 1.0f;
+    return float(std::pow(10.0, 3.0 - std::ceil(std::log10(double(largest)))));
+}
+
+SectionNames section_names(int code) {
+    switch (code) {
+    case wenner_alpha:
+        return {"Wenner alpha array", "sig2wenneralpha.dat"};
+    case wenner_beta:
+        return {"Wenner beta array", "sig2wennerbeta.dat"};
+    case wenner_gamma:
+        return {"Wenner gamma array", "sig2wennergamma.dat"};
+    case dipole_dipole:
+        return {"Dipole-dipole array", "sig2dipoledipole.dat"};
+    case pole_dipole:
+        return {"Pole-dipole array", "sig2poledipole.dat"};
+    case wenner_schlumberger:
+        return {"Wenner-Schlumberger array", "sig2wenschl.dat"};
+    case general_array:
+        return {"General array", "sig2general.dat"};
+    case borehole_array:
+        return {"Borehole array", "sig2borehole.dat"};
+    default:
+        return {"Pole-pole array", "sig2polepole.dat"};
+    }
+}
+
+std::string post_file_path(const std::string& path) {
+    const std::size_t folder = path.find_last_of("\\/");
+    const std::size_t dot = path.find_last_of('.');
+    const bool has_extension =
+        dot != std::string::npos && (folder == std::string::npos || dot > folder);
+    return (has_extension ? path.substr(0, dot) : path) + "_post.dat";
+}
+
+float section_depth_of_investigation(int code, const Electrodes& e) {
+    const float r1 = std::fabs(e.x[0] - e.x[2]), r2 = std::fabs(e.x[0] - e.x[3]);
+    const float r3 = std::fabs(e.x[1] - e.x[2]), r4 = std::fabs(e.x[1] - e.x[3]);
+    const int count = code == pole_pole ? 2 : code == pole_dipole ? 3 : 4;
+    return median_depth_of_investigation(r1, r2, r3, r4, count);
+}
+
+namespace {
+
+// An output file closed on every way out; `ok` false after any failed write or close.
+struct OutputFile {
+    std::FILE* f = nullptr;
+    bool ok = true;
+    explicit OutputFile(const std::string& path) : f(std::fopen(path.c_str(), "w")) { ok = f; }
+    ~OutputFile() {
+        if (f) std::fclose(f);
+    }
+    template <class... A> void print(const char* format, A... a) {
+        if (f && std::fprintf(f, format, a...) < 0) ok = false;
+    }
+    bool close() {
+        if (!f) return false;
+        ok = std::ferror(f) == 0 && ok;
+        ok = std::fclose(f) == 0 && ok;
+        f = nullptr;
+        return ok;
+    }
+};
+
+} // namespace
+
+std::string write_surfer_files(const std::string& data_path, const GridPositions& grid,
+                               const float* values, float factor, const Electrodes& e) {
+    const std::string post_path = post_file_path(data_path);
+    const char* q = "\"";
+    {
+        OutputFile data(data_path);
+        if (!data.ok) return data_path;
+        data.print("%sX-location%s,%sZ-location%s,%sSensitivity x %.1f%s\n", q, q, q, q, q,
+                   double(factor), q);
+        std::size_t k = 0;
+        for (const float z : grid.z)
+            for (const float x : grid.x)
+                data.print("%6.3f %6.3f %9.5f\n", double(x), double(-z), double(values[k++]));
+        if (!data.close()) {
+            std::remove(data_path.c_str());
+            return data_path;
+        }
+    }
+    OutputFile post(post_path);
+    for (int i = 0; i < 4; ++i) {
+        if (i == 0)
+            post.print("%sX-location%s,%sZ-location%s,%sElectrode%s,%sSymbol set:index%s\n", q, q,
+                       q, q, q, q, q, q);
+        post.print("%13.3f,%13.3f,%d,Default symbols:0\n", double(e.x[i]), double(e.z[i]), i + 1);
+    }
+    if (!post.close()) {
+        std::remove(post_path.c_str());
+        std::remove(data_path.c_str());
+        return post_path;
+    }
+    return "";
+}
+
+} // namespace sens
+
+namespace {
+
+using namespace sens;
+
+// The electrodes of the sensitivity block of the record.
+Electrodes entered_electrodes(const ModelSettings& m) {
+    Electrodes e;
+    const float x[4] = {m.sens_c1_x, m.sens_c2_x, m.sens_p1_x, m.sens_p2_x};
+    const float z[4] = {m.sens_c1_z, m.sens_c2_z, m.sens_p1_z, m.sens_p2_z};
+    std::copy(x, x + 4, e.x);
+    std::copy(z, z + 4, e.z);
+    return e;
+}
+
+// The section values, depth by depth and x by x, with the status bar showing the depths done.
+void compute_values(int code, float n, const Electrodes& e, const GridPositions& grid,
+                    float* values) {
+    std::size_t k = 0;
+    const std::size_t rows = grid.z.size();
+    for (std::size_t j = 0; j < rows; ++j) {
+        for (const float x : grid.x)
+            values[k++] = array_kernel_sum(code, n, e, x, grid.z[j]);
+        if (j % 16 == 15)
+            update_status("Calculating sensitivity values...",
+                          int(double(Statuswind.bar_width) * double(j + 1) / double(rows)));
+    }
+}
+
+void memory_message() {
+    model::show_message("Insufficient memory for the sensitivity section!", "Error Message");
+}
+
+// Asks for the data file and writes both files; a failure is shown and leaves neither.
+void save_files(const SectionNames& names, const GridPositions& grid, const float* values,
+                float factor, const Electrodes& e) {
+    SystemSettings& s = Systemsettings;
+    model::copy_text(s.file_name, sizeof s.file_name, names.file);
+    model::copy_text(s.file_title, sizeof s.file_title,
+                     "File to save sensitivity values in SURFER format");
+    if (!save_file_dialog(s.file_name, s.file_title, s.initial_dir)) return;
+    const std::string failed = write_surfer_files(s.file_name, grid, values, factor, e);
+    if (failed.empty()) return;
+    char text[1024];
+    std::snprintf(text, sizeof text, "There has been an error in creating\nthe file %s.",
+                  failed.c_str());
+    model::show_message(text, "Error Message");
+}
+
+// What the drawing needs besides the section grid.
+struct Drawing {
+    SensitivitySection section;
+    std::vector<float> surface_x, surface_z;
+    float marked_x[4] = {}, marked_z[4] = {};
+    float depth = 0.0f;
+    bool with_depth = false;
+};
+
+// Draws the section on `dc` with the depth of investigation under it. False when the drawing's
+// work arrays were refused.
+bool draw(Drawing& d, gfx::Canvas& dc, ProgDisplay& display) {
+    const int bottom = draw_sensitivity_section(d.section, dc, display.brushes, display.pens);
+    if (bottom < 0) return false;
+    if (d.with_depth) {
+        char text[96];
+        std::snprintf(text, sizeof text, "Medium depth of investigation %.4f", double(d.depth));
+        dc.text_out(d.section.left, bottom, text);
+    }
+    return true;
+}
+
+} // namespace
+
+void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& display,
+                                      gfx::Canvas& window) {
+    const int code = m.sens_array_type;
+    const Electrodes e = adjusted_electrodes(code, entered_electrodes(m));
+    float dmin = 0.0f;
+    if (const char* message = coincident_electrodes(e, &dmin)) {
+        model::show_message(message, "Message");
+        return;
+    }
+    update_status("Calculating sensitivity values...", 0);
+    GridPositions grid;
+    mx::PageArray<float> values, node_x, node_z;
+    if (!grid_positions(code, e, dmin, m.sens_x_min, m.sens_x_max, m.sens_x_step, m.sens_z_min,
+                        m.sens_z_max, m.sens_z_step, m.sens_variable_spacing, grid)) {
+        memory_message();
+        return;
+    }
+    const std::size_t nx = grid.x.size(), nz = grid.z.size(), points = nx * nz;
+    if (!values.allocate(points) || !node_x.allocate(points) || !node_z.allocate(points)) {
+        memory_message();
+        return;
+    }
+    compute_values(code, m.sens_n_value, e, grid, values.get());
+    update_status(std::string(45, ' ').c_str(), 0);
+
+    float largest = 0.0f;
+    for (std::size_t k = 0; k < points; ++k)
+        largest = std::max(largest, std::fabs(values[k]));
+    const float factor = scale_factor(largest, m.sens_auto_scale, m.sens_scale_factor);
+    for (std::size_t k = 0; k < points; ++k)
+        values[k] *= factor;
+
+    const SectionNames names = section_names(code);
+    erase_window();
+    save_files(names, grid, values.get(), factor, e);
+
+    for (std::size_t k = 0; k < points; ++k) {
+        node_x[k] = grid.x[k % nx];
+        node_z[k] = grid.z[k / nx];
+    }
+    Drawing d;
+    const gfx::TextMetrics tm = window.text_metrics();
+    const float range = std::fabs(m.sens_x_max - m.sens_x_min);
+    // The surface profile: a tick every half unit and one at the end of the range.
+    const int half_units = 2 * round_to_int(range);
+    d.surface_x.resize(std::size_t(half_units) + 1);
+    d.surface_z.assign(d.surface_x.size(), 0.0f);
+    for (int i = 0; i < half_units; ++i)
+        d.surface_x[std::size_t(i)] = float(i) * 0.5f;
+    d.surface_x.back() = m.sens_x_max - m.sens_x_min;
+    const int order[4] = {0, 2, 3, 1}; // C1, P1, P2, C2
+    for (int i = 0; i < 4; ++i)
+        d.marked_x[i] = e.x[order[i]], d.marked_z[i] = e.z[order[i]];
+    d.with_depth = code != borehole_array;
+    if (d.with_depth) d.depth = section_depth_of_investigation(code, e);
+
+    SensitivitySection& s = d.section;
+    s.n_surface_electrodes = int(d.surface_x.size());
+    s.surface_x = d.surface_x.data();
+    s.surface_z = d.surface_z.data();
+    s.n_set_a = 4;
+    s.set_a_x = d.marked_x;
+    s.set_a_z = d.marked_z;
+    s.x_scale = s.z_scale = float(display.display_width - 18 * tm.ave_char_width) / range;
+    char caption[64];
+    std::snprintf(caption, sizeof caption, "Sensitivity x %.1f", double(factor));
+    s.legend_caption = caption;
+    s.x_max = m.sens_x_max;
+    s.x_min = m.sens_x_min;
+    s.z_max = m.sens_z_max;
+    s.z_min = 0.0f;
+    s.node_x = node_x.get();
+    s.node_z = node_z.get();
+    s.n_levels = set_sensitivity_levels(display.res_levels);
+    s.levels = display.res_levels;
+    s.top = 4 * tm.height;
+    s.left = 12 * tm.ave_char_width;
+    s.rows = int(nz);
+    s.columns = int(nx);
+    s.values = values.get();
+    s.label_offset = m.sens_x_min;
+    s.title = names.title;
+    // The window first; then the canvas, so that later repaints show the section.
+    bool drawn = draw(d, window, display);
+    if (display.canvas_dc) {
+        display.canvas_dc->select_brush(gfx::Brush{gfx::white, false});
+        display.canvas_dc->pat_blt(0, 0, display.canvas_width, display.canvas_height,
+                                   gfx::Rop::patcopy);
+        drawn = drawn && draw(d, *display.canvas_dc, display);
+    }
+    if (!drawn) memory_message();
+}

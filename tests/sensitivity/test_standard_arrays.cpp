@@ -1,0 +1,302 @@
+// The section of a standard, general or borehole array: electrodes, grid, scaling, depth of
+// investigation, the Surfer files and the drawing, through calc_sensitivity_standard_arrays.
+#include "fixture.h"
+
+#include "sensitivity/standard_arrays.h"
+#include "support/files.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using sens_test::Session;
+
+// The electrodes C1, C2, P1, P2 the array buttons place for each code.
+sens::Electrodes at(float c1, float c2, float p1, float p2) {
+    sens::Electrodes e;
+    const float x[4] = {c1, c2, p1, p2};
+    std::copy(x, x + 4, e.x);
+    return e;
+}
+
+std::vector<std::string> lines_of(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(SectionGrid, DefaultUniformAndVariableSpacing) {
+    const sens::Electrodes wenner = at(0.0f, 1.0f, 1.0f / 3.0f, 2.0f / 3.0f);
+    sens::GridPositions g;
+    ASSERT_TRUE(
+        sens::grid_positions(1, wenner, 1.0f / 3.0f, -1.0f, 2.0f, 0.02f, 0.01f, 1.0f, 0.02f, 0, g));
+    ASSERT_EQ(g.x.size(), 151u);
+    ASSERT_EQ(g.z.size(), 51u); // 49.5 spacings round up to 50
+    EXPECT_FLOAT_EQ(g.x.front(), -0.9999f);
+    EXPECT_NEAR(g.z.back(), 1.01f, 1e-6f);
+
+    // Variable spacings end exactly at the maxima, coarser away from the electrodes.
+    ASSERT_TRUE(
+        sens::grid_positions(1, wenner, 1.0f / 3.0f, -1.0f, 2.0f, 0.02f, 0.01f, 1.0f, 0.02f, 1, g));
+    EXPECT_EQ(g.x.back(), 2.0f);
+    EXPECT_EQ(g.z.back(), 1.0f);
+    EXPECT_EQ(g.x.front(), -1.0f);
+    EXPECT_NEAR(g.x[1] - g.x[0], 0.06f, 1e-6f);
+    EXPECT_LT(g.x.size(), 151u);
+    EXPECT_LT(g.z.size(), 51u);
+
+    sens::Electrodes borehole = at(0.0f, 0.0f, 1.0f, 1.0f);
+    const float depths[4] = {0.5f, 2.0f, 0.5f, 2.0f};
+    std::copy(depths, depths + 4, borehole.z);
+    ASSERT_TRUE(
+        sens::grid_positions(12, borehole, 1.0f, -1.0f, 2.0f, 0.05f, 0.0f, 3.0f, 0.05f, 1, g));
+    EXPECT_EQ(g.x.back(), 2.0f);
+    EXPECT_EQ(g.z.back(), 3.0f);
+    // No depth within 0.01 of an electrode: such a depth moves 0.01 below it.
+    for (const float z : g.z)
+        for (const float ze : depths)
+            EXPECT_GE(std::fabs(z - ze), 0.0099f) << z;
+    // On the surface every depth within 0.01 of it becomes 0.01.
+    ASSERT_TRUE(sens::grid_positions(1, wenner, 1.0f / 3.0f, -1.0f, 2.0f, 0.02f, 0.005f, 1.0f,
+                                     0.02f, 0, g));
+    EXPECT_FLOAT_EQ(g.z.front(), 0.01f);
+
+    // Counts no memory can hold, and spacings that would never end, are refused.
+    EXPECT_FALSE(
+        sens::grid_positions(1, wenner, 0.3f, -1e30f, 1e30f, 0.02f, 0.01f, 1.0f, 0.02f, 0, g));
+    EXPECT_FALSE(
+        sens::grid_positions(1, wenner, 0.3f, -1.0f, 2.0f, 0.0f, 0.01f, 1.0f, 0.02f, 1, g));
+    ASSERT_TRUE(sens::grid_positions(1, wenner, 0.3f, 1e9f, 1e9f + 500.0f, 0.02f, 0.01f, 1.0f,
+                                     0.02f, 1, g));
+    EXPECT_EQ(g.x.back(), 1e9f + 500.0f);
+}
+
+TEST(SectionScaling, FactorBringsTheLargestValueAbove100) {
+    const struct {
+        float largest;
+        int automatic;
+        float factor;
+    } cases[] = {{0.0387f, 1, 10000.0f}, {1500.0f, 1, 1.0f}, {1000.0f, 1, 1.0f}, {100.0f, 1, 10.0f},
+                 {999.0f, 1, 1.0f},      {0.0f, 1, 1.0f},    {0.0387f, 0, 25.0f}};
+    for (const auto& c : cases)
+        EXPECT_FLOAT_EQ(sens::scale_factor(c.largest, c.automatic, 25.0f), c.factor)
+            << c.largest << " " << c.automatic;
+}
+
+TEST(SectionDepth, MedianDepthOfInvestigationByArray) {
+    const struct {
+        int code;
+        sens::Electrodes e;
+        float depth;
+    } cases[] = {{1, at(0.0f, 1.0f, 1.0f / 3.0f, 2.0f / 3.0f), 0.1730f},
+                 {2, at(1.0f / 3.0f, 0.0f, 2.0f / 3.0f, 1.0f), 0.1386f},
+                 {3, at(0.0f, 2.0f / 3.0f, 1.0f / 3.0f, 1.0f), 0.1984f},
+                 {6, at(0.0f, 1000.0f, 0.5f, 1.0f), 0.2595f},
+                 {4, at(0.0f, -1000.0f, 1.0f, 1000.0f), 0.8413f}};
+    for (const auto& c : cases) {
+        const sens::Electrodes e = sens::adjusted_electrodes(c.code, c.e);
+        EXPECT_NEAR(sens::section_depth_of_investigation(c.code, e), c.depth, 5e-5f) << c.code;
+    }
+}
+
+TEST(SectionElectrodes, AdjustedCopiesAndCoincidences) {
+    sens::Electrodes e = at(0.2f, 0.9f, 0.4f, 0.6f);
+    std::fill(e.z, e.z + 4, 0.5f);
+    const sens::Electrodes pp = sens::adjusted_electrodes(4, e);
+    EXPECT_EQ(pp.x[1], -1000.0f);
+    EXPECT_EQ(pp.x[3], 1000.0f);
+    EXPECT_EQ(pp.z[2], 0.0f);
+    EXPECT_EQ(sens::adjusted_electrodes(6, e).x[1], -1000.0f);
+    EXPECT_EQ(sens::adjusted_electrodes(12, e).z[0], 0.5f);
+
+    const struct {
+        int a, b;
+        const char* message;
+    } pairs[] = {{0, 1, "C1 and C2"}, {0, 2, "C1 and P1"}, {0, 3, "C1 and P2"},
+                 {1, 2, "C2 and P1"}, {1, 3, "C2 and P2"}, {2, 3, "P1 and P2"}};
+    for (const auto& p : pairs) {
+        sens::Electrodes c = at(0.0f, 1.0f, 2.0f, 3.0f);
+        c.x[p.b] = c.x[p.a];
+        const char* m = sens::coincident_electrodes(c, nullptr);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(std::string(m), std::string(p.message) + " electrodes are at the same position!");
+    }
+    // Same x at another depth is no coincidence; dmin is the smallest distance.
+    sens::Electrodes b = at(0.0f, 0.0f, 1.0f, 1.5f);
+    b.z[1] = 2.0f;
+    float dmin = 0.0f;
+    EXPECT_EQ(sens::coincident_electrodes(b, &dmin), nullptr);
+    EXPECT_FLOAT_EQ(dmin, 0.5f);
+}
+
+TEST(SectionFiles, PostFileNameBesideTheDataFile) {
+    const struct {
+        const char *data, *post;
+    } cases[] = {{"/tmp/out/section.dat", "/tmp/out/section_post.dat"},
+                 {"/tmp/out.d/section", "/tmp/out.d/section_post.dat"},
+                 {"section", "section_post.dat"},
+                 {"c:\\work.1\\sens.txt", "c:\\work.1\\sens_post.dat"},
+                 {"a.b.dat", "a.b_post.dat"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(sens::post_file_path(c.data), c.post);
+}
+
+// The whole routine with the record's sensitivity block on a window of 1024 x 708 pixels and
+// an off-screen canvas.
+struct SectionRun : Session {
+    test_support::TempDir dir{"vd_sens2d"};
+    gfx::Canvas canvas{1024, 1400};
+    SectionRun() {
+        Progdisplay.display_width = 1024;
+        Progdisplay.canvas_dc = &canvas;
+        Progdisplay.canvas_width = canvas.width();
+        Progdisplay.canvas_height = canvas.height();
+        model::copy_text(Systemsettings.initial_dir, sizeof Systemsettings.initial_dir,
+                         dir.path.c_str());
+    }
+    ~SectionRun() { Progdisplay.canvas_dc = nullptr; }
+    void wenner_alpha() {
+        ModelSettings& m = Modelsettings;
+        m.sens_array_type = 1;
+        m.sens_c1_x = 0.0f, m.sens_c2_x = 1.0f, m.sens_p1_x = 1.0f / 3.0f,
+        m.sens_p2_x = 2.0f / 3.0f;
+    }
+    void run() {
+        calc_sensitivity_standard_arrays(Modelsettings, Progdisplay, ui::window_canvas());
+    }
+    bool blank(const gfx::Canvas& c) const {
+        return std::all_of(c.pixels().begin(), c.pixels().end(),
+                           [](gfx::Colour p) { return p == gfx::white; });
+    }
+};
+
+TEST(StandardArraySection, DefaultWennerAlphaFiles) {
+    SectionRun r;
+    r.wenner_alpha();
+    r.answer("file " + r.dir.path + "wa.dat");
+    r.run();
+    EXPECT_TRUE(r.answered()) << r.err.str();
+    EXPECT_EQ(r.output(), "");
+    const auto data = lines_of(r.dir.path + "wa.dat");
+    ASSERT_EQ(data.size(), 1u + 151u * 51u);
+    EXPECT_EQ(data[0].rfind("\"X-location\",\"Z-location\",\"Sensitivity x ", 0), 0u);
+    EXPECT_EQ(data[1].substr(0, 14), "-1.000 -0.010 ");
+    EXPECT_EQ(data.back().substr(0, 14), " 2.000 -1.010 ");
+    // The point (0.5001, 0.11): the Wenner alpha value there times the factor.
+    float factor = 0.0f;
+    std::sscanf(data[0].c_str(), "\"X-location\",\"Z-location\",\"Sensitivity x %f", &factor);
+    std::istringstream line(data[1 + 5 * 151 + 75]);
+    float x = 0, z = 0, v = 0;
+    line >> x >> z >> v;
+    EXPECT_FLOAT_EQ(x, 0.5f);
+    EXPECT_FLOAT_EQ(z, -0.11f);
+    const sens::Electrodes e;
+    EXPECT_NEAR(v, factor * sens::array_kernel_sum(1, 1.0f, e, 0.5001f, 0.11f), 1e-5f * factor);
+
+    const auto post = lines_of(r.dir.path + "wa_post.dat");
+    const std::vector<std::string> expected = {
+        "\"X-location\",\"Z-location\",\"Electrode\",\"Symbol set:index\"",
+        "        0.000,        0.000,1,Default symbols:0",
+        "        1.000,        0.000,2,Default symbols:0",
+        "        0.333,        0.000,3,Default symbols:0",
+        "        0.667,        0.000,4,Default symbols:0"};
+    EXPECT_EQ(post, expected);
+
+    // Drawn in the window and again on the canvas, with the depth of investigation.
+    const std::string texts = r.take_texts();
+    EXPECT_NE(texts.find("Wenner alpha array"), std::string::npos);
+    EXPECT_NE(texts.find("Medium depth of investigation 0.1730"), std::string::npos);
+    EXPECT_FALSE(r.blank(ui::window_canvas()));
+    EXPECT_FALSE(r.blank(r.canvas));
+    EXPECT_EQ(Progdisplay.res_levels[15], 256.0f);
+}
+
+TEST(StandardArraySection, PolePoleAndBoreholeFiles) {
+    SectionRun r;
+    ModelSettings& m = Modelsettings;
+    m.sens_array_type = 4; // as its button places the electrodes
+    m.sens_c1_x = 0.0f, m.sens_c2_x = -1000.0f, m.sens_p1_x = 1.0f, m.sens_p2_x = 1000.0f;
+    r.answer("file " + r.dir.path + "pp.dat");
+    r.run();
+    const auto post = lines_of(r.dir.path + "pp_post.dat");
+    ASSERT_EQ(post.size(), 5u);
+    EXPECT_EQ(post[2], "    -1000.000,        0.000,2,Default symbols:0");
+    EXPECT_EQ(post[4], "     1000.000,        0.000,4,Default symbols:0");
+    EXPECT_NE(r.take_texts().find("Medium depth of investigation 0.8413"), std::string::npos);
+
+    // The borehole array keeps its depths, writes them positive, and shows no depth.
+    m.sens_array_type = 12;
+    m.sens_c1_x = 0.0f, m.sens_c2_x = 0.0f, m.sens_p1_x = 1.0f, m.sens_p2_x = 1.0f;
+    m.sens_c1_z = 0.25f, m.sens_c2_z = 0.75f, m.sens_p1_z = 0.25f, m.sens_p2_z = 0.75f;
+    m.sens_x_min = -0.5f, m.sens_x_max = 1.5f, m.sens_x_step = 0.05f, m.sens_z_step = 0.05f;
+    r.answer("file " + r.dir.path + "bh.dat");
+    r.run();
+    const auto bh = lines_of(r.dir.path + "bh_post.dat");
+    ASSERT_EQ(bh.size(), 5u);
+    EXPECT_EQ(bh[2], "        0.000,        0.750,2,Default symbols:0");
+    const std::string texts = r.take_texts();
+    EXPECT_NE(texts.find("Borehole array"), std::string::npos);
+    EXPECT_EQ(texts.find("Medium depth"), std::string::npos);
+    EXPECT_TRUE(r.answered()) << r.err.str();
+}
+
+TEST(StandardArraySection, CoincidentElectrodesGiveOnlyTheirMessage) {
+    SectionRun r;
+    ModelSettings& m = Modelsettings;
+    m.sens_array_type = 11;
+    m.sens_c1_x = 0.0f, m.sens_c2_x = 1.0f, m.sens_p1_x = 0.5f, m.sens_p2_x = 0.5f;
+    r.run(); // no file answer is queued: the dialog must not open
+    EXPECT_EQ(r.output(), "BEEP\nBOX [Message] P1 and P2 electrodes are at the same position!\n");
+    EXPECT_TRUE(r.blank(ui::window_canvas()));
+    EXPECT_TRUE(r.blank(r.canvas));
+}
+
+TEST(StandardArraySection, UnwritableFileIsReportedAndTheSectionStillDrawn) {
+    SectionRun r;
+    r.wenner_alpha();
+    // The post file's name is taken by a folder: the data file must not stay either.
+    std::filesystem::create_directory(r.dir.path + "wa_post.dat");
+    r.answer("file " + r.dir.path + "wa.dat");
+    r.run();
+    EXPECT_EQ(r.take_output(), "BEEP\nBOX [Error Message] There has been an error in creating\\n"
+                               "the file " +
+                                   r.dir.path + "wa_post.dat.\n");
+    EXPECT_FALSE(sys::file_exists(r.dir.path + "wa.dat"));
+    EXPECT_NE(r.take_texts().find("Medium depth of investigation 0.1730"), std::string::npos);
+
+    r.answer("file " + r.dir.path + "missing/wa.dat");
+    r.run();
+    EXPECT_NE(r.take_output().find("the file " + r.dir.path + "missing/wa.dat."),
+              std::string::npos);
+    EXPECT_FALSE(r.blank(r.canvas));
+}
+
+TEST(StandardArraySection, WideRangeCancelAndRefusedMemory) {
+    SectionRun r;
+    r.wenner_alpha();
+    ModelSettings& m = Modelsettings;
+    // 60 units: a surface profile of 121 points (labels on every 16th).
+    m.sens_x_min = -30.0f, m.sens_x_max = 30.0f, m.sens_x_step = 0.1f;
+    r.answer("file cancel");
+    r.run();
+    EXPECT_EQ(r.output(), "");
+    const std::string texts = r.take_texts();
+    EXPECT_NE(texts.find("Medium depth of investigation 0.1730"), std::string::npos);
+    EXPECT_NE(texts.find("\n-30.0\n"), std::string::npos);
+    EXPECT_NE(texts.find("\n26\n"), std::string::npos); // point 113 of the profile
+    EXPECT_TRUE(std::filesystem::is_empty(r.dir.folder()));
+
+    m.sens_x_min = -1.0f, m.sens_x_max = 2.0f, m.sens_x_step = 0.02f;
+    sys::set_page_budget(4096);
+    r.run();
+    sys::set_page_budget(-1);
+    EXPECT_EQ(r.take_output(),
+              "BEEP\nBOX [Error Message] Insufficient memory for the sensitivity section!\n");
+}
+
+} // namespace
