@@ -8,6 +8,7 @@
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
+#include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 #include "sensitivity/section_display.h"
 
@@ -171,25 +172,12 @@ float section_depth_of_investigation(int code, const Electrodes& e) {
 
 namespace {
 
-// An output file closed on every way out; `ok` false after any failed write or close.
-struct OutputFile {
-    std::FILE* f = nullptr;
-    bool ok = true;
-    explicit OutputFile(const std::string& path) : f(std::fopen(path.c_str(), "w")) { ok = f; }
-    ~OutputFile() {
-        if (f) std::fclose(f);
-    }
-    template <class... A> void print(const char* format, A... a) {
-        if (f && std::fprintf(f, format, a...) < 0) ok = false;
-    }
-    bool close() {
-        if (!f) return false;
-        ok = std::ferror(f) == 0 && ok;
-        ok = std::fclose(f) == 0 && ok;
-        f = nullptr;
-        return ok;
-    }
-};
+// printf into the file; false once any write failed.
+template <class... A> bool print(sys::AtomicFile& out, const char* format, A... a) {
+    char line[256];
+    const int n = std::snprintf(line, sizeof line, format, a...);
+    return n >= 0 && out.write(line, std::size_t(std::min(n, int(sizeof line) - 1)));
+}
 
 } // namespace
 
@@ -197,31 +185,27 @@ std::string write_surfer_files(const std::string& data_path, const GridPositions
                                const float* values, float factor, const Electrodes& e) {
     const std::string post_path = post_file_path(data_path);
     const char* q = "\"";
-    {
-        OutputFile data(data_path);
-        if (!data.ok) return data_path;
-        data.print("%sX-location%s,%sZ-location%s,%sSensitivity x %.1f%s\n", q, q, q, q, q,
-                   double(factor), q);
-        std::size_t k = 0;
-        for (const float z : grid.z)
-            for (const float x : grid.x)
-                data.print("%6.3f %6.3f %9.5f\n", double(x), double(-z), double(values[k++]));
-        if (!data.close()) {
-            std::remove(data_path.c_str());
-            return data_path;
-        }
-    }
-    OutputFile post(post_path);
-    for (int i = 0; i < 4; ++i) {
-        if (i == 0)
-            post.print("%sX-location%s,%sZ-location%s,%sElectrode%s,%sSymbol set:index%s\n", q, q,
-                       q, q, q, q, q, q);
-        post.print("%13.3f,%13.3f,%d,Default symbols:0\n", double(e.x[i]), double(e.z[i]), i + 1);
-    }
-    if (!post.close()) {
+    sys::AtomicFile data(data_path), post(post_path);
+    if (!data.opened()) return data_path;
+    if (!post.opened()) return post_path;
+    bool ok = print(data, "%sX-location%s,%sZ-location%s,%sSensitivity x %.1f%s\n", q, q, q, q, q,
+                    double(factor), q);
+    std::size_t k = 0;
+    for (const float z : grid.z)
+        for (const float x : grid.x)
+            ok = ok &&
+                 print(data, "%6.3f %6.3f %9.5f\n", double(x), double(-z), double(values[k++]));
+    if (!ok) return data_path;
+    ok = print(post, "%sX-location%s,%sZ-location%s,%sElectrode%s,%sSymbol set:index%s\n", q, q, q,
+               q, q, q, q, q);
+    for (int i = 0; i < 4 && ok; ++i)
+        ok = print(post, "%13.3f,%13.3f,%d,Default symbols:0\n", double(e.x[i]), double(e.z[i]),
+                   i + 1);
+    // The post file first: when it cannot take its place the data file stays as it was too.
+    if (!ok || !post.commit()) return post_path;
+    if (!data.commit()) {
         std::remove(post_path.c_str());
-        std::remove(data_path.c_str());
-        return post_path;
+        return data_path;
     }
     return "";
 }

@@ -269,6 +269,17 @@ TEST(StandardArraySection, UnwritableFileIsReportedAndTheSectionStillDrawn) {
     EXPECT_FALSE(sys::file_exists(r.dir.path + "wa.dat"));
     EXPECT_NE(r.take_texts().find("Medium depth of investigation 0.1730"), std::string::npos);
 
+    // A full disk: the old data file keeps its contents and no post file appears.
+    std::filesystem::remove(r.dir.path + "wa_post.dat");
+    r.dir.write("wa.dat", "old");
+    sys::set_save_failure(1000);
+    r.answer("file " + r.dir.path + "wa.dat\nbox yes");
+    r.run();
+    sys::set_save_failure(-1);
+    EXPECT_NE(r.take_output().find("the file " + r.dir.path + "wa.dat."), std::string::npos);
+    EXPECT_EQ(test_support::read_file(r.dir.path + "wa.dat"), "old");
+    EXPECT_FALSE(std::filesystem::exists(r.dir.path + "wa_post.dat"));
+
     r.answer("file " + r.dir.path + "missing/wa.dat");
     r.run();
     EXPECT_NE(r.take_output().find("the file " + r.dir.path + "missing/wa.dat."),
