@@ -84,8 +84,8 @@ void create_canvas(const Machine& machine) {
     set_palette256(Progdisplay.palette256);
     Progdisplay.canvas_dc = off_screen.get();
     Progdisplay.canvas_bitmap = off_screen.get();
-    Progdisplay.display_width = Progdisplay.canvas_width;
-    Progdisplay.display_height = Progdisplay.canvas_height;
+    Progdisplay.display_width = machine.screen_width; // the screen's resolution
+    Progdisplay.display_height = machine.screen_height;
 }
 
 // Vendor, SIMD level and L2 cache; the descriptor bytes stand in when no size is reported.
