@@ -8,6 +8,7 @@
 #include "platform/gfx/canvas.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
+#include "support/files.h"
 #include "support/session.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,22 @@ struct Session : test_support::Headless {
         backend.set_screen(1024, 768);
         rebuild_display_objects();
     }
+};
+
+/// A session with the display width of the screen, an off-screen canvas of 1024 x 1400 as the
+/// program's canvas, and the file dialogs starting in the fresh folder `dir`.
+struct CanvasSession : Session {
+    test_support::TempDir dir{"vd_sens2d"};
+    gfx::Canvas canvas{1024, 1400};
+    CanvasSession() {
+        Progdisplay.display_width = 1024;
+        Progdisplay.canvas_dc = &canvas;
+        Progdisplay.canvas_width = canvas.width();
+        Progdisplay.canvas_height = canvas.height();
+        model::copy_text(Systemsettings.initial_dir, sizeof Systemsettings.initial_dir,
+                         dir.path.c_str());
+    }
+    ~CanvasSession() { Progdisplay.canvas_dc = nullptr; }
 };
 
 } // namespace sens_test

@@ -192,18 +192,7 @@ TEST(BoreholeDialog, StoresTheCoordinatesAndTheRange) {
 
 // The command on the window of a 1024 x 768 screen and an off-screen canvas: each path leaves the
 // status window hidden.
-struct CommandRun : Session {
-    test_support::TempDir dir{"vd_sens2d_command"};
-    gfx::Canvas canvas{1024, 1400};
-    CommandRun() {
-        Progdisplay.display_width = 1024;
-        Progdisplay.canvas_dc = &canvas;
-        Progdisplay.canvas_width = canvas.width();
-        Progdisplay.canvas_height = canvas.height();
-        model::copy_text(Systemsettings.initial_dir, sizeof Systemsettings.initial_dir,
-                         dir.path.c_str());
-    }
-    ~CommandRun() { Progdisplay.canvas_dc = nullptr; }
+struct CommandRun : sens_test::CanvasSession {
     int run(const std::string& answers) {
         answer(answers);
         const int view = sensitivity_section_command();

@@ -148,18 +148,7 @@ TEST(SectionFiles, PostFileNameBesideTheDataFile) {
 
 // The whole routine with the record's sensitivity block on a window of 1024 x 708 pixels and
 // an off-screen canvas.
-struct SectionRun : Session {
-    test_support::TempDir dir{"vd_sens2d"};
-    gfx::Canvas canvas{1024, 1400};
-    SectionRun() {
-        Progdisplay.display_width = 1024;
-        Progdisplay.canvas_dc = &canvas;
-        Progdisplay.canvas_width = canvas.width();
-        Progdisplay.canvas_height = canvas.height();
-        model::copy_text(Systemsettings.initial_dir, sizeof Systemsettings.initial_dir,
-                         dir.path.c_str());
-    }
-    ~SectionRun() { Progdisplay.canvas_dc = nullptr; }
+struct SectionRun : sens_test::CanvasSession {
     void wenner_alpha() {
         ModelSettings& m = Modelsettings;
         m.sens_array_type = 1;
