@@ -3,6 +3,7 @@
 #include "matrix/sparse.h"
 
 #include "matrix/pagearray.h"
+#include "model/utilities.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,23 +22,23 @@ struct Structure {
 // Forward and back substitution for Lanes right-hand sides sharing each load of the factor.
 // A lane sees exactly the operations of a one-lane solve, so its result does not depend on the
 // other lanes.
-template <class T, int Lanes>
+template <class T, int Lanes, class R>
 void solve_lanes(int first_row, int stop_row, int n, const Structure& s, const T* lnz_,
-                 const T* diag_, double* const* rhs_) {
+                 const T* diag_, R* const* rhs_) {
     OneBased<const T> lnz(lnz_), diag(diag_);
-    OneBased<double> rhs[Lanes];
+    OneBased<R> rhs[Lanes];
     for (int l = 0; l < Lanes; ++l)
-        rhs[l] = OneBased<double>(rhs_[l]);
+        rhs[l] = OneBased<R>(rhs_[l]);
     for (int k = std::max(first_row, 1); k <= n; ++k) {
         const double pivot = diag[k];
         double y[Lanes];
         for (int l = 0; l < Lanes; ++l)
-            rhs[l][k] = y[l] = rhs[l][k] / pivot;
+            rhs[l][k] = R(y[l] = rhs[l][k] / pivot);
         for (int t = s.xlnz[k]; t < s.xlnz[k + 1]; ++t) {
             const int row = s.row_of(k, t);
             const double value = lnz[t];
             for (int l = 0; l < Lanes; ++l)
-                rhs[l][row] -= value * y[l];
+                rhs[l][row] = R(rhs[l][row] - value * y[l]);
         }
     }
     for (int k = n; k >= std::max(stop_row, 1); --k) {
@@ -52,7 +53,7 @@ void solve_lanes(int first_row, int stop_row, int n, const Structure& s, const T
         }
         const double pivot = diag[k];
         for (int l = 0; l < Lanes; ++l)
-            rhs[l][k] = sum[l] / pivot;
+            rhs[l][k] = R(sum[l] / pivot);
     }
 }
 
@@ -119,10 +120,10 @@ int sparse_factor(int n, const int* xlnz, T* lnz_, const int* xnzsub, const int*
     return 0;
 }
 
-template <class T>
+template <class T, class R>
 void sparse_solve(int first_row, int stop_row, int n, const int* xlnz, const T* lnz,
-                  const int* xnzsub, const int* nzsub, const T* diag, double* rhs) {
-    double* const lanes[1] = {rhs};
+                  const int* xnzsub, const int* nzsub, const T* diag, R* rhs) {
+    R* const lanes[1] = {rhs};
     solve_lanes<T, 1>(first_row, stop_row, n, Structure{xlnz, xnzsub, nzsub}, lnz, diag, lanes);
 }
 
@@ -130,10 +131,12 @@ template int sparse_factor<double>(int, const int*, double*, const int*, const i
                                    int*, double*);
 template int sparse_factor<float>(int, const int*, float*, const int*, const int*, float*, int*,
                                   int*, float*);
-template void sparse_solve<double>(int, int, int, const int*, const double*, const int*, const int*,
-                                   const double*, double*);
-template void sparse_solve<float>(int, int, int, const int*, const float*, const int*, const int*,
-                                  const float*, double*);
+template void sparse_solve<double, double>(int, int, int, const int*, const double*, const int*,
+                                           const int*, const double*, double*);
+template void sparse_solve<float, double>(int, int, int, const int*, const float*, const int*,
+                                          const int*, const float*, double*);
+template void sparse_solve<float, float>(int, int, int, const int*, const float*, const int*,
+                                         const int*, const float*, float*);
 
 } // namespace mx
 
@@ -194,4 +197,35 @@ int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const 
     for (int k = 0; k < n; ++k)
         rhs[k] = float(values[k]);
     return 0;
+}
+
+int add_compressed_entry_dbl(double* lnz, int i, int j, double value, const int* xlnz,
+                             const int* nzsub, const int* xnzsub, const int* perm_) {
+    OneBased<const int> perm(perm_);
+    const int a = perm[i], b = perm[j];
+    if (a == b) return 1;
+    const int t = mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz, nzsub, xnzsub);
+    if (t == 0) return 1;
+    OneBased<double>{lnz}[t] += value;
+    return 0;
+}
+
+void compressed_cholesky_float(int n, const int* xlnz, float* lnz, const int* xnzsub,
+                               const int* nzsub, float* diag, int* link, int* first, float* temp,
+                               int* flag) {
+    *flag = mx::sparse_factor(n, xlnz, lnz, xnzsub, nzsub, diag, link, first, temp);
+}
+
+void compressed_solve_dbl_rhs(int first_row, int last_row, int n, const int* xlnz, const float* lnz,
+                              const int* xnzsub, const int* nzsub, const float* diag, double* rhs) {
+    mx::sparse_solve(first_row, last_row, n, xlnz, lnz, xnzsub, nzsub, diag, rhs);
+}
+
+void compressed_solve_float(int first_row, int last_row, int n, const int* xlnz, const float* lnz,
+                            const int* xnzsub, const int* nzsub, const float* diag, float* rhs) {
+    mx::sparse_solve(first_row, last_row, n, xlnz, lnz, xnzsub, nzsub, diag, rhs);
+}
+
+void permute_float_vector(float* work, float* vec, const int* perm, int n) {
+    permute_vector(work, vec, perm, n);
 }

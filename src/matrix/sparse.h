@@ -51,6 +51,38 @@ void solve4_sparse_dbl(int first_a, int stop_a, int first_b, int stop_b, int fir
 int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,
                      const int* xnzsub, const int* nzsub, const float* diag, float* rhs);
 
+// ---- Single-precision kernels -----------------------------------------------------------
+// The same storage with a float factor. Unlike the routines above, `perm` here is the
+// old-to-new vector of the ordering (the invp of the routines above).
+
+/// Adds value to the off-diagonal entry (perm[i], perm[j]) of a double lnz: the entry of row
+/// max and column min of the two mapped numbers. Returns 0 when added, 1 when that column holds
+/// no such row (nothing changes). The diagonal is not handled here: i = j always returns 1.
+int add_compressed_entry_dbl(double* lnz, int i, int j, double value, const int* xlnz,
+                             const int* nzsub, const int* xnzsub, const int* perm);
+
+/// Numeric Cholesky factorisation of a float matrix in place, as fact_sparse_dbl (sums of
+/// squares in double). link and first (n ints) and temp (n floats) are work. *flag becomes 0 on
+/// success, else the first column whose pivot is not positive: columns before it are final, the
+/// rest of the storage is partly updated. No message.
+void compressed_cholesky_float(int n, const int* xlnz, float* lnz, const int* xnzsub,
+                               const int* nzsub, float* diag, int* link, int* first, float* temp,
+                               int* flag);
+
+/// Solves L·Lᵀ·x = rhs in place with the float factor, rows as solve_sparse_dbl (forward from
+/// first_row, the caller guaranteeing rhs(1..first_row-1) = 0; back substitution down to
+/// last_row, rows above it keeping forward values). Needs 1 <= first_row, last_row <= n.
+void compressed_solve_dbl_rhs(int first_row, int last_row, int n, const int* xlnz, const float* lnz,
+                              const int* xnzsub, const int* nzsub, const float* diag, double* rhs);
+/// The same with a float right-hand side (each value carried in double between its loads and
+/// stores); no work memory.
+void compressed_solve_float(int first_row, int last_row, int n, const int* xlnz, const float* lnz,
+                            const int* xnzsub, const int* nzsub, const float* diag, float* rhs);
+
+/// Copies vec(1..n) into work, then vec(perm(i)) = work(i) for i = 1..n (the float twin of
+/// permute_vector).
+void permute_float_vector(float* work, float* vec, const int* perm, int n);
+
 namespace mx {
 
 /// Position t in lnz of entry (row, column), row > column, or 0 when the structure lacks it.
@@ -67,13 +99,16 @@ extern template int sparse_factor<double>(int, const int*, double*, const int*, 
 extern template int sparse_factor<float>(int, const int*, float*, const int*, const int*, float*,
                                          int*, int*, float*);
 
-/// The solve with a factor of element type T on double right-hand sides.
-template <class T>
+/// The solve with a factor of element type T on right-hand sides of element type R; every
+/// operation is carried out in double and each result stored back as R.
+template <class T, class R>
 void sparse_solve(int first_row, int stop_row, int n, const int* xlnz, const T* lnz,
-                  const int* xnzsub, const int* nzsub, const T* diag, double* rhs);
-extern template void sparse_solve<double>(int, int, int, const int*, const double*, const int*,
-                                          const int*, const double*, double*);
-extern template void sparse_solve<float>(int, int, int, const int*, const float*, const int*,
-                                         const int*, const float*, double*);
+                  const int* xnzsub, const int* nzsub, const T* diag, R* rhs);
+extern template void sparse_solve<double, double>(int, int, int, const int*, const double*,
+                                                  const int*, const int*, const double*, double*);
+extern template void sparse_solve<float, double>(int, int, int, const int*, const float*,
+                                                 const int*, const int*, const float*, double*);
+extern template void sparse_solve<float, float>(int, int, int, const int*, const float*, const int*,
+                                                const int*, const float*, float*);
 
 } // namespace mx

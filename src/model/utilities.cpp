@@ -56,6 +56,13 @@ template <class T> void gather_by_index(T* a, T* work, const std::int32_t* index
     for (int p = 0; p < n; ++p)
         a[p] = work[index[p] - 1];
 }
+
+template <class T> void scatter_by_position(T* work, T* v, const std::int32_t* perm, int n) {
+    for (int p = 0; p < n; ++p)
+        work[p] = v[p];
+    for (int p = 0; p < n; ++p)
+        v[perm[p] - 1] = work[p];
+}
 } // namespace
 
 int read_buffer_line(const char* buffer, char* destination, std::int32_t& cursor,
@@ -96,10 +103,11 @@ void shell_sort_int_index(int ascending, std::int32_t* values, std::int32_t* ind
 }
 
 void permute_vector(double* work, double* v, const std::int32_t* perm, int n) {
-    for (int p = 0; p < n; ++p)
-        work[p] = v[p];
-    for (int p = 0; p < n; ++p)
-        v[perm[p] - 1] = work[p];
+    scatter_by_position(work, v, perm, n);
+}
+
+void permute_vector(float* work, float* v, const std::int32_t* perm, int n) {
+    scatter_by_position(work, v, perm, n);
 }
 
 void gather_int_by_index(std::int32_t* a, std::int32_t* work, const std::int32_t* index, int n) {

@@ -37,6 +37,7 @@ void shell_sort_real_index(int ascending, float* values, std::int32_t* index, in
 void shell_sort_int_index(int ascending, std::int32_t* values, std::int32_t* index, int n);
 /// Moves element p of v to position perm[p] (work: n doubles).
 void permute_vector(double* work, double* v, const std::int32_t* perm, int n);
+void permute_vector(float* work, float* v, const std::int32_t* perm, int n);
 /// Position p of a receives the element that index[p] names (work: n values). With the index
 /// of a sort it puts a companion array into the sorted order.
 void gather_int_by_index(std::int32_t* a, std::int32_t* work, const std::int32_t* index, int n);

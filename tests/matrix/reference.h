@@ -1,6 +1,10 @@
 // Test fixtures of the matrix library: random symmetric positive-definite matrices, a dense
-// Cholesky reference solve, small graphs and a naive symbolic elimination.
+// Cholesky reference solve, small graphs, a naive symbolic elimination and an ordered sparse
+// system of the library's double-precision routines.
 #pragma once
+
+#include "matrix/ordering.h"
+#include "matrix/sparse.h"
 
 #include <algorithm>
 #include <cmath>
@@ -88,6 +92,29 @@ template <class Build> Graph grid_graph(int nx, int nz, int per_node, Build buil
     return g;
 }
 
+/// The graph whose node v (1-based) has the neighbours lists[v], in that order.
+inline Graph graph_from_lists(const std::vector<std::vector<int>>& lists) {
+    Graph g;
+    g.n = int(lists.size()) - 1;
+    g.xadj.push_back(1);
+    for (int v = 1; v <= g.n; ++v) {
+        g.adjncy.insert(g.adjncy.end(), lists[v].begin(), lists[v].end());
+        g.xadj.push_back(int(g.adjncy.size()) + 1);
+    }
+    if (g.adjncy.empty()) g.adjncy.push_back(0);
+    return g;
+}
+
+/// The path order[0] - order[1] - ... of the nodes 1..order.size().
+inline Graph path_graph(const std::vector<int>& order) {
+    std::vector<std::vector<int>> lists(order.size() + 1);
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        lists[order[k - 1]].push_back(order[k]);
+        lists[order[k]].push_back(order[k - 1]);
+    }
+    return graph_from_lists(lists);
+}
+
 /// Random connected-or-not graph: each pair joined with probability p.
 inline Graph random_graph(int n, double p, unsigned seed) {
     std::mt19937 rng(seed);
@@ -167,5 +194,63 @@ inline std::vector<std::vector<int>> naive_factor_pattern(const Graph& g,
     }
     return rows;
 }
+
+// An ordered graph with its symbolic factorisation and room for the values.
+struct SparseSystem {
+    int n = 0;
+    std::vector<int> perm, invp, xlnz, xnzsub, nzsub;
+    std::vector<double> lnz, diag;
+    std::vector<int> link, first;
+    std::vector<double> temp;
+    bool ordered = false; ///< the ordering and symbolic factorisation succeeded
+
+    explicit SparseSystem(Graph g) : n(g.n) {
+        perm.resize(n + 1);
+        invp.resize(n + 1);
+        xlnz.resize(n + 1);
+        xnzsub.resize(n + 1);
+        nzsub.resize(std::size_t(n) * n + 1);
+        int maxlnz = 0, maxsub = int(nzsub.size());
+        ordered = nd_order_and_symbolic_factorisation(maxlnz, n, g.xadj.data(), g.adjncy.data(),
+                                                      xlnz.data(), xnzsub.data(), nzsub.data(),
+                                                      perm.data(), invp.data(), maxsub) == 0;
+        lnz.resize(maxlnz + 1);
+        diag.resize(n);
+        link.resize(n);
+        first.resize(n);
+        temp.resize(n);
+    }
+
+    // Clears the values and adds every entry of m (old numbering) through the assembly routine;
+    // false when an entry has no place in the structure.
+    bool assemble(const Dense& m) {
+        std::fill(lnz.begin(), lnz.end(), 0.0);
+        std::fill(diag.begin(), diag.end(), 0.0);
+        for (int i = 1; i <= n; ++i)
+            for (int j = 1; j <= i; ++j) {
+                if (m(i, j) == 0.0) continue;
+                if (add_sparse_entry_dbl(m(i, j), lnz.data(), i, j, diag.data(), xlnz.data(),
+                                         nzsub.data(), xnzsub.data(), invp.data()) != 0)
+                    return false;
+            }
+        return true;
+    }
+    int factor() {
+        return fact_sparse_dbl(n, xlnz.data(), lnz.data(), xnzsub.data(), nzsub.data(), diag.data(),
+                               link.data(), first.data(), temp.data());
+    }
+    std::vector<double> to_new(const std::vector<double>& old) const {
+        std::vector<double> v(n);
+        for (int k = 1; k <= n; ++k)
+            v[invp[k - 1] - 1] = old[k - 1];
+        return v;
+    }
+    std::vector<double> to_old(const std::vector<double>& v) const {
+        std::vector<double> old(n);
+        for (int i = 1; i <= n; ++i)
+            old[perm[i - 1] - 1] = v[i - 1];
+        return old;
+    }
+};
 
 } // namespace mxtest
