@@ -14,9 +14,12 @@
 #include "shell/dispatch.h"
 #include "shell/main_window.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
+#include <system_error>
+#include <unistd.h>
 
 namespace batch {
 
@@ -139,15 +142,25 @@ class Run {
     }
 };
 
-// Absolute path of an existing regular file, or "" after a message.
+// Absolute path of an existing regular file, or "" after a message that says why not.
 std::string model_path(const std::string& model) {
     std::error_code ec;
-    const fs::path path = fs::absolute(model, ec);
-    if (ec || !fs::is_regular_file(path, ec)) {
-        std::cerr << "veldarin-script: --batch " << model << ": no such model file\n";
+    const fs::path path = fs::absolute(model, ec).lexically_normal();
+    std::string why;
+    if (ec)
+        why = ec.message();
+    else if (path.string().size() >= sys::path_max)
+        why = "the path has " + std::to_string(path.string().size()) + " characters, and at most " +
+              std::to_string(sys::path_max - 1) + " are allowed";
+    else if (!fs::exists(path, ec))
+        why = ec ? ec.message() : "no such model file";
+    else if (!fs::is_regular_file(path, ec))
+        why = "it is not a regular file";
+    if (!why.empty()) {
+        std::cerr << "veldarin-script: --batch " << model << ": " << why << '\n';
         return {};
     }
-    return path.lexically_normal().string();
+    return path.string();
 }
 
 bool fail(const std::string& step) {
@@ -155,22 +168,27 @@ bool fail(const std::string& step) {
     return false;
 }
 
+// The outcome of each step comes from the step itself (its record flag or its own outcome),
+// never from a look at the disk afterwards: a cut-short file exists too.
 bool save_bitmap(Run& run, const std::string& path) {
     if (has_command(552)) {
         std::vector<headless::Action> answers{file_answer(path)};
         if (sys::file_exists(path)) answers.push_back(yes_answer());
-        if (!run.command(552, answers) || !sys::file_exists(path))
-            return fail("saving the window as a bitmap");
+        if (!run.command(552, answers) || !screen_bmp_written())
+            return fail("saving the window as a bitmap " + path);
     } else {
         // Without the bitmap command the canvas is saved as the calculation left it.
         const ui::Size client = ui::client_size();
-        if (!write_window_bitmap(&shell::canvas(), client.width, client.height, path.c_str()))
-            return fail("saving the window as a bitmap: " + path + " cannot be written");
+        std::string cause;
+        if (!write_window_bitmap(&shell::canvas(), client.width, client.height, path.c_str(),
+                                 &cause))
+            return fail("saving the window as a bitmap " + path + ": " + cause);
     }
     std::cout << "Bitmap written: " << path << '\n';
     return true;
 }
 
+// The steps in order; the first that fails ends the run, so nothing is written after it.
 bool steps(Run& run, const std::string& model, const std::string& dat, const std::string& bmp) {
     if (!run.start()) return fail("starting the program");
     if (!run.command(101, {file_answer(model)}, true) || Modelsettings.model_read != 1)
@@ -178,14 +196,48 @@ bool steps(Run& run, const std::string& model, const std::string& dat, const std
     run.command(130, {});
     if (Modelsettings.data_ready != 1) return fail("calculating the potentials");
     if (has_command(111)) run.command(111, display_answers());
-    const bool bitmap = save_bitmap(run, bmp);
+    if (!save_bitmap(run, bmp)) return false;
     std::vector<headless::Action> answers{file_answer(dat)};
     if (sys::file_exists(dat)) answers.push_back(yes_answer());
     answers.push_back(no_noise_answer());
     if (!run.command(103, answers) || forward::last_save_outcome() != forward::SaveOutcome::written)
         return fail("writing the data file " + dat);
     std::cout << "Data file written: " << dat << '\n';
-    return bitmap;
+    return true;
+}
+
+// True when `output` names the same file as `model` (links and "." or ".." resolved, hard
+// links too): the batch would replace its own input.
+bool same_file(const fs::path& model, const fs::path& output) {
+    std::error_code ec;
+    if (fs::exists(output, ec)) return fs::equivalent(model, output, ec);
+    return fs::weakly_canonical(model, ec) == fs::weakly_canonical(output, ec);
+}
+
+// The output folder, made when missing; "" after a message that names it and the cause.
+std::string output_folder(const std::string& model, const std::string& out_dir) {
+    if (out_dir.empty()) return fs::path(model).parent_path().string();
+    std::error_code ec;
+    const fs::path folder = fs::absolute(out_dir, ec);
+    // A missing output folder is made, as a user asking for output there would expect.
+    if (!ec && !fs::exists(folder, ec)) {
+        fs::create_directories(folder, ec);
+        if (ec) {
+            std::cerr << "veldarin-script: --out " << out_dir << " cannot be made: " << ec.message()
+                      << '\n';
+            return {};
+        }
+    }
+    if (ec || !fs::is_directory(folder, ec)) {
+        std::cerr << "veldarin-script: --out " << out_dir << " is not a folder\n";
+        return {};
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        std::cerr << "veldarin-script: --out " << out_dir << " cannot be written: "
+                  << std::error_code(errno, std::generic_category()).message() << '\n';
+        return {};
+    }
+    return folder.string();
 }
 
 } // namespace
@@ -193,18 +245,25 @@ bool steps(Run& run, const std::string& model, const std::string& dat, const std
 int run(const std::string& model, const std::string& out_dir) {
     const std::string path = model_path(model);
     if (path.empty()) return 2;
-    std::error_code ec;
-    const fs::path folder =
-        out_dir.empty() ? fs::path(path).parent_path() : fs::absolute(out_dir, ec);
-    // A missing output folder is made, as a user asking for output there would expect.
-    if (!ec && !out_dir.empty() && !fs::exists(folder, ec)) fs::create_directories(folder, ec);
-    if (ec || !fs::is_directory(folder, ec)) {
-        std::cerr << "veldarin-script: --out " << out_dir << " is not a folder\n";
-        return 2;
-    }
+    const std::string folder_text = output_folder(path, out_dir);
+    if (folder_text.empty()) return 2;
+    const fs::path folder(folder_text);
     const std::string stem = fs::path(path).stem().string();
     const std::string dat = (folder / (stem + ".dat")).lexically_normal().string();
     const std::string bmp = (folder / (stem + ".bmp")).lexically_normal().string();
+    for (const std::string& output : {dat, bmp}) {
+        if (same_file(path, output)) {
+            std::cerr << "veldarin-script: --batch " << model << ": the output file " << output
+                      << " would replace the model file itself; give another --out folder\n";
+            return 2;
+        }
+        if (output.size() >= sys::path_max) {
+            std::cerr << "veldarin-script: the output path " << output << " is too long: it has "
+                      << output.size() << " characters, and at most " << sys::path_max - 1
+                      << " are allowed\n";
+            return 2;
+        }
+    }
     Run run;
     const bool ok = steps(run, path, dat, bmp);
     run.close();

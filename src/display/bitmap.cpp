@@ -44,8 +44,17 @@ bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const
     return picture.save_bmp(path, error);
 }
 
+namespace {
+bool last_bmp_written = false;
+} // namespace
+
+bool screen_bmp_written() {
+    return last_bmp_written;
+}
+
 int save_screen_bmp() {
     SystemSettings& s = Systemsettings;
+    last_bmp_written = false;
     model::copy_text(s.file_name, sizeof s.file_name, "*.bmp");
     model::copy_text(s.file_title, sizeof s.file_title, "Output BMP File");
     if (save_file_dialog(s.file_name, s.file_title, s.initial_dir)) {
@@ -53,8 +62,9 @@ int save_screen_bmp() {
         ui::set_cursor(ui::Cursor::wait);
         const ui::Size client = ui::client_size();
         std::string cause;
-        if (!write_window_bitmap(Progdisplay.canvas_dc, std::abs(client.width),
-                                 std::abs(client.height), s.file_name, &cause))
+        last_bmp_written = write_window_bitmap(Progdisplay.canvas_dc, std::abs(client.width),
+                                               std::abs(client.height), s.file_name, &cause);
+        if (!last_bmp_written)
             display::ask("Cannot open file " + std::string(s.file_name) + "\n" + cause + ".",
                          "Message", ui::mb_ok | ui::mb_iconinformation);
         ui::set_cursor(before);

@@ -24,3 +24,6 @@ bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const
 /// and the cause on the next line when it cannot be written (an existing file then stays as
 /// it was). Sets ProgDisplay::model_displayed and repaints; returns 552.
 int save_screen_bmp();
+/// The outcome of the last save_screen_bmp: true only when it wrote its file completely (false
+/// after a cancel or a failure). The batch run takes the step's outcome from here.
+bool screen_bmp_written();

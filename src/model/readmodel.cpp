@@ -281,7 +281,11 @@ int read_model_text(const ProgLim& limits, ModelSettings& model, char* name_buff
         read_model_after_blocks(r);
         finish_model_read(r);
     } catch (const ReadStop& stop) {
+        // A refusal in any section, the data sections after the level limit too, fails the
+        // read as a whole: its caller must not go on to calculate a model the user was told
+        // is wrong.
         error_number = stop.error;
+        r.result = 1;
     }
     if (error_number == 1) model.ndata = 0;
     return r.result;

@@ -36,7 +36,9 @@ class ModelReader {
     const char* const text;
     const std::int32_t length;
     std::int32_t cursor = 0;
-    int result = 1; ///< 1 until the level-limit step of the array-type section, then 0
+    /// 1 until the level-limit step of the array-type section, then 0; 1 again when any later
+    /// check refuses the file.
+    int result = 1;
 
     // ---- Reads (the text readers, with the cursor of this read) ----
     std::int32_t read_int();
@@ -140,8 +142,8 @@ void read_borehole_section(ModelReader& r);
 /// The rows of resistivity block codes, and the copy of the last row into rows added below.
 void read_block_rows_section(ModelReader& r);
 /// Everything the model file holds after the block rows. Runs after read_block_rows_section;
-/// when it returns, the end-of-read steps (finish_model_read) run. It sets r.result to 0 once
-/// the read can no longer fail as a whole (the level-limit step of the array-type section).
+/// when it returns, the end-of-read steps (finish_model_read) run. It sets r.result to 0 at the
+/// level-limit step of the array-type section; a refusal after it still fails the read.
 void read_model_after_blocks(ModelReader& r);
 /// End of a successful read: the final mesh (build_final_mesh) and the closing summary line.
 void finish_model_read(ModelReader& r);

@@ -10,8 +10,8 @@ namespace model {
 
 namespace {
 
-// Everything after the level limit. A refusal here drops only the measured data: the model
-// itself was read completely.
+// Everything after the level limit. A refusal here drops the measured data and fails the read,
+// although the model itself was read completely.
 void read_results_and_data(ModelReader& r) {
     MeasuredPositions data;
     read_results_section(r, data);
@@ -36,8 +36,8 @@ void read_model_after_blocks(ModelReader& r) {
     try {
         read_results_and_data(r);
     } catch (const ReadStop&) {
-        // The read ends here with its message; the mesh is still built so that the model can
-        // be used without its data.
+        // The read ends here with its message and fails; the mesh is still built so that the
+        // record never keeps the mesh of an earlier model.
         m.ndata = 0;
         build_final_mesh(r);
         throw;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/gfx/canvas.h"
+#include "platform/sys/sys.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -126,25 +127,25 @@ class ProgDisplay {
     std::uint32_t fill_background = 0xFFFFFF;       ///< colour the fills take as unpainted
     std::uint32_t line_colour = 0;                  ///< outlines; the flood fills stop at it
     std::uint32_t alt_background_colour = 0xF0F0F0; ///< unpainted colour of schemes 2 and 3
-    std::int32_t line_mode = 0;          ///< 2: draw_line sets pixels itself, else uses the pen
-    std::uint32_t pixel_line_colour = 0; ///< colour of the pixels of line mode 2
+    std::int32_t line_mode = 0;              ///< 2: draw_line sets pixels itself, else uses the pen
+    std::uint32_t pixel_line_colour = 0;     ///< colour of the pixels of line mode 2
     std::uint16_t line_patterns[33][8] = {}; ///< 8 x 8 pattern per contour level number 0..32
     std::int32_t fill_style = 2;             ///< 2 or more: direct polygons; below 2: outlines
-    std::int32_t level_scheme = 1;   ///< 2: 10 levels (black and white), 3: 11, else 16
-    std::int32_t ncontours = 0;      ///< number of contour levels in use, 0 or less: none
-    float res_levels[32] = {};       ///< contour levels of resistivity sections, ascending
-    float ip_levels[32] = {};        ///< contour levels of IP sections
-    float extra_levels[32] = {};     ///< third level list passed along with the two
-    float user_contour_values[32] = {}; ///< values typed into the user-values dialog
-    std::int32_t contour_choice = 1;    ///< 1 linear, 2 log, 3 user linear, 4 user log,
-                                        ///< 5 user values, 6 values file
-    std::int32_t contour_quantity = 0;  ///< 0 resistivity, 1 IP, 2 sensitivity, 3 uncertainty,
-                                        ///< 4 time constant, 5 Cole exponent, 6 phase
-    std::int32_t log_factor_choice = 0; ///< factor 1.19, 1.26, 1.41, 2.00, or 4: typed
-    std::int32_t contour_dialog_result = 0; ///< result of the last contour choice dialog
-    float first_contour_value = 0.0f;       ///< lowest level typed in the contour dialogs
-    float contour_step = 0.0f;              ///< spacing (linear) or factor (logarithmic)
-    float data_min = 0.0f;                  ///< range of the data whose levels are chosen
+    std::int32_t level_scheme = 1;           ///< 2: 10 levels (black and white), 3: 11, else 16
+    std::int32_t ncontours = 0;              ///< number of contour levels in use, 0 or less: none
+    float res_levels[32] = {};               ///< contour levels of resistivity sections, ascending
+    float ip_levels[32] = {};                ///< contour levels of IP sections
+    float extra_levels[32] = {};             ///< third level list passed along with the two
+    float user_contour_values[32] = {};      ///< values typed into the user-values dialog
+    std::int32_t contour_choice = 1;         ///< 1 linear, 2 log, 3 user linear, 4 user log,
+                                             ///< 5 user values, 6 values file
+    std::int32_t contour_quantity = 0;       ///< 0 resistivity, 1 IP, 2 sensitivity, 3 uncertainty,
+                                             ///< 4 time constant, 5 Cole exponent, 6 phase
+    std::int32_t log_factor_choice = 0;      ///< factor 1.19, 1.26, 1.41, 2.00, or 4: typed
+    std::int32_t contour_dialog_result = 0;  ///< result of the last contour choice dialog
+    float first_contour_value = 0.0f;        ///< lowest level typed in the contour dialogs
+    float contour_step = 0.0f;               ///< spacing (linear) or factor (logarithmic)
+    float data_min = 0.0f;                   ///< range of the data whose levels are chosen
     float data_max = 0.0f;
 };
 
@@ -205,8 +206,8 @@ class Array3DSens {
 /// open_file_dialog, save_file_dialog).
 struct FileDialogRecord {
     const char* filter = "All Files (*.*)\0*.*\0"; ///< the only filter offered
-    char* file = nullptr;              ///< in: default pattern or name; out: the full path
-    std::int32_t max_file = 260;       ///< capacity of `file` in bytes
+    char* file = nullptr; ///< in: default pattern or name; out: the full path
+    std::int32_t max_file = std::int32_t(sys::path_max); ///< capacity of `file` in bytes
     char* file_title = nullptr;        ///< in: the caption; out: the file name without its folder
     std::int32_t max_file_title = 264; ///< capacity of `file_title` in bytes
     const char* initial_dir = nullptr;
@@ -225,20 +226,20 @@ class SystemSettings {
     char icon_name[264] = "DiaIcon";
     char status_class[528] = "Status Windows";
     char next_class[264] = "Next Window";
-    char windows_dir[264] = "";  ///< system folder, then the editor program's path
-    char program_dir[264] = "";  ///< the program folder with its trailing separator
-    char file_name[264] = "";    ///< file buffer of the file dialogs
-    char file_title[264] = "";   ///< title buffer of the file dialogs
-    char work_dir[256] = "";     ///< folder in which the work-file paths are built
-    char initial_dir[1024] = ""; ///< initial folder of every file dialog
+    char windows_dir[264] = "";           ///< system folder, then the editor program's path
+    char program_dir[sys::path_max] = ""; ///< the program folder with its trailing separator
+    char file_name[sys::path_max] = "";   ///< file buffer of the file dialogs
+    char file_title[264] = "";            ///< title buffer of the file dialogs
+    char work_dir[sys::path_max] = "";    ///< folder in which the work-file paths are built
+    char initial_dir[sys::path_max] = ""; ///< initial folder of every file dialog
     char bmp_path[256] = "";
     char pcx_path[256] = "";
     char paint_program[256] = "";
     char message_text[256] = "";
     char windows_version_text[256] = "";
-    char model_path[256] = "";
-    char output_dir[264] = "";
-    char current_dir[264] = "";
+    char model_path[sys::path_max] = "";
+    char output_dir[sys::path_max] = "";
+    char current_dir[sys::path_max] = "";
     std::int32_t windows_version = 0;
     FileDialogRecord file_dialog;
 };

@@ -187,7 +187,7 @@ TEST(FileDialogs, ChosenFileFillsBothBuffersAndCancelLeavesThem) {
     const std::string saved_dir = sys::current_dir();
     Headless ui;
     file_dialog_init();
-    EXPECT_EQ(Systemsettings.file_dialog.max_file, 260);
+    EXPECT_EQ(Systemsettings.file_dialog.max_file, int(sys::path_max));
     EXPECT_STREQ(Systemsettings.file_dialog.filter, "All Files (*.*)");
 
     char file[260] = "*.mod";

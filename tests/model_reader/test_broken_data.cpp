@@ -1,6 +1,6 @@
 // Broken model files past the block rows: IP values, array type, results section, topography
-// and measured data. A refusal before the level limit fails the read (result 1); one after it
-// drops the measured data but keeps the model (result 0, no data, the mesh of this model).
+// and measured data. Every refusal fails the read (result 1); one after the level limit also
+// leaves no data and the mesh of this model.
 #include "reader_fixture.h"
 
 using namespace reader_test;
@@ -12,7 +12,6 @@ struct BrokenCase {
     std::string text;
     const char* message;
     const char* caption;
-    int result;
     bool beep;
 };
 
@@ -57,127 +56,126 @@ std::vector<BrokenCase> broken_cases() {
         {"chargeability above 1", change("ip_water_layers.mod", "0.01 0.02", "0.01 1.0001"),
          "You cannot have a chargeability value of greater than 1.0.\nPlease check you input "
          "model file format.",
-         E, 1, true},
+         E, true},
         {"no IP values", change("ip_water_layers.mod", "IP values\n3\n", "IP values\n0\n"),
-         "Number of IP values is 0.\nYou must have at least 1 IP value.", E, 1, true},
+         "Number of IP values is 0.\nYou must have at least 1 IP value.", E, true},
         {"34 IP values", change("ip_water_layers.mod", "IP values\n3\n", "IP values\n34\n"),
-         "Number of IP values is 34.\nMaximum number of IP values is 33.", E, 1, true},
+         "Number of IP values is 34.\nMaximum number of IP values is 33.", E, true},
         {"short IP row",
          change("ip_water_layers.mod", "0.05\n2222222222000000000011111111110000000000",
                 "0.05\n222222222200000000001111111111\n"),
          "Error in model line 1.\nThis model line has only 30 values\nwhereas the earlier part "
          "of the file\nstates that there should be 80 values.",
-         E, 1, true},
+         E, true},
         {"no tau values", change("spectral_ip.mod", "Tau\n2\n", "Tau\n0\n"),
-         "Number of Tau values is 0.\nYou must have at least 1 Tau value.", E, 1, true},
+         "Number of Tau values is 0.\nYou must have at least 1 Tau value.", E, true},
         {"34 C values", change("spectral_ip.mod", "C\n2\n", "C\n34\n"),
-         "Number of C values is 34.\nMaximum number of C values is 33.", E, 1, true},
+         "Number of C values is 34.\nMaximum number of C values is 33.", E, true},
         {"C value 0", change("spectral_ip.mod", "0.25 0.5", "0.25 0.0"),
          "Error in C value.\nThe C value for model number 2 is 0.00.\nThis parameters can only "
          "have\na value of between 0 and 1.\n",
-         E, 1, true},
+         E, true},
         {"C value 1", change("spectral_ip.mod", "0.25 0.5", "1.0 0.5"),
          "Error in C value.\nThe C value for model number 1 is 1.00.\nThis parameters can only "
          "have\na value of between 0 and 1.\n",
-         E, 1, true},
+         E, true},
         {"one frequency", change("spectral_ip.mod", "Frequencies\n4\n", "Frequencies\n1\n"),
-         "Number of frequency values is 1.\nYou must have at least 2 frequency values.", E, 1,
-         true},
+         "Number of frequency values is 1.\nYou must have at least 2 frequency values.", E, true},
         {"13 frequencies", change("spectral_ip.mod", "Frequencies\n4\n", "Frequencies\n13\n"),
-         "Number of frequency values is 13.\nMaximum number of frequency values is 12.", E, 1,
-         true},
+         "Number of frequency values is 13.\nMaximum number of frequency values is 12.", E, true},
         // ---- Array type ----
         {"no array type", without_array_line("block_point.mod"),
-         "Error in reading file!\nPlease check your file format.", E, 1, true},
+         "Error in reading file!\nPlease check your file format.", E, true},
         {"array type as a word", without_array_line("block_point.mod") + "Wenner\n",
-         "Error in reading file!\nPlease check your file format.", E, 1, true},
+         "Error in reading file!\nPlease check your file format.", E, true},
         {"array code 11", without_array_line("block_point.mod") + "11\n",
          "Array number is 11.\nError in the number for the array type!\nPlease check your file "
          "format.",
-         E, 1, true},
+         E, true},
         {"array code 0", without_array_line("block_point.mod") + "0",
          "Array number is 0.\nError in the number for the array type!\nPlease check your file "
          "format.",
-         E, 1, true},
+         E, true},
         // ---- Results section ----
         {"results without the potentials flag", fixture_text("water_one_layer.mod") + "0\n",
-         "Error in reading model data file!", E, 0, true},
+         "Error in reading model data file!", E, true},
         {"potential of 0", change("results_index.mod", "\n1\n1.0001000e+02 ,", "\n1\n0 ,"),
          "Error in reading potential values!\nThe output file produced by VELDARIN might\nhave "
          "been accidentally changed.",
-         E, 0, true},
+         E, true},
         {"second potential table cut short",
          cut_line_before("results_index.mod", "\n1\n30\n1\n0\n"),
-         "Error in reading file!\nPlease check your file format.", E, 0, true},
+         "Error in reading file!\nPlease check your file format.", E, true},
         {"IP potential table cut short",
          cut_line_before("results_general.mod", "\n2\nGeneral array data"),
-         "Error in reading file!\nPlease check your file format.", E, 0, true},
+         "Error in reading file!\nPlease check your file format.", E, true},
         {"16001 data points", change("results_index.mod", "\n1\n30\n1\n0\n", "\n1\n16001\n1\n0\n"),
          "Your data set has 16001 data points.\nThis is more than the maximum limit of 16000 data "
          "points.\nPlease check your file format.",
-         E, 0, true},
+         E, true},
         {"3 data points", change("results_index.mod", "\n1\n30\n1\n0\n", "\n1\n3\n1\n0\n"),
          "Your data set has 3 data points.\nThis is less than the minimum limit of 4 data "
          "points.\nPlease check your file format.",
-         E, 0, true},
+         E, true},
         {"general datum of 5 electrodes", change("results_general.mod", "\n4, 8,0", "\n5, 8,0"),
          "Error in data point 4!\nNumber of electrodes is 5.\nThere can only be 2 to 4 "
          "electrodes.",
-         "Data Error 10", 0, true},
+         "Data Error 10", true},
         {"general data cut short", cut_after("results_general.mod", "\n2, -1,0, 1,0, 70.0"),
-         "There is a problem in reading data point 5!\nPlease check the file format.", E, 0, true},
+         "There is a problem in reading data point 5!\nPlease check the file format.", E, true},
         {"index data cut short", cut_after("results_index.mod", last_datum.substr(0, 42)),
-         "There is a problem in reading data point 30!\nPlease check the file format.", E, 0, true},
+         "There is a problem in reading data point 30!\nPlease check the file format.", E, true},
         {"spacing 0", change("results_index.mod", last_datum, "3.75, 0.0, 1.0, 1101.0, 1101.5"),
          "Datum point 30 has an electrode spacing of     0.00!\nPlease check the file format.", E,
-         0, true},
+         true},
         {"n factor 0", change("results_index.mod", last_datum, "3.75, 2.5, 0.0, 1101.0, 1101.5"),
-         "Datum point 30 has an n factor of      0!\nPlease check the file format.", E, 0, true},
+         "Datum point 30 has an n factor of      0!\nPlease check the file format.", E, true},
         {"negative n of dipole-dipole",
          change("results_index.mod", last_datum, "3.75, 2.5, -1.0, 1101.0, 1101.5"),
-         "Datum point 30 has an n factor of     -1!\nPlease check the file format.", E, 0, true},
+         "Datum point 30 has an n factor of     -1!\nPlease check the file format.", E, true},
         {"negative resistivity",
          change("results_index.mod", last_datum, "3.75, 2.5, 1.0, -1101.0, 1101.5"),
-         "Datum point 30 has a resistivity value of -1101.00!\nPlease check the file format.", E, 0,
+         "Datum point 30 has a resistivity value of -1101.00!\nPlease check the file format.", E,
          true},
         // ---- Topography and the spacing checks ----
         {"162 elevation points", change("topography.mod", "\n2\n5\n10 10\n", "\n2\n162\n10 10\n"),
          "Number of elevation data points is 162.\nThis is more than the maximum limit of 161 "
          "points.\nPlease check your file format.",
-         E, 0, false},
+         E, false},
         {"no elevation points", change("topography.mod", "\n2\n5\n10 10\n", "\n2\n0\n10 10\n"),
          "Number of elevation data points is 0.\nYou must have at least 1 point.\nPlease check "
          "your file format.",
-         E, 0, false},
+         E, false},
         {"spacing off the unit", change("topography.mod", datum_14, "\n10.0, 1.5, 111.00\n"),
          "The unit electrode spacing is 1.0.\nHowever the electrode spacing for datum point "
          "14\nis 1.5. The electrode spacing must be an integer\nmultiple of the unit electrode "
          "spacing!.\nPlease check your input data file.",
-         S, 0, true},
+         S, true},
         {"spacing of 161 units", change("topography.mod", datum_14, "\n10.0, 161.0, 111.00\n"),
          "The unit electrode spacing is 1.0.\nHowever the electrode spacing for datum point "
          "14\nis 161.0. The maximum electrode spacing cannot\nbe greater than 160 times the unit "
          "electrode\nspacing. Please check your input data file.",
-         S, 0, true},
+         S, true},
         // ---- Sorting ----
         {"data beyond the last electrode",
          change("topography.mod", datum_14, "\n10.0, 7.0, 111.00\n"),
          "Datum point 14 needs electrode number 22,\nbut the model has only 20 electrodes.\n"
          "Please check your input data file.",
-         E, 0, true},
+         E, true},
     };
 }
 
 } // namespace
 
-// One refusal per check: its exact message, caption and beep, error number 1, the result of
-// its place in the file; after the level limit no data are left and the read is not complete.
+// One refusal per check: its exact message, caption and beep, error number 1 and a failed read
+// wherever it stands in the file (after the level limit too, where it used to give result 0 and
+// a model that was calculated as if nothing was wrong); no data are left.
 TEST(BrokenData, EachCheckRefusesWithItsMessage) {
     for (const BrokenCase& c : broken_cases()) {
         SCOPED_TRACE(c.name);
         m().ndata = 99;
         const ReadOutcome out = read_text(c.text);
-        EXPECT_EQ(out.result, c.result);
+        EXPECT_EQ(out.result, 1);
         EXPECT_EQ(out.error, 1);
         ASSERT_EQ(out.boxes.size(), 1u);
         EXPECT_EQ(out.boxes[0].text, c.message);
@@ -212,8 +210,8 @@ TEST(BrokenData, ValuesAtTheLimitsRead) {
     EXPECT_EQ(m().nfreq, 12);
 }
 
-// Refused data leave a model that can be used: its water rows and mesh are those of the same
-// file without the results section, none of the model read before.
+// Refused data fail the read but leave the mesh of this model: its water rows and mesh are
+// those of the same file without the results section, none of the model read before.
 TEST(BrokenData, RefusedDataLeaveTheModelUsable) {
     const std::string text = fixture_text("water_one_layer.mod");
     read_text(text);
@@ -221,7 +219,7 @@ TEST(BrokenData, RefusedDataLeaveTheModelUsable) {
     const std::vector<float> z(m().node_z, m().node_z + nx * nz);
     read_text(fixture_text("block_point.mod"));
     const ReadOutcome out = read_text(text + "0\n");
-    EXPECT_EQ(out.result, 0);
+    EXPECT_EQ(out.result, 1);
     EXPECT_EQ(out.error, 1);
     EXPECT_EQ(m().nwater, 7);
     ASSERT_EQ(m().nx_nodes, nx);

@@ -83,7 +83,7 @@ int test_dialog() {
     return result;
 }
 
-void ask_file(ui::FileDialogKind kind, std::size_t max_path = 260) {
+void ask_file(ui::FileDialogKind kind, std::size_t max_path = sys::path_max) {
     std::string file = "*.mod", title = "2D Model File";
     if (ui::file_dialog(kind, file, title, folder, max_path))
         say("file " + title + " " + file);
@@ -278,7 +278,9 @@ const Case cases[] = {
      "BOX [Message] file model.mod $F/model.mod\n",
      0},
     {"file_path_too_long", "file /tmp/a/very/long/name/model.mod\nmenu 9\n",
-     "BOX [Message] no file 2D Model File *.mod\n", 0},
+     "BOX [2D Model File] The path\\n/tmp/a/very/long/name/model.mod\\nis too long: it has 31 "
+     "characters, and at most 23 are allowed.\nBOX [Message] no file 2D Model File *.mod\n",
+     0},
     {"file_answer_before_box", "file model.mod\nmenu 2\nmenu 4\n",
      "BOX [Question] Replace it?\nNOANSWER box [Question]\nBOX [Message] answer no\n"
      "BOX [Message] file model.mod $F/model.mod\n",
@@ -317,6 +319,12 @@ const Case cases[] = {
     {"nothing_after_failed_start", "start memory 32\nmenu 1\n",
      "BOX [Message] Insufficient memory to start\n", 2, "case:2: the program has ended"},
     {"start_after_action", "menu 1\nstart\n", "", 2, "case:2: start must come before"},
+    // A machine larger than any real one is refused before anything is allocated for it.
+    {"screen_too_large", "start screen 2147483647 100\n", "", 2,
+     "case:1: screen size too large: at most 7680 x 4320"},
+    {"screen_of_4_gb", "start screen 20000 20000\n", "", 2, "case:1: screen size too large"},
+    {"huge_memory", "start memory 2147483647\n", "", 2,
+     "case:1: memory must be at most 1048576 MiB"},
     {"first_paint_and_title", "expect text painted\nexpect title \"Test*\"\n", "", 0},
     {"wrong_title", "expect title \"Other*\"\n", "", 2, "the title is \"Test program\""},
     {"paint_inside_command", "expect text painted\nmenu 7\nexpect text painted\n", "", 0},
@@ -362,6 +370,21 @@ TEST_F(Runner, ScriptCases) {
         EXPECT_FALSE(ui::command_running());
         sys::set_current_dir(start_dir_);
     }
+}
+
+// A script path that is a folder (or missing) is refused, not run as an empty script.
+TEST_F(Runner, ScriptThatIsNoFileIsRefused) {
+    std::ostringstream out, err;
+    headless::RunOptions options;
+    options.out = &out;
+    options.err = &err;
+    headless::AppHooks hooks;
+    hooks.start = start_app;
+    EXPECT_EQ(headless::run_script(folder, options, hooks), headless::exit_failed);
+    EXPECT_EQ(err.str(), folder + ": cannot read the script: it is not a regular file\n");
+    err.str("");
+    EXPECT_EQ(headless::run_script(folder + "/none.vds", options, hooks), headless::exit_failed);
+    EXPECT_EQ(err.str(), folder + "/none.vds: cannot read the script: No such file or directory\n");
 }
 
 TEST_F(Runner, FileDialogMakesTheFolderCurrent) {

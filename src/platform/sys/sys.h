@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -167,6 +168,10 @@ double wall_seconds();
 void cpuid(std::uint32_t leaf, std::uint32_t subleaf, std::uint32_t regs[4]);
 
 // ---- Folders -------------------------------------------------------------------------------
+
+/// The system's limit on a path, its terminating zero included (PATH_MAX): every buffer that
+/// holds a path the user chose has this size, and a longer path is refused with a message.
+constexpr std::size_t path_max = PATH_MAX;
 
 /// The program folder with a trailing '/': $VELDARIN_HOME when set, else the executable's folder.
 std::string program_dir();

@@ -123,7 +123,13 @@ bool file_dialog(FileDialogKind kind, std::string& file, std::string& title,
         if (!current->file_dialog(kind, chosen, title, initial_dir)) return false;
         if (chosen.empty()) return false;
         std::string path = join_path(initial_dir, chosen);
-        if (path.size() >= max_path) return false;
+        if (path.size() >= max_path) {
+            message_box("The path\n" + path + "\nis too long: it has " +
+                            std::to_string(path.size()) + " characters, and at most " +
+                            std::to_string(max_path - 1) + " are allowed.",
+                        title, mb_ok | mb_iconexclamation);
+            return false;
+        }
         std::string name = sys::file_title(path);
         bool exists = sys::file_exists(path);
         if (kind == FileDialogKind::save && exists) {

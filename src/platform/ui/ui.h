@@ -5,6 +5,8 @@
 // the user had cancelled it (message boxes: Cancel or No where offered, else OK).
 #pragma once
 
+#include "platform/sys/sys.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -46,10 +48,11 @@ enum class FileDialogKind { open, save };
 /// folder, the current directory becomes the file's folder, and the result is true. A save
 /// request for an existing file asks "... already exists." before overwriting, an open request
 /// for a missing file asks whether to create it (yes/no boxes under the dialog's caption); No
-/// returns to the dialog. Cancel, or a path of `max_path` characters or more, gives false and
-/// leaves `file`, `title` and the current directory as they were.
+/// returns to the dialog. Cancel gives false and leaves `file`, `title` and the current
+/// directory as they were; so does a path of `max_path` characters or more, after a box that
+/// names it and says it is too long.
 bool file_dialog(FileDialogKind kind, std::string& file, std::string& title,
-                 const std::string& initial_dir, std::size_t max_path = 260);
+                 const std::string& initial_dir, std::size_t max_path = sys::path_max);
 
 // ---- Modal dialogs -------------------------------------------------------------------------
 

@@ -3,7 +3,8 @@
 // One action a line; '#' starts a comment; "double quotes" hold blanks. The whole script is
 // checked before anything runs: an unknown or malformed line fails the run (exit 2).
 //
-//   start [screen W H] [memory MIB]  the machine (default 1024 x 768, 512 MiB); optional, and
+//   start [screen W H] [memory MIB]  the machine (default 1024 x 768, 512 MiB; at most
+//                                    7680 x 4320 and 1048576 MiB); optional, and
 //                                    before every other action but answers. Without it the
 //                                    program starts with the defaults at the first action.
 //                                    The client area is W x (H - 60) pixels.
@@ -59,6 +60,8 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <sys/stat.h>
+#include <system_error>
 
 namespace headless {
 
@@ -305,9 +308,22 @@ int run_script_text(const std::string& text, const std::string& name, const std:
 }
 
 int run_script(const std::string& path, const RunOptions& options, const AppHooks& hooks) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        (options.err ? *options.err : std::cerr) << path << ": cannot read the script\n";
+    // Only a regular file: a folder would read as an empty script that "succeeds", a FIFO
+    // could block for ever.
+    struct stat st;
+    std::string why;
+    if (::stat(path.c_str(), &st) != 0)
+        why = std::error_code(errno, std::generic_category()).message();
+    else if (!S_ISREG(st.st_mode))
+        why = "it is not a regular file";
+    std::ifstream in;
+    if (why.empty()) {
+        in.open(path, std::ios::binary);
+        if (!in) why = "it cannot be opened";
+    }
+    if (!why.empty()) {
+        (options.err ? *options.err : std::cerr)
+            << path << ": cannot read the script: " << why << '\n';
         return exit_failed;
     }
     std::ostringstream text;

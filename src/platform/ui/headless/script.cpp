@@ -196,11 +196,17 @@ std::string LineParser::start() {
         if (w_[i] == "screen" && !a_.has_screen && i + 2 < w_.size() &&
             parse_int(w_[i + 1], a_.width) && parse_int(w_[i + 2], a_.height)) {
             if (a_.width < 1 || a_.height <= 60) return "screen size too small";
+            // Each screen-sized canvas takes 4 bytes a pixel, and the program keeps several.
+            if (a_.width > max_screen_width || a_.height > max_screen_height)
+                return "screen size too large: at most " + std::to_string(max_screen_width) +
+                       " x " + std::to_string(max_screen_height);
             a_.has_screen = true;
             i += 3;
         } else if (w_[i] == "memory" && !a_.has_memory && i + 1 < w_.size() &&
                    parse_int(w_[i + 1], a_.memory)) {
             if (a_.memory < 1) return "memory must be at least 1 MiB";
+            if (a_.memory > max_memory_mib)
+                return "memory must be at most " + std::to_string(max_memory_mib) + " MiB";
             a_.has_memory = true;
             i += 2;
         } else {

@@ -32,6 +32,11 @@ enum class ActionKind {
 };
 enum class ExpectWhat { box, text, beep, title };
 
+/// The largest machine a `start` line may ask for: an 8K screen (each screen-sized canvas takes
+/// 4 bytes a pixel) and 1 TiB of memory.
+constexpr int max_screen_width = 7680, max_screen_height = 4320;
+constexpr int max_memory_mib = 1 << 20;
+
 struct Action {
     ActionKind kind = ActionKind::close;
     int line = 0;
