@@ -140,8 +140,9 @@ bool lay_out(ModelSettings& m, const ModelSectionSpec& s, Geometry& g, int& leng
     }
 
     // Step 2: depth of the section, the topography shift and the first row shown.
-    const int left_limit = int(float(s.xplt) - d.xscale / float(nps));
-    const int right_limit = s.xplt + line_length + int(d.xscale / float(nps) / 2.0f) - 1;
+    const int left_limit = truncate_to_int(float(s.xplt) - d.xscale / float(nps));
+    const int right_limit =
+        s.xplt + line_length + truncate_to_int(d.xscale / float(nps) / 2.0f) - 1;
     float depth = float(lengthvy / 2);
     if (m.nip > 0) depth = float((right_limit - left_limit) / 4);
     if (m.nwater_layers > 0) depth += std::fabs(m.zwatermax) * g.us * g.pzm;
@@ -216,7 +217,7 @@ void depth_axis(const ModelSettings& m, const ModelSectionSpec& s, const Geometr
                 int lowest_label_row, gfx::Canvas& dc) {
     const ProgDisplay& d = Progdisplay;
     const int nps = m.nodes_per_spacing > 0 ? m.nodes_per_spacing : 1;
-    const int left_limit = int(float(s.xplt) - d.xscale / float(nps));
+    const int left_limit = truncate_to_int(float(s.xplt) - d.xscale / float(nps));
     int last_label = -(1 << 30);
     for (int j = 1; j <= g.nz - 2; ++j) {
         const int y = g.py[j];
@@ -338,7 +339,7 @@ void electrode_axis(const ModelSettings& m, const ModelSectionSpec& s, const Geo
     int previous_x = -(1 << 30);
     for (int i = 0; i < m.nelec; ++i) {
         const float metres = float(i) * g.us;
-        int x = s.xplt + int(metres * g.pxm), y = g.top;
+        int x = s.xplt + truncate_to_int(metres * g.pxm), y = g.top;
         if (g.topo) {
             // The top-left corner of the topmost drawn block of the electrode's node column.
             const int c = m.margin_columns + i * nps; // 1-based cell column right of the node
@@ -369,11 +370,11 @@ void draw_boreholes(const ModelSettings& m, const ModelSectionSpec& s, const Geo
     int n = 0;
     for (int b = 0; b < m.nboreholes; n += std::max(0, m.issbor[b]), ++b) {
         if (m.issbor[b] <= 0) continue;
-        const int x = s.xplt + int(m.borehole_x[n] * g.us * g.pxm);
+        const int x = s.xplt + truncate_to_int(m.borehole_x[n] * g.us * g.pxm);
         draw_line(x, g.top - 2, x, g.top - 7, dc);
         if (Sectiondisplay.show_electrodes != 1) continue;
         for (int e = n; e < n + m.issbor[b]; ++e) {
-            const int ex = s.xplt + int(m.borehole_x[e] * g.us * g.pxm);
+            const int ex = s.xplt + truncate_to_int(m.borehole_x[e] * g.us * g.pxm);
             const int ey =
                 g.top + round_to_int((m.borehole_z[e] - m.first_shown_depth) * g.us * g.pzm);
             if (ey - 2 >= g.top) dc.ellipse(ex - 2, ey - 2, ex + 2, ey + 2);

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace forward {
@@ -179,8 +180,30 @@ void form_apparent_values(ModelSettings& s) {
     s.data_ready = 1;
 }
 
-void show_ending(int status, double seconds) {
-    char text[256];
+// The cause of a failed calculation in words, from the solver that ran and its code (the
+// solver has shown its own message before; this one names the outcome).
+std::string failure_cause(bool finite_elements, int status) {
+    if (!finite_elements) return "the finite-difference solver could not use the model or mesh";
+    switch (status) {
+    case fe::result_no_memory:
+        return "there was not enough memory for the finite-element solver";
+    case fe::result_bad_input:
+        return "the mesh, the electrodes or the wavenumbers do not fit the finite-element solver";
+    case fe::result_ordering:
+        return "the ordering of the finite-element matrix failed";
+    case fe::result_matrix:
+        return "an element of the mesh fell outside the finite-element matrix";
+    case fe::result_file:
+        return "a work file of the finite-element solver could not be written";
+    default:
+        return "the finite-element matrix could not be factorised at node " +
+               std::to_string(status) +
+               ": a resistivity or a mesh interval lies outside the range the solver handles";
+    }
+}
+
+void show_ending(int status, bool finite_elements, double seconds) {
+    char text[512];
     if (status == 0) {
         std::snprintf(text, sizeof text, "Calculations completed.\nTime taken was %.2f seconds.",
                       seconds);
@@ -190,9 +213,9 @@ void show_ending(int status, double seconds) {
                             "Message");
     } else {
         std::snprintf(text, sizeof text,
-                      "Calculations stopped by an error (code %d).\nNo apparent values were "
-                      "formed.",
-                      status);
+                      "Calculations stopped by an error (code %d):\n%s.\nNo apparent values "
+                      "were formed.",
+                      status, failure_cause(finite_elements, status).c_str());
         model::show_message(text, "Error Message");
     }
 }
@@ -272,7 +295,10 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     ui::set_cursor(ui::Cursor::arrow);
     model::trace("\nissbor1 %d issbor2 %d\n", s.issbor[0], s.issbor[1]);
     beep();
-    show_ending(status, sys::wall_seconds() - start);
+    const forward::Solver solver = forward::chain_solver(s);
+    show_ending(status,
+                solver != Solver::fd_9pt && solver != Solver::fd_dm && solver != Solver::fd_5pt,
+                sys::wall_seconds() - start);
     update_status("End Calculations", 0);
     ui::show_child(ui::Child::status, false);
     return 130;

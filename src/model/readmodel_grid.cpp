@@ -12,6 +12,8 @@ namespace model {
 
 namespace {
 
+constexpr float min_resistivity = 1e-30f;
+
 void check_resistivity(ModelReader& r, float value) {
     if (value <= 0.0f)
         r.fail(1, "Error Message",
@@ -20,6 +22,12 @@ void check_resistivity(ModelReader& r, float value) {
     if (value > 2000000.0f)
         r.fail(2, "Error Message",
                "Resistivity value cannot be more than 2000000!\nPlease check you input model "
+               "file format.");
+    // Below this the conductivity 1 / value leaves the range of a float (1e-40 is a denormal
+    // whose reciprocal is infinite, and the solvers fail on it).
+    if (value < min_resistivity)
+        r.fail(2, "Error Message",
+               "Resistivity value cannot be less than 1e-30!\nPlease check you input model "
                "file format.");
 }
 

@@ -65,6 +65,13 @@ void read_chargeabilities(ModelReader& r) {
             r.fail_quiet(1, "Error Message",
                          "You cannot have a chargeability value of greater than 1.0.\nPlease "
                          "check you input model file format.");
+        // A chargeability of exactly 1 leaves no conductivity for the IP pass, whose matrix
+        // then cannot be factorised.
+        if (value == 1.0f)
+            r.fail_quiet(1, "Error Message",
+                         "A chargeability value of 1.0 leaves the IP model without any\n"
+                         "conductivity. The chargeability values must be below 1.0.\nPlease "
+                         "check you input model file format.");
     }
     // The water blocks take the code after the model's values.
     if (m.water_present == 1) m.model_chargeabilities[m.nip++] = 0.0f;

@@ -119,6 +119,9 @@ void gather_real_by_index(float* a, float* work, const std::int32_t* index, int 
 }
 
 std::int32_t round_to_int(float x) {
+    // Clamped first: a float beyond the int range (a 1e12 m hill in pixels) has no conversion.
+    if (!(x >= -float(int_clamp))) return x < 0.0f ? -int_clamp : 0; // NaN gives 0
+    if (x > float(int_clamp)) return int_clamp;
     if (x > 0.0f) {
         std::int32_t k = static_cast<std::int32_t>(x);
         return x - static_cast<float>(k) >= 0.5f ? k + 1 : k;
@@ -128,6 +131,12 @@ std::int32_t round_to_int(float x) {
         return static_cast<float>(k) - x >= 0.5f ? k - 1 : k;
     }
     return 0;
+}
+
+std::int32_t truncate_to_int(float x) {
+    if (!(x >= -float(int_clamp))) return x < 0.0f ? -int_clamp : 0;
+    if (x > float(int_clamp)) return int_clamp;
+    return static_cast<std::int32_t>(x);
 }
 
 double round_to_thousandths(float x) {

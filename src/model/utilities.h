@@ -45,9 +45,14 @@ void gather_real_by_index(float* a, float* work, const std::int32_t* index, int 
 
 // ---- Numbers ---------------------------------------------------------------------------------
 
-/// Nearest integer, halves away from zero: 2.5 -> 3, -2.5 -> -3. Every other float-to-integer
-/// conversion of the program truncates toward zero.
+/// The bound of round_to_int and truncate_to_int: 2^29, so that the sum or difference of two
+/// results (a pixel coordinate plus an offset, the width between two) still fits an int.
+constexpr std::int32_t int_clamp = 1 << 29;
+/// Nearest integer, halves away from zero: 2.5 -> 3, -2.5 -> -3; clamped to +-int_clamp
+/// (NaN gives 0). Every other float-to-integer conversion of the program truncates toward zero.
 std::int32_t round_to_int(float x);
+/// Truncation toward zero, clamped as round_to_int is: for coordinates that truncate.
+std::int32_t truncate_to_int(float x);
 /// round_to_int(1000 x) x 0.001.
 double round_to_thousandths(float x);
 /// Offset of entry (i, j), 1-based, of a table stored column after column with n entries per

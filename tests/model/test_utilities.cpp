@@ -6,6 +6,7 @@
 #include "model/utilities.h"
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -166,6 +167,22 @@ TEST(Numbers, RoundToIntHalvesAwayFromZero) {
         EXPECT_EQ(round_to_int(c.x), c.k) << c.x;
     EXPECT_DOUBLE_EQ(round_to_thousandths(2.0004f), 2.0);
     EXPECT_DOUBLE_EQ(round_to_thousandths(-1.0006f), -1001 * 0.001);
+}
+
+// Floats beyond the int range (a 1e12 m hill in pixels) are clamped, never converted with
+// overflow, so that a pixel plus an offset or the width between two still fits an int.
+TEST(Numbers, HugeFloatsAreClampedBeforeConversion) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        float x;
+        std::int32_t k;
+    } cases[] = {{1e12f, 1 << 29},   {-1e12f, -(1 << 29)},      {inf, 1 << 29}, {-inf, -(1 << 29)},
+                 {std::nanf(""), 0}, {536870900.0f, 536870912}, {-2.6f, -3}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(round_to_int(c.x), c.k) << c.x;
+        EXPECT_EQ(truncate_to_int(c.x), c.x == -2.6f ? -2 : c.k) << c.x;
+    }
+    EXPECT_EQ(round_to_int(1e12f) - round_to_int(-1e12f), 1 << 30);
 }
 
 TEST(Numbers, Index2dLevelCountsAndReverse) {

@@ -57,6 +57,12 @@ std::vector<BrokenCase> broken_cases() {
          "You cannot have a chargeability value of greater than 1.0.\nPlease check you input "
          "model file format.",
          E, true},
+        // The IP pass of a chargeability of 1 has no conductivity: it used to fail in the
+        // solver with only an error code.
+        {"chargeability of 1", change("ip_water_layers.mod", "0.01 0.02", "0.01 1.0"),
+         "A chargeability value of 1.0 leaves the IP model without any\nconductivity. The "
+         "chargeability values must be below 1.0.\nPlease check you input model file format.",
+         E, true},
         {"no IP values", change("ip_water_layers.mod", "IP values\n3\n", "IP values\n0\n"),
          "Number of IP values is 0.\nYou must have at least 1 IP value.", E, true},
         {"34 IP values", change("ip_water_layers.mod", "IP values\n3\n", "IP values\n34\n"),
@@ -195,7 +201,7 @@ TEST(BrokenData, ValuesAtTheLimitsRead) {
     for (int i = 1; i <= 12; ++i)
         twelve += std::to_string(i) + " ";
     const std::string cases[] = {
-        change("ip_water_layers.mod", "0.01 0.02", "0.01 1.0"),
+        change("ip_water_layers.mod", "0.01 0.02", "0.01 0.999"),
         change("ip_water_layers.mod", "IP values\n3\n0.01 0.02 0.05", "IP values\n33\n" + zeros),
         change("spectral_ip.mod", "0.25 0.5", "0.999 0.001"),
         change("spectral_ip.mod", "Frequencies\n4\nFrequency values in Hz\n0.5 2.0 8.0 32.0",

@@ -105,6 +105,12 @@ std::vector<BrokenCase> broken_cases() {
          "Resistivity value cannot be more than 2000000!\nPlease check you input model file "
          "format.",
          E, 2, true},
+        // 1e-40 is a float denormal: its conductivity is infinite and the solvers failed with
+        // only an error code.
+        {"resistivity below 1e-30", change("block_point.mod", "10 20 30", "10 1e-40 30"),
+         "Resistivity value cannot be less than 1e-30!\nPlease check you input model file "
+         "format.",
+         E, 2, true},
         {"water of zero resistivity", change("water_one_layer.mod", "20.0 0.0 20.0", "0 0 20"),
          "You cannot have a zero or negative resistivity value!\nPlease check you input model "
          "file format.",
