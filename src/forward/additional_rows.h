@@ -37,7 +37,7 @@ template <class Row> void additional_rows(int code, int nelec, float level, Row 
             if (level > 0.0f) gaussian_noise_array(rows, g.data());
             for (r.p = 1; r.p <= rows; ++r.p) {
                 const int p = r.p;
-                r.factor = 1.0f + level * g[std::size_t(p - 1)];
+                r.factor = 1.0f + level * deviate_within(g[std::size_t(p - 1)], level, 1.0f);
                 if (code == 5)
                     r.c2 = p, r.c1 = p + b, r.p1 = p + b + m, r.p2 = p + 2 * b + m;
                 else

@@ -70,6 +70,7 @@ class DataFileText {
     void ip_block();
     void draw_deviates();
     void store_datum_tables();
+    void keep_signs();
     void location_columns(int d);
     GeneralPositions general_positions(int d) const;
     void general_columns(const GeneralPositions& p);
@@ -173,6 +174,7 @@ void DataFileText::draw_deviates() {
     g_.assign(std::max<std::size_t>(count, 1), 0.0f);
     if (level_ <= 0.0f) return;
     gaussian_noise_array(int(count), g_.data());
+    keep_signs();
     if (!errors_) return;
     out_ += "Error estimate for data present\nType of error estimate (0=same unit as data)\n0\n";
     // Error estimates near zero would give a datum an unbounded weight in the inversion.
@@ -207,6 +209,21 @@ void DataFileText::store_datum_tables() {
         s_.datum_c2[d] = e.c2;
         s_.datum_p1[d] = e.p1;
         s_.datum_p2[d] = e.p2;
+    }
+}
+
+// Deviates that would change the sign of their noisy value (or take an apparent IP past 1000
+// mV/V) are drawn again. The voltage model uses the deviates in its own way and checks its own.
+void DataFileText::keep_signs() {
+    if (voltage_) return;
+    const std::size_t per_datum = std::size_t(2 + 2 * nfreq_);
+    for (std::size_t w = 0; w < data_.size(); ++w) {
+        const int d = data_[w];
+        float* g = g_.data() + w * per_datum;
+        g[0] = deviate_within(g[0], level_, s_.app_resistivity[d]);
+        g[1] = deviate_within(g[1], level_, s_.app_ip[d], 1000.0f);
+        for (std::size_t j = 2; j < per_datum; ++j)
+            g[j] = deviate_within(g[j], level_, 1.0f);
     }
 }
 
@@ -358,6 +375,9 @@ void DataFileText::voltage_pass() {
         WrittenDatum& out = written_[w];
         const float rho0 = s_.app_resistivity[d];
         const float m0 = s_.app_ip[d];
+        // The noisy potential keeps its sign, the noisy IP stays within 0 .. 1000 mV/V.
+        if (v[w] > 0.0f) g_[w] = deviate_within(g_[w], s_.noise_amplitude / v[w], 1.0f);
+        g_[count + w] = deviate_within(g_[count + w], level_, m0, 1000.0f);
         const float rho = (v[w] + s_.noise_amplitude * g_[w]) * k[w];
         const float ip_noise = m0 * level_ * g_[count + w];
         out.rho = rho;
@@ -472,7 +492,8 @@ void DataFileText::additional_group(bool reverse) {
             if (level_ > 0.0f) gaussian_noise_array(rows, g.data());
             for (int p = 1; p <= rows; ++p) {
                 const float x = x0_ + span * a_ / 2.0f + float(p - 1) * a_; // x0 as above
-                const float factor = 1.0f + level_ * g[std::size_t(p - 1)];
+                const float factor =
+                    1.0f + level_ * deviate_within(g[std::size_t(p - 1)], level_, 1.0f);
                 if (reverse)
                     additional_row(x, b, -n, k, p + b + m, 0, p + b, p, factor);
                 else

@@ -65,6 +65,21 @@ void gaussian_noise_array(int n, float* values) {
         values[i] = static_cast<float>(values[i] * scale);
 }
 
+float deviate_within(float g, float level, float value, float upper) {
+    const auto fits = [&](float d) {
+        const float factor = 1.0f + level * d;
+        if (!(factor > 0.0f)) return false;
+        return !(upper > 0.0f && value > 0.0f && !(value * factor < upper));
+    };
+    if (fits(g)) return g;
+    ensure_seeded();
+    for (int i = 0; i < 1000; ++i) {
+        const float d = next_deviate();
+        if (fits(d)) return d;
+    }
+    return 0.0f;
+}
+
 namespace forward {
 
 void set_noise_seed(unsigned seed) {
@@ -144,12 +159,35 @@ struct NoiseChoices {
 };
 NoiseChoices noise_opened_with;
 
-void accept_noise_dialog(const ui::Dialog& d, ModelSettings& m) {
-    m.noise_level = static_cast<float>(std::atof(d.text(500).substr(0, 40).c_str()) * 0.01);
+// The number typed in an edit (at most 40 characters, blanks around it allowed; empty is 0),
+// or false when the text is not one finite number.
+bool typed_number(const std::string& typed, double& value) {
+    const std::string text = typed.substr(0, 40);
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    value = std::strtod(begin, &end);
+    if (end == begin) {
+        value = 0.0;
+        return text.find_first_not_of(" \t") == std::string::npos;
+    }
+    while (*end == ' ' || *end == '\t')
+        ++end;
+    return *end == '\0' && std::isfinite(value);
+}
+
+// False, after a message that keeps the dialog open, when the level is not a percentage.
+bool accept_noise_dialog(const ui::Dialog& d, ModelSettings& m) {
+    double percent = 0.0;
+    if (m.add_noise == 1 &&
+        (!typed_number(d.text(500), percent) || percent < 0.0 || percent > 100.0)) {
+        ui::message_box("The noise level must be a number from 0 to 100 (per cent).",
+                        "Error Message", ui::mb_ok | ui::mb_iconexclamation);
+        return false;
+    }
+    m.noise_level = static_cast<float>(percent * 0.01);
     if (m.add_noise == 1 && m.noise_level <= 0.0f) m.noise_level = 0.01f;
-    if (m.noise_level < 0.0f) m.noise_level = 0.0f;
-    if (m.noise_level > 1.0f) m.noise_level = 1.0f;
     if (m.add_noise == 0) m.noise_level = 0.0f;
+    return true;
 }
 
 } // namespace
@@ -170,8 +208,7 @@ bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialog
     if (event != ui::DialogEvent::command) return false;
     switch (args.id) {
     case ui::id_ok:
-        accept_noise_dialog(dialog, m);
-        dialog.end(1);
+        if (accept_noise_dialog(dialog, m)) dialog.end(1);
         return true;
     case ui::id_cancel:
         m.add_noise = noise_opened_with.add_noise;
@@ -214,8 +251,13 @@ bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
     }
     if (event != ui::DialogEvent::command) return false;
     if (args.id == ui::id_ok) {
+        double typed = 0.0;
+        if (!typed_number(dialog.text(5303), typed)) {
+            ui::message_box("The noise amplitude must be a number of millivolts.", "Error Message",
+                            ui::mb_ok | ui::mb_iconexclamation);
+            return true;
+        }
         dialog_result = 1;
-        const double typed = std::atof(dialog.text(5303).substr(0, 40).c_str());
         m.noise_amplitude = static_cast<float>(std::fabs(typed) * 0.001);
         const float highest = static_cast<float>(m.max_potential / u);
         if (m.noise_amplitude > highest) m.noise_amplitude = highest;

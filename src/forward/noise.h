@@ -11,20 +11,31 @@
 /// or by forward::set_noise_seed.
 void gaussian_noise_array(int n, float* values);
 
+/// The deviate that noise of relative level `level` applies to `value` as value (1 + level g):
+/// `g` itself when the noisy value keeps the sign of `value` (1 + level g > 0) and, when
+/// `upper` > 0 and `value` > 0, stays below `upper`; otherwise deviates are drawn again (from
+/// the generator of gaussian_noise_array, not rescaled) until one does. Noise never turns an
+/// apparent resistivity negative or an apparent chargeability past 1000 mV/V. After 1000
+/// draws in vain (a level far beyond 100 %) it gives 0.
+float deviate_within(float g, float level, float value, float upper = 0.0f);
+
 /// "Choose noise level": radios 503/504 (add noise no/yes), edit 500 (level in per cent),
 /// radios 501/502 (apparent resistivity / voltage dependent), radios 505/506 (save noise
 /// values no/yes), OK 1, Cancel 2.
 extern const ui::DialogTemplate NoiseDiaBox;
-/// Procedure of NoiseDiaBox over Modelsettings. OK stores the level as a fraction (with noise
-/// switched on, 0 or less becomes 1 %; the level is held to 0 .. 1; without noise it is 0) and
-/// ends with 1; Cancel restores the three choices it opened with and ends with 0.
+/// Procedure of NoiseDiaBox over Modelsettings. OK refuses a level that is not a number from 0
+/// to 100 (nan, inf, text, a negative or larger number) with a message and keeps the dialog
+/// open; otherwise it stores the level as a fraction (with noise switched on, an empty or zero
+/// level becomes 1 %; without noise it is 0) and ends with 1. Cancel restores the three
+/// choices it opened with and ends with 0.
 bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
 /// "Noise level to add": statics 5301/5302 (minimum and maximum potential in mV), edit 5303
 /// (amplitude in mV), OK 1, Cancel 2.
 extern const ui::DialogTemplate VoltNoiseDiaBox;
 /// Procedure of VoltNoiseDiaBox over Modelsettings: opening raises noise_amplitude to
-/// 0.2 % of the minimum potential; OK takes the absolute value typed (mV x 0.001), held to the
+/// 0.2 % of the minimum potential; OK refuses what is not a finite number with a message and
+/// keeps the dialog open, else takes the absolute value typed (mV x 0.001), held to the
 /// maximum potential, sets dialog_result 1 and ends with 1; Cancel sets dialog_result 2 and
 /// ends with 0.
 bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);

@@ -319,6 +319,71 @@ TEST(Noise, PercentageNoiseHasTheStatedLevel) {
 
 // Spectral IP: every in-phase and quadrature value gets noise of its own (the pairs beyond the
 // first deviates used to be written without any).
+// At 100 % noise about one deviate in six would make its value negative, and one of a high
+// chargeability would pass 1000 mV/V: such deviates are drawn again, so every noisy apparent
+// resistivity stays positive and every apparent IP within 0 to 1000 mV/V, and the values still
+// spread as widely as the level says.
+TEST(Noise, FullNoiseNeverChangesTheSignOfAValue) {
+    Records r;
+    const std::vector<Datum> data = many_wenner_data(40);
+    survey(r, 1, 40, 1.0f, data, true);
+    for (std::size_t d = 0; d < data.size(); ++d)
+        r.m.app_ip[d] = 900.0f;
+    r.m.noise_level = 1.0f;
+    double lowest = 1e30, highest = 0.0;
+    for (unsigned seed = 1; seed <= 5; ++seed) {
+        forward::set_noise_seed(seed);
+        const auto lines = data_lines(forward::data_file_text(records(r)), 9);
+        ASSERT_EQ(lines.size(), data.size());
+        for (const auto& line : lines) {
+            EXPECT_GT(line[2], 0.0);
+            EXPECT_GT(line[3], 0.0);
+            EXPECT_LT(line[3], 1000.0);
+            lowest = std::min(lowest, line[2]);
+            highest = std::max(highest, line[2]);
+        }
+    }
+    EXPECT_LT(lowest, 30.0);
+    EXPECT_GT(highest, 200.0);
+    forward::reset_noise_seed();
+}
+
+// The noise level must be a percentage: nan, inf, text and numbers outside 0 .. 100 are refused
+// with a message and the dialog stays open (the script's cancel then ends it); the voltage
+// amplitude must be a finite number.
+TEST(Noise, DialogsRefuseWhatIsNotANumberInRange) {
+    Records r;
+    Headless h;
+    ModelSettings& m = Modelsettings;
+    for (const char* typed : {"nan", "inf", "-inf", "abc", "5x", "-1", "250", "1e300"}) {
+        m.noise_level = 0.07f;
+        h.answer(std::string("dialog NoiseDiaBox click 504 set 500 ") + typed + " ok cancel");
+        EXPECT_EQ(ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc), 0) << typed;
+        EXPECT_EQ(m.noise_level, 0.07f) << typed;
+    }
+    EXPECT_NE(h.output().find("The noise level must be a number from 0 to 100 (per cent)."),
+              std::string::npos);
+    const struct {
+        const char* typed;
+        float level;
+    } accepted[] = {{"5", 0.05f}, {" 100 ", 1.0f}, {"\"\"", 0.01f}, {"0", 0.01f}};
+    for (const auto& c : accepted) {
+        h.answer(std::string("dialog NoiseDiaBox click 504 set 500 ") + c.typed + " ok");
+        EXPECT_EQ(ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc), 1) << c.typed;
+        EXPECT_FLOAT_EQ(m.noise_level, c.level) << c.typed;
+    }
+    m.max_potential = 1.0f;
+    m.min_potential = 0.1f;
+    m.unit_spacing = 1.0f;
+    m.noise_amplitude = 0.25f;
+    h.answer("dialog VoltNoiseDiaBox set 5303 nan ok cancel");
+    EXPECT_EQ(ui::run_dialog(VoltNoiseDiaBox, VoltNoiseDiaBoxProc), 0);
+    EXPECT_EQ(m.noise_amplitude, 0.25f);
+    EXPECT_NE(h.output().find("The noise amplitude must be a number of millivolts."),
+              std::string::npos);
+    EXPECT_TRUE(h.answered()) << h.err.str();
+}
+
 TEST(Noise, EverySpectralPairGetsNoise) {
     Records r;
     ModelSettings& m = r.m;
