@@ -12,15 +12,26 @@
 
 namespace {
 
-// One folder for the whole run, holding the settings file of each input.
-const std::string& home() {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/vd_fuzz_settings_XXXXXX";
-        const char* made = ::mkdtemp(pattern);
+// One folder for the whole run, holding the settings file of each input: in memory where the
+// machine has /dev/shm, since every save is synced to its disk.
+struct Home {
+    std::string dir;
+    Home() {
+        char in_memory[] = "/dev/shm/vd_fuzz_settings_XXXXXX";
+        char on_disk[] = "/tmp/vd_fuzz_settings_XXXXXX";
+        const char* made = ::mkdtemp(in_memory);
+        if (!made) made = ::mkdtemp(on_disk);
         if (!made) std::abort();
-        return std::string(made) + "/";
-    }();
-    return dir;
+        dir = std::string(made) + "/";
+    }
+    ~Home() {
+        std::remove(shell::settings_file_path(dir).c_str());
+        ::rmdir(dir.c_str());
+    }
+};
+const std::string& home() {
+    static const Home made;
+    return made.dir;
 }
 
 } // namespace
