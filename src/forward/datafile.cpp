@@ -127,11 +127,11 @@ std::string DataFileText::build() {
 
 void DataFileText::header() {
     appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
-    appendf(out_, "%7.2f\n", a_);
+    append_values(out_, "%7.2f\n", {a_});
     if (s_.electrode_type == 1) appendf(out_, "Electrode Type (0=point,1=line,2=finite)\n%d\n", 1);
     const int written = general_ ? 11 : model::array_code_to_file(code_);
     appendf(out_, "%d\n", written);
-    if (written == 8 || written == 10) appendf(out_, "%7.2f\n", s_.electrode_offset);
+    if (written == 8 || written == 10) append_values(out_, "%7.2f\n", {s_.electrode_offset});
     if ((code_ == 6 || code_ == 4) && s_.remote_electrodes > 0) {
         appendf(out_,
                 "Remote electrodes included\nC2 remote electrode X, Y and Z location\n"
@@ -282,12 +282,12 @@ void DataFileText::general_columns(const GeneralPositions& p) {
     auto x = [this](float steps) { return x0_ + a_ * steps; };
     appendf(out_, "%1d ", p.count);
     if (p.count == 2)
-        appendf(out_, "%10.4f,0.0  %10.4f,0.0", x(p.c1), x(p.p1));
+        append_values(out_, "%10.4f,0.0  %10.4f,0.0", {x(p.c1), x(p.p1)});
     else if (p.count == 3)
-        appendf(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0", x(p.c1), x(p.p1), x(p.p2));
+        append_values(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0", {x(p.c1), x(p.p1), x(p.p2)});
     else
-        appendf(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0  %10.4f,0.0", x(p.c1), x(p.c2), x(p.p1),
-                x(p.p2));
+        append_values(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0  %10.4f,0.0",
+                      {x(p.c1), x(p.c2), x(p.p1), x(p.p2)});
 }
 
 // The error column has five decimals without IP values and four with them.
@@ -299,11 +299,11 @@ void DataFileText::value_columns(const WrittenDatum& w) {
             appendf(out_, " %13.8f %13.8f", w.pairs[j], w.pairs[j + 1]);
         return;
     }
-    appendf(out_, "%13.4f", w.rho);
-    if (errors_) appendf(out_, error_format, w.e_rho);
+    append_values(out_, "%13.4f", {w.rho}, true);
+    if (errors_) append_values(out_, error_format, {w.e_rho}, true);
     if (!has_ip_) return;
-    appendf(out_, " %10.4f", w.ip);
-    if (errors_) appendf(out_, error_format, w.e_ip);
+    append_values(out_, " %10.4f", {w.ip}, true);
+    if (errors_) append_values(out_, error_format, {w.e_ip}, true);
 }
 
 WrittenDatum DataFileText::noisy_values(int w, int d) const {
@@ -388,11 +388,11 @@ void DataFileText::voltage_pass() {
             general_columns(general_positions(d));
         else
             location_columns(d);
-        appendf(out_, "%13.4f", out.rho);
-        if (errors_) appendf(out_, " %13.4f", out.e_rho);
+        append_values(out_, "%13.4f", {out.rho}, true);
+        if (errors_) append_values(out_, " %13.4f", {out.e_rho}, true);
         if (has_ip_) {
-            appendf(out_, "%13.4f", out.ip);
-            if (errors_) appendf(out_, " %13.4f", out.e_ip);
+            append_values(out_, "%13.4f", {out.ip}, true);
+            if (errors_) append_values(out_, " %13.4f", {out.e_ip}, true);
         }
         out_ += "\n";
         if (rho > 0.0f && rho0 > 0.0f) log_sum += std::fabs(std::log(rho) - std::log(rho0));
@@ -411,15 +411,15 @@ void DataFileText::topography_block() {
         out_ += separate;
         appendf(out_, "%d\n%d\n", s_.tflag, s_.ntopo);
         for (int i = 0; i < s_.ntopo; ++i)
-            appendf(out_, "%9.3f,%9.3f\n", a_ * s_.elec_x[i], a_ * s_.elec_z[i]);
+            append_values(out_, "%9.3f,%9.3f\n", {a_ * s_.elec_x[i], a_ * s_.elec_z[i]});
         out_ += "1\n";
     } else if (has_water()) {
         out_ += separate;
         const float z = s_.zwatermax * a_;
         out_ += "2\n3\n";
-        appendf(out_, "%9.3f,%9.3f\n", 0.0, z);
-        appendf(out_, "%9.3f,%9.3f\n", nelec_ * a_ * 0.5f, z - 0.001f);
-        appendf(out_, "%9.3f,%9.3f\n", (nelec_ - 1) * a_, z);
+        append_values(out_, "%9.3f,%9.3f\n", {0.0, z});
+        append_values(out_, "%9.3f,%9.3f\n", {nelec_ * a_ * 0.5f, z - 0.001f});
+        append_values(out_, "%9.3f,%9.3f\n", {(nelec_ - 1) * a_, z});
         out_ += "1\n";
     } else {
         out_ += "0\n";
@@ -531,9 +531,9 @@ void DataFileText::additional_row(float x, int b, float n, float k, int c1, int 
                    factor);
     if (dv == 0.0 || !std::isfinite(rho) || !std::isfinite(ip)) return;
     if (has_ip_)
-        appendf(out_, "%10.3f %10.3f %8.5f %13.4f %13.4f\n", x, b * a_, n, rho, ip);
+        append_values(out_, "%10.3f %10.3f %8.5f %13.4f %13.4f\n", {x, b * a_, n, rho, ip}, true);
     else
-        appendf(out_, "%10.3f %10.3f %8.5f %13.4f\n", x, b * a_, n, rho);
+        append_values(out_, "%10.3f %10.3f %8.5f %13.4f\n", {x, b * a_, n, rho}, true);
 }
 
 void DataFileText::remote_section() {
@@ -559,11 +559,11 @@ void DataFileText::general_copy() {
             for (std::size_t j = 0; j + 1 < w.pairs.size(); j += 2)
                 appendf(out_, " %13.8f %13.8f", w.pairs[j], w.pairs[j + 1]);
         } else {
-            appendf(out_, "%13.5f", w.rho);
-            if (errors_) appendf(out_, " %13.5f", w.e_rho);
+            append_values(out_, "%13.5f", {w.rho}, true);
+            if (errors_) append_values(out_, " %13.5f", {w.e_rho}, true);
             if (has_ip_) {
-                appendf(out_, " %10.4f", w.ip);
-                if (errors_) appendf(out_, " %13.5f", w.e_ip);
+                append_values(out_, " %10.4f", {w.ip}, true);
+                if (errors_) append_values(out_, " %13.5f", {w.e_ip}, true);
             }
         }
         out_ += "\n";
@@ -577,21 +577,22 @@ void index_location_columns(std::string& out, int code, float xf, float sa, floa
     case 1:
     case 2:
     case 3:
-        appendf(out, "%10.3f %10.3f ", xf + 1.5f * sa, sa);
+        append_values(out, "%10.3f %10.3f ", {xf + 1.5f * sa, sa});
         return;
     case 4:
     case 8:
-        appendf(out, "%10.3f %10.3f ", xf + 0.5f * sa, sa);
+        append_values(out, "%10.3f %10.3f ", {xf + 0.5f * sa, sa});
         return;
     case 5:
-        appendf(out, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (n + 2.0f), sa, n);
+        append_values(out, "%10.3f %10.3f %10.3f ", {xf + 0.5f * sa * (n + 2.0f), sa, n});
         return;
     case 6:
     case 10:
-        appendf(out, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (std::fabs(n) + 1.0f), sa, n);
+        append_values(out, "%10.3f %10.3f %10.3f ",
+                      {xf + 0.5f * sa * (std::fabs(n) + 1.0f), sa, n});
         return;
     default:
-        appendf(out, "%10.3f %10.3f %10.3f ", xf + 0.5f * sa * (2.0f * n + 1.0f), sa, n);
+        append_values(out, "%10.3f %10.3f %10.3f ", {xf + 0.5f * sa * (2.0f * n + 1.0f), sa, n});
         return;
     }
 }

@@ -229,12 +229,12 @@ void ModelFileText::ip_values() {
 void ModelFileText::array_line() {
     const int code = s_.array_type;
     appendf(out_, "%d\n", model::array_code_to_file(code));
-    if (code == 8 || code == 10) appendf(out_, "%8.3f\n", s_.electrode_offset);
+    if (code == 8 || code == 10) append_values(out_, "%8.3f\n", {s_.electrode_offset});
     if (code == 9)
-        appendf(out_,
-                "Gradient array C1 and C2 current electrodes locations\n0.0,0.0,0.0\n%.2f,0.0,"
-                "0.0\n",
-                (s_.nelec - 1) * a_);
+        append_values(out_,
+                      "Gradient array C1 and C2 current electrodes locations\n0.0,0.0,0.0\n%.2f,"
+                      "0.0,0.0\n",
+                      {(s_.nelec - 1) * a_});
 }
 
 // The reader refuses an in-line potential of 0 or less: such tables are left out, and the
@@ -303,8 +303,8 @@ void ModelFileText::data_block() {
             x = xf + 0.5f * sa * (n + 1.0f);
         else if (code == 7)
             x = xf + 0.5f * sa * (2.0f * n + 1.0f);
-        appendf(out_, "%11.5f, %11.5f, ", x, sa);
-        if (code == 5 || code == 6 || code == 7) appendf(out_, "%.3f, ", n);
+        append_values(out_, "%11.5f, %11.5f, ", {x, sa});
+        if (code == 5 || code == 6 || code == 7) append_values(out_, "%.3f, ", {n});
         const bool measured = s_.measured_values[d] > 0.0f;
         const float value = measured ? s_.measured_values[d] : s_.app_resistivity[d];
         out_ += exact_value("%9.2f", value);

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace forward {
@@ -27,15 +28,55 @@ void appendf(std::string& out, const char* format, ...) {
     va_end(again);
 }
 
+namespace {
+
+// The field width of a printf conversion ("%10.3f" gives 10, "%.3f" 0).
+int field_width(const char* format) {
+    const char* p = std::strchr(format, '%');
+    return p ? std::atoi(p + 1) : 0;
+}
+
+} // namespace
+
 std::string exact_value(const char* format, float value) {
     char text[128];
     std::snprintf(text, sizeof text, format, double(value));
-    // Within the rounding of a float the fixed form is the value (0.49999994 is 0.5000).
-    const double back = std::strtod(text, nullptr);
-    if (std::fabs(back - double(value)) <= 1e-6 * std::fmax(1.0, std::fabs(double(value))))
+    // The fixed form stands when it reads back as this very float (1.35 does; 1e-6 in "%8.4f"
+    // is 0.0000 and does not); nine significant digits always do.
+    if (static_cast<float>(std::strtod(text, nullptr)) == value || !std::isfinite(value))
         return text;
-    std::snprintf(text, sizeof text, "%.9g", double(value));
+    std::snprintf(text, sizeof text, "%*.9g", field_width(format), double(value));
     return text;
+}
+
+std::string significant_value(const char* format, float value) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, double(value));
+    const double back = std::strtod(text, nullptr);
+    if (std::fabs(back - double(value)) <= 5e-5 * std::fabs(double(value)) || !std::isfinite(value))
+        return text;
+    std::snprintf(text, sizeof text, "%*.6g", field_width(format), double(value));
+    return text;
+}
+
+void append_values(std::string& out, const char* format, std::initializer_list<double> values,
+                   bool calculated) {
+    const double* next = values.begin();
+    for (const char* p = format; *p; ++p) {
+        if (*p != '%') {
+            out += *p;
+        } else if (p[1] == '%') {
+            out += '%';
+            ++p;
+        } else {
+            const char* end = std::strchr(p, 'f');
+            if (!end || next == values.end()) return;
+            const std::string spec(p, std::size_t(end - p + 1));
+            const float v = static_cast<float>(*next++);
+            out += calculated ? significant_value(spec.c_str(), v) : exact_value(spec.c_str(), v);
+            p = end;
+        }
+    }
 }
 
 } // namespace forward

@@ -319,6 +319,30 @@ TEST(Noise, PercentageNoiseHasTheStatedLevel) {
 
 // Spectral IP: every in-phase and quadrature value gets noise of its own (the pairs beyond the
 // first deviates used to be written without any).
+// Small values keep their size: a 1e-6 m spacing and its positions, and the apparent values of
+// a 1e-5 ohm-m half-space, used to be written as 0.00, 0.000 and 0.0000.
+TEST(DataFile, SmallValuesKeepTheirDigits) {
+    Records r;
+    survey(r, 1, 10, 1e-6f, {{1, 1, 1}, {2, 1, 1}, {1, 2, 1}});
+    for (int d = 0; d < 3; ++d)
+        r.m.app_resistivity[d] = 1e-5f * float(d + 1);
+    const std::string text = forward::data_file_text(records(r));
+    std::istringstream in(text);
+    std::string title, spacing;
+    std::getline(in, title);
+    std::getline(in, spacing);
+    EXPECT_EQ(std::strtof(spacing.c_str(), nullptr), 1e-6f) << spacing;
+    const auto lines = data_lines(text, 6);
+    ASSERT_EQ(lines.size(), 3u);
+    const double x[3] = {1.5e-6, 2.5e-6, 3e-6}, a[3] = {1e-6, 1e-6, 2e-6};
+    for (int d = 0; d < 3; ++d) {
+        ASSERT_EQ(lines[d].size(), 3u);
+        EXPECT_NEAR(lines[d][0], x[d], 1e-12) << d;
+        EXPECT_NEAR(lines[d][1], a[d], 1e-12) << d;
+        EXPECT_NEAR(lines[d][2], 1e-5 * (d + 1), 1e-10) << d;
+    }
+}
+
 // At 100 % noise about one deviate in six would make its value negative, and one of a high
 // chargeability would pass 1000 mV/V: such deviates are drawn again, so every noisy apparent
 // resistivity stays positive and every apparent IP within 0 to 1000 mV/V, and the values still

@@ -169,6 +169,64 @@ TEST(ModelFile, OwnDataOfEveryIndexArrayReadsBack) {
     }
 }
 
+// The reader's extremes survive the save and the read exactly: every float of the model comes
+// back as the same float, and the model read back calculates the same data. Fixed decimals used
+// to write a 1e-6 m spacing as 0.00 (refused on reading) and 1e-30 ohm-m as 0.000.
+TEST(ModelFile, ExtremeValuesReadBackExactlyAndRecalculateTheSameData) {
+    const std::string example =
+        read_file(std::string(VELDARIN_SOURCE_DIR) + "/examples/homogeneous_wenner.mod");
+    const std::string depths = "0.25 0.5 0.75 1.0 1.35 1.75 2.2 2.75 3.4 4.2 5.2 6.5 8.0 10.0 "
+                               "12.5 15.5 19.5 24.0 30.0 37.0";
+    std::string tiny_depths;
+    for (std::size_t at = 0, end; at < depths.size(); at = end + 1) {
+        end = std::min(depths.find(' ', at), depths.size());
+        tiny_depths += depths.substr(at, end - at) + "e-6 ";
+    }
+    struct Case {
+        const char* name;
+        std::string text;
+    };
+    auto with = [&](const std::string& spacing, const std::string& rho, const std::string& dz,
+                    const std::string& ip) {
+        std::string t = example;
+        t.replace(t.find("\n1.0\n"), 5, "\n" + spacing + "\n");
+        t.replace(t.find("\n100\n"), 5, "\n" + rho + "\n");
+        t.replace(t.find(depths), depths.size(), dz);
+        if (!ip.empty()) {
+            const std::size_t last = t.rfind('\n', t.size() - 2) + 1;
+            std::string rows;
+            for (int r = 0; r < 20; ++r)
+                rows += std::string(96, '0') + "\n";
+            t.insert(last, "IP present\n1\n" + ip + "\n" + rows);
+        }
+        return t;
+    };
+    const Case cases[] = {{"tiny.mod", with("1e-6", "1e-30", tiny_depths, "")},
+                          {"large.mod", with("1.0", "2e6", depths, "0.999")}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RoundTrip t;
+        const std::string source = t.home.write(std::string("source_") + c.name, c.text);
+        t.read(source);
+        t.calculate();
+        const Snapshot before(t.r.m, t.r.limits);
+        t.h.answer("file " + t.home.file(c.name));
+        save_results_command(Progdisplay, t.r.m, 0);
+        ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << t.h.output();
+        t.read(t.home.file(c.name));
+        t.calculate();
+        const Snapshot after(t.r.m, t.r.limits);
+        EXPECT_EQ(before.ints, after.ints);
+        EXPECT_EQ(before.floats, after.floats);
+        ASSERT_EQ(before.data.size(), after.data.size());
+        ASSERT_GT(before.data.size(), 20u);
+        for (const auto& [key, value] : before.data) {
+            EXPECT_NEAR(after.data.at(key), value, 1e-6 * std::fabs(value));
+            EXPECT_NEAR(after.ip.at(key), before.ip.at(key), 1e-6 * std::fabs(before.ip.at(key)));
+        }
+    }
+}
+
 // Values whose fixed format would not read back are written with more digits.
 TEST(ModelFile, SmallChargeabilitiesKeepTheirDigits) {
     EXPECT_EQ(forward::exact_value("%10.3f", 0.05f), "     0.050");
