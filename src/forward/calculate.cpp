@@ -255,7 +255,8 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     if (s.cylinder_model) {
         const int status = forward::calculate_cylinder_model(display, s);
         ui::set_cursor(ui::Cursor::arrow);
-        if (status != forward::cylinder_refused) show_ending(status, sys::wall_seconds() - start);
+        if (status != forward::cylinder_refused)
+            show_ending(status, true, sys::wall_seconds() - start);
         update_status("End Calculations", 0);
         ui::show_child(ui::Child::status, false);
         return 130;
