@@ -1,6 +1,8 @@
 // veldarin-script: the program without a window, driven by an action script.
 // Usage: veldarin-script [--display] --script FILE [--home DIR] [--transcript FILE]
 #include "batch.h"
+#include "model/globals.h"
+#include "optimise/optimise.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/ui.h"
@@ -35,6 +37,7 @@ headless::AppHooks window_program() {
         m.memory_bytes = static_cast<std::uint64_t>(s.memory_mib) << 20;
         return shell::start_program(m);
     };
+    hooks.optimise = [] { optimise_command(Modelresolution); };
     return hooks;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 /// State of the status child window (drawn by the shell from these fields).
 class StatusWind {
@@ -296,8 +297,10 @@ class ModelResolution {
 
     // ---- Array optimisation --------------------------------------------------------------------
     std::int32_t narrays = 0;   ///< number of arrays of the optimised set
-    char output_name[256] = ""; ///< protocol output file
+    char output_name[256] = ""; ///< path of the optimisation report
     char stem[256] = "";        ///< file-name stem of the protocol files
+    /// [4 x narrays] C1, C2, P1, P2 of the optimised set of the last run
+    std::vector<std::int32_t> arrays;
 
     /// True when every constructor allocation succeeded.
     bool allocated() const;

@@ -177,6 +177,10 @@ RunResult run_case(const std::string& script, const std::string& transcript = ""
     o.transcript_path = transcript;
     headless::AppHooks hooks;
     hooks.start = start_app;
+    hooks.optimise = [] {
+        ui::pump();
+        say(ui::command_running() ? "optimising" : "not a command");
+    };
     RunResult r;
     r.code = headless::run_script_text(script, "case", folder, o, hooks);
     r.out = out.str();
@@ -302,6 +306,9 @@ const Case cases[] = {
     {"second_command_refused", "queue menu 1\nmenu 5\n", "BEEP\nBOX [Message] completed\n", 0},
     {"queued_without_pump_runs_after", "queue menu 1\nmenu 8\n",
      "BOX [Message] screen 1024x768 client 1024x708 memory 512\nBOX [Message] Hello\\nworld\n", 0},
+    {"optimise_runs_as_a_command", "queue menu 1\noptimise\n", "BEEP\nBOX [Message] optimising\n",
+     0},
+    {"optimise_takes_nothing", "optimise now\n", "", 2, "case:1: optimise takes nothing"},
     {"idle_keys_go_to_the_window", "key q\nkey esc\nexpect text \"key q\"\n", "", 0},
     // Menu by text, popups, removed items.
     {"menu_by_text", "menu \"Test/Hello\"\n", "BOX [Message] Hello\\nworld\n", 0},

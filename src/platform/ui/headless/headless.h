@@ -35,6 +35,9 @@ struct AppHooks {
     /// runs right after it. Returns false when the program cannot start (it has then shown its
     /// message); the script's later actions then fail the run.
     std::function<bool(const StartSettings&)> start;
+    /// The `optimise` action: runs as a command (menu commands typed ahead are refused) and
+    /// asks its own questions. Empty: the action fails the run.
+    std::function<void()> optimise;
 };
 
 struct RunOptions {

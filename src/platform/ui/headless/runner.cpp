@@ -34,6 +34,10 @@
 //   expect beep                      check finds one record, so repeated checks follow order.
 //   expect title "glob"              the window title matches now.   '*' any run, '?' one char
 //   close                            the close request of the main window.
+//   optimise                         the array optimisation as a command: its options dialog
+//                                    takes a queued `dialog OptArrayDiaBox ...` answer (none:
+//                                    Cancel, nothing runs). No script line runs meanwhile, so
+//                                    "Next" stays unclicked.
 //   queue key C | queue close | queue menu ID|"Popup/Item"
 //                                    puts the event into the message queue instead of
 //                                    delivering it: the user typing ahead. The pump inside the
@@ -92,6 +96,7 @@ class Runner {
     /// The events of an input action, or false (with the failure reported) when the user
     /// could not do it.
     bool events_of(const Action& a, std::vector<ui::Event>& events);
+    void optimise();
     int popup_index(const std::string& text);
     int item_id(int popup, const std::string& text);
 };
@@ -133,6 +138,18 @@ bool Runner::expect(const Action& a) {
                      (a.text.empty() ? "" : " \"" + a.text + "\"") +
                      ": nothing of the kind since the last one found");
     return false;
+}
+
+void Runner::optimise() {
+    if (!hooks_.optimise) {
+        transcript_.fail("this program has no array optimisation");
+        return;
+    }
+    {
+        ui::CommandScope command;
+        hooks_.optimise();
+    }
+    idle();
 }
 
 int Runner::popup_index(const std::string& text) {
@@ -252,7 +269,10 @@ int Runner::run(const std::vector<Action>& actions) {
             transcript_.fail("the program has ended; nothing more can be done in it");
             return exit_failed;
         }
-        act(a);
+        if (a.kind == ActionKind::optimise)
+            optimise();
+        else
+            act(a);
         if (transcript_.failed()) return exit_failed;
     }
     if (!started_) start(nullptr);

@@ -180,6 +180,10 @@ std::string LineParser::parse() {
         return "box needs yes, no, ok or cancel";
     }
     if (verb == "expect") return expect();
+    if (verb == "optimise") {
+        a_.kind = ActionKind::optimise;
+        return count(1) ? std::string() : "optimise takes nothing";
+    }
     if (verb == "queue") {
         a_.queued = true;
         if (w_.size() < 2) return "queue needs key, close or menu";

@@ -29,6 +29,7 @@ enum class ActionKind {
     scroll, ///< main-window `bar`, `code`, `pos`
     expect, ///< `expect_what` matches glob `text`
     close,
+    optimise, ///< the program's array optimisation (AppHooks::optimise)
 };
 enum class ExpectWhat { box, text, beep, title };
 

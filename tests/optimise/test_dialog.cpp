@@ -1,0 +1,110 @@
+// OptArrayDiaBox: the bounds applied on OK, the layout buttons, the parallel switch without
+// SSE2, and Cancel.
+#include "model/globals.h"
+#include "model/records.h"
+#include "optimise/options_dialog.h"
+#include "support/session.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct OptionsDialog : ::testing::Test {
+    test_support::GlobalRecords records;
+    test_support::Headless session;
+    ModelResolution& r = Modelresolution;
+    /// Runs the dialog with the answer "dialog OptArrayDiaBox <actions>".
+    int run(const std::string& actions) {
+        session.answer("dialog OptArrayDiaBox " + actions);
+        const int result = ui::run_dialog(OptArrayDiaBox, OptArrayDiaBoxProc);
+        EXPECT_TRUE(session.answered()) << session.err.str();
+        return result;
+    }
+};
+
+TEST_F(OptionsDialog, OkHoldsEveryEditInItsBounds) {
+    struct Case {
+        const char* actions;
+        int nelec, max_arrays;
+    } cases[] = {
+        {"set 1313 5 ok", 10, 5000},
+        {"set 1313 65 ok", 64, 5000},
+        {"set 1313 30 set 1323 12 ok", 30, 30},
+        {"set 1313 x set 1323 -4 ok", 10, 10},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(run(c.actions), 1) << c.actions;
+        EXPECT_EQ(dialog_result, 1);
+        EXPECT_EQ(r.opt_nelec, c.nelec) << c.actions;
+        EXPECT_EQ(r.opt_max_arrays, c.max_arrays) << c.actions;
+    }
+    // Each real edit below and above its bounds; the labels' ranges are not the bounds.
+    struct Bound {
+        int id;
+        const char *low, *high;
+        double at_low, at_high;
+        float ModelResolution::*field;
+    } bounds[] = {
+        {1321, "0.1", "0.95", 0.5, 0.9, &ModelResolution::opt_bgs_ratio},
+        {1322, "0.01", "0.6", 0.05, 0.5, &ModelResolution::opt_extra_ratio},
+        {1324, "0.1", "0.5", 0.15, 0.3, &ModelResolution::opt_depth_ratio},
+        {1325, "0.2", "2", 0.25, 1.0, &ModelResolution::opt_first_thickness},
+        {1326, "0.9", "1.3", 1.0, 1.25, &ModelResolution::opt_thickness_factor},
+        {1328, "0", "1", 0.0001, 0.1, &ModelResolution::opt_damping},
+        {1329, "0.01", "150", 0.1, 100.0, &ModelResolution::opt_unit_spacing},
+    };
+    for (const Bound& b : bounds) {
+        const std::string id = std::to_string(b.id);
+        run("set " + id + " " + b.low + " ok");
+        EXPECT_FLOAT_EQ(r.*b.field, float(b.at_low)) << b.id;
+        run("set " + id + " " + b.high + " ok");
+        EXPECT_FLOAT_EQ(r.*b.field, float(b.at_high)) << b.id;
+    }
+    run("set 1320 0 set 1327 9 ok");
+    EXPECT_EQ(r.opt_max_iterations, 1);
+    EXPECT_EQ(r.opt_max_n, 8);
+    run("set 1320 500 set 1327 1 ok");
+    EXPECT_EQ(r.opt_max_iterations, 100);
+    EXPECT_EQ(r.opt_max_n, 3);
+}
+
+TEST_F(OptionsDialog, LayoutButtons) {
+    r.opt_depth_ratio = 0.25f;
+    r.opt_thickness_factor = 1.05f;
+    run("click 1312 ok");
+    EXPECT_EQ(r.cable_layout, 2);
+    EXPECT_EQ(r.opt_nelec, 61);
+    EXPECT_FLOAT_EQ(r.opt_depth_ratio, 0.17f);
+    EXPECT_FLOAT_EQ(r.opt_thickness_factor, 1.15f);
+    run("click 1311 ok");
+    EXPECT_EQ(r.cable_layout, 1);
+    EXPECT_EQ(r.opt_nelec, 41);
+}
+
+TEST_F(OptionsDialog, ParallelCalculationsNeedSse2) {
+    for (int level : {0, 1, 2, 3}) {
+        Proglim.simd_level = level;
+        run("click 1338 ok");
+        EXPECT_EQ(r.use_sse2, level >= 2 ? 1 : 0) << level;
+    }
+}
+
+TEST_F(OptionsDialog, CancelRestoresEverySetting) {
+    run("click 1300 click 1312 click 1331 click 1334 click 1335 click 1338 set 1320 7 "
+        "set 1328 0.05 cancel");
+    EXPECT_EQ(dialog_result, 2);
+    const ModelResolution defaults;
+    EXPECT_EQ(r.opt_param_2, defaults.opt_param_2);
+    EXPECT_EQ(r.cable_layout, defaults.cable_layout);
+    EXPECT_EQ(r.keep_symmetry, defaults.keep_symmetry);
+    EXPECT_EQ(r.array_kinds, defaults.array_kinds);
+    EXPECT_EQ(r.eth_type, defaults.eth_type);
+    EXPECT_EQ(r.use_sse2, defaults.use_sse2);
+    EXPECT_EQ(r.opt_nelec, defaults.opt_nelec);
+    EXPECT_EQ(r.opt_max_iterations, defaults.opt_max_iterations);
+    EXPECT_FLOAT_EQ(r.opt_depth_ratio, defaults.opt_depth_ratio);
+    EXPECT_FLOAT_EQ(r.opt_thickness_factor, defaults.opt_thickness_factor);
+    EXPECT_FLOAT_EQ(r.opt_damping, defaults.opt_damping);
+}
+
+} // namespace
