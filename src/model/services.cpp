@@ -44,6 +44,40 @@ int ask_message(const char* text, const char* caption, unsigned flags) {
     return ui::message_box(text ? text : "", caption ? caption : "", flags);
 }
 
+namespace {
+int errors_reported = 0;
+} // namespace
+
+int report_error(Shown shown, const char* caption, const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    ++errors_reported;
+    trace("Error [%s] %s\n", caption ? caption : "status line", text);
+    switch (shown) {
+    case Shown::box:
+        return show_message(text, caption);
+    case Shown::status_line:
+        ::beep();
+        if (ui::is_foreground()) show_status_text(text);
+        return 0;
+    case Shown::box_in_front:
+        if (!ui::is_foreground()) return 0;
+        return ask_message(text, caption, ui::mb_ok | ui::mb_iconexclamation);
+    }
+    return 0;
+}
+
+int error_count() {
+    return errors_reported;
+}
+
+void clear_error_count() {
+    errors_reported = 0;
+}
+
 } // namespace model
 
 void beep() {
@@ -83,6 +117,10 @@ void show_status_text(const char* text, gfx::Canvas* canvas) {
     canvas->set_text_colour(gfx::rgb(255, 0, 0));
     canvas->text_out(8, y, line);
     canvas->set_text_colour(gfx::black);
+}
+
+void show_status_text(const char* text) {
+    show_status_text(text, &ui::window_canvas());
 }
 
 void file_dialog_init() {

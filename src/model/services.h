@@ -37,6 +37,29 @@ int show_message(const char* text, const char* caption);
 /// the beep; returns the button chosen (ui::id_yes, ...).
 int ask_message(const char* text, const char* caption, unsigned flags);
 
+/// How report_error shows a failure.
+enum class Shown {
+    box,          ///< beep, then a box under the caption with the exclamation icon and OK
+    status_line,  ///< beep, then the text in red on the status line (show_status_text on the
+                  ///< window canvas) while the main window is in front; no caption
+    box_in_front, ///< the box of `box` while the main window is in front, without the beep (the
+                  ///< routine that failed has beeped)
+};
+
+/// The funnel for failures: formats the text (at most 1,023 characters), writes it to the
+/// trace log ("Error [caption] text"; "status line" for no caption), counts it (error_count) and
+/// shows it as `shown` says. Returns the button chosen, or 0 when no box was shown. Solvers and
+/// commands report every failure here, so that the count tells whether a run went wrong.
+int report_error(Shown shown, const char* caption, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+/// Failures reported through report_error since the program started or the last
+/// clear_error_count.
+int error_count();
+void clear_error_count();
+
 } // namespace model
 
 /// Erases the main window's client area at once (white).
@@ -57,6 +80,8 @@ int check_user_abort();
 /// at x = 8 and y = ProgDisplay::client_height - ProgDisplay::status_height, after wiping the
 /// line with 107 blanks. A null canvas is ignored.
 void show_status_text(const char* text, gfx::Canvas* canvas);
+/// show_status_text on the main window's canvas.
+void show_status_text(const char* text);
 
 /// Fills SystemSettings::file_dialog with its defaults (filter "All Files (*.*)", no buffers,
 /// no flags). Called once at window creation.

@@ -82,6 +82,35 @@ TEST(Messages, FunnelBeepsAndShowsTheBox) {
                            "BEEP\n");
 }
 
+// Every failure goes to the trace and the count, then to the box or the status line.
+TEST(Messages, ErrorsAreTracedCountedAndShownAsAsked) {
+    GlobalRecords records;
+    TempDir dir;
+    model::copy_text(Printtrace.file_name, sizeof Printtrace.file_name,
+                     dir.file("kwoptrace.txt").c_str());
+    Printtrace.active = 1;
+    Headless ui;
+    model::clear_error_count();
+    EXPECT_EQ(model::report_error(model::Shown::box, "Error Message", "Error in opening file\n%s",
+                                  "a.dat"),
+              ui::id_ok);
+    EXPECT_EQ(ui.take_output(), "BEEP\nBOX [Error Message] Error in opening file\\na.dat\n");
+    EXPECT_EQ(
+        model::report_error(model::Shown::status_line, nullptr, "Error in allocating memory."), 0);
+    EXPECT_EQ(ui.take_output(), "BEEP\n");
+    EXPECT_NE(ui.take_texts().find("Error in allocating memory."), std::string::npos);
+    model::report_error(model::Shown::box_in_front, "Message", "Calculation error at point %5d.",
+                        12);
+    EXPECT_EQ(ui.take_output(), "BOX [Message] Calculation error at point    12.\n");
+    EXPECT_EQ(model::error_count(), 3);
+    EXPECT_EQ(read_file(dir.file("kwoptrace.txt")),
+              "Error [Error Message] Error in opening file\na.dat\n"
+              "Error [status line] Error in allocating memory.\n"
+              "Error [Message] Calculation error at point    12.\n");
+    model::clear_error_count();
+    EXPECT_EQ(model::error_count(), 0);
+}
+
 TEST(Progress, CheckUserAbortWithScriptedKeysAndClose) {
     GlobalRecords records;
     const struct {
