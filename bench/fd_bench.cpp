@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
             const long long before = sys::page_bytes_in_use();
             sys::reset_page_peak();
             const double start = sys::wall_seconds();
-            const int status = model.run(f.run, nky);
+            const model::SolverResult status = model.run(f.run, nky);
             const double seconds = sys::wall_seconds() - start;
             const double peak_mb = double(sys::page_bytes_peak() - before) / (1024.0 * 1024.0);
             double worst = 0.0, worst_near = 0.0;
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
                 }
             std::printf("%5d %7d  %-24s %9.3f %12.2f %10.1f %10.4f %12.4f%s\n", nelec,
                         model.nx * model.nz, f.name, seconds, 1000.0 * seconds / nky, peak_mb,
-                        worst, worst_near, status == 0 ? "" : "  (failed)");
+                        worst, worst_near, status.ok() ? "" : "  (failed)");
             std::fflush(stdout);
         }
     }

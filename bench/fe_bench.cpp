@@ -41,17 +41,17 @@ template <class Run> void measure(const char* name, int nelec, Run run) {
     const long long base = sys::page_bytes_in_use();
     sys::reset_page_peak();
     const auto start = std::chrono::steady_clock::now();
-    const int result = run();
+    const model::SolverResult result = run();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double mib = double(sys::page_bytes_peak() - base) / (1024.0 * 1024.0);
     const double* table = Modelsettings.potential_table_a;
     const int lead = Proglim.max_electrodes;
-    const double error = result == 0 ? worst_error(table, nelec, lead) : -1;
+    const double error = result.ok() ? worst_error(table, nelec, lead) : -1;
     // Away from the line's ends, where the mesh boundary is near: what the transform leaves.
-    const double inner = result == 0 ? worst_error(table, nelec, lead, nelec / 6) : -1;
+    const double inner = result.ok() ? worst_error(table, nelec, lead, nelec / 6) : -1;
     std::printf("%5d %-22s %9.3f s %9.1f MiB  worst error %7.4f  inner %7.4f  (result %d)\n", nelec,
-                name, seconds, mib, error, inner, result);
+                name, seconds, mib, error, inner, result.code());
     std::fflush(stdout);
 }
 
@@ -72,26 +72,28 @@ int main(int argc, char** argv) {
                       "%sfe_bench_nodes_%d.bin", folder.c_str(), int(getpid()));
         test_support::lay_out_bench_mesh(Modelsettings, nelec, margin, per_spacing, max_rows, rho);
         ModelSettings& s = Modelsettings;
-        const int nx = s.nx_nodes, nz = s.nz_nodes, lead = Proglim.max_electrodes;
+        const int nx = s.nx_nodes, nz = s.nz_nodes;
         std::printf("%5d electrodes: mesh %d x %d nodes\n", nelec, nx, nz);
         measure("finite differences", nelec, [&] {
-            return calaresforward_dbl(s, Potentialtables.fe_vector_a, lead, margin, per_spacing, 0,
-                                      0, 0, 0, 0, s.electrode_water, nelec, s.potential_table_a,
-                                      s.potential_table_b, s.cell_conductivity, s.node_row_dz,
-                                      s.node_col_dx, nx, nz, 1.0f, s.nky, nullptr, nullptr);
+            fd::Inputs in = fd::make_inputs(s, Proglim, s.cell_conductivity, s.potential_table_a,
+                                            s.potential_table_b, Potentialtables.fe_vector_a);
+            in.margin_columns = margin;
+            in.nodes_per_spacing = per_spacing;
+            in.nelec = nelec;
+            in.remote_electrodes = 0;
+            in.electrode_offset_ratio = 1.0f;
+            return calaresforward_dbl(in);
         });
-        measure("finite elements, band", nelec, [&] {
-            return calresfem_sym_dbl(
-                s, Potentialtables.fe_vector_a, 0, s.issbor, s.borehole_table_2, s.borehole_z,
-                nelec, 1.0f, margin, per_spacing, nelec, s.driver_cells_2x, s.node_x, s.node_z, nx,
-                nz, s.potential_table_a, s.potential_table_b, s.nky, s.electrode_water, nullptr);
-        });
-        measure("finite elements, sparse", nelec, [&] {
-            return calresfem_l_dbl(s, Potentialtables.fe_vector_a, 0, 0, 0, 0, 0, nelec, 1.0f,
-                                   margin, per_spacing, nelec, s.driver_cells_2x, s.node_col_x, nx,
-                                   nz, s.potential_table_a, s.potential_table_b, s.nky,
-                                   s.electrode_water, nullptr, nullptr);
-        });
+        fe::Inputs in = fe::make_inputs(s, Proglim, s.driver_cells_2x, s.potential_table_a,
+                                        s.potential_table_b, Potentialtables.fe_vector_a);
+        in.nboreholes = 0;
+        in.nelec = in.nelec_total = nelec;
+        in.electrode_offset_ratio = 1.0f;
+        in.margin_columns = margin;
+        in.nodes_per_spacing = per_spacing;
+        in.remote_electrodes = 0;
+        measure("finite elements, band", nelec, [&] { return calresfem_sym_dbl(in); });
+        measure("finite elements, sparse", nelec, [&] { return calresfem_l_dbl(in); });
         sys::delete_file(s.nodes_file);
         model::exit_globals();
     }

@@ -2,84 +2,84 @@
 // model, from finite-difference solutions at a set of wavenumbers transformed back to space.
 #pragma once
 
+#include "model/solver_io.h"
+
 #include <cstdint>
 
 class ModelSettings;
-namespace gfx {
-class Canvas;
-}
+class ProgLim;
+
+namespace fd {
+
+/// Everything a finite-difference run reads, and the tables it writes: the survey part (see
+/// model::SurveyInputs; remote_table holds 2 nelec + 1 values) and the grid and source below.
+/// fd::make_inputs fills it from the records; tests and benchmarks change single fields
+/// afterwards.
+struct Inputs : model::SurveyInputs {
+    // Grid: cell (i, j) between columns i, i + 1 and rows j, j + 1.
+    const float* node_col_dx = nullptr;  ///< nx - 1 column spacings
+    const float* node_row_dz = nullptr;  ///< nz - 1 row spacings
+    const float* conductivity = nullptr; ///< cell (i, j) at index2d(i, j, nx - 1)
+
+    // The current source.
+    int distributed_source = 0; ///< 0: single node; else the electrode node and its side nodes
+    float current_node_weight = 0, side_node_weight = 0;
+
+    std::int32_t* fd_option = nullptr; ///< set to 0 by the nine-point driver, when not null
+};
+
+/// The inputs of a run on the record's survey (model::fill_survey_inputs), grid spacings
+/// (ModelSettings::node_col_dx, node_row_dz) and source (distributed_source,
+/// current_node_weight, side_node_weight; &fd_option), with the cell conductivities `cells`
+/// and the output tables.
+Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* cells,
+                   double* table_a, double* table_b, double* remote_table);
+
+} // namespace fd
 
 /// "Modified 5-point" formulation: sparse Cholesky under a nested-dissection ordering.
 ///
-/// Grid: nx_nodes columns by nz_nodes rows (row 1 the surface), spacings node_col_dx (nx - 1)
-/// and node_row_dz (nz - 1) in unit spacings, cell (i, j) with conductivity
-/// conductivity[index2d(i, j, nx - 1)]. Electrode e (1-based) stands in node column
-/// margin_columns + (e - 1) * nodes_per_spacing and node row electrode_water[e - 1] + 1. From
-/// `settings` the drivers read ky_min, ky_max, distributed_source, current_node_weight,
-/// side_node_weight and array_type.
-///
 /// For each of nky wavenumbers (ky_min, 0.4 * ky_min above 45 electrodes, to ky_max at equal
 /// steps of ln k) it assembles, factors and solves the grid for a unit current at every
-/// electrode, then transforms the pair table (fourier_transform_grid, m = 4) into table_a (pair
-/// potentials) and table_b (their offset values for electrode_offset_ratio), N x N tables with
-/// leading dimension max_electrodes, entry (a, b) at index2d(a, b, max_electrodes).
+/// electrode, then transforms the pair table (fourier_transform_grid, m = 4) into table_a and
+/// table_b.
 ///
-/// Remote electrodes (remote_electrodes > 0; c2/p2 x relative to the first electrode, y the
-/// offset along strike, unit spacings): C2 and P2 are placed on the real surface node columns
-/// and their potentials written to remote_table (when not null; 2 nelec + 1 doubles): entry j
+/// Remote electrodes (remote_electrodes > 0 and remote_table not null): C2 and P2 are placed
+/// on the real surface node columns and their potentials written to remote_table: entry j
 /// (1-based) the potential at electrode j from C2, entry nelec + i that at P2 from electrode i,
 /// entry 2 nelec + 1 that at P2 from C2; 0 for a remote electrode too near the mesh edge to
-/// have a node. main_window is not read: failure texts go to the status line (status_canvas,
-/// through show_status_text) while the main window is the foreground window; the beep always.
+/// have a node.
 ///
-/// Result: 0; 1 when work memory is refused ("Error in allocating memory.", also inside the
-/// wavenumber loop) or the inputs do not fit (nky outside 2..32, wavenumber limits not positive
-/// and increasing, an electrode without side nodes in the mesh, a spacing of 0 or less; each
-/// with its message); the code of the ordering set-up when it fails; 113 when the user breaks
-/// the run (Esc, Q, q); the 1-based row of a non-positive pivot. On every failure the output
-/// tables and remote_table are left as they were. All work memory is released on every way out.
-int calaresforward_dbl(ModelSettings& settings, double* remote_table, int max_electrodes,
-                       int margin_columns, int nodes_per_spacing, int remote_electrodes,
-                       float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
-                       const std::int32_t* electrode_water, int nelec, double* table_a,
-                       double* table_b, const float* conductivity, const float* node_row_dz,
-                       const float* node_col_dx, int nx_nodes, int nz_nodes,
-                       float electrode_offset_ratio, int nky, const void* main_window,
-                       gfx::Canvas* status_canvas);
+/// Failures are reported through model::report_error on the status line (shown while the main
+/// window is in front; the beep always). Results (model::SolverResult): ok; no_memory when work
+/// memory is refused ("Error in allocating memory.", also inside the wavenumber loop);
+/// bad_input when the inputs do not fit (nky outside 2..32, wavenumber limits not positive and
+/// increasing, an electrode without side nodes in the mesh, a spacing of 0 or less; each with
+/// its message); ordering when the ordering set-up fails; user_abort when the user breaks the
+/// run (Esc, Q, q; checked before every wavenumber); pivot with the 1-based row of a
+/// non-positive pivot. On every failure the output tables and remote_table are left as they
+/// were. All work memory is released on every way out.
+model::SolverResult calaresforward_dbl(const fd::Inputs& in);
 
 /// "Modified 9-point" formulation: nine-point coupling, nodes numbered down the columns, band
-/// Cholesky (half-bandwidth nz + 1). Arguments and results as calaresforward_dbl; a
-/// non-positive pivot is also shown in a message box "Calculation error at point %5d.".
-/// Sets settings.fd_option to 0.
-int calaresforward_9pt(ModelSettings& settings, double* remote_table, int max_electrodes,
-                       int margin_columns, int nodes_per_spacing, int remote_electrodes,
-                       float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
-                       const std::int32_t* electrode_water, int nelec, double* table_a,
-                       double* table_b, const float* conductivity, const float* node_row_dz,
-                       const float* node_col_dx, int nx_nodes, int nz_nodes,
-                       float electrode_offset_ratio, int nky, const void* main_window,
-                       gfx::Canvas* status_canvas);
+/// Cholesky (half-bandwidth nz + 1). Inputs and results as calaresforward_dbl; a non-positive
+/// pivot is shown in a box "Calculation error at point %5d." (while the main window is in
+/// front). Sets *fd_option to 0.
+model::SolverResult calaresforward_9pt(const fd::Inputs& in);
 
 /// "Dey & Morrison original" formulation: the wavenumber term lumped on the diagonal and the
 /// mixed boundary condition taken at the boundary nodes; sparse storage as calaresforward_dbl.
-/// Arguments and results as calaresforward_dbl.
-int calaresforward_dm(ModelSettings& settings, double* remote_table, int max_electrodes,
-                      int margin_columns, int nodes_per_spacing, int remote_electrodes,
-                      float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
-                      const std::int32_t* electrode_water, int nelec, double* table_a,
-                      double* table_b, const float* conductivity, const float* node_row_dz,
-                      const float* node_col_dx, int nx_nodes, int nz_nodes,
-                      float electrode_offset_ratio, int nky, const void* main_window,
-                      gfx::Canvas* status_canvas);
+/// Inputs and results as calaresforward_dbl.
+model::SolverResult calaresforward_dm(const fd::Inputs& in);
 
 /// Ordering and symbolic factorisation of the five-point matrix of an nx x nz grid (node
 /// (i, j) = (j - 1) nx + i): nested dissection into perm and invp (nx nz ints each) and the
 /// compressed-subscript structure into xlnz, xnzsub (nx nz + 1 ints) and nzsub (maxsub ints on
 /// entry; the number used on return); maxlnz receives the number of off-diagonal factor
-/// entries. Returns 0, or 1 after its message ("Error in memory allocation." or "Insufficient
-/// memory for subscript array.", on the status line when the main window is in front).
+/// entries. Returns 0, or non-zero after its message ("Error in memory allocation." or
+/// "Insufficient memory for subscript array.", on the status line).
 int sparse_solve_setup(int nx, int nz, int* perm, int* invp, int* xlnz, int* xnzsub, int* nzsub,
-                       int& maxsub, int& maxlnz, gfx::Canvas* status_canvas);
+                       int& maxsub, int& maxlnz);
 
 /// Adds value to entry (i, j) of the matrix: with `sparse` set through add_sparse_entry_dbl
 /// (returning its result); otherwise to the symmetric band matrix `band` of half-bandwidth w

@@ -6,10 +6,9 @@
 #include "matrix/gridgraph.h"
 #include "matrix/ordering.h"
 #include "matrix/sparse.h"
-#include "model/model_settings.h"
+#include "model/services.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace fd {
 namespace {
@@ -36,18 +35,16 @@ class SparseFormulation final : public Formulation {
     int side_step() const override { return 1; }
     int pair_order() const override { return 0; }
     Stencil source_stencil() const override {
-        const ModelSettings& s = *in_.settings;
-        if (s.distributed_source <= 0) return {};
-        return {s.current_node_weight, (1.0 - s.current_node_weight) * 0.5};
+        if (in_.distributed_source <= 0) return {};
+        return {in_.current_node_weight, (1.0 - in_.current_node_weight) * 0.5};
     }
     Stencil receiver_stencil() const override {
-        const ModelSettings& s = *in_.settings;
-        if (scheme_ == Scheme::modified_5pt || s.distributed_source < 1) return {};
-        return {s.current_node_weight, s.side_node_weight};
+        if (scheme_ == Scheme::modified_5pt || in_.distributed_source < 1) return {};
+        return {in_.current_node_weight, in_.side_node_weight};
     }
-    int prepare() override;
+    model::SolverResult prepare() override;
     bool assemble(double k) override;
-    int factor() override;
+    model::SolverResult factor() override;
     int row(int node) const override { return invp_[node - 1]; }
     void solve(int count, double* const* rhs, const int* first, const int* stop) override;
 
@@ -64,25 +61,19 @@ class SparseFormulation final : public Formulation {
     mx::PageArray<double> lnz_, diag_, temp_;
 };
 
-int SparseFormulation::prepare() {
+model::SolverResult SparseFormulation::prepare() {
+    using model::SolverStatus;
     if (!perm_.allocate(n_) || !invp_.allocate(n_) || !xlnz_.allocate(n_ + 1) ||
-        !xnzsub_.allocate(n_ + 1) || !nzsub_.allocate(8 * std::size_t(n_))) {
-        report_failure("Error in allocating memory.", in_.status_canvas);
-        return 1;
-    }
+        !xnzsub_.allocate(n_ + 1) || !nzsub_.allocate(8 * std::size_t(n_)))
+        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
     int maxsub = 8 * n_, maxlnz = 0;
-    if (int code =
-            sparse_solve_setup(g_.nx, g_.nz, perm_.get(), invp_.get(), xlnz_.get(), xnzsub_.get(),
-                               nzsub_.get(), maxsub, maxlnz, in_.status_canvas)) {
-        report_failure("Error in alternate-diagonal subroutine.", in_.status_canvas);
-        return code;
-    }
+    if (sparse_solve_setup(g_.nx, g_.nz, perm_.get(), invp_.get(), xlnz_.get(), xnzsub_.get(),
+                           nzsub_.get(), maxsub, maxlnz) != 0)
+        return report_failure(SolverStatus::ordering, "Error in alternate-diagonal subroutine.");
     if (!lnz_.allocate(maxlnz) || !diag_.allocate(n_) || !temp_.allocate(n_) ||
         !link_.allocate(n_) || !first_.allocate(n_) || !left_entry_.allocate(n_) ||
-        !upper_entry_.allocate(n_)) {
-        report_failure("Error in allocating memory.", in_.status_canvas);
-        return 1;
-    }
+        !upper_entry_.allocate(n_))
+        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
     // The couplings' places in the factor storage are found once; every wavenumber writes them.
     auto entry = [&](int v, int w) {
         const int a = invp_[v - 1], b = invp_[w - 1];
@@ -95,7 +86,7 @@ int SparseFormulation::prepare() {
             if (i > 1) left_entry_[v - 1] = entry(v, v - 1);
             if (j > 1) upper_entry_[v - 1] = entry(v, v - g_.nx);
         }
-    return 0;
+    return {};
 }
 
 // 3 b for each boundary segment that ends at node (i, j).
@@ -161,16 +152,14 @@ bool SparseFormulation::assemble(double k) {
     return true;
 }
 
-int SparseFormulation::factor() {
+model::SolverResult SparseFormulation::factor() {
     const int r = fact_sparse_dbl(n_, xlnz_.get(), lnz_.get(), xnzsub_.get(), nzsub_.get(),
                                   diag_.get(), link_.get(), first_.get(), temp_.get());
-    if (r != 0) {
-        char text[128];
-        std::snprintf(text, sizeof text, "Calculation error at point %5d %5d with value %7.2f.", r,
-                      perm_[r - 1], diag_[r - 1]);
-        report_failure(text, in_.status_canvas);
-    }
-    return r;
+    if (r == 0) return {};
+    model::report_error(model::Shown::status_line, nullptr,
+                        "Calculation error at point %5d %5d with value %7.2f.", r, perm_[r - 1],
+                        diag_[r - 1]);
+    return model::SolverResult::pivot_at(r);
 }
 
 void SparseFormulation::solve(int count, double* const* rhs, const int* first, const int* stop) {
@@ -187,9 +176,9 @@ void SparseFormulation::solve(int count, double* const* rhs, const int* first, c
 
 } // namespace
 
-int run_sparse(const Inputs& in, Scheme scheme) {
+model::SolverResult run_sparse(const Inputs& in, Scheme scheme) {
     Geometry g;
-    if (int status = prepare_geometry(in, g)) return status;
+    if (model::SolverResult r = prepare_geometry(in, g); !r.ok()) return r;
     SparseFormulation f(in, g, scheme);
     return run_forward(in, g, f);
 }
@@ -197,18 +186,19 @@ int run_sparse(const Inputs& in, Scheme scheme) {
 } // namespace fd
 
 int sparse_solve_setup(int nx, int nz, int* perm, int* invp, int* xlnz, int* xnzsub, int* nzsub,
-                       int& maxsub, int& maxlnz, gfx::Canvas* status_canvas) {
+                       int& maxsub, int& maxlnz) {
     const int n = nx * nz;
     mx::PageArray<int> adjncy(4 * std::size_t(n)), xadj(n + 1);
     if (!adjncy.ok() || !xadj.ok()) {
-        fd::report_failure("Error in memory allocation.", status_canvas);
+        fd::report_failure(model::SolverStatus::no_memory, "Error in memory allocation.");
         return 1;
     }
     grid_adjacency_5pt(xadj.get(), adjncy.get(), nx, nz);
     const int code = nd_order_and_symbolic_factorisation(maxlnz, n, xadj.get(), adjncy.get(), xlnz,
                                                          xnzsub, nzsub, perm, invp, maxsub);
     if (code != 0) {
-        fd::report_failure("Insufficient memory for subscript array.", status_canvas);
+        fd::report_failure(model::SolverStatus::ordering,
+                           "Insufficient memory for subscript array.");
         return code;
     }
     return 0;

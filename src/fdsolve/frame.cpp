@@ -9,7 +9,6 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
-#include "platform/ui/ui.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,27 +20,25 @@ double Geometry::sigma(int i, int j) const {
     return conductivity[index2d(i, j, nx - 1)];
 }
 
-void report_failure(const char* text, gfx::Canvas* status_canvas) {
-    beep();
-    if (ui::is_foreground()) show_status_text(text, status_canvas);
+model::SolverResult report_failure(model::SolverStatus status, const char* text) {
+    model::report_error(model::Shown::status_line, nullptr, "%s", text);
+    return model::SolverResult::failure(status);
 }
 
-int prepare_geometry(const Inputs& in, Geometry& g) {
-    const ModelSettings& s = *in.settings;
+model::SolverResult prepare_geometry(const Inputs& in, Geometry& g) {
+    using model::SolverStatus;
     char text[160];
     if (in.nky < 2 || in.nky > max_wavenumbers) {
         std::snprintf(text, sizeof text,
                       "The number of wavenumbers (%d) must lie between 2 and %d.", in.nky,
                       max_wavenumbers);
-        report_failure(text, in.status_canvas);
-        return 1;
+        return report_failure(SolverStatus::bad_input, text);
     }
-    if (!(s.ky_min > 0.0f) || !(s.ky_max > s.ky_min)) {
+    if (!(in.ky_min > 0.0f) || !(in.ky_max > in.ky_min)) {
         std::snprintf(text, sizeof text,
                       "The wavenumbers must be positive and increasing (%g to %g).",
-                      double(s.ky_min), double(s.ky_max));
-        report_failure(text, in.status_canvas);
-        return 1;
+                      double(in.ky_min), double(in.ky_max));
+        return report_failure(SolverStatus::bad_input, text);
     }
     // Every electrode needs its side nodes and the boundary needs a reference point inside.
     bool fits = in.nx >= 4 && in.nz >= 2 && in.nelec >= 2 && in.nodes_per_spacing >= 1;
@@ -50,34 +47,29 @@ int prepare_geometry(const Inputs& in, Geometry& g) {
         const int row = in.electrode_water[e - 1] + 1;
         fits = column >= 2 && column <= in.nx - 1 && row >= 1 && row <= in.nz;
     }
-    if (!fits) {
-        report_failure("The electrodes do not fit the finite-difference mesh.", in.status_canvas);
-        return 1;
-    }
+    if (!fits)
+        return report_failure(SolverStatus::bad_input,
+                              "The electrodes do not fit the finite-difference mesh.");
     bool positive = true;
     for (int i = 0; i < in.nx - 1; ++i)
         positive = positive && in.node_col_dx[i] > 0.0f;
     for (int j = 0; j < in.nz - 1; ++j)
         positive = positive && in.node_row_dz[j] > 0.0f;
-    if (!positive) {
-        report_failure("The finite-difference mesh has a node spacing of 0 or less.",
-                       in.status_canvas);
-        return 1;
-    }
+    if (!positive)
+        return report_failure(SolverStatus::bad_input,
+                              "The finite-difference mesh has a node spacing of 0 or less.");
     g.nx = in.nx;
     g.nz = in.nz;
     g.dx_table = in.node_col_dx;
     g.dz_table = in.node_row_dz;
     g.conductivity = in.conductivity;
-    if (!g.x_nodes.allocate(g.nx) || !g.z_nodes.allocate(g.nz)) {
-        report_failure("Error in allocating memory.", in.status_canvas);
-        return 1;
-    }
+    if (!g.x_nodes.allocate(g.nx) || !g.z_nodes.allocate(g.nz))
+        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
     for (int i = 1; i < g.nx; ++i)
         g.x_nodes[i] = g.x_nodes[i - 1] + g.dx(i);
     for (int j = 1; j < g.nz; ++j)
         g.z_nodes[j] = g.z_nodes[j - 1] + g.dz(j);
-    return 0;
+    return {};
 }
 
 bool boundary_terms(const Geometry& g, double x0, double k, double factor, BoundaryPoint point,
@@ -121,10 +113,10 @@ struct Remote {
 class Run {
   public:
     Run(const Inputs& in, const Geometry& g, Formulation& f) : in_(in), g_(g), f_(f) {}
-    int execute();
+    model::SolverResult execute();
 
   private:
-    int allocate();
+    model::SolverResult allocate();
     void place_remote_electrodes();
     void solve_electrodes(int l);
     void solve_remote(int l);
@@ -195,7 +187,7 @@ void Run::progress(const char* format, double percent) const {
     update_status(text, round_to_int(float(Statuswind.bar_width * percent * 0.01)));
 }
 
-int Run::allocate() {
+model::SolverResult Run::allocate() {
     const int N = in_.nelec;
     n_ = g_.nx * g_.nz;
     pairs_ = N * (N - 1) / 2;
@@ -203,14 +195,11 @@ int Run::allocate() {
     bool ok = k_.allocate(in_.nky) && pair_values_.allocate(std::size_t(pairs_) * in_.nky) &&
               rhs_.allocate(4 * std::size_t(n_)) && electrode_nodes_.allocate(N);
     if (ok && remote_) ok = remote_values_.allocate(std::size_t(2 * N + 1) * in_.nky);
-    if (!ok) {
-        report_failure("Error in allocating memory.", in_.status_canvas);
-        return 1;
-    }
+    if (!ok) return report_failure(model::SolverStatus::no_memory, "Error in allocating memory.");
     for (int e = 1; e <= N; ++e)
         electrode_nodes_[e - 1] = f_.node(in_.margin_columns + (e - 1) * in_.nodes_per_spacing,
                                           in_.electrode_water[e - 1] + 1);
-    return 0;
+    return {};
 }
 
 void Run::place_remote_electrodes() {
@@ -293,7 +282,6 @@ void Run::solve_remote(int l) {
 // Transforms the remote values (into a scratch vector first) and the pair table; the outputs
 // are written only when both transforms can run.
 int Run::transform() {
-    const ModelSettings& s = *in_.settings;
     const int N = in_.nelec, rows = 2 * N + 1;
     mx::PageArray<double> r, y;
     if (remote_) {
@@ -318,56 +306,46 @@ int Run::transform() {
         }
         if (c2_.count == 0 || p2_.count == 0) y[rows - 1] = 0.0;
     }
-    if (fourier_transform_grid(in_.max_electrodes, in_.electrode_offset_ratio, f_.pair_order(),
+    if (fourier_transform_grid(in_.lead, in_.electrode_offset_ratio, f_.pair_order(),
                                pair_values_.get(), in_.table_a, in_.table_b, N, in_.nky, k_.get(),
-                               4, pairs_, s.array_type) != 0)
+                               4, pairs_, in_.array_type) != 0)
         return 1;
     if (remote_) std::copy(y.get(), y.get() + rows, in_.remote_table);
     return 0;
 }
 
-int Run::execute() {
-    if (int status = allocate()) return status;
-    if (int status = f_.prepare()) return status;
+model::SolverResult Run::execute() {
+    using model::SolverStatus;
+    if (model::SolverResult r = allocate(); !r.ok()) return r;
+    if (model::SolverResult r = f_.prepare(); !r.ok()) return r;
 
-    const ModelSettings& s = *in_.settings;
     // More electrodes span longer distances, whose potentials need smaller wavenumbers.
-    const double k1 = in_.nelec > 45 ? 0.4 * double(s.ky_min) : double(s.ky_min);
-    log_spaced(in_.nky, k_.get(), k1, double(s.ky_max));
+    const double k1 = in_.nelec > 45 ? 0.4 * double(in_.ky_min) : double(in_.ky_min);
+    log_spaced(in_.nky, k_.get(), k1, double(in_.ky_max));
     if (remote_) place_remote_electrodes();
 
-    int status = 0;
     for (int l = 1; l <= in_.nky; ++l) {
         const double percent = (l - 1) * 100.0 / in_.nky;
-        if (check_user_abort() != 0) {
-            status = 113;
-            break;
-        }
+        if (check_user_abort() != 0) return model::SolverResult::failure(SolverStatus::user_abort);
         progress("Finite-Difference Calculations - %5.1f%% completed", percent);
         progress("Set matrices %5.1f%%", percent);
-        if (!f_.assemble(k_[l - 1])) {
-            report_failure("Error in allocating memory.", in_.status_canvas);
-            status = 1;
-            break;
-        }
+        if (!f_.assemble(k_[l - 1]))
+            return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
         progress("Modelling %5.1f%%", percent);
-        if ((status = f_.factor()) != 0) break;
+        if (model::SolverResult r = f_.factor(); !r.ok()) return r;
         solve_electrodes(l);
         if (remote_) solve_remote(l);
     }
-    if (status != 0) return status;
 
     update_status("Calculating Potentials", Statuswind.bar_width);
-    if (transform() != 0) {
-        report_failure("Error in allocating memory.", in_.status_canvas);
-        return 1;
-    }
-    return 0;
+    if (transform() != 0)
+        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
+    return {};
 }
 
 } // namespace
 
-int run_forward(const Inputs& in, const Geometry& g, Formulation& f) {
+model::SolverResult run_forward(const Inputs& in, const Geometry& g, Formulation& f) {
     Run run(in, g, f);
     return run.execute();
 }

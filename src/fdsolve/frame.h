@@ -3,38 +3,11 @@
 // and the final transforms. A formulation supplies numbering, assembly, factorisation and solve.
 #pragma once
 
+#include "fdsolve/fdsolve.h"
 #include "matrix/pagearray.h"
-
-#include <cstdint>
-
-class ModelSettings;
-namespace gfx {
-class Canvas;
-}
+#include "model/solver_io.h"
 
 namespace fd {
-
-/// The arguments of a driver (see fdsolve.h), gathered once.
-struct Inputs {
-    ModelSettings* settings = nullptr;
-    double* remote_table = nullptr;
-    int max_electrodes = 0;
-    int margin_columns = 0;
-    int nodes_per_spacing = 0;
-    int remote_electrodes = 0;
-    float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
-    const std::int32_t* electrode_water = nullptr;
-    int nelec = 0;
-    double* table_a = nullptr;
-    double* table_b = nullptr;
-    const float* conductivity = nullptr;
-    const float* node_row_dz = nullptr;
-    const float* node_col_dx = nullptr;
-    int nx = 0, nz = 0;
-    float electrode_offset_ratio = 0;
-    int nky = 0;
-    gfx::Canvas* status_canvas = nullptr;
-};
 
 /// Node coordinates and cells of the grid (columns i = 1..nx, rows j = 1..nz).
 struct Geometry {
@@ -87,13 +60,12 @@ class Formulation {
     virtual int pair_order() const = 0;
     virtual Stencil source_stencil() const = 0;
     virtual Stencil receiver_stencil() const = 0;
-    /// Takes the storage and does the once-per-run set-up; 0, or the driver's result after the
-    /// failure was reported.
-    virtual int prepare() = 0;
+    /// Takes the storage and does the once-per-run set-up; a failure has been reported.
+    virtual model::SolverResult prepare() = 0;
     /// Builds the matrix for wavenumber k; false when its per-wavenumber memory is refused.
     virtual bool assemble(double k) = 0;
-    /// Factors the matrix in place; 0, or the pivot row after the failure was reported.
-    virtual int factor() = 0;
+    /// Factors the matrix in place; a pivot failure has been reported.
+    virtual model::SolverResult factor() = 0;
     /// Position of a node in the solve vectors.
     virtual int row(int node) const = 0;
     /// Solves for count (1..4) right-hand sides in place, each with its first non-zero row and
@@ -101,18 +73,19 @@ class Formulation {
     virtual void solve(int count, double* const* rhs, const int* first, const int* stop) = 0;
 };
 
-/// Beeps, and shows `text` on the status line while the main window is in front.
-void report_failure(const char* text, gfx::Canvas* status_canvas);
+/// Reports `text` through the funnel on the status line (model::Shown::status_line) and
+/// returns a failure of `status`.
+model::SolverResult report_failure(model::SolverStatus status, const char* text);
 
-/// Checks the inputs and fills the geometry; 0, or 1 after the message.
-int prepare_geometry(const Inputs& in, Geometry& g);
+/// Checks the inputs and fills the geometry; a failure has been reported.
+model::SolverResult prepare_geometry(const Inputs& in, Geometry& g);
 
 /// Runs the whole forward calculation with formulation f on geometry g (see fdsolve.h).
-int run_forward(const Inputs& in, const Geometry& g, Formulation& f);
+model::SolverResult run_forward(const Inputs& in, const Geometry& g, Formulation& f);
 
 enum class Scheme { modified_5pt, modified_9pt, dey_morrison };
 /// The five-point formulations in sparse storage, and the nine-point one in band storage.
-int run_sparse(const Inputs& in, Scheme scheme);
-int run_band(const Inputs& in);
+model::SolverResult run_sparse(const Inputs& in, Scheme scheme);
+model::SolverResult run_band(const Inputs& in);
 
 } // namespace fd

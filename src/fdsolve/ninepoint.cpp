@@ -5,12 +5,9 @@
 
 #include "matrix/band.h"
 #include "matrix/sparse.h"
-#include "model/model_settings.h"
 #include "model/services.h"
-#include "platform/ui/ui.h"
 
 #include <algorithm>
-#include <cstdio>
 
 int add_matrix_entry_dbl(int sparse, int i, int j, int w, double value, double* band, double* lnz,
                          double* diag, const int* xlnz, const int* nzsub, const int* xnzsub,
@@ -45,17 +42,16 @@ class BandFormulation final : public Formulation {
     int pair_order() const override { return 1; }
     Stencil source_stencil() const override { return stencil(); }
     Stencil receiver_stencil() const override { return stencil(); }
-    int prepare() override;
+    model::SolverResult prepare() override;
     bool assemble(double k) override;
-    int factor() override;
+    model::SolverResult factor() override;
     int row(int node) const override { return node; }
     void solve(int count, double* const* rhs, const int* first, const int* stop) override;
 
   private:
     Stencil stencil() const {
-        const ModelSettings& s = *in_.settings;
-        if (s.distributed_source == 0) return {};
-        return {s.current_node_weight, s.side_node_weight};
+        if (in_.distributed_source == 0) return {};
+        return {in_.current_node_weight, in_.side_node_weight};
     }
     void add(int i, int j, double value) {
         add_matrix_entry_dbl(0, i, j, bandwidth_, value, band_.get(), nullptr, nullptr, nullptr,
@@ -68,13 +64,11 @@ class BandFormulation final : public Formulation {
     mx::PageArray<double> band_; ///< n rows of nz + 2 stored elements
 };
 
-int BandFormulation::prepare() {
-    in_.settings->fd_option = 0;
-    if (!band_.allocate(std::size_t(n_) * (bandwidth_ + 1))) {
-        report_failure("Error in allocating memory.", in_.status_canvas);
-        return 1;
-    }
-    return 0;
+model::SolverResult BandFormulation::prepare() {
+    if (in_.fd_option) *in_.fd_option = 0;
+    if (!band_.allocate(std::size_t(n_) * (bandwidth_ + 1)))
+        return report_failure(model::SolverStatus::no_memory, "Error in allocating memory.");
+    return {};
 }
 
 bool BandFormulation::assemble(double k) {
@@ -123,14 +117,12 @@ bool BandFormulation::assemble(double k) {
     return true;
 }
 
-int BandFormulation::factor() {
+model::SolverResult BandFormulation::factor() {
     const int r = band_cholesky(n_, band_.get(), bandwidth_); // beeps on failure
-    if (r != 0 && ui::is_foreground()) {
-        char text[64];
-        std::snprintf(text, sizeof text, "Calculation error at point %5d.", r);
-        model::ask_message(text, "Message", ui::mb_ok | ui::mb_iconexclamation);
-    }
-    return r;
+    if (r == 0) return {};
+    model::report_error(model::Shown::box_in_front, "Message", "Calculation error at point %5d.",
+                        r);
+    return model::SolverResult::pivot_at(r);
 }
 
 void BandFormulation::solve(int count, double* const* rhs, const int* first, const int* stop) {
@@ -146,9 +138,9 @@ void BandFormulation::solve(int count, double* const* rhs, const int* first, con
 
 } // namespace
 
-int run_band(const Inputs& in) {
+model::SolverResult run_band(const Inputs& in) {
     Geometry g;
-    if (int status = prepare_geometry(in, g)) return status;
+    if (model::SolverResult r = prepare_geometry(in, g); !r.ok()) return r;
     BandFormulation f(in, g);
     return run_forward(in, g, f);
 }

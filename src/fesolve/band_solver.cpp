@@ -41,18 +41,19 @@ int borehole_node(int column, int nz, const float* node_z, float depth, int elec
     return (column - 1) * nz + match;
 }
 
-// Electrode nodes of the surface and borehole electrodes; 0, or result_bad_input after the
+// Electrode nodes of the surface and borehole electrodes; a bad_input failure after the
 // message.
-int place_electrodes(int nboreholes, const std::int32_t* issbor, const std::int32_t* columns,
-                     const float* depths, int n, int margin_columns, int nodes_per_spacing,
-                     int nelec, int nx, int nz, const float* node_z,
-                     const std::int32_t* electrode_water, int* node) {
+model::SolverResult place_electrodes(int nboreholes, const std::int32_t* issbor,
+                                     const std::int32_t* columns, const float* depths, int n,
+                                     int margin_columns, int nodes_per_spacing, int nelec, int nx,
+                                     int nz, const float* node_z,
+                                     const std::int32_t* electrode_water, int* node) {
     for (int e = 0; e < nelec; ++e)
         node[e] = (margin_columns - 1 + e * nodes_per_spacing) * nz + 1 + electrode_water[e];
     int e = nelec;
     for (int b = 0; b < nboreholes; ++b) {
         if (issbor[b] > 0 && (columns[b] < 1 || columns[b] > nx))
-            return fe::report_error(fe::result_bad_input,
+            return fe::report_error(model::SolverStatus::bad_input,
                                     "Borehole %d lies in node column %d,\noutside the mesh of "
                                     "%d columns.",
                                     b + 1, columns[b], nx);
@@ -60,11 +61,11 @@ int place_electrodes(int nboreholes, const std::int32_t* issbor, const std::int3
             node[e] = borehole_node(columns[b], nz, node_z, depths[e - nelec], e + 1);
     }
     if (e != n)
-        return fe::report_error(fe::result_bad_input,
+        return fe::report_error(model::SolverStatus::bad_input,
                                 "The model has %d electrodes, but %d surface\nand %d borehole "
                                 "electrodes were given.",
                                 n, nelec, e - nelec);
-    return 0;
+    return {};
 }
 
 // The three (or four) Jacobian work files, closed on every way out.
@@ -78,24 +79,25 @@ struct JacobianFiles {
     }
 };
 
-int open_error(const char* path) {
-    return fe::report_error(fe::result_file, "Error in opening file\n%s", path);
+model::SolverResult open_error(const char* path) {
+    return fe::report_error(model::SolverStatus::file, "Error in opening file\n%s", path);
 }
-int write_error(const char* path) {
-    return fe::report_error(fe::result_file, "Error in writing file\n%s", path);
+model::SolverResult write_error(const char* path) {
+    return fe::report_error(model::SolverStatus::file, "Error in writing file\n%s", path);
 }
 
-int write_floats(std::FILE* file, const float* values, long long count, const char* path) {
+model::SolverResult write_floats(std::FILE* file, const float* values, long long count,
+                                 const char* path) {
     while (count > 0) {
         const int part = int(std::min<long long>(count, 1 << 28));
         if (write_array_chunked(file, values, part) != part) return write_error(path);
         values += part;
         count -= part;
     }
-    return 0;
+    return {};
 }
 
-int write_wavenumber_file(const ModelSettings& s, const double* k, int nk) {
+model::SolverResult write_wavenumber_file(const ModelSettings& s, const double* k, int nk) {
     std::FILE* file = std::fopen(s.fourier_values_file, "wb");
     if (!file) return open_error(s.fourier_values_file);
     PageArray<float> values(nk);
@@ -105,14 +107,15 @@ int write_wavenumber_file(const ModelSettings& s, const double* k, int nk) {
     const bool ok = values.ok() && std::fwrite(&count, 4, 1, file) == 1 &&
                     write_array_chunked(file, values.get(), nk) == nk;
     std::fclose(file);
-    return ok ? 0 : write_error(s.fourier_values_file);
+    return ok ? model::SolverResult{} : write_error(s.fourier_values_file);
 }
 
 // Derivatives of the cell terms around each of the first electrodes with respect to its x and
 // then its z (central differences over +-0.01), written to the electrode-position work file.
 // The mesh arrays of the record are changed for each shift and restored.
-int write_electrode_position_terms(ModelSettings& s, int nx, int nz, float w, const float* cells,
-                                   int margin, int step, int nelec, std::FILE* file) {
+model::SolverResult write_electrode_position_terms(ModelSettings& s, int nx, int nz, float w,
+                                                   const float* cells, int margin, int step,
+                                                   int nelec, std::FILE* file) {
     const std::size_t nodes = std::size_t(nx) * nz;
     const std::vector<float> x0(s.node_x, s.node_x + nodes), z0(s.node_z, s.node_z + nodes);
     const std::vector<float> cx0(s.node_col_x, s.node_col_x + nx);
@@ -156,11 +159,12 @@ int write_electrode_position_terms(ModelSettings& s, int nx, int nz, float w, co
             }
             for (std::size_t t = 0; t < size; ++t)
                 a[t] = (bterms[t] - a[t]) / 0.02f;
-            if (int code =
-                    write_floats(file, a.data(), (long long)size, s.jacob_elec_positions_file))
-                return code;
+            if (model::SolverResult r =
+                    write_floats(file, a.data(), (long long)size, s.jacob_elec_positions_file);
+                !r.ok())
+                return r;
         }
-    return 0;
+    return {};
 }
 
 // Everything one run needs, allocated up front.
@@ -172,27 +176,27 @@ struct BandWork {
 
 } // namespace
 
-int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreholes,
-                      const std::int32_t* issbor, const std::int32_t* borehole_columns,
-                      const float* borehole_z, int nelec_total, float electrode_offset_ratio,
-                      int margin_columns, int nodes_per_spacing, int nelec, const float* cells,
-                      float* node_x, float* node_z, int nx, int nz, double* table_a,
-                      double* table_b, int nky, const std::int32_t* electrode_water,
-                      const void* main_window) {
-    (void)main_window;
-    const int n = nelec_total, ny = nz, L = nz + 2, bw = nz + 1;
+model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
+    ModelSettings& settings = *in.settings;
+    const int nx = in.nx, nz = in.nz, nelec = in.nelec, nky = in.nky;
+    const int margin_columns = in.margin_columns, nodes_per_spacing = in.nodes_per_spacing;
+    const std::int32_t* electrode_water = in.electrode_water;
+    const float* cells = in.cells;
+    const float* node_x = in.node_x;
+    const float* node_z = in.node_z;
+    const int n = in.nelec_total, ny = nz, L = nz + 2, bw = nz + 1;
     model::trace("start calresfem sym dbl number electrodes %d\n", nelec);
     const bool line_electrodes = settings.electrode_type == 1;
     const bool jacobian = settings.jacob == 1;
-    const bool remote = settings.remote_electrodes > 0;
-    if (int code = fe::check_mesh_and_electrodes(
-            nx, nz, n, nelec, margin_columns, nodes_per_spacing, electrode_water,
-            line_electrodes ? 1 : nky, line_electrodes ? 1 : 2))
-        return code;
-    if (!line_electrodes && !(settings.ky_min > 0.0f && settings.ky_max > settings.ky_min))
-        return fe::report_error(fe::result_bad_input,
+    const bool remote = in.remote_electrodes > 0;
+    if (model::SolverResult r =
+            fe::check_mesh_and_electrodes(in, line_electrodes ? 1 : nky, line_electrodes ? 1 : 2);
+        !r.ok())
+        return r;
+    if (!line_electrodes && !(in.ky_min > 0.0f && in.ky_max > in.ky_min))
+        return fe::report_error(model::SolverStatus::bad_input,
                                 "The wavenumbers must be positive and increasing (%g to %g).",
-                                double(settings.ky_min), double(settings.ky_max));
+                                double(in.ky_min), double(in.ky_max));
     model::trace("xnode %8.4f,%8.4f,%8.4f  %8.4f,%8.4f\n", double(node_x[0]),
                  double(node_x[std::min(1, nx * ny - 1)]), double(node_x[std::min(2, nx * ny - 1)]),
                  double(node_x[ny]), double(node_x[std::min(ny + 1, nx * ny - 1)]));
@@ -216,18 +220,19 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
     if (line_electrodes) {
         k[0] = 0.0;
     } else {
-        const double l1 = std::log(double(settings.ky_min)), ln = std::log(double(settings.ky_max));
-        k[0] = settings.ky_min;
-        k[nk - 1] = settings.ky_max;
+        const double l1 = std::log(double(in.ky_min)), ln = std::log(double(in.ky_max));
+        k[0] = in.ky_min;
+        k[nk - 1] = in.ky_max;
         for (int i = 2; i < nk; ++i)
             k[i - 1] = std::exp(l1 + (i - 1) * (ln - l1) / (nk - 1));
     }
 
     int* node = work.node.get();
-    if (int code =
-            place_electrodes(nboreholes, issbor, borehole_columns, borehole_z, n, margin_columns,
-                             nodes_per_spacing, nelec, nx, nz, node_z, electrode_water, node))
-        return code;
+    if (model::SolverResult r = place_electrodes(
+            in.nboreholes, in.issbor, in.borehole_columns, in.borehole_z, n, margin_columns,
+            nodes_per_spacing, nelec, nx, nz, node_z, electrode_water, node);
+        !r.ok())
+        return r;
     // The solve of source i is needed from the lowest node of the later electrodes on.
     for (int i = 1; i <= n; ++i) {
         int lowest = int(nodes);
@@ -242,10 +247,10 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
         if (!positions.ok()) return fe::report_no_memory();
         for (int c = 1; c <= nx; ++c)
             positions[c - 1] = node_x[(c - 1) * ny];
-        remote_nodes.c2_x = settings.c2_remote_x;
-        remote_nodes.c2_y = settings.c2_remote_y;
-        remote_nodes.p2_x = settings.p2_remote_x;
-        remote_nodes.p2_y = settings.p2_remote_y;
+        remote_nodes.c2_x = in.c2_x;
+        remote_nodes.c2_y = in.c2_y;
+        remote_nodes.p2_x = in.p2_x;
+        remote_nodes.p2_y = in.p2_y;
         fe::place_remote_electrodes(settings, nodes_per_spacing, nelec, margin_columns, ny, nx,
                                     positions.get(), remote_nodes);
     }
@@ -253,7 +258,7 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
     JacobianFiles files;
     const bool positions_branch = jacobian && settings.jacob_cal_flag == 1;
     if (jacobian) {
-        if (int code = write_wavenumber_file(settings, k, nk)) return code;
+        if (model::SolverResult r = write_wavenumber_file(settings, k, nk); !r.ok()) return r;
         files.terms = std::fopen(settings.jacob_file, "wb");
         if (!files.terms) return open_error(settings.jacob_file);
         files.potentials = std::fopen(settings.grfinite_file, "wb");
@@ -281,16 +286,19 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
         add_boundary_terms(line_electrodes ? 1 : 0, nx, ny, L, z0, k[iky], node_x, node_z, cells,
                            band);
         if (jacobian) {
-            if (int code = write_floats(files.terms, work.terms.get(),
-                                        (long long)(nx - 1) * (ny - 1) * 10, settings.jacob_file))
-                return code;
+            if (model::SolverResult r =
+                    write_floats(files.terms, work.terms.get(), (long long)(nx - 1) * (ny - 1) * 10,
+                                 settings.jacob_file);
+                !r.ok())
+                return r;
         }
         if (positions_branch) {
             try {
-                if (int code =
+                if (model::SolverResult r =
                         write_electrode_position_terms(settings, nx, ny, w, cells, margin_columns,
-                                                       nodes_per_spacing, nelec, files.positions))
-                    return code;
+                                                       nodes_per_spacing, nelec, files.positions);
+                    !r.ok())
+                    return r;
             } catch (const std::bad_alloc&) {
                 return fe::report_no_memory();
             }
@@ -300,10 +308,10 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
 
         // Sources in groups of four, then one at a time.
         double* const pair_block = work.pairs.get() + std::size_t(iky) * npairs;
-        auto keep = [&](int i, const double* solution) -> int {
+        auto keep = [&](int i, const double* solution) -> model::SolverResult {
             for (int j = i + 1; j <= n; ++j)
                 pair_block[fe::pair_position(n, i, j)] = solution[node[j - 1] - 1];
-            if (!jacobian) return 0;
+            if (!jacobian) return {};
             for (std::size_t v = 0; v < nodes; ++v)
                 work.potentials[v] = float(solution[v]);
             return write_floats(files.potentials, work.potentials.get(), (long long)nodes,
@@ -320,14 +328,14 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
                                      work.last[i - 1], node[i], work.last[i], node[i + 1],
                                      work.last[i + 1], node[i + 2], work.last[i + 2]);
             for (int g = 0; g < 4; ++g)
-                if (int code = keep(i + g, work.rhs[g].get())) return code;
+                if (model::SolverResult r = keep(i + g, work.rhs[g].get()); !r.ok()) return r;
         }
         for (; i <= sources; ++i) {
             double* b = work.rhs[0].get();
             std::fill(b, b + nodes, 0.0);
             b[node[i - 1] - 1] = 1.0;
             band_cholesky_solve(band, int(nodes), b, bw, node[i - 1], work.last[i - 1]);
-            if (int code = keep(i, b)) return code;
+            if (model::SolverResult r = keep(i, b); !r.ok()) return r;
         }
 
         if (remote) {
@@ -358,7 +366,9 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
     }
 
     update_status("Calculating Potentials", 0);
-    const int lead = fe::output_lead();
+    const int lead = in.lead;
+    double* table_a = in.table_a;
+    double* table_b = in.table_b;
     if (line_electrodes) {
         for (int i = 1; i < n; ++i)
             for (int j = i + 1; j <= n; ++j) {
@@ -367,14 +377,14 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
                 table_b[index2d(i, j, lead)] = table_b[index2d(j, i, lead)] = v;
             }
     } else {
-        if (inverse_fourier_pair_potentials_dbl(electrode_offset_ratio, work.pairs.get(), table_a,
-                                                table_b, n, nk, k, 4, int(npairs), lead,
-                                                settings.array_type) != 0)
+        if (inverse_fourier_pair_potentials_dbl(in.electrode_offset_ratio, work.pairs.get(),
+                                                table_a, table_b, n, nk, k, 4, int(npairs), lead,
+                                                in.array_type) != 0)
             return fe::report_no_memory();
     }
     if (remote) {
-        if (fe::transform_remote_values(remote_nodes, settings.electrode_table, n, nelec,
-                                        work.remote.get(), nk, k, remote_table) != 0)
+        if (!fe::transform_remote_values(remote_nodes, settings.electrode_table, n, nelec,
+                                         work.remote.get(), nk, k, in.remote_table))
             return fe::report_no_memory();
     }
     if (jacobian) {
@@ -386,5 +396,5 @@ int calresfem_sym_dbl(ModelSettings& settings, double* remote_table, int nboreho
     model::trace("jacob %d\n", settings.jacob);
     model::trace("jacob cal flag %d\n", settings.sens_potentials_ready);
     model::trace("end fem cal\n");
-    return 0;
+    return {};
 }

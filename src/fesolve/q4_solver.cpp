@@ -34,11 +34,12 @@ struct Q4Work {
 };
 
 // Electrode nodes: surface electrodes in their columns and rows, each borehole's electrodes on
-// every second node row of its column from its first row on. 0, or result_bad_input after the
+// every second node row of its column from its first row on. A bad_input failure after the
 // message.
-int place_electrodes(int nboreholes, const std::int32_t* issbor, const std::int32_t* columns,
-                     const std::int32_t* first_rows, int n, int margin, int step, int nelec, int nx,
-                     int nz, const std::int32_t* electrode_water, int* node) {
+model::SolverResult place_electrodes(int nboreholes, const std::int32_t* issbor,
+                                     const std::int32_t* columns, const std::int32_t* first_rows,
+                                     int n, int margin, int step, int nelec, int nx, int nz,
+                                     const std::int32_t* electrode_water, int* node) {
     for (int e = 0; e < nelec; ++e)
         node[e] = (margin - 1 + e * step) * nz + 1 + electrode_water[e];
     int e = nelec;
@@ -46,18 +47,18 @@ int place_electrodes(int nboreholes, const std::int32_t* issbor, const std::int3
         for (int i = 0; i < issbor[b]; ++i, ++e) {
             const int row = first_rows[b] + 1 + 2 * i;
             if (columns[b] < 1 || columns[b] > nx || row < 1 || row > nz || e >= n)
-                return fe::report_error(fe::result_bad_input,
+                return fe::report_error(model::SolverStatus::bad_input,
                                         "Electrode %d of borehole %d (node column %d, row %d)\n"
                                         "lies outside the finite-element mesh of %d x %d nodes.",
                                         i + 1, b + 1, columns[b], row, nx, nz);
             node[e] = (columns[b] - 1) * nz + row;
         }
     if (e != n)
-        return fe::report_error(fe::result_bad_input,
+        return fe::report_error(model::SolverStatus::bad_input,
                                 "The model has %d electrodes, but %d surface\nand %d borehole "
                                 "electrodes were given.",
                                 n, nelec, e - nelec);
-    return 0;
+    return {};
 }
 
 // Cell terms and boundary terms of wavenumber k into the band matrix; the boundary reference
@@ -115,23 +116,16 @@ void assemble(const Q4Work& w, int nx, int nz, const float* cells, double k, dou
 
 } // namespace
 
-int calresfemq4(int nboreholes, const std::int32_t* issbor, const std::int32_t* borehole_columns,
-                const std::int32_t* borehole_first_rows, int nelec_total,
-                float electrode_offset_ratio, int margin_columns, int nodes_per_spacing, int nelec,
-                int array_type, const float* cells, const float* node_row_dz,
-                const float* node_col_dx, int nx, int nz, double* table_a, double* table_b, int nky,
-                const std::int32_t* electrode_water, const void* main_window,
-                gfx::Canvas* status_canvas) {
-    (void)main_window, (void)array_type;
-    const int n = nelec_total, L = nz + 2, bw = nz + 1;
+model::SolverResult calresfemq4(const fe::Inputs& in) {
+    const int nx = in.nx, nz = in.nz, nelec = in.nelec, nky = in.nky;
+    const std::int32_t* electrode_water = in.electrode_water;
+    const int n = in.nelec_total, L = nz + 2, bw = nz + 1;
     model::trace("calresfem q4 %d\n", n);
-    auto fail = [](int code) {
+    auto fail = [](model::SolverResult result) {
         update_status("Calculations stopped by an error.", 0);
-        return code;
+        return result;
     };
-    if (int code = fe::check_mesh_and_electrodes(nx, nz, n, nelec, margin_columns,
-                                                 nodes_per_spacing, electrode_water, nky, 2))
-        return fail(code);
+    if (model::SolverResult r = fe::check_mesh_and_electrodes(in, nky, 2); !r.ok()) return fail(r);
 
     const std::size_t nodes = std::size_t(nx) * nz;
     const long long npairs = fe::pair_count(n);
@@ -141,14 +135,15 @@ int calresfemq4(int nboreholes, const std::int32_t* issbor, const std::int32_t* 
                     w.last.allocate(n) && w.pairs.allocate(std::size_t(npairs) * nky);
     if (!ok) return fail(fe::report_no_memory());
     for (int c = 1; c < nx; ++c)
-        w.x[c] = w.x[c - 1] + double(node_col_dx[c - 1]);
+        w.x[c] = w.x[c - 1] + double(in.node_col_dx[c - 1]);
     for (int r = 1; r < nz; ++r)
-        w.z[r] = w.z[r - 1] + double(node_row_dz[r - 1]);
+        w.z[r] = w.z[r - 1] + double(in.node_row_dz[r - 1]);
     int* node = w.node.get();
-    if (int code = place_electrodes(nboreholes, issbor, borehole_columns, borehole_first_rows, n,
-                                    margin_columns, nodes_per_spacing, nelec, nx, nz,
-                                    electrode_water, node))
-        return fail(code);
+    if (model::SolverResult r = place_electrodes(
+            in.nboreholes, in.issbor, in.borehole_columns, in.borehole_first_rows, n,
+            in.margin_columns, in.nodes_per_spacing, nelec, nx, nz, electrode_water, node);
+        !r.ok())
+        return fail(r);
     for (int i = 1; i <= n; ++i) {
         int lowest = int(nodes);
         for (int j = i + 1; j <= n; ++j)
@@ -169,21 +164,13 @@ int calresfemq4(int nboreholes, const std::int32_t* issbor, const std::int32_t* 
     for (int iky = 0; iky < nky; ++iky) {
         fe::report_progress("Finite-Element Modelling - %5.1f%% completed", iky, nky);
         std::fill(band, band + nodes * L, 0.0);
-        assemble(w, nx, nz, cells, double(k[iky]), w.z[electrode_water[0]], iky == 0, band,
+        assemble(w, nx, nz, in.cells, double(k[iky]), w.z[electrode_water[0]], iky == 0, band,
                  element);
         if (int failed = band_cholesky(int(nodes), band, bw)) {
             char text[32];
             std::snprintf(text, sizeof text, "ierr %d", failed);
-            show_status_text(text, status_canvas);
-            model::show_message("There has been an error in calculating\n"
-                                "the potential values for this model.\n"
-                                "Please check your input model to ensure\n"
-                                "that the model resistivities and the grid\n"
-                                "lines depth have reasonable values. If you\n"
-                                "read in a inversion results file, the file\n"
-                                "format might have been accidentally changed.",
-                                "Error Message");
-            return fail(failed);
+            show_status_text(text);
+            return fail(fe::report_factor_failure(failed, false));
         }
         float* const pair_block = w.pairs.get() + std::size_t(iky) * npairs;
         double* b = w.rhs.get();
@@ -196,9 +183,9 @@ int calresfemq4(int nboreholes, const std::int32_t* issbor, const std::int32_t* 
         }
     }
     update_status("Calculating Potentials", 0);
-    if (inverse_fourier_pair_potentials(electrode_offset_ratio, w.pairs.get(), table_a, table_b, n,
-                                        nky, k, 4, int(npairs), fe::output_lead()) != 0)
+    if (inverse_fourier_pair_potentials(in.electrode_offset_ratio, w.pairs.get(), in.table_a,
+                                        in.table_b, n, nky, k, 4, int(npairs), in.lead) != 0)
         return fail(fe::report_no_memory());
     update_status("Calculations completed", Statuswind.bar_width);
-    return 0;
+    return {};
 }

@@ -5,6 +5,7 @@
 #include "fdsolve/spline.h"
 #include "fdsolve/transform.h"
 #include "fesolve/electrode_map.h"
+#include "fesolve/fesolve.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
@@ -17,35 +18,55 @@
 
 namespace fe {
 
-int report_no_memory() {
-    model::show_message("Insufficient memory for finite-element subroutine!.", "Error Message");
-    return result_no_memory;
+Inputs make_inputs(ModelSettings& s, const ProgLim& limits, const float* cells, double* table_a,
+                   double* table_b, double* remote_table) {
+    Inputs in;
+    model::fill_survey_inputs(s, limits, table_a, table_b, remote_table, in);
+    in.settings = &s;
+    in.node_x = s.node_x;
+    in.node_z = s.node_z;
+    in.node_col_x = s.node_col_x;
+    in.node_col_dx = s.node_col_dx;
+    in.node_row_dz = s.node_row_dz;
+    in.cells = cells;
+    in.nelec_total = s.nelec_total;
+    in.nboreholes = s.nboreholes;
+    in.issbor = s.issbor;
+    in.borehole_columns = s.borehole_table_2;
+    in.borehole_first_rows = s.borehole_table_3;
+    in.borehole_z = s.borehole_z;
+    return in;
 }
 
-int report_factor_failure(int node) {
-    char text[640];
-    std::snprintf(text, sizeof text,
-                  "Error at node %d.\n"
-                  "There has been an error in calculating\n"
-                  "the potential values for this model.\n"
-                  "Please check your input model to ensure\n"
-                  "that the model resistivities and the grid\n"
-                  "lines depth have reasonable values. If you\n"
-                  "read in a inversion results file, the file\n"
-                  "format might have been accidentally changed.",
-                  node);
-    model::show_message(text, "Error Message");
-    return node;
+model::SolverResult report_no_memory() {
+    return report_error(model::SolverStatus::no_memory,
+                        "Insufficient memory for finite-element subroutine!.");
 }
 
-int report_error(int result, const char* format, ...) {
+model::SolverResult report_factor_failure(int node, bool with_node) {
+    char head[48] = "";
+    if (with_node) std::snprintf(head, sizeof head, "Error at node %d.\n", node);
+    model::report_error(model::Shown::box, "Error Message",
+                        "%s"
+                        "There has been an error in calculating\n"
+                        "the potential values for this model.\n"
+                        "Please check your input model to ensure\n"
+                        "that the model resistivities and the grid\n"
+                        "lines depth have reasonable values. If you\n"
+                        "read in a inversion results file, the file\n"
+                        "format might have been accidentally changed.",
+                        head);
+    return model::SolverResult::pivot_at(node);
+}
+
+model::SolverResult report_error(model::SolverStatus status, const char* format, ...) {
     char text[640];
     va_list args;
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    model::show_message(text, "Error Message");
-    return result;
+    model::report_error(model::Shown::box, "Error Message", "%s", text);
+    return model::SolverResult::failure(status);
 }
 
 void report_progress(const char* format, int iky, int nky) {
@@ -55,35 +76,31 @@ void report_progress(const char* format, int iky, int nky) {
     update_status(text, round_to_int(percentage * 0.01f * float(Statuswind.bar_width)));
 }
 
-int output_lead() {
-    return Proglim.max_electrodes;
-}
-
-int check_mesh_and_electrodes(int nx, int nz, int n, int nelec, int margin_columns,
-                              int nodes_per_spacing, const std::int32_t* electrode_water, int nky,
-                              int min_nky) {
+model::SolverResult check_mesh_and_electrodes(const Inputs& in, int nky, int min_nky) {
+    using model::SolverStatus;
+    const int nx = in.nx, nz = in.nz, n = in.nelec_total, nelec = in.nelec;
     if (nky < min_nky || nky > fd::max_wavenumbers)
-        return report_error(result_bad_input,
+        return report_error(SolverStatus::bad_input,
                             "The number of wavenumbers (%d) must lie between %d and %d.", nky,
                             min_nky, fd::max_wavenumbers);
     if (nx < 2 || nz < 2)
-        return report_error(result_bad_input,
+        return report_error(SolverStatus::bad_input,
                             "The finite-element mesh of %d x %d nodes is too small.", nx, nz);
-    if (n < 2 || nelec < 1 || n < nelec || n > output_lead())
-        return report_error(result_bad_input,
+    if (n < 2 || nelec < 1 || n < nelec || n > in.lead)
+        return report_error(SolverStatus::bad_input,
                             "The model has %d electrodes (%d on the surface);\n"
                             "the calculation takes 2 to %d electrodes.",
-                            n, nelec, output_lead());
+                            n, nelec, in.lead);
     for (int e = 0; e < nelec; ++e) {
-        const int column = margin_columns + e * nodes_per_spacing;
-        const int row = electrode_water[e] + 1;
+        const int column = in.margin_columns + e * in.nodes_per_spacing;
+        const int row = in.electrode_water[e] + 1;
         if (column < 1 || column > nx || row < 1 || row > nz)
-            return report_error(result_bad_input,
+            return report_error(SolverStatus::bad_input,
                                 "Electrode %d (node column %d, row %d) lies outside\n"
                                 "the finite-element mesh of %d x %d nodes.",
                                 e + 1, column, row, nx, nz);
     }
-    return 0;
+    return {};
 }
 
 void place_remote_electrodes(ModelSettings& settings, int nodes_per_spacing, int nelec,
@@ -124,13 +141,14 @@ void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x,
     z = table[e].z;
 }
 
-int transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
-                            int nelec, const double* values, int nk, const double* k, double* out) {
+bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
+                             int nelec, const double* values, int nk, const double* k,
+                             double* out) {
     const int stride = 2 * n + 1;
     // Only the values of remote electrodes that have nodes are transformed; the rest stay 0.
     mx::PageArray<int> place(stride);
     mx::PageArray<double> r(stride), y(stride);
-    if (!place.ok() || !r.ok() || !y.ok()) return result_no_memory;
+    if (!place.ok() || !r.ok() || !y.ok()) return false;
     int count = 0;
     auto add = [&](int p, double offset, double distance) {
         place[count] = p;
@@ -153,18 +171,18 @@ int transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode*
         add(2 * n, std::fabs(dy), std::sqrt(dx * dx + dy * dy));
     }
     mx::PageArray<double> series(std::size_t(count) * nk + 1);
-    if (!series.ok()) return result_no_memory;
+    if (!series.ok()) return false;
     for (int j = 1; j <= count; ++j)
         for (int i = 1; i <= nk; ++i)
             series[index2d(j, i, count)] = values[index2d(place[j - 1] + 1, i, stride)];
     if (count > 0 &&
         inverse_fourier_transform_dbl(r.get(), series.get(), y.get(), count, nk, k, 0, count) != 0)
-        return result_no_memory;
+        return false;
     for (int p = 0; p < stride; ++p)
         out[p] = 0.0;
     for (int j = 0; j < count; ++j)
         out[place[j]] = y[j];
-    return 0;
+    return true;
 }
 
 } // namespace fe

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "matrix/pagearray.h"
+#include "model/solver_io.h"
 #include "model/utilities.h"
 
 #include <cmath>
@@ -13,22 +14,16 @@ struct ElectrodeNode;
 
 namespace fe {
 
-/// Results of the solvers besides 0 (success) and a positive node of a failed factorisation.
-enum SolverResult {
-    result_no_memory = -1, ///< a work array was refused ("Insufficient memory ...")
-    result_bad_input = -2, ///< the mesh, electrodes or wavenumbers do not fit
-    result_ordering = -3,  ///< the ordering set-up or its structure file failed
-    result_matrix = -4,    ///< an element or boundary entry fell outside the sparse structure
-    result_file = -5       ///< a Jacobian work file could not be opened or written
-};
+struct Inputs;
 
 /// "Insufficient memory for finite-element subroutine!." under "Error Message" (after the
-/// beep); returns result_no_memory.
-int report_no_memory();
-/// The "Error at node %d." box with its seven-line explanation; returns node.
-int report_factor_failure(int node);
-/// Formats and shows an error under "Error Message"; returns `result`.
-int report_error(int result, const char* format, ...)
+/// beep); returns a no_memory failure.
+model::SolverResult report_no_memory();
+/// The box "Error at node %d." with its seven-line explanation under "Error Message" (only the
+/// explanation when with_node is false); returns a pivot failure at node.
+model::SolverResult report_factor_failure(int node, bool with_node = true);
+/// Formats and reports an error under "Error Message"; returns a failure of `status`.
+model::SolverResult report_error(model::SolverStatus status, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
@@ -39,15 +34,11 @@ int report_error(int result, const char* format, ...)
 void report_progress(const char* format, int iky, int nky);
 
 /// Checks what every solver needs: 2 <= nx, nz; 2 <= n <= the leading dimension of the output
-/// tables (ProgLim::max_electrodes); nelec surface electrodes in columns margin_columns +
-/// e nodes_per_spacing and rows electrode_water[e] + 1 inside the mesh; 1 <= nky <= 32 (2 at
-/// least when min_nky is 2). Shows the reason and returns result_bad_input, else 0.
-int check_mesh_and_electrodes(int nx, int nz, int n, int nelec, int margin_columns,
-                              int nodes_per_spacing, const std::int32_t* electrode_water, int nky,
-                              int min_nky);
-
-/// Leading dimension of the N x N output tables.
-int output_lead();
+/// tables (in.lead); nelec surface electrodes in columns margin_columns + e nodes_per_spacing
+/// and rows electrode_water[e] + 1 inside the mesh; 1 <= nky <= 32 (2 at least when min_nky is
+/// 2); n is in.nelec_total, nky the count given. Reports the reason and returns a bad_input
+/// failure, else ok.
+model::SolverResult check_mesh_and_electrodes(const Inputs& in, int nky, int min_nky);
 
 /// Number of electrode pairs i < j of n electrodes, and the 0-based position of pair (i, j) in
 /// the order (1, 2), (1, 3) .. (1, n), (2, 3) .. (n - 1, n).
@@ -81,9 +72,9 @@ void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x,
 /// Transforms the remote-electrode values of every wavenumber (rows of 2n + 1: the potential
 /// of C2 at electrodes 1..n, of P2 at electrodes 1..n, of P2 at C2) to space and writes them
 /// to `out` at the same places, 0 for an electrode that has no node. Strike offsets are the
-/// remote y, distances the 3-D distances from each electrode's own position. Returns 0 or
-/// result_no_memory (out untouched).
-int transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
-                            int nelec, const double* values, int nk, const double* k, double* out);
+/// remote y, distances the 3-D distances from each electrode's own position. Returns false
+/// when work memory is refused (out untouched).
+bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
+                             int nelec, const double* values, int nk, const double* k, double* out);
 
 } // namespace fe

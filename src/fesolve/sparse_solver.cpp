@@ -149,9 +149,10 @@ int inject(const ElectrodeNode& e, double* rhs, const int* new_of_old, int n) {
     return first;
 }
 
-// Adds the element matrices of every cell and the boundary terms of wavenumber k; 0, or
-// result_matrix after the message.
-int assemble(const Mesh& m, const float* cells, double k, double x0, double z0, SparseWork& w) {
+// Adds the element matrices of every cell and the boundary terms of wavenumber k; a matrix
+// failure after the message.
+model::SolverResult assemble(const Mesh& m, const float* cells, double k, double x0, double z0,
+                             SparseWork& w) {
     const int* xlnz = w.xlnz.get();
     const int* xnzsub = w.xnzsub.get();
     const int* nzsub = w.nzsub.get();
@@ -177,14 +178,14 @@ int assemble(const Mesh& m, const float* cells, double k, double x0, double z0, 
                 }
             if (failed)
                 return fe::report_error(
-                    fe::result_matrix,
+                    model::SolverStatus::matrix,
                     "Error 1 in matrix allocation %d/%d  %d/%d\n%d %d %d %d %d %d %d %d %d %d", c,
                     m.nx - 1, r, m.nz - 1, code[0], code[1], code[2], code[3], code[4], code[5],
                     code[6], code[7], code[8], code[9]);
         }
     const int segments = 2 * (m.nz - 1) + (m.nx - 1);
     int segment = 0;
-    return fe::add_mixed_boundary(
+    const int failed = fe::add_mixed_boundary(
         fe::BoundaryRatio::bessel_dbl, m.nx, m.nz, k, x0, z0,
         [&m](int v) { return double(m.x[v - 1]); }, [&m](int v) { return double(m.z[v - 1]); },
         cells,
@@ -194,36 +195,37 @@ int assemble(const Mesh& m, const float* cells, double k, double x0, double z0, 
             const int cb = add_sparse_entry_dbl(2 * f, lnz, b, b, diag, xlnz, nzsub, xnzsub, invp);
             const int cab = add_sparse_entry_dbl(f, lnz, a, b, diag, xlnz, nzsub, xnzsub, invp);
             if (ca == 0 && cb == 0 && cab == 0) return 0;
-            return fe::report_error(fe::result_matrix,
-                                    "Error in third matrix allocation %d/%d\n%d %d %d\n%d %d",
-                                    segment, segments, ca, cb, cab, a, b);
+            fe::report_error(model::SolverStatus::matrix,
+                             "Error in third matrix allocation %d/%d\n%d %d %d\n%d %d", segment,
+                             segments, ca, cb, cab, a, b);
+            return 1;
         });
+    return failed ? model::SolverResult::failure(model::SolverStatus::matrix)
+                  : model::SolverResult{};
 }
 
 } // namespace
 
-int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_electrodes,
-                    float c2_remote_x, float c2_remote_y, float p2_remote_x, float p2_remote_y,
-                    int nelec_total, float electrode_offset_ratio, int margin_columns,
-                    int nodes_per_spacing, int nelec, const float* cells, const float* node_col_x,
-                    int nx, int nz, double* table_a, double* table_b, int nky,
-                    const std::int32_t* electrode_water, const void* main_window,
-                    gfx::Canvas* status_canvas) {
-    (void)main_window, (void)status_canvas;
-    const int N = nelec_total;
-    if (int code = fe::check_mesh_and_electrodes(nx, nz, N, nelec, margin_columns,
-                                                 nodes_per_spacing, electrode_water, nky, 2))
-        return code;
-    if (!(settings.ky_min > 0.0f && settings.ky_max > settings.ky_min))
-        return fe::report_error(fe::result_bad_input,
+model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
+    using model::SolverStatus;
+    ModelSettings& settings = *in.settings;
+    const int nx = in.nx, nz = in.nz, nelec = in.nelec, nky = in.nky;
+    const int margin_columns = in.margin_columns, nodes_per_spacing = in.nodes_per_spacing;
+    const std::int32_t* electrode_water = in.electrode_water;
+    const float* cells = in.cells;
+    const float* node_col_x = in.node_col_x;
+    const int N = in.nelec_total;
+    if (model::SolverResult r = fe::check_mesh_and_electrodes(in, nky, 2); !r.ok()) return r;
+    if (!(in.ky_min > 0.0f && in.ky_max > in.ky_min))
+        return fe::report_error(SolverStatus::bad_input,
                                 "The wavenumbers must be positive and increasing (%g to %g).",
-                                double(settings.ky_min), double(settings.ky_max));
+                                double(in.ky_min), double(in.ky_max));
     if (N - nelec != settings.nborehole_nodes && settings.nborehole_nodes > 0)
-        return fe::report_error(fe::result_bad_input,
+        return fe::report_error(SolverStatus::bad_input,
                                 "The model has %d electrodes, but %d surface\nand %d borehole "
                                 "electrodes.",
                                 N, nelec, settings.nborehole_nodes);
-    Mesh mesh{nx, nz, settings.node_x, settings.node_z, node_col_x};
+    Mesh mesh{nx, nz, in.node_x, in.node_z, node_col_x};
     model::trace("calresfem_l_dbl xnode %8.3f %8.3f %8.3f znode %8.3f %8.3f %8.3f\n",
                  double(mesh.x[0]), double(mesh.x[nz]), double(mesh.x[nx * nz - 1]),
                  double(mesh.z[0]), double(mesh.z[nz]), double(mesh.z[nx * nz - 1]));
@@ -232,7 +234,7 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
     // Set-up: wavenumbers, tables, the ordering and its structure.
     const int n = nx * nz;
     const long long npairs = fe::pair_count(N);
-    const bool remote = remote_electrodes == 1;
+    const bool remote = in.remote_electrodes == 1;
     const int stride = 2 * N + 1;
     SparseWork w;
     bool ok = w.k.allocate(nky) && w.pairs.allocate(std::size_t(npairs) * nky) &&
@@ -242,12 +244,12 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
     if (remote) ok = ok && w.remote.allocate(std::size_t(stride) * nky);
     if (!ok) return fe::report_no_memory();
     double* k = w.k.get();
-    log_spaced_values_dbl(nky, k, settings.ky_min, settings.ky_max);
+    log_spaced_values_dbl(nky, k, in.ky_min, in.ky_max);
 
     int nsub = 0;
     const int maxlnz = fem_order_setup(nx, nz, settings.nodes_file, &nsub);
     if (maxlnz <= 0)
-        return fe::report_error(fe::result_ordering,
+        return fe::report_error(SolverStatus::ordering,
                                 "Insufficient memory for finite-element model!.");
     ok = w.old_of_new.allocate(n + 1) && w.new_of_old.allocate(n + 1) && w.xlnz.allocate(n + 1) &&
          w.xnzsub.allocate(n + 1) && w.nzsub.allocate(nsub + 1) && w.diag.allocate(n + 1) &&
@@ -256,7 +258,7 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
     if (!ok) return fe::report_no_memory();
     if (read_arrays_file(1, n, w.old_of_new.get(), w.new_of_old.get(), w.xlnz.get(), w.xnzsub.get(),
                          w.nzsub.get(), nsub, settings.nodes_file) != 0)
-        return fe::report_error(fe::result_ordering, "Error in reading file\n%s",
+        return fe::report_error(SolverStatus::ordering, "Error in reading file\n%s",
                                 settings.nodes_file);
     const int* new_of_old = w.new_of_old.get();
 
@@ -286,7 +288,7 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
     }
     model::trace("End setting nodes\n");
 
-    fe::RemoteElectrodes remote_nodes{c2_remote_x, c2_remote_y, p2_remote_x, p2_remote_y};
+    fe::RemoteElectrodes remote_nodes{in.c2_x, in.c2_y, in.p2_x, in.p2_y};
     if (remote)
         fe::place_remote_electrodes(settings, nodes_per_spacing, nelec, margin_columns, nz, nx,
                                     node_col_x, remote_nodes);
@@ -299,7 +301,7 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
         fe::report_progress("Finite-Element calculations - %5.1f%% completed", iky, nky);
         std::fill(w.diag.get(), w.diag.get() + n + 1, 0.0);
         std::fill(w.lnz.get(), w.lnz.get() + maxlnz + 1, 0.0);
-        if (int code = assemble(mesh, cells, k[iky], x0, z0, w)) return code;
+        if (model::SolverResult r = assemble(mesh, cells, k[iky], x0, z0, w); !r.ok()) return r;
         if (int failed =
                 fact_sparse_dbl(n, w.xlnz.get(), w.lnz.get(), w.xnzsub.get(), w.nzsub.get(),
                                 w.diag.get(), w.link.get(), w.first.get(), w.temp.get()))
@@ -358,13 +360,12 @@ int calresfem_l_dbl(ModelSettings& settings, double* remote_table, int remote_el
     }
 
     update_status("Calculating potentials", 0);
-    const int lead = fe::output_lead();
-    if (inverse_fourier_pair_potentials_dbl(electrode_offset_ratio, w.pairs.get(), table_a, table_b,
-                                            N, nky, k, 4, int(npairs), lead,
-                                            settings.array_type) != 0)
+    if (inverse_fourier_pair_potentials_dbl(in.electrode_offset_ratio, w.pairs.get(), in.table_a,
+                                            in.table_b, N, nky, k, 4, int(npairs), in.lead,
+                                            in.array_type) != 0)
         return fe::report_no_memory();
-    if (remote && fe::transform_remote_values(remote_nodes, table, N, nelec, w.remote.get(), nky, k,
-                                              remote_table) != 0)
+    if (remote && !fe::transform_remote_values(remote_nodes, table, N, nelec, w.remote.get(), nky,
+                                               k, in.remote_table))
         return fe::report_no_memory();
-    return 0;
+    return {};
 }

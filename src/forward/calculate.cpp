@@ -16,7 +16,6 @@
 #include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
-#include "platform/gfx/canvas.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 
@@ -67,46 +66,24 @@ void fill_element_conductivity(ModelSettings& s, const float* cells) {
 
 } // namespace
 
-int run_solver(ModelSettings& s, Solver solver, const float* cells, double* table_a,
-               double* table_b, double* remote) {
-    const int n = Proglim.max_electrodes;
-    gfx::Canvas* status = &ui::window_canvas();
-    std::vector<float> unit;
+model::SolverResult run_solver(ModelSettings& s, Solver solver, const float* cells, double* table_a,
+                               double* table_b, double* remote) {
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
         if (!cells) {
             std::fill(s.cell_work, s.cell_work + s.nx_cells * s.nz_cells, 1.0f);
             cells = s.cell_work;
         }
-        auto fd = solver == Solver::fd_9pt  ? calaresforward_9pt
-                  : solver == Solver::fd_dm ? calaresforward_dm
-                                            : calaresforward_dbl;
-        return fd(s, remote, n, s.margin_columns, s.nodes_per_spacing, s.remote_electrodes,
-                  s.c2_remote_x, s.c2_remote_y, s.p2_remote_x, s.p2_remote_y, s.electrode_water,
-                  s.nelec, table_a, table_b, cells, s.node_row_dz, s.node_col_dx, s.nx_nodes,
-                  s.nz_nodes, s.electrode_offset_ratio, s.nky, nullptr, status);
+        const fd::Inputs in = fd::make_inputs(s, Proglim, cells, table_a, table_b, remote);
+        if (solver == Solver::fd_9pt) return calaresforward_9pt(in);
+        if (solver == Solver::fd_dm) return calaresforward_dm(in);
+        return calaresforward_dbl(in);
     }
     fill_element_conductivity(s, cells);
     model::trace("%s", solver_name(solver));
-    switch (solver) {
-    case Solver::fe_q4:
-        return calresfemq4(s.nboreholes, s.issbor, s.borehole_table_2, s.borehole_table_3,
-                           s.nelec_total, s.electrode_offset_ratio, s.margin_columns,
-                           s.nodes_per_spacing, s.nelec, s.array_type, s.driver_cells_2x,
-                           s.node_row_dz, s.node_col_dx, s.nx_nodes, s.nz_nodes, table_a, table_b,
-                           s.nky, s.electrode_water, nullptr, status);
-    case Solver::fe_sparse:
-        return calresfem_l_dbl(s, remote, s.remote_electrodes, s.c2_remote_x, s.c2_remote_y,
-                               s.p2_remote_x, s.p2_remote_y, s.nelec_total,
-                               s.electrode_offset_ratio, s.margin_columns, s.nodes_per_spacing,
-                               s.nelec, s.driver_cells_2x, s.node_col_x, s.nx_nodes, s.nz_nodes,
-                               table_a, table_b, s.nky, s.electrode_water, nullptr, status);
-    default:
-        return calresfem_sym_dbl(s, remote, s.nboreholes, s.issbor, s.borehole_table_2,
-                                 s.borehole_z, s.nelec_total, s.electrode_offset_ratio,
-                                 s.margin_columns, s.nodes_per_spacing, s.nelec, s.driver_cells_2x,
-                                 s.node_x, s.node_z, s.nx_nodes, s.nz_nodes, table_a, table_b,
-                                 s.nky, s.electrode_water, nullptr);
-    }
+    const fe::Inputs in = fe::make_inputs(s, Proglim, s.driver_cells_2x, table_a, table_b, remote);
+    if (solver == Solver::fe_q4) return calresfemq4(in);
+    if (solver == Solver::fe_sparse) return calresfem_l_dbl(in);
+    return calresfem_sym_dbl(in);
 }
 
 } // namespace forward
@@ -129,7 +106,7 @@ void force_method(ModelSettings& s) {
 // The resistivity pass and, with IP values, the IP pass and, with time constants too, the
 // spectral pass; or the one complex pass of the non-linear IP model. The first failure ends
 // the chain.
-int run_chain(ModelSettings& s) {
+model::SolverResult run_chain(ModelSettings& s) {
     Potentials& p = Potentialtables;
     if (s.fem != 0 && s.complex_ip_model == 1 && s.nip > 0) {
         model::trace("Complex Resistivity Model FEM\n");
@@ -138,12 +115,12 @@ int run_chain(ModelSettings& s) {
                                           p.ip_table_a, p.ip_table_b);
     }
     const Solver solver = forward::chain_solver(s);
-    int status = forward::run_solver(s, solver, s.cell_conductivity, s.potential_table_a,
-                                     s.potential_table_b, p.fe_vector_a);
-    if (status != 0 || s.nip <= 0) return status;
+    model::SolverResult status = forward::run_solver(
+        s, solver, s.cell_conductivity, s.potential_table_a, s.potential_table_b, p.fe_vector_a);
+    if (!status.ok() || s.nip <= 0) return status;
     status = forward::run_solver(s, solver, s.cell_conductivity_ip, s.potential_table_a_ip,
                                  s.potential_table_b_ip, p.fe_vector_b);
-    if (status != 0 || s.fem == 0 || s.ntau <= 0) return status;
+    if (!status.ok() || s.fem == 0 || s.ntau <= 0) return status;
     return calc_potentials_spectral_ip(s, Proglim.max_electrodes, p.ip_vector_a, p.ip_vector_b,
                                        p.ip_vector_c, p.spectral_table_a, p.ip_table_a,
                                        p.spectral_table_b, p.ip_table_b, p.spectral_remote);
@@ -180,42 +157,20 @@ void form_apparent_values(ModelSettings& s) {
     s.data_ready = 1;
 }
 
-// The cause of a failed calculation in words, from the solver that ran and its code (the
-// solver has shown its own message before; this one names the outcome).
-std::string failure_cause(bool finite_elements, int status) {
-    if (!finite_elements) return "the finite-difference solver could not use the model or mesh";
-    switch (status) {
-    case fe::result_no_memory:
-        return "there was not enough memory for the finite-element solver";
-    case fe::result_bad_input:
-        return "the mesh, the electrodes or the wavenumbers do not fit the finite-element solver";
-    case fe::result_ordering:
-        return "the ordering of the finite-element matrix failed";
-    case fe::result_matrix:
-        return "an element of the mesh fell outside the finite-element matrix";
-    case fe::result_file:
-        return "a work file of the finite-element solver could not be written";
-    default:
-        return "the finite-element matrix could not be factorised at node " +
-               std::to_string(status) +
-               ": a resistivity or a mesh interval lies outside the range the solver handles";
-    }
-}
-
-void show_ending(int status, bool finite_elements, double seconds) {
+void show_ending(model::SolverResult status, double seconds) {
     char text[512];
-    if (status == 0) {
+    if (status.ok()) {
         std::snprintf(text, sizeof text, "Calculations completed.\nTime taken was %.2f seconds.",
                       seconds);
         dialog_result = model::ask_message(text, "Message", ui::mb_ok | ui::mb_iconinformation);
-    } else if (status == 113) {
+    } else if (status.status == model::SolverStatus::user_abort) {
         model::show_message("Calculations stopped by the user.\nNo apparent values were formed.",
                             "Message");
     } else {
         std::snprintf(text, sizeof text,
                       "Calculations stopped by an error (code %d):\n%s.\nNo apparent values "
                       "were formed.",
-                      status, failure_cause(finite_elements, status).c_str());
+                      status.code(), status.cause().c_str());
         model::show_message(text, "Error Message");
     }
 }
@@ -255,8 +210,7 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     if (s.cylinder_model) {
         const int status = forward::calculate_cylinder_model(display, s);
         ui::set_cursor(ui::Cursor::arrow);
-        if (status != forward::cylinder_refused)
-            show_ending(status, true, sys::wall_seconds() - start);
+        if (status != forward::cylinder_refused) show_ending(status, sys::wall_seconds() - start);
         update_status("End Calculations", 0);
         ui::show_child(ui::Child::status, false);
         return 130;
@@ -289,17 +243,14 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     model::trace("nip %d ntau %d ncip %d\n", s.nip, s.ntau, s.ncip);
     model::trace("fem %d sfem %d t %d\n", s.fem, s.sparsefem, s.tflag);
 
-    int status = run_chain(s);
-    if (status == 0 && s.normalise == 1) status = normalise_potentials(s);
-    if (status == 0) form_apparent_values(s);
+    model::SolverResult status = run_chain(s);
+    if (status.ok() && s.normalise == 1) status = normalise_potentials(s);
+    if (status.ok()) form_apparent_values(s);
 
     ui::set_cursor(ui::Cursor::arrow);
     model::trace("\nissbor1 %d issbor2 %d\n", s.issbor[0], s.issbor[1]);
     beep();
-    const forward::Solver solver = forward::chain_solver(s);
-    show_ending(status,
-                solver != Solver::fd_9pt && solver != Solver::fd_dm && solver != Solver::fd_5pt,
-                sys::wall_seconds() - start);
+    show_ending(status, sys::wall_seconds() - start);
     update_status("End Calculations", 0);
     ui::show_child(ui::Child::status, false);
     return 130;

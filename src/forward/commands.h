@@ -4,6 +4,8 @@
 // Systemsettings) and returns the command identifier the main window stores.
 #pragma once
 
+#include "model/solver_io.h"
+
 class ModelSettings;
 class ProgDisplay;
 
@@ -40,11 +42,11 @@ int start_calculations(ProgDisplay& display, ModelSettings& settings);
 
 /// Homogeneous-earth normalisation of the four pair tables: the chain's solver (FD: the
 /// "Modified 5-point" one) runs on unit conductivities into Potentials tables 10 and 11, and
-/// every pair is scaled by the exact half-space potential over that one. Returns 0, the
-/// solver's code when its run failed (nothing is scaled then), or 1 after the message
-/// "The normalisation run gave no potential ..." when a homogeneous potential needed as a
-/// divisor is 0 or not finite (nothing is scaled).
-int normalise_potentials(ModelSettings& settings);
+/// every pair is scaled by the exact half-space potential over that one. Returns ok, the
+/// solver's result when its run failed (nothing is scaled then), or bad_result after the
+/// message "The normalisation run gave no potential ..." when a homogeneous potential needed
+/// as a divisor is 0 or not finite (nothing is scaled).
+model::SolverResult normalise_potentials(ModelSettings& settings);
 
 /// Apparent values of the current array type from the potentials already calculated, after the
 /// array type or the datum set changed: rebuilds the datum list (calc_datum_points) and forms

@@ -88,7 +88,7 @@ void scale_pair(double* table, int i, int j, int n, float factor) {
 
 } // namespace
 
-int normalise_potentials(ModelSettings& s) {
+model::SolverResult normalise_potentials(ModelSettings& s) {
     using forward::Solver;
     const int n = Proglim.max_electrodes;
     Potentials& p = Potentialtables;
@@ -96,9 +96,9 @@ int normalise_potentials(ModelSettings& s) {
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm) solver = Solver::fd_5pt;
     // The homogeneous run must not overwrite the remote potentials of the model.
     std::vector<double> remote(std::size_t(2 * n + 1), 0.0);
-    const int status = forward::run_solver(s, solver, nullptr, p.potential_table_1,
-                                           p.potential_table_2, remote.data());
-    if (status != 0) return status;
+    const model::SolverResult status = forward::run_solver(s, solver, nullptr, p.potential_table_1,
+                                                           p.potential_table_2, remote.data());
+    if (!status.ok()) return status;
 
     std::vector<PairFactors> factors;
     int bad_i = 0, bad_j = 0;
@@ -112,8 +112,8 @@ int normalise_potentials(ModelSettings& s) {
                       "The normalisation run gave no potential for the electrodes %d and %d.\n"
                       "The potentials were not normalised.",
                       bad_i, bad_j);
-        model::show_message(text, "Error Message");
-        return 1;
+        model::report_error(model::Shown::box, "Error Message", "%s", text);
+        return model::SolverResult::failure(model::SolverStatus::bad_result);
     }
     for (const PairFactors& f : factors) {
         scale_pair(s.potential_table_a, f.i, f.j, n, f.inline_factor);
@@ -121,5 +121,5 @@ int normalise_potentials(ModelSettings& s) {
         scale_pair(s.potential_table_b, f.i, f.j, n, f.offset_factor);
         scale_pair(s.potential_table_b_ip, f.i, f.j, n, f.offset_factor);
     }
-    return 0;
+    return {};
 }

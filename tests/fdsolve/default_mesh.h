@@ -54,12 +54,31 @@ struct Model {
             depth += dz[j - 1];
         }
     }
-    /// Runs a driver on the global ModelSettings' wavenumber and source settings.
-    int run(Driver driver, int nky = 12) {
-        return driver(Modelsettings, remote.data(), lead, m, p, remote_electrodes, c2_x, c2_y, p2_x,
-                      p2_y, water.data(), nelec, table_a.data(), table_b.data(), sigma.data(),
-                      dz.data(), dx.data(), nx, nz, offset, nky, nullptr, nullptr);
+    /// The inputs of a run on this mesh with the global ModelSettings' wavenumber, source and
+    /// array settings.
+    fd::Inputs inputs(int nky = 12) {
+        fd::Inputs in = fd::make_inputs(Modelsettings, Proglim, sigma.data(), table_a.data(),
+                                        table_b.data(), remote.data());
+        in.nx = nx;
+        in.nz = nz;
+        in.node_col_dx = dx.data();
+        in.node_row_dz = dz.data();
+        in.nelec = nelec;
+        in.margin_columns = m;
+        in.nodes_per_spacing = p;
+        in.electrode_water = water.data();
+        in.electrode_offset_ratio = offset;
+        in.remote_electrodes = remote_electrodes;
+        in.c2_x = c2_x;
+        in.c2_y = c2_y;
+        in.p2_x = p2_x;
+        in.p2_y = p2_y;
+        in.nky = nky;
+        in.lead = lead;
+        return in;
     }
+    /// Runs a driver on inputs(nky).
+    model::SolverResult run(Driver driver, int nky = 12) { return driver(inputs(nky)); }
     double pot(int a, int b) const { return table_a[index2d(a, b, lead)]; }
     double offset_pot(int a, int b) const { return table_b[index2d(a, b, lead)]; }
 };

@@ -71,29 +71,28 @@ void BlockModel::add_borehole(float x, const std::vector<float>& depths) {
     }
 }
 
-int BlockModel::run_band() {
+fe::Inputs BlockModel::inputs() const {
     ModelSettings& s = Modelsettings;
-    return calresfem_sym_dbl(
-        s, Potentialtables.fe_vector_a, s.nboreholes, s.issbor, s.borehole_table_2, s.borehole_z,
-        s.nelec_total, s.electrode_offset_ratio, m, p, nelec, s.driver_cells_2x, s.node_x, s.node_z,
-        nx, nz, s.potential_table_a, s.potential_table_b, s.nky, s.electrode_water, nullptr);
+    fe::Inputs in = fe::make_inputs(s, Proglim, s.driver_cells_2x, s.potential_table_a,
+                                    s.potential_table_b, Potentialtables.fe_vector_a);
+    in.margin_columns = m;
+    in.nodes_per_spacing = p;
+    in.nelec = nelec;
+    in.nx = nx;
+    in.nz = nz;
+    return in;
 }
 
-int BlockModel::run_sparse() {
-    ModelSettings& s = Modelsettings;
-    return calresfem_l_dbl(s, Potentialtables.fe_vector_a, s.remote_electrodes, s.c2_remote_x,
-                           s.c2_remote_y, s.p2_remote_x, s.p2_remote_y, s.nelec_total,
-                           s.electrode_offset_ratio, m, p, nelec, s.driver_cells_2x, s.node_col_x,
-                           nx, nz, s.potential_table_a, s.potential_table_b, s.nky,
-                           s.electrode_water, nullptr, nullptr);
+model::SolverResult BlockModel::run_band() {
+    return calresfem_sym_dbl(inputs());
 }
 
-int BlockModel::run_q4() {
-    ModelSettings& s = Modelsettings;
-    return calresfemq4(s.nboreholes, s.issbor, s.borehole_table_2, s.borehole_table_3,
-                       s.nelec_total, s.electrode_offset_ratio, m, p, nelec, s.array_type,
-                       s.driver_cells_2x, s.node_row_dz, s.node_col_dx, nx, nz, s.potential_table_a,
-                       s.potential_table_b, s.nky, s.electrode_water, nullptr, nullptr);
+model::SolverResult BlockModel::run_sparse() {
+    return calresfem_l_dbl(inputs());
+}
+
+model::SolverResult BlockModel::run_q4() {
+    return calresfemq4(inputs());
 }
 
 double BlockModel::pot(int a, int b) const {

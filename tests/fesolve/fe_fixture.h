@@ -3,6 +3,7 @@
 // reader builds them (margins growing outward, rows growing with depth).
 #pragma once
 
+#include "fesolve/fesolve.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/utilities.h"
@@ -51,9 +52,11 @@ struct BlockModel {
     /// borehole, all its electrodes in one column.
     void add_borehole(float x, const std::vector<float>& depths);
 
-    int run_band();
-    int run_sparse();
-    int run_q4();
+    /// Runs a solver on the record's inputs with this model's electrodes and mesh.
+    model::SolverResult run_band();
+    model::SolverResult run_sparse();
+    model::SolverResult run_q4();
+    fe::Inputs inputs() const;
 
     double pot(int a, int b) const;        ///< potential_table_a entry
     double offset_pot(int a, int b) const; ///< potential_table_b entry

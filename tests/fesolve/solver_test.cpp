@@ -18,10 +18,12 @@
 namespace fe_test {
 namespace {
 
+using model::SolverStatus;
+
 class Solvers : public Records {};
 
 using Expected = std::function<double(int, int)>;
-using Run = int (BlockModel::*)();
+using Run = model::SolverResult (BlockModel::*)();
 
 struct Solver {
     const char* name;
@@ -101,7 +103,7 @@ TEST_F(Solvers, HalfSpaceMatchesThePointSourcePotential) {
         Modelsettings.potential_table_a[i] = Modelsettings.potential_table_b[i] = -7.0;
     std::vector<double> first_a, first_b;
     for (const Solver& s : band_and_sparse) {
-        ASSERT_EQ((model.*s.run)(), 0) << s.name;
+        ASSERT_EQ((model.*s.run)().status, SolverStatus::ok) << s.name;
         EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.008) << s.name;
         EXPECT_LT(worst(model, 1, n, 1, n - 1, exact), 0.008) << s.name;
         double w = 0.0;
@@ -121,7 +123,7 @@ TEST_F(Solvers, HalfSpaceMatchesThePointSourcePotential) {
     EXPECT_LT(difference(first_a, Modelsettings.potential_table_a, n), 1e-7);
     EXPECT_LT(difference(first_b, Modelsettings.potential_table_b, n), 1e-6);
 
-    ASSERT_EQ(model.run_q4(), 0);
+    ASSERT_EQ(model.run_q4().status, SolverStatus::ok);
     EXPECT_LT(worst(model, 1, n, 1, 3, exact), 0.014);
     EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.014);
 }
@@ -131,7 +133,7 @@ TEST_F(Solvers, LongLineKeepsItsAccuracyFarOut) {
     const double rho = 10.0;
     const int n = 97;
     BlockModel model(n, rho, 26);
-    ASSERT_EQ(model.run_sparse(), 0);
+    ASSERT_EQ(model.run_sparse().status, SolverStatus::ok);
     Expected exact = [&](int a, int b) { return rho / (2 * pi * std::abs(b - a)); };
     EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.008);
 }
@@ -142,7 +144,7 @@ TEST_F(Solvers, FiniteElementsAgreeWithFiniteDifferences) {
     BlockModel model(n, rho);
     model.set_resistivity(100.0,
                           [](double x, double z) { return x > 8 && x < 13 && z > 1 && z < 3; });
-    ASSERT_EQ(model.run_band(), 0);
+    ASSERT_EQ(model.run_band().status, SolverStatus::ok);
     const std::vector<double> fe = table_copy(Modelsettings.potential_table_a);
     ModelSettings& s = Modelsettings;
     std::vector<float> sigma(std::size_t(model.nx - 1) * (model.nz - 1));
@@ -150,11 +152,17 @@ TEST_F(Solvers, FiniteElementsAgreeWithFiniteDifferences) {
         sigma[c] = s.driver_cells_2x[2 * c];
     const int lead = Proglim.max_electrodes;
     std::vector<double> fd_a(std::size_t(lead) * lead), fd_b(fd_a.size()), remote(2 * lead + 1);
-    ASSERT_EQ(calaresforward_dbl(s, remote.data(), lead, model.m, model.p, 0, 0, 0, 0, 0,
-                                 s.electrode_water, n, fd_a.data(), fd_b.data(), sigma.data(),
-                                 s.node_row_dz, s.node_col_dx, model.nx, model.nz, 1.0f, 12,
-                                 nullptr, nullptr),
-              0);
+    fd::Inputs in =
+        fd::make_inputs(s, Proglim, sigma.data(), fd_a.data(), fd_b.data(), remote.data());
+    in.margin_columns = model.m;
+    in.nodes_per_spacing = model.p;
+    in.nelec = n;
+    in.nx = model.nx;
+    in.nz = model.nz;
+    in.remote_electrodes = 0;
+    in.electrode_offset_ratio = 1.0f;
+    in.nky = 12;
+    ASSERT_EQ(calaresforward_dbl(in).status, SolverStatus::ok);
     double w = 0.0;
     for (int a = 1; a <= n; ++a)
         for (int b = a + 1; b <= std::min(n, a + n / 3); ++b)
@@ -172,7 +180,7 @@ TEST_F(Solvers, TwoLayerEarthAndVerticalContact) {
             return two_layer(rho.first, rho.second, 1.0, b - a);
         };
         for (const Solver& s : band_and_sparse) {
-            ASSERT_EQ((layered.*s.run)(), 0) << s.name;
+            ASSERT_EQ((layered.*s.run)().status, SolverStatus::ok) << s.name;
             EXPECT_LT(worst(layered, 1, n, 1, n / 3, layers), 0.016) << s.name << rho.first;
         }
         // The contact half way between electrodes 13 and 14.
@@ -182,7 +190,7 @@ TEST_F(Solvers, TwoLayerEarthAndVerticalContact) {
             return contact(rho.first, rho.second, 12.5, a - 1, b - 1);
         };
         for (const Solver& s : band_and_sparse) {
-            ASSERT_EQ((faulted.*s.run)(), 0) << s.name;
+            ASSERT_EQ((faulted.*s.run)().status, SolverStatus::ok) << s.name;
             EXPECT_LT(worst(faulted, 1, n, 1, n / 3, sides), 0.01) << s.name << rho.first;
         }
     }
@@ -195,7 +203,7 @@ TEST_F(Solvers, RemoteElectrodes) {
     ModelSettings& s = Modelsettings;
     for (int i = 0; i < 2 * n + 1; ++i)
         Potentialtables.fe_vector_a[i] = -7.0;
-    ASSERT_EQ(model.run_sparse(), 0);
+    ASSERT_EQ(model.run_sparse().status, SolverStatus::ok);
     EXPECT_EQ(model.remote(1), -7.0); // no remote electrodes: the table is not touched
     s.remote_electrodes = 1;
     // C2 left of the line and 2 units off it, P2 beyond the right end between two columns.
@@ -205,7 +213,7 @@ TEST_F(Solvers, RemoteElectrodes) {
     s.p2_remote_y = 0.0f;
     double mutual[2] = {};
     for (const Solver& solver : band_and_sparse) {
-        ASSERT_EQ((model.*solver.run)(), 0) << solver.name;
+        ASSERT_EQ((model.*solver.run)().status, SolverStatus::ok) << solver.name;
         EXPECT_EQ(s.fe_remote_a, 2);
         EXPECT_EQ(s.fe_remote_b, 2);
         double w = 0.0;
@@ -224,12 +232,12 @@ TEST_F(Solvers, RemoteElectrodes) {
     std::swap(s.c2_remote_x, s.p2_remote_x);
     std::swap(s.c2_remote_y, s.p2_remote_y);
     for (const Solver& solver : band_and_sparse) {
-        ASSERT_EQ((model.*solver.run)(), 0) << solver.name;
+        ASSERT_EQ((model.*solver.run)().status, SolverStatus::ok) << solver.name;
         EXPECT_NEAR(model.remote(2 * n + 1) / mutual[&solver - band_and_sparse], 1.0, 1e-10);
     }
     // A remote electrode too near the mesh edge has no node: its places hold 0.
     s.p2_remote_x = 1.0e6f;
-    ASSERT_EQ(model.run_sparse(), 0);
+    ASSERT_EQ(model.run_sparse().status, SolverStatus::ok);
     EXPECT_EQ(s.fe_remote_b, 0);
     EXPECT_GT(model.remote(1), 0.0);
     EXPECT_EQ(model.remote(n + 1), 0.0);
@@ -245,7 +253,7 @@ TEST_F(Solvers, RemoteElectrodesSeeEachBoreholeElectrodeWhereItIs) {
     s.c2_remote_x = -3.6f;
     s.c2_remote_y = 2.0f;
     s.p2_remote_x = 27.1f;
-    ASSERT_EQ(model.run_sparse(), 0);
+    ASSERT_EQ(model.run_sparse().status, SolverStatus::ok);
     const int n = s.nelec_total;
     for (int e = 26; e <= n; ++e) {
         const double c2 =
@@ -261,9 +269,9 @@ TEST_F(Solvers, TopographySolvesAlikeInBothStorages) {
     for (int i = 0; i < 25; ++i)
         elevation[i] = 0.1f * float(i) - 0.02f * float((i - 12) * (i - 12)) / 12;
     BlockModel model(25, 10.0, 20, elevation);
-    ASSERT_EQ(model.run_band(), 0);
+    ASSERT_EQ(model.run_band().status, SolverStatus::ok);
     const std::vector<double> band = table_copy(Modelsettings.potential_table_a);
-    ASSERT_EQ(model.run_sparse(), 0);
+    ASSERT_EQ(model.run_sparse().status, SolverStatus::ok);
     EXPECT_LT(difference(band, Modelsettings.potential_table_a, 25), 1e-7);
     // Along the sloping surface the potential follows the distance along it.
     double w = 0.0;
@@ -315,7 +323,7 @@ TEST_F(Solvers, BoreholesOfOneTwoAndThreeHoles) {
         const auto list = three_boreholes(false);
         for (int b = 0; b < holes; ++b)
             model.add_borehole(list[b].x, list[b].depths);
-        ASSERT_EQ(model.run_sparse(), 0) << holes;
+        ASSERT_EQ(model.run_sparse().status, SolverStatus::ok) << holes;
         const auto [far, near] = borehole_errors(model, rho, 1.0);
         EXPECT_LT(far, 0.012) << holes;
         EXPECT_LT(near, 0.07) << holes;
@@ -335,7 +343,7 @@ TEST_F(Solvers, BoreholeElectrodesSpreadOverTheirCell) {
     model.add_borehole(12.3f, {2.137f});    // off the columns and the rows
     const std::vector<float> node_z(Modelsettings.node_z,
                                     Modelsettings.node_z + model.nx * model.nz);
-    ASSERT_EQ(model.run_sparse(), 0);
+    ASSERT_EQ(model.run_sparse().status, SolverStatus::ok);
     EXPECT_TRUE(std::equal(node_z.begin(), node_z.end(), Modelsettings.node_z)); // no node moved
     const ElectrodeNode* t = Modelsettings.electrode_table + 25;
     const int column6 = model.m + 24, column12 = model.m + 49; // 1-based node columns
@@ -379,14 +387,14 @@ TEST_F(Solvers, ReciprocityOfBoreholeElectrodes) {
                           [](double xc, double zc) { return xc > 8 && xc < 15 && zc > 1.2; });
     for (int e = 0; e < k; ++e)
         model.add_borehole(x[e], {z[e]});
-    ASSERT_EQ(model.run_sparse(), 0);
+    ASSERT_EQ(model.run_sparse().status, SolverStatus::ok);
     const std::vector<double> forward = table_copy(Modelsettings.potential_table_a);
     BlockModel reversed(25, 10.0, 24);
     reversed.set_resistivity(100.0,
                              [](double xc, double zc) { return xc > 8 && xc < 15 && zc > 1.2; });
     for (int e = k - 1; e >= 0; --e)
         reversed.add_borehole(x[e], {z[e]});
-    ASSERT_EQ(reversed.run_sparse(), 0);
+    ASSERT_EQ(reversed.run_sparse().status, SolverStatus::ok);
     const int lead = Proglim.max_electrodes;
     auto mapped = [&](int e) { return e <= 25 ? e : n + 26 - e; };
     for (int a = 1; a <= n; ++a)
@@ -404,13 +412,13 @@ TEST_F(Solvers, BoreholesInTheBandAndQuadrilateralSolvers) {
         model.add_borehole(b.x, b.depths);
     const int n = Modelsettings.nelec_total;
     ASSERT_EQ(n, 33);
-    ASSERT_EQ(model.run_sparse(), 0);
+    ASSERT_EQ(model.run_sparse().status, SolverStatus::ok);
     const std::vector<double> sparse = table_copy(Modelsettings.potential_table_a);
-    ASSERT_EQ(model.run_band(), 0);
+    ASSERT_EQ(model.run_band().status, SolverStatus::ok);
     EXPECT_LT(difference(sparse, Modelsettings.potential_table_a, n), 1e-7);
     // The quadrilateral solver: its bilinear cells decay too slowly at the largest wavenumbers
     // for electrodes less than a unit apart, where the transform's tail then dominates.
-    ASSERT_EQ(model.run_q4(), 0);
+    ASSERT_EQ(model.run_q4().status, SolverStatus::ok);
     double w = 0.0;
     for (int a = 1; a <= n; ++a)
         for (int b = std::max(a + 1, 26); b <= n; ++b) {
@@ -427,11 +435,11 @@ TEST_F(Solvers, BandSolverTakesTheNearestRowForADepthOffTheRows) {
     Printtrace.active = 1;
     BlockModel on_row(25, 10.0, 24);
     on_row.add_borehole(6.0f, {float(row_depth(6)), float(row_depth(8))});
-    ASSERT_EQ(on_row.run_band(), 0);
+    ASSERT_EQ(on_row.run_band().status, SolverStatus::ok);
     const std::vector<double> expected = table_copy(Modelsettings.potential_table_a);
     BlockModel off_row(25, 10.0, 24);
     off_row.add_borehole(6.0f, {float(row_depth(6)) + 0.05f, float(row_depth(8))});
-    ASSERT_EQ(off_row.run_band(), 0);
+    ASSERT_EQ(off_row.run_band().status, SolverStatus::ok);
     EXPECT_LT(difference(expected, Modelsettings.potential_table_a, 27), 1e-12);
     std::vector<char> trace;
     ASSERT_TRUE(sys::read_whole_file(file("kwoptrace.txt"), trace));

@@ -19,6 +19,8 @@
 namespace fe_test {
 namespace {
 
+using model::SolverStatus;
+
 class WorkFiles : public Records {};
 
 std::vector<char> contents(const std::string& path) {
@@ -37,14 +39,14 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
     BlockModel model(n, 5.0);
     model.set_resistivity(50.0,
                           [](double x, double z) { return x > 3 && x < 7 && z > 0.5 && z < 2; });
-    ASSERT_EQ(model.run_band(), 0);
+    ASSERT_EQ(model.run_band().status, SolverStatus::ok);
     const std::vector<double> plain(Modelsettings.potential_table_a,
                                     Modelsettings.potential_table_a + 161 * 161);
     ModelSettings& s = Modelsettings;
     s.jacob = 1;
     s.jacob_cal_flag = 1;
     std::vector<float> node_x(s.node_x, s.node_x + model.nx * model.nz);
-    ASSERT_EQ(model.run_band(), 0);
+    ASSERT_EQ(model.run_band().status, SolverStatus::ok);
     // Every source solved through to row 1 gives the same pair potentials.
     for (int a = 1; a <= n; ++a)
         for (int b = a + 1; b <= n; ++b)
@@ -102,7 +104,7 @@ TEST_F(WorkFiles, LineElectrodesUseOneWavenumberAndNoTransform) {
     BlockModel model(n, 10.0);
     Modelsettings.electrode_type = 1;
     Printtrace.active = 1;
-    ASSERT_EQ(model.run_band(), 0);
+    ASSERT_EQ(model.run_band().status, SolverStatus::ok);
     for (int a = 1; a <= n; ++a)
         for (int b = a + 1; b <= n; ++b) {
             EXPECT_EQ(model.pot(a, b), model.pot(b, a));
@@ -122,7 +124,7 @@ TEST_F(WorkFiles, LineElectrodesUseOneWavenumberAndNoTransform) {
 
 class Failures : public Records {
   protected:
-    using Run = int (BlockModel::*)();
+    using Run = model::SolverResult (BlockModel::*)();
     struct Solver {
         const char* name;
         Run run;
@@ -143,7 +145,7 @@ TEST_F(Failures, MemoryRefusedAtEveryAllocation) {
         Modelsettings.p2_remote_x = 12.1f;
         const long long before = sys::page_bytes_in_use();
         sys::reset_page_peak();
-        ASSERT_EQ((model.*solver.run)(), 0) << solver.name;
+        ASSERT_EQ((model.*solver.run)().status, SolverStatus::ok) << solver.name;
         const long long need = sys::page_bytes_peak() - before;
         const std::vector<double> kept(Modelsettings.potential_table_a,
                                        Modelsettings.potential_table_a + 161 * 161);
@@ -153,12 +155,14 @@ TEST_F(Failures, MemoryRefusedAtEveryAllocation) {
         for (long long budget = 0; budget < need; budget += need / 40 + 1) {
             backend.boxes.clear();
             sys::set_page_budget(before + budget);
-            const int result = (model.*solver.run)();
+            const model::SolverResult result = (model.*solver.run)();
             sys::set_page_budget(-1);
             EXPECT_EQ(sys::page_bytes_in_use(), before) << solver.name << budget;
-            if (result == 0) continue;
+            if (result.ok()) continue;
             ++refused;
-            EXPECT_LT(result, 0) << solver.name << budget;
+            EXPECT_TRUE(result.status == SolverStatus::no_memory ||
+                        result.status == SolverStatus::ordering)
+                << solver.name << budget << " " << result.code();
             ASSERT_EQ(backend.boxes.size(), 1u) << solver.name << budget;
             EXPECT_NE(backend.boxes[0].line().find("Insufficient memory for finite-element"),
                       std::string::npos)
@@ -174,15 +178,16 @@ TEST_F(Failures, NonPositivePivotStopsWithTheNode) {
     for (const Solver& solver : solvers) {
         backend.boxes.clear();
         BlockModel model(9, -1.0);
-        const int result = (model.*solver.run)();
-        EXPECT_GT(result, 0) << solver.name;
+        const model::SolverResult result = (model.*solver.run)();
+        EXPECT_EQ(result.status, SolverStatus::pivot) << solver.name;
+        EXPECT_GT(result.row, 0) << solver.name;
         ASSERT_EQ(backend.boxes.size(), 1u) << solver.name;
         const std::string& box = backend.boxes[0].line();
         EXPECT_NE(box.find("There has been an error in calculating\n"), std::string::npos) << box;
         EXPECT_NE(box.find("format might have been accidentally changed."), std::string::npos);
         if (solver.run != &BlockModel::run_q4) {
-            EXPECT_EQ(box.find("Error Message: Error at node " + std::to_string(result) + ".\n"),
-                      0u)
+            EXPECT_EQ(
+                box.find("Error Message: Error at node " + std::to_string(result.row) + ".\n"), 0u)
                 << box;
         } else {
             EXPECT_STREQ(Statuswind.text, "Calculations stopped by an error.");
@@ -190,7 +195,7 @@ TEST_F(Failures, NonPositivePivotStopsWithTheNode) {
         }
     }
     BlockModel good(9, 10.0);
-    ASSERT_EQ(good.run_q4(), 0);
+    ASSERT_EQ(good.run_q4().status, SolverStatus::ok);
     EXPECT_STREQ(Statuswind.text, "Calculations completed");
     EXPECT_EQ(Statuswind.bar_length, Statuswind.bar_width);
 }
@@ -218,7 +223,8 @@ TEST_F(Failures, InputsThatDoNotFitAreRefused) {
             backend.boxes.clear();
             BlockModel model(9, 10.0);
             c.change(model);
-            EXPECT_EQ((model.*solver.run)(), fe::result_bad_input) << c.what << solver.name;
+            EXPECT_EQ((model.*solver.run)().status, SolverStatus::bad_input)
+                << c.what << solver.name;
             ASSERT_EQ(backend.boxes.size(), 1u) << c.what << solver.name;
             EXPECT_EQ(backend.boxes[0].line(), std::string("Error Message: ") + c.message);
             Modelsettings.nky = 12;
@@ -229,7 +235,7 @@ TEST_F(Failures, InputsThatDoNotFitAreRefused) {
     Modelsettings.nelec_total = 11;
     for (const Solver& solver : {solvers[0], solvers[2]}) {
         backend.boxes.clear();
-        EXPECT_EQ((model.*solver.run)(), fe::result_bad_input) << solver.name;
+        EXPECT_EQ((model.*solver.run)().status, SolverStatus::bad_input) << solver.name;
         ASSERT_EQ(backend.boxes.size(), 1u);
         EXPECT_NE(backend.boxes[0].line().find("but 9 surface\nand 1 borehole"), std::string::npos);
     }
