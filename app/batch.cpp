@@ -5,6 +5,7 @@
 #include "display/bitmap.h"
 #include "display/display_commands.h"
 #include "forward/commands.h"
+#include "forward/noise.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "platform/sys/sys.h"
@@ -54,7 +55,7 @@ headless::Action no_noise_answer() {
     a.text = "NoiseDiaBox";
     headless::DialogStep no;
     no.kind = headless::DialogStep::Kind::click;
-    no.id = 503;
+    no.id = noise_control::no_noise;
     headless::DialogStep ok;
     ok.kind = headless::DialogStep::Kind::ok;
     a.steps = {no, ok};
@@ -171,10 +172,10 @@ bool fail(const std::string& step) {
 // The outcome of each step comes from the step itself (its record flag or its own outcome),
 // never from a look at the disk afterwards: a cut-short file exists too.
 bool save_bitmap(Run& run, const std::string& path) {
-    if (has_command(552)) {
+    if (has_command(shell::cmd::save_screen_bmp)) {
         std::vector<headless::Action> answers{file_answer(path)};
         if (sys::file_exists(path)) answers.push_back(yes_answer());
-        if (!run.command(552, answers) || !screen_bmp_written())
+        if (!run.command(shell::cmd::save_screen_bmp, answers) || !screen_bmp_written())
             return fail("saving the window as a bitmap " + path);
     } else {
         // Without the bitmap command the canvas is saved as the calculation left it.
@@ -191,16 +192,19 @@ bool save_bitmap(Run& run, const std::string& path) {
 // The steps in order; the first that fails ends the run, so nothing is written after it.
 bool steps(Run& run, const std::string& model, const std::string& dat, const std::string& bmp) {
     if (!run.start()) return fail("starting the program");
-    if (!run.command(101, {file_answer(model)}, true) || Modelsettings.model_read != 1)
+    if (!run.command(shell::cmd::read_model, {file_answer(model)}, true) ||
+        Modelsettings.model_read != 1)
         return fail("reading the model " + model);
-    run.command(130, {});
+    run.command(shell::cmd::calculate, {});
     if (Modelsettings.data_ready != 1) return fail("calculating the potentials");
-    if (has_command(111)) run.command(111, display_answers());
+    if (has_command(shell::cmd::display_model))
+        run.command(shell::cmd::display_model, display_answers());
     if (!save_bitmap(run, bmp)) return false;
     std::vector<headless::Action> answers{file_answer(dat)};
     if (sys::file_exists(dat)) answers.push_back(yes_answer());
     answers.push_back(no_noise_answer());
-    if (!run.command(103, answers) || forward::last_save_outcome() != forward::SaveOutcome::written)
+    if (!run.command(shell::cmd::save_data_file, answers) ||
+        forward::last_save_outcome() != forward::SaveOutcome::written)
         return fail("writing the data file " + dat);
     std::cout << "Data file written: " << dat << '\n';
     return true;

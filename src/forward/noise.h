@@ -23,6 +23,18 @@ float deviate_within(float g, float level, float value, float upper = 0.0f);
 /// radios 501/502 (apparent resistivity / voltage dependent), radios 505/506 (save noise
 /// values no/yes), OK 1, Cancel 2.
 extern const ui::DialogTemplate NoiseDiaBox;
+/// The controls of NoiseDiaBox.
+namespace noise_control {
+enum : int {
+    level = 500,
+    resistivity_noise = 501,
+    voltage_noise = 502,
+    no_noise = 503,
+    add_noise = 504,
+    do_not_save = 505,
+    save_noise = 506,
+};
+} // namespace noise_control
 /// Procedure of NoiseDiaBox over Modelsettings. OK refuses a level that is not a number from 0
 /// to 100 (nan, inf, text, a negative or larger number) with a message and keeps the dialog
 /// open; otherwise it stores the level as a fraction (with noise switched on, an empty or zero

@@ -1,4 +1,20 @@
 // The command table of the main window and its dispatch.
+//
+// A new developer's path through a command:
+// - From a menu id to its handler, one hop: the id has a name in `cmd` (dispatch.h) and one row
+//   in make_table() below, which holds the menu text, the view rule and the handler. The window,
+//   the script runner (`menu 130`) and the batch all arrive at main_window_command, which runs
+//   that row. A command without a handler yet has an empty one and a comment naming what it
+//   will call; giving it one is a change of that row alone.
+// - From a handler to what it changes, by its signature: a handler takes the records it writes
+//   as parameters (`start_calculations(ProgDisplay&, ModelSettings&)`); a record it only reads
+//   comes as a const reference. The rows here are the only place that passes the globals
+//   (Progdisplay, Modelsettings, ...); the layers below take what they use as parameters.
+// - From a record field to its writers and readers: each block of fields in
+//   model/model_settings.h and model/records.h is headed by the code that writes it and the
+//   code that reads it.
+// - A solver's contract stands in its header (fdsolve/fdsolve.h, fesolve/fesolve.h): the
+//   fields of its Inputs it reads, the tables it writes, and its model::SolverResult.
 #include "shell/dispatch.h"
 
 #include "display/bitmap.h"
@@ -58,57 +74,90 @@ int sensitivity_view(void (*command)(int&, ModelSettings&, const SensitivityHook
     command(view, Modelsettings, sensitivity_hooks());
     return view;
 }
+int include_sensitivity() {
+    run_jacobcal_dialog(Mainviewstate.view_code);
+    return 0;
+}
+int sensitivity_standard() {
+    return sensitivity_view(sensitivity_command);
+}
+int sensitivity_plot() {
+    return sensitivity_view(display_sensitivity_command);
+}
+int electrode_jacobian() {
+    Calculate_Jacobian_Elec_Position(Mainviewstate.view_code, Modelsettings);
+    return 0;
+}
 
-// Each row names the handler that runs the command; an empty action is a command whose
-// handler is not part of this build yet.
+int read_model() {
+    return read_model_command(Progdisplay, Modelsettings);
+}
+int save_model_results() {
+    return save_results_command(Progdisplay, Modelsettings, 0);
+}
+int save_data_file() {
+    return save_results_command(Progdisplay, Modelsettings, 1);
+}
+int trace() {
+    return trace_command({}); // the dialog TraceDiaBox is not in this build
+}
+int calculate() {
+    return start_calculations(Progdisplay, Modelsettings);
+}
+int vertical_scale() {
+    return dialog_pattern_b([] { return ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc); });
+}
+
+// One row a command, in menu order. An empty handler is a command not in this build yet; its
+// comment says what it will call.
 std::vector<CommandRow> make_table() {
+    using P = Popup;
     using V = ViewRule;
     // clang-format off
     return {
-        {101,  V::result,    [] { return read_model_command(Progdisplay, Modelsettings); }},
-        {102,  V::fixed,     [] { return save_results_command(Progdisplay, Modelsettings, 0); }},
-        {103,  V::fixed,     [] { return save_results_command(Progdisplay, Modelsettings, 1); }},
-        {5330, V::result,    {}},            // convert_model_4nodes_command
-        {105,  V::result,    {}},            // save_model_surfer
-        {1240, V::fixed,     [] { return trace_command({}); }}, // the dialog: TraceDiaBox
-        {106,  V::unchanged, close_command},
-        {150,  V::unchanged, close_command},
-        {110,  V::fixed,     edit_model},
-        {111,  V::fixed,     display_model_command},
-        {112,  V::result,    {}},            // change_array_type
-        {300,  V::result,    {}},            // add_model_resistivity
-        {400,  V::result,    {}},            // model_depth_command
-        {123,  V::result,    {}},            // geom_factor_command
-        {120,  V::result,    {}},            // normalise_command
-        {130,  V::result,    [] { return start_calculations(Progdisplay, Modelsettings); }},
-        {137,  V::result,    sensitivity_section_command},
-        {1140, V::result,    {}},            // save_general_array_file
-        {5271, V::result,    {}},            // sensitivity_nonstd_command
-        {117,  V::result,    hrps_menu_handler},
-        {525,  V::result,    edit_colour_scheme},
-        {539,  V::result,    read_colour_scheme},
-        {301,  V::result,    restore_default_colours},
-        {552,  V::result,    save_screen_bmp},
-        {118,  V::fixed,
-         [] { return dialog_pattern_b([] { return ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc); }); }},
-        {1270, V::fixed,     {}},            // dialog_pattern_b with BorePlotDiaBox
-        {550,  V::fixed,     {}},            // dialog_pattern_a with ExtendDepthDiaBox
-        {122,  V::fixed,     {}},            // dialog_pattern_c with FemDiaBox
-        {5310, V::fixed,     {}},            // dialog_pattern_c with FDFTypeDiaBox
-        {5320, V::fixed,     {}},            // dialog_pattern_c with UseHermDiaBox
-        {1260, V::fixed,     {}},            // dialog_pattern_c with ShiftNodeDiaBox
-        {570,  V::fixed,     complex_ip_command},  // ComplexIPDiaBox
-        {5340, V::unchanged, {}},            // PseudoDepthDiaBox
-        {145,  V::fixed,     {}},            // erase_window, AboutDiaBox
-        {146,  V::fixed,     help_command},
-        {147,  V::fixed,     editing_keys_command},
-        {132,  V::unchanged, {}},            // write_pot1elec, "Potential values calculated"
-        {135,  V::fixed,     sensitivity_3d_command},
-        {5280, V::callee,    [] { run_jacobcal_dialog(Mainviewstate.view_code); return 0; }},
-        {5288, V::callee,
-         [] { Calculate_Jacobian_Elec_Position(Mainviewstate.view_code, Modelsettings); return 0; }},
-        {5270, V::fixed,     [] { return sensitivity_view(sensitivity_command); }},
-        {5290, V::fixed,     [] { return sensitivity_view(display_sensitivity_command); }},
+        // id                              popup           menu text                                                 view          handler                 place
+        {cmd::read_model,                  P::file,        "&Read file with forward model",                          V::result,    read_model},
+        {cmd::save_model_results,          P::file,        "&Save results in VELDARIN format",                       V::fixed,     save_model_results},
+        {cmd::convert_4nodes,              P::file,        "&Convert from 2 to 4 nodes",                             V::result,    {}}, // convert_model_4nodes_command
+        {cmd::save_data_file,              P::file,        "Save results in &ORBANTEL format",                       V::fixed,     save_data_file},
+        {cmd::save_model_surfer,           P::file,        "Save model in &SURFER format",                           V::result,    {}}, // save_model_surfer
+        {cmd::trace,                       P::file,        "&Trace program execution",                               V::fixed,     trace,                  after_separator},
+        {cmd::exit_program,                P::file,        "&Exit program",                                          V::unchanged, close_command,          after_separator},
+        {cmd::edit_model,                  P::edit,        "&Edit model",                                            V::fixed,     edit_model},
+        {cmd::display_model,               P::edit,        "&Display model",                                         V::fixed,     display_model_command},
+        {cmd::change_array_type,           P::edit,        "Change &array type",                                     V::result,    {}}, // change_array_type
+        {cmd::add_resistivity,             P::edit,        "Add &new model resistivity",                             V::result,    {}}, // add_model_resistivity
+        {cmd::borehole_plot,               P::edit,        "&Type of borehole model plot",                           V::fixed,     {},                     dropped}, // dialog_pattern_b, BorePlotDiaBox
+        {cmd::include_sensitivity,         P::edit,        "&Include calculations for sensitivity values",           V::callee,    include_sensitivity,    after_separator_dropped},
+        {cmd::sensitivity_standard,        P::edit,        "&Display sensitivity values for standard arrays",        V::fixed,     sensitivity_standard,   dropped},
+        {cmd::sensitivity_nonstandard,     P::edit,        "Display sensitivity values &for non-standard arrays",    V::result,    {},                     dropped}, // sensitivity_nonstd_command
+        {cmd::sensitivity_plot,            P::edit,        "Select another sensitivity &plot",                       V::fixed,     sensitivity_plot,       dropped},
+        {cmd::electrode_jacobian,          P::edit,        "Test electrode position Jacobian",                       V::callee,    electrode_jacobian,     dropped},
+        {cmd::layer_depths,                P::edit,        "Change depth to layers",                                 V::result,    {},                     after_separator}, // model_depth_command
+        {cmd::extend_depth,                P::edit,        "Automatically extend model depth range",                 V::fixed,     {}}, // dialog_pattern_a, ExtendDepthDiaBox
+        {cmd::horizontal_scale,            P::edit,        "&Horizontal plotting scale",                             V::result,    hrps_menu_handler,      after_separator},
+        {cmd::vertical_scale,              P::edit,        "&Vertical display scaling factor",                       V::fixed,     vertical_scale},
+        {cmd::pseudodepth_method,          P::edit,        "&Select pseudodepth method",                             V::unchanged, {},                     dropped}, // PseudoDepthDiaBox
+        {cmd::customise_colours,           P::edit,        "&Customise colour scheme",                               V::result,    edit_colour_scheme,     after_separator},
+        {cmd::read_colours,                P::edit,        "Read customised colour &scheme",                         V::result,    read_colour_scheme},
+        {cmd::default_colours,             P::edit,        "&Restore default colours",                               V::result,    restore_default_colours},
+        {cmd::method,                      P::options,     "&Finite-Element or Finite-Difference Method",            V::fixed,     {}}, // dialog_pattern_c, FemDiaBox
+        {cmd::fd_type,                     P::options,     "Type of finite-difference method",                       V::fixed,     {},                     dropped}, // dialog_pattern_c, FDFTypeDiaBox
+        {cmd::distributed_source,          P::options,     "Use distributed current source",                         V::fixed,     {},                     dropped}, // dialog_pattern_c, UseHermDiaBox
+        {cmd::distribute_electrode,        P::options,     "&Distribute electrode effect",                           V::fixed,     {},                     dropped}, // dialog_pattern_c, ShiftNodeDiaBox
+        {cmd::geometric_factor,            P::options,     "&Geometric factor for underwater surveys",               V::result,    {}}, // geom_factor_command
+        {cmd::ip_model,                    P::options,     "&Type of IP model",                                      V::fixed,     complex_ip_command},
+        {cmd::calculate,                   P::computation, "&Calculate potential values",                            V::result,    calculate},
+        {cmd::sensitivity_section,         P::computation, "Calculate &2D sensitivity section",                      V::result,    sensitivity_section_command},
+        {cmd::nonstandard_arrays,          P::computation, "Calculate apparent resistivity for non-standard arrays", V::result,    {}}, // save_general_array_file
+        {cmd::frechet_3d,                  P::computation, "Calculate &3D Frechet derivative",                       V::fixed,     sensitivity_3d_command, dropped},
+        {cmd::save_screen_bmp,             P::print,       "&Save screen as BMP file",                               V::result,    save_screen_bmp},
+        {cmd::help,                        P::help,        "&Help",                                                  V::fixed,     help_command},
+        {cmd::program_info,                P::help,        "&Program Info",                                          V::fixed,     {}}, // erase_window, AboutDiaBox
+        {cmd::editing_keys,                P::help,        "&Editing keys",                                          V::fixed,     editing_keys_command},
+        {cmd::quit_program,                P::quit,        "&Quit program",                                          V::unchanged, close_command},
+        {cmd::normalise,                   P::none,        nullptr,                                                  V::result,    {}}, // normalise_command
+        {cmd::potentials_of_one_electrode, P::none,        nullptr,                                                  V::unchanged, {}}, // write_pot1elec, "Potential values calculated"
     };
     // clang-format on
 }

@@ -13,15 +13,15 @@ namespace shell {
 /// The display objects that the first paint creates and that live until the window closes.
 struct WindowObjects {
     bool created = false;
-    gfx::Font text_font;                ///< "Arial", 16 px above a 520-pixel client height, else 14
-    gfx::Font symbol_font;              ///< "Symbol", same height
-    gfx::Brush bar_brush;               ///< progress bar (red 0, green 255, blue 63)
-    gfx::Pen bar_pen;                   ///< its outline, same colour
-    gfx::Brush next_brush;              ///< "Next" face (yellow)
-    gfx::Brush exit_next_brush;         ///< "Exit Next" face (red)
-    int char_width = 0;                 ///< average character width of the fixed font
-    int char_height = 0;                ///< character height of the fixed font
-    int text_char_width = 0;            ///< the same of the "Arial" font
+    gfx::Font text_font;        ///< "Arial", 16 px above a 520-pixel client height, else 14
+    gfx::Font symbol_font;      ///< "Symbol", same height
+    gfx::Brush bar_brush;       ///< progress bar (red 0, green 255, blue 63)
+    gfx::Pen bar_pen;           ///< its outline, same colour
+    gfx::Brush next_brush;      ///< "Next" face (yellow)
+    gfx::Brush exit_next_brush; ///< "Exit Next" face (red)
+    int char_width = 0;         ///< average character width of the fixed font
+    int char_height = 0;        ///< character height of the fixed font
+    int text_char_width = 0;    ///< the same of the "Arial" font
     int text_char_height = 0;
     std::uint32_t colour_count = 0; ///< colours the display shows
     gfx::Rect client_rect;          ///< right = client width, bottom = client height
