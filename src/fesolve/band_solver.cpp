@@ -167,234 +167,325 @@ model::SolverResult write_electrode_position_terms(ModelSettings& s, int nx, int
     return {};
 }
 
-// Everything one run needs, allocated up front.
-struct BandWork {
-    PageArray<double> k, band, rhs[4], pairs, remote;
-    PageArray<int> node, last;
-    PageArray<float> terms, potentials;
+// What the wavenumbers share, set up once before the loop and only read inside it: the
+// wavenumbers, the electrode nodes with the lowest row each source's solve needs, and the
+// remote-electrode nodes.
+struct BandSetup {
+    int n = 0;     ///< electrodes, surface and borehole
+    int nodes = 0; ///< nx nz matrix rows
+    int L = 0;     ///< stored elements a band row (nz + 2)
+    int bw = 0;    ///< half-bandwidth (nz + 1)
+    int nk = 0;    ///< wavenumbers
+    long long npairs = 0;
+    int stride = 0;  ///< remote values a wavenumber (2n + 1)
+    int sources = 0; ///< electrodes solved for (every one for the Jacobian files)
+    float z0 = 0;    ///< depth of the boundary terms' reference point
+    bool line_electrodes = false, jacobian = false, remote = false, positions = false;
+    PageArray<double> k;       ///< nk wavenumbers
+    PageArray<int> node, last; ///< n electrode nodes; n lowest rows a solve needs
+    fe::RemoteElectrodes remote_nodes;
 };
 
-} // namespace
+// The work arrays of one wavenumber's assemble, factor and solve.
+struct BandWork {
+    PageArray<double> band, rhs[4];     ///< nodes x L band matrix; four right-hand sides
+    PageArray<float> terms, potentials; ///< Jacobian files only: cell terms, node potentials
+};
 
-model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
-    ModelSettings& settings = *in.settings;
-    const int nx = in.nx, nz = in.nz, nelec = in.nelec, nky = in.nky;
-    const int margin_columns = in.margin_columns, nodes_per_spacing = in.nodes_per_spacing;
-    const std::int32_t* electrode_water = in.electrode_water;
-    const float* cells = in.cells;
-    const float* node_x = in.node_x;
-    const float* node_z = in.node_z;
-    const int n = in.nelec_total, ny = nz, L = nz + 2, bw = nz + 1;
-    model::trace("start calresfem sym dbl number electrodes %d\n", nelec);
-    const bool line_electrodes = settings.electrode_type == 1;
-    const bool jacobian = settings.jacob == 1;
-    const bool remote = in.remote_electrodes > 0;
-    if (model::SolverResult r =
-            fe::check_mesh_and_electrodes(in, line_electrodes ? 1 : nky, line_electrodes ? 1 : 2);
+// The wavenumber-domain values of every wavenumber: wavenumber iky owns the slice at iky.
+struct BandValues {
+    PageArray<double> pairs, remote; ///< npairs and stride values a wavenumber
+};
+
+model::SolverResult check_inputs(const fe::Inputs& in, bool line_electrodes) {
+    if (model::SolverResult r = fe::check_mesh_and_electrodes(in, line_electrodes ? 1 : in.nky,
+                                                              line_electrodes ? 1 : 2);
         !r.ok())
         return r;
     if (!line_electrodes && !(in.ky_min > 0.0f && in.ky_max > in.ky_min))
         return fe::report_error(model::SolverStatus::bad_input,
                                 "The wavenumbers must be positive and increasing (%g to %g).",
                                 double(in.ky_min), double(in.ky_max));
-    model::trace("xnode %8.4f,%8.4f,%8.4f  %8.4f,%8.4f\n", double(node_x[0]),
-                 double(node_x[std::min(1, nx * ny - 1)]), double(node_x[std::min(2, nx * ny - 1)]),
-                 double(node_x[ny]), double(node_x[std::min(ny + 1, nx * ny - 1)]));
+    return {};
+}
 
-    // Wavenumbers, equal steps of ln k; line electrodes need only k = 0.
-    const int nk = line_electrodes ? 1 : nky;
-    const std::size_t nodes = std::size_t(nx) * ny;
-    const long long npairs = fe::pair_count(n);
-    const int stride = 2 * n + 1;
-    BandWork work;
-    bool ok = work.k.allocate(nk) && work.band.allocate(nodes * L) && work.node.allocate(n) &&
-              work.last.allocate(n) && work.pairs.allocate(std::size_t(npairs) * nk);
+model::SolverResult allocate(const fe::Inputs& in, BandSetup& setup, BandWork& work,
+                             BandValues& values) {
+    const std::size_t nodes = setup.nodes;
+    bool ok = setup.k.allocate(setup.nk) && work.band.allocate(nodes * setup.L) &&
+              setup.node.allocate(setup.n) && setup.last.allocate(setup.n) &&
+              values.pairs.allocate(std::size_t(setup.npairs) * setup.nk);
     for (auto& v : work.rhs)
         ok = ok && v.allocate(nodes);
-    if (remote) ok = ok && work.remote.allocate(std::size_t(stride) * nk);
-    if (jacobian)
-        ok = ok && work.terms.allocate(std::size_t(nx - 1) * (ny - 1) * 10) &&
+    if (setup.remote) ok = ok && values.remote.allocate(std::size_t(setup.stride) * setup.nk);
+    if (setup.jacobian)
+        ok = ok && work.terms.allocate(std::size_t(in.nx - 1) * (in.nz - 1) * 10) &&
              work.potentials.allocate(nodes);
-    if (!ok) return fe::report_no_memory();
-    double* k = work.k.get();
-    if (line_electrodes) {
-        k[0] = 0.0;
-    } else {
-        const double l1 = std::log(double(in.ky_min)), ln = std::log(double(in.ky_max));
-        k[0] = in.ky_min;
-        k[nk - 1] = in.ky_max;
-        for (int i = 2; i < nk; ++i)
-            k[i - 1] = std::exp(l1 + (i - 1) * (ln - l1) / (nk - 1));
-    }
+    return ok ? model::SolverResult{} : fe::report_no_memory();
+}
 
-    int* node = work.node.get();
-    if (model::SolverResult r = place_electrodes(
-            in.nboreholes, in.issbor, in.borehole_columns, in.borehole_z, n, margin_columns,
-            nodes_per_spacing, nelec, nx, nz, node_z, electrode_water, node);
+// Equal steps of ln k from ky_min to ky_max; line electrodes need only k = 0.
+void set_wavenumbers(const fe::Inputs& in, BandSetup& setup) {
+    double* k = setup.k.get();
+    const int nk = setup.nk;
+    if (setup.line_electrodes) {
+        k[0] = 0.0;
+        return;
+    }
+    const double l1 = std::log(double(in.ky_min)), ln = std::log(double(in.ky_max));
+    k[0] = in.ky_min;
+    k[nk - 1] = in.ky_max;
+    for (int i = 2; i < nk; ++i)
+        k[i - 1] = std::exp(l1 + (i - 1) * (ln - l1) / (nk - 1));
+}
+
+// Electrode nodes, and the lowest row each source's solve needs: that of the later electrodes
+// (every row for the Jacobian files, which keep whole solutions).
+model::SolverResult place_electrode_nodes(const fe::Inputs& in, BandSetup& setup) {
+    int* node = setup.node.get();
+    if (model::SolverResult r =
+            place_electrodes(in.nboreholes, in.issbor, in.borehole_columns, in.borehole_z, setup.n,
+                             in.margin_columns, in.nodes_per_spacing, in.nelec, in.nx, in.nz,
+                             in.node_z, in.electrode_water, node);
         !r.ok())
         return r;
-    // The solve of source i is needed from the lowest node of the later electrodes on.
-    for (int i = 1; i <= n; ++i) {
-        int lowest = int(nodes);
-        for (int j = i + 1; j <= n; ++j)
+    for (int i = 1; i <= setup.n; ++i) {
+        int lowest = setup.nodes;
+        for (int j = i + 1; j <= setup.n; ++j)
             lowest = std::min(lowest, node[j - 1]);
-        work.last[i - 1] = jacobian || i == n ? 1 : lowest;
+        setup.last[i - 1] = setup.jacobian || i == setup.n ? 1 : lowest;
     }
+    return {};
+}
 
-    fe::RemoteElectrodes remote_nodes;
-    if (remote) {
-        PageArray<float> positions(nx);
-        if (!positions.ok()) return fe::report_no_memory();
-        for (int c = 1; c <= nx; ++c)
-            positions[c - 1] = node_x[(c - 1) * ny];
-        remote_nodes.c2_x = in.c2_x;
-        remote_nodes.c2_y = in.c2_y;
-        remote_nodes.p2_x = in.p2_x;
-        remote_nodes.p2_y = in.p2_y;
-        fe::place_remote_electrodes(settings, nodes_per_spacing, nelec, margin_columns, ny, nx,
-                                    positions.get(), remote_nodes);
+model::SolverResult place_remote(const fe::Inputs& in, BandSetup& setup) {
+    PageArray<float> positions(in.nx);
+    if (!positions.ok()) return fe::report_no_memory();
+    for (int c = 1; c <= in.nx; ++c)
+        positions[c - 1] = in.node_x[(c - 1) * in.nz];
+    fe::RemoteElectrodes& r = setup.remote_nodes;
+    r.c2_x = in.c2_x;
+    r.c2_y = in.c2_y;
+    r.p2_x = in.p2_x;
+    r.p2_y = in.p2_y;
+    fe::place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns,
+                                in.nz, in.nx, positions.get(), r);
+    return {};
+}
+
+model::SolverResult open_work_files(const fe::Inputs& in, const BandSetup& setup,
+                                    JacobianFiles& files) {
+    ModelSettings& s = *in.settings;
+    if (model::SolverResult r = write_wavenumber_file(s, setup.k.get(), setup.nk); !r.ok())
+        return r;
+    files.terms = std::fopen(s.jacob_file, "wb");
+    if (!files.terms) return open_error(s.jacob_file);
+    files.potentials = std::fopen(s.grfinite_file, "wb");
+    if (!files.potentials) return open_error(s.grfinite_file);
+    if (setup.positions) {
+        files.positions = std::fopen(s.jacob_elec_positions_file, "wb");
+        if (!files.positions) return open_error(s.jacob_elec_positions_file);
     }
+    return {};
+}
 
-    JacobianFiles files;
-    const bool positions_branch = jacobian && settings.jacob_cal_flag == 1;
-    if (jacobian) {
-        if (model::SolverResult r = write_wavenumber_file(settings, k, nk); !r.ok()) return r;
-        files.terms = std::fopen(settings.jacob_file, "wb");
-        if (!files.terms) return open_error(settings.jacob_file);
-        files.potentials = std::fopen(settings.grfinite_file, "wb");
-        if (!files.potentials) return open_error(settings.grfinite_file);
-        if (positions_branch) {
-            files.positions = std::fopen(settings.jacob_elec_positions_file, "wb");
-            if (!files.positions) return open_error(settings.jacob_elec_positions_file);
-        }
-    }
-    model::trace("nyk %d\n", nk);
-    for (int i = 0; i < nk; ++i)
-        model::trace("%2d %10.7f\n", i + 1, k[i]);
-
-    const int z0_row = electrode_water[0] + 1;
-    const float z0 = node_z[index2d(z0_row, 1, ny)];
-    const int sources = jacobian ? n : n - 1;
+// The band matrix of wavenumber iky, and with the Jacobian files its cell terms and the
+// electrode-position terms.
+model::SolverResult assemble(const fe::Inputs& in, const BandSetup& setup, int iky, BandWork& work,
+                             JacobianFiles* files) {
+    const int nx = in.nx, ny = in.nz;
+    const double k = setup.k[iky];
+    const float w = float(k * k);
     double* band = work.band.get();
-    for (int iky = 0; iky < nk; ++iky) {
-        model::trace("calresfem iky %d\n", iky);
-        fe::report_progress("Finite-Element Calculations - %5.1f%% completed", iky, nk);
-        const float w = float(k[iky] * k[iky]);
-        std::fill(band, band + nodes * L, 0.0);
-        assemble_cell_matrices(jacobian ? 1 : 0, nx, ny, L, w, cells, node_x, node_z, band,
-                               work.terms.get(), 1);
-        add_boundary_terms(line_electrodes ? 1 : 0, nx, ny, L, z0, k[iky], node_x, node_z, cells,
-                           band);
-        if (jacobian) {
-            if (model::SolverResult r =
-                    write_floats(files.terms, work.terms.get(), (long long)(nx - 1) * (ny - 1) * 10,
-                                 settings.jacob_file);
-                !r.ok())
-                return r;
-        }
-        if (positions_branch) {
-            try {
-                if (model::SolverResult r =
-                        write_electrode_position_terms(settings, nx, ny, w, cells, margin_columns,
-                                                       nodes_per_spacing, nelec, files.positions);
-                    !r.ok())
-                    return r;
-            } catch (const std::bad_alloc&) {
-                return fe::report_no_memory();
-            }
-        }
-        if (int failed = band_cholesky(int(nodes), band, bw))
-            return fe::report_factor_failure(failed);
-
-        // Sources in groups of four, then one at a time.
-        double* const pair_block = work.pairs.get() + std::size_t(iky) * npairs;
-        auto keep = [&](int i, const double* solution) -> model::SolverResult {
-            for (int j = i + 1; j <= n; ++j)
-                pair_block[fe::pair_position(n, i, j)] = solution[node[j - 1] - 1];
-            if (!jacobian) return {};
-            for (std::size_t v = 0; v < nodes; ++v)
-                work.potentials[v] = float(solution[v]);
-            return write_floats(files.potentials, work.potentials.get(), (long long)nodes,
-                                settings.grfinite_file);
-        };
-        int i = 1;
-        for (; i + 3 <= sources; i += 4) {
-            for (int g = 0; g < 4; ++g) {
-                std::fill(work.rhs[g].get(), work.rhs[g].get() + nodes, 0.0);
-                work.rhs[g][node[i + g - 1] - 1] = 1.0;
-            }
-            band_cholesky_solve_4vec(band, int(nodes), work.rhs[0].get(), work.rhs[1].get(),
-                                     work.rhs[2].get(), work.rhs[3].get(), bw, node[i - 1],
-                                     work.last[i - 1], node[i], work.last[i], node[i + 1],
-                                     work.last[i + 1], node[i + 2], work.last[i + 2]);
-            for (int g = 0; g < 4; ++g)
-                if (model::SolverResult r = keep(i + g, work.rhs[g].get()); !r.ok()) return r;
-        }
-        for (; i <= sources; ++i) {
-            double* b = work.rhs[0].get();
-            std::fill(b, b + nodes, 0.0);
-            b[node[i - 1] - 1] = 1.0;
-            band_cholesky_solve(band, int(nodes), b, bw, node[i - 1], work.last[i - 1]);
-            if (model::SolverResult r = keep(i, b); !r.ok()) return r;
-        }
-
-        if (remote) {
-            double* row = work.remote.get() + std::size_t(iky) * stride;
-            std::fill(row, row + stride, 0.0);
-            double* p2_solution = work.rhs[1].get();
-            for (int source = 0; source < 2; ++source) {
-                const int count = source == 0 ? remote_nodes.c2_count : remote_nodes.p2_count;
-                const int* rn = source == 0 ? remote_nodes.c2_node : remote_nodes.p2_node;
-                const float* rw = source == 0 ? remote_nodes.c2_weight : remote_nodes.p2_weight;
-                if (count == 0) continue;
-                double* b = work.rhs[source].get();
-                std::fill(b, b + nodes, 0.0);
-                int first = int(nodes);
-                for (int q = 0; q < count; ++q) {
-                    b[rn[q] - 1] += rw[q];
-                    first = std::min(first, rn[q]);
-                }
-                band_cholesky_solve(band, int(nodes), b, bw, first, 1);
-                for (int e = 0; e < n; ++e)
-                    row[source * n + e] = b[node[e] - 1];
-            }
-            if (remote_nodes.c2_count > 0 && remote_nodes.p2_count > 0)
-                for (int q = 0; q < remote_nodes.c2_count; ++q)
-                    row[2 * n] +=
-                        remote_nodes.c2_weight[q] * p2_solution[remote_nodes.c2_node[q] - 1];
-        }
+    std::fill(band, band + std::size_t(setup.nodes) * setup.L, 0.0);
+    assemble_cell_matrices(setup.jacobian ? 1 : 0, nx, ny, setup.L, w, in.cells, in.node_x,
+                           in.node_z, band, work.terms.get(), 1);
+    add_boundary_terms(setup.line_electrodes ? 1 : 0, nx, ny, setup.L, setup.z0, k, in.node_x,
+                       in.node_z, in.cells, band);
+    if (!setup.jacobian) return {};
+    ModelSettings& s = *in.settings;
+    if (model::SolverResult r = write_floats(files->terms, work.terms.get(),
+                                             (long long)(nx - 1) * (ny - 1) * 10, s.jacob_file);
+        !r.ok())
+        return r;
+    if (!setup.positions) return {};
+    try {
+        return write_electrode_position_terms(s, nx, ny, w, in.cells, in.margin_columns,
+                                              in.nodes_per_spacing, in.nelec, files->positions);
+    } catch (const std::bad_alloc&) {
+        return fe::report_no_memory();
     }
+}
 
-    update_status("Calculating Potentials", 0);
-    const int lead = in.lead;
-    double* table_a = in.table_a;
-    double* table_b = in.table_b;
-    if (line_electrodes) {
+// The potential of every source at the later electrodes into pair_block; with the Jacobian
+// files each whole solution too. Sources in groups of four, then one at a time.
+model::SolverResult solve_sources(const fe::Inputs& in, const BandSetup& setup, BandWork& work,
+                                  double* pair_block, JacobianFiles* files) {
+    const int n = setup.n, nodes = setup.nodes, bw = setup.bw;
+    const int* node = setup.node.get();
+    const int* last = setup.last.get();
+    const double* band = work.band.get();
+    auto keep = [&](int i, const double* solution) -> model::SolverResult {
+        for (int j = i + 1; j <= n; ++j)
+            pair_block[fe::pair_position(n, i, j)] = solution[node[j - 1] - 1];
+        if (!setup.jacobian) return {};
+        for (int v = 0; v < nodes; ++v)
+            work.potentials[v] = float(solution[v]);
+        return write_floats(files->potentials, work.potentials.get(), nodes,
+                            in.settings->grfinite_file);
+    };
+    int i = 1;
+    for (; i + 3 <= setup.sources; i += 4) {
+        for (int g = 0; g < 4; ++g) {
+            std::fill(work.rhs[g].get(), work.rhs[g].get() + nodes, 0.0);
+            work.rhs[g][node[i + g - 1] - 1] = 1.0;
+        }
+        band_cholesky_solve_4vec(band, nodes, work.rhs[0].get(), work.rhs[1].get(),
+                                 work.rhs[2].get(), work.rhs[3].get(), bw, node[i - 1], last[i - 1],
+                                 node[i], last[i], node[i + 1], last[i + 1], node[i + 2],
+                                 last[i + 2]);
+        for (int g = 0; g < 4; ++g)
+            if (model::SolverResult r = keep(i + g, work.rhs[g].get()); !r.ok()) return r;
+    }
+    for (; i <= setup.sources; ++i) {
+        double* b = work.rhs[0].get();
+        std::fill(b, b + nodes, 0.0);
+        b[node[i - 1] - 1] = 1.0;
+        band_cholesky_solve(band, nodes, b, bw, node[i - 1], last[i - 1]);
+        if (model::SolverResult r = keep(i, b); !r.ok()) return r;
+    }
+    return {};
+}
+
+// The potentials of C2 and P2 at every electrode, and of P2 at C2, into `row` (stride values).
+void solve_remote(const BandSetup& setup, BandWork& work, double* row) {
+    const int n = setup.n, nodes = setup.nodes;
+    const fe::RemoteElectrodes& r = setup.remote_nodes;
+    std::fill(row, row + setup.stride, 0.0);
+    for (int source = 0; source < 2; ++source) {
+        const int count = source == 0 ? r.c2_count : r.p2_count;
+        const int* rn = source == 0 ? r.c2_node : r.p2_node;
+        const float* rw = source == 0 ? r.c2_weight : r.p2_weight;
+        if (count == 0) continue;
+        double* b = work.rhs[source].get();
+        std::fill(b, b + nodes, 0.0);
+        int first = nodes;
+        for (int q = 0; q < count; ++q) {
+            b[rn[q] - 1] += rw[q];
+            first = std::min(first, rn[q]);
+        }
+        band_cholesky_solve(work.band.get(), nodes, b, setup.bw, first, 1);
+        for (int e = 0; e < n; ++e)
+            row[source * n + e] = b[setup.node[e] - 1];
+    }
+    if (r.c2_count > 0 && r.p2_count > 0)
+        for (int q = 0; q < r.c2_count; ++q)
+            row[2 * n] += r.c2_weight[q] * work.rhs[1][r.c2_node[q] - 1];
+}
+
+// Assembles, factors and solves wavenumber iky: its pair values into values.pairs and its
+// remote values into values.remote, at slice iky. Reads only `in` and `setup`; writes `work`,
+// the slice iky and (Jacobian files only) the files and the record's mesh while it shifts an
+// electrode.
+model::SolverResult solve_wavenumber(const fe::Inputs& in, const BandSetup& setup, int iky,
+                                     BandWork& work, BandValues& values, JacobianFiles* files) {
+    if (model::SolverResult r = assemble(in, setup, iky, work, files); !r.ok()) return r;
+    if (int failed = band_cholesky(setup.nodes, work.band.get(), setup.bw))
+        return fe::report_factor_failure(failed);
+    double* pair_block = values.pairs.get() + std::size_t(iky) * setup.npairs;
+    if (model::SolverResult r = solve_sources(in, setup, work, pair_block, files); !r.ok())
+        return r;
+    if (setup.remote)
+        solve_remote(setup, work, values.remote.get() + std::size_t(iky) * setup.stride);
+    return {};
+}
+
+// The space-domain tables (line electrodes: the pair values themselves), the remote table, and
+// the record's fields of the Jacobian files.
+model::SolverResult write_outputs(const fe::Inputs& in, const BandSetup& setup,
+                                  const BandValues& values) {
+    ModelSettings& s = *in.settings;
+    const int n = setup.n, lead = in.lead;
+    if (setup.line_electrodes) {
         for (int i = 1; i < n; ++i)
             for (int j = i + 1; j <= n; ++j) {
-                const double v = work.pairs[fe::pair_position(n, i, j)];
-                table_a[index2d(i, j, lead)] = table_a[index2d(j, i, lead)] = v;
-                table_b[index2d(i, j, lead)] = table_b[index2d(j, i, lead)] = v;
+                const double v = values.pairs[fe::pair_position(n, i, j)];
+                in.table_a[index2d(i, j, lead)] = in.table_a[index2d(j, i, lead)] = v;
+                in.table_b[index2d(i, j, lead)] = in.table_b[index2d(j, i, lead)] = v;
             }
-    } else {
-        if (inverse_fourier_pair_potentials_dbl(in.electrode_offset_ratio, work.pairs.get(),
-                                                table_a, table_b, n, nk, k, 4, int(npairs), lead,
-                                                in.array_type) != 0)
-            return fe::report_no_memory();
+    } else if (inverse_fourier_pair_potentials_dbl(
+                   in.electrode_offset_ratio, values.pairs.get(), in.table_a, in.table_b, n,
+                   setup.nk, setup.k.get(), 4, int(setup.npairs), lead, in.array_type) != 0) {
+        return fe::report_no_memory();
     }
-    if (remote) {
-        if (!fe::transform_remote_values(remote_nodes, settings.electrode_table, n, nelec,
-                                         work.remote.get(), nk, k, in.remote_table))
-            return fe::report_no_memory();
+    if (setup.remote &&
+        !fe::transform_remote_values(setup.remote_nodes, s.electrode_table, n, in.nelec,
+                                     values.remote.get(), setup.nk, setup.k.get(), in.remote_table))
+        return fe::report_no_memory();
+    if (setup.jacobian) {
+        s.npot_electrodes = n;
+        for (int e = 1; e <= n && s.jacob_electrode; ++e)
+            s.jacob_electrode[e - 1] = float(double(e - 1) * double(setup.nodes));
+        s.sens_potentials_ready = 1;
     }
-    if (jacobian) {
-        settings.npot_electrodes = n;
-        for (int e = 1; e <= n && settings.jacob_electrode; ++e)
-            settings.jacob_electrode[e - 1] = float(double(e - 1) * double(nodes));
-        settings.sens_potentials_ready = 1;
+    return {};
+}
+
+// The once-per-run phases before the wavenumber loop.
+model::SolverResult set_up(const fe::Inputs& in, BandSetup& setup, BandWork& work,
+                           BandValues& values, JacobianFiles& files) {
+    const ModelSettings& s = *in.settings;
+    setup.line_electrodes = s.electrode_type == 1;
+    setup.jacobian = s.jacob == 1;
+    setup.positions = setup.jacobian && s.jacob_cal_flag == 1;
+    setup.remote = in.remote_electrodes > 0;
+    if (model::SolverResult r = check_inputs(in, setup.line_electrodes); !r.ok()) return r;
+    const int nx = in.nx, ny = in.nz;
+    const float* x = in.node_x;
+    model::trace("xnode %8.4f,%8.4f,%8.4f  %8.4f,%8.4f\n", double(x[0]),
+                 double(x[std::min(1, nx * ny - 1)]), double(x[std::min(2, nx * ny - 1)]),
+                 double(x[ny]), double(x[std::min(ny + 1, nx * ny - 1)]));
+    setup.n = in.nelec_total;
+    setup.nodes = nx * ny;
+    setup.L = ny + 2;
+    setup.bw = ny + 1;
+    setup.nk = setup.line_electrodes ? 1 : in.nky;
+    setup.npairs = fe::pair_count(setup.n);
+    setup.stride = 2 * setup.n + 1;
+    setup.sources = setup.jacobian ? setup.n : setup.n - 1;
+    setup.z0 = in.node_z[index2d(in.electrode_water[0] + 1, 1, ny)];
+    if (model::SolverResult r = allocate(in, setup, work, values); !r.ok()) return r;
+    set_wavenumbers(in, setup);
+    if (model::SolverResult r = place_electrode_nodes(in, setup); !r.ok()) return r;
+    if (setup.remote)
+        if (model::SolverResult r = place_remote(in, setup); !r.ok()) return r;
+    if (setup.jacobian)
+        if (model::SolverResult r = open_work_files(in, setup, files); !r.ok()) return r;
+    model::trace("nyk %d\n", setup.nk);
+    for (int i = 0; i < setup.nk; ++i)
+        model::trace("%2d %10.7f\n", i + 1, setup.k[i]);
+    return {};
+}
+
+} // namespace
+
+model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
+    model::trace("start calresfem sym dbl number electrodes %d\n", in.nelec);
+    BandSetup setup;
+    BandWork work;
+    BandValues values;
+    JacobianFiles files;
+    if (model::SolverResult r = set_up(in, setup, work, values, files); !r.ok()) return r;
+    for (int iky = 0; iky < setup.nk; ++iky) {
+        model::trace("calresfem iky %d\n", iky);
+        fe::report_progress("Finite-Element Calculations - %5.1f%% completed", iky, setup.nk);
+        if (model::SolverResult r = solve_wavenumber(in, setup, iky, work, values, &files); !r.ok())
+            return r;
     }
-    model::trace("jacob %d\n", settings.jacob);
-    model::trace("jacob cal flag %d\n", settings.sens_potentials_ready);
+    update_status("Calculating Potentials", 0);
+    if (model::SolverResult r = write_outputs(in, setup, values); !r.ok()) return r;
+    model::trace("jacob %d\n", in.settings->jacob);
+    model::trace("jacob cal flag %d\n", in.settings->sens_potentials_ready);
     model::trace("end fem cal\n");
     return {};
 }

@@ -22,14 +22,6 @@ namespace {
 
 using mx::PageArray;
 
-// Everything one run needs, allocated up front.
-struct SparseWork {
-    PageArray<double> k, pairs, remote, rhs[4];
-    PageArray<int> old_of_new, new_of_old, xlnz, xnzsub, nzsub, last, link, first;
-    PageArray<double> diag, lnz, temp;
-    PageArray<unsigned char> carries; ///< 1 for a node that carries an electrode
-};
-
 // The mesh as the solver sees it: node coordinates of the record, column x of the caller.
 struct Mesh {
     int nx, nz;
@@ -39,6 +31,38 @@ struct Mesh {
     int node(int c, int r) const { return (c - 1) * nz + r; }
     float node_x(int c, int r) const { return x[index2d(r, c, nz)]; }
     float node_z(int c, int r) const { return z[index2d(r, c, nz)]; }
+};
+
+// What the wavenumbers share, set up once before the loop and only read inside it: the
+// wavenumbers, the ordering and the compressed-subscript structure, the electrode records with
+// the lowest row each source's solve needs, and the remote-electrode nodes.
+struct SparseSetup {
+    int N = 0;    ///< electrodes, surface and borehole
+    int n = 0;    ///< nx nz matrix rows
+    int nsub = 0; ///< subscripts of the structure
+    int maxlnz = 0;
+    long long npairs = 0;
+    int stride = 0; ///< remote values a wavenumber (2N + 1)
+    bool remote = false;
+    double x0 = 0, z0 = 0; ///< reference point of the boundary terms
+    Mesh mesh{};
+    ElectrodeNode* table = nullptr; ///< the record's electrode table (nodes and weights)
+    PageArray<double> k;            ///< nky wavenumbers
+    PageArray<int> old_of_new, new_of_old, xlnz, xnzsub, nzsub; ///< n + 1, nsub + 1 entries
+    PageArray<int> last;                                        ///< N lowest rows a solve needs
+    PageArray<unsigned char> carries; ///< n flags: 1 for a node that carries an electrode
+    fe::RemoteElectrodes remote_nodes;
+};
+
+// The work arrays of one wavenumber's assemble, factor and solve.
+struct SparseWork {
+    PageArray<double> diag, lnz, temp, rhs[4]; ///< n + 1, maxlnz + 1, n + 1, 4 x (n + 1)
+    PageArray<int> link, first;                ///< n + 1 each
+};
+
+// The wavenumber-domain values of every wavenumber: wavenumber iky owns the slice at iky.
+struct SparseValues {
+    PageArray<double> pairs, remote; ///< npairs and stride values a wavenumber
 };
 
 void single_node(ElectrodeNode& e, int node) {
@@ -152,11 +176,11 @@ int inject(const ElectrodeNode& e, double* rhs, const int* new_of_old, int n) {
 // Adds the element matrices of every cell and the boundary terms of wavenumber k; a matrix
 // failure after the message.
 model::SolverResult assemble(const Mesh& m, const float* cells, double k, double x0, double z0,
-                             SparseWork& w) {
-    const int* xlnz = w.xlnz.get();
-    const int* xnzsub = w.xnzsub.get();
-    const int* nzsub = w.nzsub.get();
-    const int* invp = w.new_of_old.get();
+                             const SparseSetup& setup, SparseWork& w) {
+    const int* xlnz = setup.xlnz.get();
+    const int* xnzsub = setup.xnzsub.get();
+    const int* nzsub = setup.nzsub.get();
+    const int* invp = setup.new_of_old.get();
     double* lnz = w.lnz.get();
     double* diag = w.diag.get();
     const double k2 = k * k;
@@ -204,168 +228,213 @@ model::SolverResult assemble(const Mesh& m, const float* cells, double k, double
                   : model::SolverResult{};
 }
 
-} // namespace
-
-model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
+model::SolverResult check_inputs(const fe::Inputs& in) {
     using model::SolverStatus;
-    ModelSettings& settings = *in.settings;
-    const int nx = in.nx, nz = in.nz, nelec = in.nelec, nky = in.nky;
-    const int margin_columns = in.margin_columns, nodes_per_spacing = in.nodes_per_spacing;
-    const std::int32_t* electrode_water = in.electrode_water;
-    const float* cells = in.cells;
-    const float* node_col_x = in.node_col_x;
-    const int N = in.nelec_total;
-    if (model::SolverResult r = fe::check_mesh_and_electrodes(in, nky, 2); !r.ok()) return r;
+    if (model::SolverResult r = fe::check_mesh_and_electrodes(in, in.nky, 2); !r.ok()) return r;
     if (!(in.ky_min > 0.0f && in.ky_max > in.ky_min))
         return fe::report_error(SolverStatus::bad_input,
                                 "The wavenumbers must be positive and increasing (%g to %g).",
                                 double(in.ky_min), double(in.ky_max));
-    if (N - nelec != settings.nborehole_nodes && settings.nborehole_nodes > 0)
+    const int boreholes = in.settings->nborehole_nodes;
+    if (in.nelec_total - in.nelec != boreholes && boreholes > 0)
         return fe::report_error(SolverStatus::bad_input,
                                 "The model has %d electrodes, but %d surface\nand %d borehole "
                                 "electrodes.",
-                                N, nelec, settings.nborehole_nodes);
-    Mesh mesh{nx, nz, in.node_x, in.node_z, node_col_x};
-    model::trace("calresfem_l_dbl xnode %8.3f %8.3f %8.3f znode %8.3f %8.3f %8.3f\n",
-                 double(mesh.x[0]), double(mesh.x[nz]), double(mesh.x[nx * nz - 1]),
-                 double(mesh.z[0]), double(mesh.z[nz]), double(mesh.z[nx * nz - 1]));
-    model::trace("checking memory\n");
+                                in.nelec_total, in.nelec, boreholes);
+    return {};
+}
 
-    // Set-up: wavenumbers, tables, the ordering and its structure.
-    const int n = nx * nz;
-    const long long npairs = fe::pair_count(N);
-    const bool remote = in.remote_electrodes == 1;
-    const int stride = 2 * N + 1;
-    SparseWork w;
-    bool ok = w.k.allocate(nky) && w.pairs.allocate(std::size_t(npairs) * nky) &&
-              w.last.allocate(N) && w.carries.allocate(n);
-    for (auto& v : w.rhs)
+// The wavenumbers and the tables of the values, then the ordering, its structure file and the
+// work arrays of the factorisation.
+model::SolverResult allocate(const fe::Inputs& in, SparseSetup& setup, SparseWork& work,
+                             SparseValues& values) {
+    using model::SolverStatus;
+    const int n = setup.n, nky = in.nky;
+    bool ok = setup.k.allocate(nky) && values.pairs.allocate(std::size_t(setup.npairs) * nky) &&
+              setup.last.allocate(setup.N) && setup.carries.allocate(n);
+    for (auto& v : work.rhs)
         ok = ok && v.allocate(n + 1);
-    if (remote) ok = ok && w.remote.allocate(std::size_t(stride) * nky);
+    if (setup.remote) ok = ok && values.remote.allocate(std::size_t(setup.stride) * nky);
     if (!ok) return fe::report_no_memory();
-    double* k = w.k.get();
-    log_spaced_values_dbl(nky, k, in.ky_min, in.ky_max);
+    log_spaced_values_dbl(nky, setup.k.get(), in.ky_min, in.ky_max);
 
-    int nsub = 0;
-    const int maxlnz = fem_order_setup(nx, nz, settings.nodes_file, &nsub);
-    if (maxlnz <= 0)
+    const char* nodes_file = in.settings->nodes_file;
+    setup.maxlnz = fem_order_setup(in.nx, in.nz, nodes_file, &setup.nsub);
+    if (setup.maxlnz <= 0)
         return fe::report_error(SolverStatus::ordering,
                                 "Insufficient memory for finite-element model!.");
-    ok = w.old_of_new.allocate(n + 1) && w.new_of_old.allocate(n + 1) && w.xlnz.allocate(n + 1) &&
-         w.xnzsub.allocate(n + 1) && w.nzsub.allocate(nsub + 1) && w.diag.allocate(n + 1) &&
-         w.lnz.allocate(std::size_t(maxlnz) + 1) && w.link.allocate(n + 1) &&
-         w.first.allocate(n + 1) && w.temp.allocate(n + 1);
+    ok = setup.old_of_new.allocate(n + 1) && setup.new_of_old.allocate(n + 1) &&
+         setup.xlnz.allocate(n + 1) && setup.xnzsub.allocate(n + 1) &&
+         setup.nzsub.allocate(setup.nsub + 1) && work.diag.allocate(n + 1) &&
+         work.lnz.allocate(std::size_t(setup.maxlnz) + 1) && work.link.allocate(n + 1) &&
+         work.first.allocate(n + 1) && work.temp.allocate(n + 1);
     if (!ok) return fe::report_no_memory();
-    if (read_arrays_file(1, n, w.old_of_new.get(), w.new_of_old.get(), w.xlnz.get(), w.xnzsub.get(),
-                         w.nzsub.get(), nsub, settings.nodes_file) != 0)
-        return fe::report_error(SolverStatus::ordering, "Error in reading file\n%s",
-                                settings.nodes_file);
-    const int* new_of_old = w.new_of_old.get();
+    if (read_arrays_file(1, n, setup.old_of_new.get(), setup.new_of_old.get(), setup.xlnz.get(),
+                         setup.xnzsub.get(), setup.nzsub.get(), setup.nsub, nodes_file) != 0)
+        return fe::report_error(SolverStatus::ordering, "Error in reading file\n%s", nodes_file);
+    return {};
+}
 
-    // Reference point of the boundary terms and the electrode nodes.
-    const double x0 = node_col_x[nx / 2];
-    const double z0 = mesh.node_z(1, electrode_water[0] + 1);
-    ElectrodeNode* table = settings.electrode_table;
-    model::trace("Surface electrode nodes %d %d\n", nelec, settings.shift_nodes);
+// The node records of every electrode (the borehole ones may move a node), and the lowest row
+// each source's solve needs: that of the later electrodes' nodes.
+void place_electrode_nodes(const fe::Inputs& in, SparseSetup& setup) {
+    const int nz = in.nz, N = setup.N, nelec = in.nelec;
+    ElectrodeNode* table = setup.table;
+    model::trace("Surface electrode nodes %d %d\n", nelec, in.settings->shift_nodes);
     for (int e = 0; e < nelec; ++e) {
-        const int v = electrode_water[e] + (margin_columns - 1 + e * nodes_per_spacing) * nz + 1;
+        const int v =
+            in.electrode_water[e] + (in.margin_columns - 1 + e * in.nodes_per_spacing) * nz + 1;
         single_node(table[e], v);
-        w.carries[v - 1] = 1;
+        setup.carries[v - 1] = 1;
     }
     model::trace("Borehole electrode nodes %d\n", N - nelec);
-    const float reference = node_col_x[margin_columns - 1];
+    const float reference = in.node_col_x[in.margin_columns - 1];
     for (int e = nelec; e < N; ++e)
-        place_borehole_electrode(table, e, mesh, reference, settings.shift_nodes != 0,
-                                 w.carries.get());
-    model::trace("Potential nodes %d %d\n", N, n);
+        place_borehole_electrode(table, e, setup.mesh, reference, in.settings->shift_nodes != 0,
+                                 setup.carries.get());
+    model::trace("Potential nodes %d %d\n", N, setup.n);
+    const int* new_of_old = setup.new_of_old.get();
     for (int i = 1; i <= N; ++i) {
-        int lowest = n;
+        int lowest = setup.n;
         for (int j = i + 1; j <= N; ++j)
             for (int q = 0; q < table[j - 1].count; ++q)
                 lowest = std::min(lowest, new_of_old[table[j - 1].node[q] - 1]);
-        w.last[i - 1] = i == N ? 1 : lowest;
-        model::trace("%2d %4d %4d\n", i, table[i - 1].node[0], w.last[i - 1]);
+        setup.last[i - 1] = i == N ? 1 : lowest;
+        model::trace("%2d %4d %4d\n", i, table[i - 1].node[0], setup.last[i - 1]);
     }
     model::trace("End setting nodes\n");
+}
 
-    fe::RemoteElectrodes remote_nodes{in.c2_x, in.c2_y, in.p2_x, in.p2_y};
-    if (remote)
-        fe::place_remote_electrodes(settings, nodes_per_spacing, nelec, margin_columns, nz, nx,
-                                    node_col_x, remote_nodes);
-    model::trace("nyk %d\n", nky);
-    for (int i = 0; i < nky; ++i)
-        model::trace("%2d %10.7f\n", i + 1, k[i]);
-
-    for (int iky = 0; iky < nky; ++iky) {
-        model::trace("iky %d\n", iky);
-        fe::report_progress("Finite-Element calculations - %5.1f%% completed", iky, nky);
-        std::fill(w.diag.get(), w.diag.get() + n + 1, 0.0);
-        std::fill(w.lnz.get(), w.lnz.get() + maxlnz + 1, 0.0);
-        if (model::SolverResult r = assemble(mesh, cells, k[iky], x0, z0, w); !r.ok()) return r;
-        if (int failed =
-                fact_sparse_dbl(n, w.xlnz.get(), w.lnz.get(), w.xnzsub.get(), w.nzsub.get(),
-                                w.diag.get(), w.link.get(), w.first.get(), w.temp.get()))
-            return fe::report_factor_failure(w.old_of_new[failed - 1]);
-        double* const pair_block = w.pairs.get() + std::size_t(iky) * npairs;
-
-        // Sources 1..N-1, four at a time: each solve stops at the lowest row a later electrode
-        // needs.
-        for (int i = 1; i < N; i += 4) {
-            const int group = std::min(4, N - i);
-            int first[4] = {1, 1, 1, 1}, stop[4] = {n, n, n, n};
-            for (int g = 0; g < group; ++g) {
-                std::fill(w.rhs[g].get(), w.rhs[g].get() + n, 0.0);
-                first[g] = inject(table[i + g - 1], w.rhs[g].get(), new_of_old, n);
-                stop[g] = w.last[i + g - 1];
-            }
-            for (int g = group; g < 4; ++g) {
-                std::fill(w.rhs[g].get(), w.rhs[g].get() + n, 0.0);
-                first[g] = n;
-            }
-            solve4_sparse_dbl(first[0], stop[0], first[1], stop[1], first[2], stop[2], first[3],
-                              stop[3], n, w.xlnz.get(), w.lnz.get(), w.xnzsub.get(), w.nzsub.get(),
-                              w.diag.get(), w.rhs[0].get(), w.rhs[1].get(), w.rhs[2].get(),
-                              w.rhs[3].get());
-            for (int g = 0; g < group; ++g)
-                for (int j = i + g + 1; j <= N; ++j)
-                    pair_block[fe::pair_position(N, i + g, j)] =
-                        electrode_value(table[j - 1], w.rhs[g].get(), new_of_old);
+// Sources 1..N-1, four at a time, into pair_block: each solve stops at the lowest row a later
+// electrode needs.
+void solve_sources(const SparseSetup& setup, SparseWork& w, double* pair_block) {
+    const int N = setup.N, n = setup.n;
+    const int* new_of_old = setup.new_of_old.get();
+    const ElectrodeNode* table = setup.table;
+    for (int i = 1; i < N; i += 4) {
+        const int group = std::min(4, N - i);
+        int first[4] = {1, 1, 1, 1}, stop[4] = {n, n, n, n};
+        for (int g = 0; g < group; ++g) {
+            std::fill(w.rhs[g].get(), w.rhs[g].get() + n, 0.0);
+            first[g] = inject(table[i + g - 1], w.rhs[g].get(), new_of_old, n);
+            stop[g] = setup.last[i + g - 1];
         }
-
-        if (remote) {
-            double* row = w.remote.get() + std::size_t(iky) * stride;
-            std::fill(row, row + stride, 0.0);
-            for (int source = 0; source < 2; ++source) {
-                const int count = source == 0 ? remote_nodes.c2_count : remote_nodes.p2_count;
-                if (count == 0) continue;
-                const int* rn = source == 0 ? remote_nodes.c2_node : remote_nodes.p2_node;
-                const float* rw = source == 0 ? remote_nodes.c2_weight : remote_nodes.p2_weight;
-                double* b = w.rhs[source].get();
-                std::fill(b, b + n, 0.0);
-                int first = n;
-                for (int q = 0; q < count; ++q) {
-                    b[new_of_old[rn[q] - 1] - 1] += rw[q];
-                    first = std::min(first, new_of_old[rn[q] - 1]);
-                }
-                solve_sparse_dbl(first, 1, n, w.xlnz.get(), w.lnz.get(), w.xnzsub.get(),
-                                 w.nzsub.get(), w.diag.get(), b);
-                for (int e = 0; e < N; ++e)
-                    row[source * N + e] = electrode_value(table[e], b, new_of_old);
-            }
-            if (remote_nodes.c2_count > 0 && remote_nodes.p2_count > 0)
-                for (int q = 0; q < remote_nodes.c2_count; ++q)
-                    row[2 * N] += remote_nodes.c2_weight[q] *
-                                  w.rhs[1][new_of_old[remote_nodes.c2_node[q] - 1] - 1];
+        for (int g = group; g < 4; ++g) {
+            std::fill(w.rhs[g].get(), w.rhs[g].get() + n, 0.0);
+            first[g] = n;
         }
+        solve4_sparse_dbl(first[0], stop[0], first[1], stop[1], first[2], stop[2], first[3],
+                          stop[3], n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(),
+                          setup.nzsub.get(), w.diag.get(), w.rhs[0].get(), w.rhs[1].get(),
+                          w.rhs[2].get(), w.rhs[3].get());
+        for (int g = 0; g < group; ++g)
+            for (int j = i + g + 1; j <= N; ++j)
+                pair_block[fe::pair_position(N, i + g, j)] =
+                    electrode_value(table[j - 1], w.rhs[g].get(), new_of_old);
     }
+}
 
+// The potentials of C2 and P2 at every electrode, and of P2 at C2, into `row` (stride values).
+void solve_remote(const SparseSetup& setup, SparseWork& w, double* row) {
+    const int N = setup.N, n = setup.n;
+    const int* new_of_old = setup.new_of_old.get();
+    const fe::RemoteElectrodes& r = setup.remote_nodes;
+    std::fill(row, row + setup.stride, 0.0);
+    for (int source = 0; source < 2; ++source) {
+        const int count = source == 0 ? r.c2_count : r.p2_count;
+        if (count == 0) continue;
+        const int* rn = source == 0 ? r.c2_node : r.p2_node;
+        const float* rw = source == 0 ? r.c2_weight : r.p2_weight;
+        double* b = w.rhs[source].get();
+        std::fill(b, b + n, 0.0);
+        int first = n;
+        for (int q = 0; q < count; ++q) {
+            b[new_of_old[rn[q] - 1] - 1] += rw[q];
+            first = std::min(first, new_of_old[rn[q] - 1]);
+        }
+        solve_sparse_dbl(first, 1, n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(),
+                         setup.nzsub.get(), w.diag.get(), b);
+        for (int e = 0; e < N; ++e)
+            row[source * N + e] = electrode_value(setup.table[e], b, new_of_old);
+    }
+    if (r.c2_count > 0 && r.p2_count > 0)
+        for (int q = 0; q < r.c2_count; ++q)
+            row[2 * N] += r.c2_weight[q] * w.rhs[1][new_of_old[r.c2_node[q] - 1] - 1];
+}
+
+// Assembles, factors and solves wavenumber iky: its pair values into values.pairs and its
+// remote values into values.remote, at slice iky. Reads only `in` and `setup`; writes `w` and
+// the slice iky.
+model::SolverResult solve_wavenumber(const fe::Inputs& in, const SparseSetup& setup, int iky,
+                                     SparseWork& w, SparseValues& values) {
+    const int n = setup.n;
+    std::fill(w.diag.get(), w.diag.get() + n + 1, 0.0);
+    std::fill(w.lnz.get(), w.lnz.get() + setup.maxlnz + 1, 0.0);
+    if (model::SolverResult r =
+            assemble(setup.mesh, in.cells, setup.k[iky], setup.x0, setup.z0, setup, w);
+        !r.ok())
+        return r;
+    if (int failed =
+            fact_sparse_dbl(n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(), setup.nzsub.get(),
+                            w.diag.get(), w.link.get(), w.first.get(), w.temp.get()))
+        return fe::report_factor_failure(setup.old_of_new[failed - 1]);
+    solve_sources(setup, w, values.pairs.get() + std::size_t(iky) * setup.npairs);
+    if (setup.remote) solve_remote(setup, w, values.remote.get() + std::size_t(iky) * setup.stride);
+    return {};
+}
+
+// The once-per-run phases before the wavenumber loop.
+model::SolverResult set_up(const fe::Inputs& in, SparseSetup& setup, SparseWork& work,
+                           SparseValues& values) {
+    if (model::SolverResult r = check_inputs(in); !r.ok()) return r;
+    const int nx = in.nx, nz = in.nz;
+    setup.mesh = Mesh{nx, nz, in.node_x, in.node_z, in.node_col_x};
+    const Mesh& m = setup.mesh;
+    model::trace("calresfem_l_dbl xnode %8.3f %8.3f %8.3f znode %8.3f %8.3f %8.3f\n",
+                 double(m.x[0]), double(m.x[nz]), double(m.x[nx * nz - 1]), double(m.z[0]),
+                 double(m.z[nz]), double(m.z[nx * nz - 1]));
+    model::trace("checking memory\n");
+    setup.N = in.nelec_total;
+    setup.n = nx * nz;
+    setup.npairs = fe::pair_count(setup.N);
+    setup.remote = in.remote_electrodes == 1;
+    setup.stride = 2 * setup.N + 1;
+    setup.table = in.settings->electrode_table;
+    if (model::SolverResult r = allocate(in, setup, work, values); !r.ok()) return r;
+    setup.x0 = in.node_col_x[nx / 2];
+    setup.z0 = m.node_z(1, in.electrode_water[0] + 1);
+    place_electrode_nodes(in, setup);
+    setup.remote_nodes = fe::RemoteElectrodes{in.c2_x, in.c2_y, in.p2_x, in.p2_y};
+    if (setup.remote)
+        fe::place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns,
+                                    nz, nx, in.node_col_x, setup.remote_nodes);
+    model::trace("nyk %d\n", in.nky);
+    for (int i = 0; i < in.nky; ++i)
+        model::trace("%2d %10.7f\n", i + 1, setup.k[i]);
+    return {};
+}
+
+} // namespace
+
+model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
+    SparseSetup setup;
+    SparseWork work;
+    SparseValues values;
+    if (model::SolverResult r = set_up(in, setup, work, values); !r.ok()) return r;
+    for (int iky = 0; iky < in.nky; ++iky) {
+        model::trace("iky %d\n", iky);
+        fe::report_progress("Finite-Element calculations - %5.1f%% completed", iky, in.nky);
+        if (model::SolverResult r = solve_wavenumber(in, setup, iky, work, values); !r.ok())
+            return r;
+    }
     update_status("Calculating potentials", 0);
-    if (inverse_fourier_pair_potentials_dbl(in.electrode_offset_ratio, w.pairs.get(), in.table_a,
-                                            in.table_b, N, nky, k, 4, int(npairs), in.lead,
-                                            in.array_type) != 0)
+    if (inverse_fourier_pair_potentials_dbl(in.electrode_offset_ratio, values.pairs.get(),
+                                            in.table_a, in.table_b, setup.N, in.nky, setup.k.get(),
+                                            4, int(setup.npairs), in.lead, in.array_type) != 0)
         return fe::report_no_memory();
-    if (remote && !fe::transform_remote_values(remote_nodes, table, N, nelec, w.remote.get(), nky,
-                                               k, in.remote_table))
+    if (setup.remote &&
+        !fe::transform_remote_values(setup.remote_nodes, setup.table, setup.N, in.nelec,
+                                     values.remote.get(), in.nky, setup.k.get(), in.remote_table))
         return fe::report_no_memory();
     return {};
 }

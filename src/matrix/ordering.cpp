@@ -193,137 +193,179 @@ void invrse(int n, const int* perm_, int* invp_) {
         invp[perm[i]] = i;
 }
 
-int symbolic_factorisation(int n, const int* xadj_, const int* adjncy_, const int* perm_,
-                           const int* invp_, int* xlnz_, int* xnzsub_, int* nzsub_, int& maxsub,
-                           int* rchlnk_, int* mrglnk_, int* marker_, int& flag) {
-    OneBased<const int> xadj(xadj_), adjncy(adjncy_), perm(perm_), invp(invp_);
-    OneBased<int> xlnz(xlnz_), xnzsub(xnzsub_), nzsub(nzsub_);
-    OneBased<int> rchlnk(rchlnk_), mrglnk(mrglnk_), marker(marker_);
-    flag = 0;
-    int capacity = maxsub;
-    int nz_begin = 1;
-    int nz_end = 0;
-    xlnz[1] = 1;
-    for (int k = 1; k <= n; ++k) {
-        mrglnk[k] = 0;
-        marker[k] = 0;
+namespace {
+
+// The symbolic factorisation column by column. rchlnk holds the structure of the current column
+// as a linked list of rows, ended by n + 1; mrglnk links each column k to the earlier columns
+// whose first off-diagonal row is k; marker[r] is the column whose stored subscript run holds
+// row r; nzsub[nz_begin..nz_end] is the last run stored.
+class SymbolicColumns {
+  public:
+    SymbolicColumns(int n, const int* xadj, const int* adjncy, const int* perm, const int* invp,
+                    int* xlnz, int* xnzsub, int* nzsub, int capacity, int* rchlnk, int* mrglnk,
+                    int* marker)
+        : n_(n), end_mark_(n + 1), capacity_(capacity), xadj_(xadj), adjncy_(adjncy), perm_(perm),
+          invp_(invp), xlnz_(xlnz), xnzsub_(xnzsub), nzsub_(nzsub), rchlnk_(rchlnk),
+          mrglnk_(mrglnk), marker_(marker) {
+        xlnz_[1] = 1;
+        for (int k = 1; k <= n; ++k) {
+            mrglnk_[k] = 0;
+            marker_[k] = 0;
+        }
     }
-    // rchlnk holds the structure of the current column as a linked list of rows, ended by n + 1;
-    // mrglnk links each column k to the earlier columns whose first off-diagonal row is k.
-    const int end_mark = n + 1;
-    for (int k = 1; k <= n; ++k) {
-        int count = 0;
-        int merge_first = mrglnk[k];
-        bool foreign = false;
-        marker[k] = merge_first != 0 ? marker[merge_first] : k;
-        xnzsub[k] = nz_end;
-        int node = perm[k];
-        if (xadj[node] < xadj[node + 1]) {
-            // Phase 1: the structure of column k of the matrix itself.
-            rchlnk[k] = end_mark;
-            for (int j = xadj[node]; j < xadj[node + 1]; ++j) {
-                int nbr = invp[adjncy[j]];
-                if (nbr <= k) continue;
-                int m = k;
-                int next = rchlnk[m];
-                while (next < nbr) {
-                    m = next;
-                    next = rchlnk[m];
-                }
-                if (next == nbr) continue; // a repeated neighbour
-                ++count;
-                rchlnk[m] = nbr;
-                rchlnk[nbr] = next;
-                if (marker[nbr] != marker[k]) foreign = true;
+
+    /// The structure of column k: xlnz[k + 1] and xnzsub[k], with its subscripts stored or
+    /// shared. False when they would pass the capacity of nzsub.
+    bool column(int k);
+    int subscripts_used() const { return nz_end_; }
+
+  private:
+    int matrix_structure(int k, bool& foreign);
+    int merged_structure(int k, int count, int& longest);
+    bool store_subscripts(int k, int count);
+    bool append_run(int k, int count);
+    // Inserts row `row` into the list after m; false when it is there already.
+    bool insert_row(int& m, int& next, int row);
+
+    const int n_, end_mark_, capacity_;
+    OneBased<const int> xadj_, adjncy_, perm_, invp_;
+    OneBased<int> xlnz_, xnzsub_, nzsub_, rchlnk_, mrglnk_, marker_;
+    int nz_begin_ = 1, nz_end_ = 0;
+};
+
+bool SymbolicColumns::insert_row(int& m, int& next, int row) {
+    while (next < row) {
+        m = next;
+        next = rchlnk_[m];
+    }
+    if (next == row) return false; // a repeated row
+    rchlnk_[m] = row;
+    rchlnk_[row] = next;
+    return true;
+}
+
+// Phase 1: the rows below k of column k of the matrix itself. `foreign` tells whether one of
+// them lies outside the subscript run of the column k first merges.
+int SymbolicColumns::matrix_structure(int k, bool& foreign) {
+    const int node = perm_[k];
+    int count = 0;
+    rchlnk_[k] = end_mark_;
+    for (int j = xadj_[node]; j < xadj_[node + 1]; ++j) {
+        const int row = invp_[adjncy_[j]];
+        if (row <= k) continue;
+        int m = k, next = rchlnk_[m];
+        if (!insert_row(m, next, row)) continue;
+        ++count;
+        if (marker_[row] != marker_[k]) foreign = true;
+    }
+    return count;
+}
+
+// Phase 3: merges the structures of every column linked to k into the list; `longest` is the
+// longest of them, whose run xnzsub[k] points at. Returns the count of rows so far.
+int SymbolicColumns::merged_structure(int k, int count, int& longest) {
+    for (int i = mrglnk_[k]; i != 0; i = mrglnk_[i]) {
+        const int inz = xlnz_[i + 1] - (xlnz_[i] + 1);
+        const int start = xnzsub_[i] + 1, stop = xnzsub_[i] + inz;
+        if (inz > longest) {
+            longest = inz;
+            xnzsub_[k] = start;
+        }
+        int m = k, next = rchlnk_[m];
+        for (int j = start; j <= stop; ++j) {
+            const int row = nzsub_[j];
+            if (!insert_row(m, next, row)) continue;
+            ++count;
+            next = row;
+        }
+    }
+    return count;
+}
+
+// Phase 4: reuses stored subscripts when column k's structure continues the tail of the last
+// run; else appends a new run. False when it would pass the capacity.
+bool SymbolicColumns::store_subscripts(int k, int count) {
+    if (nz_begin_ <= nz_end_) {
+        int row = rchlnk_[k];
+        int start = nz_begin_;
+        while (start <= nz_end_ && nzsub_[start] < row)
+            ++start;
+        if (start <= nz_end_ && nzsub_[start] == row) {
+            xnzsub_[k] = start;
+            for (int j = start; j <= nz_end_; ++j) {
+                if (nzsub_[j] != row) return append_run(k, count);
+                row = rchlnk_[row];
+                if (row > n_) return true; // shared
             }
+            nz_end_ = start - 1;
+        }
+    }
+    return append_run(k, count);
+}
+
+// A new run of column k's rows after the last one; false when it would pass the capacity.
+bool SymbolicColumns::append_run(int k, int count) {
+    nz_begin_ = nz_end_ + 1;
+    nz_end_ += count;
+    if (nz_end_ > capacity_) return false;
+    int row = k;
+    for (int j = nz_begin_; j <= nz_end_; ++j) {
+        row = rchlnk_[row];
+        nzsub_[j] = row;
+        marker_[row] = k;
+    }
+    xnzsub_[k] = nz_begin_;
+    marker_[k] = k;
+    return true;
+}
+
+bool SymbolicColumns::column(int k) {
+    const int merge_first = mrglnk_[k];
+    marker_[k] = merge_first != 0 ? marker_[merge_first] : k;
+    xnzsub_[k] = nz_end_;
+    const int node = perm_[k];
+    int count = 0;
+    if (xadj_[node] < xadj_[node + 1]) {
+        bool foreign = false;
+        count = matrix_structure(k, foreign);
+        if (!foreign && merge_first != 0 && mrglnk_[merge_first] == 0) {
             // Phase 2: a single merged column whose structure covers column k's matrix entries
             // gives column k its own subscripts less the first: share that run.
+            xnzsub_[k] = xnzsub_[merge_first] + 1;
+            count = xlnz_[merge_first + 1] - (xlnz_[merge_first] + 1);
+        } else {
             int longest = 0;
-            if (!foreign && merge_first != 0 && mrglnk[merge_first] == 0) {
-                xnzsub[k] = xnzsub[merge_first] + 1;
-                count = xlnz[merge_first + 1] - (xlnz[merge_first] + 1);
-            } else {
-                // Phase 3: merge the structures of every column linked to k.
-                for (int i = mrglnk[k]; i != 0; i = mrglnk[i]) {
-                    int inz = xlnz[i + 1] - (xlnz[i] + 1);
-                    int start = xnzsub[i] + 1;
-                    int stop = xnzsub[i] + inz;
-                    if (inz > longest) {
-                        longest = inz;
-                        xnzsub[k] = start;
-                    }
-                    int m = k;
-                    int next = rchlnk[m];
-                    for (int j = start; j <= stop; ++j) {
-                        int nbr = nzsub[j];
-                        while (next < nbr) {
-                            m = next;
-                            next = rchlnk[m];
-                        }
-                        if (next == nbr) continue;
-                        ++count;
-                        rchlnk[m] = nbr;
-                        rchlnk[nbr] = next;
-                        next = nbr;
-                    }
-                }
-                // Phase 4: reuse stored subscripts when column k's structure equals the longest
-                // merged one or continues the tail of the last run; else append a new run.
-                if (count != longest) {
-                    bool shared = false;
-                    if (nz_begin <= nz_end) {
-                        int row = rchlnk[k];
-                        int start = nz_begin;
-                        while (start <= nz_end && nzsub[start] < row)
-                            ++start;
-                        if (start <= nz_end && nzsub[start] == row) {
-                            xnzsub[k] = start;
-                            bool mismatch = false;
-                            for (int j = start; j <= nz_end; ++j) {
-                                if (nzsub[j] != row) {
-                                    mismatch = true;
-                                    break;
-                                }
-                                row = rchlnk[row];
-                                if (row > n) {
-                                    shared = true;
-                                    break;
-                                }
-                            }
-                            if (!mismatch && !shared) nz_end = start - 1;
-                        }
-                    }
-                    if (!shared) {
-                        nz_begin = nz_end + 1;
-                        nz_end += count;
-                        if (nz_end > capacity) {
-                            flag = 1;
-                            maxsub = capacity;
-                            return 0;
-                        }
-                        int row = k;
-                        for (int j = nz_begin; j <= nz_end; ++j) {
-                            row = rchlnk[row];
-                            nzsub[j] = row;
-                            marker[row] = k;
-                        }
-                        xnzsub[k] = nz_begin;
-                        marker[k] = k;
-                    }
-                }
-            }
-            // Column k is needed by the column of its first off-diagonal row.
-            if (count > 1) {
-                int first_row = nzsub[xnzsub[k]];
-                mrglnk[k] = mrglnk[first_row];
-                mrglnk[first_row] = k;
-            }
+            count = merged_structure(k, count, longest);
+            if (count != longest && !store_subscripts(k, count)) return false;
         }
-        xlnz[k + 1] = xlnz[k] + count;
+        // Column k is needed by the column of its first off-diagonal row.
+        if (count > 1) {
+            const int first_row = nzsub_[xnzsub_[k]];
+            mrglnk_[k] = mrglnk_[first_row];
+            mrglnk_[first_row] = k;
+        }
     }
-    xnzsub[n + 1] = n > 0 ? xnzsub[n] : 0;
-    maxsub = nz_end;
-    return xlnz[n + 1] - 1;
+    xlnz_[k + 1] = xlnz_[k] + count;
+    return true;
+}
+
+} // namespace
+
+int symbolic_factorisation(int n, const int* xadj, const int* adjncy, const int* perm,
+                           const int* invp, int* xlnz, int* xnzsub, int* nzsub, int& maxsub,
+                           int* rchlnk, int* mrglnk, int* marker, int& flag) {
+    SymbolicColumns columns(n, xadj, adjncy, perm, invp, xlnz, xnzsub, nzsub, maxsub, rchlnk,
+                            mrglnk, marker);
+    flag = 0;
+    for (int k = 1; k <= n; ++k)
+        if (!columns.column(k)) {
+            flag = 1;
+            return 0; // maxsub stays the capacity
+        }
+    OneBased<int> sub(xnzsub);
+    sub[n + 1] = n > 0 ? sub[n] : 0;
+    maxsub = columns.subscripts_used();
+    return OneBased<int>(xlnz)[n + 1] - 1;
 }
 
 int symbolic_factorisation_driver(int n, int& maxlnz, const int* xadj, const int* adjncy,
