@@ -9,6 +9,7 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/verify.h"
 
 #include <algorithm>
 #include <cmath>
@@ -248,6 +249,7 @@ void Run::solve_electrodes(int l) {
                 pair_values_[index2d(++p, l, pairs_)] = read(v[b], electrode_node(r), receiver);
         }
     }
+    VERIFY(p == pairs_, p); // every pair once, in the order of the transform
 }
 
 // Potentials of wavenumber l due to C2 and P2: rows 1..N the potential at each electrode

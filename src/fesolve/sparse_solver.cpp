@@ -14,6 +14,7 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/verify.h"
 
 #include <algorithm>
 #include <cmath>
@@ -292,6 +293,8 @@ void place_electrode_nodes(const fe::Inputs& in, SparseSetup& setup) {
     for (int e = nelec; e < N; ++e)
         place_borehole_electrode(table, e, setup.mesh, reference, in.settings->shift_nodes != 0,
                                  setup.carries.get());
+    for (int e = 0; e < N; ++e)
+        VERIFY(table[e].count >= 1 && table[e].count <= 4, table[e].count);
     model::trace("Potential nodes %d %d\n", N, setup.n);
     const int* new_of_old = setup.new_of_old.get();
     for (int i = 1; i <= N; ++i) {

@@ -26,6 +26,7 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/verify.h"
 #include "platform/ui/ui.h"
 #include "sensitivity/electrode_jacobian.h"
 #include "sensitivity/section_command.h"
@@ -165,7 +166,13 @@ std::vector<CommandRow> make_table() {
 } // namespace
 
 std::vector<CommandRow>& command_table() {
-    static std::vector<CommandRow> table = make_table();
+    static std::vector<CommandRow> table = [] {
+        std::vector<CommandRow> rows = make_table();
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            for (std::size_t j = i + 1; j < rows.size(); ++j)
+                VERIFY(rows[i].id != rows[j].id, rows[j].id); // one row an id
+        return rows;
+    }();
     return table;
 }
 

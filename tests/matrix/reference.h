@@ -202,7 +202,9 @@ struct SparseSystem {
     std::vector<double> lnz, diag;
     std::vector<int> link, first;
     std::vector<double> temp;
-    bool ordered = false; ///< the ordering and symbolic factorisation succeeded
+    /// The ordering and symbolic factorisation succeeded and their structure passes the
+    /// validator.
+    bool ordered = false;
 
     explicit SparseSystem(Graph g) : n(g.n) {
         perm.resize(n + 1);
@@ -213,7 +215,9 @@ struct SparseSystem {
         int maxlnz = 0, maxsub = int(nzsub.size());
         ordered = nd_order_and_symbolic_factorisation(maxlnz, n, g.xadj.data(), g.adjncy.data(),
                                                       xlnz.data(), xnzsub.data(), nzsub.data(),
-                                                      perm.data(), invp.data(), maxsub) == 0;
+                                                      perm.data(), invp.data(), maxsub) == 0 &&
+                  mx::check_compressed_structure(n, perm.data(), invp.data(), xlnz.data(),
+                                                 xnzsub.data(), nzsub.data(), maxsub);
         lnz.resize(maxlnz + 1);
         diag.resize(n);
         link.resize(n);

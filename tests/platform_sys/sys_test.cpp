@@ -1,5 +1,6 @@
 // Tests of the operating-system services: settings file, page memory, random numbers, files.
 #include "platform/sys/sys.h"
+#include "platform/sys/verify.h"
 
 #include <gtest/gtest.h>
 
@@ -389,3 +390,9 @@ TEST_F(Saving, LinksAreFollowedAndModesKept) {
 }
 
 } // namespace
+
+TEST(Verify, HoldsQuietlyAndStopsWithTheValueWhenBroken) {
+    const int columns = 3;
+    VERIFY(columns > 0, columns);
+    EXPECT_DEATH(VERIFY(columns > 4, columns), "VERIFY\\(columns > 4\\) failed: columns = 3");
+}
