@@ -86,7 +86,7 @@ Run run(const cyl::PolarMesh& mesh, int nelec, bool once) {
     const long long base = sys::page_bytes_in_use();
     sys::reset_page_peak();
     const auto start = std::chrono::steady_clock::now();
-    r.result = cyl::solve_transfer_potentials(in);
+    r.result = cyl::solve_transfer_potentials(in).code();
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     r.mib = double(sys::page_bytes_peak() - base) / (1024.0 * 1024.0);
     return r;

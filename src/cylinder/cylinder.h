@@ -18,16 +18,18 @@
 // potential of a unit current on a cylinder of that radius, stored at (a, b) and (b, a) of the
 // output with its leading dimension, the diagonal not written.
 //
-// Results: 0; a positive row when the factorisation meets a pivot that is not positive (real)
-// or whose real and imaginary parts are both not positive (complex) ("error in envfac");
-// cyl::result_no_memory ("Insufficient memory!."), cyl::result_bad_input or
-// cyl::result_outside_envelope ("Error in envij quad", "Error in envij tri"), each after its
-// message box under "Error Message". The electrode nodes are written first, also on a failure;
-// the output tables only after the last wavenumber, so a failure leaves them as they were.
-// Every work array is released on every way out. Progress goes to update_status once per
-// wavenumber ("Finite-Element Calculations - %5.1f%% completed", 0.0 to 93.3 %); the solvers
-// do not stop on the user's break keys.
+// Results (model::SolverResult): ok; pivot with the row where the factorisation meets a pivot
+// that is not positive (real) or whose real and imaginary parts are both not positive
+// (complex) ("error in envfac"); no_memory ("Insufficient memory!."), bad_input, or matrix when
+// an element entry falls outside the envelope ("Error in envij quad", "Error in envij tri"),
+// each reported under "Error Message" through model::report_error. The electrode nodes are written
+// first, also on a failure; the output tables only after the last wavenumber, so a failure leaves
+// them as they were. Every work array is released on every way out. Progress goes to update_status
+// once per wavenumber ("Finite-Element Calculations - %5.1f%% completed", 0.0 to 93.3 %); the
+// solvers do not stop on the user's break keys.
 #pragma once
+
+#include "model/solver_io.h"
 
 #include <cstdint>
 
@@ -38,13 +40,6 @@ class Potentials;
 namespace cyl {
 
 struct PolarMesh;
-
-/// Results of the cylinder solvers besides 0 and the positive row of a failed factorisation.
-enum SolverResult {
-    result_no_memory = -1,       ///< a work array was refused
-    result_bad_input = -2,       ///< the mesh does not fit the electrodes or the output tables
-    result_outside_envelope = -4 ///< an element entry fell outside the envelope
-};
 
 /// Number of wavenumbers of the cylinder solvers.
 constexpr int wavenumber_count = 15;
@@ -75,14 +70,14 @@ SolverInputs solver_inputs(ModelSettings& settings, const PolarMesh& mesh,
                            const float* conductivity, double* table, int lead);
 
 /// The real solver: transfer potentials of the real conductivities into in.table.
-int solve_transfer_potentials(const SolverInputs& in);
+model::SolverResult solve_transfer_potentials(const SolverInputs& in);
 
 /// The complex solver: complex conductivities (conductivity, conductivity_im), the matrix
 /// factored as L L^T without conjugation, every pivot the principal root; the real parts of
 /// the transfer potentials into in.table as the real solver does, the imaginary parts into
 /// in.table_im, each pair integrated over the leading values that are positive and exceed
 /// 1e-10 of the third value (after the sign of the first value is taken out).
-int solve_transfer_potentials_complex(const SolverInputs& in);
+model::SolverResult solve_transfer_potentials_complex(const SolverInputs& in);
 
 /// Inputs of the apparent values of a ring of electrodes (the electrode after the last is the
 /// first). Potential tables hold P(i | j), the potential at i for a unit current at j, at
@@ -143,15 +138,17 @@ int apparent_values(const ApparentInputs& in, const ApparentOutputs& out);
 
 /// calresfemcylenvqc1: the real solver (cyl::solve_transfer_potentials) with the output table
 /// packed by nelec, as the model record's named routine takes its arguments.
-int calresfemcylenvqc1(float radius, int nodes_per_spacing, int nelec, const float* conductivity,
-                       const float* node_x, const float* node_y, int le, int ne, double* table,
-                       std::int32_t* electrode_nodes);
+model::SolverResult calresfemcylenvqc1(float radius, int nodes_per_spacing, int nelec,
+                                       const float* conductivity, const float* node_x,
+                                       const float* node_y, int le, int ne, double* table,
+                                       std::int32_t* electrode_nodes);
 
 /// calresfemcylenv_complex: the complex solver with both output tables packed by nelec.
-int calresfemcylenv_complex(float radius, int nodes_per_spacing, int nelec,
-                            const float* conductivity_re, const float* conductivity_im,
-                            const float* node_x, const float* node_y, int le, int ne,
-                            double* table_re, double* table_im, std::int32_t* electrode_nodes);
+model::SolverResult calresfemcylenv_complex(float radius, int nodes_per_spacing, int nelec,
+                                            const float* conductivity_re,
+                                            const float* conductivity_im, const float* node_x,
+                                            const float* node_y, int le, int ne, double* table_re,
+                                            double* table_im, std::int32_t* electrode_nodes);
 
 /// The apparent values of a cylinder model into its record: the datum lists (cyl_elec_c1 ..
 /// cyl_elec_p2, datum_first_electrode, datum_a, datum_n, level_counts), the level tables

@@ -54,9 +54,9 @@ float cell_value(const SolverInputs& in, int c, float*) {
     return in.conductivity[c];
 }
 
-int fail(int result, const char* text) {
-    model::show_message(text, "Error Message");
-    return result;
+model::SolverResult fail(model::SolverStatus status, const char* text) {
+    model::report_error(model::Shown::box, "Error Message", "%s", text);
+    return model::SolverResult::failure(status);
 }
 
 // Number of leading values of the imaginary parts worth integrating: positive, and above 1e-10
@@ -71,7 +71,7 @@ int count_imaginary(const float* v) {
 template <class T> class Run {
   public:
     explicit Run(const SolverInputs& in) : in_(in) {}
-    int execute();
+    model::SolverResult execute();
 
   private:
     static constexpr bool complex_field = !std::is_same<T, float>::value;
@@ -84,35 +84,35 @@ template <class T> class Run {
     mx::PageArray<float> quad_terms_; // S then M, upper triangles, 72 floats per quadrilateral
 
     int node(int e) const { return in_.electrode_nodes[e - 1]; }
-    int check() const;
-    int allocate();
+    model::SolverResult check() const;
+    model::SolverResult allocate();
     void quad_matrices(int s, int j, const int (&l)[8], float* S, float* M) const;
     void keep_quad_matrices();
-    int assemble(float kk);
+    model::SolverResult assemble(float kk);
     void solve_sources(int w);
     float integrate(float* v, bool imaginary) const;
     void transform() const;
     void progress(int w) const;
 };
 
-template <class T> int Run<T>::check() const {
+template <class T> model::SolverResult Run<T>::check() const {
     const SolverInputs& in = in_;
     const bool fits = in.nelec >= 2 && in.nodes_per_spacing >= 1 && in.radii >= 2 &&
                       in.sectors == in.nelec * in.nodes_per_spacing && in.lead >= in.nelec &&
                       in.node_x && in.node_y && in.conductivity && in.table && in.electrode_nodes &&
                       (!complex_field || (in.conductivity_im && in.table_im));
-    if (fits) return 0;
+    if (fits) return {};
     char text[200];
     std::snprintf(text, sizeof text,
                   "The cylinder mesh does not fit the electrodes!\n%d electrodes need %d sectors "
                   "and at least 2 radii.",
                   in.nelec, in.nelec * in.nodes_per_spacing);
-    return fail(result_bad_input, text);
+    return fail(model::SolverStatus::bad_input, text);
 }
 
 // Electrode nodes, the adjacency and the envelope of the mesh, the storage of the matrix, the
 // solve vector, the pair table and the kept element matrices.
-template <class T> int Run<T>::allocate() {
+template <class T> model::SolverResult Run<T>::allocate() {
     n_ = in_.sectors;
     R_ = in_.radii - 1;
     N_ = polar_node_count(n_, in_.radii);
@@ -123,7 +123,7 @@ template <class T> int Run<T>::allocate() {
     mx::PageArray<int> xadj, adjncy;
     if (!polar_mesh_adjacency(n_, in_.radii, xadj, adjncy) || !perm_.allocate(N_) ||
         !xenv_.allocate(std::size_t(N_) + 1))
-        return fail(result_no_memory, no_memory);
+        return fail(model::SolverStatus::no_memory, no_memory);
     // The natural order of the mesh: sector after sector, the centre last.
     for (int i = 0; i < N_; ++i)
         perm_[i] = i + 1;
@@ -136,9 +136,9 @@ template <class T> int Run<T>::allocate() {
     if (!env_.allocate(std::size_t(size) + 1) || !diag_.allocate(N_) || !rhs_.allocate(N_) ||
         !pair_values_.allocate(std::size_t(pairs_) * nk) ||
         (in_.element_matrices_once && !quad_terms_.allocate(72 * quads)))
-        return fail(result_no_memory, no_memory);
+        return fail(model::SolverStatus::no_memory, no_memory);
     if (in_.element_matrices_once) keep_quad_matrices();
-    return 0;
+    return {};
 }
 
 // S and M of the quadrilateral of sector s, ring j (nodes l), full 8 x 8. The r sin of each node
@@ -173,8 +173,9 @@ template <class T> void Run<T>::keep_quad_matrices() {
 }
 
 // The matrix of wavenumber k (kk = k^2): quadrilaterals and centre triangles, sector by sector
-// and ring by ring inside. 0, or result_outside_envelope after its message.
-template <class T> int Run<T>::assemble(float kk) {
+// and ring by ring inside. A matrix failure after its message when an entry falls outside the
+// envelope.
+template <class T> model::SolverResult Run<T>::assemble(float kk) {
     std::fill(env_.get(), env_.get() + env_.size(), T(0));
     std::fill(diag_.get(), diag_.get() + diag_.size(), T(0));
     const int* perm = perm_.get();
@@ -200,7 +201,7 @@ template <class T> int Run<T>::assemble(float kk) {
                         outside += envelope_add(l[p], l[q], sigma * a, diag_.get(), env_.get(),
                                                 perm, xenv, &position);
                     }
-                if (outside) return fail(result_outside_envelope, "Error in envij quad");
+                if (outside) return fail(model::SolverStatus::matrix, "Error in envij quad");
                 continue;
             }
             // The centre element: (middle, start, centre) and (middle, close, centre) on r(R).
@@ -218,9 +219,9 @@ template <class T> int Run<T>::assemble(float kk) {
                             envelope_add(tri[p], tri[q], sigma * (kk * M[3 * p + q] + S[3 * p + q]),
                                          diag_.get(), env_.get(), perm, xenv, &position);
             }
-            if (outside) return fail(result_outside_envelope, "Error in envij tri");
+            if (outside) return fail(model::SolverStatus::matrix, "Error in envij tri");
         }
-    return 0;
+    return {};
 }
 
 // A unit current at every electrode but the last; the values at the later electrodes. The back
@@ -280,32 +281,35 @@ template <class T> void Run<T>::progress(int w) const {
     update_status(text, round_to_int(percent * 0.01f * float(Statuswind.bar_width)));
 }
 
-template <class T> int Run<T>::execute() {
-    if (const int bad = check()) return bad;
-    if (const int bad = allocate()) return bad;
+template <class T> model::SolverResult Run<T>::execute() {
+    if (model::SolverResult r = check(); !r.ok()) return r;
+    if (model::SolverResult r = allocate(); !r.ok()) return r;
     cylinder_wavenumbers(in_.nelec, k_);
     for (int w = 0; w < nk; ++w) {
         progress(w);
-        if (const int bad = assemble(k_[w] * k_[w])) return bad;
-        if (const int row = envelope_factor(N_, xenv_.get(), env_.get(), diag_.get()))
-            return fail(row, "error in envfac");
+        if (model::SolverResult r = assemble(k_[w] * k_[w]); !r.ok()) return r;
+        if (const int row = envelope_factor(N_, xenv_.get(), env_.get(), diag_.get())) {
+            fail(model::SolverStatus::pivot, "error in envfac");
+            return model::SolverResult::pivot_at(row);
+        }
         solve_sources(w);
     }
     transform();
-    return 0;
+    return {};
 }
 
 } // namespace
 
-int solve_transfer_potentials(const SolverInputs& in) {
+model::SolverResult solve_transfer_potentials(const SolverInputs& in) {
     return Run<float>(in).execute();
 }
 
 } // namespace cyl
 
-int calresfemcylenvqc1(float radius, int nodes_per_spacing, int nelec, const float* conductivity,
-                       const float* node_x, const float* node_y, int le, int ne, double* table,
-                       std::int32_t* electrode_nodes) {
+model::SolverResult calresfemcylenvqc1(float radius, int nodes_per_spacing, int nelec,
+                                       const float* conductivity, const float* node_x,
+                                       const float* node_y, int le, int ne, double* table,
+                                       std::int32_t* electrode_nodes) {
     cyl::SolverInputs in;
     in.radius = radius;
     in.nodes_per_spacing = nodes_per_spacing;

@@ -208,9 +208,10 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     s.data_ready = 0;
     display.grid_flag = 0;
     if (s.cylinder_model) {
-        const int status = forward::calculate_cylinder_model(display, s);
+        const std::optional<model::SolverResult> status =
+            forward::calculate_cylinder_model(display, s);
         ui::set_cursor(ui::Cursor::arrow);
-        if (status != forward::cylinder_refused) show_ending(status, sys::wall_seconds() - start);
+        if (status) show_ending(*status, sys::wall_seconds() - start);
         update_status("End Calculations", 0);
         ui::show_child(ui::Child::status, false);
         return 130;

@@ -77,7 +77,8 @@ void forget_drawing() {
     Cylindermesh = CylinderMesh();
 }
 
-int solve(ModelSettings& s, const cyl::PolarMesh& mesh, const float* cells, double* table) {
+model::SolverResult solve(ModelSettings& s, const cyl::PolarMesh& mesh, const float* cells,
+                          double* table) {
     return cyl::solve_transfer_potentials(
         cyl::solver_inputs(s, mesh, cells, table, Proglim.max_electrodes));
 }
@@ -99,10 +100,11 @@ void normalise_values(ModelSettings& s) {
 
 } // namespace
 
-int calculate_cylinder_model(ProgDisplay& display, ModelSettings& s) {
+std::optional<model::SolverResult> calculate_cylinder_model(ProgDisplay& display,
+                                                            ModelSettings& s) {
     s.jacob = 0;
     s.cyl_double_variant = 0;
-    if (refuse(s)) return cylinder_refused;
+    if (refuse(s)) return std::nullopt;
     form_values(s, 0);
     set_cylinder_block_conductivity(s.nip, s.model_chargeabilities, s.ip_codes,
                                     s.cell_conductivity_ip, s.le, s.ne, s.resistivity_codes,
@@ -119,8 +121,8 @@ int calculate_cylinder_model(ProgDisplay& display, ModelSettings& s) {
         }
     }
     if (!kept) {
-        model::show_message("Insufficient memory!.", "Error Message");
-        return cyl::result_no_memory;
+        model::report_error(model::Shown::box, "Error Message", "Insufficient memory!.");
+        return model::SolverResult::failure(model::SolverStatus::no_memory);
     }
     draw_cylinder_sections(display, s);
     ui::show_child(ui::Child::status, true);
@@ -128,22 +130,22 @@ int calculate_cylinder_model(ProgDisplay& display, ModelSettings& s) {
 
     // The tables change from here on: they hold the model's potentials again only at the end.
     s.pot_values_present = 0;
-    int status = solve(s, mesh, s.cell_conductivity, s.potential_table_a);
-    if (status == 0 && s.nip > 0)
+    model::SolverResult status = solve(s, mesh, s.cell_conductivity, s.potential_table_a);
+    if (status.ok() && s.nip > 0)
         status = solve(s, mesh, s.cell_conductivity_ip, s.potential_table_a_ip);
-    if (status != 0) return status;
+    if (!status.ok()) return status;
     form_values(s, spectral_frequencies(s));
     if (s.normalise == 1) {
         std::fill(s.cell_work, s.cell_work + s.le * s.ne, 1.0f);
         status = solve(s, mesh, s.cell_work, Potentialtables.potential_table_1);
-        if (status != 0) return status;
+        if (!status.ok()) return status;
         normalise_values(s);
     } else {
         std::fill(s.datum_gfactor, s.datum_gfactor + s.ndata, 1.0f);
     }
     s.pot_values_present = 1;
     s.data_ready = 1;
-    return 0;
+    return model::SolverResult{};
 }
 
 void cylinder_calappmod(ModelSettings& s, const int* previous_array_type) {

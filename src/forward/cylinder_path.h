@@ -2,14 +2,14 @@
 // array change.
 #pragma once
 
+#include "model/solver_io.h"
+
+#include <optional>
+
 class ModelSettings;
 class ProgDisplay;
 
 namespace forward {
-
-/// Result of calculate_cylinder_model when it refused the model (its message shown) before any
-/// pass ran.
-constexpr int cylinder_refused = -100;
 
 /// The calculation of a cylinder model (the driver has checked that a model is read and cleared
 /// data_ready). Refuses, with its message and nothing changed, an array other than Wenner
@@ -24,8 +24,10 @@ constexpr int cylinder_refused = -100;
 /// the solver on unit conductivities into Potentials table 10 and divides every value by the
 /// homogeneous one (datum_gfactor), else sets datum_gfactor to 1. pot_values_present is 0 from
 /// the first pass on; it and data_ready become 1, and datum_array_type the array type, only
-/// when everything succeeded. Returns 0, cylinder_refused, or the failing solver's code.
-int calculate_cylinder_model(ProgDisplay& display, ModelSettings& settings);
+/// when everything succeeded. Returns the result of the passes, or nothing when it refused the
+/// model (its message shown) before any pass ran.
+std::optional<model::SolverResult> calculate_cylinder_model(ProgDisplay& display,
+                                                            ModelSettings& settings);
 
 /// calappmod for a cylinder model: refuses an array the ring cannot form and potentials not
 /// yet calculated ("You must first calculate the potential values"), each under "Error

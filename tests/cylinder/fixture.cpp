@@ -57,7 +57,7 @@ cyl::SolverInputs Ring::inputs(float radius) {
     return in;
 }
 
-int Ring::solve(float radius) {
+model::SolverResult Ring::solve(float radius) {
     return cyl::solve_transfer_potentials(inputs(radius));
 }
 

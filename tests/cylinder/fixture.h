@@ -39,7 +39,7 @@ struct Ring {
 
     Ring(int electrodes, int per_spacing, std::vector<float> radii_, double rho);
     cyl::SolverInputs inputs(float radius = 1.0f);
-    int solve(float radius = 1.0f);
+    model::SolverResult solve(float radius = 1.0f);
     double P(int i, int j) const {
         return table[std::size_t(i - 1) + std::size_t(nelec) * (j - 1)];
     }
