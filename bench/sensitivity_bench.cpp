@@ -78,10 +78,14 @@ int main() {
     s.jacob = 1;
     sys::reset_page_peak();
     auto start = std::chrono::steady_clock::now();
-    const int solved = calresfem_sym_dbl(
-        s, Potentialtables.fe_vector_a, 0, s.issbor, s.borehole_table_2, s.borehole_z, nelec, 1.0f,
-        margin, per_spacing, nelec, s.driver_cells_2x, s.node_x, s.node_z, s.nx_nodes, s.nz_nodes,
-        s.potential_table_a, s.potential_table_b, s.nky, s.electrode_water, nullptr);
+    fe::Inputs in = fe::make_inputs(s, Proglim, s.driver_cells_2x, s.potential_table_a,
+                                    s.potential_table_b, Potentialtables.fe_vector_a);
+    in.nboreholes = 0;
+    in.nelec = in.nelec_total = nelec;
+    in.electrode_offset_ratio = 1.0f;
+    in.margin_columns = margin;
+    in.nodes_per_spacing = per_spacing;
+    const int solved = calresfem_sym_dbl(in).code();
     std::printf("%d electrodes, mesh %d x %d nodes: forward run with work files %.3f s, peak %.1f "
                 "MiB (result %d)\n",
                 nelec, s.nx_nodes, s.nz_nodes, seconds_since(start),
