@@ -50,7 +50,7 @@ template <class Run> Figures measure(Run run) {
     const long long base = sys::page_bytes_in_use();
     sys::reset_page_peak();
     const auto start = std::chrono::steady_clock::now();
-    const int result = run();
+    const int result = run().code();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return {seconds, double(sys::page_bytes_peak() - base) / (1024.0 * 1024.0), result};
@@ -75,18 +75,20 @@ int main() {
         std::printf("%5d electrodes: mesh %d x %d nodes\n", nelec, nx, nz);
         double re_error, phase_error;
 
-        Figures f = measure([&] {
-            return calresfem_sym_dbl(
-                s, Potentialtables.fe_vector_a, 0, s.issbor, s.borehole_table_2, s.borehole_z,
-                nelec, 1.0f, margin, per_spacing, nelec, s.driver_cells_2x, s.node_x, s.node_z, nx,
-                nz, s.potential_table_a, s.potential_table_b, s.nky, s.electrode_water, nullptr);
-        });
+        fe::Inputs real = fe::make_inputs(s, Proglim, s.driver_cells_2x, s.potential_table_a,
+                                          s.potential_table_b, Potentialtables.fe_vector_a);
+        real.nboreholes = 0;
+        real.nelec = real.nelec_total = nelec;
+        real.electrode_offset_ratio = 1.0f;
+        real.margin_columns = margin;
+        real.nodes_per_spacing = per_spacing;
+        Figures f = measure([&] { return calresfem_sym_dbl(real); });
         errors(nelec, rho, 0, re_error, phase_error);
         print(nelec, "real band (double)", f, re_error, phase_error);
 
         const std::size_t cells = std::size_t(nx - 1) * (nz - 1);
         std::vector<float> re(cells), im(cells);
-        ip::Inputs in = ip::make_inputs(s);
+        ip::Inputs in = ip::make_inputs(s, Proglim);
         in.sigma_re = re.data();
         in.sigma_im = im.data();
         const ip::Outputs out{s.potential_table_a,         s.potential_table_a_ip,

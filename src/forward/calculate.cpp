@@ -111,7 +111,7 @@ model::SolverResult run_chain(ModelSettings& s) {
     if (s.fem != 0 && s.complex_ip_model == 1 && s.nip > 0) {
         model::trace("Complex Resistivity Model FEM\n");
         s.nfreq = 0;
-        return calc_potentials_complex_ip(s, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
+        return calc_potentials_complex_ip(s, Proglim, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
                                           p.ip_table_a, p.ip_table_b);
     }
     const Solver solver = forward::chain_solver(s);
@@ -121,9 +121,9 @@ model::SolverResult run_chain(ModelSettings& s) {
     status = forward::run_solver(s, solver, s.cell_conductivity_ip, s.potential_table_a_ip,
                                  s.potential_table_b_ip, p.fe_vector_b);
     if (!status.ok() || s.fem == 0 || s.ntau <= 0) return status;
-    return calc_potentials_spectral_ip(s, Proglim.max_electrodes, p.ip_vector_a, p.ip_vector_b,
-                                       p.ip_vector_c, p.spectral_table_a, p.ip_table_a,
-                                       p.spectral_table_b, p.ip_table_b, p.spectral_remote);
+    return calc_potentials_spectral_ip(s, Proglim, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
+                                       p.spectral_table_a, p.ip_table_a, p.spectral_table_b,
+                                       p.ip_table_b, p.spectral_remote);
 }
 
 // The misfit of the model file's measured apparent resistivities (ndata_read of them, the
@@ -157,7 +157,39 @@ void form_apparent_values(ModelSettings& s) {
     s.data_ready = 1;
 }
 
-void show_ending(model::SolverResult status, double seconds) {
+// The cause of a failed calculation in words, from the family of the solver that ran and its
+// result (the solver has reported its own message before; this one names the outcome).
+std::string failure_cause(bool finite_elements, model::SolverResult result) {
+    using model::SolverStatus;
+    if (result.status == SolverStatus::bad_result)
+        return "the homogeneous run gave no potential to normalise by";
+    if (!finite_elements) return "the finite-difference solver could not use the model or mesh";
+    switch (result.status) {
+    case SolverStatus::no_memory:
+        return "there was not enough memory for the finite-element solver";
+    case SolverStatus::bad_input:
+        return "the mesh, the electrodes or the wavenumbers do not fit the finite-element solver";
+    case SolverStatus::ordering:
+        return "the ordering of the finite-element matrix failed";
+    case SolverStatus::matrix:
+        return "an element of the mesh fell outside the finite-element matrix";
+    case SolverStatus::file:
+        return "a work file of the finite-element solver could not be written";
+    default:
+        return "the finite-element matrix could not be factorised at node " +
+               std::to_string(result.row) +
+               ": a resistivity or a mesh interval lies outside the range the solver handles";
+    }
+}
+
+// The code the ending shows: the result's own, but 1 for every failure of a finite-difference
+// solver other than a pivot, as the calculation has always shown them.
+int failure_code(bool finite_elements, model::SolverResult result) {
+    if (finite_elements || result.status == model::SolverStatus::pivot) return result.code();
+    return 1;
+}
+
+void show_ending(model::SolverResult status, bool finite_elements, double seconds) {
     char text[512];
     if (status.ok()) {
         std::snprintf(text, sizeof text, "Calculations completed.\nTime taken was %.2f seconds.",
@@ -170,7 +202,8 @@ void show_ending(model::SolverResult status, double seconds) {
         std::snprintf(text, sizeof text,
                       "Calculations stopped by an error (code %d):\n%s.\nNo apparent values "
                       "were formed.",
-                      status.code(), status.cause().c_str());
+                      failure_code(finite_elements, status),
+                      failure_cause(finite_elements, status).c_str());
         model::show_message(text, "Error Message");
     }
 }
@@ -211,7 +244,7 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
         const std::optional<model::SolverResult> status =
             forward::calculate_cylinder_model(display, s);
         ui::set_cursor(ui::Cursor::arrow);
-        if (status) show_ending(*status, sys::wall_seconds() - start);
+        if (status) show_ending(*status, true, sys::wall_seconds() - start);
         update_status("End Calculations", 0);
         ui::show_child(ui::Child::status, false);
         return 130;
@@ -251,7 +284,10 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     ui::set_cursor(ui::Cursor::arrow);
     model::trace("\nissbor1 %d issbor2 %d\n", s.issbor[0], s.issbor[1]);
     beep();
-    show_ending(status, sys::wall_seconds() - start);
+    const forward::Solver solver = forward::chain_solver(s);
+    show_ending(status,
+                solver != Solver::fd_9pt && solver != Solver::fd_dm && solver != Solver::fd_5pt,
+                sys::wall_seconds() - start);
     update_status("End Calculations", 0);
     ui::show_child(ui::Child::status, false);
     return 130;

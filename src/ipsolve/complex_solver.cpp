@@ -9,7 +9,6 @@
 #include "ipsolve/transform_cmplx.h"
 #include "matrix/band.h"
 #include "matrix/pagearray.h"
-#include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/utilities.h"
@@ -20,33 +19,15 @@
 
 namespace ip {
 
-Inputs make_inputs(ModelSettings& s) {
+Inputs make_inputs(ModelSettings& s, const ProgLim& limits) {
     Inputs in;
-    in.settings = &s;
-    in.nx = s.nx_nodes;
-    in.nz = s.nz_nodes;
-    in.col_dx = s.node_col_dx;
-    in.row_dz = s.node_row_dz;
-    in.nelec = s.nelec;
-    in.np = s.nelec_total > s.nelec ? s.nelec_total : s.nelec;
-    in.margin_columns = s.margin_columns;
-    in.nodes_per_spacing = s.nodes_per_spacing;
-    in.electrode_water = s.electrode_water;
+    static_cast<fe::Inputs&>(in) = fe::make_inputs(s, limits, nullptr, nullptr, nullptr, nullptr);
+    if (in.nelec_total <= in.nelec) {
+        in.nelec_total = in.nelec;
+        in.nboreholes = 0;
+    }
     in.electrode_x = s.driver_elec_2;
-    in.nboreholes = s.nelec_total > s.nelec ? s.nboreholes : 0;
-    in.issbor = s.issbor;
-    in.borehole_columns = s.borehole_table_2;
-    in.borehole_first_rows = s.borehole_table_3;
     in.borehole_row_step = s.borehole_nodes_per_spacing;
-    in.borehole_depths = s.borehole_z;
-    in.remote_electrodes = s.remote_electrodes;
-    in.c2_x = s.c2_remote_x;
-    in.c2_y = s.c2_remote_y;
-    in.p2_x = s.p2_remote_x;
-    in.p2_y = s.p2_remote_y;
-    in.electrode_offset_ratio = s.electrode_offset_ratio;
-    in.nky = s.nky;
-    in.lead = Proglim.max_electrodes;
     return in;
 }
 
@@ -98,17 +79,17 @@ template <class T> class ComplexRun {
   public:
     ComplexRun(const ip::Inputs& in, const ip::Outputs& out, Rules rules)
         : in_(in), out_(out), rules_(rules) {}
-    int execute();
+    model::SolverResult execute();
 
   private:
-    int allocate();
-    int place_electrodes();
+    model::SolverResult allocate();
+    model::SolverResult place_electrodes();
     void place_remote_electrodes();
     void assemble(float k);
     void add_boundary(float k);
     void solve_sources(int w);
     void solve_remote(int w);
-    int transform();
+    model::SolverResult transform();
 
     int node(int column, int row) const { return (column - 1) * in_.nz + row; }
     T sigma_re(int i, int j) const { return in_.sigma_re[index2d(i, j, in_.nx - 1)]; }
@@ -130,10 +111,10 @@ template <class T> class ComplexRun {
     PageArray<int> electrode_nodes_, stop_;
 };
 
-template <class T> int ComplexRun<T>::allocate() {
+template <class T> model::SolverResult ComplexRun<T>::allocate() {
     n_ = in_.nx * in_.nz;
     bw_ = in_.nz + 1;
-    np_ = in_.np;
+    np_ = in_.nelec_total;
     nw_ = in_.nky;
     pairs_ = int(fe::pair_count(np_));
     stride_ = 2 * np_ + 1;
@@ -149,22 +130,21 @@ template <class T> int ComplexRun<T>::allocate() {
              remote_im_.allocate(std::size_t(stride_) * nw_) && p2_re_.allocate(n_);
     if (!ok) return fe::report_no_memory();
     for (int i = 1; i < in_.nx; ++i)
-        x_[i] = x_[i - 1] + in_.col_dx[i - 1];
+        x_[i] = x_[i - 1] + in_.node_col_dx[i - 1];
     for (int j = 1; j < in_.nz; ++j)
-        z_[j] = z_[j - 1] + in_.row_dz[j - 1];
+        z_[j] = z_[j - 1] + in_.node_row_dz[j - 1];
     // Equal steps of ln k, the exponent accumulated from the first wavenumber.
-    const ModelSettings& s = *in_.settings;
-    const double l1 = std::log(double(s.ky_min)),
-                 step = (std::log(double(s.ky_max)) - l1) / (nw_ - 1);
+    const double l1 = std::log(double(in_.ky_min)),
+                 step = (std::log(double(in_.ky_max)) - l1) / (nw_ - 1);
     double exponent = l1;
     for (int w = 0; w < nw_; ++w, exponent += step)
         k_[w] = float(std::exp(exponent));
-    k_[0] = s.ky_min;
-    k_[nw_ - 1] = s.ky_max;
-    return 0;
+    k_[0] = in_.ky_min;
+    k_[nw_ - 1] = in_.ky_max;
+    return {};
 }
 
-template <class T> int ComplexRun<T>::place_electrodes() {
+template <class T> model::SolverResult ComplexRun<T>::place_electrodes() {
     int* nodes = electrode_nodes_.get();
     for (int e = 0; e < in_.nelec; ++e)
         nodes[e] = node(in_.margin_columns + e * in_.nodes_per_spacing, in_.electrode_water[e] + 1);
@@ -172,22 +152,22 @@ template <class T> int ComplexRun<T>::place_electrodes() {
     for (int b = 0; b < in_.nboreholes; ++b) {
         const int column = in_.borehole_columns[b];
         if (in_.issbor[b] > 0 && (column < 1 || column > in_.nx))
-            return fe::report_error(fe::result_bad_input,
+            return fe::report_error(model::SolverStatus::bad_input,
                                     "Borehole %d lies in node column %d,\noutside the mesh of "
                                     "%d columns.",
                                     b + 1, column, in_.nx);
         for (int i = 0; i < in_.issbor[b] && e < np_; ++i, ++e, ++depth) {
             int row = in_.borehole_first_rows[b] + i * in_.borehole_row_step;
             for (int r = 0; r < in_.nz; ++r)
-                if (std::fabs(z_[r] - in_.borehole_depths[depth]) <= 0.001f) row = r;
+                if (std::fabs(z_[r] - in_.borehole_z[depth]) <= 0.001f) row = r;
             if (row < 0 || row >= in_.nz)
-                return fe::report_error(fe::result_bad_input,
+                return fe::report_error(model::SolverStatus::bad_input,
                                         "Borehole electrode %d lies below the mesh.", e + 1);
             nodes[e] = node(column, row + 1);
         }
     }
     if (e != np_)
-        return fe::report_error(fe::result_bad_input,
+        return fe::report_error(model::SolverStatus::bad_input,
                                 "The model has %d electrodes, but %d surface\nand %d borehole "
                                 "electrodes were given.",
                                 np_, in_.nelec, e - in_.nelec);
@@ -198,7 +178,7 @@ template <class T> int ComplexRun<T>::place_electrodes() {
             lowest = std::min(lowest, nodes[j]);
         stop_[i] = lowest;
     }
-    return 0;
+    return {};
 }
 
 template <class T> void ComplexRun<T>::place_remote_electrodes() {
@@ -243,14 +223,14 @@ template <class T> void ComplexRun<T>::add_boundary(float k) {
     };
     const int nx = in_.nx, nz = in_.nz;
     for (int j = 1; j < nz; ++j)
-        segment(node(1, j), node(1, j + 1), x_[0], 0.5f * (z_[j - 1] + z_[j]), in_.row_dz[j - 1],
-                true, 1, j);
+        segment(node(1, j), node(1, j + 1), x_[0], 0.5f * (z_[j - 1] + z_[j]),
+                in_.node_row_dz[j - 1], true, 1, j);
     for (int i = 1; i < nx; ++i)
         segment(node(i, nz), node(i + 1, nz), 0.5f * (x_[i - 1] + x_[i]), z_[nz - 1],
-                in_.col_dx[i - 1], false, i, nz - 1);
+                in_.node_col_dx[i - 1], false, i, nz - 1);
     for (int j = 1; j < nz; ++j)
         segment(node(nx, j), node(nx, j + 1), x_[nx - 1], 0.5f * (z_[j - 1] + z_[j]),
-                in_.row_dz[j - 1], true, nx - 1, j);
+                in_.node_row_dz[j - 1], true, nx - 1, j);
 }
 
 template <class T> void ComplexRun<T>::solve_sources(int w) {
@@ -306,7 +286,7 @@ template <class T> void ComplexRun<T>::solve_remote(int w) {
         }
 }
 
-template <class T> int ComplexRun<T>::transform() {
+template <class T> model::SolverResult ComplexRun<T>::transform() {
     model::trace("Calculating Potentials\n");
     update_status("Calculating Potentials", 0);
     if (sortfemcmplx(rules_.pair_type, in_.electrode_offset_ratio, pairs_re_.get(), pairs_im_.get(),
@@ -314,7 +294,7 @@ template <class T> int ComplexRun<T>::transform() {
                      in_.lead) != 0)
         return fe::report_no_memory();
     model::trace("End Calculating Potentials\n");
-    if (!remote_) return 0;
+    if (!remote_) return {};
     PageArray<float> distance(stride_);
     PageArray<double> offset(stride_), second(stride_), third(stride_);
     if (!distance.ok() || !offset.ok() || !second.ok() || !third.ok())
@@ -340,21 +320,19 @@ template <class T> int ComplexRun<T>::transform() {
         out_.remote_2[i] = present ? double(float(second[i])) : 0.0;
         out_.remote_3[i] = present ? double(float(third[i])) : 0.0;
     }
-    return 0;
+    return {};
 }
 
-template <class T> int ComplexRun<T>::execute() {
-    if (int code =
-            fe::check_mesh_and_electrodes(in_.nx, in_.nz, in_.np, in_.nelec, in_.margin_columns,
-                                          in_.nodes_per_spacing, in_.electrode_water, in_.nky, 2))
-        return code;
-    const ModelSettings& s = *in_.settings;
-    if (!(s.ky_min > 0.0f && s.ky_max > s.ky_min))
-        return fe::report_error(fe::result_bad_input,
+template <class T> model::SolverResult ComplexRun<T>::execute() {
+    model::SolverResult result = fe::check_mesh_and_electrodes(in_, in_.nky, 2);
+    if (!result.ok()) return result;
+    if (!(in_.ky_min > 0.0f && in_.ky_max > in_.ky_min))
+        return fe::report_error(model::SolverStatus::bad_input,
                                 "The wavenumbers must be positive and increasing (%g to %g).",
-                                double(s.ky_min), double(s.ky_max));
-    if (int code = allocate()) return code;
-    if (int code = place_electrodes()) return code;
+                                double(in_.ky_min), double(in_.ky_max));
+    result = allocate();
+    if (result.ok()) result = place_electrodes();
+    if (!result.ok()) return result;
     place_remote_electrodes();
     for (int w = 0; w < nw_; ++w) {
         fe::report_progress("Finite-Element Calculations - %5.1f%% completed", w, nw_);
@@ -370,12 +348,12 @@ template <class T> int ComplexRun<T>::execute() {
 
 } // namespace
 
-int calresfemsipd(const ip::Inputs& in, const ip::Outputs& out) {
-    const int result = ComplexRun<double>(in, out, Rules{1, 1}).execute();
+model::SolverResult calresfemsipd(const ip::Inputs& in, const ip::Outputs& out) {
+    const model::SolverResult result = ComplexRun<double>(in, out, Rules{1, 1}).execute();
     model::trace("End calresfemsipd\n");
     return result;
 }
 
-int calresfem_cmplx_flt(const ip::Inputs& in, const ip::Outputs& out) {
+model::SolverResult calresfem_cmplx_flt(const ip::Inputs& in, const ip::Outputs& out) {
     return ComplexRun<float>(in, out, Rules{0, 0}).execute();
 }

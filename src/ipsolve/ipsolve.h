@@ -19,45 +19,39 @@
 // borehole_first_rows[b] + i borehole_row_step + 1 for its electrode i (0-based). electrode_x
 // is the x (unit spacings) of every electrode, for the remote distances.
 //
-// Results: 0; a positive node number when a pivot fails ("Error at node %d." box);
-// fe::result_no_memory ("Insufficient memory for finite-element subroutine!.") or
-// fe::result_bad_input, each after its message box. On a failure no output is written. Every
-// work array is freed on every way out. Progress once per wavenumber through update_status.
+// Results (model::SolverResult): ok; pivot with the node number when a pivot fails ("Error at
+// node %d." box); no_memory ("Insufficient memory for finite-element subroutine!.") or
+// bad_input, each reported through the message funnel. On a failure no output is written.
+// Every work array is freed on every way out. Progress once per wavenumber through
+// update_status.
 #pragma once
+
+#include "fesolve/fesolve.h"
+#include "model/solver_io.h"
 
 #include <cstdint>
 
 class ModelSettings;
+class ProgLim;
 
 namespace ip {
 
-/// The inputs of a complex solver, gathered by make_inputs.
-struct Inputs {
-    ModelSettings* settings = nullptr; ///< ky_min, ky_max; remote nodes written back
-    int nx = 0, nz = 0;
-    const float* col_dx = nullptr;
-    const float* row_dz = nullptr;
+/// The inputs of a complex solver: the finite-element inputs (fe::Inputs; the complex solver
+/// reads the survey part but table_a, table_b, remote_table and array_type, the spacing tables
+/// node_col_dx and node_row_dz, and the boreholes; nelec_total counts every electrode), and
+/// the cell conductivities, the electrode x and the borehole row step below.
+struct Inputs : fe::Inputs {
     const float* sigma_re = nullptr; ///< per cell, index2d(i, j, nx - 1)
     const float* sigma_im = nullptr;
-    int nelec = 0, np = 0; ///< surface electrodes; all electrodes
-    int margin_columns = 0, nodes_per_spacing = 0;
-    const std::int32_t* electrode_water = nullptr;
-    const float* electrode_x = nullptr; ///< [np] x of every electrode, unit spacings
-    int nboreholes = 0;
-    const std::int32_t* issbor = nullptr;
-    const std::int32_t* borehole_columns = nullptr;
-    const std::int32_t* borehole_first_rows = nullptr;
+    const float* electrode_x = nullptr; ///< [nelec_total] x of every electrode, unit spacings
     int borehole_row_step = 0;
-    const float* borehole_depths = nullptr;
-    int remote_electrodes = 0;
-    float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
-    float electrode_offset_ratio = 0;
-    int nky = 0;
-    int lead = 0; ///< leading dimension of the N x N tables (ProgLim::max_electrodes)
 };
 
-/// The inputs from the model record, without the conductivities.
-Inputs make_inputs(ModelSettings& settings);
+/// The inputs from the records (fe::make_inputs without cells or tables; nelec_total at least
+/// nelec, and boreholes only when it is more; the electrode x from
+/// ModelSettings::driver_elec_2, the row step from borehole_nodes_per_spacing), without the
+/// conductivities.
+Inputs make_inputs(ModelSettings& settings, const ProgLim& limits);
 
 /// Outputs of a run: four N x N tables (lead) and the three remote tables of 2N + 1.
 struct Outputs {
@@ -77,32 +71,34 @@ struct Outputs {
 /// by the real part's corrections (sortfemcmplx type 1). Remote tables: remote_1 the real
 /// part, remote_2 and remote_3 the differences in-line less strike offset of the real and the
 /// imaginary part (piecewise-linear rules).
-int calresfemsipd(const ip::Inputs& in, const ip::Outputs& out);
+model::SolverResult calresfemsipd(const ip::Inputs& in, const ip::Outputs& out);
 
 /// Single-precision solver of the spectral IP run: every table by the spline and interval
 /// models (sortfemcmplx type 0); remote_1 and remote_2 the real part, remote_3 the imaginary.
-int calresfem_cmplx_flt(const ip::Inputs& in, const ip::Outputs& out);
+model::SolverResult calresfem_cmplx_flt(const ip::Inputs& in, const ip::Outputs& out);
 
 /// Non-linear IP run: cell (i, j) of resistivity rho and chargeability m gets the conductivity
 /// 1/(rho (1 + i m)); calresfemsipd writes potential_table_a / _ip / _b / _b_ip (real,
 /// imaginary; in-line, offset) and remote tables 1 to 3 of Potentials, and the offset tables
 /// are copied to Potentials tables 8 and 9 for the first nelec electrodes. Returns the
-/// solver's result; work memory refused: fe::result_no_memory after the message.
-int calc_potentials_complex_ip(ModelSettings& settings, double* remote_1, double* remote_2,
-                               double* remote_3, double* table_8, double* table_9);
+/// solver's result; work memory refused: no_memory after the message.
+model::SolverResult calc_potentials_complex_ip(ModelSettings& settings, const ProgLim& limits,
+                                               double* remote_1, double* remote_2, double* remote_3,
+                                               double* table_8, double* table_9);
 
 /// Spectral IP run: for each of settings.nfreq frequencies (at most 12) the cells get their
 /// Cole-Cole conductivity (set_fem_cell_values, cole_cole_complex_resistivity) and
-/// calresfem_cmplx_flt writes the frequency's N x N block (from f N N, N = lead) of real_blocks
-/// and imag_blocks, tables 8 and 9 (second transforms, overwritten per frequency), remote tables
-/// 1 to 3 and, with remote electrodes, remote_blocks: per frequency 2 (2N + 1) values, the
-/// real parts of remote_1 then the imaginary parts of remote_3. Stops at the first failing
-/// frequency and returns its code; the blocks of the frequencies before it are then written,
-/// the others untouched.
-int calc_potentials_spectral_ip(ModelSettings& settings, int lead, double* remote_1,
-                                double* remote_2, double* remote_3, double* real_blocks,
-                                double* table_8, double* imag_blocks, double* table_9,
-                                double* remote_blocks);
+/// calresfem_cmplx_flt writes the frequency's N x N block (from f N N, N = limits.max_electrodes)
+/// of real_blocks and imag_blocks, tables 8 and 9 (second transforms, overwritten per frequency),
+/// remote tables 1 to 3 and, with remote electrodes, remote_blocks: per frequency 2 (2N + 1)
+/// values, the real parts of remote_1 then the imaginary parts of remote_3. Stops at the first
+/// failing frequency and returns its result; the blocks of the frequencies before it are then
+/// written, the others untouched.
+model::SolverResult calc_potentials_spectral_ip(ModelSettings& settings, const ProgLim& limits,
+                                                double* remote_1, double* remote_2,
+                                                double* remote_3, double* real_blocks,
+                                                double* table_8, double* imag_blocks,
+                                                double* table_9, double* remote_blocks);
 
 /// Per-cell values of the Cole-Cole time constants and exponents: in every cell row the codes
 /// of the columns left of first_model_column take that column's code (of the same row), those

@@ -43,8 +43,9 @@ struct CellGrids {
 
 } // namespace
 
-int calc_potentials_complex_ip(ModelSettings& s, double* remote_1, double* remote_2,
-                               double* remote_3, double* table_8, double* table_9) {
+model::SolverResult calc_potentials_complex_ip(ModelSettings& s, const ProgLim& limits,
+                                               double* remote_1, double* remote_2, double* remote_3,
+                                               double* table_8, double* table_9) {
     const int nxc = s.nx_cells, nzc = s.nz_cells;
     CellGrids cells;
     if (!cells.allocate(std::size_t(s.nx_nodes) * s.nz_nodes)) return fe::report_no_memory();
@@ -60,7 +61,7 @@ int calc_potentials_complex_ip(ModelSettings& s, double* remote_1, double* remot
             model::trace("%4d %4d %4d  %9.4f %9.4f   %9.4f  %9.4f\n", i, j, k, double(rho),
                          double(m), double(cells.re[k]), double(cells.im[k]));
         }
-    ip::Inputs in = ip::make_inputs(s);
+    ip::Inputs in = ip::make_inputs(s, limits);
     in.sigma_re = cells.re.get();
     in.sigma_im = cells.im.get();
     const ip::Outputs out{s.potential_table_a,
@@ -70,20 +71,22 @@ int calc_potentials_complex_ip(ModelSettings& s, double* remote_1, double* remot
                           remote_1,
                           remote_2,
                           remote_3};
-    const int result = calresfemsipd(in, out);
-    if (result != 0) return result;
+    const model::SolverResult result = calresfemsipd(in, out);
+    if (!result.ok()) return result;
     const int n = in.lead;
     for (int i = 1; i <= s.nelec; ++i)
         for (int j = 1; j <= s.nelec; ++j) {
             table_8[index2d(i, j, n)] = s.potential_table_b[index2d(i, j, n)];
             table_9[index2d(i, j, n)] = s.potential_table_b_ip[index2d(i, j, n)];
         }
-    return 0;
+    return {};
 }
 
-int calc_potentials_spectral_ip(ModelSettings& s, int lead, double* remote_1, double* remote_2,
-                                double* remote_3, double* real_blocks, double* table_8,
-                                double* imag_blocks, double* table_9, double* remote_blocks) {
+model::SolverResult calc_potentials_spectral_ip(ModelSettings& s, const ProgLim& limits,
+                                                double* remote_1, double* remote_2,
+                                                double* remote_3, double* real_blocks,
+                                                double* table_8, double* imag_blocks,
+                                                double* table_9, double* remote_blocks) {
     const int nxc = s.nx_cells, nzc = s.nz_cells;
     const std::size_t cells = std::size_t(s.nx_nodes) * s.nz_nodes;
     PageArray<float> tau(cells), cexp(cells);
@@ -91,10 +94,10 @@ int calc_potentials_spectral_ip(ModelSettings& s, int lead, double* remote_1, do
     if (!tau.ok() || !cexp.ok() || !sigma.allocate(cells)) return fe::report_no_memory();
     set_fem_cell_values(nxc, nzc, s.model_taus, s.tau_codes, tau.get(), s.model_col_start,
                         s.model_col_end, s.cexp_codes, cexp.get(), s.model_cexps);
-    ip::Inputs in = ip::make_inputs(s);
+    ip::Inputs in = ip::make_inputs(s, limits);
     in.sigma_re = sigma.re.get();
     in.sigma_im = sigma.im.get();
-    in.lead = lead;
+    const int lead = in.lead;
     const std::size_t block = std::size_t(lead) * lead,
                       remote_block = 2 * (2 * std::size_t(lead) + 1);
     const int nfreq = std::min(s.nfreq, 12);
@@ -116,13 +119,14 @@ int calc_potentials_spectral_ip(ModelSettings& s, int lead, double* remote_1, do
                               remote_1,
                               remote_2,
                               remote_3};
-        if (int result = calresfem_cmplx_flt(in, out)) return result;
+        const model::SolverResult result = calresfem_cmplx_flt(in, out);
+        if (!result.ok()) return result;
         if (s.remote_electrodes > 0 && remote_blocks) {
             double* kept = remote_blocks + f * remote_block;
-            const int m = 2 * in.np + 1;
+            const int m = 2 * in.nelec_total + 1;
             std::copy(remote_1, remote_1 + m, kept);
             std::copy(remote_3, remote_3 + m, kept + remote_block / 2);
         }
     }
-    return 0;
+    return {};
 }

@@ -78,8 +78,8 @@ struct SolverResult {
     bool ok() const { return status == SolverStatus::ok; }
 
     /// The number the calculation's ending shows in "Calculations stopped by an error (code
-    /// %d).": 0 for ok, the row for a pivot, 113 for the user's break, else -1 (no_memory) to
-    /// -6 (bad_result) in the order of SolverStatus.
+    /// %d).": 0 for ok, the row for a pivot, 113 for the user's break, 1 for bad_result, else
+    /// -1 (no_memory) to -5 (file) in the order of SolverStatus.
     int code() const {
         switch (status) {
         case SolverStatus::ok:
@@ -88,6 +88,8 @@ struct SolverResult {
             return row;
         case SolverStatus::user_abort:
             return 113;
+        case SolverStatus::bad_result:
+            return 1;
         default:
             return -static_cast<int>(status);
         }

@@ -27,7 +27,7 @@ class ComplexSolver : public fe_test::Records {
         im_.assign(cells, float(-m / (rho * (1 + m * m))));
         for (int e = 0; e < s.nelec_total; ++e)
             s.driver_elec_2[e] = float(model.x(e + 1));
-        ip::Inputs in = ip::make_inputs(s);
+        ip::Inputs in = ip::make_inputs(s, Proglim);
         in.sigma_re = re_.data();
         in.sigma_im = im_.data();
         return in;
@@ -53,9 +53,9 @@ TEST_F(ComplexSolver, HomogeneousPairsCarryTheChargeabilityAsTheirPhase) {
         for (double m : {0.0, 0.1}) {
             SCOPED_TRACE(testing::Message() << "m " << m);
             const ip::Inputs in = inputs(model, 10.0, m);
-            const int result =
+            const model::SolverResult result =
                 precision == 0 ? calresfemsipd(in, outputs()) : calresfem_cmplx_flt(in, outputs());
-            ASSERT_EQ(result, 0);
+            ASSERT_TRUE(result.ok());
             for (int i = 1; i < 12; ++i)
                 for (int j = i + 1; j <= 12; ++j) {
                     if (m == 0.0) {
@@ -89,11 +89,11 @@ TEST_F(ComplexSolver, BoreholeElectrodesOfOneOrThreeBoreholes) {
             model.add_borehole(xs[b], {1.0f, 1.735f}); // on node rows
         Modelsettings.nborehole_nodes = 2 * holes;
         const ip::Inputs in = inputs(model, 10.0, 0.05);
-        ASSERT_EQ(in.np, 10 + 2 * holes);
-        ASSERT_EQ(calresfemsipd(in, outputs()), 0);
+        ASSERT_EQ(in.nelec_total, 10 + 2 * holes);
+        ASSERT_TRUE(calresfemsipd(in, outputs()).ok());
         // Surface electrode 1 to each borehole electrode: the half-space with its image,
         // rho / (2 pi r) at the surface.
-        for (int e = 11; e <= in.np; ++e) {
+        for (int e = 11; e <= in.nelec_total; ++e) {
             const double r = std::hypot(model.x(e), model.z(e));
             EXPECT_NEAR(t_re(1, e), 10.0 / (2 * pi * r), 0.05 * 10.0 / (2 * pi * r)) << e;
             EXPECT_NEAR(t_im(1, e) / t_re(1, e), 0.05, 1e-5) << e;
@@ -107,12 +107,14 @@ TEST_F(ComplexSolver, FailuresAreReportedAndWriteNothing) {
     Modelsettings.potential_table_a[at(1, 2)] = 7.0;
     // A cell of conductivity that is not a number: the first pivot fails.
     re_[0] = NAN;
-    EXPECT_GT(calresfem_cmplx_flt(in, outputs()), 0);
+    const model::SolverResult pivot = calresfem_cmplx_flt(in, outputs());
+    EXPECT_EQ(pivot.status, model::SolverStatus::pivot);
+    EXPECT_GT(pivot.row, 0);
     ASSERT_FALSE(backend.boxes.empty());
     EXPECT_EQ(backend.boxes.back().text.rfind("Error at node", 0), 0u);
     re_[0] = re_[1];
     sys::set_page_budget(sys::page_bytes_in_use());
-    EXPECT_EQ(calresfemsipd(in, outputs()), fe::result_no_memory);
+    EXPECT_EQ(calresfemsipd(in, outputs()).status, model::SolverStatus::no_memory);
     sys::set_page_budget(-1);
     EXPECT_EQ(backend.boxes.back().text, "Insufficient memory for finite-element subroutine!.");
     EXPECT_EQ(t_re(1, 2), 7.0);
