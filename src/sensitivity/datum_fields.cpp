@@ -23,11 +23,12 @@ void collect_datum_electrodes(int n, const std::int32_t* interleaved, const floa
 DatumElectrodes pick_datum_electrodes(int i, const std::int32_t* interleaved,
                                       const std::int32_t* datum_nelec) {
     DatumElectrodes e;
+    if (datum_nelec[i] == 0) return e;
     e.first = interleaved[4 * i];
     e.second = interleaved[4 * i + 2];
-    e.count = datum_nelec[i];
-    if (e.count > 2) e.third = interleaved[4 * i + 3];
-    if (e.count == 4) e.fourth = interleaved[4 * i + 1];
+    e.third = interleaved[4 * i + 3];
+    e.fourth = e.third != 0 ? interleaved[4 * i + 1] : 0;
+    e.count = e.fourth != 0 ? 4 : e.third != 0 ? 3 : 2;
     return e;
 }
 

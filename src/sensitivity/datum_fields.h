@@ -12,9 +12,12 @@ void collect_datum_electrodes(int n, const std::int32_t* interleaved, const floa
                               bool constant, float c, std::int32_t* c1, std::int32_t* c2,
                               std::int32_t* p1, std::int32_t* p2, float* factor);
 
-/// Electrodes of datum i from the interleaved list, in field order: first C1, second P1, the
-/// count (2..4) from datum_nelec, third P2 when the count exceeds 2, fourth C2 when it is 4
-/// (0 otherwise).
+/// Electrodes of datum i from the interleaved list, in field order: first C1, second P1, third
+/// P2 and fourth C2 (0 where the datum has none), and the count of electrodes it uses: 4 with
+/// both P2 and C2, 3 with P2 alone, else 2; 0 (nothing formed) when datum_nelec[i] is 0, the
+/// mark of a datum the apparent values could not form. The count comes from the electrodes,
+/// not from datum_nelec: the apparent values store 2 there for a pole-dipole datum (C1, P1, P2),
+/// which read as a count would make it a pole-pole.
 struct DatumElectrodes {
     int first = 0, second = 0, count = 0, third = 0, fourth = 0;
 };

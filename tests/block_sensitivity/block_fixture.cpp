@@ -65,7 +65,8 @@ void SyntheticRun::lay_out(int nelec, int nz) {
         for (int r = 1; r <= m.nz_cells; ++r)
             m.cell_conductivity[index2d(c, r, m.nx_cells)] = c == 3 && r == 1 ? 0.25f : 1.0f;
     m.ndata = 2;
-    const int c1[2] = {1, 1}, p1[2] = {2, 2}, p2[2] = {0, 3}, count[2] = {2, 3};
+    // The counts as the apparent values store them: 2 for the pole-dipole too.
+    const int c1[2] = {1, 1}, p1[2] = {2, 2}, p2[2] = {0, 3}, count[2] = {2, 2};
     const float rho[2] = {2.0f, 1.0f};
     for (int d = 0; d < 2; ++d) {
         m.datum_c1[d] = c1[d], m.datum_c2[d] = 0, m.datum_p1[d] = p1[d], m.datum_p2[d] = p2[d];

@@ -24,7 +24,8 @@ class SyntheticRun : public testing::Test {
     /// Lays out the mesh of nelec electrodes (margin 2 columns each side, one node column a
     /// spacing, nz node rows 0.5 apart, conductivity 1 but 0.25 in the cells of the second block
     /// of the top row) and two data: pole-pole 1-2 (apparent resistivity 2) and pole-dipole
-    /// 1-2-3 (1), both with the geometric factor pi.
+    /// 1-2-3 (1), both with the geometric factor pi and, as the apparent values store it for
+    /// both arrays, the electrode count 2.
     void lay_out(int nelec, int nz = 7);
     /// Writes the three work files for the wavenumbers k: diagonal unit element terms, and node
     /// potentials 2, 3, 5, 7, ... for electrodes 1, 2, 3, 4, ...
