@@ -1,6 +1,8 @@
 // Block sensitivity and damped model resolution.
 #include "sensitivity/block_sensitivity.h"
 
+#include "fdsolve/spline.h"
+#include "fdsolve/transform.h"
 #include "matrix/chunkfile.h"
 #include "matrix/matrixfile.h"
 #include "matrix/packed.h"
@@ -63,22 +65,36 @@ void block_rows(int i, bool thick_top, int& top, int& bottom) {
     }
 }
 
+// Node (0-based, down the columns) of surface electrode e (1-based) in a potential table, as the
+// band solver places its sources: column margin_columns + (e - 1) nodes_per_spacing, row
+// electrode_water[e - 1] + 1. -1 for an electrode off the surface line or off the mesh.
+long long surface_electrode_node(const ModelSettings& m, int e) {
+    if (e < 1 || e > m.nelec) return -1;
+    const long long column = m.margin_columns + (long long)(e - 1) * m.nodes_per_spacing;
+    const long long row = m.electrode_water[e - 1] + 1;
+    if (column < 1 || column > m.nx_nodes || row < 1 || row > m.nz_nodes) return -1;
+    return (column - 1) * m.nz_nodes + (row - 1);
+}
+
 // The work files and arrays of one run of the wavenumber loop.
 struct JacobianRun {
     ModelSettings& m;
     int nk = 0;
     float k[max_sensitivity_wavenumbers] = {};
-    double w[max_sensitivity_wavenumbers] = {};
     File terms_file, potential_file;
     PageArray<float> jacobian, terms, potentials;
     PageArray<std::int32_t> electrodes; // C1, C2, P1, P2 of every datum
     PageArray<double> field_a, field_b;
+    PageArray<double> weights; // nk per datum
 
     explicit JacobianRun(ModelSettings& model) : m(model) {}
     long long cells() const { return (long long)(m.nx_nodes - 1) * (m.nz_nodes - 1); }
     long long nodes() const { return (long long)m.nx_nodes * m.nz_nodes; }
     int open();
     int allocate();
+    int read_potentials();
+    int datum_weights();
+    double datum_potential(int d) const;
     int wavenumber(int i);
     void store_electrodes();
     void add_datum(int d, double factor);
@@ -87,7 +103,6 @@ struct JacobianRun {
 
 int JacobianRun::open() {
     if (int code = read_sensitivity_wavenumbers(m.fourier_values_file, k, nk)) return code;
-    sensitivity_wavenumber_weights(k, nk, w);
     terms_file.reset(std::fopen(m.jacob_file, "rb"));
     if (!terms_file) {
         open_error(m.jacob_file);
@@ -110,10 +125,62 @@ int JacobianRun::allocate() {
     const long long table = (long long)m.npot_electrodes * nodes();
     if (!electrodes.allocate(4 * std::size_t(m.ndata)) ||
         !terms.allocate(std::size_t(cells() * 10)) || !potentials.allocate(std::size_t(table)) ||
-        !field_a.allocate(std::size_t(nodes())) || !field_b.allocate(std::size_t(nodes()))) {
-        no_ram_box(bytes + 4.0 * double(cells() * 10 + table) + 16.0 * double(nodes()));
+        !field_a.allocate(std::size_t(nodes())) || !field_b.allocate(std::size_t(nodes())) ||
+        !weights.allocate(std::size_t(m.ndata) * std::size_t(nk))) {
+        no_ram_box(bytes + 4.0 * double(cells() * 10 + table) + 16.0 * double(nodes()) +
+                   8.0 * double(m.ndata) * nk);
         return 3;
     }
+    return 0;
+}
+
+// The node potentials of the next wavenumber.
+int JacobianRun::read_potentials() {
+    const long long ntable = (long long)m.npot_electrodes * nodes();
+    if (read_array_chunked(potential_file.get(), potentials.get(), int(ntable)) == ntable) return 0;
+    model::show_message("Error in reading potentials file", "Error Message");
+    return 4;
+}
+
+// The wavenumber-domain potential of datum d in the potentials read: the source field (C1 less
+// C2) at P1 less P2. NaN when an electrode has no table or no surface node.
+double JacobianRun::datum_potential(int d) const {
+    const DatumElectrodes e = pick_datum_electrodes(d, electrodes.get(), m.datum_nelec);
+    const auto table = [&](int electrode) -> const float* {
+        if (electrode < 1 || electrode > m.npot_electrodes) return nullptr;
+        const long long first = (long long)m.jacob_electrode[electrode - 1];
+        if (first < 0 || first > (long long)(m.npot_electrodes - 1) * nodes()) return nullptr;
+        return potentials.get() + first;
+    };
+    const auto at = [&](const float* t, int electrode) {
+        const long long node = surface_electrode_node(m, electrode);
+        return t && node >= 0 ? double(t[node]) : std::nan("");
+    };
+    if (e.count < 2) return std::nan("");
+    const float *c1 = table(e.first), *c2 = e.count == 4 ? table(e.fourth) : nullptr;
+    double v = at(c1, e.second);
+    if (e.count > 2) v -= at(c1, e.third);
+    if (e.count == 4) v -= at(c2, e.second) - at(c2, e.third);
+    return v;
+}
+
+// A first pass over the potential file for every datum's potentials at every wavenumber, and
+// from them its weights; the file is then rewound for the Jacobian.
+int JacobianRun::datum_weights() {
+    PageArray<double> samples(std::size_t(m.ndata) * std::size_t(nk));
+    if (!samples.ok()) {
+        no_ram_box(8.0 * double(m.ndata) * nk);
+        return 3;
+    }
+    for (int i = 0; i < nk; ++i) {
+        if (int code = read_potentials()) return code;
+        for (int d = 0; d < m.ndata; ++d)
+            samples[std::size_t(d) * nk + i] = datum_potential(d);
+    }
+    std::rewind(potential_file.get());
+    for (int d = 0; d < m.ndata; ++d)
+        sensitivity_datum_weights(k, samples.get() + std::size_t(d) * nk, nk,
+                                  weights.get() + std::size_t(d) * nk);
     return 0;
 }
 
@@ -160,20 +227,18 @@ int JacobianRun::wavenumber(int i) {
     char text[128];
     std::snprintf(text, sizeof text, "Jacobian calculations - %5.1f%% completed", 100.0 * i / nk);
     update_status(text, bar(double(i) / nk));
-    const long long nterms = cells() * 10, ntable = (long long)m.npot_electrodes * nodes();
+    const long long nterms = cells() * 10;
     if (read_array_chunked(terms_file.get(), terms.get(), int(nterms)) != nterms) {
         model::show_message("Error in reading coefficients file", "Error Message");
         return 4;
     }
-    if (read_array_chunked(potential_file.get(), potentials.get(), int(ntable)) != ntable) {
-        model::show_message("Error in reading potentials file", "Error Message");
-        return 4;
-    }
+    if (int code = read_potentials()) return code;
     double offset = 1.0;
     if (m.array_type == 10) offset = std::cos(double(k[i]) * m.electrode_offset_ratio);
     if (m.array_type == 8) offset = 1.0 - std::cos(double(k[i]) * m.electrode_offset_ratio);
     for (int d = 0; d < m.ndata; ++d)
-        add_datum(d, w[i] * (-double(m.datum_gfactor[d]) * one_over_pi) * offset);
+        add_datum(d, weights[std::size_t(d) * nk + i] *
+                         (-double(m.datum_gfactor[d]) * one_over_pi) * offset);
     return 0;
 }
 
@@ -329,6 +394,37 @@ void sensitivity_wavenumber_weights(const float* k, int nk, double* w) {
     w[nk - 1] = 0.5 * (double(k[nk - 1]) - k[nk - 2]);
 }
 
+void sensitivity_datum_weights(const float* k, const double* v, int nk, double* w) {
+    sensitivity_wavenumber_weights(k, nk, w);
+    if (nk < 2 || nk > max_sensitivity_wavenumbers) return;
+    // The integral is odd in v: a datum of negative potentials has the weights of its negation.
+    double kd[max_sensitivity_wavenumbers], s[max_sensitivity_wavenumbers];
+    const double sign = v[0] < 0.0 ? -1.0 : 1.0;
+    for (int i = 0; i < nk; ++i) {
+        kd[i] = k[i], s[i] = sign * v[i];
+        if (!std::isfinite(s[i])) return;
+    }
+    if (!(s[0] > 0.0)) return;
+    const int n = count_significant_dbl(nk, s);
+    // Near a flat end the exponential end's integral, v / decay, has no bound.
+    if (n < 2 || !(s[n - 1] > 0.0) || !(s[n - 2] > s[n - 1] * (1.0 + 1e-4))) return;
+    double d[max_sensitivity_wavenumbers];
+    for (int i = 0; i < n; ++i) {
+        // Central differences: the integral is smooth in each falling sample.
+        const double keep = s[i], h = 1e-6 * std::fabs(keep);
+        if (!(h > 0.0)) return;
+        s[i] = keep + h;
+        const double up = fd::potential_integral(kd, s, n, 4);
+        s[i] = keep - h;
+        const double down = fd::potential_integral(kd, s, n, 4);
+        s[i] = keep;
+        d[i] = (up - down) / (2.0 * h);
+        if (!std::isfinite(d[i])) return;
+    }
+    for (int i = 0; i < nk; ++i)
+        w[i] = i < n ? d[i] : 0.0;
+}
+
 int calculate_sensitivity_resolution(ModelSettings& m) {
     if (int code = setup_sensitivity_blocks(m)) return code;
     set_datum_electrode_positions(m);
@@ -336,6 +432,7 @@ int calculate_sensitivity_resolution(ModelSettings& m) {
     if (int code = run.open()) return code;
     if (int code = run.allocate()) return code;
     run.store_electrodes();
+    if (int code = run.datum_weights()) return code;
     for (int i = 0; i < run.nk; ++i)
         if (int code = run.wavenumber(i)) return code;
     run.normalise();

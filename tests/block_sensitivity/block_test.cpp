@@ -3,6 +3,7 @@
 // of known Jacobians, and the failures that must stop the run.
 #include "block_fixture.h"
 
+#include "fdsolve/transform.h"
 #include "matrix/matrixfile.h"
 #include "sensitivity/block_sensitivity.h"
 #include "sensitivity/sensitivity_table.h"
@@ -11,6 +12,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 
 namespace block_test {
 namespace {
@@ -65,6 +68,73 @@ TEST_F(SyntheticRun, WavenumberWeights) {
     m.jacobian_by_datum = 1;
     ASSERT_EQ(calculate_sensitivity_resolution(m), 0);
     expect_values(jacobian_file(), {24, 6, 24, 24, -32, -8, -32, -32});
+}
+
+// A datum's weights are the derivatives of the wavenumber integral at its own potentials: on
+// the twelve logarithmic wavenumbers of a forward run they integrate potentials of the same
+// shape to the exact K0 integrals, where the fixed weights overrate them.
+TEST(DatumWeights, IntegrateTheDatumsShapeAsTheTransformDoes) {
+    float k[12];
+    for (int i = 0; i < 12; ++i)
+        k[i] = float(0.002 * std::pow(4000.0, i / 11.0));
+    const auto K0 = [](double x) { return std::cyl_bessel_k(0.0, x); };
+    // Pole-pole at r and Wenner alpha of spacing a: integrals pi / (2 r) and pi / (2 a).
+    const struct {
+        const char* name;
+        std::function<double(double, double)> v; // potential at k of length scale L
+        double integral_times_length;
+    } shapes[] = {{"pole-pole", [&](double kk, double r) { return K0(kk * r); }, M_PI / 2},
+                  {"Wenner",
+                   [&](double kk, double a) { return 2 * K0(kk * a) - 2 * K0(2 * kk * a); },
+                   M_PI / 2}};
+    for (const auto& shape : shapes)
+        for (const double length : {1.0, 4.0}) {
+            SCOPED_TRACE(testing::Message() << shape.name << " length " << length);
+            double v[12], w[12], fixed[12];
+            for (int i = 0; i < 12; ++i)
+                v[i] = shape.v(k[i], length);
+            sensitivity_datum_weights(k, v, 12, w);
+            sensitivity_wavenumber_weights(k, 12, fixed);
+            double sum = 0.0;
+            for (int i = 0; i < 12; ++i)
+                sum += w[i] * v[i];
+            double kd[12];
+            std::copy(k, k + 12, kd);
+            EXPECT_NEAR(sum, fd::potential_integral(kd, v, 12, 4), 1e-6 * sum);
+            // A nearby shape (5 % longer): the change the weights predict is the integral's.
+            const double longer = 1.05 * length;
+            double predicted = 0.0, by_fixed = 0.0;
+            for (int i = 0; i < 12; ++i) {
+                predicted += w[i] * shape.v(k[i], longer);
+                by_fixed += fixed[i] * shape.v(k[i], longer);
+            }
+            const double exact = shape.integral_times_length / longer;
+            EXPECT_NEAR(predicted, exact, 0.01 * exact);
+            std::printf("%s, length %.0f: datum weights %+.2f %%, fixed weights %+.2f %%\n",
+                        shape.name, length, 100 * (predicted / exact - 1),
+                        100 * (by_fixed / exact - 1));
+        }
+
+    // A negative datum has the weights of its negation. A last sample that does not fall is
+    // left out, as the transform leaves it out; flat or zero potentials, whose integral has no
+    // smooth form (the exponential end would have no limit), keep the fixed weights.
+    double v[12], minus[12], w[12], wm[12], fixed[12];
+    for (int i = 0; i < 12; ++i)
+        v[i] = K0(k[i]), minus[i] = -v[i];
+    sensitivity_datum_weights(k, v, 12, w);
+    sensitivity_datum_weights(k, minus, 12, wm);
+    EXPECT_EQ(std::vector<double>(w, w + 12), std::vector<double>(wm, wm + 12));
+    v[11] = 2 * v[10];
+    sensitivity_datum_weights(k, v, 12, w);
+    EXPECT_EQ(w[11], 0.0);
+    EXPECT_GT(w[10], 0.0);
+    sensitivity_wavenumber_weights(k, 12, fixed);
+    const std::vector<double> fixed_weights(fixed, fixed + 12);
+    for (const double level : {0.0, 3.0}) {
+        std::fill(v, v + 12, level);
+        sensitivity_datum_weights(k, v, 12, w);
+        EXPECT_EQ(std::vector<double>(w, w + 12), fixed_weights) << level;
+    }
 }
 
 TEST_F(SyntheticRun, BlockOrderFileIsTheTransposeAndSumsAgree) {
@@ -124,19 +194,23 @@ TEST_F(SyntheticRun, FailuresStopTheRunWithTheirMessage) {
         ASSERT_EQ(backend.boxes.size(), 1u);
         EXPECT_EQ(backend.boxes[0].line().rfind(c.box, 0), 0u) << backend.boxes[0].line();
     }
-    // A short coefficient file.
-    backend.boxes.clear();
-    lay_out(3);
-    write_work_files({1.0f, 2.0f});
-    std::FILE* f = std::fopen(m.fourier_values_file, "r+b");
-    const std::int32_t three = 3;
-    std::fwrite(&three, 4, 1, f);
-    const float k3[3] = {1, 2, 4};
-    std::fwrite(k3, 4, 3, f);
-    std::fclose(f);
-    EXPECT_NE(calculate_sensitivity_resolution(m), 0);
-    ASSERT_EQ(backend.boxes.size(), 1u);
-    EXPECT_EQ(backend.boxes[0].line(), "Error Message: Error in reading coefficients file");
+    // Short coefficient and potential files: the last wavenumber's block is cut.
+    const struct {
+        const char* file;
+        const char* box;
+    } short_files[] = {{"jacob.bin", "Error Message: Error in reading coefficients file"},
+                       {"grfinite_r.bin", "Error Message: Error in reading potentials file"}};
+    for (const auto& c : short_files) {
+        SCOPED_TRACE(c.file);
+        backend.boxes.clear();
+        lay_out(3);
+        write_work_files({1.0f, 2.0f, 4.0f});
+        const std::string path = dir.path + c.file;
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) - 4);
+        EXPECT_NE(calculate_sensitivity_resolution(m), 0);
+        ASSERT_EQ(backend.boxes.size(), 1u);
+        EXPECT_EQ(backend.boxes[0].line(), c.box);
+    }
 }
 
 TEST_F(SyntheticRun, NoResolutionFromAFailedHessian) {
