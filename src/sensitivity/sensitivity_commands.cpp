@@ -6,6 +6,7 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "sensitivity/block_sensitivity.h"
+#include "sensitivity/sensitivity_plot.h"
 #include "sensitivity/sensitivity_table.h"
 
 #include <cstdio>
@@ -76,7 +77,7 @@ void prerequisite(const char* text) {
 constexpr const char* no_data_text = "You need to select a model and\ncalculate the potentials.";
 
 // Steps after the prerequisites: the calculation, then the offers to save and to display.
-void calculate_and_offer(ModelSettings& m, const SensitivityHooks& hooks) {
+void calculate_and_offer(ModelSettings& m) {
     ui::show_child(ui::Child::status, true);
     const int result = calculate_sensitivity_resolution(m);
     ui::show_child(ui::Child::status, false);
@@ -94,7 +95,7 @@ void calculate_and_offer(ModelSettings& m, const SensitivityHooks& hooks) {
     if (model::ask_message("Do you want to display the sensitivity?", "Save sensitivity values",
                            question) == ui::id_yes) {
         ui::run_dialog(SensTypeDiaBox, SensTypeDiaBoxProc);
-        if (hooks.plot) hooks.plot();
+        sensitivity_plot(m, Progdisplay, ui::window_canvas());
     }
 }
 
@@ -205,16 +206,16 @@ void sensitivity_command(int& view_code, ModelSettings& m, const SensitivityHook
         hooks.rebuild_data(previous_array_type);
         if (!potentials_ready(m)) return;
     }
-    calculate_and_offer(m, hooks);
+    calculate_and_offer(m);
 }
 
 void sensitivity_command_no_array_dialog(int& view_code, ModelSettings& m,
-                                         const SensitivityHooks& hooks) {
+                                         const SensitivityHooks&) {
     view_code = 5271;
-    if (potentials_ready(m)) calculate_and_offer(m, hooks);
+    if (potentials_ready(m)) calculate_and_offer(m);
 }
 
-void display_sensitivity_command(int& view_code, ModelSettings& m, const SensitivityHooks& hooks) {
+void display_sensitivity_command(int& view_code, ModelSettings& m, const SensitivityHooks&) {
     view_code = 5290;
     if (m.ndata < 1) {
         prerequisite(no_data_text);
@@ -226,5 +227,5 @@ void display_sensitivity_command(int& view_code, ModelSettings& m, const Sensiti
         return;
     }
     ui::run_dialog(SensTypeDiaBox, SensTypeDiaBoxProc);
-    if (hooks.plot) hooks.plot();
+    sensitivity_plot(m, Progdisplay, ui::window_canvas());
 }

@@ -32,19 +32,17 @@ struct SensitivityHooks {
     /// after ArrayTypeDiaBox2 accepted it (without messages); the argument is the array type the
     /// dialog opened with.
     std::function<void(int)> rebuild_data;
-    /// Draws the chosen quantity of the blocks (the plot).
-    std::function<void()> plot;
 };
 
 /// Command 5270: view code 5270; the prerequisite boxes; ArrayTypeDiaBox2, and on OK the data
 /// rebuilt for the new array; calculate_sensitivity_resolution with the status window shown;
 /// then the offers to save the table (file dialog "*.xyz") and to display the plot
-/// (SensTypeDiaBox, then the plot whatever it returned).
+/// (SensTypeDiaBox, then sensitivity_plot whatever it returned).
 void sensitivity_command(int& view_code, ModelSettings& model, const SensitivityHooks& hooks);
 /// The same without the array dialog, view code 5271.
 void sensitivity_command_no_array_dialog(int& view_code, ModelSettings& model,
                                          const SensitivityHooks& hooks);
 /// Command 5290: view code 5290; needs data and a finished sensitivity run; SensTypeDiaBox,
-/// then the plot.
+/// then sensitivity_plot.
 void display_sensitivity_command(int& view_code, ModelSettings& model,
                                  const SensitivityHooks& hooks);

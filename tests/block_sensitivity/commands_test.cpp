@@ -22,6 +22,7 @@ class SensitivityCommands : public test_support::ProgramTest {
     SensitivityCommands() : ProgramTest("vd_senscmd") {}
     void SetUp() override {
         ProgramTest::SetUp();
+        backend.set_screen(1024, 768); // as the script's start line does
         shell::Machine machine{1024, 768, std::uint64_t(512) << 20};
         ASSERT_TRUE(shell::start_program(machine));
         idle();
@@ -95,6 +96,7 @@ TEST_F(SensitivityCommands, WholeRunWithAChangedArray) {
     answer("file " + home + "blocks.xyz");
     answer("box yes");
     answer("dialog SensTypeDiaBox click 5293 ok");
+    answer("dialog ContourChoiceBox ok");
     command(5270);
     EXPECT_EQ(Modelsettings.array_type, 5);
     EXPECT_NE(Modelsettings.ndata, wenner_data);
@@ -112,11 +114,18 @@ TEST_F(SensitivityCommands, WholeRunWithAChangedArray) {
     }
     EXPECT_GT(mean, 0.0f);
 
+    // The plot of the model resolution, drawn in the window and kept on the canvas.
+    const std::string plot = take_texts();
+    EXPECT_NE(plot.find(" - Sensitivity Plot\n"), std::string::npos) << plot;
+    EXPECT_NE(plot.find("\nModel resolution\n"), std::string::npos) << plot;
+
     answer("dialog SensTypeDiaBox click 5291 ok");
+    answer("dialog ContourChoiceBox ok");
     command(5290);
+    EXPECT_NE(take_texts().find("\nIntegrated sensitivity\n"), std::string::npos);
     EXPECT_EQ(Modelsettings.sens_type, 0);
     EXPECT_EQ(Mainviewstate.view_code, 5290);
-    EXPECT_TRUE(answered());
+    EXPECT_TRUE(answered()) << output();
 }
 
 TEST_F(SensitivityCommands, ThreeDimensionalDialogShowsAndKeepsPresets) {
