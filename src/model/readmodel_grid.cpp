@@ -286,12 +286,14 @@ void set_default_depth_lines(ModelReader& r) {
         line.add(" %7.3f", m.depth_lines[i] * m.unit_spacing);
     line.flush();
 
+    // Default depths are deepened as given ones are: a grid of few rows would otherwise end
+    // above the deepest data level (nine rows reach 3.1 unit spacings), and the same model
+    // saved with its depths written out would read back to another, deeper mesh.
+    if (m.extend_depth == 1) extend_depth_grid(r, m.extend_depth_factor * m.nlev_plus2);
     // The tank floor needs the depths, so its lines come after them here.
-    if (m.tank_model == 1 && !m.cylinder_model) {
-        add_tank_floor_lines(r);
-        extend_code_rows(m);
-        apply_grid_extension(r);
-    }
+    if (m.tank_model == 1) add_tank_floor_lines(r);
+    extend_code_rows(m);
+    apply_grid_extension(r);
 }
 
 void apply_grid_extension(ModelReader& r) {

@@ -229,8 +229,9 @@ void check_electrode_table_room(ModelReader& r, int borehole_electrodes);
 /// Adds three lines below a grid that does not reach one unit spacing below the tank floor.
 void add_tank_floor_lines(ModelReader& r);
 /// Default depths of the grid lines for a model file that gives none (depths_given not 2),
-/// with the thickness factor of model.array_type when depths_given is 1; for a tank, the floor
-/// lines below them, with the code rows and node rows extended to match.
+/// with the thickness factor of model.array_type when depths_given is 1, deepened like given
+/// depths when extend_depth is 1 and, for a tank, the floor lines below them, with the code
+/// rows and node rows extended to match.
 void set_default_depth_lines(ModelReader& r);
 /// Copies row j - 1 of a code table into row j for j = first_new_row .. last_row (all columns).
 void copy_code_rows_down(std::int32_t* codes, int ncolumns, int first_new_row, int last_row);

@@ -227,6 +227,63 @@ TEST(ModelFile, ExtremeValuesReadBackExactlyAndRecalculateTheSameData) {
     }
 }
 
+// A model file without depths gets default depth lines, deepened below the deepest level as
+// given depths are; saved with its depths written out it reads back to the same mesh and the
+// same data. The default grid of nine rows used to stop 3.1 unit spacings down (a 100 ohm-m
+// half-space gave up to 200 ohm-m), and its saved copy was deepened on reading.
+TEST(ModelFile, DefaultDepthsReadBackToTheSameMeshAndData) {
+    auto without_depths = [](const std::string& path, const char* flag, const std::string& depths) {
+        std::string t = read_file(path);
+        t.replace(t.find("\n2\n0 "), 5, std::string("\n") + flag + "\n0 ");
+        t.erase(t.find(depths), depths.size() + 1);
+        return t;
+    };
+    std::string wenner = "Half-space of 100 ohm-m, nine rows of default depths\n25\n8\n0\n1.0\n"
+                         "0\n0 96\n1\n4\n100\n9\n";
+    for (int row = 0; row < 9; ++row)
+        wenner += std::string(96, '0') + "\n";
+    wenner += "1\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        int depths_type;
+    };
+    const Case cases[] = {
+        {"wenner.mod", wenner, 0},
+        {"water_dipole.mod",
+         without_depths(std::string(VELDARIN_TEST_DATA) + "/fixtures/water_ip.mod", "1",
+                        "0.5 1.0 1.5 2.0 2.5 3.0 4.0 5.0 6.0"),
+         1},
+        {"tank.mod",
+         without_depths(std::string(VELDARIN_SOURCE_DIR) + "/tests/model_reader/fixtures/tank.mod",
+                        "0", "0.5 1.0 1.5 2.0 2.5 3.0 3.5 4.0 4.5"),
+         0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RoundTrip t;
+        t.read(t.home.write(std::string("source_") + c.name, c.text));
+        EXPECT_EQ(t.r.m.depths_given, c.depths_type);
+        t.calculate();
+        if (&c == &cases[0]) {
+            ASSERT_EQ(t.r.m.ndata, 92);
+            for (int d = 0; d < t.r.m.ndata; ++d)
+                EXPECT_NEAR(t.r.m.app_resistivity[d], 100.0f, 1.5f) << d;
+        }
+        const Snapshot before(t.r.m, t.r.limits);
+        t.h.answer("file " + t.home.file(c.name));
+        save_results_command(Progdisplay, t.r.m, 0);
+        ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << t.h.output();
+        t.read(t.home.file(c.name));
+        t.calculate();
+        const Snapshot after(t.r.m, t.r.limits);
+        EXPECT_EQ(before.ints, after.ints);
+        EXPECT_EQ(before.floats, after.floats);
+        ASSERT_EQ(before.data.size(), after.data.size());
+        for (const auto& [key, value] : before.data)
+            EXPECT_NEAR(after.data.at(key), value, 1e-6 * std::fabs(value));
+    }
+}
+
 // Values whose fixed format would not read back are written with more digits.
 TEST(ModelFile, SmallChargeabilitiesKeepTheirDigits) {
     EXPECT_EQ(forward::exact_value("%10.3f", 0.05f), "     0.050");

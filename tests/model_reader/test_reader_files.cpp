@@ -129,23 +129,39 @@ TEST(ReaderFiles, LineElectrodesWidenTheMargins) {
 }
 
 // Unit spacing 2, no depths in the file: default rows 0.25 x 4, 0.35, then x 1.1, printed in
-// metres as 0.5, 1.0, 1.5, 2.0, 2.7, 3.47.
+// metres as 0.5, 1.0, 1.5, 2.0, 2.7, 3.47. The 11 rows end 4.3 spacings down; like given depths
+// they are deepened by steps of 1.25 to 2.5 x (4 + 2) = 15 spacings, unless that is turned off.
 TEST(ReaderFiles, DefaultDepths) {
     m().fem = 0;
-    const ReadOutcome out = read_ok("default_depths.mod");
+    ReadOutcome out = read_ok("default_depths.mod");
     EXPECT_EQ(m().electrode_type, 0); // type 2 is stored as 0
     EXPECT_EQ(m().fem, 0);
     EXPECT_TRUE(out.has_line("Model grid depths not specified in model file."));
     EXPECT_TRUE(out.has_line("Default model type 0 is used."));
-    EXPECT_EQ(m().nz_nodes, 12);
     const float metres[6] = {0.5f, 1.0f, 1.5f, 2.0f, 2.7f, 3.47f};
     for (int i = 0; i < 6; ++i)
         EXPECT_NEAR(m().depth_lines[i + 1] * 2.0f, metres[i], 1e-5) << i;
-    EXPECT_NEAR(m().depth_lines[11] - m().depth_lines[10], 0.35 * std::pow(1.1, 5) * 1.5, 1e-5);
+    const double row_11 = 0.35 * std::pow(1.1, 5) * 1.5;
+    EXPECT_NEAR(m().depth_lines[11] - m().depth_lines[10], row_11, 1e-5);
     bool printed = false;
     for (const std::string& s : out.summary)
         if (s.rfind("   0.500   1.000   1.500   2.000   2.700   3.470", 0) == 0) printed = true;
     EXPECT_TRUE(printed);
+
+    const int lines = m().ngrid_lines;
+    EXPECT_GE(m().depth_lines[lines], 15.0f);
+    EXPECT_LT(m().depth_lines[lines - 1], 15.0f);
+    EXPECT_NEAR(m().node_row_dz[11], 1.25 * row_11, 1e-5);
+    EXPECT_EQ(m().nz_nodes, lines);
+    EXPECT_TRUE(out.has_line("Depth grid lines extended to " + std::to_string(lines) + " lines."));
+    for (int row = 12; row <= lines; ++row)
+        EXPECT_EQ(code(22, row), code(22, 11)) << row;
+
+    m().extend_depth = 0;
+    out = read_ok("default_depths.mod");
+    m().extend_depth = 1;
+    EXPECT_EQ(m().nz_nodes, 12);
+    EXPECT_FALSE(out.has_line("Depth grid lines extended to " + std::to_string(lines) + " lines."));
 }
 
 TEST(ReaderFiles, TankWallsAndFloor) {
@@ -169,18 +185,20 @@ TEST(ReaderFiles, TankWallsAndFloor) {
     EXPECT_FLOAT_EQ(m().node_row_dz[row], 1.25f * m().node_row_dz[row - 1]);
 }
 
-// Without depths in the file the floor lines follow the default depths.
+// Without depths in the file the default depths are deepened for the levels (to 15 spacings),
+// then the floor lines follow them.
 TEST(ReaderFiles, TankWithDefaultDepths) {
     read_ok("tank_default_depths.mod");
-    EXPECT_EQ(m().ngrid_lines, 12);
-    EXPECT_EQ(m().nz_nodes, 12);
-    EXPECT_EQ(m().tank_bottom_row, 11);
-    EXPECT_FLOAT_EQ(m().depth_lines[10], 20.0f);
-    EXPECT_NEAR(m().depth_lines[9], 3.1368, 1e-3);
-    const float d = 20.0f - m().depth_lines[9];
-    EXPECT_NEAR(m().node_row_dz[10], 1.25f * d, 1e-4);
-    for (int row = 10; row <= 12; ++row)
-        EXPECT_EQ(code(20, row), code(20, 9));
+    const int lines = m().ngrid_lines;
+    EXPECT_EQ(m().nz_nodes, lines);
+    EXPECT_GE(m().depth_lines[lines - 3], 15.0f);
+    EXPECT_LT(m().depth_lines[lines - 4], 15.0f);
+    const int row = m().tank_bottom_row - 1;
+    EXPECT_EQ(row, lines - 2);
+    EXPECT_FLOAT_EQ(m().depth_lines[row], 20.0f);
+    EXPECT_FLOAT_EQ(node_z(0, row), 20.0f);
+    for (int r = 10; r <= lines; ++r)
+        EXPECT_EQ(code(20, r), code(20, 9)) << r;
 }
 
 TEST(ReaderFiles, CylinderAndConvexSection) {
