@@ -198,6 +198,15 @@ void read_block_depths(ModelReader& r) {
         }
     }
     line.flush();
+    // The surface electrodes stand on the first grid line below them (under water the water
+    // rows lie between); lower than the electrodes are apart, the mesh cannot follow the
+    // potential between neighbours (a first row of 4 spacings gives a half-space a third low).
+    if (m.water_present != 1 && m.depth_lines[1] > 1.0f)
+        r.fail(3, "Error Message",
+               "Error in depth of grid lines!\nThe first grid line is %g below the surface,\n"
+               "deeper than the unit electrode spacing of %g.\nThe mesh could not follow the "
+               "potential between\nneighbouring electrodes.",
+               m.depth_lines[1] * m.unit_spacing, m.unit_spacing);
     if (m.extend_depth == 1) extend_depth_grid(r, m.extend_depth_factor * m.nlev_plus2);
 }
 
@@ -253,6 +262,16 @@ void extend_depth_grid(ModelReader& r, float target) {
         m.depth_lines[m.ngrid_lines + 1] = m.depth_lines[m.ngrid_lines] + step;
         ++m.ngrid_lines;
     }
+    // Rows too thin to be deepened within the node rows leave a mesh whose bottom boundary
+    // stands in the middle of the currents: half the target already costs some 6 %, a tenth
+    // doubles a half-space. A tank ends at its floor, whose lines come later.
+    const float deepest = m.ngrid_lines >= 1 ? m.depth_lines[m.ngrid_lines] : 0.0f;
+    if (m.tank_model != 1 && deepest < 0.5f * target)
+        r.fail(4, "Error Message",
+               "Error in depth of grid lines!\nDeepened as far as %d grid lines allow, the mesh\n"
+               "reaches %.3g below the surface, less than half\nof the %.3g that the data levels "
+               "need.\nPlease use fewer or thicker rows of blocks.",
+               m.ngrid_lines, deepest * m.unit_spacing, target * m.unit_spacing);
 }
 
 void set_default_depth_lines(ModelReader& r) {

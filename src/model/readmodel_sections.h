@@ -221,7 +221,8 @@ int water_row_count(const ModelSettings& model);
 /// the water rows and, for a tank, the three floor lines.
 int max_grid_lines(const ModelReader& r);
 /// Deepens the depth grid from line ngrid_lines while it is shallower than `target`, each new
-/// row 1.25 times the one above, up to max_grid_lines.
+/// row 1.25 times the one above, up to max_grid_lines; fails (error 4) when the grid of a model
+/// other than a tank then reaches less than half of `target`.
 void extend_depth_grid(ModelReader& r, float target);
 /// Fails with "Too many electrodes!" unless the surface, remote and `borehole_electrodes`
 /// borehole electrodes fit the electrode table (N + 1 records).

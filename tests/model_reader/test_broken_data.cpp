@@ -143,6 +143,12 @@ std::vector<BrokenCase> broken_cases() {
          change("results_index.mod", last_datum, "3.75, 2.5, 1.0, -1101.0, 1101.5"),
          "Datum point 30 has a resistivity value of -1101.00!\nPlease check the file format.", E,
          true},
+        {"offset pole-dipole beyond 3 spacings",
+         without_array_line("block_point.mod") + "10\n3.5\n",
+         "Error in spacing of current and potential\nelectrodes pairs! The offset of 3.5 is "
+         "more than 3 times\nthe unit electrode spacing of 1. The potentials\nof the offset "
+         "pole-dipole array cannot be\ncalculated accurately for larger offsets.",
+         E, true},
         // ---- Topography and the spacing checks ----
         {"162 elevation points", change("topography.mod", "\n2\n5\n10 10\n", "\n2\n162\n10 10\n"),
          "Number of elevation data points is 162.\nThis is more than the maximum limit of 161 "
@@ -151,6 +157,16 @@ std::vector<BrokenCase> broken_cases() {
         {"no elevation points", change("topography.mod", "\n2\n5\n10 10\n", "\n2\n0\n10 10\n"),
          "Number of elevation data points is 0.\nYou must have at least 1 point.\nPlease check "
          "your file format.",
+         E, false},
+        {"elevation points going back",
+         change("topography.mod", "\n15 11\n20 13\n", "\n15 11\n14 13\n"),
+         "Error in elevation points 2 and 3.\nThe x of point 3 is 14, less than the x\nof point "
+         "2, 15. The elevation points must\nbe given in order of increasing x.",
+         E, false},
+        {"slope steeper than 2 in 1",
+         change("topography.mod", "\n2\n5\n10 10\n15 11\n", "\n1\n5\n10 10\n15 30\n"),
+         "Error in the topography!\nBetween electrodes 1 and 2 the surface changes\nby 4 over "
+         "a horizontal distance of 1.\nThe mesh cannot follow a slope steeper\nthan 2 in 1.",
          E, false},
         {"spacing off the unit", change("topography.mod", datum_14, "\n10.0, 1.5, 111.00\n"),
          "The unit electrode spacing is 1.0.\nHowever the electrode spacing for datum point "
@@ -200,7 +216,14 @@ TEST(BrokenData, ValuesAtTheLimitsRead) {
         zeros += "0.0 ";
     for (int i = 1; i <= 12; ++i)
         twelve += std::to_string(i) + " ";
+    // A first grid line one spacing down, the widest equatorial offset, a slope just under 2
+    // in 1 and a point repeated (true horizontal distances).
+    const std::string true_distances = change("topography.mod", "\n2\n5\n", "\n1\n5\n");
     const std::string cases[] = {
+        replace_once(fixture_text("block_point.mod"), "0.5 1.0 1.5 2.0", "1.0 1.5 1.75 2.0"),
+        without_array_line("block_point.mod") + "8\n10.0\n",
+        replace_once(true_distances, "\n10 10\n15 11\n", "\n10 10\n15 19.9\n"),
+        replace_once(true_distances, "\n15 11\n20 13\n", "\n15 11\n15 11\n"),
         change("ip_water_layers.mod", "0.01 0.02", "0.01 0.999"),
         change("ip_water_layers.mod", "IP values\n3\n0.01 0.02 0.05", "IP values\n33\n" + zeros),
         change("spectral_ip.mod", "0.25 0.5", "0.999 0.001"),

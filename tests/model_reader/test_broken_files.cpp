@@ -33,6 +33,14 @@ std::string many_rows(const char* fixture_name, const std::string& rows_line, in
     return change(fixture_name, rows_line, "\n" + std::to_string(rows) + "\n");
 }
 
+// `rows` depth lines `step` apart.
+std::string thin_depths(int rows, double step) {
+    std::string text;
+    for (int i = 1; i <= rows; ++i)
+        text += std::to_string(i * step) + " ";
+    return text + "\n";
+}
+
 const char* const E = "Error Message";
 const char* const D = "Data Error";
 
@@ -177,6 +185,19 @@ std::vector<BrokenCase> broken_cases() {
                 "1 2 25 26 27 28 29 "
                 "30 31"),
          "Error in depth of grid lines!\nDepth value number 3 seems to be too large.", E, 2, true},
+        {"first grid line deeper than the spacing",
+         change("block_point.mod", "0.5 1.0 1.5 2.0", "1.01 1.5 1.75 2.0"),
+         "Error in depth of grid lines!\nThe first grid line is 1.01 below the surface,\ndeeper "
+         "than the unit electrode spacing of 1.\nThe mesh could not follow the potential "
+         "between\nneighbouring electrodes.",
+         E, 3, true},
+        {"grid too thin to be deepened",
+         change("block_point.mod", "\n9\n0.5 1.0 1.5 2.0 2.75 3.5 4.5 5.5 7.0\n",
+                "\n160\n" + thin_depths(160, 1e-4)),
+         "Error in depth of grid lines!\nDeepened as far as 165 grid lines allow, the mesh\n"
+         "reaches 0.017 below the surface, less than half\nof the 25 that the data levels need."
+         "\nPlease use fewer or thicker rows of blocks.",
+         E, 4, true},
         {"radii not decreasing", change("cylinder.mod", "10 8 6 4", "10 8 9 4"),
          "Error in radius of grid lines!\nRadius of grid lines must be given in decreasing "
          "values!",
