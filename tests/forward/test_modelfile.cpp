@@ -130,7 +130,27 @@ struct RoundTrip {
         EXPECT_EQ(r.m.datum_array_type, own_data ? r.m.array_type : 0);
         expect_same(before, Snapshot(r.m, r.limits), r.m.nip > 0);
     }
+    // Saves the model file as `name`, reads it back and calculates; the model and data then.
+    Snapshot resaved(const char* name) {
+        h.answer("file " + home.file(name));
+        save_results_command(Progdisplay, r.m, 0);
+        EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << h.output();
+        read(home.file(name));
+        calculate();
+        return Snapshot(r.m, r.limits);
+    }
 };
+
+// Every float of the model the same, and the same data within 1e-6.
+void expect_exact(const Snapshot& before, const Snapshot& after) {
+    EXPECT_EQ(before.ints, after.ints);
+    EXPECT_EQ(before.floats, after.floats);
+    ASSERT_EQ(before.data.size(), after.data.size());
+    for (const auto& [key, value] : before.data) {
+        EXPECT_NEAR(after.data.at(key), value, 1e-6 * std::fabs(value));
+        EXPECT_NEAR(after.ip.at(key), before.ip.at(key), 1e-6 * std::fabs(before.ip.at(key)));
+    }
+}
 
 } // namespace
 
@@ -210,20 +230,8 @@ TEST(ModelFile, ExtremeValuesReadBackExactlyAndRecalculateTheSameData) {
         t.read(source);
         t.calculate();
         const Snapshot before(t.r.m, t.r.limits);
-        t.h.answer("file " + t.home.file(c.name));
-        save_results_command(Progdisplay, t.r.m, 0);
-        ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << t.h.output();
-        t.read(t.home.file(c.name));
-        t.calculate();
-        const Snapshot after(t.r.m, t.r.limits);
-        EXPECT_EQ(before.ints, after.ints);
-        EXPECT_EQ(before.floats, after.floats);
-        ASSERT_EQ(before.data.size(), after.data.size());
         ASSERT_GT(before.data.size(), 20u);
-        for (const auto& [key, value] : before.data) {
-            EXPECT_NEAR(after.data.at(key), value, 1e-6 * std::fabs(value));
-            EXPECT_NEAR(after.ip.at(key), before.ip.at(key), 1e-6 * std::fabs(before.ip.at(key)));
-        }
+        expect_exact(before, t.resaved(c.name));
     }
 }
 
@@ -270,17 +278,7 @@ TEST(ModelFile, DefaultDepthsReadBackToTheSameMeshAndData) {
                 EXPECT_NEAR(t.r.m.app_resistivity[d], 100.0f, 1.5f) << d;
         }
         const Snapshot before(t.r.m, t.r.limits);
-        t.h.answer("file " + t.home.file(c.name));
-        save_results_command(Progdisplay, t.r.m, 0);
-        ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << t.h.output();
-        t.read(t.home.file(c.name));
-        t.calculate();
-        const Snapshot after(t.r.m, t.r.limits);
-        EXPECT_EQ(before.ints, after.ints);
-        EXPECT_EQ(before.floats, after.floats);
-        ASSERT_EQ(before.data.size(), after.data.size());
-        for (const auto& [key, value] : before.data)
-            EXPECT_NEAR(after.data.at(key), value, 1e-6 * std::fabs(value));
+        expect_exact(before, t.resaved(c.name));
     }
 }
 
