@@ -76,6 +76,10 @@ long long surface_electrode_node(const ModelSettings& m, int e) {
     return (column - 1) * m.nz_nodes + (row - 1);
 }
 
+// The electrode pairs of a datum, (source, receiver), whose wavenumber-domain potentials make
+// the datum's: v(C1, P1) - v(C1, P2) - v(C2, P1) + v(C2, P2), the pairs a datum lacks left out.
+constexpr int datum_pairs = 4;
+
 // The work files and arrays of one run of the wavenumber loop.
 struct JacobianRun {
     ModelSettings& m;
@@ -83,21 +87,27 @@ struct JacobianRun {
     float k[max_sensitivity_wavenumbers] = {};
     File terms_file, potential_file;
     PageArray<float> jacobian, terms, potentials;
-    PageArray<std::int32_t> electrodes; // C1, C2, P1, P2 of every datum
-    PageArray<double> field_a, field_b;
-    PageArray<double> weights; // nk per datum
+    PageArray<std::int32_t> electrodes;     // C1, C2, P1, P2 of every datum
+    PageArray<double> source_p1, source_p2; // the weighted source fields of a datum
+    PageArray<double> weights;              // nk per pair (datum_pairs per datum)
 
     explicit JacobianRun(ModelSettings& model) : m(model) {}
     long long cells() const { return (long long)(m.nx_nodes - 1) * (m.nz_nodes - 1); }
     long long nodes() const { return (long long)m.nx_nodes * m.nz_nodes; }
+    const float* table(int electrode) const {
+        return electrode_potential_table(electrode, potentials.get(), m.jacob_electrode,
+                                         m.npot_electrodes, nodes());
+    }
+    const double* weight(int d, int pair) const {
+        return weights.get() + (std::size_t(d) * datum_pairs + pair) * std::size_t(nk);
+    }
     int open();
     int allocate();
     int read_potentials();
-    int datum_weights();
-    double datum_potential(int d) const;
+    int compute_pair_weights();
     int wavenumber(int i);
     void store_electrodes();
-    void add_datum(int d, double factor);
+    void add_datum(int d, int i, double factor);
     void normalise();
 };
 
@@ -123,12 +133,13 @@ int JacobianRun::allocate() {
         return 3;
     }
     const long long table = (long long)m.npot_electrodes * nodes();
+    const std::size_t nweights = std::size_t(m.ndata) * datum_pairs * std::size_t(nk);
     if (!electrodes.allocate(4 * std::size_t(m.ndata)) ||
         !terms.allocate(std::size_t(cells() * 10)) || !potentials.allocate(std::size_t(table)) ||
-        !field_a.allocate(std::size_t(nodes())) || !field_b.allocate(std::size_t(nodes())) ||
-        !weights.allocate(std::size_t(m.ndata) * std::size_t(nk))) {
+        !source_p1.allocate(std::size_t(nodes())) || !source_p2.allocate(std::size_t(nodes())) ||
+        !weights.allocate(nweights)) {
         no_ram_box(bytes + 4.0 * double(cells() * 10 + table) + 16.0 * double(nodes()) +
-                   8.0 * double(m.ndata) * nk);
+                   8.0 * double(nweights));
         return 3;
     }
     return 0;
@@ -142,55 +153,57 @@ int JacobianRun::read_potentials() {
     return 4;
 }
 
-// The wavenumber-domain potential of datum d in the potentials read: the source field (C1 less
-// C2) at P1 less P2. NaN when an electrode has no table or no surface node.
-double JacobianRun::datum_potential(int d) const {
-    const DatumElectrodes e = pick_datum_electrodes(d, electrodes.get(), m.datum_nelec);
-    const auto table = [&](int electrode) -> const float* {
-        if (electrode < 1 || electrode > m.npot_electrodes) return nullptr;
-        const long long first = (long long)m.jacob_electrode[electrode - 1];
-        if (first < 0 || first > (long long)(m.npot_electrodes - 1) * nodes()) return nullptr;
-        return potentials.get() + first;
-    };
-    const auto at = [&](const float* t, int electrode) {
-        const long long node = surface_electrode_node(m, electrode);
-        return t && node >= 0 ? double(t[node]) : std::nan("");
-    };
-    if (e.count < 2) return std::nan("");
-    const float *c1 = table(e.first), *c2 = e.count == 4 ? table(e.fourth) : nullptr;
-    double v = at(c1, e.second);
-    if (e.count > 2) v -= at(c1, e.third);
-    if (e.count == 4) v -= at(c2, e.second) - at(c2, e.third);
-    return v;
-}
-
-// A first pass over the potential file for every datum's potentials at every wavenumber, and
-// from them its weights; the file is then rewound for the Jacobian.
-int JacobianRun::datum_weights() {
-    PageArray<double> samples(std::size_t(m.ndata) * std::size_t(nk));
+// A first pass over the potential file for the wavenumber-domain potential of every pair of
+// every datum (the source's table at the receiver's node; NaN where the datum lacks the pair or
+// an electrode has no table or surface node), and from them the pairs' weights; the file is
+// then rewound for the Jacobian.
+int JacobianRun::compute_pair_weights() {
+    const std::size_t n = std::size_t(m.ndata) * datum_pairs * std::size_t(nk);
+    PageArray<double> samples(n);
     if (!samples.ok()) {
-        no_ram_box(8.0 * double(m.ndata) * nk);
+        no_ram_box(8.0 * double(n));
         return 3;
     }
     for (int i = 0; i < nk; ++i) {
         if (int code = read_potentials()) return code;
-        for (int d = 0; d < m.ndata; ++d)
-            samples[std::size_t(d) * nk + i] = datum_potential(d);
+        for (int d = 0; d < m.ndata; ++d) {
+            const DatumElectrodes e = pick_datum_electrodes(d, electrodes.get(), m.datum_nelec);
+            const int pairs[datum_pairs][2] = {
+                {e.first, e.second}, {e.first, e.third}, {e.fourth, e.second}, {e.fourth, e.third}};
+            for (int q = 0; q < datum_pairs; ++q) {
+                const float* t = table(pairs[q][0]);
+                const long long node = surface_electrode_node(m, pairs[q][1]);
+                samples[(std::size_t(d) * datum_pairs + q) * nk + i] =
+                    t && node >= 0 ? double(t[node]) : std::nan("");
+            }
+        }
     }
     std::rewind(potential_file.get());
-    for (int d = 0; d < m.ndata; ++d)
-        sensitivity_datum_weights(k, samples.get() + std::size_t(d) * nk, nk,
-                                  weights.get() + std::size_t(d) * nk);
+    for (std::size_t series = 0; series < n / std::size_t(nk); ++series)
+        sensitivity_potential_weights(k, samples.get() + series * nk, nk,
+                                      weights.get() + series * nk);
     return 0;
 }
 
-// Adds wavenumber weight x datum factor x the bilinear form of every block's cells.
-void JacobianRun::add_datum(int d, double factor) {
+// Adds the datum factor x the derivative of the datum's wavenumber-domain potential at
+// wavenumber i, with every pair's weight, to each block: with P(e) the potential table of
+// electrode e and s(B, A) = -(B, K A) over the block's cells (K the cell terms),
+//   s(P(P1), w11 P(C1) - w21 P(C2)) - s(P(P2), w12 P(C1) - w22 P(C2)),
+// wXY the weight of pair (CX, PY) at i; the terms of missing electrodes left out.
+void JacobianRun::add_datum(int d, int i, double factor) {
     const ModelSettings& s = m;
     const DatumElectrodes e = pick_datum_electrodes(d, electrodes.get(), s.datum_nelec);
-    if (!form_datum_fields(e, potentials.get(), s.jacob_electrode, s.npot_electrodes, nodes(),
-                           field_a.get(), field_b.get()))
-        return;
+    if (e.count < 2) return;
+    const float *c1 = table(e.first), *p1 = table(e.second);
+    const float* p2 = e.count > 2 ? table(e.third) : nullptr;
+    const float* c2 = e.count == 4 ? table(e.fourth) : nullptr;
+    if (!c1 || !p1 || (e.count > 2 && !p2) || (e.count == 4 && !c2)) return;
+    const double w11 = weight(d, 0)[i], w12 = weight(d, 1)[i];
+    const double w21 = weight(d, 2)[i], w22 = weight(d, 3)[i];
+    for (long long n = 0; n < nodes(); ++n) {
+        source_p1[n] = w11 * c1[n] - (c2 ? w21 * c2[n] : 0.0);
+        source_p2[n] = p2 ? w12 * c1[n] - (c2 ? w22 * c2[n] : 0.0) : 0.0;
+    }
     const int nz = s.nz_nodes;
     float* row = jacobian.get() + std::size_t(d) * s.sens_nblocks;
     for (int b = 0; b < s.sens_nblocks; ++b) {
@@ -206,10 +219,13 @@ void JacobianRun::add_datum(int d, double factor) {
                     for (int j = p; j < 4; ++j, ++q)
                         kmat[p][j] = kmat[j][p] = t[q];
                 for (int p = 0; p < 4; ++p) {
-                    double ka = 0.0;
-                    for (int j = 0; j < 4; ++j)
-                        ka += kmat[p][j] * field_a[corner[j]];
-                    sum -= field_b[corner[p]] * ka;
+                    double k1 = 0.0, k2 = 0.0;
+                    for (int j = 0; j < 4; ++j) {
+                        k1 += kmat[p][j] * source_p1[corner[j]];
+                        k2 += kmat[p][j] * source_p2[corner[j]];
+                    }
+                    sum -= p1[corner[p]] * k1;
+                    if (p2) sum += p2[corner[p]] * k2;
                 }
             }
         row[b] += float(factor * sum);
@@ -237,8 +253,7 @@ int JacobianRun::wavenumber(int i) {
     if (m.array_type == 10) offset = std::cos(double(k[i]) * m.electrode_offset_ratio);
     if (m.array_type == 8) offset = 1.0 - std::cos(double(k[i]) * m.electrode_offset_ratio);
     for (int d = 0; d < m.ndata; ++d)
-        add_datum(d, weights[std::size_t(d) * nk + i] *
-                         (-double(m.datum_gfactor[d]) * one_over_pi) * offset);
+        add_datum(d, i, -double(m.datum_gfactor[d]) * one_over_pi * offset);
     return 0;
 }
 
@@ -394,10 +409,10 @@ void sensitivity_wavenumber_weights(const float* k, int nk, double* w) {
     w[nk - 1] = 0.5 * (double(k[nk - 1]) - k[nk - 2]);
 }
 
-void sensitivity_datum_weights(const float* k, const double* v, int nk, double* w) {
+void sensitivity_potential_weights(const float* k, const double* v, int nk, double* w) {
     sensitivity_wavenumber_weights(k, nk, w);
     if (nk < 2 || nk > max_sensitivity_wavenumbers) return;
-    // The integral is odd in v: a datum of negative potentials has the weights of its negation.
+    // The integral is odd in v: negative potentials have the weights of their negation.
     double kd[max_sensitivity_wavenumbers], s[max_sensitivity_wavenumbers];
     const double sign = v[0] < 0.0 ? -1.0 : 1.0;
     for (int i = 0; i < nk; ++i) {
@@ -432,7 +447,7 @@ int calculate_sensitivity_resolution(ModelSettings& m) {
     if (int code = run.open()) return code;
     if (int code = run.allocate()) return code;
     run.store_electrodes();
-    if (int code = run.datum_weights()) return code;
+    if (int code = run.compute_pair_weights()) return code;
     for (int i = 0; i < run.nk; ++i)
         if (int code = run.wavenumber(i)) return code;
     run.normalise();

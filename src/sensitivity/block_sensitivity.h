@@ -44,21 +44,22 @@ int read_sensitivity_wavenumbers(const char* path, float* k, int& nk);
 /// k[0].
 void sensitivity_wavenumber_weights(const float* k, int nk, double* w);
 
-/// Integration weights of one datum whose wavenumber-domain potentials are v[0..nk-1]: w[i] is
-/// the derivative with respect to v[i] of the integral the finite-element solver takes of its
-/// pair potentials (fd::potential_integral of the significant samples, four spline sub-steps),
-/// so that the Jacobian is that of the apparent resistivity as the program calculates it; the
-/// sum of w[i] v[i] is then that integral. The fixed weights above overrate the integral of a
-/// falling potential on the coarse logarithmic wavenumbers (by about a tenth for the smallest
-/// spacing) and would scale every sensitivity so. A first sample of 0, samples that do not fall
-/// at the end (where the integral's exponential end has no limit) or values that are not
-/// finite give the fixed weights.
-void sensitivity_datum_weights(const float* k, const double* v, int nk, double* w);
+/// Integration weights of the wavenumber-domain potentials v[0..nk-1] of one electrode pair:
+/// w[i] is the derivative with respect to v[i] of the integral the finite-element solver takes
+/// of its pair potentials (fd::potential_integral of the significant samples, four spline
+/// sub-steps), so that the Jacobian is that of the apparent resistivity as the program
+/// calculates it; the sum of w[i] v[i] is then that integral. The fixed weights above overrate
+/// the integral of a falling potential on the coarse logarithmic wavenumbers (by about a tenth)
+/// and would scale every sensitivity so. A first sample of 0, samples that do not fall at the
+/// end (where the integral's exponential end has no limit) or values that are not finite give
+/// the fixed weights.
+void sensitivity_potential_weights(const float* k, const double* v, int nk, double* w);
 
 /// The whole computation: blocks, datum positions, the Jacobian d ln(rho_a) / d ln(rho_block)
-/// of every datum and block summed over the wavenumbers with the datum's weights
-/// (sensitivity_datum_weights; its potentials are read at the electrode nodes where the band
-/// solver placed the sources), saved to grfile_file and resorted
+/// of every datum and block summed over the wavenumbers, each electrode pair of a datum with
+/// its own weights (sensitivity_potential_weights of the pair's potentials, read in a first
+/// pass at the electrode nodes where the band solver placed the sources), saved to grfile_file
+/// and resorted
 /// into block order, the integrated sensitivity and the sensitivity per unit area, and with
 /// calc_resolution = 1 the Hessian files and the diagonal of the damped resolution matrix
 /// (res_damping) with its area-normalised form. Sets sens_values_ready = 1 once the sums are

@@ -32,13 +32,18 @@ DatumElectrodes pick_datum_electrodes(int i, const std::int32_t* interleaved,
     return e;
 }
 
+const float* electrode_potential_table(int electrode, const float* potentials, const float* start,
+                                       int n_tables, long long n) {
+    if (electrode < 1 || electrode > n_tables) return nullptr;
+    const long long first = (long long)start[electrode - 1];
+    if (first < 0 || first > (long long)(n_tables - 1) * n) return nullptr;
+    return potentials + first;
+}
+
 bool form_datum_fields(const DatumElectrodes& e, const float* potentials, const float* start,
                        int n_tables, long long n, double* a, double* b) {
-    auto table = [&](int electrode) -> const float* {
-        if (electrode < 1 || electrode > n_tables) return nullptr;
-        const long long first = (long long)start[electrode - 1];
-        if (first < 0 || first > (long long)(n_tables - 1) * n) return nullptr;
-        return potentials + first;
+    auto table = [&](int electrode) {
+        return electrode_potential_table(electrode, potentials, start, n_tables, n);
     };
     const float *t1 = table(e.first), *t2 = table(e.second);
     const float* t3 = e.count > 2 ? table(e.third) : nullptr;

@@ -70,10 +70,10 @@ TEST_F(SyntheticRun, WavenumberWeights) {
     expect_values(jacobian_file(), {24, 6, 24, 24, -32, -8, -32, -32});
 }
 
-// A datum's weights are the derivatives of the wavenumber integral at its own potentials: on
-// the twelve logarithmic wavenumbers of a forward run they integrate potentials of the same
-// shape to the exact K0 integrals, where the fixed weights overrate them.
-TEST(DatumWeights, IntegrateTheDatumsShapeAsTheTransformDoes) {
+// The weights of a series of wavenumber-domain potentials are the derivatives of the wavenumber
+// integral at the series: on the twelve logarithmic wavenumbers of a forward run they integrate
+// potentials of the same shape to the exact K0 integrals, where the fixed weights overrate them.
+TEST(PotentialWeights, IntegrateTheShapeOfThePotentialsAsTheTransformDoes) {
     float k[12];
     for (int i = 0; i < 12; ++i)
         k[i] = float(0.002 * std::pow(4000.0, i / 11.0));
@@ -93,7 +93,7 @@ TEST(DatumWeights, IntegrateTheDatumsShapeAsTheTransformDoes) {
             double v[12], w[12], fixed[12];
             for (int i = 0; i < 12; ++i)
                 v[i] = shape.v(k[i], length);
-            sensitivity_datum_weights(k, v, 12, w);
+            sensitivity_potential_weights(k, v, 12, w);
             sensitivity_wavenumber_weights(k, 12, fixed);
             double sum = 0.0;
             for (int i = 0; i < 12; ++i)
@@ -121,18 +121,18 @@ TEST(DatumWeights, IntegrateTheDatumsShapeAsTheTransformDoes) {
     double v[12], minus[12], w[12], wm[12], fixed[12];
     for (int i = 0; i < 12; ++i)
         v[i] = K0(k[i]), minus[i] = -v[i];
-    sensitivity_datum_weights(k, v, 12, w);
-    sensitivity_datum_weights(k, minus, 12, wm);
+    sensitivity_potential_weights(k, v, 12, w);
+    sensitivity_potential_weights(k, minus, 12, wm);
     EXPECT_EQ(std::vector<double>(w, w + 12), std::vector<double>(wm, wm + 12));
     v[11] = 2 * v[10];
-    sensitivity_datum_weights(k, v, 12, w);
+    sensitivity_potential_weights(k, v, 12, w);
     EXPECT_EQ(w[11], 0.0);
     EXPECT_GT(w[10], 0.0);
     sensitivity_wavenumber_weights(k, 12, fixed);
     const std::vector<double> fixed_weights(fixed, fixed + 12);
     for (const double level : {0.0, 3.0}) {
         std::fill(v, v + 12, level);
-        sensitivity_datum_weights(k, v, 12, w);
+        sensitivity_potential_weights(k, v, 12, w);
         EXPECT_EQ(std::vector<double>(w, w + 12), fixed_weights) << level;
     }
 }
