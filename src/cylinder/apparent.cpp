@@ -2,9 +2,11 @@
 // Cole-Cole fit of every datum.
 #include "cylinder/cylinder.h"
 
+#include "ipsolve/colecole.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "model/services.h"
 #include "model/utilities.h"
 
 #include <algorithm>
@@ -67,7 +69,7 @@ double transfer(const double* table, int lead, const RingDatum& r) {
 
 } // namespace
 
-int apparent_values(const ApparentInputs& in, const ApparentOutputs& out) {
+int apparent_values(const ApparentInputs& in, ApparentOutputs& out) {
     const int N = in.nelec, F = in.nfreq > 0 ? in.nfreq : 0;
     const int levels = std::min({in.levels, in.max_level_rows, in.level_stride});
     const std::size_t block = std::size_t(N) * N;
@@ -104,9 +106,15 @@ int apparent_values(const ApparentInputs& in, const ApparentOutputs& out) {
                 out.spectrum_im[std::size_t(g) + std::size_t(f) * in.max_data] = im[f];
             }
             if (F > 0) {
-                // Without an apparent IP there is no chargeability to start the fit from.
-                out.tau[g] = 0.0f;
-                out.cexp[g] = 0.0f;
+                // Without an apparent IP there is no chargeability to hold in the fit.
+                float c = 0.0f, rms = 0.0f, tau = 0.0f;
+                if (in.ip > 0 && ip != 0.0f) {
+                    tau = fit_cole_cole(F, dv, 0.001f * ip, in.frequencies, re.data(), im.data(),
+                                        &c, &rms, in.status_canvas);
+                    if (rms == fit_no_memory) out.fit_refused = true;
+                }
+                out.tau[g] = tau;
+                out.cexp[g] = c;
             }
             ++g;
         }
@@ -118,7 +126,8 @@ int apparent_values(const ApparentInputs& in, const ApparentOutputs& out) {
 } // namespace cyl
 
 int calc_apparent_cole_cole(ModelSettings& s, const ProgLim& limits, const Potentials& potentials,
-                            int ip, int nfreq, const double* dc, float* values) {
+                            int ip, int nfreq, const double* dc, float* values,
+                            gfx::Canvas* status_canvas, bool* complete) {
     cyl::ApparentInputs in;
     in.ip = ip;
     in.nfreq = nfreq;
@@ -135,6 +144,7 @@ int calc_apparent_cole_cole(ModelSettings& s, const ProgLim& limits, const Poten
     in.level_stride = limits.max_levels;
     in.max_level_rows = limits.max_spacing_ratio + 1;
     in.max_positions = limits.max_electrodes;
+    in.status_canvas = status_canvas;
     cyl::ApparentOutputs out;
     // The level tables hold the apparent values; a run into another table leaves them.
     if (values == s.app_resistivity) {
@@ -155,5 +165,9 @@ int calc_apparent_cole_cole(ModelSettings& s, const ProgLim& limits, const Poten
     out.spectrum_im = s.sip_quadrature;
     out.tau = s.datum_tau;
     out.cexp = s.datum_cexp;
-    return cyl::apparent_values(in, out);
+    const int count = cyl::apparent_values(in, out);
+    if (out.fit_refused)
+        model::report_error(model::Shown::box, "Error Message", "Insufficient memory!.");
+    if (complete) *complete = !out.fit_refused;
+    return count;
 }

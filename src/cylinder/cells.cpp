@@ -1,6 +1,7 @@
 // Per-cell values of a cylinder model from its value codes.
 #include "cylinder/cylinder.h"
 
+#include "ipsolve/colecole.h"
 #include "model/utilities.h"
 
 #include <algorithm>
@@ -52,5 +53,19 @@ void set_cylinder_cell_parameters(int ntau, const float* taus, const std::int32_
     for (int c = 0; c < le * ne; ++c) {
         cell_tau[c] = taus[list_entry(tau_codes[c], ntau) - 1];
         cell_cexp[c] = cexps[list_entry(cexp_codes[c], ncip) - 1];
+    }
+}
+
+void set_cylinder_complex_conductivity(int le, int ne, const std::int32_t* res_codes,
+                                       const float* resistivities, int nresis,
+                                       const std::int32_t* ip_codes, const float* chargeabilities,
+                                       int nip, const float* cell_tau, const float* cell_cexp,
+                                       float f, float* sigma_re, float* sigma_im) {
+    for (int c = 0; c < le * ne; ++c) {
+        const float rho = resistivities[list_entry(res_codes[c], nresis) - 1];
+        const float m = chargeabilities[list_entry(ip_codes[c], nip) - 1];
+        float im = 0.0f, amplitude = 0.0f, phase = 0.0f;
+        cole_cole_complex_resistivity(rho, m, cell_tau[c], cell_cexp[c], f, &im, &amplitude, &phase,
+                                      &sigma_re[c], &sigma_im[c]);
     }
 }

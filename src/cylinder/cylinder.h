@@ -36,6 +36,9 @@
 class ModelSettings;
 class ProgLim;
 class Potentials;
+namespace gfx {
+class Canvas;
+}
 
 namespace cyl {
 
@@ -99,6 +102,7 @@ struct ApparentInputs {
     int level_stride = 0;   ///< row length of the level tables (ProgLim::max_levels)
     int max_level_rows = 0; ///< entries of level_counts
     int max_positions = 0;  ///< data a level may hold in the level tables
+    gfx::Canvas* status_canvas = nullptr; ///< where the fit's least-squares message goes
 };
 
 /// Where the apparent values go. A null table is not written.
@@ -108,15 +112,16 @@ struct ApparentOutputs {
     float* level_ip = nullptr; ///< apparent IP, same layout
     std::int32_t* level_counts = nullptr; ///< data of each level
     float* values = nullptr;              ///< per datum, level after level: transfer value
-    float* ip_values = nullptr;           ///< apparent IP (0 without IP)
+    float* ip_values = nullptr;           ///< apparent IP (written only with the IP switch)
     float* n_factor = nullptr;
     std::int32_t* spacing = nullptr;
     std::int32_t* first = nullptr; ///< datum number t within its level (its first electrode)
     float *c1 = nullptr, *c2 = nullptr, *p1 = nullptr, *p2 = nullptr; ///< electrode numbers
     float* spectrum_re = nullptr; ///< datum g (from 0) at frequency f (from 0): g + f max_data
     float* spectrum_im = nullptr;
-    float* tau = nullptr;  ///< fitted Cole-Cole time constant per datum (0: no fit)
-    float* cexp = nullptr; ///< fitted exponent per datum
+    float* tau = nullptr;     ///< fitted Cole-Cole time constant per datum (0: no fit)
+    float* cexp = nullptr;    ///< fitted exponent per datum
+    bool fit_refused = false; ///< set when a fit's work memory was refused
 };
 
 /// The data set of the ring for array code array_type, level d = 1 .. L:
@@ -130,9 +135,9 @@ struct ApparentOutputs {
 /// dV_ip (0 when dV_ip is 0), the complex transfer value at every frequency, and, with
 /// frequencies and IP, tau and c fitted to its spectrum (fit_cole_cole with rho0 = dV and
 /// m = apparent IP / 1000; 0 and 0 when the datum has no apparent IP or its spectrum gets no
-/// fit). Levels stop at max_level_rows and level_stride, data at max_data and max_positions a
-/// level. Returns the number of data.
-int apparent_values(const ApparentInputs& in, const ApparentOutputs& out);
+/// fit; out.fit_refused when a fit's work memory was refused). Levels stop at max_level_rows and
+/// level_stride, data at max_data and max_positions a level. Returns the number of data.
+int apparent_values(const ApparentInputs& in, ApparentOutputs& out);
 
 } // namespace cyl
 
@@ -156,11 +161,12 @@ model::SolverResult calresfemcylenv_complex(float radius, int nodes_per_spacing,
 /// datum_gfactor for the normalisation run) and app_ip, from the in-line tables `dc` and
 /// potential_table_a_ip (leading dimension ProgLim::max_electrodes), with `ip` as the IP switch
 /// and nfreq frequencies of spectra from Potentials tables 6 and 7 into sip_inphase,
-/// sip_quadrature, datum_tau and datum_cexp. Levels nlev, array_type. Returns the number of
-/// data.
+/// sip_quadrature, datum_tau and datum_cexp (the fit's messages on status_canvas). Levels
+/// nlev, array_type. Returns the number of data; *complete (when given) is false after
+/// "Insufficient memory!." when a fit's work memory was refused.
 int calc_apparent_cole_cole(ModelSettings& settings, const ProgLim& limits,
                             const Potentials& potentials, int ip, int nfreq, const double* dc,
-                            float* values);
+                            float* values, gfx::Canvas* status_canvas, bool* complete = nullptr);
 
 /// Conductivity 1 / rho of every cell (ring j = 1 .. ne, sector i = 1 .. le, cell
 /// index2d(i, j, le)) from its resistivity code (0-based; beyond the list its last value) and,
@@ -180,3 +186,13 @@ void set_cylinder_cell_conductivity(int nip, const float* chargeabilities,
 void set_cylinder_cell_parameters(int ntau, const float* taus, const std::int32_t* tau_codes,
                                   float* cell_tau, int le, int ne, const std::int32_t* cexp_codes,
                                   float* cell_cexp, const float* cexps, int ncip);
+
+/// Complex conductivity of every cell at frequency f (Hz): the reciprocal of its Cole-Cole
+/// resistivity (cole_cole_complex_resistivity) from its resistivity and chargeability (codes as
+/// set_cylinder_block_conductivity), time constant and exponent (cell_tau, cell_cexp), cell
+/// index2d(i, j, le) into sigma_re and sigma_im.
+void set_cylinder_complex_conductivity(int le, int ne, const std::int32_t* res_codes,
+                                       const float* resistivities, int nresis,
+                                       const std::int32_t* ip_codes, const float* chargeabilities,
+                                       int nip, const float* cell_tau, const float* cell_cexp,
+                                       float f, float* sigma_re, float* sigma_im);

@@ -48,3 +48,14 @@ void envelope_lower_solve_dbl(int n, const int* xenv, const double* env, const d
 void envelope_upper_solve_dbl(int n, const int* xenv, const double* env, const double* diag,
                               double* rhs, int first_row);
 int envelope_factor_dbl(int n, const int* xenv, double* env, double* diag);
+
+/// The same for a complex symmetric matrix in single precision (complex<float> entries, sums in
+/// complex double, no conjugation): a pivot whose real and imaginary parts are both not positive
+/// stops the factorisation at its row; any other is replaced by its principal root.
+void envelope_lower_solve_cmplx(int n, const int* xenv, const std::complex<float>* env,
+                                const std::complex<float>* diag, std::complex<float>* rhs);
+void envelope_upper_solve_cmplx(int n, const int* xenv, const std::complex<float>* env,
+                                const std::complex<float>* diag, std::complex<float>* rhs,
+                                int first_row);
+int envelope_factor_cmplx(int n, const int* xenv, std::complex<float>* env,
+                          std::complex<float>* diag);

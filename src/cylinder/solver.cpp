@@ -15,6 +15,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <type_traits>
 
 namespace cyl {
 
@@ -52,6 +53,9 @@ constexpr int nk = wavenumber_count;
 // The conductivity of cell c as the field of the solve.
 float cell_value(const SolverInputs& in, int c, float*) {
     return in.conductivity[c];
+}
+std::complex<float> cell_value(const SolverInputs& in, int c, std::complex<float>*) {
+    return {in.conductivity[c], in.conductivity_im[c]};
 }
 
 model::SolverResult fail(model::SolverStatus status, const char* text) {
@@ -304,12 +308,18 @@ model::SolverResult solve_transfer_potentials(const SolverInputs& in) {
     return Run<float>(in).execute();
 }
 
+model::SolverResult solve_transfer_potentials_complex(const SolverInputs& in) {
+    return Run<std::complex<float>>(in).execute();
+}
+
 } // namespace cyl
 
-model::SolverResult calresfemcylenvqc1(float radius, int nodes_per_spacing, int nelec,
-                                       const float* conductivity, const float* node_x,
-                                       const float* node_y, int le, int ne, double* table,
-                                       std::int32_t* electrode_nodes) {
+namespace {
+
+// The inputs of the named routines: the output tables packed by nelec.
+cyl::SolverInputs packed_inputs(float radius, int nodes_per_spacing, int nelec, const float* node_x,
+                                const float* node_y, int le, int ne,
+                                std::int32_t* electrode_nodes) {
     cyl::SolverInputs in;
     in.radius = radius;
     in.nodes_per_spacing = nodes_per_spacing;
@@ -318,9 +328,34 @@ model::SolverResult calresfemcylenvqc1(float radius, int nodes_per_spacing, int 
     in.radii = ne;
     in.node_x = node_x;
     in.node_y = node_y;
-    in.conductivity = conductivity;
-    in.table = table;
     in.lead = nelec;
     in.electrode_nodes = electrode_nodes;
+    return in;
+}
+
+} // namespace
+
+model::SolverResult calresfemcylenvqc1(float radius, int nodes_per_spacing, int nelec,
+                                       const float* conductivity, const float* node_x,
+                                       const float* node_y, int le, int ne, double* table,
+                                       std::int32_t* electrode_nodes) {
+    cyl::SolverInputs in =
+        packed_inputs(radius, nodes_per_spacing, nelec, node_x, node_y, le, ne, electrode_nodes);
+    in.conductivity = conductivity;
+    in.table = table;
     return cyl::solve_transfer_potentials(in);
+}
+
+model::SolverResult calresfemcylenv_complex(float radius, int nodes_per_spacing, int nelec,
+                                            const float* conductivity_re,
+                                            const float* conductivity_im, const float* node_x,
+                                            const float* node_y, int le, int ne, double* table_re,
+                                            double* table_im, std::int32_t* electrode_nodes) {
+    cyl::SolverInputs in =
+        packed_inputs(radius, nodes_per_spacing, nelec, node_x, node_y, le, ne, electrode_nodes);
+    in.conductivity = conductivity_re;
+    in.conductivity_im = conductivity_im;
+    in.table = table_re;
+    in.table_im = table_im;
+    return cyl::solve_transfer_potentials_complex(in);
 }

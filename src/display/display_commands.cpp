@@ -288,6 +288,33 @@ void model_only_display(DisplayRun& run) {
     finish_picture(run);
 }
 
+// The two spectral quantities of the first n data at the chosen frequency, in mode 0 the
+// in-phase and out-of-phase parts, in mode 1 the amplitude and the phase (mrad), both against
+// the apparent resistivity (0 where it is 0).
+void spectral_quantities(const ModelSettings& m, int mode, int n, float* q1, float* q2) {
+    const std::size_t block = std::size_t(std::max(1, Proglim.max_data_points));
+    const std::size_t k0 =
+        std::size_t(std::clamp(m.freq_index, 1, std::max(1, m.nfreq)) - 1) * block;
+    for (int i = 0; i < n; ++i) {
+        const float re = m.sip_inphase[k0 + i], im = m.sip_quadrature[k0 + i];
+        const float rho = m.app_resistivity[i];
+        const bool ok = rho != 0.0f;
+        q1[i] = !ok         ? 0.0f
+                : mode == 0 ? (rho - re) * 1000.0f / rho
+                            : (rho - std::sqrt(re * re + im * im)) * 1000.0f / rho;
+        q2[i] = !ok ? 0.0f : mode == 0 ? -im * 1000.0f / rho : -1000.0f * std::atan2(im, re);
+    }
+}
+
+// The unit text of spectral quantity 1 or 2 at the chosen frequency.
+void spectral_unit(const ModelSettings& m, int mode, int quantity, char* unit, std::size_t size) {
+    const float frequency = m.frequencies ? m.frequencies[std::max(0, m.freq_index - 1)] : 0.0f;
+    const char* format =
+        quantity == 1 ? (mode == 0 ? "mV/V (Inphase at %.3f Hz)" : "mV/V (Amplitude at %.3f Hz)")
+                      : (mode == 0 ? "mV/V (Outphase at %.3f Hz)" : "mrad (Phase at %.3f Hz)");
+    std::snprintf(unit, size, format, double(frequency));
+}
+
 // Spectral IP: the in-phase (or amplitude) and out-of-phase (or phase) pages at the chosen
 // frequency with the time-constant and Cole-exponent models.
 void spectral_pages(DisplayRun& run) {
@@ -296,26 +323,12 @@ void spectral_pages(DisplayRun& run) {
     ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc);
     const int mode = d.ip_display_mode;
     const int n = run.ndata();
-    const std::size_t block = std::size_t(std::max(1, Proglim.max_data_points));
-    const std::size_t k0 =
-        std::size_t(std::clamp(m.freq_index, 1, std::max(1, m.nfreq)) - 1) * block;
-    for (int i = 0; i < n; ++i) {
-        const float re = m.sip_inphase[k0 + i], im = m.sip_quadrature[k0 + i];
-        const float rho = m.app_resistivity[i];
-        const bool ok = rho != 0.0f;
-        run.q1[i] = !ok         ? 0.0f
-                    : mode == 0 ? (rho - re) * 1000.0f / rho
-                                : (rho - std::sqrt(re * re + im * im)) * 1000.0f / rho;
-        run.q2[i] = !ok ? 0.0f : mode == 0 ? -im * 1000.0f / rho : -1000.0f * std::atan2(im, re);
-    }
-    const float frequency = m.frequencies ? m.frequencies[std::max(0, m.freq_index - 1)] : 0.0f;
+    spectral_quantities(m, mode, n, run.q1.get(), run.q2.get());
     char unit[128];
     if (d.ncontours > 0) {
         run.plot_points();
         run.place_below(run.bottom);
-        std::snprintf(unit, sizeof unit,
-                      mode == 0 ? "mV/V (Inphase at %.3f Hz)" : "mV/V (Amplitude at %.3f Hz)",
-                      double(frequency));
+        spectral_unit(m, mode, 1, unit, sizeof unit);
         run.page(1, 0, d.yplt, unit, run.q1.get(), nullptr, d.ip_levels);
         show_canvas(d);
         run.model_section(2, "Time constant model", m.ntau, m.model_taus, no_misfit, 1);
@@ -328,9 +341,7 @@ void spectral_pages(DisplayRun& run) {
     if (d.ncontours > 0) {
         run.plot_points();
         run.place_below(run.bottom);
-        std::snprintf(unit, sizeof unit,
-                      mode == 0 ? "mV/V (Outphase at %.3f Hz)" : "mrad (Phase at %.3f Hz)",
-                      double(frequency));
+        spectral_unit(m, mode, 2, unit, sizeof unit);
         run.page(mode == 0 ? 1 : 4, 0, d.yplt, unit, run.q2.get(), nullptr,
                  mode == 0 ? d.ip_levels : d.res_levels);
         show_canvas(d);
@@ -408,6 +419,26 @@ void cylinder_model(DisplayRun& run, int group, const char* title, int n, const 
     show_canvas(d);
 }
 
+// Ranges of the contour levels of a cylinder model's IP pages: the apparent IP, widened with
+// spectral IP to cover q1 and, in mode 0, q2; and q2's own range.
+struct CylinderRanges {
+    float ip_lo = 0.0f, ip_hi = 0.0f, q2_lo = 0.0f, q2_hi = 0.0f;
+};
+CylinderRanges cylinder_ip_ranges(const ModelSettings& m, int n, const float* q1, const float* q2) {
+    CylinderRanges r;
+    r.ip_lo = array_maxmin(n, m.app_ip, &r.ip_hi);
+    if (m.ntau <= 0) return r;
+    float hi = 0.0f, lo = array_maxmin(n, q1, &hi);
+    r.ip_lo = std::min(r.ip_lo, lo);
+    r.ip_hi = std::max(r.ip_hi, hi);
+    r.q2_lo = array_maxmin(n, q2, &r.q2_hi);
+    if (Progdisplay.ip_display_mode == 0) {
+        r.ip_lo = std::min(r.ip_lo, r.q2_lo);
+        r.ip_hi = std::max(r.ip_hi, r.q2_hi);
+    }
+    return r;
+}
+
 // The chargeabilities of a cylinder model in mV/V, drawn from a copy.
 void cylinder_ip_model(DisplayRun& run) {
     std::vector<float> shown(run.m.model_chargeabilities, run.m.model_chargeabilities + run.m.nip);
@@ -455,17 +486,51 @@ void cylinder_display(DisplayRun& run) {
     cylinder_model(run, 0, "Resistivity model", m.nresis, m.model_resistivities);
     d.xscale = guard.saved;
     if (m.nip <= 0) return;
+    const bool spectral = m.ntau > 0;
+    if (spectral && ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc) != 1) return;
+    const int mode = d.ip_display_mode;
+    if (spectral) spectral_quantities(m, mode, n, run.q1.get(), run.q2.get());
+    const CylinderRanges ranges = cylinder_ip_ranges(m, n, run.q1.get(), run.q2.get());
 
-    float hi = 0.0f;
-    const float lo = array_maxmin(n, m.app_ip, &hi);
+    // The levels of the spectral pages first, then those of the IP page.
     d.contour_quantity = 1;
-    d.ncontours = select_contours(lo, hi, d.res_levels, d.level_scheme);
+    int ip_count = 0;
+    if (spectral) {
+        ip_count = select_contours(ranges.ip_lo, ranges.ip_hi, d.ip_levels, d.level_scheme);
+        if (mode == 1)
+            d.ncontours = select_contours(ranges.q2_lo, ranges.q2_hi, d.res_levels, d.level_scheme);
+    }
+    d.ncontours = select_contours(ranges.ip_lo, ranges.ip_hi, d.res_levels, d.level_scheme);
     if (d.ncontours <= 0) return;
     run.place_below(run.bottom);
     run.page(1, 0, d.yplt, m.ip_unit_text ? m.ip_unit_text : "mV/V", m.app_ip, nullptr,
              d.res_levels);
     show_canvas(d);
     cylinder_ip_model(run);
+    d.xscale = guard.saved;
+    if (!spectral) return;
+
+    char unit[128];
+    d.ncontours = ip_count;
+    if (ip_count > 0) {
+        run.place_below(run.bottom);
+        spectral_unit(m, mode, 1, unit, sizeof unit);
+        run.page(1, 0, d.yplt, unit, run.q1.get(), nullptr, d.ip_levels);
+        show_canvas(d);
+        cylinder_model(run, 2, "Cylinder Tau model", m.ntau, m.model_taus);
+        d.xscale = guard.saved;
+    }
+    if (mode == 1) {
+        d.contour_quantity = 6;
+        d.ncontours = select_contours(ranges.q2_lo, ranges.q2_hi, d.res_levels, d.level_scheme);
+    }
+    if (d.ncontours <= 0) return;
+    run.place_below(run.bottom);
+    spectral_unit(m, mode, 2, unit, sizeof unit);
+    run.page(mode == 0 ? 1 : 4, 0, d.yplt, unit, run.q2.get(), nullptr,
+             mode == 0 ? d.ip_levels : d.res_levels);
+    show_canvas(d);
+    cylinder_model(run, 3, "Cylinder C model", m.ncip, m.model_cexps);
 }
 
 void run_display(ProgDisplay& d, ModelSettings& m) {
@@ -579,7 +644,21 @@ std::vector<std::string> display_dialogs(const ModelSettings& m) {
     float hi = 0.0f;
     if (m.cylinder_model != 0) {
         choice(std::min(10.0f, array_maxmin(n, m.app_resistivity, &hi)));
-        if (m.nip > 0) choice(array_maxmin(n, m.app_ip, &hi));
+        if (m.nip <= 0) return names;
+        if (m.ntau <= 0) {
+            choice(array_maxmin(n, m.app_ip, &hi));
+            return names;
+        }
+        // The frequency dialog's OK keeps the display mode and the frequency.
+        names.push_back("FreqSelectDiaBox");
+        const int mode = Progdisplay.ip_display_mode;
+        std::vector<float> q1(std::size_t(n) + 1), q2(std::size_t(n) + 1);
+        spectral_quantities(m, mode, n, q1.data(), q2.data());
+        const CylinderRanges r = cylinder_ip_ranges(m, n, q1.data(), q2.data());
+        choice(r.ip_lo);
+        if (mode == 1) choice(r.q2_lo);
+        choice(r.ip_lo);
+        if (mode == 1) choice(r.q2_lo);
         return names;
     }
     const bool stored = has_stored_data(m);

@@ -26,18 +26,16 @@ bool ring_array(int code) {
     return code == 1 || code == 2 || code == 3 || code == 5 || code == 7;
 }
 
-// The frequencies with complex potentials: none yet.
-int spectral_frequencies(const ModelSettings&) {
-    return 0;
+// The frequencies with complex potentials: a model with IP values and time constants has them
+// for every frequency once its calculation succeeded; any other has none.
+int spectral_frequencies(const ModelSettings& s) {
+    return s.nip > 0 && s.ntau > 0 ? s.nfreq : 0;
 }
 
 // A model the path cannot calculate: its message, and true.
 bool refuse(const ModelSettings& s) {
     const char* text = nullptr;
-    if (s.nip > 0 && s.ntau > 0) {
-        text = "Models with spectral IP (time constant) values cannot be calculated by this\n"
-               "version of the program.";
-    } else if (!ring_array(s.array_type)) {
+    if (!ring_array(s.array_type)) {
         text = "This array is not supported for a cylindrical symmetry";
     } else {
         switch (cyl::check_polar_mesh(s.le, s.ne, s.nodes_per_spacing, s.depth_lines)) {
@@ -83,19 +81,45 @@ model::SolverResult solve(ModelSettings& s, const cyl::PolarMesh& mesh, const fl
         cyl::solver_inputs(s, mesh, cells, table, Proglim.max_electrodes));
 }
 
-// The values of the datum list from the present tables.
-void form_values(ModelSettings& s, int nfreq) {
-    s.ndata = calc_apparent_cole_cole(s, Proglim, Potentialtables, s.nip, nfreq,
-                                      s.potential_table_a, s.app_resistivity);
+// The values of the datum list from the present tables; false when a Cole-Cole fit was refused
+// its memory (the message shown).
+bool form_values(ModelSettings& s, int nfreq) {
+    bool complete = true;
+    s.ndata =
+        calc_apparent_cole_cole(s, Proglim, Potentialtables, s.nip, nfreq, s.potential_table_a,
+                                s.app_resistivity, &ui::window_canvas(), &complete);
+    return complete;
 }
 
 // Every value divided by that of a homogeneous cylinder of unit conductivity (Potentials table
 // 10), which datum_gfactor keeps.
 void normalise_values(ModelSettings& s) {
     s.ndata = calc_apparent_cole_cole(s, Proglim, Potentialtables, 0, 0,
-                                      Potentialtables.potential_table_1, s.datum_gfactor);
+                                      Potentialtables.potential_table_1, s.datum_gfactor, nullptr);
     for (int i = 0; i < s.ndata; ++i)
         if (s.datum_gfactor[i] != 0.0f) s.app_resistivity[i] /= s.datum_gfactor[i];
+}
+
+// The complex potentials of every frequency: each cell's Cole-Cole conductivity
+// (ModelSettings::driver_cells_2x and _b), then the complex solver into Potentials tables 6 and 7
+// at the frequency's block, nelec x nelec values packed from block k nelec^2 on. Stops at the
+// first frequency that fails.
+model::SolverResult spectral_pass(ModelSettings& s, const cyl::PolarMesh& mesh) {
+    set_cylinder_cell_parameters(s.ntau, s.model_taus, s.tau_codes, s.cell_tau, s.le, s.ne,
+                                 s.cexp_codes, s.cell_cexp, s.model_cexps, s.ncip);
+    const std::size_t block = std::size_t(s.nelec) * s.nelec;
+    for (int k = 0; k < s.nfreq; ++k) {
+        set_cylinder_complex_conductivity(s.le, s.ne, s.resistivity_codes, s.model_resistivities,
+                                          s.nresis, s.ip_codes, s.model_chargeabilities, s.nip,
+                                          s.cell_tau, s.cell_cexp, s.frequencies[k],
+                                          s.driver_cells_2x, s.driver_cells_2x_b);
+        cyl::SolverInputs in = cyl::solver_inputs(
+            s, mesh, s.driver_cells_2x, Potentialtables.spectral_table_a + k * block, s.nelec);
+        in.conductivity_im = s.driver_cells_2x_b;
+        in.table_im = Potentialtables.spectral_table_b + k * block;
+        if (model::SolverResult r = cyl::solve_transfer_potentials_complex(in); !r.ok()) return r;
+    }
+    return {};
 }
 
 } // namespace
@@ -133,8 +157,10 @@ std::optional<model::SolverResult> calculate_cylinder_model(ProgDisplay& display
     model::SolverResult status = solve(s, mesh, s.cell_conductivity, s.potential_table_a);
     if (status.ok() && s.nip > 0)
         status = solve(s, mesh, s.cell_conductivity_ip, s.potential_table_a_ip);
+    if (status.ok() && s.nip > 0 && s.ntau > 0) status = spectral_pass(s, mesh);
     if (!status.ok()) return status;
-    form_values(s, spectral_frequencies(s));
+    if (!form_values(s, spectral_frequencies(s)))
+        return model::SolverResult::failure(model::SolverStatus::no_memory);
     if (s.normalise == 1) {
         std::fill(s.cell_work, s.cell_work + s.le * s.ne, 1.0f);
         status = solve(s, mesh, s.cell_work, Potentialtables.potential_table_1);
@@ -160,7 +186,7 @@ void cylinder_calappmod(ModelSettings& s, const int* previous_array_type) {
         return;
     }
     s.ndata = calc_datum_points(s, Proglim);
-    form_values(s, spectral_frequencies(s));
+    if (!form_values(s, spectral_frequencies(s))) return;
     if (s.normalise == 1)
         normalise_values(s);
     else

@@ -1,7 +1,8 @@
 // Envelope index, factorisation and solves (the envelope algorithms of George and Liu), one
-// template body for single and double precision.
+// template body for single and double precision, real and complex symmetric.
 #include "matrix/envelope.h"
 
+#include "matrix/complex_root.h"
 #include "matrix/pagearray.h"
 
 #include <algorithm>
@@ -31,8 +32,35 @@ int find_envelope(int n, const int* xadj_, const int* adjncy_, const int* perm_,
 
 namespace {
 
+// Sums of products are accumulated in double precision: double for the real routines, a
+// complex double for the complex ones (products without conjugation).
+template <class T> struct Accumulator { using type = double; };
+template <class R> struct Accumulator<std::complex<R>> { using type = std::complex<double>; };
+
+// The factor's diagonal entry of a pivot: the square root of a positive real pivot, the
+// principal root of a complex one with a positive real or imaginary part. False (nothing
+// written) for any other pivot.
+bool pivot_root(double pivot, float& root) {
+    if (!(pivot > 0.0)) return false;
+    root = float(std::sqrt(pivot));
+    return true;
+}
+bool pivot_root(double pivot, double& root) {
+    if (!(pivot > 0.0)) return false;
+    root = std::sqrt(pivot);
+    return true;
+}
+bool pivot_root(std::complex<double> pivot, std::complex<float>& root) {
+    if (!(pivot.real() > 0.0) && !(pivot.imag() > 0.0)) return false;
+    double re = 0.0, im = 0.0;
+    mx::principal_root(pivot.real(), pivot.imag(), re, im);
+    root = {float(re), float(im)};
+    return true;
+}
+
 template <class T>
 void lower_solve(int n, const int* xenv_, const T* env_, const T* diag_, T* rhs_) {
+    using A = typename Accumulator<T>::type;
     OneBased<const int> xenv(xenv_);
     OneBased<const T> env(env_), diag(diag_);
     OneBased<T> rhs(rhs_);
@@ -45,15 +73,15 @@ void lower_solve(int n, const int* xenv_, const T* env_, const T* diag_, T* rhs_
         // Inside a leading block (the factorisation's use) a row's envelope may reach before the
         // block: only the part inside it counts.
         int band = std::min(xenv[i + 1] - xenv[i], i - 1);
-        double s = rhs[i];
+        A s = A(rhs[i]);
         int column = i - band;
         rhs[i] = T(0);
         if (band > 0 && last_nonzero >= column) {
             for (int k = xenv[i + 1] - band; k < xenv[i + 1]; ++k, ++column)
-                s -= double(env[k]) * double(rhs[column]);
+                s -= A(env[k]) * A(rhs[column]);
         }
-        if (s != 0.0) {
-            rhs[i] = T(s / double(diag[i]));
+        if (s != A(0)) {
+            rhs[i] = T(s / A(diag[i]));
             last_nonzero = i;
         }
     }
@@ -76,20 +104,20 @@ void upper_solve(int n, const int* xenv_, const T* env_, const T* diag_, T* rhs_
 }
 
 template <class T> int factor(int n, const int* xenv_, T* env_, T* diag_) {
+    using A = typename Accumulator<T>::type;
     OneBased<const int> xenv(xenv_);
     OneBased<T> env(env_), diag(diag_);
     for (int i = 1; i <= n; ++i) {
         int band = std::min(xenv[i + 1] - xenv[i], i - 1);
-        double pivot = diag[i];
+        A pivot = A(diag[i]);
         if (band > 0) {
             // Row i of L: solve its envelope part against the factored rows above it.
             int first = i - band;
             lower_solve<T>(band, xenv.at(first), env_, diag.at(first), env.at(xenv[i + 1] - band));
             for (int j = xenv[i + 1] - band; j < xenv[i + 1]; ++j)
-                pivot -= double(env[j]) * double(env[j]);
+                pivot -= A(env[j]) * A(env[j]);
         }
-        if (!(pivot > 0.0)) return i;
-        diag[i] = T(std::sqrt(pivot));
+        if (!pivot_root(pivot, diag[i])) return i;
     }
     return 0;
 }
@@ -117,5 +145,19 @@ void envelope_upper_solve(int n, const int* xenv, const float* env, const float*
 }
 void envelope_upper_solve(int n, const int* xenv, const double* env, const double* diag,
                           double* rhs, int last_row) {
+    upper_solve(n, xenv, env, diag, rhs, last_row);
+}
+
+using complex_float = std::complex<float>;
+
+int envelope_factor(int n, const int* xenv, complex_float* env, complex_float* diag) {
+    return factor(n, xenv, env, diag);
+}
+void envelope_lower_solve(int n, const int* xenv, const complex_float* env,
+                          const complex_float* diag, complex_float* rhs) {
+    lower_solve(n, xenv, env, diag, rhs);
+}
+void envelope_upper_solve(int n, const int* xenv, const complex_float* env,
+                          const complex_float* diag, complex_float* rhs, int last_row) {
     upper_solve(n, xenv, env, diag, rhs, last_row);
 }

@@ -11,69 +11,6 @@
 namespace cyl_test {
 namespace {
 
-// Tables and lists of one call, with the ring potential P(i | j) = 1 / chord(i, j) and the IP
-// potential P / (1 - m).
-struct RingData {
-    int N;
-    std::vector<double> dc, ip, spec_re, spec_im;
-    std::vector<float> level_values, level_ip, values, ip_values, n, c1, c2, p1, p2, sre, sim, tau,
-        cexp, freqs{1.0f, 10.0f};
-    std::vector<std::int32_t> counts, spacing, first;
-    cyl::ApparentInputs in;
-    cyl::ApparentOutputs out;
-
-    RingData(int electrodes, int code, int levels, double m = 0.1)
-        : N(electrodes), dc(std::size_t(N) * N), ip(dc.size()), spec_re(2 * dc.size(), 0.0),
-          spec_im(2 * dc.size(), 0.0), level_values(160 * N, -7.0f), level_ip(160 * N, -7.0f),
-          values(4000, -7.0f), ip_values(4000, -7.0f), n(4000), c1(4000), c2(4000), p1(4000),
-          p2(4000), sre(2 * 4000, -7.0f), sim(2 * 4000, -7.0f), tau(4000, -7.0f), cexp(4000, -7.0f),
-          counts(161, -7), spacing(4000), first(4000) {
-        const double pi = 3.14159265358979;
-        for (int i = 1; i <= N; ++i)
-            for (int j = 1; j <= N; ++j) {
-                const int steps = std::min(std::abs(i - j), N - std::abs(i - j));
-                const double chord = 2.0 * std::sin(pi * steps / N);
-                const double p = i == j ? 9.0 : 1.0 / chord;
-                dc[std::size_t(i - 1) + std::size_t(N) * (j - 1)] = p;
-                ip[std::size_t(i - 1) + std::size_t(N) * (j - 1)] = p / (1.0 - m);
-            }
-        in.ip = 1;
-        in.dc = dc.data();
-        in.ip_table = ip.data();
-        in.lead = N;
-        in.spectral_re = spec_re.data();
-        in.spectral_im = spec_im.data();
-        in.frequencies = freqs.data();
-        in.levels = levels;
-        in.nelec = N;
-        in.array_type = code;
-        in.max_data = 4000;
-        in.level_stride = 160;
-        in.max_level_rows = 161;
-        in.max_positions = N;
-        out.level_values = level_values.data();
-        out.level_ip = level_ip.data();
-        out.level_counts = counts.data();
-        out.values = values.data();
-        out.ip_values = ip_values.data();
-        out.n_factor = n.data();
-        out.spacing = spacing.data();
-        out.first = first.data();
-        out.c1 = c1.data();
-        out.c2 = c2.data();
-        out.p1 = p1.data();
-        out.p2 = p2.data();
-        out.spectrum_re = sre.data();
-        out.spectrum_im = sim.data();
-        out.tau = tau.data();
-        out.cexp = cexp.data();
-    }
-    int run() { return cyl::apparent_values(in, out); }
-    std::vector<int> electrodes(int g) const {
-        return {int(c1[g]), int(c2[g]), int(p1[g]), int(p2[g])};
-    }
-};
-
 TEST(ApparentValues, DatumTablesOfEveryArrayCode) {
     struct Case {
         int code, N, levels, count;

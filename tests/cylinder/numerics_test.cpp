@@ -120,66 +120,29 @@ TEST(Envelope, EntriesInsideAndOutside) {
 // sigma (S + k^2 M) of a polar mesh with varied conductivities, assembled into envelope storage
 // with envijd and into a dense matrix: factor and solves against the dense reference.
 TEST(Envelope, AssembledPolarMatrixSolvesAsTheDenseReference) {
-    const int n = 12, nr = 4, R = nr - 1;
-    const std::vector<float> radii = test_radii(nr);
+    const std::vector<float> radii = test_radii(4);
     cyl::PolarMesh mesh;
-    ASSERT_EQ(cyl::build_polar_mesh(n, nr, 3, radii.data(), mesh), cyl::mesh_ok);
-    const int N = mesh.nodes();
-    mx::PageArray<int> xadj, adjncy;
-    ASSERT_TRUE(cyl::polar_mesh_adjacency(n, nr, xadj, adjncy));
-    std::vector<int> perm(N), xenv(N + 1);
-    for (int i = 0; i < N; ++i)
-        perm[i] = i + 1;
-    int bandwidth = 0;
-    const int size = find_envelope(N, xadj.get(), adjncy.get(), perm.data(), perm.data(),
-                                   xenv.data(), &bandwidth);
-    std::vector<double> env(size + 1, 0.0), diag(N, 0.0);
+    ASSERT_EQ(cyl::build_polar_mesh(12, 4, 3, radii.data(), mesh), cyl::mesh_ok);
+    const int N = mesh.nodes(), R = mesh.rings();
+    const PolarEnvelope e(mesh);
+    std::vector<double> env(e.size + 1, 0.0), diag(N, 0.0);
     mxtest::Dense dense(N);
-    const double kk = 0.3;
     int outside = 0, position = 0;
-    auto add = [&](int i, int j, double v) {
-        outside += envijd(i, j, v, diag.data(), env.data(), perm.data(), xenv.data(), &position);
+    auto sigma = [](int s, int j) { return 0.5 + 0.1 * ((s * 7 + j * 3) % 11); };
+    assemble_polar<double>(mesh, 0.3f, sigma, 1.0, [&](int i, int j, double v) {
+        outside +=
+            envijd(i, j, v, diag.data(), env.data(), e.perm.data(), e.xenv.data(), &position);
         dense(i, j) += v;
         if (i != j) dense(j, i) += v;
-    };
-    for (int s = 1; s <= n; ++s)
-        for (int j = 1; j <= R; ++j) {
-            int l[8];
-            cyl::quad_nodes(n, R, s, j, l);
-            float x[8], y[8], S[64] = {}, M[64] = {};
-            for (int q = 0; q < 8; ++q) {
-                x[q] = mesh.node_y[l[q] - 1];
-                y[q] = mesh.node_x[l[q] - 1];
-            }
-            quad8_element_matrices(x, y, S, M);
-            const double sigma = 0.5 + 0.1 * ((s * 7 + j * 3) % 11);
-            for (int p = 0; p < 8; ++p)
-                for (int q = p; q < 8; ++q)
-                    add(l[p], l[q], sigma * (S[8 * p + q] + kk * M[8 * p + q]));
-        }
-    // A centre of unit conductivity closes the matrix.
-    for (int s = 1; s <= n; ++s) {
-        int l[8];
-        cyl::quad_nodes(n, R, s, R, l);
-        const int tri[3] = {l[5], l[4], N};
-        float x[3], y[3], S[9], M[9];
-        for (int q = 0; q < 3; ++q) {
-            x[q] = mesh.node_x[tri[q] - 1];
-            y[q] = mesh.node_y[tri[q] - 1];
-        }
-        triangle_element_matrices(x, y, S, M);
-        for (int p = 0; p < 3; ++p)
-            for (int q = p; q < 3; ++q)
-                add(tri[p], tri[q], S[3 * p + q] + kk * M[3 * p + q]);
-    }
+    });
     ASSERT_EQ(outside, 0);
-    ASSERT_EQ(envelope_factor_dbl(N, xenv.data(), env.data(), diag.data()), 0);
+    ASSERT_EQ(envelope_factor_dbl(N, e.xenv.data(), env.data(), diag.data()), 0);
     for (int source : {2 * R + 2, N / 2, N}) {
         std::vector<double> b(N, 0.0);
         b[source - 1] = 1.0;
         const std::vector<double> expected = mxtest::dense_solve(dense, b);
-        envelope_lower_solve_dbl(N, xenv.data(), env.data(), diag.data(), b.data());
-        envelope_upper_solve_dbl(N, xenv.data(), env.data(), diag.data(), b.data(), 1);
+        envelope_lower_solve_dbl(N, e.xenv.data(), env.data(), diag.data(), b.data());
+        envelope_upper_solve_dbl(N, e.xenv.data(), env.data(), diag.data(), b.data(), 1);
         double worst = 0.0, largest = 0.0;
         for (int i = 0; i < N; ++i) {
             worst = std::max(worst, std::fabs(b[i] - expected[i]));
