@@ -152,6 +152,26 @@ TEST(Envelope, AssembledPolarMatrixSolvesAsTheDenseReference) {
     }
 }
 
+// Codes beyond a value list take its last value; a chargeability of 1 gives an IP conductivity
+// of 0; without IP values the IP table is left alone.
+TEST(CellValues, CodesListsAndChargeabilities) {
+    const float rho[2] = {10.0f, 40.0f}, m[2] = {0.2f, 1.0f}, taus[1] = {0.5f},
+                cs[2] = {0.3f, 0.6f};
+    const std::int32_t res[4] = {0, 1, 5, 0}, ip[4] = {0, 1, 0, 9};
+    float sigma[4], sigma_ip[4] = {-7, -7, -7, -7};
+    set_cylinder_block_conductivity(0, m, ip, sigma_ip, 2, 2, res, sigma, rho, 2);
+    EXPECT_EQ(std::vector<float>(sigma, sigma + 4),
+              (std::vector<float>{0.1f, 0.025f, 0.025f, 0.1f}));
+    EXPECT_EQ(sigma_ip[0], -7.0f);
+    set_cylinder_block_conductivity(2, m, ip, sigma_ip, 2, 2, res, sigma, rho, 2);
+    EXPECT_EQ(std::vector<float>(sigma_ip, sigma_ip + 4),
+              (std::vector<float>{0.1f * 0.8f, 0.0f, 0.025f * 0.8f, 0.0f}));
+    float tau[4], cexp[4];
+    set_cylinder_cell_parameters(1, taus, res, tau, 2, 2, ip, cexp, cs, 2);
+    EXPECT_EQ(std::vector<float>(tau, tau + 4), std::vector<float>(4, 0.5f));
+    EXPECT_EQ(std::vector<float>(cexp, cexp + 4), (std::vector<float>{0.3f, 0.6f, 0.3f, 0.6f}));
+}
+
 TEST(Wavenumbers, FifteenFromTheElectrodeCount) {
     for (int nelec : {2, 16, 64}) {
         float k[cyl::wavenumber_count];

@@ -51,9 +51,14 @@ struct CylinderFixture : CommandFixture {
 TEST(Cylinder, HomogeneousExampleMatchesTheSeriesSolution) {
     CylinderFixture f;
     ModelSettings& m = f.r.m;
+    // The work-file and double-precision variants are never chosen.
+    m.jacob = 1;
+    m.cyl_double_variant = 1;
     EXPECT_EQ(f.calculate(), 130);
     ASSERT_EQ(m.data_ready, 1) << f.h.output();
     EXPECT_EQ(m.pot_values_present, 1);
+    EXPECT_EQ(m.jacob, 0);
+    EXPECT_EQ(m.cyl_double_variant, 0);
     // Only the closing box: no beep on this path, no other message.
     const std::string shown = f.h.take_output();
     EXPECT_EQ(shown.rfind("BOX [Message] Calculations completed.\\nTime taken was ", 0), 0u)
