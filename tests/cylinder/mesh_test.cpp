@@ -84,6 +84,18 @@ TEST(PolarMesh, ElementsStandOnTheirNodes) {
     EXPECT_EQ(int(used.size()), m.nodes());
     EXPECT_EQ(m.node_x[m.nodes() - 1], 0.0f);
     EXPECT_EQ(m.node_y[m.nodes() - 1], 0.0f);
+    // The double-precision nodes of the same mesh.
+    const std::vector<float> radii = test_radii(nr);
+    std::vector<double> x(m.nodes()), y(m.nodes());
+    std::vector<float> ex(8 * m.elements()), ey(8 * m.elements()), marks(2 * m.electrodes());
+    std::vector<std::int32_t> kinds(m.elements());
+    EXPECT_EQ(set_cylinder_mesh_nodes(n, nr, 3, radii.data(), x.data(), y.data(), ex.data(),
+                                      ey.data(), kinds.data(), marks.data(), marks.data()),
+              n * nr);
+    for (int i = 0; i < m.nodes(); ++i) {
+        EXPECT_NEAR(x[i], m.node_x[i], 2e-6) << i;
+        EXPECT_NEAR(y[i], m.node_y[i], 2e-6) << i;
+    }
 }
 
 TEST(PolarMesh, ElectrodesEveryKSectorsWithTheirMarks) {
