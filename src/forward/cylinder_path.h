@@ -23,12 +23,11 @@ namespace forward {
 /// and with time constants too the complex solver at every frequency into Potentials tables 6
 /// and 7 (blocks packed by nelec), stopping at the first pass that fails; forms the apparent
 /// values with their spectra and Cole-Cole fits (spectra only after a complex pass at every
-/// frequency); with normalise = 1 runs
-/// the solver on unit conductivities into Potentials table 10 and divides every value by the
-/// homogeneous one (datum_gfactor), else sets datum_gfactor to 1. pot_values_present is 0 from
-/// the first pass on; it and data_ready become 1, and datum_array_type the array type, only
-/// when everything succeeded. Returns the result of the passes, or nothing when it refused the
-/// model (its message shown) before any pass ran.
+/// frequency); with normalise = 1 runs the solver on unit conductivities into Potentials table
+/// 10 and divides every value by the homogeneous one (datum_gfactor), else sets datum_gfactor
+/// to 1. pot_values_present is 0 from the first pass on; it and data_ready become 1 only when
+/// everything succeeded. Returns the result of the passes, or nothing when it refused the model
+/// (its message shown) before any pass ran.
 std::optional<model::SolverResult> calculate_cylinder_model(ProgDisplay& display,
                                                             ModelSettings& settings);
 
