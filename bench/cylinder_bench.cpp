@@ -9,6 +9,7 @@
 #include "ipsolve/colecole.h"
 #include "model/globals.h"
 #include "platform/sys/sys.h"
+#include "support/cylinder_series.h"
 
 #include <algorithm>
 #include <chrono>
@@ -21,35 +22,6 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 constexpr double rho = 100.0;
-
-// (1 / pi) times the integral over k of the difference of the series potentials at the rim
-// angles a1 and a2 from a unit current (sigma 1, radius 1): the m = 0 term cancels, each mode
-// m >= 1 contributes 2 (cos m a1 - cos m a2) I_m(k) / (k I_m'(k)) / (2 pi), the ratio from the
-// continued fraction of I_m / I_(m-1), its 1 / m limit summed in closed form.
-double series_difference(double a1, double a2) {
-    const int modes = 3000, steps = 3000;
-    std::vector<double> ratio(modes + 1);
-    auto integrand = [&](double k) {
-        double r = 0.0;
-        for (int m = modes + 60; m >= 1; --m) {
-            r = 1.0 / (2.0 * m / k + r);
-            if (m <= modes) ratio[m] = r;
-        }
-        double s = -2.0 * std::log(2.0 * std::sin(a1 / 2)) + 2.0 * std::log(2.0 * std::sin(a2 / 2));
-        for (int m = 1; m <= modes; ++m)
-            s += 2.0 * (std::cos(m * a1) - std::cos(m * a2)) * (1.0 / (k / ratio[m] - m) - 1.0 / m);
-        return s / (2.0 * pi);
-    };
-    // Simpson's rule in ln k from 1e-6 to 300, the stretch below taken as a rectangle.
-    const double lo = std::log(1e-6), hi = std::log(300.0), h = (hi - lo) / steps;
-    double sum = 1e-6 * integrand(1e-6);
-    for (int i = 0; i <= steps; ++i) {
-        const double k = std::exp(lo + i * h);
-        const double w = i == 0 || i == steps ? 1.0 : i % 2 ? 4.0 : 2.0;
-        sum += w * h / 3.0 * integrand(k) * k;
-    }
-    return sum / pi;
-}
 
 // Radii from 1 to 0.15, each ring 1.25 times as thick as the one outside it (capped so that the
 // inner rings stay thin enough for 40 of them).
@@ -120,7 +92,8 @@ int main(int argc, char** argv) {
     for (int nelec : {16, 32, 64}) {
         if (nelec > largest) break;
         const double step = 2.0 * pi / nelec;
-        const double series = rho * 2.0 * series_difference(step, 2.0 * step);
+        const double series =
+            rho * 2.0 * test_support::cylinder_series_difference(step, 2.0 * step);
         for (int rings : {10, 20, 40}) {
             const std::vector<float> r = radii(rings);
             cyl::PolarMesh mesh;

@@ -76,20 +76,41 @@ TEST(ApparentValues, TransferValueAndApparentIp) {
 }
 
 // Wenner gamma on four electrodes is symmetric: its IP transfer value is 0, so it has no
-// apparent IP (not a division by zero).
-TEST(ApparentValues, SymmetricDatumHasNoApparentIp) {
+// apparent IP (not a division by zero) and its spectrum no fit. Without the IP switch there is
+// no chargeability to fit either: the IP list is left alone and tau and c are 0.
+TEST(ApparentValues, DataWithoutApparentIpGetNoFit) {
+    const float freqs[2] = {1.0f, 10.0f};
+    auto with_spectra = [&](RingData& r, std::vector<double>& re, std::vector<double>& im) {
+        for (int f = 0; f < 2; ++f)
+            for (double p : r.dc) {
+                re.push_back(p);
+                im.push_back(-0.01 * (f + 1) * p);
+            }
+        r.in.nfreq = 2;
+        r.in.frequencies = freqs;
+        r.in.spectral_re = re.data();
+        r.in.spectral_im = im.data();
+    };
     RingData r(4, 3, 1);
+    std::vector<double> re, im;
+    with_spectra(r, re, im);
     ASSERT_EQ(r.run(), 2);
     for (int g = 0; g < 2; ++g) {
         EXPECT_EQ(r.values[g], 0.0f);
         EXPECT_EQ(r.ip_values[g], 0.0f);
+        EXPECT_EQ(r.tau[g], 0.0f);
+        EXPECT_EQ(r.cexp[g], 0.0f);
     }
-    // Without the IP switch the IP list is left alone.
     RingData no_ip(12, 1, 1);
+    std::vector<double> re2, im2;
+    with_spectra(no_ip, re2, im2);
     no_ip.in.ip = 0;
     no_ip.in.ip_table = nullptr;
     ASSERT_EQ(no_ip.run(), 10);
     EXPECT_EQ(no_ip.ip_values[0], -7.0f);
+    EXPECT_EQ(no_ip.tau[0], 0.0f);
+    EXPECT_EQ(no_ip.cexp[0], 0.0f);
+    EXPECT_NE(no_ip.sre[0], -7.0f);
 }
 
 } // namespace

@@ -103,6 +103,24 @@ TEST(ComplexEnvelope, AssembledPolarMatrixSolvesAsTheDenseReference) {
     }
 }
 
+// Without chargeability the conductivities are real: the complex solver gives the real
+// solver's table on a cylinder of unequal cells, and no imaginary part.
+TEST_F(ComplexSolver, RealConductivitiesGiveTheRealTable) {
+    Ring real(12, 2, test_radii(6), 1.0), complex(12, 2, test_radii(6), 1.0);
+    for (std::size_t c = 0; c < real.sigma.size(); ++c)
+        real.sigma[c] = complex.sigma[c] = float(0.01 * (1 + (c * 5) % 9));
+    ASSERT_TRUE(real.solve().ok());
+    complex.table_im.assign(complex.table_im.size(), -7.0);
+    ASSERT_TRUE(complex.solve_complex().ok());
+    // Measured identical; a complex division may round otherwise than the real one.
+    for (int i = 1; i <= 12; ++i)
+        for (int j = 1; j <= 12; ++j) {
+            if (i == j) continue;
+            EXPECT_NEAR(complex.P(i, j), real.P(i, j), 1e-6 * std::fabs(real.P(i, j))) << i << j;
+            EXPECT_EQ(complex.table_im[std::size_t(i - 1) + 12 * std::size_t(j - 1)], 0.0);
+        }
+}
+
 // The Cole-Cole resistivity rho0 (1 - m (1 - 1 / (1 + (i 2 pi f tau)^c))).
 cdouble cole_cole(double rho0, double m, double tau, double c, double f) {
     const cdouble iwt = std::pow(cdouble(0.0, 2.0 * 3.14159265358979 * f * tau), c);

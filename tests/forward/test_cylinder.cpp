@@ -6,6 +6,7 @@
 #include "forward/commands.h"
 #include "forward/datafile.h"
 #include "model/utilities.h"
+#include "platform/sys/sys.h"
 #include "support/files.h"
 
 #include <algorithm>
@@ -137,6 +138,34 @@ TEST(Cylinder, RefusalsAndAFailingPassFormNoValues) {
         EXPECT_TRUE(f.h.showed("There are no calculated results to save."));
         EXPECT_EQ(test_support::read_file(f.home.file("refused.dat")), "");
     }
+}
+
+// A frequency pass that fails stops the calculation as the real passes do: three quarters of
+// the memory of a whole calculation hold the real passes (they need 0.60 of it, measured) but not
+// the complex one, whose matrix is complex.
+TEST(Cylinder, FailingFrequencyPassFormsNoValues) {
+    CylinderFixture f(std::string(VELDARIN_TEST_DATA) + "/fixtures/spectral_cylinder.mod");
+    ModelSettings& m = f.r.m;
+    const long long start = sys::page_bytes_in_use();
+    sys::reset_page_peak();
+    ASSERT_EQ(f.calculate(), 130);
+    ASSERT_EQ(m.data_ready, 1);
+    const long long need = sys::page_bytes_peak() - start;
+    f.h.take_output();
+
+    const int n = f.r.limits.max_electrodes;
+    m.potential_table_a_ip[index2d(1, 2, n)] = -7.0;
+    sys::set_page_budget(start + need * 3 / 4);
+    EXPECT_EQ(f.calculate(), 130);
+    sys::set_page_budget(-1);
+    EXPECT_EQ(sys::page_bytes_in_use(), start);
+    EXPECT_NE(m.potential_table_a_ip[index2d(1, 2, n)], -7.0) << "the IP pass did not run";
+    const std::string shown = f.h.take_output();
+    EXPECT_NE(shown.find("[Error Message] Insufficient memory!."), std::string::npos) << shown;
+    EXPECT_NE(shown.find("No apparent values were formed."), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Calculations completed"), std::string::npos) << shown;
+    EXPECT_EQ(m.data_ready, 0);
+    EXPECT_EQ(m.pot_values_present, 0);
 }
 
 // The data file of the example is written again the same, and the model file with results
