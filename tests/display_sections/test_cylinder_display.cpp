@@ -57,6 +57,15 @@ TEST_F(CylinderDisplay, SpectralPagesAndCylindersInBothModes) {
     for (const char* title : {"Cylinder Tau model\n", "Cylinder C model\n",
                               "mV/V (Amplitude at 10.000 Hz)", "mrad (Phase at 10.000 Hz)"})
         EXPECT_NE(texts.find(title), std::string::npos) << title << "\n" << texts;
+
+    // Cancel in the frequency dialog ends the display after the resistivity pages.
+    answer("dialog " + dialogs[0] + " ok");
+    answer("dialog FreqSelectDiaBox cancel");
+    command(111);
+    EXPECT_TRUE(answered()) << take_output();
+    texts = take_texts();
+    EXPECT_NE(texts.find("Resistivity model\n"), std::string::npos) << texts;
+    EXPECT_EQ(texts.find("Cylinder IP model\n"), std::string::npos) << texts;
 }
 
 } // namespace
