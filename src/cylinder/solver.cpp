@@ -10,6 +10,7 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/verify.h"
 
 #include <algorithm>
 #include <cmath>
@@ -241,6 +242,7 @@ template <class T> void Run<T>::solve_sources(int w) {
         for (int e2 = e + 1; e2 <= in_.nelec; ++e2)
             pair_values_[std::size_t(w) * pairs_ + p++] = v[node(e2) - 1];
     }
+    VERIFY(p == pairs_, p); // every pair once, in the order of the transform
 }
 
 // The integral over wavenumber of one pair's values (changed in place: the sign of the first

@@ -11,6 +11,7 @@
 #include "model/model_settings.h"
 #include "model/records.h"
 #include "model/services.h"
+#include "platform/sys/verify.h"
 #include "platform/ui/ui.h"
 
 #include <algorithm>
@@ -107,6 +108,8 @@ void normalise_values(ModelSettings& s) {
 model::SolverResult spectral_pass(ModelSettings& s, const cyl::PolarMesh& mesh) {
     set_cylinder_cell_parameters(s.ntau, s.model_taus, s.tau_codes, s.cell_tau, s.le, s.ne,
                                  s.cexp_codes, s.cell_cexp, s.model_cexps, s.ncip);
+    // Potentials tables 6 and 7 hold max_frequencies blocks of max_electrodes^2 values.
+    VERIFY(s.nfreq <= Proglim.max_frequencies && s.nelec <= Proglim.max_electrodes, s.nfreq);
     const std::size_t block = std::size_t(s.nelec) * s.nelec;
     for (int k = 0; k < s.nfreq; ++k) {
         set_cylinder_complex_conductivity(s.le, s.ne, s.resistivity_codes, s.model_resistivities,
