@@ -128,18 +128,19 @@ cdouble cole_cole(double rho0, double m, double tau, double c, double f) {
 }
 
 // A homogeneous Cole-Cole cylinder: every complex transfer value has the phase of the medium,
-// and the data's spectra fit back to its tau and c.
+// and the data's spectra fit back to its tau and c. The phase of a uniform medium does not
+// depend on the mesh, so a coarse one (2 sectors a spacing, 6 radii) serves.
 TEST_F(ComplexSolver, ColeColeCylinderKeepsThePhaseAndFitsItsParameters) {
     const double rho0 = 100.0, m = 0.1, tau = 0.01, c = 0.5;
     const float freqs[3] = {1.0f, 10.0f, 100.0f};
     const double phases[3] = {12.72, 21.305, 17.683}; // mrad
     const int N = 16;
-    Ring dc(N, 4, test_radii(8), rho0), ip(N, 4, test_radii(8), rho0 / (1.0 - m));
+    Ring dc(N, 2, test_radii(6), rho0), ip(N, 2, test_radii(6), rho0 / (1.0 - m));
     ASSERT_TRUE(dc.solve().ok());
     ASSERT_TRUE(ip.solve().ok());
     std::vector<double> spec_re, spec_im;
     for (int f = 0; f < 3; ++f) {
-        Ring ring(N, 4, test_radii(8), rho0);
+        Ring ring(N, 2, test_radii(6), rho0);
         for (std::size_t k = 0; k < ring.sigma.size(); ++k) {
             float im = 0.0f, amplitude = 0.0f, phase = 0.0f;
             cole_cole_complex_resistivity(float(rho0), float(m), float(tau), float(c), freqs[f],
@@ -150,12 +151,12 @@ TEST_F(ComplexSolver, ColeColeCylinderKeepsThePhaseAndFitsItsParameters) {
         const cdouble rho = cole_cole(rho0, m, tau, c, freqs[f]);
         const double expected = -1000.0 * std::atan(rho.imag() / rho.real());
         EXPECT_NEAR(expected, phases[f], 5e-3);
-        // Measured at most 4e-5 relative.
+        // Measured at most 2.8e-5 relative.
         for (int d = 1; d <= 3; ++d)
             for (int a = 1; a + 3 * d <= N; a += 3) {
                 const double re = ring.transfer(a, a + 3 * d, a + d, a + 2 * d);
                 const double im = ring.transfer(a, a + 3 * d, a + d, a + 2 * d, true);
-                EXPECT_NEAR(-1000.0 * std::atan(im / re), expected, 2e-4 * expected)
+                EXPECT_NEAR(-1000.0 * std::atan(im / re), expected, 1e-4 * expected)
                     << freqs[f] << " Hz, level " << d << " at " << a;
             }
         spec_re.insert(spec_re.end(), ring.table.begin(), ring.table.end());
@@ -172,7 +173,7 @@ TEST_F(ComplexSolver, ColeColeCylinderKeepsThePhaseAndFitsItsParameters) {
     const int count = r.run();
     ASSERT_EQ(count, 14 + 11);
     EXPECT_FALSE(r.out.fit_refused);
-    // Measured: IP within 0.017 mV/V, tau and c within 2.1e-4 relative.
+    // Measured: IP within 0.017 mV/V, tau and c within 2.3e-4 relative.
     for (int g = 0; g < count; ++g) {
         EXPECT_NEAR(r.ip_values[g], 1000.0 * m, 0.05) << g;
         EXPECT_NEAR(r.tau[g] / tau, 1.0, 1e-3) << g;
