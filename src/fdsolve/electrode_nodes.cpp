@@ -63,26 +63,53 @@ void find_electrode_column(int first_column, int step, int electrodes, int last_
                     positions, list, weights);
 }
 
+namespace {
+
+// The twins of one placement, chosen by the type of the positions.
+void place_one(int first_column, int step, int electrodes, int last_column, float electrode_x,
+               float reference_x, const float* positions, int* list, float* weights) {
+    find_electrode_nodes(first_column, step, electrodes, last_column, electrode_x, reference_x,
+                         positions, list, weights);
+}
+void place_one(int first_column, int step, int electrodes, int last_column, float electrode_x,
+               double reference_x, const double* positions, int* list, double* weights) {
+    find_electrode_column(first_column, step, electrodes, last_column, electrode_x, reference_x,
+                          positions, list, weights);
+}
+
+template <class T>
+void place_remote(int nodes_per_spacing, int nelec, int kind, int m, int nx, const T* positions,
+                  float c2_x, float p2_x, int* list, T* weights, int* c2_count, int* p2_count) {
+    const T reference = positions[m - 1];
+    int found[3];
+    T w[2];
+    const float remote_x[2] = {c2_x, p2_x};
+    int* counts[2] = {c2_count, p2_count};
+    *p2_count = 0;
+    int placed = 0;
+    for (int which = 0; which < (kind == 4 ? 2 : 1); ++which) {
+        place_one(m, nodes_per_spacing, nelec, nx - 1, remote_x[which], reference, positions,
+                  found, w);
+        *counts[which] = found[0];
+        for (int i = 0; i < found[0]; ++i, ++placed) {
+            list[placed] = found[i + 1] + 1;
+            weights[placed] = w[i];
+        }
+    }
+}
+
+} // namespace
+
 void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nz, int nx,
                                  const double* positions, float c2_x, float p2_x, int* list,
                                  double* weights, int* c2_count, int* p2_count) {
-    const double reference = positions[m - 1];
-    int found[3];
-    double w[2];
-    find_electrode_column(m, nodes_per_spacing, nelec, nx - 1, c2_x, reference, positions, found,
-                          w);
-    *c2_count = found[0];
-    for (int i = 0; i < found[0]; ++i) {
-        list[i] = found[i + 1] + 1;
-        weights[i] = w[i];
-    }
-    *p2_count = 0;
-    if (kind != 4) return;
-    find_electrode_column(m, nodes_per_spacing, nelec, nx - 1, p2_x, reference, positions, found,
-                          w);
-    *p2_count = found[0];
-    for (int i = 0; i < found[0]; ++i) {
-        list[*c2_count + i] = found[i + 1] + 1;
-        weights[*c2_count + i] = w[i];
-    }
+    place_remote(nodes_per_spacing, nelec, kind, m, nx, positions, c2_x, p2_x, list, weights,
+                 c2_count, p2_count);
+}
+
+void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind, int m, int nz,
+                                     int nx, const float* positions, float c2_x, float p2_x,
+                                     int* list, float* weights, int* c2_count, int* p2_count) {
+    place_remote(nodes_per_spacing, nelec, kind, m, nx, positions, c2_x, p2_x, list, weights,
+                 c2_count, p2_count);
 }

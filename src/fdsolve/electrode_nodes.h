@@ -30,3 +30,8 @@ void find_electrode_column(int first_column, int step, int electrodes, int last_
 void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nz, int nx,
                                  const double* positions, float c2_x, float p2_x, int* list,
                                  double* weights, int* c2_count, int* p2_count);
+
+/// The same with single-precision positions and weights (the placement of find_electrode_nodes).
+void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind, int m, int nz,
+                                     int nx, const float* positions, float c2_x, float p2_x,
+                                     int* list, float* weights, int* c2_count, int* p2_count);

@@ -1,5 +1,6 @@
 // The "Modified 5-point" and "Dey & Morrison original" formulations: five-point matrices in
 // sparse compressed-subscript storage under a nested-dissection ordering.
+#include "fdsolve/dey_morrison.h"
 #include "fdsolve/fdsolve.h"
 #include "fdsolve/frame.h"
 
@@ -14,14 +15,14 @@ namespace fd {
 namespace {
 
 // Horizontal, vertical and wavenumber terms of a cell: sigma dz/(2 dx), sigma dx/(2 dz) and
-// mass_factor sigma k^2 dx dz; zero for a cell outside the grid.
+// sigma k^2 dx dz/64; zero for a cell outside the grid.
 struct CellTerms {
     double h = 0.0, v = 0.0, m = 0.0;
 };
-CellTerms cell_terms(const Geometry& g, int i, int j, double k2, double mass_factor) {
+CellTerms cell_terms(const Geometry& g, int i, int j, double k2) {
     if (!g.cell(i, j)) return {};
     const double s = g.sigma(i, j), dx = g.dx(i), dz = g.dz(j);
-    return {s * dz * (0.5 / dx), s * dx * (0.5 / dz), s * k2 * dx * dz * mass_factor};
+    return {s * dz * (0.5 / dx), s * dx * (0.5 / dz), s * k2 * dx * dz * 0.015625};
 }
 
 // Nodes numbered row after row, (i, j) = (j - 1) nx + i; the solve vectors are in the order of
@@ -50,7 +51,6 @@ class SparseFormulation final : public Formulation {
 
   private:
     double boundary_5pt(const BoundaryTerms& b, int i, int j) const;
-    double boundary_dey_morrison(const BoundaryTerms& b, int i, int j) const;
 
     const Inputs& in_;
     const Geometry& g_;
@@ -59,6 +59,7 @@ class SparseFormulation final : public Formulation {
     mx::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_, link_, first_;
     mx::PageArray<int> left_entry_, upper_entry_; ///< lnz position of (v, v-1) and (v, v-nx)
     mx::PageArray<double> lnz_, diag_, temp_;
+    mx::PageArray<double> row_depths_; ///< nz node-row depths (Dey & Morrison only)
 };
 
 model::SolverResult SparseFormulation::prepare() {
@@ -71,8 +72,15 @@ model::SolverResult SparseFormulation::prepare() {
                            nzsub_.get(), maxsub, maxlnz) != 0)
         return report_failure(SolverStatus::ordering, "Error in alternate-diagonal subroutine.");
     if (!lnz_.allocate(maxlnz) || !diag_.allocate(n_) || !temp_.allocate(n_) ||
-        !link_.allocate(n_) || !first_.allocate(n_) || !left_entry_.allocate(n_) ||
-        !upper_entry_.allocate(n_))
+        !link_.allocate(n_) || !first_.allocate(n_))
+        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
+    // The Dey & Morrison assembly finds the couplings' places itself.
+    if (scheme_ == Scheme::dey_morrison) {
+        if (!row_depths_.allocate(g_.nz))
+            return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
+        return {};
+    }
+    if (!left_entry_.allocate(n_) || !upper_entry_.allocate(n_))
         return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
     // The couplings' places in the factor storage are found once; every wavenumber writes them.
     auto entry = [&](int v, int w) {
@@ -103,47 +111,29 @@ double SparseFormulation::boundary_5pt(const BoundaryTerms& b, int i, int j) con
     return 3.0 * sum;
 }
 
-// The terms of the segments on both sides of node (i, j) along its edge, each evaluated at the
-// first node of its segment; the bottom-right corner evaluates its bottom segment itself.
-double SparseFormulation::boundary_dey_morrison(const BoundaryTerms& b, int i, int j) const {
-    double sum = 0.0;
-    if (i == 1 || i == g_.nx) {
-        if (j > 1) sum += b.side(i, j - 1);
-        if (j < g_.nz) sum += b.side(i, j);
-        if (j == g_.nz) sum += i == 1 ? b.bottom[0] : b.corner;
-    } else if (j == g_.nz) {
-        sum += b.bottom[i - 2] + b.bottom[i - 1];
-    }
-    return sum;
-}
-
 bool SparseFormulation::assemble(double k) {
-    const bool dm = scheme_ == Scheme::dey_morrison;
+    if (scheme_ == Scheme::dey_morrison)
+        return assemble_matrix_dm(n_, diag_.get(), row_depths_.get(), g_.nx, g_.nz, k,
+                                  g_.conductivity, g_.dx_table, g_.dz_table, lnz_.get(),
+                                  xlnz_.get(), nzsub_.get(), xnzsub_.get(), invp_.get()) == 0;
     BoundaryTerms b;
-    const double x0 = g_.x(g_.nx / 2);
-    if (!boundary_terms(g_, x0, k, dm ? 0.5 : 0.125,
-                        dm ? BoundaryPoint::first_node : BoundaryPoint::segment_midpoint, b))
-        return false;
+    if (!boundary_terms(g_, g_.x(g_.nx / 2), k, 0.125, b)) return false;
     std::fill(lnz_.get(), lnz_.get() + lnz_.size(), 0.0);
-    const double k2 = k * k, mass_factor = dm ? 1.0 : 0.015625;
+    const double k2 = k * k;
     for (int i = 1; i <= g_.nx; ++i)
         for (int j = 1; j <= g_.nz; ++j) {
-            const CellTerms nw = cell_terms(g_, i - 1, j - 1, k2, mass_factor);
-            const CellTerms ne = cell_terms(g_, i, j - 1, k2, mass_factor);
-            const CellTerms sw = cell_terms(g_, i - 1, j, k2, mass_factor);
-            const CellTerms se = cell_terms(g_, i, j, k2, mass_factor);
+            const CellTerms nw = cell_terms(g_, i - 1, j - 1, k2);
+            const CellTerms ne = cell_terms(g_, i, j - 1, k2);
+            const CellTerms sw = cell_terms(g_, i - 1, j, k2);
+            const CellTerms se = cell_terms(g_, i, j, k2);
             const double hv = nw.h + nw.v + ne.h + ne.v + sw.h + sw.v + se.h + se.v;
             const double m = nw.m + ne.m + sw.m + se.m;
-            double diagonal, left = -(nw.h + sw.h), upper = -(nw.v + ne.v);
-            if (dm) {
-                // The wavenumber term lumped on the corner diagonals, the boundary at the nodes.
-                diagonal = hv + 0.25 * m + boundary_dey_morrison(b, i, j);
-            } else {
-                diagonal = hv + 8.0 * m + boundary_5pt(b, i, j);
-                left += 4.0 * (nw.m + sw.m) + (j == g_.nz && i > 1 ? b.bottom[i - 2] : 0.0);
-                upper += 4.0 * (nw.m + ne.m) +
-                         ((i == 1 || i == g_.nx) && j > 1 ? b.side(i, j - 1) : 0.0);
-            }
+            const double diagonal = hv + 8.0 * m + boundary_5pt(b, i, j);
+            const double left = -(nw.h + sw.h) + (4.0 * (nw.m + sw.m) +
+                                                  (j == g_.nz && i > 1 ? b.bottom[i - 2] : 0.0));
+            const double upper =
+                -(nw.v + ne.v) +
+                (4.0 * (nw.m + ne.m) + ((i == 1 || i == g_.nx) && j > 1 ? b.side(i, j - 1) : 0.0));
             const int v = node(i, j);
             diag_[invp_[v - 1] - 1] = diagonal;
             if (i > 1) lnz_[left_entry_[v - 1] - 1] = left;

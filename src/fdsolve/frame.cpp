@@ -4,6 +4,7 @@
 
 #include "fdsolve/bessel.h"
 #include "fdsolve/electrode_nodes.h"
+#include "fdsolve/receivers.h"
 #include "fdsolve/spline.h"
 #include "fdsolve/transform.h"
 #include "model/globals.h"
@@ -73,35 +74,54 @@ model::SolverResult prepare_geometry(const Inputs& in, Geometry& g) {
     return {};
 }
 
-bool boundary_terms(const Geometry& g, double x0, double k, double factor, BoundaryPoint point,
-                    BoundaryTerms& terms) {
+double boundary_term(double x0, double x1, double z, double k, double sigma, double length,
+                     double factor, bool side) {
+    double d = 0.0, r = 0.0;
+    const double ratio = bessel_ratio_k1_k0_dbl(x0, x1, z, &d, &r, k);
+    const double cosine = (side ? d : z) / r;
+    return sigma * ratio * cosine * length * factor;
+}
+
+bool boundary_terms(const Geometry& g, double x0, double k, double factor, BoundaryTerms& terms) {
     if (!terms.left.allocate(g.nz - 1) || !terms.right.allocate(g.nz - 1) ||
         !terms.bottom.allocate(g.nx - 1))
         return false;
-    const bool midpoint = point == BoundaryPoint::segment_midpoint;
-    double d = 0.0, r = 0.0;
-    // sigma * R * cosine * length * factor of a segment seen from (x0, 0) at the point (x1, z).
-    auto term = [&](double x1, double z, double sigma, double length, bool side) {
-        const double ratio = bessel_ratio_k1_k0_dbl(x0, x1, z, &d, &r, k);
-        const double cosine = (side ? d : z) / r;
-        return sigma * ratio * cosine * length * factor;
-    };
     for (int j = 1; j < g.nz; ++j) {
-        const double z = midpoint ? g.z(j) + 0.5 * g.dz(j) : g.z(j);
-        terms.left[j - 1] = term(g.x(1), z, g.sigma(1, j), g.dz(j), true);
-        terms.right[j - 1] = term(g.x(g.nx), z, g.sigma(g.nx - 1, j), g.dz(j), true);
+        const double z = g.z(j) + 0.5 * g.dz(j);
+        terms.left[j - 1] = boundary_term(x0, g.x(1), z, k, g.sigma(1, j), g.dz(j), factor, true);
+        terms.right[j - 1] =
+            boundary_term(x0, g.x(g.nx), z, k, g.sigma(g.nx - 1, j), g.dz(j), factor, true);
     }
     for (int i = 1; i < g.nx; ++i) {
-        const double x = midpoint ? g.x(i) + 0.5 * g.dx(i) : g.x(i);
-        terms.bottom[i - 1] = term(x, g.z(g.nz), g.sigma(i, g.nz - 1), g.dx(i), false);
+        const double x = g.x(i) + 0.5 * g.dx(i);
+        terms.bottom[i - 1] =
+            boundary_term(x0, x, g.z(g.nz), k, g.sigma(i, g.nz - 1), g.dx(i), factor, false);
     }
-    terms.corner =
-        midpoint ? 0.0
-                 : term(g.x(g.nx), g.z(g.nz), g.sigma(g.nx - 1, g.nz - 1), g.dx(g.nx - 1), false);
     return true;
 }
 
 namespace {
+
+// Value of stencil s about `node` in the solution x, whose row of a node is row(node).
+template <class T, class Row>
+double stencil_value(const T* x, Row row, int side_step, const Stencil& s, int node) {
+    double value = s.centre * x[row(node) - 1];
+    if (s.side != 0.0)
+        value += s.side * (x[row(node - side_step) - 1] + x[row(node + side_step) - 1]);
+    return value;
+}
+
+// The receivers of source e (before it for order 0, after it for order 1) into the pair table
+// of wavenumber l; p counts the entries written so far.
+template <class T, class Row>
+void gather_receivers(const T* x, Row row, int side_step, const Stencil& s,
+                      const int* electrode_nodes, int e, int nelec, int order, int l, int npairs,
+                      int& p, T* pair_table) {
+    const int r0 = order != 0 ? e + 1 : 1, r1 = order != 0 ? nelec : e - 1;
+    for (int r = r0; r <= r1; ++r)
+        pair_table[index2d(++p, l, npairs)] =
+            T(stencil_value(x, row, side_step, s, electrode_nodes[r - 1]));
+}
 
 // Remote electrode C2 or P2 on the surface: its nodes and weights.
 struct Remote {
@@ -125,6 +145,9 @@ class Run {
     void progress(const char* format, double percent) const;
 
     int electrode_node(int e) const { return electrode_nodes_[e - 1]; }
+    auto row_of() const {
+        return [this](int node) { return f_.row(node); };
+    }
     // Weighted value of an electrode's receiver stencil in the solution vector v.
     double read(const double* v, int node, const Stencil& s) const;
     // Adds the stencil of a source at `node` to v; returns the lowest row it touched.
@@ -144,12 +167,7 @@ class Run {
 };
 
 double Run::read(const double* v, int node, const Stencil& s) const {
-    double value = s.centre * v[f_.row(node) - 1];
-    if (s.side != 0.0) {
-        const int step = f_.side_step();
-        value += s.side * (v[f_.row(node - step) - 1] + v[f_.row(node + step) - 1]);
-    }
-    return value;
+    return stencil_value(v, row_of(), f_.side_step(), s, node);
 }
 
 int Run::put(double* v, int node, double weight, const Stencil& s) const {
@@ -242,12 +260,9 @@ void Run::solve_electrodes(int l) {
                 stop[b] = std::min(stop[b], rows_read(electrode_node(r), receiver));
         }
         f_.solve(count, v, first, stop);
-        for (int b = 0; b < count; ++b) {
-            const int e = e0 + b;
-            const int r0 = after ? e + 1 : 1, r1 = after ? N : e - 1;
-            for (int r = r0; r <= r1; ++r)
-                pair_values_[index2d(++p, l, pairs_)] = read(v[b], electrode_node(r), receiver);
-        }
+        for (int b = 0; b < count; ++b)
+            gather_receivers(v[b], row_of(), f_.side_step(), receiver, electrode_nodes_.get(),
+                             e0 + b, N, f_.pair_order(), l, pairs_, p, pair_values_.get());
     }
     VERIFY(p == pairs_, p); // every pair once, in the order of the transform
 }
@@ -353,3 +368,43 @@ model::SolverResult run_forward(const Inputs& in, const Geometry& g, Formulation
 }
 
 } // namespace fd
+
+namespace {
+
+// A solution in node order (invp null) or in the order of the ordering.
+auto node_rows(const int* invp) {
+    return [invp](int node) { return invp ? invp[node - 1] : node; };
+}
+
+// The pair number *p of the next entry around a gather that counts the entries written.
+template <class T>
+void gather(const T* x, const int* invp, const fd::Stencil& s, const int* electrode_nodes, int e,
+            int nelec, int order, int l, int npairs, int* p, T* pair_table) {
+    int written = *p - 1;
+    fd::gather_receivers(x, node_rows(invp), 1, s, electrode_nodes, e, nelec, order, l, npairs,
+                         written, pair_table);
+    *p = written + 1;
+}
+
+} // namespace
+
+void gather_pair_potentials(const double* x, const int* invp, const int* electrode_nodes, int e,
+                            int nelec, int order, int l, int npairs, int* p, double* pair_table) {
+    gather(x, invp, fd::Stencil{}, electrode_nodes, e, nelec, order, l, npairs, p, pair_table);
+}
+
+void gather_pair_potentials_flt(const float* x, const int* invp, const int* electrode_nodes, int e,
+                                int nelec, int order, int l, int npairs, int* p,
+                                float* pair_table) {
+    gather(x, invp, fd::Stencil{}, electrode_nodes, e, nelec, order, l, npairs, p, pair_table);
+}
+
+void gather_pair_potentials_weighted(const double* x, const int* invp, const int* electrode_nodes,
+                                     int e, int nelec, int order, int distributed_source,
+                                     double current_node_weight, double side_node_weight, int l,
+                                     int npairs, int* p, double* pair_table) {
+    const fd::Stencil s = distributed_source >= 1
+                              ? fd::Stencil{current_node_weight, side_node_weight}
+                              : fd::Stencil{};
+    gather(x, invp, s, electrode_nodes, e, nelec, order, l, npairs, p, pair_table);
+}

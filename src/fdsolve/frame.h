@@ -26,22 +26,23 @@ struct Geometry {
     bool cell(int i, int j) const { return i >= 1 && i < nx && j >= 1 && j < nz; }
 };
 
-/// Terms of the mixed boundary condition for one wavenumber: left[j] and right[j] (j = 1..nz-1)
-/// of the side segments between rows j and j+1, bottom[i] (i = 1..nx-1) of the bottom segments
-/// between columns i and i+1, each sigma * R * cos * L * factor with R = k K1(kr)/K0(kr) for the
-/// distance r from (x0, 0). `corner`: the bottom segment left of (nx, nz) evaluated at that
-/// corner (node-evaluated terms only).
+/// Term of the mixed boundary condition of a grid-edge segment for wavenumber k, seen from the
+/// reference point (x0, 0) at the point (x1, z): sigma * R * cosine * length * factor with
+/// R = k K1(kr)/K0(kr) and the cosine d/r on a side edge (`side`), z/r on the bottom.
+double boundary_term(double x0, double x1, double z, double k, double sigma, double length,
+                     double factor, bool side);
+
+/// Terms of the mixed boundary condition for one wavenumber, each evaluated at the midpoint of
+/// its segment: left[j] and right[j] (j = 1..nz-1) of the side segments between rows j and j+1,
+/// bottom[i] (i = 1..nx-1) of the bottom segments between columns i and i+1.
 struct BoundaryTerms {
     mx::PageArray<double> left, right, bottom;
-    double corner = 0.0;
     double side(int column_edge, int j) const {
         return column_edge == 1 ? left[j - 1] : right[j - 1];
     }
 };
-enum class BoundaryPoint { segment_midpoint, first_node };
 /// Fills `terms` (allocating its arrays) for wavenumber k; false when the memory is refused.
-bool boundary_terms(const Geometry& g, double x0, double k, double factor, BoundaryPoint point,
-                    BoundaryTerms& terms);
+bool boundary_terms(const Geometry& g, double x0, double k, double factor, BoundaryTerms& terms);
 
 /// Weights of an electrode's node and its two side nodes.
 struct Stencil {

@@ -74,7 +74,7 @@ model::SolverResult BandFormulation::prepare() {
 bool BandFormulation::assemble(double k) {
     BoundaryTerms b;
     const double x0 = 0.5 * (g_.x(1) + g_.x(g_.nx));
-    if (!boundary_terms(g_, x0, k, 0.125, BoundaryPoint::segment_midpoint, b)) return false;
+    if (!boundary_terms(g_, x0, k, 0.125, b)) return false;
     std::fill(band_.get(), band_.get() + band_.size(), 0.0);
     const double k2 = k * k;
     const int nx = g_.nx, nz = g_.nz;
