@@ -65,6 +65,18 @@ void calappmod(ModelSettings& settings, int show_message, const int* previous_ar
 /// writes the model file with results (mode 0) or the data file (mode 1). Returns 102 or 103.
 int save_results_command(ProgDisplay& display, ModelSettings& settings, int mode);
 
+/// save_results_command with mode 1 and with mode 0, returning 103 and 102; no command calls
+/// them.
+int save_results_orbantel(ProgDisplay& display, ModelSettings& settings);
+int save_results_veldarin(ProgDisplay& display, ModelSettings& settings);
+
+/// "&Convert from 2 to 4 nodes" (5330). Without a model: the beep and "You must first read in a
+/// model!\nPlease use the File option to read in a model file." ("Message"). Otherwise asks for
+/// the file ("*.mod", "Output VELDARIN File", in SystemSettings::initial_dir; Cancel writes
+/// nothing) and writes the model with 4 nodes per spacing there (save_model_4nodes, which
+/// refuses a model of another node count). Returns 5330.
+int convert_model_4nodes_command(ProgDisplay& display, ModelSettings& settings);
+
 namespace forward {
 
 /// What the last save_results_command did (for the batch run).

@@ -601,6 +601,30 @@ std::string data_file_text(const WriterRecords& records) {
     return DataFileText(records).build();
 }
 
+bool save_text_file(const char* path, const std::function<std::string()>& make) {
+    char message[1400];
+    sys::AtomicFile out(path);
+    if (!out.opened()) {
+        std::snprintf(message, sizeof message,
+                      "There has been an error in creating\nthe file %s.\n%s.", path,
+                      out.error().c_str());
+        model::show_message(message, "Error Message");
+        return false;
+    }
+    if (!out.write(make()) || !out.commit()) {
+        std::snprintf(message, sizeof message,
+                      "There has been an error in writing\nthe file %s.\n%s.", path,
+                      out.error().c_str());
+        model::show_message(message, "Error Message");
+        return false;
+    }
+    return true;
+}
+
+bool save_text_file(const char* path, const std::string& text) {
+    return save_text_file(path, [&text] { return text; });
+}
+
 } // namespace forward
 
 namespace {
@@ -610,27 +634,9 @@ bool underwater_rule_refuses(const ModelSettings& s) {
            s.geometric_factor_type == 1;
 }
 
-// Saves the text that `make` gives as the whole file (a full disk or any other failure leaves an
-// existing file as it was and no partial file); when that fails, the message with the cause and
-// save_file_error.
+// The writers' results of save_text_file.
 template <class Make> int write_text_file(const char* path, Make make) {
-    char message[1400];
-    sys::AtomicFile out(path);
-    if (!out.opened()) {
-        std::snprintf(message, sizeof message,
-                      "There has been an error in creating\nthe file %s.\n%s.", path,
-                      out.error().c_str());
-        model::show_message(message, "Error Message");
-        return save_file_error;
-    }
-    if (!out.write(make()) || !out.commit()) {
-        std::snprintf(message, sizeof message,
-                      "There has been an error in writing\nthe file %s.\n%s.", path,
-                      out.error().c_str());
-        model::show_message(message, "Error Message");
-        return save_file_error;
-    }
-    return save_written;
+    return forward::save_text_file(path, make) ? save_written : save_file_error;
 }
 
 } // namespace

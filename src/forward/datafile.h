@@ -2,6 +2,7 @@
 // (index and general-array layouts, with noise) and the model file with a results section.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class ModelSettings;
@@ -58,14 +59,45 @@ enum SaveResult : int {
 /// writes the same file.
 int save_inv_datafile(const WriterRecords& records, const char* path, int mode);
 
+/// save_inv_datafile with the program's own records (Proglim, Potentialtables) and those given,
+/// as the save command passes them. Returns the writer's result.
+int save_inv_datafile_from_record(ModelSettings& settings, const SystemSettings& system,
+                                  const ProgDisplay& display, int mode, const char* path);
+
+/// Writes the model in memory, read with 2 nodes per electrode spacing, to `path` as a model
+/// file with 4 nodes per spacing (forward::model_file_text with ModelMesh::four_nodes: the same
+/// model, its blocks in place on the finer mesh, no potentials), then shows "New model saved in
+/// file\n%s\n" (caption "Message"). Refuses, with no file, a model with another node count
+/// ("The model already has %d nodes between adjacent electrodes!\n", caption "Error Message")
+/// and a cylinder model (its rings have no node columns to split). Returns save_written,
+/// save_not_available for a refusal or save_file_error (the message of save_text_file).
+int save_model_4nodes(const WriterRecords& records, const char* path);
+
 namespace forward {
+
+/// Saves the text that `make` gives as the whole file at `path` (sys::AtomicFile: a failure
+/// leaves an existing file as it was and no partial file). A file that cannot be created shows
+/// "There has been an error in creating\nthe file %s.\n%s." with the cause (caption "Error
+/// Message"), one that cannot be written "There has been an error in writing\nthe file
+/// %s.\n%s."; `make` runs only once the file is created. True when the file was written.
+bool save_text_file(const char* path, const std::function<std::string()>& make);
+bool save_text_file(const char* path, const std::string& text);
+
+/// How model_file_text writes the mesh.
+enum class ModelMesh {
+    as_read,   ///< the model as it is, with its results
+    four_nodes ///< 4 nodes per spacing: every block column twice, the first-block offset doubled,
+               ///< and no potentials (they belong to the coarser mesh)
+};
 
 /// The model file with results: the model (title, electrodes, levels, water, unit spacing,
 /// remote electrodes, grid, resistivities, depths, block rows, IP and spectral-IP values,
 /// array type), then the potential tables of the current results when they are calculated
 /// (and readable: every in-line potential above 0), and the data block when the datum list
 /// belongs to the current array type, then the topography. The text; the caller writes it.
-std::string model_file_text(const WriterRecords& records);
+/// A block model of 2 nodes per spacing (not a cylinder) can be written as ModelMesh::
+/// four_nodes.
+std::string model_file_text(const WriterRecords& records, ModelMesh mesh = ModelMesh::as_read);
 
 /// The data file's text (data-file mode); the voltage model asks its dialog on the way.
 std::string data_file_text(const WriterRecords& records);

@@ -43,10 +43,10 @@ void value_line(std::string& out, const float* values, int count, const char* la
 
 class ModelFileText {
   public:
-    explicit ModelFileText(const WriterRecords& r)
+    ModelFileText(const WriterRecords& r, ModelMesh mesh)
         : r_(r), s_(r.settings), a_(s_.unit_spacing),
           water_(s_.water_present == 1 && s_.nwater_layers > 0),
-          water_rows_(water_ ? s_.nwater : 0) {}
+          water_rows_(water_ ? s_.nwater : 0), split_(mesh == ModelMesh::four_nodes ? 2 : 1) {}
     std::string build();
 
   private:
@@ -55,6 +55,7 @@ class ModelFileText {
     const float a_;
     const bool water_;
     const int water_rows_; ///< grid rows the water takes at the top
+    const int split_;      ///< mesh columns a block column becomes (2: from 2 to 4 nodes)
     std::string out_;
 
     void survey();
@@ -145,8 +146,9 @@ void ModelFileText::grid() {
     out_ += "2\n";
     // The reader appends the water resistivities to the list again.
     const int model_values = s_.nresis - (water_ ? s_.nwater_layers : 0);
-    appendf(out_, "%d,%d,%d\n", s_.first_block_offset, s_.blocks_per_row, model_values);
-    appendf(out_, "%d\n", s_.nodes_per_spacing);
+    appendf(out_, "%d,%d,%d\n", split_ * s_.first_block_offset, split_ * s_.blocks_per_row,
+            model_values);
+    appendf(out_, "%d\n", split_ * s_.nodes_per_spacing);
     value_line(out_, s_.model_resistivities, model_values, "%10.3f");
     if (s_.cylinder_model == 1) {
         appendf(out_, "%d\n", s_.ne);
@@ -197,7 +199,7 @@ void ModelFileText::code_rows(const std::int32_t* codes) {
     for (int r = water_rows_ + 1; r <= s_.nz_nodes - 1; ++r) {
         std::string row;
         for (int c = s_.model_col_start; c <= s_.model_col_end; ++c)
-            row += code_char(codes[index2d(c, r, s_.nx_cells)]);
+            row.append(std::size_t(split_), code_char(codes[index2d(c, r, s_.nx_cells)]));
         out_ += row + "\n";
     }
 }
@@ -263,7 +265,8 @@ void ModelFileText::potential_table(const double* table) {
 }
 
 void ModelFileText::potentials() {
-    if (s_.pot_values_present != 1 || s_.ntau != 0 || s_.cylinder_model || !potentials_readable()) {
+    if (s_.pot_values_present != 1 || s_.ntau != 0 || s_.cylinder_model || split_ != 1 ||
+        !potentials_readable()) {
         out_ += "0\n";
         return;
     }
@@ -341,8 +344,8 @@ void ModelFileText::topography() {
 
 } // namespace
 
-std::string model_file_text(const WriterRecords& records) {
-    return ModelFileText(records).build();
+std::string model_file_text(const WriterRecords& records, ModelMesh mesh) {
+    return ModelFileText(records, mesh).build();
 }
 
 } // namespace forward

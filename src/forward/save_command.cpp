@@ -73,3 +73,19 @@ int save_results_command(ProgDisplay& display, ModelSettings& s, int mode) {
     ui::invalidate();
     return id;
 }
+
+int save_results_orbantel(ProgDisplay& display, ModelSettings& settings) {
+    save_results_command(display, settings, 1);
+    return 103;
+}
+
+int save_results_veldarin(ProgDisplay& display, ModelSettings& settings) {
+    save_results_command(display, settings, 0);
+    return 102;
+}
+
+int save_inv_datafile_from_record(ModelSettings& settings, const SystemSettings& system,
+                                  const ProgDisplay& display, int mode, const char* path) {
+    const WriterRecords records{settings, Proglim, Potentialtables, system, display};
+    return save_inv_datafile(records, path, mode);
+}
