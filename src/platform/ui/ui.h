@@ -113,6 +113,10 @@ class Dialog {
     virtual void set_scroll(int id, int min, int max, int pos) = 0;
     virtual void set_swatch(int id, std::uint32_t colour) = 0; ///< 0x00BBGGRR
     virtual void enable(int id, bool on) = 0;
+    /// Moves the keyboard focus to control `id` (a backend without focus only records it).
+    virtual void set_focus(int id) { focus_ = id; }
+    /// The control last given the focus by set_focus (0 before).
+    int focus() const { return focus_; }
     /// Ends the dialog; run_dialog returns `result`.
     virtual void end(int result) = 0;
     /// Checks `id` and clears the other buttons from `first` to `last`.
@@ -125,6 +129,9 @@ class Dialog {
     /// integers beyond the int range are clamped).
     int int_value(int id) const;
     double real_value(int id) const;
+
+  private:
+    int focus_ = 0;
 };
 
 /// Returns true when the event was handled.

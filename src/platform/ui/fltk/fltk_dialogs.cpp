@@ -285,6 +285,10 @@ class TemplateDialog final : public Dialog {
     void set_scroll(int id, int min, int max, int pos) override;
     void set_swatch(int id, std::uint32_t colour) override;
     void enable(int id, bool on) override;
+    void set_focus(int id) override {
+        Dialog::set_focus(id);
+        if (Control* c = find(id)) c->widget->take_focus();
+    }
     void end(int result) override {
         ended_ = true;
         result_ = result;

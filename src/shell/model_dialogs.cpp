@@ -1,0 +1,252 @@
+// The dialogs of the model values: a new resistivity value and the depths of the layers.
+#include "shell/model_dialogs.h"
+
+#include "display/dialog_util.h"
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "model/services.h"
+#include "model/utilities.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using ui::ControlKind;
+
+ui::DialogTemplate make_add_resistivity() {
+    ui::DialogTemplate t;
+    t.name = "AddNewModResDiaBox";
+    t.caption = "Add new model resistivity";
+    t.width = 240;
+    t.height = 112;
+    display::add(t, 301, ControlKind::static_text, "", 10, 8, 220, 10);
+    display::add(t, -1, ControlKind::static_text, "New resistivity value (ohm.m)", 10, 24, 150, 10);
+    display::add(t, 302, ControlKind::edit, "", 165, 22, 65, 14);
+    display::add(t, 303, ControlKind::static_text, "", 10, 44, 220, 10);
+    display::add(t, -1, ControlKind::static_text, "New I.P. value (mV/V)", 10, 60, 150, 10);
+    display::add(t, 304, ControlKind::edit, "", 165, 58, 65, 14);
+    display::add_ok_cancel(t, 86);
+    return t;
+}
+
+constexpr int depth_rows = 40;
+constexpr int depth_ok = 187, depth_cancel = 188;
+constexpr int new_depth_edit = 400, present_depth_static = 500;
+
+ui::DialogTemplate make_layer_depths() {
+    ui::DialogTemplate t;
+    t.name = "ModDepthDiaBox";
+    t.caption = "Modify depth of layers";
+    t.width = 390;
+    const int half = depth_rows / 2, top = 22;
+    for (int column = 0; column < 2; ++column) {
+        const int x = 10 + column * 190;
+        display::add(t, -1, ControlKind::static_text, "Present depth", x + 44, 6, 70, 10);
+        display::add(t, -1, ControlKind::static_text, "New depth", x + 118, 6, 60, 10);
+        for (int k = 1; k <= half; ++k) {
+            const int row = column * half + k, y = top + (k - 1) * 14;
+            display::add(t, -1, ControlKind::static_text, "Layer " + std::to_string(row), x, y + 2,
+                         42, 10);
+            display::add(t, present_depth_static + row, ControlKind::static_text, "", x + 44, y + 2,
+                         70, 10);
+            display::add(t, new_depth_edit + row, ControlKind::edit, "", x + 118, y, 60, 13);
+        }
+    }
+    const int y = top + half * 14 + 8;
+    display::add(t, depth_ok, ControlKind::push_button, "OK", t.width / 2 - 70, y, 60, 16);
+    display::add(t, depth_cancel, ControlKind::push_button, "Cancel", t.width / 2 + 10, y, 60, 16);
+    t.height = y + 24;
+    return t;
+}
+
+// ---- Add new model resistivity ---------------------------------------------------------------
+
+void show_value_counts(ui::Dialog& dialog) {
+    const ModelSettings& m = Modelsettings;
+    char text[80];
+    std::snprintf(text, sizeof text, "Your model has %d resistivity values.", m.nresis);
+    dialog.set_text(301, text);
+    std::snprintf(text, sizeof text, "Your model has %d I.P. values.", m.nip);
+    dialog.set_text(303, text);
+    dialog.set_focus(302);
+}
+
+void add_typed_values(const ui::Dialog& dialog) {
+    ModelSettings& m = Modelsettings;
+    const int room = Proglim.max_resistivity_values;
+    const double r = display::field_value(dialog, 302, 40);
+    if (r > 0.0 && m.nresis < room)
+        shell::add_model_value(m, float(std::clamp(r, 0.01, 1000000.0)), false);
+    if (m.nip > 0 && m.nip < room) {
+        const double ip = display::field_value(dialog, 304, 40);
+        if (ip > 0.0 && ip < 1000.0) shell::add_model_value(m, float(ip * 0.001), true);
+    }
+}
+
+// ---- Modify depth of layers ------------------------------------------------------------------
+
+int current_row = 1; // the row whose edit has the focus
+
+std::string depth_text(float d) {
+    return display::formatted(d < 1.0f ? "%.3f" : d < 10.0f ? "%.2f" : "%.1f", d);
+}
+
+void show_depths(ui::Dialog& dialog) {
+    const ModelSettings& m = Modelsettings;
+    for (int row = 1; row <= depth_rows; ++row) {
+        const std::string text =
+            row < m.nz_nodes ? depth_text(m.depth_lines[row] * m.unit_spacing) : "None";
+        dialog.set_text(new_depth_edit + row, text);
+        dialog.set_text(present_depth_static + row, text);
+    }
+    current_row = 1;
+    dialog.set_focus(new_depth_edit + 1);
+}
+
+// Enter and Esc step through the rows that hold depths.
+void move_focus(ui::Dialog& dialog, int step) {
+    const int rows = std::min(Modelsettings.nz_nodes - 1, depth_rows);
+    if (rows < 1) return;
+    current_row = (current_row - 1 + step + rows) % rows + 1;
+    dialog.set_focus(new_depth_edit + current_row);
+}
+
+// The typed depths (unit spacings) over a copy of the present ones in depth_lines_saved; false
+// after the message naming the first row that does not go deeper than the one above it.
+bool take_typed_depths(const ui::Dialog& dialog) {
+    ModelSettings& m = Modelsettings;
+    const int z = m.nz_nodes;
+    float* depths = m.depth_lines_saved;
+    std::copy(m.depth_lines, m.depth_lines + z + 1, depths);
+    for (int row = 1; row <= std::min(z - 1, depth_rows); ++row) {
+        const std::string text = dialog.text(new_depth_edit + row).substr(0, 32);
+        if (text.empty()) continue;
+        depths[row] = float(std::atof(text.c_str()) / double(m.unit_spacing));
+    }
+    char message[200];
+    for (int row = 1; row <= z - 1; ++row) {
+        const float d = depths[row] * m.unit_spacing;
+        if (!std::isfinite(depths[row])) {
+            std::snprintf(message, sizeof message,
+                          "The depth of layer %d is not a number!\nPlease type its depth in "
+                          "metres.",
+                          row);
+        } else if (row == 1 && !(depths[1] > 0.0f)) {
+            std::snprintf(message, sizeof message,
+                          "The depth of layer 1 is %.3f!\nThe first layer must lie below the "
+                          "surface.",
+                          d);
+        } else if (row > 1 && !(depths[row] > depths[row - 1])) {
+            std::snprintf(message, sizeof message,
+                          "The depth of layer %d is %.3f!\nIt must be greater than the depth of "
+                          "layer %d, %.3f.",
+                          row, d, row - 1, depths[row - 1] * m.unit_spacing);
+        } else {
+            continue;
+        }
+        model::show_message(message, "Error Message");
+        return false;
+    }
+    return true;
+}
+
+void apply_depths() {
+    ModelSettings& m = Modelsettings;
+    const int z = m.nz_nodes;
+    std::copy(m.depth_lines_saved + 1, m.depth_lines_saved + z, m.depth_lines + 1);
+    for (int i = 0; i <= z - 2; ++i)
+        m.node_row_dz[i] = m.depth_lines[i + 1] - m.depth_lines[i];
+    m.pot_values_present = 0;
+    m.data_ready = 0;
+}
+
+} // namespace
+
+const ui::DialogTemplate AddNewModResDiaBox = make_add_resistivity();
+const ui::DialogTemplate ModDepthDiaBox = make_layer_depths();
+
+bool AddNewModResDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
+    if (event == ui::DialogEvent::first_paint) {
+        show_value_counts(dialog);
+        return true;
+    }
+    if (event != ui::DialogEvent::command) return false;
+    if (args.id == ui::id_ok) {
+        dialog_result = 1;
+        add_typed_values(dialog);
+        dialog.end(1);
+        return true;
+    }
+    if (args.id == ui::id_cancel) {
+        dialog_result = 2;
+        dialog.end(0);
+        return true;
+    }
+    return false;
+}
+
+bool ModDepthDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
+    ModelSettings& m = Modelsettings;
+    switch (event) {
+    case ui::DialogEvent::init:
+        std::copy(m.depth_lines, m.depth_lines + m.nz_nodes + 1, m.depth_lines_saved);
+        return true;
+    case ui::DialogEvent::first_paint:
+        show_depths(dialog);
+        return true;
+    case ui::DialogEvent::command:
+        break;
+    default:
+        return false;
+    }
+    if (args.id > new_depth_edit && args.id <= new_depth_edit + depth_rows) {
+        current_row = args.id - new_depth_edit;
+        return true;
+    }
+    switch (args.id) {
+    case ui::id_ok: // the Enter key
+        move_focus(dialog, 1);
+        return true;
+    case ui::id_cancel: // the Esc key
+        move_focus(dialog, -1);
+        return true;
+    case depth_ok:
+        if (!take_typed_depths(dialog)) return true;
+        apply_depths();
+        dialog_result = 1;
+        dialog.end(1);
+        return true;
+    case depth_cancel:
+        dialog_result = 2;
+        dialog.end(0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace shell {
+
+void add_model_value(ModelSettings& m, float value, bool chargeability) {
+    const bool water = m.water_present == 1 && m.nwater_layers > 0;
+    std::int32_t& count = chargeability ? m.nip : m.nresis;
+    float* values = chargeability ? m.model_chargeabilities : m.model_resistivities;
+    std::int32_t* codes = chargeability ? m.ip_codes : m.resistivity_codes;
+    const int kept_last = water ? (chargeability ? 1 : m.nwater_layers) : 0;
+    const int at = std::max(0, count - kept_last);
+    std::copy_backward(values + at, values + count, values + count + 1);
+    values[at] = value;
+    ++count;
+    if (kept_last == 0) return;
+    for (int r = 1; r <= m.nz_cells; ++r)
+        for (int c = 1; c <= m.nx_cells; ++c) {
+            std::int32_t& code = codes[index2d(c, r, m.nx_cells)];
+            if (code >= at) ++code;
+        }
+}
+
+} // namespace shell

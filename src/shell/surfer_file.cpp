@@ -1,0 +1,54 @@
+// The Surfer model file.
+#include "shell/surfer_file.h"
+
+#include "forward/datafile.h"
+#include "forward/text_format.h"
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/ui.h"
+
+namespace shell {
+
+std::string surfer_model_text(const ModelSettings& m) {
+    const bool ip = m.nip > 0;
+    std::string out = "X-location Z-location Resistivity(Ohm.m)";
+    out += ip ? " Chargeability(mV/V)\n" : "\n";
+    const int nps = m.nodes_per_spacing, columns = (m.nelec - 1) * nps;
+    const float a = m.unit_spacing;
+    for (int i = 1; i <= m.nz_nodes - 1; ++i) {
+        const float z = 0.5f * (m.depth_lines[i - 1] + m.depth_lines[i]) * a;
+        for (int j = 1; j <= columns; ++j) {
+            const float x = a * (float(j) - 0.5f) / float(nps);
+            const int cell = index2d(j + m.margin_columns - 1, i, m.nx_cells);
+            forward::appendf(out, "%8.3f %8.3f %10.5f", x, z,
+                             m.model_resistivities[m.resistivity_codes[cell]]);
+            if (ip)
+                forward::appendf(out, " %10.5f",
+                                 1000.0f * m.model_chargeabilities[m.ip_codes[cell]]);
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+int save_model_surfer(ProgDisplay& display, ModelSettings& s) {
+    s.export_array_type = s.array_type;
+    erase_window();
+    display.editmode = 0;
+    ui::set_cursor(ui::Cursor::arrow);
+    display.model_displayed = 0;
+    SystemSettings& system = Systemsettings;
+    sys::set_current_dir(system.initial_dir);
+    model::copy_text(system.file_name, sizeof system.file_name, "*.txt");
+    model::copy_text(system.file_title, sizeof system.file_title, "Output SURFER File");
+    if (save_file_dialog(system.file_name, system.file_title, system.initial_dir))
+        forward::save_text_file(system.file_name, [&s] { return surfer_model_text(s); });
+    ui::invalidate();
+    return 105;
+}
+
+} // namespace shell

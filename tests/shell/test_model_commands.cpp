@@ -1,0 +1,337 @@
+// The model and array option commands on models read by the program: array type, new values,
+// layer depths, geometric factor, normalisation, and the Surfer model file.
+#include "window_fixture.h"
+
+#include "forward/commands.h"
+#include "model/model_settings.h"
+#include "model/utilities.h"
+#include "shell/model_commands.h"
+#include "shell/model_dialogs.h"
+#include "shell/surfer_file.h"
+#include "support/files.h"
+
+#include <sstream>
+#include <vector>
+
+namespace {
+
+using test_support::read_file;
+
+std::string example(const std::string& name) {
+    return std::string(VELDARIN_SOURCE_DIR) + "/examples/" + name;
+}
+std::string fixture(const std::string& name) {
+    return std::string(VELDARIN_SOURCE_DIR) + "/tests/forward/fixtures/" + name;
+}
+
+// The homogeneous example on a mesh of 2 nodes per spacing.
+std::string two_node_example() {
+    std::string t = read_file(example("homogeneous_wenner.mod"));
+    t.replace(t.find("0 96\n1\n4\n"), 9, "0 48\n1\n2\n");
+    for (std::size_t at; (at = t.find(std::string(96, '0'))) != std::string::npos;)
+        t.replace(at, 96, std::string(48, '0'));
+    return t;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class Commands : public WindowProgram {
+  protected:
+    ModelSettings& m = Modelsettings;
+    void SetUp() override {
+        WindowProgram::SetUp();
+        ASSERT_TRUE(start());
+        take_output();
+    }
+    void read(const std::string& path) {
+        answer("file " + path);
+        command(101);
+        ASSERT_EQ(m.model_read, 1) << output();
+        take_output();
+    }
+    void calculate() {
+        command(130);
+        ASSERT_EQ(m.data_ready, 1) << output();
+        take_output();
+    }
+};
+
+TEST_F(Commands, ArrayTypeRefusesFieldDataAndRecomputesAfterCancel) {
+    read(example("homogeneous_wenner.mod"));
+    calculate();
+    m.datum_array_type = 1;
+    EXPECT_EQ(shell::change_array_type(Progdisplay, m), 112);
+    EXPECT_EQ(take_output(), "BOX [Message] Sorry, your data set contains field data.\\nYou "
+                             "cannot change the array type.\\nIf you want to see what the "
+                             "pseudosection\\nlooks like with other arrays, create a new\\nmodel "
+                             "file without the measured apparent\\nresistivity values.\n");
+    EXPECT_EQ(m.array_type, 1);
+
+    m.datum_array_type = 0;
+    m.ndata = 0;
+    answer("dialog ArrayTypeDiaBox2 click 203 cancel");
+    shell::change_array_type(Progdisplay, m);
+    EXPECT_EQ(m.array_type, 1);
+    EXPECT_GT(m.ndata, 20); // recomputed after Cancel too
+    EXPECT_NE(take_output().find("The new apparent resistivity values with"), std::string::npos);
+
+    // From the file's offset pole-dipole to the equatorial dipole-dipole: no data until the
+    // next calculation.
+    m.array_type_model = 10;
+    answer("dialog ArrayTypeDiaBox2 click 208 ok");
+    shell::change_array_type(Progdisplay, m);
+    EXPECT_EQ(m.array_type, 8);
+    EXPECT_EQ(m.ndata, 0);
+    EXPECT_EQ(m.pot_values_present, 0);
+    EXPECT_EQ(m.data_ready, 0);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
+TEST_F(Commands, NewResistivityValues) {
+    shell::add_model_resistivity(m);
+    EXPECT_EQ(take_output(), "BOX [Message] Sorry, you must first read in a model file.\n");
+    read(example("homogeneous_wenner.mod"));
+    std::string counts[2];
+    int focus = 0;
+    answer("dialog AddNewModResDiaBox set 302 0.001 set 304 50 ok");
+    ui::run_dialog(AddNewModResDiaBox,
+                   [&](ui::Dialog& d, ui::DialogEvent e, const ui::DialogArgs& a) {
+                       const bool handled = AddNewModResDiaBoxProc(d, e, a);
+                       if (e == ui::DialogEvent::first_paint)
+                           counts[0] = d.text(301), counts[1] = d.text(303), focus = d.focus();
+                       return handled;
+                   });
+    EXPECT_EQ(counts[0], "Your model has 1 resistivity values.");
+    EXPECT_EQ(counts[1], "Your model has 0 I.P. values.");
+    EXPECT_EQ(focus, 302);
+    EXPECT_EQ(m.nresis, 2);
+    EXPECT_FLOAT_EQ(m.model_resistivities[1], 0.01f);
+    EXPECT_EQ(m.nip, 0); // no IP value without IP values
+    EXPECT_EQ(dialog_result, 1);
+
+    const struct {
+        const char* typed;
+        int count;
+        float stored;
+    } typed[] = {{"5e7", 3, 1000000.0f}, {"-3", 3, 1000000.0f}, {"abc", 3, 1000000.0f}};
+    for (const auto& t : typed) {
+        answer(std::string("dialog AddNewModResDiaBox set 302 ") + t.typed + " ok");
+        shell::add_model_resistivity(m);
+        EXPECT_EQ(m.nresis, t.count) << t.typed;
+        EXPECT_FLOAT_EQ(m.model_resistivities[m.nresis - 1], t.stored) << t.typed;
+    }
+    answer("dialog AddNewModResDiaBox set 302 7 cancel");
+    shell::add_model_resistivity(m);
+    EXPECT_EQ(m.nresis, 3);
+    EXPECT_EQ(dialog_result, 2);
+
+    m.nresis = Proglim.max_resistivity_values;
+    take_output();
+    EXPECT_EQ(shell::add_model_resistivity(m), 300);
+    EXPECT_EQ(take_output(), "BOX [Message] Sorry, you already have\\n33 model resistivity "
+                             "values.\n");
+
+    read(example("chargeable_wenner.mod"));
+    const int nip = m.nip;
+    answer("dialog AddNewModResDiaBox set 302 20 set 304 50 ok");
+    shell::add_model_resistivity(m);
+    ASSERT_EQ(m.nip, nip + 1);
+    EXPECT_FLOAT_EQ(m.model_chargeabilities[nip], 0.05f);
+    answer("dialog AddNewModResDiaBox set 302 20 set 304 1000 ok");
+    shell::add_model_resistivity(m);
+    EXPECT_EQ(m.nip, nip + 1);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
+// On a water model the new value goes in front of the water values: a block given it keeps it
+// through the model file, and the water stays water.
+TEST_F(Commands, NewValueOfAWaterModelSurvivesTheModelFile) {
+    read(fixture("water_ip.mod"));
+    ASSERT_EQ(m.nwater_layers, 2);
+    const int own = m.nresis - 2, own_ip = m.nip - 1;
+    const int water_row = 1, row = m.nwater + 1, column = m.model_col_start + 3;
+    const int water_code = m.resistivity_codes[index2d(column, water_row, m.nx_cells)];
+    answer("dialog AddNewModResDiaBox set 302 7 set 304 30 ok");
+    shell::add_model_resistivity(m);
+    // The editor gives a block the new values.
+    m.resistivity_codes[index2d(column, row, m.nx_cells)] = own;
+    m.ip_codes[index2d(column, row, m.nx_cells)] = own_ip;
+    const std::string path = home + "added.mod";
+    answer("file " + path);
+    command(102);
+    read(path);
+    EXPECT_EQ(m.nresis, own + 3);
+    EXPECT_FLOAT_EQ(m.model_resistivities[own], 7.0f);
+    EXPECT_FLOAT_EQ(m.model_chargeabilities[own_ip], 0.03f);
+    EXPECT_EQ(m.resistivity_codes[index2d(column, row, m.nx_cells)], own);
+    EXPECT_EQ(m.ip_codes[index2d(column, row, m.nx_cells)], own_ip);
+    const int water_now = m.resistivity_codes[index2d(column, water_row, m.nx_cells)];
+    EXPECT_EQ(water_now, water_code + 1);
+    EXPECT_FLOAT_EQ(m.model_resistivities[water_now], m.water_resistivity[0]);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
+// What the layer-depth dialog shows, where its focus goes, and what OK takes.
+struct DepthView {
+    std::vector<std::string> edits, statics;
+    std::vector<int> focus;
+};
+int run_depths(DepthView& v) {
+    return ui::run_dialog(ModDepthDiaBox,
+                          [&](ui::Dialog& d, ui::DialogEvent e, const ui::DialogArgs& a) {
+                              const bool handled = ModDepthDiaBoxProc(d, e, a);
+                              if (e == ui::DialogEvent::first_paint)
+                                  for (int row = 1; row <= 40; ++row) {
+                                      v.edits.push_back(d.text(400 + row));
+                                      v.statics.push_back(d.text(500 + row));
+                                  }
+                              if (e != ui::DialogEvent::init) v.focus.push_back(d.focus());
+                              return handled;
+                          });
+}
+
+TEST_F(Commands, LayerDepths) {
+    shell::model_depth_command(m);
+    EXPECT_EQ(take_output(), "BOX [Message] Sorry, you must first read in a model file.\n");
+    read(example("homogeneous_wenner.mod"));
+    const int rows = std::min(m.nz_nodes - 1, 40);
+    ASSERT_GE(rows, 20);
+    DepthView v;
+    answer("dialog ModDepthDiaBox ok ok cancel cancel cancel click 188");
+    EXPECT_EQ(run_depths(v), 0);
+    EXPECT_EQ(v.edits[0], "0.250");
+    EXPECT_EQ(v.edits[1], "0.500");
+    EXPECT_EQ(v.edits[3], "1.00");
+    EXPECT_EQ(v.edits[13], "10.0");
+    EXPECT_EQ(v.statics[1], "0.500");
+    EXPECT_EQ(v.edits[std::size_t(m.nz_nodes - 1)], "None");
+    // Enter twice, Esc three times: round the rows backwards.
+    EXPECT_EQ(v.focus, (std::vector<int>{401, 402, 403, 402, 401, 400 + rows, 400 + rows}));
+    EXPECT_EQ(dialog_result, 2);
+
+    calculate();
+    // A depth that does not go deeper is named and the dialog stays open; so is a first depth
+    // at the surface. Nothing changes until OK is accepted.
+    const float third = m.depth_lines[3];
+    answer("dialog ModDepthDiaBox set 403 0.4 click 187 set 403 0.7 set 401 0 click 187 "
+           "click 188");
+    shell::model_depth_command(m);
+    EXPECT_EQ(take_output(),
+              "BEEP\nBOX [Error Message] The depth of layer 3 is 0.400!\\nIt must be greater "
+              "than the depth of layer 2, 0.500.\nBEEP\nBOX [Error Message] The depth of layer 1 "
+              "is 0.000!\\nThe first layer must lie below the surface.\n");
+    EXPECT_EQ(m.depth_lines[3], third);
+    EXPECT_EQ(m.data_ready, 1);
+
+    // An empty row keeps its depth; OK applies the rest and the potentials no longer belong to
+    // the model.
+    answer("dialog ModDepthDiaBox set 402 0.6 set 404 \"\" click 187");
+    shell::model_depth_command(m);
+    EXPECT_FLOAT_EQ(m.depth_lines[2], 0.6f);
+    EXPECT_FLOAT_EQ(m.depth_lines[4], 1.0f);
+    EXPECT_FLOAT_EQ(m.node_row_dz[1], 0.35f);
+    EXPECT_FLOAT_EQ(m.node_row_dz[2], 0.15f);
+    EXPECT_EQ(m.pot_values_present, 0);
+    EXPECT_EQ(m.data_ready, 0);
+    EXPECT_EQ(dialog_result, 1);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
+TEST_F(Commands, GeometricFactorRecomputesOnlyWithPotentials) {
+    answer("dialog GeomDiaBox click 561 ok");
+    EXPECT_EQ(shell::geom_factor_command(Progdisplay, m), 123);
+    EXPECT_EQ(m.geometric_factor_type, 1);
+    EXPECT_EQ(m.pot_values_present, 0);
+    EXPECT_EQ(m.data_ready, 0);
+
+    read(example("homogeneous_wenner.mod"));
+    calculate();
+    const float first = m.app_resistivity[0];
+    m.app_resistivity[0] = -1.0f;
+    m.data_ready = 0;
+    answer("dialog GeomDiaBox click 560 cancel");
+    shell::geom_factor_command(Progdisplay, m);
+    EXPECT_EQ(m.app_resistivity[0], first);
+    EXPECT_EQ(m.data_ready, 1);
+
+    // A cylinder model keeps the values of its own path.
+    read(example("cylinder_wenner.mod"));
+    calculate();
+    m.app_resistivity[0] = -1.0f;
+    answer("dialog GeomDiaBox ok");
+    shell::geom_factor_command(Progdisplay, m);
+    EXPECT_EQ(m.app_resistivity[0], -1.0f);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
+TEST_F(Commands, NormalisationQuestion) {
+    const struct {
+        const char* answer;
+        int electrode_type, before, after;
+        const char* present;
+    } cases[] = {{"box yes", 0, 0, 1, "no normalisation"},
+                 {"box no", 0, 1, 0, "to use normalisation"},
+                 {"box yes", 1, 0, 0, "no normalisation"}};
+    for (const auto& c : cases) {
+        m.electrode_type = c.electrode_type;
+        m.normalise = c.before;
+        answer(c.answer);
+        EXPECT_EQ(shell::normalise_command(Progdisplay, m), 120);
+        EXPECT_EQ(m.normalise, c.after) << c.answer << " " << c.electrode_type;
+        const std::string shown = take_output();
+        EXPECT_EQ(shown.rfind("BOX [Normalisation] One possible way to reduce the errors", 0), 0u);
+        EXPECT_NE(shown.find(std::string("The present choice is ") + c.present), std::string::npos);
+    }
+    EXPECT_TRUE(answered()) << err.str();
+}
+
+TEST_F(Commands, SurferModelFile) {
+    const std::string path = home + "model.txt";
+    answer("file " + path);
+    EXPECT_EQ(shell::save_model_surfer(Progdisplay, m), 105);
+    EXPECT_EQ(read_file(path), "X-location Z-location Resistivity(Ohm.m)\n");
+
+    const struct {
+        std::string model;
+        const char* header;
+        const char* first;
+        const char* second;
+    } cases[] = {
+        {two_node_example(), "X-location Z-location Resistivity(Ohm.m)",
+         "   0.250    0.125  100.00000", "   0.750    0.125  100.00000"},
+        {example("homogeneous_wenner.mod"), "X-location Z-location Resistivity(Ohm.m)",
+         "   0.125    0.125  100.00000", "   0.375    0.125  100.00000"},
+        {example("chargeable_wenner.mod"),
+         "X-location Z-location Resistivity(Ohm.m) Chargeability(mV/V)",
+         "   0.125    0.125  100.00000   50.00000", "   0.375    0.125  100.00000   50.00000"},
+    };
+    for (const auto& c : cases) {
+        read(c.model.find('\n') == std::string::npos ? c.model
+                                                     : home_dir.write("two.mod", c.model));
+        const std::string file = home + "model_" + std::to_string(&c - cases) + ".txt";
+        answer("file " + file);
+        shell::save_model_surfer(Progdisplay, m);
+        const std::vector<std::string> lines = lines_of(read_file(file));
+        ASSERT_EQ(lines.size(),
+                  std::size_t(1 + (m.nz_nodes - 1) * (m.nelec - 1) * m.nodes_per_spacing));
+        EXPECT_EQ(lines[0], c.header);
+        EXPECT_EQ(lines[1], c.first);
+        EXPECT_EQ(lines[2], c.second);
+    }
+    // A file that cannot be created is named, and nothing is written.
+    answer("file /no/such/folder/model.txt");
+    take_output();
+    shell::save_model_surfer(Progdisplay, m);
+    EXPECT_NE(take_output().find("[Error Message] There has been an error in creating\\nthe file "
+                                 "/no/such/folder/model.txt."),
+              std::string::npos);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
+} // namespace
