@@ -79,6 +79,15 @@ int convert_model_4nodes_command(ProgDisplay& display, ModelSettings& settings);
 
 namespace forward {
 
+/// The frame of the commands that open a dialog over the window: clears the window, leaves edit
+/// mode, shows the arrow cursor and hides the canvas (ProgDisplay::model_displayed 0).
+void command_frame(ProgDisplay& display);
+
+/// Asks for an output file in the save dialog, starting in SystemSettings::initial_dir (made the
+/// current folder) with the default `pattern` and the caption `title`. True when a file was
+/// chosen; its path is then in SystemSettings::file_name.
+bool ask_output_file(const char* pattern, const char* title);
+
 /// What the last save_results_command did (for the batch run).
 enum class SaveOutcome { none, refused, cancelled, failed, written };
 SaveOutcome last_save_outcome();

@@ -6,7 +6,6 @@
 #include "model/model_settings.h"
 #include "model/records.h"
 #include "model/services.h"
-#include "model/utilities.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 
@@ -38,23 +37,15 @@ int save_model_4nodes(const WriterRecords& records, const char* path) {
 }
 
 int convert_model_4nodes_command(ProgDisplay& display, ModelSettings& s) {
-    erase_window();
-    display.editmode = 0;
-    ui::set_cursor(ui::Cursor::arrow);
-    display.model_displayed = 0;
-    SystemSettings& system = Systemsettings;
-    sys::set_current_dir(system.initial_dir);
+    forward::command_frame(display);
+    sys::set_current_dir(Systemsettings.initial_dir);
     if (s.model_read != 1) {
         model::show_message("You must first read in a model!\nPlease use the File option to read "
                             "in a model file.",
                             "Message");
-    } else {
-        model::copy_text(system.file_name, sizeof system.file_name, "*.mod");
-        model::copy_text(system.file_title, sizeof system.file_title, "Output VELDARIN File");
-        if (save_file_dialog(system.file_name, system.file_title, system.initial_dir)) {
-            const WriterRecords records{s, Proglim, Potentialtables, system, display};
-            save_model_4nodes(records, system.file_name);
-        }
+    } else if (forward::ask_output_file("*.mod", "Output VELDARIN File")) {
+        const WriterRecords records{s, Proglim, Potentialtables, Systemsettings, display};
+        save_model_4nodes(records, Systemsettings.file_name);
     }
     ui::invalidate();
     return 5330;

@@ -39,29 +39,40 @@ bool refuse_to_save(const ModelSettings& s, int mode) {
 } // namespace
 
 namespace forward {
+
 SaveOutcome last_save_outcome() {
     return last_outcome;
 }
+
+void command_frame(ProgDisplay& display) {
+    erase_window();
+    display.editmode = 0;
+    ui::set_cursor(ui::Cursor::arrow);
+    display.model_displayed = 0;
+}
+
+bool ask_output_file(const char* pattern, const char* title) {
+    SystemSettings& system = Systemsettings;
+    sys::set_current_dir(system.initial_dir);
+    model::copy_text(system.file_name, sizeof system.file_name, pattern);
+    model::copy_text(system.file_title, sizeof system.file_title, title);
+    return save_file_dialog(system.file_name, system.file_title, system.initial_dir) != 0;
+}
+
 } // namespace forward
 
 int save_results_command(ProgDisplay& display, ModelSettings& s, int mode) {
     using forward::SaveOutcome;
     const int id = mode == 0 ? 102 : 103;
     s.export_array_type = s.array_type;
-    erase_window();
-    display.editmode = 0;
-    ui::set_cursor(ui::Cursor::arrow);
-    display.model_displayed = 0;
+    forward::command_frame(display);
     if (refuse_to_save(s, mode)) {
         last_outcome = SaveOutcome::refused;
         return id;
     }
     SystemSettings& system = Systemsettings;
-    sys::set_current_dir(system.initial_dir);
-    model::copy_text(system.file_name, sizeof system.file_name, mode == 1 ? "*.dat" : "*.mod");
-    model::copy_text(system.file_title, sizeof system.file_title,
-                     mode == 1 ? "Output ORBANTEL File" : "Output VELDARIN File");
-    if (!save_file_dialog(system.file_name, system.file_title, system.initial_dir)) {
+    if (!forward::ask_output_file(mode == 1 ? "*.dat" : "*.mod",
+                                  mode == 1 ? "Output ORBANTEL File" : "Output VELDARIN File")) {
         last_outcome = SaveOutcome::cancelled;
     } else {
         if (mode == 1) ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc);

@@ -87,10 +87,7 @@ int model_depth_command(ModelSettings& s) {
 }
 
 int geom_factor_command(ProgDisplay& display, ModelSettings& s) {
-    erase_window();
-    ui::set_cursor(ui::Cursor::arrow);
-    display.editmode = 0;
-    display.model_displayed = 0;
+    forward::command_frame(display);
     ui::run_dialog(GeomDiaBox, GeomDiaBoxProc);
     // Without potentials of this model there is nothing to form the values from; a cylinder
     // model's values come from its own path.
@@ -104,10 +101,7 @@ int geom_factor_command(ProgDisplay& display, ModelSettings& s) {
 }
 
 int normalise_command(ProgDisplay& display, ModelSettings& s) {
-    erase_window();
-    ui::set_cursor(ui::Cursor::arrow);
-    display.editmode = 0;
-    display.model_displayed = 0;
+    forward::command_frame(display);
     std::string text = "One possible way to reduce the errors\nin the calculated potential values "
                        "is\nto normalise them with the values for a\nhomogeneous earth model. Do "
                        "you want to\ncarry out this normalisation?\n\n";

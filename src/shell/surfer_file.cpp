@@ -1,6 +1,7 @@
 // The Surfer model file.
 #include "shell/surfer_file.h"
 
+#include "forward/commands.h"
 #include "forward/datafile.h"
 #include "forward/text_format.h"
 #include "model/globals.h"
@@ -37,16 +38,9 @@ std::string surfer_model_text(const ModelSettings& m) {
 
 int save_model_surfer(ProgDisplay& display, ModelSettings& s) {
     s.export_array_type = s.array_type;
-    erase_window();
-    display.editmode = 0;
-    ui::set_cursor(ui::Cursor::arrow);
-    display.model_displayed = 0;
-    SystemSettings& system = Systemsettings;
-    sys::set_current_dir(system.initial_dir);
-    model::copy_text(system.file_name, sizeof system.file_name, "*.txt");
-    model::copy_text(system.file_title, sizeof system.file_title, "Output SURFER File");
-    if (save_file_dialog(system.file_name, system.file_title, system.initial_dir))
-        forward::save_text_file(system.file_name, [&s] { return surfer_model_text(s); });
+    forward::command_frame(display);
+    if (forward::ask_output_file("*.txt", "Output SURFER File"))
+        forward::save_text_file(Systemsettings.file_name, [&s] { return surfer_model_text(s); });
     ui::invalidate();
     return 105;
 }
