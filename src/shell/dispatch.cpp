@@ -23,6 +23,7 @@
 #include "display/display_commands.h"
 #include "display/scales.h"
 #include "forward/commands.h"
+#include "forward/pot1elec.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "platform/sys/sys.h"
@@ -33,8 +34,10 @@
 #include "sensitivity/sensitivity_3d.h"
 #include "sensitivity/sensitivity_commands.h"
 #include "shell/main_window.h"
+#include "shell/model_commands.h"
 #include "shell/option_dialogs.h"
 #include "shell/paint.h"
+#include "shell/surfer_file.h"
 
 #include <string>
 
@@ -100,13 +103,58 @@ int save_data_file() {
     return save_results_command(Progdisplay, Modelsettings, 1);
 }
 int trace() {
-    return trace_command({}); // the dialog TraceDiaBox is not in this build
+    return trace_command([] { return ui::run_dialog(TraceDiaBox, TraceDiaBoxProc); });
 }
 int calculate() {
     return start_calculations(Progdisplay, Modelsettings);
 }
 int vertical_scale() {
     return dialog_pattern_b([] { return ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc); });
+}
+int convert_4nodes() {
+    return convert_model_4nodes_command(Progdisplay, Modelsettings);
+}
+int surfer_file() {
+    return save_model_surfer(Progdisplay, Modelsettings);
+}
+int array_type() {
+    return change_array_type(Progdisplay, Modelsettings);
+}
+int add_resistivity() {
+    return add_model_resistivity(Modelsettings);
+}
+int layer_depths() {
+    return model_depth_command(Modelsettings);
+}
+int geometric_factor() {
+    return geom_factor_command(Progdisplay, Modelsettings);
+}
+int normalise() {
+    return normalise_command(Progdisplay, Modelsettings);
+}
+// The option dialogs in the frames of patterns B and C.
+template <const ui::DialogTemplate& t,
+          bool (*proc)(ui::Dialog&, ui::DialogEvent, const ui::DialogArgs&)>
+int pattern_b() {
+    return dialog_pattern_b([] { return ui::run_dialog(t, proc); });
+}
+template <const ui::DialogTemplate& t,
+          bool (*proc)(ui::Dialog&, ui::DialogEvent, const ui::DialogArgs&)>
+int pattern_c() {
+    return dialog_pattern_c([] { return ui::run_dialog(t, proc); });
+}
+int pseudodepth_method() {
+    return ui::run_dialog(PseudoDepthDiaBox, PseudoDepthDiaBoxProc);
+}
+int program_info() {
+    erase_window();
+    return ui::run_dialog(AboutDiaBox, AboutDiaBoxProc);
+}
+// The potential section of one electrode, in the program folder.
+int potentials_of_one_electrode() {
+    if (write_pot1elec(Systemsettings.program_dir))
+        model::ask_message("Potential values calculated", "Message", ui::mb_iconexclamation);
+    return 0;
 }
 
 // One row a command, in menu order. An empty handler is a command not in this build yet; its
@@ -119,34 +167,34 @@ std::vector<CommandRow> make_table() {
         // id                              popup           menu text                                                 view          handler                 place
         {cmd::read_model,                  P::file,        "&Read file with forward model",                          V::result,    read_model},
         {cmd::save_model_results,          P::file,        "&Save results in VELDARIN format",                       V::fixed,     save_model_results},
-        {cmd::convert_4nodes,              P::file,        "&Convert from 2 to 4 nodes",                             V::result,    {}}, // convert_model_4nodes_command
+        {cmd::convert_4nodes,              P::file,        "&Convert from 2 to 4 nodes",                             V::result,    convert_4nodes},
         {cmd::save_data_file,              P::file,        "Save results in &ORBANTEL format",                       V::fixed,     save_data_file},
-        {cmd::save_model_surfer,           P::file,        "Save model in &SURFER format",                           V::result,    {}}, // save_model_surfer
+        {cmd::save_model_surfer,           P::file,        "Save model in &SURFER format",                           V::result,    surfer_file},
         {cmd::trace,                       P::file,        "&Trace program execution",                               V::fixed,     trace,                  after_separator},
         {cmd::exit_program,                P::file,        "&Exit program",                                          V::unchanged, close_command,          after_separator},
         {cmd::edit_model,                  P::edit,        "&Edit model",                                            V::fixed,     edit_model},
         {cmd::display_model,               P::edit,        "&Display model",                                         V::fixed,     display_model_command},
-        {cmd::change_array_type,           P::edit,        "Change &array type",                                     V::result,    {}}, // change_array_type
-        {cmd::add_resistivity,             P::edit,        "Add &new model resistivity",                             V::result,    {}}, // add_model_resistivity
-        {cmd::borehole_plot,               P::edit,        "&Type of borehole model plot",                           V::fixed,     {},                     dropped}, // dialog_pattern_b, BorePlotDiaBox
+        {cmd::change_array_type,           P::edit,        "Change &array type",                                     V::result,    array_type},
+        {cmd::add_resistivity,             P::edit,        "Add &new model resistivity",                             V::result,    add_resistivity},
+        {cmd::borehole_plot,               P::edit,        "&Type of borehole model plot",                           V::fixed,     pattern_b<BorePlotDiaBox, BorePlotDiaBoxProc>, dropped},
         {cmd::include_sensitivity,         P::edit,        "&Include calculations for sensitivity values",           V::callee,    include_sensitivity,    after_separator_dropped},
         {cmd::sensitivity_standard,        P::edit,        "&Display sensitivity values for standard arrays",        V::fixed,     sensitivity_standard,   dropped},
         {cmd::sensitivity_nonstandard,     P::edit,        "Display sensitivity values &for non-standard arrays",    V::result,    {},                     dropped}, // sensitivity_nonstd_command
         {cmd::sensitivity_plot,            P::edit,        "Select another sensitivity &plot",                       V::fixed,     sensitivity_plot,       dropped},
         {cmd::electrode_jacobian,          P::edit,        "Test electrode position Jacobian",                       V::callee,    electrode_jacobian,     dropped},
-        {cmd::layer_depths,                P::edit,        "Change depth to layers",                                 V::result,    {},                     after_separator}, // model_depth_command
-        {cmd::extend_depth,                P::edit,        "Automatically extend model depth range",                 V::fixed,     {}}, // dialog_pattern_a, ExtendDepthDiaBox
+        {cmd::layer_depths,                P::edit,        "Change depth to layers",                                 V::result,    layer_depths,           after_separator},
+        {cmd::extend_depth,                P::edit,        "Automatically extend model depth range",                 V::fixed,     extend_depth_command},
         {cmd::horizontal_scale,            P::edit,        "&Horizontal plotting scale",                             V::result,    hrps_menu_handler,      after_separator},
         {cmd::vertical_scale,              P::edit,        "&Vertical display scaling factor",                       V::fixed,     vertical_scale},
-        {cmd::pseudodepth_method,          P::edit,        "&Select pseudodepth method",                             V::unchanged, {},                     dropped}, // PseudoDepthDiaBox
+        {cmd::pseudodepth_method,          P::edit,        "&Select pseudodepth method",                             V::unchanged, pseudodepth_method,     dropped},
         {cmd::customise_colours,           P::edit,        "&Customise colour scheme",                               V::result,    edit_colour_scheme,     after_separator},
         {cmd::read_colours,                P::edit,        "Read customised colour &scheme",                         V::result,    read_colour_scheme},
         {cmd::default_colours,             P::edit,        "&Restore default colours",                               V::result,    restore_default_colours},
-        {cmd::method,                      P::options,     "&Finite-Element or Finite-Difference Method",            V::fixed,     {}}, // dialog_pattern_c, FemDiaBox
-        {cmd::fd_type,                     P::options,     "Type of finite-difference method",                       V::fixed,     {},                     dropped}, // dialog_pattern_c, FDFTypeDiaBox
-        {cmd::distributed_source,          P::options,     "Use distributed current source",                         V::fixed,     {},                     dropped}, // dialog_pattern_c, UseHermDiaBox
-        {cmd::distribute_electrode,        P::options,     "&Distribute electrode effect",                           V::fixed,     {},                     dropped}, // dialog_pattern_c, ShiftNodeDiaBox
-        {cmd::geometric_factor,            P::options,     "&Geometric factor for underwater surveys",               V::result,    {}}, // geom_factor_command
+        {cmd::method,                      P::options,     "&Finite-Element or Finite-Difference Method",            V::fixed,     pattern_c<FemDiaBox, FemDiaBoxProc>},
+        {cmd::fd_type,                     P::options,     "Type of finite-difference method",                       V::fixed,     pattern_c<FDFTypeDiaBox, FDFTypeDiaBoxProc>, dropped},
+        {cmd::distributed_source,          P::options,     "Use distributed current source",                         V::fixed,     pattern_c<UseHermDiaBox, UseHermDiaBoxProc>, dropped},
+        {cmd::distribute_electrode,        P::options,     "&Distribute electrode effect",                           V::fixed,     pattern_c<ShiftNodeDiaBox, ShiftNodeDiaBoxProc>, dropped},
+        {cmd::geometric_factor,            P::options,     "&Geometric factor for underwater surveys",               V::result,    geometric_factor},
         {cmd::ip_model,                    P::options,     "&Type of IP model",                                      V::fixed,     complex_ip_command},
         {cmd::calculate,                   P::computation, "&Calculate potential values",                            V::result,    calculate},
         {cmd::sensitivity_section,         P::computation, "Calculate &2D sensitivity section",                      V::result,    sensitivity_section_command},
@@ -154,11 +202,11 @@ std::vector<CommandRow> make_table() {
         {cmd::frechet_3d,                  P::computation, "Calculate &3D Frechet derivative",                       V::fixed,     sensitivity_3d_command, dropped},
         {cmd::save_screen_bmp,             P::print,       "&Save screen as BMP file",                               V::result,    save_screen_bmp},
         {cmd::help,                        P::help,        "&Help",                                                  V::fixed,     help_command},
-        {cmd::program_info,                P::help,        "&Program Info",                                          V::fixed,     {}}, // erase_window, AboutDiaBox
+        {cmd::program_info,                P::help,        "&Program Info",                                          V::fixed,     program_info},
         {cmd::editing_keys,                P::help,        "&Editing keys",                                          V::fixed,     editing_keys_command},
         {cmd::quit_program,                P::quit,        "&Quit program",                                          V::unchanged, close_command},
-        {cmd::normalise,                   P::none,        nullptr,                                                  V::result,    {}}, // normalise_command
-        {cmd::potentials_of_one_electrode, P::none,        nullptr,                                                  V::unchanged, {}}, // write_pot1elec, "Potential values calculated"
+        {cmd::normalise,                   P::none,        nullptr,                                                  V::result,    normalise},
+        {cmd::potentials_of_one_electrode, P::none,        nullptr,                                                  V::unchanged, potentials_of_one_electrode},
     };
     // clang-format on
 }

@@ -125,6 +125,16 @@ TEST_F(WindowProgram, EveryCommandIdReachesItsRowWithItsViewCode) {
     EXPECT_EQ(table, ids);
 }
 
+// Every command of the table has its handler, but those of the non-standard arrays (1140, 5271),
+// which this build does not have yet.
+TEST_F(WindowProgram, EveryCommandHasItsHandler) {
+    const std::vector<int> without = {1140, 5271};
+    for (const shell::CommandRow& row : shell::command_table()) {
+        const bool missing = std::find(without.begin(), without.end(), row.id) != without.end();
+        EXPECT_EQ(bool(row.action), !missing) << row.id;
+    }
+}
+
 TEST_F(WindowProgram, IdsWithoutAHandlerOnlyRepaint) {
     ASSERT_TRUE(start());
     CommandProbes probes;

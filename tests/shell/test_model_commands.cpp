@@ -63,6 +63,12 @@ class Commands : public WindowProgram {
 };
 
 TEST_F(Commands, ArrayTypeRefusesFieldDataAndRecomputesAfterCancel) {
+    // Before a model is read there is nothing to recompute.
+    answer("dialog ArrayTypeDiaBox2 click 203 ok");
+    EXPECT_EQ(shell::change_array_type(Progdisplay, m), 112);
+    EXPECT_EQ(m.ndata, 0);
+    EXPECT_EQ(m.data_ready, 0);
+    EXPECT_EQ(take_output().rfind("BOX [Message] To see the effects of the changes", 0), 0u);
     read(example("homogeneous_wenner.mod"));
     calculate();
     m.datum_array_type = 1;
@@ -331,6 +337,41 @@ TEST_F(Commands, SurferModelFile) {
     EXPECT_NE(take_output().find("[Error Message] There has been an error in creating\\nthe file "
                                  "/no/such/folder/model.txt."),
               std::string::npos);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
+} // namespace
+
+namespace {
+
+// Commands the dispatch runs with their dialogs and boxes.
+TEST_F(Commands, TraceProgramInfoAndThePotentialSection) {
+    answer("dialog TraceDiaBox click 1242 ok");
+    command(1240);
+    EXPECT_EQ(read_file(home + "kwoptrace.txt").rfind("2D trace\n", 0), 0u);
+    take_output();
+    command(1240); // tracing is on: no dialog
+    EXPECT_EQ(take_output(), "BOX [Message] This option is already active!\n");
+
+    answer("dialog AboutDiaBox ok");
+    command(145);
+    EXPECT_EQ(Mainviewstate.view_code, 145);
+
+    Mainviewstate.view_code = 42;
+    command(132);
+    EXPECT_EQ(take_output(), "BOX [Message] Potential values calculated\n");
+    EXPECT_EQ(lines_of(read_file(home + "pot1elec.dat")).size(), 821u);
+    EXPECT_EQ(Mainviewstate.view_code, 42);
+    // A program folder that cannot take the file: the error, and no report of success.
+    model::copy_text(Systemsettings.program_dir, sizeof Systemsettings.program_dir,
+                     "/no/such/folder/");
+    command(132);
+    const std::string shown = take_output();
+    EXPECT_NE(shown.find("There has been an error in creating\\nthe file "
+                         "/no/such/folder/pot1elec.dat."),
+              std::string::npos)
+        << shown;
+    EXPECT_EQ(shown.find("Potential values calculated"), std::string::npos);
     EXPECT_TRUE(answered()) << err.str();
 }
 
