@@ -602,20 +602,17 @@ std::string data_file_text(const WriterRecords& records) {
 }
 
 bool save_text_file(const char* path, const std::function<std::string()>& make) {
-    char message[1400];
     sys::AtomicFile out(path);
     if (!out.opened()) {
-        std::snprintf(message, sizeof message,
-                      "There has been an error in creating\nthe file %s.\n%s.", path,
-                      out.error().c_str());
-        model::show_message(message, "Error Message");
+        model::report_error(model::Shown::box, "Error Message",
+                            "There has been an error in creating\nthe file %s.\n%s.", path,
+                            out.error().c_str());
         return false;
     }
     if (!out.write(make()) || !out.commit()) {
-        std::snprintf(message, sizeof message,
-                      "There has been an error in writing\nthe file %s.\n%s.", path,
-                      out.error().c_str());
-        model::show_message(message, "Error Message");
+        model::report_error(model::Shown::box, "Error Message",
+                            "There has been an error in writing\nthe file %s.\n%s.", path,
+                            out.error().c_str());
         return false;
     }
     return true;

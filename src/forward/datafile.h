@@ -79,7 +79,8 @@ namespace forward {
 /// leaves an existing file as it was and no partial file). A file that cannot be created shows
 /// "There has been an error in creating\nthe file %s.\n%s." with the cause (caption "Error
 /// Message"), one that cannot be written "There has been an error in writing\nthe file
-/// %s.\n%s."; `make` runs only once the file is created. True when the file was written.
+/// %s.\n%s." (both through model::report_error); `make` runs only once the file is created.
+/// True when the file was written.
 bool save_text_file(const char* path, const std::function<std::string()>& make);
 bool save_text_file(const char* path, const std::string& text);
 
