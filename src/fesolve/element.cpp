@@ -87,6 +87,32 @@ void quad_element_matrix_flt(float w, float x1, float x2, float x3, float x4, fl
         k);
 }
 
+void quad_element_matrix_wdbl(float s, double w, float x1, float x2, float x3, float x4, float z1,
+                              float z2, float z3, float z4, double (&k)[10]) {
+    quad_element_matrix_dbl(s, w, x1, x2, x3, x4, z1, z2, z3, z4, k);
+}
+
+void triangle_element_matrix_scaled_flt(float w, float s, float x1, float x2, float x3, float z1,
+                                        float z2, float z3, double (&k)[6]) {
+    triangle_element_matrix_flt(w, x1, x2, x3, z1, z2, z3, k);
+    for (double& v : k)
+        v *= s;
+}
+
+void cell_matrix_two_triangles_flt(int n, int nz, float w, float s, const float* x, const float* z,
+                                   double (&k)[10]) {
+    const int node[4] = {n - 1, n + nz - 1, n, n + nz}; // 0-based corners 1 to 4
+    for (double& v : k)
+        v = 0.0;
+    static const int split[2][3] = {{1, 2, 3}, {3, 2, 4}};
+    for (const auto& t : split) {
+        const int a = node[t[0] - 1], b = node[t[1] - 1], c = node[t[2] - 1];
+        double terms[6];
+        triangle_element_matrix_scaled_flt(w, s, x[a], x[b], x[c], z[a], z[b], z[c], terms);
+        add_triangle(terms, t[0], t[1], t[2], k);
+    }
+}
+
 void rectangle_element_terms(double sigma, double x1, double x2, double z1, double z2, double k2,
                              double (&k)[10]) {
     const double a = std::fabs(x2 - x1), b = std::fabs(z2 - z1), m = a * b * k2;

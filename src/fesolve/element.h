@@ -31,6 +31,20 @@ void quad_element_matrix_dbl(float s, double w, float x1, float x2, float x3, fl
 void quad_element_matrix_flt(float w, float x1, float x2, float x3, float x4, float z1, float z2,
                              float z3, float z4, double (&k)[10]);
 
+/// The same routine under the name of its variant that takes w in double precision.
+void quad_element_matrix_wdbl(float s, double w, float x1, float x2, float x3, float x4, float z1,
+                              float z2, float z3, float z4, double (&k)[10]);
+
+/// Triangle of triangle_element_matrix_flt with every term multiplied by s.
+void triangle_element_matrix_scaled_flt(float w, float s, float x1, float x2, float x3, float z1,
+                                        float z2, float z3, double (&k)[6]);
+
+/// Cell of corner node n (corners n, n + nz, n + 1, n + nz + 1 as 1 to 4; x and z hold every
+/// node's coordinates at index node - 1) split along the diagonal 2-3 only, into the single-
+/// precision triangles (1, 2, 3) and (3, 2, 4), times s: K14 stays 0 and nothing is averaged.
+void cell_matrix_two_triangles_flt(int n, int nz, float w, float s, const float* x, const float* z,
+                                   double (&k)[10]);
+
 /// Bilinear rectangle in closed form, corners counter-clockwise: 1 (x1, z1), 2 (x2, z1),
 /// 3 (x2, z2), 4 (x1, z2); sides 1-2 and 3-4 along x, 2-3 and 4-1 along z. Writes
 /// sigma (stiffness + k2 mass) in quad_term_index order.

@@ -140,18 +140,35 @@ template void sparse_solve<float, float>(int, int, int, const int*, const float*
 
 } // namespace mx
 
-int add_sparse_entry_dbl(double value, double* lnz, int i, int j, double* diag, const int* xlnz,
-                         const int* nzsub, const int* xnzsub, const int* invp_) {
+namespace {
+
+// Adds value to entry (invp[i], invp[j]) of a factor of element type T (see
+// add_sparse_entry_dbl).
+template <class T>
+int add_sparse_entry(T value, T* lnz, int i, int j, T* diag, const int* xlnz, const int* nzsub,
+                     const int* xnzsub, const int* invp_) {
     OneBased<const int> invp(invp_);
     const int a = invp[i], b = invp[j];
     if (a == b) {
-        OneBased<double>{diag}[a] += value;
+        OneBased<T>{diag}[a] += value;
         return 0;
     }
     const int t = mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz, nzsub, xnzsub);
     if (t == 0) return 1;
-    OneBased<double>{lnz}[t] += value;
+    OneBased<T>{lnz}[t] += value;
     return 0;
+}
+
+} // namespace
+
+int add_sparse_entry_dbl(double value, double* lnz, int i, int j, double* diag, const int* xlnz,
+                         const int* nzsub, const int* xnzsub, const int* invp) {
+    return add_sparse_entry(value, lnz, i, j, diag, xlnz, nzsub, xnzsub, invp);
+}
+
+int add_sparse_entry_flt(float* lnz, int i, int j, float value, float* diag, const int* xlnz,
+                         const int* nzsub, const int* xnzsub, const int* perm) {
+    return add_sparse_entry(value, lnz, i, j, diag, xlnz, nzsub, xnzsub, perm);
 }
 
 int set_compressed_entry(float value, int i, int j, float* diag, float* lnz, const int* xlnz,
@@ -197,6 +214,11 @@ int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const 
     for (int k = 0; k < n; ++k)
         rhs[k] = float(values[k]);
     return 0;
+}
+
+int sparse_cholesky_solve_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,
+                              const int* xnzsub, const int* nzsub, const float* diag, float* rhs) {
+    return solve_sparse_flt(first_row, stop_row, n, xlnz, lnz, xnzsub, nzsub, diag, rhs);
 }
 
 int add_compressed_entry_dbl(double* lnz, int i, int j, double value, const int* xlnz,

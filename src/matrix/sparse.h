@@ -17,6 +17,12 @@
 int add_sparse_entry_dbl(double value, double* lnz, int i, int j, double* diag, const int* xlnz,
                          const int* nzsub, const int* xnzsub, const int* invp);
 
+/// The same on a single-precision factor (the argument order of its callers): value added to
+/// entry (perm[i], perm[j]), the diagonal when they are equal; 0 when added, 1 when the entry
+/// is not in the structure.
+int add_sparse_entry_flt(float* lnz, int i, int j, float value, float* diag, const int* xlnz,
+                         const int* nzsub, const int* xnzsub, const int* perm);
+
 /// Stores (does not add) a single-precision value at entry (i, j), mapped through invp.
 /// Returns 0 for a diagonal entry, 1 for an off-diagonal entry stored, 2 when the off-diagonal
 /// entry is not in the structure (nothing stored).
@@ -50,6 +56,10 @@ void solve4_sparse_dbl(int first_a, int stop_a, int first_b, int stop_b, int fir
 /// (rhs unchanged).
 int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,
                      const int* xnzsub, const int* nzsub, const float* diag, float* rhs);
+
+/// The same routine under the name the single-precision element kernels use.
+int sparse_cholesky_solve_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,
+                              const int* xnzsub, const int* nzsub, const float* diag, float* rhs);
 
 // ---- Single-precision kernels -----------------------------------------------------------
 // The same storage with a float factor. Unlike the routines above, `perm` here is the

@@ -58,6 +58,32 @@ TEST(Element, RectangleTwoByOneHasTheKnownRows) {
     EXPECT_NEAR(sum_all(dbl), 0.5 * 0.3 * area, 1e-12);
 }
 
+TEST(Element, TwoTriangleCellSplitsAlongOneDiagonal) {
+    // Corner node 1 of a column of two nodes: corners 1 (0,0), 2 (2,0), 3 (0,1), 4 (2,1).
+    const float x[4] = {0, 0, 2, 2}, z[4] = {0, 1, 0, 1};
+    double k[10];
+    cell_matrix_two_triangles_flt(1, 2, 0.0f, 1.0f, x, z, k);
+    const double stiffness[10] = {1.25, -0.25, -1.0, 0.0, 1.25, 0.0, -1.0, 1.25, -0.25, 1.25};
+    for (int t = 0; t < 10; ++t)
+        EXPECT_NEAR(k[t], stiffness[t], 1e-15) << t;
+    double mass[10];
+    cell_matrix_two_triangles_flt(1, 2, 1.0f, 1.0f, x, z, mass);
+    for (int t = 0; t < 10; ++t)
+        mass[t] -= k[t];
+    const double sixth = 1.0 / 6, third = 1.0 / 3, twelfth = 1.0 / 12;
+    const double expected[10] = {sixth, twelfth, twelfth, 0.0,     third,
+                                 sixth, twelfth, third,   twelfth, sixth};
+    for (int t = 0; t < 10; ++t)
+        EXPECT_NEAR(mass[t], expected[t], 1e-15) << t;
+    EXPECT_NEAR(sum_all(mass), 2.0, 1e-14);
+    // The scale multiplies every term; K14 stays untouched.
+    double scaled[10];
+    cell_matrix_two_triangles_flt(1, 2, 1.0f, 0.25f, x, z, scaled);
+    for (int t = 0; t < 10; ++t)
+        EXPECT_NEAR(scaled[t], 0.25 * (k[t] + mass[t]), 1e-15) << t;
+    EXPECT_EQ(scaled[quad_term_index(1, 4)], 0.0);
+}
+
 TEST(Element, TriangleTermsDoNotDependOnTheOrientation) {
     double cw[6], ccw[6], single[6];
     triangle_element_matrix_dbl(0.7, 0.0, 1.5, 0.2, 0.0, 0.3, 1.1, ccw);

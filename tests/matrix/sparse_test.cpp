@@ -342,6 +342,55 @@ TEST(CompressedFloat, MissingEntriesAndTheFourthPivot) {
     }
 }
 
+TEST(CompressedFloat, FloatEntriesAndSolveMatchTheirDoubleTwins) {
+    const int nx = 30, nz = 12;
+    SparseSystem s(grid_graph(nx, nz));
+    ASSERT_TRUE(s.ordered);
+    std::vector<float> lnz(s.lnz.size(), 0.0f), diag(s.n, 0.0f);
+    for (const GridEntry& e : five_point_matrix(nx, nz, 0.2)) {
+        ASSERT_EQ(add_sparse_entry_dbl(e.value, s.lnz.data(), e.i, e.j, s.diag.data(),
+                                       s.xlnz.data(), s.nzsub.data(), s.xnzsub.data(),
+                                       s.invp.data()),
+                  0);
+        // Half the off-diagonal value from each side: (i, j) and (j, i) meet in one entry.
+        const int sides = e.i == e.j ? 1 : 2;
+        for (int side = 0; side < sides; ++side)
+            ASSERT_EQ(add_sparse_entry_flt(lnz.data(), side ? e.j : e.i, side ? e.i : e.j,
+                                           float(e.value / sides), diag.data(), s.xlnz.data(),
+                                           s.nzsub.data(), s.xnzsub.data(), s.invp.data()),
+                      0);
+    }
+    // A pair the structure lacks changes nothing; a diagonal entry only the diagonal.
+    const std::vector<float> lnz_before = lnz;
+    EXPECT_EQ(add_sparse_entry_flt(lnz.data(), 1, s.n, 1.0f, diag.data(), s.xlnz.data(),
+                                   s.nzsub.data(), s.xnzsub.data(), s.invp.data()),
+              1);
+    EXPECT_EQ(add_sparse_entry_flt(lnz.data(), 5, 5, 0.0f, diag.data(), s.xlnz.data(),
+                                   s.nzsub.data(), s.xnzsub.data(), s.invp.data()),
+              0);
+    EXPECT_EQ(lnz, lnz_before);
+
+    std::vector<float> temp(s.n);
+    std::vector<int> link(s.n), first(s.n);
+    int flag = -1;
+    compressed_cholesky_float(s.n, s.xlnz.data(), lnz.data(), s.xnzsub.data(), s.nzsub.data(),
+                              diag.data(), link.data(), first.data(), temp.data(), &flag);
+    ASSERT_EQ(flag, 0);
+    ASSERT_EQ(s.factor(), 0);
+    for (int start : {1, s.n / 2}) {
+        std::vector<double> rhs = mxtest::random_vector(s.n, 5);
+        std::fill(rhs.begin(), rhs.begin() + (start - 1), 0.0);
+        std::vector<float> x(rhs.begin(), rhs.end());
+        solve_sparse_dbl(start, 1, s.n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(),
+                         s.nzsub.data(), s.diag.data(), rhs.data());
+        ASSERT_EQ(sparse_cholesky_solve_flt(start, 1, s.n, s.xlnz.data(), lnz.data(),
+                                            s.xnzsub.data(), s.nzsub.data(), diag.data(), x.data()),
+                  0);
+        EXPECT_LT(mxtest::relative_difference(std::vector<double>(x.begin(), x.end()), rhs), 1e-5)
+            << start;
+    }
+}
+
 TEST(CompressedFloat, PermuteFloatVector) {
     std::vector<float> vec = {1.5f, -2.0f, 4.0f}, work(3);
     const int identity[] = {1, 2, 3}, rotate[] = {3, 1, 2};
