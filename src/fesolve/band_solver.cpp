@@ -21,53 +21,6 @@ namespace {
 
 using mx::PageArray;
 
-// Node of a borehole electrode at `depth` in node column `column`: the last row whose node
-// depth matches within 0.001; failing that the nearest row, noted in the trace.
-int borehole_node(int column, int nz, const float* node_z, float depth, int electrode) {
-    int match = 0, nearest = 1;
-    for (int r = 1; r <= nz; ++r) {
-        const float z = node_z[index2d(r, column, nz)];
-        if (std::fabs(z - depth) <= 0.001f) match = r;
-        if (std::fabs(z - depth) < std::fabs(node_z[index2d(nearest, column, nz)] - depth))
-            nearest = r;
-    }
-    if (match == 0) {
-        model::trace("borehole electrode %d depth %8.3f matches no node row of column %d: "
-                     "nearest row %d at %8.3f\n",
-                     electrode, double(depth), column, nearest,
-                     double(node_z[index2d(nearest, column, nz)]));
-        match = nearest;
-    }
-    return (column - 1) * nz + match;
-}
-
-// Electrode nodes of the surface and borehole electrodes; a bad_input failure after the
-// message.
-model::SolverResult place_electrodes(int nboreholes, const std::int32_t* issbor,
-                                     const std::int32_t* columns, const float* depths, int n,
-                                     int margin_columns, int nodes_per_spacing, int nelec, int nx,
-                                     int nz, const float* node_z,
-                                     const std::int32_t* electrode_water, int* node) {
-    for (int e = 0; e < nelec; ++e)
-        node[e] = (margin_columns - 1 + e * nodes_per_spacing) * nz + 1 + electrode_water[e];
-    int e = nelec;
-    for (int b = 0; b < nboreholes; ++b) {
-        if (issbor[b] > 0 && (columns[b] < 1 || columns[b] > nx))
-            return fe::report_error(model::SolverStatus::bad_input,
-                                    "Borehole %d lies in node column %d,\noutside the mesh of "
-                                    "%d columns.",
-                                    b + 1, columns[b], nx);
-        for (int i = 0; i < issbor[b] && e < n; ++i, ++e)
-            node[e] = borehole_node(columns[b], nz, node_z, depths[e - nelec], e + 1);
-    }
-    if (e != n)
-        return fe::report_error(model::SolverStatus::bad_input,
-                                "The model has %d electrodes, but %d surface\nand %d borehole "
-                                "electrodes were given.",
-                                n, nelec, e - nelec);
-    return {};
-}
-
 // The three (or four) Jacobian work files, closed on every way out.
 struct JacobianFiles {
     std::FILE* terms = nullptr;
@@ -244,9 +197,9 @@ void set_wavenumbers(const fe::Inputs& in, BandSetup& setup) {
 model::SolverResult place_electrode_nodes(const fe::Inputs& in, BandSetup& setup) {
     int* node = setup.node.get();
     if (model::SolverResult r =
-            place_electrodes(in.nboreholes, in.issbor, in.borehole_columns, in.borehole_z, setup.n,
-                             in.margin_columns, in.nodes_per_spacing, in.nelec, in.nx, in.nz,
-                             in.node_z, in.electrode_water, node);
+            fe::place_electrodes(in.nboreholes, in.issbor, in.borehole_columns, in.borehole_z,
+                                 setup.n, in.margin_columns, in.nodes_per_spacing, in.nelec, in.nx,
+                                 in.nz, in.node_z, in.electrode_water, node);
         !r.ok())
         return r;
     for (int i = 1; i <= setup.n; ++i) {

@@ -45,6 +45,38 @@ void triangle_element_matrix_scaled_flt(float w, float s, float x1, float x2, fl
 void cell_matrix_two_triangles_flt(int n, int nz, float w, float s, const float* x, const float* z,
                                    double (&k)[10]);
 
+/// The two triangles (1, 2, 3) and (3, 2, 4) of cell (c, r) of an nx x nz node grid (corners
+/// 1 = node (c - 1) nz + r, 2 = 1 + nz, 3 = 1 + 1, 4 = 2 + 1), each with its own conductivity:
+/// cells[2 i] for the first and cells[2 i + 1] for the second, i the cell's index2d(c, r,
+/// nx - 1). For each triangle in turn calls add(i, j, value) for its three diagonal terms and
+/// then its three couplings, each term of triangle_element_matrix_scaled_flt at w. Stops after a
+/// triangle with a non-zero code and returns that triangle (1 or 2) with its six codes and
+/// nodes; 0 when everything was added. Corners 1 and 4 are never coupled.
+template <class Add>
+int add_cell_triangles(int c, int r, int nx, int nz, float w, const float* cells, const float* x,
+                       const float* z, Add add, int (&code)[6], int (&nodes)[3]) {
+    const int p1 = (c - 1) * nz + r, p2 = p1 + nz, p3 = p1 + 1, p4 = p2 + 1;
+    const int triangles[2][3] = {{p1, p2, p3}, {p3, p2, p4}};
+    const int cell = (c - 1) + (r - 1) * (nx - 1);
+    for (int t = 0; t < 2; ++t) {
+        const int a = triangles[t][0], b = triangles[t][1], d = triangles[t][2];
+        double k[6];
+        triangle_element_matrix_scaled_flt(w, cells[2 * cell + t], x[a - 1], x[b - 1], x[d - 1],
+                                           z[a - 1], z[b - 1], z[d - 1], k);
+        // k holds K11, K12, K13, K22, K23, K33.
+        code[0] = add(a, a, k[0]);
+        code[1] = add(b, b, k[3]);
+        code[2] = add(d, d, k[5]);
+        code[3] = add(a, b, k[1]);
+        code[4] = add(a, d, k[2]);
+        code[5] = add(b, d, k[4]);
+        nodes[0] = a, nodes[1] = b, nodes[2] = d;
+        for (int v : code)
+            if (v != 0) return t + 1;
+    }
+    return 0;
+}
+
 /// Bilinear rectangle in closed form, corners counter-clockwise: 1 (x1, z1), 2 (x2, z1),
 /// 3 (x2, z2), 4 (x1, z2); sides 1-2 and 3-4 along x, 2-3 and 4-1 along z. Writes
 /// sigma (stiffness + k2 mass) in quad_term_index order.

@@ -133,3 +133,20 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in);
 /// line before its message box; every failure ends with the status "Calculations stopped by
 /// an error."; a complete run ends with "Calculations completed" and a full bar.
 model::SolverResult calresfemq4(const fe::Inputs& in);
+
+/// Solver on tree-partitioned block storage: every cell split along the diagonal from (c + 1, r)
+/// to (c, r + 1) into two linear triangles, the first with the cell's first value of `cells`,
+/// the second with its second value (so a contrast may follow that diagonal); the six-neighbour
+/// node graph ordered once by one-way dissection; single-precision values, factored block by
+/// block at each of the nky wavenumbers from ky_min to ky_max (block_wavenumbers); mixed
+/// boundary terms about (the x of column nx / 2, the depth of the first electrode's row in
+/// column 1) with the single-precision ratio; the single-precision pair transform. Electrodes
+/// and boreholes as calresfem_sym_dbl (a borehole depth off the node rows takes the nearest row),
+/// remote electrodes likewise into remote_table. No Jacobian files. Failures: a non-positive
+/// pivot shows "Error at node %d wave number %d." (the mesh node); an entry outside the storage
+/// (matrix) shows which triangle or boundary edge it came from.
+model::SolverResult calc_potentials_fem_wavenumbers(const fe::Inputs& in);
+
+/// nk >= 2 wavenumbers at equal steps of ln k in single precision, the ends exactly kmin and
+/// kmax.
+void block_wavenumbers(float kmin, float kmax, int nk, float* k);

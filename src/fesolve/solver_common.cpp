@@ -38,14 +38,65 @@ Inputs make_inputs(ModelSettings& s, const ProgLim& limits, const float* cells, 
     return in;
 }
 
+namespace {
+
+// Node of a borehole electrode at `depth` in node column `column`: the last row whose node
+// depth matches within 0.001; failing that the nearest row, noted in the trace.
+int borehole_node(int column, int nz, const float* node_z, float depth, int electrode) {
+    int match = 0, nearest = 1;
+    for (int r = 1; r <= nz; ++r) {
+        const float z = node_z[index2d(r, column, nz)];
+        if (std::fabs(z - depth) <= 0.001f) match = r;
+        if (std::fabs(z - depth) < std::fabs(node_z[index2d(nearest, column, nz)] - depth))
+            nearest = r;
+    }
+    if (match == 0) {
+        model::trace("borehole electrode %d depth %8.3f matches no node row of column %d: "
+                     "nearest row %d at %8.3f\n",
+                     electrode, double(depth), column, nearest,
+                     double(node_z[index2d(nearest, column, nz)]));
+        match = nearest;
+    }
+    return (column - 1) * nz + match;
+}
+
+} // namespace
+
+// Electrode nodes of the surface and borehole electrodes; a bad_input failure after the
+// message.
+model::SolverResult place_electrodes(int nboreholes, const std::int32_t* issbor,
+                                     const std::int32_t* columns, const float* depths, int n,
+                                     int margin_columns, int nodes_per_spacing, int nelec, int nx,
+                                     int nz, const float* node_z,
+                                     const std::int32_t* electrode_water, int* node) {
+    for (int e = 0; e < nelec; ++e)
+        node[e] = (margin_columns - 1 + e * nodes_per_spacing) * nz + 1 + electrode_water[e];
+    int e = nelec;
+    for (int b = 0; b < nboreholes; ++b) {
+        if (issbor[b] > 0 && (columns[b] < 1 || columns[b] > nx))
+            return report_error(model::SolverStatus::bad_input,
+                                "Borehole %d lies in node column %d,\noutside the mesh of "
+                                "%d columns.",
+                                b + 1, columns[b], nx);
+        for (int i = 0; i < issbor[b] && e < n; ++i, ++e)
+            node[e] = borehole_node(columns[b], nz, node_z, depths[e - nelec], e + 1);
+    }
+    if (e != n)
+        return report_error(model::SolverStatus::bad_input,
+                            "The model has %d electrodes, but %d surface\nand %d borehole "
+                            "electrodes were given.",
+                            n, nelec, e - nelec);
+    return {};
+}
+
 model::SolverResult report_no_memory() {
     return report_error(model::SolverStatus::no_memory,
                         "Insufficient memory for finite-element subroutine!.");
 }
 
-model::SolverResult report_factor_failure(int node, bool with_node) {
-    char head[48] = "";
-    if (with_node) std::snprintf(head, sizeof head, "Error at node %d.\n", node);
+namespace {
+
+model::SolverResult report_factor_failure_headed(int node, const char* head) {
     model::report_error(model::Shown::box, "Error Message",
                         "%s"
                         "There has been an error in calculating\n"
@@ -57,6 +108,20 @@ model::SolverResult report_factor_failure(int node, bool with_node) {
                         "format might have been accidentally changed.",
                         head);
     return model::SolverResult::pivot_at(node);
+}
+
+} // namespace
+
+model::SolverResult report_factor_failure(int node, bool with_node) {
+    char head[48] = "";
+    if (with_node) std::snprintf(head, sizeof head, "Error at node %d.\n", node);
+    return report_factor_failure_headed(node, head);
+}
+
+model::SolverResult report_factor_failure_at_wave(int node, int wave) {
+    char head[64];
+    std::snprintf(head, sizeof head, "Error at node %d wave number %d.\n", node, wave);
+    return report_factor_failure_headed(node, head);
 }
 
 model::SolverResult report_error(model::SolverStatus status, const char* format, ...) {

@@ -22,6 +22,8 @@ model::SolverResult report_no_memory();
 /// The box "Error at node %d." with its seven-line explanation under "Error Message" (only the
 /// explanation when with_node is false); returns a pivot failure at node.
 model::SolverResult report_factor_failure(int node, bool with_node = true);
+/// The same box headed "Error at node %d wave number %d." (wave 1-based).
+model::SolverResult report_factor_failure_at_wave(int node, int wave);
 /// Formats and reports an error under "Error Message"; returns a failure of `status`.
 model::SolverResult report_error(model::SolverStatus status, const char* format, ...)
 #if defined(__GNUC__)
@@ -39,6 +41,17 @@ void report_progress(const char* format, int iky, int nky);
 /// 2); n is in.nelec_total, nky the count given. Reports the reason and returns a bad_input
 /// failure, else ok.
 model::SolverResult check_mesh_and_electrodes(const Inputs& in, int nky, int min_nky);
+
+/// Electrode nodes (node[e], 0-based e < n): surface electrodes in their columns and rows,
+/// then borehole b's issbor[b] electrodes in node column columns[b] at the depths `depths`
+/// (every borehole's in turn), each on the last row whose depth matches within 0.001, else on
+/// the nearest row (with a trace line). A bad_input failure, after its message, for a borehole
+/// outside the mesh or electrode counts that do not add up to n.
+model::SolverResult place_electrodes(int nboreholes, const std::int32_t* issbor,
+                                     const std::int32_t* columns, const float* depths, int n,
+                                     int margin_columns, int nodes_per_spacing, int nelec, int nx,
+                                     int nz, const float* node_z,
+                                     const std::int32_t* electrode_water, int* node);
 
 /// Number of electrode pairs i < j of n electrodes, and the 0-based position of pair (i, j) in
 /// the order (1, 2), (1, 3) .. (1, n), (2, 3) .. (n - 1, n).

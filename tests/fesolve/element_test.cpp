@@ -84,6 +84,34 @@ TEST(Element, TwoTriangleCellSplitsAlongOneDiagonal) {
     EXPECT_EQ(scaled[quad_term_index(1, 4)], 0.0);
 }
 
+TEST(Element, CellTrianglesCarryTheirOwnConductivities) {
+    // A 2 x 2 node grid (one cell 2 wide, 1 deep): corners 1 (0,0), 2 (2,0), 3 (0,1), 4 (2,1).
+    const float x[4] = {0, 0, 2, 2}, z[4] = {0, 1, 0, 1};
+    const float cells[2] = {1.0f, 3.0f};
+    double a[5][5] = {};
+    auto add = [&a](int i, int j, double v) {
+        a[i][j] += v;
+        return 0;
+    };
+    int code[6], nodes[3];
+    ASSERT_EQ(add_cell_triangles(1, 1, 2, 2, 0.0f, cells, x, z, add, code, nodes), 0);
+    // Corner 1 lies in the first triangle only, corner 4 in the second only.
+    double t1[6], t2[6];
+    triangle_element_matrix_flt(0.0f, 0, 2, 0, 0, 0, 1, t1);
+    triangle_element_matrix_flt(0.0f, 0, 2, 2, 1, 0, 1, t2);
+    EXPECT_EQ(a[1][1], 1.0 * t1[0]);
+    EXPECT_EQ(a[4][4], 3.0 * t2[5]);
+    EXPECT_EQ(a[2][3] + a[3][2], 1.0 * t1[4] + 3.0 * t2[1]);
+    EXPECT_EQ(a[1][4], 0.0);
+    EXPECT_EQ(a[4][1], 0.0);
+    // A refused entry stops after the triangle that met it, with its codes and nodes.
+    auto refuse = [](int i, int j, double) { return i == 4 && j == 4 ? 5 : 0; };
+    EXPECT_EQ(add_cell_triangles(1, 1, 2, 2, 0.0f, cells, x, z, refuse, code, nodes), 2);
+    EXPECT_EQ(code[2], 5);
+    EXPECT_EQ(nodes[0], 2);
+    EXPECT_EQ(nodes[2], 4);
+}
+
 TEST(Element, TriangleTermsDoNotDependOnTheOrientation) {
     double cw[6], ccw[6], single[6];
     triangle_element_matrix_dbl(0.7, 0.0, 1.5, 0.2, 0.0, 0.3, 1.1, ccw);
@@ -211,6 +239,19 @@ TEST(Assembly, LineSourceTermsStayFiniteNearTheReferencePoint) {
     const double clamped =
         1.0 / (fe::min_line_source_distance * std::log(fe::min_line_source_distance));
     EXPECT_NEAR(edge, 1.0 * 2 * (0.5 * 0.2) * clamped / (12 * std::hypot(0.5, 0.5)), 1e-15);
+}
+
+TEST(Assembly, BoundaryEdgeInLineWithTheReferencePointAddsNothing) {
+    // cos(theta) = 0: a vertical edge straight below the reference point, a bottom edge level
+    // with it. A side edge off to the side takes sigma beta L cos(theta) / 6.
+    for (auto ratio : {fe::BoundaryRatio::bessel_dbl, fe::BoundaryRatio::bessel_flt}) {
+        EXPECT_EQ(fe::boundary_segment_term(ratio, 0.5, 3.0, 0.0, 3.0, 4.0, 3.0, 5.0, 2.0), 0.0);
+        EXPECT_EQ(fe::boundary_segment_term(ratio, 0.5, 3.0, 2.0, 8.0, 2.0, 9.0, 2.0, 2.0), 0.0);
+    }
+    const double r = std::hypot(4.0, 4.5), beta = 0.5; // k r > 2: beta = k
+    EXPECT_NEAR(fe::boundary_segment_term(fe::BoundaryRatio::bessel_dbl, 0.5, 3.0, 0.0, 7.0, 4.0,
+                                          7.0, 5.0, 2.0),
+                2.0 * beta * 1.0 * (4.0 / r) / 6.0, 1e-12);
 }
 
 TEST(Assembly, StoredTermsHaveUnitConductivity) {

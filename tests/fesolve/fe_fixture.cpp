@@ -95,6 +95,10 @@ model::SolverResult BlockModel::run_q4() {
     return calresfemq4(inputs());
 }
 
+model::SolverResult BlockModel::run_block() {
+    return calc_potentials_fem_wavenumbers(inputs());
+}
+
 double BlockModel::pot(int a, int b) const {
     return Modelsettings.potential_table_a[index2d(a, b, Proglim.max_electrodes)];
 }

@@ -56,6 +56,7 @@ struct BlockModel {
     model::SolverResult run_band();
     model::SolverResult run_sparse();
     model::SolverResult run_q4();
+    model::SolverResult run_block();
     fe::Inputs inputs() const;
 
     double pot(int a, int b) const;        ///< potential_table_a entry

@@ -431,21 +431,74 @@ TEST_F(Solvers, BoreholesInTheBandAndQuadrilateralSolvers) {
     EXPECT_LT(w, 0.019);
 }
 
-TEST_F(Solvers, BandSolverTakesTheNearestRowForADepthOffTheRows) {
+TEST_F(Solvers, BandAndBlockSolversTakeTheNearestRowForADepthOffTheRows) {
     Printtrace.active = 1;
-    BlockModel on_row(25, 10.0, 24);
-    on_row.add_borehole(6.0f, {float(row_depth(6)), float(row_depth(8))});
-    ASSERT_EQ(on_row.run_band().status, SolverStatus::ok);
-    const std::vector<double> expected = table_copy(Modelsettings.potential_table_a);
-    BlockModel off_row(25, 10.0, 24);
-    off_row.add_borehole(6.0f, {float(row_depth(6)) + 0.05f, float(row_depth(8))});
-    ASSERT_EQ(off_row.run_band().status, SolverStatus::ok);
-    EXPECT_LT(difference(expected, Modelsettings.potential_table_a, 27), 1e-12);
-    std::vector<char> trace;
-    ASSERT_TRUE(sys::read_whole_file(file("kwoptrace.txt"), trace));
-    EXPECT_NE(std::string(trace.begin(), trace.end())
-                  .find("matches no node row of column 44: nearest row 6"),
-              std::string::npos);
+    const std::string line = "matches no node row of column 44: nearest row 6";
+    const Solver solvers[] = {{"band", &BlockModel::run_band}, {"block", &BlockModel::run_block}};
+    for (int s = 0; s < 2; ++s) {
+        BlockModel on_row(25, 10.0, 24);
+        on_row.add_borehole(6.0f, {float(row_depth(6)), float(row_depth(8))});
+        ASSERT_EQ((on_row.*solvers[s].run)().status, SolverStatus::ok);
+        const std::vector<double> expected = table_copy(Modelsettings.potential_table_a);
+        BlockModel off_row(25, 10.0, 24);
+        off_row.add_borehole(6.0f, {float(row_depth(6)) + 0.05f, float(row_depth(8))});
+        ASSERT_EQ((off_row.*solvers[s].run)().status, SolverStatus::ok);
+        EXPECT_LT(difference(expected, Modelsettings.potential_table_a, 27), 1e-12);
+        std::vector<char> bytes;
+        ASSERT_TRUE(sys::read_whole_file(file("kwoptrace.txt"), bytes));
+        const std::string trace(bytes.begin(), bytes.end());
+        std::size_t count = 0;
+        for (std::size_t at = trace.find(line); at != std::string::npos;
+             at = trace.find(line, at + 1))
+            ++count;
+        EXPECT_EQ(count, std::size_t(s + 1)) << solvers[s].name;
+    }
+}
+
+// The block-partitioned solver splits each cell along one diagonal only, in single precision:
+// measured against the band solver at most 0.11 %, against the analytic potentials 0.7 %
+// (half-space, 10 over 100) and 1.4 % (100 over 10, as the band solver's 1.5 %).
+TEST_F(Solvers, BlockSolverAgreesWithTheBandSolverAndTheAnalyticPotentials) {
+    const int n = 25;
+    struct Case {
+        double top, bottom;
+    };
+    for (Case c : {Case{10, 10}, Case{10, 100}, Case{100, 10}}) {
+        SCOPED_TRACE(testing::Message() << c.top << " over " << c.bottom);
+        BlockModel model(n, c.top);
+        model.set_resistivity(c.bottom, [](double, double z) { return z > 1.0; });
+        Expected exact = [&](int a, int b) { return two_layer(c.top, c.bottom, 1.0, b - a); };
+        ASSERT_EQ(model.run_band().status, SolverStatus::ok);
+        const std::vector<double> band = table_copy(Modelsettings.potential_table_a);
+        ASSERT_EQ(model.run_block().status, SolverStatus::ok);
+        EXPECT_LT(difference(band, Modelsettings.potential_table_a, n), 0.002);
+        EXPECT_LT(worst(model, 1, n, 1, n / 3, exact), 0.016);
+    }
+}
+
+TEST_F(Solvers, BlockSolverWavenumbersAndFailures) {
+    float k[12];
+    block_wavenumbers(0.002f, 8.0f, 2, k);
+    EXPECT_EQ(k[0], 0.002f);
+    EXPECT_EQ(k[1], 8.0f);
+    block_wavenumbers(0.002f, 8.0f, 12, k);
+    EXPECT_EQ(k[11], 8.0f);
+    for (int i = 1; i < 11; ++i)
+        EXPECT_NEAR(std::log(k[i] / k[i - 1]), std::log(4000.0) / 11, 1e-5) << i;
+
+    BlockModel model(9, 10.0);
+    fe::Inputs in = model.inputs();
+    std::vector<float> cells(in.cells, in.cells + 2 * std::size_t(in.nx - 1) * (in.nz - 1));
+    for (float& v : cells)
+        v = -v;
+    in.cells = cells.data();
+    const model::SolverResult r = calc_potentials_fem_wavenumbers(in);
+    EXPECT_EQ(r.status, SolverStatus::pivot);
+    ASSERT_FALSE(backend.boxes.empty());
+    EXPECT_EQ(backend.boxes.back().text.rfind("Error at node " + std::to_string(r.row) +
+                                                  " wave number 1.\nThere has been an error",
+                                              0),
+              0u);
 }
 
 } // namespace

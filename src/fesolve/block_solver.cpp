@@ -1,0 +1,296 @@
+// The finite-element solver on tree-partitioned block storage: every cell split into two linear
+// triangles with their own conductivities, the node grid ordered once by one-way dissection,
+// the matrix factored block by block in single precision at every wavenumber.
+#include "fesolve/fesolve.h"
+
+#include "fdsolve/transform.h"
+#include "fesolve/boundary.h"
+#include "fesolve/element.h"
+#include "matrix/blockorder.h"
+#include "matrix/blockstore.h"
+#include "matrix/gridgraph.h"
+#include "model/model_settings.h"
+#include "model/services.h"
+#include "model/utilities.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+using mx::PageArray;
+
+// The ordering (kept for every wavenumber) and the values of the block storage.
+struct BlockStorage {
+    int n = 0, nblks = 0;
+    PageArray<int> perm, invp, xblk, father, xenv, xnonz, nzsubs;
+    PageArray<float> diag, env, nonz;
+
+    int add(int i, int j, float value) {
+        return add_block_sparse_entry(i, j, value, invp.get(), diag.get(), xenv.get(), env.get(),
+                                      xnonz.get(), nzsubs.get(), nonz.get());
+    }
+    // Row of mesh node v in the new numbering (0-based, for the right-hand side).
+    int row(int v) const { return invp[v - 1] - 1; }
+    void clear() {
+        std::fill(diag.get(), diag.get() + diag.size(), 0.0f);
+        std::fill(env.get(), env.get() + env.size(), 0.0f);
+        std::fill(nonz.get(), nonz.get() + nonz.size(), 0.0f);
+    }
+};
+
+struct BlockSetup {
+    int n = 0, nk = 0, stride = 0;
+    long long npairs = 0;
+    bool remote = false;
+    float xs = 0, zs = 0; // reference point of the boundary terms
+    PageArray<float> k;
+    PageArray<int> node;
+    fe::RemoteElectrodes remote_nodes;
+};
+
+struct BlockValues {
+    PageArray<float> pairs;   // npairs per wavenumber
+    PageArray<double> remote; // stride per wavenumber
+    PageArray<float> rhs;     // one solution in the new numbering
+};
+
+// One-way dissection of the six-neighbour graph of the triangulated grid and the storage it
+// gives; the ordering's own work arrays are freed on return.
+model::SolverResult order_grid(int nx, int nz, BlockStorage& s) {
+    const int n = nx * nz;
+    s.n = n;
+    PageArray<int> xadj(n + 1), adjncy(6 * std::size_t(n)), mask(n), xls(n + 1), ls(n), bnum(n);
+    if (!xadj.ok() || !adjncy.ok() || !mask.ok() || !xls.ok() || !ls.ok() || !bnum.ok() ||
+        !s.perm.allocate(n) || !s.invp.allocate(n) || !s.xblk.allocate(n + 1) ||
+        !s.xenv.allocate(n + 1) || !s.xnonz.allocate(n + 1) || !s.nzsubs.allocate(adjncy.size()))
+        return fe::report_no_memory();
+    set_adj_2d(xadj.get(), adjncy.get(), nz, nx);
+    s.nblks = one_way_dissection_partition(n, xadj.get(), adjncy.get(), mask.get(), s.xblk.get(),
+                                           s.perm.get(), xls.get(), ls.get());
+    number_blocks_rcm(xadj.get(), adjncy.get(), s.perm.get(), s.nblks, s.xblk.get(), bnum.get(),
+                      mask.get(), ls.get(), xls.get());
+    for (int k = 1; k <= n; ++k)
+        s.invp[s.perm[k - 1] - 1] = k;
+    if (!s.father.allocate(s.nblks)) return fe::report_no_memory();
+    find_tree_adjacency_1wd(xadj.get(), adjncy.get(), s.perm.get(), s.nblks, s.xblk.get(),
+                            s.father.get(), bnum.get());
+    const int envelope =
+        find_tree_envelope_1wd(xadj.get(), adjncy.get(), s.perm.get(), s.invp.get(), s.nblks,
+                               s.xblk.get(), s.xenv.get(), mask.get(), ls.get());
+    const int capacity = int(s.nzsubs.size());
+    const int offblock =
+        find_off_block_nonzeros_1wd(xadj.get(), adjncy.get(), s.perm.get(), s.invp.get(), s.nblks,
+                                    s.xblk.get(), s.xnonz.get(), s.nzsubs.get(), capacity);
+    if (offblock > capacity)
+        return fe::report_error(model::SolverStatus::ordering,
+                                "The block ordering needs %d off-block entries,\nmore than the "
+                                "%d it was given.",
+                                offblock, capacity);
+    if (!s.diag.allocate(n) || !s.env.allocate(envelope) || !s.nonz.allocate(offblock))
+        return fe::report_no_memory();
+    return {};
+}
+
+model::SolverResult allocate(const fe::Inputs& in, BlockSetup& setup, BlockValues& values) {
+    const bool ok = setup.k.allocate(setup.nk) && setup.node.allocate(setup.n) &&
+                    values.pairs.allocate(std::size_t(setup.npairs) * setup.nk) &&
+                    values.rhs.allocate(std::size_t(in.nx) * in.nz) &&
+                    (!setup.remote || values.remote.allocate(std::size_t(setup.stride) * setup.nk));
+    return ok ? model::SolverResult{} : fe::report_no_memory();
+}
+
+model::SolverResult place_remote(const fe::Inputs& in, BlockSetup& setup) {
+    PageArray<float> positions(in.nx);
+    if (!positions.ok()) return fe::report_no_memory();
+    for (int c = 1; c <= in.nx; ++c)
+        positions[c - 1] = in.node_x[(c - 1) * in.nz];
+    fe::RemoteElectrodes& r = setup.remote_nodes;
+    r.c2_x = in.c2_x;
+    r.c2_y = in.c2_y;
+    r.p2_x = in.p2_x;
+    r.p2_y = in.p2_y;
+    fe::place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns,
+                                in.nz, in.nx, positions.get(), r);
+    return {};
+}
+
+// The two triangles of every cell, each with its own conductivity.
+model::SolverResult add_cells(const fe::Inputs& in, float w, BlockStorage& s) {
+    const int nx = in.nx, nz = in.nz;
+    auto add = [&s](int i, int j, double value) { return s.add(i, j, float(value)); };
+    for (int c = 1; c < nx; ++c)
+        for (int r = 1; r < nz; ++r) {
+            int code[6], v[3];
+            const int t =
+                add_cell_triangles(c, r, nx, nz, w, in.cells, in.node_x, in.node_z, add, code, v);
+            if (t != 0)
+                return fe::report_error(
+                    model::SolverStatus::matrix,
+                    t == 1 ? "Error in first matrix allocation %d/%d  %d/%d\n%d %d %d %d %d "
+                             "%d\n%d %d %d"
+                           : "Error in second matrix allocation %d/%d  %d/%d\n%d %d %d %d %d "
+                             "%d\n%d %d %d",
+                    c, nx - 1, r, nz - 1, code[0], code[1], code[2], code[3], code[4], code[5],
+                    v[0], v[1], v[2]);
+        }
+    return {};
+}
+
+// The mixed boundary terms of the left, bottom and right edges.
+model::SolverResult add_boundary(const fe::Inputs& in, const BlockSetup& setup, double k,
+                                 BlockStorage& s) {
+    const int nx = in.nx, nz = in.nz;
+    int edge = 0;
+    model::SolverResult failure;
+    const int code = fe::add_mixed_boundary(
+        fe::BoundaryRatio::bessel_flt, nx, nz, k, setup.xs, setup.zs,
+        [&](int v) { return double(in.node_x[v - 1]); },
+        [&](int v) { return double(in.node_z[v - 1]); }, in.cells,
+        [&](int a, int b, double f) {
+            ++edge;
+            const int r1 = s.add(a, a, float(2 * f)), r2 = s.add(b, b, float(2 * f)),
+                      r3 = s.add(a, b, float(f));
+            if (!(r1 || r2 || r3)) return 0;
+            if (edge < nz)
+                failure = fe::report_error(model::SolverStatus::matrix,
+                                           "Error in 3rd matrix allocation  %d/%d\n%d %d %d\n%d %d",
+                                           edge, nz - 1, r1, r2, r3, a, b);
+            else if (edge < nz + nx - 1)
+                failure = fe::report_error(model::SolverStatus::matrix,
+                                           "Error in 4th matrix allocation  %d/%d\n%d %d %d\n%d %d",
+                                           edge - (nz - 1), nx - 1, r1, r2, r3, a, b);
+            else
+                failure = fe::report_error(model::SolverStatus::matrix,
+                                           "Error in 5th matrix allocation  %d/%d\n%d %d %d\n%d %d",
+                                           edge - (nz - 1) - (nx - 1), nz - 1, r1, r2, r3, a, b);
+            return r1 + r2 + r3;
+        });
+    return code ? failure : model::SolverResult{};
+}
+
+// Solves rhs in place, a no_memory failure when the solve's work memory is refused.
+model::SolverResult solve(BlockStorage& s, float* rhs) {
+    if (block_sparse_solve(s.nblks, s.xblk.get(), s.diag.get(), s.xenv.get(), s.env.get(),
+                           s.xnonz.get(), s.nonz.get(), s.nzsubs.get(), rhs) != 0)
+        return fe::report_no_memory();
+    return {};
+}
+
+model::SolverResult solve_sources(const BlockSetup& setup, BlockStorage& s, BlockValues& values,
+                                  int m) {
+    const int n = setup.n;
+    float* rhs = values.rhs.get();
+    float* pair_block = values.pairs.get() + std::size_t(m) * setup.npairs;
+    for (int i = 1; i < n; ++i) {
+        std::fill(rhs, rhs + s.n, 0.0f);
+        rhs[s.row(setup.node[i - 1])] = 1.0f;
+        if (model::SolverResult r = solve(s, rhs); !r.ok()) return r;
+        for (int j = i + 1; j <= n; ++j)
+            pair_block[fe::pair_position(n, i, j)] = rhs[s.row(setup.node[j - 1])];
+    }
+    if (!setup.remote) return {};
+    const fe::RemoteElectrodes& r = setup.remote_nodes;
+    double* row = values.remote.get() + std::size_t(m) * setup.stride;
+    std::fill(row, row + setup.stride, 0.0);
+    for (int source = 0; source < 2; ++source) {
+        const int count = source == 0 ? r.c2_count : r.p2_count;
+        const int* rn = source == 0 ? r.c2_node : r.p2_node;
+        const float* rw = source == 0 ? r.c2_weight : r.p2_weight;
+        if (count == 0) continue;
+        std::fill(rhs, rhs + s.n, 0.0f);
+        for (int q = 0; q < count; ++q)
+            rhs[s.row(rn[q])] += rw[q];
+        if (model::SolverResult res = solve(s, rhs); !res.ok()) return res;
+        for (int e = 0; e < n; ++e)
+            row[source * n + e] = rhs[s.row(setup.node[e])];
+        if (source == 1 && r.c2_count > 0)
+            for (int q = 0; q < r.c2_count; ++q)
+                row[2 * n] += r.c2_weight[q] * rhs[s.row(r.c2_node[q])];
+    }
+    return {};
+}
+
+// Assembles, factors and solves wavenumber m.
+model::SolverResult solve_wavenumber(const fe::Inputs& in, const BlockSetup& setup, int m,
+                                     BlockStorage& s, BlockValues& values) {
+    const double k = setup.k[m];
+    s.clear();
+    if (model::SolverResult r = add_cells(in, float(k * k), s); !r.ok()) return r;
+    if (model::SolverResult r = add_boundary(in, setup, k, s); !r.ok()) return r;
+    int flag = 0;
+    const int row =
+        block_sparse_factor(s.nblks, s.xblk.get(), s.father.get(), s.diag.get(), s.xenv.get(),
+                            s.env.get(), s.xnonz.get(), s.nonz.get(), s.nzsubs.get(), &flag);
+    if (flag < 0) return fe::report_no_memory();
+    if (flag > 0)
+        return fe::report_factor_failure_at_wave(s.perm[s.xblk[flag - 1] + row - 2], m + 1);
+    return solve_sources(setup, s, values, m);
+}
+
+model::SolverResult write_outputs(const fe::Inputs& in, const BlockSetup& setup,
+                                  const BlockValues& values) {
+    if (inverse_fourier_pair_potentials(in.electrode_offset_ratio, values.pairs.get(), in.table_a,
+                                        in.table_b, setup.n, setup.nk, setup.k.get(), 4,
+                                        int(setup.npairs), in.lead) != 0)
+        return fe::report_no_memory();
+    if (!setup.remote) return {};
+    std::vector<double> k(setup.k.get(), setup.k.get() + setup.nk);
+    if (!fe::transform_remote_values(setup.remote_nodes, in.settings->electrode_table, setup.n,
+                                     in.nelec, values.remote.get(), setup.nk, k.data(),
+                                     in.remote_table))
+        return fe::report_no_memory();
+    return {};
+}
+
+model::SolverResult set_up(const fe::Inputs& in, BlockSetup& setup, BlockStorage& storage,
+                           BlockValues& values) {
+    if (model::SolverResult r = fe::check_mesh_and_electrodes(in, in.nky, 2); !r.ok()) return r;
+    if (!(in.ky_min > 0.0f && in.ky_max > in.ky_min))
+        return fe::report_error(model::SolverStatus::bad_input,
+                                "The wavenumbers must be positive and increasing (%g to %g).",
+                                double(in.ky_min), double(in.ky_max));
+    setup.n = in.nelec_total;
+    setup.nk = in.nky;
+    setup.npairs = fe::pair_count(setup.n);
+    setup.stride = 2 * setup.n + 1;
+    setup.remote = in.remote_electrodes > 0;
+    if (model::SolverResult r = order_grid(in.nx, in.nz, storage); !r.ok()) return r;
+    if (model::SolverResult r = allocate(in, setup, values); !r.ok()) return r;
+    block_wavenumbers(in.ky_min, in.ky_max, setup.nk, setup.k.get());
+    if (model::SolverResult r =
+            fe::place_electrodes(in.nboreholes, in.issbor, in.borehole_columns, in.borehole_z,
+                                 setup.n, in.margin_columns, in.nodes_per_spacing, in.nelec, in.nx,
+                                 in.nz, in.node_z, in.electrode_water, setup.node.get());
+        !r.ok())
+        return r;
+    setup.xs = in.node_x[(in.nx / 2 - 1) * in.nz];
+    setup.zs = in.node_z[in.electrode_water[0]];
+    if (setup.remote) return place_remote(in, setup);
+    return {};
+}
+
+} // namespace
+
+void block_wavenumbers(float kmin, float kmax, int nk, float* k) {
+    const float l1 = std::log(kmin), step = (std::log(kmax) - l1) / float(nk - 1);
+    k[0] = kmin;
+    for (int i = 2; i < nk; ++i)
+        k[i - 1] = std::exp(l1 + float(i - 1) * step);
+    k[nk - 1] = kmax;
+}
+
+model::SolverResult calc_potentials_fem_wavenumbers(const fe::Inputs& in) {
+    BlockSetup setup;
+    BlockStorage storage;
+    BlockValues values;
+    if (model::SolverResult r = set_up(in, setup, storage, values); !r.ok()) return r;
+    for (int m = 0; m < setup.nk; ++m) {
+        fe::report_progress("Finite-Element Calculations - %5.1f%% completed", m, setup.nk);
+        if (model::SolverResult r = solve_wavenumber(in, setup, m, storage, values); !r.ok())
+            return r;
+    }
+    update_status("Calculating Potentials", 0);
+    return write_outputs(in, setup, values);
+}
