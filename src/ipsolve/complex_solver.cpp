@@ -6,9 +6,11 @@
 #include "fdsolve/bessel.h"
 #include "fesolve/element.h"
 #include "fesolve/solver_common.h"
+#include "ipsolve/jacobian.h"
 #include "ipsolve/transform_cmplx.h"
 #include "matrix/band.h"
 #include "matrix/pagearray.h"
+#include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/utilities.h"
@@ -16,6 +18,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <memory>
+#include <type_traits>
+#include <vector>
 
 namespace ip {
 
@@ -41,6 +46,7 @@ using mx::PageArray;
 struct Rules {
     int pair_type;   // sortfemcmplx integration type
     int remote_mode; // inverse_fourier_transform_cmplx_flt mode
+    bool jacobian;   // the Jacobian mode (double precision only)
 };
 
 template <class T> int factor(int n, T* re, T* im, int bw);
@@ -85,9 +91,9 @@ template <class T> class ComplexRun {
     model::SolverResult allocate();
     model::SolverResult place_electrodes();
     void place_remote_electrodes();
-    void assemble(float k);
+    model::SolverResult assemble(float k);
     void add_boundary(float k);
-    void solve_sources(int w);
+    model::SolverResult solve_sources(int w);
     void solve_remote(int w);
     model::SolverResult transform();
 
@@ -109,6 +115,8 @@ template <class T> class ComplexRun {
     PageArray<float> k_, x_, z_, pairs_re_, pairs_im_, remote_re_, remote_im_;
     PageArray<T> band_re_, band_im_, rhs_re_, rhs_im_, p2_re_;
     PageArray<int> electrode_nodes_, stop_;
+    std::unique_ptr<ip::JacobianMode> jacobian_; // the mode's work files, removed with it
+    std::vector<double> terms_;                  // unit-conductivity cell terms (the mode)
 };
 
 template <class T> model::SolverResult ComplexRun<T>::allocate() {
@@ -191,7 +199,7 @@ template <class T> void ComplexRun<T>::place_remote_electrodes() {
                                 in_.nz, in_.nx, x_.get(), remote_nodes_);
 }
 
-template <class T> void ComplexRun<T>::assemble(float k) {
+template <class T> model::SolverResult ComplexRun<T>::assemble(float k) {
     std::fill(band_re_.get(), band_re_.get() + band_re_.size(), T(0));
     std::fill(band_im_.get(), band_im_.get() + band_im_.size(), T(0));
     const float w = k * k;
@@ -205,7 +213,12 @@ template <class T> void ComplexRun<T>::assemble(float k) {
             for (int a = 1; a <= 4; ++a)
                 for (int b = a; b <= 4; ++b)
                     add(corner[a - 1], corner[b - 1], terms[quad_term_index(a, b)], sre, sim);
+            if (jacobian_)
+                std::copy(terms, terms + 10,
+                          terms_.begin() + 10 * (std::size_t(i - 1) * (in_.nz - 1) + (j - 1)));
         }
+    if (!jacobian_) return {};
+    return jacobian_->write_terms(terms_.data(), (in_.nx - 1) * (in_.nz - 1));
 }
 
 template <class T> void ComplexRun<T>::add_boundary(float k) {
@@ -233,23 +246,30 @@ template <class T> void ComplexRun<T>::add_boundary(float k) {
                 in_.node_row_dz[j - 1], true, nx - 1, j);
 }
 
-template <class T> void ComplexRun<T>::solve_sources(int w) {
+template <class T> model::SolverResult ComplexRun<T>::solve_sources(int w) {
     float* pre = pairs_re_.get() + std::size_t(w) * pairs_;
     float* pim = pairs_im_.get() + std::size_t(w) * pairs_;
     T* bre = rhs_re_.get();
     T* bim = rhs_im_.get();
-    for (int e = 1; e < np_; ++e) {
+    // The Jacobian mode keeps every electrode's whole solution.
+    const int sources = jacobian_ ? np_ : np_ - 1;
+    for (int e = 1; e <= sources; ++e) {
         std::fill(bre, bre + n_, T(0));
         std::fill(bim, bim + n_, T(0));
         const int source = electrode_nodes_[e - 1];
         bre[source - 1] = T(1);
-        solve<T>(band_re_.get(), band_im_.get(), n_, bre, bim, bw_, source, stop_[e - 1]);
+        solve<T>(band_re_.get(), band_im_.get(), n_, bre, bim, bw_, source,
+                 jacobian_ ? 1 : stop_[e - 1]);
         for (int f = e + 1; f <= np_; ++f) {
             const long long p = fe::pair_position(np_, e, f);
             pre[p] = float(bre[electrode_nodes_[f - 1] - 1]);
             pim[p] = float(bim[electrode_nodes_[f - 1] - 1]);
         }
+        if constexpr (std::is_same<T, double>::value)
+            if (jacobian_)
+                if (model::SolverResult r = jacobian_->write_solution(bre, bim); !r.ok()) return r;
     }
+    return {};
 }
 
 template <class T> void ComplexRun<T>::solve_remote(int w) {
@@ -334,26 +354,46 @@ template <class T> model::SolverResult ComplexRun<T>::execute() {
     if (result.ok()) result = place_electrodes();
     if (!result.ok()) return result;
     place_remote_electrodes();
+    if (rules_.jacobian) {
+        jacobian_.reset(new ip::JacobianMode(in_, n_, np_, k_.get(), nw_));
+        terms_.assign(std::size_t(in_.nx - 1) * (in_.nz - 1) * 10, 0.0);
+        if (model::SolverResult r = jacobian_->start(); !r.ok()) return r;
+    }
     for (int w = 0; w < nw_; ++w) {
         fe::report_progress("Finite-Element Calculations - %5.1f%% completed", w, nw_);
-        assemble(k_[w]);
+        if (model::SolverResult r = assemble(k_[w]); !r.ok()) return r;
         add_boundary(k_[w]);
         if (int failed = factor<T>(n_, band_re_.get(), band_im_.get(), bw_))
             return fe::report_factor_failure(failed);
-        solve_sources(w);
+        if (model::SolverResult r = solve_sources(w); !r.ok()) return r;
         solve_remote(w);
+        if (jacobian_) {
+            const float percentage = float(w) * 100.0f / float(nw_);
+            char text[64];
+            std::snprintf(text, sizeof text, "Finite-Element Calculations - %5.1f%% completed",
+                          double(percentage));
+            const int bar = round_to_int(percentage * 0.01f * float(Statuswind.bar_width));
+            if (model::SolverResult r = jacobian_->accumulate(w, text, bar); !r.ok()) return r;
+        }
     }
-    return transform();
+    if (model::SolverResult r = transform(); !r.ok()) return r;
+    if (!jacobian_) return {};
+    return jacobian_->finish(out_.t_re, out_.t_im, in_.lead, in_.electrode_x);
 }
 
 } // namespace
 
 model::SolverResult calresfemsipd(const ip::Inputs& in, const ip::Outputs& out) {
-    const model::SolverResult result = ComplexRun<double>(in, out, Rules{1, 1}).execute();
+    model::SolverResult result;
+    try {
+        result = ComplexRun<double>(in, out, Rules{1, 1, in.jacobian_mode}).execute();
+    } catch (const std::bad_alloc&) {
+        result = fe::report_no_memory();
+    }
     model::trace("End calresfemsipd\n");
     return result;
 }
 
 model::SolverResult calresfem_cmplx_flt(const ip::Inputs& in, const ip::Outputs& out) {
-    return ComplexRun<float>(in, out, Rules{0, 0}).execute();
+    return ComplexRun<float>(in, out, Rules{0, 0, false}).execute();
 }

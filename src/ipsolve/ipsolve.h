@@ -45,6 +45,15 @@ struct Inputs : fe::Inputs {
     const float* sigma_im = nullptr;
     const float* electrode_x = nullptr; ///< [nelec_total] x of every electrode, unit spacings
     int borehole_row_step = 0;
+
+    /// Jacobian mode of calresfemsipd (off unless set; no command sets it): every electrode a
+    /// source with whole solutions, the work files coefs_fem.bin, ptempf.bin, gtempf.bin,
+    /// gtemp_curr.bin and gtemp_prev.bin and the reports potentials.txt and jacobian.txt in
+    /// jacobian_folder (a path with its trailing separator); the sections also go to
+    /// *jacobian_out when it is given. See ipsolve/jacobian.h.
+    bool jacobian_mode = false;
+    const char* jacobian_folder = "";
+    struct JacobianTables* jacobian_out = nullptr;
 };
 
 /// The inputs from the records (fe::make_inputs without cells or tables; nelec_total at least

@@ -28,6 +28,12 @@ template <class Transfer> int chunked(int n, Transfer transfer) {
 
 } // namespace
 
+bool read_file_exactly(const std::string& path, void* buffer, std::size_t bytes) {
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) return false;
+    return std::fread(buffer, 1, bytes, file.get()) == bytes && std::fgetc(file.get()) == EOF;
+}
+
 int read_array_chunked(std::FILE* stream, void* buffer, int n) {
     auto* bytes = static_cast<unsigned char*>(buffer);
     return chunked(n, [&](int offset, int count) {

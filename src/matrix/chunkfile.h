@@ -20,6 +20,10 @@ int read_array_chunked(std::FILE* stream, void* buffer, int n);
 /// n <= 0 returns 0 without touching (or flushing) the stream.
 int write_array_chunked(std::FILE* stream, const void* buffer, int n);
 
+/// Reads the file at path whole into buffer when it holds exactly `bytes` bytes; false when it
+/// cannot be opened or holds fewer or more.
+bool read_file_exactly(const std::string& path, void* buffer, std::size_t bytes);
+
 /// Result codes of the structure-file routines.
 enum StructureFileResult {
     structure_file_ok = 0,
