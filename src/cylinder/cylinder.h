@@ -32,6 +32,7 @@
 #include "model/solver_io.h"
 
 #include <cstdint>
+#include <vector>
 
 class ModelSettings;
 class ProgLim;
@@ -49,9 +50,46 @@ constexpr int wavenumber_count = 15;
 /// The 15 wavenumbers of a ring of nelec electrodes into k.
 void cylinder_wavenumbers(int nelec, float* k);
 
+/// The survey of the sensitivity runs: per datum its first electrode x, spacing a (in
+/// electrodes) and factor n, formed into electrodes by the array code (datum_electrodes).
+struct DatumSurvey {
+    int ndata = 0;
+    const std::int32_t* first = nullptr;
+    const std::int32_t* spacing = nullptr;
+    const float* n = nullptr;
+    int array_type = 0;
+    bool unit_factor = false; ///< every datum factor -1/pi
+};
+
+/// Electrodes (C1, C2, P1, P2; 0 where the array has none) and the datum factor of the datum
+/// (x, a, n) of array code array_type on a ring of nelec electrodes:
+///   1: x, x + 3a, x + a, x + 2a, -2a;       2: x + a, x, x + 2a, x + 3a, -6a;
+///   3: x, x + 2a, x + a, x + 3a, -3a;       4: x, 0, x + a, 0, -2a;
+///   8: x, 0, x + a, 0, -2a s / (s - a), s = sqrt(a^2 + 1);
+///   6, n >= 0: x, 0, x + [a n], x + [a (n + 1)], -2a n (n + 1);
+///   6, n < 0: x + a + [a |n|], 0, x + a, x, -2a |n| (|n| + 1);
+///   7: x, x + [a (2n + 1)], x + [a n], x + [a (n + 1)], -a n (n + 1);
+///   else: x + a, x, x + [a (n + 1)], x + [a (n + 2)], -a n (n + 1) (n + 2);
+/// [ ] rounding to the nearest integer. A number above nelec goes round the ring (less nelec).
+/// unit_factor gives every datum the factor -1/pi.
+void datum_electrodes(int array_type, int nelec, int x, int a, float n, bool unit_factor,
+                      std::int32_t* electrodes, double* factor);
+
+/// What a sensitivity run gives back. A model cell is one mesh element (cell (s, j) at
+/// (s - 1) + le (j - 1), le ne of them). The sensitivity of datum d to cell c, at c ndata + d, is
+/// the derivative of the datum's transfer value dV = G(P1|C1) - G(P1|C2) - G(P2|C1) + G(P2|C2)
+/// (the table the run writes; an electrode 0 and a pair of one electrode add nothing) with
+/// respect to the logarithm of the cell's resistivity; over the cells they sum to dV.
+struct Sensitivities {
+    int ndata = 0, cells = 0;
+    std::vector<std::int32_t> electrodes; ///< C1, C2, P1, P2 of datum d at 4 d
+    std::vector<double> factor;           ///< datum factor of each datum
+    std::vector<double> values;
+};
+
 /// What one run of a cylinder solver reads and writes. None of the tables is owned.
 struct SolverInputs {
-    float radius = 1.0f;        ///< cylinder radius; every potential is divided by pi radius
+    double radius = 1.0;        ///< cylinder radius; every potential is divided by pi radius
     int nodes_per_spacing = 0;  ///< k, sectors per electrode spacing
     int nelec = 0;              ///< electrodes on the circumference
     int sectors = 0, radii = 0; ///< le and ne of the mesh
@@ -65,6 +103,18 @@ struct SolverInputs {
     /// Element matrices of the quadrilaterals computed once per run and kept (72 floats per
     /// element), or computed again at every wavenumber; the results are the same.
     bool element_matrices_once = true;
+
+    /// The double-precision variant reads these in place of node_x, node_y and conductivity.
+    const double *node_x_dbl = nullptr, *node_y_dbl = nullptr, *conductivity_dbl = nullptr;
+    /// The variants with work files. Mode 1 stages the element terms, the element nodes and
+    /// every electrode's whole solution of each wavenumber through "jtemp1.bin" to "jtemp3.bin"
+    /// in `folder` (a path with its trailing separator), reads them back and forms the
+    /// sensitivities of the survey into *sensitivities; the work files are removed when the
+    /// run ends, also after a failure. Any other mode gives the potentials alone.
+    int mode = 0;
+    const char* folder = "";
+    const DatumSurvey* survey = nullptr;
+    Sensitivities* sensitivities = nullptr;
 };
 
 /// The inputs of a run on the model record: radius, k, nelec, le, ne and the electrode-node
@@ -81,6 +131,21 @@ model::SolverResult solve_transfer_potentials(const SolverInputs& in);
 /// in.table_im, each pair integrated over the leading values that are positive and exceed
 /// 1e-10 of the third value (after the sign of the first value is taken out).
 model::SolverResult solve_transfer_potentials_complex(const SolverInputs& in);
+
+/// The real solver with work files and datum sensitivities (mode 1): the potentials as
+/// solve_transfer_potentials gives them.
+model::SolverResult solve_transfer_potentials_staged(const SolverInputs& in);
+
+/// The same in double precision (node_x_dbl, node_y_dbl, conductivity_dbl): the matrix, the
+/// solutions, the work-file records and the integral over wavenumber (the first wavenumber's
+/// rectangle and log_spline_integral_geo_dbl of the leading values), with the listing
+/// "cylgradd.txt" in `folder`: the mesh line "nxe %d nze %d  col1 %d col2 %d", the electrode
+/// nodes, the sensitivities of every cell and datum, and the check table
+/// G(2, i + 2) - G(2, i + 3) - G(1, i + 2) + G(1, i + 3) of i = 1 .. nelec - 3. Entry and pivot
+/// failures read "Error in envijd quad", "Error in envijd tri" and "error in envfac"; a work
+/// file or the listing that cannot be created "There has been an error in creating\nthe file
+/// %s.".
+model::SolverResult solve_transfer_potentials_dbl(const SolverInputs& in);
 
 /// Inputs of the apparent values of a ring of electrodes (the electrode after the last is the
 /// first). Potential tables hold P(i | j), the potential at i for a unit current at j, at

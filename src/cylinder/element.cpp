@@ -76,20 +76,24 @@ void gauss_legendre_5(float* weights, float* abscissae) {
     }
 }
 
-void quad8_element_matrices(const float* x, const float* y, float* stiffness, float* mass) {
-    float w[5], g[5], N[8], dN[16], J[4], Jinv[4], G[4];
+namespace {
+
+// The products in double, added into tables of T.
+template <class T> void quad8_matrices(const T* x, const T* y, T* stiffness, T* mass) {
+    float w[5], g[5];
+    T N[8], dN[16], J[4], Jinv[4], G[4];
     gauss_legendre_5(w, g);
     for (int i = 0; i < 5; ++i)
         for (int j = 0; j < 5; ++j) {
-            const double det = quad8_shape_functions(g[i], g[j], x, y, N, dN, J, Jinv, G);
+            const double det = shape_functions(T(g[i]), T(g[j]), x, y, N, dN, J, Jinv, G);
             const double weight = double(w[i]) * double(w[j]) * det;
             for (int a = 0; a < 8; ++a)
                 for (int b = 0; b <= a; ++b) {
                     const double grad =
                         double(dN[a]) * G[0] * dN[b] + double(dN[a]) * G[1] * dN[8 + b] +
                         double(dN[8 + a]) * G[2] * dN[b] + double(dN[8 + a]) * G[3] * dN[8 + b];
-                    mass[8 * a + b] += float(weight * N[a] * N[b]);
-                    stiffness[8 * a + b] += float(weight * grad);
+                    mass[8 * a + b] += T(weight * N[a] * N[b]);
+                    stiffness[8 * a + b] += T(weight * grad);
                 }
         }
     for (int a = 0; a < 8; ++a)
@@ -99,10 +103,10 @@ void quad8_element_matrices(const float* x, const float* y, float* stiffness, fl
         }
 }
 
-void triangle_element_matrices(const float* x, const float* y, float* stiffness, float* mass) {
-    const float area =
-        0.5f * std::fabs((x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]));
-    float b[3], c[3];
+template <class T> void triangle_matrices(const T* x, const T* y, T* stiffness, T* mass) {
+    const T area =
+        T(0.5) * std::fabs((x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]));
+    T b[3], c[3];
     for (int i = 0; i < 3; ++i) {
         const int j = (i + 1) % 3, k = (i + 2) % 3;
         b[i] = y[j] - y[k];
@@ -110,7 +114,24 @@ void triangle_element_matrices(const float* x, const float* y, float* stiffness,
     }
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) {
-            stiffness[3 * i + j] = 0.25f * (b[i] * b[j] + c[i] * c[j]) / area;
-            mass[3 * i + j] = i == j ? area / 6.0f : area / 12.0f;
+            stiffness[3 * i + j] = T(0.25) * (b[i] * b[j] + c[i] * c[j]) / area;
+            mass[3 * i + j] = i == j ? area / T(6) : area / T(12);
         }
+}
+
+} // namespace
+
+void quad8_element_matrices(const float* x, const float* y, float* stiffness, float* mass) {
+    quad8_matrices(x, y, stiffness, mass);
+}
+void quad8_element_matrices_dbl(const double* x, const double* y, double* stiffness, double* mass) {
+    quad8_matrices(x, y, stiffness, mass);
+}
+
+void triangle_element_matrices(const float* x, const float* y, float* stiffness, float* mass) {
+    triangle_matrices(x, y, stiffness, mass);
+}
+void triangle_element_matrices_dbl(const double* x, const double* y, double* stiffness,
+                                   double* mass) {
+    triangle_matrices(x, y, stiffness, mass);
 }

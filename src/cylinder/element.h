@@ -26,7 +26,11 @@ void gauss_legendre_5(float* weights, float* abscissae);
 /// node coordinates (x, y) to S and M: 5 x 5 Gauss points, det J with its sign, products in
 /// double added into the single-precision tables.
 void quad8_element_matrices(const float* x, const float* y, float* stiffness, float* mass);
+/// The same in double precision throughout (the Gauss points and weights of the rule above).
+void quad8_element_matrices_dbl(const double* x, const double* y, double* stiffness, double* mass);
 
 /// Stiffness and mass matrices (3 x 3, row-major) of the linear triangle with corners (x, y):
 /// A = |cross product| / 2, S(i, j) = (bi bj + ci cj) / (4 A), M(i, i) = A / 6, M(i, j) = A / 12.
 void triangle_element_matrices(const float* x, const float* y, float* stiffness, float* mass);
+void triangle_element_matrices_dbl(const double* x, const double* y, double* stiffness,
+                                   double* mass);

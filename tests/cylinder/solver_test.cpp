@@ -155,25 +155,12 @@ TEST_F(Solver, FailuresLeaveTheTableAndSayWhy) {
     EXPECT_EQ(backend.boxes.size(), 1u);
 
     // Every allocation is checked: the message, no memory kept, the table as it was.
-    const long long start = sys::page_bytes_in_use();
-    sys::reset_page_peak();
-    ASSERT_TRUE(ring.solve().ok());
-    const long long need = sys::page_bytes_peak() - start;
-    ring.table = before;
-    int refused = 0;
-    for (long long budget = 0; budget < need; budget += need / 30 + 1) {
-        backend.boxes.clear();
-        sys::set_page_budget(start + budget);
-        const model::SolverResult result = ring.solve();
-        sys::set_page_budget(-1);
-        EXPECT_EQ(sys::page_bytes_in_use(), start) << budget;
-        if (result.ok()) continue;
-        ++refused;
-        EXPECT_EQ(result.status, model::SolverStatus::no_memory) << budget;
-        ASSERT_EQ(backend.boxes.size(), 1u) << budget;
-        EXPECT_EQ(backend.boxes[0].line(), "Error Message: Insufficient memory!.");
-        EXPECT_EQ(ring.table, before) << budget;
-    }
+    auto solve = [&] {
+        ring.table = before;
+        return ring.solve();
+    };
+    const int refused = refuse_memory(
+        30, solve, [&](long long budget) { EXPECT_EQ(ring.table, before) << budget; });
     EXPECT_GT(refused, 20);
 }
 
