@@ -33,6 +33,19 @@ std::string two_node_example() {
     return t;
 }
 
+// The homogeneous example with 45 layers of 0.25, more than the layer-depth dialog has rows.
+std::string deep_example() {
+    const std::string t = read_file(example("homogeneous_wenner.mod"));
+    const std::string row = std::string(96, '0') + "\n";
+    const std::size_t depths = t.find("\n20\n") + 1, rows = t.find(row);
+    std::string text = t.substr(0, depths) + "45\n";
+    for (int k = 1; k <= 45; ++k)
+        text += std::to_string(0.25 * k) + (k < 45 ? " " : "\n");
+    for (int k = 0; k < 45; ++k)
+        text += row;
+    return text + t.substr(rows + 20 * row.size());
+}
+
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -246,6 +259,15 @@ TEST_F(Commands, LayerDepths) {
     EXPECT_EQ(m.pot_values_present, 0);
     EXPECT_EQ(m.data_ready, 0);
     EXPECT_EQ(dialog_result, 1);
+
+    // With more layers than rows, Enter and Esc wrap at the last row of the dialog.
+    read(home_dir.write("deep.mod", deep_example()));
+    ASSERT_GT(m.nz_nodes - 1, 40);
+    DepthView deep;
+    answer("dialog ModDepthDiaBox cancel ok click 188");
+    run_depths(deep);
+    EXPECT_EQ(deep.focus, (std::vector<int>{401, 440, 401, 401}));
+    EXPECT_EQ(deep.edits[39], "10.0");
     EXPECT_TRUE(answered()) << err.str();
 }
 
@@ -256,7 +278,16 @@ TEST_F(Commands, GeometricFactorRecomputesOnlyWithPotentials) {
     EXPECT_EQ(m.pot_values_present, 0);
     EXPECT_EQ(m.data_ready, 0);
 
+    // A model read but not calculated has no potentials to form the values from.
     read(example("homogeneous_wenner.mod"));
+    m.app_resistivity[0] = -1.0f;
+    answer("dialog GeomDiaBox click 560 ok");
+    shell::geom_factor_command(Progdisplay, m);
+    EXPECT_EQ(m.geometric_factor_type, 0);
+    EXPECT_EQ(m.app_resistivity[0], -1.0f);
+    EXPECT_EQ(m.pot_values_present, 0);
+    EXPECT_EQ(m.data_ready, 0);
+
     calculate();
     const float first = m.app_resistivity[0];
     m.app_resistivity[0] = -1.0f;
@@ -330,6 +361,19 @@ TEST_F(Commands, SurferModelFile) {
         EXPECT_EQ(lines[1], c.first);
         EXPECT_EQ(lines[2], c.second);
     }
+    // Topography adds no elevation: the cells of a row share its depth, the middle of the
+    // first grid layer (0.5 m) for the top row.
+    read(fixture("topography_remote_ip.mod"));
+    ASSERT_EQ(m.tflag, 1);
+    answer("file " + home + "topography.txt");
+    shell::save_model_surfer(Progdisplay, m);
+    const std::vector<std::string> lines = lines_of(read_file(home + "topography.txt"));
+    const std::size_t columns = std::size_t((m.nelec - 1) * m.nodes_per_spacing);
+    ASSERT_EQ(lines.size(), 1 + std::size_t(m.nz_nodes - 1) * columns);
+    EXPECT_EQ(lines[1].substr(8, 9), "    0.250");
+    for (std::size_t k = 1; k < lines.size(); ++k)
+        EXPECT_EQ(lines[k].substr(8, 9), lines[1 + (k - 1) / columns * columns].substr(8, 9)) << k;
+
     // A file that cannot be created is named, and nothing is written.
     answer("file /no/such/folder/model.txt");
     take_output();
