@@ -268,6 +268,12 @@ TEST_F(Commands, LayerDepths) {
     run_depths(deep);
     EXPECT_EQ(deep.focus, (std::vector<int>{401, 440, 401, 401}));
     EXPECT_EQ(deep.edits[39], "10.0");
+
+    // The depths of a cylinder model are the radii of its rings: no dialog opens for them.
+    read(example("cylinder_wenner.mod"));
+    shell::model_depth_command(m);
+    EXPECT_EQ(take_output(), "BOX [Message] The depths of a cylinder model are the radii of its "
+                             "rings;\\nthey cannot be changed here.\n");
     EXPECT_TRUE(answered()) << err.str();
 }
 
