@@ -6,8 +6,8 @@
 #include "cylinder/cylinder.h"
 #include "cylinder/element.h"
 #include "cylinder/mesh.h"
-#include "platform/sys/sys.h"
 #include "support/recording_backend.h"
+#include "support/refusal.h"
 #include "support/session.h"
 
 #include <gtest/gtest.h>
@@ -25,32 +25,10 @@ class Records : public ::testing::Test {
     test_support::GlobalRecords records_;
     test_support::RecordingBackend backend;
 
-    /// Runs `run` (returning a model::SolverResult) under page budgets from none up to what a
-    /// free run needs, in `steps` steps. Every refused run must return no_memory after the one
-    /// message "Insufficient memory!.", keep no memory and pass check(budget). Returns the number
-    /// of refused runs.
+    /// test_support::refuse_memory_in_turn with the cylinder solvers' memory message.
     template <class Run, class Check> int refuse_memory(int steps, Run run, Check check) {
-        const long long start = sys::page_bytes_in_use();
-        sys::reset_page_peak();
-        EXPECT_TRUE(run().ok());
-        const long long need = sys::page_bytes_peak() - start;
-        int refused = 0;
-        for (long long budget = 0; budget < need; budget += need / steps + 1) {
-            backend.boxes.clear();
-            sys::set_page_budget(start + budget);
-            const model::SolverResult result = run();
-            sys::set_page_budget(-1);
-            EXPECT_EQ(sys::page_bytes_in_use(), start) << budget;
-            if (result.ok()) continue;
-            ++refused;
-            EXPECT_EQ(result.status, model::SolverStatus::no_memory) << budget;
-            EXPECT_EQ(backend.boxes.size(), 1u) << budget;
-            if (!backend.boxes.empty()) {
-                EXPECT_EQ(backend.boxes[0].line(), "Error Message: Insufficient memory!.");
-            }
-            check(budget);
-        }
-        return refused;
+        return test_support::refuse_memory_in_turn(
+            backend, steps, "Error Message: Insufficient memory!.", run, check);
     }
 };
 

@@ -1,8 +1,10 @@
 // The two-layer test model: its grids and wavenumbers, the wavenumber integral, the run against
-// the half-space and the image series of a two-layer earth, and a failed factorisation.
+// the half-space and the image series of a two-layer earth, a failed factorisation and refused
+// memory.
 #include "fe_fixture.h"
 
 #include "fesolve/model2d.h"
+#include "support/refusal.h"
 
 #include <gtest/gtest.h>
 
@@ -127,6 +129,18 @@ TEST_F(TestModel, FailedFactorisationWritesItsLineAndNoTable) {
     EXPECT_EQ(text.find("Potential values"), std::string::npos);
     ASSERT_FALSE(backend.boxes.empty());
     EXPECT_EQ(backend.boxes.back().line(), "Error Message: Cap matrix 1, error fac 1");
+
+    // Every allocation refused in turn (all come before the first factorisation): the memory
+    // message, nothing kept, neither the failure line nor a table.
+    const int refused = test_support::refuse_memory_in_turn(
+        backend, 20, "Error Message: Insufficient memory for finite-element subroutine!.",
+        [&] { return model2d_test_run(m, file("model2d_test.txt").c_str()); },
+        [&](long long budget) {
+            const std::string written = report();
+            EXPECT_EQ(written.find("Cap matrix"), std::string::npos) << budget;
+            EXPECT_EQ(written.find("Potential values"), std::string::npos) << budget;
+        });
+    EXPECT_GT(refused, 10);
 }
 
 } // namespace

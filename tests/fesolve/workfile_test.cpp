@@ -132,12 +132,13 @@ class Failures : public Records {
     static constexpr Solver solvers[3] = {{"band", &BlockModel::run_band},
                                           {"sparse", &BlockModel::run_sparse},
                                           {"quadrilateral", &BlockModel::run_q4}};
+    static constexpr Solver block = {"block", &BlockModel::run_block};
 };
 
 // Every allocation of every solver refused in turn: each run either completes or stops with the
 // memory message, frees everything and leaves the output tables alone.
 TEST_F(Failures, MemoryRefusedAtEveryAllocation) {
-    for (const Solver& solver : solvers) {
+    for (const Solver& solver : {solvers[0], solvers[1], solvers[2], block}) {
         BlockModel model(9, 10.0);
         model.add_borehole(4.0f, {float(row_depth(5)), float(row_depth(7))});
         if (solver.run != &BlockModel::run_q4) Modelsettings.remote_electrodes = 1;
