@@ -64,7 +64,7 @@ struct Inputs : model::SurveyInputs {
 
 /// The inputs of a run on the record's survey (model::fill_survey_inputs), mesh
 /// (ModelSettings::node_x, node_z, node_col_x, node_col_dx, node_row_dz) and boreholes
-/// (nelec_total, nboreholes, issbor, borehole_table_2 as the columns, borehole_table_3 as the
+/// (nelec_total, nboreholes, issbor, borehole_column as the columns, borehole_first_row as the
 /// first rows, borehole_z), with the element values `cells` and the output tables.
 Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* cells,
                    double* table_a, double* table_b, double* remote_table);

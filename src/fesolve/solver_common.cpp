@@ -32,8 +32,8 @@ Inputs make_inputs(ModelSettings& s, const ProgLim& limits, const float* cells, 
     in.nelec_total = s.nelec_total;
     in.nboreholes = s.nboreholes;
     in.issbor = s.issbor;
-    in.borehole_columns = s.borehole_table_2;
-    in.borehole_first_rows = s.borehole_table_3;
+    in.borehole_columns = s.borehole_column;
+    in.borehole_first_rows = s.borehole_first_row;
     in.borehole_z = s.borehole_z;
     return in;
 }

@@ -95,7 +95,7 @@ SaveOutcome last_save_outcome();
 /// Electrode positions of the driver tables (ModelSettings::driver_elec_2 x and driver_elec_3
 /// z): surface electrode j at (j, 0), then the electrodes of each borehole at the x of its
 /// surface electrode and their depths; nelec_total, the borehole node columns
-/// (borehole_table_2) and first node rows (borehole_table_3). `boreholes` says whether the
+/// (borehole_column) and first node rows (borehole_first_row). `boreholes` says whether the
 /// borehole part runs.
 void set_electrode_positions(ModelSettings& settings, bool boreholes);
 

@@ -35,12 +35,12 @@ void set_electrode_positions(ModelSettings& s, bool boreholes) {
     for (int b = 0; b < s.nboreholes; ++b) {
         const int k = s.nelec + first;
         s.nelec_total += s.issbor[b];
-        s.borehole_table_2[b] = s.margin_columns + round_to_int(float(s.nodes_per_spacing) *
-                                                                float(s.borehole_first[b]));
-        s.borehole_table_3[b] = s.nodes_per_spacing;
+        s.borehole_column[b] = s.margin_columns + round_to_int(float(s.nodes_per_spacing) *
+                                                               float(s.borehole_first[b]));
+        s.borehole_first_row[b] = s.nodes_per_spacing;
         for (int r = 0; r < s.nz_nodes; ++r)
             if (std::fabs(s.depth_lines[r] - s.borehole_z[first]) <= 0.001f)
-                s.borehole_table_3[b] = r;
+                s.borehole_first_row[b] = r;
         for (int i = 0; i < s.issbor[b]; ++i) {
             s.driver_elec_2[k + i] = float(s.borehole_first[b]);
             s.driver_elec_3[k + i] = s.borehole_z[first + i];

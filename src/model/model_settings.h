@@ -44,6 +44,8 @@ class ModelSettings {
     bool allocated() const;
 
     // ---- Scratch text and model-reader cursors --------------------------------------------------
+    // Written and read by the model reader (model/readmodel*.cpp), which formats its messages and
+    // trace lines into message_text. Not used in this build: parse_position, _2 and _3.
     /// Scratch text: every message box text, trace line of the model reader and work-file path is
     /// formatted here before use.
     char message_text[8192] = "";
@@ -56,6 +58,11 @@ class ModelSettings {
     std::int32_t parse_position_3 = 0;
 
     // ---- Work-file paths (the destructor deletes the nine binary work files) --------------------
+    // Written by window creation (model/globals.cpp puts the program folder before each name;
+    // shell/main_window.cpp, shell/paint.cpp and forward/read_command.cpp keep model_file with the
+    // settings file). Read by the finite-element solvers (fesolve: nodes_file, the Jacobian work
+    // files), the sensitivity commands (sensitivity/block_sensitivity.cpp, electrode_jacobian.cpp)
+    // and the destructor.
     /// Path of the sparse-structure work file; window creation replaces the default by the program
     /// folder followed by "nodesfile.xxx".
     char nodes_file[256] = "nodes.bin";
@@ -78,6 +85,14 @@ class ModelSettings {
     char dump_file[512] = "";
 
     // ---- Method switches and solver parameters --------------------------------------------------
+    // Written by the model reader (fem, extend_depth), the option dialogs
+    // (shell/option_dialogs.cpp: fem, complex_ip_model), the sensitivity commands (fem, sparsefem),
+    // the calculation (forward/calculate.cpp forces fem and sparsefem), the finite-difference
+    // drivers (fdsolve/drivers.cpp: fd_option and the source weights) and the finite-element
+    // solvers (fesolve/solver_common.cpp: fe_remote_a/_b, fe_small_table_a/_b). Read by the solver
+    // chain (forward/calculate.cpp, forward/solver_chain.h), the solvers through their Inputs
+    // (model/solver_io.cpp, fd::make_inputs, fe::make_inputs), the apparent-value routines and
+    // the data-file writers (forward). Not used in this build: ip_option, fe_option_1 to _4.
     /// Method switch: 0 finite differences, non-zero finite elements; line electrodes set it to 1.
     std::int32_t fem = 0;
     /// Non-zero selects the quadrilateral finite-element solver (tested before sparsefem).
@@ -121,12 +136,19 @@ class ModelSettings {
     void* fe_small_table_a = nullptr;
     /// [16 bytes] Small table of the finite-element solver (allocated by the constructor).
     void* fe_small_table_b = nullptr;
-    std::int32_t fe_option_1 = 0; ///< Switch of the finite-element solver.
-    std::int32_t fe_option_2 = 0; ///< Switch of the finite-element solver.
-    std::int32_t fe_option_3 = 0; ///< Switch of the finite-element solver.
-    std::int32_t fe_option_4 = 0; ///< Switch of the finite-element solver.
+    /// Four switches reserved for the finite-element solver; nothing sets or reads them, and no
+    /// file keeps them.
+    std::int32_t fe_option_1 = 0;
+    std::int32_t fe_option_2 = 0;
+    std::int32_t fe_option_3 = 0;
+    std::int32_t fe_option_4 = 0;
 
     // ---- Tank, cylinder and convex-section models -----------------------------------------------
+    // Written by the model reader (model/readmodel.cpp, readmodel_survey.cpp, readmodel_grid.cpp,
+    // readmodel_end.cpp) and the mesh routines (model/mesh_nodes.cpp; the band solver moves the
+    // tank columns onto its mesh). Read by the mesh and cell routines (model), the cylinder path
+    // (forward/cylinder_path.cpp, cylinder/), the model-file writer (forward/modelfile.cpp) and
+    // the display.
     std::int32_t tank_model = 0; ///< 1 for a tank model.
     float tank_x_left = -90.0f;  ///< Left tank wall x, relative to the first electrode.
     float tank_x_right = 90.0f;  ///< Right tank wall x.
@@ -152,6 +174,11 @@ class ModelSettings {
     std::int32_t ne = 0; ///< Element count in the second direction of a cylinder mesh.
 
     // ---- Model file -----------------------------------------------------------------------------
+    // Written by the model reader (model/readmodel_grid.cpp) and the read-model command
+    // (forward/read_command.cpp: model_read, title_text, namefile). Read by the commands that need
+    // a model (forward/calculate.cpp, forward/save_command.cpp, app/batch.cpp), the writers
+    // (forward/datafile*.cpp, forward/modelfile.cpp) and the display. Not used in this build:
+    // data_dir, read_status_1.
     char* model_title = nullptr; ///< [256 bytes] Model name line of the model file.
     char* namefile = nullptr;    ///< [256 bytes] Name of the model file read.
     char* data_dir = nullptr;    ///< [256 bytes] Folder of the data file.
@@ -162,6 +189,13 @@ class ModelSettings {
     std::int32_t read_status_1 = 0; ///< State word of the read-model command.
 
     // ---- Electrodes -----------------------------------------------------------------------------
+    // Written by the model reader (model/readmodel_survey.cpp, readmodel_array.cpp,
+    // readmodel_boreholes.cpp, readmodel_sort.cpp, readmodel_end.cpp), the read-model command
+    // (forward/read_command.cpp: electrode_offset_ratio) and the array-type commands (display).
+    // Read by the solvers through their Inputs (model/solver_io.cpp), the finite-element solvers
+    // (fesolve: electrode_table, whose node mapping they write), the apparent-value routines and
+    // the writers (forward), the sensitivity commands, the optimisation (optimise) and the display.
+    // Not used in this build: electrode_node.
     std::int32_t nelec = 0;              ///< Number of electrodes.
     std::int32_t nelectrode_records = 0; ///< Number of entries in electrode_table.
     /// Number of electrode pairs, nelec x (nelec - 1) / 2 (integer halving), set by the model
@@ -188,6 +222,12 @@ class ModelSettings {
     std::int32_t* electrode_water = nullptr;
 
     // ---- Boreholes ------------------------------------------------------------------------------
+    // Written by the model reader (model/readmodel.cpp, readmodel_boreholes.cpp) and the
+    // read-model command (forward/read_command.cpp: borehole_first, borehole_column,
+    // borehole_first_row). Read by the finite-element and complex solvers through fe::make_inputs
+    // (fesolve/solver_common.cpp), the calculation (forward/calculate.cpp, normalise.cpp), the
+    // model-file writer (forward/modelfile.cpp) and the model section (display/model_section.cpp).
+    // Not used in this build: borehole_mode, borehole_mode_2, plot_boreholes.
     std::int32_t nboreholes = 0; ///< Number of boreholes.
     /// Borehole switch read by the IP solvers, the calculation driver and the sensitivity commands.
     std::int32_t borehole_mode = 0;
@@ -198,12 +238,14 @@ class ModelSettings {
     /// Borehole kind (vertical or inclined), read by the reader, the writers and the display.
     std::int32_t borehole_type = 0;
     std::int32_t* issbor = nullptr; ///< [B+1] Number of electrodes in each borehole.
-    /// [B+1] Per-borehole table (set by the model reader, read by the solvers and the display).
+    /// [B+1] The last surface electrode (0-based) at the borehole's x, which is that x in unit
+    /// spacings from the first electrode (read-model command).
     std::int32_t* borehole_first = nullptr;
-    /// [B+1] Per-borehole table read by the IP solvers and the calculation driver.
-    std::int32_t* borehole_table_2 = nullptr;
-    /// [B+1] Per-borehole table read by the IP solvers and the calculation driver.
-    std::int32_t* borehole_table_3 = nullptr;
+    /// [B+1] Node column of each borehole (read-model command; the finite-element solvers).
+    std::int32_t* borehole_column = nullptr;
+    /// [B+1] 0-based node row of each borehole's first electrode: the row at the depth of that
+    /// electrode, else nodes_per_spacing (read-model command; the quadrilateral solver).
+    std::int32_t* borehole_first_row = nullptr;
     float* borehole_x = nullptr; ///< [E x B+1] X of every borehole electrode.
     float* borehole_z = nullptr; ///< [E x B+1] Depth of every borehole electrode.
     /// [N+1] Borehole electrode table of the model reader and the IP solvers.
@@ -213,6 +255,13 @@ class ModelSettings {
     std::int32_t plot_boreholes = 0;
 
     // ---- Mesh and grid --------------------------------------------------------------------------
+    // Written by the model reader (model/readmodel_grid.cpp, readmodel_end.cpp,
+    // readmodel_boreholes.cpp, readmodel_tail.cpp), the finite-element solvers (node_x, node_z;
+    // the band solver's electrode-position Jacobian shifts them and puts them back), the cylinder
+    // solver (node_x) and the standard-array sensitivity sections
+    // (sensitivity/standard_arrays.cpp). Read by the solvers through their Inputs, the calculation
+    // (forward), the sensitivity commands and the model section (display). Not used in this build:
+    // depth_lines_saved.
     std::int32_t nodes_per_spacing = 4; ///< Mesh nodes per unit electrode spacing.
     std::int32_t nx_nodes = 200;        ///< Number of mesh node columns.
     std::int32_t nz_nodes = 20;         ///< Number of mesh node rows.
@@ -241,6 +290,11 @@ class ModelSettings {
     float* depth_lines_saved = nullptr;
 
     // ---- Resistivities, block codes and cell conductivities -------------------------------------
+    // Written by the model reader (model/readmodel_grid.cpp, readmodel_end.cpp; the code views are
+    // set by model/globals.cpp), the block editor (display/block_editing.cpp: resistivity_codes)
+    // and the calculation (forward/calculate.cpp: set_code2res fills cell_conductivity and
+    // cell_conductivity_ip, the normalisation run cell_work). Read by the solver chain, the
+    // complex solvers (ipsolve/runs.cpp), the cylinder path, the model-file writer and the display.
     std::int32_t nresis = 0; ///< Number of model resistivity values.
     /// Largest model resistivity value of the model file (model reader).
     float max_model_resistivity = 100.0f;
@@ -263,6 +317,11 @@ class ModelSettings {
     float* cell_work = nullptr;
 
     // ---- IP and spectral IP ---------------------------------------------------------------------
+    // Written by the model reader (model/readmodel.cpp, readmodel_ip.cpp), the calculation
+    // (forward/calculate.cpp clears nfreq for a non-linear IP run), the cylinder apparent values
+    // (cylinder/apparent.cpp) and the frequency choice of the display (freq_index). Read by the
+    // solver chain, the complex solvers, the apparent-value routines and writers (forward) and the
+    // display.
     /// Number of IP (chargeability) values; greater than 0 makes every solver run a second time on
     /// the IP conductivities.
     std::int32_t nip = 0;
@@ -278,6 +337,10 @@ class ModelSettings {
     char* ip_unit_text = nullptr; ///< [256 bytes, "mV/V"] Unit text of IP values on the display.
 
     // ---- Water layers ---------------------------------------------------------------------------
+    // Written by the model reader (model/readmodel.cpp, readmodel_survey.cpp, readmodel_end.cpp).
+    // Read by the mesh set-up (model/readmodel_grid.cpp, readmodel_end.cpp), the calculation and
+    // the writers (forward) and the model section (display). Not used in this build:
+    // water_columns.
     std::int32_t water_present = 0;    ///< 1 when the model has one or more water layers.
     float water_x1 = 0.0f;             ///< Start x of the water layer.
     float water_x2 = 0.0f;             ///< End x of the water layer.
@@ -294,6 +357,10 @@ class ModelSettings {
     float* water_resistivity = nullptr;
 
     // ---- Topography -----------------------------------------------------------------------------
+    // Written by the model reader (model/readmodel_topography.cpp, readmodel_end.cpp) and the
+    // 3-D sensitivity command (sensitivity/sensitivity_3d.cpp: elec_x). Read by the mesh routines
+    // (model/mesh_nodes.cpp), the band solver (tflag), the calculation and the writers (forward)
+    // and the display.
     /// 1 when the topography section carries the list of one value per electrode.
     std::int32_t topo_present = 0;
     /// Topography flag: 0 none, 1 elevation points at true horizontal distances, 2 at distances
@@ -310,6 +377,14 @@ class ModelSettings {
     float topo_bottom_shift = 0.0f;
 
     // ---- Array type and data levels -------------------------------------------------------------
+    // Written by the model reader (model/readmodel_survey.cpp, readmodel_array.cpp,
+    // readmodel_sort.cpp), the array-type dialogs (model/array_type.cpp), the datum-point routine
+    // (model/datum_points.cpp), the read-model and change-array-type commands
+    // (forward/read_command.cpp, forward/calappmod.cpp, display/display_commands.cpp,
+    // display/section_display.cpp) and the cylinder path. Read by the datum-point and
+    // plot-point routines (model), the solvers (array_type, through model::SurveyInputs), the
+    // apparent-value routines (forward, cylinder) and the pseudosections (display). Not used in
+    // this build: level_n_factor, depth_factors.
     std::int32_t array_type = 1; ///< Internal array-type code of the survey.
     /// Copy of array_type taken when the read-model command sets up the data levels; the
     /// calculation driver and the pseudodepth routine read the copy.
@@ -355,6 +430,14 @@ class ModelSettings {
     float* depth_factors = nullptr;
 
     // ---- Data points ----------------------------------------------------------------------------
+    // Written by the model reader (model/readmodel_results.cpp, readmodel_sort.cpp,
+    // readmodel_tail.cpp, readmodel_topography.cpp), the datum-point routine
+    // (model/datum_points.cpp), the apparent-value routines (forward/apparent.cpp, the cylinder
+    // path), the data-file writer (forward/datafile.cpp: the electrode positions of general
+    // arrays), the read-model command and the block sensitivities
+    // (sensitivity/block_sensitivity.cpp: the z of the electrodes). Read by the writers (forward),
+    // the plot-point routine (model/plot_points.cpp), the sensitivity commands and the display.
+    // Not used in this build: datum_weight, electrode_spacing_table.
     std::int32_t ndata = 0;            ///< Number of data points.
     std::int32_t ip_data_present = 0;  ///< 1 when the data carry apparent IP values.
     std::int32_t datum_array_type = 0; ///< Array type for which the datum points were computed.
@@ -394,6 +477,11 @@ class ModelSettings {
     float* electrode_spacing_table = nullptr;
 
     // ---- Electrode-pair potential tables --------------------------------------------------------
+    // Written by the solvers through the tables of their Inputs (forward/calculate.cpp,
+    // forward/normalise.cpp, ipsolve/runs.cpp, the cylinder path) and by the model reader from a
+    // results section (model/readmodel_results.cpp); min_potential and max_potential by the
+    // data-file writer (forward/datafile.cpp). Read by the apparent-value routines, the
+    // normalisation and the writers (forward) and the cylinder apparent values.
     /// [N x N] First electrode-pair potential table of the resistivity run (output of the finite-
     /// difference solvers, computed from cell_conductivity).
     double* potential_table_a = nullptr;
@@ -406,6 +494,9 @@ class ModelSettings {
     float max_potential = 1.0f; ///< Maximum potential in mV.
 
     // ---- Noise ----------------------------------------------------------------------------------
+    // Written by the noise dialog (forward/noise.cpp) and the data-file writer
+    // (forward/datafile.cpp: the voltage noise it drew). Read by the data-file writers
+    // (forward/datafile.cpp, datafile_cylinder.cpp).
     /// Random noise level as a percentage (NoiseDiaBox control 500), written by the data-file
     /// writers.
     float noise_level = 0.0f;
@@ -419,6 +510,15 @@ class ModelSettings {
     float noise_amplitude = 0.0f; ///< Voltage noise amplitude in mV.
 
     // ---- Calculation driver and general-array tables --------------------------------------------
+    // Written by the read-model command (forward/read_command.cpp: driver_elec_2 and _3, the x
+    // and depth of every electrode in unit spacings), the solver chain (forward/calculate.cpp:
+    // driver_cells_2x, the two element values of every cell) and the cylinder path's spectral
+    // pass (forward/cylinder_path.cpp: driver_cells_2x and _b, the real and imaginary
+    // conductivity of every cell). Read by the finite-element solvers (driver_cells_2x, through
+    // fe::Inputs::cells), the cylinder solvers and the complex solvers (driver_elec_2, as
+    // ip::Inputs::electrode_x). Not used in this build, allocated for the record's capacity only:
+    // calc_state, driver_state, write_option, cell_sigma_dbl_1 to _4, driver_table_1 to _3,
+    // driver_elec_1, driver_datum_1, driver_cell_1 and _2, gen_array_1 to _9.
     std::int32_t calc_state = 0;   ///< State word of the calculation driver.
     std::int32_t driver_state = 0; ///< State word of the read-model command and the driver.
     std::int32_t write_option = 0; ///< Switch of the result writers.
@@ -432,12 +532,15 @@ class ModelSettings {
     float* driver_table_3 = nullptr;    ///< [N x S] Same as the field above.
     float* driver_elec_1 = nullptr;  ///< [4N+4] Per-electrode table of the driver and the display.
     float* driver_datum_1 = nullptr; ///< [D] Per-datum table of the driver and the display.
-    /// [2C] Table of the driver and the change-array-type command.
+    /// [2C] Two element values of every cell, cells row by row (the solver chain; the
+    /// finite-element solvers read it as fe::Inputs::cells).
     float* driver_cells_2x = nullptr;
-    float* driver_cells_2x_b = nullptr; ///< [2C] Table of the driver.
-    /// [4N+4] Per-electrode table of the read-model command, display and driver.
+    float* driver_cells_2x_b = nullptr; ///< [2C] Imaginary conductivities (cylinder path).
+    /// [4N+4] X of every electrode, surface then borehole, in unit spacings from the first
+    /// (read-model command; the complex solvers).
     float* driver_elec_2 = nullptr;
-    float* driver_elec_3 = nullptr; ///< [4N+4] Same as the field above.
+    /// [4N+4] Depth of every electrode in unit spacings (0 on the surface; read-model command).
+    float* driver_elec_3 = nullptr;
     float* driver_cell_1 = nullptr; ///< [C] Per-cell table of the driver.
     float* driver_cell_2 = nullptr; ///< [C] Same as the field above.
     /// [D] Table of the change-array-type command and the general-array writer.
@@ -452,6 +555,12 @@ class ModelSettings {
     float* gen_array_9 = nullptr;        ///< [N x S] Same as the field above.
 
     // ---- Display and model editor ---------------------------------------------------------------
+    // Written by the read-model command (forward/read_command.cpp: display_poly_a/_b cleared,
+    // colour_marks), the display commands (display/display_commands.cpp) and the plot-point
+    // routine (model/plot_points.cpp: the level grid). Read by the block editor
+    // (display/block_editing.cpp: colour_marks) and the plot-point routine. Not used in this
+    // build, allocated for the record's capacity only: plot_option_1 and _2, datum_x_mode,
+    // display_grid_a to _d, mark_list_a and _b, display_cells, display_state_1 to _7.
     std::int32_t plot_option_1 = 0;      ///< Display switch of the model plot.
     std::int32_t plot_option_2 = 0;      ///< Display switch of the model plot.
     std::int32_t datum_x_mode = 0;       ///< Switch of the datum-point and plot-point routines.
@@ -480,6 +589,14 @@ class ModelSettings {
     std::int32_t display_state_7 = 0;
 
     // ---- Sensitivities, Jacobians and model resolution ------------------------------------------
+    // Written by the sensitivity commands and their dialogs (sensitivity/sensitivity_commands.cpp,
+    // block_sensitivity.cpp, electrode_jacobian.cpp), the band solver's Jacobian work files
+    // (fesolve/band_solver.cpp: jacob_electrode, jacob_elec_a/_b, coefs_cols_used), the model
+    // reader (jacob_cal_flag, res_option_3) and the cylinder path (clears jacob). Read by the
+    // sensitivity commands and tables (sensitivity), the band solver (jacob, jacob_cal_flag,
+    // n_elec_positions), the calculation (forward/calculate.cpp: jacob forces finite elements)
+    // and the array optimisation (optimise: resolution). Not used in this build: sens_datum_1 to
+    // _5, sens_option, res_option_1, sens_option_2, grad_param_b, grad_elec.
     /// Answer to "Do you want to calculate the potential at all the" ... "nodes required for the
     /// sensitivity calculations?" of JacobCalDiaBox (buttons 5281 No, 5282 Yes): 1 yes; greater
     /// than 0 forces the finite-element method.
@@ -542,6 +659,10 @@ class ModelSettings {
     std::int32_t grad_elec = 0;     ///< Electrode of the gradient trace ("gradelec").
 
     // ---- 2-D sensitivity sections ---------------------------------------------------------------
+    // Written by the 2-D sensitivity dialogs and command (sensitivity/dialogs.cpp,
+    // section_command.cpp) and the array optimisation (optimise/driver.cpp: narrays). Read by the
+    // standard-array sections (sensitivity/standard_arrays.cpp) and the section command. Not used
+    // in this build: array_index, sens_param_21, section_scale, water_layer_work.
     /// Array of the 2-D sensitivity section: radio buttons 1201 to 1209 of Array2DSensDiaBox
     /// ("Wenner Alpha" ... "General array").
     std::int32_t sens_array_type = 1;
@@ -589,6 +710,15 @@ class ModelSettings {
     float* water_layer_work = nullptr;
 
     // ---- Fields of the read-model command, the driver and the writers ---------------------------
+    // Written by the read-model command (forward/read_command.cpp), the apparent-value routines
+    // (forward/apparent.cpp: the datum electrodes, geometric factors, spectra and fits), the
+    // data-file writers (forward/datafile.cpp), the save command (export_array_type), the
+    // calculation (data_ready) and the model reader (results_code). Read by the finite-element and
+    // complex solvers (nelec_total, borehole_nodes_per_spacing, through fe::make_inputs and
+    // ip::make_inputs), the cylinder apparent values (cylinder/apparent.cpp), the writers, the
+    // sensitivity commands, the batch and the display; cell_tau and cell_cexp are the Cole-Cole
+    // values of the cylinder cells (forward/cylinder_path.cpp writes and reads them). Not used in
+    // this build: general_array_file.
     std::int32_t nelec_total = 0; ///< surface electrodes plus every borehole electrode
     std::int32_t borehole_nodes_per_spacing = 0;  ///< node rows between borehole electrodes
     std::int32_t electrode_node_first = 0;        ///< node column of the first electrode
@@ -625,6 +755,10 @@ class ModelSettings {
     float* layout_fractions = nullptr;   ///< [60] layout table of the section drawings
 
     // ---- Fields of the display and the sensitivity commands -------------------------------------
+    // Written by the model section (display/model_section.cpp), the band solver
+    // (fesolve/band_solver.cpp: npot_electrodes, sens_potentials_ready) and the block
+    // sensitivities (sensitivity/block_sensitivity.cpp). Read by the sensitivity commands, the
+    // band solver and the display.
     std::int32_t borehole_display_off = 0; ///< 1: boreholes are not drawn on the model section
     std::int32_t deep_borehole_view = 0;
     std::int32_t first_shown_row = 0;

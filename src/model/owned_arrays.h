@@ -43,8 +43,8 @@ void visit_settings_arrays(ModelSettings& m, const ModelCapacities& c, Visit&& v
     MS(electrode_water, W + 1);
     MS(issbor, B + 1);
     MS(borehole_first, B + 1);
-    MS(borehole_table_2, B + 1);
-    MS(borehole_table_3, B + 1);
+    MS(borehole_column, B + 1);
+    MS(borehole_first_row, B + 1);
     MS(borehole_x, E * B + 1);
     MS(borehole_z, E * B + 1);
     MS(borehole_elec_a, N + 1);

@@ -32,6 +32,11 @@ class NextWind {
 /// Program limits. The constructor sets only max_plot_levels and max_electrodes_c; window
 /// creation sets the rest from the screen width and the physical memory. The owned arrays of
 /// ModelSettings and Potentials are sized from these values once (allocate_model_arrays).
+///
+/// Written by window creation alone (shell/limits.cpp; shell/main_window.cpp the processor
+/// fields). Read, as a const ProgLim& parameter, by the model reader and the datum-point and
+/// plot-point routines (model), the solvers' builders (model::fill_survey_inputs, lead = N),
+/// the apparent-value routines and writers (forward), the display and the optimisation.
 class ProgLim {
   public:
     std::int32_t max_electrodes = 0;  ///< N: largest number of electrodes
@@ -81,6 +86,12 @@ class ProgDisplay {
   public:
     ProgDisplay();
 
+    // ---- Window, canvas and colour table -----------------------------------------------------
+    // Written by window creation and painting (shell/main_window.cpp, shell/paint.cpp,
+    // shell/child_windows.cpp) and the colour commands (display/colours.cpp: the tables and the
+    // palettes). Read by every drawing command (display, sensitivity sections), the calculation
+    // and the read-model command (forward: they clear the canvas) and the services
+    // (model/services.cpp: the status line).
     std::uint32_t colour_table[36] = {};       ///< colour scale 0..16 and fixed colours
     std::uint32_t saved_colour_table[36] = {}; ///< copy of the first 32 entries at start-up
     std::int32_t canvas_width = 0;             ///< off-screen canvas size, pixels
@@ -95,6 +106,11 @@ class ProgDisplay {
     std::int32_t status_height = 0;       ///< height of the status window
 
     // ---- Words of the display and the model editor -------------------------------------------
+    // Written by the display commands (display/display_commands.cpp, scales.cpp,
+    // section_display.cpp: layout and scale), painting (shell/paint.cpp: cursor, font sizes) and
+    // the commands that change what the next paint shows (editmode, model_displayed: forward,
+    // shell/dispatch.cpp, shell/option_dialogs.cpp). Read by the drawing routines (display) and
+    // painting (shell/paint.cpp).
     std::int32_t display_width = 0; ///< screen resolution read at window creation
     std::int32_t display_height = 0;
     std::uint32_t palette256[257] = {}; ///< fixed 256-colour table (entries 0..255 used)
@@ -120,6 +136,12 @@ class ProgDisplay {
     std::int32_t ip_display_mode = 0; ///< 1 shows amplitude and phase of spectral IP
 
     // ---- Section drawing: layout, lines, fills, drawing tools and contour levels ------------
+    // Written by the colour commands (display/colours.cpp: brushes, pens), the section drawings
+    // (display/pseudosection.cpp, sensitivity/section_display.cpp: line mode, fills), the display
+    // commands (level_scheme, ncontours, contour_quantity) and the contour dialogs
+    // (display/contour_levels.cpp: the contour_* words, data_min, data_max). Read by the drawing
+    // routines (display/lines.cpp, polygon_fill.cpp, contour_fill.cpp, block_section.cpp,
+    // model_section.cpp) and the sensitivity sections.
     gfx::Font small_font{"Arial", 12, false}; ///< display font when the client is below 550 px
     std::int32_t plot_width = 0;              ///< electrode-line length of the layout, pixels
     gfx::Brush brushes[32]; ///< solid brushes of palette entries 0..31 (by band, then tools)
@@ -152,6 +174,12 @@ class ProgDisplay {
 
 /// Twelve double-precision tables of a forward calculation, all sized once from
 /// N = ProgLim::max_electrodes by allocate_model_arrays and freed by the destructor.
+///
+/// Written by the solvers through the tables the calculation hands them (forward/calculate.cpp:
+/// fe_vector_a/_b, the ip_* tables and the spectral tables; forward/normalise.cpp:
+/// potential_table_1/_2; ipsolve/runs.cpp). Read by the apparent-value routines
+/// (forward/apparent.cpp, cylinder/apparent.cpp) and the data-file writer. Not used in this
+/// build: cylinder_table.
 class Potentials {
   public:
     Potentials() = default;

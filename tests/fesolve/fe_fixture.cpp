@@ -54,11 +54,11 @@ void BlockModel::add_borehole(float x, const std::vector<float>& depths) {
     const int b = s.nboreholes++;
     s.issbor[b] = int(depths.size());
     s.borehole_first[b] = round_to_int(x);
-    s.borehole_table_2[b] = m + round_to_int(float(p) * x);
+    s.borehole_column[b] = m + round_to_int(float(p) * x);
     int first_row = 0;
     for (int r = 1; r <= nz; ++r)
         if (std::fabs(row_depth(r) - depths[0]) <= 0.001) first_row = r - 1;
-    s.borehole_table_3[b] = first_row;
+    s.borehole_first_row[b] = first_row;
     s.borehole_nodes_per_spacing = p;
     for (float depth : depths) {
         const int k = s.nborehole_nodes++;
