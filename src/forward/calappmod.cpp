@@ -4,7 +4,6 @@
 #include "forward/cylinder_path.h"
 
 #include "model/datum_points.h"
-#include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
 #include "model/services.h"
@@ -12,9 +11,10 @@
 
 #include <cstdio>
 
-void calappmod(ModelSettings& s, int show_message, const int* previous_array_type) {
+void calappmod(ModelSettings& s, const ProgLim& limits, Potentials& p, int show_message,
+               const int* previous_array_type) {
     if (s.cylinder_model) {
-        forward::cylinder_calappmod(s, previous_array_type);
+        forward::cylinder_calappmod(s, limits, p, previous_array_type);
         return;
     }
     char text[400];
@@ -25,14 +25,14 @@ void calappmod(ModelSettings& s, int show_message, const int* previous_array_typ
     }
     if (s.pot_values_present == 1) {
         model::trace("generate spacings no elecs %d array %d\n", s.nelec, s.array_type);
-        s.ndata = calc_datum_points(s, Proglim);
+        s.ndata = calc_datum_points(s, limits);
         model::trace("calappmod data %d\n", s.ndata);
         if (s.ntau >= 1) {
             std::snprintf(text, sizeof text, "profil array %d", s.array_type);
             model::show_message(text, "Message");
-            s.ndata = calappres_ip(s, Proglim, Potentialtables, &ui::window_canvas());
+            s.ndata = calappres_ip(s, limits, p, &ui::window_canvas());
         } else {
-            calappres_arrays(s, Proglim);
+            calappres_arrays(s, limits);
         }
         model::trace("calappmod final data %d\n", s.ndata);
         if (show_message == 1) {
@@ -43,7 +43,7 @@ void calappmod(ModelSettings& s, int show_message, const int* previous_array_typ
             model::ask_message(text, "Message", ui::mb_ok | ui::mb_iconinformation);
         }
     } else if (s.pot_values_present == 0) {
-        s.ndata = calc_datum_points(s, Proglim);
+        s.ndata = calc_datum_points(s, limits);
         // The new datum list has no values yet.
         s.data_ready = 0;
         if (show_message == 1)

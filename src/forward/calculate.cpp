@@ -66,21 +66,22 @@ void fill_element_conductivity(ModelSettings& s, const float* cells) {
 
 } // namespace
 
-model::SolverResult run_solver(ModelSettings& s, Solver solver, const float* cells, double* table_a,
-                               double* table_b, double* remote) {
+model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver solver,
+                               const float* cells, double* table_a, double* table_b,
+                               double* remote) {
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
         if (!cells) {
             std::fill(s.cell_work, s.cell_work + s.nx_cells * s.nz_cells, 1.0f);
             cells = s.cell_work;
         }
-        const fd::Inputs in = fd::make_inputs(s, Proglim, cells, table_a, table_b, remote);
+        const fd::Inputs in = fd::make_inputs(s, limits, cells, table_a, table_b, remote);
         if (solver == Solver::fd_9pt) return calaresforward_9pt(in);
         if (solver == Solver::fd_dm) return calaresforward_dm(in);
         return calaresforward_dbl(in);
     }
     fill_element_conductivity(s, cells);
     model::trace("%s", solver_name(solver));
-    const fe::Inputs in = fe::make_inputs(s, Proglim, s.driver_cells_2x, table_a, table_b, remote);
+    const fe::Inputs in = fe::make_inputs(s, limits, s.driver_cells_2x, table_a, table_b, remote);
     if (solver == Solver::fe_q4) return calresfemq4(in);
     if (solver == Solver::fe_sparse) return calresfem_l_dbl(in);
     return calresfem_sym_dbl(in);
@@ -106,22 +107,22 @@ void force_method(ModelSettings& s) {
 // The resistivity pass and, with IP values, the IP pass and, with time constants too, the
 // spectral pass; or the one complex pass of the non-linear IP model. The first failure ends
 // the chain.
-model::SolverResult run_chain(ModelSettings& s) {
-    Potentials& p = Potentialtables;
+model::SolverResult run_chain(ModelSettings& s, const ProgLim& limits, Potentials& p) {
     if (s.fem != 0 && s.complex_ip_model == 1 && s.nip > 0) {
         model::trace("Complex Resistivity Model FEM\n");
         s.nfreq = 0;
-        return calc_potentials_complex_ip(s, Proglim, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
+        return calc_potentials_complex_ip(s, limits, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
                                           p.ip_table_a, p.ip_table_b);
     }
     const Solver solver = forward::chain_solver(s);
-    model::SolverResult status = forward::run_solver(
-        s, solver, s.cell_conductivity, s.potential_table_a, s.potential_table_b, p.fe_vector_a);
+    model::SolverResult status =
+        forward::run_solver(s, limits, solver, s.cell_conductivity, s.potential_table_a,
+                            s.potential_table_b, p.fe_vector_a);
     if (!status.ok() || s.nip <= 0) return status;
-    status = forward::run_solver(s, solver, s.cell_conductivity_ip, s.potential_table_a_ip,
+    status = forward::run_solver(s, limits, solver, s.cell_conductivity_ip, s.potential_table_a_ip,
                                  s.potential_table_b_ip, p.fe_vector_b);
     if (!status.ok() || s.fem == 0 || s.ntau <= 0) return status;
-    return calc_potentials_spectral_ip(s, Proglim, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
+    return calc_potentials_spectral_ip(s, limits, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
                                        p.spectral_table_a, p.ip_table_a, p.spectral_table_b,
                                        p.ip_table_b, p.spectral_remote);
 }
@@ -142,17 +143,17 @@ float file_data_misfit(const ModelSettings& s) {
     return 100.0f * rms;
 }
 
-void form_apparent_values(ModelSettings& s) {
+void form_apparent_values(ModelSettings& s, const ProgLim& limits, Potentials& p) {
     if (s.ntau > 0) {
         // Every spectral model gets its datum list anew: the spectra are formed with it.
-        s.ndata = calc_datum_points(s, Proglim);
-        s.ndata = calappres_ip(s, Proglim, Potentialtables, &ui::window_canvas());
+        s.ndata = calc_datum_points(s, limits);
+        s.ndata = calappres_ip(s, limits, p, &ui::window_canvas());
         s.pot_values_present = 1;
         s.data_ready = 1;
         return;
     }
-    if (s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, Proglim);
-    calappres_arrays(s, Proglim);
+    if (s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, limits);
+    calappres_arrays(s, limits);
     s.pot_values_present = 1;
     s.data_ready = 1;
 }
@@ -210,7 +211,8 @@ void show_ending(model::SolverResult status, bool finite_elements, double second
 
 } // namespace
 
-int start_calculations(ProgDisplay& display, ModelSettings& s) {
+int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& limits,
+                       Potentials& p) {
     force_method(s);
     erase_window();
     clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
@@ -242,7 +244,7 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     display.grid_flag = 0;
     if (s.cylinder_model) {
         const std::optional<model::SolverResult> status =
-            forward::calculate_cylinder_model(display, s);
+            forward::calculate_cylinder_model(display, s, limits, p);
         ui::set_cursor(ui::Cursor::arrow);
         if (status) show_ending(*status, true, sys::wall_seconds() - start);
         update_status("End Calculations", 0);
@@ -263,7 +265,7 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     if (s.array_type == s.datum_array_type) {
         misfit = file_data_misfit(s);
         std::vector<float> x(std::size_t(std::max(1, s.ndata))), z(x.size());
-        calc_plot_points(s, Proglim, x.data(), z.data());
+        calc_plot_points(s, limits, x.data(), z.data());
     }
     // The model sections, drawn before the solvers run, show what is being calculated.
     const int top = (std::isfinite(misfit) ? 6 : 5) * display.char_h;
@@ -277,9 +279,9 @@ int start_calculations(ProgDisplay& display, ModelSettings& s) {
     model::trace("nip %d ntau %d ncip %d\n", s.nip, s.ntau, s.ncip);
     model::trace("fem %d sfem %d t %d\n", s.fem, s.sparsefem, s.tflag);
 
-    model::SolverResult status = run_chain(s);
-    if (status.ok() && s.normalise == 1) status = normalise_potentials(s);
-    if (status.ok()) form_apparent_values(s);
+    model::SolverResult status = run_chain(s, limits, p);
+    if (status.ok() && s.normalise == 1) status = normalise_potentials(s, limits, p);
+    if (status.ok()) form_apparent_values(s, limits, p);
 
     ui::set_cursor(ui::Cursor::arrow);
     model::trace("\nissbor1 %d issbor2 %d\n", s.issbor[0], s.issbor[1]);

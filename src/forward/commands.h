@@ -1,13 +1,16 @@
 // The commands of the forward-modelling run: read a model file, calculate the potentials and
 // apparent values, recompute the apparent values of another array, and save the results. Each
-// works on the global records (Modelsettings, Progdisplay, Proglim, Potentialtables,
-// Systemsettings) and returns the command identifier the main window stores.
+// takes the records it works on as parameters (the command table passes the globals; the read
+// and save commands still reach Proglim, Potentialtables and Systemsettings themselves) and
+// returns the command identifier the main window stores.
 #pragma once
 
 #include "model/solver_io.h"
 
 class ModelSettings;
+class Potentials;
 class ProgDisplay;
+class ProgLim;
 
 /// "&Read file with forward model" (101). Asks for a "*.mod" file in SystemSettings::
 /// initial_dir (Cancel changes nothing), reads it with readmodel_2D (summary drawn in the
@@ -37,8 +40,10 @@ int read_model_command(ProgDisplay& display, ModelSettings& settings);
 /// normalisation; then the apparent values of the file's datum list (same array type) or of a
 /// new list from calc_datum_points. Only then pot_values_present and data_ready become 1 and
 /// "Calculations completed.\nTime taken was %.2f seconds." is shown; a failure or a user break
-/// ends with its own message and leaves data_ready 0. Returns 130.
-int start_calculations(ProgDisplay& display, ModelSettings& settings);
+/// ends with its own message and leaves data_ready 0. The pair tables go to `settings` and
+/// `potentials`, sized by `limits`. Returns 130.
+int start_calculations(ProgDisplay& display, ModelSettings& settings, const ProgLim& limits,
+                       Potentials& potentials);
 
 /// Homogeneous-earth normalisation of the four pair tables: the chain's solver (FD: the
 /// "Modified 5-point" one) runs on unit conductivities into Potentials tables 10 and 11, and
@@ -46,7 +51,8 @@ int start_calculations(ProgDisplay& display, ModelSettings& settings);
 /// solver's result when its run failed (nothing is scaled then), or bad_result after the
 /// message "The normalisation run gave no potential ..." when a homogeneous potential needed
 /// as a divisor is 0 or not finite (nothing is scaled).
-model::SolverResult normalise_potentials(ModelSettings& settings);
+model::SolverResult normalise_potentials(ModelSettings& settings, const ProgLim& limits,
+                                         Potentials& potentials);
 
 /// Apparent values of the current array type from the potentials already calculated, after the
 /// array type or the datum set changed: rebuilds the datum list (calc_datum_points) and forms
@@ -55,7 +61,8 @@ model::SolverResult normalise_potentials(ModelSettings& settings);
 /// with show_message 1, advises recalculation. Cylinder models take forward::
 /// cylinder_calappmod (no message; array_type_copy unchanged); otherwise array_type_copy
 /// follows array_type.
-void calappmod(ModelSettings& settings, int show_message, const int* previous_array_type);
+void calappmod(ModelSettings& settings, const ProgLim& limits, Potentials& potentials,
+               int show_message, const int* previous_array_type);
 
 /// "&Save results in VELDARIN format" (mode 0, 102) and "Save results in &ORBANTEL format"
 /// (mode 1, 103). Refuses without a model, and mode 1 also without calculated results (a

@@ -76,27 +76,26 @@ void forget_drawing() {
     Cylindermesh = CylinderMesh();
 }
 
-model::SolverResult solve(ModelSettings& s, const cyl::PolarMesh& mesh, const float* cells,
-                          double* table) {
+model::SolverResult solve(ModelSettings& s, const ProgLim& limits, const cyl::PolarMesh& mesh,
+                          const float* cells, double* table) {
     return cyl::solve_transfer_potentials(
-        cyl::solver_inputs(s, mesh, cells, table, Proglim.max_electrodes));
+        cyl::solver_inputs(s, mesh, cells, table, limits.max_electrodes));
 }
 
 // The values of the datum list from the present tables; false when a Cole-Cole fit was refused
 // its memory (the message shown).
-bool form_values(ModelSettings& s, int nfreq) {
+bool form_values(ModelSettings& s, const ProgLim& limits, Potentials& p, int nfreq) {
     bool complete = true;
-    s.ndata =
-        calc_apparent_cole_cole(s, Proglim, Potentialtables, s.nip, nfreq, s.potential_table_a,
-                                s.app_resistivity, &ui::window_canvas(), &complete);
+    s.ndata = calc_apparent_cole_cole(s, limits, p, s.nip, nfreq, s.potential_table_a,
+                                      s.app_resistivity, &ui::window_canvas(), &complete);
     return complete;
 }
 
 // Every value divided by that of a homogeneous cylinder of unit conductivity (Potentials table
 // 10), which datum_gfactor keeps.
-void normalise_values(ModelSettings& s) {
-    s.ndata = calc_apparent_cole_cole(s, Proglim, Potentialtables, 0, 0,
-                                      Potentialtables.potential_table_1, s.datum_gfactor, nullptr);
+void normalise_values(ModelSettings& s, const ProgLim& limits, Potentials& p) {
+    s.ndata =
+        calc_apparent_cole_cole(s, limits, p, 0, 0, p.potential_table_1, s.datum_gfactor, nullptr);
     for (int i = 0; i < s.ndata; ++i)
         if (s.datum_gfactor[i] != 0.0f) s.app_resistivity[i] /= s.datum_gfactor[i];
 }
@@ -105,21 +104,22 @@ void normalise_values(ModelSettings& s) {
 // (ModelSettings::driver_cells_2x and _b), then the complex solver into Potentials tables 6 and 7
 // at the frequency's block, nelec x nelec values packed from block k nelec^2 on. Stops at the
 // first frequency that fails.
-model::SolverResult spectral_pass(ModelSettings& s, const cyl::PolarMesh& mesh) {
+model::SolverResult spectral_pass(ModelSettings& s, const ProgLim& limits, Potentials& p,
+                                  const cyl::PolarMesh& mesh) {
     set_cylinder_cell_parameters(s.ntau, s.model_taus, s.tau_codes, s.cell_tau, s.le, s.ne,
                                  s.cexp_codes, s.cell_cexp, s.model_cexps, s.ncip);
     // Potentials tables 6 and 7 hold max_frequencies blocks of max_electrodes^2 values.
-    VERIFY(s.nfreq <= Proglim.max_frequencies && s.nelec <= Proglim.max_electrodes, s.nfreq);
+    VERIFY(s.nfreq <= limits.max_frequencies && s.nelec <= limits.max_electrodes, s.nfreq);
     const std::size_t block = std::size_t(s.nelec) * s.nelec;
     for (int k = 0; k < s.nfreq; ++k) {
         set_cylinder_complex_conductivity(s.le, s.ne, s.resistivity_codes, s.model_resistivities,
                                           s.nresis, s.ip_codes, s.model_chargeabilities, s.nip,
                                           s.cell_tau, s.cell_cexp, s.frequencies[k],
                                           s.driver_cells_2x, s.driver_cells_2x_b);
-        cyl::SolverInputs in = cyl::solver_inputs(
-            s, mesh, s.driver_cells_2x, Potentialtables.spectral_table_a + k * block, s.nelec);
+        cyl::SolverInputs in =
+            cyl::solver_inputs(s, mesh, s.driver_cells_2x, p.spectral_table_a + k * block, s.nelec);
         in.conductivity_im = s.driver_cells_2x_b;
-        in.table_im = Potentialtables.spectral_table_b + k * block;
+        in.table_im = p.spectral_table_b + k * block;
         if (model::SolverResult r = cyl::solve_transfer_potentials_complex(in); !r.ok()) return r;
     }
     return {};
@@ -127,12 +127,12 @@ model::SolverResult spectral_pass(ModelSettings& s, const cyl::PolarMesh& mesh) 
 
 } // namespace
 
-std::optional<model::SolverResult> calculate_cylinder_model(ProgDisplay& display,
-                                                            ModelSettings& s) {
+std::optional<model::SolverResult> calculate_cylinder_model(ProgDisplay& display, ModelSettings& s,
+                                                            const ProgLim& limits, Potentials& p) {
     s.jacob = 0;
     s.cyl_double_variant = 0;
     if (refuse(s)) return std::nullopt;
-    form_values(s, 0);
+    form_values(s, limits, p, 0);
     set_cylinder_block_conductivity(s.nip, s.model_chargeabilities, s.ip_codes,
                                     s.cell_conductivity_ip, s.le, s.ne, s.resistivity_codes,
                                     s.cell_conductivity, s.model_resistivities, s.nresis);
@@ -157,18 +157,18 @@ std::optional<model::SolverResult> calculate_cylinder_model(ProgDisplay& display
 
     // The tables change from here on: they hold the model's potentials again only at the end.
     s.pot_values_present = 0;
-    model::SolverResult status = solve(s, mesh, s.cell_conductivity, s.potential_table_a);
+    model::SolverResult status = solve(s, limits, mesh, s.cell_conductivity, s.potential_table_a);
     if (status.ok() && s.nip > 0)
-        status = solve(s, mesh, s.cell_conductivity_ip, s.potential_table_a_ip);
-    if (status.ok() && s.nip > 0 && s.ntau > 0) status = spectral_pass(s, mesh);
+        status = solve(s, limits, mesh, s.cell_conductivity_ip, s.potential_table_a_ip);
+    if (status.ok() && s.nip > 0 && s.ntau > 0) status = spectral_pass(s, limits, p, mesh);
     if (!status.ok()) return status;
-    if (!form_values(s, spectral_frequencies(s)))
+    if (!form_values(s, limits, p, spectral_frequencies(s)))
         return model::SolverResult::failure(model::SolverStatus::no_memory);
     if (s.normalise == 1) {
         std::fill(s.cell_work, s.cell_work + s.le * s.ne, 1.0f);
-        status = solve(s, mesh, s.cell_work, Potentialtables.potential_table_1);
+        status = solve(s, limits, mesh, s.cell_work, p.potential_table_1);
         if (!status.ok()) return status;
-        normalise_values(s);
+        normalise_values(s, limits, p);
     } else {
         std::fill(s.datum_gfactor, s.datum_gfactor + s.ndata, 1.0f);
     }
@@ -177,7 +177,8 @@ std::optional<model::SolverResult> calculate_cylinder_model(ProgDisplay& display
     return model::SolverResult{};
 }
 
-void cylinder_calappmod(ModelSettings& s, const int* previous_array_type) {
+void cylinder_calappmod(ModelSettings& s, const ProgLim& limits, Potentials& p,
+                        const int* previous_array_type) {
     const char* refusal = nullptr;
     if (!ring_array(s.array_type))
         refusal = "This array is not supported for a cylindrical symmetry";
@@ -188,10 +189,10 @@ void cylinder_calappmod(ModelSettings& s, const int* previous_array_type) {
         if (previous_array_type) s.array_type = *previous_array_type;
         return;
     }
-    s.ndata = calc_datum_points(s, Proglim);
-    if (!form_values(s, spectral_frequencies(s))) return;
+    s.ndata = calc_datum_points(s, limits);
+    if (!form_values(s, limits, p, spectral_frequencies(s))) return;
     if (s.normalise == 1)
-        normalise_values(s);
+        normalise_values(s, limits, p);
     else
         std::fill(s.datum_gfactor, s.datum_gfactor + s.ndata, 1.0f);
     s.data_ready = 1;

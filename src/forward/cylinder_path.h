@@ -7,7 +7,9 @@
 #include <optional>
 
 class ModelSettings;
+class Potentials;
 class ProgDisplay;
+class ProgLim;
 
 namespace forward {
 
@@ -29,14 +31,17 @@ namespace forward {
 /// everything succeeded. Returns the result of the passes, or nothing when it refused the model
 /// (its message shown) before any pass ran.
 std::optional<model::SolverResult> calculate_cylinder_model(ProgDisplay& display,
-                                                            ModelSettings& settings);
+                                                            ModelSettings& settings,
+                                                            const ProgLim& limits,
+                                                            Potentials& potentials);
 
 /// calappmod for a cylinder model: refuses an array the ring cannot form and potentials not
 /// yet calculated ("You must first calculate the potential values"), each under "Error
 /// Message" with *previous_array_type put back; otherwise rebuilds the datum list and forms the
 /// apparent values from the present tables (with normalisation from Potentials table 10). No
 /// closing message; array_type_copy is left as it is.
-void cylinder_calappmod(ModelSettings& settings, const int* previous_array_type);
+void cylinder_calappmod(ModelSettings& settings, const ProgLim& limits, Potentials& potentials,
+                        const int* previous_array_type);
 
 /// Builds the polar mesh of the cylinder model just read for the drawing and the editor
 /// (Cylindermesh), or empties it when its radii give no mesh.

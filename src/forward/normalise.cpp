@@ -3,7 +3,6 @@
 #include "forward/commands.h"
 #include "forward/solver_chain.h"
 
-#include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
 #include "model/services.h"
@@ -88,16 +87,15 @@ void scale_pair(double* table, int i, int j, int n, float factor) {
 
 } // namespace
 
-model::SolverResult normalise_potentials(ModelSettings& s) {
+model::SolverResult normalise_potentials(ModelSettings& s, const ProgLim& limits, Potentials& p) {
     using forward::Solver;
-    const int n = Proglim.max_electrodes;
-    Potentials& p = Potentialtables;
+    const int n = limits.max_electrodes;
     Solver solver = forward::chain_solver(s);
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm) solver = Solver::fd_5pt;
     // The homogeneous run must not overwrite the remote potentials of the model.
     std::vector<double> remote(std::size_t(2 * n + 1), 0.0);
-    const model::SolverResult status = forward::run_solver(s, solver, nullptr, p.potential_table_1,
-                                                           p.potential_table_2, remote.data());
+    const model::SolverResult status = forward::run_solver(
+        s, limits, solver, nullptr, p.potential_table_1, p.potential_table_2, remote.data());
     if (!status.ok()) return status;
 
     std::vector<PairFactors> factors;

@@ -7,9 +7,10 @@
 //   that row. A command without a handler yet has an empty one and a comment naming what it
 //   will call; giving it one is a change of that row alone.
 // - From a handler to what it changes, by its signature: a handler takes the records it writes
-//   as parameters (`start_calculations(ProgDisplay&, ModelSettings&)`); a record it only reads
-//   comes as a const reference. The rows here are the only place that passes the globals
-//   (Progdisplay, Modelsettings, ...); the layers below take what they use as parameters.
+//   as parameters and a record it only reads as a const reference (`start_calculations(
+//   ProgDisplay&, ModelSettings&, const ProgLim&, Potentials&)`). The rows here pass the
+//   globals (Progdisplay, Modelsettings, ...); the layers below take what they use as
+//   parameters.
 // - From a record field to its writers and readers: each block of fields in
 //   model/model_settings.h and model/records.h is headed by the code that writes it and the
 //   code that reads it.
@@ -66,7 +67,9 @@ int edit_model() {
 // run's routine.
 SensitivityHooks sensitivity_hooks() {
     SensitivityHooks hooks;
-    hooks.rebuild_data = [](int previous) { calappmod(Modelsettings, 0, &previous); };
+    hooks.rebuild_data = [](int previous) {
+        calappmod(Modelsettings, Proglim, Potentialtables, 0, &previous);
+    };
     return hooks;
 }
 
@@ -106,7 +109,7 @@ int trace() {
     return trace_command([] { return ui::run_dialog(TraceDiaBox, TraceDiaBoxProc); });
 }
 int calculate() {
-    return start_calculations(Progdisplay, Modelsettings);
+    return start_calculations(Progdisplay, Modelsettings, Proglim, Potentialtables);
 }
 int vertical_scale() {
     return dialog_pattern_b([] { return ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc); });

@@ -47,7 +47,7 @@ int change_array_type(ProgDisplay& display, ModelSettings& s) {
     display.editmode = 0;
     const int previous = s.array_type;
     ui::run_dialog(ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc);
-    calappmod(s, 1, &previous);
+    calappmod(s, Proglim, Potentialtables, 1, &previous);
     if (needs_new_potentials(s.array_type_model, s.array_type)) {
         s.ndata = 0;
         s.pot_values_present = 0;

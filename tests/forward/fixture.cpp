@@ -66,7 +66,7 @@ void CommandFixture::read(const std::string& path) {
 }
 
 int CommandFixture::calculate() {
-    return start_calculations(Progdisplay, r.m);
+    return start_calculations(Progdisplay, r.m, r.limits, r.p);
 }
 
 double CommandFixture::worst(double rho) const {

@@ -160,7 +160,7 @@ TEST(SpectralApparentValues, ArraysWithoutSpectraAreRefusedAndTheArrayKept) {
         SCOPED_TRACE(code);
         const int previous = 1;
         m.array_type = code;
-        calappmod(m, 1, &previous);
+        calappmod(m, r.limits, r.p, 1, &previous);
         EXPECT_EQ(m.array_type, 1);
         EXPECT_NE(h.output().find("BOX [Error Message] This array is not supported for a "
                                   "spectral IP model"),

@@ -239,7 +239,7 @@ TEST(Commands, NewArrayTypeFromThePotentials) {
     ASSERT_EQ(m.data_ready, 1);
     const int wenner_data = m.ndata;
     m.array_type = 5;
-    calappmod(m, 1, nullptr);
+    calappmod(m, f.r.limits, f.r.p, 1, nullptr);
     EXPECT_NE(m.ndata, wenner_data);
     EXPECT_EQ(m.array_type_copy, 5);
     EXPECT_LT(f.worst(100.0), 0.02);
@@ -249,7 +249,7 @@ TEST(Commands, NewArrayTypeFromThePotentials) {
 
     m.pot_values_present = 0;
     m.array_type = 1;
-    calappmod(m, 1, nullptr);
+    calappmod(m, f.r.limits, f.r.p, 1, nullptr);
     EXPECT_EQ(m.ndata, wenner_data);
     EXPECT_EQ(m.data_ready, 0);
     EXPECT_NE(f.h.output().find("recalculate the potential"), std::string::npos);
@@ -257,7 +257,7 @@ TEST(Commands, NewArrayTypeFromThePotentials) {
     const int previous = 1;
     m.cylinder_model = 1;
     m.array_type = 4;
-    calappmod(m, 1, &previous);
+    calappmod(m, f.r.limits, f.r.p, 1, &previous);
     EXPECT_EQ(m.array_type, 1);
     EXPECT_NE(f.h.output().find("This array is not supported for a cylindrical symmetry"),
               std::string::npos);
@@ -274,7 +274,7 @@ TEST(Commands, FailedNormalisationRunScalesNothing) {
     const int n = f.r.limits.max_electrodes;
     const std::vector<double> before(m.potential_table_a, m.potential_table_a + n * n);
     m.nky = 40;
-    EXPECT_FALSE(normalise_potentials(m).ok());
+    EXPECT_FALSE(normalise_potentials(m, f.r.limits, f.r.p).ok());
     EXPECT_EQ(std::vector<double>(m.potential_table_a, m.potential_table_a + n * n), before);
 }
 

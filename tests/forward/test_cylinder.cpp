@@ -71,7 +71,7 @@ TEST(Cylinder, HomogeneousExampleMatchesTheSeriesSolution) {
     // Another array from the same potentials.
     const int previous = m.array_type;
     m.array_type = 3;
-    calappmod(m, 1, &previous);
+    calappmod(m, f.r.limits, f.r.p, 1, &previous);
     EXPECT_EQ(f.h.take_output(), "");
     EXPECT_EQ(m.ndata, 14 + 11 + 8 + 5 + 2);
     EXPECT_NEAR(m.app_resistivity[0] / wenner_gamma - 1.0, 0.0, 0.006);
@@ -84,7 +84,7 @@ TEST(Cylinder, ArraysTheRingCannotFormAreRefused) {
     // Before any calculation the array change has no potentials to use.
     int previous = 1;
     m.array_type = 5;
-    calappmod(m, 0, &previous);
+    calappmod(m, f.r.limits, f.r.p, 0, &previous);
     EXPECT_TRUE(f.h.showed("[Error Message] You must first calculate the potential values"));
     EXPECT_EQ(m.array_type, 1);
     ASSERT_EQ(f.calculate(), 130);
@@ -93,7 +93,7 @@ TEST(Cylinder, ArraysTheRingCannotFormAreRefused) {
     for (int code : {4, 6, 8, 9, 10, 11, 15}) {
         previous = 1;
         m.array_type = code;
-        calappmod(m, 1, &previous);
+        calappmod(m, f.r.limits, f.r.p, 1, &previous);
         EXPECT_EQ(f.h.take_output(),
                   "BEEP\nBOX [Error Message] This array is not supported for a cylindrical "
                   "symmetry\n")
@@ -217,7 +217,7 @@ TEST(Cylinder, DataFileRowsOfDipoleDipoleAndOfANormalisedRun) {
     ASSERT_EQ(f.calculate(), 130);
     const int previous = m.array_type;
     m.array_type = 5;
-    calappmod(m, 0, &previous);
+    calappmod(m, f.r.limits, f.r.p, 0, &previous);
     ASSERT_GT(m.ndata, 0);
     auto save = [&](const std::string& name) {
         f.h.answer("file " + f.home.file(name) + "\ndialog NoiseDiaBox click 503 ok");

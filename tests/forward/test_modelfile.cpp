@@ -111,7 +111,7 @@ struct RoundTrip {
         ASSERT_EQ(r.m.model_read, 1) << path << "\n" << h.output();
     }
     void calculate() {
-        start_calculations(Progdisplay, r.m);
+        start_calculations(Progdisplay, r.m, r.limits, r.p);
         ASSERT_EQ(r.m.data_ready, 1) << h.output();
     }
     // Saves the model file, reads it back and compares.
