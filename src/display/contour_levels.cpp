@@ -3,7 +3,7 @@
 
 #include "display/dialog_util.h"
 #include "display/layout.h"
-#include "model/globals.h"
+#include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
@@ -139,6 +139,12 @@ const ui::DialogTemplate ContourLinearBox = make_linear_template();
 const ui::DialogTemplate UdfDiaBox = make_user_values_template(false);
 const ui::DialogTemplate UdfBWDiaBox = make_user_values_template(true);
 
+ui::DialogProc contour_dialog(ProgDisplay& display, ContourProc proc) {
+    return [&display, proc](ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
+        return proc(display, dialog, event, args);
+    };
+}
+
 float array_maxmin(int n, const float* values, float* max_out) {
     float lo = values[0], hi = values[0];
     for (int k = 1; k < n; ++k) {
@@ -151,8 +157,8 @@ float array_maxmin(int n, const float* values, float* max_out) {
     return lo;
 }
 
-bool ContourChoiceBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
-    ProgDisplay& d = Progdisplay;
+bool ContourChoiceBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event,
+                          const ui::DialogArgs& args) {
     switch (event) {
     case ui::DialogEvent::init:
         d.contour_choice = 2;
@@ -179,8 +185,8 @@ bool ContourChoiceBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::D
     }
 }
 
-bool ContourNegBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
-    ProgDisplay& d = Progdisplay;
+bool ContourNegBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event,
+                       const ui::DialogArgs& args) {
     if (event == ui::DialogEvent::init) {
         d.contour_choice = 1;
         dialog.check_radio(160, 165, 160);
@@ -203,8 +209,8 @@ bool ContourNegBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dial
     return true;
 }
 
-bool ContourLogBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
-    ProgDisplay& d = Progdisplay;
+bool ContourLogBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event,
+                       const ui::DialogArgs& args) {
     switch (event) {
     case ui::DialogEvent::init: {
         // Preset factor from the data range: 1.19 below a decade, 1.41 from two decades up.
@@ -255,8 +261,8 @@ bool ContourLogBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dial
     }
 }
 
-bool ContourLinearBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
-    ProgDisplay& d = Progdisplay;
+bool ContourLinearBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event,
+                          const ui::DialogArgs& args) {
     if (event == ui::DialogEvent::first_paint) {
         const float hi = std::fabs(d.data_max), lo = std::fabs(d.data_min);
         dialog.set_text(
@@ -283,8 +289,8 @@ bool ContourLinearBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::D
     return true;
 }
 
-bool UdfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
-    ProgDisplay& d = Progdisplay;
+bool UdfDiaBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event,
+                   const ui::DialogArgs& args) {
     const int fields = set_ncontours(d.level_scheme);
     switch (event) {
     case ui::DialogEvent::init:
@@ -319,7 +325,7 @@ bool UdfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogAr
 namespace {
 
 // The list of levels and the question whether to keep them; 1 keep, 2 cancel, 0 ask again.
-int confirm_levels(int n, const float* levels, float data_min, float range) {
+int confirm_levels(const ProgDisplay& d, int n, const float* levels, float data_min, float range) {
     std::string text = "You have choosen the following boundary values :-\n"
                        "Boundary    Resistivity value\n";
     for (int k = 0; k < n; ++k) {
@@ -327,7 +333,7 @@ int confirm_levels(int n, const float* levels, float data_min, float range) {
         std::snprintf(line, sizeof line, "%6d  %10.4f\n", k + 1, double(levels[k]));
         text += line;
     }
-    if (levels[n - 1] - data_min < 0.25f * range && Progdisplay.client_height > 540) {
+    if (levels[n - 1] - data_min < 0.25f * range && d.client_height > 540) {
         ::beep();
         text += "\nWarning! The maximum contour value is less than\n"
                 "one-quarter within the range between the largest\n"
@@ -345,12 +351,11 @@ int confirm_levels(int n, const float* levels, float data_min, float range) {
 }
 
 // Levels from a typed minimum and factor (mode 4) or spacing; returns 1, or 2 on Cancel.
-int user_levels(int n, float* levels, int mode, float data_min, float range) {
-    ProgDisplay& d = Progdisplay;
+int user_levels(ProgDisplay& d, int n, float* levels, int mode, float data_min, float range) {
     int result = 1;
     if (mode == 4) {
         d.first_contour_value = data_min < 0.001f ? 0.001f : data_min;
-        if (ui::run_dialog(ContourLogBox, ContourLogBoxProc) != 1) result = 2;
+        if (ui::run_dialog(ContourLogBox, contour_dialog(d, ContourLogBoxProc)) != 1) result = 2;
         if (d.first_contour_value == 0.0f)
             d.first_contour_value = data_min < 0.001f ? 0.001f : data_min;
         static const float factors[4] = {std::pow(2.0f, 0.25f), std::pow(2.0f, 0.33333f),
@@ -365,7 +370,8 @@ int user_levels(int n, float* levels, int mode, float data_min, float range) {
         for (int k = 1; k < n; ++k)
             levels[k] = levels[k - 1] * factor;
     } else {
-        if (ui::run_dialog(ContourLinearBox, ContourLinearBoxProc) != 1) result = 2;
+        if (ui::run_dialog(ContourLinearBox, contour_dialog(d, ContourLinearBoxProc)) != 1)
+            result = 2;
         if (d.contour_step <= 0.0f) d.contour_step = range / float(n);
         levels[0] = d.first_contour_value;
         for (int k = 1; k < n; ++k)
@@ -376,8 +382,8 @@ int user_levels(int n, float* levels, int mode, float data_min, float range) {
 
 } // namespace
 
-int choose_contours(int n, float* levels, int mode, float data_max, float data_min) {
-    ProgDisplay& d = Progdisplay;
+int choose_contours(ProgDisplay& d, int n, float* levels, int mode, float data_max,
+                    float data_min) {
     if (n < 1) return 2;
     if (n > max_contour_levels) n = max_contour_levels;
     if (data_max < data_min) std::swap(data_max, data_min);
@@ -402,8 +408,8 @@ int choose_contours(int n, float* levels, int mode, float data_max, float data_m
         return 1;
     }
     for (;;) {
-        if (user_levels(n, levels, mode, data_min, range) != 1) return 2;
-        const int answer = confirm_levels(n, levels, data_min, range);
+        if (user_levels(d, n, levels, mode, data_min, range) != 1) return 2;
+        const int answer = confirm_levels(d, n, levels, data_min, range);
         if (answer != 0) return answer;
     }
 }
@@ -449,12 +455,11 @@ int read_contour_values_file(const char* path, float* levels) {
 namespace {
 
 // Choice 5: the typed values, sorted; 0 cancelled, -1 choose again, else n.
-int typed_levels(int n, float* levels, int scheme, float data_min, float data_max) {
-    ProgDisplay& d = Progdisplay;
+int typed_levels(ProgDisplay& d, int n, float* levels, int scheme, float data_min, float data_max) {
     d.data_min = data_min;
     d.data_max = data_max;
     const ui::DialogTemplate& box = scheme == 2 ? UdfBWDiaBox : UdfDiaBox;
-    if (ui::run_dialog(box, UdfDiaBoxProc) != 1) return 0;
+    if (ui::run_dialog(box, contour_dialog(d, UdfDiaBoxProc)) != 1) return 0;
     float values[max_contour_levels];
     std::memcpy(values, d.user_contour_values, sizeof(float) * std::size_t(n));
     if (!sort_distinct(values, n)) {
@@ -472,8 +477,7 @@ int typed_levels(int n, float* levels, int scheme, float data_min, float data_ma
 }
 
 // Choice 6: a contour-values file from the program folder; -1 choose again.
-int file_levels(float* levels, int scheme) {
-    SystemSettings& s = Systemsettings;
+int file_levels(SystemSettings& s, float* levels, int scheme) {
     make_path(s.program_dir, scheme == 1 || scheme == 4 ? "*.val" : "*.vbw", s.file_name,
               sizeof s.file_name);
     model::copy_text(s.file_title, sizeof s.file_title, "Read contour values file");
@@ -491,12 +495,13 @@ int file_levels(float* levels, int scheme) {
 
 } // namespace
 
-int select_contours(float data_min, float data_max, float* levels, int level_scheme) {
-    ProgDisplay& d = Progdisplay;
+int select_contours(ProgDisplay& d, SystemSettings& system, float data_min, float data_max,
+                    float* levels, int level_scheme) {
     for (;;) {
-        d.contour_dialog_result = data_min > 0.0f
-                                      ? ui::run_dialog(ContourChoiceBox, ContourChoiceBoxProc)
-                                      : ui::run_dialog(ContourNegBox, ContourNegBoxProc);
+        d.contour_dialog_result =
+            data_min > 0.0f
+                ? ui::run_dialog(ContourChoiceBox, contour_dialog(d, ContourChoiceBoxProc))
+                : ui::run_dialog(ContourNegBox, contour_dialog(d, ContourNegBoxProc));
         if (d.contour_dialog_result != 1) return 0;
         if (data_min <= 0.0f && (d.contour_choice == 2 || d.contour_choice == 4))
             d.contour_choice = 1;
@@ -507,12 +512,12 @@ int select_contours(float data_min, float data_max, float* levels, int level_sch
         case 2:
         case 3:
         case 4:
-            return choose_contours(n, levels, d.contour_choice, data_max, data_min) == 2 ? 0 : n;
+            return choose_contours(d, n, levels, d.contour_choice, data_max, data_min) == 2 ? 0 : n;
         case 5:
-            result = typed_levels(n, levels, level_scheme, data_min, data_max);
+            result = typed_levels(d, n, levels, level_scheme, data_min, data_max);
             break;
         default:
-            result = file_levels(levels, level_scheme);
+            result = file_levels(system, levels, level_scheme);
             break;
         }
         if (result >= 0) return result;

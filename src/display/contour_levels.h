@@ -4,6 +4,9 @@
 
 #include "platform/ui/ui.h"
 
+class ProgDisplay;
+class SystemSettings;
+
 /// Capacity of every contour level list (ProgDisplay::res_levels and the others).
 constexpr int max_contour_levels = 32;
 
@@ -12,19 +15,23 @@ constexpr int max_contour_levels = 32;
 float array_maxmin(int n, const float* values, float* max_out);
 
 /// Lets the user choose the contour levels of data in [data_min, data_max] (the caller sets
-/// ProgDisplay::contour_quantity first): "ContourChoiceBox" (data_min > 0) or "ContourNegBox",
-/// then automatic, typed or file levels. Writes them ascending into levels (capacity
+/// display.contour_quantity first): "ContourChoiceBox" (data_min > 0) or "ContourNegBox",
+/// then automatic, typed or file levels. The dialogs write their choices into `display` (the
+/// contour_* words, data_min, data_max, user_contour_values); a values file is asked for with
+/// the file buffers of `system`. Writes them ascending into levels (capacity
 /// max_contour_levels) and returns their number (10, 11 or 16 by level_scheme, or a file's
 /// count); 0 when the user cancelled or the choice failed (levels are then not to be used).
-int select_contours(float data_min, float data_max, float* levels, int level_scheme);
+int select_contours(ProgDisplay& display, SystemSettings& system, float data_min, float data_max,
+                    float* levels, int level_scheme);
 
 /// Writes n levels (1 <= n <= max_contour_levels) into levels by mode: 1 automatic linear,
 /// 2 automatic logarithmic (linear when data_min is not positive), 4 user-defined logarithmic
 /// ("ContourLogBox"), any other user-defined linear ("ContourLinearBox"); the user modes then
 /// ask whether to keep the levels. data_min and data_max (swapped when reversed; equal ones
-/// become data_min, data_min + 100) are kept in ProgDisplay. Returns 1 when the levels were
-/// accepted, 2 when the user cancelled.
-int choose_contours(int n, float* levels, int mode, float data_max, float data_min);
+/// become data_min, data_min + 100) are kept in `display`, as are the first level and the step
+/// of the user modes. Returns 1 when the levels were accepted, 2 when the user cancelled.
+int choose_contours(ProgDisplay& display, int n, float* levels, int mode, float data_max,
+                    float data_min);
 
 /// Reads a contour-values file: more than 50 and fewer than 2000 bytes, an integer count N in
 /// 1..max_contour_levels, then N numbers (any separators). Writes the N values ascending into
@@ -33,20 +40,28 @@ int choose_contours(int n, float* levels, int mode, float data_max, float data_m
 /// and after the duplicate-value message when two values are equal; levels is then unchanged.
 int read_contour_values_file(const char* path, float* levels);
 
-/// The dialogs (procedures over the global Progdisplay; OK sets dialog_result 1 and ends with
-/// 1, Cancel sets 2 and ends with 0, except where said).
+/// The dialogs. Their procedures take the display record they work on first; contour_dialog
+/// binds one to a record for ui::run_dialog. OK sets dialog_result 1 and ends with 1, Cancel
+/// sets 2 and ends with 0, except where said.
 extern const ui::DialogTemplate ContourChoiceBox, ContourNegBox, ContourLogBox, ContourLinearBox,
     UdfDiaBox, UdfBWDiaBox;
+using ContourProc = bool (*)(ProgDisplay&, ui::Dialog&, ui::DialogEvent, const ui::DialogArgs&);
+ui::DialogProc contour_dialog(ProgDisplay& display, ContourProc proc);
 /// Radios 160..165 choose contour_choice 1..6 (preset 2); Cancel sets contour_choice 1.
-bool ContourChoiceBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
+bool ContourChoiceBoxProc(ProgDisplay& display, ui::Dialog& dialog, ui::DialogEvent event,
+                          const ui::DialogArgs& args);
 /// Radios 160, 162, 164, 165 choose 1, 3, 5, 6 (preset 1); Cancel sets contour_choice 1;
 /// dialog_result is left alone.
-bool ContourNegBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
+bool ContourNegBoxProc(ProgDisplay& display, ui::Dialog& dialog, ui::DialogEvent event,
+                       const ui::DialogArgs& args);
 /// Factor radios 142..146 (log_factor_choice 0..4, preset from the data range and put back by
 /// Cancel), minimum edit 147 and factor edit 148, stored as absolute values on OK.
-bool ContourLogBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
+bool ContourLogBoxProc(ProgDisplay& display, ui::Dialog& dialog, ui::DialogEvent event,
+                       const ui::DialogArgs& args);
 /// Minimum edit 152 and spacing edit 153, stored signed on OK.
-bool ContourLinearBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
+bool ContourLinearBoxProc(ProgDisplay& display, ui::Dialog& dialog, ui::DialogEvent event,
+                          const ui::DialogArgs& args);
 /// Edits 171.. (10, 11 or 16 by level_scheme) into user_contour_values on button 187; button
 /// 188 cancels; Enter (1) and Esc (2) only move between the fields.
-bool UdfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
+bool UdfDiaBoxProc(ProgDisplay& display, ui::Dialog& dialog, ui::DialogEvent event,
+                   const ui::DialogArgs& args);

@@ -336,7 +336,8 @@ void spectral_pages(DisplayRun& run) {
     if (mode == 1) {
         d.data_min = array_maxmin(n, run.q2.get(), &d.data_max);
         d.contour_quantity = 6;
-        d.ncontours = select_contours(d.data_min, d.data_max, d.res_levels, d.level_scheme);
+        d.ncontours = select_contours(d, Systemsettings, d.data_min, d.data_max, d.res_levels,
+                                      d.level_scheme);
     }
     if (d.ncontours > 0) {
         run.plot_points();
@@ -365,13 +366,14 @@ void data_display(DisplayRun& run) {
     const float* range = calculated ? m.app_resistivity : m.measured_values;
     d.data_min = array_maxmin(n, range, &d.data_max);
     d.contour_quantity = 0;
-    d.ncontours = select_contours(d.data_min, d.data_max, d.res_levels, d.level_scheme);
+    d.ncontours =
+        select_contours(d, Systemsettings, d.data_min, d.data_max, d.res_levels, d.level_scheme);
     const float* stored_ip = stored ? m.measured_values_2 : m.app_ip;
     if (m.nip > 0 && d.ncontours > 0) {
         float hi = 0.0f;
         const float lo = array_maxmin(n, stored_ip, &hi);
         d.contour_quantity = 1;
-        d.ncontours = select_contours(lo, hi, d.ip_levels, d.level_scheme);
+        d.ncontours = select_contours(d, Systemsettings, lo, hi, d.ip_levels, d.level_scheme);
     }
     if (d.ncontours <= 0) {
         model::show_message("Contour values not selected.", "Message");
@@ -464,7 +466,8 @@ void cylinder_display(DisplayRun& run) {
     d.ncontours = set_ncontours(d.level_scheme);
     d.data_min = std::min(10.0f, array_maxmin(n, m.app_resistivity, &d.data_max));
     d.contour_quantity = 0;
-    d.ncontours = select_contours(d.data_min, d.data_max, d.res_levels, d.level_scheme);
+    d.ncontours =
+        select_contours(d, Systemsettings, d.data_min, d.data_max, d.res_levels, d.level_scheme);
     if (d.ncontours <= 0) return;
     run.unit_spacing = 6.283186f / float(std::max(1, m.nelec));
     run.counts = data_level_counts(m);
@@ -496,11 +499,14 @@ void cylinder_display(DisplayRun& run) {
     d.contour_quantity = 1;
     int ip_count = 0;
     if (spectral) {
-        ip_count = select_contours(ranges.ip_lo, ranges.ip_hi, d.ip_levels, d.level_scheme);
+        ip_count = select_contours(d, Systemsettings, ranges.ip_lo, ranges.ip_hi, d.ip_levels,
+                                   d.level_scheme);
         if (mode == 1)
-            d.ncontours = select_contours(ranges.q2_lo, ranges.q2_hi, d.res_levels, d.level_scheme);
+            d.ncontours = select_contours(d, Systemsettings, ranges.q2_lo, ranges.q2_hi,
+                                          d.res_levels, d.level_scheme);
     }
-    d.ncontours = select_contours(ranges.ip_lo, ranges.ip_hi, d.res_levels, d.level_scheme);
+    d.ncontours = select_contours(d, Systemsettings, ranges.ip_lo, ranges.ip_hi, d.res_levels,
+                                  d.level_scheme);
     if (d.ncontours <= 0) return;
     run.place_below(run.bottom);
     run.page(1, 0, d.yplt, m.ip_unit_text ? m.ip_unit_text : "mV/V", m.app_ip, nullptr,
@@ -522,7 +528,8 @@ void cylinder_display(DisplayRun& run) {
     }
     if (mode == 1) {
         d.contour_quantity = 6;
-        d.ncontours = select_contours(ranges.q2_lo, ranges.q2_hi, d.res_levels, d.level_scheme);
+        d.ncontours = select_contours(d, Systemsettings, ranges.q2_lo, ranges.q2_hi, d.res_levels,
+                                      d.level_scheme);
     }
     if (d.ncontours <= 0) return;
     run.place_below(run.bottom);

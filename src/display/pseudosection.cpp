@@ -252,11 +252,11 @@ void axes(const PseudosectionInput& in, const Frame& f, bool outline, gfx::Canva
 }
 
 // New levels after the contour lists overflowed.
-void replace_levels(PseudosectionInput& in, const std::vector<float>& shown) {
+void replace_levels(ProgDisplay& d, PseudosectionInput& in, const std::vector<float>& shown) {
     const auto mm = std::minmax_element(shown.begin(), shown.end());
     const float lo = *mm.first, hi = *mm.second;
     if (lo <= 0.0f) {
-        choose_contours(in.nlevels, in.levels, 1, hi * 2.0f, lo * 0.5f);
+        choose_contours(d, in.nlevels, in.levels, 1, hi * 2.0f, lo * 0.5f);
         return;
     }
     in.levels[0] = lo > 50.0f ? 50.0f : lo > 10.0f ? 10.0f : lo > 1.0f ? 1.0f : 0.1f;
@@ -412,7 +412,7 @@ int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc) {
         }
         if (!overflow) break;
         // The lists overflowed: new levels and one more try on a cleared section.
-        replace_levels(in, shown);
+        replace_levels(d, in, shown);
         erase_window();
         dc.fill_rect({0, f.top - 8 - f.ch, dc.width(), bottom_out + 1}, gfx::white);
         if (pass == 2) return bottom_out;

@@ -265,7 +265,7 @@ void replace_levels(SensitivitySection& in, const Grid& g) {
         for (int k = 1; k < in.n_levels; ++k)
             in.levels[k] = in.levels[k - 1] * ratio;
     } else {
-        choose_contours(in.n_levels, in.levels, 1, hi * 0.5f, lo * 2.0f);
+        choose_contours(Progdisplay, in.n_levels, in.levels, 1, hi * 0.5f, lo * 2.0f);
     }
 }
 

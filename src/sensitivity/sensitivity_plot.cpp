@@ -77,7 +77,8 @@ void sensitivity_plot(const ModelSettings& m, ProgDisplay& display, gfx::Canvas&
     float v_max = 0.0f;
     const float v_min = array_maxmin(blocks, quantity.values, &v_max);
     display.contour_quantity = 2;
-    const int n_levels = select_contours(v_min, v_max, display.res_levels, display.level_scheme);
+    const int n_levels = select_contours(display, Systemsettings, v_min, v_max, display.res_levels,
+                                         display.level_scheme);
     if (display.contour_dialog_result != 1 || n_levels < 1) return;
     PlotGrid grid;
     if (!grid.make(m, quantity.values)) {

@@ -211,7 +211,7 @@ int unpainted_within(const gfx::Canvas& canvas, const Triangle& t, unsigned oute
 TEST(ContourTriangle, PiecesLeaveNoUnpaintedPixelInsideInBothStyles) {
     Session s;
     float levels[16];
-    ASSERT_EQ(choose_contours(16, levels, 1, 16.0f, 0.0f), 1); // 0.5, 1.5, .., 15.5
+    ASSERT_EQ(choose_contours(Progdisplay, 16, levels, 1, 16.0f, 0.0f), 1); // 0.5, 1.5, .., 15.5
     unsigned seed = 12345u;
     const auto next = [&seed](int range) {
         seed = seed * 1103515245u + 12345u;

@@ -31,25 +31,25 @@ TEST(ArrayMaxMin, ScansForTheRange) {
 TEST(AutomaticLevels, LinearAndLogarithmicSpacing) {
     Session s;
     float levels[max_contour_levels];
-    ASSERT_EQ(choose_contours(16, levels, 1, 16.0f, 0.0f), 1);
+    ASSERT_EQ(choose_contours(Progdisplay, 16, levels, 1, 16.0f, 0.0f), 1);
     for (int k = 0; k < 16; ++k)
         EXPECT_FLOAT_EQ(levels[k], 0.5f + k) << k;
     EXPECT_FLOAT_EQ(Progdisplay.contour_step, 1.0f);
 
-    ASSERT_EQ(choose_contours(16, levels, 2, 1000.0f, 1.0f), 1);
+    ASSERT_EQ(choose_contours(Progdisplay, 16, levels, 2, 1000.0f, 1.0f), 1);
     const double factor = std::pow(1000.0, 1.0 / 17.0);
     for (int k = 0; k < 16; ++k)
         EXPECT_NEAR(levels[k], std::sqrt(factor) * std::pow(factor, k), 2e-6 * levels[k]) << k;
 
     // Equal limits: data_max becomes data_min + 100; reversed limits are swapped.
-    ASSERT_EQ(choose_contours(10, levels, 1, 5.0f, 5.0f), 1);
+    ASSERT_EQ(choose_contours(Progdisplay, 10, levels, 1, 5.0f, 5.0f), 1);
     EXPECT_FLOAT_EQ(levels[0], 10.0f);
     EXPECT_FLOAT_EQ(levels[9], 100.0f);
     EXPECT_FLOAT_EQ(Progdisplay.data_max, 105.0f);
-    ASSERT_EQ(choose_contours(11, levels, 1, 0.0f, 11.0f), 1);
+    ASSERT_EQ(choose_contours(Progdisplay, 11, levels, 1, 0.0f, 11.0f), 1);
     EXPECT_FLOAT_EQ(levels[0], 0.5f);
     // Logarithmic spacing of data reaching zero or below falls back to linear.
-    ASSERT_EQ(choose_contours(10, levels, 2, 10.0f, -10.0f), 1);
+    ASSERT_EQ(choose_contours(Progdisplay, 10, levels, 2, 10.0f, -10.0f), 1);
     EXPECT_FLOAT_EQ(levels[0], -9.0f);
     EXPECT_FLOAT_EQ(levels[9], 9.0f);
 }
@@ -73,7 +73,7 @@ TEST(UserLogarithmicLevels, FactorPresetByRangeAndTypedFactorClamped) {
         Session s;
         float levels[max_contour_levels];
         s.answer(std::string("dialog ContourLogBox ") + c.steps + "\nbox yes");
-        ASSERT_EQ(choose_contours(16, levels, 4, c.max, c.min), 1) << c.steps;
+        ASSERT_EQ(choose_contours(Progdisplay, 16, levels, 4, c.max, c.min), 1) << c.steps;
         EXPECT_EQ(Progdisplay.log_factor_choice, c.choice) << c.max << " " << c.steps;
         EXPECT_FLOAT_EQ(Progdisplay.contour_step, c.factor) << c.steps;
         EXPECT_FLOAT_EQ(levels[0], c.min);
@@ -89,7 +89,7 @@ TEST(UserLogarithmicLevels, CancelPutsBackThePresetFactor) {
     Session s;
     float levels[max_contour_levels];
     s.answer("dialog ContourLogBox click 145 cancel");
-    EXPECT_EQ(choose_contours(16, levels, 4, 100.0f, 1.0f), 2);
+    EXPECT_EQ(choose_contours(Progdisplay, 16, levels, 4, 100.0f, 1.0f), 2);
     EXPECT_EQ(Progdisplay.log_factor_choice, 2);
     EXPECT_EQ(dialog_result, 2);
     EXPECT_FALSE(s.showed("Retain Contour Values"));
@@ -100,20 +100,20 @@ TEST(UserLinearLevels, TypedMinimumAndSpacingAskAgainOrCancel) {
     Session s;
     float levels[max_contour_levels];
     s.answer("dialog ContourLinearBox set 152 -5 set 153 2 ok\nbox yes");
-    ASSERT_EQ(choose_contours(10, levels, 3, 20.0f, -5.0f), 1);
+    ASSERT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, -5.0f), 1);
     EXPECT_EQ(first(levels, 3), (std::vector<float>{-5.0f, -3.0f, -1.0f}));
 
     // A zero spacing falls back to range / n; No then Yes opens the dialog again.
     s.answer("dialog ContourLinearBox set 152 0 set 153 0 ok\nbox no\nbox yes\n"
              "dialog ContourLinearBox set 152 1 set 153 1 ok\nbox yes");
-    ASSERT_EQ(choose_contours(10, levels, 3, 20.0f, 0.0f), 1);
+    ASSERT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 1);
     EXPECT_EQ(first(levels, 3), (std::vector<float>{1.0f, 2.0f, 3.0f}));
     EXPECT_TRUE(s.showed("     2      2.0000")); // the first answer's spacing 20 / 10
 
     s.answer("dialog ContourLinearBox set 152 1 set 153 1 ok\nbox no\nbox no");
-    EXPECT_EQ(choose_contours(10, levels, 3, 20.0f, 0.0f), 2);
+    EXPECT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 2);
     s.answer("dialog ContourLinearBox cancel");
-    EXPECT_EQ(choose_contours(10, levels, 3, 20.0f, 0.0f), 2);
+    EXPECT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 2);
     EXPECT_EQ(dialog_result, 2);
     EXPECT_TRUE(s.answered()) << s.err.str();
 }
@@ -122,18 +122,18 @@ TEST(SelectContours, ChoiceBoxesByTheSignOfTheData) {
     Session s;
     float levels[max_contour_levels];
     s.answer("dialog ContourChoiceBox ok"); // logarithmic is preset
-    EXPECT_EQ(select_contours(1.0f, 1000.0f, levels, 1), 16);
+    EXPECT_EQ(select_contours(Progdisplay, Systemsettings, 1.0f, 1000.0f, levels, 1), 16);
     EXPECT_EQ(Progdisplay.contour_choice, 2);
     EXPECT_NEAR(levels[0], std::sqrt(std::pow(1000.0, 1.0 / 17.0)), 1e-5);
 
     // Data reaching zero take the negative-range box, with linear levels preset.
     s.answer("dialog ContourNegBox ok");
-    EXPECT_EQ(select_contours(0.0f, 10.0f, levels, 2), 10);
+    EXPECT_EQ(select_contours(Progdisplay, Systemsettings, 0.0f, 10.0f, levels, 2), 10);
     EXPECT_FLOAT_EQ(levels[0], 0.5f);
     EXPECT_EQ(Progdisplay.contour_dialog_result, 1);
 
     s.answer("dialog ContourChoiceBox click 163 cancel");
-    EXPECT_EQ(select_contours(1.0f, 10.0f, levels, 1), 0);
+    EXPECT_EQ(select_contours(Progdisplay, Systemsettings, 1.0f, 10.0f, levels, 1), 0);
     EXPECT_EQ(Progdisplay.contour_choice, 1);
     EXPECT_TRUE(s.answered()) << s.err.str();
 }
@@ -156,7 +156,8 @@ TEST(SelectContours, TitleLinesByQuantity) {
         std::string titles[2];
         s.answer("dialog ContourChoiceBox ok\ndialog ContourNegBox ok");
         for (int k = 0; k < 2; ++k) {
-            const ui::DialogProc proc = k == 0 ? ContourChoiceBoxProc : ContourNegBoxProc;
+            const ui::DialogProc proc =
+                contour_dialog(Progdisplay, k == 0 ? ContourChoiceBoxProc : ContourNegBoxProc);
             ui::run_dialog(k == 0 ? ContourChoiceBox : ContourNegBox,
                            [&](ui::Dialog& d, ui::DialogEvent e, const ui::DialogArgs& a) {
                                const bool handled = proc(d, e, a);
@@ -177,18 +178,19 @@ TEST(SelectContours, TypedValuesAreSortedAndDuplicatesOfferAnotherChoice) {
     for (int k = 0; k < 10; ++k)
         typed += " set " + std::to_string(171 + k) + " " + std::to_string(int(values[k]));
     s.answer("dialog ContourChoiceBox click 164 ok\n" + typed + " ok click 187");
-    ASSERT_EQ(select_contours(1.0f, 10.0f, levels, 2), 10);
+    ASSERT_EQ(select_contours(Progdisplay, Systemsettings, 1.0f, 10.0f, levels, 2), 10);
     for (int k = 0; k < 10; ++k)
         EXPECT_FLOAT_EQ(levels[k], float(k + 1)) << k;
 
     s.answer("dialog ContourChoiceBox click 164 ok\ndialog UdfDiaBox set 171 2 click 187\n"
              "box yes\ndialog ContourChoiceBox click 160 ok");
-    EXPECT_EQ(select_contours(1.0f, 16.0f, levels, 1), 16); // empty fields are 0: duplicates
+    EXPECT_EQ(select_contours(Progdisplay, Systemsettings, 1.0f, 16.0f, levels, 1),
+              16); // empty fields are 0: duplicates
     EXPECT_TRUE(s.showed("BOX [Select contour intervals again] At least two of the contours "
                          "have the same value!\\nDo you want to select the contour intervals "
                          "again?"));
     s.answer("dialog ContourChoiceBox click 164 ok\ndialog UdfDiaBox click 188\n");
-    EXPECT_EQ(select_contours(1.0f, 16.0f, levels, 1), 0);
+    EXPECT_EQ(select_contours(Progdisplay, Systemsettings, 1.0f, 16.0f, levels, 1), 0);
     EXPECT_TRUE(s.answered()) << s.err.str();
 }
 
@@ -251,12 +253,12 @@ TEST(SelectContours, ValuesFileFromTheFileDialog) {
     const std::string path = dir.write("set.val", values_file("4\n40 10 30 20"));
     float levels[max_contour_levels];
     s.answer("dialog ContourChoiceBox click 165 ok\nfile " + path);
-    EXPECT_EQ(select_contours(1.0f, 50.0f, levels, 1), 4);
+    EXPECT_EQ(select_contours(Progdisplay, Systemsettings, 1.0f, 50.0f, levels, 1), 4);
     EXPECT_EQ(first(levels, 4), (std::vector<float>{10, 20, 30, 40}));
 
     // No file chosen: another choice is offered.
     s.answer("dialog ContourNegBox click 165 ok\nfile cancel\nbox yes\ndialog ContourNegBox ok");
-    EXPECT_EQ(select_contours(-1.0f, 9.0f, levels, 1), 16);
+    EXPECT_EQ(select_contours(Progdisplay, Systemsettings, -1.0f, 9.0f, levels, 1), 16);
     EXPECT_TRUE(s.showed("BOX [Select contour intervals again] I cannot find the file with the "
                          "contour values!"));
     EXPECT_TRUE(s.answered()) << s.err.str();
