@@ -10,6 +10,7 @@
 #include "platform/gfx/canvas.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
+#include "support/layered_earth.h"
 #include "support/recording_backend.h"
 #include "support/session.h"
 
@@ -28,6 +29,7 @@ constexpr double pi = 3.14159265358979323846;
 using fd_test::Driver;
 using fd_test::Model;
 using model::SolverStatus;
+using test_support::two_layer_potential;
 // Measured worst relative errors on the default mesh, rounded up: the half-space pair
 // potential for d <= 10 and d <= 20, its strike-offset value (s = 1), the two-layer potential
 // for d <= 10 raw and divided by the same driver's half-space potential (as the program's
@@ -43,19 +45,6 @@ const Formulation formulations[] = {
     {"Modified 5-point", calaresforward_dbl, 0.007, 0.007, 0.025, 0.015, 0.012, 0.0085},
     {"Modified 9-point", calaresforward_9pt, 0.011, 0.011, 0.035, 0.024, 0.013, 0.0095},
     {"Dey & Morrison original", calaresforward_dm, 0.0095, 0.013, 0.055, 0.022, 0.014, 0.008}};
-
-// Potential of a unit current on the surface of two layers (resistivity rho1 to depth h over
-// rho2) at distance r: the image series.
-double two_layer(double rho1, double rho2, double h, double r) {
-    const double k = (rho2 - rho1) / (rho2 + rho1);
-    double sum = 1.0 / r, kn = 1.0;
-    for (int n = 1; n < 2000; ++n) {
-        kn *= k;
-        sum += 2.0 * kn / std::sqrt(r * r + 4.0 * n * n * h * h);
-        if (std::fabs(kn) < 1e-16) break;
-    }
-    return rho1 * sum / (2 * pi);
-}
 
 class Drivers : public ::testing::Test {
   protected:
@@ -119,7 +108,9 @@ TEST_F(Drivers, TwoLayerEarthMatchesTheImageSeries) {
             Model model(11);
             model.layers(rho.first, rho.second, 1.0); // the boundary on the fifth grid line
             ASSERT_EQ(model.run(f.run).status, SolverStatus::ok) << f.name;
-            auto exact = [&](double d) { return two_layer(rho.first, rho.second, 1.0, d); };
+            auto exact = [&](double d) {
+                return two_layer_potential(rho.first, rho.second, 1.0, d);
+            };
             EXPECT_LT(worst(model, 1, 10, exact), f.layered) << f.name << " " << rho.first;
             double w = 0.0;
             for (int d = 1; d <= 10; ++d) {

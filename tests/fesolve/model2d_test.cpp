@@ -4,6 +4,7 @@
 #include "fe_fixture.h"
 
 #include "fesolve/model2d.h"
+#include "support/layered_earth.h"
 #include "support/refusal.h"
 
 #include <gtest/gtest.h>
@@ -68,15 +69,9 @@ TEST(TestModelGrid, WavenumberIntegralIsExactForConstantAndExponential) {
     EXPECT_EQ(model2d_integrate_wavenumbers(n, k, negative), -k[1]);
 }
 
-// Pole-pole apparent resistivity over a layer of rho1 and thickness h on rho2 (image series).
+// Pole-pole apparent resistivity over a layer of rho1 and thickness h on rho2.
 double two_layer_pole_pole(double rho1, double rho2, double h, double r) {
-    const double q = (rho2 - rho1) / (rho2 + rho1);
-    double sum = 1.0, qn = 1.0;
-    for (int n = 1; n < 2000; ++n) {
-        qn *= q;
-        sum += 2.0 * r * qn / std::sqrt(r * r + 4.0 * n * n * h * h);
-    }
-    return rho1 * sum;
+    return 2.0 * 3.14159265358979 * r * test_support::two_layer_potential(rho1, rho2, h, r);
 }
 
 double apparent(const Model_2D_Electrical& m, int i, int j) {

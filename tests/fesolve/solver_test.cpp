@@ -6,6 +6,7 @@
 #include "fesolve/fesolve.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
+#include "support/layered_earth.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@ namespace fe_test {
 namespace {
 
 using model::SolverStatus;
+using test_support::two_layer_potential;
 
 class Solvers : public Records {};
 
@@ -57,16 +59,6 @@ double difference(const std::vector<double>& a, const double* b, int n) {
         for (int j = i + 1; j <= n; ++j)
             w = std::max(w, std::fabs(a[index2d(i, j, lead)] / b[index2d(i, j, lead)] - 1.0));
     return w;
-}
-
-double two_layer(double rho1, double rho2, double h, double r) {
-    const double k = (rho2 - rho1) / (rho2 + rho1);
-    double sum = 1.0 / r, kn = 1.0;
-    for (int n = 1; n < 4000 && std::fabs(kn) > 1e-16; ++n) {
-        kn *= k;
-        sum += 2.0 * kn / std::sqrt(r * r + 4.0 * n * n * h * h);
-    }
-    return rho1 * sum / (2 * pi);
 }
 
 // Surface source at xs, receiver at xr, vertical contact at xc (rho1 left, rho2 right).
@@ -177,7 +169,7 @@ TEST_F(Solvers, TwoLayerEarthAndVerticalContact) {
         BlockModel layered(n, rho.first);
         layered.set_resistivity(rho.second, [](double, double z) { return z > 1.0; });
         Expected layers = [&](int a, int b) {
-            return two_layer(rho.first, rho.second, 1.0, b - a);
+            return two_layer_potential(rho.first, rho.second, 1.0, b - a);
         };
         for (const Solver& s : band_and_sparse) {
             ASSERT_EQ((layered.*s.run)().status, SolverStatus::ok) << s.name;
@@ -467,7 +459,9 @@ TEST_F(Solvers, BlockSolverAgreesWithTheBandSolverAndTheAnalyticPotentials) {
         SCOPED_TRACE(testing::Message() << c.top << " over " << c.bottom);
         BlockModel model(n, c.top);
         model.set_resistivity(c.bottom, [](double, double z) { return z > 1.0; });
-        Expected exact = [&](int a, int b) { return two_layer(c.top, c.bottom, 1.0, b - a); };
+        Expected exact = [&](int a, int b) {
+            return two_layer_potential(c.top, c.bottom, 1.0, b - a);
+        };
         ASSERT_EQ(model.run_band().status, SolverStatus::ok);
         const std::vector<double> band = table_copy(Modelsettings.potential_table_a);
         ASSERT_EQ(model.run_block().status, SolverStatus::ok);

@@ -1,0 +1,13 @@
+// Analytic potential of a layered earth that the solver tests compare against. Free of
+// GoogleTest: the benchmarks may build it too.
+#pragma once
+
+namespace test_support {
+
+/// Potential (V) at distance r on the surface of a layer of resistivity rho1 and thickness h over
+/// a half-space of rho2, for a unit current (1 A) entering at the surface: the image series
+/// rho1 / (2 pi) (1/r + 2 sum k^n / sqrt(r^2 + (2nh)^2)), k = (rho2 - rho1) / (rho2 + rho1),
+/// summed until k^n falls below 1e-16 (at most 4000 terms).
+double two_layer_potential(double rho1, double rho2, double h, double r);
+
+} // namespace test_support
