@@ -4,8 +4,8 @@
 // available at build time the same matrices are also factored by it, as a reference.
 #include "matrix/gridgraph.h"
 #include "matrix/ordering.h"
-#include "matrix/pagearray.h"
 #include "matrix/sparse.h"
+#include "platform/sys/page_array.h"
 
 #include "platform/sys/sys.h"
 
@@ -120,8 +120,8 @@ Figures run_library(const Mesh& m, double k) {
     sys::reset_page_peak();
     const long long base = sys::page_bytes_in_use();
     const int n = m.nx * m.nz;
-    mx::PageArray<int> xadj(n + 1), adjncy(4 * std::size_t(n)), perm(n + 1), invp(n + 1);
-    mx::PageArray<int> xlnz(n + 1), xnzsub(n + 1), nzsub(8 * std::size_t(n));
+    sys::PageArray<int> xadj(n + 1), adjncy(4 * std::size_t(n)), perm(n + 1), invp(n + 1);
+    sys::PageArray<int> xlnz(n + 1), xnzsub(n + 1), nzsub(8 * std::size_t(n));
     if (!xadj.ok() || !adjncy.ok() || !perm.ok() || !invp.ok() || !xlnz.ok() || !xnzsub.ok() ||
         !nzsub.ok()) {
         std::printf("  not enough memory for the structure\n");
@@ -140,9 +140,9 @@ Figures run_library(const Mesh& m, double k) {
     adjncy.release();
     xadj.release();
 
-    mx::PageArray<double> lnz(std::size_t(maxlnz) + 1), diag(n + 1), temp(n + 1);
-    mx::PageArray<int> link(n + 1), first(n + 1);
-    mx::PageArray<double> rhs(4 * std::size_t(n));
+    sys::PageArray<double> lnz(std::size_t(maxlnz) + 1), diag(n + 1), temp(n + 1);
+    sys::PageArray<int> link(n + 1), first(n + 1);
+    sys::PageArray<double> rhs(4 * std::size_t(n));
     if (!lnz.ok() || !diag.ok() || !temp.ok() || !link.ok() || !first.ok() || !rhs.ok()) {
         std::printf("  not enough memory for the factor\n");
         return f;

@@ -3,7 +3,7 @@
 // with the resolution diagonal. Prints the time of each step and the peak page memory.
 #include "matrix/matrixfile.h"
 #include "matrix/packed.h"
-#include "matrix/pagearray.h"
+#include "platform/sys/page_array.h"
 
 #include "platform/sys/sys.h"
 
@@ -48,8 +48,8 @@ void run(int blocks, const std::string& folder) {
     const double t_reorder = seconds_since(start);
 
     const std::size_t size = mx::packed_size(blocks);
-    mx::PageArray<double> h(size), inverse(size);
-    mx::PageArray<float> resolution{std::size_t(blocks)};
+    sys::PageArray<double> h(size), inverse(size);
+    sys::PageArray<float> resolution{std::size_t(blocks)};
     int inverted = -2;
     double t_invert = 0.0;
     if (built == 0 && reordered == 0 && h.ok() && inverse.ok() && resolution.ok() &&

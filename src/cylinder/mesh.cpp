@@ -124,14 +124,14 @@ MeshResult build_polar_mesh(int n, int nr, int k, const float* radii, PolarMesh&
     return mesh_ok;
 }
 
-bool polar_mesh_adjacency(int n, int nr, mx::PageArray<int>& xadj, mx::PageArray<int>& adjncy) {
+bool polar_mesh_adjacency(int n, int nr, sys::PageArray<int>& xadj, sys::PageArray<int>& adjncy) {
     xadj.release();
     adjncy.release();
     const int R = nr - 1, N = polar_node_count(n, nr), E = n * nr;
     // The elements of every node: incidence counts, then the lists.
-    mx::PageArray<int> first(std::size_t(N) + 1), cursor(std::size_t(N) + 1),
+    sys::PageArray<int> first(std::size_t(N) + 1), cursor(std::size_t(N) + 1),
         incidence(8 * std::size_t(n) * R + 4 * std::size_t(n)), mark(std::size_t(N) + 1);
-    mx::PageArray<int> start(std::size_t(N) + 1);
+    sys::PageArray<int> start(std::size_t(N) + 1);
     if (!first.ok() || !cursor.ok() || !incidence.ok() || !mark.ok() || !start.ok()) return false;
     int nodes[8];
     for (int e = 0; e < E; ++e)
@@ -204,7 +204,7 @@ int set_cylinder_mesh_nodes(int n, int nr, int k, const float* radii, double* no
 }
 
 int cylinder_mesh_adjacency(int* xadj, int* adjncy, int n, int nr) {
-    mx::PageArray<int> x, a;
+    sys::PageArray<int> x, a;
     if (!cyl::polar_mesh_adjacency(n, nr, x, a)) return 0;
     std::copy(x.get(), x.get() + x.size(), xadj);
     std::copy(a.get(), a.get() + a.size(), adjncy);

@@ -18,7 +18,7 @@
 // has the nodes 5, 6, 7 of its sector's ring-R quadrilateral and the centre.
 #pragma once
 
-#include "matrix/pagearray.h"
+#include "platform/sys/page_array.h"
 
 #include <cstdint>
 
@@ -40,10 +40,10 @@ void quad_nodes(int n, int R, int s, int j, int (&local)[8]);
 /// 1.04 r0 on the electrode's angle. The arrays belong to the mesh.
 struct PolarMesh {
     int sectors = 0, radii = 0, per_spacing = 0;
-    mx::PageArray<float> node_x, node_y;
-    mx::PageArray<float> element_x, element_y;
-    mx::PageArray<std::int32_t> element_kind;
-    mx::PageArray<float> electrode_x, electrode_y;
+    sys::PageArray<float> node_x, node_y;
+    sys::PageArray<float> element_x, element_y;
+    sys::PageArray<std::int32_t> element_kind;
+    sys::PageArray<float> electrode_x, electrode_y;
 
     int rings() const { return radii - 1; }
     int nodes() const { return polar_node_count(sectors, radii); }
@@ -77,7 +77,7 @@ MeshResult build_polar_mesh(int n, int nr, int k, const float* radii, PolarMesh&
 /// are every other node sharing an element with it, ascending, at the 1-based positions
 /// xadj[i - 1] .. xadj[i] - 1 of adjncy (xadj[N] = entries + 1). Built from the elements' node
 /// lists. False when the memory is refused (both arrays then empty).
-bool polar_mesh_adjacency(int n, int nr, mx::PageArray<int>& xadj, mx::PageArray<int>& adjncy);
+bool polar_mesh_adjacency(int n, int nr, sys::PageArray<int>& xadj, sys::PageArray<int>& adjncy);
 
 } // namespace cyl
 

@@ -153,19 +153,19 @@ template <class T> class Run {
     int n_ = 0, R_ = 0, N_ = 0, pairs_ = 0, elements_ = 0;
     Real k_[nk];
     const Real *x_ = nullptr, *y_ = nullptr; // node coordinates
-    mx::PageArray<int> perm_, xenv_;
-    mx::PageArray<T> env_, diag_, rhs_;
-    mx::PageArray<T> pair_values_;   // wavenumber w, pair p at w pairs + p
-    mx::PageArray<Real> quad_terms_; // S then M, upper triangles, 72 values per quadrilateral
+    sys::PageArray<int> perm_, xenv_;
+    sys::PageArray<T> env_, diag_, rhs_;
+    sys::PageArray<T> pair_values_;   // wavenumber w, pair p at w pairs + p
+    sys::PageArray<Real> quad_terms_; // S then M, upper triangles, 72 values per quadrilateral
 
     // Mode 1: the work files, their contents read back, and the element terms of every
     // wavenumber, datum, pair of the datum and cell.
     bool staged_ = false;
     std::string paths_[3];
     std::FILE* files_[3] = {nullptr, nullptr, nullptr};
-    mx::PageArray<Real> records_, solutions_;
-    mx::PageArray<std::int32_t> record_nodes_;
-    mx::PageArray<double> terms_;
+    sys::PageArray<Real> records_, solutions_;
+    sys::PageArray<std::int32_t> record_nodes_;
+    sys::PageArray<double> terms_;
     std::FILE* listing_ = nullptr;
     std::string listing_path_;
 
@@ -235,7 +235,7 @@ template <class T> model::SolverResult Run<T>::allocate() {
     if (staged_) {
         if (model::SolverResult r = allocate_staging(); !r.ok()) return r;
     }
-    mx::PageArray<int> xadj, adjncy;
+    sys::PageArray<int> xadj, adjncy;
     if (!polar_mesh_adjacency(n_, in_.radii, xadj, adjncy) || !perm_.allocate(N_) ||
         !xenv_.allocate(std::size_t(N_) + 1))
         return fail(model::SolverStatus::no_memory, no_memory);

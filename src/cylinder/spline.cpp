@@ -2,7 +2,7 @@
 #include "cylinder/spline.h"
 
 #include "fdsolve/spline.h"
-#include "matrix/pagearray.h"
+#include "platform/sys/page_array.h"
 
 #include <cmath>
 #include <limits>
@@ -46,7 +46,7 @@ double log_spline_integral_geo_dbl(const double* x, const double* v, int n, int 
     while (m < n && v[m] > 1e-36)
         ++m;
     if (m < 2) return rectangle;
-    mx::PageArray<double> work(4 * std::size_t(m));
+    sys::PageArray<double> work(4 * std::size_t(m));
     if (!work.ok()) return std::numeric_limits<double>::quiet_NaN();
     double* lv = work.get();
     double* b = lv + m;

@@ -8,12 +8,12 @@
 #include "display/model_section.h"
 #include "display/section_display.h"
 #include "display/section_state.h"
-#include "matrix/pagearray.h"
 #include "model/globals.h"
 #include "model/plot_points.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
+#include "platform/sys/page_array.h"
 #include "platform/ui/ui.h"
 
 #include <algorithm>
@@ -79,7 +79,7 @@ void edit_help_message(char* buffer, std::size_t size) {
 }
 
 int editing_keys_command() {
-    mx::PageArray<char> buffer(4096);
+    sys::PageArray<char> buffer(4096);
     if (buffer.ok()) {
         if (Modelsettings.cylinder_model != 0)
             show_editing_keys_help(buffer.get(), buffer.size());
@@ -156,7 +156,7 @@ struct DisplayRun {
     ProgDisplay& d;
     ModelSettings& m;
     gfx::Canvas& dc;
-    mx::PageArray<float> x, z, q1, q2; // plot x and pseudodepth; spectral quantities
+    sys::PageArray<float> x, z, q1, q2; // plot x and pseudodepth; spectral quantities
     std::vector<std::int32_t> counts;
     int bottom = 0;            // of the last section drawn
     float unit_spacing = 0.0f; // of the pseudosections (0: the model's)

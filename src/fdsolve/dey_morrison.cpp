@@ -3,9 +3,9 @@
 #include "fdsolve/dey_morrison.h"
 
 #include "fdsolve/frame.h"
-#include "matrix/pagearray.h"
 #include "matrix/sparse.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 
@@ -24,7 +24,7 @@ int assemble_matrix_dm(int n, double* diag, double* row_depths, int nx, int nz, 
                        const int* xlnz, const int* nzsub, const int* xnzsub, const int* invp) {
     if (nx < 2 || nz < 2 || n != nx * nz) return 2;
     // The terms of the previous column's cells, by row; the cell above a node is kept aside.
-    mx::PageArray<CellTerms> column(nz);
+    sys::PageArray<CellTerms> column(nz);
     if (!column.ok()) return 1;
     std::fill(diag, diag + n, 0.0);
     std::fill(lnz, lnz + (xlnz[n] - 1), 0.0);
@@ -55,7 +55,7 @@ int assemble_matrix_dm(int n, double* diag, double* row_depths, int nx, int nz, 
     for (int i = 1; i <= nx; ++i) {
         if (i > 1) x += dx[i - 2];
         const bool side_edge = i == 1 || i == nx;
-        CellTerms above;   // cell (i, j - 1)
+        CellTerms above;      // cell (i, j - 1)
         double carried = 0.0; // the side segment above the node
         for (int j = 1; j <= nz; ++j) {
             const CellTerms nw = j > 1 ? column[j - 2] : CellTerms{}, ne = above,
@@ -67,9 +67,8 @@ int assemble_matrix_dm(int n, double* diag, double* row_depths, int nx, int nz, 
                 boundary += carried + below;
                 carried = below;
             } else if (j == nz) {
-                const double right =
-                    term(x, depth, i < nx ? i : nx - 1, nz - 1, dx[(i < nx ? i : nx - 1) - 1],
-                         false);
+                const double right = term(x, depth, i < nx ? i : nx - 1, nz - 1,
+                                          dx[(i < nx ? i : nx - 1) - 1], false);
                 if (side_edge)
                     boundary += carried + right;
                 else

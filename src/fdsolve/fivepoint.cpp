@@ -56,10 +56,10 @@ class SparseFormulation final : public Formulation {
     const Geometry& g_;
     Scheme scheme_;
     int n_;
-    mx::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_, link_, first_;
-    mx::PageArray<int> left_entry_, upper_entry_; ///< lnz position of (v, v-1) and (v, v-nx)
-    mx::PageArray<double> lnz_, diag_, temp_;
-    mx::PageArray<double> row_depths_; ///< nz node-row depths (Dey & Morrison only)
+    sys::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_, link_, first_;
+    sys::PageArray<int> left_entry_, upper_entry_; ///< lnz position of (v, v-1) and (v, v-nx)
+    sys::PageArray<double> lnz_, diag_, temp_;
+    sys::PageArray<double> row_depths_; ///< nz node-row depths (Dey & Morrison only)
 };
 
 model::SolverResult SparseFormulation::prepare() {
@@ -178,7 +178,7 @@ model::SolverResult run_sparse(const Inputs& in, Scheme scheme) {
 int sparse_solve_setup(int nx, int nz, int* perm, int* invp, int* xlnz, int* xnzsub, int* nzsub,
                        int& maxsub, int& maxlnz) {
     const int n = nx * nz;
-    mx::PageArray<int> adjncy(4 * std::size_t(n)), xadj(n + 1);
+    sys::PageArray<int> adjncy(4 * std::size_t(n)), xadj(n + 1);
     if (!adjncy.ok() || !xadj.ok()) {
         fd::report_failure(model::SolverStatus::no_memory, "Error in memory allocation.");
         return 1;

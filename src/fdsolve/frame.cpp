@@ -162,8 +162,8 @@ class Run {
     int n_ = 0, pairs_ = 0;
     bool remote_ = false;
     Remote c2_, p2_;
-    mx::PageArray<double> k_, pair_values_, rhs_, remote_values_;
-    mx::PageArray<int> electrode_nodes_;
+    sys::PageArray<double> k_, pair_values_, rhs_, remote_values_;
+    sys::PageArray<int> electrode_nodes_;
 };
 
 double Run::read(const double* v, int node, const Stencil& s) const {
@@ -300,7 +300,7 @@ void Run::solve_remote(int l) {
 // are written only when both transforms can run.
 int Run::transform() {
     const int N = in_.nelec, rows = 2 * N + 1;
-    mx::PageArray<double> r, y;
+    sys::PageArray<double> r, y;
     if (remote_) {
         if (!r.allocate(rows) || !y.allocate(rows)) return 1;
         for (int e = 1; e <= N; ++e) {

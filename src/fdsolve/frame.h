@@ -4,18 +4,18 @@
 #pragma once
 
 #include "fdsolve/fdsolve.h"
-#include "matrix/pagearray.h"
 #include "model/solver_io.h"
+#include "platform/sys/page_array.h"
 
 namespace fd {
 
 /// Node coordinates and cells of the grid (columns i = 1..nx, rows j = 1..nz).
 struct Geometry {
     int nx = 0, nz = 0;
-    mx::PageArray<double> x_nodes, z_nodes; ///< x of column i at x_nodes[i - 1], z likewise
-    const float* dx_table = nullptr;        ///< nx - 1 column spacings
-    const float* dz_table = nullptr;        ///< nz - 1 row spacings
-    const float* conductivity = nullptr;    ///< cell (i, j) at index2d(i, j, nx - 1)
+    sys::PageArray<double> x_nodes, z_nodes; ///< x of column i at x_nodes[i - 1], z likewise
+    const float* dx_table = nullptr;         ///< nx - 1 column spacings
+    const float* dz_table = nullptr;         ///< nz - 1 row spacings
+    const float* conductivity = nullptr;     ///< cell (i, j) at index2d(i, j, nx - 1)
 
     double x(int i) const { return x_nodes[i - 1]; }
     double z(int j) const { return z_nodes[j - 1]; }
@@ -36,7 +36,7 @@ double boundary_term(double x0, double x1, double z, double k, double sigma, dou
 /// its segment: left[j] and right[j] (j = 1..nz-1) of the side segments between rows j and j+1,
 /// bottom[i] (i = 1..nx-1) of the bottom segments between columns i and i+1.
 struct BoundaryTerms {
-    mx::PageArray<double> left, right, bottom;
+    sys::PageArray<double> left, right, bottom;
     double side(int column_edge, int j) const {
         return column_edge == 1 ? left[j - 1] : right[j - 1];
     }

@@ -61,7 +61,7 @@ class BandFormulation final : public Formulation {
     const Inputs& in_;
     const Geometry& g_;
     int n_, bandwidth_;
-    mx::PageArray<double> band_; ///< n rows of nz + 2 stored elements
+    sys::PageArray<double> band_; ///< n rows of nz + 2 stored elements
 };
 
 model::SolverResult BandFormulation::prepare() {

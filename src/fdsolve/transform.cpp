@@ -4,8 +4,8 @@
 
 #include "fdsolve/sici.h"
 #include "fdsolve/spline.h"
-#include "matrix/pagearray.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cmath>
@@ -209,7 +209,7 @@ void store_pair(double* table, int lead, int L, int J, double value) {
 // and values, the wavenumbers and the strike distances.
 template <class T, bool significant_only, class R, class K, class Y>
 int point_transform(const R* r, const R* values, Y* y, int count, int n, const K* k, int ld) {
-    mx::PageArray<T> kw(n), v(n);
+    sys::PageArray<T> kw(n), v(n);
     if (!kw.ok() || !v.ok()) return 1;
     for (int i = 0; i < n; ++i)
         kw[i] = static_cast<T>(k[i]);
@@ -282,7 +282,7 @@ int fourier_transform_grid(int lead, float s, int order, const double* values, d
                            double* offset_pot, int N, int n, const double* k, int m, int P,
                            int array_type) {
     if (n < 1) return 0;
-    mx::PageArray<double> v(n);
+    sys::PageArray<double> v(n);
     if (!v.ok()) return 1;
     const bool offset_array = array_type == offset_pole_dipole;
     int p = 0;
@@ -329,7 +329,7 @@ int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* p
                                         double* offset_pot, int N, int n, const double* k, int m,
                                         int ld, int lead, int array_type) {
     if (n < 1) return 0;
-    mx::PageArray<double> v(n);
+    sys::PageArray<double> v(n);
     if (!v.ok()) return 1;
     const double offset = s > 0.0f ? s : 1.0;
     const bool offset_array = array_type == offset_pole_dipole;
@@ -360,7 +360,7 @@ int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* p
 int inverse_fourier_pair_potentials(float s, const float* values, double* pot, double* offset_pot,
                                     int N, int n, const float* k, int m, int ld, int lead) {
     if (n < 1) return 0;
-    mx::PageArray<float> v(n);
+    sys::PageArray<float> v(n);
     if (!v.ok()) return 1;
     const float offset = s > 0.0f ? s : 1.0f;
     int p = 0;

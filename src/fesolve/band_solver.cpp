@@ -10,6 +10,7 @@
 #include "model/mesh_nodes.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,7 +20,7 @@
 
 namespace {
 
-using mx::PageArray;
+using sys::PageArray;
 
 // The three (or four) Jacobian work files, closed on every way out.
 struct JacobianFiles {

@@ -12,6 +12,7 @@
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,7 +20,7 @@
 
 namespace {
 
-using mx::PageArray;
+using sys::PageArray;
 
 // The ordering (kept for every wavenumber) and the values of the block storage.
 struct BlockStorage {

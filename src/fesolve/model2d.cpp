@@ -5,9 +5,9 @@
 #include "fdsolve/bessel.h"
 #include "fesolve/solver_common.h"
 #include "matrix/band.h"
-#include "matrix/pagearray.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 #include "platform/ui/ui.h"
 
 #include <cmath>
@@ -90,7 +90,7 @@ void add_boundary_edge(double* band, int row_length, int a, int b, double s, dou
 
 int model2d_build_system(double* band, const double* cond, int nx, int nz, int row_length, double k,
                          const double* x, const double* z) {
-    mx::PageArray<double> dx(nx), dz(nz), half_x(nx), half_z(nz);
+    sys::PageArray<double> dx(nx), dz(nz), half_x(nx), half_z(nz);
     if (!dx.ok() || !dz.ok() || !half_x.ok() || !half_z.ok()) return 1;
     for (int c = 1; c < nx; ++c) {
         dx[c] = x[c + 1] - x[c];
@@ -183,8 +183,8 @@ void write_model(const Model_2D_Electrical& m, std::FILE* f) {
 model::SolverResult solve_wavenumbers(const Model_2D_Electrical& m, double* samples,
                                       int& failed_wave) {
     const int nz = m.nz_nodes, n = m.nx_nodes * nz, row_length = nz + 1;
-    mx::PageArray<double> band(std::size_t(n) * row_length), rhs(n + 1);
-    mx::PageArray<int> node(m.nelec + 1);
+    sys::PageArray<double> band(std::size_t(n) * row_length), rhs(n + 1);
+    sys::PageArray<int> node(m.nelec + 1);
     if (!band.ok() || !rhs.ok() || !node.ok()) return fe::report_no_memory();
     for (int e = 1; e <= m.nelec; ++e)
         node[e] = (m.nbuffer + e - 2) * nz + 1;
@@ -222,7 +222,7 @@ model::SolverResult model2d_test_run(Model_2D_Electrical& m, const char* path) {
     const std::clock_t start = std::clock();
     const long long pairs = fe::pair_count(m.nelec);
     // Samples of pair p at [p nwave + 1 .. p nwave + nwave] (1-based per pair).
-    mx::PageArray<double> samples(std::size_t(pairs) * m.nwave + 1);
+    sys::PageArray<double> samples(std::size_t(pairs) * m.nwave + 1);
     if (!samples.ok()) return fe::report_no_memory();
     int failed_wave = 0;
     const model::SolverResult solved = solve_wavenumbers(m, samples.get(), failed_wave);

@@ -9,6 +9,7 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +17,7 @@
 
 namespace {
 
-using mx::PageArray;
+using sys::PageArray;
 
 /// Boundary treatment of the solver. The mixed terms are the only treatment that models the
 /// half-space around the mesh; holding the edges at zero potential is kept for comparisons.

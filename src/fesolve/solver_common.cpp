@@ -9,6 +9,7 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 
@@ -211,8 +212,8 @@ bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode
                              double* out) {
     const int stride = 2 * n + 1;
     // Only the values of remote electrodes that have nodes are transformed; the rest stay 0.
-    mx::PageArray<int> place(stride);
-    mx::PageArray<double> r(stride), y(stride);
+    sys::PageArray<int> place(stride);
+    sys::PageArray<double> r(stride), y(stride);
     if (!place.ok() || !r.ok() || !y.ok()) return false;
     int count = 0;
     auto add = [&](int p, double offset, double distance) {
@@ -235,7 +236,7 @@ bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode
         const double dx = double(remote.p2_x) - remote.c2_x, dy = double(remote.p2_y) - remote.c2_y;
         add(2 * n, std::fabs(dy), std::sqrt(dx * dx + dy * dy));
     }
-    mx::PageArray<double> series(std::size_t(count) * nk + 1);
+    sys::PageArray<double> series(std::size_t(count) * nk + 1);
     if (!series.ok()) return false;
     for (int j = 1; j <= count; ++j)
         for (int i = 1; i <= nk; ++i)

@@ -2,7 +2,6 @@
 // the electrode pair table, and the space-domain transform of the remote-electrode values.
 #pragma once
 
-#include "matrix/pagearray.h"
 #include "model/solver_io.h"
 #include "model/utilities.h"
 

@@ -14,6 +14,7 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 #include "platform/sys/verify.h"
 
 #include <algorithm>
@@ -21,7 +22,7 @@
 
 namespace {
 
-using mx::PageArray;
+using sys::PageArray;
 
 // The mesh as the solver sees it: node coordinates of the record, column x of the caller.
 struct Mesh {

@@ -2,8 +2,8 @@
 // damped least-squares step and the fit of tau and c.
 #include "ipsolve/colecole.h"
 
-#include "matrix/pagearray.h"
 #include "model/services.h"
+#include "platform/sys/page_array.h"
 #include "platform/ui/ui.h"
 
 #include <cmath>
@@ -12,7 +12,7 @@
 
 namespace {
 
-using mx::PageArray;
+using sys::PageArray;
 
 // The model's value at one frequency and the pieces its derivatives need.
 struct ColeCole {

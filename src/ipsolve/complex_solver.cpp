@@ -9,11 +9,11 @@
 #include "ipsolve/jacobian.h"
 #include "ipsolve/transform_cmplx.h"
 #include "matrix/band.h"
-#include "matrix/pagearray.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +40,7 @@ Inputs make_inputs(ModelSettings& s, const ProgLim& limits) {
 
 namespace {
 
-using mx::PageArray;
+using sys::PageArray;
 
 // What differs between the two solvers besides the precision.
 struct Rules {

@@ -4,15 +4,15 @@
 
 #include "fesolve/solver_common.h"
 #include "ipsolve/colecole.h"
-#include "matrix/pagearray.h"
 #include "model/model_settings.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cstddef>
 
-using mx::PageArray;
+using sys::PageArray;
 
 void set_fem_cell_values(int nx, int nz, const float* taus, std::int32_t* tau_codes,
                          float* tau_grid, int first_model_column, int last_model_column,

@@ -4,9 +4,9 @@
 #include "fdsolve/sici.h"
 #include "fdsolve/spline.h"
 #include "fesolve/solver_common.h"
-#include "matrix/pagearray.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,7 @@
 
 namespace {
 
-using mx::PageArray;
+using sys::PageArray;
 
 constexpr float one_over_pi = 0.3183099f;
 

@@ -3,8 +3,8 @@
 // and reverse Cuthill-McKee numbering of matrix/ordering.h.
 #include "matrix/blockorder.h"
 
+#include "matrix/one_based.h"
 #include "matrix/ordering.h"
-#include "matrix/pagearray.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -4,12 +4,13 @@
 #include "matrix/blockstore.h"
 
 #include "matrix/envelope.h"
-#include "matrix/pagearray.h"
+#include "matrix/one_based.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 
 using mx::OneBased;
-using mx::PageArray;
+using sys::PageArray;
 
 namespace {
 

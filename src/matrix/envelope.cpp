@@ -3,7 +3,7 @@
 #include "matrix/envelope.h"
 
 #include "matrix/complex_root.h"
-#include "matrix/pagearray.h"
+#include "matrix/one_based.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Adjacency structures of regular grids: one builder and the neighbour tables of each stencil.
 #include "matrix/gridgraph.h"
 
-#include "matrix/pagearray.h"
+#include "matrix/one_based.h"
 #include "platform/sys/sys.h"
 
 #include <algorithm>

@@ -4,9 +4,10 @@
 
 #include "matrix/chunkfile.h"
 #include "matrix/gridgraph.h"
+#include "matrix/one_based.h"
 #include "matrix/ordering.h"
-#include "matrix/pagearray.h"
 #include "model/services.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <climits>
@@ -19,7 +20,7 @@ extern "C" {
 }
 
 using mx::OneBased;
-using mx::PageArray;
+using sys::PageArray;
 
 namespace {
 

@@ -2,10 +2,10 @@
 #include "matrix/matrixfile.h"
 
 #include "matrix/packed.h"
-#include "matrix/pagearray.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,7 +14,7 @@
 
 #include <sys/types.h>
 
-using mx::PageArray;
+using sys::PageArray;
 
 namespace {
 

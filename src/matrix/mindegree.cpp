@@ -10,7 +10,7 @@
 // by negated node numbers and ended by 0 or the end of a run.
 #include "matrix/mindegree.h"
 
-#include "matrix/pagearray.h"
+#include "matrix/one_based.h"
 
 using mx::OneBased;
 

@@ -6,11 +6,12 @@
 #include "matrix/gridgraph.h"
 #include "matrix/gridorder.h"
 #include "matrix/mindegree.h"
+#include "matrix/one_based.h"
 #include "matrix/ordering.h"
-#include "matrix/pagearray.h"
 #include "matrix/profile.h"
 #include "model/globals.h"
 #include "model/services.h"
+#include "platform/sys/page_array.h"
 #include "platform/sys/sys.h"
 
 #include <algorithm>
@@ -20,7 +21,7 @@
 #include <string>
 
 using mx::OneBased;
-using mx::PageArray;
+using sys::PageArray;
 using ControlKind = ui::ControlKind;
 
 SparseOrderOptions sparse_order_options;

@@ -2,12 +2,14 @@
 // symbolic factorisation (the graph algorithms of George and Liu, 1981).
 #include "matrix/ordering.h"
 
-#include "matrix/pagearray.h"
+#include "matrix/one_based.h"
+#include "platform/sys/page_array.h"
 
 #include <cstdlib>
 #include <utility>
 
 using mx::OneBased;
+using sys::PageArray;
 
 namespace {
 
@@ -372,7 +374,7 @@ int symbolic_factorisation_driver(int n, int& maxlnz, const int* xadj, const int
                                   const int* perm, const int* invp, int* xlnz, int* xnzsub,
                                   int* nzsub, int& maxsub) {
     maxlnz = 0;
-    mx::PageArray<int> rchlnk(n + 1), mrglnk(n + 1), marker(n + 1);
+    sys::PageArray<int> rchlnk(n + 1), mrglnk(n + 1), marker(n + 1);
     if (!rchlnk.ok() || !mrglnk.ok() || !marker.ok()) return 1;
     int flag = 1;
     int count = symbolic_factorisation(n, xadj, adjncy, perm, invp, xlnz, xnzsub, nzsub, maxsub,

@@ -1,11 +1,12 @@
 // Packed symmetric kernels.
 #include "matrix/packed.h"
 
-#include "matrix/pagearray.h"
+#include "matrix/one_based.h"
+#include "platform/sys/page_array.h"
 
 using mx::OneBased;
 using mx::packed_position;
-using mx::PageArray;
+using sys::PageArray;
 
 void add_damping_to_packed_diagonal(int n, float damping, double* a) {
     OneBased<double> A(a);

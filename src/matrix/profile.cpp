@@ -2,8 +2,8 @@
 // reduction of sparse matrices", 1986): pseudo-diameter, priorities, numbering and profiles.
 #include "matrix/profile.h"
 
+#include "matrix/one_based.h"
 #include "matrix/ordering.h"
-#include "matrix/pagearray.h"
 
 using mx::OneBased;
 

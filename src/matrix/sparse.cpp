@@ -2,8 +2,9 @@
 // sparse factorisation of George and Liu) and the solves, one template body per precision.
 #include "matrix/sparse.h"
 
-#include "matrix/pagearray.h"
+#include "matrix/one_based.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cmath>
@@ -207,7 +208,7 @@ void solve4_sparse_dbl(int first_a, int stop_a, int first_b, int stop_b, int fir
 
 int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,
                      const int* xnzsub, const int* nzsub, const float* diag, float* rhs) {
-    mx::PageArray<double> values(n);
+    sys::PageArray<double> values(n);
     if (!values.ok()) return 1;
     std::copy(rhs, rhs + n, values.get());
     mx::sparse_solve(first_row, stop_row, n, xlnz, lnz, xnzsub, nzsub, diag, values.get());

@@ -2,7 +2,7 @@
 // work files. An array is four 32-bit electrode numbers C1, C2, P1, P2 (1-based).
 #pragma once
 
-#include "matrix/pagearray.h"
+#include "platform/sys/page_array.h"
 
 #include <cstdint>
 
@@ -14,7 +14,7 @@ struct Grid;
 
 /// A list of arrays with a fixed capacity: array k (0-based) at e[4k .. 4k + 3].
 struct ArrayList {
-    mx::PageArray<std::int32_t> e;
+    sys::PageArray<std::int32_t> e;
     int count = 0;
     int capacity = 0;
 

@@ -10,7 +10,7 @@
 // packed_product_diagonal_rowwise.
 #pragma once
 
-#include "matrix/pagearray.h"
+#include "platform/sys/page_array.h"
 
 #include <cstddef>
 
@@ -44,7 +44,7 @@ class FourLanes {
     double* get() const { return data_; }
 
   private:
-    mx::PageArray<double> storage_;
+    sys::PageArray<double> storage_;
     double* data_ = nullptr;
 };
 

@@ -3,13 +3,13 @@
 
 #include "matrix/matrixfile.h"
 #include "matrix/packed.h"
-#include "matrix/pagearray.h"
 #include "model/globals.h"
 #include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "optimise/pole_pole.h"
 #include "optimise/run.h"
+#include "platform/sys/page_array.h"
 #include "platform/sys/sys.h"
 
 #include <algorithm>
@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <cstring>
 
-using mx::PageArray;
+using sys::PageArray;
 
 namespace opt {
 

@@ -3,9 +3,9 @@
 // array is freed when it ends.
 #pragma once
 
-#include "matrix/pagearray.h"
 #include "optimise/arrays.h"
 #include "optimise/grid.h"
+#include "platform/sys/page_array.h"
 
 #include <cstdint>
 #include <vector>
@@ -36,19 +36,19 @@ struct Run {
     int iteration = 0; ///< -1 comprehensive set, 0 base set, then 1, 2, ...
     double figure = 0; ///< figure of the chosen set (resolution.h, set_figure)
     Grid grid;
-    mx::PageArray<float> table; ///< pole-pole table, pole_pole_table_size values
+    sys::PageArray<float> table; ///< pole-pole table, pole_pole_table_size values
 
-    ArrayList candidates;          ///< the comprehensive set less the arrays taken, in ranked order
-    int comprehensive_count = 0;   ///< size of the comprehensive set as generated
-    mx::PageArray<float> goodness; ///< per candidate
+    ArrayList candidates;        ///< the comprehensive set less the arrays taken, in ranked order
+    int comprehensive_count = 0; ///< size of the comprehensive set as generated
+    sys::PageArray<float> goodness;   ///< per candidate
     std::vector<std::int32_t> chosen; ///< the optimised set, four electrodes per array
 
     // Packed B x B Hessian J^T J of the chosen set and its damped inverse; per-block resolution
     // of the chosen set and of the comprehensive set.
-    mx::PageArray<double> hessian, inverse;
-    mx::PageArray<float> resolution, comprehensive_resolution;
+    sys::PageArray<double> hessian, inverse;
+    sys::PageArray<float> resolution, comprehensive_resolution;
     /// Mean |sensitivity| of each block over the comprehensive set (original ETH).
-    mx::PageArray<float> comprehensive_mean;
+    sys::PageArray<float> comprehensive_mean;
 
     int nchosen() const { return int(chosen.size() / 4); }
     int nblocks() const { return grid.nblocks; }

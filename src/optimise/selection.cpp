@@ -2,7 +2,6 @@
 #include "optimise/selection.h"
 
 #include "matrix/packed.h"
-#include "matrix/pagearray.h"
 #include "model/globals.h"
 #include "model/records.h"
 #include "model/services.h"
@@ -10,13 +9,14 @@
 #include "optimise/lanes.h"
 #include "optimise/resolution.h"
 #include "optimise/run.h"
+#include "platform/sys/page_array.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-using mx::PageArray;
+using sys::PageArray;
 
 namespace opt {
 

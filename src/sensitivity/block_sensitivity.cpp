@@ -6,10 +6,10 @@
 #include "matrix/chunkfile.h"
 #include "matrix/matrixfile.h"
 #include "matrix/packed.h"
-#include "matrix/pagearray.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 #include "sensitivity/datum_fields.h"
@@ -19,7 +19,7 @@
 #include <cstdio>
 #include <memory>
 
-using mx::PageArray;
+using sys::PageArray;
 
 namespace {
 

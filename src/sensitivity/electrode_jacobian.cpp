@@ -2,10 +2,10 @@
 #include "sensitivity/electrode_jacobian.h"
 
 #include "matrix/chunkfile.h"
-#include "matrix/pagearray.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/page_array.h"
 #include "platform/sys/sys.h"
 #include "sensitivity/block_sensitivity.h"
 #include "sensitivity/datum_fields.h"
@@ -16,7 +16,7 @@
 #include <cstdio>
 #include <memory>
 
-using mx::PageArray;
+using sys::PageArray;
 
 namespace {
 

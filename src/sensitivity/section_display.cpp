@@ -7,11 +7,11 @@
 #include "display/layout.h"
 #include "display/lines.h"
 #include "display/polygon_fill.h"
-#include "matrix/pagearray.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
+#include "platform/sys/page_array.h"
 #include "platform/ui/ui.h"
 
 #include <algorithm>
@@ -66,8 +66,8 @@ int band_of(float v, const float* levels, int n) {
 // The contoured grid in pixels: the caller's nodes, with the first row repeated on the frame's
 // top edge when it lies below it (row 0 is then that copy).
 struct Grid {
-    mx::PageArray<int> px, py;
-    mx::PageArray<float> value;
+    sys::PageArray<int> px, py;
+    sys::PageArray<float> value;
     int rows = 0, columns = 0, first = 0; // first: the row of the caller's first row
     int at(int r, int c) const { return r * columns + c; }
 };

@@ -2,10 +2,10 @@
 #include "sensitivity/sensitivity_plot.h"
 
 #include "display/contour_levels.h"
-#include "matrix/pagearray.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "platform/gfx/canvas.h"
+#include "platform/sys/page_array.h"
 #include "platform/ui/ui.h"
 #include "sensitivity/section_display.h"
 
@@ -31,7 +31,7 @@ void memory_message() {
 // holding the end blocks' values, so that the contours fill the section from the first
 // electrode to the last (the centres lie half a block inside).
 struct PlotGrid {
-    mx::PageArray<float> x, z, value;
+    sys::PageArray<float> x, z, value;
     int columns = 0;
     bool make(const ModelSettings& m, const float* values) {
         columns = m.sens_ncols + 2;
@@ -54,7 +54,7 @@ struct PlotGrid {
 void sensitivity_plot(const ModelSettings& m, ProgDisplay& display, gfx::Canvas& window) {
     const int blocks = m.sens_nblocks;
     if (blocks < 1 || m.sens_nrows < 1 || m.sens_ncols < 1 || m.nelec < 2) return;
-    mx::PageArray<float> electrode_x(std::size_t(m.nelec)), electrode_z(std::size_t(m.nelec));
+    sys::PageArray<float> electrode_x(std::size_t(m.nelec)), electrode_z(std::size_t(m.nelec));
     if (!electrode_x.ok() || !electrode_z.ok()) {
         memory_message();
         return;

@@ -2,12 +2,12 @@
 // files and the drawing.
 #include "sensitivity/standard_arrays.h"
 
-#include "matrix/pagearray.h"
 #include "model/depth_tables.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
+#include "platform/sys/page_array.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 #include "sensitivity/section_display.h"
@@ -295,7 +295,7 @@ void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& displ
     }
     update_status("Calculating sensitivity values...", 0);
     GridPositions grid;
-    mx::PageArray<float> values, node_x, node_z;
+    sys::PageArray<float> values, node_x, node_z;
     if (!grid_positions(code, e, dmin, m.sens_x_min, m.sens_x_max, m.sens_x_step, m.sens_z_min,
                         m.sens_z_max, m.sens_z_step, m.sens_variable_spacing, grid)) {
         memory_message();

@@ -115,7 +115,7 @@ RingData::RingData(int electrodes, int code, int levels, double m)
 PolarEnvelope::PolarEnvelope(const cyl::PolarMesh& mesh)
     : perm(mesh.nodes()), xenv(mesh.nodes() + 1) {
     const int N = mesh.nodes();
-    mx::PageArray<int> xadj, adjncy;
+    sys::PageArray<int> xadj, adjncy;
     EXPECT_TRUE(cyl::polar_mesh_adjacency(mesh.sectors, mesh.radii, xadj, adjncy));
     for (int i = 0; i < N; ++i)
         perm[i] = i + 1;

@@ -175,7 +175,7 @@ TEST(PolarMesh, AdjacencyEqualsTheBruteForceReference) {
     const int cases[][2] = {{2, 2}, {4, 2}, {5, 3}, {16, 4}, {48, 7}, {64, 10}};
     for (const auto& c : cases) {
         const int n = c[0], nr = c[1], N = cyl::polar_node_count(n, nr);
-        mx::PageArray<int> xadj, adjncy;
+        sys::PageArray<int> xadj, adjncy;
         ASSERT_TRUE(cyl::polar_mesh_adjacency(n, nr, xadj, adjncy));
         const auto reference = brute_force_neighbours(n, nr);
         ASSERT_EQ(xadj[0], 1);

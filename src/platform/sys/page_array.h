@@ -1,5 +1,4 @@
-// Work arrays of the matrix routines: page memory owned for one call, and 1-based views of the
-// caller's vectors.
+// Work arrays in page memory, owned for one call: every way out of a routine gives them back.
 #pragma once
 
 #include "platform/sys/sys.h"
@@ -8,7 +7,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace mx {
+namespace sys {
 
 /// Owns `count` zero-filled elements of T from sys::page_alloc and gives them back when it goes
 /// out of scope, so every way out of a routine releases its work vectors. A failed allocation
@@ -54,19 +53,4 @@ template <class T> class PageArray {
     std::size_t size_ = 0;
 };
 
-/// A 1-based view of a vector: v[1] is the first element. The matrix routines follow the
-/// published 1-based algorithms; the view keeps their index arithmetic without ever forming a
-/// pointer before the array.
-template <class T> class OneBased {
-  public:
-    OneBased() = default;
-    OneBased(T* first) : first_(first) {}
-    T& operator[](long i) const { return first_[i - 1]; }
-    /// The address of element i, for handing a tail of the vector to another routine.
-    T* at(long i) const { return first_ + (i - 1); }
-
-  private:
-    T* first_ = nullptr;
-};
-
-} // namespace mx
+} // namespace sys
