@@ -1,0 +1,236 @@
+// Array configuration files: the reader (old and new layout, offsets, spacings, grids, stored
+// results) with every refusal and its exact message, and the report that reads back.
+#include "fixture.h"
+
+#include "forward/config_file.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+using namespace forward;
+using namespace forward_test;
+
+namespace {
+
+// A file in the old layout: a Wenner configuration with a = 1 m, a pole-pole one whose absent
+// P2 (negative x) stands at -1, and the grid with its constants.
+const std::string old_layout = "Two arrays\n"
+                               "Number of arrays\n2\n"
+                               "Unit electrode spacing\n1.0\n"
+                               "Coordinates of electrodes (xc1,zc1,xc2,zc2,xp1,zp1,xp2,zp2)\n"
+                               "Wenner\n0.0,0.0\n3.0,0.0\n1.0,0.0\n2.0,0.0\n"
+                               "Pole-pole\n0.0,0.0\n5.0,0.0\n1.0,0.0\n-1.0,0.0\n";
+const std::string grid = "Starting and ending x-location to calculate sensitivity values, "
+                         "spacing\n-1.0,4.0,0.5\n"
+                         "Starting and ending z-location to calculate sensitivity values, "
+                         "spacing\n0.1,2.0,0.5\n"
+                         "Material resistivity (ohm.m)\n1.0\n"
+                         "Maximum current (Amp)\n1.0\n"
+                         "Minimum potential (mV)\n200.0\n";
+
+// The same two configurations and a pole-dipole one in the new layout, the file's spacing 0.5.
+const std::string new_layout = "New layout\n"
+                               "Number of arrays\n3\n"
+                               "Unit electrode spacing\n0.5\n"
+                               "New format\n"
+                               "4 0.0,0.0 1.5,0.0 0.5,0.0 1.0,0.0\n"
+                               "2 0.0,0.0 0.5,0.0\n"
+                               "3 1.0,0.5 2.0,0.0 2.5,0.0\n";
+
+struct Read {
+    bool ok = false;
+    ConfigurationFile file;
+    std::string boxes;              ///< the BOX lines shown
+    std::vector<std::string> lines; ///< the lines echoed in the window
+};
+
+Read parse(const std::string& text, int mode = 0, float model_spacing = 1.0f,
+           int max_configurations = 100) {
+    test_support::Headless h;
+    test_support::GlobalRecords records;
+    Read r;
+    r.ok = parse_configuration_file(text.data(), std::int32_t(text.size()), model_spacing, mode,
+                                    max_configurations, r.file,
+                                    [&r](const std::string& line) { r.lines.push_back(line); });
+    r.boxes = h.output();
+    return r;
+}
+
+bool echoed(const Read& r, const std::string& line) {
+    for (const std::string& l : r.lines)
+        if (l == line) return true;
+    return false;
+}
+
+} // namespace
+
+TEST(ConfigurationReader, RefusesWithItsMessage) {
+    const std::string head = "T\nNumber of arrays\n1\nUnit electrode spacing\n1.0\nCoordinates\n"
+                             "A\n0,0\n3,0\n1,0\n2,0\n";
+    const std::string g17 = [] {
+        std::string t = "T\nNumber of arrays\n17\nUnit electrode spacing\n1.0\nNew format\n";
+        for (int k = 0; k < 17; ++k)
+            t += "2 0,0 " + std::to_string(k + 1) + ",0\n";
+        return t;
+    }();
+    const std::string results_2x2 = "Sensitivity output results\nNumber of x points\n2\n"
+                                    "Number of z points\n2\nMultiplication factor\n1.0\n"
+                                    "x coordinates\n0\n1\nz coordinates\n1\n2\n"
+                                    "Sensitivity values\n";
+    const std::string grid_2x2 = "Starting x\n0,1.4,1\nStarting z\n1,2.4,1\nR\n1\nI\n1\nV\n1\n";
+    const struct {
+        const char* name;
+        std::string text;
+        int mode;
+        const char* box; // the whole BOX line
+    } cases[] = {
+        {"empty", "", 1,
+         "BOX [Error Message] Electrode configuration file error!\\nThis file appears to be "
+         "empty."},
+        {"count 0", "T\nNumber of arrays\n0\n", 1,
+         "BOX [Error Message] Number of array configurations is 0!\\nIt must be between 1 and "
+         "100."},
+        {"count over the maximum", "T\nNumber of arrays\n101\n", 1,
+         "BOX [Error Message] Number of array configurations is 101!\\nIt must be between 1 "
+         "and 100."},
+        {"spacing 0", "T\nNumber of arrays\n1\nUnit electrode spacing\n0.0\n", 1,
+         "BOX [Error Message] Unit electrode spacing is 0.00!\\nIt must be a positive value."},
+        {"dx 0", head + "S\n0,5,0\nz\n1,2,0.5\n", 0,
+         "BOX [Error Message] Error in x-spacing of 0.00!"},
+        {"x range within dx", head + "S\n0,1,1\nz\n1,2,0.5\n", 0,
+         "BOX [Error Message] Error in x-spacing of 1.00!"},
+        {"dz negative", head + "S\n0,5,1\nz\n1,2,-0.5\n", 0,
+         "BOX [Error Message] Error in z-spacing of -0.50!"},
+        {"new count 5",
+         "T\nNumber of arrays\n1\nUnit electrode spacing\n1.0\nNew\n5 0,0 1,0 2,0 3,0\n", 1,
+         "BOX [Error Message] Number of electrodes is 5 in array configuration 1!\\nIt must be "
+         "2, 3 or 4."},
+        {"new count 1", "T\nNumber of arrays\n1\nUnit electrode spacing\n1.0\nNew\n1 0,0\n", 1,
+         "BOX [Error Message] Number of electrodes is 1 in array configuration 1!\\nIt must be "
+         "2, 3 or 4."},
+        {"ends inside the configurations", head.substr(0, head.size() - 4), 1,
+         "BOX [Error Message] Electrode configuration file error!\\nThe file ends inside its "
+         "array configurations."},
+        {"ends before the count", "T\nNumber of arrays\n", 1,
+         "BOX [Error Message] Electrode configuration file error!\\nThe file ends inside its "
+         "array configurations."},
+        {"ends inside the grid", head + "S\n0,5,1\nz\n1,2,0.5\nR\n1\nI\n", 0,
+         "BOX [Error Message] Electrode configuration file error!\\nThe file ends inside its "
+         "grid."},
+        {"ends inside the results", head + grid_2x2 + results_2x2 + "1 2 3 4 5 6 7\n", 0,
+         "BOX [Error Message] Electrode configuration file error!\\nThe file ends inside its "
+         "sensitivity results."},
+        {"no grid in sensitivity mode", head, 0,
+         "BOX [Error Message] This file has no grid for the sensitivity values.\\nIt must "
+         "follow the array configurations."},
+        {"results of 17 without the integrated line", g17 + grid_2x2 + results_2x2, 0,
+         "BOX [Error Message] The sensitivity results of 17 array configurations\\nmust hold "
+         "only the integrated sensitivity values."},
+        {"results on another grid",
+         head + grid_2x2 +
+             "Sensitivity output results\nNumber of x points\n3\nNumber of z "
+             "points\n2\n",
+         0,
+         "BOX [Error Message] The sensitivity results have 3 x 2 points,\\nbut the grid has 2 x "
+         "2 points."},
+    };
+    for (const auto& c : cases) {
+        const Read r = parse(c.text, c.mode);
+        EXPECT_FALSE(r.ok) << c.name;
+        EXPECT_EQ(r.boxes, "BEEP\n" + std::string(c.box) + "\n") << c.name;
+        EXPECT_TRUE(r.file.arrays.empty()) << c.name << ": a refused file keeps nothing";
+    }
+}
+
+TEST(ConfigurationReader, OldLayoutWithAndWithoutOffset) {
+    const Read plain = parse(old_layout + grid);
+    ASSERT_TRUE(plain.ok) << plain.boxes;
+    const ConfigurationFile& f = plain.file;
+    EXPECT_EQ(f.title, "Two arrays");
+    EXPECT_FALSE(f.new_format);
+    ASSERT_EQ(f.arrays.size(), 2u);
+    EXPECT_EQ(f.arrays[0].label, "Wenner");
+    EXPECT_EQ(f.arrays[0].count, 4);
+    // P2 behind the line makes a pole-pole although C2 stands at x = 5.
+    EXPECT_EQ(f.arrays[1].count, 2);
+    EXPECT_EQ(f.arrays[1].x[c2], 5.0f);
+    EXPECT_EQ(f.arrays[1].x[p2], -1.0f);
+    EXPECT_TRUE(f.takes_part(1, p2))
+        << "old-format absent electrodes stay where the file puts them";
+    EXPECT_EQ(f.offset, 0.0f);
+    ASSERT_TRUE(f.has_grid);
+    EXPECT_EQ(f.grid.x1, -1.0f);
+    EXPECT_EQ(f.grid.dz, 0.5f);
+    EXPECT_EQ(f.grid.min_potential, 200.0f);
+    EXPECT_EQ(f.grid.nx(), 11);
+    EXPECT_EQ(f.grid.nz(), 5);
+    EXPECT_FALSE(f.has_results);
+    for (const char* line :
+         {"Two arrays", "Number of array configurations is 2", "Electrode spacing is 1.00.",
+          "x1 -1.00 x2 4.00 dx 0.50.", "z1 0.10 z2 2.00 dz 0.50.", "Resistivity 1.000",
+          "Maximum current 1.000", "Minimum potential 200.000"})
+        EXPECT_TRUE(echoed(plain, line)) << line;
+
+    // The offset, in unit spacings, is added after the division; a C2 behind the line makes
+    // a pole-dipole.
+    std::string shifted = old_layout;
+    shifted.replace(shifted.find("Coordinates"), 0, "Horizontal offset\n2.0\n");
+    shifted.replace(shifted.find("3.0,0.0"), 3, "-5.0");
+    const Read h = parse(shifted + grid, 0, 0.5f);
+    ASSERT_TRUE(h.ok) << h.boxes;
+    EXPECT_TRUE(echoed(h, "Horizontal offset of 2.00 used."));
+    EXPECT_TRUE(echoed(h, "Model electrode spacing is 0.50."));
+    EXPECT_EQ(h.file.spacing, 0.5f);
+    EXPECT_EQ(h.file.arrays[0].x[p1], 1.0f / 0.5f + 2.0f);
+    EXPECT_EQ(h.file.arrays[0].x[c2], -5.0f / 0.5f + 2.0f);
+    EXPECT_EQ(h.file.arrays[0].count, 3);
+    EXPECT_EQ(h.file.grid.x2, 8.0f) << "the grid takes the model's spacing too";
+    EXPECT_EQ(h.file.grid.dz, 1.0f);
+}
+
+TEST(ConfigurationReader, NewLayoutReadsTheNamedElectrodes) {
+    const Read r = parse(new_layout, 1, 0.5f);
+    ASSERT_TRUE(r.ok) << r.boxes;
+    const ConfigurationFile& f = r.file;
+    EXPECT_TRUE(f.new_format);
+    EXPECT_TRUE(echoed(r, "New array format"));
+    EXPECT_TRUE(echoed(r, "New array format, first electrode location 0.00"));
+    EXPECT_FALSE(f.has_grid) << "a data-mode file may end after its configurations";
+    const struct {
+        int count;
+        float x[4], z[4];
+    } expected[3] = {{4, {0, 3, 1, 2}, {0, 0, 0, 0}},
+                     {2, {0, 0, 1, 0}, {0, 0, 0, 0}},
+                     {3, {2, 0, 4, 5}, {1, 0, 0, 0}}};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(f.arrays[k].count, expected[k].count) << k;
+        EXPECT_EQ(f.arrays[k].label, "");
+        for (int e = 0; e < 4; ++e) {
+            EXPECT_EQ(f.arrays[k].x[e], expected[k].x[e]) << k << " " << e;
+            EXPECT_EQ(f.arrays[k].z[e], expected[k].z[e]) << k << " " << e;
+        }
+    }
+    // Absent electrodes of the new layout take part in nothing.
+    EXPECT_FALSE(f.takes_part(1, c2));
+    EXPECT_FALSE(f.takes_part(1, p2));
+    EXPECT_FALSE(f.takes_part(2, c2));
+    EXPECT_TRUE(f.takes_part(2, p2));
+
+    // The offset of the new layout is in the file's units, added before the division.
+    std::string shifted = new_layout;
+    shifted.replace(shifted.find("New format"), 0, "h\n-1.0\n");
+    const Read h = parse(shifted, 1, 0.5f);
+    ASSERT_TRUE(h.ok) << h.boxes;
+    EXPECT_EQ(h.file.arrays[0].x[c2], (1.5f - 1.0f) / 0.5f);
+    EXPECT_TRUE(echoed(h, "New array format, first electrode location -1.00"));
+}
+
+TEST(ConfigurationReader, AllowsTheSameSpacingAndSensitivityModeNeedsTheGrid) {
+    const Read same = parse(old_layout + grid, 0, 1.0f);
+    ASSERT_TRUE(same.ok);
+    EXPECT_FALSE(echoed(same, "Model electrode spacing is 1.00."));
+    const Read data_mode = parse(old_layout, 1);
+    EXPECT_TRUE(data_mode.ok) << data_mode.boxes;
+    EXPECT_FALSE(parse(old_layout, 0).ok);
+}
