@@ -648,7 +648,9 @@ class ModelSettings {
     /// Damping factor used to calculate the model resolution (JacobCalDiaBox control 5285, shown
     /// with "%.5f").
     float res_damping = 0.001f;
-    std::int32_t sens_option_2 = 1; ///< Switch of the user-array sensitivity routines.
+    /// 1: the data-mode run of an array configuration file writes its data file (command 5271
+    /// clears it for its own run).
+    std::int32_t sens_option_2 = 1;
     /// Radio pair 5286/5287 of JacobCalDiaBox (not in the dialog template): 1 widens the first and
     /// last sensitivity block of every row.
     std::int32_t extend_side_blocks = 0;

@@ -17,7 +17,7 @@ bool accepted(const ui::DialogTemplate& tmpl, const ui::DialogProc& proc) {
 
 } // namespace
 
-int sensitivity_section_command() {
+int sensitivity_section_command(const std::function<void()>& from_file) {
     ModelSettings& m = Modelsettings;
     erase_window();
     ui::set_cursor(ui::Cursor::arrow);
@@ -39,9 +39,7 @@ int sensitivity_section_command() {
     case 2:
         m.sens_scale_factor = 10000.0f;
         m.sens_auto_scale = 1;
-        model::show_message("Sensitivity sections of array parameters read from a file\n"
-                            "are not available in this version of the program.",
-                            "Message");
+        if (from_file) from_file();
         break;
     default:
         break;

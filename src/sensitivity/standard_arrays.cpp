@@ -155,12 +155,16 @@ SectionNames section_names(int code) {
     }
 }
 
-std::string post_file_path(const std::string& path) {
+std::string path_with_suffix(const std::string& path, const char* suffix) {
     const std::size_t folder = path.find_last_of("\\/");
     const std::size_t dot = path.find_last_of('.');
     const bool has_extension =
         dot != std::string::npos && (folder == std::string::npos || dot > folder);
-    return (has_extension ? path.substr(0, dot) : path) + "_post.dat";
+    return (has_extension ? path.substr(0, dot) : path) + suffix;
+}
+
+std::string post_file_path(const std::string& path) {
+    return path_with_suffix(path, "_post.dat");
 }
 
 float section_depth_of_investigation(int code, const Electrodes& e) {
@@ -179,7 +183,27 @@ template <class... A> bool print(sys::AtomicFile& out, const char* format, A... 
     return n >= 0 && out.write(line, std::size_t(std::min(n, int(sizeof line) - 1)));
 }
 
+// The header and the points of a Surfer data file.
+bool print_surfer_data(sys::AtomicFile& data, const GridPositions& grid, const float* values,
+                       float factor) {
+    const char* q = "\"";
+    bool ok = print(data, "%sX-location%s,%sZ-location%s,%sSensitivity x %.1f%s\n", q, q, q, q, q,
+                    double(factor), q);
+    std::size_t k = 0;
+    for (const float z : grid.z)
+        for (const float x : grid.x)
+            ok = ok &&
+                 print(data, "%6.3f %6.3f %9.5f\n", double(x), double(-z), double(values[k++]));
+    return ok;
+}
+
 } // namespace
+
+bool save_surfer_data(const std::string& data_path, const GridPositions& grid, const float* values,
+                      float factor) {
+    sys::AtomicFile data(data_path);
+    return data.opened() && print_surfer_data(data, grid, values, factor) && data.commit();
+}
 
 std::string write_surfer_files(const std::string& data_path, const GridPositions& grid,
                                const float* values, float factor, const Electrodes& e) {
@@ -188,13 +212,7 @@ std::string write_surfer_files(const std::string& data_path, const GridPositions
     sys::AtomicFile data(data_path), post(post_path);
     if (!data.opened()) return data_path;
     if (!post.opened()) return post_path;
-    bool ok = print(data, "%sX-location%s,%sZ-location%s,%sSensitivity x %.1f%s\n", q, q, q, q, q,
-                    double(factor), q);
-    std::size_t k = 0;
-    for (const float z : grid.z)
-        for (const float x : grid.x)
-            ok = ok &&
-                 print(data, "%6.3f %6.3f %9.5f\n", double(x), double(-z), double(values[k++]));
+    bool ok = print_surfer_data(data, grid, values, factor);
     if (!ok) return data_path;
     ok = print(post, "%sX-location%s,%sZ-location%s,%sElectrode%s,%sSymbol set:index%s\n", q, q, q,
                q, q, q, q, q);

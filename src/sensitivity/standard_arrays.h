@@ -70,8 +70,10 @@ struct SectionNames {
 };
 SectionNames section_names(int code);
 
-/// The post file beside data file `path`: the extension (from the last '.' after the last
-/// folder separator) replaced by "_post.dat"; a name without '.' gets it appended.
+/// `path` with its extension (from the last '.' after the last folder separator) replaced by
+/// `suffix`; a name without '.' gets it appended.
+std::string path_with_suffix(const std::string& path, const char* suffix);
+/// The post file beside data file `path`: path_with_suffix(path, "_post.dat").
 std::string post_file_path(const std::string& path);
 
 /// Median depth of investigation of the adjusted electrodes (pole-pole by its C1-P1 distance,
@@ -86,5 +88,8 @@ float section_depth_of_investigation(int code, const Electrodes& e);
 /// that failed.
 std::string write_surfer_files(const std::string& data_path, const GridPositions& grid,
                                const float* values, float factor, const Electrodes& e);
+/// The data file of write_surfer_files alone, saved whole or not at all; false when it failed.
+bool save_surfer_data(const std::string& data_path, const GridPositions& grid, const float* values,
+                      float factor);
 
 } // namespace sens

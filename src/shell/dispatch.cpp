@@ -24,6 +24,7 @@
 #include "display/display_commands.h"
 #include "display/scales.h"
 #include "forward/commands.h"
+#include "forward/configurations.h"
 #include "forward/pot1elec.h"
 #include "model/globals.h"
 #include "model/services.h"
@@ -111,6 +112,15 @@ int trace() {
 int calculate() {
     return start_calculations(Progdisplay, Modelsettings, Proglim, Potentialtables);
 }
+int sensitivity_section() {
+    return sensitivity_section_command([] { run_configuration_file(Modelsettings, 0); });
+}
+int nonstandard_arrays() {
+    return save_general_array_file(Progdisplay, Modelsettings);
+}
+int sensitivity_nonstandard() {
+    return sensitivity_nonstd_command(Progdisplay, Modelsettings, sensitivity_hooks());
+}
 int vertical_scale() {
     return dialog_pattern_b([] { return ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc); });
 }
@@ -182,7 +192,7 @@ std::vector<CommandRow> make_table() {
         {cmd::borehole_plot,               P::edit,        "&Type of borehole model plot",                           V::fixed,     pattern_b<BorePlotDiaBox, BorePlotDiaBoxProc>, dropped},
         {cmd::include_sensitivity,         P::edit,        "&Include calculations for sensitivity values",           V::callee,    include_sensitivity,    after_separator_dropped},
         {cmd::sensitivity_standard,        P::edit,        "&Display sensitivity values for standard arrays",        V::fixed,     sensitivity_standard,   dropped},
-        {cmd::sensitivity_nonstandard,     P::edit,        "Display sensitivity values &for non-standard arrays",    V::result,    {},                     dropped}, // sensitivity_nonstd_command
+        {cmd::sensitivity_nonstandard,     P::edit,        "Display sensitivity values &for non-standard arrays",    V::result,    sensitivity_nonstandard, dropped},
         {cmd::sensitivity_plot,            P::edit,        "Select another sensitivity &plot",                       V::fixed,     sensitivity_plot,       dropped},
         {cmd::electrode_jacobian,          P::edit,        "Test electrode position Jacobian",                       V::callee,    electrode_jacobian,     dropped},
         {cmd::layer_depths,                P::edit,        "Change depth to layers",                                 V::result,    layer_depths,           after_separator},
@@ -200,8 +210,8 @@ std::vector<CommandRow> make_table() {
         {cmd::geometric_factor,            P::options,     "&Geometric factor for underwater surveys",               V::result,    geometric_factor},
         {cmd::ip_model,                    P::options,     "&Type of IP model",                                      V::fixed,     complex_ip_command},
         {cmd::calculate,                   P::computation, "&Calculate potential values",                            V::result,    calculate},
-        {cmd::sensitivity_section,         P::computation, "Calculate &2D sensitivity section",                      V::result,    sensitivity_section_command},
-        {cmd::nonstandard_arrays,          P::computation, "Calculate apparent resistivity for non-standard arrays", V::result,    {}}, // save_general_array_file
+        {cmd::sensitivity_section,         P::computation, "Calculate &2D sensitivity section",                      V::result,    sensitivity_section},
+        {cmd::nonstandard_arrays,          P::computation, "Calculate apparent resistivity for non-standard arrays", V::result,    nonstandard_arrays},
         {cmd::frechet_3d,                  P::computation, "Calculate &3D Frechet derivative",                       V::fixed,     sensitivity_3d_command, dropped},
         {cmd::save_screen_bmp,             P::print,       "&Save screen as BMP file",                               V::result,    save_screen_bmp},
         {cmd::help,                        P::help,        "&Help",                                                  V::fixed,     help_command},

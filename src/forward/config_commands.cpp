@@ -1,0 +1,271 @@
+// The runs over an array configuration file in sensitivity and data mode, and the two commands
+// that run a file in data mode.
+#include "forward/commands.h"
+#include "forward/configurations.h"
+#include "forward/datafile.h"
+#include "forward/noise.h"
+
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "model/services.h"
+#include "model/utilities.h"
+#include "platform/gfx/canvas.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/ui.h"
+#include "sensitivity/sensitivity_commands.h"
+#include "sensitivity/standard_arrays.h"
+
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace forward;
+
+// The geometric-factor type of a model with water is the surface one while a configuration file
+// runs, and comes back however the run ends.
+class SurfaceFactorForWater {
+  public:
+    explicit SurfaceFactorForWater(ModelSettings& m) : m_(m), kept_(m.geometric_factor_type) {
+        if (m.zwatermax != 0.0f) m.geometric_factor_type = 0;
+    }
+    ~SurfaceFactorForWater() { m_.geometric_factor_type = kept_; }
+    SurfaceFactorForWater(const SurfaceFactorForWater&) = delete;
+    SurfaceFactorForWater& operator=(const SurfaceFactorForWater&) = delete;
+
+  private:
+    ModelSettings& m_;
+    const std::int32_t kept_;
+};
+
+// Shows the lines the reader reads one text line below the other at x = 8.
+class WindowEcho {
+  public:
+    WindowEcho() : dc_(ui::window_canvas()), step_(dc_.text_metrics().height) {}
+    void operator()(const std::string& line) {
+        dc_.text_out(8, y_, line);
+        y_ += step_;
+    }
+
+  private:
+    gfx::Canvas& dc_;
+    int step_;
+    int y_ = 10;
+};
+
+// Asks for the configuration file and reads it; false when there is nothing to run (Cancel, or
+// a refusal that was shown). `path` receives the file chosen.
+bool read_configuration_file(const ModelSettings& m, int mode, ConfigurationFile& file,
+                             std::string& path) {
+    SystemSettings& s = Systemsettings;
+    model::copy_text(s.file_name, sizeof s.file_name, "*.txt");
+    model::copy_text(s.file_title, sizeof s.file_title, "File with array configurations");
+    if (!open_file_dialog(s.file_name, s.file_title, s.initial_dir)) return false;
+    path = s.file_name;
+    const std::string folder = sys::current_dir();
+    model::copy_text(s.initial_dir, sizeof s.initial_dir, folder.c_str());
+    update_status("Reading file with arrays configurations", 0);
+    std::vector<char> text;
+    bool loaded = false;
+    try {
+        loaded = sys::read_whole_file(path, text);
+    } catch (const std::bad_alloc&) {
+        text = std::vector<char>{};
+    }
+    if (loaded && text.size() > std::size_t(INT32_MAX) - 4) loaded = false;
+    if (!loaded && sys::file_exists(path)) {
+        model::show_message("Problem in allocating memory for this file!\nPress any key to "
+                            "continue.",
+                            "Error Message");
+        return false;
+    }
+    if (!loaded) {
+        char message[1200];
+        std::snprintf(message, sizeof message,
+                      "Electrode configuration file error!\nThe file %s\ncannot be opened.",
+                      path.c_str());
+        model::show_message(message, "Error Message");
+        return false;
+    }
+    WindowEcho echo;
+    return parse_configuration_file(text.data(), std::int32_t(text.size()), m.unit_spacing, mode,
+                                    Proglim.max_data_points, file, std::ref(echo));
+}
+
+// The Surfer files of the sections: a data and a post file per configuration with a block of
+// its own, and the integrated block. Returns false after the message of a file not written.
+bool save_surfer_files(const std::string& report, const ConfigurationFile& f,
+                       const SensitivitySections& s) {
+    const std::string stem = sens::path_with_suffix(report, "");
+    const float a = f.spacing;
+    sens::GridPositions grid;
+    for (const float x : s.x)
+        grid.x.push_back(x * a);
+    for (const float z : s.z)
+        grid.z.push_back(z * a);
+    std::string failed;
+    char name[64];
+    const std::size_t n = f.arrays.size();
+    for (std::size_t k = 0; s.per_configuration && k < n && failed.empty(); ++k) {
+        std::snprintf(name, sizeof name, "Saving sensitivity values for array %d.", int(k) + 1);
+        update_status(name, 0);
+        sens::Electrodes e;
+        for (int i = 0; i < 4; ++i)
+            e.x[i] = f.arrays[k].x[i] * a, e.z[i] = f.arrays[k].z[i] * a;
+        std::snprintf(name, sizeof name, "_%1d.dat", int(k) + 1);
+        failed = sens::write_surfer_files(stem + name, grid, s.values.data() + k * s.points(),
+                                          s.factor, e);
+    }
+    if (failed.empty()) {
+        const std::string total = stem + "_total.dat";
+        if (!sens::save_surfer_data(total, grid, s.integrated(), s.factor)) failed = total;
+    }
+    update_status(" ", 0);
+    if (failed.empty()) return true;
+    char text[1200];
+    std::snprintf(text, sizeof text, "There has been an error in creating\nthe file %s.",
+                  failed.c_str());
+    model::show_message(text, "Error Message");
+    return false;
+}
+
+// Writes the data of the configurations to general_array_file.
+void write_data(ModelSettings& m, const ConfigurationFile& f, ConfigData& data,
+                bool all_boreholes) {
+    if (all_boreholes)
+        save_general_array_data_nbor(m, f, data);
+    else
+        save_general_array_data(m, f, data);
+}
+
+// With the model's potentials, the data of the configurations go to the data file chosen by
+// the data-mode command; the sections are shown whether or not they could.
+void sensitivity_mode_data(ModelSettings& m, const ConfigurationFile& f, bool all_boreholes) {
+    if (m.pot_values_present != 1) return;
+    ConfigData data = form_configuration_data(m, Proglim, f, all_boreholes);
+    if (data.formed == 0) return;
+    if (m.general_array_file[0] == '\0') {
+        model::ask_message("The apparent resistivity values of these configurations are not "
+                           "saved:\nno data file has been chosen yet. The option 'Calculate "
+                           "apparent\nresistivity for non-standard arrays' chooses it.",
+                           "Message", ui::mb_ok | ui::mb_iconinformation);
+        return;
+    }
+    write_data(m, f, data, all_boreholes);
+}
+
+// Steps of the sensitivity mode after the file was read.
+void sensitivity_mode(ModelSettings& m, const ConfigurationFile& f, const std::string& input,
+                      bool all_boreholes) {
+    SensitivitySections sections;
+    if (f.has_results) {
+        sections = f.results;
+        show_configuration_sections(m, Progdisplay, f, sections);
+        return;
+    }
+    if (compute_configuration_sections(f, m.sens_auto_scale, m.sens_scale_factor, sections)) return;
+    SystemSettings& s = Systemsettings;
+    model::copy_text(s.file_name, sizeof s.file_name,
+                     sens::path_with_suffix(input, "_out.txt").c_str());
+    model::copy_text(s.file_title, sizeof s.file_title,
+                     "File to save sensitivity values in SURFER format");
+    if (save_file_dialog(s.file_name, s.file_title, s.initial_dir)) {
+        const std::string report = s.file_name;
+        update_status("Saving sensitivity values for all arrays", 0);
+        if (save_text_file(report.c_str(), [&] {
+                return configuration_report_text(f, sections, s.version_text);
+            })) {
+            if (model::ask_message("Do you want to save the sensitivity\nvalues in Surfer format "
+                                   "as well?",
+                                   "Surfer format",
+                                   ui::mb_yesno | ui::mb_iconquestion) == ui::id_yes)
+                save_surfer_files(report, f, sections);
+            sensitivity_mode_data(m, f, all_boreholes);
+        }
+    }
+    show_configuration_sections(m, Progdisplay, f, sections);
+}
+
+void run(ModelSettings& m, int mode, bool all_boreholes) {
+    SurfaceFactorForWater surface_factor(m);
+    if (mode != 0 && m.pot_values_present != 1) {
+        model::show_message("You must first run the 'Calculate the\napprent resistivity values' "
+                            "option.",
+                            "Error Message");
+        return;
+    }
+    ConfigurationFile file;
+    std::string path;
+    if (!read_configuration_file(m, mode, file, path)) return;
+    m.narrays = int(file.arrays.size());
+    if (mode == 0) {
+        sensitivity_mode(m, file, path, all_boreholes);
+        return;
+    }
+    ConfigData data = form_configuration_data(m, Proglim, file, all_boreholes);
+    store_configuration_data(m, file, data);
+    if (m.sens_option_2 == 1) write_data(m, file, data, all_boreholes);
+}
+
+} // namespace
+
+void sensitivity_array_file(ModelSettings& m, int mode) {
+    run(m, mode, false);
+}
+
+void sensitivity_array_file_nbor(ModelSettings& m, int mode) {
+    run(m, mode, true);
+}
+
+void run_configuration_file(ModelSettings& m, int mode) {
+    if (m.nboreholes > 2)
+        sensitivity_array_file_nbor(m, mode);
+    else
+        sensitivity_array_file(m, mode);
+}
+
+int save_general_array_file(ProgDisplay& display, ModelSettings& m) {
+    erase_window();
+    clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
+    display.model_displayed = 0;
+    SystemSettings& s = Systemsettings;
+    model::copy_text(s.file_name, sizeof s.file_name, "*.dat");
+    model::copy_text(s.file_title, sizeof s.file_title, "Output ORBANTEL general array file name");
+    if (save_file_dialog(s.file_name, s.file_title, s.initial_dir)) {
+        model::copy_text(m.general_array_file, sizeof m.general_array_file, s.file_name);
+        ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc);
+        model::trace("Calfile %.4f %d\n", double(m.noise_level), m.noise_model);
+        m.sens_scale_factor = 10000.0f;
+        m.sens_auto_scale = 1;
+        run_configuration_file(m, 1);
+    }
+    const int previous = m.array_type;
+    m.array_type = 1;
+    calappmod(m, Proglim, Potentialtables, 0, &previous);
+    return 1140;
+}
+
+int sensitivity_nonstd_command(ProgDisplay& display, ModelSettings& m,
+                               const SensitivityHooks& hooks) {
+    erase_window();
+    clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
+    display.model_displayed = 0;
+    model::trace("sens nstd %d\n", m.pot_values_present);
+    m.sens_scale_factor = 10000.0f;
+    m.sens_option_2 = 0;
+    m.sens_auto_scale = 1;
+    run_configuration_file(m, 1);
+    m.sens_option_2 = 1;
+    erase_window();
+    clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
+    int view = 0;
+    sensitivity_command_no_array_dialog(view, m, hooks);
+    // The type in force goes back should calappmod refuse Wenner alpha (a cylinder model).
+    const int previous = m.array_type;
+    m.array_type = 1;
+    calappmod(m, Proglim, Potentialtables, 0, &previous);
+    return 5271;
+}

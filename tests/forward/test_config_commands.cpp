@@ -1,0 +1,153 @@
+// The commands that run an array configuration file: 1140 on borehole models calculated end to
+// end (every electrode matched, the apparent resistivity of the half-space), the routine by
+// the number of boreholes, and 5271, which ends with the array type it found.
+#include "fixture.h"
+
+#include "forward/commands.h"
+#include "forward/configurations.h"
+#include "platform/sys/sys.h"
+#include "sensitivity/sensitivity_commands.h"
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace forward_test;
+using test_support::read_file;
+
+namespace {
+
+// A homogeneous 100 ohm-m model of 21 surface electrodes at spacing a (metres) with
+// `boreholes` vertical boreholes of four electrodes each, at x = 6a, 14a and 10a, depths a to 4a.
+std::string borehole_model(int boreholes, float a) {
+    std::ostringstream t;
+    t << "Homogeneous model with " << boreholes << " boreholes\n21\n4\n0\n"
+      << a << "\n2\n0 80\n1\n4\n100\n10\n";
+    for (int k = 1; k <= 10; ++k)
+        t << k * a << (k < 10 ? " " : "\n");
+    t << "Boreholes\nNumber of boreholes\n" << boreholes << "\n";
+    const int x[3] = {6, 14, 10};
+    for (int b = 0; b < boreholes; ++b) {
+        t << "Borehole " << b + 1 << "\n4\n";
+        for (int k = 1; k <= 4; ++k)
+            t << x[b] * a << " " << k * a << "\n";
+    }
+    for (int row = 0; row < 10; ++row)
+        t << std::string(80, '0') << "\n";
+    t << "3\n";
+    return t.str();
+}
+
+// Configurations over the boreholes in metres (new layout): cross-hole, surface to hole and
+// hole to surface, each electrode on a model electrode.
+std::string borehole_configurations(int boreholes, float a) {
+    std::ostringstream t;
+    auto at = [&](int x, int z) {
+        std::ostringstream p;
+        p << x * a << "," << z * a;
+        return p.str();
+    };
+    std::vector<std::string> lines = {
+        "4 " + at(6, 1) + " " + at(14, 1) + " " + at(6, 3) + " " + at(14, 3),
+        "3 " + at(2, 0) + " " + at(6, 2) + " " + at(14, 2),
+        "2 " + at(6, 4) + " " + at(14, 4),
+        "4 " + at(4, 0) + " " + at(14, 4) + " " + at(8, 0) + " " + at(12, 0),
+    };
+    if (boreholes == 3) {
+        lines.push_back("4 " + at(10, 1) + " " + at(6, 1) + " " + at(10, 3) + " " + at(6, 3));
+        lines.push_back("3 " + at(16, 0) + " " + at(10, 2) + " " + at(6, 2));
+    }
+    t << "Borehole configurations\nNumber of arrays\n"
+      << lines.size() << "\nUnit electrode spacing\n"
+      << a << "\nNew format\n";
+    for (const std::string& l : lines)
+        t << l << "\n";
+    return t.str();
+}
+
+// The apparent resistivities of the data lines of a general-array file with electrode lists.
+std::vector<double> apparent_resistivities(const std::string& text) {
+    std::vector<double> values;
+    std::istringstream in(text.substr(text.find("Measured Data\n") + 14));
+    std::string line;
+    while (std::getline(in, line) && line.size() > 2 && line[1] == ' ') {
+        for (char& c : line)
+            if (c == ',') c = ' ';
+        std::istringstream w(line);
+        int count;
+        double v;
+        w >> count;
+        for (int i = 0; i <= 2 * count; ++i)
+            w >> v;
+        values.push_back(v);
+    }
+    return values;
+}
+
+} // namespace
+
+TEST(ConfigurationCommands, BoreholeModelsMatchEveryElectrode) {
+    for (const int boreholes : {2, 3})
+        for (const float a : {1.0f, 2.5f}) {
+            CommandFixture f;
+            const std::string model = f.home.write("boreholes.mod", borehole_model(boreholes, a));
+            f.read(model);
+            ASSERT_EQ(f.calculate(), 130) << f.h.output();
+            const std::string configurations =
+                f.home.write("configs.txt", borehole_configurations(boreholes, a));
+            const std::string out = f.home.file("boreholes.dat");
+            f.h.take_output();
+            f.h.answer("file " + out + "\ndialog NoiseDiaBox ok\nfile " + configurations +
+                       "\nbox yes");
+            EXPECT_EQ(save_general_array_file(Progdisplay, f.r.m), 1140);
+            const std::string boxes = f.h.take_output();
+            EXPECT_TRUE(f.h.answered()) << boxes;
+            EXPECT_NE(boxes.find("BOX [ORBANTEL format] Apparent resistivity values saved in "
+                                 "file\\n" +
+                                 out + "."),
+                      std::string::npos)
+                << boxes;
+            EXPECT_EQ(boxes.find("left out"), std::string::npos) << boxes;
+            const std::string text = read_file(out);
+            // Three boreholes take the routine that lists every borehole.
+            EXPECT_EQ(text.find("Number of boreholes\n3\n") != std::string::npos, boreholes == 3)
+                << text;
+            const std::vector<double> rho = apparent_resistivities(text);
+            ASSERT_EQ(rho.size(), boreholes == 3 ? 6u : 4u) << text;
+            for (std::size_t k = 0; k < rho.size(); ++k)
+                EXPECT_NEAR(rho[k], 100.0, 5.0)
+                    << boreholes << " boreholes, a = " << a << ", " << k;
+            // The command ends with Wenner alpha and its datum list.
+            EXPECT_EQ(f.r.m.array_type, 1);
+        }
+}
+
+TEST(ConfigurationCommands, CancelledCommandStillRebuildsWennerAlpha) {
+    CommandFixture f;
+    f.read(example("homogeneous_wenner.mod"));
+    ASSERT_EQ(f.calculate(), 130);
+    f.r.m.array_type = 5;
+    f.h.answer("file cancel");
+    EXPECT_EQ(save_general_array_file(Progdisplay, f.r.m), 1140);
+    EXPECT_EQ(f.r.m.array_type, 1);
+    EXPECT_GT(f.r.m.ndata, 0);
+    EXPECT_LT(f.worst(100.0), 0.05);
+}
+
+TEST(ConfigurationCommands, NonStandardSensitivityKeepsTheArrayTypeOfACylinderModel) {
+    CommandFixture f;
+    f.read(example("cylinder_wenner.mod"));
+    const int type = f.r.m.array_type;
+    f.h.take_output();
+    EXPECT_EQ(sensitivity_nonstd_command(Progdisplay, f.r.m, SensitivityHooks{}), 5271);
+    const std::string boxes = f.h.take_output();
+    EXPECT_NE(boxes.find("You must first run the 'Calculate the\\napprent resistivity values' "
+                         "option."),
+              std::string::npos)
+        << boxes;
+    EXPECT_NE(boxes.find("You must first calculate the potential values"), std::string::npos)
+        << boxes;
+    EXPECT_EQ(f.r.m.array_type, type);
+    EXPECT_EQ(f.r.m.sens_option_2, 1);
+}
