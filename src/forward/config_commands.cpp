@@ -77,9 +77,9 @@ bool read_configuration_file(const ModelSettings& m, int mode, ConfigurationFile
     }
     if (loaded && text.size() > std::size_t(INT32_MAX) - 4) loaded = false;
     if (!loaded && sys::file_exists(path)) {
-        model::show_message("Problem in allocating memory for this file!\nPress any key to "
-                            "continue.",
-                            "Error Message");
+        model::report_error(model::Shown::box, "Error Message",
+                            "Problem in allocating memory for this file!\nPress any key to "
+                            "continue.");
         return false;
     }
     if (!loaded) {
@@ -87,7 +87,7 @@ bool read_configuration_file(const ModelSettings& m, int mode, ConfigurationFile
         std::snprintf(message, sizeof message,
                       "Electrode configuration file error!\nThe file %s\ncannot be opened.",
                       path.c_str());
-        model::show_message(message, "Error Message");
+        model::report_error(model::Shown::box, "Error Message", "%s", message);
         return false;
     }
     WindowEcho echo;
@@ -128,7 +128,7 @@ bool save_surfer_files(const std::string& report, const ConfigurationFile& f,
     char text[1200];
     std::snprintf(text, sizeof text, "There has been an error in creating\nthe file %s.",
                   failed.c_str());
-    model::show_message(text, "Error Message");
+    model::report_error(model::Shown::box, "Error Message", "%s", text);
     return false;
 }
 
@@ -192,9 +192,9 @@ void sensitivity_mode(ModelSettings& m, const ConfigurationFile& f, const std::s
 void run(ModelSettings& m, int mode, bool all_boreholes) {
     SurfaceFactorForWater surface_factor(m);
     if (mode != 0 && m.pot_values_present != 1) {
-        model::show_message("You must first run the 'Calculate the\napprent resistivity values' "
-                            "option.",
-                            "Error Message");
+        model::report_error(model::Shown::box, "Error Message",
+                            "You must first run the 'Calculate the\napprent resistivity values' "
+                            "option.");
         return;
     }
     ConfigurationFile file;

@@ -61,7 +61,6 @@ class ConfigDataText {
     void electrode_lists();
     void data_line(std::size_t w, bool resistivity);
     void trailer();
-    void water_layers();
 };
 
 void ConfigDataText::add_noise() {
@@ -187,29 +186,12 @@ void ConfigDataText::data_line(std::size_t w, bool resistivity) {
     out_ += "\n";
 }
 
-void ConfigDataText::water_layers() {
-    // The writer of any number of boreholes has no IP column in the layer lines.
-    const char* ip = has_ip() && !all_boreholes_ ? ",0.0" : "";
-    const double xl = m_.water_x1 * a_, xr = m_.water_x2 * a_;
-    const int layers = m_.nwater_layers;
-    if (layers <= 1) {
-        appendf(out_, "%8.3f%s,%8.3f,%8.3f,0.0\n", double(m_.water_resistivity[0]), ip, xl, xr);
-        return;
-    }
-    appendf(out_, "Number of water layers\n%d\n", layers);
-    appendf(out_, "Layer 1 parameters\n%8.3f%s,%8.3f,%8.3f,0.000\n",
-            double(m_.water_resistivity[0]), ip, xl, xr);
-    for (int k = 2; k <= layers; ++k)
-        appendf(out_, "Layer %d parameters\n%8.3f%s,%8.3f,%8.3f,%8.3f\n", k,
-                double(m_.water_resistivity[k - 1]), ip, xl, xr,
-                double(m_.water_thickness[k - 2] * a_));
-}
-
 void ConfigDataText::trailer() {
     if (water()) {
         // The topography list is not written with water.
         out_ += "0\n0\n1\n";
-        water_layers();
+        // The writer of any number of boreholes has no IP column in the layer lines.
+        append_water_layers(out_, m_, a_, has_ip() && !all_boreholes_);
         out_ += m_.geometric_factor_type == 0 ? "1\n" : "0\n";
     } else if (m_.tflag > 0) {
         appendf(out_, "Topography in separate list\n%d\n%d\n", m_.tflag, m_.ntopo);
@@ -232,10 +214,10 @@ ConfigSave write_configuration_data(ModelSettings& m, const ConfigurationFile& f
                                     bool all_boreholes) {
     // Refused before the noise: a refusal changes nothing.
     if (m.zwatermax != 0.0f && m.geometric_factor_type == 1) {
-        model::show_message("For this array, you need to use the surface geometric\nfactor for "
+        model::report_error(model::Shown::box, "Error Message",
+                            "For this array, you need to use the surface geometric\nfactor for "
                             "models with underwater electrodes!\nUse the 'Options' menu to "
-                            "change this setting.",
-                            "Error Message");
+                            "change this setting.");
         return ConfigSave::refused_water;
     }
     ConfigDataText text(m, f, data, all_boreholes);

@@ -207,9 +207,9 @@ void show_configuration_sections(ModelSettings& m, ProgDisplay& display, const C
     m.section_scale = s.factor;
     // Two points a unit spacing: the drawing's lists hold 500.
     if (2 * round_to_int(std::fabs(f.grid.x2 - f.grid.x1)) > 500) {
-        model::show_message("Too many points to calculate sensitivity values\nTry reducing the "
-                            "starting and ending x-distances.",
-                            "Error Message");
+        model::report_error(model::Shown::box, "Error Message",
+                            "Too many points to calculate sensitivity values\nTry reducing the "
+                            "starting and ending x-distances.");
         return;
     }
     if (s.per_configuration) {
@@ -249,7 +249,8 @@ void show_configuration_sections(ModelSettings& m, ProgDisplay& display, const C
         drawn = draw_on(*display.canvas_dc, d, canvas_title, f, s, display) && drawn;
     }
     if (!drawn)
-        model::show_message("Insufficient memory for the sensitivity sections!", "Error Message");
+        model::report_error(model::Shown::box, "Error Message",
+                            "Insufficient memory for the sensitivity sections!");
 }
 
 } // namespace forward

@@ -74,7 +74,7 @@ class ConfigReader {
     template <class... A> [[noreturn]] void refuse(const char* format, A... a) const {
         char text[512];
         std::snprintf(text, sizeof text, format, a...);
-        model::show_message(text, "Error Message");
+        model::report_error(model::Shown::box, "Error Message", "%s", text);
         throw Refused{};
     }
 
@@ -250,8 +250,8 @@ bool parse_configuration_file(const char* text, std::int32_t length, float model
                               const ReadEcho& echo) {
     file = ConfigurationFile{};
     if (length <= 0) {
-        model::show_message("Electrode configuration file error!\nThis file appears to be empty.",
-                            "Error Message");
+        model::report_error(model::Shown::box, "Error Message",
+                            "Electrode configuration file error!\nThis file appears to be empty.");
         return false;
     }
     ConfigReader reader(text, length, echo);

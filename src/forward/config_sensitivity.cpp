@@ -37,7 +37,8 @@ constexpr double pi_s = 3.141593;
 constexpr double max_values = double(1 << 28);
 
 void memory_message() {
-    model::show_message("Insufficient memory for the sensitivity sections!", "Error Message");
+    model::report_error(model::Shown::box, "Error Message",
+                        "Insufficient memory for the sensitivity sections!");
 }
 
 // Grid positions: x shifted off the electrodes, and every depth within 0.005 of an electrode
@@ -74,7 +75,7 @@ bool coincident(const ConfigurationFile& f, int k) {
         std::snprintf(text, sizeof text,
                       "%s electrodes are at the same position\nfor configuration number %d!",
                       q.names, k + 1);
-        model::show_message(text, "Error Message");
+        model::report_error(model::Shown::box, "Error Message", "%s", text);
         return true;
     }
     return false;

@@ -432,19 +432,7 @@ void DataFileText::water_block() {
         return;
     }
     out_ += "1\n";
-    const char* ip = has_ip_ ? ",0.0" : "";
-    const float xl = a_ * s_.water_x1, xr = a_ * s_.water_x2;
-    const int layers = s_.nwater_layers;
-    if (layers <= 1) {
-        appendf(out_, "%8.3f%s,%8.3f,%8.3f,0.0\n", s_.water_resistivity[0], ip, xl, xr);
-    } else {
-        appendf(out_, "Number of water layers\n%d\n", layers);
-        appendf(out_, "Layer 1 parameters\n%8.3f%s,%8.3f,%8.3f,0.000\n", s_.water_resistivity[0],
-                ip, xl, xr);
-        for (int k = 2; k <= layers; ++k)
-            appendf(out_, "Layer %d parameters\n%8.3f%s,%8.3f,%8.3f,%8.3f\n", k,
-                    s_.water_resistivity[k - 1], ip, xl, xr, a_ * s_.water_thickness[k - 2]);
-    }
+    append_water_layers(out_, s_, a_, has_ip_);
     out_ += s_.geometric_factor_type == 0 ? "1\n" : "0\n";
 }
 
@@ -620,6 +608,22 @@ bool save_text_file(const char* path, const std::function<std::string()>& make) 
 
 bool save_text_file(const char* path, const std::string& text) {
     return save_text_file(path, [&text] { return text; });
+}
+
+void append_water_layers(std::string& out, const ModelSettings& s, float a, bool ip_column) {
+    const char* ip = ip_column ? ",0.0" : "";
+    const float xl = a * s.water_x1, xr = a * s.water_x2;
+    const int layers = s.nwater_layers;
+    if (layers <= 1) {
+        appendf(out, "%8.3f%s,%8.3f,%8.3f,0.0\n", s.water_resistivity[0], ip, xl, xr);
+        return;
+    }
+    appendf(out, "Number of water layers\n%d\n", layers);
+    appendf(out, "Layer 1 parameters\n%8.3f%s,%8.3f,%8.3f,0.000\n", s.water_resistivity[0], ip, xl,
+            xr);
+    for (int k = 2; k <= layers; ++k)
+        appendf(out, "Layer %d parameters\n%8.3f%s,%8.3f,%8.3f,%8.3f\n", k,
+                s.water_resistivity[k - 1], ip, xl, xr, a * s.water_thickness[k - 2]);
 }
 
 } // namespace forward

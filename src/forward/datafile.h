@@ -84,6 +84,11 @@ namespace forward {
 bool save_text_file(const char* path, const std::function<std::string()>& make);
 bool save_text_file(const char* path, const std::string& text);
 
+/// The layer lines of a model's water: one layer "%8.3f,%8.3f,%8.3f,0.0\n" (resistivity, x range
+/// times `a`); more, "Number of water layers\n%d\n" and "Layer %d parameters\n" lines with the
+/// depth of the layer above times `a`; `ip_column` puts ",0.0" after each resistivity.
+void append_water_layers(std::string& out, const ModelSettings& s, float a, bool ip_column);
+
 /// How model_file_text writes the mesh.
 enum class ModelMesh {
     as_read,   ///< the model as it is, with its results

@@ -90,6 +90,18 @@ void test_model(Records& r, bool ip, bool boreholes = false) {
     half_space_tables(m, r.limits, 100.0, ip ? 0.05 : 0.0);
 }
 
+// Water 0.5 unit spacings deep over the line: `layers` layers of 5 and 20 ohm-m (the first
+// 0.5 thick), the geometric factor of type `factor_type`.
+void add_water(ModelSettings& m, int layers, int factor_type) {
+    m.zwatermax = -0.5f;
+    m.water_present = 1;
+    m.nwater_layers = layers;
+    m.water_resistivity[0] = 5.0f, m.water_resistivity[1] = 20.0f;
+    m.water_x1 = 0.0f, m.water_x2 = 20.0f;
+    m.water_thickness[0] = 0.5f;
+    m.geometric_factor_type = factor_type;
+}
+
 // Four surface configurations (metres): dipole-dipole, pole-dipole, pole-pole, Wenner.
 const std::string surface_configurations = "4 0,0 2,0 4,0 6,0\n"
                                            "3 10,0 8,0 6,0\n"
@@ -298,12 +310,7 @@ TEST(ConfigurationData, GoldenDataFiles) {
         test_model(r, c.ip, c.boreholes);
         ModelSettings& m = r.m;
         if (c.water) {
-            m.zwatermax = -0.5f;
-            m.water_present = 1;
-            m.nwater_layers = c.layers;
-            m.water_resistivity[0] = 5.0f, m.water_resistivity[1] = 20.0f;
-            m.water_x1 = 0.0f, m.water_x2 = 20.0f;
-            m.water_thickness[0] = 0.5f;
+            add_water(m, c.layers, 0);
             // Water files carry no topography list.
             m.tflag = 1, m.ntopo = 2;
         }
@@ -376,10 +383,7 @@ TEST(ConfigurationData, RefusalsChangeNothingAndCreateNothing) {
     Records r(41, 400);
     test_model(r, false);
     ModelSettings& m = r.m;
-    m.zwatermax = -0.5f;
-    m.water_present = 1;
-    m.nwater_layers = 1;
-    m.geometric_factor_type = 1;
+    add_water(m, 1, 1);
     m.noise_level = 0.05f;
     m.noise_model = 1;
     const ConfigurationFile f = parsed(new_layout(surface_configurations, 4), 2.0f);
@@ -415,11 +419,7 @@ TEST(ConfigurationData, WaterRunsTakeTheSurfaceFactorAndPutTheTypeBack) {
     Records r(41, 400);
     test_model(r, false);
     ModelSettings& m = r.m;
-    m.zwatermax = -0.5f;
-    m.water_present = 1;
-    m.nwater_layers = 1;
-    m.water_resistivity[0] = 5.0f;
-    m.geometric_factor_type = 1;
+    add_water(m, 1, 1);
     const std::string input = dir.write("configs.txt", new_layout(surface_configurations, 4));
     const std::string empty = dir.write("empty.txt", "");
     const std::string out = dir.file("water.dat");
