@@ -234,3 +234,40 @@ TEST(ConfigurationReader, AllowsTheSameSpacingAndSensitivityModeNeedsTheGrid) {
     EXPECT_TRUE(data_mode.ok) << data_mode.boxes;
     EXPECT_FALSE(parse(old_layout, 0).ok);
 }
+
+// The optimiser writes its chosen set as a configuration file; this reader must take it back
+// with the same electrodes and grid.
+TEST(ConfigurationReader, ReadsTheOptimisedSet) {
+    const std::string text = test_support::read_file(std::string(VELDARIN_SOURCE_DIR) +
+                                                     "/tests/optimise/golden/three_arrays_mod.txt");
+    ASSERT_FALSE(text.empty());
+    const Read r = parse(text, 0, 2.5f);
+    ASSERT_TRUE(r.ok) << r.boxes;
+    const ConfigurationFile& f = r.file;
+    EXPECT_EQ(f.title, "Optimized arrays configurations");
+    EXPECT_FALSE(f.new_format);
+    EXPECT_EQ(f.spacing, 2.5f);
+    // C1, C2, P1, P2 in unit spacings.
+    const float expected[3][4] = {{1, 0, 2, 3}, {0, 3, 1, 2}, {5, 4, 8, 9}};
+    ASSERT_EQ(f.arrays.size(), 3u);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(f.arrays[k].label, "Configuration " + std::to_string(k + 1));
+        EXPECT_EQ(f.arrays[k].count, 4) << k;
+        for (int e = 0; e < 4; ++e) {
+            EXPECT_FLOAT_EQ(f.arrays[k].x[e], expected[k][e]) << k << " " << e;
+            EXPECT_EQ(f.arrays[k].z[e], 0.0f) << k << " " << e;
+        }
+    }
+    ASSERT_TRUE(f.has_grid);
+    EXPECT_FLOAT_EQ(f.grid.x1, -1.0f);
+    EXPECT_FLOAT_EQ(f.grid.x2, 10.0f);
+    EXPECT_FLOAT_EQ(f.grid.dx, 0.5f);
+    EXPECT_FLOAT_EQ(f.grid.z1, 0.1f);
+    EXPECT_FLOAT_EQ(f.grid.z2, 1.8f);
+    EXPECT_FLOAT_EQ(f.grid.dz, 0.248f);
+    EXPECT_EQ(f.grid.nx(), 23);
+    EXPECT_EQ(f.grid.resistivity, 10.0f);
+    EXPECT_EQ(f.grid.current, 1.0f);
+    EXPECT_EQ(f.grid.min_potential, 0.1f);
+    EXPECT_FALSE(f.has_results);
+}
