@@ -1,8 +1,8 @@
 // The 2-D sensitivity dialogs and command through the headless backend.
 #include "fixture.h"
 
-#include "sensitivity/section_command.h"
 #include "sensitivity/dialogs.h"
+#include "sensitivity/section_command.h"
 #include "support/files.h"
 
 #include <cmath>
