@@ -92,7 +92,11 @@ class Run {
     }
 
     bool start() {
+        // The batch draws on a 1024 x 768 screen but calculates at the program's largest
+        // limits: those of the widest screen with this computer's memory.
         shell::Machine m;
+        m.memory_bytes = sys::physical_memory_bytes();
+        m.widest_limits = true;
         const bool started = shell::start_program(m);
         idle();
         print(false);

@@ -49,7 +49,7 @@ class ProgLim {
     std::int32_t max_levels = 0;      ///< largest number of data levels (160)
     std::int32_t max_resistivity_values = 0; ///< R: largest number of resistivity values (33)
     std::int32_t max_node_rows = 0;          ///< Z: largest number of mesh node rows (170)
-    std::int32_t max_node_columns = 0;   ///< X: largest number of node columns, max(4N + 23, 227)
+    std::int32_t max_node_columns = 0;   ///< X: largest number of node columns, max(4N + 43, 227)
     std::int32_t max_topo_points = 0;    ///< largest number of topography points (N)
     std::int32_t max_spacing_ratio = 0;  ///< S: largest electrode spacing / unit spacing (160)
     std::int32_t max_electrodes_b = 0;   ///< copy of N (positions per level)

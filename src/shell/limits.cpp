@@ -41,7 +41,9 @@ void set_program_limits(ProgLim& limits, int screen_width, std::uint64_t memory_
     limits.max_levels = 160;
     limits.max_resistivity_values = 33;
     limits.max_node_rows = 170;
-    limits.max_node_columns = std::max(4 * n + 23, 227);
+    // N electrodes at 4 nodes a spacing with the 24 margin columns a side of line electrodes:
+    // 2 x 24 + 4 (N - 1) - 1.
+    limits.max_node_columns = std::max(4 * n + 43, 227);
     limits.max_topo_points = n;
     limits.max_spacing_ratio = 160;
     limits.max_electrodes_b = n;

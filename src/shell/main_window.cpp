@@ -127,7 +127,8 @@ Machine this_machine() {
 int create_main_window(const Machine& machine) {
     set_system_version();
     create_canvas(machine);
-    set_program_limits(Proglim, machine.screen_width, machine.memory_bytes);
+    set_program_limits(Proglim, machine.widest_limits ? widest_tier_width : machine.screen_width,
+                       machine.memory_bytes);
     set_processor_information();
     if (model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim) != 0) return 1;
     set_layout_fractions(Modelsettings.layout_fractions);

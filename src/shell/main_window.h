@@ -24,6 +24,9 @@ struct Machine {
     int screen_width = 1024;
     int screen_height = 768;
     std::uint64_t memory_bytes = std::uint64_t(512) * 1048576;
+    /// The limits of the widest screen tier with this memory, whatever the screen (the batch,
+    /// whose screen only sizes the picture it saves).
+    bool widest_limits = false;
 };
 /// The screen of the installed backend and the physical memory of this computer.
 Machine this_machine();

@@ -140,23 +140,23 @@ TEST(Records, ConstructorAllocatesOnlyItsOwnArrays) {
     EXPECT_GT(arrays, 130);
 }
 
-// Capacities in elements at N = 161, D = 16000 (X = 667, C = 666 x 169) and at N = 295,
-// D = 80000 (X = 1203, C = 1202 x 169).
+// Capacities in elements at N = 161, D = 16000 (X = 687, C = 686 x 169) and at N = 295,
+// D = 80000 (X = 1223, C = 1222 x 169).
 TEST(Records, OwnedArraySizesAtTwoLimitSettings) {
     const struct {
         const char* name;
         std::size_t small, large;
         std::size_t element_bytes;
     } expected[] = {
-        {"ModelSettings::node_z", 112554, 203138, 4},
-        {"ModelSettings::resistivity_codes", 450220, 812556, 4},
-        {"ModelSettings::cell_sigma_dbl_1", 112554, 203138, 8},
-        {"ModelSettings::driver_cells_2x", 225108, 406276, 4},
+        {"ModelSettings::node_z", 115934, 206518, 4},
+        {"ModelSettings::resistivity_codes", 463740, 826076, 4},
+        {"ModelSettings::cell_sigma_dbl_1", 115934, 206518, 8},
+        {"ModelSettings::driver_cells_2x", 231868, 413036, 4},
         {"ModelSettings::electrode_table", 162, 296, 44},
-        {"ModelSettings::display_grid_a", 3628481, 6544321, 4},
-        {"ModelSettings::display_poly_b", 1814240, 3272160, 4},
-        {"ModelSettings::display_cells", 113390, 204510, 4},
-        {"ModelSettings::node_col_x", 668, 1204, 4},
+        {"ModelSettings::display_grid_a", 3737281, 6653121, 4},
+        {"ModelSettings::display_poly_b", 1868640, 3326560, 4},
+        {"ModelSettings::display_cells", 116790, 207910, 4},
+        {"ModelSettings::node_col_x", 688, 1224, 4},
         {"ModelSettings::depth_lines", 171, 171, 4},
         {"ModelSettings::plot_levels", 6441, 11801, 4},
         {"ModelSettings::plot_level_z", 42, 42, 4},

@@ -126,6 +126,14 @@ TEST(ReaderFiles, LineElectrodesWidenTheMargins) {
     EXPECT_EQ(m().margin_columns, 24);
     EXPECT_EQ(m().nx_nodes, 2 * 24 + 20 * 4 - 1);
     EXPECT_EQ(m().model_col_start, 24);
+
+    // A line of the most electrodes the limits allow fits at 4 nodes a spacing.
+    const int most = shared_limits().max_electrodes;
+    const ReadOutcome longest =
+        read_text(replace_once(fixture_text("block_line_electrodes.mod"), "\n21\n6\n",
+                               "\n" + std::to_string(most) + "\n6\n"));
+    EXPECT_EQ(longest.result, 0) << (longest.boxes.empty() ? "" : longest.boxes[0].text);
+    EXPECT_EQ(m().nx_nodes, 2 * 24 + (most - 1) * 4 - 1);
 }
 
 // Unit spacing 2, no depths in the file: default rows 0.25 x 4, 0.35, then x 1.1, printed in

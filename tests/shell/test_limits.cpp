@@ -41,8 +41,9 @@ TEST(ProgramLimits, ElectrodesAndDataPointsByScreenAndMemory) {
 TEST(ProgramLimits, DerivedLimitsAndCopies) {
     ProgLim lim;
     shell::set_program_limits(lim, 1024, 512 * mib);
-    EXPECT_EQ(lim.max_node_columns, 667); // 4 x 161 + 23
-    EXPECT_EQ((lim.max_node_columns - 1) * (lim.max_node_rows - 1), 112554);
+    // 161 line electrodes at 4 nodes a spacing with margins of 24 columns: 2 x 24 + 640 - 1.
+    EXPECT_EQ(lim.max_node_columns, 687);
+    EXPECT_EQ((lim.max_node_columns - 1) * (lim.max_node_rows - 1), 115934);
     EXPECT_EQ(lim.max_node_rows, 170);
     EXPECT_EQ(lim.max_n, 70);
     EXPECT_EQ(lim.max_levels, 160);
@@ -55,7 +56,7 @@ TEST(ProgramLimits, DerivedLimitsAndCopies) {
     for (int copy :
          {lim.max_topo_points, lim.max_electrodes_b, lim.max_electrodes_c, lim.max_electrodes_d})
         EXPECT_EQ(copy, 161);
-    EXPECT_EQ(lim.max_node_columns_b, 667);
+    EXPECT_EQ(lim.max_node_columns_b, 687);
 
     // The block editor's second tag plane lies one rows x columns plane further on, inside the
     // 16-plane tag table, whatever the memory.

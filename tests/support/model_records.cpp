@@ -16,7 +16,7 @@ ProgLim limits_for(int n, int d) {
     l.max_levels = 160;
     l.max_resistivity_values = 33;
     l.max_node_rows = 170;
-    l.max_node_columns = std::max(4 * n + 23, 227);
+    l.max_node_columns = std::max(4 * n + 43, 227);
     l.max_topo_points = n;
     l.max_spacing_ratio = 160;
     l.max_electrodes_b = l.max_electrodes_c = l.max_electrodes_d = n;

@@ -10,7 +10,7 @@
 namespace test_support {
 
 /// Program limits as window creation sets them for n electrodes and d data points (the node
-/// columns are 4 n + 23, at least 227).
+/// columns are 4 n + 43, at least 227).
 ProgLim limits_for(int n, int d);
 /// The limits of the default screen and memory: limits_for(161, 16000).
 ProgLim default_limits();
