@@ -3,6 +3,7 @@
 #include "forward/apparent.h"
 #include "forward/commands.h"
 #include "forward/cylinder_path.h"
+#include "forward/mesh_reach.h"
 #include "forward/solver_chain.h"
 
 #include "display/display_commands.h"
@@ -64,24 +65,58 @@ void fill_element_conductivity(ModelSettings& s, const float* cells) {
         }
 }
 
+// The survey of a run moved onto the solver mesh: its size and the electrode columns.
+void on_mesh(const SolverMesh& mesh, model::SurveyInputs& in) {
+    in.nx = mesh.nx;
+    in.nz = mesh.nz;
+    in.margin_columns += mesh.left;
+}
+
 } // namespace
 
 model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver solver,
                                const float* cells, double* table_a, double* table_b,
                                double* remote) {
+    // The mesh reaches the widest datum of the list; the Jacobian work files keep the model's
+    // own mesh, node for node.
+    const SolverMesh mesh(s, reach_for_span(widest_datum_span(s)), s.jacob > 0 ? 0 : 60);
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
         if (!cells) {
             std::fill(s.cell_work, s.cell_work + s.nx_cells * s.nz_cells, 1.0f);
             cells = s.cell_work;
         }
-        const fd::Inputs in = fd::make_inputs(s, limits, cells, table_a, table_b, remote);
+        const std::vector<float> padded = mesh.cells(cells, 1);
+        fd::Inputs in = fd::make_inputs(s, limits, cells, table_a, table_b, remote);
+        if (mesh.padded()) {
+            on_mesh(mesh, in);
+            in.conductivity = padded.data();
+            in.node_col_dx = mesh.col_dx.data();
+            in.node_row_dz = mesh.row_dz.data();
+        }
         if (solver == Solver::fd_9pt) return calaresforward_9pt(in);
         if (solver == Solver::fd_dm) return calaresforward_dm(in);
         return calaresforward_dbl(in);
     }
     fill_element_conductivity(s, cells);
     model::trace("%s", solver_name(solver));
-    const fe::Inputs in = fe::make_inputs(s, limits, s.driver_cells_2x, table_a, table_b, remote);
+    fe::Inputs in = fe::make_inputs(s, limits, s.driver_cells_2x, table_a, table_b, remote);
+    // The solvers may move nodes onto electrodes: the padded nodes are copies of their own.
+    const std::vector<float> padded = mesh.cells(s.driver_cells_2x, 2);
+    std::vector<float> node_x = mesh.node_x, node_z = mesh.node_z;
+    std::vector<std::int32_t> borehole_columns(in.borehole_columns,
+                                               in.borehole_columns + std::max(in.nboreholes, 0));
+    for (std::int32_t& c : borehole_columns)
+        c += mesh.left;
+    if (mesh.padded()) {
+        on_mesh(mesh, in);
+        in.cells = padded.data();
+        in.node_x = node_x.data();
+        in.node_z = node_z.data();
+        in.node_col_x = mesh.col_x.data();
+        in.node_col_dx = mesh.col_dx.data();
+        in.node_row_dz = mesh.row_dz.data();
+        in.borehole_columns = borehole_columns.data();
+    }
     if (solver == Solver::fe_q4) return calresfemq4(in);
     if (solver == Solver::fe_sparse) return calresfem_l_dbl(in);
     return calresfem_sym_dbl(in);
@@ -143,16 +178,20 @@ float file_data_misfit(const ModelSettings& s) {
     return 100.0f * rms;
 }
 
+// The datum list the apparent values are formed for, made before the solvers run: their mesh
+// must reach its widest datum. A spectral model gets its list anew (the spectra are formed
+// with it); any other keeps the model file's own list of its array type.
+void prepare_datum_list(ModelSettings& s, const ProgLim& limits) {
+    if (s.ntau > 0 || s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, limits);
+}
+
 void form_apparent_values(ModelSettings& s, const ProgLim& limits, Potentials& p) {
     if (s.ntau > 0) {
-        // Every spectral model gets its datum list anew: the spectra are formed with it.
-        s.ndata = calc_datum_points(s, limits);
         s.ndata = calappres_ip(s, limits, p, &ui::window_canvas());
         s.pot_values_present = 1;
         s.data_ready = 1;
         return;
     }
-    if (s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, limits);
     calappres_arrays(s, limits);
     s.pot_values_present = 1;
     s.data_ready = 1;
@@ -279,6 +318,7 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     model::trace("nip %d ntau %d ncip %d\n", s.nip, s.ntau, s.ncip);
     model::trace("fem %d sfem %d t %d\n", s.fem, s.sparsefem, s.tflag);
 
+    prepare_datum_list(s, limits);
     model::SolverResult status = run_chain(s, limits, p);
     if (status.ok() && s.normalise == 1) status = normalise_potentials(s, limits, p);
     if (status.ok()) form_apparent_values(s, limits, p);

@@ -134,7 +134,8 @@ done
 
 # Long lines: the batch calculates at the program's largest limits (601 electrodes) whatever
 # its screen, and refuses 602 with the limit in the message; the window program on a 1024-wide
-# screen keeps its own limit (231 with 4 GiB). Homogeneous dipole-dipole lines, 2 nodes a spacing.
+# screen keeps its own limit (231 with 4 GiB). Homogeneous dipole-dipole lines, 2 nodes a
+# spacing, the default depths of 16 rows.
 long_line() {
   local model="$work/line$1.mod"
   { printf 'Homogeneous line of %d electrodes\n%d\n8\n0\n1.0\n0\n0 1\n1\n2\n100\n16\n' "$1" "$1"
@@ -150,6 +151,9 @@ for n in 301 601; do
     read -r count worst bad <<< "$(check_values "$work/out/line$n.dat" noip)"
     echo "line$n: $count data, largest deviation $worst"
     [ "$count" -gt $((n * 20)) ] || fail "line$n: only $count data"
+    # The wide arrays of the set reach far beyond the 21 spacings of the grid (measured worst
+    # 1.2 %; 134 % and 281 % without the padding of the solvers' mesh).
+    awk -v w="$worst" 'BEGIN { exit !(w < 0.02) }' || fail "line$n: deviation $worst"
   else
     fail "line$n: exit $? $(grep -v '^TEXT' "$work/last.log")"
   fi

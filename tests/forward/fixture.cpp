@@ -55,7 +55,7 @@ std::string example(const std::string& name) {
     return std::string(VELDARIN_SOURCE_DIR) + "/examples/" + name;
 }
 
-CommandFixture::CommandFixture() {
+CommandFixture::CommandFixture(int n, int d) : r(n, d) {
     model::set_work_file_paths(r.m, Modelresolution, home.path);
     Systemsettings.initial_dir[0] = '\0';
 }

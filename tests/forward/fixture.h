@@ -44,10 +44,11 @@ std::string example(const std::string& name);
 
 /// Records, a temporary program folder for the work files, and the headless backend.
 struct CommandFixture {
-    Records r{61, 4000};
+    Records r;
     test_support::Headless h;
     test_support::TempDir home;
-    CommandFixture();
+    /// Records for the limits of n electrodes and d data points.
+    explicit CommandFixture(int n = 61, int d = 4000);
     void read(const std::string& path);
     int calculate();
     /// Largest relative deviation of the apparent resistivities from `rho`.

@@ -1,0 +1,59 @@
+// The mesh the potential solvers of a block model run on: the model's own node mesh, or that
+// mesh widened and deepened by padding columns and rows when the electrode arrays being
+// calculated reach farther than it does. The model, its display and its files keep their own
+// lines; only the solvers see the padding.
+#pragma once
+
+#include <vector>
+
+class ModelSettings;
+
+namespace forward {
+
+/// How far the mesh must reach for a set of data whose widest datum spans `span` unit
+/// spacings: its bottom at least `depth` below the surface, its side edges at least `side`
+/// beyond the first and the last electrode.
+struct Reach {
+    float depth = 0.0f;
+    float side = 0.0f;
+};
+Reach reach_for_span(float span);
+
+/// The span of the widest datum of the record's datum list (ndata data of array_type, whose
+/// electrodes datum_electrodes gives) in unit spacings, from its first to its last electrode
+/// on the line (a remote electrode counts as none). An empty list, or one of an array code
+/// without standard electrodes, spans the whole line, nelec - 1.
+float widest_datum_span(const ModelSettings& settings);
+
+/// The solver mesh: the model's nx x nz nodes with `left` padding columns before its first
+/// column, `right` after its last and `below` padding rows under its last row. Padding spacings
+/// grow outward and downward by a fixed factor from the model's outermost column spacing and
+/// its last row spacing. Node x and z come from the model's node tables (topography and
+/// the flat bottom row included), shifted so that the first column stands at x = 0; a padding
+/// column takes the depths of the model column beside it, a padding row lies flat below the
+/// bottom row.
+class SolverMesh {
+  public:
+    /// The mesh of `settings` (nx_nodes, nz_nodes, node_col_dx, node_row_dz, node_x, node_z)
+    /// padded until it reaches `reach`, with at most `max_padding` columns a side and rows.
+    SolverMesh(const ModelSettings& settings, const Reach& reach, int max_padding = 60);
+
+    int nx = 0, nz = 0;                 ///< node columns and rows
+    int left = 0, right = 0, below = 0; ///< padding columns and rows
+    std::vector<float> col_dx;          ///< nx - 1 column spacings
+    std::vector<float> col_x;           ///< nx column positions, the first at 0
+    std::vector<float> row_dz;          ///< nz - 1 row spacings
+    std::vector<float> node_x, node_z;  ///< nx nz node positions, down the columns
+
+    bool padded() const { return left + right + below > 0; }
+
+    /// A cell table of the model (`per_cell` values a cell, cell (i, j) from
+    /// per_cell index2d(i, j, nx_nodes - 1)) on this mesh: a padding cell takes the values of
+    /// the nearest model cell.
+    std::vector<float> cells(const float* model_cells, int per_cell) const;
+
+  private:
+    int model_nx_ = 0, model_nz_ = 0;
+};
+
+} // namespace forward

@@ -1,0 +1,131 @@
+// The solver mesh reaches the widest datum of the set being calculated: homogeneous lines with
+// shallow grids give the half-space value for every datum of the standard sets, padding cells
+// take the nearest model cell's values, and the model keeps its own lines.
+#include "fixture.h"
+
+#include "forward/commands.h"
+#include "forward/mesh_reach.h"
+#include "model/utilities.h"
+
+#include <cmath>
+#include <sstream>
+
+using namespace forward_test;
+
+namespace {
+
+// A line of `nelec` electrodes at 4 nodes a spacing with 16 grid rows: the default depths (21
+// spacings deep) or explicit ones from 0.25 down to 12 spacings. `blocks` holds the block line,
+// the resistivities and the nodes a spacing, and `rows` the 16 rows of block codes; by default
+// a 100 ohm-m half-space of one block a row.
+std::string
+line_model(int nelec, int file_code, bool explicit_depths,
+           const std::string& blocks = "0 1\n1\n4\n100\n",
+           const std::string& rows = "0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n") {
+    std::ostringstream f;
+    f << "Line model\n"
+      << nelec << "\n8\n0\n1.0\n"
+      << (explicit_depths ? 2 : 0) << "\n"
+      << blocks << "16\n";
+    if (explicit_depths)
+        f << "0.25 0.5 0.75 1.0 1.3 1.65 2.05 2.5 3.05 3.7 4.5 5.5 6.8 8.3 10.0 12.0\n";
+    f << rows << file_code << "\n";
+    return f.str();
+}
+
+} // namespace
+
+// On a 96-electrode line the standard sets reach 32 spacings deep and beyond the line's ends;
+// the model's own grid stops at 12 or 21 spacings and 44 beyond the ends. Without the padding
+// the dipole-dipole data read up to 35 % off, the Wenner and pole-pole data 20 %.
+TEST(MeshReach, EveryDatumOfTheStandardSetsOnShallowGrids) {
+    CommandFixture f(96, 16000);
+    ModelSettings& m = f.r.m;
+    struct Case {
+        const char* name;
+        int file_code;
+        bool explicit_depths;
+        double tolerance;
+    };
+    const Case cases[] = {
+        {"dipole-dipole, default depths", 3, false, 0.02},
+        {"dipole-dipole, 12 spacings deep", 3, true, 0.02},
+        {"Wenner, 12 spacings deep", 1, true, 0.02},
+        {"pole-pole, default depths", 2, false, 0.03},
+        {"Wenner-Schlumberger, default depths", 7, false, 0.02},
+    };
+    for (const Case& c : cases)
+        for (int fem : {0, 1}) {
+            SCOPED_TRACE(std::string(c.name) +
+                         (fem ? ", finite elements" : ", finite differences"));
+            f.read(f.home.write("line.mod", line_model(96, c.file_code, c.explicit_depths)));
+            ASSERT_EQ(m.model_read, 1) << f.h.output();
+            const int nx = m.nx_nodes, nz = m.nz_nodes;
+            m.fem = fem;
+            f.calculate();
+            ASSERT_EQ(m.data_ready, 1) << f.h.output();
+            EXPECT_GT(m.ndata, 1000);
+            EXPECT_LT(f.worst(100.0), c.tolerance);
+            // The padding is the solvers' alone.
+            EXPECT_EQ(m.nx_nodes, nx);
+            EXPECT_EQ(m.nz_nodes, nz);
+        }
+}
+
+// A model of three resistivities (left block, right block, bottom row) padded on both sides and
+// below: padding spacings grow by 1.5 from the model's outermost ones, the model's nodes move
+// right by the left padding, and every padding cell takes the nearest model cell's value.
+TEST(MeshReach, PaddingCellsTakeTheNearestModelCell) {
+    CommandFixture f(96, 16000);
+    ModelSettings& m = f.r.m;
+    std::string rows;
+    for (int row = 1; row <= 16; ++row)
+        rows += row == 16 ? "22\n" : "01\n";
+    const std::string text = line_model(20, 3, true, "0 2\n3\n4\n10 100 1000\n", rows);
+    f.read(f.home.write("blocks.mod", text));
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+
+    const forward::SolverMesh mesh(m, {200.0f, 150.0f});
+    ASSERT_GT(mesh.left, 0);
+    ASSERT_GT(mesh.below, 0);
+    EXPECT_EQ(mesh.right, mesh.left);
+    EXPECT_EQ(mesh.nx, m.nx_nodes + mesh.left + mesh.right);
+    EXPECT_EQ(mesh.nz, m.nz_nodes + mesh.below);
+    EXPECT_FLOAT_EQ(mesh.col_dx[std::size_t(mesh.left - 1)], m.node_col_dx[0] * 1.5f);
+    EXPECT_FLOAT_EQ(mesh.row_dz[std::size_t(m.nz_nodes - 1)], m.node_row_dz[m.nz_nodes - 2] * 1.5f);
+    float side = 0.0f, depth = 0.0f;
+    for (int i = 0; i < mesh.left + m.margin_columns - 1; ++i)
+        side += mesh.col_dx[std::size_t(i)];
+    for (float dz : mesh.row_dz)
+        depth += dz;
+    EXPECT_GE(side, 150.0f);
+    EXPECT_LT(side - mesh.col_dx[0], 150.0f); // no column more than needed
+    EXPECT_GE(depth, 200.0f);
+    const float shift = mesh.col_x[std::size_t(mesh.left)];
+    EXPECT_FLOAT_EQ(mesh.node_x[std::size_t(mesh.left + 3) * mesh.nz], m.node_col_x[3] + shift);
+    const std::size_t bottom = std::size_t(mesh.nz - 1);
+    EXPECT_FLOAT_EQ(mesh.node_z[bottom], depth);
+
+    std::vector<float> model_cells(std::size_t(m.nx_cells) * m.nz_cells);
+    for (int j = 1; j <= m.nz_cells; ++j)
+        for (int i = 1; i <= m.nx_cells; ++i)
+            model_cells[index2d(i, j, m.nx_cells)] = float(i + 1000 * j);
+    const std::vector<float> cells = mesh.cells(model_cells.data(), 1);
+    auto cell = [&](int i, int j) { return cells[std::size_t(index2d(i, j, mesh.nx - 1))]; };
+    const int last = mesh.nx - 1, deepest = mesh.nz - 1;
+    EXPECT_EQ(cell(1, 1), model_cells[0]); // left of column 1
+    EXPECT_EQ(cell(mesh.left + 5, 3), model_cells[index2d(5, 3, m.nx_cells)]);
+    EXPECT_EQ(cell(last, 2), model_cells[index2d(m.nx_cells, 2, m.nx_cells)]);
+    EXPECT_EQ(cell(mesh.left + 7, deepest), model_cells[index2d(7, m.nz_cells, m.nx_cells)]);
+    EXPECT_EQ(cell(last, deepest), model_cells.back());
+
+    // The record's own conductivities in the solver's mesh: the corner cells far outside take
+    // the corner values of the model.
+    set_code2res(m, 0, m.model_chargeabilities, m.ip_codes, m.cell_conductivity_ip, m.nx_nodes,
+                 m.nz_nodes, m.model_col_start, m.model_col_end, m.resistivity_codes,
+                 m.cell_conductivity, m.model_resistivities);
+    const std::vector<float> sigma = mesh.cells(m.cell_conductivity, 1);
+    EXPECT_FLOAT_EQ(sigma[0], 0.1f);
+    EXPECT_FLOAT_EQ(sigma.back(), 0.001f);
+    EXPECT_FLOAT_EQ(sigma[std::size_t(last - 1)], 0.01f);
+}
