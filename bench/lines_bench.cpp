@@ -1,0 +1,340 @@
+// Long homogeneous lines through the whole calculation, as the main job runs them: a model file
+// of a 100 ohm-m half-space is read (read command), calculated (calculate command: solver,
+// transform, apparent values of the standard set) and every apparent resistivity compared with
+// 100 ohm-m. Prints the nodes of the solver's mesh, the data, the seconds of the calculation,
+// the peak page memory and the max and rms error.
+//
+//   lines_bench             dipole-dipole lines of 96, 301 and 601 electrodes
+//   lines_bench --accuracy  every array type of the array-type dialog on the three lines, with
+//                           the default depths of 16 rows (generic and the array's own) and with
+//                           16 explicit rows down to 12 spacings, by finite differences and
+//                           finite elements; then the --reference models
+//   lines_bench --reference short lines, layered and contact models against their analytic
+//                           values
+//
+// Selections for the tables, from the environment: LINES_BENCH_ARRAYS (names or parts of them,
+// comma-separated), LINES_BENCH_LINES (electrode counts), LINES_BENCH_METHODS (fd, fe),
+// LINES_BENCH_DEPTHS (default, typed, to 12); LINES_BENCH_SKIP_SPEED=1 leaves out the
+// dipole-dipole timings, LINES_BENCH_WORST=1 prints the worst datum of every run.
+#include "forward/commands.h"
+#include "forward/mesh_reach.h"
+#include "model/datum_points.h"
+#include "model/globals.h"
+#include "model/model_settings.h"
+#include "model/records.h"
+#include "platform/sys/sys.h"
+#include "platform/ui/headless/backend.h"
+#include "platform/ui/ui.h"
+#include "shell/limits.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr double rho = 100.0;
+
+enum class Depths { default_16, typed_16, shallow_16 };
+const char* const depth_names[] = {"default", "typed", "to 12"};
+
+struct ArrayCase {
+    const char* name;
+    int file_code;   ///< the code the model file holds
+    int internal;    ///< the internal code the run uses (multiple gradient is not read from files)
+    int reverse = 0; ///< reverse pole-dipole
+};
+
+// Every array the array-type dialog offers.
+const ArrayCase arrays[] = {
+    {"Wenner Alpha", 1, 1},         {"Wenner Beta", 4, 2},
+    {"Wenner Gamma", 5, 3},         {"Pole-Pole", 2, 4},
+    {"Dipole-Dipole", 3, 5},        {"Pole-Dipole", 6, 6},
+    {"Pole-Dipole rev.", 6, 6, 1},  {"Wenner-Schlumberger", 7, 7},
+    {"Equatorial D-D", 8, 8},       {"Gradient", 9, 9},
+    {"Offset Pole-Dipole", 10, 10}, {"Multiple Gradient", 9, 15},
+};
+
+// A homogeneous model file: one block a row, 16 grid rows (default depths, or explicit ones
+// from 0.25 growing to 12 spacings), 4 nodes per spacing.
+std::string model_text(int nelec, const ArrayCase& a, Depths depths) {
+    std::ostringstream f;
+    f << "Homogeneous half-space of 100 ohm-m, " << nelec << " electrodes\n"
+      << nelec << "\n8\n0\n1.0\n"
+      << (depths == Depths::shallow_16 ? 2
+          : depths == Depths::typed_16 ? 1
+                                       : 0)
+      << "\n0 1\n1\n4\n100\n16\n";
+    if (depths == Depths::shallow_16) {
+        // 16 lines down to 12 spacings, each step 1.2 times the one before.
+        const double ratio = 1.2, first = 12.0 * (ratio - 1.0) / (std::pow(ratio, 16) - 1.0);
+        double z = 0.0, step = first;
+        for (int i = 0; i < 16; ++i) {
+            z += step;
+            step *= ratio;
+            char v[32];
+            std::snprintf(v, sizeof v, "%.4f ", i == 15 ? 12.0 : z);
+            f << v;
+        }
+        f << "\n";
+    }
+    for (int i = 0; i < 16; ++i)
+        f << "0\n";
+    f << a.file_code << "\n";
+    if (a.file_code == 8 || a.file_code == 10) f << "1.0\n";
+    if (a.file_code == 9) f << "Gradient array parameters\n1 1 1 1 1 1\n";
+    return f.str();
+}
+
+/// Potential at x (unit spacings along the line) of a unit current at x0 on the surface.
+using PairPotential = std::function<double(double x0, double x)>;
+
+/// Two layers: rho1 down to depth h over rho2 (the image series).
+PairPotential two_layers(double rho1, double rho2, double h) {
+    return [=](double x0, double x) {
+        const double k = (rho2 - rho1) / (rho2 + rho1), r = std::fabs(x - x0);
+        double sum = 1.0 / r, kn = 1.0;
+        for (int n = 1; n < 2000 && std::fabs(kn) > 1e-12; ++n) {
+            kn *= k;
+            sum += 2.0 * kn / std::hypot(r, 2.0 * n * h);
+        }
+        return rho1 / (2.0 * M_PI) * sum;
+    };
+}
+
+/// A vertical contact at xc: rho1 on the left, rho2 on the right (one image).
+PairPotential vertical_contact(double rho1, double rho2, double xc) {
+    return [=](double x0, double x) {
+        const bool left = x0 < xc;
+        const double own = left ? rho1 : rho2, other = left ? rho2 : rho1;
+        const double k = (other - own) / (other + own), r = std::fabs(x - x0);
+        if ((x < xc) != left) return own * (1.0 + k) / (2.0 * M_PI * r);
+        return own / (2.0 * M_PI) * (1.0 / r + k / std::fabs(x - (2.0 * xc - x0)));
+    };
+}
+
+/// The apparent resistivity of datum d from the pair potential v: its geometric factor times
+/// the potential difference of its electrodes (electrode i at x = i - 1).
+double apparent(const ModelSettings& m, int d, const PairPotential& v) {
+    const int c[2] = {m.datum_c1[d], m.datum_c2[d]}, p[2] = {m.datum_p1[d], m.datum_p2[d]};
+    double dv = 0.0;
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j)
+            if (c[i] > 0 && p[j] > 0) dv += (i == j ? 1.0 : -1.0) * v(c[i] - 1.0, p[j] - 1.0);
+    return m.datum_gfactor[d] * dv;
+}
+
+struct Result {
+    bool ok = false;
+    int nodes = 0, data = 0, worst = -1;
+    double seconds = 0, cpu = 0, peak_mib = 0, max_error = 0, rms_error = 0;
+};
+
+class Session {
+  public:
+    Session() {
+        ui::reset();
+        ui::install_backend(&backend_);
+        char dir[] = "/tmp/lines_bench_XXXXXX";
+        if (!::mkdtemp(dir)) std::abort();
+        home_ = dir;
+        home_ += "/";
+        if (init_globals() != 0) std::abort();
+        shell::set_program_limits(Proglim, shell::widest_tier_width, sys::physical_memory_bytes());
+        if (model::allocate_model_arrays(Modelsettings, Potentialtables, Proglim) != 0)
+            std::abort();
+        model::set_work_file_paths(Modelsettings, Modelresolution, home_);
+    }
+    ~Session() {
+        model::exit_globals();
+        ui::install_backend(nullptr);
+        ui::reset();
+        std::string command = "rm -rf " + home_;
+        if (std::system(command.c_str()) != 0)
+            std::fprintf(stderr, "could not remove %s\n", home_.c_str());
+    }
+
+    Result run(int nelec, const ArrayCase& a, Depths depths, int fem) {
+        return run(model_text(nelec, a, depths), a, fem, nullptr);
+    }
+
+    /// Reads `text`, calculates with array `a` by finite differences (fem 0) or elements and
+    /// compares every apparent resistivity with the one the pair potential `v` gives (100 ohm-m
+    /// without one).
+    Result run(const std::string& text, const ArrayCase& a, int fem, const PairPotential& v) {
+        Result r;
+        const std::string path = home_ + "line.mod";
+        std::ofstream(path) << text;
+        ModelSettings& m = Modelsettings;
+        headless::Action file;
+        file.kind = headless::ActionKind::file;
+        file.text = path;
+        backend_.push_answer(file);
+        read_model_command(Progdisplay, m);
+        if (m.model_read != 1) {
+            std::fprintf(stderr, "%s", out_.str().c_str());
+            return r;
+        }
+        m.fem = fem;
+        m.sparsefem = 0;
+        m.array_type = a.internal;
+        m.pole_dipole_reverse = a.reverse;
+        const long long base = sys::page_bytes_in_use();
+        sys::reset_page_peak();
+        const double start = sys::wall_seconds(), cpu = sys::cpu_seconds();
+        start_calculations(Progdisplay, m, Proglim, Potentialtables);
+        r.seconds = sys::wall_seconds() - start;
+        r.cpu = sys::cpu_seconds() - cpu;
+        r.peak_mib = double(sys::page_bytes_peak() - base) / 1048576.0;
+        r.ok = m.data_ready == 1;
+        const forward::SolverMesh mesh(m, forward::reach_for_span(forward::widest_datum_span(m)));
+        r.nodes = mesh.nx * mesh.nz;
+        r.data = m.ndata;
+        double sum = 0.0;
+        for (int d = 0; d < m.ndata; ++d) {
+            const double expected = v ? apparent(m, d, v) : rho;
+            const double e = std::fabs(m.app_resistivity[d] / expected - 1.0);
+            if (e > r.max_error) r.worst = d;
+            r.max_error = std::max(r.max_error, e);
+            sum += e * e;
+        }
+        r.rms_error = m.ndata > 0 ? std::sqrt(sum / m.ndata) : 0.0;
+        if (std::getenv("LINES_BENCH_WORST") && r.worst >= 0)
+            std::printf("[worst %s: d %d first %d a %d n %g value %g] ", a.name, r.worst,
+                        m.datum_first_electrode[r.worst], m.datum_a[r.worst],
+                        double(m.datum_n[r.worst]), double(m.app_resistivity[r.worst]));
+        out_.str("");
+        log_.str("");
+        return r;
+    }
+
+  private:
+    std::ostringstream out_, log_, err_;
+    headless::Transcript transcript_{out_, &log_, err_, "bench"};
+    headless::ScriptBackend backend_{transcript_, "."};
+    std::string home_;
+};
+
+const int lines[] = {96, 301, 601};
+
+void speed(Session& s) {
+    const ArrayCase& dd = arrays[4];
+    std::printf("Dipole-dipole lines, default depths of 16 rows, whole standard set\n");
+    std::printf("%5s %-4s %8s %7s %9s %10s %9s %9s\n", "elec", "", "nodes", "data", "calc [s]",
+                "peak [MiB]", "max err", "rms err");
+    for (int nelec : lines)
+        for (int fem : {0, 1}) {
+            const Result r = s.run(nelec, dd, Depths::default_16, fem);
+            std::printf("%5d %-4s %8d %7d %9.3f %10.1f %8.2f%% %8.3f%%%s\n", nelec,
+                        fem ? "FE" : "FD", r.nodes, r.data, r.seconds, r.peak_mib,
+                        100 * r.max_error, 100 * r.rms_error, r.ok ? "" : "  (failed)");
+            std::fflush(stdout);
+        }
+}
+
+bool wanted(const char* env, const std::string& item) {
+    const char* v = std::getenv(env);
+    if (!v) return true;
+    std::stringstream list(v);
+    for (std::string token; std::getline(list, token, ',');)
+        if (!token.empty() && item.find(token) != std::string::npos) return true;
+    return false;
+}
+
+void accuracy(Session& s) {
+    std::printf("\nLargest error against 100 ohm-m, %% (FD / FE)\n");
+    std::printf("%-20s %5s", "array", "elec");
+    for (const char* d : depth_names)
+        std::printf(" %17s", d);
+    std::printf("\n");
+    for (const ArrayCase& a : arrays) {
+        if (!wanted("LINES_BENCH_ARRAYS", a.name)) continue;
+        for (int nelec : lines) {
+            if (!wanted("LINES_BENCH_LINES", std::to_string(nelec))) continue;
+            std::printf("%-20s %5d", a.name, nelec);
+            double cpu = 0;
+            for (Depths d : {Depths::default_16, Depths::typed_16, Depths::shallow_16}) {
+                if (!wanted("LINES_BENCH_DEPTHS", depth_names[int(d)])) continue;
+                Result fd, fe;
+                if (wanted("LINES_BENCH_METHODS", "fd")) fd = s.run(nelec, a, d, 0);
+                if (wanted("LINES_BENCH_METHODS", "fe")) fe = s.run(nelec, a, d, 1);
+                cpu += fd.cpu + fe.cpu;
+                char cell[40];
+                std::snprintf(cell, sizeof cell, "%7.2f /%7.2f", fd.ok ? 100 * fd.max_error : -1,
+                              fe.ok ? 100 * fe.max_error : -1);
+                std::printf(" %17s", cell);
+            }
+            std::printf("   cpu %.1f s\n", cpu);
+            std::fflush(stdout);
+        }
+    }
+}
+
+// A 25-electrode line of 16 rows down to 19.5 spacings (a grid line at 2), 4 nodes a
+// spacing, with 96 blocks a row: `code(column, row)` gives each block's resistivity index.
+std::string short_model(const char* resistivities, int count, int file_code,
+                        const std::function<char(int, int)>& code) {
+    std::ostringstream f;
+    f << "Short line\n25\n8\n0\n1.0\n2\n0 96\n"
+      << count << "\n4\n"
+      << resistivities
+      << "\n16\n0.25 0.5 0.75 1.0 1.5 2.0 2.5 3.0 4.0 5.0 6.5 8.0 10.0 12.5 15.5 19.5\n";
+    for (int row = 1; row <= 16; ++row) {
+        for (int column = 1; column <= 96; ++column)
+            f << code(column, row);
+        f << "\n";
+    }
+    f << file_code << "\n";
+    return f.str();
+}
+
+void reference_models(Session& s) {
+    std::printf("\nShort lines, layered and contact models: largest error against the "
+                "analytic value, %% (FD / FE)\n");
+    struct Model {
+        const char* name;
+        const char* resistivities;
+        int count;
+        std::function<char(int, int)> code;
+        PairPotential v;
+    };
+    const Model models[] = {
+        {"homogeneous 100", "100", 1, [](int, int) { return '0'; }, nullptr},
+        {"100 over 10 at 2", "100 10", 2, [](int, int row) { return row <= 6 ? '0' : '1'; },
+         two_layers(100, 10, 2)},
+        {"100 over 1000 at 2", "100 1000", 2, [](int, int row) { return row <= 6 ? '0' : '1'; },
+         two_layers(100, 1000, 2)},
+        {"contact 100 | 10", "100 10", 2, [](int column, int) { return column <= 50 ? '0' : '1'; },
+         vertical_contact(100, 10, 12.5)},
+    };
+    for (const Model& model : models)
+        for (const ArrayCase& a : arrays) {
+            if (a.internal > 7 && model.v) continue; // offset and gradient arrays: half-space only
+            if (!wanted("LINES_BENCH_ARRAYS", a.name)) continue;
+            const std::string text =
+                short_model(model.resistivities, model.count, a.file_code, model.code);
+            const Result fd = s.run(text, a, 0, model.v), fe = s.run(text, a, 1, model.v);
+            std::printf("%-20s %-20s %7.2f /%7.2f\n", model.name, a.name,
+                        fd.ok ? 100 * fd.max_error : -1, fe.ok ? 100 * fe.max_error : -1);
+            std::fflush(stdout);
+        }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const bool full = argc > 1 && std::strcmp(argv[1], "--accuracy") == 0;
+    Session s;
+    if (!std::getenv("LINES_BENCH_SKIP_SPEED")) speed(s);
+    if (full) accuracy(s);
+    if (full || (argc > 1 && std::strcmp(argv[1], "--reference") == 0)) reference_models(s);
+    return 0;
+}
