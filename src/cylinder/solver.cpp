@@ -283,7 +283,7 @@ template <class T> model::SolverResult Run<T>::allocate_staging() {
 // S and M of the quadrilateral of sector s, ring j (nodes l), full 8 x 8. The r sin of each node
 // goes first, so that det J is positive on a mesh whose radii decrease inwards.
 template <class T>
-void Run<T>::quad_matrices(int s, int j, const int (&l)[8], Real* S, Real* M) const {
+void Run<T>::quad_matrices(int /*s*/, int /*j*/, const int (&l)[8], Real* S, Real* M) const {
     Real x[8], y[8];
     for (int q = 0; q < 8; ++q) {
         x[q] = y_[l[q] - 1];

@@ -88,8 +88,8 @@ void place_remote(int nodes_per_spacing, int nelec, int kind, int m, int nx, con
     *p2_count = 0;
     int placed = 0;
     for (int which = 0; which < (kind == 4 ? 2 : 1); ++which) {
-        place_one(m, nodes_per_spacing, nelec, nx - 1, remote_x[which], reference, positions,
-                  found, w);
+        place_one(m, nodes_per_spacing, nelec, nx - 1, remote_x[which], reference, positions, found,
+                  w);
         *counts[which] = found[0];
         for (int i = 0; i < found[0]; ++i, ++placed) {
             list[placed] = found[i + 1] + 1;
@@ -100,14 +100,14 @@ void place_remote(int nodes_per_spacing, int nelec, int kind, int m, int nx, con
 
 } // namespace
 
-void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nz, int nx,
-                                 const double* positions, float c2_x, float p2_x, int* list,
+void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int /*nz*/,
+                                 int nx, const double* positions, float c2_x, float p2_x, int* list,
                                  double* weights, int* c2_count, int* p2_count) {
     place_remote(nodes_per_spacing, nelec, kind, m, nx, positions, c2_x, p2_x, list, weights,
                  c2_count, p2_count);
 }
 
-void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind, int m, int nz,
+void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind, int m, int /*nz*/,
                                      int nx, const float* positions, float c2_x, float p2_x,
                                      int* list, float* weights, int* c2_count, int* p2_count) {
     place_remote(nodes_per_spacing, nelec, kind, m, nx, positions, c2_x, p2_x, list, weights,

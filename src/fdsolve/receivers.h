@@ -11,8 +11,7 @@ void gather_pair_potentials(const double* x, const int* invp, const int* electro
 
 /// The same for a float solution and a float pair table.
 void gather_pair_potentials_flt(const float* x, const int* invp, const int* electrode_nodes, int e,
-                                int nelec, int order, int l, int npairs, int* p,
-                                float* pair_table);
+                                int nelec, int order, int l, int npairs, int* p, float* pair_table);
 
 /// The same, but with distributed_source >= 1 a receiver at node n reads
 /// current_node_weight x[n] + side_node_weight (x[n - 1] + x[n + 1]) (nodes numbered row after

@@ -308,19 +308,19 @@ int fourier_transform_grid(int lead, float s, int order, const double* values, d
 }
 
 int inverse_fourier_transform_dbl(const double* r, const double* values, double* y, int count,
-                                  int n, const double* k, int unused, int ld) {
+                                  int n, const double* k, int /*unused*/, int ld) {
     if (n < 1) return 0;
     return point_transform<double, false>(r, values, y, count, n, k, ld);
 }
 
 int inverse_fourier_transform_flt(const float* r, const float* values, float* y, int count, int n,
-                                  const double* k, int unused, int ld) {
+                                  const double* k, int /*unused*/, int ld) {
     if (n < 1) return 0;
     return point_transform<float, false>(r, values, y, count, n, k, ld);
 }
 
 int inverse_fourier_pair_potentials_exp(const float* r, const float* values, double* y, int count,
-                                        int n, const float* k, int unused, int ld) {
+                                        int n, const float* k, int /*unused*/, int ld) {
     if (n < 1) return 0;
     return point_transform<float, true>(r, values, y, count, n, k, ld);
 }

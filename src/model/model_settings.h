@@ -27,6 +27,9 @@ static_assert(sizeof(ElectrodeNode) == 11 * 4, "electrode record is eleven 32-bi
 /// allocated once by allocate_model_arrays (zero-filled, from the page allocator) and never
 /// reallocated: counts read from model files are held within the limits. ip_codes, cexp_codes and
 /// tau_codes are not allocated: they point into resistivity_codes at elements C, 2C and 3C.
+/// A function that takes the record as `const ModelSettings&` writes neither a field nor an
+/// element of an owned array: the arrays are plain pointers, which const does not guard, so
+/// a function that fills one takes `ModelSettings&` even when it changes no other field.
 /// Two-dimensional cell and node tables are stored column after column (index2d). Block codes
 /// index model_resistivities (and model_chargeabilities) from 0.
 ///

@@ -72,7 +72,7 @@ float median_pseudodepth(int type, int a, float n, float b, const DepthFactorTab
 }
 
 // Points of the level grid of one level, appended at grid index k (advanced).
-void level_grid(const ModelSettings& s, const ProgLim& limits, int level, int& k) {
+void level_grid(ModelSettings& s, const ProgLim& limits, int level, int& k) {
     const int row = limits.max_electrodes_d;
     const int count = std::min(s.plot_level_count[level - 1], row);
     const float zm = (s.plot_level_z[level - 1] + s.plot_level_z[level]) * 0.5f;
@@ -157,8 +157,7 @@ void calc_pseudodepth(const ModelSettings& settings, int d, float* z) {
         positions ? settings.p1_x[d] : 0.0f, positions ? settings.p2_x[d] : 0.0f);
 }
 
-void calc_plot_points(ModelSettings& settings, const ProgLim& limits, float* x, float* z) {
-    const ModelSettings& s = settings;
+void calc_plot_points(ModelSettings& s, const ProgLim& limits, float* x, float* z) {
     const int t = s.array_type_copy;
     DepthFactorTable table{};
     model::set_depth_factors_of_array(t, table);

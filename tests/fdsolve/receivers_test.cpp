@@ -53,8 +53,8 @@ TEST(Receivers, PairTableEntriesInEveryForm) {
                     const int node = nodes[pair - 4 + (order == 0 ? 0 : 2)];
                     expected = value(node);
                     if (form == weighted)
-                        expected = centre * value(node) +
-                                   side * (value(node - 1) + value(node + 1));
+                        expected =
+                            centre * value(node) + side * (value(node - 1) + value(node + 1));
                 }
                 EXPECT_DOUBLE_EQ(table[index2d(pair, column, npairs)], expected) << pair;
             }
@@ -82,8 +82,11 @@ TEST(Receivers, RemoteElectrodesOfTheSinglePrecisionTwin) {
     const struct {
         float c2, p2;
         int kind;
-    } cases[] = {{-3.0f, 6.4f, 4}, {-2.6f, 1.0f, 4}, {2.125f, 9.55f, 4},
-                 {-7.5f, 40.0f, 4}, {-3.0f, 2.0f, 2}};
+    } cases[] = {{-3.0f, 6.4f, 4},
+                 {-2.6f, 1.0f, 4},
+                 {2.125f, 9.55f, 4},
+                 {-7.5f, 40.0f, 4},
+                 {-3.0f, 2.0f, 2}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "C2 " << c.c2 << " P2 " << c.p2 << " kind " << c.kind);
         int list[4] = {}, list_f[4] = {}, c2 = -1, p2 = -1, c2_f = -1, p2_f = -1;
@@ -107,8 +110,8 @@ TEST(Receivers, RemoteElectrodesOfTheSinglePrecisionTwin) {
     // electrode column 1 (4 spacings right, column 25) moves one column toward it.
     int list[4] = {}, c2 = 0, p2 = 0;
     float w[4] = {};
-    find_remote_electrode_nodes_flt(step, nelec, 4, m, 7, nx, xf.data(), -3.0f, 4.02f, list, w,
-                                    &c2, &p2);
+    find_remote_electrode_nodes_flt(step, nelec, 4, m, 7, nx, xf.data(), -3.0f, 4.02f, list, w, &c2,
+                                    &p2);
     ASSERT_EQ(c2, 1);
     ASSERT_EQ(p2, 1);
     EXPECT_EQ(list[0], 6);

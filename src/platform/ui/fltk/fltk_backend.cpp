@@ -539,7 +539,7 @@ void FltkBackend::cursor_changed() {
     impl_->window->cursor(c);
 }
 
-bool FltkBackend::show_help(const std::string& file, const std::string& topic) {
+bool FltkBackend::show_help(const std::string& file, const std::string& /*topic*/) {
     if (!sys::file_exists(file)) return false;
     // The desktop's viewer for the file, started on its own; no shell sees the name.
     pid_t pid = 0;

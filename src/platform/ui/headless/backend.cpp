@@ -250,8 +250,8 @@ void ScriptBackend::beep() {
     transcript_.beep();
 }
 
-bool ScriptBackend::file_dialog(ui::FileDialogKind kind, std::string& file,
-                                const std::string& title, const std::string& initial_dir) {
+bool ScriptBackend::file_dialog(ui::FileDialogKind /*kind*/, std::string& file,
+                                const std::string& title, const std::string& /*initial_dir*/) {
     const Action* a = front_answer(ActionKind::file, "the file dialog");
     if (!a) {
         transcript_.note("NOANSWER file [" + title + "]");
