@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libspooles-dev libfltk1.3-dev libfreetype-dev libpng-dev
           fonts-dejavu-core fonts-liberation2 libgtest-dev xvfb xauth x11-apps imagemagick xdotool
-          clang libclang-rt-14-dev)
+          clang clang-format libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
