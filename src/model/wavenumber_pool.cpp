@@ -1,0 +1,92 @@
+// The pool of threads that runs a solver's wavenumbers.
+#include "model/wavenumber_pool.h"
+
+#include "model/services.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace model {
+
+namespace {
+
+std::atomic<int> forced_threads{0};
+
+} // namespace
+
+int solver_threads() {
+    const int forced = forced_threads.load();
+    if (forced > 0) return forced;
+    return std::max(1, int(std::thread::hardware_concurrency()));
+}
+
+void set_solver_threads(int count) {
+    forced_threads.store(std::max(count, 0));
+}
+
+PoolOutcome run_wavenumbers(int count, int workers, const WavenumberWork& work,
+                            const std::function<void(int done)>& progress) {
+    PoolOutcome outcome;
+    std::atomic<bool> stop{false};
+    if (workers <= 1) {
+        for (int l = 0; l < count; ++l) {
+            if (check_user_abort() != 0) {
+                outcome.aborted = true;
+                return outcome;
+            }
+            progress(l);
+            const int code = work(0, l, stop);
+            if (code > 0) return {false, l, code};
+        }
+        return outcome;
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::atomic<int> next{0};
+    int done = 0, running = 0;
+    auto worker = [&](int w) {
+        for (int l = next++; l < count && !stop.load(); l = next++) {
+            const int code = work(w, l, stop);
+            std::lock_guard<std::mutex> lock(mutex);
+            if (code > 0 && (outcome.failed < 0 || l < outcome.failed)) {
+                outcome.failed = l;
+                outcome.code = code;
+                stop.store(true);
+            }
+            if (code == wavenumber_done) ++done;
+            changed.notify_one();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        --running;
+        changed.notify_one();
+    };
+    std::vector<std::thread> threads;
+    running = std::min(workers, count);
+    for (int w = 0; w < running; ++w)
+        threads.emplace_back(worker, w);
+    for (;;) {
+        int shown;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait_for(lock, std::chrono::milliseconds(20));
+            if (running == 0) break;
+            shown = done;
+        }
+        // Messages are pumped on this thread only, outside the lock.
+        if (!stop.load() && check_user_abort() != 0) {
+            outcome.aborted = true;
+            stop.store(true);
+        }
+        progress(shown);
+    }
+    for (std::thread& t : threads)
+        t.join();
+    return outcome;
+}
+
+} // namespace model

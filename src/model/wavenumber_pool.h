@@ -1,0 +1,42 @@
+// The wavenumbers of a potential solver run in parallel: a pool of std::thread works through
+// them while the calling thread pumps messages, shows progress and checks the abort keys.
+#pragma once
+
+#include <atomic>
+#include <functional>
+
+namespace model {
+
+/// Threads a solver runs its wavenumbers on: the machine's hardware threads, or the count
+/// set_solver_threads forced (1 for tests and timings).
+int solver_threads();
+/// Forces `count` threads (at least 1); 0 goes back to the machine's.
+void set_solver_threads(int count);
+
+/// What one wavenumber's work gives back: done, stopped early because `stop` was set, or a
+/// failure code of the solver's own (positive).
+constexpr int wavenumber_done = 0;
+constexpr int wavenumber_stopped = -1;
+
+/// The work of wavenumber `l` (0-based) on worker `worker`, whose work arrays are its own. It
+/// reads only inputs shared read-only by all workers and writes only what belongs to `l`, and
+/// tests `stop` between its phases. It never touches a record, a canvas or the message funnel.
+using WavenumberWork = std::function<int(int worker, int l, const std::atomic<bool>& stop)>;
+
+struct PoolOutcome {
+    bool aborted = false; ///< the user broke the run
+    int failed = -1;      ///< the lowest wavenumber whose work failed, or -1
+    int code = 0;         ///< its failure code
+};
+
+/// Runs work(w, l, stop) once for every l in 0 .. count - 1 on `workers` threads. With one
+/// worker the calling thread does the work itself, in order of l, checking the abort keys
+/// before each wavenumber (check_user_abort) and calling progress(l) first. With more, the
+/// workers take the wavenumbers in turn while the calling thread checks the abort keys and
+/// calls progress(number done) every 20 ms; an abort or the first failure sets `stop`, and the
+/// run returns once every worker has left (an abort within one phase of the work). Results do
+/// not depend on the number of workers: each wavenumber's work is the same on any of them.
+PoolOutcome run_wavenumbers(int count, int workers, const WavenumberWork& work,
+                            const std::function<void(int done)>& progress);
+
+} // namespace model
