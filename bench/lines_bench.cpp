@@ -228,13 +228,13 @@ const int lines[] = {96, 301, 601};
 void speed(Session& s) {
     const ArrayCase& dd = arrays[4];
     std::printf("Dipole-dipole lines, default depths of 16 rows, whole standard set\n");
-    std::printf("%5s %-4s %8s %7s %9s %10s %9s %9s\n", "elec", "", "nodes", "data", "calc [s]",
-                "peak [MiB]", "max err", "rms err");
+    std::printf("%5s %-4s %8s %7s %9s %8s %10s %9s %9s\n", "elec", "", "nodes", "data", "calc [s]",
+                "cpu [s]", "peak [MiB]", "max err", "rms err");
     for (int nelec : lines)
         for (int fem : {0, 1}) {
             const Result r = s.run(nelec, dd, Depths::default_16, fem);
-            std::printf("%5d %-4s %8d %7d %9.3f %10.1f %8.2f%% %8.3f%%%s\n", nelec,
-                        fem ? "FE" : "FD", r.nodes, r.data, r.seconds, r.peak_mib,
+            std::printf("%5d %-4s %8d %7d %9.3f %8.3f %10.1f %8.2f%% %8.3f%%%s\n", nelec,
+                        fem ? "FE" : "FD", r.nodes, r.data, r.seconds, r.cpu, r.peak_mib,
                         100 * r.max_error, 100 * r.rms_error, r.ok ? "" : "  (failed)");
             std::fflush(stdout);
         }

@@ -25,6 +25,28 @@ CellTerms cell_terms(const Geometry& g, int i, int j, double k2) {
     return {s * dz * (0.5 / dx), s * dx * (0.5 / dz), s * k2 * dx * dz * 0.015625};
 }
 
+class SparseFormulation;
+
+// One worker's factor storage over the formulation's ordering and structure.
+class SparseWorkspace final : public Workspace {
+  public:
+    explicit SparseWorkspace(const SparseFormulation& f) : f_(f) {}
+    bool allocate(int n, int nz, int maxlnz, bool dey_morrison) {
+        return lnz_.allocate(maxlnz) && diag_.allocate(n) && temp_.allocate(n) &&
+               link_.allocate(n) && first_.allocate(n) &&
+               (!dey_morrison || row_depths_.allocate(nz));
+    }
+    bool assemble(double k) override;
+    int factor(double& pivot) override;
+    void solve(int count, double* const* rhs, const int* first, const int* stop) override;
+
+  private:
+    const SparseFormulation& f_;
+    sys::PageArray<int> link_, first_;
+    sys::PageArray<double> lnz_, diag_, temp_;
+    sys::PageArray<double> row_depths_; ///< nz node-row depths (Dey & Morrison only)
+};
+
 // Nodes numbered row after row, (i, j) = (j - 1) nx + i; the solve vectors are in the order of
 // the nested-dissection permutation.
 class SparseFormulation final : public Formulation {
@@ -44,22 +66,29 @@ class SparseFormulation final : public Formulation {
         return {in_.current_node_weight, in_.side_node_weight};
     }
     model::SolverResult prepare() override;
-    bool assemble(double k) override;
-    model::SolverResult factor() override;
+    std::unique_ptr<Workspace> workspace() const override {
+        auto w = std::make_unique<SparseWorkspace>(*this);
+        if (!w->allocate(n_, g_.nz, maxlnz_, scheme_ == Scheme::dey_morrison)) return nullptr;
+        return w;
+    }
+    model::SolverResult pivot_failure(int row, double value) const override {
+        model::report_error(model::Shown::status_line, nullptr,
+                            "Calculation error at point %5d %5d with value %7.2f.", row,
+                            perm_[row - 1], value);
+        return model::SolverResult::pivot_at(row);
+    }
     int row(int node) const override { return invp_[node - 1]; }
-    void solve(int count, double* const* rhs, const int* first, const int* stop) override;
 
   private:
+    friend class SparseWorkspace;
     double boundary_5pt(const BoundaryTerms& b, int i, int j) const;
 
     const Inputs& in_;
     const Geometry& g_;
     Scheme scheme_;
-    int n_;
-    sys::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_, link_, first_;
+    int n_, maxlnz_ = 0;
+    sys::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_;
     sys::PageArray<int> left_entry_, upper_entry_; ///< lnz position of (v, v-1) and (v, v-nx)
-    sys::PageArray<double> lnz_, diag_, temp_;
-    sys::PageArray<double> row_depths_; ///< nz node-row depths (Dey & Morrison only)
 };
 
 model::SolverResult SparseFormulation::prepare() {
@@ -71,15 +100,9 @@ model::SolverResult SparseFormulation::prepare() {
     if (sparse_solve_setup(g_.nx, g_.nz, perm_.get(), invp_.get(), xlnz_.get(), xnzsub_.get(),
                            nzsub_.get(), maxsub, maxlnz) != 0)
         return report_failure(SolverStatus::ordering, "Error in alternate-diagonal subroutine.");
-    if (!lnz_.allocate(maxlnz) || !diag_.allocate(n_) || !temp_.allocate(n_) ||
-        !link_.allocate(n_) || !first_.allocate(n_))
-        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
+    maxlnz_ = maxlnz;
     // The Dey & Morrison assembly finds the couplings' places itself.
-    if (scheme_ == Scheme::dey_morrison) {
-        if (!row_depths_.allocate(g_.nz))
-            return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
-        return {};
-    }
+    if (scheme_ == Scheme::dey_morrison) return {};
     if (!left_entry_.allocate(n_) || !upper_entry_.allocate(n_))
         return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
     // The couplings' places in the factor storage are found once; every wavenumber writes them.
@@ -111,57 +134,58 @@ double SparseFormulation::boundary_5pt(const BoundaryTerms& b, int i, int j) con
     return 3.0 * sum;
 }
 
-bool SparseFormulation::assemble(double k) {
-    if (scheme_ == Scheme::dey_morrison)
-        return assemble_matrix_dm(n_, diag_.get(), row_depths_.get(), g_.nx, g_.nz, k,
-                                  g_.conductivity, g_.dx_table, g_.dz_table, lnz_.get(),
-                                  xlnz_.get(), nzsub_.get(), xnzsub_.get(), invp_.get()) == 0;
+bool SparseWorkspace::assemble(double k) {
+    const Geometry& g = f_.g_;
+    if (f_.scheme_ == Scheme::dey_morrison)
+        return assemble_matrix_dm(f_.n_, diag_.get(), row_depths_.get(), g.nx, g.nz, k,
+                                  g.conductivity, g.dx_table, g.dz_table, lnz_.get(),
+                                  f_.xlnz_.get(), f_.nzsub_.get(), f_.xnzsub_.get(),
+                                  f_.invp_.get()) == 0;
     BoundaryTerms b;
-    if (!boundary_terms(g_, g_.x(g_.nx / 2), k, 0.125, b)) return false;
+    if (!boundary_terms(g, g.x(g.nx / 2), k, 0.125, b)) return false;
     std::fill(lnz_.get(), lnz_.get() + lnz_.size(), 0.0);
     const double k2 = k * k;
-    for (int i = 1; i <= g_.nx; ++i)
-        for (int j = 1; j <= g_.nz; ++j) {
-            const CellTerms nw = cell_terms(g_, i - 1, j - 1, k2);
-            const CellTerms ne = cell_terms(g_, i, j - 1, k2);
-            const CellTerms sw = cell_terms(g_, i - 1, j, k2);
-            const CellTerms se = cell_terms(g_, i, j, k2);
+    for (int i = 1; i <= g.nx; ++i)
+        for (int j = 1; j <= g.nz; ++j) {
+            const CellTerms nw = cell_terms(g, i - 1, j - 1, k2);
+            const CellTerms ne = cell_terms(g, i, j - 1, k2);
+            const CellTerms sw = cell_terms(g, i - 1, j, k2);
+            const CellTerms se = cell_terms(g, i, j, k2);
             const double hv = nw.h + nw.v + ne.h + ne.v + sw.h + sw.v + se.h + se.v;
             const double m = nw.m + ne.m + sw.m + se.m;
-            const double diagonal = hv + 8.0 * m + boundary_5pt(b, i, j);
+            const double diagonal = hv + 8.0 * m + f_.boundary_5pt(b, i, j);
             const double left = -(nw.h + sw.h) + (4.0 * (nw.m + sw.m) +
-                                                  (j == g_.nz && i > 1 ? b.bottom[i - 2] : 0.0));
+                                                  (j == g.nz && i > 1 ? b.bottom[i - 2] : 0.0));
             const double upper =
                 -(nw.v + ne.v) +
-                (4.0 * (nw.m + ne.m) + ((i == 1 || i == g_.nx) && j > 1 ? b.side(i, j - 1) : 0.0));
-            const int v = node(i, j);
-            diag_[invp_[v - 1] - 1] = diagonal;
-            if (i > 1) lnz_[left_entry_[v - 1] - 1] = left;
-            if (j > 1) lnz_[upper_entry_[v - 1] - 1] = upper;
+                (4.0 * (nw.m + ne.m) + ((i == 1 || i == g.nx) && j > 1 ? b.side(i, j - 1) : 0.0));
+            const int v = f_.node(i, j);
+            diag_[f_.invp_[v - 1] - 1] = diagonal;
+            if (i > 1) lnz_[f_.left_entry_[v - 1] - 1] = left;
+            if (j > 1) lnz_[f_.upper_entry_[v - 1] - 1] = upper;
         }
     return true;
 }
 
-model::SolverResult SparseFormulation::factor() {
-    const int r = fact_sparse_dbl(n_, xlnz_.get(), lnz_.get(), xnzsub_.get(), nzsub_.get(),
-                                  diag_.get(), link_.get(), first_.get(), temp_.get());
-    if (r == 0) return {};
-    model::report_error(model::Shown::status_line, nullptr,
-                        "Calculation error at point %5d %5d with value %7.2f.", r, perm_[r - 1],
-                        diag_[r - 1]);
-    return model::SolverResult::pivot_at(r);
+int SparseWorkspace::factor(double& pivot) {
+    const int r =
+        fact_sparse_dbl(f_.n_, f_.xlnz_.get(), lnz_.get(), f_.xnzsub_.get(), f_.nzsub_.get(),
+                        diag_.get(), link_.get(), first_.get(), temp_.get());
+    if (r != 0) pivot = diag_[r - 1];
+    return r;
 }
 
-void SparseFormulation::solve(int count, double* const* rhs, const int* first, const int* stop) {
+void SparseWorkspace::solve(int count, double* const* rhs, const int* first, const int* stop) {
+    const int n = f_.n_;
     if (count == 4) {
         solve4_sparse_dbl(first[0], stop[0], first[1], stop[1], first[2], stop[2], first[3],
-                          stop[3], n_, xlnz_.get(), lnz_.get(), xnzsub_.get(), nzsub_.get(),
+                          stop[3], n, f_.xlnz_.get(), lnz_.get(), f_.xnzsub_.get(), f_.nzsub_.get(),
                           diag_.get(), rhs[0], rhs[1], rhs[2], rhs[3]);
         return;
     }
     for (int b = 0; b < count; ++b)
-        solve_sparse_dbl(first[b], stop[b], n_, xlnz_.get(), lnz_.get(), xnzsub_.get(),
-                         nzsub_.get(), diag_.get(), rhs[b]);
+        solve_sparse_dbl(first[b], stop[b], n, f_.xlnz_.get(), lnz_.get(), f_.xnzsub_.get(),
+                         f_.nzsub_.get(), diag_.get(), rhs[b]);
 }
 
 } // namespace

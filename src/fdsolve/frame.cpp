@@ -10,11 +10,13 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/verify.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace fd {
 
@@ -130,6 +132,15 @@ struct Remote {
     double weights[2] = {0.0, 0.0};
 };
 
+// One worker of the wavenumber loop: its workspace and its right-hand sides (4 n doubles).
+struct Worker {
+    std::unique_ptr<Workspace> space;
+    sys::PageArray<double> rhs;
+};
+
+// Codes of a wavenumber's failure on a worker, reported by the owner.
+constexpr int failed_memory = 1, failed_pivot = 2;
+
 // The run's state between the wavenumbers.
 class Run {
   public:
@@ -138,9 +149,11 @@ class Run {
 
   private:
     model::SolverResult allocate();
+    int workers();
     void place_remote_electrodes();
-    void solve_electrodes(int l);
-    void solve_remote(int l);
+    int wavenumber(Worker& w, int l, const std::atomic<bool>& stop);
+    bool solve_electrodes(int l, Worker& w, const std::atomic<bool>& stop);
+    void solve_remote(int l, Worker& w);
     int transform();
     void progress(const char* format, double percent) const;
 
@@ -162,8 +175,9 @@ class Run {
     int n_ = 0, pairs_ = 0;
     bool remote_ = false;
     Remote c2_, p2_;
-    sys::PageArray<double> k_, pair_values_, rhs_, remote_values_;
-    sys::PageArray<int> electrode_nodes_;
+    sys::PageArray<double> k_, pair_values_, remote_values_, pivot_values_;
+    sys::PageArray<int> electrode_nodes_, pivot_rows_;
+    std::vector<Worker> workers_;
 };
 
 double Run::read(const double* v, int node, const Stencil& s) const {
@@ -212,7 +226,8 @@ model::SolverResult Run::allocate() {
     pairs_ = N * (N - 1) / 2;
     remote_ = in_.remote_electrodes > 0 && in_.remote_table != nullptr;
     bool ok = k_.allocate(in_.nky) && pair_values_.allocate(std::size_t(pairs_) * in_.nky) &&
-              rhs_.allocate(4 * std::size_t(n_)) && electrode_nodes_.allocate(N);
+              electrode_nodes_.allocate(N) && pivot_values_.allocate(in_.nky) &&
+              pivot_rows_.allocate(in_.nky);
     if (ok && remote_) ok = remote_values_.allocate(std::size_t(2 * N + 1) * in_.nky);
     if (!ok) return report_failure(model::SolverStatus::no_memory, "Error in allocating memory.");
     for (int e = 1; e <= N; ++e)
@@ -238,46 +253,48 @@ void Run::place_remote_electrodes() {
 }
 
 // Solves for every source electrode, four at a time, and stores the pair values of
-// wavenumber l in the order of the formulation.
-void Run::solve_electrodes(int l) {
+// wavenumber l in the order of the formulation; false when `stop` came first.
+bool Run::solve_electrodes(int l, Worker& w, const std::atomic<bool>& stop) {
     const int N = in_.nelec;
     const bool after = f_.pair_order() != 0; // receivers after the source
     const Stencil source = f_.source_stencil(), receiver = f_.receiver_stencil();
     const int first_source = after ? 1 : 2, last_source = after ? N - 1 : N;
     int p = 0;
     for (int e0 = first_source; e0 <= last_source; e0 += 4) {
+        if (stop.load(std::memory_order_relaxed)) return false;
         const int count = std::min(4, last_source - e0 + 1);
         double* v[4];
-        int first[4], stop[4];
+        int first[4], stop_row[4];
         for (int b = 0; b < count; ++b) {
             const int e = e0 + b;
-            v[b] = rhs_.get() + std::size_t(b) * n_;
+            v[b] = w.rhs.get() + std::size_t(b) * n_;
             std::fill(v[b], v[b] + n_, 0.0);
             first[b] = put(v[b], electrode_node(e), 1.0, source);
-            stop[b] = n_;
+            stop_row[b] = n_;
             const int r0 = after ? e + 1 : 1, r1 = after ? N : e - 1;
             for (int r = r0; r <= r1; ++r)
-                stop[b] = std::min(stop[b], rows_read(electrode_node(r), receiver));
+                stop_row[b] = std::min(stop_row[b], rows_read(electrode_node(r), receiver));
         }
-        f_.solve(count, v, first, stop);
+        w.space->solve(count, v, first, stop_row);
         for (int b = 0; b < count; ++b)
             gather_receivers(v[b], row_of(), f_.side_step(), receiver, electrode_nodes_.get(),
                              e0 + b, N, f_.pair_order(), l, pairs_, p, pair_values_.get());
     }
     VERIFY(p == pairs_, p); // every pair once, in the order of the transform
+    return true;
 }
 
 // Potentials of wavenumber l due to C2 and P2: rows 1..N the potential at each electrode
 // from C2, rows N+1..2N that from P2 (equal, by reciprocity, to the potential at P2 from the
 // electrode), row 2N+1 the potential at P2 from C2.
-void Run::solve_remote(int l) {
+void Run::solve_remote(int l, Worker& w) {
     const int N = in_.nelec, rows = 2 * N + 1;
     const Stencil receiver = f_.receiver_stencil();
     const Remote* sources[2] = {&c2_, &p2_};
     for (int which = 0; which < 2; ++which) {
         const Remote& r = *sources[which];
         if (r.count == 0) continue;
-        double* v = rhs_.get();
+        double* v = w.rhs.get();
         std::fill(v, v + n_, 0.0);
         int first = n_, stop = n_;
         for (int q = 0; q < r.count; ++q) {
@@ -289,7 +306,7 @@ void Run::solve_remote(int l) {
         if (which == 0)
             for (int q = 0; q < p2_.count; ++q)
                 stop = std::min(stop, f_.row(p2_.nodes[q]));
-        f_.solve(1, &v, &first, &stop);
+        w.space->solve(1, &v, &first, &stop);
         for (int e = 1; e <= N; ++e)
             remote_values_[index2d(which * N + e, l, rows)] = read(v, electrode_node(e), receiver);
         if (which == 0) remote_values_[index2d(rows, l, rows)] = read_remote(v, p2_);
@@ -331,27 +348,65 @@ int Run::transform() {
     return 0;
 }
 
+// Workers for the wavenumbers: as many as the solver threads (at most one a wavenumber), each
+// with its own workspace from the page allocator; when memory is short, fewer. Returns the
+// number had.
+int Run::workers() {
+    const int wanted = std::max(1, std::min(model::solver_threads(), in_.nky));
+    for (int t = 0; t < wanted; ++t) {
+        Worker w;
+        w.space = f_.workspace();
+        if (!w.space || !w.rhs.allocate(4 * std::size_t(n_))) break;
+        workers_.push_back(std::move(w));
+    }
+    return int(workers_.size());
+}
+
+// Wavenumber l (0-based) on worker w: assemble, factor, solve every electrode.
+int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
+    if (!w.space->assemble(k_[l])) return failed_memory;
+    if (stop.load()) return model::wavenumber_stopped;
+    // One worker runs on the owning thread, which may show its progress between the phases.
+    if (workers_.size() == 1) progress("Modelling %5.1f%%", l * 100.0 / in_.nky);
+    double pivot = 0.0;
+    if (const int row = w.space->factor(pivot); row != 0) {
+        pivot_rows_[l] = row;
+        pivot_values_[l] = pivot;
+        return failed_pivot;
+    }
+    if (!solve_electrodes(l + 1, w, stop)) return model::wavenumber_stopped;
+    if (remote_) solve_remote(l + 1, w);
+    return model::wavenumber_done;
+}
+
 model::SolverResult Run::execute() {
     using model::SolverStatus;
     if (model::SolverResult r = allocate(); !r.ok()) return r;
     if (model::SolverResult r = f_.prepare(); !r.ok()) return r;
+    if (workers() == 0)
+        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
 
     // More electrodes span longer distances, whose potentials need smaller wavenumbers.
     const double k1 = in_.nelec > 45 ? 0.4 * double(in_.ky_min) : double(in_.ky_min);
     log_spaced(in_.nky, k_.get(), k1, double(in_.ky_max));
     if (remote_) place_remote_electrodes();
 
-    for (int l = 1; l <= in_.nky; ++l) {
-        const double percent = (l - 1) * 100.0 / in_.nky;
-        if (check_user_abort() != 0) return model::SolverResult::failure(SolverStatus::user_abort);
-        progress("Finite-Difference Calculations - %5.1f%% completed", percent);
-        progress("Set matrices %5.1f%%", percent);
-        if (!f_.assemble(k_[l - 1]))
-            return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
-        progress("Modelling %5.1f%%", percent);
-        if (model::SolverResult r = f_.factor(); !r.ok()) return r;
-        solve_electrodes(l);
-        if (remote_) solve_remote(l);
+    const model::PoolOutcome outcome = model::run_wavenumbers(
+        in_.nky, int(workers_.size()),
+        [this](int w, int l, const std::atomic<bool>& stop) {
+            return wavenumber(workers_[std::size_t(w)], l, stop);
+        },
+        [this](int done) {
+            const double percent = done * 100.0 / in_.nky;
+            progress("Finite-Difference Calculations - %5.1f%% completed", percent);
+            progress("Set matrices %5.1f%%", percent);
+        });
+    workers_.clear();
+    if (outcome.aborted) return model::SolverResult::failure(SolverStatus::user_abort);
+    if (outcome.failed >= 0) {
+        if (outcome.code == failed_pivot)
+            return f_.pivot_failure(pivot_rows_[outcome.failed], pivot_values_[outcome.failed]);
+        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
     }
 
     update_status("Calculating Potentials", Statuswind.bar_width);

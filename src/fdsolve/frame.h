@@ -7,6 +7,8 @@
 #include "model/solver_io.h"
 #include "platform/sys/page_array.h"
 
+#include <memory>
+
 namespace fd {
 
 /// Node coordinates and cells of the grid (columns i = 1..nx, rows j = 1..nz).
@@ -49,6 +51,22 @@ struct Stencil {
     double centre = 1.0, side = 0.0;
 };
 
+/// A formulation's numeric storage: the matrix and factor of one wavenumber at a time. Each
+/// worker of the wavenumber loop owns one and may run on a thread of its own: a workspace
+/// reads only the shared geometry and set-up and reports nothing.
+class Workspace {
+  public:
+    virtual ~Workspace() = default;
+    /// Builds the matrix for wavenumber k; false when its per-wavenumber memory is refused.
+    virtual bool assemble(double k) = 0;
+    /// Factors the matrix in place: 0, or the 1-based row of a non-positive pivot, whose value
+    /// goes to `pivot`.
+    virtual int factor(double& pivot) = 0;
+    /// Solves for count (1..4) right-hand sides in place, each with its first non-zero row and
+    /// the lowest row it needs.
+    virtual void solve(int count, double* const* rhs, const int* first, const int* stop) = 0;
+};
+
 /// What a formulation supplies to the frame. Node numbers and rows are 1-based.
 class Formulation {
   public:
@@ -61,17 +79,14 @@ class Formulation {
     virtual int pair_order() const = 0;
     virtual Stencil source_stencil() const = 0;
     virtual Stencil receiver_stencil() const = 0;
-    /// Takes the storage and does the once-per-run set-up; a failure has been reported.
+    /// Takes the shared storage and does the once-per-run set-up; a failure has been reported.
     virtual model::SolverResult prepare() = 0;
-    /// Builds the matrix for wavenumber k; false when its per-wavenumber memory is refused.
-    virtual bool assemble(double k) = 0;
-    /// Factors the matrix in place; a pivot failure has been reported.
-    virtual model::SolverResult factor() = 0;
+    /// A workspace of its own for one worker, or null when its memory is refused.
+    virtual std::unique_ptr<Workspace> workspace() const = 0;
+    /// Reports the non-positive pivot `value` at `row` through the funnel.
+    virtual model::SolverResult pivot_failure(int row, double value) const = 0;
     /// Position of a node in the solve vectors.
     virtual int row(int node) const = 0;
-    /// Solves for count (1..4) right-hand sides in place, each with its first non-zero row and
-    /// the lowest row it needs.
-    virtual void solve(int count, double* const* rhs, const int* first, const int* stop) = 0;
 };
 
 /// Reports `text` through the funnel on the status line (model::Shown::status_line) and

@@ -32,6 +32,24 @@ CellTerms cell_terms(const Geometry& g, int i, int j, double k2) {
     return {s * 0.125 * dz / dx, s * 0.125 * dx / dz, s * k2 * dx * dz * 0.015625};
 }
 
+class BandFormulation;
+
+// One worker's band matrix (n rows of nz + 2 stored elements), factored in place.
+class BandWorkspace final : public Workspace {
+  public:
+    explicit BandWorkspace(const BandFormulation& f) : f_(f) {}
+    bool allocate(std::size_t elements) { return band_.allocate(elements); }
+    bool assemble(double k) override;
+    int factor(double& pivot) override;
+    void solve(int count, double* const* rhs, const int* first, const int* stop) override;
+
+  private:
+    void add(int i, int j, double value);
+
+    const BandFormulation& f_;
+    sys::PageArray<double> band_;
+};
+
 class BandFormulation final : public Formulation {
   public:
     BandFormulation(const Inputs& in, const Geometry& g)
@@ -42,47 +60,52 @@ class BandFormulation final : public Formulation {
     int pair_order() const override { return 1; }
     Stencil source_stencil() const override { return stencil(); }
     Stencil receiver_stencil() const override { return stencil(); }
-    model::SolverResult prepare() override;
-    bool assemble(double k) override;
-    model::SolverResult factor() override;
+    model::SolverResult prepare() override {
+        if (in_.fd_option) *in_.fd_option = 0;
+        return {};
+    }
+    std::unique_ptr<Workspace> workspace() const override {
+        auto w = std::make_unique<BandWorkspace>(*this);
+        if (!w->allocate(std::size_t(n_) * (bandwidth_ + 1))) return nullptr;
+        return w;
+    }
+    model::SolverResult pivot_failure(int row, double) const override {
+        beep();
+        model::report_error(model::Shown::box_in_front, "Message",
+                            "Calculation error at point %5d.", row);
+        return model::SolverResult::pivot_at(row);
+    }
     int row(int node) const override { return node; }
-    void solve(int count, double* const* rhs, const int* first, const int* stop) override;
 
   private:
+    friend class BandWorkspace;
     Stencil stencil() const {
         if (in_.distributed_source == 0) return {};
         return {in_.current_node_weight, in_.side_node_weight};
-    }
-    void add(int i, int j, double value) {
-        add_matrix_entry_dbl(0, i, j, bandwidth_, value, band_.get(), nullptr, nullptr, nullptr,
-                             nullptr, nullptr, nullptr);
     }
 
     const Inputs& in_;
     const Geometry& g_;
     int n_, bandwidth_;
-    sys::PageArray<double> band_; ///< n rows of nz + 2 stored elements
 };
 
-model::SolverResult BandFormulation::prepare() {
-    if (in_.fd_option) *in_.fd_option = 0;
-    if (!band_.allocate(std::size_t(n_) * (bandwidth_ + 1)))
-        return report_failure(model::SolverStatus::no_memory, "Error in allocating memory.");
-    return {};
+void BandWorkspace::add(int i, int j, double value) {
+    add_matrix_entry_dbl(0, i, j, f_.bandwidth_, value, band_.get(), nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr);
 }
 
-bool BandFormulation::assemble(double k) {
+bool BandWorkspace::assemble(double k) {
+    const Geometry& g = f_.g_;
     BoundaryTerms b;
-    const double x0 = 0.5 * (g_.x(1) + g_.x(g_.nx));
-    if (!boundary_terms(g_, x0, k, 0.125, b)) return false;
+    const double x0 = 0.5 * (g.x(1) + g.x(g.nx));
+    if (!boundary_terms(g, x0, k, 0.125, b)) return false;
     std::fill(band_.get(), band_.get() + band_.size(), 0.0);
     const double k2 = k * k;
-    const int nx = g_.nx, nz = g_.nz;
+    const int nx = g.nx, nz = g.nz;
     for (int i = 1; i <= nx; ++i)
         for (int j = 1; j <= nz; ++j) {
-            const CellTerms nw = cell_terms(g_, i - 1, j - 1, k2),
-                            ne = cell_terms(g_, i, j - 1, k2);
-            const CellTerms sw = cell_terms(g_, i - 1, j, k2), se = cell_terms(g_, i, j, k2);
+            const CellTerms nw = cell_terms(g, i - 1, j - 1, k2), ne = cell_terms(g, i, j - 1, k2);
+            const CellTerms sw = cell_terms(g, i - 1, j, k2), se = cell_terms(g, i, j, k2);
             double boundary = 0.0; // b of each boundary segment that ends at the node
             if (i == 1 || i == nx) {
                 if (j > 1) boundary += b.side(i, j - 1);
@@ -92,7 +115,7 @@ bool BandFormulation::assemble(double k) {
                 if (i > 1) boundary += b.bottom[i - 2];
                 if (i < nx) boundary += b.bottom[i - 1];
             }
-            const int v = node(i, j);
+            const int v = f_.node(i, j);
             double diagonal = 3.0 * boundary;
             for (const CellTerms& c : {nw, ne, sw, se})
                 diagonal += 3.0 * (c.p + c.q) + 9.0 * c.a;
@@ -111,29 +134,27 @@ bool BandFormulation::assemble(double k) {
                 if (i == 1 || i == nx) north += b.side(i, j - 1);
                 add(v, v - 1, north);
             }
-            if (g_.cell(i - 1, j - 1)) add(v, v - nz - 1, -(nw.p + nw.q) + nw.a);
-            if (g_.cell(i - 1, j)) add(v, v - nz + 1, -(sw.p + sw.q) + sw.a);
+            if (g.cell(i - 1, j - 1)) add(v, v - nz - 1, -(nw.p + nw.q) + nw.a);
+            if (g.cell(i - 1, j)) add(v, v - nz + 1, -(sw.p + sw.q) + sw.a);
         }
     return true;
 }
 
-model::SolverResult BandFormulation::factor() {
-    const int r = band_cholesky(n_, band_.get(), bandwidth_); // beeps on failure
-    if (r == 0) return {};
-    model::report_error(model::Shown::box_in_front, "Message", "Calculation error at point %5d.",
-                        r);
-    return model::SolverResult::pivot_at(r);
+int BandWorkspace::factor(double& pivot) {
+    const int r = band_cholesky_quiet(f_.n_, band_.get(), f_.bandwidth_);
+    pivot = 0.0;
+    return r;
 }
 
-void BandFormulation::solve(int count, double* const* rhs, const int* first, const int* stop) {
+void BandWorkspace::solve(int count, double* const* rhs, const int* first, const int* stop) {
+    const int n = f_.n_, bw = f_.bandwidth_;
     if (count == 4) {
-        band_cholesky_solve_4vec(band_.get(), n_, rhs[0], rhs[1], rhs[2], rhs[3], bandwidth_,
-                                 first[0], stop[0], first[1], stop[1], first[2], stop[2], first[3],
-                                 stop[3]);
+        band_cholesky_solve_4vec(band_.get(), n, rhs[0], rhs[1], rhs[2], rhs[3], bw, first[0],
+                                 stop[0], first[1], stop[1], first[2], stop[2], first[3], stop[3]);
         return;
     }
     for (int b = 0; b < count; ++b)
-        band_cholesky_solve(band_.get(), n_, rhs[b], bandwidth_, first[b], stop[b]);
+        band_cholesky_solve(band_.get(), n, rhs[b], bw, first[b], stop[b]);
 }
 
 } // namespace

@@ -24,6 +24,8 @@ inline int sym_band_index(int i, int j, int m) {
 /// then the message beep sounds, rows before it are factored, that row is updated but not
 /// rooted and later rows are untouched. No work memory.
 int band_cholesky(int n, double* a, int bw);
+/// band_cholesky without the beep, for a worker thread whose caller reports the failure.
+int band_cholesky_quiet(int n, double* a, int bw);
 int band_cholesky_float(int n, float* a, int bw);
 
 /// Solves Uᵀ·U·x = b in place with the factor u (forward sweep dividing by the pivots).

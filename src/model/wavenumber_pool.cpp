@@ -65,9 +65,10 @@ PoolOutcome run_wavenumbers(int count, int workers, const WavenumberWork& work,
         --running;
         changed.notify_one();
     };
+    const int started = std::min(workers, count);
+    running = started;
     std::vector<std::thread> threads;
-    running = std::min(workers, count);
-    for (int w = 0; w < running; ++w)
+    for (int w = 0; w < started; ++w)
         threads.emplace_back(worker, w);
     for (;;) {
         int shown;

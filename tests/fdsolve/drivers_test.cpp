@@ -4,6 +4,7 @@
 #include "default_mesh.h"
 #include "fdsolve/electrode_nodes.h"
 #include "fdsolve/fdsolve.h"
+#include "model/wavenumber_pool.h"
 
 #include "model/globals.h"
 #include "model/utilities.h"
@@ -234,6 +235,7 @@ class TestBackend final : public test_support::RecordingBackend {
     int calls_ = 0;
 };
 
+// One thread: the wavenumbers in turn on the calling thread, each pumping four times.
 class DriverFailures : public Drivers {
   protected:
     void SetUp() override {
@@ -241,6 +243,11 @@ class DriverFailures : public Drivers {
         ui::install_backend(&backend);
         Progdisplay.client_height = 60;
         Progdisplay.status_height = 20; // the status line at y = 40
+        model::set_solver_threads(1);
+    }
+    void TearDown() override {
+        model::set_solver_threads(0);
+        Drivers::TearDown();
     }
     // The driver's status on the model (no remote electrodes).
     SolverStatus run(Model& model, Driver driver, int nky = 12) {
@@ -263,6 +270,36 @@ TEST_F(DriverFailures, UserBreakStopsTheRunAndKeepsTheTables) {
         EXPECT_EQ(model.table_a, a) << f.name;
         EXPECT_EQ(model.table_b, b) << f.name;
         EXPECT_STREQ(Statuswind.text, "Modelling   8.3%") << f.name;
+    }
+}
+
+// Eight threads give the tables of one thread bit for bit (each wavenumber's work is the same
+// on any thread), on a layered model whose potentials differ from wavenumber to wavenumber.
+TEST_F(DriverFailures, ThreadsGiveTheTablesOfOneThreadBitForBit) {
+    for (const Formulation& f : formulations) {
+        Model one(40), eight(40);
+        one.layers(100.0, 10.0, 1.0);
+        eight.layers(100.0, 10.0, 1.0);
+        ASSERT_EQ(run(one, f.run), SolverStatus::ok) << f.name;
+        model::set_solver_threads(8);
+        ASSERT_EQ(run(eight, f.run), SolverStatus::ok) << f.name;
+        model::set_solver_threads(1);
+        EXPECT_EQ(eight.table_a, one.table_a) << f.name;
+        EXPECT_EQ(eight.table_b, one.table_b) << f.name;
+    }
+}
+
+// A break at the first check of a parallel run (20 ms in, the workers inside their first
+// wavenumbers) stops it: every worker leaves at its next phase and the tables stay as they were.
+TEST_F(DriverFailures, UserBreakStopsAParallelRun) {
+    model::set_solver_threads(8);
+    for (const Formulation& f : formulations) {
+        Model model(161);
+        const std::vector<double> a = model.table_a;
+        backend = TestBackend();
+        backend.abort_at = 1;
+        EXPECT_EQ(run(model, f.run), SolverStatus::user_abort) << f.name;
+        EXPECT_EQ(model.table_a, a) << f.name;
     }
 }
 
