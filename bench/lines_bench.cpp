@@ -1,8 +1,9 @@
 // Long homogeneous lines through the whole calculation, as the main job runs them: a model file
 // of a 100 ohm-m half-space is read (read command), calculated (calculate command: solver,
 // transform, apparent values of the standard set) and every apparent resistivity compared with
-// 100 ohm-m. Prints the nodes of the solver's mesh, the data, the seconds of the calculation,
-// the peak page memory and the max and rms error.
+// 100 ohm-m. Prints the nodes of the solver's mesh, the data, the seconds of the calculation on
+// 1, 2, 4 and 8 threads with the speed-up, the peak page memory (8 threads) and the max and
+// rms error.
 //
 //   lines_bench             dipole-dipole lines of 96, 301 and 601 electrodes
 //   lines_bench --accuracy  every array type of the array-type dialog on the three lines, with
@@ -22,6 +23,7 @@
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/headless/backend.h"
 #include "platform/ui/ui.h"
@@ -227,14 +229,24 @@ const int lines[] = {96, 301, 601};
 
 void speed(Session& s) {
     const ArrayCase& dd = arrays[4];
-    std::printf("Dipole-dipole lines, default depths of 16 rows, whole standard set\n");
-    std::printf("%5s %-4s %8s %7s %9s %8s %10s %9s %9s\n", "elec", "", "nodes", "data", "calc [s]",
-                "cpu [s]", "peak [MiB]", "max err", "rms err");
+    const int threads[] = {1, 2, 4, 8};
+    std::printf("Dipole-dipole lines, default depths of 16 rows, whole standard set; seconds of "
+                "the calculation on 1, 2, 4 and 8 threads\n");
+    std::printf("%5s %-4s %8s %7s %8s %8s %8s %8s %8s %10s %9s %9s\n", "elec", "", "nodes", "data",
+                "1 [s]", "2 [s]", "4 [s]", "8 [s]", "speed-up", "peak [MiB]", "max err", "rms err");
     for (int nelec : lines)
         for (int fem : {0, 1}) {
-            const Result r = s.run(nelec, dd, Depths::default_16, fem);
-            std::printf("%5d %-4s %8d %7d %9.3f %8.3f %10.1f %8.2f%% %8.3f%%%s\n", nelec,
-                        fem ? "FE" : "FD", r.nodes, r.data, r.seconds, r.cpu, r.peak_mib,
+            Result r;
+            double seconds[4] = {};
+            for (int t = 0; t < 4; ++t) {
+                model::set_solver_threads(threads[t]);
+                r = s.run(nelec, dd, Depths::default_16, fem);
+                seconds[t] = r.seconds;
+            }
+            model::set_solver_threads(0);
+            std::printf("%5d %-4s %8d %7d %8.3f %8.3f %8.3f %8.3f %8.2f %10.1f %8.2f%% %8.3f%%%s\n",
+                        nelec, fem ? "FE" : "FD", r.nodes, r.data, seconds[0], seconds[1],
+                        seconds[2], seconds[3], seconds[0] / seconds[3], r.peak_mib,
                         100 * r.max_error, 100 * r.rms_error, r.ok ? "" : "  (failed)");
             std::fflush(stdout);
         }
