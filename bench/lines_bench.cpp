@@ -28,6 +28,7 @@
 #include "platform/ui/headless/backend.h"
 #include "platform/ui/ui.h"
 #include "shell/limits.h"
+#include "support/recording_backend.h"
 
 #include <algorithm>
 #include <cmath>
@@ -138,6 +139,26 @@ struct Result {
     bool ok = false;
     int nodes = 0, data = 0, worst = -1;
     double seconds = 0, cpu = 0, peak_mib = 0, max_error = 0, rms_error = 0;
+    double abort_latency = -1; ///< seconds from the abort key to the end of the run
+};
+
+// A backend that types the abort key at its first event check `after` seconds from now, and
+// notes when it did.
+class Breaker final : public test_support::RecordingBackend {
+  public:
+    explicit Breaker(double after) : at_(sys::wall_seconds() + after) {}
+    double typed = 0;
+    bool next_event(ui::Event& event) override {
+        if (typed > 0 || sys::wall_seconds() < at_) return false;
+        typed = sys::wall_seconds();
+        event = ui::Event{};
+        event.kind = ui::EventKind::key;
+        event.id = 'q';
+        return true;
+    }
+
+  private:
+    double at_;
 };
 
 class Session {
@@ -164,14 +185,16 @@ class Session {
             std::fprintf(stderr, "could not remove %s\n", home_.c_str());
     }
 
-    Result run(int nelec, const ArrayCase& a, Depths depths, int fem) {
-        return run(model_text(nelec, a, depths), a, fem, nullptr);
+    Result run(int nelec, const ArrayCase& a, Depths depths, int fem, double break_after = -1) {
+        return run(model_text(nelec, a, depths), a, fem, nullptr, break_after);
     }
 
     /// Reads `text`, calculates with array `a` by finite differences (fem 0) or elements and
     /// compares every apparent resistivity with the one the pair potential `v` gives (100 ohm-m
-    /// without one).
-    Result run(const std::string& text, const ArrayCase& a, int fem, const PairPotential& v) {
+    /// without one). With `break_after` >= 0 the abort key comes that many seconds into the
+    /// calculation.
+    Result run(const std::string& text, const ArrayCase& a, int fem, const PairPotential& v,
+               double break_after = -1) {
         Result r;
         const std::string path = home_ + "line.mod";
         std::ofstream(path) << text;
@@ -192,7 +215,15 @@ class Session {
         const long long base = sys::page_bytes_in_use();
         sys::reset_page_peak();
         const double start = sys::wall_seconds(), cpu = sys::cpu_seconds();
-        start_calculations(Progdisplay, m, Proglim, Potentialtables);
+        if (break_after >= 0) {
+            Breaker breaker(break_after);
+            ui::install_backend(&breaker);
+            start_calculations(Progdisplay, m, Proglim, Potentialtables);
+            ui::install_backend(&backend_);
+            if (breaker.typed > 0) r.abort_latency = sys::wall_seconds() - breaker.typed;
+        } else {
+            start_calculations(Progdisplay, m, Proglim, Potentialtables);
+        }
         r.seconds = sys::wall_seconds() - start;
         r.cpu = sys::cpu_seconds() - cpu;
         r.peak_mib = double(sys::page_bytes_peak() - base) / 1048576.0;
@@ -250,6 +281,21 @@ void speed(Session& s) {
                         100 * r.max_error, 100 * r.rms_error, r.ok ? "" : "  (failed)");
             std::fflush(stdout);
         }
+}
+
+// The abort key during a parallel run: the seconds from the key to the end of the run.
+void abort_latency(Session& s) {
+    std::printf("\nAbort key 0.1 s into a run on 8 threads: seconds from the key to the end of "
+                "the calculation\n");
+    model::set_solver_threads(8);
+    for (int nelec : lines)
+        for (int fem : {0, 1}) {
+            const Result r = s.run(nelec, arrays[4], Depths::default_16, fem, 0.1);
+            std::printf("%5d %-4s %8.3f%s\n", nelec, fem ? "FE" : "FD", r.abort_latency,
+                        r.ok ? "  (not stopped)" : "");
+            std::fflush(stdout);
+        }
+    model::set_solver_threads(0);
 }
 
 bool wanted(const char* env, const std::string& item) {
@@ -345,7 +391,10 @@ void reference_models(Session& s) {
 int main(int argc, char** argv) {
     const bool full = argc > 1 && std::strcmp(argv[1], "--accuracy") == 0;
     Session s;
-    if (!std::getenv("LINES_BENCH_SKIP_SPEED")) speed(s);
+    if (!std::getenv("LINES_BENCH_SKIP_SPEED")) {
+        speed(s);
+        abort_latency(s);
+    }
     if (full) accuracy(s);
     if (full || (argc > 1 && std::strcmp(argv[1], "--reference") == 0)) reference_models(s);
     return 0;

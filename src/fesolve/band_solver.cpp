@@ -10,9 +10,11 @@
 #include "model/mesh_nodes.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <new>
@@ -163,18 +165,25 @@ model::SolverResult check_inputs(const fe::Inputs& in, bool line_electrodes) {
     return {};
 }
 
-model::SolverResult allocate(const fe::Inputs& in, BandSetup& setup, BandWork& work,
-                             BandValues& values) {
+// One worker's work arrays; false when the memory is refused.
+bool allocate_work(const fe::Inputs& in, const BandSetup& setup, BandWork& work) {
     const std::size_t nodes = setup.nodes;
-    bool ok = setup.k.allocate(setup.nk) && work.band.allocate(nodes * setup.L) &&
-              setup.node.allocate(setup.n) && setup.last.allocate(setup.n) &&
-              values.pairs.allocate(std::size_t(setup.npairs) * setup.nk);
+    bool ok = work.band.allocate(nodes * setup.L);
     for (auto& v : work.rhs)
         ok = ok && v.allocate(nodes);
-    if (setup.remote) ok = ok && values.remote.allocate(std::size_t(setup.stride) * setup.nk);
     if (setup.jacobian)
         ok = ok && work.terms.allocate(std::size_t(in.nx - 1) * (in.nz - 1) * 10) &&
              work.potentials.allocate(nodes);
+    return ok;
+}
+
+model::SolverResult allocate(const fe::Inputs& in, BandSetup& setup, BandWork& work,
+                             BandValues& values) {
+    bool ok = setup.k.allocate(setup.nk) && setup.node.allocate(setup.n) &&
+              setup.last.allocate(setup.n) &&
+              values.pairs.allocate(std::size_t(setup.npairs) * setup.nk) &&
+              allocate_work(in, setup, work);
+    if (setup.remote) ok = ok && values.remote.allocate(std::size_t(setup.stride) * setup.nk);
     return ok ? model::SolverResult{} : fe::report_no_memory();
 }
 
@@ -272,9 +281,11 @@ model::SolverResult assemble(const fe::Inputs& in, const BandSetup& setup, int i
 }
 
 // The potential of every source at the later electrodes into pair_block; with the Jacobian
-// files each whole solution too. Sources in groups of four, then one at a time.
+// files each whole solution too. Sources in groups of four, then one at a time; a user_abort
+// failure, unreported, when `stop` is set between two groups.
 model::SolverResult solve_sources(const fe::Inputs& in, const BandSetup& setup, BandWork& work,
-                                  double* pair_block, JacobianFiles* files) {
+                                  double* pair_block, JacobianFiles* files,
+                                  const std::atomic<bool>& stop) {
     const int n = setup.n, nodes = setup.nodes, bw = setup.bw;
     const int* node = setup.node.get();
     const int* last = setup.last.get();
@@ -288,8 +299,11 @@ model::SolverResult solve_sources(const fe::Inputs& in, const BandSetup& setup, 
         return write_floats(files->potentials, work.potentials.get(), nodes,
                             in.settings->grfinite_file);
     };
+    const model::SolverResult stopped =
+        model::SolverResult::failure(model::SolverStatus::user_abort);
     int i = 1;
     for (; i + 3 <= setup.sources; i += 4) {
+        if (stop.load(std::memory_order_relaxed)) return stopped;
         for (int g = 0; g < 4; ++g) {
             std::fill(work.rhs[g].get(), work.rhs[g].get() + nodes, 0.0);
             work.rhs[g][node[i + g - 1] - 1] = 1.0;
@@ -339,15 +353,18 @@ void solve_remote(const BandSetup& setup, BandWork& work, double* row) {
 
 // Assembles, factors and solves wavenumber iky: its pair values into values.pairs and its
 // remote values into values.remote, at slice iky. Reads only `in` and `setup`; writes `work`,
-// the slice iky and (Jacobian files only) the files and the record's mesh while it shifts an
-// electrode.
+// the slice iky and (Jacobian files only, on the calling thread) the files and the record's
+// mesh while it shifts an electrode. A failing factorisation is a pivot failure left to the
+// caller to report (the node in its row); the files' failures have been reported.
 model::SolverResult solve_wavenumber(const fe::Inputs& in, const BandSetup& setup, int iky,
-                                     BandWork& work, BandValues& values, JacobianFiles* files) {
+                                     BandWork& work, BandValues& values, JacobianFiles* files,
+                                     const std::atomic<bool>& stop) {
     if (model::SolverResult r = assemble(in, setup, iky, work, files); !r.ok()) return r;
-    if (int failed = band_cholesky(setup.nodes, work.band.get(), setup.bw))
-        return fe::report_factor_failure(failed);
+    if (stop.load()) return model::SolverResult::failure(model::SolverStatus::user_abort);
+    if (int failed = band_cholesky_quiet(setup.nodes, work.band.get(), setup.bw))
+        return model::SolverResult::pivot_at(failed);
     double* pair_block = values.pairs.get() + std::size_t(iky) * setup.npairs;
-    if (model::SolverResult r = solve_sources(in, setup, work, pair_block, files); !r.ok())
+    if (model::SolverResult r = solve_sources(in, setup, work, pair_block, files, stop); !r.ok())
         return r;
     if (setup.remote)
         solve_remote(setup, work, values.remote.get() + std::size_t(iky) * setup.stride);
@@ -426,15 +443,38 @@ model::SolverResult set_up(const fe::Inputs& in, BandSetup& setup, BandWork& wor
 model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
     model::trace("start calresfem sym dbl number electrodes %d\n", in.nelec);
     BandSetup setup;
-    BandWork work;
+    std::vector<BandWork> work(1);
     BandValues values;
     JacobianFiles files;
-    if (model::SolverResult r = set_up(in, setup, work, values, files); !r.ok()) return r;
-    for (int iky = 0; iky < setup.nk; ++iky) {
-        model::trace("calresfem iky %d\n", iky);
-        fe::report_progress("Finite-Element Calculations - %5.1f%% completed", iky, setup.nk);
-        if (model::SolverResult r = solve_wavenumber(in, setup, iky, work, values, &files); !r.ok())
-            return r;
+    if (model::SolverResult r = set_up(in, setup, work[0], values, files); !r.ok()) return r;
+    // The Jacobian files are written in the order of the wavenumbers, by one worker; otherwise
+    // as many workers as the solver threads whose arrays the memory holds.
+    const int wanted = setup.jacobian ? 1 : std::min(model::solver_threads(), setup.nk);
+    while (int(work.size()) < wanted) {
+        BandWork more;
+        if (!allocate_work(in, setup, more)) break;
+        work.push_back(std::move(more));
+    }
+    std::vector<model::SolverResult> results(std::size_t(setup.nk));
+    const model::PoolOutcome outcome = model::run_wavenumbers(
+        setup.nk, int(work.size()),
+        [&](int w, int iky, const std::atomic<bool>& stop) {
+            results[std::size_t(iky)] =
+                solve_wavenumber(in, setup, iky, work[std::size_t(w)], values, &files, stop);
+            const model::SolverStatus status = results[std::size_t(iky)].status;
+            if (status == model::SolverStatus::user_abort) return model::wavenumber_stopped;
+            return status == model::SolverStatus::ok ? model::wavenumber_done : 1;
+        },
+        [&](int done) {
+            fe::report_progress("Finite-Element Calculations - %5.1f%% completed", done, setup.nk);
+        });
+    work.clear();
+    if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
+    if (outcome.failed >= 0) {
+        const model::SolverResult r = results[std::size_t(outcome.failed)];
+        if (r.status != model::SolverStatus::pivot) return r;
+        beep();
+        return fe::report_factor_failure(r.row);
     }
     update_status("Calculating Potentials", 0);
     if (model::SolverResult r = write_outputs(in, setup, values); !r.ok()) return r;

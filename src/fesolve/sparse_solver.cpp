@@ -14,11 +14,16 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
 #include "platform/sys/verify.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -175,10 +180,11 @@ int inject(const ElectrodeNode& e, double* rhs, const int* new_of_old, int n) {
     return first;
 }
 
-// Adds the element matrices of every cell and the boundary terms of wavenumber k; a matrix
-// failure after the message.
-model::SolverResult assemble(const Mesh& m, const float* cells, double k, double x0, double z0,
-                             const SparseSetup& setup, SparseWork& w) {
+// Adds the element matrices of every cell and the boundary terms of wavenumber k; false with
+// the text of the failure in `failure` (reported by the caller: a worker reports nothing).
+bool assemble(const Mesh& m, const float* cells, double k, double x0, double z0,
+              const SparseSetup& setup, SparseWork& w, std::string& failure) {
+    char text[256];
     const int* xlnz = setup.xlnz.get();
     const int* xnzsub = setup.xnzsub.get();
     const int* nzsub = setup.nzsub.get();
@@ -202,12 +208,15 @@ model::SolverResult assemble(const Mesh& m, const float* cells, double k, double
                                                    xnzsub, invp);
                     failed |= code[p];
                 }
-            if (failed)
-                return fe::report_error(
-                    model::SolverStatus::matrix,
-                    "Error 1 in matrix allocation %d/%d  %d/%d\n%d %d %d %d %d %d %d %d %d %d", c,
-                    m.nx - 1, r, m.nz - 1, code[0], code[1], code[2], code[3], code[4], code[5],
-                    code[6], code[7], code[8], code[9]);
+            if (failed) {
+                std::snprintf(text, sizeof text,
+                              "Error 1 in matrix allocation %d/%d  %d/%d\n%d %d %d %d %d %d %d %d "
+                              "%d %d",
+                              c, m.nx - 1, r, m.nz - 1, code[0], code[1], code[2], code[3], code[4],
+                              code[5], code[6], code[7], code[8], code[9]);
+                failure = text;
+                return false;
+            }
         }
     const int segments = 2 * (m.nz - 1) + (m.nx - 1);
     int segment = 0;
@@ -221,13 +230,13 @@ model::SolverResult assemble(const Mesh& m, const float* cells, double k, double
             const int cb = add_sparse_entry_dbl(2 * f, lnz, b, b, diag, xlnz, nzsub, xnzsub, invp);
             const int cab = add_sparse_entry_dbl(f, lnz, a, b, diag, xlnz, nzsub, xnzsub, invp);
             if (ca == 0 && cb == 0 && cab == 0) return 0;
-            fe::report_error(model::SolverStatus::matrix,
-                             "Error in third matrix allocation %d/%d\n%d %d %d\n%d %d", segment,
-                             segments, ca, cb, cab, a, b);
+            std::snprintf(text, sizeof text,
+                          "Error in third matrix allocation %d/%d\n%d %d %d\n%d %d", segment,
+                          segments, ca, cb, cab, a, b);
+            failure = text;
             return 1;
         });
-    return failed ? model::SolverResult::failure(model::SolverStatus::matrix)
-                  : model::SolverResult{};
+    return failed == 0;
 }
 
 model::SolverResult check_inputs(const fe::Inputs& in) {
@@ -246,6 +255,16 @@ model::SolverResult check_inputs(const fe::Inputs& in) {
     return {};
 }
 
+// One worker's work arrays; false when the memory is refused.
+bool allocate_work(const SparseSetup& setup, SparseWork& w) {
+    const int n = setup.n;
+    bool ok = w.diag.allocate(n + 1) && w.lnz.allocate(std::size_t(setup.maxlnz) + 1) &&
+              w.link.allocate(n + 1) && w.first.allocate(n + 1) && w.temp.allocate(n + 1);
+    for (auto& v : w.rhs)
+        ok = ok && v.allocate(n + 1);
+    return ok;
+}
+
 // The wavenumbers and the tables of the values, then the ordering, its structure file and the
 // work arrays of the factorisation.
 model::SolverResult allocate(const fe::Inputs& in, SparseSetup& setup, SparseWork& work,
@@ -254,8 +273,6 @@ model::SolverResult allocate(const fe::Inputs& in, SparseSetup& setup, SparseWor
     const int n = setup.n, nky = in.nky;
     bool ok = setup.k.allocate(nky) && values.pairs.allocate(std::size_t(setup.npairs) * nky) &&
               setup.last.allocate(setup.N) && setup.carries.allocate(n);
-    for (auto& v : work.rhs)
-        ok = ok && v.allocate(n + 1);
     if (setup.remote) ok = ok && values.remote.allocate(std::size_t(setup.stride) * nky);
     if (!ok) return fe::report_no_memory();
     log_spaced_values_dbl(nky, setup.k.get(), in.ky_min, in.ky_max);
@@ -267,9 +284,7 @@ model::SolverResult allocate(const fe::Inputs& in, SparseSetup& setup, SparseWor
                                 "Insufficient memory for finite-element model!.");
     ok = setup.old_of_new.allocate(n + 1) && setup.new_of_old.allocate(n + 1) &&
          setup.xlnz.allocate(n + 1) && setup.xnzsub.allocate(n + 1) &&
-         setup.nzsub.allocate(setup.nsub + 1) && work.diag.allocate(n + 1) &&
-         work.lnz.allocate(std::size_t(setup.maxlnz) + 1) && work.link.allocate(n + 1) &&
-         work.first.allocate(n + 1) && work.temp.allocate(n + 1);
+         setup.nzsub.allocate(setup.nsub + 1) && allocate_work(setup, work);
     if (!ok) return fe::report_no_memory();
     if (read_arrays_file(1, n, setup.old_of_new.get(), setup.new_of_old.get(), setup.xlnz.get(),
                          setup.xnzsub.get(), setup.nzsub.get(), setup.nsub, nodes_file) != 0)
@@ -310,12 +325,14 @@ void place_electrode_nodes(const fe::Inputs& in, SparseSetup& setup) {
 }
 
 // Sources 1..N-1, four at a time, into pair_block: each solve stops at the lowest row a later
-// electrode needs.
-void solve_sources(const SparseSetup& setup, SparseWork& w, double* pair_block) {
+// electrode needs. False when `stop` was set between two groups.
+bool solve_sources(const SparseSetup& setup, SparseWork& w, double* pair_block,
+                   const std::atomic<bool>& stop) {
     const int N = setup.N, n = setup.n;
     const int* new_of_old = setup.new_of_old.get();
     const ElectrodeNode* table = setup.table;
     for (int i = 1; i < N; i += 4) {
+        if (stop.load(std::memory_order_relaxed)) return false;
         const int group = std::min(4, N - i);
         int first[4] = {1, 1, 1, 1}, stop[4] = {n, n, n, n};
         for (int g = 0; g < group; ++g) {
@@ -336,6 +353,7 @@ void solve_sources(const SparseSetup& setup, SparseWork& w, double* pair_block) 
                 pair_block[fe::pair_position(N, i + g, j)] =
                     electrode_value(table[j - 1], w.rhs[g].get(), new_of_old);
     }
+    return true;
 }
 
 // The potentials of C2 and P2 at every electrode, and of P2 at C2, into `row` (stride values).
@@ -366,25 +384,35 @@ void solve_remote(const SparseSetup& setup, SparseWork& w, double* row) {
             row[2 * N] += r.c2_weight[q] * w.rhs[1][new_of_old[r.c2_node[q] - 1] - 1];
 }
 
+// What stopped a wavenumber, reported by the caller: a matrix failure with its text, or the
+// node of a non-positive pivot.
+struct WavenumberFailure {
+    std::string matrix;
+    int pivot_node = 0;
+};
+
 // Assembles, factors and solves wavenumber iky: its pair values into values.pairs and its
-// remote values into values.remote, at slice iky. Reads only `in` and `setup`; writes `w` and
-// the slice iky.
-model::SolverResult solve_wavenumber(const fe::Inputs& in, const SparseSetup& setup, int iky,
-                                     SparseWork& w, SparseValues& values) {
+// remote values into values.remote, at slice iky. Reads only `in` and `setup`; writes `w`, the
+// slice iky and `failure`, and reports nothing (it may run on a worker thread).
+int solve_wavenumber(const fe::Inputs& in, const SparseSetup& setup, int iky, SparseWork& w,
+                     SparseValues& values, WavenumberFailure& failure,
+                     const std::atomic<bool>& stop) {
     const int n = setup.n;
     std::fill(w.diag.get(), w.diag.get() + n + 1, 0.0);
     std::fill(w.lnz.get(), w.lnz.get() + setup.maxlnz + 1, 0.0);
-    if (model::SolverResult r =
-            assemble(setup.mesh, in.cells, setup.k[iky], setup.x0, setup.z0, setup, w);
-        !r.ok())
-        return r;
+    if (!assemble(setup.mesh, in.cells, setup.k[iky], setup.x0, setup.z0, setup, w, failure.matrix))
+        return 1;
+    if (stop.load()) return model::wavenumber_stopped;
     if (int failed =
             fact_sparse_dbl(n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(), setup.nzsub.get(),
-                            w.diag.get(), w.link.get(), w.first.get(), w.temp.get()))
-        return fe::report_factor_failure(setup.old_of_new[failed - 1]);
-    solve_sources(setup, w, values.pairs.get() + std::size_t(iky) * setup.npairs);
+                            w.diag.get(), w.link.get(), w.first.get(), w.temp.get())) {
+        failure.pivot_node = setup.old_of_new[failed - 1];
+        return 1;
+    }
+    if (!solve_sources(setup, w, values.pairs.get() + std::size_t(iky) * setup.npairs, stop))
+        return model::wavenumber_stopped;
     if (setup.remote) solve_remote(setup, w, values.remote.get() + std::size_t(iky) * setup.stride);
-    return {};
+    return model::wavenumber_done;
 }
 
 // The once-per-run phases before the wavenumber loop.
@@ -422,14 +450,31 @@ model::SolverResult set_up(const fe::Inputs& in, SparseSetup& setup, SparseWork&
 
 model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
     SparseSetup setup;
-    SparseWork work;
+    std::vector<SparseWork> work(1);
     SparseValues values;
-    if (model::SolverResult r = set_up(in, setup, work, values); !r.ok()) return r;
-    for (int iky = 0; iky < in.nky; ++iky) {
-        model::trace("iky %d\n", iky);
-        fe::report_progress("Finite-Element calculations - %5.1f%% completed", iky, in.nky);
-        if (model::SolverResult r = solve_wavenumber(in, setup, iky, work, values); !r.ok())
-            return r;
+    if (model::SolverResult r = set_up(in, setup, work[0], values); !r.ok()) return r;
+    // As many workers as the solver threads whose arrays the memory holds.
+    while (int(work.size()) < std::min(model::solver_threads(), in.nky)) {
+        SparseWork more;
+        if (!allocate_work(setup, more)) break;
+        work.push_back(std::move(more));
+    }
+    std::vector<WavenumberFailure> failures(std::size_t(in.nky));
+    const model::PoolOutcome outcome = model::run_wavenumbers(
+        in.nky, int(work.size()),
+        [&](int w, int iky, const std::atomic<bool>& stop) {
+            return solve_wavenumber(in, setup, iky, work[std::size_t(w)], values,
+                                    failures[std::size_t(iky)], stop);
+        },
+        [&](int done) {
+            fe::report_progress("Finite-Element calculations - %5.1f%% completed", done, in.nky);
+        });
+    work.clear();
+    if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
+    if (outcome.failed >= 0) {
+        const WavenumberFailure& f = failures[std::size_t(outcome.failed)];
+        if (f.pivot_node > 0) return fe::report_factor_failure(f.pivot_node);
+        return fe::report_error(model::SolverStatus::matrix, "%s", f.matrix.c_str());
     }
     update_status("Calculating potentials", 0);
     if (inverse_fourier_pair_potentials_dbl(in.electrode_offset_ratio, values.pairs.get(),

@@ -2,6 +2,7 @@
 #include "forward/apparent.h"
 #include "forward/commands.h"
 #include "forward/cylinder_path.h"
+#include "forward/mesh_reach.h"
 
 #include "model/datum_points.h"
 #include "model/model_settings.h"
@@ -10,6 +11,16 @@
 #include "platform/ui/ui.h"
 
 #include <cstdio>
+
+namespace {
+
+void advise_recalculation() {
+    model::ask_message("To see the effects of the changes you have made,\nyou should choose the "
+                       "Forward Modelling option to\nrecalculate the potential values.",
+                       "Message", ui::mb_ok | ui::mb_iconexclamation);
+}
+
+} // namespace
 
 void calappmod(ModelSettings& s, const ProgLim& limits, Potentials& p, int show_message,
                const int* previous_array_type) {
@@ -27,6 +38,13 @@ void calappmod(ModelSettings& s, const ProgLim& limits, Potentials& p, int show_
         model::trace("generate spacings no elecs %d array %d\n", s.nelec, s.array_type);
         s.ndata = calc_datum_points(s, limits);
         model::trace("calappmod data %d\n", s.ndata);
+    }
+    // Potentials whose mesh does not reach the widest datum of the new list would give wrong
+    // values for it: the list then waits for a new calculation.
+    if (s.pot_values_present == 1 && !forward::potentials_reach(s, s.potentials_span)) {
+        s.data_ready = 0;
+        if (show_message == 1) advise_recalculation();
+    } else if (s.pot_values_present == 1) {
         if (s.ntau >= 1) {
             std::snprintf(text, sizeof text, "profil array %d", s.array_type);
             model::show_message(text, "Message");
@@ -46,11 +64,7 @@ void calappmod(ModelSettings& s, const ProgLim& limits, Potentials& p, int show_
         s.ndata = calc_datum_points(s, limits);
         // The new datum list has no values yet.
         s.data_ready = 0;
-        if (show_message == 1)
-            model::ask_message("To see the effects of the changes you have made,\nyou should "
-                               "choose the Forward Modelling option to\nrecalculate the potential "
-                               "values.",
-                               "Message", ui::mb_ok | ui::mb_iconexclamation);
+        if (show_message == 1) advise_recalculation();
     }
     s.array_type_copy = s.array_type;
 }

@@ -25,6 +25,10 @@ Reach reach_for_span(float span);
 /// without standard electrodes, spans the whole line, nelec - 1.
 float widest_datum_span(const ModelSettings& settings);
 
+/// Whether potentials solved on the mesh for the widest datum span `solved` serve the record's
+/// datum list: its widest datum is no wider, or the model's own mesh reaches it.
+bool potentials_reach(const ModelSettings& settings, float solved);
+
 /// The solver mesh: the model's nx x nz nodes with `left` padding columns before its first
 /// column, `right` after its last and `below` padding rows under its last row. Padding spacings
 /// grow outward and downward by a fixed factor from the model's outermost column spacing and

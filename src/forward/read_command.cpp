@@ -1,6 +1,7 @@
 // The read-model command and the set-up of a model after the model-file reader.
 #include "forward/apparent.h"
 #include "forward/commands.h"
+#include "forward/mesh_reach.h"
 #include "forward/cylinder_path.h"
 
 #include "display/display_commands.h"
@@ -81,6 +82,8 @@ void apparent_values_from_file(ModelSettings& s) {
     Progdisplay.vh_factor = 1.0f;
     if (s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, Proglim);
     calappres_arrays(s, Proglim);
+    // The potentials of a model file were calculated for its own datum list.
+    s.potentials_span = forward::widest_datum_span(s);
     s.data_ready = 1;
 }
 

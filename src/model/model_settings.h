@@ -449,6 +449,9 @@ class ModelSettings {
     /// 1 when the results section holds the potential tables; the read-model command then computes
     /// the datum points and apparent values from them.
     std::int32_t pot_values_present = 0;
+    /// Widest datum span (unit spacings) the solver mesh of the potentials reached for; 0 when
+    /// it had no padding for any.
+    float potentials_span = 0.0f;
     /// 1 when index-layout data give the x of the array midpoint.
     std::int32_t data_x_midpoint = 0;
     /// [D+1] Number of electrodes (2 to 4) of each datum of the general-array layout.

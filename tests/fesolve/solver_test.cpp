@@ -5,6 +5,7 @@
 #include "fdsolve/fdsolve.h"
 #include "fesolve/fesolve.h"
 #include "model/utilities.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
 #include "support/layered_earth.h"
 
@@ -493,6 +494,91 @@ TEST_F(Solvers, BlockSolverWavenumbersAndFailures) {
                                                   " wave number 1.\nThere has been an error",
                                               0),
               0u);
+}
+
+// The wavenumbers on a pool of threads; every test goes back to the machine's count.
+class Threads : public Records {
+  protected:
+    void TearDown() override {
+        model::set_solver_threads(0);
+        Records::TearDown();
+    }
+    // The tables of a run: the pair tables over n electrodes and the remote values.
+    static std::vector<double> tables(int n) {
+        std::vector<double> t;
+        const ModelSettings& s = Modelsettings;
+        for (int a = 1; a <= n; ++a)
+            for (int b = 1; b <= n; ++b) {
+                t.push_back(s.potential_table_a[index2d(a, b, Proglim.max_electrodes)]);
+                t.push_back(s.potential_table_b[index2d(a, b, Proglim.max_electrodes)]);
+            }
+        t.insert(t.end(), Potentialtables.fe_vector_a, Potentialtables.fe_vector_a + 2 * n + 1);
+        return t;
+    }
+};
+
+// A backend that types 'q' at the given call of its event source.
+class BreakingBackend final : public test_support::RecordingBackend {
+  public:
+    explicit BreakingBackend(int at) : at_(at) {}
+    bool next_event(ui::Event& event) override {
+        if (++calls_ != at_) return false;
+        event = ui::Event{};
+        event.kind = ui::EventKind::key;
+        event.id = 'q';
+        return true;
+    }
+
+  private:
+    int at_, calls_ = 0;
+};
+
+// Eight threads give the tables of one thread bit for bit, remote values included, on a layered
+// model whose potentials differ from wavenumber to wavenumber; so does a page budget that holds
+// the arrays of one worker only (the run takes fewer workers instead of failing).
+TEST_F(Threads, EightThreadsGiveTheTablesOfOneThreadBitForBit) {
+    const int n = 25;
+    BlockModel model(n, 100.0);
+    model.set_resistivity(10.0, [](double, double z) { return z > 1.0; });
+    ModelSettings& s = Modelsettings;
+    s.remote_electrodes = 1;
+    s.c2_remote_x = -3.6f;
+    s.c2_remote_y = 2.0f;
+    s.p2_remote_x = 27.1f;
+    for (const Solver& solver : band_and_sparse) {
+        model::set_solver_threads(1);
+        sys::reset_page_peak();
+        const long long before = sys::page_bytes_in_use();
+        ASSERT_EQ((model.*solver.run)().status, SolverStatus::ok) << solver.name;
+        const long long one_worker = sys::page_bytes_peak() - before;
+        const std::vector<double> one = tables(n);
+        model::set_solver_threads(8);
+        ASSERT_EQ((model.*solver.run)().status, SolverStatus::ok) << solver.name;
+        EXPECT_EQ(tables(n), one) << solver.name;
+        sys::set_page_budget(before + one_worker);
+        ASSERT_EQ((model.*solver.run)().status, SolverStatus::ok) << solver.name;
+        sys::set_page_budget(-1);
+        EXPECT_EQ(tables(n), one) << solver.name;
+    }
+    EXPECT_TRUE(backend.boxes.empty());
+}
+
+// A break at the first check of a parallel run (20 ms in, the workers inside their first
+// wavenumbers) stops it: the run returns the user's break and the tables stay as they were.
+TEST_F(Threads, UserBreakStopsAParallelRun) {
+    model::set_solver_threads(8);
+    const int n = 161;
+    BlockModel model(n, 100.0);
+    const std::vector<double> untouched = tables(n);
+    for (const Solver& solver : band_and_sparse) {
+        BreakingBackend breaking(1);
+        ui::install_backend(&breaking);
+        const model::SolverResult r = (model.*solver.run)();
+        ui::install_backend(&backend);
+        EXPECT_EQ(r.status, SolverStatus::user_abort) << solver.name;
+        EXPECT_EQ(tables(n), untouched) << solver.name;
+        EXPECT_TRUE(breaking.boxes.empty()) << solver.name;
+    }
 }
 
 } // namespace

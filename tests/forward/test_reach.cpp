@@ -129,3 +129,28 @@ TEST(MeshReach, PaddingCellsTakeTheNearestModelCell) {
     EXPECT_FLOAT_EQ(sigma.back(), 0.001f);
     EXPECT_FLOAT_EQ(sigma[std::size_t(last - 1)], 0.01f);
 }
+
+// The potentials of one array type serve another only as far as their mesh reached: a wider
+// set after the array-type change waits for a new calculation (the advice, no values), a
+// narrower one takes its values from them.
+TEST(MeshReach, WiderArrayAfterTheCalculationAsksForANewOne) {
+    CommandFixture f(96, 16000);
+    ModelSettings& m = f.r.m;
+    f.read(f.home.write("line.mod", line_model(96, 3, true)));
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1) << f.h.output();
+    const float dipole_dipole = forward::widest_datum_span(m);
+    m.array_type = 1; // Wenner, to a = 31
+    calappmod(m, 1, nullptr);
+    ASSERT_GT(forward::widest_datum_span(m), dipole_dipole);
+    EXPECT_EQ(m.data_ready, 0);
+    EXPECT_NE(f.h.output().find("recalculate the potential"), std::string::npos);
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1) << f.h.output();
+    EXPECT_LT(f.worst(100.0), 0.02);
+    m.array_type = 5;
+    calappmod(m, 0, nullptr);
+    EXPECT_EQ(m.data_ready, 1);
+    EXPECT_LT(f.worst(100.0), 0.02);
+}
