@@ -58,6 +58,11 @@ float widest_datum_span(const ModelSettings& s) {
     return float(widest);
 }
 
+bool potentials_reach(const ModelSettings& s, float solved) {
+    const float span = widest_datum_span(s);
+    return span <= solved || !SolverMesh(s, reach_for_span(span)).padded();
+}
+
 SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_padding)
     : model_nx_(s.nx_nodes), model_nz_(s.nz_nodes) {
     const int mx = s.nx_nodes, mz = s.nz_nodes;

@@ -1,8 +1,8 @@
 // The read-model command and the set-up of a model after the model-file reader.
 #include "forward/apparent.h"
 #include "forward/commands.h"
-#include "forward/mesh_reach.h"
 #include "forward/cylinder_path.h"
+#include "forward/mesh_reach.h"
 
 #include "display/display_commands.h"
 #include "model/datum_points.h"

@@ -237,8 +237,8 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThread) {
     CommandFixture f;
     ModelSettings& m = f.r.m;
     std::string model = "Two layers with IP, dipole-dipole\n25\n8\n0\n1.0\n2\n0 1\n2\n4\n"
-                        "100 10\n8\n0.5 1.0 1.5 2.0 2.5 3.0 4.0 5.0\n";
-    const char* const rows = "0\n0\n0\n1\n1\n1\n1\n1\n";
+                        "100 10\n10\n0.5 1.0 1.5 2.0 2.5 3.0 4.0 5.0 6.5 8.0\n";
+    const char* const rows = "0\n0\n0\n1\n1\n1\n1\n1\n1\n1\n";
     model += rows + std::string("IP present\n2\n0.01 0.05\n") + rows + "3\n";
     f.read(f.home.write("layers.mod", model));
     ASSERT_EQ(m.model_read, 1) << f.h.output();
@@ -246,8 +246,8 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThread) {
         const char* name;
         int fem, sparse;
     };
-    for (const Solver& solver : {Solver{"fd", 0, 0}, Solver{"fe band", 1, 0},
-                                 Solver{"fe sparse", 1, 1}}) {
+    for (const Solver& solver :
+         {Solver{"fd", 0, 0}, Solver{"fe band", 1, 0}, Solver{"fe sparse", 1, 1}}) {
         std::string files[2];
         for (int t = 0; t < 2; ++t) {
             model::set_solver_threads(t == 0 ? 1 : 8);
@@ -256,10 +256,12 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThread) {
             f.calculate();
             model::set_solver_threads(0);
             ASSERT_EQ(m.data_ready, 1) << solver.name << f.h.output();
-            const std::string path = f.home.file("out.dat");
+            const std::string path = f.home.file(
+                "out" + std::to_string(solver.fem + solver.sparse) + std::to_string(t) + ".dat");
             f.h.answer("file " + path + "\ndialog NoiseDiaBox click 503 ok");
             save_results_command(Progdisplay, m, 1);
-            ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << solver.name;
+            ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written)
+                << solver.name << f.h.output();
             files[t] = read_file(path);
         }
         EXPECT_EQ(files[1], files[0]) << solver.name;

@@ -136,21 +136,21 @@ TEST(MeshReach, PaddingCellsTakeTheNearestModelCell) {
 TEST(MeshReach, WiderArrayAfterTheCalculationAsksForANewOne) {
     CommandFixture f(96, 16000);
     ModelSettings& m = f.r.m;
-    f.read(f.home.write("line.mod", line_model(96, 3, true)));
+    f.read(f.home.write("line.mod", line_model(96, 1, true)));
     ASSERT_EQ(m.model_read, 1) << f.h.output();
     f.calculate();
     ASSERT_EQ(m.data_ready, 1) << f.h.output();
-    const float dipole_dipole = forward::widest_datum_span(m);
-    m.array_type = 1; // Wenner, to a = 31
-    calappmod(m, 1, nullptr);
-    ASSERT_GT(forward::widest_datum_span(m), dipole_dipole);
+    const float wenner = forward::widest_datum_span(m);
+    m.array_type = 5; // dipole-dipole, to 95 spacings
+    calappmod(m, f.r.limits, f.r.p, 1, nullptr);
+    ASSERT_GT(forward::widest_datum_span(m), wenner);
     EXPECT_EQ(m.data_ready, 0);
     EXPECT_NE(f.h.output().find("recalculate the potential"), std::string::npos);
     f.calculate();
     ASSERT_EQ(m.data_ready, 1) << f.h.output();
     EXPECT_LT(f.worst(100.0), 0.02);
-    m.array_type = 5;
-    calappmod(m, 0, nullptr);
+    m.array_type = 1;
+    calappmod(m, f.r.limits, f.r.p, 0, nullptr);
     EXPECT_EQ(m.data_ready, 1);
     EXPECT_LT(f.worst(100.0), 0.02);
 }
