@@ -3,6 +3,7 @@
 
 #include "fesolve/fesolve.h"
 #include "model/utilities.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
 #include "support/fe_mesh.h"
 
@@ -21,6 +22,7 @@ void Records::SetUp() {
 }
 
 void Records::TearDown() {
+    model::set_solver_threads(0);
     ui::install_backend(nullptr);
     sys::set_page_budget(-1);
 }

@@ -496,13 +496,9 @@ TEST_F(Solvers, BlockSolverWavenumbersAndFailures) {
               0u);
 }
 
-// The wavenumbers on a pool of threads; every test goes back to the machine's count.
+// The wavenumbers on a pool of threads (the fixture goes back to the machine's count).
 class Threads : public Records {
   protected:
-    void TearDown() override {
-        model::set_solver_threads(0);
-        Records::TearDown();
-    }
     // The tables of a run: the pair tables over n electrodes and the remote values.
     static std::vector<double> tables(int n) {
         std::vector<double> t;
