@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds veldarin-script, and runs the batch (read the
-# model, calculate, display, save the window as a bitmap and the data file) on MODEL.mod, or on
-# the bundled example when no model is given.
+# The main job: installs what is missing, builds the two programs (veldarin, the window, and
+# veldarin-script), and runs the batch (read the model, calculate, display, save the window as a
+# bitmap and the data file) on MODEL.mod, or on the bundled example when no model is given.
 #   ./run.sh [MODEL.mod] [--out DIR]
 # The data file (NAME.dat) and the bitmap (NAME.bmp) go beside the model, or into DIR; those of
 # the bundled example into build/output/. The exit code is the batch run's: 0 when every step
@@ -25,8 +25,11 @@ fi
 if [ -d "$(dirname "$model")" ]; then model="$(cd "$(dirname "$model")" && pwd)/$(basename "$model")"; fi
 
 "$root/scripts/setup.sh"
+# The build's progress goes to standard error (the first build takes some minutes); standard
+# output holds what the batch prints.
+echo "Building veldarin and veldarin-script in $root/build ..." >&2
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build "$root/build" -j "$(nproc)" --target veldarin-script > /dev/null
+cmake --build "$root/build" -j "$(nproc)" --target veldarin-script veldarin >&2
 
 args=(--batch "$model")
 if [ -n "$out" ]; then

@@ -23,7 +23,7 @@ namespace {
 
 const char usage[] =
     "usage: veldarin-script --script FILE [--home DIR] [--transcript FILE]\n"
-    "       veldarin-script --batch MODEL.mod [--out DIR]\n"
+    "       veldarin-script --batch MODEL.mod [--out DIR] [--home DIR]\n"
     "       veldarin-script --display --script FILE [--home DIR] [--transcript FILE]\n"
     "                       [--hold SECONDS]   (each message box stays shown)\n";
 

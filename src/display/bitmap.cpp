@@ -55,7 +55,8 @@ bool screen_bmp_written() {
 int save_screen_bmp() {
     SystemSettings& s = Systemsettings;
     last_bmp_written = false;
-    model::copy_text(s.file_name, sizeof s.file_name, "*.bmp");
+    model::proposed_file_name(s.file_name, sizeof s.file_name,
+                              Modelsettings.model_read == 1 ? Modelsettings.namefile : "", ".bmp");
     model::copy_text(s.file_title, sizeof s.file_title, "Output BMP File");
     if (save_file_dialog(s.file_name, s.file_title, s.initial_dir)) {
         const ui::Cursor before = ui::cursor();

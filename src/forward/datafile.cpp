@@ -48,6 +48,7 @@ class DataFileText {
         : r_(r), s_(r.settings), code_(s_.array_type), a_(s_.unit_spacing),
           x0_(s_.first_electrode_x), nelec_(s_.nelec) {}
     std::string build();
+    bool cancelled() const { return cancelled_; }
 
   private:
     const WriterRecords& r_;
@@ -64,6 +65,7 @@ class DataFileText {
     std::vector<float> g_;  ///< Gaussian deviates of the data lines
     std::vector<WrittenDatum> written_;
     double mean_log_deviation_ = 0.0, mean_ip_error_ = 0.0;
+    bool cancelled_ = false; ///< the user cancelled the voltage noise dialog
 
     bool has_water() const { return s_.zwatermax != 0.0f; }
     void header();
@@ -111,6 +113,7 @@ std::string DataFileText::build() {
     model::trace("Calculating apparent resistivity. Noise model %d\n", s_.noise_model);
     percentage_pass();
     if (voltage_) voltage_pass();
+    if (cancelled_) return "";
     topography_block();
     out_ += "0\n";
     water_block();
@@ -367,7 +370,10 @@ void DataFileText::voltage_pass() {
         s_.max_potential = *std::max_element(v.begin(), v.end());
     }
     s_.noise_amplitude = s_.min_potential * level_;
-    ui::run_dialog(VoltNoiseDiaBox, VoltNoiseDiaBoxProc);
+    if (ui::run_dialog(VoltNoiseDiaBox, VoltNoiseDiaBoxProc) != 1) {
+        cancelled_ = true;
+        return;
+    }
     model::trace("Minimum voltage %10.5f %10.5f\n", s_.min_potential, s_.noise_amplitude);
     double log_sum = 0.0, ip_sum = 0.0;
     for (std::size_t w = 0; w < count; ++w) {
@@ -585,11 +591,15 @@ void index_location_columns(std::string& out, int code, float xf, float sa, floa
     }
 }
 
-std::string data_file_text(const WriterRecords& records) {
-    return DataFileText(records).build();
+std::string data_file_text(const WriterRecords& records, bool* cancelled) {
+    DataFileText text(records);
+    std::string out = text.build();
+    if (cancelled) *cancelled = text.cancelled();
+    return out;
 }
 
-bool save_text_file(const char* path, const std::function<std::string()>& make) {
+bool save_text_file(const char* path, const std::function<std::string()>& make,
+                    const bool* cancelled) {
     sys::AtomicFile out(path);
     if (!out.opened()) {
         model::report_error(model::Shown::box, "Error Message",
@@ -597,7 +607,9 @@ bool save_text_file(const char* path, const std::function<std::string()>& make) 
                             out.error().c_str());
         return false;
     }
-    if (!out.write(make()) || !out.commit()) {
+    const std::string text = make();
+    if (cancelled && *cancelled) return false; // the temporary file goes, unused
+    if (!out.write(text) || !out.commit()) {
         model::report_error(model::Shown::box, "Error Message",
                             "There has been an error in writing\nthe file %s.\n%s.", path,
                             out.error().c_str());
@@ -636,8 +648,10 @@ bool underwater_rule_refuses(const ModelSettings& s) {
 }
 
 // The writers' results of save_text_file.
-template <class Make> int write_text_file(const char* path, Make make) {
-    return forward::save_text_file(path, make) ? save_written : save_file_error;
+template <class Make>
+int write_text_file(const char* path, Make make, const bool* cancelled = nullptr) {
+    if (forward::save_text_file(path, make, cancelled)) return save_written;
+    return cancelled && *cancelled ? save_cancelled : save_file_error;
 }
 
 } // namespace
@@ -654,5 +668,7 @@ int save_inv_datafile(const WriterRecords& records, const char* path, int mode) 
                             "Error Message");
         return save_refused_water;
     }
-    return write_text_file(path, [&] { return forward::data_file_text(records); });
+    bool cancelled = false;
+    return write_text_file(
+        path, [&] { return forward::data_file_text(records, &cancelled); }, &cancelled);
 }

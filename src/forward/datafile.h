@@ -26,6 +26,7 @@ enum SaveResult : int {
     save_refused_water = 1, ///< the underwater geometric-factor rule refused the data
     save_file_error = 2,    ///< the file could not be created or written
     save_not_available = 3, ///< a model kind this writer cannot write
+    save_cancelled = 4,     ///< the user cancelled the voltage noise dialog: nothing written
 };
 
 /// Writes the results of the current model to `path`.
@@ -34,7 +35,8 @@ enum SaveResult : int {
 /// the data file for the inversion program in the index layout (standard arrays) or the
 /// general-array layout (gradient 9 and multiple gradient 15), with the noise chosen in
 /// ModelSettings (noise_level as a fraction, noise_model, save_noise; voltage-dependent noise
-/// asks for its amplitude in VoltNoiseDiaBox). The data are the first ndata data of the datum
+/// asks for its amplitude in VoltNoiseDiaBox; Cancel there ends the save with save_cancelled and
+/// writes nothing). The data are the first ndata data of the datum
 /// list with their apparent values; data that calappres_arrays could not form are left out and
 /// the count line says how many are written. Positions are x0 + a p (x0 first_electrode_x, a
 /// unit_spacing). Every file ends with an empty line and the version text.
@@ -80,8 +82,10 @@ namespace forward {
 /// "There has been an error in creating\nthe file %s.\n%s." with the cause (caption "Error
 /// Message"), one that cannot be written "There has been an error in writing\nthe file
 /// %s.\n%s." (both through model::report_error); `make` runs only once the file is created.
-/// True when the file was written.
-bool save_text_file(const char* path, const std::function<std::string()>& make);
+/// When `cancelled` is given and `make` sets it, nothing is written and no message shown. True
+/// when the file was written.
+bool save_text_file(const char* path, const std::function<std::string()>& make,
+                    const bool* cancelled = nullptr);
 bool save_text_file(const char* path, const std::string& text);
 
 /// The layer lines of a model's water: one layer "%8.3f,%8.3f,%8.3f,0.0\n" (resistivity, x range
@@ -105,8 +109,9 @@ enum class ModelMesh {
 /// four_nodes.
 std::string model_file_text(const WriterRecords& records, ModelMesh mesh = ModelMesh::as_read);
 
-/// The data file's text (data-file mode); the voltage model asks its dialog on the way.
-std::string data_file_text(const WriterRecords& records);
+/// The data file's text (data-file mode); the voltage model asks its dialog on the way. When the
+/// user cancels that dialog the text is "" and `cancelled` (when given) is set.
+std::string data_file_text(const WriterRecords& records, bool* cancelled = nullptr);
 
 /// The location columns of a datum of internal array code `code` in the index layout, with
 /// xf the position of its first electrode, sa its spacing and n its n factor: (xf + 1.5 sa, sa)

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace forward {
@@ -130,6 +131,19 @@ void finish_read(ModelSettings& s, const char* path) {
     dialog_result = model::ask_message(text, "File read", ui::mb_ok | ui::mb_iconinformation);
 }
 
+// The folder the read dialog opens in: that of the last model read. On a first run, while that
+// is still the program folder, the bundled examples, when the program stands in the build tree
+// beside them.
+std::string model_folder(const SystemSettings& system) {
+#ifdef VELDARIN_EXAMPLES_DIR
+    std::error_code ec;
+    if (std::filesystem::equivalent(system.initial_dir, system.program_dir, ec) &&
+        std::filesystem::is_directory(VELDARIN_EXAMPLES_DIR, ec))
+        return VELDARIN_EXAMPLES_DIR "/";
+#endif
+    return system.initial_dir;
+}
+
 } // namespace
 
 int read_model_command(ProgDisplay& display, ModelSettings& s) {
@@ -137,10 +151,11 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
     display.editmode = 0;
     SystemSettings& system = Systemsettings;
-    sys::set_current_dir(system.initial_dir);
+    const std::string folder = model_folder(system);
+    sys::set_current_dir(folder);
     model::copy_text(system.file_name, sizeof system.file_name, "*.mod");
     model::copy_text(system.file_title, sizeof system.file_title, "2D Model File");
-    if (!open_file_dialog(system.file_name, system.file_title, system.initial_dir)) return 101;
+    if (!open_file_dialog(system.file_name, system.file_title, folder.c_str())) return 101;
 
     char path[sizeof system.file_name];
     model::copy_text(path, sizeof path, system.file_name);

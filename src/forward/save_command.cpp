@@ -71,15 +71,21 @@ int save_results_command(ProgDisplay& display, ModelSettings& s, int mode) {
         return id;
     }
     SystemSettings& system = Systemsettings;
-    if (!forward::ask_output_file(mode == 1 ? "*.dat" : "*.mod",
-                                  mode == 1 ? "Output ORBANTEL File" : "Output VELDARIN File")) {
+    // The data file is proposed after the model; the model file is not, so that Enter does not
+    // replace the model that was read.
+    char proposal[sizeof system.file_name] = "*.mod";
+    if (mode == 1) model::proposed_file_name(proposal, sizeof proposal, s.namefile, ".dat");
+    // Cancel in the file dialog or in a noise dialog ends the save: nothing is written.
+    if (!forward::ask_output_file(proposal,
+                                  mode == 1 ? "Output ORBANTEL File" : "Output VELDARIN File") ||
+        (mode == 1 && ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc) != 1)) {
         last_outcome = SaveOutcome::cancelled;
     } else {
-        if (mode == 1) ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc);
         const WriterRecords records{s, Proglim, Potentialtables, system, display};
-        last_outcome = save_inv_datafile(records, system.file_name, mode) == save_written
-                           ? SaveOutcome::written
-                           : SaveOutcome::failed;
+        const int result = save_inv_datafile(records, system.file_name, mode);
+        last_outcome = result == save_written     ? SaveOutcome::written
+                       : result == save_cancelled ? SaveOutcome::cancelled
+                                                  : SaveOutcome::failed;
     }
     ui::invalidate();
     return id;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 bool skipped_before_line(unsigned char b) {
@@ -227,5 +228,15 @@ void copy_text(char* destination, std::size_t capacity, const char* source) {
     for (; k + 1 < capacity && source[k]; ++k)
         destination[k] = source[k];
     destination[k] = '\0';
+}
+
+void proposed_file_name(char* destination, std::size_t capacity, const char* model_path,
+                        const char* extension) {
+    std::string name = model_path ? model_path : "";
+    name.erase(0, name.rfind('/') + 1); // npos + 1 is 0: no folder
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    if (name.empty()) name = "*";
+    copy_text(destination, capacity, (name + extension).c_str());
 }
 } // namespace model

@@ -88,4 +88,9 @@ namespace model {
 /// Copies `source` into `destination` of `capacity` bytes, cut at capacity - 1 bytes and always
 /// terminated (nothing is written when capacity is 0). A null source copies "".
 void copy_text(char* destination, std::size_t capacity, const char* source);
+/// The name a save dialog proposes for the results of the model file at `model_path`: its name
+/// with `extension` (".dat") in place of its own ("/data/wenner.mod" gives "wenner.dat"), into
+/// `destination` of `capacity` bytes; "*" + extension when no model file is named.
+void proposed_file_name(char* destination, std::size_t capacity, const char* model_path,
+                        const char* extension);
 } // namespace model

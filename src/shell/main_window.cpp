@@ -104,7 +104,7 @@ void set_program_paths() {
     copy_text(Systemsettings.output_dir, dir);
     copy_text(Systemsettings.pcx_path, dir + "temp.pcx");
     copy_text(Systemsettings.bmp_path, dir + "temp.bmp");
-    copy_text(Systemsettings.windows_dir, "notepad.exe");
+    copy_text(Systemsettings.windows_dir, desktop_opener);
     copy_text(Printtrace.file_name, dir + "kwoptrace.txt");
     Printtrace.active = 0;
     file_dialog_init();

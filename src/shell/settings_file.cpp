@@ -12,6 +12,11 @@ std::string with_trailing_separator(const std::string& folder) {
     return folder + "/";
 }
 
+// Paint and editor programs of files written by earlier builds, which this system does not have.
+std::string program_or_default(const std::string& value) {
+    return value == "pbrush.exe" || value == "notepad.exe" ? desktop_opener : value;
+}
+
 std::string folder_or_default(const std::string& value, const std::string& program_dir) {
     return value.empty() ? program_dir : value;
 }
@@ -34,8 +39,8 @@ std::string settings_file_path(const std::string& program_dir) {
 }
 
 std::string read_settings_file(const std::string& program_dir, SettingsValues& values) {
-    values.paint = "pbrush.exe";
-    values.editor = "notepad.exe";
+    values.paint = desktop_opener;
+    values.editor = desktop_opener;
     values.extension = "*.mod";
     // Without a file the folders would stay empty and be written back as a bare separator.
     values.input = folder_or_default(values.input, program_dir);
@@ -49,8 +54,10 @@ std::string read_settings_file(const std::string& program_dir, SettingsValues& v
     if (!sys::file_exists(path)) return "";
 
     std::string problems;
-    values.paint = value_of("programs", "paint", "pbrush.exe", path, problems);
-    values.editor = value_of("programs", "editor", "notepad.exe", path, problems);
+    values.paint =
+        program_or_default(value_of("programs", "paint", desktop_opener, path, problems));
+    values.editor =
+        program_or_default(value_of("programs", "editor", desktop_opener, path, problems));
     values.extension = value_of("files", "extension", "*.mod", path, problems);
     values.input =
         folder_or_default(value_of("files", "input", program_dir, path, problems), program_dir);

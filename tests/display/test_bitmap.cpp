@@ -47,7 +47,7 @@ std::vector<unsigned char> read_bytes(const std::string& path) {
 }
 
 TEST(SaveScreenBmp, WritesTheClientAreaOfTheCanvasAt24Bits) {
-    Session s(101, 110); // client area 101 x 50
+    Session s(118, 92); // client area 101 x 50
     TempDir dir;
     gfx::Canvas canvas(300, 200);
     canvas.fill_rect({0, 0, 300, 200}, gfx::rgb(10, 20, 30));
@@ -89,12 +89,23 @@ TEST(SaveScreenBmp, WritesTheClientAreaOfTheCanvasAt24Bits) {
 }
 
 TEST(SaveScreenBmp, CancelWritesNothingAndAFileThatCannotBeWrittenIsReported) {
-    Session s(101, 110);
+    Session s(118, 92);
     TempDir dir;
     s.answer("file cancel");
     EXPECT_EQ(save_screen_bmp(), 552);
     EXPECT_EQ(Progdisplay.model_displayed, 1);
     EXPECT_FALSE(s.showed("BOX"));
+    EXPECT_STREQ(Systemsettings.file_name, "*.bmp"); // no model: the pattern
+    // With a model the bitmap is proposed after it.
+    char name[] = "/data/wenner.survey.mod";
+    char* const kept = Modelsettings.namefile;
+    Modelsettings.namefile = name;
+    Modelsettings.model_read = 1;
+    s.answer("file cancel");
+    save_screen_bmp();
+    EXPECT_STREQ(Systemsettings.file_name, "wenner.survey.bmp");
+    Modelsettings.model_read = 0;
+    Modelsettings.namefile = kept;
 
     const std::string blocked = dir.file("no/such/folder/w.bmp");
     s.answer("file " + blocked);
@@ -107,7 +118,7 @@ TEST(SaveScreenBmp, CancelWritesNothingAndAFileThatCannotBeWrittenIsReported) {
 
 // A disk that fills up part-way leaves the bitmap that was there before, and says so.
 TEST(SaveScreenBmp, FullDiskKeepsTheOldBitmap) {
-    Session s(101, 110);
+    Session s(118, 92);
     TempDir dir;
     const std::string path = dir.write("window.bmp", "old picture");
     s.answer("file " + path);

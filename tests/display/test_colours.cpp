@@ -164,12 +164,13 @@ TEST(ReadColourScheme, GoodFileRestoresBadFileIsReportedAndChangesNothing) {
     EXPECT_FALSE(s.showed("has been restored"));
     EXPECT_EQ(std::memcmp(before, Progdisplay.colour_table, sizeof before), 0);
 
+    // A missing file is refused in the dialog: nothing is read, nothing changes.
     s.out.str("");
-    s.answer("file " + dir.file("none.col") + "\nbox yes"); // yes: "create" the missing file
+    s.answer("file " + dir.file("none.col") + "\nfile cancel");
     read_colour_scheme();
-    EXPECT_TRUE(s.showed("BOX [Colour scheme file] I cannot find the color scheme file\\n" +
-                         dir.file("none.col") + ".\\nThe default colour scheme will be used."));
+    EXPECT_TRUE(s.showed("none.col\\nThis file does not exist."));
     EXPECT_FALSE(s.showed("has been restored"));
+    EXPECT_EQ(std::memcmp(before, Progdisplay.colour_table, sizeof before), 0);
     EXPECT_TRUE(s.answered()) << s.err.str();
 }
 

@@ -55,7 +55,9 @@ TEST(LayoutTextMetrics, ScaleStaysWithinFiveToTenPixelsPerColumnWhenTheCanvasAll
         {500, 400, 292.0f / 24, 292.0f / 24, 292, 400},
     };
     for (const auto& c : cases) {
-        Session s(c.client_width, 700); // a client of 640 rows: the fixed font stays
+        // A client of c.client_width x 640 pixels: the fixed font stays.
+        Session s(c.client_width + ui::scroll_bar_size,
+                  640 + ui::menu_bar_height + ui::scroll_bar_size);
         gfx::Canvas dc(10, 10);
         const Layout l = lay_out(4, c.canvas_width, 25, 50, 50, dc);
         EXPECT_FLOAT_EQ(l.raw, c.raw) << c.client_width << " " << c.canvas_width;
@@ -69,7 +71,7 @@ TEST(LayoutTextMetrics, ScaleStaysWithinFiveToTenPixelsPerColumnWhenTheCanvasAll
 }
 
 TEST(LayoutTextMetrics, LowClientTakesTheSmallFontAndShortLinesStayFinite) {
-    Session s(1000, 600); // client height 540
+    Session s(1000 + ui::scroll_bar_size, 540 + ui::menu_bar_height + ui::scroll_bar_size);
     gfx::Canvas dc(10, 10);
     const Layout l = lay_out(4, 2000, 25, 50, 50, dc);
     EXPECT_EQ(dc.font().face, Progdisplay.small_font.face);

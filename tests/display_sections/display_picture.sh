@@ -39,8 +39,8 @@ band_of() { local i=0; for b in $bands; do [ "$b" = "$1" ] && { echo $i; return;
 bmp=$work/out/homogeneous_wenner.bmp
 
 if [ "$mode" = batch ]; then
-  check "the bitmap is the client area, 1024 x 708" \
-    test "$(convert "$bmp" -format '%w x %h' info:)" = "1024 x 708"
+  check "the bitmap is the client area, 1007 x 726" \
+    test "$(convert "$bmp" -format '%w x %h' info:)" = "1007 x 726"
   # Down the middle of the data area (one pixel right of electrode 12 at x = 60 + 12 x 40,
   # clear of the data points' marks) every pixel is a band.
   off=$(convert "$bmp" -crop 1x141+541+110 +repage txt:- | awk 'NR > 1 { print substr($3, 2, 6) }' |

@@ -52,7 +52,8 @@ TEST_F(SectionsProgram, BlocksAndBoxesTakeTheColoursOfTheirValues) {
         EXPECT_EQ(y, (std::vector<int>{80, 80, 100, 100}));
         const std::size_t last = block_number(0, 10, m.margin_columns);
         EXPECT_EQ(Sectionoutlines.block_y[4 * last], 80 + 8 * 20 + 40);
-        EXPECT_EQ(Sectionoutlines.block_y[4 * last + 2], 80 + 472 / 2);
+        // The whole last row: the section reaches 2 x 726 / 3 / 2 = 242 pixels down.
+        EXPECT_EQ(Sectionoutlines.block_y[4 * last + 2], 80 + 8 * 20 + 2 * 40);
         // Blocks beyond one mesh column outside the line are not drawn.
         EXPECT_EQ(Sectionoutlines.block_drawn[block_number(0, 1, m.margin_columns - 2)], 0);
         EXPECT_EQ(Sectionoutlines.block_drawn[block_number(0, 1, m.margin_columns + 49)], 0);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 
 using namespace forward_test;
 using namespace test_support;
@@ -268,6 +269,55 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThread) {
         // Both layers show: the data are not those of a half-space.
         const auto [low, high] = std::minmax_element(m.app_ip, m.app_ip + m.ndata);
         EXPECT_GT(*high - *low, 1.0) << solver.name;
+    }
+}
+
+// The read dialog of a first run (the input folder is still the program folder) opens in the
+// bundled examples; after that in the folder of the last model read.
+TEST(Commands, ReadDialogOpensInTheExamplesThenInTheFolderOfTheLastModel) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    model::copy_text(Systemsettings.program_dir, sizeof Systemsettings.program_dir,
+                     f.home.path.c_str());
+    model::copy_text(Systemsettings.initial_dir, sizeof Systemsettings.initial_dir,
+                     f.home.path.c_str());
+    f.read("homogeneous_wenner.mod");
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    EXPECT_EQ(std::string(m.namefile), example("homogeneous_wenner.mod"));
+
+    const std::string other = f.home.file("models/two.mod");
+    ASSERT_EQ(mkdir(f.home.file("models").c_str(), 0755), 0);
+    f.home.write("models/two.mod", read_file(example("chargeable_wenner.mod")));
+    f.read(other);
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    f.read("two.mod"); // in the folder of the last model, not in the examples
+    EXPECT_EQ(std::string(m.namefile), other);
+    EXPECT_TRUE(f.h.backend.answers().empty());
+}
+
+// The data file is proposed after the model ("homogeneous_wenner.dat" in the file dialog);
+// Cancel in the file dialog or in either noise dialog ends the save and writes nothing.
+TEST(Commands, SaveProposesTheModelsNameAndCancelWritesNothing) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("homogeneous_wenner.mod"));
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1);
+    f.h.answer("file cancel");
+    save_results_command(Progdisplay, m, 1);
+    EXPECT_STREQ(Systemsettings.file_name, "homogeneous_wenner.dat");
+    const std::string path = f.home.file("out.dat");
+    const char* cancels[] = {
+        "dialog NoiseDiaBox cancel",
+        "dialog NoiseDiaBox click 504 set 500 5 click 502 ok\ndialog VoltNoiseDiaBox cancel",
+    };
+    for (const char* cancel : cancels) {
+        SCOPED_TRACE(cancel);
+        f.h.answer("file " + path + "\n" + cancel);
+        save_results_command(Progdisplay, m, 1);
+        EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::cancelled);
+        EXPECT_FALSE(sys::file_exists(path));
+        EXPECT_TRUE(f.h.backend.answers().empty());
     }
 }
 

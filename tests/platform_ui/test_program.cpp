@@ -64,7 +64,7 @@ TEST_F(Program, BadCallsExitWithTwo) {
         const char* args;
         const char* message;
     } cases[] = {
-        {"", "usage"},
+        {"", "--batch MODEL.mod [--out DIR] [--home DIR]"},
         {"--script", "needs a value"},
         {"--frobnicate", "unknown argument"},
         {"--script /no/such/script.txt", "cannot read"},

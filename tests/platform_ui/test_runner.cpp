@@ -264,16 +264,13 @@ const Case cases[] = {
     {"file_cancel", "file cancel\nmenu 4\n", "BOX [Message] no file 2D Model File *.mod\n", 0},
     {"file_unanswered", "menu 4\n",
      "NOANSWER file [2D Model File]\nBOX [Message] no file 2D Model File *.mod\n", 0},
-    {"file_create_yes", "file new.mod\nbox yes\nmenu 4\n",
-     "BOX [2D Model File] new.mod\\nThis file does not exist.\\nDo you want to create it?\n"
-     "BOX [Message] file new.mod $F/new.mod\n",
-     0},
-    {"file_create_no_asks_again", "file new.mod\nbox no\nfile model.mod\nmenu 4\n",
-     "BOX [2D Model File] new.mod\\nThis file does not exist.\\nDo you want to create it?\n"
+    // A file to read must exist: the dialog says so and asks again.
+    {"file_missing_then_existing", "file new.mod\nfile model.mod\nmenu 4\n",
+     "BOX [2D Model File] new.mod\\nThis file does not exist.\\nPlease choose an existing file.\n"
      "BOX [Message] file model.mod $F/model.mod\n",
      0},
-    {"file_create_no_then_nothing", "file new.mod\nbox no\nmenu 4\n",
-     "BOX [2D Model File] new.mod\\nThis file does not exist.\\nDo you want to create it?\n"
+    {"file_missing_then_nothing", "file new.mod\nmenu 4\n",
+     "BOX [2D Model File] new.mod\\nThis file does not exist.\\nPlease choose an existing file.\n"
      "NOANSWER file [2D Model File]\nBOX [Message] no file 2D Model File *.mod\n",
      0},
     {"file_save_new", "file out.dat\nmenu 6\n", "BOX [Message] file out.dat $F/out.dat\n", 0},
@@ -305,7 +302,7 @@ const Case cases[] = {
     {"expect_after_close", "close\nexpect box closing\n", "BOX [Message] closing\n", 0},
     {"second_command_refused", "queue menu 1\nmenu 5\n", "BEEP\nBOX [Message] completed\n", 0},
     {"queued_without_pump_runs_after", "queue menu 1\nmenu 8\n",
-     "BOX [Message] screen 1024x768 client 1024x708 memory 512\nBOX [Message] Hello\\nworld\n", 0},
+     "BOX [Message] screen 1024x768 client 1007x726 memory 512\nBOX [Message] Hello\\nworld\n", 0},
     {"optimise_runs_as_a_command", "queue menu 1\noptimise\n", "BEEP\nBOX [Message] optimising\n",
      0},
     {"optimise_takes_nothing", "optimise now\n", "", 2, "case:1: optimise takes nothing"},
@@ -320,7 +317,7 @@ const Case cases[] = {
     {"no_such_popup", "popup Tools\n", "", 2, "no popup \"Tools\""},
     // Start line, window, painting, mouse.
     {"start_screen_memory", "start screen 800 600 memory 256\nmenu 8\n",
-     "BOX [Message] screen 800x600 client 800x540 memory 256\n", 0},
+     "BOX [Message] screen 800x600 client 783x558 memory 256\n", 0},
     {"start_fails", "start memory 32\nexpect box Insufficient*\n",
      "BOX [Message] Insufficient memory to start\n", 0},
     {"nothing_after_failed_start", "start memory 32\nmenu 1\n",
@@ -482,9 +479,8 @@ class WrappingBackend final : public ui::Backend {
         return s_.message_box(t, c, f);
     }
     void beep() override { s_.beep(); }
-    bool file_dialog(ui::FileDialogKind k, std::string& f, const std::string& t,
-                     const std::string& d) override {
-        return s_.file_dialog(k, f, t, d);
+    bool file_dialog(const ui::FileRequest& r, std::string& p) override {
+        return s_.file_dialog(r, p);
     }
     int run_dialog(const ui::DialogTemplate& t, const ui::DialogProc& p) override {
         return s_.run_dialog(t, p);

@@ -1,13 +1,16 @@
 // The ui layer without a backend: default answers, field reading, menu editing, the command
 // and close rules; and the script's word and pattern rules.
+#include "platform/sys/sys.h"
 #include "platform/ui/headless/script.h"
 #include "platform/ui/ui.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <map>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -89,6 +92,73 @@ TEST(DialogFields, CheckRadioClearsTheRestOfTheGroup) {
     d.check_radio(201, 204, 203);
     EXPECT_EQ(d.on, (std::map<int, bool>{
                         {30, true}, {201, false}, {202, false}, {203, true}, {204, false}}));
+}
+
+TEST(FileNames, RequestFromPatternNameAndFolder) {
+    const std::string here = sys::current_dir();
+    const struct {
+        const char* file;
+        const char* initial_dir;
+        std::string folder, filter, name;
+    } cases[] = {
+        {"*.mod", "/data/models", "/data/models", "*.mod", ""},
+        {"*.mod", "/data/models/", "/data/models", "*.mod", ""},
+        // The colour and contour-value dialogs put their folder in front of the pattern.
+        {"/home/u/schemes/*.col", "/data", "/home/u/schemes", "*.col", ""},
+        {"/*.col", "/data", "/", "*.col", ""},
+        // A name is proposed and lists the files of its extension.
+        {"survey.dat", "/data", "/data", "*.dat", "survey.dat"},
+        {"/out/survey.bmp", "/data", "/out", "*.bmp", "survey.bmp"},
+        {"README", "/data", "/data", "*", "README"},
+        {"", "", here, "*", ""},
+        {"*.mod", "rel", here + "/rel", "*.mod", ""},
+    };
+    for (const auto& c : cases) {
+        const ui::FileRequest r =
+            ui::file_request(ui::FileDialogKind::save, c.file, "Title", c.initial_dir);
+        EXPECT_EQ(r.folder, c.folder) << c.file;
+        EXPECT_EQ(r.filter, c.filter) << c.file;
+        EXPECT_EQ(r.name, c.name) << c.file;
+        EXPECT_EQ(r.title, "Title");
+    }
+}
+
+// What is typed is the path: nothing is put in front of an absolute path, and a name or
+// relative path is taken in the dialog's folder as it stands.
+TEST(FileNames, TypedEntryIsThePathItSpells) {
+    const struct {
+        const char* folder;
+        const char* typed;
+        const char* path;
+    } cases[] = {
+        {"/data", "abc", "/data/abc"},
+        {"/data/", "blk.dat", "/data/blk.dat"},
+        {"/data", "sub/blk.dat", "/data/sub/blk.dat"},
+        {"/data", "../blk.dat", "/data/../blk.dat"},
+        {"/data", "/tmp/x/blk.dat", "/tmp/x/blk.dat"},
+        {"/data", "/", "/"},
+        {"/", "blk.dat", "/blk.dat"},
+        {"/data", "name with blanks.mod", "/data/name with blanks.mod"},
+        {"/data", "", ""},
+        {"/data", "  ", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::typed_path(c.folder, c.typed), c.path) << c.typed;
+}
+
+TEST(FileNames, ListingHoldsFoldersThenTheFilesOfTheFilter) {
+    test_support::TempDir dir("vd_listing");
+    for (const char* name : {"warm.col", "cold.col", "model.mod", "notes.txt", ".hidden.col"})
+        dir.touch(name);
+    ASSERT_EQ(mkdir((dir.path + "schemes").c_str(), 0755), 0);
+    const std::vector<std::string> col = {"../", "schemes/", "cold.col", "warm.col"};
+    EXPECT_EQ(ui::folder_listing(dir.folder(), "*.col"), col);
+    const std::vector<std::string> all = {"../",       "schemes/",  "cold.col",
+                                          "model.mod", "notes.txt", "warm.col"};
+    EXPECT_EQ(ui::folder_listing(dir.path, "*"), all);
+    EXPECT_EQ(ui::folder_listing("/", "*.col").front().back(), '/'); // no "../" at the root
+    EXPECT_NE(ui::folder_listing("/", "*").front(), "../");
+    EXPECT_TRUE(ui::folder_listing(dir.file("missing"), "*").empty());
 }
 
 TEST_F(UiLayer, MenuItemsRemovedById) {

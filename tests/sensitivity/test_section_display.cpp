@@ -176,13 +176,14 @@ TEST(SensitivitySection, FillsTheWholeFrameInBothStyles) {
         gfx::Canvas dc(1024, 700);
         dc.set_poly_fill_mode(gfx::FillMode::alternate);
         const int bottom = draw_sensitivity_section(in, dc, Progdisplay.brushes, Progdisplay.pens);
-        EXPECT_EQ(unpainted_inside(dc, in, 1024), 0) << "fill style " << style;
+        const int client_width = ui::client_size().width; // the section is centred in it
+        EXPECT_EQ(unpainted_inside(dc, in, client_width), 0) << "fill style " << style;
         EXPECT_EQ(Progdisplay.fill_style, style);
         EXPECT_EQ(dc.set_poly_fill_mode(gfx::FillMode::alternate), gfx::FillMode::alternate);
         EXPECT_GT(bottom, in.top + round_to_int(in.z_max * in.z_scale) + 3 * 16);
 
         // A node between P1 and P2 lies in the band of its value.
-        const int left = (1024 - round_to_int((in.x_max - in.x_min) * 280.0f)) / 2;
+        const int left = (client_width - round_to_int((in.x_max - in.x_min) * 280.0f)) / 2;
         const int k = 3 * g.columns + 38;
         int band = 0;
         while (band < 16 && levels[band] < g.v[k])

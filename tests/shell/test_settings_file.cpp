@@ -43,24 +43,36 @@ TEST_F(SettingsFile, MissingFileGivesDefaultsAndProgramFolders) {
     shell::SettingsValues v;
     v.paint = "old.exe";
     shell::read_settings_file(dir, v);
-    EXPECT_EQ(v.paint, "pbrush.exe");
-    EXPECT_EQ(v.editor, "notepad.exe");
+    EXPECT_EQ(v.paint, "xdg-open");
+    EXPECT_EQ(v.editor, "xdg-open");
     EXPECT_EQ(v.extension, "*.mod");
     EXPECT_EQ(v.input, dir);
     EXPECT_EQ(v.output, dir); // never a bare separator at exit
 
     ASSERT_EQ(shell::write_settings_file(dir, v), "");
-    EXPECT_EQ(get(), "[programs]\npaint=pbrush.exe\neditor=notepad.exe\n[files]\n"
+    EXPECT_EQ(get(), "[programs]\npaint=xdg-open\neditor=xdg-open\n[files]\n"
                      "extension=*.mod\noutput=" +
                          dir + "\ninput=" + dir + "\n");
+}
+
+TEST_F(SettingsFile, WindowsProgramsOfEarlierFilesReadAsTheDesktopOpener) {
+    put("[programs]\npaint=pbrush.exe\neditor=notepad.exe\n");
+    shell::SettingsValues v;
+    EXPECT_EQ(shell::read_settings_file(dir, v), "");
+    EXPECT_EQ(v.paint, "xdg-open");
+    EXPECT_EQ(v.editor, "xdg-open");
+    put("[programs]\npaint=gimp\neditor=mousepad\n");
+    shell::read_settings_file(dir, v);
+    EXPECT_EQ(v.paint, "gimp");
+    EXPECT_EQ(v.editor, "mousepad");
 }
 
 TEST_F(SettingsFile, PartialFileKeepsDefaultsAndTheFilesOwnLines) {
     put("[files]\r\ninput=/data/models\r\n");
     shell::SettingsValues v;
     EXPECT_EQ(shell::read_settings_file(dir, v), "");
-    EXPECT_EQ(v.paint, "pbrush.exe");
-    EXPECT_EQ(v.editor, "notepad.exe");
+    EXPECT_EQ(v.paint, "xdg-open");
+    EXPECT_EQ(v.editor, "xdg-open");
     EXPECT_EQ(v.extension, "*.mod");
     EXPECT_EQ(v.input, "/data/models");
     EXPECT_EQ(v.output, dir);
@@ -68,7 +80,7 @@ TEST_F(SettingsFile, PartialFileKeepsDefaultsAndTheFilesOwnLines) {
     v.extension = "*.txt";
     ASSERT_EQ(shell::write_settings_file(dir, v), "");
     EXPECT_EQ(get(), "[files]\r\ninput=/data/models/\r\nextension=*.txt\r\noutput=" + dir +
-                         "\r\n[programs]\r\npaint=pbrush.exe\r\neditor=notepad.exe\r\n");
+                         "\r\n[programs]\r\npaint=xdg-open\r\neditor=xdg-open\r\n");
 
     // What was written reads back the same (the separator already there is not doubled).
     shell::SettingsValues back;
@@ -89,7 +101,7 @@ TEST_F(SettingsFile, LinesTheProgramDoesNotOwnAreKept) {
     v.output = "/out";
     ASSERT_EQ(shell::write_settings_file(dir, v), "");
     EXPECT_EQ(get(), "; my notes\n[programs]\npaint=gimp\n; keep this\nviewer=eog\n"
-                     "editor=notepad.exe\n\n[window]\nwidth=800\n[files]\ninput=/in/\n"
+                     "editor=xdg-open\n\n[window]\nwidth=800\n[files]\ninput=/in/\n"
                      "extension=*.mod\noutput=/out/\n");
 }
 
@@ -103,7 +115,7 @@ TEST_F(SettingsFile, ValuesLongerThanTheFieldAreRefusedNotCut) {
               "The settings file\n" + dir +
                   "veldarin.ini\nThe value of paint is longer than 254 characters; the default "
                   "is used.\n");
-    EXPECT_EQ(v.paint, "pbrush.exe");
+    EXPECT_EQ(v.paint, "xdg-open");
     EXPECT_EQ(v.editor, "ed");
     EXPECT_EQ(v.extension, "*.dat");
     EXPECT_EQ(v.output, dir); // an empty folder is the program folder
@@ -144,7 +156,7 @@ TEST_F(SettingsFile, FifoAndHugeFileAreNeitherReadNorReplaced) {
               "The settings file\n" + dir +
                   "veldarin.ini\ncannot be used: it is not a regular file.\nThe default "
                   "settings are used and the file is left as it is.");
-    EXPECT_EQ(v.paint, "pbrush.exe");
+    EXPECT_EQ(v.paint, "xdg-open");
     EXPECT_NE(shell::write_settings_file(dir, v).find("cannot be written: it is not a regular"),
               std::string::npos);
     struct stat st;
@@ -156,7 +168,7 @@ TEST_F(SettingsFile, FifoAndHugeFileAreNeitherReadNorReplaced) {
     put(huge);
     EXPECT_NE(shell::read_settings_file(dir, v).find("cannot be used: it is larger than 1 MB"),
               std::string::npos);
-    EXPECT_EQ(v.paint, "pbrush.exe");
+    EXPECT_EQ(v.paint, "xdg-open");
     EXPECT_NE(shell::write_settings_file(dir, v), "");
     EXPECT_EQ(get().size(), huge.size());
 }

@@ -40,16 +40,16 @@ TEST_F(WindowProgram, StartUpAndFirstPaint) {
     // The settings file read at the first paint.
     EXPECT_EQ(std::string(Modelsettings.model_file), "*.txt");
     EXPECT_EQ(std::string(Systemsettings.initial_dir), home);
-    EXPECT_EQ(std::string(Systemsettings.paint_program), "pbrush.exe");
+    EXPECT_EQ(std::string(Systemsettings.paint_program), "xdg-open");
 
-    // Scroll ranges over the canvas: client 1024 x 708.
+    // Scroll ranges over the canvas: client 1007 x 726.
     ui::Event e;
     e.kind = ui::EventKind::scroll;
     e.bar = ui::Bar::vertical;
     e.code = ui::ScrollCode::thumb_track;
     e.pos = 100000;
     send(e);
-    EXPECT_EQ(Progdisplay.scroll_y, 960 - 708);
+    EXPECT_EQ(Progdisplay.scroll_y, 960 - 726);
 }
 
 TEST_F(WindowProgram, FirstPaintRunsOnce) {
@@ -71,11 +71,11 @@ TEST_F(WindowProgram, ChildWindowsAtTheFootStartHidden) {
     EXPECT_EQ(Statuswind.bar_width, 48 * 8);
     EXPECT_EQ(Statuswind.bar_height, 19);
     EXPECT_EQ(s.x, 0);
-    EXPECT_EQ(s.y, 708 - 19);
+    EXPECT_EQ(s.y, 726 - 19);
     EXPECT_EQ(s.w, 48 * 8);
     EXPECT_EQ(Nextwind.button_width, 10 * 8);
-    EXPECT_EQ(n.x, 1024 - 80 - 1);
-    EXPECT_EQ(n.y, 708 - 19);
+    EXPECT_EQ(n.x, 1007 - 80 - 1);
+    EXPECT_EQ(n.y, 726 - 19);
 }
 
 TEST_F(WindowProgram, StatusBarAndText) {
@@ -121,7 +121,7 @@ TEST_F(WindowProgram, NextWindowToggles) {
 TEST_F(WindowProgram, FontSizeFollowsClientHeight) {
     struct Case {
         int screen_height, font;
-    } cases[] = {{580, 14}, {581, 16}}; // client 520 and 521 pixels
+    } cases[] = {{562, 14}, {563, 16}}; // client 520 and 521 pixels
     for (const Case& c : cases) {
         ASSERT_TRUE(start(1024, c.screen_height));
         EXPECT_EQ(shell::Windowobjects.text_font.height, c.font) << c.screen_height;
@@ -145,7 +145,7 @@ TEST_F(WindowProgram, PaintCopiesTheCanvasFromTheScrollOffsets) {
 }
 
 TEST_F(WindowProgram, ScrollRequests) {
-    ASSERT_TRUE(start()); // horizontal range 0 .. 1280 - 1024 = 256
+    ASSERT_TRUE(start()); // horizontal range 0 .. 1280 - 1007 = 273
     struct Case {
         int from;
         ui::ScrollCode code;
@@ -153,11 +153,11 @@ TEST_F(WindowProgram, ScrollRequests) {
     } cases[] = {
         {3, ui::ScrollCode::page_up, 0, 3}, // 3 - 5 is not above 0
         {3, ui::ScrollCode::line_up, 0, 2},           {0, ui::ScrollCode::line_up, 0, 0},
-        {6, ui::ScrollCode::page_up, 0, 1},           {250, ui::ScrollCode::page_down, 0, 255},
-        {251, ui::ScrollCode::page_down, 0, 251}, // 256 is not below the range end
-        {255, ui::ScrollCode::line_down, 0, 256},     {256, ui::ScrollCode::line_down, 0, 256},
+        {6, ui::ScrollCode::page_up, 0, 1},           {267, ui::ScrollCode::page_down, 0, 272},
+        {268, ui::ScrollCode::page_down, 0, 268}, // 273 is not below the range end
+        {272, ui::ScrollCode::line_down, 0, 273},     {273, ui::ScrollCode::line_down, 0, 273},
         {10, ui::ScrollCode::thumb_position, 99, 10}, {10, ui::ScrollCode::thumb_track, 99, 99},
-        {10, ui::ScrollCode::thumb_track, 5000, 256}, // kept within the range
+        {10, ui::ScrollCode::thumb_track, 5000, 273}, // kept within the range
         {10, ui::ScrollCode::thumb_track, -7, 0},     {10, ui::ScrollCode::end_scroll, 99, 10},
     };
     for (const Case& c : cases) {
@@ -228,7 +228,7 @@ TEST_F(WindowProgram, CloseWritesTheSettingsFileAndRemovesTheStructureFile) {
     command(150);
     EXPECT_TRUE(ui::window_closed());
     EXPECT_EQ(read_file(home + "veldarin.ini"),
-              "[programs]\npaint=pbrush.exe\neditor=notepad.exe\n[files]\nextension=*.mod\n"
+              "[programs]\npaint=xdg-open\neditor=xdg-open\n[files]\nextension=*.mod\n"
               "output=" +
                   home + "\ninput=" + home + "\n");
     EXPECT_FALSE(sys::file_exists(Modelsettings.nodes_file));

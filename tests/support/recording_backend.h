@@ -30,10 +30,7 @@ class RecordingBackend : public ui::Backend {
 
     int message_box(const std::string& text, const std::string& caption, unsigned flags) override;
     void beep() override;
-    bool file_dialog(ui::FileDialogKind, std::string&, const std::string&,
-                     const std::string&) override {
-        return false;
-    }
+    bool file_dialog(const ui::FileRequest&, std::string&) override { return false; }
     int run_dialog(const ui::DialogTemplate&, const ui::DialogProc&) override { return -1; }
     void title_changed() override {}
     ui::Size client_size() override { return {1024, 700}; }

@@ -1,5 +1,5 @@
-// The window-system layer: program-side window state, the dispatch and pump rules, the file
-// dialog's prompts, and the do-nothing backend used until an application installs its own.
+// The window-system layer: program-side window state, the dispatch and pump rules, and the
+// do-nothing backend used until an application installs its own.
 #include "platform/ui/ui.h"
 
 #include "platform/gfx/canvas.h"
@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <set>
 
 namespace ui {
 
@@ -27,10 +28,7 @@ class NullBackend final : public Backend {
         }
     }
     void beep() override {}
-    bool file_dialog(FileDialogKind, std::string&, const std::string&,
-                     const std::string&) override {
-        return false;
-    }
+    bool file_dialog(const FileRequest&, std::string&) override { return false; }
     int run_dialog(const DialogTemplate&, const DialogProc&) override { return -1; }
     void title_changed() override {}
     Size client_size() override { return {}; }
@@ -90,20 +88,6 @@ void run_command(int id) {
     if (state.handlers.command) state.handlers.command(id);
 }
 
-// "dir/" + name, with dir made absolute against the current directory.
-std::string join_path(const std::string& dir, const std::string& name) {
-    if (!name.empty() && name[0] == '/') return name;
-    std::string base = dir.empty() ? sys::current_dir() : dir;
-    if (base.empty() || base[0] != '/') base = sys::current_dir() + "/" + base;
-    if (base.back() != '/') base += '/';
-    return base + name;
-}
-
-std::string folder_of(const std::string& path) {
-    std::size_t cut = path.rfind('/');
-    return cut == 0 ? std::string("/") : path.substr(0, cut);
-}
-
 } // namespace
 
 // ---- Message boxes and file dialogs ------------------------------------------------------------
@@ -116,13 +100,40 @@ void beep() {
     current->beep();
 }
 
+namespace {
+
+// What the user chose, or "" and a box when the dialog must ask again.
+std::string checked_choice(const FileRequest& request, const std::string& path) {
+    const std::string name = sys::file_title(path);
+    const bool exists = sys::file_exists(path);
+    if (request.kind == FileDialogKind::save && exists &&
+        message_box(name + " already exists.\nDo you want to replace it?", request.title,
+                    mb_yesno | mb_iconexclamation) != id_yes)
+        return "";
+    // Reading a file that is not there can only fail: ask for another one.
+    if (request.kind == FileDialogKind::open && !exists) {
+        message_box(name + "\nThis file does not exist.\nPlease choose an existing file.",
+                    request.title, mb_ok | mb_iconexclamation);
+        return "";
+    }
+    return path;
+}
+
+std::string folder_of(const std::string& path) {
+    const std::size_t cut = path.rfind('/');
+    return cut == 0 || cut == std::string::npos ? std::string("/") : path.substr(0, cut);
+}
+
+} // namespace
+
 bool file_dialog(FileDialogKind kind, std::string& file, std::string& title,
                  const std::string& initial_dir, std::size_t max_path) {
+    FileRequest request = file_request(kind, file, title, initial_dir);
     for (;;) {
-        std::string chosen = file;
-        if (!current->file_dialog(kind, chosen, title, initial_dir)) return false;
-        if (chosen.empty()) return false;
-        std::string path = join_path(initial_dir, chosen);
+        std::string chosen;
+        if (!current->file_dialog(request, chosen)) return false;
+        const std::string path = typed_path(request.folder, chosen);
+        if (path.empty()) return false;
         if (path.size() >= max_path) {
             message_box("The path\n" + path + "\nis too long: it has " +
                             std::to_string(path.size()) + " characters, and at most " +
@@ -130,20 +141,15 @@ bool file_dialog(FileDialogKind kind, std::string& file, std::string& title,
                         title, mb_ok | mb_iconexclamation);
             return false;
         }
-        std::string name = sys::file_title(path);
-        bool exists = sys::file_exists(path);
-        if (kind == FileDialogKind::save && exists) {
-            if (message_box(name + " already exists.\nDo you want to replace it?", title,
-                            mb_yesno | mb_iconexclamation) != id_yes)
-                continue;
-        } else if (kind == FileDialogKind::open && !exists) {
-            if (message_box(name + "\nThis file does not exist.\nDo you want to create it?", title,
-                            mb_yesno | mb_iconquestion) != id_yes)
-                continue;
+        if (checked_choice(request, path).empty()) {
+            // The next pass starts where the user was, with the name typed.
+            request.folder = folder_of(path);
+            request.name = sys::file_title(path);
+            continue;
         }
         sys::set_current_dir(folder_of(path));
         file = path;
-        title = name;
+        title = sys::file_title(path);
         return true;
     }
 }
@@ -161,6 +167,32 @@ int Dialog::int_value(int id) const {
 double Dialog::real_value(int id) const {
     std::string t = text(id);
     return std::strtod(t.c_str(), nullptr);
+}
+
+namespace {
+// Built on first use: templates are globals, constructed before or after this file's own.
+std::set<const DialogTemplate*>& template_registry() {
+    static std::set<const DialogTemplate*> registry;
+    return registry;
+}
+} // namespace
+
+DialogTemplate::DialogTemplate() {
+    template_registry().insert(this);
+}
+
+DialogTemplate::DialogTemplate(const DialogTemplate& other)
+    : name(other.name), caption(other.caption), width(other.width), height(other.height),
+      controls(other.controls) {
+    template_registry().insert(this);
+}
+
+DialogTemplate::~DialogTemplate() {
+    template_registry().erase(this);
+}
+
+std::vector<const DialogTemplate*> live_templates() {
+    return {template_registry().begin(), template_registry().end()};
 }
 
 int run_dialog(const DialogTemplate& tmpl, const DialogProc& proc) {

@@ -43,16 +43,38 @@ void beep();
 // ---- File dialogs --------------------------------------------------------------------------
 
 enum class FileDialogKind { open, save };
-/// Asks for a file. On entry `file` holds the default pattern or name ("*.mod") and `title`
-/// the caption; on success `file` holds the full path, `title` the file name without its
-/// folder, the current directory becomes the file's folder, and the result is true. A save
-/// request for an existing file asks "... already exists." before overwriting, an open request
-/// for a missing file asks whether to create it (yes/no boxes under the dialog's caption); No
-/// returns to the dialog. Cancel gives false and leaves `file`, `title` and the current
-/// directory as they were; so does a path of `max_path` characters or more, after a box that
-/// names it and says it is too long.
+/// Asks for a file. On entry `file` holds the pattern ("*.mod") or the proposed name
+/// ("survey.dat"), either of them possibly after a folder ("/data/*.col"), and `title` the
+/// caption; the dialog opens in that folder, else in `initial_dir`, else in the current folder,
+/// and lists the sub-folders and the files of the pattern (a proposed name lists the files of its
+/// extension). What the user types is taken as it stands: an absolute path, or a name or
+/// relative path in the dialog's folder. On success `file` holds the full path, `title` the file
+/// name without its folder, the current directory becomes the file's folder, and the result is
+/// true. A save request for an existing file asks "... already exists." before overwriting; an
+/// open request for a missing file says so; either way the dialog asks again. Cancel gives false
+/// and leaves `file`, `title` and the current directory as they were; so does a path of
+/// `max_path` characters or more, after a box that names it and says it is too long.
 bool file_dialog(FileDialogKind kind, std::string& file, std::string& title,
                  const std::string& initial_dir, std::size_t max_path = sys::path_max);
+
+/// One file request as a backend shows it.
+struct FileRequest {
+    FileDialogKind kind = FileDialogKind::open;
+    std::string title;
+    std::string folder; ///< absolute; the dialog opens here and relative entries are taken here
+    std::string filter; ///< the pattern of the listed files ("*.mod"; "*" for all)
+    std::string name;   ///< the proposed name, "" for none
+};
+/// The request of a file_dialog call (see there for `file` and `initial_dir`).
+FileRequest file_request(FileDialogKind kind, const std::string& file, const std::string& title,
+                         const std::string& initial_dir);
+/// The path an entry typed into a file dialog names: an absolute path as it stands, anything else
+/// below `folder`; "" for an entry of blanks only.
+std::string typed_path(const std::string& folder, const std::string& typed);
+/// The list of a file dialog: "../" (except at the root), the sub-folders with a trailing '/',
+/// then the files that match `filter` (shell wildcards), each group sorted; names starting with a
+/// dot are left out. Empty when the folder cannot be read.
+std::vector<std::string> folder_listing(const std::string& folder, const std::string& filter);
 
 // ---- Modal dialogs -------------------------------------------------------------------------
 
@@ -72,12 +94,21 @@ struct ControlSpec {
     std::string text;
     int x = 0, y = 0, w = 0, h = 0; ///< dialog units; the backend scales them
 };
+/// A dialog's layout. Every template object registers itself while it lives, so that a test can
+/// walk all of the program's templates (they are globals of the folders that own them).
 struct DialogTemplate {
     std::string name;    ///< template name, e.g. "NoiseDiaBox"; the script addresses it by this
     std::string caption; ///< window caption
     int width = 0, height = 0;
     std::vector<ControlSpec> controls;
+
+    DialogTemplate();
+    DialogTemplate(const DialogTemplate& other);
+    DialogTemplate& operator=(const DialogTemplate& other) = default;
+    ~DialogTemplate();
 };
+/// The template objects alive now, in no particular order.
+std::vector<const DialogTemplate*> live_templates();
 
 enum class DialogEvent { init, first_paint, command, scroll };
 /// Scroll-bar codes of a scroll event (the values of the window system's request codes).
@@ -145,6 +176,14 @@ int run_dialog(const DialogTemplate& tmpl, const DialogProc& proc);
 struct Size {
     int width = 0, height = 0;
 };
+/// Height of the main window's menu bar and thickness of its scroll bars, in pixels.
+constexpr int menu_bar_height = 25;
+constexpr int scroll_bar_size = 17;
+/// The client area of a main window over the whole of `screen`: the screen less the menu bar
+/// and the two scroll bars. Both backends give the program this area on the same screen.
+inline Size client_of_screen(Size screen) {
+    return {screen.width - scroll_bar_size, screen.height - menu_bar_height - scroll_bar_size};
+}
 void set_title(const std::string& title);
 std::string title();
 Size client_size();
@@ -299,10 +338,9 @@ class Backend {
     virtual int message_box(const std::string& text, const std::string& caption,
                             unsigned flags) = 0;
     virtual void beep() = 0;
-    /// One pass of the dialog: `file` holds the pattern on entry and the chosen path (absolute
-    /// or relative to `initial_dir`) on return. Prompts and checks are done by the caller.
-    virtual bool file_dialog(FileDialogKind kind, std::string& file, const std::string& title,
-                             const std::string& initial_dir) = 0;
+    /// One pass of the dialog: on true `path` holds the chosen path, absolute or relative to
+    /// request.folder. Prompts and checks are done by the caller.
+    virtual bool file_dialog(const FileRequest& request, std::string& path) = 0;
     virtual int run_dialog(const DialogTemplate& tmpl, const DialogProc& proc) = 0;
     virtual void title_changed() = 0;
     virtual Size client_size() = 0;

@@ -24,9 +24,8 @@ class DisplayBackend final : public Backend {
         script_.beep();
         window_.beep();
     }
-    bool file_dialog(FileDialogKind kind, std::string& file, const std::string& title,
-                     const std::string& initial_dir) override {
-        return script_.file_dialog(kind, file, title, initial_dir);
+    bool file_dialog(const FileRequest& request, std::string& path) override {
+        return script_.file_dialog(request, path);
     }
     int run_dialog(const DialogTemplate& tmpl, const DialogProc& proc) override {
         return script_.run_dialog(tmpl, proc);

@@ -31,8 +31,8 @@ namespace ui {
 
 namespace {
 
-constexpr int menu_height = 25;
-constexpr int bar_size = 17;
+constexpr int menu_height = menu_bar_height;
+constexpr int bar_size = scroll_bar_size;
 // Drawing that commands do straight into the window shows within this time.
 constexpr double redraw_interval = 0.05;
 
@@ -451,10 +451,9 @@ void FltkBackend::beep() {
     fl_beep();
 }
 
-bool FltkBackend::file_dialog(FileDialogKind kind, std::string& file, const std::string& title,
-                              const std::string& initial_dir) {
+bool FltkBackend::file_dialog(const FileRequest& request, std::string& path) {
     impl_->redraw_all();
-    return fltk_choose_file(kind, file, title, initial_dir);
+    return fltk_choose_file(request, path);
 }
 
 int FltkBackend::run_dialog(const DialogTemplate& tmpl, const DialogProc& proc) {

@@ -35,8 +35,7 @@ class FltkBackend final : public Backend {
 
     int message_box(const std::string& text, const std::string& caption, unsigned flags) override;
     void beep() override;
-    bool file_dialog(FileDialogKind kind, std::string& file, const std::string& title,
-                     const std::string& initial_dir) override;
+    bool file_dialog(const FileRequest& request, std::string& path) override;
     int run_dialog(const DialogTemplate& tmpl, const DialogProc& proc) override;
     void title_changed() override;
     Size client_size() override;

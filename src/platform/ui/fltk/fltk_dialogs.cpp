@@ -8,13 +8,13 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
-#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/Fl_Scrollbar.H>
 #include <FL/fl_draw.H>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -86,14 +86,6 @@ class Swatch : public Fl_Box {
         return Fl_Box::handle(event);
     }
 };
-
-// Places a modal window over the middle of the window that is in front (the main window).
-void place_in_front(Fl_Window& w) {
-    Fl_Window* front = Fl::first_window();
-    int x = 0, y = 0, sw = Fl::w(), sh = Fl::h();
-    if (front && front != &w) x = front->x(), y = front->y(), sw = front->w(), sh = front->h();
-    w.position(x + std::max(0, (sw - w.w()) / 2), y + std::max(0, (sh - w.h()) / 3));
-}
 
 Fl_Color fl_colour_of(std::uint32_t c) {
     return fl_rgb_color(static_cast<uchar>(c & 255), static_cast<uchar>(c >> 8 & 255),
@@ -182,6 +174,13 @@ std::string without_mnemonics(const std::string& text) {
     return strip_mnemonic(text);
 }
 
+void place_in_front(Fl_Window& w) {
+    Fl_Window* front = Fl::first_window();
+    int x = 0, y = 0, sw = Fl::w(), sh = Fl::h();
+    if (front && front != &w) x = front->x(), y = front->y(), sw = front->w(), sh = front->h();
+    w.position(x + std::max(0, (sw - w.w()) / 2), y + std::max(0, (sh - w.h()) / 3));
+}
+
 int fltk_message_box(const std::string& text, const std::string& caption, unsigned flags,
                      int preset, double hold_seconds) {
     const std::vector<BoxButton> buttons = box_buttons(flags);
@@ -247,6 +246,86 @@ int fltk_message_box(const std::string& text, const std::string& caption, unsign
 
 namespace {
 
+// Width of the widest line of `text` in the dialog font, mnemonic marks left out.
+int text_width(const std::string& text) {
+    fl_font(FL_HELVETICA, font_size);
+    int w = 0, h = 0;
+    fl_measure(without_mnemonics(text).c_str(), w, h, 0);
+    return w;
+}
+
+// Height of `text` in the dialog font wrapped at `width` pixels (0: at its line breaks only);
+// its widest line in `wrapped`.
+int wrapped_height(const std::string& text, int width, int* wrapped = nullptr) {
+    fl_font(FL_HELVETICA, font_size);
+    int w = std::max(width, 0), h = 0;
+    fl_measure(without_mnemonics(text).c_str(), w, h, 0);
+    if (wrapped) *wrapped = w;
+    return h;
+}
+
+// Room a button needs beside its label: the round or square mark of radio and check buttons,
+// the frame of a push button, the gap of a group's caption.
+int label_margin(ControlKind kind) {
+    switch (kind) {
+    case ControlKind::radio:
+    case ControlKind::check_box:
+        return font_size + 12;
+    case ControlKind::push_button:
+        return 10;
+    case ControlKind::group:
+        return 18;
+    default:
+        return 0;
+    }
+}
+
+bool has_label(const ControlSpec& c) {
+    return !c.text.empty() && (c.kind == ControlKind::static_text || label_margin(c.kind) > 0);
+}
+
+// Pixels of one dialog unit across and down. The templates were drawn for a smaller font than
+// this one, so the scale grows from the base until every text of the template shows whole: each
+// static text in at most the lines its control is high, each button's label on one line.
+struct Scale {
+    double x = 1.6, y = 1.75;
+
+    explicit Scale(const DialogTemplate& tmpl) {
+        constexpr double most = 3.5; // keeps a dialog on the screen whatever it holds
+        fl_font(FL_HELVETICA, font_size);
+        const int line = fl_height();
+        for (const ControlSpec& c : tmpl.controls)
+            if (has_label(c) && c.h > 0) y = std::max(y, double(line) / c.h);
+        y = std::min(y, most);
+        for (const ControlSpec& c : tmpl.controls)
+            if (has_label(c) && c.w > 0) x = std::max(x, double(needed_width(c)) / c.w);
+        x = std::min(x, most);
+    }
+    int px(int units) const { return int(std::ceil(units * x)); }
+    int py(int units) const { return int(std::ceil(units * y)); }
+    /// The control's place in the dialog in pixels.
+    void place(const ControlSpec& c, int& x_, int& y_, int& w, int& h) const {
+        x_ = px(c.x), y_ = py(c.y), w = std::max(px(c.w), 4), h = std::max(py(c.h), 4);
+    }
+
+  private:
+    // The narrowest width in which the control's text fits its height at this vertical scale.
+    int needed_width(const ControlSpec& c) const {
+        if (c.kind != ControlKind::static_text) return text_width(c.text) + label_margin(c.kind);
+        const int height = py(c.h), widest = text_width(c.text);
+        if (wrapped_height(c.text, widest) > height) return widest; // one line a line break
+        int lo = 1, hi = widest;
+        while (lo < hi) {
+            const int mid = (lo + hi) / 2;
+            if (wrapped_height(c.text, std::max(mid, 1)) <= height)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        return hi;
+    }
+};
+
 struct Control {
     ControlKind kind;
     Fl_Widget* widget;
@@ -297,6 +376,7 @@ class TemplateDialog final : public Dialog {
 
   private:
     const DialogProc& proc_;
+    Scale scale_;
     DialogWindow window_;
     std::map<int, Control> controls_;
     std::vector<std::pair<TemplateDialog*, int>> callback_data_;
@@ -316,14 +396,6 @@ class TemplateDialog final : public Dialog {
     static void scrolled(Fl_Widget* w, void* data);
 };
 
-// Dialog units of the templates to pixels.
-int px(int units) {
-    return units * 8 / 5;
-}
-int py(int units) {
-    return units * 7 / 4;
-}
-
 int DialogWindow::handle(int event) {
     if (event == FL_SHORTCUT && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
         dialog_.command(id_ok);
@@ -333,7 +405,8 @@ int DialogWindow::handle(int event) {
 }
 
 TemplateDialog::TemplateDialog(const DialogTemplate& tmpl, const DialogProc& proc)
-    : proc_(proc), window_(std::max(px(tmpl.width), 120), std::max(py(tmpl.height), 60), *this) {
+    : proc_(proc), scale_(tmpl),
+      window_(std::max(scale_.px(tmpl.width), 120), std::max(scale_.py(tmpl.height), 60), *this) {
     window_.copy_label(tmpl.caption.c_str());
     callback_data_.reserve(tmpl.controls.size());
     window_.begin();
@@ -347,7 +420,8 @@ TemplateDialog::TemplateDialog(const DialogTemplate& tmpl, const DialogProc& pro
 }
 
 void TemplateDialog::add(const ControlSpec& s) {
-    const int x = px(s.x), y = py(s.y), w = std::max(px(s.w), 4), h = std::max(py(s.h), 4);
+    int x, y, w, h;
+    scale_.place(s, x, y, w, h);
     const std::string label = without_mnemonics(s.text);
     Fl_Widget* widget = nullptr;
     switch (s.kind) {
@@ -515,37 +589,29 @@ void TemplateDialog::enable(int id, bool on) {
 
 } // namespace
 
+std::vector<TextExtent> fltk_text_extents(const DialogTemplate& tmpl) {
+    const Scale scale(tmpl);
+    std::vector<TextExtent> out;
+    for (const ControlSpec& c : tmpl.controls) {
+        if (!has_label(c)) continue;
+        TextExtent e;
+        e.text = c.text;
+        int x, y;
+        scale.place(c, x, y, e.width, e.height);
+        if (c.kind == ControlKind::static_text) {
+            e.text_height = wrapped_height(c.text, e.width, &e.text_width);
+        } else {
+            e.text_width = text_width(c.text) + label_margin(c.kind);
+            e.text_height = wrapped_height(c.text, 0);
+        }
+        out.push_back(e);
+    }
+    return out;
+}
+
 int fltk_run_dialog(const DialogTemplate& tmpl, const DialogProc& proc) {
     TemplateDialog dialog(tmpl, proc);
     return dialog.run();
-}
-
-// ---- File chooser ---------------------------------------------------------------------------
-
-bool fltk_choose_file(FileDialogKind kind, std::string& file, const std::string& title,
-                      const std::string& initial_dir) {
-    std::string pattern = file.empty() ? "*" : file;
-    std::string start = initial_dir.empty() ? sys::current_dir() : initial_dir;
-    if (start.back() != '/') start += '/';
-    // A name without wildcards is proposed in the name field; the list shows every file.
-    const bool is_pattern = pattern.find_first_of("*?") != std::string::npos;
-    Fl_File_Chooser chooser(start.c_str(), is_pattern ? pattern.c_str() : "*",
-                            kind == FileDialogKind::save ? Fl_File_Chooser::CREATE
-                                                         : Fl_File_Chooser::SINGLE,
-                            title.c_str());
-    chooser.preview(0);
-    if (!is_pattern) chooser.value(pattern.c_str());
-    // The chooser completes typed names against the current folder: make it the dialog's
-    // folder while it is open, and leave it as it was (the caller moves it on success).
-    const std::string before = sys::current_dir();
-    sys::set_current_dir(start);
-    chooser.show();
-    while (chooser.shown())
-        Fl::wait();
-    sys::set_current_dir(before);
-    if (chooser.count() < 1 || !chooser.value() || !*chooser.value()) return false;
-    file = chooser.value();
-    return true;
 }
 
 } // namespace ui

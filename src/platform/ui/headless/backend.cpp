@@ -194,7 +194,7 @@ void ScriptBackend::observe(gfx::Canvas& canvas) {
 
 void ScriptBackend::set_screen(int width, int height) {
     screen_ = {width, height};
-    client_ = {width, height - client_height_margin};
+    client_ = ui::client_of_screen(screen_);
     window_.resize(client_.width, client_.height);
 }
 
@@ -250,22 +250,21 @@ void ScriptBackend::beep() {
     transcript_.beep();
 }
 
-bool ScriptBackend::file_dialog(ui::FileDialogKind /*kind*/, std::string& file,
-                                const std::string& title, const std::string& /*initial_dir*/) {
+bool ScriptBackend::file_dialog(const ui::FileRequest& request, std::string& path) {
     const Action* a = front_answer(ActionKind::file, "the file dialog");
     if (!a) {
-        transcript_.note("NOANSWER file [" + title + "]");
+        transcript_.note("NOANSWER file [" + request.title + "]");
         return false;
     }
     bool cancel = a->cancel;
-    std::string path = a->text;
+    std::string answer = a->text;
     answers_.pop_front();
     if (cancel) return false;
     // $SCRIPT_DIR lets a script name files beside itself wherever it is run from.
     const std::string var = "$SCRIPT_DIR";
-    for (std::size_t at; (at = path.find(var)) != std::string::npos;)
-        path.replace(at, var.size(), script_dir_);
-    file = path;
+    for (std::size_t at; (at = answer.find(var)) != std::string::npos;)
+        answer.replace(at, var.size(), script_dir_);
+    path = answer;
     return true;
 }
 

@@ -66,8 +66,8 @@ class ScriptBackend final : public ui::Backend {
     ScriptBackend(Transcript& transcript, std::string script_dir);
     ~ScriptBackend() override;
 
-    /// The screen of the `start` line; the client area is the screen less client_height_margin
-    /// rows, and the window surface takes that size.
+    /// The screen of the `start` line; the client area is that of the window over the whole
+    /// screen (ui::client_of_screen), and the window surface takes that size.
     void set_screen(int width, int height);
     /// Queues a file, dialog or box answer.
     void push_answer(const Action& answer) { answers_.push_back(answer); }
@@ -77,8 +77,7 @@ class ScriptBackend final : public ui::Backend {
 
     int message_box(const std::string& text, const std::string& caption, unsigned flags) override;
     void beep() override;
-    bool file_dialog(ui::FileDialogKind kind, std::string& file, const std::string& title,
-                     const std::string& initial_dir) override;
+    bool file_dialog(const ui::FileRequest& request, std::string& path) override;
     int run_dialog(const ui::DialogTemplate& tmpl, const ui::DialogProc& proc) override;
     void title_changed() override {}
     ui::Size client_size() override { return client_; }

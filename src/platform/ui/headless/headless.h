@@ -16,10 +16,6 @@ namespace headless {
 constexpr int exit_ok = 0;
 constexpr int exit_failed = 2;
 
-/// The headless main window's client area is the screen less this many rows (title, menu bar,
-/// horizontal scroll bar and task bar of a maximised window); its width is the screen width.
-constexpr int client_height_margin = 60;
-
 /// The machine the script's `start` line describes (defaults: 1024 x 768, 512 MiB).
 struct StartSettings {
     int screen_width = 1024;
