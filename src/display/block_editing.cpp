@@ -101,13 +101,16 @@ bool apply_colour_boxes(int group, int cx, int cy) {
               cy < o.box_y[box + 2]))
             continue;
         beep();
+        bool edited = false;
         for (std::size_t k = group * n; k < (group + 1) * n; ++k) {
             if (o.block_marked[k] != 1) continue;
+            edited = edited || codes[k - group * n] != c;
             codes[k - group * n] = c;
             o.block_marked[k] = 0;
             if (o.block_drawn[k] == 1) paint_block(k, m.colour_marks[c]);
             changed = true;
         }
+        if (edited) model::model_edited(m);
     }
     return changed;
 }
@@ -291,13 +294,16 @@ int draw_mark_block_left(int cx, int cy) {
                   cy < o.box_y[box + 2]))
                 continue;
             beep();
+            bool edited = false;
             for (int k = 0; k < o.blocks_per_group; ++k) {
                 if (o.block_marked[k] != 1) continue;
+                edited = edited || m.resistivity_codes[k] != b;
                 m.resistivity_codes[k] = b;
                 o.block_marked[k] = 0;
                 paint_block(std::size_t(k), m.colour_marks[b]);
                 any = true;
             }
+            if (edited) model::model_edited(m);
         }
     }
     show_canvas();

@@ -551,7 +551,10 @@ void run_display(ProgDisplay& d, ModelSettings& m) {
         return;
     }
     model::trace("Plot model data %d array %d\n", m.ndata, m.array_type);
-    if (m.ndata <= 0 || m.array_type == 15)
+    // Without data of the model file and without calculated values (an edit of the model took
+    // them, or a new array type waits for its calculation) there is no pseudosection to show.
+    const bool no_values = !has_stored_data(m) && m.app_resistivity[0] == 0.0f;
+    if (m.ndata <= 0 || m.array_type == 15 || no_values)
         model_only_display(run);
     else
         data_display(run);

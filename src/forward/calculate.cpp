@@ -282,6 +282,7 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     }
     model::trace("Start model a cal fem %d sparsefem %d\n", s.fem, s.sparsefem);
     s.data_ready = 0;
+    s.results_stale = 0; // this calculation's results, or none, are the edited model's
     display.grid_flag = 0;
     if (s.cylinder_model) {
         const std::optional<model::SolverResult> status =

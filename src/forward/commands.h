@@ -20,8 +20,9 @@ class ProgLim;
 /// datum list and apparent values (data_ready 1). A model without potentials has no calculated
 /// data (data_ready 0), whatever the model before it had. Then the window title (version text
 /// " - " path), the folder and pattern of the next dialog, and "Completed reading of data
-/// file\n%s." ("File read"). A failed read leaves model_read, pot_values_present and
-/// data_ready 0 and sets nothing up (the reader showed its message). Returns 101.
+/// file\n%s." ("File read"). A failed read (the reader showed its message) puts the record back
+/// as it was before the file was chosen: the model that was loaded stays, with its results.
+/// Returns 101.
 int read_model_command(ProgDisplay& display, ModelSettings& settings);
 
 /// "&Calculate potential values" (130). Forces finite elements for topography, water,

@@ -11,6 +11,7 @@
 #include "model/readmodel.h"
 #include "model/records.h"
 #include "model/services.h"
+#include "model/snapshot.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
 #include "platform/sys/sys.h"
@@ -157,6 +158,9 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     model::copy_text(system.file_title, sizeof system.file_title, "2D Model File");
     if (!open_file_dialog(system.file_name, system.file_title, folder.c_str())) return 101;
 
+    // A file that cannot be read leaves the model that was loaded, whatever the reader had
+    // stored before it refused the file.
+    const model::ModelSnapshot loaded(s, Proglim);
     char path[sizeof system.file_name];
     model::copy_text(path, sizeof path, system.file_name);
     model::copy_text(s.namefile, 256, path);
@@ -172,9 +176,7 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     s.array_type_model = s.array_type;
     if (s.tflag > 0) s.fem = 1;
     if (failed) {
-        s.pot_values_present = 0;
-        s.data_ready = 0;
-        s.model_read = 0;
+        loaded.restore();
         return 101;
     }
     std::fill(s.datum_gfactor, s.datum_gfactor + Proglim.max_data_points, 1.0f);
@@ -184,6 +186,8 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     s.n_a_spacings = s.nelec / 3;
     s.n_n_values = std::min(s.nelec / 2, 8);
     s.model_read = 1;
+    s.results_stale = 0;
+    s.model_unsaved = 0;
     const int step = colour_step(s.nresis);
     for (int i = 0; i < s.nresis; ++i)
         s.colour_marks[i] = step * i;

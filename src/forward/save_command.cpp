@@ -16,15 +16,23 @@ namespace {
 forward::SaveOutcome last_outcome = forward::SaveOutcome::none;
 
 // Without a model there is nothing to save. The data file (mode 1) also needs calculated
-// values: without them it would hand on stale or empty values as data. The model file (mode 0)
-// can be written at any time: its writer leaves out the potentials and calculated values that
-// do not exist.
+// values of the model as it is: without them it would hand on stale or empty values as data.
+// The model file (mode 0) can be written at any time: its writer leaves out the potentials and
+// calculated values that do not exist (after an edit, the edited model is written without the
+// results of the model before it).
 bool refuse_to_save(const ModelSettings& s, int mode) {
     if (s.model_read != 1) {
         beep();
         model::ask_message("You must first read in a model!\nPlease use the File option to read "
                            "in a model file.",
                            "Message", ui::mb_ok | ui::mb_iconexclamation);
+        return true;
+    }
+    if (mode != 0 && s.results_stale == 1) {
+        model::show_message("The model has changed since the results were calculated.\nPlease "
+                            "use the 'Calculate potential values' option again before saving "
+                            "the results.",
+                            "Message");
         return true;
     }
     if (mode != 0 && (s.data_ready != 1 || s.ndata <= 0)) {
@@ -86,6 +94,7 @@ int save_results_command(ProgDisplay& display, ModelSettings& s, int mode) {
         last_outcome = result == save_written     ? SaveOutcome::written
                        : result == save_cancelled ? SaveOutcome::cancelled
                                                   : SaveOutcome::failed;
+        if (mode == 0 && last_outcome == SaveOutcome::written) s.model_unsaved = 0;
     }
     ui::invalidate();
     return id;

@@ -732,8 +732,15 @@ class ModelSettings {
     std::int32_t electrode_node_first = 0;        ///< node column of the first electrode
     std::int32_t electrode_node_last = 0;         ///< node column of the last electrode
     std::int32_t* electrode_node_range = nullptr; ///< [64] (256 bytes) electrode node ranges
-    std::int32_t ndata_read = 0;        ///< number of data points of the model file's own data
-    std::int32_t data_ready = 0;        ///< 1 when the apparent values are ready
+    std::int32_t ndata_read = 0; ///< number of data points of the model file's own data
+    std::int32_t data_ready = 0; ///< 1 when the apparent values are ready
+    /// 1 when a block edit changed the model after its results were calculated or read: they
+    /// belong to the model before the edit (model_edited sets it; a read and a calculation clear
+    /// it), and the data-file save refuses them.
+    std::int32_t results_stale = 0;
+    /// 1 when a block edit changed the model since it was read or saved as a model file
+    /// (model_edited sets it; a read and the model-file save clear it): closing asks to save.
+    std::int32_t model_unsaved = 0;
     std::int32_t export_array_type = 0; ///< array code of the export commands
     char general_array_file[256] = "";  ///< array configuration file of the general array
     std::int32_t results_code = 0;      ///< the integer that follows the results-section header

@@ -25,11 +25,49 @@ ModelReader::ModelReader(const ProgLim& limits_, ModelSettings& model_, gfx::Can
     : limits(limits_), model(model_), capacity(model_capacities(limits_)), text(text_),
       length(length_), dc_(dc) {}
 
+namespace {
+bool starts_number(char c) {
+    return c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9');
+}
+bool separator(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u <= 32 || u == 255 || c == ',' || c == ';';
+}
+} // namespace
+
+// Without this the number readers pass over words to the next number anywhere in the file,
+// or give 0 at its end, and a later check then complains of a value the file never held.
+void ModelReader::require_number() {
+    std::int32_t at = cursor;
+    while (at < length && separator(text[at]))
+        ++at;
+    if (at >= length) {
+        std::int32_t last = length;
+        while (last > 0 && separator(text[last - 1]))
+            --last;
+        fail(1, "Error Message",
+             "Error in model data file!\nThe file ends after line %d, before all the model "
+             "values were read.\nPlease check your file format.",
+             line_number(last > 0 ? last - 1 : 0));
+    }
+    if (starts_number(text[at])) return;
+    std::int32_t end = at;
+    while (end < length && end - at < 40 && !separator(text[end]))
+        ++end;
+    const std::string word(text + at, std::size_t(end - at));
+    fail(1, "Error Message",
+         "Error in model data file!\nLine %d holds \"%s\" where a number belongs.\nPlease check "
+         "your file format.",
+         line_number(at), word.c_str());
+}
+
 std::int32_t ModelReader::read_int() {
+    if (numbers_required) require_number();
     return read_buffer_int(text, cursor, length);
 }
 
 float ModelReader::read_real() {
+    if (numbers_required) require_number();
     const float value = static_cast<float>(read_buffer_real(text, cursor, length));
     refuse_unless_finite(value);
     return value;
@@ -107,8 +145,12 @@ void ModelReader::warn(const char* caption, const char* format, ...) {
 }
 
 int ModelReader::line_number() const {
+    return line_number(cursor);
+}
+
+int ModelReader::line_number(std::int32_t offset) const {
     int line = 1;
-    for (std::int32_t i = 0; i < cursor && i < length; ++i)
+    for (std::int32_t i = 0; i < offset && i < length; ++i)
         if (text[i] == '\n') ++line;
     return line;
 }
@@ -273,11 +315,13 @@ int read_model_text(const ProgLim& limits, ModelSettings& model, char* name_buff
                     const char* text, std::int32_t length, gfx::Canvas* dc, int& error_number) {
     ModelReader r(limits, model, dc, text, length);
     try {
+        r.numbers_required = true;
         read_model_header(r, name_buffer);
         read_survey_section(r);
         read_grid_section(r);
         read_borehole_section(r);
         read_block_rows_section(r);
+        r.numbers_required = false;
         read_model_after_blocks(r);
         finish_model_read(r);
     } catch (const ReadStop& stop) {

@@ -41,6 +41,11 @@ class ModelReader {
     int result = 1;
 
     // ---- Reads (the text readers, with the cursor of this read) ----
+    /// While true, a number read must come before the end of the text, after nothing but blanks,
+    /// line ends, commas and semicolons: the end refuses the file ("... ends in line %d ...") and
+    /// so does text ("Line %d holds \"%s\" where a number belongs."). The sections every model
+    /// file has read this way; the optional ones after the block rows look ahead themselves.
+    bool numbers_required = false;
     std::int32_t read_int();
     /// A real number; one too large for a float refuses the file ("Error in model data file!").
     float read_real();
@@ -92,6 +97,8 @@ class ModelReader {
 
     /// 1-based number of the line the cursor stands in (for messages).
     int line_number() const;
+    /// 1-based number of the line of the byte at `offset`.
+    int line_number(std::int32_t offset) const;
     /// The canvas the summary lines are drawn on (nullptr: none).
     gfx::Canvas* canvas() const {
         return dc_;
@@ -100,6 +107,7 @@ class ModelReader {
   private:
     gfx::Canvas* dc_;
     int print_y_ = 10;
+    void require_number();
 };
 
 /// A summary line of values (" %6.2f" each), written whenever it reaches `width` characters

@@ -221,6 +221,18 @@ int rms_log_misfit(int mode, int n, float* shown, const float* measured, const f
 }
 
 namespace model {
+void model_edited(ModelSettings& s) {
+    s.model_unsaved = 1;
+    if (s.pot_values_present != 1 && s.data_ready != 1) return;
+    s.results_stale = 1;
+    s.pot_values_present = 0;
+    s.data_ready = 0;
+    for (int d = 0; d < s.ndata; ++d) {
+        if (s.app_resistivity) s.app_resistivity[d] = 0.0f;
+        if (s.app_ip) s.app_ip[d] = 0.0f;
+    }
+}
+
 void copy_text(char* destination, std::size_t capacity, const char* source) {
     if (capacity == 0) return;
     if (!source) source = "";

@@ -85,6 +85,11 @@ int rms_log_misfit(int mode, int n, float* shown, const float* measured, const f
                    float* rms, float* log_ratio);
 
 namespace model {
+/// A block edit changed the model: the potentials and apparent values belong to the model before
+/// the edit. When there were any, results_stale becomes 1, pot_values_present and data_ready 0
+/// and the calculated apparent values (app_resistivity, app_ip of the ndata data) 0, so that no
+/// display or save takes them for the edited model's; model_unsaved becomes 1.
+void model_edited(ModelSettings& settings);
 /// Copies `source` into `destination` of `capacity` bytes, cut at capacity - 1 bytes and always
 /// terminated (nothing is written when capacity is 0). A null source copies "".
 void copy_text(char* destination, std::size_t capacity, const char* source);

@@ -4,6 +4,7 @@
 
 #include "display/bitmap.h"
 #include "display/layout.h"
+#include "forward/commands.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "platform/gfx/canvas.h"
@@ -54,6 +55,7 @@ void install_handlers() {
     h.paint = paint_main_window;
     h.paint_status = StatusChildProc;
     h.paint_next = NextChildProc;
+    h.may_close = may_close_main_window;
     h.close = close_main_window;
     ui::set_handlers(h);
 }
@@ -148,6 +150,18 @@ bool start_program(const Machine& machine) {
     install_handlers();
     ui::invalidate();
     return true;
+}
+
+bool may_close_main_window() {
+    const ModelSettings& m = Modelsettings;
+    if (!model::globals_alive() || m.model_read != 1 || m.model_unsaved != 1) return true;
+    const int answer = model::ask_message(
+        "The model has been edited and not saved.\nDo you want to save the model before closing?",
+        "Message", ui::mb_yesnocancel | ui::mb_iconquestion);
+    if (answer == ui::id_no) return true;
+    if (answer != ui::id_yes) return false;
+    save_results_command(Progdisplay, Modelsettings, 0);
+    return Modelsettings.model_unsaved == 0;
 }
 
 void close_main_window() {

@@ -44,6 +44,12 @@ bool start_program(const Machine& machine);
 /// shown and nothing stays allocated).
 int create_main_window(const Machine& machine);
 
+/// Asked before the window closes: a model edited since it was read or saved asks "Do you
+/// want to save the model before closing?": Yes saves it with "Save results in VELDARIN format"
+/// and lets the window close only when the file was written, No lets it close, Cancel keeps it.
+/// True when the window may close.
+bool may_close_main_window();
+
 /// The close sequence (the main window's destruction): writes the settings file, releases the
 /// display objects and empties and deletes the sparse-structure work file.
 void close_main_window();

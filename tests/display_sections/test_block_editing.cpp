@@ -145,6 +145,49 @@ TEST_F(BlockEditing, ColourBoxGivesTheMarkedBlocksItsValue) {
     EXPECT_TRUE(marked().empty());
 }
 
+// An edit after a calculation makes its results stale: the data file is refused with its
+// message, the model file holds the edited blocks without the potentials of the model before
+// the edit, and the display shows no pseudosection of the old values. A new calculation gives
+// the edited model's data.
+TEST_F(BlockEditing, EditAfterACalculationMakesItsResultsStale) {
+    command(130);
+    take_output();
+    ASSERT_EQ(Modelsettings.data_ready, 1);
+    const std::string no_noise = "dialog NoiseDiaBox click 503 ok";
+    answer("file " + home + "before.dat\n" + no_noise);
+    command(103);
+    const std::string before = test_support::read_file(home + "before.dat");
+    ASSERT_FALSE(before.empty()) << take_output();
+
+    answer("dialog ContourChoiceBox ok\ndialog ContourChoiceBox ok");
+    edit();
+    const gfx::Point block = at(0, 2, c), box = box_centre(0, 3);
+    key('P', block.x, block.y);
+    key('C', box.x, box.y);
+    ASSERT_EQ(Modelsettings.resistivity_codes[index2d(c, 2, nx)], 3);
+    EXPECT_EQ(Modelsettings.results_stale, 1);
+    EXPECT_EQ(Modelsettings.data_ready, 0);
+    take_output();
+
+    command(103);
+    EXPECT_NE(take_output().find("The model has changed since the results were calculated."),
+              std::string::npos);
+    EXPECT_FALSE(sys::file_exists(home + "edited.dat"));
+    answer("file " + home + "edited.mod");
+    command(102);
+    const std::string model = test_support::read_file(home + "edited.mod");
+    EXPECT_EQ(model.find("e-0"), std::string::npos) << "no potential values";
+    edit(); // no contour dialog: there is no pseudosection to draw
+    EXPECT_TRUE(answered()) << take_output();
+
+    command(130);
+    answer("file " + home + "after.dat\n" + no_noise);
+    command(103);
+    const std::string after = test_support::read_file(home + "after.dat");
+    ASSERT_FALSE(after.empty());
+    EXPECT_NE(after, before);
+}
+
 // Outside the blocks and boxes nothing happens; outside the edit mode neither; ';' shows the
 // help.
 TEST_F(BlockEditing, NothingOutsideBlocksOrEditMode) {

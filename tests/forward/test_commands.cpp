@@ -272,6 +272,47 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThread) {
     }
 }
 
+// A file that cannot be read leaves the model that was loaded, with its results and its name
+// in the title: a file that is no model, and a model file cut after its electrode line, whose
+// first values the reader had stored before it refused the file.
+TEST(Commands, FailedReadKeepsTheLoadedModel) {
+    CommandFixture f;
+    ModelSettings& m = f.r.m;
+    f.read(example("homogeneous_wenner.mod"));
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1);
+    const std::string title = ui::title();
+    const float first = m.app_resistivity[0];
+    const int ndata = m.ndata;
+    const std::string chargeable = read_file(example("chargeable_wenner.mod"));
+    const std::string files[] = {
+        f.home.write("hello.mod", "hello world"),
+        f.home.write("cut.mod", chargeable.substr(0, chargeable.find("\n1.0\n"))),
+    };
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        f.h.out.str("");
+        f.read(file);
+        EXPECT_NE(f.h.output().find("[Error Message] Error in model data file!\\nThe file ends "
+                                    "after line"),
+                  std::string::npos)
+            << f.h.output();
+        EXPECT_EQ(m.model_read, 1);
+        EXPECT_EQ(std::string(m.namefile), example("homogeneous_wenner.mod"));
+        EXPECT_EQ(ui::title(), title);
+        EXPECT_EQ(m.nelec, 25);
+        EXPECT_EQ(m.nip, 0);
+        EXPECT_EQ(m.model_resistivities[0], 100.0f);
+        EXPECT_EQ(m.data_ready, 1);
+        EXPECT_EQ(m.ndata, ndata);
+        EXPECT_EQ(m.app_resistivity[0], first);
+    }
+    // The kept model calculates and saves as before.
+    f.calculate();
+    EXPECT_EQ(m.data_ready, 1);
+    EXPECT_LT(f.worst(100.0), 0.02);
+}
+
 // The read dialog of a first run (the input folder is still the program folder) opens in the
 // bundled examples; after that in the folder of the last model read.
 TEST(Commands, ReadDialogOpensInTheExamplesThenInTheFolderOfTheLastModel) {

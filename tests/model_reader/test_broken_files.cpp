@@ -278,14 +278,29 @@ std::vector<BrokenCase> broken_cases() {
          change("cylinder.mod", "0000000000111111111100000000001111111111\n",
                 "000000000011111111110000000000111111111\n"),
          "Error in model line 1", E, 1, true},
-        // ---- Files cut short or with numbers too large ----
+        // ---- Files cut short, text for numbers, numbers too large ----
+        // The reader names the line where the file ends or where text stands for a number,
+        // never a check of values the file does not hold.
         {"cut after the header", "Block model\n",
-         "Too few electrodes!\n,You must have at least "
-         "10 electrodes.",
-         E, 2, true},
+         "Error in model data file!\nThe file ends after line 1, before all the model values "
+         "were read.\nPlease check your file format.",
+         E, 1, true},
+        {"not a model file", "hello world",
+         "Error in model data file!\nThe file ends after line 1, before all the model values "
+         "were read.\nPlease check your file format.",
+         E, 1, true},
         {"cut in the depths", cut_before("block_point.mod", " 2.0 2.75"),
-         "Error in depth of grid lines!\nDepth of grid lines must be given in increasing depth!", E,
-         1, true},
+         "Error in model data file!\nThe file ends after line 12, before all the model values "
+         "were read.\nPlease check your file format.",
+         E, 1, true},
+        {"a word for the electrode count", change("block_point.mod", "\n41\n8\n", "\nforty\n8\n"),
+         "Error in model data file!\nLine 2 holds \"forty\" where a number belongs.\nPlease "
+         "check your file format.",
+         E, 1, true},
+        {"a word among the depths", change("block_point.mod", "0.5 1.0 1.5", "0.5 one 1.5"),
+         "Error in model data file!\nLine 12 holds \"one\" where a number belongs.\nPlease "
+         "check your file format.",
+         E, 1, true},
         {"spacing too large for a float",
          change("block_point.mod", "\n0\n1.0\n2\n", "\n0\n1e39\n2\n"),
          "Error in model data file!\nThe number in line 5 is too large.\nPlease check your file "

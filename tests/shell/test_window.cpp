@@ -2,6 +2,8 @@
 // scrolling, mouse and keys, and the close sequence.
 #include "window_fixture.h"
 
+#include "model/utilities.h"
+
 #include "shell/paint.h"
 
 #include <filesystem>
@@ -220,6 +222,45 @@ TEST_F(WindowProgram, MouseAndKeysFeedTheEditor) {
     shell::char_key_handler('s');
     EXPECT_EQ(last_ch, 'r');
     shell::set_edit_hooks({});
+}
+
+// Closing after an edit that was not saved asks to save the model: Cancel stays, so does Yes
+// with the save cancelled; Yes with a file saves the model and closes. Without an edit, or
+// after No, the window closes at once.
+TEST_F(WindowProgram, CloseAfterUnsavedEditsAsksToSaveTheModel) {
+    const std::string model = std::string(VELDARIN_SOURCE_DIR) + "/examples/homogeneous_wenner.mod";
+    const std::string question = "[Message] The model has been edited and not saved.";
+    const struct {
+        const char* answers;
+        bool edited, closed, saved;
+    } cases[] = {
+        {"box cancel", true, false, false},
+        {"box yes\nfile cancel", true, false, false},
+        {"box yes\nfile $H/saved.mod", true, true, true},
+        {"box no", true, true, false},
+        {"", false, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers);
+        ASSERT_TRUE(start());
+        answer("file " + model);
+        command(101);
+        ASSERT_EQ(Modelsettings.model_read, 1);
+        if (c.edited) model::model_edited(Modelsettings);
+        take_output();
+        std::string answers = c.answers;
+        if (answers.find("$H/") != std::string::npos) answers.replace(answers.find("$H/"), 3, home);
+        answer(answers);
+        command(150);
+        const std::string out = take_output();
+        EXPECT_EQ(out.find(question) != std::string::npos, c.edited) << out;
+        EXPECT_EQ(ui::window_closed(), c.closed);
+        EXPECT_EQ(sys::file_exists(home + "saved.mod"), c.saved);
+        EXPECT_TRUE(answered());
+        shell::end_program();
+        ui::reset();
+        std::remove((home + "saved.mod").c_str());
+    }
 }
 
 TEST_F(WindowProgram, CloseWritesTheSettingsFileAndRemovesTheStructureFile) {

@@ -64,6 +64,7 @@ struct WindowState {
     Cursor cursor = Cursor::arrow;
     int running = 0;         // depth of CommandScope
     bool close_held = false; // a close request waits for the running command
+    bool asking = false;     // may_close runs: a second close request meanwhile is dropped
     bool closed = false;     // the close handler ran
 };
 
@@ -75,10 +76,17 @@ ChildState& child_state(Child which) {
     return state.children[which == Child::status ? 0 : 1];
 }
 
-// The close handler, once; afterwards the window counts as closed.
+// The close handler, once, unless may_close keeps the window; afterwards the window counts as
+// closed.
 void run_close() {
     state.close_held = false;
-    if (state.closed) return;
+    if (state.closed || state.asking) return;
+    if (state.handlers.may_close) {
+        state.asking = true;
+        const bool close = state.handlers.may_close();
+        state.asking = false;
+        if (!close) return;
+    }
     state.closed = true;
     if (state.handlers.close) state.handlers.close();
 }

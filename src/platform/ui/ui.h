@@ -284,14 +284,18 @@ struct Handlers {
     std::function<void(Child, MouseButton, int x, int y)> child_mouse_down;
     std::function<void(Bar, ScrollCode, int pos)> scroll;
     std::function<void()> paint, paint_status, paint_next;
+    /// Asked when a close request is to be carried out: false keeps the window open (the
+    /// request is dropped), true lets `close` run. Empty: always true.
+    std::function<bool()> may_close;
     /// The close request, after any running command ended: save settings, free, end.
     std::function<void()> close;
 };
 void set_handlers(const Handlers& handlers);
 
 /// Delivers one event under the program's rules: a menu command while another runs is refused
-/// with a beep; a close request while a command runs is held until the command returns, then
-/// the close handler runs once and the window counts as closed. Every other event (paint,
+/// with a beep; a close request while a command runs is held until the command returns, then,
+/// unless may_close keeps the window open, the close handler runs once and the window counts as
+/// closed. Every other event (paint,
 /// scroll, mouse, keys, popups) is delivered at once, also while a command runs. After the
 /// window closed, events are dropped.
 void dispatch(const Event& event);

@@ -1,0 +1,35 @@
+// A copy of the model record that a command puts back when it fails half-way, so that a failed
+// read leaves the model that was loaded.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+class ModelSettings;
+class ProgLim;
+
+namespace model {
+
+/// The state of `settings` that reading a model file changes: every field, and the contents of
+/// every array the record owns except the display's work arrays (display_grid_a .. _d,
+/// display_poly_a, display_poly_b, display_cells), which every display fills anew. The record's
+/// arrays must have been allocated for `limits` (allocate_model_arrays); they are never
+/// reallocated, so restore() puts the copy back into the same arrays. The snapshot refers to
+/// `settings`, which must outlive it.
+class ModelSnapshot {
+  public:
+    ModelSnapshot(ModelSettings& settings, const ProgLim& limits);
+    /// Puts the record back as it was when the snapshot was taken.
+    void restore() const;
+
+  private:
+    struct Array {
+        void* data;
+        std::vector<unsigned char> bytes;
+    };
+    ModelSettings& settings_;
+    std::vector<unsigned char> fields_;
+    std::vector<Array> arrays_;
+};
+
+} // namespace model
