@@ -68,6 +68,8 @@ int save_screen_bmp() {
         if (!last_bmp_written)
             display::ask("Cannot open file " + std::string(s.file_name) + "\n" + cause + ".",
                          "Message", ui::mb_ok | ui::mb_iconinformation);
+        else
+            set_status_line(("Bitmap written: " + std::string(s.file_name)).c_str());
         ui::set_cursor(before);
     }
     Progdisplay.model_displayed = 1;

@@ -34,6 +34,17 @@ void show_canvas() {
     if (d.canvas_dc)
         ui::window_canvas().bit_blt(0, 0, d.canvas_width, d.canvas_height, *d.canvas_dc, d.scroll_x,
                                     d.scroll_y);
+    if (*status_line()) show_status_text(status_line());
+}
+
+// A value of the model changed: its results are stale, and the first such edit says so.
+void model_changed(ModelSettings& m) {
+    const bool had_results =
+        m.results_stale == 0 && (m.pot_values_present == 1 || m.data_ready == 1);
+    model::model_edited(m);
+    if (had_results)
+        set_status_line("The model has changed: the data shown belong to the model before the "
+                        "edit. Calculate again for the edited model's data.");
 }
 
 // The outline of block b (any model) drawn filled with `brush` and outlined in pen 24.
@@ -110,7 +121,7 @@ bool apply_colour_boxes(int group, int cx, int cy) {
             if (o.block_drawn[k] == 1) paint_block(k, m.colour_marks[c]);
             changed = true;
         }
-        if (edited) model::model_edited(m);
+        if (edited) model_changed(m);
     }
     return changed;
 }
@@ -182,10 +193,13 @@ int mark_blocks_multi(int cx, int cy) {
     const std::size_t n = std::size_t(std::max(0, outlines().blocks_per_group));
     bool any = false;
     for (int g = 0; g < edit_groups(); ++g) {
+        // A click on the edge or corner two or four blocks share marks from the first of them,
+        // with one beep.
         for (std::size_t b = g * n; b < (g + 1) * n; ++b)
             if (contains(b, cx, cy)) {
                 beep();
                 any = mark_four(b) || any;
+                break;
             }
         any = apply_colour_boxes(g, cx, cy) || any;
     }
@@ -207,10 +221,13 @@ int edit_blocks_mode3(int ch, int cx, int cy) {
             continue;
         }
         const std::size_t base = std::size_t(g) * std::size_t(outlines().blocks_per_group);
-        for (int r = 1; r <= m.nz_cells; ++r)
-            for (int c = 1; c <= m.nx_cells; ++c)
-                if (contains(base + std::size_t(index2d(c, r, m.nx_cells)), cx, cy))
+        bool found = false; // the first block under the pointer, as for a click
+        for (int r = 1; r <= m.nz_cells && !found; ++r)
+            for (int c = 1; c <= m.nx_cells && !found; ++c)
+                if (contains(base + std::size_t(index2d(c, r, m.nx_cells)), cx, cy)) {
                     any = mark_by_key(ch, g, r, c) || any;
+                    found = true;
+                }
     }
     show_canvas();
     return any ? 1 : 0;
@@ -303,7 +320,7 @@ int draw_mark_block_left(int cx, int cy) {
                 paint_block(std::size_t(k), m.colour_marks[b]);
                 any = true;
             }
-            if (edited) model::model_edited(m);
+            if (edited) model_changed(m);
         }
     }
     show_canvas();

@@ -19,11 +19,11 @@ int point_in_block(int n, const std::int32_t* x, const std::int32_t* y, int px, 
 /// Right button, block model: the first unmarked block under the cursor in the resistivity
 /// section, and the same in the IP section.
 int mark_block(int cx, int cy);
-/// Left button, block model: the blocks under the cursor and the next three of each (in
-/// numbering order, up to the section's last block); then a colour box under the cursor
-/// recolours the marked blocks of its section.
+/// Left button, block model: the first block under the cursor (a click on an edge two blocks
+/// share is on both) and the next three (in numbering order, up to the section's last block),
+/// with one beep; then a colour box under the cursor recolours the marked blocks of its section.
 int mark_blocks_multi(int cx, int cy);
-/// A character, block model, with the block under the cursor: "P" that block, "4" it and the
+/// A character, block model, with the first block under the cursor: "P" that block, "4" it and the
 /// next three, "D" its column from it down, "]" its row to the right, "[" its row to the left,
 /// "}" the blocks below and right of it, "{" below and left; "C" applies the colour box under
 /// the cursor; ";" and "H" show the editing help.

@@ -8,6 +8,7 @@
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -246,7 +247,14 @@ bool ContourLogBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event
             d.log_factor_choice = 4;
             dialog.check_radio(142, 146, 146);
         } else if (args.id == ui::id_ok) {
-            d.first_contour_value = static_cast<float>(std::fabs(field_value(dialog, 147, 15)));
+            double first = 0.0, factor = 0.0;
+            if (!display::number_field(dialog, 147, 15, "the minimum contour value", first))
+                return true;
+            // The factor field counts only when the user-defined factor is chosen.
+            if (d.log_factor_choice == 4 &&
+                !display::number_field(dialog, 148, 15, "the contour increase factor", factor))
+                return true;
+            d.first_contour_value = static_cast<float>(std::fabs(first));
             d.contour_step = static_cast<float>(std::fabs(field_value(dialog, 148, 15)));
             display::end_dialog(dialog, true);
         } else if (args.id == ui::id_cancel) {
@@ -278,8 +286,12 @@ bool ContourLinearBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent ev
     }
     if (event != ui::DialogEvent::command) return event == ui::DialogEvent::init;
     if (args.id == ui::id_ok) {
-        d.first_contour_value = static_cast<float>(field_value(dialog, 152, 15));
-        d.contour_step = static_cast<float>(field_value(dialog, 153, 15));
+        double first = 0.0, step = 0.0;
+        if (!display::number_field(dialog, 152, 15, "the minimum contour value", first) ||
+            !display::number_field(dialog, 153, 15, "the contour spacing value", step))
+            return true;
+        d.first_contour_value = static_cast<float>(first);
+        d.contour_step = static_cast<float>(step);
         display::end_dialog(dialog, true);
     } else if (args.id == ui::id_cancel) {
         display::end_dialog(dialog, false);
@@ -308,8 +320,17 @@ bool UdfDiaBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event,
         } else if (args.id >= 171 && args.id < 171 + fields) {
             udf_field = args.id - 171;
         } else if (args.id == 187) {
+            // An empty field is 0 (two of them are refused as equal values afterwards).
+            double values[max_contour_levels] = {};
+            for (int k = 0; k < fields; ++k) {
+                const std::string what = "contour value " + std::to_string(k + 1);
+                const std::string typed = dialog.text(171 + k).substr(0, 15);
+                if (typed.find_first_not_of(" \t") != std::string::npos &&
+                    !display::number_field(dialog, 171 + k, 15, what.c_str(), values[k]))
+                    return true;
+            }
             for (int k = 0; k < fields; ++k)
-                d.user_contour_values[k] = static_cast<float>(field_value(dialog, 171 + k, 15));
+                d.user_contour_values[k] = static_cast<float>(values[k]);
             display::end_dialog(dialog, true);
         } else if (args.id == 188) {
             display::end_dialog(dialog, false);
@@ -495,8 +516,15 @@ int file_levels(SystemSettings& s, float* levels, int scheme) {
 
 } // namespace
 
-int select_contours(ProgDisplay& d, SystemSettings& system, float data_min, float data_max,
-                    float* levels, int level_scheme) {
+namespace {
+
+// The levels each select_contours of the last display chose, in call order, and the next one a
+// replay hands out (-1: no replay runs).
+std::vector<std::vector<float>> chosen_levels;
+int replay_next = -1;
+
+int ask_contours(ProgDisplay& d, SystemSettings& system, float data_min, float data_max,
+                 float* levels, int level_scheme) {
     for (;;) {
         d.contour_dialog_result =
             data_min > 0.0f
@@ -522,4 +550,36 @@ int select_contours(ProgDisplay& d, SystemSettings& system, float data_min, floa
         }
         if (result >= 0) return result;
     }
+}
+
+} // namespace
+
+ContourReplay::ContourReplay() {
+    replay_next = 0;
+}
+
+ContourReplay::~ContourReplay() {
+    replay_next = -1;
+}
+
+void forget_contour_choices() {
+    if (replay_next < 0) chosen_levels.clear();
+}
+
+int select_contours(ProgDisplay& d, SystemSettings& system, float data_min, float data_max,
+                    float* levels, int level_scheme) {
+    if (replay_next >= 0) {
+        if (std::size_t(replay_next) < chosen_levels.size()) {
+            const std::vector<float>& kept = chosen_levels[std::size_t(replay_next++)];
+            std::copy(kept.begin(), kept.end(), levels);
+            return int(kept.size());
+        }
+        const int n = set_ncontours(level_scheme);
+        return choose_contours(d, n, levels, data_min > 0.0f ? 2 : 1, data_max, data_min) == 2
+                   ? 0
+                   : n;
+    }
+    const int n = ask_contours(d, system, data_min, data_max, levels, level_scheme);
+    if (n > 0) chosen_levels.emplace_back(levels, levels + n);
+    return n;
 }

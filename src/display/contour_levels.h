@@ -24,6 +24,20 @@ float array_maxmin(int n, const float* values, float* max_out);
 int select_contours(ProgDisplay& display, SystemSettings& system, float data_min, float data_max,
                     float* levels, int level_scheme);
 
+/// While a ContourReplay lives, select_contours asks nothing: its k-th call gives the levels the
+/// k-th call of the last display chose (the picture is drawn again as it was), and a call past
+/// those the automatic levels (logarithmic for positive data, else linear).
+class ContourReplay {
+  public:
+    ContourReplay();
+    ~ContourReplay();
+    ContourReplay(const ContourReplay&) = delete;
+    ContourReplay& operator=(const ContourReplay&) = delete;
+};
+/// A display starts: the levels its select_contours calls choose replace the kept ones (nothing
+/// changes while a replay runs).
+void forget_contour_choices();
+
 /// Writes n levels (1 <= n <= max_contour_levels) into levels by mode: 1 automatic linear,
 /// 2 automatic logarithmic (linear when data_min is not positive), 4 user-defined logarithmic
 /// ("ContourLogBox"), any other user-defined linear ("ContourLinearBox"); the user modes then

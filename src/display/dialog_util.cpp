@@ -19,6 +19,14 @@ double field_value(const ui::Dialog& dialog, int id, int max_chars) {
     return std::atof(dialog.text(id).substr(0, std::size_t(max_chars)).c_str());
 }
 
+bool number_field(const ui::Dialog& dialog, int id, int max_chars, const char* what,
+                  double& value) {
+    if (ui::parse_number(dialog.text(id).substr(0, std::size_t(max_chars)), value)) return true;
+    ask(std::string("Please type a number for ") + what + ".", "Message",
+        ui::mb_ok | ui::mb_iconexclamation);
+    return false;
+}
+
 void add_ok_cancel(ui::DialogTemplate& t, int y) {
     add(t, ui::id_ok, ui::ControlKind::push_button, "OK", t.width / 2 - 70, y, 60, 16);
     add(t, ui::id_cancel, ui::ControlKind::push_button, "Cancel", t.width / 2 + 10, y, 60, 16);

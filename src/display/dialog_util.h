@@ -13,6 +13,10 @@ std::string formatted(const char* format, double value);
 
 /// atof of the first `max_chars` characters of edit `id`.
 double field_value(const ui::Dialog& dialog, int id, int max_chars);
+/// The number in the first `max_chars` characters of edit `id`; when the field is empty or holds
+/// anything but one number, false after the message "Please type a number for <what>." (caption
+/// "Message"): the procedure then keeps the dialog open.
+bool number_field(const ui::Dialog& dialog, int id, int max_chars, const char* what, double& value);
 
 /// Appends a control to a template.
 inline void add(ui::DialogTemplate& t, int id, ui::ControlKind kind, const std::string& text, int x,

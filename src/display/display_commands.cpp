@@ -579,6 +579,7 @@ void Call_Edit_Display_Model_2D(ProgDisplay& d, ModelSettings& m) {
     d.yplt = Sectiondisplay.top_margin;
     Sectionoutlines.reset();
     set_value_colours(m);
+    forget_contour_choices();
     try {
         run_display(d, m);
     } catch (const std::bad_alloc&) {
@@ -627,6 +628,12 @@ int draw_cylinder_sections(ProgDisplay& d, ModelSettings& m) {
     }
     d.xscale = saved;
     return run.bottom;
+}
+
+void redisplay_model(ProgDisplay& display, ModelSettings& settings) {
+    if (settings.model_read != 1 || !display.canvas_dc) return;
+    const ContourReplay replay;
+    Call_Edit_Display_Model_2D(display, settings);
 }
 
 int edit_model_command() {

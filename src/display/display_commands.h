@@ -24,6 +24,9 @@ class ProgDisplay;
 /// cannot be had. The model values are never changed.
 void Call_Edit_Display_Model_2D(ProgDisplay& display, ModelSettings& settings);
 
+/// The display drawn again after a change of scale, with the contour levels the last display
+/// chose and no dialog (ContourReplay); nothing without a model.
+void redisplay_model(ProgDisplay& display, ModelSettings& settings);
 /// "&Edit model" (110): grid lines on, edit mode on, the display; returns 110.
 int edit_model_command();
 /// "&Display model" (111): no grid lines, edit mode off, arrow cursor, the display; returns 111.

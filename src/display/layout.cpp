@@ -45,7 +45,10 @@ float layout_text_metrics(int nodes_per_spacing, int canvas_width, int nelec, fl
     const int nps = nodes_per_spacing > 0 ? nodes_per_spacing : 1;
     const int spans = nelec > 2 ? nelec - 1 : 1; // a line needs two electrodes
     const int margins = margin_a + margin_b + *char_w;
-    float s = float(round_to_int(float(width - margins) / float(nps * spans)) * nps);
+    // Whole pixels a mesh column that keep the line and its margins (the room of the last
+    // distance label and of the unit-spacing line) inside the client area: rounding up would
+    // push them past its right edge.
+    float s = float(truncate_to_int(float(width - margins) / float(nps * spans)) * nps);
     // Between 5 and 10 pixels per mesh column, unless the canvas is too narrow for 5 or wide
     // enough for 10; then the electrode line fills the canvas.
     const auto fit = [&](int per_column) {

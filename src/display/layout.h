@@ -23,8 +23,9 @@ int format_axis_number(char* buffer, std::size_t size, float value, int ndec);
 /// Horizontal scale of a section of `nelec` electrodes with `nodes_per_spacing` mesh columns
 /// per electrode spacing, fitted into the main window's client area (ui::client_size, W x H):
 /// below H = 550 the display's small font is selected into `dc` first; char_w and char_h are
-/// the average width and the height of dc's font. The pixels per spacing s are a whole number
-/// of pixels per mesh column, from (W - margin_a - margin_b - char_w) / (nelec - 1), kept
+/// the average width and the height of dc's font. The pixels per spacing s are the whole number
+/// of pixels per mesh column that (W - margin_a - margin_b - char_w) / (nelec - 1) holds (never
+/// rounded up, so the line ends inside the client area with its margins), kept
 /// within 5..10 pixels per mesh column when `canvas_width` allows, else fitted to the canvas.
 /// Writes s to xscale_raw, round(s (nelec - 1)) to plot_width, the drawing width to lengthvx
 /// and H to client_height; returns plot_width / (nelec - 1), at least 1.0. A line of fewer

@@ -1,6 +1,8 @@
 // One-pixel lines, pattern lines and the outline of a pseudosection's data area.
 #include "display/lines.h"
 
+#include "display/pseudosection.h"
+
 #include "model/globals.h"
 #include "platform/gfx/canvas.h"
 
@@ -81,7 +83,7 @@ void draw_section_outline(const std::int32_t* x, const std::int32_t* y,
                           const std::int32_t* level_start, int levels, int n, int pen_flag,
                           int shape, gfx::Canvas& dc, const gfx::Pen& first_pen,
                           const gfx::Pen& second_pen) {
-    // The points (0-based, first..last) of every level that has points.
+    // The points (0-based, first..last) of the first and the last level that have points.
     struct Range {
         int first, last;
     };
@@ -91,6 +93,7 @@ void draw_section_outline(const std::int32_t* x, const std::int32_t* y,
         if (a >= 0 && b >= a && b < n) rows.push_back({a, b});
     }
     if (rows.empty()) return;
+    const Range top = rows.front(), bottom = rows.back();
     const auto at = [&](int p) { return Point{x[p], y[p]}; };
     const auto row = [&](const Range& r) { // the level's points, 15 pixels beyond both ends
         std::vector<Point> pts{{x[r.first] - 15, y[r.first]}};
@@ -99,28 +102,49 @@ void draw_section_outline(const std::int32_t* x, const std::int32_t* y,
         pts.push_back({x[r.last] + 15, y[r.last]});
         return pts;
     };
-    const std::size_t bottom = rows.size() - 1;
+    // The sides: the lower boundary of the data area from the first level's ends down to the
+    // last level's (the outermost level ends; the levels' own ends where each level nests in
+    // the one above).
+    const std::vector<int> front = section_mesh(x, level_start, levels, n).front;
+    std::vector<int> left_points, right_points;
+    bool past_bottom = false;
+    for (int p : front) {
+        if (p == bottom.first) left_points.push_back(p);
+        if (p >= bottom.first && p <= bottom.last) {
+            past_bottom = true;
+            if (p == bottom.last) right_points.push_back(p);
+            continue;
+        }
+        (past_bottom ? right_points : left_points).push_back(p);
+    }
+    // A level reaching past the first level's end covered it: the side starts there all the same.
+    if (left_points.front() != top.first) left_points.insert(left_points.begin(), top.first);
+    if (right_points.back() != top.last) right_points.push_back(top.last);
+    std::vector<Point> left, right;
+    for (int p : left_points)
+        left.push_back(at(p));
+    for (int p : right_points)
+        right.push_back(at(p));
 
     dc.select_pen(pen_flag == 1 ? first_pen : second_pen);
-    thick_path(row(rows[0]), 0, -1, dc);
-    thick_path(row(rows[bottom]), 0, 1, dc);
-    for (std::size_t k = 0; k < bottom; ++k) {
-        thick_segment(at(rows[k].first), at(rows[k + 1].first), -1, 0, dc);
-        thick_segment(at(rows[k].last), at(rows[k + 1].last), 1, 0, dc);
-    }
+    thick_path(row(top), 0, -1, dc);
+    thick_path(row(bottom), 0, 1, dc);
+    thick_path(left, -1, 0, dc);
+    thick_path(right, 1, 0, dc);
     dc.select_pen(first_pen);
     if (pen_flag == 1 || shape < 2 || shape > 4) return;
 
     // Thin inner outline just inside the points.
-    for (std::size_t k = 0; k < bottom; ++k) {
-        const int down = k == 0 ? 2 : 0, up = k + 1 == bottom ? 1 : 0;
-        const Point f0 = at(rows[k].first), f1 = at(rows[k + 1].first);
-        const Point l0 = at(rows[k].last), l1 = at(rows[k + 1].last);
-        draw_line(f0.x + 2, f0.y + down, f1.x + 2, f1.y - up, dc);
-        draw_line(l0.x - 2, l0.y + down, l1.x - 2, l1.y - up, dc);
-        if (k == 0) draw_line(f0.x + 2, l0.y + 2, l0.x - 2, l0.y + 2, dc);
+    for (std::size_t k = 0; k + 1 < left.size(); ++k) {
+        const int down = k == 0 ? 2 : 0, up = k + 2 == left.size() ? 1 : 0;
+        draw_line(left[k].x + 2, left[k].y + down, left[k + 1].x + 2, left[k + 1].y - up, dc);
     }
-    const Range& r = rows[bottom];
-    for (int p = r.first; p < r.last; ++p)
-        draw_line(x[p] + (p == r.first ? 1 : 0), y[p] - 1, x[p + 1] - 1, y[p + 1] - 1, dc);
+    for (std::size_t k = right.size(); k-- > 1;) {
+        const int down = k + 1 == right.size() ? 2 : 0, up = k == 1 ? 1 : 0;
+        draw_line(right[k].x - 2, right[k].y + down, right[k - 1].x - 2, right[k - 1].y - up, dc);
+    }
+    if (rows.size() > 1)
+        draw_line(x[top.first] + 2, y[top.last] + 2, x[top.last] - 2, y[top.last] + 2, dc);
+    for (int p = bottom.first; p < bottom.last; ++p)
+        draw_line(x[p] + (p == bottom.first ? 1 : 0), y[p] - 1, x[p + 1] - 1, y[p + 1] - 1, dc);
 }

@@ -221,7 +221,8 @@ void depth_axis(const ModelSettings& m, const ModelSectionSpec& s, const Geometr
     int last_label = -(1 << 30);
     for (int j = 1; j <= g.nz - 2; ++j) {
         const int y = g.py[j];
-        if (y < g.top || y > g.lower) continue;
+        // Only the rows the section shows: a tick further down would stand below its blocks.
+        if (y < g.top || y > g.lower || j >= g.ndisp) continue;
         draw_line(left_limit - 4, y, left_limit, y, dc);
         const float metres = m.depth_lines[j] * g.us;
         const std::string text =

@@ -20,15 +20,20 @@ int pseudosection_capacity(int ndata) {
     return int(std::clamp(c, 5000LL, 1LL << 30));
 }
 
-std::vector<std::array<int, 3>> level_pair_triangles(const int* px, int upper_start, int n_upper,
-                                                     int lower_start, int n_lower) {
+namespace {
+
+// The triangles joining two rows of points given by their numbers (x increasing in each).
+std::vector<std::array<int, 3>> row_pair_triangles(const int* px, const std::vector<int>& upper,
+                                                   const std::vector<int>& lower) {
     std::vector<std::array<int, 3>> t;
+    const int n_upper = int(upper.size()), n_lower = int(lower.size());
     if (n_upper <= 0 || n_lower <= 0 || (n_upper == 1 && n_lower == 1)) return t;
     const bool upper_long = n_upper >= n_lower;
-    const int l0 = upper_long ? upper_start : lower_start, nl = upper_long ? n_upper : n_lower;
-    const int s0 = upper_long ? lower_start : upper_start, ns = upper_long ? n_lower : n_upper;
-    const auto L = [&](int i) { return l0 + i - 1; }; // 1-based points of the rows
-    const auto S = [&](int j) { return s0 + j - 1; };
+    const std::vector<int>& long_row = upper_long ? upper : lower;
+    const std::vector<int>& short_row = upper_long ? lower : upper;
+    const int nl = int(long_row.size()), ns = int(short_row.size());
+    const auto L = [&](int i) { return long_row[std::size_t(i - 1)]; }; // 1-based
+    const auto S = [&](int j) { return short_row[std::size_t(j - 1)]; };
     // The short-row point nearest to the middle of each long-row segment.
     std::vector<int> near(std::size_t(nl), 1);
     for (int i = 1; i <= nl - 1; ++i) {
@@ -53,6 +58,65 @@ std::vector<std::array<int, 3>> level_pair_triangles(const int* px, int upper_st
         }
     short_segments(used, ns, nl);
     return t;
+}
+
+std::vector<int> numbers(int first, int count) {
+    std::vector<int> v(std::size_t(std::max(0, count)));
+    for (int i = 0; i < count; ++i)
+        v[std::size_t(i)] = first + i;
+    return v;
+}
+
+} // namespace
+
+std::vector<std::array<int, 3>> level_pair_triangles(const int* px, int upper_start, int n_upper,
+                                                     int lower_start, int n_lower) {
+    return row_pair_triangles(px, numbers(upper_start, n_upper), numbers(lower_start, n_lower));
+}
+
+SectionMesh section_mesh(const int* px, const std::int32_t* level_start, int levels, int n) {
+    SectionMesh mesh;
+    int prev_left = 0, prev_right = 0;
+    for (int k = 1; k <= levels; ++k) {
+        const int first = level_start[k - 1] - 1, count = level_start[k] - level_start[k - 1];
+        if (first < 0 || count <= 0 || first + count > n) continue;
+        const std::vector<int> row = numbers(first, count);
+        const int left = px[row.front()], right = px[row.back()];
+        if (mesh.front.empty()) {
+            mesh.front = row;
+            prev_left = left, prev_right = right;
+            continue;
+        }
+        const std::vector<int>& f = mesh.front;
+        const auto x = [&](std::size_t i) { return px[f[i]]; };
+        // The front over the previous level's extent and this one's, and one point of an
+        // earlier level beyond an end where this level reaches past the front's points there.
+        const int lo = std::min(left, prev_left), hi = std::max(right, prev_right);
+        std::size_t a = 0, b = f.size() - 1;
+        while (a < f.size() && x(a) < lo)
+            ++a;
+        while (b > 0 && x(b) > hi)
+            --b;
+        if (a >= f.size() || b < a) { // no front point over the level: its nearest ones
+            a = std::min(a, f.size() - 1);
+            b = a;
+        }
+        if (a > 0 && left < x(a)) --a;
+        if (b + 1 < f.size() && right > x(b)) ++b;
+        const std::vector<int> upper(f.begin() + std::ptrdiff_t(a),
+                                     f.begin() + std::ptrdiff_t(b) + 1);
+        const auto t = row_pair_triangles(px, upper, row);
+        mesh.triangles.insert(mesh.triangles.end(), t.begin(), t.end());
+        // The joined front's end points stay on the lower boundary unless the level reaches
+        // past them; what lies between them is covered now, and the level takes its place.
+        const std::size_t head = x(a) <= left ? a + 1 : a, tail = x(b) >= right ? b : b + 1;
+        std::vector<int> next(f.begin(), f.begin() + std::ptrdiff_t(head));
+        next.insert(next.end(), row.begin(), row.end());
+        next.insert(next.end(), f.begin() + std::ptrdiff_t(tail), f.end());
+        mesh.front = std::move(next);
+        prev_left = left, prev_right = right;
+    }
+    return mesh;
 }
 
 namespace {
@@ -248,7 +312,6 @@ void axes(const PseudosectionInput& in, const Frame& f, bool outline, gfx::Canva
     }
     draw_line(f.left - 1, f.top - 1, f.left - 1, f.bottom + 1, dc);
     draw_line(f.right + 1, f.top - 1, f.right + 1, f.bottom + 1, dc);
-    if (!text.empty()) dc.text_out(f.left + 4, f.bottom + 4, text);
 }
 
 // New levels after the contour lists overflowed.
@@ -363,6 +426,7 @@ int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc) {
         shown[i] = std::isfinite(v) ? v : 0.0f;
     }
     const Frame f = frame_of(in, dc);
+    const SectionMesh mesh = section_mesh(f.ix.data(), f.start.data(), in.ndata_levels, in.ndata);
     const int capacity = pseudosection_capacity(in.ndata);
     ContourRecord record;
     int bottom_out = f.bottom + f.ch + 6;
@@ -393,21 +457,15 @@ int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc) {
         d.pixel_line_colour = 0;
 
         bool overflow = false;
-        for (int k = 2; k <= in.ndata_levels && !overflow; ++k) {
-            const auto triangles =
-                level_pair_triangles(f.ix.data(), f.start[k - 2] - 1, in.level_counts[k - 2],
-                                     f.start[k - 1] - 1, in.level_counts[k - 1]);
-            for (const auto& t : triangles) {
-                if (std::max({t[0], t[1], t[2]}) >= in.ndata) continue;
-                const int segments =
-                    contour_triangle(in.nlevels, f.ix[t[0]], f.ix[t[1]], f.ix[t[2]], f.iy[t[0]],
-                                     f.iy[t[1]], f.iy[t[2]], shown[t[0]], shown[t[1]], shown[t[2]],
-                                     in.levels, record, dc, d.brushes, d.pens);
-                // Each triangle records at most one piece more than it adds segments.
-                if (segments > capacity || record.pieces() > capacity + 300) {
-                    overflow = true;
-                    break;
-                }
+        for (const auto& t : mesh.triangles) {
+            if (std::max({t[0], t[1], t[2]}) >= in.ndata) continue;
+            const int segments = contour_triangle(
+                in.nlevels, f.ix[t[0]], f.ix[t[1]], f.ix[t[2]], f.iy[t[0]], f.iy[t[1]], f.iy[t[2]],
+                shown[t[0]], shown[t[1]], shown[t[2]], in.levels, record, dc, d.brushes, d.pens);
+            // Each triangle records at most one piece more than it adds segments.
+            if (segments > capacity || record.pieces() > capacity + 300) {
+                overflow = true;
+                break;
             }
         }
         if (!overflow) break;

@@ -51,7 +51,7 @@ struct PseudosectionInput {
 /// ProgDisplay::fill_style: direct polygons, or outlines and flood fills (always for the black
 /// and white scheme). The fill style and dc's polygon fill mode are put back on return.
 ///
-/// Neighbouring data levels are joined into triangles (level_pair_triangles), each coloured by
+/// The data levels are joined into triangles (section_mesh), each coloured by
 /// contour_triangle; when the contour lists outgrow their capacity (18 ndata + 1000, at least
 /// 5000) the levels are chosen anew and the plot starts again once, then gives up. Returns the
 /// lowest pixel row used (below the colour bar and captions with the legend). Throws
@@ -66,6 +66,24 @@ int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc);
 /// triangles; none when a level has no points or both have one.
 std::vector<std::array<int, 3>> level_pair_triangles(const int* px, int upper_start, int n_upper,
                                                      int lower_start, int n_lower);
+
+/// The triangles of a pseudosection's data area and its lower boundary.
+struct SectionMesh {
+    std::vector<std::array<int, 3>> triangles;
+    /// The points along the lower boundary, left to right (x not decreasing): the left side,
+    /// the bottom and the right side.
+    std::vector<int> front;
+};
+/// Joins the data levels into triangles, level after level (level k of points
+/// level_start[k - 1] - 1 .. level_start[k] - 2, 0-based, x increasing, k = 1..levels, n
+/// points): each level is joined (as level_pair_triangles joins two rows) to the lower boundary
+/// of what the levels above it cover, over the x range of the level and of the one above it,
+/// and one point further where the level reaches past the boundary's points; the level then
+/// becomes that part of the boundary. Levels that reach less far than their neighbours (the
+/// n, a levels of a dipole-dipole survey) so leave no notch or gap, and the sides of the area are
+/// the outermost level ends. For levels that nest (each within the one above) the triangles are
+/// those of level_pair_triangles on neighbouring levels.
+SectionMesh section_mesh(const int* px, const std::int32_t* level_start, int levels, int n);
 
 /// Work-list capacity of a pseudosection of ndata points.
 int pseudosection_capacity(int ndata);

@@ -2,11 +2,11 @@
 #include "display/scales.h"
 
 #include "display/dialog_util.h"
+#include "display/display_commands.h"
 #include "model/globals.h"
 #include "model/services.h"
 
 using display::add;
-using display::field_value;
 using display::formatted;
 using ui::ControlKind;
 
@@ -49,7 +49,8 @@ bool HrpsDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
     }
     if (event != ui::DialogEvent::command) return false;
     if (args.id == ui::id_ok) {
-        const double v = field_value(dialog, 853, 30);
+        double v = 0.0;
+        if (!display::number_field(dialog, 853, 30, "the horizontal display scale", v)) return true;
         if (v >= 1.0 && v <= 200.0) d.xscale = static_cast<float>(v);
     }
     if (args.id != ui::id_ok && args.id != ui::id_cancel) return false;
@@ -69,7 +70,10 @@ bool VtsfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
     }
     if (event != ui::DialogEvent::command) return false;
     if (args.id == ui::id_ok) {
-        const double v = field_value(dialog, 846, 20);
+        double v = 0.0;
+        if (!display::number_field(dialog, 846, 20,
+                                   "the vertical/horizontal display scaling factor", v))
+            return true;
         if (v > 0.1) d.vh_factor = static_cast<float>(1.0 / v);
         if (d.vh_factor < 0.0f || d.vh_factor > 5.0f) d.vh_factor = vh_factor_at_paint;
     }
@@ -83,8 +87,11 @@ int hrps_menu_handler() {
     clear_area(Progdisplay.canvas_dc, Progdisplay.canvas_width, Progdisplay.canvas_height);
     if (Modelsettings.ndata < 1)
         model::show_message("You need to read in a data set\nbefore using this option.", "Message");
-    else
-        ui::run_dialog(HrpsDiaBox, HrpsDiaBoxProc);
+    else if (ui::run_dialog(HrpsDiaBox, HrpsDiaBoxProc) == 1)
+        set_status_line(formatted("Horizontal display scale: %.1f pixels an electrode spacing.",
+                                  Progdisplay.xscale)
+                            .c_str());
+    redisplay_model(Progdisplay, Modelsettings);
     Progdisplay.model_displayed = 1;
     return 117;
 }

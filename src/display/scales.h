@@ -20,5 +20,6 @@ bool VtsfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
 
 /// Command 117 "&Horizontal plotting scale": clears the window and the canvas; without a data
 /// set (ModelSettings::ndata < 1) only the message "You need to read in a data set\nbefore
-/// using this option.", else HrpsDiaBox. Sets ProgDisplay::model_displayed; returns 117.
+/// using this option.", else HrpsDiaBox, and the status line names a scale taken. Then the
+/// display is drawn again (redisplay_model) and ProgDisplay::model_displayed set; returns 117.
 int hrps_menu_handler();

@@ -240,6 +240,7 @@ void show_ending(model::SolverResult status, bool finite_elements, double second
     } else if (status.status == model::SolverStatus::user_abort) {
         model::show_message("Calculations stopped by the user.\nNo apparent values were formed.",
                             "Message");
+        set_status_line("Calculation stopped by the user.");
     } else {
         std::snprintf(text, sizeof text,
                       "Calculations stopped by an error (code %d):\n%s.\nNo apparent values "

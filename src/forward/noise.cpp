@@ -163,16 +163,8 @@ NoiseChoices noise_opened_with;
 // or false when the text is not one finite number.
 bool typed_number(const std::string& typed, double& value) {
     const std::string text = typed.substr(0, 40);
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    value = std::strtod(begin, &end);
-    if (end == begin) {
-        value = 0.0;
-        return text.find_first_not_of(" \t") == std::string::npos;
-    }
-    while (*end == ' ' || *end == '\t')
-        ++end;
-    return *end == '\0' && std::isfinite(value);
+    value = 0.0;
+    return text.find_first_not_of(" \t") == std::string::npos || ui::parse_number(text, value);
 }
 
 // False, after a message that keeps the dialog open, when the level is not a percentage.

@@ -177,6 +177,12 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     if (s.tflag > 0) s.fem = 1;
     if (failed) {
         loaded.restore();
+        if (s.model_read == 1) {
+            const std::string kept =
+                std::string("The file was not read; the model stays: ") + s.namefile;
+            set_status_line(kept.c_str());
+            redisplay_model(display, s);
+        }
         return 101;
     }
     std::fill(s.datum_gfactor, s.datum_gfactor + Proglim.max_data_points, 1.0f);

@@ -11,6 +11,8 @@
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 
+#include <string>
+
 namespace {
 
 forward::SaveOutcome last_outcome = forward::SaveOutcome::none;
@@ -44,6 +46,30 @@ bool refuse_to_save(const ModelSettings& s, int mode) {
     return false;
 }
 
+// The status line says what the save did.
+void report_outcome(const ModelSettings& s, int mode, const char* path) {
+    std::string text;
+    switch (last_outcome) {
+    case forward::SaveOutcome::written:
+        text = mode == 1                   ? "Data file written: "
+               : s.results_stale == 1      ? "Model file written without results (the model has "
+                                             "changed since the calculation): "
+               : s.pot_values_present == 1 ? "Model file with results written: "
+                                           : "Model file written: ";
+        text += path;
+        break;
+    case forward::SaveOutcome::cancelled:
+        text = "Save cancelled: nothing was written.";
+        break;
+    case forward::SaveOutcome::failed:
+        text = std::string("Nothing was saved: ") + path + " could not be written.";
+        break;
+    default:
+        return;
+    }
+    set_status_line(text.c_str());
+}
+
 } // namespace
 
 namespace forward {
@@ -73,9 +99,12 @@ int save_results_command(ProgDisplay& display, ModelSettings& s, int mode) {
     using forward::SaveOutcome;
     const int id = mode == 0 ? 102 : 103;
     s.export_array_type = s.array_type;
+    // The window is blank while the dialogs run and shows what it showed again afterwards.
+    const int displayed = display.model_displayed;
     forward::command_frame(display);
     if (refuse_to_save(s, mode)) {
         last_outcome = SaveOutcome::refused;
+        display.model_displayed = displayed;
         return id;
     }
     SystemSettings& system = Systemsettings;
@@ -96,6 +125,8 @@ int save_results_command(ProgDisplay& display, ModelSettings& s, int mode) {
                                                   : SaveOutcome::failed;
         if (mode == 0 && last_outcome == SaveOutcome::written) s.model_unsaved = 0;
     }
+    report_outcome(s, mode, system.file_name);
+    display.model_displayed = displayed;
     ui::invalidate();
     return id;
 }

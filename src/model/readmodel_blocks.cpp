@@ -129,10 +129,9 @@ void read_block_rows_section(ModelReader& r) {
                                       r.length, r.text, r.cursor);
     }
     if (failed) r.stop(failed);
-    if (!m.cylinder_model && m.ngrid_lines > m.ngrid_rows) {
+    // The extension is said once, by apply_grid_extension after the IP rows.
+    if (!m.cylinder_model && m.ngrid_lines > m.ngrid_rows)
         copy_code_rows_down(m.resistivity_codes, m.nx_cells, m.ngrid_rows + 1, m.ngrid_lines);
-        r.printf("Depth grid lines extended to %d lines.", m.ngrid_lines);
-    }
 }
 
 } // namespace model

@@ -382,7 +382,7 @@ void read_grid_section(ModelReader& r) {
     }
     m.ndepth_values = m.ngrid_lines = m.ngrid_rows;
     if (m.depths_given == 2) {
-        r.print("Depth values for model row grid lines are :-\n");
+        r.print("Depth values for model row grid lines are :-");
         if (m.cylinder_model)
             read_cylinder_radii(r);
         else

@@ -15,7 +15,7 @@ class StatusWind {
     std::int32_t bar_width = 0;  ///< full width of the status window and its bar, pixels
     std::int32_t bar_height = 0; ///< height of the status window, pixels
     std::int32_t bar_length = 0; ///< current progress-bar length in pixels, 0 = no bar
-    std::int32_t abort_word = 0; ///< 1 when the last update_status saw an abort request
+    std::int32_t abort_word = 0; ///< 1 when an update_status saw an abort request not reported yet
     char text[512] = "";         ///< current status text: 511 characters and a zero
     char window_name[260] = "Status Window";
 };

@@ -100,12 +100,31 @@ void update_status(const char* text, int bar_length) {
     Statuswind.bar_length = bar_length;
     ui::invalidate_status();
     const ui::PumpResult result = ui::pump();
-    Statuswind.abort_word = result == ui::PumpResult::empty ? 0 : 1;
+    if (result != ui::PumpResult::empty) Statuswind.abort_word = 1;
 }
 
 int check_user_abort() {
     const ui::PumpResult result = ui::pump();
-    return result == ui::PumpResult::abort || result == ui::PumpResult::quit ? 1 : 0;
+    const bool seen_before = Statuswind.abort_word == 1;
+    Statuswind.abort_word = 0;
+    return seen_before || result == ui::PumpResult::abort || result == ui::PumpResult::quit ? 1 : 0;
+}
+
+namespace {
+char status_line_text[512] = "";
+} // namespace
+
+void command_started() {
+    Statuswind.abort_word = 0;
+    status_line_text[0] = '\0';
+}
+
+void set_status_line(const char* text) {
+    model::copy_text(status_line_text, sizeof status_line_text, text);
+}
+
+const char* status_line() {
+    return status_line_text;
 }
 
 void show_status_text(const char* text, gfx::Canvas* canvas) {

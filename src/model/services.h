@@ -69,13 +69,25 @@ void clear_area(gfx::Canvas* canvas, int width, int height);
 
 /// Shows `text` (cut at 511 characters) and a progress bar of `bar_length` pixels (0 = none) in
 /// the status window, then dispatches every waiting event. An abort key or close request seen
-/// there is recorded in StatusWind::abort_word, which nothing reads: a calculation that only
-/// calls update_status runs on to its end.
+/// there sets StatusWind::abort_word, which stays set until check_user_abort reports it or the
+/// next command starts (command_started): a key the user typed is never lost to the progress
+/// display.
 void update_status(const char* text, int bar_length);
-/// Dispatches every waiting event; returns 1 when the user asked to stop (Esc, 'Q' or 'q', or a
-/// close request, which stays pending so the program still ends after the command), else 0.
-/// Callers free their work arrays and return at once when it gives 1.
+/// Dispatches every waiting event; returns 1 when the user asked to stop (Esc, 'Q' or 'q' here
+/// or at an update_status since the command started, or a close request, which stays pending so
+/// the program still ends after the command), else 0. Callers free their work arrays and return
+/// at once when it gives 1.
 int check_user_abort();
+/// A menu command starts: an abort request of an earlier command is forgotten and the status
+/// line cleared.
+void command_started();
+
+/// The status line says what the last command did ("Data file written: ..."): the paint
+/// routine writes it with show_status_text after every repaint of the window, until the next
+/// command starts. `text` is cut at 511 characters.
+void set_status_line(const char* text);
+/// The status line, "" when there is none.
+const char* status_line();
 /// Writes `text` (cut at 511 characters) in red on the line just above the status window,
 /// at x = 8 and y = ProgDisplay::client_height - ProgDisplay::status_height, after wiping the
 /// line with 107 blanks. A null canvas is ignored.

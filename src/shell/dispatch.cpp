@@ -41,6 +41,7 @@
 #include "shell/paint.h"
 #include "shell/surfer_file.h"
 
+#include <cstdio>
 #include <string>
 
 namespace shell {
@@ -121,8 +122,17 @@ int nonstandard_arrays() {
 int sensitivity_nonstandard() {
     return sensitivity_nonstd_command(Progdisplay, Modelsettings, sensitivity_hooks());
 }
+// The display is drawn again at the new factor.
 int vertical_scale() {
-    return dialog_pattern_b([] { return ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc); });
+    const int result = dialog_pattern_b([] { return ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc); });
+    if (result == 1) {
+        char text[128];
+        std::snprintf(text, sizeof text, "Vertical/horizontal display scaling factor: %.2f.",
+                      Progdisplay.vh_factor != 0.0f ? 1.0 / Progdisplay.vh_factor : 0.0);
+        set_status_line(text);
+    }
+    redisplay_model(Progdisplay, Modelsettings);
+    return result;
 }
 int convert_4nodes() {
     return convert_model_4nodes_command(Progdisplay, Modelsettings);
@@ -238,6 +248,7 @@ std::vector<CommandRow>& command_table() {
 }
 
 void main_window_command(int id) {
+    command_started();
     for (const CommandRow& row : command_table()) {
         if (row.id != id) continue;
         if (!row.action) break;

@@ -91,7 +91,8 @@ struct CommandRow {
 /// Tests may replace the actions.
 std::vector<CommandRow>& command_table();
 
-/// Runs command `id` to its end: its handler (when it has one) with the view code by the
+/// Runs command `id` to its end (command_started first: an earlier abort key and the status
+/// line are forgotten): its handler (when it has one) with the view code by the
 /// row's rule, then the paint routine, also for an id that no row names.
 void main_window_command(int id);
 

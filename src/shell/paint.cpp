@@ -173,6 +173,7 @@ void paint_main_window() {
                                     canvas(), Progdisplay.scroll_x, Progdisplay.scroll_y);
     else if (Progdisplay.model_displayed == 0)
         ui::set_cursor(ui::Cursor::arrow);
+    if (*status_line()) show_status_text(status_line());
 }
 
 void set_scroll_ranges(int client_width, int client_height) {

@@ -46,7 +46,8 @@ void set_edit_hooks(const EditHooks& hooks);
 /// after window creation (view_code -1, view_detail 0) reads the settings file, creates the
 /// display objects and the child windows and shows the "Program Information" box. Then, when
 /// ProgDisplay::model_displayed is 1 and the main window is in the foreground, the canvas is
-/// copied into the window from the scroll offsets.
+/// copied into the window from the scroll offsets, and the status line (status_line) is written
+/// over it.
 void paint_main_window();
 
 /// New client size: scroll ranges 0 .. canvas extent - client extent on both bars (offsets

@@ -112,6 +112,13 @@ TEST(UserLinearLevels, TypedMinimumAndSpacingAskAgainOrCancel) {
 
     s.answer("dialog ContourLinearBox set 152 1 set 153 1 ok\nbox no\nbox no");
     EXPECT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 2);
+
+    // An empty field or one of text is no 0: the dialog stays open and names the field.
+    s.answer("dialog ContourLinearBox set 153 1 ok set 152 abc ok set 152 4 ok\nbox yes");
+    ASSERT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 1);
+    EXPECT_EQ(first(levels, 2), (std::vector<float>{4.0f, 5.0f}));
+    EXPECT_TRUE(s.showed("BOX [Message] Please type a number for the minimum contour value.\n"
+                         "BOX [Message] Please type a number for the minimum contour value."));
     s.answer("dialog ContourLinearBox cancel");
     EXPECT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 2);
     EXPECT_EQ(dialog_result, 2);

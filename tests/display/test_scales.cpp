@@ -10,8 +10,8 @@ TEST(HorizontalScale, AcceptsOneTo200AndIgnoresTheRest) {
     const struct {
         const char* typed;
         float xscale;
-    } cases[] = {{"200", 200.0f},   {"200.5", 12.0f}, {"0.5", 12.0f}, {"1", 1.0f},
-                 {"37.25", 37.25f}, {"abc", 12.0f},   {"-20", 12.0f}};
+    } cases[] = {{"200", 200.0f}, {"200.5", 12.0f},  {"0.5", 12.0f},
+                 {"1", 1.0f},     {"37.25", 37.25f}, {"-20", 12.0f}};
     for (const auto& c : cases) {
         Session s;
         Modelsettings.ndata = 10;
@@ -54,9 +54,8 @@ TEST(VerticalFactor, StoresTheReciprocalWithinZeroToFive) {
         const char* typed;
         float before, after;
     } cases[] = {
-        {"2", 1.0f, 0.5f},   {"0.25", 1.0f, 4.0f}, {"0.15", 1.0f, 1.0f}, // 6.67 is above 5
-        {"0", 0.8f, 0.8f},   {"0.1", 0.8f, 0.8f},  {"-3", 0.8f, 0.8f},
-        {"0.2", 0.8f, 5.0f}, {"abc", 2.0f, 2.0f},
+        {"2", 1.0f, 0.5f}, {"0.25", 1.0f, 4.0f}, {"0.15", 1.0f, 1.0f}, // 6.67 is above 5
+        {"0", 0.8f, 0.8f}, {"0.1", 0.8f, 0.8f},  {"-3", 0.8f, 0.8f},   {"0.2", 0.8f, 5.0f},
     };
     for (const auto& c : cases) {
         Session s;
@@ -66,6 +65,25 @@ TEST(VerticalFactor, StoresTheReciprocalWithinZeroToFive) {
         EXPECT_FLOAT_EQ(Progdisplay.vh_factor, c.after) << c.typed;
         EXPECT_EQ(dialog_result, 1);
     }
+}
+
+// A field that holds no number keeps the dialog open with a message that names it; the number
+// typed next is taken.
+TEST(ScaleDialogs, NoNumberKeepsTheDialogOpen) {
+    Session s;
+    Progdisplay.xscale = 12.0f;
+    Progdisplay.vh_factor = 1.0f;
+    s.answer("dialog HrpsDiaBox set 853 abc ok set 853 \"\" ok set 853 30 ok\n"
+             "dialog VtsfDiaBox set 846 1x ok set 846 2 ok");
+    EXPECT_EQ(ui::run_dialog(HrpsDiaBox, HrpsDiaBoxProc), 1);
+    EXPECT_EQ(ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc), 1);
+    EXPECT_FLOAT_EQ(Progdisplay.xscale, 30.0f);
+    EXPECT_FLOAT_EQ(Progdisplay.vh_factor, 0.5f);
+    EXPECT_TRUE(s.showed("BOX [Message] Please type a number for the horizontal display scale.\n"
+                         "BOX [Message] Please type a number for the horizontal display scale.\n"
+                         "BOX [Message] Please type a number for the vertical/horizontal display "
+                         "scaling factor."));
+    EXPECT_TRUE(s.answered()) << s.err.str();
 }
 
 TEST(VerticalFactor, ShowsTheReciprocalAndCancelKeeps) {

@@ -3,8 +3,9 @@
 #   batch   veldarin-script --batch writes a bitmap with the pseudosection of the calculated
 #           data (band colours down the middle of the data area, a white mark on every data
 #           point above the last level, the 17 boxes of the colour bar) and the model section
-#           below it (the colour of its one value), at the pixels the layout gives: 40 pixels a
-#           spacing from x = 60, the section's top at y = 88.
+#           below it (the colour of its one value), at the pixels the layout gives on a client
+#           area of 1007 x 726: 36 pixels a spacing from x = 60 (the line and its labels end
+#           inside the window), the section's top at y = 88.
 #   window  veldarin-script --display shows the same picture in the real window under a
 #           virtual X server: the screenshot's upper part equals the bitmap's, pixel for pixel,
 #           and the model section lies below it.
@@ -41,25 +42,25 @@ bmp=$work/out/homogeneous_wenner.bmp
 if [ "$mode" = batch ]; then
   check "the bitmap is the client area, 1007 x 726" \
     test "$(convert "$bmp" -format '%w x %h' info:)" = "1007 x 726"
-  # Down the middle of the data area (one pixel right of electrode 12 at x = 60 + 12 x 40,
+  # Down the middle of the data area (one pixel right of electrode 12 at x = 60 + 12 x 36,
   # clear of the data points' marks) every pixel is a band.
-  off=$(convert "$bmp" -crop 1x141+541+110 +repage txt:- | awk 'NR > 1 { print substr($3, 2, 6) }' |
+  off=$(convert "$bmp" -crop 1x125+493+106 +repage txt:- | awk 'NR > 1 { print substr($3, 2, 6) }' |
         while read -r c; do [ "$(band_of "$c")" -ge 0 ] || echo "$c"; done | wc -l)
   check "the data area is painted in band colours ($off other pixels)" test "$off" = 0
-  distinct=$(convert "$bmp" -crop 1x141+541+110 +repage -unique-colors -format '%w' info:)
+  distinct=$(convert "$bmp" -crop 1x125+493+106 +repage -unique-colors -format '%w' info:)
   check "the pseudosection shows $distinct bands" test "$distinct" -ge 10
   # The datum of a = 2 centred on electrode 12 (pseudodepth 0.512 x 2 spacings) is marked.
-  check "the data point at 540,129 is marked white" test "$(pixel "$bmp" 540,129)" = FFFFFF
-  check "beside it the band shows" test "$(band_of "$(pixel "$bmp" 541,129)")" -ge 0
+  check "the data point at 492,125 is marked white" test "$(pixel "$bmp" 492,125)" = FFFFFF
+  check "beside it the band shows" test "$(band_of "$(pixel "$bmp" 493,125)")" -ge 0
   check "outside the data area it is white" test "$(pixel "$bmp" 80,200)" = FFFFFF
   # The colour bar: 17 boxes 30 pixels wide, 37 apart from x = 24, in the band colours.
   for k in $(seq 0 16); do
-    c=$(pixel "$bmp" "$((24 + 37 * k + 15)),285")
+    c=$(pixel "$bmp" "$((24 + 37 * k + 15)),265")
     [ "$(band_of "$c")" = "$k" ] || { echo "box $k is $c"; fail=1; }
   done
   echo "ok: colour bar checked"
   # The model section: every block in the colour of its one value (band 0).
-  for p in 100,450 540,450 540,600 1000,500; do
+  for p in 100,450 540,450 540,600 900,500; do
     check "model block at $p" test "$(pixel "$bmp" $p)" = 000080
   done
   check "the model section ends above the bottom" test "$(pixel "$bmp" 540,680)" = FFFFFF
@@ -67,20 +68,22 @@ if [ "$mode" = batch ]; then
 fi
 
 . "$source/tests/shell/virtual_x.sh"
-start_virtual_x "$work" || exit 77
+# The screen of the batch run: the window's client area is then the bitmap's.
+start_virtual_x "$work" 1024x768 || exit 77
 screenshot_when_shown "$work" "$work/output.txt" 'BOX \[Help Message\]' 300 \
   "$program" --display --hold 3 --script "$here/display_picture.vds" --home "$work/home"
 status=$shown_status
 grep -v '^TEXT' "$work/output.txt"
 check "veldarin-script --display ends with 0 ($status)" test "$status" = 0
 
-# The upper part of the picture (page title, pseudosection and the left of the colour bar,
-# above the help box) equals the bitmap's; the client area starts below the menu bar.
-convert "$bmp" -crop 1000x150+0+0 +repage "$work/bitmap_top.png"
+# The upper part of the picture (page title and electrode axis above the help box, and the
+# left of the pseudosection and the colour bar beside it) equals the bitmap's; the client area
+# starts below the menu bar.
+convert "$bmp" -crop 1000x75+0+0 +repage "$work/bitmap_top.png"
 convert "$bmp" -crop 250x330+0+0 +repage "$work/bitmap_left.png"
 found=-1
 for dy in $(seq 0 80); do
-  convert "$work/screen.png" -crop "1000x150+0+$dy" +repage "$work/screen_top.png"
+  convert "$work/screen.png" -crop "1000x75+0+$dy" +repage "$work/screen_top.png"
   differ=$(compare -metric AE "$work/screen_top.png" "$work/bitmap_top.png" null: 2>&1 || true)
   [ "$differ" = 0 ] && { found=$dy; break; }
 done

@@ -86,6 +86,19 @@ TEST_F(BlockEditing, KeysAndButtonsMarkTheirBlocks) {
     edit();
     click(ui::MouseButton::left, at(0, 2, c).x, at(0, 2, c).y);
     EXPECT_EQ(marked(), rectangle(0, 2, 2, c, c + 3));
+    // On the corner four blocks share, the left button and a key take the first of them, with
+    // one beep.
+    const std::size_t corner_block = block_number(0, 2, c);
+    const gfx::Point corner{Sectionoutlines.block_x[4 * corner_block + 2],
+                            Sectionoutlines.block_y[4 * corner_block + 2]};
+    edit();
+    click(ui::MouseButton::left, corner.x, corner.y);
+    EXPECT_EQ(marked(), rectangle(0, 2, 2, c, c + 3));
+    EXPECT_EQ(take_output(), "BEEP\n");
+    edit();
+    key('P', corner.x, corner.y);
+    EXPECT_EQ(marked(), rectangle(0, 2, 2, c, c));
+    EXPECT_EQ(take_output(), "BEEP\n");
     // The right button: one block; again on it, nothing.
     edit();
     click(ui::MouseButton::right, at(0, 5, c).x, at(0, 5, c).y);

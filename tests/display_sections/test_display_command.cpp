@@ -3,6 +3,8 @@
 // cancelled, the memory message, and the editing-keys help.
 #include "fixture.h"
 
+#include "model/services.h"
+
 #include "display/display_commands.h"
 #include "display/section_display.h"
 #include "display/section_state.h"
@@ -153,8 +155,7 @@ TEST_F(SectionsProgram, CalculationPrintsTheMisfitOfTheFilesData) {
 
 // A dipole-dipole page labels its rows by n and a ("n,a" above them, "1.0,1.0" for n = 1 at
 // a = 1 m, "2.0,2.0" for n = 2 at a = 2 m); a page of stored and calculated values puts the
-// calculated panel three lines and 6 pixels below the first section, clear of that section's last
-// label.
+// calculated panel three lines and 6 pixels below the first section, and no label between.
 TEST_F(SectionsProgram, DipoleDipoleRowsByNAndAAndTheSecondPanel) {
     start();
     std::string text = block_model_text(4, false);
@@ -203,13 +204,40 @@ TEST_F(SectionsProgram, DipoleDipoleRowsByNAndAAndTheSecondPanel) {
     const int first_bottom = top + 2 * d.char_h + 8 + deepest;
     const int second = y_of("Calculated Apparent Resistivity Pseudosection");
     EXPECT_EQ(second, first_bottom + 3 * d.char_h + 6);
-    // The first section's last level label, written again below it, ends above the title.
-    int last_label = -1;
+    // Between the two sections no level label: the last one is not written again below.
     for (const auto& l : lines)
-        if (l.first > first_bottom && l.first < second && l.second.find(',') != std::string::npos)
-            last_label = l.first;
-    ASSERT_GT(last_label, first_bottom);
-    EXPECT_LE(last_label + d.char_h, second);
+        EXPECT_FALSE(l.first > first_bottom && l.first < second &&
+                     l.second.find(',') != std::string::npos)
+            << l.second;
+}
+
+// A change of either scale draws the display again at the new scale, with the contour levels
+// the user chose for it and no dialog but the scale's, and the status line names the scale.
+TEST_F(SectionsProgram, ScaleChangesDrawTheDisplayAgain) {
+    start();
+    read_model("rows.mod", block_model_text(4, false));
+    command(130);
+    take_output();
+    answer("dialog ContourChoiceBox click 160 ok"); // automatic linear levels
+    command(111);
+    const std::vector<float> levels(Progdisplay.res_levels, Progdisplay.res_levels + 16);
+    const std::size_t block = block_number(0, 1, Modelsettings.margin_columns);
+    answer("dialog HrpsDiaBox set 853 20 ok");
+    command(117);
+    EXPECT_TRUE(answered()) << take_output();
+    EXPECT_EQ(Progdisplay.model_displayed, 1);
+    EXPECT_EQ(Sectionoutlines.block_drawn[block], 1);
+    EXPECT_EQ(Sectionoutlines.block_x[4 * block + 1] - Sectionoutlines.block_x[4 * block], 5);
+    EXPECT_EQ(std::vector<float>(Progdisplay.res_levels, Progdisplay.res_levels + 16), levels);
+    EXPECT_STREQ(status_line(), "Horizontal display scale: 20.0 pixels an electrode spacing.");
+    EXPECT_NE(take_texts().find("Apparent Resistivity Pseudosection\n"), std::string::npos);
+
+    answer("dialog VtsfDiaBox set 846 2 ok");
+    command(118);
+    EXPECT_TRUE(answered()) << take_output();
+    EXPECT_EQ(Sectionoutlines.block_drawn[block], 1);
+    EXPECT_STREQ(status_line(), "Vertical/horizontal display scaling factor: 2.00.");
+    EXPECT_NE(take_texts().find("Apparent Resistivity Pseudosection\n"), std::string::npos);
 }
 
 // A pseudosection deeper than the room of half the client height (less the margins) enlarges

@@ -102,6 +102,34 @@ TEST_F(SectionsProgram, IpSectionInMillivoltsPerVolt) {
     EXPECT_GT(upper.y, block_centre(block_number(0, 10, m.margin_columns)).y);
 }
 
+// A shallow model: the mesh reaches deeper than the rows the section shows (the nine of the
+// file and three more), and the depth
+// ticks stand only beside those rows, none below the section's bottom.
+TEST_F(SectionsProgram, DepthTicksOnlyBesideTheRowsShown) {
+    start();
+    std::ostringstream t;
+    t << "Shallow model\n13\n4\n0\n1.0\n2\n0 48\n2\n4\n10 100\n9\n"
+      << "0.1 0.2 0.3 0.4 0.5 0.6 0.7 0.8 0.9\n";
+    for (int r = 0; r < 9; ++r)
+        t << std::string(48, r < 4 ? '0' : '1') << '\n';
+    t << "1\n";
+    read_model("shallow.mod", t.str());
+    ASSERT_GT(Modelsettings.nz_nodes, 13); // the mesh was deepened below the nine rows
+    command(111);
+    int bottom = 0;
+    for (std::size_t b = 0; b < Sectionoutlines.block_drawn.size(); ++b)
+        if (Sectionoutlines.block_drawn[b] == 1)
+            bottom = std::max(bottom, Sectionoutlines.block_y[4 * b + 2]);
+    ASSERT_GT(bottom, 80);
+    // Ticks run from x = 92 - 40 / 4 - 4 to 82, left of the section.
+    int above = 0, below = 0;
+    for (int y = 0; y < 700; ++y)
+        for (int x = 78; x <= 82; ++x)
+            if (canvas().get_pixel(x, y) != gfx::white) (y <= bottom ? above : below) += 1;
+    EXPECT_GT(above, 0);
+    EXPECT_EQ(below, 0);
+}
+
 // Without a model there is nothing to show.
 TEST_F(SectionsProgram, NoModelToDisplay) {
     start();

@@ -160,6 +160,71 @@ TEST_F(SectionsProgram, DataAreaHasNoUnpaintedPixel) {
     }
 }
 
+// Levels that do not nest, as the n, a levels of a dipole-dipole survey: some reach less far
+// than the levels above and below them, one is a single point between two longer ones. The data
+// area is painted without a notch: going down, its left edge never comes back left (and the
+// right edge never back right) by more than a pixel, and no pixel inside it is left white (but
+// the marks of the data points).
+TEST_F(SectionsProgram, LevelsThatDoNotNestLeaveNoNotch) {
+    start();
+    const struct {
+        float first;
+        int count;
+    } rows[] = {{1.5f, 22}, {2.0f, 21}, {3.0f, 19}, {2.5f, 20}, {3.0f, 19}, {4.5f, 16},
+                {4.0f, 17}, {3.5f, 18}, {6.0f, 13}, {4.0f, 17}, {5.0f, 15}, {7.5f, 10},
+                {6.0f, 13}, {9.0f, 7},  {7.0f, 11}, {9.5f, 1},  {8.0f, 9},  {10.5f, 4}};
+    DataSet data(25, 0);
+    std::set<std::pair<int, int>> marks;
+    for (std::size_t k = 0; k < std::size(rows); ++k) {
+        data.counts.push_back(rows[k].count);
+        for (int i = 0; i < rows[k].count; ++i) {
+            data.x.push_back(rows[k].first + 0.5f * float(i));
+            data.depth.push_back(0.4f * float(k + 1));
+            data.value.push_back(20.0f + 5.0f * float(k) + float(i % 5));
+            marks.insert({round_to_int(data.x.back() * 20.0f + 60.0f),
+                          round_to_int(data.depth.back() * 20.0f + 80.0f)});
+        }
+    }
+    // From the first level to above the last, whose outline runs 15 pixels past its ends
+    // (0.4 x 20 pixels a level).
+    const int top = 80 + 8, bottom = 80 + 8 * int(std::size(rows)) - 2;
+    for (int style : {2, 1}) {
+        SCOPED_TRACE(style);
+        float levels[32];
+        for (int k = 0; k < 16; ++k)
+            levels[k] = 20.0f + 6.0f * float(k);
+        PseudosectionInput in = input_of(data, 25, levels, 16);
+        gfx::Canvas dc(1000, 500);
+        Progdisplay.fill_style = style;
+        plot(in, dc);
+        // The painted run of each row inside the frame (x 61 .. 539).
+        std::vector<std::pair<int, int>> runs;
+        int holes = 0;
+        for (int y = top; y <= bottom; ++y) {
+            int left = -1, right = -1;
+            for (int x = 61; x < 540; ++x)
+                if (dc.get_pixel(x, y) != gfx::white) {
+                    if (left < 0) left = x;
+                    right = x;
+                }
+            if (left < 0) continue;
+            runs.push_back({left, right});
+            for (int x = left; x <= right; ++x)
+                if (dc.get_pixel(x, y) == gfx::white && !marks.count({x, y})) ++holes;
+        }
+        ASSERT_GT(runs.size(), 100u);
+        int back_left = 0, back_right = 0;
+        for (std::size_t i = 0; i < runs.size(); ++i)
+            for (std::size_t j = i + 1; j < runs.size(); ++j) {
+                back_left = std::max(back_left, runs[i].first - runs[j].first);
+                back_right = std::max(back_right, runs[j].second - runs[i].second);
+            }
+        EXPECT_LE(back_left, 1);
+        EXPECT_LE(back_right, 1);
+        EXPECT_EQ(holes, 0);
+    }
+}
+
 // Electrode labels: every 4th electrode below 32 electrodes, every 8th below 51, else every
 // 16th, centred on the tick above the section's top.
 TEST_F(SectionsProgram, ElectrodeAxisLabels) {
@@ -195,7 +260,8 @@ TEST_F(SectionsProgram, ElectrodeAxisLabels) {
 
 // Point marks: every data point above the last level is a white pixel in the painted area.
 // n,a labels: the rows are labelled "n,a spacing" left of the frame, kept on the canvas though
-// they are wider than the room the margin leaves (cut at the edge, "1.0,5.0" would read ".0,5.0").
+// they are wider than the room the margin leaves (cut at the edge, "1.0,5.0" would read ".0,5.0"),
+// each once.
 TEST_F(SectionsProgram, PointMarksAndNALabels) {
     start();
     DataSet data(25, 3);
@@ -238,6 +304,10 @@ TEST_F(SectionsProgram, PointMarksAndNALabels) {
                 EXPECT_LT(t.x + dc.text_extent(t.text).cx, 60 - 1) << t.text; // the frame
             }
         EXPECT_EQ(labels, (std::vector<std::string>{"n,a", "1.0,5.0", "2.0,5.0", "3.0,5.0"}));
+        // Each label once: the last is not written again below the frame, over the colour bar.
+        EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                                [](const Text& t) { return t.text == "3.0,5.0"; }),
+                  1);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "forward/apparent.h"
 #include "forward/commands.h"
 #include "forward/datafile.h"
+#include "model/services.h"
 #include "model/utilities.h"
 #include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
@@ -219,8 +220,12 @@ TEST(Commands, SaveWritesTheDataFileAfterTheNoiseDialog) {
     ASSERT_EQ(m.data_ready, 1);
     const std::string path = f.home.file("out.dat");
     f.h.answer("file " + path + "\ndialog NoiseDiaBox click 503 ok");
+    Progdisplay.model_displayed = 1;
     save_results_command(Progdisplay, m, 1);
     EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written);
+    // The window shows its picture again, and the status line says what was written.
+    EXPECT_EQ(Progdisplay.model_displayed, 1);
+    EXPECT_EQ(std::string(status_line()), "Data file written: " + path);
     const std::string text = read_file(path);
     EXPECT_EQ(text.rfind("Homogeneous half-space of 100 ohm-m, Wenner array\n   1.00\n1\n", 0), 0u)
         << text;
@@ -357,6 +362,7 @@ TEST(Commands, SaveProposesTheModelsNameAndCancelWritesNothing) {
         f.h.answer("file " + path + "\n" + cancel);
         save_results_command(Progdisplay, m, 1);
         EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::cancelled);
+        EXPECT_STREQ(status_line(), "Save cancelled: nothing was written.");
         EXPECT_FALSE(sys::file_exists(path));
         EXPECT_TRUE(f.h.backend.answers().empty());
     }

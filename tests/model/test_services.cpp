@@ -168,8 +168,17 @@ TEST(Progress, UpdateStatusStoresABoundedTextAndRecordsAnAbort) {
     EXPECT_EQ(std::string(Statuswind.text), std::string(511, 'z'));
     EXPECT_EQ(Statuswind.bar_length, 0);
     EXPECT_EQ(Statuswind.abort_word, 1);
+    // The abort stays until a check reports it (a key typed ahead is never lost to a progress
+    // update), or until the next command starts.
     update_status("next", 0);
+    EXPECT_EQ(Statuswind.abort_word, 1);
+    EXPECT_EQ(check_user_abort(), 1);
     EXPECT_EQ(Statuswind.abort_word, 0);
+    EXPECT_EQ(check_user_abort(), 0);
+    ui.key('q');
+    update_status("next", 0);
+    command_started();
+    EXPECT_EQ(check_user_abort(), 0);
 }
 
 TEST(StatusLine, RedTextAboveTheStatusWindowAndBlackAfterwards) {

@@ -2,6 +2,8 @@
 // mesh and codes they must give.
 #include "reader_fixture.h"
 
+#include <algorithm>
+
 #include "model/utilities.h"
 
 #include <cmath>
@@ -28,6 +30,11 @@ ReadOutcome read_ok(const std::string& name) {
     EXPECT_EQ(out.error, 0) << name;
     EXPECT_TRUE(out.boxes.empty()) << name << ": " << (out.boxes.empty() ? "" : out.boxes[0].text);
     EXPECT_TRUE(out.has_line("Reading of data file is complete.")) << name;
+    // A line end or other control character would be drawn as a box glyph.
+    for (const std::string& line : out.summary)
+        EXPECT_TRUE(std::none_of(line.begin(), line.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 32; }))
+            << name << ": \"" << line << "\"";
     return out;
 }
 
@@ -102,7 +109,9 @@ TEST(ReaderFiles, BlockModelMeshAndCodes) {
     EXPECT_EQ(m().ngrid_rows, lines);
     EXPECT_EQ(m().nz_nodes, lines);
     EXPECT_EQ(m().nz_cells, lines - 1);
-    EXPECT_TRUE(out.has_line("Depth grid lines extended to " + std::to_string(lines) + " lines."));
+    const std::string extended =
+        "Depth grid lines extended to " + std::to_string(lines) + " lines.";
+    EXPECT_EQ(std::count(out.summary.begin(), out.summary.end(), extended), 1); // said once
     for (int row = 10; row <= lines; ++row) {
         EXPECT_EQ(code(22, row), 9) << row;
         EXPECT_EQ(code(198, row), 10) << row; // 'f' held to the last of the 11 values

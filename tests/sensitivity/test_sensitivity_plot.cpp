@@ -91,9 +91,10 @@ TEST(SensitivityPlot, SingleRowAndCancelledLevels) {
     s.answer("dialog ContourChoiceBox ok");
     sensitivity_plot(s.m, Progdisplay, ui::window_canvas());
     const gfx::TextMetrics tm = ui::window_canvas().text_metrics();
-    const float scale = float(1024 - 18 * tm.ave_char_width) / 5.0f;
+    const int client_width = ui::client_size().width; // the plot is centred in the window
+    const float scale = float(client_width - 18 * tm.ave_char_width) / 5.0f;
     const int width = round_to_int(5.0f * scale), height = round_to_int(0.25f * scale);
-    const int left = (1024 - width) / 2, top = 4 * tm.height;
+    const int left = (client_width - width) / 2, top = 4 * tm.height;
     int white = 0;
     for (int y = top + 1; y < top + height; ++y)
         for (int x = left + 1; x < left + width; ++x)

@@ -2,6 +2,7 @@
 // scrolling, mouse and keys, and the close sequence.
 #include "window_fixture.h"
 
+#include "model/services.h"
 #include "model/utilities.h"
 
 #include "shell/paint.h"
@@ -222,6 +223,33 @@ TEST_F(WindowProgram, MouseAndKeysFeedTheEditor) {
     shell::char_key_handler('s');
     EXPECT_EQ(last_ch, 'r');
     shell::set_edit_hooks({});
+}
+
+// Esc or q typed before "Calculate" waits in the queue: the calculation's first look at the
+// queue (a progress update) finds it, and the calculation stops, says so in a box and on the
+// status line, and shows the model sections it drew. The next command clears the status line.
+TEST_F(WindowProgram, KeyTypedAheadStopsTheCalculationAndTheStatusLineSaysSo) {
+    const std::string model = std::string(VELDARIN_SOURCE_DIR) + "/examples/homogeneous_wenner.mod";
+    for (int ch : {int('q'), 27}) {
+        ASSERT_TRUE(start());
+        answer("file " + model);
+        command(101);
+        take_output();
+        take_texts();
+        key(ch);
+        command(130);
+        EXPECT_NE(take_output().find("BOX [Message] Calculations stopped by the user."),
+                  std::string::npos);
+        EXPECT_EQ(Modelsettings.data_ready, 0);
+        EXPECT_STREQ(status_line(), "Calculation stopped by the user.");
+        const std::string texts = take_texts();
+        EXPECT_NE(texts.find("Resistivity model\n"), std::string::npos) << texts;
+        EXPECT_NE(texts.find("Calculation stopped by the user.\n"), std::string::npos) << texts;
+        command(111);
+        EXPECT_STREQ(status_line(), "");
+        shell::end_program();
+        ui::reset();
+    }
 }
 
 // Closing after an edit that was not saved asks to save the model: Cancel stays, so does Yes

@@ -1,15 +1,16 @@
 # Sourced by the display tests: a private virtual X server for the calling script.
 #
-# start_virtual_x WORK_DIR starts Xvfb on a display it picks itself (no race with other servers
-# starting at the same time), waits until it accepts clients, exports DISPLAY and stops the
-# server when the script exits. Returns 77 (the tests' "skipped") when Xvfb is missing or
-# does not come up.
+# start_virtual_x WORK_DIR [WxH] starts Xvfb (a screen of 1280x1024 unless WxH is given) on a
+# display it picks itself (no race with other servers starting at the same time), waits until it
+# accepts clients, exports DISPLAY and stops the server when the script exits. Returns 77 (the
+# tests' "skipped") when Xvfb is missing or does not come up.
 start_virtual_x() {
   command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; return 77; }
   local number_file="$1/display-number"
   : >"$number_file"
   # -noreset: a client that only looks whether the display is there must not reset it.
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$number_file" 2>"$1/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${2:-1280x1024}x24" -nolisten tcp -noreset 3>"$number_file" \
+    2>"$1/xvfb.log" &
   xvfb_pid=$!
   trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
   for _ in $(seq 1 100); do

@@ -6,6 +6,7 @@
 #include "platform/sys/sys.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <set>
 
@@ -201,6 +202,18 @@ DialogTemplate::~DialogTemplate() {
 
 std::vector<const DialogTemplate*> live_templates() {
     return {template_registry().begin(), template_registry().end()};
+}
+
+bool parse_number(const std::string& text, double& value) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    const double v = std::strtod(begin, &end);
+    if (end == begin) return false;
+    while (*end == ' ' || *end == '\t')
+        ++end;
+    if (*end != '\0' || !std::isfinite(v)) return false;
+    value = v;
+    return true;
 }
 
 int run_dialog(const DialogTemplate& tmpl, const DialogProc& proc) {

@@ -165,6 +165,10 @@ class Dialog {
     int focus_ = 0;
 };
 
+/// True when `text` holds one finite number and nothing else but blanks around it (C number
+/// syntax: "12", "-0.5", "1e3"); its value in `value`. An empty text is no number.
+bool parse_number(const std::string& text, double& value);
+
 /// Returns true when the event was handled.
 using DialogProc = std::function<bool(Dialog&, DialogEvent, const DialogArgs&)>;
 /// Runs the dialog modally and returns the value passed to Dialog::end; -1 when it could not be
