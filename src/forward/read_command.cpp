@@ -132,13 +132,14 @@ void finish_read(ModelSettings& s, const char* path) {
     dialog_result = model::ask_message(text, "File read", ui::mb_ok | ui::mb_iconinformation);
 }
 
-// The folder the read dialog opens in: that of the last model read. On a first run, while that
-// is still the program folder, the bundled examples, when the program stands in the build tree
-// beside them.
-std::string model_folder(const SystemSettings& system) {
+// The folder the read dialog opens in: that of the last model read. Before the first model, while
+// that is still the program folder, the bundled examples, when the program stands in the build
+// tree beside them.
+std::string model_folder(const SystemSettings& system, const ModelSettings& s) {
 #ifdef VELDARIN_EXAMPLES_DIR
     std::error_code ec;
-    if (std::filesystem::equivalent(system.initial_dir, system.program_dir, ec) &&
+    if (s.model_read != 1 &&
+        std::filesystem::equivalent(system.initial_dir, system.program_dir, ec) &&
         std::filesystem::is_directory(VELDARIN_EXAMPLES_DIR, ec))
         return VELDARIN_EXAMPLES_DIR "/";
 #endif
@@ -152,7 +153,7 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
     display.editmode = 0;
     SystemSettings& system = Systemsettings;
-    const std::string folder = model_folder(system);
+    const std::string folder = model_folder(system, s);
     sys::set_current_dir(folder);
     model::copy_text(system.file_name, sizeof system.file_name, "*.mod");
     model::copy_text(system.file_title, sizeof system.file_title, "2D Model File");

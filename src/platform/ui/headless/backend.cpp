@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <ostream>
+#include <utility>
 
 namespace headless {
 
@@ -260,10 +261,14 @@ bool ScriptBackend::file_dialog(const ui::FileRequest& request, std::string& pat
     std::string answer = a->text;
     answers_.pop_front();
     if (cancel) return false;
-    // $SCRIPT_DIR lets a script name files beside itself wherever it is run from.
-    const std::string var = "$SCRIPT_DIR";
-    for (std::size_t at; (at = answer.find(var)) != std::string::npos;)
-        answer.replace(at, var.size(), script_dir_);
+    // $SCRIPT_DIR lets a script name files beside itself wherever it is run from, and
+    // $PROGRAM_DIR in the program folder (--home) it runs in.
+    std::string program_dir = sys::program_dir();
+    if (program_dir.size() > 1 && program_dir.back() == '/') program_dir.pop_back();
+    for (const auto& [var, value] : {std::pair<std::string, std::string>{"$SCRIPT_DIR", script_dir_},
+                                     {"$PROGRAM_DIR", program_dir}})
+        for (std::size_t at; (at = answer.find(var)) != std::string::npos;)
+            answer.replace(at, var.size(), value);
     path = answer;
     return true;
 }

@@ -7,14 +7,15 @@
 //                                    7680 x 4320 and 1048576 MiB); optional, and
 //                                    before every other action but answers. Without it the
 //                                    program starts with the defaults at the first action.
-//                                    The client area is W x (H - 60) pixels.
+//                                    The client area is that of the window over the whole
+//                                    screen: (W - 17) x (H - 42) pixels.
 //   menu ID | menu "Popup/Item"      a menu command by id (removed items too), or by the texts
 //                                    without '&': the popup opens first (its handler may remove
 //                                    items), then the item must be there.
 //   popup "Popup"                    opens a popup of the menu bar without choosing an item.
 //   file PATH | file cancel          answer for the next file dialog; a relative PATH is taken
 //                                    in the dialog's initial folder, $SCRIPT_DIR stands for the
-//                                    script's folder.
+//                                    script's folder and $PROGRAM_DIR for the program folder.
 //   dialog NAME actions...           answer for the next dialog of template NAME; actions, in
 //                                    order after its init and first paint: click ID, set ID
 //                                    TEXT (edit fields), scroll ID POS|lineup|linedown|pageup|
