@@ -575,9 +575,8 @@ int select_contours(ProgDisplay& d, SystemSettings& system, float data_min, floa
             return int(kept.size());
         }
         const int n = set_ncontours(level_scheme);
-        return choose_contours(d, n, levels, data_min > 0.0f ? 2 : 1, data_max, data_min) == 2
-                   ? 0
-                   : n;
+        return choose_contours(d, n, levels, data_min > 0.0f ? 2 : 1, data_max, data_min) == 2 ? 0
+                                                                                               : n;
     }
     const int n = ask_contours(d, system, data_min, data_max, levels, level_scheme);
     if (n > 0) chosen_levels.emplace_back(levels, levels + n);

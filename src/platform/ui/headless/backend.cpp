@@ -265,8 +265,9 @@ bool ScriptBackend::file_dialog(const ui::FileRequest& request, std::string& pat
     // $PROGRAM_DIR in the program folder (--home) it runs in.
     std::string program_dir = sys::program_dir();
     if (program_dir.size() > 1 && program_dir.back() == '/') program_dir.pop_back();
-    for (const auto& [var, value] : {std::pair<std::string, std::string>{"$SCRIPT_DIR", script_dir_},
-                                     {"$PROGRAM_DIR", program_dir}})
+    for (const auto& [var, value] :
+         {std::pair<std::string, std::string>{"$SCRIPT_DIR", script_dir_},
+          {"$PROGRAM_DIR", program_dir}})
         for (std::size_t at; (at = answer.find(var)) != std::string::npos;)
             answer.replace(at, var.size(), value);
     path = answer;
