@@ -221,21 +221,6 @@ model::SolverResult place_electrode_nodes(const fe::Inputs& in, BandSetup& setup
     return {};
 }
 
-model::SolverResult place_remote(const fe::Inputs& in, BandSetup& setup) {
-    PageArray<float> positions(in.nx);
-    if (!positions.ok()) return fe::report_no_memory();
-    for (int c = 1; c <= in.nx; ++c)
-        positions[c - 1] = in.node_x[(c - 1) * in.nz];
-    fe::RemoteElectrodes& r = setup.remote_nodes;
-    r.c2_x = in.c2_x;
-    r.c2_y = in.c2_y;
-    r.p2_x = in.p2_x;
-    r.p2_y = in.p2_y;
-    fe::place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns,
-                                in.nz, in.nx, positions.get(), r);
-    return {};
-}
-
 model::SolverResult open_work_files(const fe::Inputs& in, const BandSetup& setup,
                                     JacobianFiles& files) {
     ModelSettings& s = *in.settings;
@@ -429,7 +414,8 @@ model::SolverResult set_up(const fe::Inputs& in, BandSetup& setup, BandWork& wor
     set_wavenumbers(in, setup);
     if (model::SolverResult r = place_electrode_nodes(in, setup); !r.ok()) return r;
     if (setup.remote)
-        if (model::SolverResult r = place_remote(in, setup); !r.ok()) return r;
+        if (model::SolverResult r = fe::place_remote_electrodes(in, setup.remote_nodes); !r.ok())
+            return r;
     if (setup.jacobian)
         if (model::SolverResult r = open_work_files(in, setup, files); !r.ok()) return r;
     model::trace("nyk %d\n", setup.nk);

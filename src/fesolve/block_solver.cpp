@@ -102,21 +102,6 @@ model::SolverResult allocate(const fe::Inputs& in, BlockSetup& setup, BlockValue
     return ok ? model::SolverResult{} : fe::report_no_memory();
 }
 
-model::SolverResult place_remote(const fe::Inputs& in, BlockSetup& setup) {
-    PageArray<float> positions(in.nx);
-    if (!positions.ok()) return fe::report_no_memory();
-    for (int c = 1; c <= in.nx; ++c)
-        positions[c - 1] = in.node_x[(c - 1) * in.nz];
-    fe::RemoteElectrodes& r = setup.remote_nodes;
-    r.c2_x = in.c2_x;
-    r.c2_y = in.c2_y;
-    r.p2_x = in.p2_x;
-    r.p2_y = in.p2_y;
-    fe::place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns,
-                                in.nz, in.nx, positions.get(), r);
-    return {};
-}
-
 // The two triangles of every cell, each with its own conductivity.
 model::SolverResult add_cells(const fe::Inputs& in, float w, BlockStorage& s) {
     const int nx = in.nx, nz = in.nz;
@@ -268,7 +253,7 @@ model::SolverResult set_up(const fe::Inputs& in, BlockSetup& setup, BlockStorage
         return r;
     setup.xs = in.node_x[(in.nx / 2 - 1) * in.nz];
     setup.zs = in.node_z[in.electrode_water[0]];
-    if (setup.remote) return place_remote(in, setup);
+    if (setup.remote) return fe::place_remote_electrodes(in, setup.remote_nodes);
     return {};
 }
 

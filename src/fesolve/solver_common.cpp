@@ -251,4 +251,18 @@ bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode
     return true;
 }
 
+model::SolverResult place_remote_electrodes(const Inputs& in, RemoteElectrodes& r) {
+    sys::PageArray<float> positions(in.nx);
+    if (!positions.ok()) return report_no_memory();
+    for (int c = 1; c <= in.nx; ++c)
+        positions[c - 1] = in.node_x[(c - 1) * in.nz];
+    r.c2_x = in.c2_x;
+    r.c2_y = in.c2_y;
+    r.p2_x = in.p2_x;
+    r.p2_y = in.p2_y;
+    place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns, in.nz,
+                            in.nx, positions.get(), r);
+    return {};
+}
+
 } // namespace fe

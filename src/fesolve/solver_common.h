@@ -76,6 +76,10 @@ void place_remote_electrodes(ModelSettings& settings, int nodes_per_spacing, int
                              int margin_columns, int ny, int nx, const float* positions,
                              RemoteElectrodes& remote);
 
+/// The same for a solver's inputs: the surface positions of the node columns and the remote
+/// electrodes of `in`, placed into `remote` (the memory message when the positions cannot be had).
+model::SolverResult place_remote_electrodes(const Inputs& in, RemoteElectrodes& remote);
+
 /// Horizontal position and depth, in unit spacings from the first electrode, of electrode e
 /// (0-based) of n: surface electrodes at (e, 0), borehole electrodes (e >= nelec) at their
 /// record in `table`.
