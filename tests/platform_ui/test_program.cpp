@@ -79,7 +79,7 @@ TEST_F(Program, BadCallsExitWithTwo) {
 }
 
 TEST_F(Program, SampleScriptsRun) {
-    const char* samples[] = {"start_and_close.txt", "nonlinear_ip.txt"};
+    const char* samples[] = {"start_and_close.txt", "nonlinear_ip.txt", "edit_block.txt"};
     for (const char* name : samples) {
         SCOPED_TRACE(name);
         EXPECT_EQ(run(std::string("--script '") + VELDARIN_SOURCE_DIR + "/examples/scripts/" +
@@ -87,6 +87,9 @@ TEST_F(Program, SampleScriptsRun) {
                   0)
             << err_;
     }
+    // The block edit saves the data of the edited model and the model itself.
+    EXPECT_TRUE(sys::file_exists(dir_ + "/edit_block.dat"));
+    EXPECT_NE(read_file(dir_ + "/edit_block.mod").find("1111111100000000"), std::string::npos);
 }
 
 } // namespace
