@@ -59,15 +59,29 @@ std::vector<Datum> parse_data_file(const std::string& text) {
     return data;
 }
 
-/// Wenner apparent resistivity of a layer over a half-space, spacing a.
-double wenner_two_layer(double rho1, double rho2, double h, double a) {
-    using test_support::two_layer_potential;
-    return 2 * pi * a * 2 *
-           (two_layer_potential(rho1, rho2, h, a) - two_layer_potential(rho1, rho2, h, 2 * a));
+/// Wenner apparent resistivity at spacing a from the potential `v`(r) of a unit current.
+template <class Potential> double wenner(Potential v, double a) {
+    return 2 * pi * a * 2 * (v(a) - v(2 * a));
+}
+
+/// True when every electrode of a datum whose electrodes reach `half` either side of its x lies
+/// at least `gap` outside [from, to].
+bool clear_of(const Datum& d, double half, double from, double to, double gap) {
+    return d.x + half <= from - gap || d.x - half >= to + gap;
+}
+
+/// The end of a model file that has no results: a flat topography list from x 0 to `length`
+/// (metres), which makes the program calculate by finite elements.
+std::string flat_topography(double length) {
+    return "0\n0\n0\n1\n2\n0,0\n" + std::to_string(length) + ",0\n0\n0\n";
 }
 
 class Examples : public ::testing::Test {
   protected:
+    /// A model file `name` in the test's folder, holding `text`.
+    std::string variant(const std::string& name, const std::string& text) {
+        return dir_.write(name, text);
+    }
     /// The data lines `veldarin-script --batch MODEL` writes; the test fails when the run fails.
     std::vector<Datum> run(const std::string& model) {
         const std::string out = dir_.folder() + "/out", log = dir_.file("batch.log");
@@ -87,11 +101,99 @@ class Examples : public ::testing::Test {
 TEST_F(Examples, TwoLayersReadTheLayeredEarth) {
     const std::vector<Datum> data = run(examples + "two_layers.mod");
     ASSERT_EQ(data.size(), 92u);
+    auto two_layer = [](double r) { return test_support::two_layer_potential(100, 20, 4.0, r); };
     double worst = 0;
     for (const Datum& d : data)
-        worst = std::max(worst, std::fabs(d.rho / wenner_two_layer(100, 20, 4.0, d.a) - 1));
+        worst = std::max(worst, std::fabs(d.rho / wenner(two_layer, d.a) - 1));
     // Measured 1.02 %, at the smallest spacing (the mesh's first rows).
     EXPECT_LT(worst, 0.012);
+}
+
+// The electrodes lie on the water floor: seen from them the water is a layer above, under a
+// surface that takes no current, and the ground a half-space below. The data file gives the
+// apparent resistivity with the geometric factor of a surface survey.
+TEST_F(Examples, WaterLayerReadsTheLayerOverTheElectrodes) {
+    const std::vector<Datum> data = run(examples + "water_layer.mod");
+    ASSERT_EQ(data.size(), 92u);
+    auto floor = [](double r) { return test_support::layer_floor_potential(20, 100, 2.0, r); };
+    double worst = 0;
+    for (const Datum& d : data)
+        worst = std::max(worst, std::fabs(d.rho / wenner(floor, d.a) - 1));
+    // Measured 1.38 %, at the smallest spacing; 0.3 % from the next one on.
+    EXPECT_LT(worst, 0.016);
+}
+
+// A conductive chargeable block at x 16 to 24 m and a resistive block at 36 to 44 m, both 2 to
+// 5.5 m deep, in 100 ohm-m without chargeability; dipole-dipole data.
+TEST_F(Examples, BlocksShowTheirAnomaliesWhereTheyLie) {
+    const std::string model = examples + "blocks_ip.mod";
+    const std::vector<Datum> fd = run(model);
+    ASSERT_EQ(fd.size(), 567u);
+    auto half = [](const Datum& d) { return d.a * (d.n + 2) / 2; };
+    double over_conductor = 1e9, over_resistor = 0, ip_over_conductor = -1e9;
+    double far_rho = 0, far_ip = 0;
+    int far_from_both = 0, far_from_conductor = 0;
+    for (const Datum& d : fd) {
+        if (d.x >= 16 && d.x <= 24) {
+            over_conductor = std::min(over_conductor, d.rho);
+            ip_over_conductor = std::max(ip_over_conductor, d.ip);
+        }
+        if (d.x >= 36 && d.x <= 44) over_resistor = std::max(over_resistor, d.rho);
+        if (clear_of(d, half(d), 16, 24, 6) && clear_of(d, half(d), 36, 44, 6)) {
+            far_rho = std::max(far_rho, std::fabs(d.rho / 100 - 1));
+            ++far_from_both;
+        }
+        if (clear_of(d, half(d), 16, 24, 8)) {
+            far_ip = std::max(far_ip, std::fabs(d.ip));
+            ++far_from_conductor;
+        }
+    }
+    // Measured: 32.1 and 234 ohm-m over the blocks, 56 mV/V over the chargeable one (whose
+    // own chargeability is 100 mV/V); 2.2 % off 100 ohm-m and 1.6 mV/V at most away from them.
+    EXPECT_LT(over_conductor, 50);
+    EXPECT_GT(over_resistor, 150);
+    EXPECT_GT(ip_over_conductor, 40);
+    EXPECT_GT(far_from_both, 10);
+    EXPECT_LT(far_rho, 0.025);
+    EXPECT_GT(far_from_conductor, 100);
+    EXPECT_LT(far_ip, 2.0);
+
+    // Finite elements on the same model agree (measured 0.34 % and 0.25 mV/V).
+    const std::vector<Datum> fe =
+        run(variant("blocks_ip_fe.mod", read_file(model) + flat_topography(60)));
+    ASSERT_EQ(fe.size(), fd.size());
+    double rho_gap = 0, ip_gap = 0;
+    for (std::size_t i = 0; i < fd.size(); ++i) {
+        ASSERT_EQ(fe[i].x, fd[i].x);
+        rho_gap = std::max(rho_gap, std::fabs(fe[i].rho / fd[i].rho - 1));
+        ip_gap = std::max(ip_gap, std::fabs(fe[i].ip - fd[i].ip));
+    }
+    EXPECT_LT(rho_gap, 0.005);
+    EXPECT_LT(ip_gap, 0.35);
+}
+
+// A hill 3 m high between x 22 and 38 m in 100 ohm-m, symmetric about x 30 m.
+TEST_F(Examples, HillLowersTheValuesOverItAndLeavesTheFlatGroundAlone) {
+    const std::vector<Datum> data = run(examples + "hill.mod");
+    ASSERT_EQ(data.size(), 145u);
+    double far = 0, crest = 1e9, asymmetry = 0;
+    int far_count = 0;
+    for (const Datum& d : data) {
+        if (clear_of(d, 1.5 * d.a, 22, 38, 2)) {
+            far = std::max(far, std::fabs(d.rho / 100 - 1));
+            ++far_count;
+        }
+        if (std::fabs(d.x - 30) <= 1) crest = std::min(crest, d.rho);
+        for (const Datum& mirror : data)
+            if (mirror.a == d.a && mirror.x == 60 - d.x)
+                asymmetry = std::max(asymmetry, std::fabs(mirror.rho / d.rho - 1));
+    }
+    // Measured: 1.37 % off the half-space on the flat ground, 63 ohm-m over the crest, the two
+    // sides equal to 1e-6.
+    EXPECT_GT(far_count, 20);
+    EXPECT_LT(far, 0.016);
+    EXPECT_LT(crest, 75);
+    EXPECT_LT(asymmetry, 1e-4);
 }
 
 TEST(ExamplesReadme, TheAnnotatedModelFileIsTheTwoLayerExample) {
