@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -59,6 +60,41 @@ std::vector<Datum> parse_data_file(const std::string& text) {
     return data;
 }
 
+/// A datum of a configuration data file: electrode x and z (C1, C2, P1, P2 as present; C2
+/// empty with three electrodes, C2 and P2 with two) and apparent resistivity.
+struct Configuration {
+    std::vector<double> electrodes;
+    double rho = 0;
+};
+
+/// The data of a configuration data file with boreholes (empty when there are none).
+std::vector<Configuration> parse_configuration_data(const std::string& text) {
+    std::vector<Configuration> data;
+    const std::size_t start = text.find("\nMeasured Data\n");
+    if (start == std::string::npos) return data;
+    std::istringstream in(text.substr(start + 15));
+    for (std::string line; std::getline(in, line);) {
+        for (char& c : line)
+            if (c == ',') c = ' ';
+        std::istringstream row(line);
+        int count = 0;
+        if (!(row >> count) || count < 2 || count > 4) break;
+        Configuration c;
+        c.electrodes.resize(std::size_t(2 * count));
+        for (double& v : c.electrodes)
+            row >> v;
+        if (!(row >> c.rho)) break;
+        data.push_back(c);
+    }
+    return data;
+}
+
+/// The name of a model file without its folder and its extension.
+std::string stem(const std::string& model) {
+    const std::string name = model.substr(model.find_last_of('/') + 1);
+    return name.substr(0, name.find_last_of('.'));
+}
+
 /// Wenner apparent resistivity at spacing a from the potential `v`(r) of a unit current.
 template <class Potential> double wenner(Potential v, double a) {
     return 2 * pi * a * 2 * (v(a) - v(2 * a));
@@ -89,11 +125,29 @@ class Examples : public ::testing::Test {
                                 "' --home '" + dir_.folder() + "' >'" + log + "' 2>&1";
         const int status = std::system(cmd.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(log);
-        std::string name = model.substr(model.find_last_of('/') + 1);
-        name = name.substr(0, name.size() - 4);
-        const std::vector<Datum> data = parse_data_file(read_file(out + "/" + name + ".dat"));
+        const std::vector<Datum> data =
+            parse_data_file(read_file(out + "/" + stem(model) + ".dat"));
         EXPECT_FALSE(data.empty()) << model << ": no data lines\n" << read_file(log);
         return data;
+    }
+    /// The configuration data of `arrays` on `model`, through the menu command that calculates
+    /// them, as a user runs it (saved as apparent resistivities without noise).
+    std::vector<Configuration> run_configurations(const std::string& model,
+                                                  const std::string& arrays) {
+        const std::string out = dir_.file(stem(model) + "_configurations.dat");
+        const std::string log = dir_.file("script.log");
+        const std::string script =
+            dir_.write("configurations.txt",
+                       "start\nfile " + model + "\nmenu 101\nexpect box \"[File read]*\"\n" +
+                           "menu 130\nexpect box \"Calculations completed*\"\nfile " + out +
+                           "\ndialog NoiseDiaBox ok\nfile " + arrays + "\nbox yes\n" +
+                           "menu \"Model computation/Calculate apparent resistivity for "
+                           "non-standard arrays\"\nexpect box \"[ORBANTEL format]*\"\nclose\n");
+        const std::string cmd = "'" + program + "' --script '" + script + "' --home '" +
+                                dir_.folder() + "' >'" + log + "' 2>&1";
+        const int status = std::system(cmd.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(log);
+        return parse_configuration_data(read_file(out));
     }
     test_support::TempDir dir_{"vd_examples"};
 };
@@ -194,6 +248,65 @@ TEST_F(Examples, HillLowersTheValuesOverItAndLeavesTheFlatGroundAlone) {
     EXPECT_LT(far, 0.016);
     EXPECT_LT(crest, 75);
     EXPECT_LT(asymmetry, 1e-4);
+}
+
+// Two boreholes at x 5 and 15 m with electrodes 1 to 8 m deep, a 10 ohm-m block between them
+// (x 8 to 12 m, 3 to 6 m deep) in 100 ohm-m. The surface data come from the batch, the
+// cross-hole data from the configurations of examples/boreholes_arrays.txt; their apparent
+// resistivities use the geometric factor of buried electrodes with their images.
+TEST_F(Examples, BoreholesReadTheHalfSpaceAndSeeTheBlockBetweenThem) {
+    const std::string model = examples + "boreholes.mod",
+                      arrays = examples + "boreholes_arrays.txt";
+    const std::string text = read_file(model);
+    const std::size_t values = text.find("\n100 10\n");
+    ASSERT_NE(values, std::string::npos);
+    const std::string homogeneous =
+        variant("homogeneous.mod", std::string(text).replace(values, 8, "\n100 100\n"));
+
+    // Without the block: the surface data and every cross-hole datum give the half-space
+    // (measured 1.13 % and 1.70 %, the largest at the bipoles nearest the surface).
+    const std::vector<Datum> surface = run(homogeneous);
+    ASSERT_EQ(surface.size(), 63u);
+    double worst = 0;
+    for (const Datum& d : surface)
+        worst = std::max(worst, std::fabs(d.rho / 100 - 1));
+    EXPECT_LT(worst, 0.013);
+    const std::vector<Configuration> half_space = run_configurations(homogeneous, arrays);
+    ASSERT_EQ(half_space.size(), 34u);
+    worst = 0;
+    for (const Configuration& c : half_space)
+        worst = std::max(worst, std::fabs(c.rho / 100 - 1));
+    EXPECT_LT(worst, 0.02);
+
+    // With the block: a datum and its reciprocal (current and potential electrodes swapped)
+    // agree; the bipoles across the block read it, those above and below it much less
+    // (measured 48.8 and 51.0 ohm-m across it, 87.6 and 109 ohm-m at the ends).
+    const std::vector<Configuration> block = run_configurations(model, arrays);
+    ASSERT_EQ(block.size(), 34u);
+    for (const Configuration& c : block) {
+        std::vector<double> swapped = c.electrodes;
+        const std::size_t half = swapped.size() / 2;
+        std::rotate(swapped.begin(), swapped.begin() + long(half), swapped.end());
+        bool found = false;
+        for (const Configuration& r : block)
+            if (r.electrodes == swapped) {
+                found = true;
+                EXPECT_NEAR(r.rho / c.rho, 1.0, 1e-4);
+            }
+        EXPECT_TRUE(found);
+        if (c.electrodes.size() != 8) continue;
+        const double top = std::min(c.electrodes[1], c.electrodes[3]);
+        if (top == 3 || top == 4) {
+            EXPECT_LT(c.rho, 55) << top;
+        } else if (top == 1 || top == 7) {
+            EXPECT_GT(c.rho, 85) << top;
+        }
+    }
+    // Over the block the surface data read it too (measured 86.4 ohm-m at the widest spacing).
+    double over_block = 1e9;
+    for (const Datum& d : run(model))
+        if (d.x == 10) over_block = std::min(over_block, d.rho);
+    EXPECT_LT(over_block, 90);
 }
 
 TEST(ExamplesReadme, TheAnnotatedModelFileIsTheTwoLayerExample) {
