@@ -5,7 +5,8 @@
 #           point above the last level, the 17 boxes of the colour bar) and the model section
 #           below it (the colour of its one value), at the pixels the layout gives on a client
 #           area of 1007 x 726: 36 pixels a spacing from x = 60 (the line and its labels end
-#           inside the window), the section's top at y = 88.
+#           inside the window), the section's top at y = 88; nothing drawn between the last
+#           level and the colour bar, below the model section or at the right edge.
 #   window  veldarin-script --display shows the same picture in the real window under a
 #           virtual X server: the screenshot's upper part equals the bitmap's, pixel for pixel,
 #           and the model section lies below it.
@@ -30,6 +31,8 @@ check() { # description, command...
   if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; fail=1; fi
 }
 pixel() { convert "$1" -format '%[hex:p{'"$2"'}]' info: | cut -c1-6; }
+# Number of pixels of the region (WxH+X+Y) that are not white.
+dark() { convert "$1" -crop "$2" +repage -colorspace gray -threshold 99% -negate -format '%[fx:round(mean*w*h)]' info:; }
 # The 17 colours of the colour scale (RRGGBB).
 bands="000080 0000AA 0000D3 0000FF 0080FF 00FFFF 00C080 00FF00 008000 80C000 FFFF00 BF8000
        FF8000 FF0000 D30000 840040 600060"
@@ -63,7 +66,13 @@ if [ "$mode" = batch ]; then
   for p in 100,450 540,450 540,600 900,500; do
     check "model block at $p" test "$(pixel "$bmp" $p)" = 000080
   done
-  check "the model section ends above the bottom" test "$(pixel "$bmp" 540,680)" = FFFFFF
+  # Where drawing faults were: nothing between the last level and the colour bar (the last
+  # level's label was written again there), nothing below the model section (depth ticks of the
+  # rows not shown), nothing in the right 40 columns ("24.0 m." and "Unit electrode spacing
+  # 1.0 m." ran past the edge).
+  for region in 1007x18+0+240 1007x102+0+624 40x726+967+0; do
+    check "nothing is drawn in $region" test "$(dark "$bmp" "$region")" = 0
+  done
   exit $fail
 fi
 
