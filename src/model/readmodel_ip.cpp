@@ -49,49 +49,68 @@ void check_value_count(ModelReader& r, int count, const char* too_few, const cha
     if (count > value_room(r)) r.fail_quiet(1, "Error Message", too_many, count, value_room(r));
 }
 
+// The texts of one value list: its count as shown, and the refusals of too few and too many
+// values (as check_value_count takes them).
+struct ListTexts {
+    const char* count;
+    const char* too_few;
+    const char* too_many;
+};
+
+// The count and the values of one list after its header line: the count checked, each value
+// shown with `format` (in lines of 75 characters) and passed to check(index, value) before the
+// next is read.
+template <class Check>
+void read_value_list(ModelReader& r, const ListTexts& texts, std::int32_t& count, float* values,
+                     const char* format, Check check) {
+    count = r.read_int();
+    r.printf(texts.count, count);
+    check_value_count(r, count, texts.too_few, texts.too_many);
+    ValuesLine line(r, 75);
+    for (int i = 0; i < count; ++i) {
+        values[i] = r.read_real();
+        line.add(format, values[i]);
+        check(i, values[i]);
+    }
+    line.flush();
+}
+
+void refuse_chargeability(ModelReader& r, float value) {
+    if (value > 1.0f)
+        r.fail_quiet(1, "Error Message",
+                     "You cannot have a chargeability value of greater than 1.0.\nPlease "
+                     "check you input model file format.");
+    // A chargeability of exactly 1 leaves no conductivity for the IP pass, whose matrix
+    // then cannot be factorised.
+    if (value == 1.0f)
+        r.fail_quiet(1, "Error Message",
+                     "A chargeability value of 1.0 leaves the IP model without any\n"
+                     "conductivity. The chargeability values must be below 1.0.\nPlease "
+                     "check you input model file format.");
+}
+
 void read_chargeabilities(ModelReader& r) {
     ModelSettings& m = r.model;
     r.read_line();
-    m.nip = r.read_int();
-    r.printf("Number of IP values is %d", m.nip);
-    check_value_count(r, m.nip, "Number of IP values is %d.\nYou must have at least 1 IP value.",
-                      "Number of IP values is %d.\nMaximum number of IP values is %d.");
-    ValuesLine line(r, 75);
-    for (int i = 0; i < m.nip; ++i) {
-        const float value = r.read_real();
-        m.model_chargeabilities[i] = value;
-        line.add(" %6.2f", value);
-        if (value > 1.0f)
-            r.fail_quiet(1, "Error Message",
-                         "You cannot have a chargeability value of greater than 1.0.\nPlease "
-                         "check you input model file format.");
-        // A chargeability of exactly 1 leaves no conductivity for the IP pass, whose matrix
-        // then cannot be factorised.
-        if (value == 1.0f)
-            r.fail_quiet(1, "Error Message",
-                         "A chargeability value of 1.0 leaves the IP model without any\n"
-                         "conductivity. The chargeability values must be below 1.0.\nPlease "
-                         "check you input model file format.");
-    }
+    read_value_list(r,
+                    {"Number of IP values is %d",
+                     "Number of IP values is %d.\nYou must have at least 1 IP value.",
+                     "Number of IP values is %d.\nMaximum number of IP values is %d."},
+                    m.nip, m.model_chargeabilities, " %6.2f",
+                    [&r](int, float value) { refuse_chargeability(r, value); });
     // The water blocks take the code after the model's values.
     if (m.water_present == 1) m.model_chargeabilities[m.nip++] = 0.0f;
-    line.flush();
 }
 
 void read_taus(ModelReader& r) {
     ModelSettings& m = r.model;
     const std::string header = r.read_line();
     trace("Tau Header\n%s\n", header.c_str());
-    m.ntau = r.read_int();
-    r.printf("Number of Tau values is %d", m.ntau);
-    check_value_count(r, m.ntau, "Number of Tau values is %d.\nYou must have at least 1 Tau value.",
-                      "Number of Tau values is %d.\nMaximum number of Tau values is %d.");
-    ValuesLine line(r, 75);
-    for (int i = 0; i < m.ntau; ++i) {
-        m.model_taus[i] = r.read_real();
-        line.add(" %6.2f", m.model_taus[i]);
-    }
-    line.flush();
+    read_value_list(r,
+                    {"Number of Tau values is %d",
+                     "Number of Tau values is %d.\nYou must have at least 1 Tau value.",
+                     "Number of Tau values is %d.\nMaximum number of Tau values is %d."},
+                    m.ntau, m.model_taus, " %6.2f", [](int, float) {});
     if (!m.cylinder_model) r.print("Reading model tau values");
     read_code_table(r, m.tau_codes, m.ntau);
 }
@@ -99,22 +118,18 @@ void read_taus(ModelReader& r) {
 void read_exponents(ModelReader& r) {
     ModelSettings& m = r.model;
     r.read_line();
-    m.ncip = r.read_int();
-    r.printf("Number of C values is %d", m.ncip);
-    check_value_count(r, m.ncip, "Number of C values is %d.\nYou must have at least 1 C value.",
-                      "Number of C values is %d.\nMaximum number of C values is %d.");
-    ValuesLine line(r, 75);
-    for (int i = 0; i < m.ncip; ++i) {
-        const float value = r.read_real();
-        m.model_cexps[i] = value;
-        line.add(" %6.3f", value);
-        if (!(value > 0.0f && value < 1.0f))
-            r.fail_quiet(1, "Error Message",
-                         "Error in C value.\nThe C value for model number %d is %.2f.\nThis "
-                         "parameters can only have\na value of between 0 and 1.\n",
-                         i + 1, value);
-    }
-    line.flush();
+    read_value_list(r,
+                    {"Number of C values is %d",
+                     "Number of C values is %d.\nYou must have at least 1 C value.",
+                     "Number of C values is %d.\nMaximum number of C values is %d."},
+                    m.ncip, m.model_cexps, " %6.3f", [&r](int i, float value) {
+                        if (!(value > 0.0f && value < 1.0f))
+                            r.fail_quiet(1, "Error Message",
+                                         "Error in C value.\nThe C value for model number %d is "
+                                         "%.2f.\nThis parameters can only have\na value of "
+                                         "between 0 and 1.\n",
+                                         i + 1, value);
+                    });
     read_code_table(r, m.cexp_codes, m.ncip);
 }
 

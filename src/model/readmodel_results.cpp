@@ -28,14 +28,23 @@ double read_double(ModelReader& r, bool& missing) {
     return value;
 }
 
+// The flag that opens an optional section: anything but 1 is stored as 0 and skips the
+// section; 1 shows `present`.
+bool section_present(ModelReader& r, std::int32_t& flag, const char* present) {
+    flag = r.read_int();
+    if (flag != 1) {
+        flag = 0;
+        return false;
+    }
+    r.print(present);
+    return true;
+}
+
 void skip_calculated_values(ModelReader& r) {
     ModelSettings& m = r.model;
-    m.calc_values_present = r.read_int();
-    if (m.calc_values_present != 1) {
-        m.calc_values_present = 0;
+    if (!section_present(r, m.calc_values_present,
+                         "Calculated apparent resistivity values present."))
         return;
-    }
-    r.print("Calculated apparent resistivity values present.");
     const std::int32_t saved = r.cursor;
     const float first = r.read_real();
     if (first == 1.0f || first == 0.0f) {
@@ -70,12 +79,7 @@ template <class Check> bool read_pair_table(ModelReader& r, double* table, Check
 
 void read_potentials(ModelReader& r) {
     ModelSettings& m = r.model;
-    m.pot_values_present = r.read_int();
-    if (m.pot_values_present != 1) {
-        m.pot_values_present = 0;
-        return;
-    }
-    r.print("Potential values present.");
+    if (!section_present(r, m.pot_values_present, "Potential values present.")) return;
     const char* cut_short = "Error in reading file!\nPlease check your file format.";
     read_pair_table(r, m.potential_table_a, [&](int, int, double value) {
         if (value <= 0.0)
