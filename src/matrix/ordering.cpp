@@ -392,43 +392,55 @@ int nd_order_and_symbolic_factorisation(int& maxlnz, int n, int* xadj, const int
                                          maxsub);
 }
 
-namespace mx {
+namespace {
 
-int rcm_order(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
-    PageArray<int> mask(n + 1), xls(n + 1), deg(n + 1);
-    if (!mask.ok() || !xls.ok() || !deg.ok()) return 1;
+// The sweep both orderings make: work arrays mask (every node unmasked, 1), xls and work, each
+// n + 1 long; for i = 1..n while nodes are left, number(i, numbered, mask, xls, work) numbers
+// nodes from i into perm after the `numbered` already there and returns how many. 1 when the
+// work memory is refused.
+template <class Number> int number_nodes(int n, Number number) {
+    PageArray<int> mask(n + 1), xls(n + 1), work(n + 1);
+    if (!mask.ok() || !xls.ok() || !work.ok()) return 1;
     OneBased<int> m(mask.get());
-    OneBased<int> perm(perm_);
     for (int i = 1; i <= n; ++i)
         m[i] = 1;
     int numbered = 0;
-    for (int i = 1; i <= n && numbered < n; ++i) {
-        if (m[i] == 0) continue;
-        int root = i;
-        // The pseudo-peripheral search needs room for a level structure; the tail of perm past
-        // the numbered nodes is free and serves as its node list.
-        find_pseudo_peripheral_node(root, xadj, adjncy, mask.get(), xls.get(),
-                                    perm.at(numbered + 1));
-        numbered +=
-            rcm_number_component(root, xadj, adjncy, mask.get(), perm.at(numbered + 1), deg.get());
-    }
+    for (int i = 1; i <= n && numbered < n; ++i)
+        numbered += number(i, numbered, m, xls.get(), work.get());
+    return 0;
+}
+
+} // namespace
+
+namespace mx {
+
+int rcm_order(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
+    OneBased<int> perm(perm_);
+    const int failed =
+        number_nodes(n, [&](int i, int numbered, OneBased<int> m, int* xls, int* deg) {
+            if (m[i] == 0) return 0;
+            int root = i;
+            // The pseudo-peripheral search needs room for a level structure; the tail of perm past
+            // the numbered nodes is free and serves as its node list.
+            find_pseudo_peripheral_node(root, xadj, adjncy, m.at(1), xls, perm.at(numbered + 1));
+            return rcm_number_component(root, xadj, adjncy, m.at(1), perm.at(numbered + 1), deg);
+        });
+    if (failed) return 1;
     invrse(n, perm_, invp);
     return 0;
 }
 
 int nested_dissection(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
-    PageArray<int> mask(n + 1), xls(n + 1), ls(n + 1);
-    if (!mask.ok() || !xls.ok() || !ls.ok()) return 1;
-    OneBased<int> m(mask.get());
     OneBased<int> perm(perm_);
-    for (int i = 1; i <= n; ++i)
-        m[i] = 1;
-    int numbered = 0;
-    for (int i = 1; i <= n && numbered < n; ++i) {
-        while (m[i] != 0 && numbered < n)
-            numbered += find_separator(i, xadj, adjncy, mask.get(), perm.at(numbered + 1),
-                                       xls.get(), ls.get());
-    }
+    const int failed =
+        number_nodes(n, [&](int i, int numbered, OneBased<int> m, int* xls, int* ls) {
+            const int first = numbered;
+            while (m[i] != 0 && numbered < n)
+                numbered +=
+                    find_separator(i, xadj, adjncy, m.at(1), perm.at(numbered + 1), xls, ls);
+            return numbered - first;
+        });
+    if (failed) return 1;
     // The last separator found is numbered first.
     for (int i = 1, j = n; i < j; ++i, --j)
         std::swap(perm[i], perm[j]);
