@@ -18,6 +18,16 @@
 #include <cmath>
 #include <cstdio>
 
+void surface_ticks(float x_min, float x_max, std::vector<float>& surface_x,
+                   std::vector<float>& surface_z) {
+    const int half_units = 2 * round_to_int(std::fabs(x_max - x_min));
+    surface_x.resize(std::size_t(half_units) + 1);
+    surface_z.assign(surface_x.size(), 0.0f);
+    for (int i = 0; i < half_units; ++i)
+        surface_x[std::size_t(i)] = float(i) * 0.5f;
+    surface_x.back() = x_max - x_min;
+}
+
 int set_sensitivity_levels(float* levels) {
     static const float fixed[16] = {-128.0f, -64.0f, -32.0f, -16.0f, -8.0f, -4.0f, -2.0f,  0.0f,
                                     2.0f,    4.0f,   8.0f,   16.0f,  32.0f, 64.0f, 128.0f, 256.0f};

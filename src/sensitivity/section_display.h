@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace gfx {
 class Canvas;
@@ -74,6 +75,11 @@ struct SensitivitySection {
 /// three text heights of dc's font; -1 when the work arrays cannot be had (nothing drawn).
 int draw_sensitivity_section(SensitivitySection& in, gfx::Canvas& dc, const gfx::Brush* brushes,
                              const gfx::Pen* pens);
+
+/// The ticks of the distance scale of a section from x_min to x_max: one every half unit from
+/// 0 (twice |x_max - x_min| rounded of them) and x_max - x_min last; surface_z as many zeros.
+void surface_ticks(float x_min, float x_max, std::vector<float>& surface_x,
+                   std::vector<float>& surface_z);
 
 /// Writes the 16 levels -128, -64, -32, -16, -8, -4, -2, 0, 2, 4, 8, 16, 32, 64, 128, 256 into
 /// levels[0..15]; returns 16.

@@ -345,13 +345,7 @@ void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& displ
     Drawing d;
     const gfx::TextMetrics tm = window.text_metrics();
     const float range = std::fabs(m.sens_x_max - m.sens_x_min);
-    // The surface profile: a tick every half unit and one at the end of the range.
-    const int half_units = 2 * round_to_int(range);
-    d.surface_x.resize(std::size_t(half_units) + 1);
-    d.surface_z.assign(d.surface_x.size(), 0.0f);
-    for (int i = 0; i < half_units; ++i)
-        d.surface_x[std::size_t(i)] = float(i) * 0.5f;
-    d.surface_x.back() = m.sens_x_max - m.sens_x_min;
+    surface_ticks(m.sens_x_min, m.sens_x_max, d.surface_x, d.surface_z);
     const int order[4] = {0, 2, 3, 1}; // C1, P1, P2, C2
     for (int i = 0; i < 4; ++i)
         d.marked_x[i] = e.x[order[i]], d.marked_z[i] = e.z[order[i]];
