@@ -2,6 +2,7 @@
 // logarithmic levels, the five dialogs of the user's choice, and contour-values files.
 #pragma once
 
+#include "platform/sys/no_copy.h"
 #include "platform/ui/ui.h"
 
 class ProgDisplay;
@@ -27,12 +28,10 @@ int select_contours(ProgDisplay& display, SystemSettings& system, float data_min
 /// While a ContourReplay lives, select_contours asks nothing: its k-th call gives the levels the
 /// k-th call of the last display chose (the picture is drawn again as it was), and a call past
 /// those the automatic levels (logarithmic for positive data, else linear).
-class ContourReplay {
+class ContourReplay : sys::NoCopy {
   public:
     ContourReplay();
     ~ContourReplay();
-    ContourReplay(const ContourReplay&) = delete;
-    ContourReplay& operator=(const ContourReplay&) = delete;
 };
 /// A display starts: the levels its select_contours calls choose replace the kept ones (nothing
 /// changes while a replay runs).

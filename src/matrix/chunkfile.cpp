@@ -2,18 +2,15 @@
 #include "matrix/chunkfile.h"
 
 #include "matrix/ordering.h"
+#include "platform/sys/sys.h"
 
 #include <cstdint>
-#include <memory>
 
 namespace {
 
 constexpr std::size_t value_bytes = 4;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using sys::File;
 
 // Calls transfer(offset, count) for each chunk of n values and sums what it returns.
 template <class Transfer> int chunked(int n, Transfer transfer) {

@@ -6,10 +6,10 @@
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/sys.h"
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include <sys/types.h>
@@ -18,10 +18,7 @@ using sys::PageArray;
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using sys::File;
 
 template <class T> long long transfer_read(std::FILE* stream, T* buffer, long long n, int chunk) {
     long long done = 0;

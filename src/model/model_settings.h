@@ -2,6 +2,8 @@
 // the method switches of the dialogs, the work-file paths and the arrays it owns.
 #pragma once
 
+#include "platform/sys/no_copy.h"
+
 #include <cstdint>
 
 /// One electrode record of ModelSettings::electrode_table: eleven 32-bit words. The model
@@ -36,12 +38,10 @@ static_assert(sizeof(ElectrodeNode) == 11 * 4, "electrode record is eleven 32-bi
 /// The destructor frees the constructor's arrays, empties and deletes the nine binary work files
 /// (grfinite_file ... invmatrix_file; dump_file, nodes_file, nodesadj_file and model_file stay)
 /// and frees every other owned array.
-class ModelSettings {
+class ModelSettings : sys::NoCopy {
   public:
     ModelSettings();
     ~ModelSettings();
-    ModelSettings(const ModelSettings&) = delete;
-    ModelSettings& operator=(const ModelSettings&) = delete;
 
     /// True when every allocation of the constructor succeeded.
     bool allocated() const;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/gfx/canvas.h"
+#include "platform/sys/no_copy.h"
 #include "platform/sys/sys.h"
 
 #include <cstdint>
@@ -180,12 +181,10 @@ class ProgDisplay {
 /// potential_table_1/_2; ipsolve/runs.cpp). Read by the apparent-value routines
 /// (forward/apparent.cpp, cylinder/apparent.cpp) and the data-file writer. Not used in this
 /// build: cylinder_table.
-class Potentials {
+class Potentials : sys::NoCopy {
   public:
     Potentials() = default;
     ~Potentials();
-    Potentials(const Potentials&) = delete;
-    Potentials& operator=(const Potentials&) = delete;
 
     double* ip_vector_a = nullptr;       ///< [2N+1] remote-electrode results, complex IP runs
     double* ip_vector_b = nullptr;       ///< [2N+1]
@@ -276,12 +275,10 @@ class SystemSettings {
 /// Parameters and work files of the model-resolution and array-optimisation computations.
 /// The constructor allocates eight zero-filled work arrays; the destructor empties and deletes
 /// the eight work files and frees the arrays.
-class ModelResolution {
+class ModelResolution : sys::NoCopy {
   public:
     ModelResolution();
     ~ModelResolution();
-    ModelResolution(const ModelResolution&) = delete;
-    ModelResolution& operator=(const ModelResolution&) = delete;
 
     std::int32_t opt_nelec = 22;          ///< "Number of electrodes"
     std::int32_t opt_max_iterations = 40; ///< "Maximum number of iterations (20 to 50)"

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 namespace opt {
 
@@ -52,10 +51,6 @@ const GaussRule rules[] = {{2, t2, w2}, {3, t3, w3}, {4, t4, w4}, {5, t5, w5},  
 
 // 1 / (4 pi^2), the factor between the kernel F and the sensitivity.
 constexpr double kernel_scale = 0.02533029032445501;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 } // namespace
 
@@ -136,7 +131,7 @@ int pole_pole_table(const Grid& grid, const char* path, float* table) {
         }
         if (!ok || !out.commit()) return 2;
     }
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(path, "rb"));
+    sys::File in(std::fopen(path, "rb"));
     const long long size = (long long)pole_pole_table_size(grid);
     if (!in || read_float_block(in.get(), table, size) < size) return 1;
     return 0;

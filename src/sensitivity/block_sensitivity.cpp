@@ -17,16 +17,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 using sys::PageArray;
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using sys::File;
 
 constexpr double one_over_pi = 0.3183101550488765;
 

@@ -14,16 +14,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 using sys::PageArray;
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using sys::File;
 
 constexpr int stencil = 9;
 constexpr int terms_per_element = 10;

@@ -3,14 +3,25 @@
 // Everything here is plain and synchronous; nothing draws or asks the user.
 #pragma once
 
+#include "platform/sys/no_copy.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace sys {
+
+/// Closes a C stream when its owner goes out of scope.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+/// An open C stream with one owner (empty when the open failed).
+using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // ---- Files -------------------------------------------------------------------------------
 
@@ -43,13 +54,11 @@ bool rename_file(const std::string& from, const std::string& to);
 ///
 /// A symbolic link as target is followed (the file it names is replaced, the link stays). The
 /// new file keeps the permission bits of the file it replaces, else 0666 less the umask.
-class AtomicFile {
+class AtomicFile : sys::NoCopy {
   public:
     /// Creates the temporary file; opened() tells whether that worked.
     explicit AtomicFile(const std::string& path);
     ~AtomicFile();
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
 
     bool write(const void* data, std::size_t size);
     bool write(const std::string& text) { return write(text.data(), text.size()); }
