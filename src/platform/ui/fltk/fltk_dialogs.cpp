@@ -2,6 +2,7 @@
 #include "platform/ui/fltk/fltk_dialogs.h"
 
 #include "platform/sys/sys.h"
+#include "platform/ui/control_map.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -383,14 +384,8 @@ class TemplateDialog final : public Dialog {
     bool ended_ = false;
     int result_ = -1;
 
-    const Control* find(int id) const {
-        auto it = controls_.find(id);
-        return it == controls_.end() ? nullptr : &it->second;
-    }
-    Control* find(int id) {
-        auto it = controls_.find(id);
-        return it == controls_.end() ? nullptr : &it->second;
-    }
+    const Control* find(int id) const { return find_control(controls_, id); }
+    Control* find(int id) { return find_control(controls_, id); }
     void add(const ControlSpec& spec);
     static void clicked(Fl_Widget* w, void* data);
     static void scrolled(Fl_Widget* w, void* data);

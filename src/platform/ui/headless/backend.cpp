@@ -3,6 +3,7 @@
 #include "platform/ui/headless/backend.h"
 
 #include "platform/sys/sys.h"
+#include "platform/ui/control_map.h"
 
 #include <algorithm>
 #include <map>
@@ -143,14 +144,8 @@ class ScriptDialog final : public ui::Dialog {
     bool ended_ = false;
     int result_ = -1;
 
-    const Control* find(int id) const {
-        auto it = controls_.find(id);
-        return it == controls_.end() ? nullptr : &it->second;
-    }
-    Control* find(int id) {
-        auto it = controls_.find(id);
-        return it == controls_.end() ? nullptr : &it->second;
-    }
+    const Control* find(int id) const { return ui::find_control(controls_, id); }
+    Control* find(int id) { return ui::find_control(controls_, id); }
 };
 
 std::string describe(const Action& a) {
