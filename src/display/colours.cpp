@@ -205,10 +205,7 @@ int restore_default_colours() {
 namespace {
 
 ui::DialogTemplate make_colour_template() {
-    ui::DialogTemplate t;
-    t.name = "ColDiaBox";
-    t.caption = "Select Colour";
-    t.width = 300, t.height = 260;
+    ui::DialogTemplate t("ColDiaBox", "Select Colour", 300, 260);
     add(t, -1, ControlKind::static_text, "Old", 40, 4, 30, 11);
     add(t, -1, ControlKind::static_text, "New", 76, 4, 30, 11);
     for (int i = 0; i <= 16; ++i) {

@@ -22,10 +22,8 @@ using ui::ControlKind;
 namespace {
 
 ui::DialogTemplate make_choice_template(bool negative) {
-    ui::DialogTemplate t;
-    t.name = negative ? "ContourNegBox" : "ContourChoiceBox";
-    t.caption = "Select Type of Contour Intervals";
-    t.width = 260, t.height = 150;
+    ui::DialogTemplate t(negative ? "ContourNegBox" : "ContourChoiceBox",
+                         "Select Type of Contour Intervals", 260, 150);
     add(t, negative ? 985 : 984, ControlKind::static_text, "", 10, 6, 240, 11);
     add(t, -1, ControlKind::static_text, "Choose the type of contour spacing you want to use:-", 10,
         20, 240, 11);
@@ -43,10 +41,7 @@ ui::DialogTemplate make_choice_template(bool negative) {
 }
 
 ui::DialogTemplate make_log_template() {
-    ui::DialogTemplate t;
-    t.name = "ContourLogBox";
-    t.caption = "Logarithmic contour intervals";
-    t.width = 260, t.height = 190;
+    ui::DialogTemplate t("ContourLogBox", "Logarithmic contour intervals", 260, 190);
     add(t, 140, ControlKind::static_text, "", 10, 6, 240, 11);
     add(t, 141, ControlKind::static_text, "", 10, 18, 240, 11);
     add(t, -1, ControlKind::static_text, "Select factor to increase contour values", 10, 34, 240,
@@ -66,10 +61,7 @@ ui::DialogTemplate make_log_template() {
 }
 
 ui::DialogTemplate make_linear_template() {
-    ui::DialogTemplate t;
-    t.name = "ContourLinearBox";
-    t.caption = "Linear contour intervals";
-    t.width = 240, t.height = 110;
+    ui::DialogTemplate t("ContourLinearBox", "Linear contour intervals", 240, 110);
     add(t, 150, ControlKind::static_text, "", 10, 6, 220, 11);
     add(t, 151, ControlKind::static_text, "", 10, 18, 220, 11);
     add(t, -1, ControlKind::static_text, "Enter Minimum Contour Value:", 10, 38, 140, 11);
@@ -81,10 +73,8 @@ ui::DialogTemplate make_linear_template() {
 }
 
 ui::DialogTemplate make_user_values_template(bool black_and_white) {
-    ui::DialogTemplate t;
-    t.name = black_and_white ? "UdfBWDiaBox" : "UdfDiaBox";
-    t.caption = "User defined contour values";
-    t.width = 220, t.height = 290;
+    ui::DialogTemplate t(black_and_white ? "UdfBWDiaBox" : "UdfDiaBox",
+                         "User defined contour values", 220, 290);
     add(t, -1, ControlKind::static_text, "Minimum value", 10, 6, 90, 11);
     add(t, 189, ControlKind::static_text, "", 110, 6, 90, 11);
     add(t, -1, ControlKind::static_text, "Maximum value", 10, 18, 90, 11);

@@ -13,10 +13,7 @@ using ui::ControlKind;
 namespace {
 
 ui::DialogTemplate make_scale_template(const char* name, const char* caption, int text_id) {
-    ui::DialogTemplate t;
-    t.name = name;
-    t.caption = caption;
-    t.width = 260, t.height = 80;
+    ui::DialogTemplate t(name, caption, 260, 80);
     add(t, text_id, ControlKind::static_text, "", 10, 8, 240, 11);
     add(t, text_id + 1, ControlKind::edit, "", 90, 28, 80, 12);
     display::add_ok_cancel(t, 56);

@@ -111,10 +111,7 @@ int display_section(int resistance_flag, int title_line_flag, int top, int quant
 namespace {
 
 ui::DialogTemplate make_freq_select() {
-    ui::DialogTemplate t;
-    t.name = "FreqSelectDiaBox";
-    t.caption = "Select frequency for display";
-    t.width = 260, t.height = 200;
+    ui::DialogTemplate t("FreqSelectDiaBox", "Select frequency for display", 260, 200);
     add(t, 861, ControlKind::static_text, "", 10, 6, 240, 10);
     add(t, -1, ControlKind::static_text, "Please enter the frequency number for which", 10, 20, 240,
         10);

@@ -21,10 +21,7 @@ using ui::ControlKind;
 namespace {
 
 ui::DialogTemplate make_section_dialog() {
-    ui::DialogTemplate t;
-    t.name = "Sens2DSelDiaBox";
-    t.caption = "Select sensitivity section to display";
-    t.width = 240, t.height = 150;
+    ui::DialogTemplate t("Sens2DSelDiaBox", "Select sensitivity section to display", 240, 150);
     add(t, 968, ControlKind::static_text, "", 10, 8, 220, 10);
     add(t, -1, ControlKind::static_text, "The last section is the integrated sensitivity section.",
         10, 20, 220, 10);
@@ -107,13 +104,7 @@ void describe(SectionPicture& d, const ConfigurationFile& f, const SensitivitySe
         d.node_z[k] = s.z[k / nx];
     }
     const float range = std::fabs(g.x2 - g.x1);
-    // The surface profile: a tick every half unit and one at the end of the range.
-    const int half_units = 2 * round_to_int(range);
-    d.surface_x.resize(std::size_t(half_units) + 1);
-    d.surface_z.assign(d.surface_x.size(), 0.0f);
-    for (int i = 0; i < half_units; ++i)
-        d.surface_x[std::size_t(i)] = float(i) * 0.5f;
-    d.surface_x.back() = g.x2 - g.x1;
+    surface_ticks(g.x1, g.x2, d.surface_x, d.surface_z);
 
     SensitivitySection& sec = d.section;
     const bool integrated = shown < 0;

@@ -1,11 +1,11 @@
 // Gaussian deviates for synthetic noise and the two noise dialogs.
 #include "forward/noise.h"
 
+#include "display/dialog_util.h"
 #include "model/globals.h"
 #include "platform/sys/sys.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -97,14 +97,11 @@ void reset_noise_seed() {
 // ---- The dialogs ------------------------------------------------------------------------------
 
 namespace {
+using display::formatted;
 using ui::ControlKind;
 
 ui::DialogTemplate make_noise_template() {
-    ui::DialogTemplate t;
-    t.name = "NoiseDiaBox";
-    t.caption = "Choose noise level";
-    t.width = 135;
-    t.height = 143;
+    ui::DialogTemplate t("NoiseDiaBox", "Choose noise level", 135, 143);
     auto text = [&t](const char* s, int y) {
         t.controls.push_back({-1, ControlKind::static_text, s, 6, y, 124, 9});
     };
@@ -129,11 +126,7 @@ ui::DialogTemplate make_noise_template() {
 }
 
 ui::DialogTemplate make_volt_noise_template() {
-    ui::DialogTemplate t;
-    t.name = "VoltNoiseDiaBox";
-    t.caption = "Noise level to add";
-    t.width = 150;
-    t.height = 86;
+    ui::DialogTemplate t("VoltNoiseDiaBox", "Noise level to add", 150, 86);
     t.controls.push_back({5301, ControlKind::static_text, "", 6, 4, 138, 9});
     t.controls.push_back({5302, ControlKind::static_text, "", 6, 14, 138, 9});
     t.controls.push_back({-1, ControlKind::static_text,
@@ -146,12 +139,6 @@ ui::DialogTemplate make_volt_noise_template() {
     t.controls.push_back({1, ControlKind::push_button, "OK", 20, 70, 45, 13});
     t.controls.push_back({2, ControlKind::push_button, "Cancel", 85, 70, 45, 13});
     return t;
-}
-
-std::string formatted(const char* format, double value) {
-    char text[96];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
 }
 
 struct NoiseChoices {
@@ -198,6 +185,10 @@ bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialog
         return true;
     }
     if (event != ui::DialogEvent::command) return false;
+    if (dialog.take_radio(503, 504, args.id, m.add_noise) ||
+        dialog.take_radio(501, 502, args.id, m.noise_model) ||
+        dialog.take_radio(505, 506, args.id, m.save_noise))
+        return true;
     switch (args.id) {
     case ui::id_ok:
         if (accept_noise_dialog(dialog, m)) dialog.end(1);
@@ -207,21 +198,6 @@ bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialog
         m.noise_model = noise_opened_with.noise_model;
         m.save_noise = noise_opened_with.save_noise;
         dialog.end(0);
-        return true;
-    case 503:
-    case 504:
-        m.add_noise = args.id - 503;
-        dialog.check_radio(503, 504, args.id);
-        return true;
-    case 501:
-    case 502:
-        m.noise_model = args.id - 501;
-        dialog.check_radio(501, 502, args.id);
-        return true;
-    case 505:
-    case 506:
-        m.save_noise = args.id - 505;
-        dialog.check_radio(505, 506, args.id);
         return true;
     default:
         return false;
@@ -249,17 +225,12 @@ bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
                             ui::mb_ok | ui::mb_iconexclamation);
             return true;
         }
-        dialog_result = 1;
         m.noise_amplitude = static_cast<float>(std::fabs(typed) * 0.001);
         const float highest = static_cast<float>(m.max_potential / u);
         if (m.noise_amplitude > highest) m.noise_amplitude = highest;
-        dialog.end(1);
-        return true;
+    } else if (args.id != ui::id_cancel) {
+        return false;
     }
-    if (args.id == ui::id_cancel) {
-        dialog_result = 2;
-        dialog.end(0);
-        return true;
-    }
-    return false;
+    display::end_dialog(dialog, args.id == ui::id_ok);
+    return true;
 }

@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 using mx::OneBased;
@@ -31,11 +30,7 @@ namespace {
 constexpr int dimension_2d = 1711, dimension_3d = 1712, first_method = 1713, last_method = 1717;
 
 ui::DialogTemplate make_sparse_template() {
-    ui::DialogTemplate t;
-    t.name = "SPARSEDIABOX";
-    t.caption = "Select method";
-    t.width = 160;
-    t.height = 130;
+    ui::DialogTemplate t("SPARSEDIABOX", "Select method", 160, 130);
     t.controls.push_back({-1, ControlKind::group, "Grid", 6, 4, 60, 44});
     t.controls.push_back({dimension_2d, ControlKind::radio, "2D", 12, 16, 40, 11});
     t.controls.push_back({dimension_3d, ControlKind::radio, "3D", 12, 30, 40, 11});
@@ -58,10 +53,6 @@ constexpr int smallest_grid = 100;
 constexpr int subscripts_per_node = 60;
 // Settings of the minimum-degree run.
 constexpr int md_delta = 1, md_maxint = 0x7FFFFFFE;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 // One run: the output file, the grid and its graph. Each method returns 0 when it ran and 1
 // when work memory was refused.
@@ -97,7 +88,7 @@ class Trial {
     };
     void block_report(const BlockFigures& f, bool header);
 
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    sys::File file_;
     bool three_d_;
     int nx_, ny_, nz_, neqns_;
     long band_;

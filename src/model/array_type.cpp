@@ -60,11 +60,7 @@ namespace {
 using ui::ControlKind;
 
 ui::DialogTemplate make_array_type_template() {
-    ui::DialogTemplate t;
-    t.name = "ArrayTypeDiaBox2";
-    t.caption = "Choose array type";
-    t.width = 330;
-    t.height = 250;
+    ui::DialogTemplate t("ArrayTypeDiaBox2", "Choose array type", 330, 250);
     const char* names[11] = {
         "Wenner Alpha", "Pole-Pole",          "Inline dipole-dipole", "Wenner Beta",
         "Wenner Gamma", "Pole-dipole",        "Wenner-Schlumberger",  "Equatorial Dipole-Dipole",
@@ -202,17 +198,10 @@ bool click_array_type_dialog(ui::Dialog& d, ModelSettings& m, int id) {
             s.dialog_code = 6;
             d.check_radio(201, 211, 206);
         }
-    } else if (id == 217 || id == 218) {
-        m.use_max_geometric_factor = id - 217;
-        d.check_radio(217, 218, id);
-    } else if (id == 220 || id == 221) {
-        m.limit_depth = id - 220;
-        d.check_radio(220, 221, id);
-    } else if (id == 223 || id == 224) {
-        m.odd_n_only = id - 223;
-        d.check_radio(223, 224, id);
     } else {
-        return false;
+        return d.take_radio(217, 218, id, m.use_max_geometric_factor) ||
+               d.take_radio(220, 221, id, m.limit_depth) ||
+               d.take_radio(223, 224, id, m.odd_n_only);
     }
     return true;
 }

@@ -55,10 +55,7 @@ const EditField edits[] = {
 };
 
 ui::DialogTemplate make_template() {
-    ui::DialogTemplate t;
-    t.name = "OptArrayDiaBox";
-    t.caption = "Optimized Array Options";
-    t.width = 420, t.height = 330;
+    ui::DialogTemplate t("OptArrayDiaBox", "Optimized Array Options", 420, 330);
     int y = 6;
     for (const RadioGroup& g : groups) {
         const int buttons = g.last - g.first + 1;

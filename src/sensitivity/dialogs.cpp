@@ -42,10 +42,7 @@ void add_range_controls(ui::DialogTemplate& t, int y) {
 }
 
 ui::DialogTemplate make_sens2d() {
-    ui::DialogTemplate t;
-    t.name = "Sens2DDiaBox";
-    t.caption = "Select Type of Sensitivity Calculation";
-    t.width = 240, t.height = 170;
+    ui::DialogTemplate t("Sens2DDiaBox", "Select Type of Sensitivity Calculation", 240, 170);
     add(t, 961, ControlKind::radio, "User input surface array", 16, 8, 200, 12);
     add(t, 962, ControlKind::radio, "User input borehole array", 16, 22, 200, 12);
     add(t, 963, ControlKind::radio, "Read array parameters from file", 16, 36, 200, 12);
@@ -58,10 +55,8 @@ ui::DialogTemplate make_sens2d() {
 }
 
 ui::DialogTemplate make_array2d() {
-    ui::DialogTemplate t;
-    t.name = "Array2DSensDiaBox";
-    t.caption = "Choose array for sensitivity calculations";
-    t.width = 320, t.height = 300;
+    ui::DialogTemplate t("Array2DSensDiaBox", "Choose array for sensitivity calculations", 320,
+                         300);
     const char* arrays[8] = {"Wenner Alpha",        "Wenner Beta",          "Wenner Gamma",
                              "Pole-Pole",           "Inline dipole-dipole", "Pole-dipole",
                              "Wenner-Schlumberger", "General array"};
@@ -79,10 +74,7 @@ ui::DialogTemplate make_array2d() {
 }
 
 ui::DialogTemplate make_array2d_borehole() {
-    ui::DialogTemplate t;
-    t.name = "Array2DBorSensDiaBox";
-    t.caption = "Set borehole electrodes";
-    t.width = 320, t.height = 260;
+    ui::DialogTemplate t("Array2DBorSensDiaBox", "Set borehole electrodes", 320, 260);
     const char* labels[8] = {"C1 x-coord.", "C1 z-coord. ", "C2 x-coord.", "C2 z-coord.",
                              "P1 x-coord.", "P1 z-coord.",  "P2 x-coord.", "P2 z-coord."};
     for (int i = 0; i < 8; ++i)
@@ -118,17 +110,8 @@ void read_range(const ui::Dialog& dialog, ModelSettings& m) {
 
 // The radio pairs of the range group; true when `id` was one of them.
 bool range_radio(ui::Dialog& dialog, int id, ModelSettings& m) {
-    if (id == 1231 || id == 1232) {
-        m.sens_variable_spacing = id - 1231;
-        dialog.check_radio(1231, 1232, id);
-        return true;
-    }
-    if (id == 1251 || id == 1252) {
-        m.sens_auto_scale = id - 1251;
-        dialog.check_radio(1251, 1252, id);
-        return true;
-    }
-    return false;
+    return dialog.take_radio(1231, 1232, id, m.sens_variable_spacing) ||
+           dialog.take_radio(1251, 1252, id, m.sens_auto_scale);
 }
 
 float* positions_of(ModelSettings& m, int i) {

@@ -24,10 +24,7 @@ constexpr double kernel_constant = 0.0253303;
 constexpr float third = 1.0f / 3.0f;
 
 ui::DialogTemplate make_template() {
-    ui::DialogTemplate t;
-    t.name = "Array3DSensDiaBox";
-    t.caption = "Choose array type";
-    t.width = 330, t.height = 260;
+    ui::DialogTemplate t("Array3DSensDiaBox", "Choose array type", 330, 260);
     const char* arrays[] = {
         "Wenner Alpha",         "Wenner Beta", "Wenner Gamma",        "Pole-Pole",
         "Inline dipole-dipole", "Pole-dipole", "Wenner-Schlumberger", "Equatorial dipole-dipole",
@@ -275,16 +272,9 @@ bool Array3DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
         if (preset(r.array_type, r.n_factor, r.elec_x, r.elec_y)) show_positions(dialog, r);
         return true;
     }
-    if (id == 1755 || id == 1756) {
-        r.output_format = id - 1755;
-        dialog.check_radio(1755, 1756, id);
+    if (dialog.take_radio(1755, 1756, id, r.output_format) ||
+        dialog.take_radio(1757, 1758, id, r.data_type))
         return true;
-    }
-    if (id == 1757 || id == 1758) {
-        r.data_type = id - 1757;
-        dialog.check_radio(1757, 1758, id);
-        return true;
-    }
     if (id == ui::id_ok) {
         for (int e = 0; e < 4; ++e) {
             r.elec_x[e] = float(dialog.real_value(1731 + 3 * e));

@@ -17,37 +17,32 @@ using ui::ControlKind;
 
 namespace {
 
+// Two lines of text from row y; with `first`, the radio pair No (first) and Yes (first + 1)
+// under them.
+void add_question(ui::DialogTemplate& t, int y, const char* line_1, const char* line_2,
+                  int first = 0) {
+    add(t, -1, ControlKind::static_text, line_1, 10, y, 210, 10);
+    add(t, -1, ControlKind::static_text, line_2, 10, y + 10, 210, 10);
+    if (first == 0) return;
+    add(t, first, ControlKind::radio, "No", 30, y + 22, 50, 10);
+    add(t, first + 1, ControlKind::radio, "Yes", 100, y + 22, 50, 10);
+}
+
 ui::DialogTemplate make_jacobcal_template() {
-    ui::DialogTemplate t;
-    t.name = "JacobCalDiaBox";
-    t.caption = "Calculate potentials for sensitivity values";
-    t.width = 230, t.height = 170;
-    add(t, -1, ControlKind::static_text, "Do you want to calculate the potential at all the", 10, 8,
-        210, 10);
-    add(t, -1, ControlKind::static_text, "nodes required for the sensitivity calculations?", 10, 18,
-        210, 10);
-    add(t, 5281, ControlKind::radio, "No", 30, 30, 50, 10);
-    add(t, 5282, ControlKind::radio, "Yes", 100, 30, 50, 10);
-    add(t, -1, ControlKind::static_text, "Do you want to calculate the model resolution", 10, 48,
-        210, 10);
-    add(t, -1, ControlKind::static_text, "values? For large models, it could take a while.", 10, 58,
-        210, 10);
-    add(t, 5283, ControlKind::radio, "No", 30, 70, 50, 10);
-    add(t, 5284, ControlKind::radio, "Yes", 100, 70, 50, 10);
-    add(t, -1, ControlKind::static_text, "You can change the damping factor shown below", 10, 88,
-        210, 10);
-    add(t, -1, ControlKind::static_text, "that is used to calculate the model resolution.", 10, 98,
-        210, 10);
+    ui::DialogTemplate t("JacobCalDiaBox", "Calculate potentials for sensitivity values", 230, 170);
+    add_question(t, 8, "Do you want to calculate the potential at all the",
+                 "nodes required for the sensitivity calculations?", 5281);
+    add_question(t, 48, "Do you want to calculate the model resolution",
+                 "values? For large models, it could take a while.", 5283);
+    add_question(t, 88, "You can change the damping factor shown below",
+                 "that is used to calculate the model resolution.");
     add(t, 5285, ControlKind::edit, "", 70, 112, 80, 12);
     display::add_ok_cancel(t, 140);
     return t;
 }
 
 ui::DialogTemplate make_senstype_template() {
-    ui::DialogTemplate t;
-    t.name = "SensTypeDiaBox";
-    t.caption = "Type of sensitivity values to plot";
-    t.width = 230, t.height = 150;
+    ui::DialogTemplate t("SensTypeDiaBox", "Type of sensitivity values to plot", 230, 150);
     const char* lines[] = {"You can select the type of sensitivity values to plot.",
                            "The integrated option shows the sum of the absolute",
                            "sensitivity values associated with a model cell. The per",
@@ -129,22 +124,11 @@ bool JacobCalDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
         return true;
     }
     if (event != ui::DialogEvent::command) return false;
+    if (dialog.take_radio(5281, 5282, args.id, m.jacob) ||
+        dialog.take_radio(5283, 5284, args.id, m.calc_resolution) ||
+        dialog.take_radio(5286, 5287, args.id, m.extend_side_blocks))
+        return true;
     switch (args.id) {
-    case 5281:
-    case 5282:
-        m.jacob = args.id - 5281;
-        dialog.check_radio(5281, 5282, args.id);
-        return true;
-    case 5283:
-    case 5284:
-        m.calc_resolution = args.id - 5283;
-        dialog.check_radio(5283, 5284, args.id);
-        return true;
-    case 5286:
-    case 5287:
-        m.extend_side_blocks = args.id - 5286;
-        dialog.check_radio(5286, 5287, args.id);
-        return true;
     case ui::id_ok: {
         if (m.jacob == 1) m.fem = 1, m.sparsefem = 0;
         double damping = display::field_value(dialog, 5285, 32);
@@ -173,11 +157,7 @@ bool SensTypeDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
         return true;
     }
     if (event != ui::DialogEvent::command) return false;
-    if (args.id >= 5291 && args.id <= 5294) {
-        m.sens_type = args.id - 5291;
-        dialog.check_radio(5291, 5294, args.id);
-        return true;
-    }
+    if (dialog.take_radio(5291, 5294, args.id, m.sens_type)) return true;
     if (args.id == ui::id_ok) {
         dialog.end(1);
         return true;

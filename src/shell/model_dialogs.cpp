@@ -18,11 +18,7 @@ namespace {
 using ui::ControlKind;
 
 ui::DialogTemplate make_add_resistivity() {
-    ui::DialogTemplate t;
-    t.name = "AddNewModResDiaBox";
-    t.caption = "Add new model resistivity";
-    t.width = 240;
-    t.height = 112;
+    ui::DialogTemplate t("AddNewModResDiaBox", "Add new model resistivity", 240, 112);
     display::add(t, 301, ControlKind::static_text, "", 10, 8, 220, 10);
     display::add(t, -1, ControlKind::static_text, "New resistivity value (ohm.m)", 10, 24, 150, 10);
     display::add(t, 302, ControlKind::edit, "", 165, 22, 65, 14);
@@ -38,10 +34,7 @@ constexpr int depth_ok = 187, depth_cancel = 188;
 constexpr int new_depth_edit = 400, present_depth_static = 500;
 
 ui::DialogTemplate make_layer_depths() {
-    ui::DialogTemplate t;
-    t.name = "ModDepthDiaBox";
-    t.caption = "Modify depth of layers";
-    t.width = 390;
+    ui::DialogTemplate t("ModDepthDiaBox", "Modify depth of layers", 390, 0);
     const int half = depth_rows / 2, top = 22;
     for (int column = 0; column < 2; ++column) {
         const int x = 10 + column * 190;
@@ -175,18 +168,10 @@ bool AddNewModResDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui:
         return true;
     }
     if (event != ui::DialogEvent::command) return false;
-    if (args.id == ui::id_ok) {
-        dialog_result = 1;
-        add_typed_values(dialog);
-        dialog.end(1);
-        return true;
-    }
-    if (args.id == ui::id_cancel) {
-        dialog_result = 2;
-        dialog.end(0);
-        return true;
-    }
-    return false;
+    if (args.id != ui::id_ok && args.id != ui::id_cancel) return false;
+    if (args.id == ui::id_ok) add_typed_values(dialog);
+    display::end_dialog(dialog, args.id == ui::id_ok);
+    return true;
 }
 
 bool ModDepthDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
@@ -217,12 +202,10 @@ bool ModDepthDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
     case depth_ok:
         if (!take_typed_depths(dialog)) return true;
         apply_depths();
-        dialog_result = 1;
-        dialog.end(1);
+        display::end_dialog(dialog, true);
         return true;
     case depth_cancel:
-        dialog_result = 2;
-        dialog.end(0);
+        display::end_dialog(dialog, false);
         return true;
     default:
         return false;

@@ -31,10 +31,7 @@ ui::DialogTemplate radio_template(const char* name, const char* caption,
                                   std::initializer_list<const char*> notes,
                                   std::initializer_list<Button> buttons, int edit_id = 0,
                                   const char* edit_label = nullptr) {
-    ui::DialogTemplate t;
-    t.name = name;
-    t.caption = caption;
-    t.width = 280;
+    ui::DialogTemplate t(name, caption, 280, 0);
     int y = 6;
     for (const char* line : notes) {
         display::add(t, -1, ControlKind::static_text, line, 10, y, 260, 10);
@@ -91,11 +88,7 @@ bool radio_procedure(Saved& saved, std::initializer_list<RadioGroup> groups,
     }
     if (event != ui::DialogEvent::command) return false;
     for (const RadioGroup& group : groups)
-        if (args.id >= group.first && args.id <= group.last) {
-            *group.field = args.id - group.first;
-            dialog.check_radio(group.first, group.last, args.id);
-            return true;
-        }
+        if (dialog.take_radio(group.first, group.last, args.id, *group.field)) return true;
     if (args.id == ui::id_ok) {
         if (steps.sets_result) dialog_result = 1;
         if (steps.ok) steps.ok(dialog);
@@ -155,11 +148,7 @@ void select_finite_elements(ui::Dialog&) {
 const char* const about_title = "2D Resistivity and IP Forward Modelling";
 
 ui::DialogTemplate make_about() {
-    ui::DialogTemplate t;
-    t.name = "AboutDiaBox";
-    t.caption = "Program Info";
-    t.width = 240;
-    t.height = 118;
+    ui::DialogTemplate t("AboutDiaBox", "Program Info", 240, 118);
     display::add(t, -1, ControlKind::static_text, about_title, 10, 8, 220, 10);
     display::add(t, 1452, ControlKind::static_text, "", 10, 22, 220, 10);
     display::add(t, -1, ControlKind::static_text, "Forward modelling of resistivity and IP surveys",

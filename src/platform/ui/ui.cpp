@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <string>
+#include <utility>
 
 namespace ui {
 
@@ -187,6 +189,11 @@ std::set<const DialogTemplate*>& template_registry() {
 } // namespace
 
 DialogTemplate::DialogTemplate() {
+    template_registry().insert(this);
+}
+
+DialogTemplate::DialogTemplate(std::string name_, std::string caption_, int width_, int height_)
+    : name(std::move(name_)), caption(std::move(caption_)), width(width_), height(height_) {
     template_registry().insert(this);
 }
 

@@ -5,6 +5,7 @@
 // the user had cancelled it (message boxes: Cancel or No where offered, else OK).
 #pragma once
 
+#include "platform/sys/no_copy.h"
 #include "platform/sys/sys.h"
 
 #include <cstddef>
@@ -103,6 +104,8 @@ struct DialogTemplate {
     std::vector<ControlSpec> controls;
 
     DialogTemplate();
+    /// An empty layout of the given name, caption and size (dialog units).
+    DialogTemplate(std::string name, std::string caption, int width, int height);
     DialogTemplate(const DialogTemplate& other);
     DialogTemplate& operator=(const DialogTemplate& other) = default;
     ~DialogTemplate();
@@ -154,6 +157,14 @@ class Dialog {
     void check_radio(int first, int last, int id) {
         for (int i = first; i <= last; ++i)
             set_checked(i, i == id);
+    }
+    /// A click on `id` among the buttons `first` to `last`: stores id - first in `field`,
+    /// checks it and returns true; any other id changes nothing and returns false.
+    bool take_radio(int first, int last, int id, std::int32_t& field) {
+        if (id < first || id > last) return false;
+        field = id - first;
+        check_radio(first, last, id);
+        return true;
     }
     /// Integer and real fields as the dialog procedures read them (atoi/atof rules: leading
     /// white space, sign, digits; the rest is ignored and a text without digits reads as 0;
@@ -315,12 +326,10 @@ bool window_closed();
 /// Marks a command as running for its lifetime, as dispatch does around the command handler;
 /// for code that runs a command without a menu event (the batch run). When the outermost
 /// scope ends and a close request was held, the close handler runs.
-class CommandScope {
+class CommandScope : sys::NoCopy {
   public:
     CommandScope();
     ~CommandScope();
-    CommandScope(const CommandScope&) = delete;
-    CommandScope& operator=(const CommandScope&) = delete;
 };
 
 enum class PumpResult { empty, abort, quit };
