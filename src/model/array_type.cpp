@@ -13,39 +13,42 @@ const char* const ArrayNameTable[18] = {
     "Unknown",      "Unknown",      "Unknown",      "Unknown",   "Multiple Gradient",
     "Unknown",      "Unknown",      "Unknown"};
 
+namespace {
+
+// The codes that differ between the files and the program, {file code, program code}; every
+// other code is the same in both.
+constexpr int renumbered_codes[5][2] = {{2, 4}, {3, 5}, {4, 2}, {5, 3}, {11, 15}};
+
+// `code` taken from column `from` of the table to column `to`.
+int renumber(int code, int from, int to) {
+    for (const auto& codes : renumbered_codes)
+        if (codes[from] == code) return codes[to];
+    return code;
+}
+
+} // namespace
+
 namespace model {
 
 int array_code_from_file(int file_code) {
-    switch (file_code) {
-    case 2:
-        return 4;
-    case 3:
-        return 5;
-    case 4:
-        return 2;
-    case 5:
-        return 3;
-    case 11:
-        return 15;
-    default:
-        return file_code;
-    }
+    return renumber(file_code, 0, 1);
 }
 
 int array_code_to_file(int internal_code) {
+    return renumber(internal_code, 1, 0);
+}
+
+bool levels_by_spacing(int internal_code) {
     switch (internal_code) {
-    case 4:
-        return 2;
-    case 5:
-        return 3;
+    case 1:
     case 2:
-        return 4;
     case 3:
-        return 5;
-    case 15:
-        return 11;
+    case 4:
+    case 8:
+    case 9:
+        return true;
     default:
-        return internal_code;
+        return false;
     }
 }
 
@@ -164,19 +167,8 @@ void accept_array_type_dialog(ui::Dialog& d, ModelSettings& m, const ProgLim& li
     if (limits.max_n > 0 && m.n_n_values > limits.max_n) m.n_n_values = limits.max_n;
     m.n_a_spacings = std::atoi(field_text(d, 213, 15).c_str());
     if (m.n_a_spacings < 1) m.n_a_spacings = 1;
-    switch (m.array_type) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 8:
-    case 9:
-        m.nlev = m.n_a_spacings_wenner;
-        break;
-    default:
-        m.nlev = m.n_a_spacings * m.n_n_values;
-        break;
-    }
+    m.nlev = model::levels_by_spacing(m.array_type) ? m.n_a_spacings_wenner
+                                                    : m.n_a_spacings * m.n_n_values;
     // Line electrodes cannot form arrays with a remote or off-line electrode.
     if (m.electrode_type == 1 && (m.array_type == 4 || m.array_type == 6 || m.array_type == 8))
         m.array_type = 1;

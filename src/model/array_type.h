@@ -27,4 +27,8 @@ int array_code_from_file(int file_code);
 int array_code_to_file(int internal_code);
 /// ArrayNameTable entry of an internal code; "Unknown" outside 1..18.
 const char* array_type_name(int internal_code);
+/// True for the arrays whose data levels are set by the spacing alone (codes 1 to 4, 8 and 9:
+/// the Wenner arrays, pole-pole, equatorial dipole-dipole and gradient); the others step a and
+/// n.
+bool levels_by_spacing(int internal_code);
 } // namespace model

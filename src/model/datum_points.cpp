@@ -2,6 +2,7 @@
 // gradient set, and the grouping of the depth-sorted arrays into datum levels.
 #include "model/datum_points.h"
 
+#include "model/array_type.h"
 #include "model/depth_tables.h"
 #include "model/plot_points.h"
 #include "model/services.h"
@@ -212,15 +213,8 @@ int calc_datum_points(ModelSettings& settings, const ProgLim& limits) {
     Generator g{settings, limits};
     g.max_doi = s.max_depth_ratio / s.unit_spacing;
     model::trace("Maximum DOI %.2f\n", g.max_doi);
+    if (model::levels_by_spacing(type)) g.a_levels(type);
     switch (type) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 8:
-    case 9:
-        g.a_levels(type);
-        break;
     case 5:
     case 6:
     case 7:
