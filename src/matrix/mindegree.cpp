@@ -36,6 +36,17 @@ void walk_element(int link, OneBased<const int> xadj, const int* adjncy_, Visit 
     }
 }
 
+// `node` is indistinguishable from `into`: its weight joins into's, and it is marked as merged
+// (dforw -into, dbakw -maxint) so that no list and no later pass takes it again.
+void merge_node(int node, int into, OneBased<int> qsize, OneBased<int> marker, OneBased<int> dforw,
+                OneBased<int> dbakw, int maxint) {
+    qsize[into] += qsize[node];
+    qsize[node] = 0;
+    marker[node] = maxint;
+    dforw[node] = -into;
+    dbakw[node] = -maxint;
+}
+
 } // namespace
 
 void mmd_init_degrees(int n, const int* xadj_, int* dhead_, int* dforw_, int* dbakw_, int* qsize_,
@@ -116,11 +127,7 @@ void mmd_eliminate(int mdnode, const int* xadj_, int* adjncy_, int* dhead_, int*
         }
         const int nqnbrs = xqnbr - jstrt;
         if (nqnbrs <= 0) {
-            qsize[mdnode] += qsize[rnode];
-            qsize[rnode] = 0;
-            marker[rnode] = maxint;
-            dforw[rnode] = -mdnode;
-            dbakw[rnode] = -maxint;
+            merge_node(rnode, mdnode, qsize, marker, dforw, dbakw, maxint);
         } else {
             dforw[rnode] = nqnbrs + 1;
             dbakw[rnode] = 0;
@@ -182,15 +189,10 @@ void mmd_update_degrees(int ehead, int n, const int* xadj_, const int* adjncy_, 
                                 marker[node] = tag;
                                 deg += qsize[node];
                             } else if (dbakw[node] == 0) {
-                                if (dforw[node] == 2) {
-                                    qsize[enode] += qsize[node];
-                                    qsize[node] = 0;
-                                    marker[node] = maxint;
-                                    dforw[node] = -enode;
+                                if (dforw[node] == 2)
+                                    merge_node(node, enode, qsize, marker, dforw, dbakw, maxint);
+                                else
                                     dbakw[node] = -maxint;
-                                } else {
-                                    dbakw[node] = -maxint;
-                                }
                             }
                             return true;
                         });
