@@ -344,16 +344,12 @@ bool ColDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogAr
     case ui::DialogEvent::command:
         if (args.id >= 900 && args.id <= 916) {
             choose_entry(dialog, args.id - 900);
-        } else if (args.id == ui::id_ok) {
+            return true;
+        }
+        if (args.id == ui::id_ok)
             std::memcpy(Progdisplay.colour_table, colour_state.working,
                         sizeof colour_state.working);
-            display::end_dialog(dialog, true);
-        } else if (args.id == ui::id_cancel) {
-            display::end_dialog(dialog, false);
-        } else {
-            return false;
-        }
-        return true;
+        return display::end_on_ok_or_cancel(dialog, args.id);
     }
     return false;
 }

@@ -162,15 +162,10 @@ bool ContourChoiceBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent ev
         if (args.id >= 160 && args.id <= 165) {
             d.contour_choice = args.id - 159;
             dialog.check_radio(160, 165, args.id);
-        } else if (args.id == ui::id_ok) {
-            display::end_dialog(dialog, true);
-        } else if (args.id == ui::id_cancel) {
-            d.contour_choice = 1;
-            display::end_dialog(dialog, false);
-        } else {
-            return false;
+            return true;
         }
-        return true;
+        if (args.id == ui::id_cancel) d.contour_choice = 1;
+        return display::end_on_ok_or_cancel(dialog, args.id);
     default:
         return false;
     }
@@ -230,13 +225,13 @@ bool ContourLogBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event
         return true;
     }
     case ui::DialogEvent::command:
-        if (args.id >= 142 && args.id <= 146) {
-            d.log_factor_choice = args.id - 142;
-            dialog.check_radio(142, 146, args.id);
-        } else if (args.id == 148) {
+        if (dialog.take_radio(142, 146, args.id, d.log_factor_choice)) return true;
+        if (args.id == 148) {
             d.log_factor_choice = 4;
             dialog.check_radio(142, 146, 146);
-        } else if (args.id == ui::id_ok) {
+            return true;
+        }
+        if (args.id == ui::id_ok) {
             double first = 0.0, factor = 0.0;
             if (!display::number_field(dialog, 147, 15, "the minimum contour value", first))
                 return true;
@@ -246,14 +241,9 @@ bool ContourLogBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event
                 return true;
             d.first_contour_value = static_cast<float>(std::fabs(first));
             d.contour_step = static_cast<float>(std::fabs(field_value(dialog, 148, 15)));
-            display::end_dialog(dialog, true);
-        } else if (args.id == ui::id_cancel) {
-            d.log_factor_choice = log_factor_at_init;
-            display::end_dialog(dialog, false);
-        } else {
-            return false;
         }
-        return true;
+        if (args.id == ui::id_cancel) d.log_factor_choice = log_factor_at_init;
+        return display::end_on_ok_or_cancel(dialog, args.id);
     default:
         return false;
     }
@@ -282,13 +272,8 @@ bool ContourLinearBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent ev
             return true;
         d.first_contour_value = static_cast<float>(first);
         d.contour_step = static_cast<float>(step);
-        display::end_dialog(dialog, true);
-    } else if (args.id == ui::id_cancel) {
-        display::end_dialog(dialog, false);
-    } else {
-        return false;
     }
-    return true;
+    return display::end_on_ok_or_cancel(dialog, args.id);
 }
 
 bool UdfDiaBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event,

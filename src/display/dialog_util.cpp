@@ -37,6 +37,12 @@ void end_dialog(ui::Dialog& dialog, bool ok) {
     dialog.end(ok ? 1 : 0);
 }
 
+bool end_on_ok_or_cancel(ui::Dialog& dialog, int id) {
+    if (id != ui::id_ok && id != ui::id_cancel) return false;
+    end_dialog(dialog, id == ui::id_ok);
+    return true;
+}
+
 int ask(const std::string& text, const char* caption, unsigned flags) {
     return model::ask_message(text.c_str(), caption, flags);
 }

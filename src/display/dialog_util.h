@@ -29,6 +29,8 @@ void add_ok_cancel(ui::DialogTemplate& t, int y);
 /// Ends a dialog the way every display dialog does: dialog_result 1 and the result 1 on OK,
 /// dialog_result 2 and the result 0 on Cancel.
 void end_dialog(ui::Dialog& dialog, bool ok);
+/// end_dialog for `id` OK or Cancel; true when it was one of them, false (nothing done) else.
+bool end_on_ok_or_cancel(ui::Dialog& dialog, int id);
 
 /// Shows `text` under `caption` with `flags` (through the message funnel, no beep).
 int ask(const std::string& text, const char* caption, unsigned flags);

@@ -155,23 +155,13 @@ bool FreqSelectDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::D
         return true;
     }
     case ui::DialogEvent::command:
-        if (args.id == 863 || args.id == 864) {
-            d.ip_display_mode = args.id - 863;
-            dialog.check_radio(863, 864, args.id);
-            return true;
-        }
+        if (dialog.take_radio(863, 864, args.id, d.ip_display_mode)) return true;
         if (args.id == ui::id_ok) {
             const int n = std::atoi(dialog.text(862).substr(0, 20).c_str());
             m.freq_index = std::max(1, std::min(n, std::max(1, m.nfreq)));
-            display::end_dialog(dialog, true);
-            return true;
         }
-        if (args.id == ui::id_cancel) {
-            d.ip_display_mode = mode_at_init;
-            display::end_dialog(dialog, false);
-            return true;
-        }
-        return false;
+        if (args.id == ui::id_cancel) d.ip_display_mode = mode_at_init;
+        return display::end_on_ok_or_cancel(dialog, args.id);
     default:
         return false;
     }

@@ -70,15 +70,9 @@ bool Sens2DSelDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
         m.array_index = std::isfinite(typed) ? int(std::clamp(std::trunc(typed), 1.0, last)) : 1;
         const double factor = display::field_value(dialog, 1253, 30);
         if (factor > 0.0 && factor < 3.0e38) m.section_scale = float(factor);
-        display::end_dialog(dialog, true);
-        return true;
     }
-    if (args.id == ui::id_cancel) {
-        m.array_index = section_at_opening;
-        display::end_dialog(dialog, false);
-        return true;
-    }
-    return false;
+    if (args.id == ui::id_cancel) m.array_index = section_at_opening;
+    return display::end_on_ok_or_cancel(dialog, args.id);
 }
 
 namespace forward {

@@ -206,11 +206,7 @@ bool Sens2DDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialo
         dialog.set_text(967, formatted("%.4f", m.sens_unit_spacing));
         return true;
     case ui::DialogEvent::command:
-        if (args.id >= 961 && args.id <= 963) {
-            m.sens_calc_type = args.id - 961;
-            dialog.check_radio(961, 963, args.id);
-            return true;
-        }
+        if (dialog.take_radio(961, 963, args.id, m.sens_calc_type)) return true;
         if (args.id == ui::id_ok) {
             m.sens_max_current = typed(dialog, 965, 30);
             m.sens_resistivity = typed(dialog, 964, 30);
