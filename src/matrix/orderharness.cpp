@@ -419,7 +419,7 @@ bool SparseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialo
     return false;
 }
 
-int sparse_order_test(const void* /*window*/) {
+int sparse_order_test() {
     const std::string path = sys::program_dir() + "1wd2dtest.txt";
     std::FILE* file = std::fopen(path.c_str(), "wt");
     if (!file) {

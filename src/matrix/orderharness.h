@@ -33,5 +33,5 @@ bool SparseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialo
 /// method ran (an ordering's own failure flag is only printed and shown), 1 when the file
 /// cannot be created ("There has been an error in creating\nthe file %s.") or work memory is
 /// refused ("Insufficient memory"): no summary box then, and every vector taken is returned.
-/// `window` would own the boxes; the message funnel places them.
-int sparse_order_test(const void* window);
+/// The message funnel places the boxes.
+int sparse_order_test();

@@ -82,7 +82,7 @@ TEST(OrderTrial, EveryMethodWritesItsFileAndShowsItsBox) {
             Headless ui;
             choose(ui, std::string(dimension == 0 ? "click 1711 " : "click 1712 ") + m.clicks);
             if (m.method == 6) sparse_order_options.method = 6;
-            ASSERT_EQ(sparse_order_test(nullptr), 0);
+            ASSERT_EQ(sparse_order_test(), 0);
 
             char box[200];
             if (m.method == 6)
@@ -123,7 +123,7 @@ TEST(OrderTrial, UnwritableFolderShowsTheCreationMessageAndNoSummary) {
     sys::set_program_dir("/nonexistent-veldarin-folder/");
     Headless ui;
     sparse_order_options = SparseOrderOptions{};
-    EXPECT_EQ(sparse_order_test(nullptr), 1);
+    EXPECT_EQ(sparse_order_test(), 1);
     sys::set_program_dir(saved);
     EXPECT_EQ(ui.output(), "BEEP\nBOX [Error Message] There has been an error in creating\\nthe "
                            "file /nonexistent-veldarin-folder/1wd2dtest.txt.\n");
@@ -142,7 +142,7 @@ TEST(OrderTrial, RefusedMemoryShowsTheMessageAndReturnsEverything) {
             Headless ui;
             const long long before = sys::page_bytes_in_use();
             sys::set_page_budget(before + pages * 4096LL);
-            const int result = sparse_order_test(nullptr);
+            const int result = sparse_order_test();
             sys::set_page_budget(-1);
             EXPECT_EQ(sys::page_bytes_in_use(), before);
             const std::string shown = ui.output();
