@@ -316,16 +316,14 @@ void solve_remote(const BandSetup& setup, BandWork& work, double* row) {
     const fe::RemoteElectrodes& r = setup.remote_nodes;
     std::fill(row, row + setup.stride, 0.0);
     for (int source = 0; source < 2; ++source) {
-        const int count = source == 0 ? r.c2_count : r.p2_count;
-        const int* rn = source == 0 ? r.c2_node : r.p2_node;
-        const float* rw = source == 0 ? r.c2_weight : r.p2_weight;
-        if (count == 0) continue;
+        const fe::RemoteElectrodes::Source s = r.source(source);
+        if (s.count == 0) continue;
         double* b = work.rhs[source].get();
         std::fill(b, b + nodes, 0.0);
         int first = nodes;
-        for (int q = 0; q < count; ++q) {
-            b[rn[q] - 1] += rw[q];
-            first = std::min(first, rn[q]);
+        for (int q = 0; q < s.count; ++q) {
+            b[s.node[q] - 1] += s.weight[q];
+            first = std::min(first, s.node[q]);
         }
         band_cholesky_solve(work.band.get(), nodes, b, setup.bw, first, 1);
         for (int e = 0; e < n; ++e)
@@ -418,9 +416,7 @@ model::SolverResult set_up(const fe::Inputs& in, BandSetup& setup, BandWork& wor
             return r;
     if (setup.jacobian)
         if (model::SolverResult r = open_work_files(in, setup, files); !r.ok()) return r;
-    model::trace("nyk %d\n", setup.nk);
-    for (int i = 0; i < setup.nk; ++i)
-        model::trace("%2d %10.7f\n", i + 1, setup.k[i]);
+    fe::trace_wavenumbers(setup.nk, setup.k.get());
     return {};
 }
 

@@ -181,13 +181,11 @@ model::SolverResult solve_sources(const BlockSetup& setup, BlockStorage& s, Bloc
     double* row = values.remote.get() + std::size_t(m) * setup.stride;
     std::fill(row, row + setup.stride, 0.0);
     for (int source = 0; source < 2; ++source) {
-        const int count = source == 0 ? r.c2_count : r.p2_count;
-        const int* rn = source == 0 ? r.c2_node : r.p2_node;
-        const float* rw = source == 0 ? r.c2_weight : r.p2_weight;
-        if (count == 0) continue;
+        const fe::RemoteElectrodes::Source remote = r.source(source);
+        if (remote.count == 0) continue;
         std::fill(rhs, rhs + s.n, 0.0f);
-        for (int q = 0; q < count; ++q)
-            rhs[s.row(rn[q])] += rw[q];
+        for (int q = 0; q < remote.count; ++q)
+            rhs[s.row(remote.node[q])] += remote.weight[q];
         if (model::SolverResult res = solve(s, rhs); !res.ok()) return res;
         for (int e = 0; e < n; ++e)
             row[source * n + e] = rhs[s.row(setup.node[e])];

@@ -90,6 +90,12 @@ model::SolverResult place_electrodes(int nboreholes, const std::int32_t* issbor,
     return {};
 }
 
+void trace_wavenumbers(int nk, const double* k) {
+    model::trace("nyk %d\n", nk);
+    for (int i = 0; i < nk; ++i)
+        model::trace("%2d %10.7f\n", i + 1, k[i]);
+}
+
 model::SolverResult report_no_memory() {
     return report_error(model::SolverStatus::no_memory,
                         "Insufficient memory for finite-element subroutine!.");

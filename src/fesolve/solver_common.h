@@ -15,6 +15,9 @@ namespace fe {
 
 struct Inputs;
 
+/// Writes the wavenumbers to the trace log: "nyk <nk>", then one line per wavenumber.
+void trace_wavenumbers(int nk, const double* k);
+
 /// "Insufficient memory for finite-element subroutine!." under "Error Message" (after the
 /// beep); returns a no_memory failure.
 model::SolverResult report_no_memory();
@@ -67,6 +70,18 @@ struct RemoteElectrodes {
     int c2_count = 0, p2_count = 0;
     int c2_node[2] = {0, 0}, p2_node[2] = {0, 0};
     float c2_weight[2] = {0, 0}, p2_weight[2] = {0, 0};
+
+    /// The nodes of one remote electrode and their weights as a current source.
+    struct Source {
+        int count;
+        const int* node;
+        const float* weight;
+    };
+    /// Source 0 is C2, source 1 is P2.
+    Source source(int which) const {
+        return which == 0 ? Source{c2_count, c2_node, c2_weight}
+                          : Source{p2_count, p2_node, p2_weight};
+    }
 };
 
 /// Places C2 and P2 on the surface nodes (get_electrode_node_numbers, columns at positions[]),

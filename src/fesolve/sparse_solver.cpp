@@ -363,16 +363,14 @@ void solve_remote(const SparseSetup& setup, SparseWork& w, double* row) {
     const fe::RemoteElectrodes& r = setup.remote_nodes;
     std::fill(row, row + setup.stride, 0.0);
     for (int source = 0; source < 2; ++source) {
-        const int count = source == 0 ? r.c2_count : r.p2_count;
-        if (count == 0) continue;
-        const int* rn = source == 0 ? r.c2_node : r.p2_node;
-        const float* rw = source == 0 ? r.c2_weight : r.p2_weight;
+        const fe::RemoteElectrodes::Source s = r.source(source);
+        if (s.count == 0) continue;
         double* b = w.rhs[source].get();
         std::fill(b, b + n, 0.0);
         int first = n;
-        for (int q = 0; q < count; ++q) {
-            b[new_of_old[rn[q] - 1] - 1] += rw[q];
-            first = std::min(first, new_of_old[rn[q] - 1]);
+        for (int q = 0; q < s.count; ++q) {
+            b[new_of_old[s.node[q] - 1] - 1] += s.weight[q];
+            first = std::min(first, new_of_old[s.node[q] - 1]);
         }
         solve_sparse_dbl(first, 1, n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(),
                          setup.nzsub.get(), w.diag.get(), b);
@@ -440,9 +438,7 @@ model::SolverResult set_up(const fe::Inputs& in, SparseSetup& setup, SparseWork&
     if (setup.remote)
         fe::place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns,
                                     nz, nx, in.node_col_x, setup.remote_nodes);
-    model::trace("nyk %d\n", in.nky);
-    for (int i = 0; i < in.nky; ++i)
-        model::trace("%2d %10.7f\n", i + 1, setup.k[i]);
+    fe::trace_wavenumbers(in.nky, setup.k.get());
     return {};
 }
 

@@ -282,16 +282,14 @@ template <class T> void ComplexRun<T>::solve_remote(int w) {
     T* bim = rhs_im_.get();
     const fe::RemoteElectrodes& r = remote_nodes_;
     for (int source = 0; source < 2; ++source) {
-        const int count = source == 0 ? r.c2_count : r.p2_count;
-        const int* nodes = source == 0 ? r.c2_node : r.p2_node;
-        const float* weights = source == 0 ? r.c2_weight : r.p2_weight;
-        if (count == 0) continue;
+        const fe::RemoteElectrodes::Source s = r.source(source);
+        if (s.count == 0) continue;
         std::fill(bre, bre + n_, T(0));
         std::fill(bim, bim + n_, T(0));
         int first = n_;
-        for (int q = 0; q < count; ++q) {
-            bre[nodes[q] - 1] += T(weights[q]);
-            first = std::min(first, nodes[q]);
+        for (int q = 0; q < s.count; ++q) {
+            bre[s.node[q] - 1] += T(s.weight[q]);
+            first = std::min(first, s.node[q]);
         }
         solve<T>(band_re_.get(), band_im_.get(), n_, bre, bim, bw_, first, 1);
         for (int e = 0; e < np_; ++e) {
