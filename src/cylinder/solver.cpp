@@ -173,7 +173,7 @@ template <class T> class Run {
     model::SolverResult check() const;
     model::SolverResult allocate();
     model::SolverResult allocate_staging();
-    void quad_matrices(int s, int j, const int (&l)[8], Real* S, Real* M) const;
+    void quad_matrices(const int (&l)[8], Real* S, Real* M) const;
     void keep_quad_matrices();
     model::SolverResult open_work_file(int f);
     model::SolverResult close_work_file(int f);
@@ -280,10 +280,9 @@ template <class T> model::SolverResult Run<T>::allocate_staging() {
     return {};
 }
 
-// S and M of the quadrilateral of sector s, ring j (nodes l), full 8 x 8. The r sin of each node
-// goes first, so that det J is positive on a mesh whose radii decrease inwards.
-template <class T>
-void Run<T>::quad_matrices(int /*s*/, int /*j*/, const int (&l)[8], Real* S, Real* M) const {
+// S and M of the quadrilateral of nodes l (quad_nodes), full 8 x 8. The r sin of each node goes
+// first, so that det J is positive on a mesh whose radii decrease inwards.
+template <class T> void Run<T>::quad_matrices(const int (&l)[8], Real* S, Real* M) const {
     Real x[8], y[8];
     for (int q = 0; q < 8; ++q) {
         x[q] = y_[l[q] - 1];
@@ -303,7 +302,7 @@ template <class T> void Run<T>::keep_quad_matrices() {
         for (int s = 1; s <= n_; ++s) {
             int l[8];
             quad_nodes(n_, R_, s, j, l);
-            quad_matrices(s, j, l, S, M);
+            quad_matrices(l, S, M);
             Real* out = quad_terms_.get() + 72 * (std::size_t(j - 1) * n_ + (s - 1));
             for (int p = 0; p < 8; ++p)
                 for (int q = p; q < 8; ++q) {
@@ -364,7 +363,7 @@ template <class T> model::SolverResult Run<T>::assemble(Real kk) {
                 if (in_.element_matrices_once)
                     kept = quad_terms_.get() + 72 * (std::size_t(j - 1) * n_ + (s - 1));
                 else
-                    quad_matrices(s, j, l, S, M);
+                    quad_matrices(l, S, M);
                 for (int p = 0, t = 0; p < 8; ++p)
                     for (int q = p; q < 8; ++q, ++t) {
                         const Real a =
