@@ -342,7 +342,7 @@ int Run::transform() {
     }
     if (fourier_transform_grid(in_.lead, in_.electrode_offset_ratio, f_.pair_order(),
                                pair_values_.get(), in_.table_a, in_.table_b, N, in_.nky, k_.get(),
-                               4, pairs_, in_.array_type) != 0)
+                               4, pairs_, in_.array_type, 1.0 / in_.nodes_per_spacing) != 0)
         return 1;
     if (remote_) std::copy(y.get(), y.get() + rows, in_.remote_table);
     return 0;

@@ -18,14 +18,19 @@
 /// (2,3), ...), L outer and J inner otherwise. For each pair it writes, at (L, J) and (J, L) of
 /// the two N x N tables with leading dimension `lead`:
 ///   pot        = (1/pi) * fd::potential_integral of the significant samples (m sub-steps),
-///   offset_pot = (1/pi) * (C - S): the section-plane potential less the potential at the
-///                strike distance s, both by the piecewise model (array type 10, "Offset
-///                Pole-Dipole": (1/pi) * S, the potential at s itself).
+///   offset_pot = (1/pi) * integral of V(k)(1 - cos(k s)): the section-plane potential less
+///                the potential at the strike distance s (array type 10, "Offset
+///                Pole-Dipole": (1/pi) * integral of V(k) cos(k s), the potential at s itself),
+///                from V(k) / K0(k d) as a natural cubic spline of ln k through the
+///                samples (fd::strike_kernel_integrals), exact for a homogeneous earth; samples
+///                beyond k = 0.5 / node_spacing (node_spacing the mesh's node spacing at the
+///                electrodes, in unit spacings), which the mesh does not resolve, are left out and
+///                the ratio of the last one held.
 /// The pair distance is d = J - L unit spacings. The diagonal is not written.
 /// Returns 0, or 1 (tables untouched) when the work vectors cannot be had.
 int fourier_transform_grid(int lead, float s, int order, const double* values, double* pot,
                            double* offset_pot, int N, int n, const double* k, int m, int P,
-                           int array_type);
+                           int array_type, double node_spacing);
 
 /// Point transform in place: for each of the `count` points, y[j] holds the strike distance on
 /// entry (|y| <= 0.02 counts as 0) and the potential (1/pi) * integral of V(k) cos(k*y) on
@@ -48,10 +53,11 @@ int inverse_fourier_pair_potentials_exp(const float* r, const float* values, dou
 /// non-negative). Returns 0, or 1 when the work vectors cannot be had.
 int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* pot,
                                         double* offset_pot, int N, int n, const double* k, int m,
-                                        int ld, int lead, int array_type);
+                                        int ld, int lead, int array_type, double node_spacing);
 /// Single-precision inputs, double outputs: a negated pair gets pot negated back (offset_pot
-/// not); no minimum of two log-linear samples; rising exponential intervals are integrated; the
-/// array type is not consulted.
+/// not); offset_pot is the section-plane potential less the potential at s, both by the
+/// piecewise model (linear in ln k while k r < 0.5, exponential beyond), about 2 % high on a
+/// half-space; the array type is not consulted.
 int inverse_fourier_pair_potentials(float s, const float* values, double* pot, double* offset_pot,
                                     int N, int n, const float* k, int m, int ld, int lead);
 
@@ -72,6 +78,16 @@ struct TailIntegrals {
     double cosine; ///< integral of V(k) cos(k s) from 0 to k1
 };
 TailIntegrals low_wavenumber_tail(double k1, double k2, double v1, double v2, double s);
+
+/// The integrals of a homogeneous earth's kernel K0(k d) at the distance d, and of the kernel
+/// times 1 - cos(k s), against the cardinal functions of the n wavenumbers k: function i is the
+/// natural cubic spline of ln k through 1 at k[i] and 0 at the other wavenumbers, held at its
+/// end values below k[0] and above k[n-1]. So a ratio V(k)/K0(k d) given at the wavenumbers and
+/// interpolated so integrates to the sums of its values times these. The plain integrals add
+/// up to pi/(2 d) and the differences to (pi/2)(1/d - 1/sqrt(d^2 + s^2)). Integrals beyond
+/// k d = 60 are left out (below 1e-27 of the sum).
+void strike_kernel_integrals(const double* k, int n, double d, double s, double* plain,
+                             double* difference);
 
 /// Integral from 0 to infinity of the potential samples v at the wavenumbers k (n leading
 /// samples, m spline sub-steps per interval): the low-wavenumber tail below k[0], the

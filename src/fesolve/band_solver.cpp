@@ -369,7 +369,8 @@ model::SolverResult write_outputs(const fe::Inputs& in, const BandSetup& setup,
             }
     } else if (inverse_fourier_pair_potentials_dbl(
                    in.electrode_offset_ratio, values.pairs.get(), in.table_a, in.table_b, n,
-                   setup.nk, setup.k.get(), 4, int(setup.npairs), lead, in.array_type) != 0) {
+                   setup.nk, setup.k.get(), 4, int(setup.npairs), lead, in.array_type,
+                   1.0 / in.nodes_per_spacing) != 0) {
         return fe::report_no_memory();
     }
     if (setup.remote &&

@@ -475,7 +475,8 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
     update_status("Calculating potentials", 0);
     if (inverse_fourier_pair_potentials_dbl(in.electrode_offset_ratio, values.pairs.get(),
                                             in.table_a, in.table_b, setup.N, in.nky, setup.k.get(),
-                                            4, int(setup.npairs), in.lead, in.array_type) != 0)
+                                            4, int(setup.npairs), in.lead, in.array_type,
+                                            1.0 / in.nodes_per_spacing) != 0)
         return fe::report_no_memory();
     if (setup.remote &&
         !fe::transform_remote_values(setup.remote_nodes, setup.table, setup.N, in.nelec,
