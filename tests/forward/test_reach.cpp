@@ -14,22 +14,23 @@ using namespace forward_test;
 
 namespace {
 
-// A line of `nelec` electrodes at 4 nodes a spacing with 16 grid rows: the default depths (21
-// spacings deep) or explicit ones from 0.25 down to 12 spacings. `blocks` holds the block line,
-// the resistivities and the nodes a spacing, and `rows` the 16 rows of block codes; by default
-// a 100 ohm-m half-space of one block a row.
+// Depth lines of a line model: the default ones (21 spacings deep), the array's own default
+// ones, or explicit ones from 0.25 down to 12 spacings.
+enum class Depths { generic = 0, array_own = 1, explicit_12 = 2 };
+
+// A line of `nelec` electrodes at 4 nodes a spacing with 16 grid rows at `depths`. `blocks`
+// holds the block line, the resistivities and the nodes a spacing, and `rows` the 16 rows of
+// block codes; by default a 100 ohm-m half-space of one block a row. The offset arrays stand
+// one unit spacing off the line.
 std::string
-line_model(int nelec, int file_code, bool explicit_depths,
-           const std::string& blocks = "0 1\n1\n4\n100\n",
+line_model(int nelec, int file_code, Depths depths, const std::string& blocks = "0 1\n1\n4\n100\n",
            const std::string& rows = "0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n") {
     std::ostringstream f;
-    f << "Line model\n"
-      << nelec << "\n8\n0\n1.0\n"
-      << (explicit_depths ? 2 : 0) << "\n"
-      << blocks << "16\n";
-    if (explicit_depths)
+    f << "Line model\n" << nelec << "\n8\n0\n1.0\n" << int(depths) << "\n" << blocks << "16\n";
+    if (depths == Depths::explicit_12)
         f << "0.25 0.5 0.75 1.0 1.3 1.65 2.05 2.5 3.05 3.7 4.5 5.5 6.8 8.3 10.0 12.0\n";
     f << rows << file_code << "\n";
+    if (file_code == 8 || file_code == 10) f << "1.0\n";
     return f.str();
 }
 
@@ -37,28 +38,35 @@ line_model(int nelec, int file_code, bool explicit_depths,
 
 // On a 96-electrode line the standard sets reach 32 spacings deep and beyond the line's ends;
 // the model's own grid stops at 12 or 21 spacings and 44 beyond the ends. Without the padding
-// the dipole-dipole data read up to 35 % off, the Wenner and pole-pole data 20 %.
+// the dipole-dipole data read up to 35 % off, the Wenner and pole-pole data 20 %. The
+// equatorial dipole-dipole data read up to 2.8 % off and the offset pole-dipole ones
+// 2.0 % before their strike transform followed the ratio of the samples to a half-space's.
 TEST(MeshReach, EveryDatumOfTheStandardSetsOnShallowGrids) {
     CommandFixture f(96, 16000);
     ModelSettings& m = f.r.m;
     struct Case {
         const char* name;
         int file_code;
-        bool explicit_depths;
+        Depths depths;
         int fem;
         double tolerance;
     };
     const Case cases[] = {
-        {"dipole-dipole, default depths, finite differences", 3, false, 0, 0.02},
-        {"dipole-dipole, default depths, finite elements", 3, false, 1, 0.02},
-        {"dipole-dipole, 12 spacings deep, finite elements", 3, true, 1, 0.02},
-        {"Wenner, 12 spacings deep, finite differences", 1, true, 0, 0.02},
-        {"pole-pole, default depths, finite elements", 2, false, 1, 0.03},
-        {"Wenner-Schlumberger, default depths, finite differences", 7, false, 0, 0.02},
+        {"dipole-dipole, default depths, finite differences", 3, Depths::generic, 0, 0.02},
+        {"dipole-dipole, default depths, finite elements", 3, Depths::generic, 1, 0.02},
+        {"dipole-dipole, 12 spacings deep, finite elements", 3, Depths::explicit_12, 1, 0.02},
+        {"Wenner, 12 spacings deep, finite differences", 1, Depths::explicit_12, 0, 0.02},
+        {"pole-pole, default depths, finite elements", 2, Depths::generic, 1, 0.03},
+        {"Wenner-Schlumberger, default depths, finite differences", 7, Depths::generic, 0, 0.02},
+        {"equatorial dipole-dipole, own depths, finite differences", 8, Depths::array_own, 0, 0.02},
+        {"equatorial dipole-dipole, 12 spacings deep, finite elements", 8, Depths::explicit_12, 1,
+         0.02},
+        {"offset pole-dipole, default depths, finite differences", 10, Depths::generic, 0, 0.02},
+        {"offset pole-dipole, default depths, finite elements", 10, Depths::generic, 1, 0.02},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        f.read(f.home.write("line.mod", line_model(96, c.file_code, c.explicit_depths)));
+        f.read(f.home.write("line.mod", line_model(96, c.file_code, c.depths)));
         ASSERT_EQ(m.model_read, 1) << f.h.output();
         const int nx = m.nx_nodes, nz = m.nz_nodes;
         m.fem = c.fem;
@@ -81,7 +89,8 @@ TEST(MeshReach, PaddingCellsTakeTheNearestModelCell) {
     std::string rows;
     for (int row = 1; row <= 16; ++row)
         rows += row == 16 ? "22\n" : "01\n";
-    const std::string text = line_model(20, 3, true, "0 2\n3\n4\n10 100 1000\n", rows);
+    const std::string text =
+        line_model(20, 3, Depths::explicit_12, "0 2\n3\n4\n10 100 1000\n", rows);
     f.read(f.home.write("blocks.mod", text));
     ASSERT_EQ(m.model_read, 1) << f.h.output();
 
@@ -136,7 +145,7 @@ TEST(MeshReach, PaddingCellsTakeTheNearestModelCell) {
 TEST(MeshReach, WiderArrayAfterTheCalculationAsksForANewOne) {
     CommandFixture f(96, 16000);
     ModelSettings& m = f.r.m;
-    f.read(f.home.write("line.mod", line_model(96, 1, true)));
+    f.read(f.home.write("line.mod", line_model(96, 1, Depths::explicit_12)));
     ASSERT_EQ(m.model_read, 1) << f.h.output();
     f.calculate();
     ASSERT_EQ(m.data_ready, 1) << f.h.output();
