@@ -87,7 +87,7 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
         }
         const std::vector<float> padded = mesh.cells(cells, 1);
         fd::Inputs in = fd::make_inputs(s, limits, cells, table_a, table_b, remote);
-        if (mesh.padded()) {
+        if (mesh.changed()) {
             on_mesh(mesh, in);
             in.conductivity = padded.data();
             in.node_col_dx = mesh.col_dx.data();
@@ -107,7 +107,7 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
                                                in.borehole_columns + std::max(in.nboreholes, 0));
     for (std::int32_t& c : borehole_columns)
         c += mesh.left;
-    if (mesh.padded()) {
+    if (mesh.changed()) {
         on_mesh(mesh, in);
         in.cells = padded.data();
         in.node_x = node_x.data();

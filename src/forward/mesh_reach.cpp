@@ -7,6 +7,7 @@
 #include "model/utilities.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace forward {
 
@@ -33,6 +34,20 @@ std::vector<float> padding(float reached, float last, float target, int most) {
 
 bool standard_array(int code) {
     return (code >= 1 && code <= 10) || code == 15;
+}
+
+// Rows whose top lies within one unit spacing of the surface and that are thicker than 1.2
+// node spacings along the line are split into equal rows no thicker than that. Measured on a
+// pole-pole line with its own default depths (rows of 0.45 spacings at 4 nodes a spacing):
+// neighbouring electrodes read 4.3 % (finite differences) and 5.2 % (elements) high, with the
+// rows split 0.6 %.
+constexpr float split_near = 1.0f, thickest_near = 1.2f;
+
+// Models whose electrodes stand on nodes of a given row: water rows, boreholes, a tank's
+// floor and line electrodes keep the model's rows.
+bool rows_may_split(const ModelSettings& s) {
+    return s.water_present != 1 && s.nboreholes == 0 && s.tank_model != 1 &&
+           s.electrode_type == 0 && s.nodes_per_spacing >= 1;
 }
 
 } // namespace
@@ -83,8 +98,26 @@ SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_paddi
     left = int(pad_left.size());
     right = int(pad_right.size());
     below = int(pad_below.size());
+
+    // The model's rows, the thick ones near the electrodes split: solver row r (0-based) lies
+    // in model row row_from_[r] from the fraction row_part_[r] of it on.
+    const float thickest = thickest_near * s.node_col_dx[std::clamp(first, 0, mx - 2)];
+    float top = 0.0f;
+    for (int j = 0; j < mz - 1; ++j) {
+        const float dz = s.node_row_dz[j];
+        int parts = 1;
+        if (max_padding > 0 && rows_may_split(s) && top < split_near && dz > thickest)
+            parts = int(std::ceil(dz / thickest));
+        for (int p = 0; p < parts; ++p) {
+            row_dz.push_back(dz / float(parts));
+            row_from_.push_back(j);
+            row_part_.push_back(float(p) / float(parts));
+        }
+        split += parts - 1;
+        top += dz;
+    }
     nx = mx + left + right;
-    nz = mz + below;
+    nz = mz + split + below;
 
     col_dx.assign(pad_left.rbegin(), pad_left.rend());
     col_dx.insert(col_dx.end(), s.node_col_dx, s.node_col_dx + mx - 1);
@@ -92,12 +125,13 @@ SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_paddi
     col_x.assign(std::size_t(nx), 0.0f);
     for (int i = 1; i < nx; ++i)
         col_x[i] = col_x[i - 1] + col_dx[i - 1];
-    row_dz.assign(s.node_row_dz, s.node_row_dz + mz - 1);
     row_dz.insert(row_dz.end(), pad_below.begin(), pad_below.end());
 
-    // Node positions: the model's nodes moved right by the left padding, padding columns at
+    // Node positions: the model's nodes moved right by the left padding, nodes of split rows
+    // on the straight line between the model's nodes above and below them, padding columns at
     // the depths of the model column beside them, padding rows flat below the bottom row.
     const float shift = col_x[std::size_t(left)];
+    const int rows = mz + split; // the model's rows, split
     node_x.assign(std::size_t(nx) * nz, 0.0f);
     node_z.assign(node_x.size(), 0.0f);
     for (int c = 0; c < nx; ++c) {
@@ -105,12 +139,16 @@ SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_paddi
         const bool model_column = mc == c - left;
         for (int r = 0; r < nz; ++r) {
             const std::size_t at = std::size_t(c) * nz + r;
-            const std::size_t from = std::size_t(mc) * mz + std::min(r, mz - 1);
-            node_x[at] = model_column ? s.node_x[from] + shift : col_x[c];
-            node_z[at] = s.node_z[from];
-            if (r >= mz) {
+            const int mr = r < rows - 1 ? row_from_[std::size_t(r)] : mz - 1;
+            const float part = r < rows - 1 ? row_part_[std::size_t(r)] : 0.0f;
+            const std::size_t from = std::size_t(mc) * mz + mr;
+            const std::size_t next = part > 0.0f ? from + 1 : from;
+            const float x = s.node_x[from] + part * (s.node_x[next] - s.node_x[from]);
+            node_x[at] = model_column ? x + shift : col_x[c];
+            node_z[at] = s.node_z[from] + part * (s.node_z[next] - s.node_z[from]);
+            if (r >= rows) {
                 float below_bottom = 0.0f;
-                for (int k = mz; k <= r; ++k)
+                for (int k = rows; k <= r; ++k)
                     below_bottom += row_dz[std::size_t(k - 1)];
                 node_z[at] += below_bottom;
             }
@@ -123,7 +161,8 @@ std::vector<float> SolverMesh::cells(const float* model_cells, int per_cell) con
     for (int j = 1; j < nz; ++j)
         for (int i = 1; i < nx; ++i) {
             const int mi = std::clamp(i - left, 1, model_nx_ - 1);
-            const int mj = std::min(j, model_nz_ - 1);
+            const int mj =
+                j <= int(row_from_.size()) ? row_from_[std::size_t(j - 1)] + 1 : model_nz_ - 1;
             const float* from =
                 model_cells + std::size_t(index2d(mi, mj, model_nx_ - 1)) * per_cell;
             std::copy(from, from + per_cell,

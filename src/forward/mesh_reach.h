@@ -32,24 +32,31 @@ bool potentials_reach(const ModelSettings& settings, float solved);
 /// The solver mesh: the model's nx x nz nodes with `left` padding columns before its first
 /// column, `right` after its last and `below` padding rows under its last row. Padding spacings
 /// grow outward and downward by a fixed factor from the model's outermost column spacing and
-/// its last row spacing. Node x and z come from the model's node tables (topography and
-/// the flat bottom row included), shifted so that the first column stands at x = 0; a padding
-/// column takes the depths of the model column beside it, a padding row lies flat below the
-/// bottom row.
+/// its last row spacing. Rows within one unit spacing of the surface that are thicker than
+/// 1.2 node spacings at the electrodes are split into equal rows no thicker than that (`split`
+/// rows more), unless the electrodes stand on given rows (water rows, boreholes, a tank, line
+/// electrodes). Node x and z come from the model's node tables (topography and the flat bottom
+/// row included; split rows on the straight line between the model's nodes), shifted so that
+/// the first column stands at x = 0; a padding column takes the depths of the model column
+/// beside it, a padding row lies flat below the bottom row.
 class SolverMesh {
   public:
     /// The mesh of `settings` (nx_nodes, nz_nodes, node_col_dx, node_row_dz, node_x, node_z)
-    /// padded until it reaches `reach`, with at most `max_padding` columns a side and rows.
+    /// padded until it reaches `reach`, with at most `max_padding` columns a side and rows;
+    /// `max_padding` 0 keeps the model's mesh node for node (no rows split either).
     SolverMesh(const ModelSettings& settings, const Reach& reach, int max_padding = 60);
 
     int nx = 0, nz = 0;                 ///< node columns and rows
     int left = 0, right = 0, below = 0; ///< padding columns and rows
+    int split = 0;                      ///< rows added by splitting the model's
     std::vector<float> col_dx;          ///< nx - 1 column spacings
     std::vector<float> col_x;           ///< nx column positions, the first at 0
     std::vector<float> row_dz;          ///< nz - 1 row spacings
     std::vector<float> node_x, node_z;  ///< nx nz node positions, down the columns
 
     bool padded() const { return left + right + below > 0; }
+    /// Whether the mesh differs from the model's: padded or split.
+    bool changed() const { return padded() || split > 0; }
 
     /// A cell table of the model (`per_cell` values a cell, cell (i, j) from
     /// per_cell index2d(i, j, nx_nodes - 1)) on this mesh: a padding cell takes the values of
@@ -58,6 +65,8 @@ class SolverMesh {
 
   private:
     int model_nx_ = 0, model_nz_ = 0;
+    std::vector<int> row_from_;   ///< the model row (0-based) of each split row
+    std::vector<float> row_part_; ///< where in it the split row starts, as a fraction
 };
 
 } // namespace forward

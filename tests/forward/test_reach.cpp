@@ -63,6 +63,9 @@ TEST(MeshReach, EveryDatumOfTheStandardSetsOnShallowGrids) {
          0.02},
         {"offset pole-dipole, default depths, finite differences", 10, Depths::generic, 0, 0.02},
         {"offset pole-dipole, default depths, finite elements", 10, Depths::generic, 1, 0.02},
+        // Rows of 0.45 spacings: 4.3 and 5.2 % before the solvers split them; 0.7 % after.
+        {"pole-pole, own depths, finite differences", 2, Depths::array_own, 0, 0.01},
+        {"pole-pole, own depths, finite elements", 2, Depths::array_own, 1, 0.01},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -137,6 +140,53 @@ TEST(MeshReach, PaddingCellsTakeTheNearestModelCell) {
     EXPECT_FLOAT_EQ(sigma[0], 0.1f);
     EXPECT_FLOAT_EQ(sigma.back(), 0.001f);
     EXPECT_FLOAT_EQ(sigma[std::size_t(last - 1)], 0.01f);
+}
+
+// The rows of the pole-pole array's own depths (0.45 spacings) within a spacing of the surface
+// are split in two for the solvers: each part takes the model row's cells and its nodes lie
+// halfway between the model's. Models whose electrodes stand on given rows keep theirs, as
+// does the mesh kept node for node.
+TEST(MeshReach, ThickRowsAtTheElectrodesAreSplit) {
+    CommandFixture f(96, 16000);
+    ModelSettings& m = f.r.m;
+    std::string rows;
+    for (int row = 1; row <= 16; ++row)
+        rows += row % 2 ? "01\n" : "10\n";
+    f.read(f.home.write("thick.mod",
+                        line_model(20, 2, Depths::array_own, "0 2\n2\n4\n10 100\n", rows)));
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    ASSERT_FLOAT_EQ(m.node_row_dz[0], 0.45f);
+
+    const forward::SolverMesh mesh(m, {0.0f, 0.0f});
+    EXPECT_FALSE(mesh.padded());
+    ASSERT_EQ(mesh.split, 3); // the rows from 0, 0.45 and 0.9 down
+    ASSERT_EQ(mesh.nz, m.nz_nodes + 3);
+    for (int r = 0; r < 6; ++r)
+        EXPECT_FLOAT_EQ(mesh.row_dz[std::size_t(r)], 0.225f) << r;
+    for (int r = 6; r < mesh.nz - 1; ++r)
+        EXPECT_FLOAT_EQ(mesh.row_dz[std::size_t(r)], m.node_row_dz[r - 3]) << r;
+    const int column = 30;
+    auto model_z = [&](int r) { return m.node_z[std::size_t(column) * m.nz_nodes + r]; };
+    auto solver_z = [&](int r) { return mesh.node_z[std::size_t(column) * mesh.nz + r]; };
+    EXPECT_FLOAT_EQ(solver_z(1), 0.5f * (model_z(0) + model_z(1)));
+    EXPECT_FLOAT_EQ(solver_z(2), model_z(1));
+    EXPECT_FLOAT_EQ(solver_z(7), model_z(4));
+    EXPECT_FLOAT_EQ(solver_z(mesh.nz - 1), model_z(m.nz_nodes - 1));
+
+    std::vector<float> model_cells(std::size_t(m.nx_cells) * m.nz_cells);
+    for (int j = 1; j <= m.nz_cells; ++j)
+        for (int i = 1; i <= m.nx_cells; ++i)
+            model_cells[index2d(i, j, m.nx_cells)] = float(i + 1000 * j);
+    const std::vector<float> cells = mesh.cells(model_cells.data(), 1);
+    const int rows_of[] = {1, 1, 2, 2, 3, 3, 4, 5};
+    for (int j = 1; j <= 8; ++j)
+        EXPECT_EQ(cells[std::size_t(index2d(7, j, mesh.nx - 1))],
+                  model_cells[index2d(7, rows_of[j - 1], m.nx_cells)])
+            << j;
+
+    EXPECT_EQ(forward::SolverMesh(m, {0.0f, 0.0f}, 0).split, 0);
+    m.water_present = 1;
+    EXPECT_EQ(forward::SolverMesh(m, {0.0f, 0.0f}).split, 0);
 }
 
 // The potentials of one array type serve another only as far as their mesh reached: a wider
