@@ -22,6 +22,7 @@
 #include "model/datum_points.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
+#include "model/phase_clock.h"
 #include "model/records.h"
 #include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
@@ -140,6 +141,7 @@ struct Result {
     int nodes = 0, data = 0, worst = -1;
     double seconds = 0, cpu = 0, peak_mib = 0, max_error = 0, rms_error = 0;
     double abort_latency = -1; ///< seconds from the abort key to the end of the run
+    double phases[int(model::Phase::count)] = {}; ///< seconds of each phase, summed over threads
 };
 
 // A backend that types the abort key at its first event check `after` seconds from now, and
@@ -214,6 +216,7 @@ class Session {
         m.pole_dipole_reverse = a.reverse;
         const long long base = sys::page_bytes_in_use();
         sys::reset_page_peak();
+        model::reset_phase_seconds();
         const double start = sys::wall_seconds(), cpu = sys::cpu_seconds();
         if (break_after >= 0) {
             Breaker breaker(break_after);
@@ -228,6 +231,8 @@ class Session {
         r.cpu = sys::cpu_seconds() - cpu;
         r.peak_mib = double(sys::page_bytes_peak() - base) / 1048576.0;
         r.ok = m.data_ready == 1;
+        for (int p = 0; p < int(model::Phase::count); ++p)
+            r.phases[p] = model::phase_seconds(model::Phase(p));
         const forward::SolverMesh mesh(m, forward::reach_for_span(forward::widest_datum_span(m)));
         r.nodes = mesh.nx * mesh.nz;
         r.data = m.ndata;
@@ -258,6 +263,26 @@ class Session {
 
 const int lines[] = {96, 301, 601};
 
+bool wanted(const char* env, const std::string& item) {
+    const char* v = std::getenv(env);
+    if (!v) return true;
+    std::stringstream list(v);
+    for (std::string token; std::getline(list, token, ',');)
+        if (!token.empty() && item.find(token) != std::string::npos) return true;
+    return false;
+}
+
+// The CPU seconds of each phase of run r, summed over the threads that ran it, and the run's
+// CPU and wall-clock seconds.
+void print_phases(const char* label, const Result& r) {
+    static const char* const names[] = {"set-up", "assembly",  "factor",
+                                        "solves", "transform", "apparent"};
+    std::printf("%14s %-9s", "", label);
+    for (int p = 0; p < int(model::Phase::count); ++p)
+        std::printf(" %s %.3f", names[p], r.phases[p]);
+    std::printf("; cpu %.3f wall %.3f\n", r.cpu, r.seconds);
+}
+
 void speed(Session& s) {
     const ArrayCase& dd = arrays[4];
     const int threads[] = {1, 2, 4, 8};
@@ -267,18 +292,24 @@ void speed(Session& s) {
                 "1 [s]", "2 [s]", "4 [s]", "8 [s]", "speed-up", "peak [MiB]", "max err", "rms err");
     for (int nelec : lines)
         for (int fem : {0, 1}) {
-            Result r;
+            if (!wanted("LINES_BENCH_LINES", std::to_string(nelec)) ||
+                !wanted("LINES_BENCH_METHODS", fem ? "fe" : "fd"))
+                continue;
+            Result r, one;
             double seconds[4] = {};
             for (int t = 0; t < 4; ++t) {
                 model::set_solver_threads(threads[t]);
                 r = s.run(nelec, dd, Depths::default_16, fem);
                 seconds[t] = r.seconds;
+                if (t == 0) one = r;
             }
             model::set_solver_threads(0);
             std::printf("%5d %-4s %8d %7d %8.3f %8.3f %8.3f %8.3f %8.2f %10.1f %8.2f%% %8.3f%%%s\n",
                         nelec, fem ? "FE" : "FD", r.nodes, r.data, seconds[0], seconds[1],
                         seconds[2], seconds[3], seconds[0] / seconds[3], r.peak_mib,
                         100 * r.max_error, 100 * r.rms_error, r.ok ? "" : "  (failed)");
+            print_phases("1 thread", one);
+            print_phases("8 threads", r);
             std::fflush(stdout);
         }
 }
@@ -296,15 +327,6 @@ void abort_latency(Session& s) {
             std::fflush(stdout);
         }
     model::set_solver_threads(0);
-}
-
-bool wanted(const char* env, const std::string& item) {
-    const char* v = std::getenv(env);
-    if (!v) return true;
-    std::stringstream list(v);
-    for (std::string token; std::getline(list, token, ',');)
-        if (!token.empty() && item.find(token) != std::string::npos) return true;
-    return false;
 }
 
 void accuracy(Session& s) {
@@ -393,7 +415,7 @@ int main(int argc, char** argv) {
     Session s;
     if (!std::getenv("LINES_BENCH_SKIP_SPEED")) {
         speed(s);
-        abort_latency(s);
+        if (!std::getenv("LINES_BENCH_SKIP_ABORT")) abort_latency(s);
     }
     if (full) accuracy(s);
     if (full || (argc > 1 && std::strcmp(argv[1], "--reference") == 0)) reference_models(s);

@@ -33,18 +33,20 @@ class SparseWorkspace final : public Workspace {
     explicit SparseWorkspace(const SparseFormulation& f) : f_(f) {}
     bool allocate(int n, int nz, int maxlnz, bool dey_morrison) {
         return lnz_.allocate(maxlnz) && diag_.allocate(n) && temp_.allocate(n) &&
-               link_.allocate(n) && first_.allocate(n) &&
+               link_.allocate(n) && first_.allocate(n) && needed_.allocate(n) &&
                (!dey_morrison || row_depths_.allocate(nz));
     }
     bool assemble(double k) override;
     int factor(double& pivot) override;
-    void solve(int count, double* const* rhs, const int* first, const int* stop) override;
+    void solve(int count, double* const* rhs, const int* first, const int* stop,
+               const std::vector<int>& reads) override;
 
   private:
     const SparseFormulation& f_;
     sys::PageArray<int> link_, first_;
     sys::PageArray<double> lnz_, diag_, temp_;
-    sys::PageArray<double> row_depths_; ///< nz node-row depths (Dey & Morrison only)
+    sys::PageArray<double> row_depths_;    ///< nz node-row depths (Dey & Morrison only)
+    sys::PageArray<unsigned char> needed_; ///< n rows a solve computes: those read and above
 };
 
 // Nodes numbered row after row, (i, j) = (j - 1) nx + i; the solve vectors are in the order of
@@ -88,19 +90,21 @@ class SparseFormulation final : public Formulation {
     Scheme scheme_;
     int n_, maxlnz_ = 0;
     sys::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_;
+    sys::PageArray<int> parent_;                   ///< n columns' parents in the elimination tree
     sys::PageArray<int> left_entry_, upper_entry_; ///< lnz position of (v, v-1) and (v, v-nx)
 };
 
 model::SolverResult SparseFormulation::prepare() {
     using model::SolverStatus;
     if (!perm_.allocate(n_) || !invp_.allocate(n_) || !xlnz_.allocate(n_ + 1) ||
-        !xnzsub_.allocate(n_ + 1) || !nzsub_.allocate(8 * std::size_t(n_)))
+        !xnzsub_.allocate(n_ + 1) || !nzsub_.allocate(8 * std::size_t(n_)) || !parent_.allocate(n_))
         return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
     int maxsub = 8 * n_, maxlnz = 0;
     if (sparse_solve_setup(g_.nx, g_.nz, perm_.get(), invp_.get(), xlnz_.get(), xnzsub_.get(),
                            nzsub_.get(), maxsub, maxlnz) != 0)
         return report_failure(SolverStatus::ordering, "Error in alternate-diagonal subroutine.");
     maxlnz_ = maxlnz;
+    sparse_tree_parents(n_, xlnz_.get(), xnzsub_.get(), nzsub_.get(), parent_.get());
     // The Dey & Morrison assembly finds the couplings' places itself.
     if (scheme_ == Scheme::dey_morrison) return {};
     if (!left_entry_.allocate(n_) || !upper_entry_.allocate(n_))
@@ -175,17 +179,17 @@ int SparseWorkspace::factor(double& pivot) {
     return r;
 }
 
-void SparseWorkspace::solve(int count, double* const* rhs, const int* first, const int* stop) {
+// A solution is wanted at a few surface rows only: the rows read and their ancestors in the
+// elimination tree are all the back pass needs, and a source's forward pass touches only its
+// own ancestors.
+void SparseWorkspace::solve(int count, double* const* rhs, const int* first, const int* /*stop*/,
+                            const std::vector<int>& reads) {
     const int n = f_.n_;
-    if (count == 4) {
-        solve4_sparse_dbl(first[0], stop[0], first[1], stop[1], first[2], stop[2], first[3],
-                          stop[3], n, f_.xlnz_.get(), lnz_.get(), f_.xnzsub_.get(), f_.nzsub_.get(),
-                          diag_.get(), rhs[0], rhs[1], rhs[2], rhs[3]);
-        return;
-    }
-    for (int b = 0; b < count; ++b)
-        solve_sparse_dbl(first[b], stop[b], n, f_.xlnz_.get(), lnz_.get(), f_.xnzsub_.get(),
-                         f_.nzsub_.get(), diag_.get(), rhs[b]);
+    std::fill(needed_.get(), needed_.get() + n, 0);
+    mark_tree_ancestors(int(reads.size()), reads.data(), f_.parent_.get(), needed_.get());
+    solve_sparse_rows_dbl(count, *std::min_element(first, first + count), n, f_.xlnz_.get(),
+                          lnz_.get(), f_.xnzsub_.get(), f_.nzsub_.get(), diag_.get(), needed_.get(),
+                          rhs);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "fdsolve/spline.h"
 #include "fdsolve/transform.h"
 #include "model/globals.h"
+#include "model/phase_clock.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "model/wavenumber_pool.h"
@@ -165,8 +166,8 @@ class Run {
     double read(const double* v, int node, const Stencil& s) const;
     // Adds the stencil of a source at `node` to v; returns the lowest row it touched.
     int put(double* v, int node, double weight, const Stencil& s) const;
-    // Lowest row read by a receiver stencil at `node`.
-    int rows_read(int node, const Stencil& s) const;
+    // Lowest row read by a receiver stencil at `node`; the rows it reads are added to `reads`.
+    int rows_read(int node, const Stencil& s, std::vector<int>& reads) const;
     double read_remote(const double* v, const Remote& r) const;
 
     const Inputs& in_;
@@ -198,13 +199,14 @@ int Run::put(double* v, int node, double weight, const Stencil& s) const {
     return first;
 }
 
-int Run::rows_read(int node, const Stencil& s) const {
-    int lowest = f_.row(node);
+int Run::rows_read(int node, const Stencil& s, std::vector<int>& reads) const {
+    reads.push_back(f_.row(node));
     if (s.side != 0.0) {
         const int step = f_.side_step();
-        lowest = std::min({lowest, f_.row(node - step), f_.row(node + step)});
+        reads.push_back(f_.row(node - step));
+        reads.push_back(f_.row(node + step));
     }
-    return lowest;
+    return *std::min_element(reads.end() - (s.side != 0.0 ? 3 : 1), reads.end());
 }
 
 double Run::read_remote(const double* v, const Remote& r) const {
@@ -260,11 +262,13 @@ bool Run::solve_electrodes(int l, Worker& w, const std::atomic<bool>& stop) {
     const Stencil source = f_.source_stencil(), receiver = f_.receiver_stencil();
     const int first_source = after ? 1 : 2, last_source = after ? N - 1 : N;
     int p = 0;
+    std::vector<int> reads;
     for (int e0 = first_source; e0 <= last_source; e0 += 4) {
         if (stop.load(std::memory_order_relaxed)) return false;
         const int count = std::min(4, last_source - e0 + 1);
         double* v[4];
         int first[4], stop_row[4];
+        reads.clear();
         for (int b = 0; b < count; ++b) {
             const int e = e0 + b;
             v[b] = w.rhs.get() + std::size_t(b) * n_;
@@ -273,9 +277,9 @@ bool Run::solve_electrodes(int l, Worker& w, const std::atomic<bool>& stop) {
             stop_row[b] = n_;
             const int r0 = after ? e + 1 : 1, r1 = after ? N : e - 1;
             for (int r = r0; r <= r1; ++r)
-                stop_row[b] = std::min(stop_row[b], rows_read(electrode_node(r), receiver));
+                stop_row[b] = std::min(stop_row[b], rows_read(electrode_node(r), receiver, reads));
         }
-        w.space->solve(count, v, first, stop_row);
+        w.space->solve(count, v, first, stop_row, reads);
         for (int b = 0; b < count; ++b)
             gather_receivers(v[b], row_of(), f_.side_step(), receiver, electrode_nodes_.get(),
                              e0 + b, N, f_.pair_order(), l, pairs_, p, pair_values_.get());
@@ -291,6 +295,7 @@ void Run::solve_remote(int l, Worker& w) {
     const int N = in_.nelec, rows = 2 * N + 1;
     const Stencil receiver = f_.receiver_stencil();
     const Remote* sources[2] = {&c2_, &p2_};
+    std::vector<int> reads;
     for (int which = 0; which < 2; ++which) {
         const Remote& r = *sources[which];
         if (r.count == 0) continue;
@@ -301,12 +306,15 @@ void Run::solve_remote(int l, Worker& w) {
             first = std::min(first, f_.row(r.nodes[q]));
             v[f_.row(r.nodes[q]) - 1] += r.weights[q];
         }
+        reads.clear();
         for (int e = 1; e <= N; ++e)
-            stop = std::min(stop, rows_read(electrode_node(e), receiver));
+            stop = std::min(stop, rows_read(electrode_node(e), receiver, reads));
         if (which == 0)
-            for (int q = 0; q < p2_.count; ++q)
-                stop = std::min(stop, f_.row(p2_.nodes[q]));
-        w.space->solve(1, &v, &first, &stop);
+            for (int q = 0; q < p2_.count; ++q) {
+                reads.push_back(f_.row(p2_.nodes[q]));
+                stop = std::min(stop, reads.back());
+            }
+        w.space->solve(1, &v, &first, &stop, reads);
         for (int e = 1; e <= N; ++e)
             remote_values_[index2d(which * N + e, l, rows)] = read(v, electrode_node(e), receiver);
         if (which == 0) remote_values_[index2d(rows, l, rows)] = read_remote(v, p2_);
@@ -364,7 +372,9 @@ int Run::workers() {
 
 // Wavenumber l (0-based) on worker w: assemble, factor, solve every electrode.
 int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
+    model::PhaseTimer timer(model::Phase::assembly);
     if (!w.space->assemble(k_[l])) return failed_memory;
+    timer.stop(model::Phase::factor);
     if (stop.load()) return model::wavenumber_stopped;
     // One worker runs on the owning thread, which may show its progress between the phases.
     if (workers_.size() == 1) progress("Modelling %5.1f%%", l * 100.0 / in_.nky);
@@ -374,6 +384,7 @@ int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
         pivot_values_[l] = pivot;
         return failed_pivot;
     }
+    timer.stop(model::Phase::solves);
     if (!solve_electrodes(l + 1, w, stop)) return model::wavenumber_stopped;
     if (remote_) solve_remote(l + 1, w);
     return model::wavenumber_done;
@@ -381,8 +392,10 @@ int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
 
 model::SolverResult Run::execute() {
     using model::SolverStatus;
+    model::PhaseTimer setup(model::Phase::setup);
     if (model::SolverResult r = allocate(); !r.ok()) return r;
     if (model::SolverResult r = f_.prepare(); !r.ok()) return r;
+    setup.stop();
     if (workers() == 0)
         return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
 
@@ -410,6 +423,7 @@ model::SolverResult Run::execute() {
     }
 
     update_status("Calculating Potentials", Statuswind.bar_width);
+    model::PhaseTimer timer(model::Phase::transform);
     if (transform() != 0)
         return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
     return {};

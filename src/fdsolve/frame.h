@@ -8,6 +8,7 @@
 #include "platform/sys/page_array.h"
 
 #include <memory>
+#include <vector>
 
 namespace fd {
 
@@ -63,8 +64,10 @@ class Workspace {
     /// goes to `pivot`.
     virtual int factor(double& pivot) = 0;
     /// Solves for count (1..4) right-hand sides in place, each with its first non-zero row and
-    /// the lowest row it needs.
-    virtual void solve(int count, double* const* rhs, const int* first, const int* stop) = 0;
+    /// the lowest row it needs; `reads` lists every row the caller reads from the solutions
+    /// (a formulation may leave the values of the other rows unfinished).
+    virtual void solve(int count, double* const* rhs, const int* first, const int* stop,
+                       const std::vector<int>& reads) = 0;
 };
 
 /// What a formulation supplies to the frame. Node numbers and rows are 1-based.

@@ -41,7 +41,8 @@ class BandWorkspace final : public Workspace {
     bool allocate(std::size_t elements) { return band_.allocate(elements); }
     bool assemble(double k) override;
     int factor(double& pivot) override;
-    void solve(int count, double* const* rhs, const int* first, const int* stop) override;
+    void solve(int count, double* const* rhs, const int* first, const int* stop,
+               const std::vector<int>& reads) override;
 
   private:
     void add(int i, int j, double value);
@@ -146,7 +147,8 @@ int BandWorkspace::factor(double& pivot) {
     return r;
 }
 
-void BandWorkspace::solve(int count, double* const* rhs, const int* first, const int* stop) {
+void BandWorkspace::solve(int count, double* const* rhs, const int* first, const int* stop,
+                          const std::vector<int>& /*reads*/) {
     const int n = f_.n_, bw = f_.bandwidth_;
     if (count == 4) {
         band_cholesky_solve_4vec(band_.get(), n, rhs[0], rhs[1], rhs[2], rhs[3], bw, first[0],

@@ -13,6 +13,7 @@
 #include "model/datum_points.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
+#include "model/phase_clock.h"
 #include "model/plot_points.h"
 #include "model/records.h"
 #include "model/services.h"
@@ -79,6 +80,7 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
                                double* remote) {
     // The mesh reaches the widest datum of the list; the Jacobian work files keep the model's
     // own mesh, node for node.
+    model::PhaseTimer timer(model::Phase::setup);
     const SolverMesh mesh(s, reach_for_span(widest_datum_span(s)), s.jacob > 0 ? 0 : 60);
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
         if (!cells) {
@@ -86,6 +88,7 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
             cells = s.cell_work;
         }
         const std::vector<float> padded = mesh.cells(cells, 1);
+        timer.stop();
         fd::Inputs in = fd::make_inputs(s, limits, cells, table_a, table_b, remote);
         if (mesh.changed()) {
             on_mesh(mesh, in);
@@ -97,6 +100,7 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
         if (solver == Solver::fd_dm) return calaresforward_dm(in);
         return calaresforward_dbl(in);
     }
+    timer.stop();
     fill_element_conductivity(s, cells);
     model::trace("%s", solver_name(solver));
     fe::Inputs in = fe::make_inputs(s, limits, s.driver_cells_2x, table_a, table_b, remote);
@@ -322,10 +326,15 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     model::trace("nip %d ntau %d ncip %d\n", s.nip, s.ntau, s.ncip);
     model::trace("fem %d sfem %d t %d\n", s.fem, s.sparsefem, s.tflag);
 
+    model::PhaseTimer setup(model::Phase::setup);
     prepare_datum_list(s, limits);
+    setup.stop();
     model::SolverResult status = run_chain(s, limits, p);
     if (status.ok() && s.normalise == 1) status = normalise_potentials(s, limits, p);
-    if (status.ok()) form_apparent_values(s, limits, p);
+    if (status.ok()) {
+        model::PhaseTimer timer(model::Phase::apparent);
+        form_apparent_values(s, limits, p);
+    }
 
     ui::set_cursor(ui::Cursor::arrow);
     model::trace("\nissbor1 %d issbor2 %d\n", s.issbor[0], s.issbor[1]);

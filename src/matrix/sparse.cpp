@@ -22,15 +22,21 @@ struct Structure {
 
 // Forward and back substitution for Lanes right-hand sides sharing each load of the factor.
 // A lane sees exactly the operations of a one-lane solve, so its result does not depend on the
-// other lanes.
+// other lanes. The forward pass passes over columns where every lane is still zero (their
+// updates would subtract nothing); the back pass computes the rows `needed` marks, or every row
+// without a mask.
 template <class T, int Lanes, class R>
 void solve_lanes(int first_row, int stop_row, int n, const Structure& s, const T* lnz_,
-                 const T* diag_, R* const* rhs_) {
+                 const T* diag_, R* const* rhs_, const unsigned char* needed = nullptr) {
     OneBased<const T> lnz(lnz_), diag(diag_);
     OneBased<R> rhs[Lanes];
     for (int l = 0; l < Lanes; ++l)
         rhs[l] = OneBased<R>(rhs_[l]);
     for (int k = std::max(first_row, 1); k <= n; ++k) {
+        bool zero = true;
+        for (int l = 0; l < Lanes; ++l)
+            zero = zero && rhs[l][k] == R(0);
+        if (zero) continue;
         const double pivot = diag[k];
         double y[Lanes];
         for (int l = 0; l < Lanes; ++l)
@@ -43,6 +49,7 @@ void solve_lanes(int first_row, int stop_row, int n, const Structure& s, const T
         }
     }
     for (int k = n; k >= std::max(stop_row, 1); --k) {
+        if (needed && !needed[k - 1]) continue;
         double sum[Lanes];
         for (int l = 0; l < Lanes; ++l)
             sum[l] = rhs[l][k];
@@ -204,6 +211,29 @@ void solve4_sparse_dbl(int first_a, int stop_a, int first_b, int stop_b, int fir
     const int first = std::min(std::min(first_a, first_b), std::min(first_c, first_d));
     const int stop = std::min(std::min(stop_a, stop_b), std::min(stop_c, stop_d));
     solve_lanes<double, 4>(first, stop, n, Structure{xlnz, xnzsub, nzsub}, lnz, diag, lanes);
+}
+
+void sparse_tree_parents(int n, const int* xlnz, const int* xnzsub, const int* nzsub, int* parent) {
+    const Structure s{xlnz, xnzsub, nzsub};
+    for (int k = 1; k <= n; ++k)
+        parent[k - 1] = s.xlnz[k] < s.xlnz[k + 1] ? s.row_of(k, s.xlnz[k]) : 0;
+}
+
+void mark_tree_ancestors(int count, const int* rows, const int* parent, unsigned char* needed) {
+    for (int i = 0; i < count; ++i)
+        for (int k = rows[i]; k != 0 && !needed[k - 1]; k = parent[k - 1])
+            needed[k - 1] = 1;
+}
+
+void solve_sparse_rows_dbl(int count, int first_row, int n, const int* xlnz, const double* lnz,
+                           const int* xnzsub, const int* nzsub, const double* diag,
+                           const unsigned char* needed, double* const* rhs) {
+    const Structure s{xlnz, xnzsub, nzsub};
+    int b = 0;
+    for (; b + 4 <= count; b += 4)
+        solve_lanes<double, 4>(first_row, 1, n, s, lnz, diag, rhs + b, needed);
+    for (; b < count; ++b)
+        solve_lanes<double, 1>(first_row, 1, n, s, lnz, diag, rhs + b, needed);
 }
 
 int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,

@@ -51,6 +51,26 @@ void solve4_sparse_dbl(int first_a, int stop_a, int first_b, int stop_b, int fir
                        const int* xnzsub, const int* nzsub, const double* diag, double* rhs_a,
                        double* rhs_b, double* rhs_c, double* rhs_d);
 
+/// Parent of every column in the elimination tree of the factor structure: parent[k - 1] is
+/// the first row below the diagonal in column k (rows are kept in ascending order), 0 for a
+/// column without one.
+void sparse_tree_parents(int n, const int* xlnz, const int* xnzsub, const int* nzsub, int* parent);
+
+/// Marks in `needed` (row k at needed[k - 1]) the `count` rows of `rows` and every ancestor of
+/// them in the elimination tree `parent` (sparse_tree_parents); a marked row's ancestors are
+/// taken to be marked already.
+void mark_tree_ancestors(int count, const int* rows, const int* parent, unsigned char* needed);
+
+/// Solves L·Lᵀ·x = rhs in place for `count` right-hand sides rhs[0..count-1], four at a time,
+/// when only the rows marked in `needed` are wanted: the forward pass runs from first_row
+/// (rows above it zero in every right-hand side) and skips the columns still zero, the back
+/// pass computes the marked rows alone. `needed` must hold the ancestors of each marked row
+/// (mark_tree_ancestors); the marked rows get exactly the values of solve_sparse_dbl, the other
+/// rows are left with intermediate values.
+void solve_sparse_rows_dbl(int count, int first_row, int n, const int* xlnz, const double* lnz,
+                           const int* xnzsub, const int* nzsub, const double* diag,
+                           const unsigned char* needed, double* const* rhs);
+
 /// Solve with a single-precision factor and right-hand side: the values are carried in a
 /// double vector from page memory during the solve. Returns 0, or 1 when that memory is refused
 /// (rhs unchanged).

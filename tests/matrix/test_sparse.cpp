@@ -110,6 +110,49 @@ TEST(SparseCholesky, FourRightHandSidesEqualFourSingleSolves) {
     }
 }
 
+// Solutions wanted at a few rows only, as the potential solvers read them at the electrodes:
+// unit sources (a forward pass along their tree paths) and a back pass over the wanted rows
+// and their ancestors give the values of the complete solve, bit for bit.
+TEST(SparseCholesky, SolvesForWantedRowsEqualCompleteSolves) {
+    for (SparseCase& c : sparse_cases()) {
+        SparseSystem s(c.graph);
+        ASSERT_TRUE(s.ordered);
+        Dense m = mxtest::random_spd_on_graph(c.graph, 5);
+        ASSERT_TRUE(s.assemble(m));
+        ASSERT_EQ(s.factor(), 0) << c.name;
+        const int n = s.n;
+        std::vector<int> parent(n);
+        sparse_tree_parents(n, s.xlnz.data(), s.xnzsub.data(), s.nzsub.data(), parent.data());
+        // Five sources (four lanes and one more), each a unit value at one row.
+        const int count = 5;
+        std::vector<std::vector<double>> rhs(count, std::vector<double>(n, 0.0)), full = rhs;
+        int first = n;
+        for (int r = 0; r < count; ++r) {
+            const int row = 1 + (r * 7 + 3) % n;
+            rhs[r][row - 1] = full[r][row - 1] = 1.0;
+            first = std::min(first, row);
+            solve_sparse_dbl(1, 1, n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(), s.nzsub.data(),
+                             s.diag.data(), full[r].data());
+        }
+        // Rows read: the first, the last and two in between (the root is an ancestor of all).
+        const std::vector<int> reads = {1, n, std::max(1, n / 3), std::max(1, (2 * n) / 3)};
+        std::vector<unsigned char> needed(n, 0);
+        mark_tree_ancestors(int(reads.size()), reads.data(), parent.data(), needed.data());
+        for (int row : reads)
+            for (int k = row; k != 0; k = parent[k - 1])
+                EXPECT_TRUE(needed[k - 1]) << c.name << " ancestor " << k << " of " << row;
+        double* lanes[count];
+        for (int r = 0; r < count; ++r)
+            lanes[r] = rhs[r].data();
+        solve_sparse_rows_dbl(count, first, n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(),
+                              s.nzsub.data(), s.diag.data(), needed.data(), lanes);
+        for (int r = 0; r < count; ++r)
+            for (int row : reads)
+                EXPECT_EQ(rhs[r][row - 1], full[r][row - 1])
+                    << c.name << " source " << r << " row " << row;
+    }
+}
+
 TEST(SparseCholesky, NonPositivePivotReturnsItsColumnAndTheNextFactorisationIsClean) {
     Graph g = grid_graph(6, 5);
     SparseSystem s(g);

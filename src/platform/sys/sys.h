@@ -171,6 +171,8 @@ struct CalendarTime {
 CalendarTime calendar_now();
 /// Processor time used by this process, in seconds.
 double cpu_seconds();
+/// CPU seconds of the calling thread.
+double thread_cpu_seconds();
 /// Wall-clock seconds from a monotonic clock.
 double wall_seconds();
 /// Raw CPUID: eax, ebx, ecx, edx of `leaf` (sub-leaf `subleaf`). All zero off x86.
