@@ -312,26 +312,13 @@ model::SolverResult solve_sources(const fe::Inputs& in, const BandSetup& setup, 
 
 // The potentials of C2 and P2 at every electrode, and of P2 at C2, into `row` (stride values).
 void solve_remote(const BandSetup& setup, BandWork& work, double* row) {
-    const int n = setup.n, nodes = setup.nodes;
-    const fe::RemoteElectrodes& r = setup.remote_nodes;
-    std::fill(row, row + setup.stride, 0.0);
-    for (int source = 0; source < 2; ++source) {
-        const fe::RemoteElectrodes::Source s = r.source(source);
-        if (s.count == 0) continue;
-        double* b = work.rhs[source].get();
-        std::fill(b, b + nodes, 0.0);
-        int first = nodes;
-        for (int q = 0; q < s.count; ++q) {
-            b[s.node[q] - 1] += s.weight[q];
-            first = std::min(first, s.node[q]);
-        }
-        band_cholesky_solve(work.band.get(), nodes, b, setup.bw, first, 1);
-        for (int e = 0; e < n; ++e)
-            row[source * n + e] = b[setup.node[e] - 1];
-    }
-    if (r.c2_count > 0 && r.p2_count > 0)
-        for (int q = 0; q < r.c2_count; ++q)
-            row[2 * n] += r.c2_weight[q] * work.rhs[1][r.c2_node[q] - 1];
+    double* const rhs[2] = {work.rhs[0].get(), work.rhs[1].get()};
+    fe::solve_remote_sources(
+        setup.remote_nodes, setup.n, setup.nodes, rhs, [](int node) { return node; },
+        [&](double* b, int first) {
+            band_cholesky_solve(work.band.get(), setup.nodes, b, setup.bw, first, 1);
+        },
+        [&](const double* b, int e) { return b[setup.node[e] - 1]; }, row);
 }
 
 // Assembles, factors and solves wavenumber iky: its pair values into values.pairs and its

@@ -5,6 +5,7 @@
 #include "model/solver_io.h"
 #include "model/utilities.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -83,6 +84,36 @@ struct RemoteElectrodes {
                           : Source{p2_count, p2_node, p2_weight};
     }
 };
+
+/// The potentials of C2 and P2 at every electrode, and of P2 at C2, into `row` (2 n + 1 values
+/// for n electrodes, the layout of the remote tables). For each remote electrode with nodes,
+/// rhs[source] (`size` equations) is cleared, its unit current spread over the equations
+/// equation(node) (1-based), solve(b, first) solves in place from the first equation that
+/// carries current, and at_electrode(b, e) gives electrode e's potential (0-based). The P2
+/// solution stays in rhs[1].
+template <class Equation, class Solve, class AtElectrode>
+void solve_remote_sources(const RemoteElectrodes& r, int n, int size, double* const rhs[2],
+                          Equation equation, Solve solve, AtElectrode at_electrode, double* row) {
+    std::fill(row, row + 2 * n + 1, 0.0);
+    for (int source = 0; source < 2; ++source) {
+        const RemoteElectrodes::Source s = r.source(source);
+        if (s.count == 0) continue;
+        double* b = rhs[source];
+        std::fill(b, b + size, 0.0);
+        int first = size;
+        for (int q = 0; q < s.count; ++q) {
+            const int i = equation(s.node[q]);
+            b[i - 1] += s.weight[q];
+            first = std::min(first, i);
+        }
+        solve(b, first);
+        for (int e = 0; e < n; ++e)
+            row[source * n + e] = at_electrode(b, e);
+    }
+    if (r.c2_count > 0 && r.p2_count > 0)
+        for (int q = 0; q < r.c2_count; ++q)
+            row[2 * n] += r.c2_weight[q] * rhs[1][equation(r.c2_node[q]) - 1];
+}
 
 /// Places C2 and P2 on the surface nodes (get_electrode_node_numbers, columns at positions[]),
 /// and keeps the result also in the model record (fe_remote_a, fe_remote_b, fe_small_table_a,

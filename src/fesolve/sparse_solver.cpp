@@ -358,28 +358,18 @@ bool solve_sources(const SparseSetup& setup, SparseWork& w, double* pair_block,
 
 // The potentials of C2 and P2 at every electrode, and of P2 at C2, into `row` (stride values).
 void solve_remote(const SparseSetup& setup, SparseWork& w, double* row) {
-    const int N = setup.N, n = setup.n;
+    const int n = setup.n;
     const int* new_of_old = setup.new_of_old.get();
-    const fe::RemoteElectrodes& r = setup.remote_nodes;
-    std::fill(row, row + setup.stride, 0.0);
-    for (int source = 0; source < 2; ++source) {
-        const fe::RemoteElectrodes::Source s = r.source(source);
-        if (s.count == 0) continue;
-        double* b = w.rhs[source].get();
-        std::fill(b, b + n, 0.0);
-        int first = n;
-        for (int q = 0; q < s.count; ++q) {
-            b[new_of_old[s.node[q] - 1] - 1] += s.weight[q];
-            first = std::min(first, new_of_old[s.node[q] - 1]);
-        }
-        solve_sparse_dbl(first, 1, n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(),
-                         setup.nzsub.get(), w.diag.get(), b);
-        for (int e = 0; e < N; ++e)
-            row[source * N + e] = electrode_value(setup.table[e], b, new_of_old);
-    }
-    if (r.c2_count > 0 && r.p2_count > 0)
-        for (int q = 0; q < r.c2_count; ++q)
-            row[2 * N] += r.c2_weight[q] * w.rhs[1][new_of_old[r.c2_node[q] - 1] - 1];
+    double* const rhs[2] = {w.rhs[0].get(), w.rhs[1].get()};
+    fe::solve_remote_sources(
+        setup.remote_nodes, setup.N, n, rhs,
+        [new_of_old](int node) { return new_of_old[node - 1]; },
+        [&](double* b, int first) {
+            solve_sparse_dbl(first, 1, n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(),
+                             setup.nzsub.get(), w.diag.get(), b);
+        },
+        [&](const double* b, int e) { return electrode_value(setup.table[e], b, new_of_old); },
+        row);
 }
 
 // What stopped a wavenumber, reported by the caller: a matrix failure with its text, or the
