@@ -4,6 +4,7 @@
 
 #include "platform/ui/ui.h"
 
+#include <cstdint>
 #include <string>
 
 namespace display {
@@ -31,6 +32,38 @@ void add_ok_cancel(ui::DialogTemplate& t, int y);
 void end_dialog(ui::Dialog& dialog, bool ok);
 /// end_dialog for `id` OK or Cancel; true when it was one of them, false (nothing done) else.
 bool end_on_ok_or_cancel(ui::Dialog& dialog, int id);
+
+/// Radio buttons first..last standing for the values 0..last-first of one field.
+struct RadioGroup {
+    int first, last;
+    std::int32_t* field;
+};
+
+/// Dialog::take_radio over `groups` (a range of RadioGroup): true when `id` was one of their
+/// buttons.
+template <class Groups> bool take_radio(ui::Dialog& dialog, int id, const Groups& groups) {
+    for (const RadioGroup& group : groups)
+        if (dialog.take_radio(group.first, group.last, id, *group.field)) return true;
+    return false;
+}
+
+/// What up to three radio groups held when their dialog opened, for Cancel to put back.
+class OpeningChoices {
+  public:
+    template <class Groups> void keep(const Groups& groups) {
+        int g = 0;
+        for (const RadioGroup& group : groups)
+            values_[g++] = *group.field;
+    }
+    template <class Groups> void restore(const Groups& groups) const {
+        int g = 0;
+        for (const RadioGroup& group : groups)
+            *group.field = values_[g++];
+    }
+
+  private:
+    std::int32_t values_[3] = {0, 0, 0};
+};
 
 /// Shows `text` under `caption` with `flags` (through the message funnel, no beep).
 int ask(const std::string& text, const char* caption, unsigned flags);

@@ -5,6 +5,7 @@
 #include "model/globals.h"
 #include "platform/sys/sys.h"
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -141,10 +142,11 @@ ui::DialogTemplate make_volt_noise_template() {
     return t;
 }
 
-struct NoiseChoices {
-    std::int32_t add_noise = 0, noise_model = 0, save_noise = 0;
-};
-NoiseChoices noise_opened_with;
+display::OpeningChoices noise_opened_with;
+
+std::array<display::RadioGroup, 3> noise_groups(ModelSettings& m) {
+    return {{{503, 504, &m.add_noise}, {501, 502, &m.noise_model}, {505, 506, &m.save_noise}}};
+}
 
 // The number typed in an edit (at most 40 characters, blanks around it allowed; empty is 0),
 // or false when the text is not one finite number.
@@ -176,8 +178,9 @@ const ui::DialogTemplate VoltNoiseDiaBox = make_volt_noise_template();
 
 bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
     ModelSettings& m = Modelsettings;
+    const auto groups = noise_groups(m);
     if (event == ui::DialogEvent::init) {
-        noise_opened_with = {m.add_noise, m.noise_model, m.save_noise};
+        noise_opened_with.keep(groups);
         dialog.check_radio(503, 504, m.add_noise == 1 ? 504 : 503);
         dialog.check_radio(501, 502, m.noise_model == 1 ? 502 : 501);
         dialog.check_radio(505, 506, m.save_noise == 1 ? 506 : 505);
@@ -185,18 +188,13 @@ bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialog
         return true;
     }
     if (event != ui::DialogEvent::command) return false;
-    if (dialog.take_radio(503, 504, args.id, m.add_noise) ||
-        dialog.take_radio(501, 502, args.id, m.noise_model) ||
-        dialog.take_radio(505, 506, args.id, m.save_noise))
-        return true;
+    if (display::take_radio(dialog, args.id, groups)) return true;
     switch (args.id) {
     case ui::id_ok:
         if (accept_noise_dialog(dialog, m)) dialog.end(1);
         return true;
     case ui::id_cancel:
-        m.add_noise = noise_opened_with.add_noise;
-        m.noise_model = noise_opened_with.noise_model;
-        m.save_noise = noise_opened_with.save_noise;
+        noise_opened_with.restore(groups);
         dialog.end(0);
         return true;
     default:

@@ -9,6 +9,7 @@
 #include "sensitivity/sensitivity_plot.h"
 #include "sensitivity/sensitivity_table.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -60,9 +61,13 @@ ui::DialogTemplate make_senstype_template() {
     return t;
 }
 
-struct JacobCalOpening {
-    int jacob = 0, calc_resolution = 0, extend_side_blocks = 0;
-} jacobcal_opening;
+display::OpeningChoices jacobcal_opening;
+
+std::array<display::RadioGroup, 3> jacobcal_groups(ModelSettings& m) {
+    return {{{5281, 5282, &m.jacob},
+             {5283, 5284, &m.calc_resolution},
+             {5286, 5287, &m.extend_side_blocks}}};
+}
 int senstype_opening = 1;
 
 void prerequisite(const char* text) {
@@ -115,19 +120,16 @@ const ui::DialogTemplate SensTypeDiaBox = make_senstype_template();
 
 bool JacobCalDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
     ModelSettings& m = Modelsettings;
+    const auto groups = jacobcal_groups(m);
     if (event == ui::DialogEvent::init) {
-        jacobcal_opening = {m.jacob, m.calc_resolution, m.extend_side_blocks};
-        dialog.check_radio(5281, 5282, 5281 + m.jacob);
-        dialog.check_radio(5283, 5284, 5283 + m.calc_resolution);
-        dialog.check_radio(5286, 5287, 5286 + m.extend_side_blocks);
+        jacobcal_opening.keep(groups);
+        for (const display::RadioGroup& g : groups)
+            dialog.check_radio(g.first, g.last, g.first + *g.field);
         dialog.set_text(5285, display::formatted("%.5f", m.res_damping));
         return true;
     }
     if (event != ui::DialogEvent::command) return false;
-    if (dialog.take_radio(5281, 5282, args.id, m.jacob) ||
-        dialog.take_radio(5283, 5284, args.id, m.calc_resolution) ||
-        dialog.take_radio(5286, 5287, args.id, m.extend_side_blocks))
-        return true;
+    if (display::take_radio(dialog, args.id, groups)) return true;
     switch (args.id) {
     case ui::id_ok: {
         if (m.jacob == 1) m.fem = 1, m.sparsefem = 0;
@@ -139,9 +141,7 @@ bool JacobCalDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
         return true;
     }
     case ui::id_cancel:
-        m.jacob = jacobcal_opening.jacob;
-        m.calc_resolution = jacobcal_opening.calc_resolution;
-        m.extend_side_blocks = jacobcal_opening.extend_side_blocks;
+        jacobcal_opening.restore(groups);
         dialog.end(0);
         return true;
     default:

@@ -56,12 +56,6 @@ ui::DialogTemplate radio_template(const char* name, const char* caption,
 
 // ---- The radio pattern ----------------------------------------------------------------------
 
-// Buttons first..last standing for the values 0..last-first of one field.
-struct RadioGroup {
-    int first, last;
-    std::int32_t* field;
-};
-
 // The dialog's own steps around the pattern.
 struct RadioSteps {
     bool sets_result = true;             // dialog_result 1 on OK and 2 on Cancel
@@ -69,26 +63,21 @@ struct RadioSteps {
     void (*ok)(ui::Dialog&) = nullptr;   // after dialog_result, before the end
 };
 
-// What the dialog started with, put back by Cancel.
-struct Saved {
-    std::int32_t values[2] = {0, 0};
-};
+using display::RadioGroup;
+using Saved = display::OpeningChoices;
 
 bool radio_procedure(Saved& saved, std::initializer_list<RadioGroup> groups,
                      const RadioSteps& steps, ui::Dialog& dialog, ui::DialogEvent event,
                      const ui::DialogArgs& args) {
     if (event == ui::DialogEvent::init) {
-        int g = 0;
-        for (const RadioGroup& group : groups) {
-            saved.values[g++] = *group.field;
+        saved.keep(groups);
+        for (const RadioGroup& group : groups)
             dialog.check_radio(group.first, group.last, group.first + *group.field);
-        }
         if (steps.init) steps.init(dialog);
         return true;
     }
     if (event != ui::DialogEvent::command) return false;
-    for (const RadioGroup& group : groups)
-        if (dialog.take_radio(group.first, group.last, args.id, *group.field)) return true;
+    if (display::take_radio(dialog, args.id, groups)) return true;
     if (args.id == ui::id_ok) {
         if (steps.sets_result) dialog_result = 1;
         if (steps.ok) steps.ok(dialog);
@@ -96,9 +85,7 @@ bool radio_procedure(Saved& saved, std::initializer_list<RadioGroup> groups,
         return true;
     }
     if (args.id == ui::id_cancel) {
-        int g = 0;
-        for (const RadioGroup& group : groups)
-            *group.field = saved.values[g++];
+        saved.restore(groups);
         if (steps.sets_result) dialog_result = 2;
         dialog.end(0);
         return true;
