@@ -14,6 +14,14 @@
 
 namespace {
 
+// Whether the offset table of potentials calculated for the array type `solved_for` serves
+// `array`: the equatorial dipole-dipole array (8) reads the section-plane potential less the
+// potential at the strike offset, the offset pole-dipole array (10) the latter itself.
+bool offset_table_serves(int solved_for, int array) {
+    if (array != 8 && array != 10) return true;
+    return (solved_for == 10) == (array == 10);
+}
+
 void advise_recalculation() {
     model::ask_message("To see the effects of the changes you have made,\nyou should choose the "
                        "Forward Modelling option to\nrecalculate the potential values.",
@@ -39,9 +47,12 @@ void calappmod(ModelSettings& s, const ProgLim& limits, Potentials& p, int show_
         s.ndata = calc_datum_points(s, limits);
         model::trace("calappmod data %d\n", s.ndata);
     }
-    // Potentials whose mesh does not reach the widest datum of the new list would give wrong
-    // values for it: the list then waits for a new calculation.
-    if (s.pot_values_present == 1 && !forward::potentials_reach(s, s.potentials_span)) {
+    // Potentials whose mesh does not reach the widest datum of the new list, or whose offset
+    // table holds the other quantity, would give wrong values for it: the list then waits for a
+    // new calculation.
+    if (s.pot_values_present == 1 &&
+        (!forward::potentials_reach(s, s.potentials_span) ||
+         !offset_table_serves(s.potentials_array_type, s.array_type))) {
         s.data_ready = 0;
         if (show_message == 1) advise_recalculation();
     } else if (s.pot_values_present == 1) {

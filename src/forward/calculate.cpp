@@ -192,6 +192,7 @@ void prepare_datum_list(ModelSettings& s, const ProgLim& limits) {
 void form_apparent_values(ModelSettings& s, const ProgLim& limits, Potentials& p) {
     // What the potentials' mesh reached for: an array-type change may not go wider.
     s.potentials_span = s.jacob > 0 ? 0.0f : forward::widest_datum_span(s);
+    s.potentials_array_type = s.array_type;
     if (s.ntau > 0) {
         s.ndata = calappres_ip(s, limits, p, &ui::window_canvas());
         s.pot_values_present = 1;

@@ -86,6 +86,7 @@ void apparent_values_from_file(ModelSettings& s) {
     calappres_arrays(s, Proglim);
     // The potentials of a model file were calculated for its own datum list.
     s.potentials_span = forward::widest_datum_span(s);
+    s.potentials_array_type = s.array_type;
     s.data_ready = 1;
 }
 

@@ -452,6 +452,10 @@ class ModelSettings : sys::NoCopy {
     /// Widest datum span (unit spacings) the solver mesh of the potentials reached for; 0 when
     /// it had no padding for any.
     float potentials_span = 0.0f;
+    /// Internal array type the potentials were calculated for (the offset table holds the
+    /// potential at the strike offset for the offset pole-dipole array, 10, and the
+    /// section-plane potential less it for the others); 0 when unknown.
+    std::int32_t potentials_array_type = 0;
     /// 1 when index-layout data give the x of the array midpoint.
     std::int32_t data_x_midpoint = 0;
     /// [D+1] Number of electrodes (2 to 4) of each datum of the general-array layout.

@@ -213,3 +213,24 @@ TEST(MeshReach, WiderArrayAfterTheCalculationAsksForANewOne) {
     EXPECT_EQ(m.data_ready, 1);
     EXPECT_LT(f.worst(100.0), 0.02);
 }
+
+// The offset table holds the potential at the strike offset for the offset pole-dipole array
+// and the section-plane potential less it for every other: a change to the offset pole-dipole
+// array after the calculation of another asks for a new one instead of forming values from the
+// other quantity (they read 100 % off), though the mesh reaches the new set.
+TEST(MeshReach, OffsetArrayAfterTheCalculationOfAnotherAsksForANewOne) {
+    CommandFixture f(96, 16000);
+    ModelSettings& m = f.r.m;
+    f.read(f.home.write("line.mod", line_model(30, 3, Depths::generic)));
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1) << f.h.output();
+    m.array_type = 10;
+    calappmod(m, f.r.limits, f.r.p, 1, nullptr);
+    ASSERT_TRUE(forward::potentials_reach(m, m.potentials_span));
+    EXPECT_EQ(m.data_ready, 0);
+    EXPECT_NE(f.h.output().find("recalculate the potential"), std::string::npos);
+    f.calculate();
+    ASSERT_EQ(m.data_ready, 1) << f.h.output();
+    EXPECT_LT(f.worst(100.0), 0.02);
+}
