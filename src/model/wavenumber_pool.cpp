@@ -45,6 +45,12 @@ PoolOutcome run_wavenumbers(int count, int workers, const WavenumberWork& work,
         return outcome;
     }
 
+    // A key typed ahead is seen before any work starts, as on one worker: a short loop may end
+    // within the owner's first wait.
+    if (check_user_abort() != 0) {
+        outcome.aborted = true;
+        return outcome;
+    }
     std::mutex mutex;
     std::condition_variable changed;
     std::atomic<int> next{0};
