@@ -31,15 +31,17 @@ class SparseFormulation;
 class SparseWorkspace final : public Workspace {
   public:
     explicit SparseWorkspace(const SparseFormulation& f) : f_(f) {}
-    bool allocate(int n, int nz, int maxlnz, bool dey_morrison) {
+    bool allocate(int n, int nz, int maxlnz, std::size_t paths, bool dey_morrison) {
         return lnz_.allocate(maxlnz) && diag_.allocate(n) && temp_.allocate(n) &&
                link_.allocate(n) && first_.allocate(n) && needed_.allocate(n) &&
-               (!dey_morrison || row_depths_.allocate(nz));
+               path_rows_.allocate(paths) && path_values_.allocate(paths) &&
+               path_work_.allocate(n) && (!dey_morrison || row_depths_.allocate(nz));
     }
     bool assemble(double k) override;
     int factor(double& pivot) override;
     void solve(int count, double* const* rhs, const int* first, const int* stop,
                const std::vector<int>& reads) override;
+    bool electrode_potentials(int count, const int* rows, double* packed) override;
 
   private:
     const SparseFormulation& f_;
@@ -47,6 +49,9 @@ class SparseWorkspace final : public Workspace {
     sys::PageArray<double> lnz_, diag_, temp_;
     sys::PageArray<double> row_depths_;    ///< nz node-row depths (Dey & Morrison only)
     sys::PageArray<unsigned char> needed_; ///< n rows a solve computes: those read and above
+    sys::PageArray<int> path_rows_;        ///< the electrodes' tree paths (nelec x tree height)
+    sys::PageArray<double> path_values_;   ///< L⁻¹ along them
+    sys::PageArray<double> path_work_;     ///< n, zero between the calls
 };
 
 // Nodes numbered row after row, (i, j) = (j - 1) nx + i; the solve vectors are in the order of
@@ -70,7 +75,8 @@ class SparseFormulation final : public Formulation {
     model::SolverResult prepare() override;
     std::unique_ptr<Workspace> workspace() const override {
         auto w = std::make_unique<SparseWorkspace>(*this);
-        if (!w->allocate(n_, g_.nz, maxlnz_, scheme_ == Scheme::dey_morrison)) return nullptr;
+        if (!w->allocate(n_, g_.nz, maxlnz_, paths(), scheme_ == Scheme::dey_morrison))
+            return nullptr;
         return w;
     }
     model::SolverResult pivot_failure(int row, double value) const override {
@@ -84,11 +90,13 @@ class SparseFormulation final : public Formulation {
   private:
     friend class SparseWorkspace;
     double boundary_5pt(const BoundaryTerms& b, int i, int j) const;
+    // Entries the electrodes' tree paths take at most.
+    std::size_t paths() const { return std::size_t(std::max(in_.nelec, 0)) * tree_height_; }
 
     const Inputs& in_;
     const Geometry& g_;
     Scheme scheme_;
-    int n_, maxlnz_ = 0;
+    int n_, maxlnz_ = 0, tree_height_ = 0;
     sys::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_;
     sys::PageArray<int> parent_;                   ///< n columns' parents in the elimination tree
     sys::PageArray<int> left_entry_, upper_entry_; ///< lnz position of (v, v-1) and (v, v-nx)
@@ -105,6 +113,7 @@ model::SolverResult SparseFormulation::prepare() {
         return report_failure(SolverStatus::ordering, "Error in alternate-diagonal subroutine.");
     maxlnz_ = maxlnz;
     sparse_tree_parents(n_, xlnz_.get(), xnzsub_.get(), nzsub_.get(), parent_.get());
+    tree_height_ = sparse_tree_height(n_, parent_.get());
     // The Dey & Morrison assembly finds the couplings' places itself.
     if (scheme_ == Scheme::dey_morrison) return {};
     if (!left_entry_.allocate(n_) || !upper_entry_.allocate(n_))
@@ -190,6 +199,13 @@ void SparseWorkspace::solve(int count, double* const* rhs, const int* first, con
     solve_sparse_rows_dbl(count, *std::min_element(first, first + count), n, f_.xlnz_.get(),
                           lnz_.get(), f_.xnzsub_.get(), f_.nzsub_.get(), diag_.get(), needed_.get(),
                           rhs);
+}
+
+bool SparseWorkspace::electrode_potentials(int count, const int* rows, double* packed) {
+    return sparse_inverse_entries_dbl(count, rows, f_.n_, f_.xlnz_.get(), lnz_.get(),
+                                      f_.xnzsub_.get(), f_.nzsub_.get(), diag_.get(),
+                                      f_.parent_.get(), packed, path_rows_.size(), path_rows_.get(),
+                                      path_values_.get(), path_work_.get()) == 0;
 }
 
 } // namespace

@@ -153,6 +153,7 @@ class Run {
     int workers();
     void place_remote_electrodes();
     int wavenumber(Worker& w, int l, const std::atomic<bool>& stop);
+    bool electrode_potentials(int l, Worker& w);
     bool solve_electrodes(int l, Worker& w, const std::atomic<bool>& stop);
     void solve_remote(int l, Worker& w);
     int transform();
@@ -177,7 +178,7 @@ class Run {
     bool remote_ = false;
     Remote c2_, p2_;
     sys::PageArray<double> k_, pair_values_, remote_values_, pivot_values_;
-    sys::PageArray<int> electrode_nodes_, pivot_rows_;
+    sys::PageArray<int> electrode_nodes_, electrode_rows_, pivot_rows_;
     std::vector<Worker> workers_;
 };
 
@@ -228,8 +229,8 @@ model::SolverResult Run::allocate() {
     pairs_ = N * (N - 1) / 2;
     remote_ = in_.remote_electrodes > 0 && in_.remote_table != nullptr;
     bool ok = k_.allocate(in_.nky) && pair_values_.allocate(std::size_t(pairs_) * in_.nky) &&
-              electrode_nodes_.allocate(N) && pivot_values_.allocate(in_.nky) &&
-              pivot_rows_.allocate(in_.nky);
+              electrode_nodes_.allocate(N) && electrode_rows_.allocate(N) &&
+              pivot_values_.allocate(in_.nky) && pivot_rows_.allocate(in_.nky);
     if (ok && remote_) ok = remote_values_.allocate(std::size_t(2 * N + 1) * in_.nky);
     if (!ok) return report_failure(model::SolverStatus::no_memory, "Error in allocating memory.");
     for (int e = 1; e <= N; ++e)
@@ -252,6 +253,20 @@ void Run::place_remote_electrodes() {
         p2_.nodes[q] = f_.node(list[c2_.count + q], 1);
         p2_.weights[q] = weights[c2_.count + q];
     }
+}
+
+// The pair values of wavenumber l (0-based) straight from the factor, when the formulation
+// offers them: electrodes of one node each, receivers before their source.
+bool Run::electrode_potentials(int l, Worker& w) {
+    const Stencil source = f_.source_stencil(), receiver = f_.receiver_stencil();
+    if (source.side != 0.0 || receiver.side != 0.0 || f_.pair_order() != 0) return false;
+    double* column = pair_values_.get() + std::size_t(l) * pairs_;
+    if (!w.space->electrode_potentials(in_.nelec, electrode_rows_.get(), column)) return false;
+    const double weight = source.centre * receiver.centre;
+    if (weight != 1.0)
+        for (int p = 0; p < pairs_; ++p)
+            column[p] *= weight;
+    return true;
 }
 
 // Solves for every source electrode, four at a time, and stores the pair values of
@@ -385,7 +400,8 @@ int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
         return failed_pivot;
     }
     timer.stop(model::Phase::solves);
-    if (!solve_electrodes(l + 1, w, stop)) return model::wavenumber_stopped;
+    if (!electrode_potentials(l, w) && !solve_electrodes(l + 1, w, stop))
+        return model::wavenumber_stopped;
     if (remote_) solve_remote(l + 1, w);
     return model::wavenumber_done;
 }
@@ -395,6 +411,8 @@ model::SolverResult Run::execute() {
     model::PhaseTimer setup(model::Phase::setup);
     if (model::SolverResult r = allocate(); !r.ok()) return r;
     if (model::SolverResult r = f_.prepare(); !r.ok()) return r;
+    for (int e = 1; e <= in_.nelec; ++e)
+        electrode_rows_[e - 1] = f_.row(electrode_node(e));
     setup.stop();
     if (workers() == 0)
         return report_failure(SolverStatus::no_memory, "Error in allocating memory.");

@@ -68,6 +68,13 @@ class Workspace {
     /// (a formulation may leave the values of the other rows unfinished).
     virtual void solve(int count, double* const* rhs, const int* first, const int* stop,
                        const std::vector<int>& reads) = 0;
+    /// The potentials between `count` electrodes of one node each, at the solve rows `rows`,
+    /// for a unit source at each: packed[j (j - 1) / 2 + i] the value at electrode i of the
+    /// source at electrode j (0-based, i < j). False when the formulation has no such route or
+    /// its memory is refused; the caller then solves source by source.
+    virtual bool electrode_potentials(int /*count*/, const int* /*rows*/, double* /*packed*/) {
+        return false;
+    }
 };
 
 /// What a formulation supplies to the frame. Node numbers and rows are 1-based.

@@ -5,6 +5,7 @@
 #include "fdsolve/sici.h"
 #include "fdsolve/spline.h"
 #include "model/utilities.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
 
 #include <algorithm>
@@ -295,6 +296,38 @@ template <class F> void for_each_pair(int N, int order, F f) {
     }
 }
 
+// Calls f(worker, L, J, p) for every pair L < J of N electrodes, p being the pair's number in
+// the order of for_each_pair, on `workers` threads: the outer index in blocks of about equal
+// numbers of pairs.
+template <class F> void for_each_pair_block(int N, int order, int workers, F f) {
+    const long long pairs = (long long)N * (N - 1) / 2;
+    const int blocks = int(std::min<long long>(pairs, 16LL * workers));
+    // Outer index o = 1 .. N - 1 (J = o + 1 for order 0, L = o otherwise) with o pairs (order
+    // 0) or N - o pairs; start[b] is the first outer index of block b.
+    std::vector<int> start{1};
+    long long before = 0;
+    for (int o = 1; o < N; ++o) {
+        before += order == 0 ? o : N - o;
+        if (before * blocks >= pairs * (long long)start.size() && o + 1 < N) start.push_back(o + 1);
+    }
+    start.push_back(N);
+    const auto first_pair = [&](int o) -> long long {
+        return order == 0 ? (long long)o * (o - 1) / 2
+                          : (long long)(o - 1) * N - (long long)o * (o - 1) / 2;
+    };
+    model::run_in_parallel(int(start.size()) - 1, workers, [&](int worker, int b) {
+        for (int o = start[std::size_t(b)]; o < start[std::size_t(b) + 1]; ++o) {
+            int p = int(first_pair(o));
+            if (order == 0)
+                for (int L = 1; L <= o; ++L)
+                    f(worker, L, o + 1, ++p);
+            else
+                for (int J = o + 1; J <= N; ++J)
+                    f(worker, o, J, ++p);
+        }
+    });
+}
+
 void store_pair(double* table, int lead, int L, int J, double value) {
     table[index2d(L, J, lead)] = value;
     table[index2d(J, L, lead)] = value;
@@ -491,21 +524,25 @@ int fourier_transform_grid(int lead, float s, int order, const double* values, d
                            double* offset_pot, int N, int n, const double* k, int m, int P,
                            int array_type, double node_spacing) {
     if (n < 1) return 0;
-    sys::PageArray<double> v(n);
     StrikeTransform strike;
-    if (!v.ok() || !strike.prepare(k, n, double(s), node_spacing, N - 1)) return 1;
+    if (!strike.prepare(k, n, double(s), node_spacing, N - 1)) return 1;
     const bool offset_array = array_type == offset_pole_dipole;
-    int p = 0;
-    for_each_pair(N, order, [&](int L, int J) {
-        ++p;
+    const int workers = std::max(1, model::solver_threads());
+    std::vector<sys::PageArray<double>> v(static_cast<std::size_t>(workers));
+    for (sys::PageArray<double>& w : v)
+        if (!w.allocate(n)) return 1;
+    // Pair p = number of (L, J) in the order of `order`: each pair's samples give its values
+    // alone, so blocks of pairs run on any thread.
+    for_each_pair_block(N, order, workers, [&](int worker, int L, int J, int p) {
+        double* samples = v[std::size_t(worker)].get();
         for (int i = 1; i <= n; ++i)
-            v[i - 1] = values[index2d(p, i, P)];
-        const int nsig = count_significant_dbl(n, v.get());
-        const fd::TailIntegrals tail = tail_of(k, v.get(), nsig, 0.0);
-        store_pair(pot, lead, L, J, inv_pi * section_plane_integral(tail, k, v.get(), nsig, m));
+            samples[i - 1] = values[index2d(p, i, P)];
+        const int nsig = count_significant_dbl(n, samples);
+        const fd::TailIntegrals tail = tail_of(k, samples, nsig, 0.0);
+        store_pair(pot, lead, L, J, inv_pi * section_plane_integral(tail, k, samples, nsig, m));
         store_pair(offset_pot, lead, L, J,
-                   offset_array ? strike.strike(v.get(), nsig, J - L)
-                                : strike.difference(v.get(), nsig, J - L));
+                   offset_array ? strike.strike(samples, nsig, J - L)
+                                : strike.difference(samples, nsig, J - L));
     });
     return 0;
 }
@@ -533,24 +570,26 @@ int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* p
                                         int ld, int lead, int array_type, double node_spacing) {
     if (n < 1) return 0;
     const double offset = s > 0.0f ? s : 1.0;
-    sys::PageArray<double> v(n);
     StrikeTransform strike;
-    if (!v.ok() || !strike.prepare(k, n, offset, node_spacing, N - 1)) return 1;
+    if (!strike.prepare(k, n, offset, node_spacing, N - 1)) return 1;
     const bool offset_array = array_type == offset_pole_dipole;
-    int p = 0;
-    for_each_pair(N, 1, [&](int L, int J) {
-        ++p;
+    const int workers = std::max(1, model::solver_threads());
+    std::vector<sys::PageArray<double>> v(static_cast<std::size_t>(workers));
+    for (sys::PageArray<double>& w : v)
+        if (!w.allocate(n)) return 1;
+    for_each_pair_block(N, 1, workers, [&](int worker, int L, int J, int p) {
+        double* samples = v[std::size_t(worker)].get();
         for (int i = 1; i <= n; ++i)
-            v[i - 1] = values[index2d(p, i, ld)];
-        if (v[0] < 0.0)
+            samples[i - 1] = values[index2d(p, i, ld)];
+        if (samples[0] < 0.0)
             for (int i = 0; i < n; ++i)
-                v[i] = -v[i];
-        const int nsig = count_significant_dbl(n, v.get());
-        const fd::TailIntegrals tail = tail_of(k, v.get(), nsig, 0.0);
-        store_pair(pot, lead, L, J, inv_pi * section_plane_integral(tail, k, v.get(), nsig, m));
+                samples[i] = -samples[i];
+        const int nsig = count_significant_dbl(n, samples);
+        const fd::TailIntegrals tail = tail_of(k, samples, nsig, 0.0);
+        store_pair(pot, lead, L, J, inv_pi * section_plane_integral(tail, k, samples, nsig, m));
         store_pair(offset_pot, lead, L, J,
-                   offset_array ? strike.strike(v.get(), nsig, J - L)
-                                : strike.difference(v.get(), nsig, J - L));
+                   offset_array ? strike.strike(samples, nsig, J - L)
+                                : strike.difference(samples, nsig, J - L));
     });
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using mx::OneBased;
 
@@ -234,6 +235,65 @@ void solve_sparse_rows_dbl(int count, int first_row, int n, const int* xlnz, con
         solve_lanes<double, 4>(first_row, 1, n, s, lnz, diag, rhs + b, needed);
     for (; b < count; ++b)
         solve_lanes<double, 1>(first_row, 1, n, s, lnz, diag, rhs + b, needed);
+}
+
+int sparse_tree_height(int n, const int* parent) {
+    std::vector<int> depth(std::size_t(n) + 1, 0);
+    int height = 0;
+    // A parent comes after its children: depths from the roots down.
+    for (int k = n; k >= 1; --k) {
+        depth[std::size_t(k)] = parent[k - 1] != 0 ? depth[std::size_t(parent[k - 1])] + 1 : 1;
+        height = std::max(height, depth[std::size_t(k)]);
+    }
+    return height;
+}
+
+int sparse_inverse_entries_dbl(int count, const int* rows, int n, const int* xlnz,
+                               const double* lnz, const int* xnzsub, const int* nzsub,
+                               const double* diag, const int* parent, double* packed,
+                               std::size_t capacity, int* path_rows, double* path_values,
+                               double* work) {
+    (void)n; // work's size
+    const Structure s{xlnz, xnzsub, nzsub};
+    // Row i's path to the root: path_rows[begin[i] .. begin[i + 1] - 1], ascending.
+    std::vector<std::size_t> begin(std::size_t(count) + 1, 0);
+    for (int i = 0; i < count; ++i) {
+        std::size_t length = 0;
+        for (int k = rows[i]; k != 0; k = parent[k - 1])
+            ++length;
+        begin[std::size_t(i) + 1] = begin[std::size_t(i)] + length;
+    }
+    if (begin.back() > capacity) return 1;
+    // y_i = L⁻¹ e_i is non-zero on row i's path only: the forward pass along it, work (zero
+    // outside the path) cleared as it goes.
+    OneBased<double> w(work);
+    OneBased<const double> l(lnz), d(diag);
+    for (int i = 0; i < count; ++i) {
+        std::size_t at = begin[std::size_t(i)];
+        w[rows[i]] = 1.0;
+        for (int k = rows[i]; k != 0; k = parent[k - 1], ++at) {
+            const double y = w[k] / d[k];
+            w[k] = 0.0;
+            path_rows[at] = k;
+            path_values[at] = y;
+            for (int t = s.xlnz[k]; t < s.xlnz[k + 1]; ++t)
+                w[s.row_of(k, t)] -= l[t] * y;
+        }
+    }
+    // (A⁻¹)_ij = y_i · y_j, summed over the common end of the two paths from the root down.
+    std::size_t p = 0;
+    for (int j = 1; j < count; ++j)
+        for (int i = 0; i < j; ++i) {
+            std::size_t a = begin[std::size_t(i) + 1], b = begin[std::size_t(j) + 1];
+            double sum = 0.0;
+            while (a > begin[std::size_t(i)] && b > begin[std::size_t(j)] &&
+                   path_rows[a - 1] == path_rows[b - 1]) {
+                --a, --b;
+                sum += path_values[a] * path_values[b];
+            }
+            packed[p++] = sum;
+        }
+    return 0;
 }
 
 int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,

@@ -11,6 +11,8 @@
 // solutions back with perm.
 #pragma once
 
+#include <cstddef>
+
 /// Adds value to entry (i, j) of the matrix, i and j being old node numbers mapped through invp.
 /// Returns 0 when added (to the diagonal when the two rows are equal), 1 when the entry is not
 /// in the structure (nothing changes).
@@ -70,6 +72,24 @@ void mark_tree_ancestors(int count, const int* rows, const int* parent, unsigned
 void solve_sparse_rows_dbl(int count, int first_row, int n, const int* xlnz, const double* lnz,
                            const int* xnzsub, const int* nzsub, const double* diag,
                            const unsigned char* needed, double* const* rhs);
+
+/// Rows on the longest path from a row to a root of the elimination tree `parent`
+/// (sparse_tree_parents).
+int sparse_tree_height(int n, const int* parent);
+
+/// Entries of the inverse of the factored matrix A = L·Lᵀ between `count` rows (new numbering):
+/// packed[q] = (A⁻¹)(rows[i], rows[j]) for the pairs i < j taken with j outer, q = j (j - 1) / 2
+/// + i (0-based i, j). Each row's column of L⁻¹ is non-zero on its path to the root of the
+/// elimination tree `parent` (sparse_tree_parents) only, and an entry is the product of two
+/// such columns over their common path: the work grows with the paths, not with n.
+/// path_rows and path_values (capacity entries each; count times sparse_tree_height always
+/// suffices) and work (n doubles, zero on entry and again on return) are work. Returns 0, or 1
+/// when the paths need more than capacity entries (packed untouched).
+int sparse_inverse_entries_dbl(int count, const int* rows, int n, const int* xlnz,
+                               const double* lnz, const int* xnzsub, const int* nzsub,
+                               const double* diag, const int* parent, double* packed,
+                               std::size_t capacity, int* path_rows, double* path_values,
+                               double* work);
 
 /// Solve with a single-precision factor and right-hand side: the values are carried in a
 /// double vector from page memory during the solve. Returns 0, or 1 when that memory is refused

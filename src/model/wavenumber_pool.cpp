@@ -96,4 +96,19 @@ PoolOutcome run_wavenumbers(int count, int workers, const WavenumberWork& work,
     return outcome;
 }
 
+void run_in_parallel(int count, int workers,
+                     const std::function<void(int worker, int item)>& work) {
+    std::atomic<int> next{0};
+    auto worker = [&](int w) {
+        for (int i = next++; i < count; i = next++)
+            work(w, i);
+    };
+    std::vector<std::thread> threads;
+    for (int w = 1; w < std::min(workers, count); ++w)
+        threads.emplace_back(worker, w);
+    worker(0);
+    for (std::thread& t : threads)
+        t.join();
+}
+
 } // namespace model

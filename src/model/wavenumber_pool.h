@@ -39,4 +39,10 @@ struct PoolOutcome {
 PoolOutcome run_wavenumbers(int count, int workers, const WavenumberWork& work,
                             const std::function<void(int done)>& progress);
 
+/// Runs work(w, i) once for every i in 0 .. count - 1 on `workers` threads (the calling thread
+/// among them), taking the items in turn; worker w is 0 .. workers - 1. For a short phase after
+/// the wavenumbers: no messages are pumped and nothing stops it. Each item must write only what
+/// belongs to it, so that results do not depend on the number of workers.
+void run_in_parallel(int count, int workers, const std::function<void(int worker, int item)>& work);
+
 } // namespace model

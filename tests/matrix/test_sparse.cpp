@@ -153,6 +153,51 @@ TEST(SparseCholesky, SolvesForWantedRowsEqualCompleteSolves) {
     }
 }
 
+// Entries of the inverse between a few rows, from the columns of the factor's inverse along
+// their tree paths, against complete solves for unit right-hand sides.
+TEST(SparseCholesky, InverseEntriesBetweenRowsMatchCompleteSolves) {
+    for (SparseCase& c : sparse_cases()) {
+        SparseSystem s(c.graph);
+        ASSERT_TRUE(s.ordered);
+        Dense m = mxtest::random_spd_on_graph(c.graph, 6);
+        ASSERT_TRUE(s.assemble(m));
+        ASSERT_EQ(s.factor(), 0) << c.name;
+        const int n = s.n;
+        std::vector<int> parent(n), rows;
+        sparse_tree_parents(n, s.xlnz.data(), s.xnzsub.data(), s.nzsub.data(), parent.data());
+        for (int row = 1; row <= n; row += std::max(1, n / 7))
+            rows.push_back(row);
+        rows.push_back(n); // the root, on every path
+        const int count = int(rows.size());
+        std::vector<double> packed(std::size_t(count) * (count - 1) / 2, -1.0);
+        const std::size_t capacity = std::size_t(count) * sparse_tree_height(n, parent.data());
+        std::vector<int> path_rows(capacity);
+        std::vector<double> path_values(capacity), work(n, 0.0);
+        auto entries = [&](std::size_t room) {
+            return sparse_inverse_entries_dbl(count, rows.data(), n, s.xlnz.data(), s.lnz.data(),
+                                              s.xnzsub.data(), s.nzsub.data(), s.diag.data(),
+                                              parent.data(), packed.data(), room, path_rows.data(),
+                                              path_values.data(), work.data());
+        };
+        ASSERT_EQ(entries(0), 1) << c.name; // no room for the paths: nothing written
+        ASSERT_EQ(packed, std::vector<double>(packed.size(), -1.0)) << c.name;
+        ASSERT_EQ(entries(capacity), 0);
+        EXPECT_EQ(work, std::vector<double>(n, 0.0)) << c.name; // ready for the next call
+        std::size_t q = 0;
+        for (int j = 1; j < count; ++j) {
+            std::vector<double> x(n, 0.0);
+            x[rows[j] - 1] = 1.0;
+            solve_sparse_dbl(1, 1, n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(), s.nzsub.data(),
+                             s.diag.data(), x.data());
+            for (int i = 0; i < j; ++i, ++q) {
+                const double expected = x[rows[i] - 1];
+                EXPECT_NEAR(packed[q], expected, 1e-12 * std::fabs(x[rows[j] - 1]))
+                    << c.name << " rows " << rows[i] << ", " << rows[j];
+            }
+        }
+    }
+}
+
 TEST(SparseCholesky, NonPositivePivotReturnsItsColumnAndTheNextFactorisationIsClean) {
     Graph g = grid_graph(6, 5);
     SparseSystem s(g);
