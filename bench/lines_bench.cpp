@@ -98,13 +98,14 @@ std::string model_text(int nelec, const ArrayCase& a, Depths depths) {
     return f.str();
 }
 
-/// Potential at x (unit spacings along the line) of a unit current at x0 on the surface.
-using PairPotential = std::function<double(double x0, double x)>;
+/// Potential at x (unit spacings along the line) and y across it of a unit current at x0 on
+/// the line.
+using PairPotential = std::function<double(double x0, double x, double y)>;
 
 /// Two layers: rho1 down to depth h over rho2 (the image series).
 PairPotential two_layers(double rho1, double rho2, double h) {
-    return [=](double x0, double x) {
-        const double k = (rho2 - rho1) / (rho2 + rho1), r = std::fabs(x - x0);
+    return [=](double x0, double x, double y) {
+        const double k = (rho2 - rho1) / (rho2 + rho1), r = std::hypot(x - x0, y);
         double sum = 1.0 / r, kn = 1.0;
         for (int n = 1; n < 2000 && std::fabs(kn) > 1e-12; ++n) {
             kn *= k;
@@ -116,23 +117,29 @@ PairPotential two_layers(double rho1, double rho2, double h) {
 
 /// A vertical contact at xc: rho1 on the left, rho2 on the right (one image).
 PairPotential vertical_contact(double rho1, double rho2, double xc) {
-    return [=](double x0, double x) {
+    return [=](double x0, double x, double y) {
         const bool left = x0 < xc;
         const double own = left ? rho1 : rho2, other = left ? rho2 : rho1;
-        const double k = (other - own) / (other + own), r = std::fabs(x - x0);
+        const double k = (other - own) / (other + own), r = std::hypot(x - x0, y);
         if ((x < xc) != left) return own * (1.0 + k) / (2.0 * M_PI * r);
-        return own / (2.0 * M_PI) * (1.0 / r + k / std::fabs(x - (2.0 * xc - x0)));
+        return own / (2.0 * M_PI) * (1.0 / r + k / std::hypot(x - (2.0 * xc - x0), y));
     };
 }
 
 /// The apparent resistivity of datum d from the pair potential v: its geometric factor times
-/// the potential difference of its electrodes (electrode i at x = i - 1).
+/// the potential difference of its electrodes (electrode i at x = i - 1). The equatorial
+/// dipole-dipole datum measures the potential on the line less that at the strike offset; the
+/// offset pole-dipole one has its current electrode on the offset line.
 double apparent(const ModelSettings& m, int d, const PairPotential& v) {
     const int c[2] = {m.datum_c1[d], m.datum_c2[d]}, p[2] = {m.datum_p1[d], m.datum_p2[d]};
+    const double s = m.electrode_offset_ratio;
+    if (m.array_type == 8)
+        return m.datum_gfactor[d] * (v(c[0] - 1.0, p[0] - 1.0, 0.0) - v(c[0] - 1.0, p[0] - 1.0, s));
+    const double y = m.array_type == 10 ? s : 0.0;
     double dv = 0.0;
     for (int i = 0; i < 2; ++i)
         for (int j = 0; j < 2; ++j)
-            if (c[i] > 0 && p[j] > 0) dv += (i == j ? 1.0 : -1.0) * v(c[i] - 1.0, p[j] - 1.0);
+            if (c[i] > 0 && p[j] > 0) dv += (i == j ? 1.0 : -1.0) * v(c[i] - 1.0, p[j] - 1.0, y);
     return m.datum_gfactor[d] * dv;
 }
 
@@ -373,6 +380,7 @@ std::string short_model(const char* resistivities, int count, int file_code,
         f << "\n";
     }
     f << file_code << "\n";
+    if (file_code == 8 || file_code == 10) f << "1.0\n";
     return f.str();
 }
 
@@ -397,7 +405,7 @@ void reference_models(Session& s) {
     };
     for (const Model& model : models)
         for (const ArrayCase& a : arrays) {
-            if (a.internal > 7 && model.v) continue; // offset and gradient arrays: half-space only
+            if ((a.internal == 9 || a.internal == 15) && model.v) continue; // half-space only
             if (!wanted("LINES_BENCH_ARRAYS", a.name)) continue;
             const std::string text =
                 short_model(model.resistivities, model.count, a.file_code, model.code);
