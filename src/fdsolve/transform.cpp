@@ -356,8 +356,15 @@ class StrikeTransform {
             !difference_held_.allocate(size) || !strike_.allocate(size) ||
             !strike_held_.allocate(size))
             return false;
-        std::vector<double> plain(static_cast<std::size_t>(n)), difference(plain);
-        for (int d = 1; d <= count; ++d) {
+        // The distances on the solver threads, each with its own integral vectors.
+        const int workers = std::max(1, model::solver_threads());
+        std::vector<std::vector<double>> plains(static_cast<std::size_t>(workers),
+                                                std::vector<double>(static_cast<std::size_t>(n)));
+        std::vector<std::vector<double>> differences = plains;
+        model::run_in_parallel(count, workers, [&](int worker, int item) {
+            const int d = item + 1;
+            std::vector<double>& plain = plains[std::size_t(worker)];
+            std::vector<double>& difference = differences[std::size_t(worker)];
             int usable = 1;
             while (usable < n && k[usable] * d <= kernel_reach &&
                    k[usable] * node_spacing <= resolved_wavenumber)
@@ -376,7 +383,7 @@ class StrikeTransform {
                 strike_[at + i] = strike / kernel;
                 strike_held_[at + i] = (plain_after - difference_after) / kernel;
             }
-        }
+        });
         return true;
     }
 

@@ -5,10 +5,13 @@
 #include "model/model_settings.h"
 #include "model/services.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 bool skipped_before_line(unsigned char b) {
@@ -32,17 +35,40 @@ void scan_number_token(const char* buffer, std::int32_t& cursor, std::int32_t le
     token[taken] = '\0';
 }
 
+// A pass of the Shell sort with gap `gap` inserts each element of every chain p, p + gap, ...
+// before all the chain's earlier elements that are greater or equal: the chain comes out
+// ascending with equal values in the reverse of their order before the pass, which a stable sort
+// of the reversed chain gives in n log n rather than in the insertion's time, quadratic in the
+// run of equal values (tens of thousands of data at a few depths). Values that do not compare
+// (NaN) take the insertions themselves.
 template <class T> void shell_sort_index(int ascending, T* values, std::int32_t* index, int n) {
     if (!ascending)
         for (int p = 0; p < n; ++p)
             values[p] = -values[p];
     for (int p = 1; p <= n; ++p)
         index[p - 1] = p;
+    const bool ordered = std::none_of(values, values + n, [](T v) { return v != v; });
+    std::vector<std::pair<T, std::int32_t>> chain;
     for (int gap = n / 2; gap != 0; gap /= 2) {
-        for (int i = 1; i <= n - gap; ++i) {
-            for (int j = i; j >= 1 && values[j - 1] >= values[j + gap - 1]; j -= gap) {
-                std::swap(values[j - 1], values[j + gap - 1]);
-                std::swap(index[j - 1], index[j + gap - 1]);
+        if (!ordered) {
+            for (int i = 1; i <= n - gap; ++i)
+                for (int j = i; j >= 1 && values[j - 1] >= values[j + gap - 1]; j -= gap) {
+                    std::swap(values[j - 1], values[j + gap - 1]);
+                    std::swap(index[j - 1], index[j + gap - 1]);
+                }
+            continue;
+        }
+        for (int first = 0; first < gap; ++first) {
+            chain.clear();
+            for (int p = first + (n - 1 - first) / gap * gap; p >= 0; p -= gap)
+                chain.emplace_back(values[p], index[p]);
+            std::stable_sort(chain.begin(), chain.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            int p = first;
+            for (const auto& [value, original] : chain) {
+                values[p] = value;
+                index[p] = original;
+                p += gap;
             }
         }
     }

@@ -137,6 +137,45 @@ TEST(Sorts, AscendingAndDescendingWithIndex) {
     }
 }
 
+// The order of equal values is that of the Shell sort with halving gaps that exchanges equal
+// neighbours (datum lists and data files follow it): the insertion sort written out here is
+// the reference, on lists with long runs of equal values as the datum depths have them.
+TEST(Sorts, EqualValuesEndInTheOrderOfTheInsertionShellSort) {
+    auto reference = [](std::vector<float> v, int ascending) {
+        const int n = int(v.size());
+        std::vector<std::int32_t> index(v.size());
+        for (int p = 0; p < n; ++p) {
+            index[p] = p + 1;
+            if (!ascending) v[p] = -v[p];
+        }
+        for (int gap = n / 2; gap != 0; gap /= 2)
+            for (int i = 1; i <= n - gap; ++i)
+                for (int j = i; j >= 1 && v[j - 1] >= v[j + gap - 1]; j -= gap) {
+                    std::swap(v[j - 1], v[j + gap - 1]);
+                    std::swap(index[j - 1], index[j + gap - 1]);
+                }
+        return index;
+    };
+    unsigned seed = 12345;
+    for (int n : {2, 3, 17, 64, 1000, 4099})
+        for (int distinct : {1, 3, 40})
+            for (int ascending : {0, 1}) {
+                std::vector<float> v(std::size_t(n), 0.0f);
+                for (float& x : v) {
+                    seed = seed * 1103515245u + 12345u;
+                    x = float((seed >> 16) % unsigned(distinct));
+                }
+                const std::vector<std::int32_t> expected = reference(v, ascending);
+                std::vector<float> sorted = v;
+                std::vector<std::int32_t> index(v.size());
+                shell_sort_real_index(ascending, sorted.data(), index.data(), n);
+                EXPECT_EQ(index, expected) << n << " values, " << distinct << " distinct";
+                std::vector<std::int32_t> iv(v.begin(), v.end()), iindex(v.size());
+                shell_sort_int_index(ascending, iv.data(), iindex.data(), n);
+                EXPECT_EQ(iindex, expected) << n << " integers, " << distinct << " distinct";
+            }
+}
+
 TEST(Sorts, GatherPutsCompanionInSortedOrderAndPermuteScatters) {
     std::vector<float> depth = {30, 10, 20};
     std::vector<float> label = {300, 100, 200};
