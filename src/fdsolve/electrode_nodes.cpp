@@ -100,16 +100,16 @@ void place_remote(int nodes_per_spacing, int nelec, int kind, int m, int nx, con
 
 } // namespace
 
-void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int /*nz*/,
-                                 int nx, const double* positions, float c2_x, float p2_x, int* list,
+void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nx,
+                                 const double* positions, float c2_x, float p2_x, int* list,
                                  double* weights, int* c2_count, int* p2_count) {
     place_remote(nodes_per_spacing, nelec, kind, m, nx, positions, c2_x, p2_x, list, weights,
                  c2_count, p2_count);
 }
 
-void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind, int m, int /*nz*/,
-                                     int nx, const float* positions, float c2_x, float p2_x,
-                                     int* list, float* weights, int* c2_count, int* p2_count) {
+void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind, int m, int nx,
+                                     const float* positions, float c2_x, float p2_x, int* list,
+                                     float* weights, int* c2_count, int* p2_count) {
     place_remote(nodes_per_spacing, nelec, kind, m, nx, positions, c2_x, p2_x, list, weights,
                  c2_count, p2_count);
 }

@@ -25,13 +25,13 @@ void find_electrode_column(int first_column, int step, int electrodes, int last_
 /// grid of nx node columns at `positions` (unit spacings); the x of C2 and P2 are relative to
 /// the first survey electrode, which stands in the 1-based column m. On return
 /// `list` holds the C2 columns (1-based) followed by the P2 columns, `weights` their weights,
-/// and *c2_count, *p2_count how many each has (0: no node, the electrode is left out).
-/// nz is not used (the electrodes are placed on the surface row).
-void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nz, int nx,
+/// and *c2_count, *p2_count how many each has (0: no node, the electrode is left out). The
+/// electrodes are placed on the surface row.
+void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int m, int nx,
                                  const double* positions, float c2_x, float p2_x, int* list,
                                  double* weights, int* c2_count, int* p2_count);
 
 /// The same with single-precision positions and weights (the placement of find_electrode_nodes).
-void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind, int m, int nz,
-                                     int nx, const float* positions, float c2_x, float p2_x,
-                                     int* list, float* weights, int* c2_count, int* p2_count);
+void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind, int m, int nx,
+                                     const float* positions, float c2_x, float p2_x, int* list,
+                                     float* weights, int* c2_count, int* p2_count);

@@ -242,9 +242,9 @@ model::SolverResult Run::allocate() {
 void Run::place_remote_electrodes() {
     int list[4];
     double weights[4];
-    find_remote_electrode_nodes(in_.nodes_per_spacing, in_.nelec, 4, in_.margin_columns, g_.nz,
-                                g_.nx, g_.x_nodes.get(), in_.c2_x, in_.p2_x, list, weights,
-                                &c2_.count, &p2_.count);
+    find_remote_electrode_nodes(in_.nodes_per_spacing, in_.nelec, 4, in_.margin_columns, g_.nx,
+                                g_.x_nodes.get(), in_.c2_x, in_.p2_x, list, weights, &c2_.count,
+                                &p2_.count);
     for (int q = 0; q < c2_.count; ++q) {
         c2_.nodes[q] = f_.node(list[q], 1);
         c2_.weights[q] = weights[q];
@@ -354,7 +354,7 @@ int Run::transform() {
         r[rows - 1] = std::hypot(double(in_.p2_x) - double(in_.c2_x), offset);
         y[rows - 1] = offset;
         if (inverse_fourier_transform_dbl(r.get(), remote_values_.get(), y.get(), rows, in_.nky,
-                                          k_.get(), 4, rows) != 0)
+                                          k_.get(), rows) != 0)
             return 1;
         // A remote electrode without a node contributes nothing.
         for (int e = 1; e <= N; ++e) {

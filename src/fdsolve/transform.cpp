@@ -527,12 +527,16 @@ double potential_integral(const float* k, const float* v, int n, int m) {
 
 } // namespace fd
 
-int fourier_transform_grid(int lead, float s, int order, const double* values, double* pot,
-                           double* offset_pot, int N, int n, const double* k, int m, int P,
-                           int array_type, double node_spacing) {
-    if (n < 1) return 0;
+namespace {
+
+// The pair transforms of fourier_transform_grid and inverse_fourier_pair_potentials_dbl (n >= 1
+// samples a pair at index2d(p, i, ld) of `values`, strike offset s); with `positive` a pair whose
+// first sample is negative is negated first. 1 when the work vectors cannot be had.
+int transform_pairs(int lead, double s, int order, const double* values, double* pot,
+                    double* offset_pot, int N, int n, const double* k, int m, int ld,
+                    int array_type, double node_spacing, bool positive) {
     StrikeTransform strike;
-    if (!strike.prepare(k, n, double(s), node_spacing, N - 1)) return 1;
+    if (!strike.prepare(k, n, s, node_spacing, N - 1)) return 1;
     const bool offset_array = array_type == offset_pole_dipole;
     const int workers = std::max(1, model::solver_threads());
     std::vector<sys::PageArray<double>> v(static_cast<std::size_t>(workers));
@@ -543,52 +547,8 @@ int fourier_transform_grid(int lead, float s, int order, const double* values, d
     for_each_pair_block(N, order, workers, [&](int worker, int L, int J, int p) {
         double* samples = v[std::size_t(worker)].get();
         for (int i = 1; i <= n; ++i)
-            samples[i - 1] = values[index2d(p, i, P)];
-        const int nsig = count_significant_dbl(n, samples);
-        const fd::TailIntegrals tail = tail_of(k, samples, nsig, 0.0);
-        store_pair(pot, lead, L, J, inv_pi * section_plane_integral(tail, k, samples, nsig, m));
-        store_pair(offset_pot, lead, L, J,
-                   offset_array ? strike.strike(samples, nsig, J - L)
-                                : strike.difference(samples, nsig, J - L));
-    });
-    return 0;
-}
-
-int inverse_fourier_transform_dbl(const double* r, const double* values, double* y, int count,
-                                  int n, const double* k, int /*unused*/, int ld) {
-    if (n < 1) return 0;
-    return point_transform<double, false>(r, values, y, count, n, k, ld);
-}
-
-int inverse_fourier_transform_flt(const float* r, const float* values, float* y, int count, int n,
-                                  const double* k, int /*unused*/, int ld) {
-    if (n < 1) return 0;
-    return point_transform<float, false>(r, values, y, count, n, k, ld);
-}
-
-int inverse_fourier_pair_potentials_exp(const float* r, const float* values, double* y, int count,
-                                        int n, const float* k, int /*unused*/, int ld) {
-    if (n < 1) return 0;
-    return point_transform<float, true>(r, values, y, count, n, k, ld);
-}
-
-int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* pot,
-                                        double* offset_pot, int N, int n, const double* k, int m,
-                                        int ld, int lead, int array_type, double node_spacing) {
-    if (n < 1) return 0;
-    const double offset = s > 0.0f ? s : 1.0;
-    StrikeTransform strike;
-    if (!strike.prepare(k, n, offset, node_spacing, N - 1)) return 1;
-    const bool offset_array = array_type == offset_pole_dipole;
-    const int workers = std::max(1, model::solver_threads());
-    std::vector<sys::PageArray<double>> v(static_cast<std::size_t>(workers));
-    for (sys::PageArray<double>& w : v)
-        if (!w.allocate(n)) return 1;
-    for_each_pair_block(N, 1, workers, [&](int worker, int L, int J, int p) {
-        double* samples = v[std::size_t(worker)].get();
-        for (int i = 1; i <= n; ++i)
             samples[i - 1] = values[index2d(p, i, ld)];
-        if (samples[0] < 0.0)
+        if (positive && samples[0] < 0.0)
             for (int i = 0; i < n; ++i)
                 samples[i] = -samples[i];
         const int nsig = count_significant_dbl(n, samples);
@@ -599,6 +559,43 @@ int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* p
                                 : strike.difference(samples, nsig, J - L));
     });
     return 0;
+}
+
+} // namespace
+
+int fourier_transform_grid(int lead, float s, int order, const double* values, double* pot,
+                           double* offset_pot, int N, int n, const double* k, int m, int P,
+                           int array_type, double node_spacing) {
+    if (n < 1) return 0;
+    return transform_pairs(lead, double(s), order, values, pot, offset_pot, N, n, k, m, P,
+                           array_type, node_spacing, false);
+}
+
+int inverse_fourier_transform_dbl(const double* r, const double* values, double* y, int count,
+                                  int n, const double* k, int ld) {
+    if (n < 1) return 0;
+    return point_transform<double, false>(r, values, y, count, n, k, ld);
+}
+
+int inverse_fourier_transform_flt(const float* r, const float* values, float* y, int count, int n,
+                                  const double* k, int ld) {
+    if (n < 1) return 0;
+    return point_transform<float, false>(r, values, y, count, n, k, ld);
+}
+
+int inverse_fourier_pair_potentials_exp(const float* r, const float* values, double* y, int count,
+                                        int n, const float* k, int ld) {
+    if (n < 1) return 0;
+    return point_transform<float, true>(r, values, y, count, n, k, ld);
+}
+
+int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* pot,
+                                        double* offset_pot, int N, int n, const double* k, int m,
+                                        int ld, int lead, int array_type, double node_spacing) {
+    if (n < 1) return 0;
+    const double offset = s > 0.0f ? s : 1.0;
+    return transform_pairs(lead, offset, 1, values, pot, offset_pot, N, n, k, m, ld, array_type,
+                           node_spacing, true);
 }
 
 int inverse_fourier_pair_potentials(float s, const float* values, double* pot, double* offset_pot,

@@ -35,17 +35,17 @@ int fourier_transform_grid(int lead, float s, int order, const double* values, d
 /// Point transform in place: for each of the `count` points, y[j] holds the strike distance on
 /// entry (|y| <= 0.02 counts as 0) and the potential (1/pi) * integral of V(k) cos(k*y) on
 /// return. V of point j is row j of `values` (leading dimension ld); all n wavenumbers are used,
-/// r[j] chooses the log-linear intervals (k*r < 0.5). `unused` is not read.
+/// r[j] chooses the log-linear intervals (k*r < 0.5).
 /// Returns 0, or 1 (y untouched) when the work vectors cannot be had.
 int inverse_fourier_transform_dbl(const double* r, const double* values, double* y, int count,
-                                  int n, const double* k, int unused, int ld);
+                                  int n, const double* k, int ld);
 /// Twin with single-precision points and values and double wavenumbers.
 int inverse_fourier_transform_flt(const float* r, const float* values, float* y, int count, int n,
-                                  const double* k, int unused, int ld);
+                                  const double* k, int ld);
 /// Single-precision twin that uses only the significant samples of each point
 /// (count_significant_flt); the strike distance in and the potential out stay double.
 int inverse_fourier_pair_potentials_exp(const float* r, const float* values, double* y, int count,
-                                        int n, const float* k, int unused, int ld);
+                                        int n, const float* k, int ld);
 
 /// Pair tables of the finite-element solvers: pairs L = 1..N-1 outer, J = L+1..N inner, rows of
 /// `values` (leading dimension ld); outputs as fourier_transform_grid. s <= 0 is taken as 1. A pair

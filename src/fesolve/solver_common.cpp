@@ -248,7 +248,7 @@ bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode
         for (int i = 1; i <= nk; ++i)
             series[index2d(j, i, count)] = values[index2d(place[j - 1] + 1, i, stride)];
     if (count > 0 &&
-        inverse_fourier_transform_dbl(r.get(), series.get(), y.get(), count, nk, k, 0, count) != 0)
+        inverse_fourier_transform_dbl(r.get(), series.get(), y.get(), count, nk, k, count) != 0)
         return false;
     for (int p = 0; p < stride; ++p)
         out[p] = 0.0;

@@ -462,15 +462,15 @@ TEST(Transform, PointTransformOfHalfSpaceValues) {
             values[j + i * count] = half_space_value(k[i], cases[j].r);
     }
     ASSERT_EQ(inverse_fourier_transform_dbl(r.data(), values.data(), y.data(), count, 12, k.data(),
-                                            4, count),
+                                            count),
               0);
     std::vector<float> rf(r.begin(), r.end()), vf(values.begin(), values.end()), yf(count);
     std::vector<float> kf(k.begin(), k.end());
     std::vector<double> ye(count);
     for (int j = 0; j < count; ++j)
         yf[j] = float(ye[j] = cases[j].y);
-    inverse_fourier_transform_flt(rf.data(), vf.data(), yf.data(), count, 12, k.data(), 4, count);
-    inverse_fourier_pair_potentials_exp(rf.data(), vf.data(), ye.data(), count, 12, kf.data(), 4,
+    inverse_fourier_transform_flt(rf.data(), vf.data(), yf.data(), count, 12, k.data(), count);
+    inverse_fourier_pair_potentials_exp(rf.data(), vf.data(), ye.data(), count, 12, kf.data(),
                                         count);
     for (int j = 0; j < count; ++j) {
         const double y0 = cases[j].y <= 0.02 ? 0.0 : cases[j].y;
@@ -487,7 +487,7 @@ TEST(Transform, PointTransformOfEqualNeighbouringSamplesIsFinite) {
     for (double strike : {0.0, 1.0}) {
         const double r = 100.0; // every interval exponential
         double y = strike;
-        inverse_fourier_transform_dbl(&r, values.data(), &y, 1, 12, k.data(), 4, 1);
+        inverse_fourier_transform_dbl(&r, values.data(), &y, 1, 12, k.data(), 1);
         ASSERT_TRUE(std::isfinite(y)) << strike;
         if (strike == 0.0) {
             EXPECT_NEAR(y, 0.25 * 8.0 / pi, 1e-9); // the rectangle 0.25 * k_12

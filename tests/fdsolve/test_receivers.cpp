@@ -92,10 +92,10 @@ TEST(Receivers, RemoteElectrodesOfTheSinglePrecisionTwin) {
         int list[4] = {}, list_f[4] = {}, c2 = -1, p2 = -1, c2_f = -1, p2_f = -1;
         double w[4] = {};
         float w_f[4] = {};
-        find_remote_electrode_nodes(step, nelec, c.kind, m, 7, nx, x.data(), c.c2, c.p2, list, w,
-                                    &c2, &p2);
-        find_remote_electrode_nodes_flt(step, nelec, c.kind, m, 7, nx, xf.data(), c.c2, c.p2,
-                                        list_f, w_f, &c2_f, &p2_f);
+        find_remote_electrode_nodes(step, nelec, c.kind, m, nx, x.data(), c.c2, c.p2, list, w, &c2,
+                                    &p2);
+        find_remote_electrode_nodes_flt(step, nelec, c.kind, m, nx, xf.data(), c.c2, c.p2, list_f,
+                                        w_f, &c2_f, &p2_f);
         EXPECT_EQ(c2_f, c2);
         EXPECT_EQ(p2_f, p2);
         for (int q = 0; q < c2 + p2; ++q) {
@@ -110,7 +110,7 @@ TEST(Receivers, RemoteElectrodesOfTheSinglePrecisionTwin) {
     // electrode column 1 (4 spacings right, column 25) moves one column toward it.
     int list[4] = {}, c2 = 0, p2 = 0;
     float w[4] = {};
-    find_remote_electrode_nodes_flt(step, nelec, 4, m, 7, nx, xf.data(), -3.0f, 4.02f, list, w, &c2,
+    find_remote_electrode_nodes_flt(step, nelec, 4, m, nx, xf.data(), -3.0f, 4.02f, list, w, &c2,
                                     &p2);
     ASSERT_EQ(c2, 1);
     ASSERT_EQ(p2, 1);
