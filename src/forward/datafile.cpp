@@ -76,7 +76,15 @@ class DataFileText {
     void location_columns(int d);
     GeneralPositions general_positions(int d) const;
     void general_columns(const GeneralPositions& p);
-    void value_columns(const WrittenDatum& w);
+    // Column formats of a datum's values: the value, its error, the IP value, the IP error.
+    struct ValueFormats {
+        const char* value;
+        const char* error;
+        const char* ip;
+        const char* ip_error;
+    };
+    void value_columns(const WrittenDatum& w, const ValueFormats& f);
+    void plain_value_columns(const WrittenDatum& w, const ValueFormats& f);
     WrittenDatum noisy_values(int w, int d) const;
     void percentage_pass();
     void voltage_pass();
@@ -293,20 +301,25 @@ void DataFileText::general_columns(const GeneralPositions& p) {
                       {x(p.c1), x(p.c2), x(p.p1), x(p.p2)});
 }
 
-// The error column has five decimals without IP values and four with them.
-void DataFileText::value_columns(const WrittenDatum& w) {
-    const char* error_format = has_ip_ ? " %13.4f" : " %13.5f";
+// A spectral datum: its value and the in-phase and quadrature pairs; otherwise as
+// plain_value_columns.
+void DataFileText::value_columns(const WrittenDatum& w, const ValueFormats& f) {
     if (spectral_) {
         appendf(out_, "%13.8f", w.rho);
         for (std::size_t j = 0; j + 1 < w.pairs.size(); j += 2)
             appendf(out_, " %13.8f %13.8f", w.pairs[j], w.pairs[j + 1]);
         return;
     }
-    append_values(out_, "%13.4f", {w.rho}, true);
-    if (errors_) append_values(out_, error_format, {w.e_rho}, true);
+    plain_value_columns(w, f);
+}
+
+// The value, its error with errors_, then with has_ip_ the IP value and its error.
+void DataFileText::plain_value_columns(const WrittenDatum& w, const ValueFormats& f) {
+    append_values(out_, f.value, {w.rho}, true);
+    if (errors_) append_values(out_, f.error, {w.e_rho}, true);
     if (!has_ip_) return;
-    append_values(out_, " %10.4f", {w.ip}, true);
-    if (errors_) append_values(out_, error_format, {w.e_ip}, true);
+    append_values(out_, f.ip, {w.ip}, true);
+    if (errors_) append_values(out_, f.ip_error, {w.e_ip}, true);
 }
 
 WrittenDatum DataFileText::noisy_values(int w, int d) const {
@@ -350,7 +363,9 @@ void DataFileText::percentage_pass() {
             general_columns(general_positions(d));
         else
             location_columns(d);
-        value_columns(written_.back());
+        // The error column has five decimals without IP values and four with them.
+        const char* error = has_ip_ ? " %13.4f" : " %13.5f";
+        value_columns(written_.back(), {"%13.4f", error, " %10.4f", error});
         out_ += "\n";
         model::trace("%5d %12.4f\n", int(w) + 1, written_.back().rho);
     }
@@ -394,12 +409,7 @@ void DataFileText::voltage_pass() {
             general_columns(general_positions(d));
         else
             location_columns(d);
-        append_values(out_, "%13.4f", {out.rho}, true);
-        if (errors_) append_values(out_, " %13.4f", {out.e_rho}, true);
-        if (has_ip_) {
-            append_values(out_, "%13.4f", {out.ip}, true);
-            if (errors_) append_values(out_, " %13.4f", {out.e_ip}, true);
-        }
+        plain_value_columns(out, {"%13.4f", " %13.4f", "%13.4f", " %13.4f"});
         out_ += "\n";
         if (rho > 0.0f && rho0 > 0.0f) log_sum += std::fabs(std::log(rho) - std::log(rho0));
         ip_sum += std::fabs(ip_noise);
@@ -548,18 +558,7 @@ void DataFileText::general_copy() {
     out_ += "\n\nGeneral array format\n";
     for (const WrittenDatum& w : written_) {
         general_columns(general_positions(w.d));
-        if (spectral_) {
-            appendf(out_, "%13.8f", w.rho);
-            for (std::size_t j = 0; j + 1 < w.pairs.size(); j += 2)
-                appendf(out_, " %13.8f %13.8f", w.pairs[j], w.pairs[j + 1]);
-        } else {
-            append_values(out_, "%13.5f", {w.rho}, true);
-            if (errors_) append_values(out_, " %13.5f", {w.e_rho}, true);
-            if (has_ip_) {
-                append_values(out_, " %10.4f", {w.ip}, true);
-                if (errors_) append_values(out_, " %13.5f", {w.e_ip}, true);
-            }
-        }
+        value_columns(w, {"%13.5f", " %13.5f", " %10.4f", " %13.5f"});
         out_ += "\n";
     }
 }
