@@ -40,7 +40,7 @@ void scan_number_token(const char* buffer, std::int32_t& cursor, std::int32_t le
 // ascending with equal values in the reverse of their order before the pass, which a stable sort
 // of the reversed chain gives in n log n rather than in the insertion's time, quadratic in the
 // run of equal values (tens of thousands of data at a few depths). Values that do not compare
-// (NaN) take the insertions themselves.
+// (NaN) and short chains take the insertions themselves.
 template <class T> void shell_sort_index(int ascending, T* values, std::int32_t* index, int n) {
     if (!ascending)
         for (int p = 0; p < n; ++p)
@@ -50,7 +50,8 @@ template <class T> void shell_sort_index(int ascending, T* values, std::int32_t*
     const bool ordered = std::none_of(values, values + n, [](T v) { return v != v; });
     std::vector<std::pair<T, std::int32_t>> chain;
     for (int gap = n / 2; gap != 0; gap /= 2) {
-        if (!ordered) {
+        // Short chains are inserted as they are (at most their length in exchanges each).
+        if (!ordered || n / gap <= 32) {
             for (int i = 1; i <= n - gap; ++i)
                 for (int j = i; j >= 1 && values[j - 1] >= values[j + gap - 1]; j -= gap) {
                     std::swap(values[j - 1], values[j + gap - 1]);
