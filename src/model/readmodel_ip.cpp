@@ -42,30 +42,22 @@ int value_room(const ModelReader& r) {
     return int(std::min<std::size_t>(std::size_t(r.limits.max_resistivity_values), r.capacity.R));
 }
 
-// A count of values that must fit the value list (`too_few` and `too_many` take the count, and
-// too_many the largest count after it).
-void check_value_count(ModelReader& r, int count, const char* too_few, const char* too_many) {
-    if (count < 1) r.fail_quiet(1, "Error Message", too_few, count);
-    if (count > value_room(r)) r.fail_quiet(1, "Error Message", too_many, count, value_room(r));
-}
-
-// The texts of one value list: its count as shown, and the refusals of too few and too many
-// values (as check_value_count takes them).
-struct ListTexts {
-    const char* count;
-    const char* too_few;
-    const char* too_many;
-};
-
-// The count and the values of one list after its header line: the count checked, each value
-// shown with `format` (in lines of 75 characters) and passed to check(index, value) before the
-// next is read.
+// The count and the values of one list of `noun` values ("IP", "Tau", "C") after its header
+// line: the count shown and refused below 1 or beyond the room of the list, each value shown with
+// `format` (in lines of 75 characters) and passed to check(index, value) before the next is read.
 template <class Check>
-void read_value_list(ModelReader& r, const ListTexts& texts, std::int32_t& count, float* values,
+void read_value_list(ModelReader& r, const char* noun, std::int32_t& count, float* values,
                      const char* format, Check check) {
     count = r.read_int();
-    r.printf(texts.count, count);
-    check_value_count(r, count, texts.too_few, texts.too_many);
+    r.printf("Number of %s values is %d", noun, count);
+    if (count < 1)
+        r.fail_quiet(1, "Error Message",
+                     "Number of %s values is %d.\nYou must have at least 1 %s value.", noun, count,
+                     noun);
+    if (count > value_room(r))
+        r.fail_quiet(1, "Error Message",
+                     "Number of %s values is %d.\nMaximum number of %s values is %d.", noun, count,
+                     noun, value_room(r));
     ValuesLine line(r, 75);
     for (int i = 0; i < count; ++i) {
         values[i] = r.read_real();
@@ -92,11 +84,7 @@ void refuse_chargeability(ModelReader& r, float value) {
 void read_chargeabilities(ModelReader& r) {
     ModelSettings& m = r.model;
     r.read_line();
-    read_value_list(r,
-                    {"Number of IP values is %d",
-                     "Number of IP values is %d.\nYou must have at least 1 IP value.",
-                     "Number of IP values is %d.\nMaximum number of IP values is %d."},
-                    m.nip, m.model_chargeabilities, " %6.2f",
+    read_value_list(r, "IP", m.nip, m.model_chargeabilities, " %6.2f",
                     [&r](int, float value) { refuse_chargeability(r, value); });
     // The water blocks take the code after the model's values.
     if (m.water_present == 1) m.model_chargeabilities[m.nip++] = 0.0f;
@@ -106,11 +94,7 @@ void read_taus(ModelReader& r) {
     ModelSettings& m = r.model;
     const std::string header = r.read_line();
     trace("Tau Header\n%s\n", header.c_str());
-    read_value_list(r,
-                    {"Number of Tau values is %d",
-                     "Number of Tau values is %d.\nYou must have at least 1 Tau value.",
-                     "Number of Tau values is %d.\nMaximum number of Tau values is %d."},
-                    m.ntau, m.model_taus, " %6.2f", [](int, float) {});
+    read_value_list(r, "Tau", m.ntau, m.model_taus, " %6.2f", [](int, float) {});
     if (!m.cylinder_model) r.print("Reading model tau values");
     read_code_table(r, m.tau_codes, m.ntau);
 }
@@ -118,18 +102,14 @@ void read_taus(ModelReader& r) {
 void read_exponents(ModelReader& r) {
     ModelSettings& m = r.model;
     r.read_line();
-    read_value_list(r,
-                    {"Number of C values is %d",
-                     "Number of C values is %d.\nYou must have at least 1 C value.",
-                     "Number of C values is %d.\nMaximum number of C values is %d."},
-                    m.ncip, m.model_cexps, " %6.3f", [&r](int i, float value) {
-                        if (!(value > 0.0f && value < 1.0f))
-                            r.fail_quiet(1, "Error Message",
-                                         "Error in C value.\nThe C value for model number %d is "
-                                         "%.2f.\nThis parameters can only have\na value of "
-                                         "between 0 and 1.\n",
-                                         i + 1, value);
-                    });
+    read_value_list(r, "C", m.ncip, m.model_cexps, " %6.3f", [&r](int i, float value) {
+        if (!(value > 0.0f && value < 1.0f))
+            r.fail_quiet(1, "Error Message",
+                         "Error in C value.\nThe C value for model number %d is "
+                         "%.2f.\nThis parameters can only have\na value of "
+                         "between 0 and 1.\n",
+                         i + 1, value);
+    });
     read_code_table(r, m.cexp_codes, m.ncip);
 }
 
