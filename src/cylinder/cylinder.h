@@ -29,14 +29,12 @@
 // solvers do not stop on the user's break keys.
 #pragma once
 
+#include "model/records_fwd.h"
 #include "model/solver_io.h"
 
 #include <cstdint>
 #include <vector>
 
-class ModelSettings;
-class ProgLim;
-class Potentials;
 namespace gfx {
 class Canvas;
 }

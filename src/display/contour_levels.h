@@ -2,11 +2,9 @@
 // logarithmic levels, the five dialogs of the user's choice, and contour-values files.
 #pragma once
 
+#include "model/records_fwd.h"
 #include "platform/sys/no_copy.h"
 #include "platform/ui/ui.h"
-
-class ProgDisplay;
-class SystemSettings;
 
 /// Capacity of every contour level list (ProgDisplay::res_levels and the others).
 constexpr int max_contour_levels = 32;

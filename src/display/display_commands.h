@@ -2,13 +2,12 @@
 // apparent values with the model sections below them), the misfit, and the editing-keys help.
 #pragma once
 
+#include "model/records_fwd.h"
+
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-class ModelSettings;
-class ProgDisplay;
 
 /// Clears the window and the canvas and draws, one below the other, for each data kind of the
 /// model (resistivity, IP, and for spectral IP the two quantities at the frequency chosen in

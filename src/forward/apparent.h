@@ -2,9 +2,8 @@
 // electrode-pair potential tables of a forward run, with the geometric factors of the arrays.
 #pragma once
 
-class ModelSettings;
-class ProgLim;
-class Potentials;
+#include "model/records_fwd.h"
+
 namespace gfx {
 class Canvas;
 }

@@ -5,12 +5,8 @@
 // returns the command identifier the main window stores.
 #pragma once
 
+#include "model/records_fwd.h"
 #include "model/solver_io.h"
-
-class ModelSettings;
-class Potentials;
-class ProgDisplay;
-class ProgLim;
 
 /// "&Read file with forward model" (101). Asks for a "*.mod" file in SystemSettings::
 /// initial_dir (Cancel changes nothing), reads it with readmodel_2D (summary drawn in the

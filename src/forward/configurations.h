@@ -4,14 +4,12 @@
 #pragma once
 
 #include "forward/config_file.h"
+#include "model/records_fwd.h"
 #include "platform/ui/ui.h"
 
 #include <string>
 #include <vector>
 
-class ModelSettings;
-class ProgDisplay;
-class ProgLim;
 struct SensitivityHooks;
 
 /// The run over an array configuration file of a model with at most two boreholes. Asks for

@@ -2,14 +2,10 @@
 // array change.
 #pragma once
 
+#include "model/records_fwd.h"
 #include "model/solver_io.h"
 
 #include <optional>
-
-class ModelSettings;
-class Potentials;
-class ProgDisplay;
-class ProgLim;
 
 namespace forward {
 

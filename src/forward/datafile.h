@@ -2,14 +2,10 @@
 // (index and general-array layouts, with noise) and the model file with a results section.
 #pragma once
 
+#include "model/records_fwd.h"
+
 #include <functional>
 #include <string>
-
-class ModelSettings;
-class ProgLim;
-class Potentials;
-class SystemSettings;
-class ProgDisplay;
 
 /// The records a writer reads (none is owned).
 struct WriterRecords {

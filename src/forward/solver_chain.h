@@ -2,10 +2,8 @@
 // and the normalisation).
 #pragma once
 
+#include "model/records_fwd.h"
 #include "model/solver_io.h"
-
-class ModelSettings;
-class ProgLim;
 
 namespace forward {
 

@@ -27,12 +27,10 @@
 #pragma once
 
 #include "fesolve/fesolve.h"
+#include "model/records_fwd.h"
 #include "model/solver_io.h"
 
 #include <cstdint>
-
-class ModelSettings;
-class ProgLim;
 
 namespace ip {
 

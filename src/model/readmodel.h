@@ -2,13 +2,13 @@
 // the two block-code row readers that it and the IP sections share.
 #pragma once
 
+#include "model/records_fwd.h"
+
 #include <cstdint>
 
 namespace gfx {
 class Canvas;
 }
-class ModelSettings;
-class ProgLim;
 
 /// Reads the model file at `path` into `model`: model name and kind, electrodes, data levels,
 /// water layers, unit spacing, remote electrodes, grid, resistivities, depths, boreholes and the

@@ -2,11 +2,10 @@
 // read leaves the model that was loaded.
 #pragma once
 
+#include "model/records_fwd.h"
+
 #include <cstddef>
 #include <vector>
-
-class ModelSettings;
-class ProgLim;
 
 namespace model {
 

@@ -3,10 +3,9 @@
 // complex and cylinder solvers that build on them).
 #pragma once
 
-#include <cstdint>
+#include "model/records_fwd.h"
 
-class ModelSettings;
-class ProgLim;
+#include <cstdint>
 
 namespace model {
 

@@ -2,8 +2,7 @@
 // contoured section under the electrode line.
 #pragma once
 
-class ModelSettings;
-class ProgDisplay;
+#include "model/records_fwd.h"
 
 namespace gfx {
 class Canvas;

@@ -3,13 +3,11 @@
 // median depth of investigation.
 #pragma once
 
+#include "model/records_fwd.h"
 #include "sensitivity/kernels.h"
 
 #include <string>
 #include <vector>
-
-class ModelSettings;
-class ProgDisplay;
 
 namespace gfx {
 class Canvas;

@@ -4,8 +4,7 @@
 // command id.
 #pragma once
 
-class ModelSettings;
-class ProgDisplay;
+#include "model/records_fwd.h"
 
 namespace shell {
 

@@ -2,10 +2,9 @@
 // between the first and the last electrode.
 #pragma once
 
-#include <string>
+#include "model/records_fwd.h"
 
-class ModelSettings;
-class ProgDisplay;
+#include <string>
 
 namespace shell {
 
