@@ -65,6 +65,40 @@ class OpeningChoices {
     std::int32_t values_[3] = {0, 0, 0};
 };
 
+/// Marks in each of `groups` the button of its field's value.
+template <class Groups> void mark_radios(ui::Dialog& dialog, const Groups& groups) {
+    for (const RadioGroup& group : groups)
+        dialog.check_radio(group.first, group.last, group.first + *group.field);
+}
+
+/// The procedure of a dialog of radio groups over record fields. Init keeps the fields in
+/// `opening` and calls show(dialog), which marks the buttons and fills the other controls; a
+/// click on a button of a group sets its field at once; OK ends the dialog with 1 when
+/// accept(dialog) agrees (false keeps it open, after its own message); Cancel puts back what
+/// `opening` kept, also after several clicks, and ends with 0.
+template <class Groups, class Show, class Accept>
+bool radio_groups_procedure(OpeningChoices& opening, const Groups& groups, Show show, Accept accept,
+                            ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
+    if (event == ui::DialogEvent::init) {
+        opening.keep(groups);
+        show(dialog);
+        return true;
+    }
+    if (event != ui::DialogEvent::command) return false;
+    if (take_radio(dialog, args.id, groups)) return true;
+    switch (args.id) {
+    case ui::id_ok:
+        if (accept(dialog)) dialog.end(1);
+        return true;
+    case ui::id_cancel:
+        opening.restore(groups);
+        dialog.end(0);
+        return true;
+    default:
+        return false;
+    }
+}
+
 /// Shows `text` under `caption` with `flags` (through the message funnel, no beep).
 int ask(const std::string& text, const char* caption, unsigned flags);
 

@@ -178,28 +178,15 @@ const ui::DialogTemplate VoltNoiseDiaBox = make_volt_noise_template();
 
 bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
     ModelSettings& m = Modelsettings;
-    const auto groups = noise_groups(m);
-    if (event == ui::DialogEvent::init) {
-        noise_opened_with.keep(groups);
-        dialog.check_radio(503, 504, m.add_noise == 1 ? 504 : 503);
-        dialog.check_radio(501, 502, m.noise_model == 1 ? 502 : 501);
-        dialog.check_radio(505, 506, m.save_noise == 1 ? 506 : 505);
-        dialog.set_text(500, formatted("%.2f", m.noise_level * 100.0));
-        return true;
-    }
-    if (event != ui::DialogEvent::command) return false;
-    if (display::take_radio(dialog, args.id, groups)) return true;
-    switch (args.id) {
-    case ui::id_ok:
-        if (accept_noise_dialog(dialog, m)) dialog.end(1);
-        return true;
-    case ui::id_cancel:
-        noise_opened_with.restore(groups);
-        dialog.end(0);
-        return true;
-    default:
-        return false;
-    }
+    const auto show = [&m](ui::Dialog& d) {
+        d.check_radio(503, 504, m.add_noise == 1 ? 504 : 503);
+        d.check_radio(501, 502, m.noise_model == 1 ? 502 : 501);
+        d.check_radio(505, 506, m.save_noise == 1 ? 506 : 505);
+        d.set_text(500, formatted("%.2f", m.noise_level * 100.0));
+    };
+    const auto accept = [&m](ui::Dialog& d) { return accept_noise_dialog(d, m); };
+    return display::radio_groups_procedure(noise_opened_with, noise_groups(m), show, accept, dialog,
+                                           event, args);
 }
 
 bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {

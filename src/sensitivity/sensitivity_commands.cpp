@@ -121,32 +121,20 @@ const ui::DialogTemplate SensTypeDiaBox = make_senstype_template();
 bool JacobCalDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
     ModelSettings& m = Modelsettings;
     const auto groups = jacobcal_groups(m);
-    if (event == ui::DialogEvent::init) {
-        jacobcal_opening.keep(groups);
-        for (const display::RadioGroup& g : groups)
-            dialog.check_radio(g.first, g.last, g.first + *g.field);
-        dialog.set_text(5285, display::formatted("%.5f", m.res_damping));
-        return true;
-    }
-    if (event != ui::DialogEvent::command) return false;
-    if (display::take_radio(dialog, args.id, groups)) return true;
-    switch (args.id) {
-    case ui::id_ok: {
+    const auto show = [&m, &groups](ui::Dialog& d) {
+        display::mark_radios(d, groups);
+        d.set_text(5285, display::formatted("%.5f", m.res_damping));
+    };
+    const auto accept = [&m](ui::Dialog& d) {
         if (m.jacob == 1) m.fem = 1, m.sparsefem = 0;
-        double damping = display::field_value(dialog, 5285, 32);
+        double damping = display::field_value(d, 5285, 32);
         if (damping > 0.1) damping = 0.1;
         if (damping < 0.000001) damping = 0.000001;
         m.res_damping = float(damping);
-        dialog.end(1);
         return true;
-    }
-    case ui::id_cancel:
-        jacobcal_opening.restore(groups);
-        dialog.end(0);
-        return true;
-    default:
-        return false;
-    }
+    };
+    return display::radio_groups_procedure(jacobcal_opening, groups, show, accept, dialog, event,
+                                           args);
 }
 
 bool SensTypeDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {

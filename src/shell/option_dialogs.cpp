@@ -69,28 +69,18 @@ using Saved = display::OpeningChoices;
 bool radio_procedure(Saved& saved, std::initializer_list<RadioGroup> groups,
                      const RadioSteps& steps, ui::Dialog& dialog, ui::DialogEvent event,
                      const ui::DialogArgs& args) {
-    if (event == ui::DialogEvent::init) {
-        saved.keep(groups);
-        for (const RadioGroup& group : groups)
-            dialog.check_radio(group.first, group.last, group.first + *group.field);
-        if (steps.init) steps.init(dialog);
-        return true;
-    }
-    if (event != ui::DialogEvent::command) return false;
-    if (display::take_radio(dialog, args.id, groups)) return true;
-    if (args.id == ui::id_ok) {
+    if (steps.sets_result && event == ui::DialogEvent::command && args.id == ui::id_cancel)
+        dialog_result = 2;
+    const auto show = [&](ui::Dialog& d) {
+        display::mark_radios(d, groups);
+        if (steps.init) steps.init(d);
+    };
+    const auto accept = [&](ui::Dialog& d) {
         if (steps.sets_result) dialog_result = 1;
-        if (steps.ok) steps.ok(dialog);
-        dialog.end(1);
+        if (steps.ok) steps.ok(d);
         return true;
-    }
-    if (args.id == ui::id_cancel) {
-        saved.restore(groups);
-        if (steps.sets_result) dialog_result = 2;
-        dialog.end(0);
-        return true;
-    }
-    return false;
+    };
+    return display::radio_groups_procedure(saved, groups, show, accept, dialog, event, args);
 }
 
 // A number typed into an edit field, as atof reads at most `max_chars` characters of it; what
