@@ -387,6 +387,7 @@ class TemplateDialog final : public Dialog {
     const Control* find(int id) const { return find_control(controls_, id); }
     Control* find(int id) { return find_control(controls_, id); }
     void add(const ControlSpec& spec);
+    Fl_Widget* wire(Fl_Widget* w, int id, Fl_Callback* callback);
     static void clicked(Fl_Widget* w, void* data);
     static void scrolled(Fl_Widget* w, void* data);
 };
@@ -444,9 +445,7 @@ void TemplateDialog::add(const ControlSpec& s) {
                                                           : new Fl_Button(x, y, w, h);
         b->copy_label(s.text.c_str()); // '&' marks the key, as in the templates
         b->labelsize(font_size);
-        callback_data_.emplace_back(this, s.id);
-        b->callback(clicked, &callback_data_.back());
-        widget = b;
+        widget = wire(b, s.id, clicked);
         break;
     }
     case ControlKind::scroll_bar: {
@@ -454,20 +453,24 @@ void TemplateDialog::add(const ControlSpec& s) {
         bar->type(w > h ? FL_HORIZONTAL : FL_VERTICAL);
         bar->linesize(1);
         bar->clear_visible_focus();
-        callback_data_.emplace_back(this, s.id);
-        bar->callback(scrolled, &callback_data_.back());
-        widget = bar;
+        widget = wire(bar, s.id, scrolled);
         break;
     }
     case ControlKind::colour_swatch: {
         auto* sw = new Swatch(x, y, w, h);
-        callback_data_.emplace_back(this, s.id);
-        sw->callback(clicked, &callback_data_.back());
-        widget = sw;
+        widget = wire(sw, s.id, clicked);
         break;
     }
     }
     if (s.id != 0 && s.id != -1) controls_[s.id] = Control{s.kind, widget};
+}
+
+// Events of `w` go to `callback` with this dialog and the control's id. callback_data_ has room
+// for every control of the template, so the pointers stay valid.
+Fl_Widget* TemplateDialog::wire(Fl_Widget* w, int id, Fl_Callback* callback) {
+    callback_data_.emplace_back(this, id);
+    w->callback(callback, &callback_data_.back());
+    return w;
 }
 
 // Buttons do not check themselves: the procedure sets the checks on the command.
