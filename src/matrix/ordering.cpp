@@ -20,6 +20,25 @@ void flip_marks(OneBased<int> xadj, OneBased<int> nodes, int first, int last) {
         xadj[nodes[i]] = -xadj[nodes[i]];
 }
 
+// Breadth-first search, level by level, from the nodes order[1..size] found so far: each pass
+// takes the nodes found by the previous one. on_level(first) is told where each level starts;
+// visit(i, size) appends the new neighbours of order[i] after order[size] and returns the new
+// size. Returns the size when no level finds a new node.
+template <class OnLevel, class Visit>
+int search_by_levels(int size, OnLevel on_level, Visit visit) {
+    int level_end = 0;
+    while (size > level_end) {
+        const int level_begin = level_end + 1;
+        level_end = size;
+        on_level(level_begin);
+        for (int i = level_begin; i <= level_end; ++i)
+            size = visit(i, size);
+    }
+    return size;
+}
+
+void no_level_mark(int) {}
+
 } // namespace
 
 int component_degrees(int root, int* xadj_, const int* adjncy_, const int* mask_, int* deg_,
@@ -28,28 +47,22 @@ int component_degrees(int root, int* xadj_, const int* adjncy_, const int* mask_
     OneBased<const int> adjncy(adjncy_), mask(mask_);
     ls[1] = root;
     xadj[root] = -xadj[root];
-    int level_end = 0;
-    int size = 1;
-    // Each pass takes the nodes found in the previous one: breadth-first, level by level.
-    while (size > level_end) {
-        int level_begin = level_end + 1;
-        level_end = size;
-        for (int i = level_begin; i <= level_end; ++i) {
-            int node = ls[i];
-            int start = -xadj[node];
-            int stop = std::abs(xadj[node + 1]) - 1;
-            int degree = 0;
-            for (int j = start; j <= stop; ++j) {
-                int nbr = adjncy[j];
-                if (mask[nbr] == 0) continue;
-                ++degree;
-                if (xadj[nbr] < 0) continue;
-                xadj[nbr] = -xadj[nbr];
-                ls[++size] = nbr;
-            }
-            deg[node] = degree;
+    const int size = search_by_levels(1, no_level_mark, [&](int i, int found) {
+        int node = ls[i];
+        int start = -xadj[node];
+        int stop = std::abs(xadj[node + 1]) - 1;
+        int degree = 0;
+        for (int j = start; j <= stop; ++j) {
+            int nbr = adjncy[j];
+            if (mask[nbr] == 0) continue;
+            ++degree;
+            if (xadj[nbr] < 0) continue;
+            xadj[nbr] = -xadj[nbr];
+            ls[++found] = nbr;
         }
-    }
+        deg[node] = degree;
+        return found;
+    });
     flip_marks(xadj, ls, 1, size);
     return size;
 }
@@ -61,23 +74,19 @@ int rooted_level_structure(int root, const int* xadj_, const int* adjncy_, int* 
     mask[root] = 0;
     ls[1] = root;
     int levels = 0;
-    int level_end = 0;
-    int size = 1;
-    while (size > level_end) {
-        int level_begin = level_end + 1;
-        level_end = size;
-        xls[++levels] = level_begin;
-        for (int i = level_begin; i <= level_end; ++i) {
+    const int size = search_by_levels(
+        1, [&](int level_begin) { xls[++levels] = level_begin; },
+        [&](int i, int found) {
             int node = ls[i];
             for (int j = xadj[node]; j < xadj[node + 1]; ++j) {
                 int nbr = adjncy[j];
                 if (mask[nbr] == 0) continue;
-                ls[++size] = nbr;
+                ls[++found] = nbr;
                 mask[nbr] = 0;
             }
-        }
-    }
-    xls[levels + 1] = level_end + 1;
+            return found;
+        });
+    xls[levels + 1] = size + 1;
     for (int i = 1; i <= size; ++i)
         mask[ls[i]] = 1;
     return levels;
@@ -123,33 +132,28 @@ int rcm_number_component(int root, int* xadj, const int* adjncy_, int* mask_, in
     mask[root] = 0;
     if (size <= 1) return size;
     OneBased<int> x(xadj);
-    int level_end = 0;
-    int last = 1;
     // Cuthill-McKee: the unnumbered neighbours of each numbered node in turn, each group sorted
     // by increasing degree (insertion sort, so equal degrees keep the order found).
-    while (last > level_end) {
-        int level_begin = level_end + 1;
-        level_end = last;
-        for (int i = level_begin; i <= level_end; ++i) {
-            int node = perm[i];
-            int group_first = last + 1;
-            for (int j = x[node]; j < x[node + 1]; ++j) {
-                int nbr = adjncy[j];
-                if (mask[nbr] == 0) continue;
-                mask[nbr] = 0;
-                perm[++last] = nbr;
-            }
-            for (int k = group_first + 1; k <= last; ++k) {
-                int nbr = perm[k];
-                int l = k - 1;
-                while (l >= group_first && deg[perm[l]] > deg[nbr]) {
-                    perm[l + 1] = perm[l];
-                    --l;
-                }
-                perm[l + 1] = nbr;
-            }
+    search_by_levels(1, no_level_mark, [&](int i, int last) {
+        int node = perm[i];
+        int group_first = last + 1;
+        for (int j = x[node]; j < x[node + 1]; ++j) {
+            int nbr = adjncy[j];
+            if (mask[nbr] == 0) continue;
+            mask[nbr] = 0;
+            perm[++last] = nbr;
         }
-    }
+        for (int k = group_first + 1; k <= last; ++k) {
+            int nbr = perm[k];
+            int l = k - 1;
+            while (l >= group_first && deg[perm[l]] > deg[nbr]) {
+                perm[l + 1] = perm[l];
+                --l;
+            }
+            perm[l + 1] = nbr;
+        }
+        return last;
+    });
     for (int i = 1, j = size; i < j; ++i, --j)
         std::swap(perm[i], perm[j]);
     return size;
