@@ -14,37 +14,21 @@ int list_entry(std::int32_t code, int count) {
     return std::clamp(int(code) + 1, 1, std::max(count, 1));
 }
 
-template <class T>
-void cell_conductivity(int nip, const float* chargeabilities, const std::int32_t* ip_codes,
-                       T* ip_conductivity, int le, int ne, const std::int32_t* res_codes,
-                       T* conductivity, const float* resistivities, int nresis) {
-    for (int j = 1; j <= ne; ++j)
-        for (int i = 1; i <= le; ++i) {
-            const int c = index2d(i, j, le);
-            const T sigma = T(1) / T(resistivities[list_entry(res_codes[c], nresis) - 1]);
-            conductivity[c] = sigma;
-            if (nip > 0)
-                ip_conductivity[c] =
-                    sigma * (T(1) - T(chargeabilities[list_entry(ip_codes[c], nip) - 1]));
-        }
-}
-
 } // namespace
 
 void set_cylinder_block_conductivity(int nip, const float* chargeabilities,
                                      const std::int32_t* ip_codes, float* ip_conductivity, int le,
                                      int ne, const std::int32_t* res_codes, float* conductivity,
                                      const float* resistivities, int nresis) {
-    cell_conductivity(nip, chargeabilities, ip_codes, ip_conductivity, le, ne, res_codes,
-                      conductivity, resistivities, nresis);
-}
-
-void set_cylinder_cell_conductivity(int nip, const float* chargeabilities,
-                                    const std::int32_t* ip_codes, double* ip_conductivity, int le,
-                                    int ne, const std::int32_t* res_codes, double* conductivity,
-                                    const float* resistivities, int nresis) {
-    cell_conductivity(nip, chargeabilities, ip_codes, ip_conductivity, le, ne, res_codes,
-                      conductivity, resistivities, nresis);
+    for (int j = 1; j <= ne; ++j)
+        for (int i = 1; i <= le; ++i) {
+            const int c = index2d(i, j, le);
+            const float sigma = 1.0f / resistivities[list_entry(res_codes[c], nresis) - 1];
+            conductivity[c] = sigma;
+            if (nip > 0)
+                ip_conductivity[c] =
+                    sigma * (1.0f - chargeabilities[list_entry(ip_codes[c], nip) - 1]);
+        }
 }
 
 void set_cylinder_cell_parameters(int ntau, const float* taus, const std::int32_t* tau_codes,

@@ -233,16 +233,11 @@ int calc_apparent_cole_cole(ModelSettings& settings, const ProgLim& limits,
 
 /// Conductivity 1 / rho of every cell (ring j = 1 .. ne, sector i = 1 .. le, cell
 /// index2d(i, j, le)) from its resistivity code (0-based; beyond the list its last value) and,
-/// with nip > 0, the IP conductivity sigma (1 - m) from its IP code. The double twin forms the
-/// quotient of the single-precision resistivity and 1 - m in double.
+/// with nip > 0, the IP conductivity sigma (1 - m) from its IP code.
 void set_cylinder_block_conductivity(int nip, const float* chargeabilities,
                                      const std::int32_t* ip_codes, float* ip_conductivity, int le,
                                      int ne, const std::int32_t* res_codes, float* conductivity,
                                      const float* resistivities, int nresis);
-void set_cylinder_cell_conductivity(int nip, const float* chargeabilities,
-                                    const std::int32_t* ip_codes, double* ip_conductivity, int le,
-                                    int ne, const std::int32_t* res_codes, double* conductivity,
-                                    const float* resistivities, int nresis);
 
 /// Cole-Cole time constant and exponent of every cell from its codes (beyond a list its last
 /// value).
