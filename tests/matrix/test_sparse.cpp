@@ -34,6 +34,15 @@ std::vector<SparseCase> sparse_cases() {
             {"random 25 dense", mxtest::random_graph(25, 0.4, 6)}};
 }
 
+// Orders, assembles and factors s with the matrix m of its graph.
+testing::AssertionResult factored(SparseSystem& s, const Dense& m) {
+    if (!s.ordered) return testing::AssertionFailure() << "not ordered";
+    if (!s.assemble(m)) return testing::AssertionFailure() << "an entry outside the structure";
+    if (const int column = s.factor(); column != 0)
+        return testing::AssertionFailure() << "pivot of column " << column;
+    return testing::AssertionSuccess();
+}
+
 // A right-hand side in the new numbering that is zero before row `first`, and its reference
 // solution in the new numbering.
 void problem(const SparseSystem& s, const Dense& m, int first, unsigned seed,
@@ -50,10 +59,8 @@ void problem(const SparseSystem& s, const Dense& m, int first, unsigned seed,
 TEST(SparseCholesky, SolvesMatchDenseReferenceOverRowRanges) {
     for (SparseCase& c : sparse_cases()) {
         SparseSystem s(c.graph);
-        ASSERT_TRUE(s.ordered);
-        Dense m = mxtest::random_spd_on_graph(c.graph, 3);
-        ASSERT_TRUE(s.assemble(m));
-        ASSERT_EQ(s.factor(), 0) << c.name;
+        const Dense m = mxtest::random_spd_on_graph(c.graph, 3);
+        ASSERT_TRUE(factored(s, m)) << c.name;
         // The same factor in single precision for the float solve.
         std::vector<float> lnzf(s.lnz.begin(), s.lnz.end()), diagf(s.diag.begin(), s.diag.end());
         const int n = s.n;
@@ -82,10 +89,8 @@ TEST(SparseCholesky, SolvesMatchDenseReferenceOverRowRanges) {
 TEST(SparseCholesky, FourRightHandSidesEqualFourSingleSolves) {
     for (SparseCase& c : sparse_cases()) {
         SparseSystem s(c.graph);
-        ASSERT_TRUE(s.ordered);
-        Dense m = mxtest::random_spd_on_graph(c.graph, 4);
-        ASSERT_TRUE(s.assemble(m));
-        ASSERT_EQ(s.factor(), 0) << c.name;
+        const Dense m = mxtest::random_spd_on_graph(c.graph, 4);
+        ASSERT_TRUE(factored(s, m)) << c.name;
         const int n = s.n;
         int firsts[4], stops[4];
         std::vector<double> rhs[4], single[4], expected[4];
@@ -116,10 +121,8 @@ TEST(SparseCholesky, FourRightHandSidesEqualFourSingleSolves) {
 TEST(SparseCholesky, SolvesForWantedRowsEqualCompleteSolves) {
     for (SparseCase& c : sparse_cases()) {
         SparseSystem s(c.graph);
-        ASSERT_TRUE(s.ordered);
-        Dense m = mxtest::random_spd_on_graph(c.graph, 5);
-        ASSERT_TRUE(s.assemble(m));
-        ASSERT_EQ(s.factor(), 0) << c.name;
+        const Dense m = mxtest::random_spd_on_graph(c.graph, 5);
+        ASSERT_TRUE(factored(s, m)) << c.name;
         const int n = s.n;
         std::vector<int> parent(n);
         sparse_tree_parents(n, s.xlnz.data(), s.xnzsub.data(), s.nzsub.data(), parent.data());
@@ -158,10 +161,8 @@ TEST(SparseCholesky, SolvesForWantedRowsEqualCompleteSolves) {
 TEST(SparseCholesky, InverseEntriesBetweenRowsMatchCompleteSolves) {
     for (SparseCase& c : sparse_cases()) {
         SparseSystem s(c.graph);
-        ASSERT_TRUE(s.ordered);
-        Dense m = mxtest::random_spd_on_graph(c.graph, 6);
-        ASSERT_TRUE(s.assemble(m));
-        ASSERT_EQ(s.factor(), 0) << c.name;
+        const Dense m = mxtest::random_spd_on_graph(c.graph, 6);
+        ASSERT_TRUE(factored(s, m)) << c.name;
         const int n = s.n;
         std::vector<int> parent(n), rows;
         sparse_tree_parents(n, s.xlnz.data(), s.xnzsub.data(), s.nzsub.data(), parent.data());
