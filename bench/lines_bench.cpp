@@ -28,6 +28,7 @@
 #include "model/model_settings.h"
 #include "model/phase_clock.h"
 #include "model/records.h"
+#include "model/services.h"
 #include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/headless/backend.h"
@@ -228,6 +229,7 @@ class Session {
         const long long base = sys::page_bytes_in_use();
         sys::reset_page_peak();
         model::reset_phase_seconds();
+        command_started(); // as a menu command does: no abort key left from the run before
         const double start = sys::wall_seconds(), cpu = sys::cpu_seconds();
         if (break_after >= 0) {
             Breaker breaker(break_after);
@@ -333,12 +335,12 @@ void speed(Session& s) {
 
 // The abort key during a parallel run: the seconds from the key to the end of the run.
 void abort_latency(Session& s) {
-    std::printf("\nAbort key 0.1 s into a run on 8 threads: seconds from the key to the end of "
+    std::printf("\nAbort key 0.02 s into a run on 8 threads: seconds from the key to the end of "
                 "the calculation\n");
     model::set_solver_threads(8);
     for (int nelec : lines)
         for (int fem : {0, 1}) {
-            const Result r = s.run(nelec, arrays[4], Depths::default_16, fem, 0.1);
+            const Result r = s.run(nelec, arrays[4], Depths::default_16, fem, 0.02);
             std::printf("%5d %-4s %8.3f%s\n", nelec, fem ? "FE" : "FD", r.abort_latency,
                         r.ok ? "  (not stopped)" : "");
             std::fflush(stdout);
