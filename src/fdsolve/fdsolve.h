@@ -40,9 +40,11 @@ Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* 
 /// "Modified 5-point" formulation: sparse Cholesky under a nested-dissection ordering.
 ///
 /// For each of nky wavenumbers (ky_min, 0.4 * ky_min above 45 electrodes, to ky_max at equal
-/// steps of ln k) it assembles, factors and solves the grid for a unit current at every
-/// electrode, then transforms the pair table (fourier_transform_grid, m = 4) into table_a and
-/// table_b.
+/// steps of ln k) it assembles and factors the grid's matrix and finds the potential at every
+/// electrode of a unit current at every other: for electrodes of one node each straight from
+/// the factor (sparse_inverse_entries_dbl), else by a solve per source; then it transforms the
+/// pair table (fourier_transform_grid, m = 4) into table_a and table_b. The wavenumbers and
+/// the transform run on the solver threads (model::solver_threads).
 ///
 /// Remote electrodes (remote_electrodes > 0 and remote_table not null): C2 and P2 are placed
 /// on the real surface node columns and their potentials written to remote_table: entry j
