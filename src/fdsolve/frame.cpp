@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 namespace fd {
@@ -151,6 +152,7 @@ class Run {
   private:
     model::SolverResult allocate();
     int workers();
+    bool take_worker(Worker& w) const;
     void place_remote_electrodes();
     int wavenumber(Worker& w, int l, const std::atomic<bool>& stop);
     bool electrode_potentials(int l, Worker& w);
@@ -180,6 +182,7 @@ class Run {
     sys::PageArray<double> k_, pair_values_, remote_values_, pivot_values_;
     sys::PageArray<int> electrode_nodes_, electrode_rows_, pivot_rows_;
     std::vector<Worker> workers_;
+    StrikeWeights strike_; ///< the transform's, when had before the wavenumbers
 };
 
 double Run::read(const double* v, int node, const Stencil& s) const {
@@ -365,22 +368,48 @@ int Run::transform() {
     }
     if (fourier_transform_grid(in_.lead, in_.electrode_offset_ratio, f_.pair_order(),
                                pair_values_.get(), in_.table_a, in_.table_b, N, in_.nky, k_.get(),
-                               4, pairs_, in_.array_type, 1.0 / in_.nodes_per_spacing) != 0)
+                               4, pairs_, in_.array_type, 1.0 / in_.nodes_per_spacing,
+                               &strike_) != 0)
         return 1;
     if (remote_) std::copy(y.get(), y.get() + rows, in_.remote_table);
     return 0;
 }
 
+// Takes worker w's workspace and right-hand sides; false when the memory is refused.
+bool Run::take_worker(Worker& w) const {
+    w.space = f_.workspace();
+    return w.space && w.rhs.allocate(4 * std::size_t(n_));
+}
+
 // Workers for the wavenumbers: as many as the solver threads (at most one a wavenumber), each
-// with its own workspace from the page allocator; when memory is short, fewer. Returns the
-// number had.
+// with its own workspace from the page allocator; when memory is short, fewer. The workspaces
+// are taken and zero-filled on the threads at once; when one is refused, all are given back
+// and taken again one after the other until the first refusal (with the strike weights given
+// back first), so that the number had is the same as ever. Returns the number had.
 int Run::workers() {
     const int wanted = std::max(1, std::min(model::solver_threads(), in_.nky));
+    if (wanted > 1) {
+        std::vector<Worker> taken(static_cast<std::size_t>(wanted));
+        std::vector<char> had(taken.size(), 0);
+        model::run_in_parallel(wanted, wanted, [&](int, int t) {
+            had[std::size_t(t)] = take_worker(taken[std::size_t(t)]) ? 1 : 0;
+        });
+        if (std::find(had.begin(), had.end(), 0) == had.end()) {
+            workers_ = std::move(taken);
+            return wanted;
+        }
+    }
     for (int t = 0; t < wanted; ++t) {
         Worker w;
-        w.space = f_.workspace();
-        if (!w.space || !w.rhs.allocate(4 * std::size_t(n_))) break;
+        if (!take_worker(w)) break;
         workers_.push_back(std::move(w));
+    }
+    // The strike weights had early must not cost a worker: the transform can work them out
+    // when the workers have gone.
+    if (int(workers_.size()) < wanted && strike_.held()) {
+        workers_.clear();
+        strike_.release();
+        return workers();
     }
     return int(workers_.size());
 }
@@ -410,16 +439,29 @@ model::SolverResult Run::execute() {
     using model::SolverStatus;
     model::PhaseTimer setup(model::Phase::setup);
     if (model::SolverResult r = allocate(); !r.ok()) return r;
-    if (model::SolverResult r = f_.prepare(); !r.ok()) return r;
+    // More electrodes span longer distances, whose potentials need smaller wavenumbers.
+    const double k1 = in_.nelec > 45 ? 0.4 * double(in_.ky_min) : double(in_.ky_min);
+    log_spaced(in_.nky, k_.get(), k1, double(in_.ky_max));
+    {
+        // The transform's strike weights need only the wavenumbers: the other threads work them
+        // out while this one orders the matrix. They are had before the workers take their
+        // memory, so that the number of workers a memory limit allows stays what it was.
+        const int threads = model::solver_threads();
+        std::thread strike;
+        if (threads > 1)
+            strike = std::thread([this, threads] {
+                strike_.prepare(k_.get(), in_.nky, double(in_.electrode_offset_ratio),
+                                1.0 / in_.nodes_per_spacing, in_.nelec - 1, threads - 1);
+            });
+        const model::SolverResult r = f_.prepare();
+        if (strike.joinable()) strike.join();
+        if (!r.ok()) return r;
+    }
     for (int e = 1; e <= in_.nelec; ++e)
         electrode_rows_[e - 1] = f_.row(electrode_node(e));
     setup.stop();
     if (workers() == 0)
         return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
-
-    // More electrodes span longer distances, whose potentials need smaller wavenumbers.
-    const double k1 = in_.nelec > 45 ? 0.4 * double(in_.ky_min) : double(in_.ky_min);
-    log_spaced(in_.nky, k_.get(), k1, double(in_.ky_max));
     if (remote_) place_remote_electrodes();
 
     const model::PoolOutcome outcome = model::run_wavenumbers(

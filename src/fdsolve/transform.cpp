@@ -333,6 +333,10 @@ void store_pair(double* table, int lead, int L, int J, double value) {
     table[index2d(J, L, lead)] = value;
 }
 
+} // namespace
+
+namespace fd {
+
 // Strike transforms of the pairs of a line: the potential at the strike distance s (offset
 // pole-dipole) and the section-plane potential less it (every other array). A pair's samples
 // V(k_i) divided by a homogeneous earth's K0(k_i d) vary slowly with k even where V falls by
@@ -345,73 +349,82 @@ void store_pair(double* table, int lead, int L, int J, double value) {
 // between wavenumbers some 2.3 apart: on a half-space the difference came out 2 to 2.5 % high
 // at every distance; on two layers 1 to 4.3 %, which the spline of the ratio brings to 0.3 %
 // (a straight line of it left 4.2 %).
-class StrikeTransform {
-  public:
-    /// Weights for the distances 1..count, the mesh's nodes `node_spacing` apart at the
-    /// electrodes; false when the memory is refused.
-    bool prepare(const double* k, int n, double s, double node_spacing, int count) {
-        n_ = n;
-        const std::size_t size = std::size_t(count) * n;
-        if (!usable_.allocate(std::size_t(count)) || !difference_.allocate(size) ||
-            !difference_held_.allocate(size) || !strike_.allocate(size) ||
-            !strike_held_.allocate(size))
-            return false;
-        // The distances on the solver threads, each with its own integral vectors.
-        const int workers = std::max(1, model::solver_threads());
-        std::vector<std::vector<double>> plains(static_cast<std::size_t>(workers),
-                                                std::vector<double>(static_cast<std::size_t>(n)));
-        std::vector<std::vector<double>> differences = plains;
-        model::run_in_parallel(count, workers, [&](int worker, int item) {
-            const int d = item + 1;
-            std::vector<double>& plain = plains[std::size_t(worker)];
-            std::vector<double>& difference = differences[std::size_t(worker)];
-            int usable = 1;
-            while (usable < n && k[usable] * d <= kernel_reach &&
-                   k[usable] * node_spacing <= resolved_wavenumber)
-                ++usable;
-            usable_[std::size_t(d - 1)] = usable;
-            fd::strike_kernel_integrals(k, usable, d, s, plain.data(), difference.data());
-            const std::size_t at = std::size_t(d - 1) * n;
-            double plain_after = 0.0, difference_after = 0.0;
-            for (int i = usable - 1; i >= 0; --i) {
-                plain_after += plain[std::size_t(i)];
-                difference_after += difference[std::size_t(i)];
-                const double kernel = bessel_k(k[i] * d).k0;
-                const double strike = plain[std::size_t(i)] - difference[std::size_t(i)];
-                difference_[at + i] = difference[std::size_t(i)] / kernel;
-                difference_held_[at + i] = difference_after / kernel;
-                strike_[at + i] = strike / kernel;
-                strike_held_[at + i] = (plain_after - difference_after) / kernel;
-            }
-        });
-        return true;
+bool StrikeWeights::prepare(const double* k, int n, double s, double node_spacing, int count,
+                            int workers) {
+    n_ = 0;
+    const std::size_t size = std::size_t(count) * n;
+    if (!usable_.allocate(std::size_t(count)) || !difference_.allocate(size) ||
+        !difference_held_.allocate(size) || !strike_.allocate(size) ||
+        !strike_held_.allocate(size)) {
+        release();
+        return false;
     }
+    // The distances on the threads, each with its own integral vectors.
+    workers = std::max(1, workers);
+    std::vector<std::vector<double>> plains(static_cast<std::size_t>(workers),
+                                            std::vector<double>(static_cast<std::size_t>(n)));
+    std::vector<std::vector<double>> differences = plains;
+    model::run_in_parallel(count, workers, [&](int worker, int item) {
+        const int d = item + 1;
+        std::vector<double>& plain = plains[std::size_t(worker)];
+        std::vector<double>& difference = differences[std::size_t(worker)];
+        int usable = 1;
+        while (usable < n && k[usable] * d <= kernel_reach &&
+               k[usable] * node_spacing <= resolved_wavenumber)
+            ++usable;
+        usable_[std::size_t(d - 1)] = usable;
+        fd::strike_kernel_integrals(k, usable, d, s, plain.data(), difference.data());
+        const std::size_t at = std::size_t(d - 1) * n;
+        double plain_after = 0.0, difference_after = 0.0;
+        for (int i = usable - 1; i >= 0; --i) {
+            plain_after += plain[std::size_t(i)];
+            difference_after += difference[std::size_t(i)];
+            const double kernel = bessel_k(k[i] * d).k0;
+            const double strike = plain[std::size_t(i)] - difference[std::size_t(i)];
+            difference_[at + i] = difference[std::size_t(i)] / kernel;
+            difference_held_[at + i] = difference_after / kernel;
+            strike_[at + i] = strike / kernel;
+            strike_held_[at + i] = (plain_after - difference_after) / kernel;
+        }
+    });
+    n_ = n;
+    count_ = count;
+    s_ = s;
+    node_spacing_ = node_spacing;
+    k_.assign(k, k + n);
+    return true;
+}
 
-    /// (1/pi) times the integral of V(k)(1 - cos(k s)) of a pair d apart from its first `last`
-    /// samples v.
-    double difference(const double* v, int last, int d) const {
-        return sum(difference_.get(), difference_held_.get(), v, last, d);
-    }
-    /// (1/pi) times the integral of V(k) cos(k s).
-    double strike(const double* v, int last, int d) const {
-        return sum(strike_.get(), strike_held_.get(), v, last, d);
-    }
+void StrikeWeights::release() {
+    n_ = 0;
+    count_ = 0;
+    k_.clear();
+    usable_.release();
+    difference_.release();
+    difference_held_.release();
+    strike_.release();
+    strike_held_.release();
+}
 
-  private:
-    double sum(const double* weights, const double* held, const double* v, int last, int d) const {
-        last = std::min(last, usable_[std::size_t(d - 1)]);
-        if (last < 1) return 0.0;
-        const std::size_t at = std::size_t(d - 1) * n_;
-        double total = held[at + last - 1] * v[last - 1];
-        for (int i = 0; i + 1 < last; ++i)
-            total += weights[at + i] * v[i];
-        return inv_pi * total;
-    }
+bool StrikeWeights::fits(const double* k, int n, double s, double node_spacing, int count) const {
+    return n_ > 0 && n == n_ && count == count_ && s == s_ && node_spacing == node_spacing_ &&
+           std::equal(k, k + n, k_.begin());
+}
 
-    int n_ = 0;
-    sys::PageArray<int> usable_;
-    sys::PageArray<double> difference_, difference_held_, strike_, strike_held_;
-};
+double StrikeWeights::sum(const double* weights, const double* held, const double* v, int last,
+                          int d) const {
+    last = std::min(last, usable_[std::size_t(d - 1)]);
+    if (last < 1) return 0.0;
+    const std::size_t at = std::size_t(d - 1) * n_;
+    double total = held[at + last - 1] * v[last - 1];
+    for (int i = 0; i + 1 < last; ++i)
+        total += weights[at + i] * v[i];
+    return inv_pi * total;
+}
+
+} // namespace fd
+
+namespace {
 
 // The point transform in the arithmetic type T; R, K and Y are the storage types of the radii
 // and values, the wavenumbers and the strike distances.
@@ -534,11 +547,16 @@ namespace {
 // first sample is negative is negated first. 1 when the work vectors cannot be had.
 int transform_pairs(int lead, double s, int order, const double* values, double* pot,
                     double* offset_pot, int N, int n, const double* k, int m, int ld,
-                    int array_type, double node_spacing, bool positive) {
-    StrikeTransform strike;
-    if (!strike.prepare(k, n, s, node_spacing, N - 1)) return 1;
-    const bool offset_array = array_type == offset_pole_dipole;
+                    int array_type, double node_spacing, bool positive,
+                    const fd::StrikeWeights* prepared) {
     const int workers = std::max(1, model::solver_threads());
+    fd::StrikeWeights own;
+    if (!prepared || !prepared->fits(k, n, s, node_spacing, N - 1)) {
+        if (!own.prepare(k, n, s, node_spacing, N - 1, workers)) return 1;
+        prepared = &own;
+    }
+    const fd::StrikeWeights& strike = *prepared;
+    const bool offset_array = array_type == offset_pole_dipole;
     std::vector<sys::PageArray<double>> v(static_cast<std::size_t>(workers));
     for (sys::PageArray<double>& w : v)
         if (!w.allocate(n)) return 1;
@@ -565,10 +583,10 @@ int transform_pairs(int lead, double s, int order, const double* values, double*
 
 int fourier_transform_grid(int lead, float s, int order, const double* values, double* pot,
                            double* offset_pot, int N, int n, const double* k, int m, int P,
-                           int array_type, double node_spacing) {
+                           int array_type, double node_spacing, const fd::StrikeWeights* strike) {
     if (n < 1) return 0;
     return transform_pairs(lead, double(s), order, values, pot, offset_pot, N, n, k, m, P,
-                           array_type, node_spacing, false);
+                           array_type, node_spacing, false, strike);
 }
 
 int inverse_fourier_transform_dbl(const double* r, const double* values, double* y, int count,
@@ -595,7 +613,7 @@ int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* p
     if (n < 1) return 0;
     const double offset = s > 0.0f ? s : 1.0;
     return transform_pairs(lead, offset, 1, values, pot, offset_pot, N, n, k, m, ld, array_type,
-                           node_spacing, true);
+                           node_spacing, true, nullptr);
 }
 
 int inverse_fourier_pair_potentials(float s, const float* values, double* pot, double* offset_pot,

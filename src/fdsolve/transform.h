@@ -12,6 +12,48 @@
 // gives NaN or infinity.
 #pragma once
 
+#include "platform/sys/page_array.h"
+
+#include <vector>
+
+namespace fd {
+
+/// The weights of the strike transforms of fourier_transform_grid for the pair distances
+/// 1 .. count: they depend on the wavenumbers, the strike offset s and the node spacing only,
+/// so they can be had while the potentials are being solved.
+class StrikeWeights {
+  public:
+    /// Weights for the distances 1..count on `workers` threads (the calling thread among
+    /// them); false when the memory is refused.
+    bool prepare(const double* k, int n, double s, double node_spacing, int count, int workers);
+    /// Whether the weights of a prepare are held.
+    bool held() const { return n_ > 0; }
+    /// Gives their memory back.
+    void release();
+    /// Whether prepare ran with these arguments.
+    bool fits(const double* k, int n, double s, double node_spacing, int count) const;
+    /// (1/pi) times the integral of V(k)(1 - cos(k s)) of a pair d apart from its first `last`
+    /// samples v.
+    double difference(const double* v, int last, int d) const {
+        return sum(difference_.get(), difference_held_.get(), v, last, d);
+    }
+    /// (1/pi) times the integral of V(k) cos(k s).
+    double strike(const double* v, int last, int d) const {
+        return sum(strike_.get(), strike_held_.get(), v, last, d);
+    }
+
+  private:
+    double sum(const double* weights, const double* held, const double* v, int last, int d) const;
+
+    int n_ = 0, count_ = 0;
+    double s_ = 0.0, node_spacing_ = 0.0;
+    std::vector<double> k_;
+    sys::PageArray<int> usable_;
+    sys::PageArray<double> difference_, difference_held_, strike_, strike_held_;
+};
+
+} // namespace fd
+
 /// Pair transform of the finite-difference drivers. `values` holds the wavenumber-domain
 /// potential of every electrode pair (P = N(N-1)/2 rows, one column per wavenumber, leading
 /// dimension P): pairs (L, J), L < J, with J outer and L inner when `order` is 0 ((1,2), (1,3),
@@ -28,9 +70,12 @@
 ///                the ratio of the last one held.
 /// The pair distance is d = J - L unit spacings. The diagonal is not written.
 /// Returns 0, or 1 (tables untouched) when the work vectors cannot be had.
+/// `strike`, when given and prepared for these wavenumbers, s, node spacing and N - 1
+/// distances, saves preparing the strike weights here.
 int fourier_transform_grid(int lead, float s, int order, const double* values, double* pot,
                            double* offset_pot, int N, int n, const double* k, int m, int P,
-                           int array_type, double node_spacing);
+                           int array_type, double node_spacing,
+                           const fd::StrikeWeights* strike = nullptr);
 
 /// Point transform in place: for each of the `count` points, y[j] holds the strike distance on
 /// entry (|y| <= 0.02 counts as 0) and the potential (1/pi) * integral of V(k) cos(k*y) on

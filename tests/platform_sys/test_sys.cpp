@@ -15,7 +15,9 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -169,6 +171,35 @@ TEST(PageMemory, BudgetFailsThenRecovers) {
     sys::set_page_budget(-1);
     EXPECT_EQ(sys::page_bytes_in_use(), base);
     EXPECT_EQ(sys::page_alloc_array<double>(std::size_t(-1) / 4), nullptr); // size overflow
+}
+
+// Threads taking blocks at once against a budget get exactly the blocks it holds, each
+// zero-filled, and the ledger ends where it began.
+TEST(PageMemory, ThreadsAtOnceKeepTheBudget) {
+    const long long base = sys::page_bytes_in_use();
+    constexpr std::size_t block = 1 << 20;
+    sys::reset_page_peak();
+    sys::set_page_budget(base + 5 * block);
+    std::vector<void*> got(8, nullptr);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < got.size(); ++t)
+        threads.emplace_back([&got, t] { got[t] = sys::page_alloc(block); });
+    for (std::thread& t : threads)
+        t.join();
+    int had = 0;
+    for (void* p : got)
+        if (p) {
+            ++had;
+            const auto* bytes = static_cast<const unsigned char*>(p);
+            EXPECT_TRUE(std::all_of(bytes, bytes + block, [](unsigned char c) { return c == 0; }));
+        }
+    EXPECT_EQ(had, 5);
+    EXPECT_EQ(sys::page_bytes_in_use(), base + 5 * (long long)block);
+    EXPECT_EQ(sys::page_bytes_peak(), base + 5 * (long long)block);
+    for (void* p : got)
+        sys::page_free(p);
+    sys::set_page_budget(-1);
+    EXPECT_EQ(sys::page_bytes_in_use(), base);
 }
 
 TEST(Random, SequenceRangeAndReproducibility) {

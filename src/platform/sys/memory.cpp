@@ -27,14 +27,22 @@ PageLedger& ledger() {
 void* page_alloc(std::size_t bytes) {
     if (bytes > std::size_t(-1) / 2) return nullptr;
     PageLedger& l = ledger();
-    std::lock_guard<std::mutex> lock(l.mutex);
-    long long want = static_cast<long long>(bytes);
-    if (l.budget >= 0 && l.in_use + want > l.budget) return nullptr;
+    const long long want = static_cast<long long>(bytes);
+    {
+        // The bytes are booked first and the block zero-filled outside the lock, so that
+        // threads taking their work arrays at once do not wait for each other's filling.
+        std::lock_guard<std::mutex> lock(l.mutex);
+        if (l.budget >= 0 && l.in_use + want > l.budget) return nullptr;
+        l.in_use += want;
+        if (l.in_use > l.peak) l.peak = l.in_use;
+    }
     void* raw = std::calloc(1, sizeof(BlockHeader) + bytes);
-    if (!raw) return nullptr;
+    if (!raw) {
+        std::lock_guard<std::mutex> lock(l.mutex);
+        l.in_use -= want;
+        return nullptr;
+    }
     static_cast<BlockHeader*>(raw)->bytes = bytes;
-    l.in_use += want;
-    if (l.in_use > l.peak) l.peak = l.in_use;
     return static_cast<BlockHeader*>(raw) + 1;
 }
 
