@@ -8,6 +8,7 @@
 #include "matrix/ordering.h"
 #include "matrix/sparse.h"
 #include "model/services.h"
+#include "model/wavenumber_pool.h"
 
 #include <algorithm>
 
@@ -38,7 +39,7 @@ class SparseWorkspace final : public Workspace {
                path_work_.allocate(n) && (!dey_morrison || row_depths_.allocate(nz));
     }
     bool assemble(double k) override;
-    int factor(double& pivot) override;
+    int factor(double& pivot, Helpers* helpers) override;
     void solve(int count, double* const* rhs, const int* first, const int* stop,
                const std::vector<int>& reads) override;
     bool electrode_potentials(int count, const int* rows, double* packed) override;
@@ -79,6 +80,10 @@ class SparseFormulation final : public Formulation {
             return nullptr;
         return w;
     }
+    void release_extras() override {
+        part_.release();
+        split_ = false;
+    }
     model::SolverResult pivot_failure(int row, double value) const override {
         model::report_error(model::Shown::status_line, nullptr,
                             "Calculation error at point %5d %5d with value %7.2f.", row,
@@ -100,6 +105,8 @@ class SparseFormulation final : public Formulation {
     sys::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_;
     sys::PageArray<int> parent_;                   ///< n columns' parents in the elimination tree
     sys::PageArray<int> left_entry_, upper_entry_; ///< lnz position of (v, v-1) and (v, v-nx)
+    sys::PageArray<unsigned char> part_;           ///< the columns' halves of a shared factor
+    bool split_ = false;                           ///< whether the factor can be shared
 };
 
 model::SolverResult SparseFormulation::prepare() {
@@ -114,6 +121,9 @@ model::SolverResult SparseFormulation::prepare() {
     maxlnz_ = maxlnz;
     sparse_tree_parents(n_, xlnz_.get(), xnzsub_.get(), nzsub_.get(), parent_.get());
     tree_height_ = sparse_tree_height(n_, parent_.get());
+    // On more than one thread a factorisation may share its work with an idle worker.
+    split_ = model::solver_threads() > 1 && part_.allocate(n_) &&
+             mx::sparse_factor_parts(n_, xlnz_.get(), parent_.get(), part_.get());
     // The Dey & Morrison assembly finds the couplings' places itself.
     if (scheme_ == Scheme::dey_morrison) return {};
     if (!left_entry_.allocate(n_) || !upper_entry_.allocate(n_))
@@ -180,10 +190,41 @@ bool SparseWorkspace::assemble(double k) {
     return true;
 }
 
-int SparseWorkspace::factor(double& pivot) {
-    const int r =
-        fact_sparse_dbl(f_.n_, f_.xlnz_.get(), lnz_.get(), f_.xnzsub_.get(), f_.nzsub_.get(),
-                        diag_.get(), link_.get(), first_.get(), temp_.get());
+int SparseWorkspace::factor(double& pivot, Helpers* helpers) {
+    const int n = f_.n_;
+    int r = 0;
+    if (helpers && f_.split_) {
+        // The two halves of the tree below its first branching: the second offered to an idle
+        // worker (with its workspace's link and temp vectors), the first here; the rest after
+        // both.
+        const unsigned char* part = f_.part_.get();
+        const auto half = [&](int p, SparseWorkspace& with, bool fresh) {
+            return mx::sparse_factor_part(p, part, n, f_.xlnz_.get(), lnz_.get(), f_.xnzsub_.get(),
+                                          f_.nzsub_.get(), diag_.get(), with.link_.get(),
+                                          first_.get(), with.temp_.get(), fresh);
+        };
+        int r2 = 0;
+        const int* link2 = nullptr;
+        const int offer = helpers->offer([&](Workspace& idle) {
+            auto& other = static_cast<SparseWorkspace&>(idle);
+            link2 = other.link_.get();
+            r2 = half(2, other, true);
+        });
+        const int r1 = half(1, *this, true);
+        // Nobody took the second half: here after the first, on the same vectors.
+        const bool alone = helpers->withdraw(offer);
+        if (alone) r2 = half(2, *this, r1 != 0);
+        // One thread would have stopped at the lower of the two.
+        r = r1 != 0 && (r2 == 0 || r1 < r2) ? r1 : r2;
+        if (r == 0)
+            r = mx::sparse_factor_rest(part, n, f_.xlnz_.get(), lnz_.get(), f_.xnzsub_.get(),
+                                       f_.nzsub_.get(), diag_.get(), link_.get(), link2,
+                                       first_.get(), temp_.get());
+        if (!alone) helpers->release(offer);
+    } else {
+        r = fact_sparse_dbl(n, f_.xlnz_.get(), lnz_.get(), f_.xnzsub_.get(), f_.nzsub_.get(),
+                            diag_.get(), link_.get(), first_.get(), temp_.get());
+    }
     if (r != 0) pivot = diag_[r - 1];
     return r;
 }

@@ -15,8 +15,11 @@
 #include "platform/sys/verify.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -143,16 +146,21 @@ struct Worker {
 // Codes of a wavenumber's failure on a worker, reported by the owner.
 constexpr int failed_memory = 1, failed_pivot = 2;
 
-// The run's state between the wavenumbers.
-class Run {
+// The run's state between the wavenumbers; the workers that have left help the last ones.
+class Run final : public Helpers {
   public:
     Run(const Inputs& in, const Geometry& g, Formulation& f) : in_(in), g_(g), f_(f) {}
     model::SolverResult execute();
+    int offer(std::function<void(Workspace& idle)> task) override;
+    bool withdraw(int number) override;
+    void release(int number) override;
 
   private:
     model::SolverResult allocate();
     int workers();
     bool take_worker(Worker& w) const;
+    bool shares_factor(int l) const;
+    void help(int worker, const std::atomic<bool>& stop);
     void place_remote_electrodes();
     int wavenumber(Worker& w, int l, const std::atomic<bool>& stop);
     bool electrode_potentials(int l, Worker& w);
@@ -183,6 +191,18 @@ class Run {
     sys::PageArray<int> electrode_nodes_, electrode_rows_, pivot_rows_;
     std::vector<Worker> workers_;
     StrikeWeights strike_; ///< the transform's, when had before the wavenumbers
+
+    // Offers of half a factorisation to the workers that have left.
+    struct Offer {
+        int number = 0;
+        std::function<void(Workspace&)> task;
+        bool taken = false, finished = false;
+    };
+    std::mutex offers_mutex_;
+    std::condition_variable offers_changed_;
+    std::vector<Offer> offers_;
+    int next_offer_ = 0;
+    int sharing_ = 0; ///< wavenumbers that may still offer
 };
 
 double Run::read(const double* v, int node, const Stencil& s) const {
@@ -409,13 +429,96 @@ int Run::workers() {
     if (int(workers_.size()) < wanted && strike_.held()) {
         workers_.clear();
         strike_.release();
+        f_.release_extras();
         return workers();
     }
     return int(workers_.size());
 }
 
+// Whether wavenumber l (0-based) shares its factorisation with the workers that have left:
+// those of a last round that leaves at least half of the workers idle.
+bool Run::shares_factor(int l) const {
+    const int workers = int(workers_.size()), last = in_.nky % workers;
+    return workers > 1 && in_.nky > workers && last > 0 && 2 * last <= workers &&
+           l >= in_.nky - last;
+}
+
+int Run::offer(std::function<void(Workspace& idle)> task) {
+    std::lock_guard<std::mutex> lock(offers_mutex_);
+    Offer o;
+    o.number = ++next_offer_;
+    o.task = std::move(task);
+    offers_.push_back(std::move(o));
+    offers_changed_.notify_all();
+    return next_offer_;
+}
+
+bool Run::withdraw(int number) {
+    std::unique_lock<std::mutex> lock(offers_mutex_);
+    const auto mine = [&] {
+        return std::find_if(offers_.begin(), offers_.end(),
+                            [&](const Offer& o) { return o.number == number; });
+    };
+    offers_changed_.wait(lock, [&] { return !mine()->taken || mine()->finished; });
+    if (mine()->taken) return false;
+    offers_.erase(mine());
+    return true;
+}
+
+void Run::release(int number) {
+    std::lock_guard<std::mutex> lock(offers_mutex_);
+    offers_.erase(std::find_if(offers_.begin(), offers_.end(),
+                               [&](const Offer& o) { return o.number == number; }));
+    offers_changed_.notify_all();
+}
+
+// A worker that has left: takes the offers open until no wavenumber can offer any more or the
+// run stops.
+void Run::help(int worker, const std::atomic<bool>& stop) {
+    Workspace& idle = *workers_[std::size_t(worker)].space;
+    std::unique_lock<std::mutex> lock(offers_mutex_);
+    for (;;) {
+        const auto open =
+            std::find_if(offers_.begin(), offers_.end(), [](const Offer& o) { return !o.taken; });
+        if (open != offers_.end()) {
+            open->taken = true;
+            const int number = open->number;
+            const std::function<void(Workspace&)> task = open->task;
+            lock.unlock();
+            {
+                model::PhaseTimer timer(model::Phase::factor);
+                task(idle);
+            }
+            lock.lock();
+            const auto mine = [&] {
+                return std::find_if(offers_.begin(), offers_.end(),
+                                    [&](const Offer& o) { return o.number == number; });
+            };
+            mine()->finished = true;
+            offers_changed_.notify_all();
+            // The offering thread reads the work arrays until it releases them.
+            offers_changed_.wait(lock, [&] { return mine() == offers_.end(); });
+            continue;
+        }
+        if (sharing_ == 0 || stop.load()) return;
+        offers_changed_.wait_for(lock, std::chrono::milliseconds(2));
+    }
+}
+
 // Wavenumber l (0-based) on worker w: assemble, factor, solve every electrode.
 int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
+    // A wavenumber that may offer half of its factorisation says when it can offer no more.
+    struct Sharing {
+        Run* run;
+        void done() {
+            if (!run) return;
+            std::lock_guard<std::mutex> lock(run->offers_mutex_);
+            --run->sharing_;
+            run->offers_changed_.notify_all();
+            run = nullptr;
+        }
+        ~Sharing() { done(); }
+    } sharing{shares_factor(l) ? this : nullptr};
     model::PhaseTimer timer(model::Phase::assembly);
     if (!w.space->assemble(k_[l])) return failed_memory;
     timer.stop(model::Phase::factor);
@@ -423,7 +526,9 @@ int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
     // One worker runs on the owning thread, which may show its progress between the phases.
     if (workers_.size() == 1) progress("Modelling %5.1f%%", l * 100.0 / in_.nky);
     double pivot = 0.0;
-    if (const int row = w.space->factor(pivot); row != 0) {
+    const int row = w.space->factor(pivot, sharing.run);
+    sharing.done();
+    if (row != 0) {
         pivot_rows_[l] = row;
         pivot_values_[l] = pivot;
         return failed_pivot;
@@ -464,6 +569,8 @@ model::SolverResult Run::execute() {
         return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
     if (remote_) place_remote_electrodes();
 
+    for (int l = 0; l < in_.nky; ++l)
+        if (shares_factor(l)) ++sharing_;
     const model::PoolOutcome outcome = model::run_wavenumbers(
         in_.nky, int(workers_.size()),
         [this](int w, int l, const std::atomic<bool>& stop) {
@@ -473,7 +580,8 @@ model::SolverResult Run::execute() {
             const double percent = done * 100.0 / in_.nky;
             progress("Finite-Difference Calculations - %5.1f%% completed", percent);
             progress("Set matrices %5.1f%%", percent);
-        });
+        },
+        [this](int w, const std::atomic<bool>& stop) { help(w, stop); });
     workers_.clear();
     if (outcome.aborted) return model::SolverResult::failure(SolverStatus::user_abort);
     if (outcome.failed >= 0) {

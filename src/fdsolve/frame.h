@@ -7,6 +7,7 @@
 #include "model/solver_io.h"
 #include "platform/sys/page_array.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,6 +53,23 @@ struct Stencil {
     double centre = 1.0, side = 0.0;
 };
 
+class Workspace;
+
+/// The workers that have left the wavenumber loop, which can take over part of a wavenumber's
+/// work on their own threads with their own (idle) workspaces.
+class Helpers {
+  public:
+    virtual ~Helpers() = default;
+    /// Offers `task` to a worker that has left, which runs it with its own workspace; returns
+    /// the offer's number at once.
+    virtual int offer(std::function<void(Workspace& idle)> task) = 0;
+    /// Takes offer `number` back when nobody has taken it (true: the caller runs the task
+    /// itself); otherwise waits until the task has finished and returns false, the helper's
+    /// work arrays staying the caller's until release(number).
+    virtual bool withdraw(int number) = 0;
+    virtual void release(int number) = 0;
+};
+
 /// A formulation's numeric storage: the matrix and factor of one wavenumber at a time. Each
 /// worker of the wavenumber loop owns one and may run on a thread of its own: a workspace
 /// reads only the shared geometry and set-up and reports nothing.
@@ -61,8 +79,9 @@ class Workspace {
     /// Builds the matrix for wavenumber k; false when its per-wavenumber memory is refused.
     virtual bool assemble(double k) = 0;
     /// Factors the matrix in place: 0, or the 1-based row of a non-positive pivot, whose value
-    /// goes to `pivot`.
-    virtual int factor(double& pivot) = 0;
+    /// goes to `pivot`. With `helpers` a formulation may offer half of the work to them; the
+    /// factor is the same.
+    virtual int factor(double& pivot, Helpers* helpers) = 0;
     /// Solves for count (1..4) right-hand sides in place, each with its first non-zero row and
     /// the lowest row it needs; `reads` lists every row the caller reads from the solutions
     /// (a formulation may leave the values of the other rows unfinished).
@@ -93,6 +112,8 @@ class Formulation {
     virtual model::SolverResult prepare() = 0;
     /// A workspace of its own for one worker, or null when its memory is refused.
     virtual std::unique_ptr<Workspace> workspace() const = 0;
+    /// Gives back what prepare took only to speed the run up, when memory is short.
+    virtual void release_extras() {}
     /// Reports the non-positive pivot `value` at `row` through the funnel.
     virtual model::SolverResult pivot_failure(int row, double value) const = 0;
     /// Position of a node in the solve vectors.

@@ -40,7 +40,7 @@ class BandWorkspace final : public Workspace {
     explicit BandWorkspace(const BandFormulation& f) : f_(f) {}
     bool allocate(std::size_t elements) { return band_.allocate(elements); }
     bool assemble(double k) override;
-    int factor(double& pivot) override;
+    int factor(double& pivot, Helpers* helpers) override;
     void solve(int count, double* const* rhs, const int* first, const int* stop,
                const std::vector<int>& reads) override;
 
@@ -141,7 +141,7 @@ bool BandWorkspace::assemble(double k) {
     return true;
 }
 
-int BandWorkspace::factor(double& pivot) {
+int BandWorkspace::factor(double& pivot, Helpers* /*helpers*/) {
     const int r = band_cholesky_quiet(f_.n_, band_.get(), f_.bandwidth_);
     pivot = 0.0;
     return r;

@@ -78,10 +78,60 @@ int find_compressed_entry(int row, int column, const int* xlnz, const int* nzsub
     return 0;
 }
 
+} // namespace mx
+
+namespace {
+
+// Column j of the factorisation, its earlier columns done: link[j] chains the earlier columns
+// k whose next unused entry (at first[k]) lies in row j; temp gathers, by row, the updates of
+// those columns to column j. False when the pivot is not positive.
+template <class T>
+bool factor_column(int j, const Structure& s, OneBased<T> lnz, OneBased<T> diag, OneBased<int> link,
+                   OneBased<int> first, OneBased<T> temp) {
+    double sum = 0.0;
+    for (int k = link[j]; k != 0;) {
+        const int next_k = link[k];
+        const int t_first = first[k];
+        const T l_jk = lnz[t_first];
+        sum += double(l_jk) * double(l_jk);
+        const int t_last = s.xlnz[k + 1] - 1;
+        if (t_first < t_last) {
+            first[k] = t_first + 1;
+            const int row = s.row_of(k, t_first + 1);
+            link[k] = link[row];
+            link[row] = k;
+            for (int t = t_first + 1; t <= t_last; ++t)
+                temp[s.row_of(k, t)] += lnz[t] * l_jk;
+        }
+        k = next_k;
+    }
+    const double pivot = double(diag[j]) - sum;
+    if (!(pivot > 0.0)) return false;
+    diag[j] = T(std::sqrt(pivot));
+    const int t_begin = s.xlnz[j], t_end = s.xlnz[j + 1];
+    if (t_begin < t_end) {
+        first[j] = t_begin;
+        const int row = s.row_of(j, t_begin);
+        link[j] = link[row];
+        link[row] = j;
+        const T d = diag[j];
+        for (int t = t_begin; t < t_end; ++t) {
+            const int r = s.row_of(j, t);
+            lnz[t] = (lnz[t] - temp[r]) / d;
+            temp[r] = T(0);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+namespace mx {
+
 template <class T>
 int sparse_factor(int n, const int* xlnz, T* lnz_, const int* xnzsub, const int* nzsub, T* diag_,
                   int* link_, int* first_, T* temp_) {
-    Structure s{xlnz, xnzsub, nzsub};
+    const Structure s{xlnz, xnzsub, nzsub};
     OneBased<T> lnz(lnz_), diag(diag_), temp(temp_);
     OneBased<int> link(link_), first(first_);
     for (int k = 1; k <= n; ++k) {
@@ -89,43 +139,118 @@ int sparse_factor(int n, const int* xlnz, T* lnz_, const int* xnzsub, const int*
         first[k] = 0;
         temp[k] = T(0);
     }
-    // link[j] chains the earlier columns k whose next unused entry (at first[k]) lies in row j;
-    // temp gathers, by row, the updates of those columns to the column being computed.
-    for (int j = 1; j <= n; ++j) {
-        double sum = 0.0;
-        for (int k = link[j]; k != 0;) {
-            const int next_k = link[k];
-            const int t_first = first[k];
-            const T l_jk = lnz[t_first];
-            sum += double(l_jk) * double(l_jk);
-            const int t_last = s.xlnz[k + 1] - 1;
-            if (t_first < t_last) {
-                first[k] = t_first + 1;
-                const int row = s.row_of(k, t_first + 1);
-                link[k] = link[row];
-                link[row] = k;
-                for (int t = t_first + 1; t <= t_last; ++t)
-                    temp[s.row_of(k, t)] += lnz[t] * l_jk;
-            }
-            k = next_k;
-        }
-        const double pivot = double(diag[j]) - sum;
-        if (!(pivot > 0.0)) return j;
-        diag[j] = T(std::sqrt(pivot));
-        const int t_begin = s.xlnz[j], t_end = s.xlnz[j + 1];
-        if (t_begin < t_end) {
-            first[j] = t_begin;
-            const int row = s.row_of(j, t_begin);
-            link[j] = link[row];
-            link[row] = j;
-            const T d = diag[j];
-            for (int t = t_begin; t < t_end; ++t) {
-                const int r = s.row_of(j, t);
-                lnz[t] = (lnz[t] - temp[r]) / d;
-                temp[r] = T(0);
-            }
-        }
+    for (int j = 1; j <= n; ++j)
+        if (!factor_column<T>(j, s, lnz, diag, link, first, temp)) return j;
+    return 0;
+}
+
+bool sparse_factor_parts(int n, const int* xlnz, const int* parent, unsigned char* part) {
+    // Children of each column, and the roots.
+    std::vector<int> children(std::size_t(n) + 1, 0), roots;
+    for (int k = 1; k <= n; ++k) {
+        if (parent[k - 1] == 0)
+            roots.push_back(k);
+        else
+            ++children[std::size_t(parent[k - 1])];
     }
+    if (roots.size() != 1) return false;
+    // Down the chain of single children from the root to the first column with more.
+    std::vector<int> child_of(std::size_t(n) + 1, 0);
+    for (int k = 1; k <= n; ++k)
+        if (parent[k - 1] != 0) child_of[std::size_t(parent[k - 1])] = k;
+    int branch = roots[0];
+    while (children[std::size_t(branch)] == 1)
+        branch = child_of[std::size_t(branch)];
+    if (children[std::size_t(branch)] < 2) return false;
+    // The work of column k goes with the square of its entries; a subtree's is its columns'.
+    // Children come before parents, so one pass upwards sums the subtrees.
+    std::vector<double> work(std::size_t(n) + 1, 0.0);
+    for (int k = 1; k <= n; ++k) {
+        const double entries = double(xlnz[k] - xlnz[k - 1]) + 1.0;
+        work[std::size_t(k)] += entries * entries;
+        if (parent[k - 1] != 0) work[std::size_t(parent[k - 1])] += work[std::size_t(k)];
+    }
+    // The branch's subtrees, heaviest first, each to the lighter part so far.
+    std::vector<int> tops;
+    for (int k = 1; k <= n; ++k)
+        if (parent[k - 1] == branch) tops.push_back(k);
+    std::stable_sort(tops.begin(), tops.end(),
+                     [&](int a, int b) { return work[std::size_t(a)] > work[std::size_t(b)]; });
+    std::vector<unsigned char> of(std::size_t(n) + 1, 0);
+    double load[3] = {0.0, 0.0, 0.0};
+    for (int c : tops) {
+        const unsigned char p = load[1] <= load[2] ? 1 : 2;
+        of[std::size_t(c)] = p;
+        load[p] += work[std::size_t(c)];
+    }
+    // A column's part is its subtree top's: parents come after children, so downwards from n.
+    for (int k = n; k >= 1; --k) {
+        const int up = parent[k - 1];
+        if (of[std::size_t(k)] == 0 && up != 0 && up != branch)
+            of[std::size_t(k)] = of[std::size_t(up)];
+        part[k - 1] = of[std::size_t(k)];
+    }
+    return true;
+}
+
+template <class T>
+int sparse_factor_part(int p, const unsigned char* part, int n, const int* xlnz, T* lnz_,
+                       const int* xnzsub, const int* nzsub, T* diag_, int* link_, int* first_,
+                       T* temp_, bool fresh) {
+    const Structure s{xlnz, xnzsub, nzsub};
+    OneBased<T> lnz(lnz_), diag(diag_), temp(temp_);
+    OneBased<int> link(link_), first(first_);
+    if (fresh)
+        for (int k = 1; k <= n; ++k) {
+            link[k] = 0;
+            temp[k] = T(0);
+        }
+    for (int j = 1; j <= n; ++j)
+        if (part[j - 1] == p && !factor_column<T>(j, s, lnz, diag, link, first, temp)) return j;
+    return 0;
+}
+
+template <class T>
+int sparse_factor_rest(const unsigned char* part, int n, const int* xlnz, T* lnz_,
+                       const int* xnzsub, const int* nzsub, T* diag_, int* link_, const int* link2_,
+                       int* first_, T* temp_) {
+    const Structure s{xlnz, xnzsub, nzsub};
+    OneBased<T> lnz(lnz_), diag(diag_), temp(temp_);
+    OneBased<int> link(link_), first(first_);
+    // The column that put column k on its present chain: k itself when that is its first
+    // entry's row, else the row of its entry before.
+    const auto put_by = [&](int k) {
+        return first[k] == s.xlnz[k] ? k : s.row_of(k, first[k] - 1);
+    };
+    // A chain of a remaining column holds columns of both parts, each part's in the order one
+    // thread would have put them there, latest first: ordered by the column that put them
+    // (stably: one column puts several), they stand as after one thread.
+    std::vector<int> chain;
+    for (int j = 1; j <= n; ++j) {
+        if (part[j - 1] != 0) continue;
+        chain.clear();
+        for (int k = link[j]; k != 0; k = link[k])
+            chain.push_back(k);
+        if (link2_)
+            for (int k = link2_[j - 1]; k != 0; k = link2_[k - 1])
+                chain.push_back(k);
+        std::stable_sort(chain.begin(), chain.end(),
+                         [&](int a, int b) { return put_by(a) > put_by(b); });
+        int last = 0;
+        for (int k : chain) {
+            if (last == 0)
+                link[j] = k;
+            else
+                link[last] = k;
+            last = k;
+        }
+        if (last == 0)
+            link[j] = 0;
+        else
+            link[last] = 0;
+    }
+    for (int j = 1; j <= n; ++j)
+        if (part[j - 1] == 0 && !factor_column<T>(j, s, lnz, diag, link, first, temp)) return j;
     return 0;
 }
 
@@ -136,6 +261,10 @@ void sparse_solve(int first_row, int stop_row, int n, const int* xlnz, const T* 
     solve_lanes<T, 1>(first_row, stop_row, n, Structure{xlnz, xnzsub, nzsub}, lnz, diag, lanes);
 }
 
+template int sparse_factor_part<double>(int, const unsigned char*, int, const int*, double*,
+                                        const int*, const int*, double*, int*, int*, double*, bool);
+template int sparse_factor_rest<double>(const unsigned char*, int, const int*, double*, const int*,
+                                        const int*, double*, int*, const int*, int*, double*);
 template int sparse_factor<double>(int, const int*, double*, const int*, const int*, double*, int*,
                                    int*, double*);
 template int sparse_factor<float>(int, const int*, float*, const int*, const int*, float*, int*,

@@ -149,6 +149,32 @@ extern template int sparse_factor<double>(int, const int*, double*, const int*, 
 extern template int sparse_factor<float>(int, const int*, float*, const int*, const int*, float*,
                                          int*, int*, float*);
 
+/// The factorisation on two threads. sparse_factor_parts splits the columns below the first
+/// branching of the elimination tree `parent` (sparse_tree_parents) into two parts of whole
+/// subtrees of about equal work: part[k - 1] = 1 or 2, and 0 for the branching column and its
+/// ancestors; false (part untouched) when the tree does not branch or is not one tree.
+bool sparse_factor_parts(int n, const int* xlnz, const int* parent, unsigned char* part);
+/// Factors the columns of part p (1 or 2) with link and temp (n each; zeroed first when
+/// `fresh`) and first (n, shared by the parts). The parts may run at once, each with a link and
+/// temp of its own, or one after the other on the same ones (the second not fresh, unless the
+/// first failed). Returns 0, or the first column of the part whose pivot is not positive.
+template <class T>
+int sparse_factor_part(int p, const unsigned char* part, int n, const int* xlnz, T* lnz,
+                       const int* xnzsub, const int* nzsub, T* diag, int* link, int* first, T* temp,
+                       bool fresh);
+/// After both parts, with the link and temp of part 1 and the link of part 2 (null when it ran
+/// on the same): factors the rest. Returns 0, or the first column of the rest whose pivot is not
+/// positive. The factor is that of sparse_factor bit for bit.
+template <class T>
+int sparse_factor_rest(const unsigned char* part, int n, const int* xlnz, T* lnz, const int* xnzsub,
+                       const int* nzsub, T* diag, int* link, const int* link2, int* first, T* temp);
+extern template int sparse_factor_part<double>(int, const unsigned char*, int, const int*, double*,
+                                               const int*, const int*, double*, int*, int*, double*,
+                                               bool);
+extern template int sparse_factor_rest<double>(const unsigned char*, int, const int*, double*,
+                                               const int*, const int*, double*, int*, const int*,
+                                               int*, double*);
+
 /// The solve with a factor of element type T on right-hand sides of element type R; every
 /// operation is carried out in double and each result stored back as R.
 template <class T, class R>

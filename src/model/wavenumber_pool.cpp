@@ -28,8 +28,10 @@ void set_solver_threads(int count) {
     forced_threads.store(std::max(count, 0));
 }
 
-PoolOutcome run_wavenumbers(int count, int workers, const WavenumberWork& work,
-                            const std::function<void(int done)>& progress) {
+PoolOutcome
+run_wavenumbers(int count, int workers, const WavenumberWork& work,
+                const std::function<void(int done)>& progress,
+                const std::function<void(int worker, const std::atomic<bool>& stop)>& left) {
     PoolOutcome outcome;
     std::atomic<bool> stop{false};
     if (workers <= 1) {
@@ -67,6 +69,7 @@ PoolOutcome run_wavenumbers(int count, int workers, const WavenumberWork& work,
             if (code == wavenumber_done) ++done;
             changed.notify_one();
         }
+        if (left) left(w, stop);
         std::lock_guard<std::mutex> lock(mutex);
         --running;
         changed.notify_one();

@@ -36,8 +36,13 @@ struct PoolOutcome {
 /// calls progress(number done) every 20 ms; an abort or the first failure sets `stop`, and the
 /// run returns once every worker has left (an abort within one phase of the work). Results do
 /// not depend on the number of workers: each wavenumber's work is the same on any of them.
-PoolOutcome run_wavenumbers(int count, int workers, const WavenumberWork& work,
-                            const std::function<void(int done)>& progress);
+/// `left`, when given, is called on a worker's thread as it leaves for want of wavenumbers
+/// (with more than one worker): its work arrays are idle from then on, and the thread may help
+/// the wavenumbers still running (returning soon after `stop` is set).
+PoolOutcome run_wavenumbers(
+    int count, int workers, const WavenumberWork& work,
+    const std::function<void(int done)>& progress,
+    const std::function<void(int worker, const std::atomic<bool>& stop)>& left = nullptr);
 
 /// Runs work(w, i) once for every i in 0 .. count - 1 on `workers` threads (the calling thread
 /// among them), taking the items in turn; worker w is 0 .. workers - 1. For a short phase after

@@ -491,3 +491,49 @@ TEST(CompressedFloat, PermuteFloatVector) {
 }
 
 } // namespace
+
+namespace {
+
+// The two halves of a factorisation, at once (each with its own link and temp) or one after
+// the other on the same vectors, and the rest after them give the factor of one pass bit for
+// bit.
+TEST(SparseCholesky, FactorInTwoHalvesEqualsOnePass) {
+    int split = 0;
+    for (SparseCase& c : sparse_cases()) {
+        SparseSystem s(c.graph);
+        ASSERT_TRUE(s.ordered) << c.name;
+        const Dense m = mxtest::random_spd_on_graph(c.graph, 3);
+        ASSERT_TRUE(s.assemble(m)) << c.name;
+        const std::vector<double> lnz0 = s.lnz, diag0 = s.diag;
+        ASSERT_EQ(s.factor(), 0) << c.name;
+        std::vector<int> parent(s.n);
+        sparse_tree_parents(s.n, s.xlnz.data(), s.xnzsub.data(), s.nzsub.data(), parent.data());
+        std::vector<unsigned char> part(s.n, 9);
+        if (!mx::sparse_factor_parts(s.n, s.xlnz.data(), parent.data(), part.data())) continue;
+        ++split;
+        for (bool apart : {true, false}) {
+            std::vector<double> lnz = lnz0, diag = diag0, temp(s.n), temp2(s.n);
+            std::vector<int> link(s.n), link2(s.n), first(s.n);
+            auto half = [&](int p, int* l, double* t, bool fresh) {
+                return mx::sparse_factor_part(p, part.data(), s.n, s.xlnz.data(), lnz.data(),
+                                              s.xnzsub.data(), s.nzsub.data(), diag.data(), l,
+                                              first.data(), t, fresh);
+            };
+            ASSERT_EQ(half(1, link.data(), temp.data(), true), 0);
+            if (apart)
+                ASSERT_EQ(half(2, link2.data(), temp2.data(), true), 0);
+            else
+                ASSERT_EQ(half(2, link.data(), temp.data(), false), 0);
+            ASSERT_EQ(mx::sparse_factor_rest(part.data(), s.n, s.xlnz.data(), lnz.data(),
+                                             s.xnzsub.data(), s.nzsub.data(), diag.data(),
+                                             link.data(), apart ? link2.data() : nullptr,
+                                             first.data(), temp.data()),
+                      0);
+            EXPECT_EQ(lnz, s.lnz) << c.name << (apart ? " apart" : " in turn");
+            EXPECT_EQ(diag, s.diag) << c.name << (apart ? " apart" : " in turn");
+        }
+    }
+    EXPECT_GE(split, 2); // the grids branch
+}
+
+} // namespace
