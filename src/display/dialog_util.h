@@ -2,6 +2,7 @@
 // procedures read them, and template building.
 #pragma once
 
+#include "platform/sys/verify.h"
 #include "platform/ui/ui.h"
 
 #include <cstdint>
@@ -52,17 +53,22 @@ class OpeningChoices {
   public:
     template <class Groups> void keep(const Groups& groups) {
         int g = 0;
-        for (const RadioGroup& group : groups)
+        for (const RadioGroup& group : groups) {
+            VERIFY(g < max_groups, g);
             values_[g++] = *group.field;
+        }
     }
     template <class Groups> void restore(const Groups& groups) const {
         int g = 0;
-        for (const RadioGroup& group : groups)
+        for (const RadioGroup& group : groups) {
+            VERIFY(g < max_groups, g);
             *group.field = values_[g++];
+        }
     }
 
   private:
-    std::int32_t values_[3] = {0, 0, 0};
+    static constexpr int max_groups = 3;
+    std::int32_t values_[max_groups] = {0, 0, 0};
 };
 
 /// Marks in each of `groups` the button of its field's value.
