@@ -6,7 +6,9 @@
 #include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "model/wavenumber_pool.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -191,43 +193,56 @@ double surface_geometric_factor(int code, const DatumElectrodes& e, int a, float
 
 } // namespace forward
 
+namespace {
+
+// The apparent values of datum d of array `code` from the pair tables t, or the datum marked
+// unformed when its electrodes or its values are not usable.
+void apparent_values_of_datum(ModelSettings& s, int code, const PairTables& t, int nelec, int d) {
+    const forward::DatumElectrodes e = forward::datum_electrodes(s, code, d);
+    s.datum_c1[d] = e.c1;
+    s.datum_c2[d] = e.c2;
+    s.datum_p1[d] = e.p1;
+    s.datum_p2[d] = e.p2;
+    if (!electrodes_valid(e, nelec)) {
+        mark_unformed(s, d);
+        return;
+    }
+    double dv = 0.0, dvip = 0.0;
+    potential_differences(code, e, t, dv, dvip);
+    const float k = static_cast<float>(geometric_factor(s, code, e, s.datum_a[d], s.datum_n[d]));
+    const float rho = static_cast<float>(k * static_cast<float>(dv));
+    float ip = 0.0f;
+    bool ip_ok = true;
+    if (s.nip > 0) {
+        const double value =
+            s.complex_ip_model == 1 ? 1000.0 * dvip / dv : 1000.0 * (dvip - dv) / dvip;
+        ip = static_cast<float>(value);
+        ip_ok = dvip != 0.0 && std::isfinite(ip);
+    }
+    if (dv == 0.0 || k == 0.0f || !std::isfinite(k) || !std::isfinite(rho) || !ip_ok) {
+        mark_unformed(s, d);
+        return;
+    }
+    s.app_resistivity[d] = rho;
+    s.app_ip[d] = ip;
+    s.datum_gfactor[d] = k;
+    s.datum_nelec[d] = e.count;
+}
+
+} // namespace
+
 void calappres_arrays(ModelSettings& s, const ProgLim& limits) {
     const int code = s.array_type;
     const PairTables t{s.potential_table_a, s.potential_table_a_ip, s.potential_table_b,
                        s.potential_table_b_ip, limits.max_electrodes};
     const int nelec = s.nelec < limits.max_electrodes ? s.nelec : limits.max_electrodes;
-    for (int d = 0; d < s.ndata; ++d) {
-        const forward::DatumElectrodes e = forward::datum_electrodes(s, code, d);
-        s.datum_c1[d] = e.c1;
-        s.datum_c2[d] = e.c2;
-        s.datum_p1[d] = e.p1;
-        s.datum_p2[d] = e.p2;
-        if (!electrodes_valid(e, nelec)) {
-            mark_unformed(s, d);
-            continue;
-        }
-        double dv = 0.0, dvip = 0.0;
-        potential_differences(code, e, t, dv, dvip);
-        const float k =
-            static_cast<float>(geometric_factor(s, code, e, s.datum_a[d], s.datum_n[d]));
-        const float rho = static_cast<float>(k * static_cast<float>(dv));
-        float ip = 0.0f;
-        bool ip_ok = true;
-        if (s.nip > 0) {
-            const double value =
-                s.complex_ip_model == 1 ? 1000.0 * dvip / dv : 1000.0 * (dvip - dv) / dvip;
-            ip = static_cast<float>(value);
-            ip_ok = dvip != 0.0 && std::isfinite(ip);
-        }
-        if (dv == 0.0 || k == 0.0f || !std::isfinite(k) || !std::isfinite(rho) || !ip_ok) {
-            mark_unformed(s, d);
-            continue;
-        }
-        s.app_resistivity[d] = rho;
-        s.app_ip[d] = ip;
-        s.datum_gfactor[d] = k;
-        s.datum_nelec[d] = e.count;
-    }
+    // Each datum's values are its own: blocks of data run on the solver threads.
+    constexpr int block = 2048;
+    const int ndata = s.ndata;
+    model::run_in_parallel((ndata + block - 1) / block, model::solver_threads(), [&](int, int b) {
+        for (int d = b * block; d < std::min(ndata, (b + 1) * block); ++d)
+            apparent_values_of_datum(s, code, t, nelec, d);
+    });
 }
 
 bool datum_formed(const ModelSettings& s, int d) {
