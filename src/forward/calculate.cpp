@@ -18,6 +18,7 @@
 #include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 
@@ -25,6 +26,8 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace forward {
@@ -75,13 +78,13 @@ void on_mesh(const SolverMesh& mesh, model::SurveyInputs& in) {
 
 } // namespace
 
-model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver solver,
+model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver solver, float span,
                                const float* cells, double* table_a, double* table_b,
                                double* remote) {
     // The mesh reaches the widest datum of the list; the Jacobian work files keep the model's
     // own mesh, node for node.
     model::PhaseTimer timer(model::Phase::setup);
-    const SolverMesh mesh(s, reach_for_span(widest_datum_span(s)), s.jacob > 0 ? 0 : 60);
+    const SolverMesh mesh(s, reach_for_span(span), s.jacob > 0 ? 0 : 60);
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
         if (!cells) {
             std::fill(s.cell_work, s.cell_work + s.nx_cells * s.nz_cells, 1.0f);
@@ -144,9 +147,9 @@ void force_method(ModelSettings& s) {
 }
 
 // The resistivity pass and, with IP values, the IP pass and, with time constants too, the
-// spectral pass; or the one complex pass of the non-linear IP model. The first failure ends
-// the chain.
-model::SolverResult run_chain(ModelSettings& s, const ProgLim& limits, Potentials& p) {
+// spectral pass; or the one complex pass of the non-linear IP model, on a mesh that reaches the
+// datum span `span`. The first failure ends the chain.
+model::SolverResult run_chain(ModelSettings& s, const ProgLim& limits, Potentials& p, float span) {
     if (s.fem != 0 && s.complex_ip_model == 1 && s.nip > 0) {
         model::trace("Complex Resistivity Model FEM\n");
         s.nfreq = 0;
@@ -155,11 +158,11 @@ model::SolverResult run_chain(ModelSettings& s, const ProgLim& limits, Potential
     }
     const Solver solver = forward::chain_solver(s);
     model::SolverResult status =
-        forward::run_solver(s, limits, solver, s.cell_conductivity, s.potential_table_a,
+        forward::run_solver(s, limits, solver, span, s.cell_conductivity, s.potential_table_a,
                             s.potential_table_b, p.fe_vector_a);
     if (!status.ok() || s.nip <= 0) return status;
-    status = forward::run_solver(s, limits, solver, s.cell_conductivity_ip, s.potential_table_a_ip,
-                                 s.potential_table_b_ip, p.fe_vector_b);
+    status = forward::run_solver(s, limits, solver, span, s.cell_conductivity_ip,
+                                 s.potential_table_a_ip, s.potential_table_b_ip, p.fe_vector_b);
     if (!status.ok() || s.fem == 0 || s.ntau <= 0) return status;
     return calc_potentials_spectral_ip(s, limits, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
                                        p.spectral_table_a, p.ip_table_a, p.spectral_table_b,
@@ -184,10 +187,46 @@ float file_data_misfit(const ModelSettings& s) {
 
 // The datum list the apparent values are formed for, made before the solvers run: their mesh
 // must reach its widest datum. A spectral model gets its list anew (the spectra are formed
-// with it); any other keeps the model file's own list of its array type.
-void prepare_datum_list(ModelSettings& s, const ProgLim& limits) {
-    if (s.ntau > 0 || s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, limits);
+// with it); any other keeps the model file's own list of its array type. The new list's depth
+// order may be left to `later`.
+void prepare_datum_list(ModelSettings& s, const ProgLim& limits, DatumOrder* later) {
+    if (s.ntau > 0 || s.array_type != s.datum_array_type)
+        s.ndata = calc_datum_points(s, limits, later);
 }
+
+// The depth order of a new datum list, worked out on a thread of its own while the solvers run
+// (they read nothing of the list but its widest span) and placed in the settings when they
+// have ended; on one solver thread, or when no thread starts, before they run.
+class OrderBesideTheSolvers {
+  public:
+    OrderBesideTheSolvers(ModelSettings& s, DatumOrder& order) : s_(s), order_(order) {
+        if (order_.pending() && model::solver_threads() > 1) {
+            try {
+                thread_ = std::thread([this] {
+                    model::PhaseTimer timer(model::Phase::setup);
+                    order_.work_out();
+                });
+            } catch (const std::system_error&) {
+            }
+        }
+        if (!thread_.joinable()) {
+            model::PhaseTimer timer(model::Phase::setup);
+            order_.place(s_);
+        }
+    }
+    ~OrderBesideTheSolvers() {
+        if (!thread_.joinable()) return;
+        thread_.join();
+        order_.place(s_);
+    }
+    OrderBesideTheSolvers(const OrderBesideTheSolvers&) = delete;
+    OrderBesideTheSolvers& operator=(const OrderBesideTheSolvers&) = delete;
+
+  private:
+    ModelSettings& s_;
+    DatumOrder& order_;
+    std::thread thread_;
+};
 
 void form_apparent_values(ModelSettings& s, const ProgLim& limits, Potentials& p) {
     // What the potentials' mesh reached for: an array-type change may not go wider.
@@ -328,9 +367,15 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     model::trace("fem %d sfem %d t %d\n", s.fem, s.sparsefem, s.tflag);
 
     model::PhaseTimer setup(model::Phase::setup);
-    prepare_datum_list(s, limits);
+    DatumOrder order;
+    prepare_datum_list(s, limits, &order);
+    const float span = forward::widest_datum_span(s);
     setup.stop();
-    model::SolverResult status = run_chain(s, limits, p);
+    model::SolverResult status;
+    {
+        const OrderBesideTheSolvers beside(s, order);
+        status = run_chain(s, limits, p, span);
+    }
     if (status.ok() && s.normalise == 1) status = normalise_potentials(s, limits, p);
     if (status.ok()) {
         model::PhaseTimer timer(model::Phase::apparent);

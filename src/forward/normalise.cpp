@@ -1,6 +1,7 @@
 // Homogeneous-earth normalisation: the discretisation error of the mesh, measured on a
 // homogeneous earth of conductivity 1, is divided out of every calculated pair potential.
 #include "forward/commands.h"
+#include "forward/mesh_reach.h"
 #include "forward/solver_chain.h"
 
 #include "model/model_settings.h"
@@ -94,8 +95,9 @@ model::SolverResult normalise_potentials(ModelSettings& s, const ProgLim& limits
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm) solver = Solver::fd_5pt;
     // The homogeneous run must not overwrite the remote potentials of the model.
     std::vector<double> remote(std::size_t(2 * n + 1), 0.0);
-    const model::SolverResult status = forward::run_solver(
-        s, limits, solver, nullptr, p.potential_table_1, p.potential_table_2, remote.data());
+    const model::SolverResult status =
+        forward::run_solver(s, limits, solver, forward::widest_datum_span(s), nullptr,
+                            p.potential_table_1, p.potential_table_2, remote.data());
     if (!status.ok()) return status;
 
     std::vector<PairFactors> factors;

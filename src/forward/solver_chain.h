@@ -16,11 +16,12 @@ Solver chain_solver(const ModelSettings& settings);
 
 /// Runs `solver` once on the per-cell conductivities `cells` (nullptr: every cell 1.0) into
 /// the pair tables table_a and table_b and the remote-electrode table `remote` (2 N + 1
-/// doubles; may be nullptr for the finite-difference solvers). The finite-element solvers get
+/// doubles; may be nullptr for the finite-difference solvers), on a mesh that reaches the datum
+/// span `span` (widest_datum_span of the datum list). The finite-element solvers get
 /// ModelSettings::driver_cells_2x filled from the cells; the tables' leading dimension is
 /// limits.max_electrodes. Returns the solver's result.
 model::SolverResult run_solver(ModelSettings& settings, const ProgLim& limits, Solver solver,
-                               const float* cells, double* table_a, double* table_b,
+                               float span, const float* cells, double* table_a, double* table_b,
                                double* remote);
 
 } // namespace forward

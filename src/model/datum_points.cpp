@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -172,42 +173,97 @@ void Generator::multiple_gradient() {
     }
 }
 
+// What the depth order of a datum list reads of the settings.
+struct DepthRule {
+    int type = 0;
+    int pseudodepth_type = 0;
+    float offset_ratio = 0.0f;
+    int max_levels = 0;
+};
+
+// The arrays of a datum list that its depth order moves.
+struct DatumArrays {
+    std::int32_t* first;
+    std::int32_t* a;
+    float* n;
+    float* depth;
+    std::int32_t* level_counts;
+};
+
 // Depth of every datum of the (a, n) arrays, sorted and grouped into datum levels. Reverse
 // pole-dipole data are lifted below every forward datum for the sort and put back afterwards.
-int group_by_depth(ModelSettings& s, const ProgLim& limits, int type, int ndata) {
+int group_by_depth(const DepthRule& rule, const DatumArrays& list, int ndata) {
     DepthFactorTable table{};
-    model::set_depth_factors_of_array(type, table);
+    model::set_depth_factors_of_array(rule.type, table);
     int nreverse = 0;
-    if (type == 6 || type == 10)
+    if (rule.type == 6 || rule.type == 10)
         for (int d = 0; d < ndata; ++d)
-            if (s.datum_n[d] < 0.0f) ++nreverse;
+            if (list.n[d] < 0.0f) ++nreverse;
     float deepest = 0.0f;
     for (int d = 0; d < ndata; ++d) {
-        float depth = interp_depth_factor(table, std::fabs(s.datum_n[d])) * s.datum_a[d];
+        float depth = interp_depth_factor(table, std::fabs(list.n[d])) * list.a[d];
         // The mean estimate is that of the array being generated, which the recorded copy of
         // the array type may not be yet.
-        if (s.pseudodepth_type == 1)
-            depth = mean_depth_of_datum(type, s.datum_a[d], s.datum_n[d], s.electrode_offset_ratio,
-                                        0, 0, 0, 0);
-        s.datum_median_depth[d] = static_cast<float>(round_to_thousandths(depth));
-        deepest = std::max(deepest, s.datum_median_depth[d]);
+        if (rule.pseudodepth_type == 1)
+            depth =
+                mean_depth_of_datum(rule.type, list.a[d], list.n[d], rule.offset_ratio, 0, 0, 0, 0);
+        list.depth[d] = static_cast<float>(round_to_thousandths(depth));
+        deepest = std::max(deepest, list.depth[d]);
     }
     if (nreverse > 0)
         for (int d = 0; d < ndata; ++d)
-            if (s.datum_n[d] < 0.0f) s.datum_median_depth[d] += deepest;
+            if (list.n[d] < 0.0f) list.depth[d] += deepest;
     const int all = ndata;
-    const int levels =
-        group_datum_levels(1, limits.max_spacing_ratio, s.level_counts, s.datum_median_depth, ndata,
-                           s.datum_first_electrode, s.datum_a, s.datum_n);
+    const int levels = group_datum_levels(1, rule.max_levels, list.level_counts, list.depth, ndata,
+                                          list.first, list.a, list.n);
     if (levels > 0 && nreverse > 0)
         for (int d = all - nreverse; d < all; ++d)
-            s.datum_median_depth[d] -= deepest;
+            list.depth[d] -= deepest;
     return ndata;
+}
+
+bool ordered_by_depth(int type) {
+    return type == 5 || type == 6 || type == 7 || type == 10;
 }
 
 } // namespace
 
-int calc_datum_points(ModelSettings& settings, const ProgLim& limits) {
+struct DatumOrder::List {
+    DepthRule rule;
+    std::vector<std::int32_t> first, a, level_counts;
+    std::vector<float> n, depth;
+    bool ordered = false;
+};
+
+DatumOrder::DatumOrder() = default;
+DatumOrder::~DatumOrder() = default;
+
+bool DatumOrder::pending() const {
+    return list_ != nullptr;
+}
+
+void DatumOrder::work_out() {
+    if (!list_ || list_->ordered) return;
+    List& l = *list_;
+    group_by_depth(l.rule,
+                   {l.first.data(), l.a.data(), l.n.data(), l.depth.data(), l.level_counts.data()},
+                   int(l.first.size()));
+    l.ordered = true;
+}
+
+void DatumOrder::place(ModelSettings& s) {
+    if (!list_) return;
+    work_out();
+    const List& l = *list_;
+    std::copy(l.first.begin(), l.first.end(), s.datum_first_electrode);
+    std::copy(l.a.begin(), l.a.end(), s.datum_a);
+    std::copy(l.n.begin(), l.n.end(), s.datum_n);
+    std::copy(l.depth.begin(), l.depth.end(), s.datum_median_depth);
+    std::copy(l.level_counts.begin(), l.level_counts.end(), s.level_counts);
+    list_.reset();
+}
+
+int calc_datum_points(ModelSettings& settings, const ProgLim& limits, DatumOrder* later) {
     ModelSettings& s = settings;
     const int type = s.array_type;
     Generator g{settings, limits};
@@ -228,10 +284,27 @@ int calc_datum_points(ModelSettings& settings, const ProgLim& limits) {
         break;
     }
     int ndata = g.ndata;
-    if (type == 5 || type == 6 || type == 7 || type == 10)
-        ndata = group_by_depth(s, limits, type, ndata);
-    else
+    const DepthRule rule{type, s.pseudodepth_type, s.electrode_offset_ratio,
+                         limits.max_spacing_ratio};
+    // Every (a, n) level has one depth: a list of at most max_levels levels is never cut short
+    // by its grouping, nor does the grouping show a word, so its order may come later.
+    if (later && ordered_by_depth(type) && g.nlevels <= rule.max_levels) {
+        auto l = std::make_unique<DatumOrder::List>();
+        l->rule = rule;
+        l->first.assign(s.datum_first_electrode, s.datum_first_electrode + ndata);
+        l->a.assign(s.datum_a, s.datum_a + ndata);
+        l->n.assign(s.datum_n, s.datum_n + ndata);
+        l->depth.assign(std::size_t(ndata), 0.0f);
+        l->level_counts.assign(s.level_counts, s.level_counts + limits.max_spacing_ratio + 1);
+        later->list_ = std::move(l);
+    } else if (ordered_by_depth(type)) {
+        ndata = group_by_depth(
+            rule,
+            {s.datum_first_electrode, s.datum_a, s.datum_n, s.datum_median_depth, s.level_counts},
+            ndata);
+    } else {
         std::fill(s.datum_median_depth, s.datum_median_depth + ndata, 0.0f);
+    }
     if (ndata > limits.max_data_points) --g.nlevels;
     s.nlev = g.nlevels;
     return ndata;

@@ -5,6 +5,29 @@
 #include "model/model_settings.h"
 #include "model/records.h"
 
+#include <memory>
+
+/// The depth order of a datum list that calc_datum_points left to come. work_out() sorts a copy
+/// of the list and reads nothing else, so that it may run on any thread while the settings are
+/// used elsewhere (nothing may write the list meanwhile); place() writes the ordered list into
+/// the settings, working it out first if it has not been.
+class DatumOrder {
+  public:
+    DatumOrder();
+    ~DatumOrder();
+    DatumOrder(const DatumOrder&) = delete;
+    DatumOrder& operator=(const DatumOrder&) = delete;
+    /// Whether a list waits for its order.
+    bool pending() const;
+    void work_out();
+    void place(ModelSettings& settings);
+
+  private:
+    friend int calc_datum_points(ModelSettings&, const ProgLim&, DatumOrder*);
+    struct List;
+    std::unique_ptr<List> list_;
+};
+
 /// Builds the standard data set of the internal array type settings.array_type on
 /// settings.nelec surface electrodes and returns the number of data (callers store it in
 /// settings.ndata).
@@ -25,7 +48,11 @@
 /// settings.nlev stays the number of accepted (a, n) levels. Codes 11 to 14 and above 15 give
 /// no data. Arrays must hold limits.max_data_points + 1 entries, level_counts
 /// limits.max_spacing_ratio + 1.
-int calc_datum_points(ModelSettings& settings, const ProgLim& limits);
+///
+/// With `later`, the depth order of types 5, 6, 7 and 10 may be left to it: the settings then
+/// hold the data in the order they were generated, their depths not yet set, until
+/// later->place(settings). The number of data and of levels is the same either way.
+int calc_datum_points(ModelSettings& settings, const ProgLim& limits, DatumOrder* later = nullptr);
 
 /// Sorts `ndata` data by `depths` (ascending when `ascending` is 1, else descending) carrying
 /// first_electrode, a and n with them, and groups runs of exactly equal depth into datum levels:

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -240,6 +241,51 @@ TEST_F(DatumPoints, MeanDepthsFollowTheArrayBeingGenerated) {
     run();
     EXPECT_FLOAT_EQ(settings.datum_median_depth[0], 0.693f); // n (n+1)/2 ln((n+1)/n), n = 1
     EXPECT_FLOAT_EQ(settings.datum_median_depth[9], 1.216f); // n = 2
+}
+
+// The depth order left for later, worked out on another thread while the settings hold the list
+// unordered, places the list, its depths and its level counts of the order made at once.
+TEST_F(DatumPoints, AnOrderLeftForLaterPlacesTheListOfTheOrderMadeAtOnce) {
+    struct Case {
+        int type, nelec, n_a, n_n, reverse, pseudodepth;
+    };
+    for (const Case c : {Case{5, 40, 6, 8, 0, 0}, Case{6, 30, 3, 6, 1, 0}, Case{7, 35, 4, 5, 0, 1},
+                         Case{10, 25, 2, 6, 0, 0}, Case{1, 30, 9, 1, 0, 0}}) {
+        SCOPED_TRACE(c.type);
+        const auto fresh = [&] {
+            survey(c.type, c.nelec, 9, c.n_a, c.n_n);
+            settings.pole_dipole_reverse = c.reverse;
+            settings.pseudodepth_type = c.pseudodepth;
+            std::fill(settings.level_counts, settings.level_counts + limits.max_spacing_ratio + 1,
+                      -7);
+            std::fill(settings.datum_median_depth,
+                      settings.datum_median_depth + limits.max_data_points + 1, -1.0f);
+        };
+        const auto arrays = [&] {
+            return std::make_tuple(std::vector<int>(settings.datum_first_electrode,
+                                                    settings.datum_first_electrode + ndata),
+                                   std::vector<int>(settings.datum_a, settings.datum_a + ndata),
+                                   std::vector<float>(settings.datum_n, settings.datum_n + ndata),
+                                   std::vector<float>(settings.datum_median_depth,
+                                                      settings.datum_median_depth + ndata),
+                                   counts(limits.max_spacing_ratio + 1));
+        };
+        fresh();
+        run();
+        const auto now = arrays();
+        const int levels = settings.nlev, count = ndata;
+
+        fresh();
+        DatumOrder later;
+        ndata = calc_datum_points(settings, limits, &later);
+        EXPECT_EQ(later.pending(), c.type != 1);
+        EXPECT_EQ(ndata, count);
+        EXPECT_EQ(settings.nlev, levels);
+        std::thread([&] { later.work_out(); }).join();
+        later.place(settings);
+        EXPECT_FALSE(later.pending());
+        EXPECT_TRUE(arrays() == now);
+    }
 }
 
 TEST_F(DatumPoints, MultipleGradientSegments) {
