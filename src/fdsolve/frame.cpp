@@ -20,7 +20,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <thread>
+#include <optional>
 #include <vector>
 
 namespace fd {
@@ -552,14 +552,14 @@ model::SolverResult Run::execute() {
         // out while this one orders the matrix. They are had before the workers take their
         // memory, so that the number of workers a memory limit allows stays what it was.
         const int threads = model::solver_threads();
-        std::thread strike;
+        std::optional<model::Beside> strike;
         if (threads > 1)
-            strike = std::thread([this, threads] {
+            strike.emplace([this, threads] {
                 strike_.prepare(k_.get(), in_.nky, double(in_.electrode_offset_ratio),
                                 1.0 / in_.nodes_per_spacing, in_.nelec - 1, threads - 1);
             });
         const model::SolverResult r = f_.prepare();
-        if (strike.joinable()) strike.join();
+        strike.reset();
         if (!r.ok()) return r;
     }
     for (int e = 1; e <= in_.nelec; ++e)

@@ -25,9 +25,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace forward {
@@ -196,27 +195,22 @@ void prepare_datum_list(ModelSettings& s, const ProgLim& limits, DatumOrder* lat
 
 // The depth order of a new datum list, worked out on a thread of its own while the solvers run
 // (they read nothing of the list but its widest span) and placed in the settings when they
-// have ended; on one solver thread, or when no thread starts, before they run.
+// have ended; on one solver thread, before they run.
 class OrderBesideTheSolvers {
   public:
     OrderBesideTheSolvers(ModelSettings& s, DatumOrder& order) : s_(s), order_(order) {
         if (order_.pending() && model::solver_threads() > 1) {
-            try {
-                thread_ = std::thread([this] {
-                    model::PhaseTimer timer(model::Phase::setup);
-                    order_.work_out();
-                });
-            } catch (const std::system_error&) {
-            }
-        }
-        if (!thread_.joinable()) {
+            beside_.emplace([this] {
+                model::PhaseTimer timer(model::Phase::setup);
+                order_.work_out();
+            });
+        } else {
             model::PhaseTimer timer(model::Phase::setup);
             order_.place(s_);
         }
     }
     ~OrderBesideTheSolvers() {
-        if (!thread_.joinable()) return;
-        thread_.join();
+        beside_.reset();
         order_.place(s_);
     }
     OrderBesideTheSolvers(const OrderBesideTheSolvers&) = delete;
@@ -225,7 +219,7 @@ class OrderBesideTheSolvers {
   private:
     ModelSettings& s_;
     DatumOrder& order_;
-    std::thread thread_;
+    std::optional<model::Beside> beside_;
 };
 
 void form_apparent_values(ModelSettings& s, const ProgLim& limits, Potentials& p) {

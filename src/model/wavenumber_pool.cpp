@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -15,6 +18,117 @@ namespace model {
 namespace {
 
 std::atomic<int> forced_threads{0};
+
+// The threads that do the program's parallel work, kept from their first use to the end. A
+// thread made for a step is often put on the processor of the thread that made it and holds it
+// until the next scheduler tick, 4 to 8 ms, which is the length of a whole step here; a thread
+// that has waited here wakes on the processor it ran on before, mostly an idle one.
+class Pool {
+  public:
+    struct Task {
+        std::function<void()> work;
+        bool taken = false, done = false;
+    };
+
+    ~Pool() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        queued_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+
+    // Queues the task for a thread that has nothing to do, making one when every thread has;
+    // false when no thread can be made.
+    bool post(const std::shared_ptr<Task>& task) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (free_ == 0) {
+            try {
+                threads_.emplace_back([this] { serve(); });
+            } catch (const std::system_error&) {
+                return false;
+            }
+            ++free_;
+        }
+        --free_;
+        queue_.push_back(task);
+        queued_.notify_one();
+        return true;
+    }
+
+    // Takes the task back unless a thread has taken it: true when it is back, its work undone.
+    bool withdraw(const std::shared_ptr<Task>& task) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (task->taken) return false;
+        queue_.erase(std::find(queue_.begin(), queue_.end(), task));
+        ++free_;
+        return true;
+    }
+
+    void wait(const std::shared_ptr<Task>& task) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, [&] { return task->done; });
+    }
+
+  private:
+    void serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            queued_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            const std::shared_ptr<Task> task = queue_.front();
+            queue_.pop_front();
+            task->taken = true;
+            lock.unlock();
+            task->work();
+            lock.lock();
+            task->done = true;
+            ++free_;
+            finished_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable queued_, finished_;
+    std::deque<std::shared_ptr<Task>> queue_;
+    std::vector<std::thread> threads_;
+    int free_ = 0; ///< threads that will take a task queued now
+    bool quit_ = false;
+};
+
+Pool& pool() {
+    static Pool threads;
+    return threads;
+}
+
+// The tasks of one parallel step. finish() does on the calling thread each task that no
+// thread has taken yet and waits for the others.
+class Tasks {
+  public:
+    ~Tasks() { finish(); }
+    // False when the work could not be handed to a thread (it is then not done).
+    bool post(std::function<void()> work) {
+        auto task = std::make_shared<Pool::Task>();
+        task->work = std::move(work);
+        if (!pool().post(task)) return false;
+        tasks_.push_back(std::move(task));
+        return true;
+    }
+    void finish() {
+        for (const std::shared_ptr<Pool::Task>& task : tasks_) {
+            if (pool().withdraw(task))
+                task->work();
+            else
+                pool().wait(task);
+        }
+        tasks_.clear();
+    }
+
+  private:
+    std::vector<std::shared_ptr<Pool::Task>> tasks_;
+};
 
 } // namespace
 
@@ -74,11 +188,16 @@ run_wavenumbers(int count, int workers, const WavenumberWork& work,
         --running;
         changed.notify_one();
     };
-    const int started = std::min(workers, count);
-    running = started;
-    std::vector<std::thread> threads;
-    for (int w = 0; w < started; ++w)
-        threads.emplace_back(worker, w);
+    Tasks tasks;
+    for (int w = 0; w < std::min(workers, count); ++w) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (tasks.post([&worker, w] { worker(w); })) ++running;
+    }
+    // No thread at all: the work is done here, without the abort keys.
+    if (running == 0) {
+        running = 1;
+        worker(0);
+    }
     for (;;) {
         int shown;
         {
@@ -94,8 +213,7 @@ run_wavenumbers(int count, int workers, const WavenumberWork& work,
         }
         progress(shown);
     }
-    for (std::thread& t : threads)
-        t.join();
+    tasks.finish();
     return outcome;
 }
 
@@ -106,12 +224,27 @@ void run_in_parallel(int count, int workers,
         for (int i = next++; i < count; i = next++)
             work(w, i);
     };
-    std::vector<std::thread> threads;
+    Tasks tasks;
     for (int w = 1; w < std::min(workers, count); ++w)
-        threads.emplace_back(worker, w);
+        tasks.post([&worker, w] { worker(w); });
     worker(0);
-    for (std::thread& t : threads)
-        t.join();
+    tasks.finish();
+}
+
+struct Beside::Work {
+    Tasks tasks;
+};
+
+Beside::Beside(std::function<void()> work) : work_(std::make_unique<Work>()) {
+    if (!work_->tasks.post(work)) work();
+}
+
+Beside::~Beside() {
+    join();
+}
+
+void Beside::join() {
+    work_->tasks.finish();
 }
 
 } // namespace model

@@ -1,9 +1,11 @@
 // The wavenumbers of a potential solver run in parallel: a pool of std::thread works through
-// them while the calling thread pumps messages, shows progress and checks the abort keys.
+// them while the calling thread pumps messages, shows progress and checks the abort keys. The
+// pool's threads are made once and do every parallel step of the program.
 #pragma once
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 namespace model {
 
@@ -49,5 +51,21 @@ PoolOutcome run_wavenumbers(
 /// the wavenumbers: no messages are pumped and nothing stops it. Each item must write only what
 /// belongs to it, so that results do not depend on the number of workers.
 void run_in_parallel(int count, int workers, const std::function<void(int worker, int item)>& work);
+
+/// Work done on a thread of the pool beside the calling thread's own (a table the caller needs
+/// later, say); at once on the calling thread when no thread can be had. join(), or the end of
+/// the object, waits for it, and does it on the calling thread if no thread has taken it yet.
+class Beside {
+  public:
+    explicit Beside(std::function<void()> work);
+    ~Beside();
+    Beside(const Beside&) = delete;
+    Beside& operator=(const Beside&) = delete;
+    void join();
+
+  private:
+    struct Work;
+    std::unique_ptr<Work> work_;
+};
 
 } // namespace model
