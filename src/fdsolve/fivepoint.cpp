@@ -11,6 +11,9 @@
 #include "model/wavenumber_pool.h"
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
+#include <vector>
 
 namespace fd {
 namespace {
@@ -42,9 +45,13 @@ class SparseWorkspace final : public Workspace {
     int factor(double& pivot, Helpers* helpers) override;
     void solve(int count, double* const* rhs, const int* first, const int* stop,
                const std::vector<int>& reads) override;
-    bool electrode_potentials(int count, const int* rows, double* packed) override;
+    bool electrode_potentials(int count, const int* rows, double* packed,
+                              Helpers* helpers) override;
 
   private:
+    void share(Helpers* helpers, const std::function<void(SparseWorkspace&)>& theirs,
+               const std::function<void()>& mine);
+
     const SparseFormulation& f_;
     sys::PageArray<int> link_, first_;
     sys::PageArray<double> lnz_, diag_, temp_;
@@ -242,11 +249,55 @@ void SparseWorkspace::solve(int count, double* const* rhs, const int* first, con
                           rhs);
 }
 
-bool SparseWorkspace::electrode_potentials(int count, const int* rows, double* packed) {
-    return sparse_inverse_entries_dbl(count, rows, f_.n_, f_.xlnz_.get(), lnz_.get(),
-                                      f_.xnzsub_.get(), f_.nzsub_.get(), diag_.get(),
-                                      f_.parent_.get(), packed, path_rows_.size(), path_rows_.get(),
-                                      path_values_.get(), path_work_.get()) == 0;
+// Runs `mine` here and offers `theirs` to a worker that has left, which runs it with its own
+// idle workspace; when nobody takes it, it runs here after `mine`, with this workspace.
+void SparseWorkspace::share(Helpers* helpers, const std::function<void(SparseWorkspace&)>& theirs,
+                            const std::function<void()>& mine) {
+    if (!helpers) {
+        mine();
+        theirs(*this);
+        return;
+    }
+    const int offer =
+        helpers->offer([&theirs](Workspace& idle) { theirs(static_cast<SparseWorkspace&>(idle)); });
+    mine();
+    if (helpers->withdraw(offer))
+        theirs(*this);
+    else
+        helpers->release(offer);
+}
+
+bool SparseWorkspace::electrode_potentials(int count, const int* rows, double* packed,
+                                           Helpers* helpers) {
+    std::vector<std::size_t> begin;
+    if (!mx::inverse_paths(count, rows, f_.parent_.get(), path_rows_.size(), begin)) return false;
+    const mx::TreeFactor factor{f_.xlnz_.get(),  lnz_.get(),  f_.xnzsub_.get(),
+                                f_.nzsub_.get(), diag_.get(), f_.parent_.get()};
+    // The columns of the two halves of the electrodes, each with the work vector of the thread
+    // it runs on; then the pairs in two halves of about equal numbers.
+    const int half = count / 2;
+    share(
+        helpers,
+        [&](SparseWorkspace& w) {
+            mx::inverse_columns(half, count, rows, factor, begin.data(), path_rows_.get(),
+                                path_values_.get(), w.path_work_.get());
+        },
+        [&] {
+            mx::inverse_columns(0, half, rows, factor, begin.data(), path_rows_.get(),
+                                path_values_.get(), path_work_.get());
+        });
+    const int middle = std::clamp(int(std::lround(count / std::sqrt(2.0))), 1, count);
+    share(
+        helpers,
+        [&](SparseWorkspace&) {
+            mx::inverse_products(middle, count, begin.data(), path_rows_.get(), path_values_.get(),
+                                 packed);
+        },
+        [&] {
+            mx::inverse_products(1, middle, begin.data(), path_rows_.get(), path_values_.get(),
+                                 packed);
+        });
+    return true;
 }
 
 } // namespace

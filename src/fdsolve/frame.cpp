@@ -163,7 +163,7 @@ class Run final : public Helpers {
     void help(int worker, const std::atomic<bool>& stop);
     void place_remote_electrodes();
     int wavenumber(Worker& w, int l, const std::atomic<bool>& stop);
-    bool electrode_potentials(int l, Worker& w);
+    bool electrode_potentials(int l, Worker& w, Helpers* helpers);
     bool solve_electrodes(int l, Worker& w, const std::atomic<bool>& stop);
     void solve_remote(int l, Worker& w);
     int transform();
@@ -280,11 +280,12 @@ void Run::place_remote_electrodes() {
 
 // The pair values of wavenumber l (0-based) straight from the factor, when the formulation
 // offers them: electrodes of one node each, receivers before their source.
-bool Run::electrode_potentials(int l, Worker& w) {
+bool Run::electrode_potentials(int l, Worker& w, Helpers* helpers) {
     const Stencil source = f_.source_stencil(), receiver = f_.receiver_stencil();
     if (source.side != 0.0 || receiver.side != 0.0 || f_.pair_order() != 0) return false;
     double* column = pair_values_.get() + std::size_t(l) * pairs_;
-    if (!w.space->electrode_potentials(in_.nelec, electrode_rows_.get(), column)) return false;
+    if (!w.space->electrode_potentials(in_.nelec, electrode_rows_.get(), column, helpers))
+        return false;
     const double weight = source.centre * receiver.centre;
     if (weight != 1.0)
         for (int p = 0; p < pairs_; ++p)
@@ -527,15 +528,15 @@ int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
     if (workers_.size() == 1) progress("Modelling %5.1f%%", l * 100.0 / in_.nky);
     double pivot = 0.0;
     const int row = w.space->factor(pivot, sharing.run);
-    sharing.done();
     if (row != 0) {
         pivot_rows_[l] = row;
         pivot_values_[l] = pivot;
         return failed_pivot;
     }
     timer.stop(model::Phase::solves);
-    if (!electrode_potentials(l, w) && !solve_electrodes(l + 1, w, stop))
-        return model::wavenumber_stopped;
+    const bool from_factor = electrode_potentials(l, w, sharing.run);
+    sharing.done();
+    if (!from_factor && !solve_electrodes(l + 1, w, stop)) return model::wavenumber_stopped;
     if (remote_) solve_remote(l + 1, w);
     return model::wavenumber_done;
 }

@@ -90,8 +90,10 @@ class Workspace {
     /// The potentials between `count` electrodes of one node each, at the solve rows `rows`,
     /// for a unit source at each: packed[j (j - 1) / 2 + i] the value at electrode i of the
     /// source at electrode j (0-based, i < j). False when the formulation has no such route or
-    /// its memory is refused; the caller then solves source by source.
-    virtual bool electrode_potentials(int /*count*/, const int* /*rows*/, double* /*packed*/) {
+    /// its memory is refused; the caller then solves source by source. With `helpers` a
+    /// formulation may share the work with them; the values are the same.
+    virtual bool electrode_potentials(int /*count*/, const int* /*rows*/, double* /*packed*/,
+                                      Helpers* /*helpers*/) {
         return false;
     }
 };

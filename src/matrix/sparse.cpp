@@ -383,24 +383,39 @@ int sparse_inverse_entries_dbl(int count, const int* rows, int n, const int* xln
                                std::size_t capacity, int* path_rows, double* path_values,
                                double* work) {
     (void)n; // work's size
-    const Structure s{xlnz, xnzsub, nzsub};
-    // Row i's path to the root: path_rows[begin[i] .. begin[i + 1] - 1], ascending.
-    std::vector<std::size_t> begin(std::size_t(count) + 1, 0);
+    std::vector<std::size_t> begin;
+    if (!mx::inverse_paths(count, rows, parent, capacity, begin)) return 1;
+    const mx::TreeFactor factor{xlnz, lnz, xnzsub, nzsub, diag, parent};
+    mx::inverse_columns(0, count, rows, factor, begin.data(), path_rows, path_values, work);
+    mx::inverse_products(1, count, begin.data(), path_rows, path_values, packed);
+    return 0;
+}
+
+namespace mx {
+
+bool inverse_paths(int count, const int* rows, const int* parent, std::size_t capacity,
+                   std::vector<std::size_t>& begin) {
+    begin.assign(std::size_t(count) + 1, 0);
     for (int i = 0; i < count; ++i) {
         std::size_t length = 0;
         for (int k = rows[i]; k != 0; k = parent[k - 1])
             ++length;
         begin[std::size_t(i) + 1] = begin[std::size_t(i)] + length;
     }
-    if (begin.back() > capacity) return 1;
+    return begin.back() <= capacity;
+}
+
+void inverse_columns(int first, int last, const int* rows, const TreeFactor& f,
+                     const std::size_t* begin, int* path_rows, double* path_values, double* work) {
+    const Structure s{f.xlnz, f.xnzsub, f.nzsub};
     // y_i = L⁻¹ e_i is non-zero on row i's path only: the forward pass along it, work (zero
     // outside the path) cleared as it goes.
     OneBased<double> w(work);
-    OneBased<const double> l(lnz), d(diag);
-    for (int i = 0; i < count; ++i) {
-        std::size_t at = begin[std::size_t(i)];
+    OneBased<const double> l(f.lnz), d(f.diag);
+    for (int i = first; i < last; ++i) {
+        std::size_t at = begin[i];
         w[rows[i]] = 1.0;
-        for (int k = rows[i]; k != 0; k = parent[k - 1], ++at) {
+        for (int k = rows[i]; k != 0; k = f.parent[k - 1], ++at) {
             const double y = w[k] / d[k];
             w[k] = 0.0;
             path_rows[at] = k;
@@ -409,21 +424,25 @@ int sparse_inverse_entries_dbl(int count, const int* rows, int n, const int* xln
                 w[s.row_of(k, t)] -= l[t] * y;
         }
     }
+}
+
+void inverse_products(int j_first, int j_last, const std::size_t* begin, const int* path_rows,
+                      const double* path_values, double* packed) {
     // (A⁻¹)_ij = y_i · y_j, summed over the common end of the two paths from the root down.
-    std::size_t p = 0;
-    for (int j = 1; j < count; ++j)
+    std::size_t p = std::size_t(j_first) * (j_first - 1) / 2;
+    for (int j = j_first; j < j_last; ++j)
         for (int i = 0; i < j; ++i) {
-            std::size_t a = begin[std::size_t(i) + 1], b = begin[std::size_t(j) + 1];
+            std::size_t a = begin[i + 1], b = begin[j + 1];
             double sum = 0.0;
-            while (a > begin[std::size_t(i)] && b > begin[std::size_t(j)] &&
-                   path_rows[a - 1] == path_rows[b - 1]) {
+            while (a > begin[i] && b > begin[j] && path_rows[a - 1] == path_rows[b - 1]) {
                 --a, --b;
                 sum += path_values[a] * path_values[b];
             }
             packed[p++] = sum;
         }
-    return 0;
 }
+
+} // namespace mx
 
 int solve_sparse_flt(int first_row, int stop_row, int n, const int* xlnz, const float* lnz,
                      const int* xnzsub, const int* nzsub, const float* diag, float* rhs) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 /// Adds value to entry (i, j) of the matrix, i and j being old node numbers mapped through invp.
 /// Returns 0 when added (to the diagonal when the two rows are equal), 1 when the entry is not
@@ -90,6 +91,34 @@ int sparse_inverse_entries_dbl(int count, const int* rows, int n, const int* xln
                                const double* diag, const int* parent, double* packed,
                                std::size_t capacity, int* path_rows, double* path_values,
                                double* work);
+
+namespace mx {
+
+/// A factor L·Lᵀ in compressed-subscript storage with its elimination tree.
+struct TreeFactor {
+    const int* xlnz;
+    const double* lnz;
+    const int* xnzsub;
+    const int* nzsub;
+    const double* diag;
+    const int* parent;
+};
+
+/// sparse_inverse_entries_dbl in steps that two threads may share. inverse_paths: row i's path
+/// to the root lies at path_rows[begin[i] .. begin[i + 1] - 1]; false when the paths need more
+/// than `capacity` entries. inverse_columns: the paths and their values of rows first..last-1,
+/// with `work` (n doubles, zero on entry and on return) of the calling thread's own; the steps
+/// for other rows may run at the same time with other work vectors. inverse_products, once
+/// every path is done: the packed entries of the pairs whose outer index j lies in
+/// j_first..j_last-1. The entries are those of sparse_inverse_entries_dbl bit for bit.
+bool inverse_paths(int count, const int* rows, const int* parent, std::size_t capacity,
+                   std::vector<std::size_t>& begin);
+void inverse_columns(int first, int last, const int* rows, const TreeFactor& factor,
+                     const std::size_t* begin, int* path_rows, double* path_values, double* work);
+void inverse_products(int j_first, int j_last, const std::size_t* begin, const int* path_rows,
+                      const double* path_values, double* packed);
+
+} // namespace mx
 
 /// Solve with a single-precision factor and right-hand side: the values are carried in a
 /// double vector from page memory during the solve. Returns 0, or 1 when that memory is refused

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include <thread>
 
 using mxtest::Dense;
 using mxtest::Graph;
@@ -195,6 +196,56 @@ TEST(SparseCholesky, InverseEntriesBetweenRowsMatchCompleteSolves) {
                 EXPECT_NEAR(packed[q], expected, 1e-12 * std::fabs(x[rows[j] - 1]))
                     << c.name << " rows " << rows[i] << ", " << rows[j];
             }
+        }
+    }
+}
+
+// The same entries from the steps two threads share: the paths of two halves of the rows at
+// once, each with its own work vector, then the pairs split at several outer rows.
+TEST(SparseCholesky, InverseEntriesInStepsOnTwoThreadsEqualOneCall) {
+    for (SparseCase& c : sparse_cases()) {
+        SparseSystem s(c.graph);
+        ASSERT_TRUE(factored(s, mxtest::random_spd_on_graph(c.graph, 7))) << c.name;
+        const int n = s.n;
+        std::vector<int> parent(n), rows;
+        sparse_tree_parents(n, s.xlnz.data(), s.xnzsub.data(), s.nzsub.data(), parent.data());
+        for (int row = 1; row <= n; row += std::max(1, n / 9))
+            rows.push_back(row);
+        const int count = int(rows.size());
+        const std::size_t capacity = std::size_t(count) * sparse_tree_height(n, parent.data());
+        std::vector<int> path_rows(capacity);
+        std::vector<double> path_values(capacity), work(n, 0.0), other(n, 0.0);
+        std::vector<double> once(std::size_t(count) * (count - 1) / 2);
+        ASSERT_EQ(sparse_inverse_entries_dbl(count, rows.data(), n, s.xlnz.data(), s.lnz.data(),
+                                             s.xnzsub.data(), s.nzsub.data(), s.diag.data(),
+                                             parent.data(), once.data(), capacity, path_rows.data(),
+                                             path_values.data(), work.data()),
+                  0);
+        std::vector<std::size_t> begin;
+        ASSERT_FALSE(mx::inverse_paths(count, rows.data(), parent.data(), 0, begin)) << c.name;
+        ASSERT_TRUE(mx::inverse_paths(count, rows.data(), parent.data(), capacity, begin));
+        const mx::TreeFactor f{s.xlnz.data(),  s.lnz.data(),  s.xnzsub.data(),
+                               s.nzsub.data(), s.diag.data(), parent.data()};
+        std::fill(path_values.begin(), path_values.end(), 0.0);
+        std::thread second([&] {
+            mx::inverse_columns(count / 2, count, rows.data(), f, begin.data(), path_rows.data(),
+                                path_values.data(), other.data());
+        });
+        mx::inverse_columns(0, count / 2, rows.data(), f, begin.data(), path_rows.data(),
+                            path_values.data(), work.data());
+        second.join();
+        EXPECT_EQ(work, std::vector<double>(n, 0.0)) << c.name;
+        EXPECT_EQ(other, std::vector<double>(n, 0.0)) << c.name;
+        for (int middle : {1, count / 2, count - 1, count}) {
+            std::vector<double> split(once.size(), -1.0);
+            std::thread upper([&] {
+                mx::inverse_products(middle, count, begin.data(), path_rows.data(),
+                                     path_values.data(), split.data());
+            });
+            mx::inverse_products(1, middle, begin.data(), path_rows.data(), path_values.data(),
+                                 split.data());
+            upper.join();
+            EXPECT_EQ(split, once) << c.name << " split at " << middle;
         }
     }
 }
