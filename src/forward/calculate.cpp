@@ -222,9 +222,11 @@ class OrderBesideTheSolvers {
     std::optional<model::Beside> beside_;
 };
 
-void form_apparent_values(ModelSettings& s, const ProgLim& limits, Potentials& p) {
+// The apparent values of the datum list from potentials whose mesh reached the datum span
+// `span`.
+void form_apparent_values(ModelSettings& s, const ProgLim& limits, Potentials& p, float span) {
     // What the potentials' mesh reached for: an array-type change may not go wider.
-    s.potentials_span = s.jacob > 0 ? 0.0f : forward::widest_datum_span(s);
+    s.potentials_span = s.jacob > 0 ? 0.0f : span;
     s.potentials_array_type = s.array_type;
     if (s.ntau > 0) {
         s.ndata = calappres_ip(s, limits, p, &ui::window_canvas());
@@ -373,7 +375,7 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     if (status.ok() && s.normalise == 1) status = normalise_potentials(s, limits, p);
     if (status.ok()) {
         model::PhaseTimer timer(model::Phase::apparent);
-        form_apparent_values(s, limits, p);
+        form_apparent_values(s, limits, p, span);
     }
 
     ui::set_cursor(ui::Cursor::arrow);
