@@ -135,18 +135,21 @@ model::SolverResult SparseFormulation::prepare() {
     if (scheme_ == Scheme::dey_morrison) return {};
     if (!left_entry_.allocate(n_) || !upper_entry_.allocate(n_))
         return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
-    // The couplings' places in the factor storage are found once; every wavenumber writes them.
+    // The couplings' places in the factor storage are found once, a row of nodes at a time on
+    // the solver threads; every wavenumber writes them.
     auto entry = [&](int v, int w) {
         const int a = invp_[v - 1], b = invp_[w - 1];
         return mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz_.get(), nzsub_.get(),
                                          xnzsub_.get());
     };
-    for (int j = 1; j <= g_.nz; ++j)
+    model::run_in_parallel(g_.nz, model::solver_threads(), [&](int, int row) {
+        const int j = row + 1;
         for (int i = 1; i <= g_.nx; ++i) {
             const int v = node(i, j);
             if (i > 1) left_entry_[v - 1] = entry(v, v - 1);
             if (j > 1) upper_entry_[v - 1] = entry(v, v - g_.nx);
         }
+    });
     return {};
 }
 
