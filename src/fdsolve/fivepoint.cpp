@@ -36,6 +36,7 @@ class SparseWorkspace final : public Workspace {
   public:
     explicit SparseWorkspace(const SparseFormulation& f) : f_(f) {}
     bool allocate(int n, int nz, int maxlnz, std::size_t paths, bool dey_morrison) {
+        lnz_clean_ = true;
         return lnz_.allocate(maxlnz) && diag_.allocate(n) && temp_.allocate(n) &&
                link_.allocate(n) && first_.allocate(n) && needed_.allocate(n) &&
                path_rows_.allocate(paths) && path_values_.allocate(paths) &&
@@ -55,6 +56,7 @@ class SparseWorkspace final : public Workspace {
     const SparseFormulation& f_;
     sys::PageArray<int> link_, first_;
     sys::PageArray<double> lnz_, diag_, temp_;
+    bool lnz_clean_ = false;               ///< lnz_ holds zeros only, as fresh work memory does
     sys::PageArray<double> row_depths_;    ///< nz node-row depths (Dey & Morrison only)
     sys::PageArray<unsigned char> needed_; ///< n rows a solve computes: those read and above
     sys::PageArray<int> path_rows_;        ///< the electrodes' tree paths (nelec x tree height)
@@ -176,7 +178,8 @@ bool SparseWorkspace::assemble(double k) {
                                   f_.invp_.get()) == 0;
     BoundaryTerms b;
     if (!boundary_terms(g, g.x(g.nx / 2), k, 0.125, b)) return false;
-    std::fill(lnz_.get(), lnz_.get() + lnz_.size(), 0.0);
+    if (!lnz_clean_) std::fill(lnz_.get(), lnz_.get() + lnz_.size(), 0.0);
+    lnz_clean_ = false;
     const double k2 = k * k;
     for (int i = 1; i <= g.nx; ++i)
         for (int j = 1; j <= g.nz; ++j) {
