@@ -1,10 +1,14 @@
 // Sparse Cholesky benchmark: the five-point matrix of a block mesh for 48, 161 and 601
 // electrodes (4 node columns per electrode spacing), ordered by nested dissection, factored and
 // solved for 161 right-hand sides. Prints times, fill and peak page memory; with CHOLMOD
-// available at build time the same matrices are also factored by it, as a reference.
+// available at build time the same matrices are also factored by it, as a reference. Then the
+// nested dissection alone on 1, 2, 4 and 8 solver threads, on the block meshes and on the
+// finite-difference grids of the 301- and 601-electrode lines of lines_bench (25 x 1253 and
+// 25 x 2453 nodes).
 #include "matrix/gridgraph.h"
 #include "matrix/ordering.h"
 #include "matrix/sparse.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
 
 #include "platform/sys/sys.h"
@@ -247,6 +251,31 @@ Figures run_cholmod(const Mesh& m, double k) {
 }
 #endif
 
+// The best of `repeat` timings of the nested dissection of an nx x nz five-point grid on each
+// thread count, in milliseconds.
+void time_dissection(int nx, int nz, int repeat) {
+    const int n = nx * nz;
+    std::vector<int> xadj(n + 1), adjncy(4 * std::size_t(n) + 1), perm(n), invp(n);
+    grid_adjacency_5pt(xadj.data(), adjncy.data(), nx, nz);
+    std::printf("%6d %5d %9d", nx, nz, n);
+    for (int threads : {1, 2, 4, 8}) {
+        model::set_solver_threads(threads);
+        double best = 1e30;
+        for (int r = 0; r < repeat; ++r) {
+            const double t0 = sys::wall_seconds();
+            if (mx::nested_dissection(n, xadj.data(), adjncy.data(), perm.data(), invp.data()) !=
+                0) {
+                std::printf("  ordering failed\n");
+                return;
+            }
+            best = std::min(best, sys::wall_seconds() - t0);
+        }
+        std::printf(" %9.3f", 1e3 * best);
+    }
+    model::set_solver_threads(0);
+    std::printf("\n");
+}
+
 } // namespace
 
 int main() {
@@ -275,5 +304,13 @@ int main() {
 #ifndef VELDARIN_HAVE_CHOLMOD
     std::printf("(CHOLMOD not found at build time: no reference figures)\n");
 #endif
+    std::printf("\nNested dissection alone, best of 20, ms on 1, 2, 4 and 8 threads\n");
+    std::printf("%6s %5s %9s %9s %9s %9s %9s\n", "nx", "nz", "nodes", "1", "2", "4", "8");
+    for (int nelec : {48, 161, 601}) {
+        const Mesh m = block_mesh(nelec);
+        time_dissection(m.nx, m.nz, 20);
+    }
+    for (int nelec : {301, 601})
+        time_dissection((nelec - 1) * 4 + 53, 25, 20);
     return 0;
 }

@@ -3,10 +3,18 @@
 #include "matrix/ordering.h"
 
 #include "matrix/one_based.h"
+#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 using mx::OneBased;
 using sys::PageArray;
@@ -159,13 +167,18 @@ int rcm_number_component(int root, int* xadj, const int* adjncy_, int* mask_, in
     return size;
 }
 
-int find_separator(int root, int* xadj_, const int* adjncy_, int* mask_, int* separator_, int* xls_,
-                   int* ls_) {
+namespace {
+
+// find_separator, also giving the size of root's component: ls[1..component] lists its nodes on
+// return.
+int separate_component(int root, int* xadj_, const int* adjncy_, int* mask_, int* separator_,
+                       int* xls_, int* ls_, int& component) {
     OneBased<int> xadj(xadj_), mask(mask_), separator(separator_), xls(xls_), ls(ls_);
     OneBased<const int> adjncy(adjncy_);
     int levels = find_pseudo_peripheral_node(root, xadj_, adjncy_, mask_, xls_, ls_);
+    component = xls[levels + 1] - 1;
     if (levels < 3) {
-        int size = xls[levels + 1] - 1;
+        int size = component;
         for (int i = 1; i <= size; ++i) {
             separator[i] = ls[i];
             mask[ls[i]] = 0;
@@ -190,6 +203,14 @@ int find_separator(int root, int* xadj_, const int* adjncy_, int* mask_, int* se
     }
     flip_marks(xadj, ls, next_begin, next_end);
     return size;
+}
+
+} // namespace
+
+int find_separator(int root, int* xadj, const int* adjncy, int* mask, int* separator, int* xls,
+                   int* ls) {
+    int component = 0;
+    return separate_component(root, xadj, adjncy, mask, separator, xls, ls, component);
 }
 
 void invrse(int n, const int* perm_, int* invp_) {
@@ -414,6 +435,306 @@ template <class Number> int number_nodes(int n, Number number) {
     return 0;
 }
 
+// ---- Nested dissection on several threads ----
+//
+// The sweep of nested_dissection splits a component when it reaches the component's smallest
+// node (every node below it is numbered by then), and splits the component holding that node
+// again and again until the node is numbered. So the separators come out ordered by the smallest
+// node of their component and, for one smallest node, from the outer component inwards. A split
+// looks only at the component's own nodes and edges (its neighbours outside are numbered and
+// skipped), so the components can be split on any thread, each as a graph of its own with its
+// adjacency lists in the same order, and the separators put in that order afterwards: the same
+// ordering, node for node.
+
+// Components smaller than this are split on the thread that found them, in place.
+constexpr int split_inline_below = 1024;
+
+// A graph one thread owns: nodes 1..size numbered in the order of their numbers in the whole
+// graph (global[v - 1]; the same numbers when global is null), adjacency 1-based.
+struct View {
+    int size;
+    int* xadj;
+    const int* adjncy;
+    const int* global;
+    int global_of(int v) const { return global ? global[v - 1] : v; }
+};
+
+// A component copied out as a graph of its own: xadj (size + 1), global (size), adjncy (edges),
+// whose separators take the places place .. place + size - 1.
+struct Piece {
+    PageArray<int> store;
+    int size = 0, place = 0;
+    int* xadj = nullptr;
+    int* global = nullptr;
+    int* adjncy = nullptr;
+    int next_node = 0, next_edge = 1; // filled so far
+
+    bool allocate(int nodes, int edges) {
+        if (!store.allocate(2 * std::size_t(nodes) + 1 + std::size_t(edges))) return false;
+        size = nodes;
+        xadj = store.get();
+        global = xadj + nodes + 1;
+        adjncy = global + nodes;
+        return true;
+    }
+    View view() const { return {size, xadj, adjncy, global}; }
+};
+
+// The work of splitting a graph of m nodes: mask, xls, ls and label (m + 1 each; label is the
+// component of a node) and the size and edge count of each component.
+struct SplitWork {
+    PageArray<int> store;
+    int *mask = nullptr, *xls = nullptr, *ls = nullptr, *label = nullptr, *sizes = nullptr,
+        *edges = nullptr;
+
+    bool allocate(int m) {
+        const std::size_t stride = std::size_t(m) + 1;
+        if (!store.allocate(6 * stride)) return false;
+        int** arrays[] = {&mask, &xls, &ls, &label, &sizes, &edges};
+        for (int k = 0; k < 6; ++k)
+            *arrays[k] = store.get() + k * stride;
+        return true;
+    }
+};
+
+class ParallelDissection {
+  public:
+    ParallelDissection(int n, int* xadj, const int* adjncy) : n_(n), xadj_(xadj), adjncy_(adjncy) {}
+
+    /// Splits the whole graph on `workers` threads and writes the ordering to perm (1..n).
+    /// False when work memory is refused (perm is then unspecified).
+    bool order(int workers, int* perm);
+
+  private:
+    void work();
+    void split_whole();
+    void split_piece(const Piece& p);
+    void split_rest(const View& g, SplitWork& w, int place);
+    bool copy_out(const View& g, SplitWork& w, int ncomp, int& place);
+    void split_in_place(const View& g, SplitWork& w, int place);
+    void record(const View& g, int place, int count, int root);
+    void push(std::unique_ptr<Piece> p);
+    void finish_one();
+    void gather(int* perm) const;
+
+    const int n_;
+    int* const xadj_;
+    const int* const adjncy_;
+    // The separators: the one of a component with c nodes at place p lies in nodes[p ..], and
+    // its subcomponents take the places after it up to p + c - 1, so an inner component's
+    // separator lies after the outer one's. Its size and the smallest node of its component are
+    // kept at its first place (count 0 elsewhere).
+    PageArray<int> nodes_, count_, smallest_;
+
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::unique_ptr<Piece>> queue_;
+    int pending_ = 1; // pieces queued or being split, and the whole graph
+    std::atomic<bool> whole_taken_{false}, refused_{false};
+};
+
+bool ParallelDissection::order(int workers, int* perm) {
+    if (!nodes_.allocate(n_) || !count_.allocate(n_) || !smallest_.allocate(n_)) return false;
+    model::run_in_parallel(workers, workers, [this](int, int) { work(); });
+    if (refused_) return false;
+    gather(perm);
+    return true;
+}
+
+// A worker: the first takes the whole graph, then each takes pieces until none is left.
+void ParallelDissection::work() {
+    if (!whole_taken_.exchange(true)) {
+        split_whole();
+        finish_one();
+    }
+    for (;;) {
+        std::unique_ptr<Piece> p;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            ready_.wait(lock, [this] { return !queue_.empty() || pending_ == 0; });
+            if (queue_.empty()) return;
+            p = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        if (!refused_) split_piece(*p);
+        p.reset();
+        finish_one();
+    }
+}
+
+void ParallelDissection::push(std::unique_ptr<Piece> p) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++pending_;
+    queue_.push_back(std::move(p));
+    ready_.notify_one();
+}
+
+void ParallelDissection::finish_one() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (--pending_ == 0) ready_.notify_all();
+}
+
+// The caller's graph is split in place. When node 1's component is not the whole graph, its
+// separator is taken back and the components are taken one by one.
+void ParallelDissection::split_whole() {
+    SplitWork w;
+    if (!w.allocate(n_)) {
+        refused_ = true;
+        return;
+    }
+    const View g{n_, xadj_, adjncy_, nullptr};
+    OneBased<int> mask(w.mask), nodes(nodes_.get());
+    for (int v = 1; v <= n_; ++v)
+        mask[v] = 1;
+    int component = 0;
+    const int count =
+        separate_component(1, xadj_, adjncy_, w.mask, nodes.at(1), w.xls, w.ls, component);
+    if (component == n_) {
+        record(g, 1, count, 1);
+        split_rest(g, w, 1 + count);
+        return;
+    }
+    for (int k = 0; k < count; ++k)
+        mask[nodes[1 + k]] = 1;
+    split_rest(g, w, 1);
+}
+
+void ParallelDissection::split_piece(const Piece& p) {
+    SplitWork w;
+    if (!w.allocate(p.size)) {
+        refused_ = true;
+        return;
+    }
+    OneBased<int> mask(w.mask);
+    for (int v = 1; v <= p.size; ++v)
+        mask[v] = 1;
+    // The piece is connected and its node 1 is its smallest.
+    const View g = p.view();
+    const int count =
+        find_separator(1, g.xadj, g.adjncy, w.mask, nodes_.get() + p.place - 1, w.xls, w.ls);
+    record(g, p.place, count, 1);
+    split_rest(g, w, p.place + count);
+}
+
+// The components of g's unmasked nodes with the places from `place` on: large ones are copied
+// out for any worker, the others split here.
+void ParallelDissection::split_rest(const View& g, SplitWork& w, int place) {
+    OneBased<int> mask(w.mask), label(w.label), queue(w.ls), sizes(w.sizes), edges(w.edges);
+    OneBased<const int> xadj(g.xadj), adjncy(g.adjncy);
+    // Components labelled in the order of their smallest node, with their edge counts.
+    int ncomp = 0;
+    bool small = false;
+    for (int v = 1; v <= g.size; ++v) {
+        if (mask[v] == 0 || label[v] != 0) continue;
+        label[v] = ++ncomp;
+        queue[1] = v;
+        int found = 1, ends = 0;
+        for (int i = 1; i <= found; ++i) {
+            const int u = queue[i];
+            for (int j = xadj[u]; j < xadj[u + 1]; ++j) {
+                const int x = adjncy[j];
+                if (mask[x] == 0) continue;
+                ++ends;
+                if (label[x] != 0) continue;
+                label[x] = ncomp;
+                queue[++found] = x;
+            }
+        }
+        sizes[ncomp] = found;
+        edges[ncomp] = ends;
+        if (found < split_inline_below) small = true;
+    }
+    if (!copy_out(g, w, ncomp, place)) {
+        refused_ = true;
+        return;
+    }
+    if (small) split_in_place(g, w, place);
+}
+
+// Copies every component of split_inline_below nodes or more out as a piece (masking its nodes
+// here) and queues it; `place` moves past their places.
+bool ParallelDissection::copy_out(const View& g, SplitWork& w, int ncomp, int& place) {
+    OneBased<int> mask(w.mask), label(w.label), local(w.xls), sizes(w.sizes), edges(w.edges);
+    OneBased<const int> xadj(g.xadj), adjncy(g.adjncy);
+    std::vector<std::unique_ptr<Piece>> pieces;
+    for (int c = 1; c <= ncomp; ++c) {
+        if (sizes[c] < split_inline_below) continue;
+        auto p = std::make_unique<Piece>();
+        if (!p->allocate(sizes[c], edges[c])) return false;
+        p->place = place;
+        place += sizes[c];
+        pieces.push_back(std::move(p));
+        sizes[c] = -int(pieces.size()); // marks a piece
+    }
+    if (pieces.empty()) return true;
+    // Each piece's nodes in increasing order, so that its node 1 is its smallest.
+    for (int v = 1; v <= g.size; ++v) {
+        const int c = label[v];
+        if (c != 0 && sizes[c] < 0) local[v] = ++pieces[-sizes[c] - 1]->next_node;
+    }
+    for (int v = 1; v <= g.size; ++v) {
+        const int c = label[v];
+        if (c == 0 || sizes[c] > 0) continue;
+        Piece& p = *pieces[-sizes[c] - 1];
+        OneBased<int> px(p.xadj), pa(p.adjncy);
+        const int k = local[v];
+        p.global[k - 1] = g.global_of(v);
+        px[k] = p.next_edge;
+        // Unmasked nodes are exactly the labelled ones; the numbered neighbours are left out.
+        for (int j = xadj[v]; j < xadj[v + 1]; ++j)
+            if (label[adjncy[j]] != 0) pa[p.next_edge++] = local[adjncy[j]];
+        px[k + 1] = p.next_edge;
+        mask[v] = 0;
+    }
+    for (auto& p : pieces)
+        push(std::move(p));
+    return true;
+}
+
+// The remaining unmasked components of g split in place by the sweep of nested_dissection,
+// their separators at the places from `place` on.
+void ParallelDissection::split_in_place(const View& g, SplitWork& w, int place) {
+    OneBased<int> mask(w.mask);
+    for (int i = 1; i <= g.size; ++i)
+        while (mask[i] != 0) {
+            const int count =
+                find_separator(i, g.xadj, g.adjncy, w.mask, nodes_.get() + place - 1, w.xls, w.ls);
+            record(g, place, count, i);
+            place += count;
+        }
+}
+
+// The separator of `count` nodes just written at `place` in g's numbers, of the component whose
+// smallest node is root.
+void ParallelDissection::record(const View& g, int place, int count, int root) {
+    OneBased<int> nodes(nodes_.get());
+    if (g.global)
+        for (int k = 0; k < count; ++k)
+            nodes[place + k] = g.global_of(nodes[place + k]);
+    count_[place - 1] = count;
+    smallest_[place - 1] = g.global_of(root);
+}
+
+// The separators ordered by the smallest node of their component and then by place (a counting
+// sort, stable in place), the last numbered first.
+void ParallelDissection::gather(int* perm_) const {
+    OneBased<int> perm(perm_);
+    OneBased<const int> nodes(nodes_.get()), count(count_.get()), smallest(smallest_.get());
+    // next[s]: where the next separator of smallest node s goes in `sorted`.
+    std::vector<int> next(std::size_t(n_) + 2, 0);
+    for (int p = 1; p <= n_; ++p)
+        if (count[p] != 0) ++next[smallest[p] + 1];
+    for (int s = 1; s <= n_ + 1; ++s)
+        next[s] += next[s - 1];
+    std::vector<int> sorted(std::size_t(next[n_ + 1]));
+    for (int p = 1; p <= n_; ++p)
+        if (count[p] != 0) sorted[next[smallest[p]]++] = p;
+    int position = n_;
+    for (int p : sorted)
+        for (int k = 0; k < count[p]; ++k)
+            perm[position--] = nodes[p + k];
+}
+
 } // namespace
 
 namespace mx {
@@ -435,6 +756,15 @@ int rcm_order(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
 }
 
 int nested_dissection(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
+    const int workers = model::solver_threads();
+    if (workers > 1 && n >= split_inline_below) {
+        // Refused memory on the threads leaves the one-thread sweep, which needs less.
+        ParallelDissection split(n, xadj, adjncy);
+        if (split.order(workers, perm_)) {
+            invrse(n, perm_, invp);
+            return 0;
+        }
+    }
     OneBased<int> perm(perm_);
     const int failed =
         number_nodes(n, [&](int i, int numbered, OneBased<int> m, int* xls, int* ls) {

@@ -5,6 +5,7 @@
 
 #include "reference.h"
 
+#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +89,100 @@ TEST(Orderings, DisconnectedGraphsAreOrderedComponentByComponent) {
         expect_valid(g, before, order(g, true));
         expect_valid(g, before, order(g, false));
     }
+}
+
+// The graphs side by side, renumbered by a random permutation (seed 0: in the order given), each
+// node keeping its neighbours in their order.
+Graph mixed_graph(const std::vector<Graph>& parts, unsigned seed) {
+    std::vector<std::vector<int>> lists(1);
+    for (const Graph& g : parts) {
+        const int offset = int(lists.size()) - 1;
+        for (int v = 1; v <= g.n; ++v) {
+            lists.emplace_back();
+            for (int j = g.xadj[v - 1]; j < g.xadj[v]; ++j)
+                lists.back().push_back(g.adjncy[j - 1] + offset);
+        }
+    }
+    const int n = int(lists.size()) - 1;
+    std::vector<int> number(n + 1);
+    std::iota(number.begin(), number.end(), 0);
+    if (seed != 0) std::shuffle(number.begin() + 1, number.end(), std::mt19937(seed));
+    std::vector<std::vector<int>> renumbered(n + 1);
+    for (int v = 1; v <= n; ++v)
+        for (int w : lists[v])
+            renumbered[number[v]].push_back(number[w]);
+    return mxtest::graph_from_lists(renumbered);
+}
+
+Ordering order_on_threads(Graph& g, int threads) {
+    model::set_solver_threads(threads);
+    Ordering o = order(g, true);
+    model::set_solver_threads(0);
+    return o;
+}
+
+// Every result of a finite-difference run depends on the ordering: on any number of threads it
+// must be the one-thread ordering, node for node. The graphs are large enough to be split apart,
+// with components of every size, numbered so that their smallest nodes interleave.
+TEST(Orderings, NestedDissectionIsTheSameOnAnyNumberOfThreads) {
+    const Graph isolated = path_graph(1);
+    const struct {
+        const char* name;
+        Graph g;
+    } cases[] = {
+        {"5-point 1253 x 25", grid_5pt(1253, 25)},
+        {"5-point 25 x 1253", grid_5pt(25, 1253)},
+        {"5-point 181 x 70", grid_5pt(181, 70)},
+        {"9-point 160 x 40", grid_9pt(160, 40)},
+        {"5-point 90 x 60 renumbered", mixed_graph({grid_5pt(90, 60)}, 3)},
+        {"components", mixed_graph({grid_5pt(70, 40), isolated, grid_9pt(30, 50), path_graph(1500),
+                                    isolated, grid_5pt(12, 9), isolated, path_graph(40)},
+                                   0)},
+        {"components renumbered",
+         mixed_graph({grid_5pt(70, 40), isolated, grid_9pt(30, 50), path_graph(1500), isolated,
+                      grid_5pt(12, 9), isolated, path_graph(40)},
+                     11)},
+        {"random", mxtest::random_graph(4000, 0.0008, 5)},
+    };
+    for (const auto& c : cases) {
+        Graph g = c.g;
+        const Ordering serial = order_on_threads(g, 1);
+        for (int threads : {2, 3, 8}) {
+            SCOPED_TRACE(testing::Message() << c.name << " on " << threads << " threads");
+            const Ordering split = order_on_threads(g, threads);
+            ASSERT_EQ(split.perm, serial.perm);
+            ASSERT_EQ(split.invp, serial.invp);
+            EXPECT_EQ(g.xadj, c.g.xadj) << "the sign marks were not restored";
+        }
+    }
+}
+
+// Work memory refused on the threads, at the start or half-way, leaves the one-thread sweep with
+// the same ordering; refused there too, a failure; nothing stays allocated.
+TEST(Orderings, NestedDissectionOnThreadsWithRefusedMemory) {
+    Graph g = grid_5pt(400, 30);
+    const Ordering serial = order_on_threads(g, 1);
+    const long long in_use = sys::page_bytes_in_use();
+    const long long node_ints = 4 * (g.n + 1) + 64;
+    // The sweep's own work (3 arrays); the threads' separator lists (4) and the work of the first
+    // split (6) with room for a few of its pieces.
+    for (long long arrays : {3, 11, 18}) {
+        SCOPED_TRACE(testing::Message() << arrays << " arrays of memory");
+        sys::set_page_budget(in_use + arrays * node_ints);
+        const Ordering o = order_on_threads(g, 8);
+        sys::set_page_budget(-1);
+        EXPECT_EQ(o.perm, serial.perm);
+        EXPECT_EQ(sys::page_bytes_in_use(), in_use);
+    }
+    sys::set_page_budget(in_use);
+    model::set_solver_threads(8);
+    Ordering o{std::vector<int>(g.n), std::vector<int>(g.n)};
+    EXPECT_EQ(
+        mx::nested_dissection(g.n, g.xadj.data(), g.adjncy.data(), o.perm.data(), o.invp.data()),
+        1);
+    model::set_solver_threads(0);
+    sys::set_page_budget(-1);
+    EXPECT_EQ(sys::page_bytes_in_use(), in_use);
 }
 
 // The structure (xlnz, xnzsub, nzsub) must list, for every column, exactly the rows that plain
