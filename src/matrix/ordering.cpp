@@ -169,16 +169,27 @@ int rcm_number_component(int root, int* xadj, const int* adjncy_, int* mask_, in
 
 namespace {
 
-// find_separator, also giving the size of root's component: ls[1..component] lists its nodes on
-// return.
-int separate_component(int root, int* xadj_, const int* adjncy_, int* mask_, int* separator_,
-                       int* xls_, int* ls_, int& component) {
-    OneBased<int> xadj(xadj_), mask(mask_), separator(separator_), xls(xls_), ls(ls_);
-    OneBased<const int> adjncy(adjncy_);
-    int levels = find_pseudo_peripheral_node(root, xadj_, adjncy_, mask_, xls_, ls_);
-    component = xls[levels + 1] - 1;
+// The visited mark of find_separator: the sign of xadj, as in the other searches.
+struct SignMarks {
+    OneBased<int> xadj;
+    void set(int v) const { xadj[v] = -xadj[v]; }
+    void clear(int v) const { xadj[v] = -xadj[v]; }
+    bool is_set(int v) const { return xadj[v] < 0; }
+    int list_end(int v) const { return std::abs(xadj[v + 1]) - 1; }
+};
+
+// The separator of a component from its pseudo-peripheral level structure (`levels` levels in
+// xls and ls): the nodes of the middle level that touch the next level, or the whole component
+// when it has fewer than three levels. Lists it in separator, sets its mask to 0 and returns its
+// size. The next level is marked with `marks` meanwhile: marks.list_end(v) is the last index of
+// v's adjacency list (xadj[v] itself is read only for unmarked nodes).
+template <class Marks>
+int level_separator(int levels, const int* xadj_, const int* adjncy_, int* mask_, int* separator_,
+                    const int* xls_, const int* ls_, const Marks& marks) {
+    OneBased<int> mask(mask_), separator(separator_);
+    OneBased<const int> xadj(xadj_), adjncy(adjncy_), xls(xls_), ls(ls_);
     if (levels < 3) {
-        int size = component;
+        int size = xls[levels + 1] - 1;
         for (int i = 1; i <= size; ++i) {
             separator[i] = ls[i];
             mask[ls[i]] = 0;
@@ -189,19 +200,21 @@ int separate_component(int root, int* xadj_, const int* adjncy_, int* mask_, int
     int mid_begin = xls[mid];
     int next_begin = xls[mid + 1];
     int next_end = xls[mid + 2] - 1;
-    flip_marks(xadj, ls, next_begin, next_end);
+    for (int i = next_begin; i <= next_end; ++i)
+        marks.set(ls[i]);
     int size = 0;
     for (int i = mid_begin; i < next_begin; ++i) {
         int node = ls[i];
-        int stop = std::abs(xadj[node + 1]) - 1;
+        int stop = marks.list_end(node);
         for (int j = xadj[node]; j <= stop; ++j) {
-            if (xadj[adjncy[j]] > 0) continue;
+            if (!marks.is_set(adjncy[j])) continue;
             separator[++size] = node;
             mask[node] = 0;
             break;
         }
     }
-    flip_marks(xadj, ls, next_begin, next_end);
+    for (int i = next_begin; i <= next_end; ++i)
+        marks.clear(ls[i]);
     return size;
 }
 
@@ -209,8 +222,9 @@ int separate_component(int root, int* xadj_, const int* adjncy_, int* mask_, int
 
 int find_separator(int root, int* xadj, const int* adjncy, int* mask, int* separator, int* xls,
                    int* ls) {
-    int component = 0;
-    return separate_component(root, xadj, adjncy, mask, separator, xls, ls, component);
+    int levels = find_pseudo_peripheral_node(root, xadj, adjncy, mask, xls, ls);
+    return level_separator(levels, xadj, adjncy, mask, separator, xls, ls,
+                           SignMarks{OneBased<int>(xadj)});
 }
 
 void invrse(int n, const int* perm_, int* invp_) {
@@ -441,132 +455,111 @@ template <class Number> int number_nodes(int n, Number number) {
 // node (every node below it is numbered by then), and splits the component holding that node
 // again and again until the node is numbered. So the separators come out ordered by the smallest
 // node of their component and, for one smallest node, from the outer component inwards. A split
-// looks only at the component's own nodes and edges (its neighbours outside are numbered and
-// skipped), so the components can be split on any thread, each as a graph of its own with its
-// adjacency lists in the same order, and the separators put in that order afterwards: the same
-// ordering, node for node.
+// looks only at the component's own nodes and its numbered neighbours, so the components can be
+// split on any thread, each from its smallest node, and the separators put in that order
+// afterwards: the same ordering, node for node.
+//
+// Large components are split in shared arrays: the threads share the graph (read only), a mask
+// and a stamp per node, and write only the entries of the nodes of the component each splits
+// (the neighbours a split reads outside its component were numbered by the splits that gave rise
+// to it). The visited mark of the separator search is a stamp of its own for each split instead
+// of a sign in xadj, which the next node's list shares. A smaller component is copied out as a
+// graph of its own, numbered in the order of its nodes, and swept there like the whole graph:
+// threads splitting neighbouring small components would otherwise write to the same cache lines
+// all the time.
 
-// Components smaller than this are split on the thread that found them, in place.
-constexpr int split_inline_below = 1024;
+// Components below this size are copied out and swept.
+constexpr int copy_below = 2048;
+// Components below this size stay with the thread that found them.
+constexpr int share_from = 256;
 
-// A graph one thread owns: nodes 1..size numbered in the order of their numbers in the whole
-// graph (global[v - 1]; the same numbers when global is null), adjacency 1-based.
-struct View {
-    int size;
-    int* xadj;
-    const int* adjncy;
-    const int* global;
-    int global_of(int v) const { return global ? global[v - 1] : v; }
-};
-
-// A component copied out as a graph of its own: xadj (size + 1), global (size), adjncy (edges),
-// whose separators take the places place .. place + size - 1.
-struct Piece {
-    PageArray<int> store;
-    int size = 0, place = 0;
-    int* xadj = nullptr;
-    int* global = nullptr;
-    int* adjncy = nullptr;
-    int next_node = 0, next_edge = 1; // filled so far
-
-    bool allocate(int nodes, int edges) {
-        if (!store.allocate(2 * std::size_t(nodes) + 1 + std::size_t(edges))) return false;
-        size = nodes;
-        xadj = store.get();
-        global = xadj + nodes + 1;
-        adjncy = global + nodes;
-        return true;
-    }
-    View view() const { return {size, xadj, adjncy, global}; }
-};
-
-// The work of splitting a graph of m nodes: mask, xls, ls and label (m + 1 each; label is the
-// component of a node) and the size and edge count of each component.
-struct SplitWork {
-    PageArray<int> store;
-    int *mask = nullptr, *xls = nullptr, *ls = nullptr, *label = nullptr, *sizes = nullptr,
-        *edges = nullptr;
-
-    bool allocate(int m) {
-        const std::size_t stride = std::size_t(m) + 1;
-        if (!store.allocate(6 * stride)) return false;
-        int** arrays[] = {&mask, &xls, &ls, &label, &sizes, &edges};
-        for (int k = 0; k < 6; ++k)
-            *arrays[k] = store.get() + k * stride;
-        return true;
-    }
+// The visited mark of a split: stamp[v] == value.
+struct StampMarks {
+    OneBased<const int> xadj;
+    OneBased<int> stamp;
+    int value;
+    void set(int v) const { stamp[v] = value; }
+    void clear(int) const {}
+    bool is_set(int v) const { return stamp[v] == value; }
+    int list_end(int v) const { return xadj[v + 1] - 1; }
 };
 
 class ParallelDissection {
   public:
-    ParallelDissection(int n, int* xadj, const int* adjncy) : n_(n), xadj_(xadj), adjncy_(adjncy) {}
+    ParallelDissection(int n, const int* xadj, const int* adjncy)
+        : n_(n), xadj_(xadj), adjncy_(adjncy) {}
 
     /// Splits the whole graph on `workers` threads and writes the ordering to perm (1..n).
     /// False when work memory is refused (perm is then unspecified).
     bool order(int workers, int* perm);
 
   private:
+    // A component to split: its smallest node, the first of its places and its size.
+    struct Component {
+        int root, place, size;
+    };
+    using Components = std::vector<Component>;
+
     void work();
-    void split_whole();
-    void split_piece(const Piece& p);
-    void split_rest(const View& g, SplitWork& w, int place);
-    bool copy_out(const View& g, SplitWork& w, int ncomp, int& place);
-    void split_in_place(const View& g, SplitWork& w, int place);
-    void record(const View& g, int place, int count, int root);
-    void push(std::unique_ptr<Piece> p);
+    void split_first(Components& own);
+    void run(Components& own);
+    int split_shared(Component c, int* xls, int* ls, Components& found);
+    void other_components(int place, int* queue, Components& found);
+    bool sweep_copy(Component c);
+    void hand_on(Components& found, Components& own);
     void finish_one();
     void gather(int* perm) const;
 
     const int n_;
-    int* const xadj_;
+    const int* const xadj_;
     const int* const adjncy_;
-    // The separators: the one of a component with c nodes at place p lies in nodes[p ..], and
-    // its subcomponents take the places after it up to p + c - 1, so an inner component's
-    // separator lies after the outer one's. Its size and the smallest node of its component are
-    // kept at its first place (count 0 elsewhere).
+    // Per node: mask (0 once numbered), the stamp of the last split that marked it and its
+    // number in the copy of its component.
+    PageArray<int> mask_, stamp_, local_;
+    // The separators: a component of c nodes at place p has its separator in nodes[p ..] and its
+    // subcomponents in the places after it up to p + c - 1, so an inner component's separator
+    // lies after the outer one's (and no two components start at the same place). A separator's
+    // size and the smallest node of its component are kept at its first place (count 0
+    // elsewhere).
     PageArray<int> nodes_, count_, smallest_;
 
     std::mutex mutex_;
     std::condition_variable ready_;
-    std::deque<std::unique_ptr<Piece>> queue_;
-    int pending_ = 1; // pieces queued or being split, and the whole graph
-    std::atomic<bool> whole_taken_{false}, refused_{false};
+    std::deque<Component> queue_;
+    int pending_ = 1; // components queued or being split, and the first
+    std::atomic<bool> first_taken_{false}, refused_{false};
 };
 
 bool ParallelDissection::order(int workers, int* perm) {
-    if (!nodes_.allocate(n_) || !count_.allocate(n_) || !smallest_.allocate(n_)) return false;
+    if (!mask_.allocate(n_) || !stamp_.allocate(n_) || !local_.allocate(n_) ||
+        !nodes_.allocate(n_) || !count_.allocate(n_) || !smallest_.allocate(n_))
+        return false;
+    std::fill(mask_.get(), mask_.get() + n_, 1);
     model::run_in_parallel(workers, workers, [this](int, int) { work(); });
     if (refused_) return false;
     gather(perm);
     return true;
 }
 
-// A worker: the first takes the whole graph, then each takes pieces until none is left.
+// A worker: the first splits node 1's component, then each takes components until none is left.
 void ParallelDissection::work() {
-    if (!whole_taken_.exchange(true)) {
-        split_whole();
+    Components own;
+    if (!first_taken_.exchange(true)) {
+        split_first(own);
+        run(own);
         finish_one();
     }
     for (;;) {
-        std::unique_ptr<Piece> p;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             ready_.wait(lock, [this] { return !queue_.empty() || pending_ == 0; });
             if (queue_.empty()) return;
-            p = std::move(queue_.front());
+            own.push_back(queue_.front());
             queue_.pop_front();
         }
-        if (!refused_) split_piece(*p);
-        p.reset();
+        run(own);
         finish_one();
     }
-}
-
-void ParallelDissection::push(std::unique_ptr<Piece> p) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++pending_;
-    queue_.push_back(std::move(p));
-    ready_.notify_one();
 }
 
 void ParallelDissection::finish_one() {
@@ -574,145 +567,191 @@ void ParallelDissection::finish_one() {
     if (--pending_ == 0) ready_.notify_all();
 }
 
-// The caller's graph is split in place. When node 1's component is not the whole graph, its
-// separator is taken back and the components are taken one by one.
-void ParallelDissection::split_whole() {
-    SplitWork w;
-    if (!w.allocate(n_)) {
-        refused_ = true;
-        return;
-    }
-    const View g{n_, xadj_, adjncy_, nullptr};
-    OneBased<int> mask(w.mask), nodes(nodes_.get());
-    for (int v = 1; v <= n_; ++v)
-        mask[v] = 1;
-    int component = 0;
-    const int count =
-        separate_component(1, xadj_, adjncy_, w.mask, nodes.at(1), w.xls, w.ls, component);
-    if (component == n_) {
-        record(g, 1, count, 1);
-        split_rest(g, w, 1 + count);
-        return;
-    }
-    for (int k = 0; k < count; ++k)
-        mask[nodes[1 + k]] = 1;
-    split_rest(g, w, 1);
-}
-
-void ParallelDissection::split_piece(const Piece& p) {
-    SplitWork w;
-    if (!w.allocate(p.size)) {
-        refused_ = true;
-        return;
-    }
-    OneBased<int> mask(w.mask);
-    for (int v = 1; v <= p.size; ++v)
-        mask[v] = 1;
-    // The piece is connected and its node 1 is its smallest.
-    const View g = p.view();
-    const int count =
-        find_separator(1, g.xadj, g.adjncy, w.mask, nodes_.get() + p.place - 1, w.xls, w.ls);
-    record(g, p.place, count, 1);
-    split_rest(g, w, p.place + count);
-}
-
-// The components of g's unmasked nodes with the places from `place` on: large ones are copied
-// out for any worker, the others split here.
-void ParallelDissection::split_rest(const View& g, SplitWork& w, int place) {
-    OneBased<int> mask(w.mask), label(w.label), queue(w.ls), sizes(w.sizes), edges(w.edges);
-    OneBased<const int> xadj(g.xadj), adjncy(g.adjncy);
-    // Components labelled in the order of their smallest node, with their edge counts.
-    int ncomp = 0;
-    bool small = false;
-    for (int v = 1; v <= g.size; ++v) {
-        if (mask[v] == 0 || label[v] != 0) continue;
-        label[v] = ++ncomp;
-        queue[1] = v;
-        int found = 1, ends = 0;
-        for (int i = 1; i <= found; ++i) {
-            const int u = queue[i];
-            for (int j = xadj[u]; j < xadj[u + 1]; ++j) {
-                const int x = adjncy[j];
-                if (mask[x] == 0) continue;
-                ++ends;
-                if (label[x] != 0) continue;
-                label[x] = ncomp;
-                queue[++found] = x;
-            }
+// The components found: large ones are shared with the other workers, the others kept.
+void ParallelDissection::hand_on(Components& found, Components& own) {
+    for (const Component& c : found) {
+        if (c.size < share_from) {
+            own.push_back(c);
+            continue;
         }
-        sizes[ncomp] = found;
-        edges[ncomp] = ends;
-        if (found < split_inline_below) small = true;
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++pending_;
+        queue_.push_back(c);
+        ready_.notify_one();
     }
-    if (!copy_out(g, w, ncomp, place)) {
+    found.clear();
+}
+
+// The components this worker keeps, split one after the other with their subcomponents. After
+// refused memory they are only taken off.
+void ParallelDissection::run(Components& own) {
+    Components found;
+    while (!own.empty()) {
+        const Component c = own.back();
+        own.pop_back();
+        if (refused_) continue;
+        if (c.size < copy_below) {
+            if (!sweep_copy(c)) refused_ = true;
+            continue;
+        }
+        PageArray<int> work(2 * (std::size_t(c.size) + 1));
+        if (!work.ok()) {
+            refused_ = true;
+            continue;
+        }
+        split_shared(c, work.get(), work.get() + c.size + 1, found);
+        hand_on(found, own);
+    }
+}
+
+// Node 1's component comes first. When it is not the whole graph, the other components follow
+// it in the places; they are found before any subcomponent is handed on, while this worker
+// alone touches the stamps.
+void ParallelDissection::split_first(Components& own) {
+    PageArray<int> work(2 * (std::size_t(n_) + 1));
+    if (!work.ok()) {
         refused_ = true;
         return;
     }
-    if (small) split_in_place(g, w, place);
+    int* xls = work.get();
+    int* ls = xls + n_ + 1;
+    Components found;
+    const int size = split_shared(Component{1, 1, n_}, xls, ls, found);
+    if (size < n_) {
+        // Stamp 1 is no split's: it marks what is found.
+        for (int k = 0; k < size; ++k)
+            stamp_[ls[k] - 1] = 1;
+        other_components(1 + size, xls, found);
+    }
+    hand_on(found, own);
 }
 
-// Copies every component of split_inline_below nodes or more out as a piece (masking its nodes
-// here) and queues it; `place` moves past their places.
-bool ParallelDissection::copy_out(const View& g, SplitWork& w, int ncomp, int& place) {
-    OneBased<int> mask(w.mask), label(w.label), local(w.xls), sizes(w.sizes), edges(w.edges);
-    OneBased<const int> xadj(g.xadj), adjncy(g.adjncy);
-    std::vector<std::unique_ptr<Piece>> pieces;
-    for (int c = 1; c <= ncomp; ++c) {
-        if (sizes[c] < split_inline_below) continue;
-        auto p = std::make_unique<Piece>();
-        if (!p->allocate(sizes[c], edges[c])) return false;
-        p->place = place;
-        place += sizes[c];
-        pieces.push_back(std::move(p));
-        sizes[c] = -int(pieces.size()); // marks a piece
+// The unmasked components not stamped 1, each from its smallest node, with the places from
+// `place` on. queue is work (n).
+void ParallelDissection::other_components(int place, int* queue_, Components& found) {
+    OneBased<int> mask(mask_.get()), stamp(stamp_.get()), queue(queue_);
+    OneBased<const int> xadj(xadj_), adjncy(adjncy_);
+    for (int v = 1; v <= n_; ++v) {
+        if (mask[v] == 0 || stamp[v] == 1) continue;
+        stamp[v] = 1;
+        queue[1] = v;
+        int size = 1;
+        for (int i = 1; i <= size; ++i)
+            for (int j = xadj[queue[i]]; j < xadj[queue[i] + 1]; ++j) {
+                const int x = adjncy[j];
+                if (mask[x] == 0 || stamp[x] == 1) continue;
+                stamp[x] = 1;
+                queue[++size] = x;
+            }
+        found.push_back({v, place, size});
+        place += size;
     }
-    if (pieces.empty()) return true;
-    // Each piece's nodes in increasing order, so that its node 1 is its smallest.
-    for (int v = 1; v <= g.size; ++v) {
-        const int c = label[v];
-        if (c != 0 && sizes[c] < 0) local[v] = ++pieces[-sizes[c] - 1]->next_node;
-    }
-    for (int v = 1; v <= g.size; ++v) {
-        const int c = label[v];
-        if (c == 0 || sizes[c] > 0) continue;
-        Piece& p = *pieces[-sizes[c] - 1];
-        OneBased<int> px(p.xadj), pa(p.adjncy);
-        const int k = local[v];
-        p.global[k - 1] = g.global_of(v);
-        px[k] = p.next_edge;
-        // Unmasked nodes are exactly the labelled ones; the numbered neighbours are left out.
-        for (int j = xadj[v]; j < xadj[v + 1]; ++j)
-            if (label[adjncy[j]] != 0) pa[p.next_edge++] = local[adjncy[j]];
-        px[k + 1] = p.next_edge;
-        mask[v] = 0;
-    }
-    for (auto& p : pieces)
-        push(std::move(p));
-    return true;
 }
 
-// The remaining unmasked components of g split in place by the sweep of nested_dissection,
-// their separators at the places from `place` on.
-void ParallelDissection::split_in_place(const View& g, SplitWork& w, int place) {
-    OneBased<int> mask(w.mask);
-    for (int i = 1; i <= g.size; ++i)
-        while (mask[i] != 0) {
+// Splits component c in the shared arrays: numbers its separator at c.place and lists its
+// subcomponents in found: the levels up to the middle one less the separator, connected through
+// the root of the level structure, and the components of the levels below. xls and ls are work
+// (c.size + 1 each). Returns the size of c; ls[1..size] lists its nodes.
+int ParallelDissection::split_shared(Component c, int* xls_, int* ls_, Components& found) {
+    OneBased<int> mask(mask_.get()), stamp(stamp_.get()), nodes(nodes_.get()), xls(xls_), ls(ls_);
+    OneBased<const int> xadj(xadj_), adjncy(adjncy_);
+    int root = c.root;
+    const int levels = find_pseudo_peripheral_node(root, xadj_, adjncy_, mask_.get(), xls_, ls_);
+    const int size = xls[levels + 1] - 1;
+    const int count = level_separator(levels, xadj_, adjncy_, mask_.get(), nodes.at(c.place), xls_,
+                                      ls_, StampMarks{xadj, stamp, 2 * c.place});
+    count_[c.place - 1] = count;
+    smallest_[c.place - 1] = c.root;
+    if (count == size) return size;
+    const int upper_end = xls[(levels + 2) / 2 + 1] - 1;
+    int smallest = n_ + 1;
+    for (int k = 1; k <= upper_end; ++k)
+        if (mask[ls[k]] != 0) smallest = std::min(smallest, ls[k]);
+    int place = c.place + count;
+    found.push_back({smallest, place, upper_end - count});
+    place += upper_end - count;
+    // The lower levels' components, each listed in xls (free now) to find its smallest node.
+    OneBased<int> queue(xls_);
+    const int label = 2 * c.place + 1;
+    for (int k = upper_end + 1; k <= size; ++k) {
+        if (stamp[ls[k]] == label) continue;
+        stamp[ls[k]] = label;
+        queue[1] = ls[k];
+        int found_size = 1;
+        smallest = ls[k];
+        for (int i = 1; i <= found_size; ++i)
+            for (int j = xadj[queue[i]]; j < xadj[queue[i] + 1]; ++j) {
+                const int x = adjncy[j];
+                if (mask[x] == 0 || stamp[x] == label) continue;
+                stamp[x] = label;
+                queue[++found_size] = x;
+                smallest = std::min(smallest, x);
+            }
+        found.push_back({smallest, place, found_size});
+        place += found_size;
+    }
+    return size;
+}
+
+// Copies component c out, its nodes numbered in increasing order and its adjacency lists in
+// their order less the numbered neighbours, and sweeps it as nested_dissection sweeps the whole
+// graph, its separators at the places from c.place on. False when work memory is refused.
+bool ParallelDissection::sweep_copy(Component c) {
+    const int m = c.size;
+    const std::size_t stride = std::size_t(m) + 1;
+    PageArray<int> work(5 * stride);
+    if (!work.ok()) return false;
+    OneBased<int> list(work.get()), mask(mask_.get()), stamp(stamp_.get()), local(local_.get()),
+        nodes(nodes_.get());
+    OneBased<const int> xadj(xadj_), adjncy(adjncy_);
+    // The component's nodes, found from its root with stamp 2 c.place (its own: it is not split
+    // in the shared arrays), then sorted.
+    const int seen = 2 * c.place;
+    stamp[c.root] = seen;
+    list[1] = c.root;
+    int found = 1;
+    std::size_t edges = 0;
+    for (int i = 1; i <= found; ++i)
+        for (int j = xadj[list[i]]; j < xadj[list[i] + 1]; ++j) {
+            const int x = adjncy[j];
+            if (mask[x] == 0) continue;
+            ++edges;
+            if (stamp[x] == seen) continue;
+            stamp[x] = seen;
+            list[++found] = x;
+        }
+    std::sort(list.at(1), list.at(m + 1));
+    for (int k = 1; k <= m; ++k)
+        local[list[k]] = k;
+    PageArray<int> adjacency(edges + 1);
+    if (!adjacency.ok()) return false;
+    int* lxadj_ = work.get() + stride;
+    OneBased<int> lxadj(lxadj_), ladjncy(adjacency.get());
+    int next = 1;
+    for (int k = 1; k <= m; ++k) {
+        lxadj[k] = next;
+        for (int j = xadj[list[k]]; j < xadj[list[k] + 1]; ++j)
+            if (mask[adjncy[j]] != 0) ladjncy[next++] = local[adjncy[j]];
+    }
+    lxadj[m + 1] = next;
+    int* lmask_ = lxadj_ + stride;
+    int* xls = lmask_ + stride;
+    int* ls = xls + stride;
+    OneBased<int> lmask(lmask_);
+    for (int k = 1; k <= m; ++k)
+        lmask[k] = 1;
+    int place = c.place;
+    for (int i = 1; i <= m; ++i)
+        while (lmask[i] != 0) {
             const int count =
-                find_separator(i, g.xadj, g.adjncy, w.mask, nodes_.get() + place - 1, w.xls, w.ls);
-            record(g, place, count, i);
+                find_separator(i, lxadj_, adjacency.get(), lmask_, nodes.at(place), xls, ls);
+            for (int k = 0; k < count; ++k)
+                nodes[place + k] = list[nodes[place + k]];
+            count_[place - 1] = count;
+            smallest_[place - 1] = list[i];
             place += count;
         }
-}
-
-// The separator of `count` nodes just written at `place` in g's numbers, of the component whose
-// smallest node is root.
-void ParallelDissection::record(const View& g, int place, int count, int root) {
-    OneBased<int> nodes(nodes_.get());
-    if (g.global)
-        for (int k = 0; k < count; ++k)
-            nodes[place + k] = g.global_of(nodes[place + k]);
-    count_[place - 1] = count;
-    smallest_[place - 1] = g.global_of(root);
+    return true;
 }
 
 // The separators ordered by the smallest node of their component and then by place (a counting
@@ -757,7 +796,7 @@ int rcm_order(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
 
 int nested_dissection(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
     const int workers = model::solver_threads();
-    if (workers > 1 && n >= split_inline_below) {
+    if (workers > 1 && n >= copy_below) {
         // Refused memory on the threads leaves the one-thread sweep, which needs less.
         ParallelDissection split(n, xadj, adjncy);
         if (split.order(workers, perm_)) {
