@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <memory>
@@ -484,6 +485,31 @@ struct StampMarks {
     int list_end(int v) const { return xadj[v + 1] - 1; }
 };
 
+// Sorts the distinct node numbers list[0..m-1] into increasing order: through a bitmap of their
+// range when that is at most a few words a node (the usual case: a component's nodes lie close
+// together in the numbering), else by comparison. False when work memory is refused.
+bool sort_nodes(int* list, int m) {
+    if (m < 2) return true;
+    const auto [low, high] = std::minmax_element(list, list + m);
+    const int first = *low;
+    const std::size_t words = std::size_t(*high - first) / 64 + 1;
+    if (words > 4 * std::size_t(m)) {
+        std::sort(list, list + m);
+        return true;
+    }
+    PageArray<std::uint64_t> bits(words);
+    if (!bits.ok()) return false;
+    for (int k = 0; k < m; ++k) {
+        const int offset = list[k] - first;
+        bits[std::size_t(offset) / 64] |= std::uint64_t(1) << (offset % 64);
+    }
+    int k = 0;
+    for (std::size_t w = 0; w < words; ++w)
+        for (std::uint64_t word = bits[w]; word != 0; word &= word - 1)
+            list[k++] = first + int(w * 64) + __builtin_ctzll(word);
+    return true;
+}
+
 class ParallelDissection {
   public:
     ParallelDissection(int n, const int* xadj, const int* adjncy)
@@ -494,18 +520,23 @@ class ParallelDissection {
     bool order(int workers, int* perm);
 
   private:
-    // A component to split: its smallest node, the first of its places and its size.
+    // A component to split: its smallest node, the first of its places, its size and the place
+    // of the separator of the component it was split from when that had the same smallest node
+    // (else 0). A component to be copied out carries the list of its nodes.
     struct Component {
-        int root, place, size;
+        int root = 0, place = 0, size = 0, outer = 0;
+        PageArray<int> nodes;
     };
     using Components = std::vector<Component>;
 
     void work();
     void split_first(Components& own);
     void run(Components& own);
-    int split_shared(Component c, int* xls, int* ls, Components& found);
-    void other_components(int place, int* queue, Components& found);
-    bool sweep_copy(Component c);
+    int split_shared(const Component& c, int* xls, int* ls, Components& found);
+    bool add_found(Components& found, const Component* outer, int place, const int* list, int size);
+    void other_components(int place, int* work, Components& found);
+    bool sweep_copy(Component& c);
+    void record(int root, int outer, int place, int count);
     void hand_on(Components& found, Components& own);
     void finish_one();
     void gather(int* perm) const;
@@ -517,11 +548,10 @@ class ParallelDissection {
     // number in the copy of its component.
     PageArray<int> mask_, stamp_, local_;
     // The separators: a component of c nodes at place p has its separator in nodes[p ..] and its
-    // subcomponents in the places after it up to p + c - 1, so an inner component's separator
-    // lies after the outer one's (and no two components start at the same place). A separator's
-    // size and the smallest node of its component are kept at its first place (count 0
-    // elsewhere).
-    PageArray<int> nodes_, count_, smallest_;
+    // subcomponents in the places after it up to p + c - 1 (so no two components start at the
+    // same place). A separator's size is kept at its first place, and the separators of the
+    // components sharing smallest node s are chained from the outermost, head[s], by next.
+    PageArray<int> nodes_, count_, next_, head_;
 
     std::mutex mutex_;
     std::condition_variable ready_;
@@ -532,7 +562,7 @@ class ParallelDissection {
 
 bool ParallelDissection::order(int workers, int* perm) {
     if (!mask_.allocate(n_) || !stamp_.allocate(n_) || !local_.allocate(n_) ||
-        !nodes_.allocate(n_) || !count_.allocate(n_) || !smallest_.allocate(n_))
+        !nodes_.allocate(n_) || !count_.allocate(n_) || !next_.allocate(n_) || !head_.allocate(n_))
         return false;
     std::fill(mask_.get(), mask_.get() + n_, 1);
     model::run_in_parallel(workers, workers, [this](int, int) { work(); });
@@ -554,7 +584,7 @@ void ParallelDissection::work() {
             std::unique_lock<std::mutex> lock(mutex_);
             ready_.wait(lock, [this] { return !queue_.empty() || pending_ == 0; });
             if (queue_.empty()) return;
-            own.push_back(queue_.front());
+            own.push_back(std::move(queue_.front()));
             queue_.pop_front();
         }
         run(own);
@@ -569,14 +599,14 @@ void ParallelDissection::finish_one() {
 
 // The components found: large ones are shared with the other workers, the others kept.
 void ParallelDissection::hand_on(Components& found, Components& own) {
-    for (const Component& c : found) {
+    for (Component& c : found) {
         if (c.size < share_from) {
-            own.push_back(c);
+            own.push_back(std::move(c));
             continue;
         }
         std::lock_guard<std::mutex> lock(mutex_);
         ++pending_;
-        queue_.push_back(c);
+        queue_.push_back(std::move(c));
         ready_.notify_one();
     }
     found.clear();
@@ -587,7 +617,7 @@ void ParallelDissection::hand_on(Components& found, Components& own) {
 void ParallelDissection::run(Components& own) {
     Components found;
     while (!own.empty()) {
-        const Component c = own.back();
+        Component c = std::move(own.back());
         own.pop_back();
         if (refused_) continue;
         if (c.size < copy_below) {
@@ -595,11 +625,8 @@ void ParallelDissection::run(Components& own) {
             continue;
         }
         PageArray<int> work(2 * (std::size_t(c.size) + 1));
-        if (!work.ok()) {
+        if (!work.ok() || split_shared(c, work.get(), work.get() + c.size + 1, found) < 0)
             refused_ = true;
-            continue;
-        }
-        split_shared(c, work.get(), work.get() + c.size + 1, found);
         hand_on(found, own);
     }
 }
@@ -616,8 +643,13 @@ void ParallelDissection::split_first(Components& own) {
     int* xls = work.get();
     int* ls = xls + n_ + 1;
     Components found;
-    const int size = split_shared(Component{1, 1, n_}, xls, ls, found);
-    if (size < n_) {
+    Component first;
+    first.root = first.place = 1;
+    first.size = n_;
+    const int size = split_shared(first, xls, ls, found);
+    if (size < 0) {
+        refused_ = true;
+    } else if (size < n_) {
         // Stamp 1 is no split's: it marks what is found.
         for (int k = 0; k < size; ++k)
             stamp_[ls[k] - 1] = 1;
@@ -627,9 +659,9 @@ void ParallelDissection::split_first(Components& own) {
 }
 
 // The unmasked components not stamped 1, each from its smallest node, with the places from
-// `place` on. queue is work (n).
-void ParallelDissection::other_components(int place, int* queue_, Components& found) {
-    OneBased<int> mask(mask_.get()), stamp(stamp_.get()), queue(queue_);
+// `place` on. work: n ints.
+void ParallelDissection::other_components(int place, int* work, Components& found) {
+    OneBased<int> mask(mask_.get()), stamp(stamp_.get()), queue(work);
     OneBased<const int> xadj(xadj_), adjncy(adjncy_);
     for (int v = 1; v <= n_; ++v) {
         if (mask[v] == 0 || stamp[v] == 1) continue;
@@ -643,16 +675,52 @@ void ParallelDissection::other_components(int place, int* queue_, Components& fo
                 stamp[x] = 1;
                 queue[++size] = x;
             }
-        found.push_back({v, place, size});
+        if (!add_found(found, nullptr, place, queue.at(1), size)) {
+            refused_ = true;
+            return;
+        }
         place += size;
     }
+}
+
+// A subcomponent of `size` nodes, the unmasked ones of list[0..], at `place`, split off from
+// component `outer` (null for none). False when memory is refused.
+bool ParallelDissection::add_found(Components& found, const Component* outer, int place,
+                                   const int* list, int size) {
+    Component c;
+    c.root = n_ + 1;
+    c.place = place;
+    c.size = size;
+    const bool copied = size < copy_below;
+    if (copied && !c.nodes.allocate(std::size_t(size))) return false;
+    int k = 0;
+    for (const int* v = list; k < size; ++v) {
+        if (mask_[*v - 1] == 0) continue;
+        c.root = std::min(c.root, *v);
+        if (copied) c.nodes[k] = *v;
+        ++k;
+    }
+    if (outer && outer->root == c.root) c.outer = outer->place;
+    found.push_back(std::move(c));
+    return true;
+}
+
+// The separator of `count` nodes at `place`, of component c or of one inside it with the same
+// smallest node as the last separator recorded (outer, 0 for none).
+void ParallelDissection::record(int root, int outer, int place, int count) {
+    count_[place - 1] = count;
+    if (outer == 0)
+        head_[root - 1] = place;
+    else
+        next_[outer - 1] = place;
 }
 
 // Splits component c in the shared arrays: numbers its separator at c.place and lists its
 // subcomponents in found: the levels up to the middle one less the separator, connected through
 // the root of the level structure, and the components of the levels below. xls and ls are work
-// (c.size + 1 each). Returns the size of c; ls[1..size] lists its nodes.
-int ParallelDissection::split_shared(Component c, int* xls_, int* ls_, Components& found) {
+// (c.size + 1 each). Returns the size of c (ls[1..size] lists its nodes), or -1 when memory is
+// refused.
+int ParallelDissection::split_shared(const Component& c, int* xls_, int* ls_, Components& found) {
     OneBased<int> mask(mask_.get()), stamp(stamp_.get()), nodes(nodes_.get()), xls(xls_), ls(ls_);
     OneBased<const int> xadj(xadj_), adjncy(adjncy_);
     int root = c.root;
@@ -660,17 +728,13 @@ int ParallelDissection::split_shared(Component c, int* xls_, int* ls_, Component
     const int size = xls[levels + 1] - 1;
     const int count = level_separator(levels, xadj_, adjncy_, mask_.get(), nodes.at(c.place), xls_,
                                       ls_, StampMarks{xadj, stamp, 2 * c.place});
-    count_[c.place - 1] = count;
-    smallest_[c.place - 1] = c.root;
+    record(c.root, c.outer, c.place, count);
     if (count == size) return size;
     const int upper_end = xls[(levels + 2) / 2 + 1] - 1;
-    int smallest = n_ + 1;
-    for (int k = 1; k <= upper_end; ++k)
-        if (mask[ls[k]] != 0) smallest = std::min(smallest, ls[k]);
     int place = c.place + count;
-    found.push_back({smallest, place, upper_end - count});
+    if (!add_found(found, &c, place, ls.at(1), upper_end - count)) return -1;
     place += upper_end - count;
-    // The lower levels' components, each listed in xls (free now) to find its smallest node.
+    // The lower levels' components, each listed in xls (free now).
     OneBased<int> queue(xls_);
     const int label = 2 * c.place + 1;
     for (int k = upper_end + 1; k <= size; ++k) {
@@ -678,16 +742,14 @@ int ParallelDissection::split_shared(Component c, int* xls_, int* ls_, Component
         stamp[ls[k]] = label;
         queue[1] = ls[k];
         int found_size = 1;
-        smallest = ls[k];
         for (int i = 1; i <= found_size; ++i)
             for (int j = xadj[queue[i]]; j < xadj[queue[i] + 1]; ++j) {
                 const int x = adjncy[j];
                 if (mask[x] == 0 || stamp[x] == label) continue;
                 stamp[x] = label;
                 queue[++found_size] = x;
-                smallest = std::min(smallest, x);
             }
-        found.push_back({smallest, place, found_size});
+        if (!add_found(found, &c, place, queue.at(1), found_size)) return -1;
         place += found_size;
     }
     return size;
@@ -696,82 +758,61 @@ int ParallelDissection::split_shared(Component c, int* xls_, int* ls_, Component
 // Copies component c out, its nodes numbered in increasing order and its adjacency lists in
 // their order less the numbered neighbours, and sweeps it as nested_dissection sweeps the whole
 // graph, its separators at the places from c.place on. False when work memory is refused.
-bool ParallelDissection::sweep_copy(Component c) {
+bool ParallelDissection::sweep_copy(Component& c) {
     const int m = c.size;
-    const std::size_t stride = std::size_t(m) + 1;
-    PageArray<int> work(5 * stride);
-    if (!work.ok()) return false;
-    OneBased<int> list(work.get()), mask(mask_.get()), stamp(stamp_.get()), local(local_.get()),
-        nodes(nodes_.get());
-    OneBased<const int> xadj(xadj_), adjncy(adjncy_);
-    // The component's nodes, found from its root with stamp 2 c.place (its own: it is not split
-    // in the shared arrays), then sorted.
-    const int seen = 2 * c.place;
-    stamp[c.root] = seen;
-    list[1] = c.root;
-    int found = 1;
+    if (!sort_nodes(c.nodes.get(), m)) return false;
+    OneBased<const int> list(c.nodes.get()), xadj(xadj_), adjncy(adjncy_);
+    OneBased<int> mask(mask_.get()), local(local_.get()), nodes(nodes_.get());
     std::size_t edges = 0;
-    for (int i = 1; i <= found; ++i)
-        for (int j = xadj[list[i]]; j < xadj[list[i] + 1]; ++j) {
-            const int x = adjncy[j];
-            if (mask[x] == 0) continue;
-            ++edges;
-            if (stamp[x] == seen) continue;
-            stamp[x] = seen;
-            list[++found] = x;
-        }
-    std::sort(list.at(1), list.at(m + 1));
-    for (int k = 1; k <= m; ++k)
+    for (int k = 1; k <= m; ++k) {
         local[list[k]] = k;
-    PageArray<int> adjacency(edges + 1);
-    if (!adjacency.ok()) return false;
-    int* lxadj_ = work.get() + stride;
-    OneBased<int> lxadj(lxadj_), ladjncy(adjacency.get());
+        edges += std::size_t(xadj[list[k] + 1] - xadj[list[k]]);
+    }
+    // The copy (xadj, adjncy) and the sweep's mask, xls and ls.
+    const std::size_t stride = std::size_t(m) + 1;
+    PageArray<int> work(4 * stride + edges + 1);
+    if (!work.ok()) return false;
+    int* lxadj_ = work.get();
+    int* lmask_ = lxadj_ + stride;
+    int* xls = lmask_ + stride;
+    int* ls = xls + stride;
+    int* ladjncy_ = ls + stride;
+    OneBased<int> lxadj(lxadj_), ladjncy(ladjncy_), lmask(lmask_);
     int next = 1;
     for (int k = 1; k <= m; ++k) {
         lxadj[k] = next;
+        lmask[k] = 1;
         for (int j = xadj[list[k]]; j < xadj[list[k] + 1]; ++j)
             if (mask[adjncy[j]] != 0) ladjncy[next++] = local[adjncy[j]];
     }
     lxadj[m + 1] = next;
-    int* lmask_ = lxadj_ + stride;
-    int* xls = lmask_ + stride;
-    int* ls = xls + stride;
-    OneBased<int> lmask(lmask_);
-    for (int k = 1; k <= m; ++k)
-        lmask[k] = 1;
     int place = c.place;
-    for (int i = 1; i <= m; ++i)
+    for (int i = 1; i <= m; ++i) {
+        // The first component swept from node 1 is c itself, chained as c is.
+        int outer = i == 1 ? c.outer : 0;
         while (lmask[i] != 0) {
-            const int count =
-                find_separator(i, lxadj_, adjacency.get(), lmask_, nodes.at(place), xls, ls);
+            const int count = find_separator(i, lxadj_, ladjncy_, lmask_, nodes.at(place), xls, ls);
             for (int k = 0; k < count; ++k)
                 nodes[place + k] = list[nodes[place + k]];
-            count_[place - 1] = count;
-            smallest_[place - 1] = list[i];
+            record(list[i], outer, place, count);
+            outer = place;
             place += count;
         }
+    }
     return true;
 }
 
-// The separators ordered by the smallest node of their component and then by place (a counting
-// sort, stable in place), the last numbered first.
+// The separators in the order of the smallest node of their component and, for one smallest
+// node, from the outermost component in; the last numbered first.
 void ParallelDissection::gather(int* perm_) const {
     OneBased<int> perm(perm_);
-    OneBased<const int> nodes(nodes_.get()), count(count_.get()), smallest(smallest_.get());
-    // next[s]: where the next separator of smallest node s goes in `sorted`.
-    std::vector<int> next(std::size_t(n_) + 2, 0);
-    for (int p = 1; p <= n_; ++p)
-        if (count[p] != 0) ++next[smallest[p] + 1];
-    for (int s = 1; s <= n_ + 1; ++s)
-        next[s] += next[s - 1];
-    std::vector<int> sorted(std::size_t(next[n_ + 1]));
-    for (int p = 1; p <= n_; ++p)
-        if (count[p] != 0) sorted[next[smallest[p]]++] = p;
+    OneBased<const int> nodes(nodes_.get()), count(count_.get()), next(next_.get()),
+        head(head_.get());
     int position = n_;
-    for (int p : sorted)
-        for (int k = 0; k < count[p]; ++k)
-            perm[position--] = nodes[p + k];
+    for (int s = 1; s <= n_; ++s)
+        for (int p = head[s]; p != 0; p = next[p])
+            for (int k = 0; k < count[p]; ++k)
+                perm[position--] = nodes[p + k];
 }
 
 } // namespace

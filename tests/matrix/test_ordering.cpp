@@ -164,9 +164,9 @@ TEST(Orderings, NestedDissectionOnThreadsWithRefusedMemory) {
     const Ordering serial = order_on_threads(g, 1);
     const long long in_use = sys::page_bytes_in_use();
     const long long node_ints = 4 * (g.n + 1) + 64;
-    // The sweep's own work (3 arrays); the threads' separator lists (4) and the work of the first
-    // split (6) with room for a few of its pieces.
-    for (long long arrays : {3, 11, 18}) {
+    // Memory for the one-thread sweep's work (3 node arrays) only; for the threads' shared arrays
+    // (7) but not the first split's; for a few components besides, not all that run at once.
+    for (long long arrays : {3, 8, 12}) {
         SCOPED_TRACE(testing::Message() << arrays << " arrays of memory");
         sys::set_page_budget(in_use + arrays * node_ints);
         const Ordering o = order_on_threads(g, 8);
