@@ -836,8 +836,10 @@ int rcm_order(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
 }
 
 int nested_dissection(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
-    const int workers = model::solver_threads();
-    if (workers > 1 && n >= copy_below) {
+    // A worker for every copy_below nodes at most: starting threads costs more than a small
+    // graph's ordering.
+    const int workers = std::min(model::solver_threads(), n / copy_below);
+    if (workers > 1) {
         // Refused memory on the threads leaves the one-thread sweep, which needs less.
         ParallelDissection split(n, xadj, adjncy);
         if (split.order(workers, perm_)) {

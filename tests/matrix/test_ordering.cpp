@@ -142,7 +142,10 @@ TEST(Orderings, NestedDissectionIsTheSameOnAnyNumberOfThreads) {
          mixed_graph({grid_5pt(70, 40), isolated, grid_9pt(30, 50), path_graph(1500), isolated,
                       grid_5pt(12, 9), isolated, path_graph(40)},
                      11)},
-        {"random", mxtest::random_graph(4000, 0.0008, 5)},
+        {"random",
+         mixed_graph({mxtest::random_graph(2000, 0.0015, 5), mxtest::random_graph(2000, 0.0015, 6),
+                      mxtest::random_graph(2000, 0.0015, 7)},
+                     13)},
     };
     for (const auto& c : cases) {
         Graph g = c.g;
