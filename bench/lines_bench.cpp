@@ -17,10 +17,12 @@
 // comma-separated), LINES_BENCH_LINES (electrode counts), LINES_BENCH_METHODS (fd, fe),
 // LINES_BENCH_DEPTHS (default, typed, to 12); LINES_BENCH_SKIP_SPEED=1 leaves out the
 // dipole-dipole timings (LINES_BENCH_LINES and LINES_BENCH_METHODS select among them too,
-// LINES_BENCH_REPEAT=R times each run R times and keeps the fastest),
+// LINES_BENCH_REPEAT=R times each run R times, 3 by default, and keeps the fastest: a run
+// that another program on the machine slowed down does not count),
 // LINES_BENCH_SKIP_ABORT=1 the abort latencies, LINES_BENCH_WORST=1 prints the worst datum of
 // every run. Under the timings, the CPU seconds of each phase of the 1- and 8-thread runs
-// (summed over the threads that ran it; the transform's are those of the calling thread).
+// (summed over the threads that ran it; the transform's and the apparent values' are those of
+// the calling thread).
 #include "forward/commands.h"
 #include "forward/mesh_reach.h"
 #include "model/datum_points.h"
@@ -299,7 +301,7 @@ void print_phases(const char* label, const Result& r) {
 void speed(Session& s) {
     const ArrayCase& dd = arrays[4];
     const char* repeat = std::getenv("LINES_BENCH_REPEAT");
-    const int repeats = repeat ? std::max(1, std::atoi(repeat)) : 1;
+    const int repeats = repeat ? std::max(1, std::atoi(repeat)) : 3;
     const int threads[] = {1, 2, 4, 8};
     std::printf("Dipole-dipole lines, default depths of 16 rows, whole standard set; seconds of "
                 "the calculation on 1, 2, 4 and 8 threads\n");
