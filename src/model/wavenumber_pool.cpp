@@ -189,12 +189,17 @@ run_wavenumbers(int count, int workers, const WavenumberWork& work,
         changed.notify_one();
     };
     Tasks tasks;
+    int posted = 0;
     for (int w = 0; w < std::min(workers, count); ++w) {
         std::lock_guard<std::mutex> lock(mutex);
-        if (tasks.post([&worker, w] { worker(w); })) ++running;
+        if (tasks.post([&worker, w] { worker(w); })) {
+            ++running;
+            ++posted;
+        }
     }
-    // No thread at all: the work is done here, without the abort keys.
-    if (running == 0) {
+    // No thread at all: the work is done here, without the abort keys. (Workers that have
+    // all ended already leave `running` at 0 too: they must not run again.)
+    if (posted == 0) {
         running = 1;
         worker(0);
     }
