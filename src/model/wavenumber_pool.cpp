@@ -203,11 +203,15 @@ run_wavenumbers(int count, int workers, const WavenumberWork& work,
         running = 1;
         worker(0);
     }
+    int shown = -1;
     for (;;) {
-        int shown;
         {
+            // A wavenumber done or the last worker's end that came while this thread was
+            // pumping messages is seen here at once: its wake-up went to nobody, and the end
+            // of the run would otherwise wait for a whole wait.
             std::unique_lock<std::mutex> lock(mutex);
-            changed.wait_for(lock, std::chrono::milliseconds(20));
+            changed.wait_for(lock, std::chrono::milliseconds(20),
+                             [&] { return running == 0 || done != shown; });
             if (running == 0) break;
             shown = done;
         }
