@@ -31,6 +31,12 @@ CellTerms cell_terms(const Geometry& g, int i, int j, double k2) {
 
 class SparseFormulation;
 
+// Below these sizes a step is quicker on one thread than handed to others: the electrodes whose
+// potentials a wavenumber shares with a worker that has left, the nodes whose couplings are
+// placed on the solver threads (measured on lines of 96 and 301 electrodes).
+constexpr int shared_from_electrodes = 150;
+constexpr int parallel_from_nodes = 20000;
+
 // One worker's factor storage over the formulation's ordering and structure.
 class SparseWorkspace final : public Workspace {
   public:
@@ -144,7 +150,8 @@ model::SolverResult SparseFormulation::prepare() {
         return mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz_.get(), nzsub_.get(),
                                          xnzsub_.get());
     };
-    model::run_in_parallel(g_.nz, model::solver_threads(), [&](int, int row) {
+    const int threads = n_ < parallel_from_nodes ? 1 : model::solver_threads();
+    model::run_in_parallel(g_.nz, threads, [&](int, int row) {
         const int j = row + 1;
         for (int i = 1; i <= g_.nx; ++i) {
             const int v = node(i, j);
@@ -280,7 +287,9 @@ bool SparseWorkspace::electrode_potentials(int count, const int* rows, double* p
     const mx::TreeFactor factor{f_.xlnz_.get(),  lnz_.get(),  f_.xnzsub_.get(),
                                 f_.nzsub_.get(), diag_.get(), f_.parent_.get()};
     // The columns of the two halves of the electrodes, each with the work vector of the thread
-    // it runs on; then the pairs in two halves of about equal numbers.
+    // it runs on; then the pairs in two halves of about equal numbers. A short line's share
+    // would cost more than it saves.
+    if (count < shared_from_electrodes) helpers = nullptr;
     const int half = count / 2;
     share(
         helpers,

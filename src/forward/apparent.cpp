@@ -237,7 +237,7 @@ void calappres_arrays(ModelSettings& s, const ProgLim& limits) {
                        s.potential_table_b_ip, limits.max_electrodes};
     const int nelec = s.nelec < limits.max_electrodes ? s.nelec : limits.max_electrodes;
     // Each datum's values are its own: blocks of data run on the solver threads.
-    constexpr int block = 2048;
+    constexpr int block = 8192;
     const int ndata = s.ndata;
     model::run_in_parallel((ndata + block - 1) / block, model::solver_threads(), [&](int, int b) {
         for (int d = b * block; d < std::min(ndata, (b + 1) * block); ++d)

@@ -277,26 +277,28 @@ TEST_F(DriverFailures, UserBreakStopsTheRunAndKeepsTheTables) {
 // Eight threads give the tables of one thread bit for bit (each wavenumber's work is the same
 // on any thread), on a layered model whose potentials differ from wavenumber to wavenumber; so
 // does a page budget that holds the workspace of one worker only (fewer workers, no failure).
+// A line of 160 electrodes also shares its last wavenumbers' potentials with idle workers.
 TEST_F(DriverFailures, ThreadsGiveTheTablesOfOneThreadBitForBit) {
-    for (const Formulation& f : formulations) {
-        Model one(40), eight(40), short_of_memory(40);
-        one.layers(100.0, 10.0, 1.0);
-        eight.layers(100.0, 10.0, 1.0);
-        short_of_memory.layers(100.0, 10.0, 1.0);
-        sys::reset_page_peak();
-        const long long before = sys::page_bytes_in_use();
-        ASSERT_EQ(run(one, f.run), SolverStatus::ok) << f.name;
-        const long long one_worker = sys::page_bytes_peak() - before;
-        model::set_solver_threads(8);
-        ASSERT_EQ(run(eight, f.run), SolverStatus::ok) << f.name;
-        sys::set_page_budget(before + one_worker);
-        ASSERT_EQ(run(short_of_memory, f.run), SolverStatus::ok) << f.name;
-        sys::set_page_budget(-1);
-        model::set_solver_threads(1);
-        EXPECT_EQ(eight.table_a, one.table_a) << f.name;
-        EXPECT_EQ(eight.table_b, one.table_b) << f.name;
-        EXPECT_EQ(short_of_memory.table_a, one.table_a) << f.name;
-    }
+    for (const Formulation& f : formulations)
+        for (int nelec : {40, 160}) {
+            Model one(nelec), eight(nelec), short_of_memory(nelec);
+            one.layers(100.0, 10.0, 1.0);
+            eight.layers(100.0, 10.0, 1.0);
+            short_of_memory.layers(100.0, 10.0, 1.0);
+            sys::reset_page_peak();
+            const long long before = sys::page_bytes_in_use();
+            ASSERT_EQ(run(one, f.run), SolverStatus::ok) << f.name << " " << nelec;
+            const long long one_worker = sys::page_bytes_peak() - before;
+            model::set_solver_threads(8);
+            ASSERT_EQ(run(eight, f.run), SolverStatus::ok) << f.name;
+            sys::set_page_budget(before + one_worker);
+            ASSERT_EQ(run(short_of_memory, f.run), SolverStatus::ok) << f.name;
+            sys::set_page_budget(-1);
+            model::set_solver_threads(1);
+            EXPECT_EQ(eight.table_a, one.table_a) << f.name;
+            EXPECT_EQ(eight.table_b, one.table_b) << f.name;
+            EXPECT_EQ(short_of_memory.table_a, one.table_a) << f.name;
+        }
 }
 
 // A break at the first check of a parallel run (20 ms in, the workers inside their first
