@@ -193,21 +193,17 @@ void prepare_datum_list(ModelSettings& s, const ProgLim& limits, DatumOrder* lat
         s.ndata = calc_datum_points(s, limits, later);
 }
 
-// The depth order of a new datum list, worked out on a thread of its own while the solvers run
-// (they read nothing of the list but its widest span) and placed in the settings when they
-// have ended; on one solver thread, before they run.
+// The depth order of a new datum list left to come, worked out on a thread of its own while the
+// solvers run (they read nothing of the list but its widest span) and placed in the settings
+// when they have ended.
 class OrderBesideTheSolvers {
   public:
     OrderBesideTheSolvers(ModelSettings& s, DatumOrder& order) : s_(s), order_(order) {
-        if (order_.pending() && model::solver_threads() > 1) {
+        if (order_.pending())
             beside_.emplace([this] {
                 model::PhaseTimer timer(model::Phase::setup);
                 order_.work_out();
             });
-        } else {
-            model::PhaseTimer timer(model::Phase::setup);
-            order_.place(s_);
-        }
     }
     ~OrderBesideTheSolvers() {
         beside_.reset();
@@ -363,8 +359,9 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     model::trace("fem %d sfem %d t %d\n", s.fem, s.sparsefem, s.tflag);
 
     model::PhaseTimer setup(model::Phase::setup);
+    // On one solver thread the new list is ordered at once, as it always was.
     DatumOrder order;
-    prepare_datum_list(s, limits, &order);
+    prepare_datum_list(s, limits, model::solver_threads() > 1 ? &order : nullptr);
     const float span = forward::widest_datum_span(s);
     setup.stop();
     model::SolverResult status;
