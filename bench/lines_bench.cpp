@@ -31,8 +31,8 @@
 #include "model/phase_clock.h"
 #include "model/records.h"
 #include "model/services.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 #include "platform/ui/headless/backend.h"
 #include "platform/ui/ui.h"
 #include "shell/limits.h"
@@ -315,7 +315,7 @@ void speed(Session& s) {
             Result r, one;
             double seconds[4] = {};
             for (int t = 0; t < 4; ++t) {
-                model::set_solver_threads(threads[t]);
+                sys::set_pool_threads(threads[t]);
                 // The fastest of `repeats` runs: the one least disturbed by other work.
                 for (int k = 0; k < repeats; ++k) {
                     const Result run = s.run(nelec, dd, Depths::default_16, fem);
@@ -324,7 +324,7 @@ void speed(Session& s) {
                 seconds[t] = r.seconds;
                 if (t == 0) one = r;
             }
-            model::set_solver_threads(0);
+            sys::set_pool_threads(0);
             std::printf("%5d %-4s %8d %7d %8.3f %8.3f %8.3f %8.3f %8.2f %10.1f %8.2f%% %8.3f%%%s\n",
                         nelec, fem ? "FE" : "FD", r.nodes, r.data, seconds[0], seconds[1],
                         seconds[2], seconds[3], seconds[0] / seconds[3], r.peak_mib,
@@ -339,7 +339,7 @@ void speed(Session& s) {
 void abort_latency(Session& s) {
     std::printf("\nAbort key 0.02 s into a run on 8 threads: seconds from the key to the end of "
                 "the calculation\n");
-    model::set_solver_threads(8);
+    sys::set_pool_threads(8);
     for (int nelec : lines)
         for (int fem : {0, 1}) {
             const Result r = s.run(nelec, arrays[4], Depths::default_16, fem, 0.02);
@@ -347,7 +347,7 @@ void abort_latency(Session& s) {
                         r.ok ? "  (not stopped)" : "");
             std::fflush(stdout);
         }
-    model::set_solver_threads(0);
+    sys::set_pool_threads(0);
 }
 
 void accuracy(Session& s) {

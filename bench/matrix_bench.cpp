@@ -8,8 +8,8 @@
 #include "matrix/gridgraph.h"
 #include "matrix/ordering.h"
 #include "matrix/sparse.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/thread_pool.h"
 
 #include "platform/sys/sys.h"
 
@@ -259,7 +259,7 @@ void time_dissection(int nx, int nz, int repeat) {
     grid_adjacency_5pt(xadj.data(), adjncy.data(), nx, nz);
     std::printf("%6d %5d %9d", nx, nz, n);
     for (int threads : {1, 2, 4, 8}) {
-        model::set_solver_threads(threads);
+        sys::set_pool_threads(threads);
         double best = 1e30;
         for (int r = 0; r < repeat; ++r) {
             const double t0 = sys::wall_seconds();
@@ -272,7 +272,7 @@ void time_dissection(int nx, int nz, int repeat) {
         }
         std::printf(" %9.3f", 1e3 * best);
     }
-    model::set_solver_threads(0);
+    sys::set_pool_threads(0);
     std::printf("\n");
 }
 

@@ -1,6 +1,6 @@
 // Fuzz target of the model-file reader: any bytes as a model file, read into one model record
 // that lives for the whole run (as in the program, every read starts from the one before).
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 #include "support/model_records.h"
 
 #include <cstdint>

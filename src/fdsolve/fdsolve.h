@@ -44,7 +44,7 @@ Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* 
 /// electrode of a unit current at every other: for electrodes of one node each straight from
 /// the factor (sparse_inverse_entries_dbl), else by a solve per source; then it transforms the
 /// pair table (fourier_transform_grid, m = 4) into table_a and table_b. The wavenumbers and
-/// the transform run on the solver threads (model::solver_threads).
+/// the transform run on the solver threads (sys::pool_threads).
 ///
 /// Remote electrodes (remote_electrodes > 0 and remote_table not null): C2 and P2 are placed
 /// on the real surface node columns and their potentials written to remote_table: entry j

@@ -8,7 +8,7 @@
 #include "matrix/ordering.h"
 #include "matrix/sparse.h"
 #include "model/services.h"
-#include "model/wavenumber_pool.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -137,7 +137,7 @@ model::SolverResult SparseFormulation::prepare() {
     sparse_tree_parents(n_, xlnz_.get(), xnzsub_.get(), nzsub_.get(), parent_.get());
     tree_height_ = sparse_tree_height(n_, parent_.get());
     // On more than one thread a factorisation may share its work with an idle worker.
-    split_ = model::solver_threads() > 1 && part_.allocate(n_) &&
+    split_ = sys::pool_threads() > 1 && part_.allocate(n_) &&
              mx::sparse_factor_parts(n_, xlnz_.get(), parent_.get(), part_.get());
     // The Dey & Morrison assembly finds the couplings' places itself.
     if (scheme_ == Scheme::dey_morrison) return {};
@@ -150,8 +150,8 @@ model::SolverResult SparseFormulation::prepare() {
         return mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz_.get(), nzsub_.get(),
                                          xnzsub_.get());
     };
-    const int threads = n_ < parallel_from_nodes ? 1 : model::solver_threads();
-    model::run_in_parallel(g_.nz, threads, [&](int, int row) {
+    const int threads = n_ < parallel_from_nodes ? 1 : sys::pool_threads();
+    sys::run_in_parallel(g_.nz, threads, [&](int, int row) {
         const int j = row + 1;
         for (int i = 1; i <= g_.nx; ++i) {
             const int v = node(i, j);

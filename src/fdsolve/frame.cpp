@@ -11,7 +11,7 @@
 #include "model/phase_clock.h"
 #include "model/services.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
+#include "platform/sys/thread_pool.h"
 #include "platform/sys/verify.h"
 
 #include <algorithm>
@@ -408,11 +408,11 @@ bool Run::take_worker(Worker& w) const {
 // and taken again one after the other until the first refusal (with the strike weights given
 // back first), so that the number had is the same as ever. Returns the number had.
 int Run::workers() {
-    const int wanted = std::max(1, std::min(model::solver_threads(), in_.nky));
+    const int wanted = std::max(1, std::min(sys::pool_threads(), in_.nky));
     if (wanted > 1) {
         std::vector<Worker> taken(static_cast<std::size_t>(wanted));
         std::vector<char> had(taken.size(), 0);
-        model::run_in_parallel(wanted, wanted, [&](int, int t) {
+        sys::run_in_parallel(wanted, wanted, [&](int, int t) {
             had[std::size_t(t)] = take_worker(taken[std::size_t(t)]) ? 1 : 0;
         });
         if (std::find(had.begin(), had.end(), 0) == had.end()) {
@@ -523,7 +523,7 @@ int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
     model::PhaseTimer timer(model::Phase::assembly);
     if (!w.space->assemble(k_[l])) return failed_memory;
     timer.stop(model::Phase::factor);
-    if (stop.load()) return model::wavenumber_stopped;
+    if (stop.load()) return sys::step_stopped;
     // One worker runs on the owning thread, which may show its progress between the phases.
     if (workers_.size() == 1) progress("Modelling %5.1f%%", l * 100.0 / in_.nky);
     double pivot = 0.0;
@@ -536,9 +536,9 @@ int Run::wavenumber(Worker& w, int l, const std::atomic<bool>& stop) {
     timer.stop(model::Phase::solves);
     const bool from_factor = electrode_potentials(l, w, sharing.run);
     sharing.done();
-    if (!from_factor && !solve_electrodes(l + 1, w, stop)) return model::wavenumber_stopped;
+    if (!from_factor && !solve_electrodes(l + 1, w, stop)) return sys::step_stopped;
     if (remote_) solve_remote(l + 1, w);
-    return model::wavenumber_done;
+    return sys::step_done;
 }
 
 model::SolverResult Run::execute() {
@@ -552,8 +552,8 @@ model::SolverResult Run::execute() {
         // The transform's strike weights need only the wavenumbers: the other threads work them
         // out while this one orders the matrix. They are had before the workers take their
         // memory, so that the number of workers a memory limit allows stays what it was.
-        const int threads = model::solver_threads();
-        std::optional<model::Beside> strike;
+        const int threads = sys::pool_threads();
+        std::optional<sys::Beside> strike;
         if (threads > 1)
             strike.emplace([this, threads] {
                 strike_.prepare(k_.get(), in_.nky, double(in_.electrode_offset_ratio),
@@ -572,11 +572,12 @@ model::SolverResult Run::execute() {
 
     for (int l = 0; l < in_.nky; ++l)
         if (shares_factor(l)) ++sharing_;
-    const model::PoolOutcome outcome = model::run_wavenumbers(
+    const sys::StepsOutcome outcome = sys::run_steps(
         in_.nky, int(workers_.size()),
         [this](int w, int l, const std::atomic<bool>& stop) {
             return wavenumber(workers_[std::size_t(w)], l, stop);
         },
+        user_aborted,
         [this](int done) {
             const double percent = done * 100.0 / in_.nky;
             progress("Finite-Difference Calculations - %5.1f%% completed", percent);

@@ -5,8 +5,8 @@
 #include "fdsolve/sici.h"
 #include "fdsolve/spline.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -325,7 +325,7 @@ template <class F> void for_each_pair_block(int N, int order, int workers, F f) 
         return order == 0 ? (long long)o * (o - 1) / 2
                           : (long long)(o - 1) * N - (long long)o * (o - 1) / 2;
     };
-    model::run_in_parallel(int(start.size()) - 1, workers, [&](int worker, int b) {
+    sys::run_in_parallel(int(start.size()) - 1, workers, [&](int worker, int b) {
         for (int o = start[std::size_t(b)]; o < start[std::size_t(b) + 1]; ++o) {
             int p = int(first_pair(o));
             if (order == 0)
@@ -374,7 +374,7 @@ bool StrikeWeights::prepare(const double* k, int n, double s, double node_spacin
     std::vector<std::vector<double>> plains(static_cast<std::size_t>(workers),
                                             std::vector<double>(static_cast<std::size_t>(n)));
     std::vector<std::vector<double>> differences = plains;
-    model::run_in_parallel(count, workers, [&](int worker, int item) {
+    sys::run_in_parallel(count, workers, [&](int worker, int item) {
         const int d = item + 1;
         std::vector<double>& plain = plains[std::size_t(worker)];
         std::vector<double>& difference = differences[std::size_t(worker)];
@@ -559,7 +559,7 @@ int transform_pairs(int lead, double s, int order, const double* values, double*
                     double* offset_pot, int N, int n, const double* k, int m, int ld,
                     int array_type, double node_spacing, bool positive,
                     const fd::StrikeWeights* prepared) {
-    const int workers = std::max(1, model::solver_threads());
+    const int workers = std::max(1, sys::pool_threads());
     fd::StrikeWeights own;
     if (!prepared || !prepared->fits(k, n, s, node_spacing, N - 1)) {
         if (!own.prepare(k, n, s, node_spacing, N - 1, workers)) return 1;

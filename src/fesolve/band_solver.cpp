@@ -10,8 +10,8 @@
 #include "model/mesh_nodes.h"
 #include "model/services.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -419,22 +419,23 @@ model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
     if (model::SolverResult r = set_up(in, setup, work[0], values, files); !r.ok()) return r;
     // The Jacobian files are written in the order of the wavenumbers, by one worker; otherwise
     // as many workers as the solver threads whose arrays the memory holds.
-    const int wanted = setup.jacobian ? 1 : std::min(model::solver_threads(), setup.nk);
+    const int wanted = setup.jacobian ? 1 : std::min(sys::pool_threads(), setup.nk);
     while (int(work.size()) < wanted) {
         BandWork more;
         if (!allocate_work(in, setup, more)) break;
         work.push_back(std::move(more));
     }
     std::vector<model::SolverResult> results(std::size_t(setup.nk));
-    const model::PoolOutcome outcome = model::run_wavenumbers(
+    const sys::StepsOutcome outcome = sys::run_steps(
         setup.nk, int(work.size()),
         [&](int w, int iky, const std::atomic<bool>& stop) {
             results[std::size_t(iky)] =
                 solve_wavenumber(in, setup, iky, work[std::size_t(w)], values, &files, stop);
             const model::SolverStatus status = results[std::size_t(iky)].status;
-            if (status == model::SolverStatus::user_abort) return model::wavenumber_stopped;
-            return status == model::SolverStatus::ok ? model::wavenumber_done : 1;
+            if (status == model::SolverStatus::user_abort) return sys::step_stopped;
+            return status == model::SolverStatus::ok ? sys::step_done : 1;
         },
+        user_aborted,
         [&](int done) {
             fe::report_progress("Finite-Element Calculations - %5.1f%% completed", done, setup.nk);
         });

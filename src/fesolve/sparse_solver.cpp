@@ -14,8 +14,8 @@
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/thread_pool.h"
 #include "platform/sys/verify.h"
 
 #include <algorithm>
@@ -390,7 +390,7 @@ int solve_wavenumber(const fe::Inputs& in, const SparseSetup& setup, int iky, Sp
     std::fill(w.lnz.get(), w.lnz.get() + setup.maxlnz + 1, 0.0);
     if (!assemble(setup.mesh, in.cells, setup.k[iky], setup.x0, setup.z0, setup, w, failure.matrix))
         return 1;
-    if (stop.load()) return model::wavenumber_stopped;
+    if (stop.load()) return sys::step_stopped;
     if (int failed =
             fact_sparse_dbl(n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(), setup.nzsub.get(),
                             w.diag.get(), w.link.get(), w.first.get(), w.temp.get())) {
@@ -398,9 +398,9 @@ int solve_wavenumber(const fe::Inputs& in, const SparseSetup& setup, int iky, Sp
         return 1;
     }
     if (!solve_sources(setup, w, values.pairs.get() + std::size_t(iky) * setup.npairs, stop))
-        return model::wavenumber_stopped;
+        return sys::step_stopped;
     if (setup.remote) solve_remote(setup, w, values.remote.get() + std::size_t(iky) * setup.stride);
-    return model::wavenumber_done;
+    return sys::step_done;
 }
 
 // The once-per-run phases before the wavenumber loop.
@@ -440,18 +440,19 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
     SparseValues values;
     if (model::SolverResult r = set_up(in, setup, work[0], values); !r.ok()) return r;
     // As many workers as the solver threads whose arrays the memory holds.
-    while (int(work.size()) < std::min(model::solver_threads(), in.nky)) {
+    while (int(work.size()) < std::min(sys::pool_threads(), in.nky)) {
         SparseWork more;
         if (!allocate_work(setup, more)) break;
         work.push_back(std::move(more));
     }
     std::vector<WavenumberFailure> failures(std::size_t(in.nky));
-    const model::PoolOutcome outcome = model::run_wavenumbers(
+    const sys::StepsOutcome outcome = sys::run_steps(
         in.nky, int(work.size()),
         [&](int w, int iky, const std::atomic<bool>& stop) {
             return solve_wavenumber(in, setup, iky, work[std::size_t(w)], values,
                                     failures[std::size_t(iky)], stop);
         },
+        user_aborted,
         [&](int done) {
             fe::report_progress("Finite-Element calculations - %5.1f%% completed", done, in.nky);
         });

@@ -6,7 +6,7 @@
 #include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -239,7 +239,7 @@ void calappres_arrays(ModelSettings& s, const ProgLim& limits) {
     // Each datum's values are its own: blocks of data run on the solver threads.
     constexpr int block = 8192;
     const int ndata = s.ndata;
-    model::run_in_parallel((ndata + block - 1) / block, model::solver_threads(), [&](int, int b) {
+    sys::run_in_parallel((ndata + block - 1) / block, sys::pool_threads(), [&](int, int b) {
         for (int d = b * block; d < std::min(ndata, (b + 1) * block); ++d)
             apparent_values_of_datum(s, code, t, nelec, d);
     });

@@ -18,8 +18,8 @@
 #include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 #include "platform/ui/ui.h"
 
 #include <algorithm>
@@ -215,7 +215,7 @@ class OrderBesideTheSolvers {
   private:
     ModelSettings& s_;
     DatumOrder& order_;
-    std::optional<model::Beside> beside_;
+    std::optional<sys::Beside> beside_;
 };
 
 // The apparent values of the datum list from potentials whose mesh reached the datum span
@@ -361,7 +361,7 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     model::PhaseTimer setup(model::Phase::setup);
     // On one solver thread the new list is ordered at once, as it always was.
     DatumOrder order;
-    prepare_datum_list(s, limits, model::solver_threads() > 1 ? &order : nullptr);
+    prepare_datum_list(s, limits, sys::pool_threads() > 1 ? &order : nullptr);
     const float span = forward::widest_datum_span(s);
     setup.stop();
     model::SolverResult status;

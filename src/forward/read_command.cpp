@@ -8,7 +8,7 @@
 #include "model/datum_points.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
-#include "model/readmodel.h"
+#include "model/reader/readmodel.h"
 #include "model/records.h"
 #include "model/services.h"
 #include "model/snapshot.h"

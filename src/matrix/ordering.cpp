@@ -3,8 +3,8 @@
 #include "matrix/ordering.h"
 
 #include "matrix/one_based.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -565,7 +565,7 @@ bool ParallelDissection::order(int workers, int* perm) {
         !nodes_.allocate(n_) || !count_.allocate(n_) || !next_.allocate(n_) || !head_.allocate(n_))
         return false;
     std::fill(mask_.get(), mask_.get() + n_, 1);
-    model::run_in_parallel(workers, workers, [this](int, int) { work(); });
+    sys::run_in_parallel(workers, workers, [this](int, int) { work(); });
     if (refused_) return false;
     gather(perm);
     return true;
@@ -838,7 +838,7 @@ int rcm_order(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
 int nested_dissection(int n, int* xadj, const int* adjncy, int* perm_, int* invp) {
     // A worker for every copy_below nodes at most: starting threads costs more than a small
     // graph's ordering.
-    const int workers = std::min(model::solver_threads(), n / copy_below);
+    const int workers = std::min(sys::pool_threads(), n / copy_below);
     if (workers > 1) {
         // Refused memory on the threads leaves the one-thread sweep, which needs less.
         ParallelDissection split(n, xadj, adjncy);

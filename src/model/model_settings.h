@@ -47,8 +47,9 @@ class ModelSettings : sys::NoCopy {
     bool allocated() const;
 
     // ---- Scratch text and model-reader cursors --------------------------------------------------
-    // Written and read by the model reader (model/readmodel*.cpp), which formats its messages and
-    // trace lines into message_text. Not used in this build: parse_position, _2 and _3.
+    // Written and read by the model reader (model/reader/readmodel*.cpp), which formats its
+    // messages and trace lines into message_text. Not used in this build: parse_position, _2 and
+    // _3.
     /// Scratch text: every message box text, trace line of the model reader and work-file path is
     /// formatted here before use.
     char message_text[8192] = "";
@@ -147,11 +148,11 @@ class ModelSettings : sys::NoCopy {
     std::int32_t fe_option_4 = 0;
 
     // ---- Tank, cylinder and convex-section models -----------------------------------------------
-    // Written by the model reader (model/readmodel.cpp, readmodel_survey.cpp, readmodel_grid.cpp,
-    // readmodel_end.cpp) and the mesh routines (model/mesh_nodes.cpp; the band solver moves the
-    // tank columns onto its mesh). Read by the mesh and cell routines (model), the cylinder path
-    // (forward/cylinder_path.cpp, cylinder/), the model-file writer (forward/modelfile.cpp) and
-    // the display.
+    // Written by the model reader (model/reader/readmodel.cpp, readmodel_survey.cpp,
+    // readmodel_grid.cpp, readmodel_end.cpp) and the mesh routines (model/mesh_nodes.cpp; the band
+    // solver moves the tank columns onto its mesh). Read by the mesh and cell routines (model), the
+    // cylinder path (forward/cylinder_path.cpp, cylinder/), the model-file writer
+    // (forward/modelfile.cpp) and the display.
     std::int32_t tank_model = 0; ///< 1 for a tank model.
     float tank_x_left = -90.0f;  ///< Left tank wall x, relative to the first electrode.
     float tank_x_right = 90.0f;  ///< Right tank wall x.
@@ -177,7 +178,7 @@ class ModelSettings : sys::NoCopy {
     std::int32_t ne = 0; ///< Element count in the second direction of a cylinder mesh.
 
     // ---- Model file -----------------------------------------------------------------------------
-    // Written by the model reader (model/readmodel_grid.cpp) and the read-model command
+    // Written by the model reader (model/reader/readmodel_grid.cpp) and the read-model command
     // (forward/read_command.cpp: model_read, title_text, namefile). Read by the commands that need
     // a model (forward/calculate.cpp, forward/save_command.cpp, app/batch.cpp), the writers
     // (forward/datafile*.cpp, forward/modelfile.cpp) and the display. Not used in this build:
@@ -192,7 +193,7 @@ class ModelSettings : sys::NoCopy {
     std::int32_t read_status_1 = 0; ///< State word of the read-model command.
 
     // ---- Electrodes -----------------------------------------------------------------------------
-    // Written by the model reader (model/readmodel_survey.cpp, readmodel_array.cpp,
+    // Written by the model reader (model/reader/readmodel_survey.cpp, readmodel_array.cpp,
     // readmodel_boreholes.cpp, readmodel_sort.cpp, readmodel_end.cpp), the read-model command
     // (forward/read_command.cpp: electrode_offset_ratio) and the array-type commands (display).
     // Read by the solvers through their Inputs (model/solver_io.cpp), the finite-element solvers
@@ -225,7 +226,7 @@ class ModelSettings : sys::NoCopy {
     std::int32_t* electrode_water = nullptr;
 
     // ---- Boreholes ------------------------------------------------------------------------------
-    // Written by the model reader (model/readmodel.cpp, readmodel_boreholes.cpp) and the
+    // Written by the model reader (model/reader/readmodel.cpp, readmodel_boreholes.cpp) and the
     // read-model command (forward/read_command.cpp: borehole_first, borehole_column,
     // borehole_first_row). Read by the finite-element and complex solvers through fe::make_inputs
     // (fesolve/solver_common.cpp), the calculation (forward/calculate.cpp, normalise.cpp), the
@@ -258,7 +259,7 @@ class ModelSettings : sys::NoCopy {
     std::int32_t plot_boreholes = 0;
 
     // ---- Mesh and grid --------------------------------------------------------------------------
-    // Written by the model reader (model/readmodel_grid.cpp, readmodel_end.cpp,
+    // Written by the model reader (model/reader/readmodel_grid.cpp, readmodel_end.cpp,
     // readmodel_boreholes.cpp, readmodel_tail.cpp), the finite-element solvers (node_x, node_z;
     // the band solver's electrode-position Jacobian shifts them and puts them back), the cylinder
     // solver (node_x) and the standard-array sensitivity sections
@@ -293,11 +294,12 @@ class ModelSettings : sys::NoCopy {
     float* depth_lines_saved = nullptr;
 
     // ---- Resistivities, block codes and cell conductivities -------------------------------------
-    // Written by the model reader (model/readmodel_grid.cpp, readmodel_end.cpp; the code views are
-    // set by model/globals.cpp), the block editor (display/block_editing.cpp: resistivity_codes)
-    // and the calculation (forward/calculate.cpp: set_code2res fills cell_conductivity and
-    // cell_conductivity_ip, the normalisation run cell_work). Read by the solver chain, the
-    // complex solvers (ipsolve/runs.cpp), the cylinder path, the model-file writer and the display.
+    // Written by the model reader (model/reader/readmodel_grid.cpp, readmodel_end.cpp; the code
+    // views are set by model/globals.cpp), the block editor (display/block_editing.cpp:
+    // resistivity_codes) and the calculation (forward/calculate.cpp: set_code2res fills
+    // cell_conductivity and cell_conductivity_ip, the normalisation run cell_work). Read by the
+    // solver chain, the complex solvers (ipsolve/runs.cpp), the cylinder path, the model-file
+    // writer and the display.
     std::int32_t nresis = 0; ///< Number of model resistivity values.
     /// Largest model resistivity value of the model file (model reader).
     float max_model_resistivity = 100.0f;
@@ -320,7 +322,7 @@ class ModelSettings : sys::NoCopy {
     float* cell_work = nullptr;
 
     // ---- IP and spectral IP ---------------------------------------------------------------------
-    // Written by the model reader (model/readmodel.cpp, readmodel_ip.cpp), the calculation
+    // Written by the model reader (model/reader/readmodel.cpp, readmodel_ip.cpp), the calculation
     // (forward/calculate.cpp clears nfreq for a non-linear IP run), the cylinder apparent values
     // (cylinder/apparent.cpp) and the frequency choice of the display (freq_index). Read by the
     // solver chain, the complex solvers, the apparent-value routines and writers (forward) and the
@@ -340,10 +342,10 @@ class ModelSettings : sys::NoCopy {
     char* ip_unit_text = nullptr; ///< [256 bytes, "mV/V"] Unit text of IP values on the display.
 
     // ---- Water layers ---------------------------------------------------------------------------
-    // Written by the model reader (model/readmodel.cpp, readmodel_survey.cpp, readmodel_end.cpp).
-    // Read by the mesh set-up (model/readmodel_grid.cpp, readmodel_end.cpp), the calculation and
-    // the writers (forward) and the model section (display). Not used in this build:
-    // water_columns.
+    // Written by the model reader (model/reader/readmodel.cpp, readmodel_survey.cpp,
+    // readmodel_end.cpp). Read by the mesh set-up (model/reader/readmodel_grid.cpp,
+    // readmodel_end.cpp), the calculation and the writers (forward) and the model section
+    // (display). Not used in this build: water_columns.
     std::int32_t water_present = 0;    ///< 1 when the model has one or more water layers.
     float water_x1 = 0.0f;             ///< Start x of the water layer.
     float water_x2 = 0.0f;             ///< End x of the water layer.
@@ -360,10 +362,10 @@ class ModelSettings : sys::NoCopy {
     float* water_resistivity = nullptr;
 
     // ---- Topography -----------------------------------------------------------------------------
-    // Written by the model reader (model/readmodel_topography.cpp, readmodel_end.cpp) and the
-    // 3-D sensitivity command (sensitivity/sensitivity_3d.cpp: elec_x). Read by the mesh routines
-    // (model/mesh_nodes.cpp), the band solver (tflag), the calculation and the writers (forward)
-    // and the display.
+    // Written by the model reader (model/reader/readmodel_topography.cpp, readmodel_end.cpp) and
+    // the 3-D sensitivity command (sensitivity/sensitivity_3d.cpp: elec_x). Read by the mesh
+    // routines (model/mesh_nodes.cpp), the band solver (tflag), the calculation and the writers
+    // (forward) and the display.
     /// 1 when the topography section carries the list of one value per electrode.
     std::int32_t topo_present = 0;
     /// Topography flag: 0 none, 1 elevation points at true horizontal distances, 2 at distances
@@ -380,7 +382,7 @@ class ModelSettings : sys::NoCopy {
     float topo_bottom_shift = 0.0f;
 
     // ---- Array type and data levels -------------------------------------------------------------
-    // Written by the model reader (model/readmodel_survey.cpp, readmodel_array.cpp,
+    // Written by the model reader (model/reader/readmodel_survey.cpp, readmodel_array.cpp,
     // readmodel_sort.cpp), the array-type dialogs (model/array_type.cpp), the datum-point routine
     // (model/datum_points.cpp), the read-model and change-array-type commands
     // (forward/read_command.cpp, forward/calappmod.cpp, display/display_commands.cpp,
@@ -433,7 +435,7 @@ class ModelSettings : sys::NoCopy {
     float* depth_factors = nullptr;
 
     // ---- Data points ----------------------------------------------------------------------------
-    // Written by the model reader (model/readmodel_results.cpp, readmodel_sort.cpp,
+    // Written by the model reader (model/reader/readmodel_results.cpp, readmodel_sort.cpp,
     // readmodel_tail.cpp, readmodel_topography.cpp), the datum-point routine
     // (model/datum_points.cpp), the apparent-value routines (forward/apparent.cpp, the cylinder
     // path), the data-file writer (forward/datafile.cpp: the electrode positions of general
@@ -489,7 +491,7 @@ class ModelSettings : sys::NoCopy {
     // ---- Electrode-pair potential tables --------------------------------------------------------
     // Written by the solvers through the tables of their Inputs (forward/calculate.cpp,
     // forward/normalise.cpp, ipsolve/runs.cpp, the cylinder path) and by the model reader from a
-    // results section (model/readmodel_results.cpp); min_potential and max_potential by the
+    // results section (model/reader/readmodel_results.cpp); min_potential and max_potential by the
     // data-file writer (forward/datafile.cpp). Read by the apparent-value routines, the
     // normalisation and the writers (forward) and the cylinder apparent values.
     /// [N x N] First electrode-pair potential table of the resistivity run (output of the finite-

@@ -78,6 +78,10 @@ void update_status(const char* text, int bar_length);
 /// the program still ends after the command), else 0. Callers free their work arrays and return
 /// at once when it gives 1.
 int check_user_abort();
+/// check_user_abort as a yes or no: the abort test the thread pool's steps are given.
+inline bool user_aborted() {
+    return check_user_abort() != 0;
+}
 /// A menu command starts: an abort request of an earlier command is forgotten and the status
 /// line cleared.
 void command_started();

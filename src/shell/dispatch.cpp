@@ -24,7 +24,7 @@
 #include "display/display_commands.h"
 #include "display/scales.h"
 #include "forward/commands.h"
-#include "forward/configurations.h"
+#include "forward/configurations/configurations.h"
 #include "forward/pot1elec.h"
 #include "model/globals.h"
 #include "model/services.h"

@@ -4,7 +4,7 @@
 #include "default_mesh.h"
 #include "fdsolve/electrode_nodes.h"
 #include "fdsolve/fdsolve.h"
-#include "model/wavenumber_pool.h"
+#include "platform/sys/thread_pool.h"
 
 #include "model/globals.h"
 #include "model/utilities.h"
@@ -244,10 +244,10 @@ class DriverFailures : public Drivers {
         ui::install_backend(&backend);
         Progdisplay.client_height = 60;
         Progdisplay.status_height = 20; // the status line at y = 40
-        model::set_solver_threads(1);
+        sys::set_pool_threads(1);
     }
     void TearDown() override {
-        model::set_solver_threads(0);
+        sys::set_pool_threads(0);
         Drivers::TearDown();
     }
     // The driver's status on the model (no remote electrodes).
@@ -289,12 +289,12 @@ TEST_F(DriverFailures, ThreadsGiveTheTablesOfOneThreadBitForBit) {
             const long long before = sys::page_bytes_in_use();
             ASSERT_EQ(run(one, f.run), SolverStatus::ok) << f.name << " " << nelec;
             const long long one_worker = sys::page_bytes_peak() - before;
-            model::set_solver_threads(8);
+            sys::set_pool_threads(8);
             ASSERT_EQ(run(eight, f.run), SolverStatus::ok) << f.name;
             sys::set_page_budget(before + one_worker);
             ASSERT_EQ(run(short_of_memory, f.run), SolverStatus::ok) << f.name;
             sys::set_page_budget(-1);
-            model::set_solver_threads(1);
+            sys::set_pool_threads(1);
             EXPECT_EQ(eight.table_a, one.table_a) << f.name;
             EXPECT_EQ(eight.table_b, one.table_b) << f.name;
             EXPECT_EQ(short_of_memory.table_a, one.table_a) << f.name;
@@ -304,7 +304,7 @@ TEST_F(DriverFailures, ThreadsGiveTheTablesOfOneThreadBitForBit) {
 // A break at the first check of a parallel run (20 ms in, the workers inside their first
 // wavenumbers) stops it: every worker leaves at its next phase and the tables stay as they were.
 TEST_F(DriverFailures, UserBreakStopsAParallelRun) {
-    model::set_solver_threads(8);
+    sys::set_pool_threads(8);
     for (const Formulation& f : formulations) {
         Model model(161);
         const std::vector<double> a = model.table_a;

@@ -3,8 +3,8 @@
 
 #include "fesolve/fesolve.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 #include "support/fe_mesh.h"
 
 #include <cmath>
@@ -22,7 +22,7 @@ void Records::SetUp() {
 }
 
 void Records::TearDown() {
-    model::set_solver_threads(0);
+    sys::set_pool_threads(0);
     ui::install_backend(nullptr);
     sys::set_page_budget(-1);
 }

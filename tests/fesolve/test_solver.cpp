@@ -5,8 +5,8 @@
 #include "fdsolve/fdsolve.h"
 #include "fesolve/fesolve.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 #include "support/layered_earth.h"
 
 #include <gtest/gtest.h>
@@ -542,13 +542,13 @@ TEST_F(Threads, EightThreadsGiveTheTablesOfOneThreadBitForBit) {
     s.c2_remote_y = 2.0f;
     s.p2_remote_x = 27.1f;
     for (const Solver& solver : band_and_sparse) {
-        model::set_solver_threads(1);
+        sys::set_pool_threads(1);
         sys::reset_page_peak();
         const long long before = sys::page_bytes_in_use();
         ASSERT_EQ((model.*solver.run)().status, SolverStatus::ok) << solver.name;
         const long long one_worker = sys::page_bytes_peak() - before;
         const std::vector<double> one = tables(n);
-        model::set_solver_threads(8);
+        sys::set_pool_threads(8);
         ASSERT_EQ((model.*solver.run)().status, SolverStatus::ok) << solver.name;
         EXPECT_EQ(tables(n), one) << solver.name;
         sys::set_page_budget(before + one_worker);
@@ -562,7 +562,7 @@ TEST_F(Threads, EightThreadsGiveTheTablesOfOneThreadBitForBit) {
 // A break at the first check of a parallel run (20 ms in, the workers inside their first
 // wavenumbers) stops it: the run returns the user's break and the tables stay as they were.
 TEST_F(Threads, UserBreakStopsAParallelRun) {
-    model::set_solver_threads(8);
+    sys::set_pool_threads(8);
     const int n = 161;
     BlockModel model(n, 100.0);
     const std::vector<double> untouched = tables(n);

@@ -6,8 +6,8 @@
 #include "fesolve/element.h"
 #include "fesolve/fesolve.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -140,7 +140,7 @@ class Failures : public Records {
 // memory message, frees everything and leaves the output tables alone.
 TEST_F(Failures, MemoryRefusedAtEveryAllocation) {
     // One worker: with more, a budget short of their arrays only takes fewer.
-    model::set_solver_threads(1);
+    sys::set_pool_threads(1);
     for (const Solver& solver : {solvers[0], solvers[1], solvers[2], block}) {
         BlockModel model(9, 10.0);
         model.add_borehole(4.0f, {float(row_depth(5)), float(row_depth(7))});

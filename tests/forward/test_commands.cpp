@@ -8,8 +8,8 @@
 #include "forward/datafile.h"
 #include "model/services.h"
 #include "model/utilities.h"
-#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -256,11 +256,11 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThread) {
          {Solver{"fd", 0, 0}, Solver{"fe band", 1, 0}, Solver{"fe sparse", 1, 1}}) {
         std::string files[2];
         for (int t = 0; t < 2; ++t) {
-            model::set_solver_threads(t == 0 ? 1 : 8);
+            sys::set_pool_threads(t == 0 ? 1 : 8);
             m.fem = solver.fem;
             m.sparsefem = solver.sparse;
             f.calculate();
-            model::set_solver_threads(0);
+            sys::set_pool_threads(0);
             ASSERT_EQ(m.data_ready, 1) << solver.name << f.h.output();
             const std::string path = f.home.file(
                 "out" + std::to_string(solver.fem + solver.sparse) + std::to_string(t) + ".dat");

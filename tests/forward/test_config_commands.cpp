@@ -4,7 +4,7 @@
 #include "fixture.h"
 
 #include "forward/commands.h"
-#include "forward/configurations.h"
+#include "forward/configurations/configurations.h"
 #include "platform/sys/sys.h"
 #include "sensitivity/sensitivity_commands.h"
 

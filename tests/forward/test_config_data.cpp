@@ -4,8 +4,8 @@
 #include "fixture.h"
 
 #include "forward/apparent.h"
-#include "forward/config_file.h"
-#include "forward/configurations.h"
+#include "forward/configurations/config_file.h"
+#include "forward/configurations/configurations.h"
 #include "forward/noise.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"

@@ -2,7 +2,7 @@
 // results) with every refusal and its exact message, and the report that reads back.
 #include "fixture.h"
 
-#include "forward/config_file.h"
+#include "forward/configurations/config_file.h"
 
 #include <cmath>
 #include <string>

@@ -5,8 +5,8 @@
 
 #include "../sensitivity/quadrature.h"
 #include "display/colours.h"
-#include "forward/config_file.h"
-#include "forward/configurations.h"
+#include "forward/configurations/config_file.h"
+#include "forward/configurations/configurations.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
 #include "platform/sys/sys.h"

@@ -5,8 +5,8 @@
 
 #include "reference.h"
 
-#include "model/wavenumber_pool.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -115,9 +115,9 @@ Graph mixed_graph(const std::vector<Graph>& parts, unsigned seed) {
 }
 
 Ordering order_on_threads(Graph& g, int threads) {
-    model::set_solver_threads(threads);
+    sys::set_pool_threads(threads);
     Ordering o = order(g, true);
-    model::set_solver_threads(0);
+    sys::set_pool_threads(0);
     return o;
 }
 
@@ -178,12 +178,12 @@ TEST(Orderings, NestedDissectionOnThreadsWithRefusedMemory) {
         EXPECT_EQ(sys::page_bytes_in_use(), in_use);
     }
     sys::set_page_budget(in_use);
-    model::set_solver_threads(8);
+    sys::set_pool_threads(8);
     Ordering o{std::vector<int>(g.n), std::vector<int>(g.n)};
     EXPECT_EQ(
         mx::nested_dissection(g.n, g.xadj.data(), g.adjncy.data(), o.perm.data(), o.invp.data()),
         1);
-    model::set_solver_threads(0);
+    sys::set_pool_threads(0);
     sys::set_page_budget(-1);
     EXPECT_EQ(sys::page_bytes_in_use(), in_use);
 }

@@ -5,8 +5,8 @@
 
 #include "model/globals.h"
 #include "model/model_settings.h"
-#include "model/readmodel.h"
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel.h"
+#include "model/reader/readmodel_sections.h"
 #include "model/records.h"
 #include "platform/gfx/canvas.h"
 #include "platform/ui/ui.h"

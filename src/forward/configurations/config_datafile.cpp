@@ -1,6 +1,6 @@
 // The data file of user-defined configurations: the general-array layout with electrode x and
 // depth, borehole electrode lists, noise, water and topography.
-#include "forward/configurations.h"
+#include "forward/configurations/configurations.h"
 
 #include "forward/datafile.h"
 #include "forward/noise.h"

@@ -1,6 +1,6 @@
 // Sensitivity sections of user-defined configurations: the grid and values, the report and
 // Surfer files, the section dialog and the drawing.
-#include "forward/configurations.h"
+#include "forward/configurations/configurations.h"
 
 #include "display/dialog_util.h"
 #include "forward/datafile.h"

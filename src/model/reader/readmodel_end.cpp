@@ -1,7 +1,7 @@
 // The end of a model-file read: the water layers become mesh rows at the top of the grid (with
 // every code table in use moved down), the tank floor gets its grid line, and the mesh nodes are
 // placed under the surface.
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 
 #include "model/mesh_nodes.h"
 #include "model/services.h"

@@ -1,5 +1,5 @@
 // The reader of array configuration files and the writer of the sensitivity report.
-#include "forward/config_file.h"
+#include "forward/configurations/config_file.h"
 
 #include "forward/text_format.h"
 #include "model/services.h"

@@ -1,7 +1,7 @@
 // The runs over an array configuration file in sensitivity and data mode, and the two commands
 // that run a file in data mode.
 #include "forward/commands.h"
-#include "forward/configurations.h"
+#include "forward/configurations/configurations.h"
 #include "forward/datafile.h"
 #include "forward/noise.h"
 

@@ -1,7 +1,7 @@
 // Apparent values of user-defined configurations from the potential tables: the electrode
 // lookups, the potential and geometric sums, and the datum list.
 #include "forward/apparent.h"
-#include "forward/configurations.h"
+#include "forward/configurations/configurations.h"
 
 #include "model/globals.h"
 #include "model/model_settings.h"

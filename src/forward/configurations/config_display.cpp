@@ -1,6 +1,6 @@
 // The sensitivity sections of a configuration file on the screen: the section dialog and the
 // drawing with the configurations' potentials.
-#include "forward/configurations.h"
+#include "forward/configurations/configurations.h"
 
 #include "display/dialog_util.h"
 #include "model/globals.h"

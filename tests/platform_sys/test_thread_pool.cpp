@@ -1,6 +1,6 @@
 // The pool that runs the parallel steps: steps inside steps and steps from several threads at
 // once each do every item once and end, and work run beside the caller is done when joined.
-#include "model/wavenumber_pool.h"
+#include "platform/sys/thread_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@ namespace {
 // A parallel step whose items run steps of their own and work beside them, as the transforms
 // and the strike weights do on the pool's threads.
 void nested_step(std::vector<std::atomic<int>>& counts, int base) {
-    model::run_in_parallel(8, 8, [&](int, int item) {
+    sys::run_in_parallel(8, 8, [&](int, int item) {
         std::atomic<int> inner{0};
-        model::Beside beside([&] { ++counts[std::size_t(base + item * 10)]; });
-        model::run_in_parallel(9, 4, [&](int, int i) {
+        sys::Beside beside([&] { ++counts[std::size_t(base + item * 10)]; });
+        sys::run_in_parallel(9, 4, [&](int, int i) {
             ++counts[std::size_t(base + item * 10 + 1 + i)];
             ++inner;
         });
@@ -43,13 +43,13 @@ TEST(ThreadPool, WavenumbersOnEveryWorkerAndTheWorkersThatLeave) {
         for (int workers : {2, 8, 12}) {
             std::vector<std::atomic<int>> done(12);
             std::atomic<int> left{0};
-            const model::PoolOutcome outcome = model::run_wavenumbers(
+            const sys::StepsOutcome outcome = sys::run_steps(
                 12, workers,
                 [&](int, int l, const std::atomic<bool>&) {
                     ++done[std::size_t(l)];
-                    return model::wavenumber_done;
+                    return sys::step_done;
                 },
-                [](int) {}, [&](int, const std::atomic<bool>&) { ++left; });
+                [] { return false; }, [](int) {}, [&](int, const std::atomic<bool>&) { ++left; });
             EXPECT_FALSE(outcome.aborted);
             EXPECT_EQ(outcome.failed, -1);
             for (const std::atomic<int>& d : done)

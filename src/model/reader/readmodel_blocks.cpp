@@ -1,8 +1,8 @@
 // Rows of one-character block codes: the block-model and cylinder readers, the resistivity-code
 // section of the model file, and the copying of rows into the grid rows added below.
-#include "model/readmodel.h"
+#include "model/reader/readmodel.h"
 
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/ui/ui.h"

@@ -1,7 +1,7 @@
 // The model-file sections after the block-code rows, in file order: IP values, the depth grid's
 // final row count, the array type with default depths and level limit, then the optional
 // results section, topography and the sorting of the measured data.
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 #include "model/services.h"
 
 #include <new>

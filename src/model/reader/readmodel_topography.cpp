@@ -2,7 +2,7 @@
 // that turn the positions and spacings of index-layout data into electrode numbers and whole
 // unit spacings.
 #include "model/mesh_nodes.h"
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"

@@ -1,6 +1,6 @@
 // Model-file sections of the survey line: electrode type, electrodes, data levels, water layers,
 // unit electrode spacing and the remote electrodes.
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 // Model-file section of the IP values: chargeabilities with their block codes, and for a
 // spectral-IP model the Cole-Cole time constants and exponents with theirs and the frequencies.
-#include "model/readmodel.h"
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel.h"
+#include "model/reader/readmodel_sections.h"
 #include "model/services.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 // The frame of the model-file reader: loading the file, the reader's cursor, summary lines and
 // refusals, the model header (name and kind, tank walls), and the sections in file order.
-#include "model/readmodel.h"
+#include "model/reader/readmodel.h"
 
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"

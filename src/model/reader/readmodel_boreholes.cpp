@@ -1,7 +1,7 @@
 // Model-file section of the boreholes: vertical or inclined boreholes with their electrodes,
 // the checks that vertical ones lie on mesh lines, the deepening of the grid below them, and
 // the grid lines below a tank floor.
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 
 #include <algorithm>
 #include <cmath>

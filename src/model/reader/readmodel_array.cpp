@@ -1,7 +1,7 @@
 // Model-file section of the array type: the array code with the offset of the offset arrays or
 // the line of the gradient array, the default depths, the level limit and the end-of-text test.
 #include "model/array_type.h"
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 #include "model/services.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // two commands that run a file in data mode.
 #pragma once
 
-#include "forward/config_file.h"
+#include "forward/configurations/config_file.h"
 #include "model/records_fwd.h"
 #include "platform/ui/ui.h"
 

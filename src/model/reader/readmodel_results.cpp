@@ -1,6 +1,6 @@
 // Model-file results section: the calculated values of an older file (skipped), the potential
 // tables of every electrode pair, and the measured data in the index or general-array layout.
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/ui/ui.h"

@@ -1,7 +1,7 @@
 // Model-file sections of the grid: depths flag, block line, resistivity values, nodes per
 // spacing, grid rows, the horizontal mesh, the depths or radii of the grid lines, the automatic
 // deepening of the grid and the default depths of a file that gives none.
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 
 #include "model/mesh_nodes.h"
 

@@ -2,7 +2,7 @@
 // pole-dipole and Wenner-Schlumberger arrays, by spacing for the others; repeated points merged
 // at the user's choice; the number of electrodes taken from the data.
 #include "model/depth_tables.h"
-#include "model/readmodel_sections.h"
+#include "model/reader/readmodel_sections.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"

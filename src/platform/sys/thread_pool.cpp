@@ -1,7 +1,5 @@
-// The pool of threads that runs a solver's wavenumbers.
-#include "model/wavenumber_pool.h"
-
-#include "model/services.h"
+// The pool of threads that runs the parallel steps of a computation.
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-namespace model {
+namespace sys {
 
 namespace {
 
@@ -132,25 +130,25 @@ class Tasks {
 
 } // namespace
 
-int solver_threads() {
+int pool_threads() {
     const int forced = forced_threads.load();
     if (forced > 0) return forced;
     return std::max(1, int(std::thread::hardware_concurrency()));
 }
 
-void set_solver_threads(int count) {
+void set_pool_threads(int count) {
     forced_threads.store(std::max(count, 0));
 }
 
-PoolOutcome
-run_wavenumbers(int count, int workers, const WavenumberWork& work,
-                const std::function<void(int done)>& progress,
-                const std::function<void(int worker, const std::atomic<bool>& stop)>& left) {
-    PoolOutcome outcome;
+StepsOutcome run_steps(int count, int workers, const StepWork& work,
+                       const std::function<bool()>& aborted,
+                       const std::function<void(int done)>& progress,
+                       const std::function<void(int worker, const std::atomic<bool>& stop)>& left) {
+    StepsOutcome outcome;
     std::atomic<bool> stop{false};
     if (workers <= 1) {
         for (int l = 0; l < count; ++l) {
-            if (check_user_abort() != 0) {
+            if (aborted()) {
                 outcome.aborted = true;
                 return outcome;
             }
@@ -163,7 +161,7 @@ run_wavenumbers(int count, int workers, const WavenumberWork& work,
 
     // A key typed ahead is seen before any work starts, as on one worker: a short loop may end
     // within the owner's first wait.
-    if (check_user_abort() != 0) {
+    if (aborted()) {
         outcome.aborted = true;
         return outcome;
     }
@@ -180,7 +178,7 @@ run_wavenumbers(int count, int workers, const WavenumberWork& work,
                 outcome.code = code;
                 stop.store(true);
             }
-            if (code == wavenumber_done) ++done;
+            if (code == step_done) ++done;
             changed.notify_one();
         }
         if (left) left(w, stop);
@@ -206,7 +204,7 @@ run_wavenumbers(int count, int workers, const WavenumberWork& work,
     int shown = -1;
     for (;;) {
         {
-            // A wavenumber done or the last worker's end that came while this thread was
+            // A step done or the last worker's end that came while this thread was
             // pumping messages is seen here at once: its wake-up went to nobody, and the end
             // of the run would otherwise wait for a whole wait.
             std::unique_lock<std::mutex> lock(mutex);
@@ -216,7 +214,7 @@ run_wavenumbers(int count, int workers, const WavenumberWork& work,
             shown = done;
         }
         // Messages are pumped on this thread only, outside the lock.
-        if (!stop.load() && check_user_abort() != 0) {
+        if (!stop.load() && aborted()) {
             outcome.aborted = true;
             stop.store(true);
         }
@@ -256,4 +254,4 @@ void Beside::join() {
     work_->tasks.finish();
 }
 
-} // namespace model
+} // namespace sys
