@@ -135,12 +135,17 @@ struct Grid {
     std::vector<float> x, y, z, values;
 };
 
-bool fill_axis(float start, float end, float step, std::vector<float>& out) {
-    const int n = round_to_int(std::fabs(end - start) / step) + 1;
-    out.resize(std::size_t(n));
-    for (int i = 0; i < n; ++i)
+// Points along one axis (the span in steps, rounded), as a double: a count the user typed may be
+// far beyond what an int or the product of three axes holds (4194304 points an axis overflow 64
+// bits cubed). Infinite or NaN for spans a float cannot hold.
+double axis_points(float start, float end, float step) {
+    return std::floor(double(std::fabs(end - start) / step) + 0.5) + 1.0;
+}
+
+void fill_axis(float start, float step, std::size_t n, std::vector<float>& out) {
+    out.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
         out[i] = start + float(i) * step;
-    return true;
 }
 
 void create_error(const std::string& path) {
@@ -350,20 +355,26 @@ void calc_3d_sensitivity(Array3DSens& r) {
         model::show_message("The grid spacings must be positive.", "Message");
         return;
     }
+    // The grid is refused before anything is allocated when its values could not all be held
+    // in the machine's memory at once (they are written out together).
+    const double nx = axis_points(r.x_start, r.x_end, r.x_step),
+                 ny = axis_points(r.y_start, r.y_end, r.y_step),
+                 nz = axis_points(r.z_start, r.z_end, r.z_step);
+    const double bytes = nx * ny * nz * double(sizeof(float));
     Grid g;
-    fill_axis(r.x_start, r.x_end, r.x_step, g.x);
-    fill_axis(r.y_start, r.y_end, r.y_step, g.y);
-    fill_axis(r.z_start, r.z_end, r.z_step, g.z);
-    for (float& z : g.z)
-        for (float ez : r.elec_z)
-            if (std::fabs(z - ez) <= 0.0499f) z += 0.05f;
-    const std::size_t total = g.x.size() * g.y.size() * g.z.size();
     try {
-        g.values.resize(total);
+        if (!(bytes <= double(sys::physical_memory_bytes()))) throw std::bad_alloc();
+        fill_axis(r.x_start, r.x_step, std::size_t(nx), g.x);
+        fill_axis(r.y_start, r.y_step, std::size_t(ny), g.y);
+        fill_axis(r.z_start, r.z_step, std::size_t(nz), g.z);
+        g.values.resize(g.x.size() * g.y.size() * g.z.size());
     } catch (const std::exception&) {
         model::show_message("Insufficient memory for the 3-D sensitivity grid.", "Message");
         return;
     }
+    for (float& z : g.z)
+        for (float ez : r.elec_z)
+            if (std::fabs(z - ez) <= 0.0499f) z += 0.05f;
     std::size_t p = 0;
     for (float z : g.z)
         for (float y : g.y)

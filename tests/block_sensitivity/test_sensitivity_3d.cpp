@@ -142,4 +142,26 @@ TEST_F(Output3D, BadSpacingsAndUncreatableFilesAreRefused) {
               "Error Message: Error in creating file\n" + dir.path + "no/dir/x1.dat");
 }
 
+// Grids whose point count overflows, or could not be held, are refused before anything is
+// allocated or written: 4194304 points an axis make 2^66 points, 0 in 64 bits.
+TEST_F(Output3D, GridsBeyondMemoryAreRefusedWithTheMemoryMessage) {
+    const struct {
+        float start, end, step;
+    } cases[] = {{0.0f, 4194303.0f, 1.0f}, {0.0f, 3e38f, 1e-30f}, {-3e38f, 3e38f, 1.0f}};
+    for (const auto& c : cases) {
+        Array3DSens& r = Array3dsens;
+        r.accepted = 1;
+        r.x_start = r.y_start = r.z_start = c.start;
+        r.x_end = r.y_end = r.z_end = c.end;
+        r.x_step = r.y_step = r.z_step = c.step;
+        std::snprintf(r.output_path, sizeof r.output_path, "%sbig.txt", dir.path.c_str());
+        backend.boxes.clear();
+        calc_3d_sensitivity(r);
+        ASSERT_EQ(backend.boxes.size(), 1u) << c.end;
+        EXPECT_EQ(backend.boxes[0].line(),
+                  "Message: Insufficient memory for the 3-D sensitivity grid.");
+        EXPECT_FALSE(sys::file_exists(dir.path + "big1.dat"));
+    }
+}
+
 } // namespace
