@@ -3,6 +3,11 @@
 // axis), the per-cell values they take, and the data set of the ring with its apparent IP,
 // spectra and fitted Cole-Cole parameters.
 //
+// Folder cylinder/ (library vd_cylinder), the top of the solver layer: may include ipsolve (the
+// Cole-Cole response), fdsolve (the spline integrals), matrix, model and platform/sys; included by
+// forward alone (forward/cylinder_path.cpp). Entry points: cyl::solver_inputs, then
+// cyl::solve_transfer_potentials (or _complex), and calc_apparent_cole_cole for the data set.
+//
 // Common ground of the solvers. The mesh (cylinder/mesh.h) has le sectors, le = nelec k with k
 // sectors per electrode spacing, and ne radii of the unit circle r0 = 1 > r1 > ... > r(ne-1) >
 // 0: ne - 1 rings of eight-node quadrilaterals and a centre ring of linear triangles (two per

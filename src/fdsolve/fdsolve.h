@@ -1,5 +1,11 @@
 // The 2.5-D finite-difference forward drivers: potentials of every electrode pair of a block
 // model, from finite-difference solutions at a set of wavenumbers transformed back to space.
+//
+// Folder fdsolve/ (library vd_fdsolve), the lowest of the solver layer: may include matrix, model
+// and platform/sys; included by fesolve, ipsolve and cylinder (wavenumbers, the transform, splines,
+// Bessel functions), sensitivity (the transform) and forward. Entry points: fd::make_inputs, then
+// calaresforward_9pt, calaresforward_dm or calaresforward_dbl (the five-point formulation); the
+// transform back to space is fdsolve/transform.h.
 #pragma once
 
 #include "model/solver_io.h"

@@ -1,6 +1,12 @@
 // The finite-element forward solvers of block models: 2.5-D potentials of every electrode pair
 // from finite-element solutions at a set of wavenumbers, transformed back to space.
 //
+// Folder fesolve/ (library vd_fesolve), in the solver layer above fdsolve: may include fdsolve (the
+// transform, splines, Bessel functions, electrode nodes), matrix, model, platform/ui (the
+// message-box flags) and platform/sys; included by ipsolve (element matrices and the common set-up)
+// and forward. Entry points: fe::make_inputs, then calresfem_sym_dbl (band), calresfem_l_dbl
+// (sparse) or calresfemq4.
+//
 // Common ground (the fields of fe::Inputs). The mesh has nx node columns and nz node rows, node
 // (column c, row r) numbered (c - 1) nz + r down the columns; node_x and node_z hold one float
 // per node in that order (unit spacings, z the depth). `cells` holds two floats per cell

@@ -3,6 +3,12 @@
 // resistivity (the non-linear IP run) and for Cole-Cole spectra frequency by frequency (the
 // spectral IP run).
 //
+// Folder ipsolve/ (library vd_ipsolve), in the solver layer above fesolve: may include fesolve
+// (element matrices and the common set-up), fdsolve, matrix, model, platform/ui and platform/sys;
+// included by cylinder (the Cole-Cole response) and forward. Entry points:
+// calc_potentials_complex_ip (the non-linear IP run) and calc_potentials_spectral_ip, which take
+// the records.
+//
 // Common ground. The mesh has nx node columns and nz node rows at the spacings col_dx (nx - 1)
 // and row_dz (nz - 1), x and depth both from 0 at node (1, 1); node (column c, row r) is
 // numbered (c - 1) nz + r, so the complex symmetric band matrix has the half-bandwidth nz + 1.

@@ -1,6 +1,11 @@
 // Array optimisation by model resolution: for a line of electrodes over a layered block model,
 // an optimised set of four-electrode arrays whose model resolution comes close to that of every
 // allowed array, grown iteration by iteration from a small base set.
+//
+// Folder optimise/ (library vd_optimise), in the command layer above sensitivity: may include
+// sensitivity, display, matrix (packed kernels and the Jacobian and Hessian files), model,
+// platform/ui and platform/sys; no menu item reaches it, only the script runner's `optimise`
+// action from app/veldarin_script.cpp. Entry point: optimise_command (below).
 #pragma once
 
 class ModelResolution;

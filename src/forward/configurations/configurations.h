@@ -1,6 +1,12 @@
 // User-defined array configurations: the runs over a configuration file (sensitivity sections
 // and synthetic data), the electrode lookups, the section dialog, the data-file writers and the
 // two commands that run a file in data mode.
+//
+// Folder forward/configurations/ (library vd_configurations), in the command layer above forward:
+// may include forward (the apparent values and the writers), sensitivity, display, model,
+// platform/ui, platform/gfx and platform/sys; included by shell alone. Entry points:
+// save_general_array_file and sensitivity_nonstd_command (the two commands), and
+// run_configuration_file (the sensitivity sections of a file).
 #pragma once
 
 #include "forward/configurations/config_file.h"

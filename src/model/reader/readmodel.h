@@ -1,5 +1,10 @@
 // The model-file reader: readmodel_2D turns a text model file (*.mod) into ModelSettings, and
 // the two block-code row readers that it and the IP sections share.
+//
+// Folder model/reader/ (library vd_reader), in the model layer above model: may include model,
+// platform/ui, platform/gfx and platform/sys; included by forward alone (the read command in
+// forward/read_command.cpp) and the reader's fuzz target. Entry point: readmodel_2D (below); the
+// sections of a file are read in turn by the readers of readmodel_sections.h.
 #pragma once
 
 #include "model/records_fwd.h"

@@ -1,5 +1,10 @@
 // Software raster canvas: an in-memory picture with the drawing state and operations of a
 // window's device context (pens, brushes, fonts, lines, fills, flood fills, text, blits, BMP).
+//
+// Folder platform/gfx/ (library vd_gfx, FreeType and libpng linked privately), in the platform
+// layer over platform/sys; included by platform/ui and its backends, model, model/reader, display,
+// sensitivity, forward, forward/configurations and shell. Entry point: gfx::Canvas (below), with
+// Canvas::save_bmp for the saved window.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,11 @@
 // Operating-system services of the program: files, page memory, the settings-file format,
 // clocks, the program folder, the processor query and the 15-bit random generator.
 // Everything here is plain and synchronous; nothing draws or asks the user.
+//
+// Folder platform/sys/ (library vd_sys), the lowest library of the program: it includes nothing of
+// the program's and is included by every other folder. Entry points: sys::AtomicFile and
+// sys::save_file (every file saved for the user), sys::page_alloc (the large arrays), and the
+// thread pool sys::run_steps (platform/sys/thread_pool.h).
 #pragma once
 
 #include "platform/sys/no_copy.h"

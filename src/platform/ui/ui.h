@@ -3,6 +3,11 @@
 // The program talks only to these functions; a backend (headless script runner or FLTK window)
 // is installed by the application. With no backend installed every request is answered as if
 // the user had cancelled it (message boxes: Cancel or No where offered, else OK).
+//
+// Folder platform/ui/ (library vd_ui), in the platform layer over platform/gfx and platform/sys;
+// included by the two backends and by model and every folder above it (the backends themselves
+// only by app/). Entry points: ui::set_handlers and ui::dispatch (the event rules), and
+// ui::run_dialog for a dialog template with its procedure.
 #pragma once
 
 #include "platform/sys/no_copy.h"

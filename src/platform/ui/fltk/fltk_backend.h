@@ -1,6 +1,11 @@
 // The interactive backend of the ui layer: the main window with its menu bar, the view of the
 // window surface, scroll bars, child windows, message boxes, modal dialogs and file choosers,
 // drawn with FLTK. FLTK itself stays inside this folder.
+//
+// Folder platform/ui/fltk/ (library vd_ui_fltk, FLTK and X11 linked privately), a backend of
+// platform/ui: may include platform/ui, platform/gfx and platform/sys, nothing of the program;
+// linked only by the programs (app/) and the window tests. Entry points: ui::FltkBackend (the
+// window program) and ui::make_display_backend (a script driving the real window).
 #pragma once
 
 #include "platform/ui/ui.h"

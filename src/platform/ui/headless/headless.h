@@ -1,5 +1,10 @@
 // The headless backend: runs the program from an action script instead of a mouse and keyboard,
 // printing every message box and beep, and checking the script's expectations.
+//
+// Folder platform/ui/headless/ (library vd_ui_headless), a backend of platform/ui: may include
+// platform/ui, platform/gfx and platform/sys, nothing of the program; linked only by the programs
+// (app/), the tests, the benchmarks and the fuzz targets. Entry point: headless::run_script
+// (below); the script's grammar stands at the top of runner.cpp.
 #pragma once
 
 #include "platform/ui/ui.h"
