@@ -352,9 +352,11 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     display.drawn_height = std::min(bottom, display.canvas_height);
     display.drawn_width = std::min(display.plot_width, display.canvas_width);
     ui::show_child(ui::Child::status, true);
+    // Every cell with its own code, as the model sections show it: the reader gives the cells
+    // beyond the file's block columns the codes of the edge blocks, and an edit may change any.
     set_code2res(s, s.nip, s.model_chargeabilities, s.ip_codes, s.cell_conductivity_ip, s.nx_nodes,
-                 s.nz_nodes, s.model_col_start, s.model_col_end, s.resistivity_codes,
-                 s.cell_conductivity, s.model_resistivities);
+                 s.nz_nodes, 1, s.nx_cells, s.resistivity_codes, s.cell_conductivity,
+                 s.model_resistivities);
     model::trace("nip %d ntau %d ncip %d\n", s.nip, s.ntau, s.ncip);
     model::trace("fem %d sfem %d t %d\n", s.fem, s.sparsefem, s.tflag);
 

@@ -657,7 +657,10 @@ int write_text_file(const char* path, Make make, const bool* cancelled = nullptr
 
 int save_inv_datafile(const WriterRecords& records, const char* path, int mode) {
     const ModelSettings& s = records.settings;
-    if (mode == 0) return write_text_file(path, [&] { return forward::model_file_text(records); });
+    if (mode == 0) {
+        forward::warn_unsaved_blocks(s);
+        return write_text_file(path, [&] { return forward::model_file_text(records); });
+    }
     if (s.cylinder_model)
         return write_text_file(path, [&] { return forward::cylinder_data_file_text(records); });
     if (underwater_rule_refuses(s)) {

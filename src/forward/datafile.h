@@ -96,6 +96,24 @@ enum class ModelMesh {
                ///< and no potentials (they belong to the coarser mesh)
 };
 
+/// The cell columns (from 1) whose block codes a model file's rows hold; the reader gives the
+/// cells left and right of them the codes of the first and last.
+struct BlockColumns {
+    int first = 0;
+    int last = 0;
+    /// false when no columns the reader takes (at most (nelec - 1) x nodes per spacing a row)
+    /// hold every cell of the model: the cells beyond them are written as their edge codes.
+    bool complete = true;
+};
+/// The columns model_file_text writes for a block model: the model's own block columns while
+/// every cell beyond them repeats its row's edge code in every code table written (as the
+/// reader leaves them), else whole rows from the first electrode to the last, else whole rows
+/// moved to take in every edited cell.
+BlockColumns written_block_columns(const ModelSettings& s, ModelMesh mesh = ModelMesh::as_read);
+/// When written_block_columns cannot hold every cell of a block model: says that the edited
+/// blocks beyond the first and last electrode are saved with the codes at the row's ends.
+void warn_unsaved_blocks(const ModelSettings& s, ModelMesh mesh = ModelMesh::as_read);
+
 /// The model file with results: the model (title, electrodes, levels, water, unit spacing,
 /// remote electrodes, grid, resistivities, depths, block rows, IP and spectral-IP values,
 /// array type), then the potential tables of the current results when they are calculated

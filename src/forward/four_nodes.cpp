@@ -27,6 +27,7 @@ int save_model_4nodes(const WriterRecords& records, const char* path) {
                             "Error Message");
         return save_not_available;
     }
+    forward::warn_unsaved_blocks(s, forward::ModelMesh::four_nodes);
     if (!forward::save_text_file(path, [&] {
             return forward::model_file_text(records, forward::ModelMesh::four_nodes);
         }))

@@ -7,10 +7,15 @@
 #include "model/array_type.h"
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "model/services.h"
 #include "model/utilities.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace forward {
 
@@ -41,12 +46,76 @@ void value_line(std::string& out, const float* values, int count, const char* la
     if (count <= 0) out += "\n";
 }
 
+bool has_water(const ModelSettings& s) {
+    return s.water_present == 1 && s.nwater_layers > 0;
+}
+
+// The code tables a model file holds rows of.
+std::vector<const std::int32_t*> written_code_tables(const ModelSettings& s) {
+    std::vector<const std::int32_t*> tables{s.resistivity_codes};
+    if (s.nip > 0 || s.ntau > 0) tables.push_back(s.ip_codes);
+    if (s.ntau > 0) tables.insert(tables.end(), {s.tau_codes, s.cexp_codes});
+    return tables;
+}
+
+// Over the written rows of every table: the smallest last column of a row's leading run of
+// equal codes, and the largest first column of its trailing run. Columns first..last hold a
+// row when first is at most the one and last at least the other.
+std::pair<int, int> edge_runs(const ModelSettings& s) {
+    const int nx = s.nx_cells;
+    int lead = nx, trail = 1;
+    for (const std::int32_t* codes : written_code_tables(s))
+        for (int r = (has_water(s) ? s.nwater : 0) + 1; r <= s.nz_nodes - 1; ++r) {
+            const std::int32_t* row = codes + index2d(1, r, nx);
+            int c = 1;
+            while (c < nx && row[c] == row[0])
+                ++c;
+            lead = std::min(lead, c);
+            c = nx;
+            while (c > 1 && row[c - 2] == row[nx - 1])
+                --c;
+            trail = std::max(trail, c);
+        }
+    return {lead, trail};
+}
+
+} // namespace
+
+BlockColumns written_block_columns(const ModelSettings& s, ModelMesh mesh) {
+    const auto [lead, trail] = edge_runs(s);
+    const int m = s.margin_columns;
+    const int width = std::max(1, (s.nelec - 1) * s.nodes_per_spacing);
+    // The mesh of 4 nodes per spacing has the same margin and two columns for each one here.
+    const int lowest = mesh == ModelMesh::four_nodes ? (m + 2) / 2 : 1;
+    auto holds = [&](int first, int last) {
+        return first >= lowest && first <= lead && last >= trail && last <= s.nx_cells;
+    };
+    if (holds(s.model_col_start, s.model_col_end)) return {s.model_col_start, s.model_col_end};
+    if (holds(m, m + width - 1)) return {m, m + width - 1};
+    const int first = std::max({lowest, trail - width + 1, std::min(m, lead)});
+    if (holds(first, first + width - 1)) return {first, first + width - 1};
+    return {m, m + width - 1, false};
+}
+
+void warn_unsaved_blocks(const ModelSettings& s, ModelMesh mesh) {
+    if (s.cylinder_model == 1 || written_block_columns(s, mesh).complete) return;
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "Some edited blocks cannot be saved!\nA row of a model file holds %d blocks, "
+                  "from the first\nto the last electrode. The edited blocks further\nout are "
+                  "saved with the codes of the blocks at\nthe ends of their row.",
+                  (s.nelec - 1) * s.nodes_per_spacing);
+    model::show_message(text, "Message");
+}
+
+namespace {
+
 class ModelFileText {
   public:
     ModelFileText(const WriterRecords& r, ModelMesh mesh)
-        : r_(r), s_(r.settings), a_(s_.unit_spacing),
-          water_(s_.water_present == 1 && s_.nwater_layers > 0),
-          water_rows_(water_ ? s_.nwater : 0), split_(mesh == ModelMesh::four_nodes ? 2 : 1) {}
+        : r_(r), s_(r.settings), a_(s_.unit_spacing), water_(has_water(s_)),
+          water_rows_(water_ ? s_.nwater : 0), split_(mesh == ModelMesh::four_nodes ? 2 : 1),
+          columns_(s_.cylinder_model == 1 ? BlockColumns{} : written_block_columns(s_, mesh)) {}
     std::string build();
 
   private:
@@ -54,8 +123,9 @@ class ModelFileText {
     const ModelSettings& s_;
     const float a_;
     const bool water_;
-    const int water_rows_; ///< grid rows the water takes at the top
-    const int split_;      ///< mesh columns a block column becomes (2: from 2 to 4 nodes)
+    const int water_rows_;       ///< grid rows the water takes at the top
+    const int split_;            ///< mesh columns a block column becomes (2: from 2 to 4 nodes)
+    const BlockColumns columns_; ///< cell columns of the block rows (block models)
     std::string out_;
 
     void survey();
@@ -146,8 +216,11 @@ void ModelFileText::grid() {
     out_ += "2\n";
     // The reader appends the water resistivities to the list again.
     const int model_values = s_.nresis - (water_ ? s_.nwater_layers : 0);
-    appendf(out_, "%d,%d,%d\n", split_ * s_.first_block_offset, split_ * s_.blocks_per_row,
-            model_values);
+    const int offset =
+        s_.cylinder_model == 1 ? s_.first_block_offset : columns_.first - s_.margin_columns;
+    const int blocks =
+        s_.cylinder_model == 1 ? s_.blocks_per_row : columns_.last - columns_.first + 1;
+    appendf(out_, "%d,%d,%d\n", split_ * offset, split_ * blocks, model_values);
     appendf(out_, "%d\n", split_ * s_.nodes_per_spacing);
     value_line(out_, s_.model_resistivities, model_values, "%10.3f");
     if (s_.cylinder_model == 1) {
@@ -198,7 +271,7 @@ void ModelFileText::code_rows(const std::int32_t* codes) {
     }
     for (int r = water_rows_ + 1; r <= s_.nz_nodes - 1; ++r) {
         std::string row;
-        for (int c = s_.model_col_start; c <= s_.model_col_end; ++c)
+        for (int c = columns_.first; c <= columns_.last; ++c)
             row.append(std::size_t(split_), code_char(codes[index2d(c, r, s_.nx_cells)]));
         out_ += row + "\n";
     }

@@ -92,8 +92,9 @@ model::SolverResult calc_potentials_spectral_ip(ModelSettings& s, const ProgLim&
     PageArray<float> tau(cells), cexp(cells);
     CellGrids sigma;
     if (!tau.ok() || !cexp.ok() || !sigma.allocate(cells)) return fe::report_no_memory();
-    set_fem_cell_values(nxc, nzc, s.model_taus, s.tau_codes, tau.get(), s.model_col_start,
-                        s.model_col_end, s.cexp_codes, cexp.get(), s.model_cexps);
+    // Every cell with its own codes, as for the resistivities and chargeabilities below.
+    set_fem_cell_values(nxc, nzc, s.model_taus, s.tau_codes, tau.get(), 1, nxc, s.cexp_codes,
+                        cexp.get(), s.model_cexps);
     ip::Inputs in = ip::make_inputs(s, limits);
     in.sigma_re = sigma.re.get();
     in.sigma_im = sigma.im.get();

@@ -288,3 +288,152 @@ TEST(ModelFile, SmallChargeabilitiesKeepTheirDigits) {
     EXPECT_EQ(forward::exact_value("%10.3f", 0.0015f), "0.00150000001");
     EXPECT_EQ(forward::exact_value("%10.2f", 0.001f), "0.00100000005");
 }
+
+namespace {
+
+using Cell = std::pair<int, int>; ///< cell column and row, from 1
+
+// Two layers (100 ohm-m, 4 m, over 20 ohm-m; Wenner, 25 electrodes 2 m apart, 4 nodes per
+// spacing), each row of one code (`blocks` 1) or of the whole row between the first and the
+// last electrode (96, cell columns 20 to 115). With `ip` the two layers have chargeabilities 0
+// and 0.05 in rows of their own. The `edited` cells of whole rows take a third value of each
+// list: 10 ohm-m and 0.2.
+std::string two_layer_text(int blocks, bool ip, const std::vector<Cell>& edited) {
+    const bool third = !edited.empty();
+    auto rows = [&] {
+        std::string text;
+        for (int r = 1; r <= 13; ++r) {
+            std::string row;
+            for (int k = 0; k < blocks; ++k) {
+                const bool in =
+                    std::find(edited.begin(), edited.end(), Cell{20 + k, r}) != edited.end();
+                row += in ? '2' : r <= 7 ? '0' : '1';
+            }
+            text += row + "\n";
+        }
+        return text;
+    };
+    std::string t = "Two layers\n25\n8\n0\n2.0\n2\n0 " + std::to_string(blocks) + "\n" +
+                    (third ? "3\n4\n100 20 10\n" : "2\n4\n100 20\n") +
+                    "13\n0.5 1 1.5 2 2.5 3 4 5 6.2 7.6 9.4 11.6 14.4\n" + rows();
+    if (ip)
+        t += std::string("IP present\n") + (third ? "3\n0.0 0.05 0.2\n" : "2\n0.0 0.05\n") + rows();
+    return t + "1\n";
+}
+
+// What the mouse editor does: a third value in each list, given to `cells`.
+void edit_cells(ModelSettings& m, const std::vector<Cell>& cells, bool ip) {
+    if (m.nresis == 2) m.model_resistivities[m.nresis++] = 10.0f;
+    if (ip && m.nip == 2) m.model_chargeabilities[m.nip++] = 0.2f;
+    for (const auto& [c, r] : cells) {
+        m.resistivity_codes[index2d(c, r, m.nx_cells)] = 2;
+        if (ip) m.ip_codes[index2d(c, r, m.nx_cells)] = 2;
+    }
+    model::model_edited(m);
+}
+
+// The cells and the calculated data of a model.
+struct CellsAndData {
+    std::vector<int> codes;
+    std::vector<float> res, ip;
+    explicit CellsAndData(const ModelSettings& m) {
+        const int cells = m.nx_cells * m.nz_cells;
+        codes.assign(m.resistivity_codes, m.resistivity_codes + cells);
+        if (m.nip > 0) codes.insert(codes.end(), m.ip_codes, m.ip_codes + cells);
+        res.assign(m.app_resistivity, m.app_resistivity + m.ndata);
+        if (m.nip > 0) ip.assign(m.app_ip, m.app_ip + m.ndata);
+    }
+};
+
+float largest_change(const std::vector<float>& a, const std::vector<float>& b) {
+    float worst = 0.0f;
+    for (std::size_t d = 0; d < a.size() && d < b.size(); ++d)
+        worst = std::max(worst, std::fabs(b[d] - a[d]) / std::max(std::fabs(a[d]), 1e-6f));
+    return worst;
+}
+
+// 36 cells of the 20 ohm-m layer, 4 to 7.6 m deep and 18 to 24 m along the line.
+std::vector<Cell> block_in_the_lower_layer() {
+    std::vector<Cell> cells;
+    for (int r = 8; r <= 10; ++r)
+        for (int c = 56; c <= 67; ++c)
+            cells.push_back({c, r});
+    return cells;
+}
+
+} // namespace
+
+// A model whose rows are one code each is calculated and saved with its edited cells, not its
+// rows: the edit changes the data exactly as the same cells written out in whole rows do, and
+// the model saved, read back and calculated again has the same cells and the same data, for
+// edits beside the first electrode too. The calculation took the code of each row's first
+// block and the writer wrote the rows as they were read, so both lost every edit.
+TEST(ModelFile, EditedCellsAreCalculatedAndSavedAsTheyAreShown) {
+    const std::vector<Cell> block = block_in_the_lower_layer();
+    for (const bool ip : {false, true}) {
+        SCOPED_TRACE(ip ? "with IP codes" : "resistivity codes");
+        RoundTrip whole_rows;
+        whole_rows.read(whole_rows.home.write("whole.mod", two_layer_text(96, ip, block)));
+        whole_rows.calculate();
+        const CellsAndData expected(whole_rows.r.m);
+
+        RoundTrip t;
+        t.read(t.home.write("one_code.mod", two_layer_text(1, ip, {})));
+        t.calculate();
+        const CellsAndData unedited(t.r.m);
+        edit_cells(t.r.m, block, ip);
+        t.calculate();
+        const CellsAndData edited(t.r.m);
+        EXPECT_EQ(edited.codes, expected.codes);
+        EXPECT_EQ(edited.res, expected.res);
+        EXPECT_EQ(edited.ip, expected.ip);
+        EXPECT_GT(largest_change(unedited.res, edited.res), 0.01f);
+        if (ip) {
+            EXPECT_GT(largest_change(unedited.ip, edited.ip), 0.01f);
+        }
+
+        // Column 19 lies left of the first electrode, inside the model section shown.
+        edit_cells(t.r.m, {{19, 8}, {19, 9}}, ip);
+        t.calculate();
+        const CellsAndData before(t.r.m);
+        EXPECT_GT(largest_change(edited.res, before.res), 1e-4f);
+        const forward::BlockColumns columns = forward::written_block_columns(t.r.m);
+        EXPECT_EQ(columns.first, 18);
+        EXPECT_EQ(columns.last, 113);
+        EXPECT_TRUE(columns.complete);
+        t.resaved("edited.mod");
+        const CellsAndData after(t.r.m);
+        EXPECT_EQ(after.codes, before.codes);
+        ASSERT_EQ(after.res.size(), before.res.size());
+        for (std::size_t d = 0; d < before.res.size(); ++d)
+            EXPECT_NEAR(after.res[d], before.res[d], 1e-6f * before.res[d]) << d;
+        EXPECT_EQ(after.ip.size(), before.ip.size());
+        for (std::size_t d = 0; d < before.ip.size(); ++d)
+            EXPECT_NEAR(after.ip[d], before.ip[d], 1e-6f * std::fabs(before.ip[d]) + 1e-7f) << d;
+    }
+}
+
+// The rows of a model file hold the blocks of one electrode line's width: edits left of the
+// first and right of the last electrode together are wider, and the save says that those
+// blocks are saved with the codes at the ends of their rows. Unedited models keep the block
+// columns they were read with.
+TEST(ModelFile, EditsWiderThanARowAreReported) {
+    RoundTrip t;
+    t.read(t.home.write("one_code.mod", two_layer_text(1, false, {})));
+    forward::BlockColumns columns = forward::written_block_columns(t.r.m);
+    EXPECT_EQ(columns.first, 20);
+    EXPECT_EQ(columns.last, 20);
+    edit_cells(t.r.m, {{19, 8}, {116, 9}}, false);
+    columns = forward::written_block_columns(t.r.m);
+    EXPECT_FALSE(columns.complete);
+    EXPECT_EQ(columns.first, 20);
+    EXPECT_EQ(columns.last, 115);
+    t.h.answer("file " + t.home.file("wide.mod"));
+    save_results_command(Progdisplay, t.r.m, 0);
+    EXPECT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written);
+    EXPECT_TRUE(t.h.showed("Some edited blocks cannot be saved!\\nA row of a model file holds 96 "
+                           "blocks"))
+        << t.h.output();
+    const std::string text = read_file(t.home.file("wide.mod"));
+    EXPECT_NE(text.find("\n0,96,3\n"), std::string::npos);
+}
