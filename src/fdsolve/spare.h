@@ -3,20 +3,20 @@
 // of a node's stencil terms by the conductivities of its cells.
 #pragma once
 
+#include "platform/sys/no_copy.h"
+
 /// A fixed set of four (or eight) wavenumbers with their weights for a transform over
 /// wavenumber, in units of the reciprocal unit electrode spacing. The weights make
 /// Σ weights[i]·K0(wavenumbers[i]·r) approximate 1/r (within 1 % for 0.5 <= r <= 20 with the
 /// four, within 0.1 % for 0.5 <= r <= 50 with the eight). Owns both arrays (24 doubles each,
 /// from page memory); not copyable.
-class InverseFourier {
+class InverseFourier : sys::NoCopy {
   public:
     /// Takes the two arrays and writes the set of four; count stays 0 (and the arrays null)
     /// when the memory is refused.
     InverseFourier();
     /// Releases the weights, then the wavenumbers, each only when it was taken.
     ~InverseFourier();
-    InverseFourier(const InverseFourier&) = delete;
-    InverseFourier& operator=(const InverseFourier&) = delete;
 
     /// Overwrites both arrays with the set of eight and sets count to 8 (nothing when the
     /// arrays were refused).

@@ -426,7 +426,7 @@ model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
         work.push_back(std::move(more));
     }
     std::vector<model::SolverResult> results(std::size_t(setup.nk));
-    const sys::StepsOutcome outcome = sys::run_steps(
+    const sys::StepsOutcome outcome = fe::run_wavenumbers(
         setup.nk, int(work.size()),
         [&](int w, int iky, const std::atomic<bool>& stop) {
             results[std::size_t(iky)] =
@@ -435,10 +435,7 @@ model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
             if (status == model::SolverStatus::user_abort) return sys::step_stopped;
             return status == model::SolverStatus::ok ? sys::step_done : 1;
         },
-        user_aborted,
-        [&](int done) {
-            fe::report_progress("Finite-Element Calculations - %5.1f%% completed", done, setup.nk);
-        });
+        "Finite-Element Calculations - %5.1f%% completed");
     work.clear();
     if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
     if (outcome.failed >= 0) {

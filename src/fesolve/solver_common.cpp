@@ -148,6 +148,12 @@ void report_progress(const char* format, int iky, int nky) {
     update_status(text, round_to_int(percentage * 0.01f * float(Statuswind.bar_width)));
 }
 
+sys::StepsOutcome run_wavenumbers(int nky, int workers, const sys::StepWork& work,
+                                  const char* format) {
+    return sys::run_steps(nky, workers, work, user_aborted,
+                          [format, nky](int done) { report_progress(format, done, nky); });
+}
+
 model::SolverResult check_mesh_and_electrodes(const Inputs& in, int nky, int min_nky) {
     using model::SolverStatus;
     const int nx = in.nx, nz = in.nz, n = in.nelec_total, nelec = in.nelec;

@@ -4,6 +4,7 @@
 
 #include "model/solver_io.h"
 #include "model/utilities.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,6 +38,12 @@ model::SolverResult report_error(model::SolverStatus status, const char* format,
 /// Progress of wavenumber iky of nky: `format` (with one %5.1f) at 100 iky / nky percent and
 /// the bar of that fraction of StatusWind::bar_width.
 void report_progress(const char* format, int iky, int nky);
+
+/// The wavenumber loop of a solver: work(worker, iky, stop) for every iky < nky on `workers`
+/// threads (sys::run_steps), stopped by the user's break keys (user_aborted), with the progress
+/// `format` (report_progress) as the wavenumbers are done.
+sys::StepsOutcome run_wavenumbers(int nky, int workers, const sys::StepWork& work,
+                                  const char* format);
 
 /// Checks what every solver needs: 2 <= nx, nz; 2 <= n <= the leading dimension of the output
 /// tables (in.lead); nelec surface electrodes in columns margin_columns + e nodes_per_spacing

@@ -446,16 +446,13 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
         work.push_back(std::move(more));
     }
     std::vector<WavenumberFailure> failures(std::size_t(in.nky));
-    const sys::StepsOutcome outcome = sys::run_steps(
+    const sys::StepsOutcome outcome = fe::run_wavenumbers(
         in.nky, int(work.size()),
         [&](int w, int iky, const std::atomic<bool>& stop) {
             return solve_wavenumber(in, setup, iky, work[std::size_t(w)], values,
                                     failures[std::size_t(iky)], stop);
         },
-        user_aborted,
-        [&](int done) {
-            fe::report_progress("Finite-Element calculations - %5.1f%% completed", done, in.nky);
-        });
+        "Finite-Element calculations - %5.1f%% completed");
     work.clear();
     if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
     if (outcome.failed >= 0) {

@@ -4,6 +4,7 @@
 
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "platform/sys/no_copy.h"
 
 #include <memory>
 
@@ -11,12 +12,10 @@
 /// of the list and reads nothing else, so that it may run on any thread while the settings are
 /// used elsewhere (nothing may write the list meanwhile); place() writes the ordered list into
 /// the settings, working it out first if it has not been.
-class DatumOrder {
+class DatumOrder : sys::NoCopy {
   public:
     DatumOrder();
     ~DatumOrder();
-    DatumOrder(const DatumOrder&) = delete;
-    DatumOrder& operator=(const DatumOrder&) = delete;
     /// Whether a list waits for its order.
     bool pending() const;
     void work_out();
