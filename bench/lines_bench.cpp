@@ -12,6 +12,9 @@
 //                           finite elements; then the --reference models
 //   lines_bench --reference short lines, layered and contact models against their analytic
 //                           values
+//   lines_bench --writers   the data file and the model file with results of the three lines
+//                           (finite differences): seconds to make each text and to save it
+//                           (made, written and synced), the fastest of LINES_BENCH_REPEAT runs
 //
 // Selections for the tables, from the environment: LINES_BENCH_ARRAYS (names or parts of them,
 // comma-separated), LINES_BENCH_LINES (electrode counts), LINES_BENCH_METHODS (fd, fe),
@@ -24,6 +27,7 @@
 // (summed over the threads that ran it; the transform's and the apparent values' are those of
 // the calling thread).
 #include "forward/commands.h"
+#include "forward/datafile.h"
 #include "forward/mesh_reach.h"
 #include "model/datum_points.h"
 #include "model/globals.h"
@@ -200,6 +204,8 @@ class Session {
         if (std::system(command.c_str()) != 0)
             std::fprintf(stderr, "could not remove %s\n", home_.c_str());
     }
+
+    const std::string& home() const { return home_; }
 
     Result run(int nelec, const ArrayCase& a, Depths depths, int fem, double break_after = -1) {
         return run(model_text(nelec, a, depths), a, fem, nullptr, break_after);
@@ -430,11 +436,64 @@ void reference_models(Session& s) {
         }
 }
 
+// The fastest of `repeats` calls of `work`, in wall-clock seconds.
+template <class Work> double fastest(int repeats, Work work) {
+    double best = 0.0;
+    for (int k = 0; k < repeats; ++k) {
+        const double start = sys::wall_seconds();
+        work();
+        const double seconds = sys::wall_seconds() - start;
+        if (k == 0 || seconds < best) best = seconds;
+    }
+    return best;
+}
+
+void writers(Session& s) {
+    const char* repeat = std::getenv("LINES_BENCH_REPEAT");
+    const int repeats = repeat ? std::max(1, std::atoi(repeat)) : 3;
+    std::printf("Writers after a finite-difference dipole-dipole calculation: seconds to make the "
+                "text on 1 and %d threads, and to save the file on %d (text, write, sync)\n",
+                sys::pool_threads(), sys::pool_threads());
+    std::printf("%5s %7s %-12s %10s %9s %9s %9s %9s\n", "elec", "data", "file", "bytes", "1 [s]",
+                "text [s]", "save [s]", "MB/s");
+    for (int nelec : lines) {
+        if (!wanted("LINES_BENCH_LINES", std::to_string(nelec))) continue;
+        const Result r = s.run(nelec, arrays[4], Depths::default_16, 0);
+        if (!r.ok) continue;
+        ModelSettings& m = Modelsettings;
+        m.noise_level = 0.0f;
+        const WriterRecords records{m, Proglim, Potentialtables, Systemsettings, Progdisplay};
+        for (int mode : {1, 0}) {
+            std::size_t bytes = 0;
+            auto text = [&] {
+                bytes =
+                    (mode ? forward::data_file_text(records) : forward::model_file_text(records))
+                        .size();
+            };
+            sys::set_pool_threads(1);
+            const double one = fastest(repeats, text);
+            sys::set_pool_threads(0);
+            const double all = fastest(repeats, text);
+            const std::string path = s.home() + (mode ? "line.dat" : "line_results.mod");
+            const double save = fastest(repeats, [&] {
+                save_inv_datafile_from_record(m, Systemsettings, Progdisplay, mode, path.c_str());
+            });
+            std::printf("%5d %7d %-12s %10zu %9.4f %9.4f %9.4f %9.1f\n", nelec, r.data,
+                        mode ? "data" : "model+result", bytes, one, all, save,
+                        double(bytes) / 1e6 / save);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const bool full = argc > 1 && std::strcmp(argv[1], "--accuracy") == 0;
     Session s;
+    if (argc > 1 && std::strcmp(argv[1], "--writers") == 0) {
+        writers(s);
+        return 0;
+    }
     if (!std::getenv("LINES_BENCH_SKIP_SPEED")) {
         speed(s);
         if (!std::getenv("LINES_BENCH_SKIP_ABORT")) abort_latency(s);

@@ -1,4 +1,5 @@
-// The fractional-n rows that the data files add for dipole-dipole and Wenner-Schlumberger.
+// The fractional-n rows that the data files add for dipole-dipole, Wenner-Schlumberger and
+// pole-dipole.
 #pragma once
 
 #include "forward/noise.h"
@@ -16,36 +17,64 @@ struct AdditionalRow {
     int c1 = 0, c2 = 0, p1 = 0, p2 = 0;
 };
 
-/// Calls row(r) for every fractional-n row of internal code 5 (C2 = p, C1 = p + b, P1 = C1 + m,
-/// P2 = P1 + b) or 7 (C1 = p, P1 = p + m, P2 = P1 + b, C2 = P2 + m) on nelec electrodes:
-/// b = 2 .. (nelec - 3) / 3 (at most 24), m = 1 .. nelec - 2b for 5 or nelec - b for 7 (at most
-/// 20), p = 1 .. nelec - span with span 2b + m or b + 2m. With a noise level above 0 each (b, m)
-/// draws one deviate a row, in row order.
-template <class Row> void additional_rows(int code, int nelec, float level, Row row) {
+/// The rows of one dipole length b and separation m: p = 1 .. factors.size(), each with its
+/// noise factor 1 + L G.
+struct AdditionalGroup {
+    int b = 0, m = 0, span = 0;
+    std::vector<float> factors;
+};
+
+/// The group of b and m spanning `span` steps on nelec electrodes (none when the span leaves no
+/// row): with a noise level above 0 it draws one deviate a row, in row order.
+inline void add_group(std::vector<AdditionalGroup>& groups, int b, int m, int span, int nelec,
+                      float level) {
+    const int rows = nelec - span;
+    if (rows < 1) return;
+    AdditionalGroup g{b, m, span, std::vector<float>(std::size_t(rows), 0.0f)};
+    if (level > 0.0f) gaussian_noise_array(rows, g.factors.data());
+    for (float& f : g.factors)
+        f = 1.0f + level * deviate_within(f, level, 1.0f);
+    groups.push_back(std::move(g));
+}
+
+/// The groups of internal code 5 or 7 on nelec electrodes, in file order: b = 2 ..
+/// (nelec - 3) / 3 (at most 24), m = 1 .. nelec - 2b for 5 or nelec - b for 7 (at most 20),
+/// span 2b + m or b + 2m.
+inline std::vector<AdditionalGroup> additional_groups(int code, int nelec, float level) {
+    std::vector<AdditionalGroup> groups;
     const int top = std::min((nelec - 3) / 3, 24);
     for (int b = 2; b <= top; ++b) {
         const int mmax = std::min(code == 5 ? nelec - 2 * b : nelec - b, 20);
-        for (int m = 1; m <= mmax; ++m) {
-            AdditionalRow r;
-            r.b = b;
-            r.m = m;
-            r.span = code == 5 ? 2 * b + m : b + 2 * m;
-            const int rows = nelec - r.span;
-            if (rows < 1) continue;
-            r.n = float(m) / float(b);
-            std::vector<float> g(std::size_t(rows), 0.0f);
-            if (level > 0.0f) gaussian_noise_array(rows, g.data());
-            for (r.p = 1; r.p <= rows; ++r.p) {
-                const int p = r.p;
-                r.factor = 1.0f + level * deviate_within(g[std::size_t(p - 1)], level, 1.0f);
-                if (code == 5)
-                    r.c2 = p, r.c1 = p + b, r.p1 = p + b + m, r.p2 = p + 2 * b + m;
-                else
-                    r.c1 = p, r.p1 = p + m, r.p2 = p + m + b, r.c2 = p + b + 2 * m;
-                row(r);
-            }
-        }
+        for (int m = 1; m <= mmax; ++m)
+            add_group(groups, b, m, code == 5 ? 2 * b + m : b + 2 * m, nelec, level);
     }
+    return groups;
+}
+
+/// Row p (1-based) of group g of code 5 (C2 = p, C1 = p + b, P1 = C1 + m, P2 = P1 + b) or 7
+/// (C1 = p, P1 = p + m, P2 = P1 + b, C2 = P2 + m).
+inline AdditionalRow additional_row_of(int code, const AdditionalGroup& g, int p) {
+    AdditionalRow r;
+    r.b = g.b;
+    r.m = g.m;
+    r.span = g.span;
+    r.p = p;
+    r.n = float(g.m) / float(g.b);
+    r.factor = g.factors[std::size_t(p - 1)];
+    const int b = g.b, m = g.m;
+    if (code == 5)
+        r.c2 = p, r.c1 = p + b, r.p1 = p + b + m, r.p2 = p + 2 * b + m;
+    else
+        r.c1 = p, r.p1 = p + m, r.p2 = p + m + b, r.c2 = p + b + 2 * m;
+    return r;
+}
+
+/// Calls row(r) for every fractional-n row of internal code 5 or 7 on nelec electrodes, in file
+/// order (additional_groups).
+template <class Row> void additional_rows(int code, int nelec, float level, Row row) {
+    for (const AdditionalGroup& g : additional_groups(code, nelec, level))
+        for (int p = 1; p <= int(g.factors.size()); ++p)
+            row(additional_row_of(code, g, p));
 }
 
 } // namespace forward

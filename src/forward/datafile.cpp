@@ -68,14 +68,16 @@ class DataFileText {
     bool cancelled_ = false; ///< the user cancelled the voltage noise dialog
 
     bool has_water() const { return s_.zwatermax != 0.0f; }
+    void reserve_text();
     void header();
     void ip_block();
     void draw_deviates();
     void store_datum_tables();
     void keep_signs();
-    void location_columns(int d);
+    void location_columns(std::string& out, int d) const;
     GeneralPositions general_positions(int d) const;
-    void general_columns(const GeneralPositions& p);
+    void general_columns(std::string& out, const GeneralPositions& p) const;
+    void datum_columns(std::string& out, int d) const;
     // Column formats of a datum's values: the value, its error, the IP value, the IP error.
     struct ValueFormats {
         const char* value;
@@ -83,8 +85,8 @@ class DataFileText {
         const char* ip;
         const char* ip_error;
     };
-    void value_columns(const WrittenDatum& w, const ValueFormats& f);
-    void plain_value_columns(const WrittenDatum& w, const ValueFormats& f);
+    void value_columns(std::string& out, const WrittenDatum& w, const ValueFormats& f) const;
+    void plain_value_columns(std::string& out, const WrittenDatum& w, const ValueFormats& f) const;
     WrittenDatum noisy_values(int w, int d) const;
     void percentage_pass();
     void voltage_pass();
@@ -92,9 +94,9 @@ class DataFileText {
     void water_block();
     void noise_report();
     void additional_measurements();
-    void additional_group(bool reverse);
-    void additional_row(float x, int b, float n, float k, int c1, int c2, int p1, int p2,
-                        float factor);
+    void pole_dipole_rows(const std::vector<AdditionalGroup>& groups, bool reverse);
+    void additional_row(std::string& out, float x, int b, float n, float k, int c1, int c2, int p1,
+                        int p2, float factor) const;
     void remote_section();
     void general_copy();
 };
@@ -115,6 +117,7 @@ std::string DataFileText::build() {
     for (int d = 0; d < s_.ndata; ++d)
         if (datum_formed(s_, d)) data_.push_back(d);
     store_datum_tables();
+    reserve_text();
 
     header();
     draw_deviates();
@@ -134,6 +137,19 @@ std::string DataFileText::build() {
     if (!general_) general_copy();
     appendf(out_, "\n%s\n", r_.system.version_text);
     return out_;
+}
+
+// Room for the whole text at once, from the line counts and generous line lengths: a text
+// that grew by doubling would be copied and its pages touched twice over.
+void DataFileText::reserve_text() {
+    const std::size_t line = 96 + 32 * std::size_t(nfreq_);
+    // Fractional-n rows: at most 23 dipole lengths of 20 separations (5 and 7), or 2 x 4 of 20
+    // (6 and 10), each fewer than nelec rows.
+    std::size_t rows = 0;
+    if (code_ == 5 || code_ == 7) rows = std::size_t(23 * 20) * std::size_t(std::max(nelec_, 0));
+    if (code_ == 6 || code_ == 10)
+        rows = std::size_t(2 * 4 * 20) * std::size_t(std::max(nelec_, 0));
+    out_.reserve(2 * line * data_.size() + 64 * rows + 4096);
 }
 
 void DataFileText::header() {
@@ -238,9 +254,17 @@ void DataFileText::keep_signs() {
     }
 }
 
-void DataFileText::location_columns(int d) {
+void DataFileText::location_columns(std::string& out, int d) const {
     const float xf = x0_ + (float(s_.datum_first_electrode[d]) - 1.0f) * a_;
-    index_location_columns(out_, code_, xf, float(s_.datum_a[d]) * a_, s_.datum_n[d]);
+    index_location_columns(out, code_, xf, float(s_.datum_a[d]) * a_, s_.datum_n[d]);
+}
+
+// The electrode positions of datum d (general-array layout) or its location columns.
+void DataFileText::datum_columns(std::string& out, int d) const {
+    if (general_)
+        general_columns(out, general_positions(d));
+    else
+        location_columns(out, d);
 }
 
 GeneralPositions DataFileText::general_positions(int d) const {
@@ -289,37 +313,39 @@ GeneralPositions DataFileText::general_positions(int d) const {
     return p;
 }
 
-void DataFileText::general_columns(const GeneralPositions& p) {
+void DataFileText::general_columns(std::string& out, const GeneralPositions& p) const {
     auto x = [this](float steps) { return x0_ + a_ * steps; };
-    appendf(out_, "%1d ", p.count);
+    appendf(out, "%1d ", p.count);
     if (p.count == 2)
-        append_values(out_, "%10.4f,0.0  %10.4f,0.0", {x(p.c1), x(p.p1)});
+        append_values(out, "%10.4f,0.0  %10.4f,0.0", {x(p.c1), x(p.p1)});
     else if (p.count == 3)
-        append_values(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0", {x(p.c1), x(p.p1), x(p.p2)});
+        append_values(out, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0", {x(p.c1), x(p.p1), x(p.p2)});
     else
-        append_values(out_, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0  %10.4f,0.0",
+        append_values(out, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0  %10.4f,0.0",
                       {x(p.c1), x(p.c2), x(p.p1), x(p.p2)});
 }
 
 // A spectral datum: its value and the in-phase and quadrature pairs; otherwise as
 // plain_value_columns.
-void DataFileText::value_columns(const WrittenDatum& w, const ValueFormats& f) {
+void DataFileText::value_columns(std::string& out, const WrittenDatum& w,
+                                 const ValueFormats& f) const {
     if (spectral_) {
-        appendf(out_, "%13.8f", w.rho);
+        appendf(out, "%13.8f", w.rho);
         for (std::size_t j = 0; j + 1 < w.pairs.size(); j += 2)
-            appendf(out_, " %13.8f %13.8f", w.pairs[j], w.pairs[j + 1]);
+            appendf(out, " %13.8f %13.8f", w.pairs[j], w.pairs[j + 1]);
         return;
     }
-    plain_value_columns(w, f);
+    plain_value_columns(out, w, f);
 }
 
 // The value, its error with errors_, then with has_ip_ the IP value and its error.
-void DataFileText::plain_value_columns(const WrittenDatum& w, const ValueFormats& f) {
-    append_values(out_, f.value, {w.rho}, true);
-    if (errors_) append_values(out_, f.error, {w.e_rho}, true);
+void DataFileText::plain_value_columns(std::string& out, const WrittenDatum& w,
+                                       const ValueFormats& f) const {
+    append_values(out, f.value, {w.rho}, true);
+    if (errors_) append_values(out, f.error, {w.e_rho}, true);
     if (!has_ip_) return;
-    append_values(out_, f.ip, {w.ip}, true);
-    if (errors_) append_values(out_, f.ip_error, {w.e_ip}, true);
+    append_values(out, f.ip, {w.ip}, true);
+    if (errors_) append_values(out, f.ip_error, {w.e_ip}, true);
 }
 
 WrittenDatum DataFileText::noisy_values(int w, int d) const {
@@ -355,20 +381,20 @@ WrittenDatum DataFileText::noisy_values(int w, int d) const {
 }
 
 void DataFileText::percentage_pass() {
+    written_.reserve(data_.size());
     for (std::size_t w = 0; w < data_.size(); ++w) {
-        const int d = data_[w];
-        written_.push_back(noisy_values(int(w), d));
-        if (voltage_) continue;
-        if (general_)
-            general_columns(general_positions(d));
-        else
-            location_columns(d);
-        // The error column has five decimals without IP values and four with them.
-        const char* error = has_ip_ ? " %13.4f" : " %13.5f";
-        value_columns(written_.back(), {"%13.4f", error, " %10.4f", error});
-        out_ += "\n";
-        model::trace("%5d %12.4f\n", int(w) + 1, written_.back().rho);
+        written_.push_back(noisy_values(int(w), data_[w]));
+        if (!voltage_) model::trace("%5d %12.4f\n", int(w) + 1, written_.back().rho);
     }
+    if (voltage_) return;
+    // The error column has five decimals without IP values and four with them.
+    const char* error = has_ip_ ? " %13.4f" : " %13.5f";
+    append_items(out_, int(written_.size()), 256, [&](std::string& out, int w) {
+        const WrittenDatum& v = written_[std::size_t(w)];
+        datum_columns(out, v.d);
+        value_columns(out, v, {"%13.4f", error, " %10.4f", error});
+        out += "\n";
+    });
 }
 
 void DataFileText::voltage_pass() {
@@ -393,7 +419,7 @@ void DataFileText::voltage_pass() {
     double log_sum = 0.0, ip_sum = 0.0;
     for (std::size_t w = 0; w < count; ++w) {
         const int d = data_[w];
-        WrittenDatum& out = written_[w];
+        WrittenDatum& datum = written_[w];
         const float rho0 = s_.app_resistivity[d];
         const float m0 = s_.app_ip[d];
         // The noisy potential keeps its sign, the noisy IP stays within 0 .. 1000 mV/V.
@@ -401,15 +427,12 @@ void DataFileText::voltage_pass() {
         g_[count + w] = deviate_within(g_[count + w], level_, m0, 1000.0f);
         const float rho = (v[w] + s_.noise_amplitude * g_[w]) * k[w];
         const float ip_noise = m0 * level_ * g_[count + w];
-        out.rho = rho;
-        out.e_rho = std::fabs(rho - rho0);
-        out.ip = m0 + ip_noise;
-        out.e_ip = std::fabs(ip_noise);
-        if (general_)
-            general_columns(general_positions(d));
-        else
-            location_columns(d);
-        plain_value_columns(out, {"%13.4f", " %13.4f", "%13.4f", " %13.4f"});
+        datum.rho = rho;
+        datum.e_rho = std::fabs(rho - rho0);
+        datum.ip = m0 + ip_noise;
+        datum.e_ip = std::fabs(ip_noise);
+        datum_columns(out_, d);
+        plain_value_columns(out_, datum, {"%13.4f", " %13.4f", "%13.4f", " %13.4f"});
         out_ += "\n";
         if (rho > 0.0f && rho0 > 0.0f) log_sum += std::fabs(std::log(rho) - std::log(rho0));
         ip_sum += std::fabs(ip_noise);
@@ -467,49 +490,57 @@ void DataFileText::noise_report() {
 void DataFileText::additional_measurements() {
     out_ += "Additional measurements\n";
     if (code_ == 6 || code_ == 10) {
+        // Both groups' deviates are drawn before any row is made, in the order of the rows.
+        std::vector<AdditionalGroup> groups[2];
+        for (std::vector<AdditionalGroup>& g : groups)
+            for (int b = 2; b <= 5; ++b)
+                for (int m = 1; m <= 20; ++m)
+                    add_group(g, b, m, b + m, nelec_, level_);
         out_ += "\n";
-        additional_group(false);
+        pole_dipole_rows(groups[0], false);
         out_ += "\n";
-        additional_group(true);
+        pole_dipole_rows(groups[1], true);
         return;
     }
-    additional_rows(code_, nelec_, level_, [&](const AdditionalRow& r) {
-        const float n = r.n, b = float(r.b);
-        const float k =
-            code_ == 5 ? float(pi * b * n * (n + 1.0) * (n + 2.0)) : float(pi * b * n * (n + 1.0));
-        // On the axis of the main rows, x0 included: a row and a main datum of the same
-        // electrodes stand at the same x, where the inversion program puts them both.
-        const float x = x0_ + r.span * a_ / 2.0f + float(r.p - 1) * a_;
-        additional_row(x, r.b, n, k, r.c1, r.c2, r.p1, r.p2, r.factor);
+    const std::vector<AdditionalGroup> groups = additional_groups(code_, nelec_, level_);
+    append_items(out_, int(groups.size()), 1, [&](std::string& out, int i) {
+        const AdditionalGroup& g = groups[std::size_t(i)];
+        for (int p = 1; p <= int(g.factors.size()); ++p) {
+            const AdditionalRow r = additional_row_of(code_, g, p);
+            const float n = r.n, b = float(r.b);
+            const float k = code_ == 5 ? float(pi * b * n * (n + 1.0) * (n + 2.0))
+                                       : float(pi * b * n * (n + 1.0));
+            // On the axis of the main rows, x0 included: a row and a main datum of the same
+            // electrodes stand at the same x, where the inversion program puts them both.
+            const float x = x0_ + r.span * a_ / 2.0f + float(r.p - 1) * a_;
+            additional_row(out, x, r.b, n, k, r.c1, r.c2, r.p1, r.p2, r.factor);
+        }
     });
 }
 
-void DataFileText::additional_group(bool reverse) {
-    for (int b = 2; b <= 5; ++b)
-        for (int m = 1; m <= 20; ++m) {
-            const int span = b + m;
-            const int rows = nelec_ - span;
-            if (rows < 1) continue;
-            const float n = float(m) / float(b);
-            const float k = float(2.0 * pi * b * n * (n + 1.0));
-            std::vector<float> g(std::size_t(rows), 0.0f);
-            if (level_ > 0.0f) gaussian_noise_array(rows, g.data());
-            for (int p = 1; p <= rows; ++p) {
-                const float x = x0_ + span * a_ / 2.0f + float(p - 1) * a_; // x0 as above
-                const float factor =
-                    1.0f + level_ * deviate_within(g[std::size_t(p - 1)], level_, 1.0f);
-                if (reverse)
-                    additional_row(x, b, -n, k, p + b + m, 0, p + b, p, factor);
-                else
-                    additional_row(x, b, n, k, p, 0, p + m, p + m + b, factor);
-            }
+// The pole-dipole rows of `groups` (C1 = p, P1 = p + m, P2 = P1 + b), or with `reverse` the
+// same rows mirrored (P2 = p, P1 = p + b, C1 = P1 + m), written with -n.
+void DataFileText::pole_dipole_rows(const std::vector<AdditionalGroup>& groups, bool reverse) {
+    append_items(out_, int(groups.size()), 1, [&](std::string& out, int i) {
+        const AdditionalGroup& g = groups[std::size_t(i)];
+        const int b = g.b, m = g.m;
+        const float n = float(m) / float(b);
+        const float k = float(2.0 * pi * b * n * (n + 1.0));
+        for (int p = 1; p <= int(g.factors.size()); ++p) {
+            const float x = x0_ + g.span * a_ / 2.0f + float(p - 1) * a_; // x0 as above
+            const float factor = g.factors[std::size_t(p - 1)];
+            if (reverse)
+                additional_row(out, x, b, -n, k, p + b + m, 0, p + b, p, factor);
+            else
+                additional_row(out, x, b, n, k, p, 0, p + m, p + m + b, factor);
         }
+    });
 }
 
 // One fractional-n row: dV of the present pairs, the factor k (or the exact underwater one),
 // and the noise factor of the row. Rows whose values cannot be formed are left out.
-void DataFileText::additional_row(float x, int b, float n, float k, int c1, int c2, int p1, int p2,
-                                  float factor) {
+void DataFileText::additional_row(std::string& out, float x, int b, float n, float k, int c1,
+                                  int c2, int p1, int p2, float factor) const {
     const int big_n = r_.limits.max_electrodes;
     auto pot = [&](const double* t, int i, int j) { return t[index2d(i, j, big_n)]; };
     double dv = pot(s_.potential_table_a, c1, p1) - pot(s_.potential_table_a, c1, p2);
@@ -535,9 +566,9 @@ void DataFileText::additional_row(float x, int b, float n, float k, int c1, int 
                    factor);
     if (dv == 0.0 || !std::isfinite(rho) || !std::isfinite(ip)) return;
     if (has_ip_)
-        append_values(out_, "%10.3f %10.3f %8.5f %13.4f %13.4f\n", {x, b * a_, n, rho, ip}, true);
+        append_values(out, "%10.3f %10.3f %8.5f %13.4f %13.4f\n", {x, b * a_, n, rho, ip}, true);
     else
-        append_values(out_, "%10.3f %10.3f %8.5f %13.4f\n", {x, b * a_, n, rho}, true);
+        append_values(out, "%10.3f %10.3f %8.5f %13.4f\n", {x, b * a_, n, rho}, true);
 }
 
 void DataFileText::remote_section() {
@@ -556,11 +587,12 @@ void DataFileText::remote_section() {
 // that carried other noise would give the inversion two different data sets.
 void DataFileText::general_copy() {
     out_ += "\n\nGeneral array format\n";
-    for (const WrittenDatum& w : written_) {
-        general_columns(general_positions(w.d));
-        value_columns(w, {"%13.5f", " %13.5f", " %10.4f", " %13.5f"});
-        out_ += "\n";
-    }
+    append_items(out_, int(written_.size()), 256, [&](std::string& out, int i) {
+        const WrittenDatum& w = written_[std::size_t(i)];
+        general_columns(out, general_positions(w.d));
+        value_columns(out, w, {"%13.5f", " %13.5f", " %10.4f", " %13.5f"});
+        out += "\n";
+    });
 }
 
 } // namespace

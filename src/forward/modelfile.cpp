@@ -332,9 +332,11 @@ bool ModelFileText::potentials_readable() const {
 // eight digits changed them in the third decimal when the file was read back.
 void ModelFileText::potential_table(const double* table) {
     const int n = r_.limits.max_electrodes;
-    for (int i = 1; i < s_.nelec; ++i)
+    append_items(out_, s_.nelec - 1, 8, [&](std::string& out, int row) {
+        const int i = row + 1;
         for (int j = i + 1; j <= s_.nelec; ++j)
-            appendf(out_, "%.15e %s", table[index2d(i, j, n)], j == s_.nelec ? "\n" : ",");
+            appendf(out, "%.15e %s", table[index2d(i, j, n)], j == s_.nelec ? "\n" : ",");
+    });
 }
 
 void ModelFileText::potentials() {

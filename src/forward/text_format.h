@@ -1,17 +1,30 @@
-// Formatted text for the writers: printf-style appending and numbers that read back exactly.
+// Formatted text for the writers: the characters printf would write, made without a printf call
+// per value, and numbers that read back exactly or keep their size.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 
 namespace forward {
 
-/// Appends the printf-style formatted text to `out`.
+/// Appends the printf-style formatted text to `out`: the same characters vsnprintf writes.
+/// Conversions %[-][width][.precision] with d, i, f, e, g, s or c, and %%, are formatted here;
+/// a format with any other conversion, flag or length goes to vsnprintf whole.
 void appendf(std::string& out, const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+
+/// Appends printf's "%<width>.<precision>f" of `value` ("%-..." with `left`).
+void append_fixed(std::string& out, double value, int width, int precision, bool left = false);
+/// Appends printf's "%<width>.<precision>e" of `value`.
+void append_exponent(std::string& out, double value, int width, int precision, bool left = false);
+/// Appends printf's "%<width>.<precision>g" of `value`.
+void append_general(std::string& out, double value, int width, int precision, bool left = false);
+/// Appends printf's "%<width>d" of `value`.
+void append_int(std::string& out, long long value, int width, bool left = false);
 
 /// `value` in the printf-style `format` (one float conversion) when that text reads back as
 /// the same float, else with nine significant digits in the same field width: for the values
@@ -29,5 +42,12 @@ std::string significant_value(const char* format, float value);
 /// conversion than "%%".
 void append_values(std::string& out, const char* format, std::initializer_list<double> values,
                    bool calculated = false);
+
+/// Appends the texts of items 0 .. count - 1 in item order, each made by make(text, i) appending
+/// item i to `text`. Runs of `per_run` consecutive items are made on the pool's threads, so
+/// `make` reads only what the items share and changes nothing else: the text is the same on
+/// any number of threads.
+void append_items(std::string& out, int count, int per_run,
+                  const std::function<void(std::string& text, int item)>& make);
 
 } // namespace forward
