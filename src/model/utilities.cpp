@@ -24,15 +24,27 @@ bool continues_number(char b) {
     return starts_number(b) || b == 'e' || b == 'E' || b == 'd' || b == 'D';
 }
 
-// Scans the next number token into `token` (at most 80 bytes and a zero); empty at the end.
-void scan_number_token(const char* buffer, std::int32_t& cursor, std::int32_t length,
-                       char (&token)[81]) {
-    int taken = 0;
+// Converts the next number token with `convert` (given a zero-terminated copy); the token is
+// empty at the end. The whole token is one number however long it is: a number written with
+// thousands of leading zeros or digits reads as that number, not as several. Tokens of up to 80
+// bytes are copied into a local buffer, longer ones into a string of their own.
+template <class Convert>
+auto convert_number_token(const char* buffer, std::int32_t& cursor, std::int32_t length,
+                          Convert convert) {
     while (cursor < length && !starts_number(buffer[cursor]))
         ++cursor;
-    while (cursor < length && taken < 80 && continues_number(buffer[cursor]))
-        token[taken++] = buffer[cursor++];
-    token[taken] = '\0';
+    const std::int32_t first = cursor;
+    while (cursor < length && continues_number(buffer[cursor]))
+        ++cursor;
+    const std::size_t size = std::size_t(cursor - first);
+    char token[81];
+    if (size < sizeof token) {
+        std::memcpy(token, buffer + first, size);
+        token[size] = '\0';
+        return convert(token);
+    }
+    const std::string long_token(buffer + first, size);
+    return convert(long_token.c_str());
 }
 
 // A pass of the Shell sort with gap `gap` inserts each element of every chain p, p + gap, ...
@@ -107,19 +119,18 @@ int read_buffer_line(const char* buffer, char* destination, std::int32_t& cursor
 }
 
 double read_buffer_real(const char* buffer, std::int32_t& cursor, std::int32_t length) {
-    char token[81];
-    scan_number_token(buffer, cursor, length, token);
-    return std::atof(token);
+    return convert_number_token(buffer, cursor, length,
+                                [](const char* token) { return std::atof(token); });
 }
 
 std::int32_t read_buffer_int(const char* buffer, std::int32_t& cursor, std::int32_t length) {
-    char token[81];
-    scan_number_token(buffer, cursor, length, token);
-    // strtol saturates where atol would overflow; the value is then held to 32 bits.
-    const long value = std::strtol(token, nullptr, 10);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
+    return convert_number_token(buffer, cursor, length, [](const char* token) {
+        // strtol saturates where atol would overflow; the value is then held to 32 bits.
+        const long value = std::strtol(token, nullptr, 10);
+        if (value > INT32_MAX) return INT32_MAX;
+        if (value < INT32_MIN) return INT32_MIN;
+        return static_cast<std::int32_t>(value);
+    });
 }
 
 void shell_sort_real_index(int ascending, float* values, std::int32_t* index, int n) {

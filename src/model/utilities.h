@@ -21,8 +21,9 @@ class ModelSettings;
 int read_buffer_line(const char* buffer, char* destination, std::int32_t& cursor,
                      std::int32_t length, std::int32_t destination_size);
 /// Passes over every byte that cannot start a number (letters, commas, blanks, line ends), then
-/// takes a token of '-', '+', digits, 'e', 'E', 'd', 'D' and '.' (at most 80 bytes) and converts
-/// its longest leading number with atof. The cursor ends on the first byte not taken.
+/// takes a token of '-', '+', digits, 'e', 'E', 'd', 'D' and '.' (of any length: a long token is
+/// one number) and converts its longest leading number with atof. The cursor ends on the first
+/// byte not taken.
 double read_buffer_real(const char* buffer, std::int32_t& cursor, std::int32_t length);
 /// As read_buffer_real, converting the token with atol (sign and decimal digits): "12.7" gives
 /// 12 with the cursor after the 7.

@@ -102,6 +102,10 @@ TEST(ConfigurationReader, RefusesWithItsMessage) {
          "BOX [Error Message] Error in x-spacing of 1.00!"},
         {"dz negative", head + "S\n0,5,1\nz\n1,2,-0.5\n", 0,
          "BOX [Error Message] Error in z-spacing of -0.50!"},
+        {"negative resistivity", head + "S\n0,5,1\nz\n1,2,0.5\nR\n-100\nI\n1\nV\n1\n", 0,
+         "BOX [Error Message] Material resistivity is -100.000!\\nIt must be a positive value."},
+        {"no current", head + "S\n0,5,1\nz\n1,2,0.5\nR\n100\nI\n0\nV\n1\n", 0,
+         "BOX [Error Message] Maximum current is 0.000!\\nIt must be a positive value."},
         {"new count 5",
          "T\nNumber of arrays\n1\nUnit electrode spacing\n1.0\nNew\n5 0,0 1,0 2,0 3,0\n", 1,
          "BOX [Error Message] Number of electrodes is 5 in array configuration 1!\\nIt must be "
@@ -224,6 +228,26 @@ TEST(ConfigurationReader, NewLayoutReadsTheNamedElectrodes) {
     ASSERT_TRUE(h.ok) << h.boxes;
     EXPECT_EQ(h.file.arrays[0].x[c2], (1.5f - 1.0f) / 0.5f);
     EXPECT_TRUE(echoed(h, "New array format, first electrode location -1.00"));
+}
+
+// A line of 2 MB reads as what it holds: a coordinate written with two million digits is one
+// number, and a label of that length is one label. The 2 MB number used to be read as 25000
+// numbers of 80 digits, and every later value shifted.
+TEST(ConfigurationReader, LinesOfMegabytesReadAsTheyAre) {
+    std::string digits = new_layout;
+    digits.replace(digits.find("1.5,0.0"), 3, "1.5" + std::string(2 << 20, '0'));
+    const Read number = parse(digits, 1, 0.5f);
+    ASSERT_TRUE(number.ok) << number.boxes;
+    EXPECT_EQ(number.file.arrays[0].x[c2], 3.0f);
+    EXPECT_EQ(number.file.arrays[2].x[p2], 5.0f);
+
+    std::string label = old_layout;
+    label.replace(label.find("Wenner"), 6, std::string(2 << 20, 'W'));
+    const Read labelled = parse(label + grid);
+    ASSERT_TRUE(labelled.ok) << labelled.boxes;
+    EXPECT_EQ(labelled.file.arrays[0].x[c2], 3.0f);
+    EXPECT_EQ(labelled.file.arrays[1].count, 2);
+    EXPECT_EQ(labelled.file.grid.min_potential, 200.0f);
 }
 
 TEST(ConfigurationReader, AllowsTheSameSpacingAndSensitivityModeNeedsTheGrid) {

@@ -65,10 +65,15 @@ const ReaderCase reader_cases[] = {
     {"byte 255 before a number", "\xff\xff-5", -1, {{'I', -5, "", 4}}},
     {"nothing read at or past the length", "123456", 3, {{'I', 123, "", 3}, {'I', 0, "", 3}}},
     {"line stops at the length", "abcdef", 3, {{'L', 64, "abc", 3}}},
-    {"token of more than 80 bytes is split",
-     std::string(85, '1'),
+    // A token used to end after 80 bytes, its rest read as the next number.
+    {"token of more than 80 bytes is one number",
+     std::string(85, '1') + " 7",
      -1,
-     {{'R', 1.1111111111111111e79, "", 80}, {'I', 11111, "", 85}}},
+     {{'R', 1.1111111111111111e84, "", 85}, {'I', 7, "", 87}}},
+    {"100000 leading zeros",
+     std::string(100000, '0') + "41," + std::string(100000, '0') + "2.5e-1",
+     -1,
+     {{'I', 41, "", 100002}, {'R', 0.25, "", 200009}}},
 };
 
 TEST(TextReaders, TableOfBuffers) {

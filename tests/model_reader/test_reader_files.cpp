@@ -368,3 +368,18 @@ TEST(ReaderFiles, GridRowsUpToTheRoomLeftForWaterAndFloor) {
     EXPECT_EQ(m().nz_nodes, 170 - 1);
     EXPECT_EQ(code(40, rows + 3 + 14), code(40, 15));
 }
+
+// A number is one token however many digits it has: 100000 leading zeros before the electrode
+// count and a resistivity of 100000 digits read as the numbers they write. The electrode count
+// used to be read as 0 ("Too few electrodes!").
+TEST(ReaderFiles, NumbersOfAnyLengthReadAsTheyAre) {
+    std::string text = replace_once(fixture_text("block_point.mod"), "\n41\n8\n",
+                                    "\n" + std::string(100000, '0') + "41\n8\n");
+    text = replace_once(text, "10 20 30", "10 20." + std::string(100000, '0') + " 30");
+    const ReadOutcome out = read_text(text);
+    EXPECT_EQ(out.result, 0);
+    EXPECT_TRUE(out.boxes.empty()) << (out.boxes.empty() ? "" : out.boxes[0].text);
+    EXPECT_EQ(m().nelec, 41);
+    EXPECT_EQ(m().model_resistivities[1], 20.0f);
+    EXPECT_EQ(m().model_resistivities[2], 30.0f);
+}
