@@ -146,11 +146,18 @@ void read_grid(ConfigReader& r, ConfigurationFile& f) {
     if (!(g.dz > 0.0f) || !(g.z2 - g.z1 > g.dz) || !std::isfinite(g.z2 - g.z1))
         r.refuse("Error in z-spacing of %.2f!", double(g.dz * a));
     r.line();
+    // The potentials of the configurations are proportional to both: a resistivity or a
+    // current of 0 or less would give potentials of 0 or of the wrong sign.
     g.resistivity = r.real();
     r.showf("Resistivity %.3f", double(g.resistivity));
+    if (!(g.resistivity > 0.0f) || !std::isfinite(g.resistivity))
+        r.refuse("Material resistivity is %.3f!\nIt must be a positive value.",
+                 double(g.resistivity));
     r.line();
     g.current = r.real();
     r.showf("Maximum current %.3f", double(g.current));
+    if (!(g.current > 0.0f) || !std::isfinite(g.current))
+        r.refuse("Maximum current is %.3f!\nIt must be a positive value.", double(g.current));
     r.line();
     g.min_potential = r.real();
     r.showf("Minimum potential %.3f", double(g.min_potential));
