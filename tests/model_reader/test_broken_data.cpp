@@ -10,7 +10,7 @@ namespace {
 struct BrokenCase {
     const char* name;
     std::string text;
-    const char* message;
+    std::string message;
     const char* caption;
     bool beep;
 };
@@ -47,6 +47,12 @@ std::string without_array_line(const char* name) {
 
 const char* const E = "Error Message";
 const char* const S = "Electrode spacing error";
+
+// The reader's message for a file that ends after line `line` with values still to come.
+std::string end_of_file(int line) {
+    return "Error in model data file!\nThe file ends after line " + std::to_string(line) +
+           ", before all the model values were read.\nPlease check your file format.";
+}
 
 std::vector<BrokenCase> broken_cases() {
     const std::string last_datum = "    3.75000,     2.50000, 1.000,   1101.00,    1101.50";
@@ -85,6 +91,27 @@ std::vector<BrokenCase> broken_cases() {
          "Error in C value.\nThe C value for model number 1 is 1.00.\nThis parameters can only "
          "have\na value of between 0 and 1.\n",
          E, true},
+        {"chargeability below -1", change("ip_water_layers.mod", "0.01 0.02", "0.01 -1e30"),
+         "You cannot have a chargeability value of less than -1.0.\nPlease check you input "
+         "model file format.",
+         E, true},
+        {"frequency of -1 Hz", change("spectral_ip.mod", "0.5 2.0 8.0", "0.5 -1 8.0"),
+         "Error in frequency value.\nThe frequency value number 2 is -1.000.\nThe frequency "
+         "values must be greater than 0.\nPlease check you input model file format.",
+         E, true},
+        {"frequency of 0", change("spectral_ip.mod", "0.5 2.0 8.0", "0 2.0 8.0"),
+         "Error in frequency value.\nThe frequency value number 1 is 0.000.\nThe frequency "
+         "values must be greater than 0.\nPlease check you input model file format.",
+         E, true},
+        // ---- Files cut inside a list whose count or header they give ----
+        {"cut after the IP header", cut_after("ip_water_layers.mod", "IP values\n"),
+         end_of_file(28), E, true},
+        {"cut in the chargeabilities", cut_after("ip_water_layers.mod", "IP values\n3\n0.01"),
+         end_of_file(30), E, true},
+        {"cut in the frequencies", cut_after("spectral_ip.mod", "Hz\n0.5 2.0"), end_of_file(62), E,
+         true},
+        {"cut before the equatorial offset", without_array_line("block_point.mod") + "8\n",
+         end_of_file(22), E, true},
         {"one frequency", change("spectral_ip.mod", "Frequencies\n4\n", "Frequencies\n1\n"),
          "Number of frequency values is 1.\nYou must have at least 2 frequency values.", E, true},
         {"13 frequencies", change("spectral_ip.mod", "Frequencies\n4\n", "Frequencies\n13\n"),
@@ -127,6 +154,14 @@ std::vector<BrokenCase> broken_cases() {
          "Error in data point 4!\nNumber of electrodes is 5.\nThere can only be 2 to 4 "
          "electrodes.",
          "Data Error 10", true},
+        {"first potential table cut short", cut_after("results_index.mod", "1.0003000e+02 ,"),
+         "Error in reading file!\nPlease check your file format.", E, true},
+        {"general data cut before a datum", cut_after("results_general.mod", "10,0, 90.0, 9.0\n"),
+         "There is a problem in reading data point 5!\nPlease check the file format.", E, true},
+        {"general data cut before the count",
+         cut_after("results_general.mod", "General array "
+                                          "data\n"),
+         end_of_file(82), E, true},
         {"general data cut short", cut_after("results_general.mod", "\n2, -1,0, 1,0, 70.0"),
          "There is a problem in reading data point 5!\nPlease check the file format.", E, true},
         {"index data cut short", cut_after("results_index.mod", last_datum.substr(0, 42)),
@@ -158,6 +193,12 @@ std::vector<BrokenCase> broken_cases() {
          "Number of elevation data points is 0.\nYou must have at least 1 point.\nPlease check "
          "your file format.",
          E, false},
+        {"cut after the elevation point count", cut_after("topography.mod", "\n2\n5\n"),
+         end_of_file(72), E, true},
+        {"cut after two elevation points", cut_after("topography.mod", "\n10 10\n15 11\n"),
+         end_of_file(74), E, true},
+        {"cut in the electrode values", cut_after("topography.mod", "\n0.1000\n0.2000\n"),
+         end_of_file(81), E, true},
         {"elevation points going back",
          change("topography.mod", "\n15 11\n20 13\n", "\n15 11\n14 13\n"),
          "Error in elevation points 2 and 3.\nThe x of point 3 is 14, less than the x\nof point "
@@ -225,6 +266,7 @@ TEST(BrokenData, ValuesAtTheLimitsRead) {
         replace_once(true_distances, "\n10 10\n15 11\n", "\n10 10\n15 19.9\n"),
         replace_once(true_distances, "\n15 11\n20 13\n", "\n15 11\n15 11\n"),
         change("ip_water_layers.mod", "0.01 0.02", "0.01 0.999"),
+        change("ip_water_layers.mod", "0.01 0.02", "0.01 -1.0"),
         change("ip_water_layers.mod", "IP values\n3\n0.01 0.02 0.05", "IP values\n33\n" + zeros),
         change("spectral_ip.mod", "0.25 0.5", "0.999 0.001"),
         change("spectral_ip.mod", "Frequencies\n4\nFrequency values in Hz\n0.5 2.0 8.0 32.0",

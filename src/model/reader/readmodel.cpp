@@ -41,15 +41,7 @@ void ModelReader::require_number() {
     std::int32_t at = cursor;
     while (at < length && separator(text[at]))
         ++at;
-    if (at >= length) {
-        std::int32_t last = length;
-        while (last > 0 && separator(text[last - 1]))
-            --last;
-        fail(1, "Error Message",
-             "Error in model data file!\nThe file ends after line %d, before all the model "
-             "values were read.\nPlease check your file format.",
-             line_number(last > 0 ? last - 1 : 0));
-    }
+    if (at >= length) expect_number();
     if (starts_number(text[at])) return;
     std::int32_t end = at;
     while (end < length && end - at < 40 && !separator(text[end]))
@@ -61,13 +53,30 @@ void ModelReader::require_number() {
          line_number(at), word.c_str());
 }
 
+// The end of the text before the next number: the file is refused, naming its last line.
+void ModelReader::expect_number() {
+    std::int32_t at = cursor;
+    while (at < length && !starts_number(text[at]))
+        ++at;
+    if (at < length) return;
+    std::int32_t last = length;
+    while (last > 0 && separator(text[last - 1]))
+        --last;
+    fail(1, "Error Message",
+         "Error in model data file!\nThe file ends after line %d, before all the model "
+         "values were read.\nPlease check your file format.",
+         line_number(last > 0 ? last - 1 : 0));
+}
+
 std::int32_t ModelReader::read_int() {
     if (numbers_required) require_number();
+    if (values_expected) expect_number();
     return read_buffer_int(text, cursor, length);
 }
 
 float ModelReader::read_real() {
     if (numbers_required) require_number();
+    if (values_expected) expect_number();
     const float value = static_cast<float>(read_buffer_real(text, cursor, length));
     refuse_unless_finite(value);
     return value;

@@ -36,6 +36,7 @@ int cylinder_array_code(ModelReader& r, int code) {
 void read_offset_or_gradient_line(ModelReader& r) {
     ModelSettings& m = r.model;
     if (m.array_type == 8 || m.array_type == 10) {
+        const ExpectedValues offset_follows(r);
         m.electrode_offset = r.read_real();
         if (m.electrode_offset < 0.25f * m.unit_spacing ||
             m.electrode_offset > 10.0f * m.unit_spacing) {

@@ -72,6 +72,12 @@ void refuse_chargeability(ModelReader& r, float value) {
         r.fail_quiet(1, "Error Message",
                      "You cannot have a chargeability value of greater than 1.0.\nPlease "
                      "check you input model file format.");
+    // Negative chargeabilities are taken (negative IP effects), but not beyond -1: -1e30 gave
+    // apparent chargeabilities of -1e33 mV/V.
+    if (value < -1.0f)
+        r.fail_quiet(1, "Error Message",
+                     "You cannot have a chargeability value of less than -1.0.\nPlease "
+                     "check you input model file format.");
     // A chargeability of exactly 1 leaves no conductivity for the IP pass, whose matrix
     // then cannot be factorised.
     if (value == 1.0f)
@@ -136,6 +142,16 @@ void read_frequencies(ModelReader& r) {
         char item[64];
         std::snprintf(item, sizeof item, value >= 1.0f ? "%.1f " : "%.3f ", value);
         summary += item;
+        // A frequency of 0 or less has no Cole-Cole response (-1 Hz was taken as direct
+        // current).
+        if (!(value > 0.0f)) {
+            r.print(summary);
+            r.fail_quiet(1, "Error Message",
+                         "Error in frequency value.\nThe frequency value number %d is %.3f.\n"
+                         "The frequency values must be greater than 0.\nPlease check you input "
+                         "model file format.",
+                         i + 1, value);
+        }
     }
     r.print(summary);
 }
@@ -155,6 +171,8 @@ void read_ip_section(ModelReader& r) {
     }
     const bool spectral = is_spectral_letter(first) || is_spectral_letter(second);
     if (spectral) r.print("Spectral IP model");
+    // The header says the values follow: a file that ends before them is cut short.
+    const ExpectedValues expected(r);
     // One beep for every IP model, before any value is read; the messages that follow have
     // none of their own.
     ::beep();

@@ -61,7 +61,8 @@ void skip_calculated_values(ModelReader& r) {
 }
 
 // The upper triangle of the nelec x nelec pair table, row by row, then mirrored; check(i, j,
-// value) runs after each value. Returns false when the text ran out of numbers.
+// value) runs after each value. Returns false, at once, when the text ran out of numbers (a cut
+// is not a value to check).
 template <class Check> bool read_pair_table(ModelReader& r, double* table, Check check) {
     const int n = r.model.nelec;
     const int stride = r.limits.max_electrodes;
@@ -69,6 +70,7 @@ template <class Check> bool read_pair_table(ModelReader& r, double* table, Check
     for (int i = 1; i <= n - 1; ++i)
         for (int j = i + 1; j <= n; ++j) {
             table[index2d(i, j, stride)] = read_double(r, missing);
+            if (missing) return false;
             check(i, j, table[index2d(i, j, stride)]);
         }
     for (int i = 1; i <= n - 1; ++i)
@@ -81,24 +83,24 @@ void read_potentials(ModelReader& r) {
     ModelSettings& m = r.model;
     if (!section_present(r, m.pot_values_present, "Potential values present.")) return;
     const char* cut_short = "Error in reading file!\nPlease check your file format.";
-    read_pair_table(r, m.potential_table_a, [&](int, int, double value) {
+    // A table that runs out of numbers was cut short; a last value without a line end is not.
+    const bool complete = read_pair_table(r, m.potential_table_a, [&](int, int, double value) {
         if (value <= 0.0)
             r.fail(1, error_caption,
                    "Error in reading potential values!\nThe output file produced by VELDARIN "
                    "might\nhave been accidentally changed.");
     });
-    // A table that runs out of numbers was cut short; a last value without a line end is not.
-    if (!read_pair_table(r, m.potential_table_b, [](int, int, double) {}))
+    if (!complete || !read_pair_table(r, m.potential_table_b, [](int, int, double) {}))
         r.fail(1, error_caption, "%s", cut_short);
     if (m.nip <= 0) return;
     r.print("IP potential values present.");
-    bool complete = read_pair_table(r, m.potential_table_a_ip, [](int, int, double) {});
     const int stride = r.limits.max_electrodes;
-    complete &= read_pair_table(r, m.potential_table_b_ip, [&](int i, int j, double) {
-        if (m.potential_table_a_ip[index2d(i, j, stride)] <= 0.0)
-            m.calc_values_present = m.pot_values_present = 0;
-    });
-    if (!complete) r.fail(1, error_caption, "%s", cut_short);
+    if (!read_pair_table(r, m.potential_table_a_ip, [](int, int, double) {}) ||
+        !read_pair_table(r, m.potential_table_b_ip, [&](int i, int j, double) {
+            if (m.potential_table_a_ip[index2d(i, j, stride)] <= 0.0)
+                m.calc_values_present = m.pot_values_present = 0;
+        }))
+        r.fail(1, error_caption, "%s", cut_short);
 }
 
 // First electrode of an index-layout datum whose x is the middle of its array: the inverse of
@@ -170,6 +172,8 @@ void read_index_datum(ModelReader& r, int d, int kind, MeasuredPositions& data) 
 
 void read_general_datum(ModelReader& r, int d, int kind) {
     ModelSettings& m = r.model;
+    // A file cut before the datum is cut short, not a datum of no electrodes.
+    if (!number_ahead(r)) fail_datum(r, d + 1);
     const int count = r.read_int();
     if (count < 2 || count > 4)
         r.fail(1, "Data Error 10",
@@ -206,6 +210,8 @@ void read_measured_data(ModelReader& r, MeasuredPositions& data) {
     if (general) r.read_line();
     m.datum_array_type = general ? 11 : m.array_type;
 
+    // The count after the data kind (and the general-array line) belongs to the data.
+    r.expect_number();
     m.ndata = r.read_int();
     const int most =
         int(std::min<std::size_t>(std::size_t(r.limits.max_data_points), r.capacity.D));

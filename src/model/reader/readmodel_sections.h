@@ -46,6 +46,10 @@ class ModelReader {
     /// so does text ("Line %d holds \"%s\" where a number belongs."). The sections every model
     /// file has read this way; the optional ones after the block rows look ahead themselves.
     bool numbers_required = false;
+    /// While true (ExpectedValues: the values of a list whose count the file gave, the rest of
+    /// a section whose header it gave), the end of the text before a number refuses the file as
+    /// numbers_required does; text before the number is passed over.
+    bool values_expected = false;
     std::int32_t read_int();
     /// A real number; one too large for a float refuses the file ("Error in model data file!").
     float read_real();
@@ -54,6 +58,8 @@ class ModelReader {
     /// The next line without moving the cursor.
     std::string peek_line(int width = 1024);
     bool at_end() const { return cursor >= length; }
+    /// Refuses the file with the end-of-file message when no number is left after the cursor.
+    void expect_number();
 
     // ---- Summary lines (x 8 unless given; each line moves down 16 pixels) ----
     void print(const std::string& line, int x = 8);
@@ -108,6 +114,22 @@ class ModelReader {
     gfx::Canvas* dc_;
     int print_y_ = 10;
     void require_number();
+};
+
+/// For its life the numbers a ModelReader reads are expected (ModelReader::values_expected):
+/// a file that ends before one of them gets the reader's end-of-file message.
+class ExpectedValues {
+  public:
+    explicit ExpectedValues(ModelReader& r) : r_(r), saved_(r.values_expected) {
+        r.values_expected = true;
+    }
+    ~ExpectedValues() { r_.values_expected = saved_; }
+    ExpectedValues(const ExpectedValues&) = delete;
+    ExpectedValues& operator=(const ExpectedValues&) = delete;
+
+  private:
+    ModelReader& r_;
+    const bool saved_;
 };
 
 /// A summary line of values (" %6.2f" each), written whenever it reaches `width` characters

@@ -94,6 +94,9 @@ void read_elevation_points(ModelReader& r) {
     ModelSettings& m = r.model;
     r.print(m.tflag == 1 ? "Topography present. True horizontal distance between electrodes"
                          : "Topography present. Surface distance between electrodes");
+    // The flag says the points follow: a file cut inside them is refused as cut, not read as
+    // points at (0, 0).
+    r.expect_number();
     m.ntopo = r.read_int();
     const int most =
         int(std::min<std::size_t>(std::size_t(r.limits.max_topo_points), 4 * r.capacity.N + 4));
@@ -115,9 +118,12 @@ void read_elevation_points(ModelReader& r) {
                      count);
     }
     r.printf("Number of elevation data points is %d.", m.ntopo);
-    for (int i = 0; i < m.ntopo; ++i) {
-        m.elec_x[i] = in_unit_spacings(r, r.read_real());
-        m.elec_z[i] = in_unit_spacings(r, r.read_real());
+    {
+        const ExpectedValues points(r);
+        for (int i = 0; i < m.ntopo; ++i) {
+            m.elec_x[i] = in_unit_spacings(r, r.read_real());
+            m.elec_z[i] = in_unit_spacings(r, r.read_real());
+        }
     }
     if (m.elec_z[0] != 0.0f) {
         double sum = 0.0;
@@ -192,9 +198,11 @@ void read_topography_section(ModelReader& r, const MeasuredPositions& data) {
     if (m.tflag < 1) m.tflag = 0;
     if (m.tflag >= 1) read_elevation_points(r);
     m.topo_present = r.read_int();
-    if (m.topo_present == 1)
+    if (m.topo_present == 1) {
+        const ExpectedValues values(r);
         for (int i = 0; i < m.nelec; ++i)
             m.topo_distance[i] = r.read_real();
+    }
     trace("after Read_Topography tflag %d\n", m.tflag);
     if (m.datum_array_type != 0 && m.datum_array_type != 11) check_datum_spacings(r, data);
 }
