@@ -3,20 +3,22 @@
 
 #include "display/dialog_util.h"
 #include "display/layout.h"
+#include "model/dialog_fields.h"
 #include "model/records.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 using display::add;
-using display::field_value;
 using display::formatted;
+using model::NumberField;
 using ui::ControlKind;
 
 namespace {
@@ -232,15 +234,22 @@ bool ContourLogBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event
             return true;
         }
         if (args.id == ui::id_ok) {
-            double first = 0.0, factor = 0.0;
-            if (!display::number_field(dialog, 147, 15, "the minimum contour value", first))
-                return true;
+            model::FieldReader fields(dialog);
+            float first = d.first_contour_value, factor = d.contour_step;
+            fields.read(
+                NumberField(147, "the minimum contour value").within(model::at_least(0)).chars(15),
+                first);
             // The factor field counts only when the user-defined factor is chosen.
-            if (d.log_factor_choice == 4 &&
-                !display::number_field(dialog, 148, 15, "the contour increase factor", factor))
-                return true;
-            d.first_contour_value = static_cast<float>(std::fabs(first));
-            d.contour_step = static_cast<float>(std::fabs(field_value(dialog, 148, 15)));
+            if (d.log_factor_choice == 4)
+                fields.read(NumberField(148, "the contour increase factor")
+                                .within(model::above(0))
+                                .clamped_to(model::from_to(1.05, 2.5))
+                                .chars(15),
+                            factor);
+            if (!fields.ok()) return true;
+            d.first_contour_value = first;
+            d.contour_step = factor;
+            fields.tell_notes();
         }
         if (args.id == ui::id_cancel) d.log_factor_choice = log_factor_at_init;
         return display::end_on_ok_or_cancel(dialog, args.id);
@@ -266,12 +275,14 @@ bool ContourLinearBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent ev
     }
     if (event != ui::DialogEvent::command) return event == ui::DialogEvent::init;
     if (args.id == ui::id_ok) {
-        double first = 0.0, step = 0.0;
-        if (!display::number_field(dialog, 152, 15, "the minimum contour value", first) ||
-            !display::number_field(dialog, 153, 15, "the contour spacing value", step))
-            return true;
-        d.first_contour_value = static_cast<float>(first);
-        d.contour_step = static_cast<float>(step);
+        model::FieldReader fields(dialog);
+        float first = 0.0f, step = 0.0f;
+        fields.read(NumberField(152, "the minimum contour value").chars(15), first);
+        fields.read(NumberField(153, "the contour spacing value").within(model::above(0)).chars(15),
+                    step);
+        if (!fields.ok()) return true;
+        d.first_contour_value = first;
+        d.contour_step = step;
     }
     return display::end_on_ok_or_cancel(dialog, args.id);
 }
@@ -296,16 +307,15 @@ bool UdfDiaBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event,
             udf_field = args.id - 171;
         } else if (args.id == 187) {
             // An empty field is 0 (two of them are refused as equal values afterwards).
-            double values[max_contour_levels] = {};
-            for (int k = 0; k < fields; ++k) {
-                const std::string what = "contour value " + std::to_string(k + 1);
-                const std::string typed = dialog.text(171 + k).substr(0, 15);
-                if (typed.find_first_not_of(" \t") != std::string::npos &&
-                    !display::number_field(dialog, 171 + k, 15, what.c_str(), values[k]))
-                    return true;
-            }
+            float values[max_contour_levels] = {};
+            model::FieldReader typed(dialog);
             for (int k = 0; k < fields; ++k)
-                d.user_contour_values[k] = static_cast<float>(values[k]);
+                typed.read(NumberField(171 + k, "contour value " + std::to_string(k + 1))
+                               .optional()
+                               .chars(15),
+                           values[k]);
+            if (!typed.ok()) return true;
+            std::copy(values, values + fields, d.user_contour_values);
             display::end_dialog(dialog, true);
         } else if (args.id == 188) {
             display::end_dialog(dialog, false);
@@ -435,7 +445,10 @@ int read_contour_values_file(const char* path, float* levels) {
     float values[max_contour_levels];
     for (int k = 0; k < count; ++k) {
         if (!number_ahead(cursor)) return file_error();
-        values[k] = static_cast<float>(read_buffer_real(buffer, cursor, length));
+        // A level beyond the float range would be an infinite band edge.
+        const double v = read_buffer_real(buffer, cursor, length);
+        if (!(std::fabs(v) <= double(FLT_MAX))) return file_error();
+        values[k] = static_cast<float>(v);
     }
     if (!sort_distinct(values, count)) {
         ::beep();

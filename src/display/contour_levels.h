@@ -47,7 +47,8 @@ int choose_contours(ProgDisplay& display, int n, float* levels, int mode, float 
 /// Reads a contour-values file: more than 50 and fewer than 2000 bytes, an integer count N in
 /// 1..max_contour_levels, then N numbers (any separators). Writes the N values ascending into
 /// levels and returns N. Returns 0 when the file cannot be opened (silently), after "There is
-/// an error in the file with the contour values!" for a bad size, count or too few numbers,
+/// an error in the file with the contour values!" for a bad size, count, too few numbers or a
+/// number beyond the float range,
 /// and after the duplicate-value message when two values are equal; levels is then unchanged.
 int read_contour_values_file(const char* path, float* levels);
 

@@ -5,7 +5,6 @@
 #include "model/services.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace display {
 
@@ -13,18 +12,6 @@ std::string formatted(const char* format, double value) {
     char text[128];
     std::snprintf(text, sizeof text, format, value);
     return text;
-}
-
-double field_value(const ui::Dialog& dialog, int id, int max_chars) {
-    return std::atof(dialog.text(id).substr(0, std::size_t(max_chars)).c_str());
-}
-
-bool number_field(const ui::Dialog& dialog, int id, int max_chars, const char* what,
-                  double& value) {
-    if (ui::parse_number(dialog.text(id).substr(0, std::size_t(max_chars)), value)) return true;
-    ask(std::string("Please type a number for ") + what + ".", "Message",
-        ui::mb_ok | ui::mb_iconexclamation);
-    return false;
 }
 
 void add_ok_cancel(ui::DialogTemplate& t, int y) {

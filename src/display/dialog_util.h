@@ -1,5 +1,5 @@
-// Small helpers of the display dialogs: formatted texts, edit fields read as the dialog
-// procedures read them, and template building.
+// Small helpers of the display dialogs: formatted texts, radio groups, endings and template
+// building (the number fields are read by model::FieldReader).
 #pragma once
 
 #include "platform/sys/verify.h"
@@ -12,13 +12,6 @@ namespace display {
 
 /// `format` (one printf conversion of a double) applied to `value`.
 std::string formatted(const char* format, double value);
-
-/// atof of the first `max_chars` characters of edit `id`.
-double field_value(const ui::Dialog& dialog, int id, int max_chars);
-/// The number in the first `max_chars` characters of edit `id`; when the field is empty or holds
-/// anything but one number, false after the message "Please type a number for <what>." (caption
-/// "Message"): the procedure then keeps the dialog open.
-bool number_field(const ui::Dialog& dialog, int id, int max_chars, const char* what, double& value);
 
 /// Appends a control to a template.
 inline void add(ui::DialogTemplate& t, int id, ui::ControlKind kind, const std::string& text, int x,

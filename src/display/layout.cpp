@@ -18,11 +18,10 @@ int format_axis_number(char* buffer, std::size_t size, float value, int ndec) {
     static const char* const formats[] = {"%3.1f", "%4.2f", "%5.3f", "%6.4f", "%7.5f", "%8.6f"};
     int n = 0;
     if (ndec <= 0) {
-        // Held within the int range (round_to_int itself clamps sooner, for pixels); halves
-        // round away from zero as round_to_int does.
-        const float limit = 2147483520.0f; // the largest float below 2^31
-        const float held = value > limit ? limit : value < -limit ? -limit : value;
-        n = std::snprintf(buffer, size, "%1lld", std::llround(double(held)));
+        // The whole number nearest to the value itself, halves away from zero as round_to_int
+        // does; never through an int, which would hold 1e30 at 2147483520. No "-0".
+        const double whole = std::round(double(value));
+        n = std::snprintf(buffer, size, "%.0f", whole == 0.0 ? 0.0 : whole);
     } else {
         n = std::snprintf(buffer, size, formats[ndec > 6 ? 5 : ndec - 1], double(value));
     }

@@ -16,8 +16,9 @@ extern std::int32_t path_folder_length;
 
 /// Prints `value` with `ndec` decimals into `buffer` (capacity `size`, always terminated):
 /// "%3.1f", "%4.2f", "%5.3f", "%6.4f", "%7.5f" for 1..5 decimals, "%8.6f" for 6 or more, and
-/// for 0 or less the value rounded to the nearest integer, halves away from zero ("%1d";
-/// values beyond the int range are held at its ends). Returns the length of the text.
+/// for 0 or less the value rounded to the nearest whole number, halves away from zero, printed
+/// from the float itself (1e30 gives all its digits, not an int's limit). Returns the length of
+/// the text.
 int format_axis_number(char* buffer, std::size_t size, float value, int ndec);
 
 /// Horizontal scale of a section of `nelec` electrodes with `nodes_per_spacing` mesh columns

@@ -3,6 +3,7 @@
 
 #include "display/dialog_util.h"
 #include "display/display_commands.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "model/services.h"
 
@@ -19,8 +20,6 @@ ui::DialogTemplate make_scale_template(const char* name, const char* caption, in
     display::add_ok_cancel(t, 56);
     return t;
 }
-
-float vh_factor_at_paint = 1.0f; // the factor VtsfDiaBox falls back on
 
 // 1 / v, shown as 0 for v = 0.
 double reciprocal(float v) {
@@ -46,9 +45,9 @@ bool HrpsDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
     }
     if (event != ui::DialogEvent::command) return false;
     if (args.id == ui::id_ok) {
-        double v = 0.0;
-        if (!display::number_field(dialog, 853, 30, "the horizontal display scale", v)) return true;
-        if (v >= 1.0 && v <= 200.0) d.xscale = static_cast<float>(v);
+        const model::NumberField scale =
+            model::NumberField(853, "the horizontal display scale").within(model::from_to(1, 200));
+        if (!model::read_field(dialog, scale.chars(30), d.xscale)) return true;
     }
     if (args.id != ui::id_ok && args.id != ui::id_cancel) return false;
     display::end_dialog(dialog, args.id == ui::id_ok);
@@ -59,7 +58,6 @@ bool VtsfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
     ProgDisplay& d = Progdisplay;
     if (event == ui::DialogEvent::init) return true;
     if (event == ui::DialogEvent::first_paint) {
-        vh_factor_at_paint = d.vh_factor;
         dialog.set_text(845, formatted("Vertical/horizontal display scaling factor is %.2f.",
                                        reciprocal(d.vh_factor)));
         dialog.set_text(846, formatted("%.2f", reciprocal(d.vh_factor)));
@@ -67,12 +65,14 @@ bool VtsfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
     }
     if (event != ui::DialogEvent::command) return false;
     if (args.id == ui::id_ok) {
+        // The factor is kept as its reciprocal, which the drawings take up to 5.
+        const model::NumberField factor =
+            model::NumberField(846, "the vertical/horizontal display scaling factor")
+                .within(model::from_to(0.2, 100))
+                .chars(20);
         double v = 0.0;
-        if (!display::number_field(dialog, 846, 20,
-                                   "the vertical/horizontal display scaling factor", v))
-            return true;
-        if (v > 0.1) d.vh_factor = static_cast<float>(1.0 / v);
-        if (d.vh_factor < 0.0f || d.vh_factor > 5.0f) d.vh_factor = vh_factor_at_paint;
+        if (!model::read_field(dialog, factor, v)) return true;
+        d.vh_factor = static_cast<float>(1.0 / v);
     }
     if (args.id != ui::id_ok && args.id != ui::id_cancel) return false;
     display::end_dialog(dialog, args.id == ui::id_ok);

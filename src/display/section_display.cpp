@@ -5,6 +5,7 @@
 #include "display/pseudosection.h"
 #include "display/section_state.h"
 #include "model/array_type.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
@@ -157,8 +158,12 @@ bool FreqSelectDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::D
     case ui::DialogEvent::command:
         if (dialog.take_radio(863, 864, args.id, d.ip_display_mode)) return true;
         if (args.id == ui::id_ok) {
-            const int n = std::atoi(dialog.text(862).substr(0, 20).c_str());
-            m.freq_index = std::max(1, std::min(n, std::max(1, m.nfreq)));
+            if (!model::read_field(dialog,
+                                   model::NumberField(862, "the frequency number")
+                                       .clamped_to(model::from_to(1, std::max(1, m.nfreq)))
+                                       .chars(20),
+                                   m.freq_index))
+                return true;
         }
         if (args.id == ui::id_cancel) d.ip_display_mode = mode_at_init;
         return display::end_on_ok_or_cancel(dialog, args.id);

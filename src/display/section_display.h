@@ -52,7 +52,8 @@ int display_section(int resistance_flag, int title_line_flag, int top, int quant
 /// "Select frequency for display": static 861 "Your model has %d frequencies.", edit 862 the
 /// frequency number (ModelSettings::freq_index), radios 863 "Inphase and outphase
 /// chargeabilities" and 864 "Amplitude and phase" (ProgDisplay::ip_display_mode 0 / 1). OK
-/// stores the number within 1..nfreq (dialog_result 1, ends with 1); Cancel puts the mode back
-/// (dialog_result 2, ends with 0).
+/// stores a whole number, moved into 1..nfreq (the status line says so), with dialog_result 1
+/// and ends with 1; text that is no whole number is refused and the dialog stays open. Cancel
+/// puts the mode back (dialog_result 2, ends with 0).
 extern const ui::DialogTemplate FreqSelectDiaBox;
 bool FreqSelectDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);

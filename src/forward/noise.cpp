@@ -2,6 +2,7 @@
 #include "forward/noise.h"
 
 #include "display/dialog_util.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "platform/sys/sys.h"
 
@@ -148,23 +149,17 @@ std::array<display::RadioGroup, 3> noise_groups(ModelSettings& m) {
     return {{{503, 504, &m.add_noise}, {501, 502, &m.noise_model}, {505, 506, &m.save_noise}}};
 }
 
-// The number typed in an edit (at most 40 characters, blanks around it allowed; empty is 0),
-// or false when the text is not one finite number.
-bool typed_number(const std::string& typed, double& value) {
-    const std::string text = typed.substr(0, 40);
-    value = 0.0;
-    return text.find_first_not_of(" \t") == std::string::npos || ui::parse_number(text, value);
-}
-
-// False, after a message that keeps the dialog open, when the level is not a percentage.
-bool accept_noise_dialog(const ui::Dialog& d, ModelSettings& m) {
+// False, after the reader's message that keeps the dialog open, when the level is not a
+// percentage (blanks are 0).
+bool accept_noise_dialog(ui::Dialog& d, ModelSettings& m) {
     double percent = 0.0;
-    if (m.add_noise == 1 &&
-        (!typed_number(d.text(500), percent) || percent < 0.0 || percent > 100.0)) {
-        ui::message_box("The noise level must be a number from 0 to 100 (per cent).",
-                        "Error Message", ui::mb_ok | ui::mb_iconexclamation);
+    model::FieldReader fields(d);
+    if (m.add_noise == 1 && !fields.read(model::NumberField(500, "the noise level")
+                                             .within(model::from_to(0, 100))
+                                             .in_units(" (per cent)")
+                                             .optional(),
+                                         percent))
         return false;
-    }
     m.noise_level = static_cast<float>(percent * 0.01);
     if (m.add_noise == 1 && m.noise_level <= 0.0f) m.noise_level = 0.01f;
     if (m.add_noise == 0) m.noise_level = 0.0f;
@@ -204,15 +199,19 @@ bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
     }
     if (event != ui::DialogEvent::command) return false;
     if (args.id == ui::id_ok) {
+        const model::NumberField amplitude =
+            model::NumberField(5303, "the noise amplitude").in_units(" of millivolts").optional();
+        model::FieldReader fields(dialog);
         double typed = 0.0;
-        if (!typed_number(dialog.text(5303), typed)) {
-            ui::message_box("The noise amplitude must be a number of millivolts.", "Error Message",
-                            ui::mb_ok | ui::mb_iconexclamation);
-            return true;
-        }
+        if (!fields.read(amplitude, typed)) return true;
         m.noise_amplitude = static_cast<float>(std::fabs(typed) * 0.001);
         const float highest = static_cast<float>(m.max_potential / u);
-        if (m.noise_amplitude > highest) m.noise_amplitude = highest;
+        if (m.noise_amplitude > highest) {
+            m.noise_amplitude = highest;
+            fields.note(amplitude, highest * 1000.0,
+                        "the noise cannot exceed the maximum potential");
+        }
+        fields.tell_notes();
     } else if (args.id != ui::id_cancel) {
         return false;
     }

@@ -1,6 +1,7 @@
 // Array-type codes, their names and the array-type dialog.
 #include "model/array_type.h"
 
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 
 #include <cstdio>
@@ -136,11 +137,6 @@ std::string formatted(const char* format, double value) {
     return text;
 }
 
-// The first `max_chars` characters of an edit control, as the procedure reads them.
-std::string field_text(const ui::Dialog& d, int id, std::size_t max_chars) {
-    return d.text(id).substr(0, max_chars);
-}
-
 void init_array_type_dialog(ui::Dialog& d, ModelSettings& m) {
     save_for_cancel(m, array_type_state);
     const int code = model::array_code_to_file(m.array_type);
@@ -158,23 +154,48 @@ void init_array_type_dialog(ui::Dialog& d, ModelSettings& m) {
     d.set_text(219, formatted("%.2f", m.max_geometric_factor));
 }
 
-void accept_array_type_dialog(ui::Dialog& d, ModelSettings& m, const ProgLim& limits) {
+// The entries of OK; false after the reader's box, with nothing stored. Counts below their
+// least values (and n above ProgLim::max_n) are moved to their bounds, said on the status line.
+bool accept_array_type_dialog(ui::Dialog& d, ModelSettings& m, const ProgLim& limits) {
+    using model::NumberField;
+    // Far above any line's electrodes, and small enough that the level count stays an int.
+    const model::FieldRange counts = model::from_to(-100000, 100000);
+    model::FieldReader fields(d);
+    std::int32_t wenner = m.n_a_spacings_wenner, n = m.n_n_values, a = m.n_a_spacings;
+    fields.read(NumberField(212, "the number of 'a' spacings")
+                    .within(counts)
+                    .clamped_to(model::at_least(2))
+                    .chars(15),
+                wenner);
+    const model::FieldRange n_bounds =
+        limits.max_n > 0 ? model::from_to(1, limits.max_n) : model::at_least(1);
+    fields.read(
+        NumberField(214, "the number of 'n' values").within(counts).clamped_to(n_bounds).chars(15),
+        n);
+    fields.read(NumberField(213, "the number of 'a' spacings")
+                    .within(counts)
+                    .clamped_to(model::at_least(1))
+                    .chars(15),
+                a);
+    float factor = m.max_geometric_factor, depth = m.max_depth_ratio;
+    fields.read(NumberField(219, "the maximum geometric factor").within(model::above(0)).chars(50),
+                factor);
+    fields.read(NumberField(222, "the maximum depth of investigation")
+                    .clamped_to(model::at_least(0.05))
+                    .chars(30),
+                depth);
+    if (!fields.ok()) return false;
     m.array_type = model::array_code_from_file(array_type_state.dialog_code);
-    m.n_a_spacings_wenner = std::atoi(field_text(d, 212, 15).c_str());
-    if (m.n_a_spacings_wenner < 2) m.n_a_spacings_wenner = 2;
-    m.n_n_values = std::atoi(field_text(d, 214, 15).c_str());
-    if (m.n_n_values < 1) m.n_n_values = 1;
-    if (limits.max_n > 0 && m.n_n_values > limits.max_n) m.n_n_values = limits.max_n;
-    m.n_a_spacings = std::atoi(field_text(d, 213, 15).c_str());
-    if (m.n_a_spacings < 1) m.n_a_spacings = 1;
+    m.n_a_spacings_wenner = wenner, m.n_n_values = n, m.n_a_spacings = a;
     m.nlev = model::levels_by_spacing(m.array_type) ? m.n_a_spacings_wenner
                                                     : m.n_a_spacings * m.n_n_values;
     // Line electrodes cannot form arrays with a remote or off-line electrode.
     if (m.electrode_type == 1 && (m.array_type == 4 || m.array_type == 6 || m.array_type == 8))
         m.array_type = 1;
-    m.max_geometric_factor = static_cast<float>(std::atof(field_text(d, 219, 50).c_str()));
-    m.max_depth_ratio = static_cast<float>(std::atof(field_text(d, 222, 30).c_str()));
-    if (m.max_depth_ratio < 0.05f) m.max_depth_ratio = 0.05f;
+    m.max_geometric_factor = factor;
+    m.max_depth_ratio = depth;
+    fields.tell_notes();
+    return true;
 }
 
 bool click_array_type_dialog(ui::Dialog& d, ModelSettings& m, int id) {
@@ -209,7 +230,7 @@ bool ArrayTypeDiaBox2Proc(ui::Dialog& dialog, ui::DialogEvent event, const ui::D
     }
     if (event != ui::DialogEvent::command) return false;
     if (args.id == ui::id_ok) {
-        accept_array_type_dialog(dialog, m, Proglim);
+        if (!accept_array_type_dialog(dialog, m, Proglim)) return true;
         dialog_result = 1;
         dialog.end(1);
         return true;

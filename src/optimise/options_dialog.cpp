@@ -2,12 +2,11 @@
 #include "optimise/options_dialog.h"
 
 #include "display/dialog_util.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "model/records.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 #include <string>
 
 using display::add;
@@ -141,27 +140,36 @@ void show_values(ui::Dialog& d, const ModelResolution& r) {
     d.set_text(1329, formatted("%.3f", r.opt_unit_spacing));
 }
 
-// An integer edit as atoi reads its first 40 characters, held to the int range.
-int whole(const ui::Dialog& d, int id) {
-    const long v = std::strtol(d.text(id).substr(0, 40).c_str(), nullptr, 10);
-    return int(std::min<long>(std::max<long>(v, INT_MIN), INT_MAX));
-}
-float real(const ui::Dialog& d, int id, double low, double high) {
-    return float(std::min(std::max(display::field_value(d, id, 40), low), high));
-}
-
-void read_values(const ui::Dialog& d, ModelResolution& r) {
-    r.opt_nelec = std::min(std::max(whole(d, 1313), 10), r.opt_param_64);
-    r.opt_max_iterations = std::min(std::max(whole(d, 1320), 1), r.opt_param_100);
-    r.opt_bgs_ratio = real(d, 1321, 0.5, 0.9);
-    r.opt_extra_ratio = real(d, 1322, 0.05, 0.5);
-    r.opt_max_arrays = std::max(whole(d, 1323), r.opt_nelec);
-    r.opt_depth_ratio = real(d, 1324, 0.15, 0.3);
-    r.opt_first_thickness = real(d, 1325, 0.25, 1.0);
-    r.opt_thickness_factor = real(d, 1326, 1.0, 1.25);
-    r.opt_max_n = std::min(std::max(whole(d, 1327), 3), 8);
-    r.opt_damping = real(d, 1328, 0.0001, 0.1);
-    r.opt_unit_spacing = real(d, 1329, 0.1, 100.0);
+// The entries of the edits, each moved into its bounds (the status line says so), stored in
+// `r`; false after the reader's box, with nothing stored.
+bool read_values(ui::Dialog& d, ModelResolution& r) {
+    using model::from_to;
+    using model::NumberField;
+    model::FieldReader f(d);
+    Opening v = settings_of(r);
+    const auto whole = [&f](int id, const char* name, const model::FieldRange& bounds,
+                            std::int32_t& value) {
+        f.read(NumberField(id, name).integer().clamped_to(bounds), value);
+    };
+    const auto real = [&f](int id, const char* name, double low, double high, float& value) {
+        f.read(NumberField(id, name).clamped_to(from_to(low, high)), value);
+    };
+    whole(1313, "the number of electrodes", from_to(10, r.opt_param_64), v.nelec);
+    whole(1320, "the maximum number of iterations", from_to(1, r.opt_param_100), v.max_iterations);
+    real(1321, "the ratio of BGS iterations", 0.5, 0.9, v.bgs_ratio);
+    real(1322, "the ratio of extra arrays per iteration", 0.05, 0.5, v.extra_ratio);
+    whole(1323, "the maximum number of arrays", model::at_least(v.nelec), v.max_arrays);
+    real(1324, "the ratio of maximum model depth to line length", 0.15, 0.3, v.depth_ratio);
+    real(1325, "the thickness of the first model layer", 0.25, 1.0, v.first_thickness);
+    real(1326, "the factor to increase the thickness of model layers", 1.0, 1.25,
+         v.thickness_factor);
+    whole(1327, "the maximum 'n' factor", from_to(3, 8), v.max_n);
+    real(1328, "the damping factor", 0.0001, 0.1, v.damping);
+    real(1329, "the unit electrode spacing", 0.1, 100.0, v.unit_spacing);
+    if (!f.ok()) return false;
+    restore(r, v);
+    f.tell_notes();
+    return true;
 }
 
 } // namespace
@@ -198,8 +206,8 @@ bool OptArrayDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
         return true;
     }
     if (args.id == ui::id_ok) {
+        if (!read_values(dialog, r)) return true;
         dialog_result = 1;
-        read_values(dialog, r);
         if (Proglim.simd_level < 2) r.use_sse2 = 0;
         dialog.end(1);
         return true;

@@ -14,7 +14,10 @@ extern const ui::DialogTemplate OptArrayDiaBox;
 /// ends with 1) reads every edit into its bounds (electrodes 10..opt_param_64, iterations
 /// 1..opt_param_100, BGS ratio 0.5..0.9, extra ratio 0.05..0.5, arrays at least the electrodes,
 /// depth ratio 0.15..0.3, first layer 0.25..1, layer factor 1..1.25, n 3..8, damping
-/// 0.0001..0.1, spacing 0.1..100) and clears use_sse2 on a processor without SSE2
+/// 0.0001..0.1, spacing 0.1..100; the status line names a number moved) and clears use_sse2 on
+/// a processor without SSE2
 /// (Proglim.simd_level below 2). Cancel (dialog_result 2, ends with 2) puts back every setting
-/// the dialog shows as it was at the opening.
+/// the dialog shows as it was at the opening. An entry that is no number ("nan", text after the
+/// number, a fraction where a whole number is read) is refused with its box, nothing is stored
+/// and the dialog stays open.
 bool OptArrayDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);

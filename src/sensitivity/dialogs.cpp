@@ -2,6 +2,7 @@
 #include "sensitivity/dialogs.h"
 
 #include "display/dialog_util.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 
 #include <algorithm>
@@ -13,12 +14,7 @@ using ui::ControlKind;
 
 namespace {
 
-// A number typed into edit `id` (at most `chars` characters); what is not a finite number
-// reads as 0, as text without digits does.
-float typed(const ui::Dialog& dialog, int id, int chars) {
-    const double v = display::field_value(dialog, id, chars);
-    return std::isfinite(v) && std::fabs(v) <= 3.0e38 ? float(v) : 0.0f;
-}
+using model::NumberField;
 
 // ---- Templates -------------------------------------------------------------------------------
 
@@ -96,16 +92,55 @@ void show_range(ui::Dialog& dialog, const ModelSettings& m) {
     dialog.check_radio(1251, 1252, 1251 + std::clamp(m.sens_auto_scale, 0, 1));
 }
 
-void read_range(const ui::Dialog& dialog, ModelSettings& m) {
-    m.sens_x_min = typed(dialog, 1225, 25);
-    m.sens_x_max = typed(dialog, 1226, 25);
-    if (!(m.sens_x_max > m.sens_x_min)) m.sens_x_max = m.sens_x_min + 1.0f;
-    m.sens_x_step = std::max(typed(dialog, 1227, 25), 0.01f);
-    m.sens_z_min = std::max(typed(dialog, 1228, 25), 0.005f);
-    m.sens_z_max = typed(dialog, 1229, 25);
-    if (!(m.sens_z_max > m.sens_z_min)) m.sens_z_max = m.sens_z_min + 1.0f;
-    m.sens_z_step = std::max(typed(dialog, 1230, 25), 0.02f);
-    m.sens_scale_factor = std::max(typed(dialog, 1253, 25), 1.0f);
+// The range group and the scaling factor as both array dialogs take them on OK.
+struct RangeEntries {
+    float x_min, x_max, x_step, z_min, z_max, z_step, scale;
+};
+
+// An end of the range that does not lie beyond the start becomes start + 1, as the section
+// needs some width and depth; the status line says so.
+void keep_beyond(model::FieldReader& fields, const NumberField& end, float start, float& value,
+                 const char* rule) {
+    if (!fields.ok() || value > start) return;
+    value = start + 1.0f;
+    fields.note(end, value, rule);
+}
+
+// The entries of the range group, with the corrections the section needs noted; false after
+// the reader's box (the group's fields then stay as typed).
+bool read_range(model::FieldReader& fields, const ModelSettings& m, RangeEntries& r) {
+    r = {m.sens_x_min, m.sens_x_max,  m.sens_x_step,      m.sens_z_min,
+         m.sens_z_max, m.sens_z_step, m.sens_scale_factor};
+    fields.read(NumberField(1225, "the X minimum").chars(25), r.x_min);
+    const NumberField x_max = NumberField(1226, "the X maximum").chars(25);
+    fields.read(x_max, r.x_max);
+    keep_beyond(fields, x_max, r.x_min, r.x_max, "the value must be above the X minimum");
+    fields.read(NumberField(1227, "the X spacing").clamped_to(model::at_least(0.01)).chars(25),
+                r.x_step);
+    fields.read(NumberField(1228, "the Z minimum").clamped_to(model::at_least(0.005)).chars(25),
+                r.z_min);
+    const NumberField z_max = NumberField(1229, "the Z maximum").chars(25);
+    fields.read(z_max, r.z_max);
+    keep_beyond(fields, z_max, r.z_min, r.z_max, "the value must be above the Z minimum");
+    fields.read(NumberField(1230, "the Z spacing").clamped_to(model::at_least(0.02)).chars(25),
+                r.z_step);
+    fields.read(NumberField(1253, "the constant scaling factor value")
+                    .clamped_to(model::at_least(1))
+                    .chars(25),
+                r.scale);
+    return fields.ok();
+}
+
+void store_range(const RangeEntries& r, ModelSettings& m) {
+    m.sens_x_min = r.x_min, m.sens_x_max = r.x_max, m.sens_x_step = r.x_step;
+    m.sens_z_min = r.z_min, m.sens_z_max = r.z_max, m.sens_z_step = r.z_step;
+    m.sens_scale_factor = r.scale;
+}
+
+// The 'n' value of the dipole-dipole, pole-dipole and Wenner-Schlumberger arrays, moved into
+// 0.1 .. `most`.
+NumberField n_value_field(double most) {
+    return NumberField(1220, "the 'n' value").clamped_to(model::from_to(0.1, most)).chars(15);
 }
 
 // The radio pairs of the range group; true when `id` was one of them.
@@ -208,10 +243,22 @@ bool Sens2DDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialo
     case ui::DialogEvent::command:
         if (dialog.take_radio(961, 963, args.id, m.sens_calc_type)) return true;
         if (args.id == ui::id_ok) {
-            m.sens_max_current = typed(dialog, 965, 30);
-            m.sens_resistivity = typed(dialog, 964, 30);
-            m.sens_min_potential = typed(dialog, 966, 30);
-            m.sens_unit_spacing = typed(dialog, 967, 30);
+            model::FieldReader fields(dialog);
+            float current = m.sens_max_current, rho = m.sens_resistivity;
+            float potential = m.sens_min_potential, spacing = m.sens_unit_spacing;
+            const model::FieldRange positive = model::above(0);
+            fields.read(NumberField(965, "the maximum current").within(positive).chars(30),
+                        current);
+            fields.read(NumberField(964, "the material resistivity").within(positive).chars(30),
+                        rho);
+            fields.read(
+                NumberField(966, "the minimum potential").within(model::at_least(0)).chars(30),
+                potential);
+            fields.read(NumberField(967, "the unit electrode spacing").within(positive).chars(30),
+                        spacing);
+            if (!fields.ok()) return true;
+            m.sens_max_current = current, m.sens_resistivity = rho;
+            m.sens_min_potential = potential, m.sens_unit_spacing = spacing;
             return end_with(dialog, true);
         }
         if (args.id == ui::id_cancel) {
@@ -250,8 +297,14 @@ bool Array2DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
     case ui::DialogEvent::command: {
         const int id = args.id;
         if (id >= 1201 && id <= 1207) {
+            if (id >= 1205) {
+                model::FieldReader fields(dialog);
+                float n = m.sens_n_value;
+                if (!fields.read(n_value_field(16), n)) return true;
+                m.sens_n_value = n;
+                fields.tell_notes();
+            }
             m.sens_array_type = id - 1200;
-            if (id >= 1205) m.sens_n_value = std::clamp(typed(dialog, 1220, 15), 0.1f, 16.0f);
             place_electrodes(m, m.sens_array_type, m.sens_n_value, false);
             show_positions(dialog, m);
             dialog.check_radio(1201, 1209, id);
@@ -264,16 +317,28 @@ bool Array2DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
         }
         if (range_radio(dialog, id, m)) return true;
         if (id == ui::id_ok) {
-            m.sens_n_value = std::clamp(typed(dialog, 1220, 15), 0.1f, 24.0f);
+            static const char* const names[4] = {"the position of C1", "the position of C2",
+                                                 "the position of P1", "the position of P2"};
+            model::FieldReader fields(dialog);
+            float n = m.sens_n_value;
+            fields.read(n_value_field(24), n);
             const int t = m.sens_array_type;
+            float x[4] = {m.sens_c1_x, m.sens_c2_x, m.sens_p1_x, m.sens_p2_x};
+            if (t == 11)
+                for (int i = 0; i < 4; ++i)
+                    fields.read(NumberField(1221 + i, names[i]).chars(25), x[i]);
+            RangeEntries range{};
+            if (!read_range(fields, m, range)) return true;
+            m.sens_n_value = n;
             if (t >= 5 && t <= 7) {
                 place_electrodes(m, t, m.sens_n_value, true);
                 show_positions(dialog, m);
             } else if (t == 11) {
                 for (int i = 0; i < 4; ++i)
-                    *positions_of(m, i) = typed(dialog, 1221 + i, 25);
+                    *positions_of(m, i) = x[i];
             }
-            read_range(dialog, m);
+            store_range(range, m);
+            fields.tell_notes();
             return end_with(dialog, true);
         }
         if (id == ui::id_cancel) {
@@ -310,12 +375,26 @@ bool Array2DBorSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event,
     case ui::DialogEvent::command:
         if (range_radio(dialog, args.id, m)) return true;
         if (args.id == ui::id_ok) {
-            // x values first, then the depths.
+            static const char* const names[8] = {"the C1 x-coordinate", "the C1 z-coordinate",
+                                                 "the C2 x-coordinate", "the C2 z-coordinate",
+                                                 "the P1 x-coordinate", "the P1 z-coordinate",
+                                                 "the P2 x-coordinate", "the P2 z-coordinate"};
+            model::FieldReader fields(dialog);
+            float typed[8];
+            for (int i = 0; i < 8; ++i)
+                typed[i] = *coordinates[i];
+            // x values first, then the depths, which lie at or below the surface.
             for (int i = 0; i < 8; i += 2)
-                *coordinates[i] = typed(dialog, 1240 + i, 25);
+                fields.read(NumberField(1240 + i, names[i]).chars(25), typed[i]);
             for (int i = 1; i < 8; i += 2)
-                *coordinates[i] = typed(dialog, 1240 + i, 25);
-            read_range(dialog, m);
+                fields.read(NumberField(1240 + i, names[i]).within(model::at_least(0)).chars(25),
+                            typed[i]);
+            RangeEntries range{};
+            if (!read_range(fields, m, range)) return true;
+            for (int i = 0; i < 8; ++i)
+                *coordinates[i] = typed[i];
+            store_range(range, m);
+            fields.tell_notes();
             return end_with(dialog, true);
         }
         if (args.id == ui::id_cancel) {

@@ -5,15 +5,17 @@
 #include "platform/ui/ui.h"
 
 // Every dialog fills its controls at the first paint from the sensitivity block of
-// Modelsettings, stores a radio choice when it is clicked and the numbers on OK (atof of at most
-// 30 or 25 characters; text that is not a finite number reads as 0), sets dialog_result (1 OK,
-// ends with 1; 2 Cancel, ends with 0) and puts back on Cancel what it kept when it opened.
+// Modelsettings, stores a radio choice when it is clicked and the numbers on OK (at most 30 or
+// 25 characters of each edit, read by model::FieldReader: an entry that is no number of its
+// range is refused with its box and the dialog stays open with nothing stored; a correction
+// below is said on the status line), sets dialog_result (1 OK, ends with 1; 2 Cancel, ends with
+// 0) and puts back on Cancel what it kept when it opened.
 
 /// "Select Type of Sensitivity Calculation": radios 961 "User input surface array", 962 "User
 /// input borehole array", 963 "Read array parameters from file" (sens_calc_type 0..2, forced
 /// into that range when shown); edits 964 resistivity ("%.2f"), 965 maximum current, 966
-/// minimum potential and 967 unit spacing ("%.4f"), stored unchecked. Cancel restores the type
-/// and the four numbers.
+/// minimum potential and 967 unit spacing ("%.4f"): the resistivity, the current and the spacing
+/// above 0, the potential at least 0. Cancel restores the type and the four numbers.
 extern const ui::DialogTemplate Sens2DDiaBox;
 bool Sens2DDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
@@ -32,8 +34,8 @@ bool Sens2DDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialo
 extern const ui::DialogTemplate Array2DSensDiaBox;
 bool Array2DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
-/// "Set borehole electrodes": edits 1240 to 1247 (x and depth of C1, C2, P1, P2, "%.4f", stored
-/// unchecked on OK), the range group, radios and factor of Array2DSensDiaBox with the same
+/// "Set borehole electrodes": edits 1240 to 1247 (x and depth of C1, C2, P1, P2, "%.4f"; the
+/// depths at least 0), the range group, radios and factor of Array2DSensDiaBox with the same
 /// corrections. Cancel restores the two radio choices.
 extern const ui::DialogTemplate Array2DBorSensDiaBox;
 bool Array2DBorSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event,

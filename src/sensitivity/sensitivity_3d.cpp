@@ -3,12 +3,14 @@
 
 #include "display/contour_levels.h"
 #include "display/dialog_util.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
 #include "sensitivity/text_out.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -55,6 +57,46 @@ ui::DialogTemplate make_template() {
 }
 
 int opening_array_type = 1;
+
+// The positions, 'n' and the grid typed into the dialog, stored in `r` when every entry is a
+// number of its range; false after the reader's box, with nothing stored. The Z positions are
+// not read: the electrodes stand on the surface.
+bool take_entries(ui::Dialog& dialog, Array3DSens& r) {
+    using model::NumberField;
+    static const char* const electrodes[4] = {"C1", "C2", "P1", "P2"};
+    static const char* const grid_names[9] = {"X start", "X end", "X spacing",
+                                              "Y start", "Y end", "Y spacing",
+                                              "Z start", "Z end", "Z spacing"};
+    model::FieldReader fields(dialog);
+    float x[4], y[4], n = r.n_factor;
+    for (int e = 0; e < 4; ++e) {
+        x[e] = r.elec_x[e], y[e] = r.elec_y[e];
+        const std::string name = std::string("the ") + electrodes[e];
+        fields.read(NumberField(1731 + 3 * e, name + " x position"), x[e]);
+        fields.read(NumberField(1732 + 3 * e, name + " y position"), y[e]);
+    }
+    fields.read(NumberField(1745, "the 'n' value").clamped_to(model::from_to(0.05, 30)), n);
+    float* grid[9] = {&r.x_start, &r.x_end,   &r.x_step, &r.y_start, &r.y_end,
+                      &r.y_step,  &r.z_start, &r.z_end,  &r.z_step};
+    float typed[9];
+    for (int i = 0; i < 9; ++i) {
+        // Spacings above 0; the depths of the grid at or below the surface.
+        const model::FieldRange range = i % 3 == 2 ? model::above(0)
+                                        : i >= 6   ? model::at_least(0)
+                                                   : model::any_number();
+        typed[i] = *grid[i];
+        fields.read(NumberField(1746 + i, std::string("the ") + grid_names[i]).within(range),
+                    typed[i]);
+    }
+    if (!fields.ok()) return false;
+    std::copy(x, x + 4, r.elec_x);
+    std::copy(y, y + 4, r.elec_y);
+    r.n_factor = n;
+    for (int i = 0; i < 9; ++i)
+        *grid[i] = typed[i];
+    fields.tell_notes();
+    return true;
+}
 
 // Electrode x and y (C1, C2, P1, P2) of an array type's preset; false for the general array.
 bool preset(int type, float n, float (&x)[4], float (&y)[4]) {
@@ -281,15 +323,7 @@ bool Array3DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
         dialog.take_radio(1757, 1758, id, r.data_type))
         return true;
     if (id == ui::id_ok) {
-        for (int e = 0; e < 4; ++e) {
-            r.elec_x[e] = float(dialog.real_value(1731 + 3 * e));
-            r.elec_y[e] = float(dialog.real_value(1732 + 3 * e));
-        }
-        r.n_factor = std::min(30.0f, std::max(0.05f, float(dialog.real_value(1745))));
-        float* grid[9] = {&r.x_start, &r.x_end,   &r.x_step, &r.y_start, &r.y_end,
-                          &r.y_step,  &r.z_start, &r.z_end,  &r.z_step};
-        for (int i = 0; i < 9; ++i)
-            *grid[i] = float(dialog.real_value(1746 + i));
+        if (!take_entries(dialog, r)) return true;
         r.accepted = 1;
         dialog.end(1);
         return true;

@@ -3,6 +3,7 @@
 
 #include "display/dialog_util.h"
 #include "model/array_type.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "model/services.h"
 #include "sensitivity/block_sensitivity.h"
@@ -126,11 +127,13 @@ bool JacobCalDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
         d.set_text(5285, display::formatted("%.5f", m.res_damping));
     };
     const auto accept = [&m](ui::Dialog& d) {
+        if (!model::read_field(d,
+                               model::NumberField(5285, "the damping factor")
+                                   .clamped_to(model::from_to(0.000001, 0.1))
+                                   .chars(32),
+                               m.res_damping))
+            return false;
         if (m.jacob == 1) m.fem = 1, m.sparsefem = 0;
-        double damping = display::field_value(d, 5285, 32);
-        if (damping > 0.1) damping = 0.1;
-        if (damping < 0.000001) damping = 0.000001;
-        m.res_damping = float(damping);
         return true;
     };
     return display::radio_groups_procedure(jacobcal_opening, groups, show, accept, dialog, event,

@@ -15,9 +15,9 @@ extern const ui::DialogTemplate JacobCalDiaBox;
 extern const ui::DialogTemplate SensTypeDiaBox;
 
 /// Procedure of JacobCalDiaBox over the global Modelsettings. OK with jacob = 1 sets fem = 1 and
-/// sparsefem = 0, and reads the damping (above 0.1 becomes 0.1, then below 0.000001 becomes
-/// 0.000001, so 0 and text without digits too); Cancel puts back the three switches as they
-/// were at the opening (the damping never changes then). Radios 5286/5287 (extend_side_blocks)
+/// sparsefem = 0, and reads the damping moved into 0.000001 .. 0.1 (the status line says so;
+/// text that is no number is refused and the dialog stays open); Cancel puts back the switches as
+/// they were at the opening (the damping never changes then). Radios 5286/5287 (extend_side_blocks)
 /// are handled though the template has none.
 bool JacobCalDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 /// Procedure of SensTypeDiaBox: each radio sets sens_type; Cancel puts back the opening value.

@@ -2,6 +2,7 @@
 #include "shell/model_dialogs.h"
 
 #include "display/dialog_util.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
@@ -68,16 +69,33 @@ void show_value_counts(ui::Dialog& dialog) {
     dialog.set_focus(302);
 }
 
-void add_typed_values(const ui::Dialog& dialog) {
+// The typed values added to the model (a blank field adds nothing); false, after the reader's
+// box, when a field holds no value of its range, and then nothing is added.
+bool add_typed_values(ui::Dialog& dialog) {
     ModelSettings& m = Modelsettings;
     const int room = Proglim.max_resistivity_values;
-    const double r = display::field_value(dialog, 302, 40);
-    if (r > 0.0 && m.nresis < room)
-        shell::add_model_value(m, float(std::clamp(r, 0.01, 1000000.0)), false);
+    model::FieldReader fields(dialog);
+    double r = 0.0, ip = 0.0;
+    fields.read(model::NumberField(302, "the new resistivity value")
+                    .within(model::above(0))
+                    .clamped_to(model::from_to(0.01, 1000000))
+                    .optional(),
+                r);
+    const bool resistivity = fields.ok() && !fields.was_empty();
+    // The chargeability counts only for a model that has chargeabilities and room for one more.
+    bool chargeability = false;
     if (m.nip > 0 && m.nip < room) {
-        const double ip = display::field_value(dialog, 304, 40);
-        if (ip > 0.0 && ip < 1000.0) shell::add_model_value(m, float(ip * 0.001), true);
+        fields.read(model::NumberField(304, "the new I.P. value")
+                        .within(model::above_below(0, 1000))
+                        .optional(),
+                    ip);
+        chargeability = fields.ok() && !fields.was_empty();
     }
+    if (!fields.ok()) return false;
+    if (resistivity && m.nresis < room) shell::add_model_value(m, float(r), false);
+    if (chargeability) shell::add_model_value(m, float(ip * 0.001), true);
+    fields.tell_notes();
+    return true;
 }
 
 // ---- Modify depth of layers ------------------------------------------------------------------
@@ -109,40 +127,29 @@ void move_focus(ui::Dialog& dialog, int step) {
 }
 
 // The typed depths (unit spacings) over a copy of the present ones in depth_lines_saved; false
-// after the message naming the first row that does not go deeper than the one above it.
-bool take_typed_depths(const ui::Dialog& dialog) {
+// after the reader's box naming the first row that does not go deeper than the one above it (a
+// blank row keeps its depth, which must still lie below the row above).
+bool take_typed_depths(ui::Dialog& dialog) {
     ModelSettings& m = Modelsettings;
     const int z = m.nz_nodes;
+    const float us = m.unit_spacing;
     float* depths = m.depth_lines_saved;
     std::copy(m.depth_lines, m.depth_lines + z + 1, depths);
+    model::FieldReader fields(dialog);
     for (int row = 1; row <= std::min(z - 1, depth_rows); ++row) {
-        const std::string text = dialog.text(new_depth_edit + row).substr(0, 32);
-        if (text.empty()) continue;
-        depths[row] = float(std::atof(text.c_str()) / double(m.unit_spacing));
-    }
-    char message[200];
-    for (int row = 1; row <= z - 1; ++row) {
-        const float d = depths[row] * m.unit_spacing;
-        if (!std::isfinite(depths[row])) {
-            std::snprintf(message, sizeof message,
-                          "The depth of layer %d is not a number!\nPlease type its depth in "
-                          "metres.",
-                          row);
-        } else if (row == 1 && !(depths[1] > 0.0f)) {
-            std::snprintf(message, sizeof message,
-                          "The depth of layer 1 is %.3f!\nThe first layer must lie below the "
-                          "surface.",
-                          d);
-        } else if (row > 1 && !(depths[row] > depths[row - 1])) {
-            std::snprintf(message, sizeof message,
-                          "The depth of layer %d is %.3f!\nIt must be greater than the depth of "
-                          "layer %d, %.3f.",
-                          row, d, row - 1, depths[row - 1] * m.unit_spacing);
-        } else {
-            continue;
-        }
-        model::show_message(message, "Error Message");
-        return false;
+        model::FieldRange range = model::above(double(depths[row - 1] * us));
+        // The last row the dialog holds must stay above the first one it does not.
+        if (row == depth_rows && row < z - 1)
+            range = model::above_below(range.low, double(depths[row + 1] * us));
+        const model::NumberField field =
+            model::NumberField(new_depth_edit + row, "the depth of layer " + std::to_string(row))
+                .within(range)
+                .optional()
+                .chars(32);
+        float metres = depths[row] * us;
+        if (!fields.read(field, metres)) return false;
+        if (!fields.was_empty()) depths[row] = metres / us;
+        if (!range.holds(double(depths[row] * us))) return fields.refuse(field);
     }
     return true;
 }
@@ -169,7 +176,7 @@ bool AddNewModResDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui:
     }
     if (event != ui::DialogEvent::command) return false;
     if (args.id != ui::id_ok && args.id != ui::id_cancel) return false;
-    if (args.id == ui::id_ok) add_typed_values(dialog);
+    if (args.id == ui::id_ok && !add_typed_values(dialog)) return true;
     display::end_dialog(dialog, args.id == ui::id_ok);
     return true;
 }

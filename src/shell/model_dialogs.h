@@ -9,9 +9,11 @@ class ModelSettings;
 /// "Add new model resistivity": statics 301 ("Your model has %d resistivity values.") and 303
 /// ("Your model has %d I.P. values."), edits 302 (resistivity) and 304 (chargeability in mV/V),
 /// OK and Cancel; the focus starts in 302. OK (dialog_result 1, result 1): a resistivity above
-/// 0 (at most 40 characters read) is held to 0.01 .. 1000000 and added while nresis is below
-/// ProgLim::max_resistivity_values; then, for a model that has IP values and room for one more,
-/// a chargeability 0 < m < 1000 mV/V is added as m / 1000 (shell::add_model_value). Cancel:
+/// 0 (at most 40 characters read) is moved into 0.01 .. 1000000 (the status line says so) and
+/// added while nresis is below ProgLim::max_resistivity_values; then, for a model that has IP
+/// values and room for one more, a chargeability 0 < m < 1000 mV/V is added as m / 1000
+/// (shell::add_model_value). A blank field adds nothing; any other entry that is no value of its
+/// range is refused with its box, nothing is added and the dialog stays open. Cancel:
 /// dialog_result 2, result 0, nothing added.
 extern const ui::DialogTemplate AddNewModResDiaBox;
 bool AddNewModResDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
@@ -22,11 +24,11 @@ bool AddNewModResDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui:
 /// others "None"; the focus starts in row 1. The Enter and Esc keys (commands 1 and 2) move the
 /// focus to the next and the previous row, wrapping over the min(Z - 1, 40) rows. OK takes every
 /// row with text as its new depth in metres; rows left empty keep theirs. A first depth not
-/// above 0, or a depth that is no number or not below the next one, is named in a message
-/// ("Error Message") and the dialog stays open with nothing changed. Otherwise depth_lines and
-/// node_row_dz (the row thicknesses) take the new depths, pot_values_present and data_ready
-/// become 0 (the potentials belong to the old depths), dialog_result 1, result 1. Cancel:
-/// dialog_result 2, result 0. depth_lines_saved holds the depths being edited.
+/// above 0, or a depth that is no number or not below the next one, is refused with the box of
+/// its row (model::FieldReader) and the dialog stays open with nothing changed. Otherwise
+/// depth_lines and node_row_dz (the row thicknesses) take the new depths, pot_values_present and
+/// data_ready become 0 (the potentials belong to the old depths), dialog_result 1, result 1.
+/// Cancel: dialog_result 2, result 0. depth_lines_saved holds the depths being edited.
 extern const ui::DialogTemplate ModDepthDiaBox;
 bool ModDepthDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 

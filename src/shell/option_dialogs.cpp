@@ -3,6 +3,7 @@
 
 #include "display/dialog_util.h"
 #include "forward/datafile.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
@@ -60,7 +61,7 @@ ui::DialogTemplate radio_template(const char* name, const char* caption,
 struct RadioSteps {
     bool sets_result = true;             // dialog_result 1 on OK and 2 on Cancel
     void (*init)(ui::Dialog&) = nullptr; // after the buttons are marked
-    void (*ok)(ui::Dialog&) = nullptr;   // after dialog_result, before the end
+    bool (*ok)(ui::Dialog&) = nullptr;   // before the end; false keeps the dialog open
 };
 
 using display::RadioGroup;
@@ -76,18 +77,11 @@ bool radio_procedure(Saved& saved, std::initializer_list<RadioGroup> groups,
         if (steps.init) steps.init(d);
     };
     const auto accept = [&](ui::Dialog& d) {
+        if (steps.ok && !steps.ok(d)) return false;
         if (steps.sets_result) dialog_result = 1;
-        if (steps.ok) steps.ok(d);
         return true;
     };
     return display::radio_groups_procedure(saved, groups, show, accept, dialog, event, args);
-}
-
-// A number typed into an edit field, as atof reads at most `max_chars` characters of it; what
-// is no number (also "nan") reads as 0.
-float typed_value(const ui::Dialog& dialog, int id, int max_chars) {
-    const double v = display::field_value(dialog, id, max_chars);
-    return std::isnan(v) ? 0.0f : float(std::clamp(v, -1e30, 1e30));
 }
 
 // ---- The steps of single dialogs ------------------------------------------------------------
@@ -96,28 +90,40 @@ void show_node_weight(ui::Dialog& dialog) {
     dialog.set_text(5323, display::formatted("%.2f", Modelsettings.current_node_weight));
 }
 
-void store_node_weight(ui::Dialog& dialog) {
-    const float w = std::clamp(typed_value(dialog, 5323, 30), 0.5f, 0.98f);
+bool store_node_weight(ui::Dialog& dialog) {
+    float w = Modelsettings.current_node_weight;
+    if (!model::read_field(dialog,
+                           model::NumberField(5323, "the weight of the electrode node")
+                               .clamped_to(model::from_to(0.5, 0.98))
+                               .chars(30),
+                           w))
+        return false;
     Modelsettings.current_node_weight = w;
     Modelsettings.side_node_weight = (1.0f - w) * 0.5f;
+    return true;
 }
 
 void show_depth_ratio(ui::Dialog& dialog) {
     dialog.set_text(553, display::formatted("%.1f", Modelsettings.extend_depth_factor));
 }
 
-void store_depth_ratio(ui::Dialog& dialog) {
-    Modelsettings.extend_depth_factor = std::clamp(typed_value(dialog, 553, 10), 5.0f, 25.0f);
+bool store_depth_ratio(ui::Dialog& dialog) {
+    return model::read_field(
+        dialog,
+        model::NumberField(553, "the depth ratio").clamped_to(model::from_to(5, 25)).chars(10),
+        Modelsettings.extend_depth_factor);
 }
 
-void start_trace_file(ui::Dialog&) {
+bool start_trace_file(ui::Dialog&) {
     PrintTrace& trace = Printtrace;
-    if (trace.active != 1 || trace.file) return;
+    if (trace.active != 1 || trace.file) return true;
     if (!forward::save_text_file(trace.file_name, std::string("2D trace\n"))) trace.active = 0;
+    return true;
 }
 
-void select_finite_elements(ui::Dialog&) {
+bool select_finite_elements(ui::Dialog&) {
     if (Modelsettings.complex_ip_model == 1) Modelsettings.fem = 1;
+    return true;
 }
 
 // ---- The templates --------------------------------------------------------------------------

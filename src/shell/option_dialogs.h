@@ -5,7 +5,8 @@
 // the button's position in its group, counted from 0), a click sets the field at once, OK keeps
 // it, and Cancel puts back the value the dialog started with, also after several clicks. OK
 // sets dialog_result to 1 and ends the dialog with 1, Cancel sets 2 and ends with 0
-// (ExtendDepthDiaBox leaves dialog_result alone).
+// (ExtendDepthDiaBox leaves dialog_result alone); a number field that refuses its entry keeps
+// the dialog open.
 #pragma once
 
 #include "platform/ui/ui.h"
@@ -33,8 +34,9 @@ bool FDFTypeDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dial
 
 /// "Use distributed current source": 5321 single point source (0), 5322 distributed source (1)
 /// for ModelSettings::distributed_source; edit 5323 shows current_node_weight ("%.2f"). OK
-/// stores the weight read from the edit (at most 30 characters; no number reads as 0) held to
-/// 0.5 .. 0.98, and side_node_weight = (1 - weight) x 0.5, whichever button is marked.
+/// stores the weight read from the edit (at most 30 characters) moved into 0.5 .. 0.98 (the
+/// status line says so), and side_node_weight = (1 - weight) x 0.5, whichever button is marked;
+/// text that is no number is refused with its box and the dialog stays open.
 extern const ui::DialogTemplate UseHermDiaBox;
 bool UseHermDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
@@ -55,8 +57,8 @@ bool PseudoDepthDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
 
 /// "Automatically extend model depth": 551 no (0), 552 yes (1) for ModelSettings::
 /// extend_depth; edit 553 shows extend_depth_factor ("%.1f"). OK stores the ratio read from the
-/// edit (at most 10 characters; no number reads as 0) held to 5.0 .. 25.0. dialog_result is
-/// left alone.
+/// edit (at most 10 characters) moved into 5.0 .. 25.0 (the status line says so); text that is
+/// no number is refused and the dialog stays open. dialog_result is left alone.
 extern const ui::DialogTemplate ExtendDepthDiaBox;
 bool ExtendDepthDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 

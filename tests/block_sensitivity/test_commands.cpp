@@ -2,6 +2,7 @@
 // the prerequisite boxes, a whole run (calculation with the sensitivity option, the block
 // sensitivity of a changed array type, the table and the plot choice), and the 3-D dialog.
 #include "model/globals.h"
+#include "model/services.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 #include "sensitivity/sensitivity_3d.h"
@@ -44,12 +45,29 @@ TEST_F(SensitivityCommands, DampingIsBoundedAndCancelKeepsIt) {
     struct Case {
         const char* typed;
         float stored;
-    } cases[] = {{"0.5", 0.1f}, {"0", 0.000001f}, {"abc", 0.000001f}, {"0.02", 0.02f}};
+        const char* status;
+    } cases[] = {{"0.5", 0.1f,
+                  "The damping factor 0.5 was taken as 0.1: the value must be from 0.000001 "
+                  "to 0.1."},
+                 {"0", 0.000001f,
+                  "The damping factor 0 was taken as 0.000001: the value must be from "
+                  "0.000001 to 0.1."},
+                 {"0.02", 0.02f, ""}};
     for (const Case& c : cases) {
         answer(std::string("dialog JacobCalDiaBox set 5285 ") + c.typed + " ok");
         command(5280);
         EXPECT_FLOAT_EQ(Modelsettings.res_damping, c.stored) << c.typed;
+        EXPECT_STREQ(status_line(), c.status);
     }
+    // Text is no damping factor: the dialog names the field and stays open.
+    take_output();
+    answer("dialog JacobCalDiaBox set 5285 abc ok set 5285 0.03 ok");
+    command(5280);
+    EXPECT_EQ(take_output(),
+              "BOX [Message] The damping factor must be a number from 0.000001 to 0.1.\n");
+    EXPECT_FLOAT_EQ(Modelsettings.res_damping, 0.03f);
+    answer("dialog JacobCalDiaBox set 5285 0.02 ok");
+    command(5280);
     Modelsettings.fem = 0;
     answer("dialog JacobCalDiaBox click 5282 click 5284 set 5285 0.05 cancel");
     command(5280);

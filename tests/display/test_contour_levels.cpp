@@ -67,7 +67,8 @@ TEST(UserLogarithmicLevels, FactorPresetByRangeAndTypedFactorClamped) {
         {1.0f, 100.0f, "click 145 ok", 3, 2.0f},
         {1.0f, 100.0f, "click 146 set 148 3.0 ok", 4, 2.5f},
         {1.0f, 100.0f, "click 146 set 148 1.0 ok", 4, 1.05f},
-        {1.0f, 100.0f, "click 146 set 148 -1.5 ok", 4, 1.5f},
+        // A factor that is no factor is refused; the next one is taken.
+        {1.0f, 100.0f, "click 146 set 148 -1.5 ok set 148 1.5 ok", 4, 1.5f},
     };
     for (const auto& c : cases) {
         Session s;
@@ -81,6 +82,9 @@ TEST(UserLogarithmicLevels, FactorPresetByRangeAndTypedFactorClamped) {
         EXPECT_TRUE(s.showed("BOX [Retain Contour Values] You have choosen the following "
                              "boundary values :-\\nBoundary    Resistivity value\\n     1      "
                              "1.0000\\n"));
+        EXPECT_EQ(s.showed("BOX [Message] The contour increase factor must be a number from "
+                           "1.05 to 2.5."),
+                  c.factor == 1.5f);
         EXPECT_TRUE(s.answered()) << s.err.str();
     }
 }
@@ -103,12 +107,15 @@ TEST(UserLinearLevels, TypedMinimumAndSpacingAskAgainOrCancel) {
     ASSERT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, -5.0f), 1);
     EXPECT_EQ(first(levels, 3), (std::vector<float>{-5.0f, -3.0f, -1.0f}));
 
-    // A zero spacing falls back to range / n; No then Yes opens the dialog again.
-    s.answer("dialog ContourLinearBox set 152 0 set 153 0 ok\nbox no\nbox yes\n"
-             "dialog ContourLinearBox set 152 1 set 153 1 ok\nbox yes");
+    // A spacing of 0 or below is refused; No then Yes opens the dialog again.
+    s.answer("dialog ContourLinearBox set 152 0 set 153 0 ok set 153 -5 ok set 153 2 ok\n"
+             "box no\nbox yes\ndialog ContourLinearBox set 152 1 set 153 1 ok\nbox yes");
     ASSERT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 1);
     EXPECT_EQ(first(levels, 3), (std::vector<float>{1.0f, 2.0f, 3.0f}));
-    EXPECT_TRUE(s.showed("     2      2.0000")); // the first answer's spacing 20 / 10
+    EXPECT_TRUE(s.showed("BOX [Message] The contour spacing value must be a number above 0.\n"
+                         "BOX [Message] The contour spacing value must be a number above 0.\n"
+                         "BOX [Retain Contour Values]"));
+    EXPECT_TRUE(s.showed("     2      2.0000")); // the first answer's spacing
 
     s.answer("dialog ContourLinearBox set 152 1 set 153 1 ok\nbox no\nbox no");
     EXPECT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 2);
@@ -117,8 +124,8 @@ TEST(UserLinearLevels, TypedMinimumAndSpacingAskAgainOrCancel) {
     s.answer("dialog ContourLinearBox set 153 1 ok set 152 abc ok set 152 4 ok\nbox yes");
     ASSERT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 1);
     EXPECT_EQ(first(levels, 2), (std::vector<float>{4.0f, 5.0f}));
-    EXPECT_TRUE(s.showed("BOX [Message] Please type a number for the minimum contour value.\n"
-                         "BOX [Message] Please type a number for the minimum contour value."));
+    EXPECT_TRUE(s.showed("BOX [Message] The minimum contour value must be a number.\n"
+                         "BOX [Message] The minimum contour value must be a number."));
     s.answer("dialog ContourLinearBox cancel");
     EXPECT_EQ(choose_contours(Progdisplay, 10, levels, 3, 20.0f, 0.0f), 2);
     EXPECT_EQ(dialog_result, 2);

@@ -6,20 +6,28 @@
 namespace {
 using display_test::Session;
 
-TEST(HorizontalScale, AcceptsOneTo200AndIgnoresTheRest) {
+// A scale outside 1..200 is refused with the box that names the range, and the dialog stays
+// open until Cancel.
+TEST(HorizontalScale, AcceptsOneTo200AndRefusesTheRest) {
     const struct {
         const char* typed;
-        float xscale;
-    } cases[] = {{"200", 200.0f}, {"200.5", 12.0f},  {"0.5", 12.0f},
-                 {"1", 1.0f},     {"37.25", 37.25f}, {"-20", 12.0f}};
+        float xscale; // 0: refused
+    } cases[] = {{"200", 200.0f}, {"1", 1.0f},   {"37.25", 37.25f}, {"200.5", 0.0f},
+                 {"0.5", 0.0f},   {"-20", 0.0f}, {"500", 0.0f}};
     for (const auto& c : cases) {
         Session s;
         Modelsettings.ndata = 10;
         Progdisplay.xscale = 12.0f;
-        s.answer(std::string("dialog HrpsDiaBox set 853 ") + c.typed + " ok");
+        const bool taken = c.xscale > 0.0f;
+        s.answer(std::string("dialog HrpsDiaBox set 853 ") + c.typed +
+                 (taken ? " ok" : " ok cancel"));
         EXPECT_EQ(hrps_menu_handler(), 117);
-        EXPECT_FLOAT_EQ(Progdisplay.xscale, c.xscale) << c.typed;
-        EXPECT_EQ(dialog_result, 1);
+        EXPECT_FLOAT_EQ(Progdisplay.xscale, taken ? c.xscale : 12.0f) << c.typed;
+        EXPECT_EQ(dialog_result, taken ? 1 : 2);
+        EXPECT_EQ(s.showed("BOX [Message] The horizontal display scale must be a number from 1 "
+                           "to 200."),
+                  !taken)
+            << c.typed;
         EXPECT_EQ(Progdisplay.model_displayed, 1);
         EXPECT_TRUE(s.answered()) << s.err.str();
     }
@@ -49,21 +57,27 @@ TEST(HorizontalScale, CancelKeepsAndNoDataSetOnlyTellsTheUser) {
     EXPECT_EQ(Progdisplay.model_displayed, 1);
 }
 
-TEST(VerticalFactor, StoresTheReciprocalWithinZeroToFive) {
+TEST(VerticalFactor, StoresTheReciprocalOfAFactorFrom02To100) {
     const struct {
         const char* typed;
-        float before, after;
+        float after; // 0: refused, the factor stays 0.8
     } cases[] = {
-        {"2", 1.0f, 0.5f}, {"0.25", 1.0f, 4.0f}, {"0.15", 1.0f, 1.0f}, // 6.67 is above 5
-        {"0", 0.8f, 0.8f}, {"0.1", 0.8f, 0.8f},  {"-3", 0.8f, 0.8f},   {"0.2", 0.8f, 5.0f},
+        {"2", 0.5f},    {"0.25", 4.0f}, {"0.2", 5.0f}, {"100", 0.01f}, // the reciprocal at most 5
+        {"0.15", 0.0f}, {"0", 0.0f},    {"0.1", 0.0f}, {"-3", 0.0f},   {"-2", 0.0f}, {"101", 0.0f},
     };
     for (const auto& c : cases) {
         Session s;
-        Progdisplay.vh_factor = c.before;
-        s.answer(std::string("dialog VtsfDiaBox set 846 ") + c.typed + " ok");
-        EXPECT_EQ(ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc), 1);
-        EXPECT_FLOAT_EQ(Progdisplay.vh_factor, c.after) << c.typed;
-        EXPECT_EQ(dialog_result, 1);
+        Progdisplay.vh_factor = 0.8f;
+        const bool taken = c.after > 0.0f;
+        s.answer(std::string("dialog VtsfDiaBox set 846 ") + c.typed +
+                 (taken ? " ok" : " ok cancel"));
+        EXPECT_EQ(ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc), taken ? 1 : 0);
+        EXPECT_FLOAT_EQ(Progdisplay.vh_factor, taken ? c.after : 0.8f) << c.typed;
+        EXPECT_EQ(s.showed("BOX [Message] The vertical/horizontal display scaling factor must be a "
+                           "number from 0.2 to 100."),
+                  !taken)
+            << c.typed;
+        EXPECT_TRUE(s.answered()) << s.err.str();
     }
 }
 
@@ -79,10 +93,10 @@ TEST(ScaleDialogs, NoNumberKeepsTheDialogOpen) {
     EXPECT_EQ(ui::run_dialog(VtsfDiaBox, VtsfDiaBoxProc), 1);
     EXPECT_FLOAT_EQ(Progdisplay.xscale, 30.0f);
     EXPECT_FLOAT_EQ(Progdisplay.vh_factor, 0.5f);
-    EXPECT_TRUE(s.showed("BOX [Message] Please type a number for the horizontal display scale.\n"
-                         "BOX [Message] Please type a number for the horizontal display scale.\n"
-                         "BOX [Message] Please type a number for the vertical/horizontal display "
-                         "scaling factor."));
+    EXPECT_TRUE(s.showed("BOX [Message] The horizontal display scale must be a number from 1 to "
+                         "200.\nBOX [Message] The horizontal display scale must be a number from 1 "
+                         "to 200.\nBOX [Message] The vertical/horizontal display scaling factor "
+                         "must be a number from 0.2 to 100."));
     EXPECT_TRUE(s.answered()) << s.err.str();
 }
 

@@ -5,6 +5,7 @@
 #include "display/block_section.h"
 #include "display/cylinder_drawing.h"
 #include "display/section_display.h"
+#include "model/services.h"
 
 #include <cmath>
 
@@ -185,14 +186,26 @@ TEST_F(SectionsProgram, FrequencyChoiceIsClamped) {
     const struct {
         const char* typed;
         int frequency;
-    } cases[] = {{"0", 1}, {"abc", 1}, {"3", 3}, {"9", 5}};
+        const char* status;
+    } cases[] = {{"0", 1, "The frequency number 0 was taken as 1: the value must be from 1 to 5."},
+                 {"3", 3, ""},
+                 {"9", 5, "The frequency number 9 was taken as 5: the value must be from 1 to 5."}};
     for (const auto& c : cases) {
+        set_status_line("");
         answer(std::string("dialog FreqSelectDiaBox set 862 \"") + c.typed + "\" click 864 ok");
         ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc);
         EXPECT_EQ(Modelsettings.freq_index, c.frequency) << c.typed;
         EXPECT_EQ(Progdisplay.ip_display_mode, 1);
         EXPECT_EQ(dialog_result, 1);
+        EXPECT_STREQ(status_line(), c.status);
     }
+    // Text is no frequency number: the dialog stays open until a number comes.
+    take_output();
+    answer("dialog FreqSelectDiaBox set 862 abc ok set 862 2 ok");
+    ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc);
+    EXPECT_EQ(Modelsettings.freq_index, 2);
+    EXPECT_EQ(take_output(),
+              "BOX [Message] The frequency number must be a whole number from 1 to 5.\n");
     answer("dialog FreqSelectDiaBox click 863 cancel");
     ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc);
     EXPECT_EQ(Progdisplay.ip_display_mode, 1);

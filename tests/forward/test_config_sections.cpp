@@ -275,24 +275,38 @@ TEST(ConfigurationSections, SectionDialogKeepsTheChoiceInRange) {
     Screen w;
     ModelSettings& m = w.r.m;
     m.narrays = 3;
+    // Sections outside 1..4 are moved into them; text, or a factor not above 0, is refused and
+    // the dialog stays open until Cancel.
     const struct {
         const char* actions;
         int section;
         float factor;
+        const char* refused;
     } cases[] = {
-        {"set 969 2 set 1253 50 ok", 2, 50.0f}, {"set 969 0 ok", 1, 1000.0f},
-        {"set 969 abc ok", 1, 1000.0f},         {"set 969 9 ok", 4, 1000.0f},
-        {"set 969 -3 ok", 1, 1000.0f},          {"set 1253 -5 ok", 4, 1000.0f},
-        {"set 1253 abc ok", 4, 1000.0f},        {"set 969 2 set 1253 7 cancel", 4, 1000.0f},
+        {"set 969 2 set 1253 50 ok", 2, 50.0f, nullptr},
+        {"set 969 0 ok", 1, 1000.0f, nullptr},
+        {"set 969 9 ok", 4, 1000.0f, nullptr},
+        {"set 969 -3 ok", 1, 1000.0f, nullptr},
+        {"set 969 abc ok cancel", 4, 1000.0f,
+         "The section number must be a whole number from 1 to 4."},
+        {"set 969 2.5 ok cancel", 4, 1000.0f,
+         "The section number must be a whole number from 1 to 4."},
+        {"set 1253 -5 ok cancel", 4, 1000.0f, "The scaling factor must be a number above 0."},
+        {"set 1253 abc ok cancel", 4, 1000.0f, "The scaling factor must be a number above 0."},
+        {"set 969 2 set 1253 7 cancel", 4, 1000.0f, nullptr},
     };
     for (const auto& c : cases) {
         m.array_index = 4;
         m.section_scale = 1000.0f;
+        w.take_output();
         w.answer(std::string("dialog Sens2DSelDiaBox ") + c.actions);
         ui::run_dialog(Sens2DSelDiaBox, Sens2DSelDiaBoxProc);
         EXPECT_TRUE(w.answered()) << c.actions << w.err.str();
         EXPECT_EQ(m.array_index, c.section) << c.actions;
         EXPECT_EQ(m.section_scale, c.factor) << c.actions;
+        EXPECT_EQ(w.take_output(),
+                  c.refused ? std::string("BOX [Message] ") + c.refused + "\n" : std::string())
+            << c.actions;
     }
 }
 

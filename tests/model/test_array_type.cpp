@@ -3,6 +3,7 @@
 
 #include "model/array_type.h"
 #include "model/globals.h"
+#include "model/services.h"
 
 namespace {
 using test_support::GlobalRecords;
@@ -56,7 +57,8 @@ TEST(ArrayTypeDialog, WennerLevelsAndFieldMinimums) {
     GlobalRecords records;
     Proglim.max_n = 70;
     Headless ui;
-    EXPECT_EQ(run_array_dialog(ui, "click 204 set 212 abc set 213 0 set 214 -4 set 219 x "
+    // Numbers below their least values are raised to them, and the status line says so.
+    EXPECT_EQ(run_array_dialog(ui, "click 204 set 212 1 set 213 0 set 214 -4 set 219 500 "
                                    "set 222 0.01 ok"),
               1);
     EXPECT_EQ(Modelsettings.array_type, 2); // dialog code 4 is Wenner Beta
@@ -64,8 +66,27 @@ TEST(ArrayTypeDialog, WennerLevelsAndFieldMinimums) {
     EXPECT_EQ(Modelsettings.n_a_spacings, 1);
     EXPECT_EQ(Modelsettings.n_n_values, 1);
     EXPECT_EQ(Modelsettings.nlev, 2);
-    EXPECT_FLOAT_EQ(Modelsettings.max_geometric_factor, 0.0f);
+    EXPECT_FLOAT_EQ(Modelsettings.max_geometric_factor, 500.0f);
     EXPECT_FLOAT_EQ(Modelsettings.max_depth_ratio, 0.05f);
+    EXPECT_STREQ(status_line(),
+                 "The number of 'a' spacings 1 was taken as 2: the value must be at least 2. The "
+                 "number of 'n' values -4 was taken as 1: the value must be from 1 to 70. The "
+                 "number of 'a' spacings 0 was taken as 1: the value must be at least 1. The "
+                 "maximum depth of investigation 0.01 was taken as 0.05: the value must be at "
+                 "least 0.05.");
+
+    // Text, or a factor that is no factor, is refused and nothing is stored until Cancel.
+    for (const char* steps : {"click 201 set 212 abc ok cancel", "click 201 set 219 x ok cancel",
+                              "click 201 set 219 -5 ok cancel", "click 201 set 213 2.5 ok cancel"})
+        EXPECT_EQ(run_array_dialog(ui, steps), 0) << steps;
+    EXPECT_EQ(Modelsettings.array_type, 2);
+    EXPECT_FLOAT_EQ(Modelsettings.max_geometric_factor, 500.0f);
+    EXPECT_EQ(ui.output(),
+              "BOX [Message] The number of 'a' spacings must be a whole number from 2 to "
+              "100000.\nBOX [Message] The maximum geometric factor must be a number above 0.\n"
+              "BOX [Message] The maximum geometric factor must be a number above 0.\n"
+              "BOX [Message] The number of 'a' spacings must be a whole number from 1 to "
+              "100000.\n");
 }
 
 TEST(ArrayTypeDialog, InitShowsTheValuesAndRaisesTheDepthRatio) {

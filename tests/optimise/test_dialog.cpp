@@ -2,6 +2,7 @@
 // SSE2, and Cancel.
 #include "model/globals.h"
 #include "model/records.h"
+#include "model/services.h"
 #include "optimise/options_dialog.h"
 #include "support/session.h"
 
@@ -30,7 +31,7 @@ TEST_F(OptionsDialog, OkHoldsEveryEditInItsBounds) {
         {"set 1313 5 ok", 10, 5000},
         {"set 1313 65 ok", 64, 5000},
         {"set 1313 30 set 1323 12 ok", 30, 30},
-        {"set 1313 x set 1323 -4 ok", 10, 10},
+        {"set 1313 10 set 1323 -4 ok", 10, 10},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(run(c.actions), 1) << c.actions;
@@ -66,6 +67,23 @@ TEST_F(OptionsDialog, OkHoldsEveryEditInItsBounds) {
     run("set 1320 500 set 1327 1 ok");
     EXPECT_EQ(r.opt_max_iterations, 100);
     EXPECT_EQ(r.opt_max_n, 3);
+}
+
+// "nan" in any field (or text after a number) is refused with the field's box, the dialog stays
+// open and nothing is stored, not even the fields typed right; a number moved into its bounds is
+// said on the status line.
+TEST_F(OptionsDialog, NanAndTextAreRefusedAndClampsAreSaid) {
+    const ModelResolution defaults;
+    EXPECT_EQ(run("set 1328 0.05 set 1324 nan ok set 1324 0.2x ok cancel"), 2);
+    const std::string refused = "BOX [Message] The ratio of maximum model depth to line length "
+                                "must be a number from 0.15 to 0.3.\n";
+    EXPECT_EQ(session.output(), refused + refused);
+    EXPECT_FLOAT_EQ(r.opt_damping, defaults.opt_damping);
+    EXPECT_FLOAT_EQ(r.opt_depth_ratio, defaults.opt_depth_ratio);
+    EXPECT_EQ(run("set 1329 nan ok set 1329 150 ok"), 1);
+    EXPECT_FLOAT_EQ(r.opt_unit_spacing, 100.0f);
+    EXPECT_STREQ(status_line(), "The unit electrode spacing 150 was taken as 100: the value must "
+                                "be from 0.1 to 100.");
 }
 
 TEST_F(OptionsDialog, LayoutButtons) {

@@ -1,6 +1,7 @@
 // The 2-D sensitivity dialogs and command through the headless backend.
 #include "fixture.h"
 
+#include "model/services.h"
 #include "sensitivity/dialogs.h"
 #include "sensitivity/section_command.h"
 #include "support/files.h"
@@ -24,7 +25,7 @@ void expect_positions(const std::vector<float>& expected, const char* what) {
         EXPECT_NEAR(p[i], expected[i], 1e-6f) << what << " electrode " << i;
 }
 
-TEST(Sens2DDialog, ShowsStoresUncheckedAndCancelRestores) {
+TEST(Sens2DDialog, ShowsStoresCheckedAndCancelRestores) {
     Session s;
     ModelSettings& m = Modelsettings;
     m.sens_calc_type = 7;
@@ -39,16 +40,24 @@ TEST(Sens2DDialog, ShowsStoresUncheckedAndCancelRestores) {
         }
         return handled;
     };
-    s.answer("dialog Sens2DDiaBox click 961 set 964 -3 set 965 abc set 966 0.05 set 967 2.5 ok");
+    // A resistivity of -3 and a current of "abc" or "xyz" are refused, one box each, the
+    // dialog open with the other entries as typed; then the numbers are taken.
+    s.answer("dialog Sens2DDiaBox click 961 set 964 -3 set 965 abc set 966 0.05 set 967 2.5 ok "
+             "set 965 0 ok set 965 2 ok set 964 xyz ok set 964 3 ok");
     EXPECT_EQ(ui::run_dialog(Sens2DDiaBox, watch), 1);
+    EXPECT_EQ(s.take_output(),
+              "BOX [Message] The maximum current must be a number above 0.\n"
+              "BOX [Message] The maximum current must be a number above 0.\n"
+              "BOX [Message] The material resistivity must be a number above 0.\n"
+              "BOX [Message] The material resistivity must be a number above 0.\n");
     EXPECT_TRUE(third) << "a type above 2 is shown as the file choice";
     EXPECT_EQ(shown[0], "1.00");
     EXPECT_EQ(shown[1], "1.0000");
     EXPECT_EQ(shown[2], "0.1000");
     EXPECT_EQ(shown[3], "1.0000");
     EXPECT_EQ(m.sens_calc_type, 0);
-    EXPECT_EQ(m.sens_resistivity, -3.0f);
-    EXPECT_EQ(m.sens_max_current, 0.0f);
+    EXPECT_EQ(m.sens_resistivity, 3.0f);
+    EXPECT_EQ(m.sens_max_current, 2.0f);
     EXPECT_EQ(m.sens_min_potential, 0.05f);
     EXPECT_EQ(m.sens_unit_spacing, 2.5f);
     EXPECT_EQ(dialog_result, 1);
@@ -75,8 +84,6 @@ TEST(Array2DDialog, RangeCorrectionsAtOk) {
         {1229, "0.01", &ModelSettings::sens_z_max, 1.01f},
         {1230, "0", &ModelSettings::sens_z_step, 0.02f},
         {1253, "0.5", &ModelSettings::sens_scale_factor, 1.0f},
-        {1253, "nan", &ModelSettings::sens_scale_factor, 1.0f},
-        {1225, "inf", &ModelSettings::sens_x_min, 0.0f},
         {1253, "250", &ModelSettings::sens_scale_factor, 250.0f},
     };
     for (const auto& c : cases) {
@@ -86,6 +93,20 @@ TEST(Array2DDialog, RangeCorrectionsAtOk) {
         EXPECT_FLOAT_EQ(Modelsettings.*c.field, c.stored) << c.id << " " << c.typed;
         EXPECT_TRUE(s.answered()) << s.err.str();
     }
+    // The corrections are said on the status line; what is no number is refused, the dialog
+    // stays open and nothing is stored.
+    Session s;
+    s.answer("dialog Array2DSensDiaBox set 1226 -5 set 1230 0 ok");
+    EXPECT_EQ(ui::run_dialog(Array2DSensDiaBox, Array2DSensDiaBoxProc), 1);
+    EXPECT_STREQ(status_line(), "The X maximum -5 was taken as 0: the value must be above the X "
+                                "minimum. The Z spacing 0 was taken as 0.02: the value must be at "
+                                "least 0.02.");
+    s.answer("dialog Array2DSensDiaBox set 1226 4 set 1253 nan ok set 1225 inf ok cancel");
+    EXPECT_EQ(ui::run_dialog(Array2DSensDiaBox, Array2DSensDiaBoxProc), 0);
+    EXPECT_FLOAT_EQ(Modelsettings.sens_x_max, 0.0f);
+    EXPECT_TRUE(s.showed("BOX [Message] The constant scaling factor value must be a number of at "
+                         "least 1.\nBOX [Message] The X minimum must be a number.\n"));
+    EXPECT_TRUE(s.answered()) << s.err.str();
 }
 
 TEST(Array2DDialog, ArrayButtonsPlaceTheElectrodes) {
@@ -173,12 +194,15 @@ TEST(BoreholeDialog, StoresTheCoordinatesAndTheRange) {
     Session s;
     ModelSettings& m = Modelsettings;
     s.answer("dialog Array2DBorSensDiaBox set 1240 0 set 1241 0.5 set 1242 0 set 1243 2 "
-             "set 1244 1.5 set 1245 0.5 set 1246 1.5 set 1247 -0.25 set 1230 0.01 click 1232 ok");
+             "set 1244 1.5 set 1245 0.5 set 1246 1.5 set 1247 -0.25 set 1230 0.01 click 1232 ok "
+             "set 1247 0.25 ok");
     EXPECT_EQ(ui::run_dialog(Array2DBorSensDiaBox, Array2DBorSensDiaBoxProc), 1);
+    // An electrode above the surface is refused.
+    EXPECT_TRUE(s.showed("BOX [Message] The P2 z-coordinate must be a number of at least 0.\n"));
     EXPECT_EQ(m.sens_c1_z, 0.5f);
     EXPECT_EQ(m.sens_c2_z, 2.0f);
     EXPECT_EQ(m.sens_p1_x, 1.5f);
-    EXPECT_EQ(m.sens_p2_z, -0.25f);
+    EXPECT_EQ(m.sens_p2_z, 0.25f);
     EXPECT_EQ(m.sens_z_step, 0.02f);
     EXPECT_EQ(m.sens_variable_spacing, 1);
 

@@ -4,6 +4,7 @@
 
 #include "forward/commands.h"
 #include "model/model_settings.h"
+#include "model/services.h"
 #include "model/utilities.h"
 #include "shell/model_commands.h"
 #include "shell/model_dialogs.h"
@@ -134,16 +135,21 @@ TEST_F(Commands, NewResistivityValues) {
     EXPECT_EQ(m.nip, 0); // no IP value without IP values
     EXPECT_EQ(dialog_result, 1);
 
-    const struct {
-        const char* typed;
-        int count;
-        float stored;
-    } typed[] = {{"5e7", 3, 1000000.0f}, {"-3", 3, 1000000.0f}, {"abc", 3, 1000000.0f}};
-    for (const auto& t : typed) {
-        answer(std::string("dialog AddNewModResDiaBox set 302 ") + t.typed + " ok");
+    EXPECT_STREQ(status_line(), "The new resistivity value 0.001 was taken as 0.01: the value "
+                                "must be from 0.01 to 1000000.");
+    answer("dialog AddNewModResDiaBox set 302 5e7 ok");
+    shell::add_model_resistivity(m);
+    EXPECT_EQ(m.nresis, 3);
+    EXPECT_FLOAT_EQ(m.model_resistivities[2], 1000000.0f);
+    // A value that is no resistivity is refused with its box; nothing is added.
+    take_output();
+    for (const char* typed : {"-3", "-50", "0", "abc", "nan", "12abc"}) {
+        answer(std::string("dialog AddNewModResDiaBox set 302 ") + typed + " ok cancel");
         shell::add_model_resistivity(m);
-        EXPECT_EQ(m.nresis, t.count) << t.typed;
-        EXPECT_FLOAT_EQ(m.model_resistivities[m.nresis - 1], t.stored) << t.typed;
+        EXPECT_EQ(m.nresis, 3) << typed;
+        EXPECT_EQ(take_output(), "BOX [Message] The new resistivity value must be a number from "
+                                 "0.01 to 1000000.\n")
+            << typed;
     }
     answer("dialog AddNewModResDiaBox set 302 7 cancel");
     shell::add_model_resistivity(m);
@@ -162,9 +168,15 @@ TEST_F(Commands, NewResistivityValues) {
     shell::add_model_resistivity(m);
     ASSERT_EQ(m.nip, nip + 1);
     EXPECT_FLOAT_EQ(m.model_chargeabilities[nip], 0.05f);
-    answer("dialog AddNewModResDiaBox set 302 20 set 304 1000 ok");
-    shell::add_model_resistivity(m);
-    EXPECT_EQ(m.nip, nip + 1);
+    take_output();
+    for (const char* typed : {"1000", "0", "-5", "abc"}) {
+        answer(std::string("dialog AddNewModResDiaBox set 302 20 set 304 ") + typed + " ok cancel");
+        shell::add_model_resistivity(m);
+        EXPECT_EQ(m.nip, nip + 1) << typed;
+        EXPECT_EQ(take_output(), "BOX [Message] The new I.P. value must be a number above 0 and "
+                                 "below 1000.\n")
+            << typed;
+    }
     EXPECT_TRUE(answered()) << err.str();
 }
 
@@ -239,12 +251,12 @@ TEST_F(Commands, LayerDepths) {
     // at the surface. Nothing changes until OK is accepted.
     const float third = m.depth_lines[3];
     answer("dialog ModDepthDiaBox set 403 0.4 click 187 set 403 0.7 set 401 0 click 187 "
-           "click 188");
+           "set 401 0.25 set 402 abc click 187 set 402 0.8 set 403 \"\" click 187 click 188");
     shell::model_depth_command(m);
-    EXPECT_EQ(take_output(),
-              "BEEP\nBOX [Error Message] The depth of layer 3 is 0.400!\\nIt must be greater "
-              "than the depth of layer 2, 0.500.\nBEEP\nBOX [Error Message] The depth of layer 1 "
-              "is 0.000!\\nThe first layer must lie below the surface.\n");
+    EXPECT_EQ(take_output(), "BOX [Message] The depth of layer 3 must be a number above 0.5.\n"
+                             "BOX [Message] The depth of layer 1 must be a number above 0.\n"
+                             "BOX [Message] The depth of layer 2 must be a number above 0.25.\n"
+                             "BOX [Message] The depth of layer 3 must be a number above 0.8.\n");
     EXPECT_EQ(m.depth_lines[3], third);
     EXPECT_EQ(m.data_ready, 1);
 

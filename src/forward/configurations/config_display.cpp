@@ -3,6 +3,7 @@
 #include "forward/configurations/configurations.h"
 
 #include "display/dialog_util.h"
+#include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
@@ -64,12 +65,21 @@ bool Sens2DSelDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
         return false;
     }
     if (args.id == ui::id_ok) {
-        // A number outside the sections, or text, would name a block before the first.
-        const double typed = display::field_value(dialog, 969, 30);
-        const double last = double(m.narrays) + 1.0;
-        m.array_index = std::isfinite(typed) ? int(std::clamp(std::trunc(typed), 1.0, last)) : 1;
-        const double factor = display::field_value(dialog, 1253, 30);
-        if (factor > 0.0 && factor < 3.0e38) m.section_scale = float(factor);
+        // A number outside the sections would name a block before the first or after the last.
+        model::FieldReader fields(dialog);
+        std::int32_t section = m.array_index;
+        float factor = m.section_scale;
+        fields.read(model::NumberField(969, "the section number")
+                        .clamped_to(model::from_to(1, m.narrays + 1))
+                        .chars(30),
+                    section);
+        fields.read(
+            model::NumberField(1253, "the scaling factor").within(model::above(0)).chars(30),
+            factor);
+        if (!fields.ok()) return true;
+        m.array_index = section;
+        m.section_scale = factor;
+        fields.tell_notes();
     }
     if (args.id == ui::id_cancel) m.array_index = section_at_opening;
     return display::end_on_ok_or_cancel(dialog, args.id);

@@ -212,6 +212,8 @@ std::vector<const DialogTemplate*> live_templates() {
 }
 
 bool parse_number(const std::string& text, double& value) {
+    // Decimal numbers only: strtod would also take "0x1p3", "inf" and "nan".
+    if (text.find_first_not_of("0123456789+-.eE \t") != std::string::npos) return false;
     const char* begin = text.c_str();
     char* end = nullptr;
     const double v = std::strtod(begin, &end);

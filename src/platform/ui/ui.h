@@ -181,8 +181,9 @@ class Dialog {
     int focus_ = 0;
 };
 
-/// True when `text` holds one finite number and nothing else but blanks around it (C number
-/// syntax: "12", "-0.5", "1e3"); its value in `value`. An empty text is no number.
+/// True when `text` holds one finite decimal number and nothing else but blanks around it
+/// ("12", "-0.5", "1e3"; not "0x10", "inf" or "nan"); its value in `value`. An empty text is no
+/// number.
 bool parse_number(const std::string& text, double& value);
 
 /// Returns true when the event was handled.

@@ -1,0 +1,149 @@
+// The number fields of the dialogs: every edit that takes a number is read by FieldReader, which
+// refuses what is not one number of the field's range with a box that names the field and the
+// range, and says on the status line where it moved a number into its bounds.
+#pragma once
+
+#include "platform/ui/ui.h"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace model {
+
+/// The numbers a field takes: from `low` to `high`, each end left out when `above` or `below`
+/// is set; an infinite end is no end. A real field also ends at the float range, a whole one at
+/// the int range.
+struct FieldRange {
+    double low = -HUGE_VAL, high = HUGE_VAL;
+    bool above = false; ///< low itself lies outside
+    bool below = false; ///< high itself lies outside
+
+    bool holds(double v) const {
+        return (above ? v > low : v >= low) && (below ? v < high : v <= high);
+    }
+    bool bounded() const { return std::isfinite(low) || std::isfinite(high); }
+};
+
+inline FieldRange any_number() {
+    return {};
+}
+inline FieldRange from_to(double low, double high) {
+    return {low, high, false, false};
+}
+inline FieldRange at_least(double low) {
+    return {low, HUGE_VAL, false, false};
+}
+inline FieldRange above(double low) {
+    return {low, HUGE_VAL, true, false};
+}
+inline FieldRange above_below(double low, double high) {
+    return {low, high, true, true};
+}
+
+/// One number field of a dialog: its edit, the name the messages give it ("the horizontal
+/// display scale"), the numbers it takes and how it reads its text. Built by chaining:
+/// NumberField(853, "the horizontal display scale").within(from_to(1, 200)).chars(30).
+struct NumberField {
+    int id = 0;
+    std::string name;
+    FieldRange range;          ///< numbers outside are refused
+    FieldRange limits;         ///< with `clamps`: numbers in range but outside move to its ends
+    bool clamps = false;       ///< see `limits`
+    bool whole = false;        ///< whole numbers only
+    bool may_be_empty = false; ///< blanks only are no entry: the value given stays
+    int max_chars = 40;        ///< of the edit's text
+    std::string unit;          ///< after the range in the box, e.g. " (per cent)"
+
+    NumberField(int id_, std::string name_) : id(id_), name(std::move(name_)) {}
+    NumberField within(const FieldRange& r) const {
+        NumberField f = *this;
+        f.range = r;
+        return f;
+    }
+    /// Numbers outside `r` (within the range) are taken as its nearer end.
+    NumberField clamped_to(const FieldRange& r) const {
+        NumberField f = *this;
+        f.limits = r;
+        f.clamps = true;
+        return f;
+    }
+    NumberField integer() const {
+        NumberField f = *this;
+        f.whole = true;
+        return f;
+    }
+    NumberField optional() const {
+        NumberField f = *this;
+        f.may_be_empty = true;
+        return f;
+    }
+    NumberField chars(int n) const {
+        NumberField f = *this;
+        f.max_chars = n;
+        return f;
+    }
+    NumberField in_units(std::string text) const {
+        NumberField f = *this;
+        f.unit = std::move(text);
+        return f;
+    }
+};
+
+/// A number as the range texts print it: "200", "0.98", "0.000001", "3.402823e+38".
+std::string range_number(double v);
+/// The range as the messages say it: "from 1 to 200", "above 0", "at least 2", "at most 0.1",
+/// "above 0 and below 1000"; "" for any number.
+std::string range_text(const FieldRange& r);
+
+/// Reads the number fields of a dialog when its OK is pressed. The first field that holds no
+/// number of its range (text after the number, "nan", infinities, blanks where an entry is
+/// needed, a fraction in a whole field, a number outside the range) gets the box "<Name> must
+/// be a number <range><unit>." under "Message" and the keyboard focus; every later read does
+/// nothing and returns false, so the procedure keeps the dialog open with every entry as the
+/// user left it. A number the field moves into its limits is noted for the status line.
+class FieldReader {
+  public:
+    explicit FieldReader(ui::Dialog& dialog) : dialog_(dialog) {}
+    /// True with the number of `field` in `value` (blanks in an optional field leave `value`
+    /// as it is); false after the box, or when an earlier read failed.
+    bool read(const NumberField& field, double& value);
+    bool read(const NumberField& field, float& value);
+    bool read(const NumberField& field, std::int32_t& value);
+    /// True while no field was refused.
+    bool ok() const { return ok_; }
+    /// True when the last field read held blanks only.
+    bool was_empty() const { return empty_; }
+    /// Refuses `field` as a read does (its box, the focus, later reads fail): for an entry that
+    /// holds a number of the range but clashes with another field. Returns false.
+    bool refuse(const NumberField& field);
+    /// Adds "<Name> <typed> was taken as <used>: <rule>." to the notes, for a number that the
+    /// dialog corrected by a rule of its own.
+    void note(const NumberField& field, double used, const std::string& rule);
+    /// The notes of this reading ("" when no number was moved).
+    const std::string& notes() const { return notes_; }
+    /// Puts the notes on the status line; nothing when there are none.
+    void tell_notes() const;
+
+  private:
+    ui::Dialog& dialog_;
+    bool ok_ = true;
+    bool empty_ = false;
+    std::string notes_;
+
+    bool refuse(const NumberField& field, const FieldRange& shown);
+    static FieldRange shown(const NumberField& field);
+    std::string typed(const NumberField& field) const;
+};
+
+/// The one number field of a dialog read on its own: `value` (double, float or std::int32_t)
+/// takes it and the status line its note; false after the box, `value` unchanged.
+template <class T> bool read_field(ui::Dialog& dialog, const NumberField& field, T& value) {
+    FieldReader fields(dialog);
+    if (!fields.read(field, value)) return false;
+    fields.tell_notes();
+    return true;
+}
+
+} // namespace model
