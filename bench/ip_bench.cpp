@@ -8,8 +8,10 @@
 #include "ipsolve/colecole.h"
 #include "ipsolve/ipsolve.h"
 #include "model/globals.h"
+#include "model/phase_clock.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 #include "support/fe_mesh.h"
 #include "support/model_records.h"
 
@@ -49,6 +51,7 @@ struct Figures {
 template <class Run> Figures measure(Run run) {
     const long long base = sys::page_bytes_in_use();
     sys::reset_page_peak();
+    model::reset_phase_seconds();
     const auto start = std::chrono::steady_clock::now();
     const int result = run().code();
     const double seconds =
@@ -59,12 +62,19 @@ template <class Run> Figures measure(Run run) {
 void print(int nelec, const char* name, const Figures& f, double re_error, double phase_error) {
     std::printf("%5d %-34s %9.3f s %8.1f MiB  worst error %7.4f  phase %7.4f  (result %d)\n", nelec,
                 name, f.seconds, f.mib, re_error, phase_error, f.result);
+    std::printf("      cpu seconds:");
+    static const char* const names[] = {"set-up",    "assembly", "factor",   "solves",
+                                        "transform", "apparent", "ordering", "work files"};
+    for (int p = 0; p < int(model::Phase::count); ++p)
+        std::printf(" %s %.3f", names[p], model::phase_seconds(model::Phase(p)));
+    std::printf("\n");
     std::fflush(stdout);
 }
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) sys::set_pool_threads(std::atoi(argv[1]));
     for (int nelec : {48, 96}) {
         if (init_globals() != 0) return 1;
         Proglim = test_support::bench_limits(nelec, max_rows, per_spacing);

@@ -1,6 +1,8 @@
-// The complex band solvers in double and single precision: one frame in phases (allocate, place
-// the electrodes, then assemble, factor and solve wavenumber by wavenumber, then transform),
-// the precision and the transform rules chosen by the caller.
+// The complex band solvers in double and single precision, one frame in phases: the set-up that
+// every worker shares (coordinates, wavenumbers, electrode nodes and the right-hand sides of the
+// solves), then the steps, each one wavenumber of one frequency (assemble, factor, solve every
+// source, many at once) on the solver threads, then the transform of each frequency. The
+// precision and the transform rules are chosen by the caller.
 #include "ipsolve/ipsolve.h"
 
 #include "fdsolve/bessel.h"
@@ -9,16 +11,22 @@
 #include "ipsolve/jacobian.h"
 #include "ipsolve/transform_cmplx.h"
 #include "matrix/band.h"
+#include "matrix/band_lanes.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
+#include "model/phase_clock.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <memory>
+#include <new>
 #include <type_traits>
 #include <vector>
 
@@ -49,24 +57,18 @@ struct Rules {
     bool jacobian;   // the Jacobian mode (double precision only)
 };
 
-template <class T> int factor(int n, T* re, T* im, int bw);
-template <> int factor<double>(int n, double* re, double* im, int bw) {
-    return band_factor_cmplx_dbl(n, re, im, bw);
-}
-template <> int factor<float>(int n, float* re, float* im, int bw) {
-    return band_factor_cmplx_flt(n, re, im, bw);
-}
+// Systems solved together at most; the lanes of a worker.
+constexpr int block_lanes = 4 * mx::band_lane_group;
+
+// The failure codes of a step, reported by the owner from the step's result.
+constexpr int step_failed = 1;
+
 template <class T>
-void solve(const T* ure, const T* uim, int n, T* bre, T* bim, int bw, int first, int last);
-template <>
-void solve<double>(const double* ure, const double* uim, int n, double* bre, double* bim, int bw,
-                   int first, int last) {
-    band_solve_cmplx_dbl(ure, uim, n, bre, bim, bw, first, last);
-}
-template <>
-void solve<float>(const float* ure, const float* uim, int n, float* bre, float* bim, int bw,
-                  int first, int last) {
-    band_solve_cmplx_flt(ure, uim, n, bre, bim, bw, first, last);
+void solve(const T* ure, const T* uim, int n, T* bre, T* bim, int bw, int first, int last) {
+    if constexpr (std::is_same<T, double>::value)
+        band_solve_cmplx_dbl(ure, uim, n, bre, bim, bw, first, last);
+    else
+        band_solve_cmplx_flt(ure, uim, n, bre, bim, bw, first, last);
 }
 
 double boundary_ratio(double, float x0, float x1, float z, float* d, float* r, double k) {
@@ -80,41 +82,81 @@ double boundary_ratio(float, float x0, float x1, float z, float* d, float* r, do
     return ratio;
 }
 
-// One run of a complex solver; T is the precision of the matrix and the solves.
+// One right-hand side of the solves: a unit current at electrode `source` (1-based), or the
+// current of remote electrode `remote` (0 C2, 1 P2) over its nodes; zero before row `first`,
+// read from row `last` on.
+struct System {
+    int first = 0, last = 0;
+    int source = 0;
+    int remote = -1;
+    int count = 0;
+    int node[2] = {0, 0};
+    float weight[2] = {0.0f, 0.0f};
+};
+
+// The work arrays of one worker: the band of its wavenumber and the right-hand sides.
+template <class T> struct Worker {
+    PageArray<T> band_re, band_im; // n (bw + 1)
+    PageArray<T> rhs_re, rhs_im;   // n lanes
+};
+
+// What one frequency gives: its wavenumber-domain pair and remote values.
+struct Values {
+    PageArray<float> pairs_re, pairs_im;   // pair p of wavenumber w at w pairs + p
+    PageArray<float> remote_re, remote_im; // entry i of wavenumber w at w (2 np + 1) + i
+};
+
+// One run of a complex solver over `count` frequencies; T is the precision of the matrix and
+// the solves.
 template <class T> class ComplexRun {
   public:
-    ComplexRun(const ip::Inputs& in, const ip::Outputs& out, Rules rules)
-        : in_(in), out_(out), rules_(rules) {}
+    ComplexRun(const ip::Inputs& in, const ip::Frequency* frequencies, int count, Rules rules,
+               int* written)
+        : in_(in), freq_(frequencies), nfreq_(count), rules_(rules), written_(written) {}
     model::SolverResult execute();
 
   private:
     model::SolverResult allocate();
     model::SolverResult place_electrodes();
     void place_remote_electrodes();
-    model::SolverResult assemble(float k);
-    void add_boundary(float k);
-    model::SolverResult solve_sources(int w);
-    void solve_remote(int w);
-    model::SolverResult transform();
+    void list_systems();
+    bool take_worker(Worker<T>& w) const;
+    int take_workers();
+    int step(Worker<T>& w, int l);
+    model::SolverResult assemble(Worker<T>& w, int f, float k);
+    void add_boundary(Worker<T>& w, int f, float k) const;
+    bool solve_blocks(Worker<T>& w, int f, int iw, const std::vector<System>& systems);
+    bool stop_now();
+    void gather(const Worker<T>& w, const System& s, int lane, int f, int iw);
+    model::SolverResult solve_whole(Worker<T>& w, int iw);
+    model::SolverResult transform(int f);
+    void progress(int done) const;
 
     int node(int column, int row) const { return (column - 1) * in_.nz + row; }
-    T sigma_re(int i, int j) const { return in_.sigma_re[index2d(i, j, in_.nx - 1)]; }
-    T sigma_im(int i, int j) const { return in_.sigma_im[index2d(i, j, in_.nx - 1)]; }
-    void add(int a, int b, double term, T sre, T sim) {
-        const std::size_t p = std::size_t(sym_band_index(a, b, bw_ + 1));
-        band_re_[p] += T(term * sre);
-        band_im_[p] += T(term * sim);
+    T sigma_re(int f, int i, int j) const { return freq_[f].sigma_re[index2d(i, j, in_.nx - 1)]; }
+    T sigma_im(int f, int i, int j) const { return freq_[f].sigma_im[index2d(i, j, in_.nx - 1)]; }
+    void add(Worker<T>& w, int a, int b, double term, T sre, T sim) const {
+        const std::size_t p = std::size_t(sym_band_index(a, b, row_));
+        w.band_re[p] += T(term * sre);
+        w.band_im[p] += T(term * sim);
     }
 
     const ip::Inputs& in_;
-    const ip::Outputs& out_;
+    const ip::Frequency* freq_;
+    int nfreq_;
     Rules rules_;
-    int n_ = 0, bw_ = 0, np_ = 0, nw_ = 0, pairs_ = 0, stride_ = 0;
+    int* written_; // frequencies transformed (may be null)
+    int n_ = 0, bw_ = 0, row_ = 0, np_ = 0, nw_ = 0, pairs_ = 0, stride_ = 0, lanes_ = 0;
     bool remote_ = false;
     fe::RemoteElectrodes remote_nodes_;
-    PageArray<float> k_, x_, z_, pairs_re_, pairs_im_, remote_re_, remote_im_;
-    PageArray<T> band_re_, band_im_, rhs_re_, rhs_im_, p2_re_;
+    PageArray<float> k_, x_, z_;
     PageArray<int> electrode_nodes_, stop_;
+    std::vector<Values> values_;
+    std::vector<System> systems_;        // sorted by first row
+    std::vector<System> remote_systems_; // the remote electrodes among them
+    std::vector<Worker<T>> workers_;
+    std::vector<model::SolverResult> results_; // of every step
+    std::atomic<bool> aborted_{false};
     std::unique_ptr<ip::JacobianMode> jacobian_; // the mode's work files, removed with it
     std::vector<double> terms_;                  // unit-conductivity cell terms (the mode)
 };
@@ -127,15 +169,16 @@ template <class T> model::SolverResult ComplexRun<T>::allocate() {
     pairs_ = int(fe::pair_count(np_));
     stride_ = 2 * np_ + 1;
     remote_ = in_.remote_electrodes > 0;
-    const std::size_t band = std::size_t(n_) * (bw_ + 1);
     bool ok = k_.allocate(nw_) && x_.allocate(in_.nx) && z_.allocate(in_.nz) &&
-              band_re_.allocate(band) && band_im_.allocate(band) && rhs_re_.allocate(n_) &&
-              rhs_im_.allocate(n_) && electrode_nodes_.allocate(np_) && stop_.allocate(np_) &&
-              pairs_re_.allocate(std::size_t(pairs_) * nw_) &&
-              pairs_im_.allocate(std::size_t(pairs_) * nw_);
-    if (ok && remote_)
-        ok = remote_re_.allocate(std::size_t(stride_) * nw_) &&
-             remote_im_.allocate(std::size_t(stride_) * nw_) && p2_re_.allocate(n_);
+              electrode_nodes_.allocate(np_) && stop_.allocate(np_);
+    values_.resize(std::size_t(nfreq_));
+    for (Values& v : values_) {
+        ok = ok && v.pairs_re.allocate(std::size_t(pairs_) * nw_) &&
+             v.pairs_im.allocate(std::size_t(pairs_) * nw_);
+        if (ok && remote_)
+            ok = v.remote_re.allocate(std::size_t(stride_) * nw_) &&
+                 v.remote_im.allocate(std::size_t(stride_) * nw_);
+    }
     if (!ok) return fe::report_no_memory();
     for (int i = 1; i < in_.nx; ++i)
         x_[i] = x_[i - 1] + in_.node_col_dx[i - 1];
@@ -199,20 +242,86 @@ template <class T> void ComplexRun<T>::place_remote_electrodes() {
                                 in_.nz, in_.nx, x_.get(), remote_nodes_);
 }
 
-template <class T> model::SolverResult ComplexRun<T>::assemble(float k) {
-    std::fill(band_re_.get(), band_re_.get() + band_re_.size(), T(0));
-    std::fill(band_im_.get(), band_im_.get() + band_im_.size(), T(0));
-    const float w = k * k;
+// The right-hand sides of every wavenumber: every electrode but the last, read from its stop
+// row on, and the remote electrodes that have nodes, read whole; in the order of their first
+// rows, which the block solves need.
+template <class T> void ComplexRun<T>::list_systems() {
+    systems_.clear();
+    for (int e = 1; e < np_; ++e) {
+        System s;
+        s.source = e;
+        s.count = 1;
+        s.node[0] = electrode_nodes_[e - 1];
+        s.weight[0] = 1.0f;
+        s.first = s.node[0];
+        s.last = stop_[e - 1];
+        systems_.push_back(s);
+    }
+    for (int which = 0; remote_ && which < 2; ++which) {
+        const fe::RemoteElectrodes::Source r = remote_nodes_.source(which);
+        if (r.count == 0) continue;
+        System s;
+        s.remote = which;
+        s.count = r.count;
+        s.first = n_;
+        for (int q = 0; q < r.count; ++q) {
+            s.node[q] = r.node[q];
+            s.weight[q] = r.weight[q];
+            s.first = std::min(s.first, r.node[q]);
+        }
+        s.last = 1;
+        systems_.push_back(s);
+    }
+    std::stable_sort(systems_.begin(), systems_.end(),
+                     [](const System& a, const System& b) { return a.first < b.first; });
+    remote_systems_.clear();
+    for (const System& s : systems_)
+        if (s.remote >= 0) remote_systems_.push_back(s);
+    const int G = mx::band_lane_group;
+    lanes_ = std::min(block_lanes, std::max(1, (int(systems_.size()) + G - 1) / G) * G);
+}
+
+// Whether the run is to stop: the user's break, seen by the owner (which, when it does the only
+// worker's steps itself, looks for it here between the phases of a step).
+template <class T> bool ComplexRun<T>::stop_now() {
+    if (workers_.size() == 1 && user_aborted()) aborted_.store(true);
+    return aborted_.load(std::memory_order_relaxed);
+}
+
+template <class T> bool ComplexRun<T>::take_worker(Worker<T>& w) const {
+    const std::size_t band = std::size_t(n_) * row_;
+    const std::size_t rhs = std::size_t(n_) * lanes_;
+    return w.band_re.allocate(band) && w.band_im.allocate(band) && w.rhs_re.allocate(rhs) &&
+           w.rhs_im.allocate(rhs);
+}
+
+// As many workers as the solver threads (one a step at most; one for the Jacobian mode, whose
+// files are written in the order of the wavenumbers) whose arrays the memory holds.
+template <class T> int ComplexRun<T>::take_workers() {
+    const int wanted = jacobian_ ? 1 : std::max(1, std::min(sys::pool_threads(), nfreq_ * nw_));
+    workers_.reserve(std::size_t(wanted));
+    while (int(workers_.size()) < wanted) {
+        Worker<T> w;
+        if (!take_worker(w)) break;
+        workers_.push_back(std::move(w));
+    }
+    return int(workers_.size());
+}
+
+template <class T> model::SolverResult ComplexRun<T>::assemble(Worker<T>& w, int f, float k) {
+    std::fill(w.band_re.get(), w.band_re.get() + w.band_re.size(), T(0));
+    std::fill(w.band_im.get(), w.band_im.get() + w.band_im.size(), T(0));
+    const float kk = k * k;
     for (int i = 1; i < in_.nx; ++i)
         for (int j = 1; j < in_.nz; ++j) {
             double terms[10];
-            quad_element_matrix_flt(w, x_[i - 1], x_[i], x_[i - 1], x_[i], z_[j - 1], z_[j - 1],
+            quad_element_matrix_flt(kk, x_[i - 1], x_[i], x_[i - 1], x_[i], z_[j - 1], z_[j - 1],
                                     z_[j], z_[j], terms);
             const int corner[4] = {node(i, j), node(i + 1, j), node(i, j + 1), node(i + 1, j + 1)};
-            const T sre = sigma_re(i, j), sim = sigma_im(i, j);
+            const T sre = sigma_re(f, i, j), sim = sigma_im(f, i, j);
             for (int a = 1; a <= 4; ++a)
                 for (int b = a; b <= 4; ++b)
-                    add(corner[a - 1], corner[b - 1], terms[quad_term_index(a, b)], sre, sim);
+                    add(w, corner[a - 1], corner[b - 1], terms[quad_term_index(a, b)], sre, sim);
             if (jacobian_)
                 std::copy(terms, terms + 10,
                           terms_.begin() + 10 * (std::size_t(i - 1) * (in_.nz - 1) + (j - 1)));
@@ -221,7 +330,7 @@ template <class T> model::SolverResult ComplexRun<T>::assemble(float k) {
     return jacobian_->write_terms(terms_.data(), (in_.nx - 1) * (in_.nz - 1));
 }
 
-template <class T> void ComplexRun<T>::add_boundary(float k) {
+template <class T> void ComplexRun<T>::add_boundary(Worker<T>& w, int f, float k) const {
     const float x0 = x_[in_.nx / 2 - 1], z0 = z_[in_.electrode_water[0]];
     // Segment from node a to node b with midpoint (xm, zm), length l, along a side (true) or
     // the bottom, bounding cell (i, j).
@@ -230,9 +339,9 @@ template <class T> void ComplexRun<T>::add_boundary(float k) {
         const double ratio = boundary_ratio(T(0), x0, xm, zm - z0, &d, &r, k);
         const double cosine = (side ? d : std::fabs(zm - z0)) / r;
         const double t = ratio * cosine * l / 6.0;
-        add(a, a, 2 * t, sigma_re(i, j), sigma_im(i, j));
-        add(b, b, 2 * t, sigma_re(i, j), sigma_im(i, j));
-        add(a, b, t, sigma_re(i, j), sigma_im(i, j));
+        add(w, a, a, 2 * t, sigma_re(f, i, j), sigma_im(f, i, j));
+        add(w, b, b, 2 * t, sigma_re(f, i, j), sigma_im(f, i, j));
+        add(w, a, b, t, sigma_re(f, i, j), sigma_im(f, i, j));
     };
     const int nx = in_.nx, nz = in_.nz;
     for (int j = 1; j < nz; ++j)
@@ -246,70 +355,144 @@ template <class T> void ComplexRun<T>::add_boundary(float k) {
                 in_.node_row_dz[j - 1], true, nx - 1, j);
 }
 
-template <class T> model::SolverResult ComplexRun<T>::solve_sources(int w) {
-    float* pre = pairs_re_.get() + std::size_t(w) * pairs_;
-    float* pim = pairs_im_.get() + std::size_t(w) * pairs_;
-    T* bre = rhs_re_.get();
-    T* bim = rhs_im_.get();
-    // The Jacobian mode keeps every electrode's whole solution.
-    const int sources = jacobian_ ? np_ : np_ - 1;
-    for (int e = 1; e <= sources; ++e) {
+// What system s (in lane `lane` of w's right-hand sides) gives frequency f at wavenumber iw:
+// a source its potentials at the later electrodes, a remote electrode its potentials at every
+// electrode (and P2 its potential at C2, weighted over C2's nodes).
+template <class T>
+void ComplexRun<T>::gather(const Worker<T>& w, const System& s, int lane, int f, int iw) {
+    auto at = [&](const PageArray<T>& b, int node) {
+        return b[std::size_t(node - 1) * lanes_ + lane];
+    };
+    Values& v = values_[std::size_t(f)];
+    if (s.source > 0) {
+        float* pre = v.pairs_re.get() + std::size_t(iw) * pairs_;
+        float* pim = v.pairs_im.get() + std::size_t(iw) * pairs_;
+        for (int e = s.source + 1; e <= np_; ++e) {
+            const long long p = fe::pair_position(np_, s.source, e);
+            pre[p] = float(at(w.rhs_re, electrode_nodes_[e - 1]));
+            pim[p] = float(at(w.rhs_im, electrode_nodes_[e - 1]));
+        }
+        return;
+    }
+    float* rre = v.remote_re.get() + std::size_t(iw) * stride_;
+    float* rim = v.remote_im.get() + std::size_t(iw) * stride_;
+    for (int e = 0; e < np_; ++e) {
+        rre[s.remote * np_ + e] = float(at(w.rhs_re, electrode_nodes_[e]));
+        rim[s.remote * np_ + e] = float(at(w.rhs_im, electrode_nodes_[e]));
+    }
+    const fe::RemoteElectrodes& r = remote_nodes_;
+    if (s.remote == 1 && r.c2_count > 0)
+        for (int q = 0; q < r.c2_count; ++q) {
+            rre[2 * np_] += float(r.c2_weight[q] * at(w.rhs_re, r.c2_node[q]));
+            rim[2 * np_] += float(r.c2_weight[q] * at(w.rhs_im, r.c2_node[q]));
+        }
+}
+
+// The systems of wavenumber iw of frequency f, lanes_ at a time with the factor in w's band;
+// false when the user broke the run first.
+template <class T>
+bool ComplexRun<T>::solve_blocks(Worker<T>& w, int f, int iw, const std::vector<System>& systems) {
+    if (remote_) {
+        Values& v = values_[std::size_t(f)];
+        std::fill(v.remote_re.get() + std::size_t(iw) * stride_,
+                  v.remote_re.get() + std::size_t(iw + 1) * stride_, 0.0f);
+        std::fill(v.remote_im.get() + std::size_t(iw) * stride_,
+                  v.remote_im.get() + std::size_t(iw + 1) * stride_, 0.0f);
+    }
+    std::vector<int> first(static_cast<std::size_t>(lanes_)), last(first);
+    for (std::size_t b0 = 0; b0 < systems.size(); b0 += std::size_t(lanes_)) {
+        if (stop_now()) return false;
+        const int count = int(std::min(systems.size() - b0, std::size_t(lanes_)));
+        std::fill(w.rhs_re.get(), w.rhs_re.get() + w.rhs_re.size(), T(0));
+        std::fill(w.rhs_im.get(), w.rhs_im.get() + w.rhs_im.size(), T(0));
+        for (int l = 0; l < lanes_; ++l) {
+            first[std::size_t(l)] = last[std::size_t(l)] = n_;
+            if (l >= count) continue;
+            const System& s = systems[b0 + std::size_t(l)];
+            for (int q = 0; q < s.count; ++q)
+                w.rhs_re[std::size_t(s.node[q] - 1) * lanes_ + l] += T(s.weight[q]);
+            first[std::size_t(l)] = s.first;
+            last[std::size_t(l)] = s.last;
+        }
+        mx::band_solve_cmplx_lanes(w.band_re.get(), w.band_im.get(), n_, bw_, lanes_,
+                                   w.rhs_re.get(), w.rhs_im.get(), first.data(), last.data(), row_);
+        for (int l = 0; l < count; ++l)
+            gather(w, systems[b0 + std::size_t(l)], l, f, iw);
+    }
+    return true;
+}
+
+// The Jacobian mode's solves: every electrode a source, each solution whole and written, the
+// remote electrodes as in the block solves.
+template <class T> model::SolverResult ComplexRun<T>::solve_whole(Worker<T>& w, int iw) {
+    T* bre = w.rhs_re.get();
+    T* bim = w.rhs_im.get();
+    Values& v = values_[0];
+    for (int e = 1; e <= np_; ++e) {
         std::fill(bre, bre + n_, T(0));
         std::fill(bim, bim + n_, T(0));
         const int source = electrode_nodes_[e - 1];
         bre[source - 1] = T(1);
-        solve<T>(band_re_.get(), band_im_.get(), n_, bre, bim, bw_, source,
-                 jacobian_ ? 1 : stop_[e - 1]);
+        solve<T>(w.band_re.get(), w.band_im.get(), n_, bre, bim, bw_, source, 1);
         for (int f = e + 1; f <= np_; ++f) {
-            const long long p = fe::pair_position(np_, e, f);
-            pre[p] = float(bre[electrode_nodes_[f - 1] - 1]);
-            pim[p] = float(bim[electrode_nodes_[f - 1] - 1]);
+            const long long p = fe::pair_position(np_, e, f) + std::size_t(iw) * pairs_;
+            v.pairs_re[std::size_t(p)] = float(bre[electrode_nodes_[f - 1] - 1]);
+            v.pairs_im[std::size_t(p)] = float(bim[electrode_nodes_[f - 1] - 1]);
         }
         if constexpr (std::is_same<T, double>::value)
-            if (jacobian_)
-                if (model::SolverResult r = jacobian_->write_solution(bre, bim); !r.ok()) return r;
+            if (model::SolverResult r = jacobian_->write_solution(bre, bim); !r.ok()) return r;
     }
+    // The remote electrodes as in the block solves; their solutions are not kept.
+    solve_blocks(w, 0, iw, remote_systems_);
     return {};
 }
 
-template <class T> void ComplexRun<T>::solve_remote(int w) {
-    if (!remote_) return;
-    float* rre = remote_re_.get() + std::size_t(w) * stride_;
-    float* rim = remote_im_.get() + std::size_t(w) * stride_;
-    std::fill(rre, rre + stride_, 0.0f);
-    std::fill(rim, rim + stride_, 0.0f);
-    T* bre = rhs_re_.get();
-    T* bim = rhs_im_.get();
-    const fe::RemoteElectrodes& r = remote_nodes_;
-    for (int source = 0; source < 2; ++source) {
-        const fe::RemoteElectrodes::Source s = r.source(source);
-        if (s.count == 0) continue;
-        std::fill(bre, bre + n_, T(0));
-        std::fill(bim, bim + n_, T(0));
-        int first = n_;
-        for (int q = 0; q < s.count; ++q) {
-            bre[s.node[q] - 1] += T(s.weight[q]);
-            first = std::min(first, s.node[q]);
-        }
-        solve<T>(band_re_.get(), band_im_.get(), n_, bre, bim, bw_, first, 1);
-        for (int e = 0; e < np_; ++e) {
-            rre[source * np_ + e] = float(bre[electrode_nodes_[e] - 1]);
-            rim[source * np_ + e] = float(bim[electrode_nodes_[e] - 1]);
-        }
+// Step l: wavenumber l % nw of frequency l / nw on worker w.
+template <class T> int ComplexRun<T>::step(Worker<T>& w, int l) {
+    const int f = l / nw_, iw = l % nw_;
+    model::SolverResult& result = results_[std::size_t(l)];
+    model::PhaseTimer timer(model::Phase::assembly);
+    if (model::SolverResult r = assemble(w, f, k_[iw]); !r.ok()) {
+        result = r;
+        return step_failed;
     }
-    if (r.c2_count > 0 && r.p2_count > 0)
-        for (int q = 0; q < r.c2_count; ++q) {
-            rre[2 * np_] += float(r.c2_weight[q] * bre[r.c2_node[q] - 1]);
-            rim[2 * np_] += float(r.c2_weight[q] * bim[r.c2_node[q] - 1]);
+    add_boundary(w, f, k_[iw]);
+    timer.stop(model::Phase::factor);
+    if (stop_now()) return sys::step_stopped;
+    if (int failed = mx::band_factor_cmplx_quiet(n_, w.band_re.get(), w.band_im.get(), bw_, row_)) {
+        result = model::SolverResult::pivot_at(failed);
+        return step_failed;
+    }
+    timer.stop(model::Phase::solves);
+    if (jacobian_) {
+        if (model::SolverResult r = solve_whole(w, iw); !r.ok()) {
+            result = r;
+            return step_failed;
         }
+        timer.stop(model::Phase::work_files);
+        const float percentage = float(iw) * 100.0f / float(nw_);
+        char text[64];
+        std::snprintf(text, sizeof text, "Finite-Element Calculations - %5.1f%% completed",
+                      double(percentage));
+        const int bar = round_to_int(percentage * 0.01f * float(Statuswind.bar_width));
+        if (model::SolverResult r = jacobian_->accumulate(iw, text, bar); !r.ok()) {
+            result = r;
+            return step_failed;
+        }
+        return sys::step_done;
+    }
+    return solve_blocks(w, f, iw, systems_) ? sys::step_done : sys::step_stopped;
 }
 
-template <class T> model::SolverResult ComplexRun<T>::transform() {
+template <class T> model::SolverResult ComplexRun<T>::transform(int f) {
+    model::PhaseTimer timer(model::Phase::transform);
+    const ip::Outputs& out = freq_[f].out;
+    const Values& v = values_[std::size_t(f)];
     model::trace("Calculating Potentials\n");
     update_status("Calculating Potentials", 0);
-    if (sortfemcmplx(rules_.pair_type, in_.electrode_offset_ratio, pairs_re_.get(), pairs_im_.get(),
-                     out_.t_re, out_.t_im, out_.s_re, out_.s_im, np_, nw_, k_.get(), 4, pairs_,
-                     in_.lead) != 0)
+    if (sortfemcmplx(rules_.pair_type, in_.electrode_offset_ratio, v.pairs_re.get(),
+                     v.pairs_im.get(), out.t_re, out.t_im, out.s_re, out.s_im, np_, nw_, k_.get(),
+                     4, pairs_, in_.lead) != 0)
         return fe::report_no_memory();
     model::trace("End Calculating Potentials\n");
     if (!remote_) return {};
@@ -326,22 +509,28 @@ template <class T> model::SolverResult ComplexRun<T>::transform() {
     }
     offset[2 * np_] = std::fabs(in_.c2_y - in_.p2_y);
     distance[2 * np_] = std::hypot(in_.c2_x - in_.p2_x, in_.c2_y - in_.p2_y);
-    if (inverse_fourier_transform_cmplx_flt(rules_.remote_mode, distance.get(), remote_re_.get(),
-                                            remote_im_.get(), offset.get(), second.get(),
+    if (inverse_fourier_transform_cmplx_flt(rules_.remote_mode, distance.get(), v.remote_re.get(),
+                                            v.remote_im.get(), offset.get(), second.get(),
                                             third.get(), stride_, nw_, k_.get(), stride_) != 0)
         return fe::report_no_memory();
     // A remote electrode without a node has no potentials; neither has the pair of the two.
     const bool c2 = remote_nodes_.c2_count > 0, p2 = remote_nodes_.p2_count > 0;
     for (int i = 0; i < stride_; ++i) {
         const bool present = i < np_ ? c2 : i < 2 * np_ ? p2 : c2 && p2;
-        out_.remote_1[i] = present ? double(float(offset[i])) : 0.0;
-        out_.remote_2[i] = present ? double(float(second[i])) : 0.0;
-        out_.remote_3[i] = present ? double(float(third[i])) : 0.0;
+        out.remote_1[i] = present ? double(float(offset[i])) : 0.0;
+        out.remote_2[i] = present ? double(float(second[i])) : 0.0;
+        out.remote_3[i] = present ? double(float(third[i])) : 0.0;
     }
     return {};
 }
 
+// The progress of `done` steps of all the frequencies' wavenumbers.
+template <class T> void ComplexRun<T>::progress(int done) const {
+    fe::report_progress("Finite-Element Calculations - %5.1f%% completed", done, nfreq_ * nw_);
+}
+
 template <class T> model::SolverResult ComplexRun<T>::execute() {
+    model::PhaseTimer setup(model::Phase::setup);
     model::SolverResult result = fe::check_mesh_and_electrodes(in_, in_.nky, 2);
     if (!result.ok()) return result;
     if (!(in_.ky_min > 0.0f && in_.ky_max > in_.ky_min))
@@ -352,46 +541,85 @@ template <class T> model::SolverResult ComplexRun<T>::execute() {
     if (result.ok()) result = place_electrodes();
     if (!result.ok()) return result;
     place_remote_electrodes();
+    list_systems();
+    // The rows of a worker's band padded for the vector units; the Jacobian mode's whole solves
+    // take the plain rows.
+    row_ = rules_.jacobian ? bw_ + 1 : mx::band_padded_row_length(bw_, int(sizeof(T)));
     if (rules_.jacobian) {
         jacobian_.reset(new ip::JacobianMode(in_, n_, np_, k_.get(), nw_));
         terms_.assign(std::size_t(in_.nx - 1) * (in_.nz - 1) * 10, 0.0);
         if (model::SolverResult r = jacobian_->start(); !r.ok()) return r;
     }
-    for (int w = 0; w < nw_; ++w) {
-        fe::report_progress("Finite-Element Calculations - %5.1f%% completed", w, nw_);
-        if (model::SolverResult r = assemble(k_[w]); !r.ok()) return r;
-        add_boundary(k_[w]);
-        if (int failed = factor<T>(n_, band_re_.get(), band_im_.get(), bw_))
-            return fe::report_factor_failure(failed);
-        if (model::SolverResult r = solve_sources(w); !r.ok()) return r;
-        solve_remote(w);
-        if (jacobian_) {
-            const float percentage = float(w) * 100.0f / float(nw_);
-            char text[64];
-            std::snprintf(text, sizeof text, "Finite-Element Calculations - %5.1f%% completed",
-                          double(percentage));
-            const int bar = round_to_int(percentage * 0.01f * float(Statuswind.bar_width));
-            if (model::SolverResult r = jacobian_->accumulate(w, text, bar); !r.ok()) return r;
-        }
+    if (take_workers() == 0) return fe::report_no_memory();
+    setup.stop();
+    const int steps = nfreq_ * nw_;
+    results_.assign(std::size_t(steps), model::SolverResult{});
+    // A failing step does not stop the steps before it, whose frequencies are still written;
+    // only the user's break does.
+    const sys::StepsOutcome outcome = sys::run_steps(
+        steps, int(workers_.size()),
+        [this](int w, int l, const std::atomic<bool>&) {
+            return step(workers_[std::size_t(w)], l);
+        },
+        [this] {
+            const bool stop = user_aborted();
+            if (stop) aborted_.store(true);
+            return stop;
+        },
+        [this](int done) { progress(done); });
+    workers_.clear();
+    if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
+    const int complete = outcome.failed >= 0 ? outcome.failed / nw_ : nfreq_;
+    for (int f = 0; f < complete; ++f) {
+        if (model::SolverResult r = transform(f); !r.ok()) return r;
+        if (written_) *written_ = f + 1;
     }
-    if (model::SolverResult r = transform(); !r.ok()) return r;
-    if (!jacobian_) return {};
-    return jacobian_->finish(out_.t_re, out_.t_im, in_.lead, in_.electrode_x);
+    if (outcome.failed < 0) {
+        if (!jacobian_) return {};
+        return jacobian_->finish(freq_[0].out.t_re, freq_[0].out.t_im, in_.lead, in_.electrode_x);
+    }
+    const model::SolverResult failed = results_[std::size_t(outcome.failed)];
+    if (failed.status != model::SolverStatus::pivot) return failed;
+    beep();
+    return fe::report_factor_failure(failed.row);
+}
+
+template <class T>
+model::SolverResult run(const ip::Inputs& in, const ip::Frequency* f, int count, Rules rules,
+                        int* written = nullptr) {
+    try {
+        return ComplexRun<T>(in, f, count, rules, written).execute();
+    } catch (const std::bad_alloc&) {
+        return fe::report_no_memory();
+    }
+}
+
+// The one frequency of a run on in's conductivities.
+ip::Frequency only_frequency(const ip::Inputs& in, const ip::Outputs& out) {
+    ip::Frequency f;
+    f.sigma_re = in.sigma_re;
+    f.sigma_im = in.sigma_im;
+    f.out = out;
+    return f;
 }
 
 } // namespace
 
 model::SolverResult calresfemsipd(const ip::Inputs& in, const ip::Outputs& out) {
-    model::SolverResult result;
-    try {
-        result = ComplexRun<double>(in, out, Rules{1, 1, in.jacobian_mode}).execute();
-    } catch (const std::bad_alloc&) {
-        result = fe::report_no_memory();
-    }
+    const ip::Frequency f = only_frequency(in, out);
+    const model::SolverResult result = run<double>(in, &f, 1, Rules{1, 1, in.jacobian_mode});
     model::trace("End calresfemsipd\n");
     return result;
 }
 
 model::SolverResult calresfem_cmplx_flt(const ip::Inputs& in, const ip::Outputs& out) {
-    return ComplexRun<float>(in, out, Rules{0, 0, false}).execute();
+    const ip::Frequency f = only_frequency(in, out);
+    return run<float>(in, &f, 1, Rules{0, 0, false});
+}
+
+model::SolverResult ip::solve_frequencies(const Inputs& in, const Frequency* frequencies, int count,
+                                          int* written) {
+    if (written) *written = 0;
+    if (count < 1) return {};
+    return run<float>(in, frequencies, count, Rules{0, 0, false}, written);
 }

@@ -27,9 +27,15 @@
 //
 // Results (model::SolverResult): ok; pivot with the node number when a pivot fails ("Error at
 // node %d." box); no_memory ("Insufficient memory for finite-element subroutine!.") or
-// bad_input, each reported through the message funnel. On a failure no output is written.
-// Every work array is freed on every way out. Progress once per wavenumber through
-// update_status.
+// bad_input, each reported through the message funnel; user_abort when the user broke the run
+// (no message). On a failure no output is written. Every work array is freed on every way out.
+//
+// Threads: the wavenumbers (of every frequency) are solved on the solver threads, as many as
+// sys::pool_threads() whose work arrays (a band and a block of right-hand sides each) the memory
+// holds, while the calling thread shows the progress ("Finite-Element Calculations - %5.1f%%
+// completed") and watches the abort keys; an abort is seen within one block of solves. The
+// sources of a wavenumber are solved many at once; every result is the one of the one-source
+// solve, so the tables do not depend on the number of threads.
 #pragma once
 
 #include "fesolve/fesolve.h"
@@ -76,6 +82,24 @@ struct Outputs {
     double* remote_2 = nullptr; ///< entry j the potential at electrode j from C2, np + j that
     double* remote_3 = nullptr; ///< from P2 at electrode j, 2 np + 1 that of P2 at C2
 };
+
+/// One frequency of a spectral run: its cell conductivities (per cell, index2d(i, j, nx - 1))
+/// and the tables its results go to.
+struct Frequency {
+    const float* sigma_re = nullptr;
+    const float* sigma_im = nullptr;
+    Outputs out;
+};
+
+/// calresfem_cmplx_flt for `count` frequencies in one run, their wavenumbers spread over the
+/// solver threads (in.sigma_re and sigma_im are not read): each frequency's tables get what
+/// calresfem_cmplx_flt gives it alone, whatever the number of threads. The transforms run in
+/// the order of the frequencies, so tables shared by several frequencies keep the last one's.
+/// A failure (reported) leaves the tables of the frequencies before the failing one written
+/// and the others untouched; the user's break returns user_abort with no table written.
+/// *written (when given) receives the number of frequencies whose tables were written.
+model::SolverResult solve_frequencies(const Inputs& in, const Frequency* frequencies, int count,
+                                      int* written = nullptr);
 
 } // namespace ip
 

@@ -8,9 +8,11 @@
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <vector>
 
 using sys::PageArray;
 
@@ -89,45 +91,63 @@ model::SolverResult calc_potentials_spectral_ip(ModelSettings& s, const ProgLim&
                                                 double* table_9, double* remote_blocks) {
     const int nxc = s.nx_cells, nzc = s.nz_cells;
     const std::size_t cells = std::size_t(s.nx_nodes) * s.nz_nodes;
+    const int nfreq = std::min(s.nfreq, 12);
     PageArray<float> tau(cells), cexp(cells);
-    CellGrids sigma;
-    if (!tau.ok() || !cexp.ok() || !sigma.allocate(cells)) return fe::report_no_memory();
+    std::vector<CellGrids> sigma(std::size_t(std::max(nfreq, 0)));
+    bool ok = tau.ok() && cexp.ok();
+    for (CellGrids& g : sigma)
+        ok = ok && g.allocate(cells);
+    ip::Inputs in = ip::make_inputs(s, limits);
+    const int lead = in.lead, m = 2 * in.nelec_total + 1;
+    const std::size_t block = std::size_t(lead) * lead,
+                      remote_block = 2 * (2 * std::size_t(lead) + 1);
+    // Each frequency's remote values apart, placed in the tables when the run has ended.
+    PageArray<double> remote(3 * std::size_t(m) * std::max(nfreq, 1));
+    if (!ok || !remote.ok()) return fe::report_no_memory();
     // Every cell with its own codes, as for the resistivities and chargeabilities below.
     set_fem_cell_values(nxc, nzc, s.model_taus, s.tau_codes, tau.get(), 1, nxc, s.cexp_codes,
                         cexp.get(), s.model_cexps);
-    ip::Inputs in = ip::make_inputs(s, limits);
-    in.sigma_re = sigma.re.get();
-    in.sigma_im = sigma.im.get();
-    const int lead = in.lead;
-    const std::size_t block = std::size_t(lead) * lead,
-                      remote_block = 2 * (2 * std::size_t(lead) + 1);
-    const int nfreq = std::min(s.nfreq, 12);
-    for (int f = 0; f < nfreq; ++f) {
-        const float frequency = s.frequencies[f];
+    std::vector<ip::Frequency> frequencies(sigma.size());
+    sys::run_in_parallel(nfreq, sys::pool_threads(), [&](int, int f) {
+        CellGrids& g = sigma[std::size_t(f)];
         for (int j = 1; j <= nzc; ++j)
             for (int i = 1; i <= nxc; ++i) {
                 const int c = index2d(i, j, nxc);
                 float im, amplitude, phase;
                 cole_cole_complex_resistivity(s.model_resistivities[s.resistivity_codes[c]],
                                               s.model_chargeabilities[s.ip_codes[c]], tau[c],
-                                              cexp[c], frequency, &im, &amplitude, &phase,
-                                              &sigma.re[c], &sigma.im[c]);
+                                              cexp[c], s.frequencies[f], &im, &amplitude, &phase,
+                                              &g.re[c], &g.im[c]);
             }
-        const ip::Outputs out{real_blocks + f * block,
-                              imag_blocks + f * block,
-                              table_8,
-                              table_9,
-                              remote_1,
-                              remote_2,
-                              remote_3};
-        const model::SolverResult result = calresfem_cmplx_flt(in, out);
-        if (!result.ok()) return result;
-        if (s.remote_electrodes > 0 && remote_blocks) {
-            double* kept = remote_blocks + f * remote_block;
-            const int m = 2 * in.nelec_total + 1;
-            std::copy(remote_1, remote_1 + m, kept);
-            std::copy(remote_3, remote_3 + m, kept + remote_block / 2);
+        ip::Frequency& q = frequencies[std::size_t(f)];
+        q.sigma_re = g.re.get();
+        q.sigma_im = g.im.get();
+        double* r = remote.get() + 3 * std::size_t(m) * f;
+        q.out = ip::Outputs{real_blocks + f * block,
+                            imag_blocks + f * block,
+                            table_8,
+                            table_9,
+                            r,
+                            r + m,
+                            r + 2 * m};
+    });
+    int written = 0;
+    const model::SolverResult result =
+        ip::solve_frequencies(in, frequencies.data(), nfreq, &written);
+    if (s.remote_electrodes > 0) {
+        for (int f = 0; f < written; ++f) {
+            const ip::Outputs& out = frequencies[std::size_t(f)].out;
+            if (remote_blocks) {
+                double* kept = remote_blocks + f * remote_block;
+                std::copy(out.remote_1, out.remote_1 + m, kept);
+                std::copy(out.remote_3, out.remote_3 + m, kept + remote_block / 2);
+            }
+            if (f == written - 1) {
+                std::copy(out.remote_1, out.remote_1 + m, remote_1);
+                std::copy(out.remote_2, out.remote_2 + m, remote_2);
+                std::copy(out.remote_3, out.remote_3 + m, remote_3);
+            }
         }
     }
-    return {};
+    return result;
 }

@@ -2,6 +2,8 @@
 // complex symmetric matrices, and for one or four right-hand sides.
 #include "matrix/band.h"
 
+#include "matrix/band_lanes.h"
+
 #include "matrix/complex_root.h"
 #include "model/services.h"
 
@@ -224,11 +226,16 @@ void band_cholesky_solve_4vec(const double* u, int n, double* b1, double* b2, do
                                            first, last);
 }
 
+// The complex factorisation is the vector-friendly one of band_lanes.cpp, with the beep.
 int band_factor_cmplx_dbl(int n, double* re, double* im, int bw) {
-    return band_factor(n, ComplexField<double>{re, im}, bw);
+    const int failed = mx::band_factor_cmplx_quiet(n, re, im, bw);
+    if (failed != 0) ::beep();
+    return failed;
 }
 int band_factor_cmplx_flt(int n, float* re, float* im, int bw) {
-    return band_factor(n, ComplexField<float>{re, im}, bw);
+    const int failed = mx::band_factor_cmplx_quiet(n, re, im, bw);
+    if (failed != 0) ::beep();
+    return failed;
 }
 
 void band_solve_cmplx_dbl(const double* u_re, const double* u_im, int n, double* b_re, double* b_im,

@@ -5,12 +5,14 @@
 namespace model {
 
 enum class Phase {
-    setup,     ///< datum list, solver mesh, ordering and symbolic factorisation
-    assembly,  ///< the matrices of the wavenumbers
-    factor,    ///< their numeric factorisations
-    solves,    ///< the solves for the sources
-    transform, ///< the inverse Fourier transforms
-    apparent,  ///< the apparent values of the data
+    setup,      ///< datum list, solver mesh, ordering and symbolic factorisation
+    assembly,   ///< the matrices of the wavenumbers
+    factor,     ///< their numeric factorisations
+    solves,     ///< the solves for the sources
+    transform,  ///< the inverse Fourier transforms
+    apparent,   ///< the apparent values of the data
+    ordering,   ///< orderings of the solver's matrix (when it has its own)
+    work_files, ///< writing and reading the solver's work files
     count
 };
 

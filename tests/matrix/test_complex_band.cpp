@@ -1,6 +1,7 @@
 // Complex symmetric band factorisation and solves: the principal root of the pivots, the factor
 // against the matrix, solves over row ranges against a dense complex LU, and the failing pivots.
 #include "matrix/band.h"
+#include "matrix/band_lanes.h"
 #include "matrix/complex_root.h"
 
 #include <gtest/gtest.h>
@@ -220,6 +221,72 @@ TEST(ComplexBand, PivotOfModulusZeroOrRealPartZeroFails) {
     }
     double re[] = {0, 0}, im[] = {1, 0};
     EXPECT_EQ(band_factor_cmplx_dbl(1, re, im, 1), 1);
+}
+
+// Many systems at once, each with its own first and last row: every system's needed rows hold
+// exactly the one-system solve's values, in both precisions and in both layouts.
+template <class T> void check_lanes(const Matrix& m, int systems) {
+    Split<T> u = band_of<T>(m);
+    ASSERT_EQ(mx::band_factor_cmplx_quiet(m.n, u.re.data(), u.im.data(), m.bw), 0);
+    const int G = mx::band_lane_group, lanes = (systems + G - 1) / G * G, n = m.n;
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> d(-1.0, 1.0);
+    std::vector<int> first(lanes, n), last(lanes, n);
+    std::vector<T> bre(std::size_t(n) * lanes), bim(bre.size());
+    std::vector<std::vector<T>> one_re(systems), one_im(systems);
+    for (int l = 0; l < systems; ++l) {
+        first[l] = 1 + l * (n - 1) / systems;
+        last[l] = l % 3 == 0 ? 1 : l % 3 == 1 ? std::min(n, first[l] + 7) : (first[l] + 1) / 2;
+        one_re[l].assign(n, T(0));
+        one_im[l].assign(n, T(0));
+        for (int k = first[l]; k <= n; ++k) {
+            one_re[l][k - 1] = bre[std::size_t(k - 1) * lanes + l] = T(d(rng));
+            one_im[l][k - 1] = bim[std::size_t(k - 1) * lanes + l] = T(d(rng));
+        }
+        if constexpr (sizeof(T) == sizeof(double)) {
+            band_solve_cmplx_dbl(u.re.data(), u.im.data(), n, one_re[l].data(), one_im[l].data(),
+                                 m.bw, first[l], last[l]);
+        } else {
+            band_solve_cmplx_flt(u.re.data(), u.im.data(), n, one_re[l].data(), one_im[l].data(),
+                                 m.bw, first[l], last[l]);
+        }
+    }
+    // The padded layout: the same factor and the same solutions.
+    const int row = mx::band_padded_row_length(m.bw, int(sizeof(T)));
+    Split<T> p{std::vector<T>(std::size_t(n) * row), std::vector<T>(std::size_t(n) * row)};
+    const Split<T> a = band_of<T>(m);
+    for (int i = 0; i < n; ++i)
+        for (int c = 0; c <= m.bw; ++c) {
+            p.re[std::size_t(i) * row + c] = a.re[std::size_t(i) * (m.bw + 1) + c];
+            p.im[std::size_t(i) * row + c] = a.im[std::size_t(i) * (m.bw + 1) + c];
+        }
+    ASSERT_EQ(mx::band_factor_cmplx_quiet(n, p.re.data(), p.im.data(), m.bw, row), 0);
+    for (int i = 0; i < n; ++i)
+        for (int c = 0; c <= m.bw; ++c) {
+            ASSERT_EQ(p.re[std::size_t(i) * row + c], u.re[std::size_t(i) * (m.bw + 1) + c]);
+            ASSERT_EQ(p.im[std::size_t(i) * row + c], u.im[std::size_t(i) * (m.bw + 1) + c]);
+        }
+    for (bool padded : {false, true}) {
+        std::vector<T> xre = bre, xim = bim;
+        mx::band_solve_cmplx_lanes(padded ? p.re.data() : u.re.data(),
+                                   padded ? p.im.data() : u.im.data(), n, m.bw, lanes, xre.data(),
+                                   xim.data(), first.data(), last.data(), padded ? row : 0);
+        for (int l = 0; l < systems; ++l)
+            for (int k = last[l]; k <= n; ++k) {
+                ASSERT_EQ(xre[std::size_t(k - 1) * lanes + l], one_re[l][k - 1]) << l << " " << k;
+                ASSERT_EQ(xim[std::size_t(k - 1) * lanes + l], one_im[l][k - 1]) << l << " " << k;
+            }
+    }
+}
+
+TEST(ComplexBand, ManySystemsAtOnceGiveTheOneSystemValues) {
+    const int cases[][3] = {{300, 17, 40}, {64, 3, 16}, {20, 25, 5}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "n " << c[0] << " bw " << c[1]);
+        const Matrix m = random_matrix(c[0], c[1], unsigned(c[2]), false);
+        check_lanes<double>(m, c[2]);
+        check_lanes<float>(m, c[2]);
+    }
 }
 
 } // namespace
