@@ -63,10 +63,9 @@ void print(int nelec, const char* name, const Figures& f, double re_error, doubl
     std::printf("%5d %-34s %9.3f s %8.1f MiB  worst error %7.4f  phase %7.4f  (result %d)\n", nelec,
                 name, f.seconds, f.mib, re_error, phase_error, f.result);
     std::printf("      cpu seconds:");
-    static const char* const names[] = {"set-up",    "assembly", "factor",   "solves",
-                                        "transform", "apparent", "ordering", "work files"};
     for (int p = 0; p < int(model::Phase::count); ++p)
-        std::printf(" %s %.3f", names[p], model::phase_seconds(model::Phase(p)));
+        std::printf(" %s %.3f", model::phase_name(model::Phase(p)),
+                    model::phase_seconds(model::Phase(p)));
     std::printf("\n");
     std::fflush(stdout);
 }

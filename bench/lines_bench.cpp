@@ -296,11 +296,9 @@ bool wanted(const char* env, const std::string& item) {
 // The CPU seconds of each phase of run r, summed over the threads that ran it, and the run's
 // CPU and wall-clock seconds.
 void print_phases(const char* label, const Result& r) {
-    static const char* const names[] = {"set-up",    "assembly", "factor",   "solves",
-                                        "transform", "apparent", "ordering", "work files"};
     std::printf("%14s %-9s", "", label);
     for (int p = 0; p < int(model::Phase::count); ++p)
-        std::printf(" %s %.3f", names[p], r.phases[p]);
+        std::printf(" %s %.3f", model::phase_name(model::Phase(p)), r.phases[p]);
     std::printf("; cpu %.3f wall %.3f\n", r.cpu, r.seconds);
 }
 

@@ -136,11 +136,9 @@ Figures measure(const Road& r, const Line& line, int threads, int repeats) {
 }
 
 void print_phases(const char* label, const Figures& f) {
-    static const char* const names[] = {"set-up", "assembly",  "factor",
-                                        "solves", "transform", "apparent"};
     std::printf("%19s %-9s", "", label);
     for (int p = 0; p < int(model::Phase::count); ++p)
-        std::printf(" %s %.3f", names[p], f.phases[p]);
+        std::printf(" %s %.3f", model::phase_name(model::Phase(p)), f.phases[p]);
     std::printf("\n");
 }
 

@@ -14,6 +14,13 @@ std::atomic<long long> nanoseconds[int(Phase::count)];
 
 } // namespace
 
+const char* phase_name(Phase phase) {
+    static const char* const names[int(Phase::count)] = {"set-up",   "assembly",  "factor",
+                                                         "solves",   "transform", "apparent",
+                                                         "ordering", "work files"};
+    return phase < Phase::count ? names[int(phase)] : "";
+}
+
 void reset_phase_seconds() {
     for (std::atomic<long long>& n : nanoseconds)
         n.store(0);

@@ -16,6 +16,9 @@ enum class Phase {
     count
 };
 
+/// The phase's name as the benchmarks print it ("set-up", "assembly", ..., "work files").
+const char* phase_name(Phase phase);
+
 /// Sets every phase's seconds to 0.
 void reset_phase_seconds();
 /// CPU seconds of `phase` since the last reset, summed over the threads that ran it.
