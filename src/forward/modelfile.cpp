@@ -310,6 +310,10 @@ void ModelFileText::array_line() {
                       "Gradient array C1 and C2 current electrodes locations\n0.0,0.0,0.0\n%.2f,"
                       "0.0,0.0\n",
                       {(s_.nelec - 1) * a_});
+    // The reader makes the multiple-gradient datum list again from its segments.
+    if (code == 15)
+        appendf(out_, "Multiple gradient array, number of current electrode segments\n%d\n",
+                s_.n_n_values);
 }
 
 // The reader refuses an in-line potential of 0 or less: such tables are left out, and the

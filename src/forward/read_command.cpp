@@ -192,7 +192,9 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     s.nlev_read = s.nlev;
     s.nlev = s.nelec / 3;
     s.n_a_spacings = s.nelec / 3;
-    s.n_n_values = std::min(s.nelec / 2, 8);
+    // The segments of a multiple gradient come from the model file: its datum list is made
+    // from them.
+    if (s.array_type != 15) s.n_n_values = std::min(s.nelec / 2, 8);
     s.model_read = 1;
     s.results_stale = 0;
     s.model_unsaved = 0;

@@ -437,3 +437,39 @@ TEST(ModelFile, EditsWiderThanARowAreReported) {
     const std::string text = read_file(t.home.file("wide.mod"));
     EXPECT_NE(text.find("\n0,96,3\n"), std::string::npos);
 }
+
+// A multiple-gradient model saved with its results reads back as the same survey: the array, its
+// number of segments and the same data, from the potentials of the file and calculated again.
+// The writer gave it file code 11, which the reader refused.
+TEST(ModelFile, MultipleGradientReadsBackWithItsSegmentsAndData) {
+    RoundTrip t;
+    ModelSettings& m = t.r.m;
+    t.read(example("two_layers.mod"));
+    m.array_type = 15;
+    m.n_n_values = 2; // the read sets 3 for 25 electrodes
+    t.calculate();
+    auto data = [&m] {
+        std::vector<float> v;
+        for (int d = 0; d < m.ndata; ++d)
+            v.insert(v.end(), {m.c1_x[d], m.c2_x[d], m.p1_x[d], m.p2_x[d], m.app_resistivity[d]});
+        return v;
+    };
+    const std::vector<float> before = data();
+    ASSERT_GT(m.ndata, 40);
+    t.h.answer("file " + t.home.file("multiple_gradient.mod"));
+    save_results_command(Progdisplay, m, 0);
+    ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written);
+    t.read(t.home.file("multiple_gradient.mod"));
+    EXPECT_EQ(t.h.output().find("Error"), std::string::npos) << t.h.output();
+    EXPECT_EQ(m.array_type, 15);
+    EXPECT_EQ(m.n_n_values, 2);
+    EXPECT_EQ(m.data_ready, 1);
+    auto expect_before = [&before](const std::vector<float>& after) {
+        ASSERT_EQ(after.size(), before.size());
+        for (std::size_t i = 0; i < before.size(); ++i)
+            EXPECT_NEAR(after[i], before[i], 1e-6f * std::fabs(before[i])) << i;
+    };
+    expect_before(data());
+    t.calculate();
+    expect_before(data());
+}

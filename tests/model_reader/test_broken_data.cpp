@@ -125,6 +125,22 @@ std::vector<BrokenCase> broken_cases() {
          "Array number is 11.\nError in the number for the array type!\nPlease check your file "
          "format.",
          E, true},
+        // Code 11 needs the number of segments of the multiple gradient after it.
+        {"array code 11 without segments",
+         without_array_line("block_point.mod") + "11\nMultiple gradient segments\n0\n",
+         "Array number is 11.\nError in the number for the array type!\nPlease check your file "
+         "format.",
+         E, true},
+        {"array code 12", without_array_line("block_point.mod") + "12\n",
+         "Array number is 12.\nError in the number for the array type!\nPlease check your file "
+         "format.",
+         E, true},
+        {"multiple gradient data by first electrode and spacing",
+         replace_once(fixture_text("results_index.mod"), "\n3\n1\n1.0, 2.0",
+                      "\n11\nM\n2\n1\n1.0, 2.0"),
+         "The data of the multiple gradient array must give\nthe positions of their electrodes "
+         "(general array\nformat).\nPlease check your file format.",
+         E, true},
         {"array code 0", without_array_line("block_point.mod") + "0",
          "Array number is 0.\nError in the number for the array type!\nPlease check your file "
          "format.",

@@ -152,6 +152,8 @@ TEST(ReaderData, EveryArrayCode) {
         {gradient + "0\n0\n0\n0\n", 9, "Gradient array", 1.0f},
         {"10\n2.0\n", 10, "Offset Pole-Dipole array", 2.0f},
         {"10\n3.0", 10, "Offset Pole-Dipole array", 3.0f},
+        {"11\nMultiple gradient array, number of current electrode segments\n3\n", 15,
+         "Multiple Gradient array", 1.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
@@ -164,6 +166,10 @@ TEST(ReaderData, EveryArrayCode) {
             char line[64];
             std::snprintf(line, sizeof line, "Electrode offset is %.2f", c.offset);
             EXPECT_TRUE(out.has_line(line));
+        }
+        if (c.type == 15) {
+            EXPECT_EQ(m().n_n_values, 3);
+            EXPECT_TRUE(out.has_line("Number of current electrode segments is 3."));
         }
         EXPECT_EQ(m().calc_values_present, 0);
         EXPECT_EQ(m().pot_values_present, 0);

@@ -5,6 +5,7 @@
 #include "model/services.h"
 
 #include <algorithm>
+#include <string>
 
 namespace model {
 
@@ -114,6 +115,26 @@ int max_levels_for_array(int nelec, int array_type, int& span_limit, int max_lev
     return std::min(levels, max_levels);
 }
 
+// The multiple-gradient line after file code 11: a caption beginning with 'M' and the number
+// of current-electrode segments (1 or more), which the survey's datum list is made from.
+// Returns false, reading nothing, when the file holds no such line.
+bool read_multiple_gradient_line(ModelReader& r) {
+    ModelSettings& m = r.model;
+    if (m.cylinder_model) return false;
+    const std::string caption = r.peek_line();
+    if (caption.empty() || (caption[0] != 'M' && caption[0] != 'm')) return false;
+    const std::int32_t saved = r.cursor;
+    r.read_line();
+    const bool found = number_ahead(r);
+    const int segments = r.read_int();
+    if (!found || segments < 1) {
+        r.cursor = saved;
+        return false;
+    }
+    m.n_n_values = segments;
+    return true;
+}
+
 void read_array_type_section(ModelReader& r) {
     ModelSettings& m = r.model;
     // A last line without a line end still holds the array type; only a missing number fails.
@@ -121,7 +142,8 @@ void read_array_type_section(ModelReader& r) {
     int code = r.read_int();
     if (!found)
         r.fail(1, "Error Message", "Error in reading file!\nPlease check your file format.");
-    if (code < 1 || code > 10)
+    // Code 11, the multiple gradient, only with the line the model-file writer gives it.
+    if (code < 1 || code > 11 || (code == 11 && !read_multiple_gradient_line(r)))
         r.fail(1, "Error Message",
                "Array number is %d.\nError in the number for the array type!\nPlease check your "
                "file format.",
@@ -131,6 +153,7 @@ void read_array_type_section(ModelReader& r) {
     const int type = m.array_type;
     if ((type == 4 || type == 6 || type == 7) && m.nlev > r.limits.max_n) m.nlev = r.limits.max_n;
     r.printf("%s array", array_type_name(type));
+    if (type == 15) r.printf("Number of current electrode segments is %d.", m.n_n_values);
     read_offset_or_gradient_line(r);
     // The thickness factor of the default depths depends on the array just read.
     if (m.depths_given != 2 && !m.cylinder_model) set_default_depth_lines(r);

@@ -209,6 +209,11 @@ void read_measured_data(ModelReader& r, MeasuredPositions& data) {
     const bool general = !next.empty() && (next[0] == 'G' || next[0] == 'g');
     if (general) r.read_line();
     m.datum_array_type = general ? 11 : m.array_type;
+    // A multiple-gradient datum has electrodes that no first electrode and spacing place.
+    if (!general && m.array_type == 15)
+        r.fail(1, error_caption,
+               "The data of the multiple gradient array must give\nthe positions of their "
+               "electrodes (general array\nformat).\nPlease check your file format.");
 
     // The count after the data kind (and the general-array line) belongs to the data.
     r.expect_number();

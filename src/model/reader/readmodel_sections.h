@@ -188,8 +188,9 @@ void build_final_mesh(ModelReader& r);
 /// constants, exponents and frequencies with theirs. Without an IP header nip, ntau, ncip and
 /// nfreq are 0 and nothing is read.
 void read_ip_section(ModelReader& r);
-/// The array type (file code 1 to 10) with the electrode offset of arrays 8 and 10 or the line
-/// of arrays 9, and the default depths when the file gives none.
+/// The array type (file code 1 to 10, or 11 with the multiple-gradient line that gives its
+/// number of current-electrode segments to n_n_values) with the electrode offset of arrays 8 and
+/// 10 or the line of arrays 9, and the default depths when the file gives none.
 void read_array_type_section(ModelReader& r);
 /// Largest number of data levels `nelec` electrodes allow for internal array type `array_type`,
 /// at most `max_levels`; writes the largest level span into `span_limit`.
