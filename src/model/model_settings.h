@@ -231,7 +231,8 @@ class ModelSettings : sys::NoCopy {
     // borehole_first_row). Read by the finite-element and complex solvers through fe::make_inputs
     // (fesolve/solver_common.cpp), the calculation (forward/calculate.cpp, normalise.cpp), the
     // model-file writer (forward/modelfile.cpp) and the model section (display/model_section.cpp).
-    // Not used in this build: borehole_mode, borehole_mode_2, plot_boreholes.
+    // Not used in this build: borehole_mode, borehole_mode_2, plot_boreholes, borehole_table_2,
+    // borehole_table_3.
     std::int32_t nboreholes = 0; ///< Number of boreholes.
     /// Borehole switch read by the IP solvers, the calculation driver and the sensitivity commands.
     std::int32_t borehole_mode = 0;
@@ -250,6 +251,12 @@ class ModelSettings : sys::NoCopy {
     /// [B+1] 0-based node row of each borehole's first electrode: the row at the depth of that
     /// electrode, else nodes_per_spacing (read-model command; the quadrilateral solver).
     std::int32_t* borehole_first_row = nullptr;
+    /// [B+1] Per-borehole table read by the IP solvers and the calculation driver. Unused and
+    /// not allocated: the node column of each borehole is borehole_column.
+    std::int32_t* borehole_table_2 = nullptr;
+    /// [B+1] Per-borehole table read by the IP solvers and the calculation driver. Unused and
+    /// not allocated: the node row of each borehole's first electrode is borehole_first_row.
+    std::int32_t* borehole_table_3 = nullptr;
     float* borehole_x = nullptr; ///< [E x B+1] X of every borehole electrode.
     float* borehole_z = nullptr; ///< [E x B+1] Depth of every borehole electrode.
     /// [N+1] Borehole electrode table of the model reader and the IP solvers.
@@ -608,7 +615,8 @@ class ModelSettings : sys::NoCopy {
     // sensitivity commands and tables (sensitivity), the band solver (jacob, jacob_cal_flag,
     // n_elec_positions), the calculation (forward/calculate.cpp: jacob forces finite elements)
     // and the array optimisation (optimise: resolution). Not used in this build: sens_datum_1 to
-    // _5, sens_option, res_option_1, sens_option_2, grad_param_b, grad_elec.
+    // _5, sens_option, res_option_1, sens_option_2, grad_param_b, grad_elec, sens_count_a to _c,
+    // sens_cell_1 to _5, res_cell_1 to _7, res_option_4.
     /// Answer to "Do you want to calculate the potential at all the" ... "nodes required for the
     /// sensitivity calculations?" of JacobCalDiaBox (buttons 5281 No, 5282 Yes): 1 yes; greater
     /// than 0 forces the finite-element method.
@@ -616,6 +624,11 @@ class ModelSettings : sys::NoCopy {
     std::int32_t sens_nrows = 0;   ///< Rows of sensitivity blocks.
     std::int32_t sens_ncols = 0;   ///< Sensitivity blocks per row (nelec - 1).
     std::int32_t sens_nblocks = 0; ///< sens_nrows x sens_ncols.
+    /// Counts of the sensitivity and Jacobian routines. Unused: the block counts are sens_nrows,
+    /// sens_ncols and sens_nblocks.
+    std::int32_t sens_count_a = 0;
+    std::int32_t sens_count_b = 0; ///< Unused, as sens_count_a.
+    std::int32_t sens_count_c = 0; ///< Unused, as sens_count_a.
     /// Jacobian calculation flag read by the finite-element solver.
     std::int32_t jacob_cal_flag = 0;
     /// [D+1] Per-datum table of the sensitivity and Jacobian routines.
@@ -651,7 +664,22 @@ class ModelSettings : sys::NoCopy {
     float* sens_unit_area = nullptr;        ///< [C] sens_total / sens_block_area.
     float* resolution = nullptr;            ///< [C] Diagonal of the damped resolution matrix.
     float* resolution_normalized = nullptr; ///< [C] resolution x smallest area / block area.
-    std::int32_t res_option_1 = 0;          ///< Switch of the resolution routines.
+    /// [C] Per-cell sensitivity tables (sens_cell_1 to _5) and tables of the resolution routines
+    /// (res_cell_1 to _7). Unused and not allocated: the per-block tables above (sens_row_top to
+    /// resolution_normalized) hold what the sensitivity and resolution commands compute.
+    float* sens_cell_1 = nullptr;
+    float* sens_cell_2 = nullptr;  ///< [C] Unused, as sens_cell_1.
+    float* sens_cell_3 = nullptr;  ///< [C] Unused, as sens_cell_1.
+    float* sens_cell_4 = nullptr;  ///< [C] Unused, as sens_cell_1.
+    float* sens_cell_5 = nullptr;  ///< [C] Unused, as sens_cell_1.
+    float* res_cell_1 = nullptr;   ///< [C] Unused, as sens_cell_1.
+    float* res_cell_2 = nullptr;   ///< [C] Unused, as sens_cell_1.
+    float* res_cell_3 = nullptr;   ///< [C] Unused, as sens_cell_1.
+    float* res_cell_4 = nullptr;   ///< [C] Unused, as sens_cell_1.
+    float* res_cell_5 = nullptr;   ///< [C] Unused, as sens_cell_1.
+    float* res_cell_6 = nullptr;   ///< [C] Unused, as sens_cell_1.
+    float* res_cell_7 = nullptr;   ///< [C] Unused, as sens_cell_1.
+    std::int32_t res_option_1 = 0; ///< Switch of the resolution routines.
     /// Answer to "Do you want to calculate the model resolution" ... "values? For large models, it
     /// could take a while." of JacobCalDiaBox (buttons 5283 No, 5284 Yes).
     std::int32_t calc_resolution = 0;
@@ -666,6 +694,9 @@ class ModelSettings : sys::NoCopy {
     /// Radio pair 5286/5287 of JacobCalDiaBox (not in the dialog template): 1 widens the first and
     /// last sensitivity block of every row.
     std::int32_t extend_side_blocks = 0;
+    /// Radio pair 5286/5287 of JacobCalDiaBox, read by the resolution routine. Unused: the choice
+    /// is extend_side_blocks.
+    std::int32_t res_option_4 = 0;
     /// Number of electrode positions of the electrode-position Jacobian.
     std::int32_t n_elec_positions = 2;
     std::int32_t grad_param_a = 9;  ///< Parameter of the electrode-position gradient routines.
