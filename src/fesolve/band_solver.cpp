@@ -4,10 +4,13 @@
 
 #include "fdsolve/transform.h"
 #include "fesolve/assembly.h"
+#include "fesolve/band_sources.h"
+#include "fesolve/workers.h"
 #include "matrix/band.h"
 #include "matrix/chunkfile.h"
 #include "model/globals.h"
 #include "model/mesh_nodes.h"
+#include "model/phase_clock.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
@@ -17,6 +20,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -144,7 +148,9 @@ struct BandSetup {
 
 // The work arrays of one wavenumber's assemble, factor and solve.
 struct BandWork {
-    PageArray<double> band, rhs[4];     ///< nodes x L band matrix; four right-hand sides
+    PageArray<double> band;             ///< nodes x L band matrix
+    PageArray<double> block;            ///< the sources of a block side by side
+    PageArray<double> rhs[2];           ///< the remote electrodes' right-hand sides
     PageArray<float> terms, potentials; ///< Jacobian files only: cell terms, node potentials
 };
 
@@ -168,7 +174,8 @@ model::SolverResult check_inputs(const fe::Inputs& in, bool line_electrodes) {
 // One worker's work arrays; false when the memory is refused.
 bool allocate_work(const fe::Inputs& in, const BandSetup& setup, BandWork& work) {
     const std::size_t nodes = setup.nodes;
-    bool ok = work.band.allocate(nodes * setup.L);
+    bool ok = work.band.allocate(nodes * setup.L) &&
+              work.block.allocate(fe::band_block_size(setup.nodes));
     for (auto& v : work.rhs)
         ok = ok && v.allocate(nodes);
     if (setup.jacobian)
@@ -265,47 +272,76 @@ model::SolverResult assemble(const fe::Inputs& in, const BandSetup& setup, int i
     }
 }
 
-// The potential of every source at the later electrodes into pair_block; with the Jacobian
-// files each whole solution too. Sources in groups of four, then one at a time; a user_abort
-// failure, unreported, when `stop` is set between two groups.
-model::SolverResult solve_sources(const fe::Inputs& in, const BandSetup& setup, BandWork& work,
-                                  double* pair_block, JacobianFiles* files,
-                                  const std::atomic<bool>& stop) {
-    const int n = setup.n, nodes = setup.nodes, bw = setup.bw;
-    const int* node = setup.node.get();
-    const int* last = setup.last.get();
-    const double* band = work.band.get();
-    auto keep = [&](int i, const double* solution) -> model::SolverResult {
+// The sources of the band solve: every electrode but the last (every one for the Jacobian
+// files), with their nodes and lowest rows.
+fe::BandSources band_sources(const BandSetup& setup) {
+    return {setup.n, setup.node.get(), setup.last.get(), setup.sources};
+}
+
+// Keeps the potentials of the sources of a solved block at the later electrodes in pair_block.
+void keep_pairs(const BandSetup& setup, const fe::SolvedBlock& b, double* pair_block) {
+    const int n = setup.n;
+    for (int g = 0; g < b.count; ++g) {
+        const int i = b.first + g;
         for (int j = i + 1; j <= n; ++j)
-            pair_block[fe::pair_position(n, i, j)] = solution[node[j - 1] - 1];
-        if (!setup.jacobian) return {};
-        for (int v = 0; v < nodes; ++v)
-            work.potentials[v] = float(solution[v]);
-        return write_floats(files->potentials, work.potentials.get(), nodes,
-                            in.settings->grfinite_file);
-    };
+            pair_block[fe::pair_position(n, i, j)] = b.at(setup.node[j - 1], g);
+    }
+}
+
+// The whole solutions of a solved block, source after source, to the potentials file.
+model::SolverResult write_solutions(const fe::Inputs& in, const BandSetup& setup,
+                                    const fe::SolvedBlock& b, BandWork& work, std::FILE* file) {
+    for (int g = 0; g < b.count; ++g) {
+        for (int v = 1; v <= setup.nodes; ++v)
+            work.potentials[v - 1] = float(b.at(v, g));
+        if (model::SolverResult r =
+                write_floats(file, work.potentials.get(), setup.nodes, in.settings->grfinite_file);
+            !r.ok())
+            return r;
+    }
+    return {};
+}
+
+// The potential of every source at the later electrodes into pair_block, in blocks of sources
+// solved here and on the workers that help (each in its own block storage), or on a short line
+// from the products of the forward sweeps; with the Jacobian files each whole solution too, here
+// in electrode order. A user_abort failure, unreported, when `stopping` says so between two
+// blocks.
+model::SolverResult solve_sources(const fe::Inputs& in, const BandSetup& setup, int w,
+                                  std::vector<BandWork>& work, double* pair_block,
+                                  JacobianFiles* files, fe::ItemBoard& board,
+                                  const std::function<bool()>& stopping) {
+    BandWork& mine = work[std::size_t(w)];
+    const double* band = mine.band.get();
+    const fe::BandSources sources = band_sources(setup);
     const model::SolverResult stopped =
         model::SolverResult::failure(model::SolverStatus::user_abort);
-    int i = 1;
-    for (; i + 3 <= setup.sources; i += 4) {
-        if (stop.load(std::memory_order_relaxed)) return stopped;
-        for (int g = 0; g < 4; ++g) {
-            std::fill(work.rhs[g].get(), work.rhs[g].get() + nodes, 0.0);
-            work.rhs[g][node[i + g - 1] - 1] = 1.0;
-        }
-        band_cholesky_solve_4vec(band, nodes, work.rhs[0].get(), work.rhs[1].get(),
-                                 work.rhs[2].get(), work.rhs[3].get(), bw, node[i - 1], last[i - 1],
-                                 node[i], last[i], node[i + 1], last[i + 1], node[i + 2],
-                                 last[i + 2]);
-        for (int g = 0; g < 4; ++g)
-            if (model::SolverResult r = keep(i + g, work.rhs[g].get()); !r.ok()) return r;
+    if (fe::pair_products_pay(setup.nodes, setup.bw, sources)) {
+        const fe::SolvedBlock y = fe::band_pair_products(band, setup.nodes, setup.bw, sources,
+                                                         mine.block.get(), pair_block);
+        if (!setup.jacobian) return {};
+        fe::complete_solutions(band, setup.nodes, setup.bw, y);
+        return write_solutions(in, setup, y, mine, files->potentials);
     }
-    for (; i <= setup.sources; ++i) {
-        double* b = work.rhs[0].get();
-        std::fill(b, b + nodes, 0.0);
-        b[node[i - 1] - 1] = 1.0;
-        band_cholesky_solve(band, nodes, b, bw, node[i - 1], last[i - 1]);
-        if (model::SolverResult r = keep(i, b); !r.ok()) return r;
+    if (!setup.jacobian) {
+        const bool all = board.share(
+            w, sources.blocks(),
+            [&](int runner, int index) {
+                keep_pairs(setup,
+                           fe::solve_source_block(band, setup.nodes, setup.bw, sources, index,
+                                                  work[std::size_t(runner)].block.get()),
+                           pair_block);
+            },
+            [&] { return !stopping(); });
+        return all ? model::SolverResult{} : stopped;
+    }
+    for (int index = 0; index < sources.blocks(); ++index) {
+        if (stopping()) return stopped;
+        const fe::SolvedBlock b =
+            fe::solve_source_block(band, setup.nodes, setup.bw, sources, index, mine.block.get());
+        keep_pairs(setup, b, pair_block);
+        if (model::SolverResult r = write_solutions(in, setup, b, mine, files->potentials); !r.ok())
+            return r;
     }
     return {};
 }
@@ -321,23 +357,35 @@ void solve_remote(const BandSetup& setup, BandWork& work, double* row) {
         [&](const double* b, int e) { return b[setup.node[e] - 1]; }, row);
 }
 
-// Assembles, factors and solves wavenumber iky: its pair values into values.pairs and its
-// remote values into values.remote, at slice iky. Reads only `in` and `setup`; writes `work`,
-// the slice iky and (Jacobian files only, on the calling thread) the files and the record's
-// mesh while it shifts an electrode. A failing factorisation is a pivot failure left to the
-// caller to report (the node in its row); the files' failures have been reported.
-model::SolverResult solve_wavenumber(const fe::Inputs& in, const BandSetup& setup, int iky,
-                                     BandWork& work, BandValues& values, JacobianFiles* files,
-                                     const std::atomic<bool>& stop) {
-    if (model::SolverResult r = assemble(in, setup, iky, work, files); !r.ok()) return r;
-    if (stop.load()) return model::SolverResult::failure(model::SolverStatus::user_abort);
-    if (int failed = band_cholesky_quiet(setup.nodes, work.band.get(), setup.bw))
+// Assembles, factors and solves wavenumber iky on worker w: its pair values into values.pairs
+// and its remote values into values.remote, at slice iky; the blocks of sources are shared with
+// the workers that help through `board`. Reads only `in` and `setup`; writes the worker's
+// arrays (and the helpers' block storage), the slice iky and (Jacobian files only, on the
+// calling thread) the files and the record's mesh while it shifts an electrode. A failing
+// factorisation is a pivot failure left to the caller to report (the node in its row); the
+// files' failures have been reported.
+model::SolverResult solve_wavenumber(const fe::Inputs& in, const BandSetup& setup, int iky, int w,
+                                     std::vector<BandWork>& work, BandValues& values,
+                                     JacobianFiles* files, fe::ItemBoard& board,
+                                     const std::function<bool()>& stopping) {
+    const model::SolverResult stopped =
+        model::SolverResult::failure(model::SolverStatus::user_abort);
+    BandWork& mine = work[std::size_t(w)];
+    if (stopping()) return stopped;
+    model::PhaseTimer timer(model::Phase::assembly);
+    if (model::SolverResult r = assemble(in, setup, iky, mine, files); !r.ok()) return r;
+    if (stopping()) return stopped;
+    timer.stop(model::Phase::factor);
+    if (int failed = band_cholesky_quiet(setup.nodes, mine.band.get(), setup.bw))
         return model::SolverResult::pivot_at(failed);
+    timer.stop(model::Phase::solves);
     double* pair_block = values.pairs.get() + std::size_t(iky) * setup.npairs;
-    if (model::SolverResult r = solve_sources(in, setup, work, pair_block, files, stop); !r.ok())
+    if (model::SolverResult r =
+            solve_sources(in, setup, w, work, pair_block, files, board, stopping);
+        !r.ok())
         return r;
     if (setup.remote)
-        solve_remote(setup, work, values.remote.get() + std::size_t(iky) * setup.stride);
+        solve_remote(setup, mine, values.remote.get() + std::size_t(iky) * setup.stride);
     return {};
 }
 
@@ -416,36 +464,49 @@ model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
     std::vector<BandWork> work(1);
     BandValues values;
     JacobianFiles files;
+    model::PhaseTimer setup_timer(model::Phase::setup);
     if (model::SolverResult r = set_up(in, setup, work[0], values, files); !r.ok()) return r;
     // The Jacobian files are written in the order of the wavenumbers, by one worker; otherwise
     // as many workers as the solver threads whose arrays the memory holds.
-    const int wanted = setup.jacobian ? 1 : std::min(sys::pool_threads(), setup.nk);
-    while (int(work.size()) < wanted) {
-        BandWork more;
-        if (!allocate_work(in, setup, more)) break;
-        work.push_back(std::move(more));
-    }
+    fe::take_workers(work, setup.jacobian ? 1 : std::min(sys::pool_threads(), setup.nk),
+                     [&](BandWork& w) { return allocate_work(in, setup, w); });
+    setup_timer.stop();
     std::vector<model::SolverResult> results(std::size_t(setup.nk));
+    fe::ItemBoard board(setup.nk);
+    bool aborted = false;
+    int traced = 0;
+    const auto trace_up_to = [&](int count) {
+        for (; traced < std::min(count, setup.nk); ++traced)
+            model::trace("calresfem iky %d\n", traced);
+    };
     const sys::StepsOutcome outcome = fe::run_wavenumbers(
         setup.nk, int(work.size()),
         [&](int w, int iky, const std::atomic<bool>& stop) {
-            results[std::size_t(iky)] =
-                solve_wavenumber(in, setup, iky, work[std::size_t(w)], values, &files, stop);
-            const model::SolverStatus status = results[std::size_t(iky)].status;
-            if (status == model::SolverStatus::user_abort) return sys::step_stopped;
-            return status == model::SolverStatus::ok ? sys::step_done : 1;
+            fe::StopTest stopping(stop, work.size() == 1, aborted);
+            model::SolverResult& r = results[std::size_t(iky)];
+            r = solve_wavenumber(in, setup, iky, w, work, values, &files, board,
+                                 [&] { return stopping(); });
+            board.close();
+            if (r.status == model::SolverStatus::user_abort) return sys::step_stopped;
+            return r.ok() ? sys::step_done : 1;
         },
-        "Finite-Element Calculations - %5.1f%% completed");
+        "Finite-Element Calculations - %5.1f%% completed",
+        [&](int w, const std::atomic<bool>& stop) { board.help(w, stop); },
+        [&](int done) { trace_up_to(done + 1); });
     work.clear();
-    if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
+    if (outcome.aborted || aborted)
+        return model::SolverResult::failure(model::SolverStatus::user_abort);
     if (outcome.failed >= 0) {
         const model::SolverResult r = results[std::size_t(outcome.failed)];
         if (r.status != model::SolverStatus::pivot) return r;
         beep();
         return fe::report_factor_failure(r.row);
     }
+    trace_up_to(setup.nk);
     update_status("Calculating Potentials", 0);
+    model::PhaseTimer timer(model::Phase::transform);
     if (model::SolverResult r = write_outputs(in, setup, values); !r.ok()) return r;
+    timer.stop();
     model::trace("jacob %d\n", in.settings->jacob);
     model::trace("jacob cal flag %d\n", in.settings->sens_potentials_ready);
     model::trace("end fem cal\n");

@@ -148,10 +148,17 @@ void report_progress(const char* format, int iky, int nky) {
     update_status(text, round_to_int(percentage * 0.01f * float(Statuswind.bar_width)));
 }
 
-sys::StepsOutcome run_wavenumbers(int nky, int workers, const sys::StepWork& work,
-                                  const char* format) {
-    return sys::run_steps(nky, workers, work, user_aborted,
-                          [format, nky](int done) { report_progress(format, done, nky); });
+sys::StepsOutcome
+run_wavenumbers(int nky, int workers, const sys::StepWork& work, const char* format,
+                const std::function<void(int worker, const std::atomic<bool>& stop)>& left,
+                const std::function<void(int done)>& shown) {
+    return sys::run_steps(
+        nky, workers, work, user_aborted,
+        [&](int done) {
+            if (shown) shown(done);
+            report_progress(format, done, nky);
+        },
+        left);
 }
 
 model::SolverResult check_mesh_and_electrodes(const Inputs& in, int nky, int min_nky) {

@@ -7,8 +7,10 @@
 #include "platform/sys/thread_pool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 
 class ModelSettings;
 struct ElectrodeNode;
@@ -41,9 +43,12 @@ void report_progress(const char* format, int iky, int nky);
 
 /// The wavenumber loop of a solver: work(worker, iky, stop) for every iky < nky on `workers`
 /// threads (sys::run_steps), stopped by the user's break keys (user_aborted), with the progress
-/// `format` (report_progress) as the wavenumbers are done.
-sys::StepsOutcome run_wavenumbers(int nky, int workers, const sys::StepWork& work,
-                                  const char* format);
+/// `format` (report_progress) as the wavenumbers are done, after shown(done) when given. `left`
+/// is run_steps' call of a worker that has left the loop.
+sys::StepsOutcome run_wavenumbers(
+    int nky, int workers, const sys::StepWork& work, const char* format,
+    const std::function<void(int worker, const std::atomic<bool>& stop)>& left = nullptr,
+    const std::function<void(int done)>& shown = nullptr);
 
 /// Checks what every solver needs: 2 <= nx, nz; 2 <= n <= the leading dimension of the output
 /// tables (in.lead); nelec surface electrodes in columns margin_columns + e nodes_per_spacing

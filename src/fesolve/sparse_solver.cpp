@@ -12,6 +12,7 @@
 #include "matrix/gridorder.h"
 #include "matrix/sparse.h"
 #include "model/globals.h"
+#include "model/phase_clock.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
@@ -386,17 +387,20 @@ int solve_wavenumber(const fe::Inputs& in, const SparseSetup& setup, int iky, Sp
                      SparseValues& values, WavenumberFailure& failure,
                      const std::atomic<bool>& stop) {
     const int n = setup.n;
+    model::PhaseTimer timer(model::Phase::assembly);
     std::fill(w.diag.get(), w.diag.get() + n + 1, 0.0);
     std::fill(w.lnz.get(), w.lnz.get() + setup.maxlnz + 1, 0.0);
     if (!assemble(setup.mesh, in.cells, setup.k[iky], setup.x0, setup.z0, setup, w, failure.matrix))
         return 1;
     if (stop.load()) return sys::step_stopped;
+    timer.stop(model::Phase::factor);
     if (int failed =
             fact_sparse_dbl(n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(), setup.nzsub.get(),
                             w.diag.get(), w.link.get(), w.first.get(), w.temp.get())) {
         failure.pivot_node = setup.old_of_new[failed - 1];
         return 1;
     }
+    timer.stop(model::Phase::solves);
     if (!solve_sources(setup, w, values.pairs.get() + std::size_t(iky) * setup.npairs, stop))
         return sys::step_stopped;
     if (setup.remote) solve_remote(setup, w, values.remote.get() + std::size_t(iky) * setup.stride);
@@ -438,6 +442,7 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
     SparseSetup setup;
     std::vector<SparseWork> work(1);
     SparseValues values;
+    model::PhaseTimer setup_timer(model::Phase::setup);
     if (model::SolverResult r = set_up(in, setup, work[0], values); !r.ok()) return r;
     // As many workers as the solver threads whose arrays the memory holds.
     while (int(work.size()) < std::min(sys::pool_threads(), in.nky)) {
@@ -445,6 +450,7 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
         if (!allocate_work(setup, more)) break;
         work.push_back(std::move(more));
     }
+    setup_timer.stop();
     std::vector<WavenumberFailure> failures(std::size_t(in.nky));
     const sys::StepsOutcome outcome = fe::run_wavenumbers(
         in.nky, int(work.size()),
@@ -461,6 +467,7 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
         return fe::report_error(model::SolverStatus::matrix, "%s", f.matrix.c_str());
     }
     update_status("Calculating potentials", 0);
+    model::PhaseTimer timer(model::Phase::transform);
     if (inverse_fourier_pair_potentials_dbl(in.electrode_offset_ratio, values.pairs.get(),
                                             in.table_a, in.table_b, setup.N, in.nky, setup.k.get(),
                                             4, int(setup.npairs), in.lead, in.array_type,

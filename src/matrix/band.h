@@ -52,6 +52,21 @@ void band_cholesky_solve_4vec(const double* u, int n, double* b1, double* b2, do
                               double* b4, int bw, int first1, int last1, int first2, int last2,
                               int first3, int last3, int first4, int last4);
 
+/// Blocks of right-hand sides side by side: row i (1-based) of the block x holds the values of
+/// node i of all `lanes` systems at x + (i - 1)·lanes (lanes 2, 4, 8 or 16; x on a 16-byte
+/// boundary, see align16). Every row of the factor is loaded once for the whole block, the
+/// forward sweep from `first` and the back substitution down to `last` as in
+/// band_cholesky_solve, and each system gets exactly that routine's result.
+void band_solve_lanes_dbl(const double* u, int n, double* x, int lanes, int bw, int first,
+                          int last);
+/// The forward sweep alone: row i of x becomes that of y = U⁻ᵀ·b (the potential between two
+/// nodes a and b is then y_a · y_b over the rows at and after both).
+void band_forward_lanes_dbl(const double* u, int n, double* x, int lanes, int bw, int first);
+/// The back substitution alone, on forward-swept values, from row n down to `last`.
+void band_back_lanes_dbl(const double* u, int n, double* x, int lanes, int bw, int last);
+/// band_solve_lanes_dbl for eight right-hand sides (rows of eight doubles).
+void bandsolve8_dbl_sse(const double* u, int n, double* x, int bw, int first, int last);
+
 /// Complex symmetric band matrices (A = Aᵀ, not Hermitian) in two arrays of the layout above,
 /// real parts and imaginary parts, factored in place as A = Uᵀ·U without conjugation: each
 /// pivot p is replaced by its principal root (mx::principal_root), the rest of its row

@@ -1,8 +1,6 @@
 // Four-lane packed symmetric kernels in SSE2: every element is two packed-double instructions.
 #include "optimise/lanes.h"
 
-#include <cstdint>
-
 #include <emmintrin.h>
 
 namespace {
@@ -37,12 +35,6 @@ inline Lanes zero() {
 }
 
 } // namespace
-
-void align16(double** pointer) {
-    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(*pointer);
-    const std::uintptr_t rounded = (address + 15) & ~std::uintptr_t(15);
-    *pointer += (rounded - address) / sizeof(double);
-}
 
 void symrank1_4_dbl_sse(int n, const double* v, double* out, const double* w) {
     std::size_t p = 0;

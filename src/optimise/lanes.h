@@ -11,12 +11,9 @@
 #pragma once
 
 #include "platform/sys/page_array.h"
+#include "platform/sys/simd.h"
 
 #include <cstddef>
-
-/// Rounds *pointer up to the next multiple of 16 bytes (unchanged when it is one already). The
-/// storage must hold one 32-byte element more than it is used for.
-void align16(double** pointer);
 
 /// out = V + w w^T in each lane: out(i,k) = w(i) w(k) + V(i,k), V shared, for i = 1..n, k <= i.
 void symrank1_4_dbl_sse(int n, const double* v, double* out, const double* w);

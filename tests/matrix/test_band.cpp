@@ -118,6 +118,46 @@ TEST(BandCholesky, FourRightHandSidesEqualFourSingleSolves) {
     }
 }
 
+// Blocks of 2, 8 (the eight-lane kernel) and 16 systems side by side give each system the single
+// solve's result bit for bit; the forward sweep alone gives the inverse's entries as products.
+TEST(BandCholesky, LaneBlocksEqualSingleSolves) {
+    for (const BandCase& c : band_cases) {
+        Dense m = mxtest::random_band_spd(c.n, c.bw, c.seed);
+        std::vector<double> u = band_storage<double>(m, c.bw);
+        ASSERT_EQ(band_cholesky(c.n, u.data(), c.bw), 0);
+        const int first = (c.n + 2) / 3, last = std::max(1, c.n / 2);
+        for (int lanes : {2, 8, 16}) {
+            SCOPED_TRACE(testing::Message() << "n " << c.n << " bw " << c.bw << " lanes " << lanes);
+            std::vector<std::vector<double>> singles(lanes);
+            std::vector<double> block(std::size_t(lanes) * c.n);
+            for (int r = 0; r < lanes; ++r) {
+                singles[r] = rhs_from(c.n, first, c.seed * 30 + r);
+                for (int k = 1; k <= c.n; ++k)
+                    block[std::size_t(lanes) * (k - 1) + r] = singles[r][k - 1];
+            }
+            if (lanes == 8)
+                bandsolve8_dbl_sse(u.data(), c.n, block.data(), c.bw, first, last);
+            else
+                band_solve_lanes_dbl(u.data(), c.n, block.data(), lanes, c.bw, first, last);
+            for (int r = 0; r < lanes; ++r) {
+                band_cholesky_solve(u.data(), c.n, singles[r].data(), c.bw, first, last);
+                for (int k = 1; k <= c.n; ++k)
+                    ASSERT_EQ(block[std::size_t(lanes) * (k - 1) + r], singles[r][k - 1])
+                        << "system " << r << " row " << k;
+            }
+        }
+        // Unit sources at rows a < b: y_a . y_b over rows b..n is entry (a, b) of the inverse.
+        const int a = std::max(1, c.n / 4), b = c.n;
+        std::vector<double> y(2 * std::size_t(c.n), 0.0), e(c.n, 0.0);
+        y[2 * (a - 1)] = y[2 * (b - 1) + 1] = e[b - 1] = 1.0;
+        band_forward_lanes_dbl(u.data(), c.n, y.data(), 2, c.bw, a);
+        double product = 0.0;
+        for (int k = b; k <= c.n; ++k)
+            product += y[2 * (k - 1)] * y[2 * (k - 1) + 1];
+        EXPECT_NEAR(product, mxtest::dense_solve(m, e)[a - 1], 1e-10) << "n " << c.n;
+    }
+}
+
 TEST(BandCholesky, FourEqualColumnsGiveFourCopies) {
     Dense m = mxtest::random_band_spd(30, 5, 11);
     std::vector<double> u = band_storage<double>(m, 5);
