@@ -46,7 +46,8 @@ class SparseWorkspace final : public Workspace {
         return lnz_.allocate(maxlnz) && diag_.allocate(n) && temp_.allocate(n) &&
                link_.allocate(n) && first_.allocate(n) && needed_.allocate(n) &&
                path_rows_.allocate(paths) && path_values_.allocate(paths) &&
-               path_work_.allocate(n) && (!dey_morrison || row_depths_.allocate(nz));
+               path_work_.allocate(4 * std::size_t(n)) &&
+               (!dey_morrison || row_depths_.allocate(nz));
     }
     bool assemble(double k) override;
     int factor(double& pivot, Helpers* helpers) override;
@@ -67,7 +68,7 @@ class SparseWorkspace final : public Workspace {
     sys::PageArray<unsigned char> needed_; ///< n rows a solve computes: those read and above
     sys::PageArray<int> path_rows_;        ///< the electrodes' tree paths (nelec x tree height)
     sys::PageArray<double> path_values_;   ///< L⁻¹ along them
-    sys::PageArray<double> path_work_;     ///< n, zero between the calls
+    sys::PageArray<double> path_work_;     ///< 4 n, zero between the calls
 };
 
 // Nodes numbered row after row, (i, j) = (j - 1) nx + i; the solve vectors are in the order of

@@ -26,9 +26,11 @@
 // Results (model::SolverResult): ok; pivot with the node number when the factorisation meets a
 // non-positive pivot ("Error at node %d." box); no_memory ("Insufficient memory for
 // finite-element subroutine!."), bad_input, ordering, matrix or file, each after its message
-// box through model::report_error. Every work array is freed on every way out. The solvers
-// report progress through update_status once per wavenumber and do not stop on the user's
-// break keys.
+// box through model::report_error; user_abort, unreported, when the user's break keys stop the
+// run (the output tables are then left as they were). Every work array is freed on every way
+// out. The wavenumbers run on the solver threads (sys::pool_threads, fewer when the memory
+// holds the work arrays of fewer), the results the same bit for bit on any number of them;
+// progress goes through update_status as the wavenumbers are done.
 #pragma once
 
 #include "fesolve/solver_common.h"

@@ -8,8 +8,10 @@
 #include "fesolve/boundary.h"
 #include "fesolve/electrode_map.h"
 #include "fesolve/element.h"
+#include "fesolve/workers.h"
 #include "matrix/chunkfile.h"
 #include "matrix/gridorder.h"
+#include "matrix/row_groups.h"
 #include "matrix/sparse.h"
 #include "model/globals.h"
 #include "model/phase_clock.h"
@@ -23,6 +25,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,8 +45,9 @@ struct Mesh {
 };
 
 // What the wavenumbers share, set up once before the loop and only read inside it: the
-// wavenumbers, the ordering and the compressed-subscript structure, the electrode records with
-// the lowest row each source's solve needs, and the remote-electrode nodes.
+// wavenumbers, the ordering, the compressed-subscript structure with its elimination tree and
+// the places of the cells' terms in it, the electrode records, the rows they (and the remote
+// electrodes) spread over, and the remote-electrode nodes.
 struct SparseSetup {
     int N = 0;    ///< electrodes, surface and borehole
     int n = 0;    ///< nx nz matrix rows
@@ -57,15 +61,26 @@ struct SparseSetup {
     ElectrodeNode* table = nullptr; ///< the record's electrode table (nodes and weights)
     PageArray<double> k;            ///< nky wavenumbers
     PageArray<int> old_of_new, new_of_old, xlnz, xnzsub, nzsub; ///< n + 1, nsub + 1 entries
-    PageArray<int> last;                                        ///< N lowest rows a solve needs
+    PageArray<int> parent;            ///< n parents in the elimination tree
+    PageArray<int> cell_entries;      ///< 10 a cell: lnz position (> 0), or -(diagonal row)
+    PageArray<int> last;              ///< N lowest rows a solve of each source would need
     PageArray<unsigned char> carries; ///< n flags: 1 for a node that carries an electrode
+    PageArray<unsigned char> part;    ///< the factor's halves (split only)
+    bool split = false;               ///< whether a factorisation can be shared in halves
+    mx::RowGroups groups;             ///< electrodes 0 .. N-1, then C2 and P2 with nodes
+    int c2_group = -1, p2_group = -1;
+    std::size_t path_entries = 0; ///< of the distinct rows' paths
     fe::RemoteElectrodes remote_nodes;
 };
 
-// The work arrays of one wavenumber's assemble, factor and solve.
+// The work arrays of one wavenumber's assemble, factor and potentials.
 struct SparseWork {
-    PageArray<double> diag, lnz, temp, rhs[4]; ///< n + 1, maxlnz + 1, n + 1, 4 x (n + 1)
-    PageArray<int> link, first;                ///< n + 1 each
+    PageArray<double> diag, lnz, temp, temp2;   ///< n + 1, maxlnz + 1, n + 1, n + 1
+    PageArray<int> link, link2, first;          ///< n + 1 each
+    PageArray<int> path_rows;                   ///< path_entries
+    PageArray<double> path_values;              ///< path_entries
+    PageArray<double> path_work;                ///< 4 n, zero between uses
+    PageArray<double> packed, inverse_diagonal; ///< the distinct rows' inverse entries
 };
 
 // The wavenumber-domain values of every wavenumber: wavenumber iky owns the slice at iky.
@@ -162,54 +177,31 @@ void place_borehole_electrode(ElectrodeNode* table, int index, Mesh& m, float re
                  e.node[2], double(e.weight[2]), e.node[3], double(e.weight[3]));
 }
 
-// Weighted value of a solution (in the new numbering) at electrode e.
-double electrode_value(const ElectrodeNode& e, const double* solution, const int* new_of_old) {
-    double v = 0.0;
-    for (int q = 0; q < e.count; ++q)
-        v += double(e.weight[q]) * solution[new_of_old[e.node[q] - 1] - 1];
-    return v;
-}
-
-// Current of electrode e into a cleared right-hand side; returns its first row.
-int inject(const ElectrodeNode& e, double* rhs, const int* new_of_old, int n) {
-    int first = n;
-    for (int q = 0; q < e.count; ++q) {
-        const int row = new_of_old[e.node[q] - 1];
-        rhs[row - 1] += double(e.weight[q]);
-        first = std::min(first, row);
-    }
-    return first;
-}
-
-// Adds the element matrices of every cell and the boundary terms of wavenumber k; false with
-// the text of the failure in `failure` (reported by the caller: a worker reports nothing).
-bool assemble(const Mesh& m, const float* cells, double k, double x0, double z0,
-              const SparseSetup& setup, SparseWork& w, std::string& failure) {
-    char text[256];
-    const int* xlnz = setup.xlnz.get();
-    const int* xnzsub = setup.xnzsub.get();
-    const int* nzsub = setup.nzsub.get();
+// The places in the factor storage of the ten terms of every cell (cells down the columns), found
+// once: an lnz position, or minus the row of a diagonal entry. False, with the text of the
+// failure in `failure`, when a term lies outside the structure.
+bool find_cell_entries(const Mesh& m, SparseSetup& setup, std::string& failure) {
     const int* invp = setup.new_of_old.get();
-    double* lnz = w.lnz.get();
-    double* diag = w.diag.get();
-    const double k2 = k * k;
+    int* entries = setup.cell_entries.get();
     for (int c = 1; c < m.nx; ++c)
         for (int r = 1; r < m.nz; ++r) {
-            const int n[4] = {m.node(c, r), m.node(c + 1, r), m.node(c, r + 1),
+            const int v[4] = {m.node(c, r), m.node(c + 1, r), m.node(c, r + 1),
                               m.node(c + 1, r + 1)};
-            double t[10];
-            quad_element_matrix_dbl(cells[2 * index2d(c, r, m.nx - 1)], k2, m.x[n[0] - 1],
-                                    m.x[n[1] - 1], m.x[n[2] - 1], m.x[n[3] - 1], m.z[n[0] - 1],
-                                    m.z[n[1] - 1], m.z[n[2] - 1], m.z[n[3] - 1], t);
             int code[10], failed = 0;
             for (int a = 1; a <= 4; ++a)
                 for (int b = a; b <= 4; ++b) {
                     const int p = quad_term_index(a, b);
-                    code[p] = add_sparse_entry_dbl(t[p], lnz, n[a - 1], n[b - 1], diag, xlnz, nzsub,
-                                                   xnzsub, invp);
+                    const int i = invp[v[a - 1] - 1], j = invp[v[b - 1] - 1];
+                    const int t = i == j ? -i
+                                         : mx::find_compressed_entry(
+                                               std::max(i, j), std::min(i, j), setup.xlnz.get(),
+                                               setup.nzsub.get(), setup.xnzsub.get());
+                    entries[p] = t;
+                    code[p] = t == 0 ? 1 : 0;
                     failed |= code[p];
                 }
             if (failed) {
+                char text[256];
                 std::snprintf(text, sizeof text,
                               "Error 1 in matrix allocation %d/%d  %d/%d\n%d %d %d %d %d %d %d %d "
                               "%d %d",
@@ -217,6 +209,35 @@ bool assemble(const Mesh& m, const float* cells, double k, double x0, double z0,
                               code[5], code[6], code[7], code[8], code[9]);
                 failure = text;
                 return false;
+            }
+            entries += 10;
+        }
+    return true;
+}
+
+// Adds the element matrices of every cell and the boundary terms of wavenumber k; false with
+// the text of the failure in `failure` (reported by the caller: a worker reports nothing).
+bool assemble(const Mesh& m, const float* cells, double k, double x0, double z0,
+              const SparseSetup& setup, SparseWork& w, std::string& failure) {
+    const int* xlnz = setup.xlnz.get();
+    const int* xnzsub = setup.xnzsub.get();
+    const int* nzsub = setup.nzsub.get();
+    const int* invp = setup.new_of_old.get();
+    double* lnz = w.lnz.get();
+    double* diag = w.diag.get();
+    const double k2 = k * k;
+    const int* entries = setup.cell_entries.get();
+    for (int c = 1; c < m.nx; ++c)
+        for (int r = 1; r < m.nz; ++r, entries += 10) {
+            const int n[4] = {m.node(c, r), m.node(c + 1, r), m.node(c, r + 1),
+                              m.node(c + 1, r + 1)};
+            double t[10];
+            quad_element_matrix_dbl(cells[2 * index2d(c, r, m.nx - 1)], k2, m.x[n[0] - 1],
+                                    m.x[n[1] - 1], m.x[n[2] - 1], m.x[n[3] - 1], m.z[n[0] - 1],
+                                    m.z[n[1] - 1], m.z[n[2] - 1], m.z[n[3] - 1], t);
+            for (int p = 0; p < 10; ++p) {
+                const int e = entries[p];
+                (e > 0 ? lnz[e - 1] : diag[-e - 1]) += t[p];
             }
         }
     const int segments = 2 * (m.nz - 1) + (m.nx - 1);
@@ -231,6 +252,7 @@ bool assemble(const Mesh& m, const float* cells, double k, double x0, double z0,
             const int cb = add_sparse_entry_dbl(2 * f, lnz, b, b, diag, xlnz, nzsub, xnzsub, invp);
             const int cab = add_sparse_entry_dbl(f, lnz, a, b, diag, xlnz, nzsub, xnzsub, invp);
             if (ca == 0 && cb == 0 && cab == 0) return 0;
+            char text[256];
             std::snprintf(text, sizeof text,
                           "Error in third matrix allocation %d/%d\n%d %d %d\n%d %d", segment,
                           segments, ca, cb, cab, a, b);
@@ -259,17 +281,18 @@ model::SolverResult check_inputs(const fe::Inputs& in) {
 // One worker's work arrays; false when the memory is refused.
 bool allocate_work(const SparseSetup& setup, SparseWork& w) {
     const int n = setup.n;
-    bool ok = w.diag.allocate(n + 1) && w.lnz.allocate(std::size_t(setup.maxlnz) + 1) &&
-              w.link.allocate(n + 1) && w.first.allocate(n + 1) && w.temp.allocate(n + 1);
-    for (auto& v : w.rhs)
-        ok = ok && v.allocate(n + 1);
-    return ok;
+    const std::size_t rows = setup.groups.rows().size();
+    return w.diag.allocate(n + 1) && w.lnz.allocate(std::size_t(setup.maxlnz) + 1) &&
+           w.link.allocate(n + 1) && w.first.allocate(n + 1) && w.temp.allocate(n + 1) &&
+           (!setup.split || (w.link2.allocate(n + 1) && w.temp2.allocate(n + 1))) &&
+           w.path_rows.allocate(setup.path_entries) && w.path_values.allocate(setup.path_entries) &&
+           w.path_work.allocate(4 * std::size_t(n)) && w.packed.allocate(rows * (rows - 1) / 2) &&
+           w.inverse_diagonal.allocate(rows);
 }
 
 // The wavenumbers and the tables of the values, then the ordering, its structure file and the
 // work arrays of the factorisation.
-model::SolverResult allocate(const fe::Inputs& in, SparseSetup& setup, SparseWork& work,
-                             SparseValues& values) {
+model::SolverResult allocate(const fe::Inputs& in, SparseSetup& setup, SparseValues& values) {
     using model::SolverStatus;
     const int n = setup.n, nky = in.nky;
     bool ok = setup.k.allocate(nky) && values.pairs.allocate(std::size_t(setup.npairs) * nky) &&
@@ -285,11 +308,18 @@ model::SolverResult allocate(const fe::Inputs& in, SparseSetup& setup, SparseWor
                                 "Insufficient memory for finite-element model!.");
     ok = setup.old_of_new.allocate(n + 1) && setup.new_of_old.allocate(n + 1) &&
          setup.xlnz.allocate(n + 1) && setup.xnzsub.allocate(n + 1) &&
-         setup.nzsub.allocate(setup.nsub + 1) && allocate_work(setup, work);
+         setup.nzsub.allocate(setup.nsub + 1) && setup.parent.allocate(n) &&
+         setup.cell_entries.allocate(std::size_t(in.nx - 1) * (in.nz - 1) * 10);
     if (!ok) return fe::report_no_memory();
     if (read_arrays_file(1, n, setup.old_of_new.get(), setup.new_of_old.get(), setup.xlnz.get(),
                          setup.xnzsub.get(), setup.nzsub.get(), setup.nsub, nodes_file) != 0)
         return fe::report_error(SolverStatus::ordering, "Error in reading file\n%s", nodes_file);
+    sparse_tree_parents(n, setup.xlnz.get(), setup.xnzsub.get(), setup.nzsub.get(),
+                        setup.parent.get());
+    // On more than one thread a factorisation may share its halves with an idle worker.
+    setup.split =
+        sys::pool_threads() > 1 && setup.part.allocate(n) &&
+        mx::sparse_factor_parts(n, setup.xlnz.get(), setup.parent.get(), setup.part.get());
     return {};
 }
 
@@ -325,52 +355,115 @@ void place_electrode_nodes(const fe::Inputs& in, SparseSetup& setup) {
     model::trace("End setting nodes\n");
 }
 
-// Sources 1..N-1, four at a time, into pair_block: each solve stops at the lowest row a later
-// electrode needs. False when `stop` was set between two groups.
-bool solve_sources(const SparseSetup& setup, SparseWork& w, double* pair_block,
-                   const std::atomic<bool>& stop) {
-    const int N = setup.N, n = setup.n;
-    const int* new_of_old = setup.new_of_old.get();
-    const ElectrodeNode* table = setup.table;
-    for (int i = 1; i < N; i += 4) {
-        if (stop.load(std::memory_order_relaxed)) return false;
-        const int group = std::min(4, N - i);
-        int first[4] = {1, 1, 1, 1}, stop[4] = {n, n, n, n};
-        for (int g = 0; g < group; ++g) {
-            std::fill(w.rhs[g].get(), w.rhs[g].get() + n, 0.0);
-            first[g] = inject(table[i + g - 1], w.rhs[g].get(), new_of_old, n);
-            stop[g] = setup.last[i + g - 1];
-        }
-        for (int g = group; g < 4; ++g) {
-            std::fill(w.rhs[g].get(), w.rhs[g].get() + n, 0.0);
-            first[g] = n;
-        }
-        solve4_sparse_dbl(first[0], stop[0], first[1], stop[1], first[2], stop[2], first[3],
-                          stop[3], n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(),
-                          setup.nzsub.get(), w.diag.get(), w.rhs[0].get(), w.rhs[1].get(),
-                          w.rhs[2].get(), w.rhs[3].get());
-        for (int g = 0; g < group; ++g)
-            for (int j = i + g + 1; j <= N; ++j)
-                pair_block[fe::pair_position(N, i + g, j)] =
-                    electrode_value(table[j - 1], w.rhs[g].get(), new_of_old);
+// The rows every electrode spreads over (its nodes with their weights), then those of C2 and
+// P2 when they have nodes, and the paths of the rows in the elimination tree.
+void group_electrode_rows(SparseSetup& setup) {
+    const int* invp = setup.new_of_old.get();
+    for (int e = 0; e < setup.N; ++e) {
+        setup.groups.add_group();
+        const ElectrodeNode& r = setup.table[e];
+        for (int q = 0; q < r.count; ++q)
+            setup.groups.add(invp[r.node[q] - 1], double(r.weight[q]));
     }
-    return true;
+    for (int which = 0; setup.remote && which < 2; ++which) {
+        const fe::RemoteElectrodes::Source s = setup.remote_nodes.source(which);
+        if (s.count == 0) continue;
+        (which == 0 ? setup.c2_group : setup.p2_group) = setup.groups.add_group();
+        for (int q = 0; q < s.count; ++q)
+            setup.groups.add(invp[s.node[q] - 1], double(s.weight[q]));
+    }
+    setup.path_entries = setup.groups.plan(setup.parent.get(), setup.n);
 }
 
-// The potentials of C2 and P2 at every electrode, and of P2 at C2, into `row` (stride values).
-void solve_remote(const SparseSetup& setup, SparseWork& w, double* row) {
+// Factors worker w's matrix: with `halves`, the two halves of the elimination tree below its
+// first branching as two items of the board (each with its own link and temp vectors, here or
+// on a worker that helps), then the rest here; the factor is the same bit for bit. Returns 0 or
+// the column of a non-positive pivot.
+int factor(const SparseSetup& setup, int w, std::vector<SparseWork>& work, fe::ItemBoard& board,
+           bool halves) {
+    SparseWork& m = work[std::size_t(w)];
     const int n = setup.n;
-    const int* new_of_old = setup.new_of_old.get();
-    double* const rhs[2] = {w.rhs[0].get(), w.rhs[1].get()};
-    fe::solve_remote_sources(
-        setup.remote_nodes, setup.N, n, rhs,
-        [new_of_old](int node) { return new_of_old[node - 1]; },
-        [&](double* b, int first) {
-            solve_sparse_dbl(first, 1, n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(),
-                             setup.nzsub.get(), w.diag.get(), b);
+    const int *xlnz = setup.xlnz.get(), *xnzsub = setup.xnzsub.get(), *nzsub = setup.nzsub.get();
+    if (!halves || !setup.split)
+        return fact_sparse_dbl(n, xlnz, m.lnz.get(), xnzsub, nzsub, m.diag.get(), m.link.get(),
+                               m.first.get(), m.temp.get());
+    const unsigned char* part = setup.part.get();
+    int failed[2] = {0, 0};
+    board.share(
+        w, 2,
+        [&](int, int half) {
+            failed[half] =
+                mx::sparse_factor_part(half + 1, part, n, xlnz, m.lnz.get(), xnzsub, nzsub,
+                                       m.diag.get(), (half == 0 ? m.link : m.link2).get(),
+                                       m.first.get(), (half == 0 ? m.temp : m.temp2).get(), true);
         },
-        [&](const double* b, int e) { return electrode_value(setup.table[e], b, new_of_old); },
-        row);
+        [] { return true; });
+    // One thread would have stopped at the lower of the two.
+    const int r =
+        failed[0] != 0 && (failed[1] == 0 || failed[0] < failed[1]) ? failed[0] : failed[1];
+    if (r != 0) return r;
+    return mx::sparse_factor_rest(part, n, xlnz, m.lnz.get(), xnzsub, nzsub, m.diag.get(),
+                                  m.link.get(), m.link2.get(), m.first.get(), m.temp.get());
+}
+
+// Items of the board over `count` things of growing cost: item k of `items` starts at
+// bound(k), so that the work of the items is about equal when thing j costs about j.
+int triangle_bound(int count, int items, int k) {
+    return std::clamp(int(std::lround(count * std::sqrt(double(k) / items))), 0, count);
+}
+
+// The entries of the inverse between the distinct rows of worker w's factor (its packed entries
+// and diagonal), in items of the board: the rows' columns of the inverse along their paths, then
+// their products. False when `keep_going` said no.
+bool inverse_entries(const SparseSetup& setup, int w, std::vector<SparseWork>& work,
+                     fe::ItemBoard& board, const std::function<bool()>& keep_going) {
+    SparseWork& m = work[std::size_t(w)];
+    const std::vector<int>& rows = setup.groups.rows();
+    const int count = int(rows.size());
+    const std::size_t* begin = setup.groups.begin();
+    const mx::TreeFactor f{setup.xlnz.get(),  m.lnz.get(),  setup.xnzsub.get(),
+                           setup.nzsub.get(), m.diag.get(), setup.parent.get()};
+    // Items of some 32 rows each: enough for the workers that help, few enough to cost nothing.
+    const int items = std::clamp(count / 32, 1, 16);
+    if (!board.share(
+            w, items,
+            [&](int runner, int k) {
+                const int lo = count * k / items, hi = count * (k + 1) / items;
+                mx::inverse_columns(lo, hi, rows.data(), f, begin, m.path_rows.get(),
+                                    m.path_values.get(), work[std::size_t(runner)].path_work.get());
+                mx::inverse_diagonal(lo, hi, begin, m.path_values.get(), m.inverse_diagonal.get());
+            },
+            keep_going))
+        return false;
+    return board.share(
+        w, items,
+        [&](int, int k) {
+            mx::inverse_pair_entries(std::max(1, triangle_bound(count, items, k)),
+                                     triangle_bound(count, items, k + 1), begin,
+                                     setup.groups.common(), m.path_values.get(), m.packed.get());
+        },
+        keep_going);
+}
+
+// The pair values of every source at the later electrodes, and with remote electrodes the
+// values of C2 and P2, from the inverse entries of worker w.
+void electrode_potentials(const SparseSetup& setup, const SparseWork& m, double* pair_block,
+                          double* remote_row) {
+    const int N = setup.N;
+    const auto potential = [&](int a, int b) {
+        return setup.groups.potential(a, b, m.packed.get(), m.inverse_diagonal.get());
+    };
+    for (int i = 1; i < N; ++i)
+        for (int j = i + 1; j <= N; ++j)
+            pair_block[fe::pair_position(N, i, j)] = potential(i - 1, j - 1);
+    if (!setup.remote) return;
+    std::fill(remote_row, remote_row + setup.stride, 0.0);
+    const int remote[2] = {setup.c2_group, setup.p2_group};
+    for (int which = 0; which < 2; ++which)
+        if (remote[which] >= 0)
+            for (int e = 0; e < N; ++e)
+                remote_row[which * N + e] = potential(remote[which], e);
+    if (remote[0] >= 0 && remote[1] >= 0) remote_row[2 * N] = potential(remote[1], remote[0]);
 }
 
 // What stopped a wavenumber, reported by the caller: a matrix failure with its text, or the
@@ -380,34 +473,47 @@ struct WavenumberFailure {
     int pivot_node = 0;
 };
 
-// Assembles, factors and solves wavenumber iky: its pair values into values.pairs and its
-// remote values into values.remote, at slice iky. Reads only `in` and `setup`; writes `w`, the
-// slice iky and `failure`, and reports nothing (it may run on a worker thread).
-int solve_wavenumber(const fe::Inputs& in, const SparseSetup& setup, int iky, SparseWork& w,
-                     SparseValues& values, WavenumberFailure& failure,
-                     const std::atomic<bool>& stop) {
+// Whether wavenumber l (0-based) of nk on `workers` shares its factorisation: those of a last
+// round that leaves at least half of the workers idle.
+bool shares_factor(int l, int nk, int workers) {
+    const int last = nk % workers;
+    return workers > 1 && nk > workers && last > 0 && 2 * last <= workers && l >= nk - last;
+}
+
+// Assembles and factors wavenumber iky on worker w and forms the potentials between its
+// electrodes from the inverse's entries: its pair values into values.pairs and its remote
+// values into values.remote, at slice iky. Reads only `in` and `setup`; writes the worker's
+// arrays (and the helpers' path work vectors), the slice iky and `failure`, and reports nothing
+// (it may run on a worker thread).
+int solve_wavenumber(const fe::Inputs& in, const SparseSetup& setup, int iky, int w,
+                     std::vector<SparseWork>& work, SparseValues& values,
+                     WavenumberFailure& failure, fe::ItemBoard& board,
+                     const std::function<bool()>& stopping) {
+    SparseWork& m = work[std::size_t(w)];
     const int n = setup.n;
+    if (stopping()) return sys::step_stopped;
     model::PhaseTimer timer(model::Phase::assembly);
-    std::fill(w.diag.get(), w.diag.get() + n + 1, 0.0);
-    std::fill(w.lnz.get(), w.lnz.get() + setup.maxlnz + 1, 0.0);
-    if (!assemble(setup.mesh, in.cells, setup.k[iky], setup.x0, setup.z0, setup, w, failure.matrix))
+    std::fill(m.diag.get(), m.diag.get() + n + 1, 0.0);
+    std::fill(m.lnz.get(), m.lnz.get() + setup.maxlnz + 1, 0.0);
+    if (!assemble(setup.mesh, in.cells, setup.k[iky], setup.x0, setup.z0, setup, m, failure.matrix))
         return 1;
-    if (stop.load()) return sys::step_stopped;
+    if (stopping()) return sys::step_stopped;
     timer.stop(model::Phase::factor);
-    if (int failed =
-            fact_sparse_dbl(n, setup.xlnz.get(), w.lnz.get(), setup.xnzsub.get(), setup.nzsub.get(),
-                            w.diag.get(), w.link.get(), w.first.get(), w.temp.get())) {
+    const bool halves = shares_factor(iky, in.nky, int(work.size()));
+    if (int failed = factor(setup, w, work, board, halves)) {
         failure.pivot_node = setup.old_of_new[failed - 1];
         return 1;
     }
     timer.stop(model::Phase::solves);
-    if (!solve_sources(setup, w, values.pairs.get() + std::size_t(iky) * setup.npairs, stop))
+    if (!inverse_entries(setup, w, work, board, [&] { return !stopping(); }))
         return sys::step_stopped;
-    if (setup.remote) solve_remote(setup, w, values.remote.get() + std::size_t(iky) * setup.stride);
+    electrode_potentials(setup, m, values.pairs.get() + std::size_t(iky) * setup.npairs,
+                         setup.remote ? values.remote.get() + std::size_t(iky) * setup.stride
+                                      : nullptr);
     return sys::step_done;
 }
 
-// The once-per-run phases before the wavenumber loop.
+// The once-per-run phases before the wavenumber loop, the arrays of the first worker included.
 model::SolverResult set_up(const fe::Inputs& in, SparseSetup& setup, SparseWork& work,
                            SparseValues& values) {
     if (model::SolverResult r = check_inputs(in); !r.ok()) return r;
@@ -424,7 +530,10 @@ model::SolverResult set_up(const fe::Inputs& in, SparseSetup& setup, SparseWork&
     setup.remote = in.remote_electrodes == 1;
     setup.stride = 2 * setup.N + 1;
     setup.table = in.settings->electrode_table;
-    if (model::SolverResult r = allocate(in, setup, work, values); !r.ok()) return r;
+    if (model::SolverResult r = allocate(in, setup, values); !r.ok()) return r;
+    std::string failure;
+    if (!find_cell_entries(m, setup, failure))
+        return fe::report_error(model::SolverStatus::matrix, "%s", failure.c_str());
     setup.x0 = in.node_col_x[nx / 2];
     setup.z0 = m.node_z(1, in.electrode_water[0] + 1);
     place_electrode_nodes(in, setup);
@@ -432,6 +541,16 @@ model::SolverResult set_up(const fe::Inputs& in, SparseSetup& setup, SparseWork&
     if (setup.remote)
         fe::place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns,
                                     nz, nx, in.node_col_x, setup.remote_nodes);
+    group_electrode_rows(setup);
+    bool had = allocate_work(setup, work);
+    if (!had && setup.split) {
+        // The halves' vectors only speed a shared factorisation up: without them when short.
+        setup.split = false;
+        setup.part.release();
+        work = SparseWork{};
+        had = allocate_work(setup, work);
+    }
+    if (!had) return fe::report_no_memory();
     fe::trace_wavenumbers(in.nky, setup.k.get());
     return {};
 }
@@ -445,22 +564,27 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
     model::PhaseTimer setup_timer(model::Phase::setup);
     if (model::SolverResult r = set_up(in, setup, work[0], values); !r.ok()) return r;
     // As many workers as the solver threads whose arrays the memory holds.
-    while (int(work.size()) < std::min(sys::pool_threads(), in.nky)) {
-        SparseWork more;
-        if (!allocate_work(setup, more)) break;
-        work.push_back(std::move(more));
-    }
+    fe::take_workers(work, std::min(sys::pool_threads(), in.nky),
+                     [&](SparseWork& w) { return allocate_work(setup, w); });
     setup_timer.stop();
     std::vector<WavenumberFailure> failures(std::size_t(in.nky));
+    fe::ItemBoard board(in.nky);
+    bool aborted = false;
     const sys::StepsOutcome outcome = fe::run_wavenumbers(
         in.nky, int(work.size()),
         [&](int w, int iky, const std::atomic<bool>& stop) {
-            return solve_wavenumber(in, setup, iky, work[std::size_t(w)], values,
-                                    failures[std::size_t(iky)], stop);
+            fe::StopTest stopping(stop, work.size() == 1, aborted);
+            const int code =
+                solve_wavenumber(in, setup, iky, w, work, values, failures[std::size_t(iky)], board,
+                                 [&] { return stopping(); });
+            board.close();
+            return code;
         },
-        "Finite-Element calculations - %5.1f%% completed");
+        "Finite-Element calculations - %5.1f%% completed",
+        [&](int w, const std::atomic<bool>& stop) { board.help(w, stop); });
     work.clear();
-    if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
+    if (outcome.aborted || aborted)
+        return model::SolverResult::failure(model::SolverStatus::user_abort);
     if (outcome.failed >= 0) {
         const WavenumberFailure& f = failures[std::size_t(outcome.failed)];
         if (f.pivot_node > 0) return fe::report_factor_failure(f.pivot_node);

@@ -5,6 +5,7 @@
 #include "matrix/one_based.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/simd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -405,41 +406,220 @@ bool inverse_paths(int count, const int* rows, const int* parent, std::size_t ca
     return begin.back() <= capacity;
 }
 
+namespace {
+
+// The paths of up to four rows side by side, their values in the lanes of the interleaved work
+// vector (row k's lane l at work[4 (k - 1) + l], zero outside the paths): y = L⁻¹ e along each
+// path, the row furthest behind stepping first, so that once all four paths meet the rest of the
+// way is taken by all four at once, each column loaded once for them. Every lane sees the
+// operations of its own path in its order.
+class PathWalk {
+  public:
+    PathWalk(const TreeFactor& f, int* path_rows, double* path_values, double* work)
+        : f_(f), s_{f.xlnz, f.xnzsub, f.nzsub}, rows_(path_rows), values_(path_values),
+          work_(work) {}
+
+    void walk(int lanes, const int* rows, const std::size_t* begin) {
+        int at[4];
+        std::size_t next[4];
+        for (int l = 0; l < lanes; ++l) {
+            at[l] = rows[l];
+            next[l] = begin[l];
+            work_[index(rows[l], l)] = 1.0;
+        }
+        for (;;) {
+            int lowest = -1;
+            bool met = lanes == 4 && at[0] != 0;
+            for (int l = 0; l < lanes; ++l) {
+                met = met && at[l] == at[0];
+                if (at[l] != 0 && (lowest < 0 || at[l] < at[lowest])) lowest = l;
+            }
+            if (lowest < 0) return;
+            if (met) {
+                const int k = at[0];
+                together(k, next);
+                for (int l = 0; l < 4; ++l)
+                    at[l] = f_.parent[k - 1];
+                continue;
+            }
+            const int k = at[lowest];
+            alone(k, lowest, next[lowest]++);
+            at[lowest] = f_.parent[k - 1];
+        }
+    }
+
+  private:
+    static std::size_t index(int k, int l) { return 4 * std::size_t(k - 1) + std::size_t(l); }
+
+    void alone(int k, int l, std::size_t at) {
+        const double y = work_[index(k, l)] / f_.diag[k - 1];
+        work_[index(k, l)] = 0.0;
+        rows_[at] = k;
+        values_[at] = y;
+        for (int t = s_.xlnz[k]; t < s_.xlnz[k + 1]; ++t)
+            work_[index(s_.row_of(k, t), l)] -= f_.lnz[t - 1] * y;
+    }
+
+    void together(int k, std::size_t* next) {
+        double* here = work_ + index(k, 0);
+        const sys::Double2 d = sys::broadcast2(f_.diag[k - 1]);
+        const sys::Double2 y01 = sys::load2(here) / d, y23 = sys::load2(here + 2) / d;
+        sys::store2(here, sys::broadcast2(0.0));
+        sys::store2(here + 2, sys::broadcast2(0.0));
+        for (int l = 0; l < 4; ++l) {
+            rows_[next[l]] = k;
+            values_[next[l]++] = sys::lane(l < 2 ? y01 : y23, l % 2);
+        }
+        for (int t = s_.xlnz[k]; t < s_.xlnz[k + 1]; ++t) {
+            double* w = work_ + index(s_.row_of(k, t), 0);
+            const sys::Double2 c = sys::broadcast2(f_.lnz[t - 1]);
+            sys::store2(w, sys::load2(w) - c * y01);
+            sys::store2(w + 2, sys::load2(w + 2) - c * y23);
+        }
+    }
+
+    const TreeFactor& f_;
+    Structure s_;
+    int* rows_;
+    double* values_;
+    double* work_;
+};
+
+} // namespace
+
 void inverse_columns(int first, int last, const int* rows, const TreeFactor& f,
                      const std::size_t* begin, int* path_rows, double* path_values, double* work) {
-    const Structure s{f.xlnz, f.xnzsub, f.nzsub};
-    // y_i = L⁻¹ e_i is non-zero on row i's path only: the forward pass along it, work (zero
-    // outside the path) cleared as it goes.
-    OneBased<double> w(work);
-    OneBased<const double> l(f.lnz), d(f.diag);
-    for (int i = first; i < last; ++i) {
-        std::size_t at = begin[i];
-        w[rows[i]] = 1.0;
-        for (int k = rows[i]; k != 0; k = f.parent[k - 1], ++at) {
-            const double y = w[k] / d[k];
-            w[k] = 0.0;
-            path_rows[at] = k;
-            path_values[at] = y;
-            for (int t = s.xlnz[k]; t < s.xlnz[k + 1]; ++t)
-                w[s.row_of(k, t)] -= l[t] * y;
+    // y_i = L⁻¹ e_i is non-zero on row i's path only: the forward pass along it, four rows at a
+    // time, work (zero outside the paths) cleared as it goes.
+    PathWalk paths(f, path_rows, path_values, work);
+    for (int i = first; i < last; i += 4)
+        paths.walk(std::min(4, last - i), rows + i, begin + i);
+}
+
+namespace {
+
+// The sum over the last `length` values before the ends a and b (from the ends down), added to
+// `sum`: the product of two paths over the rows they share.
+inline double suffix_dot(const double* a, const double* b, int from, int length, double sum) {
+    for (int t = from + 1; t <= length; ++t)
+        sum += a[-t] * b[-t];
+    return sum;
+}
+
+// Pairs (i0 + k, j0 + l), k, l < 4, all with i < j: sixteen sums side by side over the rows all
+// sixteen pairs share (two pairs of one i an instruction; each pair summed in its own order, from
+// the root down), then each pair on to its own end. Every row of the paths loaded once for four
+// pairs.
+template <class Common>
+void tile_products(int i0, int j0, const std::size_t* begin, const Common& common,
+                   const double* path_values, double* packed) {
+    const double *a[4], *b[4];
+    int length[4][4], shortest = -1;
+    for (int k = 0; k < 4; ++k) {
+        a[k] = path_values + begin[i0 + k + 1];
+        b[k] = path_values + begin[j0 + k + 1];
+    }
+    for (int k = 0; k < 4; ++k)
+        for (int l = 0; l < 4; ++l) {
+            length[k][l] = common(i0 + k, j0 + l);
+            shortest = shortest < 0 ? length[k][l] : std::min(shortest, length[k][l]);
+        }
+    sys::Double2 sum[4][2];
+    for (auto& row : sum)
+        row[0] = row[1] = sys::broadcast2(0.0);
+    for (int t = 1; t <= shortest; ++t) {
+        const sys::Double2 b01 = sys::pair2(b[0][-t], b[1][-t]),
+                           b23 = sys::pair2(b[2][-t], b[3][-t]);
+#pragma GCC unroll 4
+        for (int k = 0; k < 4; ++k) {
+            const sys::Double2 y = sys::broadcast2(a[k][-t]);
+            sum[k][0] = sum[k][0] + y * b01;
+            sum[k][1] = sum[k][1] + y * b23;
+        }
+    }
+    for (int k = 0; k < 4; ++k)
+        for (int l = 0; l < 4; ++l) {
+            const int j = j0 + l;
+            packed[std::size_t(j) * (j - 1) / 2 + std::size_t(i0 + k)] =
+                suffix_dot(a[k], b[l], shortest, length[k][l], sys::lane(sum[k][l / 2], l % 2));
+        }
+}
+
+// The packed entries of pair (i, j) for i < j with j in j_first..j_last-1: the products of the
+// two paths over the `common(i, j)` rows they share, summed from the root down; the pairs in
+// tiles of four by four where they fill one.
+template <class Common>
+void suffix_products(int j_first, int j_last, const std::size_t* begin, const Common& common,
+                     const double* path_values, double* packed) {
+    int j0 = j_first;
+    for (; j0 + 4 <= j_last; j0 += 4) {
+        int i0 = 0;
+        for (; i0 + 4 <= j0; i0 += 4)
+            tile_products(i0, j0, begin, common, path_values, packed);
+        for (int j = j0; j < j0 + 4; ++j)
+            for (int i = i0; i < j; ++i)
+                packed[std::size_t(j) * (j - 1) / 2 + std::size_t(i)] = suffix_dot(
+                    path_values + begin[i + 1], path_values + begin[j + 1], 0, common(i, j), 0.0);
+    }
+    for (int j = j0; j < j_last; ++j)
+        for (int i = 0; i < j; ++i)
+            packed[std::size_t(j) * (j - 1) / 2 + std::size_t(i)] = suffix_dot(
+                path_values + begin[i + 1], path_values + begin[j + 1], 0, common(i, j), 0.0);
+}
+
+} // namespace
+
+void inverse_products(int j_first, int j_last, const std::size_t* begin, const int* path_rows,
+                      const double* path_values, double* packed) {
+    // The rows two paths share: their common end, from the root down.
+    const auto common = [&](int i, int j) {
+        std::size_t a = begin[i + 1], b = begin[j + 1];
+        while (a > begin[i] && b > begin[j] && path_rows[a - 1] == path_rows[b - 1])
+            --a, --b;
+        return int(begin[i + 1] - a);
+    };
+    suffix_products(j_first, j_last, begin, common, path_values, packed);
+}
+
+void inverse_common(int count, const int* rows, int n, const int* parent, int* common) {
+    // Rows on the path of row j are stamped j + 1; the part a path of row i shares with it is
+    // the end after the first stamped row, found by halving (a path's rows rise to the root).
+    std::vector<int> stamp(std::size_t(n) + 1, 0);
+    std::vector<std::vector<int>> paths(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        for (int k = rows[i]; k != 0; k = parent[k - 1])
+            paths[std::size_t(i)].push_back(k);
+    std::size_t q = 0;
+    for (int j = 0; j < count; ++j) {
+        for (int k : paths[std::size_t(j)])
+            stamp[std::size_t(k)] = j + 1;
+        for (int i = 0; i < j; ++i) {
+            const std::vector<int>& pi = paths[std::size_t(i)];
+            const auto first_shared = std::partition_point(
+                pi.begin(), pi.end(), [&](int k) { return stamp[std::size_t(k)] != j + 1; });
+            common[q++] = int(pi.end() - first_shared);
         }
     }
 }
 
-void inverse_products(int j_first, int j_last, const std::size_t* begin, const int* path_rows,
-                      const double* path_values, double* packed) {
-    // (A⁻¹)_ij = y_i · y_j, summed over the common end of the two paths from the root down.
-    std::size_t p = std::size_t(j_first) * (j_first - 1) / 2;
-    for (int j = j_first; j < j_last; ++j)
-        for (int i = 0; i < j; ++i) {
-            std::size_t a = begin[i + 1], b = begin[j + 1];
-            double sum = 0.0;
-            while (a > begin[i] && b > begin[j] && path_rows[a - 1] == path_rows[b - 1]) {
-                --a, --b;
-                sum += path_values[a] * path_values[b];
-            }
-            packed[p++] = sum;
+void inverse_pair_entries(int j_first, int j_last, const std::size_t* begin, const int* common,
+                          const double* path_values, double* packed) {
+    suffix_products(
+        j_first, j_last, begin,
+        [common](int i, int j) { return common[std::size_t(j) * (j - 1) / 2 + i]; }, path_values,
+        packed);
+}
+
+void inverse_diagonal(int first, int last, const std::size_t* begin, const double* path_values,
+                      double* diagonal) {
+    for (int i = first; i < last; ++i) {
+        double sum = 0.0;
+        for (std::size_t a = begin[i + 1]; a > begin[i];) {
+            --a;
+            sum += path_values[a] * path_values[a];
         }
+        diagonal[i] = sum;
+    }
 }
 
 } // namespace mx

@@ -174,7 +174,7 @@ TEST(SparseCholesky, InverseEntriesBetweenRowsMatchCompleteSolves) {
         std::vector<double> packed(std::size_t(count) * (count - 1) / 2, -1.0);
         const std::size_t capacity = std::size_t(count) * sparse_tree_height(n, parent.data());
         std::vector<int> path_rows(capacity);
-        std::vector<double> path_values(capacity), work(n, 0.0);
+        std::vector<double> path_values(capacity), work(4 * std::size_t(n), 0.0);
         auto entries = [&](std::size_t room) {
             return sparse_inverse_entries_dbl(count, rows.data(), n, s.xlnz.data(), s.lnz.data(),
                                               s.xnzsub.data(), s.nzsub.data(), s.diag.data(),
@@ -184,7 +184,8 @@ TEST(SparseCholesky, InverseEntriesBetweenRowsMatchCompleteSolves) {
         ASSERT_EQ(entries(0), 1) << c.name; // no room for the paths: nothing written
         ASSERT_EQ(packed, std::vector<double>(packed.size(), -1.0)) << c.name;
         ASSERT_EQ(entries(capacity), 0);
-        EXPECT_EQ(work, std::vector<double>(n, 0.0)) << c.name; // ready for the next call
+        EXPECT_EQ(work, std::vector<double>(4 * std::size_t(n), 0.0))
+            << c.name; // ready for the next call
         std::size_t q = 0;
         for (int j = 1; j < count; ++j) {
             std::vector<double> x(n, 0.0);
@@ -214,7 +215,8 @@ TEST(SparseCholesky, InverseEntriesInStepsOnTwoThreadsEqualOneCall) {
         const int count = int(rows.size());
         const std::size_t capacity = std::size_t(count) * sparse_tree_height(n, parent.data());
         std::vector<int> path_rows(capacity);
-        std::vector<double> path_values(capacity), work(n, 0.0), other(n, 0.0);
+        std::vector<double> path_values(capacity), work(4 * std::size_t(n), 0.0),
+            other(4 * std::size_t(n), 0.0);
         std::vector<double> once(std::size_t(count) * (count - 1) / 2);
         ASSERT_EQ(sparse_inverse_entries_dbl(count, rows.data(), n, s.xlnz.data(), s.lnz.data(),
                                              s.xnzsub.data(), s.nzsub.data(), s.diag.data(),
@@ -234,8 +236,8 @@ TEST(SparseCholesky, InverseEntriesInStepsOnTwoThreadsEqualOneCall) {
         mx::inverse_columns(0, count / 2, rows.data(), f, begin.data(), path_rows.data(),
                             path_values.data(), work.data());
         second.join();
-        EXPECT_EQ(work, std::vector<double>(n, 0.0)) << c.name;
-        EXPECT_EQ(other, std::vector<double>(n, 0.0)) << c.name;
+        EXPECT_EQ(work, std::vector<double>(4 * std::size_t(n), 0.0)) << c.name;
+        EXPECT_EQ(other, std::vector<double>(4 * std::size_t(n), 0.0)) << c.name;
         for (int middle : {1, count / 2, count - 1, count}) {
             std::vector<double> split(once.size(), -1.0);
             std::thread upper([&] {
@@ -246,6 +248,22 @@ TEST(SparseCholesky, InverseEntriesInStepsOnTwoThreadsEqualOneCall) {
                                  split.data());
             upper.join();
             EXPECT_EQ(split, once) << c.name << " split at " << middle;
+        }
+        // The rows the pairs share, worked out once, give the same entries; the diagonal is
+        // that of complete solves.
+        std::vector<int> common(once.size() + 1);
+        mx::inverse_common(count, rows.data(), n, parent.data(), common.data());
+        std::vector<double> known(once.size(), -1.0), diagonal(count);
+        mx::inverse_pair_entries(1, count, begin.data(), common.data(), path_values.data(),
+                                 known.data());
+        EXPECT_EQ(known, once) << c.name;
+        mx::inverse_diagonal(0, count, begin.data(), path_values.data(), diagonal.data());
+        for (int i = 0; i < count; ++i) {
+            std::vector<double> x(n, 0.0);
+            x[rows[i] - 1] = 1.0;
+            solve_sparse_dbl(1, 1, n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(), s.nzsub.data(),
+                             s.diag.data(), x.data());
+            EXPECT_NEAR(diagonal[i], x[rows[i] - 1], 1e-12 * std::fabs(x[rows[i] - 1])) << c.name;
         }
     }
 }

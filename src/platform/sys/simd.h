@@ -21,6 +21,14 @@ inline Double2 load2(const double* p) {
 inline void store2(double* p, Double2 a) {
     _mm_store_pd(p, a.v);
 }
+/// Lane 0 `low`, lane 1 `high`.
+inline Double2 pair2(double low, double high) {
+    return {_mm_set_pd(high, low)};
+}
+/// Lane `which` (0 or 1).
+inline double lane(Double2 a, int which) {
+    return which == 0 ? _mm_cvtsd_f64(a.v) : _mm_cvtsd_f64(_mm_unpackhi_pd(a.v, a.v));
+}
 /// Both lanes `value`.
 inline Double2 broadcast2(double value) {
     return {_mm_set1_pd(value)};
