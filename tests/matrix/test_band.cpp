@@ -70,12 +70,25 @@ TEST(BandCholesky, SolvesMatchDenseReferenceOverRowRanges) {
     }
 }
 
+// The matrix of a case and its factor, with the rows the multi-system tests solve from and to.
+struct Factored {
+    Dense m;
+    std::vector<double> u;
+    int first, last;
+    bool ok;
+    explicit Factored(const BandCase& c)
+        : m(mxtest::random_band_spd(c.n, c.bw, c.seed)), u(band_storage<double>(m, c.bw)),
+          first((c.n + 2) / 3), last(std::max(1, c.n / 2)),
+          ok(band_cholesky(c.n, u.data(), c.bw) == 0) {}
+};
+
 TEST(BandCholesky, FourRightHandSidesEqualFourSingleSolves) {
     for (const BandCase& c : band_cases) {
-        Dense m = mxtest::random_band_spd(c.n, c.bw, c.seed);
-        std::vector<double> u = band_storage<double>(m, c.bw);
-        ASSERT_EQ(band_cholesky(c.n, u.data(), c.bw), 0);
-        const int first = (c.n + 2) / 3, last = std::max(1, c.n / 2);
+        Factored f(c);
+        ASSERT_TRUE(f.ok);
+        const Dense& m = f.m;
+        const std::vector<double>& u = f.u;
+        const int first = f.first, last = f.last;
         SCOPED_TRACE(testing::Message() << "n " << c.n << " bw " << c.bw);
 
         std::vector<std::vector<double>> singles(4), expected(4);
@@ -122,10 +135,11 @@ TEST(BandCholesky, FourRightHandSidesEqualFourSingleSolves) {
 // solve's result bit for bit; the forward sweep alone gives the inverse's entries as products.
 TEST(BandCholesky, LaneBlocksEqualSingleSolves) {
     for (const BandCase& c : band_cases) {
-        Dense m = mxtest::random_band_spd(c.n, c.bw, c.seed);
-        std::vector<double> u = band_storage<double>(m, c.bw);
-        ASSERT_EQ(band_cholesky(c.n, u.data(), c.bw), 0);
-        const int first = (c.n + 2) / 3, last = std::max(1, c.n / 2);
+        Factored f(c);
+        ASSERT_TRUE(f.ok);
+        const Dense& m = f.m;
+        std::vector<double>& u = f.u;
+        const int first = f.first, last = f.last;
         for (int lanes : {2, 8, 16}) {
             SCOPED_TRACE(testing::Message() << "n " << c.n << " bw " << c.bw << " lanes " << lanes);
             std::vector<std::vector<double>> singles(lanes);
