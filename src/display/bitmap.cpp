@@ -8,8 +8,10 @@
 #include "platform/gfx/canvas.h"
 #include "platform/ui/ui.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 void set_palette256(std::uint32_t* table) {
     static const std::uint32_t low[11] = {
@@ -44,9 +46,28 @@ bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const
     return picture.save_bmp(path, error);
 }
 
+DrawnSize drawn_extent(const gfx::Canvas& canvas) {
+    DrawnSize drawn;
+    const std::vector<gfx::Colour>& pixels = canvas.pixels();
+    const int w = canvas.width();
+    for (int y = 0; y < canvas.height(); ++y)
+        for (int x = 0; x < w; ++x)
+            if ((pixels[std::size_t(y) * std::size_t(w) + std::size_t(x)] & 0xFFFFFFu) !=
+                gfx::white) {
+                drawn.width = std::max(drawn.width, x + 1);
+                drawn.height = y + 1;
+            }
+    return drawn;
+}
+
 namespace {
 bool last_bmp_written = false;
+DrawnSize least_bitmap;
 } // namespace
+
+void set_least_bitmap_size(int width, int height) {
+    least_bitmap = {std::max(0, width), std::max(0, height)};
+}
 
 bool screen_bmp_written() {
     return last_bmp_written;
@@ -63,8 +84,9 @@ int save_screen_bmp() {
         ui::set_cursor(ui::Cursor::wait);
         const ui::Size client = ui::client_size();
         std::string cause;
-        last_bmp_written = write_window_bitmap(Progdisplay.canvas_dc, std::abs(client.width),
-                                               std::abs(client.height), s.file_name, &cause);
+        last_bmp_written = write_window_bitmap(
+            Progdisplay.canvas_dc, std::max(std::abs(client.width), least_bitmap.width),
+            std::max(std::abs(client.height), least_bitmap.height), s.file_name, &cause);
         if (!last_bmp_written)
             display::ask("Cannot open file " + std::string(s.file_name) + "\n" + cause + ".",
                          "Message", ui::mb_ok | ui::mb_iconinformation);

@@ -19,10 +19,22 @@ void set_palette256(std::uint32_t* table);
 bool write_window_bitmap(const gfx::Canvas* canvas, int width, int height, const char* path,
                          std::string* error = nullptr);
 
+/// One past the right-most and past the lowest pixel of `canvas` that is not white: the size
+/// of what is drawn on it (0 x 0 for a white canvas).
+struct DrawnSize {
+    int width = 0, height = 0;
+};
+DrawnSize drawn_extent(const gfx::Canvas& canvas);
+
+/// The least size of the bitmaps save_screen_bmp writes; 0 x 0 (the start) keeps them at the
+/// client area. A run with no window to scroll (the batch) asks for the whole picture.
+void set_least_bitmap_size(int width, int height);
+
 /// Command 552 "&Save screen as BMP file": asks for a "*.bmp" file and saves the canvas from
-/// its top-left corner at the size of the main window's client area; "Cannot open file %s"
-/// and the cause on the next line when it cannot be written (an existing file then stays as
-/// it was). Sets ProgDisplay::model_displayed and repaints; returns 552.
+/// its top-left corner at the size of the main window's client area (or the least size set
+/// above, when larger); "Cannot open file %s" and the cause on the next line when it cannot be
+/// written (an existing file then stays as it was). Sets ProgDisplay::model_displayed and
+/// repaints; returns 552.
 int save_screen_bmp();
 /// The outcome of the last save_screen_bmp: true only when it wrote its file completely (false
 /// after a cancel or a failure). The batch run takes the step's outcome from here.

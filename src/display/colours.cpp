@@ -2,6 +2,7 @@
 #include "display/colours.h"
 
 #include "display/dialog_util.h"
+#include "display/display_commands.h"
 #include "display/layout.h"
 #include "model/globals.h"
 #include "model/services.h"
@@ -145,6 +146,8 @@ void show_colour_scale() {
 } // namespace
 
 int edit_colour_scheme() {
+    const bool was_display = canvas_shows_display(Progdisplay);
+    const KeptPicture before(Progdisplay);
     erase_window();
     clear_canvas();
     if (ui::run_dialog(ColDiaBox, ColDiaBoxProc) == 1) {
@@ -157,11 +160,14 @@ int edit_colour_scheme() {
     }
     erase_window();
     clear_canvas();
+    picture_after_colours(Progdisplay, Modelsettings, was_display, before);
     ui::invalidate();
     return 525;
 }
 
 int read_colour_scheme() {
+    const bool was_display = canvas_shows_display(Progdisplay);
+    const KeptPicture before(Progdisplay);
     erase_window();
     if (!colour_file_dialog(ui::FileDialogKind::open, "Read colour scheme file")) return 539;
     const ColourFileStatus status =
@@ -183,19 +189,21 @@ int read_colour_scheme() {
     if (status == ColourFileStatus::ok)
         display::ask(with_path("The colour scheme in the\n", "\nfile has been restored."),
                      "Message", ui::mb_ok | ui::mb_iconexclamation);
-    Progdisplay.model_displayed = 1;
+    picture_after_colours(Progdisplay, Modelsettings, was_display, before);
     ui::invalidate();
     return 539;
 }
 
 int restore_default_colours() {
+    const bool was_display = canvas_shows_display(Progdisplay);
+    const KeptPicture before(Progdisplay);
     erase_window();
     std::memcpy(Progdisplay.colour_table, default_colours, sizeof default_colours);
     clear_canvas();
     rebuild_display_objects();
     display::ask("The default colour scheme has been restored.", "Message",
                  ui::mb_ok | ui::mb_iconexclamation);
-    Progdisplay.model_displayed = 1;
+    picture_after_colours(Progdisplay, Modelsettings, was_display, before);
     ui::invalidate();
     return 301;
 }

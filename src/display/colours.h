@@ -32,6 +32,9 @@ ColourFileStatus read_colour_scheme_file(const char* path, std::uint32_t* table)
 bool write_colour_scheme_file(const char* path, int n, const std::uint32_t* table,
                               std::string* error = nullptr);
 
+// The three colour commands end with the picture they found: the display drawn again in the
+// colours now in use when the canvas held it, else the canvas as it was (picture_after_colours).
+
 /// Command 525 "&Customise colour scheme": ColDiaBox; on OK the display objects are rebuilt,
 /// the new scale is shown and the user may save it to a colour-scheme file of
 /// set_ncontours(level_scheme) levels. Returns 525.

@@ -510,6 +510,7 @@ namespace {
 // replay hands out (-1: no replay runs).
 std::vector<std::vector<float>> chosen_levels;
 int replay_next = -1;
+bool new_display = false; // the next choice starts the list of a new display
 
 int ask_contours(ProgDisplay& d, SystemSettings& system, float data_min, float data_max,
                  float* levels, int level_scheme) {
@@ -550,8 +551,12 @@ ContourReplay::~ContourReplay() {
     replay_next = -1;
 }
 
+bool contour_replay_running() {
+    return replay_next >= 0;
+}
+
 void forget_contour_choices() {
-    if (replay_next < 0) chosen_levels.clear();
+    if (replay_next < 0) new_display = true;
 }
 
 int select_contours(ProgDisplay& d, SystemSettings& system, float data_min, float data_max,
@@ -567,6 +572,10 @@ int select_contours(ProgDisplay& d, SystemSettings& system, float data_min, floa
                                                                                                : n;
     }
     const int n = ask_contours(d, system, data_min, data_max, levels, level_scheme);
-    if (n > 0) chosen_levels.emplace_back(levels, levels + n);
+    if (n > 0) {
+        if (new_display) chosen_levels.clear();
+        new_display = false;
+        chosen_levels.emplace_back(levels, levels + n);
+    }
     return n;
 }

@@ -31,8 +31,11 @@ class ContourReplay : sys::NoCopy {
     ContourReplay();
     ~ContourReplay();
 };
-/// A display starts: the levels its select_contours calls choose replace the kept ones (nothing
-/// changes while a replay runs).
+/// True while a ContourReplay lives: a display drawn again asks nothing.
+bool contour_replay_running();
+/// A display starts: the levels its select_contours calls choose replace the kept ones, from
+/// its first choice on (a display cancelled at its first choice keeps them; nothing changes
+/// while a replay runs).
 void forget_contour_choices();
 
 /// Writes n levels (1 <= n <= max_contour_levels) into levels by mode: 1 automatic linear,

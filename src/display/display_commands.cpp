@@ -145,6 +145,23 @@ const std::int32_t* codes_of_group(const ModelSettings& m, int group) {
     }
 }
 
+// The canvas after the last display, as a hash of its size and pixels (FNV-1a); 0 for none.
+std::uint64_t displayed_fingerprint = 0;
+int displayed_bottom = 0; // the lowest row the last display drew on, also below the canvas
+
+std::uint64_t fingerprint(const gfx::Canvas& c) {
+    std::uint64_t h = 1469598103934665603ull;
+    const auto mix = [&h](std::uint64_t v) {
+        h ^= v;
+        h *= 1099511628211ull;
+    };
+    mix(std::uint64_t(c.width()));
+    mix(std::uint64_t(c.height()));
+    for (const gfx::Colour p : c.pixels())
+        mix(p);
+    return h == 0 ? 1 : h;
+}
+
 void show_canvas(const ProgDisplay& d) {
     if (d.canvas_dc)
         ui::window_canvas().bit_blt(0, 0, d.canvas_width, d.canvas_height, *d.canvas_dc, d.scroll_x,
@@ -158,11 +175,21 @@ struct DisplayRun {
     gfx::Canvas& dc;
     sys::PageArray<float> x, z, q1, q2; // plot x and pseudodepth; spectral quantities
     std::vector<std::int32_t> counts;
-    int bottom = 0;            // of the last section drawn
-    float unit_spacing = 0.0f; // of the pseudosections (0: the model's)
+    int bottom = 0;                      // of the last section drawn
+    float unit_spacing = 0.0f;           // of the pseudosections (0: the model's)
+    const KeptPicture* before = nullptr; // what the canvas showed before this display
+    bool put_back = false;               // the display drew nothing and put it back
 
     DisplayRun(ProgDisplay& display, ModelSettings& settings, gfx::Canvas& canvas)
         : d(display), m(settings), dc(canvas) {}
+
+    // A display that ends before it drew anything (its contour choice was cancelled) leaves
+    // the picture it found.
+    void keep_the_picture_before() {
+        if (!before) return;
+        before->put_back(d);
+        put_back = true;
+    }
 
     bool allocate() {
         const std::size_t n = std::size_t(std::max(1, Proglim.max_data_points));
@@ -320,7 +347,8 @@ void spectral_unit(const ModelSettings& m, int mode, int quantity, char* unit, s
 void spectral_pages(DisplayRun& run) {
     ProgDisplay& d = run.d;
     ModelSettings& m = run.m;
-    ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc);
+    // A display drawn again keeps the frequency and the quantities of the last one.
+    if (!contour_replay_running()) ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc);
     const int mode = d.ip_display_mode;
     const int n = run.ndata();
     spectral_quantities(m, mode, n, run.q1.get(), run.q2.get());
@@ -377,12 +405,15 @@ void data_display(DisplayRun& run) {
     }
     if (d.ncontours <= 0) {
         model::show_message("Contour values not selected.", "Message");
+        run.keep_the_picture_before();
         return;
     }
 
     model::trace("start plot mdata %d\n", m.ndata);
     model::trace("caldispxy mdata %d\n", m.ndata);
     run.plot_points();
+    // The sections stand right of the widest level label ("1.0,16.0"), clear of its axis.
+    d.left_margin = std::max(d.left_margin, section_label_room(run.survey(), run.dc));
     const float* stored_res = stored ? m.measured_values : m.app_resistivity;
     model::trace("plots3\n");
     run.page(0, 1, Sectiondisplay.top_margin, "", stored_res, m.app_resistivity, d.res_levels);
@@ -468,7 +499,10 @@ void cylinder_display(DisplayRun& run) {
     d.contour_quantity = 0;
     d.ncontours =
         select_contours(d, Systemsettings, d.data_min, d.data_max, d.res_levels, d.level_scheme);
-    if (d.ncontours <= 0) return;
+    if (d.ncontours <= 0) {
+        run.keep_the_picture_before();
+        return;
+    }
     run.unit_spacing = 6.283186f / float(std::max(1, m.nelec));
     run.counts = data_level_counts(m);
 
@@ -490,7 +524,9 @@ void cylinder_display(DisplayRun& run) {
     d.xscale = guard.saved;
     if (m.nip <= 0) return;
     const bool spectral = m.ntau > 0;
-    if (spectral && ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc) != 1) return;
+    if (spectral && !contour_replay_running() &&
+        ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc) != 1)
+        return;
     const int mode = d.ip_display_mode;
     if (spectral) spectral_quantities(m, mode, n, run.q1.get(), run.q2.get());
     const CylinderRanges ranges = cylinder_ip_ranges(m, n, run.q1.get(), run.q2.get());
@@ -540,15 +576,19 @@ void cylinder_display(DisplayRun& run) {
     cylinder_model(run, 3, "Cylinder C model", m.ncip, m.model_cexps);
 }
 
-void run_display(ProgDisplay& d, ModelSettings& m) {
+// The display on the canvas; false when it drew nothing of its own (the picture before is
+// back, or the work arrays could not be had).
+bool run_display(ProgDisplay& d, ModelSettings& m, const KeptPicture& before) {
     DisplayRun run(d, m, *d.canvas_dc);
+    run.before = &before;
     if (!run.allocate()) {
         model::show_message("Insufficient memory for the display!", "Error Message");
-        return;
+        return false;
     }
     if (m.cylinder_model != 0) {
         cylinder_display(run);
-        return;
+        if (!run.put_back) displayed_bottom = run.bottom;
+        return !run.put_back;
     }
     model::trace("Plot model data %d array %d\n", m.ndata, m.array_type);
     // Without data of the model file and without calculated values (an edit of the model took
@@ -558,12 +598,15 @@ void run_display(ProgDisplay& d, ModelSettings& m) {
         model_only_display(run);
     else
         data_display(run);
+    if (!run.put_back) displayed_bottom = run.bottom;
+    return !run.put_back;
 }
 
 } // namespace
 
 void Call_Edit_Display_Model_2D(ProgDisplay& d, ModelSettings& m) {
     model::trace("Call_Edit_Display_Model_2D mdata %d tflag %d\n", m.ndata, m.tflag);
+    const KeptPicture before(d);
     erase_window();
     clear_area(d.canvas_dc, d.canvas_width, d.canvas_height);
     if (!d.canvas_dc) return;
@@ -572,6 +615,8 @@ void Call_Edit_Display_Model_2D(ProgDisplay& d, ModelSettings& m) {
     m.array_type_copy = m.array_type;
     if (!(d.xscale >= 1.0f) || d.char_h <= 0 || d.layout_client_height <= 0)
         set_section_layout(d, m);
+    // The margin of the layout; a data display may widen it for its labels.
+    if (d.layout_margin_left > 0) d.left_margin = d.layout_margin_left;
     Sectiondisplay.top_margin = 3 * d.char_h;
     Sectiondisplay.panel_count = 1;
     Sectiondisplay.point_marks = 1;
@@ -581,7 +626,7 @@ void Call_Edit_Display_Model_2D(ProgDisplay& d, ModelSettings& m) {
     set_value_colours(m);
     forget_contour_choices();
     try {
-        run_display(d, m);
+        if (run_display(d, m, before)) displayed_fingerprint = fingerprint(*d.canvas_dc);
     } catch (const std::bad_alloc&) {
         model::show_message("Insufficient memory for the display!", "Error Message");
     }
@@ -628,6 +673,51 @@ int draw_cylinder_sections(ProgDisplay& d, ModelSettings& m) {
     }
     d.xscale = saved;
     return run.bottom;
+}
+
+struct KeptPicture::Copy {
+    gfx::Canvas canvas;
+    SectionOutlines outlines;
+};
+
+KeptPicture::KeptPicture(const ProgDisplay& d) {
+    if (!d.canvas_dc) return;
+    try {
+        copy_ = std::make_unique<Copy>();
+        const gfx::Canvas& now = *d.canvas_dc;
+        copy_->canvas.resize(now.width(), now.height());
+        copy_->canvas.bit_blt(0, 0, now.width(), now.height(), now, 0, 0);
+        copy_->outlines = Sectionoutlines;
+    } catch (const std::bad_alloc&) {
+        copy_.reset(); // nothing to put back: the command goes on without it
+    }
+}
+
+KeptPicture::~KeptPicture() = default;
+
+void KeptPicture::put_back(ProgDisplay& d) const {
+    if (!copy_ || !d.canvas_dc) return;
+    d.canvas_dc->bit_blt(0, 0, copy_->canvas.width(), copy_->canvas.height(), copy_->canvas, 0, 0);
+    Sectionoutlines = copy_->outlines;
+    show_canvas(d);
+}
+
+int last_display_bottom() {
+    return displayed_bottom;
+}
+
+bool canvas_shows_display(const ProgDisplay& d) {
+    return d.canvas_dc && displayed_fingerprint != 0 &&
+           fingerprint(*d.canvas_dc) == displayed_fingerprint;
+}
+
+void picture_after_colours(ProgDisplay& d, ModelSettings& m, bool was_display,
+                           const KeptPicture& before) {
+    if (was_display && m.model_read == 1)
+        redisplay_model(d, m);
+    else
+        before.put_back(d);
+    d.model_displayed = 1;
 }
 
 void redisplay_model(ProgDisplay& display, ModelSettings& settings) {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,35 @@
 /// cannot be had. The model values are never changed.
 void Call_Edit_Display_Model_2D(ProgDisplay& display, ModelSettings& settings);
 
-/// The display drawn again after a change of scale, with the contour levels the last display
-/// chose and no dialog (ContourReplay); nothing without a model.
+/// The display drawn again after a change of scale or colours, with the contour levels and the
+/// frequency the last display chose and no dialog (ContourReplay); nothing without a model.
 void redisplay_model(ProgDisplay& display, ModelSettings& settings);
+
+/// What the canvas showed before a command cleared it: a copy of its pixels and of the block
+/// outlines the editor finds on it. put_back() draws it on the canvas and the window again
+/// (nothing when the copy could not be had).
+class KeptPicture {
+  public:
+    explicit KeptPicture(const ProgDisplay& display);
+    ~KeptPicture();
+    KeptPicture(const KeptPicture&) = delete;
+    KeptPicture& operator=(const KeptPicture&) = delete;
+    void put_back(ProgDisplay& display) const;
+
+  private:
+    struct Copy;
+    std::unique_ptr<Copy> copy_;
+};
+/// The lowest pixel row the last display drew on, also where it lies below the canvas (whose
+/// size caps ProgDisplay::drawn_height); 0 before any display.
+int last_display_bottom();
+/// True when the canvas still holds the picture the last display drew, as it drew it.
+bool canvas_shows_display(const ProgDisplay& display);
+/// After a command that changed the colours and cleared the canvas: the display drawn again in
+/// the new colours when `was_display` (the canvas held it before), else the kept picture put
+/// back as it was.
+void picture_after_colours(ProgDisplay& display, ModelSettings& settings, bool was_display,
+                           const KeptPicture& before);
 /// "&Edit model" (110): grid lines on, edit mode on, the display; returns 110.
 int edit_model_command();
 /// "&Display model" (111): no grid lines, edit mode off, arrow cursor, the display; returns 111.

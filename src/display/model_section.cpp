@@ -166,6 +166,16 @@ bool lay_out(ModelSettings& m, const ModelSectionSpec& s, Geometry& g, int& leng
     m.first_shown_row = first_row;
     m.first_shown_depth = m.depth_lines[first_row];
     const float z_top = m.depth_lines[first_row] * g.us;
+    // The section reaches down to the borehole electrodes it marks, marks included, as far as
+    // the mesh goes (step 4 ends the rows at the mesh).
+    if (m.nboreholes > 0 && m.borehole_display_off == 0 && Sectiondisplay.show_electrodes == 1) {
+        int n = 0, deepest = 0;
+        for (int b = 0; b < m.nboreholes; n += std::max(0, m.issbor[b]), ++b)
+            for (int e = n; e < n + std::max(0, m.issbor[b]); ++e)
+                deepest = std::max(
+                    deepest, round_to_int((m.borehole_z[e] - m.first_shown_depth) * g.us * g.pzm));
+        g.lower = std::max(g.lower, g.top + deepest + 3);
+    }
 
     g.px.resize(std::size_t(g.nx));
     g.py.resize(std::size_t(g.nz));
@@ -361,9 +371,10 @@ void electrode_axis(const ModelSettings& m, const ModelSectionSpec& s, const Geo
     }
 }
 
-// Step 11: borehole tops and electrodes.
+// Step 11: borehole tops and electrodes; an electrode whose mark would pass the section's
+// bottom (below the mesh) is left out.
 void draw_boreholes(const ModelSettings& m, const ModelSectionSpec& s, const Geometry& g,
-                    gfx::Canvas& dc) {
+                    int bottom, gfx::Canvas& dc) {
     if (m.nboreholes <= 0 || m.borehole_display_off != 0) return;
     const ProgDisplay& d = Progdisplay;
     dc.select_pen(d.pens[26]);
@@ -378,7 +389,7 @@ void draw_boreholes(const ModelSettings& m, const ModelSectionSpec& s, const Geo
             const int ex = s.xplt + truncate_to_int(m.borehole_x[e] * g.us * g.pxm);
             const int ey =
                 g.top + round_to_int((m.borehole_z[e] - m.first_shown_depth) * g.us * g.pzm);
-            if (ey - 2 >= g.top) dc.ellipse(ex - 2, ey - 2, ex + 2, ey + 2);
+            if (ey - 2 >= g.top && ey + 2 <= bottom) dc.ellipse(ex - 2, ey - 2, ex + 2, ey + 2);
         }
     }
 }
@@ -420,11 +431,13 @@ int plotmodel(ModelSettings& m, const ModelSectionSpec& s, gfx::Canvas& dc, int*
     if (!g.topo) top = g.top;
     const int y1 = top - d.char_h - 7;
     const int title_width = int(std::strlen(s.title)) * d.char_w;
-    dc.text_out((g.px[g.left] + g.px[g.right] - title_width) / 2, y1 - d.char_h, s.title);
+    // Centred over the blocks, but never starting left of the canvas.
+    dc.text_out(std::max(1, (g.px[g.left] + g.px[g.right] - title_width) / 2), y1 - d.char_h,
+                s.title);
     if (title_y) *title_y = y1 - d.char_h;
     colour_scale(s, y1, dc);
     electrode_axis(m, s, g, dc);
-    draw_boreholes(m, s, g, dc);
+    draw_boreholes(m, s, g, any ? bottom : g.lower, dc);
 
     dc.select_pen(d.pens[24]);
     dc.select_brush(d.brushes[25]);

@@ -248,6 +248,27 @@ int colour_bar(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc) {
     return row + f.ch + 1;
 }
 
+// The label of data level k (from 1) whose first point is p: its n and a, its a, its number,
+// or the pseudodepth of a depth axis.
+std::string level_label(const PseudosectionInput& in, int k, int p) {
+    char t[32];
+    if (in.kind == 0 && in.na_labels == 1 && in.a_factors && in.n_factors) {
+        if (std::fabs(in.n_factors[in.ndata - 1]) <= 1.0f) {
+            std::snprintf(t, sizeof t, "%2d", int(in.a_factors[p]));
+            return t;
+        }
+        std::snprintf(t, sizeof t, "%.1f,", double(in.n_factors[p]));
+        const float a = float(in.a_factors[p]) * in.unit_spacing;
+        return t + number_text(a, std::fabs(a) < 100.0f ? 1 : 0);
+    }
+    if (in.kind == 0) {
+        std::snprintf(t, sizeof t, "%2d", k);
+        return t;
+    }
+    const float metres = in.depth[p] * in.unit_spacing;
+    return number_text(metres, std::fabs(metres) < 100.0f ? 1 : 0);
+}
+
 // The electrode axis along the top edge, the level labels on the left and the frame's sides.
 void axes(const PseudosectionInput& in, const Frame& f, bool outline, gfx::Canvas& dc) {
     const ProgDisplay& d = Progdisplay;
@@ -284,29 +305,11 @@ void axes(const PseudosectionInput& in, const Frame& f, bool outline, gfx::Canva
     for (int k = 1; k <= in.ndata_levels; ++k) {
         const int p = f.start[k - 1] - 1;
         if (in.level_counts[k - 1] <= 0 || p < 0 || p >= in.ndata) continue;
-        if (in.kind == 0 && in.na_labels == 1 && in.a_factors && in.n_factors) {
-            if (std::fabs(in.n_factors[in.ndata - 1]) <= 1.0f) {
-                char t[32];
-                std::snprintf(t, sizeof t, "%2d", int(in.a_factors[p]));
-                text = t;
-            } else {
-                char t[32];
-                std::snprintf(t, sizeof t, "%.1f,", double(in.n_factors[p]));
-                const float a = float(in.a_factors[p]) * in.unit_spacing;
-                text = t + number_text(a, std::fabs(a) < 100.0f ? 1 : 0);
-            }
-        } else if (in.kind == 0) {
-            char t[32];
-            std::snprintf(t, sizeof t, "%2d", k);
-            text = t;
-        } else {
-            const float metres = in.depth[p] * in.unit_spacing;
-            text = number_text(metres, std::fabs(metres) < 100.0f ? 1 : 0);
-        }
+        text = level_label(in, k, p);
         const int y = f.iy[p] - f.ch / 2;
         if (y < previous_y + f.ch + 1) continue;
-        // Kept on the canvas like the titles: an n,a label ("1.0,2.0") is wider than the
-        // margin, and cut at the edge it would show another n.
+        // Kept on the canvas like the titles (the display leaves room for the widest label,
+        // level_label_room).
         dc.text_out(std::max(1, f.left - 8 - dc.text_extent(text).cx), y, text);
         previous_y = y;
     }
@@ -407,6 +410,16 @@ void draw_overlay(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc)
 }
 
 } // namespace
+
+int level_label_room(const PseudosectionInput& in, const gfx::Canvas& dc) {
+    if (in.ndata <= 0 || !in.level_counts || !in.depth) return 0;
+    int widest = 0, p = 0;
+    for (int k = 1; k <= in.ndata_levels && p < in.ndata;
+         p += std::max(0, in.level_counts[k - 1]), ++k)
+        if (in.level_counts[k - 1] > 0)
+            widest = std::max(widest, dc.text_extent(level_label(in, k, p)).cx);
+    return widest > 0 ? widest + 8 + 2 : 0;
+}
 
 int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc) {
     ProgDisplay& d = Progdisplay;

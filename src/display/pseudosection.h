@@ -57,6 +57,9 @@ struct PseudosectionInput {
 /// lowest pixel row used (below the colour bar and captions with the legend). Throws
 /// std::bad_alloc when its work lists cannot be had.
 int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc);
+/// The room left of the section that plot_pseudosection's level labels take in the font of dc:
+/// the widest label, its gap of 8 pixels to the axis and 2 more (0 without data).
+int level_label_room(const PseudosectionInput& in, const gfx::Canvas& dc);
 
 /// The triangles joining the data level of n_upper points starting at point upper_start with
 /// the next level of n_lower points starting at lower_start (0-based point numbers; px is the

@@ -30,6 +30,40 @@ const char* section_legend(int quantity, const char* unit_text, char* buffer, in
     return buffer;
 }
 
+namespace {
+
+// What a pseudosection of `survey` takes from the survey and the display state.
+PseudosectionInput survey_input(const SectionSurvey& survey) {
+    const ProgDisplay& d = Progdisplay;
+    PseudosectionInput in;
+    in.canvas_width = d.canvas_width;
+    in.xscale = d.xscale;
+    in.kind = 0;
+    in.first_x = survey.first_x;
+    in.level_scheme = survey.level_scheme;
+    in.unit_spacing = survey.unit_spacing;
+    in.nelec = survey.nelec;
+    in.array_type = survey.array_type;
+    in.ndata = survey.ndata;
+    in.x = survey.x;
+    in.depth = survey.depth;
+    in.ndata_levels = survey.ndata_levels;
+    in.level_counts = survey.level_counts;
+    in.left = d.left_margin;
+    in.vertical_factor = d.vh_factor;
+    in.a_factors = survey.a_factors;
+    in.n_factors = survey.n_factors;
+    in.point_marks = Sectiondisplay.point_marks;
+    in.na_labels = Sectiondisplay.na_labels;
+    return in;
+}
+
+} // namespace
+
+int section_label_room(const SectionSurvey& survey, const gfx::Canvas& dc) {
+    return level_label_room(survey_input(survey), dc);
+}
+
 int display_section(int resistance_flag, int title_line_flag, int top, int quantity,
                     const char* unit_text, int first_shown, int second_shown,
                     const float* first_values, const float* second_values, float* levels,
@@ -46,39 +80,21 @@ int display_section(int resistance_flag, int title_line_flag, int top, int quant
         const int x = int(0.5f * (float(survey.nelec) * d.xscale -
                                   float(std::strlen(title) * std::size_t(d.char_w))) +
                           float(d.left_margin));
-        dc.text_out(x, 2, title);
+        // A title wider than the section starts at the canvas's left edge, not before it.
+        dc.text_out(std::max(1, x), 2, title);
     }
 
-    PseudosectionInput in;
+    PseudosectionInput in = survey_input(survey);
     in.quantity = quantity;
-    in.canvas_width = d.canvas_width;
-    in.xscale = d.xscale;
-    in.kind = 0;
-    in.first_x = survey.first_x;
     in.nlevels = nlevels;
     in.levels = levels;
-    in.level_scheme = survey.level_scheme;
-    in.unit_spacing = survey.unit_spacing;
-    in.nelec = survey.nelec;
-    in.array_type = survey.array_type;
-    in.ndata = survey.ndata;
-    in.x = survey.x;
-    in.depth = survey.depth;
-    in.ndata_levels = survey.ndata_levels;
-    in.level_counts = survey.level_counts;
-    in.left = d.left_margin;
-    in.vertical_factor = d.vh_factor;
-    in.a_factors = survey.a_factors;
-    in.n_factors = survey.n_factors;
-    in.point_marks = Sectiondisplay.point_marks;
-    in.na_labels = Sectiondisplay.na_labels;
     in.caption = legend;
 
     const int title_room = 2 * d.char_h + 8; // from a panel's title line to its section
     const auto panel = [&](int panel_top, const char* title, const float* values, int legend_on) {
         const int width = round_to_int(float(std::max(1, survey.nelec - 1)) * d.xscale);
         const int title_width = int(std::strlen(title)) * d.char_w;
-        dc.text_out(d.left_margin + (width - title_width) / 2, panel_top, title);
+        dc.text_out(std::max(1, d.left_margin + (width - title_width) / 2), panel_top, title);
         in.top = panel_top + title_room;
         in.value = values;
         in.legend = legend_on;

@@ -30,6 +30,10 @@ struct SectionSurvey {
 /// the unit text; "Phase in " and the unit text for quantity 4).
 const char* section_legend(int quantity, const char* unit_text, char* buffer, int size);
 
+/// The room left of the sections that the level labels of a page of `survey` take in the font
+/// of dc (level_label_room).
+int section_label_room(const SectionSurvey& survey, const gfx::Canvas& dc);
+
 /// Draws one page of pseudosections on `dc` at the layout of the display state (left_margin,
 /// xscale, vh_factor, char_w, char_h): with title_line_flag 1 the page title "%s (%s array)"
 /// (ModelSettings::model_title and the array name) centred at y = 2; then the first panel

@@ -191,4 +191,16 @@ gfx::Canvas& canvas() {
     return off_screen ? *off_screen : empty_canvas;
 }
 
+void grow_canvas(int width, int height) {
+    if (!off_screen) return;
+    width = std::max(width, Progdisplay.canvas_width);
+    height = std::max(height, Progdisplay.canvas_height);
+    if (width == Progdisplay.canvas_width && height == Progdisplay.canvas_height) return;
+    off_screen->resize(width, height);
+    Progdisplay.canvas_width = width;
+    Progdisplay.canvas_height = height;
+    const ui::Size client = ui::client_size();
+    set_scroll_ranges(client.width, client.height);
+}
+
 } // namespace shell

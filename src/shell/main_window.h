@@ -60,5 +60,8 @@ void end_program();
 
 /// The off-screen canvas every drawing goes to (empty before window creation).
 gfx::Canvas& canvas();
+/// Makes the off-screen canvas at least width x height, keeping its picture and its drawing
+/// state (new area white); ProgDisplay's canvas size and the scroll ranges follow.
+void grow_canvas(int width, int height);
 
 } // namespace shell

@@ -9,9 +9,11 @@
 #include "display/section_display.h"
 #include "display/section_state.h"
 #include "model/plot_points.h"
+#include "support/files.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using namespace sections_test;
 
@@ -211,6 +213,107 @@ TEST_F(SectionsProgram, DipoleDipoleRowsByNAndAAndTheSecondPanel) {
             << l.second;
 }
 
+// Not white: a pixel something was drawn in.
+bool drawn_at(const gfx::Canvas& c, int x, int y) {
+    return c.get_pixel(x, y) != gfx::white;
+}
+
+// The level labels "n,a" of the dipole-dipole example of 31 electrodes 2 m apart ("1.0,20.0")
+// stand clear of the section's left side: the sections move right to leave them room.
+TEST_F(SectionsProgram, DipoleDipoleLabelsStandClearOfTheAxis) {
+    start();
+    read_model("blocks_ip.mod",
+               test_support::read_file(VELDARIN_SOURCE_DIR "/examples/blocks_ip.mod"));
+    command(130);
+    ASSERT_EQ(Modelsettings.data_ready, 1) << take_output();
+    take_texts();
+    for (const std::string& name : display_dialogs(Modelsettings))
+        answer("dialog " + name + " ok");
+    command(111);
+    const std::string texts = take_texts();
+    ASSERT_NE(texts.find("1.0,20.0\n"), std::string::npos) << texts << take_output();
+    const ProgDisplay& d = Progdisplay;
+    const int axis = d.left_margin - 1;
+    // The rows of the section's left side, in the axes' pen: nothing in the 7 columns left of
+    // it, a label further left in many of them.
+    int rows = 0, labelled = 0, touching = 0;
+    for (int y = 0; y < d.canvas_height; ++y) {
+        if (canvas().get_pixel(axis, y) != d.pens[3].colour) continue;
+        ++rows;
+        for (int x = axis - 7; x < axis; ++x)
+            touching += drawn_at(canvas(), x, y);
+        for (int x = 1; x < axis - 7; ++x)
+            if (drawn_at(canvas(), x, y)) {
+                ++labelled;
+                break;
+            }
+    }
+    EXPECT_EQ(touching, 0) << "label pixels beside the axis at x = " << axis;
+    EXPECT_GT(rows, 40);
+    EXPECT_GT(labelled, 10); // the labels are there
+}
+
+// A title wider than its section (20 pixels a spacing) starts inside the canvas.
+TEST_F(SectionsProgram, TitlesStartInsideTheCanvas) {
+    start();
+    std::string text = block_model_text(4, false);
+    text.insert(text.find('\n'), std::string(60, '.')); // a title of 93 characters
+    read_model("rows.mod", text);
+    command(130);
+    answer(choose_levels);
+    command(111);
+    answer("dialog HrpsDiaBox set 853 20 ok");
+    command(117);
+    EXPECT_TRUE(answered()) << take_output();
+    const ProgDisplay& d = Progdisplay;
+    ASSERT_LT(2 * d.left_margin + 13 * 20, 93 * d.char_w);
+    int leftmost = d.canvas_width;
+    for (int y = 2; y < 2 + d.char_h; ++y)
+        for (int x = 0; x < leftmost; ++x)
+            if (drawn_at(canvas(), x, y)) leftmost = x;
+    EXPECT_GE(leftmost, 1);
+    EXPECT_LT(leftmost, 8);
+}
+
+// The marks of the borehole electrodes lie inside the model section, which reaches the deepest
+// of them (8 m in the example, below the 6 m the section would show).
+TEST_F(SectionsProgram, BoreholeElectrodesLieInsideTheModelSection) {
+    start();
+    read_model("boreholes.mod",
+               test_support::read_file(VELDARIN_SOURCE_DIR "/examples/boreholes.mod"));
+    command(130);
+    answer(choose_levels);
+    command(111);
+    ModelSettings& m = Modelsettings;
+    ASSERT_GT(m.nboreholes, 0);
+    const SectionOutlines& o = Sectionoutlines;
+    int bottom = 0, top = 1 << 30;
+    for (int b = 0; b < m.nx_cells * m.nz_cells; ++b)
+        if (o.block_drawn[std::size_t(b)] == 1) {
+            bottom = std::max(bottom, o.block_y[4 * std::size_t(b) + 2]);
+            top = std::min(top, o.block_y[4 * std::size_t(b)]);
+        }
+    const gfx::Colour mark = Progdisplay.pens[26].colour;
+    int marked = 0, below = 0, deepest = 0;
+    for (int y = top; y < Progdisplay.canvas_height; ++y)
+        for (int x = 0; x < Progdisplay.canvas_width; ++x)
+            if (canvas().get_pixel(x, y) == mark) {
+                below += y > bottom;
+                deepest = std::max(deepest, y);
+                ++marked;
+            }
+    EXPECT_EQ(below, 0) << "mark pixels below the section's bottom at " << bottom;
+    // The deepest electrode's mark is drawn: 2 pixels above the section's bottom edge.
+    int n = 0;
+    float z = 0.0f;
+    for (int b = 0; b < m.nboreholes; n += m.issbor[b], ++b)
+        for (int e = n; e < n + m.issbor[b]; ++e)
+            z = std::max(z, m.borehole_z[e] * m.unit_spacing);
+    EXPECT_FLOAT_EQ(z, 8.0f);
+    EXPECT_GT(marked, 0);
+    EXPECT_GE(deepest, bottom - 3);
+}
+
 // A change of either scale draws the display again at the new scale, with the contour levels
 // the user chose for it and no dialog but the scale's, and the status line names the scale.
 TEST_F(SectionsProgram, ScaleChangesDrawTheDisplayAgain) {
@@ -268,16 +371,65 @@ TEST_F(SectionsProgram, VerticalFitNeedsRoom) {
     }
 }
 
-TEST_F(SectionsProgram, CancelledContourLevels) {
+// A cancelled contour choice leaves the picture as it was (the calculation's, or a display with
+// the block outlines the editor finds on it).
+TEST_F(SectionsProgram, CancelledContourLevelsKeepThePicture) {
     start();
     read_model("rows.mod", block_model_text(4, false));
     command(130);
     take_output();
+    const std::vector<gfx::Colour> calculated = canvas().pixels();
     const int height = Progdisplay.drawn_height;
     answer("dialog ContourChoiceBox cancel");
     command(111);
     EXPECT_EQ(take_output(), "BEEP\nBOX [Message] Contour values not selected.\n");
     EXPECT_EQ(Progdisplay.drawn_height, height);
+    EXPECT_TRUE(canvas().pixels() == calculated) << "the calculation's picture is gone";
+
+    answer(choose_levels);
+    command(110);
+    const std::vector<gfx::Colour> shown = canvas().pixels();
+    const std::size_t block = block_number(0, 1, Modelsettings.margin_columns);
+    ASSERT_EQ(Sectionoutlines.block_drawn[block], 1);
+    answer("dialog ContourChoiceBox cancel");
+    command(110);
+    EXPECT_TRUE(canvas().pixels() == shown) << "the display is gone";
+    EXPECT_EQ(Sectionoutlines.block_drawn[block], 1);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
+// The colour commands end with the picture drawn again in the colours now in use when it was
+// the display, and with the picture as it was otherwise; never with a blank one.
+TEST_F(SectionsProgram, ColourCommandsDrawThePictureAgain) {
+    start();
+    read_model("rows.mod", block_model_text(4, false));
+    command(130);
+    take_output();
+    const std::vector<gfx::Colour> calculated = canvas().pixels();
+    command(301);
+    EXPECT_EQ(take_output(), "BOX [Message] The default colour scheme has been restored.\n");
+    EXPECT_TRUE(canvas().pixels() == calculated);
+
+    answer(choose_levels);
+    command(111);
+    const std::vector<gfx::Colour> shown = canvas().pixels();
+    command(301);
+    EXPECT_TRUE(canvas().pixels() == shown) << "the display in the same colours";
+    const gfx::Colour first = Progdisplay.brushes[0].colour;
+    const auto count = [&](gfx::Colour c) {
+        return std::count(canvas().pixels().begin(), canvas().pixels().end(), c);
+    };
+    ASSERT_GT(count(first), 1000);
+    // Red 200 in the first colour of the scale: the blocks and bands of that colour take it.
+    answer("dialog ColDiaBox scroll 10 200 ok\nbox no");
+    command(525);
+    EXPECT_TRUE(answered()) << err.str();
+    const gfx::Colour changed = Progdisplay.brushes[0].colour;
+    ASSERT_NE(changed, first);
+    EXPECT_EQ(count(first), 0);
+    EXPECT_GT(count(changed), 1000);
+    command(301);
+    EXPECT_TRUE(canvas().pixels() == shown) << "the display in the default colours again";
 }
 
 TEST_F(SectionsProgram, MemoryMessageWhenWorkArraysCannotBeHad) {

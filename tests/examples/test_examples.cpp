@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -129,11 +130,8 @@ class Examples : public ::testing::Test {
     }
     /// The data lines `veldarin-script --batch MODEL` writes; the test fails when the run fails.
     std::vector<Datum> run(const std::string& model) {
+        run_batch(model);
         const std::string out = dir_.folder() + "/out", log = dir_.file("batch.log");
-        const std::string cmd = "'" + program + "' --batch '" + model + "' --out '" + out +
-                                "' --home '" + dir_.folder() + "' >'" + log + "' 2>&1";
-        const int status = std::system(cmd.c_str());
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(log);
         const std::vector<Datum> data =
             parse_data_file(read_file(out + "/" + stem(model) + ".dat"));
         EXPECT_FALSE(data.empty()) << model << ": no data lines\n" << read_file(log);
@@ -158,8 +156,81 @@ class Examples : public ::testing::Test {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(log);
         return parse_configuration_data(read_file(out));
     }
+    /// `veldarin-script --batch MODEL` into the test's folder; the test fails when it fails.
+    void run_batch(const std::string& model) {
+        const std::string out = dir_.folder() + "/out", log = dir_.file("batch.log");
+        const std::string cmd = "'" + program + "' --batch '" + model + "' --out '" + out +
+                                "' --home '" + dir_.folder() + "' >'" + log + "' 2>&1";
+        const int status = std::system(cmd.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(log);
+    }
+    /// The bitmap the last run wrote for `model`.
+    std::string bitmap_of(const std::string& model) {
+        return dir_.folder() + "/out/" + stem(model) + ".bmp";
+    }
     test_support::TempDir dir_{"vd_examples"};
 };
+
+/// A 24-bit bottom-up BMP as the batch writes it, its pixels as 0xRRGGBB top row first; empty
+/// when the file is none.
+struct Bitmap {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> rgb;
+    std::uint32_t at(int x, int y) const { return rgb[std::size_t(y) * width + x]; }
+};
+Bitmap read_bitmap(const std::string& path) {
+    const std::string b = read_file(path);
+    const auto le = [&](std::size_t at, int bytes) {
+        std::uint32_t v = 0;
+        for (int k = bytes - 1; k >= 0; --k)
+            v = v << 8 | std::uint8_t(b[at + std::size_t(k)]);
+        return v;
+    };
+    Bitmap bmp;
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || le(28, 2) != 24) return bmp;
+    bmp.width = int(le(18, 4));
+    bmp.height = int(le(22, 4));
+    const std::size_t row = (3 * std::size_t(bmp.width) + 3) / 4 * 4, start = le(10, 4);
+    if (b.size() < start + row * std::size_t(bmp.height)) return {};
+    bmp.rgb.resize(std::size_t(bmp.width) * std::size_t(bmp.height));
+    for (int y = 0; y < bmp.height; ++y)
+        for (int x = 0; x < bmp.width; ++x)
+            bmp.rgb[std::size_t(y) * bmp.width + x] =
+                le(start + std::size_t(bmp.height - 1 - y) * row + 3 * std::size_t(x), 3);
+    return bmp;
+}
+
+// The batch's bitmap holds the whole display, at least the window's client area (1007 x 726):
+// the picture ends inside it (white beside its right and lower edges) and every pseudosection
+// page is in it, each with its colour bar (the first box, at x = 24 .. 54, in the first
+// colour of the scale).
+TEST_F(Examples, BatchBitmapsHoldTheWholeDisplay) {
+    const struct {
+        const char* model;
+        int pages;
+    } cases[] = {{"blocks_ip", 2},       {"chargeable_wenner", 2},  {"spectral_wenner", 4},
+                 {"cylinder_wenner", 2}, {"homogeneous_wenner", 1}, {"boreholes", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        const std::string model = examples + c.model + ".mod";
+        run_batch(model);
+        const Bitmap bmp = read_bitmap(bitmap_of(model));
+        ASSERT_GE(bmp.width, 1007);
+        ASSERT_GE(bmp.height, 726);
+        int edge = 0;
+        for (int k = 1; k <= 4; ++k) {
+            for (int y = 0; y < bmp.height; ++y)
+                edge += bmp.at(bmp.width - k, y) != 0xFFFFFF;
+            for (int x = 0; x < bmp.width; ++x)
+                edge += bmp.at(x, bmp.height - k) != 0xFFFFFF;
+        }
+        EXPECT_EQ(edge, 0) << "the picture runs to the bitmap's edge";
+        int bars = 0;
+        for (int y = 1; y < bmp.height; ++y)
+            bars += bmp.at(39, y) == 0x000080 && bmp.at(39, y - 1) != 0x000080;
+        EXPECT_EQ(bars, c.pages);
+    }
+}
 
 TEST_F(Examples, TwoLayersReadTheLayeredEarth) {
     const std::vector<Datum> data = run(examples + "two_layers.mod");
