@@ -1,11 +1,14 @@
 // Model-resolution benchmark: the Hessian file of a random Jacobian (500, 1,000 and 2,000
 // blocks, twice as many data) built in memory, reordered, damped and inverted in packed form,
-// with the resolution diagonal. Prints the time of each step and the peak page memory.
+// with the resolution diagonal, on one thread and on eight. Prints the time of each step, the
+// rates of the Hessian (n(n+1)/2 dot products of m terms, 2 flops a term) and of the inversion
+// (n passes over n(n+1)/2 entries, 2 flops an entry), and the peak page memory.
 #include "matrix/matrixfile.h"
 #include "matrix/packed.h"
 #include "platform/sys/page_array.h"
 
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 
 #include <chrono>
 #include <cstdio>
@@ -21,7 +24,8 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void run(int blocks, const std::string& folder) {
+void run(int blocks, int threads, const std::string& folder) {
+    sys::set_pool_threads(threads);
     const int data = 2 * blocks;
     const std::string jac = folder + "/grfile.bin", hess = folder + "/hessmatrix.bin",
                       row = folder + "/hessmatrix_row.bin";
@@ -51,7 +55,7 @@ void run(int blocks, const std::string& folder) {
     sys::PageArray<double> h(size), inverse(size);
     sys::PageArray<float> resolution{std::size_t(blocks)};
     int inverted = -2;
-    double t_invert = 0.0;
+    double t_invert = 0.0, t_diagonal = 0.0;
     if (built == 0 && reordered == 0 && h.ok() && inverse.ok() && resolution.ok() &&
         read_hessian_file(row.c_str(), h.get(), blocks) == 0) {
         for (std::size_t i = 0; i < size; ++i)
@@ -59,12 +63,17 @@ void run(int blocks, const std::string& folder) {
         start = std::chrono::steady_clock::now();
         add_damping_to_packed_diagonal(blocks, 0.001f, inverse.get());
         inverted = invert_packed_symmetric(blocks, inverse.get());
-        packed_symmetric_product_diagonal(resolution.get(), inverse.get(), h.get(), blocks);
         t_invert = seconds_since(start);
+        start = std::chrono::steady_clock::now();
+        packed_symmetric_product_diagonal(resolution.get(), inverse.get(), h.get(), blocks);
+        t_diagonal = seconds_since(start);
     }
-    std::printf("%6d blocks %6d data  Hessian %7.3f s  reorder %6.3f s  inversion+diagonal %7.3f s"
-                "  peak %7.1f MiB  result %d/%d/%d\n",
-                blocks, data, t_hessian, t_reorder, t_invert,
+    const double entries = double(size), giga = 1e-9;
+    std::printf("%5d blocks %5d data %d thr  Hessian %6.3f s %5.1f GFLOP/s  reorder %6.3f s"
+                "  inversion %6.3f s %5.1f GFLOP/s  diagonal %6.3f s  peak %6.1f MiB"
+                "  result %d/%d/%d\n",
+                blocks, data, threads, t_hessian, 2.0 * entries * data * giga / t_hessian,
+                t_reorder, t_invert, 2.0 * entries * blocks * giga / t_invert, t_diagonal,
                 double(sys::page_bytes_peak()) / (1024.0 * 1024.0), built, reordered, inverted);
     std::fflush(stdout);
     for (const std::string& p : {jac, hess, row})
@@ -77,7 +86,8 @@ int main() {
     char pattern[] = "/tmp/vd_resbench_XXXXXX";
     if (!mkdtemp(pattern)) return 1;
     for (int blocks : {500, 1000, 2000})
-        run(blocks, pattern);
+        for (int threads : {1, 8})
+            run(blocks, threads, pattern);
     rmdir(pattern);
     return 0;
 }

@@ -1,6 +1,7 @@
 // Jacobian and Hessian work files.
 #include "matrix/matrixfile.h"
 
+#include "matrix/dense.h"
 #include "matrix/packed.h"
 #include "model/globals.h"
 #include "model/services.h"
@@ -125,31 +126,6 @@ struct Output {
     bool committed = false;
 };
 
-// The whole Jacobian is in memory: rows of H one after another, buffered up to 32n values.
-int hessian_in_memory(const float* jacobian, long long n, long long m, const char* path, bool quiet,
-                      PageArray<double>& buffer) {
-    Output out(path);
-    if (!out.file.opened()) return write_failure(path, 0, (long long)mx::packed_size(long(n)));
-    long long held = 0, written = 0;
-    for (long long p = 0; p < n; ++p) {
-        if (!quiet && p % 16 == 0) {
-            char text[128];
-            std::snprintf(text, sizeof text, "Creating Matrics %.1f%%", 100.0 * double(p) / n);
-            update_status(text, bar(double(p) / n));
-        }
-        const float* row_p = jacobian + p * m;
-        dot_rows(row_p, row_p, n - p, m, buffer.get() + held);
-        held += n - p;
-        if (held > 32 * n || p == n - 1) {
-            if (!put(out.file, buffer.get(), held, written))
-                return write_failure(path, written, (long long)mx::packed_size(long(n)));
-            held = 0;
-        }
-    }
-    if (!out.commit()) return write_failure(path, written, written);
-    return matrix_file_ok;
-}
-
 // Progress of the blocked way.
 void blocked_progress(bool quiet, long long done, long long n) {
     if (quiet) return;
@@ -198,6 +174,80 @@ int hessian_in_blocks(const char* jacobian_path, long long n, long long m, const
                 return write_failure(path, written, expected);
     }
     blocked_progress(quiet, n, n);
+    if (!out.commit()) return write_failure(path, written, expected);
+    return matrix_file_ok;
+}
+
+// ---- The Hessian from data chunks -----------------------------------------------------------
+
+// Data read and summed at a time: all of them when the whole Jacobian takes at most 64 MiB.
+long long data_per_chunk(long long n, long long m) {
+    const long long most = std::max<long long>(256, ((16LL << 20) / n) / 256 * 256);
+    return std::min(m, most);
+}
+
+// Sums `count` data of the chunk into H, in pieces with the progress shown between them.
+void add_chunk(mx::GramMatrix& gram, const float* chunk, long long stride, long long count,
+               long long done, long long m, bool quiet) {
+    const long long piece = 4096;
+    for (long long d = 0; d < count; d += piece) {
+        if (!quiet) {
+            char text[128];
+            const double fraction = double(done + d) / double(m);
+            std::snprintf(text, sizeof text, "Creating Matrics %.1f%%", 100.0 * fraction);
+            update_status(text, bar(fraction));
+        }
+        gram.add(chunk + d, std::size_t(stride), int(std::min(piece, count - d)));
+    }
+}
+
+// Reads data d0 .. d0 + count - 1 of every parameter into chunk (rows of count values).
+bool read_chunk(std::FILE* in, long long n, long long m, long long d0, long long count,
+                float* chunk, long long& read) {
+    for (long long p = 0; p < n; ++p) {
+        if (fseeko(in, off_t(p * m + d0) * off_t(sizeof(float)), SEEK_SET) != 0) return false;
+        const long long got = read_float_block(in, chunk + p * count, count);
+        read += got;
+        if (got < count) return false;
+    }
+    return true;
+}
+
+// H of the Jacobian file into gram: the whole file at once when it fits one chunk, else chunk by
+// chunk of data. Returns matrix_file_ok or the reader's failure (after its status-line text).
+int gram_from_file(const char* path, long long n, long long m, long long chunk, float* buffer,
+                   mx::GramMatrix& gram, bool quiet) {
+    if (chunk == m) {
+        if (!quiet) update_status("Reading Jacobian file..", 0);
+        const int result = read_jacobian_file(path, buffer, m, n);
+        if (result == matrix_file_ok) add_chunk(gram, buffer, m, m, 0, m, quiet);
+        return result;
+    }
+    File in(std::fopen(path, "rb"));
+    if (!in) return open_failure("Jacobian", path);
+    const long long values = std::max(0LL, sys::file_size(path)) / (long long)sizeof(float);
+    long long read = 0;
+    for (long long d0 = 0; d0 < m && values >= n * m; d0 += chunk) {
+        const long long count = std::min(chunk, m - d0);
+        if (!read_chunk(in.get(), n, m, d0, count, buffer, read)) break;
+        add_chunk(gram, buffer, count, count, d0, m, quiet);
+        if (d0 + count == m) return matrix_file_ok;
+    }
+    char message[1024];
+    std::snprintf(message, sizeof message, "Error in reading Jacobian matrix file %s. %lld/%lld",
+                  path, values < n * m ? values : read, n * m);
+    status_failure(message);
+    return matrix_file_short_read;
+}
+
+int write_gram(const mx::GramMatrix& gram, long long n, const char* path) {
+    const long long expected = (long long)mx::packed_size(long(n));
+    Output out(path);
+    if (!out.file.opened()) return write_failure(path, 0, expected);
+    long long written = 0;
+    for (long long p = 0; p < n; ++p)
+        if (!put(out.file, gram.upper_row(int(p)), n - p, written))
+            return write_failure(path, written, expected);
     if (!out.commit()) return write_failure(path, written, expected);
     return matrix_file_ok;
 }
@@ -268,16 +318,14 @@ int create_hessian_from_jacobian(const char* jacobian_path, long long n, long lo
                                  const char* hessian_path, bool quiet) {
     if (n <= 0 || m < 0) return write_failure(hessian_path, 0, 0);
     {
-        PageArray<float> jacobian{std::size_t(n * m)};
-        PageArray<double> buffer;
-        if (jacobian.ok() && buffer.allocate(std::size_t(33 * n + 1))) {
-            if (!quiet) update_status("Reading Jacobian file..", 0);
-            const int result = read_jacobian_file(jacobian_path, jacobian.get(), m, n);
-            if (result != matrix_file_ok) {
-                sys::delete_file(hessian_path);
-                return result;
-            }
-            return hessian_in_memory(jacobian.get(), n, m, hessian_path, quiet, buffer);
+        mx::GramMatrix gram{int(n)};
+        const long long chunk = data_per_chunk(n, m);
+        PageArray<float> buffer{std::size_t(n * chunk)};
+        if (gram.ok() && buffer.ok()) {
+            int result = gram_from_file(jacobian_path, n, m, chunk, buffer.get(), gram, quiet);
+            if (result == matrix_file_ok) result = write_gram(gram, n, hessian_path);
+            if (result != matrix_file_ok) sys::delete_file(hessian_path);
+            return result;
         }
     }
     if (!quiet) update_status("Checking memory", 0);

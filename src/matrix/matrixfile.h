@@ -50,12 +50,16 @@ int read_hessian_file(const char* path, double* buffer, long long n);
 /// file %s. %d/%d" in the status line), else matrix_file_ok.
 int update_hessian_file(const char* path_in, const char* path_out, long long n);
 
-/// Builds the Hessian file of the m x n Jacobian file: in memory when the whole Jacobian can be
-/// had, otherwise in blocks of n/2, n/3, n/4, n/6, n/8, n/12, n/16 or n/24 parameters (the
-/// first size whose work arrays are granted), reading the later parameters from the file once
-/// per block. Dot products accumulate in double in datum order, so both ways give the same
-/// values. Progress in the status line unless quiet. Returns matrix_file_ok; the result of
-/// read_jacobian_file (also for a file too short in the blocked way); matrix_file_no_memory
+/// Builds the Hessian file of the m x n Jacobian file. H is summed in memory (mx::GramMatrix,
+/// about 8 n^2 bytes) from the whole Jacobian when it takes at most 64 MiB ("Reading Jacobian
+/// file.."), else from chunks of data of that size read from every parameter's row in turn;
+/// "Creating Matrics %.1f%%" shows the share of the data summed. When H cannot be had, in blocks
+/// of n/2, n/3, n/4, n/6, n/8, n/12, n/16 or n/24 parameters (the first size whose work arrays
+/// are granted; "Checking memory", then "Creating matrices %5.1f%%"), reading the later
+/// parameters from the file once per block. Every dot product accumulates in double in datum
+/// order, so all ways give the same values bit for bit. Progress only unless quiet. Returns
+/// matrix_file_ok; the result of read_jacobian_file (also for a file too short when read in
+/// chunks or blocks, with the values it holds against those expected); matrix_file_no_memory
 /// after the box "Insufficient memory" (caption "Message") when not even the smallest block
 /// fits; or matrix_file_write_error. After a failure no Hessian file is left at hessian_path.
 int create_hessian_from_jacobian(const char* jacobian_path, long long n, long long m,

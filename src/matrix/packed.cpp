@@ -1,6 +1,7 @@
 // Packed symmetric kernels.
 #include "matrix/packed.h"
 
+#include "matrix/dense.h"
 #include "matrix/one_based.h"
 #include "platform/sys/page_array.h"
 
@@ -14,7 +15,7 @@ void add_damping_to_packed_diagonal(int n, float damping, double* a) {
         A[long(packed_position(i, i))] += damping;
 }
 
-int invert_packed_symmetric(int n, double* a) {
+int invert_packed_symmetric_compact(int n, double* a) {
     if (n <= 0) return 0;
     PageArray<double> work(std::size_t(n) + 1);
     if (!work.ok()) return packed_no_memory;
@@ -40,7 +41,19 @@ int invert_packed_symmetric(int n, double* a) {
     return 0;
 }
 
-void packed_symmetric_product_diagonal(float* out, const double* a, const double* b, int n) {
+int invert_packed_symmetric(int n, double* a) {
+    // Below a few panels the copy costs more than the panels save.
+    if (n >= panel_inversion_order) {
+        const int result = mx::invert_packed_panels(n, a);
+        if (result != packed_no_memory) return result;
+    }
+    return invert_packed_symmetric_compact(n, a);
+}
+
+namespace {
+
+// Row by row over the whole row: the entries right of the diagonal are read down their column.
+void product_diagonal_by_columns(float* out, const double* a, const double* b, int n) {
     OneBased<const double> A(a), B(b);
     for (long i = 1; i <= n; ++i) {
         double sum = 0.0;
@@ -52,12 +65,19 @@ void packed_symmetric_product_diagonal(float* out, const double* a, const double
     }
 }
 
+} // namespace
+
+void packed_symmetric_product_diagonal(float* out, const double* a, const double* b, int n) {
+    // The one pass adds the same products in the same order and reads the rows only once.
+    packed_product_diagonal_rowwise(out, a, b, n);
+}
+
 void packed_product_diagonal_rowwise(float* out, const double* a, const double* b, int n) {
     if (n <= 0) return;
     PageArray<double> column{std::size_t(n)};
     // Without the column sums in double the result would differ from the two-pass routine in
     // the last bits; fall back to that routine rather than fail.
-    if (!column.ok()) return packed_symmetric_product_diagonal(out, a, b, n);
+    if (!column.ok()) return product_diagonal_by_columns(out, a, b, n);
     OneBased<const double> A(a), B(b);
     long p = 1;
     for (long i = 1; i <= n; ++i) {

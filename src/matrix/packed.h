@@ -30,13 +30,21 @@ constexpr int packed_no_memory = -1;
 void add_damping_to_packed_diagonal(int n, float damping, double* a);
 
 /// Inverts the symmetric positive-definite matrix a (packed, n(n+1)/2 values) in place by the
-/// Bauer-Reinsch compact Gauss-Jordan scheme, with a work vector of n doubles. Returns 0 on
-/// success; the step k (n down to 1) at which the leading pivot was not positive, a being
-/// partly overwritten then; or packed_no_memory, a untouched, when the work vector is refused.
+/// Bauer-Reinsch compact Gauss-Jordan scheme. From order panel_inversion_order on, the pivots
+/// are taken a panel at a time (mx::invert_packed_panels, matrix/dense.h), with the same result
+/// bit for bit; when its work storage is refused, or below that order, in place with a work
+/// vector of n doubles (invert_packed_symmetric_compact). Returns 0 on success; the step k (n
+/// down to 1) at which the leading pivot was not positive, a being partly overwritten or
+/// untouched then (not to be used); or packed_no_memory, a untouched, when not even the work
+/// vector can be had.
 int invert_packed_symmetric(int n, double* a);
+/// The compact scheme in place, pivot after pivot; results and codes as above.
+int invert_packed_symmetric_compact(int n, double* a);
+/// The order from which invert_packed_symmetric inverts by panels.
+constexpr int panel_inversion_order = 64;
 
-/// out(i) = sum over j of A(i,j) B(i,j), i = 1..n, accumulated in double: for symmetric A and B
-/// the diagonal of the product A B. out holds n floats.
+/// out(i) = sum over j of A(i,j) B(i,j), i = 1..n, accumulated in double in order of j: for
+/// symmetric A and B the diagonal of the product A B. out holds n floats.
 void packed_symmetric_product_diagonal(float* out, const double* a, const double* b, int n);
 
 /// The same result as packed_symmetric_product_diagonal in one pass over the packed rows.

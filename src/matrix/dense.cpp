@@ -1,0 +1,416 @@
+// Blocked dense kernels: the Gram matrix of a Jacobian, the panel inversion of a packed symmetric
+// matrix and the resolution diagonals of rank-one updated systems.
+#include "matrix/dense.h"
+
+#include "matrix/packed.h"
+#include "platform/sys/thread_pool.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using sys::PageArray;
+
+// Eight doubles: one AVX-512 register, two AVX2 or four SSE2 registers.
+typedef double Vec __attribute__((vector_size(64)));
+constexpr int vec_width = 8;
+
+// The helpers are inlined into each kernel, so that they take the kernel's target; no vector
+// crosses a function boundary by value.
+#define DENSE_INLINE inline __attribute__((always_inline))
+
+// Unaligned transfers.
+DENSE_INLINE void load(Vec& v, const double* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+DENSE_INLINE void store(double* p, const Vec& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// The kernels are compiled for each of these targets; the loader binds the best one the
+// processor offers. Elsewhere they are compiled once, for the baseline.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define DENSE_TARGETS __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define DENSE_TARGETS
+#endif
+
+std::size_t round_up(std::size_t value, std::size_t step) {
+    return (value + step - 1) / step * step;
+}
+
+// ---- Rank-k tile update ------------------------------------------------------------------
+//
+// c(i, j) += u(k, i) v(k, j) for k = 0 .. depth-1 in order, i < 8, j < 16: one multiplication and
+// one addition per term, as the plain loops do. c has rows ldc apart, u and v rows su and sv.
+constexpr int tile_rows = 8, tile_columns = 16;
+
+DENSE_INLINE void rank_tile(double* c, std::size_t ldc, const double* u, std::size_t su,
+                            const double* v, std::size_t sv, int depth) {
+    Vec acc[tile_rows][2];
+#pragma GCC unroll 8
+    for (int i = 0; i < tile_rows; ++i) {
+        load(acc[i][0], c + i * ldc);
+        load(acc[i][1], c + i * ldc + vec_width);
+    }
+    for (int k = 0; k < depth; ++k) {
+        Vec v0, v1;
+        load(v0, v + k * sv);
+        load(v1, v + k * sv + vec_width);
+        const double* uk = u + k * su;
+#pragma GCC unroll 8
+        for (int i = 0; i < tile_rows; ++i) {
+            acc[i][0] += uk[i] * v0;
+            acc[i][1] += uk[i] * v1;
+        }
+    }
+#pragma GCC unroll 8
+    for (int i = 0; i < tile_rows; ++i) {
+        store(c + i * ldc, acc[i][0]);
+        store(c + i * ldc + vec_width, acc[i][1]);
+    }
+}
+
+// ---- Gram matrix -------------------------------------------------------------------------
+//
+// A pass packs `depth` data of every parameter as doubles, panel by panel of 16 parameters,
+// datum after datum (pack[(panel * gram_depth + d) * 16 + j]); then the tiles of each column
+// panel of H are brought up to date from the packed data.
+constexpr int gram_depth = 256;
+
+void pack_panel(const float* rows, std::size_t stride, int n, int panel, int depth, double* pack) {
+    for (int j = 0; j < tile_columns; ++j) {
+        const int p = panel * tile_columns + j;
+        if (p >= n) break; // the padding stays zero
+        const float* r = rows + std::size_t(p) * stride;
+        for (int d = 0; d < depth; ++d)
+            pack[std::size_t(d) * tile_columns + std::size_t(j)] = r[d];
+    }
+}
+
+// The tiles of column panel q: rows 0 .. 16(q+1) - 1 of H in blocks of 8 (the lower part of the
+// diagonal tiles is computed too and never read).
+DENSE_TARGETS void gram_column(const double* pack, int depth, int q, double* h, std::size_t ld) {
+    const std::size_t panel = std::size_t(gram_depth) * tile_columns;
+    const double* v = pack + std::size_t(q) * panel;
+    for (int p0 = 0; p0 < (q + 1) * tile_columns; p0 += tile_rows) {
+        const double* u = pack + std::size_t(p0 / tile_columns) * panel + p0 % tile_columns;
+        rank_tile(h + std::size_t(p0) * ld + std::size_t(q) * tile_columns, ld, u, tile_columns, v,
+                  tile_columns, depth);
+    }
+}
+
+// ---- Panel inversion -----------------------------------------------------------------------
+//
+// Pivot p of the compact scheme, in the natural numbering of the unknowns: with s = A(p,p),
+// t(l) = A(l,p) and x(l) = -t(l)/s, negated for the unknowns already pivoted (l < p), every other
+// entry becomes A(a,b) + t(r) x(c), where r is the later of a and b in the scheme's rotating
+// order (p, p+1, ..., n-1, 0, ..., p-1) and c the other; then A(l,p) = x(l) and A(p,p) = 1/s.
+// A panel of pivots is first carried through the entries that touch it (its rows, kept whole in
+// `w`), recording t and x of each pivot; every other entry then takes the panel's terms in
+// order, tile by tile, on the threads.
+constexpr int panel_pivots = 64;
+
+struct Panels {
+    int n;
+    std::size_t ld;    // row length of every array below
+    double* m;         // the matrix, full square, lower triangle valid
+    double *w, *t, *x; // panel rows; t and x of each pivot of the panel
+    double& at(int i, int j) const { return m[std::size_t(i) * ld + std::size_t(j)]; }
+};
+
+// w(a - p0, l) = A(a, l) for the panel's rows a (to_panel), or back (from_panel): the entries
+// left of the diagonal from row a, those below it from the later rows, each read along its row.
+void move_panel(const Panels& s, int p0, int p1, bool to_panel) {
+    for (int a = p0; a < p1; ++a) {
+        double* w = s.w + std::size_t(a - p0) * s.ld;
+        if (to_panel)
+            std::memcpy(w, &s.at(a, 0), sizeof(double) * std::size_t(a));
+        else
+            std::memcpy(&s.at(a, 0), w, sizeof(double) * std::size_t(a));
+    }
+    for (int l = p0; l < s.n; ++l) {
+        double* row = &s.at(l, p0);
+        const int last = std::min(p1 - 1, l);
+        for (int a = p0; a <= last; ++a) {
+            double& held = s.w[std::size_t(a - p0) * s.ld + std::size_t(l)];
+            if (to_panel)
+                held = row[a - p0];
+            else
+                row[a - p0] = held;
+        }
+    }
+}
+
+// Row a of the panel at pivot p: w(l) += t(l) x(a) where l is the later of the two in the
+// rotating order, t(a) x(l) where a is; the entry (a, p) is set afterwards.
+DENSE_TARGETS void update_panel_row(double* w, const double* t, const double* x, int a, int p,
+                                    std::size_t ld) {
+    const double ta = t[a], xa = x[a];
+    // Entries l in [lo, hi) take t(a) x(l) when a > p, t(l) x(a) when a < p; the others the other.
+    const int lo = a > p ? p + 1 : a + 1, hi = a > p ? a + 1 : p;
+    const bool inside_a = a > p;
+    for (std::size_t l0 = 0; l0 < ld; l0 += vec_width) {
+        const int first = int(l0), last = int(l0) + vec_width;
+        const bool all_inside = first >= lo && last <= hi;
+        const bool all_outside = last <= lo || first >= hi;
+        if (all_inside || all_outside) {
+            Vec wl, tl, xl;
+            load(wl, w + l0);
+            load(tl, t + l0);
+            load(xl, x + l0);
+            if (all_inside == inside_a)
+                wl += ta * xl;
+            else
+                wl += tl * xa;
+            store(w + l0, wl);
+            continue;
+        }
+        for (int l = first; l < last; ++l) {
+            const bool inside = l >= lo && l < hi;
+            w[l] += inside == inside_a ? ta * x[l] : t[l] * xa;
+        }
+    }
+}
+
+// The pivots p0 .. p1-1 on the panel rows. Returns -1, or the pivot that was not positive.
+int panel_passes(const Panels& s, int p0, int p1) {
+    for (int p = p0; p < p1; ++p) {
+        double* wp = s.w + std::size_t(p - p0) * s.ld;
+        double* tp = s.t + std::size_t(p - p0) * s.ld;
+        double* xp = s.x + std::size_t(p - p0) * s.ld;
+        const double pivot = wp[p];
+        if (pivot <= 0.0) return p;
+        for (std::size_t l = 0; l < s.ld; ++l) {
+            tp[l] = wp[l];
+            xp[l] = -wp[l] / pivot;
+        }
+        for (int l = 0; l < p; ++l)
+            xp[l] = -xp[l];
+        for (int a = p0; a < p1; ++a)
+            if (a != p) update_panel_row(s.w + std::size_t(a - p0) * s.ld, tp, xp, a, p, s.ld);
+        for (std::size_t l = 0; l < s.ld; ++l)
+            wp[l] = xp[l];
+        wp[p] = 1.0 / pivot;
+        for (int a = p0; a < p1; ++a)
+            if (a != p) s.w[std::size_t(a - p0) * s.ld + std::size_t(p)] = xp[a];
+    }
+    return -1;
+}
+
+// The entries of the rows a0 .. a0+7 (outside the panel) that lie in columns outside it: a tile
+// of rows and columns on the same side of the panel takes t(row) x(column), one across it
+// t(column) x(row).
+DENSE_TARGETS void trailing_rows(const Panels& s, int a0, int p0, int p1) {
+    const int depth = p1 - p0;
+    for (int b0 = 0; b0 <= a0 + tile_rows - 1; b0 += tile_columns) {
+        if (b0 >= p0 && b0 < p1) continue;
+        const bool across = a0 >= p1 && b0 < p0;
+        const double* u = (across ? s.x : s.t) + a0;
+        const double* v = (across ? s.t : s.x) + b0;
+        rank_tile(&s.at(a0, b0), s.ld, u, s.ld, v, s.ld, depth);
+    }
+}
+
+void trailing_update(const Panels& s, int p0, int p1) {
+    std::vector<int> rows;
+    const int end = p1 < s.n ? int(round_up(std::size_t(s.n), tile_rows)) : p1;
+    for (int a0 = end - tile_rows; a0 >= p1; a0 -= tile_rows)
+        rows.push_back(a0);
+    for (int a0 = p0 - tile_rows; a0 >= 0; a0 -= tile_rows)
+        rows.push_back(a0);
+    sys::run_in_parallel(int(rows.size()), sys::pool_threads(),
+                         [&](int, int item) { trailing_rows(s, rows[std::size_t(item)], p0, p1); });
+}
+
+// ---- Rank-one resolution diagonals --------------------------------------------------------
+//
+// Lanes side by side: s(k, l), y(k, l) and the sums at [k * lanes + l], two vectors a row.
+constexpr int lanes = mx::RankOneDiagonals::lanes;
+static_assert(lanes == 2 * vec_width, "two vectors of lanes");
+
+// y = C s for the rows j0 .. j0+7, over the full copy of C (rows ld apart).
+DENSE_TARGETS void lanes_times_matrix(const double* full, std::size_t ld, int n, const double* s,
+                                      double* y) {
+    for (int j0 = 0; j0 < n; j0 += tile_rows) {
+        Vec acc[tile_rows][2] = {};
+        for (int k = 0; k < n; ++k) {
+            Vec s0, s1;
+            load(s0, s + std::size_t(k) * lanes);
+            load(s1, s + std::size_t(k) * lanes + vec_width);
+            const double* c = full + std::size_t(k) * ld + std::size_t(j0);
+#pragma GCC unroll 8
+            for (int r = 0; r < tile_rows; ++r) {
+                acc[r][0] += c[r] * s0;
+                acc[r][1] += c[r] * s1;
+            }
+        }
+        for (int r = 0; r < tile_rows && j0 + r < n; ++r) {
+            store(y + std::size_t(j0 + r) * lanes, acc[r][0]);
+            store(y + std::size_t(j0 + r) * lanes + vec_width, acc[r][1]);
+        }
+    }
+}
+
+// One product of the diagonal: (C(i,k) - y(k) yc(i)) (H(i,k) + s(i) s(k)), yc(i) = c y(i).
+struct LaneRow {
+    Vec yc[2], s[2], sum[2];
+    const double *c, *h;
+};
+
+DENSE_INLINE void product(const LaneRow& r, int k, const Vec* yk, const Vec* sk, Vec* out) {
+    for (int v = 0; v < 2; ++v)
+        out[v] = (r.c[k] - yk[v] * r.yc[v]) * (r.h[k] + r.s[v] * sk[v]);
+}
+
+// The diagonal of C' H' per lane: row i's products in column order go to its own sum and, for
+// k < i, to the sum of k, which row k started with its own total; rows two at a time.
+DENSE_TARGETS void lanes_diagonal(const double* c, const double* h, int n, const double* s,
+                                  const double* y, const Vec* scale, double* sums) {
+    for (int i0 = 0; i0 < n; i0 += 2) {
+        const int rows = std::min(2, n - i0);
+        LaneRow row[2];
+        for (int r = 0; r < rows; ++r) {
+            const std::size_t i = std::size_t(i0 + r), start = i * (i + 1) / 2;
+            row[r].c = c + start, row[r].h = h + start;
+            for (int v = 0; v < 2; ++v) {
+                Vec yi;
+                load(yi, y + i * lanes + std::size_t(v) * vec_width);
+                load(row[r].s[v], s + i * lanes + std::size_t(v) * vec_width);
+                row[r].yc[v] = scale[v] * yi;
+                row[r].sum[v] = Vec{};
+            }
+        }
+        for (int k = 0; k < i0; ++k) {
+            Vec yk[2], sk[2], total[2], p[2];
+            for (int v = 0; v < 2; ++v) {
+                load(yk[v], y + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+                load(sk[v], s + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+                load(total[v], sums + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+            }
+            for (int r = 0; r < rows; ++r) {
+                product(row[r], k, yk, sk, p);
+                for (int v = 0; v < 2; ++v) {
+                    row[r].sum[v] += p[v];
+                    total[v] += p[v];
+                }
+            }
+            for (int v = 0; v < 2; ++v)
+                store(sums + std::size_t(k) * lanes + std::size_t(v) * vec_width, total[v]);
+        }
+        for (int r = 0; r < rows; ++r) {
+            const int i = i0 + r;
+            for (int k = i0; k <= i; ++k) {
+                Vec yk[2], sk[2], p[2];
+                for (int v = 0; v < 2; ++v) {
+                    load(yk[v], y + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+                    load(sk[v], s + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+                }
+                product(row[r], k, yk, sk, p);
+                for (int v = 0; v < 2; ++v) {
+                    row[r].sum[v] += p[v];
+                    double* total = sums + std::size_t(k) * lanes + std::size_t(v) * vec_width;
+                    Vec held;
+                    load(held, total);
+                    // Row i's own total starts the sum of i from zero.
+                    store(total, k < i ? held + p[v] : Vec{} + row[r].sum[v]);
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
+namespace mx {
+
+GramMatrix::GramMatrix(int n)
+    : n_(n), ld_(round_up(std::size_t(n > 0 ? n : 1), tile_columns)), h_(ld_ * ld_),
+      pack_(ld_ * gram_depth) {}
+
+void GramMatrix::add(const float* rows, std::size_t stride, int m) {
+    const int panels = int(ld_ / tile_columns), workers = sys::pool_threads();
+    for (int d0 = 0; d0 < m; d0 += gram_depth) {
+        const int depth = std::min(gram_depth, m - d0);
+        sys::run_in_parallel(panels, workers, [&](int, int panel) {
+            pack_panel(rows + d0, stride, n_, panel, depth,
+                       pack_.get() + std::size_t(panel) * gram_depth * tile_columns);
+        });
+        // The widest column panels first, so that the last ones taken are short.
+        sys::run_in_parallel(panels, workers, [&](int, int item) {
+            gram_column(pack_.get(), depth, panels - 1 - item, h_.get(), ld_);
+        });
+    }
+}
+
+int invert_packed_panels(int n, double* a) {
+    if (n <= 0) return 0;
+    const std::size_t ld = round_up(std::size_t(n), tile_columns);
+    PageArray<double> full(ld * ld), w(ld * panel_pivots), t(ld * panel_pivots),
+        x(ld * panel_pivots);
+    if (!full.ok() || !w.ok() || !t.ok() || !x.ok()) return packed_no_memory;
+    const Panels s{n, ld, full.get(), w.get(), t.get(), x.get()};
+    std::size_t position = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j <= i; ++j)
+            s.at(i, j) = a[position++];
+    for (int p0 = 0; p0 < n; p0 += panel_pivots) {
+        const int p1 = std::min(p0 + panel_pivots, n);
+        move_panel(s, p0, p1, true);
+        const int failed = panel_passes(s, p0, p1);
+        if (failed >= 0) return n - failed;
+        move_panel(s, p0, p1, false);
+        trailing_update(s, p0, p1);
+    }
+    position = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j <= i; ++j)
+            a[position++] = s.at(i, j);
+    return 0;
+}
+
+RankOneDiagonals::RankOneDiagonals(int n, const double* c, const double* h)
+    : n_(n), ld_(round_up(std::size_t(n > 0 ? n : 1), tile_rows)), c_(c), h_(h), full_(ld_ * ld_) {
+    if (!full_.ok()) return;
+    std::size_t position = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j <= i; ++j, ++position) {
+            full_[std::size_t(i) * ld_ + std::size_t(j)] = c[position];
+            full_[std::size_t(j) * ld_ + std::size_t(i)] = c[position];
+        }
+}
+
+RankOneDiagonals::Work::Work(int n)
+    : s(round_up(std::size_t(n > 0 ? n : 1), tile_rows) * lanes),
+      y(round_up(std::size_t(n > 0 ? n : 1), tile_rows) * lanes),
+      sums(round_up(std::size_t(n > 0 ? n : 1), tile_rows) * lanes) {}
+
+void RankOneDiagonals::evaluate(const float* const* rows, int count, float* out, Work& work) const {
+    const int n = n_;
+    double* s = work.s.get();
+    for (int k = 0; k < n; ++k)
+        for (int l = 0; l < lanes; ++l)
+            s[std::size_t(k) * lanes + std::size_t(l)] = l < count ? double(rows[l][k]) : 0.0;
+    lanes_times_matrix(full_.get(), ld_, n, s, work.y.get());
+    // c = 1 / (1 + s.y) per lane, the dot product in order of k.
+    double dot[lanes] = {};
+    for (int k = 0; k < n; ++k)
+        for (int l = 0; l < lanes; ++l)
+            dot[l] += s[std::size_t(k) * lanes + std::size_t(l)] *
+                      work.y[std::size_t(k) * lanes + std::size_t(l)];
+    double scale[lanes];
+    for (int l = 0; l < lanes; ++l)
+        scale[l] = 1.0 / (1.0 + dot[l]);
+    Vec factor[2];
+    load(factor[0], scale);
+    load(factor[1], scale + vec_width);
+    lanes_diagonal(c_, h_, n, s, work.y.get(), factor, work.sums.get());
+    for (int l = 0; l < count; ++l)
+        for (int b = 0; b < n; ++b)
+            out[std::size_t(l) * std::size_t(n) + std::size_t(b)] =
+                float(work.sums[std::size_t(b) * lanes + std::size_t(l)]);
+}
+
+} // namespace mx
