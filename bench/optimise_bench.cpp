@@ -9,6 +9,7 @@
 #include "optimise/run.h"
 #include "optimise/selection.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 
 #include <chrono>
 #include <cstdio>
@@ -53,7 +54,9 @@ struct Snapshot {
 struct Method {
     const char* name;
     int method, eth_type;
-    bool compare, kernels;
+    bool compare;
+    opt::Evaluation how;
+    int threads;
 };
 
 // One iteration as the driver runs it: goodness, ranking, adding, the enlarged set's
@@ -61,10 +64,9 @@ struct Method {
 double iteration(opt::Run& run, const Method& m, double& goodness_time) {
     run.method = m.method;
     run.iteration = 1;
+    sys::set_pool_threads(m.threads);
     const auto start = Clock::now();
-    int result = m.compare ? opt::compare_r_goodness(run, m.kernels ? opt::Evaluation::kernels
-                                                                    : opt::Evaluation::plain)
-                           : opt::eth_bgs_goodness(run);
+    int result = m.compare ? opt::compare_r_goodness(run, m.how) : opt::eth_bgs_goodness(run);
     goodness_time = seconds_since(start);
     if (result == 0) result = opt::rank_candidates(run, false);
     std::vector<std::int32_t> added;
@@ -114,20 +116,25 @@ void bench(int electrodes, const std::string& folder) {
     std::printf("  comprehensive resolution   %8.3f s   (mean %.4f; base set %.4f)\n",
                 t_comprehensive, comprehensive_figure, run.figure);
     const Snapshot snapshot(run);
+    using E = opt::Evaluation;
     const Method methods[] = {
-        {"Compare R, kernels", opt::compare_r, 1, true, true},
-        {"Compare R, plain", opt::compare_r, 1, true, false},
-        {"ETH, original", opt::eth, 0, false, false},
-        {"ETH, modified", opt::eth, 1, false, false},
-        {"BGS", opt::bgs, 1, false, false},
+        {"Compare R, kernels", opt::compare_r, 1, true, E::kernels, 1},
+        {"Compare R, plain", opt::compare_r, 1, true, E::plain, 1},
+        {"Compare R, blocked", opt::compare_r, 1, true, E::blocked, 1},
+        {"Compare R, blocked", opt::compare_r, 1, true, E::blocked, 8},
+        {"ETH, original", opt::eth, 0, false, E::plain, 1},
+        {"ETH, modified", opt::eth, 1, false, E::plain, 1},
+        {"BGS", opt::bgs, 1, false, E::plain, 1},
+        {"BGS", opt::bgs, 1, false, E::plain, 8},
     };
     for (const Method& m : methods) {
         snapshot.restore(run);
         settings.eth_type = m.eth_type;
         double goodness = 0.0;
         const double t = iteration(run, m, goodness);
-        std::printf("  iteration, %-19s%8.3f s   (goodness %.3f s; %d arrays, ratio %.4f)\n",
-                    m.name, t, goodness, run.nchosen(), run.figure);
+        std::printf(
+            "  iteration, %-19s %d thr %8.3f s   (goodness %.3f s; %d arrays, ratio %.4f)\n",
+            m.name, m.threads, t, goodness, run.nchosen(), run.figure);
     }
     std::printf("  peak page memory           %8.1f MiB\n\n",
                 double(sys::page_bytes_peak()) / (1 << 20));

@@ -225,9 +225,7 @@ bool Driver::may_go_on(int last_iteration, float array_limit) const {
 bool Driver::iterate(bool compare) {
     iteration_progress(run_, -1.0);
     const bool symmetric = s_.keep_symmetry == 1 && run_.iteration == s_.opt_max_iterations;
-    int result = compare ? compare_r_goodness(run_, s_.use_sse2 == 1 ? Evaluation::kernels
-                                                                     : Evaluation::plain)
-                         : eth_bgs_goodness(run_);
+    int result = compare ? compare_r_goodness(run_, Evaluation::blocked) : eth_bgs_goodness(run_);
     if (result == 0) result = rank_candidates(run_, symmetric);
     if (result != 0) return false;
     save_arrays(s_.work_files[1], run_.candidates.e.get(), run_.candidates.count);

@@ -20,11 +20,12 @@ enum Method { compare_r = 0, eth = 1, bgs = 2, combined_bgs_cr = 3 };
 /// Results of the resolution step (resolution.h).
 enum ResolutionResult {
     resolution_ok = 0,
-    resolution_short = 1,       ///< a matrix file read or written short
-    resolution_cannot_open = 2, ///< a matrix file cannot be opened or created
-    resolution_no_memory = 3,   ///< work storage refused
-    resolution_write_error = 4, ///< the Hessian builder could not write its file
-    resolution_not_positive = 5 ///< a pivot of the damped inversion was not positive
+    resolution_short = 1,        ///< a matrix file read or written short
+    resolution_cannot_open = 2,  ///< a matrix file cannot be opened or created
+    resolution_no_memory = 3,    ///< work storage refused
+    resolution_write_error = 4,  ///< the Hessian builder could not write its file
+    resolution_not_positive = 5, ///< a pivot of the damped inversion was not positive
+    resolution_stopped = 6       ///< the user pressed an abort key
 };
 
 struct Run {

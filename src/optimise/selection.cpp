@@ -1,6 +1,7 @@
 // Goodness, ranking and adding of candidate arrays.
 #include "optimise/selection.h"
 
+#include "matrix/dense.h"
 #include "matrix/packed.h"
 #include "model/globals.h"
 #include "model/records.h"
@@ -10,11 +11,13 @@
 #include "optimise/resolution.h"
 #include "optimise/run.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 using sys::PageArray;
 
@@ -111,6 +114,79 @@ int four_plain(const Run& run, CompareWork& work, float* goodness) {
     return 0;
 }
 
+// What one thread of the blocked evaluation works in: the sensitivity rows of one group of
+// candidates, their resolution diagonals and the kernel's work storage.
+struct LaneWork {
+    explicit LaneWork(int n)
+        : rows(std::size_t(mx::RankOneDiagonals::lanes) * std::size_t(n)),
+          diagonals(std::size_t(mx::RankOneDiagonals::lanes) * std::size_t(n)), kernel(n) {}
+    bool ok() const { return rows.ok() && diagonals.ok() && kernel.ok(); }
+    PageArray<float> rows, diagonals;
+    mx::RankOneDiagonals::Work kernel;
+};
+
+// Candidates a step of the blocked evaluation takes: a few groups, so that the threads share
+// the table evenly and the owner sees progress often.
+constexpr int candidates_per_step = 8 * mx::RankOneDiagonals::lanes;
+
+// Work storage for `workers` threads; empty when any of it is refused.
+std::vector<std::unique_ptr<LaneWork>> lane_work(int workers, int n) {
+    std::vector<std::unique_ptr<LaneWork>> work;
+    for (int w = 0; w < workers; ++w) {
+        work.push_back(std::make_unique<LaneWork>(n));
+        if (!work.back()->ok()) return {};
+    }
+    return work;
+}
+
+// The candidates first .. first + count - 1 through the blocked kernel, a group at a time.
+int blocked_step(const Run& run, const mx::RankOneDiagonals& kernel, LaneWork& work, int first,
+                 int count, float* goodness, const std::atomic<bool>& stop) {
+    const int lanes = mx::RankOneDiagonals::lanes, n = run.nblocks();
+    const float* rows[mx::RankOneDiagonals::lanes];
+    for (int l = 0; l < lanes; ++l)
+        rows[l] = work.rows.get() + std::size_t(l) * std::size_t(n);
+    for (int g = first; g < first + count; g += lanes) {
+        if (stop.load()) return sys::step_stopped;
+        const int in_group = std::min(lanes, first + count - g);
+        for (int l = 0; l < in_group; ++l)
+            array_sensitivities(run.grid, run.table.get(), candidate(run, g + l),
+                                work.rows.get() + std::size_t(l) * std::size_t(n));
+        kernel.evaluate(rows, in_group, work.diagonals.get(), work.kernel);
+        for (int l = 0; l < in_group; ++l)
+            goodness[g + l] = goodness_of(work.diagonals.get() + std::size_t(l) * std::size_t(n),
+                                          run.resolution.get(), n);
+    }
+    return sys::step_done;
+}
+
+// Compare R on the thread pool, many candidates side by side (mx::RankOneDiagonals).
+int compare_r_blocked(Run& run) {
+    const int count = run.candidates.count, n = run.nblocks();
+    const mx::RankOneDiagonals kernel(n, run.inverse.get(), run.hessian.get());
+    const int steps = (count + candidates_per_step - 1) / candidates_per_step;
+    std::vector<std::unique_ptr<LaneWork>> work =
+        lane_work(std::max(1, std::min(sys::pool_threads(), steps)), n);
+    if (!kernel.ok() || work.empty()) return no_memory();
+    float* goodness = run.goodness.get();
+    double shown = -1.0;
+    const sys::StepsOutcome outcome = sys::run_steps(
+        steps, int(work.size()),
+        [&](int w, int step, const std::atomic<bool>& stop) {
+            const int first = step * candidates_per_step;
+            return blocked_step(run, kernel, *work[std::size_t(w)], first,
+                                std::min(candidates_per_step, count - first), goodness, stop);
+        },
+        user_aborted,
+        [&](int done) {
+            const double percent = 100.0 * done / steps;
+            if (percent - shown < 1.0) return;
+            shown = percent;
+            iteration_progress(run, percent);
+        });
+    return outcome.aborted ? resolution_stopped : 0;
+}
+
 } // namespace
 
 void iteration_progress(const Run& run, double percent) {
@@ -132,9 +208,10 @@ void iteration_progress(const Run& run, double percent) {
 
 int compare_r_goodness(Run& run, Evaluation how) {
     const int count = run.candidates.count;
+    if (!run.goodness.allocate(std::size_t(count))) return no_memory();
+    if (how == Evaluation::blocked) return compare_r_blocked(run);
     CompareWork work(run.nblocks(), how);
     if (!work.ok(how)) return no_memory();
-    if (!run.goodness.allocate(std::size_t(count))) return no_memory();
     float* goodness = run.goodness.get();
     const int groups = how == Evaluation::one_at_a_time ? 0 : count / 4;
     for (int g = 0; g < groups; ++g) {

@@ -14,14 +14,17 @@ struct Run;
 /// negative; the bar shows iteration / max_iterations of its width.
 void iteration_progress(const Run& run, double percent);
 
-/// How Compare R evaluates the candidates: four at a time by the four-lane kernels or by the
-/// packed routines, the last (count mod 4) one at a time; or every one alone.
-enum class Evaluation { kernels, plain, one_at_a_time };
+/// How Compare R evaluates the candidates: many side by side on the thread pool by the blocked
+/// kernel (mx::RankOneDiagonals); four at a time by the four-lane kernels or by the packed
+/// routines, the last (count mod 4) one at a time; or every one alone.
+enum class Evaluation { blocked, kernels, plain, one_at_a_time };
 
 /// Compare R: G = (1/B) sum over the blocks of R'(b) / R(b), R' the resolution of the chosen
 /// set with the candidate added (H + s s^T, C by the Sherman-Morrison update), into
-/// Run::goodness for every candidate. All three ways give the same values bit for bit. Returns
-/// 0, or resolution_no_memory after its message.
+/// Run::goodness for every candidate. All four ways give the same values bit for bit. The
+/// blocked way shows the iteration's progress and stops at an abort key (resolution_stopped,
+/// the goodness then incomplete). Returns 0, resolution_stopped, or resolution_no_memory after
+/// its message.
 int compare_r_goodness(Run& run, Evaluation how);
 
 /// ETH (w(b) = 1 - R/Rc) and BGS (w(b) = sqrt(1 - R/Rc), 0 where R reaches Rc) by the run's
