@@ -1,9 +1,14 @@
 // Array-optimisation benchmark: for lines of 22 and 41 electrodes with the default settings,
 // the time of the pole-pole table, of the comprehensive set's resolution (Jacobian file,
 // Hessian, inversion) and of one iteration of each method from the same base set, Compare R
-// with the four-lane kernels and with the packed routines. Prints times, array counts, the
-// figures reached and the peak page memory.
+// with the four-lane kernels, the packed routines and the blocked kernel, on one thread and on
+// eight; for 64 electrodes the same with the blocked Compare R and BGS on eight threads; then
+// the whole run at the options dialog's largest settings (64 electrodes, 100 iterations, BGS as
+// by default) on eight threads. Prints times, array counts, the figures reached and the peak
+// page and resident memory.
+#include "model/globals.h"
 #include "model/records.h"
+#include "optimise/optimise.h"
 #include "optimise/pole_pole.h"
 #include "optimise/resolution.h"
 #include "optimise/run.h"
@@ -17,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -75,7 +81,7 @@ double iteration(opt::Run& run, const Method& m, double& goodness_time) {
     return result == 0 ? seconds_since(start) : -1.0;
 }
 
-void bench(int electrodes, const std::string& folder) {
+void bench(int electrodes, const std::string& folder, bool all) {
     ModelResolution settings;
     settings.opt_nelec = electrodes;
     for (char* path : settings.work_files) {
@@ -128,6 +134,7 @@ void bench(int electrodes, const std::string& folder) {
         {"BGS", opt::bgs, 1, false, E::plain, 8},
     };
     for (const Method& m : methods) {
+        if (!all && !(m.threads == 8 && (m.how == E::blocked || m.method == opt::bgs))) continue;
         snapshot.restore(run);
         settings.eth_type = m.eth_type;
         double goodness = 0.0;
@@ -140,6 +147,48 @@ void bench(int electrodes, const std::string& folder) {
                 double(sys::page_bytes_peak()) / (1 << 20));
 }
 
+// Peak resident memory of the process so far, MiB.
+double resident_peak() {
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// The driver's whole run with the largest settings of the options dialog.
+void largest_run(const std::string& folder) {
+    ModelResolution settings;
+    settings.opt_nelec = settings.opt_param_64;
+    settings.opt_max_iterations = settings.opt_param_100;
+    for (char* path : settings.work_files) {
+        const std::string name = path;
+        std::snprintf(path, 256, "%s/%s", folder.c_str(), name.c_str());
+    }
+    sys::set_current_dir(folder);
+    sys::set_pool_threads(8);
+    sys::reset_page_peak();
+    const auto start = Clock::now();
+    optimise_arrays(settings);
+    const double t = seconds_since(start);
+    std::vector<char> bytes;
+    sys::read_whole_file(folder + "/" + settings.output_name, bytes);
+    const std::string report(bytes.begin(), bytes.end());
+    int iterations = 0;
+    double ratio = 0.0;
+    for (std::size_t at = report.find("\nIteration "); at != std::string::npos;
+         at = report.find("\nIteration ", at + 1)) {
+        int k = 0;
+        double r = 0.0;
+        if (std::sscanf(report.c_str() + at, "\nIteration %d Model resolution ratio %lf", &k, &r) ==
+                2 &&
+            k > 0)
+            iterations = k, ratio = r;
+    }
+    std::printf("64 electrodes, 100 iterations at most (BGS), 8 threads: %d iterations, %d arrays, "
+                "ratio %.4f, %.1f s, peak page memory %.1f MiB, peak resident %.1f MiB\n",
+                iterations, settings.narrays, ratio, t, double(sys::page_bytes_peak()) / (1 << 20),
+                resident_peak());
+}
+
 } // namespace
 
 int main() {
@@ -148,8 +197,12 @@ int main() {
         std::printf("cannot make a work folder\n");
         return 1;
     }
+    if (init_globals() != 0) return 1;
     for (int electrodes : {22, 41})
-        bench(electrodes, folder);
+        bench(electrodes, folder, true);
+    bench(64, folder, false);
+    largest_run(folder);
+    model::exit_globals();
     std::system((std::string("rm -rf ") + folder).c_str());
     return 0;
 }

@@ -330,6 +330,11 @@ GramMatrix::GramMatrix(int n)
     : n_(n), ld_(round_up(std::size_t(n > 0 ? n : 1), tile_columns)), h_(ld_ * ld_),
       pack_(ld_ * gram_depth) {}
 
+long long GramMatrix::bytes(int n) {
+    const long long ld = (long long)round_up(std::size_t(n > 0 ? n : 1), tile_columns);
+    return 8 * ld * (ld + gram_depth);
+}
+
 void GramMatrix::add(const float* rows, std::size_t stride, int m) {
     const int panels = int(ld_ / tile_columns), workers = sys::pool_threads();
     for (int d0 = 0; d0 < m; d0 += gram_depth) {
@@ -343,6 +348,11 @@ void GramMatrix::add(const float* rows, std::size_t stride, int m) {
             gram_column(pack_.get(), depth, panels - 1 - item, h_.get(), ld_);
         });
     }
+}
+
+long long panel_inversion_bytes(int n) {
+    const long long ld = (long long)round_up(std::size_t(n > 0 ? n : 1), tile_columns);
+    return 8 * ld * (ld + 3 * panel_pivots);
 }
 
 int invert_packed_panels(int n, double* a) {
@@ -380,6 +390,11 @@ RankOneDiagonals::RankOneDiagonals(int n, const double* c, const double* h)
             full_[std::size_t(i) * ld_ + std::size_t(j)] = c[position];
             full_[std::size_t(j) * ld_ + std::size_t(i)] = c[position];
         }
+}
+
+long long RankOneDiagonals::bytes(int n, int threads) {
+    const long long ld = (long long)round_up(std::size_t(n > 0 ? n : 1), tile_rows);
+    return 8 * ld * ld + (long long)threads * 3 * 8 * ld * lanes;
 }
 
 RankOneDiagonals::Work::Work(int n)

@@ -25,6 +25,8 @@ class GramMatrix {
     /// H of n parameters (n >= 1), all zero; ok() is false when the storage was refused.
     explicit GramMatrix(int n);
     bool ok() const { return h_.ok() && pack_.ok(); }
+    /// The bytes it takes for n parameters.
+    static long long bytes(int n);
 
     /// H(p, q) += sum over d = 0 .. m-1 of double(J(p, d)) double(J(q, d)) for 0 <= p <= q < n,
     /// with J(p, d) = rows[p * stride + d]. Each sum goes on from what the earlier calls left, in
@@ -50,6 +52,8 @@ class GramMatrix {
 /// 1) whose pivot was not positive, a untouched; or packed_no_memory (matrix/packed.h), a
 /// untouched, when the work storage is refused.
 int invert_packed_panels(int n, double* a);
+/// The bytes of work invert_packed_panels takes for order n.
+long long panel_inversion_bytes(int n);
 
 /// The resolution diagonals of a system with one row added, for many rows at a time: with C and
 /// H packed symmetric n x n (C the damped inverse of H), for a row s of n floats,
@@ -64,6 +68,8 @@ class RankOneDiagonals {
     /// Keeps c and h (not copied: they must outlive the object) and a full copy of C.
     RankOneDiagonals(int n, const double* c, const double* h);
     bool ok() const { return full_.ok(); }
+    /// The bytes it takes for order n, with the Work of `threads` threads.
+    static long long bytes(int n, int threads);
 
     /// Work storage of one thread.
     struct Work {

@@ -314,6 +314,10 @@ int update_hessian_file(const char* path_in, const char* path_out, long long n) 
     return matrix_file_ok;
 }
 
+long long hessian_build_bytes(long long n, long long m) {
+    return mx::GramMatrix::bytes(int(n)) + 4 * n * data_per_chunk(n, m);
+}
+
 int create_hessian_from_jacobian(const char* jacobian_path, long long n, long long m,
                                  const char* hessian_path, bool quiet) {
     if (n <= 0 || m < 0) return write_failure(hessian_path, 0, 0);

@@ -64,3 +64,5 @@ int update_hessian_file(const char* path_in, const char* path_out, long long n);
 /// fits; or matrix_file_write_error. After a failure no Hessian file is left at hessian_path.
 int create_hessian_from_jacobian(const char* jacobian_path, long long n, long long m,
                                  const char* hessian_path, bool quiet = false);
+/// The page memory create_hessian_from_jacobian takes for H and a chunk of data (n x m file).
+long long hessian_build_bytes(long long n, long long m);

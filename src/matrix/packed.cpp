@@ -50,6 +50,10 @@ int invert_packed_symmetric(int n, double* a) {
     return invert_packed_symmetric_compact(n, a);
 }
 
+long long packed_inversion_bytes(int n) {
+    return n >= panel_inversion_order ? mx::panel_inversion_bytes(n) : 8LL * (n + 1);
+}
+
 namespace {
 
 // Row by row over the whole row: the entries right of the diagonal are read down their column.

@@ -42,6 +42,8 @@ int invert_packed_symmetric(int n, double* a);
 int invert_packed_symmetric_compact(int n, double* a);
 /// The order from which invert_packed_symmetric inverts by panels.
 constexpr int panel_inversion_order = 64;
+/// The page memory invert_packed_symmetric takes for its work at order n.
+long long packed_inversion_bytes(int n);
 
 /// out(i) = sum over j of A(i,j) B(i,j), i = 1..n, accumulated in double in order of j: for
 /// symmetric A and B the diagonal of the product A B. out holds n floats.

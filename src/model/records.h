@@ -304,6 +304,8 @@ class ModelResolution : sys::NoCopy {
     std::int32_t keep_symmetry = 0;
     std::int32_t array_kinds = 0;
     std::int32_t use_sse2 = 0;
+    /// The Compare R variant: its report is named "model_res_cpr_trc" (no dialog sets it).
+    std::int32_t compare_r_variant = 0;
 
     std::int32_t* opt_work_1 = nullptr; ///< [64]
     std::int32_t* opt_work_2 = nullptr; ///< [opt_param_41 + 1]

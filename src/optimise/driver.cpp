@@ -12,7 +12,9 @@
 #include "optimise/resolution.h"
 #include "optimise/run.h"
 #include "optimise/selection.h"
+#include "optimise/workspace.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 #include "platform/ui/ui.h"
 
 #include <cstdio>
@@ -31,16 +33,29 @@ struct IterationRecord {
     double figure = 0;
 };
 
+// Removes the run's work files when it ends, however it ends.
+struct WorkFiles {
+    explicit WorkFiles(const ModelResolution& settings) : s(settings) {}
+    ~WorkFiles() {
+        for (const char* path : s.work_files)
+            sys::delete_file(path);
+    }
+    const ModelResolution& s;
+};
+
 class Driver {
   public:
     explicit Driver(ModelResolution& settings)
-        : s_(settings), run_(settings), report_(report_name(settings)) {}
+        : s_(settings), files_(settings), run_(settings), report_(report_name(settings)) {}
     void run();
 
   private:
     ModelResolution& s_;
+    WorkFiles files_;
     Run run_;
     Report report_;
+    ArrayList base_;
+    bool stopped_ = false; ///< the user pressed an abort key
     std::uint32_t start_ = sys::tick_count_ms();
     std::vector<IterationRecord> done_;
     double comprehensive_figure_ = 0;
@@ -48,8 +63,11 @@ class Driver {
     static std::string report_name(ModelResolution& s);
     double seconds() const { return double(sys::tick_count_ms() - start_) * 0.001; }
     bool fail_memory();
+    bool stopped(int result);
     bool prepare();
     bool generate();
+    bool table();
+    bool save_sets();
     bool comprehensive_set();
     bool base_set();
     void iterations();
@@ -81,6 +99,7 @@ std::string Driver::report_name(ModelResolution& s) {
     const int method = s.opt_param_2 >= 0 && s.opt_param_2 <= 3 ? s.opt_param_2 : bgs;
     std::string name = names[method];
     if (method == eth && s.eth_type != 0) name += "_mdf";
+    if (method == compare_r && s.compare_r_variant != 0) name += "_trc";
     char tail[32];
     std::snprintf(tail, sizeof tail, "_%2d.txt", line_electrodes(s));
     model::copy_text(s.output_name, sizeof s.output_name, (name + tail).c_str());
@@ -114,31 +133,46 @@ void Driver::list_chosen() {
     }
 }
 
-// Grid, matrices and the pole-pole table.
+bool Driver::stopped(int result) {
+    if (result == resolution_stopped) stopped_ = true;
+    return stopped_;
+}
+
+// The grid and the matrices of the run.
 bool Driver::prepare() {
     build_grid(s_, run_.grid);
     report_.print("Number of model layers is %d.\nNumber of model blocks is %d.\n",
                   run_.grid.nlayers, run_.grid.nblocks);
     const std::size_t packed = std::size_t(run_.nblocks()) * std::size_t(run_.nblocks() + 1) / 2;
     const std::size_t blocks = std::size_t(run_.nblocks());
-    if (!run_.table.allocate(pole_pole_table_size(run_.grid)) || !run_.hessian.allocate(packed) ||
-        !run_.inverse.allocate(packed) || !run_.resolution.allocate(blocks) ||
-        !run_.comprehensive_resolution.allocate(blocks) ||
+    if (!run_.hessian.allocate(packed) || !run_.inverse.allocate(packed) ||
+        !run_.resolution.allocate(blocks) || !run_.comprehensive_resolution.allocate(blocks) ||
         !run_.comprehensive_mean.allocate(blocks))
         return fail_memory();
-    if (pole_pole_table(run_.grid, s_.work_files[2], run_.table.get()) != 0) {
-        file_creation_error(s_.work_files[2]);
-        return false;
-    }
     return true;
 }
 
+// The arrays, in memory; then whether the run has room for what it will write and hold.
 bool Driver::generate() {
-    ArrayList base;
-    if (!generate_arrays(s_, run_.grid, run_.candidates, base)) return fail_memory();
+    if (!generate_arrays(s_, run_.grid, run_.candidates, base_)) return fail_memory();
     run_.comprehensive_count = run_.candidates.count;
+    const WorkSpace need =
+        work_space_needed(s_, run_.grid, run_.candidates.count, base_.count, sys::pool_threads());
+    return work_space_available(s_, need);
+}
+
+// The pole-pole table and its work file.
+bool Driver::table() {
+    if (!run_.table.allocate(pole_pole_table_size(run_.grid))) return fail_memory();
+    const int result = pole_pole_table(run_.grid, s_.work_files[2], run_.table.get());
+    if (result == 3) stopped_ = true;
+    if (result != 0 && !stopped_) file_creation_error(s_.work_files[2]);
+    return result == 0;
+}
+
+bool Driver::save_sets() {
     update_status("Saving base arrays", 0);
-    if (!save_arrays(s_.work_files[0], base.e.get(), base.count)) {
+    if (!save_arrays(s_.work_files[0], base_.e.get(), base_.count)) {
         file_creation_error(s_.work_files[0]);
         return false;
     }
@@ -157,8 +191,9 @@ bool Driver::generate() {
                             : "No attempt to preserve symmetry for final optimized array set.\n");
     report_.print("Number of arrays in comprehensive data set is %d.\nNumber of arrays in initial "
                   "optimized data set is %d.\n",
-                  run_.candidates.count, base.count);
-    run_.chosen.assign(std::size_t(4) * std::size_t(base.count), 0);
+                  run_.candidates.count, base_.count);
+    run_.chosen.assign(std::size_t(4) * std::size_t(base_.count), 0);
+    base_ = ArrayList();
     update_status("End saving arrays", 0);
     return true;
 }
@@ -170,6 +205,7 @@ bool Driver::comprehensive_set() {
         mean_abs_sensitivity(run_, run_.candidates.e.get(), run_.candidates.count,
                              run_.comprehensive_mean.get());
     const int result = set_resolution(run_, run_.candidates.e.get(), run_.candidates.count);
+    if (stopped(result)) return false;
     sys::rename_file(s_.work_files[3], s_.work_files[4]);
     if (result == resolution_ok) {
         report_.print("Model resolution values\nBlock  Horiz. Layer X-Center Z-Center "
@@ -203,7 +239,8 @@ bool Driver::base_set() {
         return false;
     }
     list_chosen();
-    if (chosen_set_resolution(run_) != resolution_ok) return false;
+    const int result = chosen_set_resolution(run_);
+    if (stopped(result) || result != resolution_ok) return false;
     report_.print("Damping factor %.4f\nUpdated model resolution values\n", double(s_.opt_damping));
     for (int b = 1; b <= run_.nblocks(); ++b)
         block_line("%4d %4d %4d  %8.3f %8.3f %10.7f\n", b, false);
@@ -227,7 +264,7 @@ bool Driver::iterate(bool compare) {
     const bool symmetric = s_.keep_symmetry == 1 && run_.iteration == s_.opt_max_iterations;
     int result = compare ? compare_r_goodness(run_, Evaluation::blocked) : eth_bgs_goodness(run_);
     if (result == 0) result = rank_candidates(run_, symmetric);
-    if (result != 0) return false;
+    if (stopped(result) || result != 0) return false;
     save_arrays(s_.work_files[1], run_.candidates.e.get(), run_.candidates.count);
     const int before = run_.nchosen();
     std::vector<std::int32_t> added;
@@ -236,7 +273,8 @@ bool Driver::iterate(bool compare) {
     for (std::size_t k = 0; k < added.size() / 4; ++k)
         report_.print("%6d  %3d %3d %3d %3d\n", before + int(k) + 1, added[4 * k], added[4 * k + 1],
                       added[4 * k + 2], added[4 * k + 3]);
-    if (chosen_set_resolution(run_) != resolution_ok) {
+    result = chosen_set_resolution(run_);
+    if (stopped(result) || result != resolution_ok) {
         run_.chosen.resize(std::size_t(4) * std::size_t(before));
         return false;
     }
@@ -325,9 +363,13 @@ void Driver::run() {
         return;
     }
     report_.print("%s\n", title_of(s_.opt_param_2, s_.eth_type));
-    const bool ready = prepare() && generate() && comprehensive_set();
+    const bool ready = prepare() && generate() && table() && save_sets() && comprehensive_set();
     if (!ready) {
         if (!report_.close()) file_creation_error(s_.output_name);
+        if (stopped_)
+            model::show_message("The array optimisation was stopped by the user.\nNo optimised "
+                                "set was selected.",
+                                "Message");
         return;
     }
     if (base_set()) iterations();

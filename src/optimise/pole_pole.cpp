@@ -7,6 +7,7 @@
 #include "model/utilities.h"
 #include "optimise/grid.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 #include "sensitivity/kernels.h"
 
 #include <algorithm>
@@ -114,22 +115,32 @@ std::size_t pole_pole_table_size(const Grid& grid) {
 
 int pole_pole_table(const Grid& grid, const char* path, float* table) {
     const int n = grid.nelec;
-    {
-        sys::AtomicFile out(path);
-        bool ok = out.opened();
-        for (int i = 1; i < n && ok; ++i) {
-            char text[128];
-            std::snprintf(text, sizeof text, "Calculating Jacobian values %.1f%%...",
-                          double(i) * 100.0 / n);
-            update_status(text, round_to_int(float(i) / float(n - 1) * Statuswind.bar_width));
-            for (int j = i + 1; j <= n && ok; ++j) {
+    // The pairs of electrode i are one step; each writes only its own part of the table.
+    const sys::StepsOutcome outcome = sys::run_steps(
+        n - 1, sys::pool_threads(),
+        [&](int, int step, const std::atomic<bool>& stop) {
+            const int i = step + 1;
+            for (int j = i + 1; j <= n; ++j) {
+                if (stop.load()) return sys::step_stopped;
                 float* s = table + pair_offset(i, j, n, grid.nblocks);
                 for (int b = 1; b <= grid.nblocks; ++b)
                     s[b - 1] = block_pole_pole(grid, i, j, b);
-                ok = out.write(s, sizeof(float) * std::size_t(grid.nblocks));
             }
-        }
-        if (!ok || !out.commit()) return 2;
+            return sys::step_done;
+        },
+        user_aborted,
+        [&](int done) {
+            char text[128];
+            std::snprintf(text, sizeof text, "Calculating Jacobian values %.1f%%...",
+                          double(done + 1) * 100.0 / n);
+            update_status(text,
+                          round_to_int(float(done + 1) / float(n - 1) * Statuswind.bar_width));
+        });
+    if (outcome.aborted) return 3;
+    {
+        sys::AtomicFile out(path);
+        const std::size_t bytes = sizeof(float) * pole_pole_table_size(grid);
+        if (!out.opened() || !out.write(table, bytes) || !out.commit()) return 2;
     }
     sys::File in(std::fopen(path, "rb"));
     const long long size = (long long)pole_pole_table_size(grid);

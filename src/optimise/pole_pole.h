@@ -42,10 +42,11 @@ inline std::size_t pair_offset(int i, int j, int nelec, int nblocks) {
 /// Values in the table of the grid: B N (N - 1) / 2.
 std::size_t pole_pole_table_size(const Grid& grid);
 
-/// Computes S for every pair i < j and block, pair after pair ("Calculating Jacobian values
-/// %.1f%%..." in the status line), writes them to the work file at `path` as 32-bit floats and
-/// reads the whole table back into `table` (pole_pole_table_size values). Returns 0, 2 when the
-/// file cannot be written (nothing is left at path), 1 when it reads back short.
+/// Computes S for every pair i < j and block, the pairs of each first electrode on a thread of
+/// the pool ("Calculating Jacobian values %.1f%%..." in the status line), writes them to the work
+/// file at `path` as 32-bit floats, pair after pair, and reads the whole table back into `table`
+/// (pole_pole_table_size values). Returns 0, 2 when the file cannot be written (nothing is left
+/// at path), 1 when it reads back short, 3 when the user pressed an abort key (nothing written).
 int pole_pole_table(const Grid& grid, const char* path, float* table);
 
 } // namespace opt

@@ -11,6 +11,7 @@
 #include "optimise/run.h"
 #include "platform/sys/page_array.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,20 +23,6 @@ using sys::PageArray;
 namespace opt {
 
 namespace {
-
-// S(i, j, b) of the table for any two electrodes; 0 for one electrode.
-inline float pair_value(const Grid& grid, const float* table, int i, int j, int block) {
-    if (i == j) return 0.0f;
-    if (i > j) std::swap(i, j);
-    return table[pair_offset(i, j, grid.nelec, grid.nblocks) + std::size_t(block - 1)];
-}
-
-// S(C1,P1,b) - S(C2,P1,b) - S(C1,P2,b) + S(C2,P2,b) of the array at e.
-inline float pole_combination(const Grid& grid, const float* table, const std::int32_t* e,
-                              int block) {
-    return pair_value(grid, table, e[0], e[2], block) - pair_value(grid, table, e[1], e[2], block) -
-           pair_value(grid, table, e[0], e[3], block) + pair_value(grid, table, e[1], e[3], block);
-}
 
 int bar(double fraction) {
     return round_to_int(float(fraction * Statuswind.bar_width));
@@ -88,6 +75,9 @@ int from_builder(int result) {
     }
 }
 
+// Arrays a thread takes at a time in the loops over a set.
+constexpr int jacobian_piece = 8192;
+
 void no_memory() {
     model::show_message("Insufficient memory for the array optimisation.", "Message");
 }
@@ -115,8 +105,11 @@ int write_jacobian_file(const Grid& grid, const float* table, const std::int32_t
         no_memory();
         return resolution_no_memory;
     }
-    for (int k = 0; k < count; ++k)
-        factor[k] = array_factor(grid, arrays + 4 * std::size_t(k));
+    const int pieces = (count + jacobian_piece - 1) / jacobian_piece, workers = sys::pool_threads();
+    sys::run_in_parallel(pieces, workers, [&](int, int piece) {
+        for (int k = piece * jacobian_piece; k < std::min(count, (piece + 1) * jacobian_piece); ++k)
+            factor[std::size_t(k)] = array_factor(grid, arrays + 4 * std::size_t(k));
+    });
     sys::AtomicFile out(path);
     bool ok = out.opened();
     for (int b = 1; b <= grid.nblocks && ok; ++b) {
@@ -124,8 +117,14 @@ int write_jacobian_file(const Grid& grid, const float* table, const std::int32_t
         std::snprintf(text, sizeof text, "Jacobian model blocks %.1f%%",
                       100.0 * (b - 1) / grid.nblocks);
         update_status(text, bar(double(b - 1) / grid.nblocks));
-        for (int k = 0; k < count; ++k)
-            column[k] = factor[k] * pole_combination(grid, table, arrays + 4 * std::size_t(k), b);
+        if (user_aborted()) return resolution_stopped;
+        sys::run_in_parallel(pieces, workers, [&](int, int piece) {
+            const int end = std::min(count, (piece + 1) * jacobian_piece);
+            for (int k = piece * jacobian_piece; k < end; ++k)
+                column[std::size_t(k)] =
+                    factor[std::size_t(k)] *
+                    pole_combination(grid, table, arrays + 4 * std::size_t(k), b);
+        });
         ok = out.write(column.get(), sizeof(float) * std::size_t(count));
     }
     if (ok && out.commit()) return resolution_ok;
@@ -176,6 +175,7 @@ int set_resolution(Run& run, const std::int32_t* arrays, int count) {
     update_status("Creating matrices.", 0);
     result = from_builder(create_hessian_from_jacobian(s.work_files[3], n, count, s.work_files[5]));
     if (result != resolution_ok) return result;
+    if (user_aborted()) return resolution_stopped;
     update_status("Converting to matrix format.", 0);
     result = from_builder(update_hessian_file(s.work_files[5], s.work_files[6], n));
     if (result != resolution_ok) return result;

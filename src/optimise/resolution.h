@@ -2,14 +2,31 @@
 // through the Jacobian, Hessian and inverse work files of ModelResolution.
 #pragma once
 
+#include "optimise/grid.h"
+#include "optimise/pole_pole.h"
+
 #include <cstdint>
+#include <utility>
 
 class ModelResolution;
 
 namespace opt {
 
-struct Grid;
 struct Run;
+
+/// S(i, j, b) of the table for any two electrodes (either first); 0 for one electrode.
+inline float pair_value(const Grid& grid, const float* table, int i, int j, int block) {
+    if (i == j) return 0.0f;
+    if (i > j) std::swap(i, j);
+    return table[pair_offset(i, j, grid.nelec, grid.nblocks) + std::size_t(block - 1)];
+}
+
+/// S(C1,P1,b) - S(C2,P1,b) - S(C1,P2,b) + S(C2,P2,b) of the array at e (C1, C2, P1, P2).
+inline float pole_combination(const Grid& grid, const float* table, const std::int32_t* e,
+                              int block) {
+    return pair_value(grid, table, e[0], e[2], block) - pair_value(grid, table, e[1], e[2], block) -
+           pair_value(grid, table, e[0], e[3], block) + pair_value(grid, table, e[1], e[3], block);
+}
 
 /// 2 pi / g, g = 1/|C1P1| - 1/|C2P1| - 1/|C1P2| + 1/|C2P2| over the terms whose electrodes
 /// differ: the geometric factor of the array (C1, C2, P1, P2 at e[0..3]) in unit spacings.
@@ -21,8 +38,9 @@ float array_factor(const Grid& grid, const std::int32_t* e);
 void array_sensitivities(const Grid& grid, const float* table, const std::int32_t* e, float* out);
 
 /// Writes the Jacobian of `count` arrays to `path` in the layout the Hessian builder reads
-/// (block after block, the `count` sensitivities of each), with "Jacobian model blocks %.1f%%"
-/// in the status line. Returns 0, or 2 when the file cannot be written (none is left).
+/// (block after block, the `count` sensitivities of each, worked out on the thread pool), with
+/// "Jacobian model blocks %.1f%%" in the status line. Returns 0, resolution_stopped when the
+/// user pressed an abort key, or 2 when the file cannot be written (none is left either way).
 int write_jacobian_file(const Grid& grid, const float* table, const std::int32_t* arrays, int count,
                         const char* path);
 
@@ -41,8 +59,9 @@ int resolution_from_row_file(const char* row_path, const char* inverse_path, int
 /// The resolution of the chosen set of the run: its Jacobian in "gradmatrix.bin", H = J^T J in
 /// "hessmatrix.bin" and by rows in "hessmatrix_row.bin", then resolution_from_row_file. A
 /// failure of any stage ends the step with that stage's code (the Hessian builder's results
-/// as resolution_short, _cannot_open, _no_memory or _write_error); the run's H, C and R are
-/// then unchanged. On success sets Run::figure (set_figure).
+/// as resolution_short, _cannot_open, _no_memory or _write_error), an abort key seen during or
+/// after the Jacobian with resolution_stopped; the run's H, C and R are then unchanged. On
+/// success sets Run::figure (set_figure).
 int chosen_set_resolution(Run& run);
 /// The same for `count` arrays of `arrays`, into the run's H, C and R.
 int set_resolution(Run& run, const std::int32_t* arrays, int count);

@@ -235,22 +235,28 @@ int compare_r_goodness(Run& run, Evaluation how) {
 
 void mean_abs_sensitivity(const Run& run, const std::int32_t* arrays, int count, float* mean) {
     const int n = run.nblocks();
-    std::vector<double> sum(n, 0.0);
-    std::vector<float> s(n);
-    for (int k = 0; k < count; ++k) {
-        array_sensitivities(run.grid, run.table.get(), arrays + 4 * std::size_t(k), s.data());
-        for (int b = 0; b < n; ++b)
-            sum[b] += std::fabs(s[b]);
-    }
-    for (int b = 0; b < n; ++b)
-        mean[b] = float(sum[b] / (count > 0 ? count : 1));
+    // Blocks a thread takes at a time; each block sums over the arrays in their order.
+    const int span = 8, pieces = (n + span - 1) / span;
+    sys::run_in_parallel(pieces, sys::pool_threads(), [&](int, int piece) {
+        const int first = piece * span, last = std::min(n, first + span);
+        double sum[span] = {};
+        for (int k = 0; k < count; ++k) {
+            const std::int32_t* e = arrays + 4 * std::size_t(k);
+            const float factor = array_factor(run.grid, e);
+            for (int b = first; b < last; ++b)
+                sum[b - first] +=
+                    std::fabs(factor * pole_combination(run.grid, run.table.get(), e, b + 1));
+        }
+        for (int b = first; b < last; ++b)
+            mean[b] = float(sum[b - first] / (count > 0 ? count : 1));
+    });
 }
 
 int eth_bgs_goodness(Run& run) {
     const int n = run.nblocks(), count = run.candidates.count;
     const bool bgs_method = run.method == bgs;
     const bool original_eth = run.method == eth && run.settings.eth_type == 0;
-    std::vector<float> weight(n), normaliser(n), s(n);
+    std::vector<float> weight(n), normaliser(n);
     if (original_eth)
         std::copy(run.comprehensive_mean.get(), run.comprehensive_mean.get() + n,
                   normaliser.begin());
@@ -264,17 +270,30 @@ int eth_bgs_goodness(Run& run) {
         normaliser[b] = 1.0f / normaliser[b];
     }
     if (!run.goodness.allocate(std::size_t(count))) return no_memory();
-    for (int k = 0; k < count; ++k) {
-        if (count > 32768 && k % 8192 == 0) iteration_progress(run, 100.0 * k / count);
-        array_sensitivities(run.grid, run.table.get(), candidate(run, k), s.data());
-        double sum = 0.0;
-        for (int b = 0; b < n; ++b) {
-            const double v = double(s[b]) * normaliser[b];
-            sum += (bgs_method ? v * v : std::fabs(v)) * weight[b];
-        }
-        run.goodness[k] = float(sum / n);
-    }
-    return 0;
+    const int piece = 8192, steps = (count + piece - 1) / piece;
+    const int workers = std::max(1, std::min(sys::pool_threads(), steps));
+    std::vector<std::vector<float>> rows(static_cast<std::size_t>(workers), std::vector<float>(n));
+    const sys::StepsOutcome outcome = sys::run_steps(
+        steps, workers,
+        [&](int w, int step, const std::atomic<bool>& stop) {
+            float* s = rows[std::size_t(w)].data();
+            for (int k = step * piece; k < std::min(count, (step + 1) * piece); ++k) {
+                if (stop.load()) return sys::step_stopped;
+                array_sensitivities(run.grid, run.table.get(), candidate(run, k), s);
+                double sum = 0.0;
+                for (int b = 0; b < n; ++b) {
+                    const double v = double(s[b]) * normaliser[b];
+                    sum += (bgs_method ? v * v : std::fabs(v)) * weight[b];
+                }
+                run.goodness[k] = float(sum / n);
+            }
+            return sys::step_done;
+        },
+        user_aborted,
+        [&](int done) {
+            if (count > 32768) iteration_progress(run, 100.0 * done * piece / count);
+        });
+    return outcome.aborted ? resolution_stopped : 0;
 }
 
 double similarity(const float* s, const float* t, int n) {

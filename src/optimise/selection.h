@@ -30,10 +30,12 @@ int compare_r_goodness(Run& run, Evaluation how);
 /// ETH (w(b) = 1 - R/Rc) and BGS (w(b) = sqrt(1 - R/Rc), 0 where R reaches Rc) by the run's
 /// method, with N(b) = 1 / A(b), A(b) the mean |s(b)| over the chosen set, or over the
 /// comprehensive set for the original ETH method: G = (1/B) sum of |s(b)| N(b) w(b) (ETH) or of
-/// (s(b) N(b))^2 w(b) (BGS). Returns 0 or resolution_no_memory.
+/// (s(b) N(b))^2 w(b) (BGS). The candidates are shared among the threads of the pool; an abort
+/// key stops them (resolution_stopped). Returns 0, resolution_stopped or resolution_no_memory.
 int eth_bgs_goodness(Run& run);
 
-/// Mean |sensitivity| of each block over `count` arrays, into `mean` (B floats).
+/// Mean |sensitivity| of each block over `count` arrays, into `mean` (B floats); the blocks are
+/// shared among the threads of the pool, each summing over the arrays in order.
 void mean_abs_sensitivity(const Run& run, const std::int32_t* arrays, int count, float* mean);
 
 /// |s . t| / (|s| |t|) over n blocks: 1 for parallel vectors, 0 for orthogonal ones.

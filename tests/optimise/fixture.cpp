@@ -14,7 +14,7 @@
 
 namespace opt_test {
 
-bool WatchingBackend::next_event(ui::Event&) {
+bool WatchingBackend::next_event(ui::Event& event) {
     if (!done && !at.empty() && std::string(Statuswind.text).rfind(at, 0) == 0) {
         done = true;
         if (then)
@@ -22,7 +22,11 @@ bool WatchingBackend::next_event(ui::Event&) {
         else
             Nextwind.next_flag = 1;
     }
-    return false;
+    if (key == 0) return false;
+    event.kind = ui::EventKind::key;
+    event.id = key;
+    key = 0;
+    return true;
 }
 
 Workspace::Workspace(int electrodes) : dir("vd_optimise") {

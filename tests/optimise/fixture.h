@@ -16,10 +16,12 @@ namespace opt_test {
 
 /// Records boxes and beeps; the first time the status text begins with `at`, does `then` (by
 /// default a click on "Next": NextWind::next_flag set), as a user watching the progress would.
+/// A `key` set meanwhile is typed once, at once.
 struct WatchingBackend : test_support::RecordingBackend {
     std::string at;
     std::function<void()> then;
     bool done = false;
+    int key = 0;
     bool next_event(ui::Event& event) override;
 };
 

@@ -58,6 +58,13 @@ struct OptimiseRun : ::testing::Test {
     std::string last_box() {
         return space.backend.boxes.empty() ? "" : space.backend.boxes.back().line();
     }
+    // The work files that are still there.
+    std::string work_files_left() const {
+        std::string left;
+        for (const char* path : s.work_files)
+            if (sys::file_exists(path)) left += std::string(path) + " ";
+        return left;
+    }
 };
 
 TEST_F(OptimiseRun, BgsOnTenElectrodes) {
@@ -97,6 +104,7 @@ TEST_F(OptimiseRun, BgsOnTenElectrodes) {
     EXPECT_NE(last_box().find("Results saved in the files\nmodel_res_bgs_10.txt\n"
                               "model_res_bgs_10_mod.txt\n"),
               std::string::npos);
+    EXPECT_EQ(work_files_left(), "");
 
     // A second run writes the same files but for the times.
     const std::string first = without_times(text);
@@ -176,6 +184,84 @@ TEST_F(OptimiseRun, AFailedIterationEndsTheRunWithTheIterationsDone) {
     EXPECT_EQ(text.find("Iteration 2, Number in optimum arrays"), std::string::npos);
     EXPECT_NE(read_file(space.dir.file("model_res_bgs_10_mod.txt")).find("\n28\n"),
               std::string::npos);
+}
+
+// Work files or work arrays that would not fit: the run says what it needs and what is free, of
+// both, and writes no work file.
+TEST_F(OptimiseRun, AWorkSpaceThatDoesNotFitIsRefusedBeforeAnythingIsWritten) {
+    struct Case {
+        const char* name;
+        long long disk, memory; // free bytes forced, -1 none
+    } cases[] = {{"disk", 100000, -1}, {"memory", -1, 65536}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        space.backend.boxes.clear();
+        sys::set_free_disk_override(c.disk);
+        if (c.memory >= 0) sys::set_page_budget(sys::page_bytes_in_use() + c.memory);
+        optimise_arrays(s);
+        sys::set_page_budget(-1);
+        sys::set_free_disk_override(-1);
+        ASSERT_EQ(space.backend.boxes.size(), 1u);
+        const std::string box = last_box(), folder = space.dir.folder();
+        const std::string head =
+            "Message: The array optimisation needs %lf MB of disk space for its work files in\n" +
+            folder +
+            "\nand %lf MB of memory.\nThere are %lf MB of disk space and %lf MB of memory "
+            "free.\nFewer electrodes or a smaller maximum 'n' factor need less.";
+        double disk = 0, memory = 0, free_disk = 0, free_memory = 0;
+        ASSERT_EQ(std::sscanf(box.c_str(), head.c_str(), &disk, &memory, &free_disk, &free_memory),
+                  4)
+            << box;
+        if (c.disk >= 0) {
+            EXPECT_GT(disk, free_disk) << box;
+        } else {
+            EXPECT_GT(memory, free_memory) << box;
+        }
+        EXPECT_EQ(work_files_left(), "");
+        EXPECT_EQ(report(), "BGS method used\nNumber of model layers is 4.\nNumber of model blocks "
+                            "is 36.\n");
+        EXPECT_EQ(s.narrays, 0);
+    }
+}
+
+// An abort key ends the run at once: in the iterations as a click on "Next" would after the
+// iteration under way (which is dropped), before them with a box that says so. No work file is
+// left either way.
+TEST_F(OptimiseRun, AnAbortKeyStopsTheRun) {
+    struct Case {
+        const char* at;
+        int method;
+        bool in_iterations;
+    } cases[] = {{"Iteration 2 ", 0, true},
+                 {"Iteration 2 ", 2, true},
+                 {"Calculating Jacobian values", 2, false},
+                 {"Jacobian model blocks", 2, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.at);
+        space.backend.boxes.clear();
+        space.backend.done = false;
+        space.backend.at = c.at;
+        space.backend.then = [&] { space.backend.key = 'q'; };
+        s.opt_param_2 = c.method;
+        sys::delete_file(space.dir.file(s.output_name));
+        const std::string config =
+            c.method == 0 ? "model_res_cpr_10_mod.txt" : "model_res_bgs_10_mod.txt";
+        sys::delete_file(space.dir.file(config));
+        optimise_arrays(s);
+        ASSERT_EQ(space.backend.boxes.size(), 1u);
+        EXPECT_EQ(work_files_left(), "");
+        if (c.in_iterations) {
+            EXPECT_EQ(ReportFigures(report()).figures.size(), 1u);
+            EXPECT_NE(last_box().find("Number of iterations 1.\n"), std::string::npos)
+                << last_box();
+            EXPECT_TRUE(sys::file_exists(space.dir.file(config)));
+        } else {
+            EXPECT_EQ(last_box(), "Message: The array optimisation was stopped by the user.\nNo "
+                                  "optimised set was selected.");
+            EXPECT_FALSE(sys::file_exists(space.dir.file(config)));
+            EXPECT_EQ(s.narrays, 0);
+        }
+    }
 }
 
 TEST_F(OptimiseRun, AFolderThatTakesNoFileGetsTheMessageAndNoFiles) {

@@ -1,12 +1,14 @@
 // Files, whole-file reads, the program folder and the current directory.
 #include "platform/sys/sys.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace sys {
@@ -40,6 +42,22 @@ bool delete_file(const std::string& path) {
 
 bool rename_file(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+std::atomic<long long> free_disk_override{-1};
+} // namespace
+
+long long free_disk_bytes(const std::string& folder) {
+    const long long forced = free_disk_override.load();
+    if (forced >= 0) return forced;
+    struct statvfs info;
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &info) != 0) return -1;
+    return static_cast<long long>(info.f_bavail) * static_cast<long long>(info.f_frsize);
+}
+
+void set_free_disk_override(long long bytes) {
+    free_disk_override.store(bytes < 0 ? -1 : bytes);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Zero-filled page memory with a size record per block, the test budget and peak tracking.
 #include "platform/sys/sys.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 
@@ -70,6 +71,22 @@ long long page_bytes_in_use() {
 long long page_bytes_peak() {
     std::lock_guard<std::mutex> lock(ledger().mutex);
     return ledger().peak;
+}
+
+long long free_memory_bytes() {
+    long long available = -1;
+    if (std::FILE* info = std::fopen("/proc/meminfo", "r")) {
+        char line[256];
+        long long kib = 0;
+        while (std::fgets(line, sizeof line, info))
+            if (std::sscanf(line, "MemAvailable: %lld kB", &kib) == 1) available = kib * 1024;
+        std::fclose(info);
+    }
+    if (available < 0) available = static_cast<long long>(physical_memory_bytes());
+    std::lock_guard<std::mutex> lock(ledger().mutex);
+    const PageLedger& l = ledger();
+    if (l.budget >= 0 && l.budget - l.in_use < available) available = l.budget - l.in_use;
+    return available > 0 ? available : 0;
 }
 
 void reset_page_peak() {

@@ -39,6 +39,10 @@ long long file_size(const std::string& path);
 /// Deletes a file; false when it did not exist or could not be removed.
 bool delete_file(const std::string& path);
 bool rename_file(const std::string& from, const std::string& to);
+/// Bytes that files may still take on the file system of `folder`, -1 when it cannot be told.
+long long free_disk_bytes(const std::string& folder);
+/// Test hook: free_disk_bytes reports `bytes` for every folder; a negative value removes it.
+void set_free_disk_override(long long bytes);
 
 // ---- Saving files ------------------------------------------------------------------------
 
@@ -119,6 +123,9 @@ void set_page_budget(long long bytes);
 long long page_bytes_in_use();
 long long page_bytes_peak();
 void reset_page_peak();
+/// Bytes page_alloc may still give: the memory the system has available now (its physical
+/// memory when it does not tell), or what the test budget leaves when that is less.
+long long free_memory_bytes();
 
 // ---- Settings file (private-profile strings) ----------------------------------------------
 
