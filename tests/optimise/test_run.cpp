@@ -137,17 +137,18 @@ TEST_F(OptimiseRun, NextEndsOnlyTheBgsPhaseOfTheCombinedMethod) {
 // Every method and its variants: the resolution ratio never falls, and R stays in [0, 1).
 TEST_F(OptimiseRun, EveryMethodRaisesTheResolution) {
     struct Case {
-        int method, eth_type, use_sse2, keep_symmetry;
+        int method, eth_type, use_sse2, keep_symmetry, variant;
         const char* report;
     } cases[] = {
-        {0, 1, 0, 0, "model_res_cpr_10.txt"}, {0, 1, 1, 1, "model_res_cpr_10.txt"},
-        {1, 0, 0, 0, "model_res_eth_10.txt"}, {1, 1, 0, 0, "model_res_eth_mdf_10.txt"},
-        {2, 1, 0, 1, "model_res_bgs_10.txt"}, {3, 1, 1, 0, "model_res_bgs_cpr_10.txt"},
+        {0, 1, 0, 0, 0, "model_res_cpr_10.txt"},     {0, 1, 1, 1, 0, "model_res_cpr_10.txt"},
+        {0, 1, 0, 0, 1, "model_res_cpr_trc_10.txt"}, {1, 0, 0, 0, 0, "model_res_eth_10.txt"},
+        {1, 1, 0, 0, 0, "model_res_eth_mdf_10.txt"}, {2, 1, 0, 1, 1, "model_res_bgs_10.txt"},
+        {3, 1, 1, 0, 0, "model_res_bgs_cpr_10.txt"},
     };
     s.opt_max_iterations = 3;
     for (const Case& c : cases) {
         s.opt_param_2 = c.method, s.eth_type = c.eth_type, s.use_sse2 = c.use_sse2;
-        s.keep_symmetry = c.keep_symmetry;
+        s.keep_symmetry = c.keep_symmetry, s.compare_r_variant = c.variant;
         optimise_arrays(s);
         EXPECT_STREQ(s.output_name, c.report);
         const ReportFigures figures(report());
