@@ -6,40 +6,21 @@
 #include "matrix/band_lanes.h"
 
 #include "matrix/complex_root.h"
+#include "matrix/simd.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <vector>
 
-// Vectors wider than the compiled-for processor pass through memory between functions that are
-// not inlined; the kernels here inline every helper.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
-#define VELDARIN_KERNEL __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define VELDARIN_KERNEL
-#endif
-#define VELDARIN_INLINE inline __attribute__((always_inline))
-
 namespace {
 
+using mx::simd::load;
+using mx::simd::store;
+using mx::simd::Vec;
+using mx::simd::width;
+
 constexpr int G = mx::band_lane_group;
-
-// 64 bytes of T.
-template <class T> struct VectorOf { typedef T type __attribute__((vector_size(64))); };
-template <class T> using Vec = typename VectorOf<T>::type;
-template <class T> constexpr int width = int(64 / sizeof(T));
-
-template <class T> VELDARIN_INLINE Vec<T> load(const T* p) {
-    Vec<T> v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-template <class T> VELDARIN_INLINE void store(T* p, const Vec<T>& v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 // v -= t·a at one place (complex, without conjugation).
 template <class T> VELDARIN_INLINE void subtract_product(T& vr, T& vi, T tr, T ti, T ar, T ai) {

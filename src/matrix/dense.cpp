@@ -3,6 +3,7 @@
 #include "matrix/dense.h"
 
 #include "matrix/packed.h"
+#include "matrix/simd.h"
 #include "platform/sys/thread_pool.h"
 
 #include <algorithm>
@@ -13,29 +14,10 @@ namespace {
 
 using sys::PageArray;
 
-// Eight doubles: one AVX-512 register, two AVX2 or four SSE2 registers.
-typedef double Vec __attribute__((vector_size(64)));
-constexpr int vec_width = 8;
-
-// The helpers are inlined into each kernel, so that they take the kernel's target; no vector
-// crosses a function boundary by value.
-#define DENSE_INLINE inline __attribute__((always_inline))
-
-// Unaligned transfers.
-DENSE_INLINE void load(Vec& v, const double* p) {
-    std::memcpy(&v, p, sizeof v);
-}
-DENSE_INLINE void store(double* p, const Vec& v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// The kernels are compiled for each of these targets; the loader binds the best one the
-// processor offers. Elsewhere they are compiled once, for the baseline.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define DENSE_TARGETS __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define DENSE_TARGETS
-#endif
+using Vec = mx::simd::Vec<double>;
+using mx::simd::load;
+using mx::simd::store;
+constexpr int vec_width = mx::simd::width<double>;
 
 std::size_t round_up(std::size_t value, std::size_t step) {
     return (value + step - 1) / step * step;
@@ -47,18 +29,16 @@ std::size_t round_up(std::size_t value, std::size_t step) {
 // one addition per term, as the plain loops do. c has rows ldc apart, u and v rows su and sv.
 constexpr int tile_rows = 8, tile_columns = 16;
 
-DENSE_INLINE void rank_tile(double* c, std::size_t ldc, const double* u, std::size_t su,
-                            const double* v, std::size_t sv, int depth) {
+VELDARIN_INLINE void rank_tile(double* c, std::size_t ldc, const double* u, std::size_t su,
+                               const double* v, std::size_t sv, int depth) {
     Vec acc[tile_rows][2];
 #pragma GCC unroll 8
     for (int i = 0; i < tile_rows; ++i) {
-        load(acc[i][0], c + i * ldc);
-        load(acc[i][1], c + i * ldc + vec_width);
+        acc[i][0] = load(c + i * ldc);
+        acc[i][1] = load(c + i * ldc + vec_width);
     }
     for (int k = 0; k < depth; ++k) {
-        Vec v0, v1;
-        load(v0, v + k * sv);
-        load(v1, v + k * sv + vec_width);
+        const Vec v0 = load(v + k * sv), v1 = load(v + k * sv + vec_width);
         const double* uk = u + k * su;
 #pragma GCC unroll 8
         for (int i = 0; i < tile_rows; ++i) {
@@ -92,7 +72,7 @@ void pack_panel(const float* rows, std::size_t stride, int n, int panel, int dep
 
 // The tiles of column panel q: rows 0 .. 16(q+1) - 1 of H in blocks of 8 (the lower part of the
 // diagonal tiles is computed too and never read).
-DENSE_TARGETS void gram_column(const double* pack, int depth, int q, double* h, std::size_t ld) {
+VELDARIN_KERNEL void gram_column(const double* pack, int depth, int q, double* h, std::size_t ld) {
     const std::size_t panel = std::size_t(gram_depth) * tile_columns;
     const double* v = pack + std::size_t(q) * panel;
     for (int p0 = 0; p0 < (q + 1) * tile_columns; p0 += tile_rows) {
@@ -146,8 +126,8 @@ void move_panel(const Panels& s, int p0, int p1, bool to_panel) {
 
 // Row a of the panel at pivot p: w(l) += t(l) x(a) where l is the later of the two in the
 // rotating order, t(a) x(l) where a is; the entry (a, p) is set afterwards.
-DENSE_TARGETS void update_panel_row(double* w, const double* t, const double* x, int a, int p,
-                                    std::size_t ld) {
+VELDARIN_KERNEL void update_panel_row(double* w, const double* t, const double* x, int a, int p,
+                                      std::size_t ld) {
     const double ta = t[a], xa = x[a];
     // Entries l in [lo, hi) take t(a) x(l) when a > p, t(l) x(a) when a < p; the others the other.
     const int lo = a > p ? p + 1 : a + 1, hi = a > p ? a + 1 : p;
@@ -157,10 +137,8 @@ DENSE_TARGETS void update_panel_row(double* w, const double* t, const double* x,
         const bool all_inside = first >= lo && last <= hi;
         const bool all_outside = last <= lo || first >= hi;
         if (all_inside || all_outside) {
-            Vec wl, tl, xl;
-            load(wl, w + l0);
-            load(tl, t + l0);
-            load(xl, x + l0);
+            Vec wl = load(w + l0);
+            const Vec tl = load(t + l0), xl = load(x + l0);
             if (all_inside == inside_a)
                 wl += ta * xl;
             else
@@ -203,7 +181,7 @@ int panel_passes(const Panels& s, int p0, int p1) {
 // The entries of the rows a0 .. a0+7 (outside the panel) that lie in columns outside it: a tile
 // of rows and columns on the same side of the panel takes t(row) x(column), one across it
 // t(column) x(row).
-DENSE_TARGETS void trailing_rows(const Panels& s, int a0, int p0, int p1) {
+VELDARIN_KERNEL void trailing_rows(const Panels& s, int a0, int p0, int p1) {
     const int depth = p1 - p0;
     for (int b0 = 0; b0 <= a0 + tile_rows - 1; b0 += tile_columns) {
         if (b0 >= p0 && b0 < p1) continue;
@@ -232,14 +210,13 @@ constexpr int lanes = mx::RankOneDiagonals::lanes;
 static_assert(lanes == 2 * vec_width, "two vectors of lanes");
 
 // y = C s for the rows j0 .. j0+7, over the full copy of C (rows ld apart).
-DENSE_TARGETS void lanes_times_matrix(const double* full, std::size_t ld, int n, const double* s,
-                                      double* y) {
+VELDARIN_KERNEL void lanes_times_matrix(const double* full, std::size_t ld, int n, const double* s,
+                                        double* y) {
     for (int j0 = 0; j0 < n; j0 += tile_rows) {
         Vec acc[tile_rows][2] = {};
         for (int k = 0; k < n; ++k) {
-            Vec s0, s1;
-            load(s0, s + std::size_t(k) * lanes);
-            load(s1, s + std::size_t(k) * lanes + vec_width);
+            const Vec s0 = load(s + std::size_t(k) * lanes),
+                      s1 = load(s + std::size_t(k) * lanes + vec_width);
             const double* c = full + std::size_t(k) * ld + std::size_t(j0);
 #pragma GCC unroll 8
             for (int r = 0; r < tile_rows; ++r) {
@@ -260,15 +237,15 @@ struct LaneRow {
     const double *c, *h;
 };
 
-DENSE_INLINE void product(const LaneRow& r, int k, const Vec* yk, const Vec* sk, Vec* out) {
+VELDARIN_INLINE void product(const LaneRow& r, int k, const Vec* yk, const Vec* sk, Vec* out) {
     for (int v = 0; v < 2; ++v)
         out[v] = (r.c[k] - yk[v] * r.yc[v]) * (r.h[k] + r.s[v] * sk[v]);
 }
 
 // The diagonal of C' H' per lane: row i's products in column order go to its own sum and, for
 // k < i, to the sum of k, which row k started with its own total; rows two at a time.
-DENSE_TARGETS void lanes_diagonal(const double* c, const double* h, int n, const double* s,
-                                  const double* y, const Vec* scale, double* sums) {
+VELDARIN_KERNEL void lanes_diagonal(const double* c, const double* h, int n, const double* s,
+                                    const double* y, const Vec* scale, double* sums) {
     for (int i0 = 0; i0 < n; i0 += 2) {
         const int rows = std::min(2, n - i0);
         LaneRow row[2];
@@ -276,9 +253,8 @@ DENSE_TARGETS void lanes_diagonal(const double* c, const double* h, int n, const
             const std::size_t i = std::size_t(i0 + r), start = i * (i + 1) / 2;
             row[r].c = c + start, row[r].h = h + start;
             for (int v = 0; v < 2; ++v) {
-                Vec yi;
-                load(yi, y + i * lanes + std::size_t(v) * vec_width);
-                load(row[r].s[v], s + i * lanes + std::size_t(v) * vec_width);
+                const Vec yi = load(y + i * lanes + std::size_t(v) * vec_width);
+                row[r].s[v] = load(s + i * lanes + std::size_t(v) * vec_width);
                 row[r].yc[v] = scale[v] * yi;
                 row[r].sum[v] = Vec{};
             }
@@ -286,9 +262,9 @@ DENSE_TARGETS void lanes_diagonal(const double* c, const double* h, int n, const
         for (int k = 0; k < i0; ++k) {
             Vec yk[2], sk[2], total[2], p[2];
             for (int v = 0; v < 2; ++v) {
-                load(yk[v], y + std::size_t(k) * lanes + std::size_t(v) * vec_width);
-                load(sk[v], s + std::size_t(k) * lanes + std::size_t(v) * vec_width);
-                load(total[v], sums + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+                yk[v] = load(y + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+                sk[v] = load(s + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+                total[v] = load(sums + std::size_t(k) * lanes + std::size_t(v) * vec_width);
             }
             for (int r = 0; r < rows; ++r) {
                 product(row[r], k, yk, sk, p);
@@ -305,15 +281,14 @@ DENSE_TARGETS void lanes_diagonal(const double* c, const double* h, int n, const
             for (int k = i0; k <= i; ++k) {
                 Vec yk[2], sk[2], p[2];
                 for (int v = 0; v < 2; ++v) {
-                    load(yk[v], y + std::size_t(k) * lanes + std::size_t(v) * vec_width);
-                    load(sk[v], s + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+                    yk[v] = load(y + std::size_t(k) * lanes + std::size_t(v) * vec_width);
+                    sk[v] = load(s + std::size_t(k) * lanes + std::size_t(v) * vec_width);
                 }
                 product(row[r], k, yk, sk, p);
                 for (int v = 0; v < 2; ++v) {
                     row[r].sum[v] += p[v];
                     double* total = sums + std::size_t(k) * lanes + std::size_t(v) * vec_width;
-                    Vec held;
-                    load(held, total);
+                    const Vec held = load(total);
                     // Row i's own total starts the sum of i from zero.
                     store(total, k < i ? held + p[v] : Vec{} + row[r].sum[v]);
                 }
@@ -418,9 +393,7 @@ void RankOneDiagonals::evaluate(const float* const* rows, int count, float* out,
     double scale[lanes];
     for (int l = 0; l < lanes; ++l)
         scale[l] = 1.0 / (1.0 + dot[l]);
-    Vec factor[2];
-    load(factor[0], scale);
-    load(factor[1], scale + vec_width);
+    const Vec factor[2] = {load(scale), load(scale + vec_width)};
     lanes_diagonal(c_, h_, n, s, work.y.get(), factor, work.sums.get());
     for (int l = 0; l < count; ++l)
         for (int b = 0; b < n; ++b)

@@ -1,0 +1,41 @@
+// Vectors of 64 bytes for the kernels written for the processor's vector units, and the
+// attribute that builds such a kernel for AVX-512, for AVX2 and for the baseline, the best one
+// the processor offers being bound when the program starts.
+//
+// A kernel (VELDARIN_KERNEL) inlines every helper (VELDARIN_INLINE), so that the helpers take
+// its target. Vectors wider than the baseline's pass through memory between functions that are
+// not inlined, which GCC warns of (-Wpsabi): that warning is off where this header is included.
+// Without GCC on x86-64, and under the thread sanitizer, each kernel is built once, for the
+// baseline.
+#pragma once
+
+#include <cstring>
+
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
+#define VELDARIN_KERNEL __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define VELDARIN_KERNEL
+#endif
+#define VELDARIN_INLINE inline __attribute__((always_inline))
+
+namespace mx::simd {
+
+/// 64 bytes of T: one AVX-512 register, two AVX2 or four SSE2 registers.
+template <class T> struct VectorOf { typedef T type __attribute__((vector_size(64))); };
+template <class T> using Vec = typename VectorOf<T>::type;
+/// Values of T in a Vec.
+template <class T> constexpr int width = int(64 / sizeof(T));
+
+/// Unaligned transfers of a whole vector.
+template <class T> VELDARIN_INLINE Vec<T> load(const T* p) {
+    Vec<T> v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+template <class T> VELDARIN_INLINE void store(T* p, const Vec<T>& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+} // namespace mx::simd
