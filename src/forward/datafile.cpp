@@ -160,13 +160,13 @@ void DataFileText::header() {
     appendf(out_, "%d\n", written);
     if (written == 8 || written == 10) append_values(out_, "%7.2f\n", {s_.electrode_offset});
     if ((code_ == 6 || code_ == 4) && s_.remote_electrodes > 0) {
-        appendf(out_,
-                "Remote electrodes included\nC2 remote electrode X, Y and Z location\n"
-                "%.3f,%.3f,0.0\n",
-                a_ * s_.c2_remote_x, a_ * s_.c2_remote_y);
+        append_values(out_,
+                      "Remote electrodes included\nC2 remote electrode X, Y and Z location\n"
+                      "%.3f,%.3f,0.0\n",
+                      {a_ * s_.c2_remote_x, a_ * s_.c2_remote_y}, true);
         if (code_ == 4)
-            appendf(out_, "P2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
-                    a_ * s_.p2_remote_x, a_ * s_.p2_remote_y);
+            append_values(out_, "P2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
+                          {a_ * s_.p2_remote_x, a_ * s_.p2_remote_y}, true);
         out_ += "Approximate Geometric factor used\n";
     }
     if (code_ == 15)
@@ -191,7 +191,7 @@ void DataFileText::ip_block() {
                                             : "2\nInphase and outphase components used\n";
     appendf(out_, "Number of frequencies\n%d\nFrequency values\n", s_.nfreq);
     for (int j = 0; j < s_.nfreq; ++j)
-        appendf(out_, "%.4f\n", s_.frequencies[j]);
+        append_values(out_, "%.4f\n", {s_.frequencies[j]}, true);
 }
 
 // Two deviates per datum (resistivity, IP) and two per frequency pair: every noisy value has
@@ -330,9 +330,9 @@ void DataFileText::general_columns(std::string& out, const GeneralPositions& p) 
 void DataFileText::value_columns(std::string& out, const WrittenDatum& w,
                                  const ValueFormats& f) const {
     if (spectral_) {
-        appendf(out, "%13.8f", w.rho);
+        append_values(out, "%13.8f", {w.rho}, true);
         for (std::size_t j = 0; j + 1 < w.pairs.size(); j += 2)
-            appendf(out, " %13.8f %13.8f", w.pairs[j], w.pairs[j + 1]);
+            append_values(out, " %13.8f %13.8f", {w.pairs[j], w.pairs[j + 1]}, true);
         return;
     }
     plain_value_columns(out, w, f);
@@ -477,13 +477,15 @@ void DataFileText::water_block() {
 
 void DataFileText::noise_report() {
     if (!voltage_ || !(mean_log_deviation_ > 0.0)) return;
-    appendf(out_,
-            "\nMinimum and maximum potential values are %.3f and %.3f mV\nNoise amplitude added "
-            "%.3f mV\n",
-            1000.0 * s_.min_potential / a_, 1000.0 * s_.max_potential / a_,
-            1000.0 * s_.noise_amplitude / a_);
-    appendf(out_, "\nAverage noise level added %.2f%%\n", mean_log_deviation_ * 100.0);
-    appendf(out_, "Average apparent I.P. error %.2f\n", mean_ip_error_);
+    append_values(out_,
+                  "\nMinimum and maximum potential values are %.3f and %.3f mV\nNoise amplitude "
+                  "added %.3f mV\n",
+                  {1000.0 * s_.min_potential / a_, 1000.0 * s_.max_potential / a_,
+                   1000.0 * s_.noise_amplitude / a_},
+                  true);
+    append_values(out_, "\nAverage noise level added %.2f%%\n", {mean_log_deviation_ * 100.0},
+                  true);
+    append_values(out_, "Average apparent I.P. error %.2f\n", {mean_ip_error_}, true);
     out_ += "\n";
 }
 
@@ -573,14 +575,17 @@ void DataFileText::additional_row(std::string& out, float x, int b, float n, flo
 
 void DataFileText::remote_section() {
     const double* remote = r_.potentials.fe_vector_a;
-    appendf(out_, "\n\nC2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
-            a_ * s_.c2_remote_x, a_ * s_.c2_remote_y);
-    for (int e = 1; e <= nelec_; ++e)
-        appendf(out_, "%3d  %12.7f\n", e, remote ? remote[e - 1] : 0.0);
-    appendf(out_, "\nP2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n", a_ * s_.p2_remote_x,
-            a_ * s_.p2_remote_y);
-    for (int e = 1; e <= nelec_; ++e)
-        appendf(out_, "%3d  %12.7f\n", e, remote ? remote[nelec_ + e - 1] : 0.0);
+    const float x[2] = {s_.c2_remote_x, s_.p2_remote_x}, y[2] = {s_.c2_remote_y, s_.p2_remote_y};
+    for (int k = 0; k < 2; ++k) {
+        append_values(out_,
+                      k == 0 ? "\n\nC2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n"
+                             : "\nP2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
+                      {a_ * x[k], a_ * y[k]}, true);
+        for (int e = 1; e <= nelec_; ++e) {
+            appendf(out_, "%3d  ", e);
+            append_values(out_, "%12.7f\n", {remote ? remote[k * nelec_ + e - 1] : 0.0}, true);
+        }
+    }
 }
 
 // The same data once more in the general-array layout, with the values written above: a copy
@@ -654,19 +659,24 @@ bool save_text_file(const char* path, const std::string& text) {
 }
 
 void append_water_layers(std::string& out, const ModelSettings& s, float a, bool ip_column) {
-    const char* ip = ip_column ? ",0.0" : "";
     const float xl = a * s.water_x1, xr = a * s.water_x2;
     const int layers = s.nwater_layers;
     if (layers <= 1) {
-        appendf(out, "%8.3f%s,%8.3f,%8.3f,0.0\n", s.water_resistivity[0], ip, xl, xr);
+        append_values(out, ip_column ? "%8.3f,0.0,%8.3f,%8.3f,0.0\n" : "%8.3f,%8.3f,%8.3f,0.0\n",
+                      {s.water_resistivity[0], xl, xr}, true);
         return;
     }
     appendf(out, "Number of water layers\n%d\n", layers);
-    appendf(out, "Layer 1 parameters\n%8.3f%s,%8.3f,%8.3f,0.000\n", s.water_resistivity[0], ip, xl,
-            xr);
-    for (int k = 2; k <= layers; ++k)
-        appendf(out, "Layer %d parameters\n%8.3f%s,%8.3f,%8.3f,%8.3f\n", k,
-                s.water_resistivity[k - 1], ip, xl, xr, a * s.water_thickness[k - 2]);
+    append_values(out,
+                  ip_column ? "Layer 1 parameters\n%8.3f,0.0,%8.3f,%8.3f,0.000\n"
+                            : "Layer 1 parameters\n%8.3f,%8.3f,%8.3f,0.000\n",
+                  {s.water_resistivity[0], xl, xr}, true);
+    for (int k = 2; k <= layers; ++k) {
+        appendf(out, "Layer %d parameters\n", k);
+        append_values(out,
+                      ip_column ? "%8.3f,0.0,%8.3f,%8.3f,%8.3f\n" : "%8.3f,%8.3f,%8.3f,%8.3f\n",
+                      {s.water_resistivity[k - 1], xl, xr, a * s.water_thickness[k - 2]}, true);
+    }
 }
 
 } // namespace forward

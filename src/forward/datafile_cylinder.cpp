@@ -89,7 +89,7 @@ std::string CylinderDataText::build() {
 void CylinderDataText::header() {
     if (out_.empty()) appendf(out_, "%s\n%7.2f\n", s_.model_title ? s_.model_title : "", 1.0);
     appendf(out_, "%d\n", written_code_);
-    if (written_code_ == 8) appendf(out_, "%7.2f\n", s_.electrode_offset);
+    if (written_code_ == 8) append_values(out_, "%7.2f\n", {s_.electrode_offset}, true);
     appendf(out_, "%d\n1\n", ndata_);
     ip_block();
 }
@@ -104,12 +104,13 @@ void CylinderDataText::ip_block() {
                                                 : "2\nInphase and outphase components used\n";
         appendf(out_, "Number of frequencies\n%d\nFrequency values\n", nfreq_);
         for (int j = 0; j < nfreq_; ++j)
-            appendf(out_, "%.4f\n", s_.frequencies[j]);
+            append_values(out_, "%.4f\n", {s_.frequencies[j]}, true);
     }
 }
 
 void CylinderDataText::cylinder_lines() {
-    appendf(out_, "Cylinder radius\n%.4f\nNumber of electrodes\n%d\n", s_.cylinder_radius, nelec_);
+    append_values(out_, "Cylinder radius\n%.4f\n", {s_.cylinder_radius}, true);
+    appendf(out_, "Number of electrodes\n%d\n", nelec_);
 }
 
 // Datum position and spacing in electrode numbers from the first electrode.
@@ -124,8 +125,8 @@ std::string CylinderDataText::value_columns(int d) const {
     std::string text;
     const std::size_t k = std::size_t(d) * (2 + 2 * std::size_t(nfreq_));
     auto noisy = [&](float v, std::size_t i) { return v * (1.0f + level_ * g_[i]); };
-    appendf(text, "%13.8f", noisy(s_.app_resistivity[d], k));
-    if (has_ip_ && nfreq_ == 0) appendf(text, " %13.8f", noisy(s_.app_ip[d], k + 1));
+    append_values(text, "%13.8f", {noisy(s_.app_resistivity[d], k)}, true);
+    if (has_ip_ && nfreq_ == 0) append_values(text, " %13.8f", {noisy(s_.app_ip[d], k + 1)}, true);
     const std::size_t block = std::size_t(r_.limits.max_data_points);
     for (int j = 0; j < nfreq_; ++j) {
         const float in = s_.sip_inphase[std::size_t(d) + j * block];
@@ -135,7 +136,8 @@ std::string CylinderDataText::value_columns(int d) const {
             first = std::sqrt(in * in + out * out);
             second = static_cast<float>(-1000.0 * std::atan(out / in));
         }
-        appendf(text, " %13.8f %13.8f", noisy(first, k + 2 + 2 * j), noisy(second, k + 3 + 2 * j));
+        append_values(text, " %13.8f %13.8f",
+                      {noisy(first, k + 2 + 2 * j), noisy(second, k + 3 + 2 * j)}, true);
     }
     return text;
 }
@@ -151,11 +153,12 @@ void CylinderDataText::additional_measurements() {
     additional_rows(code_, nelec_, level_, [&](const AdditionalRow& r) {
         const double v = transfer(s_.potential_table_a, r.c1, r.c2, r.p1, r.p2);
         const float x = float(r.span) / 2.0f + float(r.p - 1);
-        appendf(out_, "%10.3f %10.3f %8.4f %13.8f", x, float(r.b), r.n, float(v) * r.factor);
+        append_values(out_, "%10.3f %10.3f %8.4f %13.8f", {x, float(r.b), r.n, float(v) * r.factor},
+                      true);
         if (has_ip_) {
             const double vip = transfer(s_.potential_table_a_ip, r.c1, r.c2, r.p1, r.p2);
             const double ip = vip != 0.0 ? 1000.0 * (1.0 - v / vip) : 0.0;
-            appendf(out_, " %13.8f", float(ip) * r.factor);
+            append_values(out_, " %13.8f", {float(ip) * r.factor}, true);
         }
         out_ += "\n";
     });
@@ -179,7 +182,12 @@ void CylinderDataText::geometric_factors() {
                              : a <= 100.0f  ? "%8.2f\n"
                              : a <= 1000.0f ? "%8.1f\n"
                                             : "%8.0f\n";
-        appendf(out_, format, v);
+        // The formats keep four significant digits down to 0.001; below, the last one keeps the
+        // value's size as every data value does.
+        if (a < 0.001f)
+            append_values(out_, format, {v}, true);
+        else
+            appendf(out_, format, v);
     }
 }
 

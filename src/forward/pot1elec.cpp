@@ -24,7 +24,8 @@ std::string pot1elec_text() {
     for (float depth : z)
         for (float across : x) {
             const float r = std::sqrt(across * across + depth * depth);
-            appendf(out, "%6.3f %6.3f %9.5f\n", across, -depth, 1.0f / (6.28318f * r));
+            append_values(out, "%6.3f %6.3f %9.5f\n", {across, -depth, 1.0f / (6.28318f * r)},
+                          true);
         }
     return out;
 }

@@ -258,7 +258,7 @@ char* put_int(LineText& line, char* w, long long value, int width, bool left) {
 }
 
 // True when the text of fixed_integer's n certainly passes put_checked's test, found without
-// the division that reads it back: the digits are v itself, or (calculated) v 10^precision is
+// the division that reads it back: the digits are v itself, or (calculated) |v| 10^precision is
 // at least 10001, so that the rounding, below half a unit of the last decimal, is less than
 // 5e-5 of v by a margin that the rounding of the test cannot close below 2^32.
 bool fixed_keeps(double v, std::uint64_t n, int precision, bool calculated) {
@@ -266,26 +266,28 @@ bool fixed_keeps(double v, std::uint64_t n, int precision, bool calculated) {
     return calculated ? (a >= 10001.0 && a < 0x1p32) || a == double(n) : a == double(n);
 }
 
-// `value` in the fixed conversion `s` when its text keeps the value (reads back as the same
-// float; with `calculated`, within 5e-5 of it relatively), else in "%<width>.9g" (".6g").
-char* put_checked(LineText& line, char* w, const Spec& s, float value, bool calculated) {
+// `value` in the fixed conversion `s` when its text keeps the value, else in "%<width>.6g"
+// (calculated) or "%<width>.9g". A calculated value is kept when the text is within 5e-5 of it
+// relatively; any other is taken as a float and kept when the text reads back as that float.
+char* put_checked(LineText& line, char* w, const Spec& s, double value, bool calculated) {
+    if (!calculated) value = double(static_cast<float>(value));
     const int precision = s.precision < 0 ? 6 : s.precision;
     std::uint64_t n = 0;
-    const bool digits = fixed_integer(double(value), precision, n);
-    if (digits && fixed_keeps(double(value), n, precision, calculated))
+    const bool digits = fixed_integer(value, precision, n);
+    if (digits && fixed_keeps(value, n, precision, calculated))
         return put_fixed_integer(line, w, std::signbit(value), n, precision, s.width, s.left);
     char text[text_capacity];
     std::size_t size = 0;
     double back = 0.0;
     if (digits)
-        back = fixed_back(double(value), n, precision);
+        back = fixed_back(value, n, precision);
     else
-        size = fixed_chars(text, double(value), precision, back);
-    const bool keeps = !std::isfinite(value) ||
-                       (calculated ? std::fabs(back - double(value)) <= 5e-5 * std::fabs(value)
-                                   : static_cast<float>(back) == value);
+        size = fixed_chars(text, value, precision, back);
+    const bool keeps =
+        !std::isfinite(value) || (calculated ? std::fabs(back - value) <= 5e-5 * std::fabs(value)
+                                             : static_cast<float>(back) == float(value));
     if (!keeps)
-        return put_float(line, w, double(value), s.width, calculated ? 6 : 9, s.left,
+        return put_float(line, w, value, s.width, calculated ? 6 : 9, s.left,
                          std::chars_format::general);
     if (digits)
         return put_fixed_integer(line, w, std::signbit(value), n, precision, s.width, s.left);
@@ -478,7 +480,7 @@ void append_values(std::string& out, const char* format, std::initializer_list<d
     for (const char* p = format; w = put_literal(line, w, p), *p;) {
         Spec s;
         if (!parse_spec(++p, s) || s.conversion != 'f' || next == values.end()) break;
-        w = put_checked(line, w, s, static_cast<float>(*next++), calculated);
+        w = put_checked(line, w, s, *next++, calculated);
     }
     line.finish(w);
 }

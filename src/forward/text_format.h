@@ -38,8 +38,9 @@ std::string exact_value(const char* format, float value);
 std::string significant_value(const char* format, float value);
 
 /// Appends `format` with each of its float conversions ("%10.3f", "%.2f", in order) filled from
-/// `values` by exact_value, or by significant_value when `calculated`; the format holds no other
-/// conversion than "%%".
+/// `values` by exact_value (each value taken as a float), or when `calculated` by
+/// significant_value (each value as it is, a double too); the format holds no other conversion
+/// than "%%". Every writer writes its numbers through this: no value loses its size.
 void append_values(std::string& out, const char* format, std::initializer_list<double> values,
                    bool calculated = false);
 

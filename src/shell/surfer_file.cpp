@@ -25,11 +25,11 @@ std::string surfer_model_text(const ModelSettings& m) {
         for (int j = 1; j <= columns; ++j) {
             const float x = a * (float(j) - 0.5f) / float(nps);
             const int cell = index2d(j + m.margin_columns - 1, i, m.nx_cells);
-            forward::appendf(out, "%8.3f %8.3f %10.5f", x, z,
-                             m.model_resistivities[m.resistivity_codes[cell]]);
+            forward::append_values(out, "%8.3f %8.3f %10.5f",
+                                   {x, z, m.model_resistivities[m.resistivity_codes[cell]]}, true);
             if (ip)
-                forward::appendf(out, " %10.5f",
-                                 1000.0f * m.model_chargeabilities[m.ip_codes[cell]]);
+                forward::append_values(out, " %10.5f",
+                                       {1000.0f * m.model_chargeabilities[m.ip_codes[cell]]}, true);
             out += "\n";
         }
     }

@@ -258,6 +258,53 @@ TEST(Cylinder, DataFileRowsOfDipoleDipoleAndOfANormalisedRun) {
     m.normalise = 0;
 }
 
+// A cylinder of 1e-30 ohm-m: its transfer values, fractional-n rows and geometric factors keep
+// their size (fixed eight decimals would write every one as 0.00000000).
+TEST(Cylinder, TinyValuesKeepTheirSize) {
+    CylinderFixture f;
+    ModelSettings& m = f.r.m;
+    ASSERT_EQ(f.calculate(), 130);
+    const int previous = m.array_type;
+    m.array_type = 5;
+    calappmod(m, f.r.limits, f.r.p, 0, &previous);
+    ASSERT_GT(m.ndata, 0);
+    // The results of the same ring at 1e-30 of the resistivity: every potential and value
+    // scales with it.
+    const int n = f.r.limits.max_electrodes;
+    for (int i = 1; i <= m.nelec; ++i)
+        for (int j = 1; j <= m.nelec; ++j)
+            m.potential_table_a[index2d(i, j, n)] *= 1e-30;
+    for (int d = 0; d < m.ndata; ++d) {
+        m.app_resistivity[d] *= 1e-30f;
+        m.datum_gfactor[d] = 1e7f;
+    }
+    f.h.answer("file " + f.home.file("tiny.dat") + "\ndialog NoiseDiaBox click 503 ok");
+    save_results_command(Progdisplay, m, 1);
+    const std::string text = test_support::read_file(f.home.file("tiny.dat"));
+    // The first datum: x, spacing, n, value, IP.
+    const std::size_t first = text.find("Type of measurement");
+    ASSERT_NE(first, std::string::npos);
+    double x, spacing, n_factor, value, ip;
+    ASSERT_EQ(std::sscanf(text.c_str() + text.find('\n', text.find('\n', first) + 1) + 1,
+                          "%lf %lf %lf %lf %lf", &x, &spacing, &n_factor, &value, &ip),
+              5);
+    EXPECT_NEAR(value / m.app_resistivity[0], 1.0, 5e-6);
+    EXPECT_NEAR(ip, m.app_ip[0], 1e-6);
+    // The first fractional-n row: C2 1, C1 3, P1 4, P2 6.
+    auto P = [&](int i, int j) { return m.potential_table_a[index2d(i, j, n)]; };
+    const double v = (P(4, 3) - P(4, 1)) - (P(6, 3) - P(6, 1));
+    const std::size_t rows = text.find("Additional measurements\n");
+    ASSERT_NE(rows, std::string::npos);
+    ASSERT_EQ(
+        std::sscanf(text.c_str() + rows + 24, "%lf %lf %lf %lf", &x, &spacing, &n_factor, &value),
+        4);
+    EXPECT_NEAR(value / v, 1.0, 5e-6);
+    // A factor of 1e-7 in the "%8.6f" of the smallest factors.
+    const std::size_t factors = text.find("Geometric factors for cylinder model\n");
+    ASSERT_NE(factors, std::string::npos);
+    EXPECT_EQ(text.substr(factors + 37, 37), "   2,0    1,0    3,0    4,0    1e-07\n");
+}
+
 // A spectral cylinder: every datum's spectrum has the Cole-Cole phase of the medium at each
 // frequency and fits back to its tau and c; the data file carries the spectra.
 TEST(Cylinder, SpectralModelFitsItsColeColeParameters) {

@@ -341,6 +341,22 @@ TEST(DataFile, SmallValuesKeepTheirDigits) {
         EXPECT_NEAR(lines[d][1], a[d], 1e-12) << d;
         EXPECT_NEAR(lines[d][2], 1e-5 * (d + 1), 1e-10) << d;
     }
+    // The spectral columns of a 1e-15 ohm-m model, and its frequency of 1e-5 Hz.
+    r.m.nip = 1;
+    r.m.nfreq = 1;
+    r.m.frequencies[0] = 1e-5f;
+    for (int d = 0; d < 3; ++d) {
+        r.m.sip_inphase[d] = 1e-15f;
+        r.m.sip_quadrature[d] = -2e-17f;
+    }
+    const std::string spectral = forward::data_file_text(records(r));
+    EXPECT_NE(spectral.find("Frequency values\n1e-05\n"), std::string::npos) << spectral;
+    for (const auto& line : data_lines(spectral, 11)) {
+        ASSERT_EQ(line.size(), 5u);
+        EXPECT_NEAR(line[2] / std::hypot(1e-15, 2e-17), 1.0, 1e-5);
+        EXPECT_NEAR(line[3] / 1e-15, 1.0, 1e-5);
+        EXPECT_NEAR(line[4] / -2e-17, 1.0, 1e-5);
+    }
 }
 
 // At 100 % noise about one deviate in six would make its value negative, and one of a high

@@ -365,10 +365,18 @@ TEST_F(Commands, SurferModelFile) {
         {example("chargeable_wenner.mod"),
          "X-location Z-location Resistivity(Ohm.m) Chargeability(mV/V)",
          "   0.125    0.125  100.00000   50.00000", "   0.375    0.125  100.00000   50.00000"},
+        // Values too small for five decimals keep their size.
+        {example("chargeable_wenner.mod"),
+         "X-location Z-location Resistivity(Ohm.m) Chargeability(mV/V)",
+         "   0.125    0.125      1e-30 0.00123457", "   0.375    0.125      1e-30 0.00123457"},
     };
     for (const auto& c : cases) {
         read(c.model.find('\n') == std::string::npos ? c.model
                                                      : home_dir.write("two.mod", c.model));
+        if (&c == &cases[3]) {
+            m.model_resistivities[0] = 1e-30f;
+            m.model_chargeabilities[0] = 1.234567e-6f;
+        }
         const std::string file = home + "model_" + std::to_string(&c - cases) + ".txt";
         answer("file " + file);
         shell::save_model_surfer(Progdisplay, m);

@@ -122,7 +122,8 @@ std::string ConfigDataText::build(bool resistivity) {
 }
 
 void ConfigDataText::header(bool resistivity) {
-    appendf(out_, "%s\n%.3f\n", f_.title.c_str(), double(a_));
+    appendf(out_, "%s\n", f_.title.c_str());
+    append_values(out_, "%.3f\n", {a_}, true);
     if (m_.electrode_type == 1) out_ += "Electrode Type (0=point,1=line,2=finite)\n1\n";
     const int n = int(formed_.size());
     if (boreholes()) {
@@ -144,7 +145,7 @@ void ConfigDataText::header(bool resistivity) {
 void ConfigDataText::electrode_lists() {
     appendf(out_, "Surface Electrodes\n%d\n", m_.nelec);
     for (int i = 0; i < m_.nelec; ++i)
-        appendf(out_, "%10.3f, 0.0\n", double(float(i) * a_));
+        append_values(out_, "%10.3f, 0.0\n", {float(i) * a_}, true);
     const int listed = all_boreholes_ ? m_.nboreholes : 2;
     if (all_boreholes_) appendf(out_, "Number of boreholes\n%d\n", m_.nboreholes);
     if (m_.borehole_type == 1) out_ += "Inclined boreholes present\n";
@@ -153,8 +154,8 @@ void ConfigDataText::electrode_lists() {
         const int count = b < m_.nboreholes ? m_.issbor[b] : 0;
         appendf(out_, "Borehole %d Electrodes\n%d\n", b + 1, count);
         for (int e = 0; e < count; ++e, ++k)
-            appendf(out_, "%10.3f,%10.3f\n", double(m_.borehole_x[k] * a_),
-                    double(m_.borehole_z[k] * a_));
+            append_values(out_, "%10.3f,%10.3f\n", {m_.borehole_x[k] * a_, m_.borehole_z[k] * a_},
+                          true);
     }
 }
 
@@ -168,8 +169,8 @@ void ConfigDataText::data_line(std::size_t w, bool resistivity) {
     for (int i = 0; i < 4; ++i) {
         const int e = order[d.count - 2][i];
         if (e < 0) break;
-        appendf(out_, i ? "  %10.3f,%10.3f" : "%10.3f,%10.3f", double(c.x[e] * s),
-                double(c.z[e] * s));
+        append_values(out_, i ? "  %10.3f,%10.3f" : "%10.3f,%10.3f", {c.x[e] * s, c.z[e] * s},
+                      true);
     }
     const LineValues& v = values_[w];
     if (resistivity) {
@@ -196,18 +197,19 @@ void ConfigDataText::trailer() {
     } else if (m_.tflag > 0) {
         appendf(out_, "Topography in separate list\n%d\n%d\n", m_.tflag, m_.ntopo);
         for (int i = 0; i < m_.ntopo; ++i)
-            appendf(out_, "%9.3f,%9.3f\n", double(m_.elec_x[i] * a_), double(m_.elec_z[i] * a_));
+            append_values(out_, "%9.3f,%9.3f\n", {m_.elec_x[i] * a_, m_.elec_z[i] * a_}, true);
         out_ += "1\n";
     } else {
         out_ += "0\n0\n";
     }
     out_ += "0,0,0,0,0\n\n";
     if (m_.noise_model == 0 && level_ > 0.0f)
-        appendf(out_, "Percentage random noise added to apparent resistivity values is %.2f%%\n",
-                double(level_) * 100.0);
+        append_values(out_,
+                      "Percentage random noise added to apparent resistivity values is %.2f%%\n",
+                      {double(level_) * 100.0}, true);
     else if (m_.noise_model != 0 && mean_log_ > 0.0)
-        appendf(out_, "Voltage noise added %.3f mV\nAverage noise level added %.2f%%\n",
-                double(m_.noise_amplitude) * 1000.0, mean_log_ * 100.0);
+        append_values(out_, "Voltage noise added %.3f mV\nAverage noise level added %.2f%%\n",
+                      {double(m_.noise_amplitude) * 1000.0, mean_log_ * 100.0}, true);
 }
 
 ConfigSave write_configuration_data(ModelSettings& m, const ConfigurationFile& f, ConfigData& data,
