@@ -473,3 +473,54 @@ TEST(ModelFile, MultipleGradientReadsBackWithItsSegmentsAndData) {
     t.calculate();
     expect_before(data());
 }
+
+// The topography of a model with a unit spacing of 2 m and its list of one value per electrode
+// read back as they were. Their lines are the reader's: the points in metres, the distance-type
+// line after them, then the flag 1 and one value a line. With the points in unit spacings, no
+// line after them and numbered values ("%3d,%9.4f"), the reader would take the surface at half
+// its size and the electrode numbers for values: that layout does not give the model back.
+TEST(ModelFile, TopographyAndElectrodeValuesReadBack) {
+    RoundTrip t;
+    t.read(std::string(VELDARIN_TEST_DATA) + "/fixtures/topography_remote_ip.mod");
+    ModelSettings& m = t.r.m;
+    ASSERT_EQ(m.unit_spacing, 2.0f);
+    ASSERT_EQ(m.ntopo, 5);
+    t.calculate();
+    m.topo_present = 1;
+    for (int e = 0; e < m.nelec; ++e)
+        m.topo_distance[e] = 0.25f * float(e) + 0.125f;
+    const std::vector<float> x(m.elec_x, m.elec_x + m.ntopo), z(m.elec_z, m.elec_z + m.ntopo);
+    const std::string path = t.home.file("values.mod");
+    t.h.answer("file " + path);
+    save_results_command(Progdisplay, m, 0);
+    ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written);
+    std::string text = read_file(path);
+    const std::string section = "1\n5\n    0.000,    0.000\n   10.000,    1.000\n   20.000,    "
+                                "2.500\n   30.000,    1.500\n   40.000,    0.500\n0\n1\n   0.1250\n"
+                                "   0.3750\n";
+    const std::size_t at = text.find(section);
+    ASSERT_NE(at, std::string::npos) << text.substr(text.size() - 400);
+    auto read_back = [&](const std::string& name, const std::string& file) {
+        t.read(t.home.write(name, file));
+        EXPECT_EQ(m.tflag, 1);
+        EXPECT_EQ(m.ntopo, 5);
+    };
+    read_back("same.mod", text);
+    EXPECT_EQ(std::vector<float>(m.elec_x, m.elec_x + 5), x);
+    EXPECT_EQ(std::vector<float>(m.elec_z, m.elec_z + 5), z);
+    EXPECT_EQ(m.topo_present, 1);
+    for (int e = 0; e < m.nelec; ++e)
+        EXPECT_EQ(m.topo_distance[e], 0.25f * float(e) + 0.125f) << e;
+
+    std::string other = "1\n5\n    0.000,    0.000\n    5.000,    0.500\n   10.000,    1.250\n"
+                        "   15.000,    0.750\n   20.000,    0.250\n1\n";
+    for (int e = 1; e <= m.nelec; ++e) {
+        char line[32];
+        std::snprintf(line, sizeof line, "%3d,%9.4f\n", e, 0.25 * (e - 1) + 0.125);
+        other += line;
+    }
+    text.replace(at, text.find("\n0\n0\n\n", at) + 1 - at, other + "0\n0\n0\n0\n");
+    read_back("numbered.mod", text);
+    EXPECT_EQ(m.elec_x[1], x[1] / 2.0f);
+    EXPECT_EQ(m.topo_distance[1], 2.0f);
+}
