@@ -3,6 +3,7 @@
 #pragma once
 
 #include "forward/noise.h"
+#include "model/records_fwd.h"
 
 #include <algorithm>
 #include <vector>
@@ -50,6 +51,25 @@ inline std::vector<AdditionalGroup> additional_groups(int code, int nelec, float
     }
     return groups;
 }
+
+/// The pole-dipole groups: b = 2 .. 5, m = 1 .. 20, span b + m (one set; the forward rows
+/// C1 = p, P1 = p + m, P2 = P1 + b and the reverse ones P2 = p, P1 = p + b, C1 = P1 + m each take
+/// a set of their own).
+inline std::vector<AdditionalGroup> pole_dipole_groups(int nelec, float level) {
+    std::vector<AdditionalGroup> groups;
+    for (int b = 2; b <= 5; ++b)
+        for (int m = 1; m <= 20; ++m)
+            add_group(groups, b, m, b + m, nelec, level);
+    return groups;
+}
+
+/// The apparent resistivity and IP of a fractional-n row with electrodes c1, c2 (0: none), p1,
+/// p2 from the record's pair tables (`lead` entries a row): K dV and 1000 (1 - dV / dVip) (or
+/// 1000 dVip / dV with the complex IP model), both times the noise factor. With water and the
+/// exact underwater factor (geometric_factor_type != 0) K becomes 4 pi / S of the direct and
+/// image terms. False when dV is 0 or a value is not finite: the row is left out.
+bool fractional_row_values(const ModelSettings& settings, int lead, float k, int c1, int c2, int p1,
+                           int p2, float factor, float& rho, float& ip);
 
 /// Row p (1-based) of group g of code 5 (C2 = p, C1 = p + b, P1 = C1 + m, P2 = P1 + b) or 7
 /// (C1 = p, P1 = p + m, P2 = P1 + b, C2 = P2 + m).

@@ -113,10 +113,15 @@ void mark_unformed(ModelSettings& s, int d) {
 namespace forward {
 
 DatumElectrodes datum_electrodes(const ModelSettings& s, int code, int d) {
+    if (code != 15)
+        return array_electrodes(s, code, s.datum_first_electrode[d], s.datum_a[d], s.datum_n[d]);
+    const float u = s.unit_spacing;
+    return {round_to_int(s.c1_x[d] / u) + 1, round_to_int(s.c2_x[d] / u) + 1,
+            round_to_int(s.p1_x[d] / u) + 1, round_to_int(s.p2_x[d] / u) + 1, 4};
+}
+
+DatumElectrodes array_electrodes(const ModelSettings& s, int code, int x, int a, float n) {
     DatumElectrodes e;
-    const int x = s.datum_first_electrode[d];
-    const int a = s.datum_a[d];
-    const float n = s.datum_n[d];
     const float m = std::fabs(n);
     switch (code) {
     case 1:
@@ -147,12 +152,6 @@ DatumElectrodes datum_electrodes(const ModelSettings& s, int code, int d) {
     case 9:
         e = {1, s.nelec, x, x + a, 4};
         break;
-    case 15: {
-        const float u = s.unit_spacing;
-        e = {round_to_int(s.c1_x[d] / u) + 1, round_to_int(s.c2_x[d] / u) + 1,
-             round_to_int(s.p1_x[d] / u) + 1, round_to_int(s.p2_x[d] / u) + 1, 4};
-        break;
-    }
     default:
         e = {x + a, x, x + round_to_int((1.0f + n) * float(a)),
              x + round_to_int((n + 2.0f) * float(a)), 4};
@@ -195,21 +194,15 @@ double surface_geometric_factor(int code, const DatumElectrodes& e, int a, float
 
 namespace {
 
-// The apparent values of datum d of array `code` from the pair tables t, or the datum marked
-// unformed when its electrodes or its values are not usable.
-void apparent_values_of_datum(ModelSettings& s, int code, const PairTables& t, int nelec, int d) {
-    const forward::DatumElectrodes e = forward::datum_electrodes(s, code, d);
-    s.datum_c1[d] = e.c1;
-    s.datum_c2[d] = e.c2;
-    s.datum_p1[d] = e.p1;
-    s.datum_p2[d] = e.p2;
-    if (!electrodes_valid(e, nelec)) {
-        mark_unformed(s, d);
-        return;
-    }
+// The apparent values of electrodes e (spacing a, n factor n) of array `code` from the pair
+// tables t; false when the electrodes or the values are not usable.
+bool apparent_values_of(const ModelSettings& s, int code, const PairTables& t, int nelec,
+                        const forward::DatumElectrodes& e, int a, float n,
+                        forward::ApparentValues& v) {
+    if (!electrodes_valid(e, nelec)) return false;
     double dv = 0.0, dvip = 0.0;
     potential_differences(code, e, t, dv, dvip);
-    const float k = static_cast<float>(geometric_factor(s, code, e, s.datum_a[d], s.datum_n[d]));
+    const float k = static_cast<float>(geometric_factor(s, code, e, a, n));
     const float rho = static_cast<float>(k * static_cast<float>(dv));
     float ip = 0.0f;
     bool ip_ok = true;
@@ -219,13 +212,27 @@ void apparent_values_of_datum(ModelSettings& s, int code, const PairTables& t, i
         ip = static_cast<float>(value);
         ip_ok = dvip != 0.0 && std::isfinite(ip);
     }
-    if (dv == 0.0 || k == 0.0f || !std::isfinite(k) || !std::isfinite(rho) || !ip_ok) {
+    if (dv == 0.0 || k == 0.0f || !std::isfinite(k) || !std::isfinite(rho) || !ip_ok) return false;
+    v = {rho, ip, k};
+    return true;
+}
+
+// The apparent values of datum d of array `code` from the pair tables t, or the datum marked
+// unformed when its electrodes or its values are not usable.
+void apparent_values_of_datum(ModelSettings& s, int code, const PairTables& t, int nelec, int d) {
+    const forward::DatumElectrodes e = forward::datum_electrodes(s, code, d);
+    s.datum_c1[d] = e.c1;
+    s.datum_c2[d] = e.c2;
+    s.datum_p1[d] = e.p1;
+    s.datum_p2[d] = e.p2;
+    forward::ApparentValues v;
+    if (!apparent_values_of(s, code, t, nelec, e, s.datum_a[d], s.datum_n[d], v)) {
         mark_unformed(s, d);
         return;
     }
-    s.app_resistivity[d] = rho;
-    s.app_ip[d] = ip;
-    s.datum_gfactor[d] = k;
+    s.app_resistivity[d] = v.rho;
+    s.app_ip[d] = v.ip;
+    s.datum_gfactor[d] = v.k;
     s.datum_nelec[d] = e.count;
 }
 
@@ -243,6 +250,14 @@ void calappres_arrays(ModelSettings& s, const ProgLim& limits) {
         for (int d = b * block; d < std::min(ndata, (b + 1) * block); ++d)
             apparent_values_of_datum(s, code, t, nelec, d);
     });
+}
+
+bool forward::apparent_values_at(const ModelSettings& s, const ProgLim& limits, int code, int x,
+                                 int a, float n, ApparentValues& v) {
+    const PairTables t{s.potential_table_a, s.potential_table_a_ip, s.potential_table_b,
+                       s.potential_table_b_ip, limits.max_electrodes};
+    const int nelec = s.nelec < limits.max_electrodes ? s.nelec : limits.max_electrodes;
+    return apparent_values_of(s, code, t, nelec, array_electrodes(s, code, x, a, n), a, n, v);
 }
 
 bool datum_formed(const ModelSettings& s, int d) {

@@ -78,6 +78,21 @@ struct DatumElectrodes {
 /// calappres_arrays places them (gradient C2 = settings.nelec).
 DatumElectrodes datum_electrodes(const ModelSettings& settings, int code, int d);
 
+/// Electrodes of a datum of array `code` (not the multiple gradient, 15) whose first electrode
+/// is x, with spacing a and n factor n, as datum_electrodes places them.
+DatumElectrodes array_electrodes(const ModelSettings& settings, int code, int x, int a, float n);
+
+/// Apparent values of one datum: resistivity (ohm-m), IP (mV/V) and the geometric factor.
+struct ApparentValues {
+    float rho = 0.0f, ip = 0.0f, k = 0.0f;
+};
+
+/// The apparent values of the datum of array `code` with first electrode x, spacing a and n
+/// factor n from the record's pair tables, as calappres_arrays forms them; false for a datum it
+/// would mark unformed.
+bool apparent_values_at(const ModelSettings& settings, const ProgLim& limits, int code, int x,
+                        int a, float n, ApparentValues& values);
+
 /// Surface geometric factor of a datum of array type `code` with spacing a and n factor n
 /// (unit spacings; the multiple gradient and the gradient from the electrodes; code 8 with the
 /// line offset d), in the single-precision constants of the apparent-value routine.

@@ -383,7 +383,13 @@ WrittenDatum DataFileText::noisy_values(int w, int d) const {
 void DataFileText::percentage_pass() {
     written_.reserve(data_.size());
     for (std::size_t w = 0; w < data_.size(); ++w) {
-        written_.push_back(noisy_values(int(w), data_[w]));
+        const int d = data_[w];
+        if (!general_) {
+            model::trace("narray %d ic1 %d ic2 %d ip1 %d ip2 %d ", int(w) + 1, s_.datum_c1[d],
+                         s_.datum_c2[d], s_.datum_p1[d], s_.datum_p2[d]);
+            if (level_ > 0.0f) model::trace("adding noise nft %d\n", s_.nfreq);
+        }
+        written_.push_back(noisy_values(int(w), d));
         if (!voltage_) model::trace("%5d %12.4f\n", int(w) + 1, written_.back().rho);
     }
     if (voltage_) return;
@@ -495,9 +501,7 @@ void DataFileText::additional_measurements() {
         // Both groups' deviates are drawn before any row is made, in the order of the rows.
         std::vector<AdditionalGroup> groups[2];
         for (std::vector<AdditionalGroup>& g : groups)
-            for (int b = 2; b <= 5; ++b)
-                for (int m = 1; m <= 20; ++m)
-                    add_group(g, b, m, b + m, nelec_, level_);
+            g = pole_dipole_groups(nelec_, level_);
         out_ += "\n";
         pole_dipole_rows(groups[0], false);
         out_ += "\n";
@@ -539,34 +543,12 @@ void DataFileText::pole_dipole_rows(const std::vector<AdditionalGroup>& groups, 
     });
 }
 
-// One fractional-n row: dV of the present pairs, the factor k (or the exact underwater one),
-// and the noise factor of the row. Rows whose values cannot be formed are left out.
+// One fractional-n row, when its values can be formed.
 void DataFileText::additional_row(std::string& out, float x, int b, float n, float k, int c1,
                                   int c2, int p1, int p2, float factor) const {
-    const int big_n = r_.limits.max_electrodes;
-    auto pot = [&](const double* t, int i, int j) { return t[index2d(i, j, big_n)]; };
-    double dv = pot(s_.potential_table_a, c1, p1) - pot(s_.potential_table_a, c1, p2);
-    double dvip = pot(s_.potential_table_a_ip, p1, c1) - pot(s_.potential_table_a_ip, p2, c1);
-    if (c2 != 0) {
-        dv += pot(s_.potential_table_a, c2, p2) - pot(s_.potential_table_a, c2, p1);
-        dvip += pot(s_.potential_table_a_ip, p2, c2) - pot(s_.potential_table_a_ip, p1, c2);
-    }
-    if (s_.zwatermax != 0.0f && s_.geometric_factor_type != 0) {
-        const double zz = 4.0 * double(s_.zwatermax) * s_.zwatermax;
-        auto term = [zz](int i, int j) {
-            const double r = std::abs(i - j);
-            return 1.0 / r + 1.0 / std::sqrt(r * r + zz);
-        };
-        double sum = term(c1, p1) - term(c1, p2);
-        if (c2 != 0) sum += term(c2, p2) - term(c2, p1);
-        k = float(4.0 * pi / sum);
-    }
-    const float rho = float(k * dv) * factor;
-    float ip = 0.0f;
-    if (has_ip_)
-        ip = float((s_.complex_ip_model == 1 ? 1000.0 * dvip / dv : 1000.0 * (1.0 - dv / dvip)) *
-                   factor);
-    if (dv == 0.0 || !std::isfinite(rho) || !std::isfinite(ip)) return;
+    float rho = 0.0f, ip = 0.0f;
+    if (!fractional_row_values(s_, r_.limits.max_electrodes, k, c1, c2, p1, p2, factor, rho, ip))
+        return;
     if (has_ip_)
         append_values(out, "%10.3f %10.3f %8.5f %13.4f %13.4f\n", {x, b * a_, n, rho, ip}, true);
     else
@@ -601,6 +583,33 @@ void DataFileText::general_copy() {
 }
 
 } // namespace
+
+bool fractional_row_values(const ModelSettings& s, int lead, float k, int c1, int c2, int p1,
+                           int p2, float factor, float& rho, float& ip) {
+    auto pot = [lead](const double* t, int i, int j) { return t[index2d(i, j, lead)]; };
+    double dv = pot(s.potential_table_a, c1, p1) - pot(s.potential_table_a, c1, p2);
+    double dvip = pot(s.potential_table_a_ip, p1, c1) - pot(s.potential_table_a_ip, p2, c1);
+    if (c2 != 0) {
+        dv += pot(s.potential_table_a, c2, p2) - pot(s.potential_table_a, c2, p1);
+        dvip += pot(s.potential_table_a_ip, p2, c2) - pot(s.potential_table_a_ip, p1, c2);
+    }
+    if (s.zwatermax != 0.0f && s.geometric_factor_type != 0) {
+        const double zz = 4.0 * double(s.zwatermax) * s.zwatermax;
+        auto term = [zz](int i, int j) {
+            const double r = std::abs(i - j);
+            return 1.0 / r + 1.0 / std::sqrt(r * r + zz);
+        };
+        double sum = term(c1, p1) - term(c1, p2);
+        if (c2 != 0) sum += term(c2, p2) - term(c2, p1);
+        k = float(4.0 * pi / sum);
+    }
+    rho = float(k * dv) * factor;
+    ip = 0.0f;
+    if (s.nip > 0)
+        ip = float((s.complex_ip_model == 1 ? 1000.0 * dvip / dv : 1000.0 * (1.0 - dv / dvip)) *
+                   factor);
+    return dv != 0.0 && std::isfinite(rho) && std::isfinite(ip);
+}
 
 void index_location_columns(std::string& out, int code, float xf, float sa, float n) {
     switch (code) {
@@ -703,6 +712,9 @@ int save_inv_datafile(const WriterRecords& records, const char* path, int mode) 
         forward::warn_unsaved_blocks(s);
         return write_text_file(path, [&] { return forward::model_file_text(records); });
     }
+    const int code = s.array_type;
+    if (mode == 99 && ((code >= 1 && code <= 8) || code == 10))
+        return write_text_file(path, [&] { return forward::older_data_file_text(records); });
     if (s.cylinder_model)
         return write_text_file(path, [&] { return forward::cylinder_data_file_text(records); });
     if (underwater_rule_refuses(s)) {

@@ -27,7 +27,9 @@ enum SaveResult : int {
 
 /// Writes the results of the current model to `path`.
 ///
-/// mode 0: the model file with its results section (save_model_with_results). Any other mode:
+/// mode 0: the model file with its results section (save_model_with_results). Mode 99, for the
+/// standard arrays 1 to 8 and 10: the older index-only data file (forward::older_data_file_text;
+/// no command asks for it). Any other mode, and mode 99 for the other arrays:
 /// the data file for the inversion program in the index layout (standard arrays) or the
 /// general-array layout (gradient 9 and multiple gradient 15), with the noise chosen in
 /// ModelSettings (noise_level as a fraction, noise_model, save_noise; voltage-dependent noise
@@ -132,6 +134,19 @@ std::string data_file_text(const WriterRecords& records, bool* cancelled = nullp
 /// for codes 1-3, (xf + 0.5 sa, sa) for 4 and 8, then with n: xf + 0.5 sa (n + 2) for 5,
 /// xf + 0.5 sa (|n| + 1) for 6 and 10, xf + 0.5 sa (2n + 1) for the others.
 void index_location_columns(std::string& out, int code, float xf, float sa, float n);
+
+/// The older index-only data file: the header ("Far electrodes included" and the far electrodes
+/// for pole-dipole and pole-pole with remote electrodes), the count of the data of levels 1 ..
+/// nlev (level_datum_count from the positions of level 1), the IP block "1\nChargability\n
+/// msecm0.10,1.00\n"; one line per level and position: location "%10.2f " in metres from the
+/// first electrode, the spacing (codes 1-4 and 8: level x a) or a and the level as n, the
+/// apparent resistivity (times 1 + L G with a noise level L) and IP; for pole-dipole the reverse
+/// array of every level and position; for codes 5, 6 and 7 the fractional-n rows; the
+/// elevation points in unit spacings, the water layers; then every datum again by its
+/// electrodes ("Mixed array format"). A block model's level values come from its potentials as
+/// calappres_arrays forms them (0 where a datum cannot be formed); a cylinder model's from the
+/// level grids app_res_grid and app_ip_grid of its calculation.
+std::string older_data_file_text(const WriterRecords& records);
 
 /// The data file's text of a cylinder model: its data by position (spacing 1.00, positions in
 /// electrode numbers, transfer values or, normalised, apparent resistivities), again by

@@ -32,6 +32,13 @@ struct CylinderFixture : CommandFixture {
         EXPECT_EQ(r.m.cylinder_model, 1);
         h.take_output();
     }
+    // Calculates the example and forms its dipole-dipole data from the same potentials.
+    void calculate_dipole_dipole() {
+        ASSERT_EQ(calculate(), 130);
+        const int previous = r.m.array_type;
+        r.m.array_type = 5;
+        calappmod(r.m, r.limits, r.p, 0, &previous);
+    }
     // Largest relative deviation of the level values from the series, and of the IP from 50.
     void check_homogeneous(int code, const double* series, double tolerance) {
         const ModelSettings& m = r.m;
@@ -214,10 +221,7 @@ TEST(Cylinder, SavedFilesAreStable) {
 TEST(Cylinder, DataFileRowsOfDipoleDipoleAndOfANormalisedRun) {
     CylinderFixture f;
     ModelSettings& m = f.r.m;
-    ASSERT_EQ(f.calculate(), 130);
-    const int previous = m.array_type;
-    m.array_type = 5;
-    calappmod(m, f.r.limits, f.r.p, 0, &previous);
+    f.calculate_dipole_dipole();
     ASSERT_GT(m.ndata, 0);
     auto save = [&](const std::string& name) {
         f.h.answer("file " + f.home.file(name) + "\ndialog NoiseDiaBox click 503 ok");
@@ -263,10 +267,7 @@ TEST(Cylinder, DataFileRowsOfDipoleDipoleAndOfANormalisedRun) {
 TEST(Cylinder, TinyValuesKeepTheirSize) {
     CylinderFixture f;
     ModelSettings& m = f.r.m;
-    ASSERT_EQ(f.calculate(), 130);
-    const int previous = m.array_type;
-    m.array_type = 5;
-    calappmod(m, f.r.limits, f.r.p, 0, &previous);
+    f.calculate_dipole_dipole();
     ASSERT_GT(m.ndata, 0);
     // The results of the same ring at 1e-30 of the resistivity: every potential and value
     // scales with it.

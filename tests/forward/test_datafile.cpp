@@ -622,3 +622,144 @@ TEST(Noise, EveryAdditionalRowGetsNoise) {
     EXPECT_EQ(rows, 2 * (28 + 21 + 15 + 10)); // b = 2..5, m up to 9 - b, both directions
     forward::reset_noise_seed();
 }
+
+namespace {
+
+// The sections of an older index-only data file: its count line, and the value lines of the
+// level data, the reverse pole-dipole block, the fractional-n rows and the mixed-array list,
+// each line as its numbers.
+struct OlderFile {
+    int count = -1;
+    std::vector<std::vector<double>> levels, reverse, fractional, mixed;
+};
+
+std::vector<double> numbers_of(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<double> v;
+    for (double x; in >> x;)
+        v.push_back(x);
+    return v;
+}
+
+OlderFile read_older(const std::string& text, bool pole_dipole) {
+    OlderFile f;
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    // Title, spacing, array code, the far electrodes, the count, "1" and the IP block.
+    std::size_t i = 3;
+    if (lines.at(i) == "Far electrodes included") i += lines.at(2) == "2" ? 6 : 4;
+    f.count = std::stoi(lines.at(i));
+    i += lines.at(i + 2) == "0" ? 3 : 5;
+    for (int k = 0; k < f.count; ++k)
+        f.levels.push_back(numbers_of(lines.at(i++)));
+    i += 5; // "0\n0\n0\n0\n\n"
+    for (; pole_dipole && !lines.at(i).empty(); ++i)
+        f.reverse.push_back(numbers_of(lines[i]));
+    if (pole_dipole) ++i;
+    for (; numbers_of(lines.at(i)).size() > 1; ++i)
+        f.fractional.push_back(numbers_of(lines[i]));
+    while (lines.at(i) != "Mixed array format")
+        ++i;
+    for (++i; !lines.at(i).empty(); ++i)
+        f.mixed.push_back(numbers_of(lines[i]));
+    return f;
+}
+
+} // namespace
+
+// The older index-only file of the standard arrays over a 100 ohm-m half-space (chargeability
+// 0.05): every level datum, reverse pole-dipole datum and fractional-n row at 100 ohm-m and 50
+// mV/V, the data counted level by level, and the level data again by their electrodes.
+TEST(DataFile, OlderIndexOnlyFileOfTheStandardArrays) {
+    struct Case {
+        int code;
+        const char* written; ///< the array-code line
+        int level1, count;   ///< data of level 1 and of levels 1 .. 3 on 12 electrodes
+        int reversed;        ///< reverse pole-dipole data
+        int rows;            ///< fractional-n rows
+        int electrodes;
+        std::vector<double> level2; ///< the first datum of level 2
+    } const cases[] = {
+        {1, "1", 9, 9 + 6 + 3, 0, 0, 4, {6.0, 4.0, 100.0, 50.0}},
+        {4, "2", 11, 11 + 10 + 9, 0, 0, 2, {2.0, 4.0, 100.0, 50.0}},
+        // b = 2: 7 + 6 + .. + 1 rows; b = 3: 5 + .. + 1.
+        {5, "3", 9, 9 + 8 + 7, 0, 28 + 15, 4, {4.0, 2.0, 2.0, 100.0, 50.0}},
+        // b = 2 .. 5: 45 + 36 + 28 + 21 rows, forward and reverse.
+        {6, "6", 10, 10 + 9 + 8, 27, 2 * 130, 3, {3.0, 2.0, 2.0, 100.0, 50.0}},
+        // b = 2: 8 + 6 + 4 + 2 rows; b = 3: 7 + 5 + 3 + 1.
+        {7, "7", 9, 9 + 7 + 5, 0, 20 + 16, 4, {5.0, 2.0, 2.0, 100.0, 50.0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        Records r;
+        ModelSettings& m = r.m;
+        survey(r, c.code, 12, 2.0f, {}, true);
+        m.nlev = 3;
+        TempDir dir;
+        const std::string path = dir.file("older.dat");
+        ASSERT_EQ(save_inv_datafile(records(r), path.c_str(), 99), save_written);
+        const std::string text = read_file(path);
+        EXPECT_EQ(text.rfind("Golden test model\n   2.00\n" + std::string(c.written) + "\n" +
+                                 std::to_string(c.count) + "\n1\n1\nChargability\nmsecm0.10,1.00\n",
+                             0),
+                  0u)
+            << text.substr(0, 80);
+        const OlderFile f = read_older(text, c.code == 6);
+        EXPECT_EQ(f.count, c.count);
+        ASSERT_EQ(int(f.levels.size()), c.count);
+        EXPECT_EQ(int(f.reverse.size()), c.reversed);
+        EXPECT_EQ(int(f.fractional.size()), c.rows);
+        ASSERT_EQ(int(f.mixed.size()), c.count);
+        for (const auto* section : {&f.levels, &f.reverse, &f.fractional, &f.mixed})
+            for (const std::vector<double>& line : *section) {
+                ASSERT_GE(line.size(), 3u);
+                EXPECT_NEAR(line[line.size() - 2], 100.0, 0.001);
+                EXPECT_NEAR(line.back(), 50.0, 0.001);
+            }
+        EXPECT_EQ(f.levels[std::size_t(c.level1)], c.level2);
+        // The first datum's electrodes: C1 at the first electrode, or at the second behind C2.
+        EXPECT_EQ(int(f.mixed[0][0]), c.electrodes);
+        EXPECT_EQ(f.mixed[0][1], c.code == 5 ? 2.0 : 0.0);
+    }
+}
+
+TEST(DataFileGolden, OlderPoleDipoleWithFarElectrodes) {
+    Records r;
+    ModelSettings& m = r.m;
+    m.remote_electrodes = 1;
+    m.c2_remote_x = -500.0f;
+    survey(r, 6, 10, 1.0f, {}, true);
+    m.nlev = 2;
+    check_golden(r, "older_pole_dipole.dat", 99);
+}
+
+// With tracing on, the data file's writer notes each datum's electrodes and its noise in the
+// trace file, before the datum's number and value.
+TEST(DataFile, TraceOfADataFileWithNoise) {
+    Records r;
+    survey(r, 1, 8, 1.0f, wenner_data);
+    r.m.noise_level = 0.05f;
+    TempDir dir;
+    model::copy_text(Printtrace.file_name, sizeof Printtrace.file_name,
+                     dir.file("trace.txt").c_str());
+    Printtrace.active = 1;
+    forward::set_noise_seed(5);
+    const std::string text = forward::data_file_text(records(r));
+    Printtrace.active = 0;
+    forward::reset_noise_seed();
+    const std::string trace = read_file(dir.file("trace.txt"));
+    EXPECT_EQ(trace.rfind("ORBANTEL format array 1  noise model 0  zwater 0.00\n", 0), 0u) << trace;
+    const auto lines = data_lines(text, 6);
+    ASSERT_EQ(lines.size(), wenner_data.size());
+    char first[128], last[128];
+    std::snprintf(first, sizeof first,
+                  "narray 1 ic1 1 ic2 4 ip1 2 ip2 3 adding noise nft 0\n    1 %12.4f\n",
+                  lines[0][2]);
+    std::snprintf(last, sizeof last,
+                  "narray 7 ic1 2 ic2 8 ip1 4 ip2 6 adding noise nft 0\n    7 %12.4f\n",
+                  lines[6][2]);
+    EXPECT_NE(trace.find(first), std::string::npos) << trace;
+    EXPECT_NE(trace.find(last), std::string::npos) << trace;
+}
