@@ -33,7 +33,7 @@ model::SolverResult calaresforward_dbl(const fd::Inputs& in) {
 }
 
 model::SolverResult calaresforward_9pt(const fd::Inputs& in) {
-    return fd::run_band(in);
+    return fd::run_sparse(in, fd::Scheme::modified_9pt);
 }
 
 model::SolverResult calaresforward_dm(const fd::Inputs& in) {

@@ -1,8 +1,9 @@
-// The "Modified 5-point" and "Dey & Morrison original" formulations: five-point matrices in
-// sparse compressed-subscript storage under a nested-dissection ordering.
+// The "Modified 5-point", "Dey & Morrison original" and "Modified 9-point" formulations: their
+// matrices in sparse compressed-subscript storage under a nested-dissection ordering.
 #include "fdsolve/dey_morrison.h"
 #include "fdsolve/fdsolve.h"
 #include "fdsolve/frame.h"
+#include "fdsolve/ninepoint.h"
 
 #include "matrix/gridgraph.h"
 #include "matrix/ordering.h"
@@ -71,21 +72,26 @@ class SparseWorkspace final : public Workspace {
     sys::PageArray<double> path_work_;     ///< 4 n, zero between the calls
 };
 
-// Nodes numbered row after row, (i, j) = (j - 1) nx + i; the solve vectors are in the order of
-// the nested-dissection permutation.
+// Five-point nodes numbered row after row, (i, j) = (j - 1) nx + i, nine-point nodes down the
+// columns, (i - 1) nz + j; the solve vectors are in the order of the nested-dissection
+// permutation.
 class SparseFormulation final : public Formulation {
   public:
     SparseFormulation(const Inputs& in, const Geometry& g, Scheme scheme)
         : in_(in), g_(g), scheme_(scheme), n_(g.nx * g.nz) {}
 
-    int node(int column, int row) const override { return (row - 1) * g_.nx + column; }
-    int side_step() const override { return 1; }
+    int node(int column, int row) const override {
+        return nine_point() ? (column - 1) * g_.nz + row : (row - 1) * g_.nx + column;
+    }
+    int side_step() const override { return nine_point() ? g_.nz : 1; }
     int pair_order() const override { return 0; }
     Stencil source_stencil() const override {
+        if (nine_point()) return nine_point_stencil();
         if (in_.distributed_source <= 0) return {};
         return {in_.current_node_weight, (1.0 - in_.current_node_weight) * 0.5};
     }
     Stencil receiver_stencil() const override {
+        if (nine_point()) return nine_point_stencil();
         if (scheme_ == Scheme::modified_5pt || in_.distributed_source < 1) return {};
         return {in_.current_node_weight, in_.side_node_weight};
     }
@@ -101,6 +107,13 @@ class SparseFormulation final : public Formulation {
         split_ = false;
     }
     model::SolverResult pivot_failure(int row, double value) const override {
+        if (nine_point()) {
+            // The node of the failing pivot, as the nine-point driver has always named it.
+            beep();
+            model::report_error(model::Shown::box_in_front, "Message",
+                                "Calculation error at point %5d.", perm_[row - 1]);
+            return model::SolverResult::pivot_at(perm_[row - 1]);
+        }
         model::report_error(model::Shown::status_line, nullptr,
                             "Calculation error at point %5d %5d with value %7.2f.", row,
                             perm_[row - 1], value);
@@ -110,6 +123,13 @@ class SparseFormulation final : public Formulation {
 
   private:
     friend class SparseWorkspace;
+    bool nine_point() const { return scheme_ == Scheme::modified_9pt; }
+    Stencil nine_point_stencil() const {
+        if (in_.distributed_source == 0) return {};
+        return {in_.current_node_weight, in_.side_node_weight};
+    }
+    model::SolverResult order();
+    void find_couplings();
     double boundary_5pt(const BoundaryTerms& b, int i, int j) const;
     // Entries the electrodes' tree paths take at most.
     std::size_t paths() const { return std::size_t(std::max(in_.nelec, 0)) * tree_height_; }
@@ -121,20 +141,79 @@ class SparseFormulation final : public Formulation {
     sys::PageArray<int> perm_, invp_, xlnz_, xnzsub_, nzsub_;
     sys::PageArray<int> parent_;                   ///< n columns' parents in the elimination tree
     sys::PageArray<int> left_entry_, upper_entry_; ///< lnz position of (v, v-1) and (v, v-nx)
-    sys::PageArray<unsigned char> part_;           ///< the columns' halves of a shared factor
-    bool split_ = false;                           ///< whether the factor can be shared
+    sys::PageArray<int> nine_entry_; ///< nine-point: lnz position of each NinePointCoupling of v
+    sys::PageArray<unsigned char> part_; ///< the columns' halves of a shared factor
+    bool split_ = false;                 ///< whether the factor can be shared
 };
+
+// The nested-dissection ordering and the symbolic factorisation of the grid's graph: five-point,
+// or nine-point with room for the subscripts of its wider fill.
+model::SolverResult SparseFormulation::order() {
+    using model::SolverStatus;
+    if (!perm_.allocate(n_) || !invp_.allocate(n_) || !xlnz_.allocate(n_ + 1) ||
+        !xnzsub_.allocate(n_ + 1) || !parent_.allocate(n_))
+        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
+    int maxlnz = 0;
+    if (!nine_point()) {
+        int maxsub = 8 * n_;
+        if (!nzsub_.allocate(std::size_t(maxsub)))
+            return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
+        if (sparse_solve_setup(g_.nx, g_.nz, perm_.get(), invp_.get(), xlnz_.get(), xnzsub_.get(),
+                               nzsub_.get(), maxsub, maxlnz) != 0)
+            return report_failure(SolverStatus::ordering,
+                                  "Error in alternate-diagonal subroutine.");
+    } else {
+        sys::PageArray<int> adjncy(8 * std::size_t(n_)), xadj(n_ + 1);
+        int maxsub = 16 * n_;
+        if (!adjncy.ok() || !xadj.ok() || !nzsub_.allocate(std::size_t(maxsub)))
+            return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
+        set_adj_2d_9pt(xadj.get(), adjncy.get(), g_.nx, g_.nz);
+        if (nd_order_and_symbolic_factorisation(maxlnz, n_, xadj.get(), adjncy.get(), xlnz_.get(),
+                                                xnzsub_.get(), nzsub_.get(), perm_.get(),
+                                                invp_.get(), maxsub) != 0)
+            return report_failure(SolverStatus::ordering,
+                                  "Insufficient memory for subscript array.");
+    }
+    maxlnz_ = maxlnz;
+    return {};
+}
+
+// The couplings' places in the factor storage, found once, a row of nodes at a time on the
+// solver threads; every wavenumber writes them.
+void SparseFormulation::find_couplings() {
+    auto entry = [&](int v, int w) {
+        const int a = invp_[v - 1], b = invp_[w - 1];
+        return mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz_.get(), nzsub_.get(),
+                                         xnzsub_.get());
+    };
+    const int threads = n_ < parallel_from_nodes ? 1 : sys::pool_threads();
+    constexpr int couplings = int(NinePointCoupling::count);
+    sys::run_in_parallel(g_.nz, threads, [&](int, int row) {
+        const int j = row + 1;
+        for (int i = 1; i <= g_.nx; ++i) {
+            const int v = node(i, j);
+            if (!nine_point()) {
+                if (i > 1) left_entry_[v - 1] = entry(v, v - 1);
+                if (j > 1) upper_entry_[v - 1] = entry(v, v - g_.nx);
+                continue;
+            }
+            for (int c = 0; c < couplings; ++c) {
+                const int w = nine_point_partner(v, NinePointCoupling(c), g_.nz);
+                const bool inside = i > 1 || c == int(NinePointCoupling::above);
+                const bool row_inside =
+                    c == int(NinePointCoupling::left) ||
+                    (c == int(NinePointCoupling::left_below) ? j < g_.nz : j > 1);
+                nine_entry_[std::size_t(v - 1) * couplings + c] =
+                    inside && row_inside ? entry(v, w) : 0;
+            }
+        }
+    });
+}
 
 model::SolverResult SparseFormulation::prepare() {
     using model::SolverStatus;
-    if (!perm_.allocate(n_) || !invp_.allocate(n_) || !xlnz_.allocate(n_ + 1) ||
-        !xnzsub_.allocate(n_ + 1) || !nzsub_.allocate(8 * std::size_t(n_)) || !parent_.allocate(n_))
-        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
-    int maxsub = 8 * n_, maxlnz = 0;
-    if (sparse_solve_setup(g_.nx, g_.nz, perm_.get(), invp_.get(), xlnz_.get(), xnzsub_.get(),
-                           nzsub_.get(), maxsub, maxlnz) != 0)
-        return report_failure(SolverStatus::ordering, "Error in alternate-diagonal subroutine.");
-    maxlnz_ = maxlnz;
+    if (nine_point() && in_.fd_option) *in_.fd_option = 0;
+    if (model::SolverResult r = order(); !r.ok()) return r;
     sparse_tree_parents(n_, xlnz_.get(), xnzsub_.get(), nzsub_.get(), parent_.get());
     tree_height_ = sparse_tree_height(n_, parent_.get());
     // On more than one thread a factorisation may share its work with an idle worker.
@@ -142,24 +221,11 @@ model::SolverResult SparseFormulation::prepare() {
              mx::sparse_factor_parts(n_, xlnz_.get(), parent_.get(), part_.get());
     // The Dey & Morrison assembly finds the couplings' places itself.
     if (scheme_ == Scheme::dey_morrison) return {};
-    if (!left_entry_.allocate(n_) || !upper_entry_.allocate(n_))
-        return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
-    // The couplings' places in the factor storage are found once, a row of nodes at a time on
-    // the solver threads; every wavenumber writes them.
-    auto entry = [&](int v, int w) {
-        const int a = invp_[v - 1], b = invp_[w - 1];
-        return mx::find_compressed_entry(std::max(a, b), std::min(a, b), xlnz_.get(), nzsub_.get(),
-                                         xnzsub_.get());
-    };
-    const int threads = n_ < parallel_from_nodes ? 1 : sys::pool_threads();
-    sys::run_in_parallel(g_.nz, threads, [&](int, int row) {
-        const int j = row + 1;
-        for (int i = 1; i <= g_.nx; ++i) {
-            const int v = node(i, j);
-            if (i > 1) left_entry_[v - 1] = entry(v, v - 1);
-            if (j > 1) upper_entry_[v - 1] = entry(v, v - g_.nx);
-        }
-    });
+    const bool had = nine_point()
+                         ? nine_entry_.allocate(std::size_t(n_) * int(NinePointCoupling::count))
+                         : left_entry_.allocate(n_) && upper_entry_.allocate(n_);
+    if (!had) return report_failure(SolverStatus::no_memory, "Error in allocating memory.");
+    find_couplings();
     return {};
 }
 
@@ -185,9 +251,19 @@ bool SparseWorkspace::assemble(double k) {
                                   f_.xlnz_.get(), f_.nzsub_.get(), f_.xnzsub_.get(),
                                   f_.invp_.get()) == 0;
     BoundaryTerms b;
-    if (!boundary_terms(g, g.x(g.nx / 2), k, 0.125, b)) return false;
+    const double x0 = f_.nine_point() ? 0.5 * (g.x(1) + g.x(g.nx)) : g.x(g.nx / 2);
+    if (!boundary_terms(g, x0, k, 0.125, b)) return false;
     if (!lnz_clean_) std::fill(lnz_.get(), lnz_.get() + lnz_.size(), 0.0);
     lnz_clean_ = false;
+    if (f_.nine_point()) {
+        nine_point_matrix(
+            g, b, k, [&](int v, double value) { diag_[f_.invp_[v - 1] - 1] = value; },
+            [&](int v, NinePointCoupling c, double value) {
+                lnz_[f_.nine_entry_[std::size_t(v - 1) * int(NinePointCoupling::count) + int(c)] -
+                     1] = value;
+            });
+        return true;
+    }
     const double k2 = k * k;
     for (int i = 1; i <= g.nx; ++i)
         for (int j = 1; j <= g.nz; ++j) {

@@ -133,8 +133,7 @@ model::SolverResult prepare_geometry(const Inputs& in, Geometry& g);
 model::SolverResult run_forward(const Inputs& in, const Geometry& g, Formulation& f);
 
 enum class Scheme { modified_5pt, modified_9pt, dey_morrison };
-/// The five-point formulations in sparse storage, and the nine-point one in band storage.
+/// A formulation in sparse storage under a nested-dissection ordering.
 model::SolverResult run_sparse(const Inputs& in, Scheme scheme);
-model::SolverResult run_band(const Inputs& in);
 
 } // namespace fd
