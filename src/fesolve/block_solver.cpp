@@ -6,6 +6,7 @@
 #include "fdsolve/transform.h"
 #include "fesolve/boundary.h"
 #include "fesolve/element.h"
+#include "fesolve/workers.h"
 #include "matrix/blockorder.h"
 #include "matrix/blockstore.h"
 #include "matrix/gridgraph.h"
@@ -16,24 +17,35 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace {
 
 using sys::PageArray;
 
-// The ordering (kept for every wavenumber) and the values of the block storage.
-struct BlockStorage {
-    int n = 0, nblks = 0;
+// The ordering, kept for every wavenumber and shared by the workers.
+struct BlockOrdering {
+    int n = 0, nblks = 0, envelope = 0, offblock = 0;
     PageArray<int> perm, invp, xblk, father, xenv, xnonz, nzsubs;
-    PageArray<float> diag, env, nonz;
-
-    int add(int i, int j, float value) {
-        return add_block_sparse_entry(i, j, value, invp.get(), diag.get(), xenv.get(), env.get(),
-                                      xnonz.get(), nzsubs.get(), nonz.get());
-    }
     // Row of mesh node v in the new numbering (0-based, for the right-hand side).
     int row(int v) const { return invp[v - 1] - 1; }
+};
+
+// One worker's values of the block storage and its right-hand side.
+struct BlockValues {
+    PageArray<float> diag, env, nonz, rhs;
+
+    bool allocate(const BlockOrdering& o) {
+        return diag.allocate(o.n) && env.allocate(o.envelope) && nonz.allocate(o.offblock) &&
+               rhs.allocate(o.n);
+    }
+    int add(const BlockOrdering& o, int i, int j, float value) {
+        return add_block_sparse_entry(i, j, value, o.invp.get(), diag.get(), o.xenv.get(),
+                                      env.get(), o.xnonz.get(), o.nzsubs.get(), nonz.get());
+    }
     void clear() {
         std::fill(diag.get(), diag.get() + diag.size(), 0.0f);
         std::fill(env.get(), env.get() + env.size(), 0.0f);
@@ -51,15 +63,30 @@ struct BlockSetup {
     fe::RemoteElectrodes remote_nodes;
 };
 
-struct BlockValues {
+// The wavenumber-domain values of every wavenumber: wavenumber m owns the slice at m.
+struct BlockTables {
     PageArray<float> pairs;   // npairs per wavenumber
     PageArray<double> remote; // stride per wavenumber
-    PageArray<float> rhs;     // one solution in the new numbering
+};
+
+// What stopped a wavenumber, reported by the caller: a status with its text, or for a pivot the
+// mesh node.
+struct BlockFailure {
+    model::SolverStatus status = model::SolverStatus::ok;
+    std::string text;
+    int node = 0;
+    template <class... Values> int set(model::SolverStatus s, const char* format, Values... v) {
+        char buffer[256];
+        std::snprintf(buffer, sizeof buffer, format, v...);
+        status = s;
+        text = buffer;
+        return 1;
+    }
 };
 
 // One-way dissection of the six-neighbour graph of the triangulated grid and the storage it
 // gives; the ordering's own work arrays are freed on return.
-model::SolverResult order_grid(int nx, int nz, BlockStorage& s) {
+model::SolverResult order_grid(int nx, int nz, BlockOrdering& s) {
     const int n = nx * nz;
     s.n = n;
     PageArray<int> xadj(n + 1), adjncy(6 * std::size_t(n)), mask(n), xls(n + 1), ls(n), bnum(n);
@@ -77,42 +104,39 @@ model::SolverResult order_grid(int nx, int nz, BlockStorage& s) {
     if (!s.father.allocate(s.nblks)) return fe::report_no_memory();
     find_tree_adjacency_1wd(xadj.get(), adjncy.get(), s.perm.get(), s.nblks, s.xblk.get(),
                             s.father.get(), bnum.get());
-    const int envelope =
-        find_tree_envelope_1wd(xadj.get(), adjncy.get(), s.perm.get(), s.invp.get(), s.nblks,
-                               s.xblk.get(), s.xenv.get(), mask.get(), ls.get());
+    s.envelope = find_tree_envelope_1wd(xadj.get(), adjncy.get(), s.perm.get(), s.invp.get(),
+                                        s.nblks, s.xblk.get(), s.xenv.get(), mask.get(), ls.get());
     const int capacity = int(s.nzsubs.size());
-    const int offblock =
+    s.offblock =
         find_off_block_nonzeros_1wd(xadj.get(), adjncy.get(), s.perm.get(), s.invp.get(), s.nblks,
                                     s.xblk.get(), s.xnonz.get(), s.nzsubs.get(), capacity);
-    if (offblock > capacity)
+    if (s.offblock > capacity)
         return fe::report_error(model::SolverStatus::ordering,
                                 "The block ordering needs %d off-block entries,\nmore than the "
                                 "%d it was given.",
-                                offblock, capacity);
-    if (!s.diag.allocate(n) || !s.env.allocate(envelope) || !s.nonz.allocate(offblock))
-        return fe::report_no_memory();
+                                s.offblock, capacity);
     return {};
 }
 
-model::SolverResult allocate(const fe::Inputs& in, BlockSetup& setup, BlockValues& values) {
+model::SolverResult allocate(BlockSetup& setup, BlockTables& tables) {
     const bool ok = setup.k.allocate(setup.nk) && setup.node.allocate(setup.n) &&
-                    values.pairs.allocate(std::size_t(setup.npairs) * setup.nk) &&
-                    values.rhs.allocate(std::size_t(in.nx) * in.nz) &&
-                    (!setup.remote || values.remote.allocate(std::size_t(setup.stride) * setup.nk));
+                    tables.pairs.allocate(std::size_t(setup.npairs) * setup.nk) &&
+                    (!setup.remote || tables.remote.allocate(std::size_t(setup.stride) * setup.nk));
     return ok ? model::SolverResult{} : fe::report_no_memory();
 }
 
-// The two triangles of every cell, each with its own conductivity.
-model::SolverResult add_cells(const fe::Inputs& in, float w, BlockStorage& s) {
+// The two triangles of every cell, each with its own conductivity; 0, or 1 with the failure.
+int add_cells(const fe::Inputs& in, float w, const BlockOrdering& o, BlockValues& s,
+              BlockFailure& failure) {
     const int nx = in.nx, nz = in.nz;
-    auto add = [&s](int i, int j, double value) { return s.add(i, j, float(value)); };
+    auto add = [&](int i, int j, double value) { return s.add(o, i, j, float(value)); };
     for (int c = 1; c < nx; ++c)
         for (int r = 1; r < nz; ++r) {
             int code[6], v[3];
             const int t =
                 add_cell_triangles(c, r, nx, nz, w, in.cells, in.node_x, in.node_z, add, code, v);
             if (t != 0)
-                return fe::report_error(
+                return failure.set(
                     model::SolverStatus::matrix,
                     t == 1 ? "Error in first matrix allocation %d/%d  %d/%d\n%d %d %d %d %d "
                              "%d\n%d %d %d"
@@ -121,100 +145,115 @@ model::SolverResult add_cells(const fe::Inputs& in, float w, BlockStorage& s) {
                     c, nx - 1, r, nz - 1, code[0], code[1], code[2], code[3], code[4], code[5],
                     v[0], v[1], v[2]);
         }
-    return {};
+    return 0;
 }
 
-// The mixed boundary terms of the left, bottom and right edges.
-model::SolverResult add_boundary(const fe::Inputs& in, const BlockSetup& setup, double k,
-                                 BlockStorage& s) {
+// The mixed boundary terms of the left, bottom and right edges; 0, or 1 with the failure.
+int add_boundary(const fe::Inputs& in, const BlockSetup& setup, double k, const BlockOrdering& o,
+                 BlockValues& s, BlockFailure& failure) {
     const int nx = in.nx, nz = in.nz;
     int edge = 0;
-    model::SolverResult failure;
     const int code = fe::add_mixed_boundary(
         fe::BoundaryRatio::bessel_flt, nx, nz, k, setup.xs, setup.zs,
         [&](int v) { return double(in.node_x[v - 1]); },
         [&](int v) { return double(in.node_z[v - 1]); }, in.cells,
         [&](int a, int b, double f) {
             ++edge;
-            const int r1 = s.add(a, a, float(2 * f)), r2 = s.add(b, b, float(2 * f)),
-                      r3 = s.add(a, b, float(f));
+            const int r1 = s.add(o, a, a, float(2 * f)), r2 = s.add(o, b, b, float(2 * f)),
+                      r3 = s.add(o, a, b, float(f));
             if (!(r1 || r2 || r3)) return 0;
             if (edge < nz)
-                failure = fe::report_error(model::SolverStatus::matrix,
-                                           "Error in 3rd matrix allocation  %d/%d\n%d %d %d\n%d %d",
-                                           edge, nz - 1, r1, r2, r3, a, b);
+                failure.set(model::SolverStatus::matrix,
+                            "Error in 3rd matrix allocation  %d/%d\n%d %d %d\n%d %d", edge, nz - 1,
+                            r1, r2, r3, a, b);
             else if (edge < nz + nx - 1)
-                failure = fe::report_error(model::SolverStatus::matrix,
-                                           "Error in 4th matrix allocation  %d/%d\n%d %d %d\n%d %d",
-                                           edge - (nz - 1), nx - 1, r1, r2, r3, a, b);
+                failure.set(model::SolverStatus::matrix,
+                            "Error in 4th matrix allocation  %d/%d\n%d %d %d\n%d %d",
+                            edge - (nz - 1), nx - 1, r1, r2, r3, a, b);
             else
-                failure = fe::report_error(model::SolverStatus::matrix,
-                                           "Error in 5th matrix allocation  %d/%d\n%d %d %d\n%d %d",
-                                           edge - (nz - 1) - (nx - 1), nz - 1, r1, r2, r3, a, b);
+                failure.set(model::SolverStatus::matrix,
+                            "Error in 5th matrix allocation  %d/%d\n%d %d %d\n%d %d",
+                            edge - (nz - 1) - (nx - 1), nz - 1, r1, r2, r3, a, b);
             return r1 + r2 + r3;
         });
-    return code ? failure : model::SolverResult{};
+    return code ? 1 : 0;
 }
 
-// Solves rhs in place, a no_memory failure when the solve's work memory is refused.
-model::SolverResult solve(BlockStorage& s, float* rhs) {
-    if (block_sparse_solve(s.nblks, s.xblk.get(), s.diag.get(), s.xenv.get(), s.env.get(),
-                           s.xnonz.get(), s.nonz.get(), s.nzsubs.get(), rhs) != 0)
-        return fe::report_no_memory();
-    return {};
+// Solves the worker's right-hand side in place; false when the solve's work memory is refused.
+bool solve(const BlockOrdering& o, BlockValues& s) {
+    return block_sparse_solve(o.nblks, o.xblk.get(), s.diag.get(), o.xenv.get(), s.env.get(),
+                              o.xnonz.get(), s.nonz.get(), o.nzsubs.get(), s.rhs.get()) == 0;
 }
 
-model::SolverResult solve_sources(const BlockSetup& setup, BlockStorage& s, BlockValues& values,
-                                  int m) {
+// Every source but the last, then the remote electrodes, into slice m of the tables; 0, or 1
+// (no memory) with the failure, or sys::step_stopped.
+int solve_sources(const BlockSetup& setup, const BlockOrdering& o, BlockValues& s,
+                  BlockTables& tables, int m, BlockFailure& failure,
+                  const std::function<bool()>& stopping) {
     const int n = setup.n;
-    float* rhs = values.rhs.get();
-    float* pair_block = values.pairs.get() + std::size_t(m) * setup.npairs;
+    float* rhs = s.rhs.get();
+    float* pair_block = tables.pairs.get() + std::size_t(m) * setup.npairs;
+    const auto no_memory = [&] {
+        failure.status = model::SolverStatus::no_memory;
+        return 1;
+    };
     for (int i = 1; i < n; ++i) {
-        std::fill(rhs, rhs + s.n, 0.0f);
-        rhs[s.row(setup.node[i - 1])] = 1.0f;
-        if (model::SolverResult r = solve(s, rhs); !r.ok()) return r;
+        if (stopping()) return sys::step_stopped;
+        std::fill(rhs, rhs + o.n, 0.0f);
+        rhs[o.row(setup.node[i - 1])] = 1.0f;
+        if (!solve(o, s)) return no_memory();
         for (int j = i + 1; j <= n; ++j)
-            pair_block[fe::pair_position(n, i, j)] = rhs[s.row(setup.node[j - 1])];
+            pair_block[fe::pair_position(n, i, j)] = rhs[o.row(setup.node[j - 1])];
     }
-    if (!setup.remote) return {};
+    if (!setup.remote) return 0;
     const fe::RemoteElectrodes& r = setup.remote_nodes;
-    double* row = values.remote.get() + std::size_t(m) * setup.stride;
+    double* row = tables.remote.get() + std::size_t(m) * setup.stride;
     std::fill(row, row + setup.stride, 0.0);
     for (int source = 0; source < 2; ++source) {
         const fe::RemoteElectrodes::Source remote = r.source(source);
         if (remote.count == 0) continue;
-        std::fill(rhs, rhs + s.n, 0.0f);
+        std::fill(rhs, rhs + o.n, 0.0f);
         for (int q = 0; q < remote.count; ++q)
-            rhs[s.row(remote.node[q])] += remote.weight[q];
-        if (model::SolverResult res = solve(s, rhs); !res.ok()) return res;
+            rhs[o.row(remote.node[q])] += remote.weight[q];
+        if (!solve(o, s)) return no_memory();
         for (int e = 0; e < n; ++e)
-            row[source * n + e] = rhs[s.row(setup.node[e])];
+            row[source * n + e] = rhs[o.row(setup.node[e])];
         if (source == 1 && r.c2_count > 0)
             for (int q = 0; q < r.c2_count; ++q)
-                row[2 * n] += r.c2_weight[q] * rhs[s.row(r.c2_node[q])];
+                row[2 * n] += r.c2_weight[q] * rhs[o.row(r.c2_node[q])];
     }
-    return {};
+    return 0;
 }
 
-// Assembles, factors and solves wavenumber m.
-model::SolverResult solve_wavenumber(const fe::Inputs& in, const BlockSetup& setup, int m,
-                                     BlockStorage& s, BlockValues& values) {
+// Assembles, factors and solves wavenumber m on one worker's values. Reads only `in`, `setup`
+// and the ordering; writes the worker's values, slice m of the tables and `failure`, and reports
+// nothing (it may run on a worker thread).
+int solve_wavenumber(const fe::Inputs& in, const BlockSetup& setup, const BlockOrdering& o, int m,
+                     BlockValues& s, BlockTables& tables, BlockFailure& failure,
+                     const std::function<bool()>& stopping) {
+    if (stopping()) return sys::step_stopped;
     const double k = setup.k[m];
     s.clear();
-    if (model::SolverResult r = add_cells(in, float(k * k), s); !r.ok()) return r;
-    if (model::SolverResult r = add_boundary(in, setup, k, s); !r.ok()) return r;
+    if (add_cells(in, float(k * k), o, s, failure) != 0) return 1;
+    if (add_boundary(in, setup, k, o, s, failure) != 0) return 1;
     int flag = 0;
     const int row =
-        block_sparse_factor(s.nblks, s.xblk.get(), s.father.get(), s.diag.get(), s.xenv.get(),
-                            s.env.get(), s.xnonz.get(), s.nonz.get(), s.nzsubs.get(), &flag);
-    if (flag < 0) return fe::report_no_memory();
-    if (flag > 0)
-        return fe::report_factor_failure_at_wave(s.perm[s.xblk[flag - 1] + row - 2], m + 1);
-    return solve_sources(setup, s, values, m);
+        block_sparse_factor(o.nblks, o.xblk.get(), o.father.get(), s.diag.get(), o.xenv.get(),
+                            s.env.get(), o.xnonz.get(), s.nonz.get(), o.nzsubs.get(), &flag);
+    if (flag < 0) {
+        failure.status = model::SolverStatus::no_memory;
+        return 1;
+    }
+    if (flag > 0) {
+        failure.status = model::SolverStatus::pivot;
+        failure.node = o.perm[o.xblk[flag - 1] + row - 2];
+        return 1;
+    }
+    return solve_sources(setup, o, s, tables, m, failure, stopping);
 }
 
 model::SolverResult write_outputs(const fe::Inputs& in, const BlockSetup& setup,
-                                  const BlockValues& values) {
+                                  const BlockTables& values) {
     if (inverse_fourier_pair_potentials(in.electrode_offset_ratio, values.pairs.get(), in.table_a,
                                         in.table_b, setup.n, setup.nk, setup.k.get(), 4,
                                         int(setup.npairs), in.lead) != 0)
@@ -228,8 +267,8 @@ model::SolverResult write_outputs(const fe::Inputs& in, const BlockSetup& setup,
     return {};
 }
 
-model::SolverResult set_up(const fe::Inputs& in, BlockSetup& setup, BlockStorage& storage,
-                           BlockValues& values) {
+model::SolverResult set_up(const fe::Inputs& in, BlockSetup& setup, BlockOrdering& ordering,
+                           BlockTables& tables) {
     if (model::SolverResult r = fe::check_mesh_and_electrodes(in, in.nky, 2); !r.ok()) return r;
     if (!(in.ky_min > 0.0f && in.ky_max > in.ky_min))
         return fe::report_error(model::SolverStatus::bad_input,
@@ -240,8 +279,8 @@ model::SolverResult set_up(const fe::Inputs& in, BlockSetup& setup, BlockStorage
     setup.npairs = fe::pair_count(setup.n);
     setup.stride = 2 * setup.n + 1;
     setup.remote = in.remote_electrodes > 0;
-    if (model::SolverResult r = order_grid(in.nx, in.nz, storage); !r.ok()) return r;
-    if (model::SolverResult r = allocate(in, setup, values); !r.ok()) return r;
+    if (model::SolverResult r = order_grid(in.nx, in.nz, ordering); !r.ok()) return r;
+    if (model::SolverResult r = allocate(setup, tables); !r.ok()) return r;
     block_wavenumbers(in.ky_min, in.ky_max, setup.nk, setup.k.get());
     if (model::SolverResult r =
             fe::place_electrodes(in.nboreholes, in.issbor, in.borehole_columns, in.borehole_z,
@@ -267,14 +306,33 @@ void block_wavenumbers(float kmin, float kmax, int nk, float* k) {
 
 model::SolverResult calc_potentials_fem_wavenumbers(const fe::Inputs& in) {
     BlockSetup setup;
-    BlockStorage storage;
-    BlockValues values;
-    if (model::SolverResult r = set_up(in, setup, storage, values); !r.ok()) return r;
-    for (int m = 0; m < setup.nk; ++m) {
-        fe::report_progress("Finite-Element Calculations - %5.1f%% completed", m, setup.nk);
-        if (model::SolverResult r = solve_wavenumber(in, setup, m, storage, values); !r.ok())
-            return r;
+    BlockOrdering ordering;
+    BlockTables tables;
+    if (model::SolverResult r = set_up(in, setup, ordering, tables); !r.ok()) return r;
+    std::vector<BlockValues> work(1);
+    if (!work[0].allocate(ordering)) return fe::report_no_memory();
+    fe::take_workers(work, std::min(sys::pool_threads(), setup.nk),
+                     [&](BlockValues& w) { return w.allocate(ordering); });
+    std::vector<BlockFailure> failures(std::size_t(setup.nk));
+    bool aborted = false;
+    const sys::StepsOutcome outcome = fe::run_wavenumbers(
+        setup.nk, int(work.size()),
+        [&](int w, int m, const std::atomic<bool>& stop) {
+            fe::StopTest stopping(stop, work.size() == 1, aborted);
+            return solve_wavenumber(in, setup, ordering, m, work[std::size_t(w)], tables,
+                                    failures[std::size_t(m)], [&] { return stopping(); });
+        },
+        "Finite-Element Calculations - %5.1f%% completed");
+    work.clear();
+    if (outcome.aborted || aborted)
+        return model::SolverResult::failure(model::SolverStatus::user_abort);
+    if (outcome.failed >= 0) {
+        const BlockFailure& f = failures[std::size_t(outcome.failed)];
+        if (f.status == model::SolverStatus::pivot)
+            return fe::report_factor_failure_at_wave(f.node, outcome.failed + 1);
+        if (f.status == model::SolverStatus::no_memory) return fe::report_no_memory();
+        return fe::report_error(f.status, "%s", f.text.c_str());
     }
     update_status("Calculating Potentials", 0);
-    return write_outputs(in, setup, values);
+    return write_outputs(in, setup, tables);
 }

@@ -3,8 +3,10 @@
 #include "fesolve/fesolve.h"
 
 #include "fdsolve/transform.h"
+#include "fesolve/band_sources.h"
 #include "fesolve/boundary.h"
 #include "fesolve/element.h"
+#include "fesolve/workers.h"
 #include "matrix/band.h"
 #include "model/globals.h"
 #include "model/services.h"
@@ -14,6 +16,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -28,10 +32,19 @@ enum class ElementForm { closed_form = 0, gauss = 1 };
 constexpr Boundary boundary_type = Boundary::mixed;
 constexpr ElementForm element_form = ElementForm::closed_form;
 
-struct Q4Work {
-    PageArray<double> x, z, band, rhs;
-    PageArray<float> k, pairs;
+// What the wavenumbers share, set up once and only read inside the loop.
+struct Q4Setup {
+    int n = 0, nodes = 0;
+    long long npairs = 0;
+    PageArray<double> x, z; ///< nx column positions, nz row depths
+    PageArray<float> k;     ///< nky wavenumbers
     PageArray<int> node, last;
+};
+
+// One worker's band matrix, block of sources and element.
+struct Q4Work {
+    PageArray<double> band, block;
+    IsoParaFem element{2, 2};
 };
 
 // Electrode nodes: surface electrodes in their columns and rows, each borehole's electrodes on
@@ -62,33 +75,47 @@ model::SolverResult place_electrodes(int nboreholes, const std::int32_t* issbor,
     return {};
 }
 
+// The ten terms of cell (c, r) for the squared wavenumber k2.
+void cell_terms(const Q4Setup& w, int nx, const float* cells, int c, int r, double k2,
+                IsoParaFem& element, double (&t)[10]) {
+    const double sigma = cells[2 * index2d(c, r, nx - 1)];
+    if (element_form == ElementForm::closed_form) {
+        rectangle_element_terms(sigma, w.x[c - 1], w.x[c], w.z[r - 1], w.z[r], k2, t);
+    } else {
+        // Corners counter-clockwise: (c, r), (c+1, r), (c+1, r+1), (c, r+1).
+        const double x[4] = {w.x[c - 1], w.x[c], w.x[c], w.x[c - 1]};
+        const double z[4] = {w.z[r - 1], w.z[r - 1], w.z[r], w.z[r]};
+        element.element_terms(x, z, sigma, k2, t);
+    }
+}
+
+// The terms of the first three cells of the first column at the first wavenumber, with their
+// conductivities and the reciprocals, to the trace log.
+void trace_first_cells(const Q4Setup& w, int nx, int nz, const float* cells, IsoParaFem& element) {
+    const double k2 = double(w.k[0]) * double(w.k[0]);
+    for (int r = 1; r <= std::min(3, nz - 1); ++r) {
+        double t[10];
+        cell_terms(w, nx, cells, 1, r, k2, element, t);
+        const double sigma = cells[2 * index2d(1, r, nx - 1)];
+        model::trace("%4d %4d\ns1 %12.4e %12.4e %12.4e %12.4e\ns2 %12.4e %12.4e "
+                     "%12.4e\ns3 %12.4e %12.4e\ns4 %12.4e\n",
+                     r, 1, t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
+        model::trace("%3d %3d %4d %12.4e %12.4e\n", r, 1, 2 * index2d(1, r, nx - 1), sigma,
+                     1.0 / sigma);
+    }
+}
+
 // Cell terms and boundary terms of wavenumber k into the band matrix; the boundary reference
-// point lies at the mesh centre at depth z0. trace_terms writes the terms of the first cells
-// and their conductivities with the reciprocals.
-void assemble(const Q4Work& w, int nx, int nz, const float* cells, double k, double z0,
-              bool trace_terms, double* band, IsoParaFem& element) {
+// point lies at the mesh centre at depth z0.
+void assemble(const Q4Setup& w, int nx, int nz, const float* cells, double k, double z0,
+              double* band, IsoParaFem& element) {
     const int L = nz + 2;
     const double k2 = k * k;
     for (int c = 1; c < nx; ++c)
         for (int r = 1; r < nz; ++r) {
-            const double sigma = cells[2 * index2d(c, r, nx - 1)];
-            // Corners counter-clockwise: (c, r), (c+1, r), (c+1, r+1), (c, r+1).
             const int n[4] = {(c - 1) * nz + r, c * nz + r, c * nz + r + 1, (c - 1) * nz + r + 1};
             double t[10];
-            if (element_form == ElementForm::closed_form) {
-                rectangle_element_terms(sigma, w.x[c - 1], w.x[c], w.z[r - 1], w.z[r], k2, t);
-            } else {
-                const double x[4] = {w.x[c - 1], w.x[c], w.x[c], w.x[c - 1]};
-                const double z[4] = {w.z[r - 1], w.z[r - 1], w.z[r], w.z[r]};
-                element.element_terms(x, z, sigma, k2, t);
-            }
-            if (trace_terms && c == 1 && r <= 3) {
-                model::trace("%4d %4d\ns1 %12.4e %12.4e %12.4e %12.4e\ns2 %12.4e %12.4e "
-                             "%12.4e\ns3 %12.4e %12.4e\ns4 %12.4e\n",
-                             r, c, t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
-                model::trace("%3d %3d %4d %12.4e %12.4e\n", r, c, 2 * index2d(c, r, nx - 1), sigma,
-                             1.0 / sigma);
-            }
+            cell_terms(w, nx, cells, c, r, k2, element, t);
             for (int a = 1; a <= 4; ++a)
                 for (int b = a; b <= 4; ++b)
                     band[sym_band_index(n[a - 1], n[b - 1], L)] += t[quad_term_index(a, b)];
@@ -115,43 +142,32 @@ void assemble(const Q4Work& w, int nx, int nz, const float* cells, double k, dou
         });
 }
 
-} // namespace
-
-model::SolverResult calresfemq4(const fe::Inputs& in) {
-    const int nx = in.nx, nz = in.nz, nelec = in.nelec, nky = in.nky;
-    const std::int32_t* electrode_water = in.electrode_water;
-    const int n = in.nelec_total, L = nz + 2, bw = nz + 1;
-    model::trace("calresfem q4 %d\n", n);
-    auto fail = [](model::SolverResult result) {
-        update_status("Calculations stopped by an error.", 0);
-        return result;
-    };
-    if (model::SolverResult r = fe::check_mesh_and_electrodes(in, nky, 2); !r.ok()) return fail(r);
-
-    const std::size_t nodes = std::size_t(nx) * nz;
-    const long long npairs = fe::pair_count(n);
-    Q4Work w;
-    const bool ok = w.x.allocate(nx) && w.z.allocate(nz) && w.band.allocate(nodes * L) &&
-                    w.rhs.allocate(nodes) && w.k.allocate(nky) && w.node.allocate(n) &&
-                    w.last.allocate(n) && w.pairs.allocate(std::size_t(npairs) * nky);
-    if (!ok) return fail(fe::report_no_memory());
+// The mesh positions, the electrode nodes with the lowest row each source's solve needs, the
+// wavenumbers and the pair table; a failure has been reported.
+model::SolverResult set_up(const fe::Inputs& in, Q4Setup& w) {
+    const int nx = in.nx, nz = in.nz, nky = in.nky;
+    w.n = in.nelec_total;
+    w.nodes = nx * nz;
+    w.npairs = fe::pair_count(w.n);
+    const bool ok = w.x.allocate(nx) && w.z.allocate(nz) && w.k.allocate(nky) &&
+                    w.node.allocate(w.n) && w.last.allocate(w.n);
+    if (!ok) return fe::report_no_memory();
     for (int c = 1; c < nx; ++c)
         w.x[c] = w.x[c - 1] + double(in.node_col_dx[c - 1]);
     for (int r = 1; r < nz; ++r)
         w.z[r] = w.z[r - 1] + double(in.node_row_dz[r - 1]);
     int* node = w.node.get();
     if (model::SolverResult r = place_electrodes(
-            in.nboreholes, in.issbor, in.borehole_columns, in.borehole_first_rows, n,
-            in.margin_columns, in.nodes_per_spacing, nelec, nx, nz, electrode_water, node);
+            in.nboreholes, in.issbor, in.borehole_columns, in.borehole_first_rows, w.n,
+            in.margin_columns, in.nodes_per_spacing, in.nelec, nx, nz, in.electrode_water, node);
         !r.ok())
-        return fail(r);
-    for (int i = 1; i <= n; ++i) {
-        int lowest = int(nodes);
-        for (int j = i + 1; j <= n; ++j)
+        return r;
+    for (int i = 1; i <= w.n; ++i) {
+        int lowest = w.nodes;
+        for (int j = i + 1; j <= w.n; ++j)
             lowest = std::min(lowest, node[j - 1]);
-        w.last[i - 1] = i == n ? 1 : lowest;
+        w.last[i - 1] = i == w.n ? 1 : lowest;
     }
-
     // Wavenumbers 0.01 to 12.0 at equal steps of ln k, in single precision.
     float* k = w.k.get();
     const float l1 = std::log(0.01f), ln = std::log(12.0f);
@@ -159,33 +175,97 @@ model::SolverResult calresfemq4(const fe::Inputs& in) {
         k[i] = std::exp(l1 + float(i) * (ln - l1) / float(nky - 1));
     k[0] = 0.01f;
     k[nky - 1] = 12.0f;
+    return {};
+}
 
-    IsoParaFem element(2, 2);
-    double* band = w.band.get();
-    for (int iky = 0; iky < nky; ++iky) {
-        fe::report_progress("Finite-Element Modelling - %5.1f%% completed", iky, nky);
-        std::fill(band, band + nodes * L, 0.0);
-        assemble(w, nx, nz, in.cells, double(k[iky]), w.z[electrode_water[0]], iky == 0, band,
-                 element);
-        if (int failed = band_cholesky(int(nodes), band, bw)) {
-            char text[32];
-            std::snprintf(text, sizeof text, "ierr %d", failed);
-            show_status_text(text);
-            return fail(fe::report_factor_failure(failed, false));
-        }
-        float* const pair_block = w.pairs.get() + std::size_t(iky) * npairs;
-        double* b = w.rhs.get();
-        for (int i = 1; i < n; ++i) {
-            std::fill(b, b + nodes, 0.0);
-            b[node[i - 1] - 1] = 1.0;
-            band_cholesky_solve(band, int(nodes), b, bw, node[i - 1], w.last[i - 1]);
-            for (int j = i + 1; j <= n; ++j)
-                pair_block[fe::pair_position(n, i, j)] = float(b[node[j - 1] - 1]);
-        }
+bool allocate_work(const Q4Setup& w, int nz, Q4Work& work) {
+    return work.band.allocate(std::size_t(w.nodes) * (nz + 2)) &&
+           work.block.allocate(fe::band_block_size(w.nodes));
+}
+
+// Assembles, factors and solves wavenumber iky on worker w into its slice of `pairs`, the
+// blocks of sources shared with the workers that help. Returns 0, the row of a non-positive
+// pivot (reported by the caller), or sys::step_stopped.
+int solve_wavenumber(const fe::Inputs& in, const Q4Setup& setup, int iky, int w,
+                     std::vector<Q4Work>& work, float* pairs, fe::ItemBoard& board,
+                     const std::function<bool()>& stopping) {
+    const int nz = in.nz, bw = nz + 1;
+    Q4Work& mine = work[std::size_t(w)];
+    double* band = mine.band.get();
+    if (stopping()) return sys::step_stopped;
+    std::fill(band, band + std::size_t(setup.nodes) * (nz + 2), 0.0);
+    assemble(setup, in.nx, nz, in.cells, double(setup.k[iky]), setup.z[in.electrode_water[0]], band,
+             mine.element);
+    if (int failed = band_cholesky_quiet(setup.nodes, band, bw)) return failed;
+    const fe::BandSources sources{setup.n, setup.node.get(), setup.last.get(), setup.n - 1};
+    float* const pair_block = pairs + std::size_t(iky) * setup.npairs;
+    if (fe::pair_products_pay(setup.nodes, bw, sources)) {
+        fe::band_pair_products(band, setup.nodes, bw, sources, mine.block.get(), pair_block);
+        return 0;
+    }
+    const bool all = board.share(
+        w, sources.blocks(),
+        [&](int runner, int index) {
+            const fe::SolvedBlock b = fe::solve_source_block(band, setup.nodes, bw, sources, index,
+                                                             work[std::size_t(runner)].block.get());
+            for (int g = 0; g < b.count; ++g)
+                for (int j = b.first + g + 1; j <= setup.n; ++j)
+                    pair_block[fe::pair_position(setup.n, b.first + g, j)] =
+                        float(b.at(setup.node[j - 1], g));
+        },
+        [&] { return !stopping(); });
+    return all ? 0 : sys::step_stopped;
+}
+
+} // namespace
+
+model::SolverResult calresfemq4(const fe::Inputs& in) {
+    const int nx = in.nx, nz = in.nz, nky = in.nky;
+    model::trace("calresfem q4 %d\n", in.nelec_total);
+    auto fail = [](model::SolverResult result) {
+        update_status("Calculations stopped by an error.", 0);
+        return result;
+    };
+    if (model::SolverResult r = fe::check_mesh_and_electrodes(in, nky, 2); !r.ok()) return fail(r);
+
+    Q4Setup setup;
+    if (model::SolverResult r = set_up(in, setup); !r.ok()) return fail(r);
+    PageArray<float> pairs(std::size_t(setup.npairs) * nky);
+    std::vector<Q4Work> work(1);
+    if (!pairs.ok() || !allocate_work(setup, nz, work[0])) return fail(fe::report_no_memory());
+    fe::take_workers(work, std::min(sys::pool_threads(), nky),
+                     [&](Q4Work& w) { return allocate_work(setup, nz, w); });
+    trace_first_cells(setup, nx, nz, in.cells, work[0].element);
+
+    std::vector<int> failed_row(std::size_t(nky), 0);
+    fe::ItemBoard board(nky);
+    bool aborted = false;
+    const sys::StepsOutcome outcome = fe::run_wavenumbers(
+        nky, int(work.size()),
+        [&](int w, int iky, const std::atomic<bool>& stop) {
+            fe::StopTest stopping(stop, work.size() == 1, aborted);
+            const int code = solve_wavenumber(in, setup, iky, w, work, pairs.get(), board,
+                                              [&] { return stopping(); });
+            board.close();
+            if (code > 0) failed_row[std::size_t(iky)] = code;
+            return code > 0 ? 1 : code;
+        },
+        "Finite-Element Modelling - %5.1f%% completed",
+        [&](int w, const std::atomic<bool>& stop) { board.help(w, stop); });
+    work.clear();
+    if (outcome.aborted || aborted)
+        return fail(model::SolverResult::failure(model::SolverStatus::user_abort));
+    if (outcome.failed >= 0) {
+        beep();
+        char text[32];
+        std::snprintf(text, sizeof text, "ierr %d", failed_row[std::size_t(outcome.failed)]);
+        show_status_text(text);
+        return fail(fe::report_factor_failure(failed_row[std::size_t(outcome.failed)], false));
     }
     update_status("Calculating Potentials", 0);
-    if (inverse_fourier_pair_potentials(in.electrode_offset_ratio, w.pairs.get(), in.table_a,
-                                        in.table_b, n, nky, k, 4, int(npairs), in.lead) != 0)
+    if (inverse_fourier_pair_potentials(in.electrode_offset_ratio, pairs.get(), in.table_a,
+                                        in.table_b, setup.n, nky, setup.k.get(), 4,
+                                        int(setup.npairs), in.lead) != 0)
         return fail(fe::report_no_memory());
     update_status("Calculations completed", Statuswind.bar_width);
     return {};

@@ -34,6 +34,10 @@ struct Solver {
 };
 const Solver band_and_sparse[] = {{"band", &BlockModel::run_band},
                                   {"sparse", &BlockModel::run_sparse}};
+const Solver every_solver[] = {{"band", &BlockModel::run_band},
+                               {"sparse", &BlockModel::run_sparse},
+                               {"quadrilateral", &BlockModel::run_q4},
+                               {"block", &BlockModel::run_block}};
 
 // Worst |pot / expected - 1| over the pairs (a, b), a < b, with d0 <= b - a <= d1 among
 // electrodes first..last; the table must be symmetric.
@@ -541,7 +545,7 @@ TEST_F(Threads, EightThreadsGiveTheTablesOfOneThreadBitForBit) {
     s.c2_remote_x = -3.6f;
     s.c2_remote_y = 2.0f;
     s.p2_remote_x = 27.1f;
-    for (const Solver& solver : band_and_sparse) {
+    for (const Solver& solver : every_solver) {
         sys::set_pool_threads(1);
         sys::reset_page_peak();
         const long long before = sys::page_bytes_in_use();
@@ -566,7 +570,7 @@ TEST_F(Threads, UserBreakStopsAParallelRun) {
     const int n = 161;
     BlockModel model(n, 100.0);
     const std::vector<double> untouched = tables(n);
-    for (const Solver& solver : band_and_sparse) {
+    for (const Solver& solver : every_solver) {
         BreakingBackend breaking(1);
         ui::install_backend(&breaking);
         const model::SolverResult r = (model.*solver.run)();
@@ -575,6 +579,25 @@ TEST_F(Threads, UserBreakStopsAParallelRun) {
         EXPECT_EQ(tables(n), untouched) << solver.name;
         EXPECT_TRUE(breaking.boxes.empty()) << solver.name;
     }
+}
+
+// On one thread the break keys are looked at inside a wavenumber too (between its phases and
+// its blocks of sources): a break at any of the first checks of the run stops it with the
+// tables as they were.
+TEST_F(Threads, UserBreakStopsARunOnOneThread) {
+    sys::set_pool_threads(1);
+    const int n = 97;
+    BlockModel model(n, 100.0);
+    const std::vector<double> untouched = tables(n);
+    for (const Solver& solver : every_solver)
+        for (int at = 1; at <= 6; ++at) {
+            BreakingBackend breaking(at);
+            ui::install_backend(&breaking);
+            const model::SolverResult r = (model.*solver.run)();
+            ui::install_backend(&backend);
+            EXPECT_EQ(r.status, SolverStatus::user_abort) << solver.name << " at " << at;
+            EXPECT_EQ(tables(n), untouched) << solver.name << " at " << at;
+        }
 }
 
 } // namespace
