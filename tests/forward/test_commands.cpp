@@ -277,6 +277,44 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThread) {
     }
 }
 
+// The models the finite-element solvers take on their own give the same data file on one and
+// on eight threads too: boreholes with a chargeable block (the sparse solver, its electrodes
+// spread over their cells) and topography with remote electrodes and a uniform chargeability
+// (the band solver).
+TEST(Commands, EightThreadsWriteTheDataFileOfOneThreadForBoreholesAndTopography) {
+    const struct {
+        const char* model;
+        int sparse;
+        double least_spread; ///< of the apparent IP values, mV/V
+    } cases[] = {{"boreholes_ip.mod", 1, 1.0}, {"topography_remote_ip.mod", 0, 0.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        CommandFixture f;
+        ModelSettings& m = f.r.m;
+        f.read(std::string(VELDARIN_TEST_DATA) + "/fixtures/" + c.model);
+        ASSERT_EQ(m.model_read, 1) << f.h.output();
+        m.shift_nodes = 0;
+        std::string files[2];
+        for (int t = 0; t < 2; ++t) {
+            sys::set_pool_threads(t == 0 ? 1 : 8);
+            f.calculate();
+            sys::set_pool_threads(0);
+            ASSERT_EQ(m.data_ready, 1) << f.h.output();
+            EXPECT_EQ(m.fem, 1);
+            EXPECT_EQ(m.sparsefem, c.sparse);
+            const std::string path = f.home.file("out" + std::to_string(t) + ".dat");
+            f.h.answer("file " + path + "\ndialog NoiseDiaBox click 503 ok");
+            save_results_command(Progdisplay, m, 1);
+            ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << f.h.output();
+            files[t] = read_file(path);
+        }
+        EXPECT_EQ(files[1], files[0]);
+        const auto [low, high] = std::minmax_element(m.app_ip, m.app_ip + m.ndata);
+        EXPECT_GT(*low, 0.0f);
+        EXPECT_GE(*high - *low, c.least_spread);
+    }
+}
+
 // A file that cannot be read leaves the model that was loaded, with its results and its name
 // in the title: a file that is no model, and a model file cut after its electrode line, whose
 // first values the reader had stored before it refused the file.
