@@ -3,7 +3,8 @@
 // transform, apparent values of the standard set) and every apparent resistivity compared with
 // 100 ohm-m. Prints the nodes of the solver's mesh, the data, the seconds of the calculation on
 // 1, 2, 4 and 8 threads with the speed-up, the peak page memory (8 threads) and the max and
-// rms error.
+// rms error, by finite differences (FD) and by finite elements in band (FE) and sparse (FES)
+// storage.
 //
 //   lines_bench             dipole-dipole lines of 96, 301 and 601 electrodes
 //   lines_bench --accuracy  every array type of the array-type dialog on the three lines, with
@@ -17,7 +18,8 @@
 //                           (made, written and synced), the fastest of LINES_BENCH_REPEAT runs
 //
 // Selections for the tables, from the environment: LINES_BENCH_ARRAYS (names or parts of them,
-// comma-separated), LINES_BENCH_LINES (electrode counts), LINES_BENCH_METHODS (fd, fe),
+// comma-separated), LINES_BENCH_LINES (electrode counts), LINES_BENCH_METHODS (fd, fe, band,
+// sparse: the timings run fd, fe band and fe sparse, the tables fd and fe),
 // LINES_BENCH_DEPTHS (default, typed, to 12); LINES_BENCH_SKIP_SPEED=1 leaves out the
 // dipole-dipole timings (LINES_BENCH_LINES and LINES_BENCH_METHODS select among them too,
 // LINES_BENCH_REPEAT=R times each run R times, 3 by default, and keeps the fastest: a run
@@ -211,7 +213,8 @@ class Session {
         return run(model_text(nelec, a, depths), a, fem, nullptr, break_after);
     }
 
-    /// Reads `text`, calculates with array `a` by finite differences (fem 0) or elements and
+    /// Reads `text`, calculates with array `a` by finite differences (fem 0) or elements in band
+    /// (1) or sparse storage (2) and
     /// compares every apparent resistivity with the one the pair potential `v` gives (100 ohm-m
     /// without one). With `break_after` >= 0 the abort key comes that many seconds into the
     /// calculation.
@@ -230,8 +233,8 @@ class Session {
             std::fprintf(stderr, "%s", out_.str().c_str());
             return r;
         }
-        m.fem = fem;
-        m.sparsefem = 0;
+        m.fem = fem > 0 ? 1 : 0;
+        m.sparsefem = fem == 2 ? 1 : 0;
         m.array_type = a.internal;
         m.pole_dipole_reverse = a.reverse;
         const long long base = sys::page_bytes_in_use();
@@ -284,6 +287,10 @@ class Session {
 
 const int lines[] = {96, 301, 601};
 
+// The solvers of the timings: finite differences, finite elements in band and in sparse storage.
+const char* const method_names[] = {"fd", "fe band", "fe sparse"};
+const char* const method_labels[] = {"FD", "FE", "FES"};
+
 bool wanted(const char* env, const std::string& item) {
     const char* v = std::getenv(env);
     if (!v) return true;
@@ -312,9 +319,9 @@ void speed(Session& s) {
     std::printf("%5s %-4s %8s %7s %8s %8s %8s %8s %8s %10s %9s %9s\n", "elec", "", "nodes", "data",
                 "1 [s]", "2 [s]", "4 [s]", "8 [s]", "speed-up", "peak [MiB]", "max err", "rms err");
     for (int nelec : lines)
-        for (int fem : {0, 1}) {
+        for (int fem : {0, 1, 2}) {
             if (!wanted("LINES_BENCH_LINES", std::to_string(nelec)) ||
-                !wanted("LINES_BENCH_METHODS", fem ? "fe" : "fd"))
+                !wanted("LINES_BENCH_METHODS", method_names[fem]))
                 continue;
             Result r, one;
             double seconds[4] = {};
@@ -330,7 +337,7 @@ void speed(Session& s) {
             }
             sys::set_pool_threads(0);
             std::printf("%5d %-4s %8d %7d %8.3f %8.3f %8.3f %8.3f %8.2f %10.1f %8.2f%% %8.3f%%%s\n",
-                        nelec, fem ? "FE" : "FD", r.nodes, r.data, seconds[0], seconds[1],
+                        nelec, method_labels[fem], r.nodes, r.data, seconds[0], seconds[1],
                         seconds[2], seconds[3], seconds[0] / seconds[3], r.peak_mib,
                         100 * r.max_error, 100 * r.rms_error, r.ok ? "" : "  (failed)");
             print_phases("1 thread", one);
@@ -345,9 +352,10 @@ void abort_latency(Session& s) {
                 "the calculation\n");
     sys::set_pool_threads(8);
     for (int nelec : lines)
-        for (int fem : {0, 1}) {
+        for (int fem : {0, 1, 2}) {
+            if (!wanted("LINES_BENCH_METHODS", method_names[fem])) continue;
             const Result r = s.run(nelec, arrays[4], Depths::default_16, fem, 0.02);
-            std::printf("%5d %-4s %8.3f%s\n", nelec, fem ? "FE" : "FD", r.abort_latency,
+            std::printf("%5d %-4s %8.3f%s\n", nelec, method_labels[fem], r.abort_latency,
                         r.ok ? "  (not stopped)" : "");
             std::fflush(stdout);
         }
