@@ -3,8 +3,12 @@
 #include "fixture.h"
 
 #include "forward/configurations/config_file.h"
+#include "forward/configurations/configurations.h"
+#include "platform/sys/sys.h"
 
 #include <cmath>
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -294,4 +298,110 @@ TEST(ConfigurationReader, ReadsTheOptimisedSet) {
     EXPECT_EQ(f.grid.current, 1.0f);
     EXPECT_EQ(f.grid.min_potential, 0.1f);
     EXPECT_FALSE(f.has_results);
+}
+
+// The listing of surface and cross-borehole arrays: dipole-dipoles of n = 1 .. 4 on the line,
+// every pair of neighbouring electrodes of hole 1 with every pair of hole 2, and the currents
+// in one hole with the potentials in the other wherever the geometric factor of the point
+// sources with their images is at most 5000 m (1 m spacing).
+TEST(ConfigurationTestFiles, BoreholeArrayListing) {
+    test_support::Headless h;
+    test_support::TempDir home;
+    EXPECT_FALSE(write_borehole_array_listing(home.path.c_str(), 6, 7, 1.0f));
+    EXPECT_FALSE(write_borehole_array_listing(home.path.c_str(), 7, 6, 1.0f));
+    EXPECT_FALSE(sys::file_exists(home.file("borehole.txt")));
+    ASSERT_TRUE(write_borehole_array_listing(home.path.c_str(), 7, 7, 1.0f));
+    const std::string text = test_support::read_file(home.file("borehole.txt"));
+    EXPECT_EQ(text.rfind("Surface Array 1\n   1.0,   0.0\n   0.0,   0.0\n   2.0,   0.0\n"
+                         "   3.0,   0.0\nSurface Array 2\n   2.0,   0.0\n",
+                         0),
+              0u);
+    // 4 + 3 + 2 + 1 dipole-dipoles; 6 x 6 cross-borehole pairs.
+    EXPECT_NE(text.find("Surface Array 10\n   1.0,   0.0\n   0.0,   0.0\n   5.0,   0.0\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("Surface Array 11\n"), std::string::npos);
+    EXPECT_NE(text.find("C1P1-C2P2 Array 1\n   0.0,   1.0\n   6.0,   1.0\n   0.0,   2.0\n"
+                        "   6.0,   2.0\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("C1P1-C2P2 Array 36\n   0.0,   6.0\n   6.0,   6.0\n   0.0,   7.0\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("C1P1-C2P2 Array 37\n"), std::string::npos);
+    // Each across-hole array listed, and only those, within the factor.
+    auto factor = [](double zc1, double zc2, double zp1, double zp2) {
+        auto t = [](double dz, double sz) {
+            return 1.0 / std::hypot(6.0, dz) + 1.0 / std::hypot(6.0, sz);
+        };
+        const double g = t(zc1 - zp1, zc1 + zp1) - t(zc1 - zp2, zc1 + zp2) -
+                         t(zc2 - zp1, zc2 + zp1) + t(zc2 - zp2, zc2 + zp2);
+        return 4.0 * M_PI / std::fabs(g);
+    };
+    std::string listed;
+    for (int i = 1; i < 7; ++i)
+        for (int j = 1; j < 7; ++j)
+            if (factor(i, i + 1, j, j + 1) <= 5000.0) {
+                char lines[128];
+                std::snprintf(lines, sizeof lines,
+                              "   0.0,%6.1f\n   0.0,%6.1f\n   6.0,%6.1f\n   6.0,%6.1f\n", double(i),
+                              double(i + 1), double(j), double(j + 1));
+                listed += lines;
+            }
+    const std::size_t across = text.find("C1C2-P1P2 Array 1\n");
+    ASSERT_NE(across, std::string::npos);
+    std::string written;
+    std::istringstream in(text.substr(across));
+    for (std::string line; std::getline(in, line);)
+        if (line.find("Array") == std::string::npos) written += line + "\n";
+    EXPECT_EQ(written, listed);
+    EXPECT_GT(listed.size(), 0u);
+    EXPECT_LT(listed.size(), 36u * 4u * 12u);
+}
+
+// A list of Wenner arrays becomes a configuration file that the reader takes, with every x
+// moved by 5 m; a file it cannot take shows its message and writes nothing.
+TEST(ConfigurationTestFiles, WennerTestFile) {
+    std::string text;
+    {
+        test_support::Headless h;
+        test_support::GlobalRecords records;
+        test_support::TempDir home;
+        home.write("wen.txt", "2\n0 1 2 3\n-1.5,-0.5,0.5,1.5\n");
+        ASSERT_TRUE(write_wenner_test_file(home.path.c_str())) << h.output();
+        text = test_support::read_file(home.file("wen2ds.txt"));
+        EXPECT_EQ(text, "Wenner array file\nNumber of arrays\n2\nUnit electrode spacing\n0.25\n"
+                        "Coordinates of electrodes (xc1,zc1,xc2,zc2,xp1,zp1,xp2,zp2)\n"
+                        "Array 1\n  5.00,0.0\n  6.00,0.0\n  7.00,0.0\n  8.00,0.0\n"
+                        "Array 2\n  3.50,0.0\n  4.50,0.0\n  5.50,0.0\n  6.50,0.0\n"
+                        "Starting and ending x-location to calculate sensitivity values, spacing\n"
+                        "-5.0,5.0,0.025\n"
+                        "Starting and ending z-location to calculate sensitivity values, spacing\n"
+                        "0.02,8.0,0.025\nMaterial resistivity (ohm.m)\n1.0\nMaximum current (Amp)\n"
+                        "1.0\nMinimum potential (mV)\n0.1\n");
+
+        const struct {
+            const char* input;
+            const char* message;
+        } refused[] = {
+            {"", "Model data file error!\\nThis file appears to be empty."},
+            {" \n\n", "Model data file error!\\nThis file appears to be empty."},
+            {"0\n", "Number of arrays 0 in"},
+            {"10000\n", "Number of arrays 10000 in"},
+            {"2\n0 1 2 3\n4 5\n", "ends before the electrodes of array 2."},
+            {nullptr, "There has been an error in opening"},
+        };
+        for (const auto& c : refused) {
+            SCOPED_TRACE(c.message);
+            std::remove(home.file("wen2ds.txt").c_str());
+            std::remove(home.file("wen.txt").c_str());
+            if (c.input) home.write("wen.txt", c.input);
+            h.take_output();
+            EXPECT_FALSE(write_wenner_test_file(home.path.c_str()));
+            EXPECT_NE(h.output().find(c.message), std::string::npos) << h.output();
+            EXPECT_FALSE(sys::file_exists(home.file("wen2ds.txt")));
+        }
+    }
+    // The reader takes the file written (in a session of its own).
+    const Read r = parse(text, 0, 0.25f);
+    ASSERT_TRUE(r.ok) << r.boxes;
+    ASSERT_EQ(r.file.arrays.size(), 2u);
+    EXPECT_EQ(r.file.arrays[1].x[3], 6.5f / 0.25f);
 }

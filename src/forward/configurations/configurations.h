@@ -68,6 +68,25 @@ int integrated_sensitivity_levels(float* levels);
 /// buried point source.
 float image_point_source_term(float x1, float z1, float x2, float z2);
 
+/// Test listing "borehole.txt" in `program_dir` (no command writes it) of a line of `surface`
+/// electrodes `spacing` metres apart with a borehole of `borehole` electrodes (depths k x
+/// spacing) below its first and its last electrode: "Surface Array %d" dipole-dipoles of n = 1
+/// .. 4 at every position, "C1P1-C2P2 Array %d" cross-borehole arrays of every pair of
+/// neighbouring electrodes in hole 1 with every pair in hole 2, then "C1C2-P1P2 Array %d" the
+/// same pairs with the currents in hole 1 and the potentials in hole 2 where the geometric
+/// factor from image_point_source_term stays within 5000 spacings; each array its four lines
+/// x, z of C1, C2, P1, P2 ("%6.1f,%6.1f"). Needs at least 7 electrodes of each and a spacing
+/// above 0 (false, nothing written); false too when the file cannot be saved (its message).
+bool write_borehole_array_listing(const char* program_dir, int surface, int borehole,
+                                  float spacing);
+
+/// Reads "wen.txt" in `program_dir` (no command reads it): a count of arrays, then the four x
+/// positions of each, and writes them as the array configuration file "wen2ds.txt" beside it
+/// (title "Wenner array file", spacing 0.25, each x plus 5.0, a fixed sensitivity grid). A
+/// missing, empty or short file, a count outside 1 .. 9999 or a failed save shows its message
+/// and writes nothing; false then.
+bool write_wenner_test_file(const char* program_dir);
+
 /// "Select sensitivity section to display": static 968 "Data set has %d sections", edit 969 the
 /// section (ModelSettings::array_index), edit 1253 the display factor (section_scale), OK,
 /// Cancel. OK reads the section, a whole number moved into 1 .. narrays + 1 (the status line
