@@ -1,28 +1,36 @@
 // Cylinder benchmark: the real envelope solver on homogeneous cylinders of 16, 32 and 64
-// electrodes (4 sectors a spacing) with 10 to 40 rings. Prints the time per wavenumber (processor
-// time: the solvers run in one thread, and on a shared machine it varies less), the peak page
-// memory, the error of the Wenner-alpha level-1 transfer value against the series solution of
-// the cylinder, and whether element matrices kept for the run and computed at every wavenumber
-// give the same table; then the complex solver's pass for one frequency of a Cole-Cole medium
-// (15 wavenumbers), with the element matrices kept and recomputed.
+// electrodes (4 sectors a spacing) with 10 to 40 rings, and the complex solver's pass for one
+// frequency of a Cole-Cole medium (15 wavenumbers), each on 1 and on 8 threads. Prints the
+// wall-clock seconds (per wavenumber for the real solver, per frequency for the complex pass),
+// the speed-up, the peak page memory on 8 threads, the error of the Wenner-alpha level-1
+// transfer value against the series solution of the cylinder (for the complex pass, of the
+// complex value against the Cole-Cole resistivity times the series), whether 8 threads give the
+// table of one thread bit for bit, and, for the real solver, whether element matrices kept for
+// the run and computed at every wavenumber give the same table. Under each size the CPU
+// seconds of the phases of the one-thread run.
+//
+//   cylinder_bench [LARGEST]   electrode counts up to LARGEST (64 by default)
 #include "cylinder/cylinder.h"
 #include "cylinder/mesh.h"
 #include "ipsolve/colecole.h"
 #include "model/globals.h"
+#include "model/phase_clock.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 #include "support/cylinder_series.h"
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <vector>
 
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
 constexpr double rho = 100.0;
+constexpr float frequency = 10.0f, charge = 0.1f, tau = 0.01f, cexp = 0.5f;
 
 // Radii from 1 to 0.15, each ring 1.25 times as thick as the one outside it (capped so that the
 // inner rings stay thin enough for 40 of them).
@@ -39,22 +47,29 @@ std::vector<float> radii(int rings) {
 struct Run {
     double seconds = 0.0, mib = 0.0;
     int result = 0;
-    std::vector<double> table;
+    std::vector<double> table, table_im;
+    double phases[int(model::Phase::count)] = {};
 };
 
-// One run of the real solver, or with `complex` of the complex solver on a Cole-Cole medium
-// (m 0.1, tau 0.01, c 0.5) at 10 Hz.
-Run run(const cyl::PolarMesh& mesh, int nelec, bool once, bool complex = false) {
+// The Cole-Cole resistivity of the medium at the benchmark's frequency.
+std::complex<double> cole_cole_resistivity() {
+    float im = 0.0f, amplitude = 0.0f, phase = 0.0f, sre = 0.0f, sim = 0.0f;
+    const float re = cole_cole_complex_resistivity(float(rho), charge, tau, cexp, frequency, &im,
+                                                   &amplitude, &phase, &sre, &sim);
+    return {re, im};
+}
+
+// One run of the real solver, or with `complex` of the complex solver on the Cole-Cole medium,
+// on `threads` threads.
+Run run(const cyl::PolarMesh& mesh, int nelec, int threads, bool complex, bool once = true) {
     Run r;
     r.table.assign(std::size_t(nelec) * nelec, 0.0);
-    std::vector<double> table_im(r.table.size(), 0.0);
+    r.table_im = r.table;
     std::vector<float> sigma(mesh.elements(), float(1.0 / rho)), sigma_im(mesh.elements(), 0.0f);
     if (complex) {
-        float im = 0.0f, amplitude = 0.0f, phase = 0.0f;
-        cole_cole_complex_resistivity(float(rho), 0.1f, 0.01f, 0.5f, 10.0f, &im, &amplitude, &phase,
-                                      &sigma[0], &sigma_im[0]);
-        std::fill(sigma.begin(), sigma.end(), sigma[0]);
-        std::fill(sigma_im.begin(), sigma_im.end(), sigma_im[0]);
+        const std::complex<double> sigma_c = 1.0 / cole_cole_resistivity();
+        std::fill(sigma.begin(), sigma.end(), float(sigma_c.real()));
+        std::fill(sigma_im.begin(), sigma_im.end(), float(sigma_c.imag()));
     }
     std::vector<std::int32_t> nodes(nelec);
     cyl::SolverInputs in;
@@ -67,20 +82,46 @@ Run run(const cyl::PolarMesh& mesh, int nelec, bool once, bool complex = false) 
     in.conductivity = sigma.data();
     in.conductivity_im = sigma_im.data();
     in.table = r.table.data();
-    in.table_im = table_im.data();
+    in.table_im = r.table_im.data();
     in.lead = nelec;
     in.electrode_nodes = nodes.data();
     in.element_matrices_once = once;
+    sys::set_pool_threads(threads);
+    model::reset_phase_seconds();
     const long long base = sys::page_bytes_in_use();
     sys::reset_page_peak();
-    const std::clock_t start = std::clock();
+    const double start = sys::wall_seconds();
     r.result =
         (complex ? cyl::solve_transfer_potentials_complex(in) : cyl::solve_transfer_potentials(in))
             .code();
-    r.seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
+    r.seconds = sys::wall_seconds() - start;
     r.mib = double(sys::page_bytes_peak() - base) / (1024.0 * 1024.0);
-    if (complex) r.table.insert(r.table.end(), table_im.begin(), table_im.end());
+    for (int p = 0; p < int(model::Phase::count); ++p)
+        r.phases[p] = model::phase_seconds(model::Phase(p));
+    sys::set_pool_threads(0);
     return r;
+}
+
+// Wenner alpha value of level 1 / reference - 1 of a run's tables: signed for a real value,
+// the modulus for a complex one.
+double wenner_error(const Run& r, int nelec, std::complex<double> reference) {
+    auto P = [&](const std::vector<double>& t, int i, int j) {
+        return t[std::size_t(i - 1) + nelec * (j - 1)];
+    };
+    auto W = [&](const std::vector<double>& t) {
+        return (P(t, 2, 1) - P(t, 2, 4)) - (P(t, 3, 1) - P(t, 3, 4));
+    };
+    const std::complex<double> e =
+        std::complex<double>(W(r.table), W(r.table_im)) / reference - 1.0;
+    return reference.imag() == 0.0 ? e.real() : std::abs(e);
+}
+
+void print_phases(const Run& r) {
+    std::printf("%28s cpu, 1 thread:", "");
+    for (int p = 0; p < int(model::Phase::count); ++p)
+        if (r.phases[p] > 0.0)
+            std::printf(" %s %.3f", model::phase_name(model::Phase(p)), r.phases[p]);
+    std::printf("\n");
 }
 
 } // namespace
@@ -88,47 +129,41 @@ Run run(const cyl::PolarMesh& mesh, int nelec, bool once, bool complex = false) 
 int main(int argc, char** argv) {
     const int largest = argc > 1 ? std::atoi(argv[1]) : 64;
     if (init_globals() != 0) return 1;
-    std::printf("electrodes rings   nodes   per wavenumber   peak memory   Wenner error   "
-                "kept / per-wavenumber matrices\n");
-    for (int nelec : {16, 32, 64}) {
-        if (nelec > largest) break;
-        const double step = 2.0 * pi / nelec;
-        const double series =
-            rho * 2.0 * test_support::cylinder_series_difference(step, 2.0 * step);
-        for (int rings : {10, 20, 40}) {
-            const std::vector<float> r = radii(rings);
-            cyl::PolarMesh mesh;
-            if (cyl::build_polar_mesh(4 * nelec, rings + 1, 4, r.data(), mesh) != cyl::mesh_ok)
-                return 1;
-            const Run kept = run(mesh, nelec, true), again = run(mesh, nelec, false);
-            auto P = [&](int i, int j) { return kept.table[std::size_t(i - 1) + nelec * (j - 1)]; };
-            const double wenner = (P(2, 1) - P(2, 4)) - (P(3, 1) - P(3, 4));
-            std::printf("%10d %5d %7d %12.1f ms %10.1f MiB %+13.4f %%   %.1f / %.1f ms %s "
-                        "(results %d %d)\n",
-                        nelec, rings, mesh.nodes(), 1000.0 * kept.seconds / 15.0, kept.mib,
-                        100.0 * (wenner / series - 1.0), 1000.0 * kept.seconds / 15.0,
-                        1000.0 * again.seconds / 15.0,
-                        kept.table == again.table ? "identical" : "DIFFERENT", kept.result,
-                        again.result);
-            std::fflush(stdout);
-        }
-    }
-    std::printf("\ncomplex pass of one frequency (15 wavenumbers)\n"
-                "electrodes rings   kept matrices   per wavenumber   peak memory   "
-                "recomputed at every wavenumber\n");
-    for (int nelec : {16, 32, 64}) {
-        if (nelec > largest) break;
-        for (int rings : {10, 20, 40}) {
-            const std::vector<float> r = radii(rings);
-            cyl::PolarMesh mesh;
-            if (cyl::build_polar_mesh(4 * nelec, rings + 1, 4, r.data(), mesh) != cyl::mesh_ok)
-                return 1;
-            const Run kept = run(mesh, nelec, true, true), again = run(mesh, nelec, false, true);
-            std::printf("%10d %5d %12.3f s %13.1f ms %10.1f MiB %12.3f s %s (results %d %d)\n",
-                        nelec, rings, kept.seconds, 1000.0 * kept.seconds / 15.0, kept.mib,
-                        again.seconds, kept.table == again.table ? "identical" : "DIFFERENT",
-                        kept.result, again.result);
-            std::fflush(stdout);
+    for (bool complex : {false, true}) {
+        if (!complex)
+            std::printf("real solver, seconds per wavenumber\n"
+                        "electrodes rings   nodes   1 thread  8 threads  speed-up  peak [MiB]  "
+                        "Wenner error  1 = 8 threads  kept = recomputed matrices\n");
+        else
+            std::printf("\ncomplex pass of one frequency (15 wavenumbers), seconds\n"
+                        "electrodes rings   nodes   1 thread  8 threads  speed-up  peak [MiB]  "
+                        "Wenner error  1 = 8 threads\n");
+        for (int nelec : {16, 32, 64}) {
+            if (nelec > largest) break;
+            const double step = 2.0 * pi / nelec;
+            const std::complex<double> series =
+                (complex ? cole_cole_resistivity() : std::complex<double>(rho)) * 2.0 *
+                test_support::cylinder_series_difference(step, 2.0 * step);
+            for (int rings : {10, 20, 40}) {
+                const std::vector<float> r = radii(rings);
+                cyl::PolarMesh mesh;
+                if (cyl::build_polar_mesh(4 * nelec, rings + 1, 4, r.data(), mesh) != cyl::mesh_ok)
+                    return 1;
+                const Run one = run(mesh, nelec, 1, complex), eight = run(mesh, nelec, 8, complex);
+                const double per = complex ? 1.0 : 1.0 / cyl::wavenumber_count;
+                const bool same = one.table == eight.table && one.table_im == eight.table_im;
+                std::printf("%10d %5d %7d %10.4f %10.4f %9.2f %11.1f %+12.4f%% %14s", nelec, rings,
+                            mesh.nodes(), one.seconds * per, eight.seconds * per,
+                            one.seconds / eight.seconds, eight.mib,
+                            100.0 * wenner_error(one, nelec, series), same ? "yes" : "NO");
+                if (!complex) {
+                    const Run again = run(mesh, nelec, 8, false, false);
+                    std::printf("  %s", again.table == eight.table ? "yes" : "NO");
+                }
+                std::printf("  (results %d %d)\n", one.result, eight.result);
+                print_phases(one);
+                std::fflush(stdout);
+            }
         }
     }
     model::exit_globals();

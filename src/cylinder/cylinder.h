@@ -30,8 +30,15 @@
 // each reported under "Error Message" through model::report_error. The electrode nodes are written
 // first, also on a failure; the output tables only after the last wavenumber, so a failure leaves
 // them as they were. Every work array is released on every way out. Progress goes to update_status
-// once per wavenumber ("Finite-Element Calculations - %5.1f%% completed", 0.0 to 93.3 %); the
-// solvers do not stop on the user's break keys.
+// as the wavenumbers are done ("Finite-Element Calculations - %5.1f%% completed", 0.0 to
+// 93.3 % on one thread); the user's break keys stop a run (user_abort, no message, the tables as
+// they were).
+//
+// Threads: the wavenumbers are solved on the solver threads, as many as sys::pool_threads()
+// whose work arrays (a matrix, the factorisation's work and a block of right-hand sides each)
+// the memory holds; the variant with work files takes one. The factor is worked out 32 rows at
+// a time and the sources solved many at once, every value the one of the one-row, one-source
+// envelope routines, so the tables do not depend on the number of threads.
 #pragma once
 
 #include "model/records_fwd.h"

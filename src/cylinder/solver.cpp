@@ -9,15 +9,20 @@
 #include "cylinder/spline.h"
 #include "fdsolve/spline.h"
 #include "matrix/chunkfile.h"
+#include "matrix/envelope_lanes.h"
 #include "model/globals.h"
+#include "model/phase_clock.h"
 #include "model/services.h"
 #include "model/utilities.h"
+#include "platform/sys/thread_pool.h"
 #include "platform/sys/verify.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <memory>
 #include <new>
 #include <string>
 #include <type_traits>
@@ -136,6 +141,12 @@ int upper_index(int p, int q) {
     return 8 * p - p * (p - 1) / 2 + (q - p);
 }
 
+// The failure codes of a step, reported by the owner from the step's record.
+constexpr int step_failed = 1;
+
+// Sources solved together at most.
+constexpr int block_lanes = 8 * mx::envelope_lane_group;
+
 // T the field of the solve; Real the precision of its coordinates, wavenumbers and terms.
 template <class T> class Run {
   public:
@@ -149,14 +160,30 @@ template <class T> class Run {
     static constexpr bool complex_field = std::is_same<T, std::complex<float>>::value;
     static constexpr bool double_field = std::is_same<T, double>::value;
     using Real = typename std::conditional<double_field, double, float>::type;
+    // The work arrays of one worker: the matrix of its wavenumber, the factorisation's work
+    // and the right-hand sides of its sources (the real parts apart from the imaginary ones).
+    struct Worker {
+        sys::PageArray<T> env, diag;
+        sys::PageArray<double> work;
+        sys::PageArray<Real> b_re;
+        sys::PageArray<float> b_im;
+    };
+    // What a failed step leaves for the owner: its result and the message still to show.
+    struct Failure {
+        model::SolverResult result;
+        const char* text = nullptr;
+    };
     const SolverInputs& in_;
-    int n_ = 0, R_ = 0, N_ = 0, pairs_ = 0, elements_ = 0;
+    int n_ = 0, R_ = 0, N_ = 0, pairs_ = 0, elements_ = 0, size_ = 0, lanes_ = 0;
     Real k_[nk];
     const Real *x_ = nullptr, *y_ = nullptr; // node coordinates
     sys::PageArray<int> perm_, xenv_;
-    sys::PageArray<T> env_, diag_, rhs_;
     sys::PageArray<T> pair_values_;   // wavenumber w, pair p at w pairs + p
     sys::PageArray<Real> quad_terms_; // S then M, upper triangles, 72 values per quadrilateral
+    std::vector<Worker> workers_;
+    std::vector<Failure> failures_; // of every step
+    std::unique_ptr<model::BreakWatch> watch_;
+    mx::StopTest stop_test_;
 
     // Mode 1: the work files, their contents read back, and the element terms of every
     // wavenumber, datum, pair of the datum and cell.
@@ -170,16 +197,22 @@ template <class T> class Run {
     std::string listing_path_;
 
     int node(int e) const { return in_.electrode_nodes[e - 1]; }
+    int sources() const { return staged_ ? in_.nelec : in_.nelec - 1; }
     model::SolverResult check() const;
     model::SolverResult allocate();
     model::SolverResult allocate_staging();
+    bool take_worker(Worker& w) const;
+    int take_workers();
     void quad_matrices(const int (&l)[8], Real* S, Real* M) const;
     void keep_quad_matrices();
     model::SolverResult open_work_file(int f);
     model::SolverResult close_work_file(int f);
     model::SolverResult write_record(const Real* terms, const std::int32_t* nodes);
-    model::SolverResult assemble(Real kk);
-    model::SolverResult solve_sources(int w);
+    model::SolverResult assemble(Worker& w, Real kk, const char** failed);
+    int step(Worker& w, int l);
+    int staged_step(Worker& w, int l);
+    bool solve_sources(Worker& w, int l);
+    model::SolverResult write_solutions(const Worker& w);
     model::SolverResult read_back_and_sum(int w);
     Real integrate(Real* v, bool imaginary) const;
     double integral_of(const double* v, int m) const;
@@ -243,17 +276,39 @@ template <class T> model::SolverResult Run<T>::allocate() {
     for (int i = 0; i < N_; ++i)
         perm_[i] = i + 1;
     int bandwidth = 0;
-    const int size = find_envelope(N_, xadj.get(), adjncy.get(), perm_.get(), perm_.get(),
-                                   xenv_.get(), &bandwidth);
+    size_ = find_envelope(N_, xadj.get(), adjncy.get(), perm_.get(), perm_.get(), xenv_.get(),
+                          &bandwidth);
     xadj.release();
     adjncy.release();
     const std::size_t quads = std::size_t(n_) * R_;
-    if (!env_.allocate(std::size_t(size) + 1) || !diag_.allocate(N_) || !rhs_.allocate(N_) ||
-        !pair_values_.allocate(std::size_t(pairs_) * nk) ||
+    if (!pair_values_.allocate(std::size_t(pairs_) * nk) ||
         (in_.element_matrices_once && !quad_terms_.allocate(72 * quads)))
         return fail(model::SolverStatus::no_memory, no_memory);
     if (in_.element_matrices_once) keep_quad_matrices();
+    // Mode 1 writes every solution of a wavenumber in turn: one block holds all its sources.
+    const int G = mx::envelope_lane_group, all = (sources() + G - 1) / G * G;
+    lanes_ = staged_ ? all : std::min(block_lanes, all);
     return {};
+}
+
+template <class T> bool Run<T>::take_worker(Worker& w) const {
+    const std::size_t lanes = std::size_t(N_) * lanes_;
+    return w.env.allocate(std::size_t(size_) + 1) && w.diag.allocate(N_) &&
+           w.work.allocate(mx::envelope_factor_work(N_, complex_field)) && w.b_re.allocate(lanes) &&
+           (!complex_field || w.b_im.allocate(lanes));
+}
+
+// As many workers as the solver threads (one a wavenumber at most; one for the variant with work
+// files, whose records go in the order of the wavenumbers) whose arrays the memory holds.
+template <class T> int Run<T>::take_workers() {
+    const int wanted = staged_ ? 1 : std::max(1, std::min(sys::pool_threads(), nk));
+    workers_.reserve(std::size_t(wanted));
+    while (int(workers_.size()) < wanted) {
+        Worker w;
+        if (!take_worker(w)) break;
+        workers_.push_back(std::move(w));
+    }
+    return int(workers_.size());
 }
 
 // The datum electrodes and factors, the buffers of the work files and the term table.
@@ -337,14 +392,16 @@ model::SolverResult Run<T>::write_record(const Real* terms, const std::int32_t* 
     return {};
 }
 
-// The matrix of wavenumber k (kk = k^2): quadrilaterals and centre triangles, sector by sector
-// and ring by ring inside. A matrix failure after its message when an entry falls outside the
-// envelope. Mode 1 writes each element's unit-conductivity terms and nodes as it goes; a
-// centre element's record holds its four nodes (centre, start, middle, close) twice, their
-// 4 x 4 matrix in the leading rows and columns.
-template <class T> model::SolverResult Run<T>::assemble(Real kk) {
-    std::fill(env_.get(), env_.get() + env_.size(), T(0));
-    std::fill(diag_.get(), diag_.get() + diag_.size(), T(0));
+// The matrix of wavenumber k (kk = k^2) in w's arrays: quadrilaterals and centre triangles,
+// sector by sector and ring by ring inside. A matrix failure, its message left in *failed, when
+// an entry falls outside the envelope. Mode 1 writes each element's unit-conductivity terms and
+// nodes as it goes; a centre element's record holds its four nodes (centre, start, middle,
+// close) twice, their 4 x 4 matrix in the leading rows and columns.
+template <class T> model::SolverResult Run<T>::assemble(Worker& w, Real kk, const char** failed) {
+    T* env = w.env.get();
+    T* diag = w.diag.get();
+    std::fill(env, env + w.env.size(), T(0));
+    std::fill(diag, diag + w.diag.size(), T(0));
     const int* perm = perm_.get();
     const int* xenv = xenv_.get();
     int position = 0;
@@ -369,10 +426,13 @@ template <class T> model::SolverResult Run<T>::assemble(Real kk) {
                         const Real a =
                             kept ? kk * kept[36 + t] + kept[t] : kk * M[8 * p + q] + S[8 * p + q];
                         record[t] = a;
-                        outside += envelope_add(l[p], l[q], sigma * a, diag_.get(), env_.get(),
-                                                perm, xenv, &position);
+                        outside +=
+                            envelope_add(l[p], l[q], sigma * a, diag, env, perm, xenv, &position);
                     }
-                if (outside) return fail(model::SolverStatus::matrix, quad_error);
+                if (outside) {
+                    *failed = quad_error;
+                    return model::SolverResult::failure(model::SolverStatus::matrix);
+                }
                 if (!staged_) continue;
                 std::copy(l, l + 8, nodes);
                 if (model::SolverResult r = write_record(record, nodes); !r.ok()) return r;
@@ -399,10 +459,13 @@ template <class T> model::SolverResult Run<T>::assemble(Real kk) {
                         if (u <= v) record[upper_index(u, v)] += a;
                         if (q >= p)
                             outside += envelope_add(triangles[t][p], triangles[t][q], sigma * a,
-                                                    diag_.get(), env_.get(), perm, xenv, &position);
+                                                    diag, env, perm, xenv, &position);
                     }
             }
-            if (outside) return fail(model::SolverStatus::matrix, tri_error);
+            if (outside) {
+                *failed = tri_error;
+                return model::SolverResult::failure(model::SolverStatus::matrix);
+            }
             if (!staged_) continue;
             const std::int32_t centre[4] = {N_, l[4], l[5], l[6]};
             std::copy(centre, centre + 4, nodes);
@@ -412,27 +475,64 @@ template <class T> model::SolverResult Run<T>::assemble(Real kk) {
     return {};
 }
 
-// A unit current at every electrode but the last; the values at the later electrodes. The back
-// solve stops at the first of them: the rows above it are not read. Mode 1 solves whole, at the
-// last electrode too, and writes every solution.
-template <class T> model::SolverResult Run<T>::solve_sources(int w) {
-    T* v = rhs_.get();
-    int p = 0;
-    const int sources = staged_ ? in_.nelec : in_.nelec - 1;
-    for (int e = 1; e <= sources; ++e) {
-        std::fill(v, v + N_, T(0));
-        v[node(e) - 1] = T(1);
-        envelope_lower_solve(N_, xenv_.get(), env_.get(), diag_.get(), v);
-        envelope_upper_solve(N_, xenv_.get(), env_.get(), diag_.get(), v,
-                             staged_ ? 1 : node(e + 1));
-        for (int e2 = e + 1; e2 <= in_.nelec; ++e2)
-            pair_values_[std::size_t(w) * pairs_ + p++] = v[node(e2) - 1];
-        if constexpr (!complex_field)
-            if (staged_ && std::fwrite(v, sizeof(T), std::size_t(N_), files_[solution_file]) !=
-                               std::size_t(N_))
-                return file_failure("Error in writing file\n%s", paths_[solution_file]);
+// A unit current at every electrode but the last, lanes_ sources at a time; the values at the
+// later electrodes into the pair values of wavenumber l. The back solve stops at the first of
+// them: the rows above it are not read. Mode 1 solves whole, at the last electrode too. False
+// when the user broke the run first.
+template <class T> bool Run<T>::solve_sources(Worker& w, int l) {
+    std::vector<int> first(static_cast<std::size_t>(lanes_)), last(first);
+    T* pairs = pair_values_.get() + std::size_t(l) * pairs_;
+    const std::size_t lanes = std::size_t(lanes_);
+    for (int e0 = 1; e0 <= sources(); e0 += lanes_) {
+        if (watch_->seen()) return false;
+        const int count = std::min(lanes_, sources() - e0 + 1);
+        std::fill(w.b_re.get(), w.b_re.get() + w.b_re.size(), Real(0));
+        if (complex_field) std::fill(w.b_im.get(), w.b_im.get() + w.b_im.size(), 0.0f);
+        for (int q = 0; q < lanes_; ++q) {
+            first[std::size_t(q)] = last[std::size_t(q)] = N_;
+            if (q >= count) continue;
+            const int e = e0 + q;
+            w.b_re[std::size_t(node(e) - 1) * lanes + q] = Real(1);
+            first[std::size_t(q)] = node(e);
+            last[std::size_t(q)] = staged_ ? 1 : node(e + 1);
+        }
+        bool done = false;
+        if constexpr (complex_field)
+            done = mx::envelope_solve_lanes(N_, xenv_.get(), w.env.get(), w.diag.get(), lanes_,
+                                            w.b_re.get(), w.b_im.get(), first.data(), last.data(),
+                                            &stop_test_);
+        else
+            done = mx::envelope_solve_lanes(N_, xenv_.get(), w.env.get(), w.diag.get(), lanes_,
+                                            w.b_re.get(), first.data(), last.data(), &stop_test_);
+        if (!done) return false;
+        for (int q = 0; q < count; ++q) {
+            const int e = e0 + q;
+            for (int e2 = e + 1; e2 <= in_.nelec; ++e2) {
+                const std::size_t at = std::size_t(node(e2) - 1) * lanes + q;
+                T v;
+                if constexpr (complex_field)
+                    v = T(w.b_re[at], w.b_im[at]);
+                else
+                    v = w.b_re[at];
+                pairs[(e - 1) * (2 * in_.nelec - e) / 2 + (e2 - e - 1)] = v;
+            }
+        }
     }
-    VERIFY(p == pairs_, p); // every pair once, in the order of the transform
+    return true;
+}
+
+// Mode 1: every source's whole solution, in the order of the sources (one block of lanes holds
+// them all).
+template <class T> model::SolverResult Run<T>::write_solutions(const Worker& w) {
+    if constexpr (!complex_field) {
+        std::vector<Real> v(static_cast<std::size_t>(N_));
+        for (int e = 1; e <= in_.nelec; ++e) {
+            for (int i = 0; i < N_; ++i)
+                v[std::size_t(i)] = w.b_re[std::size_t(i) * lanes_ + (e - 1)];
+            if (std::fwrite(v.data(), sizeof(Real), v.size(), files_[solution_file]) != v.size())
+                return file_failure("Error in writing file\n%s", paths_[solution_file]);
+        }
+    }
     return {};
 }
 
@@ -629,6 +729,59 @@ template <class T> model::SolverResult Run<T>::finish_listing() {
     return {};
 }
 
+// Step l: wavenumber l on worker w (assemble, factor, solve the sources).
+template <class T> int Run<T>::step(Worker& w, int l) {
+    if (staged_) return staged_step(w, l);
+    Failure& failure = failures_[std::size_t(l)];
+    model::PhaseTimer timer(model::Phase::assembly);
+    failure.result = assemble(w, k_[l] * k_[l], &failure.text);
+    if (!failure.result.ok()) return step_failed;
+    timer.stop(model::Phase::factor);
+    const int row = mx::envelope_factor_blocks(N_, xenv_.get(), w.env.get(), w.diag.get(),
+                                               w.work.get(), &stop_test_);
+    if (row < 0) return sys::step_stopped;
+    if (row > 0) {
+        failure.result = model::SolverResult::pivot_at(row);
+        failure.text = "error in envfac";
+        return step_failed;
+    }
+    timer.stop(model::Phase::solves);
+    return solve_sources(w, l) ? sys::step_done : sys::step_stopped;
+}
+
+// Step l of mode 1, on the owner's thread: the work files of the wavenumber written, the
+// solutions solved whole, then everything read back and summed. A file failure is shown at once.
+template <class T> int Run<T>::staged_step(Worker& w, int l) {
+    Failure& failure = failures_[std::size_t(l)];
+    model::PhaseTimer timer(model::Phase::work_files);
+    for (int f : {element_file, node_file})
+        if (!(failure.result = open_work_file(f)).ok()) return step_failed;
+    timer.stop(model::Phase::assembly);
+    failure.result = assemble(w, k_[l] * k_[l], &failure.text);
+    if (!failure.result.ok()) return step_failed;
+    timer.stop(model::Phase::work_files);
+    for (int f : {element_file, node_file})
+        if (!(failure.result = close_work_file(f)).ok()) return step_failed;
+    timer.stop(model::Phase::factor);
+    const int row = mx::envelope_factor_blocks(N_, xenv_.get(), w.env.get(), w.diag.get(),
+                                               w.work.get(), &stop_test_);
+    if (row < 0) return sys::step_stopped;
+    if (row > 0) {
+        failure.result = model::SolverResult::pivot_at(row);
+        failure.text = "error in envfac";
+        return step_failed;
+    }
+    timer.stop(model::Phase::solves);
+    if (!solve_sources(w, l)) return sys::step_stopped;
+    timer.stop(model::Phase::work_files);
+    if (!(failure.result = open_work_file(solution_file)).ok() ||
+        !(failure.result = write_solutions(w)).ok() ||
+        !(failure.result = close_work_file(solution_file)).ok() ||
+        !(failure.result = read_back_and_sum(l)).ok())
+        return step_failed;
+    return sys::step_done;
+}
+
 template <class T> model::SolverResult Run<T>::execute() {
     staged_ = !complex_field && in_.mode == 1;
     if (model::SolverResult r = check(); !r.ok()) return r;
@@ -639,6 +792,7 @@ template <class T> model::SolverResult Run<T>::execute() {
         x_ = in_.node_x;
         y_ = in_.node_y;
     }
+    model::PhaseTimer setup(model::Phase::setup);
     if (model::SolverResult r = allocate(); !r.ok()) return r;
     if constexpr (double_field) {
         if (model::SolverResult r = start_listing(); !r.ok()) return r;
@@ -647,32 +801,29 @@ template <class T> model::SolverResult Run<T>::execute() {
     } else {
         cylinder_wavenumbers(in_.nelec, k_);
     }
-    for (int w = 0; w < nk; ++w) {
-        progress(w);
-        if (staged_) {
-            for (int f : {element_file, node_file})
-                if (model::SolverResult r = open_work_file(f); !r.ok()) return r;
-        }
-        if (model::SolverResult r = assemble(k_[w] * k_[w]); !r.ok()) return r;
-        if (staged_) {
-            for (int f : {element_file, node_file})
-                if (model::SolverResult r = close_work_file(f); !r.ok()) return r;
-        }
-        if (const int row = envelope_factor(N_, xenv_.get(), env_.get(), diag_.get())) {
-            fail(model::SolverStatus::pivot, "error in envfac");
-            return model::SolverResult::pivot_at(row);
-        }
-        if (staged_) {
-            if (model::SolverResult r = open_work_file(solution_file); !r.ok()) return r;
-        }
-        if (model::SolverResult r = solve_sources(w); !r.ok()) return r;
-        if (staged_) {
-            if (model::SolverResult r = close_work_file(solution_file); !r.ok()) return r;
-            if (model::SolverResult r = read_back_and_sum(w); !r.ok()) return r;
-        }
+    if (take_workers() == 0) return fail(model::SolverStatus::no_memory, "Insufficient memory!.");
+    watch_.reset(new model::BreakWatch(workers_.size() == 1));
+    stop_test_ = [this] { return watch_->seen(); };
+    failures_.assign(nk, Failure{});
+    setup.stop();
+    const sys::StepsOutcome outcome = sys::run_steps(
+        nk, int(workers_.size()),
+        [this](int w, int l, const std::atomic<bool>&) {
+            return step(workers_[std::size_t(w)], l);
+        },
+        [this] { return watch_->owner_test(); }, [this](int done) { progress(done); });
+    workers_.clear();
+    if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
+    if (outcome.failed >= 0) {
+        const Failure& f = failures_[std::size_t(outcome.failed)];
+        if (f.text) model::report_error(model::Shown::box, "Error Message", "%s", f.text);
+        return f.result;
     }
     if (staged_) sensitivities();
-    transform();
+    {
+        model::PhaseTimer timer(model::Phase::transform);
+        transform();
+    }
     if constexpr (double_field) return finish_listing();
     return {};
 }

@@ -156,7 +156,7 @@ template <class T> class ComplexRun {
     std::vector<System> remote_systems_; // the remote electrodes among them
     std::vector<Worker<T>> workers_;
     std::vector<model::SolverResult> results_; // of every step
-    std::atomic<bool> aborted_{false};
+    std::unique_ptr<model::BreakWatch> watch_;
     std::unique_ptr<ip::JacobianMode> jacobian_; // the mode's work files, removed with it
     std::vector<double> terms_;                  // unit-conductivity cell terms (the mode)
 };
@@ -281,11 +281,9 @@ template <class T> void ComplexRun<T>::list_systems() {
     lanes_ = std::min(block_lanes, std::max(1, (int(systems_.size()) + G - 1) / G) * G);
 }
 
-// Whether the run is to stop: the user's break, seen by the owner (which, when it does the only
-// worker's steps itself, looks for it here between the phases of a step).
+// Whether the run is to stop: the user's break.
 template <class T> bool ComplexRun<T>::stop_now() {
-    if (workers_.size() == 1 && user_aborted()) aborted_.store(true);
-    return aborted_.load(std::memory_order_relaxed);
+    return watch_->seen();
 }
 
 template <class T> bool ComplexRun<T>::take_worker(Worker<T>& w) const {
@@ -551,6 +549,7 @@ template <class T> model::SolverResult ComplexRun<T>::execute() {
         if (model::SolverResult r = jacobian_->start(); !r.ok()) return r;
     }
     if (take_workers() == 0) return fe::report_no_memory();
+    watch_.reset(new model::BreakWatch(workers_.size() == 1));
     setup.stop();
     const int steps = nfreq_ * nw_;
     results_.assign(std::size_t(steps), model::SolverResult{});
@@ -561,12 +560,7 @@ template <class T> model::SolverResult ComplexRun<T>::execute() {
         [this](int w, int l, const std::atomic<bool>&) {
             return step(workers_[std::size_t(w)], l);
         },
-        [this] {
-            const bool stop = user_aborted();
-            if (stop) aborted_.store(true);
-            return stop;
-        },
-        [this](int done) { progress(done); });
+        [this] { return watch_->owner_test(); }, [this](int done) { progress(done); });
     workers_.clear();
     if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
     const int complete = outcome.failed >= 0 ? outcome.failed / nw_ : nfreq_;

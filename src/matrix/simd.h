@@ -22,19 +22,24 @@
 
 namespace mx::simd {
 
-/// 64 bytes of T: one AVX-512 register, two AVX2 or four SSE2 registers.
-template <class T> struct VectorOf { typedef T type __attribute__((vector_size(64))); };
-template <class T> using Vec = typename VectorOf<T>::type;
-/// Values of T in a Vec.
+/// N values of T.
+template <class T, int N> struct VectorOf {
+    typedef T type __attribute__((vector_size(N * sizeof(T))));
+};
+template <class T, int N> using VecN = typename VectorOf<T, N>::type;
+/// Values of T in 64 bytes.
 template <class T> constexpr int width = int(64 / sizeof(T));
+/// 64 bytes of T: one AVX-512 register, two AVX2 or four SSE2 registers.
+template <class T> using Vec = VecN<T, width<T>>;
 
-/// Unaligned transfers of a whole vector.
-template <class T> VELDARIN_INLINE Vec<T> load(const T* p) {
-    Vec<T> v;
+/// Unaligned transfers of a whole vector (of N values, 64 bytes by default).
+template <class T, int N = width<T>> VELDARIN_INLINE VecN<T, N> load(const T* p) {
+    VecN<T, N> v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-template <class T> VELDARIN_INLINE void store(T* p, const Vec<T>& v) {
+template <class T, class V> VELDARIN_INLINE void store(T* p, const V& v) {
+    static_assert(sizeof(V) % sizeof(T) == 0, "a vector of T");
     std::memcpy(p, &v, sizeof v);
 }
 

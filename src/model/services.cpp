@@ -5,6 +5,7 @@
 #include "model/globals.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
+#include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 
 #include <cstdarg>
@@ -117,6 +118,22 @@ char status_line_text[512] = "";
 void command_started() {
     Statuswind.abort_word = 0;
     status_line_text[0] = '\0';
+}
+
+bool model::BreakWatch::owner_test() {
+    if (user_aborted()) set_.store(true);
+    return set_.load();
+}
+
+bool model::BreakWatch::seen() {
+    if (owner_works_ && !set_.load(std::memory_order_relaxed)) {
+        const double now = sys::wall_seconds();
+        if (last_ < 0.0 || now - last_ >= 0.02) {
+            last_ = now;
+            owner_test();
+        }
+    }
+    return set_.load(std::memory_order_relaxed);
 }
 
 void set_status_line(const char* text) {

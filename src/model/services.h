@@ -2,6 +2,7 @@
 // clearing, progress reporting with the user break, the status line and the file dialogs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace gfx {
@@ -85,6 +86,26 @@ inline bool user_aborted() {
 /// A menu command starts: an abort request of an earlier command is forgotten and the status
 /// line cleared.
 void command_started();
+
+namespace model {
+
+/// The user's break as the steps of a solver on the thread pool see it. The owner's abort test
+/// (`owner_test`, the one sys::run_steps is given) sets it; when the owner does the only
+/// worker's steps itself (`owner_works`), `seen` looks for the break keys too, at most every
+/// 20 ms, between the phases of a step. Workers on other threads only read the flag.
+class BreakWatch {
+  public:
+    explicit BreakWatch(bool owner_works) : owner_works_(owner_works) {}
+    bool owner_test();
+    bool seen();
+
+  private:
+    bool owner_works_;
+    std::atomic<bool> set_{false};
+    double last_ = -1.0;
+};
+
+} // namespace model
 
 /// The status line says what the last command did ("Data file written: ..."): the paint
 /// routine writes it with show_status_text after every repaint of the window, until the next

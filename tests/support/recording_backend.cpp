@@ -19,4 +19,12 @@ void RecordingBackend::beep() {
     beep_pending_ = true;
 }
 
+bool RecordingBackend::next_event(ui::Event& event) {
+    if (++event_calls_ != abort_at) return false;
+    event = ui::Event{};
+    event.kind = ui::EventKind::key;
+    event.id = 'q';
+    return true;
+}
+
 } // namespace test_support

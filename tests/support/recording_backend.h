@@ -27,6 +27,9 @@ class RecordingBackend : public ui::Backend {
     std::vector<Box> boxes;
     int beeps = 0;
     std::deque<int> answers;
+    /// The abort key 'q' comes as the event of this call of next_event (counted from 1; -1
+    /// never), so that a run sees the user's break at a known point.
+    int abort_at = -1;
 
     int message_box(const std::string& text, const std::string& caption, unsigned flags) override;
     void beep() override;
@@ -46,11 +49,12 @@ class RecordingBackend : public ui::Backend {
     gfx::Canvas& child_canvas(ui::Child) override { return canvas_; }
     void cursor_changed() override {}
     bool show_help(const std::string&, const std::string&) override { return false; }
-    bool next_event(ui::Event&) override { return false; }
+    bool next_event(ui::Event& event) override;
 
   private:
     gfx::Canvas canvas_{8, 8};
     bool beep_pending_ = false;
+    int event_calls_ = 0;
 };
 
 } // namespace test_support

@@ -1,6 +1,8 @@
 // Headless sessions of the tests.
 #include "support/session.h"
 
+#include "platform/sys/thread_pool.h"
+
 #include "model/globals.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/headless/script.h"
@@ -8,6 +10,14 @@
 #include <vector>
 
 namespace test_support {
+
+PoolThreads::PoolThreads(int count) {
+    sys::set_pool_threads(count);
+}
+
+PoolThreads::~PoolThreads() {
+    sys::set_pool_threads(0);
+}
 
 GlobalRecords::GlobalRecords() {
     EXPECT_EQ(init_globals(), 0);

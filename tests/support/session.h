@@ -25,6 +25,15 @@ struct GlobalRecords {
     GlobalRecords& operator=(const GlobalRecords&) = delete;
 };
 
+/// The solver threads forced to `count` for the life of the object (back to the machine's
+/// after).
+struct PoolThreads {
+    explicit PoolThreads(int count);
+    ~PoolThreads();
+    PoolThreads(const PoolThreads&) = delete;
+    PoolThreads& operator=(const PoolThreads&) = delete;
+};
+
 /// The scripted backend installed for the life of the object, with the window state reset
 /// before and after. `out` gets the BOX, BEEP and NOANSWER lines, `log` those and the TEXT lines
 /// drawn, `err` the broken script rules.

@@ -1,0 +1,318 @@
+// Envelope factorisation by blocks of rows and the many-system solves, on the vector units. The
+// lanes of a vector are rows of the factor (the factorisation) or systems (the solves); each
+// lane sees exactly the operations of envelope.cpp's one-row, one-system routines, in the same
+// order: sums of products in double (complex double), each quotient rounded to the storage
+// precision, the back solve in the storage precision. Where those routines skip work on zeros
+// the lanes compute it, which adds only zeros.
+#include "matrix/envelope_lanes.h"
+
+#include "matrix/complex_root.h"
+#include "matrix/one_based.h"
+#include "matrix/simd.h"
+
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+using mx::OneBased;
+using mx::simd::load;
+using mx::simd::store;
+using mx::simd::Vec;
+using mx::simd::width;
+
+constexpr int B = mx::envelope_block_rows;
+constexpr int L = mx::envelope_lane_group;
+static_assert(B % L == 0, "blocks of whole groups");
+
+template <class T> constexpr bool is_complex = !std::is_floating_point<T>::value;
+
+double real_part(float v) {
+    return v;
+}
+double real_part(double v) {
+    return v;
+}
+double real_part(std::complex<float> v) {
+    return v.real();
+}
+double imag_part(std::complex<float> v) {
+    return v.imag();
+}
+
+// The factor's diagonal entry of a pivot, as envelope.cpp takes it; false for a pivot it
+// refuses.
+bool pivot_root(double pivot, float& root) {
+    if (!(pivot > 0.0)) return false;
+    root = float(std::sqrt(pivot));
+    return true;
+}
+bool pivot_root(double pivot, double& root) {
+    if (!(pivot > 0.0)) return false;
+    root = std::sqrt(pivot);
+    return true;
+}
+bool pivot_root(std::complex<double> pivot, std::complex<float>& root) {
+    if (!(pivot.real() > 0.0) && !(pivot.imag() > 0.0)) return false;
+    double re = 0.0, im = 0.0;
+    mx::principal_root(pivot.real(), pivot.imag(), re, im);
+    root = {float(re), float(im)};
+    return true;
+}
+
+using V8 = mx::simd::VecN<double, L>;
+
+// Lanes l .. l + 7 of a column held in S (double or float), as doubles, and back.
+template <class S> VELDARIN_INLINE V8 get(const S* p) {
+    if constexpr (std::is_same<S, double>::value)
+        return load<double, L>(p);
+    else
+        return __builtin_convertvector((load<float, L>(p)), V8);
+}
+template <class S> VELDARIN_INLINE void put(S* p, const V8& v) {
+    if constexpr (std::is_same<S, double>::value)
+        store(p, v);
+    else
+        store(p, __builtin_convertvector(v, mx::simd::VecN<float, L>));
+}
+
+// s / d rounded to the storage precision T, or 0 where s is 0 (the one-system solve leaves
+// such a value 0).
+template <class T> VELDARIN_INLINE V8 quotient(const V8& s, double d) {
+    const V8 q = __builtin_convertvector(__builtin_convertvector(s / d, mx::simd::VecN<T, L>), V8);
+    return s != 0.0 ? q : V8{};
+}
+
+// One column of work for `Vectors` vectors of lanes (the rows of a block, or systems):
+// X(j) = (X(j) - sum over t of e(t) X(c0 + t)) / d with e the entries of row j from column c0,
+// each quotient rounded to the storage precision T. Column c's lanes are at x[plane] + c lanes
+// (plane 1 the imaginary parts of a complex matrix), held as S.
+template <class T, int Vectors, class S>
+VELDARIN_INLINE void column_update(S* const* x, std::size_t lanes, int j, int c0, const T* row,
+                                   T d) {
+    if constexpr (!is_complex<T>) {
+        S* xj = x[0] + std::size_t(j) * lanes;
+        V8 s[Vectors];
+        for (int q = 0; q < Vectors; ++q)
+            s[q] = get(xj + q * L);
+        for (int t = 0; t < j - c0; ++t) {
+            const double e = row[t];
+            const S* xc = x[0] + std::size_t(c0 + t) * lanes;
+            for (int q = 0; q < Vectors; ++q)
+                s[q] = s[q] - e * get(xc + q * L);
+        }
+        for (int q = 0; q < Vectors; ++q)
+            put(xj + q * L, quotient<T>(s[q], double(d)));
+    } else {
+        S* rj = x[0] + std::size_t(j) * lanes;
+        S* ij = x[1] + std::size_t(j) * lanes;
+        V8 sr[Vectors], si[Vectors];
+        for (int q = 0; q < Vectors; ++q) {
+            sr[q] = get(rj + q * L);
+            si[q] = get(ij + q * L);
+        }
+        for (int t = 0; t < j - c0; ++t) {
+            const double er = row[t].real(), ei = row[t].imag();
+            const S* rc = x[0] + std::size_t(c0 + t) * lanes;
+            const S* ic = x[1] + std::size_t(c0 + t) * lanes;
+            for (int q = 0; q < Vectors; ++q) {
+                const V8 a = get(rc + q * L), b = get(ic + q * L);
+                sr[q] = sr[q] - (er * a - ei * b);
+                si[q] = si[q] - (er * b + ei * a);
+            }
+        }
+        // The complex quotient as the one-system solve forms it, lane by lane.
+        const std::complex<double> dd(d.real(), d.imag());
+        for (int q = 0; q < Vectors; ++q)
+            for (int l = 0; l < L; ++l) {
+                const std::complex<double> s(sr[q][l], si[q][l]);
+                std::complex<float> v(0.0f, 0.0f);
+                if (s != std::complex<double>(0.0)) v = std::complex<float>(s / dd);
+                rj[q * L + l] = S(v.real());
+                ij[q * L + l] = S(v.imag());
+            }
+    }
+}
+
+// Rows between two questions to the stop test of a solve.
+constexpr int rows_between_tests = 256;
+
+bool stopped(const mx::StopTest* stop) {
+    return stop && *stop && (*stop)();
+}
+
+template <class T>
+VELDARIN_KERNEL int factor_blocks(int n, const int* xenv_, T* env_, T* diag_, double* work,
+                                  const mx::StopTest* stop) {
+    using A = typename std::conditional<is_complex<T>, std::complex<double>, double>::type;
+    OneBased<const int> xenv(xenv_);
+    OneBased<T> env(env_), diag(diag_);
+    // Entry (i, c) of the envelope, c < i inside row i's envelope.
+    auto entry = [&](int i, int c) -> T& { return env[xenv[i + 1] - (i - c)]; };
+    for (int i0 = 1; i0 <= n; i0 += B) {
+        if (stopped(stop)) return -1;
+        const int nb = std::min(B, n - i0 + 1);
+        int first[B];
+        int lo = i0;
+        for (int b = 0; b < nb; ++b) {
+            const int i = i0 + b;
+            first[b] = i - std::min(xenv[i + 1] - xenv[i], i - 1);
+            lo = std::min(lo, first[b]);
+        }
+        // Column c of the block's rows (row i0 + b in lane b) at x[.] + (c - lo) B: the rows'
+        // envelope entries, zeros outside them.
+        const std::size_t columns = std::size_t(i0 + nb - 1 - lo);
+        double* x[2] = {work, work + columns * B};
+        std::fill(x[0], x[0] + columns * B * (is_complex<T> ? 2 : 1), 0.0);
+        for (int b = 0; b < nb; ++b)
+            for (int c = first[b]; c < i0 + b; ++c) {
+                x[0][std::size_t(c - lo) * B + b] = real_part(entry(i0 + b, c));
+                if constexpr (is_complex<T>)
+                    x[1][std::size_t(c - lo) * B + b] = imag_part(entry(i0 + b, c));
+            }
+        double* shifted[2] = {x[0] - std::size_t(lo) * B, x[1] - std::size_t(lo) * B};
+        // The columns before the block: every lane against the factored rows above it.
+        for (int j = lo; j < i0; ++j) {
+            const int c0 = std::max(lo, j - std::min(xenv[j + 1] - xenv[j], j - 1));
+            column_update<T, B / L>(shifted, B, j, c0, c0 < j ? &entry(j, c0) : nullptr, diag[j]);
+        }
+        // The block's own columns: each row in turn is finished and takes its root, then the
+        // rows after it take its column.
+        for (int b = 0; b < nb; ++b) {
+            const int i = i0 + b;
+            A pivot = A(diag[i]);
+            for (int c = first[b]; c < i; ++c) {
+                T v;
+                if constexpr (is_complex<T>) {
+                    v = T(float(shifted[0][std::size_t(c) * B + b]),
+                          float(shifted[1][std::size_t(c) * B + b]));
+                    const A a(v);
+                    pivot -= A(a.real() * a.real() - a.imag() * a.imag(),
+                               a.real() * a.imag() + a.imag() * a.real());
+                } else {
+                    v = T(shifted[0][std::size_t(c) * B + b]);
+                    pivot -= A(v) * A(v);
+                }
+                entry(i, c) = v;
+            }
+            if (!pivot_root(pivot, diag[i])) return i;
+            if (b + 1 < nb)
+                column_update<T, B / L>(shifted, B, i, first[b],
+                                        first[b] < i ? &entry(i, first[b]) : nullptr, diag[i]);
+        }
+    }
+    return 0;
+}
+
+// The systems' forward solve (sums in double) and back solve (in the storage precision),
+// b[plane] the right-hand sides, S their precision.
+template <class T, class S>
+VELDARIN_KERNEL bool solve_lanes(int n, const int* xenv_, const T* env_, const T* diag_, int lanes,
+                                 S* b_re, S* b_im, const int* first, const int* last,
+                                 const mx::StopTest* stop) {
+    OneBased<const int> xenv(xenv_);
+    OneBased<const T> env(env_), diag(diag_);
+    const int groups = lanes / L;
+    const std::size_t stride = std::size_t(lanes);
+    // Row i's lanes at shifted + i stride.
+    S* shifted[2] = {b_re - stride, b_im ? b_im - stride : nullptr};
+    auto row_from = [&](int i, int c0) { return c0 < i ? &env[xenv[i + 1] - (i - c0)] : nullptr; };
+    int active = 0;
+    for (int i = std::max(first[0], 1); i <= n; ++i) {
+        if (i % rows_between_tests == 0 && stopped(stop)) return false;
+        while (active < groups && first[active * L] <= i)
+            ++active;
+        const int c0 = i - std::min(xenv[i + 1] - xenv[i], i - 1);
+        const T* row = row_from(i, c0);
+        // Groups four at a time, so that their sums run side by side.
+        for (int g = 0; g < active; g += 4) {
+            S* lane[2] = {shifted[0] + g * L, shifted[1] ? shifted[1] + g * L : nullptr};
+            switch (std::min(4, active - g)) {
+            case 4:
+                column_update<T, 4>(lane, stride, i, c0, row, diag[i]);
+                break;
+            case 3:
+                column_update<T, 3>(lane, stride, i, c0, row, diag[i]);
+                break;
+            case 2:
+                column_update<T, 2>(lane, stride, i, c0, row, diag[i]);
+                break;
+            default:
+                column_update<T, 1>(lane, stride, i, c0, row, diag[i]);
+            }
+        }
+    }
+    std::vector<int> lowest(std::size_t(groups), n);
+    for (int l = 0; l < groups * L; ++l)
+        lowest[std::size_t(l / L)] = std::min(lowest[std::size_t(l / L)], std::max(last[l], 1));
+    const int bottom = *std::min_element(lowest.begin(), lowest.end());
+    using VS = mx::simd::VecN<S, L>;
+    for (int i = n; i >= bottom; --i) {
+        if (i % rows_between_tests == 0 && stopped(stop)) return false;
+        const int c0 = i - std::min(xenv[i + 1] - xenv[i], i - 1);
+        const T* row = row_from(i, c0);
+        for (int g = 0; g < groups; ++g) {
+            if (lowest[std::size_t(g)] > i) continue;
+            const std::size_t at = std::size_t(i - 1) * stride + std::size_t(g) * L;
+            if constexpr (!is_complex<T>) {
+                const VS s = load<S, L>(b_re + at) / diag[i];
+                store(b_re + at, s);
+                for (int t = 0; t < i - c0; ++t) {
+                    S* c = b_re + std::size_t(c0 + t - 1) * stride + std::size_t(g) * L;
+                    store(c, load<S, L>(c) - s * row[t]);
+                }
+            } else {
+                for (int l = 0; l < L; ++l) {
+                    const std::complex<float> s =
+                        std::complex<float>(b_re[at + l], b_im[at + l]) / diag[i];
+                    b_re[at + l] = s.real();
+                    b_im[at + l] = s.imag();
+                }
+                const VS sr = load<S, L>(b_re + at), si = load<S, L>(b_im + at);
+                for (int t = 0; t < i - c0; ++t) {
+                    const std::size_t c = std::size_t(c0 + t - 1) * stride + std::size_t(g) * L;
+                    const float er = row[t].real(), ei = row[t].imag();
+                    store(b_re + c, load<S, L>(b_re + c) - (sr * er - si * ei));
+                    store(b_im + c, load<S, L>(b_im + c) - (sr * ei + si * er));
+                }
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+namespace mx {
+
+int envelope_factor_blocks(int n, const int* xenv, float* env, float* diag, double* work,
+                           const StopTest* stop) {
+    return factor_blocks(n, xenv, env, diag, work, stop);
+}
+int envelope_factor_blocks(int n, const int* xenv, double* env, double* diag, double* work,
+                           const StopTest* stop) {
+    return factor_blocks(n, xenv, env, diag, work, stop);
+}
+int envelope_factor_blocks(int n, const int* xenv, std::complex<float>* env,
+                           std::complex<float>* diag, double* work, const StopTest* stop) {
+    return factor_blocks(n, xenv, env, diag, work, stop);
+}
+
+bool envelope_solve_lanes(int n, const int* xenv, const float* env, const float* diag, int lanes,
+                          float* b, const int* first, const int* last, const StopTest* stop) {
+    return solve_lanes<float, float>(n, xenv, env, diag, lanes, b, nullptr, first, last, stop);
+}
+bool envelope_solve_lanes(int n, const int* xenv, const double* env, const double* diag, int lanes,
+                          double* b, const int* first, const int* last, const StopTest* stop) {
+    return solve_lanes<double, double>(n, xenv, env, diag, lanes, b, nullptr, first, last, stop);
+}
+bool envelope_solve_lanes(int n, const int* xenv, const std::complex<float>* env,
+                          const std::complex<float>* diag, int lanes, float* b_re, float* b_im,
+                          const int* first, const int* last, const StopTest* stop) {
+    return solve_lanes<std::complex<float>, float>(n, xenv, env, diag, lanes, b_re, b_im, first,
+                                                   last, stop);
+}
+
+} // namespace mx
