@@ -210,7 +210,6 @@ template <class T> class Run {
     model::SolverResult write_record(const Real* terms, const std::int32_t* nodes);
     model::SolverResult assemble(Worker& w, Real kk, const char** failed);
     int step(Worker& w, int l);
-    int staged_step(Worker& w, int l);
     bool solve_sources(Worker& w, int l);
     model::SolverResult write_solutions(const Worker& w);
     model::SolverResult read_back_and_sum(int w);
@@ -729,39 +728,18 @@ template <class T> model::SolverResult Run<T>::finish_listing() {
     return {};
 }
 
-// Step l: wavenumber l on worker w (assemble, factor, solve the sources).
+// Step l: wavenumber l on worker w (assemble, factor, solve the sources). Mode 1, on the owner's
+// thread, writes the work files of the wavenumber, solves the sources whole and reads
+// everything back to sum it; a file failure is shown at once.
 template <class T> int Run<T>::step(Worker& w, int l) {
-    if (staged_) return staged_step(w, l);
     Failure& failure = failures_[std::size_t(l)];
     model::PhaseTimer timer(model::Phase::assembly);
+    for (int f : {element_file, node_file})
+        if (staged_ && !(failure.result = open_work_file(f)).ok()) return step_failed;
     failure.result = assemble(w, k_[l] * k_[l], &failure.text);
     if (!failure.result.ok()) return step_failed;
-    timer.stop(model::Phase::factor);
-    const int row = mx::envelope_factor_blocks(N_, xenv_.get(), w.env.get(), w.diag.get(),
-                                               w.work.get(), &stop_test_);
-    if (row < 0) return sys::step_stopped;
-    if (row > 0) {
-        failure.result = model::SolverResult::pivot_at(row);
-        failure.text = "error in envfac";
-        return step_failed;
-    }
-    timer.stop(model::Phase::solves);
-    return solve_sources(w, l) ? sys::step_done : sys::step_stopped;
-}
-
-// Step l of mode 1, on the owner's thread: the work files of the wavenumber written, the
-// solutions solved whole, then everything read back and summed. A file failure is shown at once.
-template <class T> int Run<T>::staged_step(Worker& w, int l) {
-    Failure& failure = failures_[std::size_t(l)];
-    model::PhaseTimer timer(model::Phase::work_files);
     for (int f : {element_file, node_file})
-        if (!(failure.result = open_work_file(f)).ok()) return step_failed;
-    timer.stop(model::Phase::assembly);
-    failure.result = assemble(w, k_[l] * k_[l], &failure.text);
-    if (!failure.result.ok()) return step_failed;
-    timer.stop(model::Phase::work_files);
-    for (int f : {element_file, node_file})
-        if (!(failure.result = close_work_file(f)).ok()) return step_failed;
+        if (staged_ && !(failure.result = close_work_file(f)).ok()) return step_failed;
     timer.stop(model::Phase::factor);
     const int row = mx::envelope_factor_blocks(N_, xenv_.get(), w.env.get(), w.diag.get(),
                                                w.work.get(), &stop_test_);
@@ -773,6 +751,7 @@ template <class T> int Run<T>::staged_step(Worker& w, int l) {
     }
     timer.stop(model::Phase::solves);
     if (!solve_sources(w, l)) return sys::step_stopped;
+    if (!staged_) return sys::step_done;
     timer.stop(model::Phase::work_files);
     if (!(failure.result = open_work_file(solution_file)).ok() ||
         !(failure.result = write_solutions(w)).ok() ||

@@ -1,6 +1,7 @@
 // The square root of a complex pivot, shared by the complex band and envelope factorisations.
 #pragma once
 
+#include <cmath>
 #include <complex>
 
 namespace mx {
@@ -13,6 +14,27 @@ template <class T> inline void principal_root(T re, T im, T& root_re, T& root_im
     const std::complex<double> root = std::sqrt(std::complex<double>(re, im));
     root_re = T(root.real());
     root_im = T(root.imag());
+}
+
+/// The envelope factor's diagonal entry of a pivot summed in double: the square root of a
+/// positive real pivot; the principal root of a complex one whose real or imaginary part is
+/// positive. False (nothing written) for any other pivot.
+inline bool envelope_pivot_root(double pivot, float& root) {
+    if (!(pivot > 0.0)) return false;
+    root = float(std::sqrt(pivot));
+    return true;
+}
+inline bool envelope_pivot_root(double pivot, double& root) {
+    if (!(pivot > 0.0)) return false;
+    root = std::sqrt(pivot);
+    return true;
+}
+inline bool envelope_pivot_root(std::complex<double> pivot, std::complex<float>& root) {
+    if (!(pivot.real() > 0.0) && !(pivot.imag() > 0.0)) return false;
+    double re = 0.0, im = 0.0;
+    principal_root(pivot.real(), pivot.imag(), re, im);
+    root = {float(re), float(im)};
+    return true;
 }
 
 } // namespace mx

@@ -47,27 +47,6 @@ template <class R> std::complex<R> product(std::complex<R> a, std::complex<R> b)
     return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
 }
 
-// The factor's diagonal entry of a pivot: the square root of a positive real pivot, the
-// principal root of a complex one with a positive real or imaginary part. False (nothing
-// written) for any other pivot.
-bool pivot_root(double pivot, float& root) {
-    if (!(pivot > 0.0)) return false;
-    root = float(std::sqrt(pivot));
-    return true;
-}
-bool pivot_root(double pivot, double& root) {
-    if (!(pivot > 0.0)) return false;
-    root = std::sqrt(pivot);
-    return true;
-}
-bool pivot_root(std::complex<double> pivot, std::complex<float>& root) {
-    if (!(pivot.real() > 0.0) && !(pivot.imag() > 0.0)) return false;
-    double re = 0.0, im = 0.0;
-    mx::principal_root(pivot.real(), pivot.imag(), re, im);
-    root = {float(re), float(im)};
-    return true;
-}
-
 template <class T>
 void lower_solve(int n, const int* xenv_, const T* env_, const T* diag_, T* rhs_) {
     using A = typename Accumulator<T>::type;
@@ -127,7 +106,7 @@ template <class T> int factor(int n, const int* xenv_, T* env_, T* diag_) {
             for (int j = xenv[i + 1] - band; j < xenv[i + 1]; ++j)
                 pivot -= product(A(env[j]), A(env[j]));
         }
-        if (!pivot_root(pivot, diag[i])) return i;
+        if (!mx::envelope_pivot_root(pivot, diag[i])) return i;
     }
     return 0;
 }

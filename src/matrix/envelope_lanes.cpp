@@ -42,26 +42,6 @@ double imag_part(std::complex<float> v) {
     return v.imag();
 }
 
-// The factor's diagonal entry of a pivot, as envelope.cpp takes it; false for a pivot it
-// refuses.
-bool pivot_root(double pivot, float& root) {
-    if (!(pivot > 0.0)) return false;
-    root = float(std::sqrt(pivot));
-    return true;
-}
-bool pivot_root(double pivot, double& root) {
-    if (!(pivot > 0.0)) return false;
-    root = std::sqrt(pivot);
-    return true;
-}
-bool pivot_root(std::complex<double> pivot, std::complex<float>& root) {
-    if (!(pivot.real() > 0.0) && !(pivot.imag() > 0.0)) return false;
-    double re = 0.0, im = 0.0;
-    mx::principal_root(pivot.real(), pivot.imag(), re, im);
-    root = {float(re), float(im)};
-    return true;
-}
-
 using V8 = mx::simd::VecN<double, L>;
 
 // Lanes l .. l + 7 of a column held in S (double or float), as doubles, and back.
@@ -197,7 +177,7 @@ VELDARIN_KERNEL int factor_blocks(int n, const int* xenv_, T* env_, T* diag_, do
                 }
                 entry(i, c) = v;
             }
-            if (!pivot_root(pivot, diag[i])) return i;
+            if (!mx::envelope_pivot_root(pivot, diag[i])) return i;
             if (b + 1 < nb)
                 column_update<T, B / L>(shifted, B, i, first[b],
                                         first[b] < i ? &entry(i, first[b]) : nullptr, diag[i]);
