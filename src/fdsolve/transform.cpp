@@ -541,6 +541,29 @@ void strike_kernel_integrals(const double* k, int n, double d, double s, double*
     difference[n - 1] += q[0];
 }
 
+void wavenumber_spline_weights(const double* k, int n, double* weights) {
+    std::fill(weights, weights + std::max(n, 0), 0.0);
+    if (n < 1) return;
+    weights[0] = k[0];
+    if (n < 2) return;
+    std::vector<double> u(static_cast<std::size_t>(n)), second;
+    for (int i = 0; i < n; ++i)
+        u[std::size_t(i)] = std::log(k[i]);
+    natural_spline_curvatures(u, second);
+    // The cubic of interval i integrates to h (y_i + y_i+1) / 2 - h^3 (M_i + M_i+1) / 24; the
+    // knot values are k_j v_j, so the weight of v_j is k_j times the integral of its cardinal.
+    for (int j = 0; j < n; ++j) {
+        const double* m = second.data() + std::size_t(j) * n;
+        double w = 0.0;
+        for (int i = 0; i + 1 < n; ++i) {
+            const double h = u[std::size_t(i + 1)] - u[std::size_t(i)];
+            const double ends = (i == j ? 1.0 : 0.0) + (i + 1 == j ? 1.0 : 0.0);
+            w += 0.5 * h * ends - h * h * h * (m[i] + m[i + 1]) / 24.0;
+        }
+        weights[j] += k[j] * w;
+    }
+}
+
 double potential_integral(const double* k, const double* v, int n, int m) {
     return n > 0 ? section_plane_integral(tail_of(k, v, n, 0.0), k, v, n, m) : 0.0;
 }

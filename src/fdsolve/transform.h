@@ -134,6 +134,12 @@ TailIntegrals low_wavenumber_tail(double k1, double k2, double v1, double v2, do
 void strike_kernel_integrals(const double* k, int n, double d, double s, double* plain,
                              double* difference);
 
+/// Weights w[0..n-1] of a rule linear in the samples: the sum of w[i] v[i] is k[0] v[0] (v held
+/// below the first wavenumber) plus the integral from k[0] to k[n-1] of the natural cubic
+/// spline, in ln k, through k[i] v[i] (the integrand of dk = k d ln k). Samples of any sign; k
+/// increasing and positive. n < 1 writes nothing, n = 1 gives k[0].
+void wavenumber_spline_weights(const double* k, int n, double* weights);
+
 /// Integral from 0 to infinity of the potential samples v at the wavenumbers k (n leading
 /// samples, m spline sub-steps per interval): the low-wavenumber tail below k[0], the
 /// exponentiated Akima spline of ln v above it and its exponential end (log_spline_integral_dbl

@@ -92,16 +92,18 @@ model::SolverResult write_electrode_position_terms(ModelSettings& s, int nx, int
     int count = std::min(s.n_elec_positions, nelec);
     while (count > 0 && margin + count * step > nx - 1)
         --count; // c1 + 1 inside the mesh
+    // Electrode b moves the nodes between electrodes b - 1 and b + 1: its region is the cell
+    // columns of those two intervals (of the one after it for the first electrode).
     s.coefs_cols_used = 0;
     for (int b = 1; b <= count; ++b) {
-        s.jacob_elec_a[b - 1] = float(margin + (b - 1) * step);
+        s.jacob_elec_a[b - 1] = float(std::max(margin, margin + (b - 2) * step));
         s.jacob_elec_b[b - 1] = float(margin + b * step - 1);
-        s.coefs_cols_used += step;
+        s.coefs_cols_used += int(s.jacob_elec_b[b - 1] - s.jacob_elec_a[b - 1]) + 1;
     }
     std::vector<float> ex, ez, a, bterms;
     for (int component = 0; component < 2; ++component)
         for (int b = 1; b <= count; ++b) {
-            const int c0 = margin + (b - 1) * step, c1 = margin + b * step - 1;
+            const int c0 = int(s.jacob_elec_a[b - 1]), c1 = int(s.jacob_elec_b[b - 1]);
             const std::size_t size = std::size_t(c1 - c0 + 3) * (nz - 1) * 10;
             a.assign(size, 0.0f);
             bterms.assign(size, 0.0f);
@@ -427,7 +429,7 @@ model::SolverResult set_up(const fe::Inputs& in, BandSetup& setup, BandWork& wor
     const ModelSettings& s = *in.settings;
     setup.line_electrodes = s.electrode_type == 1;
     setup.jacobian = s.jacob == 1;
-    setup.positions = setup.jacobian && s.jacob_cal_flag == 1;
+    setup.positions = setup.jacobian;
     setup.remote = in.remote_electrodes > 0;
     if (model::SolverResult r = check_inputs(in, setup.line_electrodes); !r.ok()) return r;
     const int nx = in.nx, ny = in.nz;

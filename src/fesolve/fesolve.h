@@ -103,11 +103,12 @@ Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* 
 /// terms, cells down the columns), grfinite_file (per wavenumber, per electrode 1..n, nx nz
 /// float32 node potentials); every electrode is then a source. Sets settings->npot_electrodes
 /// = n, settings->jacob_electrode[e - 1] = the start of electrode e's table in a wavenumber
-/// block ((e - 1) nx nz, as a float) and settings->sens_potentials_ready = 1. With settings->
-/// jacob_cal_flag = 1 it also writes jacob_elec_positions_file: per wavenumber the x blocks,
+/// block ((e - 1) nx nz, as a float) and settings->sens_potentials_ready = 1. It also writes
+/// jacob_elec_positions_file, for the electrode-position Jacobian: per wavenumber the x blocks,
 /// then the z blocks, of the n_elec_positions first electrodes, each the derivative (over
-/// +-0.01) of the cell terms of the columns around the electrode (store_cell_element_terms),
-/// and sets jacob_elec_a/_b and coefs_cols_used. node_x and node_z must then be the record's
+/// +-0.01) of the cell terms (store_cell_element_terms) of the cell columns between the
+/// electrode's neighbours, one more at each end; jacob_elec_a/_b hold those columns without the
+/// two ends, coefs_cols_used their count. node_x and node_z must then be the record's
 /// arrays; they are restored after each shift. The files are closed at the end; the model
 /// record deletes them at exit.
 model::SolverResult calresfem_sym_dbl(const fe::Inputs& in);

@@ -611,12 +611,13 @@ class ModelSettings : sys::NoCopy {
     // Written by the sensitivity commands and their dialogs (sensitivity/sensitivity_commands.cpp,
     // block_sensitivity.cpp, electrode_jacobian.cpp), the band solver's Jacobian work files
     // (fesolve/band_solver.cpp: jacob_electrode, jacob_elec_a/_b, coefs_cols_used), the model
-    // reader (jacob_cal_flag, res_option_3) and the cylinder path (clears jacob). Read by the
-    // sensitivity commands and tables (sensitivity), the band solver (jacob, jacob_cal_flag,
-    // n_elec_positions), the calculation (forward/calculate.cpp: jacob forces finite elements)
-    // and the array optimisation (optimise: resolution). Not used in this build: sens_datum_1 to
-    // _5, sens_option, res_option_1, sens_option_2, grad_param_b, grad_elec, sens_count_a to _c,
-    // sens_cell_1 to _5, res_cell_1 to _7, res_option_4.
+    // reader (clears jacob_cal_flag, res_option_3, sens_potentials_ready, sens_values_ready) and
+    // the cylinder path (clears jacob). Read by the sensitivity commands and tables
+    // (sensitivity), the band solver (jacob, n_elec_positions), the calculation
+    // (forward/calculate.cpp: jacob forces finite elements) and the array optimisation (optimise:
+    // resolution). Not used in this build: sens_datum_1 to _5, sens_option, res_option_1,
+    // sens_option_2, grad_param_b, grad_elec, sens_count_a to _c, sens_cell_1 to _5, res_cell_1 to
+    // _7, res_option_4.
     /// Answer to "Do you want to calculate the potential at all the" ... "nodes required for the
     /// sensitivity calculations?" of JacobCalDiaBox (buttons 5281 No, 5282 Yes): 1 yes; greater
     /// than 0 forces the finite-element method.
@@ -629,7 +630,8 @@ class ModelSettings : sys::NoCopy {
     std::int32_t sens_count_a = 0;
     std::int32_t sens_count_b = 0; ///< Unused, as sens_count_a.
     std::int32_t sens_count_c = 0; ///< Unused, as sens_count_a.
-    /// Jacobian calculation flag read by the finite-element solver.
+    /// Jacobian calculation flag, cleared by the model reader; read by nothing (the band solver
+    /// writes the electrode-position terms whenever jacob is 1).
     std::int32_t jacob_cal_flag = 0;
     /// [D+1] Per-datum table of the sensitivity and Jacobian routines.
     float* sens_datum_1 = nullptr;

@@ -51,6 +51,27 @@ int slot(int dc, int dr) {
     return (dc + 1) * 3 + (dr + 1);
 }
 
+// The shift matrix in the trace log, node by node with the sum of its entries.
+void trace_shift_matrix(const ModelSettings& s, const float* shift) {
+    if (Printtrace.active != 1) return;
+    model::trace("Capacitence matrix shift values\n");
+    const long long nodes = (long long)s.nx_nodes * s.nz_nodes;
+    double total = 0.0;
+    for (long long n = 0; n < nodes; ++n) {
+        std::string line;
+        sens::appendf(line, "%5lld ", n + 1);
+        double sum = 0.0;
+        for (int e = 0; e < stencil; ++e) {
+            const double v = shift[n * stencil + e];
+            sens::appendf(line, "%12.4e ", v);
+            sum += v;
+        }
+        model::trace("%s sum=%12.4e\n", line.c_str(), sum);
+        total += sum;
+    }
+    model::trace("Total sum=%12.4e\n", total);
+}
+
 void write_dump(const ModelSettings& s, const float* jacobian, double seconds) {
     std::string file;
     const int n = s.ndata, positions = s.n_elec_positions;
@@ -207,6 +228,7 @@ int gradfemd2d_trap_elecs(ModelSettings& s, const float* potentials, const float
     const float* part = coefficients;
     for (int p = 0; p < s.n_elec_positions; ++p) {
         assemble_shift_matrix(s, p, part, shift.get());
+        if (p == 1) trace_shift_matrix(s, shift.get()); // the second position's, once a matrix
         for (int d = 0; d < n; ++d) {
             const DatumElectrodes e = pick_datum_electrodes(d, electrodes, datum_nelec);
             if (!form_datum_fields(e, potentials, pot_index, s.npot_electrodes, nodes,

@@ -1,5 +1,5 @@
-// Inverse transform of a wavenumber-domain Jacobian to space, by exponential interpolation
-// between the wavenumbers.
+// Inverse transform of a wavenumber-domain Jacobian to space: a rule linear in the values (a
+// natural spline in ln k), and the older exponential interpolation between the wavenumbers.
 #pragma once
 
 #include "model/model_settings.h"
@@ -11,8 +11,8 @@
 float integrate_wavenumbers_exp(int n, const float* k, const float* v);
 
 /// output[j] for j = 0 .. 2 P N - 1 (P = n_elec_positions, N = ndata) from the nk blocks of
-/// input (block i: 2 P N values, x-shift values position-major, then z-shift values): 0 when the
-/// first wavenumber's value is 0; otherwise the integral of the series, negated first (and the
-/// result back) when that value is negative.
+/// input (block i: 2 P N values, x-shift values position-major, then z-shift values): the
+/// integral over k of each series by fd::wavenumber_spline_weights, whatever the signs of its
+/// values.
 void Inverse_Fourier_Transform_Jacobian_X_Z(const ModelSettings& settings, int nk, const float* k,
                                             const float* input, float* output);

@@ -146,6 +146,41 @@ TEST_F(SensitivityCommands, WholeRunWithAChangedArray) {
     EXPECT_TRUE(answered()) << output();
 }
 
+// The electrode-position Jacobian from the menu: the calculation with the sensitivity option
+// leaves every work file it reads, and a model read afterwards (here with data) needs a
+// calculation of its own.
+TEST_F(SensitivityCommands, ElectrodeJacobianAfterACalculation) {
+    const std::string hill = std::string(VELDARIN_SOURCE_DIR) + "/examples/hill.mod";
+    answer("file " + hill);
+    command(101);
+    answer("dialog JacobCalDiaBox click 5282 ok");
+    command(5280);
+    command(130);
+    take_output();
+    command(5288);
+    const std::string done = take_output();
+    EXPECT_NE(done.find("BOX [Message] Calculated Jacobian for " +
+                        std::to_string(Modelsettings.ndata) +
+                        " data points for change in 2 electrode position.\\nTime taken "),
+              std::string::npos)
+        << done;
+    EXPECT_EQ(Mainviewstate.view_code, 5270);
+    EXPECT_EQ(sys::file_size(Modelsettings.grfile_elec_file), 4LL * 2 * 2 * Modelsettings.ndata);
+
+    // The model with its results holds data: only the sensitivity option is missing.
+    answer("file " + home + "hill_results.mod");
+    command(102);
+    answer("file " + home + "hill_results.mod");
+    command(101);
+    take_output();
+    ASSERT_GT(Modelsettings.ndata, 0);
+    command(5288);
+    EXPECT_EQ(take_output(),
+              "BEEP\nBOX [Message] You need to select the option to\\ninclude calculation "
+              "of the sensitivity\\nvalues when calculating the potentials.\n");
+    EXPECT_TRUE(answered()) << output();
+}
+
 TEST_F(SensitivityCommands, ThreeDimensionalDialogShowsAndKeepsPresets) {
     answer("dialog Array3DSensDiaBox click 1728 ok");
     answer("file cancel");

@@ -45,7 +45,6 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
                                     Modelsettings.potential_table_a + 161 * 161);
     ModelSettings& s = Modelsettings;
     s.jacob = 1;
-    s.jacob_cal_flag = 1;
     std::vector<float> node_x(s.node_x, s.node_x + model.nx * model.nz);
     ASSERT_EQ(model.run_band().status, SolverStatus::ok);
     // Every source solved through to row 1 gives the same pair potentials.
@@ -63,11 +62,14 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
     EXPECT_FLOAT_EQ(value_at<float>(k, nk), 8.0f);
     EXPECT_EQ(sys::file_size(s.jacob_file), nk * cells * 10 * 4);
     EXPECT_EQ(sys::file_size(s.grfinite_file), nk * n * nodes * 4);
-    // Two electrode positions, each with the cell columns from one before to one after its
-    // range of 4: x blocks then z blocks for every wavenumber.
+    // Two electrode positions: the first moves the cells of the interval after it, the second
+    // those of the intervals on both sides; each range with one cell column more at each end,
+    // x blocks then z blocks for every wavenumber.
+    const int columns = (model.p + 2) + (2 * model.p + 2);
     EXPECT_EQ(sys::file_size(s.jacob_elec_positions_file),
-              nk * 2 * 2 * 6 * (model.nz - 1) * 10 * 4);
-    EXPECT_FLOAT_EQ(s.jacob_elec_a[1], float(model.m + model.p));
+              nk * 2 * columns * (model.nz - 1) * 10 * 4);
+    EXPECT_FLOAT_EQ(s.jacob_elec_a[0], float(model.m));
+    EXPECT_FLOAT_EQ(s.jacob_elec_a[1], float(model.m));
     EXPECT_FLOAT_EQ(s.jacob_elec_b[1], float(model.m + 2 * model.p - 1));
 
     // jacob.bin holds unit-conductivity terms: cell (1, 1) of the first wavenumber.

@@ -260,6 +260,9 @@ void clear_read_fields(ModelSettings& m) {
     m.first_electrode_x = 0.0f;
     m.jacob_cal_flag = 0;
     m.res_option_3 = 0;
+    // The sensitivity work files belong to the previous model's mesh.
+    m.sens_potentials_ready = 0;
+    m.sens_values_ready = 0;
 }
 
 namespace {
