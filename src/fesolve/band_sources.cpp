@@ -67,7 +67,9 @@ SolvedBlock band_pair_products(const double* u, int nodes, int bw, const BandSou
     int from = nodes;
     for (int e = 1; e <= n; ++e)
         from = std::min(from, s.node[e - 1]);
-    unit_currents(s, nodes, lanes, 1, n, from, block);
+    // The rows above the first current stay zero in the sweeps, and complete_solutions reads
+    // them: they are cleared too, not left from the block's last use.
+    unit_currents(s, nodes, lanes, 1, n, 1, block);
     band_forward_lanes_dbl(u, nodes, block, lanes, bw, from);
     const SolvedBlock y{block, lanes, 1, n};
     for (int i = 1; i < n; ++i)

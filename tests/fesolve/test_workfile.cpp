@@ -94,6 +94,18 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
             EXPECT_NEAR(ab / ba, 1.0f, 2e-6f) << a << " " << b;
         }
     }
+    // Every node of every wavenumber's solution, also those of the margins before the first
+    // electrode: nowhere above the source's own node in size.
+    for (int i = 0; i < nk; ++i)
+        for (int a = 1; a <= n; ++a) {
+            const std::size_t table = std::size_t((i * n + a - 1) * nodes);
+            const float source = value_at<float>(potentials, table + node(a) - 1);
+            for (long long v = 0; v < nodes; ++v) {
+                const float u = value_at<float>(potentials, table + std::size_t(v));
+                ASSERT_TRUE(std::fabs(u) <= source)
+                    << "wavenumber " << i << " electrode " << a << " node " << v + 1 << ": " << u;
+            }
+        }
 
     const std::string paths[4] = {s.fourier_values_file, s.jacob_file, s.grfinite_file,
                                   s.jacob_elec_positions_file};
