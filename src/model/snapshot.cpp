@@ -3,10 +3,12 @@
 
 #include "model/globals.h"
 #include "model/owned_arrays.h"
+#include "platform/sys/sys.h"
 
 #include <cstring>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 namespace model {
 
@@ -27,8 +29,12 @@ ModelSnapshot::ModelSnapshot(ModelSettings& settings, const ProgLim& limits)
     std::memcpy(fields_.data(), static_cast<const void*>(&settings), sizeof(ModelSettings));
     auto keep = [this](void* data, std::size_t bytes) {
         if (!data || bytes == 0) return;
-        const auto* first = static_cast<const unsigned char*>(data);
-        arrays_.push_back({data, std::vector<unsigned char>(first, first + bytes)});
+        Array a{static_cast<unsigned char*>(data), bytes, {}, {}};
+        for (const sys::ByteRange& r : sys::written_ranges(data, bytes)) {
+            a.offsets.push_back(r.offset);
+            a.parts.emplace_back(a.data + r.offset, a.data + r.offset + r.bytes);
+        }
+        arrays_.push_back(std::move(a));
     };
     visit_settings_arrays(settings, model_capacities(limits),
                           [&](auto*& p, std::size_t count, const char* name) {
@@ -47,8 +53,14 @@ ModelSnapshot::ModelSnapshot(ModelSettings& settings, const ProgLim& limits)
 
 void ModelSnapshot::restore() const {
     std::memcpy(static_cast<void*>(&settings_), fields_.data(), sizeof(ModelSettings));
-    for (const Array& a : arrays_)
-        std::memcpy(a.data, a.bytes.data(), a.bytes.size());
+    for (const Array& a : arrays_) {
+        // What was written since is cleared, then the parts of the snapshot go back: the
+        // pages outside both were never written and hold zeros still.
+        for (const sys::ByteRange& r : sys::written_ranges(a.data, a.size))
+            std::memset(a.data + r.offset, 0, r.bytes);
+        for (std::size_t k = 0; k < a.parts.size(); ++k)
+            std::memcpy(a.data + a.offsets[k], a.parts[k].data(), a.parts[k].size());
+    }
 }
 
 } // namespace model

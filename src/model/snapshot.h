@@ -13,8 +13,9 @@ namespace model {
 /// every array the record owns except the display's work arrays (display_grid_a .. _d,
 /// display_poly_a, display_poly_b, display_cells), which every display fills anew. The record's
 /// arrays must have been allocated for `limits` (allocate_model_arrays); they are never
-/// reallocated, so restore() puts the copy back into the same arrays. The snapshot refers to
-/// `settings`, which must outlive it.
+/// reallocated, so restore() puts the copy back into the same arrays. Only the pages the arrays
+/// have written are copied (the others read as zeros), so a snapshot of a small model is small
+/// however large the arrays' capacity. The snapshot refers to `settings`, which must outlive it.
 class ModelSnapshot {
   public:
     ModelSnapshot(ModelSettings& settings, const ProgLim& limits);
@@ -22,9 +23,12 @@ class ModelSnapshot {
     void restore() const;
 
   private:
+    // One array: its place and size, and the bytes of the parts that were written.
     struct Array {
-        void* data;
-        std::vector<unsigned char> bytes;
+        unsigned char* data;
+        std::size_t size;
+        std::vector<std::size_t> offsets;
+        std::vector<std::vector<unsigned char>> parts;
     };
     ModelSettings& settings_;
     std::vector<unsigned char> fields_;

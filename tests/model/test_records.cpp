@@ -5,8 +5,10 @@
 
 #include "model/globals.h"
 #include "model/owned_arrays.h"
+#include "model/snapshot.h"
 #include "platform/sys/sys.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <set>
@@ -241,6 +243,42 @@ TEST(Records, AllocationTakesEveryArrayAndReleaseGivesItBack) {
     EXPECT_EQ(sys::page_bytes_in_use(), before);
     EXPECT_EQ(m.node_z, nullptr);
     EXPECT_EQ(m.ip_codes, nullptr);
+}
+
+// At the widest limits the arrays are reserved, not touched: what a new set holds besides zeros
+// is a small part of its capacity. A snapshot puts back exactly what the record held, the parts
+// written since (on pages the snapshot had, and on pages it never saw) cleared again.
+TEST(Records, ArraysStayUntouchedAndTheSnapshotPutsBackExactly) {
+    GlobalRecords records;
+    const ProgLim limits = limits_for(601, 80000);
+    const model::ModelCapacities c = model::model_capacities(limits);
+    ASSERT_EQ(model::allocate_model_arrays(Modelsettings, Potentialtables, limits), 0);
+    ModelSettings& m = Modelsettings;
+    std::size_t written = 0;
+    model::visit_settings_arrays(m, c, [&written](auto*& p, std::size_t count, const char*) {
+        for (const sys::ByteRange& r : sys::written_ranges(p, count * sizeof *p))
+            written += r.bytes;
+    });
+    EXPECT_LT(written, total_bytes(limits) / 100) << written << " of " << total_bytes(limits);
+
+    m.nelec = 24;
+    m.node_x[1000] = 7.0f;
+    m.cell_conductivity[3] = 2.0;
+    const std::vector<float> node_x(m.node_x, m.node_x + c.C);
+    {
+        const model::ModelSnapshot kept(m, limits);
+        m.nelec = 601;
+        m.node_x[1000] = 8.0f;
+        m.node_x[1001] = 9.0f;
+        m.node_x[c.C - 1] = 10.0f;
+        m.cell_conductivity[c.C / 2] = 3.0;
+        kept.restore();
+    }
+    EXPECT_EQ(m.nelec, 24);
+    EXPECT_TRUE(std::equal(node_x.begin(), node_x.end(), m.node_x));
+    EXPECT_EQ(m.cell_conductivity[3], 2.0);
+    EXPECT_EQ(m.cell_conductivity[c.C / 2], 0.0);
+    model::release_model_arrays(m, Potentialtables);
 }
 
 TEST(Records, PageBudgetReachesTheMemoryMessage) {

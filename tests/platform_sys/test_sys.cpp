@@ -154,6 +154,35 @@ TEST(PageMemory, ZeroFilledAndTracked) {
     sys::page_free(empty);
 }
 
+// A large block is reserved, not touched: no page of it holds anything until written, and then
+// only the pages written do, each cut to the block.
+TEST(PageMemory, LargeBlocksTakeOnlyThePagesWritten) {
+    constexpr std::size_t bytes = 8 << 20;
+    auto* block = static_cast<unsigned char*>(sys::page_alloc(bytes));
+    ASSERT_NE(block, nullptr);
+    EXPECT_TRUE(sys::written_ranges(block, bytes).empty());
+    block[5 << 20] = 1;
+    block[bytes - 1] = 2;
+    const std::vector<sys::ByteRange> written = sys::written_ranges(block, bytes);
+    ASSERT_EQ(written.size(), 2u);
+    for (std::size_t k = 0; k < 2; ++k) {
+        const std::size_t at = k == 0 ? 5 << 20 : bytes - 1;
+        EXPECT_LE(written[k].offset, at);
+        EXPECT_GT(written[k].offset + written[k].bytes, at);
+        EXPECT_LE(written[k].bytes, 64u << 10);
+    }
+    EXPECT_EQ(written[1].offset + written[1].bytes, bytes);
+    sys::page_free(block);
+    // A small block is never beyond its own bytes.
+    auto* small = static_cast<unsigned char*>(sys::page_alloc(100));
+    small[0] = 1;
+    const std::vector<sys::ByteRange> one = sys::written_ranges(small, 100);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].offset, 0u);
+    EXPECT_EQ(one[0].bytes, 100u);
+    sys::page_free(small);
+}
+
 TEST(PageMemory, BudgetFailsThenRecovers) {
     const long long base = sys::page_bytes_in_use();
     sys::set_page_budget(base + 1000);

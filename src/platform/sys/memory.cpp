@@ -1,17 +1,28 @@
-// Zero-filled page memory with a size record per block, the test budget and peak tracking.
+// Zero-filled page memory with a size record per block, the test budget and peak tracking, and
+// the query of which pages of a block have been written.
 #include "platform/sys/sys.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace sys {
 namespace {
-// Each block starts with a header holding its size; the caller's memory follows, aligned as
+// Each block holds its size in a header right before the caller's memory, which is aligned as
 // malloc aligns.
 struct alignas(std::max_align_t) BlockHeader {
     std::size_t bytes;
 };
+
+// Blocks from this size on are mapped from the system on their own: their pages are zero
+// without a write, stay out of the resident set until used, and go back to the system when
+// freed. Smaller ones come from the heap, cleared by calloc. A mapped block's memory starts on
+// the page after its header's, so that no page of it is touched.
+constexpr std::size_t mapped_block_bytes = std::size_t(128) << 10;
 
 struct PageLedger {
     std::mutex mutex;
@@ -23,39 +34,100 @@ PageLedger& ledger() {
     static PageLedger l;
     return l;
 }
+
+// Books `want` bytes against the budget; false when the budget refuses them.
+bool book(long long want) {
+    PageLedger& l = ledger();
+    std::lock_guard<std::mutex> lock(l.mutex);
+    if (want > 0 && l.budget >= 0 && l.in_use + want > l.budget) return false;
+    l.in_use += want;
+    if (l.in_use > l.peak) l.peak = l.in_use;
+    return true;
+}
+
+std::size_t page_bytes() {
+    static const std::size_t size = [] {
+        const long s = ::sysconf(_SC_PAGESIZE);
+        return s > 0 ? std::size_t(s) : std::size_t(4096);
+    }();
+    return size;
+}
+
+bool mapped(std::size_t bytes) {
+    return bytes >= mapped_block_bytes;
+}
+// The bytes before the caller's memory in a block of `bytes`.
+std::size_t lead_bytes(std::size_t bytes) {
+    return mapped(bytes) ? page_bytes() : sizeof(BlockHeader);
+}
 } // namespace
 
 void* page_alloc(std::size_t bytes) {
     if (bytes > std::size_t(-1) / 2) return nullptr;
-    PageLedger& l = ledger();
     const long long want = static_cast<long long>(bytes);
-    {
-        // The bytes are booked first and the block zero-filled outside the lock, so that
-        // threads taking their work arrays at once do not wait for each other's filling.
-        std::lock_guard<std::mutex> lock(l.mutex);
-        if (l.budget >= 0 && l.in_use + want > l.budget) return nullptr;
-        l.in_use += want;
-        if (l.in_use > l.peak) l.peak = l.in_use;
+    // The bytes are booked first and the block taken outside the lock, so that threads taking
+    // their work arrays at once do not wait for each other.
+    if (!book(want)) return nullptr;
+    const std::size_t lead = lead_bytes(bytes);
+    void* raw = nullptr;
+    if (!mapped(bytes)) {
+        raw = std::calloc(1, lead + bytes);
+    } else {
+        raw = ::mmap(nullptr, lead + bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1,
+                     0);
+        if (raw == MAP_FAILED) raw = nullptr;
     }
-    void* raw = std::calloc(1, sizeof(BlockHeader) + bytes);
     if (!raw) {
-        std::lock_guard<std::mutex> lock(l.mutex);
-        l.in_use -= want;
+        book(-want);
         return nullptr;
     }
-    static_cast<BlockHeader*>(raw)->bytes = bytes;
-    return static_cast<BlockHeader*>(raw) + 1;
+    unsigned char* block = static_cast<unsigned char*>(raw) + lead;
+    reinterpret_cast<BlockHeader*>(block)[-1].bytes = bytes;
+    return block;
 }
 
 void page_free(void* block) {
     if (!block) return;
-    BlockHeader* head = static_cast<BlockHeader*>(block) - 1;
-    PageLedger& l = ledger();
-    {
-        std::lock_guard<std::mutex> lock(l.mutex);
-        l.in_use -= static_cast<long long>(head->bytes);
+    const std::size_t bytes = static_cast<BlockHeader*>(block)[-1].bytes;
+    book(-static_cast<long long>(bytes));
+    const std::size_t lead = lead_bytes(bytes);
+    unsigned char* raw = static_cast<unsigned char*>(block) - lead;
+    if (!mapped(bytes))
+        std::free(raw);
+    else
+        ::munmap(raw, lead + bytes);
+}
+
+std::vector<ByteRange> written_ranges(const void* data, std::size_t bytes) {
+    std::vector<ByteRange> ranges;
+    if (!data || bytes == 0) return ranges;
+    const std::size_t page = page_bytes();
+    const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first_page = start / page, end_page = (start + bytes - 1) / page + 1;
+    // Each page has one 64-bit entry: bit 63 present, bit 62 swapped out. A page that is
+    // neither has never been written since it was mapped and reads as zeros.
+    const int fd = ::open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {{0, bytes}};
+    std::uint64_t entries[512];
+    for (std::uintptr_t p = first_page; p < end_page;) {
+        const std::size_t count = std::min<std::uintptr_t>(512, end_page - p);
+        const ssize_t got = ::pread(fd, entries, count * 8, off_t(p * 8));
+        if (got != ssize_t(count * 8)) {
+            ::close(fd);
+            return {{0, bytes}};
+        }
+        for (std::size_t k = 0; k < count; ++k, ++p) {
+            if (!(entries[k] >> 62)) continue;
+            const std::size_t from = std::max(start, p * page) - start;
+            const std::size_t to = std::min(start + bytes, (p + 1) * page) - start;
+            if (!ranges.empty() && ranges.back().offset + ranges.back().bytes == from)
+                ranges.back().bytes += to - from;
+            else
+                ranges.push_back({from, to - from});
+        }
     }
-    std::free(head);
+    ::close(fd);
+    return ranges;
 }
 
 void set_page_budget(long long bytes) {

@@ -106,7 +106,9 @@ void set_save_failure(long long bytes, int code = ENOSPC);
 
 /// Zero-filled memory for the large arrays of the records and the solvers' work arrays.
 /// Returns nullptr when the system has none left or when the test budget would be exceeded;
-/// a request of 0 bytes gives a valid (empty) block.
+/// a request of 0 bytes gives a valid (empty) block. Large blocks are reserved, not touched:
+/// their pages read as zeros and take no memory until they are written, so callers never
+/// clear a new block.
 void* page_alloc(std::size_t bytes);
 /// Frees memory from page_alloc; nullptr is ignored.
 void page_free(void* block);
@@ -119,6 +121,15 @@ template <class T> T* page_alloc_array(std::size_t count) {
 /// Test hook: the number of bytes that may be outstanding at once; a negative budget means no
 /// limit (the default). Allocations that would pass it fail with nullptr.
 void set_page_budget(long long bytes);
+/// A part of a block: `bytes` bytes from `offset`.
+struct ByteRange {
+    std::size_t offset, bytes;
+};
+/// The parts of the page memory [data, data + bytes) that may hold anything but zeros, in
+/// order: the pages written (or read) since page_alloc gave them out, cut to the block. Every
+/// byte outside them reads as zero. When the system cannot tell, the whole block is one part.
+/// Only for memory from page_alloc (never-touched pages of anything else need not be zero).
+std::vector<ByteRange> written_ranges(const void* data, std::size_t bytes);
 /// Bytes outstanding from page_alloc now, and the highest figure since the last reset.
 long long page_bytes_in_use();
 long long page_bytes_peak();
