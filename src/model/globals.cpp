@@ -165,7 +165,7 @@ std::vector<OwnedArraySize> owned_array_sizes(const ProgLim& limits) {
 }
 
 void set_work_file_paths(ModelSettings& settings, ModelResolution& resolution,
-                         const std::string& folder) {
+                         const std::string& folder, const std::string& listing_folder) {
     auto place = [&folder](char* destination, std::size_t capacity, const char* name) {
         copy_text(destination, capacity, (folder + name).c_str());
     };
@@ -174,7 +174,8 @@ void set_work_file_paths(ModelSettings& settings, ModelResolution& resolution,
     place(settings.grfinite_file, sizeof settings.grfinite_file, "grfinite_r.bin");
     place(settings.fourier_values_file, sizeof settings.fourier_values_file, "fourier_values.bin");
     place(settings.jacob_file, sizeof settings.jacob_file, "jacob.bin");
-    place(settings.dump_file, sizeof settings.dump_file, "dump_file.txt");
+    copy_text(settings.dump_file, sizeof settings.dump_file,
+              ((listing_folder.empty() ? folder : listing_folder) + "dump_file.txt").c_str());
     place(settings.jacob_elec_positions_file, sizeof settings.jacob_elec_positions_file,
           "jacob_elec_positions.bin");
     place(settings.grfile_file, sizeof settings.grfile_file, "grfile.bin");

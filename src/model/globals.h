@@ -80,9 +80,10 @@ std::vector<OwnedArraySize> owned_array_sizes(const ProgLim& limits);
 /// Builds the work-file paths in `folder` (which ends with a separator): nodes_file becomes
 /// folder + "nodesfile.xxx", nodesadj_file folder + "nodesadj.bin", each long path of
 /// ModelSettings folder + its file name, and each ModelResolution work file folder + its name.
+/// The listing dump_file, which the user reads, goes into `listing_folder` (empty: `folder`).
 /// Paths that would not fit their buffers are cut (the file then cannot be opened).
 void set_work_file_paths(ModelSettings& settings, ModelResolution& resolution,
-                         const std::string& folder);
+                         const std::string& folder, const std::string& listing_folder = {});
 
 /// Empties (creates or truncates) and then deletes the file at `path`; a file that cannot be
 /// opened is still deleted by name, and a missing file is ignored. Empty paths are skipped.

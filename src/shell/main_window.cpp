@@ -97,12 +97,17 @@ void set_processor_information() {
     if (Proglim.l2_cache_kb == 0) Proglim.l2_cache_kb = l2_cache_from_descriptors(descriptors);
 }
 
-// Folders and file paths in the program folder, which also becomes the current folder.
+// Folders and file paths in the program folder, which also becomes the current folder. The
+// work files go into a folder of this run's own inside it, so that runs sharing the program
+// folder never meet in each other's files; a program folder that cannot hold one keeps them
+// itself.
 void set_program_paths() {
     const std::string dir = Systemsettings.program_dir;
     sys::set_current_dir(dir);
     copy_text(Systemsettings.initial_dir, dir);
-    copy_text(Systemsettings.work_dir, dir);
+    std::string work = sys::open_work_folder(dir);
+    if (work.empty()) work = dir;
+    copy_text(Systemsettings.work_dir, work);
     copy_text(Systemsettings.output_dir, dir);
     copy_text(Systemsettings.pcx_path, dir + "temp.pcx");
     copy_text(Systemsettings.bmp_path, dir + "temp.bmp");
@@ -110,7 +115,7 @@ void set_program_paths() {
     copy_text(Printtrace.file_name, dir + "kwoptrace.txt");
     Printtrace.active = 0;
     file_dialog_init();
-    model::set_work_file_paths(Modelsettings, Modelresolution, dir);
+    model::set_work_file_paths(Modelsettings, Modelresolution, work, dir);
 }
 
 } // namespace
@@ -180,6 +185,7 @@ void close_main_window() {
 
 void end_program() {
     if (model::globals_alive()) model::exit_globals();
+    sys::close_work_folder();
     if (off_screen) {
         ui::stop_watching(*off_screen);
         off_screen.reset();

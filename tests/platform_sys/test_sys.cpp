@@ -299,6 +299,102 @@ TEST_F(Files, ProgramAndCurrentFolder) {
     ASSERT_TRUE(sys::set_current_dir(before));
 }
 
+// ---- Work folder ---------------------------------------------------------------------------
+
+using WorkFolders = TempDir;
+
+// A child process that makes its work folder in `dir` with one work file in it, reports the
+// folder through a pipe and then either ends at once without any clean-up (as a killed run
+// does) or lives until its `release` pipe is closed.
+struct ChildRun {
+    pid_t pid = -1;
+    std::string folder;
+    int release = -1;
+    ChildRun(const std::string& dir, bool ends_at_once) {
+        int report[2], hold[2];
+        if (::pipe(report) != 0 || ::pipe(hold) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            ::close(report[0]);
+            ::close(hold[1]);
+            const std::string f = sys::open_work_folder(dir);
+            std::ofstream(f + "jacob.bin") << "work";
+            (void)!::write(report[1], f.data(), f.size());
+            ::close(report[1]);
+            char c;
+            if (!ends_at_once) (void)!::read(hold[0], &c, 1);
+            ::_exit(0);
+        }
+        ::close(report[1]);
+        ::close(hold[0]);
+        release = hold[1];
+        char buf[512];
+        ssize_t n;
+        while ((n = ::read(report[0], buf, sizeof buf)) > 0)
+            folder.append(buf, std::size_t(n));
+        ::close(report[0]);
+    }
+    void end() {
+        if (release >= 0) ::close(release);
+        release = -1;
+        if (pid > 0) ::waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    ~ChildRun() { end(); }
+};
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+TEST_F(WorkFolders, EachRunHasItsOwnAndTakesItAlong) {
+    const std::string folder = sys::open_work_folder(dir);
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.rfind(dir + "/work." + std::to_string(::getpid()) + ".", 0), 0u) << folder;
+    EXPECT_EQ(sys::open_work_folder(dir), folder); // asked again: the same
+    EXPECT_EQ(sys::work_folder(), folder);
+    ChildRun other(dir, false);
+    EXPECT_NE(other.folder, folder);
+    std::ofstream(folder + "grfinite_r.bin") << "work";
+    sys::close_work_folder();
+    EXPECT_FALSE(exists(folder));
+    EXPECT_EQ(sys::work_folder(), "");
+    EXPECT_TRUE(exists(other.folder + "jacob.bin")); // the other run's stays
+    other.end();
+
+    std::string error;
+    EXPECT_EQ(sys::open_work_folder(dir + "/missing", &error), "");
+    EXPECT_EQ(error, "No such file or directory");
+}
+
+// A start removes the folders of runs that are gone, with their files, and keeps a live run's
+// folder and everything that is not a work folder of this program.
+TEST_F(WorkFolders, AStartRemovesTheFoldersOfRunsThatAreGone) {
+    ChildRun live(dir, false), killed(dir, true); // each start sweeps: the live one first
+    killed.end();
+    ASSERT_TRUE(exists(killed.folder + "jacob.bin"));
+    const std::string mine[] = {"work.old", "work.12.abcdef", "work.13.abcdef", "work.14.abc"};
+    for (const std::string& name : mine)
+        ::mkdir((dir + "/" + name).c_str(), 0755);
+    write("work.12.abcdef/lock", "not a lock held by anyone, but a file of the user's");
+    write("work.13.abcdef/notes.txt", "a folder without a lock file is never emptied");
+    write("work.15.abcdef", "a file, not a folder");
+
+    const std::string folder = sys::open_work_folder(dir);
+    EXPECT_FALSE(exists(killed.folder));
+    EXPECT_TRUE(exists(live.folder + "jacob.bin"));
+    EXPECT_FALSE(exists(dir + "/work.12.abcdef")); // named like ours, its lock free: gone
+    for (const char* kept :
+         {"work.old", "work.13.abcdef/notes.txt", "work.14.abc", "work.15.abcdef"})
+        EXPECT_TRUE(exists(dir + "/" + kept)) << kept;
+    live.end();
+    EXPECT_EQ(sys::remove_stale_work_folders(dir), 1);
+    EXPECT_FALSE(exists(live.folder));
+    EXPECT_TRUE(exists(folder)); // this run's own stays while it lives
+    sys::close_work_folder();
+}
+
 TEST(Machine, MemoryOverrideAndProcessorQuery) {
     const std::uint64_t real = sys::physical_memory_bytes();
     EXPECT_GT(real, 0u);

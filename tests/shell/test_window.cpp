@@ -37,8 +37,13 @@ TEST_F(WindowProgram, StartUpAndFirstPaint) {
     EXPECT_EQ(std::filesystem::path(sys::current_dir()), std::filesystem::path(home).parent_path());
     EXPECT_EQ(std::string(Printtrace.file_name), home + "kwoptrace.txt");
     EXPECT_EQ(std::string(Systemsettings.bmp_path), home + "temp.bmp");
-    EXPECT_EQ(std::string(Modelsettings.nodes_file), home + "nodesfile.xxx");
-    EXPECT_EQ(std::string(Modelresolution.work_files[0]), home + "elecs_opt.bin");
+    // The work files in a folder of this run's own inside it; the listing beside the settings.
+    const std::string work = sys::work_folder();
+    EXPECT_EQ(work.rfind(home + "work.", 0), 0u) << work;
+    EXPECT_EQ(std::string(Systemsettings.work_dir), work);
+    EXPECT_EQ(std::string(Modelsettings.nodes_file), work + "nodesfile.xxx");
+    EXPECT_EQ(std::string(Modelresolution.work_files[0]), work + "elecs_opt.bin");
+    EXPECT_EQ(std::string(Modelsettings.dump_file), home + "dump_file.txt");
 
     // The settings file read at the first paint.
     EXPECT_EQ(std::string(Modelsettings.model_file), "*.txt");

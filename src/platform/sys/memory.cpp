@@ -60,6 +60,19 @@ bool mapped(std::size_t bytes) {
 std::size_t lead_bytes(std::size_t bytes) {
     return mapped(bytes) ? page_bytes() : sizeof(BlockHeader);
 }
+// This process's page map, opened once (again in a forked child, whose map is its own).
+int pagemap_fd() {
+    static std::mutex mutex;
+    static int fd = -1;
+    static pid_t owner = 0;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (owner != ::getpid()) {
+        if (fd >= 0) ::close(fd);
+        fd = ::open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+        owner = ::getpid();
+    }
+    return fd;
+}
 } // namespace
 
 void* page_alloc(std::size_t bytes) {
@@ -106,16 +119,13 @@ std::vector<ByteRange> written_ranges(const void* data, std::size_t bytes) {
     const std::uintptr_t first_page = start / page, end_page = (start + bytes - 1) / page + 1;
     // Each page has one 64-bit entry: bit 63 present, bit 62 swapped out. A page that is
     // neither has never been written since it was mapped and reads as zeros.
-    const int fd = ::open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+    const int fd = pagemap_fd();
     if (fd < 0) return {{0, bytes}};
     std::uint64_t entries[512];
     for (std::uintptr_t p = first_page; p < end_page;) {
         const std::size_t count = std::min<std::uintptr_t>(512, end_page - p);
         const ssize_t got = ::pread(fd, entries, count * 8, off_t(p * 8));
-        if (got != ssize_t(count * 8)) {
-            ::close(fd);
-            return {{0, bytes}};
-        }
+        if (got != ssize_t(count * 8)) return {{0, bytes}};
         for (std::size_t k = 0; k < count; ++k, ++p) {
             if (!(entries[k] >> 62)) continue;
             const std::size_t from = std::max(start, p * page) - start;
@@ -126,7 +136,6 @@ std::vector<ByteRange> written_ranges(const void* data, std::size_t bytes) {
                 ranges.push_back({from, to - from});
         }
     }
-    ::close(fd);
     return ranges;
 }
 

@@ -217,6 +217,24 @@ bool set_current_dir(const std::string& dir);
 /// The part of `path` after its last '/'.
 std::string file_title(const std::string& path);
 
+// ---- Work folder ---------------------------------------------------------------------------
+
+/// The folder of this process's work files: "work.PID.XXXXXX" inside `program_dir`, made on
+/// the first call (a later call with the same folder returns it again) after the work folders
+/// of runs that are gone were removed. While the process lives it holds the lock of the
+/// folder's file "lock", which is how a later start tells a live run from one that was killed.
+/// Returns the path with its trailing '/', or "" with the cause in `*error` when the program
+/// folder cannot hold it.
+std::string open_work_folder(const std::string& program_dir, std::string* error = nullptr);
+/// The folder open_work_folder made in this process, "" when none.
+std::string work_folder();
+/// Removes this process's work folder with every file in it. Also done at exit; a process that
+/// is killed leaves it to remove_stale_work_folders.
+void close_work_folder();
+/// Removes the work folders in `program_dir` whose process has ended, each with its files; a
+/// live run's folder and every other entry stay. Returns the number removed.
+int remove_stale_work_folders(const std::string& program_dir);
+
 // ---- Random numbers ------------------------------------------------------------------------
 
 /// The 15-bit generator the noise models assume: a linear congruential sequence with values
