@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <sched.h>
@@ -488,32 +489,51 @@ TEST_F(Saving, FullDiskLeavesTheOldFileOrNothing) {
 }
 
 TEST_F(Saving, InjectedFailureAtEveryStage) {
-    const std::string target = write("model.mod", "old contents");
     struct Case {
         long long fail_after; // bytes before the injected full disk; negative: none
         bool saved;
     };
-    for (const Case c : {Case{0, false}, Case{5, false}, Case{-1, true}}) {
-        sys::set_save_failure(c.fail_after);
-        sys::AtomicFile out(target);
-        ASSERT_TRUE(out.opened());
-        const bool written = out.write("new ") && out.write(std::string("contents"));
-        EXPECT_EQ(written && out.commit(), c.saved) << c.fail_after;
-        sys::set_save_failure(-1);
-        EXPECT_EQ(read(target), c.saved ? "new contents" : "old contents");
-        EXPECT_EQ(out.error(), c.saved ? "" : "No space left on device");
-        EXPECT_FALSE(out.write("more")); // after commit or failure, writes go nowhere
-        EXPECT_EQ(listing(dir), "model.mod ");
+    for (const bool unnamed : {true, false}) {
+        sys::set_unnamed_temp_files(unnamed);
+        const std::string target = write("model.mod", "old contents");
+        for (const Case c : {Case{0, false}, Case{5, false}, Case{-1, true}}) {
+            SCOPED_TRACE(unnamed);
+            sys::set_save_failure(c.fail_after);
+            sys::AtomicFile out(target);
+            ASSERT_TRUE(out.opened());
+            const bool written = out.write("new ") && out.write(std::string("contents"));
+            EXPECT_EQ(written && out.commit(), c.saved) << c.fail_after;
+            sys::set_save_failure(-1);
+            EXPECT_EQ(read(target), c.saved ? "new contents" : "old contents");
+            EXPECT_EQ(out.error(), c.saved ? "" : "No space left on device");
+            EXPECT_FALSE(out.write("more")); // after commit or failure, writes go nowhere
+            EXPECT_EQ(listing(dir), "model.mod ");
+        }
     }
+    sys::set_unnamed_temp_files(true);
+}
+
+// Whether this folder's file system gives unnamed files (the named ones are used elsewhere).
+bool unnamed_files_in(const std::string& dir) {
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR, 0600);
+    if (fd >= 0) ::close(fd);
+    return fd >= 0;
 }
 
 TEST_F(Saving, NothingLeftWhenNotCommittedOrNotCreatable) {
-    {
-        sys::AtomicFile out(dir + "/abandoned.dat");
-        ASSERT_TRUE(out.write("half"));
-        EXPECT_NE(listing(dir), ""); // the temporary file exists while writing
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed);
+        sys::set_unnamed_temp_files(unnamed);
+        {
+            sys::AtomicFile out(dir + "/abandoned.dat");
+            ASSERT_TRUE(out.write("half"));
+            // While it is written the temporary file has a name only where it must have one.
+            const std::string seen = listing(dir);
+            EXPECT_EQ(seen == "", unnamed && unnamed_files_in(dir)) << seen;
+        }
+        EXPECT_EQ(listing(dir), "");
     }
-    EXPECT_EQ(listing(dir), "");
+    sys::set_unnamed_temp_files(true);
 
     std::string error;
     EXPECT_FALSE(sys::save_file(dir + "/missing/x.dat", "text", &error));
@@ -525,6 +545,62 @@ TEST_F(Saving, NothingLeftWhenNotCommittedOrNotCreatable) {
     sys::AtomicFile never(dir + "/missing/y.dat");
     EXPECT_FALSE(never.opened());
     EXPECT_FALSE(never.commit());
+}
+
+// A writer killed in the middle of a save: with an unnamed temporary file nothing is left; with
+// a named one the next save into the folder removes it. A live writer's temporary file, and
+// files of other programs that look alike, stay.
+TEST_F(Saving, AKilledSaveLeavesNothingOrIsRemovedByTheNextSave) {
+    // A child that starts a save of `name`, writes half of it, and either ends at once without
+    // any clean-up or waits for its pipe to close.
+    struct Writer {
+        pid_t pid;
+        int hold[2];
+        Writer(const std::string& path, bool dies) {
+            int ready[2];
+            if (::pipe(ready) != 0 || ::pipe(hold) != 0) std::abort();
+            pid = ::fork();
+            if (pid == 0) {
+                ::close(hold[1]);
+                {
+                    sys::AtomicFile out(path);
+                    (void)!out.write(std::string(100000, 'x'));
+                    (void)!::write(ready[1], "w", 1);
+                    if (dies) ::_exit(0); // no clean-up, as for a kill
+                    char c;
+                    (void)!::read(hold[0], &c, 1);
+                } // the live writer gives its save up as it ends
+                ::_exit(0);
+            }
+            char c;
+            (void)!::read(ready[0], &c, 1);
+            ::close(ready[0]);
+            ::close(ready[1]);
+            ::close(hold[0]);
+        }
+        ~Writer() {
+            ::close(hold[1]);
+            ::waitpid(pid, nullptr, 0);
+        }
+    };
+    write(".data.dat.AbC123", "another program's temporary file");
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed);
+        sys::set_unnamed_temp_files(unnamed);
+        const bool nameless = unnamed && unnamed_files_in(dir);
+        Writer live(dir + "/live.dat", false);
+        { Writer killed(dir + "/model.mod", true); }
+        const std::string left = listing(dir);
+        EXPECT_EQ(left.find(".model.mod.veldarin.") == std::string::npos, nameless) << left;
+        ASSERT_TRUE(sys::save_file(dir + "/next.dat", "next"));
+        const std::string after = listing(dir);
+        EXPECT_EQ(after.find(".model.mod."), std::string::npos) << after;
+        EXPECT_EQ(after.find(".live.dat.veldarin.") == std::string::npos, nameless) << after;
+        EXPECT_NE(after.find(".data.dat.AbC123 "), std::string::npos) << after;
+        std::remove((dir + "/next.dat").c_str());
+    }
+    sys::set_unnamed_temp_files(true);
+    EXPECT_EQ(listing(dir), ".data.dat.AbC123 "); // the live writers' files went with them
 }
 
 TEST_F(Saving, LinksAreFollowedAndModesKept) {

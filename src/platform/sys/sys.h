@@ -54,12 +54,16 @@ void set_free_disk_override(long long bytes);
 ///     if (!out.commit())                 // sync, close, and rename over `path`
 ///         report(path, out.error());     // e.g. "No space left on device"
 ///
-/// The bytes go to a new temporary file in the target's folder (".NAME.XXXXXX"), so that the
-/// final rename cannot cross file systems. Every write, the sync and the close are checked;
-/// only when all succeeded is the temporary file renamed over the target. Until then the
-/// target keeps its old contents (or stays absent). On any failure, and when the object is
-/// destroyed without a successful commit(), the temporary file is removed: nothing partial is
-/// ever left. After the first failure further writes do nothing and return false.
+/// The bytes go to a new temporary file in the target's folder, so that the final rename
+/// cannot cross file systems. Where the file system allows, that file has no name while it is
+/// written and is linked in as ".NAME.veldarin.XXXXXX" only once complete, right before the
+/// rename: a process killed while saving leaves nothing behind. Elsewhere it is named so from
+/// the start, and its writer holds its lock; every save removes the temporary files of its
+/// folder whose writer is gone. Every write, the sync and the close are checked; only when all
+/// succeeded is the temporary file renamed over the target. Until then the target keeps its old
+/// contents (or stays absent). On any failure, and when the object is destroyed without a
+/// successful commit(), the temporary file is removed: nothing partial is ever left. After the
+/// first failure further writes do nothing and return false.
 ///
 /// A symbolic link as target is followed (the file it names is replaced, the link stays). The
 /// new file keeps the permission bits of the file it replaces, else 0666 less the umask.
@@ -81,11 +85,13 @@ class AtomicFile : sys::NoCopy {
     const std::string& error() const { return error_; }
 
   private:
-    std::string target_, temp_, error_;
-    int fd_ = -1;
+    std::string target_, folder_, temp_stem_, temp_, error_; // temp_: "" while unnamed
+    int fd_ = -1, lock_fd_ = -1;
     bool committed_ = false;
     long long written_ = 0;
     void fail(int code);
+    bool link_unnamed();
+    void release(bool remove);
 };
 
 /// The whole of `data` saved as AtomicFile does. False, with the cause in `*error` when given,
@@ -101,6 +107,9 @@ inline bool save_file(const std::string& path, const std::string& text,
 /// bytes have gone into its temporary file (the bytes before still go to disk, so a partial
 /// temporary file exists when the failure comes). A negative `bytes` removes the hook.
 void set_save_failure(long long bytes, int code = ENOSPC);
+/// Test hook: false makes every later save name its temporary file from the start, as on a file
+/// system without unnamed files; true (the default) uses them where the file system allows.
+void set_unnamed_temp_files(bool allowed);
 
 // ---- Page memory ---------------------------------------------------------------------------
 
