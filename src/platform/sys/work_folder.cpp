@@ -151,7 +151,7 @@ int remove_stale_work_folders(const std::string& program_dir) {
             if (work_folder_name(e->d_name)) names.push_back(e->d_name);
         ::closedir(d);
     }
-    const std::string own = state().path;
+    const std::string own = work_folder();
     int removed = 0;
     for (const std::string& name : names) {
         if (!own.empty() && own == with_trailing_slash(program_dir) + name + "/") continue;
