@@ -356,8 +356,9 @@ void place_electrode_nodes(const fe::Inputs& in, SparseSetup& setup) {
 }
 
 // The rows every electrode spreads over (its nodes with their weights), then those of C2 and
-// P2 when they have nodes, and the paths of the rows in the elimination tree.
-void group_electrode_rows(SparseSetup& setup) {
+// P2 when they have nodes, and the paths of the rows in the elimination tree; false when the
+// memory for them is refused.
+bool group_electrode_rows(SparseSetup& setup) {
     const int* invp = setup.new_of_old.get();
     for (int e = 0; e < setup.N; ++e) {
         setup.groups.add_group();
@@ -372,7 +373,9 @@ void group_electrode_rows(SparseSetup& setup) {
         for (int q = 0; q < s.count; ++q)
             setup.groups.add(invp[s.node[q] - 1], double(s.weight[q]));
     }
-    setup.path_entries = setup.groups.plan(setup.parent.get(), setup.n);
+    if (!setup.groups.plan(setup.parent.get(), setup.n)) return false;
+    setup.path_entries = setup.groups.path_entries();
+    return true;
 }
 
 // Factors worker w's matrix: with `halves`, the two halves of the elimination tree below its
@@ -541,7 +544,7 @@ model::SolverResult set_up(const fe::Inputs& in, SparseSetup& setup, SparseWork&
     if (setup.remote)
         fe::place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns,
                                     nz, nx, in.node_col_x, setup.remote_nodes);
-    group_electrode_rows(setup);
+    if (!group_electrode_rows(setup)) return fe::report_no_memory();
     bool had = allocate_work(setup, work);
     if (!had && setup.split) {
         // The halves' vectors only speed a shared factorisation up: without them when short.

@@ -26,12 +26,11 @@ void RowGroups::add(int row, double weight) {
     ++group_begin_.back();
 }
 
-std::size_t RowGroups::plan(const int* parent, int n) {
+bool RowGroups::plan(const int* parent, int n) {
     const int count = int(rows_.size());
     inverse_paths(count, rows_.data(), parent, std::size_t(-1), begin_);
-    common_.assign(std::size_t(count) * (count - 1) / 2 + 1, 0);
-    inverse_common(count, rows_.data(), n, parent, common_.data());
-    return begin_.back();
+    return common_.allocate(std::size_t(count) * (count - 1) / 2) &&
+           inverse_common(count, rows_.data(), n, parent, begin_.data(), common_.get());
 }
 
 double RowGroups::potential(int a, int b, const double* packed, const double* diagonal) const {

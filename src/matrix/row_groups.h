@@ -3,6 +3,8 @@
 // paths in the elimination tree (mx::inverse_columns, inverse_products, inverse_diagonal).
 #pragma once
 
+#include "platform/sys/page_array.h"
+
 #include <cstddef>
 #include <vector>
 
@@ -21,12 +23,14 @@ class RowGroups {
     /// columns (inverse_columns) and of its packed entries (inverse_products, inverse_diagonal).
     const std::vector<int>& rows() const { return rows_; }
     /// Lays out the rows' paths in the elimination tree `parent` (sparse_tree_parents) of n rows
-    /// and the rows each pair of paths shares; returns the entries the path arrays need.
-    std::size_t plan(const int* parent, int n);
+    /// and the rows each pair of paths shares; false when the memory for them is refused.
+    bool plan(const int* parent, int n);
+    /// The entries the path arrays need, once planned.
+    std::size_t path_entries() const { return begin_.empty() ? 0 : begin_.back(); }
     /// The paths' places (inverse_paths' `begin`) once planned.
     const std::size_t* begin() const { return begin_.data(); }
     /// The rows each pair shares (inverse_common) once planned.
-    const int* common() const { return common_.data(); }
+    const int* common() const { return common_.get(); }
     /// Sum over the slots p of group a and q of group b of w_p w_q (A⁻¹)(row p, row q), from the
     /// packed entries and the diagonal of the distinct rows; a group of one slot of weight 1 on
     /// either side gives the inverse's entry itself.
@@ -39,7 +43,7 @@ class RowGroups {
     std::vector<double> slot_weight_; ///< each slot's weight
     std::vector<int> index_of_;       ///< rows_ index of a row, by row (-1: none)
     std::vector<std::size_t> begin_;  ///< the rows' paths in the path arrays
-    std::vector<int> common_;         ///< the rows each pair of paths shares
+    sys::PageArray<int> common_;      ///< the rows each pair of paths shares
 };
 
 } // namespace mx

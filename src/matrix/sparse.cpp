@@ -581,25 +581,30 @@ void inverse_products(int j_first, int j_last, const std::size_t* begin, const i
     suffix_products(j_first, j_last, begin, common, path_values, packed);
 }
 
-void inverse_common(int count, const int* rows, int n, const int* parent, int* common) {
+bool inverse_common(int count, const int* rows, int n, const int* parent, const std::size_t* begin,
+                    int* common) {
     // Rows on the path of row j are stamped j + 1; the part a path of row i shares with it is
     // the end after the first stamped row, found by halving (a path's rows rise to the root).
-    std::vector<int> stamp(std::size_t(n) + 1, 0);
-    std::vector<std::vector<int>> paths(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
+    sys::PageArray<int> stamp(std::size_t(n) + 1), paths(begin[count]);
+    if (!stamp.ok() || !paths.ok()) return false;
+    for (int i = 0; i < count; ++i) {
+        std::size_t at = begin[i];
         for (int k = rows[i]; k != 0; k = parent[k - 1])
-            paths[std::size_t(i)].push_back(k);
+            paths[at++] = k;
+    }
     std::size_t q = 0;
     for (int j = 0; j < count; ++j) {
-        for (int k : paths[std::size_t(j)])
-            stamp[std::size_t(k)] = j + 1;
+        for (std::size_t at = begin[j]; at < begin[j + 1]; ++at)
+            stamp[std::size_t(paths[at])] = j + 1;
         for (int i = 0; i < j; ++i) {
-            const std::vector<int>& pi = paths[std::size_t(i)];
-            const auto first_shared = std::partition_point(
-                pi.begin(), pi.end(), [&](int k) { return stamp[std::size_t(k)] != j + 1; });
-            common[q++] = int(pi.end() - first_shared);
+            const int* first = paths.get() + begin[i];
+            const int* last = paths.get() + begin[i + 1];
+            const int* shared = std::partition_point(
+                first, last, [&](int k) { return stamp[std::size_t(k)] != j + 1; });
+            common[q++] = int(last - shared);
         }
     }
+    return true;
 }
 
 void inverse_pair_entries(int j_first, int j_last, const std::size_t* begin, const int* common,

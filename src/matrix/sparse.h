@@ -118,9 +118,11 @@ void inverse_columns(int first, int last, const int* rows, const TreeFactor& fac
 void inverse_products(int j_first, int j_last, const std::size_t* begin, const int* path_rows,
                       const double* path_values, double* packed);
 /// The rows the paths of two rows share, for every pair i < j of `count` rows of the
-/// elimination tree `parent` (n rows): common[j (j - 1) / 2 + i], as the packed entries. The
-/// same for every factor of the structure: worked out once for a run.
-void inverse_common(int count, const int* rows, int n, const int* parent, int* common);
+/// elimination tree `parent` (n rows), whose paths inverse_paths laid out at `begin`:
+/// common[j (j - 1) / 2 + i], as the packed entries. The same for every factor of the
+/// structure: worked out once for a run. False when its work memory is refused.
+bool inverse_common(int count, const int* rows, int n, const int* parent, const std::size_t* begin,
+                    int* common);
 /// inverse_products with the shared rows `common` of inverse_common instead of the path rows:
 /// the same entries bit for bit.
 void inverse_pair_entries(int j_first, int j_last, const std::size_t* begin, const int* common,

@@ -252,7 +252,8 @@ TEST(SparseCholesky, InverseEntriesInStepsOnTwoThreadsEqualOneCall) {
         // The rows the pairs share, worked out once, give the same entries; the diagonal is
         // that of complete solves.
         std::vector<int> common(once.size() + 1);
-        mx::inverse_common(count, rows.data(), n, parent.data(), common.data());
+        ASSERT_TRUE(
+            mx::inverse_common(count, rows.data(), n, parent.data(), begin.data(), common.data()));
         std::vector<double> known(once.size(), -1.0), diagonal(count);
         mx::inverse_pair_entries(1, count, begin.data(), common.data(), path_values.data(),
                                  known.data());
