@@ -80,10 +80,12 @@ Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* 
 } // namespace fe
 
 /// Band solver on the node grid: cell terms of the four-triangle quadrilateral, mixed boundary
-/// terms about the centre of the mesh, band Cholesky (half-bandwidth nz + 1), sources in groups
-/// of four. Wavenumbers: nky values from ky_min to ky_max, equal steps of ln k; line
-/// electrodes (settings->electrode_type 1) use the single wavenumber 0 with the
-/// two-dimensional boundary terms, and their pair values go to both tables untransformed.
+/// terms about the centre of the mesh, band Cholesky (half-bandwidth nz + 1), the sources
+/// sixteen at a time in one pass over the factor (fe::solve_source_block; a line short enough
+/// takes the products of the forward sweeps instead). Wavenumbers: nky values from ky_min to
+/// ky_max, equal steps of ln k; line electrodes (settings->electrode_type 1) use the single
+/// wavenumber 0 with the two-dimensional boundary terms, and their pair values go to both
+/// tables untransformed.
 ///
 /// Borehole electrodes: borehole b (0-based, b < nboreholes) holds issbor[b] electrodes in node
 /// column borehole_columns[b] at the depths borehole_z (every borehole's depths in turn); each
@@ -114,8 +116,11 @@ Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* 
 model::SolverResult calresfem_sym_dbl(const fe::Inputs& in);
 
 /// Sparse solver: compressed-subscript storage under the nested-dissection ordering of the
-/// node grid (fem_order_setup, structure file settings->nodes_file), factored once per
-/// wavenumber. Wavenumbers: nky values from ky_min to ky_max (log_spaced_values_dbl). Node
+/// node grid (fem_order_setup, structure file settings->nodes_file, written and read once),
+/// factored once per wavenumber; the potentials between the electrodes (and the remote ones)
+/// from the entries of the inverse along their nodes' paths in the elimination tree
+/// (mx::RowGroups), no solve per source. Wavenumbers: nky values from ky_min to ky_max
+/// (log_spaced_values_dbl). Node
 /// coordinates come from node_x and node_z; node_col_x holds the x of each column. Boundary
 /// terms about (node_col_x[nx / 2], depth of the first electrode's row in column 1),
 /// double-precision ratio.
