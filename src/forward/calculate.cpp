@@ -72,7 +72,7 @@ void fill_element_conductivity(ModelSettings& s, const float* cells) {
 void on_mesh(const SolverMesh& mesh, model::SurveyInputs& in) {
     in.nx = mesh.nx;
     in.nz = mesh.nz;
-    in.margin_columns += mesh.left;
+    in.margin_columns = mesh.column(in.margin_columns);
 }
 
 } // namespace
@@ -81,9 +81,10 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
                                const float* cells, double* table_a, double* table_b,
                                double* remote) {
     // The mesh reaches the widest datum of the list; the Jacobian work files keep the model's
-    // own mesh, node for node.
+    // own mesh, node for node. The quadrilateral solver finds borehole electrodes by their row
+    // numbers: the lines around them stay the model's.
     model::PhaseTimer timer(model::Phase::setup);
-    const SolverMesh mesh(s, reach_for_span(span), s.jacob > 0 ? 0 : 60);
+    const SolverMesh mesh(s, reach_for_span(span), s.jacob > 0 ? 0 : 60, solver != Solver::fe_q4);
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
         if (!cells) {
             std::fill(s.cell_work, s.cell_work + s.nx_cells * s.nz_cells, 1.0f);
@@ -112,7 +113,7 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
     std::vector<std::int32_t> borehole_columns(in.borehole_columns,
                                                in.borehole_columns + std::max(in.nboreholes, 0));
     for (std::int32_t& c : borehole_columns)
-        c += mesh.left;
+        c = mesh.column(c);
     if (mesh.changed()) {
         on_mesh(mesh, in);
         in.cells = padded.data();

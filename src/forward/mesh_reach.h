@@ -35,20 +35,28 @@ bool potentials_reach(const ModelSettings& settings, float solved);
 /// its last row spacing. Rows within one unit spacing of the surface that are thicker than
 /// 1.2 node spacings at the electrodes are split into equal rows no thicker than that (`split`
 /// rows more), unless the electrodes stand on given rows (water rows, boreholes, a tank, line
-/// electrodes). Node x and z come from the model's node tables (topography and the flat bottom
-/// row included; split rows on the straight line between the model's nodes), shifted so that
-/// the first column stands at x = 0; a padding column takes the depths of the model column
-/// beside it, a padding row lies flat below the bottom row.
+/// electrodes). Around every buried (borehole) electrode the rows, and the columns outside the
+/// surface electrodes' span, that come within two unit spacings of it are split into equal
+/// lines no wider than the node spacing at the electrodes (`split_columns` columns more); the
+/// rows above the deepest surface electrode's row keep their numbers (not in tank models or
+/// with line electrodes). Node x and z come from the model's node tables (topography and the
+/// flat bottom row included; split lines on the straight line between the model's nodes),
+/// shifted so that the first column stands at x = 0; a padding column takes the depths of the
+/// model column beside it, a padding row lies flat below the bottom row.
 class SolverMesh {
   public:
-    /// The mesh of `settings` (nx_nodes, nz_nodes, node_col_dx, node_row_dz, node_x, node_z)
-    /// padded until it reaches `reach`, with at most `max_padding` columns a side and rows;
-    /// `max_padding` 0 keeps the model's mesh node for node (no rows split either).
-    SolverMesh(const ModelSettings& settings, const Reach& reach, int max_padding = 60);
+    /// The mesh of `settings` (nx_nodes, nz_nodes, node_col_dx, node_row_dz, node_x, node_z,
+    /// the borehole electrodes) padded until it reaches `reach`, with at most `max_padding`
+    /// columns a side and rows; `max_padding` 0 keeps the model's mesh node for node (no lines
+    /// split either). `grade_buried` false keeps the model's lines around the buried electrodes
+    /// (for a solver that finds them by their row numbers).
+    SolverMesh(const ModelSettings& settings, const Reach& reach, int max_padding = 60,
+               bool grade_buried = true);
 
     int nx = 0, nz = 0;                 ///< node columns and rows
     int left = 0, right = 0, below = 0; ///< padding columns and rows
     int split = 0;                      ///< rows added by splitting the model's
+    int split_columns = 0;              ///< columns added by splitting the model's
     std::vector<float> col_dx;          ///< nx - 1 column spacings
     std::vector<float> col_x;           ///< nx column positions, the first at 0
     std::vector<float> row_dz;          ///< nz - 1 row spacings
@@ -56,17 +64,25 @@ class SolverMesh {
 
     bool padded() const { return left + right + below > 0; }
     /// Whether the mesh differs from the model's: padded or split.
-    bool changed() const { return padded() || split > 0; }
+    bool changed() const { return padded() || split > 0 || split_columns > 0; }
+    /// The node column (from 1) of this mesh that model node column `model_column` (from 1)
+    /// became.
+    int column(int model_column) const;
 
     /// A cell table of the model (`per_cell` values a cell, cell (i, j) from
     /// per_cell index2d(i, j, nx_nodes - 1)) on this mesh: a padding cell takes the values of
-    /// the nearest model cell.
+    /// the nearest model cell, a split cell those of the cell it was cut from.
     std::vector<float> cells(const float* model_cells, int per_cell) const;
 
   private:
     int model_nx_ = 0, model_nz_ = 0;
     std::vector<int> row_from_;   ///< the model row (0-based) of each split row
     std::vector<float> row_part_; ///< where in it the split row starts, as a fraction
+    std::vector<int> col_from_;   ///< the model column (0-based) of each split column
+    std::vector<float> col_part_; ///< likewise
+    std::vector<int> column_of_;  ///< the solver column (0-based) of each model node column
+
+    void place_nodes(const ModelSettings& settings);
 };
 
 } // namespace forward

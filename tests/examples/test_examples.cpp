@@ -339,10 +339,11 @@ TEST_F(Examples, BoreholesReadTheHalfSpaceAndSeeTheBlockBetweenThem) {
         variant("homogeneous.mod", std::string(text).replace(values, 8, "\n100 100\n"));
 
     // Without the block: the surface data and every cross-hole datum give the half-space
-    // (measured 1.13 % and 1.70 %, the largest at the bipoles nearest the surface).
+    // (measured 1.45 %, the Wenner data of one spacing, and 1.23 %, the bipoles nearest the
+    // surface).
     const std::vector<Datum> surface = run(homogeneous);
     ASSERT_EQ(surface.size(), 63u);
-    EXPECT_LT(largest_deviation(surface, [](const Datum&) { return 100.0; }), 0.013);
+    EXPECT_LT(largest_deviation(surface, [](const Datum&) { return 100.0; }), 0.015);
     const std::vector<Configuration> half_space = run_configurations(homogeneous, arrays);
     ASSERT_EQ(half_space.size(), 34u);
     double worst = 0;
@@ -352,7 +353,7 @@ TEST_F(Examples, BoreholesReadTheHalfSpaceAndSeeTheBlockBetweenThem) {
 
     // With the block: a datum and its reciprocal (current and potential electrodes swapped)
     // agree; the bipoles across the block read it, those above and below it much less
-    // (measured 48.8 and 51.0 ohm-m across it, 87.6 and 109 ohm-m at the ends).
+    // (measured 49.1 and 51.0 ohm-m across it, 85.4 and 109 ohm-m at the ends).
     const std::vector<Configuration> block = run_configurations(model, arrays);
     ASSERT_EQ(block.size(), 34u);
     for (const Configuration& c : block) {
@@ -374,7 +375,7 @@ TEST_F(Examples, BoreholesReadTheHalfSpaceAndSeeTheBlockBetweenThem) {
             EXPECT_GT(c.rho, 85) << top;
         }
     }
-    // Over the block the surface data read it too (measured 86.4 ohm-m at the widest spacing).
+    // Over the block the surface data read it too (measured 86.5 ohm-m at the widest spacing).
     double over_block = 1e9;
     for (const Datum& d : run(model))
         if (d.x == 10) over_block = std::min(over_block, d.rho);
