@@ -11,6 +11,7 @@
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "model/result_check.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
@@ -697,6 +698,25 @@ bool underwater_rule_refuses(const ModelSettings& s) {
            s.geometric_factor_type == 1;
 }
 
+// Whether the apparent values of the data written (the formed ones; a cylinder's all) are
+// numbers: the writers write nothing else calculated but the potential tables, which the model
+// file leaves out when they are not.
+bool data_values_writable(const WriterRecords& r) {
+    const ModelSettings& s = r.settings;
+    const bool ip = s.nip > 0, spectral = ip && s.nfreq >= 1;
+    const std::size_t block = std::size_t(r.limits.max_data_points);
+    model::ResultValues values;
+    for (int d = 0; d < s.ndata; ++d) {
+        if (!s.cylinder_model && !datum_formed(s, d)) continue;
+        values.add(s.app_resistivity[d]);
+        if (ip) values.add(s.app_ip[d]);
+        for (int j = 0; spectral && j < s.nfreq; ++j)
+            values.add(s.sip_inphase[std::size_t(d) + j * block])
+                .add(s.sip_quadrature[std::size_t(d) + j * block]);
+    }
+    return values.writable("apparent resistivity and IP values");
+}
+
 // The writers' results of save_text_file.
 template <class Make>
 int write_text_file(const char* path, Make make, const bool* cancelled = nullptr) {
@@ -708,6 +728,7 @@ int write_text_file(const char* path, Make make, const bool* cancelled = nullptr
 
 int save_inv_datafile(const WriterRecords& records, const char* path, int mode) {
     const ModelSettings& s = records.settings;
+    if (!data_values_writable(records)) return save_not_finite;
     if (mode == 0) {
         forward::warn_unsaved_blocks(s);
         return write_text_file(path, [&] { return forward::model_file_text(records); });

@@ -23,6 +23,7 @@ enum SaveResult : int {
     save_file_error = 2,    ///< the file could not be created or written
     save_not_available = 3, ///< a model kind this writer cannot write
     save_cancelled = 4,     ///< the user cancelled the voltage noise dialog: nothing written
+    save_not_finite = 5,    ///< an apparent value to write is NaN or infinite: nothing written
 };
 
 /// Writes the results of the current model to `path`.
@@ -41,7 +42,10 @@ enum SaveResult : int {
 ///
 /// A cylinder model is written in its own layout (forward::cylinder_data_file_text).
 ///
-/// The refusals come before anything is created: the underwater rule (water, gradient or
+/// The refusals come before anything is created: apparent values of the data (resistivity, IP,
+/// spectral pairs) that are NaN or infinite show model::ResultValues' message ("Some of the
+/// apparent resistivity and IP values are not finite numbers ...") and return save_not_finite;
+/// the underwater rule (water, gradient or
 /// multiple gradient, exact geometric factor) shows "For this array, you need to use the
 /// surface geometric ..." and returns save_refused_water. The file is saved whole or not at
 /// all (sys::AtomicFile): one that cannot be created or written shows "There has been an error

@@ -5,6 +5,7 @@
 #include "matrix/packed.h"
 #include "model/globals.h"
 #include "model/records.h"
+#include "model/result_check.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "optimise/pole_pole.h"
@@ -181,8 +182,14 @@ int set_resolution(Run& run, const std::int32_t* arrays, int count) {
     if (result != resolution_ok) return result;
     result = resolution_from_row_file(s.work_files[6], s.work_files[7], n, s.opt_damping,
                                       run.hessian.get(), run.inverse.get(), run.resolution.get());
-    if (result == resolution_ok) run.figure = set_figure(run);
-    return result;
+    if (result != resolution_ok) return result;
+    run.figure = set_figure(run);
+    if (!model::ResultValues()
+             .add(run.resolution.get(), std::size_t(n))
+             .add(run.figure)
+             .writable("model resolution values"))
+        return resolution_not_finite;
+    return resolution_ok;
 }
 
 int chosen_set_resolution(Run& run) {

@@ -61,7 +61,10 @@ int resolution_from_row_file(const char* row_path, const char* inverse_path, int
 /// failure of any stage ends the step with that stage's code (the Hessian builder's results
 /// as resolution_short, _cannot_open, _no_memory or _write_error), an abort key seen during or
 /// after the Jacobian with resolution_stopped; the run's H, C and R are then unchanged. On
-/// success sets Run::figure (set_figure).
+/// success sets Run::figure (set_figure). Resolution values or a figure that are not finite
+/// numbers end the step with resolution_not_finite after model::ResultValues' message ("Some of
+/// the model resolution values are not finite numbers ..."); R and the figure then hold them,
+/// and nothing of them is to be written.
 int chosen_set_resolution(Run& run);
 /// The same for `count` arrays of `arrays`, into the run's H, C and R.
 int set_resolution(Run& run, const std::int32_t* arrays, int count);

@@ -25,7 +25,8 @@ enum ResolutionResult {
     resolution_no_memory = 3,    ///< work storage refused
     resolution_write_error = 4,  ///< the Hessian builder could not write its file
     resolution_not_positive = 5, ///< a pivot of the damped inversion was not positive
-    resolution_stopped = 6       ///< the user pressed an abort key
+    resolution_stopped = 6,      ///< the user pressed an abort key
+    resolution_not_finite = 7    ///< a resolution value came out NaN or infinite
 };
 
 struct Run {

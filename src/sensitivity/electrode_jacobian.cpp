@@ -3,6 +3,7 @@
 
 #include "matrix/chunkfile.h"
 #include "model/globals.h"
+#include "model/result_check.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
@@ -75,10 +76,12 @@ void trace_shift_matrix(const ModelSettings& s, const float* shift) {
 void write_dump(const ModelSettings& s, const float* jacobian, double seconds) {
     std::string file;
     const int n = s.ndata, positions = s.n_elec_positions;
+    model::ResultValues values;
     sens::appendf(file, "Jacobian of apprent resistivity wrt x and z electrode positions\n");
     for (int p = 0; p < positions; ++p) {
         const float* jx = jacobian + (long long)p * n;
         const float* jz = jacobian + (long long)(positions + p) * n;
+        values.add(jx, std::size_t(n)).add(jz, std::size_t(n));
         if (s.array_type == 4) {
             sens::appendf(
                 file, "Electrode shifted position %d\n  i     xc1    xp1    gtemp-x    gtemp-z\n",
@@ -97,6 +100,7 @@ void write_dump(const ModelSettings& s, const float* jacobian, double seconds) {
     }
     sens::appendf(file, "Number of coefs cols used %d out of %d.\nTime taken %.2f\n",
                   s.coefs_cols_used, s.nx_nodes * positions, seconds);
+    if (!values.writable("electrode position derivatives")) return;
     if (!sys::save_file(s.dump_file, file)) {
         char text[600];
         std::snprintf(text, sizeof text, "Error in creating file\n%s", s.dump_file);

@@ -5,6 +5,7 @@
 #include "display/dialog_util.h"
 #include "model/dialog_fields.h"
 #include "model/globals.h"
+#include "model/result_check.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
@@ -418,6 +419,13 @@ void calc_3d_sensitivity(Array3DSens& r) {
     strip_extension_append(stem, sizeof stem, r.output_path, "");
     std::snprintf(r.array_name, sizeof r.array_name, "%s", array_name(r.array_type));
     if (r.accepted != 1) return;
+    if (!model::ResultValues()
+             .add(g.values.data(), g.values.size())
+             .add(g.x.data(), g.x.size())
+             .add(g.y.data(), g.y.size())
+             .add(g.z.data(), g.z.size())
+             .writable("3-D sensitivity values"))
+        return;
     if (r.output_format == 0)
         write_surfer(r, g, stem);
     else

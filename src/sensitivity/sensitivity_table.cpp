@@ -1,14 +1,23 @@
 // The block sensitivity table.
 #include "sensitivity/sensitivity_table.h"
 
+#include "model/result_check.h"
 #include "model/services.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 #include "sensitivity/text_out.h"
 
+#include <algorithm>
 #include <cstdio>
 
 int write_sensitivity_file(const ModelSettings& m, const char* path) {
+    const std::size_t blocks = std::size_t(std::max(m.sens_nblocks, 0));
+    model::ResultValues values;
+    values.add(m.sens_total, blocks).add(m.sens_unit_area, blocks);
+    if (m.calc_resolution != 0)
+        values.add(m.resolution, blocks).add(m.resolution_normalized, blocks);
+    values.add(m.app_resistivity, std::size_t(std::max(m.ndata, 0)));
+    if (!values.writable("sensitivity values")) return 1;
     std::string f;
     {
         const double us = m.unit_spacing;

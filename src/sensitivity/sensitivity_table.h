@@ -8,5 +8,6 @@
 /// without resolution (calc_resolution = 0), nine with; centres in metres (x unit_spacing),
 /// areas in square metres; electrode positions as stored (metres). Returns 0, or 1 after the
 /// box "Error in creating sensitivity file\n%s" (caption "File opening error") when the file
-/// cannot be created or written (no partial file is left).
+/// cannot be created or written (no partial file is left), or after model::ResultValues'
+/// message, with no file, when a value to write is NaN or infinite.
 int write_sensitivity_file(const ModelSettings& model, const char* path);

@@ -4,6 +4,7 @@
 
 #include "model/depth_tables.h"
 #include "model/globals.h"
+#include "model/result_check.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
@@ -30,19 +31,28 @@ Electrodes adjusted_electrodes(int code, const Electrodes& entered) {
 const char* coincident_electrodes(const Electrodes& e, float* dmin) {
     static const struct {
         int a, b;
-        const char* message;
-    } pairs[6] = {{0, 1, "C1 and C2 electrodes are at the same position!"},
-                  {0, 2, "C1 and P1 electrodes are at the same position!"},
-                  {0, 3, "C1 and P2 electrodes are at the same position!"},
-                  {1, 2, "C2 and P1 electrodes are at the same position!"},
-                  {1, 3, "C2 and P2 electrodes are at the same position!"},
-                  {2, 3, "P1 and P2 electrodes are at the same position!"}};
+        const char* same;
+        const char* far;
+    } pairs[6] = {{0, 1, "C1 and C2 electrodes are at the same position!",
+                   "C1 and C2 electrodes are too far apart!"},
+                  {0, 2, "C1 and P1 electrodes are at the same position!",
+                   "C1 and P1 electrodes are too far apart!"},
+                  {0, 3, "C1 and P2 electrodes are at the same position!",
+                   "C1 and P2 electrodes are too far apart!"},
+                  {1, 2, "C2 and P1 electrodes are at the same position!",
+                   "C2 and P1 electrodes are too far apart!"},
+                  {1, 3, "C2 and P2 electrodes are at the same position!",
+                   "C2 and P2 electrodes are too far apart!"},
+                  {2, 3, "P1 and P2 electrodes are at the same position!",
+                   "P1 and P2 electrodes are too far apart!"}};
     float smallest = 0.0f;
     for (int k = 0; k < 6; ++k) {
         const float dx = e.x[pairs[k].a] - e.x[pairs[k].b];
         const float dz = e.z[pairs[k].a] - e.z[pairs[k].b];
         const float d = std::sqrt(dx * dx + dz * dz);
-        if (d == 0.0f) return pairs[k].message;
+        if (d == 0.0f) return pairs[k].same;
+        // Kernels of such a pair would be NaN.
+        if (!std::isfinite(d)) return pairs[k].far;
         smallest = k == 0 ? d : std::min(smallest, d);
     }
     if (dmin) *dmin = smallest;
@@ -334,6 +344,9 @@ void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& displ
     for (std::size_t k = 0; k < points; ++k)
         values[k] *= factor;
 
+    // Values beyond the float range (a constant factor of 1e38, say) are no section.
+    if (!model::ResultValues().add(values.get(), points).add(factor).writable("sensitivity values"))
+        return;
     const SectionNames names = section_names(code);
     erase_window();
     save_files(names, grid, values.get(), factor, e);

@@ -36,9 +36,11 @@ namespace sens {
 /// at x = -1000 and P2 at +1000 for pole-pole (4), C2 at -1000 for pole-dipole (6).
 Electrodes adjusted_electrodes(int code, const Electrodes& entered);
 
-/// 0 when no two electrodes share a place, else the pair's message: "C1 and C2 electrodes are
-/// at the same position!", then C1-P1, C1-P2, C2-P1, C2-P2, P1-P2 in that order of checking.
-/// `dmin` receives the smallest of the six distances.
+/// 0 when no two electrodes share a place and every distance between them is a finite float,
+/// else the pair's message: "C1 and C2 electrodes are at the same position!" (or "C1 and C2
+/// electrodes are too far apart!" when their distance overflows the float range, as
+/// electrodes at +-3e38 would), then C1-P1, C1-P2, C2-P1, C2-P2, P1-P2 in that order of
+/// checking. `dmin` receives the smallest of the six distances.
 const char* coincident_electrodes(const Electrodes& e, float* dmin);
 
 /// The x positions and depths of a section grid. Uniform: x_i = x_min + i x_step + 0.0001 and

@@ -125,6 +125,13 @@ TEST(ConfigurationSections, RefusesCoincidentElectrodesThatTakePart) {
     EXPECT_NE(h.output().find("P1 and P2 electrodes are at the same position\\nfor "
                               "configuration number 1!"),
               std::string::npos);
+    // Electrodes whose distance is beyond the float range: the kernels would be NaN.
+    EXPECT_EQ(compute_configuration_sections(parsed(new_layout("2 0,0 1,0\n2 -3e38,0 3e38,0\n", 2)),
+                                             1, 1.0f, s),
+              1);
+    EXPECT_NE(h.output().find("C1 and P1 electrodes are too far apart\\nfor configuration "
+                              "number 2!"),
+              std::string::npos);
 }
 
 TEST(ConfigurationSections, GridDepthAtAnElectrodeMovesAThirdBelow) {

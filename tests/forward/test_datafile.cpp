@@ -575,6 +575,30 @@ TEST(DataFile, RefusalsCreateNoFile) {
         << h.output();
 }
 
+// Apparent values that are NaN or infinite are refused before anything is created, in the
+// data file and in the model file with results.
+TEST(DataFile, ValuesThatAreNotNumbersAreRefused) {
+    const struct {
+        bool ip;
+        int mode;
+        float resistivity, chargeability;
+    } cases[] = {{false, 1, NAN, 0.0f}, {true, 1, 100.0f, INFINITY}, {false, 0, -INFINITY, 0.0f}};
+    for (const auto& c : cases) {
+        Records r;
+        Headless h;
+        TempDir dir;
+        survey(r, 1, 8, 2.0f, {{1, 1, 1}, {2, 1, 1}, {1, 2, 1}}, c.ip);
+        r.m.app_resistivity[1] = c.resistivity;
+        if (c.ip) r.m.app_ip[2] = c.chargeability;
+        const std::string path = dir.file("out.dat");
+        EXPECT_EQ(save_inv_datafile(records(r), path.c_str(), c.mode), save_not_finite);
+        EXPECT_FALSE(sys::file_exists(path));
+        EXPECT_EQ(h.output(), "BEEP\nBOX [Error Message] Some of the apparent resistivity and IP "
+                              "values are not finite numbers (NaN or infinity)!\\nThey have not "
+                              "been saved.\n");
+    }
+}
+
 // A disk that fills up part-way through a save leaves the old file as it was (data file and
 // model file), or no file at all, and the message names the file and the cause.
 TEST(DataFile, FullDiskKeepsTheOldFileAndSaysWhy) {

@@ -245,6 +245,40 @@ TEST(StandardArraySection, CoincidentElectrodesGiveOnlyTheirMessage) {
     EXPECT_TRUE(r.blank(r.canvas));
 }
 
+// A section that would hold NaN or infinite values is refused before the save dialog: no file
+// and no drawing. Electrodes at +-3e38 gave 7701 NaN values, a constant factor of 3e38
+// infinities.
+TEST(StandardArraySection, ValuesBeyondTheFloatRangeAreRefused) {
+    const struct {
+        int code;
+        float c1, c2, p1, p2;
+        int auto_scale;
+        float factor;
+        const char* message;
+    } cases[] = {
+        {11, -3e38f, 3e38f, -1e38f, 1e38f, 1, 100.0f,
+         "BOX [Message] C1 and C2 electrodes are too far apart!"},
+        {11, 0.0f, 1.0f, 2e19f, 0.5f, 1, 100.0f,
+         "BOX [Message] C1 and P1 electrodes are too far apart!"},
+        {1, 0.0f, 1.0f, 1.0f / 3.0f, 2.0f / 3.0f, 0, 3e38f,
+         "BOX [Error Message] Some of the sensitivity values are not finite numbers (NaN or "
+         "infinity)!\\nThey have not been saved."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        SectionRun r;
+        ModelSettings& m = Modelsettings;
+        m.sens_array_type = c.code;
+        m.sens_c1_x = c.c1, m.sens_c2_x = c.c2, m.sens_p1_x = c.p1, m.sens_p2_x = c.p2;
+        m.sens_auto_scale = c.auto_scale;
+        m.sens_scale_factor = c.factor;
+        r.run(); // no file answer is queued: the dialog must not open
+        EXPECT_EQ(r.output(), std::string("BEEP\n") + c.message + "\n");
+        EXPECT_TRUE(r.blank(r.canvas));
+        EXPECT_TRUE(std::filesystem::is_empty(r.dir.folder()));
+    }
+}
+
 TEST(StandardArraySection, UnwritableFileIsReportedAndTheSectionStillDrawn) {
     SectionRun r;
     r.wenner_alpha();

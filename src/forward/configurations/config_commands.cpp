@@ -8,6 +8,7 @@
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "model/result_check.h"
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
@@ -167,6 +168,12 @@ void sensitivity_mode(ModelSettings& m, const ConfigurationFile& f, const std::s
         return;
     }
     if (compute_configuration_sections(f, m.sens_auto_scale, m.sens_scale_factor, sections)) return;
+    if (!model::ResultValues()
+             .add(sections.values.data(), sections.values.size())
+             .add(sections.potentials.data(), sections.potentials.size())
+             .add(sections.factor)
+             .writable("sensitivity values"))
+        return;
     SystemSettings& s = Systemsettings;
     model::copy_text(s.file_name, sizeof s.file_name,
                      sens::path_with_suffix(input, "_out.txt").c_str());

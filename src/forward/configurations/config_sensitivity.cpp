@@ -70,11 +70,18 @@ bool coincident(const ConfigurationFile& f, int k) {
     for (const auto& q : pairs) {
         if (!f.takes_part(k, q.a) || !f.takes_part(k, q.b)) continue;
         const float dx = c.x[q.a] - c.x[q.b], dz = c.z[q.a] - c.z[q.b];
-        if (std::sqrt(dx * dx + dz * dz) != 0.0f) continue;
+        const float d = std::sqrt(dx * dx + dz * dz);
+        // A distance beyond the float range would make the kernels NaN.
+        if (d != 0.0f && std::isfinite(d)) continue;
         char text[160];
-        std::snprintf(text, sizeof text,
-                      "%s electrodes are at the same position\nfor configuration number %d!",
-                      q.names, k + 1);
+        if (d == 0.0f)
+            std::snprintf(text, sizeof text,
+                          "%s electrodes are at the same position\nfor configuration number %d!",
+                          q.names, k + 1);
+        else
+            std::snprintf(text, sizeof text,
+                          "%s electrodes are too far apart\nfor configuration number %d!", q.names,
+                          k + 1);
         model::report_error(model::Shown::box, "Error Message", "%s", text);
         return true;
     }

@@ -25,12 +25,14 @@ struct SensitivityHooks;
 ///
 /// Sensitivity mode (mode 0): a file with stored results is shown as it is. Otherwise the
 /// sensitivity section of every configuration and their mean absolute value are computed on the
-/// file's grid ("C1 and C2 electrodes are at the same position\nfor configuration number %d!"
-/// and its like end the run), scaled (sens_auto_scale 1: the integrated maximum into 1000 ..
-/// 10000; else sens_scale_factor), saved as the report (save dialog, default name the input's
-/// with "_out.txt"), optionally as Surfer files, and drawn after Sens2DSelDiaBox. When the
-/// model's potentials exist the configurations' synthetic data go to general_array_file; with
-/// no such file chosen yet a box says so.
+/// file's grid ("C1 and C2 electrodes are at the same position\nfor configuration number %d!",
+/// "... are too far apart\nfor ..." for a distance beyond the float range, and their like end
+/// the run), scaled (sens_auto_scale 1: the integrated maximum into 1000 .. 10000; else
+/// sens_scale_factor; values that are then NaN or infinite end the run with
+/// model::ResultValues' message, nothing saved or drawn), saved as the report (save dialog, default
+/// name the input's with "_out.txt"), optionally as Surfer files, and drawn after Sens2DSelDiaBox.
+/// When the model's potentials exist the configurations' synthetic data go to general_array_file;
+/// with no such file chosen yet a box says so.
 ///
 /// Data mode (mode 1): refuses without potentials ("You must first run the 'Calculate the\n
 /// apprent resistivity values' option."), forms the apparent values of the configurations from
@@ -140,7 +142,7 @@ enum class ConfigSave { written, refused_water, failed, nothing };
 float sensitivity_factor(float largest, int auto_scale, float fixed);
 
 /// The sensitivity sections of every configuration on the file's grid, scaled: 0, or 1 after
-/// a message (coincident electrodes, memory).
+/// a message (coincident electrodes or electrodes too far apart, memory).
 int compute_configuration_sections(const ConfigurationFile& file, int auto_scale,
                                    float fixed_factor, SensitivitySections& sections);
 
