@@ -125,12 +125,13 @@ template <class T> class ComplexRun {
     int step(Worker<T>& w, int l);
     model::SolverResult assemble(Worker<T>& w, int f, float k);
     void add_boundary(Worker<T>& w, int f, float k) const;
-    bool solve_blocks(Worker<T>& w, int f, int iw, const std::vector<System>& systems);
+    bool solve_blocks(Worker<T>& w, int f, int iw, const std::vector<System>& systems, int l);
     bool stop_now();
     void gather(const Worker<T>& w, const System& s, int lane, int f, int iw);
     model::SolverResult solve_whole(Worker<T>& w, int iw);
     model::SolverResult transform(int f);
     void progress(int done) const;
+    void show_sources(int l, int solved) const;
 
     int node(int column, int row) const { return (column - 1) * in_.nz + row; }
     T sigma_re(int f, int i, int j) const { return freq_[f].sigma_re[index2d(i, j, in_.nx - 1)]; }
@@ -389,7 +390,8 @@ void ComplexRun<T>::gather(const Worker<T>& w, const System& s, int lane, int f,
 // The systems of wavenumber iw of frequency f, lanes_ at a time with the factor in w's band;
 // false when the user broke the run first.
 template <class T>
-bool ComplexRun<T>::solve_blocks(Worker<T>& w, int f, int iw, const std::vector<System>& systems) {
+bool ComplexRun<T>::solve_blocks(Worker<T>& w, int f, int iw, const std::vector<System>& systems,
+                                 int l) {
     if (remote_) {
         Values& v = values_[std::size_t(f)];
         std::fill(v.remote_re.get() + std::size_t(iw) * stride_,
@@ -398,24 +400,28 @@ bool ComplexRun<T>::solve_blocks(Worker<T>& w, int f, int iw, const std::vector<
                   v.remote_im.get() + std::size_t(iw + 1) * stride_, 0.0f);
     }
     std::vector<int> first(static_cast<std::size_t>(lanes_)), last(first);
+    int solved = 0;
     for (std::size_t b0 = 0; b0 < systems.size(); b0 += std::size_t(lanes_)) {
         if (stop_now()) return false;
         const int count = int(std::min(systems.size() - b0, std::size_t(lanes_)));
         std::fill(w.rhs_re.get(), w.rhs_re.get() + w.rhs_re.size(), T(0));
         std::fill(w.rhs_im.get(), w.rhs_im.get() + w.rhs_im.size(), T(0));
-        for (int l = 0; l < lanes_; ++l) {
-            first[std::size_t(l)] = last[std::size_t(l)] = n_;
-            if (l >= count) continue;
-            const System& s = systems[b0 + std::size_t(l)];
+        for (int lane = 0; lane < lanes_; ++lane) {
+            first[std::size_t(lane)] = last[std::size_t(lane)] = n_;
+            if (lane >= count) continue;
+            const System& s = systems[b0 + std::size_t(lane)];
             for (int q = 0; q < s.count; ++q)
-                w.rhs_re[std::size_t(s.node[q] - 1) * lanes_ + l] += T(s.weight[q]);
-            first[std::size_t(l)] = s.first;
-            last[std::size_t(l)] = s.last;
+                w.rhs_re[std::size_t(s.node[q] - 1) * lanes_ + lane] += T(s.weight[q]);
+            first[std::size_t(lane)] = s.first;
+            last[std::size_t(lane)] = s.last;
         }
         mx::band_solve_cmplx_lanes(w.band_re.get(), w.band_im.get(), n_, bw_, lanes_,
                                    w.rhs_re.get(), w.rhs_im.get(), first.data(), last.data(), row_);
-        for (int l = 0; l < count; ++l)
-            gather(w, systems[b0 + std::size_t(l)], l, f, iw);
+        for (int lane = 0; lane < count; ++lane) {
+            gather(w, systems[b0 + std::size_t(lane)], lane, f, iw);
+            if (systems[b0 + std::size_t(lane)].remote < 0) ++solved;
+        }
+        if (l >= 0) show_sources(l, solved);
     }
     return true;
 }
@@ -439,9 +445,10 @@ template <class T> model::SolverResult ComplexRun<T>::solve_whole(Worker<T>& w, 
         }
         if constexpr (std::is_same<T, double>::value)
             if (model::SolverResult r = jacobian_->write_solution(bre, bim); !r.ok()) return r;
+        show_sources(iw, e);
     }
     // The remote electrodes as in the block solves; their solutions are not kept.
-    solve_blocks(w, 0, iw, remote_systems_);
+    solve_blocks(w, 0, iw, remote_systems_, -1);
     return {};
 }
 
@@ -479,7 +486,7 @@ template <class T> int ComplexRun<T>::step(Worker<T>& w, int l) {
         }
         return sys::step_done;
     }
-    return solve_blocks(w, f, iw, systems_) ? sys::step_done : sys::step_stopped;
+    return solve_blocks(w, f, iw, systems_, l) ? sys::step_done : sys::step_stopped;
 }
 
 template <class T> model::SolverResult ComplexRun<T>::transform(int f) {
@@ -525,6 +532,18 @@ template <class T> model::SolverResult ComplexRun<T>::transform(int f) {
 // The progress of `done` steps of all the frequencies' wavenumbers.
 template <class T> void ComplexRun<T>::progress(int done) const {
     fe::report_progress("Finite-Element Calculations - %5.1f%% completed", done, nfreq_ * nw_);
+}
+
+// The sources solved so far in step l, "%s %d/%d" after the step's progress text with the
+// electrodes' count; shown only where the calling thread does the only worker's steps, since
+// the workers never touch the status window.
+template <class T> void ComplexRun<T>::show_sources(int l, int solved) const {
+    if (workers_.size() != 1) return;
+    const float percentage = float(l) * 100.0f / float(nfreq_ * nw_);
+    char text[2048];
+    std::snprintf(text, sizeof text, "Finite-Element Calculations - %5.1f%% completed %d/%d",
+                  double(percentage), solved, np_);
+    update_status(text, round_to_int(percentage * 0.01f * float(Statuswind.bar_width)));
 }
 
 template <class T> model::SolverResult ComplexRun<T>::execute() {

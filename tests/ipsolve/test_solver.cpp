@@ -7,10 +7,13 @@
 #include "fesolve/element.h"
 #include "fesolve/solver_common.h"
 #include "ipsolve/jacobian.h"
+#include "model/globals.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
@@ -124,6 +127,37 @@ TEST_F(ComplexSolver, FailuresAreReportedAndWriteNothing) {
     sys::set_page_budget(-1);
     EXPECT_EQ(backend.boxes.back().text, "Insufficient memory for finite-element subroutine!.");
     EXPECT_EQ(t_re(1, 2), 7.0);
+}
+
+// The status window while a run works: with one solver thread, the sources solved of each
+// wavenumber after its progress, block by block of 64; with more, the wavenumbers alone (the
+// workers leave the window to the calling thread).
+TEST_F(ComplexSolver, OneThreadShowsTheSourcesSolvedOfEachWavenumber) {
+    struct StatusRecorder : test_support::RecordingBackend {
+        std::vector<std::string> texts;
+        bool next_event(ui::Event& event) override {
+            if (texts.empty() || texts.back() != Statuswind.text)
+                texts.emplace_back(Statuswind.text);
+            return RecordingBackend::next_event(event);
+        }
+    } recorder;
+    ui::install_backend(&recorder);
+    BlockModel model(70);
+    const ip::Inputs in = inputs(model, 10.0, 0.1);
+    for (int threads : {1, 8}) {
+        sys::set_pool_threads(threads);
+        recorder.texts.clear();
+        ASSERT_TRUE(calresfemsipd(in, outputs()).ok());
+        const auto shown = [&](const std::string& text) {
+            return std::find(recorder.texts.begin(), recorder.texts.end(), text) !=
+                   recorder.texts.end();
+        };
+        EXPECT_EQ(shown("Finite-Element Calculations -   0.0% completed 64/70"), threads == 1);
+        EXPECT_EQ(shown("Finite-Element Calculations -  91.7% completed 69/70"), threads == 1);
+        EXPECT_FALSE(shown("Finite-Element Calculations -  91.7% completed 70/70"));
+    }
+    sys::set_pool_threads(0);
+    ui::install_backend(&backend);
 }
 
 // ---- Jacobian mode -----------------------------------------------------------------------
