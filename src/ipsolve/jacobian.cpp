@@ -140,6 +140,26 @@ int roll_green_function_files(const std::string& running, const std::string& pre
     return write_floats(running, sum) ? 0 : fail(running);
 }
 
+void trapezoid_weights_flt(int n, const float* x, float* w) {
+    if (n <= 0) return;
+    if (n == 1) {
+        w[0] = x[0];
+        return;
+    }
+    w[0] = x[0] + 0.5f * (x[1] - x[0]);
+    for (int i = 1; i + 1 < n; ++i)
+        w[i] = 0.5f * (x[i + 1] - x[i - 1]);
+    w[n - 1] = 0.5f * (x[n - 1] - x[n - 2]);
+}
+
+void config_node_range(const int* node, const int* last, int e, int* first_e, int* last_e,
+                       int* first_next, int* last_next) {
+    *first_e = node[e - 1];
+    *last_e = e == 1 ? 1 : last[e - 1];
+    *first_next = node[e];
+    *last_next = last[e];
+}
+
 namespace ip {
 
 namespace {
@@ -173,6 +193,54 @@ long long file_size(const std::string& path) {
 }
 
 } // namespace
+
+} // namespace ip
+
+int accumulate_jacobian_files(const std::string& folder, const ip::JacobianTables& t, int nz,
+                              int ncells, int neq, int np, int w, const float* k,
+                              const char* progress, int bar, std::string* failed) {
+    using namespace ip;
+    auto fail = [failed](int code, const std::string& path) {
+        if (failed) *failed = path;
+        return code;
+    };
+    std::vector<double> terms, records;
+    const std::string terms_path = folder + file_names[coefs_file];
+    const std::string solutions_path = folder + file_names[solutions_file];
+    if (!read_file(terms_path, terms, std::size_t(ncells) * 10)) return fail(1, terms_path);
+    if (!read_file(solutions_path, records, std::size_t(np) * 2 * neq))
+        return fail(1, solutions_path);
+    const std::size_t block_values = std::size_t(t.ndata) * t.nblocks;
+    std::vector<float> current(2 * block_values);
+    std::vector<double> gc_re(neq), gc_im(neq), gp_re(neq), gp_im(neq);
+    char text[2200];
+    for (int d = 0; d < t.ndata; ++d) {
+        if (d % 16 == 0) {
+            std::snprintf(text, sizeof text, "%s J%d/%d", progress, d + 1, t.ndata);
+            update_status(text, bar);
+        }
+        gather_pair_values_dbl(2, records.data(), neq, t.c1[d], 0, t.p1[d], 0, gc_re.data(),
+                               gc_im.data(), gp_re.data(), gp_im.data());
+        for (int b = 0; b < t.nblocks; ++b) {
+            double s_re = 0, s_im = 0;
+            cell_sensitivity_dbl(gc_re.data(), gc_im.data(), gp_re.data(), gp_im.data(),
+                                 terms.data(), nz, t.col0[b], t.col1[b], t.row0[b], t.row1[b],
+                                 &s_re, &s_im);
+            current[std::size_t(d) * t.nblocks + b] = float(s_re);
+            current[block_values + std::size_t(d) * t.nblocks + b] = float(s_im);
+        }
+    }
+    const std::string current_path = folder + file_names[current_file];
+    if (!write_floats(current_path, current)) return fail(2, current_path);
+    std::string rolled;
+    if (roll_green_function_files(folder + file_names[running_file],
+                                  folder + file_names[previous_file], current_path, w, k,
+                                  int(current.size()), &rolled) != 0)
+        return fail(2, rolled);
+    return 0;
+}
+
+namespace ip {
 
 JacobianMode::JacobianMode(const Inputs& in, int neq, int np, const float* k, int nw)
     : in_(in), neq_(neq), np_(np), nw_(nw), k_(k) {}
@@ -212,12 +280,12 @@ model::SolverResult JacobianMode::start() {
     t.blocks_per_layer = in_.nelec - 1;
     for (int layer = 0; layer < 6; ++layer)
         for (int j = 0; j < t.blocks_per_layer; ++j) {
-            col0_.push_back(in_.margin_columns + j * in_.nodes_per_spacing);
-            col1_.push_back(in_.margin_columns + (j + 1) * in_.nodes_per_spacing - 1);
-            row0_.push_back(bounds[layer]);
-            row1_.push_back(bounds[layer + 1] - 1);
+            t.col0.push_back(in_.margin_columns + j * in_.nodes_per_spacing);
+            t.col1.push_back(in_.margin_columns + (j + 1) * in_.nodes_per_spacing - 1);
+            t.row0.push_back(bounds[layer]);
+            t.row1.push_back(bounds[layer + 1] - 1);
         }
-    t.nblocks = int(col0_.size());
+    t.nblocks = int(t.col0.size());
     t.block_rho.assign(t.nblocks, 25.0);
     t.block_m.assign(t.nblocks, 0.12);
     const int cells = (in_.nx - 1) * (in_.nz - 1);
@@ -266,43 +334,14 @@ model::SolverResult JacobianMode::accumulate(int w, const char* progress, int ba
     if (!closed || written != np_)
         return fe::report_error(model::SolverStatus::file, "Error in writing file\n%s",
                                 solutions_path.c_str());
-    const int ncells = (in_.nx - 1) * (in_.nz - 1);
-    std::vector<double> terms, records;
-    const std::string terms_path = path(file_names[coefs_file]);
-    if (!read_file(terms_path, terms, std::size_t(ncells) * 10))
-        return fe::report_error(model::SolverStatus::file, "Error in reading file\n%s",
-                                terms_path.c_str());
-    if (!read_file(solutions_path, records, std::size_t(np_) * 2 * neq_))
-        return fe::report_error(model::SolverStatus::file, "Error in reading file\n%s",
-                                solutions_path.c_str());
-
-    const JacobianTables& t = tables_;
-    const std::size_t block_values = std::size_t(t.ndata) * t.nblocks;
-    std::vector<float> current(2 * block_values);
-    std::vector<double> gc_re(neq_), gc_im(neq_), gp_re(neq_), gp_im(neq_);
-    char text[2200];
-    for (int d = 0; d < t.ndata; ++d) {
-        if (d % 16 == 0) {
-            std::snprintf(text, sizeof text, "%s J%d/%d", progress, d + 1, t.ndata);
-            update_status(text, bar);
-        }
-        gather_pair_values_dbl(2, records.data(), neq_, t.c1[d], 0, t.p1[d], 0, gc_re.data(),
-                               gc_im.data(), gp_re.data(), gp_im.data());
-        for (int b = 0; b < t.nblocks; ++b) {
-            double s_re = 0, s_im = 0;
-            cell_sensitivity_dbl(gc_re.data(), gc_im.data(), gp_re.data(), gp_im.data(),
-                                 terms.data(), in_.nz, col0_[b], col1_[b], row0_[b], row1_[b],
-                                 &s_re, &s_im);
-            current[std::size_t(d) * t.nblocks + b] = float(s_re);
-            current[block_values + std::size_t(d) * t.nblocks + b] = float(s_im);
-        }
-    }
-    const std::string current_path = path(file_names[current_file]);
-    if (!write_floats(current_path, current)) return create_error(current_path);
     std::string failed;
-    if (roll_green_function_files(path(file_names[running_file]), path(file_names[previous_file]),
-                                  current_path, w, k_, int(current.size()), &failed) != 0)
-        return create_error(failed);
+    const int code =
+        accumulate_jacobian_files(path(""), tables_, in_.nz, (in_.nx - 1) * (in_.nz - 1), neq_, np_,
+                                  w, k_, progress, bar, &failed);
+    if (code == 1)
+        return fe::report_error(model::SolverStatus::file, "Error in reading file\n%s",
+                                failed.c_str());
+    if (code != 0) return create_error(failed);
     return {};
 }
 

@@ -57,16 +57,43 @@ namespace ip {
 /// renamed by then and counts -1).
 struct JacobianTables {
     int ndata = 0, nblocks = 0, blocks_per_layer = 0;
-    std::vector<int> c1, p1;       ///< electrodes of each datum
-    std::vector<double> g;         ///< geometric factor 2 pi a of each datum
-    std::vector<double> block_rho; ///< resistivity of each block
-    std::vector<double> block_m;   ///< chargeability of each block
+    std::vector<int> c1, p1;                 ///< electrodes of each datum
+    std::vector<double> g;                   ///< geometric factor 2 pi a of each datum
+    std::vector<double> block_rho;           ///< resistivity of each block
+    std::vector<double> block_m;             ///< chargeability of each block
+    std::vector<int> col0, col1, row0, row1; ///< cells of each block (1-based, inclusive)
     std::vector<double> section[13];
     std::vector<double> rho_a, m_a; ///< g Re V and 1000 Im V / Re V
     long long file_bytes[5] = {-1, -1, -1, -1, -1};
 };
 
 } // namespace ip
+
+/// Integration weights of the abscissae x[0..n-1] (increasing): x[0] plus half the first
+/// interval for the first point, half the two neighbouring intervals for a point inside, half
+/// the last interval for the last; so the sum of w[i] f[i] is trapezoid_integral_flt's integral
+/// (f held at f[0] from 0). n = 1 gives x[0]; n <= 0 writes nothing.
+void trapezoid_weights_flt(int n, const float* x, float* w);
+
+/// The rows of the solves of source e (1-based, e < np) and of the next: first_e = node[e - 1],
+/// last_e = last[e - 1] (1 for the first electrode, whose solution is whole), first_next =
+/// node[e], last_next = last[e]. node: the electrodes' matrix rows; last: the lowest row each
+/// one's solution is read at. Rows below last_e are not needed from source e's solve.
+void config_node_range(const int* node, const int* last, int e, int* first_e, int* last_e,
+                       int* first_next, int* last_next);
+
+/// One wavenumber w (0-based) of the Jacobian mode's accumulation, on the work files of
+/// `folder` (the mode's file names): reads the ten terms of the ncells cells (coefs_fem.bin,
+/// doubles) and the np solution records (ptempf.bin: neq real, then neq imaginary doubles
+/// each), forms for every datum of `t` (kind 2: C1 and P1) and every block the cell
+/// sensitivities (cell_sensitivity_dbl on a mesh of nz node rows), writes them, the real part
+/// of every datum and block and then the imaginary part, to gtemp_curr.bin and rolls them into
+/// the running integral gtempf.bin (roll_green_function_files with the wavenumbers k). Shows
+/// "%s J%d/%d" (progress, datum, data) every 16 data with the bar given. Returns 0; 1 when a
+/// file could not be read, 2 when one could not be written or renamed, with *failed its path.
+int accumulate_jacobian_files(const std::string& folder, const ip::JacobianTables& t, int nz,
+                              int ncells, int neq, int np, int w, const float* k,
+                              const char* progress, int bar, std::string* failed);
 
 namespace ip {
 
@@ -112,7 +139,6 @@ class JacobianMode {
     std::FILE* solutions_ = nullptr;
     int solutions_written_ = 0;
     JacobianTables tables_;
-    std::vector<int> col0_, col1_, row0_, row1_; ///< cell ranges of the blocks
 };
 
 } // namespace ip

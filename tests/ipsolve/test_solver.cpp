@@ -7,9 +7,12 @@
 #include "fesolve/element.h"
 #include "fesolve/solver_common.h"
 #include "ipsolve/jacobian.h"
+#include "ipsolve/transform_cmplx.h"
+#include "matrix/band.h"
 #include "model/globals.h"
 #include "platform/sys/sys.h"
 #include "platform/sys/thread_pool.h"
+#include "support/files.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +20,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -227,6 +231,130 @@ TEST(JacobianRoutines, CellSensitivityIsTheComplexProductWithTheCellMatrix) {
     cell_sensitivity_flt(fc_re, fc_im, fp_re, fp_im, terms, 2, 1, 1, 1, 1, &f_re, &f_im);
     EXPECT_EQ(f_re, s_re);
     EXPECT_EQ(f_im, s_im);
+}
+
+// The weights of the trapezoid rule against the rule itself, on the solvers' wavenumbers and
+// on one and two points.
+TEST(JacobianRoutines, TrapezoidWeightsGiveTheTrapezoidRule) {
+    std::vector<float> k = {0.002f, 0.0042f, 0.009f, 0.019f, 0.041f, 0.087f,
+                            0.18f,  0.39f,   0.83f,  1.8f,   3.8f,   8.0f};
+    for (std::size_t n : {std::size_t(1), std::size_t(2), k.size()}) {
+        std::vector<float> f(n), w(n);
+        for (std::size_t i = 0; i < n; ++i)
+            f[i] = std::exp(-k[i]) * (1.0f + float(i % 3));
+        trapezoid_weights_flt(int(n), k.data(), w.data());
+        double sum = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            sum += double(w[i]) * f[i];
+        EXPECT_NEAR(sum, trapezoid_integral_flt(k.data(), f.data(), int(n)), 1e-6) << n;
+    }
+}
+
+// The rows config_node_range gives a source and the next are enough: the solves over them give
+// the potentials at the later electrodes that the whole solves give.
+TEST(JacobianRoutines, ConfigNodeRangeRowsGiveTheLaterElectrodesPotentials) {
+    const int n = 40, bw = 4;
+    std::vector<double> a(std::size_t(n) * (bw + 1), 0.0);
+    for (int i = 1; i <= n; ++i)
+        for (int j = i; j <= std::min(n, i + bw); ++j)
+            a[std::size_t(sym_band_index(i, j, bw + 1))] = i == j ? 10.0 : -1.0 / (j - i + i % 3);
+    ASSERT_EQ(band_cholesky(n, a.data(), bw), 0);
+    // Electrodes at these rows; each solution is read from the next electrode's row on.
+    const int node[5] = {6, 13, 21, 30, 36};
+    const int last[5] = {13, 21, 30, 36, 37};
+    auto solve = [&](int source, int first, int lowest) {
+        std::vector<double> b(std::size_t(n), 0.0);
+        b[std::size_t(source - 1)] = 1.0;
+        band_cholesky_solve(a.data(), n, b.data(), bw, first, lowest);
+        return b;
+    };
+    for (int e = 1; e < 5; ++e) {
+        int f0 = 0, l0 = 0, f1 = 0, l1 = 0;
+        config_node_range(node, last, e, &f0, &l0, &f1, &l1);
+        EXPECT_EQ(f0, node[e - 1]);
+        EXPECT_EQ(l0, e == 1 ? 1 : last[e - 1]);
+        const std::vector<double> one = solve(node[e - 1], f0, l0), next = solve(node[e], f1, l1);
+        const std::vector<double> whole = solve(node[e - 1], node[e - 1], 1),
+                                  whole_next = solve(node[e], node[e], 1);
+        for (int later = e + 1; later <= 5; ++later)
+            EXPECT_EQ(one[std::size_t(node[later - 1] - 1)],
+                      whole[std::size_t(node[later - 1] - 1)])
+                << e << " " << later;
+        for (int later = e + 2; later <= 5; ++later)
+            EXPECT_EQ(next[std::size_t(node[later - 1] - 1)],
+                      whole_next[std::size_t(node[later - 1] - 1)])
+                << e << " " << later;
+        if (e == 1) {
+            EXPECT_EQ(one, whole); // the first electrode's solution is whole
+        }
+    }
+}
+
+// The accumulation of the work files against the same sums formed here: two wavenumbers of one
+// datum and two blocks, the first held from 0, the second by log_mean_segment; a missing
+// record file is named.
+TEST(JacobianRoutines, AccumulatedFilesHoldTheWavenumberIntegral) {
+    test_support::TempDir dir("vd_jacacc");
+    const std::string folder = dir.path;
+    const int nz = 3, nx = 3, neq = nx * nz, np = 2, ncells = (nx - 1) * (nz - 1);
+    ip::JacobianTables t;
+    t.ndata = 1;
+    t.nblocks = 2;
+    t.c1 = {1};
+    t.p1 = {2};
+    t.col0 = {1, 2};
+    t.col1 = {1, 2};
+    t.row0 = {1, 1};
+    t.row1 = {2, 1};
+    const float k[2] = {0.5f, 2.0f};
+    auto write = [&](const char* name, const std::vector<double>& v) {
+        std::FILE* f = std::fopen((folder + name).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(v.data(), 8, v.size(), f), v.size());
+        std::fclose(f);
+    };
+    double expected[4] = {}, last_of[4] = {};
+    std::string failed;
+    for (int w = 0; w < 2; ++w) {
+        std::vector<double> terms(std::size_t(ncells) * 10), records(std::size_t(np) * 2 * neq);
+        for (std::size_t i = 0; i < terms.size(); ++i)
+            terms[i] = 1.0 + double((i * 7 + w) % 5);
+        for (std::size_t i = 0; i < records.size(); ++i)
+            records[i] = (i % 2 ? -1.0 : 1.0) * (1.0 + double((i + 3 * w) % 4)) / (1 + w);
+        write("coefs_fem.bin", terms);
+        write("ptempf.bin", records);
+        ASSERT_EQ(
+            accumulate_jacobian_files(folder, t, nz, ncells, neq, np, w, k, "Wave", 0, &failed), 0)
+            << failed;
+        const double* c = records.data();           // electrode 1: neq real, neq imaginary
+        const double* p = c + std::size_t(2 * neq); // electrode 2
+        for (int b = 0; b < 2; ++b) {
+            double s_re = 0, s_im = 0;
+            cell_sensitivity_dbl(c, c + neq, p, p + neq, terms.data(), nz, t.col0[b], t.col1[b],
+                                 t.row0[b], t.row1[b], &s_re, &s_im);
+            const double now[2] = {double(float(s_re)), double(float(s_im))};
+            for (int part = 0; part < 2; ++part) {
+                double& sum = expected[2 * part + b];
+                sum = w == 0
+                          ? double(float(now[part] * k[0]))
+                          : double(float(sum + log_mean_segment(k[1] - k[0], last_of[2 * part + b],
+                                                                now[part])));
+                last_of[2 * part + b] = now[part];
+            }
+        }
+    }
+    std::vector<char> bytes;
+    ASSERT_TRUE(sys::read_whole_file(folder + "gtempf.bin", bytes));
+    ASSERT_EQ(bytes.size(), 4u * 4);
+    for (int i = 0; i < 4; ++i) {
+        float v;
+        std::memcpy(&v, bytes.data() + 4 * i, 4);
+        EXPECT_FLOAT_EQ(v, float(expected[i])) << i;
+    }
+    std::remove((folder + "ptempf.bin").c_str());
+    EXPECT_EQ(accumulate_jacobian_files(folder, t, nz, ncells, neq, np, 1, k, "Wave", 0, &failed),
+              1);
+    EXPECT_EQ(failed, folder + "ptempf.bin");
 }
 
 class JacobianMode : public ComplexSolver {
