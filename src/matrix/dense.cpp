@@ -30,7 +30,14 @@ std::size_t round_up(std::size_t value, std::size_t step) {
 constexpr int tile_rows = 8, tile_columns = 16;
 
 VELDARIN_INLINE void rank_tile(double* c, std::size_t ldc, const double* u, std::size_t su,
-                               const double* v, std::size_t sv, int depth) {
+                               const double* v, std::size_t sv, int depth,
+                               const double* next = nullptr) {
+    // The next tile of c is fetched into the cache while this one is worked on.
+    if (next)
+        for (int i = 0; i < tile_rows; ++i) {
+            __builtin_prefetch(next + i * ldc, 1);
+            __builtin_prefetch(next + i * ldc + vec_width, 1);
+        }
     Vec acc[tile_rows][2];
 #pragma GCC unroll 8
     for (int i = 0; i < tile_rows; ++i) {
@@ -58,7 +65,7 @@ VELDARIN_INLINE void rank_tile(double* c, std::size_t ldc, const double* u, std:
 // A pass packs `depth` data of every parameter as doubles, panel by panel of 16 parameters,
 // datum after datum (pack[(panel * gram_depth + d) * 16 + j]); then the tiles of each column
 // panel of H are brought up to date from the packed data.
-constexpr int gram_depth = 256;
+constexpr int gram_depth = 512;
 
 void pack_panel(const float* rows, std::size_t stride, int n, int panel, int depth, double* pack) {
     for (int j = 0; j < tile_columns; ++j) {
@@ -74,11 +81,18 @@ void pack_panel(const float* rows, std::size_t stride, int n, int panel, int dep
 // diagonal tiles is computed too and never read).
 VELDARIN_KERNEL void gram_column(const double* pack, int depth, int q, double* h, std::size_t ld) {
     const std::size_t panel = std::size_t(gram_depth) * tile_columns;
-    const double* v = pack + std::size_t(q) * panel;
-    for (int p0 = 0; p0 < (q + 1) * tile_columns; p0 += tile_rows) {
-        const double* u = pack + std::size_t(p0 / tile_columns) * panel + p0 % tile_columns;
-        rank_tile(h + std::size_t(p0) * ld + std::size_t(q) * tile_columns, ld, u, tile_columns, v,
-                  tile_columns, depth);
+    // A slice of the data at a time, so that the column panel's slice stays in the first cache
+    // while the rows go by.
+    constexpr int slice = 128;
+    for (int d0 = 0; d0 < depth; d0 += slice) {
+        const double* v = pack + std::size_t(q) * panel + std::size_t(d0) * tile_columns;
+        const int count = std::min(slice, depth - d0);
+        for (int p0 = 0; p0 < (q + 1) * tile_columns; p0 += tile_rows) {
+            const double* u = pack + std::size_t(p0 / tile_columns) * panel +
+                              std::size_t(d0) * tile_columns + p0 % tile_columns;
+            double* c = h + std::size_t(p0) * ld + std::size_t(q) * tile_columns;
+            rank_tile(c, ld, u, tile_columns, v, tile_columns, count, c + tile_rows * ld);
+        }
     }
 }
 
@@ -91,7 +105,7 @@ VELDARIN_KERNEL void gram_column(const double* pack, int depth, int q, double* h
 // A panel of pivots is first carried through the entries that touch it (its rows, kept whole in
 // `w`), recording t and x of each pivot; every other entry then takes the panel's terms in
 // order, tile by tile, on the threads.
-constexpr int panel_pivots = 64;
+constexpr int panel_pivots = 128;
 
 struct Panels {
     int n;
@@ -124,18 +138,18 @@ void move_panel(const Panels& s, int p0, int p1, bool to_panel) {
     }
 }
 
-// Row a of the panel at pivot p: w(l) += t(l) x(a) where l is the later of the two in the
-// rotating order, t(a) x(l) where a is; the entry (a, p) is set afterwards.
+// Row a of the panel at pivot p, entries first .. last-1 (all in the panel): w(l) += t(l) x(a)
+// where l is the later of the two in the rotating order, t(a) x(l) where a is; the entry (a, p)
+// is set afterwards.
 VELDARIN_KERNEL void update_panel_row(double* w, const double* t, const double* x, int a, int p,
-                                      std::size_t ld) {
+                                      int first, int last) {
     const double ta = t[a], xa = x[a];
     // Entries l in [lo, hi) take t(a) x(l) when a > p, t(l) x(a) when a < p; the others the other.
     const int lo = a > p ? p + 1 : a + 1, hi = a > p ? a + 1 : p;
     const bool inside_a = a > p;
-    for (std::size_t l0 = 0; l0 < ld; l0 += vec_width) {
-        const int first = int(l0), last = int(l0) + vec_width;
-        const bool all_inside = first >= lo && last <= hi;
-        const bool all_outside = last <= lo || first >= hi;
+    for (int l0 = first; l0 < last; l0 += vec_width) {
+        const int l1 = l0 + vec_width;
+        const bool all_inside = l0 >= lo && l1 <= hi, all_outside = l1 <= lo || l0 >= hi;
         if (all_inside || all_outside) {
             Vec wl = load(w + l0);
             const Vec tl = load(t + l0), xl = load(x + l0);
@@ -146,61 +160,133 @@ VELDARIN_KERNEL void update_panel_row(double* w, const double* t, const double* 
             store(w + l0, wl);
             continue;
         }
-        for (int l = first; l < last; ++l) {
+        for (int l = l0; l < l1; ++l) {
             const bool inside = l >= lo && l < hi;
             w[l] += inside == inside_a ? ta * x[l] : t[l] * xa;
         }
     }
 }
 
-// The pivots p0 .. p1-1 on the panel rows. Returns -1, or the pivot that was not positive.
+// Entries of a panel row outside the panel ([0, p0) and [p1, end)) through `count` pivots:
+// w(l) += f(q) v(q, l) in order of q, v's rows ld apart. Eight vectors at a time keep eight sums
+// going at once.
+VELDARIN_KERNEL void lazy_row_update(double* w, const double* v, std::size_t ld, const double* f,
+                                     int count, int p0, int p1, int end) {
+    constexpr int block = 8 * vec_width;
+    for (int part = 0; part < 2; ++part) {
+        const int from = part == 0 ? 0 : p1, to = part == 0 ? p0 : end;
+        int l = from;
+        for (; l + block <= to; l += block) {
+            Vec acc[8];
+#pragma GCC unroll 8
+            for (int j = 0; j < 8; ++j)
+                acc[j] = load(w + l + j * vec_width);
+            for (int q = 0; q < count; ++q) {
+                const double* vq = v + std::size_t(q) * ld + l;
+#pragma GCC unroll 8
+                for (int j = 0; j < 8; ++j)
+                    acc[j] += f[q] * load(vq + j * vec_width);
+            }
+#pragma GCC unroll 8
+            for (int j = 0; j < 8; ++j)
+                store(w + l + j * vec_width, acc[j]);
+        }
+        for (; l < to; l += vec_width) {
+            Vec acc = load(w + l);
+            for (int q = 0; q < count; ++q)
+                acc += f[q] * load(v + std::size_t(q) * ld + l);
+            store(w + l, acc);
+        }
+    }
+}
+
+// t and x of pivot p from its current row: t(l) = w(l), x(l) = -t(l)/s, negated for l < p.
+VELDARIN_KERNEL void pivot_terms(const double* w, double s, int p, std::size_t ld, double* t,
+                                 double* x) {
+    for (std::size_t l = 0; l < ld; l += vec_width) {
+        const Vec tl = load(w + l);
+        store(t + l, tl);
+        store(x + l, -tl / s);
+    }
+    for (int l = 0; l < p; ++l)
+        x[l] = -x[l];
+}
+
+// The pivots p0 .. p1-1 on the panel rows. The entries among the panel's rows and columns are
+// carried pivot after pivot; those outside it only when a pivot needs its row (the pivots before
+// it) and at the end (the pivots after each row's own), in the order of the pivots all the same.
+// Returns -1, or the pivot that was not positive.
 int panel_passes(const Panels& s, int p0, int p1) {
+    // After the last panel there are only the padding columns.
+    const int count = p1 - p0, end = p1 < s.n ? int(round_up(std::size_t(s.n), vec_width)) : p1;
+    const int inside_end = int(round_up(std::size_t(p1), vec_width));
+    double factors[panel_pivots];
     for (int p = p0; p < p1; ++p) {
-        double* wp = s.w + std::size_t(p - p0) * s.ld;
-        double* tp = s.t + std::size_t(p - p0) * s.ld;
-        double* xp = s.x + std::size_t(p - p0) * s.ld;
+        const int i = p - p0;
+        double* wp = s.w + std::size_t(i) * s.ld;
+        double* tp = s.t + std::size_t(i) * s.ld;
+        double* xp = s.x + std::size_t(i) * s.ld;
+        for (int q = 0; q < i; ++q)
+            factors[q] = s.x[std::size_t(q) * s.ld + std::size_t(p)];
+        lazy_row_update(wp, s.t, s.ld, factors, i, p0, p1, end);
         const double pivot = wp[p];
         if (pivot <= 0.0) return p;
-        for (std::size_t l = 0; l < s.ld; ++l) {
-            tp[l] = wp[l];
-            xp[l] = -wp[l] / pivot;
-        }
-        for (int l = 0; l < p; ++l)
-            xp[l] = -xp[l];
+        pivot_terms(wp, pivot, p, s.ld, tp, xp);
         for (int a = p0; a < p1; ++a)
-            if (a != p) update_panel_row(s.w + std::size_t(a - p0) * s.ld, tp, xp, a, p, s.ld);
-        for (std::size_t l = 0; l < s.ld; ++l)
-            wp[l] = xp[l];
+            if (a != p)
+                update_panel_row(s.w + std::size_t(a - p0) * s.ld, tp, xp, a, p, p0, inside_end);
+        std::memcpy(wp, xp, sizeof(double) * s.ld);
         wp[p] = 1.0 / pivot;
         for (int a = p0; a < p1; ++a)
             if (a != p) s.w[std::size_t(a - p0) * s.ld + std::size_t(p)] = xp[a];
     }
+    for (int i = 0; i + 1 < count; ++i) {
+        for (int q = i + 1; q < count; ++q)
+            factors[q - i - 1] = s.t[std::size_t(q) * s.ld + std::size_t(p0 + i)];
+        lazy_row_update(s.w + std::size_t(i) * s.ld, s.x + std::size_t(i + 1) * s.ld, s.ld, factors,
+                        count - i - 1, p0, p1, end);
+    }
     return -1;
 }
 
-// The entries of the rows a0 .. a0+7 (outside the panel) that lie in columns outside it: a tile
-// of rows and columns on the same side of the panel takes t(row) x(column), one across it
-// t(column) x(row).
-VELDARIN_KERNEL void trailing_rows(const Panels& s, int a0, int p0, int p1) {
+// The entries outside the panel of rows a_begin .. a_end-1 and of the columns of one strip: a
+// tile of rows and columns on the same side of the panel takes t(row) x(column), one across it
+// t(column) x(row). The strip's terms stay in the cache while the rows go by.
+constexpr int strip_columns = 128, strip_rows = 512;
+
+struct Strip {
+    int b_begin, b_end, a_begin, a_end;
+};
+
+VELDARIN_KERNEL void trailing_strip(const Panels& s, const Strip& strip, int p0, int p1) {
     const int depth = p1 - p0;
-    for (int b0 = 0; b0 <= a0 + tile_rows - 1; b0 += tile_columns) {
-        if (b0 >= p0 && b0 < p1) continue;
-        const bool across = a0 >= p1 && b0 < p0;
-        const double* u = (across ? s.x : s.t) + a0;
-        const double* v = (across ? s.t : s.x) + b0;
-        rank_tile(&s.at(a0, b0), s.ld, u, s.ld, v, s.ld, depth);
+    for (int a0 = strip.a_begin; a0 < strip.a_end; a0 += tile_rows) {
+        if (a0 >= p0 && a0 < p1) continue;
+        for (int b0 = strip.b_begin; b0 < strip.b_end && b0 <= a0 + tile_rows - 1;
+             b0 += tile_columns) {
+            if (b0 >= p0 && b0 < p1) continue;
+            const bool across = a0 >= p1 && b0 < p0;
+            const double* u = (across ? s.x : s.t) + a0;
+            const double* v = (across ? s.t : s.x) + b0;
+            const bool last = b0 + tile_columns >= strip.b_end || b0 + tile_columns > a0 + 7;
+            const double* next = last ? &s.at(std::min(a0 + tile_rows, s.n - 1), strip.b_begin)
+                                      : &s.at(a0, b0 + tile_columns);
+            rank_tile(&s.at(a0, b0), s.ld, u, s.ld, v, s.ld, depth, next);
+        }
     }
 }
 
 void trailing_update(const Panels& s, int p0, int p1) {
-    std::vector<int> rows;
-    const int end = p1 < s.n ? int(round_up(std::size_t(s.n), tile_rows)) : p1;
-    for (int a0 = end - tile_rows; a0 >= p1; a0 -= tile_rows)
-        rows.push_back(a0);
-    for (int a0 = p0 - tile_rows; a0 >= 0; a0 -= tile_rows)
-        rows.push_back(a0);
-    sys::run_in_parallel(int(rows.size()), sys::pool_threads(),
-                         [&](int, int item) { trailing_rows(s, rows[std::size_t(item)], p0, p1); });
+    // Rows below the panel only while there are unknowns after it.
+    const int end = p1 < s.n ? int(round_up(std::size_t(s.n), tile_rows)) : p0;
+    std::vector<Strip> strips;
+    for (int b0 = 0; b0 < end; b0 += strip_columns)
+        for (int a0 = b0; a0 < end; a0 += strip_rows)
+            strips.push_back(
+                {b0, std::min(b0 + strip_columns, end), a0, std::min(a0 + strip_rows, end)});
+    sys::run_in_parallel(int(strips.size()), sys::pool_threads(), [&](int, int item) {
+        trailing_strip(s, strips[std::size_t(item)], p0, p1);
+    });
 }
 
 // ---- Rank-one resolution diagonals --------------------------------------------------------
@@ -231,70 +317,65 @@ VELDARIN_KERNEL void lanes_times_matrix(const double* full, std::size_t ld, int 
     }
 }
 
-// One product of the diagonal: (C(i,k) - y(k) yc(i)) (H(i,k) + s(i) s(k)), yc(i) = c y(i).
-struct LaneRow {
-    Vec yc[2], s[2], sum[2];
-    const double *c, *h;
-};
-
-VELDARIN_INLINE void product(const LaneRow& r, int k, const Vec* yk, const Vec* sk, Vec* out) {
-    for (int v = 0; v < 2; ++v)
-        out[v] = (r.c[k] - yk[v] * r.yc[v]) * (r.h[k] + r.s[v] * sk[v]);
-}
-
-// The diagonal of C' H' per lane: row i's products in column order go to its own sum and, for
-// k < i, to the sum of k, which row k started with its own total; rows two at a time.
-VELDARIN_KERNEL void lanes_diagonal(const double* c, const double* h, int n, const double* s,
-                                    const double* y, const Vec* scale, double* sums) {
-    for (int i0 = 0; i0 < n; i0 += 2) {
-        const int rows = std::min(2, n - i0);
-        LaneRow row[2];
-        for (int r = 0; r < rows; ++r) {
-            const std::size_t i = std::size_t(i0 + r), start = i * (i + 1) / 2;
-            row[r].c = c + start, row[r].h = h + start;
-            for (int v = 0; v < 2; ++v) {
-                const Vec yi = load(y + i * lanes + std::size_t(v) * vec_width);
-                row[r].s[v] = load(s + i * lanes + std::size_t(v) * vec_width);
-                row[r].yc[v] = scale[v] * yi;
-                row[r].sum[v] = Vec{};
-            }
+// The rows i0 .. i0+R-1 of the diagonal of C' H' per lane: row i's products (C(i,k) - y(k)
+// yc(i)) (H(i,k) + s(i) s(k)), yc(i) = c y(i), in column order go to its own sum and, for k < i,
+// to the sum of k, which row k started with its own total.
+template <int R>
+VELDARIN_INLINE void diagonal_rows(const double* c, const double* h, const double* s,
+                                   const double* y, const Vec* scale, double* sums, int i0) {
+    Vec yc[R][2], si[R][2], sum[R][2];
+    const double *ci[R], *hi[R];
+#pragma GCC unroll 4
+    for (int r = 0; r < R; ++r) {
+        const std::size_t i = std::size_t(i0 + r), start = i * (i + 1) / 2;
+        ci[r] = c + start, hi[r] = h + start;
+        for (int v = 0; v < 2; ++v) {
+            yc[r][v] = scale[v] * load(y + i * lanes + std::size_t(v) * vec_width);
+            si[r][v] = load(s + i * lanes + std::size_t(v) * vec_width);
+            sum[r][v] = Vec{};
         }
-        for (int k = 0; k < i0; ++k) {
-            Vec yk[2], sk[2], total[2], p[2];
-            for (int v = 0; v < 2; ++v) {
-                yk[v] = load(y + std::size_t(k) * lanes + std::size_t(v) * vec_width);
-                sk[v] = load(s + std::size_t(k) * lanes + std::size_t(v) * vec_width);
-                total[v] = load(sums + std::size_t(k) * lanes + std::size_t(v) * vec_width);
-            }
-            for (int r = 0; r < rows; ++r) {
-                product(row[r], k, yk, sk, p);
-                for (int v = 0; v < 2; ++v) {
-                    row[r].sum[v] += p[v];
-                    total[v] += p[v];
-                }
-            }
-            for (int v = 0; v < 2; ++v)
-                store(sums + std::size_t(k) * lanes + std::size_t(v) * vec_width, total[v]);
+    }
+    for (int k = 0; k < i0; ++k) {
+        const double *yk = y + std::size_t(k) * lanes, *sk = s + std::size_t(k) * lanes;
+        double* total = sums + std::size_t(k) * lanes;
+        const Vec y0 = load(yk), y1 = load(yk + vec_width), s0 = load(sk),
+                  s1 = load(sk + vec_width);
+        Vec t0 = load(total), t1 = load(total + vec_width);
+#pragma GCC unroll 4
+        for (int r = 0; r < R; ++r) {
+            const double cv = ci[r][k], hv = hi[r][k];
+            const Vec p0 = (cv - y0 * yc[r][0]) * (hv + si[r][0] * s0);
+            const Vec p1 = (cv - y1 * yc[r][1]) * (hv + si[r][1] * s1);
+            sum[r][0] += p0, sum[r][1] += p1;
+            t0 += p0, t1 += p1;
         }
-        for (int r = 0; r < rows; ++r) {
-            const int i = i0 + r;
-            for (int k = i0; k <= i; ++k) {
-                Vec yk[2], sk[2], p[2];
-                for (int v = 0; v < 2; ++v) {
-                    yk[v] = load(y + std::size_t(k) * lanes + std::size_t(v) * vec_width);
-                    sk[v] = load(s + std::size_t(k) * lanes + std::size_t(v) * vec_width);
-                }
-                product(row[r], k, yk, sk, p);
-                for (int v = 0; v < 2; ++v) {
-                    row[r].sum[v] += p[v];
-                    double* total = sums + std::size_t(k) * lanes + std::size_t(v) * vec_width;
-                    const Vec held = load(total);
-                    // Row i's own total starts the sum of i from zero.
-                    store(total, k < i ? held + p[v] : Vec{} + row[r].sum[v]);
-                }
+        store(total, t0);
+        store(total + vec_width, t1);
+    }
+    for (int r = 0; r < R; ++r) {
+        const int i = i0 + r;
+        for (int k = i0; k <= i; ++k) {
+            const double *yk = y + std::size_t(k) * lanes, *sk = s + std::size_t(k) * lanes;
+            double* total = sums + std::size_t(k) * lanes;
+            for (int v = 0; v < 2; ++v) {
+                const std::size_t o = std::size_t(v) * vec_width;
+                const Vec p =
+                    (ci[r][k] - load(yk + o) * yc[r][v]) * (hi[r][k] + si[r][v] * load(sk + o));
+                sum[r][v] += p;
+                // Row i's own total starts the sum of i from zero.
+                store(total + o, k < i ? load(total + o) + p : Vec{} + sum[r][v]);
             }
         }
     }
+}
+
+// The diagonal of C' H' per lane, rows two at a time.
+VELDARIN_KERNEL void lanes_diagonal(const double* c, const double* h, int n, const double* s,
+                                    const double* y, const Vec* scale, double* sums) {
+    int i0 = 0;
+    for (; i0 + 2 <= n; i0 += 2)
+        diagonal_rows<2>(c, h, s, y, scale, sums, i0);
+    if (i0 < n) diagonal_rows<1>(c, h, s, y, scale, sums, i0);
 }
 
 } // namespace
