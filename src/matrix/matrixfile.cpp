@@ -116,7 +116,9 @@ bool put(sys::AtomicFile& out, const double* values, long long n, long long& wri
 // A writer's output, created beside the target and renamed into place by commit(); see
 // matrixfile.h for what a failure leaves.
 struct Output {
-    explicit Output(const char* target) : path(target), file(target) {}
+    // Work files: only this run reads them.
+    explicit Output(const char* target)
+        : path(target), file(target, sys::AtomicFile::Durability::unsynced) {}
     ~Output() {
         if (!committed) sys::delete_file(path);
     }

@@ -10,8 +10,8 @@
 // Reordered Hessian file: the same matrix lower triangle by rows, the layout of matrix/packed.h.
 //
 // Every writer here saves through sys::AtomicFile (a temporary file renamed into place only when
-// every value was written); a failure also removes any older file of the target's name, so a
-// later step can never read a partial or stale matrix.
+// every value was written; work files, not synced to the disk); a failure also removes any older
+// file of the target's name, so a later step can never read a partial or stale matrix.
 #pragma once
 
 #include <cstdio>

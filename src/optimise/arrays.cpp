@@ -159,7 +159,8 @@ bool generate_arrays(const ModelResolution& settings, const Grid& grid, ArrayLis
 }
 
 bool save_arrays(const char* path, const std::int32_t* arrays, int count) {
-    return sys::save_file(path, arrays, 4 * sizeof(std::int32_t) * std::size_t(count));
+    sys::AtomicFile out(path, sys::AtomicFile::Durability::unsynced);
+    return out.write(arrays, 4 * sizeof(std::int32_t) * std::size_t(count)) && out.commit();
 }
 
 bool load_arrays(const char* path, std::int32_t* arrays, int count) {

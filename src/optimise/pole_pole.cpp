@@ -138,7 +138,7 @@ int pole_pole_table(const Grid& grid, const char* path, float* table) {
         });
     if (outcome.aborted) return 3;
     {
-        sys::AtomicFile out(path);
+        sys::AtomicFile out(path, sys::AtomicFile::Durability::unsynced);
         const std::size_t bytes = sizeof(float) * pole_pole_table_size(grid);
         if (!out.opened() || !out.write(table, bytes) || !out.commit()) return 2;
     }

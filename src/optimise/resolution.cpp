@@ -42,7 +42,7 @@ int inversion_error(int code, const char* status_text, float damping) {
 // Writes the packed inverse; 0, or the code of the failure after its texts.
 int write_inverse(const char* path, const double* c, long long size, float damping) {
     char text[1024];
-    sys::AtomicFile out(path);
+    sys::AtomicFile out(path, sys::AtomicFile::Durability::unsynced);
     if (!out.opened()) {
         std::snprintf(text, sizeof text, "Error in creating Hessian matrix file %s.", path);
         return inversion_error(resolution_cannot_open, text, damping);
@@ -111,7 +111,7 @@ int write_jacobian_file(const Grid& grid, const float* table, const std::int32_t
         for (int k = piece * jacobian_piece; k < std::min(count, (piece + 1) * jacobian_piece); ++k)
             factor[std::size_t(k)] = array_factor(grid, arrays + 4 * std::size_t(k));
     });
-    sys::AtomicFile out(path);
+    sys::AtomicFile out(path, sys::AtomicFile::Durability::unsynced);
     bool ok = out.opened();
     for (int b = 1; b <= grid.nblocks && ok; ++b) {
         char text[64];

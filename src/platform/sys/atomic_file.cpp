@@ -147,7 +147,8 @@ void set_unnamed_temp_files(bool allowed) {
     unnamed_allowed = allowed;
 }
 
-AtomicFile::AtomicFile(const std::string& path) : target_(resolved_target(path)) {
+AtomicFile::AtomicFile(const std::string& path, Durability durability)
+    : target_(resolved_target(path)), synced_(durability == Durability::synced) {
     const std::size_t slash = target_.rfind('/');
     folder_ = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
@@ -248,7 +249,7 @@ bool AtomicFile::link_unnamed() {
 bool AtomicFile::commit() {
     if (committed_) return true;
     if (fd_ < 0) return false;
-    if (::fsync(fd_) != 0 && errno != EINVAL) { // EINVAL: a file system without sync
+    if (synced_ && ::fsync(fd_) != 0 && errno != EINVAL) { // EINVAL: a file system without sync
         fail(errno);
         return false;
     }

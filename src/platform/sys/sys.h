@@ -69,8 +69,11 @@ void set_free_disk_override(long long bytes);
 /// new file keeps the permission bits of the file it replaces, else 0666 less the umask.
 class AtomicFile : sys::NoCopy {
   public:
+    /// synced: commit() waits until the bytes are on the disk. unsynced: for work files, which
+    /// only this run reads; the rename is as safe, but a system crash may leave them short.
+    enum class Durability { synced, unsynced };
     /// Creates the temporary file; opened() tells whether that worked.
-    explicit AtomicFile(const std::string& path);
+    explicit AtomicFile(const std::string& path, Durability durability = Durability::synced);
     ~AtomicFile();
 
     bool write(const void* data, std::size_t size);
@@ -87,6 +90,7 @@ class AtomicFile : sys::NoCopy {
   private:
     std::string target_, folder_, temp_stem_, temp_, error_; // temp_: "" while unnamed
     int fd_ = -1, lock_fd_ = -1;
+    bool synced_ = true;
     bool committed_ = false;
     long long written_ = 0;
     void fail(int code);
