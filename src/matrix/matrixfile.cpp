@@ -188,9 +188,10 @@ long long data_per_chunk(long long n, long long m) {
     return std::min(m, most);
 }
 
-// Sums `count` data of the chunk into H, in pieces with the progress shown between them.
-void add_chunk(mx::GramMatrix& gram, const float* chunk, long long stride, long long count,
-               long long done, long long m, bool quiet) {
+// Sums `count` data of the chunk into H, in pieces with the progress shown between them; false
+// when `stop` says so before a piece.
+bool add_chunk(mx::GramMatrix& gram, const float* chunk, long long stride, long long count,
+               long long done, long long m, bool quiet, bool (*stop)()) {
     const long long piece = 4096;
     for (long long d = 0; d < count; d += piece) {
         if (!quiet) {
@@ -199,8 +200,10 @@ void add_chunk(mx::GramMatrix& gram, const float* chunk, long long stride, long 
             std::snprintf(text, sizeof text, "Creating Matrics %.1f%%", 100.0 * fraction);
             update_status(text, bar(fraction));
         }
+        if (stop && stop()) return false;
         gram.add(chunk + d, std::size_t(stride), int(std::min(piece, count - d)));
     }
+    return true;
 }
 
 // Reads data d0 .. d0 + count - 1 of every parameter into chunk (rows of count values).
@@ -216,14 +219,16 @@ bool read_chunk(std::FILE* in, long long n, long long m, long long d0, long long
 }
 
 // H of the Jacobian file into gram: the whole file at once when it fits one chunk, else chunk by
-// chunk of data. Returns matrix_file_ok or the reader's failure (after its status-line text).
+// chunk of data. Returns matrix_file_ok, matrix_file_stopped, or the reader's failure (after its
+// status-line text).
 int gram_from_file(const char* path, long long n, long long m, long long chunk, float* buffer,
-                   mx::GramMatrix& gram, bool quiet) {
+                   mx::GramMatrix& gram, bool quiet, bool (*stop)()) {
     if (chunk == m) {
         if (!quiet) update_status("Reading Jacobian file..", 0);
         const int result = read_jacobian_file(path, buffer, m, n);
-        if (result == matrix_file_ok) add_chunk(gram, buffer, m, m, 0, m, quiet);
-        return result;
+        if (result != matrix_file_ok) return result;
+        return add_chunk(gram, buffer, m, m, 0, m, quiet, stop) ? matrix_file_ok
+                                                                : matrix_file_stopped;
     }
     File in(std::fopen(path, "rb"));
     if (!in) return open_failure("Jacobian", path);
@@ -232,7 +237,7 @@ int gram_from_file(const char* path, long long n, long long m, long long chunk, 
     for (long long d0 = 0; d0 < m && values >= n * m; d0 += chunk) {
         const long long count = std::min(chunk, m - d0);
         if (!read_chunk(in.get(), n, m, d0, count, buffer, read)) break;
-        add_chunk(gram, buffer, count, count, d0, m, quiet);
+        if (!add_chunk(gram, buffer, count, count, d0, m, quiet, stop)) return matrix_file_stopped;
         if (d0 + count == m) return matrix_file_ok;
     }
     char message[1024];
@@ -321,14 +326,15 @@ long long hessian_build_bytes(long long n, long long m) {
 }
 
 int create_hessian_from_jacobian(const char* jacobian_path, long long n, long long m,
-                                 const char* hessian_path, bool quiet) {
+                                 const char* hessian_path, bool quiet, bool (*stop)()) {
     if (n <= 0 || m < 0) return write_failure(hessian_path, 0, 0);
     {
         mx::GramMatrix gram{int(n)};
         const long long chunk = data_per_chunk(n, m);
         PageArray<float> buffer{std::size_t(n * chunk)};
         if (gram.ok() && buffer.ok()) {
-            int result = gram_from_file(jacobian_path, n, m, chunk, buffer.get(), gram, quiet);
+            int result =
+                gram_from_file(jacobian_path, n, m, chunk, buffer.get(), gram, quiet, stop);
             if (result == matrix_file_ok) result = write_gram(gram, n, hessian_path);
             if (result != matrix_file_ok) sys::delete_file(hessian_path);
             return result;

@@ -26,7 +26,8 @@ enum MatrixFileResult {
     matrix_file_short_read = 1,  ///< fewer values read than expected (status-line message)
     matrix_file_cannot_open = 2, ///< the input file cannot be opened (status-line message)
     matrix_file_no_memory = 3,   ///< work storage refused ("Insufficient memory" box)
-    matrix_file_write_error = 4  ///< the output cannot be created or written (status line)
+    matrix_file_write_error = 4, ///< the output cannot be created or written (status line)
+    matrix_file_stopped = 5      ///< the caller's stop test said so
 };
 
 /// Reads n floats (doubles) chunk by chunk; returns the number read. n <= 0 gives 0.
@@ -61,8 +62,11 @@ int update_hessian_file(const char* path_in, const char* path_out, long long n);
 /// matrix_file_ok; the result of read_jacobian_file (also for a file too short when read in
 /// chunks or blocks, with the values it holds against those expected); matrix_file_no_memory
 /// after the box "Insufficient memory" (caption "Message") when not even the smallest block
-/// fits; or matrix_file_write_error. After a failure no Hessian file is left at hessian_path.
+/// fits; or matrix_file_write_error. `stop`, when given, is asked between pieces of the data
+/// summed in memory (a user's abort key, say); when it says yes the result is
+/// matrix_file_stopped. After a failure no Hessian file is left at hessian_path.
 int create_hessian_from_jacobian(const char* jacobian_path, long long n, long long m,
-                                 const char* hessian_path, bool quiet = false);
+                                 const char* hessian_path, bool quiet = false,
+                                 bool (*stop)() = nullptr);
 /// The page memory create_hessian_from_jacobian takes for H and a chunk of data (n x m file).
 long long hessian_build_bytes(long long n, long long m);

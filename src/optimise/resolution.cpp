@@ -71,6 +71,8 @@ int from_builder(int result) {
         return resolution_cannot_open;
     case matrix_file_no_memory:
         return resolution_no_memory;
+    case matrix_file_stopped:
+        return resolution_stopped;
     default:
         return resolution_write_error;
     }
@@ -174,9 +176,9 @@ int set_resolution(Run& run, const std::int32_t* arrays, int count) {
     int result = write_jacobian_file(run.grid, run.table.get(), arrays, count, s.work_files[3]);
     if (result != resolution_ok) return result;
     update_status("Creating matrices.", 0);
-    result = from_builder(create_hessian_from_jacobian(s.work_files[3], n, count, s.work_files[5]));
+    result = from_builder(create_hessian_from_jacobian(s.work_files[3], n, count, s.work_files[5],
+                                                       false, user_aborted));
     if (result != resolution_ok) return result;
-    if (user_aborted()) return resolution_stopped;
     update_status("Converting to matrix format.", 0);
     result = from_builder(update_hessian_file(s.work_files[5], s.work_files[6], n));
     if (result != resolution_ok) return result;

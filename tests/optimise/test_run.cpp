@@ -236,7 +236,8 @@ TEST_F(OptimiseRun, AnAbortKeyStopsTheRun) {
     } cases[] = {{"Iteration 2 ", 0, true},
                  {"Iteration 2 ", 2, true},
                  {"Calculating Jacobian values", 2, false},
-                 {"Jacobian model blocks", 2, false}};
+                 {"Jacobian model blocks", 2, false},
+                 {"Creating Matrics", 2, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.at);
         space.backend.boxes.clear();
