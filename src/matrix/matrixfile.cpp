@@ -188,6 +188,10 @@ long long data_per_chunk(long long n, long long m) {
     return std::min(m, most);
 }
 
+long long smaller_chunk(long long chunk) {
+    return std::max<long long>(256, chunk / 2 / 256 * 256);
+}
+
 // Sums `count` data of the chunk into H, in pieces with the progress shown between them; false
 // when `stop` says so before a piece.
 bool add_chunk(mx::GramMatrix& gram, const float* chunk, long long stride, long long count,
@@ -330,14 +334,17 @@ int create_hessian_from_jacobian(const char* jacobian_path, long long n, long lo
     if (n <= 0 || m < 0) return write_failure(hessian_path, 0, 0);
     {
         mx::GramMatrix gram{int(n)};
-        const long long chunk = data_per_chunk(n, m);
-        PageArray<float> buffer{std::size_t(n * chunk)};
-        if (gram.ok() && buffer.ok()) {
-            int result =
-                gram_from_file(jacobian_path, n, m, chunk, buffer.get(), gram, quiet, stop);
-            if (result == matrix_file_ok) result = write_gram(gram, n, hessian_path);
-            if (result != matrix_file_ok) sys::delete_file(hessian_path);
-            return result;
+        // Chunks of half the data as long as a chunk is refused, down to 256 data.
+        for (long long chunk = data_per_chunk(n, m); gram.ok(); chunk = smaller_chunk(chunk)) {
+            PageArray<float> buffer{std::size_t(n * chunk)};
+            if (buffer.ok()) {
+                int result =
+                    gram_from_file(jacobian_path, n, m, chunk, buffer.get(), gram, quiet, stop);
+                if (result == matrix_file_ok) result = write_gram(gram, n, hessian_path);
+                if (result != matrix_file_ok) sys::delete_file(hessian_path);
+                return result;
+            }
+            if (chunk <= 256) break;
         }
     }
     if (!quiet) update_status("Checking memory", 0);

@@ -53,8 +53,9 @@ int update_hessian_file(const char* path_in, const char* path_out, long long n);
 
 /// Builds the Hessian file of the m x n Jacobian file. H is summed in memory (mx::GramMatrix,
 /// about 8 n^2 bytes) from the whole Jacobian when it takes at most 64 MiB ("Reading Jacobian
-/// file.."), else from chunks of data of that size read from every parameter's row in turn;
-/// "Creating Matrics %.1f%%" shows the share of the data summed. When H cannot be had, in blocks
+/// file.."), else from chunks of data of that size (half that, and so on down to 256 data, while
+/// a chunk is refused) read from every parameter's row in turn; "Creating Matrics %.1f%%" shows
+/// the share of the data summed. When H cannot be had, in blocks
 /// of n/2, n/3, n/4, n/6, n/8, n/12, n/16 or n/24 parameters (the first size whose work arrays
 /// are granted; "Checking memory", then "Creating matrices %5.1f%%"), reading the later
 /// parameters from the file once per block. Every dot product accumulates in double in datum

@@ -1,6 +1,7 @@
 // Packed symmetric kernels against dense reference loops, and the Jacobian and Hessian files:
 // the Hessian of a random Jacobian against J^T J in memory and in blocks, its reordering, and
 // the failures of missing, short and unwritable files.
+#include "matrix/dense.h"
 #include "matrix/matrixfile.h"
 #include "matrix/packed.h"
 
@@ -253,7 +254,7 @@ class MatrixFiles : public testing::Test {
     long long in_use = 0;
 };
 
-TEST_F(MatrixFiles, HessianEqualsJacobianProductInMemoryAndInBlocks) {
+TEST_F(MatrixFiles, HessianEqualsJacobianProductInMemoryInChunksAndInBlocks) {
     const int n = 22, m = 400;
     const std::string jac = dir.path + "grfile.bin", hess = dir.path + "hessmatrix.bin";
     const std::vector<float> j = write_jacobian(jac, n, m);
@@ -261,6 +262,16 @@ TEST_F(MatrixFiles, HessianEqualsJacobianProductInMemoryAndInBlocks) {
     ASSERT_EQ(create_hessian_from_jacobian(jac.c_str(), n, m, hess.c_str()), 0);
     EXPECT_EQ(status().rfind("Creating Matrics", 0), 0u) << status();
     expect_hessian(hess, j, n, m);
+    const std::vector<double> whole = read_doubles(hess);
+
+    // H and a chunk of 256 data fit, the whole Jacobian beside H does not: two chunks, the same
+    // values bit for bit.
+    sys::delete_file(hess);
+    sys::set_page_budget(in_use + mx::GramMatrix::bytes(n) + 4 * n * 256 + 1000);
+    ASSERT_EQ(create_hessian_from_jacobian(jac.c_str(), n, m, hess.c_str()), 0);
+    sys::set_page_budget(-1);
+    EXPECT_EQ(status(), "Creating Matrics 64.0%");
+    EXPECT_EQ(read_doubles(hess), whole);
 
     // The whole Jacobian (35,200 bytes) is refused; blocks of n/4 = 5 parameters fit, leaving
     // 2 parameters over after four whole blocks.
@@ -331,12 +342,15 @@ TEST_F(MatrixFiles, HessianBuilderLeavesNoFileAfterAFailure) {
         const char* output;
         long long budget; // -1 none
         int result;
+        bool whole_count; // the message counts the values of the whole file
     } cases[] = {
-        {"short Jacobian in memory", m + 1, "hessmatrix.bin", -1, 1},
-        {"short Jacobian in blocks", m + 1, "hessmatrix.bin", 12000, 1},
-        {"missing Jacobian", m, nullptr, -1, 2},
-        {"no memory for any block", m, "hessmatrix.bin", 500, 3},
-        {"output folder missing", m, "no/such/folder.bin", -1, 4},
+        {"short Jacobian in memory", m + 1, "hessmatrix.bin", -1, 1, true},
+        {"short Jacobian in chunks", m + 1, "hessmatrix.bin",
+         mx::GramMatrix::bytes(n) + 4 * n * 256 + 1000, 1, true},
+        {"short Jacobian in blocks", m + 1, "hessmatrix.bin", 12000, 1, false},
+        {"missing Jacobian", m, nullptr, -1, 2, false},
+        {"no memory for any block", m, "hessmatrix.bin", 500, 3, false},
+        {"output folder missing", m, "no/such/folder.bin", -1, 4, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -346,6 +360,9 @@ TEST_F(MatrixFiles, HessianBuilderLeavesNoFileAfterAFailure) {
         if (c.budget >= 0) sys::set_page_budget(in_use + c.budget);
         EXPECT_EQ(create_hessian_from_jacobian(in.c_str(), n, c.data, out.c_str()), c.result);
         sys::set_page_budget(-1);
+        if (c.whole_count) {
+            EXPECT_EQ(status(), "Error in reading Jacobian matrix file " + jac + ". 8800/8822");
+        }
         EXPECT_FALSE(sys::file_exists(out));
         EXPECT_EQ(temporary_files(), 0);
     }
