@@ -19,7 +19,7 @@
 namespace mx {
 
 /// H = J^T J of n parameters, summed chunk by chunk of data: the upper triangle of an n x n
-/// double matrix. Owns its storage: about 8 n^2 bytes for H and 2 KiB a parameter of work.
+/// double matrix. Owns its storage: about 8 n^2 bytes for H and 4 KiB a parameter of work.
 class GramMatrix {
   public:
     /// H of n parameters (n >= 1), all zero; ok() is false when the storage was refused.
@@ -47,8 +47,8 @@ class GramMatrix {
 
 /// invert_packed_symmetric by panels of pivots: the inverse of the symmetric positive-definite
 /// matrix a (packed lower by rows, n(n+1)/2 values) in place, every entry with the operations
-/// of the compact Gauss-Jordan scheme pivot after pivot, a panel of 64 pivots at a time over a
-/// full square copy (8 n^2 bytes of work, plus 1.5 KiB a row). Returns 0; the step k (n down to
+/// of the compact Gauss-Jordan scheme pivot after pivot, a panel of 128 pivots at a time over a
+/// full square copy (8 n^2 bytes of work, plus 3 KiB a row). Returns 0; the step k (n down to
 /// 1) whose pivot was not positive, a untouched; or packed_no_memory (matrix/packed.h), a
 /// untouched, when the work storage is refused.
 int invert_packed_panels(int n, double* a);
