@@ -9,6 +9,7 @@
 #include "ipsolve/colecole.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -786,4 +787,22 @@ TEST(DataFile, TraceOfADataFileWithNoise) {
                   lines[6][2]);
     EXPECT_NE(trace.find(first), std::string::npos) << trace;
     EXPECT_NE(trace.find(last), std::string::npos) << trace;
+}
+
+// A long line's data file (its lines, fractional-n rows and general-array copy made in runs on
+// the pool's threads) is the same on one thread and on eight.
+TEST(DataFile, LongLineIsTheSameOnOneAndEightThreads) {
+    Records r(96, 20000);
+    set_line(r.m, r.limits, 96, 5);
+    fill_tables(r.m, r.limits, half_space(100.0), r.m.electrode_offset_ratio, 0.05);
+    r.m.nip = 1;
+    calappres_arrays(r.m, r.limits);
+    ASSERT_GT(r.m.ndata, 1000);
+    sys::set_pool_threads(1);
+    const std::string one = forward::data_file_text(records(r));
+    sys::set_pool_threads(8);
+    const std::string eight = forward::data_file_text(records(r));
+    sys::set_pool_threads(0);
+    EXPECT_GT(one.size(), 200000u);
+    EXPECT_EQ(eight, one);
 }
