@@ -4,9 +4,9 @@
 // times 10^precision is exact below 2^53 (every float to twelve decimals) gets its fixed-point
 // digits from that integer, rounded half to even as printf rounds the exact binary value; every
 // other number (exponent forms, huge values, doubles with more digits) comes from
-// std::to_chars, which is specified to give printf's characters. The text is made in a buffer on
-// the stack through a cursor kept in a local variable and goes into the string a kilobyte at a
-// time.
+// std::to_chars, whose characters the C++ standard makes those of printf. The text is made in a
+// buffer on the stack through a cursor kept in a local variable and goes into the string a kilobyte
+// at a time.
 #include "forward/text_format.h"
 
 #include "platform/sys/thread_pool.h"
@@ -61,7 +61,7 @@ constexpr int most_width = 4096;
 constexpr std::size_t text_capacity = 320 + most_precision + 16;
 
 /// One conversion of a format: %[-][width][.precision]conversion.
-struct Spec {
+struct Conversion {
     bool left = false;
     int width = 0;
     int precision = -1; ///< -1: none given
@@ -269,7 +269,7 @@ bool fixed_keeps(double v, std::uint64_t n, int precision, bool calculated) {
 // `value` in the fixed conversion `s` when its text keeps the value, else in "%<width>.6g"
 // (calculated) or "%<width>.9g". A calculated value is kept when the text is within 5e-5 of it
 // relatively; any other is taken as a float and kept when the text reads back as that float.
-char* put_checked(LineText& line, char* w, const Spec& s, double value, bool calculated) {
+char* put_checked(LineText& line, char* w, const Conversion& s, double value, bool calculated) {
     if (!calculated) value = double(static_cast<float>(value));
     const int precision = s.precision < 0 ? 6 : s.precision;
     std::uint64_t n = 0;
@@ -295,7 +295,7 @@ char* put_checked(LineText& line, char* w, const Spec& s, double value, bool cal
 }
 
 // Reads the conversion after a '%' at `p`; false for any other than those formatted here.
-bool parse_spec(const char*& p, Spec& s) {
+bool parse_conversion(const char*& p, Conversion& s) {
     while (*p == '-') {
         s.left = true;
         ++p;
@@ -331,8 +331,8 @@ bool formats_here(const char* format) {
             ++p;
             continue;
         }
-        Spec s;
-        if (!parse_spec(p, s)) return false;
+        Conversion s;
+        if (!parse_conversion(p, s)) return false;
     }
     return true;
 }
@@ -352,7 +352,7 @@ char* put_literal(LineText& line, char* w, const char*& p) {
     }
 }
 
-char* put_spec(LineText& line, char* w, const Spec& s, va_list& args) {
+char* put_conversion(LineText& line, char* w, const Conversion& s, va_list& args) {
     const int precision = s.precision < 0 ? 6 : s.precision;
     switch (s.conversion) {
     case 'f':
@@ -418,9 +418,9 @@ void appendf(std::string& out, const char* format, ...) {
     LineText line(out);
     char* w = line.cursor();
     for (const char* p = format; w = put_literal(line, w, p), *p;) {
-        Spec s;
-        parse_spec(++p, s);
-        w = put_spec(line, w, s, args);
+        Conversion s;
+        parse_conversion(++p, s);
+        w = put_conversion(line, w, s, args);
     }
     line.finish(w);
     va_end(args);
@@ -478,8 +478,8 @@ void append_values(std::string& out, const char* format, std::initializer_list<d
     LineText line(out);
     char* w = line.cursor();
     for (const char* p = format; w = put_literal(line, w, p), *p;) {
-        Spec s;
-        if (!parse_spec(++p, s) || s.conversion != 'f' || next == values.end()) break;
+        Conversion s;
+        if (!parse_conversion(++p, s) || s.conversion != 'f' || next == values.end()) break;
         w = put_checked(line, w, s, *next++, calculated);
     }
     line.finish(w);
