@@ -62,16 +62,18 @@ class ModelSettings : sys::NoCopy {
     std::int32_t parse_position_3 = 0;
 
     // ---- Work-file paths (the destructor deletes the nine binary work files) --------------------
-    // Written by window creation (model/globals.cpp puts the program folder before each name;
+    // Written by window creation (model/globals.cpp puts the run's work folder in the program
+    // folder before each name, the program folder itself before dump_file;
     // shell/main_window.cpp, shell/paint.cpp and forward/read_command.cpp keep model_file with the
     // settings file). Read by the finite-element solvers (fesolve: nodes_file, the Jacobian work
     // files), the sensitivity commands (sensitivity/block_sensitivity.cpp, electrode_jacobian.cpp)
     // and the destructor.
-    /// Path of the sparse-structure work file; window creation replaces the default by the program
-    /// folder followed by "nodesfile.xxx".
-    char nodes_file[256] = "nodes.bin";
-    /// Path of the adjacency work file; window creation prefixes the program folder.
-    char nodesadj_file[256] = "nodesadj.bin";
+    /// Path of the sparse-structure work file; window creation replaces the default by the work
+    /// folder followed by "nodesfile.xxx". As long as the other work-file paths, so that the work
+    /// folder inside a deep program folder still fits.
+    char nodes_file[512] = "nodes.bin";
+    /// Path of the adjacency work file; window creation prefixes the work folder.
+    char nodesadj_file[512] = "nodesadj.bin";
     /// File pattern of the model-file open dialog: "*" followed by the extension of the last model
     /// file read (the read-model command sets it); the settings file keeps it under the key
     /// extension (default "*.mod"), read at the first paint and written at exit.

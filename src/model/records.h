@@ -316,8 +316,9 @@ class ModelResolution : sys::NoCopy {
     std::int32_t* opt_work_7 = nullptr; ///< [opt_param_100 + 1]
     std::int32_t* opt_work_8 = nullptr; ///< [opt_param_100 + 1]
 
-    /// Work files; window creation prefixes the program folder.
-    char work_files[8][256] = {
+    /// Work files; window creation prefixes the run's work folder (as long as the other work-file
+    /// paths, so that it fits inside a deep program folder).
+    char work_files[8][512] = {
         "elecs_opt.bin",           "elecs_file.bin", "grad2d_pp.bin",      "gradmatrix.bin",
         "gradmatrix_complete.bin", "hessmatrix.bin", "hessmatrix_row.bin", "invmatrix.bin"};
     std::FILE* work_stream = nullptr;

@@ -346,6 +346,21 @@ TEST(Records, ExitDeletesExactlyTheWorkFiles) {
         EXPECT_TRUE(sys::file_exists(dir.file(name))) << name;
 }
 
+// A work folder deep in the file system (a long program folder and the run's own folder in it)
+// still gets every work-file path whole, never one cut to another name.
+TEST(Records, WorkFilePathsFitADeepFolder) {
+    ASSERT_EQ(init_globals(), 0);
+    const std::string deep = "/" + std::string(420, 'd') + "/work.4194304.AbCdEf/";
+    model::set_work_file_paths(Modelsettings, Modelresolution, deep, "/listings/");
+    EXPECT_EQ(std::string(Modelsettings.nodes_file), deep + "nodesfile.xxx");
+    EXPECT_EQ(std::string(Modelsettings.nodesadj_file), deep + "nodesadj.bin");
+    EXPECT_EQ(std::string(Modelsettings.jacob_elec_positions_file),
+              deep + "jacob_elec_positions.bin");
+    EXPECT_EQ(std::string(Modelresolution.work_files[4]), deep + "gradmatrix_complete.bin");
+    EXPECT_EQ(std::string(Modelsettings.dump_file), "/listings/dump_file.txt");
+    model::exit_globals();
+}
+
 TEST(Records, ExitCreatesNoFileThatStays) {
     TempDir dir;
     ASSERT_EQ(init_globals(), 0);
