@@ -477,6 +477,7 @@ void cylinder_ip_model(DisplayRun& run) {
     std::vector<float> shown(run.m.model_chargeabilities, run.m.model_chargeabilities + run.m.nip);
     for (float& v : shown)
         v *= 1000.0f;
+    model::trace("IP xscale %.4f\n", double(run.d.xscale));
     cylinder_model(run, 1, "Cylinder IP model", run.m.nip, shown.data());
 }
 
@@ -559,6 +560,7 @@ void cylinder_display(DisplayRun& run) {
         spectral_unit(m, mode, 1, unit, sizeof unit);
         run.page(1, 0, d.yplt, unit, run.q1.get(), nullptr, d.ip_levels);
         show_canvas(d);
+        model::trace("Tau xscale %.4f\n", double(d.xscale));
         cylinder_model(run, 2, "Cylinder Tau model", m.ntau, m.model_taus);
         d.xscale = guard.saved;
     }

@@ -283,6 +283,10 @@ void draw_blocks(const ModelSettings& m, const ModelSectionSpec& s, const Geomet
                 }
                 dc.select_brush(d.brushes[colour]);
                 dc.polygon(pts);
+                // The surface row's corners, where the topography shows.
+                if (r == 1)
+                    model::trace("Block %d %d pts x %d %d %d %d y %d %d %d %d\n", r, c, cx[0],
+                                 cx[1], cx[2], cx[3], cy[0], cy[1], cy[2], cy[3]);
             }
             const std::size_t b =
                 std::size_t(s.group) * o.blocks_per_group + std::size_t(index2d(c, r, m.nx_cells));

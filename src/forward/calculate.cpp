@@ -169,6 +169,23 @@ model::SolverResult run_chain(ModelSettings& s, const ProgLim& limits, Potential
                                        p.ip_table_b, p.spectral_remote);
 }
 
+// The finite-element potentials of every electrode pair in the trace log: the two resistivity
+// tables and, with IP values, the two IP tables.
+void trace_pair_potentials(const ModelSettings& s, int lead) {
+    if (Printtrace.active != 1) return;
+    model::trace("Finite-element potentials %d\n", s.nelec);
+    for (int i = 1; i < s.nelec; ++i)
+        for (int j = i + 1; j <= s.nelec; ++j) {
+            const int at = index2d(i, j, lead);
+            char ip[64] = "";
+            if (s.nip > 0)
+                std::snprintf(ip, sizeof ip, " %12.4e %12.4e", s.potential_table_a_ip[at],
+                              s.potential_table_b_ip[at]);
+            model::trace("%3d %3d %12.4e %12.4e%s\n", i, j, s.potential_table_a[at],
+                         s.potential_table_b[at], ip);
+        }
+}
+
 // The misfit of the model file's measured apparent resistivities (ndata_read of them, the
 // start of the datum list) against the values calculated for them so far (from the file's
 // potentials or its calculated values, or by the last calculation), as a percentage; NaN
@@ -360,6 +377,9 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
                  s.model_resistivities);
     model::trace("nip %d ntau %d ncip %d\n", s.nip, s.ntau, s.ncip);
     model::trace("fem %d sfem %d t %d\n", s.fem, s.sparsefem, s.tflag);
+    model::trace("Conductivity\n");
+    model::trace("Conductivity IP\n");
+    model::trace("Start model c cal fem %d sparsefem %d\n", s.fem, s.sparsefem);
 
     model::PhaseTimer setup(model::Phase::setup);
     // On one solver thread the new list is ordered at once, as it always was.
@@ -372,6 +392,7 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
         const OrderBesideTheSolvers beside(s, order);
         status = run_chain(s, limits, p, span);
     }
+    if (s.fem != 0) trace_pair_potentials(s, limits.max_electrodes);
     if (status.ok() && s.normalise == 1) status = normalise_potentials(s, limits, p);
     if (status.ok()) {
         model::PhaseTimer timer(model::Phase::apparent);

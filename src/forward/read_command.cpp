@@ -92,6 +92,7 @@ void apparent_values_from_file(ModelSettings& s) {
 
 // Steps of a block model after a successful read.
 void set_up_block_model(ProgDisplay& display, ModelSettings& s, const char* path) {
+    model::trace("set grid initial\n");
     model::copy_text(Systemsettings.model_path, sizeof Systemsettings.model_path, path);
     s.electrode_offset_ratio = s.electrode_offset / s.unit_spacing;
     model::trace("set code2res l %d %d %d n %d\n", s.nx_nodes, s.model_col_start, s.model_col_end,
@@ -107,6 +108,7 @@ void set_up_block_model(ProgDisplay& display, ModelSettings& s, const char* path
     std::copy(range, range + 4, s.electrode_node_range);
     model::copy_text(s.title_text, 256, path);
     if (s.datum_array_type > 0) s.ndata_read = std::max(s.ndata, 0);
+    model::trace("set xscale\n");
     set_section_layout(display, s);
     clear_tags(s, s.nx_cells * s.nz_cells);
     model::trace("end set tag\n");
@@ -115,10 +117,13 @@ void set_up_block_model(ProgDisplay& display, ModelSettings& s, const char* path
     model::trace("end set nlev\n");
     apparent_values_from_file(s);
     forward::set_electrode_positions(s, s.nborehole_nodes > 0);
+    model::trace("set tank\n");
+    model::trace("end set tank\n");
 }
 
 void finish_read(ModelSettings& s, const char* path) {
     model::trace("issbor1 %d issbor2 %d\n", s.issbor[0], s.issbor[1]);
+    model::trace("get datadir\n");
     const std::string folder = sys::current_dir();
     model::copy_text(Systemsettings.initial_dir, sizeof Systemsettings.initial_dir, folder.c_str());
     model::trace("datadir is %s\nprogram is dir %s\n", Systemsettings.initial_dir,
@@ -198,6 +203,7 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     s.model_read = 1;
     s.results_stale = 0;
     s.model_unsaved = 0;
+    model::trace("set models initial\n");
     const int step = colour_step(s.nresis);
     for (int i = 0; i < s.nresis; ++i)
         s.colour_marks[i] = step * i;

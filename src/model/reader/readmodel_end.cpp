@@ -45,9 +45,12 @@ namespace {
 void set_water_row_codes(ModelSettings& m, int row, float mid) {
     const int layers = m.nwater_layers;
     int code = (m.nresis - 1) - (layers - 1);
-    for (int k = 1; k < layers; ++k)
+    if (layers == 1) trace("Resistivity water layer code %d\n", code);
+    for (int k = 1; k < layers; ++k) {
+        trace("fvalue %6.2f layer %d depth %6.2f\n", std::fabs(m.water_thickness[k]), k, mid);
         if (std::fabs(m.water_thickness[k]) > mid && std::fabs(m.water_thickness[k - 1]) < mid)
             code = (m.nresis - 1) - (layers - k - 1);
+    }
     trace("code set %d %d\n", row, code);
     for (int c = 1; c <= m.nx_cells; ++c) {
         m.resistivity_codes[index2d(c, row, m.nx_cells)] = code;
@@ -97,8 +100,10 @@ void adjust_water_nodes(ModelSettings& m) {
     trace("Setting water layers resistivity nresis %d num layers\n", m.nresis);
     for (int row = 1; row <= n; ++row) {
         const float mid = 0.5f * (m.depth_lines[row - 1] + m.depth_lines[row]);
-        trace("Mesh layer %d depths %6.2f %6.2f mid  %6.2f\n", row, m.depth_lines[row - 1],
-              m.depth_lines[row], mid);
+        // With the depths of the first water layer's floor and of the water's floor.
+        trace("Mesh layer %d depths %6.2f %6.2f mid  %6.2f layers %6.2f %6.2f\n", row,
+              m.depth_lines[row - 1], m.depth_lines[row], mid, std::fabs(m.water_thickness[0]),
+              std::fabs(m.water_thickness[std::max(m.nwater_layers, 1) - 1]));
         set_water_row_codes(m, row, mid);
     }
     m.nwater = n;
