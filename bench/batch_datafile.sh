@@ -22,13 +22,18 @@ seconds() { date -d "$1" +%s.%N; }
 best_run=0 best_file=0 best_text=0 best_write=0
 for k in $(seq "$runs"); do
   start=$(date +%s.%N)
-  strace -f -tt -e trace=openat,write,rename -o "$work/trace" \
+  strace -f -tt -e trace=openat,write,rename,linkat -o "$work/trace" \
     "$script" --batch "$model" --out "$work/out" --home "$work/home" > "$work/log" 2>&1 ||
     { echo "the batch run failed:"; cat "$work/log"; exit 1; }
   end=$(date +%s.%N)
-  # The temporary file of the data file, its one write and the rename onto line<N>.dat.
-  read -r opened fd <<< "$(awk '/openat.*\.line[0-9]+\.dat\./ { print $2, $NF; exit }' "$work/trace")"
-  wrote=$(awk -v fd="$fd" '/openat.*\.line[0-9]+\.dat\./ { after = 1 }
+  # The temporary file of the data file (named .line<N>.dat.*, or made without a name in the
+  # output folder and linked to such a name once written), its one write and the rename onto
+  # line<N>.dat.
+  read -r opened fd <<< "$(awk -v out="$work/out/" '
+    $0 ~ "openat\\(AT_FDCWD, \"" out "\", .*O_TMPFILE" { t = $2; f = $NF }
+    /openat.*\.line[0-9]+\.dat\./ { print $2, $NF; exit }
+    /linkat.*\.line[0-9]+\.dat\./ { print t, f; exit }' "$work/trace")"
+  wrote=$(awk -v t="$opened" -v fd="$fd" '$2 == t { after = 1 }
                            after && $3 ~ "^write\\(" fd "," { print $2; exit }' "$work/trace")
   renamed=$(awk '/rename\(.*\.line[0-9]+\.dat\./ { print $2; exit }' "$work/trace")
   read -r run file text write <<< "$(echo "$start $end $(seconds "$opened") $(seconds "$wrote") \
