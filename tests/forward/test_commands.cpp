@@ -315,6 +315,43 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThreadForBoreholesAndTopography)
     }
 }
 
+// The complex and cylinder solvers give the same data file on one and on eight threads too: a
+// Cole-Cole half-space under a hill (the spectral run at three frequencies), topography with
+// remote electrodes and a chargeability taken into a complex resistivity (the non-linear IP
+// run), the chargeable cylinder and a spectral one.
+TEST(Commands, EightThreadsWriteTheDataFileOfOneThreadForComplexAndCylinderModels) {
+    const struct {
+        std::string model;
+        bool nonlinear;
+    } cases[] = {{std::string(VELDARIN_TEST_DATA) + "/fixtures/topography_spectral.mod", false},
+                 {std::string(VELDARIN_TEST_DATA) + "/fixtures/topography_remote_ip.mod", true},
+                 {example("cylinder_wenner.mod"), false},
+                 {std::string(VELDARIN_TEST_DATA) + "/fixtures/spectral_cylinder.mod", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        CommandFixture f;
+        ModelSettings& m = f.r.m;
+        f.read(c.model);
+        ASSERT_EQ(m.model_read, 1) << f.h.output();
+        std::string files[2];
+        for (int t = 0; t < 2; ++t) {
+            m.complex_ip_model = c.nonlinear ? 1 : 0;
+            {
+                const test_support::PoolThreads threads(t == 0 ? 1 : 8);
+                f.calculate();
+            }
+            ASSERT_EQ(m.data_ready, 1) << f.h.output();
+            const std::string path = f.home.file("out" + std::to_string(t) + ".dat");
+            f.h.answer("file " + path + "\ndialog NoiseDiaBox click 503 ok");
+            save_results_command(Progdisplay, m, 1);
+            ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << f.h.output();
+            files[t] = read_file(path);
+        }
+        EXPECT_EQ(files[1], files[0]);
+        EXPECT_GT(files[0].size(), 1000u);
+    }
+}
+
 // A file that cannot be read leaves the model that was loaded, with its results and its name
 // in the title: a file that is no model, and a model file cut after its electrode line, whose
 // first values the reader had stored before it refused the file.
