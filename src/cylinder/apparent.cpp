@@ -61,9 +61,10 @@ RingDatum ring_datum(int code, int N, int d, int t) {
     return r;
 }
 
-// P(P1|C1) - P(P1|C2) - P(P2|C1) + P(P2|C2) of the table with leading dimension lead.
-double transfer(const double* table, int lead, const RingDatum& r) {
-    auto P = [&](int i, int j) { return table[index2d(i, j, lead)]; };
+// P(P1|C1) - P(P1|C2) - P(P2|C1) + P(P2|C2) of the table with leading dimension lead, in
+// double.
+template <class T> double transfer(const T* table, int lead, const RingDatum& r) {
+    auto P = [&](int i, int j) { return double(table[index2d(i, j, lead)]); };
     return (P(r.p1, r.c1) - P(r.p1, r.c2)) - (P(r.p2, r.c1) - P(r.p2, r.c2));
 }
 
@@ -81,10 +82,12 @@ int apparent_values(const ApparentInputs& in, ApparentOutputs& out) {
         while (t < size && g < in.max_data) {
             ++t;
             const RingDatum r = ring_datum(in.array_type, N, d, t);
-            const float dv = float(transfer(in.dc, in.lead, r));
+            const float dv =
+                float(in.dc_flt ? transfer(in.dc_flt, in.lead, r) : transfer(in.dc, in.lead, r));
             float ip = 0.0f;
             if (in.ip > 0) {
-                const double dv_ip = transfer(in.ip_table, in.lead, r);
+                const double dv_ip = in.ip_table_flt ? transfer(in.ip_table_flt, in.lead, r)
+                                                     : transfer(in.ip_table, in.lead, r);
                 // A datum whose IP transfer value is 0 (a symmetric one) has no apparent IP.
                 if (dv_ip != 0.0) ip = float(1000.0 * (dv_ip - double(dv)) / dv_ip);
             }
@@ -125,14 +128,14 @@ int apparent_values(const ApparentInputs& in, ApparentOutputs& out) {
 
 } // namespace cyl
 
-int calc_apparent_cole_cole(ModelSettings& s, const ProgLim& limits, const Potentials& potentials,
-                            int ip, int nfreq, const double* dc, float* values,
-                            gfx::Canvas* status_canvas, bool* complete) {
-    cyl::ApparentInputs in;
-    in.ip = ip;
+namespace {
+
+// The inputs and outputs of a run on the record's tables.
+void record_tables(ModelSettings& s, const ProgLim& limits, const Potentials& potentials, int nfreq,
+                   float* values, gfx::Canvas* status_canvas, cyl::ApparentInputs& in,
+                   cyl::ApparentOutputs& out) {
     in.nfreq = nfreq;
     in.frequencies = s.frequencies;
-    in.dc = dc;
     in.ip_table = s.potential_table_a_ip;
     in.lead = limits.max_electrodes;
     in.spectral_re = potentials.spectral_table_a;
@@ -145,7 +148,6 @@ int calc_apparent_cole_cole(ModelSettings& s, const ProgLim& limits, const Poten
     in.max_level_rows = limits.max_spacing_ratio + 1;
     in.max_positions = limits.max_electrodes;
     in.status_canvas = status_canvas;
-    cyl::ApparentOutputs out;
     // The level tables hold the apparent values; a run into another table leaves them.
     if (values == s.app_resistivity) {
         out.level_values = s.app_res_grid;
@@ -165,9 +167,38 @@ int calc_apparent_cole_cole(ModelSettings& s, const ProgLim& limits, const Poten
     out.spectrum_im = s.sip_quadrature;
     out.tau = s.datum_tau;
     out.cexp = s.datum_cexp;
+}
+
+int run_on_records(const cyl::ApparentInputs& in, cyl::ApparentOutputs& out, bool* complete) {
     const int count = cyl::apparent_values(in, out);
     if (out.fit_refused)
         model::report_error(model::Shown::box, "Error Message", "Insufficient memory!.");
     if (complete) *complete = !out.fit_refused;
     return count;
+}
+
+} // namespace
+
+int calc_apparent_cole_cole(ModelSettings& s, const ProgLim& limits, const Potentials& potentials,
+                            int ip, int nfreq, const double* dc, float* values,
+                            gfx::Canvas* status_canvas, bool* complete) {
+    cyl::ApparentInputs in;
+    cyl::ApparentOutputs out;
+    record_tables(s, limits, potentials, nfreq, values, status_canvas, in, out);
+    in.ip = ip;
+    in.dc = dc;
+    return run_on_records(in, out, complete);
+}
+
+int calc_apparent_cole_cole_flt(ModelSettings& s, const ProgLim& limits,
+                                const Potentials& potentials, int nfreq, const float* dc,
+                                const float* ip_table, float* values, gfx::Canvas* status_canvas,
+                                bool* complete) {
+    cyl::ApparentInputs in;
+    cyl::ApparentOutputs out;
+    record_tables(s, limits, potentials, nfreq, values, status_canvas, in, out);
+    in.ip = 1;
+    in.dc_flt = dc;
+    in.ip_table_flt = ip_table;
+    return run_on_records(in, out, complete);
 }

@@ -143,7 +143,8 @@ model::SolverResult solve_transfer_potentials(const SolverInputs& in);
 model::SolverResult solve_transfer_potentials_complex(const SolverInputs& in);
 
 /// The real solver with work files and datum sensitivities (mode 1): the potentials as
-/// solve_transfer_potentials gives them.
+/// solve_transfer_potentials gives them. Writes "\nCylinder calresfemcylenvqc1g\n" to the trace
+/// first (the double-precision variant below "\nCylinder calresfemcylenvqc1gd\n").
 model::SolverResult solve_transfer_potentials_staged(const SolverInputs& in);
 
 /// The same in double precision (node_x_dbl, node_y_dbl, conductivity_dbl): the matrix, the
@@ -167,6 +168,9 @@ struct ApparentInputs {
     const float* frequencies = nullptr;
     const double* dc = nullptr;
     const double* ip_table = nullptr;
+    /// Single-precision potential tables read in place of dc and ip_table when given.
+    const float* dc_flt = nullptr;
+    const float* ip_table_flt = nullptr;
     int lead = 0;
     const double* spectral_re = nullptr;
     const double* spectral_im = nullptr;
@@ -242,6 +246,14 @@ model::SolverResult calresfemcylenv_complex(float radius, int nodes_per_spacing,
 int calc_apparent_cole_cole(ModelSettings& settings, const ProgLim& limits,
                             const Potentials& potentials, int ip, int nfreq, const double* dc,
                             float* values, gfx::Canvas* status_canvas, bool* complete = nullptr);
+
+/// The single-precision twin of calc_apparent_cole_cole, which no command runs: the DC and IP
+/// potential tables `dc` and `ip_table` hold floats (leading dimension ProgLim::max_electrodes)
+/// and there is no IP switch, so every datum gets its apparent IP. The same outputs.
+int calc_apparent_cole_cole_flt(ModelSettings& settings, const ProgLim& limits,
+                                const Potentials& potentials, int nfreq, const float* dc,
+                                const float* ip_table, float* values, gfx::Canvas* status_canvas,
+                                bool* complete = nullptr);
 
 /// Conductivity 1 / rho of every cell (ring j = 1 .. ne, sector i = 1 .. le, cell
 /// index2d(i, j, le)) from its resistivity code (0-based; beyond the list its last value) and,

@@ -1,6 +1,8 @@
 // Eight-node quadrilateral and linear triangle matrices of the polar mesh.
 #include "cylinder/element.h"
 
+#include "platform/sys/page_array.h"
+
 #include <cmath>
 
 namespace {
@@ -126,6 +128,38 @@ void quad8_element_matrices(const float* x, const float* y, float* stiffness, fl
 }
 void quad8_element_matrices_dbl(const double* x, const double* y, double* stiffness, double* mass) {
     quad8_matrices(x, y, stiffness, mass);
+}
+
+int quad8_element_matrices_3pt(const double* x, const double* y, double* stiffness, double* mass,
+                               double* n_dx, double* n_dy, double* curl) {
+    const double a[3] = {-0.774596669241483, 0.0, 0.774596669241483};
+    const double w[3] = {0.555555555555555, 0.888888888888888, 0.555555555555555};
+    // Shape values, derivatives, J, its inverse, G and the global derivatives.
+    sys::PageArray<double> work(8 + 16 + 4 + 4 + 4 + 16);
+    if (!work.ok()) return 1;
+    double* N = work.get();
+    double *dN = N + 8, *J = dN + 16, *Jinv = J + 4, *G = Jinv + 4, *global = G + 4;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const double det = shape_functions(a[i], a[j], x, y, N, dN, J, Jinv, G);
+            if (std::fabs(det) < 1e-10) return 2;
+            const double weight = w[i] * w[j] * det;
+            for (int q = 0; q < 8; ++q) {
+                global[q] = Jinv[0] * dN[q] + Jinv[1] * dN[8 + q];     // d/dx
+                global[8 + q] = Jinv[2] * dN[q] + Jinv[3] * dN[8 + q]; // d/dy
+            }
+            for (int p = 0; p < 8; ++p)
+                for (int q = 0; q < 8; ++q) {
+                    const int k = 8 * p + q;
+                    mass[k] += weight * N[p] * N[q];
+                    stiffness[k] +=
+                        weight * (global[p] * global[q] + global[8 + p] * global[8 + q]);
+                    n_dx[k] += weight * N[p] * global[q];
+                    n_dy[k] += weight * N[p] * global[8 + q];
+                    curl[k] += weight * (global[p] * global[8 + q] - global[8 + p] * global[q]);
+                }
+        }
+    return 0;
 }
 
 void triangle_element_matrices(const float* x, const float* y, float* stiffness, float* mass) {

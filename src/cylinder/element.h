@@ -29,6 +29,17 @@ void quad8_element_matrices(const float* x, const float* y, float* stiffness, fl
 /// The same in double precision throughout (the Gauss points and weights of the rule above).
 void quad8_element_matrices_dbl(const double* x, const double* y, double* stiffness, double* mass);
 
+/// The quadrilateral's tables with the 3-point Gauss-Legendre product rule (abscissae 0 and
+/// +-0.774596669241483, weights 0.888888888888888 and 0.555555555555555) in double precision, a
+/// routine no solver calls: added to S and M as above, and to three mixed tables (8 x 8,
+/// row-major) n_dx(i, j) and n_dy(i, j), the integrals of Ni times the x and the y derivative of
+/// Nj, and curl(i, j), that of dNi/dx dNj/dy - dNi/dy dNj/dx; every one with det J and the
+/// weights. The shape values and derivatives go through work arrays of its own from the page
+/// allocator. Returns 0; 1 when that work memory is refused (nothing added); 2 when |det J| <
+/// 1e-10 at a Gauss point (the element is degenerate; the tables then hold part of the sums).
+int quad8_element_matrices_3pt(const double* x, const double* y, double* stiffness, double* mass,
+                               double* n_dx, double* n_dy, double* curl);
+
 /// Stiffness and mass matrices (3 x 3, row-major) of the linear triangle with corners (x, y):
 /// A = |cross product| / 2, S(i, j) = (bi bj + ci cj) / (4 A), M(i, i) = A / 6, M(i, j) = A / 12.
 void triangle_element_matrices(const float* x, const float* y, float* stiffness, float* mass);

@@ -824,11 +824,15 @@ model::SolverResult solve_transfer_potentials(const SolverInputs& in) {
     return run<float>(plain);
 }
 
+// The variants say in the trace which one runs, as the calculation's own line does for the
+// plain solver (no command chooses them).
 model::SolverResult solve_transfer_potentials_staged(const SolverInputs& in) {
+    model::trace("\nCylinder calresfemcylenvqc1g\n");
     return run<float>(in);
 }
 
 model::SolverResult solve_transfer_potentials_dbl(const SolverInputs& in) {
+    model::trace("\nCylinder calresfemcylenvqc1gd\n");
     return run<double>(in);
 }
 

@@ -4,6 +4,9 @@
 // failures.
 #include "fixture.h"
 
+#include "model/globals.h"
+#include "model/records.h"
+#include "model/utilities.h"
 #include "platform/sys/sys.h"
 #include "support/files.h"
 
@@ -126,9 +129,16 @@ TEST_F(Sensitivity, StagedRunsGiveThePotentialsOfThePlainRunAndRemoveTheirFiles)
     const std::vector<double> plain = ring.table;
     std::vector<double> single(plain.size(), 0.0);
     ring.table.swap(single);
+    // Each variant names itself in the trace of its run.
+    model::copy_text(Printtrace.file_name, sizeof Printtrace.file_name,
+                     dir.file("kwoptrace.txt").c_str());
+    Printtrace.active = 1;
     ASSERT_TRUE(cyl::solve_transfer_potentials_staged(ring.staged(dir.path, false)).ok());
     ring.table.swap(single);
     ASSERT_TRUE(cyl::solve_transfer_potentials_dbl(ring.staged(dir.path, true)).ok());
+    Printtrace.active = 0;
+    EXPECT_EQ(test_support::read_file(dir.file("kwoptrace.txt")),
+              "\nCylinder calresfemcylenvqc1g\n\nCylinder calresfemcylenvqc1gd\n");
     EXPECT_TRUE(backend.boxes.empty());
     for (const char* name : work_files)
         EXPECT_FALSE(sys::file_exists(dir.file(name))) << name;

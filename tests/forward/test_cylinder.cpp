@@ -3,6 +3,7 @@
 // data file and the model file with results.
 #include "fixture.h"
 
+#include "cylinder/cylinder.h"
 #include "forward/commands.h"
 #include "forward/datafile.h"
 #include "model/utilities.h"
@@ -83,6 +84,41 @@ TEST(Cylinder, HomogeneousExampleMatchesTheSeriesSolution) {
     EXPECT_EQ(m.ndata, 14 + 11 + 8 + 5 + 2);
     EXPECT_NEAR(m.app_resistivity[0] / wenner_gamma - 1.0, 0.0, 0.006);
     EXPECT_EQ(m.cyl_elec_c2[0], 3.0f);
+}
+
+// The single-precision twin of the apparent values, on the solver's tables (whose values are
+// floats), gives every list of the double one with the IP switch on, bit for bit.
+TEST(Cylinder, SinglePrecisionApparentValuesAreThoseOfTheDoubleTwin) {
+    CylinderFixture f(std::string(VELDARIN_TEST_DATA) + "/fixtures/spectral_cylinder.mod");
+    ModelSettings& m = f.r.m;
+    ASSERT_EQ(f.calculate(), 130);
+    ASSERT_EQ(m.data_ready, 1);
+    const int lead = f.r.limits.max_electrodes;
+    const std::size_t size = std::size_t(lead) * lead;
+    const std::vector<float> dc(m.potential_table_a, m.potential_table_a + size),
+        ip(m.potential_table_a_ip, m.potential_table_a_ip + size);
+    auto lists = [&] {
+        const int n = m.ndata;
+        std::vector<std::vector<float>> v;
+        for (const float* list : {m.app_resistivity, m.app_ip, m.datum_n, m.cyl_elec_c1,
+                                  m.cyl_elec_p2, m.sip_inphase, m.datum_tau, m.datum_cexp})
+            v.emplace_back(list, list + n);
+        v.emplace_back(m.app_res_grid, m.app_res_grid + lead);
+        v.emplace_back(m.app_ip_grid, m.app_ip_grid + lead);
+        return v;
+    };
+    const int nfreq = m.nfreq;
+    const int count = calc_apparent_cole_cole(m, f.r.limits, f.r.p, 1, nfreq, m.potential_table_a,
+                                              m.app_resistivity, nullptr);
+    const auto twin = lists();
+    std::fill(m.app_ip, m.app_ip + count, -7.0f);
+    std::fill(m.datum_tau, m.datum_tau + count, -7.0f);
+    EXPECT_EQ(calc_apparent_cole_cole_flt(m, f.r.limits, f.r.p, nfreq, dc.data(), ip.data(),
+                                          m.app_resistivity, nullptr),
+              count);
+    EXPECT_EQ(lists(), twin);
+    EXPECT_GT(count, 10);
+    EXPECT_GT(m.app_ip[0], 1.0f);
 }
 
 TEST(Cylinder, ArraysTheRingCannotFormAreRefused) {
