@@ -8,6 +8,7 @@
 #include "fdsolve/bessel.h"
 #include "fesolve/element.h"
 #include "fesolve/solver_common.h"
+#include "fesolve/workers.h"
 #include "ipsolve/jacobian.h"
 #include "ipsolve/transform_cmplx.h"
 #include "matrix/band.h"
@@ -58,7 +59,7 @@ struct Rules {
 };
 
 // Systems solved together at most; the lanes of a worker.
-constexpr int block_lanes = 4 * mx::band_lane_group;
+constexpr int block_lanes = 2 * mx::band_lane_group;
 
 // The failure codes of a step, reported by the owner from the step's result.
 constexpr int step_failed = 1;
@@ -122,13 +123,15 @@ template <class T> class ComplexRun {
     void list_systems();
     bool take_worker(Worker<T>& w) const;
     int take_workers();
-    int step(Worker<T>& w, int l);
+    int step(int worker, int l);
     model::SolverResult assemble(Worker<T>& w, int f, float k);
     void add_boundary(Worker<T>& w, int f, float k) const;
-    bool solve_blocks(Worker<T>& w, int f, int iw, const std::vector<System>& systems, int l);
+    void solve_block(const Worker<T>& factor, Worker<T>& lanes, int f, int iw,
+                     const std::vector<System>& systems, int b);
+    bool solve_blocks(int w, int f, int iw, const std::vector<System>& systems, int l);
     bool stop_now();
     void gather(const Worker<T>& w, const System& s, int lane, int f, int iw);
-    model::SolverResult solve_whole(Worker<T>& w, int iw);
+    model::SolverResult solve_whole(int worker, int iw);
     model::SolverResult transform(int f);
     void progress(int done) const;
     void show_sources(int l, int solved) const;
@@ -158,6 +161,7 @@ template <class T> class ComplexRun {
     std::vector<Worker<T>> workers_;
     std::vector<model::SolverResult> results_; // of every step
     std::unique_ptr<model::BreakWatch> watch_;
+    std::unique_ptr<fe::ItemBoard> board_;       // blocks of solves shared with idle workers
     std::unique_ptr<ip::JacobianMode> jacobian_; // the mode's work files, removed with it
     std::vector<double> terms_;                  // unit-conductivity cell terms (the mode)
 };
@@ -387,11 +391,38 @@ void ComplexRun<T>::gather(const Worker<T>& w, const System& s, int lane, int f,
         }
 }
 
-// The systems of wavenumber iw of frequency f, lanes_ at a time with the factor in w's band;
-// false when the user broke the run first.
+// Block b of `systems` (lanes_ of them from b lanes_ on) of wavenumber iw of frequency f: solved
+// with the factor in `factor`'s band in the right-hand sides of `lanes`, then gathered.
 template <class T>
-bool ComplexRun<T>::solve_blocks(Worker<T>& w, int f, int iw, const std::vector<System>& systems,
-                                 int l) {
+void ComplexRun<T>::solve_block(const Worker<T>& factor, Worker<T>& lanes, int f, int iw,
+                                const std::vector<System>& systems, int b) {
+    const std::size_t b0 = std::size_t(b) * lanes_;
+    const int count = int(std::min(systems.size() - b0, std::size_t(lanes_)));
+    std::vector<int> first(static_cast<std::size_t>(lanes_)), last(first);
+    std::fill(lanes.rhs_re.get(), lanes.rhs_re.get() + lanes.rhs_re.size(), T(0));
+    std::fill(lanes.rhs_im.get(), lanes.rhs_im.get() + lanes.rhs_im.size(), T(0));
+    for (int l = 0; l < lanes_; ++l) {
+        first[std::size_t(l)] = last[std::size_t(l)] = n_;
+        if (l >= count) continue;
+        const System& s = systems[b0 + std::size_t(l)];
+        for (int q = 0; q < s.count; ++q)
+            lanes.rhs_re[std::size_t(s.node[q] - 1) * lanes_ + l] += T(s.weight[q]);
+        first[std::size_t(l)] = s.first;
+        last[std::size_t(l)] = s.last;
+    }
+    mx::band_solve_cmplx_lanes(factor.band_re.get(), factor.band_im.get(), n_, bw_, lanes_,
+                               lanes.rhs_re.get(), lanes.rhs_im.get(), first.data(), last.data(),
+                               row_);
+    for (int l = 0; l < count; ++l)
+        gather(lanes, systems[b0 + std::size_t(l)], l, f, iw);
+}
+
+// The systems of wavenumber iw of frequency f (step l, or -1 for the remote electrodes of the
+// Jacobian mode), a block at a time with the factor in worker w's band, the blocks shared with
+// the workers that have left the steps (their own right-hand sides, the same values); false
+// when the user broke the run first. On one thread the status shows the sources solved.
+template <class T>
+bool ComplexRun<T>::solve_blocks(int w, int f, int iw, const std::vector<System>& systems, int l) {
     if (remote_) {
         Values& v = values_[std::size_t(f)];
         std::fill(v.remote_re.get() + std::size_t(iw) * stride_,
@@ -399,36 +430,26 @@ bool ComplexRun<T>::solve_blocks(Worker<T>& w, int f, int iw, const std::vector<
         std::fill(v.remote_im.get() + std::size_t(iw) * stride_,
                   v.remote_im.get() + std::size_t(iw + 1) * stride_, 0.0f);
     }
-    std::vector<int> first(static_cast<std::size_t>(lanes_)), last(first);
-    int solved = 0;
-    for (std::size_t b0 = 0; b0 < systems.size(); b0 += std::size_t(lanes_)) {
-        if (stop_now()) return false;
-        const int count = int(std::min(systems.size() - b0, std::size_t(lanes_)));
-        std::fill(w.rhs_re.get(), w.rhs_re.get() + w.rhs_re.size(), T(0));
-        std::fill(w.rhs_im.get(), w.rhs_im.get() + w.rhs_im.size(), T(0));
-        for (int lane = 0; lane < lanes_; ++lane) {
-            first[std::size_t(lane)] = last[std::size_t(lane)] = n_;
-            if (lane >= count) continue;
-            const System& s = systems[b0 + std::size_t(lane)];
-            for (int q = 0; q < s.count; ++q)
-                w.rhs_re[std::size_t(s.node[q] - 1) * lanes_ + lane] += T(s.weight[q]);
-            first[std::size_t(lane)] = s.first;
-            last[std::size_t(lane)] = s.last;
-        }
-        mx::band_solve_cmplx_lanes(w.band_re.get(), w.band_im.get(), n_, bw_, lanes_,
-                                   w.rhs_re.get(), w.rhs_im.get(), first.data(), last.data(), row_);
-        for (int lane = 0; lane < count; ++lane) {
-            gather(w, systems[b0 + std::size_t(lane)], lane, f, iw);
-            if (systems[b0 + std::size_t(lane)].remote < 0) ++solved;
-        }
-        if (l >= 0) show_sources(l, solved);
-    }
-    return true;
+    Worker<T>& mine = workers_[std::size_t(w)];
+    const int blocks = int((systems.size() + lanes_ - 1) / lanes_);
+    int solved = 0; // on one thread, where the blocks come in turn
+    return board_->share(
+        w, blocks,
+        [&](int runner, int b) {
+            solve_block(mine, workers_[std::size_t(runner)], f, iw, systems, b);
+            if (l < 0 || workers_.size() != 1) return;
+            for (std::size_t k = std::size_t(b) * lanes_;
+                 k < std::min(systems.size(), std::size_t(b + 1) * lanes_); ++k)
+                solved += systems[k].remote < 0 ? 1 : 0;
+            show_sources(l, solved);
+        },
+        [this] { return !stop_now(); });
 }
 
 // The Jacobian mode's solves: every electrode a source, each solution whole and written, the
 // remote electrodes as in the block solves.
-template <class T> model::SolverResult ComplexRun<T>::solve_whole(Worker<T>& w, int iw) {
+template <class T> model::SolverResult ComplexRun<T>::solve_whole(int worker, int iw) {
+    Worker<T>& w = workers_[std::size_t(worker)];
     T* bre = w.rhs_re.get();
     T* bim = w.rhs_im.get();
     Values& v = values_[0];
@@ -448,12 +469,18 @@ template <class T> model::SolverResult ComplexRun<T>::solve_whole(Worker<T>& w, 
         show_sources(iw, e);
     }
     // The remote electrodes as in the block solves; their solutions are not kept.
-    solve_blocks(w, 0, iw, remote_systems_, -1);
+    solve_blocks(worker, 0, iw, remote_systems_, -1);
     return {};
 }
 
-// Step l: wavenumber l % nw of frequency l / nw on worker w.
-template <class T> int ComplexRun<T>::step(Worker<T>& w, int l) {
+// Step l: wavenumber l % nw of frequency l / nw on worker `worker`. Its blocks of solves are
+// offered to the idle workers until it ends.
+template <class T> int ComplexRun<T>::step(int worker, int l) {
+    struct Closing {
+        fe::ItemBoard& board;
+        ~Closing() { board.close(); }
+    } closing{*board_};
+    Worker<T>& w = workers_[std::size_t(worker)];
     const int f = l / nw_, iw = l % nw_;
     model::SolverResult& result = results_[std::size_t(l)];
     model::PhaseTimer timer(model::Phase::assembly);
@@ -470,7 +497,7 @@ template <class T> int ComplexRun<T>::step(Worker<T>& w, int l) {
     }
     timer.stop(model::Phase::solves);
     if (jacobian_) {
-        if (model::SolverResult r = solve_whole(w, iw); !r.ok()) {
+        if (model::SolverResult r = solve_whole(worker, iw); !r.ok()) {
             result = r;
             return step_failed;
         }
@@ -486,7 +513,7 @@ template <class T> int ComplexRun<T>::step(Worker<T>& w, int l) {
         }
         return sys::step_done;
     }
-    return solve_blocks(w, f, iw, systems_, l) ? sys::step_done : sys::step_stopped;
+    return solve_blocks(worker, f, iw, systems_, l) ? sys::step_done : sys::step_stopped;
 }
 
 template <class T> model::SolverResult ComplexRun<T>::transform(int f) {
@@ -569,6 +596,7 @@ template <class T> model::SolverResult ComplexRun<T>::execute() {
     }
     if (take_workers() == 0) return fe::report_no_memory();
     watch_.reset(new model::BreakWatch(workers_.size() == 1));
+    board_.reset(new fe::ItemBoard(nfreq_ * nw_));
     setup.stop();
     const int steps = nfreq_ * nw_;
     results_.assign(std::size_t(steps), model::SolverResult{});
@@ -576,10 +604,9 @@ template <class T> model::SolverResult ComplexRun<T>::execute() {
     // only the user's break does.
     const sys::StepsOutcome outcome = sys::run_steps(
         steps, int(workers_.size()),
-        [this](int w, int l, const std::atomic<bool>&) {
-            return step(workers_[std::size_t(w)], l);
-        },
-        [this] { return watch_->owner_test(); }, [this](int done) { progress(done); });
+        [this](int w, int l, const std::atomic<bool>&) { return step(w, l); },
+        [this] { return watch_->owner_test(); }, [this](int done) { progress(done); },
+        [this](int w, const std::atomic<bool>& stop) { board_->help(w, stop); });
     workers_.clear();
     if (outcome.aborted) return model::SolverResult::failure(model::SolverStatus::user_abort);
     const int complete = outcome.failed >= 0 ? outcome.failed / nw_ : nfreq_;
