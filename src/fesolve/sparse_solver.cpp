@@ -410,9 +410,12 @@ int factor(const SparseSetup& setup, int w, std::vector<SparseWork>& work, fe::I
 }
 
 // Items of the board over `count` things of growing cost: item k of `items` starts at
-// bound(k), so that the work of the items is about equal when thing j costs about j.
+// bound(k), so that the work of the items is about equal when thing j costs about j; the
+// bounds are multiples of four, the pairs' tiles (the last bound is count).
 int triangle_bound(int count, int items, int k) {
-    return std::clamp(int(std::lround(count * std::sqrt(double(k) / items))), 0, count);
+    if (k >= items) return count;
+    const double at = count * std::sqrt(double(k) / items) / 4.0;
+    return std::clamp(4 * int(std::lround(at)), 0, count);
 }
 
 // The entries of the inverse between the distinct rows of worker w's factor (its packed entries
