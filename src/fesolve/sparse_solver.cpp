@@ -77,7 +77,6 @@ struct SparseSetup {
 struct SparseWork {
     PageArray<double> diag, lnz, temp, temp2;   ///< n + 1, maxlnz + 1, n + 1, n + 1
     PageArray<int> link, link2, first;          ///< n + 1 each
-    PageArray<int> path_rows;                   ///< path_entries
     PageArray<double> path_values;              ///< path_entries
     PageArray<double> path_work;                ///< 4 n, zero between uses
     PageArray<double> packed, inverse_diagonal; ///< the distinct rows' inverse entries
@@ -285,9 +284,8 @@ bool allocate_work(const SparseSetup& setup, SparseWork& w) {
     return w.diag.allocate(n + 1) && w.lnz.allocate(std::size_t(setup.maxlnz) + 1) &&
            w.link.allocate(n + 1) && w.first.allocate(n + 1) && w.temp.allocate(n + 1) &&
            (!setup.split || (w.link2.allocate(n + 1) && w.temp2.allocate(n + 1))) &&
-           w.path_rows.allocate(setup.path_entries) && w.path_values.allocate(setup.path_entries) &&
-           w.path_work.allocate(4 * std::size_t(n)) && w.packed.allocate(rows * (rows - 1) / 2) &&
-           w.inverse_diagonal.allocate(rows);
+           w.path_values.allocate(setup.path_entries) && w.path_work.allocate(4 * std::size_t(n)) &&
+           w.packed.allocate(rows * (rows - 1) / 2) && w.inverse_diagonal.allocate(rows);
 }
 
 // The wavenumbers and the tables of the values, then the ordering, its structure file and the
@@ -435,8 +433,8 @@ bool inverse_entries(const SparseSetup& setup, int w, std::vector<SparseWork>& w
             w, items,
             [&](int runner, int k) {
                 const int lo = count * k / items, hi = count * (k + 1) / items;
-                mx::inverse_columns(lo, hi, rows.data(), f, begin, m.path_rows.get(),
-                                    m.path_values.get(), work[std::size_t(runner)].path_work.get());
+                mx::inverse_columns(lo, hi, rows.data(), f, begin, nullptr, m.path_values.get(),
+                                    work[std::size_t(runner)].path_work.get());
                 mx::inverse_diagonal(lo, hi, begin, m.path_values.get(), m.inverse_diagonal.get());
             },
             keep_going))

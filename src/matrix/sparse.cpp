@@ -454,7 +454,7 @@ class PathWalk {
     void alone(int k, int l, std::size_t at) {
         const double y = work_[index(k, l)] / f_.diag[k - 1];
         work_[index(k, l)] = 0.0;
-        rows_[at] = k;
+        if (rows_) rows_[at] = k;
         values_[at] = y;
         for (int t = s_.xlnz[k]; t < s_.xlnz[k + 1]; ++t)
             work_[index(s_.row_of(k, t), l)] -= f_.lnz[t - 1] * y;
@@ -467,7 +467,7 @@ class PathWalk {
         sys::store2(here, sys::broadcast2(0.0));
         sys::store2(here + 2, sys::broadcast2(0.0));
         for (int l = 0; l < 4; ++l) {
-            rows_[next[l]] = k;
+            if (rows_) rows_[next[l]] = k;
             values_[next[l]++] = sys::lane(l < 2 ? y01 : y23, l % 2);
         }
         for (int t = s_.xlnz[k]; t < s_.xlnz[k + 1]; ++t) {

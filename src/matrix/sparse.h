@@ -107,7 +107,8 @@ struct TreeFactor {
 /// sparse_inverse_entries_dbl in steps that two threads may share. inverse_paths: row i's path
 /// to the root lies at path_rows[begin[i] .. begin[i + 1] - 1]; false when the paths need more
 /// than `capacity` entries. inverse_columns: the paths and their values of rows first..last-1,
-/// with `work` (4 n doubles, zero on entry and on return) of the calling thread's own; the steps
+/// with `work` (4 n doubles, zero on entry and on return) of the calling thread's own (path_rows
+/// may be null when only inverse_pair_entries reads the paths); the steps
 /// for other rows may run at the same time with other work vectors. inverse_products, once
 /// every path is done: the packed entries of the pairs whose outer index j lies in
 /// j_first..j_last-1. The entries are those of sparse_inverse_entries_dbl bit for bit.
