@@ -297,7 +297,7 @@ int help_command() {
     erase_window();
     const std::string folder = Systemsettings.program_dir;
     sys::set_current_dir(folder);
-    const std::string path = folder + "Veldarin.chm";
+    const std::string path = folder + help_file_name;
     if (!ui::show_help(path, "")) {
         const std::string text = "The help file\n" + path + "\ncannot be shown.";
         model::ask_message(text.c_str(), "Message", ui::mb_iconexclamation);

@@ -108,7 +108,10 @@ int dialog_pattern_c(const std::function<int()>& dialog);
 /// "&Trace program execution": clears the window; when tracing is already on, says so;
 /// otherwise runs `trace_dialog`. Returns 1240.
 int trace_command(const std::function<int()>& trace_dialog);
-/// "&Help": opens "Veldarin.chm" of the program folder (a message when it cannot be shown).
+/// The help page: an HTML page of the program folder, which the build puts beside the programs.
+constexpr const char* help_file_name = "Veldarin.html";
+/// "&Help": opens help_file_name of the program folder with the desktop's viewer (a message when
+/// it cannot be shown).
 /// Returns 146.
 int help_command();
 

@@ -4,6 +4,7 @@
 #include "platform/ui/headless/headless.h"
 #include "shell/dispatch.h"
 #include "shell/menu.h"
+#include "support/files.h"
 
 #include <algorithm>
 #include <fstream>
@@ -278,15 +279,19 @@ TEST_F(WindowProgram, TraceAlreadyActive) {
     EXPECT_EQ(Mainviewstate.view_code, 1240);
 }
 
+// The help page the build puts beside the programs, in a program folder that holds it and in one
+// that does not.
 TEST_F(WindowProgram, HelpOpensTheHelpFileOfTheProgramFolder) {
     ASSERT_TRUE(start());
     take_output();
     command(146);
-    EXPECT_EQ(take_output(), "HELP " + home + "Veldarin.chm\nBOX [Message] The help file\\n" +
-                                 home + "Veldarin.chm\\ncannot be shown.\n");
-    std::ofstream(home + "Veldarin.chm") << "help";
+    EXPECT_EQ(take_output(), "HELP " + home + "Veldarin.html\nBOX [Message] The help file\\n" +
+                                 home + "Veldarin.html\\ncannot be shown.\n");
+    const std::string shipped = VELDARIN_BINARY_DIR "/app/Veldarin.html";
+    ASSERT_TRUE(sys::file_exists(shipped));
+    std::ofstream(home + "Veldarin.html") << test_support::read_file(shipped);
     command(146);
-    EXPECT_EQ(take_output(), "HELP " + home + "Veldarin.chm\n");
+    EXPECT_EQ(take_output(), "HELP " + home + "Veldarin.html\n");
     EXPECT_EQ(Mainviewstate.view_code, 146);
 }
 
