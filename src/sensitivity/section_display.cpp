@@ -20,11 +20,17 @@
 
 void surface_ticks(float x_min, float x_max, std::vector<float>& surface_x,
                    std::vector<float>& surface_z) {
-    const int half_units = 2 * round_to_int(std::fabs(x_max - x_min));
-    surface_x.resize(std::size_t(half_units) + 1);
+    // Counted in double: a range of 1e12 units would ask for 2^30 ticks (8 GB and minutes of
+    // drawing) at half a unit. The range as a float, as the drawing's scale takes it.
+    const float span = std::fabs(x_max - x_min);
+    const double range = std::isfinite(span) ? double(span) : 0.0;
+    double step = 0.5, ticks = 2.0 * std::floor(range + 0.5);
+    while (ticks > double(max_surface_ticks - 1))
+        step *= 2.0, ticks = std::floor(ticks / 2.0);
+    surface_x.resize(std::size_t(ticks) + 1);
     surface_z.assign(surface_x.size(), 0.0f);
-    for (int i = 0; i < half_units; ++i)
-        surface_x[std::size_t(i)] = float(i) * 0.5f;
+    for (std::size_t i = 0; i + 1 < surface_x.size(); ++i)
+        surface_x[i] = float(double(i) * step);
     surface_x.back() = x_max - x_min;
 }
 

@@ -76,8 +76,12 @@ struct SensitivitySection {
 int draw_sensitivity_section(SensitivitySection& in, gfx::Canvas& dc, const gfx::Brush* brushes,
                              const gfx::Pen* pens);
 
+/// Most ticks of a distance scale.
+constexpr int max_surface_ticks = 4097;
 /// The ticks of the distance scale of a section from x_min to x_max: one every half unit from
 /// 0 (twice |x_max - x_min| rounded of them) and x_max - x_min last; surface_z as many zeros.
+/// Beyond max_surface_ticks the step doubles (1, 2, 4 ... units, the count halved each time)
+/// until they are no more.
 void surface_ticks(float x_min, float x_max, std::vector<float>& surface_x,
                    std::vector<float>& surface_z);
 

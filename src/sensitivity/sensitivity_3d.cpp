@@ -1,7 +1,6 @@
 // 3-D sensitivity of surface arrays.
 #include "sensitivity/sensitivity_3d.h"
 
-#include "display/contour_levels.h"
 #include "display/dialog_util.h"
 #include "model/dialog_fields.h"
 #include "model/globals.h"
@@ -248,8 +247,9 @@ void write_surfer(const Array3DSens& r, const Grid& g, const std::string& stem) 
 void write_slicer(Array3DSens& r, Grid& g, const std::string& stem) {
     for (float& v : g.values)
         v = r.data_type == 1 ? (v >= 0.0f ? std::sqrt(v) : -std::sqrt(-v)) : v * 100.0f;
-    float maximum = 0.0f;
-    const float minimum = array_maxmin(int(g.values.size()), g.values.data(), &maximum);
+    // The count may pass the int range (2^31 values fit the memory of a large machine).
+    const auto extremes = std::minmax_element(g.values.begin(), g.values.end());
+    const float minimum = *extremes.first, maximum = *extremes.second;
     std::snprintf(r.work_path, sizeof r.work_path, "%s.bin", stem.c_str());
     const std::string text_path = stem + ".txt";
     std::string f;

@@ -2,6 +2,7 @@
 // investigation, the Surfer files and the drawing, through calc_sensitivity_standard_arrays.
 #include "fixture.h"
 
+#include "sensitivity/section_display.h"
 #include "sensitivity/standard_arrays.h"
 #include "support/files.h"
 
@@ -74,6 +75,33 @@ TEST(SectionGrid, DefaultUniformAndVariableSpacing) {
     ASSERT_TRUE(sens::grid_positions(1, wenner, 0.3f, 1e9f, 1e9f + 500.0f, 0.02f, 0.01f, 1.0f,
                                      0.02f, 1, g));
     EXPECT_EQ(g.x.back(), 1e9f + 500.0f);
+}
+
+// The distance scale of a section has a tick every half unit while they are at most 4097;
+// wider ranges double the step until they are. A range of 2e12 units (a valid grid of 2001
+// points at a spacing of 1e9) asked for 2^30 ticks: 8 GB and minutes of drawing; a range
+// beyond the float range for as many.
+TEST(SectionGrid, DistanceScaleTicksOfWideRanges) {
+    const struct {
+        float x_min, x_max;
+        std::size_t ticks;
+        float step;
+    } cases[] = {{-30.0f, 30.0f, 121, 0.5f},
+                 {0.0f, 2048.0f, 4097, 0.5f},
+                 {0.0f, 2049.0f, 2050, 1.0f},
+                 {-1e12f, 1e12f, 3726, 536870912.0f},
+                 {-3e38f, 3e38f, 1, 0.0f}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.x_max);
+        std::vector<float> x, z;
+        surface_ticks(c.x_min, c.x_max, x, z);
+        ASSERT_EQ(x.size(), c.ticks);
+        EXPECT_EQ(z.size(), c.ticks);
+        if (c.ticks > 2) {
+            EXPECT_EQ(x[1] - x[0], c.step);
+        }
+        EXPECT_EQ(x.back(), c.x_max - c.x_min);
+    }
 }
 
 TEST(SectionScaling, FactorBringsTheLargestValueAbove100) {
