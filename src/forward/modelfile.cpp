@@ -82,7 +82,9 @@ std::pair<int, int> edge_runs(const ModelSettings& s) {
 } // namespace
 
 BlockColumns written_block_columns(const ModelSettings& s, ModelMesh mesh) {
-    const auto [lead, trail] = edge_runs(s);
+    // Plain names, not a structured binding: a lambda may not capture one before C++20.
+    const std::pair<int, int> runs = edge_runs(s);
+    const int lead = runs.first, trail = runs.second;
     const int m = s.margin_columns;
     const int width = std::max(1, (s.nelec - 1) * s.nodes_per_spacing);
     // The mesh of 4 nodes per spacing has the same margin and two columns for each one here.
