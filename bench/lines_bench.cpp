@@ -4,7 +4,9 @@
 // 100 ohm-m. Prints the nodes of the solver's mesh, the data, the seconds of the calculation on
 // 1, 2, 4 and 8 threads with the speed-up, the peak page memory (8 threads) and the max and
 // rms error, by finite differences (FD) and by finite elements in band (FE) and sparse (FES)
-// storage.
+// storage, and the spectral line (SIP): the half-space a Cole-Cole medium (m 0.1, tau 0.01 s,
+// c 0.5) at ten frequencies, whose complex apparent resistivities are compared with the medium's
+// at every frequency too.
 //
 //   lines_bench             dipole-dipole lines of 96, 301 and 601 electrodes
 //   lines_bench --accuracy  every array type of the array-type dialog on the three lines, with
@@ -31,6 +33,7 @@
 #include "forward/commands.h"
 #include "forward/datafile.h"
 #include "forward/mesh_reach.h"
+#include "ipsolve/colecole.h"
 #include "model/datum_points.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
@@ -46,6 +49,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,9 +84,14 @@ const ArrayCase arrays[] = {
     {"Offset Pole-Dipole", 10, 10}, {"Multiple Gradient", 9, 15},
 };
 
+// The spectral line's Cole-Cole medium: m 0.1, tau 0.01 s, c 0.5 at ten frequencies.
+constexpr int spectral_frequencies = 10;
+const char* const spectral_values = "0.1 0.3 1.0 3.0 10.0 30.0 100.0 300.0 1000.0 3000.0";
+
 // A homogeneous model file: one block a row, 16 grid rows (default depths, or explicit ones
-// from 0.25 growing to 12 spacings), 4 nodes per spacing.
-std::string model_text(int nelec, const ArrayCase& a, Depths depths) {
+// from 0.25 growing to 12 spacings), 4 nodes per spacing; with `spectral` the Cole-Cole medium
+// above (its chargeability as the IP values).
+std::string model_text(int nelec, const ArrayCase& a, Depths depths, bool spectral = false) {
     std::ostringstream f;
     f << "Homogeneous half-space of 100 ohm-m, " << nelec << " electrodes\n"
       << nelec << "\n8\n0\n1.0\n"
@@ -105,6 +114,18 @@ std::string model_text(int nelec, const ArrayCase& a, Depths depths) {
     }
     for (int i = 0; i < 16; ++i)
         f << "0\n";
+    if (spectral) {
+        const char* sections[] = {"Spectral IP present\n1\n0.1\n", "Time constants\n1\n0.01\n",
+                                  "Cole-Cole exponents\n1\n0.5\n"};
+        for (const char* section : sections) {
+            f << section;
+            for (int i = 0; i < 16; ++i)
+                f << "0\n";
+        }
+        f << "Number of frequencies\n"
+          << spectral_frequencies << "\nFrequency values\n"
+          << spectral_values << "\n";
+    }
     f << a.file_code << "\n";
     if (a.file_code == 8 || a.file_code == 10) f << "1.0\n";
     if (a.file_code == 9) f << "Gradient array parameters\n1 1 1 1 1 1\n";
@@ -209,8 +230,10 @@ class Session {
 
     const std::string& home() const { return home_; }
 
+    /// fem 3: the spectral line, by finite elements in band storage.
     Result run(int nelec, const ArrayCase& a, Depths depths, int fem, double break_after = -1) {
-        return run(model_text(nelec, a, depths), a, fem, nullptr, break_after);
+        return run(model_text(nelec, a, depths, fem == 3), a, fem == 3 ? 1 : fem, nullptr,
+                   break_after);
     }
 
     /// Reads `text`, calculates with array `a` by finite differences (fem 0) or elements in band
@@ -269,6 +292,21 @@ class Session {
             sum += e * e;
         }
         r.rms_error = m.ndata > 0 ? std::sqrt(sum / m.ndata) : 0.0;
+        // A spectral model: the complex apparent resistivity of every datum and frequency
+        // against the Cole-Cole resistivity of the medium too.
+        const std::size_t stride = std::size_t(Proglim.max_data_points);
+        for (int f = 0; f < (m.ntau > 0 ? m.nfreq : 0); ++f) {
+            float im = 0.0f, amplitude = 0.0f, phase = 0.0f, sre = 0.0f, sim = 0.0f;
+            const std::complex<double> cole(
+                cole_cole_complex_resistivity(float(rho), 0.1f, 0.01f, 0.5f, m.frequencies[f], &im,
+                                              &amplitude, &phase, &sre, &sim),
+                im);
+            for (int d = 0; d < m.ndata; ++d) {
+                const std::complex<double> v(m.sip_inphase[d + f * stride],
+                                             m.sip_quadrature[d + f * stride]);
+                r.max_error = std::max(r.max_error, std::abs(v / cole - 1.0));
+            }
+        }
         if (std::getenv("LINES_BENCH_WORST") && r.worst >= 0)
             std::printf("[worst %s: d %d first %d a %d n %g value %g] ", a.name, r.worst,
                         m.datum_first_electrode[r.worst], m.datum_a[r.worst],
@@ -287,9 +325,10 @@ class Session {
 
 const int lines[] = {96, 301, 601};
 
-// The solvers of the timings: finite differences, finite elements in band and in sparse storage.
-const char* const method_names[] = {"fd", "fe band", "fe sparse"};
-const char* const method_labels[] = {"FD", "FE", "FES"};
+// The solvers of the timings: finite differences, finite elements in band and in sparse storage,
+// and the spectral line (finite elements in band storage and the spectral IP run).
+const char* const method_names[] = {"fd", "fe band", "fe sparse", "spectral"};
+const char* const method_labels[] = {"FD", "FE", "FES", "SIP"};
 
 bool wanted(const char* env, const std::string& item) {
     const char* v = std::getenv(env);
@@ -319,7 +358,7 @@ void speed(Session& s) {
     std::printf("%5s %-4s %8s %7s %8s %8s %8s %8s %8s %10s %9s %9s\n", "elec", "", "nodes", "data",
                 "1 [s]", "2 [s]", "4 [s]", "8 [s]", "speed-up", "peak [MiB]", "max err", "rms err");
     for (int nelec : lines)
-        for (int fem : {0, 1, 2}) {
+        for (int fem : {0, 1, 2, 3}) {
             if (!wanted("LINES_BENCH_LINES", std::to_string(nelec)) ||
                 !wanted("LINES_BENCH_METHODS", method_names[fem]))
                 continue;
@@ -352,7 +391,7 @@ void abort_latency(Session& s) {
                 "the calculation\n");
     sys::set_pool_threads(8);
     for (int nelec : lines)
-        for (int fem : {0, 1, 2}) {
+        for (int fem : {0, 1, 2, 3}) {
             if (!wanted("LINES_BENCH_METHODS", method_names[fem])) continue;
             const Result r = s.run(nelec, arrays[4], Depths::default_16, fem, 0.02);
             std::printf("%5d %-4s %8.3f%s\n", nelec, method_labels[fem], r.abort_latency,

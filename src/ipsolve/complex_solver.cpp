@@ -99,6 +99,26 @@ struct System {
 template <class T> struct Worker {
     PageArray<T> band_re, band_im; // n (bw + 1)
     PageArray<T> rhs_re, rhs_im;   // n lanes
+    PageArray<double> cell_terms;  // 10 per kind of cell (when the cells are of few kinds)
+};
+
+// The kinds of cells of the mesh: a cell's terms depend only on its width and height as
+// differences of the node positions (single precision), so equal ones share their terms.
+struct CellKinds {
+    std::vector<int> column, row; // kind of column i (1-based, i - 1) and of row j
+    int columns = 0, rows = 0;
+    // Numbers the distinct values of the n - 1 differences of `at`.
+    static int number(const float* at, int n, std::vector<int>& kind, std::vector<float>& value) {
+        kind.assign(std::size_t(n - 1), 0);
+        value.clear();
+        for (int i = 1; i < n; ++i) {
+            const float d = at[i] - at[i - 1];
+            const auto found = std::find(value.begin(), value.end(), d);
+            kind[std::size_t(i - 1)] = int(found - value.begin());
+            if (found == value.end()) value.push_back(d);
+        }
+        return int(value.size());
+    }
 };
 
 // What one frequency gives: its wavenumber-domain pair and remote values.
@@ -137,6 +157,12 @@ template <class T> class ComplexRun {
     void show_sources(int l, int solved) const;
 
     int node(int column, int row) const { return (column - 1) * in_.nz + row; }
+    void cell_terms(int i, int j, float kk, double (&terms)[10]) const;
+    void number_cell_kinds();
+    std::size_t kind_offset(int i, int j) const {
+        return 10 * (std::size_t(kinds_.column[std::size_t(i - 1)]) * kinds_.rows +
+                     std::size_t(kinds_.row[std::size_t(j - 1)]));
+    }
     T sigma_re(int f, int i, int j) const { return freq_[f].sigma_re[index2d(i, j, in_.nx - 1)]; }
     T sigma_im(int f, int i, int j) const { return freq_[f].sigma_im[index2d(i, j, in_.nx - 1)]; }
     void add(Worker<T>& w, int a, int b, double term, T sre, T sim) const {
@@ -156,8 +182,10 @@ template <class T> class ComplexRun {
     PageArray<float> k_, x_, z_;
     PageArray<int> electrode_nodes_, stop_;
     std::vector<Values> values_;
-    std::vector<System> systems_;        // sorted by first row
-    std::vector<System> remote_systems_; // the remote electrodes among them
+    CellKinds kinds_;
+    std::vector<std::pair<int, int>> kind_cells_; // the first cell of each kind, (0, 0) if none
+    std::vector<System> systems_;                 // sorted by first row
+    std::vector<System> remote_systems_;          // the remote electrodes among them
     std::vector<Worker<T>> workers_;
     std::vector<model::SolverResult> results_; // of every step
     std::unique_ptr<model::BreakWatch> watch_;
@@ -247,6 +275,23 @@ template <class T> void ComplexRun<T>::place_remote_electrodes() {
                                 in_.nz, in_.nx, x_.get(), remote_nodes_);
 }
 
+// The kinds of the cells and the first cell of each; none when they are of so many kinds that
+// their terms are worked out cell by cell.
+template <class T> void ComplexRun<T>::number_cell_kinds() {
+    std::vector<float> values;
+    kinds_.columns = CellKinds::number(x_.get(), in_.nx, kinds_.column, values);
+    kinds_.rows = CellKinds::number(z_.get(), in_.nz, kinds_.row, values);
+    const std::size_t kinds = std::size_t(kinds_.columns) * kinds_.rows;
+    kind_cells_.clear();
+    if (2 * kinds > std::size_t(in_.nx - 1) * (in_.nz - 1)) return;
+    kind_cells_.assign(kinds, {0, 0});
+    for (int i = 1; i < in_.nx; ++i)
+        for (int j = 1; j < in_.nz; ++j) {
+            std::pair<int, int>& first = kind_cells_[kind_offset(i, j) / 10];
+            if (first.first == 0) first = {i, j};
+        }
+}
+
 // The right-hand sides of every wavenumber: every electrode but the last, read from its stop
 // row on, and the remote electrodes that have nodes, read whole; in the order of their first
 // rows, which the block solves need.
@@ -295,7 +340,8 @@ template <class T> bool ComplexRun<T>::take_worker(Worker<T>& w) const {
     const std::size_t band = std::size_t(n_) * row_;
     const std::size_t rhs = std::size_t(n_) * lanes_;
     return w.band_re.allocate(band) && w.band_im.allocate(band) && w.rhs_re.allocate(rhs) &&
-           w.rhs_im.allocate(rhs);
+           w.rhs_im.allocate(rhs) &&
+           (kind_cells_.empty() || w.cell_terms.allocate(10 * kind_cells_.size()));
 }
 
 // As many workers as the solver threads (one a step at most; one for the Jacobian mode, whose
@@ -311,15 +357,32 @@ template <class T> int ComplexRun<T>::take_workers() {
     return int(workers_.size());
 }
 
+// The terms of cell (i, j) at w = k², into `terms`.
+template <class T>
+void ComplexRun<T>::cell_terms(int i, int j, float kk, double (&terms)[10]) const {
+    quad_element_matrix_flt(kk, x_[i - 1], x_[i], x_[i - 1], x_[i], z_[j - 1], z_[j - 1], z_[j],
+                            z_[j], terms);
+}
+
 template <class T> model::SolverResult ComplexRun<T>::assemble(Worker<T>& w, int f, float k) {
     std::fill(w.band_re.get(), w.band_re.get() + w.band_re.size(), T(0));
     std::fill(w.band_im.get(), w.band_im.get() + w.band_im.size(), T(0));
     const float kk = k * k;
+    // The terms of each kind of cell once, from the first cell of that kind.
+    const bool kinds = w.cell_terms.ok();
+    for (std::size_t q = 0; kinds && q < kind_cells_.size(); ++q) {
+        if (kind_cells_[q].first == 0) continue;
+        double terms[10];
+        cell_terms(kind_cells_[q].first, kind_cells_[q].second, kk, terms);
+        std::copy(terms, terms + 10, w.cell_terms.get() + 10 * q);
+    }
     for (int i = 1; i < in_.nx; ++i)
         for (int j = 1; j < in_.nz; ++j) {
             double terms[10];
-            quad_element_matrix_flt(kk, x_[i - 1], x_[i], x_[i - 1], x_[i], z_[j - 1], z_[j - 1],
-                                    z_[j], z_[j], terms);
+            if (kinds)
+                std::copy_n(w.cell_terms.get() + kind_offset(i, j), 10, terms);
+            else
+                cell_terms(i, j, kk, terms);
             const int corner[4] = {node(i, j), node(i + 1, j), node(i, j + 1), node(i + 1, j + 1)};
             const T sre = sigma_re(f, i, j), sim = sigma_im(f, i, j);
             for (int a = 1; a <= 4; ++a)
@@ -586,6 +649,7 @@ template <class T> model::SolverResult ComplexRun<T>::execute() {
     if (!result.ok()) return result;
     place_remote_electrodes();
     list_systems();
+    number_cell_kinds();
     // The rows of a worker's band padded for the vector units; the Jacobian mode's whole solves
     // take the plain rows.
     row_ = rules_.jacobian ? bw_ + 1 : mx::band_padded_row_length(bw_, int(sizeof(T)));

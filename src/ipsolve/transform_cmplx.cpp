@@ -7,6 +7,7 @@
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/thread_pool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -155,13 +156,16 @@ int sortfemcmplx(int type, float y, const float* re, const float* im, double* t_
                  int lead) {
     model::trace("sortfemcmplx type_int_cmplx %d iss %d lwno %d np %d ivk %d\n", type, np, nw,
                  points, npairs);
-    PageArray<float> wavenumbers(nw), values(nw);
+    // The sources' pairs on the solver threads, each with its own values of a pair.
+    const int workers = std::max(1, std::min(sys::pool_threads(), np - 1));
+    PageArray<float> wavenumbers(nw), values(std::size_t(nw) * workers);
     if (!wavenumbers.ok() || !values.ok()) return 1;
     std::copy(k, k + nw, wavenumbers.get());
     const float* kk = wavenumbers.get();
-    float* v = values.get();
     if (!(y > 0.0f)) y = 1.0f;
-    for (int i = 1; i < np; ++i)
+    sys::run_in_parallel(np - 1, workers, [&](int worker, int item) {
+        float* v = values.get() + std::size_t(worker) * nw;
+        const int i = item + 1;
         for (int j = i + 1; j <= np; ++j) {
             const long long pair = fe::pair_position(np, i, j);
             const float d = float(i - j), r = std::sqrt(d * d + y * y);
@@ -200,6 +204,7 @@ int sortfemcmplx(int type, float y, const float* re, const float* im, double* t_
             s_re[ij] = s_re[ji] = sr;
             s_im[ij] = s_im[ji] = si;
         }
+    });
     model::trace("End sortfemcmplx\n");
     return 0;
 }
