@@ -167,85 +167,115 @@ VELDARIN_KERNEL void update_panel_row(double* w, const double* t, const double* 
     }
 }
 
-// Entries of a panel row outside the panel ([0, p0) and [p1, end)) through `count` pivots:
-// w(l) += f(q) v(q, l) in order of q, v's rows ld apart. Eight vectors at a time keep eight sums
-// going at once.
-VELDARIN_KERNEL void lazy_row_update(double* w, const double* v, std::size_t ld, const double* f,
-                                     int count, int p0, int p1, int end) {
+// Entries from .. to-1 of a panel row, outside the panel, through `count` pivots: w(l) += f(q)
+// v(q, l) in order of q, v's rows ld apart. Eight vectors at a time keep eight sums going.
+VELDARIN_INLINE void lazy_row_update(double* w, const double* v, std::size_t ld, const double* f,
+                                     int count, int from, int to) {
     constexpr int block = 8 * vec_width;
-    for (int part = 0; part < 2; ++part) {
-        const int from = part == 0 ? 0 : p1, to = part == 0 ? p0 : end;
-        int l = from;
-        for (; l + block <= to; l += block) {
-            Vec acc[8];
+    int l = from;
+    for (; l + block <= to; l += block) {
+        Vec acc[8];
+#pragma GCC unroll 8
+        for (int j = 0; j < 8; ++j)
+            acc[j] = load(w + l + j * vec_width);
+        for (int q = 0; q < count; ++q) {
+            const double* vq = v + std::size_t(q) * ld + l;
 #pragma GCC unroll 8
             for (int j = 0; j < 8; ++j)
-                acc[j] = load(w + l + j * vec_width);
-            for (int q = 0; q < count; ++q) {
-                const double* vq = v + std::size_t(q) * ld + l;
-#pragma GCC unroll 8
-                for (int j = 0; j < 8; ++j)
-                    acc[j] += f[q] * load(vq + j * vec_width);
-            }
-#pragma GCC unroll 8
-            for (int j = 0; j < 8; ++j)
-                store(w + l + j * vec_width, acc[j]);
+                acc[j] += f[q] * load(vq + j * vec_width);
         }
-        for (; l < to; l += vec_width) {
-            Vec acc = load(w + l);
-            for (int q = 0; q < count; ++q)
-                acc += f[q] * load(v + std::size_t(q) * ld + l);
-            store(w + l, acc);
-        }
+#pragma GCC unroll 8
+        for (int j = 0; j < 8; ++j)
+            store(w + l + j * vec_width, acc[j]);
+    }
+    for (; l < to; l += vec_width) {
+        Vec acc = load(w + l);
+        for (int q = 0; q < count; ++q)
+            acc += f[q] * load(v + std::size_t(q) * ld + l);
+        store(w + l, acc);
     }
 }
 
-// t and x of pivot p from its current row: t(l) = w(l), x(l) = -t(l)/s, negated for l < p.
-VELDARIN_KERNEL void pivot_terms(const double* w, double s, int p, std::size_t ld, double* t,
-                                 double* x) {
-    for (std::size_t l = 0; l < ld; l += vec_width) {
-        const Vec tl = load(w + l);
-        store(t + l, tl);
-        store(x + l, -tl / s);
-    }
-    for (int l = 0; l < p; ++l)
-        x[l] = -x[l];
-}
-
-// The pivots p0 .. p1-1 on the panel rows. The entries among the panel's rows and columns are
-// carried pivot after pivot; those outside it only when a pivot needs its row (the pivots before
-// it) and at the end (the pivots after each row's own), in the order of the pivots all the same.
-// Returns -1, or the pivot that was not positive.
-int panel_passes(const Panels& s, int p0, int p1) {
-    // After the last panel there are only the padding columns.
-    const int count = p1 - p0, end = p1 < s.n ? int(round_up(std::size_t(s.n), vec_width)) : p1;
+// The pivots p0 .. p1-1 on the entries among the panel's rows and columns, pivot after pivot:
+// these need nothing outside the panel. Records each pivot's value and t and x of the panel's
+// unknowns. Returns -1, or the pivot that was not positive.
+int panel_block_passes(const Panels& s, int p0, int p1, double* pivots) {
     const int inside_end = int(round_up(std::size_t(p1), vec_width));
-    double factors[panel_pivots];
     for (int p = p0; p < p1; ++p) {
-        const int i = p - p0;
+        double* wp = s.w + std::size_t(p - p0) * s.ld;
+        double* tp = s.t + std::size_t(p - p0) * s.ld;
+        double* xp = s.x + std::size_t(p - p0) * s.ld;
+        const double pivot = wp[p];
+        if (pivot <= 0.0) return p;
+        pivots[p - p0] = pivot;
+        for (int l = p0; l < inside_end; ++l) {
+            tp[l] = wp[l];
+            xp[l] = -wp[l] / pivot;
+            if (l < p) xp[l] = -xp[l];
+        }
+        for (int a = p0; a < p1; ++a)
+            if (a != p)
+                update_panel_row(s.w + std::size_t(a - p0) * s.ld, tp, xp, a, p, p0, inside_end);
+        std::memcpy(wp + p0, xp + p0, sizeof(double) * std::size_t(inside_end - p0));
+        wp[p] = 1.0 / pivot;
+        for (int a = p0; a < p1; ++a)
+            if (a != p) s.w[std::size_t(a - p0) * s.ld + std::size_t(p)] = xp[a];
+    }
+    return -1;
+}
+
+// The panel's pivots on the entries from .. to-1 of its rows, outside the panel: each column is
+// on its own. Row p takes the pivots before it when it becomes the pivot row, then gives its t
+// and x (x negated left of the panel, whose unknowns are pivoted already) and becomes x; after
+// the last pivot every row takes the pivots after its own, all in the order of the pivots.
+VELDARIN_KERNEL void panel_outside_passes(const Panels& s, int p0, int p1, const double* pivots,
+                                          int from, int to) {
+    const int count = p1 - p0;
+    double factors[panel_pivots];
+    for (int i = 0; i < count; ++i) {
         double* wp = s.w + std::size_t(i) * s.ld;
         double* tp = s.t + std::size_t(i) * s.ld;
         double* xp = s.x + std::size_t(i) * s.ld;
         for (int q = 0; q < i; ++q)
-            factors[q] = s.x[std::size_t(q) * s.ld + std::size_t(p)];
-        lazy_row_update(wp, s.t, s.ld, factors, i, p0, p1, end);
-        const double pivot = wp[p];
-        if (pivot <= 0.0) return p;
-        pivot_terms(wp, pivot, p, s.ld, tp, xp);
-        for (int a = p0; a < p1; ++a)
-            if (a != p)
-                update_panel_row(s.w + std::size_t(a - p0) * s.ld, tp, xp, a, p, p0, inside_end);
-        std::memcpy(wp, xp, sizeof(double) * s.ld);
-        wp[p] = 1.0 / pivot;
-        for (int a = p0; a < p1; ++a)
-            if (a != p) s.w[std::size_t(a - p0) * s.ld + std::size_t(p)] = xp[a];
+            factors[q] = s.x[std::size_t(q) * s.ld + std::size_t(p0 + i)];
+        lazy_row_update(wp, s.t, s.ld, factors, i, from, to);
+        const double pivot = pivots[i];
+        const bool left = to <= p0;
+        for (int l = from; l < to; l += vec_width) {
+            const Vec tl = load(wp + l), xl = -tl / pivot;
+            store(tp + l, tl);
+            store(xp + l, left ? -xl : xl);
+            store(wp + l, left ? -xl : xl);
+        }
     }
     for (int i = 0; i + 1 < count; ++i) {
         for (int q = i + 1; q < count; ++q)
             factors[q - i - 1] = s.t[std::size_t(q) * s.ld + std::size_t(p0 + i)];
         lazy_row_update(s.w + std::size_t(i) * s.ld, s.x + std::size_t(i + 1) * s.ld, s.ld, factors,
-                        count - i - 1, p0, p1, end);
+                        count - i - 1, from, to);
     }
+}
+
+// The pivots p0 .. p1-1 on the panel rows: the block among the panel's rows and columns first,
+// then the columns outside the panel, a stretch at a time on the threads. Returns -1, or the
+// pivot that was not positive.
+int panel_passes(const Panels& s, int p0, int p1) {
+    double pivots[panel_pivots];
+    const int failed = panel_block_passes(s, p0, p1, pivots);
+    if (failed >= 0) return failed;
+    // Right of the panel only while there are unknowns after it (then p1 is a whole panel).
+    const int end = p1 < s.n ? int(round_up(std::size_t(s.n), vec_width)) : p1;
+    constexpr int stretch = 128;
+    std::vector<int> starts;
+    for (int l = 0; l < p0; l += stretch)
+        starts.push_back(l);
+    for (int l = p1; l < end; l += stretch)
+        starts.push_back(l);
+    sys::run_in_parallel(int(starts.size()), sys::pool_threads(), [&](int, int item) {
+        const int from = starts[std::size_t(item)];
+        const int to = std::min(from + stretch, from < p0 ? p0 : end);
+        panel_outside_passes(s, p0, p1, pivots, from, to);
+    });
     return -1;
 }
 
