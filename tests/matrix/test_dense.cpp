@@ -48,7 +48,7 @@ bool same_bits(const void* a, const void* b, std::size_t bytes) {
 
 TEST(PanelInversion, EqualsTheCompactSchemeBitForBit) {
     // Whole and partial panels, one panel and several; conditioned as resolution matrices are.
-    for (int n : {64, 65, 127, 130, 200, 257}) {
+    for (int n : {64, 65, 127, 130, 200, 257, 600}) {
         SCOPED_TRACE(testing::Message() << "n " << n);
         const std::vector<double> a =
             normal_matrix(random_rows(n, n / 2, unsigned(n)), n, n / 2, 0.01);
