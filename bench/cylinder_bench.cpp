@@ -7,7 +7,8 @@
 // complex value against the Cole-Cole resistivity times the series), whether 8 threads give the
 // table of one thread bit for bit, and, for the real solver, whether element matrices kept for
 // the run and computed at every wavenumber give the same table. Under each size the CPU
-// seconds of the phases of the one-thread run.
+// seconds of the phases of the one-thread run. Last, the seconds from the abort key (0.5 s into
+// a run of the largest size) to the end of the run, real and complex, on 1 and 8 threads.
 //
 //   cylinder_bench [LARGEST]   electrode counts up to LARGEST (64 by default)
 #include "cylinder/cylinder.h"
@@ -17,7 +18,9 @@
 #include "model/phase_clock.h"
 #include "platform/sys/sys.h"
 #include "platform/sys/thread_pool.h"
+#include "platform/ui/ui.h"
 #include "support/cylinder_series.h"
+#include "support/recording_backend.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,8 +63,10 @@ std::complex<double> cole_cole_resistivity() {
 }
 
 // One run of the real solver, or with `complex` of the complex solver on the Cole-Cole medium,
-// on `threads` threads.
-Run run(const cyl::PolarMesh& mesh, int nelec, int threads, bool complex, bool once = true) {
+// on `threads` threads; with `break_after` >= 0 the abort key comes that many seconds in and
+// `latency` gets the seconds from the key to the end of the run.
+Run run(const cyl::PolarMesh& mesh, int nelec, int threads, bool complex, bool once = true,
+        double break_after = -1, double* latency = nullptr) {
     Run r;
     r.table.assign(std::size_t(nelec) * nelec, 0.0);
     r.table_im = r.table;
@@ -90,11 +95,16 @@ Run run(const cyl::PolarMesh& mesh, int nelec, int threads, bool complex, bool o
     model::reset_phase_seconds();
     const long long base = sys::page_bytes_in_use();
     sys::reset_page_peak();
+    test_support::TimedBreak breaker(break_after >= 0 ? break_after : 1e9);
+    test_support::RecordingBackend quiet;
+    ui::install_backend(break_after >= 0 ? &breaker : &quiet);
     const double start = sys::wall_seconds();
     r.result =
         (complex ? cyl::solve_transfer_potentials_complex(in) : cyl::solve_transfer_potentials(in))
             .code();
     r.seconds = sys::wall_seconds() - start;
+    if (latency) *latency = breaker.typed > 0 ? sys::wall_seconds() - breaker.typed : -1.0;
+    ui::install_backend(nullptr);
     r.mib = double(sys::page_bytes_peak() - base) / (1024.0 * 1024.0);
     for (int p = 0; p < int(model::Phase::count); ++p)
         r.phases[p] = model::phase_seconds(model::Phase(p));
@@ -165,6 +175,22 @@ int main(int argc, char** argv) {
                 std::fflush(stdout);
             }
         }
+    }
+    // The abort key during the largest runs: seconds from the key to the end of the run.
+    if (largest >= 64) {
+        const std::vector<float> r = radii(40);
+        cyl::PolarMesh mesh;
+        if (cyl::build_polar_mesh(4 * 64, 41, 4, r.data(), mesh) != cyl::mesh_ok) return 1;
+        std::printf("\nabort key 0.5 s into a run of 64 electrodes and 40 rings: seconds from the "
+                    "key to the end\n");
+        for (bool complex : {false, true})
+            for (int threads : {1, 8}) {
+                double latency = -1;
+                const Run stopped = run(mesh, 64, threads, complex, true, 0.5, &latency);
+                std::printf("%-8s %d thread%s %8.3f  (result %d)\n", complex ? "complex" : "real",
+                            threads, threads == 1 ? " " : "s", latency, stopped.result);
+                std::fflush(stdout);
+            }
     }
     model::exit_globals();
     return 0;

@@ -185,25 +185,6 @@ struct Result {
     double phases[int(model::Phase::count)] = {}; ///< seconds of each phase, summed over threads
 };
 
-// A backend that types the abort key at its first event check `after` seconds from now, and
-// notes when it did.
-class Breaker final : public test_support::RecordingBackend {
-  public:
-    explicit Breaker(double after) : at_(sys::wall_seconds() + after) {}
-    double typed = 0;
-    bool next_event(ui::Event& event) override {
-        if (typed > 0 || sys::wall_seconds() < at_) return false;
-        typed = sys::wall_seconds();
-        event = ui::Event{};
-        event.kind = ui::EventKind::key;
-        event.id = 'q';
-        return true;
-    }
-
-  private:
-    double at_;
-};
-
 class Session {
   public:
     Session() {
@@ -266,7 +247,7 @@ class Session {
         command_started(); // as a menu command does: no abort key left from the run before
         const double start = sys::wall_seconds(), cpu = sys::cpu_seconds();
         if (break_after >= 0) {
-            Breaker breaker(break_after);
+            test_support::TimedBreak breaker(break_after);
             ui::install_backend(&breaker);
             start_calculations(Progdisplay, m, Proglim, Potentialtables);
             ui::install_backend(&backend_);

@@ -1,6 +1,8 @@
 // A ui backend for tests that records every message box and beep and draws nothing.
 #include "support/recording_backend.h"
 
+#include "platform/sys/sys.h"
+
 namespace test_support {
 
 int RecordingBackend::message_box(const std::string& text, const std::string& caption,
@@ -21,6 +23,17 @@ void RecordingBackend::beep() {
 
 bool RecordingBackend::next_event(ui::Event& event) {
     if (++event_calls_ != abort_at) return false;
+    event = ui::Event{};
+    event.kind = ui::EventKind::key;
+    event.id = 'q';
+    return true;
+}
+
+TimedBreak::TimedBreak(double after) : at_(sys::wall_seconds() + after) {}
+
+bool TimedBreak::next_event(ui::Event& event) {
+    if (typed > 0 || sys::wall_seconds() < at_) return false;
+    typed = sys::wall_seconds();
     event = ui::Event{};
     event.kind = ui::EventKind::key;
     event.id = 'q';

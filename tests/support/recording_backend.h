@@ -57,4 +57,16 @@ class RecordingBackend : public ui::Backend {
     int event_calls_ = 0;
 };
 
+/// A recording backend that types the abort key at its first event check `after` seconds from
+/// its making, and notes when it did (the abort latencies of the benchmarks).
+class TimedBreak final : public RecordingBackend {
+  public:
+    explicit TimedBreak(double after);
+    double typed = 0; ///< wall-clock seconds (sys::wall_seconds) of the key, 0 before it
+    bool next_event(ui::Event& event) override;
+
+  private:
+    double at_;
+};
+
 } // namespace test_support
