@@ -10,7 +10,8 @@
 // seconds of the phases of the one-thread run. Last, the seconds from the abort key (0.5 s into
 // a run of the largest size) to the end of the run, real and complex, on 1 and 8 threads.
 //
-//   cylinder_bench [LARGEST]   electrode counts up to LARGEST (64 by default)
+//   cylinder_bench [LARGEST]         electrode counts up to LARGEST (64 by default)
+//   cylinder_bench LARGEST abort     the abort latencies alone
 #include "cylinder/cylinder.h"
 #include "cylinder/mesh.h"
 #include "ipsolve/colecole.h"
@@ -27,6 +28,7 @@
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -138,8 +140,10 @@ void print_phases(const Run& r) {
 
 int main(int argc, char** argv) {
     const int largest = argc > 1 ? std::atoi(argv[1]) : 64;
+    const bool abort_only = argc > 2 && std::string(argv[2]) == "abort";
     if (init_globals() != 0) return 1;
     for (bool complex : {false, true}) {
+        if (abort_only) break;
         if (!complex)
             std::printf("real solver, seconds per wavenumber\n"
                         "electrodes rings   nodes   1 thread  8 threads  speed-up  peak [MiB]  "

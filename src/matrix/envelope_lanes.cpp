@@ -116,18 +116,19 @@ VELDARIN_INLINE void column_update(S* const* x, std::size_t lanes, int j, int c0
     }
 }
 
-// Entries of the envelope worked through between two questions to the stop test (times the
-// lanes, some ten milliseconds of work): the rows that reach back to the first ones are long.
-constexpr long long entries_between_tests = 1 << 21;
+// Products of an entry and a lane worked through between two questions to the stop test (a
+// complex one counts four): a few milliseconds of work, whatever the rows' lengths (those that
+// reach back to the first rows are long).
+constexpr long long work_between_tests = 1 << 24;
 
-// The stop test, asked once `entries` more entries have been worked through since it was last.
+// The stop test, asked once `work` more products have been worked through since it was last.
 class StopMeter {
   public:
     explicit StopMeter(const mx::StopTest* stop) : stop_(stop && *stop ? stop : nullptr) {}
-    bool stopped(long long entries) {
+    bool stopped(long long work) {
         if (!stop_) return false;
-        done_ += entries;
-        if (done_ < entries_between_tests) return false;
+        done_ += work;
+        if (done_ < work_between_tests) return false;
         done_ = 0;
         return (*stop_)();
     }
@@ -145,9 +146,10 @@ VELDARIN_KERNEL int factor_blocks(int n, const int* xenv_, T* env_, T* diag_, do
     OneBased<T> env(env_), diag(diag_);
     // Entry (i, c) of the envelope, c < i inside row i's envelope.
     auto entry = [&](int i, int c) -> T& { return env[xenv[i + 1] - (i - c)]; };
+    constexpr long long weight = is_complex<T> ? 4 : 1;
     StopMeter meter(stop);
     for (int i0 = 1; i0 <= n; i0 += B) {
-        if (meter.stopped(B)) return -1;
+        if (meter.stopped(B * weight)) return -1;
         const int nb = std::min(B, n - i0 + 1);
         int first[B];
         int lo = i0;
@@ -171,7 +173,7 @@ VELDARIN_KERNEL int factor_blocks(int n, const int* xenv_, T* env_, T* diag_, do
         // The columns before the block: every lane against the factored rows above it.
         for (int j = lo; j < i0; ++j) {
             const int c0 = std::max(lo, j - std::min(xenv[j + 1] - xenv[j], j - 1));
-            if (meter.stopped(j - c0)) return -1;
+            if (meter.stopped(1LL * (j - c0) * B * weight)) return -1;
             column_update<T, B / L>(shifted, B, j, c0, c0 < j ? &entry(j, c0) : nullptr, diag[j]);
         }
         // The block's own columns: each row in turn is finished and takes its root, then the
@@ -216,12 +218,13 @@ VELDARIN_KERNEL bool solve_lanes(int n, const int* xenv_, const T* env_, const T
     S* shifted[2] = {b_re - stride, b_im ? b_im - stride : nullptr};
     auto row_from = [&](int i, int c0) { return c0 < i ? &env[xenv[i + 1] - (i - c0)] : nullptr; };
     int active = 0;
+    constexpr long long weight = is_complex<T> ? 4 : 1;
     StopMeter meter(stop);
     for (int i = std::max(first[0], 1); i <= n; ++i) {
         while (active < groups && first[active * L] <= i)
             ++active;
         const int c0 = i - std::min(xenv[i + 1] - xenv[i], i - 1);
-        if (meter.stopped(i - c0 + 1)) return false;
+        if (meter.stopped(1LL * (i - c0 + 1) * active * L * weight)) return false;
         const T* row = row_from(i, c0);
         // Groups four at a time, so that their sums run side by side.
         for (int g = 0; g < active; g += 4) {
@@ -248,7 +251,7 @@ VELDARIN_KERNEL bool solve_lanes(int n, const int* xenv_, const T* env_, const T
     using VS = mx::simd::VecN<S, L>;
     for (int i = n; i >= bottom; --i) {
         const int c0 = i - std::min(xenv[i + 1] - xenv[i], i - 1);
-        if (meter.stopped(i - c0 + 1)) return false;
+        if (meter.stopped(1LL * (i - c0 + 1) * lanes * weight)) return false;
         const T* row = row_from(i, c0);
         for (int g = 0; g < groups; ++g) {
             if (lowest[std::size_t(g)] > i) continue;
