@@ -6,13 +6,13 @@
 #include "forward/additional_rows.h"
 #include "forward/apparent.h"
 #include "forward/noise.h"
-#include "forward/text_format.h"
 #include "model/array_type.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
 #include "model/result_check.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
@@ -136,7 +136,7 @@ std::string DataFileText::build() {
     if (code_ == 5 || code_ == 6 || code_ == 7) out_ += "0\n0\n0\n0\n\n";
     if (s_.remote_electrodes > 0) remote_section();
     if (!general_) general_copy();
-    appendf(out_, "\n%s\n", r_.system.version_text);
+    model::appendf(out_, "\n%s\n", r_.system.version_text);
     return out_;
 }
 
@@ -154,27 +154,28 @@ void DataFileText::reserve_text() {
 }
 
 void DataFileText::header() {
-    appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
-    append_values(out_, "%7.2f\n", {a_});
-    if (s_.electrode_type == 1) appendf(out_, "Electrode Type (0=point,1=line,2=finite)\n%d\n", 1);
+    model::appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
+    model::append_values(out_, "%7.2f\n", {a_});
+    if (s_.electrode_type == 1)
+        model::appendf(out_, "Electrode Type (0=point,1=line,2=finite)\n%d\n", 1);
     const int written = general_ ? 11 : model::array_code_to_file(code_);
-    appendf(out_, "%d\n", written);
-    if (written == 8 || written == 10) append_values(out_, "%7.2f\n", {s_.electrode_offset});
+    model::appendf(out_, "%d\n", written);
+    if (written == 8 || written == 10) model::append_values(out_, "%7.2f\n", {s_.electrode_offset});
     if ((code_ == 6 || code_ == 4) && s_.remote_electrodes > 0) {
-        append_values(out_,
-                      "Remote electrodes included\nC2 remote electrode X, Y and Z location\n"
-                      "%.3f,%.3f,0.0\n",
-                      {a_ * s_.c2_remote_x, a_ * s_.c2_remote_y}, true);
+        model::append_values(out_,
+                             "Remote electrodes included\nC2 remote electrode X, Y and Z location\n"
+                             "%.3f,%.3f,0.0\n",
+                             {a_ * s_.c2_remote_x, a_ * s_.c2_remote_y}, true);
         if (code_ == 4)
-            append_values(out_, "P2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
-                          {a_ * s_.p2_remote_x, a_ * s_.p2_remote_y}, true);
+            model::append_values(out_, "P2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
+                                 {a_ * s_.p2_remote_x, a_ * s_.p2_remote_y}, true);
         out_ += "Approximate Geometric factor used\n";
     }
     if (code_ == 15)
         out_ += "15\nType of measurement (0=app. resistivity,1=resistance)\n0\n";
     else if (general_)
         out_ += "0\nType of measurement (0=app. resistivity,1=resistance)\n0\n";
-    appendf(out_, "%d\n", int(data_.size()));
+    model::appendf(out_, "%d\n", int(data_.size()));
     out_ += "1\n";
     ip_block();
 }
@@ -190,9 +191,9 @@ void DataFileText::ip_block() {
     }
     out_ += r_.display.ip_display_mode == 1 ? "2\nAmplitude and phase components used\n"
                                             : "2\nInphase and outphase components used\n";
-    appendf(out_, "Number of frequencies\n%d\nFrequency values\n", s_.nfreq);
+    model::appendf(out_, "Number of frequencies\n%d\nFrequency values\n", s_.nfreq);
     for (int j = 0; j < s_.nfreq; ++j)
-        append_values(out_, "%.4f\n", {s_.frequencies[j]}, true);
+        model::append_values(out_, "%.4f\n", {s_.frequencies[j]}, true);
 }
 
 // Two deviates per datum (resistivity, IP) and two per frequency pair: every noisy value has
@@ -316,14 +317,15 @@ GeneralPositions DataFileText::general_positions(int d) const {
 
 void DataFileText::general_columns(std::string& out, const GeneralPositions& p) const {
     auto x = [this](float steps) { return x0_ + a_ * steps; };
-    appendf(out, "%1d ", p.count);
+    model::appendf(out, "%1d ", p.count);
     if (p.count == 2)
-        append_values(out, "%10.4f,0.0  %10.4f,0.0", {x(p.c1), x(p.p1)});
+        model::append_values(out, "%10.4f,0.0  %10.4f,0.0", {x(p.c1), x(p.p1)});
     else if (p.count == 3)
-        append_values(out, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0", {x(p.c1), x(p.p1), x(p.p2)});
+        model::append_values(out, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0",
+                             {x(p.c1), x(p.p1), x(p.p2)});
     else
-        append_values(out, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0  %10.4f,0.0",
-                      {x(p.c1), x(p.c2), x(p.p1), x(p.p2)});
+        model::append_values(out, "%10.4f,0.0  %10.4f,0.0  %10.4f,0.0  %10.4f,0.0",
+                             {x(p.c1), x(p.c2), x(p.p1), x(p.p2)});
 }
 
 // A spectral datum: its value and the in-phase and quadrature pairs; otherwise as
@@ -331,9 +333,9 @@ void DataFileText::general_columns(std::string& out, const GeneralPositions& p) 
 void DataFileText::value_columns(std::string& out, const WrittenDatum& w,
                                  const ValueFormats& f) const {
     if (spectral_) {
-        append_values(out, "%13.8f", {w.rho}, true);
+        model::append_values(out, "%13.8f", {w.rho}, true);
         for (std::size_t j = 0; j + 1 < w.pairs.size(); j += 2)
-            append_values(out, " %13.8f %13.8f", {w.pairs[j], w.pairs[j + 1]}, true);
+            model::append_values(out, " %13.8f %13.8f", {w.pairs[j], w.pairs[j + 1]}, true);
         return;
     }
     plain_value_columns(out, w, f);
@@ -342,11 +344,11 @@ void DataFileText::value_columns(std::string& out, const WrittenDatum& w,
 // The value, its error with errors_, then with has_ip_ the IP value and its error.
 void DataFileText::plain_value_columns(std::string& out, const WrittenDatum& w,
                                        const ValueFormats& f) const {
-    append_values(out, f.value, {w.rho}, true);
-    if (errors_) append_values(out, f.error, {w.e_rho}, true);
+    model::append_values(out, f.value, {w.rho}, true);
+    if (errors_) model::append_values(out, f.error, {w.e_rho}, true);
     if (!has_ip_) return;
-    append_values(out, f.ip, {w.ip}, true);
-    if (errors_) append_values(out, f.ip_error, {w.e_ip}, true);
+    model::append_values(out, f.ip, {w.ip}, true);
+    if (errors_) model::append_values(out, f.ip_error, {w.e_ip}, true);
 }
 
 WrittenDatum DataFileText::noisy_values(int w, int d) const {
@@ -396,7 +398,7 @@ void DataFileText::percentage_pass() {
     if (voltage_) return;
     // The error column has five decimals without IP values and four with them.
     const char* error = has_ip_ ? " %13.4f" : " %13.5f";
-    append_items(out_, int(written_.size()), 256, [&](std::string& out, int w) {
+    model::append_items(out_, int(written_.size()), 256, [&](std::string& out, int w) {
         const WrittenDatum& v = written_[std::size_t(w)];
         datum_columns(out, v.d);
         value_columns(out, v, {"%13.4f", error, " %10.4f", error});
@@ -455,17 +457,17 @@ void DataFileText::topography_block() {
     if (s_.tflag >= 1) {
         // Written with or without water: dropping it would hand the inversion a flat line.
         out_ += separate;
-        appendf(out_, "%d\n%d\n", s_.tflag, s_.ntopo);
+        model::appendf(out_, "%d\n%d\n", s_.tflag, s_.ntopo);
         for (int i = 0; i < s_.ntopo; ++i)
-            append_values(out_, "%9.3f,%9.3f\n", {a_ * s_.elec_x[i], a_ * s_.elec_z[i]});
+            model::append_values(out_, "%9.3f,%9.3f\n", {a_ * s_.elec_x[i], a_ * s_.elec_z[i]});
         out_ += "1\n";
     } else if (has_water()) {
         out_ += separate;
         const float z = s_.zwatermax * a_;
         out_ += "2\n3\n";
-        append_values(out_, "%9.3f,%9.3f\n", {0.0, z});
-        append_values(out_, "%9.3f,%9.3f\n", {nelec_ * a_ * 0.5f, z - 0.001f});
-        append_values(out_, "%9.3f,%9.3f\n", {(nelec_ - 1) * a_, z});
+        model::append_values(out_, "%9.3f,%9.3f\n", {0.0, z});
+        model::append_values(out_, "%9.3f,%9.3f\n", {nelec_ * a_ * 0.5f, z - 0.001f});
+        model::append_values(out_, "%9.3f,%9.3f\n", {(nelec_ - 1) * a_, z});
         out_ += "1\n";
     } else {
         out_ += "0\n";
@@ -484,15 +486,16 @@ void DataFileText::water_block() {
 
 void DataFileText::noise_report() {
     if (!voltage_ || !(mean_log_deviation_ > 0.0)) return;
-    append_values(out_,
-                  "\nMinimum and maximum potential values are %.3f and %.3f mV\nNoise amplitude "
-                  "added %.3f mV\n",
-                  {1000.0 * s_.min_potential / a_, 1000.0 * s_.max_potential / a_,
-                   1000.0 * s_.noise_amplitude / a_},
-                  true);
-    append_values(out_, "\nAverage noise level added %.2f%%\n", {mean_log_deviation_ * 100.0},
-                  true);
-    append_values(out_, "Average apparent I.P. error %.2f\n", {mean_ip_error_}, true);
+    model::append_values(
+        out_,
+        "\nMinimum and maximum potential values are %.3f and %.3f mV\nNoise amplitude "
+        "added %.3f mV\n",
+        {1000.0 * s_.min_potential / a_, 1000.0 * s_.max_potential / a_,
+         1000.0 * s_.noise_amplitude / a_},
+        true);
+    model::append_values(out_, "\nAverage noise level added %.2f%%\n",
+                         {mean_log_deviation_ * 100.0}, true);
+    model::append_values(out_, "Average apparent I.P. error %.2f\n", {mean_ip_error_}, true);
     out_ += "\n";
 }
 
@@ -510,7 +513,7 @@ void DataFileText::additional_measurements() {
         return;
     }
     const std::vector<AdditionalGroup> groups = additional_groups(code_, nelec_, level_);
-    append_items(out_, int(groups.size()), 1, [&](std::string& out, int i) {
+    model::append_items(out_, int(groups.size()), 1, [&](std::string& out, int i) {
         const AdditionalGroup& g = groups[std::size_t(i)];
         for (int p = 1; p <= int(g.factors.size()); ++p) {
             const AdditionalRow r = additional_row_of(code_, g, p);
@@ -528,7 +531,7 @@ void DataFileText::additional_measurements() {
 // The pole-dipole rows of `groups` (C1 = p, P1 = p + m, P2 = P1 + b), or with `reverse` the
 // same rows mirrored (P2 = p, P1 = p + b, C1 = P1 + m), written with -n.
 void DataFileText::pole_dipole_rows(const std::vector<AdditionalGroup>& groups, bool reverse) {
-    append_items(out_, int(groups.size()), 1, [&](std::string& out, int i) {
+    model::append_items(out_, int(groups.size()), 1, [&](std::string& out, int i) {
         const AdditionalGroup& g = groups[std::size_t(i)];
         const int b = g.b, m = g.m;
         const float n = float(m) / float(b);
@@ -551,22 +554,24 @@ void DataFileText::additional_row(std::string& out, float x, int b, float n, flo
     if (!fractional_row_values(s_, r_.limits.max_electrodes, k, c1, c2, p1, p2, factor, rho, ip))
         return;
     if (has_ip_)
-        append_values(out, "%10.3f %10.3f %8.5f %13.4f %13.4f\n", {x, b * a_, n, rho, ip}, true);
+        model::append_values(out, "%10.3f %10.3f %8.5f %13.4f %13.4f\n", {x, b * a_, n, rho, ip},
+                             true);
     else
-        append_values(out, "%10.3f %10.3f %8.5f %13.4f\n", {x, b * a_, n, rho}, true);
+        model::append_values(out, "%10.3f %10.3f %8.5f %13.4f\n", {x, b * a_, n, rho}, true);
 }
 
 void DataFileText::remote_section() {
     const double* remote = r_.potentials.fe_vector_a;
     const float x[2] = {s_.c2_remote_x, s_.p2_remote_x}, y[2] = {s_.c2_remote_y, s_.p2_remote_y};
     for (int k = 0; k < 2; ++k) {
-        append_values(out_,
-                      k == 0 ? "\n\nC2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n"
-                             : "\nP2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
-                      {a_ * x[k], a_ * y[k]}, true);
+        model::append_values(out_,
+                             k == 0 ? "\n\nC2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n"
+                                    : "\nP2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
+                             {a_ * x[k], a_ * y[k]}, true);
         for (int e = 1; e <= nelec_; ++e) {
-            appendf(out_, "%3d  ", e);
-            append_values(out_, "%12.7f\n", {remote ? remote[k * nelec_ + e - 1] : 0.0}, true);
+            model::appendf(out_, "%3d  ", e);
+            model::append_values(out_, "%12.7f\n", {remote ? remote[k * nelec_ + e - 1] : 0.0},
+                                 true);
         }
     }
 }
@@ -575,7 +580,7 @@ void DataFileText::remote_section() {
 // that carried other noise would give the inversion two different data sets.
 void DataFileText::general_copy() {
     out_ += "\n\nGeneral array format\n";
-    append_items(out_, int(written_.size()), 256, [&](std::string& out, int i) {
+    model::append_items(out_, int(written_.size()), 256, [&](std::string& out, int i) {
         const WrittenDatum& w = written_[std::size_t(i)];
         general_columns(out, general_positions(w.d));
         value_columns(out, w, {"%13.5f", " %13.5f", " %10.4f", " %13.5f"});
@@ -617,22 +622,23 @@ void index_location_columns(std::string& out, int code, float xf, float sa, floa
     case 1:
     case 2:
     case 3:
-        append_values(out, "%10.3f %10.3f ", {xf + 1.5f * sa, sa});
+        model::append_values(out, "%10.3f %10.3f ", {xf + 1.5f * sa, sa});
         return;
     case 4:
     case 8:
-        append_values(out, "%10.3f %10.3f ", {xf + 0.5f * sa, sa});
+        model::append_values(out, "%10.3f %10.3f ", {xf + 0.5f * sa, sa});
         return;
     case 5:
-        append_values(out, "%10.3f %10.3f %10.3f ", {xf + 0.5f * sa * (n + 2.0f), sa, n});
+        model::append_values(out, "%10.3f %10.3f %10.3f ", {xf + 0.5f * sa * (n + 2.0f), sa, n});
         return;
     case 6:
     case 10:
-        append_values(out, "%10.3f %10.3f %10.3f ",
-                      {xf + 0.5f * sa * (std::fabs(n) + 1.0f), sa, n});
+        model::append_values(out, "%10.3f %10.3f %10.3f ",
+                             {xf + 0.5f * sa * (std::fabs(n) + 1.0f), sa, n});
         return;
     default:
-        append_values(out, "%10.3f %10.3f %10.3f ", {xf + 0.5f * sa * (2.0f * n + 1.0f), sa, n});
+        model::append_values(out, "%10.3f %10.3f %10.3f ",
+                             {xf + 0.5f * sa * (2.0f * n + 1.0f), sa, n});
         return;
     }
 }
@@ -672,20 +678,21 @@ void append_water_layers(std::string& out, const ModelSettings& s, float a, bool
     const float xl = a * s.water_x1, xr = a * s.water_x2;
     const int layers = s.nwater_layers;
     if (layers <= 1) {
-        append_values(out, ip_column ? "%8.3f,0.0,%8.3f,%8.3f,0.0\n" : "%8.3f,%8.3f,%8.3f,0.0\n",
-                      {s.water_resistivity[0], xl, xr}, true);
+        model::append_values(out,
+                             ip_column ? "%8.3f,0.0,%8.3f,%8.3f,0.0\n" : "%8.3f,%8.3f,%8.3f,0.0\n",
+                             {s.water_resistivity[0], xl, xr}, true);
         return;
     }
-    appendf(out, "Number of water layers\n%d\n", layers);
-    append_values(out,
-                  ip_column ? "Layer 1 parameters\n%8.3f,0.0,%8.3f,%8.3f,0.000\n"
-                            : "Layer 1 parameters\n%8.3f,%8.3f,%8.3f,0.000\n",
-                  {s.water_resistivity[0], xl, xr}, true);
+    model::appendf(out, "Number of water layers\n%d\n", layers);
+    model::append_values(out,
+                         ip_column ? "Layer 1 parameters\n%8.3f,0.0,%8.3f,%8.3f,0.000\n"
+                                   : "Layer 1 parameters\n%8.3f,%8.3f,%8.3f,0.000\n",
+                         {s.water_resistivity[0], xl, xr}, true);
     for (int k = 2; k <= layers; ++k) {
-        appendf(out, "Layer %d parameters\n", k);
-        append_values(out,
-                      ip_column ? "%8.3f,0.0,%8.3f,%8.3f,%8.3f\n" : "%8.3f,%8.3f,%8.3f,%8.3f\n",
-                      {s.water_resistivity[k - 1], xl, xr, a * s.water_thickness[k - 2]}, true);
+        model::appendf(out, "Layer %d parameters\n", k);
+        model::append_values(
+            out, ip_column ? "%8.3f,0.0,%8.3f,%8.3f,%8.3f\n" : "%8.3f,%8.3f,%8.3f,%8.3f\n",
+            {s.water_resistivity[k - 1], xl, xr, a * s.water_thickness[k - 2]}, true);
     }
 }
 

@@ -5,11 +5,11 @@
 
 #include "forward/additional_rows.h"
 #include "forward/noise.h"
-#include "forward/text_format.h"
 #include "model/array_type.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 
 #include <algorithm>
@@ -58,8 +58,9 @@ std::string CylinderDataText::build() {
 
     header();
     cylinder_lines();
-    appendf(out_, "Type of measurement (Resistance=1,Resistivity=0), use resistance for now\n%d\n",
-            s_.normalise == 0 ? 1 : 0);
+    model::appendf(out_,
+                   "Type of measurement (Resistance=1,Resistivity=0), use resistance for now\n%d\n",
+                   s_.normalise == 0 ? 1 : 0);
     for (int d = 0; d < ndata_; ++d) {
         location_columns(d);
         out_ += value_columns(d) + "\n";
@@ -67,12 +68,12 @@ std::string CylinderDataText::build() {
     out_ += "0\n0\n0\n0\n\n\n";
     // The same data by their electrode numbers, with the same values.
     out_ += "\n\nMixed array format\n\n";
-    appendf(out_, "%s\n%7.2f\n11\n", s_.model_title ? s_.model_title : "", 1.0);
+    model::appendf(out_, "%s\n%7.2f\n11\n", s_.model_title ? s_.model_title : "", 1.0);
     header();
     cylinder_lines();
     for (int d = 0; d < ndata_; ++d) {
-        appendf(out_, "%4.0f,0 %4.0f,0 %4.0f,0 %4.0f,0 ", s_.cyl_elec_c1[d], s_.cyl_elec_c2[d],
-                s_.cyl_elec_p1[d], s_.cyl_elec_p2[d]);
+        model::appendf(out_, "%4.0f,0 %4.0f,0 %4.0f,0 %4.0f,0 ", s_.cyl_elec_c1[d],
+                       s_.cyl_elec_c2[d], s_.cyl_elec_p1[d], s_.cyl_elec_p2[d]);
         out_ += value_columns(d) + "\n";
     }
     if (code_ == 5 || code_ == 7) {
@@ -81,16 +82,17 @@ std::string CylinderDataText::build() {
     }
     out_ += "0\n0\n0\n0\n0\n\n";
     geometric_factors();
-    appendf(out_, "\n%s\n", r_.system.version_text);
+    model::appendf(out_, "\n%s\n", r_.system.version_text);
     return out_;
 }
 
 // The header from the array code on (the first call writes the title and the spacing first).
 void CylinderDataText::header() {
-    if (out_.empty()) appendf(out_, "%s\n%7.2f\n", s_.model_title ? s_.model_title : "", 1.0);
-    appendf(out_, "%d\n", written_code_);
-    if (written_code_ == 8) append_values(out_, "%7.2f\n", {s_.electrode_offset}, true);
-    appendf(out_, "%d\n1\n", ndata_);
+    if (out_.empty())
+        model::appendf(out_, "%s\n%7.2f\n", s_.model_title ? s_.model_title : "", 1.0);
+    model::appendf(out_, "%d\n", written_code_);
+    if (written_code_ == 8) model::append_values(out_, "%7.2f\n", {s_.electrode_offset}, true);
+    model::appendf(out_, "%d\n1\n", ndata_);
     ip_block();
 }
 
@@ -102,15 +104,15 @@ void CylinderDataText::ip_block() {
     } else {
         out_ += r_.display.ip_display_mode == 1 ? "2\nAmplitude and phase components used\n"
                                                 : "2\nInphase and outphase components used\n";
-        appendf(out_, "Number of frequencies\n%d\nFrequency values\n", nfreq_);
+        model::appendf(out_, "Number of frequencies\n%d\nFrequency values\n", nfreq_);
         for (int j = 0; j < nfreq_; ++j)
-            append_values(out_, "%.4f\n", {s_.frequencies[j]}, true);
+            model::append_values(out_, "%.4f\n", {s_.frequencies[j]}, true);
     }
 }
 
 void CylinderDataText::cylinder_lines() {
-    append_values(out_, "Cylinder radius\n%.4f\n", {s_.cylinder_radius}, true);
-    appendf(out_, "Number of electrodes\n%d\n", nelec_);
+    model::append_values(out_, "Cylinder radius\n%.4f\n", {s_.cylinder_radius}, true);
+    model::appendf(out_, "Number of electrodes\n%d\n", nelec_);
 }
 
 // Datum position and spacing in electrode numbers from the first electrode.
@@ -125,8 +127,9 @@ std::string CylinderDataText::value_columns(int d) const {
     std::string text;
     const std::size_t k = std::size_t(d) * (2 + 2 * std::size_t(nfreq_));
     auto noisy = [&](float v, std::size_t i) { return v * (1.0f + level_ * g_[i]); };
-    append_values(text, "%13.8f", {noisy(s_.app_resistivity[d], k)}, true);
-    if (has_ip_ && nfreq_ == 0) append_values(text, " %13.8f", {noisy(s_.app_ip[d], k + 1)}, true);
+    model::append_values(text, "%13.8f", {noisy(s_.app_resistivity[d], k)}, true);
+    if (has_ip_ && nfreq_ == 0)
+        model::append_values(text, " %13.8f", {noisy(s_.app_ip[d], k + 1)}, true);
     const std::size_t block = std::size_t(r_.limits.max_data_points);
     for (int j = 0; j < nfreq_; ++j) {
         const float in = s_.sip_inphase[std::size_t(d) + j * block];
@@ -136,8 +139,8 @@ std::string CylinderDataText::value_columns(int d) const {
             first = std::sqrt(in * in + out * out);
             second = static_cast<float>(-1000.0 * std::atan(out / in));
         }
-        append_values(text, " %13.8f %13.8f",
-                      {noisy(first, k + 2 + 2 * j), noisy(second, k + 3 + 2 * j)}, true);
+        model::append_values(text, " %13.8f %13.8f",
+                             {noisy(first, k + 2 + 2 * j), noisy(second, k + 3 + 2 * j)}, true);
     }
     return text;
 }
@@ -153,12 +156,12 @@ void CylinderDataText::additional_measurements() {
     additional_rows(code_, nelec_, level_, [&](const AdditionalRow& r) {
         const double v = transfer(s_.potential_table_a, r.c1, r.c2, r.p1, r.p2);
         const float x = float(r.span) / 2.0f + float(r.p - 1);
-        append_values(out_, "%10.3f %10.3f %8.4f %13.8f", {x, float(r.b), r.n, float(v) * r.factor},
-                      true);
+        model::append_values(out_, "%10.3f %10.3f %8.4f %13.8f",
+                             {x, float(r.b), r.n, float(v) * r.factor}, true);
         if (has_ip_) {
             const double vip = transfer(s_.potential_table_a_ip, r.c1, r.c2, r.p1, r.p2);
             const double ip = vip != 0.0 ? 1000.0 * (1.0 - v / vip) : 0.0;
-            append_values(out_, " %13.8f", {float(ip) * r.factor}, true);
+            model::append_values(out_, " %13.8f", {float(ip) * r.factor}, true);
         }
         out_ += "\n";
     });
@@ -170,8 +173,8 @@ void CylinderDataText::geometric_factors() {
         return;
     out_ += "Geometric factors for cylinder model\n";
     for (int d = 0; d < ndata_; ++d) {
-        appendf(out_, "%4.0f,0 %4.0f,0 %4.0f,0 %4.0f,0 ", s_.cyl_elec_c1[d], s_.cyl_elec_c2[d],
-                s_.cyl_elec_p1[d], s_.cyl_elec_p2[d]);
+        model::appendf(out_, "%4.0f,0 %4.0f,0 %4.0f,0 %4.0f,0 ", s_.cyl_elec_c1[d],
+                       s_.cyl_elec_c2[d], s_.cyl_elec_p1[d], s_.cyl_elec_p2[d]);
         const float factor = s_.datum_gfactor[d];
         const float v = factor != 0.0f ? 1.0f / factor : 1.0f;
         const float a = std::fabs(v);
@@ -185,9 +188,9 @@ void CylinderDataText::geometric_factors() {
         // The formats keep four significant digits down to 0.001; below, the last one keeps the
         // value's size as every data value does.
         if (a < 0.001f)
-            append_values(out_, format, {v}, true);
+            model::append_values(out_, format, {v}, true);
         else
-            appendf(out_, format, v);
+            model::appendf(out_, format, v);
     }
 }
 

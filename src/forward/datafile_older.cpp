@@ -5,9 +5,9 @@
 #include "forward/additional_rows.h"
 #include "forward/apparent.h"
 #include "forward/noise.h"
-#include "forward/text_format.h"
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 
 #include <algorithm>
@@ -65,7 +65,7 @@ std::string OlderDataText::build() {
     if (code_ == 5 || code_ == 6 || code_ == 7) fractional_rows();
     surface_and_water();
     mixed_array_lines();
-    appendf(out_, "\n%s\n", r_.system.version_text);
+    model::appendf(out_, "\n%s\n", r_.system.version_text);
     return out_;
 }
 
@@ -106,29 +106,29 @@ LevelDatum OlderDataText::level_datum(int level, int position) const {
 }
 
 void OlderDataText::header() {
-    appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
-    append_values(out_, "%7.2f\n", {a_}, true);
+    model::appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
+    model::append_values(out_, "%7.2f\n", {a_}, true);
     const int written = code_ == 2 ? 4 : code_ == 4 ? 2 : code_ == 5 ? 3 : code_;
-    appendf(out_, "%d\n", written);
-    if (code_ == 8) append_values(out_, "%7.2f\n", {s_.electrode_offset}, true);
+    model::appendf(out_, "%d\n", written);
+    if (code_ == 8) model::append_values(out_, "%7.2f\n", {s_.electrode_offset}, true);
     if ((code_ == 6 || code_ == 4) && s_.remote_electrodes > 0) {
-        append_values(out_,
-                      "Far electrodes included\nC2 far electrode X and Y location\n%.3f,%.3f,0.0\n",
-                      {a_ * s_.c2_remote_x, a_ * s_.c2_remote_y}, true);
+        model::append_values(
+            out_, "Far electrodes included\nC2 far electrode X and Y location\n%.3f,%.3f,0.0\n",
+            {a_ * s_.c2_remote_x, a_ * s_.c2_remote_y}, true);
         if (code_ == 4)
-            append_values(out_, "P2 far electrode X and Y location\n%.3f,%.3f,0.0\n",
-                          {a_ * s_.p2_remote_x, a_ * s_.p2_remote_y}, true);
+            model::append_values(out_, "P2 far electrode X and Y location\n%.3f,%.3f,0.0\n",
+                                 {a_ * s_.p2_remote_x, a_ * s_.p2_remote_y}, true);
         out_ += "Approximate Geometric factor used\n";
     }
-    appendf(out_, "%d\n1\n", int(data_.size()));
+    model::appendf(out_, "%d\n1\n", int(data_.size()));
     out_ += has_ip_ ? "1\nChargability\nmsecm0.10,1.00\n" : "0\n";
 }
 
 void OlderDataText::values(float rho, float ip) {
     if (has_ip_)
-        append_values(out_, "%10.3f %10.4f\n", {rho, ip}, true);
+        model::append_values(out_, "%10.3f %10.4f\n", {rho, ip}, true);
     else
-        append_values(out_, "%10.3f\n", {rho}, true);
+        model::append_values(out_, "%10.3f\n", {rho}, true);
 }
 
 // Each datum at its position on the axis from the first electrode: the level's first
@@ -141,12 +141,12 @@ void OlderDataText::level_lines() {
                             : code_ == 5               ? 0.5f * (l + 2.0f)
                             : code_ == 7               ? 0.5f * (2.0f * l + 1.0f)
                                                        : 0.5f * (l + 1.0f);
-        append_values(out_, "%10.2f ", {(first + float(d.position - 1)) * a_}, true);
+        model::append_values(out_, "%10.2f ", {(first + float(d.position - 1)) * a_}, true);
         if (spacing_levels()) {
-            append_values(out_, "%10.2f ", {l * a_}, true);
+            model::append_values(out_, "%10.2f ", {l * a_}, true);
         } else {
-            append_values(out_, "%10.2f ", {a_}, true);
-            appendf(out_, "%d ", d.level);
+            model::append_values(out_, "%10.2f ", {a_}, true);
+            model::appendf(out_, "%d ", d.level);
         }
         values(d.rho, d.ip);
     }
@@ -162,9 +162,9 @@ void OlderDataText::reverse_pole_dipole() {
         if (!fractional_row_values(s_, r_.limits.max_electrodes, k, p + 1 + l, 0, p + 1, p, 1.0f,
                                    rho, ip))
             continue;
-        append_values(out_, "%10.3f ", {(0.5f * float(l + 1) + float(p - 1)) * a_}, true);
-        append_values(out_, "%10.3f ", {a_}, true);
-        appendf(out_, "%d ", l);
+        model::append_values(out_, "%10.3f ", {(0.5f * float(l + 1) + float(p - 1)) * a_}, true);
+        model::append_values(out_, "%10.3f ", {a_}, true);
+        model::appendf(out_, "%d ", l);
         values(rho, ip);
     }
     out_ += "\n";
@@ -206,11 +206,11 @@ void OlderDataText::fractional_group(const AdditionalGroup& g, bool reverse) {
             continue;
         const float x = (float(g.span) / 2.0f + float(p - 1)) * a_;
         if (has_ip_)
-            append_values(out_, "%10.3f %10.3f %8.4f %10.3f %10.4f\n",
-                          {x, b * a_, reverse ? -n : n, rho, ip}, true);
+            model::append_values(out_, "%10.3f %10.3f %8.4f %10.3f %10.4f\n",
+                                 {x, b * a_, reverse ? -n : n, rho, ip}, true);
         else
-            append_values(out_, "%10.3f %10.3f %8.4f %10.3f\n", {x, b * a_, reverse ? -n : n, rho},
-                          true);
+            model::append_values(out_, "%10.3f %10.3f %8.4f %10.3f\n",
+                                 {x, b * a_, reverse ? -n : n, rho}, true);
     }
 }
 
@@ -218,9 +218,9 @@ void OlderDataText::fractional_group(const AdditionalGroup& g, bool reverse) {
 // closing lines.
 void OlderDataText::surface_and_water() {
     if (s_.tflag >= 1) {
-        appendf(out_, "%d\n%d\n", s_.tflag, s_.ntopo);
+        model::appendf(out_, "%d\n%d\n", s_.tflag, s_.ntopo);
         for (int i = 0; i < s_.ntopo; ++i)
-            append_values(out_, "%9.3f,%9.3f\n", {s_.elec_x[i], s_.elec_z[i]}, true);
+            model::append_values(out_, "%9.3f,%9.3f\n", {s_.elec_x[i], s_.elec_z[i]}, true);
     } else {
         out_ += "0\n";
     }
@@ -246,13 +246,13 @@ void OlderDataText::mixed_array_lines() {
                                                    by_spacing ? 1.0f : float(d.level));
         auto x = [this](int electrode) { return float(electrode - 1) * a_; };
         if (code_ == 4 || code_ == 8)
-            append_values(out_, "2 %10.2f 0.00 %10.2f 0.00 ", {x(e.c1), x(e.p1)}, true);
+            model::append_values(out_, "2 %10.2f 0.00 %10.2f 0.00 ", {x(e.c1), x(e.p1)}, true);
         else if (code_ == 6 || code_ == 10)
-            append_values(out_, "3 %10.2f 0.00 %10.2f 0.00 %10.2f 0.00 ",
-                          {x(e.c1), x(e.p1), x(e.p2)}, true);
+            model::append_values(out_, "3 %10.2f 0.00 %10.2f 0.00 %10.2f 0.00 ",
+                                 {x(e.c1), x(e.p1), x(e.p2)}, true);
         else
-            append_values(out_, "4 %10.2f 0.00 %10.2f 0.00 %10.2f 0.00 %10.2f 0.00 ",
-                          {x(e.c1), x(e.c2), x(e.p1), x(e.p2)}, true);
+            model::append_values(out_, "4 %10.2f 0.00 %10.2f 0.00 %10.2f 0.00 %10.2f 0.00 ",
+                                 {x(e.c1), x(e.c2), x(e.p1), x(e.p2)}, true);
         values(d.rho, d.ip);
     }
 }

@@ -2,7 +2,7 @@
 // the potential tables, the data of the current array and the topography.
 #include "forward/apparent.h"
 #include "forward/datafile.h"
-#include "forward/text_format.h"
+#include "model/text_format.h"
 
 #include "model/array_type.h"
 #include "model/model_settings.h"
@@ -40,7 +40,7 @@ const char* depth_format(float v) {
 void value_line(std::string& out, const float* values, int count, const char* last_format) {
     for (int i = 0; i < count; ++i) {
         const bool last = i == count - 1;
-        out += exact_value(last ? last_format : "%10.3f", values[i]);
+        out += model::exact_value(last ? last_format : "%10.3f", values[i]);
         out += last ? "\n" : ",";
     }
     if (count <= 0) out += "\n";
@@ -145,14 +145,14 @@ class ModelFileText {
 };
 
 std::string ModelFileText::build() {
-    appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
+    model::appendf(out_, "%s\n", s_.model_title ? s_.model_title : "");
     if (s_.cylinder_model == 1)
         out_ += s_.convex_section ? "Convex section model\n" : "Cylinder Model\n";
     if (s_.tank_model == 1) tank();
-    if (s_.electrode_type == 1) appendf(out_, "Electrode Type (0=point,1=line)\n%d\n", 1);
+    if (s_.electrode_type == 1) model::appendf(out_, "Electrode Type (0=point,1=line)\n%d\n", 1);
     // The level count the file gave: the depth grid below was deepened for it, and a larger
     // count would deepen it again at the next read.
-    appendf(out_, "%d,%d\n", s_.nelec, s_.nlev_read > 0 ? s_.nlev_read : s_.nlev);
+    model::appendf(out_, "%d,%d\n", s_.nelec, s_.nlev_read > 0 ? s_.nlev_read : s_.nlev);
     survey();
     grid();
     ip_values();
@@ -165,7 +165,7 @@ std::string ModelFileText::build() {
         out_ += "0\n";
     topography();
     out_ += "0\n0\n";
-    appendf(out_, "\n%s\n", r_.system.version_text);
+    model::appendf(out_, "\n%s\n", r_.system.version_text);
     return out_;
 }
 
@@ -176,42 +176,44 @@ void ModelFileText::survey() {
         out_ += "1\n";
         const float xl = a_ * s_.water_x1, xr = a_ * s_.water_x2;
         auto layer = [&](int k) {
-            appendf(out_, "%s,%s,%s,%s\n", exact_value("%8.3f", s_.water_resistivity[k]).c_str(),
-                    exact_value("%8.3f", xl).c_str(), exact_value("%8.3f", xr).c_str(),
-                    exact_value("%8.3f", a_ * s_.water_thickness[k]).c_str());
+            model::appendf(
+                out_, "%s,%s,%s,%s\n", model::exact_value("%8.3f", s_.water_resistivity[k]).c_str(),
+                model::exact_value("%8.3f", xl).c_str(), model::exact_value("%8.3f", xr).c_str(),
+                model::exact_value("%8.3f", a_ * s_.water_thickness[k]).c_str());
         };
         if (s_.nwater_layers == 1) {
             layer(0);
         } else {
-            appendf(out_, "Number of water layers\n%d\n", s_.nwater_layers);
+            model::appendf(out_, "Number of water layers\n%d\n", s_.nwater_layers);
             for (int k = 0; k < s_.nwater_layers; ++k) {
-                appendf(out_, "Layer %d parameters\n", k + 1);
+                model::appendf(out_, "Layer %d parameters\n", k + 1);
                 layer(k);
             }
         }
     }
-    out_ += exact_value("%6.2f", s_.cylinder_model == 1 ? s_.cylinder_radius : a_) + "\n";
+    out_ += model::exact_value("%6.2f", s_.cylinder_model == 1 ? s_.cylinder_radius : a_) + "\n";
     if (s_.remote_electrodes > 0) {
-        appendf(out_,
-                "Far electrodes\nC2 electrode location\n%s %s\nP2 electrode location\n%s %s\n",
-                exact_value("%.3f", a_ * s_.c2_remote_x).c_str(),
-                exact_value("%.3f", a_ * s_.c2_remote_y).c_str(),
-                exact_value("%.3f", a_ * s_.p2_remote_x).c_str(),
-                exact_value("%.3f", a_ * s_.p2_remote_y).c_str());
+        model::appendf(
+            out_, "Far electrodes\nC2 electrode location\n%s %s\nP2 electrode location\n%s %s\n",
+            model::exact_value("%.3f", a_ * s_.c2_remote_x).c_str(),
+            model::exact_value("%.3f", a_ * s_.c2_remote_y).c_str(),
+            model::exact_value("%.3f", a_ * s_.p2_remote_x).c_str(),
+            model::exact_value("%.3f", a_ * s_.p2_remote_y).c_str());
     }
 }
 
 // The tank walls and floor in metres from the first electrode (the reader divides them by the
 // unit spacing).
 void ModelFileText::tank() {
-    auto metres = [this](float v) { return exact_value("%.3f", a_ * v); };
-    appendf(out_,
-            "Tank\nX boundaries of the tank\n(left and right, in metres from the first "
-            "electrode)\n%s %s\nY boundaries of the tank\n%s %s\nZ boundary (depth of the tank "
-            "floor)\n%s\n",
-            metres(s_.tank_x_left).c_str(), metres(s_.tank_x_right).c_str(),
-            metres(s_.tank_y_min).c_str(), metres(s_.tank_y_max).c_str(),
-            metres(s_.tank_bottom_z).c_str());
+    auto metres = [this](float v) { return model::exact_value("%.3f", a_ * v); };
+    model::appendf(
+        out_,
+        "Tank\nX boundaries of the tank\n(left and right, in metres from the first "
+        "electrode)\n%s %s\nY boundaries of the tank\n%s %s\nZ boundary (depth of the tank "
+        "floor)\n%s\n",
+        metres(s_.tank_x_left).c_str(), metres(s_.tank_x_right).c_str(),
+        metres(s_.tank_y_min).c_str(), metres(s_.tank_y_max).c_str(),
+        metres(s_.tank_bottom_z).c_str());
 }
 
 void ModelFileText::grid() {
@@ -222,23 +224,23 @@ void ModelFileText::grid() {
         s_.cylinder_model == 1 ? s_.first_block_offset : columns_.first - s_.margin_columns;
     const int blocks =
         s_.cylinder_model == 1 ? s_.blocks_per_row : columns_.last - columns_.first + 1;
-    appendf(out_, "%d,%d,%d\n", split_ * offset, split_ * blocks, model_values);
-    appendf(out_, "%d\n", split_ * s_.nodes_per_spacing);
+    model::appendf(out_, "%d,%d,%d\n", split_ * offset, split_ * blocks, model_values);
+    model::appendf(out_, "%d\n", split_ * s_.nodes_per_spacing);
     value_line(out_, s_.model_resistivities, model_values, "%10.3f");
     if (s_.cylinder_model == 1) {
-        appendf(out_, "%d\n", s_.ne);
+        model::appendf(out_, "%d\n", s_.ne);
         for (int j = 1; j <= s_.ne; ++j) {
             const float v = s_.depth_lines[j - 1] * s_.cylinder_radius;
-            out_ += exact_value(depth_format(v), v);
+            out_ += model::exact_value(depth_format(v), v);
             out_ += (j == s_.ne || (j - 1) % 16 == 0) ? "\n" : ",";
         }
     } else {
         const int nz = s_.nz_nodes;
-        appendf(out_, "%d\n", nz - 1 - water_rows_);
+        model::appendf(out_, "%d\n", nz - 1 - water_rows_);
         const float top = std::fabs(s_.zwatermax);
         for (int k = water_rows_ + 2; k <= nz; ++k) {
             const float v = (s_.depth_lines[k - 1] - top) * a_;
-            out_ += exact_value(depth_format(v), v);
+            out_ += model::exact_value(depth_format(v), v);
             out_ += (k == nz || (k - 1) % 16 == 0) ? "\n" : ",";
         }
         boreholes();
@@ -251,13 +253,14 @@ void ModelFileText::grid() {
 void ModelFileText::boreholes() {
     if (s_.nboreholes <= 0) return;
     out_ += s_.borehole_type == 1 ? "Inclined boreholes\n" : "Boreholes\n";
-    appendf(out_, "Number of boreholes\n%d\n", s_.nboreholes);
+    model::appendf(out_, "Number of boreholes\n%d\n", s_.nboreholes);
     int n = 0;
     for (int b = 0; b < s_.nboreholes; ++b) {
-        appendf(out_, "Borehole %d\n%d\n", b + 1, s_.issbor[b]);
+        model::appendf(out_, "Borehole %d\n%d\n", b + 1, s_.issbor[b]);
         for (int e = 0; e < s_.issbor[b]; ++e, ++n)
-            appendf(out_, "%s %s\n", exact_value("%.3f", a_ * s_.borehole_x[n]).c_str(),
-                    exact_value("%.3f", a_ * s_.borehole_z[n]).c_str());
+            model::appendf(out_, "%s %s\n",
+                           model::exact_value("%.3f", a_ * s_.borehole_x[n]).c_str(),
+                           model::exact_value("%.3f", a_ * s_.borehole_z[n]).c_str());
     }
 }
 
@@ -287,35 +290,36 @@ void ModelFileText::ip_values() {
     if (s_.nip <= 0 && s_.ntau <= 0) return;
     // The reader appends the water chargeability again.
     const int nip = s_.nip - (water_ ? 1 : 0);
-    appendf(out_, "%d\n", nip);
+    model::appendf(out_, "%d\n", nip);
     value_line(out_, s_.model_chargeabilities, nip, "%10.2f");
     code_rows(s_.ip_codes);
     if (s_.ntau <= 0) return;
-    appendf(out_, "Time constant - Tau\n%d\n", s_.ntau);
+    model::appendf(out_, "Time constant - Tau\n%d\n", s_.ntau);
     value_line(out_, s_.model_taus, s_.ntau, "%10.2f");
     code_rows(s_.tau_codes);
-    appendf(out_, "Exponent - C\n%d\n", s_.ncip);
+    model::appendf(out_, "Exponent - C\n%d\n", s_.ncip);
     value_line(out_, s_.model_cexps, s_.ncip, "%10.2f");
     code_rows(s_.cexp_codes);
     // Without the frequencies the reader cannot take the spectral values back.
-    appendf(out_, "Number of frequencies\n%d\nFrequency values\n", s_.nfreq);
+    model::appendf(out_, "Number of frequencies\n%d\nFrequency values\n", s_.nfreq);
     for (int j = 0; j < s_.nfreq; ++j)
-        out_ += exact_value("%.4f", s_.frequencies[j]) + (j + 1 < s_.nfreq ? " " : "\n");
+        out_ += model::exact_value("%.4f", s_.frequencies[j]) + (j + 1 < s_.nfreq ? " " : "\n");
 }
 
 void ModelFileText::array_line() {
     const int code = s_.array_type;
-    appendf(out_, "%d\n", model::array_code_to_file(code));
-    if (code == 8 || code == 10) append_values(out_, "%8.3f\n", {s_.electrode_offset});
+    model::appendf(out_, "%d\n", model::array_code_to_file(code));
+    if (code == 8 || code == 10) model::append_values(out_, "%8.3f\n", {s_.electrode_offset});
     if (code == 9)
-        append_values(out_,
-                      "Gradient array C1 and C2 current electrodes locations\n0.0,0.0,0.0\n%.2f,"
-                      "0.0,0.0\n",
-                      {(s_.nelec - 1) * a_});
+        model::append_values(
+            out_,
+            "Gradient array C1 and C2 current electrodes locations\n0.0,0.0,0.0\n%.2f,"
+            "0.0,0.0\n",
+            {(s_.nelec - 1) * a_});
     // The reader makes the multiple-gradient datum list again from its segments.
     if (code == 15)
-        appendf(out_, "Multiple gradient array, number of current electrode segments\n%d\n",
-                s_.n_n_values);
+        model::appendf(out_, "Multiple gradient array, number of current electrode segments\n%d\n",
+                       s_.n_n_values);
 }
 
 // The reader refuses an in-line potential of 0 or less: such tables are left out, and the
@@ -338,10 +342,10 @@ bool ModelFileText::potentials_readable() const {
 // eight digits changed them in the third decimal when the file was read back.
 void ModelFileText::potential_table(const double* table) {
     const int n = r_.limits.max_electrodes;
-    append_items(out_, s_.nelec - 1, 8, [&](std::string& out, int row) {
+    model::append_items(out_, s_.nelec - 1, 8, [&](std::string& out, int row) {
         const int i = row + 1;
         for (int j = i + 1; j <= s_.nelec; ++j)
-            appendf(out, "%.15e %s", table[index2d(i, j, n)], j == s_.nelec ? "\n" : ",");
+            model::appendf(out, "%.15e %s", table[index2d(i, j, n)], j == s_.nelec ? "\n" : ",");
     });
 }
 
@@ -371,8 +375,8 @@ void ModelFileText::data_block() {
         return;
     }
     const bool calculated = s_.app_resistivity[0] != 0.0f;
-    appendf(out_, "%d\n%d\n", calculated ? 1 : 2, int(kept.size()));
-    appendf(out_, "1\n%d\n", s_.results_code);
+    model::appendf(out_, "%d\n%d\n", calculated ? 1 : 2, int(kept.size()));
+    model::appendf(out_, "1\n%d\n", s_.results_code);
     const int code = s_.array_type;
     for (int d : kept) {
         const float xf = s_.first_electrode_x + float(s_.datum_first_electrode[d] - 1) * a_;
@@ -387,17 +391,17 @@ void ModelFileText::data_block() {
             x = xf + 0.5f * sa * (n + 1.0f);
         else if (code == 7)
             x = xf + 0.5f * sa * (2.0f * n + 1.0f);
-        append_values(out_, "%11.5f, %11.5f, ", {x, sa});
-        if (code == 5 || code == 6 || code == 7) append_values(out_, "%.3f, ", {n});
+        model::append_values(out_, "%11.5f, %11.5f, ", {x, sa});
+        if (code == 5 || code == 6 || code == 7) model::append_values(out_, "%.3f, ", {n});
         const bool measured = s_.measured_values[d] > 0.0f;
         const float value = measured ? s_.measured_values[d] : s_.app_resistivity[d];
-        out_ += exact_value("%9.2f", value);
+        out_ += model::exact_value("%9.2f", value);
         // Only defined values are written: the reader takes as many columns as the flag says.
-        if (calculated) out_ += ",  " + exact_value("%9.2f", s_.app_resistivity[d]);
+        if (calculated) out_ += ",  " + model::exact_value("%9.2f", s_.app_resistivity[d]);
         if (s_.nip > 0) {
             const float ip = measured ? s_.measured_values_2[d] : s_.app_ip[d];
-            out_ += ",  " + exact_value("%9.4f", ip);
-            if (calculated) out_ += ",  " + exact_value("%9.4f", s_.app_ip[d]);
+            out_ += ",  " + model::exact_value("%9.4f", ip);
+            if (calculated) out_ += ",  " + model::exact_value("%9.4f", s_.app_ip[d]);
         }
         out_ += "\n";
     }
@@ -406,18 +410,18 @@ void ModelFileText::data_block() {
 // Topography points in metres (the reader divides by the unit spacing), the number the reader
 // reads after them, and the one value per electrode.
 void ModelFileText::topography() {
-    appendf(out_, "%d\n", s_.tflag);
+    model::appendf(out_, "%d\n", s_.tflag);
     if (s_.tflag >= 1) {
-        appendf(out_, "%d\n", s_.ntopo);
+        model::appendf(out_, "%d\n", s_.ntopo);
         for (int i = 0; i < s_.ntopo; ++i)
-            appendf(out_, "%s,%s\n", exact_value("%9.3f", a_ * s_.elec_x[i]).c_str(),
-                    exact_value("%9.3f", a_ * s_.elec_z[i]).c_str());
-        appendf(out_, "%d\n", s_.topo_distance_type);
+            model::appendf(out_, "%s,%s\n", model::exact_value("%9.3f", a_ * s_.elec_x[i]).c_str(),
+                           model::exact_value("%9.3f", a_ * s_.elec_z[i]).c_str());
+        model::appendf(out_, "%d\n", s_.topo_distance_type);
     }
     if (s_.topo_present == 1) {
         out_ += "1\n";
         for (int e = 0; e < s_.nelec; ++e)
-            out_ += exact_value("%9.4f", s_.topo_distance[e]) + "\n";
+            out_ += model::exact_value("%9.4f", s_.topo_distance[e]) + "\n";
     } else {
         out_ += "0\n";
     }

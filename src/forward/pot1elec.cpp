@@ -1,7 +1,7 @@
 // The potential section of one current electrode.
 #include "forward/pot1elec.h"
 #include "forward/datafile.h"
-#include "forward/text_format.h"
+#include "model/text_format.h"
 
 #include "model/utilities.h"
 
@@ -24,8 +24,8 @@ std::string pot1elec_text() {
     for (float depth : z)
         for (float across : x) {
             const float r = std::sqrt(across * across + depth * depth);
-            append_values(out, "%6.3f %6.3f %9.5f\n", {across, -depth, 1.0f / (6.28318f * r)},
-                          true);
+            model::append_values(out, "%6.3f %6.3f %9.5f\n",
+                                 {across, -depth, 1.0f / (6.28318f * r)}, true);
         }
     return out;
 }

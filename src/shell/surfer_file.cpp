@@ -3,11 +3,11 @@
 
 #include "forward/commands.h"
 #include "forward/datafile.h"
-#include "forward/text_format.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
@@ -25,11 +25,11 @@ std::string surfer_model_text(const ModelSettings& m) {
         for (int j = 1; j <= columns; ++j) {
             const float x = a * (float(j) - 0.5f) / float(nps);
             const int cell = index2d(j + m.margin_columns - 1, i, m.nx_cells);
-            forward::append_values(out, "%8.3f %8.3f %10.5f",
-                                   {x, z, m.model_resistivities[m.resistivity_codes[cell]]}, true);
+            model::append_values(out, "%8.3f %8.3f %10.5f",
+                                 {x, z, m.model_resistivities[m.resistivity_codes[cell]]}, true);
             if (ip)
-                forward::append_values(out, " %10.5f",
-                                       {1000.0f * m.model_chargeabilities[m.ip_codes[cell]]}, true);
+                model::append_values(out, " %10.5f",
+                                     {1000.0f * m.model_chargeabilities[m.ip_codes[cell]]}, true);
             out += "\n";
         }
     }

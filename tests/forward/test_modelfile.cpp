@@ -7,7 +7,7 @@
 #include "forward/apparent.h"
 #include "forward/commands.h"
 #include "forward/datafile.h"
-#include "forward/text_format.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 
 #include <algorithm>
@@ -284,9 +284,9 @@ TEST(ModelFile, DefaultDepthsReadBackToTheSameMeshAndData) {
 
 // Values whose fixed format would not read back are written with more digits.
 TEST(ModelFile, SmallChargeabilitiesKeepTheirDigits) {
-    EXPECT_EQ(forward::exact_value("%10.3f", 0.05f), "     0.050");
-    EXPECT_EQ(forward::exact_value("%10.3f", 0.0015f), "0.00150000001");
-    EXPECT_EQ(forward::exact_value("%10.2f", 0.001f), "0.00100000005");
+    EXPECT_EQ(model::exact_value("%10.3f", 0.05f), "     0.050");
+    EXPECT_EQ(model::exact_value("%10.3f", 0.0015f), "0.00150000001");
+    EXPECT_EQ(model::exact_value("%10.2f", 0.001f), "0.00100000005");
 }
 
 namespace {

@@ -4,11 +4,11 @@
 
 #include "forward/datafile.h"
 #include "forward/noise.h"
-#include "forward/text_format.h"
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "platform/ui/ui.h"
 
 #include <algorithm>
@@ -122,17 +122,17 @@ std::string ConfigDataText::build(bool resistivity) {
 }
 
 void ConfigDataText::header(bool resistivity) {
-    appendf(out_, "%s\n", f_.title.c_str());
-    append_values(out_, "%.3f\n", {a_}, true);
+    model::appendf(out_, "%s\n", f_.title.c_str());
+    model::append_values(out_, "%.3f\n", {a_}, true);
     if (m_.electrode_type == 1) out_ += "Electrode Type (0=point,1=line,2=finite)\n1\n";
     const int n = int(formed_.size());
     if (boreholes()) {
         out_ += resistivity ? "12\n" : "13\n";
-        appendf(out_, "%d\n2\n", n);
+        model::appendf(out_, "%d\n2\n", n);
     } else {
         out_ += "11\n0\nType of measurement (0=app. resistivity,1=resistance)\n";
         out_ += resistivity ? "0\n" : "1\n";
-        appendf(out_, water() ? "%d\n2\n" : "%d\n1\n", n);
+        model::appendf(out_, water() ? "%d\n2\n" : "%d\n1\n", n);
     }
     out_ += has_ip() ? "1\nChargeability\nmsec\n0.1,1.0\n" : "0\n";
     if (boreholes()) electrode_lists();
@@ -143,19 +143,19 @@ void ConfigDataText::header(bool resistivity) {
 }
 
 void ConfigDataText::electrode_lists() {
-    appendf(out_, "Surface Electrodes\n%d\n", m_.nelec);
+    model::appendf(out_, "Surface Electrodes\n%d\n", m_.nelec);
     for (int i = 0; i < m_.nelec; ++i)
-        append_values(out_, "%10.3f, 0.0\n", {float(i) * a_}, true);
+        model::append_values(out_, "%10.3f, 0.0\n", {float(i) * a_}, true);
     const int listed = all_boreholes_ ? m_.nboreholes : 2;
-    if (all_boreholes_) appendf(out_, "Number of boreholes\n%d\n", m_.nboreholes);
+    if (all_boreholes_) model::appendf(out_, "Number of boreholes\n%d\n", m_.nboreholes);
     if (m_.borehole_type == 1) out_ += "Inclined boreholes present\n";
     int k = 0;
     for (int b = 0; b < listed; ++b) {
         const int count = b < m_.nboreholes ? m_.issbor[b] : 0;
-        appendf(out_, "Borehole %d Electrodes\n%d\n", b + 1, count);
+        model::appendf(out_, "Borehole %d Electrodes\n%d\n", b + 1, count);
         for (int e = 0; e < count; ++e, ++k)
-            append_values(out_, "%10.3f,%10.3f\n", {m_.borehole_x[k] * a_, m_.borehole_z[k] * a_},
-                          true);
+            model::append_values(out_, "%10.3f,%10.3f\n",
+                                 {m_.borehole_x[k] * a_, m_.borehole_z[k] * a_}, true);
     }
 }
 
@@ -164,25 +164,25 @@ void ConfigDataText::data_line(std::size_t w, bool resistivity) {
     const ConfigDatum& d = data_.data[k];
     const ArrayConfiguration& c = f_.arrays[k];
     const float s = f_.spacing;
-    appendf(out_, "%1d ", d.count);
+    model::appendf(out_, "%1d ", d.count);
     const int order[3][4] = {{c1, p1, -1, -1}, {c1, p1, p2, -1}, {c1, c2, p1, p2}};
     for (int i = 0; i < 4; ++i) {
         const int e = order[d.count - 2][i];
         if (e < 0) break;
-        append_values(out_, i ? "  %10.3f,%10.3f" : "%10.3f,%10.3f", {c.x[e] * s, c.z[e] * s},
-                      true);
+        model::append_values(out_, i ? "  %10.3f,%10.3f" : "%10.3f,%10.3f",
+                             {c.x[e] * s, c.z[e] * s}, true);
     }
     const LineValues& v = values_[w];
     if (resistivity) {
-        append_values(out_, " %10.4f", {v.rho}, true);
-        if (errors()) append_values(out_, " %10.4f", {v.e_rho}, true);
+        model::append_values(out_, " %10.4f", {v.rho}, true);
+        if (errors()) model::append_values(out_, " %10.4f", {v.e_rho}, true);
     } else {
-        appendf(out_, " %12.4e", double(v.r));
-        if (errors()) append_values(out_, " %10.4f", {v.e_r}, true);
+        model::appendf(out_, " %12.4e", double(v.r));
+        if (errors()) model::append_values(out_, " %10.4f", {v.e_r}, true);
     }
     if (has_ip()) {
-        append_values(out_, " %10.4f", {v.ip}, true);
-        if (errors()) append_values(out_, " %10.4f", {v.e_ip}, true);
+        model::append_values(out_, " %10.4f", {v.ip}, true);
+        if (errors()) model::append_values(out_, " %10.4f", {v.e_ip}, true);
     }
     out_ += "\n";
 }
@@ -195,21 +195,23 @@ void ConfigDataText::trailer() {
         append_water_layers(out_, m_, a_, has_ip() && !all_boreholes_);
         out_ += m_.geometric_factor_type == 0 ? "1\n" : "0\n";
     } else if (m_.tflag > 0) {
-        appendf(out_, "Topography in separate list\n%d\n%d\n", m_.tflag, m_.ntopo);
+        model::appendf(out_, "Topography in separate list\n%d\n%d\n", m_.tflag, m_.ntopo);
         for (int i = 0; i < m_.ntopo; ++i)
-            append_values(out_, "%9.3f,%9.3f\n", {m_.elec_x[i] * a_, m_.elec_z[i] * a_}, true);
+            model::append_values(out_, "%9.3f,%9.3f\n", {m_.elec_x[i] * a_, m_.elec_z[i] * a_},
+                                 true);
         out_ += "1\n";
     } else {
         out_ += "0\n0\n";
     }
     out_ += "0,0,0,0,0\n\n";
     if (m_.noise_model == 0 && level_ > 0.0f)
-        append_values(out_,
-                      "Percentage random noise added to apparent resistivity values is %.2f%%\n",
-                      {double(level_) * 100.0}, true);
+        model::append_values(
+            out_, "Percentage random noise added to apparent resistivity values is %.2f%%\n",
+            {double(level_) * 100.0}, true);
     else if (m_.noise_model != 0 && mean_log_ > 0.0)
-        append_values(out_, "Voltage noise added %.3f mV\nAverage noise level added %.2f%%\n",
-                      {double(m_.noise_amplitude) * 1000.0, mean_log_ * 100.0}, true);
+        model::append_values(out_,
+                             "Voltage noise added %.3f mV\nAverage noise level added %.2f%%\n",
+                             {double(m_.noise_amplitude) * 1000.0, mean_log_ * 100.0}, true);
 }
 
 ConfigSave write_configuration_data(ModelSettings& m, const ConfigurationFile& f, ConfigData& data,

@@ -1,8 +1,8 @@
 // The reader of array configuration files and the writer of the sensitivity report.
 #include "forward/configurations/config_file.h"
 
-#include "forward/text_format.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 
 #include <algorithm>
@@ -276,7 +276,7 @@ namespace {
 // A block of values sixteen a line, the last line holding the rest.
 void append_block(std::string& out, const float* v, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i)
-        appendf(out, (i % 16 == 15 || i + 1 == n) ? "%12.4e\n" : "%12.4e,", double(v[i]));
+        model::appendf(out, (i % 16 == 15 || i + 1 == n) ? "%12.4e\n" : "%12.4e,", double(v[i]));
 }
 
 } // namespace
@@ -292,44 +292,45 @@ std::string configuration_report_text(const ConfigurationFile& f, const Sensitiv
     const SensitivityGrid& g = f.grid;
     const int n = int(f.arrays.size());
     std::string out;
-    appendf(out, "%s\nNumber of arrays\n%d\n", f.title.c_str(), n);
-    append_values(out, "Unit electrode spacing\n%.3f\n", {a});
+    model::appendf(out, "%s\nNumber of arrays\n%d\n", f.title.c_str(), n);
+    model::append_values(out, "Unit electrode spacing\n%.3f\n", {a});
     out += "Coordinates of electrodes (xc1,zc1,xc2,zc2,xp1,zp1,xp2,zp2)\n";
     for (int k = 0; k < n; ++k) {
         const ArrayConfiguration& c = f.arrays[std::size_t(k)];
         // The reader passes over an empty line: a label keeps every later line in its place.
-        appendf(out, "%s\n", configuration_label(f, k).c_str());
+        model::appendf(out, "%s\n", configuration_label(f, k).c_str());
         for (int e = 0; e < 4; ++e)
-            append_values(out, "%.3f,%.3f\n", {c.x[e] * a, c.z[e] * a});
+            model::append_values(out, "%.3f,%.3f\n", {c.x[e] * a, c.z[e] * a});
     }
-    append_values(out,
-                  "Starting and ending x-location to calculate sensitivity values, spacing\n"
-                  "%.3f,%.3f,%.3f\n",
-                  {g.x1 * a, g.x2 * a, g.dx * a});
-    append_values(out,
-                  "Starting and ending z-location to calculate sensitivity values, spacing\n"
-                  "%.3f,%.3f,%.3f\n",
-                  {g.z1 * a, g.z2 * a, g.dz * a});
-    append_values(out, "Material resistivity (ohm.m)\n%.3f\n", {g.resistivity});
-    append_values(out, "Maximum current (Amp)\n%.3f\n", {g.current});
-    append_values(out, "Minimum potential (mV)\n%.3f\n", {g.min_potential});
-    appendf(out, "Sensitivity output results\nNumber of x points\n%d\nNumber of z points\n%d\n",
-            s.nx, s.nz);
-    append_values(out, "Multiplication factor\n%.1f\n", {s.factor});
+    model::append_values(out,
+                         "Starting and ending x-location to calculate sensitivity values, spacing\n"
+                         "%.3f,%.3f,%.3f\n",
+                         {g.x1 * a, g.x2 * a, g.dx * a});
+    model::append_values(out,
+                         "Starting and ending z-location to calculate sensitivity values, spacing\n"
+                         "%.3f,%.3f,%.3f\n",
+                         {g.z1 * a, g.z2 * a, g.dz * a});
+    model::append_values(out, "Material resistivity (ohm.m)\n%.3f\n", {g.resistivity});
+    model::append_values(out, "Maximum current (Amp)\n%.3f\n", {g.current});
+    model::append_values(out, "Minimum potential (mV)\n%.3f\n", {g.min_potential});
+    model::appendf(out,
+                   "Sensitivity output results\nNumber of x points\n%d\nNumber of z points\n%d\n",
+                   s.nx, s.nz);
+    model::append_values(out, "Multiplication factor\n%.1f\n", {s.factor});
     out += "x coordinates\n";
     for (const float x : s.x)
-        appendf(out, "%.3f\n", double(x));
+        model::appendf(out, "%.3f\n", double(x));
     out += "z coordinates\n";
     for (const float z : s.z)
-        appendf(out, "%.3f\n", double(z));
+        model::appendf(out, "%.3f\n", double(z));
     out += "Sensitivity values\n";
-    if (!s.per_configuration) appendf(out, "Integrated sensitivity values\n%d\n", 16);
+    if (!s.per_configuration) model::appendf(out, "Integrated sensitivity values\n%d\n", 16);
     const std::size_t blocks = s.values.size() / std::max<std::size_t>(s.points(), 1);
     for (std::size_t b = 0; b < blocks; ++b)
         append_block(out, s.values.data() + b * s.points(), s.points());
     for (const float v : s.potentials)
-        appendf(out, "%14.6e\n", double(v));
-    appendf(out, "\n\n%s\n", version_text);
+        model::appendf(out, "%14.6e\n", double(v));
+    model::appendf(out, "\n\n%s\n", version_text);
     return out;
 }
 

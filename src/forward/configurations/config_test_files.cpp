@@ -3,8 +3,8 @@
 #include "forward/configurations/configurations.h"
 
 #include "forward/datafile.h"
-#include "forward/text_format.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
 
@@ -24,9 +24,9 @@ struct Point {
 };
 
 void append_array(std::string& out, const char* kind, int number, const Point (&e)[4]) {
-    forward::appendf(out, "%s Array %d\n", kind, number);
+    model::appendf(out, "%s Array %d\n", kind, number);
     for (const Point& p : e)
-        forward::append_values(out, "%6.1f,%6.1f\n", {p.x, p.z}, true);
+        model::append_values(out, "%6.1f,%6.1f\n", {p.x, p.z}, true);
 }
 
 // C1 C2 P1 P2 of the inverse geometric sum: the direct and image terms of each pair.
@@ -129,15 +129,15 @@ bool write_wenner_test_file(const char* program_dir) {
         x[i] = float(value);
     }
     std::string out;
-    forward::appendf(
+    model::appendf(
         out,
         "Wenner array file\nNumber of arrays\n%d\nUnit electrode spacing\n0.25\nCoordinates "
         "of electrodes (xc1,zc1,xc2,zc2,xp1,zp1,xp2,zp2)\n",
         int(count));
     for (std::size_t k = 0; k < x.size() / 4; ++k) {
-        forward::appendf(out, "Array %d\n", int(k) + 1);
+        model::appendf(out, "Array %d\n", int(k) + 1);
         for (int e = 0; e < 4; ++e)
-            forward::append_values(out, "%6.2f,0.0\n", {x[4 * k + std::size_t(e)] + 5.0f}, true);
+            model::append_values(out, "%6.2f,0.0\n", {x[4 * k + std::size_t(e)] + 5.0f}, true);
     }
     out += "Starting and ending x-location to calculate sensitivity values, spacing\n"
            "-5.0,5.0,0.025\n"

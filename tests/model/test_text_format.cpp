@@ -1,6 +1,6 @@
 // The writers' number formatter against the C library's printf: the same characters for the
 // formats the writers use, over a table of awkward values and a sweep of values of every size.
-#include "forward/text_format.h"
+#include "model/text_format.h"
 #include "platform/sys/thread_pool.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ std::string printed(const char* format, double v) {
 
 std::string formatted(const char* format, double v) {
     std::string out;
-    forward::appendf(out, format, v);
+    model::appendf(out, format, v);
     return out;
 }
 
@@ -115,24 +115,24 @@ TEST(TextFormat, IntegersTextsAndMixedLines) {
         char expected[256];
         std::snprintf(expected, sizeof expected, c.format, c.number);
         std::string out;
-        forward::appendf(out, c.format, c.number);
+        model::appendf(out, c.format, c.number);
         EXPECT_EQ(out, expected) << c.format;
     }
     std::string out = "kept ";
-    forward::appendf(out, "%s|%8s|%-8s|%.3s|%3d  %12.7f\n", "title", "ab", "cd", "abcdef", 12,
-                     -0.00000004);
+    model::appendf(out, "%s|%8s|%-8s|%.3s|%3d  %12.7f\n", "title", "ab", "cd", "abcdef", 12,
+                   -0.00000004);
     EXPECT_EQ(out, "kept title|      ab|cd      |abc| 12    -0.0000000\n");
     // Conversions this formatter leaves to the C library.
     out.clear();
-    forward::appendf(out, "%+d %05.1f %#x %ld %zu", 3, 2.25, 255, 123456789012L, std::size_t(7));
+    model::appendf(out, "%+d %05.1f %#x %ld %zu", 3, 2.25, 255, 123456789012L, std::size_t(7));
     EXPECT_EQ(out, "+3 002.2 0xff 123456789012 7");
     // A line longer than the stack buffer and a text wider than it.
     const std::string long_text(5000, 'a');
     out.clear();
-    forward::appendf(out, "%s%d", long_text.c_str(), 1);
+    model::appendf(out, "%s%d", long_text.c_str(), 1);
     EXPECT_EQ(out, long_text + "1");
     out.clear();
-    forward::appendf(out, "%3000.2f|", 1.5);
+    model::appendf(out, "%3000.2f|", 1.5);
     EXPECT_EQ(out, std::string(2996, ' ') + "1.50|");
 }
 
@@ -153,12 +153,12 @@ std::string reference_checked(const char* format, float value, bool calculated) 
 
 TEST(TextFormat, CheckedValuesKeepTheirSize) {
     // A datum of 1e-30 ohm-m keeps its six significant digits instead of 0.0000.
-    EXPECT_EQ(forward::significant_value("%13.4f", 1e-30f), "        1e-30");
-    EXPECT_EQ(forward::significant_value("%13.4f", 99.18631f), "      99.1863");
-    EXPECT_EQ(forward::significant_value("%13.4f", 0.00123456f), "   0.00123456");
-    EXPECT_EQ(forward::significant_value("%13.4f", -0.0f), "      -0.0000");
-    EXPECT_EQ(forward::exact_value("%10.3f", 0.05f), "     0.050");
-    EXPECT_EQ(forward::exact_value("%10.3f", 0.0015f), "0.00150000001");
+    EXPECT_EQ(model::significant_value("%13.4f", 1e-30f), "        1e-30");
+    EXPECT_EQ(model::significant_value("%13.4f", 99.18631f), "      99.1863");
+    EXPECT_EQ(model::significant_value("%13.4f", 0.00123456f), "   0.00123456");
+    EXPECT_EQ(model::significant_value("%13.4f", -0.0f), "      -0.0000");
+    EXPECT_EQ(model::exact_value("%10.3f", 0.05f), "     0.050");
+    EXPECT_EQ(model::exact_value("%10.3f", 0.0015f), "0.00150000001");
     std::mt19937 random(7);
     std::uniform_real_distribution<float> exponent(-35.0f, 35.0f), mantissa(1.0f, 10.0f);
     const char* const formats[] = {"%13.4f", "%13.5f", "%10.3f", "%10.4f", "%8.5f",
@@ -169,26 +169,26 @@ TEST(TextFormat, CheckedValuesKeepTheirSize) {
         for (const char* format : formats)
             for (bool calculated : {false, true}) {
                 std::string out;
-                forward::append_values(out, format, {double(v)}, calculated);
+                model::append_values(out, format, {double(v)}, calculated);
                 ASSERT_EQ(out, reference_checked(format, v, calculated))
                     << format << " of " << v << (calculated ? " calculated" : " exact");
             }
     }
     std::string line;
-    forward::append_values(line, "%10.3f %10.3f %8.5f %13.4f\n", {2.5, 2.0, 0.5, 1e-30}, true);
+    model::append_values(line, "%10.3f %10.3f %8.5f %13.4f\n", {2.5, 2.0, 0.5, 1e-30}, true);
     EXPECT_EQ(line, "     2.500      2.000  0.50000         1e-30\n");
 }
 
 // Items made on the pool's threads come in item order, as on one thread.
 TEST(TextFormat, ItemsOnAnyNumberOfThreads) {
     auto make = [](std::string& text, int item) {
-        forward::appendf(text, "%6d %13.4f\n", item, 1.0 / (item + 1));
+        model::appendf(text, "%6d %13.4f\n", item, 1.0 / (item + 1));
     };
     std::string one = "head\n", many = "head\n";
     sys::set_pool_threads(1);
-    forward::append_items(one, 10007, 64, make);
+    model::append_items(one, 10007, 64, make);
     sys::set_pool_threads(8);
-    forward::append_items(many, 10007, 64, make);
+    model::append_items(many, 10007, 64, make);
     sys::set_pool_threads(0);
     EXPECT_EQ(many, one);
     EXPECT_EQ(one.size(), 5u + 10007u * 21u);

@@ -7,7 +7,7 @@
 // std::to_chars, whose characters the C++ standard makes those of printf. The text is made in a
 // buffer on the stack through a cursor kept in a local variable and goes into the string a kilobyte
 // at a time.
-#include "forward/text_format.h"
+#include "model/text_format.h"
 
 #include "platform/sys/thread_pool.h"
 
@@ -20,7 +20,7 @@
 #include <cstring>
 #include <vector>
 
-namespace forward {
+namespace model {
 
 namespace {
 
@@ -511,4 +511,4 @@ void append_items(std::string& out, int count, int per_run,
     }
 }
 
-} // namespace forward
+} // namespace model

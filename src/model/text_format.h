@@ -1,12 +1,12 @@
-// Formatted text for the writers: the characters printf would write, made without a printf call
-// per value, and numbers that read back exactly or keep their size.
+// Formatted text for the writers of every folder: the characters printf would write, made without
+// a printf call per value, and numbers that read back exactly or keep their size.
 #pragma once
 
 #include <functional>
 #include <initializer_list>
 #include <string>
 
-namespace forward {
+namespace model {
 
 /// Appends the printf-style formatted text to `out`: the same characters vsnprintf writes.
 /// Conversions %[-][width][.precision] with d, i, f, e, g, s or c, and %%, are formatted here;
@@ -51,4 +51,4 @@ void append_values(std::string& out, const char* format, std::initializer_list<d
 void append_items(std::string& out, int count, int per_run,
                   const std::function<void(std::string& text, int item)>& make);
 
-} // namespace forward
+} // namespace model
