@@ -258,23 +258,28 @@ char* put_int(LineText& line, char* w, long long value, int width, bool left) {
 }
 
 // True when the text of fixed_integer's n certainly passes put_checked's test, found without
-// the division that reads it back: the digits are v itself, or (calculated) |v| 10^precision is
-// at least 10001, so that the rounding, below half a unit of the last decimal, is less than
-// 5e-5 of v by a margin that the rounding of the test cannot close below 2^32.
-bool fixed_keeps(double v, std::uint64_t n, int precision, bool calculated) {
+// the division that reads it back: the digits are v itself, or (calculated) the larger of |v| and
+// `scale` times 10^precision is at least 10001, so that the rounding, below half a unit of the
+// last decimal, is less than 5e-5 of it by a margin that the rounding of the test cannot close
+// (below 2^32 for v itself; any scale, whose test has no rounding to close).
+bool fixed_keeps(double v, std::uint64_t n, int precision, bool calculated, double scale) {
     const double a = std::fabs(v) * powers_of_ten[precision];
-    return calculated ? (a >= 10001.0 && a < 0x1p32) || a == double(n) : a == double(n);
+    if (!calculated) return a == double(n);
+    return (a >= 10001.0 && a < 0x1p32) || a == double(n) ||
+           scale * powers_of_ten[precision] >= 10001.0;
 }
 
 // `value` in the fixed conversion `s` when its text keeps the value, else in "%<width>.6g"
-// (calculated) or "%<width>.9g". A calculated value is kept when the text is within 5e-5 of it
-// relatively; any other is taken as a float and kept when the text reads back as that float.
-char* put_checked(LineText& line, char* w, const Conversion& s, double value, bool calculated) {
+// (calculated) or "%<width>.9g". A calculated value is kept when the text is within 5e-5 of the
+// larger of its size and `scale` relatively; any other is taken as a float and kept when the text
+// reads back as that float.
+char* put_checked(LineText& line, char* w, const Conversion& s, double value, bool calculated,
+                  double scale) {
     if (!calculated) value = double(static_cast<float>(value));
     const int precision = s.precision < 0 ? 6 : s.precision;
     std::uint64_t n = 0;
     const bool digits = fixed_integer(value, precision, n);
-    if (digits && fixed_keeps(value, n, precision, calculated))
+    if (digits && fixed_keeps(value, n, precision, calculated, scale))
         return put_fixed_integer(line, w, std::signbit(value), n, precision, s.width, s.left);
     char text[text_capacity];
     std::size_t size = 0;
@@ -283,8 +288,9 @@ char* put_checked(LineText& line, char* w, const Conversion& s, double value, bo
         back = fixed_back(value, n, precision);
     else
         size = fixed_chars(text, value, precision, back);
+    const double size_kept = std::max(std::fabs(value), scale);
     const bool keeps =
-        !std::isfinite(value) || (calculated ? std::fabs(back - value) <= 5e-5 * std::fabs(value)
+        !std::isfinite(value) || (calculated ? std::fabs(back - value) <= 5e-5 * size_kept
                                              : static_cast<float>(back) == float(value));
     if (!keeps)
         return put_float(line, w, value, s.width, calculated ? 6 : 9, s.left,
@@ -405,14 +411,35 @@ bool precision_here(int precision) {
     return precision >= 0 && precision <= most_precision;
 }
 
+// append_values and append_scaled_values: the float conversions of `format` filled in order.
+void append_checked(std::string& out, const char* format, std::initializer_list<double> values,
+                    bool calculated, double scale) {
+    const double* next = values.begin();
+    LineText line(out);
+    char* w = line.cursor();
+    for (const char* p = format; w = put_literal(line, w, p), *p;) {
+        Conversion s;
+        if (!parse_conversion(++p, s) || s.conversion != 'f' || next == values.end()) break;
+        w = put_checked(line, w, s, *next++, calculated, scale);
+    }
+    line.finish(w);
+}
+
 } // namespace
 
 void appendf(std::string& out, const char* format, ...) {
     va_list args;
     va_start(args, format);
+    vappendf(out, format, args);
+    va_end(args);
+}
+
+void vappendf(std::string& out, const char* format, va_list args) {
+    va_list own;
+    va_copy(own, args);
     if (!formats_here(format)) {
-        append_vsnprintf(out, format, args);
-        va_end(args);
+        append_vsnprintf(out, format, own);
+        va_end(own);
         return;
     }
     LineText line(out);
@@ -420,10 +447,10 @@ void appendf(std::string& out, const char* format, ...) {
     for (const char* p = format; w = put_literal(line, w, p), *p;) {
         Conversion s;
         parse_conversion(++p, s);
-        w = put_conversion(line, w, s, args);
+        w = put_conversion(line, w, s, own);
     }
     line.finish(w);
-    va_end(args);
+    va_end(own);
 }
 
 void append_fixed(std::string& out, double value, int width, int precision, bool left) {
@@ -474,15 +501,19 @@ std::string significant_value(const char* format, float value) {
 
 void append_values(std::string& out, const char* format, std::initializer_list<double> values,
                    bool calculated) {
-    const double* next = values.begin();
-    LineText line(out);
-    char* w = line.cursor();
-    for (const char* p = format; w = put_literal(line, w, p), *p;) {
-        Conversion s;
-        if (!parse_conversion(++p, s) || s.conversion != 'f' || next == values.end()) break;
-        w = put_checked(line, w, s, *next++, calculated);
-    }
-    line.finish(w);
+    append_checked(out, format, values, calculated, 0.0);
+}
+
+void append_scaled_values(std::string& out, const char* format,
+                          std::initializer_list<double> values, double scale) {
+    append_checked(out, format, values, true, std::isfinite(scale) ? std::fabs(scale) : 0.0);
+}
+
+double largest_size(const float* values, std::size_t n) {
+    float largest = 0.0f;
+    for (std::size_t i = 0; i < n; ++i)
+        largest = std::max(largest, std::fabs(values[i]));
+    return double(largest);
 }
 
 void append_items(std::string& out, int count, int per_run,

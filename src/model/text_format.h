@@ -2,6 +2,8 @@
 // a printf call per value, and numbers that read back exactly or keep their size.
 #pragma once
 
+#include <cstdarg>
+#include <cstddef>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -16,6 +18,8 @@ void appendf(std::string& out, const char* format, ...)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+/// appendf with the arguments of a variadic caller.
+void vappendf(std::string& out, const char* format, va_list args);
 
 /// Appends printf's "%<width>.<precision>f" of `value` ("%-..." with `left`).
 void append_fixed(std::string& out, double value, int width, int precision, bool left = false);
@@ -43,6 +47,17 @@ std::string significant_value(const char* format, float value);
 /// than "%%". Every writer writes its numbers through this: no value loses its size.
 void append_values(std::string& out, const char* format, std::initializer_list<double> values,
                    bool calculated = false);
+
+/// append_values of calculated values that belong to a field of values written alike (the points
+/// of a section, a column of a table) whose largest size is `scale`: a value keeps the fixed
+/// format when its text is within 5e-5 of the larger of its own size and `scale`, else it gets
+/// six significant digits. A field whose largest value has five significant digits or more in the
+/// fixed format is therefore written as the format writes it, down to the values it shows as
+/// zero; in a field of values all too small for the format each value keeps its size.
+void append_scaled_values(std::string& out, const char* format,
+                          std::initializer_list<double> values, double scale);
+/// The largest |value| of values[0 .. n - 1] (0 for none): the scale of append_scaled_values.
+double largest_size(const float* values, std::size_t n);
 
 /// Appends the texts of items 0 .. count - 1 in item order, each made by make(text, i) appending
 /// item i to `text`. Runs of `per_run` consecutive items are made on the pool's threads, so

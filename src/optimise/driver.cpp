@@ -4,6 +4,7 @@
 #include "model/globals.h"
 #include "model/records.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 #include "optimise/options_dialog.h"
 #include "optimise/pole_pole.h"
@@ -215,8 +216,8 @@ bool Driver::comprehensive_set() {
         report_.print("Comprehensive data set average model resolution %.4f\n", run_.figure);
     }
     comprehensive_figure_ = set_figure(run_);
-    report_.print("Model resolution for comprehensive data set is %.4f\nDamping factor is %.4f\n",
-                  comprehensive_figure_, double(s_.opt_damping));
+    report_.print("Model resolution for comprehensive data set is %.4f\nDamping factor is %s\n",
+                  comprehensive_figure_, model::significant_value("%.4f", s_.opt_damping).c_str());
     if (result != resolution_ok) {
         report_.print("Error in model resolution calcuation for comprehensive data set\n");
         return false;
@@ -241,7 +242,8 @@ bool Driver::base_set() {
     list_chosen();
     const int result = chosen_set_resolution(run_);
     if (stopped(result) || result != resolution_ok) return false;
-    report_.print("Damping factor %.4f\nUpdated model resolution values\n", double(s_.opt_damping));
+    report_.print("Damping factor %s\nUpdated model resolution values\n",
+                  model::significant_value("%.4f", s_.opt_damping).c_str());
     for (int b = 1; b <= run_.nblocks(); ++b)
         block_line("%4d %4d %4d  %8.3f %8.3f %10.7f\n", b, false);
     report_.print("Iteration 0 Model resolution ratio %.4f\nRatio of optimum arrays number to "

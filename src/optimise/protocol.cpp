@@ -3,6 +3,7 @@
 
 #include "model/records.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 #include "optimise/grid.h"
 #include "platform/sys/sys.h"
@@ -13,12 +14,6 @@
 namespace opt {
 
 namespace {
-
-std::string line(const char* format, double a, double b, double c) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, a, b, c);
-    return text;
-}
 
 // One protocol file: the header, then the arrays that pass `wanted`, renumbered by `number`.
 template <class Wanted, class Number>
@@ -134,28 +129,28 @@ bool write_optimised_config_file(ModelResolution& settings, const std::int32_t* 
     model::copy_text(settings.stem, sizeof settings.stem, stem.c_str());
     const double a = settings.opt_unit_spacing;
     const int n = line_electrodes(settings);
-    char head[512];
-    std::snprintf(head, sizeof head,
-                  "Optimized arrays configurations\nNumber of configurations\n%d\nUnit electrode "
-                  "spacing\n%.2f\nCoordinates of electrodes (xc1,zc1,xc2,zc2,xp1,zp1,xp2,zp2)\n",
-                  count, a);
-    std::string text = head;
+    // The spacing and the electrode positions are read back by the configuration reader: each
+    // is written so that it reads back as the same number.
+    std::string text;
+    model::appendf(text, "Optimized arrays configurations\nNumber of configurations\n%d\n", count);
+    model::append_values(text,
+                         "Unit electrode spacing\n%.2f\nCoordinates of electrodes "
+                         "(xc1,zc1,xc2,zc2,xp1,zp1,xp2,zp2)\n",
+                         {a});
     for (int k = 0; k < count; ++k) {
         const std::int32_t* e = arrays + 4 * std::size_t(k);
-        char row[256];
         const auto x = [&](int i) {
             return double(electrode_position(settings.cable_layout, e[i])) * a;
         };
-        std::snprintf(row, sizeof row, "Configuration %d\n%.2f,0\n%.2f,0\n%.2f,0\n%.2f,0\n", k + 1,
-                      x(0), x(1), x(2), x(3));
-        text += row;
+        model::appendf(text, "Configuration %d\n", k + 1);
+        model::append_values(text, "%.2f,0\n%.2f,0\n%.2f,0\n%.2f,0\n", {x(0), x(1), x(2), x(3)});
     }
     const double line_end = electrode_position(settings.cable_layout, n) + 1.0;
     const double depth = double(float(n - 1) * settings.opt_depth_ratio);
     text += "Starting and ending x-location to calculate sensitivity values, spacing\n";
-    text += line("%.2f,%.2f,%.2f\n", -a, line_end * a, 0.5 * a);
+    model::appendf(text, "%.2f,%.2f,%.2f\n", -a, line_end * a, 0.5 * a);
     text += "Starting and ending z-location to calculate sensitivity values, spacing\n";
-    text += line("%.2f,%.2f,%.2f\n", 0.1 * a, depth * a, 0.25 * a);
+    model::appendf(text, "%.2f,%.2f,%.2f\n", 0.1 * a, depth * a, 0.25 * a);
     text += "Material resistivity (ohm.m)\n10.0\nMaximum current (Amp)\n1.0\nMinimum potential "
             "(mV)\n0.1\n";
     const std::string path = stem + "_mod.txt";

@@ -5,16 +5,19 @@
 #include "model/globals.h"
 #include "model/result_check.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
 #include "platform/sys/sys.h"
 #include "sensitivity/block_sensitivity.h"
 #include "sensitivity/datum_fields.h"
 #include "sensitivity/jacobian_transform.h"
-#include "sensitivity/text_out.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 using sys::PageArray;
 
@@ -60,11 +63,11 @@ void trace_shift_matrix(const ModelSettings& s, const float* shift) {
     double total = 0.0;
     for (long long n = 0; n < nodes; ++n) {
         std::string line;
-        sens::appendf(line, "%5lld ", n + 1);
+        model::appendf(line, "%5lld ", n + 1);
         double sum = 0.0;
         for (int e = 0; e < stencil; ++e) {
             const double v = shift[n * stencil + e];
-            sens::appendf(line, "%12.4e ", v);
+            model::appendf(line, "%12.4e ", v);
             sum += v;
         }
         model::trace("%s sum=%12.4e\n", line.c_str(), sum);
@@ -73,33 +76,53 @@ void trace_shift_matrix(const ModelSettings& s, const float* shift) {
     model::trace("Total sum=%12.4e\n", total);
 }
 
+// The lines of position p in the dump: each column of derivatives against its own largest value.
+void dump_position(std::string& file, const ModelSettings& s, int p, const float* jx,
+                   const float* jz) {
+    const int n = s.ndata;
+    const double x_scale = model::largest_size(jx, std::size_t(n));
+    const double z_scale = model::largest_size(jz, std::size_t(n));
+    if (s.array_type != 4) {
+        model::appendf(file, "Electrode position %d\n  i   gtemp-x  gtemp-z\n", p + 1);
+        for (int d = 0; d < n; ++d) {
+            model::appendf(file, "%4d", d + 1);
+            model::append_scaled_values(file, " %10.5f", {double(jx[d])}, x_scale);
+            model::append_scaled_values(file, " %10.5f\n", {double(jz[d])}, z_scale);
+        }
+        return;
+    }
+    model::appendf(
+        file, "Electrode shifted position %d\n  i     xc1    xp1    gtemp-x    gtemp-z\n", p + 2);
+    std::vector<double> factor(std::size_t(std::max(n, 0)));
+    double x_per_g = 0.0, z_per_g = 0.0;
+    for (int d = 0; d < n; ++d) {
+        factor[std::size_t(d)] = 6.283185 * std::fabs(double(s.p1_x[d]) - s.c1_x[d]);
+        x_per_g = std::max(x_per_g, std::fabs(double(jx[d]) / factor[std::size_t(d)]));
+        z_per_g = std::max(z_per_g, std::fabs(double(jz[d]) / factor[std::size_t(d)]));
+    }
+    for (int d = 0; d < n; ++d) {
+        const double g = factor[std::size_t(d)];
+        model::appendf(file, "%4d %6.1f %6.1f", d + 1, double(s.c1_x[d]), double(s.p1_x[d]));
+        model::append_scaled_values(file, " %10.5f", {double(jx[d])}, x_scale);
+        model::append_scaled_values(file, " %10.5f", {double(jz[d])}, z_scale);
+        model::append_scaled_values(file, " %10.5f", {double(jx[d]) / g}, x_per_g);
+        model::append_scaled_values(file, " %10.5f\n", {double(jz[d]) / g}, z_per_g);
+    }
+}
+
 void write_dump(const ModelSettings& s, const float* jacobian, double seconds) {
     std::string file;
     const int n = s.ndata, positions = s.n_elec_positions;
     model::ResultValues values;
-    sens::appendf(file, "Jacobian of apprent resistivity wrt x and z electrode positions\n");
+    model::appendf(file, "Jacobian of apprent resistivity wrt x and z electrode positions\n");
     for (int p = 0; p < positions; ++p) {
         const float* jx = jacobian + (long long)p * n;
         const float* jz = jacobian + (long long)(positions + p) * n;
         values.add(jx, std::size_t(n)).add(jz, std::size_t(n));
-        if (s.array_type == 4) {
-            sens::appendf(
-                file, "Electrode shifted position %d\n  i     xc1    xp1    gtemp-x    gtemp-z\n",
-                p + 2);
-            for (int d = 0; d < n; ++d) {
-                const double g = 6.283185 * std::fabs(double(s.p1_x[d]) - s.c1_x[d]);
-                sens::appendf(file, "%4d %6.1f %6.1f %10.5f %10.5f %10.5f %10.5f\n", d + 1,
-                              double(s.c1_x[d]), double(s.p1_x[d]), double(jx[d]), double(jz[d]),
-                              double(jx[d]) / g, double(jz[d]) / g);
-            }
-        } else {
-            sens::appendf(file, "Electrode position %d\n  i   gtemp-x  gtemp-z\n", p + 1);
-            for (int d = 0; d < n; ++d)
-                sens::appendf(file, "%4d %10.5f %10.5f\n", d + 1, double(jx[d]), double(jz[d]));
-        }
+        dump_position(file, s, p, jx, jz);
     }
-    sens::appendf(file, "Number of coefs cols used %d out of %d.\nTime taken %.2f\n",
-                  s.coefs_cols_used, s.nx_nodes * positions, seconds);
+    model::appendf(file, "Number of coefs cols used %d out of %d.\nTime taken %.2f\n",
+                   s.coefs_cols_used, s.nx_nodes * positions, seconds);
     if (!values.writable("electrode position derivatives")) return;
     if (!sys::save_file(s.dump_file, file)) {
         char text[600];

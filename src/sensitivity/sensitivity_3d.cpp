@@ -6,9 +6,9 @@
 #include "model/globals.h"
 #include "model/result_check.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
-#include "sensitivity/text_out.h"
 
 #include <algorithm>
 #include <cmath>
@@ -209,11 +209,11 @@ bool write_level_file(const std::string& path) {
         {128, "R163 G0 B32"}, {256, "R132 G0 B64"},  {512, "R120 G0 B76"},  {1024, "R108 G0 B88"},
         {2048, "R96 G0 B96"}, {4096, "R96 G0 B86"},  {8192, "R96 G0 B76"}};
     std::string out;
-    sens::appendf(out,
-                  "LVL2\n'Level Flags LColor LStyle LWidth FFGColor FBGColor FPattern FMode\n");
+    model::appendf(out,
+                   "LVL2\n'Level Flags LColor LStyle LWidth FFGColor FBGColor FPattern FMode\n");
     for (const auto& l : levels)
-        sens::appendf(out, "%5d 0%cBlack%c %cSolid%c 0 %c%s%c %cWhite%c %cSolid%c 2\n", l.level, q,
-                      q, q, q, q, l.colour, q, q, q, q, q);
+        model::appendf(out, "%5d 0%cBlack%c %cSolid%c 0 %c%s%c %cWhite%c %cSolid%c 2\n", l.level, q,
+                       q, q, q, q, l.colour, q, q, q, q, q);
     return sys::save_file(path, out);
 }
 
@@ -226,15 +226,20 @@ void write_surfer(const Array3DSens& r, const Grid& g, const std::string& stem) 
         last = stem + suffix;
         std::string f;
         if (r.array_type == 9)
-            sens::appendf(f, "%.4f,%.4f  %.4f,%.4f  %.4f,%.4f  %.4f,%.4f\n", r.elec_x[0],
-                          r.elec_y[0], r.elec_x[1], r.elec_y[1], r.elec_x[2], r.elec_y[2],
-                          r.elec_x[3], r.elec_y[3]);
-        sens::appendf(f, "%cX-location%c,%cY-location%c,%cSensitivity (x 0.01) at Z=%.2f%c\n", q, q,
-                      q, q, q, double(g.z[k]), q);
+            model::appendf(f, "%.4f,%.4f  %.4f,%.4f  %.4f,%.4f  %.4f,%.4f\n", r.elec_x[0],
+                           r.elec_y[0], r.elec_x[1], r.elec_y[1], r.elec_x[2], r.elec_y[2],
+                           r.elec_x[3], r.elec_y[3]);
+        model::appendf(f, "%cX-location%c,%cY-location%c,%cSensitivity (x 0.01) at Z=%.2f%c\n", q,
+                       q, q, q, q, double(g.z[k]), q);
+        // Each level is a grid of its own: its values against the level's largest.
+        const float* level = g.values.data() + k * plane;
+        const double scale = model::largest_size(level, plane) * 100.0;
         for (std::size_t j = 0; j < g.y.size(); ++j)
-            for (std::size_t i = 0; i < g.x.size(); ++i)
-                sens::appendf(f, "%6.3f %6.3f %9.4f\n", double(g.x[i]), double(g.y[j]),
-                              double(g.values[k * plane + j * g.x.size() + i]) * 100.0);
+            for (std::size_t i = 0; i < g.x.size(); ++i) {
+                model::appendf(f, "%6.3f %6.3f", double(g.x[i]), double(g.y[j]));
+                model::append_scaled_values(f, " %9.4f\n",
+                                            {double(level[j * g.x.size() + i]) * 100.0}, scale);
+            }
         if (!sys::save_file(last, f)) return create_error(last);
     }
     if (!write_level_file(stem + ".lvl")) return create_error(stem + ".lvl");
@@ -253,27 +258,30 @@ void write_slicer(Array3DSens& r, Grid& g, const std::string& stem) {
     std::snprintf(r.work_path, sizeof r.work_path, "%s.bin", stem.c_str());
     const std::string text_path = stem + ".txt";
     std::string f;
-    sens::appendf(f, "%cgeneric metadata%c\n%c%s%c\n", q, q, q, r.work_path, q);
-    sens::appendf(f, r.data_type == 1 ? "%cSensitivity (Sqrt)%c\n" : "%cSensitivity (x 0.01)%c\n",
-                  q, q);
-    sens::appendf(f, "%cfloat%c\n", q, q);
-    sens::appendf(f, std::fabs(minimum) < 0.1f ? "%14.8f  %14.8f\n" : "%14.4f  %14.4f\n",
-                  double(minimum), 1.05 * double(maximum));
+    model::appendf(f, "%cgeneric metadata%c\n%c%s%c\n", q, q, q, r.work_path, q);
+    model::appendf(f, r.data_type == 1 ? "%cSensitivity (Sqrt)%c\n" : "%cSensitivity (x 0.01)%c\n",
+                   q, q);
+    model::appendf(f, "%cfloat%c\n", q, q);
+    // The range of the volume's values, against the largest of them.
+    model::append_scaled_values(f,
+                                std::fabs(minimum) < 0.1f ? "%14.8f  %14.8f\n" : "%14.4f  %14.4f\n",
+                                {double(minimum), 1.05 * double(maximum)},
+                                std::max(std::fabs(double(minimum)), std::fabs(double(maximum))));
     const int nx = int(g.x.size()), ny = int(g.y.size()), nz = int(g.z.size());
-    sens::appendf(f, "3\n%cZ%c %d  0 0\n%cY%c %d  0 0\n%cX%c %d  0 0\n", q, q, nz, q, q, ny, q, q,
-                  nx);
-    sens::appendf(f, "Array Type %s\n", r.array_name);
-    sens::appendf(f, "X unit spacing %.4f\nY unit spacing %.4f\nZ unit spacing %.4f\n",
-                  double(r.x_step), double(r.y_step), double(r.z_step));
-    sens::appendf(f, "Z slice sensitivities ");
+    model::appendf(f, "3\n%cZ%c %d  0 0\n%cY%c %d  0 0\n%cX%c %d  0 0\n", q, q, nz, q, q, ny, q, q,
+                   nx);
+    model::appendf(f, "Array Type %s\n", r.array_name);
+    model::appendf(f, "X unit spacing %.4f\nY unit spacing %.4f\nZ unit spacing %.4f\n",
+                   double(r.x_step), double(r.y_step), double(r.z_step));
+    model::appendf(f, "Z slice sensitivities ");
     for (float z : g.z)
-        sens::appendf(f, "%.4f ", double(z));
-    sens::appendf(f, "\nRelative scale factors\nX %.2f\nY %.2f\nZ 1.0\n",
-                  double(r.x_step / r.z_step), double(r.y_step / r.z_step));
-    sens::appendf(f, "X Start %.3f  End %.3f  values\n", double(g.x.front()), double(g.x.back()));
-    sens::appendf(f, "Y Start %.3f  End %.3f  values\n", double(g.y.front()), double(g.y.back()));
-    sens::appendf(f, "Z Start %.3f  End %.3f  values\n", double(g.z.front()), double(g.z.back()));
-    sens::appendf(f, "End Data\n");
+        model::appendf(f, "%.4f ", double(z));
+    model::appendf(f, "\nRelative scale factors\nX %.2f\nY %.2f\nZ 1.0\n",
+                   double(r.x_step / r.z_step), double(r.y_step / r.z_step));
+    model::appendf(f, "X Start %.3f  End %.3f  values\n", double(g.x.front()), double(g.x.back()));
+    model::appendf(f, "Y Start %.3f  End %.3f  values\n", double(g.y.front()), double(g.y.back()));
+    model::appendf(f, "Z Start %.3f  End %.3f  values\n", double(g.z.front()), double(g.z.back()));
+    model::appendf(f, "End Data\n");
     if (!sys::save_file(text_path, f)) return create_error(text_path);
     if (!sys::save_file(r.work_path, g.values.data(), g.values.size() * sizeof(float)))
         return create_error(r.work_path);

@@ -6,6 +6,7 @@
 #include "model/globals.h"
 #include "model/result_check.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
 #include "platform/sys/page_array.h"
@@ -186,25 +187,29 @@ float section_depth_of_investigation(int code, const Electrodes& e) {
 
 namespace {
 
-// printf into the file; false once any write failed.
-template <class... A> bool print(sys::AtomicFile& out, const char* format, A... a) {
-    char line[256];
-    const int n = std::snprintf(line, sizeof line, format, a...);
-    return n >= 0 && out.write(line, std::size_t(std::min(n, int(sizeof line) - 1)));
-}
+const char* const q = "\"";
 
-// The header and the points of a Surfer data file.
+// The header and the points of a Surfer data file: the grid positions as given, the values
+// against the largest of the section. The text goes to the file a stretch at a time.
 bool print_surfer_data(sys::AtomicFile& data, const GridPositions& grid, const float* values,
                        float factor) {
-    const char* q = "\"";
-    bool ok = print(data, "%sX-location%s,%sZ-location%s,%sSensitivity x %.1f%s\n", q, q, q, q, q,
-                    double(factor), q);
+    std::string text;
+    model::appendf(text, "%sX-location%s,%sZ-location%s,%sSensitivity x %.1f%s\n", q, q, q, q, q,
+                   double(factor), q);
+    const double scale = model::largest_size(values, grid.x.size() * grid.z.size());
+    bool ok = true;
     std::size_t k = 0;
-    for (const float z : grid.z)
-        for (const float x : grid.x)
-            ok = ok &&
-                 print(data, "%6.3f %6.3f %9.5f\n", double(x), double(-z), double(values[k++]));
-    return ok;
+    for (const float z : grid.z) {
+        for (const float x : grid.x) {
+            model::appendf(text, "%6.3f %6.3f", double(x), double(-z));
+            model::append_scaled_values(text, " %9.5f\n", {double(values[k++])}, scale);
+        }
+        if (text.size() >= 1 << 16) {
+            ok = ok && data.write(text);
+            text.clear();
+        }
+    }
+    return ok && data.write(text);
 }
 
 } // namespace
@@ -218,17 +223,18 @@ bool save_surfer_data(const std::string& data_path, const GridPositions& grid, c
 std::string write_surfer_files(const std::string& data_path, const GridPositions& grid,
                                const float* values, float factor, const Electrodes& e) {
     const std::string post_path = post_file_path(data_path);
-    const char* q = "\"";
     sys::AtomicFile data(data_path), post(post_path);
     if (!data.opened()) return data_path;
     if (!post.opened()) return post_path;
     bool ok = print_surfer_data(data, grid, values, factor);
     if (!ok) return data_path;
-    ok = print(post, "%sX-location%s,%sZ-location%s,%sElectrode%s,%sSymbol set:index%s\n", q, q, q,
-               q, q, q, q, q);
-    for (int i = 0; i < 4 && ok; ++i)
-        ok = print(post, "%13.3f,%13.3f,%d,Default symbols:0\n", double(e.x[i]), double(e.z[i]),
-                   i + 1);
+    std::string text;
+    model::appendf(text, "%sX-location%s,%sZ-location%s,%sElectrode%s,%sSymbol set:index%s\n", q, q,
+                   q, q, q, q, q, q);
+    for (int i = 0; i < 4; ++i)
+        model::appendf(text, "%13.3f,%13.3f,%d,Default symbols:0\n", double(e.x[i]), double(e.z[i]),
+                       i + 1);
+    ok = post.write(text);
     // The post file first: when it cannot take its place the data file stays as it was too.
     if (!ok || !post.commit()) return post_path;
     if (!data.commit()) {

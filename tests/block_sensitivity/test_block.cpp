@@ -328,5 +328,63 @@ TEST_F(SyntheticRun, TableIsByteExactWithAndWithoutResolution) {
               "File opening error: Error in creating sensitivity file\n" + bad);
 }
 
+// Sensitivities, block resistivities and apparent resistivities too small for the table's
+// decimals keep their size (each column against its largest value); the centres, areas and
+// resolutions keep the table's format.
+TEST_F(SyntheticRun, TableValuesTooSmallForItsDecimalsKeepTheirSize) {
+    const struct {
+        float total[2], unit_area[2], resistivity[2], apparent;
+        const char* lines; // the two block lines and the datum line
+    } cases[] = {
+        // A model of 1e-30 ohm-m: every value was 0.0000 or 0.000.
+        {{1e-30f, 2.5e-31f},
+         {4e-30f, 1e-30f},
+         {1e-30f, 2e-30f},
+         1e-30f,
+         "       1       1.000      0.500          1e-30         4e-30        "
+         "0.2500        0.1250         1e-30         2.000\n"
+         "       2       3.000      0.500        2.5e-31         1e-30        "
+         "0.2500        0.1250         2e-30         2.000\n"
+         "       1       0.000,     0.000       -2.000,     0.000       2.000,     0.000       "
+         "4.000,     0.000         1e-30\n"},
+        // Columns whose largest value had two or three digits; a value too small for its
+        // column (1e-9 of its largest) stays as the column writes it.
+        {{0.00123456f, 1.2e-12f},
+         {0.0123456f, 0.0001f},
+         {0.5f, 0.0125f},
+         0.00987654f,
+         "       1       1.000      0.500     0.00123456     0.0123456        "
+         "0.2500        0.1250         0.500         2.000\n"
+         "       2       3.000      0.500         0.0000        0.0001        "
+         "0.2500        0.1250        0.0125         2.000\n"
+         "       1       0.000,     0.000       -2.000,     0.000       2.000,     0.000       "
+         "4.000,     0.000    0.00987654\n"},
+    };
+    m.unit_spacing = 2.0f;
+    m.sens_nblocks = 2;
+    m.calc_resolution = 1;
+    m.ndata = 1;
+    m.c1_x[0] = 0.0f, m.c2_x[0] = -2.0f, m.p1_x[0] = 2.0f, m.p2_x[0] = 4.0f;
+    m.c1_z[0] = m.c2_z[0] = m.p1_z[0] = m.p2_z[0] = 0.0f;
+    const std::string path = dir.path + "s.xyz";
+    for (const auto& c : cases) {
+        for (int b = 0; b < 2; ++b) {
+            m.sens_block_x[b] = 0.5f + b, m.sens_block_z[b] = 0.25f, m.sens_block_area[b] = 0.5f;
+            m.sens_total[b] = c.total[b], m.sens_unit_area[b] = c.unit_area[b];
+            m.sens_block_resistivity[b] = c.resistivity[b];
+            m.resolution[b] = 0.25f, m.resolution_normalized[b] = 0.125f;
+        }
+        m.app_resistivity[0] = c.apparent;
+        ASSERT_EQ(write_sensitivity_file(m, path.c_str()), 0);
+        // The block lines and the datum line, without the two header lines between them.
+        std::string text = test_support::read_file(path);
+        text.erase(0, text.find("       1 "));
+        const std::size_t head = text.find("//");
+        ASSERT_NE(head, std::string::npos);
+        text.erase(head, text.find("Resis.\n") + 7 - head);
+        EXPECT_EQ(text, c.lines);
+    }
+}
+
 } // namespace
 } // namespace block_test

@@ -10,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -161,6 +164,47 @@ TEST_F(Output3D, GridsBeyondMemoryAreRefusedWithTheMemoryMessage) {
         EXPECT_EQ(backend.boxes[0].line(),
                   "Message: Insufficient memory for the 3-D sensitivity grid.");
         EXPECT_FALSE(sys::file_exists(dir.path + "big1.dat"));
+    }
+}
+
+// Levels far below the array hold values too small for four decimals (1e-7 at 100 units, a few
+// hundredths at 2): each level file keeps every value's size, and so does the range line of
+// the volume's metadata.
+TEST_F(Output3D, DeepLevelsKeepTheSizeOfTheirValues) {
+    for (const float depth : {100.0f, 2.0f}) {
+        SCOPED_TRACE(depth);
+        Array3DSens& r = Array3dsens;
+        r.accepted = 1;
+        r.x_start = 0.0f, r.x_end = 1.0f, r.x_step = 0.5f;
+        r.y_start = 0.0f, r.y_end = 0.5f, r.y_step = 0.5f;
+        r.z_start = depth, r.z_end = depth + 0.05f, r.z_step = 0.05f;
+        for (const int format : {0, 1}) {
+            r.output_format = format;
+            std::snprintf(r.output_path, sizeof r.output_path, "%sdeep.txt", dir.path.c_str());
+            calc_3d_sensitivity(r);
+        }
+        std::vector<float> values;
+        for (int k = 0; k < 2; ++k) {
+            std::istringstream in(
+                test_support::read_file(dir.path + "deep" + std::to_string(k + 1) + ".dat"));
+            std::string header;
+            std::getline(in, header);
+            const float z = depth + float(k) * 0.05f;
+            for (float x, y, v; in >> x >> y >> v;) {
+                const double expected = 100.0 * sens3d_wenner_alpha(x, y, z, 1.0f / 3.0f);
+                EXPECT_NEAR(v / expected, 1.0, 5e-5) << x << " " << y << " " << z;
+                values.push_back(float(expected));
+            }
+        }
+        ASSERT_EQ(values.size(), 12u);
+        std::istringstream meta(test_support::read_file(dir.path + "deep.txt"));
+        for (std::string line; std::getline(meta, line) && line != "\"float\"";) {
+        }
+        double lowest = 0.0, highest = 0.0;
+        ASSERT_TRUE(meta >> lowest >> highest);
+        const auto range = std::minmax_element(values.begin(), values.end());
+        EXPECT_NEAR(lowest / *range.first, 1.0, 5e-5);
+        EXPECT_NEAR(highest / (1.05 * *range.second), 1.0, 5e-5);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -137,17 +138,19 @@ TEST(TextFormat, IntegersTextsAndMixedLines) {
 }
 
 // The values the writers check: the fixed form when it keeps the value, else nine (exact) or
-// six (calculated) significant digits in the field's width, as the C library makes them.
-std::string reference_checked(const char* format, float value, bool calculated) {
+// six (calculated) significant digits in the field's width, as the C library makes them. A
+// calculated value of a field is judged against the larger of its size and `scale`.
+std::string reference_checked(const char* format, double value, bool calculated,
+                              double scale = 0.0) {
     char text[128];
-    std::snprintf(text, sizeof text, format, double(value));
+    std::snprintf(text, sizeof text, format, value);
     const double back = std::strtod(text, nullptr);
-    const bool keeps = !std::isfinite(value) ||
-                       (calculated ? std::fabs(back - double(value)) <= 5e-5 * std::fabs(value)
-                                   : static_cast<float>(back) == value);
+    const double size = std::max(std::fabs(value), scale);
+    const bool keeps =
+        !std::isfinite(value) || (calculated ? std::fabs(back - value) <= 5e-5 * size
+                                             : static_cast<float>(back) == float(value));
     if (keeps) return text;
-    std::snprintf(text, sizeof text, calculated ? "%*.6g" : "%*.9g", std::atoi(format + 1),
-                  double(value));
+    std::snprintf(text, sizeof text, calculated ? "%*.6g" : "%*.9g", std::atoi(format + 1), value);
     return text;
 }
 
@@ -170,13 +173,45 @@ TEST(TextFormat, CheckedValuesKeepTheirSize) {
             for (bool calculated : {false, true}) {
                 std::string out;
                 model::append_values(out, format, {double(v)}, calculated);
-                ASSERT_EQ(out, reference_checked(format, v, calculated))
+                ASSERT_EQ(out, reference_checked(format, double(v), calculated))
                     << format << " of " << v << (calculated ? " calculated" : " exact");
             }
     }
     std::string line;
     model::append_values(line, "%10.3f %10.3f %8.5f %13.4f\n", {2.5, 2.0, 0.5, 1e-30}, true);
     EXPECT_EQ(line, "     2.500      2.000  0.50000         1e-30\n");
+}
+
+// Values of a field against its largest: a field whose largest value has its digits in the
+// format is written as printf writes it, tiny values and all; in a field too small for the
+// format each value keeps its size, and with no scale the rule is that of a value alone.
+TEST(TextFormat, ScaledValuesAgainstTheirField) {
+    const struct {
+        double value, scale;
+        const char* text;
+    } cases[] = {{1e-9, 250.0, "  0.00000"},     {0.0123456, 250.0, "  0.01235"},
+                 {0.0123456, 0.02, "0.0123456"}, {4e-7, 0.02, "  0.00000"},
+                 {1e-30, 3.3e-29, "    1e-30"},  {-0.0123456, 0.0, "-0.0123456"},
+                 {123.456789, 0.0, "123.45679"}, {5e-6, 1e300, "  0.00001"}};
+    for (const auto& c : cases) {
+        std::string out;
+        model::append_scaled_values(out, "%9.5f", {c.value}, c.scale);
+        EXPECT_EQ(out, c.text) << c.value << " of " << c.scale;
+    }
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> exponent(-35.0, 35.0), mantissa(1.0, 10.0);
+    const char* const formats[] = {"%9.5f", "%12.4f", "%9.4f", "%14.8f", "%10.5f", "%.2f"};
+    for (int i = 0; i < 20000; ++i) {
+        const double v =
+            (i % 3 ? 1.0 : -1.0) * mantissa(random) * std::pow(10.0, double(int(exponent(random))));
+        const double scale = std::fabs(v) * std::pow(10.0, double(i % 9 - 2));
+        for (const char* format : formats) {
+            std::string out;
+            model::append_scaled_values(out, format, {v}, scale);
+            ASSERT_EQ(out, reference_checked(format, v, true, scale))
+                << format << " of " << v << " in a field of " << scale;
+        }
+    }
 }
 
 // Items made on the pool's threads come in item order, as on one thread.

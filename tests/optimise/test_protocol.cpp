@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <sys/stat.h>
 
 namespace {
@@ -78,6 +80,35 @@ TEST(ConfigFile, MatchesTheReviewedCopy) {
     EXPECT_STREQ(s.stem, "model_res_bgs_10");
     EXPECT_EQ(read_file(space.dir.file("model_res_bgs_10_mod.txt")),
               read_file(std::string(VELDARIN_TEST_DATA) + "/golden/three_arrays_mod.txt"));
+}
+
+// Spacings of more decimals than the layout's two: the spacing and every electrode position read
+// back as the numbers they are (0.125 was written 0.12, an electrode at 0.375 as 0.38); the
+// lines of the sensitivity grid keep their two decimals.
+TEST(ConfigFile, SpacingAndPositionsReadBackAsTheyAre) {
+    const struct {
+        float spacing;
+        const char* text; // from the spacing to the last electrode of the one array
+    } cases[] = {{0.125f, "0.125\nCoordinates of electrodes (xc1,zc1,xc2,zc2,xp1,zp1,xp2,zp2)\n"
+                          "Configuration 1\n0.125,0\n0.00,0\n0.25,0\n0.375,0\n"
+                          "Starting and ending x-location to calculate sensitivity values, "
+                          "spacing\n-0.12,"},
+                 {0.333f, "0.333000004\nCoordinates of electrodes (xc1,zc1,xc2,zc2,xp1,zp1,xp2,"
+                          "zp2)\nConfiguration 1\n0.333000004,0\n0.00,0\n0.666000009,0\n"
+                          "0.999000013,0\nStarting and ending x-location to calculate "
+                          "sensitivity values, spacing\n-0.33,"}};
+    for (const auto& c : cases) {
+        opt_test::Workspace space;
+        ModelResolution& s = *space.settings;
+        s.opt_unit_spacing = c.spacing;
+        std::snprintf(s.output_name, sizeof s.output_name, "fine.txt");
+        const std::int32_t arrays[] = {2, 1, 3, 4};
+        ASSERT_TRUE(opt::write_optimised_config_file(s, arrays, 1));
+        const std::string text = read_file(space.dir.file("fine_mod.txt"));
+        const std::size_t at = text.find("spacing\n");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(text.substr(at + 8, std::strlen(c.text)), c.text);
+    }
 }
 
 } // namespace

@@ -113,6 +113,18 @@ TEST_F(OptimiseRun, BgsOnTenElectrodes) {
     EXPECT_EQ(read_file(space.dir.file("model_res_bgs_10_mod.txt")), config);
 }
 
+// A damping factor of more decimals than the report's four is reported as it is (0.00015 read
+// 0.0001).
+TEST_F(OptimiseRun, ReportShowsTheDampingFactorAsItIs) {
+    s.opt_damping = 0.00015f;
+    s.opt_max_iterations = 1;
+    optimise_arrays(s);
+    const std::string text = report();
+    EXPECT_NE(text.find("\nDamping factor is 0.00015\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nDamping factor 0.00015\nUpdated model resolution values\n"),
+              std::string::npos);
+}
+
 TEST_F(OptimiseRun, NextEndsTheRunAfterTheIterationUnderWay) {
     space.backend.at = "Iteration 2 ";
     optimise_arrays(s);

@@ -174,6 +174,36 @@ TEST(SectionFiles, PostFileNameBesideTheDataFile) {
         EXPECT_EQ(sens::post_file_path(c.data), c.post);
 }
 
+// A section whose values are all too small for five decimals (a constant factor far below the
+// automatic one) keeps each value's size, judged against the section's largest value; a
+// section scaled as usual is written in five decimals, down to the values it shows as zero.
+TEST(SectionFiles, ValuesTooSmallForFiveDecimalsKeepTheirSize) {
+    const struct {
+        float values[4];
+        const char* lines;
+    } cases[] = {
+        {{1e-30f, -2.5e-31f, 3.3e-29f, 0.0f},
+         " 0.000 -0.250     1e-30\n 0.500 -0.250  -2.5e-31\n"
+         " 0.000 -0.750   3.3e-29\n 0.500 -0.750   0.00000\n"},
+        {{0.0123456f, -0.00098765f, 4e-7f, 0.02f},
+         " 0.000 -0.250 0.0123456\n 0.500 -0.250 -0.00098765\n"
+         " 0.000 -0.750   0.00000\n 0.500 -0.750   0.02000\n"},
+        {{250.0f, 0.0123456f, 1e-7f, -3.5f},
+         " 0.000 -0.250 250.00000\n 0.500 -0.250   0.01235\n"
+         " 0.000 -0.750   0.00000\n 0.500 -0.750  -3.50000\n"},
+    };
+    test_support::TempDir dir{"vd_section_files"};
+    sens::GridPositions grid;
+    grid.x = {0.0f, 0.5f};
+    grid.z = {0.25f, 0.75f};
+    for (const auto& c : cases) {
+        const std::string path = dir.path + "s.dat";
+        ASSERT_TRUE(sens::save_surfer_data(path, grid, c.values, 1.0f));
+        EXPECT_EQ(test_support::read_file(path),
+                  std::string("\"X-location\",\"Z-location\",\"Sensitivity x 1.0\"\n") + c.lines);
+    }
+}
+
 // The whole routine with the record's sensitivity block on a window of 1024 x 708 pixels and
 // an off-screen canvas.
 struct SectionRun : sens_test::CanvasSession {
