@@ -12,8 +12,6 @@ Inputs make_inputs(ModelSettings& s, const ProgLim& limits, const float* cells, 
                    double* table_b, double* remote_table) {
     Inputs in;
     model::fill_survey_inputs(s, limits, table_a, table_b, remote_table, in);
-    in.node_col_dx = s.node_col_dx;
-    in.node_row_dz = s.node_row_dz;
     in.conductivity = cells;
     in.distributed_source = s.distributed_source;
     in.current_node_weight = s.current_node_weight;

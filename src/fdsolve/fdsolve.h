@@ -22,9 +22,6 @@ namespace fd {
 /// fd::make_inputs fills it from the records; tests and benchmarks change single fields
 /// afterwards.
 struct Inputs : model::SurveyInputs {
-    // Grid: cell (i, j) between columns i, i + 1 and rows j, j + 1.
-    const float* node_col_dx = nullptr;  ///< nx - 1 column spacings
-    const float* node_row_dz = nullptr;  ///< nz - 1 row spacings
     const float* conductivity = nullptr; ///< cell (i, j) at index2d(i, j, nx - 1)
 
     // The current source.
@@ -34,10 +31,9 @@ struct Inputs : model::SurveyInputs {
     std::int32_t* fd_option = nullptr; ///< set to 0 by the nine-point driver, when not null
 };
 
-/// The inputs of a run on the record's survey (model::fill_survey_inputs), grid spacings
-/// (ModelSettings::node_col_dx, node_row_dz) and source (distributed_source,
-/// current_node_weight, side_node_weight; &fd_option), with the cell conductivities `cells`
-/// and the output tables.
+/// The inputs of a run on the record's survey and grid spacings (model::fill_survey_inputs) and
+/// source (ModelSettings::distributed_source, current_node_weight, side_node_weight;
+/// &fd_option), with the cell conductivities `cells` and the output tables.
 Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* cells,
                    double* table_a, double* table_b, double* remote_table);
 

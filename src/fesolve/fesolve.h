@@ -53,12 +53,10 @@ struct Inputs : model::SurveyInputs {
     ModelSettings* settings = nullptr;
 
     // Mesh.
-    float* node_x = nullptr;            ///< nx nz node x, down the columns (ModelSettings::node_x)
-    float* node_z = nullptr;            ///< nx nz node depths, likewise
-    const float* node_col_x = nullptr;  ///< nx column x (sparse solver)
-    const float* node_col_dx = nullptr; ///< nx - 1 column spacings (quadrilateral solver)
-    const float* node_row_dz = nullptr; ///< nz - 1 row spacings (quadrilateral solver)
-    const float* cells = nullptr;       ///< two values a cell, see above
+    float* node_x = nullptr;           ///< nx nz node x, down the columns (ModelSettings::node_x)
+    float* node_z = nullptr;           ///< nx nz node depths, likewise
+    const float* node_col_x = nullptr; ///< nx column x (sparse solver)
+    const float* cells = nullptr;      ///< two values a cell, see above
 
     // Boreholes: borehole b (0-based) holds issbor[b] electrodes in node column
     // borehole_columns[b]; nelec_total counts them with the surface electrodes.
@@ -71,7 +69,7 @@ struct Inputs : model::SurveyInputs {
 };
 
 /// The inputs of a run on the record's survey (model::fill_survey_inputs), mesh
-/// (ModelSettings::node_x, node_z, node_col_x, node_col_dx, node_row_dz) and boreholes
+/// (ModelSettings::node_x, node_z, node_col_x; the spacings with the survey) and boreholes
 /// (nelec_total, nboreholes, issbor, borehole_column as the columns, borehole_first_row as the
 /// first rows, borehole_z), with the element values `cells` and the output tables.
 Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* cells,

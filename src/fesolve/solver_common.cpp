@@ -27,8 +27,6 @@ Inputs make_inputs(ModelSettings& s, const ProgLim& limits, const float* cells, 
     in.node_x = s.node_x;
     in.node_z = s.node_z;
     in.node_col_x = s.node_col_x;
-    in.node_col_dx = s.node_col_dx;
-    in.node_row_dz = s.node_row_dz;
     in.cells = cells;
     in.nelec_total = s.nelec_total;
     in.nboreholes = s.nboreholes;

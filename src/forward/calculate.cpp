@@ -68,10 +68,12 @@ void fill_element_conductivity(ModelSettings& s, const float* cells) {
         }
 }
 
-// The survey of a run moved onto the solver mesh: its size and the electrode columns.
+// The survey of a run moved onto the solver mesh: its size, spacings and electrode columns.
 void on_mesh(const SolverMesh& mesh, model::SurveyInputs& in) {
     in.nx = mesh.nx;
     in.nz = mesh.nz;
+    in.node_col_dx = mesh.col_dx.data();
+    in.node_row_dz = mesh.row_dz.data();
     in.margin_columns = mesh.column(in.margin_columns);
 }
 
@@ -96,8 +98,6 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
         if (mesh.changed()) {
             on_mesh(mesh, in);
             in.conductivity = padded.data();
-            in.node_col_dx = mesh.col_dx.data();
-            in.node_row_dz = mesh.row_dz.data();
         }
         if (solver == Solver::fd_9pt) return calaresforward_9pt(in);
         if (solver == Solver::fd_dm) return calaresforward_dm(in);
@@ -120,8 +120,6 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
         in.node_x = node_x.data();
         in.node_z = node_z.data();
         in.node_col_x = mesh.col_x.data();
-        in.node_col_dx = mesh.col_dx.data();
-        in.node_row_dz = mesh.row_dz.data();
         in.borehole_columns = borehole_columns.data();
     }
     if (solver == Solver::fe_q4) return calresfemq4(in);

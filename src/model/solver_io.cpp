@@ -10,6 +10,8 @@ void fill_survey_inputs(const ModelSettings& s, const ProgLim& limits, double* t
                         double* table_b, double* remote_table, SurveyInputs& in) {
     in.nx = s.nx_nodes;
     in.nz = s.nz_nodes;
+    in.node_col_dx = s.node_col_dx;
+    in.node_row_dz = s.node_row_dz;
     in.nelec = s.nelec;
     in.margin_columns = s.margin_columns;
     in.nodes_per_spacing = s.nodes_per_spacing;

@@ -9,12 +9,16 @@
 
 namespace model {
 
-/// The survey part of a solver's inputs: mesh size, electrodes, remote electrodes,
+/// The survey part of a solver's inputs: mesh size and spacings, electrodes, remote electrodes,
 /// wavenumbers, and the tables the solver writes. Each solver family's Inputs (fd::Inputs,
 /// fe::Inputs, ...) extends it with what that family reads besides.
 struct SurveyInputs {
-    // Mesh: nx node columns by nz node rows (row 1 the surface), in unit electrode spacings.
+    // Mesh: nx node columns by nz node rows (row 1 the surface), in unit electrode spacings;
+    // cell (i, j) between columns i, i + 1 and rows j, j + 1.
     int nx = 0, nz = 0;
+    // The spacings (the finite-difference, quadrilateral and complex solvers read them).
+    const float* node_col_dx = nullptr; ///< nx - 1 column spacings
+    const float* node_row_dz = nullptr; ///< nz - 1 row spacings
 
     // Electrodes: surface electrode e (1-based) in node column margin_columns + (e - 1) *
     // nodes_per_spacing and node row electrode_water[e - 1] + 1.
@@ -41,10 +45,10 @@ struct SurveyInputs {
     double* remote_table = nullptr; ///< 2 N + 1 remote values, or null for none
 };
 
-/// Fills the survey part from the records: ModelSettings::nx_nodes, nz_nodes, nelec,
-/// margin_columns, nodes_per_spacing, electrode_water, electrode_offset_ratio, array_type,
-/// remote_electrodes, c2_remote_x/_y, p2_remote_x/_y, nky, ky_min, ky_max; the leading
-/// dimension ProgLim::max_electrodes; the output tables as given.
+/// Fills the survey part from the records: ModelSettings::nx_nodes, nz_nodes, node_col_dx,
+/// node_row_dz, nelec, margin_columns, nodes_per_spacing, electrode_water,
+/// electrode_offset_ratio, array_type, remote_electrodes, c2_remote_x/_y, p2_remote_x/_y, nky,
+/// ky_min, ky_max; the leading dimension ProgLim::max_electrodes; the output tables as given.
 void fill_survey_inputs(const ModelSettings& settings, const ProgLim& limits, double* table_a,
                         double* table_b, double* remote_table, SurveyInputs& in);
 
