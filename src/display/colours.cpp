@@ -143,68 +143,75 @@ void show_colour_scale() {
     }
 }
 
-} // namespace
-
-int edit_colour_scheme() {
+// A colour command on the cleared window: `change` sets the colours and returns whether the
+// window shows its picture again (false: the command was given up and the window stays
+// cleared). The picture is the display in the new colours where the canvas held one, else the
+// canvas as it was.
+template <class Change> void change_colours(Change&& change) {
     const bool was_display = canvas_shows_display(Progdisplay);
     const KeptPicture before(Progdisplay);
     erase_window();
-    clear_canvas();
-    if (ui::run_dialog(ColDiaBox, ColDiaBoxProc) == 1) {
-        rebuild_display_objects();
-        show_colour_scale();
-        if (display::ask("Colour scheme has been changed.\nDo you want to save the colour\n"
-                         "values into a disk file?",
-                         "Save Changes", ui::mb_yesno | ui::mb_iconquestion) == ui::id_yes)
-            save_colour_scheme();
-    }
-    erase_window();
-    clear_canvas();
+    if (!change()) return;
     picture_after_colours(Progdisplay, Modelsettings, was_display, before);
     ui::invalidate();
+}
+
+} // namespace
+
+int edit_colour_scheme() {
+    change_colours([] {
+        clear_canvas();
+        if (ui::run_dialog(ColDiaBox, ColDiaBoxProc) == 1) {
+            rebuild_display_objects();
+            show_colour_scale();
+            if (display::ask("Colour scheme has been changed.\nDo you want to save the colour\n"
+                             "values into a disk file?",
+                             "Save Changes", ui::mb_yesno | ui::mb_iconquestion) == ui::id_yes)
+                save_colour_scheme();
+        }
+        erase_window();
+        clear_canvas();
+        return true;
+    });
     return 525;
 }
 
 int read_colour_scheme() {
-    const bool was_display = canvas_shows_display(Progdisplay);
-    const KeptPicture before(Progdisplay);
-    erase_window();
-    if (!colour_file_dialog(ui::FileDialogKind::open, "Read colour scheme file")) return 539;
-    const ColourFileStatus status =
-        read_colour_scheme_file(Systemsettings.file_name, Progdisplay.colour_table);
-    if (status == ColourFileStatus::cannot_open) {
-        display::ask(with_path("I cannot find the color scheme file\n",
-                               ".\nThe default colour scheme will be used."),
-                     "Colour scheme file", ui::mb_ok | ui::mb_iconinformation);
-    } else if (status == ColourFileStatus::bad_file) {
-        model::show_message(with_path("The file\n", "\nis not a colour scheme file.\n"
-                                                    "The colour scheme has not been changed.")
-                                .c_str(),
-                            "Colour scheme file");
-    } else {
-        remember_folder();
-    }
-    clear_canvas();
-    rebuild_display_objects();
-    if (status == ColourFileStatus::ok)
-        display::ask(with_path("The colour scheme in the\n", "\nfile has been restored."),
-                     "Message", ui::mb_ok | ui::mb_iconexclamation);
-    picture_after_colours(Progdisplay, Modelsettings, was_display, before);
-    ui::invalidate();
+    change_colours([] {
+        if (!colour_file_dialog(ui::FileDialogKind::open, "Read colour scheme file")) return false;
+        const ColourFileStatus status =
+            read_colour_scheme_file(Systemsettings.file_name, Progdisplay.colour_table);
+        if (status == ColourFileStatus::cannot_open) {
+            display::ask(with_path("I cannot find the color scheme file\n",
+                                   ".\nThe default colour scheme will be used."),
+                         "Colour scheme file", ui::mb_ok | ui::mb_iconinformation);
+        } else if (status == ColourFileStatus::bad_file) {
+            model::show_message(with_path("The file\n", "\nis not a colour scheme file.\n"
+                                                        "The colour scheme has not been changed.")
+                                    .c_str(),
+                                "Colour scheme file");
+        } else {
+            remember_folder();
+        }
+        clear_canvas();
+        rebuild_display_objects();
+        if (status == ColourFileStatus::ok)
+            display::ask(with_path("The colour scheme in the\n", "\nfile has been restored."),
+                         "Message", ui::mb_ok | ui::mb_iconexclamation);
+        return true;
+    });
     return 539;
 }
 
 int restore_default_colours() {
-    const bool was_display = canvas_shows_display(Progdisplay);
-    const KeptPicture before(Progdisplay);
-    erase_window();
-    std::memcpy(Progdisplay.colour_table, default_colours, sizeof default_colours);
-    clear_canvas();
-    rebuild_display_objects();
-    display::ask("The default colour scheme has been restored.", "Message",
-                 ui::mb_ok | ui::mb_iconexclamation);
-    picture_after_colours(Progdisplay, Modelsettings, was_display, before);
-    ui::invalidate();
+    change_colours([] {
+        std::memcpy(Progdisplay.colour_table, default_colours, sizeof default_colours);
+        clear_canvas();
+        rebuild_display_objects();
+        display::ask("The default colour scheme has been restored.", "Message",
+                     ui::mb_ok | ui::mb_iconexclamation);
+        return true;
+    });
     return 301;
 }
 
