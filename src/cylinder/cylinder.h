@@ -36,7 +36,8 @@
 //
 // Threads: the wavenumbers are solved on the solver threads, as many as sys::pool_threads()
 // whose work arrays (a matrix, the factorisation's work and a block of right-hand sides each)
-// the memory holds; the variant with work files takes one. The factor is worked out 32 rows at
+// the free memory holds, all counted before any is taken (no_memory when not one fits); the
+// variant with work files takes one. The factor is worked out 32 rows at
 // a time and the sources solved many at once, every value the one of the one-row, one-source
 // envelope routines, so the tables do not depend on the number of threads.
 #pragma once

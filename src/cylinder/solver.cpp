@@ -201,6 +201,11 @@ template <class T> class Run {
     model::SolverResult check() const;
     model::SolverResult allocate();
     model::SolverResult allocate_staging();
+    // The element counts of a worker's arrays: env, diag, work, and b_re and b_im each.
+    struct WorkerSizes {
+        std::size_t env, diag, work, lanes;
+    };
+    WorkerSizes worker_sizes() const;
     bool take_worker(Worker& w) const;
     int take_workers();
     void quad_matrices(const int (&l)[8], Real* S, Real* M) const;
@@ -290,17 +295,28 @@ template <class T> model::SolverResult Run<T>::allocate() {
     return {};
 }
 
+template <class T> typename Run<T>::WorkerSizes Run<T>::worker_sizes() const {
+    return {std::size_t(size_) + 1, std::size_t(N_), mx::envelope_factor_work(N_, complex_field),
+            std::size_t(N_) * lanes_};
+}
+
 template <class T> bool Run<T>::take_worker(Worker& w) const {
-    const std::size_t lanes = std::size_t(N_) * lanes_;
-    return w.env.allocate(std::size_t(size_) + 1) && w.diag.allocate(N_) &&
-           w.work.allocate(mx::envelope_factor_work(N_, complex_field)) && w.b_re.allocate(lanes) &&
-           (!complex_field || w.b_im.allocate(lanes));
+    const WorkerSizes n = worker_sizes();
+    return w.env.allocate(n.env) && w.diag.allocate(n.diag) && w.work.allocate(n.work) &&
+           w.b_re.allocate(n.lanes) && (!complex_field || w.b_im.allocate(n.lanes));
 }
 
 // As many workers as the solver threads (one a wavenumber at most; one for the variant with work
-// files, whose records go in the order of the wavenumbers) whose arrays the memory holds.
+// files, whose records go in the order of the wavenumbers) whose arrays the free memory holds,
+// all of them counted before any is taken: the arrays are only reserved, and every page of them
+// is written in the run.
 template <class T> int Run<T>::take_workers() {
-    const int wanted = staged_ ? 1 : std::max(1, std::min(sys::pool_threads(), nk));
+    const WorkerSizes n = worker_sizes();
+    const long long bytes =
+        (long long)((n.env + n.diag) * sizeof(T) + n.work * sizeof(double) +
+                    n.lanes * (sizeof(Real) + (complex_field ? sizeof(float) : 0)));
+    const int wanted = sys::workers_in_free_memory(
+        staged_ ? 1 : std::max(1, std::min(sys::pool_threads(), nk)), bytes);
     workers_.reserve(std::size_t(wanted));
     while (int(workers_.size()) < wanted) {
         Worker w;

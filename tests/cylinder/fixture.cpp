@@ -20,6 +20,7 @@ void Records::SetUp() {
 void Records::TearDown() {
     ui::install_backend(nullptr);
     sys::set_page_budget(-1);
+    sys::set_free_memory_override(-1);
 }
 
 std::vector<float> test_radii(int nr) {

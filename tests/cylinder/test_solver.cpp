@@ -169,5 +169,45 @@ TEST_F(Solver, FailuresLeaveTheTableAndSayWhy) {
     EXPECT_GT(refused, 20);
 }
 
+// Reserved work arrays cost nothing until they are written, so every worker is counted against
+// the free memory before it is taken: where that is short, fewer workers give the table of one
+// thread; where not one fits, the message and the table as it was.
+TEST_F(Solver, WorkersAreCountedAgainstTheFreeMemory) {
+    for (bool complex : {false, true}) {
+        SCOPED_TRACE(complex ? "complex" : "real");
+        Ring one(12, 2, test_radii(7), 10.0), two(12, 2, test_radii(7), 10.0),
+            none(12, 2, test_radii(7), 10.0);
+        auto solve = [&](Ring& ring) { return complex ? ring.solve_complex() : ring.solve(); };
+        const long long before = sys::page_bytes_in_use();
+        // The peak page memory above `before` of a run on `threads` threads.
+        auto peak_of = [&](Ring& ring, int threads) {
+            const test_support::PoolThreads pool(threads);
+            sys::reset_page_peak();
+            EXPECT_TRUE(solve(ring).ok());
+            return sys::page_bytes_peak() - before;
+        };
+        const long long one_peak = peak_of(one, 1), eight_peak = peak_of(two, 8);
+        const long long worker = (eight_peak - one_peak) / 7;
+        ASSERT_GT(worker, 0);
+        sys::set_free_memory_override(2 * worker + worker / 2);
+        EXPECT_EQ(peak_of(two, 8), one_peak + worker);
+        EXPECT_EQ(two.table, one.table);
+        EXPECT_EQ(two.table_im, one.table_im);
+        EXPECT_TRUE(backend.boxes.empty());
+
+        none.table.assign(none.table.size(), -7.0);
+        const std::vector<double> kept = none.table;
+        sys::set_free_memory_override(worker - 1);
+        const test_support::PoolThreads pool(8);
+        EXPECT_EQ(solve(none).status, model::SolverStatus::no_memory);
+        sys::set_free_memory_override(-1);
+        EXPECT_EQ(none.table, kept);
+        EXPECT_EQ(sys::page_bytes_in_use(), before);
+        ASSERT_EQ(backend.boxes.size(), 1u);
+        EXPECT_EQ(backend.boxes[0].line(), "Error Message: Insufficient memory!.");
+        backend.boxes.clear();
+    }
+}
+
 } // namespace
 } // namespace cyl_test

@@ -3,6 +3,7 @@
 #include "platform/sys/sys.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -34,6 +35,7 @@ PageLedger& ledger() {
     static PageLedger l;
     return l;
 }
+std::atomic<long long> free_memory_override{-1};
 
 // Books `want` bytes against the budget; false when the budget refuses them.
 bool book(long long want) {
@@ -155,19 +157,30 @@ long long page_bytes_peak() {
 }
 
 long long free_memory_bytes() {
-    long long available = -1;
-    if (std::FILE* info = std::fopen("/proc/meminfo", "r")) {
-        char line[256];
-        long long kib = 0;
-        while (std::fgets(line, sizeof line, info))
-            if (std::sscanf(line, "MemAvailable: %lld kB", &kib) == 1) available = kib * 1024;
-        std::fclose(info);
-    }
+    long long available = free_memory_override.load();
+    if (available < 0)
+        if (std::FILE* info = std::fopen("/proc/meminfo", "r")) {
+            char line[256];
+            long long kib = 0;
+            while (std::fgets(line, sizeof line, info))
+                if (std::sscanf(line, "MemAvailable: %lld kB", &kib) == 1) available = kib * 1024;
+            std::fclose(info);
+        }
     if (available < 0) available = static_cast<long long>(physical_memory_bytes());
     std::lock_guard<std::mutex> lock(ledger().mutex);
     const PageLedger& l = ledger();
     if (l.budget >= 0 && l.budget - l.in_use < available) available = l.budget - l.in_use;
     return available > 0 ? available : 0;
+}
+
+void set_free_memory_override(long long bytes) {
+    free_memory_override = bytes < 0 ? -1 : bytes;
+}
+
+int workers_in_free_memory(int wanted, long long bytes_each) {
+    if (wanted <= 0) return 0;
+    const long long fit = sys::free_memory_bytes() / std::max(bytes_each, 1LL);
+    return static_cast<int>(std::min<long long>(wanted, fit));
 }
 
 void reset_page_peak() {

@@ -150,6 +150,13 @@ void reset_page_peak();
 /// Bytes page_alloc may still give: the memory the system has available now (its physical
 /// memory when it does not tell), or what the test budget leaves when that is less.
 long long free_memory_bytes();
+/// Test hook: the system is taken to have `bytes` available (page_alloc still gives what it
+/// gives, as under overcommit); a negative value removes it.
+void set_free_memory_override(long long bytes);
+/// How many of `wanted` workers whose work arrays take `bytes_each` bytes each the free memory
+/// (free_memory_bytes) holds: 0 when not even one fits. Reserved pages cost nothing until they
+/// are written, so a solver counts its workers here before it takes them.
+int workers_in_free_memory(int wanted, long long bytes_each);
 
 // ---- Settings file (private-profile strings) ----------------------------------------------
 
