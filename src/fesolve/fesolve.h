@@ -64,7 +64,7 @@ struct Inputs : model::SurveyInputs {
     int nboreholes = 0;
     const std::int32_t* issbor = nullptr;
     const std::int32_t* borehole_columns = nullptr;
-    const std::int32_t* borehole_first_rows = nullptr; ///< 0-based first rows (quadrilateral)
+    const std::int32_t* borehole_first_rows = nullptr; ///< 0-based first rows (ipsolve)
     const float* borehole_z = nullptr; ///< every borehole's electrode depths in turn (band)
 };
 
@@ -139,9 +139,11 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in);
 /// Quadrilateral-element band solver on the rectangular mesh of the spacing tables node_col_dx
 /// (nx - 1) and node_row_dz (nz - 1): bilinear cells in closed form, mixed boundary terms,
 /// band Cholesky, single-precision wavenumbers from 0.01 to 12.0 and the single-precision pair
-/// transform. Borehole b (0-based, b < nboreholes) holds issbor[b] electrodes in node column
-/// borehole_columns[b], on every second node row from row borehole_first_rows[b] + 1. No remote
-/// electrodes; `settings` is not read. A failed factorisation shows "ierr %d" on the status
+/// transform. Borehole electrodes as calresfem_sym_dbl, the row depths summed from node_row_dz;
+/// a pair with a borehole electrode leaves out its samples from the first interval beyond
+/// k r = 1 (r the pair's distance) on which it falls more slowly than exp(-k r / 2), samples of
+/// wavenumbers too large for the lines around the electrode. No remote electrodes; `settings`
+/// is not read. A failed factorisation shows "ierr %d" on the status
 /// line before its message box; every failure ends with the status "Calculations stopped by
 /// an error."; a complete run ends with "Calculations completed" and a full bar.
 model::SolverResult calresfemq4(const fe::Inputs& in);

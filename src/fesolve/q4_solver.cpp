@@ -47,34 +47,6 @@ struct Q4Work {
     IsoParaFem element{2, 2};
 };
 
-// Electrode nodes: surface electrodes in their columns and rows, each borehole's electrodes on
-// every second node row of its column from its first row on. A bad_input failure after the
-// message.
-model::SolverResult place_electrodes(int nboreholes, const std::int32_t* issbor,
-                                     const std::int32_t* columns, const std::int32_t* first_rows,
-                                     int n, int margin, int step, int nelec, int nx, int nz,
-                                     const std::int32_t* electrode_water, int* node) {
-    for (int e = 0; e < nelec; ++e)
-        node[e] = (margin - 1 + e * step) * nz + 1 + electrode_water[e];
-    int e = nelec;
-    for (int b = 0; b < nboreholes; ++b)
-        for (int i = 0; i < issbor[b]; ++i, ++e) {
-            const int row = first_rows[b] + 1 + 2 * i;
-            if (columns[b] < 1 || columns[b] > nx || row < 1 || row > nz || e >= n)
-                return fe::report_error(model::SolverStatus::bad_input,
-                                        "Electrode %d of borehole %d (node column %d, row %d)\n"
-                                        "lies outside the finite-element mesh of %d x %d nodes.",
-                                        i + 1, b + 1, columns[b], row, nx, nz);
-            node[e] = (columns[b] - 1) * nz + row;
-        }
-    if (e != n)
-        return fe::report_error(model::SolverStatus::bad_input,
-                                "The model has %d electrodes, but %d surface\nand %d borehole "
-                                "electrodes were given.",
-                                n, nelec, e - nelec);
-    return {};
-}
-
 // The ten terms of cell (c, r) for the squared wavenumber k2.
 void cell_terms(const Q4Setup& w, int nx, const float* cells, int c, int r, double k2,
                 IsoParaFem& element, double (&t)[10]) {
@@ -142,6 +114,30 @@ void assemble(const Q4Setup& w, int nx, int nz, const float* cells, double k, do
         });
 }
 
+// The electrode nodes, each borehole electrode on the row of its depth (the nearest row when
+// none matches), and the lowest row each source's solve needs; a failure has been reported.
+model::SolverResult place_electrodes(const fe::Inputs& in, Q4Setup& w) {
+    const int nx = in.nx, nz = in.nz;
+    PageArray<float> node_z(std::size_t(w.nodes));
+    if (!node_z.ok()) return fe::report_no_memory();
+    for (int c = 0; c < nx; ++c)
+        for (int r = 0; r < nz; ++r)
+            node_z[std::size_t(c) * nz + r] = float(w.z[r]);
+    int* node = w.node.get();
+    if (model::SolverResult r = fe::place_electrodes(
+            in.nboreholes, in.issbor, in.borehole_columns, in.borehole_z, w.n, in.margin_columns,
+            in.nodes_per_spacing, in.nelec, nx, nz, node_z.get(), in.electrode_water, node);
+        !r.ok())
+        return r;
+    for (int i = 1; i <= w.n; ++i) {
+        int lowest = w.nodes;
+        for (int j = i + 1; j <= w.n; ++j)
+            lowest = std::min(lowest, node[j - 1]);
+        w.last[i - 1] = i == w.n ? 1 : lowest;
+    }
+    return {};
+}
+
 // The mesh positions, the electrode nodes with the lowest row each source's solve needs, the
 // wavenumbers and the pair table; a failure has been reported.
 model::SolverResult set_up(const fe::Inputs& in, Q4Setup& w) {
@@ -156,18 +152,7 @@ model::SolverResult set_up(const fe::Inputs& in, Q4Setup& w) {
         w.x[c] = w.x[c - 1] + double(in.node_col_dx[c - 1]);
     for (int r = 1; r < nz; ++r)
         w.z[r] = w.z[r - 1] + double(in.node_row_dz[r - 1]);
-    int* node = w.node.get();
-    if (model::SolverResult r = place_electrodes(
-            in.nboreholes, in.issbor, in.borehole_columns, in.borehole_first_rows, w.n,
-            in.margin_columns, in.nodes_per_spacing, in.nelec, nx, nz, in.electrode_water, node);
-        !r.ok())
-        return r;
-    for (int i = 1; i <= w.n; ++i) {
-        int lowest = w.nodes;
-        for (int j = i + 1; j <= w.n; ++j)
-            lowest = std::min(lowest, node[j - 1]);
-        w.last[i - 1] = i == w.n ? 1 : lowest;
-    }
+    if (model::SolverResult r = place_electrodes(in, w); !r.ok()) return r;
     // Wavenumbers 0.01 to 12.0 at equal steps of ln k, in single precision.
     float* k = w.k.get();
     const float l1 = std::log(0.01f), ln = std::log(12.0f);
@@ -217,6 +202,42 @@ int solve_wavenumber(const fe::Inputs& in, const Q4Setup& setup, int iky, int w,
     return all ? 0 : sys::step_stopped;
 }
 
+// Clears the samples of each pair with a buried electrode from the first interval on, beyond
+// k r = 1 (r the distance of the pair's nodes), where its potential falls more slowly than
+// exp(-k r / 2); the transform then ends at the samples before them (count_significant_flt
+// counts no zero). There the potential of two electrodes r apart falls about as fast as
+// exp(-k r), no slower than exp(-0.8 k r) even beside a conductor 2000 times the host's. Where
+// the rows and columns around a buried electrode are coarse for k, the bilinear cells give
+// potentials that hardly fall with k (1 m apart through rows of 0.5 m: 0.63, 0.59 and 0.58 at
+// k = 3.3, 6.3 and 12 against 0.39, 0.014 and 0.00004), and the transform's exponential end
+// would carry that flat fall on to infinity: the pair read 8 times its potential.
+void clear_unresolved_samples(const Q4Setup& w, int nelec, int nz, int nky, float* pairs) {
+    auto at = [&](int e, double& x, double& z) {
+        const int v = w.node[e - 1] - 1;
+        x = w.x[v / nz];
+        z = w.z[v % nz];
+    };
+    for (int i = 1; i < w.n; ++i)
+        for (int j = std::max(i + 1, nelec + 1); j <= w.n; ++j) {
+            double xi, zi, xj, zj;
+            at(i, xi, zi);
+            at(j, xj, zj);
+            const double r = std::hypot(xi - xj, zi - zj);
+            float* v = pairs + fe::pair_position(w.n, i, j);
+            auto sample = [&](int iky) -> float& { return v[std::size_t(iky) * w.npairs]; };
+            const double sign = sample(0) < 0.0f ? -1.0 : 1.0;
+            int cut = nky;
+            for (int iky = 1; iky < nky && cut == nky; ++iky) {
+                const double k0 = w.k[iky - 1], k1 = w.k[iky];
+                const double v0 = sign * sample(iky - 1), v1 = sign * sample(iky);
+                if (k0 * r >= 1.0 && !(v1 > 0.0 && v1 <= v0 * std::exp(-0.5 * r * (k1 - k0))))
+                    cut = iky;
+            }
+            for (int iky = cut; iky < nky; ++iky)
+                sample(iky) = 0.0f;
+        }
+}
+
 } // namespace
 
 model::SolverResult calresfemq4(const fe::Inputs& in) {
@@ -263,6 +284,7 @@ model::SolverResult calresfemq4(const fe::Inputs& in) {
         return fail(fe::report_factor_failure(failed_row[std::size_t(outcome.failed)], false));
     }
     update_status("Calculating Potentials", 0);
+    clear_unresolved_samples(setup, in.nelec, nz, nky, pairs.get());
     if (inverse_fourier_pair_potentials(in.electrode_offset_ratio, pairs.get(), in.table_a,
                                         in.table_b, setup.n, nky, setup.k.get(), 4,
                                         int(setup.npairs), in.lead) != 0)

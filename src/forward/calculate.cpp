@@ -83,10 +83,9 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
                                const float* cells, double* table_a, double* table_b,
                                double* remote) {
     // The mesh reaches the widest datum of the list; the Jacobian work files keep the model's
-    // own mesh, node for node. The quadrilateral solver finds borehole electrodes by their row
-    // numbers: the lines around them stay the model's.
+    // own mesh, node for node.
     model::PhaseTimer timer(model::Phase::setup);
-    const SolverMesh mesh(s, reach_for_span(span), s.jacob > 0 ? 0 : 60, solver != Solver::fe_q4);
+    const SolverMesh mesh(s, reach_for_span(span), s.jacob > 0 ? 0 : 60);
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
         if (!cells) {
             std::fill(s.cell_work, s.cell_work + s.nx_cells * s.nz_cells, 1.0f);

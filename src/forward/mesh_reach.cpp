@@ -141,7 +141,7 @@ void grade_around_buried(const ModelSettings& s, int first, int last, float node
 
 // The widest intervals of the solver mesh: the rows near the surface electrodes and the lines
 // around the buried ones.
-Widest widest_intervals(const ModelSettings& s, bool grade_buried) {
+Widest widest_intervals(const ModelSettings& s) {
     const int mx = s.nx_nodes, mz = s.nz_nodes;
     const int first = std::clamp(s.margin_columns - 1, 0, mx - 2);
     const int last = first + (s.nelec - 1) * s.nodes_per_spacing;
@@ -152,7 +152,7 @@ Widest widest_intervals(const ModelSettings& s, bool grade_buried) {
         if (rows_may_split(s) && top < split_near) w.rows.narrow(j, thickest_near * node_spacing);
         top += s.node_row_dz[j];
     }
-    if (grade_buried && grades_buried(s)) grade_around_buried(s, first, last, node_spacing, w);
+    if (grades_buried(s)) grade_around_buried(s, first, last, node_spacing, w);
     return w;
 }
 
@@ -216,8 +216,7 @@ bool potentials_reach(const ModelSettings& s, float solved) {
     return span <= solved || !SolverMesh(s, reach_for_span(span)).padded();
 }
 
-SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_padding,
-                       bool grade_buried)
+SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_padding)
     : model_nx_(s.nx_nodes), model_nz_(s.nz_nodes) {
     const int mx = s.nx_nodes, mz = s.nz_nodes;
     const int first = s.margin_columns - 1, last = first + (s.nelec - 1) * s.nodes_per_spacing;
@@ -241,7 +240,7 @@ SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_paddi
     // The model's lines, some cut finer: solver row r (0-based) lies in model row row_from_[r]
     // from the fraction row_part_[r] of it on, and likewise the columns.
     Widest widest{Cuts(mz - 1), Cuts(mx - 1)};
-    if (max_padding > 0) widest = widest_intervals(s, grade_buried);
+    if (max_padding > 0) widest = widest_intervals(s);
     AxisCut rows = cut_axis(s.node_row_dz, widest.rows);
     AxisCut columns = cut_axis(s.node_col_dx, widest.columns);
     split = rows.added;

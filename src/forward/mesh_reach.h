@@ -48,10 +48,8 @@ class SolverMesh {
     /// The mesh of `settings` (nx_nodes, nz_nodes, node_col_dx, node_row_dz, node_x, node_z,
     /// the borehole electrodes) padded until it reaches `reach`, with at most `max_padding`
     /// columns a side and rows; `max_padding` 0 keeps the model's mesh node for node (no lines
-    /// split either). `grade_buried` false keeps the model's lines around the buried electrodes
-    /// (for a solver that finds them by their row numbers).
-    SolverMesh(const ModelSettings& settings, const Reach& reach, int max_padding = 60,
-               bool grade_buried = true);
+    /// split either).
+    SolverMesh(const ModelSettings& settings, const Reach& reach, int max_padding = 60);
 
     int nx = 0, nz = 0;                 ///< node columns and rows
     int left = 0, right = 0, below = 0; ///< padding columns and rows

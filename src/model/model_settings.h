@@ -251,7 +251,7 @@ class ModelSettings : sys::NoCopy {
     /// [B+1] Node column of each borehole (read-model command; the finite-element solvers).
     std::int32_t* borehole_column = nullptr;
     /// [B+1] 0-based node row of each borehole's first electrode: the row at the depth of that
-    /// electrode, else nodes_per_spacing (read-model command; the quadrilateral solver).
+    /// electrode, else nodes_per_spacing (read-model command; the complex solvers).
     std::int32_t* borehole_first_row = nullptr;
     /// [B+1] Per-borehole table read by the IP solvers and the calculation driver. Unused and
     /// not allocated: the node column of each borehole is borehole_column.

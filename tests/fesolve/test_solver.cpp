@@ -402,30 +402,34 @@ TEST_F(Solvers, ReciprocityOfBoreholeElectrodes) {
 }
 
 TEST_F(Solvers, BoreholesInTheBandAndQuadrilateralSolvers) {
-    // Electrodes on node rows: the band solver places them by depth, the quadrilateral solver on
-    // every second row from the first; both agree with the sparse solver on the same nodes.
+    // Electrodes on node rows, every second one in three boreholes and rows 3, 6 and 9 in a
+    // fourth: the band and quadrilateral solvers place them by depth and agree with the sparse
+    // solver on the same nodes.
     BlockModel model(25, 10.0, 24);
     for (const Boreholes& b : three_boreholes(true))
         model.add_borehole(b.x, b.depths);
+    model.add_borehole(9.0f, {float(row_depth(3)), float(row_depth(6)), float(row_depth(9))});
     const int n = Modelsettings.nelec_total;
-    ASSERT_EQ(n, 33);
+    ASSERT_EQ(n, 36);
     ASSERT_EQ(model.run_sparse().status, SolverStatus::ok);
     const std::vector<double> sparse = table_copy(Modelsettings.potential_table_a);
     ASSERT_EQ(model.run_band().status, SolverStatus::ok);
     EXPECT_LT(difference(sparse, Modelsettings.potential_table_a, n), 1e-7);
-    // The quadrilateral solver: its bilinear cells decay too slowly at the largest wavenumbers
-    // for electrodes less than a unit apart, where the transform's tail then dominates.
+    // The quadrilateral solver, pairs a unit apart and more, and closer ones: its bilinear
+    // cells read 2.9 % below the sparse solver's through the rows of 0.4 m, and 7.8 % for a
+    // borehole electrode 0.5 below a surface one. Their potentials hardly fall at the largest
+    // wavenumbers for electrodes less than a unit apart; with those samples the closer pairs
+    // read 9.9 % off, and on every second row from the first the fourth borehole's 69 %.
     ASSERT_EQ(model.run_q4().status, SolverStatus::ok);
-    double w = 0.0;
+    double w[2] = {0.0, 0.0};
     for (int a = 1; a <= n; ++a)
         for (int b = std::max(a + 1, 26); b <= n; ++b) {
             const double r = std::hypot(model.x(b) - model.x(a), model.z(b) - model.z(a));
-            if (r >= 1.0 && r <= 3.0)
-                w = std::max(
-                    w,
-                    std::fabs(model.pot(a, b) / sparse[index2d(a, b, Proglim.max_electrodes)] - 1));
+            const double e = model.pot(a, b) / sparse[index2d(a, b, Proglim.max_electrodes)];
+            w[r < 1.0] = std::max(w[r < 1.0], std::fabs(e - 1.0));
         }
-    EXPECT_LT(w, 0.019);
+    EXPECT_LT(w[0], 0.03);
+    EXPECT_LT(w[1], 0.08);
 }
 
 TEST_F(Solvers, BandAndBlockSolversTakeTheNearestRowForADepthOffTheRows) {
