@@ -204,6 +204,16 @@ VELDARIN_KERNEL int factor_blocks(int n, const int* xenv_, T* env_, T* diag_, do
     return 0;
 }
 
+// column_update for `count` (1 .. V) groups side by side.
+template <class T, int V, class S>
+VELDARIN_INLINE void forward_groups(int count, S* const* x, std::size_t lanes, int j, int c0,
+                                    const T* row, T d) {
+    if (count == V)
+        column_update<T, V>(x, lanes, j, c0, row, d);
+    else if constexpr (V > 1)
+        forward_groups<T, V - 1>(count, x, lanes, j, c0, row, d);
+}
+
 // The systems' forward solve (sums in double) and back solve (in the storage precision),
 // b[plane] the right-hand sides, S their precision.
 template <class T, class S>
@@ -226,22 +236,10 @@ VELDARIN_KERNEL bool solve_lanes(int n, const int* xenv_, const T* env_, const T
         const int c0 = i - std::min(xenv[i + 1] - xenv[i], i - 1);
         if (meter.stopped(1LL * (i - c0 + 1) * active * L * weight)) return false;
         const T* row = row_from(i, c0);
-        // Groups four at a time, so that their sums run side by side.
-        for (int g = 0; g < active; g += 4) {
+        // Eight groups at a time, so that their sums run side by side.
+        for (int g = 0; g < active; g += 8) {
             S* lane[2] = {shifted[0] + g * L, shifted[1] ? shifted[1] + g * L : nullptr};
-            switch (std::min(4, active - g)) {
-            case 4:
-                column_update<T, 4>(lane, stride, i, c0, row, diag[i]);
-                break;
-            case 3:
-                column_update<T, 3>(lane, stride, i, c0, row, diag[i]);
-                break;
-            case 2:
-                column_update<T, 2>(lane, stride, i, c0, row, diag[i]);
-                break;
-            default:
-                column_update<T, 1>(lane, stride, i, c0, row, diag[i]);
-            }
+            forward_groups<T, 8>(std::min(8, active - g), lane, stride, i, c0, row, diag[i]);
         }
     }
     std::vector<int> lowest(std::size_t(groups), n);
@@ -249,33 +247,52 @@ VELDARIN_KERNEL bool solve_lanes(int n, const int* xenv_, const T* env_, const T
         lowest[std::size_t(l / L)] = std::min(lowest[std::size_t(l / L)], std::max(last[l], 1));
     const int bottom = *std::min_element(lowest.begin(), lowest.end());
     using VS = mx::simd::VecN<S, L>;
+    std::vector<int> on(static_cast<std::size_t>(groups));
+    // The quotients of the groups that need a row, group after group (plain values: vectors
+    // are formed from them in the loop).
+    std::vector<S> sr(std::size_t(groups) * L), si(sr);
     for (int i = n; i >= bottom; --i) {
         const int c0 = i - std::min(xenv[i + 1] - xenv[i], i - 1);
         if (meter.stopped(1LL * (i - c0 + 1) * lanes * weight)) return false;
         const T* row = row_from(i, c0);
+        // The groups that need row i take its quotient, then each column of the row's envelope
+        // once for all of them.
+        int count = 0;
         for (int g = 0; g < groups; ++g) {
             if (lowest[std::size_t(g)] > i) continue;
             const std::size_t at = std::size_t(i - 1) * stride + std::size_t(g) * L;
             if constexpr (!is_complex<T>) {
-                const VS s = load<S, L>(b_re + at) / diag[i];
-                store(b_re + at, s);
-                for (int t = 0; t < i - c0; ++t) {
-                    S* c = b_re + std::size_t(c0 + t - 1) * stride + std::size_t(g) * L;
-                    store(c, load<S, L>(c) - s * row[t]);
-                }
+                const VS q = load<S, L>(b_re + at) / diag[i];
+                store(b_re + at, q);
+                store(sr.data() + std::size_t(count) * L, q);
             } else {
                 for (int l = 0; l < L; ++l) {
-                    const std::complex<float> s =
+                    const std::complex<float> q =
                         std::complex<float>(b_re[at + l], b_im[at + l]) / diag[i];
-                    b_re[at + l] = s.real();
-                    b_im[at + l] = s.imag();
+                    b_re[at + l] = q.real();
+                    b_im[at + l] = q.imag();
                 }
-                const VS sr = load<S, L>(b_re + at), si = load<S, L>(b_im + at);
-                for (int t = 0; t < i - c0; ++t) {
-                    const std::size_t c = std::size_t(c0 + t - 1) * stride + std::size_t(g) * L;
-                    const float er = row[t].real(), ei = row[t].imag();
-                    store(b_re + c, load<S, L>(b_re + c) - (sr * er - si * ei));
-                    store(b_im + c, load<S, L>(b_im + c) - (sr * ei + si * er));
+                std::copy(b_re + at, b_re + at + L, sr.data() + std::size_t(count) * L);
+                std::copy(b_im + at, b_im + at + L, si.data() + std::size_t(count) * L);
+            }
+            on[std::size_t(count++)] = g;
+        }
+        for (int t = 0; t < i - c0; ++t) {
+            const std::size_t c = std::size_t(c0 + t - 1) * stride;
+            if constexpr (!is_complex<T>) {
+                const S e = row[t];
+                for (int q = 0; q < count; ++q) {
+                    S* x = b_re + c + std::size_t(on[std::size_t(q)]) * L;
+                    store(x, load<S, L>(x) - load<S, L>(sr.data() + std::size_t(q) * L) * e);
+                }
+            } else {
+                const float er = row[t].real(), ei = row[t].imag();
+                for (int q = 0; q < count; ++q) {
+                    const std::size_t at = c + std::size_t(on[std::size_t(q)]) * L;
+                    const VS a = load<S, L>(sr.data() + std::size_t(q) * L),
+                             b = load<S, L>(si.data() + std::size_t(q) * L);
+                    store(b_re + at, load<S, L>(b_re + at) - (a * er - b * ei));
+                    store(b_im + at, load<S, L>(b_im + at) - (a * ei + b * er));
                 }
             }
         }
