@@ -28,13 +28,18 @@ int spline_coef_flt(int n, const float* x, const float* y, float* t, float* c, f
 /// the logarithms ly of the samples y, evaluated on m geometric sub-steps per interval, plus
 /// the exponential tail y[n-1]/alpha beyond x[n-1] when the last sub-step is not negligible
 /// (more than 1e-7 of the sum) and the samples decay there (alpha > 0; otherwise no tail).
+/// Where the decay of the last interval stalls against the one before (far slower, with a
+/// part of the integral that matters), the result goes over continuously to the same rule
+/// without the last sample (here on the same coefficients), so that no pair of nearly equal
+/// last samples blows the tail up.
 double exp_spline_integral_dbl(int m, int n, const double* d, const double* c, const double* t,
                                const double* a, const double* y, const double* ly, const double* x);
 double exp_spline_integral_flt(int m, int n, const float* d, const float* c, const float* t,
                                const float* a, const float* y, const float* ly, const float* x);
 
 /// Integral from 0 to infinity of positive samples y over x: the rectangle x[0]*y[0], the
-/// exponentiated Akima spline of ln y with m sub-steps per interval, and the tail. Only the
+/// exponentiated Akima spline of ln y with m sub-steps per interval, and the tail (with the
+/// stalled end of exp_spline_integral_dbl, the spline refitted without the last sample). Only the
 /// leading positive samples are used. Needs no work tables, so any n is accepted.
 double log_spline_integral_dbl(const double* x, const double* y, int n, int m);
 float log_spline_integral_flt(const float* x, const float* y, int n, int m);
