@@ -1,10 +1,12 @@
 // Tests of the operating-system services: settings file, page memory, random numbers, files.
+#include "platform/sys/owner_lock.h"
 #include "platform/sys/sys.h"
 #include "platform/sys/verify.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -13,6 +15,7 @@
 #include <functional>
 #include <sched.h>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -375,25 +378,43 @@ TEST_F(WorkFolders, AStartRemovesTheFoldersOfRunsThatAreGone) {
     ChildRun live(dir, false), killed(dir, true); // each start sweeps: the live one first
     killed.end();
     ASSERT_TRUE(exists(killed.folder + "jacob.bin"));
-    const std::string mine[] = {"work.old", "work.12.abcdef", "work.13.abcdef", "work.14.abc"};
+    const std::string mine[] = {"work.old", "work.12.abcdef", "work.13.abcdef", "work.14.abc",
+                                "work.16.abcdef"};
     for (const std::string& name : mine)
         ::mkdir((dir + "/" + name).c_str(), 0755);
     write("work.12.abcdef/lock", "not a lock held by anyone, but a file of the user's");
     write("work.13.abcdef/notes.txt", "a folder without a lock file is never emptied");
     write("work.15.abcdef", "a file, not a folder");
+    write("work.16.abcdef/lock", ""); // a starting run between making its lock and taking it
 
     const std::string folder = sys::open_work_folder(dir);
     EXPECT_FALSE(exists(killed.folder));
     EXPECT_TRUE(exists(live.folder + "jacob.bin"));
     EXPECT_FALSE(exists(dir + "/work.12.abcdef")); // named like ours, its lock free: gone
-    for (const char* kept :
-         {"work.old", "work.13.abcdef/notes.txt", "work.14.abc", "work.15.abcdef"})
+    for (const char* kept : {"work.old", "work.13.abcdef/notes.txt", "work.14.abc",
+                             "work.15.abcdef", "work.16.abcdef/lock"})
         EXPECT_TRUE(exists(dir + "/" + kept)) << kept;
     live.end();
     EXPECT_EQ(sys::remove_stale_work_folders(dir), 1);
     EXPECT_FALSE(exists(live.folder));
     EXPECT_TRUE(exists(folder)); // this run's own stays while it lives
     sys::close_work_folder();
+}
+
+// Another start's sweep holds a new lock file's lock for the moment of its look: the run that
+// made the file waits for it rather than starting without its lock.
+TEST_F(WorkFolders, ALockHeldForALookIsWaitedFor) {
+    const std::string lock = write("lock", "");
+    const int sweep = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
+    const int own = ::open(lock.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(sweep, LOCK_EX | LOCK_NB), 0);
+    std::thread look([sweep] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::close(sweep);
+    });
+    EXPECT_TRUE(sys::detail::hold_lock(own));
+    look.join();
+    ::close(own);
 }
 
 TEST(Machine, MemoryOverrideAndProcessorQuery) {

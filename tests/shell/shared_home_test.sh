@@ -78,26 +78,43 @@ left=$(ls -A "$work/shared" | grep -v '^model_res_bgs_1[0-3]\(_mod\)\?\.txt$\|^v
 [ -z "$left" ] && [ -f "$work/shared/veldarin.ini" ] || fail "left in the program folder: $left"
 
 # A run killed in the middle of an optimisation leaves its work folder with its files; the next
-# start in that program folder removes it, and a live run's folder stays.
+# start in that program folder removes it, and a live run's folder stays. Each wait is for the
+# event itself while the run lives (a loaded machine or a sanitizer build is slow to get there);
+# the live run is stopped while the other start looks, so that it cannot end meanwhile.
 optimise_script 30 > "$work/long.vds"
+# until_seen PID TEST...: polls TEST while PID lives (a child that has ended but is not yet
+# waited for counts as ended), for at most five minutes; 0 once it holds.
+until_seen() {
+  local pid=$1 tries
+  shift
+  for tries in $(seq 30000); do
+    "$@" && return 0
+    grep -q '^State:[[:space:]]*[^Z]' "/proc/$pid/status" 2> /dev/null || { "$@"; return; }
+    sleep 0.01
+  done
+  return 1
+}
+folder_made() { ls -d "$work"/shared/work.$1.* > /dev/null 2>&1; }
+table_written() {
+  folder=$(ls -d "$work"/shared/work.$1.* 2> /dev/null)
+  [ -n "$folder" ] && [ -s "$folder/grad2d_pp.bin" ]
+}
 "$program" --script "$work/long.vds" --home "$work/shared" > /dev/null 2>&1 &
 killed=$!
 folder=
-for _ in $(seq 500); do
-  folder=$(ls -d "$work"/shared/work.$killed.* 2> /dev/null)
-  [ -n "$folder" ] && [ -s "$folder/grad2d_pp.bin" ] && break
-  sleep 0.01
-done
+until_seen "$killed" table_written "$killed"
 kill -9 "$killed" 2> /dev/null
 wait "$killed" 2> /dev/null
 if [ -n "$folder" ] && [ -s "$folder/grad2d_pp.bin" ]; then
   "$program" --script "$work/long.vds" --home "$work/shared" > /dev/null 2>&1 &
   live=$!
-  for _ in $(seq 500); do ls -d "$work"/shared/work.$live.* > /dev/null 2>&1 && break; sleep 0.01; done
+  until_seen "$live" folder_made "$live"
+  kill -STOP "$live"
   printf 'close\n' > "$work/close.vds"
   "$program" --script "$work/close.vds" --home "$work/shared" > /dev/null 2>&1 || fail "start after the kill"
   [ -e "$folder" ] && fail "the killed run's work folder is still there: $(ls "$folder")"
-  ls -d "$work"/shared/work.$live.* > /dev/null 2>&1 || fail "a live run's work folder was removed"
+  folder_made "$live" || fail "a live run's work folder was removed"
+  kill -CONT "$live"
   wait "$live" || fail "the live run failed next to a start"
 else
   fail "the optimisation ended before it could be killed in its work"

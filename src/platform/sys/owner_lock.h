@@ -15,8 +15,8 @@ enum class Holder { gone, alive, missing };
 /// system) counts as `alive`, so that nothing is removed on a guess.
 Holder lock_holder(int dir_fd, const char* name, int* fd);
 
-/// Takes the lock of a file this process has just made (its own open file `fd`). False when the
-/// file system has no locks.
+/// Takes the lock of a file this process has just made (its own open file `fd`), waiting while
+/// another process's lock_holder holds it for its look. False when the file system has no locks.
 bool hold_lock(int fd);
 
 } // namespace detail

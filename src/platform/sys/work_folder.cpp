@@ -33,7 +33,11 @@ Holder lock_holder(int dir_fd, const char* name, int* fd) {
 }
 
 bool hold_lock(int fd) {
-    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    // Waits out a sweep of another process that holds the lock for the moment of its look.
+    int r;
+    while ((r = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    return r == 0;
 }
 
 } // namespace detail
@@ -41,8 +45,9 @@ bool hold_lock(int fd) {
 namespace {
 
 constexpr const char* lock_name = "lock";
-// A folder that never got its lock file (its process ended right after making it) is removed
-// once it is this old and empty.
+// A folder that never got its lock file, or whose lock file is still empty (its process ended
+// between making the file and taking its lock), is removed once it is this old. Until then an
+// empty lock file may belong to a run that is about to take it.
 constexpr std::time_t unlocked_folder_seconds = 60;
 
 struct WorkFolder;
@@ -103,7 +108,11 @@ void remove_if_stale(int parent_fd, const char* name) {
         ::fstat(fd, &st) == 0 && std::time(nullptr) - st.st_mtime >= unlocked_folder_seconds;
     ::close(fd);
     if (holder == detail::Holder::gone) {
-        remove_folder(parent_fd, name); // under the lock, so no other sweep removes it as well
+        // The owner writes its lock file only once it holds the lock.
+        const bool taken =
+            ::fstat(lock_fd, &st) == 0 &&
+            (st.st_size > 0 || std::time(nullptr) - st.st_ctime >= unlocked_folder_seconds);
+        if (taken) remove_folder(parent_fd, name); // under the lock: no other sweep does it too
         ::close(lock_fd);
     } else if (holder == detail::Holder::missing && old) {
         ::unlinkat(parent_fd, name, AT_REMOVEDIR); // only when empty
@@ -178,9 +187,17 @@ std::string open_work_folder(const std::string& program_dir, std::string* error)
         return std::string();
     }
     const std::string lock_path = pattern + "/" + lock_name;
+    // The lock file gets its first bytes (the process id) only under the lock: a sweep that
+    // finds the lock of an empty file free has come between its making and its lock, and
+    // leaves the folder to its run.
     const int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0 || !detail::hold_lock(fd)) {
-        const int code = fd < 0 ? errno : ENOLCK;
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    int code = fd < 0 ? errno : 0;
+    if (fd >= 0 && !detail::hold_lock(fd)) code = ENOLCK;
+    errno = 0;
+    if (code == 0 && ::write(fd, pid.data(), pid.size()) != ssize_t(pid.size()))
+        code = errno != 0 ? errno : ENOSPC;
+    if (code != 0) {
         if (fd >= 0) ::close(fd);
         ::unlink(lock_path.c_str());
         ::rmdir(pattern.c_str());
