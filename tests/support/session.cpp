@@ -7,6 +7,9 @@
 #include "platform/sys/sys.h"
 #include "platform/ui/headless/script.h"
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace test_support {
@@ -17,6 +20,18 @@ PoolThreads::PoolThreads(int count) {
 
 PoolThreads::~PoolThreads() {
     sys::set_pool_threads(0);
+}
+
+HeldSteps::HeldSteps() {
+    const auto guard = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    sys::set_step_hold([guard](int l, const std::atomic<bool>& stop) {
+        while (l > 0 && !stop.load() && std::chrono::steady_clock::now() < guard)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+}
+
+HeldSteps::~HeldSteps() {
+    sys::set_step_hold(nullptr);
 }
 
 GlobalRecords::GlobalRecords() {

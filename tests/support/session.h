@@ -34,6 +34,17 @@ struct PoolThreads {
     PoolThreads& operator=(const PoolThreads&) = delete;
 };
 
+/// For the life of the object, runs on more than one worker hold each step but the first until
+/// their stop flag is set: a break typed during such a run comes while steps are still to do,
+/// however fast the machine. A minute after the object's making nothing is held any more, so
+/// that a test of a run that ignores its break fails on what it checks rather than hanging.
+struct HeldSteps {
+    HeldSteps();
+    ~HeldSteps();
+    HeldSteps(const HeldSteps&) = delete;
+    HeldSteps& operator=(const HeldSteps&) = delete;
+};
+
 /// The scripted backend installed for the life of the object, with the window state reset
 /// before and after. `out` gets the BOX, BEEP and NOANSWER lines, `log` those and the TEXT lines
 /// drawn, `err` the broken script rules.

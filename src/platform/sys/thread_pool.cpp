@@ -17,6 +17,12 @@ namespace {
 
 std::atomic<int> forced_threads{0};
 
+std::mutex step_hold_mutex;
+StepHold& step_hold() {
+    static StepHold hold;
+    return hold;
+}
+
 // The threads that do the program's parallel work, kept from their first use to the end. A
 // thread made for a step is often put on the processor of the thread that made it and holds it
 // until the next scheduler tick, 4 to 8 ms, which is the length of a whole step here; a thread
@@ -140,6 +146,11 @@ void set_pool_threads(int count) {
     forced_threads.store(std::max(count, 0));
 }
 
+void set_step_hold(StepHold hold) {
+    std::lock_guard<std::mutex> lock(step_hold_mutex);
+    step_hold() = std::move(hold);
+}
+
 StepsOutcome run_steps(int count, int workers, const StepWork& work,
                        const std::function<bool()>& aborted,
                        const std::function<void(int done)>& progress,
@@ -159,11 +170,17 @@ StepsOutcome run_steps(int count, int workers, const StepWork& work,
         return outcome;
     }
 
-    // A key typed ahead is seen before any work starts, as on one worker: a short loop may end
-    // within the owner's first wait.
+    // A key typed ahead is seen before any work starts, and the progress shown, as on one
+    // worker: a short loop may end within the owner's first wait.
     if (aborted()) {
         outcome.aborted = true;
         return outcome;
+    }
+    progress(0);
+    StepHold hold;
+    {
+        std::lock_guard<std::mutex> lock(step_hold_mutex);
+        hold = step_hold();
     }
     std::mutex mutex;
     std::condition_variable changed;
@@ -171,6 +188,7 @@ StepsOutcome run_steps(int count, int workers, const StepWork& work,
     int done = 0, running = 0;
     auto worker = [&](int w) {
         for (int l = next++; l < count && !stop.load(); l = next++) {
+            if (hold) hold(l, stop);
             const int code = work(w, l, stop);
             std::lock_guard<std::mutex> lock(mutex);
             if (code > 0 && (outcome.failed < 0 || l < outcome.failed)) {
@@ -199,9 +217,10 @@ StepsOutcome run_steps(int count, int workers, const StepWork& work,
     // all ended already leave `running` at 0 too: they must not run again.)
     if (posted == 0) {
         running = 1;
+        hold = nullptr; // nothing would set `stop` for it
         worker(0);
     }
-    int shown = -1;
+    int shown = 0;
     for (;;) {
         {
             // A step done or the last worker's end that came while this thread was

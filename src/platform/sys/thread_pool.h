@@ -36,18 +36,25 @@ struct StepsOutcome {
 /// Runs work(w, l, stop) once for every l in 0 .. count - 1 on `workers` threads. `aborted`
 /// pumps the caller's messages and tells whether the user asked to stop (user_aborted
 /// in the program). With one worker the calling thread does the work itself, in order of l,
-/// calling aborted() before each step and progress(l) first. With more, the workers take the
-/// steps in turn while the calling thread calls aborted() and progress(number done) every
-/// 20 ms; an abort or the first failure sets `stop`, and the run returns once every worker has
-/// left (an abort within one phase of the work). Results do not depend on the number of
-/// workers: each step's work is the same on any of them. `left`, when given, is called on a
-/// worker's thread as it leaves for want of steps (with more than one worker): its work arrays
-/// are idle from then on, and the thread may help the steps still running (returning soon after
-/// `stop` is set).
+/// calling aborted() before each step and progress(l) first. With more, the calling thread
+/// calls aborted() and progress(0) before the workers start, then, while the workers take the
+/// steps in turn, aborted() and progress(number done) every 20 ms and at each step's end; an abort
+/// or the first failure sets `stop`, and the run returns once every worker has left (an abort
+/// within one phase of the work). Results do not depend on the number of workers: each step's work
+/// is the same on any of them. `left`, when given, is called on a worker's thread as it leaves for
+/// want of steps (with more than one worker): its work arrays are idle from then on, and the thread
+/// may help the steps still running (returning soon after `stop` is set).
 StepsOutcome
 run_steps(int count, int workers, const StepWork& work, const std::function<bool()>& aborted,
           const std::function<void(int done)>& progress,
           const std::function<void(int worker, const std::atomic<bool>& stop)>& left = nullptr);
+
+/// For tests of the user's break: `hold`, when set, is called on a worker's thread before each
+/// step of a run on more than one worker, with the step and the run's stop flag, and may wait.
+/// A test that holds the later steps until `stop` is set sees its break come while steps are
+/// still to do, however fast the workers are. Null (the default) holds nothing.
+using StepHold = std::function<void(int l, const std::atomic<bool>& stop)>;
+void set_step_hold(StepHold hold);
 
 /// Runs work(w, i) once for every i in 0 .. count - 1 on `workers` threads (the calling thread
 /// among them), taking the items in turn; worker w is 0 .. workers - 1. For a short phase after
