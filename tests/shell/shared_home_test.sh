@@ -122,6 +122,9 @@ fi
 
 # A batch killed while it writes its data file (an unnamed file open in the output folder) leaves
 # no temporary file and no partial file: the data file is absent or the whole of the last one.
+# The batch is stopped when it is seen in a save and killed only if the file has no name yet: a
+# save that has linked its complete file in for the rename is let go (a kill there leaves that
+# file to the next save in the folder).
 line="$work/line301.mod"
 { printf 'Killed line\n301\n8\n0\n1.0\n0\n0 1\n1\n2\n100\n16\n'
   for _ in $(seq 16); do echo 0; done
@@ -133,7 +136,20 @@ for attempt in 1 2 3 4 5; do
   "$program" --batch "$line" --out "$work/out" --home "$work/shared" > /dev/null 2>&1 &
   batch=$!
   for _ in $(seq 2000); do
-    ls -l "/proc/$batch/fd" 2> /dev/null | grep -q "$work/out/#" && { kill -9 "$batch"; hits=$((hits + 1)); break; }
+    if ls -l "/proc/$batch/fd" 2> /dev/null | grep -q "$work/out/#"; then
+      kill -STOP "$batch"
+      for _ in $(seq 1000); do # until every thread of it has stopped (or it has ended)
+        grep -q '^State:[[:space:]]*[RSD]' "/proc/$batch"/task/*/status 2> /dev/null || break
+        sleep 0.001
+      done
+      if ls -A "$work/out" | grep -q '\.veldarin\.'; then
+        kill -CONT "$batch"
+      else
+        kill -9 "$batch"
+        hits=$((hits + 1))
+      fi
+      break
+    fi
     kill -0 "$batch" 2> /dev/null || break
   done
   wait "$batch" 2> /dev/null
