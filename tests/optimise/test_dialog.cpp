@@ -126,3 +126,16 @@ TEST_F(OptionsDialog, CancelRestoresEverySetting) {
 }
 
 } // namespace
+
+// A value the edit's decimals cannot show (a damping of 0.00015 in four decimals) is shown with
+// the digits it needs, so that OK on an untouched dialog keeps it.
+TEST_F(OptionsDialog, OkOnAnUntouchedDialogKeepsEveryValue) {
+    run("set 1328 0.00015 set 1325 0.3333 set 1329 0.1234 ok");
+    const float damping = r.opt_damping, thickness = r.opt_first_thickness,
+                spacing = r.opt_unit_spacing;
+    EXPECT_EQ(run("ok"), 1);
+    EXPECT_EQ(r.opt_damping, damping);
+    EXPECT_EQ(r.opt_first_thickness, thickness);
+    EXPECT_EQ(r.opt_unit_spacing, spacing);
+    EXPECT_EQ(damping, 0.00015f);
+}
