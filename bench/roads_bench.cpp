@@ -76,16 +76,21 @@ fd::Inputs fd_inputs(const Line& line) {
     return in;
 }
 
-fe::Inputs fe_inputs(const Line& line) {
-    ModelSettings& s = line.s;
-    fe::Inputs in = fe::make_inputs(s, Proglim, s.driver_cells_2x, s.potential_table_a,
-                                    s.potential_table_b, Potentialtables.fe_vector_a);
+// The survey of the line in the inputs of any finite-element road (the complex ones' too).
+void on_line(fe::Inputs& in, const Line& line) {
     in.nboreholes = 0;
     in.nelec = in.nelec_total = line.nelec;
     in.electrode_offset_ratio = 1.0f;
     in.margin_columns = margin;
     in.nodes_per_spacing = per_spacing;
     in.remote_electrodes = 0;
+}
+
+fe::Inputs fe_inputs(const Line& line) {
+    ModelSettings& s = line.s;
+    fe::Inputs in = fe::make_inputs(s, Proglim, s.driver_cells_2x, s.potential_table_a,
+                                    s.potential_table_b, Potentialtables.fe_vector_a);
+    on_line(in, line);
     return in;
 }
 
@@ -153,12 +158,7 @@ ComplexCells complex_cells;
 ip::Inputs ip_inputs(const Line& line, int f) {
     ModelSettings& s = line.s;
     ip::Inputs in = ip::make_inputs(s, Proglim);
-    in.nboreholes = 0;
-    in.nelec = in.nelec_total = line.nelec;
-    in.electrode_offset_ratio = 1.0f;
-    in.margin_columns = margin;
-    in.nodes_per_spacing = per_spacing;
-    in.remote_electrodes = 0;
+    on_line(in, line);
     in.sigma_re = complex_cells.re[std::size_t(f)].data();
     in.sigma_im = complex_cells.im[std::size_t(f)].data();
     return in;

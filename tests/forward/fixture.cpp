@@ -3,6 +3,7 @@
 
 #include "forward/apparent.h"
 #include "forward/commands.h"
+#include "forward/datafile.h"
 #include "model/datum_points.h"
 #include "model/services.h"
 #include "model/utilities.h"
@@ -67,6 +68,13 @@ void CommandFixture::read(const std::string& path) {
 
 int CommandFixture::calculate() {
     return start_calculations(Progdisplay, r.m, r.limits, r.p);
+}
+
+void CommandFixture::save_data_file(const std::string& path, std::string* text) {
+    h.answer("file " + path + "\ndialog NoiseDiaBox click 503 ok");
+    save_results_command(Progdisplay, r.m, 1);
+    ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << h.output();
+    *text = test_support::read_file(path);
 }
 
 double CommandFixture::worst(double rho) const {

@@ -51,6 +51,9 @@ struct CommandFixture {
     explicit CommandFixture(int n = 61, int d = 4000);
     void read(const std::string& path);
     int calculate();
+    /// Saves the data file at `path` (no noise) through the command and reads it back into
+    /// `text`; a fatal failure when the save does not write it.
+    void save_data_file(const std::string& path, std::string* text);
     /// Largest relative deviation of the apparent resistivities from `rho`.
     double worst(double rho) const;
 };

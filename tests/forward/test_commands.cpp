@@ -264,11 +264,7 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThread) {
             ASSERT_EQ(m.data_ready, 1) << solver.name << f.h.output();
             const std::string path = f.home.file(
                 "out" + std::to_string(solver.fem + solver.sparse) + std::to_string(t) + ".dat");
-            f.h.answer("file " + path + "\ndialog NoiseDiaBox click 503 ok");
-            save_results_command(Progdisplay, m, 1);
-            ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written)
-                << solver.name << f.h.output();
-            files[t] = read_file(path);
+            ASSERT_NO_FATAL_FAILURE(f.save_data_file(path, &files[t])) << solver.name;
         }
         EXPECT_EQ(files[1], files[0]) << solver.name;
         // Both layers show: the data are not those of a half-space.
@@ -302,11 +298,8 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThreadForBoreholesAndTopography)
             ASSERT_EQ(m.data_ready, 1) << f.h.output();
             EXPECT_EQ(m.fem, 1);
             EXPECT_EQ(m.sparsefem, c.sparse);
-            const std::string path = f.home.file("out" + std::to_string(t) + ".dat");
-            f.h.answer("file " + path + "\ndialog NoiseDiaBox click 503 ok");
-            save_results_command(Progdisplay, m, 1);
-            ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << f.h.output();
-            files[t] = read_file(path);
+            ASSERT_NO_FATAL_FAILURE(
+                f.save_data_file(f.home.file("out" + std::to_string(t) + ".dat"), &files[t]));
         }
         EXPECT_EQ(files[1], files[0]);
         const auto [low, high] = std::minmax_element(m.app_ip, m.app_ip + m.ndata);
@@ -341,11 +334,8 @@ TEST(Commands, EightThreadsWriteTheDataFileOfOneThreadForComplexAndCylinderModel
                 f.calculate();
             }
             ASSERT_EQ(m.data_ready, 1) << f.h.output();
-            const std::string path = f.home.file("out" + std::to_string(t) + ".dat");
-            f.h.answer("file " + path + "\ndialog NoiseDiaBox click 503 ok");
-            save_results_command(Progdisplay, m, 1);
-            ASSERT_EQ(forward::last_save_outcome(), forward::SaveOutcome::written) << f.h.output();
-            files[t] = read_file(path);
+            ASSERT_NO_FATAL_FAILURE(
+                f.save_data_file(f.home.file("out" + std::to_string(t) + ".dat"), &files[t]));
         }
         EXPECT_EQ(files[1], files[0]);
         EXPECT_GT(files[0].size(), 1000u);
