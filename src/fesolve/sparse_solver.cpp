@@ -69,7 +69,6 @@ struct SparseSetup {
     bool split = false;               ///< whether a factorisation can be shared in halves
     mx::RowGroups groups;             ///< electrodes 0 .. N-1, then C2 and P2 with nodes
     int c2_group = -1, p2_group = -1;
-    std::size_t path_entries = 0; ///< of the distinct rows' paths
     fe::RemoteElectrodes remote_nodes;
 };
 
@@ -77,8 +76,7 @@ struct SparseSetup {
 struct SparseWork {
     PageArray<double> diag, lnz, temp, temp2;   ///< n + 1, maxlnz + 1, n + 1, n + 1
     PageArray<int> link, link2, first;          ///< n + 1 each
-    PageArray<double> path_values;              ///< path_entries
-    PageArray<double> path_work;                ///< 4 n, zero between uses
+    PageArray<double> path_values, path_work;   ///< the distinct rows' paths and their work
     PageArray<double> packed, inverse_diagonal; ///< the distinct rows' inverse entries
 };
 
@@ -284,7 +282,8 @@ bool allocate_work(const SparseSetup& setup, SparseWork& w) {
     return w.diag.allocate(n + 1) && w.lnz.allocate(std::size_t(setup.maxlnz) + 1) &&
            w.link.allocate(n + 1) && w.first.allocate(n + 1) && w.temp.allocate(n + 1) &&
            (!setup.split || (w.link2.allocate(n + 1) && w.temp2.allocate(n + 1))) &&
-           w.path_values.allocate(setup.path_entries) && w.path_work.allocate(4 * std::size_t(n)) &&
+           w.path_values.allocate(setup.groups.paths().value_count()) &&
+           w.path_work.allocate(setup.groups.paths().work_count()) &&
            w.packed.allocate(rows * (rows - 1) / 2) && w.inverse_diagonal.allocate(rows);
 }
 
@@ -371,9 +370,8 @@ bool group_electrode_rows(SparseSetup& setup) {
         for (int q = 0; q < s.count; ++q)
             setup.groups.add(invp[s.node[q] - 1], double(s.weight[q]));
     }
-    if (!setup.groups.plan(setup.parent.get(), setup.n)) return false;
-    setup.path_entries = setup.groups.path_entries();
-    return true;
+    return setup.groups.plan(setup.n, setup.xlnz.get(), setup.xnzsub.get(), setup.nzsub.get(),
+                             setup.parent.get());
 }
 
 // Factors worker w's matrix: with `halves`, the two halves of the elimination tree below its
@@ -417,34 +415,27 @@ int triangle_bound(int count, int items, int k) {
 }
 
 // The entries of the inverse between the distinct rows of worker w's factor (its packed entries
-// and diagonal), in items of the board: the rows' columns of the inverse along their paths, then
-// their products. False when `keep_going` said no.
+// and diagonal): the paths of the rows, then their products, in items of the board when the
+// wavenumber is `shared` with the workers that have left, else in one pass over the paths.
+// False when `keep_going` said no.
 bool inverse_entries(const SparseSetup& setup, int w, std::vector<SparseWork>& work,
-                     fe::ItemBoard& board, const std::function<bool()>& keep_going) {
+                     fe::ItemBoard& board, bool shared, const std::function<bool()>& keep_going) {
     SparseWork& m = work[std::size_t(w)];
-    const std::vector<int>& rows = setup.groups.rows();
-    const int count = int(rows.size());
-    const std::size_t* begin = setup.groups.begin();
+    const mx::PathChains& paths = setup.groups.paths();
+    const int count = int(setup.groups.rows().size());
     const mx::TreeFactor f{setup.xlnz.get(),  m.lnz.get(),  setup.xnzsub.get(),
                            setup.nzsub.get(), m.diag.get(), setup.parent.get()};
+    paths.columns(f, m.path_values.get(), m.path_work.get());
+    paths.diagonal(m.path_values.get(), m.inverse_diagonal.get());
+    if (!keep_going()) return false;
     // Items of some 32 rows each: enough for the workers that help, few enough to cost nothing.
-    const int items = std::clamp(count / 32, 1, 16);
-    if (!board.share(
-            w, items,
-            [&](int runner, int k) {
-                const int lo = count * k / items, hi = count * (k + 1) / items;
-                mx::inverse_columns(lo, hi, rows.data(), f, begin, nullptr, m.path_values.get(),
-                                    work[std::size_t(runner)].path_work.get());
-                mx::inverse_diagonal(lo, hi, begin, m.path_values.get(), m.inverse_diagonal.get());
-            },
-            keep_going))
-        return false;
+    const int items = shared ? std::clamp(count / 32, 1, 16) : 1;
     return board.share(
         w, items,
         [&](int, int k) {
-            mx::inverse_pair_entries(std::max(1, triangle_bound(count, items, k)),
-                                     triangle_bound(count, items, k + 1), begin,
-                                     setup.groups.common(), m.path_values.get(), m.packed.get());
+            paths.products(std::max(1, triangle_bound(count, items, k)),
+                           triangle_bound(count, items, k + 1), m.path_values.get(),
+                           m.packed.get());
         },
         keep_going);
 }
@@ -509,7 +500,7 @@ int solve_wavenumber(const fe::Inputs& in, const SparseSetup& setup, int iky, in
         return 1;
     }
     timer.stop(model::Phase::solves);
-    if (!inverse_entries(setup, w, work, board, [&] { return !stopping(); }))
+    if (!inverse_entries(setup, w, work, board, halves, [&] { return !stopping(); }))
         return sys::step_stopped;
     electrode_potentials(setup, m, values.pairs.get() + std::size_t(iky) * setup.npairs,
                          setup.remote ? values.remote.get() + std::size_t(iky) * setup.stride

@@ -1,7 +1,6 @@
 // Groups of weighted rows and their potentials from the selected entries of the inverse.
 #include "matrix/row_groups.h"
 
-#include "matrix/sparse.h"
 #include "platform/sys/verify.h"
 
 #include <algorithm>
@@ -26,11 +25,9 @@ void RowGroups::add(int row, double weight) {
     ++group_begin_.back();
 }
 
-bool RowGroups::plan(const int* parent, int n) {
-    const int count = int(rows_.size());
-    inverse_paths(count, rows_.data(), parent, std::size_t(-1), begin_);
-    return common_.allocate(std::size_t(count) * (count - 1) / 2) &&
-           inverse_common(count, rows_.data(), n, parent, begin_.data(), common_.get());
+bool RowGroups::plan(int n, const int* xlnz, const int* xnzsub, const int* nzsub,
+                     const int* parent) {
+    return paths_.plan(int(rows_.size()), rows_.data(), n, xlnz, xnzsub, nzsub, parent);
 }
 
 double RowGroups::potential(int a, int b, const double* packed, const double* diagonal) const {

@@ -1,9 +1,9 @@
 // Potentials between groups of weighted rows of a factored sparse matrix (an electrode spread
 // over the nodes around it, or over a stencil), from the entries of the inverse along the rows'
-// paths in the elimination tree (mx::inverse_columns, inverse_products, inverse_diagonal).
+// paths in the elimination tree (mx::PathChains).
 #pragma once
 
-#include "platform/sys/page_array.h"
+#include "matrix/path_chains.h"
 
 #include <cstddef>
 #include <vector>
@@ -20,17 +20,13 @@ class RowGroups {
     void add(int row, double weight);
     int groups() const { return int(group_begin_.size()) - 1; }
     /// The distinct rows of all groups, in the order first added: the rows of the inverse's
-    /// columns (inverse_columns) and of its packed entries (inverse_products, inverse_diagonal).
+    /// entries (PathChains::products and diagonal).
     const std::vector<int>& rows() const { return rows_; }
-    /// Lays out the rows' paths in the elimination tree `parent` (sparse_tree_parents) of n rows
-    /// and the rows each pair of paths shares; false when the memory for them is refused.
-    bool plan(const int* parent, int n);
-    /// The entries the path arrays need, once planned.
-    std::size_t path_entries() const { return begin_.empty() ? 0 : begin_.back(); }
-    /// The paths' places (inverse_paths' `begin`) once planned.
-    const std::size_t* begin() const { return begin_.data(); }
-    /// The rows each pair shares (inverse_common) once planned.
-    const int* common() const { return common_.get(); }
+    /// Plans the rows' paths through the structure (xlnz, xnzsub, nzsub) of n rows with
+    /// elimination tree `parent` (sparse_tree_parents); false when the memory is refused.
+    bool plan(int n, const int* xlnz, const int* xnzsub, const int* nzsub, const int* parent);
+    /// The paths, once planned.
+    const PathChains& paths() const { return paths_; }
     /// Sum over the slots p of group a and q of group b of w_p w_q (A⁻¹)(row p, row q), from the
     /// packed entries and the diagonal of the distinct rows; a group of one slot of weight 1 on
     /// either side gives the inverse's entry itself.
@@ -42,8 +38,7 @@ class RowGroups {
     std::vector<int> slot_row_;       ///< index of each slot's row in rows_
     std::vector<double> slot_weight_; ///< each slot's weight
     std::vector<int> index_of_;       ///< rows_ index of a row, by row (-1: none)
-    std::vector<std::size_t> begin_;  ///< the rows' paths in the path arrays
-    sys::PageArray<int> common_;      ///< the rows each pair of paths shares
+    PathChains paths_;                ///< the rows' paths
 };
 
 } // namespace mx

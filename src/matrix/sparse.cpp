@@ -454,7 +454,7 @@ class PathWalk {
     void alone(int k, int l, std::size_t at) {
         const double y = work_[index(k, l)] / f_.diag[k - 1];
         work_[index(k, l)] = 0.0;
-        if (rows_) rows_[at] = k;
+        rows_[at] = k;
         values_[at] = y;
         for (int t = s_.xlnz[k]; t < s_.xlnz[k + 1]; ++t)
             work_[index(s_.row_of(k, t), l)] -= f_.lnz[t - 1] * y;
@@ -467,7 +467,7 @@ class PathWalk {
         sys::store2(here, sys::broadcast2(0.0));
         sys::store2(here + 2, sys::broadcast2(0.0));
         for (int l = 0; l < 4; ++l) {
-            if (rows_) rows_[next[l]] = k;
+            rows_[next[l]] = k;
             values_[next[l]++] = sys::lane(l < 2 ? y01 : y23, l % 2);
         }
         for (int t = s_.xlnz[k]; t < s_.xlnz[k + 1]; ++t) {
@@ -579,52 +579,6 @@ void inverse_products(int j_first, int j_last, const std::size_t* begin, const i
         return int(begin[i + 1] - a);
     };
     suffix_products(j_first, j_last, begin, common, path_values, packed);
-}
-
-bool inverse_common(int count, const int* rows, int n, const int* parent, const std::size_t* begin,
-                    int* common) {
-    // Rows on the path of row j are stamped j + 1; the part a path of row i shares with it is
-    // the end after the first stamped row, found by halving (a path's rows rise to the root).
-    sys::PageArray<int> stamp(std::size_t(n) + 1), paths(begin[count]);
-    if (!stamp.ok() || !paths.ok()) return false;
-    for (int i = 0; i < count; ++i) {
-        std::size_t at = begin[i];
-        for (int k = rows[i]; k != 0; k = parent[k - 1])
-            paths[at++] = k;
-    }
-    std::size_t q = 0;
-    for (int j = 0; j < count; ++j) {
-        for (std::size_t at = begin[j]; at < begin[j + 1]; ++at)
-            stamp[std::size_t(paths[at])] = j + 1;
-        for (int i = 0; i < j; ++i) {
-            const int* first = paths.get() + begin[i];
-            const int* last = paths.get() + begin[i + 1];
-            const int* shared = std::partition_point(
-                first, last, [&](int k) { return stamp[std::size_t(k)] != j + 1; });
-            common[q++] = int(last - shared);
-        }
-    }
-    return true;
-}
-
-void inverse_pair_entries(int j_first, int j_last, const std::size_t* begin, const int* common,
-                          const double* path_values, double* packed) {
-    suffix_products(
-        j_first, j_last, begin,
-        [common](int i, int j) { return common[std::size_t(j) * (j - 1) / 2 + i]; }, path_values,
-        packed);
-}
-
-void inverse_diagonal(int first, int last, const std::size_t* begin, const double* path_values,
-                      double* diagonal) {
-    for (int i = first; i < last; ++i) {
-        double sum = 0.0;
-        for (std::size_t a = begin[i + 1]; a > begin[i];) {
-            --a;
-            sum += path_values[a] * path_values[a];
-        }
-        diagonal[i] = sum;
-    }
 }
 
 } // namespace mx

@@ -107,8 +107,7 @@ struct TreeFactor {
 /// sparse_inverse_entries_dbl in steps that two threads may share. inverse_paths: row i's path
 /// to the root lies at path_rows[begin[i] .. begin[i + 1] - 1]; false when the paths need more
 /// than `capacity` entries. inverse_columns: the paths and their values of rows first..last-1,
-/// with `work` (4 n doubles, zero on entry and on return) of the calling thread's own (path_rows
-/// may be null when only inverse_pair_entries reads the paths); the steps
+/// with `work` (4 n doubles, zero on entry and on return) of the calling thread's own; the steps
 /// for other rows may run at the same time with other work vectors. inverse_products, once
 /// every path is done: the packed entries of the pairs whose outer index j lies in
 /// j_first..j_last-1. The entries are those of sparse_inverse_entries_dbl bit for bit.
@@ -118,21 +117,6 @@ void inverse_columns(int first, int last, const int* rows, const TreeFactor& fac
                      const std::size_t* begin, int* path_rows, double* path_values, double* work);
 void inverse_products(int j_first, int j_last, const std::size_t* begin, const int* path_rows,
                       const double* path_values, double* packed);
-/// The rows the paths of two rows share, for every pair i < j of `count` rows of the
-/// elimination tree `parent` (n rows), whose paths inverse_paths laid out at `begin`:
-/// common[j (j - 1) / 2 + i], as the packed entries. The same for every factor of the
-/// structure: worked out once for a run. False when its work memory is refused.
-bool inverse_common(int count, const int* rows, int n, const int* parent, const std::size_t* begin,
-                    int* common);
-/// inverse_products with the shared rows `common` of inverse_common instead of the path rows:
-/// the same entries bit for bit.
-void inverse_pair_entries(int j_first, int j_last, const std::size_t* begin, const int* common,
-                          const double* path_values, double* packed);
-/// The diagonal entries (A⁻¹)(rows[i], rows[i]) of the rows first..last-1 into diagonal[i],
-/// once their paths are done: y_i · y_i, summed as inverse_products sums a pair.
-void inverse_diagonal(int first, int last, const std::size_t* begin, const double* path_values,
-                      double* diagonal);
-
 } // namespace mx
 
 /// Solve with a single-precision factor and right-hand side: the values are carried in a

@@ -2,6 +2,7 @@
 // reference, row ranges, four right-hand sides, and the non-positive pivot.
 #include "matrix/gridgraph.h"
 #include "matrix/ordering.h"
+#include "matrix/path_chains.h"
 #include "matrix/sparse.h"
 
 #include "reference.h"
@@ -208,63 +209,80 @@ TEST(SparseCholesky, InverseEntriesInStepsOnTwoThreadsEqualOneCall) {
         SparseSystem s(c.graph);
         ASSERT_TRUE(factored(s, mxtest::random_spd_on_graph(c.graph, 7))) << c.name;
         const int n = s.n;
-        std::vector<int> parent(n), rows;
+        std::vector<int> parent(n);
         sparse_tree_parents(n, s.xlnz.data(), s.xnzsub.data(), s.nzsub.data(), parent.data());
-        for (int row = 1; row <= n; row += std::max(1, n / 9))
-            rows.push_back(row);
-        const int count = int(rows.size());
-        const std::size_t capacity = std::size_t(count) * sparse_tree_height(n, parent.data());
-        std::vector<int> path_rows(capacity);
-        std::vector<double> path_values(capacity), work(4 * std::size_t(n), 0.0),
-            other(4 * std::size_t(n), 0.0);
-        std::vector<double> once(std::size_t(count) * (count - 1) / 2);
-        ASSERT_EQ(sparse_inverse_entries_dbl(count, rows.data(), n, s.xlnz.data(), s.lnz.data(),
-                                             s.xnzsub.data(), s.nzsub.data(), s.diag.data(),
-                                             parent.data(), once.data(), capacity, path_rows.data(),
-                                             path_values.data(), work.data()),
-                  0);
-        std::vector<std::size_t> begin;
-        ASSERT_FALSE(mx::inverse_paths(count, rows.data(), parent.data(), 0, begin)) << c.name;
-        ASSERT_TRUE(mx::inverse_paths(count, rows.data(), parent.data(), capacity, begin));
-        const mx::TreeFactor f{s.xlnz.data(),  s.lnz.data(),  s.xnzsub.data(),
-                               s.nzsub.data(), s.diag.data(), parent.data()};
-        std::fill(path_values.begin(), path_values.end(), 0.0);
-        std::thread second([&] {
-            mx::inverse_columns(count / 2, count, rows.data(), f, begin.data(), path_rows.data(),
-                                path_values.data(), other.data());
-        });
-        mx::inverse_columns(0, count / 2, rows.data(), f, begin.data(), path_rows.data(),
-                            path_values.data(), work.data());
-        second.join();
-        EXPECT_EQ(work, std::vector<double>(4 * std::size_t(n), 0.0)) << c.name;
-        EXPECT_EQ(other, std::vector<double>(4 * std::size_t(n), 0.0)) << c.name;
-        for (int middle : {1, count / 2, count - 1, count}) {
-            std::vector<double> split(once.size(), -1.0);
-            std::thread upper([&] {
-                mx::inverse_products(middle, count, begin.data(), path_rows.data(),
-                                     path_values.data(), split.data());
+        // A few rows far apart, and rows close enough for many to share each chain of their
+        // paths (four by four).
+        for (int step : {std::max(1, n / 9), std::max(1, n / 40)}) {
+            std::vector<int> rows;
+            for (int row = 1; row <= n; row += step)
+                rows.push_back(row);
+            const int count = int(rows.size());
+            const std::size_t capacity = std::size_t(count) * sparse_tree_height(n, parent.data());
+            std::vector<int> path_rows(capacity);
+            std::vector<double> path_values(capacity), work(4 * std::size_t(n), 0.0),
+                other(4 * std::size_t(n), 0.0);
+            std::vector<double> once(std::size_t(count) * (count - 1) / 2);
+            ASSERT_EQ(sparse_inverse_entries_dbl(count, rows.data(), n, s.xlnz.data(), s.lnz.data(),
+                                                 s.xnzsub.data(), s.nzsub.data(), s.diag.data(),
+                                                 parent.data(), once.data(), capacity,
+                                                 path_rows.data(), path_values.data(), work.data()),
+                      0);
+            std::vector<std::size_t> begin;
+            ASSERT_FALSE(mx::inverse_paths(count, rows.data(), parent.data(), 0, begin)) << c.name;
+            ASSERT_TRUE(mx::inverse_paths(count, rows.data(), parent.data(), capacity, begin));
+            const mx::TreeFactor f{s.xlnz.data(),  s.lnz.data(),  s.xnzsub.data(),
+                                   s.nzsub.data(), s.diag.data(), parent.data()};
+            std::fill(path_values.begin(), path_values.end(), 0.0);
+            std::thread second([&] {
+                mx::inverse_columns(count / 2, count, rows.data(), f, begin.data(),
+                                    path_rows.data(), path_values.data(), other.data());
             });
-            mx::inverse_products(1, middle, begin.data(), path_rows.data(), path_values.data(),
-                                 split.data());
-            upper.join();
-            EXPECT_EQ(split, once) << c.name << " split at " << middle;
-        }
-        // The rows the pairs share, worked out once, give the same entries; the diagonal is
-        // that of complete solves.
-        std::vector<int> common(once.size() + 1);
-        ASSERT_TRUE(
-            mx::inverse_common(count, rows.data(), n, parent.data(), begin.data(), common.data()));
-        std::vector<double> known(once.size(), -1.0), diagonal(count);
-        mx::inverse_pair_entries(1, count, begin.data(), common.data(), path_values.data(),
-                                 known.data());
-        EXPECT_EQ(known, once) << c.name;
-        mx::inverse_diagonal(0, count, begin.data(), path_values.data(), diagonal.data());
-        for (int i = 0; i < count; ++i) {
-            std::vector<double> x(n, 0.0);
-            x[rows[i] - 1] = 1.0;
-            solve_sparse_dbl(1, 1, n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(), s.nzsub.data(),
-                             s.diag.data(), x.data());
-            EXPECT_NEAR(diagonal[i], x[rows[i] - 1], 1e-12 * std::fabs(x[rows[i] - 1])) << c.name;
+            mx::inverse_columns(0, count / 2, rows.data(), f, begin.data(), path_rows.data(),
+                                path_values.data(), work.data());
+            second.join();
+            EXPECT_EQ(work, std::vector<double>(4 * std::size_t(n), 0.0)) << c.name;
+            EXPECT_EQ(other, std::vector<double>(4 * std::size_t(n), 0.0)) << c.name;
+            for (int middle : {1, count / 2, count - 1, count}) {
+                std::vector<double> split(once.size(), -1.0);
+                std::thread upper([&] {
+                    mx::inverse_products(middle, count, begin.data(), path_rows.data(),
+                                         path_values.data(), split.data());
+                });
+                mx::inverse_products(1, middle, begin.data(), path_rows.data(), path_values.data(),
+                                     split.data());
+                upper.join();
+                EXPECT_EQ(split, once) << c.name << " split at " << middle;
+            }
+            // The paths worked chain by chain, all paths through a chain at once, give the same
+            // entries bit for bit, whole and split, from work of any content; the diagonal is
+            // the walks' and that of complete solves.
+            mx::PathChains chains;
+            ASSERT_TRUE(chains.plan(count, rows.data(), n, s.xlnz.data(), s.xnzsub.data(),
+                                    s.nzsub.data(), parent.data()));
+            std::vector<double> values(chains.value_count()),
+                chain_work(chains.work_count(), std::nan(""));
+            chains.columns(f, values.data(), chain_work.data());
+            for (int middle : {1, count / 2, count - 1, count}) {
+                std::vector<double> known(once.size(), -1.0);
+                chains.products(middle, count, values.data(), known.data());
+                chains.products(1, middle, values.data(), known.data());
+                EXPECT_EQ(known, once) << c.name << " split at " << middle;
+            }
+            std::vector<double> diagonal(count), walked(count, 0.0);
+            chains.diagonal(values.data(), diagonal.data());
+            for (int i = 0; i < count; ++i)
+                for (std::size_t a = begin[i + 1]; a > begin[i]; --a)
+                    walked[i] += path_values[a - 1] * path_values[a - 1];
+            EXPECT_EQ(diagonal, walked) << c.name;
+            for (int i = 0; i < count; ++i) {
+                std::vector<double> x(n, 0.0);
+                x[rows[i] - 1] = 1.0;
+                solve_sparse_dbl(1, 1, n, s.xlnz.data(), s.lnz.data(), s.xnzsub.data(),
+                                 s.nzsub.data(), s.diag.data(), x.data());
+                EXPECT_NEAR(diagonal[i], x[rows[i] - 1], 1e-12 * std::fabs(x[rows[i] - 1]))
+                    << c.name;
+            }
         }
     }
 }
