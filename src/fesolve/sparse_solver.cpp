@@ -425,8 +425,20 @@ bool inverse_entries(const SparseSetup& setup, int w, std::vector<SparseWork>& w
     const int count = int(setup.groups.rows().size());
     const mx::TreeFactor f{setup.xlnz.get(),  m.lnz.get(),  setup.xnzsub.get(),
                            setup.nzsub.get(), m.diag.get(), setup.parent.get()};
-    paths.columns(f, m.path_values.get(), m.path_work.get());
-    paths.diagonal(m.path_values.get(), m.inverse_diagonal.get());
+    if (shared) {
+        // The forward pass's two parts side by side (each on this worker's arrays), then the
+        // chains above them.
+        if (!board.share(
+                w, 2,
+                [&](int, int part) {
+                    paths.columns(part, f, m.path_values.get(), m.path_work.get());
+                },
+                keep_going))
+            return false;
+        paths.columns(2, f, m.path_values.get(), m.path_work.get());
+    } else {
+        paths.columns(f, m.path_values.get(), m.path_work.get());
+    }
     if (!keep_going()) return false;
     // Items of some 32 rows each: enough for the workers that help, few enough to cost nothing.
     const int items = shared ? std::clamp(count / 32, 1, 16) : 1;
@@ -434,8 +446,8 @@ bool inverse_entries(const SparseSetup& setup, int w, std::vector<SparseWork>& w
         w, items,
         [&](int, int k) {
             paths.products(std::max(1, triangle_bound(count, items, k)),
-                           triangle_bound(count, items, k + 1), m.path_values.get(),
-                           m.packed.get());
+                           triangle_bound(count, items, k + 1), m.path_values.get(), m.packed.get(),
+                           m.inverse_diagonal.get());
         },
         keep_going);
 }

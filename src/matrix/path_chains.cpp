@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
 
 namespace mx {
@@ -34,7 +35,6 @@ struct Column {
 bool PathChains::plan(int count, const int* rows, int n, const int* xlnz, const int* xnzsub,
                       const int* nzsub, const int* parent) try {
     *this = PathChains{};
-    count_ = count;
     const Column column{xlnz, xnzsub, nzsub};
     // A row belongs to its parent's chain when the same paths pass both (as many pass: those
     // through a row pass its parent); rows come after their parents from n down, so the chains
@@ -128,29 +128,12 @@ bool PathChains::plan(int count, const int* rows, int n, const int* xlnz, const 
         for (int e = column.begin(top); e < column.end(top); ++e)
             place[std::size_t(column.row(top, e))] = -1;
     }
-    // Every chain after those below it, and the stack of the forward pass: a chain's children's
-    // update rows lie on top of it, one after the other, when the chain is worked on; its own
-    // are put above them and moved down in their place once it is done.
-    std::vector<std::pair<int, std::size_t>> open;
-    for (int root = 0; root < int(chains_.size()); ++root) {
-        if (chains_[std::size_t(root)].parent >= 0) continue;
-        open.emplace_back(root, child_at_[std::size_t(root)]);
-        while (!open.empty()) {
-            auto& [c, d] = open.back();
-            if (d < child_at_[std::size_t(c) + 1]) {
-                const int child = children_[d++];
-                open.emplace_back(child, child_at_[std::size_t(child)]);
-                continue;
-            }
-            postorder_.push_back(c);
-            open.pop_back();
-        }
-    }
     // The members, ascending in every chain: its children's and the path that starts at its
-    // bottom row; then where each chain's members are among its parent's.
+    // bottom row (children come after their parents); then where each chain's members are among
+    // its parent's.
     member_.assign(at, 0);
     member_place_.assign(at, 0);
-    for (int c : postorder_) {
+    for (int c = int(chains_.size()) - 1; c >= 0; --c) {
         Chain& chain = chains_[std::size_t(c)];
         int* mine = member_.data() + chain.member_at;
         int filled = 0;
@@ -177,22 +160,101 @@ bool PathChains::plan(int count, const int* rows, int n, const int* xlnz, const 
             member_place_[c.member_at + std::size_t(m)] = q;
         }
     }
-    std::size_t stack = 0;
-    for (int c : postorder_) {
-        Chain& chain = chains_[std::size_t(c)];
-        const std::size_t size = std::size_t(chain.updates) * std::size_t(chain.stride);
-        std::size_t base = stack;
-        if (child_at_[std::size_t(c)] < child_at_[std::size_t(c) + 1])
-            base = chains_[std::size_t(children_[child_at_[std::size_t(c)]])].stacked_at;
-        chain.front_at = stack;
-        work_count_ = std::max(work_count_, stack + size);
-        chain.stacked_at = base;
-        stack = base + size;
-    }
+    split_parts();
     return true;
 } catch (const std::bad_alloc&) {
     *this = PathChains{};
     return false;
+}
+
+void PathChains::split_parts() {
+    // The work of every chain's forward pass, then of its subtree (children after parents).
+    const std::size_t count = chains_.size();
+    std::vector<double> own(count), subtree(count);
+    for (std::size_t c = 0; c < count; ++c) {
+        const std::size_t entries =
+            (c + 1 < count ? chains_[c + 1].entry_at : entry_place_.size()) - chains_[c].entry_at;
+        own[c] = double(chains_[c].stride) *
+                 double(entries + std::size_t(chains_[c].length + chains_[c].updates));
+        subtree[c] = own[c];
+    }
+    for (std::size_t c = count; c-- > 0;)
+        if (chains_[c].parent >= 0) subtree[std::size_t(chains_[c].parent)] += subtree[c];
+    // Subtrees dealt to the two parts, largest first to the lighter; while that leaves them
+    // uneven, the largest subtree's top chain goes to the rest and its children are dealt
+    // instead. The best deal of a few such steps is kept.
+    std::vector<int> frontier, rest, best_frontier, best_rest;
+    std::vector<int> bin, best_bin;
+    for (std::size_t c = 0; c < count; ++c)
+        if (chains_[c].parent < 0) frontier.push_back(int(c));
+    double best = -1.0;
+    for (int step = 0; step <= 16 && !frontier.empty(); ++step) {
+        std::sort(frontier.begin(), frontier.end(), [&](int a, int b) {
+            return subtree[std::size_t(a)] > subtree[std::size_t(b)] ||
+                   (subtree[std::size_t(a)] == subtree[std::size_t(b)] && a < b);
+        });
+        double sum[2] = {0.0, 0.0}, above = 0.0;
+        bin.assign(frontier.size(), 0);
+        for (std::size_t f = 0; f < frontier.size(); ++f) {
+            bin[f] = sum[1] < sum[0] ? 1 : 0;
+            sum[bin[f]] += subtree[std::size_t(frontier[f])];
+        }
+        for (int c : rest)
+            above += own[std::size_t(c)];
+        const double cost = std::max(sum[0], sum[1]) + above;
+        if (best < 0.0 || cost < best) {
+            best = cost;
+            best_frontier = frontier;
+            best_bin = bin;
+            best_rest = rest;
+        }
+        const int top = frontier.front();
+        if (child_at_[std::size_t(top)] == child_at_[std::size_t(top) + 1]) break;
+        frontier.erase(frontier.begin());
+        rest.push_back(top);
+        for (std::size_t d = child_at_[std::size_t(top)]; d < child_at_[std::size_t(top) + 1]; ++d)
+            frontier.push_back(children_[d]);
+    }
+    // Each part's chains in postorder, and the stack: within a part, a chain's children's update
+    // rows lie on top of it, one after the other, when the chain is worked on, and its own are
+    // put above them and moved down in their place once it is done. The second part's stack lies
+    // above all the first's, so that both may run at once; the rest's chains keep their update
+    // rows where they are made, above both.
+    for (auto& order : order_)
+        order.clear();
+    std::vector<std::pair<int, std::size_t>> open;
+    for (int part = 0; part < 2; ++part)
+        for (std::size_t f = 0; f < best_frontier.size(); ++f) {
+            if (best_bin[f] != part) continue;
+            const int root = best_frontier[f];
+            open.emplace_back(root, child_at_[std::size_t(root)]);
+            while (!open.empty()) {
+                auto& [c, d] = open.back();
+                if (d < child_at_[std::size_t(c) + 1]) {
+                    const int child = children_[d++];
+                    open.emplace_back(child, child_at_[std::size_t(child)]);
+                    continue;
+                }
+                order_[std::size_t(part)].push_back(c);
+                open.pop_back();
+            }
+        }
+    order_[2] = best_rest;
+    std::sort(order_[2].begin(), order_[2].end(), std::greater<int>());
+    for (int part = 0; part < 3; ++part) {
+        std::size_t stack = work_count_;
+        for (int c : order_[std::size_t(part)]) {
+            Chain& chain = chains_[std::size_t(c)];
+            const std::size_t size = std::size_t(chain.updates) * std::size_t(chain.stride);
+            std::size_t base = stack;
+            if (part < 2 && child_at_[std::size_t(c)] < child_at_[std::size_t(c) + 1])
+                base = chains_[std::size_t(children_[child_at_[std::size_t(c)]])].stacked_at;
+            chain.front_at = stack;
+            work_count_ = std::max(work_count_, stack + size);
+            chain.stacked_at = base;
+            stack = base + size;
+        }
+    }
 }
 
 namespace {
@@ -252,7 +314,12 @@ VELDARIN_KERNEL void forward_chain(const ChainStep& c, const TreeFactor& f) {
 } // namespace
 
 void PathChains::columns(const TreeFactor& f, double* values, double* work) const {
-    for (int c : postorder_) {
+    for (int part = 0; part < 3; ++part)
+        columns(part, f, values, work);
+}
+
+void PathChains::columns(int part, const TreeFactor& f, double* values, double* work) const {
+    for (int c : order_[std::size_t(part)]) {
         const Chain& chain = chains_[std::size_t(c)];
         const ChainStep step{chain.length,
                              chain.stride,
@@ -365,45 +432,46 @@ VELDARIN_KERNEL void chain_pairs(int length, const double* y, const int* member,
 
 } // namespace
 
-void PathChains::products(int j_first, int j_last, const double* values, double* packed) const {
-    if (j_last <= j_first) return;
-    std::fill(packed + place_of_pair(0, j_first), packed + place_of_pair(0, j_last), 0.0);
-    for (const Chain& chain : chains_) {
-        const int* member = member_.data() + chain.member_at;
-        const int lo = int(std::lower_bound(member, member + chain.members, j_first) - member);
-        const int hi = int(std::lower_bound(member, member + chain.members, j_last) - member);
-        if (lo < hi) chain_pairs(chain.length, values + chain.values_at, member, lo, hi, packed);
-    }
-}
-
 namespace {
 
-// The diagonal entries of a chain's members, a panel at a time: each member's sum of squares
-// from the chain's top row down, going on from the value the chains above left.
-VELDARIN_KERNEL void chain_diagonal(int length, int members, const double* y, const int* member,
+// The diagonal entries of a chain's members lo..hi-1, a panel at a time: each member's sum of
+// squares from the chain's top row down, going on from the value the chains above left.
+VELDARIN_KERNEL void chain_diagonal(int length, const double* y, const int* member, int lo, int hi,
                                     double* diagonal) {
-    for (int m0 = 0; m0 < members; m0 += vec_width) {
-        const int lanes = std::min(vec_width, members - m0);
+    for (int m0 = lo / vec_width * vec_width; m0 < hi; m0 += vec_width) {
         const double* panel = y + std::size_t(m0 / vec_width) * std::size_t(length) * vec_width;
         Vec sum;
         for (int l = 0; l < vec_width; ++l)
-            sum[l] = l < lanes ? diagonal[member[m0 + l]] : 0.0;
+            sum[l] = m0 + l >= lo && m0 + l < hi ? diagonal[member[m0 + l]] : 0.0;
         for (int t = length - 1; t >= 0; --t) {
             const Vec v = load<double>(panel + std::size_t(t) * vec_width);
             sum += v * v;
         }
-        for (int l = 0; l < lanes; ++l)
-            diagonal[member[m0 + l]] = sum[l];
+        for (int l = 0; l < vec_width; ++l)
+            if (m0 + l >= lo && m0 + l < hi) diagonal[member[m0 + l]] = sum[l];
     }
 }
 
 } // namespace
 
-void PathChains::diagonal(const double* values, double* diagonal) const {
-    std::fill(diagonal, diagonal + count_, 0.0);
-    for (const Chain& chain : chains_)
-        chain_diagonal(chain.length, chain.members, values + chain.values_at,
-                       member_.data() + chain.member_at, diagonal);
+void PathChains::products(int j_first, int j_last, const double* values, double* packed,
+                          double* diagonal) const {
+    const int d_first = j_first <= 1 ? 0 : j_first;
+    j_first = std::max(j_first, 1);
+    if (j_last <= d_first) return;
+    if (j_last > j_first)
+        std::fill(packed + place_of_pair(0, j_first), packed + place_of_pair(0, j_last), 0.0);
+    std::fill(diagonal + d_first, diagonal + j_last, 0.0);
+    for (const Chain& chain : chains_) {
+        const int* member = member_.data() + chain.member_at;
+        const int* end = member + chain.members;
+        const int lo = int(std::lower_bound(member, end, j_first) - member);
+        const int hi = int(std::lower_bound(member, end, j_last) - member);
+        const int d_lo = int(std::lower_bound(member, end, d_first) - member);
+        if (lo < hi) chain_pairs(chain.length, values + chain.values_at, member, lo, hi, packed);
+        if (d_lo < hi)
+            chain_diagonal(chain.length, values + chain.values_at, member, d_lo, hi, diagonal);
+    }
 }
 
 } // namespace mx

@@ -30,14 +30,19 @@ class PathChains {
     /// The forward pass of every path with factor f (of the planned structure), into `values`;
     /// `work` is work_count() doubles of any content.
     void columns(const TreeFactor& f, double* values, double* work) const;
+    /// The same in three parts: parts 0 and 1 (whole subtrees of about equal work) may run at
+    /// the same time on two threads, with the same values and work; part 2 (the chains above
+    /// them) after both.
+    void columns(int part, const TreeFactor& f, double* values, double* work) const;
     /// The packed entries (A⁻¹)(rows[i], rows[j]), i < j, at j (j - 1) / 2 + i, of the pairs
-    /// whose outer index j lies in j_first..j_last-1 (1 <= j_first), from the values of columns.
-    /// Calls for other ranges may run at the same time.
-    void products(int j_first, int j_last, const double* values, double* packed) const;
-    /// The diagonal entries (A⁻¹)(rows[i], rows[i]) into diagonal[i], i = 0 .. count - 1.
-    void diagonal(const double* values, double* diagonal) const;
+    /// whose outer index j lies in j_first..j_last-1, and the diagonal entries (A⁻¹)(rows[j],
+    /// rows[j]) into diagonal[j] for the same j (and j = 0 with j_first <= 1),
+    /// from the values of columns. Calls for other ranges may run at the same time.
+    void products(int j_first, int j_last, const double* values, double* packed,
+                  double* diagonal) const;
 
   private:
+    void split_parts();
     // Chain c: `length` rows from `bottom` up the tree; the `members` paths through it (their
     // indices ascending at member_[member_at]), the one starting at its bottom row at `start`
     // among them (or -1); its front: the chain's rows (their values, length rows of `stride`
@@ -54,14 +59,13 @@ class PathChains {
         std::size_t stacked_at = 0, front_at = 0;
     };
     std::vector<Chain> chains_;     ///< from the roots down: a chain before those below it
-    std::vector<int> postorder_;    ///< the chains, every chain after those below it
+    std::vector<int> order_[3];     ///< the parts' chains, every chain after those below it
     std::vector<int> member_;       ///< the members' path indices, chain after chain
     std::vector<int> member_place_; ///< a member's place among its parent chain's members
     std::vector<int> update_place_; ///< an update row's place in its parent chain's front
     std::vector<int> entry_place_;  ///< a column entry's place in its chain's front
     std::vector<int> children_;     ///< chain c's children at child_at_[c] .. [c + 1] - 1
     std::vector<std::size_t> child_at_;
-    int count_ = 0;
     std::size_t value_count_ = 0, work_count_ = 0;
 };
 

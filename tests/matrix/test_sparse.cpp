@@ -255,22 +255,31 @@ TEST(SparseCholesky, InverseEntriesInStepsOnTwoThreadsEqualOneCall) {
                 EXPECT_EQ(split, once) << c.name << " split at " << middle;
             }
             // The paths worked chain by chain, all paths through a chain at once, give the same
-            // entries bit for bit, whole and split, from work of any content; the diagonal is
-            // the walks' and that of complete solves.
+            // entries bit for bit, whole and split, from work of any content, and the same again
+            // with the forward pass in its parts on two threads; the diagonal is the walks' and
+            // that of complete solves.
             mx::PathChains chains;
             ASSERT_TRUE(chains.plan(count, rows.data(), n, s.xlnz.data(), s.xnzsub.data(),
                                     s.nzsub.data(), parent.data()));
-            std::vector<double> values(chains.value_count()),
+            std::vector<double> values(chains.value_count()), parted(chains.value_count()),
                 chain_work(chains.work_count(), std::nan(""));
             chains.columns(f, values.data(), chain_work.data());
+            std::fill(chain_work.begin(), chain_work.end(), std::nan(""));
+            std::thread part([&] { chains.columns(1, f, parted.data(), chain_work.data()); });
+            chains.columns(0, f, parted.data(), chain_work.data());
+            part.join();
+            chains.columns(2, f, parted.data(), chain_work.data());
+            EXPECT_EQ(parted, values) << c.name;
+            std::vector<double> diagonal(count, -1.0), walked(count, 0.0);
             for (int middle : {1, count / 2, count - 1, count}) {
                 std::vector<double> known(once.size(), -1.0);
-                chains.products(middle, count, values.data(), known.data());
-                chains.products(1, middle, values.data(), known.data());
+                std::thread upper([&] {
+                    chains.products(middle, count, values.data(), known.data(), diagonal.data());
+                });
+                chains.products(1, middle, values.data(), known.data(), diagonal.data());
+                upper.join();
                 EXPECT_EQ(known, once) << c.name << " split at " << middle;
             }
-            std::vector<double> diagonal(count), walked(count, 0.0);
-            chains.diagonal(values.data(), diagonal.data());
             for (int i = 0; i < count; ++i)
                 for (std::size_t a = begin[i + 1]; a > begin[i]; --a)
                     walked[i] += path_values[a - 1] * path_values[a - 1];
