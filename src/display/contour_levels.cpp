@@ -220,10 +220,10 @@ bool ContourLogBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event
                                        : lo > 0.001f ? "Minimum value is %.4f"
                                                      : "Minimum value is %.1e",
                                        d.data_min));
-        dialog.set_text(147, formatted(first > 1.0f   ? "%.1f"
-                                       : first > 0.1f ? "%.2f"
-                                                      : "%.4f",
-                                       first));
+        dialog.set_text(147, model::field_text(first > 1.0f   ? "%.1f"
+                                               : first > 0.1f ? "%.2f"
+                                                              : "%.4f",
+                                               first));
         return true;
     }
     case ui::DialogEvent::command:

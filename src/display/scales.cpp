@@ -40,7 +40,7 @@ bool HrpsDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
         dialog.set_text(852, formatted("Horizontal display scale is %.1f pixels/electrode "
                                        "spacing.",
                                        d.xscale));
-        dialog.set_text(853, formatted("%.2f", d.xscale));
+        dialog.set_text(853, model::field_text("%.2f", d.xscale));
         return true;
     }
     if (event != ui::DialogEvent::command) return false;
@@ -60,7 +60,10 @@ bool VtsfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
     if (event == ui::DialogEvent::first_paint) {
         dialog.set_text(845, formatted("Vertical/horizontal display scaling factor is %.2f.",
                                        reciprocal(d.vh_factor)));
-        dialog.set_text(846, formatted("%.2f", reciprocal(d.vh_factor)));
+        const float kept = d.vh_factor;
+        dialog.set_text(846, model::field_text("%.2f", reciprocal(kept), [kept](double typed) {
+                            return static_cast<float>(1.0 / typed) == kept;
+                        }));
         return true;
     }
     if (event != ui::DialogEvent::command) return false;

@@ -177,7 +177,10 @@ bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialog
         d.check_radio(503, 504, m.add_noise == 1 ? 504 : 503);
         d.check_radio(501, 502, m.noise_model == 1 ? 502 : 501);
         d.check_radio(505, 506, m.save_noise == 1 ? 506 : 505);
-        d.set_text(500, formatted("%.2f", m.noise_level * 100.0));
+        const float level = m.noise_level;
+        d.set_text(500, model::field_text("%.2f", level * 100.0, [level](double typed) {
+                       return static_cast<float>(typed * 0.01) == level;
+                   }));
     };
     const auto accept = [&m](ui::Dialog& d) { return accept_noise_dialog(d, m); };
     return display::radio_groups_procedure(noise_opened_with, noise_groups(m), show, accept, dialog,
@@ -194,7 +197,11 @@ bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
                         formatted("Maximum potential is %.3f mV", m.max_potential * 1000.0 / u));
         const float lowest = static_cast<float>(m.min_potential * 0.002 / u);
         if (m.noise_amplitude < lowest) m.noise_amplitude = lowest;
-        dialog.set_text(5303, formatted("%.3f", m.noise_amplitude * 1000.0));
+        const float amplitude = m.noise_amplitude;
+        dialog.set_text(5303,
+                        model::field_text("%.3f", amplitude * 1000.0, [amplitude](double typed) {
+                            return static_cast<float>(std::fabs(typed) * 0.001) == amplitude;
+                        }));
         return true;
     }
     if (event != ui::DialogEvent::command) return false;

@@ -4,7 +4,6 @@
 #include "model/dialog_fields.h"
 #include "model/globals.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -131,12 +130,6 @@ void restore_after_cancel(ModelSettings& m, const ArrayTypeState& s) {
     m.odd_n_only = s.odd_n_only;
 }
 
-std::string formatted(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 void init_array_type_dialog(ui::Dialog& d, ModelSettings& m) {
     save_for_cancel(m, array_type_state);
     const int code = model::array_code_to_file(m.array_type);
@@ -150,8 +143,8 @@ void init_array_type_dialog(ui::Dialog& d, ModelSettings& m) {
     d.check_radio(220, 221, 220 + m.limit_depth);
     d.check_radio(223, 224, 223 + m.odd_n_only);
     if (m.nelec > 0 && m.max_depth_ratio < m.nelec * 0.05f) m.max_depth_ratio = m.nelec * 0.05f;
-    d.set_text(222, formatted("%.3f", m.max_depth_ratio));
-    d.set_text(219, formatted("%.2f", m.max_geometric_factor));
+    d.set_text(222, model::field_text("%.3f", m.max_depth_ratio));
+    d.set_text(219, model::field_text("%.2f", m.max_geometric_factor));
 }
 
 // The entries of OK; false after the reader's box, with nothing stored. Counts below their

@@ -72,6 +72,24 @@ bool blank(const std::string& text) {
 
 } // namespace
 
+std::string field_text(const char* format, double shown,
+                       const std::function<bool(double typed)>& gives_back) {
+    char text[128], digits[40];
+    std::snprintf(text, sizeof text, format, shown);
+    double typed = 0.0;
+    if (ui::parse_number(text, typed) && gives_back(typed)) return text;
+    for (int n = 1; n <= 17; ++n) {
+        std::snprintf(digits, sizeof digits, "%.*g", n, shown);
+        if (ui::parse_number(digits, typed) && gives_back(typed)) return digits;
+    }
+    return text;
+}
+
+std::string field_text(const char* format, float value) {
+    return field_text(format, double(value),
+                      [value](double typed) { return float(typed) == value; });
+}
+
 std::string FieldReader::typed(const NumberField& field) const {
     std::string text = dialog_.text(field.id).substr(0, std::size_t(std::max(0, field.max_chars)));
     const std::size_t first = text.find_first_not_of(" \t");

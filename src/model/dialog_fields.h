@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -96,6 +97,17 @@ std::string range_number(double v);
 /// The range as the messages say it: "from 1 to 200", "above 0", "at least 2", "at most 0.1",
 /// "above 0 and below 1000"; "" for any number.
 std::string range_text(const FieldRange& r);
+
+/// The text of an edit that shows a stored number which OK reads back: `shown` in the
+/// printf-style `format` (one conversion of a double, "%.2f") when `gives_back` takes the number
+/// of that text for the stored value, else `shown` with the fewest significant digits that it
+/// takes ("0.00015", "0.33333334"); so OK on an untouched dialog stores nothing new, and a value
+/// the format shows exactly is shown as the format shows it. The format's text when no text of
+/// up to 17 digits gives the value back (a NaN).
+std::string field_text(const char* format, double shown,
+                       const std::function<bool(double typed)>& gives_back);
+/// field_text of a float setting shown as it is and read back into a float by FieldReader.
+std::string field_text(const char* format, float value);
 
 /// Reads the number fields of a dialog when its OK is pressed. The first field that holds no
 /// number of its range (text after the number, "nan", infinities, blanks where an entry is

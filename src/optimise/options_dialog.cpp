@@ -5,13 +5,11 @@
 #include "model/dialog_fields.h"
 #include "model/globals.h"
 #include "model/records.h"
-#include "model/text_format.h"
 
 #include <algorithm>
 #include <string>
 
 using display::add;
-using display::formatted;
 using ui::ControlKind;
 
 namespace {
@@ -127,25 +125,18 @@ std::int32_t* radio_field(ModelResolution& r, int id, int& first, int& last) {
     return nullptr;
 }
 
-// A value in its edit's format, or with more digits where that text would not read back as the
-// value: an OK that changes nothing then stores nothing new (a damping of 0.00015 in "%.4f"
-// would come back as 0.0001).
-std::string field_text(const char* format, float value) {
-    return model::exact_value(format, value);
-}
-
 void show_values(ui::Dialog& d, const ModelResolution& r) {
     d.set_text(1313, std::to_string(r.opt_nelec));
     d.set_text(1320, std::to_string(r.opt_max_iterations));
-    d.set_text(1321, field_text("%.3f", r.opt_bgs_ratio));
-    d.set_text(1322, field_text("%.3f", r.opt_extra_ratio));
+    d.set_text(1321, model::field_text("%.3f", r.opt_bgs_ratio));
+    d.set_text(1322, model::field_text("%.3f", r.opt_extra_ratio));
     d.set_text(1323, std::to_string(r.opt_max_arrays));
-    d.set_text(1324, field_text("%.3f", r.opt_depth_ratio));
-    d.set_text(1325, field_text("%.3f", r.opt_first_thickness));
-    d.set_text(1326, field_text("%.3f", r.opt_thickness_factor));
+    d.set_text(1324, model::field_text("%.3f", r.opt_depth_ratio));
+    d.set_text(1325, model::field_text("%.3f", r.opt_first_thickness));
+    d.set_text(1326, model::field_text("%.3f", r.opt_thickness_factor));
     d.set_text(1327, std::to_string(r.opt_max_n));
-    d.set_text(1328, field_text("%.4f", r.opt_damping));
-    d.set_text(1329, field_text("%.3f", r.opt_unit_spacing));
+    d.set_text(1328, model::field_text("%.4f", r.opt_damping));
+    d.set_text(1329, model::field_text("%.3f", r.opt_unit_spacing));
 }
 
 // The entries of the edits, each moved into its bounds (the status line says so), stored in
@@ -207,8 +198,8 @@ bool OptArrayDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
             r.opt_nelec = 61;
             r.opt_depth_ratio = std::min(r.opt_depth_ratio, 0.17f);
             r.opt_thickness_factor = std::max(r.opt_thickness_factor, 1.15f);
-            dialog.set_text(1324, formatted("%.3f", r.opt_depth_ratio));
-            dialog.set_text(1326, formatted("%.3f", r.opt_thickness_factor));
+            dialog.set_text(1324, model::field_text("%.3f", r.opt_depth_ratio));
+            dialog.set_text(1326, model::field_text("%.3f", r.opt_thickness_factor));
         }
         if (args.id == 1311 || args.id == 1312) dialog.set_text(1313, std::to_string(r.opt_nelec));
         return true;

@@ -9,7 +9,6 @@
 #include <cmath>
 
 using display::add;
-using display::formatted;
 using ui::ControlKind;
 
 namespace {
@@ -86,9 +85,9 @@ void show_range(ui::Dialog& dialog, const ModelSettings& m) {
     const float range[6] = {m.sens_x_min, m.sens_x_max, m.sens_x_step,
                             m.sens_z_min, m.sens_z_max, m.sens_z_step};
     for (int i = 0; i < 6; ++i)
-        dialog.set_text(1225 + i, formatted("%.4f", range[i]));
+        dialog.set_text(1225 + i, model::field_text("%.4f", range[i]));
     dialog.check_radio(1231, 1232, 1231 + std::clamp(m.sens_variable_spacing, 0, 1));
-    dialog.set_text(1253, formatted("%.2f", m.sens_scale_factor));
+    dialog.set_text(1253, model::field_text("%.2f", m.sens_scale_factor));
     dialog.check_radio(1251, 1252, 1251 + std::clamp(m.sens_auto_scale, 0, 1));
 }
 
@@ -156,7 +155,7 @@ float* positions_of(ModelSettings& m, int i) {
 
 void show_positions(ui::Dialog& dialog, ModelSettings& m) {
     for (int i = 0; i < 4; ++i)
-        dialog.set_text(1221 + i, formatted("%.5f", *positions_of(m, i)));
+        dialog.set_text(1221 + i, model::field_text("%.5f", *positions_of(m, i)));
 }
 
 // The electrodes of array code `code` on a line of unit length (C1, C2, P1, P2); codes 5 to 7
@@ -235,10 +234,10 @@ bool Sens2DDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialo
     case ui::DialogEvent::first_paint:
         m.sens_calc_type = std::clamp(m.sens_calc_type, 0, 2);
         dialog.check_radio(961, 963, 961 + m.sens_calc_type);
-        dialog.set_text(964, formatted("%.2f", m.sens_resistivity));
-        dialog.set_text(965, formatted("%.4f", m.sens_max_current));
-        dialog.set_text(966, formatted("%.4f", m.sens_min_potential));
-        dialog.set_text(967, formatted("%.4f", m.sens_unit_spacing));
+        dialog.set_text(964, model::field_text("%.2f", m.sens_resistivity));
+        dialog.set_text(965, model::field_text("%.4f", m.sens_max_current));
+        dialog.set_text(966, model::field_text("%.4f", m.sens_min_potential));
+        dialog.set_text(967, model::field_text("%.4f", m.sens_unit_spacing));
         return true;
     case ui::DialogEvent::command:
         if (dialog.take_radio(961, 963, args.id, m.sens_calc_type)) return true;
@@ -286,7 +285,7 @@ bool Array2DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
                       {m.sens_c1_x, m.sens_c2_x, m.sens_p1_x, m.sens_p2_x}};
         return true;
     case ui::DialogEvent::first_paint: {
-        dialog.set_text(1220, formatted("%.3f", m.sens_n_value));
+        dialog.set_text(1220, model::field_text("%.3f", m.sens_n_value));
         show_range(dialog, m);
         const int t = m.sens_array_type;
         if (t >= 1 && t <= 7) dialog.check_radio(1201, 1209, 1200 + t);
@@ -370,7 +369,7 @@ bool Array2DBorSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event,
     case ui::DialogEvent::first_paint:
         show_range(dialog, m);
         for (int i = 0; i < 8; ++i)
-            dialog.set_text(1240 + i, formatted("%.4f", *coordinates[i]));
+            dialog.set_text(1240 + i, model::field_text("%.4f", *coordinates[i]));
         return true;
     case ui::DialogEvent::command:
         if (range_radio(dialog, args.id, m)) return true;

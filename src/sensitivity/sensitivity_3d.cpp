@@ -133,8 +133,8 @@ bool preset(int type, float n, float (&x)[4], float (&y)[4]) {
 
 void show_positions(ui::Dialog& dialog, const Array3DSens& r) {
     for (int e = 0; e < 4; ++e) {
-        dialog.set_text(1731 + 3 * e, display::formatted("%.4f", r.elec_x[e]));
-        dialog.set_text(1732 + 3 * e, display::formatted("%.4f", r.elec_y[e]));
+        dialog.set_text(1731 + 3 * e, model::field_text("%.4f", r.elec_x[e]));
+        dialog.set_text(1732 + 3 * e, model::field_text("%.4f", r.elec_y[e]));
         dialog.set_text(1733 + 3 * e, display::formatted("%.4f", r.elec_z[e]));
     }
 }
@@ -310,12 +310,12 @@ bool Array3DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
     }
     if (event == ui::DialogEvent::first_paint) {
         dialog.check_radio(1721, 1729, 1720 + r.array_type);
-        dialog.set_text(1745, display::formatted("%.2f", r.n_factor));
+        dialog.set_text(1745, model::field_text("%.2f", r.n_factor));
         show_positions(dialog, r);
         const float grid[9] = {r.x_start, r.x_end,   r.x_step, r.y_start, r.y_end,
                                r.y_step,  r.z_start, r.z_end,  r.z_step};
         for (int i = 0; i < 9; ++i)
-            dialog.set_text(1746 + i, display::formatted("%.4f", grid[i]));
+            dialog.set_text(1746 + i, model::field_text("%.4f", grid[i]));
         dialog.check_radio(1755, 1756, 1755 + r.output_format);
         dialog.check_radio(1757, 1758, 1757 + r.data_type);
         return true;

@@ -124,7 +124,7 @@ bool JacobCalDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
     const auto groups = jacobcal_groups(m);
     const auto show = [&m, &groups](ui::Dialog& d) {
         display::mark_radios(d, groups);
-        d.set_text(5285, display::formatted("%.5f", m.res_damping));
+        d.set_text(5285, model::field_text("%.5f", m.res_damping));
     };
     const auto accept = [&m](ui::Dialog& d) {
         if (!model::read_field(d,

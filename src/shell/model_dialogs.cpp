@@ -102,17 +102,22 @@ bool add_typed_values(ui::Dialog& dialog) {
 
 int current_row = 1; // the row whose edit has the focus
 
-std::string depth_text(float d) {
-    return display::formatted(d < 1.0f ? "%.3f" : d < 10.0f ? "%.2f" : "%.1f", d);
+// The format of a depth in metres: fewer decimals for deeper layers.
+const char* depth_format(float d) {
+    return d < 1.0f ? "%.3f" : d < 10.0f ? "%.2f" : "%.1f";
 }
 
 void show_depths(ui::Dialog& dialog) {
     const ModelSettings& m = Modelsettings;
     for (int row = 1; row <= depth_rows; ++row) {
-        const std::string text =
-            row < m.nz_nodes ? depth_text(m.depth_lines[row] * m.unit_spacing) : "None";
-        dialog.set_text(new_depth_edit + row, text);
-        dialog.set_text(present_depth_static + row, text);
+        if (row >= m.nz_nodes) {
+            dialog.set_text(new_depth_edit + row, "None");
+            dialog.set_text(present_depth_static + row, "None");
+            continue;
+        }
+        const float d = m.depth_lines[row] * m.unit_spacing;
+        dialog.set_text(new_depth_edit + row, model::field_text(depth_format(d), d));
+        dialog.set_text(present_depth_static + row, display::formatted(depth_format(d), d));
     }
     current_row = 1;
     dialog.set_focus(new_depth_edit + 1);
@@ -128,7 +133,8 @@ void move_focus(ui::Dialog& dialog, int step) {
 
 // The typed depths (unit spacings) over a copy of the present ones in depth_lines_saved; false
 // after the reader's box naming the first row that does not go deeper than the one above it (a
-// blank row keeps its depth, which must still lie below the row above).
+// blank row, or one that still holds the present depth in metres, keeps its depth, which must
+// still lie below the row above).
 bool take_typed_depths(ui::Dialog& dialog) {
     ModelSettings& m = Modelsettings;
     const int z = m.nz_nodes;
@@ -146,9 +152,10 @@ bool take_typed_depths(ui::Dialog& dialog) {
                 .within(range)
                 .optional()
                 .chars(32);
-        float metres = depths[row] * us;
+        const float present = depths[row] * us;
+        float metres = present;
         if (!fields.read(field, metres)) return false;
-        if (!fields.was_empty()) depths[row] = metres / us;
+        if (!fields.was_empty() && metres != present) depths[row] = metres / us;
         if (!range.holds(double(depths[row] * us))) return fields.refuse(field);
     }
     return true;

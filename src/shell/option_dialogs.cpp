@@ -87,7 +87,7 @@ bool radio_procedure(Saved& saved, std::initializer_list<RadioGroup> groups,
 // ---- The steps of single dialogs ------------------------------------------------------------
 
 void show_node_weight(ui::Dialog& dialog) {
-    dialog.set_text(5323, display::formatted("%.2f", Modelsettings.current_node_weight));
+    dialog.set_text(5323, model::field_text("%.2f", Modelsettings.current_node_weight));
 }
 
 bool store_node_weight(ui::Dialog& dialog) {
@@ -104,7 +104,7 @@ bool store_node_weight(ui::Dialog& dialog) {
 }
 
 void show_depth_ratio(ui::Dialog& dialog) {
-    dialog.set_text(553, display::formatted("%.1f", Modelsettings.extend_depth_factor));
+    dialog.set_text(553, model::field_text("%.1f", Modelsettings.extend_depth_factor));
 }
 
 bool store_depth_ratio(ui::Dialog& dialog) {

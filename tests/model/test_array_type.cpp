@@ -113,7 +113,7 @@ TEST(ArrayTypeDialog, InitShowsTheValuesAndRaisesTheDepthRatio) {
     EXPECT_EQ(texts[213], "1");
     EXPECT_EQ(texts[214], "5");
     EXPECT_EQ(texts[222], "2.000");
-    EXPECT_EQ(texts[219], "1055.58");
+    EXPECT_EQ(texts[219], "1055.5776"); // "%.2f" would round the default on OK
     for (int id : {206, 216, 217, 220, 223})
         EXPECT_TRUE(checks[id]) << id;
     for (int id : {201, 203, 209, 215, 218, 221, 224})

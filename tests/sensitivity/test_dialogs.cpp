@@ -150,7 +150,7 @@ TEST(Array2DDialog, NLimitsOfTheButtonsAndOfOk) {
     s.answer("dialog Array2DSensDiaBox set 1220 20 click 1205 ok");
     EXPECT_EQ(ui::run_dialog(Array2DSensDiaBox, watch), 1);
     EXPECT_EQ(n_after_button, 16.0f);
-    EXPECT_EQ(c1_after_button, "0.05556"); // 1 / (16 + 2)
+    EXPECT_EQ(c1_after_button, "0.055555556"); // 1 / (16 + 2), all the digits OK reads back
     EXPECT_EQ(Modelsettings.sens_n_value, 20.0f);
     expect_positions({1.0f / 22, 0.0f, 21.0f / 22, 1.0f}, "n = 20 at OK");
 }

@@ -24,6 +24,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -241,6 +243,127 @@ TEST(DialogFields, WhatIsNoNumberOfTheRangeIsRefusedAndTheDialogStaysOpen) {
             EXPECT_EQ(out.rfind("BOX [Message] " + f.name + " must be a", 0), 0u)
                 << what << ": " << out;
             EXPECT_EQ(out.find("BOX", 1), std::string::npos) << what << ": one box only";
+        }
+    }
+}
+
+// A field that shows a stored float setting and reads it back on OK: the setting, an ordinary
+// value of the field's range and that value's text in the edit.
+struct Shown {
+    Field field; // only its dialog, edit, buttons and steps before OK
+    float* setting;
+    float value;
+    std::string text;
+};
+
+template <const ui::DialogTemplate& t,
+          bool (*p)(ui::Dialog&, ui::DialogEvent, const ui::DialogArgs&)>
+Field edit(int id) {
+    return field<t, p>(id, "");
+}
+
+std::vector<Shown> shown_fields() {
+    ModelSettings& m = Modelsettings;
+    ProgDisplay& d = Progdisplay;
+    Array3DSens& a = Array3dsens;
+    ModelResolution& r = Modelresolution;
+    const auto array_type = edit<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>;
+    const auto sens2d = edit<Sens2DDiaBox, Sens2DDiaBoxProc>;
+    const auto general = [](int id) {
+        return with(edit<Array2DSensDiaBox, Array2DSensDiaBoxProc>(id), "click 1209");
+    };
+    const auto borehole = edit<Array2DBorSensDiaBox, Array2DBorSensDiaBoxProc>;
+    const auto opt = edit<OptArrayDiaBox, OptArrayDiaBoxProc>;
+    const auto sens3d = edit<Array3DSensDiaBox, Array3DSensDiaBoxProc>;
+    const auto depth = [](int row) {
+        return with(edit<ModDepthDiaBox, ModDepthDiaBoxProc>(400 + row), "", 187, 188);
+    };
+    return {
+        {array_type(219), &m.max_geometric_factor, 250.5f, "250.50"},
+        {array_type(222), &m.max_depth_ratio, 2.5f, "2.500"},
+        {edit<HrpsDiaBox, HrpsDiaBoxProc>(853), &d.xscale, 20.25f, "20.25"},
+        // Kept as the reciprocal of what the edit shows.
+        {edit<VtsfDiaBox, VtsfDiaBoxProc>(846), &d.vh_factor, 0.5f, "2.00"},
+        {contour(ContourLogBox, ContourLogBoxProc, 147, ""), &d.first_contour_value, 12.5f, "12.5"},
+        {contour(ContourLogBox, ContourLogBoxProc, 147, ""), &d.first_contour_value, 0.5f, "0.50"},
+        {sens2d(964), &m.sens_resistivity, 50.5f, "50.50"},
+        {sens2d(965), &m.sens_max_current, 0.25f, "0.2500"},
+        {sens2d(966), &m.sens_min_potential, 0.125f, "0.1250"},
+        {sens2d(967), &m.sens_unit_spacing, 2.5f, "2.5000"},
+        {general(1220), &m.sens_n_value, 2.5f, "2.500"},
+        {general(1221), &m.sens_c1_x, -0.5f, "-0.50000"},
+        {general(1224), &m.sens_p2_x, 1.75f, "1.75000"},
+        {general(1225), &m.sens_x_min, -1.5f, "-1.5000"},
+        {general(1227), &m.sens_x_step, 0.05f, "0.0500"},
+        {general(1229), &m.sens_z_max, 1.5f, "1.5000"},
+        {general(1253), &m.sens_scale_factor, 50.0f, "50.00"},
+        {borehole(1240), &m.sens_c1_x, 0.5f, "0.5000"},
+        {borehole(1247), &m.sens_p2_z, 1.25f, "1.2500"},
+        {borehole(1228), &m.sens_z_min, 0.05f, "0.0500"},
+        {edit<JacobCalDiaBox, JacobCalDiaBoxProc>(5285), &m.res_damping, 0.005f, "0.00500"},
+        {sens3d(1737), &a.elec_x[2], 0.25f, "0.2500"},
+        {sens3d(1741), &a.elec_y[3], -0.5f, "-0.5000"},
+        {sens3d(1745), &a.n_factor, 2.5f, "2.50"},
+        {sens3d(1748), &a.x_step, 0.05f, "0.0500"},
+        {sens3d(1753), &a.z_end, 1.5f, "1.5000"},
+        {edit<UseHermDiaBox, UseHermDiaBoxProc>(5323), &m.current_node_weight, 0.75f, "0.75"},
+        {edit<ExtendDepthDiaBox, ExtendDepthDiaBoxProc>(553), &m.extend_depth_factor, 7.5f, "7.5"},
+        {edit<Sens2DSelDiaBox, Sens2DSelDiaBoxProc>(1253), &m.section_scale, 2.5f, "2.5"},
+        // Shown in per cent and in millivolts.
+        {with(edit<NoiseDiaBox, NoiseDiaBoxProc>(500), "click 504"), &m.noise_level, 0.05f, "5.00"},
+        {edit<VoltNoiseDiaBox, VoltNoiseDiaBoxProc>(5303), &m.noise_amplitude, 0.002f, "2.000"},
+        {opt(1321), &r.opt_bgs_ratio, 0.75f, "0.750"},
+        {opt(1322), &r.opt_extra_ratio, 0.125f, "0.125"},
+        {opt(1324), &r.opt_depth_ratio, 0.25f, "0.250"},
+        {opt(1325), &r.opt_first_thickness, 0.75f, "0.750"},
+        {opt(1326), &r.opt_thickness_factor, 1.125f, "1.125"},
+        {opt(1328), &r.opt_damping, 0.05f, "0.0500"},
+        {opt(1329), &r.opt_unit_spacing, 2.5f, "2.500"},
+        // Depths in unit spacings of 2.5 m, shown in metres in three formats by their size; the
+        // deepest would also come back changed from its exact metres.
+        {depth(1), &m.depth_lines[1], 0.25f, "0.625"},
+        {depth(3), &m.depth_lines[3], 1.5f, "3.75"},
+        {depth(30), &m.depth_lines[30], 15.0f, "37.5"},
+    };
+}
+
+std::uint32_t bits(float v) {
+    std::uint32_t b = 0;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+// OK on an untouched dialog keeps a stored value its edit's decimals cannot show (each value
+// below is the ordinary one moved by a millionth), bit for bit; an ordinary value is shown in
+// the edit's format as it always was.
+TEST(DialogFields, OkOnAnUntouchedDialogKeepsTheStoredValues) {
+    test_support::Headless h;
+    test_support::GlobalRecords records{test_support::limits_for(20, 200)};
+    set_up_records();
+    Modelsettings.unit_spacing = 2.5f;
+    for (const Shown& s : shown_fields()) {
+        const Field& f = s.field;
+        const float odd = s.value * 1.000001f;
+        for (const float value : {odd, s.value}) {
+            const std::string what =
+                f.dialog->name + " " + std::to_string(f.id) + " " + std::to_string(double(value));
+            *s.setting = value;
+            std::string at_ok;
+            const auto watch = [&](ui::Dialog& d, ui::DialogEvent e, const ui::DialogArgs& a) {
+                if (e == ui::DialogEvent::command && a.id == f.ok) at_ok = d.text(f.id);
+                return f.proc(d, e, a);
+            };
+            h.take_output();
+            h.answer("dialog " + f.dialog->name + " " + f.before + " click " +
+                     std::to_string(f.ok));
+            EXPECT_EQ(ui::run_dialog(*f.dialog, watch), 1) << what;
+            EXPECT_TRUE(h.answered()) << what << ": " << h.err.str();
+            h.err.str("");
+            EXPECT_EQ(h.take_output().find("BOX"), std::string::npos) << what;
+            EXPECT_EQ(bits(*s.setting), bits(value)) << what << " came back as " << *s.setting;
+            if (value == s.value) {
+                EXPECT_EQ(at_ok, s.text) << what;
+            }
         }
     }
 }

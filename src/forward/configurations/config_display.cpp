@@ -56,7 +56,7 @@ bool Sens2DSelDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
         std::snprintf(text, sizeof text, "Data set has %d sections", m.narrays + 1);
         dialog.set_text(968, text);
         dialog.set_text(969, display::formatted("%.0f", m.array_index));
-        dialog.set_text(1253, display::formatted("%.1f", m.section_scale));
+        dialog.set_text(1253, model::field_text("%.1f", m.section_scale));
         return true;
     }
     case ui::DialogEvent::command:
