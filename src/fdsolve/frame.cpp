@@ -13,6 +13,7 @@
 #include "model/utilities.h"
 #include "platform/sys/thread_pool.h"
 #include "platform/sys/verify.h"
+#include "platform/sys/workers.h"
 
 #include <algorithm>
 #include <chrono>
@@ -402,28 +403,19 @@ bool Run::take_worker(Worker& w) const {
     return w.space && w.rhs.allocate(4 * std::size_t(n_));
 }
 
-// Workers for the wavenumbers: as many as the solver threads (at most one a wavenumber), each
-// with its own workspace from the page allocator; when memory is short, fewer. The workspaces
-// are taken and zero-filled on the threads at once; when one is refused, all are given back
-// and taken again one after the other until the first refusal (with the strike weights given
-// back first), so that the number had is the same as ever. Returns the number had.
+// Workers for the wavenumbers, each with its own workspace from the page allocator: as many as
+// the solver threads (at most one a wavenumber) whose workspaces the free memory holds, the
+// first whatever the count (sys::take_workers); fewer when memory is short, with the strike
+// weights given back first. Returns the number had (0 when the first one's memory is refused).
 int Run::workers() {
     const int wanted = std::max(1, std::min(sys::pool_threads(), in_.nky));
-    if (wanted > 1) {
-        std::vector<Worker> taken(static_cast<std::size_t>(wanted));
-        std::vector<char> had(taken.size(), 0);
-        sys::run_in_parallel(wanted, wanted, [&](int, int t) {
-            had[std::size_t(t)] = take_worker(taken[std::size_t(t)]) ? 1 : 0;
-        });
-        if (std::find(had.begin(), had.end(), 0) == had.end()) {
-            workers_ = std::move(taken);
-            return wanted;
+    {
+        Worker first; // given back here when refused, before a second try
+        long long bytes = 0;
+        if (sys::take_counting(bytes, [&] { return take_worker(first); })) {
+            workers_.push_back(std::move(first));
+            sys::take_workers(workers_, wanted, bytes, [&](Worker& w) { return take_worker(w); });
         }
-    }
-    for (int t = 0; t < wanted; ++t) {
-        Worker w;
-        if (!take_worker(w)) break;
-        workers_.push_back(std::move(w));
     }
     // The strike weights had early must not cost a worker: the transform can work them out
     // when the workers have gone.

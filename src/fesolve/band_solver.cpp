@@ -15,6 +15,7 @@
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
 #include "platform/sys/thread_pool.h"
+#include "platform/sys/workers.h"
 
 #include <algorithm>
 #include <atomic>
@@ -146,6 +147,7 @@ struct BandSetup {
     PageArray<double> k;       ///< nk wavenumbers
     PageArray<int> node, last; ///< n electrode nodes; n lowest rows a solve needs
     fe::RemoteElectrodes remote_nodes;
+    long long worker_bytes = 0; ///< what one worker's arrays take
 };
 
 // The work arrays of one wavenumber's assemble, factor and solve.
@@ -188,10 +190,11 @@ bool allocate_work(const fe::Inputs& in, const BandSetup& setup, BandWork& work)
 
 model::SolverResult allocate(const fe::Inputs& in, BandSetup& setup, BandWork& work,
                              BandValues& values) {
-    bool ok = setup.k.allocate(setup.nk) && setup.node.allocate(setup.n) &&
-              setup.last.allocate(setup.n) &&
-              values.pairs.allocate(std::size_t(setup.npairs) * setup.nk) &&
-              allocate_work(in, setup, work);
+    bool ok =
+        setup.k.allocate(setup.nk) && setup.node.allocate(setup.n) &&
+        setup.last.allocate(setup.n) &&
+        values.pairs.allocate(std::size_t(setup.npairs) * setup.nk) &&
+        sys::take_counting(setup.worker_bytes, [&] { return allocate_work(in, setup, work); });
     if (setup.remote) ok = ok && values.remote.allocate(std::size_t(setup.stride) * setup.nk);
     return ok ? model::SolverResult{} : fe::report_no_memory();
 }
@@ -469,9 +472,9 @@ model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
     model::PhaseTimer setup_timer(model::Phase::setup);
     if (model::SolverResult r = set_up(in, setup, work[0], values, files); !r.ok()) return r;
     // The Jacobian files are written in the order of the wavenumbers, by one worker; otherwise
-    // as many workers as the solver threads whose arrays the memory holds.
-    fe::take_workers(work, setup.jacobian ? 1 : std::min(sys::pool_threads(), setup.nk),
-                     [&](BandWork& w) { return allocate_work(in, setup, w); });
+    // as many workers as the solver threads whose arrays the free memory holds.
+    sys::take_workers(work, setup.jacobian ? 1 : std::min(sys::pool_threads(), setup.nk),
+                      setup.worker_bytes, [&](BandWork& w) { return allocate_work(in, setup, w); });
     setup_timer.stop();
     std::vector<model::SolverResult> results(std::size_t(setup.nk));
     fe::ItemBoard board(setup.nk);

@@ -14,6 +14,7 @@
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/workers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -310,9 +311,11 @@ model::SolverResult calc_potentials_fem_wavenumbers(const fe::Inputs& in) {
     BlockTables tables;
     if (model::SolverResult r = set_up(in, setup, ordering, tables); !r.ok()) return r;
     std::vector<BlockValues> work(1);
-    if (!work[0].allocate(ordering)) return fe::report_no_memory();
-    fe::take_workers(work, std::min(sys::pool_threads(), setup.nk),
-                     [&](BlockValues& w) { return w.allocate(ordering); });
+    long long worker_bytes = 0;
+    if (!sys::take_counting(worker_bytes, [&] { return work[0].allocate(ordering); }))
+        return fe::report_no_memory();
+    sys::take_workers(work, std::min(sys::pool_threads(), setup.nk), worker_bytes,
+                      [&](BlockValues& w) { return w.allocate(ordering); });
     std::vector<BlockFailure> failures(std::size_t(setup.nk));
     bool aborted = false;
     const sys::StepsOutcome outcome = fe::run_wavenumbers(

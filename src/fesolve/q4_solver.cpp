@@ -12,6 +12,7 @@
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
+#include "platform/sys/workers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -255,9 +256,12 @@ model::SolverResult calresfemq4(const fe::Inputs& in) {
     if (model::SolverResult r = set_up(in, setup); !r.ok()) return fail(r);
     PageArray<float> pairs(std::size_t(setup.npairs) * nky);
     std::vector<Q4Work> work(1);
-    if (!pairs.ok() || !allocate_work(setup, nz, work[0])) return fail(fe::report_no_memory());
-    fe::take_workers(work, std::min(sys::pool_threads(), nky),
-                     [&](Q4Work& w) { return allocate_work(setup, nz, w); });
+    long long worker_bytes = 0;
+    if (!pairs.ok() ||
+        !sys::take_counting(worker_bytes, [&] { return allocate_work(setup, nz, work[0]); }))
+        return fail(fe::report_no_memory());
+    sys::take_workers(work, std::min(sys::pool_threads(), nky), worker_bytes,
+                      [&](Q4Work& w) { return allocate_work(setup, nz, w); });
     trace_first_cells(setup, nx, nz, in.cells, work[0].element);
 
     std::vector<int> failed_row(std::size_t(nky), 0);

@@ -20,6 +20,7 @@
 #include "platform/sys/page_array.h"
 #include "platform/sys/thread_pool.h"
 #include "platform/sys/verify.h"
+#include "platform/sys/workers.h"
 
 #include <algorithm>
 #include <atomic>
@@ -70,6 +71,7 @@ struct SparseSetup {
     mx::RowGroups groups;             ///< electrodes 0 .. N-1, then C2 and P2 with nodes
     int c2_group = -1, p2_group = -1;
     fe::RemoteElectrodes remote_nodes;
+    long long worker_bytes = 0; ///< what one worker's arrays take
 };
 
 // The work arrays of one wavenumber's assemble, factor and potentials.
@@ -549,13 +551,16 @@ model::SolverResult set_up(const fe::Inputs& in, SparseSetup& setup, SparseWork&
         fe::place_remote_electrodes(*in.settings, in.nodes_per_spacing, in.nelec, in.margin_columns,
                                     nz, nx, in.node_col_x, setup.remote_nodes);
     if (!group_electrode_rows(setup)) return fe::report_no_memory();
-    bool had = allocate_work(setup, work);
+    auto take_first = [&] {
+        return sys::take_counting(setup.worker_bytes, [&] { return allocate_work(setup, work); });
+    };
+    bool had = take_first();
     if (!had && setup.split) {
         // The halves' vectors only speed a shared factorisation up: without them when short.
         setup.split = false;
         setup.part.release();
         work = SparseWork{};
-        had = allocate_work(setup, work);
+        had = take_first();
     }
     if (!had) return fe::report_no_memory();
     fe::trace_wavenumbers(in.nky, setup.k.get());
@@ -570,9 +575,9 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
     SparseValues values;
     model::PhaseTimer setup_timer(model::Phase::setup);
     if (model::SolverResult r = set_up(in, setup, work[0], values); !r.ok()) return r;
-    // As many workers as the solver threads whose arrays the memory holds.
-    fe::take_workers(work, std::min(sys::pool_threads(), in.nky),
-                     [&](SparseWork& w) { return allocate_work(setup, w); });
+    // As many workers as the solver threads whose arrays the free memory holds.
+    sys::take_workers(work, std::min(sys::pool_threads(), in.nky), setup.worker_bytes,
+                      [&](SparseWork& w) { return allocate_work(setup, w); });
     setup_timer.stop();
     std::vector<WavenumberFailure> failures(std::size_t(in.nky));
     fe::ItemBoard board(in.nky);

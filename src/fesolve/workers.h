@@ -5,7 +5,6 @@
 
 #include "platform/sys/thread_pool.h"
 
-#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -64,31 +63,5 @@ class StopTest {
     bool& aborted_;
     double next_look_ = 0;
 };
-
-/// Gives `work` (which holds the arrays of its first worker) up to `wanted` workers, each with
-/// arrays of its own from take(Work&) (false when the memory is refused): taken on the pool's
-/// threads at once, so that their pages are filled side by side; when one is refused, again one
-/// after the other until the first refusal, so that the number had does not depend on timing.
-template <class Work, class Take>
-void take_workers(std::vector<Work>& work, int wanted, Take take) {
-    const int extra = wanted - int(work.size());
-    if (extra <= 0) return;
-    std::vector<Work> more(static_cast<std::size_t>(extra));
-    std::vector<char> had(more.size(), 0);
-    sys::run_in_parallel(extra, extra, [&](int, int t) {
-        had[std::size_t(t)] = take(more[std::size_t(t)]) ? 1 : 0;
-    });
-    const bool all = std::find(had.begin(), had.end(), 0) == had.end();
-    if (!all) {
-        more.clear();
-        for (int t = 0; t < extra; ++t) {
-            Work w;
-            if (!take(w)) break;
-            more.push_back(std::move(w));
-        }
-    }
-    for (Work& w : more)
-        work.push_back(std::move(w));
-}
 
 } // namespace fe

@@ -20,6 +20,7 @@
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
 #include "platform/sys/thread_pool.h"
+#include "platform/sys/workers.h"
 
 #include <algorithm>
 #include <atomic>
@@ -345,15 +346,15 @@ template <class T> bool ComplexRun<T>::take_worker(Worker<T>& w) const {
 }
 
 // As many workers as the solver threads (one a step at most; one for the Jacobian mode, whose
-// files are written in the order of the wavenumbers) whose arrays the memory holds.
+// files are written in the order of the wavenumbers) whose arrays the free memory holds; none
+// when the first one's memory is refused.
 template <class T> int ComplexRun<T>::take_workers() {
     const int wanted = jacobian_ ? 1 : std::max(1, std::min(sys::pool_threads(), nfreq_ * nw_));
-    workers_.reserve(std::size_t(wanted));
-    while (int(workers_.size()) < wanted) {
-        Worker<T> w;
-        if (!take_worker(w)) break;
-        workers_.push_back(std::move(w));
-    }
+    Worker<T> first;
+    long long bytes = 0;
+    if (!sys::take_counting(bytes, [&] { return take_worker(first); })) return 0;
+    workers_.push_back(std::move(first));
+    sys::take_workers(workers_, wanted, bytes, [&](Worker<T>& w) { return take_worker(w); });
     return int(workers_.size());
 }
 

@@ -54,6 +54,7 @@ class Drivers : public ::testing::Test {
     void TearDown() override {
         ui::install_backend(nullptr);
         sys::set_page_budget(-1);
+        sys::set_free_memory_override(-1);
     }
     test_support::GlobalRecords records_;
 };
@@ -299,6 +300,39 @@ TEST_F(DriverFailures, ThreadsGiveTheTablesOfOneThreadBitForBit) {
             EXPECT_EQ(eight.table_b, one.table_b) << f.name;
             EXPECT_EQ(short_of_memory.table_a, one.table_a) << f.name;
         }
+}
+
+// Reserved workspaces cost nothing until they are written, so the workers beyond the first are
+// counted against the free memory before they are taken: with room for two, an eight-thread
+// run takes two and gives the tables of one thread; with room for none beyond the first, it
+// runs on the first alone.
+TEST_F(DriverFailures, WorkersAreCountedAgainstTheFreeMemory) {
+    for (const Formulation& f : formulations) {
+        SCOPED_TRACE(f.name);
+        Model one(40), model(40);
+        one.layers(100.0, 10.0, 1.0);
+        model.layers(100.0, 10.0, 1.0);
+        ASSERT_EQ(run(one, f.run), SolverStatus::ok);
+        const long long before = sys::page_bytes_in_use();
+        // The peak page memory above `before` of a run on eight threads with `free` bytes free.
+        auto peak_with = [&](long long free) {
+            sys::set_pool_threads(8);
+            sys::set_free_memory_override(free);
+            sys::reset_page_peak();
+            EXPECT_EQ(run(model, f.run), SolverStatus::ok);
+            sys::set_free_memory_override(-1);
+            sys::set_pool_threads(1);
+            EXPECT_EQ(model.table_a, one.table_a);
+            EXPECT_EQ(model.table_b, one.table_b);
+            return sys::page_bytes_peak() - before;
+        };
+        const long long first = peak_with(0), worker = (peak_with(-1) - first) / 7;
+        ASSERT_GT(worker, 0);
+        // Short of workers, the run gives back the strike weights and the halves' flags: the
+        // peak moves a little.
+        EXPECT_NEAR(peak_with(2 * worker + worker / 2) - first, worker, worker / 2);
+        EXPECT_EQ(peak_with(worker + worker / 2), first);
+    }
 }
 
 // A break at the first check of a parallel run (20 ms in, the workers inside their first

@@ -25,6 +25,7 @@ void Records::TearDown() {
     sys::set_pool_threads(0);
     ui::install_backend(nullptr);
     sys::set_page_budget(-1);
+    sys::set_free_memory_override(-1);
 }
 
 double row_depth(int r) {

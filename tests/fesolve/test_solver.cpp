@@ -567,6 +567,40 @@ TEST_F(Threads, EightThreadsGiveTheTablesOfOneThreadBitForBit) {
     EXPECT_TRUE(backend.boxes.empty());
 }
 
+// Reserved work arrays cost nothing until they are written, so the workers beyond the first
+// are counted against the free memory before they are taken: with room for two, an eight-thread
+// run takes two and gives the tables of one thread; with room for none beyond the first, it
+// runs on the first alone.
+TEST_F(Threads, WorkersAreCountedAgainstTheFreeMemory) {
+    const int n = 25;
+    BlockModel model(n, 100.0);
+    model.set_resistivity(10.0, [](double, double z) { return z > 1.0; });
+    sys::set_pool_threads(1);
+    for (const Solver& solver : every_solver) {
+        SCOPED_TRACE(solver.name);
+        ASSERT_EQ((model.*solver.run)().status, SolverStatus::ok);
+        const std::vector<double> one = tables(n);
+        const long long before = sys::page_bytes_in_use();
+        // The peak page memory above `before` of a run on eight threads with `free` bytes free.
+        auto peak_with = [&](long long free) {
+            sys::set_pool_threads(8);
+            sys::set_free_memory_override(free);
+            sys::reset_page_peak();
+            EXPECT_EQ((model.*solver.run)().status, SolverStatus::ok);
+            sys::set_free_memory_override(-1);
+            sys::set_pool_threads(1);
+            EXPECT_EQ(tables(n), one);
+            return sys::page_bytes_peak() - before;
+        };
+        const long long first = peak_with(0), worker = (peak_with(-1) - first) / 7;
+        ASSERT_GT(worker, 0);
+        // The block solver's wavenumbers take a little memory of their own while they run.
+        EXPECT_NEAR(peak_with(2 * worker + worker / 2) - first, worker, worker / 2);
+        EXPECT_EQ(peak_with(worker + worker / 2), first);
+    }
+    EXPECT_TRUE(backend.boxes.empty());
+}
+
 // A break at the first check of a parallel run (20 ms in, the workers inside their first
 // wavenumbers) stops it: the run returns the user's break and the tables stay as they were.
 TEST_F(Threads, UserBreakStopsAParallelRun) {

@@ -1,7 +1,7 @@
 // The complex band solvers on the solver threads: eight threads, and fewer workers when memory is
-// short, give the tables of one thread bit for bit (with remote electrodes); the frequencies of a
-// spectral run solved at once give what each gives alone, and a failing one keeps those before
-// it; the user's break stops a run and writes nothing.
+// short or the free memory holds fewer, give the tables of one thread bit for bit (with remote
+// electrodes); the frequencies of a spectral run solved at once give what each gives alone, and
+// a failing one keeps those before it; the user's break stops a run and writes nothing.
 #include "ipsolve/ipsolve.h"
 
 #include "../fesolve/fe_fixture.h"
@@ -92,6 +92,23 @@ TEST_F(Threads, EightThreadsAndShortMemoryGiveTheTablesOfOneThread) {
         EXPECT_TRUE(eight == one);
         EXPECT_TRUE(short_of_memory == one);
         EXPECT_NE(one.r3[1], -7.0); // the remote electrodes were solved
+
+        // Reserved arrays cost nothing until they are written, so the workers beyond the first
+        // are counted against the free memory before they are taken: room for two gives two,
+        // room for none beyond the first gives the first alone.
+        auto peak_with = [&](long long free) {
+            sys::set_free_memory_override(free);
+            sys::reset_page_peak();
+            Tables t(lead);
+            EXPECT_TRUE(solve(t).ok());
+            sys::set_free_memory_override(-1);
+            EXPECT_TRUE(t == one);
+            return sys::page_bytes_peak() - before;
+        };
+        const long long first = peak_with(0), worker = (peak_with(-1) - first) / 7;
+        ASSERT_GT(worker, 0);
+        EXPECT_EQ(peak_with(2 * worker + worker / 2), first + worker);
+        EXPECT_EQ(peak_with(worker + worker / 2), first);
     }
 }
 

@@ -235,6 +235,26 @@ TEST(PageMemory, ThreadsAtOnceKeepTheBudget) {
     EXPECT_EQ(sys::page_bytes_in_use(), base);
 }
 
+// A tally counts the blocks given on its own thread while it lives, inside a nested one too;
+// a block given back meanwhile stays counted, a refused one never is.
+TEST(PageMemory, TallyCountsTheBlocksOfItsThread) {
+    const sys::PageTally outer;
+    void* kept = sys::page_alloc(100);
+    long long inner_bytes = 0;
+    {
+        const sys::PageTally inner;
+        sys::page_free(sys::page_alloc(1 << 20));
+        std::thread([] { sys::page_free(sys::page_alloc(5000)); }).join();
+        sys::set_page_budget(sys::page_bytes_in_use());
+        EXPECT_EQ(sys::page_alloc(10), nullptr);
+        sys::set_page_budget(-1);
+        inner_bytes = inner.bytes();
+    }
+    sys::page_free(kept);
+    EXPECT_EQ(inner_bytes, 1 << 20);
+    EXPECT_EQ(outer.bytes(), 100 + (1 << 20));
+}
+
 TEST(Random, SequenceRangeAndReproducibility) {
     // The C standard's example generator, seeded with 1.
     sys::random_seed(1);

@@ -36,6 +36,8 @@ PageLedger& ledger() {
     return l;
 }
 std::atomic<long long> free_memory_override{-1};
+// The innermost PageTally of this thread.
+thread_local PageTally* current_tally = nullptr;
 
 // Books `want` bytes against the budget; false when the budget refuses them.
 bool book(long long want) {
@@ -98,7 +100,17 @@ void* page_alloc(std::size_t bytes) {
     }
     unsigned char* block = static_cast<unsigned char*>(raw) + lead;
     reinterpret_cast<BlockHeader*>(block)[-1].bytes = bytes;
+    for (PageTally* t = current_tally; t; t = t->outer_)
+        t->bytes_ += want;
     return block;
+}
+
+PageTally::PageTally() : outer_(current_tally) {
+    current_tally = this;
+}
+
+PageTally::~PageTally() {
+    current_tally = outer_;
 }
 
 void page_free(void* block) {

@@ -125,6 +125,20 @@ void set_unnamed_temp_files(bool allowed);
 void* page_alloc(std::size_t bytes);
 /// Frees memory from page_alloc; nullptr is ignored.
 void page_free(void* block);
+/// Counts the bytes page_alloc gives on this thread while it lives (blocks given back meanwhile
+/// are not taken off), so that a solver learns what a worker's arrays take by taking its first.
+/// Tallies may nest; each counts everything given in its own lifetime.
+class PageTally : NoCopy {
+  public:
+    PageTally();
+    ~PageTally();
+    long long bytes() const { return bytes_; }
+
+  private:
+    friend void* page_alloc(std::size_t bytes);
+    long long bytes_ = 0;
+    PageTally* outer_;
+};
 /// Typed helper: `count` zero-filled elements of T (T must be trivially constructible).
 /// Returns nullptr too when count * sizeof(T) does not fit in size_t.
 template <class T> T* page_alloc_array(std::size_t count) {
