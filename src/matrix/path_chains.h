@@ -35,8 +35,8 @@ class PathChains {
     /// them) after both.
     void columns(int part, const TreeFactor& f, double* values, double* work) const;
     /// The packed entries (A⁻¹)(rows[i], rows[j]), i < j, at j (j - 1) / 2 + i, of the pairs
-    /// whose outer index j lies in j_first..j_last-1, and the diagonal entries (A⁻¹)(rows[j],
-    /// rows[j]) into diagonal[j] for the same j (and j = 0 with j_first <= 1),
+    /// whose outer index j lies in j_first..j_last-1, and the diagonal entries
+    /// (A⁻¹)(rows[j], rows[j]) into diagonal[j] for the same j (and j = 0 with j_first <= 1),
     /// from the values of columns. Calls for other ranges may run at the same time.
     void products(int j_first, int j_last, const double* values, double* packed,
                   double* diagonal) const;
@@ -45,13 +45,13 @@ class PathChains {
     void split_parts();
     // Chain c: `length` rows from `bottom` up the tree; the `members` paths through it (their
     // indices ascending at member_[member_at]), the one starting at its bottom row at `start`
-    // among them (or -1); its front: the chain's rows (their values, length rows of `stride`
-    // doubles, at values_at, zero after the members) and the `updates` rows of the structure of
-    // its top row above it,
-    // whose places in the parent chain's front are at update_place_[update_at]; where its
-    // members are among its parent's (member_place_[member_at]); its rows' column entries'
-    // places in its front (entry_place_[entry_at], column after column); the stack place of
-    // its update rows while the forward pass runs and of its front while it is worked on.
+    // among them (or -1); its front: the chain's rows (their values at values_at, `stride`
+    // doubles a row, in panels of a vector of members down the rows, zero after the members)
+    // and the `updates` rows of the structure of its top row above it, whose places in the
+    // parent chain's front are at update_place_[update_at]; where its members are among its
+    // parent's (member_place_[member_at]); its rows' column entries' places in its front
+    // (entry_place_[entry_at], column after column); the work place of its update rows once
+    // it is done (stacked_at) and while it is worked on (front_at).
     struct Chain {
         int bottom = 0, length = 0, members = 0, start = -1, updates = 0, parent = -1;
         int stride = 0; ///< members rounded up to whole vectors: a front row's doubles
