@@ -104,6 +104,20 @@ if batch "$work/broken.mod"; then fail "broken model: exit 0"; fi
 grep -q "Too few electrodes" "$work/last.log" || fail "broken model: message not printed"
 [ -e "$work/out/broken.dat" ] && fail "broken model: a data file was written"
 
+# A cliff in the hill example's topography that the mesh cannot follow, given as distances
+# along the surface (flag 2) and as horizontal distances (flag 1): the model is refused whole,
+# with its message, a non-zero exit and no data file (a flat earth calculated in its place would
+# carry the model's name).
+for flag in 1 2; do
+  model="$work/cliff_$flag.mod"
+  # The hill up to its array line (line 25), then no results and the cliff.
+  head -n 25 "$source/examples/hill.mod" > "$model"
+  printf '0\n0\n0\n%d\n4\n0 0\n29.99 0\n30 50\n60 50\n0\n0\n' "$flag" >> "$model"
+  if batch "$model"; then fail "cliff_$flag: exit 0"; fi
+  grep -q "BOX \[Error Message\] Error in" "$work/last.log" || fail "cliff_$flag: no message"
+  [ -e "$work/out/cliff_$flag.dat" ] && fail "cliff_$flag: a data file was written"
+done
+
 # An output folder that does not exist yet is made; a file in its place is refused.
 "$script" --batch "$base" --out "$work/new/sub" --home "$work/home" > "$work/last.log" 2>&1 ||
   fail "new output folder: exit $? $(cat "$work/last.log")"

@@ -225,6 +225,26 @@ std::vector<BrokenCase> broken_cases() {
          "Error in the topography!\nBetween electrodes 1 and 2 the surface changes\nby 4 over "
          "a horizontal distance of 1.\nThe mesh cannot follow a slope steeper\nthan 2 in 1.",
          E, false},
+        // Distances along the surface (flag 2, and any flag above it): a drop as long as its
+        // surface distance, or one leaving less than half of it across between two electrodes,
+        // cannot be laid out; the topography is not dropped for a flat earth either.
+        {"elevation step as long as its surface distance",
+         change("topography.mod", "\n15 11\n20 13\n", "\n15 11\n16 13\n"),
+         "Error in elevation points 2 and 3.\nThe difference in surface distance is 1.00\nbut "
+         "the difference in vertical distance  is 2.00.\nThe difference in elevation must "
+         "be\nless than the surface distance.",
+         E, false},
+        {"flag 3 read as surface distances",
+         change("topography.mod", "\n2\n5\n10 10\n15 11\n20 13\n", "\n3\n5\n10 10\n15 11\n16 13\n"),
+         "Error in elevation points 2 and 3.\nThe difference in surface distance is 1.00\nbut "
+         "the difference in vertical distance  is 2.00.\nThe difference in elevation must "
+         "be\nless than the surface distance.",
+         E, false},
+        {"surface slope steeper than 2 in 1",
+         change("topography.mod", "\n2\n5\n10 10\n15 11\n", "\n2\n5\n10 10\n15 14.6\n"),
+         "Error in the topography!\nBetween electrodes 1 and 2 the surface changes\nby 0.92 over "
+         "a surface distance of 1.\nThe mesh cannot follow a slope steeper\nthan 2 in 1.",
+         E, false},
         {"spacing off the unit", change("topography.mod", datum_14, "\n10.0, 1.5, 111.00\n"),
          "The unit electrode spacing is 1.0.\nHowever the electrode spacing for datum point "
          "14\nis 1.5. The electrode spacing must be an integer\nmultiple of the unit electrode "
@@ -281,6 +301,9 @@ TEST(BrokenData, ValuesAtTheLimitsRead) {
         without_array_line("block_point.mod") + "8\n10.0\n",
         replace_once(true_distances, "\n10 10\n15 11\n", "\n10 10\n15 19.9\n"),
         replace_once(true_distances, "\n15 11\n20 13\n", "\n15 11\n15 11\n"),
+        // Along the surface: a drop of 0.89 of the surface distance leaves just over half of it
+        // across.
+        change("topography.mod", "\n10 10\n15 11\n", "\n10 10\n15 14.45\n"),
         change("ip_water_layers.mod", "0.01 0.02", "0.01 0.999"),
         change("ip_water_layers.mod", "0.01 0.02", "0.01 -1.0"),
         change("ip_water_layers.mod", "IP values\n3\n0.01 0.02 0.05", "IP values\n33\n" + zeros),

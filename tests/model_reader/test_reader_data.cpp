@@ -412,23 +412,6 @@ TEST(ReaderData, TopographyAndElectrodeNumbers) {
     EXPECT_NEAR(node_z(m().margin_columns - 1, 0), 1.6f, 1e-5);
 }
 
-// A drop as long as its surface distance turns the topography off; the read goes on.
-TEST(ReaderData, ElevationSteeperThanTheSurfaceIsDropped) {
-    const ReadOutcome out = read_text(
-        replace_once(fixture_text("topography.mod"), "\n15 11\n20 13\n", "\n15 11\n16 13\n"));
-    EXPECT_EQ(out.result, 0);
-    EXPECT_EQ(out.error, 0);
-    ASSERT_EQ(out.boxes.size(), 1u);
-    EXPECT_EQ(out.boxes[0].text,
-              "Error in elevation points 2 and 3.\nThe difference in surface distance is "
-              "1.00\nbut the difference in vertical distance  is 2.00.\nThe difference in "
-              "elevation must be\nless than the surface distance.");
-    EXPECT_FALSE(out.boxes[0].beeped);
-    EXPECT_EQ(m().tflag, 0);
-    EXPECT_EQ(m().ndata, 42);
-    EXPECT_TRUE(out.has_line("Reading of data file is complete."));
-}
-
 // Positions off the electrodes give one message for the first such datum and are rounded.
 TEST(ReaderData, PositionsOffTheElectrodesAreRounded) {
     std::string text = replace_once(fixture_text("topography.mod"), "\n10.0, 1.0, 111.00\n",

@@ -6,31 +6,14 @@
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
-#include "platform/ui/ui.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <vector>
 
 namespace model {
 
 namespace {
-
-// A message without a beep after which the read goes on.
-void notice(ModelReader& r, const char* caption, const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 3, 4)))
-#endif
-    ;
-void notice(ModelReader& r, const char* caption, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(r.model.message_text, sizeof r.model.message_text, format, args);
-    va_end(args);
-    ask_message(r.model.message_text, caption, ui::mb_ok | ui::mb_iconexclamation);
-}
 
 // A coordinate in unit spacings; a spacing lowered by the data can make it too large to hold.
 float in_unit_spacings(ModelReader& r, float metres) {
@@ -39,21 +22,20 @@ float in_unit_spacings(ModelReader& r, float metres) {
     return value;
 }
 
-// Surface distances: each step down the surface must be longer than its drop.
+// Surface distances: each step down the surface must be longer than its drop (the message gives
+// both in metres, as the file does). A surface that breaks this cannot be laid out, and a flat
+// earth in its place is not the model written.
 void check_surface_distances(ModelReader& r) {
-    ModelSettings& m = r.model;
+    const ModelSettings& m = r.model;
     for (int i = 1; i < m.ntopo; ++i) {
         const float dx = m.elec_x[i] - m.elec_x[i - 1];
         const float dz = m.elec_z[i] - m.elec_z[i - 1];
-        if (std::fabs(dz) >= dx - 0.0001f) {
-            notice(r, "Error Message",
-                   "Error in elevation points %d and %d.\nThe difference in surface distance is "
-                   "%.2f\nbut the difference in vertical distance  is %.2f.\nThe difference in "
-                   "elevation must be\nless than the surface distance.",
-                   i, i + 1, dx, dz);
-            m.tflag = 0;
-            return;
-        }
+        if (std::fabs(dz) >= dx - 0.0001f)
+            r.fail_quiet(1, "Error Message",
+                         "Error in elevation points %d and %d.\nThe difference in surface distance "
+                         "is %.2f\nbut the difference in vertical distance  is %.2f.\nThe "
+                         "difference in elevation must be\nless than the surface distance.",
+                         i, i + 1, dx * m.unit_spacing, dz * m.unit_spacing);
     }
 }
 
@@ -71,22 +53,27 @@ void check_increasing_x(ModelReader& r) {
                          m.elec_x[i - 1] * m.unit_spacing);
 }
 
-// True horizontal distances: the node columns between two electrodes follow the straight line
-// between their elevations. Steeper than 2 in 1 the cells shear too far for the solvers (a
-// plane sloping 4 in 1 reads a fifth high; a hill of a million spacings gives negative values).
+// The node columns between two electrodes follow the straight line between their elevations.
+// Steeper than 2 in 1 the cells shear too far for the solvers (a plane sloping 4 in 1 reads a
+// fifth high; a hill of a million spacings gives negative values). With surface distances the
+// horizontal distance is what the step along the surface leaves beside its drop; the mesh could
+// not lay out a drop of 0.9 of the surface step or more at all.
 void check_electrode_slopes(ModelReader& r) {
     const ModelSettings& m = r.model;
     std::vector<float> x, z;
     electrode_surface(m, x, z);
+    const bool along_surface = m.tflag == 2;
     for (std::size_t i = 1; i < z.size(); ++i) {
-        const float rise = z[i] - z[i - 1];
-        if (!(std::fabs(rise) <= 2.0f * (x[i] - x[i - 1])))
+        const float rise = z[i] - z[i - 1], step = x[i] - x[i - 1];
+        const float across =
+            along_surface ? std::sqrt(std::max(0.0f, step * step - rise * rise)) : step;
+        if (!(std::fabs(rise) <= 2.0f * across))
             r.fail_quiet(1, "Error Message",
                          "Error in the topography!\nBetween electrodes %d and %d the surface "
-                         "changes\nby %.4g over a horizontal distance of %.4g.\nThe mesh cannot "
+                         "changes\nby %.4g over a %s distance of %.4g.\nThe mesh cannot "
                          "follow a slope steeper\nthan 2 in 1.",
                          int(i), int(i) + 1, rise * m.unit_spacing,
-                         (x[i] - x[i - 1]) * m.unit_spacing);
+                         along_surface ? "surface" : "horizontal", step * m.unit_spacing);
     }
 }
 
@@ -135,8 +122,8 @@ void read_elevation_points(ModelReader& r) {
     }
     m.topo_distance_type = r.read_int();
     check_increasing_x(r);
-    if (m.tflag == 1) check_electrode_slopes(r);
     if (m.tflag == 2) check_surface_distances(r);
+    check_electrode_slopes(r);
 }
 
 // Nearest whole number of a non-negative ratio, held below a billion so that a far-off value
@@ -194,8 +181,11 @@ void read_topography_section(ModelReader& r, const MeasuredPositions& data) {
     ModelSettings& m = r.model;
     trace("Read_Topography tflag %d\n", m.tflag);
     m.tflag = r.read_int();
-    // A negative flag means no topography too; the mesh then takes a flat surface.
+    // A negative flag means no topography too; the mesh then takes a flat surface. Any flag
+    // above 1 gives distances along the surface: held as 2, so that the mesh, the checks and
+    // the files written all take them so.
     if (m.tflag < 1) m.tflag = 0;
+    if (m.tflag > 2) m.tflag = 2;
     if (m.tflag >= 1) read_elevation_points(r);
     m.topo_present = r.read_int();
     if (m.topo_present == 1) {
