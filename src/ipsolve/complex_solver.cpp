@@ -158,6 +158,15 @@ template <class T> class ComplexRun {
     void show_sources(int l, int solved) const;
 
     int node(int column, int row) const { return (column - 1) * in_.nz + row; }
+    // Position of the node in 0-based column c and row r: on a mesh under topography that of
+    // the node tables, else the column position and the row depth.
+    float node_x(int c, int r) const {
+        return shaped_ ? in_.node_x[std::size_t(c) * in_.nz + r] : x_[c];
+    }
+    float node_z(int c, int r) const {
+        return shaped_ ? in_.node_z[std::size_t(c) * in_.nz + r] : z_[r];
+    }
+    bool mesh_is_shaped() const;
     void cell_terms(int i, int j, float kk, double (&terms)[10]) const;
     void number_cell_kinds();
     std::size_t kind_offset(int i, int j) const {
@@ -179,6 +188,7 @@ template <class T> class ComplexRun {
     int* written_; // frequencies transformed (may be null)
     int n_ = 0, bw_ = 0, row_ = 0, np_ = 0, nw_ = 0, pairs_ = 0, stride_ = 0, lanes_ = 0;
     bool remote_ = false;
+    bool shaped_ = false; // the nodes follow a surface: their own positions, cell by cell
     fe::RemoteElectrodes remote_nodes_;
     PageArray<float> k_, x_, z_;
     PageArray<int> electrode_nodes_, stop_;
@@ -218,6 +228,7 @@ template <class T> model::SolverResult ComplexRun<T>::allocate() {
         x_[i] = x_[i - 1] + in_.node_col_dx[i - 1];
     for (int j = 1; j < in_.nz; ++j)
         z_[j] = z_[j - 1] + in_.node_row_dz[j - 1];
+    shaped_ = mesh_is_shaped();
     // Equal steps of ln k, the exponent accumulated from the first wavenumber.
     const double l1 = std::log(double(in_.ky_min)),
                  step = (std::log(double(in_.ky_max)) - l1) / (nw_ - 1);
@@ -227,6 +238,18 @@ template <class T> model::SolverResult ComplexRun<T>::allocate() {
     k_[0] = in_.ky_min;
     k_[nw_ - 1] = in_.ky_max;
     return {};
+}
+
+// Whether the node tables place a node elsewhere than its column position and row depth: the
+// mesh of a model with topography, whose cells are not the rectangles of the spacings.
+template <class T> bool ComplexRun<T>::mesh_is_shaped() const {
+    if (!in_.node_x || !in_.node_z) return false;
+    for (int c = 0; c < in_.nx; ++c)
+        for (int r = 0; r < in_.nz; ++r) {
+            const std::size_t at = std::size_t(c) * in_.nz + r;
+            if (in_.node_x[at] != x_[c] || in_.node_z[at] != z_[r]) return true;
+        }
+    return false;
 }
 
 template <class T> model::SolverResult ComplexRun<T>::place_electrodes() {
@@ -244,7 +267,7 @@ template <class T> model::SolverResult ComplexRun<T>::place_electrodes() {
         for (int i = 0; i < in_.issbor[b] && e < np_; ++i, ++e, ++depth) {
             int row = in_.borehole_first_rows[b] + i * in_.borehole_row_step;
             for (int r = 0; r < in_.nz; ++r)
-                if (std::fabs(z_[r] - in_.borehole_z[depth]) <= 0.001f) row = r;
+                if (std::fabs(node_z(column - 1, r) - in_.borehole_z[depth]) <= 0.001f) row = r;
             if (row < 0 || row >= in_.nz)
                 return fe::report_error(model::SolverStatus::bad_input,
                                         "Borehole electrode %d lies below the mesh.", e + 1);
@@ -277,13 +300,14 @@ template <class T> void ComplexRun<T>::place_remote_electrodes() {
 }
 
 // The kinds of the cells and the first cell of each; none when they are of so many kinds that
-// their terms are worked out cell by cell.
+// their terms are worked out cell by cell, or when the cells follow a surface.
 template <class T> void ComplexRun<T>::number_cell_kinds() {
+    kind_cells_.clear();
+    if (shaped_) return;
     std::vector<float> values;
     kinds_.columns = CellKinds::number(x_.get(), in_.nx, kinds_.column, values);
     kinds_.rows = CellKinds::number(z_.get(), in_.nz, kinds_.row, values);
     const std::size_t kinds = std::size_t(kinds_.columns) * kinds_.rows;
-    kind_cells_.clear();
     if (2 * kinds > std::size_t(in_.nx - 1) * (in_.nz - 1)) return;
     kind_cells_.assign(kinds, {0, 0});
     for (int i = 1; i < in_.nx; ++i)
@@ -361,8 +385,9 @@ template <class T> int ComplexRun<T>::take_workers() {
 // The terms of cell (i, j) at w = k², into `terms`.
 template <class T>
 void ComplexRun<T>::cell_terms(int i, int j, float kk, double (&terms)[10]) const {
-    quad_element_matrix_flt(kk, x_[i - 1], x_[i], x_[i - 1], x_[i], z_[j - 1], z_[j - 1], z_[j],
-                            z_[j], terms);
+    quad_element_matrix_flt(kk, node_x(i - 1, j - 1), node_x(i, j - 1), node_x(i - 1, j),
+                            node_x(i, j), node_z(i - 1, j - 1), node_z(i, j - 1), node_z(i - 1, j),
+                            node_z(i, j), terms);
 }
 
 template <class T> model::SolverResult ComplexRun<T>::assemble(Worker<T>& w, int f, float k) {
@@ -398,7 +423,8 @@ template <class T> model::SolverResult ComplexRun<T>::assemble(Worker<T>& w, int
 }
 
 template <class T> void ComplexRun<T>::add_boundary(Worker<T>& w, int f, float k) const {
-    const float x0 = x_[in_.nx / 2 - 1], z0 = z_[in_.electrode_water[0]];
+    const int nx = in_.nx, nz = in_.nz;
+    const float x0 = node_x(nx / 2 - 1, 0), z0 = node_z(0, in_.electrode_water[0]);
     // Segment from node a to node b with midpoint (xm, zm), length l, along a side (true) or
     // the bottom, bounding cell (i, j).
     auto segment = [&](int a, int b, float xm, float zm, float l, bool side, int i, int j) {
@@ -410,16 +436,21 @@ template <class T> void ComplexRun<T>::add_boundary(Worker<T>& w, int f, float k
         add(w, b, b, 2 * t, sigma_re(f, i, j), sigma_im(f, i, j));
         add(w, a, b, t, sigma_re(f, i, j), sigma_im(f, i, j));
     };
-    const int nx = in_.nx, nz = in_.nz;
+    // The side segment of 0-based column c from row j - 1 to row j: the row spacing, or under
+    // topography the distance of the column's own nodes (the bottom row is flat).
+    auto side = [&](int c, int j, int cell_column) {
+        const float top = node_z(c, j - 1), bottom = node_z(c, j);
+        const float length = shaped_ ? bottom - top : in_.node_row_dz[j - 1];
+        segment(node(c + 1, j), node(c + 1, j + 1), node_x(c, j - 1), 0.5f * (top + bottom), length,
+                true, cell_column, j);
+    };
     for (int j = 1; j < nz; ++j)
-        segment(node(1, j), node(1, j + 1), x_[0], 0.5f * (z_[j - 1] + z_[j]),
-                in_.node_row_dz[j - 1], true, 1, j);
+        side(0, j, 1);
     for (int i = 1; i < nx; ++i)
-        segment(node(i, nz), node(i + 1, nz), 0.5f * (x_[i - 1] + x_[i]), z_[nz - 1],
-                in_.node_col_dx[i - 1], false, i, nz - 1);
+        segment(node(i, nz), node(i + 1, nz), 0.5f * (node_x(i - 1, nz - 1) + node_x(i, nz - 1)),
+                node_z(i - 1, nz - 1), in_.node_col_dx[i - 1], false, i, nz - 1);
     for (int j = 1; j < nz; ++j)
-        segment(node(nx, j), node(nx, j + 1), x_[nx - 1], 0.5f * (z_[j - 1] + z_[j]),
-                in_.node_row_dz[j - 1], true, nx - 1, j);
+        side(nx - 1, j, nx - 1);
 }
 
 // What system s (in lane `lane` of w's right-hand sides) gives frequency f at wavenumber iw:
