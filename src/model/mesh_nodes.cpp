@@ -94,6 +94,14 @@ void electrode_surface(const ModelSettings& s, std::vector<float>& x, std::vecto
     }
 }
 
+void place_mesh_nodes(ModelSettings& s) {
+    std::vector<float> x, z;
+    electrode_surface(s, x, z);
+    Set_Topo_Grid_Nodes(&s.topo_bottom_shift, s.nelec, s.nx_nodes, s.nz_nodes, s.margin_columns,
+                        s.nodes_per_spacing, s.tflag, s.node_col_x, s.depth_lines, s.node_col_dx,
+                        s.node_row_dz, s.node_x, s.node_z, x.data(), z.data());
+}
+
 } // namespace model
 
 void set_fe_node_spacing(ModelSettings& settings, int m, float* spacing, int k, int n,

@@ -54,4 +54,11 @@ void snap_tank_walls(ModelSettings& settings, int m, float* spacing, int n, floa
 /// first_electrode_x / unit_spacing + i, the end elevations held beyond the points.
 void electrode_surface(const ModelSettings& settings, std::vector<float>& x, std::vector<float>& z);
 
+/// Places every node of the record's mesh (node_x, node_z, node_col_x and the electrode-interval
+/// entries of node_col_dx) with Set_Topo_Grid_Nodes under the surface of electrode_surface,
+/// from the record's row spacings node_row_dz and margin spacings. The reader does this as its
+/// last step; whatever changes the row spacings or the surface afterwards must do it again, as
+/// the finite-element solvers take the node positions, not the spacings.
+void place_mesh_nodes(ModelSettings& settings);
+
 } // namespace model

@@ -4,6 +4,7 @@
 #include "display/dialog_util.h"
 #include "model/dialog_fields.h"
 #include "model/globals.h"
+#include "model/mesh_nodes.h"
 #include "model/model_settings.h"
 #include "model/records.h"
 #include "model/services.h"
@@ -131,6 +132,40 @@ void move_focus(ui::Dialog& dialog, int step) {
     dialog.set_focus(new_depth_edit + current_row);
 }
 
+// Why line `row` of the depth grid cannot move ("" when it can): the water rows follow the water
+// thickness, and a borehole electrode or the tank floor stands on its line; moving it would
+// give the solvers a model that the model file does not describe.
+std::string fixed_line_reason(const ModelSettings& m, int row) {
+    if (m.water_present == 1 && row <= m.nwater) return "the water layers set it";
+    if (m.tank_model == 1 && row == m.tank_bottom_row - 1) return "the tank floor stands on it";
+    int first = 0;
+    for (int b = 0; b < m.nboreholes; ++b) {
+        for (int i = 0; i < m.issbor[b]; ++i)
+            if (std::fabs(m.borehole_z[first + i] - m.depth_lines[row]) <= 0.001f)
+                return "electrode " + std::to_string(i + 1) + " of borehole " +
+                       std::to_string(b + 1) + " stands on it";
+        first += m.issbor[b];
+    }
+    return "";
+}
+
+// False, after a box naming the first of them, when a typed depth moves a line that cannot move.
+bool keeps_fixed_lines(ui::Dialog& dialog, const float* depths) {
+    const ModelSettings& m = Modelsettings;
+    for (int row = 1; row <= std::min(m.nz_nodes - 1, depth_rows); ++row) {
+        if (depths[row] == m.depth_lines[row]) continue;
+        const std::string why = fixed_line_reason(m, row);
+        if (why.empty()) continue;
+        const float d = m.depth_lines[row] * m.unit_spacing;
+        const std::string text = "The depth of layer " + std::to_string(row) + " must stay " +
+                                 display::formatted(depth_format(d), d) + ": " + why + ".";
+        model::ask_message(text.c_str(), "Message", ui::mb_ok | ui::mb_iconexclamation);
+        dialog.set_focus(new_depth_edit + row);
+        return false;
+    }
+    return true;
+}
+
 // The typed depths (unit spacings) over a copy of the present ones in depth_lines_saved; false
 // after the reader's box naming the first row that does not go deeper than the one above it (a
 // blank row, or one that still holds the present depth in metres, keeps its depth, which must
@@ -158,7 +193,7 @@ bool take_typed_depths(ui::Dialog& dialog) {
         if (!fields.was_empty() && metres != present) depths[row] = metres / us;
         if (!range.holds(double(depths[row] * us))) return fields.refuse(field);
     }
-    return true;
+    return keeps_fixed_lines(dialog, depths);
 }
 
 void apply_depths() {
@@ -167,6 +202,7 @@ void apply_depths() {
     std::copy(m.depth_lines_saved + 1, m.depth_lines_saved + z, m.depth_lines + 1);
     for (int i = 0; i <= z - 2; ++i)
         m.node_row_dz[i] = m.depth_lines[i + 1] - m.depth_lines[i];
+    model::place_mesh_nodes(m);
     m.pot_values_present = 0;
     m.data_ready = 0;
 }

@@ -289,6 +289,162 @@ TEST_F(Commands, LayerDepths) {
     EXPECT_TRUE(answered()) << err.str();
 }
 
+// ---- Every road calculates the model as it stands after the edits -----------------------------
+
+// What a model of the road test holds besides its two layers of 100 and 20 ohm-m.
+struct EditedModelKind {
+    bool ip = false;         ///< chargeabilities 0 and 0.05 for the two layers
+    bool spectral = false;   ///< the chargeabilities as Cole-Cole values, at 1 and 10 Hz
+    bool topography = false; ///< a gentle rise of 0.5 m to the middle of the line
+    bool borehole = false;   ///< a borehole at 6 m with electrodes at 2 and 3 m depth
+};
+
+// 13 electrodes 1 m apart, 10 rows; `edited`: with the edits of the test written in (layer 5 at
+// 1.25 m instead of 1.5, a third resistivity of 5 ohm-m and a third chargeability of 0.2 given
+// to a block of rows 2 and 3).
+std::string road_model(const EditedModelKind& k, bool edited) {
+    // Rows 1 to 4 of code `upper`, 5 to 10 of `lower`; the edited block of code 2 when `block`.
+    auto rows = [edited](char upper, char lower, bool block) {
+        std::string text;
+        for (int row = 1; row <= 10; ++row) {
+            std::string codes(48, row <= 4 ? upper : lower);
+            if (block && edited && (row == 2 || row == 3)) codes.replace(20, 8, 8, '2');
+            text += codes + "\n";
+        }
+        return text;
+    };
+    std::string t = "Two layers and a block\n13\n4\n0\n1.0\n2\n0 48\n";
+    t += edited ? "3\n4\n100 20 5\n10\n0.25 0.5 0.75 1.0 1.25 2.0 2.5 3.0 3.5 4.0\n"
+                : "2\n4\n100 20\n10\n0.25 0.5 0.75 1.0 1.5 2.0 2.5 3.0 3.5 4.0\n";
+    if (k.borehole) t += "Boreholes\nNumber of boreholes\n1\nBorehole 1\n2\n6 2.0\n6 3.0\n";
+    t += rows('0', '1', true);
+    const std::string charges = edited ? "3\n0.0 0.05 0.2\n" : "2\n0.0 0.05\n";
+    if (k.spectral) {
+        t += "Spectral IP present\n" + charges + rows('0', '1', true);
+        t += "Time constants\n1\n0.01\n" + rows('0', '0', false);
+        t += "Cole-Cole exponents\n1\n0.5\n" + rows('0', '0', false);
+        t += "Number of frequencies\n2\nFrequency values\n1.0 10.0\n";
+    } else if (k.ip) {
+        t += "IP present\n" + charges + rows('0', '1', true);
+    }
+    t += "1\n";
+    if (k.topography) t += "0\n0\n0\n1\n3\n0 0\n6 0.5\n12 0\n0\n0\n";
+    return t;
+}
+
+// A road: the method and options the user picks (or the model forces).
+struct Road {
+    const char* name;
+    EditedModelKind kind;
+    int fem = 0, sparse = 0, quadrilateral = 0, fd_type = 1, complex_ip = 0, jacobian = 0;
+};
+
+std::vector<Road> roads() {
+    const EditedModelKind plain, ip{true}, spectral{true, true}, topography{false, false, true},
+        borehole{false, false, false, true};
+    return {
+        {"finite differences, modified 5-point", plain, 0, 0, 0, 1},
+        {"finite differences, modified 9-point", plain, 0, 0, 0, 2},
+        {"finite differences, Dey & Morrison", plain, 0, 0, 0, 0},
+        {"finite elements, band", plain, 1},
+        {"finite elements, sparse", plain, 1, 1},
+        {"finite elements, quadrilaterals", plain, 1, 0, 1},
+        {"finite elements for the sensitivity option", plain, 0, 0, 0, 1, 0, 1},
+        {"finite elements forced by topography", topography},
+        {"finite elements forced by a borehole", borehole},
+        {"linear IP, finite differences", ip},
+        {"linear IP, finite elements", ip, 1},
+        {"linear IP, sparse finite elements", ip, 1, 1},
+        {"non-linear IP", ip, 1, 0, 0, 1, 1},
+        {"spectral IP", spectral},
+    };
+}
+
+// The values a calculation gave: apparent resistivity, IP and the first frequency's spectrum.
+std::vector<float> calculated_values(const ModelSettings& m) {
+    std::vector<float> v(m.app_resistivity, m.app_resistivity + m.ndata);
+    if (m.nip > 0) v.insert(v.end(), m.app_ip, m.app_ip + m.ndata);
+    if (m.nip > 0 && m.nfreq > 0) {
+        v.insert(v.end(), m.sip_inphase, m.sip_inphase + m.ndata);
+        v.insert(v.end(), m.sip_quadrature, m.sip_quadrature + m.ndata);
+    }
+    return v;
+}
+
+// On every road, a model edited with the program's edits (a layer depth, a new resistivity and
+// chargeability, a block given them) calculates as the model file holding those edits does,
+// to the last digit. The finite elements kept the node positions of the depths read and gave
+// the data of the model before a depth edit.
+TEST_F(Commands, EveryRoadCalculatesTheEditedModel) {
+    for (const Road& road : roads()) {
+        SCOPED_TRACE(road.name);
+        auto pick = [&] {
+            m.fem = road.fem;
+            m.sparsefem = road.sparse;
+            m.fem_variant = road.quadrilateral;
+            m.fd_type = road.fd_type;
+            m.complex_ip_model = road.complex_ip;
+            m.jacob = road.jacobian;
+        };
+        read(home_dir.write("edited.mod", road_model(road.kind, true)));
+        pick();
+        calculate();
+        const std::vector<float> expected = calculated_values(m);
+        const std::vector<std::int32_t> codes(m.resistivity_codes,
+                                              m.resistivity_codes + m.nx_cells * m.nz_cells);
+        const std::vector<std::int32_t> ip_codes(m.ip_codes, m.ip_codes + m.nx_cells * m.nz_cells);
+
+        read(home_dir.write("model.mod", road_model(road.kind, false)));
+        pick();
+        calculate();
+        const std::vector<float> before = calculated_values(m);
+        answer("dialog ModDepthDiaBox set 405 1.25 click 187");
+        shell::model_depth_command(m);
+        answer("dialog AddNewModResDiaBox set 302 5 set 304 200 ok");
+        shell::add_model_resistivity(m);
+        // The block the editor gives the new values.
+        std::copy(codes.begin(), codes.end(), m.resistivity_codes);
+        if (road.kind.ip) std::copy(ip_codes.begin(), ip_codes.end(), m.ip_codes);
+        calculate();
+        EXPECT_EQ(calculated_values(m), expected);
+        EXPECT_NE(calculated_values(m), before);
+        EXPECT_TRUE(answered()) << err.str();
+    }
+}
+
+// The lines a model fixes keep their depths: the water rows follow the water thickness, and a
+// borehole electrode or the tank floor stands on its line. Moved, the solvers would calculate a
+// model the model file does not describe (a borehole electrode off every line was put on the
+// nearest one without a word). The box names the layer; the dialog stays open.
+TEST_F(Commands, LinesTheModelFixesKeepTheirDepths) {
+    struct Case {
+        std::string path;
+        int layer;
+        const char* message;
+    };
+    const Case cases[] = {
+        {example("water_layer.mod"), 1,
+         "The depth of layer 1 must stay 0.500: the water layers set it."},
+        {example("boreholes.mod"), 4,
+         "The depth of layer 4 must stay 1.00: electrode 1 of borehole 1 stands on it."},
+        {std::string(VELDARIN_SOURCE_DIR) + "/tests/model_reader/fixtures/tank.mod", 21,
+         "The depth of layer 21 must stay 40.0: the tank floor stands on it."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        read(c.path);
+        const std::size_t layer = std::size_t(c.layer);
+        const std::vector<float> depths(m.depth_lines, m.depth_lines + m.nz_nodes);
+        const float moved = 0.5f * (depths[layer] + depths[layer - 1]) * m.unit_spacing;
+        answer("dialog ModDepthDiaBox set " + std::to_string(400 + c.layer) + " " +
+               std::to_string(moved) + " click 187 click 188");
+        shell::model_depth_command(m);
+        EXPECT_EQ(take_output(), std::string("BOX [Message] ") + c.message + "\n");
+        EXPECT_EQ(std::vector<float>(m.depth_lines, m.depth_lines + m.nz_nodes), depths);
+        EXPECT_TRUE(answered()) << err.str();
+    }
+}
+
 TEST_F(Commands, GeometricFactorRecomputesOnlyWithPotentials) {
     answer("dialog GeomDiaBox click 561 ok");
     EXPECT_EQ(shell::geom_factor_command(Progdisplay, m), 123);

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 namespace model {
 
@@ -141,11 +140,7 @@ void adjust_fem_nodes(ModelSettings& m) {
             m.elec_z[i] = 0.0f;
         }
     }
-    std::vector<float> x, z;
-    electrode_surface(m, x, z);
-    Set_Topo_Grid_Nodes(&m.topo_bottom_shift, m.nelec, m.nx_nodes, m.nz_nodes, m.margin_columns,
-                        m.nodes_per_spacing, m.tflag, m.node_col_x, m.depth_lines, m.node_col_dx,
-                        m.node_row_dz, m.node_x, m.node_z, x.data(), z.data());
+    place_mesh_nodes(m);
 }
 
 } // namespace
