@@ -71,6 +71,14 @@ inline std::vector<AdditionalGroup> pole_dipole_groups(int nelec, float level) {
 bool fractional_row_values(const ModelSettings& settings, int lead, float k, int c1, int c2, int p1,
                            int p2, float factor, float& rho, float& ip);
 
+/// The spectrum of a fractional-n row as the data's are formed: at each of settings.nfreq
+/// frequencies the in-phase and quadrature values K dV of the real and imaginary spectral pair
+/// tables of `potentials` (a block of lead x lead a frequency), K as for fractional_row_values.
+/// False when a real difference is 0 or a value is not finite: the row is left out.
+bool fractional_row_spectrum(const ModelSettings& settings, const Potentials& potentials, int lead,
+                             float k, int c1, int c2, int p1, int p2, std::vector<float>& in_phase,
+                             std::vector<float>& quadrature);
+
 /// Row p (1-based) of group g of code 5 (C2 = p, C1 = p + b, P1 = C1 + m, P2 = P1 + b) or 7
 /// (C1 = p, P1 = p + m, P2 = P1 + b, C2 = P2 + m).
 inline AdditionalRow additional_row_of(int code, const AdditionalGroup& g, int p) {

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace forward {
@@ -34,6 +35,7 @@ struct WrittenDatum {
     float rho = 0.0f, ip = 0.0f;     ///< after noise
     float e_rho = 0.0f, e_ip = 0.0f; ///< error estimates
     std::vector<float> pairs;        ///< spectral IP: two values per frequency
+    std::vector<float> pair_errors;  ///< the error estimate of each of them
 };
 
 /// Electrode positions (electrode steps from the first electrode) of a datum written as a
@@ -88,9 +90,14 @@ class DataFileText {
     };
     void value_columns(std::string& out, const WrittenDatum& w, const ValueFormats& f) const;
     void plain_value_columns(std::string& out, const WrittenDatum& w, const ValueFormats& f) const;
+    float in_phase(int d, int j) const;
+    float quadrature(int d, int j) const;
+    std::pair<float, float> written_pair(float in, float out) const;
+    float exact_value(int d) const;
     WrittenDatum noisy_values(int w, int d) const;
     void percentage_pass();
     void voltage_pass();
+    void voltage_pairs(WrittenDatum& datum, std::size_t w, float factor);
     void topography_block();
     void water_block();
     void noise_report();
@@ -98,6 +105,7 @@ class DataFileText {
     void pole_dipole_rows(const std::vector<AdditionalGroup>& groups, bool reverse);
     void additional_row(std::string& out, float x, int b, float n, float k, int c1, int c2, int p1,
                         int p2, float factor) const;
+    void noisy_column(std::string& out, const char* format, float value, float factor) const;
     void remote_section();
     void general_copy();
 };
@@ -328,14 +336,18 @@ void DataFileText::general_columns(std::string& out, const GeneralPositions& p) 
                              {x(p.c1), x(p.c2), x(p.p1), x(p.p2)});
 }
 
-// A spectral datum: its value and the in-phase and quadrature pairs; otherwise as
+// A spectral datum: its value and the in-phase and quadrature (or amplitude and phase) pairs,
+// each value followed by its error estimate when the header announces them; otherwise as
 // plain_value_columns.
 void DataFileText::value_columns(std::string& out, const WrittenDatum& w,
                                  const ValueFormats& f) const {
     if (spectral_) {
         model::append_values(out, "%13.8f", {w.rho}, true);
-        for (std::size_t j = 0; j + 1 < w.pairs.size(); j += 2)
-            model::append_values(out, " %13.8f %13.8f", {w.pairs[j], w.pairs[j + 1]}, true);
+        if (errors_) model::append_values(out, " %13.8f", {w.e_rho}, true);
+        for (std::size_t j = 0; j < w.pairs.size(); ++j) {
+            model::append_values(out, " %13.8f", {w.pairs[j]}, true);
+            if (errors_) model::append_values(out, " %13.8f", {w.pair_errors[j]}, true);
+        }
         return;
     }
     plain_value_columns(out, w, f);
@@ -351,30 +363,46 @@ void DataFileText::plain_value_columns(std::string& out, const WrittenDatum& w,
     if (errors_) model::append_values(out, f.ip_error, {w.e_ip}, true);
 }
 
+// Datum d's values at frequency j: in_phase, quadrature (a block of max_data_points a frequency).
+float DataFileText::in_phase(int d, int j) const {
+    const std::size_t block = std::size_t(r_.limits.max_data_points);
+    return s_.sip_inphase[std::size_t(d) + std::size_t(j) * block];
+}
+
+float DataFileText::quadrature(int d, int j) const {
+    const std::size_t block = std::size_t(r_.limits.max_data_points);
+    return s_.sip_quadrature[std::size_t(d) + std::size_t(j) * block];
+}
+
+// A frequency's pair as the file gives it: in-phase and quadrature, or amplitude and phase (mrad)
+// when the display shows those.
+std::pair<float, float> DataFileText::written_pair(float in, float out) const {
+    if (r_.display.ip_display_mode != 1) return {in, out};
+    return {std::sqrt(in * in + out * out), static_cast<float>(-1000.0 * std::atan(out / in))};
+}
+
+// The value column of datum d without noise: the apparent resistivity, or for spectral data the
+// amplitude at the first frequency.
+float DataFileText::exact_value(int d) const {
+    if (!spectral_) return s_.app_resistivity[d];
+    const float in = in_phase(d, 0), out = quadrature(d, 0);
+    return std::sqrt(in * in + out * out);
+}
+
 WrittenDatum DataFileText::noisy_values(int w, int d) const {
     WrittenDatum v;
     v.d = d;
     const std::size_t k = std::size_t(w) * std::size_t(2 + 2 * nfreq_);
-    float rho = s_.app_resistivity[d];
+    const float rho = exact_value(d);
     const float ip = s_.app_ip[d];
     const float lg0 = level_ * g_[k], lg1 = level_ * g_[k + 1];
-    if (spectral_) {
-        const std::size_t block = std::size_t(r_.limits.max_data_points);
-        for (int j = 0; j < nfreq_; ++j) {
-            const float in = s_.sip_inphase[std::size_t(d) + j * block];
-            const float out = s_.sip_quadrature[std::size_t(d) + j * block];
-            const float f0 = 1.0f + level_ * g_[k + 2 + 2 * j];
-            const float f1 = 1.0f + level_ * g_[k + 3 + 2 * j];
-            if (r_.display.ip_display_mode == 1) {
-                v.pairs.push_back(std::sqrt(in * in + out * out) * f0);
-                v.pairs.push_back(static_cast<float>(-1000.0 * std::atan(out / in)) * f1);
-            } else {
-                v.pairs.push_back(in * f0);
-                v.pairs.push_back(out * f1);
-            }
-        }
-        const float in = s_.sip_inphase[d], out = s_.sip_quadrature[d];
-        rho = std::sqrt(in * in + out * out);
+    for (int j = 0; j < nfreq_; ++j) {
+        const std::pair<float, float> pair = written_pair(in_phase(d, j), quadrature(d, j));
+        const float g0 = g_[k + 2 + 2 * j], g1 = g_[k + 3 + 2 * j];
+        v.pairs.push_back(pair.first * (1.0f + level_ * g0));
+        v.pairs.push_back(pair.second * (1.0f + level_ * g1));
+        v.pair_errors.push_back(std::fabs(level_ * v.pairs[v.pairs.size() - 2] * g0));
+        v.pair_errors.push_back(std::fabs(level_ * v.pairs.back() * g1));
     }
     v.rho = rho * (1.0f + lg0);
     v.ip = ip * (1.0f + lg1);
@@ -413,7 +441,7 @@ void DataFileText::voltage_pass() {
     for (std::size_t w = 0; w < count; ++w) {
         const int d = data_[w];
         k[w] = s_.datum_gfactor[d];
-        v[w] = s_.app_resistivity[d] / k[w];
+        v[w] = exact_value(d) / k[w];
     }
     if (count) {
         s_.min_potential = *std::min_element(v.begin(), v.end());
@@ -429,7 +457,7 @@ void DataFileText::voltage_pass() {
     for (std::size_t w = 0; w < count; ++w) {
         const int d = data_[w];
         WrittenDatum& datum = written_[w];
-        const float rho0 = s_.app_resistivity[d];
+        const float rho0 = exact_value(d);
         const float m0 = s_.app_ip[d];
         // The noisy potential keeps its sign, the noisy IP stays within 0 .. 1000 mV/V.
         if (v[w] > 0.0f) g_[w] = deviate_within(g_[w], s_.noise_amplitude / v[w], 1.0f);
@@ -440,8 +468,9 @@ void DataFileText::voltage_pass() {
         datum.e_rho = std::fabs(rho - rho0);
         datum.ip = m0 + ip_noise;
         datum.e_ip = std::fabs(ip_noise);
+        if (spectral_) voltage_pairs(datum, w, k[w]);
         datum_columns(out_, d);
-        plain_value_columns(out_, datum, {"%13.4f", " %13.4f", "%13.4f", " %13.4f"});
+        value_columns(out_, datum, {"%13.4f", " %13.4f", "%13.4f", " %13.4f"});
         out_ += "\n";
         if (rho > 0.0f && rho0 > 0.0f) log_sum += std::fabs(std::log(rho) - std::log(rho0));
         ip_sum += std::fabs(ip_noise);
@@ -449,6 +478,28 @@ void DataFileText::voltage_pass() {
     if (count) {
         mean_log_deviation_ = log_sum / double(count);
         mean_ip_error_ = ip_sum / double(count);
+    }
+}
+
+// The spectrum of the datum written w-th with the voltage noise: the noise amplitude on the
+// potential, times the datum's geometric factor, added to each in-phase and quadrature value
+// with a deviate of its own (after the 2 D of the values and IP values); each keeps its sign.
+// The errors are the changes of the values written.
+void DataFileText::voltage_pairs(WrittenDatum& datum, std::size_t w, float factor) {
+    const float amplitude = s_.noise_amplitude * factor;
+    float* g = g_.data() + 2 * data_.size() + 2 * w * std::size_t(nfreq_);
+    datum.pairs.clear();
+    datum.pair_errors.clear();
+    for (int j = 0; j < nfreq_; ++j, g += 2) {
+        const float in = in_phase(datum.d, j), out = quadrature(datum.d, j);
+        if (in != 0.0f) g[0] = deviate_within(g[0], amplitude / in, 1.0f);
+        if (out != 0.0f) g[1] = deviate_within(g[1], amplitude / out, 1.0f);
+        const std::pair<float, float> exact = written_pair(in, out);
+        const std::pair<float, float> noisy =
+            written_pair(in + amplitude * g[0], out + amplitude * g[1]);
+        datum.pairs.insert(datum.pairs.end(), {noisy.first, noisy.second});
+        datum.pair_errors.insert(datum.pair_errors.end(), {std::fabs(noisy.first - exact.first),
+                                                           std::fabs(noisy.second - exact.second)});
     }
 }
 
@@ -547,17 +598,42 @@ void DataFileText::pole_dipole_rows(const std::vector<AdditionalGroup>& groups, 
     });
 }
 
-// One fractional-n row, when its values can be formed.
+// One fractional-n row, when its values can be formed: x, spacing and n, then the values as the
+// data lines give them (the resistivity and IP, or the first frequency's amplitude and the
+// spectrum), all with the row's noise factor and each followed by its error estimate when the
+// header announces them.
 void DataFileText::additional_row(std::string& out, float x, int b, float n, float k, int c1,
                                   int c2, int p1, int p2, float factor) const {
     float rho = 0.0f, ip = 0.0f;
-    if (!fractional_row_values(s_, r_.limits.max_electrodes, k, c1, c2, p1, p2, factor, rho, ip))
+    if (!fractional_row_values(s_, r_.limits.max_electrodes, k, c1, c2, p1, p2, 1.0f, rho, ip))
         return;
-    if (has_ip_)
-        model::append_values(out, "%10.3f %10.3f %8.5f %13.4f %13.4f\n", {x, b * a_, n, rho, ip},
-                             true);
-    else
-        model::append_values(out, "%10.3f %10.3f %8.5f %13.4f\n", {x, b * a_, n, rho}, true);
+    std::vector<float> in, quadrature;
+    if (spectral_ && !fractional_row_spectrum(s_, r_.potentials, r_.limits.max_electrodes, k, c1,
+                                              c2, p1, p2, in, quadrature))
+        return;
+    model::append_values(out, "%10.3f %10.3f %8.5f", {x, b * a_, n}, true);
+    if (!spectral_) {
+        noisy_column(out, " %13.4f", rho, factor);
+        if (has_ip_) noisy_column(out, " %13.4f", ip, factor);
+        out += "\n";
+        return;
+    }
+    noisy_column(out, " %13.8f", std::sqrt(in[0] * in[0] + quadrature[0] * quadrature[0]), factor);
+    for (std::size_t j = 0; j < in.size(); ++j) {
+        const std::pair<float, float> pair = written_pair(in[j], quadrature[j]);
+        noisy_column(out, " %13.8f", pair.first, factor);
+        noisy_column(out, " %13.8f", pair.second, factor);
+    }
+    out += "\n";
+}
+
+// `value` times the noise factor 1 + L G of its row, and its error estimate |L value' G| when
+// the header announces them.
+void DataFileText::noisy_column(std::string& out, const char* format, float value,
+                                float factor) const {
+    const float noisy = value * factor;
+    model::append_values(out, format, {noisy}, true);
+    if (errors_) model::append_values(out, format, {std::fabs(noisy * (factor - 1.0f))}, true);
 }
 
 void DataFileText::remote_section() {
@@ -590,31 +666,67 @@ void DataFileText::general_copy() {
 
 } // namespace
 
+namespace {
+
+// The potential differences of a fractional-n row as the data's are formed: dv from table t
+// (current electrode first), dv2 from table u (potential electrode first).
+void row_differences(const double* t, const double* u, int lead, int c1, int c2, int p1, int p2,
+                     double& dv, double& dv2) {
+    auto pot = [lead](const double* table, int i, int j) { return table[index2d(i, j, lead)]; };
+    dv = pot(t, c1, p1) - pot(t, c1, p2);
+    dv2 = pot(u, p1, c1) - pot(u, p2, c1);
+    if (c2 != 0) {
+        dv += pot(t, c2, p2) - pot(t, c2, p1);
+        dv2 += pot(u, p2, c2) - pot(u, p1, c2);
+    }
+}
+
+// The geometric factor of a fractional-n row: k, or with water and the exact underwater factor
+// 4 pi over the sum of the direct and image terms.
+float row_factor(const ModelSettings& s, float k, int c1, int c2, int p1, int p2) {
+    if (s.zwatermax == 0.0f || s.geometric_factor_type == 0) return k;
+    const double zz = 4.0 * double(s.zwatermax) * s.zwatermax;
+    auto term = [zz](int i, int j) {
+        const double r = std::abs(i - j);
+        return 1.0 / r + 1.0 / std::sqrt(r * r + zz);
+    };
+    double sum = term(c1, p1) - term(c1, p2);
+    if (c2 != 0) sum += term(c2, p2) - term(c2, p1);
+    return float(4.0 * pi / sum);
+}
+
+} // namespace
+
 bool fractional_row_values(const ModelSettings& s, int lead, float k, int c1, int c2, int p1,
                            int p2, float factor, float& rho, float& ip) {
-    auto pot = [lead](const double* t, int i, int j) { return t[index2d(i, j, lead)]; };
-    double dv = pot(s.potential_table_a, c1, p1) - pot(s.potential_table_a, c1, p2);
-    double dvip = pot(s.potential_table_a_ip, p1, c1) - pot(s.potential_table_a_ip, p2, c1);
-    if (c2 != 0) {
-        dv += pot(s.potential_table_a, c2, p2) - pot(s.potential_table_a, c2, p1);
-        dvip += pot(s.potential_table_a_ip, p2, c2) - pot(s.potential_table_a_ip, p1, c2);
-    }
-    if (s.zwatermax != 0.0f && s.geometric_factor_type != 0) {
-        const double zz = 4.0 * double(s.zwatermax) * s.zwatermax;
-        auto term = [zz](int i, int j) {
-            const double r = std::abs(i - j);
-            return 1.0 / r + 1.0 / std::sqrt(r * r + zz);
-        };
-        double sum = term(c1, p1) - term(c1, p2);
-        if (c2 != 0) sum += term(c2, p2) - term(c2, p1);
-        k = float(4.0 * pi / sum);
-    }
+    double dv = 0.0, dvip = 0.0;
+    row_differences(s.potential_table_a, s.potential_table_a_ip, lead, c1, c2, p1, p2, dv, dvip);
+    k = row_factor(s, k, c1, c2, p1, p2);
     rho = float(k * dv) * factor;
     ip = 0.0f;
     if (s.nip > 0)
         ip = float((s.complex_ip_model == 1 ? 1000.0 * dvip / dv : 1000.0 * (1.0 - dv / dvip)) *
                    factor);
     return dv != 0.0 && std::isfinite(rho) && std::isfinite(ip);
+}
+
+bool fractional_row_spectrum(const ModelSettings& s, const Potentials& p, int lead, float k, int c1,
+                             int c2, int p1, int p2, std::vector<float>& in_phase,
+                             std::vector<float>& quadrature) {
+    const std::size_t block = std::size_t(lead) * std::size_t(lead);
+    k = row_factor(s, k, c1, c2, p1, p2);
+    in_phase.clear();
+    quadrature.clear();
+    for (int f = 0; f < s.nfreq; ++f) {
+        double re = 0.0, im = 0.0;
+        row_differences(p.spectral_table_a + f * block, p.spectral_table_b + f * block, lead, c1,
+                        c2, p1, p2, re, im);
+        in_phase.push_back(float(k * float(re)));
+        quadrature.push_back(float(k * float(im)));
+        if (re == 0.0 || !std::isfinite(in_phase.back()) || !std::isfinite(quadrature.back()))
+            return false;
+    }
+    return !in_phase.empty();
 }
 
 void index_location_columns(std::string& out, int code, float xf, float sa, float n) {

@@ -38,7 +38,12 @@ enum SaveResult : int {
 /// writes nothing). The data are the first ndata data of the datum
 /// list with their apparent values; data that calappres_arrays could not form are left out and
 /// the count line says how many are written. Positions are x0 + a p (x0 first_electrode_x, a
-/// unit_spacing). Every file ends with an empty line and the version text.
+/// unit_spacing). Every data line, fractional-n row and line of the general-array copy holds the
+/// values the header announces, whatever the noise: the resistivity, the IP value with IP, or
+/// the first frequency's amplitude and the pair of every frequency with spectral IP (the voltage
+/// noise adds the amplitude times the datum's geometric factor to each in-phase and quadrature
+/// value), each value followed by its error estimate when the header says they are present.
+/// Every file ends with an empty line and the version text.
 ///
 /// A cylinder model is written in its own layout (forward::cylinder_data_file_text).
 ///

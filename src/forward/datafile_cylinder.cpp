@@ -146,22 +146,36 @@ std::string CylinderDataText::value_columns(int d) const {
 }
 
 // The fractional-n rows on the ring's electrodes 1 .. N (none goes round): the value is the
-// transfer value itself, the IP 1000 (1 - V / Vip).
+// transfer value itself, the IP 1000 (1 - V / Vip), or for a spectral model the transfer values
+// of each frequency's spectral tables (N x N) as the data lines give their pairs; all with the
+// row's noise factor.
 void CylinderDataText::additional_measurements() {
     const int lead = r_.limits.max_electrodes;
-    auto transfer = [&](const double* t, int c1, int c2, int p1, int p2) {
-        auto P = [&](int i, int j) { return t[index2d(i, j, lead)]; };
-        return (P(p1, c1) - P(p1, c2)) - (P(p2, c1) - P(p2, c2));
+    const std::size_t block = std::size_t(nelec_) * std::size_t(nelec_);
+    auto transfer = [&](const double* t, int n, const AdditionalRow& r) {
+        auto P = [&](int i, int j) { return t[index2d(i, j, n)]; };
+        return (P(r.p1, r.c1) - P(r.p1, r.c2)) - (P(r.p2, r.c1) - P(r.p2, r.c2));
     };
     additional_rows(code_, nelec_, level_, [&](const AdditionalRow& r) {
-        const double v = transfer(s_.potential_table_a, r.c1, r.c2, r.p1, r.p2);
+        const double v = transfer(s_.potential_table_a, lead, r);
         const float x = float(r.span) / 2.0f + float(r.p - 1);
         model::append_values(out_, "%10.3f %10.3f %8.4f %13.8f",
                              {x, float(r.b), r.n, float(v) * r.factor}, true);
-        if (has_ip_) {
-            const double vip = transfer(s_.potential_table_a_ip, r.c1, r.c2, r.p1, r.p2);
+        if (has_ip_ && nfreq_ == 0) {
+            const double vip = transfer(s_.potential_table_a_ip, lead, r);
             const double ip = vip != 0.0 ? 1000.0 * (1.0 - v / vip) : 0.0;
             model::append_values(out_, " %13.8f", {float(ip) * r.factor}, true);
+        }
+        for (int j = 0; j < nfreq_; ++j) {
+            float first = float(transfer(r_.potentials.spectral_table_a + j * block, nelec_, r));
+            float second = float(transfer(r_.potentials.spectral_table_b + j * block, nelec_, r));
+            if (r_.display.ip_display_mode == 1) {
+                const float amplitude = std::sqrt(first * first + second * second);
+                second = static_cast<float>(-1000.0 * std::atan(second / first));
+                first = amplitude;
+            }
+            model::append_values(out_, " %13.8f %13.8f", {first * r.factor, second * r.factor},
+                                 true);
         }
         out_ += "\n";
     });

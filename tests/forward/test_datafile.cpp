@@ -456,6 +456,156 @@ TEST(Noise, EverySpectralPairGetsNoise) {
     forward::reset_noise_seed();
 }
 
+namespace {
+
+// The spectral tables of a Cole-Cole half-space (rho0 100, m 0.1, tau 0.01 s, c 0.5) at 1, 10
+// and 100 Hz for the electrodes of the record, and the spectra of its data formed from them.
+void cole_cole_half_space(Records& r) {
+    ModelSettings& m = r.m;
+    m.ntau = m.ncip = 1;
+    m.nfreq = 3;
+    const int n = r.limits.max_electrodes;
+    const std::size_t block = std::size_t(n) * n;
+    const float f[] = {1.0f, 10.0f, 100.0f};
+    for (int k = 0; k < 3; ++k) {
+        m.frequencies[k] = f[k];
+        float im, amplitude, phase;
+        const float re =
+            colecole_response(100.0f, 0.1f, 0.01f, 0.5f, f[k], &im, &amplitude, &phase);
+        for (int i = 1; i <= m.nelec; ++i)
+            for (int j = 1; j <= m.nelec; ++j) {
+                if (i == j) continue;
+                const double p = 100.0 / (2 * 3.14159265358979 * std::abs(i - j));
+                r.p.spectral_table_a[k * block + index2d(i, j, n)] = p * re / 100.0;
+                r.p.spectral_table_b[k * block + index2d(i, j, n)] = p * im / 100.0;
+            }
+    }
+    calappres_ip(m, r.limits, r.p, nullptr);
+}
+
+std::vector<std::string> fields_of(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> fields;
+    for (std::string f; in >> f;)
+        fields.push_back(f);
+    return fields;
+}
+
+// Checks every data line of a data-file text against what its header announces: the values of
+// a datum (1, 2 with IP, 1 + 2 F for F frequencies), each with its error estimate when the
+// header says error estimates are present; after `location` columns in the data lines, three
+// (x, spacing, n) in the additional measurements, and the electrode count and positions in the
+// general-array copy, which holds the values of the data lines. Returns the number of lines
+// checked.
+int check_columns(const std::string& text, int location) {
+    std::istringstream in(text);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::size_t at = 3; // title, spacing, array code
+    while (at < lines.size() && fields_of(lines[at]).size() != 1)
+        ++at;
+    const int count = std::stoi(lines.at(at));
+    at += 2; // the count and the "1"
+    int values = 1;
+    const std::string ip = lines.at(at++);
+    if (ip == "1") {
+        values = 2;
+        at += 3;
+    } else if (ip == "2") {
+        const int frequencies = std::stoi(lines.at(at + 2));
+        values = 1 + 2 * frequencies;
+        at += 4 + std::size_t(frequencies);
+    }
+    if (lines.at(at) == "Error estimate for data present") {
+        values *= 2;
+        at += 3;
+    }
+    int checked = 0;
+    const std::size_t first = at;
+    for (int d = 0; d < count; ++d, ++at, ++checked)
+        EXPECT_EQ(fields_of(lines.at(at)).size(), std::size_t(location + values)) << lines[at];
+    for (std::size_t i = at; i < lines.size(); ++i) {
+        if (lines[i] == "Additional measurements") {
+            for (std::size_t j = i + 1; j < lines.size() && lines[j] != "0"; ++j) {
+                if (lines[j].empty()) continue;
+                EXPECT_EQ(fields_of(lines[j]).size(), std::size_t(3 + values)) << lines[j];
+                ++checked;
+            }
+        }
+        if (lines[i] == "General array format") {
+            for (int d = 1; d <= count; ++d, ++checked) {
+                const std::vector<std::string> f = fields_of(lines.at(i + std::size_t(d)));
+                const std::size_t electrodes = std::size_t(std::stoi(f.at(0)));
+                if (f.size() != 1 + electrodes + std::size_t(values)) {
+                    ADD_FAILURE() << "copy of datum " << d << ": " << lines[i + d];
+                    continue;
+                }
+                // The copy holds the values of the data line.
+                const std::vector<std::string> main = fields_of(lines[first + std::size_t(d - 1)]);
+                for (int v = 0; v < values; ++v) {
+                    const double a = std::stod(main.at(std::size_t(location + v)));
+                    const double b = std::stod(f.at(1 + electrodes + std::size_t(v)));
+                    EXPECT_NEAR(b, a, 1e-4 * std::max(1.0, std::fabs(a))) << lines[i + d];
+                }
+            }
+        }
+    }
+    return checked;
+}
+
+} // namespace
+
+// Every noise choice writes the columns the header announces, for the arrays with additional
+// measurements and a general-array copy, without IP, with IP and with spectral IP (in-phase and
+// quadrature, or amplitude and phase): the voltage-dependent noise wrote a resistivity and one
+// IP value under a header of three frequencies, and spectral data and the additional rows had
+// no error estimates under "Error estimate for data present" (nor spectra under the spectral
+// header); the general-array copy of voltage-noise spectra carried percentage noise.
+TEST(Noise, EveryNoiseChoiceWritesTheColumnsTheHeaderAnnounces) {
+    struct Array {
+        int code, location;
+        std::vector<Datum> data;
+    };
+    const Array arrays[] = {
+        {1, 2, {{1, 1, 1}, {2, 1, 1}, {1, 2, 1}, {5, 2, 1}}},
+        {5, 3, {{1, 1, 1}, {2, 1, 2}, {1, 2, 1}, {3, 1, 3}}},
+        {6, 3, {{1, 1, 1}, {2, 1, 2}, {5, 1, -1}, {6, 1, -2}}},
+    };
+    struct Noise {
+        const char* name;
+        float level;
+        int model, errors;
+    };
+    const Noise noises[] = {{"none", 0.0f, 0, 0},
+                            {"percentage", 0.05f, 0, 0},
+                            {"percentage with errors", 0.05f, 0, 1},
+                            {"voltage", 0.05f, 1, 0},
+                            {"voltage with errors", 0.05f, 1, 1}};
+    Records r;
+    Headless h;
+    forward::set_noise_seed(5);
+    for (const Array& a : arrays)
+        for (int kind = 0; kind < 4; ++kind)
+            for (const Noise& noise : noises) {
+                SCOPED_TRACE(::testing::Message() << "array " << a.code << ", IP kind " << kind
+                                                  << ", noise " << noise.name);
+                r.m.ntau = r.m.ncip = r.m.nfreq = 0;
+                survey(r, a.code, 12, 1.0f, a.data, kind > 0);
+                if (kind >= 2) cole_cole_half_space(r);
+                Progdisplay.ip_display_mode = kind == 3 ? 1 : 0;
+                r.m.noise_level = noise.level;
+                r.m.noise_model = noise.model;
+                r.m.save_noise = noise.errors;
+                if (noise.model == 1) h.answer("dialog VoltNoiseDiaBox ok");
+                const std::string text = forward::data_file_text(records(r));
+                EXPECT_GE(check_columns(text, a.location), 2 * int(a.data.size()));
+            }
+    Progdisplay.ip_display_mode = 0;
+    forward::reset_noise_seed();
+    EXPECT_TRUE(h.answered()) << h.err.str();
+}
+
 // Voltage-dependent noise: the potential range of the data, the amplitude from the dialog, the
 // noise added to the potentials and the report after the terminator.
 TEST(Noise, VoltageDependentNoiseAddsTheAmplitudeToThePotentials) {
