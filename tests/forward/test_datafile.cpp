@@ -50,6 +50,31 @@ void survey(Records& r, int code, int nelec, float spacing, const std::vector<Da
     calappres_arrays(m, r.limits);
 }
 
+// The spectral tables of a Cole-Cole half-space (rho0 100, m 0.1, tau 0.01 s, c 0.5) at 1, 10
+// and 100 Hz for the electrodes of the record, and the spectra of its data formed from them.
+void cole_cole_half_space(Records& r) {
+    ModelSettings& m = r.m;
+    m.ntau = m.ncip = 1;
+    m.nfreq = 3;
+    const int n = r.limits.max_electrodes;
+    const std::size_t block = std::size_t(n) * n;
+    const float f[] = {1.0f, 10.0f, 100.0f};
+    for (int k = 0; k < 3; ++k) {
+        m.frequencies[k] = f[k];
+        float im, amplitude, phase;
+        const float re =
+            colecole_response(100.0f, 0.1f, 0.01f, 0.5f, f[k], &im, &amplitude, &phase);
+        for (int i = 1; i <= m.nelec; ++i)
+            for (int j = 1; j <= m.nelec; ++j) {
+                if (i == j) continue;
+                const double p = 100.0 / (2 * 3.14159265358979 * std::abs(i - j));
+                r.p.spectral_table_a[k * block + index2d(i, j, n)] = p * re / 100.0;
+                r.p.spectral_table_b[k * block + index2d(i, j, n)] = p * im / 100.0;
+            }
+    }
+    calappres_ip(m, r.limits, r.p, nullptr);
+}
+
 WriterRecords records(Records& r) {
     return {r.m, r.limits, r.p, Systemsettings, Progdisplay};
 }
@@ -98,31 +123,14 @@ TEST(DataFileGolden, SpectralAndNonLinearIpWenner) {
     Headless h;
     ModelSettings& m = r.m;
     survey(r, 1, 8, 2.0f, wenner_data, true);
-    m.ntau = m.ncip = 1;
-    m.nfreq = 3;
-    const int n = r.limits.max_electrodes;
-    const std::size_t block = std::size_t(n) * n;
-    const float f[] = {1.0f, 10.0f, 100.0f};
-    for (int k = 0; k < 3; ++k) {
-        m.frequencies[k] = f[k];
-        float im, amplitude, phase;
-        const float re =
-            colecole_response(100.0f, 0.1f, 0.01f, 0.5f, f[k], &im, &amplitude, &phase);
-        for (int i = 1; i <= m.nelec; ++i)
-            for (int j = 1; j <= m.nelec; ++j) {
-                if (i == j) continue;
-                const double p = 100.0 / (2 * 3.14159265358979 * std::abs(i - j));
-                r.p.spectral_table_a[k * block + index2d(i, j, n)] = p * re / 100.0;
-                r.p.spectral_table_b[k * block + index2d(i, j, n)] = p * im / 100.0;
-            }
-    }
     fill_tables(m, r.limits, half_space(100.0), 0.0, 0.1);
-    calappres_ip(m, r.limits, r.p, nullptr);
+    cole_cole_half_space(r);
     check_golden(r, "spectral_wenner.dat");
 
     m.ntau = m.ncip = m.nfreq = 0;
     m.complex_ip_model = 1;
     fill_tables(m, r.limits, half_space(100.0), 0.0, 0.0);
+    const std::size_t block = std::size_t(r.limits.max_electrodes) * r.limits.max_electrodes;
     for (std::size_t k = 0; k < block; ++k)
         m.potential_table_a_ip[k] = 0.05 * m.potential_table_a[k];
     calappres_arrays(m, r.limits);
@@ -457,31 +465,6 @@ TEST(Noise, EverySpectralPairGetsNoise) {
 }
 
 namespace {
-
-// The spectral tables of a Cole-Cole half-space (rho0 100, m 0.1, tau 0.01 s, c 0.5) at 1, 10
-// and 100 Hz for the electrodes of the record, and the spectra of its data formed from them.
-void cole_cole_half_space(Records& r) {
-    ModelSettings& m = r.m;
-    m.ntau = m.ncip = 1;
-    m.nfreq = 3;
-    const int n = r.limits.max_electrodes;
-    const std::size_t block = std::size_t(n) * n;
-    const float f[] = {1.0f, 10.0f, 100.0f};
-    for (int k = 0; k < 3; ++k) {
-        m.frequencies[k] = f[k];
-        float im, amplitude, phase;
-        const float re =
-            colecole_response(100.0f, 0.1f, 0.01f, 0.5f, f[k], &im, &amplitude, &phase);
-        for (int i = 1; i <= m.nelec; ++i)
-            for (int j = 1; j <= m.nelec; ++j) {
-                if (i == j) continue;
-                const double p = 100.0 / (2 * 3.14159265358979 * std::abs(i - j));
-                r.p.spectral_table_a[k * block + index2d(i, j, n)] = p * re / 100.0;
-                r.p.spectral_table_b[k * block + index2d(i, j, n)] = p * im / 100.0;
-            }
-    }
-    calappres_ip(m, r.limits, r.p, nullptr);
-}
 
 std::vector<std::string> fields_of(const std::string& line) {
     std::istringstream in(line);
