@@ -24,29 +24,60 @@ bool continues_number(char b) {
     return starts_number(b) || b == 'e' || b == 'E' || b == 'd' || b == 'D';
 }
 
-// Converts the next number token with `convert` (given a zero-terminated copy); the token is
-// empty at the end. The whole token is one number however long it is: a number written with
-// thousands of leading zeros or digits reads as that number, not as several. Tokens of up to 80
-// bytes are copied into a local buffer, longer ones into a string of their own.
-template <class Convert>
-auto convert_number_token(const char* buffer, std::int32_t& cursor, std::int32_t length,
-                          Convert convert) {
-    while (cursor < length && !starts_number(buffer[cursor]))
-        ++cursor;
-    const std::int32_t first = cursor;
-    while (cursor < length && continues_number(buffer[cursor]))
-        ++cursor;
-    const std::size_t size = std::size_t(cursor - first);
-    char token[81];
-    if (size < sizeof token) {
-        std::memcpy(token, buffer + first, size);
-        token[size] = '\0';
-        return convert(token);
-    }
-    const std::string long_token(buffer + first, size);
-    return convert(long_token.c_str());
+// True when token[0..size) is one number: sign, digits with at most one point (at least one
+// digit), and an exponent of a sign and digits after e, E, d or D.
+bool whole_number_text(const char* token, std::size_t size) {
+    std::size_t i = 0;
+    if (i < size && (token[i] == '+' || token[i] == '-')) ++i;
+    std::size_t digits = 0, points = 0;
+    for (; i < size && (token[i] == '.' || (token[i] >= '0' && token[i] <= '9')); ++i)
+        token[i] == '.' ? ++points : ++digits;
+    if (digits == 0 || points > 1) return false;
+    if (i == size) return true;
+    if (token[i] != 'e' && token[i] != 'E' && token[i] != 'd' && token[i] != 'D') return false;
+    ++i;
+    if (i < size && (token[i] == '+' || token[i] == '-')) ++i;
+    if (i == size) return false;
+    for (; i < size; ++i)
+        if (token[i] < '0' || token[i] > '9') return false;
+    return true;
 }
 
+// strtod of token[0..size), the Fortran exponent letters d and D read as e. Tokens of up to 80
+// bytes are copied into a local buffer, longer ones into a string of their own.
+double convert_number_text(const char* token, std::size_t size) {
+    char local[81];
+    std::string long_text;
+    char* text = local;
+    if (size >= sizeof local) {
+        long_text.resize(size);
+        text = long_text.data();
+    }
+    for (std::size_t i = 0; i < size; ++i)
+        text[i] = token[i] == 'd' || token[i] == 'D' ? 'e' : token[i];
+    text[size] = '\0';
+    return std::strtod(text, nullptr);
+}
+} // namespace
+
+NumberToken read_buffer_number(const char* buffer, std::int32_t& cursor, std::int32_t length) {
+    while (cursor < length && !starts_number(buffer[cursor]))
+        ++cursor;
+    NumberToken token;
+    token.start = cursor;
+    while (cursor < length && continues_number(buffer[cursor]))
+        ++cursor;
+    token.size = cursor - token.start;
+    if (token.size == 0) return token;
+    // The whole token is one number however long it is: a number written with thousands of
+    // leading zeros or digits reads as that number, not as several.
+    const std::size_t size = std::size_t(token.size);
+    token.whole = whole_number_text(buffer + token.start, size);
+    token.value = convert_number_text(buffer + token.start, size);
+    return token;
+}
+
+namespace {
 // A pass of the Shell sort with gap `gap` inserts each element of every chain p, p + gap, ...
 // before all the chain's earlier elements that are greater or equal: the chain comes out
 // ascending with equal values in the reverse of their order before the pass, which a stable sort
@@ -119,18 +150,21 @@ int read_buffer_line(const char* buffer, char* destination, std::int32_t& cursor
 }
 
 double read_buffer_real(const char* buffer, std::int32_t& cursor, std::int32_t length) {
-    return convert_number_token(buffer, cursor, length,
-                                [](const char* token) { return std::atof(token); });
+    return read_buffer_number(buffer, cursor, length).value;
 }
 
 std::int32_t read_buffer_int(const char* buffer, std::int32_t& cursor, std::int32_t length) {
-    return convert_number_token(buffer, cursor, length, [](const char* token) {
-        // strtol saturates where atol would overflow; the value is then held to 32 bits.
-        const long value = std::strtol(token, nullptr, 10);
-        if (value > INT32_MAX) return INT32_MAX;
-        if (value < INT32_MIN) return INT32_MIN;
-        return static_cast<std::int32_t>(value);
-    });
+    const NumberToken token = read_buffer_number(buffer, cursor, length);
+    if (token.size == 0) return 0;
+    // A token that is no number gives its leading integer (sign and decimal digits), held to
+    // 32 bits as strtol saturates.
+    double value = token.value;
+    if (!token.whole)
+        value = double(std::strtol(
+            std::string(buffer + token.start, std::size_t(token.size)).c_str(), nullptr, 10));
+    if (!(value < 2147483647.0)) return INT32_MAX;
+    if (!(value > -2147483648.0)) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
 }
 
 void shell_sort_real_index(int ascending, float* values, std::int32_t* index, int n) {

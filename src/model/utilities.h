@@ -20,13 +20,26 @@ class ModelSettings;
 /// bytes stored. CRLF and LF line ends are both accepted.
 int read_buffer_line(const char* buffer, char* destination, std::int32_t& cursor,
                      std::int32_t length, std::int32_t destination_size);
+/// One number token of a text buffer, as read_buffer_number takes it.
+struct NumberToken {
+    std::int32_t start = 0; ///< offset of its first byte (the length when no number followed)
+    std::int32_t size = 0;  ///< bytes taken; 0 when the text held no further number
+    /// The whole token is one number: an optional sign, digits with at most one point, and an
+    /// optional exponent whose letter may be e, E, d or D (the exponent letters of Fortran
+    /// output, "1d2" = 100). "1e", "1.2.3", "--5" and "-" are not numbers.
+    bool whole = false;
+    /// Its value when whole; otherwise the value of its longest leading number ("1e" gives 1).
+    double value = 0.0;
+};
 /// Passes over every byte that cannot start a number (letters, commas, blanks, line ends), then
 /// takes a token of '-', '+', digits, 'e', 'E', 'd', 'D' and '.' (of any length: a long token is
-/// one number) and converts its longest leading number with atof. The cursor ends on the first
-/// byte not taken.
+/// one number). The cursor ends on the first byte not taken.
+NumberToken read_buffer_number(const char* buffer, std::int32_t& cursor, std::int32_t length);
+/// The value of the next number token (read_buffer_number): "1d2" gives 100, "1.5D3" 1500; a
+/// token that is not a number gives its longest leading number.
 double read_buffer_real(const char* buffer, std::int32_t& cursor, std::int32_t length);
-/// As read_buffer_real, converting the token with atol (sign and decimal digits): "12.7" gives
-/// 12 with the cursor after the 7.
+/// The next number token truncated toward zero and held to 32 bits: "12.7" gives 12 with the
+/// cursor after the 7, "2.5e1" 25; a token that is not a number gives its leading integer.
 std::int32_t read_buffer_int(const char* buffer, std::int32_t& cursor, std::int32_t length);
 
 // ---- Sorts, permutations and gathers (positions are 1-based: position p is element p - 1) ----

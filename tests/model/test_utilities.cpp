@@ -6,6 +6,7 @@
 #include "model/utilities.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -45,7 +46,21 @@ const ReaderCase reader_cases[] = {
     {"exponent real", "-.5e-2", -1, {{'R', -0.005, "", 6}}},
     {"exponent token as integer", "-.5e-2 9", -1, {{'I', 0, "", 6}, {'I', 9, "", 8}}},
     {"fraction as integer takes the whole token", "12.7", -1, {{'I', 12, "", 4}, {'I', 0, "", 4}}},
-    {"D exponent is taken but not converted", "1.5D3", -1, {{'R', 1.5, "", 5}}},
+    // The exponent letters of Fortran output: a number is read whole, never as its digits
+    // before the letter.
+    {"D and d exponents",
+     "1.5D3 1d2 -2.5d-1",
+     -1,
+     {{'R', 1500, "", 5}, {'I', 100, "", 9}, {'R', -0.25, "", 17}}},
+    {"exponent of a whole number as integer",
+     "2.5e1 2.5E-1",
+     -1,
+     {{'I', 25, "", 5}, {'I', 0, "", 12}}},
+    // A token that is no number gives its leading number.
+    {"tokens that are no number",
+     "1e 1.2.3 --5 7",
+     -1,
+     {{'R', 1, "", 2}, {'R', 1.2, "", 8}, {'I', 0, "", 12}, {'I', 7, "", 14}}},
     {"end of buffer gives zero",
      "7",
      -1,
@@ -100,6 +115,30 @@ TEST(TextReaders, TableOfBuffers) {
             }
             EXPECT_EQ(cursor, r.cursor_after) << "after read " << (&r - c.reads.data());
         }
+    }
+}
+
+// What a whole number token is: sign, digits with at most one point, and an exponent of
+// digits after e, E, d or D.
+TEST(TextReaders, WholeNumberTokens) {
+    const struct {
+        const char* text;
+        bool whole;
+        double value;
+    } cases[] = {{"100", true, 100},    {"-.5e-2", true, -0.005}, {"1D2", true, 100},
+                 {"+7.", true, 7},      {"1e", false, 1},         {"1e+", false, 1},
+                 {"1.2.3", false, 1.2}, {"--5", false, 0},        {"-", false, 0},
+                 {".", false, 0},       {"1-2", false, 1},        {"2d1e3", false, 20}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string text = std::string("x ") + c.text + " 9";
+        std::int32_t cursor = 0;
+        const NumberToken token =
+            read_buffer_number(text.data(), cursor, std::int32_t(text.size()));
+        EXPECT_EQ(token.start, 2);
+        EXPECT_EQ(token.size, std::int32_t(std::strlen(c.text)));
+        EXPECT_EQ(token.whole, c.whole);
+        EXPECT_DOUBLE_EQ(token.value, c.value);
     }
 }
 

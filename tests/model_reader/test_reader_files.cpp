@@ -383,3 +383,20 @@ TEST(ReaderFiles, NumbersOfAnyLengthReadAsTheyAre) {
     EXPECT_EQ(m().model_resistivities[1], 20.0f);
     EXPECT_EQ(m().model_resistivities[2], 30.0f);
 }
+
+// A number is read whole: the exponent letters of Fortran output (d, D) give the number they
+// write, and a count written with a point or an exponent is the whole number it writes. "1d2"
+// used to be read as 1 (the data of a two-layer model came out 1.10 ohm-m for 96.3) and
+// "2.5e1" electrodes as 2.
+TEST(ReaderFiles, NumbersWithExponentLettersReadWhole) {
+    std::string text = replace_once(fixture_text("block_point.mod"), "\n41\n8\n", "\n4.1e1\n8.0\n");
+    text = replace_once(text, "10 20 30 40", "1d1 2D1 0.3d2 4.0E+1");
+    const ReadOutcome out = read_text(text);
+    EXPECT_EQ(out.result, 0);
+    EXPECT_TRUE(out.boxes.empty()) << (out.boxes.empty() ? "" : out.boxes[0].text);
+    EXPECT_EQ(m().nelec, 41);
+    EXPECT_EQ(m().nlev_read, 8);
+    const float expected[4] = {10, 20, 30, 40};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(m().model_resistivities[i], expected[i]) << i;
+}

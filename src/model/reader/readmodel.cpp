@@ -9,11 +9,13 @@
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace model {
@@ -68,16 +70,49 @@ void ModelReader::expect_number() {
          line_number(last > 0 ? last - 1 : 0));
 }
 
-std::int32_t ModelReader::read_int() {
+// The next number token, read whole: a token that is no number ("1e", "1.2.3") is refused with
+// its line rather than read as its leading digits.
+NumberToken ModelReader::read_token() {
     if (numbers_required) require_number();
     if (values_expected) expect_number();
-    return read_buffer_int(text, cursor, length);
+    const NumberToken token = read_buffer_number(text, cursor, length);
+    last_number_at = token.start;
+    if (token.size > 0 && !token.whole) {
+        const std::string word(text + token.start, std::size_t(std::min(token.size, 40)));
+        fail(1, "Error Message",
+             "Error in model data file!\nLine %d holds \"%s\" where a number belongs.\nPlease "
+             "check your file format.",
+             line_number(token.start), word.c_str());
+    }
+    return token;
+}
+
+std::int32_t ModelReader::read_int() {
+    const NumberToken token = read_token();
+    const double value = token.value;
+    // A count or a code is a whole number: 25.7 electrodes are not 25, while 2.5e1 and 25.0
+    // are 25.
+    if (std::isfinite(value) && value != std::trunc(value)) {
+        const std::string word(text + token.start, std::size_t(std::min(token.size, 40)));
+        fail(1, "Error Message",
+             "Error in model data file!\nLine %d holds %s where a whole number belongs.\nPlease "
+             "check your file format.",
+             line_number(token.start), word.c_str());
+    }
+    // Beyond 32 bits a count is held at the limit, which its own check then refuses.
+    if (!(value < 2147483647.0)) return INT32_MAX;
+    if (!(value > -2147483648.0)) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+double ModelReader::read_double() {
+    const double value = read_token().value;
+    refuse_unless_finite(value);
+    return value;
 }
 
 float ModelReader::read_real() {
-    if (numbers_required) require_number();
-    if (values_expected) expect_number();
-    const float value = static_cast<float>(read_buffer_real(text, cursor, length));
+    const float value = static_cast<float>(read_token().value);
     refuse_unless_finite(value);
     return value;
 }

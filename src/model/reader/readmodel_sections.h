@@ -5,6 +5,7 @@
 #include "model/globals.h"
 #include "model/model_settings.h"
 #include "model/records.h"
+#include "model/utilities.h"
 
 #include <cstdint>
 #include <string>
@@ -50,9 +51,20 @@ class ModelReader {
     /// a section whose header it gave), the end of the text before a number refuses the file as
     /// numbers_required does; text before the number is passed over.
     bool values_expected = false;
+    /// Text offset of the last number token read (for messages that name its line).
+    std::int32_t last_number_at = 0;
+    /// Text offset of the depth of the water's floor (the last water layer's fourth value).
+    std::int32_t water_depth_at = 0;
+    /// x of the gradient array's first current electrode (metres), as its array line gives it.
+    float gradient_c1_x = 0.0f;
+    /// A whole number (25, 25.0 and 2.5e1 alike); a token that is no number, or one with a
+    /// fraction, refuses the file naming its line. Values beyond 32 bits are held at the limit.
     std::int32_t read_int();
-    /// A real number; one too large for a float refuses the file ("Error in model data file!").
+    /// A real number (the exponent letter may be e, E, d or D); one too large for a float, or a
+    /// token that is no number, refuses the file ("Error in model data file!").
     float read_real();
+    /// The same in double precision (the potential tables).
+    double read_double();
     /// The next line (blank lines and leading blanks skipped), at most width - 1 characters.
     std::string read_line(int width = 1024);
     /// The next line without moving the cursor.
@@ -114,6 +126,7 @@ class ModelReader {
     gfx::Canvas* dc_;
     int print_y_ = 10;
     void require_number();
+    NumberToken read_token();
 };
 
 /// For its life the numbers a ModelReader reads are expected (ModelReader::values_expected):
@@ -203,8 +216,9 @@ int check_levels_and_end(ModelReader& r);
 /// Positions and spacings of index-layout data as the file gives them (metres, reals), kept
 /// until the spacing checks turn them into electrode numbers and whole unit spacings.
 struct MeasuredPositions {
-    std::vector<float> x; ///< x of the first electrode of each datum
-    std::vector<float> a; ///< electrode spacing of each datum
+    std::vector<float> x;         ///< x of the first electrode of each datum
+    std::vector<float> a;         ///< electrode spacing of each datum
+    std::vector<std::int32_t> at; ///< text offset of each datum (general layout)
 };
 /// The results section: calculated values (skipped), potential tables and measured data in
 /// the index or general-array layout. Refusals end the read with error number 1.
@@ -248,6 +262,10 @@ bool number_ahead(const ModelReader& r);
 /// of their lines measured upward from the water floor in `depths` (up to 14 entries).
 int water_line_depths(float total_thickness, float* depths);
 int water_row_count(const ModelSettings& model);
+/// Refuses water too deep for the mesh under it (its line named): the depth lines are measured
+/// from the water surface in single precision, and at the bottom of the mesh they must still
+/// tell apart the lines of its thinnest row. Runs once the depth lines are final.
+void check_water_depth(ModelReader& r);
 /// Largest number of depth grid lines the mesh tables hold for this model, keeping room for
 /// the water rows and, for a tank, the three floor lines.
 int max_grid_lines(const ModelReader& r);
@@ -255,9 +273,10 @@ int max_grid_lines(const ModelReader& r);
 /// row 1.25 times the one above, up to max_grid_lines; fails (error 4) when the grid of a model
 /// other than a tank then reaches less than half of `target`.
 void extend_depth_grid(ModelReader& r, float target);
-/// Fails with "Too many electrodes!" unless the surface, remote and `borehole_electrodes`
-/// borehole electrodes fit the electrode table (N + 1 records).
-void check_electrode_table_room(ModelReader& r, int borehole_electrodes);
+/// Fails with "Too many electrodes!", naming the line of the text offset `at`, unless the
+/// surface and `borehole_electrodes` borehole electrodes together are at most the N electrodes
+/// the calculation takes (the remote electrodes have records of their own beside them).
+void check_electrode_table_room(ModelReader& r, int borehole_electrodes, std::int32_t at);
 /// Adds three lines below a grid that does not reach one unit spacing below the tank floor.
 void add_tank_floor_lines(ModelReader& r);
 /// Default depths of the grid lines for a model file that gives none (depths_given not 2),
