@@ -112,8 +112,10 @@ struct Geometry {
 };
 
 // Steps 1 to 4 of the drawing: vertical extent, section depth, horizontal window and the rows
-// shown. Returns false when the model has nothing to draw.
-bool lay_out(ModelSettings& m, const ModelSectionSpec& s, Geometry& g, int& lengthvy) {
+// shown, the lower edge held to the canvas of `canvas_height` rows. Returns false when the model
+// has nothing to draw.
+bool lay_out(ModelSettings& m, const ModelSectionSpec& s, int canvas_height, Geometry& g,
+             int& lengthvy) {
     const ProgDisplay& d = Progdisplay;
     g.nx = m.nx_nodes;
     g.nz = m.nz_nodes;
@@ -176,6 +178,9 @@ bool lay_out(ModelSettings& m, const ModelSectionSpec& s, Geometry& g, int& leng
                     deepest, round_to_int((m.borehole_z[e] - m.first_shown_depth) * g.us * g.pzm));
         g.lower = std::max(g.lower, g.top + deepest + 3);
     }
+    // Deep water adds its depth to the section: what lies below the canvas is not drawn, and no
+    // row of it is walked.
+    g.lower = std::min(g.lower, std::max(g.top, canvas_height));
 
     g.px.resize(std::size_t(g.nx));
     g.py.resize(std::size_t(g.nz));
@@ -408,7 +413,7 @@ int plotmodel(ModelSettings& m, const ModelSectionSpec& s, gfx::Canvas& dc, int*
                  s.xplt, s.yplt);
     Geometry g;
     int lengthvy = s.lengthvy;
-    if (!s.codes || !s.colours || !lay_out(m, s, g, lengthvy)) return s.yplt;
+    if (!s.codes || !s.colours || !lay_out(m, s, dc.height(), g, lengthvy)) return s.yplt;
     SectionOutlines& o = Sectionoutlines;
     o.blocks_per_group = m.nx_cells * m.nz_cells;
     o.boxes_per_group = std::max(1, Proglim.max_resistivity_values);

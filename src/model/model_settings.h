@@ -219,8 +219,10 @@ class ModelSettings : sys::NoCopy {
     float c2_remote_y = 0.0f; ///< Y of the remote C2 electrode.
     float p2_remote_x = 0.0f; ///< X of the remote P2 electrode.
     float p2_remote_y = 0.0f; ///< Y of the remote P2 electrode.
-    /// [N+1 records of 11 32-bit fields] Electrode records: x and z (floats, in unit spacings) in
-    /// the first two fields; the model reader appends the surface, remote and borehole electrodes.
+    /// [N+2 records of 11 32-bit fields] Electrode records: x and z (floats, in unit spacings) in
+    /// the first two fields; the model reader appends the surface, borehole and remote
+    /// electrodes. The calculation takes N surface and borehole electrodes; the two remote ones
+    /// stand beside them.
     ElectrodeNode* electrode_table = nullptr;
     /// [N+2] Electrode node numbers of the calculation driver.
     std::int32_t* electrode_node = nullptr;

@@ -38,7 +38,7 @@ void visit_settings_arrays(ModelSettings& m, const ModelCapacities& c, Visit&& v
     MS(model_title, 256);
     MS(namefile, 256);
     MS(data_dir, 256);
-    MS(electrode_table, N + 1);
+    MS(electrode_table, N + 2);
     MS(electrode_node, N + 2);
     MS(electrode_water, W + 1);
     MS(issbor, B + 1);

@@ -154,7 +154,7 @@ TEST(Records, OwnedArraySizesAtTwoLimitSettings) {
         {"ModelSettings::resistivity_codes", 463740, 826076, 4},
         {"ModelSettings::cell_sigma_dbl_1", 115934, 206518, 8},
         {"ModelSettings::driver_cells_2x", 231868, 413036, 4},
-        {"ModelSettings::electrode_table", 162, 296, 44},
+        {"ModelSettings::electrode_table", 163, 297, 44},
         {"ModelSettings::display_grid_a", 3737281, 6653121, 4},
         {"ModelSettings::display_poly_b", 1868640, 3326560, 4},
         {"ModelSettings::display_cells", 116790, 207910, 4},

@@ -64,9 +64,29 @@ std::vector<BrokenCase> broken_cases() {
          "Number of water layers is 0.\nYou must have at least 1 water layer!", E, 1, false},
         {"four water layers", change("water_multi_layer.mod", "layers\n2\n", "layers\n4\n"),
          "Number of water layers is 4.\nMaximum number of water layers allowed is 3!", E, 2, false},
+        // The water's thickness is the depth of its floor: no water, less than none (read and
+        // written as -2.000, its data those of +2 m), a layer above the one before it, and
+        // water deeper than the single-precision depth lines can hold rows of 0.25 m apart in
+        // (1e12 m was read, drawn for a minute and then refused by the solver): at most
+        // 0.16 m x 2^20, less the 16 m of grid below the water.
         {"water without thickness", change("water_one_layer.mod", "20.0 0.0 20.0 1.5", "20 0 20 0"),
-         "The total thickness of the water layers is 0.\nThe water layers must have a thickness "
-         "greater than 0!",
+         "Error in line 5!\nWater layer 1 has its floor at a depth of 0 m,\ngiving it a "
+         "thickness of 0 m.\nThe water layers must have a thickness greater than 0!",
+         E, 1, true},
+        {"water of negative thickness",
+         change("water_one_layer.mod", "20.0 0.0 20.0 1.5", "20 0 20 -2.0"),
+         "Error in line 5!\nWater layer 1 has its floor at a depth of -2 m,\ngiving it a "
+         "thickness of -2 m.\nThe water layers must have a thickness greater than 0!",
+         E, 1, true},
+        {"second water layer above the first",
+         change("water_multi_layer.mod", "50.0 0.0 20.0 0.8", "50.0 0.0 20.0 0.4"),
+         "Error in line 10!\nWater layer 2 has its floor at a depth of 0.4 m,\ngiving it a "
+         "thickness of -0.1 m.\nThe water layers must have a thickness greater than 0!",
+         E, 1, true},
+        {"water too deep for the mesh",
+         change("water_one_layer.mod", "20.0 0.0 20.0 1.5", "20 0 20 1e12"),
+         "Error in line 5!\nThe water is 1e+12 m deep. The mesh rows below it,\nas thin as "
+         "0.16 m, cannot be told apart under\nso much water: it can be at most 167756 m deep.",
          E, 1, true},
         {"water over a cylinder",
          change("cylinder.mod", "\n5\n0\n1.0\n", "\n5\n1\n20 0 1 1\n1.0\n"),
@@ -75,16 +95,14 @@ std::vector<BrokenCase> broken_cases() {
          "Error in electrode spacing\nThe electrode spacing must be greater than 0!", E, 1, true},
         {"remote electrodes of a cylinder", change("cylinder.mod", "\n1.0\n2\n0 40\n", cyl_remote),
          "You cannot have remote electrodes for a cylinder model!", E, 1, true},
-        {"remote electrodes beyond the table", change("remote.mod", "\n21\n6\n", "\n161\n6\n"),
-         "Too many electrodes!\nThe model has 161 surface, 2 remote and 0 borehole electrodes,\n"
-         "but at most 162 electrodes can be used.",
-         E, 1, true},
-        {"borehole electrodes beyond the table",
+        // The calculation takes N surface and borehole electrodes together: one more was read
+        // and the calculation then stopped with code -2.
+        {"borehole electrodes beyond the limit",
          replace_once(
-             change("borehole_inclined.mod", "\n21\n6\n0\n1.0\nFar", "\n160\n6\n0\n1.0\nFar"),
+             change("borehole_inclined.mod", "\n21\n6\n0\n1.0\nFar", "\n159\n6\n0\n1.0\nFar"),
              "\n0 80\n2\n4\n", "\n0 80\n2\n2\n"),
-         "Too many electrodes!\nThe model has 160 surface, 2 remote and 3 borehole electrodes,\n"
-         "but at most 162 electrodes can be used.",
+         "Too many electrodes!\nError in line 22: the model has 159 surface and 3 borehole\n"
+         "electrodes, 162 in all, but at most 161 electrodes can be used.",
          E, 1, true},
         // ---- Grid ----
         {"cylinder without depths", change("cylinder.mod", "\n1.0\n2\n0 40\n", "\n1.0\n0\n0 40\n"),
@@ -299,6 +317,25 @@ std::vector<BrokenCase> broken_cases() {
          E, 1, true},
         {"a word among the depths", change("block_point.mod", "0.5 1.0 1.5", "0.5 one 1.5"),
          "Error in model data file!\nLine 12 holds \"one\" where a number belongs.\nPlease "
+         "check your file format.",
+         E, 1, true},
+        // A token is one number or none: its leading digits are not read for it, and a count
+        // holds no fraction (25.7 electrodes were read as 25).
+        {"an exponent without digits", change("block_point.mod", "10 20 30", "10 1e 30"),
+         "Error in model data file!\nLine 10 holds \"1e\" where a number belongs.\nPlease "
+         "check your file format.",
+         E, 1, true},
+        {"a depth of two points", change("block_point.mod", "0.5 1.0 1.5", "0.5 1.0.1 1.5"),
+         "Error in model data file!\nLine 12 holds \"1.0.1\" where a number belongs.\nPlease "
+         "check your file format.",
+         E, 1, true},
+        {"electrodes with a fraction", change("block_point.mod", "\n41\n8\n", "\n25.7\n8\n"),
+         "Error in model data file!\nLine 2 holds 25.7 where a whole number belongs.\nPlease "
+         "check your file format.",
+         E, 1, true},
+        {"nodes per spacing with a fractional exponent",
+         change("block_point.mod", "\n11\n4\n", "\n11\n4.5e0\n"),
+         "Error in model data file!\nLine 9 holds 4.5e0 where a whole number belongs.\nPlease "
          "check your file format.",
          E, 1, true},
         {"spacing too large for a float",

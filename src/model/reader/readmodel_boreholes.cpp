@@ -120,6 +120,7 @@ int read_boreholes(ModelReader& r) {
     for (int b = 1; b <= m.nboreholes; ++b) {
         r.read_line();
         const int count = r.read_int();
+        const std::int32_t count_at = r.last_number_at;
         m.issbor[b - 1] = count;
         r.printf("Number of electrodes in borehole %d is %d.", b, count);
         if (count < 0)
@@ -128,7 +129,7 @@ int read_boreholes(ModelReader& r) {
         if (count > r.limits.max_borehole_electrodes || std::size_t(count) > r.capacity.E)
             r.fail(4, "Data Error", "Maximum number of electrodes\nin a borehole is %d.",
                    r.limits.max_borehole_electrodes);
-        check_electrode_table_room(r, n + count);
+        check_electrode_table_room(r, n + count, count_at);
         for (int e = 0; e < count; ++e, ++n) {
             m.borehole_x[n] = r.read_real() / m.unit_spacing;
             m.borehole_z[n] = r.read_real() / m.unit_spacing;

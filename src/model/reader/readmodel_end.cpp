@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace model {
 
@@ -36,6 +37,32 @@ int water_row_count(const ModelSettings& m) {
     if (m.water_present != 1) return 0;
     float d[14];
     return water_line_depths(std::fabs(m.zwatermax), d);
+}
+
+void check_water_depth(ModelReader& r) {
+    const ModelSettings& m = r.model;
+    if (m.water_present != 1 || m.cylinder_model) return;
+    const float total = m.zwatermax;
+    float d[14];
+    const int n = water_line_depths(total, d);
+    float thinnest = d[0];
+    for (int i = 1; i < n; ++i)
+        thinnest = std::min(thinnest, d[i] - d[i - 1]);
+    for (int i = 0; i + 1 < m.nz_nodes; ++i)
+        thinnest = std::min(thinnest, m.depth_lines[i + 1] - m.depth_lines[i]);
+    const float bottom = m.depth_lines[std::max(m.nz_nodes - 1, 0)];
+    // Under the water every depth line is the water's depth plus its own, in single precision.
+    // Here the lines stand at least 8 steps of a float apart, so a row keeps its height within
+    // a sixteenth. Measured with 2 m of spacing and 20 ohm-m over 100 ohm-m (rows of 0.16
+    // spacings): three times deeper the data moved by 0.03 %, nine times deeper by 0.7 %, and
+    // thirty times deeper rows vanished and the solver failed after half a minute.
+    const float most = thinnest / (8.0f * std::numeric_limits<float>::epsilon()) - bottom;
+    if (total <= most) return;
+    const float u = m.unit_spacing;
+    r.fail(1, "Error Message",
+           "Error in line %d!\nThe water is %g m deep. The mesh rows below it,\nas thin as %g m, "
+           "cannot be told apart under\nso much water: it can be at most %g m deep.",
+           r.line_number(r.water_depth_at), total * u, thinnest * u, std::max(most, 0.0f) * u);
 }
 
 namespace {

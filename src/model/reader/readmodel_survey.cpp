@@ -79,6 +79,18 @@ void read_water_layer_values(ModelReader& r, int k) {
     m.water_x2 = r.read_real();
     m.water_thickness[k] = r.read_real();
     m.zwatermax = m.water_thickness[k];
+    r.water_depth_at = r.last_number_at;
+    // The fourth value is the depth of the layer's floor below the water surface: each layer
+    // must reach below the one above it. A negative depth is no water at all (its data were
+    // those of the same depth taken as positive), and a layer ending above the one before it
+    // would take no mesh row.
+    const float above = k > 0 ? m.water_thickness[k - 1] : 0.0f;
+    if (!(m.water_thickness[k] > above))
+        r.fail(1, "Error Message",
+               "Error in line %d!\nWater layer %d has its floor at a depth of %g m,\ngiving it a "
+               "thickness of %g m.\nThe water layers must have a thickness greater than 0!",
+               r.line_number(r.water_depth_at), k + 1, m.water_thickness[k],
+               m.water_thickness[k] - above);
 }
 
 void read_water_layers(ModelReader& r) {
@@ -124,11 +136,6 @@ void read_water_layers(ModelReader& r) {
         r.printf("Water layer with resistivity %.1f ohm-m and thickness %.1f m present.",
                  m.water_resistivity[0], m.water_thickness[0]);
     }
-    // Water of no thickness gives mesh rows of no height.
-    if (m.zwatermax == 0.0f)
-        r.fail(1, "Error Message",
-               "The total thickness of the water layers is 0.\nThe water layers must have a "
-               "thickness greater than 0!");
 }
 
 void read_unit_spacing(ModelReader& r) {
@@ -158,14 +165,16 @@ void read_unit_spacing(ModelReader& r) {
     m.zwatermax /= spacing;
 }
 
-// Fails unless `added` more electrode records fit the electrode table (N + 1 records).
-void check_electrode_records(ModelReader& r, int surface, int remote, int borehole) {
-    const long long total = (long long)surface + remote + borehole;
-    if (total > (long long)r.capacity.N + 1)
+// The calculation takes at most N surface and borehole electrodes together (its pair tables
+// are N x N); the remote electrodes stand beside them in records of their own. Fails, naming
+// the line `at` of the count that passes the limit, when the model has more.
+void check_electrode_count(ModelReader& r, int surface, int borehole, std::int32_t at) {
+    const long long total = (long long)surface + borehole;
+    if (total > (long long)r.capacity.N)
         r.fail(1, "Error Message",
-               "Too many electrodes!\nThe model has %d surface, %d remote and %d borehole "
-               "electrodes,\nbut at most %d electrodes can be used.",
-               surface, remote, borehole, int(r.capacity.N + 1));
+               "Too many electrodes!\nError in line %d: the model has %d surface and %d "
+               "borehole\nelectrodes, %lld in all, but at most %d electrodes can be used.",
+               r.line_number(at), surface, borehole, total, int(r.capacity.N));
 }
 
 void read_remote_electrodes(ModelReader& r) {
@@ -192,7 +201,6 @@ void read_remote_electrodes(ModelReader& r) {
     r.read_line();
     m.p2_remote_x = r.read_real() / m.unit_spacing;
     m.p2_remote_y = r.read_real() / m.unit_spacing;
-    check_electrode_records(r, m.nelec, 2, 0);
     m.electrode_table[m.nelectrode_records] = ElectrodeNode{};
     m.electrode_table[m.nelectrode_records].x = m.c2_remote_x;
     m.electrode_table[m.nelectrode_records].z = m.c2_remote_y;
@@ -205,9 +213,8 @@ void read_remote_electrodes(ModelReader& r) {
 
 } // namespace
 
-void check_electrode_table_room(ModelReader& r, int borehole_electrodes) {
-    check_electrode_records(r, r.model.nelec, r.model.remote_electrodes ? 2 : 0,
-                            borehole_electrodes);
+void check_electrode_table_room(ModelReader& r, int borehole_electrodes, std::int32_t at) {
+    check_electrode_count(r, r.model.nelec, borehole_electrodes, at);
 }
 
 void read_survey_section(ModelReader& r) {

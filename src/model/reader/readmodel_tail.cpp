@@ -27,6 +27,7 @@ void read_model_after_blocks(ModelReader& r) {
     m.ndepths = m.ngrid_rows;
     if (!m.cylinder_model) apply_grid_extension(r);
     read_array_type_section(r);
+    check_water_depth(r);
     if (check_levels_and_end(r)) {
         m.ndata = 0;
         m.datum_array_type = 0;

@@ -152,7 +152,8 @@ void Canvas::rectangle(int left, int top, int right, int bottom) {
         inset = 1;
         span(top, left, right - 1, pen_.colour);
         span(bottom - 1, left, right - 1, pen_.colour);
-        for (int y = top + 1; y < bottom - 1; ++y) {
+        // Only the rows inside the canvas: a rectangle may reach far beyond it.
+        for (int y = std::max(top + 1, 0); y < std::min(bottom - 1, height_); ++y) {
             set_pixel(left, y, pen_.colour);
             set_pixel(right - 1, y, pen_.colour);
         }
