@@ -200,12 +200,11 @@ float file_data_misfit(const ModelSettings& s) {
 }
 
 // The datum list the apparent values are formed for, made before the solvers run: their mesh
-// must reach its widest datum. A spectral model gets its list anew (the spectra are formed
-// with it); any other keeps the model file's own list of its array type. The new list's depth
-// order may be left to `later`.
+// must reach its widest datum. A model file's own list of its array type is kept (a spectral
+// model forms its spectra for it too); any other is made anew. The new list's depth order may be
+// left to `later`.
 void prepare_datum_list(ModelSettings& s, const ProgLim& limits, DatumOrder* later) {
-    if (s.ntau > 0 || s.array_type != s.datum_array_type)
-        s.ndata = calc_datum_points(s, limits, later);
+    if (s.array_type != s.datum_array_type) s.ndata = calc_datum_points(s, limits, later);
 }
 
 // The depth order of a new datum list left to come, worked out on a thread of its own while the

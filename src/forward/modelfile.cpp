@@ -79,6 +79,15 @@ std::pair<int, int> edge_runs(const ModelSettings& s) {
     return {lead, trail};
 }
 
+// The level count the file gave (the reader keeps it as nlev_plus2 - 2): the depth grid
+// below was deepened for it, and a larger count, such as that of measured data with more
+// levels, would deepen it again at the next read.
+int written_level_count(const ModelSettings& s) {
+    const int given = int(s.nlev_plus2) - 2;
+    if (given >= 1) return given;
+    return s.nlev_read > 0 ? s.nlev_read : s.nlev;
+}
+
 } // namespace
 
 BlockColumns written_block_columns(const ModelSettings& s, ModelMesh mesh) {
@@ -141,6 +150,8 @@ class ModelFileText {
     void potential_table(const double* table);
     void potentials();
     void data_block();
+    void datum_location(int d);
+    void datum_positions(int d);
     void topography();
 };
 
@@ -150,9 +161,7 @@ std::string ModelFileText::build() {
         out_ += s_.convex_section ? "Convex section model\n" : "Cylinder Model\n";
     if (s_.tank_model == 1) tank();
     if (s_.electrode_type == 1) model::appendf(out_, "Electrode Type (0=point,1=line)\n%d\n", 1);
-    // The level count the file gave: the depth grid below was deepened for it, and a larger
-    // count would deepen it again at the next read.
-    model::appendf(out_, "%d,%d\n", s_.nelec, s_.nlev_read > 0 ? s_.nlev_read : s_.nlev);
+    model::appendf(out_, "%d,%d\n", s_.nelec, written_level_count(s_));
     survey();
     grid();
     ip_values();
@@ -310,12 +319,15 @@ void ModelFileText::array_line() {
     const int code = s_.array_type;
     model::appendf(out_, "%d\n", model::array_code_to_file(code));
     if (code == 8 || code == 10) model::append_values(out_, "%8.3f\n", {s_.electrode_offset});
-    if (code == 9)
-        model::append_values(
-            out_,
-            "Gradient array C1 and C2 current electrodes locations\n0.0,0.0,0.0\n%.2f,"
-            "0.0,0.0\n",
-            {(s_.nelec - 1) * a_});
+    // The current electrodes of the gradient array at the first and the last electrode, where
+    // the data block places them too.
+    if (code == 9) {
+        const float x0 = s_.first_electrode_x;
+        model::append_values(out_,
+                             "Gradient array C1 and C2 current electrodes locations\n%.2f,0.0,0.0\n"
+                             "%.2f,0.0,0.0\n",
+                             {x0, x0 + float(s_.nelec - 1) * a_});
+    }
     // The reader makes the multiple-gradient datum list again from its segments.
     if (code == 15)
         model::appendf(out_, "Multiple gradient array, number of current electrode segments\n%d\n",
@@ -365,7 +377,8 @@ void ModelFileText::potentials() {
 
 // The data of the current array: the measured value (the calculated one for data that have
 // none, as for a synthetic model), the calculated one, and with IP values the same pair of IP
-// values, each datum at the middle of its array (x-midpoint flag 1).
+// values. Each datum at the middle of its array (x-midpoint flag 1), or, for the multiple
+// gradient array, by the positions of its four electrodes (the general array format).
 void ModelFileText::data_block() {
     std::vector<int> kept;
     for (int d = 0; d < s_.ndata; ++d)
@@ -375,24 +388,15 @@ void ModelFileText::data_block() {
         return;
     }
     const bool calculated = s_.app_resistivity[0] != 0.0f;
-    model::appendf(out_, "%d\n%d\n", calculated ? 1 : 2, int(kept.size()));
+    const bool positions = s_.array_type == 15;
+    model::appendf(out_, "%d\n%s%d\n", calculated ? 1 : 2, positions ? "General array data\n" : "",
+                   int(kept.size()));
     model::appendf(out_, "1\n%d\n", s_.results_code);
-    const int code = s_.array_type;
     for (int d : kept) {
-        const float xf = s_.first_electrode_x + float(s_.datum_first_electrode[d] - 1) * a_;
-        const float sa = float(s_.datum_a[d]) * a_;
-        const float n = s_.datum_n[d];
-        float x = xf + 0.5f * sa;
-        if (code >= 1 && code <= 3)
-            x = xf + 1.5f * sa;
-        else if (code == 5)
-            x = xf + 0.5f * sa * (n + 2.0f);
-        else if (code == 6)
-            x = xf + 0.5f * sa * (n + 1.0f);
-        else if (code == 7)
-            x = xf + 0.5f * sa * (2.0f * n + 1.0f);
-        model::append_values(out_, "%11.5f, %11.5f, ", {x, sa});
-        if (code == 5 || code == 6 || code == 7) model::append_values(out_, "%.3f, ", {n});
+        if (positions)
+            datum_positions(d);
+        else
+            datum_location(d);
         const bool measured = s_.measured_values[d] > 0.0f;
         const float value = measured ? s_.measured_values[d] : s_.app_resistivity[d];
         out_ += model::exact_value("%9.2f", value);
@@ -405,6 +409,34 @@ void ModelFileText::data_block() {
         }
         out_ += "\n";
     }
+}
+
+// The middle of datum d's array, its spacing in metres and (arrays with one) its n factor.
+void ModelFileText::datum_location(int d) {
+    const int code = s_.array_type;
+    const float xf = s_.first_electrode_x + float(s_.datum_first_electrode[d] - 1) * a_;
+    const float sa = float(s_.datum_a[d]) * a_;
+    const float n = s_.datum_n[d];
+    float x = xf + 0.5f * sa;
+    if (code >= 1 && code <= 3)
+        x = xf + 1.5f * sa;
+    else if (code == 5)
+        x = xf + 0.5f * sa * (n + 2.0f);
+    else if (code == 6 || code == 10)
+        x = xf + 0.5f * sa * (n + 1.0f);
+    else if (code == 7)
+        x = xf + 0.5f * sa * (2.0f * n + 1.0f);
+    model::append_values(out_, "%11.5f, %11.5f, ", {x, sa});
+    if (code == 5 || code == 6 || code == 7 || code == 10)
+        model::append_values(out_, "%.3f, ", {n});
+}
+
+// The four electrodes of a multiple-gradient datum, x in metres and depth 0 each; the list
+// holds them in metres from the first electrode.
+void ModelFileText::datum_positions(int d) {
+    const float x0 = s_.first_electrode_x;
+    model::append_values(out_, "4, %.5f,0, %.5f,0, %.5f,0, %.5f,0, ",
+                         {x0 + s_.c1_x[d], x0 + s_.c2_x[d], x0 + s_.p1_x[d], x0 + s_.p2_x[d]});
 }
 
 // Topography points in metres (the reader divides by the unit spacing), the number the reader

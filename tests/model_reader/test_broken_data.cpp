@@ -170,15 +170,47 @@ std::vector<BrokenCase> broken_cases() {
          "Error in data point 4!\nNumber of electrodes is 5.\nThere can only be 2 to 4 "
          "electrodes.",
          "Data Error 10", true},
+        // ---- Electrode positions (general array format): the multiple gradient's own ----
+        {"multiple-gradient datum of 3 electrodes",
+         change("results_general.mod", "\n4, 8,0, 18,0,", "\n3, 8,0,"),
+         "Error in line 91!\nData point 4 has 3 electrodes, but a datum of\nthe multiple "
+         "gradient array has 4 (C1, C2, P1, P2).",
+         "Data Error 10", true},
+        // They used to be read and then replaced by the Wenner data the model makes itself.
+        {"electrode positions of Wenner data",
+         change("results_general.mod",
+                "\n11\nMultiple gradient array, number of current "
+                "electrode segments\n1\n",
+                "\n1\n"),
+         "Error in line 82!\nThe measured data give the positions of their electrodes\n"
+         "(general array format), which only a multiple gradient\nmodel (array 11) reads. The "
+         "data of the Wenner Alpha array\nmust give the x, the spacing of each datum.",
+         E, true},
+        {"electrode between the model's electrodes",
+         change("results_general.mod", "\n4, 0,0, 10,0,", "\n4, 0,0, 11,0,"),
+         "Error in line 90!\nData point 3 has an electrode at x = 11, 13 from the "
+         "first\nelectrode: not a whole number of unit electrode\nspacings of 2.",
+         E, true},
+        {"electrode beyond the last electrode",
+         change("results_general.mod", "\n4, 10,0, 20,0,", "\n4, 10,0, 22,0,"),
+         "Datum point 5 needs electrode number 13,\nbut the model has only 12 electrodes.\n"
+         "Please check your input data file.",
+         E, true},
+        {"electrode used twice",
+         change("results_general.mod", "18,0, 12,0, 14,0", "18,0, 8,0, 14,0"),
+         "Error in line 91!\nData point 4 uses electrode 6 twice.\nThe four electrodes of a "
+         "datum must differ.",
+         E, true},
         {"first potential table cut short", cut_after("results_index.mod", "1.0003000e+02 ,"),
          "Error in reading file!\nPlease check your file format.", E, true},
-        {"general data cut before a datum", cut_after("results_general.mod", "10,0, 90.0, 9.0\n"),
+        {"general data cut before a datum", cut_after("results_general.mod", "14,0, 90.0, 9.0\n"),
          "There is a problem in reading data point 5!\nPlease check the file format.", E, true},
         {"general data cut before the count",
          cut_after("results_general.mod", "General array "
                                           "data\n"),
-         end_of_file(82), E, true},
-        {"general data cut short", cut_after("results_general.mod", "\n2, -1,0, 1,0, 70.0"),
+         end_of_file(84), E, true},
+        {"general data cut short",
+         cut_after("results_general.mod", "\n4, 10,0, 20,0, 14,0, 16,0, 70.0"),
          "There is a problem in reading data point 5!\nPlease check the file format.", E, true},
         {"index data cut short", cut_after("results_index.mod", last_datum.substr(0, 42)),
          "There is a problem in reading data point 30!\nPlease check the file format.", E, true},

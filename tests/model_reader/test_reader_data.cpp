@@ -341,43 +341,43 @@ TEST(ReaderData, ResultsOfOlderFilesAndShortEnds) {
     EXPECT_EQ(m().ndata, 30);
 }
 
-// General-array data of an IP model: the IP potential tables, every electrode of each datum in
-// unit spacings, and the data kept in file order.
+// Multiple-gradient data of an IP model in the general array format: the IP potential tables,
+// then the data as the model's own datum list, in file order, each electrode in metres from the
+// first electrode, which stands at the leftmost electrode of the data (not at x = 0).
 TEST(ReaderData, ResultsInTheGeneralLayout) {
-    m().c2_x[1] = 77.0f;
     const ReadOutcome out = read_ok(fixture_text("results_general.mod"));
     for (const char* line :
          {"IP potential values present.", "Measured apparent resistivity values present.",
-          "Minimum electrode location is   -1.0.", "Minimum electrode spacing is    2.0."})
+          "Minimum electrode location is   -2.0.", "Minimum electrode spacing is    2.0."})
         EXPECT_TRUE(out.has_line(line)) << line;
     for (const std::string& line : out.summary)
         EXPECT_EQ(line.find("Total number of measured"), std::string::npos);
     EXPECT_NEAR(pair(m().potential_table_a_ip, 3, 7), 99.0 / 4 + 0.03, 1e-5);
     EXPECT_NEAR(pair(m().potential_table_b_ip, 7, 3), 49.0 / 4 + 0.03, 1e-5);
     EXPECT_EQ(m().pot_values_present, 1);
-    EXPECT_EQ(m().datum_array_type, 11);
+    EXPECT_EQ(m().array_type, 15);
+    EXPECT_EQ(m().datum_array_type, 15);
     EXPECT_EQ(m().ip_data_present, 1);
     EXPECT_EQ(m().ndata, 5);
     EXPECT_EQ(m().nelec, 12);
-    EXPECT_FLOAT_EQ(m().first_electrode_x, -1.0f);
-    const int counts[5] = {4, 3, 2, 4, 2};
-    const float c1[5] = {0.0f, 2.5f, 1.0f, 4.0f, -0.5f};
-    const float p1[5] = {0.5f, 3.5f, 2.0f, 4.5f, 0.5f};
+    EXPECT_FLOAT_EQ(m().unit_spacing, 2.0f);
+    EXPECT_FLOAT_EQ(m().first_electrode_x, -2.0f);
+    const float c1[5] = {0, 0, 2, 10, 12}, c2[5] = {22, 22, 12, 20, 22};
+    const float p1[5] = {2, 4, 6, 14, 16}, p2[5] = {4, 6, 8, 16, 18};
     const float measured[5] = {120.5f, 80.0f, 60.0f, 90.0f, 70.0f};
     const float ip[5] = {12.1f, 8.0f, 6.0f, 9.0f, 7.0f};
     for (int d = 0; d < 5; ++d) {
-        EXPECT_EQ(m().datum_nelec[d], counts[d]) << d;
+        EXPECT_EQ(m().datum_nelec[d], 4) << d;
         EXPECT_FLOAT_EQ(m().c1_x[d], c1[d]) << d;
+        EXPECT_FLOAT_EQ(m().c2_x[d], c2[d]) << d;
         EXPECT_FLOAT_EQ(m().p1_x[d], p1[d]) << d;
+        EXPECT_FLOAT_EQ(m().p2_x[d], p2[d]) << d;
+        EXPECT_EQ(m().datum_first_electrode[d], int(c1[d] / 2) + 1) << d;
+        EXPECT_EQ(m().datum_a[d], 1) << d;
         EXPECT_FLOAT_EQ(m().measured_values[d], measured[d]) << d;
         EXPECT_FLOAT_EQ(m().measured_values_2[d], ip[d]) << d;
         EXPECT_FLOAT_EQ(m().app_resistivity[d], 0.0f) << d;
     }
-    EXPECT_FLOAT_EQ(m().c2_x[0], 1.5f);
-    EXPECT_FLOAT_EQ(m().p2_x[0], 1.0f);
-    EXPECT_FLOAT_EQ(m().p2_x[1], 3.0f);
-    EXPECT_FLOAT_EQ(m().c2_x[1], 77.0f); // three electrodes: no C2 read
-    EXPECT_FLOAT_EQ(m().p2_x[3], 5.0f);
 }
 
 // Elevation points at surface distances from x = 10 m, shifted to a mean of 0, with a value per
@@ -499,7 +499,8 @@ TEST(ReaderData, ReversePoleDipoleDataSortAfterForwardData) {
         EXPECT_FLOAT_EQ(m().measured_values[d], values[d]) << d;
         EXPECT_NEAR(m().datum_median_depth[d], depths[d], 1e-6) << d;
     }
-    EXPECT_EQ(m().nelec, 5 + 1 * 3);
+    // The model's electrodes, not the last one of the data.
+    EXPECT_EQ(m().nelec, 41);
 }
 
 // More levels than the level tables hold: the message, then the first 160 levels and the data
@@ -529,13 +530,16 @@ TEST(ReaderData, LevelOverflowKeepsTheStoredLevels) {
 }
 
 // Data giving the middle of each array, at the positions the model-file writer gives them,
-// come back on electrodes 1 to 4 for every array code.
+// come back on electrodes 1 to 4 for every array code; those of the gradient array on 2 to 5,
+// its line putting C1, the first electrode, one spacing left of them. The offset pole-dipole
+// data have n factors, as the pole-dipole ones.
 TEST(ReaderData, MidpointsOfEveryArrayComeBackOnTheirElectrodes) {
     const std::string base = without_array_line("block_point.mod");
     struct Case {
         const char* lines;
         bool has_n;
         float half_lengths; // midpoint - first electrode, in spacings, for n = 1
+        int first = 1;      // electrode of the leftmost datum
     };
     const Case cases[] = {
         {"1\n", false, 1.5f},
@@ -546,8 +550,8 @@ TEST(ReaderData, MidpointsOfEveryArrayComeBackOnTheirElectrodes) {
         {"6\n", true, 1.0f},
         {"7\n", true, 1.5f},
         {"8\n1.0\n", false, 0.5f},
-        {"9\nGradient\n0 0 0\n40 0 0\n", false, 0.5f},
-        {"10\n1.0\n", false, 0.5f},
+        {"9\nGradient\n-1 0 0\n39 0 0\n", false, 0.5f, 2},
+        {"10\n1.0\n", true, 1.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lines);
@@ -561,7 +565,7 @@ TEST(ReaderData, MidpointsOfEveryArrayComeBackOnTheirElectrodes) {
         read_ok(text + "0\n0\n");
         ASSERT_EQ(m().ndata, 4);
         for (int d = 0; d < 4; ++d) {
-            EXPECT_EQ(m().datum_first_electrode[d], d + 1);
+            EXPECT_EQ(m().datum_first_electrode[d], d + c.first);
             EXPECT_FLOAT_EQ(m().measured_values[d], 101.0f + d);
         }
     }

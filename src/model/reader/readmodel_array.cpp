@@ -64,10 +64,13 @@ void read_offset_or_gradient_line(ModelReader& r) {
     m.electrode_offset = m.unit_spacing;
     if (m.array_type == 9) {
         // The current electrodes of the gradient array: a caption line and two points of three
-        // coordinates, which the standard gradient set does not need.
+        // coordinates. The standard gradient set drives the first and the last electrode; the
+        // x of C1 places the first electrode for the data a results section lists.
         r.read_line();
-        for (int i = 0; i < 6; ++i)
-            r.read_real();
+        for (int i = 0; i < 6; ++i) {
+            const float value = r.read_real();
+            if (i == 0) r.gradient_c1_x = value;
+        }
     }
 }
 

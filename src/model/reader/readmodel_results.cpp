@@ -1,5 +1,6 @@
 // Model-file results section: the calculated values of an older file (skipped), the potential
 // tables of every electrode pair, and the measured data in the index or general-array layout.
+#include "model/array_type.h"
 #include "model/reader/readmodel_sections.h"
 #include "model/services.h"
 #include "model/utilities.h"
@@ -23,9 +24,7 @@ float read_value(ModelReader& r, bool& missing) {
 // The same in double precision (the potentials are written with eight digits).
 double read_double(ModelReader& r, bool& missing) {
     if (!number_ahead(r)) missing = true;
-    const double value = read_buffer_real(r.text, r.cursor, r.length);
-    r.refuse_unless_finite(value);
-    return value;
+    return r.read_double();
 }
 
 // The flag that opens an optional section: anything but 1 is stored as 0 and skips the
@@ -114,6 +113,7 @@ float first_electrode_of_midpoint(int type, float x, float a, float n) {
     case 5:
         return x - 0.5f * a * (n + 2.0f);
     case 6:
+    case 10:
         return x - 0.5f * a * (1.0f + n);
     case 7:
         return x - 0.5f * a * (1.0f + 2.0f * n);
@@ -144,7 +144,8 @@ void read_index_datum(ModelReader& r, int d, int kind, MeasuredPositions& data) 
     bool missing = false;
     float x = read_value(r, missing);
     const float a = read_value(r, missing);
-    const bool has_n = type == 5 || type == 6 || type == 7;
+    // The offset pole-dipole array has the n factors of the pole-dipole array.
+    const bool has_n = type == 5 || type == 6 || type == 7 || type == 10;
     const float n = has_n ? read_value(r, missing) : 1.0f;
     m.datum_n[d] = n;
     read_datum_values(r, d, kind, missing);
@@ -155,7 +156,7 @@ void read_index_datum(ModelReader& r, int d, int kind, MeasuredPositions& data) 
                "Datum point %d has an electrode spacing of %8.2f!\nPlease check the file format.",
                number, a);
     // Reverse pole-dipole data have negative n factors.
-    if (type == 6 ? n == 0.0f : n <= 0.0f)
+    if (type == 6 || type == 10 ? n == 0.0f : n <= 0.0f)
         r.fail(1, error_caption,
                "Datum point %d has an n factor of %6d!\nPlease check the file format.", number,
                static_cast<int>(std::max(n, -2147483648.0f)));
@@ -170,22 +171,28 @@ void read_index_datum(ModelReader& r, int d, int kind, MeasuredPositions& data) 
     data.a[std::size_t(d)] = a;
 }
 
-void read_general_datum(ModelReader& r, int d, int kind) {
+void read_general_datum(ModelReader& r, int d, int kind, MeasuredPositions& data) {
     ModelSettings& m = r.model;
     // A file cut before the datum is cut short, not a datum of no electrodes.
     if (!number_ahead(r)) fail_datum(r, d + 1);
     const int count = r.read_int();
+    data.at[std::size_t(d)] = r.last_number_at;
     if (count < 2 || count > 4)
         r.fail(1, "Data Error 10",
                "Error in data point %d!\nNumber of electrodes is %d.\nThere can only be 2 to 4 "
                "electrodes.",
                d + 1, count);
+    // The multiple gradient array drives two current electrodes and reads two potential ones.
+    if (count != 4)
+        r.fail(1, "Data Error 10",
+               "Error in line %d!\nData point %d has %d electrodes, but a datum of\nthe multiple "
+               "gradient array has 4 (C1, C2, P1, P2).",
+               r.line_number(r.last_number_at), d + 1, count);
     m.datum_nelec[d] = count;
     bool missing = false;
     auto electrode = [&](float* x, float* z) {
         x[d] = read_value(r, missing);
         z[d] = read_value(r, missing);
-        m.first_electrode_x = std::min(m.first_electrode_x, x[d]);
     };
     electrode(m.c1_x, m.c1_z);
     if (count == 4) electrode(m.c2_x, m.c2_z);
@@ -193,6 +200,67 @@ void read_general_datum(ModelReader& r, int d, int kind) {
     if (count >= 3) electrode(m.p2_x, m.p2_z);
     read_datum_values(r, d, kind, missing);
     if (missing) fail_datum(r, d + 1);
+}
+
+// Electrode positions (the general array format) are read for the multiple gradient array
+// alone: the data of the other arrays are made for a first electrode, a spacing and an n factor,
+// and a list of positions would not be the list calculated.
+void refuse_general_layout_unless_multiple_gradient(ModelReader& r) {
+    const ModelSettings& m = r.model;
+    if (m.array_type == 15) return;
+    const int t = m.array_type;
+    const bool has_n = t == 5 || t == 6 || t == 7 || t == 10;
+    r.fail(1, error_caption,
+           "Error in line %d!\nThe measured data give the positions of their electrodes\n"
+           "(general array format), which only a multiple gradient\nmodel (array 11) reads. "
+           "The data of the %s array\nmust give the x, the spacing%s of each datum.",
+           r.line_number(r.cursor), array_type_name(t), has_n ? " and the n factor" : "");
+}
+
+// The electrodes of multiple-gradient data as its datum list holds them: in metres from the
+// model's first electrode, which stands at the leftmost electrode of the data, each on one of
+// the model's electrodes (its number in datum_first_electrode for C1).
+void place_multiple_gradient_data(ModelReader& r, const MeasuredPositions& data) {
+    ModelSettings& m = r.model;
+    float* const columns[4] = {m.c1_x, m.c2_x, m.p1_x, m.p2_x};
+    float first = m.c1_x[0];
+    for (int d = 0; d < m.ndata; ++d)
+        for (const float* c : columns)
+            first = std::min(first, c[d]);
+    m.first_electrode_x = first;
+    const float u = m.unit_spacing;
+    for (int d = 0; d < m.ndata; ++d) {
+        const int line = r.line_number(data.at[std::size_t(d)]);
+        long long numbers[4];
+        for (int k = 0; k < 4; ++k) {
+            const float x = columns[k][d] - first;
+            const float steps = x / u;
+            const long long j = steps < 1.0e9f ? round_to_int(steps) : 1000000000LL;
+            if (!(std::fabs(x - float(j) * u) <= 0.01f * u))
+                r.fail(1, error_caption,
+                       "Error in line %d!\nData point %d has an electrode at x = %g, %g from the "
+                       "first\nelectrode: not a whole number of unit electrode\nspacings of %g.",
+                       line, d + 1, columns[k][d], x, u);
+            if (j + 1 > m.nelec)
+                r.fail(1, error_caption,
+                       "Datum point %d needs electrode number %lld,\nbut the model has only %d "
+                       "electrodes.\nPlease check your input data file.",
+                       d + 1, j + 1, m.nelec);
+            numbers[k] = j + 1;
+            columns[k][d] = float(j) * u;
+        }
+        for (int k = 0; k < 4; ++k)
+            for (int l = k + 1; l < 4; ++l)
+                if (numbers[k] == numbers[l])
+                    r.fail(1, error_caption,
+                           "Error in line %d!\nData point %d uses electrode %lld twice.\nThe four "
+                           "electrodes of a datum must differ.",
+                           line, d + 1, numbers[k]);
+        m.datum_first_electrode[d] = int(numbers[0]);
+        m.datum_a[d] = 1;
+        m.datum_n[d] = 1.0f;
+        m.datum_median_depth[d] = 0.0f;
+    }
 }
 
 void read_measured_data(ModelReader& r, MeasuredPositions& data) {
@@ -207,8 +275,11 @@ void read_measured_data(ModelReader& r, MeasuredPositions& data) {
                       : "Measured apparent resistivity values present.");
     const std::string next = r.peek_line();
     const bool general = !next.empty() && (next[0] == 'G' || next[0] == 'g');
-    if (general) r.read_line();
-    m.datum_array_type = general ? 11 : m.array_type;
+    if (general) {
+        r.read_line();
+        refuse_general_layout_unless_multiple_gradient(r);
+    }
+    m.datum_array_type = m.array_type;
     // A multiple-gradient datum has electrodes that no first electrode and spacing place.
     if (!general && m.array_type == 15)
         r.fail(1, error_caption,
@@ -236,31 +307,29 @@ void read_measured_data(ModelReader& r, MeasuredPositions& data) {
 
     data.x.assign(std::size_t(m.ndata), 0.0f);
     data.a.assign(std::size_t(m.ndata), 0.0f);
+    data.at.assign(std::size_t(m.ndata), 0);
     for (int d = 0; d < m.ndata; ++d) {
         if (general)
-            read_general_datum(r, d, kind);
+            read_general_datum(r, d, kind, data);
         else
             read_index_datum(r, d, kind, data);
     }
 
     float smallest = m.unit_spacing;
     if (general) {
-        // Only the electrodes a datum has were read; the others keep what they held.
-        for (int d = 0; d < m.ndata; ++d) {
-            const int count = m.datum_nelec[d];
-            for (float* c : {m.c1_x, m.c1_z, m.p1_x, m.p1_z, m.c2_x, m.c2_z, m.p2_x, m.p2_z}) {
-                if ((c == m.c2_x || c == m.c2_z) && count < 4) continue;
-                if ((c == m.p2_x || c == m.p2_z) && count < 3) continue;
-                c[d] /= m.unit_spacing;
-            }
-        }
+        place_multiple_gradient_data(r, data);
     } else {
-        m.first_electrode_x = *std::min_element(data.x.begin(), data.x.end());
+        // The gradient array's current electrodes, the first and the last, are not among its
+        // data: its line gives where the first stands.
+        m.first_electrode_x =
+            m.array_type == 9 ? r.gradient_c1_x : *std::min_element(data.x.begin(), data.x.end());
         smallest = std::min(smallest, *std::min_element(data.a.begin(), data.a.end()));
     }
     r.printf("Minimum electrode location is %6.1f.", m.first_electrode_x);
     r.printf("Minimum electrode spacing is %6.1f.", smallest);
-    if (smallest < m.unit_spacing) m.unit_spacing = smallest;
+    // The unit spacing stays the model's: its depths, blocks and electrodes are laid out in it.
+    // Data at a smaller spacing need electrodes the model does not have, and the spacing
+    // checks refuse them by name.
 }
 
 } // namespace

@@ -36,6 +36,7 @@ long long last_electrode(int type, int x, int a, float n) {
     case 8:
         return x + (long long)a;
     case 6:
+    case 10:
         return x + rounded_wide(float(a) * (std::fabs(n) + 1.0f));
     case 7:
         return x + rounded_wide(float(a) * (2.0f * n + 1.0f));
@@ -45,17 +46,19 @@ long long last_electrode(int type, int x, int a, float n) {
 }
 
 // The model's mesh and electrode tables were built for its electrodes: data beyond the last
-// one cannot be placed.
+// one, or (the gradient array, whose first electrode its line places) before the first, cannot
+// be placed.
 void check_electrodes_in_use(ModelReader& r) {
     const ModelSettings& m = r.model;
     for (int d = 0; d < m.ndata; ++d) {
+        const long long first = m.datum_first_electrode[d];
         const long long last =
             last_electrode(m.array_type, m.datum_first_electrode[d], m.datum_a[d], m.datum_n[d]);
-        if (last > m.nelec)
+        if (last > m.nelec || first < 1)
             r.fail(1, "Error Message",
                    "Datum point %d needs electrode number %lld,\nbut the model has only %d "
                    "electrodes.\nPlease check your input data file.",
-                   d + 1, last, m.nelec);
+                   d + 1, first < 1 ? first : last, m.nelec);
     }
 }
 
@@ -64,15 +67,15 @@ DataColumns columns_of(ModelSettings& m) {
             m.measured_values,       m.app_resistivity, m.measured_values_2};
 }
 
-// Pseudodepths of the depth-sorted arrays; reverse pole-dipole data are lifted below every
+// Pseudodepths of the depth-sorted arrays; reverse (offset) pole-dipole data are lifted below every
 // forward datum for the sort and put back afterwards. Returns the number of levels.
 int sort_by_pseudodepth(ModelReader& r, int max_levels) {
     ModelSettings& m = r.model;
     const int type = m.array_type;
     DepthFactorTable table{};
-    set_depth_factors_of_array(type, table); // the sorted codes are 5, 6 and 7
+    set_depth_factors_of_array(type, table); // the sorted codes are 5, 6, 7 and 10
     m.nreverse = 0;
-    if (type == 6)
+    if (type == 6 || type == 10)
         for (int d = 0; d < m.ndata; ++d)
             if (m.datum_n[d] < 0.0f) ++m.nreverse;
     float deepest = 0.0f;
@@ -241,26 +244,24 @@ int sort_data_into_levels(int ascending, int ip_flag, int max_levels, std::int32
 
 void sort_measured_data(ModelReader& r) {
     ModelSettings& m = r.model;
-    if (m.datum_array_type <= 0 || m.datum_array_type == 11 || m.ndata <= 0) return;
+    // The multiple-gradient list keeps the file's order, as the list it makes itself does.
+    if (m.datum_array_type <= 0 || m.datum_array_type == 15 || m.ndata <= 0) return;
     trace("Sort_Measured_Data tflag %d\n", m.tflag);
     check_electrodes_in_use(r);
     const int max_levels =
         int(std::min<std::size_t>(std::size_t(std::max(r.limits.max_levels, 0)), r.capacity.S + 1));
     const int type = m.array_type;
-    const int levels = type == 5 || type == 6 || type == 7 ? sort_by_pseudodepth(r, max_levels)
-                                                           : sort_by_spacing(r, max_levels);
+    const bool by_depth = type == 5 || type == 6 || type == 7 || type == 10;
+    const int levels =
+        by_depth ? sort_by_pseudodepth(r, max_levels) : sort_by_spacing(r, max_levels);
     if (levels == 0) {
         m.ndata = 0;
         r.stop(1);
     }
     m.nlev = m.nlev_read = levels;
     r.printf("Total number of measured data levels is %d.", levels);
-    long long last = 0;
-    for (int d = 0; d < m.ndata; ++d)
-        last = std::max(
-            last, last_electrode(type, m.datum_first_electrode[d], m.datum_a[d], m.datum_n[d]));
-    m.nelec = int(last);
-    m.nelec_pairs = m.nelec * (m.nelec - 1) / 2;
+    // The model keeps its own electrodes: data on fewer of them leave the rest, and the blocks
+    // under them, as the file gives them.
     check_repeated_points(r);
 }
 

@@ -139,7 +139,8 @@ void check_datum_spacings(ModelReader& r, const MeasuredPositions& data) {
     for (int d = 0; d < m.ndata; ++d) {
         const float a = data.a[std::size_t(d)];
         const int k = whole_number(a / u);
-        if (std::fabs(float(k) * u - a) > 0.01f * u) {
+        // Not even one unit spacing: the datum needs electrodes between the model's.
+        if (k < 1 || std::fabs(float(k) * u - a) > 0.01f * u) {
             m.ndata = 0;
             r.fail(1, "Electrode spacing error",
                    "The unit electrode spacing is %.1f.\nHowever the electrode spacing for datum "
@@ -194,7 +195,8 @@ void read_topography_section(ModelReader& r, const MeasuredPositions& data) {
             m.topo_distance[i] = r.read_real();
     }
     trace("after Read_Topography tflag %d\n", m.tflag);
-    if (m.datum_array_type != 0 && m.datum_array_type != 11) check_datum_spacings(r, data);
+    // Multiple-gradient data were placed on the electrodes as they were read.
+    if (m.datum_array_type != 0 && m.datum_array_type != 15) check_datum_spacings(r, data);
 }
 
 } // namespace model
