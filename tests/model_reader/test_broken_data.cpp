@@ -214,6 +214,15 @@ std::vector<BrokenCase> broken_cases() {
          "There is a problem in reading data point 5!\nPlease check the file format.", E, true},
         {"index data cut short", cut_after("results_index.mod", last_datum.substr(0, 42)),
          "There is a problem in reading data point 30!\nPlease check the file format.", E, true},
+        // The model keeps its 2.5 m: data at 1 m need electrodes it does not have. The unit
+        // spacing used to be lowered to 1 m after the depths and positions were divided by
+        // 2.5 m, shrinking the model.
+        {"spacing below the unit spacing",
+         change("results_index.mod", last_datum, "3.75, 1.0, 1.0, 1101.0, 1101.5"),
+         "The unit electrode spacing is 2.5.\nHowever the electrode spacing for datum point "
+         "30\nis 1.0. The electrode spacing must be an integer\nmultiple of the unit electrode "
+         "spacing!.\nPlease check your input data file.",
+         S, true},
         {"spacing 0", change("results_index.mod", last_datum, "3.75, 0.0, 1.0, 1101.0, 1101.5"),
          "Datum point 30 has an electrode spacing of     0.00!\nPlease check the file format.", E,
          true},

@@ -34,6 +34,7 @@ long long last_electrode(int type, int x, int a, float n) {
         return x + 3LL * a;
     case 4:
     case 8:
+    case 9: // between the current electrodes at the ends of the line
         return x + (long long)a;
     case 6:
     case 10:
