@@ -123,39 +123,49 @@ void keep_as_own_data(ModelSettings& m) {
     m.datum_array_type = m.array_type;
 }
 
+// The model `source` calculated, two thirds of its data kept as the model file's own list and
+// saved: read, calculated, saved, read and calculated again, the file's list is what is
+// calculated and comes back with the same values.
+void expect_listed_data_kept(const std::string& source) {
+    std::string listed;
+    int count = 0;
+    {
+        Session s;
+        s.read(s.home.write("source.mod", source));
+        s.calculate();
+        keep_as_own_data(s.r.m);
+        count = s.r.m.ndata;
+        ASSERT_GT(count, 10);
+        s.save_model("listed.mod");
+        listed = read_file(s.home.file("listed.mod"));
+    }
+    Session s;
+    s.read(s.home.write("listed.mod", listed));
+    ASSERT_EQ(s.r.m.datum_array_type, s.r.m.array_type);
+    s.calculate();
+    ASSERT_EQ(s.r.m.ndata, count);
+    const FormedData first(s.r.m);
+    for (int d = 0; d < count; ++d)
+        EXPECT_GT(first.rho[d], 0.0f) << d;
+    first.expect_same(s.round_trip("again.mod"));
+    EXPECT_EQ(s.r.m.ndata, count);
+}
+
 } // namespace
 
 // For every array code a model file that lists its data has those data calculated, and the model
 // file saved with them reads back to the same data: the list is the file's, not the standard
 // list made anew (a third of it is left out). The multiple gradient's list was replaced by the
 // standard one (its array number differed from the model's) and was never written; gradient
-// data came back one electrode off, and offset pole-dipole data lost their n factors.
+// data came back one electrode off, and offset pole-dipole data lost their n factors. A
+// spectral IP model keeps its list too (its spectra were formed for the standard list).
 TEST(OwnData, EveryArrayCalculatesAndWritesTheDataItsFileLists) {
     for (int code = 1; code <= 11; ++code) {
         SCOPED_TRACE("array " + std::to_string(code));
-        std::string listed;
-        int count = 0;
-        {
-            Session s;
-            s.read(s.home.write("source.mod", two_layers_with_array(array_lines(code))));
-            s.calculate();
-            keep_as_own_data(s.r.m);
-            count = s.r.m.ndata;
-            ASSERT_GT(count, 10);
-            s.save_model("listed.mod");
-            listed = read_file(s.home.file("listed.mod"));
-        }
-        Session s;
-        s.read(s.home.write("listed.mod", listed));
-        ASSERT_EQ(s.r.m.datum_array_type, s.r.m.array_type);
-        s.calculate();
-        ASSERT_EQ(s.r.m.ndata, count);
-        const FormedData first(s.r.m);
-        for (int d = 0; d < count; ++d)
-            EXPECT_GT(first.rho[d], 0.0f) << d;
-        first.expect_same(s.round_trip("again.mod"));
-        EXPECT_EQ(s.r.m.ndata, count);
+        expect_listed_data_kept(two_layers_with_array(array_lines(code)));
     }
+    SCOPED_TRACE("spectral IP");
+    expect_listed_data_kept(read_file(example("spectral_wenner.mod")));
 }
 
 // A multiple-gradient model whose 29 data start 7.5 m along the line: those 29 are calculated,
