@@ -52,21 +52,15 @@ struct FormedData {
     }
 };
 
-struct Session {
-    Records r;
-    Headless h;
-    TempDir home;
-    /// Records for the limits of n electrodes.
-    explicit Session(int n = 61) : r(n, 4000) {
-        model::set_work_file_paths(r.m, Modelresolution, home.path);
-    }
-    void read(const std::string& path) {
-        h.answer("file " + path);
-        read_model_command(Progdisplay, r.m);
+// The command fixture whose reads and calculations must succeed.
+struct Session : CommandFixture {
+    using CommandFixture::CommandFixture;
+    void read_ok(const std::string& path) {
+        read(path);
         ASSERT_EQ(r.m.model_read, 1) << path << "\n" << h.output();
     }
-    void calculate() {
-        start_calculations(Progdisplay, r.m, r.limits, r.p);
+    void calculate_ok() {
+        calculate();
         ASSERT_EQ(r.m.data_ready, 1) << h.output();
     }
     void save_model(const std::string& name) {
@@ -77,8 +71,8 @@ struct Session {
     // Saves the model file, reads it back and calculates; the data then.
     FormedData round_trip(const std::string& name) {
         save_model(name);
-        read(home.file(name));
-        calculate();
+        read_ok(home.file(name));
+        calculate_ok();
         return FormedData(r.m);
     }
 };
@@ -131,8 +125,8 @@ void expect_listed_data_kept(const std::string& source) {
     int count = 0;
     {
         Session s;
-        s.read(s.home.write("source.mod", source));
-        s.calculate();
+        s.read_ok(s.home.write("source.mod", source));
+        s.calculate_ok();
         keep_as_own_data(s.r.m);
         count = s.r.m.ndata;
         ASSERT_GT(count, 10);
@@ -140,9 +134,9 @@ void expect_listed_data_kept(const std::string& source) {
         listed = read_file(s.home.file("listed.mod"));
     }
     Session s;
-    s.read(s.home.write("listed.mod", listed));
+    s.read_ok(s.home.write("listed.mod", listed));
     ASSERT_EQ(s.r.m.datum_array_type, s.r.m.array_type);
-    s.calculate();
+    s.calculate_ok();
     ASSERT_EQ(s.r.m.ndata, count);
     const FormedData first(s.r.m);
     for (int d = 0; d < count; ++d)
@@ -186,8 +180,8 @@ TEST(OwnData, MultipleGradientDataFromTheirOwnPositions) {
         }
     ASSERT_EQ(d, 29);
     Session s;
-    s.read(s.home.write("gradients.mod", text + "0\n0\n"));
-    s.calculate();
+    s.read_ok(s.home.write("gradients.mod", text + "0\n0\n"));
+    s.calculate_ok();
     ASSERT_EQ(s.r.m.ndata, 29);
     const FormedData first(s.r.m);
     EXPECT_FLOAT_EQ(first.first_x, 7.5f);
@@ -223,13 +217,13 @@ TEST(OwnData, ModelKeepsTheElectrodesAndBlocksItsDataDoNotUse) {
             text += line;
         }
     Session s;
-    s.read(s.home.write("block.mod", text + "0\n0\n"));
+    s.read_ok(s.home.write("block.mod", text + "0\n0\n"));
     EXPECT_EQ(s.r.m.nelec, 20);
     const int nx = s.r.m.nx_cells;
     const std::vector<int> codes(s.r.m.resistivity_codes,
                                  s.r.m.resistivity_codes + nx * s.r.m.nz_cells);
     EXPECT_EQ(codes[index2d(s.r.m.margin_columns + 70, 4, nx) - 1], 1);
-    s.calculate();
+    s.calculate_ok();
     ASSERT_EQ(s.r.m.ndata, 15);
     const FormedData first(s.r.m);
     first.expect_same(s.round_trip("again.mod"));
@@ -256,13 +250,12 @@ TEST(OwnData, ReaderAndCalculationTakeTheSameElectrodeLimit) {
     };
     {
         Session s(30);
-        s.read(s.home.write("at_limit.mod", model(5)));
+        s.read_ok(s.home.write("at_limit.mod", model(5)));
         EXPECT_EQ(s.r.m.nelec + s.r.m.nborehole_nodes, 30);
-        s.calculate();
+        s.calculate_ok();
     }
     Session s(30);
-    s.h.answer("file " + s.home.write("beyond.mod", model(6)));
-    read_model_command(Progdisplay, s.r.m);
+    s.read(s.home.write("beyond.mod", model(6)));
     EXPECT_EQ(s.r.m.model_read, 0);
     EXPECT_TRUE(s.h.showed("Too many electrodes!\\nError in line 23: the model has 21 surface "
                            "and 10 borehole\\nelectrodes, 31 in all, but at most 30 electrodes "
@@ -284,7 +277,7 @@ TEST(OwnData, DeepWaterIsDrawnDownToTheCanvasOnly) {
     Progdisplay.canvas_dc = &canvas;
     Progdisplay.canvas_width = canvas.width();
     Progdisplay.canvas_height = canvas.height();
-    s.read(s.home.write("deep.mod", text));
+    s.read_ok(s.home.write("deep.mod", text));
     const int bottom = draw_model_sections(Progdisplay, s.r.m, 80);
     Progdisplay.canvas_dc = nullptr;
     EXPECT_GT(bottom, 80);
