@@ -220,14 +220,17 @@ struct MeasuredPositions {
     std::vector<float> a;         ///< electrode spacing of each datum
     std::vector<std::int32_t> at; ///< text offset of each datum (general layout)
 };
-/// The results section: calculated values (skipped), potential tables and measured data in
-/// the index or general-array layout. Refusals end the read with error number 1.
+/// The results section: calculated values (skipped), potential tables and measured data, the
+/// model's own datum list (datum_array_type = array_type): by first electrode, spacing and n
+/// factor (index layout), or, for the multiple gradient array only, by the positions of the
+/// four electrodes (general array format), placed on the model's electrodes. The unit spacing
+/// and the electrodes stay the model's. Refusals end the read with error number 1.
 void read_results_section(ModelReader& r, MeasuredPositions& data);
 /// Topography and the electrode values, then the spacing and location checks that turn the
 /// index-layout data into whole unit spacings and electrode numbers.
 void read_topography_section(ModelReader& r, const MeasuredPositions& data);
-/// Groups index-layout data into levels, offers to merge repeated points and takes the number
-/// of electrodes from the data (refusing data that need more electrodes than the model has).
+/// Groups index-layout data into levels and offers to merge repeated points, refusing data
+/// that need electrodes the model does not have.
 void sort_measured_data(ModelReader& r);
 
 /// The per-datum columns moved together by the sorts of the measured data (ip may be null).

@@ -1,6 +1,6 @@
 // Measured data of a model file grouped into data levels: by pseudodepth for the dipole-dipole,
-// pole-dipole and Wenner-Schlumberger arrays, by spacing for the others; repeated points merged
-// at the user's choice; the number of electrodes taken from the data.
+// (offset) pole-dipole and Wenner-Schlumberger arrays, by spacing for the others; repeated
+// points merged at the user's choice; data beyond the model's electrodes refused.
 #include "model/depth_tables.h"
 #include "model/reader/readmodel_sections.h"
 #include "model/services.h"
