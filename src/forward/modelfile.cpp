@@ -328,7 +328,8 @@ void ModelFileText::array_line() {
                              "%.2f,0.0,0.0\n",
                              {x0, x0 + float(s_.nelec - 1) * a_});
     }
-    // The reader makes the multiple-gradient datum list again from its segments.
+    // The segments of the multiple gradient, from which the reader makes its standard datum
+    // list again when the file lists no data of its own.
     if (code == 15)
         model::appendf(out_, "Multiple gradient array, number of current electrode segments\n%d\n",
                        s_.n_n_values);
