@@ -77,15 +77,20 @@ void on_mesh(const SolverMesh& mesh, model::SurveyInputs& in) {
     in.margin_columns = mesh.column(in.margin_columns);
 }
 
+// The mesh every pass of a calculation solves on: the model's, reaching the widest datum of
+// the list (span unit spacings); the Jacobian work files keep the model's own mesh, node for
+// node.
+SolverMesh chain_mesh(const ModelSettings& s, float span) {
+    return SolverMesh(s, reach_for_span(span), s.jacob > 0 ? 0 : 60);
+}
+
 } // namespace
 
 model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver solver, float span,
                                const float* cells, double* table_a, double* table_b,
                                double* remote) {
-    // The mesh reaches the widest datum of the list; the Jacobian work files keep the model's
-    // own mesh, node for node.
     model::PhaseTimer timer(model::Phase::setup);
-    const SolverMesh mesh(s, reach_for_span(span), s.jacob > 0 ? 0 : 60);
+    const SolverMesh mesh = chain_mesh(s, span);
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
         if (!cells) {
             std::fill(s.cell_work, s.cell_work + s.nx_cells * s.nz_cells, 1.0f);
@@ -126,6 +131,38 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
     return calresfem_sym_dbl(in);
 }
 
+model::SolverResult run_complex_solver(ModelSettings& s, const ProgLim& limits, Potentials& p,
+                                       ComplexPass pass, float span) {
+    model::PhaseTimer timer(model::Phase::setup);
+    const SolverMesh mesh = chain_mesh(s, span);
+    const std::vector<int> from = mesh.cell_sources();
+    std::vector<std::int32_t> borehole_columns(s.borehole_column,
+                                               s.borehole_column + std::max(s.nboreholes, 0));
+    for (std::int32_t& c : borehole_columns)
+        c = mesh.column(c);
+    // The node positions of a mesh under topography; a flat mesh's nodes stand at their
+    // column positions and row depths.
+    std::vector<float> node_x, node_z;
+    if (s.tflag > 0) node_x = mesh.node_x, node_z = mesh.node_z;
+    ip::Mesh on;
+    on.nx = mesh.nx;
+    on.nz = mesh.nz;
+    on.col_dx = mesh.col_dx.data();
+    on.row_dz = mesh.row_dz.data();
+    on.node_x = node_x.empty() ? nullptr : node_x.data();
+    on.node_z = node_z.empty() ? nullptr : node_z.data();
+    on.margin_columns = mesh.column(s.margin_columns);
+    on.borehole_columns = borehole_columns.data();
+    on.cell_from = from.data();
+    timer.stop();
+    if (pass == ComplexPass::nonlinear_ip)
+        return calc_potentials_complex_ip(s, limits, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
+                                          p.ip_table_a, p.ip_table_b, &on);
+    return calc_potentials_spectral_ip(s, limits, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
+                                       p.spectral_table_a, p.ip_table_a, p.spectral_table_b,
+                                       p.ip_table_b, p.spectral_remote, &on);
+}
+
 } // namespace forward
 
 namespace {
@@ -150,8 +187,14 @@ model::SolverResult run_chain(ModelSettings& s, const ProgLim& limits, Potential
     if (s.fem != 0 && s.complex_ip_model == 1 && s.nip > 0) {
         model::trace("Complex Resistivity Model FEM\n");
         s.nfreq = 0;
-        return calc_potentials_complex_ip(s, limits, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
-                                          p.ip_table_a, p.ip_table_b);
+        const model::SolverResult status =
+            forward::run_complex_solver(s, limits, p, forward::ComplexPass::nonlinear_ip, span);
+        // The real part is this model's resistivity response: its remote-electrode potentials
+        // go where the data file reads those of the resistivity pass.
+        if (status.ok() && s.remote_electrodes > 0)
+            std::copy(p.ip_vector_a, p.ip_vector_a + 2 * std::size_t(limits.max_electrodes) + 1,
+                      p.fe_vector_a);
+        return status;
     }
     const Solver solver = forward::chain_solver(s);
     model::SolverResult status =
@@ -161,9 +204,7 @@ model::SolverResult run_chain(ModelSettings& s, const ProgLim& limits, Potential
     status = forward::run_solver(s, limits, solver, span, s.cell_conductivity_ip,
                                  s.potential_table_a_ip, s.potential_table_b_ip, p.fe_vector_b);
     if (!status.ok() || s.fem == 0 || s.ntau <= 0) return status;
-    return calc_potentials_spectral_ip(s, limits, p.ip_vector_a, p.ip_vector_b, p.ip_vector_c,
-                                       p.spectral_table_a, p.ip_table_a, p.spectral_table_b,
-                                       p.ip_table_b, p.spectral_remote);
+    return forward::run_complex_solver(s, limits, p, forward::ComplexPass::spectral_ip, span);
 }
 
 // The finite-element potentials of every electrode pair in the trace log: the two resistivity

@@ -331,8 +331,8 @@ void SolverMesh::place_nodes(const ModelSettings& s) {
     }
 }
 
-std::vector<float> SolverMesh::cells(const float* model_cells, int per_cell) const {
-    std::vector<float> out(std::size_t(nx - 1) * (nz - 1) * per_cell);
+std::vector<int> SolverMesh::cell_sources() const {
+    std::vector<int> from(std::size_t(nx - 1) * (nz - 1));
     for (int j = 1; j < nz; ++j)
         for (int i = 1; i < nx; ++i) {
             const int k = i - 1 - left;
@@ -341,11 +341,18 @@ std::vector<float> SolverMesh::cells(const float* model_cells, int per_cell) con
                                                         : col_from_[std::size_t(k)] + 1;
             const int mj =
                 j <= int(row_from_.size()) ? row_from_[std::size_t(j - 1)] + 1 : model_nz_ - 1;
-            const float* from =
-                model_cells + std::size_t(index2d(mi, mj, model_nx_ - 1)) * per_cell;
-            std::copy(from, from + per_cell,
-                      out.begin() + std::size_t(index2d(i, j, nx - 1)) * per_cell);
+            from[std::size_t(index2d(i, j, nx - 1))] = index2d(mi, mj, model_nx_ - 1);
         }
+    return from;
+}
+
+std::vector<float> SolverMesh::cells(const float* model_cells, int per_cell) const {
+    const std::vector<int> from = cell_sources();
+    std::vector<float> out(from.size() * std::size_t(per_cell));
+    for (std::size_t c = 0; c < from.size(); ++c) {
+        const float* values = model_cells + std::size_t(from[c]) * per_cell;
+        std::copy(values, values + per_cell, out.begin() + c * std::size_t(per_cell));
+    }
     return out;
 }
 

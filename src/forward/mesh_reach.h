@@ -72,6 +72,10 @@ class SolverMesh {
     /// the nearest model cell, a split cell those of the cell it was cut from.
     std::vector<float> cells(const float* model_cells, int per_cell) const;
 
+    /// The model cell each cell of this mesh takes its values from, as cells() takes them:
+    /// entry index2d(i, j, nx - 1) holds index2d(mi, mj, nx_nodes - 1) of model cell (mi, mj).
+    std::vector<int> cell_sources() const;
+
   private:
     int model_nx_ = 0, model_nz_ = 0;
     std::vector<int> row_from_;   ///< the model row (0-based) of each split row

@@ -24,4 +24,15 @@ model::SolverResult run_solver(ModelSettings& settings, const ProgLim& limits, S
                                float span, const float* cells, double* table_a, double* table_b,
                                double* remote);
 
+/// The complex passes of the chain: the non-linear IP run (every pass of the IP model) and the
+/// spectral IP run (after the resistivity and IP passes).
+enum class ComplexPass { nonlinear_ip, spectral_ip };
+
+/// Runs `pass` (calc_potentials_complex_ip or calc_potentials_spectral_ip) on the mesh that
+/// run_solver takes for the datum span `span`, into the tables of `potentials` the calculation
+/// reads them from (Potentials ip_vector_a to _c and ip_table_a and _b; the spectral run also
+/// spectral_table_a and _b and spectral_remote). Returns the run's result.
+model::SolverResult run_complex_solver(ModelSettings& settings, const ProgLim& limits,
+                                       Potentials& potentials, ComplexPass pass, float span);
+
 } // namespace forward

@@ -6,6 +6,8 @@
 #include "ipsolve/ipsolve.h"
 
 #include "fdsolve/bessel.h"
+#include "fdsolve/spline.h"
+#include "fdsolve/transform.h"
 #include "fesolve/element.h"
 #include "fesolve/solver_common.h"
 #include "fesolve/workers.h"
@@ -64,6 +66,9 @@ constexpr int block_lanes = 2 * mx::band_lane_group;
 
 // The failure codes of a step, reported by the owner from the step's result.
 constexpr int step_failed = 1;
+
+// The array whose strike tables hold the potential at the offset itself (offset pole-dipole).
+constexpr int offset_pole_dipole = 10;
 
 template <class T>
 void solve(const T* ure, const T* uim, int n, T* bre, T* bim, int bw, int first, int last) {
@@ -154,6 +159,7 @@ template <class T> class ComplexRun {
     void gather(const Worker<T>& w, const System& s, int lane, int f, int iw);
     model::SolverResult solve_whole(int worker, int iw);
     model::SolverResult transform(int f);
+    model::SolverResult strike_tables(int f);
     void progress(int done) const;
     void show_sources(int l, int solved) const;
 
@@ -621,6 +627,7 @@ template <class T> model::SolverResult ComplexRun<T>::transform(int f) {
                      v.pairs_im.get(), out.t_re, out.t_im, out.s_re, out.s_im, np_, nw_, k_.get(),
                      4, pairs_, in_.lead) != 0)
         return fe::report_no_memory();
+    if (model::SolverResult r = strike_tables(f); !r.ok()) return r;
     model::trace("End Calculating Potentials\n");
     if (!remote_) return {};
     PageArray<float> distance(stride_);
@@ -648,6 +655,48 @@ template <class T> model::SolverResult ComplexRun<T>::transform(int f) {
         out.remote_2[i] = present ? double(float(second[i])) : 0.0;
         out.remote_3[i] = present ? double(float(third[i])) : 0.0;
     }
+    return {};
+}
+
+// The strike tables of frequency f by the rule of the real solvers (fd::StrikeWeights, exact
+// on a homogeneous earth), the real and the imaginary part alike: the section-plane potential
+// less that at the strike offset, or for the offset pole-dipole (array type 10) the potential
+// at the offset itself. The interval models of sortfemcmplx read a half-space's difference some
+// 2.5 % high and give no offset potential of its own.
+template <class T> model::SolverResult ComplexRun<T>::strike_tables(int f) {
+    const ip::Outputs& out = freq_[f].out;
+    const Values& v = values_[std::size_t(f)];
+    const double offset = in_.electrode_offset_ratio > 0.0f ? in_.electrode_offset_ratio : 1.0;
+    const int workers = std::max(1, std::min(sys::pool_threads(), np_ - 1));
+    const std::vector<double> k(k_.get(), k_.get() + nw_);
+    fd::StrikeWeights strike;
+    if (!strike.prepare(k.data(), nw_, offset, 1.0 / in_.nodes_per_spacing, np_ - 1, workers))
+        return fe::report_no_memory();
+    const bool at_offset = in_.array_type == offset_pole_dipole;
+    std::vector<std::vector<double>> samples(static_cast<std::size_t>(workers),
+                                             std::vector<double>(static_cast<std::size_t>(nw_)));
+    // Pair p of a part at p + w pairs_; a part whose first sample is negative is summed negated
+    // (the significant samples are counted on a falling positive series) and its sign put back.
+    auto value = [&](std::vector<double>& x, const float* part, long long p, int d) {
+        for (int w = 0; w < nw_; ++w)
+            x[std::size_t(w)] = part[std::size_t(p + (long long)w * pairs_)];
+        const double sign = x[0] < 0.0 ? -1.0 : 1.0;
+        for (double& e : x)
+            e *= sign;
+        const int last = count_significant_dbl(nw_, x.data());
+        return sign * (at_offset ? strike.strike(x.data(), last, d)
+                                 : strike.difference(x.data(), last, d));
+    };
+    sys::run_in_parallel(np_ - 1, workers, [&](int worker, int item) {
+        std::vector<double>& x = samples[std::size_t(worker)];
+        const int i = item + 1;
+        for (int j = i + 1; j <= np_; ++j) {
+            const long long p = fe::pair_position(np_, i, j);
+            const int ij = index2d(i, j, in_.lead), ji = index2d(j, i, in_.lead);
+            out.s_re[ij] = out.s_re[ji] = value(x, v.pairs_re.get(), p, j - i);
+            out.s_im[ij] = out.s_im[ji] = value(x, v.pairs_im.get(), p, j - i);
+        }
+    });
     return {};
 }
 

@@ -47,8 +47,8 @@
 namespace ip {
 
 /// The inputs of a complex solver: the finite-element inputs (fe::Inputs; the complex solver
-/// reads the survey part but table_a, table_b, remote_table and array_type, the spacing tables
-/// node_col_dx and node_row_dz, and the boreholes; nelec_total counts every electrode), and
+/// reads the survey part but table_a, table_b and remote_table, the spacing tables node_col_dx
+/// and node_row_dz, and the boreholes; nelec_total counts every electrode), and
 /// the cell conductivities, the electrode x and the borehole row step below.
 struct Inputs : fe::Inputs {
     const float* sigma_re = nullptr; ///< per cell, index2d(i, j, nx - 1)
@@ -72,12 +72,31 @@ struct Inputs : fe::Inputs {
 /// conductivities.
 Inputs make_inputs(ModelSettings& settings, const ProgLim& limits);
 
+/// The mesh a run of the records solves on in place of the model's own node mesh (the
+/// calculation widens that mesh to reach its widest datum): nx x nz nodes at the spacings
+/// col_dx (nx - 1) and row_dz (nz - 1), under topography at the positions node_x and node_z
+/// (nx nz each, down the columns; null for a flat mesh, whose nodes stand at their column
+/// positions and row depths), the first surface electrode in node column margin_columns and
+/// borehole b in node column borehole_columns[b]; solver cell c (index2d(i, j, nx - 1)) takes
+/// the values of model cell cell_from[c] (index2d(i, j, ModelSettings::nx_cells)). The arrays
+/// belong to the caller.
+struct Mesh {
+    int nx = 0, nz = 0;
+    const float* col_dx = nullptr;
+    const float* row_dz = nullptr;
+    float* node_x = nullptr;
+    float* node_z = nullptr;
+    int margin_columns = 0;
+    const std::int32_t* borehole_columns = nullptr;
+    const int* cell_from = nullptr;
+};
+
 /// Outputs of a run: four N x N tables (lead) and the three remote tables of 2N + 1.
 struct Outputs {
-    double* t_re = nullptr; ///< section-plane potentials, real parts
-    double* t_im = nullptr; ///< imaginary parts
-    double* s_re = nullptr; ///< the same less the potential at the strike offset
-    double* s_im = nullptr;
+    double* t_re = nullptr;     ///< section-plane potentials, real parts
+    double* t_im = nullptr;     ///< imaginary parts
+    double* s_re = nullptr;     ///< the same less the potential at the strike offset (array_type
+    double* s_im = nullptr;     ///< 10, offset pole-dipole: the potential at the offset itself)
     double* remote_1 = nullptr; ///< remote-electrode values (with remote electrodes only):
     double* remote_2 = nullptr; ///< entry j the potential at electrode j from C2, np + j that
     double* remote_3 = nullptr; ///< from P2 at electrode j, 2 np + 1 that of P2 at C2
@@ -103,39 +122,44 @@ model::SolverResult solve_frequencies(const Inputs& in, const Frequency* frequen
 
 } // namespace ip
 
-/// Double-precision solver of the non-linear IP run. Pair tables: the real part by the spline
-/// and interval models, the imaginary part by the trapezoid and piecewise-linear rules scaled
-/// by the real part's corrections (sortfemcmplx type 1). Remote tables: remote_1 the real
+/// Double-precision solver of the non-linear IP run. Pair tables: the section-plane real part
+/// by the spline, the imaginary part by the trapezoid rule scaled by the real part's correction
+/// (sortfemcmplx type 1); the strike tables of both parts by the strike weights of the real
+/// solvers (fd::StrikeWeights, exact on a homogeneous earth). Remote tables: remote_1 the real
 /// part, remote_2 and remote_3 the differences in-line less strike offset of the real and the
 /// imaginary part (piecewise-linear rules).
 model::SolverResult calresfemsipd(const ip::Inputs& in, const ip::Outputs& out);
 
-/// Single-precision solver of the spectral IP run: every table by the spline and interval
-/// models (sortfemcmplx type 0); remote_1 and remote_2 the real part, remote_3 the imaginary.
+/// Single-precision solver of the spectral IP run: the section-plane tables by the spline
+/// (sortfemcmplx type 0), the strike tables as calresfemsipd's; remote_1 and remote_2 the real
+/// part, remote_3 the imaginary.
 model::SolverResult calresfem_cmplx_flt(const ip::Inputs& in, const ip::Outputs& out);
 
 /// Non-linear IP run: cell (i, j) of resistivity rho and chargeability m gets the conductivity
 /// 1/(rho (1 + i m)); calresfemsipd writes potential_table_a / _ip / _b / _b_ip (real,
 /// imaginary; in-line, offset) and remote tables 1 to 3 of Potentials, and the offset tables
-/// are copied to Potentials tables 8 and 9 for the first nelec electrodes. Returns the
-/// solver's result; work memory refused: no_memory after the message.
+/// are copied to Potentials tables 8 and 9 for the first nelec electrodes. On `mesh` when it
+/// is given, else on the model's node mesh. Returns the solver's result; work memory refused:
+/// no_memory after the message.
 model::SolverResult calc_potentials_complex_ip(ModelSettings& settings, const ProgLim& limits,
                                                double* remote_1, double* remote_2, double* remote_3,
-                                               double* table_8, double* table_9);
+                                               double* table_8, double* table_9,
+                                               const ip::Mesh* mesh = nullptr);
 
 /// Spectral IP run: for each of settings.nfreq frequencies (at most 12) the cells get their
 /// Cole-Cole conductivity (set_fem_cell_values, cole_cole_complex_resistivity) and
 /// calresfem_cmplx_flt writes the frequency's N x N block (from f N N, N = limits.max_electrodes)
 /// of real_blocks and imag_blocks, tables 8 and 9 (second transforms, overwritten per frequency),
 /// remote tables 1 to 3 and, with remote electrodes, remote_blocks: per frequency 2 (2N + 1)
-/// values, the real parts of remote_1 then the imaginary parts of remote_3. Stops at the first
-/// failing frequency and returns its result; the blocks of the frequencies before it are then
-/// written, the others untouched.
+/// values, the real parts of remote_1 then the imaginary parts of remote_3. On `mesh` when it
+/// is given, else on the model's node mesh. Stops at the first failing frequency and returns
+/// its result; the blocks of the frequencies before it are then written, the others untouched.
 model::SolverResult calc_potentials_spectral_ip(ModelSettings& settings, const ProgLim& limits,
                                                 double* remote_1, double* remote_2,
                                                 double* remote_3, double* real_blocks,
                                                 double* table_8, double* imag_blocks,
-                                                double* table_9, double* remote_blocks);
+                                                double* table_9, double* remote_blocks,
+                                                const ip::Mesh* mesh = nullptr);
 
 /// Per-cell values of the Cole-Cole time constants and exponents: in every cell row the codes
 /// of the columns left of first_model_column take that column's code (of the same row), those

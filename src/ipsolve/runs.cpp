@@ -41,13 +41,43 @@ namespace {
 struct CellGrids {
     PageArray<float> re, im;
     bool allocate(std::size_t cells) { return re.allocate(cells) && im.allocate(cells); }
+    // The grids of the model's cells moved onto the cells of `mesh` (kept as they are without
+    // one); false when the memory is refused.
+    bool onto(const ip::Mesh* mesh) {
+        if (!mesh) return true;
+        const std::size_t cells = std::size_t(mesh->nx - 1) * std::size_t(mesh->nz - 1);
+        CellGrids moved;
+        if (!moved.allocate(cells)) return false;
+        for (std::size_t c = 0; c < cells; ++c) {
+            moved.re[c] = re[std::size_t(mesh->cell_from[c])];
+            moved.im[c] = im[std::size_t(mesh->cell_from[c])];
+        }
+        *this = std::move(moved);
+        return true;
+    }
 };
+
+// The inputs of a run of the records on `mesh`, or on the model's node mesh without one.
+ip::Inputs inputs_on(ModelSettings& s, const ProgLim& limits, const ip::Mesh* mesh) {
+    ip::Inputs in = ip::make_inputs(s, limits);
+    if (!mesh) return in;
+    in.nx = mesh->nx;
+    in.nz = mesh->nz;
+    in.node_col_dx = mesh->col_dx;
+    in.node_row_dz = mesh->row_dz;
+    in.node_x = mesh->node_x;
+    in.node_z = mesh->node_z;
+    in.margin_columns = mesh->margin_columns;
+    if (mesh->borehole_columns) in.borehole_columns = mesh->borehole_columns;
+    return in;
+}
 
 } // namespace
 
 model::SolverResult calc_potentials_complex_ip(ModelSettings& s, const ProgLim& limits,
                                                double* remote_1, double* remote_2, double* remote_3,
-                                               double* table_8, double* table_9) {
+                                               double* table_8, double* table_9,
+                                               const ip::Mesh* mesh) {
     const int nxc = s.nx_cells, nzc = s.nz_cells;
     CellGrids cells;
     if (!cells.allocate(std::size_t(s.nx_nodes) * s.nz_nodes)) return fe::report_no_memory();
@@ -63,7 +93,8 @@ model::SolverResult calc_potentials_complex_ip(ModelSettings& s, const ProgLim& 
             model::trace("%4d %4d %4d  %9.4f %9.4f   %9.4f  %9.4f\n", i, j, k, double(rho),
                          double(m), double(cells.re[k]), double(cells.im[k]));
         }
-    ip::Inputs in = ip::make_inputs(s, limits);
+    if (!cells.onto(mesh)) return fe::report_no_memory();
+    ip::Inputs in = inputs_on(s, limits, mesh);
     in.sigma_re = cells.re.get();
     in.sigma_im = cells.im.get();
     const ip::Outputs out{s.potential_table_a,
@@ -88,16 +119,20 @@ model::SolverResult calc_potentials_spectral_ip(ModelSettings& s, const ProgLim&
                                                 double* remote_1, double* remote_2,
                                                 double* remote_3, double* real_blocks,
                                                 double* table_8, double* imag_blocks,
-                                                double* table_9, double* remote_blocks) {
+                                                double* table_9, double* remote_blocks,
+                                                const ip::Mesh* mesh) {
     const int nxc = s.nx_cells, nzc = s.nz_cells;
     const std::size_t cells = std::size_t(s.nx_nodes) * s.nz_nodes;
+    // The cells of the mesh solved on: the model's, or those of `mesh`.
+    const std::size_t solver_cells =
+        mesh ? std::size_t(mesh->nx - 1) * std::size_t(mesh->nz - 1) : std::size_t(nxc) * nzc;
     const int nfreq = std::min(s.nfreq, 12);
     PageArray<float> tau(cells), cexp(cells);
     std::vector<CellGrids> sigma(std::size_t(std::max(nfreq, 0)));
     bool ok = tau.ok() && cexp.ok();
     for (CellGrids& g : sigma)
-        ok = ok && g.allocate(cells);
-    ip::Inputs in = ip::make_inputs(s, limits);
+        ok = ok && g.allocate(solver_cells);
+    ip::Inputs in = inputs_on(s, limits, mesh);
     const int lead = in.lead, m = 2 * in.nelec_total + 1;
     const std::size_t block = std::size_t(lead) * lead,
                       remote_block = 2 * (2 * std::size_t(lead) + 1);
@@ -110,15 +145,14 @@ model::SolverResult calc_potentials_spectral_ip(ModelSettings& s, const ProgLim&
     std::vector<ip::Frequency> frequencies(sigma.size());
     sys::run_in_parallel(nfreq, sys::pool_threads(), [&](int, int f) {
         CellGrids& g = sigma[std::size_t(f)];
-        for (int j = 1; j <= nzc; ++j)
-            for (int i = 1; i <= nxc; ++i) {
-                const int c = index2d(i, j, nxc);
-                float im, amplitude, phase;
-                cole_cole_complex_resistivity(s.model_resistivities[s.resistivity_codes[c]],
-                                              s.model_chargeabilities[s.ip_codes[c]], tau[c],
-                                              cexp[c], s.frequencies[f], &im, &amplitude, &phase,
-                                              &g.re[c], &g.im[c]);
-            }
+        for (std::size_t c = 0; c < solver_cells; ++c) {
+            const std::size_t from = mesh ? std::size_t(mesh->cell_from[c]) : c;
+            float im, amplitude, phase;
+            cole_cole_complex_resistivity(s.model_resistivities[s.resistivity_codes[from]],
+                                          s.model_chargeabilities[s.ip_codes[from]], tau[from],
+                                          cexp[from], s.frequencies[f], &im, &amplitude, &phase,
+                                          &g.re[c], &g.im[c]);
+        }
         ip::Frequency& q = frequencies[std::size_t(f)];
         q.sigma_re = g.re.get();
         q.sigma_im = g.im.get();
