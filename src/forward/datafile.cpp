@@ -105,6 +105,8 @@ class DataFileText {
     void pole_dipole_rows(const std::vector<AdditionalGroup>& groups, bool reverse);
     void additional_row(std::string& out, float x, int b, float n, float k, int c1, int c2, int p1,
                         int p2, float factor) const;
+    void row_line(std::string& out, float x, int b, float n, float factor, float rho, float ip,
+                  const std::vector<float>& in, const std::vector<float>& quadrature) const;
     void noisy_column(std::string& out, const char* format, float value, float factor) const;
     void remote_section();
     void general_copy();
@@ -580,7 +582,9 @@ void DataFileText::additional_measurements() {
 }
 
 // The pole-dipole rows of `groups` (C1 = p, P1 = p + m, P2 = P1 + b), or with `reverse` the
-// same rows mirrored (P2 = p, P1 = p + b, C1 = P1 + m), written with -n.
+// same rows mirrored (P2 = p, P1 = p + b, C1 = P1 + m), written with -n. The offset
+// pole-dipole's rows have C1 on the offset line, as its data have: they are formed as its data
+// are, from the potentials at the offset and with its geometric factor.
 void DataFileText::pole_dipole_rows(const std::vector<AdditionalGroup>& groups, bool reverse) {
     model::append_items(out_, int(groups.size()), 1, [&](std::string& out, int i) {
         const AdditionalGroup& g = groups[std::size_t(i)];
@@ -590,10 +594,17 @@ void DataFileText::pole_dipole_rows(const std::vector<AdditionalGroup>& groups, 
         for (int p = 1; p <= int(g.factors.size()); ++p) {
             const float x = x0_ + g.span * a_ / 2.0f + float(p - 1) * a_; // x0 as above
             const float factor = g.factors[std::size_t(p - 1)];
-            if (reverse)
+            ApparentValues v;
+            if (code_ == 10) {
+                // No spectra: a spectral model has no offset pole-dipole data.
+                if (!spectral_ &&
+                    apparent_values_at(s_, r_.limits, code_, p, b, reverse ? -n : n, v))
+                    row_line(out, x, b, reverse ? -n : n, factor, v.rho, v.ip, {}, {});
+            } else if (reverse) {
                 additional_row(out, x, b, -n, k, p + b + m, 0, p + b, p, factor);
-            else
+            } else {
                 additional_row(out, x, b, n, k, p, 0, p + m, p + m + b, factor);
+            }
         }
     });
 }
@@ -611,6 +622,16 @@ void DataFileText::additional_row(std::string& out, float x, int b, float n, flo
     if (spectral_ && !fractional_row_spectrum(s_, r_.potentials, r_.limits.max_electrodes, k, c1,
                                               c2, p1, p2, in, quadrature))
         return;
+    row_line(out, x, b, n, factor, rho, ip, in, quadrature);
+}
+
+// The line of a fractional-n row: x, spacing and n, then the values as the data lines give
+// them (the resistivity and IP, or the first frequency's amplitude and the spectrum in and
+// quadrature), all with the row's noise factor and each followed by its error estimate when
+// the header announces them.
+void DataFileText::row_line(std::string& out, float x, int b, float n, float factor, float rho,
+                            float ip, const std::vector<float>& in,
+                            const std::vector<float>& quadrature) const {
     model::append_values(out, "%10.3f %10.3f %8.5f", {x, b * a_, n}, true);
     if (!spectral_) {
         noisy_column(out, " %13.4f", rho, factor);
