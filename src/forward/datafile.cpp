@@ -71,6 +71,9 @@ class DataFileText {
     bool cancelled_ = false; ///< the user cancelled the voltage noise dialog
 
     bool has_water() const { return s_.zwatermax != 0.0f; }
+    // The x (metres) of a remote electrode `steps` unit spacings from the first electrode, where
+    // the potentials were calculated for it: on the axis of the electrodes, x0 included.
+    float remote_x(float steps) const { return x0_ + a_ * steps; }
     void reserve_text();
     void header();
     void ip_block();
@@ -145,7 +148,10 @@ std::string DataFileText::build() {
     if (!has_water()) out_ += "0\n";
     if (code_ == 5 || code_ == 6 || code_ == 7) out_ += "0\n0\n0\n0\n\n";
     if (s_.remote_electrodes > 0) remote_section();
-    if (!general_) general_copy();
+    // The general-array layout places electrodes on the line alone: it cannot hold the
+    // electrodes of the second line of the equatorial dipole-dipole and the offset
+    // pole-dipole, whose data it would give another array's electrodes.
+    if (!general_ && code_ != 8 && code_ != 10) general_copy();
     model::appendf(out_, "\n%s\n", r_.system.version_text);
     return out_;
 }
@@ -175,10 +181,10 @@ void DataFileText::header() {
         model::append_values(out_,
                              "Remote electrodes included\nC2 remote electrode X, Y and Z location\n"
                              "%.3f,%.3f,0.0\n",
-                             {a_ * s_.c2_remote_x, a_ * s_.c2_remote_y}, true);
+                             {remote_x(s_.c2_remote_x), a_ * s_.c2_remote_y}, true);
         if (code_ == 4)
             model::append_values(out_, "P2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
-                                 {a_ * s_.p2_remote_x, a_ * s_.p2_remote_y}, true);
+                                 {remote_x(s_.p2_remote_x), a_ * s_.p2_remote_y}, true);
         out_ += "Approximate Geometric factor used\n";
     }
     if (code_ == 15)
@@ -664,7 +670,7 @@ void DataFileText::remote_section() {
         model::append_values(out_,
                              k == 0 ? "\n\nC2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n"
                                     : "\nP2 remote electrode X, Y and Z location\n%.3f,%.3f,0.0\n",
-                             {a_ * x[k], a_ * y[k]}, true);
+                             {remote_x(x[k]), a_ * y[k]}, true);
         for (int e = 1; e <= nelec_; ++e) {
             model::appendf(out_, "%3d  ", e);
             model::append_values(out_, "%12.7f\n", {remote ? remote[k * nelec_ + e - 1] : 0.0},
