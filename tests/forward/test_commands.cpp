@@ -744,16 +744,16 @@ double factor_difference(const std::vector<double>& a, const std::vector<double>
 // The complex runs (the non-linear IP model, the spectra) on the mesh under the topography: in
 // a homogeneous earth the hill changes every potential by what the geometry gives, whatever
 // the complex resistivity, so each road's datum reads the hill as the finite elements of the
-// resistivity pass do (the factors differ by 5.6e-4 at most, from the meshes the roads solve
-// on). On the flat mesh the complex runs used, they read no hill at all: 59 % off at the worst
-// datum.
+// resistivity pass do, on the same widened mesh (the factors differ by 6.3e-5 at most, the
+// spectra's single precision; 5.6e-4 when the complex runs kept the model's own mesh). On the
+// flat mesh the complex runs used, they read no hill at all: 59 % off at the worst datum.
 TEST(Commands, ComplexAndSpectralRunsFollowTheTopography) {
     CommandFixture f;
     ModelSettings& m = f.r.m;
     auto resistivity = [&m](int d) { return double(m.app_resistivity[d]); };
     const std::string ip = one_value_section("IP present", "0.05");
     const std::vector<double> linear = hill_factors(f, ip, 0, resistivity);
-    EXPECT_LT(factor_difference(hill_factors(f, ip, 1, resistivity), linear), 1e-3);
+    EXPECT_LT(factor_difference(hill_factors(f, ip, 1, resistivity), linear), 1e-4);
 
     const std::string spectral = one_value_section("Spectral IP present", "0.1") +
                                  one_value_section("Time constants", "0.01") +
@@ -764,6 +764,6 @@ TEST(Commands, ComplexAndSpectralRunsFollowTheTopography) {
     for (std::size_t k = 0; k < 3; ++k) {
         const std::vector<double> in_phase = hill_factors(
             f, spectral, 0, [&](int d) { return double(m.sip_inphase[d + k * stride]); });
-        EXPECT_LT(factor_difference(in_phase, direct), 1e-3) << k;
+        EXPECT_LT(factor_difference(in_phase, direct), 1e-4) << k;
     }
 }
