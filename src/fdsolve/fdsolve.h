@@ -65,12 +65,14 @@ Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* 
 /// were. All work memory is released on every way out.
 model::SolverResult calaresforward_dbl(const fd::Inputs& in);
 
-/// "Modified 9-point" formulation: nine-point coupling, nodes numbered down the columns, in the
-/// sparse storage of calaresforward_dbl under a nested-dissection ordering of the nine-point
-/// graph, the potentials of electrodes of one node straight from the factor. Inputs and results
-/// as calaresforward_dbl; a non-positive pivot is shown in a box "Calculation error at point
-/// %5d." with its node (while the main window is in front), and the result is a pivot failure
-/// at that node. Sets *fd_option to 0.
+/// "Modified 9-point" formulation: nine-point coupling (fdsolve/ninepoint.h: the cell block that
+/// cancels the leading error of a point source's potential along the rows, with the wavenumber
+/// term fitted to exp(+-k x) and exp(+-k z), so on cells of any shape), nodes numbered down the
+/// columns, in the sparse storage of calaresforward_dbl under a nested-dissection ordering of
+/// the nine-point graph, the potentials of electrodes of one node straight from the factor.
+/// Inputs and results as calaresforward_dbl; a non-positive pivot is shown in a box
+/// "Calculation error at point %5d." with its node (while the main window is in front), and the
+/// result is a pivot failure at that node. Sets *fd_option to 0.
 model::SolverResult calaresforward_9pt(const fd::Inputs& in);
 
 /// "Dey & Morrison original" formulation: the wavenumber term lumped on the diagonal and the

@@ -256,8 +256,10 @@ bool SparseWorkspace::assemble(double k) {
     if (!lnz_clean_) std::fill(lnz_.get(), lnz_.get() + lnz_.size(), 0.0);
     lnz_clean_ = false;
     if (f_.nine_point()) {
+        NinePointWeights w;
+        if (!w.prepare(g, k)) return false;
         nine_point_matrix(
-            g, b, k, [&](int v, double value) { diag_[f_.invp_[v - 1] - 1] = value; },
+            g, b, w, k, [&](int v, double value) { diag_[f_.invp_[v - 1] - 1] = value; },
             [&](int v, NinePointCoupling c, double value) {
                 lnz_[f_.nine_entry_[std::size_t(v - 1) * int(NinePointCoupling::count) + int(c)] -
                      1] = value;

@@ -7,6 +7,8 @@
 #include "model/mesh_nodes.h"
 #include "model/utilities.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -27,22 +29,51 @@ struct Model {
     float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
 
     explicit Model(int electrodes, double resistivity = 1.0) : nelec(electrodes) {
-        nx = 2 * m + (nelec - 1) * p - 1;
-        dx.assign(nx - 1, 0.0f);
-        std::vector<float> x(nx);
-        model::flat_column_layout(m, dx.data(), p, nx, x.data());
-        dz.assign(nz - 1, 0.25f);
-        dz[4] = 0.35f;
-        for (int r = 5; r < 10; ++r)
-            dz[r] = dz[r - 1] * 1.1f;
-        for (int r = 10; r < nz - 1; ++r)
-            dz[r] = dz[r - 1] * 1.5f;
-        sigma.assign(std::size_t(nx - 1) * (nz - 1), float(1.0 / resistivity));
+        lay_out(p, default_rows(1.0f), resistivity);
         water.assign(nelec, 0);
         lead = nelec + 3; // tables wider than the electrodes, as the program's are
         table_a.assign(std::size_t(lead) * lead, -7.0);
         table_b.assign(std::size_t(lead) * lead, -7.0);
         remote.assign(2 * nelec + 1, -7.0);
+    }
+    /// The program's default row spacings times `factor` (factor 1: four of 0.25, one of
+    /// 0.35, five growing by 1.1, the rest by 1.5), `count` of them.
+    static std::vector<float> default_rows(float factor, int count = 19) {
+        std::vector<float> rows;
+        float thickness = 0.25f;
+        for (int i = 1; i <= count; ++i) {
+            if (i == 5)
+                thickness = 0.35f;
+            else if (i >= 6 && i <= 10)
+                thickness = thickness * 1.1f;
+            else if (i >= 11)
+                thickness = thickness * 1.5f;
+            rows.push_back(thickness * factor);
+        }
+        return rows;
+    }
+    /// Rows of `first` down to one unit spacing, then 0.35 (or `first` when thicker) growing
+    /// five times by 1.1 and ten times by 1.5: a mesh with the given depths of its first rows.
+    static std::vector<float> given_rows(float first) {
+        std::vector<float> rows(std::size_t(std::lround(1.0f / first)), first);
+        float thickness = std::max(first, 0.35f);
+        for (int i = 0; i < 16; ++i) {
+            if (i > 0) thickness *= i <= 5 ? 1.1f : 1.5f;
+            rows.push_back(thickness);
+        }
+        return rows;
+    }
+    /// The mesh laid out anew: `per_spacing` node columns a unit spacing (m margin columns
+    /// growing by 1.25 outward), the row spacings `rows`, every cell of one resistivity.
+    void lay_out(int per_spacing, const std::vector<float>& rows, double resistivity = 1.0) {
+        p = per_spacing;
+        nx = 2 * m + (nelec - 1) * p - 1;
+        dx.assign(nx - 1, 0.0f);
+        std::vector<float> x(nx);
+        model::flat_column_layout(m, dx.data(), p, nx, x.data());
+        dz = rows;
+        nz = int(rows.size()) + 1;
+        sigma.assign(std::size_t(nx - 1) * (nz - 1), float(1.0 / resistivity));
     }
     /// Resistivity `top` for the cells above depth `boundary`, `bottom` below it.
     void layers(double top, double bottom, double boundary) {
