@@ -102,6 +102,19 @@ void place_mesh_nodes(ModelSettings& s) {
                         s.node_row_dz, s.node_x, s.node_z, x.data(), z.data());
 }
 
+void default_row_spacings(float factor, int rows, float* dz) {
+    float thickness = 0.25f;
+    for (int i = 1; i <= rows; ++i) {
+        if (i == 5)
+            thickness = 0.35f;
+        else if (i >= 6 && i <= 10)
+            thickness = thickness * 1.1f;
+        else if (i >= 11)
+            thickness = thickness * 1.5f;
+        dz[i - 1] = thickness * factor;
+    }
+}
+
 } // namespace model
 
 void set_fe_node_spacing(ModelSettings& settings, int m, float* spacing, int k, int n,

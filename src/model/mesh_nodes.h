@@ -48,6 +48,11 @@ void flat_column_layout(int m, float* spacing, int k, int n, float* positions);
 /// The tank-wall step of set_fe_node_spacing on a flat layout.
 void snap_tank_walls(ModelSettings& settings, int m, float* spacing, int n, float* positions);
 
+/// The default row spacings of a model file that gives no depths, `rows` of them into dz: 0.25
+/// for rows 1 to 4, 0.35 for row 5, growing by 1.1 a row to row 10 and by 1.5 beyond, each times
+/// `factor` (the array's depth factor).
+void default_row_spacings(float factor, int rows, float* dz);
+
 /// The surface at the nelec electrodes as Set_Topo_Grid_Nodes takes it. Without topography
 /// (tflag 0): the first nelec points of settings.elec_x and elec_z. With topography: the ntopo
 /// elevation points read (elec_x, elec_z) interpolated linearly at the electrode positions

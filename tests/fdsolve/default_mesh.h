@@ -39,17 +39,8 @@ struct Model {
     /// The program's default row spacings times `factor` (factor 1: four of 0.25, one of
     /// 0.35, five growing by 1.1, the rest by 1.5), `count` of them.
     static std::vector<float> default_rows(float factor, int count = 19) {
-        std::vector<float> rows;
-        float thickness = 0.25f;
-        for (int i = 1; i <= count; ++i) {
-            if (i == 5)
-                thickness = 0.35f;
-            else if (i >= 6 && i <= 10)
-                thickness = thickness * 1.1f;
-            else if (i >= 11)
-                thickness = thickness * 1.5f;
-            rows.push_back(thickness * factor);
-        }
+        std::vector<float> rows(static_cast<std::size_t>(count));
+        model::default_row_spacings(factor, count, rows.data());
         return rows;
     }
     /// Rows of `first` down to one unit spacing, then 0.35 (or `first` when thicker) growing

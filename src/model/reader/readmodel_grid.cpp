@@ -287,18 +287,10 @@ void set_default_depth_lines(ModelReader& r) {
         else if (m.array_type == 8)
             factor = 0.8f;
     }
-    float thickness = 0.25f;
+    model::default_row_spacings(factor, rows, m.node_row_dz);
     m.depth_lines[0] = 0.0f;
-    for (int i = 1; i <= rows; ++i) {
-        if (i == 5)
-            thickness = 0.35f;
-        else if (i >= 6 && i <= 10)
-            thickness = thickness * 1.1f;
-        else if (i >= 11)
-            thickness = thickness * 1.5f;
-        m.node_row_dz[i - 1] = thickness * factor;
+    for (int i = 1; i <= rows; ++i)
         m.depth_lines[i] = m.depth_lines[i - 1] + m.node_row_dz[i - 1];
-    }
     r.print("Depth values for model row grid lines are :-");
     ValuesLine line(r, 75);
     for (int i = 1; i <= rows; ++i)
