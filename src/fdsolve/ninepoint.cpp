@@ -25,9 +25,9 @@
 // The wavenumber term sigma k^2 V gives each cell sigma k^2 dx dz / 4 a corner, of which the
 // corner keeps the share 1/4 - (beta_x + beta_z)/2 and passes beta_x / 2 to its neighbour
 // along x, beta_z / 2 to that along z (fitted_mass_weight), so that potentials varying as
-// exp(+-k x) or exp(+-k z) are reproduced at any k dx, k dz. Once k dx passes about 1 the
-// wavenumber term outgrows the coupling along x; e is then raised so that it stays at 0 or
-// below. Nodes of a row coupled positively take potentials that alternate in sign from node to
+// exp(+-k x) or exp(+-k z) are reproduced at any k dx, k dz. Where k dx is large the
+// wavenumber term would outgrow the coupling along x; e is then raised so that it stays at 0
+// or below. Nodes of a row coupled positively take potentials that alternate in sign from node to
 // node: the earlier block (e = -(h + v)/4 on every cell, wavenumber shares 9, 3, 3, 1 in 64)
 // coupled them so on cells wider than sqrt(3) dz, and at the high wavenumbers the potential
 // along the electrode row alternated and decayed far too slowly; with two nodes a spacing the

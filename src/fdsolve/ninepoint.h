@@ -21,8 +21,8 @@ double fitted_mass_weight(double kh);
 /// wavenumber k to the nodes at its corners: `diagonal` on each corner, `along_x` between the
 /// two corners of a horizontal edge, `along_z` between those of a vertical edge, `across`
 /// between opposite corners. beta_x and beta_z are fitted_mass_weight(k dx) and (k dz).
-/// At any wavenumber `along_x` and `across` are 0 or negative (`along_z` only on cells up to
-/// sqrt(3) dx tall); each row sums to sigma k^2 dx dz / 4.
+/// At any wavenumber `along_x` and `across` are 0 or negative (`along_z` too on cells no taller
+/// than wide); each row sums to sigma k^2 dx dz / 4.
 struct NinePointCell {
     double diagonal = 0.0, along_x = 0.0, along_z = 0.0, across = 0.0;
     NinePointCell() = default;
