@@ -186,36 +186,13 @@ bool save_bitmap(Run& run, const std::string& path) {
     } else {
         // Without the bitmap command the canvas is saved as the calculation left it.
         const ui::Size client = ui::client_size();
+        const DrawnSize size = picture_size(&shell::canvas(), client.width, client.height);
         std::string cause;
-        if (!write_window_bitmap(&shell::canvas(), client.width, client.height, path.c_str(),
-                                 &cause))
+        if (!write_window_bitmap(&shell::canvas(), size.width, size.height, path.c_str(), &cause))
             return fail("saving the window as a bitmap " + path + ": " + cause);
     }
     std::cout << "Bitmap written: " << path << '\n';
     return true;
-}
-
-// The display on a canvas that grows until the picture ends inside it: the batch has no window
-// to scroll, so its bitmap holds the whole picture (at least the client area).
-void display_whole_picture(Run& run) {
-    constexpr int most_side = 8192;
-    constexpr long long most_pixels = 32LL << 20;
-    for (;;) {
-        run.command(shell::cmd::display_model, display_answers());
-        const gfx::Canvas& c = shell::canvas();
-        // A picture cut at the right edge shows there; the display says how low it drew (a
-        // section below the canvas may start after a gap).
-        const DrawnSize drawn = drawn_extent(c);
-        int w = drawn.width >= c.width() ? 2 * c.width() : c.width();
-        int h = std::max(c.height(), last_display_bottom() + 16);
-        if (drawn.height >= c.height()) h = std::max(h, 2 * c.height());
-        w = std::min(w, most_side), h = std::min(h, most_side);
-        if ((w == c.width() && h == c.height()) || (long long)w * h > most_pixels) break;
-        shell::grow_canvas(w, h);
-    }
-    // A margin round the picture, as the window has beside its right and lower sections.
-    const DrawnSize drawn = drawn_extent(shell::canvas());
-    set_least_bitmap_size(drawn.width + 8, drawn.height + 8);
 }
 
 // The steps in order; the first that fails ends the run, so nothing is written after it.
@@ -226,7 +203,9 @@ bool steps(Run& run, const std::string& model, const std::string& dat, const std
         return fail("reading the model " + model);
     run.command(shell::cmd::calculate, {});
     if (Modelsettings.data_ready != 1) return fail("calculating the potentials");
-    if (has_command(shell::cmd::display_model)) display_whole_picture(run);
+    // The canvas grows to hold the display, and the bitmap holds the whole picture.
+    if (has_command(shell::cmd::display_model))
+        run.command(shell::cmd::display_model, display_answers());
     if (!save_bitmap(run, bmp)) return false;
     std::vector<headless::Action> answers{file_answer(dat)};
     if (sys::file_exists(dat)) answers.push_back(yes_answer());

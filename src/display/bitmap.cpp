@@ -60,14 +60,18 @@ DrawnSize drawn_extent(const gfx::Canvas& canvas) {
     return drawn;
 }
 
+DrawnSize picture_size(const gfx::Canvas* canvas, int client_width, int client_height) {
+    const DrawnSize client{std::abs(client_width), std::abs(client_height)};
+    if (!canvas) return client;
+    const DrawnSize drawn = drawn_extent(*canvas);
+    constexpr int margin = 8;
+    return {std::max(client.width, drawn.width + margin),
+            std::max(client.height, drawn.height + margin)};
+}
+
 namespace {
 bool last_bmp_written = false;
-DrawnSize least_bitmap;
 } // namespace
-
-void set_least_bitmap_size(int width, int height) {
-    least_bitmap = {std::max(0, width), std::max(0, height)};
-}
 
 bool screen_bmp_written() {
     return last_bmp_written;
@@ -83,10 +87,10 @@ int save_screen_bmp() {
         const ui::Cursor before = ui::cursor();
         ui::set_cursor(ui::Cursor::wait);
         const ui::Size client = ui::client_size();
+        const DrawnSize size = picture_size(Progdisplay.canvas_dc, client.width, client.height);
         std::string cause;
-        last_bmp_written = write_window_bitmap(
-            Progdisplay.canvas_dc, std::max(std::abs(client.width), least_bitmap.width),
-            std::max(std::abs(client.height), least_bitmap.height), s.file_name, &cause);
+        last_bmp_written = write_window_bitmap(Progdisplay.canvas_dc, size.width, size.height,
+                                               s.file_name, &cause);
         if (!last_bmp_written)
             display::ask("Cannot open file " + std::string(s.file_name) + "\n" + cause + ".",
                          "Message", ui::mb_ok | ui::mb_iconinformation);

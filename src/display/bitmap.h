@@ -26,13 +26,14 @@ struct DrawnSize {
 };
 DrawnSize drawn_extent(const gfx::Canvas& canvas);
 
-/// The least size of the bitmaps save_screen_bmp writes; 0 x 0 (the start) keeps them at the
-/// client area. A run with no window to scroll (the batch) asks for the whole picture.
-void set_least_bitmap_size(int width, int height);
+/// The size of the window's picture as a bitmap: the client area of width x height, or more
+/// where what is drawn on `canvas` reaches further (its drawn extent and a margin of 8 pixels,
+/// as the window has beside its right and lower sections).
+DrawnSize picture_size(const gfx::Canvas* canvas, int client_width, int client_height);
 
-/// Command 552 "&Save screen as BMP file": asks for a "*.bmp" file and saves the canvas from
-/// its top-left corner at the size of the main window's client area (or the least size set
-/// above, when larger); "Cannot open file %s" and the cause on the next line when it cannot be
+/// Command 552 "&Save screen as BMP file": asks for a "*.bmp" file and saves the whole picture
+/// of the canvas from its top-left corner, whatever part of it the window shows (picture_size
+/// of the client area); "Cannot open file %s" and the cause on the next line when it cannot be
 /// written (an existing file then stays as it was). Sets ProgDisplay::model_displayed and
 /// repaints; returns 552.
 int save_screen_bmp();

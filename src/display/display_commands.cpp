@@ -1,6 +1,7 @@
 // The display and edit commands, the misfit of the stored data, and the editing-keys help.
 #include "display/display_commands.h"
 
+#include "display/bitmap.h"
 #include "display/colours.h"
 #include "display/contour_levels.h"
 #include "display/cylinder_drawing.h"
@@ -96,8 +97,13 @@ void set_section_layout(ProgDisplay& d, const ModelSettings& s) {
     d.left_margin = 7 * d.char_w + 4 + (s.nelec < 20 ? 4 * d.char_w : 0);
     d.layout_margin_right = 2 * d.char_w;
     d.layout_margin_left = d.left_margin;
+    // The canvas the sections are laid out on is the one of the screen: one that grew to hold
+    // a long picture would widen the next model's scale.
+    int canvas_width = d.canvas_width;
+    if (d.canvas_dc && d.canvas_dc->growth().base.cx > 0)
+        canvas_width = d.canvas_dc->growth().base.cx;
     float raw_scale = 0.0f;
-    d.xscale = layout_text_metrics(s.nodes_per_spacing, d.canvas_width, s.nelec, &raw_scale,
+    d.xscale = layout_text_metrics(s.nodes_per_spacing, canvas_width, s.nelec, &raw_scale,
                                    &d.plot_width, d.layout_margin_left, d.layout_margin_right,
                                    &d.char_w, &d.char_h, &d.lengthvx, &d.layout_client_height, dc);
 }
@@ -147,7 +153,6 @@ const std::int32_t* codes_of_group(const ModelSettings& m, int group) {
 
 // The canvas after the last display, as a hash of its size and pixels (FNV-1a); 0 for none.
 std::uint64_t displayed_fingerprint = 0;
-int displayed_bottom = 0; // the lowest row the last display drew on, also below the canvas
 
 std::uint64_t fingerprint(const gfx::Canvas& c) {
     std::uint64_t h = 1469598103934665603ull;
@@ -160,6 +165,17 @@ std::uint64_t fingerprint(const gfx::Canvas& c) {
     for (const gfx::Colour p : c.pixels())
         mix(p);
     return h == 0 ? 1 : h;
+}
+
+// A canvas that grew in steps while the display drew on it ends a margin beyond the picture
+// (never below its base size): the scroll bars then end with the picture.
+void fit_canvas_to_picture(gfx::Canvas& c) {
+    const gfx::Canvas::Growth& g = c.growth();
+    if (g.most.cx <= 0 || (c.width() <= g.base.cx && c.height() <= g.base.cy)) return;
+    constexpr int margin = 16;
+    const DrawnSize drawn = drawn_extent(c);
+    c.resize(std::max(g.base.cx, std::min(c.width(), drawn.width + margin)),
+             std::max(g.base.cy, std::min(c.height(), drawn.height + margin)));
 }
 
 void show_canvas(const ProgDisplay& d) {
@@ -589,7 +605,6 @@ bool run_display(ProgDisplay& d, ModelSettings& m, const KeptPicture& before) {
     }
     if (m.cylinder_model != 0) {
         cylinder_display(run);
-        if (!run.put_back) displayed_bottom = run.bottom;
         return !run.put_back;
     }
     model::trace("Plot model data %d array %d\n", m.ndata, m.array_type);
@@ -600,7 +615,6 @@ bool run_display(ProgDisplay& d, ModelSettings& m, const KeptPicture& before) {
         model_only_display(run);
     else
         data_display(run);
-    if (!run.put_back) displayed_bottom = run.bottom;
     return !run.put_back;
 }
 
@@ -628,7 +642,10 @@ void Call_Edit_Display_Model_2D(ProgDisplay& d, ModelSettings& m) {
     set_value_colours(m);
     forget_contour_choices();
     try {
-        if (run_display(d, m, before)) displayed_fingerprint = fingerprint(*d.canvas_dc);
+        if (run_display(d, m, before)) {
+            fit_canvas_to_picture(*d.canvas_dc);
+            displayed_fingerprint = fingerprint(*d.canvas_dc);
+        }
     } catch (const std::bad_alloc&) {
         model::show_message("Insufficient memory for the display!", "Error Message");
     }
@@ -646,6 +663,7 @@ int draw_model_sections(ProgDisplay& d, ModelSettings& m, int y, float misfit) {
         Sectionoutlines.reset();
         set_value_colours(m);
         model_kinds(run, misfit);
+        fit_canvas_to_picture(*d.canvas_dc);
     } catch (const std::bad_alloc&) {
         model::show_message("Insufficient memory for the display!", "Error Message");
         return y;
@@ -670,6 +688,7 @@ int draw_cylinder_sections(ProgDisplay& d, ModelSettings& m) {
             d.yplt = run.bottom + 4 * d.char_h;
             cylinder_ip_model(run);
         }
+        fit_canvas_to_picture(*d.canvas_dc);
     } catch (const std::bad_alloc&) {
         model::show_message("Insufficient memory for the display!", "Error Message");
     }
@@ -699,13 +718,12 @@ KeptPicture::~KeptPicture() = default;
 
 void KeptPicture::put_back(ProgDisplay& d) const {
     if (!copy_ || !d.canvas_dc) return;
+    // The canvas as it was: also its size, where it had grown to hold the picture.
+    if (d.canvas_dc->growth().most.cx > 0)
+        d.canvas_dc->resize(copy_->canvas.width(), copy_->canvas.height());
     d.canvas_dc->bit_blt(0, 0, copy_->canvas.width(), copy_->canvas.height(), copy_->canvas, 0, 0);
     Sectionoutlines = copy_->outlines;
     show_canvas(d);
-}
-
-int last_display_bottom() {
-    return displayed_bottom;
 }
 
 bool canvas_shows_display(const ProgDisplay& d) {

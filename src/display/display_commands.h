@@ -17,6 +17,8 @@
 /// and cylinder drawings. The contour levels are chosen with select_contours; the vertical
 /// factor grows when a pseudosection would not fit. With a data set stored in the model file
 /// the page shows it beside the calculated values and the model section prints the misfit.
+/// The canvas grows to hold the whole picture and ends a margin beyond it (never below its
+/// base size), so the scroll bars reach every section.
 /// Leaves the picture on the canvas (copied into the window), the outlines of blocks and colour
 /// boxes for the editor, ProgDisplay::model_displayed 1, drawn_width and drawn_height. Messages:
 /// "Hello. There is no model to display!", "Contour values not selected.", "You must first
@@ -43,9 +45,6 @@ class KeptPicture {
     struct Copy;
     std::unique_ptr<Copy> copy_;
 };
-/// The lowest pixel row the last display drew on, also where it lies below the canvas (whose
-/// size caps ProgDisplay::drawn_height); 0 before any display.
-int last_display_bottom();
 /// True when the canvas still holds the picture the last display drew, as it drew it.
 bool canvas_shows_display(const ProgDisplay& display);
 /// After a command that changed the colours and cleared the canvas: the display drawn again in
@@ -89,7 +88,8 @@ std::vector<std::int32_t> data_level_counts(const ModelSettings& settings);
 /// The model section of each kind of the model (resistivity; IP; time constant and Cole
 /// exponent), placed one below the other from (ProgDisplay::left_margin, y); the resistivity
 /// section prints "RMS error %.2f%%" with `misfit` (a percentage) when it is finite. Returns
-/// the bottom of the last. The forward run draws the model with it when a calculation starts.
+/// the bottom of the last; the canvas holds them (as the display's). The forward run draws the
+/// model with it when a calculation starts.
 int draw_model_sections(ProgDisplay& display, ModelSettings& settings, int y, float misfit = NAN);
 
 /// The sections of a cylinder model drawn while it is calculated: "Cylinder resistivity model"

@@ -413,7 +413,9 @@ int plotmodel(ModelSettings& m, const ModelSectionSpec& s, gfx::Canvas& dc, int*
                  s.xplt, s.yplt);
     Geometry g;
     int lengthvy = s.lengthvy;
-    if (!s.codes || !s.colours || !lay_out(m, s, dc.height(), g, lengthvy)) return s.yplt;
+    // A canvas that grows to hold its picture holds the section as far as it may grow.
+    const int canvas_height = dc.growth().most.cy > 0 ? dc.growth().most.cy : dc.height();
+    if (!s.codes || !s.colours || !lay_out(m, s, canvas_height, g, lengthvy)) return s.yplt;
     SectionOutlines& o = Sectionoutlines;
     o.blocks_per_group = m.nx_cells * m.nz_cells;
     o.boxes_per_group = std::max(1, Proglim.max_resistivity_values);

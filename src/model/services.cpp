@@ -93,7 +93,11 @@ void erase_window() {
 void clear_area(gfx::Canvas* canvas, int width, int height) {
     if (!canvas) return;
     canvas->select_brush(gfx::Brush{gfx::white, false});
-    canvas->pat_blt(0, 0, width, height, gfx::Rop::whiteness);
+    // The whole picture cleared: a canvas that grew to hold it gives the room back.
+    if (width >= canvas->width() && height >= canvas->height())
+        canvas->clear();
+    else
+        canvas->pat_blt(0, 0, width, height, gfx::Rop::whiteness);
 }
 
 void update_status(const char* text, int bar_length) {

@@ -66,6 +66,8 @@ void clear_error_count();
 /// Erases the main window's client area at once (white).
 void erase_window();
 /// Fills the rectangle (0, 0)-(width, height) of `canvas` with white; a null canvas is ignored.
+/// A rectangle that covers the whole canvas clears it (gfx::Canvas::clear): a canvas that grew
+/// to hold its picture goes back to its base size.
 void clear_area(gfx::Canvas* canvas, int width, int height);
 
 /// Shows `text` (cut at 511 characters) and a progress bar of `bar_length` pixels (0 = none) in

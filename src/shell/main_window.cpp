@@ -69,8 +69,13 @@ void set_system_version() {
     Systemsettings.windows_version = 4;
 }
 
-// Off-screen canvas of 5/4 the screen in each direction, white, the scroll ranges of the
-// client area over it, and the 256-colour table.
+// The off-screen canvas grows to hold whatever is drawn on it, as far as eight times its base
+// size each way and in area (beyond that a picture is cut, as on a fixed canvas).
+constexpr int most_canvas_factor = 8;
+
+// Off-screen canvas of 5/4 the screen in each direction, white, growing to hold what is drawn
+// (ProgDisplay's canvas size follows it, and the next paint the scroll ranges), the scroll
+// ranges of the client area over it, and the 256-colour table.
 void create_canvas(const Machine& machine) {
     Progdisplay.screen_width = machine.screen_width;
     Progdisplay.canvas_width = machine.screen_width * 5 / 4;
@@ -82,6 +87,16 @@ void create_canvas(const Machine& machine) {
                    0);
     if (off_screen) ui::stop_watching(*off_screen);
     off_screen = std::make_unique<gfx::Canvas>(Progdisplay.canvas_width, Progdisplay.canvas_height);
+    gfx::Canvas::Growth growth;
+    growth.base = {Progdisplay.canvas_width, Progdisplay.canvas_height};
+    growth.most = {most_canvas_factor * growth.base.cx, most_canvas_factor * growth.base.cy};
+    growth.most_pixels = (long long)most_canvas_factor * growth.base.cx * growth.base.cy;
+    off_screen->set_growth(growth);
+    off_screen->set_resize_observer([](int width, int height) {
+        Progdisplay.canvas_width = width;
+        Progdisplay.canvas_height = height;
+        ui::invalidate();
+    });
     ui::watch_canvas(*off_screen);
     set_palette256(Progdisplay.palette256);
     Progdisplay.canvas_dc = off_screen.get();
@@ -195,18 +210,6 @@ void end_program() {
 
 gfx::Canvas& canvas() {
     return off_screen ? *off_screen : empty_canvas;
-}
-
-void grow_canvas(int width, int height) {
-    if (!off_screen) return;
-    width = std::max(width, Progdisplay.canvas_width);
-    height = std::max(height, Progdisplay.canvas_height);
-    if (width == Progdisplay.canvas_width && height == Progdisplay.canvas_height) return;
-    off_screen->resize(width, height);
-    Progdisplay.canvas_width = width;
-    Progdisplay.canvas_height = height;
-    const ui::Size client = ui::client_size();
-    set_scroll_ranges(client.width, client.height);
 }
 
 } // namespace shell

@@ -58,10 +58,9 @@ void close_main_window();
 /// canvas. Safe to call when the start failed or was never made, and more than once.
 void end_program();
 
-/// The off-screen canvas every drawing goes to (empty before window creation).
+/// The off-screen canvas every drawing goes to (empty before window creation): 5/4 of the
+/// screen each way, growing to hold what is drawn on it and back to that size when cleared
+/// whole; ProgDisplay's canvas size follows it, and the scroll ranges at the next paint.
 gfx::Canvas& canvas();
-/// Makes the off-screen canvas at least width x height, keeping its picture and its drawing
-/// state (new area white); ProgDisplay's canvas size and the scroll ranges follow.
-void grow_canvas(int width, int height);
 
 } // namespace shell

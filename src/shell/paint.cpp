@@ -22,6 +22,7 @@ WindowObjects Windowobjects;
 namespace {
 
 EditHooks edit_hooks;
+gfx::Size fitted_canvas; // the canvas size the scroll ranges were last set for
 
 // The settings file's values go into the records that use them.
 void read_settings_into_records() {
@@ -107,6 +108,7 @@ void first_paint_setup() {
 void fit_to_client(int client_width, int client_height) {
     Windowobjects.client_rect = {0, 0, client_width, client_height};
     Progdisplay.client_height = client_height;
+    fitted_canvas = {Progdisplay.canvas_width, Progdisplay.canvas_height};
     const int max_x = std::max(0, Progdisplay.canvas_width - client_width);
     const int max_y = std::max(0, Progdisplay.canvas_height - client_height);
     Progdisplay.scroll_x = std::clamp(Progdisplay.scroll_x, 0, max_x);
@@ -163,9 +165,12 @@ void paint_main_window() {
         Mainviewstate.view_code = 0;
         first_paint_setup();
     }
+    // A new client size, or a canvas that grew or went back to its base size.
     const ui::Size client = ui::client_size();
     if (client.width != Windowobjects.client_rect.right ||
-        client.height != Windowobjects.client_rect.bottom)
+        client.height != Windowobjects.client_rect.bottom ||
+        fitted_canvas.cx != Progdisplay.canvas_width ||
+        fitted_canvas.cy != Progdisplay.canvas_height)
         fit_to_client(client.width, client.height);
     if (!ui::is_foreground()) return;
     if (Progdisplay.model_displayed == 1)
@@ -223,6 +228,7 @@ void char_key_handler(int ch) {
 
 void release_window_objects() {
     Windowobjects = WindowObjects();
+    fitted_canvas = {};
 }
 
 } // namespace shell

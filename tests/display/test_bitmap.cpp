@@ -46,13 +46,15 @@ std::vector<unsigned char> read_bytes(const std::string& path) {
     return bytes;
 }
 
+// A picture inside the client area is saved at the client area's size, from the canvas's
+// top-left corner whatever the scroll position.
 TEST(SaveScreenBmp, WritesTheClientAreaOfTheCanvasAt24Bits) {
     Session s(118, 92); // client area 101 x 50
     TempDir dir;
     gfx::Canvas canvas(300, 200);
-    canvas.fill_rect({0, 0, 300, 200}, gfx::rgb(10, 20, 30));
-    canvas.set_pixel(0, 49, gfx::rgb(200, 100, 50)); // bottom-left of the client area
-    canvas.set_pixel(100, 0, gfx::rgb(1, 2, 3));     // top-right
+    canvas.fill_rect({0, 0, 90, 40}, gfx::rgb(10, 20, 30));
+    canvas.set_pixel(0, 39, gfx::rgb(200, 100, 50)); // bottom-left of the picture
+    canvas.set_pixel(89, 0, gfx::rgb(1, 2, 3));      // top-right
     Progdisplay.canvas_dc = &canvas;
     Progdisplay.scroll_y = 30; // the canvas is saved from its top-left corner all the same
     const std::string path = dir.file("window.bmp");
@@ -72,9 +74,13 @@ TEST(SaveScreenBmp, WritesTheClientAreaOfTheCanvasAt24Bits) {
     EXPECT_EQ(field(b, 26, 2), 1u);
     EXPECT_EQ(field(b, 28, 2), 24u);
     EXPECT_EQ(field(b, 30, 4), 0u);
-    // First stored row is the bottom one, blue first; the last row ends with the top-right.
-    EXPECT_EQ((std::array<int, 3>{b[54], b[55], b[56]}), (std::array<int, 3>{50, 100, 200}));
-    const std::size_t top_right = 54 + 304 * 49 + 300;
+    // Rows are stored from the bottom one, blue first: the white margin below the picture,
+    // then its bottom-left pixel ten rows up; the last row holds the top-right one.
+    EXPECT_EQ((std::array<int, 3>{b[54], b[55], b[56]}), (std::array<int, 3>{255, 255, 255}));
+    const std::size_t bottom_left = 54 + 304 * 10;
+    EXPECT_EQ((std::array<int, 3>{b[bottom_left], b[bottom_left + 1], b[bottom_left + 2]}),
+              (std::array<int, 3>{50, 100, 200}));
+    const std::size_t top_right = 54 + 304 * 49 + 3 * 89;
     EXPECT_EQ((std::array<int, 3>{b[top_right], b[top_right + 1], b[top_right + 2]}),
               (std::array<int, 3>{3, 2, 1}));
 
@@ -86,6 +92,29 @@ TEST(SaveScreenBmp, WritesTheClientAreaOfTheCanvasAt24Bits) {
     if (!got && status != 0) GTEST_SKIP() << "ImageMagick identify is not available";
     EXPECT_EQ(std::string(line).substr(0, 10), "101 50 BMP") << line;
     Progdisplay.canvas_dc = nullptr;
+}
+
+// A picture larger than the client area is saved whole, with a white margin of 8 pixels
+// beside its right and lower edges, whatever part the window shows.
+TEST(SaveScreenBmp, WritesTheWholePictureBeyondTheClientArea) {
+    Session s(118, 92); // client area 101 x 50
+    TempDir dir;
+    gfx::Canvas canvas(300, 200);
+    canvas.set_pixel(250, 150, gfx::rgb(1, 2, 3)); // the picture's lowest, right-most pixel
+    Progdisplay.canvas_dc = &canvas;
+    Progdisplay.scroll_x = 200, Progdisplay.scroll_y = 150;
+    const std::string path = dir.file("whole.bmp");
+    s.answer("file " + path);
+    EXPECT_EQ(save_screen_bmp(), 552);
+    const std::vector<unsigned char> b = read_bytes(path);
+    ASSERT_EQ(b.size(), 54u + 780u * 159u); // 259 x 159 pixels, rows of 777 + 3 bytes
+    EXPECT_EQ(field(b, 18, 4), 259u);
+    EXPECT_EQ(field(b, 22, 4), 159u);
+    const std::size_t corner = 54 + 780 * 8 + 3 * 250; // row 150 is the ninth from the bottom
+    EXPECT_EQ((std::array<int, 3>{b[corner], b[corner + 1], b[corner + 2]}),
+              (std::array<int, 3>{3, 2, 1}));
+    Progdisplay.canvas_dc = nullptr;
+    Progdisplay.scroll_x = Progdisplay.scroll_y = 0;
 }
 
 TEST(SaveScreenBmp, CancelWritesNothingAndAFileThatCannotBeWrittenIsReported) {

@@ -171,35 +171,6 @@ class Examples : public ::testing::Test {
     test_support::TempDir dir_{"vd_examples"};
 };
 
-/// A 24-bit bottom-up BMP as the batch writes it, its pixels as 0xRRGGBB top row first; empty
-/// when the file is none.
-struct Bitmap {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> rgb;
-    std::uint32_t at(int x, int y) const { return rgb[std::size_t(y) * width + x]; }
-};
-Bitmap read_bitmap(const std::string& path) {
-    const std::string b = read_file(path);
-    const auto le = [&](std::size_t at, int bytes) {
-        std::uint32_t v = 0;
-        for (int k = bytes - 1; k >= 0; --k)
-            v = v << 8 | std::uint8_t(b[at + std::size_t(k)]);
-        return v;
-    };
-    Bitmap bmp;
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || le(28, 2) != 24) return bmp;
-    bmp.width = int(le(18, 4));
-    bmp.height = int(le(22, 4));
-    const std::size_t row = (3 * std::size_t(bmp.width) + 3) / 4 * 4, start = le(10, 4);
-    if (b.size() < start + row * std::size_t(bmp.height)) return {};
-    bmp.rgb.resize(std::size_t(bmp.width) * std::size_t(bmp.height));
-    for (int y = 0; y < bmp.height; ++y)
-        for (int x = 0; x < bmp.width; ++x)
-            bmp.rgb[std::size_t(y) * bmp.width + x] =
-                le(start + std::size_t(bmp.height - 1 - y) * row + 3 * std::size_t(x), 3);
-    return bmp;
-}
-
 // The batch's bitmap holds the whole display, at least the window's client area (1007 x 726):
 // the picture ends inside it (white beside its right and lower edges) and every pseudosection
 // page is in it, each with its colour bar (the first box, at x = 24 .. 54, in the first
@@ -214,7 +185,7 @@ TEST_F(Examples, BatchBitmapsHoldTheWholeDisplay) {
         SCOPED_TRACE(c.model);
         const std::string model = examples + c.model + ".mod";
         run_batch(model);
-        const Bitmap bmp = read_bitmap(bitmap_of(model));
+        const test_support::Bitmap bmp = test_support::read_bitmap(bitmap_of(model));
         ASSERT_GE(bmp.width, 1007);
         ASSERT_GE(bmp.height, 726);
         int edge = 0;

@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -387,6 +390,81 @@ TEST(CanvasBlit, CopiesClipsAndResizes) {
     EXPECT_EQ(src.get_pixel(7, 2), gfx::black);
     EXPECT_EQ(src.get_pixel(1, 1), gfx::white);
     EXPECT_EQ(src.get_pixel(2, 1), gfx::rgb(1, 0, 1));
+}
+
+// A growing canvas (base 40 x 20, at most 100 x 60 and 4000 pixels): every kind of request
+// that reaches right of or below it first makes room, in steps of a quarter of the base, and
+// what it draws is all there; white, flood fills and a fixed canvas grow nothing; clear()
+// gives the room back; the observer hears every new size.
+TEST(CanvasGrowth, DrawingBeyondTheEdgeMakesRoom) {
+    Canvas::Growth growth;
+    growth.base = {40, 20};
+    growth.most = {100, 60};
+    growth.most_pixels = 4000;
+    const struct {
+        const char* what;
+        void (*draw)(Canvas&);
+        int width, height; // the size after the request
+        bool drawn;        // the request drew beyond the base size
+    } cases[] = {
+        {"line", [](Canvas& c) { c.move_to(5, 5), c.line_to(5, 30); }, 40, 31, true},
+        {"pixel", [](Canvas& c) { c.set_pixel(45, 3, red); }, 50, 20, true},
+        {"rectangle", [](Canvas& c) { c.rectangle(30, 10, 60, 50); }, 60, 50, true},
+        {"polygon",
+         [](Canvas& c) {
+             c.polygon({{0, 0}, {10, 24}, {0, 24}});
+         },
+         40, 25, true},
+        {"ellipse", [](Canvas& c) { c.ellipse(30, 15, 42, 27); }, 50, 27, true},
+        {"text", [](Canvas& c) { c.text_out(10, 15, "IP model"); }, 74, 31, true},
+        {"block copy",
+         [](Canvas& c) {
+             Canvas picture(10, 30);
+             picture.fill_rect({0, 0, 10, 30}, blue);
+             c.bit_blt(0, 0, 10, 30, picture, 0, 0);
+         },
+         40, 30, true},
+        {"beyond the largest side", [](Canvas& c) { c.set_pixel(2, 500, red); }, 40, 60, false},
+        {"beyond the pixels", [](Canvas& c) { c.set_pixel(95, 50, red); }, 96, 41, false},
+        {"white",
+         [](Canvas& c) {
+             c.fill_rect({0, 0, 90, 90}, gfx::white);
+         },
+         40, 20, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Canvas cv;
+        std::vector<std::pair<int, int>> sizes;
+        cv.set_resize_observer([&](int w, int h) { sizes.push_back({w, h}); });
+        cv.set_growth(growth);
+        cv.select_brush({green, false});
+        c.draw(cv);
+        EXPECT_EQ(cv.width(), c.width);
+        EXPECT_EQ(cv.height(), c.height);
+        EXPECT_EQ(sizes.back(), std::make_pair(c.width, c.height));
+        int beyond = 0;
+        for (int y = 0; y < cv.height(); ++y)
+            for (int x = 0; x < cv.width(); ++x)
+                beyond += (x >= 40 || y >= 20) && cv.get_pixel(x, y) != gfx::white;
+        EXPECT_EQ(beyond > 0, c.drawn);
+        cv.clear();
+        EXPECT_EQ(cv.width(), 40);
+        EXPECT_EQ(cv.height(), 20);
+        EXPECT_EQ(count_colour(cv, gfx::white), 800);
+    }
+    // A flood fill fills what is there; a canvas without growth clips.
+    Canvas cv;
+    cv.set_growth(growth);
+    cv.select_brush({red, false});
+    EXPECT_TRUE(cv.ext_flood_fill(3, 3, gfx::black, gfx::FloodType::border));
+    EXPECT_EQ(count_colour(cv, red), 800);
+    Canvas fixed(40, 20);
+    fixed.move_to(5, 5);
+    fixed.line_to(5, 30);
+    EXPECT_EQ(fixed.height(), 20);
+    fixed.clear();
+    EXPECT_EQ(fixed.height(), 20);
 }
 
 std::vector<unsigned char> read_file(const std::string& path) {

@@ -1,7 +1,9 @@
 // Temporary folders and whole-file reads of the tests.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace test_support {
 
@@ -32,5 +34,16 @@ class TempDir {
 
 /// Whole contents of the file at `path` ("" when it cannot be read).
 std::string read_file(const std::string& path);
+
+/// A 24-bit bottom-up BMP as the program writes it, its pixels as 0xRRGGBB top row first.
+struct Bitmap {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> rgb;
+    std::uint32_t at(int x, int y) const {
+        return rgb[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+    }
+};
+/// The bitmap at `path`; empty (0 x 0) when the file is none.
+Bitmap read_bitmap(const std::string& path);
 
 } // namespace test_support

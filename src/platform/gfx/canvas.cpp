@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <new>
 #include <utility>
 
 namespace gfx {
@@ -22,6 +23,7 @@ Canvas::Canvas(int width, int height) {
 void Canvas::resize(int width, int height) {
     width = std::max(width, 0);
     height = std::max(height, 0);
+    if (width == width_ && height == height_) return;
     std::vector<Colour> next(std::size_t(width) * std::size_t(height), white);
     for (int y = 0; y < std::min(height, height_); ++y)
         std::copy_n(&pixels_[std::size_t(y) * width_], std::min(width, width_),
@@ -29,6 +31,63 @@ void Canvas::resize(int width, int height) {
     pixels_.swap(next);
     width_ = width;
     height_ = height;
+    if (resize_observer_) resize_observer_(width_, height_);
+}
+
+// ---- Growth ----
+
+void Canvas::set_growth(const Growth& growth) {
+    growth_ = growth;
+    if (growth_.most.cx > 0 && growth_.most.cy > 0) resize(growth_.base.cx, growth_.base.cy);
+}
+
+void Canvas::clear() {
+    std::fill(pixels_.begin(), pixels_.end(), white);
+    if (growth_.most.cx > 0 && growth_.most.cy > 0) resize(growth_.base.cx, growth_.base.cy);
+}
+
+void Canvas::set_resize_observer(std::function<void(int, int)> observer) {
+    resize_observer_ = std::move(observer);
+}
+
+void Canvas::make_room(long long right, long long bottom, Colour colour) {
+    if (colour_bits(colour) != white) make_room(right, bottom);
+}
+
+void Canvas::make_room(long long right, long long bottom) {
+    const Growth& g = growth_;
+    if (g.most.cx <= 0 || g.most.cy <= 0 || (right <= width_ && bottom <= height_)) return;
+    // Whole steps: a picture drawn row by row from the top copies the canvas a few times only.
+    const auto side = [](long long now, long long need, int step, int most) {
+        if (need <= now) return now;
+        return std::max(now, std::min<long long>(most, std::max(need, now + std::max(1, step))));
+    };
+    long long w = side(width_, right, g.base.cx / 4, g.most.cx);
+    long long h = side(height_, bottom, g.base.cy / 4, g.most.cy);
+    // Within the pixel budget the height gives way first, then the width.
+    if (g.most_pixels > 0 && w * h > g.most_pixels)
+        h = std::max<long long>(height_, g.most_pixels / w);
+    if (g.most_pixels > 0 && w * h > g.most_pixels)
+        w = std::max<long long>(width_, g.most_pixels / h);
+    if (w == width_ && h == height_) return;
+    try {
+        resize(int(w), int(h));
+    } catch (const std::bad_alloc&) {
+        // No memory for a larger picture: the request is clipped as on a fixed canvas.
+    }
+}
+
+void Canvas::make_room_for(const std::vector<Point>& pts, Colour colour) {
+    if (pts.empty() || colour_bits(colour) == white) return;
+    long long right = pts[0].x, bottom = pts[0].y;
+    for (const Point& p : pts)
+        right = std::max<long long>(right, p.x), bottom = std::max<long long>(bottom, p.y);
+    make_room(right + 1, bottom + 1);
+}
+
+void Canvas::make_room_for_shape(long long right, long long bottom) {
+    if (!pen_.null) make_room(right, bottom, pen_.colour);
+    if (!brush_.null) make_room(right, bottom, brush_.colour);
 }
 
 // ---- State ----
@@ -72,6 +131,7 @@ Colour Canvas::get_pixel(int x, int y) const {
 }
 
 Colour Canvas::set_pixel(int x, int y, Colour c) {
+    make_room((long long)x + 1, (long long)y + 1, c);
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return clr_invalid;
     return pixels_[std::size_t(y) * width_ + x] = colour_bits(c);
 }
@@ -86,6 +146,7 @@ void Canvas::span(int y, int x0, int x1, Colour c) {
 }
 
 void Canvas::fill_rect(const Rect& r, Colour c) {
+    if (r.left < r.right && r.top < r.bottom) make_room(r.right, r.bottom, c);
     for (int y = std::max(r.top, 0); y < std::min(r.bottom, height_); ++y)
         span(y, r.left, r.right - 1, colour_bits(c));
 }
@@ -131,12 +192,16 @@ Point Canvas::move_to(int x, int y) {
 }
 
 void Canvas::line_to(int x, int y) {
-    if (!pen_.null) line_pixels(pos_, {x, y}, pen_.colour);
+    if (!pen_.null) {
+        make_room(std::max(pos_.x, x) + 1LL, std::max(pos_.y, y) + 1LL, pen_.colour);
+        line_pixels(pos_, {x, y}, pen_.colour);
+    }
     pos_ = {x, y};
 }
 
 void Canvas::polyline(const std::vector<Point>& pts) {
     if (pen_.null) return;
+    make_room_for(pts, pen_.colour);
     for (std::size_t i = 1; i < pts.size(); ++i)
         line_pixels(pts[i - 1], pts[i], pen_.colour);
 }
@@ -147,6 +212,7 @@ void Canvas::rectangle(int left, int top, int right, int bottom) {
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
     if (left == right || top == bottom) return;
+    make_room_for_shape(right, bottom);
     int inset = 0;
     if (!pen_.null) {
         inset = 1;
@@ -164,6 +230,8 @@ void Canvas::rectangle(int left, int top, int right, int bottom) {
 
 void Canvas::polygon(const std::vector<Point>& pts) {
     const std::size_t n = pts.size();
+    if (n >= 3 && !brush_.null) make_room_for(pts, brush_.colour);
+    if (n >= 2 && !pen_.null) make_room_for(pts, pen_.colour);
     if (n >= 3 && !brush_.null) {
         int ymin = pts[0].y, ymax = pts[0].y;
         for (const Point& p : pts)
@@ -199,6 +267,7 @@ void Canvas::ellipse(int left, int top, int right, int bottom) {
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
     if (left == right || top == bottom) return;
+    make_room_for_shape(right, bottom);
     const double cx = 0.5 * (left + right - 1), cy = 0.5 * (top + bottom - 1);
     const double rx = 0.5 * (right - left), ry = 0.5 * (bottom - top);
     // Row y holds the pixel centres inside the ellipse, columns first(y) .. last(y).
@@ -259,6 +328,10 @@ bool Canvas::ext_flood_fill(int x, int y, Colour colour, FloodType type) {
 }
 
 void Canvas::bit_blt(int dx, int dy, int w, int h, const Canvas& src, int sx, int sy) {
+    // Room for the part of the block the source has, whatever its colours.
+    if (sx < src.width_ && sy < src.height_)
+        make_room((long long)dx + std::min<long long>(w, (long long)src.width_ - sx),
+                  (long long)dy + std::min<long long>(h, (long long)src.height_ - sy));
     // Clip the block to both canvases; a copy within one canvas goes through a buffer.
     const int x0 = std::max({0, -dx, -sx}), y0 = std::max({0, -dy, -sy});
     const int x1 = std::min({w, width_ - dx, src.width_ - sx});

@@ -99,6 +99,25 @@ class Canvas {
     /// New size; the overlap keeps its pixels, new area is white. Negative sizes become 0.
     void resize(int width, int height);
 
+    /// How far a canvas that holds whatever is drawn on it (the main window's picture) grows:
+    /// while `most` is set, a drawing request that reaches right of or below the picture first
+    /// enlarges it, white, to hold the request, in steps of at least a quarter of `base` and up to
+    /// `most` (each side) and `most_pixels` (in all); what lies further is clipped. Requests
+    /// that draw white grow nothing (the new area is white already), nor does a flood fill.
+    struct Growth {
+        Size base;                 ///< the size set_growth gives it and clear() gives back
+        Size most;                 ///< 0 x 0: the canvas never grows by itself
+        long long most_pixels = 0; ///< width x height at most
+    };
+    /// Sets the growth and resizes the canvas to growth.base (a growth with no `most` only
+    /// stops the growing and keeps the size).
+    void set_growth(const Growth& growth);
+    const Growth& growth() const { return growth_; }
+    /// Every pixel white; a growing canvas goes back to its base size.
+    void clear();
+    /// Called with the new width and height after every change of the size (a growth too).
+    void set_resize_observer(std::function<void(int width, int height)> observer);
+
     // ---- State (each setter returns the previous value) ----
     Pen select_pen(const Pen& pen);
     Brush select_brush(const Brush& brush);
@@ -179,6 +198,16 @@ class Canvas {
     FillMode fill_mode_ = FillMode::alternate;
     Point pos_;
     std::function<void(int, int, const std::string&)> text_observer_;
+    Growth growth_;
+    std::function<void(int, int)> resize_observer_;
+
+    /// Grows a growing canvas so that it holds column right - 1 and row bottom - 1: for a
+    /// request in `colour` (white grows nothing), for the points of a line or polygon, for a
+    /// shape of the selected pen and brush.
+    void make_room(long long right, long long bottom);
+    void make_room(long long right, long long bottom, Colour colour);
+    void make_room_for(const std::vector<Point>& pts, Colour colour);
+    void make_room_for_shape(long long right, long long bottom);
 
     void span(int y, int x0, int x1, Colour c); // [x0, x1] inclusive, clipped
     void line_pixels(Point a, Point b, Colour c);

@@ -38,6 +38,7 @@ void Canvas::text_out(int x, int y, const std::string& text) {
     else if (align_ & ta_bottom)
         top -= tm.height;
     const Rect box{left, top, left + ext.cx, top + tm.height};
+    if (!text.empty()) make_room(box.right, box.bottom, text_colour_);
     if (bk_mode_ == BkMode::opaque) fill_rect(box, bk_colour_);
 
     // Glyph pixels are kept inside the cell box, so text never paints outside what an opaque

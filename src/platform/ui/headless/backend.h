@@ -84,6 +84,8 @@ class ScriptBackend final : public ui::Backend {
     ui::Size screen_size() override { return screen_; }
     void set_scroll(ui::Bar bar, int min, int max, int page, int pos) override;
     int scroll_pos(ui::Bar bar) override { return bars_[bar_index(bar)].pos; }
+    /// The largest position the program gave the bar (its range is 0 .. this).
+    int scroll_max(ui::Bar bar) const { return bars_[bar_index(bar)].max; }
     void invalidate() override { paint_pending_ = true; }
     bool is_foreground() override { return true; }
     gfx::Canvas& window_canvas() override { return window_; }
