@@ -572,10 +572,11 @@ int select_contours(ProgDisplay& d, SystemSettings& system, float data_min, floa
                                                                                                : n;
     }
     const int n = ask_contours(d, system, data_min, data_max, levels, level_scheme);
-    if (n > 0) {
+    // A later choice cancelled is kept as none, so that a replay leaves out the same pages.
+    if (n > 0 || !new_display) {
         if (new_display) chosen_levels.clear();
         new_display = false;
-        chosen_levels.emplace_back(levels, levels + n);
+        chosen_levels.emplace_back(levels, levels + std::max(0, n));
     }
     return n;
 }

@@ -24,8 +24,9 @@ int select_contours(ProgDisplay& display, SystemSettings& system, float data_min
                     float* levels, int level_scheme);
 
 /// While a ContourReplay lives, select_contours asks nothing: its k-th call gives the levels the
-/// k-th call of the last display chose (the picture is drawn again as it was), and a call past
-/// those the automatic levels (logarithmic for positive data, else linear).
+/// k-th call of the last display chose, or none where that call was cancelled (the picture is
+/// drawn again as it was), and a call past those the automatic levels (logarithmic for
+/// positive data, else linear).
 class ContourReplay : sys::NoCopy {
   public:
     ContourReplay();

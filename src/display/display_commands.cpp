@@ -248,6 +248,14 @@ struct DisplayRun {
         return s;
     }
 
+    // The contour levels of `values` from their own range into `levels` (`quantity` titles the
+    // choice: 1 IP, 6 phase); their number, 0 when the choice was cancelled.
+    int own_levels(const float* values, int quantity, float* levels) {
+        d.data_min = array_maxmin(ndata(), values, &d.data_max);
+        d.contour_quantity = quantity;
+        return select_contours(d, Systemsettings, d.data_min, d.data_max, levels, d.level_scheme);
+    }
+
     // A pseudosection page at the current yplt (or the top margin); the next section goes below.
     void page(int quantity, int title_line, int top, const char* unit, const float* first,
               const float* second, float* levels) {
@@ -358,40 +366,52 @@ void spectral_unit(const ModelSettings& m, int mode, int quantity, char* unit, s
     std::snprintf(unit, size, format, double(frequency));
 }
 
-// Spectral IP: the in-phase (or amplitude) and out-of-phase (or phase) pages at the chosen
-// frequency with the time-constant and Cole-exponent models.
-void spectral_pages(DisplayRun& run) {
+// The page quantity (title and caption) of spectral quantity 1 or 2 in display mode `mode`.
+int spectral_page(int mode, int quantity) {
+    if (quantity == 1) return mode == 0 ? section_quantity::inphase : section_quantity::amplitude;
+    return mode == 0 ? section_quantity::outphase : section_quantity::phase;
+}
+
+// The contour choice of spectral quantity 1 or 2 (phase: 6, the others are chargeabilities).
+int spectral_contour_quantity(int mode, int quantity) {
+    return quantity == 2 && mode == 1 ? 6 : 1;
+}
+
+// The in-phase (or amplitude) and out-of-phase (or phase) pages of spectral IP at the chosen
+// frequency in display mode `mode`, each placed below the last section (after the vertical fit
+// when `fit`) and followed by its model, drawn by model_of(1 or 2). Each page takes levels of
+// its own values: the in-phase and out-of-phase parts and the phase are far from the apparent
+// chargeability (and from each other), whose levels would show each of them in one band. A
+// cancelled choice leaves its page and model out.
+template <class Model>
+void spectral_quantity_pages(DisplayRun& run, int mode, bool fit, const Model& model_of) {
     ProgDisplay& d = run.d;
+    spectral_quantities(run.m, mode, run.ndata(), run.q1.get(), run.q2.get());
+    for (int q = 1; q <= 2; ++q) {
+        const float* values = q == 1 ? run.q1.get() : run.q2.get();
+        d.ncontours = run.own_levels(values, spectral_contour_quantity(mode, q), d.ip_levels);
+        if (d.ncontours <= 0) continue;
+        if (fit) run.plot_points();
+        run.place_below(run.bottom);
+        char unit[128];
+        spectral_unit(run.m, mode, q, unit, sizeof unit);
+        run.page(spectral_page(mode, q), 0, d.yplt, unit, values, nullptr, d.ip_levels);
+        show_canvas(d);
+        model_of(q);
+    }
+}
+
+// Spectral IP of a block model: the two pages with the time-constant and Cole-exponent models.
+void spectral_pages(DisplayRun& run) {
     ModelSettings& m = run.m;
     // A display drawn again keeps the frequency and the quantities of the last one.
     if (!contour_replay_running()) ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc);
-    const int mode = d.ip_display_mode;
-    const int n = run.ndata();
-    spectral_quantities(m, mode, n, run.q1.get(), run.q2.get());
-    char unit[128];
-    if (d.ncontours > 0) {
-        run.plot_points();
-        run.place_below(run.bottom);
-        spectral_unit(m, mode, 1, unit, sizeof unit);
-        run.page(1, 0, d.yplt, unit, run.q1.get(), nullptr, d.ip_levels);
-        show_canvas(d);
-        run.model_section(2, "Time constant model", m.ntau, m.model_taus, no_misfit, 1);
-    }
-    if (mode == 1) {
-        d.data_min = array_maxmin(n, run.q2.get(), &d.data_max);
-        d.contour_quantity = 6;
-        d.ncontours = select_contours(d, Systemsettings, d.data_min, d.data_max, d.res_levels,
-                                      d.level_scheme);
-    }
-    if (d.ncontours > 0) {
-        run.plot_points();
-        run.place_below(run.bottom);
-        spectral_unit(m, mode, 2, unit, sizeof unit);
-        run.page(mode == 0 ? 1 : 4, 0, d.yplt, unit, run.q2.get(), nullptr,
-                 mode == 0 ? d.ip_levels : d.res_levels);
-        show_canvas(d);
-        run.model_section(3, "Cole exponent model", m.ncip, m.model_cexps, no_misfit, 1);
-    }
+    spectral_quantity_pages(run, run.d.ip_display_mode, true, [&](int q) {
+        if (q == 1)
+            run.model_section(2, "Time constant model", m.ntau, m.model_taus, no_misfit, 1);
+        else
+            run.model_section(3, "Cole exponent model", m.ncip, m.model_cexps, no_misfit, 1);
+    });
 }
 
 void data_display(DisplayRun& run) {
@@ -432,7 +452,8 @@ void data_display(DisplayRun& run) {
     d.left_margin = std::max(d.left_margin, section_label_room(run.survey(), run.dc));
     const float* stored_res = stored ? m.measured_values : m.app_resistivity;
     model::trace("plots3\n");
-    run.page(0, 1, Sectiondisplay.top_margin, "", stored_res, m.app_resistivity, d.res_levels);
+    run.page(section_quantity::resistivity, 1, Sectiondisplay.top_margin, "", stored_res,
+             m.app_resistivity, d.res_levels);
     show_canvas(d);
     float misfit = no_misfit;
     if (stored && calculated) {
@@ -444,8 +465,8 @@ void data_display(DisplayRun& run) {
     if (m.nip > 0 && d.ncontours > 0) {
         run.plot_points();
         run.place_below(run.bottom);
-        run.page(1, 0, d.yplt, m.ip_unit_text ? m.ip_unit_text : "mV/V", stored_ip, m.app_ip,
-                 d.ip_levels);
+        run.page(section_quantity::chargeability, 0, d.yplt,
+                 m.ip_unit_text ? m.ip_unit_text : "mV/V", stored_ip, m.app_ip, d.ip_levels);
         show_canvas(d);
         float ip_misfit = no_misfit;
         if (stored && n > 0 && (m.app_ip[0] != 0.0f || m.app_ip[n - 1] != 0.0f)) {
@@ -466,26 +487,6 @@ void cylinder_model(DisplayRun& run, int group, const char* title, int n, const 
                                      codes_of_group(run.m, group), run.m.colour_marks, d.xplt,
                                      d.yplt, height, run.m.nelec, run.dc);
     show_canvas(d);
-}
-
-// Ranges of the contour levels of a cylinder model's IP pages: the apparent IP, widened with
-// spectral IP to cover q1 and, in mode 0, q2; and q2's own range.
-struct CylinderRanges {
-    float ip_lo = 0.0f, ip_hi = 0.0f, q2_lo = 0.0f, q2_hi = 0.0f;
-};
-CylinderRanges cylinder_ip_ranges(const ModelSettings& m, int n, const float* q1, const float* q2) {
-    CylinderRanges r;
-    r.ip_lo = array_maxmin(n, m.app_ip, &r.ip_hi);
-    if (m.ntau <= 0) return r;
-    float hi = 0.0f, lo = array_maxmin(n, q1, &hi);
-    r.ip_lo = std::min(r.ip_lo, lo);
-    r.ip_hi = std::max(r.ip_hi, hi);
-    r.q2_lo = array_maxmin(n, q2, &r.q2_hi);
-    if (Progdisplay.ip_display_mode == 0) {
-        r.ip_lo = std::min(r.ip_lo, r.q2_lo);
-        r.ip_hi = std::max(r.ip_hi, r.q2_hi);
-    }
-    return r;
 }
 
 // The chargeabilities of a cylinder model in mV/V, drawn from a copy.
@@ -544,54 +545,26 @@ void cylinder_display(DisplayRun& run) {
     if (spectral && !contour_replay_running() &&
         ui::run_dialog(FreqSelectDiaBox, FreqSelectDiaBoxProc) != 1)
         return;
-    const int mode = d.ip_display_mode;
-    if (spectral) spectral_quantities(m, mode, n, run.q1.get(), run.q2.get());
-    const CylinderRanges ranges = cylinder_ip_ranges(m, n, run.q1.get(), run.q2.get());
 
-    // The levels of the spectral pages first, then those of the IP page.
-    d.contour_quantity = 1;
-    int ip_count = 0;
-    if (spectral) {
-        ip_count = select_contours(d, Systemsettings, ranges.ip_lo, ranges.ip_hi, d.ip_levels,
-                                   d.level_scheme);
-        if (mode == 1)
-            d.ncontours = select_contours(d, Systemsettings, ranges.q2_lo, ranges.q2_hi,
-                                          d.res_levels, d.level_scheme);
-    }
-    d.ncontours = select_contours(d, Systemsettings, ranges.ip_lo, ranges.ip_hi, d.res_levels,
-                                  d.level_scheme);
+    // Every page on levels of its own values.
+    d.ncontours = run.own_levels(m.app_ip, 1, d.ip_levels);
     if (d.ncontours <= 0) return;
     run.place_below(run.bottom);
-    run.page(1, 0, d.yplt, m.ip_unit_text ? m.ip_unit_text : "mV/V", m.app_ip, nullptr,
-             d.res_levels);
+    run.page(section_quantity::chargeability, 0, d.yplt, m.ip_unit_text ? m.ip_unit_text : "mV/V",
+             m.app_ip, nullptr, d.ip_levels);
     show_canvas(d);
     cylinder_ip_model(run);
     d.xscale = guard.saved;
     if (!spectral) return;
-
-    char unit[128];
-    d.ncontours = ip_count;
-    if (ip_count > 0) {
-        run.place_below(run.bottom);
-        spectral_unit(m, mode, 1, unit, sizeof unit);
-        run.page(1, 0, d.yplt, unit, run.q1.get(), nullptr, d.ip_levels);
-        show_canvas(d);
-        model::trace("Tau xscale %.4f\n", double(d.xscale));
-        cylinder_model(run, 2, "Cylinder Tau model", m.ntau, m.model_taus);
+    spectral_quantity_pages(run, d.ip_display_mode, false, [&](int q) {
+        if (q == 1) {
+            model::trace("Tau xscale %.4f\n", double(d.xscale));
+            cylinder_model(run, 2, "Cylinder Tau model", m.ntau, m.model_taus);
+        } else {
+            cylinder_model(run, 3, "Cylinder C model", m.ncip, m.model_cexps);
+        }
         d.xscale = guard.saved;
-    }
-    if (mode == 1) {
-        d.contour_quantity = 6;
-        d.ncontours = select_contours(d, Systemsettings, ranges.q2_lo, ranges.q2_hi, d.res_levels,
-                                      d.level_scheme);
-    }
-    if (d.ncontours <= 0) return;
-    run.place_below(run.bottom);
-    spectral_unit(m, mode, 2, unit, sizeof unit);
-    run.page(mode == 0 ? 1 : 4, 0, d.yplt, unit, run.q2.get(), nullptr,
-             mode == 0 ? d.ip_levels : d.res_levels);
-    show_canvas(d);
-    cylinder_model(run, 3, "Cylinder C model", m.ncip, m.model_cexps);
+    });
 }
 
 // The display on the canvas; false when it drew nothing of its own (the picture before is
@@ -769,29 +742,29 @@ std::vector<std::string> display_dialogs(const ModelSettings& m) {
         names.push_back(lo > 0.0f ? "ContourChoiceBox" : "ContourNegBox");
     };
     float hi = 0.0f;
+    // The levels of the two spectral pages, each from its own values at the frequency and in
+    // the display mode the frequency dialog's OK keeps.
+    const auto spectral_choices = [&] {
+        std::vector<float> q1(std::size_t(n) + 1), q2(std::size_t(n) + 1);
+        spectral_quantities(m, Progdisplay.ip_display_mode, n, q1.data(), q2.data());
+        choice(array_maxmin(n, q1.data(), &hi));
+        choice(array_maxmin(n, q2.data(), &hi));
+    };
     if (m.cylinder_model != 0) {
         choice(std::min(10.0f, array_maxmin(n, m.app_resistivity, &hi)));
         if (m.nip <= 0) return names;
-        if (m.ntau <= 0) {
-            choice(array_maxmin(n, m.app_ip, &hi));
-            return names;
-        }
-        // The frequency dialog's OK keeps the display mode and the frequency.
-        names.push_back("FreqSelectDiaBox");
-        const int mode = Progdisplay.ip_display_mode;
-        std::vector<float> q1(std::size_t(n) + 1), q2(std::size_t(n) + 1);
-        spectral_quantities(m, mode, n, q1.data(), q2.data());
-        const CylinderRanges r = cylinder_ip_ranges(m, n, q1.data(), q2.data());
-        choice(r.ip_lo);
-        if (mode == 1) choice(r.q2_lo);
-        choice(r.ip_lo);
-        if (mode == 1) choice(r.q2_lo);
+        if (m.ntau > 0) names.push_back("FreqSelectDiaBox");
+        choice(array_maxmin(n, m.app_ip, &hi));
+        if (m.ntau > 0) spectral_choices();
         return names;
     }
     const bool stored = has_stored_data(m);
     choice(
         array_maxmin(n, m.app_resistivity[0] != 0.0f ? m.app_resistivity : m.measured_values, &hi));
     if (m.nip > 0) choice(array_maxmin(n, stored ? m.measured_values_2 : m.app_ip, &hi));
-    if (m.ntau > 0) names.push_back("FreqSelectDiaBox");
+    if (m.ntau > 0) {
+        names.push_back("FreqSelectDiaBox");
+        spectral_choices();
+    }
     return names;
 }

@@ -14,11 +14,11 @@
 /// model (resistivity, IP, and for spectral IP the two quantities at the frequency chosen in
 /// FreqSelectDiaBox) the pseudosection page and the model section of that kind; without data
 /// (or for the multiple gradient) the model sections only; a cylinder model as pseudosections
-/// and cylinder drawings. The contour levels are chosen with select_contours; the vertical
-/// factor grows when a pseudosection would not fit. With a data set stored in the model file
-/// the page shows it beside the calculated values and the model section prints the misfit.
-/// The canvas grows to hold the whole picture and ends a margin beyond it (never below its
-/// base size), so the scroll bars reach every section.
+/// and cylinder drawings. Every page's contour levels are chosen with select_contours from its
+/// own values; the vertical factor grows when a pseudosection would not fit. With a data set
+/// stored in the model file the page shows it beside the calculated values and the model
+/// section prints the misfit. The canvas grows to hold the whole picture and ends a margin
+/// beyond it (never below its base size), so the scroll bars reach every section.
 /// Leaves the picture on the canvas (copied into the window), the outlines of blocks and colour
 /// boxes for the editor, ProgDisplay::model_displayed 1, drawn_width and drawn_height. Messages:
 /// "Hello. There is no model to display!", "Contour values not selected.", "You must first

@@ -244,8 +244,14 @@ int colour_bar(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc) {
     int caption_x = (24 + bar_end - caption_width) / 2;
     if (caption_x + caption_width > spacing_x - 2 * f.cw)
         caption_x = spacing_x - 4 * f.cw - caption_width;
-    dc.text_out(std::max(0, caption_x), row, caption);
-    return row + f.ch + 1;
+    // A caption too long for the room left of the spacing (a spectral caption under a short
+    // line) takes the row below rather than run into it.
+    if (caption_x >= 0) {
+        dc.text_out(caption_x, row, caption);
+        return row + f.ch + 1;
+    }
+    dc.text_out(std::max(0, (24 + bar_end - caption_width) / 2), row + f.ch, caption);
+    return row + 2 * f.ch + 1;
 }
 
 // The label of data level k (from 1) whose first point is p: its n and a, its a, its number,

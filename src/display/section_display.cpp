@@ -26,11 +26,25 @@ const char* section_legend(int quantity, const char* unit_text, char* buffer, in
         std::snprintf(buffer, std::size_t(size), "Resistivity in ohm.m");
     else
         std::snprintf(buffer, std::size_t(size), "%s in %s",
-                      quantity == 4 ? "Phase" : "Chargeability", unit_text ? unit_text : "");
+                      quantity == section_quantity::phase ? "Phase" : "Chargeability",
+                      unit_text ? unit_text : "");
     return buffer;
 }
 
 namespace {
+
+// The first panel's title of a page of `quantity` (section_quantity; any other shows a
+// chargeability).
+const char* section_title(int quantity) {
+    static const char* const titles[] = {"Apparent Resistivity Pseudosection",
+                                         "Apparent Chargeability Pseudosection",
+                                         "Apparent Inphase Chargeability Pseudosection",
+                                         "Apparent Outphase Chargeability Pseudosection",
+                                         "Apparent Phase Pseudosection",
+                                         "Apparent Amplitude Pseudosection"};
+    const int n = int(sizeof titles / sizeof titles[0]);
+    return titles[quantity >= 0 && quantity < n ? quantity : section_quantity::chargeability];
+}
 
 // What a pseudosection of `survey` takes from the survey and the display state.
 PseudosectionInput survey_input(const SectionSurvey& survey) {
@@ -100,10 +114,9 @@ int display_section(int resistance_flag, int title_line_flag, int top, int quant
         in.legend = legend_on;
         return plot_pseudosection(in, dc);
     };
-    const bool ip = quantity != 0;
-    const char* first_title = ip                ? "Apparent Chargeability Pseudosection"
-                              : resistance_flag ? "Apparent Resistance Pseudosection"
-                                                : "Apparent Resistivity Pseudosection";
+    const bool ip = quantity != section_quantity::resistivity;
+    const char* first_title = section_title(quantity);
+    if (!ip && resistance_flag) first_title = "Apparent Resistance Pseudosection";
     const char* second_title =
         ip ? "Calculated Chargeability" : "Calculated Apparent Resistivity Pseudosection";
     int bottom = top;

@@ -48,14 +48,18 @@ TEST_F(CylinderDisplay, SpectralPagesAndCylindersInBothModes) {
           "Cylinder C model\n", "mV/V (Inphase at 1.000 Hz)", "mV/V (Outphase at 1.000 Hz)"})
         EXPECT_NE(texts.find(title), std::string::npos) << title << "\n" << texts;
 
-    // Amplitude and phase at the second frequency: the phase page has levels of its own.
+    // Amplitude and phase at the second frequency: the resistivity levels, the frequency, and
+    // levels of their own for the IP, amplitude and phase pages.
     Progdisplay.ip_display_mode = 1;
     Modelsettings.freq_index = 2;
     const std::vector<std::string> dialogs = display_dialogs(Modelsettings);
-    EXPECT_EQ(dialogs.size(), 6u);
+    ASSERT_EQ(dialogs.size(), 5u);
+    EXPECT_EQ(dialogs[1], "FreqSelectDiaBox");
     texts = display();
-    for (const char* title : {"Cylinder Tau model\n", "Cylinder C model\n",
-                              "mV/V (Amplitude at 10.000 Hz)", "mrad (Phase at 10.000 Hz)"})
+    for (const char* title :
+         {"Cylinder Tau model\n", "Cylinder C model\n", "mV/V (Amplitude at 10.000 Hz)",
+          "mrad (Phase at 10.000 Hz)", "Apparent Amplitude Pseudosection\n",
+          "Apparent Phase Pseudosection\n"})
         EXPECT_NE(texts.find(title), std::string::npos) << title << "\n" << texts;
 
     // Cancel in the frequency dialog ends the display after the resistivity pages.

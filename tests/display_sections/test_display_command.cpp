@@ -14,6 +14,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <utility>
 
 using namespace sections_test;
 
@@ -487,9 +490,50 @@ TEST(CalcRms, LogarithmicAndPlainMisfits) {
     EXPECT_EQ(calc_rms(1, 0, a, b), 0.0f);
 }
 
-// A calculated Cole-Cole half-space (phases 12.7, 21.3 and 17.7 mrad at 1, 10 and 100 Hz):
-// the frequency dialog chooses the second frequency and the amplitude and phase pages, which
-// show that frequency's phase with the time-constant and exponent models.
+// The values under the colour bar of the page whose caption is `caption` (the texts drawn
+// before its "Unit electrode spacing" line, which follows the bar's labels), each with half a
+// unit of its last decimal (how far the printed value may lie from the level).
+std::vector<std::pair<float, float>> bar_labels(const std::string& texts,
+                                                const std::string& caption) {
+    std::vector<std::string> lines;
+    std::istringstream in(texts);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    const auto at = std::find(lines.begin(), lines.end(), caption);
+    std::vector<std::pair<float, float>> labels;
+    if (at == lines.end()) return labels;
+    auto spacing = at;
+    while (spacing != lines.begin() && spacing->rfind("Unit electrode spacing", 0) != 0)
+        --spacing;
+    for (auto it = spacing; it != lines.begin() && labels.size() < 8;) {
+        const std::string& text = *--it;
+        const std::size_t point = text.find('.');
+        const int decimals = point == std::string::npos ? 0 : int(text.size() - point - 1);
+        labels.insert(labels.begin(), {std::stof(text), 0.5f * std::pow(10.0f, -float(decimals))});
+    }
+    return labels;
+}
+
+// The range [lo, hi] of a spectral quantity of the calculated data at frequency f (from 1):
+// the in-phase part (rho - Re) 1000 / rho, the out-of-phase part -Im 1000 / rho (mV/V).
+std::pair<float, float> spectral_range(int f, bool inphase) {
+    const ModelSettings& m = Modelsettings;
+    const std::size_t k0 = std::size_t(f - 1) * std::size_t(Proglim.max_data_points);
+    float lo = 1e30f, hi = -1e30f;
+    for (int i = 0; i < m.ndata; ++i) {
+        const float rho = m.app_resistivity[i];
+        const float v = inphase ? (rho - m.sip_inphase[k0 + i]) * 1000.0f / rho
+                                : -m.sip_quadrature[k0 + i] * 1000.0f / rho;
+        lo = std::min(lo, v), hi = std::max(hi, v);
+    }
+    return {lo, hi};
+}
+
+// A calculated Cole-Cole half-space (m 0.1: the apparent chargeability 100 mV/V; at 1 Hz the
+// in-phase part 16.9 and the out-of-phase part 12.5 mV/V): each spectral page takes levels
+// of its own values, not the chargeability's (102 to 181 mV/V, which showed each in one
+// colour), and says what it shows. Then the amplitude and phase at the second frequency
+// (phases 12.7, 21.3 and 17.7 mrad at 1, 10 and 100 Hz).
 TEST_F(SectionsProgram, SpectralPagesOfACalculatedColeColeModel) {
     start();
     read_model("spectral.mod", test_support::read_file(std::string(VELDARIN_SOURCE_DIR) +
@@ -498,18 +542,54 @@ TEST_F(SectionsProgram, SpectralPagesOfACalculatedColeColeModel) {
     ASSERT_EQ(Modelsettings.data_ready, 1) << take_output();
     take_output();
     take_texts();
-    // Levels of the resistivity and IP pages, the frequency, the levels of the phase page.
+    // Levels of the resistivity and IP pages, the frequency, the levels of the two pages.
     answer(choose_levels);
     answer(choose_levels);
-    answer("dialog FreqSelectDiaBox set 862 2 click 864 ok");
+    answer("dialog FreqSelectDiaBox set 862 1 click 863 ok");
+    answer(choose_levels);
     answer(choose_levels);
     command(111);
     EXPECT_EQ(take_output(), "");
     EXPECT_TRUE(backend.answers().empty());
-    const std::string texts = take_texts();
-    for (const char* t : {"mV/V (Amplitude at 10.000 Hz)", "mrad (Phase at 10.000 Hz)",
+    std::string texts = take_texts();
+    for (const char* t : {"Apparent Chargeability Pseudosection\n",
+                          "Apparent Inphase Chargeability Pseudosection\n",
+                          "Apparent Outphase Chargeability Pseudosection\n"})
+        EXPECT_NE(texts.find(t), std::string::npos) << t << "\n" << texts;
+    const struct {
+        const char* caption;
+        bool inphase;
+    } pages[] = {{"Chargeability in mV/V (Inphase at 1.000 Hz)", true},
+                 {"Chargeability in mV/V (Outphase at 1.000 Hz)", false}};
+    for (const auto& p : pages) {
+        SCOPED_TRACE(p.caption);
+        const std::vector<std::pair<float, float>> labels = bar_labels(texts, p.caption);
+        ASSERT_EQ(labels.size(), 8u) << texts;
+        const auto range = spectral_range(1, p.inphase);
+        ASSERT_LT(range.second, 50.0f); // far below the chargeability of 100 mV/V
+        for (const auto& [level, rounding] : labels) {
+            EXPECT_GE(level, range.first - rounding);
+            EXPECT_LE(level, range.second + rounding);
+        }
+    }
+
+    // Amplitude and phase: the phase page has its title and levels.
+    answer(choose_levels);
+    answer(choose_levels);
+    answer("dialog FreqSelectDiaBox set 862 2 click 864 ok");
+    answer(choose_levels);
+    answer(choose_levels);
+    command(111);
+    EXPECT_EQ(take_output(), "");
+    EXPECT_TRUE(backend.answers().empty());
+    texts = take_texts();
+    for (const char* t : {"Apparent Amplitude Pseudosection\n", "Apparent Phase Pseudosection\n",
+                          "mV/V (Amplitude at 10.000 Hz)", "Phase in mrad (Phase at 10.000 Hz)",
                           "Time constant model\n", "Cole exponent model\n"})
         EXPECT_NE(texts.find(t), std::string::npos) << t << "\n" << texts;
+    // Only the IP page is titled as the chargeability.
+    const std::string ip_title = "Apparent Chargeability Pseudosection\n";
+    EXPECT_EQ(texts.find(ip_title), texts.rfind(ip_title));
     EXPECT_EQ(Modelsettings.freq_index, 2);
     // The phase page's range: the phase of every datum at 10 Hz.
     EXPECT_NEAR(Progdisplay.data_min, 21.305, 0.03);
