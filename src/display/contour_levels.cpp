@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -441,7 +442,18 @@ int read_contour_values_file(const char* path, float* levels) {
     std::int32_t cursor = 0;
     if (!number_ahead(cursor)) return file_error();
     const std::int32_t count = read_buffer_int(buffer, cursor, length);
-    if (count < 1 || count > max_contour_levels) return file_error();
+    if (count < 1) return file_error();
+    // Bands beyond the colour scale would take the drawing tools' colours (white, black).
+    if (count > most_scale_levels) {
+        ::beep();
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "The file gives %d contour values, but the colour scale shows at most "
+                      "%d.\nPlease use a file with %d contour values or fewer.",
+                      count, most_scale_levels, most_scale_levels);
+        display::ask(text, "Error Message", ui::mb_ok | ui::mb_iconexclamation);
+        return 0;
+    }
     float values[max_contour_levels];
     for (int k = 0; k < count; ++k) {
         if (!number_ahead(cursor)) return file_error();

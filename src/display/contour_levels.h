@@ -8,6 +8,10 @@
 
 /// Capacity of every contour level list (ProgDisplay::res_levels and the others).
 constexpr int max_contour_levels = 32;
+/// The most contour levels a section shows: its bands, one more than its levels, take the 17
+/// colours of the colour scale (colour-table entries 0..16; the entries after them are drawing
+/// tools: white, black, the highlight).
+constexpr int most_scale_levels = 16;
 
 /// Minimum of values[0..n-1], with their maximum written to *max_out; both are values[0] when
 /// n is below 2.
@@ -49,11 +53,12 @@ int choose_contours(ProgDisplay& display, int n, float* levels, int mode, float 
                     float data_min);
 
 /// Reads a contour-values file: more than 50 and fewer than 2000 bytes, an integer count N in
-/// 1..max_contour_levels, then N numbers (any separators). Writes the N values ascending into
+/// 1..most_scale_levels, then N numbers (any separators). Writes the N values ascending into
 /// levels and returns N. Returns 0 when the file cannot be opened (silently), after "There is
 /// an error in the file with the contour values!" for a bad size, count, too few numbers or a
-/// number beyond the float range,
-/// and after the duplicate-value message when two values are equal; levels is then unchanged.
+/// number beyond the float range, after a message that says how many values the colour scale
+/// takes for a count above most_scale_levels, and after the duplicate-value message when two
+/// values are equal; levels is then unchanged.
 int read_contour_values_file(const char* path, float* levels);
 
 /// The dialogs. Their procedures take the display record they work on first; contour_dialog

@@ -429,8 +429,9 @@ int level_label_room(const PseudosectionInput& in, const gfx::Canvas& dc) {
 
 int plot_pseudosection(PseudosectionInput& in, gfx::Canvas& dc) {
     ProgDisplay& d = Progdisplay;
-    if (in.ndata <= 0 || in.nelec < 2 || !in.levels || in.nlevels < 1 || in.nlevels > 31 || !in.x ||
-        !in.depth || !in.value || !in.level_counts || in.ndata_levels < 1)
+    if (in.ndata <= 0 || in.nelec < 2 || !in.levels || in.nlevels < 1 ||
+        in.nlevels > most_scale_levels || !in.x || !in.depth || !in.value || !in.level_counts ||
+        in.ndata_levels < 1)
         return in.top;
     // The black-and-white scheme is always drawn in the outline style.
     const FillStyleGuard guard{dc, d.fill_style, dc.set_poly_fill_mode(gfx::FillMode::winding)};

@@ -47,7 +47,8 @@ struct PseudosectionInput {
 };
 
 /// Draws the pseudosection described by `in` on `dc` with the brushes and pens of the display
-/// state (band b with brush and pen b; 21, 24, 25 and pen 3 as tools), in the fill style of
+/// state (band b with brush and pen b; 21, 24, 25 and pen 3 as tools); nothing without data or
+/// with levels beyond the colour scale (1..most_scale_levels), in the fill style of
 /// ProgDisplay::fill_style: direct polygons, or outlines and flood fills (always for the black
 /// and white scheme). The fill style and dc's polygon fill mode are put back on return.
 ///

@@ -373,7 +373,7 @@ void clear_drawing(const Frame& f, gfx::Canvas& dc) {
 int draw_sensitivity_section(SensitivitySection& in, gfx::Canvas& dc, const gfx::Brush* brushes,
                              const gfx::Pen* pens) {
     if (in.rows < 1 || in.columns < 1 || !in.node_x || !in.node_z || !in.values || !in.levels ||
-        in.n_levels < 1 || in.n_levels > 31)
+        in.n_levels < 1 || in.n_levels > most_scale_levels)
         return in.top;
     Grid g;
     if (!allocate(g, in)) return -1;

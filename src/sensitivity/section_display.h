@@ -56,7 +56,9 @@ struct SensitivitySection {
 /// Draws `in` on `dc` (the main window or the off-screen canvas) for a window of the client
 /// size ui::client_size(): band b with brushes[b] and pens[b], the frame, grid outline and
 /// electrode outlines with pens[24], the electrodes filled with brushes[19] and the
-/// black-and-white background with brushes[21] (tables of 32 entries).
+/// black-and-white background with brushes[21] (tables of 32 entries). Nothing is drawn (the
+/// top is returned) without a grid or with levels beyond the colour scale
+/// (1..most_scale_levels), whose bands would take the drawing tools' colours.
 ///
 /// ProgDisplay::fill_style 2 or more draws the band pieces as polygons in the winding fill mode
 /// (with colour_mode 2 the outline style is taken instead); below 2 the pieces are outlined in

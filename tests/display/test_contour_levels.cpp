@@ -213,6 +213,24 @@ std::string values_file(const std::string& numbers) {
     return numbers + "\n(contour values of the test section, written by hand)\n";
 }
 
+// n values 1, 2, .., n in a contour-values file.
+std::string counted_values(int n) {
+    std::string t = std::to_string(n) + "\n";
+    for (int k = 1; k <= n; ++k)
+        t += std::to_string(k) + " ";
+    return values_file(t);
+}
+
+std::vector<float> one_to(int n) {
+    std::vector<float> v;
+    for (int k = 1; k <= n; ++k)
+        v.push_back(float(k));
+    return v;
+}
+
+// The colour scale has 17 colours: a file of more than 16 values (whose bands would take the
+// drawing tools' magenta, white and black, or, at 32, draw no section at all) is refused with
+// the number it can take.
 TEST(ContourValuesFile, SortedOnReadAndBadFilesRefused) {
     Session s;
     TempDir dir;
@@ -220,6 +238,11 @@ TEST(ContourValuesFile, SortedOnReadAndBadFilesRefused) {
         "BOX [Error Message] There is an error in the file with the contour values!\\n";
     const std::string duplicate = "BOX [Error message] At least two of the contours have the "
                                   "same value!\\nError in format for file with contour values.";
+    const auto too_many = [](int n) {
+        return "BOX [Error Message] The file gives " + std::to_string(n) +
+               " contour values, but the colour scale shows at most 16.\\nPlease use a file "
+               "with 16 contour values or fewer.";
+    };
     const struct {
         const char* what;
         std::string bytes;
@@ -231,7 +254,11 @@ TEST(ContourValuesFile, SortedOnReadAndBadFilesRefused) {
         {"40 bytes", "5\n5 1 3 2 4\nshort file, no comment..", {}, file_error},
         {"2000 bytes", values_file("2 1 2") + std::string(2000, ' '), {}, file_error},
         {"duplicates", values_file("3\n1 2 2"), {}, duplicate},
-        {"count 33", values_file("33 1 2 3"), {}, file_error},
+        {"16 values", counted_values(16), one_to(16), ""},
+        {"17 values", counted_values(17), {}, too_many(17)},
+        {"31 values", counted_values(31), {}, too_many(31)},
+        {"32 values", counted_values(32), {}, too_many(32)},
+        {"count 33", values_file("33 1 2 3"), {}, too_many(33)},
         {"count 0", values_file("0 1 2 3"), {}, file_error},
         {"count -2", values_file("-2 1 2 3"), {}, file_error},
         {"fewer numbers", values_file("6\n1 2 3 4 5"), {}, file_error},

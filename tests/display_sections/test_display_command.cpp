@@ -401,6 +401,34 @@ TEST_F(SectionsProgram, CancelledContourLevelsKeepThePicture) {
     EXPECT_TRUE(answered()) << err.str();
 }
 
+// A contour-values file of more values than the colour scale's 17 colours take (31 painted
+// the bands beyond the 16th in the drawing tools' magenta, white and black; 32 drew the page
+// title alone) is refused with the number the scale takes; the picture stays as it was.
+TEST_F(SectionsProgram, ContourFileOfMoreLevelsThanColoursIsRefused) {
+    start();
+    read_model("rows.mod", block_model_text(4, false));
+    command(130);
+    take_output();
+    const std::vector<gfx::Colour> calculated = canvas().pixels();
+    for (const int n : {17, 31, 32}) {
+        SCOPED_TRACE(n);
+        std::string text = std::to_string(n) + "\n";
+        for (int k = 1; k <= n; ++k)
+            text += std::to_string(10 + 5 * k) + "\n";
+        const std::string path = home + "levels.val";
+        std::ofstream(path) << text;
+        answer("dialog ContourChoiceBox click 165 ok");
+        answer("file " + path);
+        command(111);
+        EXPECT_EQ(take_output(), "BEEP\nBOX [Error Message] The file gives " + std::to_string(n) +
+                                     " contour values, but the colour scale shows at most 16.\\n"
+                                     "Please use a file with 16 contour values or fewer.\nBEEP\n"
+                                     "BOX [Message] Contour values not selected.\n");
+        EXPECT_TRUE(canvas().pixels() == calculated);
+    }
+    EXPECT_TRUE(answered()) << err.str();
+}
+
 // The colour commands end with the picture drawn again in the colours now in use when it was
 // the display, and with the picture as it was otherwise; never with a blank one.
 TEST_F(SectionsProgram, ColourCommandsDrawThePictureAgain) {

@@ -5,10 +5,12 @@
 #include "display/contour_levels.h"
 #include "model/services.h"
 #include "sensitivity/sensitivity_plot.h"
+#include "support/files.h"
 #include "support/model_records.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -109,6 +111,26 @@ TEST(SensitivityPlot, SingleRowAndCancelledLevels) {
     EXPECT_TRUE(PlotSession::blank(s.canvas));
     EXPECT_TRUE(PlotSession::blank(ui::window_canvas()));
     EXPECT_EQ(s.take_texts(), "");
+    EXPECT_TRUE(s.answered()) << s.err.str();
+}
+
+// A contour-values file of more values than the colour scale's 17 colours take is refused with
+// the number it takes, and no section is drawn (its bands beyond the 16th took the drawing
+// tools' colours).
+TEST(SensitivityPlot, ContourFileOfMoreLevelsThanColoursIsRefused) {
+    PlotSession s;
+    s.blocks(3);
+    s.m.sens_type = 0;
+    test_support::TempDir dir;
+    std::string text = "17\n";
+    for (int k = 1; k <= 17; ++k)
+        text += std::to_string(9 + k) + "\n";
+    const std::string path = dir.write("sensitivity.val", text);
+    s.answer("dialog ContourChoiceBox click 165 ok\nfile " + path);
+    sensitivity_plot(s.m, Progdisplay, ui::window_canvas());
+    EXPECT_TRUE(s.showed("BOX [Error Message] The file gives 17 contour values, but the colour "
+                         "scale shows at most 16."));
+    EXPECT_TRUE(PlotSession::blank(s.canvas));
     EXPECT_TRUE(s.answered()) << s.err.str();
 }
 
