@@ -150,11 +150,19 @@ float mean_depth_of_datum(int array_type, int a, float n, float b, float c1, flo
 void calc_pseudodepth(const ModelSettings& settings, int d, float* z) {
     if (settings.pseudodepth_type != 1) return;
     const int t = settings.array_type_copy;
-    const bool positions = t == 9 || t == 15;
-    *z = mean_depth_of_datum(
-        t, settings.datum_a[d], settings.datum_n[d], settings.electrode_offset_ratio,
-        positions ? settings.c1_x[d] : 0.0f, positions ? settings.c2_x[d] : 0.0f,
-        positions ? settings.p1_x[d] : 0.0f, positions ? settings.p2_x[d] : 0.0f);
+    const int a = settings.datum_a[d];
+    float c1 = 0.0f, c2 = 0.0f, p1 = 0.0f, p2 = 0.0f;
+    if (t == 9) {
+        // The gradient array's current electrodes stand at the ends of the line, its potential
+        // pair a apart from the datum's first electrode (unit spacings from the first one).
+        c2 = float(settings.nelec - 1);
+        p1 = float(settings.datum_first_electrode[d] - 1);
+        p2 = p1 + float(a);
+    } else if (t == 15) {
+        c1 = settings.c1_x[d], c2 = settings.c2_x[d], p1 = settings.p1_x[d], p2 = settings.p2_x[d];
+    }
+    *z = mean_depth_of_datum(t, a, settings.datum_n[d], settings.electrode_offset_ratio, c1, c2, p1,
+                             p2);
 }
 
 void calc_plot_points(ModelSettings& s, const ProgLim& limits, float* x, float* z) {

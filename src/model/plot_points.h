@@ -18,7 +18,8 @@ float mean_depth_of_datum(int array_type, int a, float n, float b, float c1, flo
 /// Replaces *z by the mean depth of datum d (0-based) when settings.pseudodepth_type is 1 (the
 /// "Mean" estimate); does nothing otherwise. The array type is settings.array_type_copy; the
 /// datum is datum_a[d], datum_n[d], the offset ratio electrode_offset_ratio and, for the
-/// gradient arrays, c1_x[d] .. p2_x[d].
+/// gradient array (9), its current electrodes at the ends of the line (nelec) and its potential
+/// pair from datum_first_electrode[d]; for the multiple gradient (15) c1_x[d] .. p2_x[d].
 void calc_pseudodepth(const ModelSettings& settings, int d, float* z);
 
 /// Plotting position of every datum and the level grid of the pseudosection.

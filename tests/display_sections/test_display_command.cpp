@@ -429,6 +429,34 @@ TEST_F(SectionsProgram, ContourFileOfMoreLevelsThanColoursIsRefused) {
     EXPECT_TRUE(answered()) << err.str();
 }
 
+// The gradient array with the mean pseudodepth: every datum at the mean depth of its own
+// electrodes (current at the line's ends), so the pseudosection is drawn; with the positions of
+// the multiple gradient, which it has none of, its depths were NaN and its area empty.
+TEST_F(SectionsProgram, GradientArrayWithTheMeanPseudodepth) {
+    start();
+    std::string text = block_model_text(4, false);
+    text.replace(text.size() - 2, 1, "9"); // the array line: gradient
+    read_model("gradient.mod", text);
+    answer("dialog PseudoDepthDiaBox click 5342 ok");
+    command(5340);
+    ASSERT_EQ(Modelsettings.pseudodepth_type, 1);
+    command(130);
+    ASSERT_EQ(Modelsettings.data_ready, 1) << take_output();
+    answer(choose_levels);
+    command(111);
+    EXPECT_TRUE(answered()) << take_output();
+    // Band colours above the colour bar (its first box at x = 24 .. 54): the data area.
+    int bar = 0;
+    while (bar < canvas().height() && canvas().get_pixel(39, bar) != Progdisplay.brushes[0].colour)
+        ++bar;
+    ASSERT_LT(bar, canvas().height());
+    int painted = 0;
+    for (int y = 0; y < bar; ++y)
+        for (int x = 0; x < canvas().width(); ++x)
+            painted += is_band_colour(canvas().get_pixel(x, y));
+    EXPECT_GT(painted, 2000) << painted;
+}
+
 // The colour commands end with the picture drawn again in the colours now in use when it was
 // the display, and with the picture as it was otherwise; never with a blank one.
 TEST_F(SectionsProgram, ColourCommandsDrawThePictureAgain) {

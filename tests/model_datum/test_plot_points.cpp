@@ -110,15 +110,32 @@ TEST_F(PlotPoints, PositionAndPseudodepthOfOneDatum) {
     }
 }
 
+// The gradient array's datum: current electrodes at the ends of the line, the potential pair
+// a apart from the datum's first electrode. The positions of the multiple gradient (c1_x ..
+// p2_x, left at 0 here) are not its own: read, they gave NaN depths and an empty section.
 TEST_F(PlotPoints, GradientMeanDepthFromTheDatumElectrodes) {
-    settings.array_type = settings.array_type_copy = 9;
-    settings.pseudodepth_type = 1;
-    settings.ndata = 1;
-    settings.datum_first_electrode[0] = 1;
-    settings.datum_a[0] = 1;
-    settings.c1_x[0] = 0, settings.c2_x[0] = 3, settings.p1_x[0] = 1, settings.p2_x[0] = 2;
-    calc_plot_points(settings, limits, x, z);
-    EXPECT_NEAR(z[0], 0.5 * std::log(4.0), 1e-6); // the Wenner alpha of a = 1
+    const int four[] = {1, -1, -1, 1};
+    const struct {
+        int nelec, first, a;
+        double r[4]; // C1-P1, C1-P2, C2-P1, C2-P2 in unit spacings
+    } cases[] = {
+        {4, 2, 1, {1, 2, 2, 1}},       // the Wenner alpha of a = 1
+        {25, 12, 1, {11, 12, 13, 12}}, // the middle of a long line
+        {25, 3, 2, {2, 4, 22, 20}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        settings.array_type = settings.array_type_copy = 9;
+        settings.pseudodepth_type = 1;
+        settings.nelec = c.nelec;
+        settings.ndata = 1;
+        settings.datum_first_electrode[0] = c.first;
+        settings.datum_a[0] = c.a;
+        settings.c1_x[0] = settings.c2_x[0] = settings.p1_x[0] = settings.p2_x[0] = 0.0f;
+        calc_plot_points(settings, limits, x, z);
+        const double expected = quadrature_mean_depth(c.r, four, 4);
+        EXPECT_NEAR(z[0], expected, 2e-5 * expected);
+    }
 }
 
 class LevelGrid : public PlotPoints {
