@@ -6,7 +6,10 @@
 #include "model/globals.h"
 #include "platform/gfx/canvas.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -147,4 +150,47 @@ void draw_section_outline(const std::int32_t* x, const std::int32_t* y,
         draw_line(x[top.first] + 2, y[top.last] + 2, x[top.last] - 2, y[top.last] + 2, dc);
     for (int p = bottom.first; p < bottom.last; ++p)
         draw_line(x[p] + (p == bottom.first ? 1 : 0), y[p] - 1, x[p + 1] - 1, y[p + 1] - 1, dc);
+}
+
+std::vector<bool> thinned_lines(const std::vector<int>& pos, int origin) {
+    const int n = int(pos.size());
+    std::vector<bool> keep(pos.size(), true);
+    if (n < 3) return keep;
+    const double pitch = double(pos[n - 1] - pos[0]) / double(n - 1);
+    long long step = 1;
+    while (step < n && double(step) * pitch < double(least_line_gap))
+        step *= 2;
+    int last = pos[0];
+    for (int i = 1; i < n - 1; ++i) {
+        const bool candidate = ((long long)(i - origin) % step + step) % step == 0;
+        keep[i] =
+            candidate && pos[i] - last >= least_line_gap && pos[n - 1] - pos[i] >= least_line_gap;
+        if (keep[i]) last = pos[i];
+    }
+    return keep;
+}
+
+std::vector<bool> thinned_marks(const int* x, const int* y, int n) {
+    std::vector<bool> keep(std::size_t(std::max(0, n)), false);
+    // Marks by cells of least_line_gap pixels: one a cell at most, and a mark closer than the
+    // gap lies in the same cell or a neighbouring one.
+    std::unordered_map<long long, std::pair<int, int>> marks;
+    const auto cell = [](long long cx, long long cy) { return cx * 2147483647LL + cy; };
+    const auto floor_div = [](int v) {
+        return v >= 0 ? v / least_line_gap : -((-v + least_line_gap - 1) / least_line_gap);
+    };
+    for (int i = 0; i < n; ++i) {
+        const int cx = floor_div(x[i]), cy = floor_div(y[i]);
+        bool near = false;
+        for (int dx = -1; dx <= 1 && !near; ++dx)
+            for (int dy = -1; dy <= 1 && !near; ++dy) {
+                const auto it = marks.find(cell(cx + dx, cy + dy));
+                near = it != marks.end() && std::abs(it->second.first - x[i]) < least_line_gap &&
+                       std::abs(it->second.second - y[i]) < least_line_gap;
+            }
+        if (near) continue;
+        marks[cell(cx, cy)] = {x[i], y[i]};
+        keep[std::size_t(i)] = true;
+    }
+    return keep;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace gfx {
 class Canvas;
@@ -33,3 +34,19 @@ void draw_section_outline(const std::int32_t* x, const std::int32_t* y,
                           const std::int32_t* level_start, int levels, int n, int pen_flag,
                           int shape, gfx::Canvas& dc, const gfx::Pen& first_pen,
                           const gfx::Pen& second_pen);
+
+/// The least distance in pixels between neighbouring grid lines, ticks or data marks of a
+/// drawing: on a long line they would stand closer than a pixel, cover the colours between them
+/// and turn the section black; those closer than this are left out.
+constexpr int least_line_gap = 4;
+
+/// Which of the lines at the pixel positions pos (ascending) a drawing keeps so that no two
+/// kept ones stand closer than least_line_gap: the first and the last always; of the others
+/// those whose number counted from `origin` is a multiple of step (the least power of two that
+/// spaces lines of the mean pitch that far), each when it stands far enough from the last one
+/// kept and from the last line. All of them when they stand far enough apart.
+std::vector<bool> thinned_lines(const std::vector<int>& pos, int origin = 0);
+
+/// Which of the points (x[i], y[i]), i = 0..n-1, get a mark so that no two marks stand closer
+/// than least_line_gap in both directions: each point in turn, when no mark stands that close.
+std::vector<bool> thinned_marks(const int* x, const int* y, int n);

@@ -251,14 +251,53 @@ void depth_axis(const ModelSettings& m, const ModelSectionSpec& s, const Geometr
     dc.text_out(std::max(0, s.xplt - 40), g.top - 6 - d.char_h, "Z");
 }
 
+// The node columns (left .. right) and node rows (0 .. ndisp - 1) of the section whose grid
+// lines are drawn: all of them, or on a long line those least_line_gap apart (columns counted
+// from the first electrode's).
+struct GridLines {
+    std::vector<bool> columns, rows;
+    bool all() const {
+        return std::find(columns.begin(), columns.end(), false) == columns.end() &&
+               std::find(rows.begin(), rows.end(), false) == rows.end();
+    }
+};
+GridLines grid_lines(const ModelSettings& m, const ModelSectionSpec& s, const Geometry& g) {
+    std::vector<int> x, y;
+    for (int c = g.left; c <= g.right; ++c)
+        x.push_back(g.topo ? g.node_x_pixel(m, c, 0, s.xplt) : g.px[c]);
+    for (int r = 0; r < g.ndisp; ++r)
+        y.push_back(g.py[r]);
+    return {thinned_lines(x, m.margin_columns - 1 - g.left), thinned_lines(y)};
+}
+
+// The block grid of a topography section on a long line: the kept node rows and columns along
+// their displaced nodes.
+void draw_topography_grid(const ModelSettings& m, const ModelSectionSpec& s, const Geometry& g,
+                          const GridLines& lines, gfx::Canvas& dc) {
+    dc.select_pen(Progdisplay.pens[24]);
+    const auto x = [&](int c, int r) { return g.node_x_pixel(m, c, r, s.xplt); };
+    const auto y = [&](int c, int r) { return g.node_z_pixel(m, c, r); };
+    for (int r = 0; r < g.ndisp; ++r)
+        if (lines.rows[std::size_t(r)])
+            for (int c = g.left; c < g.right; ++c)
+                draw_line(x(c, r), y(c, r), x(c + 1, r), y(c + 1, r), dc);
+    for (int c = g.left; c <= g.right; ++c)
+        if (lines.columns[std::size_t(c - g.left)])
+            for (int r = 0; r + 1 < g.ndisp; ++r)
+                draw_line(x(c, r), y(c, r), x(c, r + 1), y(c, r + 1), dc);
+}
+
 // Step 6: the blocks of the rows shown, with their outlines recorded.
 void draw_blocks(const ModelSettings& m, const ModelSectionSpec& s, const Geometry& g,
                  gfx::Canvas& dc) {
     const ProgDisplay& d = Progdisplay;
     SectionOutlines& o = Sectionoutlines;
     o.clear_group(s.group);
-    // A topography block is a polygon through four displaced corners, outlined in pen 24.
+    // A topography block is a polygon through four displaced corners, outlined in pen 24; on a
+    // long line in its own colour, with the grid thinned over it afterwards.
     gfx::FillMode old_mode = gfx::FillMode::alternate;
+    const GridLines lines = g.topo ? grid_lines(m, s, g) : GridLines{};
+    const bool outlined = g.topo && lines.all();
     if (g.topo) {
         old_mode = dc.set_poly_fill_mode(gfx::FillMode::winding);
         dc.select_pen(d.pens[24]);
@@ -287,6 +326,7 @@ void draw_blocks(const ModelSettings& m, const ModelSectionSpec& s, const Geomet
                     pts.push_back({cx[k], cy[k]});
                 }
                 dc.select_brush(d.brushes[colour]);
+                if (!outlined) dc.select_pen(d.pens[colour]);
                 dc.polygon(pts);
                 // The surface row's corners, where the topography shows.
                 if (r == 1)
@@ -301,21 +341,26 @@ void draw_blocks(const ModelSettings& m, const ModelSectionSpec& s, const Geomet
         }
     }
     if (g.topo) dc.set_poly_fill_mode(old_mode);
+    if (g.topo && !outlined) draw_topography_grid(m, s, g, lines, dc);
     dc.select_pen(d.pens[24]);
 }
 
-// Step 7: the block grid of a flat section.
-void draw_grid(const Geometry& g, int section_top, gfx::Canvas& dc) {
+// Step 7: the block grid of a flat section, thinned on a long line (grid_lines).
+void draw_grid(const ModelSettings& m, const ModelSectionSpec& s, const Geometry& g,
+               int section_top, gfx::Canvas& dc) {
     beep();
     dc.select_pen(Progdisplay.pens[24]);
+    std::vector<int> rows;
     for (int r = 1; r <= g.ndisp - 1; ++r)
-        if (g.py[r] >= section_top) {
-            const int y = std::min(g.py[r], g.lower);
-            draw_line(g.px[g.left], y, g.px[g.right], y, dc);
-        }
+        if (g.py[r] >= section_top) rows.push_back(std::min(g.py[r], g.lower));
+    const std::vector<bool> kept = thinned_lines(rows);
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        if (kept[k]) draw_line(g.px[g.left], rows[k], g.px[g.right], rows[k], dc);
     const int bottom = std::min(g.py[std::max(0, g.ndisp - 1)], g.lower);
+    const GridLines lines = grid_lines(m, s, g);
     for (int c = g.left; c <= g.right; ++c)
-        draw_line(g.px[c], section_top, g.px[c], bottom, dc);
+        if (lines.columns[std::size_t(c - g.left)])
+            draw_line(g.px[c], section_top, g.px[c], bottom, dc);
 }
 
 // Step 9: misfit line and colour boxes with their values above the section.
@@ -356,10 +401,9 @@ void electrode_axis(const ModelSettings& m, const ModelSectionSpec& s, const Geo
     const SectionOutlines& o = Sectionoutlines;
     const int nps = m.nodes_per_spacing > 0 ? m.nodes_per_spacing : 1;
     const int step = electrode_label_step(m.nelec);
-    int previous_x = -(1 << 30);
+    std::vector<int> xs(std::size_t(std::max(0, m.nelec))), ys(xs.size());
     for (int i = 0; i < m.nelec; ++i) {
-        const float metres = float(i) * g.us;
-        int x = s.xplt + truncate_to_int(metres * g.pxm), y = g.top;
+        int x = s.xplt + truncate_to_int(float(i) * g.us * g.pxm), y = g.top;
         if (g.topo) {
             // The top-left corner of the topmost drawn block of the electrode's node column.
             const int c = m.margin_columns + i * nps; // 1-based cell column right of the node
@@ -370,12 +414,20 @@ void electrode_axis(const ModelSettings& m, const ModelSectionSpec& s, const Geo
                 if (o.block_drawn[b] == 1) x = o.block_x[4 * b], y = o.block_y[4 * b], found = true;
             }
         }
-        draw_line(x, y - 1, x, y - 5, dc);
-        if (i % step != 0) continue;
+        xs[std::size_t(i)] = x, ys[std::size_t(i)] = y;
+    }
+    // On a long line the ticks are thinned; a labelled electrode keeps its tick.
+    const std::vector<bool> ticks = thinned_lines(xs);
+    int previous_x = -(1 << 30);
+    for (int i = 0; i < m.nelec; ++i) {
+        const float metres = float(i) * g.us;
+        const int x = xs[std::size_t(i)], y = ys[std::size_t(i)];
         const std::string text = number_text(metres, metre_decimals(metres, g.us));
-        const int width = int(text.size()) * d.char_w;
-        if (i > 0 && (int(text.size()) + 2) * d.char_w >= x - previous_x) continue;
-        dc.text_out(x - width / 2, y - 6 - d.char_h, text);
+        const bool label =
+            i % step == 0 && (i == 0 || (int(text.size()) + 2) * d.char_w < x - previous_x);
+        if (label || ticks[std::size_t(i)]) draw_line(x, y - 1, x, y - 5, dc);
+        if (!label) continue;
+        dc.text_out(x - int(text.size()) * d.char_w / 2, y - 6 - d.char_h, text);
         previous_x = x;
     }
 }
@@ -425,7 +477,7 @@ int plotmodel(ModelSettings& m, const ModelSectionSpec& s, gfx::Canvas& dc, int*
     model::trace("Topo flag %d\n", m.tflag);
     model::trace("Plot model section ndisp %d x limits %d %d\n", g.ndisp, g.left + 1, g.right);
     draw_blocks(m, s, g, dc);
-    if (d.grid_flag == 0 && !g.topo) draw_grid(g, g.top, dc);
+    if (d.grid_flag == 0 && !g.topo) draw_grid(m, s, g, g.top, dc);
 
     // The highest point of the section, and its lowest, from what was drawn.
     int top = g.top, bottom = g.top;

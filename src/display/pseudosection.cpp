@@ -286,12 +286,18 @@ void axes(const PseudosectionInput& in, const Frame& f, bool outline, gfx::Canva
     draw_line(f.left - 1, f.top - 1, f.right + 1, f.top - 1, dc);
     int previous_end = -(1 << 30);
     int last_label = f.left;
+    std::vector<int> xs(std::size_t(std::max(0, in.nelec)));
+    for (int i = 0; i < in.nelec; ++i)
+        xs[std::size_t(i)] = f.left + round_to_int(float(i) * in.xscale);
+    // On a long line the ticks are thinned to every second, fourth (the long ones), ...
+    const std::vector<bool> ticks = thinned_lines(xs);
     for (int i = 0; i < in.nelec; ++i) {
-        const int x = f.left + round_to_int(float(i) * in.xscale);
+        const int x = xs[std::size_t(i)];
         const bool fourth = i % 4 == 0;
-        draw_line(x, f.top - 1, x, f.top - (fourth ? 6 : 3), dc);
         const bool label =
             fourth && (in.nelec < 32 || (in.nelec < 51 && i % 8 == 0) || i % 16 == 0);
+        if (ticks[std::size_t(i)] || label)
+            draw_line(x, f.top - 1, x, f.top - (fourth ? 6 : 3), dc);
         if (!label) continue;
         const float position = in.first_x + float(i) * in.unit_spacing;
         const std::string text = number_text(position, std::fabs(position) < 100.0f ? 1 : 0);
@@ -388,16 +394,24 @@ struct FillStyleGuard {
     }
 };
 
-// Marks the data points with white pixels (not in the schemes 2 and 3).
+// Marks the data points with white pixels (not in the schemes 2 and 3); on a long line the
+// marks are thinned (thinned_marks), so that the bands between them show.
 void mark_points(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc) {
     if (in.point_marks != 1 || in.level_scheme == 2 || in.level_scheme == 3) return;
+    std::vector<int> points;
     for (int k = 1; k <= in.ndata_levels - 1; ++k) {
         const int first = f.start[k - 1] - 1, last = std::min(f.start[k] - 1, in.ndata) - 1;
         for (int p = first; p <= last; ++p) {
             const bool inner = k > 1 && p != first && p != last;
-            if (in.level_scheme == 1 || inner) dc.set_pixel(f.ix[p], f.iy[p], 0xFFFFFF);
+            if (in.level_scheme == 1 || inner) points.push_back(p);
         }
     }
+    std::vector<int> x, y;
+    for (const int p : points)
+        x.push_back(f.ix[p]), y.push_back(f.iy[p]);
+    const std::vector<bool> kept = thinned_marks(x.data(), y.data(), int(points.size()));
+    for (std::size_t i = 0; i < points.size(); ++i)
+        if (kept[i]) dc.set_pixel(x[i], y[i], 0xFFFFFF);
 }
 
 void draw_overlay(const PseudosectionInput& in, const Frame& f, gfx::Canvas& dc) {

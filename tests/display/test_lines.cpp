@@ -139,4 +139,32 @@ TEST(SectionOutline, SidesAreShiftedOutwardAndTheSecondPenDrawsModeTwo) {
     EXPECT_EQ(canvas.pen().colour, first.colour);
 }
 
+// Lines closer than least_line_gap (4) are thinned: of mesh columns 1.25 pixels apart every
+// fourth from the first electrode's (an electrode's, at 4 nodes a spacing) is kept with the two
+// ends, but not the one next to the first end; of unequal rows (3 pixels apart on average) every
+// second one far enough from the last one kept; lines 4 apart all stay.
+TEST(ThinnedLines, KeepLinesAFewPixelsApart) {
+    const auto positions = [](int n, double pitch, double start) {
+        std::vector<int> p;
+        for (int i = 0; i < n; ++i)
+            p.push_back(int(start + pitch * i + 0.5));
+        return p;
+    };
+    const auto kept = [](const std::vector<int>& p, int origin) {
+        const std::vector<bool> k = thinned_lines(p, origin);
+        std::vector<int> at;
+        for (std::size_t i = 0; i < p.size(); ++i)
+            if (k[i]) at.push_back(int(i));
+        return at;
+    };
+    EXPECT_EQ(kept(positions(14, 1.25, 100), 1), (std::vector<int>{0, 5, 9, 13}));
+    EXPECT_EQ(kept({0, 1, 2, 3, 5, 8, 13, 21}, 0), (std::vector<int>{0, 4, 6, 7}));
+    EXPECT_EQ(kept(positions(6, 4, 0), 0), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(kept({7}, 0), (std::vector<int>{0}));
+    // Marks: one of a cluster closer than 4 both ways; 4 apart either way both stay.
+    const int x[] = {10, 11, 13, 14, 10, 30}, y[] = {5, 7, 8, 5, 9, 5};
+    const std::vector<bool> marks = thinned_marks(x, y, 6);
+    EXPECT_EQ(marks, (std::vector<bool>{true, false, false, true, true, true}));
+}
+
 } // namespace

@@ -52,10 +52,10 @@ class SectionsProgram : public test_support::ProgramTest {
         shell::end_program();
         ProgramTest::TearDown();
     }
-    /// Starts the program on a screen of w x h pixels and runs its first paint.
-    void start(int w = 1024, int h = 768) {
+    /// Starts the program on a screen of w x h pixels with `mib` MiB and runs its first paint.
+    void start(int w = 1024, int h = 768, int mib = 512) {
         backend.set_screen(w, h);
-        ASSERT_TRUE(shell::start_program(shell::Machine{w, h, std::uint64_t(512) << 20}));
+        ASSERT_TRUE(shell::start_program(shell::Machine{w, h, std::uint64_t(mib) << 20}));
         idle();
         take_output();
         rebuild_display_objects(); // the brushes and pens of the colour table

@@ -1,15 +1,18 @@
 // The window's picture as a whole: the canvas holds every section the display draws, the scroll
 // bars reach all of it and the saved bitmap holds it (on a 1600 x 1000 screen, whose canvas of
-// 2000 x 1250 pixels the IP and spectral pages pass).
+// 2000 x 1250 pixels the IP and spectral pages pass); and on a line of 301 electrodes the grid
+// lines and data marks stand apart, so that the colours between them show.
 #include "fixture.h"
 
 #include "display/display_commands.h"
+#include "display/lines.h"
 #include "support/files.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -146,6 +149,90 @@ TEST_F(WholePicture, WindowHoldsScrollsToAndSavesTheWholeDisplay) {
     EXPECT_EQ(Progdisplay.canvas_height, 1250);
     EXPECT_EQ(backend.scroll_max(ui::Bar::vertical), 1250 - client.height);
     EXPECT_LE(Progdisplay.scroll_y, 1250 - client.height);
+}
+
+// A line of n electrodes 1 m apart, Wenner, 4 nodes a spacing, three layers (100, 500 and 20
+// ohm-m down to 1.5, 2.5 and 4 m over 100 ohm-m); with `hill` a hill 4 m high at 140 to 160 m.
+std::string long_line_text(int n, bool hill) {
+    std::string t =
+        "Long line of " + std::to_string(n) + " electrodes\n" + std::to_string(n) +
+        "\n8\n0\n1.0\n2\n0 1\n3\n4\n100 20 500\n12\n"
+        "0.5 1 1.5 2 2.5 3 4 5 6.2 7.6 9.4 11.6\n0\n0\n0\n2\n2\n1\n1\n1\n0\n0\n0\n0\n1\n";
+    if (hill)
+        t += "0\n0\n0\n1\n5\n0 0\n140 0\n150 4\n160 0\n" + std::to_string(n - 1) + " 0\n0\n0\n";
+    return t;
+}
+
+// The x of the pixels of colour c along row y between x0 and x1.
+std::vector<int> pixels_along(const gfx::Canvas& dc, int y, int x0, int x1, gfx::Colour c) {
+    std::vector<int> xs;
+    for (int x = x0; x <= x1; ++x)
+        if (dc.get_pixel(x, y) == c) xs.push_back(x);
+    return xs;
+}
+
+// The least distance between neighbours of ascending positions (a large one for fewer than 2).
+int least_gap(const std::vector<int>& xs) {
+    int gap = 1 << 30;
+    for (std::size_t i = 1; i < xs.size(); ++i)
+        gap = std::min(gap, xs[i] - xs[i - 1]);
+    return gap;
+}
+
+// Across the resistivity model section from its left end to 130 m (left of the hill), through
+// the middle of its sixth block row: the grid's black lines (many of them) stand
+// least_line_gap apart or more.
+void expect_grid_thinned(const gfx::Canvas& dc, const char* when) {
+    SCOPED_TRACE(when);
+    const ModelSettings& m = Modelsettings;
+    const gfx::Point left = block_centre(block_number(0, 6, m.margin_columns));
+    const gfx::Point right = block_centre(block_number(0, 6, m.margin_columns + 4 * 130));
+    const std::vector<int> lines =
+        pixels_along(dc, left.y, left.x, right.x, Progdisplay.pens[24].colour);
+    EXPECT_GT(lines.size(), 100u);
+    EXPECT_GE(least_gap(lines), least_line_gap);
+}
+
+// The white data marks inside the coloured area of the pseudosection (a white pixel between
+// two coloured ones, which only a mark is): no two closer than least_line_gap both ways.
+void expect_marks_thinned(const gfx::Canvas& dc, int below) {
+    std::vector<std::pair<int, int>> marks;
+    for (int y = 0; y < below; ++y)
+        for (int x = 1; x + 1 < dc.width(); ++x) {
+            const gfx::Colour l = dc.get_pixel(x - 1, y), r = dc.get_pixel(x + 1, y);
+            if (dc.get_pixel(x, y) == gfx::white && l != gfx::white && r != gfx::white &&
+                l != gfx::black && r != gfx::black)
+                marks.push_back({x, y});
+        }
+    EXPECT_GT(marks.size(), 500u);
+    const std::set<std::pair<int, int>> at(marks.begin(), marks.end());
+    int close = 0;
+    for (const auto& p : marks)
+        for (int dx = 0; dx < least_line_gap; ++dx)
+            for (int dy = -least_line_gap + 1; dy < least_line_gap; ++dy)
+                close += (dx > 0 || dy > 0) && at.count({p.first + dx, p.second + dy});
+    EXPECT_EQ(close, 0);
+}
+
+// 301 electrodes on a 1600-pixel screen: the mesh columns stand 1.6 pixels apart. The model
+// section the calculation draws and the one of the edit mode show their block grid thinned,
+// the pseudosection its data marks thinned; a section with topography, whose blocks are
+// outlined, likewise.
+TEST_F(WholePicture, LongLinesShowTheirColours) {
+    start(1600, 1000, 1024);
+    read_model("long.mod", long_line_text(301, false));
+    ASSERT_LT(Progdisplay.xscale / 4, 2.0f);
+    command(130);
+    ASSERT_EQ(Modelsettings.data_ready, 1) << take_output();
+    expect_grid_thinned(canvas(), "calculating");
+    display(110);
+    expect_grid_thinned(canvas(), "edit mode");
+    expect_marks_thinned(canvas(),
+                         block_centre(block_number(0, 1, Modelsettings.margin_columns)).y);
+
+    read_model("hill.mod", long_line_text(301, true));
+    command(111); // no data yet: the model section alone
+    expect_grid_thinned(canvas(), "topography");
 }
 
 } // namespace
