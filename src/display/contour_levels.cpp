@@ -237,20 +237,16 @@ bool ContourLogBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event
         if (args.id == ui::id_ok) {
             model::FieldReader fields(dialog);
             float first = d.first_contour_value, factor = d.contour_step;
-            fields.read(
-                NumberField(147, "the minimum contour value").within(model::at_least(0)).chars(15),
-                first);
+            fields.read(NumberField(147, "the minimum contour value").within(model::at_least(0)),
+                        first);
             // The factor field counts only when the user-defined factor is chosen.
             if (d.log_factor_choice == 4)
                 fields.read(NumberField(148, "the contour increase factor")
-                                .within(model::above(0))
-                                .clamped_to(model::from_to(1.05, 2.5))
-                                .chars(15),
+                                .within(model::from_to(1.05, 2.5)),
                             factor);
             if (!fields.ok()) return true;
             d.first_contour_value = first;
             d.contour_step = factor;
-            fields.tell_notes();
         }
         if (args.id == ui::id_cancel) d.log_factor_choice = log_factor_at_init;
         return display::end_on_ok_or_cancel(dialog, args.id);
@@ -278,9 +274,8 @@ bool ContourLinearBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent ev
     if (args.id == ui::id_ok) {
         model::FieldReader fields(dialog);
         float first = 0.0f, step = 0.0f;
-        fields.read(NumberField(152, "the minimum contour value").chars(15), first);
-        fields.read(NumberField(153, "the contour spacing value").within(model::above(0)).chars(15),
-                    step);
+        fields.read(NumberField(152, "the minimum contour value"), first);
+        fields.read(NumberField(153, "the contour spacing value").within(model::above(0)), step);
         if (!fields.ok()) return true;
         d.first_contour_value = first;
         d.contour_step = step;
@@ -311,10 +306,9 @@ bool UdfDiaBoxProc(ProgDisplay& d, ui::Dialog& dialog, ui::DialogEvent event,
             float values[max_contour_levels] = {};
             model::FieldReader typed(dialog);
             for (int k = 0; k < fields; ++k)
-                typed.read(NumberField(171 + k, "contour value " + std::to_string(k + 1))
-                               .optional()
-                               .chars(15),
-                           values[k]);
+                typed.read(
+                    NumberField(171 + k, "contour value " + std::to_string(k + 1)).optional(),
+                    values[k]);
             if (!typed.ok()) return true;
             std::copy(values, values + fields, d.user_contour_values);
             display::end_dialog(dialog, true);

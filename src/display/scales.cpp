@@ -47,7 +47,7 @@ bool HrpsDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
     if (args.id == ui::id_ok) {
         const model::NumberField scale =
             model::NumberField(853, "the horizontal display scale").within(model::from_to(1, 200));
-        if (!model::read_field(dialog, scale.chars(30), d.xscale)) return true;
+        if (!model::read_field(dialog, scale, d.xscale)) return true;
     }
     if (args.id != ui::id_ok && args.id != ui::id_cancel) return false;
     display::end_dialog(dialog, args.id == ui::id_ok);
@@ -71,8 +71,7 @@ bool VtsfDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogA
         // The factor is kept as its reciprocal, which the drawings take up to 5.
         const model::NumberField factor =
             model::NumberField(846, "the vertical/horizontal display scaling factor")
-                .within(model::from_to(0.2, 100))
-                .chars(20);
+                .within(model::from_to(0.2, 100));
         double v = 0.0;
         if (!model::read_field(dialog, factor, v)) return true;
         d.vh_factor = static_cast<float>(1.0 / v);

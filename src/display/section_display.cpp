@@ -189,8 +189,7 @@ bool FreqSelectDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::D
         if (args.id == ui::id_ok) {
             if (!model::read_field(dialog,
                                    model::NumberField(862, "the frequency number")
-                                       .clamped_to(model::from_to(1, std::max(1, m.nfreq)))
-                                       .chars(20),
+                                       .within(model::from_to(1, std::max(1, m.nfreq))),
                                    m.freq_index))
                 return true;
         }

@@ -65,8 +65,8 @@ int display_section(int resistance_flag, int title_line_flag, int top, int quant
 /// "Select frequency for display": static 861 "Your model has %d frequencies.", edit 862 the
 /// frequency number (ModelSettings::freq_index), radios 863 "Inphase and outphase
 /// chargeabilities" and 864 "Amplitude and phase" (ProgDisplay::ip_display_mode 0 / 1). OK
-/// stores a whole number, moved into 1..nfreq (the status line says so), with dialog_result 1
-/// and ends with 1; text that is no whole number is refused and the dialog stays open. Cancel
+/// stores a whole number from 1 to nfreq with dialog_result 1 and ends with 1; an entry that is
+/// no such number is refused with its box and the dialog stays open. Cancel
 /// puts the mode back (dialog_result 2, ends with 0).
 extern const ui::DialogTemplate FreqSelectDiaBox;
 bool FreqSelectDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);

@@ -149,20 +149,22 @@ std::array<display::RadioGroup, 3> noise_groups(ModelSettings& m) {
     return {{{503, 504, &m.add_noise}, {501, 502, &m.noise_model}, {505, 506, &m.save_noise}}};
 }
 
-// False, after the reader's message that keeps the dialog open, when the level is not a
-// percentage (blanks are 0).
+// False, after the reader's message that keeps the dialog open, when noise is to be added and
+// the level is not a percentage above 0.
 bool accept_noise_dialog(ui::Dialog& d, ModelSettings& m) {
-    double percent = 0.0;
+    if (m.add_noise != 1) {
+        m.noise_level = 0.0f;
+        return true;
+    }
+    const model::NumberField level = model::NumberField(500, "the noise level")
+                                         .within(model::FieldRange{0, 100, true, false})
+                                         .in_units(" (per cent)");
     model::FieldReader fields(d);
-    if (m.add_noise == 1 && !fields.read(model::NumberField(500, "the noise level")
-                                             .within(model::from_to(0, 100))
-                                             .in_units(" (per cent)")
-                                             .optional(),
-                                         percent))
-        return false;
+    double percent = 0.0;
+    if (!fields.read(level, percent)) return false;
+    // Kept as a fraction in a float, which must still be above 0.
+    if (!(static_cast<float>(percent * 0.01) > 0.0f)) return fields.refuse(level);
     m.noise_level = static_cast<float>(percent * 0.01);
-    if (m.add_noise == 1 && m.noise_level <= 0.0f) m.noise_level = 0.01f;
-    if (m.add_noise == 0) m.noise_level = 0.0f;
     return true;
 }
 
@@ -195,30 +197,27 @@ bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
                         formatted("Minimum potential is %.3f mV", m.min_potential * 1000.0 / u));
         dialog.set_text(5302,
                         formatted("Maximum potential is %.3f mV", m.max_potential * 1000.0 / u));
+        // Noise below twice the smallest potential's thousandth is shown raised to it; only OK
+        // stores it.
         const float lowest = static_cast<float>(m.min_potential * 0.002 / u);
-        if (m.noise_amplitude < lowest) m.noise_amplitude = lowest;
-        const float amplitude = m.noise_amplitude;
+        const float amplitude = std::max(m.noise_amplitude, lowest);
         dialog.set_text(5303,
                         model::field_text("%.3f", amplitude * 1000.0, [amplitude](double typed) {
-                            return static_cast<float>(std::fabs(typed) * 0.001) == amplitude;
+                            return static_cast<float>(typed * 0.001) == amplitude;
                         }));
         return true;
     }
     if (event != ui::DialogEvent::command) return false;
     if (args.id == ui::id_ok) {
+        // The noise cannot exceed the largest potential.
         const model::NumberField amplitude =
-            model::NumberField(5303, "the noise amplitude").in_units(" of millivolts").optional();
-        model::FieldReader fields(dialog);
+            model::NumberField(5303, "the noise amplitude")
+                .within(model::from_to(0, m.max_potential * 1000.0 / u))
+                .in_units(" of millivolts")
+                .optional();
         double typed = 0.0;
-        if (!fields.read(amplitude, typed)) return true;
-        m.noise_amplitude = static_cast<float>(std::fabs(typed) * 0.001);
-        const float highest = static_cast<float>(m.max_potential / u);
-        if (m.noise_amplitude > highest) {
-            m.noise_amplitude = highest;
-            fields.note(amplitude, highest * 1000.0,
-                        "the noise cannot exceed the maximum potential");
-        }
-        fields.tell_notes();
+        if (!model::read_field(dialog, amplitude, typed)) return true;
+        m.noise_amplitude = static_cast<float>(typed * 0.001);
     } else if (args.id != ui::id_cancel) {
         return false;
     }

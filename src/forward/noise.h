@@ -35,21 +35,21 @@ enum : int {
     save_noise = 506,
 };
 } // namespace noise_control
-/// Procedure of NoiseDiaBox over Modelsettings. OK refuses a level that is not a number from 0
-/// to 100 (nan, inf, text, a negative or larger number) with a message and keeps the dialog
-/// open; otherwise it stores the level as a fraction (with noise switched on, an empty or zero
-/// level becomes 1 %; without noise it is 0) and ends with 1. Cancel restores the three
-/// choices it opened with and ends with 0.
+/// Procedure of NoiseDiaBox over Modelsettings. With noise switched on, OK refuses a level that
+/// is not a number above 0 and at most 100 (nan, inf, text, blanks, 0, a negative or larger
+/// number) with a message and keeps the dialog open; otherwise it stores the level as a fraction
+/// (without noise it is 0) and ends with 1. Cancel restores the three choices it opened with and
+/// ends with 0.
 bool NoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
 /// "Noise level to add": statics 5301/5302 (minimum and maximum potential in mV), edit 5303
 /// (amplitude in mV), OK 1, Cancel 2.
 extern const ui::DialogTemplate VoltNoiseDiaBox;
-/// Procedure of VoltNoiseDiaBox over Modelsettings: opening raises noise_amplitude to
-/// 0.2 % of the minimum potential; OK refuses what is not a finite number with a message and
-/// keeps the dialog open, else takes the absolute value typed (mV x 0.001), held to the
-/// maximum potential, sets dialog_result 1 and ends with 1; Cancel sets dialog_result 2 and
-/// ends with 0.
+/// Procedure of VoltNoiseDiaBox over Modelsettings: opening shows noise_amplitude raised to at
+/// least 0.2 % of the minimum potential; OK refuses what is not a number from 0 to the maximum
+/// potential in mV with a message and keeps the dialog open, else stores the value typed
+/// (mV x 0.001; blanks are 0), sets dialog_result 1 and ends with 1; Cancel stores nothing, sets
+/// dialog_result 2 and ends with 0.
 bool VoltNoiseDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
 namespace forward {

@@ -142,41 +142,32 @@ void init_array_type_dialog(ui::Dialog& d, ModelSettings& m) {
     d.check_radio(217, 218, 217 + m.use_max_geometric_factor);
     d.check_radio(220, 221, 220 + m.limit_depth);
     d.check_radio(223, 224, 223 + m.odd_n_only);
-    if (m.nelec > 0 && m.max_depth_ratio < m.nelec * 0.05f) m.max_depth_ratio = m.nelec * 0.05f;
-    d.set_text(222, model::field_text("%.3f", m.max_depth_ratio));
+    // A line's depth of investigation is shown as at least 5 per cent of its electrodes; the
+    // ratio is stored only by OK.
+    float depth = m.max_depth_ratio;
+    if (m.nelec > 0 && depth < m.nelec * 0.05f) depth = m.nelec * 0.05f;
+    d.set_text(222, model::field_text("%.3f", depth));
     d.set_text(219, model::field_text("%.2f", m.max_geometric_factor));
 }
 
-// The entries of OK; false after the reader's box, with nothing stored. Counts below their
-// least values (and n above ProgLim::max_n) are moved to their bounds, said on the status line.
+// The entries of OK; false after the reader's box, with nothing stored.
 bool accept_array_type_dialog(ui::Dialog& d, ModelSettings& m, const ProgLim& limits) {
+    using model::from_to;
     using model::NumberField;
     // Far above any line's electrodes, and small enough that the level count stays an int.
-    const model::FieldRange counts = model::from_to(-100000, 100000);
+    constexpr int most = 100000;
     model::FieldReader fields(d);
     std::int32_t wenner = m.n_a_spacings_wenner, n = m.n_n_values, a = m.n_a_spacings;
-    fields.read(NumberField(212, "the number of 'a' spacings")
-                    .within(counts)
-                    .clamped_to(model::at_least(2))
-                    .chars(15),
-                wenner);
-    const model::FieldRange n_bounds =
-        limits.max_n > 0 ? model::from_to(1, limits.max_n) : model::at_least(1);
-    fields.read(
-        NumberField(214, "the number of 'n' values").within(counts).clamped_to(n_bounds).chars(15),
-        n);
-    fields.read(NumberField(213, "the number of 'a' spacings")
-                    .within(counts)
-                    .clamped_to(model::at_least(1))
-                    .chars(15),
-                a);
+    fields.read(NumberField(212, "the number of 'a' spacings").within(from_to(2, most)), wenner);
+    fields.read(NumberField(214, "the number of 'n' values")
+                    .within(from_to(1, limits.max_n > 0 ? limits.max_n : most)),
+                n);
+    fields.read(NumberField(213, "the number of 'a' spacings").within(from_to(1, most)), a);
     float factor = m.max_geometric_factor, depth = m.max_depth_ratio;
-    fields.read(NumberField(219, "the maximum geometric factor").within(model::above(0)).chars(50),
-                factor);
-    fields.read(NumberField(222, "the maximum depth of investigation")
-                    .clamped_to(model::at_least(0.05))
-                    .chars(30),
-                depth);
+    fields.read(NumberField(219, "the maximum geometric factor").within(model::above(0)), factor);
+    fields.read(
+        NumberField(222, "the maximum depth of investigation").within(model::at_least(0.05)),
+        depth);
     if (!fields.ok()) return false;
     m.array_type = model::array_code_from_file(array_type_state.dialog_code);
     m.n_a_spacings_wenner = wenner, m.n_n_values = n, m.n_a_spacings = a;
@@ -187,7 +178,6 @@ bool accept_array_type_dialog(ui::Dialog& d, ModelSettings& m, const ProgLim& li
         m.array_type = 1;
     m.max_geometric_factor = factor;
     m.max_depth_ratio = depth;
-    fields.tell_notes();
     return true;
 }
 

@@ -14,9 +14,13 @@ extern const char* const ArrayNameTable[18];
 /// 220/221 (limit depth), 223/224 (odd n only), edits 219 and 222, OK 1 and Cancel 2.
 extern const ui::DialogTemplate ArrayTypeDiaBox2;
 
-/// Procedure of ArrayTypeDiaBox2 over the global Modelsettings and Proglim. OK stores the
-/// choices, sets dialog_result to 1 and ends the dialog with 1; Cancel restores the values it
-/// shows, sets dialog_result to 2 and ends with 0. Returns true for a handled event.
+/// Procedure of ArrayTypeDiaBox2 over the global Modelsettings and Proglim. The depth ratio is
+/// shown as at least 5 % of the electrodes. OK stores the choices (the counts whole numbers: 'a'
+/// spacings of the 'a' arrays from 2, of the others from 1, up to 100000; 'n' values from 1 to
+/// ProgLim::max_n; a geometric factor above 0; a depth ratio of at least 0.05; an entry outside
+/// is refused with its box and the dialog stays open), sets dialog_result to 1 and ends the
+/// dialog with 1; Cancel restores the values it shows, stores nothing, sets dialog_result to 2
+/// and ends with 0. Returns true for a handled event.
 bool ArrayTypeDiaBox2Proc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
 namespace model {

@@ -66,6 +66,38 @@ FieldRange both(const FieldRange& a, const FieldRange& b) {
     return r;
 }
 
+// Whether the float `f` lies in `r`, whose ends are within the float range: a closed end
+// compares as the float nearest to it (a typed end rounds to that float), an open one exactly.
+bool float_holds(const FieldRange& r, float f) {
+    const double v = f;
+    const bool low = !std::isfinite(r.low) || (r.above ? v > r.low : f >= float(r.low));
+    const bool high = !std::isfinite(r.high) || (r.below ? v < r.high : f <= float(r.high));
+    return low && high;
+}
+
+// `r` as the floats it holds: an open end becomes the nearest float inside it.
+FieldRange in_floats(FieldRange r) {
+    if (std::isfinite(r.low) && r.above) {
+        float f = float(r.low);
+        if (double(f) <= r.low) f = std::nextafter(f, HUGE_VALF);
+        r.low = f, r.above = false;
+    }
+    if (std::isfinite(r.high) && r.below) {
+        float f = float(r.high);
+        if (double(f) >= r.high) f = std::nextafter(f, -HUGE_VALF);
+        r.high = f, r.below = false;
+    }
+    return r;
+}
+
+// `r` with each end the number its text in the box reads as.
+FieldRange as_printed(FieldRange r) {
+    double v = 0.0;
+    if (std::isfinite(r.low) && ui::parse_number(range_number(r.low), v)) r.low = v;
+    if (std::isfinite(r.high) && ui::parse_number(range_number(r.high), v)) r.high = v;
+    return r;
+}
+
 bool blank(const std::string& text) {
     return text.find_first_not_of(" \t") == std::string::npos;
 }
@@ -91,7 +123,7 @@ std::string field_text(const char* format, float value) {
 }
 
 std::string FieldReader::typed(const NumberField& field) const {
-    std::string text = dialog_.text(field.id).substr(0, std::size_t(std::max(0, field.max_chars)));
+    const std::string text = dialog_.text(field.id);
     const std::size_t first = text.find_first_not_of(" \t");
     if (first == std::string::npos) return "";
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
@@ -109,41 +141,45 @@ bool FieldReader::refuse(const NumberField& field, const FieldRange& shown) {
     return false;
 }
 
-// The numbers the box names: those the field keeps as typed.
-FieldRange FieldReader::shown(const NumberField& field) {
-    return field.clamps ? both(field.range, field.limits) : field.range;
-}
-
 bool FieldReader::refuse(const NumberField& field) {
-    return !ok_ ? false : refuse(field, shown(field));
+    return !ok_ ? false : refuse(field, field.range);
 }
 
-bool FieldReader::read(const NumberField& field, double& value) {
-    empty_ = false;
-    if (!ok_) return false;
-    const std::string text = typed(field);
-    if (blank(text)) {
-        empty_ = true;
-        return field.may_be_empty || refuse(field);
-    }
+bool FieldReader::read_number(const NumberField& field, double& value, bool to_float) {
     double v = 0.0;
-    if (!ui::parse_number(text, v) || (field.whole && std::floor(v) != v) || !field.range.holds(v))
+    if (!ui::parse_number(typed(field), v) || (field.whole && std::floor(v) != v) ||
+        !field.range.holds(v))
         return refuse(field);
     // Beyond what the records hold the box names those ends too.
     const FieldRange can_hold = storable(field);
-    if (!can_hold.holds(v)) return refuse(field, both(shown(field), can_hold));
-    if (field.clamps && !field.limits.holds(v)) {
-        const double used = v < field.limits.low ? field.limits.low : field.limits.high;
-        note(field, used, "the value must be " + range_text(field.limits));
-        v = used;
-    }
+    if (!can_hold.holds(v)) return refuse(field, both(field.range, can_hold));
+    // A number that only its float leaves out of the range (1e-46 above 0) is told the floats'
+    // range; one outside the range as the box prints it (0.01 above a float 0.01), the range.
+    if (to_float && !float_holds(can_hold, float(v)))
+        return refuse(field, as_printed(field.range).holds(v) ? in_floats(can_hold) : field.range);
     value = v;
     return true;
 }
 
+bool FieldReader::read_into(const NumberField& field, double& value, bool to_float) {
+    empty_ = false;
+    if (!ok_) return false;
+    const std::string text = typed(field);
+    if (!field.shown.empty() && text == field.shown) return true;
+    if (blank(text)) {
+        empty_ = true;
+        return field.may_be_empty || refuse(field);
+    }
+    return read_number(field, value, to_float);
+}
+
+bool FieldReader::read(const NumberField& field, double& value) {
+    return read_into(field, value, false);
+}
+
 bool FieldReader::read(const NumberField& field, float& value) {
     double v = value;
-    if (!read(field, v)) return false;
+    if (!read_into(field, v, true)) return false;
     value = float(v);
     return true;
 }
@@ -153,16 +189,6 @@ bool FieldReader::read(const NumberField& field, std::int32_t& value) {
     if (!read(field.integer(), v)) return false;
     value = std::int32_t(v);
     return true;
-}
-
-void FieldReader::note(const NumberField& field, double used, const std::string& rule) {
-    if (!notes_.empty()) notes_ += " ";
-    notes_ += sentence(field.name) + " " + typed(field) + " was taken as " + range_number(used) +
-              ": " + rule + ".";
-}
-
-void FieldReader::tell_notes() const {
-    if (!notes_.empty()) set_status_line(notes_.c_str());
 }
 
 } // namespace model

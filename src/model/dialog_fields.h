@@ -1,6 +1,6 @@
 // The number fields of the dialogs: every edit that takes a number is read by FieldReader, which
 // refuses what is not one number of the field's range with a box that names the field and the
-// range, and says on the status line where it moved a number into its bounds.
+// range. A number is never moved into a range in silence: outside it, it is refused.
 #pragma once
 
 #include "platform/ui/ui.h"
@@ -45,29 +45,20 @@ inline FieldRange above_below(double low, double high) {
 
 /// One number field of a dialog: its edit, the name the messages give it ("the horizontal
 /// display scale"), the numbers it takes and how it reads its text. Built by chaining:
-/// NumberField(853, "the horizontal display scale").within(from_to(1, 200)).chars(30).
+/// NumberField(853, "the horizontal display scale").within(from_to(1, 200)).
 struct NumberField {
     int id = 0;
     std::string name;
     FieldRange range;          ///< numbers outside are refused
-    FieldRange limits;         ///< with `clamps`: numbers in range but outside move to its ends
-    bool clamps = false;       ///< see `limits`
     bool whole = false;        ///< whole numbers only
     bool may_be_empty = false; ///< blanks only are no entry: the value given stays
-    int max_chars = 40;        ///< of the edit's text
     std::string unit;          ///< after the range in the box, e.g. " (per cent)"
+    std::string shown;         ///< see `unless_left_at`
 
     NumberField(int id_, std::string name_) : id(id_), name(std::move(name_)) {}
     NumberField within(const FieldRange& r) const {
         NumberField f = *this;
         f.range = r;
-        return f;
-    }
-    /// Numbers outside `r` (within the range) are taken as its nearer end.
-    NumberField clamped_to(const FieldRange& r) const {
-        NumberField f = *this;
-        f.limits = r;
-        f.clamps = true;
         return f;
     }
     NumberField integer() const {
@@ -80,14 +71,17 @@ struct NumberField {
         f.may_be_empty = true;
         return f;
     }
-    NumberField chars(int n) const {
-        NumberField f = *this;
-        f.max_chars = n;
-        return f;
-    }
     NumberField in_units(std::string text) const {
         NumberField f = *this;
         f.unit = std::move(text);
+        return f;
+    }
+    /// `text` is what the dialog showed for the stored value: an edit still holding it keeps
+    /// that value as it is, also when the value lies outside the range (a setting of the
+    /// program's own that the user left alone).
+    NumberField unless_left_at(std::string text) const {
+        NumberField f = *this;
+        f.shown = std::move(text);
         return f;
     }
 };
@@ -109,17 +103,19 @@ std::string field_text(const char* format, double shown,
 /// field_text of a float setting shown as it is and read back into a float by FieldReader.
 std::string field_text(const char* format, float value);
 
-/// Reads the number fields of a dialog when its OK is pressed. The first field that holds no
-/// number of its range (text after the number, "nan", infinities, blanks where an entry is
-/// needed, a fraction in a whole field, a number outside the range) gets the box "<Name> must
-/// be a number <range><unit>." under "Message" and the keyboard focus; every later read does
-/// nothing and returns false, so the procedure keeps the dialog open with every entry as the
-/// user left it. A number the field moves into its limits is noted for the status line.
+/// Reads the number fields of a dialog when its OK is pressed. The whole text of the edit is
+/// read. The first field that holds no number of its range (text after the number, "nan",
+/// infinities, blanks where an entry is needed, a fraction in a whole field, a number outside
+/// the range, or one whose stored value would lie outside it: 1e-46 in a float above 0 is 0)
+/// gets the box "<Name> must be a number <range><unit>." under "Message" and the keyboard
+/// focus; every later read does nothing and returns false, so the procedure keeps the dialog
+/// open with every entry as the user left it.
 class FieldReader {
   public:
     explicit FieldReader(ui::Dialog& dialog) : dialog_(dialog) {}
-    /// True with the number of `field` in `value` (blanks in an optional field leave `value`
-    /// as it is); false after the box, or when an earlier read failed.
+    /// True with the number of `field` in `value` (blanks in an optional field, or the shown
+    /// text of unless_left_at, leave `value` as it is); false after the box, or when an earlier
+    /// read failed.
     bool read(const NumberField& field, double& value);
     bool read(const NumberField& field, float& value);
     bool read(const NumberField& field, std::int32_t& value);
@@ -130,32 +126,26 @@ class FieldReader {
     /// Refuses `field` as a read does (its box, the focus, later reads fail): for an entry that
     /// holds a number of the range but clashes with another field. Returns false.
     bool refuse(const NumberField& field);
-    /// Adds "<Name> <typed> was taken as <used>: <rule>." to the notes, for a number that the
-    /// dialog corrected by a rule of its own.
-    void note(const NumberField& field, double used, const std::string& rule);
-    /// The notes of this reading ("" when no number was moved).
-    const std::string& notes() const { return notes_; }
-    /// Puts the notes on the status line; nothing when there are none.
-    void tell_notes() const;
 
   private:
     ui::Dialog& dialog_;
     bool ok_ = true;
     bool empty_ = false;
-    std::string notes_;
 
     bool refuse(const NumberField& field, const FieldRange& shown);
-    static FieldRange shown(const NumberField& field);
+    // A read of either kind; `to_float`: the value is stored as a float, whose value must lie
+    // in the range.
+    bool read_into(const NumberField& field, double& value, bool to_float);
+    // The number of the field's text, checked against its range and what the records hold.
+    bool read_number(const NumberField& field, double& value, bool to_float);
     std::string typed(const NumberField& field) const;
 };
 
-/// The one number field of a dialog read on its own: `value` (double, float or std::int32_t)
-/// takes it and the status line its note; false after the box, `value` unchanged.
+/// The one number field of a dialog read on its own into `value` (double, float or
+/// std::int32_t); false after the box, `value` unchanged.
 template <class T> bool read_field(ui::Dialog& dialog, const NumberField& field, T& value) {
     FieldReader fields(dialog);
-    if (!fields.read(field, value)) return false;
-    fields.tell_notes();
-    return true;
+    return fields.read(field, value);
 }
 
 } // namespace model

@@ -148,10 +148,10 @@ bool read_values(ui::Dialog& d, ModelResolution& r) {
     Opening v = settings_of(r);
     const auto whole = [&f](int id, const char* name, const model::FieldRange& bounds,
                             std::int32_t& value) {
-        f.read(NumberField(id, name).integer().clamped_to(bounds), value);
+        f.read(NumberField(id, name).integer().within(bounds), value);
     };
     const auto real = [&f](int id, const char* name, double low, double high, float& value) {
-        f.read(NumberField(id, name).clamped_to(from_to(low, high)), value);
+        f.read(NumberField(id, name).within(from_to(low, high)), value);
     };
     whole(1313, "the number of electrodes", from_to(10, r.opt_param_64), v.nelec);
     whole(1320, "the maximum number of iterations", from_to(1, r.opt_param_100), v.max_iterations);
@@ -167,7 +167,6 @@ bool read_values(ui::Dialog& d, ModelResolution& r) {
     real(1329, "the unit electrode spacing", 0.1, 100.0, v.unit_spacing);
     if (!f.ok()) return false;
     restore(r, v);
-    f.tell_notes();
     return true;
 }
 

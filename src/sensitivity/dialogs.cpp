@@ -96,36 +96,21 @@ struct RangeEntries {
     float x_min, x_max, x_step, z_min, z_max, z_step, scale;
 };
 
-// An end of the range that does not lie beyond the start becomes start + 1, as the section
-// needs some width and depth; the status line says so.
-void keep_beyond(model::FieldReader& fields, const NumberField& end, float start, float& value,
-                 const char* rule) {
-    if (!fields.ok() || value > start) return;
-    value = start + 1.0f;
-    fields.note(end, value, rule);
-}
-
-// The entries of the range group, with the corrections the section needs noted; false after
-// the reader's box (the group's fields then stay as typed).
+// The entries of the range group; false after the reader's box (the group's fields then stay
+// as typed). An end of the range must lie beyond its start, as the section needs some width
+// and depth.
 bool read_range(model::FieldReader& fields, const ModelSettings& m, RangeEntries& r) {
+    using model::above;
+    using model::at_least;
     r = {m.sens_x_min, m.sens_x_max,  m.sens_x_step,      m.sens_z_min,
          m.sens_z_max, m.sens_z_step, m.sens_scale_factor};
-    fields.read(NumberField(1225, "the X minimum").chars(25), r.x_min);
-    const NumberField x_max = NumberField(1226, "the X maximum").chars(25);
-    fields.read(x_max, r.x_max);
-    keep_beyond(fields, x_max, r.x_min, r.x_max, "the value must be above the X minimum");
-    fields.read(NumberField(1227, "the X spacing").clamped_to(model::at_least(0.01)).chars(25),
-                r.x_step);
-    fields.read(NumberField(1228, "the Z minimum").clamped_to(model::at_least(0.005)).chars(25),
-                r.z_min);
-    const NumberField z_max = NumberField(1229, "the Z maximum").chars(25);
-    fields.read(z_max, r.z_max);
-    keep_beyond(fields, z_max, r.z_min, r.z_max, "the value must be above the Z minimum");
-    fields.read(NumberField(1230, "the Z spacing").clamped_to(model::at_least(0.02)).chars(25),
-                r.z_step);
-    fields.read(NumberField(1253, "the constant scaling factor value")
-                    .clamped_to(model::at_least(1))
-                    .chars(25),
+    fields.read(NumberField(1225, "the X minimum"), r.x_min);
+    fields.read(NumberField(1226, "the X maximum").within(above(r.x_min)), r.x_max);
+    fields.read(NumberField(1227, "the X spacing").within(at_least(0.01)), r.x_step);
+    fields.read(NumberField(1228, "the Z minimum").within(at_least(0.005)), r.z_min);
+    fields.read(NumberField(1229, "the Z maximum").within(above(r.z_min)), r.z_max);
+    fields.read(NumberField(1230, "the Z spacing").within(at_least(0.02)), r.z_step);
+    fields.read(NumberField(1253, "the constant scaling factor value").within(at_least(1)),
                 r.scale);
     return fields.ok();
 }
@@ -136,10 +121,10 @@ void store_range(const RangeEntries& r, ModelSettings& m) {
     m.sens_scale_factor = r.scale;
 }
 
-// The 'n' value of the dipole-dipole, pole-dipole and Wenner-Schlumberger arrays, moved into
-// 0.1 .. `most`.
+// The 'n' value of the dipole-dipole, pole-dipole and Wenner-Schlumberger arrays, from 0.1 to
+// `most`.
 NumberField n_value_field(double most) {
-    return NumberField(1220, "the 'n' value").clamped_to(model::from_to(0.1, most)).chars(15);
+    return NumberField(1220, "the 'n' value").within(model::from_to(0.1, most));
 }
 
 // The radio pairs of the range group; true when `id` was one of them.
@@ -246,15 +231,11 @@ bool Sens2DDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dialo
             float current = m.sens_max_current, rho = m.sens_resistivity;
             float potential = m.sens_min_potential, spacing = m.sens_unit_spacing;
             const model::FieldRange positive = model::above(0);
-            fields.read(NumberField(965, "the maximum current").within(positive).chars(30),
-                        current);
-            fields.read(NumberField(964, "the material resistivity").within(positive).chars(30),
-                        rho);
-            fields.read(
-                NumberField(966, "the minimum potential").within(model::at_least(0)).chars(30),
-                potential);
-            fields.read(NumberField(967, "the unit electrode spacing").within(positive).chars(30),
-                        spacing);
+            fields.read(NumberField(965, "the maximum current").within(positive), current);
+            fields.read(NumberField(964, "the material resistivity").within(positive), rho);
+            fields.read(NumberField(966, "the minimum potential").within(model::at_least(0)),
+                        potential);
+            fields.read(NumberField(967, "the unit electrode spacing").within(positive), spacing);
             if (!fields.ok()) return true;
             m.sens_max_current = current, m.sens_resistivity = rho;
             m.sens_min_potential = potential, m.sens_unit_spacing = spacing;
@@ -301,7 +282,6 @@ bool Array2DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
                 float n = m.sens_n_value;
                 if (!fields.read(n_value_field(16), n)) return true;
                 m.sens_n_value = n;
-                fields.tell_notes();
             }
             m.sens_array_type = id - 1200;
             place_electrodes(m, m.sens_array_type, m.sens_n_value, false);
@@ -325,7 +305,7 @@ bool Array2DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
             float x[4] = {m.sens_c1_x, m.sens_c2_x, m.sens_p1_x, m.sens_p2_x};
             if (t == 11)
                 for (int i = 0; i < 4; ++i)
-                    fields.read(NumberField(1221 + i, names[i]).chars(25), x[i]);
+                    fields.read(NumberField(1221 + i, names[i]), x[i]);
             RangeEntries range{};
             if (!read_range(fields, m, range)) return true;
             m.sens_n_value = n;
@@ -337,7 +317,6 @@ bool Array2DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
                     *positions_of(m, i) = x[i];
             }
             store_range(range, m);
-            fields.tell_notes();
             return end_with(dialog, true);
         }
         if (id == ui::id_cancel) {
@@ -384,16 +363,14 @@ bool Array2DBorSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event,
                 typed[i] = *coordinates[i];
             // x values first, then the depths, which lie at or below the surface.
             for (int i = 0; i < 8; i += 2)
-                fields.read(NumberField(1240 + i, names[i]).chars(25), typed[i]);
+                fields.read(NumberField(1240 + i, names[i]), typed[i]);
             for (int i = 1; i < 8; i += 2)
-                fields.read(NumberField(1240 + i, names[i]).within(model::at_least(0)).chars(25),
-                            typed[i]);
+                fields.read(NumberField(1240 + i, names[i]).within(model::at_least(0)), typed[i]);
             RangeEntries range{};
             if (!read_range(fields, m, range)) return true;
             for (int i = 0; i < 8; ++i)
                 *coordinates[i] = typed[i];
             store_range(range, m);
-            fields.tell_notes();
             return end_with(dialog, true);
         }
         if (args.id == ui::id_cancel) {

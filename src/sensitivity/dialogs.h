@@ -5,11 +5,10 @@
 #include "platform/ui/ui.h"
 
 // Every dialog fills its controls at the first paint from the sensitivity block of
-// Modelsettings, stores a radio choice when it is clicked and the numbers on OK (at most 30 or
-// 25 characters of each edit, read by model::FieldReader: an entry that is no number of its
-// range is refused with its box and the dialog stays open with nothing stored; a correction
-// below is said on the status line), sets dialog_result (1 OK, ends with 1; 2 Cancel, ends with
-// 0) and puts back on Cancel what it kept when it opened.
+// Modelsettings, stores a radio choice when it is clicked and the numbers on OK (read by
+// model::FieldReader: an entry that is no number of its range is refused with its box and the
+// dialog stays open with nothing stored), sets dialog_result (1 OK, ends with 1; 2 Cancel, ends
+// with 0) and puts back on Cancel what it kept when it opened.
 
 /// "Select Type of Sensitivity Calculation": radios 961 "User input surface array", 962 "User
 /// input borehole array", 963 "Read array parameters from file" (sens_calc_type 0..2, forced

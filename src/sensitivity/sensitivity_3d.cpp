@@ -75,7 +75,7 @@ bool take_entries(ui::Dialog& dialog, Array3DSens& r) {
         fields.read(NumberField(1731 + 3 * e, name + " x position"), x[e]);
         fields.read(NumberField(1732 + 3 * e, name + " y position"), y[e]);
     }
-    fields.read(NumberField(1745, "the 'n' value").clamped_to(model::from_to(0.05, 30)), n);
+    fields.read(NumberField(1745, "the 'n' value").within(model::from_to(0.05, 30)), n);
     float* grid[9] = {&r.x_start, &r.x_end,   &r.x_step, &r.y_start, &r.y_end,
                       &r.y_step,  &r.z_start, &r.z_end,  &r.z_step};
     float typed[9];
@@ -94,7 +94,6 @@ bool take_entries(ui::Dialog& dialog, Array3DSens& r) {
     r.n_factor = n;
     for (int i = 0; i < 9; ++i)
         *grid[i] = typed[i];
-    fields.tell_notes();
     return true;
 }
 

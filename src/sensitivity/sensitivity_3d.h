@@ -17,8 +17,8 @@ extern const ui::DialogTemplate Array3DSensDiaBox;
 
 /// Procedure of Array3DSensDiaBox over the global Array3dsens. An array radio writes that
 /// array's electrode preset into the position edits (array 9 has none), so what is shown is
-/// what OK reads; OK reads the x and y edits, 'n' (moved into 0.05..30, the status line says
-/// so) and the grid (spacings above 0, depths at least 0) and sets accepted = 1; an entry that
+/// what OK reads; OK reads the x and y edits, 'n' (from 0.05 to 30) and the grid (spacings
+/// above 0, depths at least 0) and sets accepted = 1; an entry that
 /// is no number of its range is refused with its box and the dialog stays open with nothing
 /// stored. Cancel puts back the array type of the opening and sets accepted = 0.
 bool Array3DSensDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);

@@ -129,8 +129,7 @@ bool JacobCalDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
     const auto accept = [&m](ui::Dialog& d) {
         if (!model::read_field(d,
                                model::NumberField(5285, "the damping factor")
-                                   .clamped_to(model::from_to(0.000001, 0.1))
-                                   .chars(32),
+                                   .within(model::from_to(0.000001, 0.1)),
                                m.res_damping))
             return false;
         if (m.jacob == 1) m.fem = 1, m.sparsefem = 0;

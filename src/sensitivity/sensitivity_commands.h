@@ -15,8 +15,8 @@ extern const ui::DialogTemplate JacobCalDiaBox;
 extern const ui::DialogTemplate SensTypeDiaBox;
 
 /// Procedure of JacobCalDiaBox over the global Modelsettings. OK with jacob = 1 sets fem = 1 and
-/// sparsefem = 0, and reads the damping moved into 0.000001 .. 0.1 (the status line says so;
-/// text that is no number is refused and the dialog stays open); Cancel puts back the switches as
+/// sparsefem = 0, and reads the damping, from 0.000001 to 0.1 (an entry that is no such number
+/// is refused and the dialog stays open); Cancel puts back the switches as
 /// they were at the opening (the damping never changes then). Radios 5286/5287 (extend_side_blocks)
 /// are handled though the template has none.
 bool JacobCalDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);

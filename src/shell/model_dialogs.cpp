@@ -60,6 +60,11 @@ ui::DialogTemplate make_layer_depths() {
 
 // ---- Add new model resistivity ---------------------------------------------------------------
 
+// The chargeability counts only for a model that has chargeabilities and room for one more.
+bool takes_chargeability(const ModelSettings& m) {
+    return m.nip > 0 && m.nip < Proglim.max_resistivity_values;
+}
+
 void show_value_counts(ui::Dialog& dialog) {
     const ModelSettings& m = Modelsettings;
     char text[80];
@@ -67,6 +72,8 @@ void show_value_counts(ui::Dialog& dialog) {
     dialog.set_text(301, text);
     std::snprintf(text, sizeof text, "Your model has %d I.P. values.", m.nip);
     dialog.set_text(303, text);
+    // A value typed where the model takes none would be lost: the edit takes no entry then.
+    dialog.enable(304, takes_chargeability(m));
     dialog.set_focus(302);
 }
 
@@ -74,28 +81,26 @@ void show_value_counts(ui::Dialog& dialog) {
 // box, when a field holds no value of its range, and then nothing is added.
 bool add_typed_values(ui::Dialog& dialog) {
     ModelSettings& m = Modelsettings;
-    const int room = Proglim.max_resistivity_values;
     model::FieldReader fields(dialog);
     double r = 0.0, ip = 0.0;
     fields.read(model::NumberField(302, "the new resistivity value")
-                    .within(model::above(0))
-                    .clamped_to(model::from_to(0.01, 1000000))
+                    .within(model::from_to(0.01, 1000000))
                     .optional(),
                 r);
     const bool resistivity = fields.ok() && !fields.was_empty();
-    // The chargeability counts only for a model that has chargeabilities and room for one more.
     bool chargeability = false;
-    if (m.nip > 0 && m.nip < room) {
-        fields.read(model::NumberField(304, "the new I.P. value")
-                        .within(model::above_below(0, 1000))
-                        .optional(),
-                    ip);
+    if (takes_chargeability(m)) {
+        // Kept in V/V: a value the float would hold as 0 is no chargeability above 0.
+        const model::NumberField field =
+            model::NumberField(304, "the new I.P. value").within(model::above_below(0, 1000));
+        fields.read(field.optional(), ip);
         chargeability = fields.ok() && !fields.was_empty();
+        if (chargeability && !(float(ip * 0.001) > 0.0f)) return fields.refuse(field);
     }
     if (!fields.ok()) return false;
-    if (resistivity && m.nresis < room) shell::add_model_value(m, float(r), false);
+    if (resistivity && m.nresis < Proglim.max_resistivity_values)
+        shell::add_model_value(m, float(r), false);
     if (chargeability) shell::add_model_value(m, float(ip * 0.001), true);
-    fields.tell_notes();
     return true;
 }
 
@@ -185,8 +190,7 @@ bool take_typed_depths(ui::Dialog& dialog) {
         const model::NumberField field =
             model::NumberField(new_depth_edit + row, "the depth of layer " + std::to_string(row))
                 .within(range)
-                .optional()
-                .chars(32);
+                .optional();
         const float present = depths[row] * us;
         float metres = present;
         if (!fields.read(field, metres)) return false;

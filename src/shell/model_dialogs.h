@@ -8,11 +8,11 @@ class ModelSettings;
 
 /// "Add new model resistivity": statics 301 ("Your model has %d resistivity values.") and 303
 /// ("Your model has %d I.P. values."), edits 302 (resistivity) and 304 (chargeability in mV/V),
-/// OK and Cancel; the focus starts in 302. OK (dialog_result 1, result 1): a resistivity above
-/// 0 (at most 40 characters read) is moved into 0.01 .. 1000000 (the status line says so) and
-/// added while nresis is below ProgLim::max_resistivity_values; then, for a model that has IP
-/// values and room for one more, a chargeability 0 < m < 1000 mV/V is added as m / 1000
-/// (shell::add_model_value). A blank field adds nothing; any other entry that is no value of its
+/// OK and Cancel; the focus starts in 302, and 304 takes no entry unless the model has IP values
+/// and room for one more. OK (dialog_result 1, result 1): a resistivity from 0.01 to 1000000 is
+/// added while nresis is below ProgLim::max_resistivity_values; then, for a model that takes
+/// one, a chargeability 0 < m < 1000 mV/V is added as m / 1000 (shell::add_model_value). A
+/// blank field adds nothing; any other entry that is no value of its
 /// range is refused with its box, nothing is added and the dialog stays open. Cancel:
 /// dialog_result 2, result 0, nothing added.
 extern const ui::DialogTemplate AddNewModResDiaBox;

@@ -94,8 +94,7 @@ bool store_node_weight(ui::Dialog& dialog) {
     float w = Modelsettings.current_node_weight;
     if (!model::read_field(dialog,
                            model::NumberField(5323, "the weight of the electrode node")
-                               .clamped_to(model::from_to(0.5, 0.98))
-                               .chars(30),
+                               .within(model::from_to(0.5, 0.98)),
                            w))
         return false;
     Modelsettings.current_node_weight = w;
@@ -107,11 +106,15 @@ void show_depth_ratio(ui::Dialog& dialog) {
     dialog.set_text(553, model::field_text("%.1f", Modelsettings.extend_depth_factor));
 }
 
+// A typed ratio lies from 5 to 25; the program's own default, below them, stays while the
+// edit shows it.
 bool store_depth_ratio(ui::Dialog& dialog) {
-    return model::read_field(
-        dialog,
-        model::NumberField(553, "the depth ratio").clamped_to(model::from_to(5, 25)).chars(10),
-        Modelsettings.extend_depth_factor);
+    float& ratio = Modelsettings.extend_depth_factor;
+    return model::read_field(dialog,
+                             model::NumberField(553, "the depth ratio")
+                                 .within(model::from_to(5, 25))
+                                 .unless_left_at(model::field_text("%.1f", ratio)),
+                             ratio);
 }
 
 bool start_trace_file(ui::Dialog&) {

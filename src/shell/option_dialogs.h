@@ -34,9 +34,9 @@ bool FDFTypeDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dial
 
 /// "Use distributed current source": 5321 single point source (0), 5322 distributed source (1)
 /// for ModelSettings::distributed_source; edit 5323 shows current_node_weight ("%.2f"). OK
-/// stores the weight read from the edit (at most 30 characters) moved into 0.5 .. 0.98 (the
-/// status line says so), and side_node_weight = (1 - weight) x 0.5, whichever button is marked;
-/// text that is no number is refused with its box and the dialog stays open.
+/// stores the weight read from the edit, from 0.5 to 0.98, and side_node_weight =
+/// (1 - weight) x 0.5, whichever button is marked; an entry that is no such number is refused
+/// with its box and the dialog stays open.
 extern const ui::DialogTemplate UseHermDiaBox;
 bool UseHermDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
@@ -57,8 +57,9 @@ bool PseudoDepthDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::
 
 /// "Automatically extend model depth": 551 no (0), 552 yes (1) for ModelSettings::
 /// extend_depth; edit 553 shows extend_depth_factor ("%.1f"). OK stores the ratio read from the
-/// edit (at most 10 characters) moved into 5.0 .. 25.0 (the status line says so); text that is
-/// no number is refused and the dialog stays open. dialog_result is left alone.
+/// edit, from 5 to 25; the edit left as it was shown keeps the ratio (the default 2.5 too); an
+/// entry that is no such number is refused and the dialog stays open. dialog_result is left
+/// alone.
 extern const ui::DialogTemplate ExtendDepthDiaBox;
 bool ExtendDepthDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 

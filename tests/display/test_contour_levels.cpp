@@ -54,7 +54,7 @@ TEST(AutomaticLevels, LinearAndLogarithmicSpacing) {
     EXPECT_FLOAT_EQ(levels[9], 9.0f);
 }
 
-TEST(UserLogarithmicLevels, FactorPresetByRangeAndTypedFactorClamped) {
+TEST(UserLogarithmicLevels, FactorPresetByRangeAndTypedFactorInItsRange) {
     const struct {
         float min, max;
         const char* steps;
@@ -65,10 +65,12 @@ TEST(UserLogarithmicLevels, FactorPresetByRangeAndTypedFactorClamped) {
         {1.0f, 10.0f, "ok", 1, std::pow(2.0f, 0.33333f)}, // ratio exactly 10: radio 143
         {1.0f, 100.0f, "ok", 2, std::sqrt(2.0f)},         // ratio exactly 100: radio 144
         {1.0f, 100.0f, "click 145 ok", 3, 2.0f},
-        {1.0f, 100.0f, "click 146 set 148 3.0 ok", 4, 2.5f},
-        {1.0f, 100.0f, "click 146 set 148 1.0 ok", 4, 1.05f},
-        // A factor that is no factor is refused; the next one is taken.
+        {1.0f, 100.0f, "click 146 set 148 2.5 ok", 4, 2.5f},
+        {1.0f, 100.0f, "click 146 set 148 1.05 ok", 4, 1.05f},
+        // A factor that is no factor of the range is refused; the next one is taken.
         {1.0f, 100.0f, "click 146 set 148 -1.5 ok set 148 1.5 ok", 4, 1.5f},
+        {1.0f, 100.0f, "click 146 set 148 3.0 ok set 148 1.5 ok", 4, 1.5f},
+        {1.0f, 100.0f, "click 146 set 148 1.0 ok set 148 1.5 ok", 4, 1.5f},
     };
     for (const auto& c : cases) {
         Session s;

@@ -282,8 +282,8 @@ TEST(ConfigurationSections, SectionDialogKeepsTheChoiceInRange) {
     Screen w;
     ModelSettings& m = w.r.m;
     m.narrays = 3;
-    // Sections outside 1..4 are moved into them; text, or a factor not above 0, is refused and
-    // the dialog stays open until Cancel.
+    // A section outside 1..4, text, or a factor not above 0, is refused and the dialog stays
+    // open until Cancel.
     const struct {
         const char* actions;
         int section;
@@ -291,9 +291,13 @@ TEST(ConfigurationSections, SectionDialogKeepsTheChoiceInRange) {
         const char* refused;
     } cases[] = {
         {"set 969 2 set 1253 50 ok", 2, 50.0f, nullptr},
-        {"set 969 0 ok", 1, 1000.0f, nullptr},
-        {"set 969 9 ok", 4, 1000.0f, nullptr},
-        {"set 969 -3 ok", 1, 1000.0f, nullptr},
+        {"set 969 1 ok", 1, 1000.0f, nullptr},
+        {"set 969 0 ok cancel", 4, 1000.0f,
+         "The section number must be a whole number from 1 to 4."},
+        {"set 969 9 ok cancel", 4, 1000.0f,
+         "The section number must be a whole number from 1 to 4."},
+        {"set 969 -3 ok cancel", 4, 1000.0f,
+         "The section number must be a whole number from 1 to 4."},
         {"set 969 abc ok cancel", 4, 1000.0f,
          "The section number must be a whole number from 1 to 4."},
         {"set 969 2.5 ok cancel", 4, 1000.0f,

@@ -404,18 +404,22 @@ TEST(Noise, DialogsRefuseWhatIsNotANumberInRange) {
     Records r;
     Headless h;
     ModelSettings& m = Modelsettings;
-    for (const char* typed : {"nan", "inf", "-inf", "abc", "5x", "-1", "250", "1e300"}) {
+    // With noise switched on, no level (blanks, 0) is no level either.
+    for (const char* typed :
+         {"nan", "inf", "-inf", "abc", "5x", "-1", "250", "1e300", "\"\"", "0", "1e-44"}) {
         m.noise_level = 0.07f;
+        h.take_output();
         h.answer(std::string("dialog NoiseDiaBox click 504 set 500 ") + typed + " ok cancel");
         EXPECT_EQ(ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc), 0) << typed;
         EXPECT_EQ(m.noise_level, 0.07f) << typed;
+        EXPECT_EQ(h.take_output(), "BOX [Message] The noise level must be a number above 0 and at "
+                                   "most 100 (per cent).\n")
+            << typed;
     }
-    EXPECT_NE(h.output().find("The noise level must be a number from 0 to 100 (per cent)."),
-              std::string::npos);
     const struct {
         const char* typed;
         float level;
-    } accepted[] = {{"5", 0.05f}, {" 100 ", 1.0f}, {"\"\"", 0.01f}, {"0", 0.01f}};
+    } accepted[] = {{"5", 0.05f}, {" 100 ", 1.0f}, {"0.001", 0.00001f}};
     for (const auto& c : accepted) {
         h.answer(std::string("dialog NoiseDiaBox click 504 set 500 ") + c.typed + " ok");
         EXPECT_EQ(ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc), 1) << c.typed;
@@ -425,11 +429,28 @@ TEST(Noise, DialogsRefuseWhatIsNotANumberInRange) {
     m.min_potential = 0.1f;
     m.unit_spacing = 1.0f;
     m.noise_amplitude = 0.25f;
-    h.answer("dialog VoltNoiseDiaBox set 5303 nan ok cancel");
-    EXPECT_EQ(ui::run_dialog(VoltNoiseDiaBox, VoltNoiseDiaBoxProc), 0);
-    EXPECT_EQ(m.noise_amplitude, 0.25f);
-    EXPECT_NE(h.output().find("The noise amplitude must be a number of millivolts."),
-              std::string::npos);
+    // The noise cannot exceed the largest potential, 1000 mV.
+    for (const char* typed : {"nan", "-2", "1000.5"}) {
+        h.take_output();
+        h.answer(std::string("dialog VoltNoiseDiaBox set 5303 ") + typed + " ok cancel");
+        EXPECT_EQ(ui::run_dialog(VoltNoiseDiaBox, VoltNoiseDiaBoxProc), 0) << typed;
+        EXPECT_EQ(m.noise_amplitude, 0.25f) << typed;
+        EXPECT_EQ(h.take_output(), "BOX [Message] The noise amplitude must be a number from 0 to "
+                                   "1000 of millivolts.\n")
+            << typed;
+    }
+    // An amplitude below 0.2 % of the smallest potential is shown raised to it; Cancel keeps
+    // the stored one.
+    m.noise_amplitude = 0.0f;
+    std::string shown;
+    h.answer("dialog VoltNoiseDiaBox cancel");
+    ui::run_dialog(VoltNoiseDiaBox, [&](ui::Dialog& d, ui::DialogEvent e, const ui::DialogArgs& a) {
+        const bool handled = VoltNoiseDiaBoxProc(d, e, a);
+        if (e == ui::DialogEvent::init) shown = d.text(5303);
+        return handled;
+    });
+    EXPECT_EQ(shown, "0.20000001"); // the digits that give the float back
+    EXPECT_EQ(m.noise_amplitude, 0.0f);
     EXPECT_TRUE(h.answered()) << h.err.str();
 }
 

@@ -48,18 +48,23 @@ TEST(ArrayTypeDialog, OkStoresDipoleDipoleLevels) {
     EXPECT_EQ(Modelsettings.n_n_values, 6);
     EXPECT_EQ(Modelsettings.nlev, 18);
 
-    EXPECT_EQ(run_array_dialog(ui, "set 213 3 set 214 200 ok"), 1);
+    EXPECT_EQ(run_array_dialog(ui, "set 213 3 set 214 70 ok"), 1);
     EXPECT_EQ(Modelsettings.n_n_values, 70);
     EXPECT_EQ(Modelsettings.nlev, 210);
+    // More 'n' values than the program takes are refused, not cut to its limit.
+    EXPECT_EQ(run_array_dialog(ui, "set 213 3 set 214 200 ok cancel"), 0);
+    EXPECT_EQ(Modelsettings.n_n_values, 70);
+    EXPECT_EQ(ui.output(), "BOX [Message] The number of 'n' values must be a whole number from 1 "
+                           "to 70.\n");
 }
 
 TEST(ArrayTypeDialog, WennerLevelsAndFieldMinimums) {
     GlobalRecords records;
     Proglim.max_n = 70;
     Headless ui;
-    // Numbers below their least values are raised to them, and the status line says so.
-    EXPECT_EQ(run_array_dialog(ui, "click 204 set 212 1 set 213 0 set 214 -4 set 219 500 "
-                                   "set 222 0.01 ok"),
+    // The least values of the fields are taken as they are.
+    EXPECT_EQ(run_array_dialog(ui, "click 204 set 212 2 set 213 1 set 214 1 set 219 500 "
+                                   "set 222 0.05 ok"),
               1);
     EXPECT_EQ(Modelsettings.array_type, 2); // dialog code 4 is Wenner Beta
     EXPECT_EQ(Modelsettings.n_a_spacings_wenner, 2);
@@ -68,12 +73,27 @@ TEST(ArrayTypeDialog, WennerLevelsAndFieldMinimums) {
     EXPECT_EQ(Modelsettings.nlev, 2);
     EXPECT_FLOAT_EQ(Modelsettings.max_geometric_factor, 500.0f);
     EXPECT_FLOAT_EQ(Modelsettings.max_depth_ratio, 0.05f);
-    EXPECT_STREQ(status_line(),
-                 "The number of 'a' spacings 1 was taken as 2: the value must be at least 2. The "
-                 "number of 'n' values -4 was taken as 1: the value must be from 1 to 70. The "
-                 "number of 'a' spacings 0 was taken as 1: the value must be at least 1. The "
-                 "maximum depth of investigation 0.01 was taken as 0.05: the value must be at "
-                 "least 0.05.");
+
+    // Numbers below them are refused with the box of text, and nothing is stored until Cancel.
+    const struct {
+        const char* steps;
+        const char* box;
+    } below[] = {
+        {"set 212 0", "The number of 'a' spacings must be a whole number from 2 to 100000."},
+        {"set 212 1", "The number of 'a' spacings must be a whole number from 2 to 100000."},
+        {"click 203 set 213 -2", "The number of 'a' spacings must be a whole number from 1 to "
+                                 "100000."},
+        {"click 203 set 214 -3", "The number of 'n' values must be a whole number from 1 to 70."},
+        {"set 222 0.01", "The maximum depth of investigation must be a number of at least 0.05."},
+    };
+    for (const auto& c : below) {
+        ui.take_output();
+        EXPECT_EQ(run_array_dialog(ui, std::string(c.steps) + " ok cancel"), 0) << c.steps;
+        EXPECT_EQ(ui.take_output(), std::string("BOX [Message] ") + c.box + "\n") << c.steps;
+        EXPECT_EQ(Modelsettings.array_type, 2) << c.steps;
+        EXPECT_EQ(Modelsettings.n_n_values, 1) << c.steps;
+        EXPECT_FLOAT_EQ(Modelsettings.max_depth_ratio, 0.05f) << c.steps;
+    }
 
     // Text, or a factor that is no factor, is refused and nothing is stored until Cancel.
     for (const char* steps : {"click 201 set 212 abc ok cancel", "click 201 set 219 x ok cancel",
@@ -81,7 +101,7 @@ TEST(ArrayTypeDialog, WennerLevelsAndFieldMinimums) {
         EXPECT_EQ(run_array_dialog(ui, steps), 0) << steps;
     EXPECT_EQ(Modelsettings.array_type, 2);
     EXPECT_FLOAT_EQ(Modelsettings.max_geometric_factor, 500.0f);
-    EXPECT_EQ(ui.output(),
+    EXPECT_EQ(ui.take_output(),
               "BOX [Message] The number of 'a' spacings must be a whole number from 2 to "
               "100000.\nBOX [Message] The maximum geometric factor must be a number above 0.\n"
               "BOX [Message] The maximum geometric factor must be a number above 0.\n"
@@ -89,6 +109,8 @@ TEST(ArrayTypeDialog, WennerLevelsAndFieldMinimums) {
               "100000.\n");
 }
 
+// The depth ratio is shown raised to 5 % of the electrodes; OK stores what is shown, Cancel
+// nothing.
 TEST(ArrayTypeDialog, InitShowsTheValuesAndRaisesTheDepthRatio) {
     GlobalRecords records;
     Modelsettings.nelec = 40;
@@ -119,6 +141,11 @@ TEST(ArrayTypeDialog, InitShowsTheValuesAndRaisesTheDepthRatio) {
     for (int id : {201, 203, 209, 215, 218, 221, 224})
         EXPECT_FALSE(checks[id]) << id;
     EXPECT_FLOAT_EQ(Modelsettings.max_depth_ratio, 2.0f);
+    Modelsettings.max_depth_ratio = 1.0f;
+    ui.answer("dialog ArrayTypeDiaBox2 click 203 cancel");
+    ui::run_dialog(ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc);
+    EXPECT_FLOAT_EQ(Modelsettings.max_depth_ratio, 1.0f);
+    EXPECT_EQ(Modelsettings.array_type, 6);
 }
 
 TEST(ArrayTypeDialog, LineElectrodesTurnRemoteArraysIntoWennerAlpha) {

@@ -70,43 +70,55 @@ TEST(Sens2DDialog, ShowsStoresCheckedAndCancelRestores) {
     EXPECT_TRUE(s.answered()) << s.err.str();
 }
 
-TEST(Array2DDialog, RangeCorrectionsAtOk) {
+// The range group takes its least values; below them, or an end not beyond its start, is
+// refused with the field's box, the dialog stays open and nothing is stored.
+TEST(Array2DDialog, RangeEntriesOutsideTheirRangesAreRefused) {
     const struct {
         int id;
         const char* typed;
         float ModelSettings::*field;
         float stored;
-    } cases[] = {
-        {1226, "-1", &ModelSettings::sens_x_max, 0.0f}, // X maximum = X minimum
-        {1226, "-5", &ModelSettings::sens_x_max, 0.0f},
-        {1227, "0.001", &ModelSettings::sens_x_step, 0.01f},
-        {1228, "0", &ModelSettings::sens_z_min, 0.005f},
-        {1229, "0.01", &ModelSettings::sens_z_max, 1.01f},
-        {1230, "0", &ModelSettings::sens_z_step, 0.02f},
-        {1253, "0.5", &ModelSettings::sens_scale_factor, 1.0f},
+    } taken[] = {
+        {1226, "-0.5", &ModelSettings::sens_x_max, -0.5f},
+        {1227, "0.01", &ModelSettings::sens_x_step, 0.01f},
+        {1228, "0.005", &ModelSettings::sens_z_min, 0.005f},
+        {1230, "0.02", &ModelSettings::sens_z_step, 0.02f},
+        {1253, "1", &ModelSettings::sens_scale_factor, 1.0f},
         {1253, "250", &ModelSettings::sens_scale_factor, 250.0f},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : taken) {
         Session s;
         s.answer("dialog Array2DSensDiaBox set " + std::to_string(c.id) + " " + c.typed + " ok");
         EXPECT_EQ(ui::run_dialog(Array2DSensDiaBox, Array2DSensDiaBoxProc), 1);
         EXPECT_FLOAT_EQ(Modelsettings.*c.field, c.stored) << c.id << " " << c.typed;
         EXPECT_TRUE(s.answered()) << s.err.str();
     }
-    // The corrections are said on the status line; what is no number is refused, the dialog
-    // stays open and nothing is stored.
-    Session s;
-    s.answer("dialog Array2DSensDiaBox set 1226 -5 set 1230 0 ok");
-    EXPECT_EQ(ui::run_dialog(Array2DSensDiaBox, Array2DSensDiaBoxProc), 1);
-    EXPECT_STREQ(status_line(), "The X maximum -5 was taken as 0: the value must be above the X "
-                                "minimum. The Z spacing 0 was taken as 0.02: the value must be at "
-                                "least 0.02.");
-    s.answer("dialog Array2DSensDiaBox set 1226 4 set 1253 nan ok set 1225 inf ok cancel");
-    EXPECT_EQ(ui::run_dialog(Array2DSensDiaBox, Array2DSensDiaBoxProc), 0);
-    EXPECT_FLOAT_EQ(Modelsettings.sens_x_max, 0.0f);
-    EXPECT_TRUE(s.showed("BOX [Message] The constant scaling factor value must be a number of at "
-                         "least 1.\nBOX [Message] The X minimum must be a number.\n"));
-    EXPECT_TRUE(s.answered()) << s.err.str();
+    // X from -1 and Z from 0.01, as the dialog shows them.
+    const struct {
+        int id;
+        const char* typed;
+        const char* box;
+    } refused[] = {
+        {1226, "-1", "The X maximum must be a number above -1."},
+        {1226, "-5", "The X maximum must be a number above -1."},
+        {1227, "0.001", "The X spacing must be a number of at least 0.01."},
+        {1228, "0", "The Z minimum must be a number of at least 0.005."},
+        {1229, "0.01", "The Z maximum must be a number above 0.01."},
+        {1230, "0", "The Z spacing must be a number of at least 0.02."},
+        {1253, "0.5", "The constant scaling factor value must be a number of at least 1."},
+        {1253, "nan", "The constant scaling factor value must be a number of at least 1."},
+        {1225, "inf", "The X minimum must be a number."},
+    };
+    for (const auto& c : refused) {
+        Session s;
+        s.answer("dialog Array2DSensDiaBox set " + std::to_string(c.id) + " " + c.typed +
+                 " ok cancel");
+        EXPECT_EQ(ui::run_dialog(Array2DSensDiaBox, Array2DSensDiaBoxProc), 0);
+        EXPECT_EQ(s.take_output(), std::string("BOX [Message] ") + c.box + "\n") << c.typed;
+        EXPECT_FLOAT_EQ(Modelsettings.sens_x_max, 2.0f);
+        EXPECT_FLOAT_EQ(Modelsettings.sens_scale_factor, 100.0f);
+        EXPECT_TRUE(s.answered()) << s.err.str();
+    }
 }
 
 TEST(Array2DDialog, ArrayButtonsPlaceTheElectrodes) {
@@ -121,8 +133,17 @@ TEST(Array2DDialog, ArrayButtonsPlaceTheElectrodes) {
         {"click 1205 ok", 5, 1.0f, {1.0f / 3, 0.0f, 2.0f / 3, 1.0f}}, // the Wenner beta layout
         {"click 1207 ok", 7, 1.0f, {0.0f, 1.0f, 1.0f / 3, 2.0f / 3}}, // the Wenner alpha layout
         {"set 1220 3 click 1206 ok", 6, 3.0f, {0.0f, 1000.0f, 0.75f, 1.0f}},
-        {"set 1220 30 click 1205 ok", 5, 24.0f, {1.0f / 26, 0.0f, 25.0f / 26, 1.0f}},
-        {"set 1220 0 click 1207 ok", 7, 0.1f, {0.0f, 1.0f, 0.1f / 1.2f, 1.1f / 1.2f}},
+        {"set 1220 16 click 1205 ok", 5, 16.0f, {1.0f / 18, 0.0f, 17.0f / 18, 1.0f}},
+        {"set 1220 0.1 click 1207 ok", 7, 0.1f, {0.0f, 1.0f, 0.1f / 1.2f, 1.1f / 1.2f}},
+        // An 'n' the button cannot place is refused, and the array stays the one before.
+        {"click 1203 set 1220 30 click 1205 set 1220 2 ok",
+         3,
+         2.0f,
+         {0.0f, 2.0f / 3, 1.0f / 3, 1.0f}},
+        {"click 1203 set 1220 0 click 1207 set 1220 2 ok",
+         3,
+         2.0f,
+         {0.0f, 2.0f / 3, 1.0f / 3, 1.0f}},
     };
     for (const auto& c : cases) {
         Session s;
@@ -134,7 +155,8 @@ TEST(Array2DDialog, ArrayButtonsPlaceTheElectrodes) {
     }
 }
 
-// n = 20 is held at 16 by a button but accepted by OK, which takes up to 24.
+// n = 20 is refused by a button, which places up to 16, but accepted by OK, which takes up to
+// 24.
 TEST(Array2DDialog, NLimitsOfTheButtonsAndOfOk) {
     Session s;
     std::string c1_after_button;
@@ -147,12 +169,19 @@ TEST(Array2DDialog, NLimitsOfTheButtonsAndOfOk) {
         }
         return handled;
     };
-    s.answer("dialog Array2DSensDiaBox set 1220 20 click 1205 ok");
+    s.answer("dialog Array2DSensDiaBox set 1220 20 click 1205 set 1220 16 click 1205 set 1220 20 "
+             "ok");
     EXPECT_EQ(ui::run_dialog(Array2DSensDiaBox, watch), 1);
+    EXPECT_EQ(s.take_output(), "BOX [Message] The 'n' value must be a number from 0.1 to 16.\n");
     EXPECT_EQ(n_after_button, 16.0f);
     EXPECT_EQ(c1_after_button, "0.055555556"); // 1 / (16 + 2), all the digits OK reads back
     EXPECT_EQ(Modelsettings.sens_n_value, 20.0f);
     expect_positions({1.0f / 22, 0.0f, 21.0f / 22, 1.0f}, "n = 20 at OK");
+    s.answer("dialog Array2DSensDiaBox set 1220 25 ok cancel");
+    EXPECT_EQ(ui::run_dialog(Array2DSensDiaBox, Array2DSensDiaBoxProc), 0);
+    EXPECT_EQ(s.take_output(), "BOX [Message] The 'n' value must be a number from 0.1 to 24.\n");
+    EXPECT_EQ(Modelsettings.sens_n_value, 20.0f);
+    EXPECT_TRUE(s.answered()) << s.err.str();
 }
 
 // Positions typed for the general array are what OK stores, whatever else the dialog got;
@@ -194,7 +223,7 @@ TEST(BoreholeDialog, StoresTheCoordinatesAndTheRange) {
     Session s;
     ModelSettings& m = Modelsettings;
     s.answer("dialog Array2DBorSensDiaBox set 1240 0 set 1241 0.5 set 1242 0 set 1243 2 "
-             "set 1244 1.5 set 1245 0.5 set 1246 1.5 set 1247 -0.25 set 1230 0.01 click 1232 ok "
+             "set 1244 1.5 set 1245 0.5 set 1246 1.5 set 1247 -0.25 set 1230 0.02 click 1232 ok "
              "set 1247 0.25 ok");
     EXPECT_EQ(ui::run_dialog(Array2DBorSensDiaBox, Array2DBorSensDiaBoxProc), 1);
     // An electrode above the surface is refused.

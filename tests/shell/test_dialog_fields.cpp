@@ -29,14 +29,16 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// One number field: its dialog, the box's name of it, what must happen before OK reads it, a
-// number outside its range ("" when it takes or moves every number) and the records it needs.
+// One number field: its dialog, the box's name of it, what must happen before OK reads it,
+// numbers outside its range (blank-separated; "" when it takes every number) and the records it
+// needs.
 struct Field {
     const ui::DialogTemplate* dialog;
     ui::DialogProc proc;
@@ -75,41 +77,44 @@ Field with(Field f, std::string before, int ok = 1, int cancel = 2) {
 
 std::vector<Field> fields() {
     std::vector<Field> v = {
-        field<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>(212, "The number of 'a' spacings", "100001",
-                                                      true),
-        field<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>(213, "The number of 'a' spacings", "100001",
-                                                      true),
-        field<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>(214, "The number of 'n' values", "100001",
-                                                      true),
+        field<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>(212, "The number of 'a' spacings",
+                                                      "100001 0 1", true),
+        field<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>(213, "The number of 'a' spacings",
+                                                      "100001 -2 0", true),
+        field<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>(214, "The number of 'n' values",
+                                                      "100001 -3 0 71", true),
         field<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>(219, "The maximum geometric factor", "-1"),
-        field<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>(222, "The maximum depth of investigation"),
-        field<FreqSelectDiaBox, FreqSelectDiaBoxProc>(862, "The frequency number", "", true),
+        field<ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc>(222, "The maximum depth of investigation",
+                                                      "0.01"),
+        field<FreqSelectDiaBox, FreqSelectDiaBoxProc>(862, "The frequency number", "0 4", true),
         field<HrpsDiaBox, HrpsDiaBoxProc>(853, "The horizontal display scale", "500"),
         field<VtsfDiaBox, VtsfDiaBoxProc>(846, "The vertical/horizontal display scaling factor",
                                           "-2"),
         contour(ContourLogBox, ContourLogBoxProc, 147, "The minimum contour value", "-1"),
-        with(contour(ContourLogBox, ContourLogBoxProc, 148, "The contour increase factor", "-2"),
+        with(contour(ContourLogBox, ContourLogBoxProc, 148, "The contour increase factor",
+                     "-2 1 2.6"),
              "click 146"),
         contour(ContourLinearBox, ContourLinearBoxProc, 152, "The minimum contour value"),
         // The dialog opens with empty edits: the minimum comes first.
-        with(
-            contour(ContourLinearBox, ContourLinearBoxProc, 153, "The contour spacing value", "-5"),
-            "set 152 1"),
+        with(contour(ContourLinearBox, ContourLinearBoxProc, 153, "The contour spacing value",
+                     "-5 0 1e-46"),
+             "set 152 1"),
         field<Sens2DDiaBox, Sens2DDiaBoxProc>(964, "The material resistivity", "-50"),
         field<Sens2DDiaBox, Sens2DDiaBoxProc>(965, "The maximum current", "0"),
         field<Sens2DDiaBox, Sens2DDiaBoxProc>(966, "The minimum potential", "-1"),
         field<Sens2DDiaBox, Sens2DDiaBoxProc>(967, "The unit electrode spacing", "0"),
-        field<Array2DSensDiaBox, Array2DSensDiaBoxProc>(1220, "The 'n' value"),
-        field<JacobCalDiaBox, JacobCalDiaBoxProc>(5285, "The damping factor"),
-        field<Array3DSensDiaBox, Array3DSensDiaBoxProc>(1745, "The 'n' value"),
-        field<UseHermDiaBox, UseHermDiaBoxProc>(5323, "The weight of the electrode node"),
-        field<ExtendDepthDiaBox, ExtendDepthDiaBoxProc>(553, "The depth ratio"),
-        field<AddNewModResDiaBox, AddNewModResDiaBoxProc>(302, "The new resistivity value", "-50"),
-        field<AddNewModResDiaBox, AddNewModResDiaBoxProc>(304, "The new I.P. value", "1000"),
-        field<Sens2DSelDiaBox, Sens2DSelDiaBoxProc>(969, "The section number", "", true),
+        field<Array2DSensDiaBox, Array2DSensDiaBoxProc>(1220, "The 'n' value", "0.05 25"),
+        field<JacobCalDiaBox, JacobCalDiaBoxProc>(5285, "The damping factor", "0 0.2"),
+        field<Array3DSensDiaBox, Array3DSensDiaBoxProc>(1745, "The 'n' value", "0.01 31"),
+        field<UseHermDiaBox, UseHermDiaBoxProc>(5323, "The weight of the electrode node", "0.3 1"),
+        field<ExtendDepthDiaBox, ExtendDepthDiaBoxProc>(553, "The depth ratio", "3 26"),
+        field<AddNewModResDiaBox, AddNewModResDiaBoxProc>(302, "The new resistivity value",
+                                                          "-50 0.001 2e6"),
+        field<AddNewModResDiaBox, AddNewModResDiaBoxProc>(304, "The new I.P. value", "1000 0"),
+        field<Sens2DSelDiaBox, Sens2DSelDiaBoxProc>(969, "The section number", "0 5", true),
         field<Sens2DSelDiaBox, Sens2DSelDiaBoxProc>(1253, "The scaling factor", "-5"),
-        with(field<NoiseDiaBox, NoiseDiaBoxProc>(500, "The noise level", "150"), "click 504"),
-        field<VoltNoiseDiaBox, VoltNoiseDiaBoxProc>(5303, "The noise amplitude"),
+        with(field<NoiseDiaBox, NoiseDiaBoxProc>(500, "The noise level", "150 0 -1"), "click 504"),
+        field<VoltNoiseDiaBox, VoltNoiseDiaBoxProc>(5303, "The noise amplitude", "-2 1001"),
     };
     const char* opt[] = {"The number of electrodes",
                          "The maximum number of iterations",
@@ -123,9 +128,12 @@ std::vector<Field> fields() {
                          "The damping factor",
                          "The unit electrode spacing"};
     const int opt_ids[] = {1313, 1320, 1321, 1322, 1323, 1324, 1325, 1326, 1327, 1328, 1329};
+    const char* opt_outside[] = {"9 65",    "0 101",   "0.4 0.95", "0.04 0.6", "9",       "0.1 0.4",
+                                 "0.2 1.1", "0.9 1.3", "2 9",      "0 0.2",    "0.05 101"};
     for (int k = 0; k < 11; ++k) {
         const bool whole = k == 0 || k == 1 || k == 4 || k == 8;
-        v.push_back(field<OptArrayDiaBox, OptArrayDiaBoxProc>(opt_ids[k], opt[k], "", whole));
+        v.push_back(
+            field<OptArrayDiaBox, OptArrayDiaBoxProc>(opt_ids[k], opt[k], opt_outside[k], whole));
     }
     const char* electrodes[] = {"C1", "C2", "P1", "P2"};
     for (int e = 0; e < 4; ++e) {
@@ -142,16 +150,20 @@ std::vector<Field> fields() {
         v.push_back(field<Array3DSensDiaBox, Array3DSensDiaBoxProc>(1732 + 3 * e,
                                                                     "The " + c + " y position"));
     }
+    // Each end of the range beyond its start (X from -1, Z from 0.01 as shown).
     const char* range[] = {"The X minimum", "The X maximum", "The X spacing",
                            "The Z minimum", "The Z maximum", "The Z spacing"};
+    const char* range_outside[] = {"", "-1 -2", "0.001", "0.001", "0.01 0", "0.01"};
     for (int i = 0; i < 6; ++i) {
-        v.push_back(field<Array2DSensDiaBox, Array2DSensDiaBoxProc>(1225 + i, range[i]));
-        v.push_back(field<Array2DBorSensDiaBox, Array2DBorSensDiaBoxProc>(1225 + i, range[i]));
+        v.push_back(
+            field<Array2DSensDiaBox, Array2DSensDiaBoxProc>(1225 + i, range[i], range_outside[i]));
+        v.push_back(field<Array2DBorSensDiaBox, Array2DBorSensDiaBoxProc>(1225 + i, range[i],
+                                                                          range_outside[i]));
     }
-    v.push_back(
-        field<Array2DSensDiaBox, Array2DSensDiaBoxProc>(1253, "The constant scaling factor value"));
+    v.push_back(field<Array2DSensDiaBox, Array2DSensDiaBoxProc>(
+        1253, "The constant scaling factor value", "0.5"));
     v.push_back(field<Array2DBorSensDiaBox, Array2DBorSensDiaBoxProc>(
-        1253, "The constant scaling factor value"));
+        1253, "The constant scaling factor value", "0.5"));
     const char* grid[] = {"X start",   "X end",   "X spacing", "Y start",  "Y end",
                           "Y spacing", "Z start", "Z end",     "Z spacing"};
     for (int i = 0; i < 9; ++i)
@@ -212,7 +224,9 @@ TEST(DialogFields, WhatIsNoNumberOfTheRangeIsRefusedAndTheDialogStaysOpen) {
     for (const Field& f : fields()) {
         std::vector<std::string> bad = {"2.5abc", "nan", "inf", "-inf", "1e39"};
         if (f.whole) bad.push_back("2.5");
-        if (!f.outside.empty()) bad.push_back(f.outside);
+        std::istringstream outside(f.outside);
+        for (std::string number; outside >> number;)
+            bad.push_back(number);
         for (const std::string& typed : bad) {
             const std::string what = f.dialog->name + " " + std::to_string(f.id) + " " + typed;
             // The texts of every edit when OK is pressed and when Cancel comes after it.
@@ -369,3 +383,50 @@ TEST(DialogFields, OkOnAnUntouchedDialogKeepsTheStoredValues) {
 }
 
 } // namespace
+
+// The whole text of an edit is read, however long: a pasted spacing keeps every digit, a tiny
+// one is no 0, a number beyond the float range is refused, and a ratio padded to more than ten
+// characters is the ratio. A number whose stored float would leave the range is refused.
+TEST(DialogFields, TheWholeTextIsReadAndTheStoredValueKeepsTheRange) {
+    test_support::Headless h;
+    test_support::GlobalRecords records{test_support::limits_for(20, 200)};
+    set_up_records();
+    ProgDisplay& d = Progdisplay;
+    ModelSettings& m = Modelsettings;
+    const Field spacing =
+        with(contour(ContourLinearBox, ContourLinearBoxProc, 153, ""), "set 152 1");
+    const Field ratio = field<ExtendDepthDiaBox, ExtendDepthDiaBoxProc>(553, "");
+    const Field scale = field<HrpsDiaBox, HrpsDiaBoxProc>(853, "");
+    const std::string digits300 = "1" + std::string(299, '0');
+    const struct {
+        Field field;
+        std::string typed;
+        float* setting;
+        float stored; // the value stored; the box below when it is refused
+        std::string box;
+    } cases[] = {
+        {spacing, "1.2345678901234567e-05", &d.contour_step, 1.2345678901234567e-05f, ""},
+        {spacing, "0.000000000000000001", &d.contour_step, 1e-18f, ""},
+        {spacing, "1e-46", &d.contour_step, 0.5f,
+         "The contour spacing value must be a number from 1.401298e-45 to 3.402823e+38."},
+        {spacing, digits300, &d.contour_step, 0.5f,
+         "The contour spacing value must be a number above 0 and at most 3.402823e+38."},
+        {ratio, "0000000000012", &m.extend_depth_factor, 12.0f, ""},
+        {ratio, "12.000000000000001", &m.extend_depth_factor, 12.0f, ""},
+        {scale, std::string(40, ' ') + "20", &d.xscale, 20.0f, ""},
+    };
+    for (const auto& c : cases) {
+        const Field& f = c.field;
+        const std::string what = f.dialog->name + " " + c.typed;
+        *c.setting = 0.5f;
+        h.take_output();
+        h.answer("dialog " + f.dialog->name + " " + f.before + " set " + std::to_string(f.id) +
+                 " \"" + c.typed + "\" click " + std::to_string(f.ok) +
+                 (c.box.empty() ? "" : " click " + std::to_string(f.cancel)));
+        ui::run_dialog(*f.dialog, f.proc);
+        EXPECT_TRUE(h.answered()) << what << ": " << h.err.str();
+        h.err.str("");
+        EXPECT_EQ(*c.setting, c.stored) << what;
+        EXPECT_EQ(h.take_output(), c.box.empty() ? "" : "BOX [Message] " + c.box + "\n") << what;
+    }
+}

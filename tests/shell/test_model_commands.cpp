@@ -119,7 +119,7 @@ TEST_F(Commands, NewResistivityValues) {
     read(example("homogeneous_wenner.mod"));
     std::string counts[2];
     int focus = 0;
-    answer("dialog AddNewModResDiaBox set 302 0.001 set 304 50 ok");
+    answer("dialog AddNewModResDiaBox set 302 0.01 ok");
     ui::run_dialog(AddNewModResDiaBox,
                    [&](ui::Dialog& d, ui::DialogEvent e, const ui::DialogArgs& a) {
                        const bool handled = AddNewModResDiaBoxProc(d, e, a);
@@ -132,18 +132,15 @@ TEST_F(Commands, NewResistivityValues) {
     EXPECT_EQ(focus, 302);
     EXPECT_EQ(m.nresis, 2);
     EXPECT_FLOAT_EQ(m.model_resistivities[1], 0.01f);
-    EXPECT_EQ(m.nip, 0); // no IP value without IP values
     EXPECT_EQ(dialog_result, 1);
-
-    EXPECT_STREQ(status_line(), "The new resistivity value 0.001 was taken as 0.01: the value "
-                                "must be from 0.01 to 1000000.");
-    answer("dialog AddNewModResDiaBox set 302 5e7 ok");
+    answer("dialog AddNewModResDiaBox set 302 1e6 ok");
     shell::add_model_resistivity(m);
     EXPECT_EQ(m.nresis, 3);
     EXPECT_FLOAT_EQ(m.model_resistivities[2], 1000000.0f);
-    // A value that is no resistivity is refused with its box; nothing is added.
+    // A value that is no resistivity of the range is refused with its box, however near the
+    // range it lies; nothing is added.
     take_output();
-    for (const char* typed : {"-3", "-50", "0", "abc", "nan", "12abc"}) {
+    for (const char* typed : {"0.001", "2e6", "5e7", "-3", "-50", "0", "abc", "nan", "12abc"}) {
         answer(std::string("dialog AddNewModResDiaBox set 302 ") + typed + " ok cancel");
         shell::add_model_resistivity(m);
         EXPECT_EQ(m.nresis, 3) << typed;
@@ -169,7 +166,8 @@ TEST_F(Commands, NewResistivityValues) {
     ASSERT_EQ(m.nip, nip + 1);
     EXPECT_FLOAT_EQ(m.model_chargeabilities[nip], 0.05f);
     take_output();
-    for (const char* typed : {"1000", "0", "-5", "abc"}) {
+    // 1e-44 mV/V is no chargeability above 0 as the model keeps it (a float of V/V).
+    for (const char* typed : {"1000", "0", "-5", "abc", "1e-44"}) {
         answer(std::string("dialog AddNewModResDiaBox set 302 20 set 304 ") + typed + " ok cancel");
         shell::add_model_resistivity(m);
         EXPECT_EQ(m.nip, nip + 1) << typed;
@@ -178,6 +176,13 @@ TEST_F(Commands, NewResistivityValues) {
             << typed;
     }
     EXPECT_TRUE(answered()) << err.str();
+
+    // A model without IP values takes no IP value: its edit takes no entry.
+    read(example("two_layers.mod"));
+    answer("dialog AddNewModResDiaBox set 302 20 set 304 abc ok");
+    shell::add_model_resistivity(m);
+    EXPECT_NE(err.str().find("control 304 is disabled"), std::string::npos) << err.str();
+    EXPECT_EQ(m.nip, 0);
 }
 
 // On a water model the new value goes in front of the water values: a block given it keeps it

@@ -69,17 +69,13 @@ bool Sens2DSelDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
         model::FieldReader fields(dialog);
         std::int32_t section = m.array_index;
         float factor = m.section_scale;
-        fields.read(model::NumberField(969, "the section number")
-                        .clamped_to(model::from_to(1, m.narrays + 1))
-                        .chars(30),
-                    section);
         fields.read(
-            model::NumberField(1253, "the scaling factor").within(model::above(0)).chars(30),
-            factor);
+            model::NumberField(969, "the section number").within(model::from_to(1, m.narrays + 1)),
+            section);
+        fields.read(model::NumberField(1253, "the scaling factor").within(model::above(0)), factor);
         if (!fields.ok()) return true;
         m.array_index = section;
         m.section_scale = factor;
-        fields.tell_notes();
     }
     if (args.id == ui::id_cancel) m.array_index = section_at_opening;
     return display::end_on_ok_or_cancel(dialog, args.id);

@@ -91,8 +91,8 @@ bool write_wenner_test_file(const char* program_dir);
 
 /// "Select sensitivity section to display": static 968 "Data set has %d sections", edit 969 the
 /// section (ModelSettings::array_index), edit 1253 the display factor (section_scale), OK,
-/// Cancel. OK reads the section, a whole number moved into 1 .. narrays + 1 (the status line
-/// says so), and a factor above 0; an entry that is neither is refused with its box and the
+/// Cancel. OK reads the section, a whole number from 1 to narrays + 1, and a factor above 0; an
+/// entry that is neither is refused with its box and the
 /// dialog stays open. Cancel puts back the section.
 extern const ui::DialogTemplate Sens2DSelDiaBox;
 bool Sens2DSelDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
