@@ -274,6 +274,13 @@ const Case cases[] = {
      "NOANSWER file [2D Model File]\nBOX [Message] no file 2D Model File *.mod\n",
      0},
     {"file_save_new", "file out.dat\nmenu 6\n", "BOX [Message] file out.dat $F/out.dat\n", 0},
+    // A name without an extension takes the filter's, and the overwrite question asks for it.
+    {"file_save_without_extension", "file edited\nmenu 6\n",
+     "BOX [Message] file edited.mod $F/edited.mod\n", 0},
+    {"file_save_without_extension_overwrite", "file model\nbox yes\nmenu 6\n",
+     "BOX [2D Model File] model.mod already exists.\\nDo you want to replace it?\n"
+     "BOX [Message] file model.mod $F/model.mod\n",
+     0},
     {"file_save_overwrite", "file model.mod\nbox yes\nmenu 6\n",
      "BOX [2D Model File] model.mod already exists.\\nDo you want to replace it?\n"
      "BOX [Message] file model.mod $F/model.mod\n",

@@ -146,6 +146,30 @@ TEST(FileNames, TypedEntryIsThePathItSpells) {
         EXPECT_EQ(ui::typed_path(c.folder, c.typed), c.path) << c.typed;
 }
 
+// A save dialog's entry without an extension takes the filter's, so that the file is listed
+// under the filter when it is read back; any other entry stands as typed.
+TEST(FileNames, SaveEntryWithoutExtensionTakesTheFilters) {
+    const struct {
+        const char* path;
+        const char* filter;
+        const char* saved;
+    } cases[] = {
+        {"/data/edited", "*.mod", "/data/edited.mod"},
+        {"/data/edited", "*.dat", "/data/edited.dat"},
+        {"/data.d/edited", "*.bmp", "/data.d/edited.bmp"},
+        {"/data/edited.mod", "*.mod", "/data/edited.mod"},
+        {"/data/edited.v2", "*.mod", "/data/edited.v2"},
+        {"/data/edited.", "*.mod", "/data/edited."},
+        {"/data/edited", "*", "/data/edited"},
+        {"/data/edited", "*.*", "/data/edited"},
+        {"/data/edited", "model.mod", "/data/edited"},
+        {"/data/", "*.mod", "/data/"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::with_filter_extension(c.path, c.filter), c.saved)
+            << c.path << " " << c.filter;
+}
+
 TEST(FileNames, ListingHoldsFoldersThenTheFilesOfTheFilter) {
     test_support::TempDir dir("vd_listing");
     for (const char* name : {"warm.col", "cold.col", "model.mod", "notes.txt", ".hidden.col"})

@@ -507,6 +507,29 @@ TEST_F(Commands, NormalisationQuestion) {
     EXPECT_TRUE(answered()) << err.str();
 }
 
+// A name typed without an extension into a save dialog is saved under its filter's extension,
+// so that the read dialog's "*.mod" lists the model file again.
+TEST_F(Commands, SaveDialogsAddTheirExtension) {
+    read(example("two_layers.mod"));
+    calculate();
+    const struct {
+        int command;
+        const char* answers;
+        const char* file;
+    } saves[] = {{102, "", "edited.mod"},
+                 {103, "\ndialog NoiseDiaBox click 503 ok", "edited.dat"},
+                 {105, "", "edited.txt"},
+                 {552, "", "edited.bmp"}};
+    for (const auto& c : saves) {
+        answer("file " + home + "edited" + c.answers);
+        command(c.command);
+        EXPECT_TRUE(sys::file_exists(home + c.file)) << c.command << ": " << take_output();
+    }
+    EXPECT_FALSE(sys::file_exists(home + "edited"));
+    read(home + "edited.mod");
+    EXPECT_TRUE(answered()) << err.str();
+}
+
 TEST_F(Commands, SurferModelFile) {
     const std::string path = home + "model.txt";
     answer("file " + path);

@@ -56,6 +56,17 @@ std::string typed_path(const std::string& folder, const std::string& typed) {
     return base == "/" ? "/" + typed : base + "/" + typed;
 }
 
+std::string with_filter_extension(const std::string& path, const std::string& filter) {
+    const std::string extension =
+        filter.size() > 2 && filter.compare(0, 2, "*.") == 0 ? filter.substr(1) : std::string();
+    if (extension.empty() || has_wildcard(extension.substr(1))) return path;
+    const std::size_t cut = path.rfind('/');
+    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    // A leading dot is a hidden file's mark, not an extension.
+    if (name.empty() || name.find('.', 1) != std::string::npos) return path;
+    return path + extension;
+}
+
 std::vector<std::string> folder_listing(const std::string& folder, const std::string& filter) {
     namespace fs = std::filesystem;
     std::vector<std::string> folders, files;

@@ -143,7 +143,8 @@ bool file_dialog(FileDialogKind kind, std::string& file, std::string& title,
     for (;;) {
         std::string chosen;
         if (!current->file_dialog(request, chosen)) return false;
-        const std::string path = typed_path(request.folder, chosen);
+        std::string path = typed_path(request.folder, chosen);
+        if (kind == FileDialogKind::save) path = with_filter_extension(path, request.filter);
         if (path.empty()) return false;
         if (path.size() >= max_path) {
             message_box("The path\n" + path + "\nis too long: it has " +

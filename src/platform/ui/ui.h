@@ -54,7 +54,8 @@ enum class FileDialogKind { open, save };
 /// caption; the dialog opens in that folder, else in `initial_dir`, else in the current folder,
 /// and lists the sub-folders and the files of the pattern (a proposed name lists the files of its
 /// extension). What the user types is taken as it stands: an absolute path, or a name or
-/// relative path in the dialog's folder. On success `file` holds the full path, `title` the file
+/// relative path in the dialog's folder; a save request adds its filter's extension to a name
+/// without one (with_filter_extension). On success `file` holds the full path, `title` the file
 /// name without its folder, the current directory becomes the file's folder, and the result is
 /// true. A save request for an existing file asks "... already exists." before overwriting; an
 /// open request for a missing file says so; either way the dialog asks again. Cancel gives false
@@ -77,6 +78,10 @@ FileRequest file_request(FileDialogKind kind, const std::string& file, const std
 /// The path an entry typed into a file dialog names: an absolute path as it stands, anything else
 /// below `folder`; "" for an entry of blanks only.
 std::string typed_path(const std::string& folder, const std::string& typed);
+/// The path of an entry into a save dialog: `path` with the extension of `filter` added when its
+/// file name has none ("edited" under "*.mod" is "edited.mod"; "edited.v2", a name ending in a
+/// dot, a folder, or a filter of no single extension such as "*" leave it as it stands).
+std::string with_filter_extension(const std::string& path, const std::string& filter);
 /// The list of a file dialog: "../" (except at the root), the sub-folders with a trailing '/',
 /// then the files that match `filter` (shell wildcards), each group sorted; names starting with a
 /// dot are left out. Empty when the folder cannot be read.
