@@ -55,6 +55,7 @@ void install_handlers() {
     h.paint = paint_main_window;
     h.paint_status = StatusChildProc;
     h.paint_next = NextChildProc;
+    h.closes = [](int id) { return id == cmd::exit_program || id == cmd::quit_program; };
     h.may_close = may_close_main_window;
     h.close = close_main_window;
     ui::set_handlers(h);

@@ -234,6 +234,41 @@ TEST_F(UiLayer, CloseWaitsForTheOutermostCommand) {
     EXPECT_EQ(log, (std::vector<std::string>{"command 7", "command returns", "close"}));
 }
 
+// A menu command that sends the close request (Quit) is not refused while a command runs: it is
+// held as the close request is, and carried out when the command returns; any other command
+// meanwhile is refused.
+TEST_F(UiLayer, QuitCommandIsTheCloseRequest) {
+    std::vector<std::string> log;
+    ui::Handlers h;
+    h.closes = [](int id) { return id == 150; };
+    h.command = [&](int id) {
+        log.push_back("command " + std::to_string(id));
+        if (id != 7) return;
+        ui::Event quit;
+        quit.kind = ui::EventKind::command;
+        for (int other : {8, 150}) {
+            quit.id = other;
+            ui::dispatch(quit);
+        }
+        EXPECT_TRUE(ui::close_requested());
+        EXPECT_FALSE(ui::window_closed());
+        log.push_back("command returns");
+    };
+    h.close = [&] { log.push_back("close"); };
+    ui::set_handlers(h);
+    ui::Event e;
+    e.kind = ui::EventKind::command;
+    e.id = 7;
+    ui::dispatch(e);
+    EXPECT_TRUE(ui::window_closed());
+    EXPECT_EQ(log, (std::vector<std::string>{"command 7", "command returns", "close"}));
+    ui::reset();
+    ui::set_handlers(h);
+    e.id = 150; // idle, it runs as any command does (its handler sends the close request)
+    ui::dispatch(e);
+    EXPECT_EQ(log.back(), "command 150");
+}
+
 TEST_F(UiLayer, CloseWhenIdleRunsAtOnce) {
     int closes = 0;
     ui::Handlers h;

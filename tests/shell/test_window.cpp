@@ -7,6 +7,7 @@
 
 #include "shell/paint.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -254,6 +255,32 @@ TEST_F(WindowProgram, KeyTypedAheadStopsTheCalculationAndTheStatusLineSaysSo) {
         EXPECT_STREQ(status_line(), "");
         shell::end_program();
         ui::reset();
+    }
+}
+
+// "Quit program" and "Exit program" chosen while a calculation runs do what the window's close
+// request does: the calculation stops, and the program ends when it has returned.
+TEST_F(WindowProgram, QuitDuringACalculationStopsItAndEndsTheProgram) {
+    const std::string model = std::string(VELDARIN_SOURCE_DIR) + "/examples/homogeneous_wenner.mod";
+    for (int id : {150, 106}) {
+        ASSERT_TRUE(start());
+        answer("file " + model);
+        command(101);
+        take_output();
+        ui::Event quit;
+        quit.kind = ui::EventKind::command;
+        quit.id = id;
+        backend.post(quit);
+        command(130);
+        const std::string out = take_output();
+        EXPECT_NE(out.find("BOX [Message] Calculations stopped by the user."), std::string::npos)
+            << id << ": " << out;
+        EXPECT_EQ(Modelsettings.data_ready, 0) << id;
+        EXPECT_TRUE(ui::window_closed()) << id;
+        EXPECT_TRUE(sys::file_exists(home + "veldarin.ini")) << id;
+        shell::end_program();
+        ui::reset();
+        std::remove((home + "veldarin.ini").c_str());
     }
 }
 

@@ -99,6 +99,12 @@ void run_command(int id) {
     if (state.handlers.command) state.handlers.command(id);
 }
 
+// A close request, or a menu command that is one.
+bool is_close(const Event& e) {
+    return e.kind == EventKind::close ||
+           (e.kind == EventKind::command && state.handlers.closes && state.handlers.closes(e.id));
+}
+
 } // namespace
 
 // ---- Message boxes and file dialogs ------------------------------------------------------------
@@ -349,9 +355,12 @@ void dispatch(const Event& e) {
     switch (e.kind) {
     case EventKind::command:
         // A second command inside a running one could re-read the model or free what the
-        // running one works on: refuse it.
+        // running one works on: refuse it, unless it is the close request, held as that is.
         if (state.running > 0) {
-            beep();
+            if (is_close(e))
+                state.close_held = true;
+            else
+                beep();
             return;
         }
         run_command(e.id);
@@ -423,7 +432,7 @@ PumpResult pump() {
     Event e;
     while (current->next_event(e)) {
         if (e.kind == EventKind::key && is_abort_key(e.id)) return PumpResult::abort;
-        if (e.kind == EventKind::close) {
+        if (is_close(e)) {
             dispatch(e);
             return PumpResult::quit;
         }

@@ -310,6 +310,9 @@ struct Handlers {
     std::function<void(Child, MouseButton, int x, int y)> child_mouse_down;
     std::function<void(Bar, ScrollCode, int pos)> scroll;
     std::function<void()> paint, paint_status, paint_next;
+    /// True for a menu command that sends the close request (the program's Exit and Quit):
+    /// while another command runs it is held as the close request, not refused. Empty: none.
+    std::function<bool(int id)> closes;
     /// Asked when a close request is to be carried out: false keeps the window open (the
     /// request is dropped), true lets `close` run. Empty: always true.
     std::function<bool()> may_close;
@@ -319,11 +322,11 @@ struct Handlers {
 void set_handlers(const Handlers& handlers);
 
 /// Delivers one event under the program's rules: a menu command while another runs is refused
-/// with a beep; a close request while a command runs is held until the command returns, then,
-/// unless may_close keeps the window open, the close handler runs once and the window counts as
-/// closed. Every other event (paint,
-/// scroll, mouse, keys, popups) is delivered at once, also while a command runs. After the
-/// window closed, events are dropped.
+/// with a beep, except one that Handlers::closes names, which is held as the close request; a close
+/// request while a command runs is held until the command returns, then, unless may_close keeps
+/// the window open, the close handler runs once and the window counts as closed. Every other
+/// event (paint, scroll, mouse, keys, popups) is delivered at once, also while a command runs.
+/// After the window closed, events are dropped.
 void dispatch(const Event& event);
 /// Sends the close request as the program itself (the "Exit" commands): held while a command
 /// runs, handled at once otherwise.
@@ -345,7 +348,8 @@ class CommandScope : sys::NoCopy {
 
 enum class PumpResult { empty, abort, quit };
 /// Dispatches every waiting event without blocking. Stops at Esc, 'Q' or 'q' (abort; the key
-/// is not dispatched; later events wait for the next call) and at a close request (quit). While
+/// is not dispatched; later events wait for the next call) and at a close request, or a menu
+/// command that is one (quit). While
 /// a close request is held, every call returns quit after dispatching what waits, so a
 /// calculation that checks again stops again.
 PumpResult pump();
