@@ -293,11 +293,16 @@ int trace_command(const std::function<int()>& trace_dialog) {
     return 1240;
 }
 
+std::string help_page_path() {
+    const std::string beside_programs = sys::executable_dir() + help_file_name;
+    if (sys::file_exists(beside_programs)) return beside_programs;
+    return std::string(Systemsettings.program_dir) + help_file_name;
+}
+
 int help_command() {
     erase_window();
-    const std::string folder = Systemsettings.program_dir;
-    sys::set_current_dir(folder);
-    const std::string path = folder + help_file_name;
+    sys::set_current_dir(Systemsettings.program_dir);
+    const std::string path = help_page_path();
     if (!ui::show_help(path, "")) {
         const std::string text = "The help file\n" + path + "\ncannot be shown.";
         model::ask_message(text.c_str(), "Message", ui::mb_iconexclamation);

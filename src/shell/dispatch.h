@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace shell {
@@ -108,11 +109,13 @@ int dialog_pattern_c(const std::function<int()>& dialog);
 /// "&Trace program execution": clears the window; when tracing is already on, says so;
 /// otherwise runs `trace_dialog`. Returns 1240.
 int trace_command(const std::function<int()>& trace_dialog);
-/// The help page: an HTML page of the program folder, which the build puts beside the programs.
+/// The help page, which the build puts beside the programs.
 constexpr const char* help_file_name = "Veldarin.html";
-/// "&Help": opens help_file_name of the program folder with the desktop's viewer (a message when
-/// it cannot be shown).
-/// Returns 146.
+/// The help page beside the running program, whatever the program folder ($VELDARIN_HOME,
+/// --home) is; the program folder's own when none stands there.
+std::string help_page_path();
+/// "&Help": opens help_page_path() with the desktop's viewer, which goes on on its own (a message
+/// when it cannot be shown). Returns 146.
 int help_command();
 
 } // namespace shell

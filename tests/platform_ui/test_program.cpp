@@ -78,6 +78,23 @@ TEST_F(Program, BadCallsExitWithTwo) {
     }
 }
 
+// Help finds the page the build puts beside the programs, whatever the program folder is
+// (--home, or VELDARIN_HOME).
+TEST_F(Program, HelpPageBesideTheProgramsWhateverTheProgramFolder) {
+    const std::string page = VELDARIN_BINARY_DIR "/app/Veldarin.html";
+    ASSERT_TRUE(sys::file_exists(page));
+    const std::string script = "start\nmenu 146\nclose\n";
+    for (const std::string& args :
+         {"--script '" + dir_ + "/s.txt' --home '" + dir_ + "'", "--script '" + dir_ + "/s.txt'"}) {
+        SCOPED_TRACE(args);
+        setenv("VELDARIN_HOME", dir_.c_str(), 1);
+        EXPECT_EQ(run(args, script), 0) << err_;
+        unsetenv("VELDARIN_HOME");
+        EXPECT_NE(out_.find("HELP " + page + "\n"), std::string::npos) << out_;
+        EXPECT_EQ(out_.find("cannot be shown"), std::string::npos) << out_;
+    }
+}
+
 TEST_F(Program, SampleScriptsRun) {
     const char* samples[] = {"start_and_close.txt", "nonlinear_ip.txt", "edit_block.txt"};
     for (const char* name : samples) {

@@ -382,8 +382,6 @@ TEST(DialogFields, OkOnAnUntouchedDialogKeepsTheStoredValues) {
     }
 }
 
-} // namespace
-
 // The whole text of an edit is read, however long: a pasted spacing keeps every digit, a tiny
 // one is no 0, a number beyond the float range is refused, and a ratio padded to more than ten
 // characters is the ratio. A number whose stored float would leave the range is refused.
@@ -430,3 +428,33 @@ TEST(DialogFields, TheWholeTextIsReadAndTheStoredValueKeepsTheRange) {
         EXPECT_EQ(h.take_output(), c.box.empty() ? "" : "BOX [Message] " + c.box + "\n") << what;
     }
 }
+
+// A dialog opens with the keyboard in its first field, or where its procedure puts it.
+TEST(DialogFields, TheFocusStartsInTheFirstField) {
+    test_support::Headless h;
+    test_support::GlobalRecords records{test_support::limits_for(20, 200)};
+    set_up_records();
+    const struct {
+        Field field;
+        int focus;
+    } cases[] = {
+        {field<VtsfDiaBox, VtsfDiaBoxProc>(846, ""), 846},
+        {field<ExtendDepthDiaBox, ExtendDepthDiaBoxProc>(553, ""), 553},
+        {field<AddNewModResDiaBox, AddNewModResDiaBoxProc>(302, ""), 302},
+        {with(field<ModDepthDiaBox, ModDepthDiaBoxProc>(401, ""), "", 187, 188), 401},
+    };
+    for (const auto& c : cases) {
+        const Field& f = c.field;
+        int focus = 0;
+        const auto watch = [&](ui::Dialog& d, ui::DialogEvent e, const ui::DialogArgs& a) {
+            if (e == ui::DialogEvent::command) focus = d.focus();
+            return f.proc(d, e, a);
+        };
+        h.answer("dialog " + f.dialog->name + " click " + std::to_string(f.cancel));
+        ui::run_dialog(*f.dialog, watch);
+        EXPECT_EQ(focus, c.focus) << f.dialog->name;
+    }
+    EXPECT_TRUE(h.answered()) << h.err.str();
+}
+
+} // namespace

@@ -69,6 +69,8 @@ std::string with_slash(std::string dir) {
     return dir;
 }
 
+} // namespace
+
 std::string executable_dir() {
     std::string buf(4096, '\0');
     ssize_t n = ::readlink("/proc/self/exe", &buf[0], buf.size() - 1);
@@ -77,7 +79,6 @@ std::string executable_dir() {
     std::size_t cut = buf.rfind('/');
     return cut == std::string::npos ? "./" : buf.substr(0, cut + 1);
 }
-} // namespace
 
 std::string program_dir() {
     {

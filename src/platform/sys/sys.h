@@ -245,6 +245,9 @@ constexpr std::size_t path_max = PATH_MAX;
 std::string program_dir();
 /// Overrides program_dir() for this process (the runner's --home).
 void set_program_dir(const std::string& dir);
+/// The folder of the running executable with a trailing '/' ("./" when it cannot be read): where
+/// the build puts the programs and the files shipped beside them, whatever program_dir() is.
+std::string executable_dir();
 /// The current directory, without a trailing '/' (empty when it cannot be read).
 std::string current_dir();
 bool set_current_dir(const std::string& dir);

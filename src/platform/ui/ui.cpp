@@ -218,6 +218,13 @@ std::vector<const DialogTemplate*> live_templates() {
     return {template_registry().begin(), template_registry().end()};
 }
 
+std::vector<int> edit_fields(const DialogTemplate& tmpl) {
+    std::vector<int> ids;
+    for (const ControlSpec& c : tmpl.controls)
+        if (c.kind == ControlKind::edit && c.id > 0) ids.push_back(c.id);
+    return ids;
+}
+
 bool parse_number(const std::string& text, double& value) {
     // Decimal numbers only: strtod would also take "0x1p3", "inf" and "nan".
     if (text.find_first_not_of("0123456789+-.eE \t") != std::string::npos) return false;

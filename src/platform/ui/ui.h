@@ -122,6 +122,10 @@ struct DialogTemplate {
 };
 /// The template objects alive now, in no particular order.
 std::vector<const DialogTemplate*> live_templates();
+/// The edit fields of `tmpl` in the template's order. A dialog opens with the keyboard focus in
+/// the first of them that takes input, its text selected, unless its procedure has put the
+/// focus elsewhere by its first paint.
+std::vector<int> edit_fields(const DialogTemplate& tmpl);
 
 enum class DialogEvent { init, first_paint, command, scroll };
 /// Scroll-bar codes of a scroll event (the values of the window system's request codes).
@@ -157,7 +161,8 @@ class Dialog {
     virtual void set_scroll(int id, int min, int max, int pos) = 0;
     virtual void set_swatch(int id, std::uint32_t colour) = 0; ///< 0x00BBGGRR
     virtual void enable(int id, bool on) = 0;
-    /// Moves the keyboard focus to control `id` (a backend without focus only records it).
+    /// Moves the keyboard focus to control `id`, an edit's text selected so that typing
+    /// replaces it (a backend without focus only records it).
     virtual void set_focus(int id) { focus_ = id; }
     /// The control last given the focus by set_focus (0 before).
     int focus() const { return focus_; }
@@ -271,7 +276,8 @@ gfx::Canvas& child_canvas(Child which);
 enum class Cursor { arrow, wait, cross };
 void set_cursor(Cursor cursor);
 Cursor cursor();
-/// Opens the help file at a topic; false when it cannot be shown.
+/// Opens the help file at a topic in a viewer that runs on its own: the call does not wait for
+/// the viewer to close, and the window goes on taking input. False when it cannot be shown.
 bool show_help(const std::string& file, const std::string& topic);
 
 // ---- Events and the pump -------------------------------------------------------------------

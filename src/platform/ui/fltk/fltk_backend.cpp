@@ -35,6 +35,8 @@ constexpr int menu_height = menu_bar_height;
 constexpr int bar_size = scroll_bar_size;
 // Drawing that commands do straight into the window shows within this time.
 constexpr double redraw_interval = 0.05;
+// How long Help waits for the opener of the help page to fail before leaving it to run.
+constexpr double opener_verdict_seconds = 0.5;
 
 // Copies `canvas` to the widget area at (x, y), white where the canvas does not reach.
 void draw_canvas(const gfx::Canvas& canvas, int x, int y, int w, int h) {
@@ -72,6 +74,14 @@ struct FltkBackend::Impl {
     std::vector<Fl_Menu_Item> menu_items;
     std::vector<std::string> menu_labels;
     double last_redraw = 0;
+    std::vector<pid_t> viewers; // help openers still running
+
+    // Collects the openers that have ended; the others go on.
+    void reap_viewers() {
+        viewers.erase(std::remove_if(viewers.begin(), viewers.end(),
+                                     [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) != 0; }),
+                      viewers.end());
+    }
 
     explicit Impl(FltkBackend& o) : owner(o) {}
     void build();
@@ -540,18 +550,34 @@ void FltkBackend::cursor_changed() {
 
 bool FltkBackend::show_help(const std::string& file, const std::string& /*topic*/) {
     if (!sys::file_exists(file)) return false;
-    // The desktop's viewer for the file, started on its own; no shell sees the name.
+    // The desktop's opener for the file, started on its own (no shell sees the name) in a
+    // process group of its own, so that a break typed at the program's terminal leaves it.
     pid_t pid = 0;
     char opener[] = "xdg-open";
     std::string path = file;
     char* argv[] = {opener, path.data(), nullptr};
-    if (posix_spawnp(&pid, opener, nullptr, nullptr, argv, environ) != 0) return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    const int failed = posix_spawnp(&pid, opener, nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (failed != 0) return false;
+    // An opener that cannot show the page says so at once; one that keeps its viewer in the
+    // foreground goes on while the window takes input and paints (reaped by next_event).
+    const double end = sys::wall_seconds() + opener_verdict_seconds;
+    while (sys::wall_seconds() < end) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        wait(0.02);
+    }
+    impl_->viewers.push_back(pid);
+    return true;
 }
 
 bool FltkBackend::next_event(Event& event) {
+    impl_->reap_viewers();
     if (sys::wall_seconds() - impl_->last_redraw > redraw_interval) impl_->redraw_all();
     Fl::check();
     if (!impl_->events.empty()) {

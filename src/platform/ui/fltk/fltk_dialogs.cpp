@@ -367,7 +367,12 @@ class TemplateDialog final : public Dialog {
     void enable(int id, bool on) override;
     void set_focus(int id) override {
         Dialog::set_focus(id);
-        if (Control* c = find(id)) c->widget->take_focus();
+        Control* c = find(id);
+        if (!c || !c->widget->take_focus()) return;
+        if (c->kind == ControlKind::edit) {
+            auto* input = static_cast<Fl_Input*>(c->widget);
+            input->position(input->size(), 0);
+        }
     }
     void end(int result) override {
         ended_ = true;
@@ -377,6 +382,7 @@ class TemplateDialog final : public Dialog {
 
   private:
     const DialogProc& proc_;
+    const std::vector<int> edits_; // in the template's order
     Scale scale_;
     DialogWindow window_;
     std::map<int, Control> controls_;
@@ -387,6 +393,7 @@ class TemplateDialog final : public Dialog {
     const Control* find(int id) const { return find_control(controls_, id); }
     Control* find(int id) { return find_control(controls_, id); }
     void add(const ControlSpec& spec);
+    void focus_on_opening();
     Fl_Widget* wire(Fl_Widget* w, int id, Fl_Callback* callback);
     static void clicked(Fl_Widget* w, void* data);
     static void scrolled(Fl_Widget* w, void* data);
@@ -401,7 +408,7 @@ int DialogWindow::handle(int event) {
 }
 
 TemplateDialog::TemplateDialog(const DialogTemplate& tmpl, const DialogProc& proc)
-    : proc_(proc), scale_(tmpl),
+    : proc_(proc), edits_(edit_fields(tmpl)), scale_(tmpl),
       window_(std::max(scale_.px(tmpl.width), 120), std::max(scale_.py(tmpl.height), 60), *this) {
     window_.copy_label(tmpl.caption.c_str());
     callback_data_.reserve(tmpl.controls.size());
@@ -503,10 +510,28 @@ int TemplateDialog::run() {
     window_.show();
     Fl::flush();
     send(DialogEvent::first_paint, {});
+    focus_on_opening();
     while (!ended_ && window_.shown())
         Fl::wait();
     window_.hide();
     return ended_ ? result_ : -1;
+}
+
+// The field the procedure chose, else the first edit that takes input; given now that the
+// window is shown and the texts are in.
+void TemplateDialog::focus_on_opening() {
+    if (ended_) return;
+    if (focus() != 0) {
+        set_focus(focus());
+        return;
+    }
+    for (const int id : edits_) {
+        const Control* c = find(id);
+        if (c && c->widget->active_r()) {
+            set_focus(id);
+            return;
+        }
+    }
 }
 
 std::string TemplateDialog::text(int id) const {

@@ -117,6 +117,10 @@ class ScriptDialog final : public ui::Dialog {
     }
 
     bool ended() const { return ended_; }
+    bool takes_input(int id) const {
+        const Control* c = find(id);
+        return c && c->enabled;
+    }
     int result() const { return result_; }
     /// Why the user could not do `step` (absent or disabled control, wrong kind); empty if ok.
     std::string refuse(const DialogStep& step) const {
@@ -283,6 +287,13 @@ int ScriptBackend::run_dialog(const ui::DialogTemplate& tmpl, const ui::DialogPr
     };
     send(ui::DialogEvent::init, {});
     send(ui::DialogEvent::first_paint, {});
+    // The focus where the window's dialog puts it on opening.
+    if (dlg.focus() == 0)
+        for (const int id : ui::edit_fields(tmpl))
+            if (dlg.takes_input(id)) {
+                dlg.set_focus(id);
+                break;
+            }
     for (const DialogStep& s : steps) {
         if (dlg.ended()) {
             transcript_.fail("dialog " + tmpl.name + " ended before all its actions ran");
