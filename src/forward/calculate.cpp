@@ -169,15 +169,37 @@ namespace {
 
 using forward::Solver;
 
-// Method forced by the model: finite elements for what finite differences cannot model.
+// Why the run needs finite elements, which the finite differences cannot take; null when it
+// does not.
+const char* finite_element_cause(const ModelSettings& s) {
+    if (s.jacob > 0) return "the sensitivity values are included";
+    if (s.tflag > 0) return "the model has topography";
+    if (s.water_present > 0) return "the model has water layers";
+    if (s.nborehole_nodes > 0) return "the model has boreholes";
+    if (s.ntau > 0) return "the model has spectral IP values";
+    if (s.electrode_type == 1) return "the model has line electrodes";
+    return nullptr;
+}
+
+// Method forced by the model: finite elements for what finite differences cannot model. It
+// holds until the next model is read, which starts from the user's own choice again.
 void force_method(ModelSettings& s) {
     if (s.jacob > 0) {
         s.fem = 1;
         s.sparsefem = 0;
         model::trace("Start model 1 cal fem %d sparsefem %d\n", s.fem, s.sparsefem);
     }
-    if (s.tflag > 0 || s.water_present > 0) s.fem = 1;
-    if (s.nborehole_nodes > 0) s.fem = 1;
+    if (finite_element_cause(s)) s.fem = 1;
+}
+
+// The status line of a completed run names its method, and why when the model chose it.
+void tell_method(const ModelSettings& s, bool finite_elements) {
+    std::string text = finite_elements ? "Calculated by finite elements"
+                                       : "Calculated by finite "
+                                         "differences";
+    if (const char* cause = finite_element_cause(s); finite_elements && cause)
+        text += std::string(": ") + cause;
+    set_status_line((text + ".").c_str());
 }
 
 // The resistivity pass and, with IP values, the IP pass and, with time constants too, the
@@ -354,7 +376,6 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     ui::set_cursor(ui::Cursor::wait);
     update_status("Start Calculations", 0);
     const double start = sys::wall_seconds();
-    if (s.ntau > 0) s.fem = 1;
     model::trace("Start model 2 cal fem %d sparsefem %d\n", s.fem, s.sparsefem);
     if (s.nboreholes > 0) {
         forward::set_electrode_positions(s, true);
@@ -440,9 +461,10 @@ int start_calculations(ProgDisplay& display, ModelSettings& s, const ProgLim& li
     model::trace("\nissbor1 %d issbor2 %d\n", s.issbor[0], s.issbor[1]);
     beep();
     const forward::Solver solver = forward::chain_solver(s);
-    show_ending(status,
-                solver != Solver::fd_9pt && solver != Solver::fd_dm && solver != Solver::fd_5pt,
-                sys::wall_seconds() - start);
+    const bool finite_elements =
+        solver != Solver::fd_9pt && solver != Solver::fd_dm && solver != Solver::fd_5pt;
+    show_ending(status, finite_elements, sys::wall_seconds() - start);
+    if (status.ok()) tell_method(s, finite_elements);
     update_status("End Calculations", 0);
     ui::show_child(ui::Child::status, false);
     return 130;

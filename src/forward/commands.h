@@ -16,13 +16,16 @@
 /// datum list and apparent values (data_ready 1). A model without potentials has no calculated
 /// data (data_ready 0), whatever the model before it had. Then the window title (version text
 /// " - " path), the folder and pattern of the next dialog, and "Completed reading of data
-/// file\n%s." ("File read"). A failed read (the reader showed its message) puts the record back
-/// as it was before the file was chosen: the model that was loaded stays, with its results.
-/// Returns 101.
+/// file\n%s." ("File read"). The method starts from the user's own (fem = fem_chosen, sparsefem
+/// 0): what the model before forced does not carry over. The view offsets (ProgDisplay::
+/// scroll_x, scroll_y) go to 0: a new model is shown from its top left. A failed read (the
+/// reader showed its message) puts the record back as it was before the file was chosen: the
+/// model that was loaded stays, with its results and its method. Returns 101.
 int read_model_command(ProgDisplay& display, ModelSettings& settings);
 
 /// "&Calculate potential values" (130). Forces finite elements for topography, water,
-/// boreholes, time constants or a Jacobian request; refuses without a model ("You must first
+/// boreholes, time constants, line electrodes or a Jacobian request (for this model: the next
+/// model read starts from the user's choice again); refuses without a model ("You must first
 /// read in a model!...") and, with a message, the model kinds whose solvers this program does
 /// not have (the non-linear complex IP model, spectral IP values). A cylinder or convex-section
 /// model takes its own path (forward::calculate_cylinder_model). Draws the model sections; when
@@ -36,7 +39,9 @@ int read_model_command(ProgDisplay& display, ModelSettings& settings);
 /// band), stopping at the first pass that fails; with normalise = 1 the homogeneous-earth
 /// normalisation; then the apparent values of the file's datum list (same array type) or of a
 /// new list from calc_datum_points. Only then pot_values_present and data_ready become 1 and
-/// "Calculations completed.\nTime taken was %.2f seconds." is shown; a failure or a user break
+/// "Calculations completed.\nTime taken was %.2f seconds." is shown, and the status line names
+/// the method ("Calculated by finite elements: the model has topography."); a failure or a user
+/// break
 /// ends with its own message and leaves data_ready 0. The pair tables go to `settings` and
 /// `potentials`, sized by `limits`. Returns 130.
 int start_calculations(ProgDisplay& display, ModelSettings& settings, const ProgLim& limits,

@@ -177,6 +177,10 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     s.app_resistivity[0] = 0.0f;
     // A new model has no calculated data until its potentials are read or calculated.
     s.data_ready = 0;
+    // The method a model forces (finite elements for topography, boreholes, ...) held for the
+    // model before: this one starts from the user's own choice.
+    s.fem = s.fem_chosen;
+    s.sparsefem = 0;
     const int failed = readmodel_2D(Proglim, s, s.model_title, path, &ui::window_canvas());
     model::trace("after readataf Grid size %d %d  %d %d\nznode %.2f %.2f %.2f\n", s.le, s.nx_nodes,
                  s.ne, s.nz_nodes, s.depth_lines[0], s.depth_lines[1], s.depth_lines[2]);
@@ -203,6 +207,8 @@ int read_model_command(ProgDisplay& display, ModelSettings& s) {
     s.model_read = 1;
     s.results_stale = 0;
     s.model_unsaved = 0;
+    // A new model is shown from the top left of the canvas, where its sections start.
+    display.scroll_x = display.scroll_y = 0;
     model::trace("set models initial\n");
     const int step = colour_step(s.nresis);
     for (int i = 0; i < s.nresis; ++i)

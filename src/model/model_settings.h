@@ -101,6 +101,10 @@ class ModelSettings : sys::NoCopy {
     // the data-file writers (forward). Not used in this build: ip_option, fe_option_1 to _4.
     /// Method switch: 0 finite differences, non-zero finite elements; line electrodes set it to 1.
     std::int32_t fem = 0;
+    /// The method the user chose last (FemDiaBox; a non-linear IP model chooses finite
+    /// elements): each model read starts from it, so that a method one model forces holds for
+    /// that model alone.
+    std::int32_t fem_chosen = 0;
     /// Non-zero selects the quadrilateral finite-element solver (tested before sparsefem).
     std::int32_t fem_variant = 0;
     std::int32_t sparsefem = 0; ///< Non-zero selects the sparse finite-element solver.

@@ -98,8 +98,12 @@ int electrode_jacobian() {
     return 0;
 }
 
+// The scroll bars show where the read leaves the view: at the top of a new model.
 int read_model() {
-    return read_model_command(Progdisplay, Modelsettings);
+    const int view = read_model_command(Progdisplay, Modelsettings);
+    const ui::Size client = ui::client_size();
+    set_scroll_ranges(client.width, client.height);
+    return view;
 }
 int save_model_results() {
     return save_results_command(Progdisplay, Modelsettings, 0);

@@ -124,8 +124,15 @@ bool start_trace_file(ui::Dialog&) {
     return true;
 }
 
+// The non-linear IP model is calculated by finite elements: the user's choice of method too.
 bool select_finite_elements(ui::Dialog&) {
-    if (Modelsettings.complex_ip_model == 1) Modelsettings.fem = 1;
+    if (Modelsettings.complex_ip_model == 1) Modelsettings.fem = Modelsettings.fem_chosen = 1;
+    return true;
+}
+
+// The method chosen holds for the models read later too.
+bool keep_method_chosen(ui::Dialog&) {
+    Modelsettings.fem_chosen = Modelsettings.fem;
     return true;
 }
 
@@ -224,9 +231,11 @@ bool ComplexIPDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Di
 
 bool FemDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {
     static Saved saved;
+    RadioSteps steps;
+    steps.ok = keep_method_chosen;
     return radio_procedure(saved,
                            {{161, 162, &Modelsettings.fem}, {167, 168, &Modelsettings.fem_variant}},
-                           {}, dialog, event, args);
+                           steps, dialog, event, args);
 }
 
 bool FDFTypeDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args) {

@@ -17,12 +17,14 @@ extern const ui::DialogTemplate GeomDiaBox;
 bool GeomDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
 /// "Type of IP model": 571 "Linear" (0) or 572 "Non-Linear" (1) for ModelSettings::
-/// complex_ip_model; OK with the non-linear model also selects finite elements (fem = 1).
+/// complex_ip_model; OK with the non-linear model also selects finite elements (fem = 1), as
+/// the user's choice of method (fem_chosen = 1).
 extern const ui::DialogTemplate ComplexIPDiaBox;
 bool ComplexIPDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);
 
 /// "Choose computation method": 161 "Finite-difference" (0), 162 "Finite-element" (1) for
-/// ModelSettings::fem. The procedure also keeps ModelSettings::fem_variant in the group 167/168,
+/// ModelSettings::fem; OK keeps it as the user's choice (fem_chosen), which every model read
+/// later starts from. The procedure also keeps ModelSettings::fem_variant in the group 167/168,
 /// which the template does not show: the variant keeps its value.
 extern const ui::DialogTemplate FemDiaBox;
 bool FemDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);

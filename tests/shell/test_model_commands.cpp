@@ -507,6 +507,40 @@ TEST_F(Commands, NormalisationQuestion) {
     EXPECT_TRUE(answered()) << err.str();
 }
 
+// The method a model forces holds for that model: the next model is calculated with the user's
+// own choice again, and the status line names the method of each run.
+TEST_F(Commands, AForcedMethodHoldsForItsModelOnly) {
+    const auto first_datum = [&](const std::string& model, const char* method) {
+        read(example(model));
+        calculate();
+        EXPECT_STREQ(status_line(), method) << model;
+        return m.app_resistivity[0];
+    };
+    const char* differences = "Calculated by finite differences.";
+    const float fresh = first_datum("two_layers.mod", differences);
+    EXPECT_NEAR(fresh, 96.2965f, 1e-4f);
+    first_datum("hill.mod", "Calculated by finite elements: the model has topography.");
+    EXPECT_EQ(first_datum("two_layers.mod", differences), fresh);
+    // Boreholes take the sparse finite-element solver; the next model the band one again.
+    const float boreholes =
+        first_datum("boreholes.mod", "Calculated by finite elements: the model has boreholes.");
+    answer("dialog FemDiaBox click 162 ok");
+    command(122);
+    const float elements = first_datum("two_layers.mod", "Calculated by finite elements.");
+    EXPECT_NE(elements, fresh);
+    EXPECT_EQ(m.sparsefem, 0);
+    // The user's own choice comes back after a model that forces the same.
+    first_datum("hill.mod", "Calculated by finite elements: the model has topography.");
+    EXPECT_EQ(first_datum("two_layers.mod", "Calculated by finite elements."), elements);
+    answer("dialog FemDiaBox click 161 ok");
+    command(122);
+    EXPECT_EQ(first_datum("boreholes.mod",
+                          "Calculated by finite elements: the model has boreholes."),
+              boreholes);
+    EXPECT_EQ(first_datum("two_layers.mod", differences), fresh);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
 // A name typed without an extension into a save dialog is saved under its filter's extension,
 // so that the read dialog's "*.mod" lists the model file again.
 TEST_F(Commands, SaveDialogsAddTheirExtension) {

@@ -177,6 +177,40 @@ TEST_F(WindowProgram, ScrollRequests) {
     }
 }
 
+// A model read anew is shown from the top left of the canvas, however far the model before it
+// was scrolled; a file that is not read leaves the view where it was.
+TEST_F(WindowProgram, ANewModelStartsAtTheTop) {
+    ASSERT_TRUE(start());
+    const std::string model = std::string(VELDARIN_SOURCE_DIR) + "/examples/two_layers.mod";
+    answer("file " + model);
+    command(101);
+    ASSERT_EQ(Modelsettings.model_read, 1);
+    const auto scroll_to = [&](ui::Bar bar, int pos) {
+        ui::Event e;
+        e.kind = ui::EventKind::scroll;
+        e.bar = bar;
+        e.code = ui::ScrollCode::thumb_track;
+        e.pos = pos;
+        send(e);
+    };
+    scroll_to(ui::Bar::vertical, 150);
+    scroll_to(ui::Bar::horizontal, 120);
+    ASSERT_EQ(Progdisplay.scroll_y, 150);
+    ASSERT_EQ(Progdisplay.scroll_x, 120);
+    answer("file " + home_dir.write("broken.mod", "Broken\n3\n"));
+    command(101);
+    EXPECT_EQ(Progdisplay.scroll_y, 150);
+    EXPECT_EQ(ui::scroll_pos(ui::Bar::vertical), 150);
+    answer("file " + std::string(VELDARIN_SOURCE_DIR) + "/examples/hill.mod");
+    command(101);
+    ASSERT_EQ(Modelsettings.model_read, 1);
+    EXPECT_EQ(Progdisplay.scroll_y, 0);
+    EXPECT_EQ(Progdisplay.scroll_x, 0);
+    EXPECT_EQ(ui::scroll_pos(ui::Bar::vertical), 0);
+    EXPECT_EQ(ui::scroll_pos(ui::Bar::horizontal), 0);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
 TEST_F(WindowProgram, MouseAndKeysFeedTheEditor) {
     ASSERT_TRUE(start());
     int calls = 0, last_x = -1, last_y = -1, last_ch = 0;
