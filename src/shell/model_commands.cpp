@@ -46,7 +46,8 @@ int change_array_type(ProgDisplay& display, ModelSettings& s) {
     }
     display.editmode = 0;
     const int previous = s.array_type;
-    ui::run_dialog(ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc);
+    // Cancel puts back what the dialog showed: the model and its data stay as they were.
+    if (ui::run_dialog(ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc) != 1) return 112;
     calappmod(s, Proglim, Potentialtables, 1, &previous);
     if (needs_new_potentials(s.array_type_model, s.array_type)) {
         s.ndata = 0;
@@ -88,9 +89,10 @@ int model_depth_command(ModelSettings& s) {
 
 int geom_factor_command(ProgDisplay& display, ModelSettings& s) {
     forward::command_frame(display);
-    ui::run_dialog(GeomDiaBox, GeomDiaBoxProc);
-    // Without potentials of this model there is nothing to form the values from; a cylinder
-    // model's values come from its own path.
+    // Cancel puts the factor back: the values stay as they were. Without potentials of this
+    // model there is nothing to form the values from; a cylinder model's values come from its
+    // own path.
+    if (ui::run_dialog(GeomDiaBox, GeomDiaBoxProc) != 1) return 123;
     if (s.pot_values_present != 1 || s.cylinder_model) return 123;
     if (s.ntau > 0)
         s.ndata = calappres_ip(s, Proglim, Potentialtables, &ui::window_canvas());

@@ -10,8 +10,9 @@ namespace shell {
 
 /// "Change &array type" (112). A model with measured data (datum_array_type not 0) refuses:
 /// "Sorry, your data set contains field data.\n..." ("Message"), nothing changes. Otherwise
-/// ArrayTypeDiaBox2, then the apparent values of the array (calappmod with its message), after
-/// OK and after Cancel alike. Between the offset pole-dipole (10) and the equatorial
+/// ArrayTypeDiaBox2, then, after OK, the apparent values of the array (calappmod with its
+/// message); Cancel leaves the model and its data as they were. Between the offset pole-dipole
+/// (10) and the equatorial
 /// dipole-dipole (8), either way from the file's own array type (array_type_model), the
 /// potentials do not serve: ndata, pot_values_present and data_ready become 0. Leaves the canvas
 /// hidden (model_displayed 0) and edit mode off. Returns 112.
@@ -29,8 +30,9 @@ int add_model_resistivity(ModelSettings& settings);
 /// Returns 400.
 int model_depth_command(ModelSettings& settings);
 
-/// "&Geometric factor for underwater surveys" (123): GeomDiaBox, then, after OK or Cancel and
-/// only when the potentials belong to the model (pot_values_present 1) of a model that is no
+/// "&Geometric factor for underwater surveys" (123): GeomDiaBox, then, after OK (Cancel changes
+/// nothing) and only when the potentials belong to the model (pot_values_present 1) of a model
+/// that is no
 /// cylinder, the apparent values of the datum list anew (calappres_arrays; calappres_ip for a
 /// spectral IP model) and data_ready 1. Edit mode off, canvas hidden. Returns 123.
 int geom_factor_command(ProgDisplay& display, ModelSettings& settings);

@@ -1,6 +1,7 @@
 // The commands that run an array configuration file: 1140 on borehole models calculated end to
 // end (every electrode matched, the apparent resistivity of the half-space), the routine by
-// the number of boreholes, and 5271, which ends with the array type it found.
+// the number of boreholes, the model left as it was on every path, and 5271, which ends with the
+// array type it found.
 #include "fixture.h"
 
 #include "forward/commands.h"
@@ -9,6 +10,7 @@
 #include "sensitivity/sensitivity_commands.h"
 
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -98,6 +100,7 @@ TEST(ConfigurationCommands, BoreholeModelsMatchEveryElectrode) {
                 f.home.write("configs.txt", borehole_configurations(boreholes, a));
             const std::string out = f.home.file("boreholes.dat");
             f.h.take_output();
+            const int array = f.r.m.array_type, ndata = f.r.m.ndata;
             f.h.answer("file " + out + "\ndialog NoiseDiaBox ok\nfile " + configurations +
                        "\nbox yes");
             EXPECT_EQ(save_general_array_file(Progdisplay, f.r.m), 1140);
@@ -118,21 +121,63 @@ TEST(ConfigurationCommands, BoreholeModelsMatchEveryElectrode) {
             for (std::size_t k = 0; k < rho.size(); ++k)
                 EXPECT_NEAR(rho[k], 100.0, 5.0)
                     << boreholes << " boreholes, a = " << a << ", " << k;
-            // The command ends with Wenner alpha and its datum list.
-            EXPECT_EQ(f.r.m.array_type, 1);
+            // The model keeps its array and its data.
+            EXPECT_EQ(f.r.m.array_type, array);
+            EXPECT_EQ(f.r.m.ndata, ndata);
         }
 }
 
-TEST(ConfigurationCommands, CancelledCommandStillRebuildsWennerAlpha) {
+// Whatever dialog is cancelled, and after the data are written, the model keeps its array type
+// and its datum list with their values: the next data file holds the same data as before.
+TEST(ConfigurationCommands, TheModelKeepsItsArrayAndDataOnEveryPath) {
     CommandFixture f;
     f.read(example("homogeneous_wenner.mod"));
+    ModelSettings& m = f.r.m;
+    m.array_type = 5; // dipole-dipole, its datum list made by the calculation
     ASSERT_EQ(f.calculate(), 130);
-    f.r.m.array_type = 5;
-    f.h.answer("file cancel");
-    EXPECT_EQ(save_general_array_file(Progdisplay, f.r.m), 1140);
-    EXPECT_EQ(f.r.m.array_type, 1);
-    EXPECT_GT(f.r.m.ndata, 0);
-    EXPECT_LT(f.worst(100.0), 0.05);
+    ASSERT_EQ(m.array_type, 5);
+    const int ndata = m.ndata;
+    const std::vector<float> rho(m.app_resistivity, m.app_resistivity + ndata);
+    const std::vector<int> first(m.datum_first_electrode, m.datum_first_electrode + ndata);
+    const std::string configurations = f.home.write(
+        "configs.txt", "Surface configurations\nNumber of arrays\n2\nUnit electrode spacing\n"
+                       "1\nNew format\n4 0,0 3,0 1,0 2,0\n4 2,0 5,0 3,0 4,0\n");
+    const std::string out = f.home.file("general.dat");
+    const struct {
+        const char* name;
+        std::string answers;
+        bool written;
+    } paths[] = {
+        {"file dialog", "file cancel", false},
+        {"noise dialog", "file " + out + "\ndialog NoiseDiaBox cancel", false},
+        {"configuration file", "file " + out + "\ndialog NoiseDiaBox ok\nfile cancel", false},
+        {"voltage noise",
+         "file " + out + "\ndialog NoiseDiaBox click 504 click 502 set 500 5 ok\nfile " +
+             configurations + "\ndialog VoltNoiseDiaBox cancel",
+         false},
+        {"written",
+         "file " + out + "\ndialog NoiseDiaBox click 503 ok\nfile " + configurations + "\nbox yes",
+         true},
+    };
+    for (const auto& p : paths) {
+        std::remove(out.c_str());
+        f.h.take_output();
+        f.h.answer(p.answers);
+        EXPECT_EQ(save_general_array_file(Progdisplay, m), 1140) << p.name;
+        EXPECT_TRUE(f.h.answered()) << p.name << ": " << f.h.err.str() << f.h.output();
+        EXPECT_EQ(sys::file_exists(out), p.written) << p.name << ": " << f.h.output();
+        EXPECT_EQ(m.array_type, 5) << p.name;
+        ASSERT_EQ(m.ndata, ndata) << p.name;
+        EXPECT_EQ(std::vector<float>(m.app_resistivity, m.app_resistivity + ndata), rho) << p.name;
+        EXPECT_EQ(std::vector<int>(m.datum_first_electrode, m.datum_first_electrode + ndata), first)
+            << p.name;
+        EXPECT_EQ(m.data_ready, 1) << p.name;
+    }
+    // The data file of the model is that of its own array.
+    f.h.answer("file " + f.home.file("model.dat") + "\ndialog NoiseDiaBox click 503 ok");
+    save_results_command(Progdisplay, m, 1);
+    const std::string text = read_file(f.home.file("model.dat"));
+    EXPECT_EQ(text.substr(text.find('\n', text.find('\n') + 1) + 1, 2), "3\n") << text;
 }
 
 TEST(ConfigurationCommands, NonStandardSensitivityKeepsTheArrayTypeOfACylinderModel) {
@@ -146,7 +191,8 @@ TEST(ConfigurationCommands, NonStandardSensitivityKeepsTheArrayTypeOfACylinderMo
                          "option."),
               std::string::npos)
         << boxes;
-    EXPECT_NE(boxes.find("You must first calculate the potential values"), std::string::npos)
+    // Nothing replaced the datum list: nothing is rebuilt.
+    EXPECT_EQ(boxes.find("You must first calculate the potential values"), std::string::npos)
         << boxes;
     EXPECT_EQ(f.r.m.array_type, type);
     EXPECT_EQ(f.r.m.sens_option_2, 1);

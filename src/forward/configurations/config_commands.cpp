@@ -196,42 +196,45 @@ void sensitivity_mode(ModelSettings& m, const ConfigurationFile& f, const std::s
     show_configuration_sections(m, Progdisplay, f, sections);
 }
 
-void run(ModelSettings& m, int mode, bool all_boreholes) {
+bool run(ModelSettings& m, int mode, bool all_boreholes) {
     SurfaceFactorForWater surface_factor(m);
     if (mode != 0 && m.pot_values_present != 1) {
         model::report_error(model::Shown::box, "Error Message",
                             "You must first run the 'Calculate the\napprent resistivity values' "
                             "option.");
-        return;
+        return false;
     }
     ConfigurationFile file;
     std::string path;
-    if (!read_configuration_file(m, mode, file, path)) return;
+    if (!read_configuration_file(m, mode, file, path)) return false;
     m.narrays = int(file.arrays.size());
     if (mode == 0) {
         sensitivity_mode(m, file, path, all_boreholes);
-        return;
+        return false;
     }
     ConfigData data = form_configuration_data(m, Proglim, file, all_boreholes);
+    // Data for a file leave the model's own datum list alone.
+    if (m.sens_option_2 == 1) {
+        write_data(m, file, data, all_boreholes);
+        return false;
+    }
     store_configuration_data(m, file, data);
-    if (m.sens_option_2 == 1) write_data(m, file, data, all_boreholes);
+    return true;
 }
 
 } // namespace
 
-void sensitivity_array_file(ModelSettings& m, int mode) {
-    run(m, mode, false);
+bool sensitivity_array_file(ModelSettings& m, int mode) {
+    return run(m, mode, false);
 }
 
-void sensitivity_array_file_nbor(ModelSettings& m, int mode) {
-    run(m, mode, true);
+bool sensitivity_array_file_nbor(ModelSettings& m, int mode) {
+    return run(m, mode, true);
 }
 
-void run_configuration_file(ModelSettings& m, int mode) {
-    if (m.nboreholes > 2)
-        sensitivity_array_file_nbor(m, mode);
-    else
-        sensitivity_array_file(m, mode);
+bool run_configuration_file(ModelSettings& m, int mode) {
+    return m.nboreholes > 2 ? sensitivity_array_file_nbor(m, mode)
+                            : sensitivity_array_file(m, mode);
 }
 
 int save_general_array_file(ProgDisplay& display, ModelSettings& m) {
@@ -241,17 +244,16 @@ int save_general_array_file(ProgDisplay& display, ModelSettings& m) {
     SystemSettings& s = Systemsettings;
     model::copy_text(s.file_name, sizeof s.file_name, "*.dat");
     model::copy_text(s.file_title, sizeof s.file_title, "Output ORBANTEL general array file name");
-    if (save_file_dialog(s.file_name, s.file_title, s.initial_dir)) {
-        model::copy_text(m.general_array_file, sizeof m.general_array_file, s.file_name);
-        ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc);
-        model::trace("Calfile %.4f %d\n", double(m.noise_level), m.noise_model);
-        m.sens_scale_factor = 10000.0f;
-        m.sens_auto_scale = 1;
-        run_configuration_file(m, 1);
-    }
-    const int previous = m.array_type;
-    m.array_type = 1;
-    calappmod(m, Proglim, Potentialtables, 0, &previous);
+    // Cancel in the file or the noise dialog ends the command with nothing changed.
+    if (!save_file_dialog(s.file_name, s.file_title, s.initial_dir) ||
+        ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc) != 1)
+        return 1140;
+    model::copy_text(m.general_array_file, sizeof m.general_array_file, s.file_name);
+    model::trace("Calfile %.4f %d\n", double(m.noise_level), m.noise_model);
+    m.sens_scale_factor = 10000.0f;
+    m.sens_auto_scale = 1;
+    m.sens_option_2 = 1;
+    run_configuration_file(m, 1);
     return 1140;
 }
 
@@ -264,15 +266,16 @@ int sensitivity_nonstd_command(ProgDisplay& display, ModelSettings& m,
     m.sens_scale_factor = 10000.0f;
     m.sens_option_2 = 0;
     m.sens_auto_scale = 1;
-    run_configuration_file(m, 1);
+    const bool replaced = run_configuration_file(m, 1);
     m.sens_option_2 = 1;
     erase_window();
     clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
     int view = 0;
     sensitivity_command_no_array_dialog(view, m, hooks);
-    // The type in force goes back should calappmod refuse Wenner alpha (a cylinder model).
-    const int previous = m.array_type;
-    m.array_type = 1;
-    calappmod(m, Proglim, Potentialtables, 0, &previous);
+    // The datum list of the array in force comes back; a Cancel left it as it was.
+    if (replaced) {
+        const int previous = m.array_type;
+        calappmod(m, Proglim, Potentialtables, 0, &previous);
+    }
     return 5271;
 }

@@ -36,8 +36,8 @@ class ConfigDataText {
     }
     std::size_t count() const { return formed_.size(); }
     /// Draws the deviates and applies the noise of the record (voltage noise: its dialog, the
-    /// changed values and noise_level 0).
-    void add_noise();
+    /// changed values and noise_level 0); false when the voltage-noise dialog was cancelled.
+    bool add_noise();
     /// The whole file; `resistivity` chooses apparent resistivities over resistances.
     std::string build(bool resistivity);
     bool boreholes() const { return m_.nborehole_nodes > 0; }
@@ -63,7 +63,7 @@ class ConfigDataText {
     void trailer();
 };
 
-void ConfigDataText::add_noise() {
+bool ConfigDataText::add_noise() {
     const std::size_t n = formed_.size();
     values_.assign(n, LineValues{});
     for (std::size_t w = 0; w < n; ++w) {
@@ -71,7 +71,7 @@ void ConfigDataText::add_noise() {
         values_[w] = {d.rho, 0.0f, float(d.v / a_), 0.0f, d.ip, 0.0f};
     }
     const float p = m_.noise_level;
-    if (!(p > 0.0f) || n == 0) return;
+    if (!(p > 0.0f) || n == 0) return true;
     std::vector<float> g(2 * n);
     gaussian_noise_array(int(2 * n), g.data());
     if (m_.noise_model == 0) {
@@ -85,15 +85,20 @@ void ConfigDataText::add_noise() {
             v.rho *= 1.0f + e, v.r *= 1.0f + e;
             v.e_ip = std::fabs(e2 * v.ip), v.ip *= 1.0f + e2;
         }
-        return;
+        return true;
     }
     float smallest = INFINITY, largest = 0.0f;
     for (const std::size_t k : formed_) {
         smallest = std::min(smallest, float(std::fabs(data_.data[k].v)));
         largest = std::max(largest, float(std::fabs(data_.data[k].v)));
     }
+    // The dialog shows the potentials of the configurations; the model keeps those of its own
+    // datum list.
+    const float kept[2] = {m_.min_potential, m_.max_potential};
     m_.min_potential = smallest, m_.max_potential = largest;
-    ui::run_dialog(VoltNoiseDiaBox, VoltNoiseDiaBoxProc);
+    const bool accepted = ui::run_dialog(VoltNoiseDiaBox, VoltNoiseDiaBoxProc) == 1;
+    m_.min_potential = kept[0], m_.max_potential = kept[1];
+    if (!accepted) return false;
     const double amplitude = double(m_.noise_amplitude) * a_;
     double log_sum = 0.0;
     for (std::size_t w = 0; w < n; ++w) {
@@ -110,6 +115,7 @@ void ConfigDataText::add_noise() {
     }
     mean_log_ = log_sum / double(n);
     m_.noise_level = 0.0f;
+    return true;
 }
 
 std::string ConfigDataText::build(bool resistivity) {
@@ -236,7 +242,7 @@ ConfigSave write_configuration_data(ModelSettings& m, const ConfigurationFile& f
         return ConfigSave::nothing;
     }
     if (!all_boreholes) model::trace("Save_AppResis\n");
-    text.add_noise();
+    if (!text.add_noise()) return ConfigSave::cancelled;
     const char* path = m.general_array_file;
     const bool saved = save_text_file(path, [&] {
         const char* question =

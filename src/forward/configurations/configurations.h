@@ -36,20 +36,22 @@ struct SensitivityHooks;
 ///
 /// Data mode (mode 1): refuses without potentials ("You must first run the 'Calculate the\n
 /// apprent resistivity values' option."), forms the apparent values of the configurations from
-/// the potential tables into the datum list (ndata the number of data; a configuration whose
-/// potential or geometric sum is 0, or whose electrodes coincide or match no model electrode
-/// in the needed places, gives none) and, while sens_option_2 is 1, writes them with
-/// save_general_array_data to general_array_file.
+/// the potential tables (a configuration whose potential or geometric sum is 0, or whose
+/// electrodes coincide or match no model electrode in the needed places, gives none); while
+/// sens_option_2 is 1 it writes them with save_general_array_data to general_array_file and
+/// the model's datum list stays as it was, otherwise they become the datum list (ndata the
+/// number of data) for the sensitivities of non-standard arrays.
 ///
-/// With water the geometric-factor type is 0 for the run and put back on every path.
-void sensitivity_array_file(ModelSettings& model, int mode);
+/// With water the geometric-factor type is 0 for the run and put back on every path. Returns
+/// true when the datum list now holds the configurations' data.
+bool sensitivity_array_file(ModelSettings& model, int mode);
 /// The same for any number of boreholes: buried electrodes are numbered by
 /// find_borehole_electrode over every borehole, and the data written by
 /// save_general_array_data_nbor.
-void sensitivity_array_file_nbor(ModelSettings& model, int mode);
+bool sensitivity_array_file_nbor(ModelSettings& model, int mode);
 /// The routine for the model's boreholes: sensitivity_array_file_nbor with more than two,
 /// sensitivity_array_file otherwise.
-void run_configuration_file(ModelSettings& model, int mode);
+bool run_configuration_file(ModelSettings& model, int mode);
 
 /// Model electrode of a buried configuration electrode at (x, z) (unit spacings) in the first
 /// two boreholes of `model`: S surface electrodes, A and B electrodes in boreholes 1 and 2 with
@@ -134,7 +136,7 @@ void store_configuration_data(ModelSettings& model, const ConfigurationFile& fil
                               const ConfigData& data);
 
 /// Result of the data-file writers.
-enum class ConfigSave { written, refused_water, failed, nothing };
+enum class ConfigSave { written, refused_water, failed, nothing, cancelled };
 
 /// Multiplication factor of the sections whose largest integrated value is `largest`:
 /// with auto_scale 1, 10^(3 - floor(log10 largest)) below 1000 (the maximum then lies in
@@ -169,8 +171,10 @@ void show_configuration_sections(ModelSettings& model, ProgDisplay& display,
 /// Writes the data of the configurations to ModelSettings::general_array_file in the
 /// general-array layout of user configurations (two boreholes at most), with the noise the
 /// record holds. The water rule (water with the exact geometric factor) refuses first and
-/// changes nothing. Voltage noise asks VoltNoiseDiaBox, changes the apparent values and sets
-/// noise_level to 0. "Save Apparent Resistivity?" chooses apparent resistivities (Yes) or
+/// changes nothing. Voltage noise asks VoltNoiseDiaBox with the configurations' potentials
+/// (the model keeps its own min_potential and max_potential), changes the apparent values and
+/// sets noise_level to 0; Cancel there writes nothing (ConfigSave::cancelled). "Save Apparent
+/// Resistivity?" chooses apparent resistivities (Yes) or
 /// resistances V / a (No); either carries the same noise and error. The file is saved whole or
 /// not at all ("There has been an error in creating\nthe file %s." ...); then "Apparent
 /// resistivity values saved in file\n%s." with the number of configurations left out.
@@ -184,12 +188,13 @@ forward::ConfigSave save_general_array_data_nbor(ModelSettings& model,
 
 /// "Calculate apparent resistivity for non-standard arrays" (1140): the save dialog ("*.dat",
 /// "Output ORBANTEL general array file name") into general_array_file, NoiseDiaBox, then the
-/// configuration file in data mode; whether or not a file was chosen, the array type becomes
-/// Wenner alpha and calappmod rebuilds its datum list. Returns 1140.
+/// configuration file in data mode, whose data go to that file. Cancel in any of its dialogs
+/// ends the command; the model, its array type and its datum list stay as they were on every
+/// path. Returns 1140.
 int save_general_array_file(ProgDisplay& display, ModelSettings& model);
 /// "Display sensitivity values for non-standard arrays" (5271): the configuration file in data
 /// mode without its data file, the block sensitivities of its data
-/// (sensitivity_command_no_array_dialog with `hooks`), then Wenner alpha rebuilt by calappmod
-/// with the array type in force before as the one to go back to. Returns 5271.
+/// (sensitivity_command_no_array_dialog with `hooks`); when the configurations' data replaced
+/// the datum list, calappmod rebuilds the list of the array type in force. Returns 5271.
 int sensitivity_nonstd_command(ProgDisplay& display, ModelSettings& model,
                                const SensitivityHooks& hooks);
