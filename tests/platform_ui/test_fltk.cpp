@@ -95,7 +95,10 @@ TEST(FltkDialog, TypingGoesIntoTheFirstField) {
         }
         return true;
     };
-    std::thread user(type_into, t.caption, std::vector<std::string>{"0.5", "<Return>"});
+    std::thread user([&t] {
+        type_into(t.caption, {"0.5", "<Return>"});
+        test_support::escape_if_still_shown(t.caption, 5);
+    });
     const int result = window.run_dialog(t, proc);
     user.join();
     EXPECT_EQ(result, 1);

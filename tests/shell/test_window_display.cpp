@@ -58,8 +58,10 @@ TEST(DialogFocus, ANumberTypedAtOnceIsTaken) {
     Progdisplay.vh_factor = 1.0f;
     Progdisplay.xscale = 20.0f;
     for (const auto& c : cases) {
-        std::thread user(test_support::type_into, c.dialog->caption,
-                         std::vector<std::string>{c.typed, "<Return>"});
+        std::thread user([&c] {
+            test_support::type_into(c.dialog->caption, {c.typed, "<Return>"});
+            test_support::escape_if_still_shown(c.dialog->caption, 5);
+        });
         EXPECT_EQ(window.run_dialog(*c.dialog, c.proc), 1) << c.dialog->name;
         user.join();
         EXPECT_FLOAT_EQ(*c.setting, c.stored) << c.dialog->name;

@@ -1,7 +1,9 @@
 // Key strokes typed by xdotool into the windows of the test's display.
 #include "support/keyboard.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace test_support {
 
@@ -19,6 +21,17 @@ void type_into(const std::string& title, const std::vector<std::string>& steps) 
                                         : "xdotool type --delay 15 '" + step + "'";
         std::system(command.c_str());
     }
+}
+
+void escape_if_still_shown(const std::string& title, double seconds) {
+    const std::string search = "xdotool search --name '^" + title + "$' >/dev/null 2>&1";
+    for (double waited = 0; waited < seconds; waited += 0.1) {
+        if (std::system(search.c_str()) != 0) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::system(
+        ("xdotool search --name '^" + title + "$' windowfocus --sync key Escape >/dev/null 2>&1")
+            .c_str());
 }
 
 } // namespace test_support
