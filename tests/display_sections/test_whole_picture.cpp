@@ -33,15 +33,6 @@ class WholePicture : public SectionsProgram {
         read_model(name,
                    test_support::read_file(std::string(VELDARIN_SOURCE_DIR) + "/examples/" + name));
     }
-    void scroll_to(ui::Bar bar, int pos) {
-        ui::Event e;
-        e.kind = ui::EventKind::scroll;
-        e.bar = bar;
-        e.code = ui::ScrollCode::thumb_track;
-        e.pos = pos;
-        send(e);
-        idle();
-    }
 };
 
 // The number of the lowest block the picture's model sections drew (those of `group` alone when

@@ -185,14 +185,6 @@ TEST_F(WindowProgram, ANewModelStartsAtTheTop) {
     answer("file " + model);
     command(101);
     ASSERT_EQ(Modelsettings.model_read, 1);
-    const auto scroll_to = [&](ui::Bar bar, int pos) {
-        ui::Event e;
-        e.kind = ui::EventKind::scroll;
-        e.bar = bar;
-        e.code = ui::ScrollCode::thumb_track;
-        e.pos = pos;
-        send(e);
-    };
     scroll_to(ui::Bar::vertical, 150);
     scroll_to(ui::Bar::horizontal, 120);
     ASSERT_EQ(Progdisplay.scroll_y, 150);

@@ -109,6 +109,15 @@ void ProgramTest::send(const ui::Event& e) {
     idle();
 }
 
+void ProgramTest::scroll_to(ui::Bar bar, int pos) {
+    ui::Event e;
+    e.kind = ui::EventKind::scroll;
+    e.bar = bar;
+    e.code = ui::ScrollCode::thumb_track;
+    e.pos = pos;
+    send(e);
+}
+
 void ProgramTest::command(int id) {
     ui::Event e;
     e.kind = ui::EventKind::command;

@@ -90,6 +90,8 @@ class ProgramTest : public ::testing::Test, public Headless {
     void idle();
     void send(const ui::Event& e);
     void command(int id);
+    /// Drags the thumb of the main window's scroll bar `bar` to `pos`, as a user does.
+    void scroll_to(ui::Bar bar, int pos);
 
     TempDir home_dir;
     std::string home; ///< home_dir.path
