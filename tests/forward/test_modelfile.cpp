@@ -477,8 +477,9 @@ TEST(ModelFile, MultipleGradientReadsBackWithItsSegmentsAndData) {
 // The topography of a model with a unit spacing of 2 m and its list of one value per electrode
 // read back as they were. Their lines are the reader's: the points in metres, the distance-type
 // line after them, then the flag 1 and one value a line. With the points in unit spacings, no
-// line after them and numbered values ("%3d,%9.4f"), the reader would take the surface at half
-// its size and the electrode numbers for values: that layout does not give the model back.
+// line after them and numbered values ("%3d,%9.4f"), the reader takes the surface at half its
+// size: that layout does not give the model back. Its values are read without their numbers
+// (every second number was taken as a value, and the half left over now refuses the file).
 TEST(ModelFile, TopographyAndElectrodeValuesReadBack) {
     RoundTrip t;
     t.read(std::string(VELDARIN_TEST_DATA) + "/fixtures/topography_remote_ip.mod");
@@ -522,5 +523,6 @@ TEST(ModelFile, TopographyAndElectrodeValuesReadBack) {
     text.replace(at, text.find("\n0\n0\n\n", at) + 1 - at, other + "0\n0\n0\n0\n");
     read_back("numbered.mod", text);
     EXPECT_EQ(m.elec_x[1], x[1] / 2.0f);
-    EXPECT_EQ(m.topo_distance[1], 2.0f);
+    EXPECT_EQ(m.topo_distance[1], 0.375f);
+    EXPECT_EQ(m.topo_distance[m.nelec - 1], 0.25f * float(m.nelec - 1) + 0.125f);
 }

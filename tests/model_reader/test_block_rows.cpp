@@ -31,16 +31,16 @@ Rows read_rows(const std::string& text, int nrows, int store, int first, int nco
 } // namespace
 
 TEST(BlockRows, CodeCharacters) {
-    // "0A": 0 and 10, or 10 held to the last of 5 values; letters of either case alike; a blank
-    // inside a row is code 0; bytes past 'Z' and 'z' count on and are held to the last value.
+    // "0A": 0 and 10, or 10 held to the last of 5 values; letters of either case alike;
+    // blanks before a row are no part of it.
     struct Case {
         const char* row;
         int nvalues;
         std::vector<int> codes;
     };
     const Case cases[] = {
-        {"0A", 11, {0, 10}},  {"0A", 5, {0, 4}},        {"zZ", 40, {35, 35}}, {"1 2", 5, {1, 0, 2}},
-        {"H[", 40, {17, 36}}, {"9\xff", 200, {9, 168}}, {"{9", 30, {29, 9}},  {"   7", 10, {7}},
+        {"0A", 11, {0, 10}},  {"0A", 5, {0, 4}}, {"zZ", 40, {35, 35}},
+        {"Hh", 40, {17, 17}}, {"   7", 10, {7}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row);
@@ -49,6 +49,32 @@ TEST(BlockRows, CodeCharacters) {
         ASSERT_EQ(out.result, 0);
         for (int k = 0; k < n; ++k)
             EXPECT_EQ(out.codes[k], c.codes[k]) << k;
+    }
+}
+
+// A byte that is no code (a blank inside a row, a point, a bracket, a byte past 'z') refuses the
+// row, naming its line and block: it was read as code 0 or as a letter's code, so that a row of
+// depths or of codes apart by blanks gave a model the file did not describe.
+TEST(BlockRows, BytesThatAreNoCodeRefuseTheRow) {
+    struct Case {
+        const char* row;
+        const char* shown;
+        int block;
+    };
+    const Case cases[] = {
+        {"1 2", " ", 2}, {"H[", "[", 2}, {"9\xff", "?", 2}, {"{9", "{", 1}, {"0.5", ".", 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        const int n = int(std::string(c.row).size());
+        const Rows out =
+            read_rows(std::string(std::size_t(n), '1') + "\n" + c.row + "\n", 2, 2, 1, n, n, 40);
+        EXPECT_EQ(out.result, 1);
+        ASSERT_EQ(out.boxes.size(), 1u);
+        EXPECT_EQ(out.boxes[0].text, "Error in line 2.\nBlock " + std::to_string(c.block) +
+                                         " of this model row is given as \"" + c.shown +
+                                         "\",\nwhich is no block code. The codes are the\n"
+                                         "digits 0 to 9 and the letters A to Z.");
+        EXPECT_EQ(out.boxes[0].caption, "Error Message");
     }
 }
 
@@ -95,19 +121,28 @@ TEST(BlockRows, CylinderRings) {
     RecordingBackend backend;
     ui::install_backend(&backend);
     std::vector<std::int32_t> codes(8, -1);
-    std::string text = "0AgH\nh19G\n";
+    std::string text = "0AgG\n519G\n";
     std::int32_t cursor = 0;
     EXPECT_EQ(read_cylinder_block_codes(2, 4, codes.data(), 12, std::int32_t(text.size()),
                                         text.data(), cursor),
               0);
-    EXPECT_EQ(codes, (std::vector<std::int32_t>{0, 10, 11, 0, 0, 1, 9, 11}));
+    EXPECT_EQ(codes, (std::vector<std::int32_t>{0, 10, 11, 11, 5, 1, 9, 11}));
 
-    text = "0AgH\nh1\n";
+    text = "0AgG\n51\n";
+    cursor = 0;
+    EXPECT_EQ(read_cylinder_block_codes(2, 4, codes.data(), 12, std::int32_t(text.size()),
+                                        text.data(), cursor),
+              1);
+    // Letters past G are no codes of a cylinder's rings (they were read as 0).
+    text = "0AgH\n519G\n";
     cursor = 0;
     EXPECT_EQ(read_cylinder_block_codes(2, 4, codes.data(), 12, std::int32_t(text.size()),
                                         text.data(), cursor),
               1);
     ui::install_backend(nullptr);
-    ASSERT_EQ(backend.boxes.size(), 1u);
+    ASSERT_EQ(backend.boxes.size(), 2u);
     EXPECT_EQ(backend.boxes[0].text, "Error in model line 2");
+    EXPECT_EQ(backend.boxes[1].text, "Error in line 1.\nBlock 4 of this model row is given as "
+                                     "\"H\",\nwhich is no block code. The codes are the\n"
+                                     "digits 0 to 9 and the letters A to G.");
 }

@@ -54,6 +54,14 @@ std::string end_of_file(int line) {
            ", before all the model values were read.\nPlease check your file format.";
 }
 
+// The reader's message for the number `word` in line `line` after the topography section.
+std::string after_topography(int line, const std::string& word) {
+    return "Error in model data file!\nLine " + std::to_string(line) + " holds " + word +
+           " after the topography section,\nwhere only the closing zeros belong. A value\nout of "
+           "place shifts the values read before it:\nan extra 0 before the topography flag, "
+           "say,\nreads the flag as 0 and the model as flat.\nPlease check your file format.";
+}
+
 std::vector<BrokenCase> broken_cases() {
     const std::string last_datum = "    3.75000,     2.50000, 1.000,   1101.00,    1101.50";
     const std::string datum_14 = "\n10.0, 1.0, 111.00\n";
@@ -81,6 +89,11 @@ std::vector<BrokenCase> broken_cases() {
          E, true},
         {"no tau values", change("spectral_ip.mod", "Tau\n2\n", "Tau\n0\n"),
          "Number of Tau values is 0.\nYou must have at least 1 Tau value.", E, true},
+        // A negative time constant was read, and the complex solver then failed on the model.
+        {"negative tau value", change("spectral_ip.mod", "Tau\n2\n", "Tau\n2\n-"),
+         "Error in Tau value.\nThe Tau value for model number 1 is -0.1.\nThe time constants "
+         "cannot be negative.\n",
+         E, true},
         {"34 C values", change("spectral_ip.mod", "C\n2\n", "C\n34\n"),
          "Number of C values is 34.\nMaximum number of C values is 33.", E, true},
         {"C value 0", change("spectral_ip.mod", "0.25 0.5", "0.25 0.0"),
@@ -140,6 +153,13 @@ std::vector<BrokenCase> broken_cases() {
                       "\n11\nM\n2\n1\n1.0, 2.0"),
          "The data of the multiple gradient array must give\nthe positions of their electrodes "
          "(general array\nformat).\nPlease check your file format.",
+         E, true},
+        // The gradient array drives the first and the last electrode: its C2 was moved there.
+        {"gradient C2 inside the line",
+         without_array_line("block_point.mod") + "9\nGradient\n0 0 0\n30 0 0\n",
+         "Error in line 25!\nThe gradient array's C2 stands at x = 30 m, but\nits current "
+         "electrodes are the first and the last\nelectrode of the line: with C1 at x = 0 m,\nC2 "
+         "stands at x = 40 m.\nPlease check your file format.",
          E, true},
         {"array code 0", without_array_line("block_point.mod") + "0",
          "Array number is 0.\nError in the number for the array type!\nPlease check your file "
@@ -286,6 +306,14 @@ std::vector<BrokenCase> broken_cases() {
          "Error in the topography!\nBetween electrodes 1 and 2 the surface changes\nby 0.92 over "
          "a surface distance of 1.\nThe mesh cannot follow a slope steeper\nthan 2 in 1.",
          E, false},
+        // Points beside the line gave every electrode the end elevation: a flat earth.
+        {"elevation points beside the electrodes",
+         change("topography.mod", "\n10 10\n15 11\n20 13\n25 12\n29 12\n",
+                "\n110 10\n115 11\n120 13\n125 12\n129 12\n"),
+         "Error in the topography!\nThe elevation points lie from x = 110.0 to 129.0 m,\nbut the "
+         "electrodes stand from 10.0 to 29.0 m.\nThe surface the points give does not "
+         "reach\nacross two electrodes of the line.",
+         E, false},
         {"spacing off the unit", change("topography.mod", datum_14, "\n10.0, 1.5, 111.00\n"),
          "The unit electrode spacing is 1.0.\nHowever the electrode spacing for datum point "
          "14\nis 1.5. The electrode spacing must be an integer\nmultiple of the unit electrode "
@@ -296,7 +324,37 @@ std::vector<BrokenCase> broken_cases() {
          "14\nis 161.0. The maximum electrode spacing cannot\nbe greater than 160 times the unit "
          "electrode\nspacing. Please check your input data file.",
          S, true},
+        // A number out of place before the topography flag shifts the flag and the points: the
+        // model was read flat without a word. The program's own files close with zeros only.
+        {"extra 0 before the topography flag",
+         change("topography.mod", "\n2\n5\n10 10\n", "\n0\n2\n5\n10 10\n"),
+         after_topography(73, "5"), E, true},
+        {"extra 0 before the flag of horizontal distances",
+         change("topography.mod", "\n2\n5\n10 10\n", "\n0\n1\n5\n10 10\n"),
+         after_topography(88, "0.8000"), E, true},
         // ---- Sorting ----
+        // n times the spacing off the electrodes: the value used to be formed on the next
+        // electrode with the factor of n (a half off), or, below one spacing, dropped.
+        {"n factor between the electrodes",
+         change("results_index.mod", last_datum, "4.375, 2.5, 1.5, 1101.0, 1101.5"),
+         "Datum point 30 has an n factor of 1.5 with a spacing\nof 1 unit electrode spacings: its "
+         "potential\nelectrodes fall between the model's electrodes.\nn times the spacing must "
+         "be a whole number.\nPlease check your input data file.",
+         E, true},
+        {"n factor below one spacing",
+         change("results_index.mod", last_datum, "2.875, 2.5, 0.3, 1101.0, 1101.5"),
+         "Datum point 30 has an n factor of 0.3 with a spacing\nof 1 unit electrode spacings: its "
+         "potential\nelectrodes fall between the model's electrodes.\nn times the spacing must "
+         "be a whole number.\nPlease check your input data file.",
+         E, true},
+        {"gradient datum on its first current electrode",
+         without_array_line("block_point.mod") +
+             "9\nGradient\n-1 0 0\n39 0 0\n0\n0\n2\n4\n1\n0\n1.5, 1.0, 102\n-0.5, 1.0, "
+             "101\n2.5, 1.0, 103\n3.5, 1.0, 104\n0\n0\n",
+         "Datum point 2 has a potential electrode on\nelectrode 1, where a current electrode of "
+         "the\ngradient array stands (the first and the last\nelectrode of the line).\nPlease "
+         "check your input data file.",
+         E, true},
         {"data beyond the last electrode",
          change("topography.mod", datum_14, "\n10.0, 7.0, 111.00\n"),
          "Datum point 14 needs electrode number 22,\nbut the model has only 20 electrodes.\n"

@@ -180,12 +180,20 @@ std::vector<BrokenCase> broken_cases() {
          "Wrong number of blocks in a model row: 0!\nA model row must have at least 1 block.", E, 1,
          true},
         {"blocks left of the mesh", change("block_point.mod", "\n1 8\n", "\n-25 8\n"),
-         "The first block offset of -25 puts the model blocks\noutside the mesh! The blocks take "
-         "the cell columns\n-5 to 2, but the mesh has the cell columns 1 to 198.",
+         "The first block offset of -25 with 8 blocks a row\nputs the model blocks outside the "
+         "mesh! The blocks\ntake the cell columns -5 to 2, but the mesh\nhas the cell columns 1 "
+         "to 198.",
          E, 1, true},
         {"blocks right of the mesh", change("block_point.mod", "\n1 8\n", "\n180 8\n"),
-         "The first block offset of 180 puts the model blocks\noutside the mesh! The blocks take "
-         "the cell columns\n200 to 207, but the mesh has the cell columns 1 to 198.",
+         "The first block offset of 180 with 8 blocks a row\nputs the model blocks outside the "
+         "mesh! The blocks\ntake the cell columns 200 to 207, but the mesh\nhas the cell columns "
+         "1 to 198.",
+         E, 1, true},
+        // More blocks than the electrode line has cells stand in the margins, but no further.
+        {"more blocks than the mesh holds", change("block_point.mod", "\n1 8\n", "\n-19 200\n"),
+         "The first block offset of -19 with 200 blocks a row\nputs the model blocks outside the "
+         "mesh! The blocks\ntake the cell columns 1 to 200, but the mesh\nhas the cell columns 1 "
+         "to 198.",
          E, 1, true},
         {"tank wall outside the mesh", change("tank.mod", "-6.0 28.0", "-6.0 2800.0"),
          "Error in the tank boundaries!\nThe X boundaries are at -6.00 and 2800.00.\nThey must "

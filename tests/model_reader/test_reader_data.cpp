@@ -137,8 +137,9 @@ TEST(ReaderData, EveryArrayCode) {
         const char* name;
         float offset;
     };
+    // The gradient line places the first electrode at its C1 (the data file began at 0).
     const std::string gradient =
-        "9\nGradient array C1 and C2 current electrodes locations\n0.0,0.0,0.0\n40.00,0.0,0.0\n";
+        "9\nGradient array C1 and C2 current electrodes locations\n5.0,0.0,0.0\n45.00,0.0,0.0\n";
     const Case cases[] = {
         {"1\n", 1, "Wenner Alpha array", 1.0f},
         {"2\n", 4, "Pole-Pole array", 1.0f},
@@ -171,6 +172,7 @@ TEST(ReaderData, EveryArrayCode) {
             EXPECT_EQ(m().n_n_values, 3);
             EXPECT_TRUE(out.has_line("Number of current electrode segments is 3."));
         }
+        EXPECT_FLOAT_EQ(m().first_electrode_x, c.type == 9 ? 5.0f : 0.0f);
         EXPECT_EQ(m().calc_values_present, 0);
         EXPECT_EQ(m().pot_values_present, 0);
         EXPECT_EQ(m().ndata, 0);
@@ -435,6 +437,23 @@ TEST(ReaderData, PositionsOffTheElectrodesAreRounded) {
     EXPECT_FLOAT_EQ(m().measured_values[0], 111.0f);
     EXPECT_EQ(m().datum_first_electrode[2], 3);
     EXPECT_FLOAT_EQ(m().measured_values[2], 113.0f);
+
+    // On a line of 1 cm spacings a datum half a spacing off is said too: a fixed 2 cm let data
+    // move by 1.5 spacings without a word.
+    text = replace_once(without_array_line("block_point.mod"), "\n1.0\n2\n", "\n0.01\n2\n");
+    text = replace_once(text, "0.5 1.0 1.5 2.0 2.75 3.5 4.5 5.5 7.0",
+                        "0.005 0.01 0.015 0.02 0.0275 0.035 0.045 0.055 0.07");
+    text += "1\n0\n0\n2\n4\n1\n0\n0.015, 0.01, 100\n0.025, 0.01, 101\n0.040, 0.01, 102\n"
+            "0.055, 0.01, 103\n0\n0\n";
+    const ReadOutcome lab = read_text(text);
+    EXPECT_EQ(lab.result, 0);
+    ASSERT_EQ(lab.boxes.size(), 1u);
+    EXPECT_EQ(lab.boxes[0].text,
+              "The unit electrode spacing is 0.01.\nThe distance of the electrode for datum point "
+              "3\nfrom the first electrode is 0.025. This distance\nmust be an integer multiple of "
+              "the unit electrode\nspacing!. Please check your input data file. The\nprogram will "
+              "now round up the electrode distances\nwithout checking for consistency in the "
+              "values.");
 }
 
 // One repeated pair at a = 1 and three data at one point at a = 2: one question. Yes keeps all
@@ -503,30 +522,27 @@ TEST(ReaderData, ReversePoleDipoleDataSortAfterForwardData) {
     EXPECT_EQ(m().nelec, 41);
 }
 
-// More levels than the level tables hold: the message, then the first 160 levels and the data
-// in them are kept; the read goes on.
-TEST(ReaderData, LevelOverflowKeepsTheStoredLevels) {
-    const std::string text = fixture_text("results_index.mod");
-    std::string data = "2\n200\n0\n0\n";
-    for (int k = 0; k < 200; ++k) {
-        char line[64];
-        std::snprintf(line, sizeof line, "0, 2.5, %.2f, %d\n", 1.0 + 0.04 * k, 100 + k);
-        data += line;
-    }
-    const std::size_t from = text.find("\n1\n30\n1\n0\n") + 1;
-    const ReadOutcome out = read_text(text.substr(0, from) + data + "0\n0\n");
-    EXPECT_EQ(out.result, 0);
-    EXPECT_EQ(out.error, 0);
+// More levels than the level tables hold: the message, and the file is refused. The first 160
+// levels used to be kept and the rest of the data dropped, while the read went on.
+TEST(ReaderData, LevelOverflowRefusesTheData) {
+    // Dipole-dipole data of a = 1, n = 1 to 150 and a = 2, n = 1 to 40 on 161 electrodes: 190
+    // data at more than 160 depths.
+    std::string text = replace_once(without_array_line("block_point.mod"), "\n41\n", "\n161\n");
+    std::string data = "3\n0\n0\n2\n190\n0\n0\n";
+    for (int a = 1; a <= 2; ++a)
+        for (int n = 1; n <= (a == 1 ? 150 : 40); ++n)
+            data += "0, " + std::to_string(a) + ", " + std::to_string(n) + ", 100\n";
+    const ReadOutcome out = read_text(text + data + "0\n0\n");
+    EXPECT_EQ(out.result, 1);
+    EXPECT_EQ(out.error, 1);
     ASSERT_EQ(out.boxes.size(), 1u);
-    EXPECT_EQ(out.boxes[0].text, "Too many datum levels!\nMaximum number of datum levels is 160.");
+    EXPECT_EQ(out.boxes[0].text,
+              "Too many datum levels!\nMaximum number of datum levels is 160.\nThe measured data "
+              "of the file lie on more\nlevels (spacings, or depths of their arrays).");
     EXPECT_EQ(out.boxes[0].caption, "Datum levels error");
     EXPECT_TRUE(out.boxes[0].beeped);
-    EXPECT_EQ(m().nlev, 160);
-    EXPECT_EQ(m().ndata, std::accumulate(m().level_counts, m().level_counts + 160, 0));
-    EXPECT_LT(m().ndata, 200);
-    for (int d = 1; d < m().ndata; ++d)
-        EXPECT_LE(m().datum_median_depth[d - 1], m().datum_median_depth[d]);
-    EXPECT_TRUE(out.has_line("Reading of data file is complete."));
+    EXPECT_EQ(m().ndata, 0);
+    EXPECT_FALSE(out.has_line("Reading of data file is complete."));
 }
 
 // Data giving the middle of each array, at the positions the model-file writer gives them,

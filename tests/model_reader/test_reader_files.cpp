@@ -64,6 +64,29 @@ TEST(ReaderFiles, EveryFixtureReadsAndRereadsTheSame) {
 
 // 41 point electrodes at 4 nodes per spacing: 199 node columns, the first electrode in column
 // 19 (0-based; margin_columns 20 is its 1-based number), margins growing by 1.25.
+// A row of more blocks than the 160 cells between the electrodes: its blocks in the margins
+// stand where the file puts them. The row was cut to 160 blocks, and the block at its right end
+// was dropped without a word.
+TEST(ReaderFiles, RowsWiderThanTheLineKeepTheirMarginBlocks) {
+    std::string text = replace_once(fixture_text("block_point.mod"), "\n1 8\n", "\n-19 196\n");
+    const std::string depths = "0.5 1.0 1.5 2.0 2.75 3.5 4.5 5.5 7.0\n";
+    const std::size_t rows = text.find(depths) + depths.size();
+    std::string wide;
+    for (int r = 0; r < 9; ++r)
+        wide += "3" + std::string(194, '0') + "5\n";
+    text.replace(rows, text.find("\n1\n", rows) + 1 - rows, wide);
+    const ReadOutcome out = read_text(text);
+    ASSERT_EQ(out.result, 0) << (out.boxes.empty() ? "" : out.boxes[0].text);
+    EXPECT_EQ(m().model_col_start, 1);
+    EXPECT_EQ(m().model_col_end, 196);
+    for (int row : {1, 9}) {
+        EXPECT_EQ(code(1, row), 3);
+        EXPECT_EQ(code(100, row), 0);
+        EXPECT_EQ(code(196, row), 5);
+        EXPECT_EQ(code(198, row), 5);
+    }
+}
+
 TEST(ReaderFiles, BlockModelMeshAndCodes) {
     m().resistivity_codes[index2d(198, 1, 198)] = 99; // a code an earlier model left
     const ReadOutcome out = read_ok("block_point.mod");

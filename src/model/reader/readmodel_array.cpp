@@ -5,6 +5,7 @@
 #include "model/services.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace model {
@@ -64,13 +65,22 @@ void read_offset_or_gradient_line(ModelReader& r) {
     m.electrode_offset = m.unit_spacing;
     if (m.array_type == 9) {
         // The current electrodes of the gradient array: a caption line and two points of three
-        // coordinates. The standard gradient set drives the first and the last electrode; the
-        // x of C1 places the first electrode for the data a results section lists.
+        // coordinates. The gradient set drives the first and the last electrode: the x of C1
+        // places the first electrode (for the data a results section lists too), and C2 must
+        // stand on the last one, where it is calculated (it was moved there without a word).
+        // The tolerance takes in files that write the positions with two decimals.
         r.read_line();
-        for (int i = 0; i < 6; ++i) {
-            const float value = r.read_real();
-            if (i == 0) r.gradient_c1_x = value;
-        }
+        float point[6];
+        for (float& value : point)
+            value = r.read_real();
+        r.gradient_c1_x = m.first_electrode_x = point[0];
+        const float line_end = point[0] + float(m.nelec - 1) * m.unit_spacing;
+        if (std::fabs(point[3] - line_end) > 0.01f * m.unit_spacing + 0.005f)
+            r.fail(1, "Error Message",
+                   "Error in line %d!\nThe gradient array's C2 stands at x = %g m, but\nits "
+                   "current electrodes are the first and the last\nelectrode of the line: with C1 "
+                   "at x = %g m,\nC2 stands at x = %g m.\nPlease check your file format.",
+                   r.line_number(r.last_number_at), point[3], point[0], line_end);
     }
 }
 

@@ -131,10 +131,10 @@ void check_block_line(ModelReader& r) {
     const long long end = start + m.blocks_per_row - 1;
     if (start < 1 || end > m.nx_cells)
         r.fail(1, "Error Message",
-               "The first block offset of %d puts the model blocks\noutside the mesh! The "
-               "blocks take the cell columns\n%lld to %lld, but the mesh has the cell columns 1 "
-               "to %d.",
-               m.first_block_offset, start, end, m.nx_cells);
+               "The first block offset of %d with %d blocks a row\nputs the model blocks outside "
+               "the mesh! The blocks\ntake the cell columns %lld to %lld, but the mesh\nhas the "
+               "cell columns 1 to %d.",
+               m.first_block_offset, m.blocks_per_row, start, end, m.nx_cells);
     m.model_col_start = int(start);
     m.model_col_end = int(end);
 }
@@ -354,9 +354,10 @@ void read_grid_section(ModelReader& r) {
                    "You must specify the resistivity of\nall the blocks for a cylinder model!\n"
                    "For this model you must have %d blocks.\n",
                    m.nelec * p);
-    } else if (m.blocks_per_row > (m.nelec - 1) * p) {
-        m.blocks_per_row = (m.nelec - 1) * p;
     }
+    // A row may hold more blocks than the line has cells between its electrodes: the blocks
+    // beyond stand in the margins, where the file puts them (cut down to the line, the blocks at
+    // its right end were dropped without a word). The block line must lie inside the mesh.
 
     read_resistivities(r);
     read_grid_rows(r);

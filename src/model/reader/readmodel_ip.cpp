@@ -100,7 +100,15 @@ void read_taus(ModelReader& r) {
     ModelSettings& m = r.model;
     const std::string header = r.read_line();
     trace("Tau Header\n%s\n", header.c_str());
-    read_value_list(r, "Tau", m.ntau, m.model_taus, " %6.2f", [](int, float) {});
+    // A negative time constant has no relaxation: the Cole-Cole term turns the wrong way and
+    // the complex solver failed on the model after it had been read as valid.
+    read_value_list(r, "Tau", m.ntau, m.model_taus, " %6.2f", [&r](int i, float value) {
+        if (value < 0.0f)
+            r.fail_quiet(1, "Error Message",
+                         "Error in Tau value.\nThe Tau value for model number %d is "
+                         "%g.\nThe time constants cannot be negative.\n",
+                         i + 1, value);
+    });
     if (!m.cylinder_model) r.print("Reading model tau values");
     read_code_table(r, m.tau_codes, m.ntau);
 }

@@ -229,8 +229,16 @@ void read_results_section(ModelReader& r, MeasuredPositions& data);
 /// Topography and the electrode values, then the spacing and location checks that turn the
 /// index-layout data into whole unit spacings and electrode numbers.
 void read_topography_section(ModelReader& r, const MeasuredPositions& data);
+/// Refuses the file, naming the line, when a number other than 0 follows the topography
+/// section: the program's own files close with zeros and their version line, while a number
+/// out of place before it shifts every value read after it (an extra 0 before the topography
+/// flag reads that flag as 0 and its points as the values per electrode). Text from the first
+/// line that begins with no number on is not read.
+void refuse_numbers_after_topography(ModelReader& r);
 /// Groups index-layout data into levels and offers to merge repeated points, refusing data
-/// that need electrodes the model does not have.
+/// that need electrodes the model does not have (beyond its line, between its electrodes by
+/// their n factor, or on the current electrodes of the gradient array) and data on more levels
+/// than the program holds.
 void sort_measured_data(ModelReader& r);
 
 /// The per-datum columns moved together by the sorts of the measured data (ip may be null).
@@ -247,7 +255,8 @@ struct DataColumns {
 /// when ip_flag is 1); data of equal key and x keep their order. Runs of exactly equal keys
 /// form the levels: level_counts[l] is the size of level l. Returns the number of levels. When
 /// the data have more than `max_levels` levels, shows "Too many datum levels!..." ("Datum
-/// levels error"), keeps the first max_levels levels and lowers ndata to the data they hold.
+/// levels error"), keeps the first max_levels levels and lowers ndata to the data they hold
+/// (the reader then refuses the file: the data it lists are not all calculated).
 /// `keys` must be finite.
 int sort_data_into_levels(int ascending, int ip_flag, int max_levels, std::int32_t* level_counts,
                           float* keys, int& ndata, const DataColumns& data);

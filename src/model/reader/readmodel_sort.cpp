@@ -46,12 +46,32 @@ long long last_electrode(int type, int x, int a, float n) {
     }
 }
 
+// The potential electrodes of an array with n stand n spacings from the current ones: n times
+// the spacing must be a whole number of unit spacings, or they fall between the model's
+// electrodes (a = 1, n = 1.5 put them on the next electrode while the geometric factor took
+// 1.5, a value a half off; n = 0.3 put P1 on C1, and the datum was dropped without a word).
+// The tolerance takes in an n written with three decimals (0.333 for a = 3).
+void check_n_on_electrodes(ModelReader& r, int d) {
+    const ModelSettings& m = r.model;
+    const int type = m.array_type;
+    if (type != 5 && type != 6 && type != 7 && type != 10) return;
+    const float steps = std::fabs(m.datum_n[d]) * float(m.datum_a[d]);
+    if (steps >= 0.95f && std::fabs(steps - float(rounded_wide(steps))) <= 0.05f) return;
+    r.fail(1, "Error Message",
+           "Datum point %d has an n factor of %g with a spacing\nof %d unit electrode spacings: "
+           "its potential\nelectrodes fall between the model's electrodes.\nn times the "
+           "spacing must be a whole number.\nPlease check your input data file.",
+           d + 1, double(m.datum_n[d]), m.datum_a[d]);
+}
+
 // The model's mesh and electrode tables were built for its electrodes: data beyond the last
 // one, or (the gradient array, whose first electrode its line places) before the first, cannot
-// be placed.
+// be placed. The gradient array drives the first and the last electrode: a potential electrode
+// there would have no potential difference to measure (such data were dropped without a word).
 void check_electrodes_in_use(ModelReader& r) {
     const ModelSettings& m = r.model;
     for (int d = 0; d < m.ndata; ++d) {
+        check_n_on_electrodes(r, d);
         const long long first = m.datum_first_electrode[d];
         const long long last =
             last_electrode(m.array_type, m.datum_first_electrode[d], m.datum_a[d], m.datum_n[d]);
@@ -60,6 +80,12 @@ void check_electrodes_in_use(ModelReader& r) {
                    "Datum point %d needs electrode number %lld,\nbut the model has only %d "
                    "electrodes.\nPlease check your input data file.",
                    d + 1, first < 1 ? first : last, m.nelec);
+        if (m.array_type == 9 && (first == 1 || last == m.nelec))
+            r.fail(1, "Error Message",
+                   "Datum point %d has a potential electrode on\nelectrode %lld, where a current "
+                   "electrode of the\ngradient array stands (the first and the last\nelectrode "
+                   "of the line).\nPlease check your input data file.",
+                   d + 1, first == 1 ? first : last);
     }
 }
 
@@ -229,9 +255,11 @@ int sort_data_into_levels(int ascending, int ip_flag, int max_levels, std::int32
         while (end < n && keys[end] == keys[start])
             ++end;
         if (levels >= max_levels) {
-            char text[128];
+            char text[256];
             std::snprintf(text, sizeof text,
-                          "Too many datum levels!\nMaximum number of datum levels is %d.",
+                          "Too many datum levels!\nMaximum number of datum levels is %d.\nThe "
+                          "measured data of the file lie on more\nlevels (spacings, or depths of "
+                          "their arrays).",
                           max_levels);
             show_message(text, "Datum levels error");
             ndata = start;
@@ -253,9 +281,11 @@ void sort_measured_data(ModelReader& r) {
         int(std::min<std::size_t>(std::size_t(std::max(r.limits.max_levels, 0)), r.capacity.S + 1));
     const int type = m.array_type;
     const bool by_depth = type == 5 || type == 6 || type == 7 || type == 10;
+    const int listed = m.ndata;
     const int levels =
         by_depth ? sort_by_pseudodepth(r, max_levels) : sort_by_spacing(r, max_levels);
-    if (levels == 0) {
+    // The levels beyond the limit would leave data of the file uncalculated: the sort said so.
+    if (levels == 0 || m.ndata < listed) {
         m.ndata = 0;
         r.stop(1);
     }

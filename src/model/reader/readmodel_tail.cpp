@@ -16,6 +16,7 @@ void read_results_and_data(ModelReader& r) {
     MeasuredPositions data;
     read_results_section(r, data);
     read_topography_section(r, data);
+    refuse_numbers_after_topography(r);
     sort_measured_data(r);
 }
 

@@ -4,11 +4,14 @@
 #include "model/mesh_nodes.h"
 #include "model/reader/readmodel_sections.h"
 #include "model/services.h"
+#include "model/text_format.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <string>
 #include <vector>
 
 namespace model {
@@ -51,6 +54,27 @@ void check_increasing_x(ModelReader& r) {
                          "order of increasing x.",
                          i, i + 1, i + 1, m.elec_x[i] * m.unit_spacing, i,
                          m.elec_x[i - 1] * m.unit_spacing);
+}
+
+// The electrodes take the elevations of the points at their x, and the end elevations beyond
+// them: points that reach fewer than two electrodes (a line of points at x = 1000 m while the
+// electrodes stand from 0) give a flat surface, not the topography written.
+void check_points_reach_line(ModelReader& r) {
+    const ModelSettings& m = r.model;
+    if (m.ntopo < 2) return;
+    const float lo = *std::min_element(m.elec_x, m.elec_x + m.ntopo);
+    const float hi = *std::max_element(m.elec_x, m.elec_x + m.ntopo);
+    const float first = m.first_electrode_x / m.unit_spacing, last = first + float(m.nelec - 1);
+    const float reach = std::min(hi, last) - std::max(lo, first);
+    if (reach >= 1.0f - 1e-4f) return;
+    const float u = m.unit_spacing;
+    r.fail_quiet(
+        1, "Error Message",
+        "Error in the topography!\nThe elevation points lie from x = %s to %s m,\nbut "
+        "the electrodes stand from %s to %s m.\nThe surface the points give does not "
+        "reach\nacross two electrodes of the line.",
+        significant_value("%.1f", lo * u).c_str(), significant_value("%.1f", hi * u).c_str(),
+        significant_value("%.1f", first * u).c_str(), significant_value("%.1f", last * u).c_str());
 }
 
 // The node columns between two electrodes follow the straight line between their elevations.
@@ -123,6 +147,7 @@ void read_elevation_points(ModelReader& r) {
     m.topo_distance_type = r.read_int();
     check_increasing_x(r);
     if (m.tflag == 2) check_surface_distances(r);
+    check_points_reach_line(r);
     check_electrode_slopes(r);
 }
 
@@ -132,9 +157,16 @@ int whole_number(float ratio) {
     return ratio < 1.0e9f ? round_to_int(ratio) : 1000000000;
 }
 
+// A length of a message as the file gives it: "%.1f" when that shows it, else its digits (a unit
+// spacing of 0.01 m is not "0.0").
+std::string metres_text(float value) {
+    return significant_value("%.1f", value);
+}
+
 void check_datum_spacings(ModelReader& r, const MeasuredPositions& data) {
     ModelSettings& m = r.model;
     const float u = m.unit_spacing;
+    const std::string unit = metres_text(u);
     bool location_reported = false;
     for (int d = 0; d < m.ndata; ++d) {
         const float a = data.a[std::size_t(d)];
@@ -143,36 +175,65 @@ void check_datum_spacings(ModelReader& r, const MeasuredPositions& data) {
         if (k < 1 || std::fabs(float(k) * u - a) > 0.01f * u) {
             m.ndata = 0;
             r.fail(1, "Electrode spacing error",
-                   "The unit electrode spacing is %.1f.\nHowever the electrode spacing for datum "
-                   "point %d\nis %.1f. The electrode spacing must be an integer\nmultiple of the "
+                   "The unit electrode spacing is %s.\nHowever the electrode spacing for datum "
+                   "point %d\nis %s. The electrode spacing must be an integer\nmultiple of the "
                    "unit electrode spacing!.\nPlease check your input data file.",
-                   u, d + 1, a);
+                   unit.c_str(), d + 1, metres_text(a).c_str());
         }
         if (k > r.limits.max_spacing_ratio) {
             m.ndata = 0;
             if (r.canvas()) r.canvas()->set_text_colour(gfx::rgb(255, 0, 0));
             r.fail(1, "Electrode spacing error",
-                   "The unit electrode spacing is %.1f.\nHowever the electrode spacing for datum "
+                   "The unit electrode spacing is %s.\nHowever the electrode spacing for datum "
                    "point %d\nis %5.1f. The maximum electrode spacing cannot\nbe greater than %d "
                    "times the unit electrode\nspacing. Please check your input data file.",
-                   u, d + 1, a, r.limits.max_spacing_ratio);
+                   unit.c_str(), d + 1, a, r.limits.max_spacing_ratio);
         }
         m.datum_a[d] = k;
         // Positions stay real until here, so that spacings such as 2.5 m land on their
-        // electrodes.
-        const float x = data.x[std::size_t(d)] - m.first_electrode_x;
+        // electrodes. A datum moved onto an electrode is said, however small the spacing: a
+        // fixed 2 cm passed data 1.5 spacings off on a line of 1 cm spacings. The tolerance
+        // takes in what a float of the position's size holds.
+        const float x0 = data.x[std::size_t(d)];
+        const float x = x0 - m.first_electrode_x;
         const int j = whole_number(x / u);
-        if (std::fabs(x - float(j) * u) > 0.02f && !location_reported) {
+        const float held = 8.0f * std::numeric_limits<float>::epsilon() *
+                           std::max(std::fabs(x0), std::fabs(m.first_electrode_x));
+        if (std::fabs(x - float(j) * u) > 0.01f * u + held && !location_reported) {
             location_reported = true;
             r.warn("Electrode location error",
-                   "The unit electrode spacing is %.1f.\nThe distance of the electrode for datum "
-                   "point %d\nfrom the first electrode is %.1f. This distance\nmust be an integer "
+                   "The unit electrode spacing is %s.\nThe distance of the electrode for datum "
+                   "point %d\nfrom the first electrode is %s. This distance\nmust be an integer "
                    "multiple of the unit electrode\nspacing!. Please check your input data file. "
                    "The\nprogram will now round up the electrode distances\nwithout checking for "
                    "consistency in the values.",
-                   u, d + 1, x);
+                   unit.c_str(), d + 1, metres_text(x).c_str());
         }
         m.datum_first_electrode[d] = j + 1;
+    }
+}
+
+// A number after the cursor before the end of its line.
+bool number_on_line(const ModelReader& r) {
+    for (std::int32_t c = r.cursor; c < r.length && r.text[c] != '\n' && r.text[c] != '\r'; ++c)
+        if (r.text[c] >= '0' && r.text[c] <= '9') return true;
+    return false;
+}
+
+// One value per electrode, one a line. Older files number them ("  1,   0.1250", the count of
+// values on the line before): the flag just read was then the first number, and the values
+// are taken without their numbers rather than as every second value.
+void read_electrode_values(ModelReader& r) {
+    ModelSettings& m = r.model;
+    const ExpectedValues values(r);
+    const bool numbered = number_on_line(r);
+    for (int i = 0; i < m.nelec; ++i) {
+        if (numbered && i > 0 && r.read_int() != i + 1)
+            r.fail(1, "Error Message",
+                   "Error in line %d!\nThe values per electrode are numbered, but this\nline "
+                   "does not hold the value of electrode %d.\nPlease check your file format.",
+                   r.line_number(r.last_number_at), i + 1);
+        m.topo_distance[i] = r.read_real();
     }
 }
 
@@ -189,14 +250,31 @@ void read_topography_section(ModelReader& r, const MeasuredPositions& data) {
     if (m.tflag > 2) m.tflag = 2;
     if (m.tflag >= 1) read_elevation_points(r);
     m.topo_present = r.read_int();
-    if (m.topo_present == 1) {
-        const ExpectedValues values(r);
-        for (int i = 0; i < m.nelec; ++i)
-            m.topo_distance[i] = r.read_real();
-    }
+    if (m.topo_present == 1) read_electrode_values(r);
     trace("after Read_Topography tflag %d\n", m.tflag);
     // Multiple-gradient data were placed on the electrodes as they were read.
     if (m.datum_array_type != 0 && m.datum_array_type != 15) check_datum_spacings(r, data);
+}
+
+void refuse_numbers_after_topography(ModelReader& r) {
+    std::int32_t at = r.cursor;
+    for (;;) {
+        while (at < r.length && (static_cast<unsigned char>(r.text[at]) <= 32 ||
+                                 r.text[at] == ',' || r.text[at] == ';'))
+            ++at;
+        if (at >= r.length) return;
+        const char c = r.text[at];
+        if (!(c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9'))) return;
+        const NumberToken token = read_buffer_number(r.text, at, r.length);
+        if (token.whole && token.value == 0.0) continue;
+        const std::string word(r.text + token.start, std::size_t(std::min(token.size, 40)));
+        r.fail(1, "Error Message",
+               "Error in model data file!\nLine %d holds %s after the topography section,\n"
+               "where only the closing zeros belong. A value\nout of place shifts the values "
+               "read before it:\nan extra 0 before the topography flag, say,\nreads the flag "
+               "as 0 and the model as flat.\nPlease check your file format.",
+               r.line_number(token.start), word.c_str());
+    }
 }
 
 } // namespace model
