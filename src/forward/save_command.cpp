@@ -118,6 +118,11 @@ int save_results_command(ProgDisplay& display, ModelSettings& s, int mode) {
         (mode == 1 && ui::run_dialog(NoiseDiaBox, NoiseDiaBoxProc) != 1)) {
         last_outcome = SaveOutcome::cancelled;
     } else {
+        // The writer adds no noise to multiple-gradient data: the user who chose some is told.
+        if (mode == 1 && s.array_type == 15 && s.noise_level > 0.0f)
+            model::show_message("Multiple gradient data are written without noise:\nthe noise "
+                                "level chosen is not added to them.",
+                                "Message");
         const WriterRecords records{s, Proglim, Potentialtables, system, display};
         const int result = save_inv_datafile(records, system.file_name, mode);
         last_outcome = result == save_written     ? SaveOutcome::written

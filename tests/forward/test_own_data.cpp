@@ -196,6 +196,13 @@ TEST(OwnData, MultipleGradientDataFromTheirOwnPositions) {
     EXPECT_NE(data.find("\n4     7.5000,0.0     55.5000,0.0      9.5000,0.0     11.5000,0.0"),
               std::string::npos)
         << data.substr(0, 600);
+    // The writer adds no noise to these data: asked for some, the user is told so.
+    s.h.answer("file " + s.home.file("noisy.dat") + "\ndialog NoiseDiaBox click 504 set 500 5 ok");
+    save_results_command(Progdisplay, s.r.m, 1);
+    EXPECT_TRUE(s.h.showed("Multiple gradient data are written without noise:\\nthe noise level "
+                           "chosen is not added to them."))
+        << s.h.output();
+    EXPECT_EQ(read_file(s.home.file("noisy.dat")), data);
 
     first.expect_same(s.round_trip("again.mod"));
 }
