@@ -414,6 +414,21 @@ TEST(ReaderData, TopographyAndElectrodeNumbers) {
     EXPECT_NEAR(node_z(m().margin_columns - 1, 0), 1.6f, 1e-5);
 }
 
+namespace {
+
+// The reader's message for the first datum off the electrodes.
+std::string location_message(const std::string& spacing, int datum, const std::string& x) {
+    return "The unit electrode spacing is " + spacing +
+           ".\nThe distance of the electrode for "
+           "datum point " +
+           std::to_string(datum) + "\nfrom the first electrode is " + x +
+           ". This distance\nmust be an integer multiple of the unit electrode\nspacing!. Please "
+           "check your input data file. The\nprogram will now round up the electrode "
+           "distances\nwithout checking for consistency in the values.";
+}
+
+} // namespace
+
 // Positions off the electrodes give one message for the first such datum and are rounded.
 TEST(ReaderData, PositionsOffTheElectrodesAreRounded) {
     std::string text = replace_once(fixture_text("topography.mod"), "\n10.0, 1.0, 111.00\n",
@@ -423,12 +438,7 @@ TEST(ReaderData, PositionsOffTheElectrodesAreRounded) {
     EXPECT_EQ(out.result, 0);
     EXPECT_EQ(out.error, 0);
     ASSERT_EQ(out.boxes.size(), 1u);
-    EXPECT_EQ(out.boxes[0].text,
-              "The unit electrode spacing is 1.0.\nThe distance of the electrode for datum point "
-              "14\nfrom the first electrode is 0.3. This distance\nmust be an integer multiple of "
-              "the unit electrode\nspacing!. Please check your input data file. The\nprogram will "
-              "now round up the electrode distances\nwithout checking for consistency in the "
-              "values.");
+    EXPECT_EQ(out.boxes[0].text, location_message("1.0", 14, "0.3"));
     EXPECT_EQ(out.boxes[0].caption, "Electrode location error");
     EXPECT_TRUE(out.boxes[0].beeped);
     // 10.3 lands on electrode 1 and 12.4 on electrode 3, where they were meant to be.
@@ -448,12 +458,7 @@ TEST(ReaderData, PositionsOffTheElectrodesAreRounded) {
     const ReadOutcome lab = read_text(text);
     EXPECT_EQ(lab.result, 0);
     ASSERT_EQ(lab.boxes.size(), 1u);
-    EXPECT_EQ(lab.boxes[0].text,
-              "The unit electrode spacing is 0.01.\nThe distance of the electrode for datum point "
-              "3\nfrom the first electrode is 0.025. This distance\nmust be an integer multiple of "
-              "the unit electrode\nspacing!. Please check your input data file. The\nprogram will "
-              "now round up the electrode distances\nwithout checking for consistency in the "
-              "values.");
+    EXPECT_EQ(lab.boxes[0].text, location_message("0.01", 3, "0.025"));
 }
 
 // One repeated pair at a = 1 and three data at one point at a = 2: one question. Yes keeps all
