@@ -572,6 +572,9 @@ TEST(ReaderData, MidpointsOfEveryArrayComeBackOnTheirElectrodes) {
         {"7\n", true, 1.5f},
         {"8\n1.0\n", false, 0.5f},
         {"9\nGradient\n-1 0 0\n39 0 0\n", false, 0.5f, 2},
+        // Without the line of its current electrodes C1 is the first electrode at x = 0; the
+        // first six numbers of the results section were taken for the electrodes.
+        {"9\n", false, 1.5f, 2},
         {"10\n1.0\n", true, 1.0f},
     };
     for (const Case& c : cases) {

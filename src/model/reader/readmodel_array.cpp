@@ -35,6 +35,16 @@ int cylinder_array_code(ModelReader& r, int code) {
     return 3;
 }
 
+// The line of the gradient array's current electrodes begins with its caption. Without it the
+// array line stands alone, C1 on the first electrode at x = 0 and C2 on the last, as in a file
+// that ends there: the numbers after it (a results section) are not its electrodes.
+bool gradient_line_follows(const ModelReader& r) {
+    std::int32_t at = r.cursor;
+    while (at < r.length && static_cast<unsigned char>(r.text[at]) <= 32)
+        ++at;
+    return at < r.length && !starts_number(r.text[at]);
+}
+
 void read_offset_or_gradient_line(ModelReader& r) {
     ModelSettings& m = r.model;
     if (m.array_type == 8 || m.array_type == 10) {
@@ -63,7 +73,7 @@ void read_offset_or_gradient_line(ModelReader& r) {
         return;
     }
     m.electrode_offset = m.unit_spacing;
-    if (m.array_type == 9) {
+    if (m.array_type == 9 && gradient_line_follows(r)) {
         // The current electrodes of the gradient array: a caption line and two points of three
         // coordinates. The gradient set drives the first and the last electrode: the x of C1
         // places the first electrode (for the data a results section lists too), and C2 must
