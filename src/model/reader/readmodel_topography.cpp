@@ -213,11 +213,22 @@ void check_datum_spacings(ModelReader& r, const MeasuredPositions& data) {
     }
 }
 
-// A number after the cursor before the end of its line.
-bool number_on_line(const ModelReader& r) {
-    for (std::int32_t c = r.cursor; c < r.length && r.text[c] != '\n' && r.text[c] != '\r'; ++c)
-        if (r.text[c] >= '0' && r.text[c] <= '9') return true;
-    return false;
+// A byte a number can begin with.
+bool opens_number(char c) {
+    return c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9');
+}
+
+// The values that follow the flag just read are numbered as older files write them: the flag
+// was the number 1 of the first line ("  1,   0.1250"), whose value follows on that line, and
+// the next line begins with the number 2.
+bool numbered_values_follow(const ModelReader& r) {
+    std::int32_t c = r.cursor;
+    while (c < r.length && r.text[c] != '\n' && r.text[c] != '\r' && !opens_number(r.text[c]))
+        ++c;
+    if (c >= r.length || r.text[c] == '\n' || r.text[c] == '\r') return false;
+    read_buffer_number(r.text, c, r.length);
+    const NumberToken next = read_buffer_number(r.text, c, r.length);
+    return next.whole && next.value == 2.0 && r.line_number(next.start) == r.line_number() + 1;
 }
 
 // One value per electrode, one a line. Older files number them ("  1,   0.1250", the count of
@@ -226,7 +237,7 @@ bool number_on_line(const ModelReader& r) {
 void read_electrode_values(ModelReader& r) {
     ModelSettings& m = r.model;
     const ExpectedValues values(r);
-    const bool numbered = number_on_line(r);
+    const bool numbered = r.model.nelec > 1 && numbered_values_follow(r);
     for (int i = 0; i < m.nelec; ++i) {
         if (numbered && i > 0 && r.read_int() != i + 1)
             r.fail(1, "Error Message",
@@ -264,7 +275,7 @@ void refuse_numbers_after_topography(ModelReader& r) {
             ++at;
         if (at >= r.length) return;
         const char c = r.text[at];
-        if (!(c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9'))) return;
+        if (!opens_number(c)) return;
         const NumberToken token = read_buffer_number(r.text, at, r.length);
         if (token.whole && token.value == 0.0) continue;
         const std::string word(r.text + token.start, std::size_t(std::min(token.size, 40)));
