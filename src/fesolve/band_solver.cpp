@@ -49,12 +49,7 @@ model::SolverResult write_error(const char* path) {
 
 model::SolverResult write_floats(std::FILE* file, const float* values, long long count,
                                  const char* path) {
-    while (count > 0) {
-        const int part = int(std::min<long long>(count, 1 << 28));
-        if (write_array_chunked(file, values, part) != part) return write_error(path);
-        values += part;
-        count -= part;
-    }
+    if (count > 0 && write_array_chunked(file, values, count) != count) return write_error(path);
     return {};
 }
 
@@ -97,14 +92,14 @@ model::SolverResult write_electrode_position_terms(ModelSettings& s, int nx, int
     // columns of those two intervals (of the one after it for the first electrode).
     s.coefs_cols_used = 0;
     for (int b = 1; b <= count; ++b) {
-        s.jacob_elec_a[b - 1] = float(std::max(margin, margin + (b - 2) * step));
-        s.jacob_elec_b[b - 1] = float(margin + b * step - 1);
-        s.coefs_cols_used += int(s.jacob_elec_b[b - 1] - s.jacob_elec_a[b - 1]) + 1;
+        s.jacob_elec_a[b - 1] = std::max(margin, margin + (b - 2) * step);
+        s.jacob_elec_b[b - 1] = margin + b * step - 1;
+        s.coefs_cols_used += s.jacob_elec_b[b - 1] - s.jacob_elec_a[b - 1] + 1;
     }
     std::vector<float> ex, ez, a, bterms;
     for (int component = 0; component < 2; ++component)
         for (int b = 1; b <= count; ++b) {
-            const int c0 = int(s.jacob_elec_a[b - 1]), c1 = int(s.jacob_elec_b[b - 1]);
+            const int c0 = s.jacob_elec_a[b - 1], c1 = s.jacob_elec_b[b - 1];
             const std::size_t size = std::size_t(c1 - c0 + 3) * (nz - 1) * 10;
             a.assign(size, 0.0f);
             bterms.assign(size, 0.0f);
@@ -420,7 +415,7 @@ model::SolverResult write_outputs(const fe::Inputs& in, const BandSetup& setup,
     if (setup.jacobian) {
         s.npot_electrodes = n;
         for (int e = 1; e <= n && s.jacob_electrode; ++e)
-            s.jacob_electrode[e - 1] = float(double(e - 1) * double(setup.nodes));
+            s.jacob_electrode[e - 1] = std::int64_t(e - 1) * setup.nodes;
         s.sens_potentials_ready = 1;
     }
     return {};

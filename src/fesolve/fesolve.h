@@ -103,7 +103,7 @@ Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* 
 /// terms, cells down the columns), grfinite_file (per wavenumber, per electrode 1..n, nx nz
 /// float32 node potentials); every electrode is then a source. Sets settings->npot_electrodes
 /// = n, settings->jacob_electrode[e - 1] = the start of electrode e's table in a wavenumber
-/// block ((e - 1) nx nz, as a float) and settings->sens_potentials_ready = 1. It also writes
+/// block ((e - 1) nx nz) and settings->sens_potentials_ready = 1. It also writes
 /// jacob_elec_positions_file, for the electrode-position Jacobian: per wavenumber the x blocks,
 /// then the z blocks, of the n_elec_positions first electrodes, each the derivative (over
 /// +-0.01) of the cell terms (store_cell_element_terms) of the cell columns between the

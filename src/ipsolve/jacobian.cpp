@@ -64,7 +64,7 @@ void sensitivity(const T* gc_re, const T* gc_im, const T* gp_re, const T* gp_im,
 
 } // namespace
 
-int write_float_array_chunked(std::FILE* stream, const float* values, int n) {
+long long write_float_array_chunked(std::FILE* stream, const float* values, long long n) {
     return write_array_chunked(stream, values, n);
 }
 
@@ -106,7 +106,7 @@ bool read_file(const std::string& path, std::vector<T>& values, std::size_t coun
 bool write_floats(const std::string& path, const std::vector<float>& values) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const int n = int(values.size());
+    const long long n = (long long)values.size();
     const bool ok = write_float_array_chunked(f, values.data(), n) == n;
     return std::fclose(f) == 0 && ok;
 }
@@ -114,8 +114,8 @@ bool write_floats(const std::string& path, const std::vector<float>& values) {
 } // namespace
 
 int roll_green_function_files(const std::string& running, const std::string& previous,
-                              const std::string& current, int w, const float* k, int count,
-                              std::string* failed) {
+                              const std::string& current, int w, const float* k,
+                              long long count, std::string* failed) {
     auto fail = [failed](const std::string& path) {
         if (failed) *failed = path;
         return 1;
@@ -132,7 +132,7 @@ int roll_green_function_files(const std::string& running, const std::string& pre
         if (!read_file(previous, prev, std::size_t(count))) return fail(previous);
         if (!read_file(current, curr, std::size_t(count))) return fail(current);
         const double dk = double(k[w]) - double(k[w - 1]);
-        for (int i = 0; i < count; ++i)
+        for (std::size_t i = 0; i < sum.size(); ++i)
             sum[i] = float(sum[i] + log_mean_segment(dk, prev[i], curr[i]));
         std::remove(previous.c_str());
         if (std::rename(current.c_str(), previous.c_str()) != 0) return fail(current);
@@ -235,7 +235,7 @@ int accumulate_jacobian_files(const std::string& folder, const ip::JacobianTable
     std::string rolled;
     if (roll_green_function_files(folder + file_names[running_file],
                                   folder + file_names[previous_file], current_path, w, k,
-                                  int(current.size()), &rolled) != 0)
+                                  (long long)current.size(), &rolled) != 0)
         return fail(2, rolled);
     return 0;
 }

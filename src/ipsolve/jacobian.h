@@ -12,7 +12,7 @@
 
 /// Writes n four-byte values to `stream` in chunks of 131072 values and flushes it; returns the
 /// number written. n <= 0 writes nothing and returns 0.
-int write_float_array_chunked(std::FILE* stream, const float* values, int n);
+long long write_float_array_chunked(std::FILE* stream, const float* values, long long n);
 
 /// Integral over one wavenumber segment of width dk between the samples a and b:
 /// dk (a - b) / ln(a / b) when both are positive and a > 1.01 b, or both negative and
@@ -45,8 +45,8 @@ void cell_sensitivity_flt(const float* gc_re, const float* gc_im, const float* g
 /// file becomes the previous one. Returns 0, or 1 with *failed the path that could not be
 /// opened, read, written or renamed.
 int roll_green_function_files(const std::string& running, const std::string& previous,
-                              const std::string& current, int w, const float* k, int count,
-                              std::string* failed);
+                              const std::string& current, int w, const float* k,
+                              long long count, std::string* failed);
 
 namespace ip {
 

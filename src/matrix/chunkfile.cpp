@@ -12,13 +12,17 @@ constexpr std::size_t value_bytes = 4;
 
 using sys::File;
 
-// Calls transfer(offset, count) for each chunk of n values and sums what it returns.
-template <class Transfer> int chunked(int n, Transfer transfer) {
+// Calls transfer(offset, count) for each chunk of n values and sums what it returns; a chunk
+// moved short ends the transfer.
+template <class Transfer> long long chunked(long long n, Transfer transfer) {
     if (n <= 0) return 0;
-    int done = 0;
-    for (int offset = 0; offset < n; offset += array_chunk_values) {
-        int count = n - offset < array_chunk_values ? n - offset : array_chunk_values;
-        done += int(transfer(offset, count));
+    long long done = 0;
+    for (long long offset = 0; offset < n; offset += array_chunk_values) {
+        const std::size_t count =
+            std::size_t(n - offset < array_chunk_values ? n - offset : array_chunk_values);
+        const std::size_t moved = transfer(offset, count);
+        done += (long long)moved;
+        if (moved < count) break;
     }
     return done;
 }
@@ -31,16 +35,16 @@ bool read_file_exactly(const std::string& path, void* buffer, std::size_t bytes)
     return std::fread(buffer, 1, bytes, file.get()) == bytes && std::fgetc(file.get()) == EOF;
 }
 
-int read_array_chunked(std::FILE* stream, void* buffer, int n) {
+long long read_array_chunked(std::FILE* stream, void* buffer, long long n) {
     auto* bytes = static_cast<unsigned char*>(buffer);
-    return chunked(n, [&](int offset, int count) {
+    return chunked(n, [&](long long offset, std::size_t count) {
         return std::fread(bytes + std::size_t(offset) * value_bytes, value_bytes, count, stream);
     });
 }
 
-int write_array_chunked(std::FILE* stream, const void* buffer, int n) {
+long long write_array_chunked(std::FILE* stream, const void* buffer, long long n) {
     const auto* bytes = static_cast<const unsigned char*>(buffer);
-    int done = chunked(n, [&](int offset, int count) {
+    const long long done = chunked(n, [&](long long offset, std::size_t count) {
         return std::fwrite(bytes + std::size_t(offset) * value_bytes, value_bytes, count, stream);
     });
     if (n > 0) std::fflush(stream);

@@ -13,12 +13,13 @@
 constexpr int array_chunk_values = 0x20000;
 
 /// Reads n 4-byte values into buffer, chunk by chunk. Returns the number read (less than n on
-/// a short read); n <= 0 returns 0 without touching the stream.
-int read_array_chunked(std::FILE* stream, void* buffer, int n);
+/// a short read); n <= 0 returns 0 without touching the stream. The counts are 64-bit: the
+/// node potentials of a long line pass the range of an int.
+long long read_array_chunked(std::FILE* stream, void* buffer, long long n);
 
 /// Writes n 4-byte values chunk by chunk and flushes the stream. Returns the number written;
 /// n <= 0 returns 0 without touching (or flushing) the stream.
-int write_array_chunked(std::FILE* stream, const void* buffer, int n);
+long long write_array_chunked(std::FILE* stream, const void* buffer, long long n);
 
 /// Reads the file at path whole into buffer when it holds exactly `bytes` bytes; false when it
 /// cannot be opened or holds fewer or more.

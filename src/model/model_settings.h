@@ -655,15 +655,19 @@ class ModelSettings : sys::NoCopy {
     std::int32_t* sens_col_right = nullptr;  ///< [C]
     /// [C] Geometric mean resistivity of the block's cells.
     float* sens_block_resistivity = nullptr;
-    float* jacob_electrode = nullptr; ///< [N+1] Per-electrode table of the Jacobian routines.
+    /// [N+1] Where the node-potential table of electrode e starts in a wavenumber block of the
+    /// band solver's potentials file, jacob_electrode[e - 1] = (e - 1) x the nodes of a table: a
+    /// count past 2^24 on long lines, which a float would round to a neighbouring node.
+    std::int64_t* jacob_electrode = nullptr;
     std::int32_t sens_option = 0;     ///< Switch of the Jacobian and resolution routines.
     /// Type of sensitivity values to plot (SensTypeDiaBox, buttons 5291 to 5294): "Integrated
     /// sensitivity value", "Sensitivity per unit area", "Block model resolution", "Normalized model
     /// resolution".
     std::int32_t sens_type = 1;
-    /// [N+1] Per-electrode table of the electrode-position Jacobian.
-    float* jacob_elec_a = nullptr;
-    float* jacob_elec_b = nullptr; ///< [N+1] Same as the field above.
+    /// [N+1] First and last cell column (1-based) whose terms move with electrode-position p of
+    /// the electrode-position Jacobian.
+    std::int32_t* jacob_elec_a = nullptr;
+    std::int32_t* jacob_elec_b = nullptr; ///< [N+1] Same as the field above.
     /// Number of coefficient columns used by the electrode-position Jacobian.
     std::int32_t coefs_cols_used = 0;
     float* sens_block_x = nullptr;    ///< [C] Block centre x, unit spacings from electrode 1.

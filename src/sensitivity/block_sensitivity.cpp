@@ -144,7 +144,7 @@ int JacobianRun::allocate() {
 // The node potentials of the next wavenumber.
 int JacobianRun::read_potentials() {
     const long long ntable = (long long)m.npot_electrodes * nodes();
-    if (read_array_chunked(potential_file.get(), potentials.get(), int(ntable)) == ntable) return 0;
+    if (read_array_chunked(potential_file.get(), potentials.get(), ntable) == ntable) return 0;
     model::show_message("Error in reading potentials file", "Error Message");
     return 4;
 }
@@ -240,7 +240,7 @@ int JacobianRun::wavenumber(int i) {
     std::snprintf(text, sizeof text, "Jacobian calculations - %5.1f%% completed", 100.0 * i / nk);
     update_status(text, bar(double(i) / nk));
     const long long nterms = cells() * 10;
-    if (read_array_chunked(terms_file.get(), terms.get(), int(nterms)) != nterms) {
+    if (read_array_chunked(terms_file.get(), terms.get(), nterms) != nterms) {
         model::show_message("Error in reading coefficients file", "Error Message");
         return 4;
     }

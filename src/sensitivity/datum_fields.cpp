@@ -32,16 +32,16 @@ DatumElectrodes pick_datum_electrodes(int i, const std::int32_t* interleaved,
     return e;
 }
 
-const float* electrode_potential_table(int electrode, const float* potentials, const float* start,
-                                       int n_tables, long long n) {
+const float* electrode_potential_table(int electrode, const float* potentials,
+                                       const std::int64_t* start, int n_tables, long long n) {
     if (electrode < 1 || electrode > n_tables) return nullptr;
-    const long long first = (long long)start[electrode - 1];
-    if (first < 0 || first > (long long)(n_tables - 1) * n) return nullptr;
+    const std::int64_t first = start[electrode - 1];
+    if (first < 0 || first > std::int64_t(n_tables - 1) * n) return nullptr;
     return potentials + first;
 }
 
-bool form_datum_fields(const DatumElectrodes& e, const float* potentials, const float* start,
-                       int n_tables, long long n, double* a, double* b) {
+bool form_datum_fields(const DatumElectrodes& e, const float* potentials,
+                       const std::int64_t* start, int n_tables, long long n, double* a, double* b) {
     auto table = [&](int electrode) {
         return electrode_potential_table(electrode, potentials, start, n_tables, n);
     };

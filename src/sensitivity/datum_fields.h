@@ -26,12 +26,12 @@ DatumElectrodes pick_datum_electrodes(int i, const std::int32_t* interleaved,
 
 /// The node-potential table of `electrode` (1-based) among n_tables tables of n nodes, electrode
 /// e's starting at potentials + start[e - 1]; null for an electrode or start outside them.
-const float* electrode_potential_table(int electrode, const float* potentials, const float* start,
-                                       int n_tables, long long n);
+const float* electrode_potential_table(int electrode, const float* potentials,
+                                       const std::int64_t* start, int n_tables, long long n);
 
 /// Fields of n nodes from the node-potential tables (electrode e's table starts at
 /// potentials + start[e - 1]): count 2: A = T(first), B = T(second); 3: A = T(first), B =
 /// T(second) - T(third); 4: A = T(first) - T(fourth), B = T(second) - T(third). Returns false,
 /// fields untouched, for a count below 2 or an electrode outside 1..n_tables.
-bool form_datum_fields(const DatumElectrodes& e, const float* potentials, const float* start,
-                       int n_tables, long long n, double* a, double* b);
+bool form_datum_fields(const DatumElectrodes& e, const float* potentials,
+                       const std::int64_t* start, int n_tables, long long n, double* a, double* b);

@@ -147,7 +147,7 @@ struct PositionRun {
 };
 
 int PositionRun::read_component(int i, float* into) {
-    const long long got = read_array_chunked(coefficients_file.get(), coefficients.get(), int(m));
+    const long long got = read_array_chunked(coefficients_file.get(), coefficients.get(), m);
     if (got < m) {
         char text[256];
         std::snprintf(text, sizeof text,
@@ -171,7 +171,7 @@ int PositionRun::wavenumber(int i) {
     std::snprintf(text, sizeof text, "Jacobian calculations - %5.1f%% completed", 100.0 * i / nk);
     update_status(text, round_to_int(float(double(i) / nk * Statuswind.bar_width)));
     const long long table = (long long)s.npot_electrodes * s.nx_nodes * s.nz_nodes;
-    if (read_array_chunked(potential_file.get(), potentials.get(), int(table)) < table) {
+    if (read_array_chunked(potential_file.get(), potentials.get(), table) < table) {
         error_box("Error in reading potentials file");
         return 1;
     }
@@ -183,8 +183,8 @@ int PositionRun::wavenumber(int i) {
 } // namespace
 
 void shift_column_range(const ModelSettings& s, int p, int& first, int& last) {
-    first = int(s.jacob_elec_a[p]) - 1;
-    last = int(s.jacob_elec_b[p]) + 1;
+    first = s.jacob_elec_a[p] - 1;
+    last = s.jacob_elec_b[p] + 1;
 }
 
 void assemble_shift_matrix(const ModelSettings& s, int p, const float* coefficients, float* shift) {
@@ -236,7 +236,8 @@ float gradelec_sum(float factor, const ModelSettings& s, int p, const float* shi
 int gradfemd2d_trap_elecs(ModelSettings& s, const float* potentials, const float* coefficients,
                           float k, float offset_ratio, int array_type, int n,
                           const std::int32_t* electrodes, const float* gfactors,
-                          const std::int32_t* datum_nelec, const float* pot_index, float* output) {
+                          const std::int32_t* datum_nelec, const std::int64_t* pot_index,
+                          float* output) {
     model::trace("gradfemd2d_trap_elecs\n");
     s.grad_param_a = stencil;
     const long long nodes = (long long)s.nx_nodes * s.nz_nodes;

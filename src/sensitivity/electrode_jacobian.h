@@ -34,7 +34,8 @@ float gradelec_sum(float factor, const ModelSettings& settings, int p, const flo
 int gradfemd2d_trap_elecs(ModelSettings& settings, const float* potentials,
                           const float* coefficients, float k, float offset_ratio, int array_type,
                           int n, const std::int32_t* electrodes, const float* gfactors,
-                          const std::int32_t* datum_nelec, const float* pot_index, float* output);
+                          const std::int32_t* datum_nelec, const std::int64_t* pot_index,
+                          float* output);
 
 /// The command (5288): view_result = 5270 first. Needs data and a finite-element run with the
 /// sensitivity option; reads the wavenumber, coefficient and node-potential files, forms the

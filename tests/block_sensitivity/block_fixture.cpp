@@ -77,7 +77,7 @@ void SyntheticRun::lay_out(int nelec, int nz) {
     }
     m.npot_electrodes = nelec;
     for (int e = 1; e <= nelec; ++e)
-        m.jacob_electrode[e - 1] = float((e - 1) * m.nx_nodes * m.nz_nodes);
+        m.jacob_electrode[e - 1] = std::int64_t(e - 1) * m.nx_nodes * m.nz_nodes;
     m.sens_potentials_ready = 1;
 }
 

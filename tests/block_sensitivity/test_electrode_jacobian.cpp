@@ -24,8 +24,8 @@ class PositionJacobian : public SyntheticRun {
             k.push_back(float(1 << i));
         write_work_files(k);
         m.n_elec_positions = 2;
-        m.jacob_elec_a[0] = m.jacob_elec_b[0] = 2.0f;
-        m.jacob_elec_a[1] = m.jacob_elec_b[1] = 3.0f;
+        m.jacob_elec_a[0] = m.jacob_elec_b[0] = 2;
+        m.jacob_elec_a[1] = m.jacob_elec_b[1] = 3;
         const int per_component = 2 * (m.nz_nodes - 1) * 3 * 10;
         std::vector<float> c;
         for (int i = 0; i < nk; ++i) {

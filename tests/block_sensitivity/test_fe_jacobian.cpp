@@ -332,3 +332,86 @@ TEST_F(PositionOnACoarseMesh, AMoveOfAnElectrodeChangesThePotentialsAsTheAnalyti
 }
 
 } // namespace
+
+namespace {
+
+// A line long enough that the node-potential tables of its last electrodes start past 2^24
+// floats into a wavenumber's block of the potentials file: 1201 electrodes one node column
+// apart over 13 node rows (15,847 nodes a table, an odd count, so that every other start is
+// odd; a float holds only the even counts between 2^24 and 2^25). Two wavenumbers keep the
+// files at 150 MB.
+class LongLineJacobian : public testing::Test {
+  protected:
+    static constexpr int n = 1201, rows = 13, margin = 10;
+    LongLineJacobian() : records{test_support::bench_limits(n, rows + 2, 1)} {}
+    void SetUp() override {
+        ui::install_backend(&backend);
+        model::set_work_file_paths(m, Modelresolution, dir.path);
+        m.depth_lines[0] = 0.0f;
+        for (int r = 1; r < rows; ++r) {
+            m.node_row_dz[r - 1] = 0.5f * float(r);
+            m.depth_lines[r] = m.depth_lines[r - 1] + m.node_row_dz[r - 1];
+        }
+        test_support::lay_out_fe_mesh(m, n, margin, 1, rows, 10.0);
+        for (int c = 0; c < m.nx_cells * m.nz_cells; ++c)
+            m.cell_conductivity[c] = 0.1f;
+        m.ngrid_rows = 10;
+        m.unit_spacing = 1.0f;
+        m.nky = 2;
+    }
+    void TearDown() override { ui::install_backend(nullptr); }
+
+    test_support::TempDir dir{"vd_longjac"};
+    test_support::GlobalRecords records;
+    test_support::RecordingBackend backend;
+    ModelSettings& m = Modelsettings;
+};
+
+// On homogeneous ground the Jacobian of a datum at the right end of the line is the mirror image
+// of that of the mirrored datum at the left end: the tables of the right-end electrodes are
+// read where the solver wrote them, not a node beside.
+TEST_F(LongLineJacobian, IsMirrorSymmetricAtTheEndsOfTheLine) {
+    ASSERT_GT(std::int64_t(n - 1) * m.nx_nodes * m.nz_nodes, std::int64_t(1) << 24);
+    ASSERT_EQ(m.nx_nodes * m.nz_nodes % 2, 1);
+    // Pole-pole and Wenner at the left end, then their mirror images at the right end.
+    m.array_type = 1;
+    const int c1[4] = {2, 1, n - 1, n}, p1[4] = {3, 2, n - 2, n - 1}, p2[4] = {0, 3, 0, n - 2};
+    const int c2[4] = {0, 4, 0, n - 3};
+    m.ndata = 4;
+    for (int d = 0; d < 4; ++d) {
+        m.datum_c1[d] = c1[d], m.datum_c2[d] = c2[d], m.datum_p1[d] = p1[d], m.datum_p2[d] = p2[d];
+        m.datum_nelec[d] = 2;
+        m.datum_gfactor[d] = float(2.0 * M_PI * (d % 2 == 0 ? 1.0 : 1.0));
+        m.app_resistivity[d] = 10.0f;
+    }
+    m.jacob = 1;
+    m.n_elec_positions = 0;
+    const fe::Inputs in = fe::make_inputs(m, Proglim, m.driver_cells_2x, m.potential_table_a,
+                                          m.potential_table_b, Potentialtables.fe_vector_a);
+    ASSERT_EQ(calresfem_sym_dbl(in).code(), 0);
+    for (int e = 1; e <= n; ++e)
+        ASSERT_EQ(m.jacob_electrode[e - 1], std::int64_t(e - 1) * m.nx_nodes * m.nz_nodes);
+    m.calc_resolution = 0;
+    m.jacobian_by_datum = 1;
+    ASSERT_EQ(calculate_sensitivity_resolution(m), 0);
+    const std::string bytes = test_support::read_file(m.grfile_file);
+    ASSERT_EQ(bytes.size(), 4u * 4 * std::size_t(m.sens_nblocks));
+    std::vector<float> j(bytes.size() / 4);
+    std::memcpy(j.data(), bytes.data(), bytes.size());
+    const int cols = m.sens_ncols;
+    for (int d = 0; d < 2; ++d) {
+        const float* left = j.data() + std::size_t(d) * m.sens_nblocks;
+        const float* right = j.data() + std::size_t(d + 2) * m.sens_nblocks;
+        double largest = 0.0, worst = 0.0;
+        for (int b = 0; b < m.sens_nblocks; ++b)
+            largest = std::max(largest, double(std::fabs(left[b])));
+        ASSERT_GT(largest, 0.0);
+        for (int b = 0; b < m.sens_nblocks; ++b) {
+            const int mirror = (b / cols) * cols + (cols - 1 - b % cols);
+            worst = std::max(worst, std::fabs(double(right[mirror]) - left[b]) / largest);
+        }
+        EXPECT_LT(worst, 1e-4) << "datum " << d;
+    }
+}
+
+} // namespace

@@ -68,9 +68,9 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
     const int columns = (model.p + 2) + (2 * model.p + 2);
     EXPECT_EQ(sys::file_size(s.jacob_elec_positions_file),
               nk * 2 * columns * (model.nz - 1) * 10 * 4);
-    EXPECT_FLOAT_EQ(s.jacob_elec_a[0], float(model.m));
-    EXPECT_FLOAT_EQ(s.jacob_elec_a[1], float(model.m));
-    EXPECT_FLOAT_EQ(s.jacob_elec_b[1], float(model.m + 2 * model.p - 1));
+    EXPECT_EQ(s.jacob_elec_a[0], model.m);
+    EXPECT_EQ(s.jacob_elec_a[1], model.m);
+    EXPECT_EQ(s.jacob_elec_b[1], model.m + 2 * model.p - 1);
 
     // jacob.bin holds unit-conductivity terms: cell (1, 1) of the first wavenumber.
     const auto terms = contents(s.jacob_file);
@@ -85,7 +85,7 @@ TEST_F(WorkFiles, JacobianFilesHaveTheirSizesAndGoAtExit) {
     EXPECT_EQ(s.sens_potentials_ready, 1);
     auto node = [&](int e) { return (model.m - 1 + (e - 1) * model.p) * model.nz + 1; };
     for (int a = 1; a <= n; ++a) {
-        EXPECT_EQ(s.jacob_electrode[a - 1], float((a - 1) * nodes));
+        EXPECT_EQ(s.jacob_electrode[a - 1], (a - 1) * nodes);
         for (int b = a + 1; b <= n; ++b) {
             const float ab =
                 value_at<float>(potentials, std::size_t((a - 1) * nodes + node(b) - 1));
