@@ -295,7 +295,13 @@ int rms_log_misfit(int mode, int n, float* shown, const float* measured, const f
 namespace model {
 void model_edited(ModelSettings& s) {
     s.model_unsaved = 1;
-    if (s.pot_values_present != 1 && s.data_ready != 1) return;
+    const bool results = s.pot_values_present == 1 || s.data_ready == 1 ||
+                         s.sens_potentials_ready == 1 || s.sens_values_ready == 1;
+    // The sensitivity work files hold the node potentials of the model before the change, and
+    // the block sensitivities were made from them.
+    s.sens_potentials_ready = 0;
+    s.sens_values_ready = 0;
+    if (!results) return;
     s.results_stale = 1;
     s.pot_values_present = 0;
     s.data_ready = 0;

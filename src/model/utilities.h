@@ -99,10 +99,12 @@ int rms_log_misfit(int mode, int n, float* shown, const float* measured, const f
                    float* rms, float* log_ratio);
 
 namespace model {
-/// A block edit changed the model: the potentials and apparent values belong to the model before
-/// the edit. When there were any, results_stale becomes 1, pot_values_present and data_ready 0
-/// and the calculated apparent values (app_resistivity, app_ip of the ndata data) 0, so that no
-/// display or save takes them for the edited model's; model_unsaved becomes 1.
+/// The model changed (a block edit, new layer depths): every result of the earlier calculation
+/// belongs to the model before the change. The sensitivity state goes (sens_potentials_ready and
+/// sens_values_ready 0: the work files hold the old model's node potentials); when there were any
+/// results, results_stale becomes 1, pot_values_present and data_ready 0 and the calculated
+/// apparent values (app_resistivity, app_ip of the ndata data) 0, so that no display, save or
+/// sensitivity command takes them for the changed model's; model_unsaved becomes 1.
 void model_edited(ModelSettings& settings);
 /// Copies `source` into `destination` of `capacity` bytes, cut at capacity - 1 bytes and always
 /// terminated (nothing is written when capacity is 0). A null source copies "".

@@ -12,6 +12,7 @@
 #include "sensitivity/block_sensitivity.h"
 #include "sensitivity/datum_fields.h"
 #include "sensitivity/jacobian_transform.h"
+#include "sensitivity/sensitivity_commands.h"
 
 #include <algorithm>
 #include <cmath>
@@ -273,15 +274,7 @@ int gradfemd2d_trap_elecs(ModelSettings& s, const float* potentials, const float
 
 void Calculate_Jacobian_Elec_Position(int& view_result, ModelSettings& s) {
     view_result = 5270;
-    if (s.ndata <= 0) {
-        message("You need to select a model and\ncalculate the potentials.");
-        return;
-    }
-    if (s.sens_potentials_ready != 1) {
-        message("You need to select the option to\ninclude calculation of the sensitivity\nvalues "
-                "when calculating the potentials.");
-        return;
-    }
+    if (!sensitivity_potentials_ready(s) || !sensitivity_data_ready(s)) return;
     const int n = s.ndata, positions = s.n_elec_positions;
     model::trace("Calculate_Jacobian_Elec_Position for %d data points and %d electrode positions\n",
                  n, positions);

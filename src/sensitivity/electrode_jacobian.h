@@ -38,10 +38,11 @@ int gradfemd2d_trap_elecs(ModelSettings& settings, const float* potentials,
                           float* output);
 
 /// The command (5288): view_result = 5270 first. Needs data and a finite-element run with the
-/// sensitivity option; reads the wavenumber, coefficient and node-potential files, forms the
-/// wavenumber-domain Jacobian, transforms it to space, reports the time, writes the text dump
-/// (dump_file) and saves the 2 x n_elec_positions x ndata transformed values to
-/// grfile_elec_file. Sets every datum's electrode x (metres) and z (0). Every failure ends the
-/// command after its message (a wavenumber count outside 1..20 without one); the work files are
-/// closed on every path.
+/// sensitivity option of the model as it stands, whose potentials gave the data's apparent
+/// values (sensitivity_potentials_ready, sensitivity_data_ready say what to run first); reads the
+/// wavenumber, coefficient and node-potential files, forms the wavenumber-domain Jacobian,
+/// transforms it to space, reports the time, writes the text dump (dump_file) and saves the 2 x
+/// n_elec_positions x ndata transformed values to grfile_elec_file. Sets every datum's electrode x
+/// (metres) and z (0). Every failure ends the command after its message (a wavenumber count
+/// outside 1..20 without one); the work files are closed on every path.
 void Calculate_Jacobian_Elec_Position(int& view_result, ModelSettings& settings);

@@ -100,21 +100,32 @@ void calculate_and_offer(ModelSettings& m) {
     }
 }
 
-// The prerequisite boxes of the two calculating commands; true when the command may go on.
-bool potentials_ready(const ModelSettings& m) {
+} // namespace
+
+bool sensitivity_potentials_ready(const ModelSettings& m) {
     if (m.ndata < 1) {
         prerequisite(no_data_text);
         return false;
     }
-    if (m.sens_potentials_ready != 1) {
+    if (m.sens_potentials_ready == 1) return true;
+    if (m.jacob != 1)
         prerequisite("You need to select the option to\ninclude calculation of the sensitivity\n"
                      "values when calculating the potentials.");
-        return false;
-    }
-    return true;
+    else if (m.results_stale == 1)
+        prerequisite("The model has changed since the potentials were calculated.\nYou need to "
+                     "calculate the potentials again\nbefore the sensitivity values.");
+    else
+        prerequisite("The potentials were not calculated with the option\nto include the "
+                     "sensitivity values. You need to\ncalculate the potentials again first.");
+    return false;
 }
 
-} // namespace
+bool sensitivity_data_ready(const ModelSettings& m) {
+    if (m.data_ready == 1) return true;
+    prerequisite("The potentials do not give the apparent resistivity\nvalues of this array. You "
+                 "need to calculate\nthe potentials again for it first.");
+    return false;
+}
 
 const ui::DialogTemplate JacobCalDiaBox = make_jacobcal_template();
 const ui::DialogTemplate SensTypeDiaBox = make_senstype_template();
@@ -168,21 +179,22 @@ void run_jacobcal_dialog(int& view_code) {
 
 void sensitivity_command(int& view_code, ModelSettings& m, const SensitivityHooks& hooks) {
     view_code = 5270;
-    if (!potentials_ready(m)) return;
+    if (!sensitivity_potentials_ready(m)) return;
     // A changed array type must bring its own data: the sensitivities and a later save would
-    // otherwise belong to the old array.
+    // otherwise belong to the old array. Data the potentials' mesh does not reach are not formed
+    // (data_ready 0): they need a calculation of their own, as after the array command.
     const int previous_array_type = m.array_type;
     if (ui::run_dialog(ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc) == 1 && hooks.rebuild_data) {
         hooks.rebuild_data(previous_array_type);
-        if (!potentials_ready(m)) return;
+        if (!sensitivity_potentials_ready(m)) return;
     }
-    calculate_and_offer(m);
+    if (sensitivity_data_ready(m)) calculate_and_offer(m);
 }
 
 void sensitivity_command_no_array_dialog(int& view_code, ModelSettings& m,
                                          const SensitivityHooks&) {
     view_code = 5271;
-    if (potentials_ready(m)) calculate_and_offer(m);
+    if (sensitivity_potentials_ready(m) && sensitivity_data_ready(m)) calculate_and_offer(m);
 }
 
 void display_sensitivity_command(int& view_code, ModelSettings& m, const SensitivityHooks&) {
@@ -192,8 +204,13 @@ void display_sensitivity_command(int& view_code, ModelSettings& m, const Sensiti
         return;
     }
     if (m.sens_values_ready != 1) {
-        prerequisite("You need to select the option to\ndisplay sensitivity values for an array "
-                     "first.");
+        if (m.results_stale == 1)
+            prerequisite("The model has changed since the sensitivity values\nwere calculated. "
+                         "You need to calculate the\npotentials and the sensitivity values "
+                         "again first.");
+        else
+            prerequisite("You need to select the option to\ndisplay sensitivity values for an "
+                         "array first.");
         return;
     }
     ui::run_dialog(SensTypeDiaBox, SensTypeDiaBoxProc);

@@ -26,6 +26,17 @@ bool SensTypeDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::Dia
 /// Command 5280: view code 5280, the window erased, JacobCalDiaBox.
 void run_jacobcal_dialog(int& view_code);
 
+/// Whether the node potentials of the block sensitivities are there for the model as it stands,
+/// else the box (caption "Message") that says what to run first: no data ("You need to select a
+/// model and\ncalculate the potentials."), the sensitivity option not chosen, the model changed
+/// since the potentials were calculated (results_stale), or potentials calculated without the
+/// option (or by a run that did not finish).
+bool sensitivity_potentials_ready(const ModelSettings& model);
+/// Whether the apparent values of the datum list were formed from those potentials
+/// (data_ready), which the block sensitivities are normalised by; else the box that asks for a
+/// new calculation (a data list wider than the potentials' mesh reaches).
+bool sensitivity_data_ready(const ModelSettings& model);
+
 /// What the sensitivity commands need from the callers above them.
 struct SensitivityHooks {
     /// Rebuilds the datum list, geometric factors and apparent values of the current array type
@@ -34,15 +45,17 @@ struct SensitivityHooks {
     std::function<void(int)> rebuild_data;
 };
 
-/// Command 5270: view code 5270; the prerequisite boxes; ArrayTypeDiaBox2, and on OK the data
-/// rebuilt for the new array; calculate_sensitivity_resolution with the status window shown;
+/// Command 5270: view code 5270; sensitivity_potentials_ready; ArrayTypeDiaBox2, and on OK the
+/// data rebuilt for the new array; sensitivity_data_ready (data the potentials do not reach end
+/// the command); calculate_sensitivity_resolution with the status window shown;
 /// then the offers to save the table (file dialog "*.xyz") and to display the plot
 /// (SensTypeDiaBox, then sensitivity_plot whatever it returned).
 void sensitivity_command(int& view_code, ModelSettings& model, const SensitivityHooks& hooks);
 /// The same without the array dialog, view code 5271.
 void sensitivity_command_no_array_dialog(int& view_code, ModelSettings& model,
                                          const SensitivityHooks& hooks);
-/// Command 5290: view code 5290; needs data and a finished sensitivity run; SensTypeDiaBox,
+/// Command 5290: view code 5290; needs data and a finished sensitivity run of the model as it
+/// stands (after a change of the model the box says to calculate again); SensTypeDiaBox,
 /// then sensitivity_plot.
 void display_sensitivity_command(int& view_code, ModelSettings& model,
                                  const SensitivityHooks& hooks);

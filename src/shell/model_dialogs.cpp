@@ -203,10 +203,14 @@ bool take_typed_depths(ui::Dialog& dialog) {
 void apply_depths() {
     ModelSettings& m = Modelsettings;
     const int z = m.nz_nodes;
+    const bool changed =
+        !std::equal(m.depth_lines_saved + 1, m.depth_lines_saved + z, m.depth_lines + 1);
     std::copy(m.depth_lines_saved + 1, m.depth_lines_saved + z, m.depth_lines + 1);
     for (int i = 0; i <= z - 2; ++i)
         m.node_row_dz[i] = m.depth_lines[i + 1] - m.depth_lines[i];
     model::place_mesh_nodes(m);
+    // Every result of the earlier calculation belongs to the old depths, the sensitivities too.
+    if (changed) model::model_edited(m);
     m.pot_values_present = 0;
     m.data_ready = 0;
 }

@@ -27,7 +27,9 @@ bool AddNewModResDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui:
 /// above 0, or a depth that is no number or not below the next one, is refused with the box of
 /// its row (model::FieldReader) and the dialog stays open with nothing changed. Otherwise
 /// depth_lines and node_row_dz (the row thicknesses) take the new depths, pot_values_present and
-/// data_ready become 0 (the potentials belong to the old depths), dialog_result 1, result 1.
+/// data_ready become 0 (the potentials belong to the old depths) and, when a depth changed,
+/// every other result of the earlier calculation goes too (model::model_edited: the apparent
+/// values and the sensitivities), dialog_result 1, result 1.
 /// Cancel: dialog_result 2, result 0. depth_lines_saved holds the depths being edited.
 extern const ui::DialogTemplate ModDepthDiaBox;
 bool ModDepthDiaBoxProc(ui::Dialog& dialog, ui::DialogEvent event, const ui::DialogArgs& args);

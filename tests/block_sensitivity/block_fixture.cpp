@@ -79,6 +79,7 @@ void SyntheticRun::lay_out(int nelec, int nz) {
     for (int e = 1; e <= nelec; ++e)
         m.jacob_electrode[e - 1] = std::int64_t(e - 1) * m.nx_nodes * m.nz_nodes;
     m.sens_potentials_ready = 1;
+    m.data_ready = 1;
 }
 
 void SyntheticRun::write_work_files(const std::vector<float>& k) {

@@ -25,7 +25,7 @@ class SyntheticRun : public testing::Test {
     /// spacing, nz node rows 0.5 apart, conductivity 1 but 0.25 in the cells of the second block
     /// of the top row) and two data: pole-pole 1-2 (apparent resistivity 2) and pole-dipole
     /// 1-2-3 (1), both with the geometric factor pi and, as the apparent values store it for
-    /// both arrays, the electrode count 2.
+    /// both arrays, the electrode count 2; the potentials and apparent values ready.
     void lay_out(int nelec, int nz = 7);
     /// Writes the three work files for the wavenumbers k: diagonal unit element terms, and node
     /// potentials 2, 3, 5, 7, ... for electrodes 1, 2, 3, 4, ...
