@@ -131,9 +131,13 @@ model::SolverResult write_electrode_position_terms(ModelSettings& s, int nx, int
 struct BandSetup {
     int n = 0;     ///< electrodes, surface and borehole
     int nodes = 0; ///< nx nz matrix rows
-    int L = 0;     ///< stored elements a band row (nz + 2)
-    int bw = 0;    ///< half-bandwidth (nz + 1)
-    int nk = 0;    ///< wavenumbers
+    /// The model's mesh the work files hold: node columns, rows, and the columns before it.
+    int work_nx = 0, work_nz = 0, work_left = 0;
+    long long work_nodes() const { return (long long)work_nx * work_nz; }
+    long long work_cells() const { return (long long)(work_nx - 1) * (work_nz - 1); }
+    int L = 0;  ///< stored elements a band row (nz + 2)
+    int bw = 0; ///< half-bandwidth (nz + 1)
+    int nk = 0; ///< wavenumbers
     long long npairs = 0;
     int stride = 0;  ///< remote values a wavenumber (2n + 1)
     int sources = 0; ///< electrodes solved for (every one for the Jacobian files)
@@ -147,10 +151,12 @@ struct BandSetup {
 
 // The work arrays of one wavenumber's assemble, factor and solve.
 struct BandWork {
-    PageArray<double> band;             ///< nodes x L band matrix
-    PageArray<double> block;            ///< the sources of a block side by side
-    PageArray<double> rhs[2];           ///< the remote electrodes' right-hand sides
-    PageArray<float> terms, potentials; ///< Jacobian files only: cell terms, node potentials
+    PageArray<double> band;   ///< nodes x L band matrix
+    PageArray<double> block;  ///< the sources of a block side by side
+    PageArray<double> rhs[2]; ///< the remote electrodes' right-hand sides
+    /// Jacobian files only: the cell terms of the mesh and of the model's cells, and one
+    /// solution at the model's nodes.
+    PageArray<float> terms, model_terms, potentials;
 };
 
 // The wavenumber-domain values of every wavenumber: wavenumber iky owns the slice at iky.
@@ -179,7 +185,8 @@ bool allocate_work(const fe::Inputs& in, const BandSetup& setup, BandWork& work)
         ok = ok && v.allocate(nodes);
     if (setup.jacobian)
         ok = ok && work.terms.allocate(std::size_t(in.nx - 1) * (in.nz - 1) * 10) &&
-             work.potentials.allocate(nodes);
+             work.model_terms.allocate(std::size_t(setup.work_cells()) * 10) &&
+             work.potentials.allocate(std::size_t(setup.work_nodes()));
     return ok;
 }
 
@@ -231,6 +238,9 @@ model::SolverResult place_electrode_nodes(const fe::Inputs& in, BandSetup& setup
 model::SolverResult open_work_files(const fe::Inputs& in, const BandSetup& setup,
                                     JacobianFiles& files) {
     ModelSettings& s = *in.settings;
+    // The files are rewritten from here on: until this run has ended they hold no model's
+    // potentials.
+    s.sens_potentials_ready = 0;
     if (model::SolverResult r = write_wavenumber_file(s, setup.k.get(), setup.nk); !r.ok())
         return r;
     files.terms = std::fopen(s.jacob_file, "wb");
@@ -259,14 +269,22 @@ model::SolverResult assemble(const fe::Inputs& in, const BandSetup& setup, int i
                        in.node_z, in.cells, band);
     if (!setup.jacobian) return {};
     ModelSettings& s = *in.settings;
-    if (model::SolverResult r = write_floats(files->terms, work.terms.get(),
-                                             (long long)(nx - 1) * (ny - 1) * 10, s.jacob_file);
+    // The terms of the model's cells, column after column.
+    float* model_terms = work.model_terms.get();
+    for (int c = 1; c < setup.work_nx; ++c) {
+        const float* column =
+            work.terms.get() + std::size_t(c + setup.work_left - 1) * (ny - 1) * 10;
+        model_terms = std::copy(column, column + std::size_t(setup.work_nz - 1) * 10, model_terms);
+    }
+    if (model::SolverResult r = write_floats(files->terms, work.model_terms.get(),
+                                             setup.work_cells() * 10, s.jacob_file);
         !r.ok())
         return r;
     if (!setup.positions) return {};
     try {
-        return write_electrode_position_terms(s, nx, ny, w, in.cells, in.margin_columns,
-                                              in.nodes_per_spacing, in.nelec, files->positions);
+        return write_electrode_position_terms(
+            s, setup.work_nx, setup.work_nz, w, in.model_nx > 0 ? in.model_cells : in.cells,
+            in.margin_columns - setup.work_left, in.nodes_per_spacing, in.nelec, files->positions);
     } catch (const std::bad_alloc&) {
         return fe::report_no_memory();
     }
@@ -288,14 +306,18 @@ void keep_pairs(const BandSetup& setup, const fe::SolvedBlock& b, double* pair_b
     }
 }
 
-// The whole solutions of a solved block, source after source, to the potentials file.
+// The whole solutions of a solved block at the model's nodes, source after source, to the
+// potentials file.
 model::SolverResult write_solutions(const fe::Inputs& in, const BandSetup& setup,
                                     const fe::SolvedBlock& b, BandWork& work, std::FILE* file) {
+    const int nz = in.nz;
     for (int g = 0; g < b.count; ++g) {
-        for (int v = 1; v <= setup.nodes; ++v)
-            work.potentials[v - 1] = float(b.at(v, g));
-        if (model::SolverResult r =
-                write_floats(file, work.potentials.get(), setup.nodes, in.settings->grfinite_file);
+        float* out = work.potentials.get();
+        for (int c = 1; c <= setup.work_nx; ++c)
+            for (int r = 1; r <= setup.work_nz; ++r)
+                *out++ = float(b.at((c + setup.work_left - 1) * nz + r, g));
+        if (model::SolverResult r = write_floats(file, work.potentials.get(), setup.work_nodes(),
+                                                 in.settings->grfinite_file);
             !r.ok())
             return r;
     }
@@ -415,7 +437,7 @@ model::SolverResult write_outputs(const fe::Inputs& in, const BandSetup& setup,
     if (setup.jacobian) {
         s.npot_electrodes = n;
         for (int e = 1; e <= n && s.jacob_electrode; ++e)
-            s.jacob_electrode[e - 1] = std::int64_t(e - 1) * setup.nodes;
+            s.jacob_electrode[e - 1] = std::int64_t(e - 1) * setup.work_nodes();
         s.sens_potentials_ready = 1;
     }
     return {};
@@ -426,7 +448,7 @@ model::SolverResult set_up(const fe::Inputs& in, BandSetup& setup, BandWork& wor
                            BandValues& values, JacobianFiles& files) {
     const ModelSettings& s = *in.settings;
     setup.line_electrodes = s.electrode_type == 1;
-    setup.jacobian = s.jacob == 1;
+    setup.jacobian = in.jacobian == 1;
     setup.positions = setup.jacobian;
     setup.remote = in.remote_electrodes > 0;
     if (model::SolverResult r = check_inputs(in, setup.line_electrodes); !r.ok()) return r;
@@ -437,6 +459,15 @@ model::SolverResult set_up(const fe::Inputs& in, BandSetup& setup, BandWork& wor
                  double(x[ny]), double(x[std::min(ny + 1, nx * ny - 1)]));
     setup.n = in.nelec_total;
     setup.nodes = nx * ny;
+    setup.work_nx = in.model_nx > 0 ? in.model_nx : nx;
+    setup.work_nz = in.model_nx > 0 ? in.model_nz : ny;
+    setup.work_left = in.model_nx > 0 ? in.model_left : 0;
+    if (setup.jacobian && (setup.work_nx < 2 || setup.work_nz < 2 || setup.work_left < 0 ||
+                           setup.work_left + setup.work_nx > nx || setup.work_nz > ny))
+        return fe::report_error(model::SolverStatus::bad_input,
+                                "The model's mesh (%d x %d nodes from column %d) is not within "
+                                "the solver's (%d x %d).",
+                                setup.work_nx, setup.work_nz, setup.work_left + 1, nx, ny);
     setup.L = ny + 2;
     setup.bw = ny + 1;
     setup.nk = setup.line_electrodes ? 1 : in.nky;
@@ -507,7 +538,7 @@ model::SolverResult calresfem_sym_dbl(const fe::Inputs& in) {
     model::PhaseTimer timer(model::Phase::transform);
     if (model::SolverResult r = write_outputs(in, setup, values); !r.ok()) return r;
     timer.stop();
-    model::trace("jacob %d\n", in.settings->jacob);
+    model::trace("jacob %d\n", in.jacobian);
     model::trace("jacob cal flag %d\n", in.settings->sens_potentials_ready);
     model::trace("end fem cal\n");
     return {};

@@ -66,6 +66,15 @@ struct Inputs : model::SurveyInputs {
     const std::int32_t* borehole_columns = nullptr;
     const std::int32_t* borehole_first_rows = nullptr; ///< 0-based first rows (ipsolve)
     const float* borehole_z = nullptr; ///< every borehole's electrode depths in turn (band)
+
+    // The Jacobian work files of the band solver: written when `jacobian` is 1 (make_inputs:
+    // settings->jacob == 1), on the model's own node mesh within this one. Its node column c is
+    // column c + model_left of this mesh, its nodes the first model_nz of each of those
+    // model_nx columns, model_cells its cell values (two a cell, as `cells`). model_nx 0: this
+    // mesh is the model's own.
+    int jacobian = 0;
+    int model_left = 0, model_nx = 0, model_nz = 0;
+    const float* model_cells = nullptr;
 };
 
 /// The inputs of a run on the record's survey (model::fill_survey_inputs), mesh
@@ -98,12 +107,17 @@ Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* 
 /// settings->fe_remote_a, fe_remote_b, fe_small_table_a and fe_small_table_b; the distances
 /// of borehole electrodes come from settings->electrode_table.
 ///
-/// Jacobian work files (settings->jacob = 1): fourier_values_file (int32 nk, nk float32
-/// wavenumbers), jacob_file (per wavenumber (nx-1)(nz-1) x 10 float32 unit-conductivity cell
-/// terms, cells down the columns), grfinite_file (per wavenumber, per electrode 1..n, nx nz
-/// float32 node potentials); every electrode is then a source. Sets settings->npot_electrodes
+/// Jacobian work files (in.jacobian = 1), on the model's own mesh (model_nx x model_nz nodes
+/// from column model_left + 1; the whole mesh when model_nx is 0), nx and nz below its sizes:
+/// fourier_values_file (int32 nk, nk float32 wavenumbers), jacob_file (per wavenumber
+/// (nx-1)(nz-1) x 10 float32 unit-conductivity cell terms, cells down the columns),
+/// grfinite_file (per wavenumber, per electrode 1..n, nx nz float32 node potentials); every
+/// electrode is then a source. A model's mesh that is not within the solver's is bad_input.
+/// Sets settings->npot_electrodes
 /// = n, settings->jacob_electrode[e - 1] = the start of electrode e's table in a wavenumber
-/// block ((e - 1) nx nz) and settings->sens_potentials_ready = 1. It also writes
+/// block ((e - 1) nx nz) and settings->sens_potentials_ready = 1 at the end (0 from the opening
+/// of the files on, so that a run that does not finish leaves no potentials to be taken for a
+/// model's). It also writes
 /// jacob_elec_positions_file, for the electrode-position Jacobian: per wavenumber the x blocks,
 /// then the z blocks, of the n_elec_positions first electrodes, each the derivative (over
 /// +-0.01) of the cell terms (store_cell_element_terms) of the cell columns between the

@@ -34,6 +34,7 @@ Inputs make_inputs(ModelSettings& s, const ProgLim& limits, const float* cells, 
     in.borehole_columns = s.borehole_column;
     in.borehole_first_rows = s.borehole_first_row;
     in.borehole_z = s.borehole_z;
+    in.jacobian = s.jacob == 1 ? 1 : 0;
     return in;
 }
 

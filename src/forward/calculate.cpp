@@ -78,10 +78,11 @@ void on_mesh(const SolverMesh& mesh, model::SurveyInputs& in) {
 }
 
 // The mesh every pass of a calculation solves on: the model's, reaching the widest datum of
-// the list (span unit spacings); the Jacobian work files keep the model's own mesh, node for
-// node.
+// the list (span unit spacings). With the sensitivity option its lines are the model's, padded
+// only: the Jacobian work files hold the model's own cells and nodes, which are then cells and
+// nodes of the mesh.
 SolverMesh chain_mesh(const ModelSettings& s, float span) {
-    return SolverMesh(s, reach_for_span(span), s.jacob > 0 ? 0 : 60);
+    return SolverMesh(s, reach_for_span(span), 60, s.jacob == 0);
 }
 
 } // namespace
@@ -89,6 +90,7 @@ SolverMesh chain_mesh(const ModelSettings& s, float span) {
 model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver solver, float span,
                                const float* cells, double* table_a, double* table_b,
                                double* remote) {
+    // Only the resistivity model's pass writes the Jacobian work files.
     model::PhaseTimer timer(model::Phase::setup);
     const SolverMesh mesh = chain_mesh(s, span);
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
@@ -111,6 +113,7 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
     fill_element_conductivity(s, cells);
     model::trace("%s", solver_name(solver));
     fe::Inputs in = fe::make_inputs(s, limits, s.driver_cells_2x, table_a, table_b, remote);
+    if (cells != s.cell_conductivity) in.jacobian = 0;
     // The solvers may move nodes onto electrodes: the padded nodes are copies of their own.
     const std::vector<float> padded = mesh.cells(s.driver_cells_2x, 2);
     std::vector<float> node_x = mesh.node_x, node_z = mesh.node_z;
@@ -125,6 +128,10 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
         in.node_z = node_z.data();
         in.node_col_x = mesh.col_x.data();
         in.borehole_columns = borehole_columns.data();
+        in.model_left = mesh.left;
+        in.model_nx = s.nx_nodes;
+        in.model_nz = s.nz_nodes;
+        in.model_cells = s.driver_cells_2x;
     }
     if (solver == Solver::fe_q4) return calresfemq4(in);
     if (solver == Solver::fe_sparse) return calresfem_l_dbl(in);
@@ -299,7 +306,7 @@ class OrderBesideTheSolvers {
 // `span`.
 void form_apparent_values(ModelSettings& s, const ProgLim& limits, Potentials& p, float span) {
     // What the potentials' mesh reached for: an array-type change may not go wider.
-    s.potentials_span = s.jacob > 0 ? 0.0f : span;
+    s.potentials_span = span;
     s.potentials_array_type = s.array_type;
     if (s.ntau > 0) {
         s.ndata = calappres_ip(s, limits, p, &ui::window_canvas());

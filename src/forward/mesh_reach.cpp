@@ -216,7 +216,8 @@ bool potentials_reach(const ModelSettings& s, float solved) {
     return span <= solved || !SolverMesh(s, reach_for_span(span)).padded();
 }
 
-SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_padding)
+SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_padding,
+                       bool split_lines)
     : model_nx_(s.nx_nodes), model_nz_(s.nz_nodes) {
     const int mx = s.nx_nodes, mz = s.nz_nodes;
     const int first = s.margin_columns - 1, last = first + (s.nelec - 1) * s.nodes_per_spacing;
@@ -240,7 +241,7 @@ SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_paddi
     // The model's lines, some cut finer: solver row r (0-based) lies in model row row_from_[r]
     // from the fraction row_part_[r] of it on, and likewise the columns.
     Widest widest{Cuts(mz - 1), Cuts(mx - 1)};
-    if (max_padding > 0) widest = widest_intervals(s);
+    if (max_padding > 0 && split_lines) widest = widest_intervals(s);
     AxisCut rows = cut_axis(s.node_row_dz, widest.rows);
     AxisCut columns = cut_axis(s.node_col_dx, widest.columns);
     split = rows.added;

@@ -48,8 +48,11 @@ class SolverMesh {
     /// The mesh of `settings` (nx_nodes, nz_nodes, node_col_dx, node_row_dz, node_x, node_z,
     /// the borehole electrodes) padded until it reaches `reach`, with at most `max_padding`
     /// columns a side and rows; `max_padding` 0 keeps the model's mesh node for node (no lines
-    /// split either).
-    SolverMesh(const ModelSettings& settings, const Reach& reach, int max_padding = 60);
+    /// split either). `split_lines` false pads without splitting: every model cell is then one
+    /// cell of the mesh, model node column c its column c + left (the sensitivity work files
+    /// are written on the model's cells).
+    SolverMesh(const ModelSettings& settings, const Reach& reach, int max_padding = 60,
+               bool split_lines = true);
 
     int nx = 0, nz = 0;                 ///< node columns and rows
     int left = 0, right = 0, below = 0; ///< padding columns and rows

@@ -19,7 +19,9 @@ Solver chain_solver(const ModelSettings& settings);
 /// doubles; may be nullptr for the finite-difference solvers), on a mesh that reaches the datum
 /// span `span` (widest_datum_span of the datum list). The finite-element solvers get
 /// ModelSettings::driver_cells_2x filled from the cells; the tables' leading dimension is
-/// limits.max_electrodes. Returns the solver's result.
+/// limits.max_electrodes. With the sensitivity option (jacob 1) the mesh is padded but its lines
+/// are not split, and only the pass of the resistivity model (cells = cell_conductivity) writes
+/// the Jacobian work files, on the model's own cells. Returns the solver's result.
 model::SolverResult run_solver(ModelSettings& settings, const ProgLim& limits, Solver solver,
                                float span, const float* cells, double* table_a, double* table_b,
                                double* remote);
