@@ -189,6 +189,11 @@ namespace {
 
 const char* const q = "\"";
 
+// The z of the Surfer files: the elevation, negative below the surface (0 on it, never -0).
+double surfer_z(float depth) {
+    return 0.0 - double(depth);
+}
+
 // The header and the points of a Surfer data file: the grid positions as given, the values
 // against the largest of the section. The text goes to the file a stretch at a time.
 bool print_surfer_data(sys::AtomicFile& data, const GridPositions& grid, const float* values,
@@ -201,7 +206,7 @@ bool print_surfer_data(sys::AtomicFile& data, const GridPositions& grid, const f
     std::size_t k = 0;
     for (const float z : grid.z) {
         for (const float x : grid.x) {
-            model::appendf(text, "%6.3f %6.3f", double(x), double(-z));
+            model::appendf(text, "%6.3f %6.3f", double(x), surfer_z(z));
             model::append_scaled_values(text, " %9.5f\n", {double(values[k++])}, scale);
         }
         if (text.size() >= 1 << 16) {
@@ -232,8 +237,8 @@ std::string write_surfer_files(const std::string& data_path, const GridPositions
     model::appendf(text, "%sX-location%s,%sZ-location%s,%sElectrode%s,%sSymbol set:index%s\n", q, q,
                    q, q, q, q, q, q);
     for (int i = 0; i < 4; ++i)
-        model::appendf(text, "%13.3f,%13.3f,%d,Default symbols:0\n", double(e.x[i]), double(e.z[i]),
-                       i + 1);
+        model::appendf(text, "%13.3f,%13.3f,%d,Default symbols:0\n", double(e.x[i]),
+                       surfer_z(e.z[i]), i + 1);
     ok = post.write(text);
     // The post file first: when it cannot take its place the data file stays as it was too.
     if (!ok || !post.commit()) return post_path;

@@ -82,7 +82,9 @@ float section_depth_of_investigation(int code, const Electrodes& e);
 
 /// Writes the data file (a header of three quoted labels with the factor, then "%6.3f %6.3f
 /// %9.5f" of x, negative depth and value per point, depth by depth) and the post file (four
-/// quoted labels, then "%13.3f,%13.3f,N,Default symbols:0" of x and depth of C1, C2, P1, P2).
+/// quoted labels, then "%13.3f,%13.3f,N,Default symbols:0" of x and negative depth of C1, C2,
+/// P1, P2): both files give z as the elevation, so that the electrodes are posted where the
+/// section has them.
 /// Both are written whole or not at all (sys::AtomicFile; the post file takes its place first,
 /// and is removed again when the data file then cannot). Returns "" on success, else the path
 /// that failed.

@@ -11,10 +11,13 @@
 #include "platform/gfx/canvas.h"
 #include "platform/sys/sys.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 using namespace forward;
 using namespace forward_test;
@@ -217,6 +220,31 @@ TEST(ConfigurationSections, ReportMatchesTheReviewedCopyAndReadsBack) {
     // A chosen configuration section shows its label in the window.
     w.run("file " + report + "\ndialog Sens2DSelDiaBox set 969 2 ok");
     EXPECT_NE(w.take_texts().find("Two arrays - Buried dipole"), std::string::npos);
+}
+
+// The Surfer data file and the electrode post file of a section give z the same way, as the
+// elevation: a buried electrode is posted below the surface, at the data file's z of its depth.
+TEST(ConfigurationSections, SurferFilesShareTheirDepthConvention) {
+    Screen w;
+    const std::string input = w.dir.write(
+        "buried.txt", new_layout("4 0,1 0,3 2,1 2,3\n", 1, "S\n-1,3,0.5\nz\n0,4,0.5\n"));
+    w.run("file " + input + "\nfile " + w.dir.file("buried_out.txt") +
+          "\nbox yes\ndialog Sens2DSelDiaBox ok");
+    std::ifstream post(w.dir.file("buried_out_1_post.dat"));
+    std::string line;
+    std::getline(post, line);
+    std::vector<float> post_z;
+    float x = 0, z = 0;
+    while (std::getline(post, line) && std::sscanf(line.c_str(), "%f,%f", &x, &z) == 2)
+        post_z.push_back(z);
+    EXPECT_EQ(post_z, (std::vector<float>{-1.0f, -3.0f, -1.0f, -3.0f}));
+    std::ifstream data(w.dir.file("buried_out_1.dat"));
+    std::getline(data, line);
+    float lowest = 0.0f, highest = -1.0f, v = 0;
+    while (data >> x >> z >> v)
+        lowest = std::min(lowest, z), highest = std::max(highest, z);
+    EXPECT_FLOAT_EQ(lowest, -4.0f);
+    EXPECT_FLOAT_EQ(highest, 0.0f);
 }
 
 TEST(ConfigurationSections, ReportOfTheNewLayoutReadsBack) {

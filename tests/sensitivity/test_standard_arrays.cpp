@@ -276,7 +276,8 @@ TEST(StandardArraySection, PolePoleAndBoreholeFiles) {
     EXPECT_EQ(post[4], "     1000.000,        0.000,4,Default symbols:0");
     EXPECT_NE(r.take_texts().find("Medium depth of investigation 0.8413"), std::string::npos);
 
-    // The borehole array keeps its depths, writes them positive, and shows no depth.
+    // The borehole array keeps its depths, writes them as the data file does (negative below
+    // the surface), and shows no depth.
     m.sens_array_type = 12;
     m.sens_c1_x = 0.0f, m.sens_c2_x = 0.0f, m.sens_p1_x = 1.0f, m.sens_p2_x = 1.0f;
     m.sens_c1_z = 0.25f, m.sens_c2_z = 0.75f, m.sens_p1_z = 0.25f, m.sens_p2_z = 0.75f;
@@ -285,7 +286,8 @@ TEST(StandardArraySection, PolePoleAndBoreholeFiles) {
     r.run();
     const auto bh = lines_of(r.dir.path + "bh_post.dat");
     ASSERT_EQ(bh.size(), 5u);
-    EXPECT_EQ(bh[2], "        0.000,        0.750,2,Default symbols:0");
+    EXPECT_EQ(bh[2], "        0.000,       -0.750,2,Default symbols:0");
+    EXPECT_EQ(bh[1], "        0.000,       -0.250,1,Default symbols:0");
     const std::string texts = r.take_texts();
     EXPECT_NE(texts.find("Borehole array"), std::string::npos);
     EXPECT_EQ(texts.find("Medium depth"), std::string::npos);
