@@ -8,6 +8,7 @@
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -193,4 +194,41 @@ int open_file_dialog(char* file_buffer, char* title_buffer, const char* initial_
 
 int save_file_dialog(char* file_buffer, char* title_buffer, const char* initial_dir) {
     return run_file_dialog(ui::FileDialogKind::save, file_buffer, title_buffer, initial_dir);
+}
+
+std::vector<std::string> model::existing_files(const std::vector<std::string>& paths) {
+    std::vector<std::string> existing;
+    for (const std::string& p : paths)
+        if (sys::file_exists(p)) existing.push_back(p);
+    return existing;
+}
+
+bool model::replace_files(const std::vector<std::string>& existing, const char* caption) {
+    if (existing.empty()) return true;
+    std::string text;
+    if (existing.size() == 1) {
+        text = sys::file_title(existing[0]) + " already exists.\nDo you want to replace it?";
+    } else {
+        constexpr std::size_t listed = 12;
+        text = "These files already exist:\n";
+        for (std::size_t i = 0; i < std::min(existing.size(), listed); ++i)
+            text += sys::file_title(existing[i]) + "\n";
+        if (existing.size() > listed)
+            text += "and " + std::to_string(existing.size() - listed) + " more\n";
+        text += "Do you want to replace them?";
+    }
+    return ui::message_box(text, caption, ui::mb_yesno | ui::mb_iconexclamation) == ui::id_yes;
+}
+
+int model::save_files_dialog(char* file_buffer, char* title_buffer, const char* initial_dir,
+                             const ExistingFiles& existing_of) {
+    for (;;) {
+        const std::string title = title_buffer ? title_buffer : "";
+        if (!run_file_dialog(ui::FileDialogKind::save_set, file_buffer, title_buffer, initial_dir))
+            return 0;
+        if (replace_files(existing_of(file_buffer), title.c_str())) return 1;
+        // The dialog asks again from the name refused, under its own title.
+        model::copy_text(title_buffer, std::size_t(Systemsettings.file_dialog.max_file_title),
+                         title.c_str());
+    }
 }

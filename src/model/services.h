@@ -4,6 +4,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace gfx {
 class Canvas;
@@ -134,3 +137,21 @@ void file_dialog_init();
 int open_file_dialog(char* file_buffer, char* title_buffer, const char* initial_dir);
 /// As open_file_dialog for a file to write; an existing file is confirmed before overwriting.
 int save_file_dialog(char* file_buffer, char* title_buffer, const char* initial_dir);
+
+namespace model {
+/// Those of the files a command writes for the name chosen in its save dialog that exist now.
+using ExistingFiles = std::function<std::vector<std::string>(const std::string& chosen)>;
+/// As save_file_dialog for a command that writes files named after the one chosen (the chosen
+/// one among them or not): any name is taken, new or existing; when some of the files
+/// `existing_of` gives exist, one question (replace_files) under the dialog's title lists
+/// them, and No asks for another name. Returns 1 with the name in file_buffer, 0 on Cancel.
+int save_files_dialog(char* file_buffer, char* title_buffer, const char* initial_dir,
+                      const ExistingFiles& existing_of);
+/// The paths of `paths` that exist.
+std::vector<std::string> existing_files(const std::vector<std::string>& paths);
+/// One question under `caption` before the files `existing` are replaced: "NAME already
+/// exists.\nDo you want to replace it?", or "These files already exist:" with their names (the
+/// first 12, then how many more) and "Do you want to replace them?". True when the list is
+/// empty (no question) or the answer is Yes.
+bool replace_files(const std::vector<std::string>& existing, const char* caption);
+} // namespace model

@@ -244,11 +244,16 @@ void grid_outline(const Grid& g, gfx::Canvas& dc) {
     }
 }
 
+// How the contouring of the cells ended.
+enum class Cells { done, overflow, stopped };
+
 // Step 9: every cell cut into four triangles about its centre, each coloured by
-// contour_triangle. Returns false when the segments outgrew the lists (outline style).
-bool contour_cells(const SensitivitySection& in, const Grid& g, ContourRecord& record,
-                   gfx::Canvas& dc, const gfx::Brush* brushes, const gfx::Pen* pens) {
-    for (int r = 0; r + 1 < g.rows; ++r)
+// contour_triangle. Overflow when the segments outgrew the lists (outline style); stopped when
+// the caller's `stopping` said so between two rows.
+Cells contour_cells(const SensitivitySection& in, const Grid& g, ContourRecord& record,
+                    gfx::Canvas& dc, const gfx::Brush* brushes, const gfx::Pen* pens) {
+    for (int r = 0; r + 1 < g.rows; ++r) {
+        if (in.stopping && in.stopping(double(r), double(g.rows - 1))) return Cells::stopped;
         for (int c = 0; c + 1 < g.columns; ++c) {
             const int k[4] = {g.at(r, c), g.at(r, c + 1), g.at(r + 1, c), g.at(r + 1, c + 1)};
             const int cx = (g.px[k[0]] + g.px[k[1]] + g.px[k[2]] + g.px[k[3]]) / 4;
@@ -265,10 +270,11 @@ bool contour_cells(const SensitivitySection& in, const Grid& g, ContourRecord& r
                 const int segments = contour_triangle(in.n_levels, g.px[a], g.px[b], cx, g.py[a],
                                                       g.py[b], cy, g.value[a], g.value[b], centre,
                                                       in.levels, record, dc, brushes, pens);
-                if (segments > max_segments) return false;
+                if (segments > max_segments) return Cells::overflow;
             }
         }
-    return true;
+    }
+    return Cells::done;
 }
 
 // Step 10: new levels after an overflow.
@@ -416,7 +422,9 @@ int draw_sensitivity_section(SensitivitySection& in, gfx::Canvas& dc, const gfx:
         }
         d.line_mode = black_and_white(in.colour_mode) ? 2 : 1;
         d.pixel_line_colour = 0;
-        if (contour_cells(in, g, record, dc, brushes, pens)) break;
+        const Cells cells = contour_cells(in, g, record, dc, brushes, pens);
+        if (cells == Cells::stopped) return sensitivity_drawing_stopped;
+        if (cells == Cells::done) break;
         replace_levels(in, g);
         clear_drawing(f, dc);
         if (pass == 2) return f.bottom + 3 * f.th;

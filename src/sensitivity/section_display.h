@@ -2,6 +2,7 @@
 // with its frame, distance and depth scales, marked electrodes, legend, title and captions.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,13 @@ struct SensitivitySection {
     float label_offset = 0.0f;     ///< added to every distance-scale label
     float unit_spacing = 1.0f;     ///< multiplies the scale labels
     std::string title;             ///< centred at the top of the window
+    /// Called with the rows of cells done and their count as the cells are contoured; true
+    /// stops the drawing (the user's break on a large grid). Empty: never stopped.
+    std::function<bool(double done, double total)> stopping;
 };
+
+/// What draw_sensitivity_section returns when `stopping` stopped it.
+constexpr int sensitivity_drawing_stopped = -2;
 
 /// Draws `in` on `dc` (the main window or the off-screen canvas) for a window of the client
 /// size ui::client_size(): band b with brushes[b] and pens[b], the frame, grid outline and
@@ -74,7 +81,8 @@ struct SensitivitySection {
 /// more; a second overflow leaves the window and the drawing area of `dc` cleared.
 ///
 /// Returns the lowest pixel row of the drawing (section, labels, legend and caption) plus
-/// three text heights of dc's font; -1 when the work arrays cannot be had (nothing drawn).
+/// three text heights of dc's font; -1 when the work arrays cannot be had (nothing drawn);
+/// sensitivity_drawing_stopped when `stopping` stopped it (the drawing left as far as it got).
 int draw_sensitivity_section(SensitivitySection& in, gfx::Canvas& dc, const gfx::Brush* brushes,
                              const gfx::Pen* pens);
 

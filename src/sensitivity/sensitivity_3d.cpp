@@ -9,6 +9,7 @@
 #include "model/text_format.h"
 #include "model/utilities.h"
 #include "platform/sys/sys.h"
+#include "sensitivity/grid_budget.h"
 
 #include <algorithm>
 #include <cmath>
@@ -183,6 +184,24 @@ double axis_points(float start, float end, float step) {
     return std::floor(double(std::fabs(end - start) / step) + 0.5) + 1.0;
 }
 
+// The points of the three axes of the record's grid.
+struct Axes {
+    double nx = 0, ny = 0, nz = 0;
+};
+Axes axes(const Array3DSens& r) {
+    return {axis_points(r.x_start, r.x_end, r.x_step), axis_points(r.y_start, r.y_end, r.y_step),
+            axis_points(r.z_start, r.z_end, r.z_step)};
+}
+
+// About the bytes of a line of a level file: x and y as the widest of the grid print, and a
+// value of twelve characters.
+double surfer_line_bytes(const Array3DSens& r) {
+    char x[64], y[64];
+    std::snprintf(x, sizeof x, "%6.3f", double(std::max(std::fabs(r.x_start), std::fabs(r.x_end))));
+    std::snprintf(y, sizeof y, "%6.3f", double(std::max(std::fabs(r.y_start), std::fabs(r.y_end))));
+    return double(std::strlen(x) + std::strlen(y)) + 1.0 + 14.0 + 1.0;
+}
+
 void fill_axis(float start, float step, std::size_t n, std::vector<float>& out) {
     out.resize(n);
     for (std::size_t i = 0; i < n; ++i)
@@ -216,13 +235,22 @@ bool write_level_file(const std::string& path) {
     return sys::save_file(path, out);
 }
 
+// The file of level k (from 0) of the Surfer output: stem1.dat, stem2.dat, ...
+std::string level_path(const std::string& stem, std::size_t k) {
+    return stem + std::to_string(k + 1) + ".dat";
+}
+
 void write_surfer(const Array3DSens& r, const Grid& g, const std::string& stem) {
     const std::size_t plane = g.x.size() * g.y.size();
     std::string last;
+    sens::LoopProgress progress("Saving the 3-D sensitivity values");
     for (std::size_t k = 0; k < g.z.size(); ++k) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "%1d.dat", int(k + 1));
-        last = stem + suffix;
+        if (progress.stopped(double(k), double(g.z.size()))) {
+            const std::string kept = std::to_string(k) + " of the " + std::to_string(g.z.size()) +
+                                     " level files were written.";
+            return sens::stopped_message("Saving the 3-D sensitivity values", kept.c_str());
+        }
+        last = level_path(stem, k);
         std::string f;
         if (r.array_type == 9)
             model::appendf(f, "%.4f,%.4f  %.4f,%.4f  %.4f,%.4f  %.4f,%.4f\n", r.elec_x[0],
@@ -241,6 +269,7 @@ void write_surfer(const Array3DSens& r, const Grid& g, const std::string& stem) 
             }
         if (!sys::save_file(last, f)) return create_error(last);
     }
+    update_status("", 0);
     if (!write_level_file(stem + ".lvl")) return create_error(stem + ".lvl");
     const std::string text = "Sensitivity values saved in Surfer format.\nThe values are saved in "
                              "separate files for each depth level.\nThe last file is " +
@@ -295,6 +324,21 @@ void write_slicer(Array3DSens& r, Grid& g, const std::string& stem) {
                   double(g.z.front()), double(g.z.back()), double(g.y.front()), double(g.y.back()),
                   double(g.x.front()), double(g.x.back()), double(minimum), double(maximum));
     model::ask_message(message, "Message", ui::mb_ok);
+}
+
+// The values of the grid, level by level and row by row, with the progress of the rows done;
+// false when the user stopped it.
+bool compute_grid(const Array3DSens& r, Grid& g) {
+    sens::LoopProgress progress("Calculating 3-D sensitivity values");
+    const double rows = double(g.z.size()) * double(g.y.size());
+    std::size_t p = 0;
+    for (std::size_t k = 0; k < g.z.size(); ++k)
+        for (std::size_t j = 0; j < g.y.size(); ++j) {
+            if (progress.stopped(double(k) * double(g.y.size()) + double(j), rows)) return false;
+            for (const float x : g.x)
+                g.values[p++] = value_at(r, x, g.y[j], g.z[k]);
+        }
+    return true;
 }
 
 } // namespace
@@ -397,18 +441,15 @@ void calc_3d_sensitivity(Array3DSens& r) {
         model::show_message("The grid spacings must be positive.", "Message");
         return;
     }
-    // The grid is refused before anything is allocated when its values could not all be held
-    // in the machine's memory at once (they are written out together).
-    const double nx = axis_points(r.x_start, r.x_end, r.x_step),
-                 ny = axis_points(r.y_start, r.y_end, r.y_step),
-                 nz = axis_points(r.z_start, r.z_end, r.z_step);
-    const double bytes = nx * ny * nz * double(sizeof(float));
+    // The grid is refused before anything is computed when its values, or its files, could not
+    // all be held in the free memory, or on the free disk.
+    if (!sens::grid_fits(sensitivity_3d_needs(r, r.accepted == 1))) return;
+    const Axes a = axes(r);
     Grid g;
     try {
-        if (!(bytes <= double(sys::physical_memory_bytes()))) throw std::bad_alloc();
-        fill_axis(r.x_start, r.x_step, std::size_t(nx), g.x);
-        fill_axis(r.y_start, r.y_step, std::size_t(ny), g.y);
-        fill_axis(r.z_start, r.z_step, std::size_t(nz), g.z);
+        fill_axis(r.x_start, r.x_step, std::size_t(a.nx), g.x);
+        fill_axis(r.y_start, r.y_step, std::size_t(a.ny), g.y);
+        fill_axis(r.z_start, r.z_step, std::size_t(a.nz), g.z);
         g.values.resize(g.x.size() * g.y.size() * g.z.size());
     } catch (const std::exception&) {
         model::show_message("Insufficient memory for the 3-D sensitivity grid.", "Message");
@@ -417,11 +458,11 @@ void calc_3d_sensitivity(Array3DSens& r) {
     for (float& z : g.z)
         for (float ez : r.elec_z)
             if (std::fabs(z - ez) <= 0.0499f) z += 0.05f;
-    std::size_t p = 0;
-    for (float z : g.z)
-        for (float y : g.y)
-            for (float x : g.x)
-                g.values[p++] = value_at(r, x, y, z);
+    if (!compute_grid(r, g)) {
+        sens::stopped_message("The 3-D sensitivity calculation", "Nothing was saved.");
+        return;
+    }
+    update_status("", 0);
     char stem[512];
     strip_extension_append(stem, sizeof stem, r.output_path, "");
     std::snprintf(r.array_name, sizeof r.array_name, "%s", array_name(r.array_type));
@@ -439,14 +480,64 @@ void calc_3d_sensitivity(Array3DSens& r) {
         write_slicer(r, g, stem);
 }
 
+sens::GridNeeds sensitivity_3d_needs(const Array3DSens& r, bool with_files) {
+    const Axes a = axes(r);
+    sens::GridNeeds needs;
+    needs.points = a.nx * a.ny * a.nz;
+    const double plane = a.nx * a.ny;
+    // Each level's text is made whole before it is written.
+    const double line = surfer_line_bytes(r);
+    needs.memory = 4.0 * needs.points + 4.0 * (a.nx + a.ny + a.nz) +
+                   (r.output_format == 0 ? plane * line : 0.0);
+    if (!with_files) return needs;
+    needs.folder = sens::folder_of(r.output_path);
+    if (r.output_format == 0)
+        needs.disk = a.nz * (96.0 + plane * line) + 2048.0;
+    else
+        needs.disk = 4.0 * needs.points + 1024.0 + 12.0 * a.nz;
+    return needs;
+}
+
+std::vector<std::string> sensitivity_3d_files(const Array3DSens& r, const std::string& chosen,
+                                              bool existing_only) {
+    char stem_text[512];
+    strip_extension_append(stem_text, sizeof stem_text, chosen.c_str(), "");
+    const std::string stem = stem_text;
+    std::vector<std::string> files;
+    const auto add = [&](const std::string& path) {
+        if (!existing_only || sys::file_exists(path)) files.push_back(path);
+    };
+    if (r.output_format != 0) {
+        add(stem + ".bin");
+        add(stem + ".txt");
+        return files;
+    }
+    const double nz = axes(r).nz;
+    for (double k = 0; k < nz; ++k)
+        add(level_path(stem, std::size_t(k)));
+    add(stem + ".lvl");
+    return files;
+}
+
 int sensitivity_3d_command() {
     ui::run_dialog(Array3DSensDiaBox, Array3DSensDiaBoxProc);
-    if (Array3dsens.accepted != 1) return 135;
+    Array3DSens& r = Array3dsens;
+    if (r.accepted != 1) return 135;
+    // A grid whose values the memory cannot hold is refused before a file is asked for.
+    if (!(r.x_step > 0.0f && r.y_step > 0.0f && r.z_step > 0.0f)) {
+        model::show_message("The grid spacings must be positive.", "Message");
+        return 135;
+    }
+    if (!sens::grid_fits(sensitivity_3d_needs(r, false))) return 135;
     SystemSettings& s = Systemsettings;
     sys::set_current_dir(s.initial_dir);
     std::snprintf(s.file_name, sizeof s.file_name, "*.txt");
     std::snprintf(s.file_title, sizeof s.file_title, "3D Sensitivity File");
-    if (!open_file_dialog(s.file_name, s.file_title, s.initial_dir)) return 135;
+    // Any name: the files are named after it; those of them that exist are asked about once.
+    const auto existing = [&r](const std::string& chosen) {
+        return sensitivity_3d_files(r, chosen, true);
+    };
+    if (!model::save_files_dialog(s.file_name, s.file_title, s.initial_dir, existing)) return 135;
     model::copy_text(Array3dsens.output_path, sizeof Array3dsens.output_path, s.file_name);
     calc_3d_sensitivity(Array3dsens);
     return 135;

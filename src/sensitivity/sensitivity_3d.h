@@ -9,6 +9,10 @@
 
 #include "model/records.h"
 #include "platform/ui/ui.h"
+#include "sensitivity/grid_budget.h"
+
+#include <string>
+#include <vector>
 
 /// "Choose array type": radios 1721..1729 (array_type 1..9), edits 1731..1742 (C1-X, C1-Y,
 /// C1-Z, C2-X, ..., P2-Z), 1745 ('n'), 1746..1754 (X, Y, Z start, end, spacing), radios
@@ -45,11 +49,28 @@ void strip_extension_append(char* dest, std::size_t dest_size, const char* src, 
 
 /// Computes the grid and, when record.accepted is 1, writes the output of record.output_format
 /// beside record.output_path (its extension cut) and shows the closing message. Refuses
-/// non-positive grid spacings ("The grid spacings must be positive."), reports a file that
-/// cannot be created ("Error in creating file\n%s") and stops; work storage that cannot be had
-/// gives "Insufficient memory for the 3-D sensitivity grid.".
+/// non-positive grid spacings ("The grid spacings must be positive.") and, before anything is
+/// computed, a grid whose values the free memory or whose files the free disk cannot hold
+/// (sens::grid_fits of sensitivity_3d_needs); reports a file that cannot be created ("Error in
+/// creating file\n%s") and stops; work storage that cannot be had gives "Insufficient memory
+/// for the 3-D sensitivity grid.". The computation and the writing of the level files show
+/// their progress and stop at the user's break (nothing saved; the level files written so far
+/// stay, and the box says how many).
 void calc_3d_sensitivity(Array3DSens& record);
 
-/// Command 135: the dialog; when accepted, the open-file dialog ("*.txt", "3D Sensitivity
-/// File") in the initial folder and, with a file chosen, calc_3d_sensitivity. Returns 135.
+/// What the record's grid takes: its points, the bytes of its values (and of a level's text for
+/// the Surfer output) and, with_files, the bytes of the files of output_format in the folder
+/// of output_path.
+sens::GridNeeds sensitivity_3d_needs(const Array3DSens& record, bool with_files);
+
+/// The files the record's output writes for the name `chosen` (its extension cut to a stem):
+/// STEM1.dat .. STEMn.dat and STEM.lvl (Surfer, n levels), or STEM.bin and STEM.txt
+/// (Slicer/Dicer); with existing_only, those of them that exist now.
+std::vector<std::string> sensitivity_3d_files(const Array3DSens& record, const std::string& chosen,
+                                              bool existing_only);
+
+/// Command 135: the dialog; when accepted, a grid the free memory cannot hold is refused, then
+/// the save dialog ("*.txt", "3D Sensitivity File") in the initial folder takes any name, asks
+/// once when files it names exist (model::save_files_dialog) and, with a name, runs
+/// calc_3d_sensitivity. Returns 135.
 int sensitivity_3d_command();

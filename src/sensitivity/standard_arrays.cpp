@@ -12,6 +12,7 @@
 #include "platform/sys/page_array.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
+#include "sensitivity/grid_budget.h"
 #include "sensitivity/section_display.h"
 
 #include <algorithm>
@@ -195,24 +196,26 @@ double surfer_z(float depth) {
 }
 
 // The header and the points of a Surfer data file: the grid positions as given, the values
-// against the largest of the section. The text goes to the file a stretch at a time.
+// against the largest of the section. The text goes to the file a stretch at a time, between
+// which `progress` may stop it.
 bool print_surfer_data(sys::AtomicFile& data, const GridPositions& grid, const float* values,
-                       float factor) {
+                       float factor, LoopProgress* progress) {
     std::string text;
     model::appendf(text, "%sX-location%s,%sZ-location%s,%sSensitivity x %.1f%s\n", q, q, q, q, q,
                    double(factor), q);
     const double scale = model::largest_size(values, grid.x.size() * grid.z.size());
     bool ok = true;
     std::size_t k = 0;
-    for (const float z : grid.z) {
+    for (std::size_t j = 0; ok && j < grid.z.size(); ++j) {
         for (const float x : grid.x) {
-            model::appendf(text, "%6.3f %6.3f", double(x), surfer_z(z));
+            model::appendf(text, "%6.3f %6.3f", double(x), surfer_z(grid.z[j]));
             model::append_scaled_values(text, " %9.5f\n", {double(values[k++])}, scale);
         }
         if (text.size() >= 1 << 16) {
-            ok = ok && data.write(text);
+            ok = data.write(text);
             text.clear();
         }
+        if (progress && progress->stopped(double(j), double(grid.z.size()))) return false;
     }
     return ok && data.write(text);
 }
@@ -220,18 +223,35 @@ bool print_surfer_data(sys::AtomicFile& data, const GridPositions& grid, const f
 } // namespace
 
 bool save_surfer_data(const std::string& data_path, const GridPositions& grid, const float* values,
-                      float factor) {
+                      float factor, LoopProgress* progress) {
     sys::AtomicFile data(data_path);
-    return data.opened() && print_surfer_data(data, grid, values, factor) && data.commit();
+    return data.opened() && print_surfer_data(data, grid, values, factor, progress) &&
+           data.commit();
+}
+
+std::vector<std::string> surfer_file_paths(const std::string& data_path) {
+    return {data_path, post_file_path(data_path)};
+}
+
+double surfer_data_bytes(const GridPositions& grid) {
+    if (grid.x.empty() || grid.z.empty()) return 0.0;
+    char x[64], z[64];
+    const float wide_x =
+        std::fabs(grid.x.front()) > std::fabs(grid.x.back()) ? grid.x.front() : grid.x.back();
+    std::snprintf(x, sizeof x, "%6.3f", double(wide_x));
+    std::snprintf(z, sizeof z, "%6.3f", -double(*std::max_element(grid.z.begin(), grid.z.end())));
+    return surfer_file_bytes(double(grid.x.size()) * double(grid.z.size()), 64.0, x, z,
+                             "-1000.000000");
 }
 
 std::string write_surfer_files(const std::string& data_path, const GridPositions& grid,
-                               const float* values, float factor, const Electrodes& e) {
+                               const float* values, float factor, const Electrodes& e,
+                               LoopProgress* progress) {
     const std::string post_path = post_file_path(data_path);
     sys::AtomicFile data(data_path), post(post_path);
     if (!data.opened()) return data_path;
     if (!post.opened()) return post_path;
-    bool ok = print_surfer_data(data, grid, values, factor);
+    bool ok = print_surfer_data(data, grid, values, factor, progress);
     if (!ok) return data_path;
     std::string text;
     model::appendf(text, "%sX-location%s,%sZ-location%s,%sElectrode%s,%sSymbol set:index%s\n", q, q,
@@ -265,38 +285,67 @@ Electrodes entered_electrodes(const ModelSettings& m) {
     return e;
 }
 
-// The section values, depth by depth and x by x, with the status bar showing the depths done.
-void compute_values(int code, float n, const Electrodes& e, const GridPositions& grid,
+// The section values, depth by depth and x by x, with the progress of the depths done; false
+// when the user stopped it.
+bool compute_values(int code, float n, const Electrodes& e, const GridPositions& grid,
                     float* values) {
+    LoopProgress progress("Calculating sensitivity values");
     std::size_t k = 0;
     const std::size_t rows = grid.z.size();
     for (std::size_t j = 0; j < rows; ++j) {
+        if (progress.stopped(double(j), double(rows))) return false;
         for (const float x : grid.x)
             values[k++] = array_kernel_sum(code, n, e, x, grid.z[j]);
-        if (j % 16 == 15)
-            update_status("Calculating sensitivity values...",
-                          int(double(Statuswind.bar_width) * double(j + 1) / double(rows)));
     }
+    return true;
 }
 
 void memory_message() {
     model::show_message("Insufficient memory for the sensitivity section!", "Error Message");
 }
 
-// Asks for the data file and writes both files; a failure is shown and leaves neither.
-void save_files(const SectionNames& names, const GridPositions& grid, const float* values,
-                float factor, const Electrodes& e) {
+// Asks for the data file (any name; one question when it or its post file exists); "" when the
+// user cancelled.
+std::string ask_data_file(const SectionNames& names) {
     SystemSettings& s = Systemsettings;
     model::copy_text(s.file_name, sizeof s.file_name, names.file);
     model::copy_text(s.file_title, sizeof s.file_title,
                      "File to save sensitivity values in SURFER format");
-    if (!save_file_dialog(s.file_name, s.file_title, s.initial_dir)) return;
-    const std::string failed = write_surfer_files(s.file_name, grid, values, factor, e);
-    if (failed.empty()) return;
+    const auto existing = [](const std::string& chosen) {
+        return model::existing_files(surfer_file_paths(chosen));
+    };
+    if (!model::save_files_dialog(s.file_name, s.file_title, s.initial_dir, existing)) return "";
+    return s.file_name;
+}
+
+// Writes both files, with the progress of the data file's rows; a failure is shown and leaves
+// neither. False when the user stopped it.
+bool save_files(const std::string& path, const GridPositions& grid, const float* values,
+                float factor, const Electrodes& e) {
+    LoopProgress progress("Saving sensitivity values");
+    const std::string failed = write_surfer_files(path, grid, values, factor, e, &progress);
+    update_status("", 0);
+    if (progress.was_stopped()) return false;
+    if (failed.empty()) return true;
     char text[1024];
     std::snprintf(text, sizeof text, "There has been an error in creating\nthe file %s.",
                   failed.c_str());
     model::show_message(text, "Error Message");
+    return true;
+}
+
+// What the section takes: the values and node positions (three floats a point) and the
+// drawing's pixel positions and values (three more, a row more), and its files.
+GridNeeds section_needs(const GridPositions& grid, const std::string& path) {
+    GridNeeds needs;
+    const double nx = double(grid.x.size()), nz = double(grid.z.size());
+    needs.points = nx * nz;
+    needs.memory = 12.0 * nx * nz + 12.0 * nx * (nz + 1.0);
+    if (!path.empty()) {
+        needs.disk = surfer_data_bytes(grid) + 512.0;
+        needs.folder = folder_of(path);
+    }
+    return needs;
 }
 
 // What the drawing needs besides the section grid.
@@ -309,7 +358,7 @@ struct Drawing {
 };
 
 // Draws the section on `dc` with the depth of investigation under it. False when the drawing's
-// work arrays were refused.
+// work arrays were refused or the user stopped it.
 bool draw(Drawing& d, gfx::Canvas& dc, ProgDisplay& display) {
     const int bottom = draw_sensitivity_section(d.section, dc, display.brushes, display.pens);
     if (bottom < 0) return false;
@@ -332,7 +381,6 @@ void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& displ
         model::show_message(message, "Message");
         return;
     }
-    update_status("Calculating sensitivity values...", 0);
     GridPositions grid;
     sys::PageArray<float> values, node_x, node_z;
     if (!grid_positions(code, e, dmin, m.sens_x_min, m.sens_x_max, m.sens_x_step, m.sens_z_min,
@@ -340,12 +388,21 @@ void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& displ
         memory_message();
         return;
     }
+    // The file is chosen first: a grid whose arrays the memory, or whose files the disk, cannot
+    // hold is refused before anything of it is computed.
+    const SectionNames names = section_names(code);
+    erase_window();
+    const std::string path = ask_data_file(names);
+    if (!grid_fits(section_needs(grid, path))) return;
     const std::size_t nx = grid.x.size(), nz = grid.z.size(), points = nx * nz;
     if (!values.allocate(points) || !node_x.allocate(points) || !node_z.allocate(points)) {
         memory_message();
         return;
     }
-    compute_values(code, m.sens_n_value, e, grid, values.get());
+    if (!compute_values(code, m.sens_n_value, e, grid, values.get())) {
+        stopped_message("The sensitivity calculation", "Nothing was saved or drawn.");
+        return;
+    }
     update_status(std::string(45, ' ').c_str(), 0);
 
     float largest = 0.0f;
@@ -358,9 +415,10 @@ void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& displ
     // Values beyond the float range (a constant factor of 1e38, say) are no section.
     if (!model::ResultValues().add(values.get(), points).add(factor).writable("sensitivity values"))
         return;
-    const SectionNames names = section_names(code);
-    erase_window();
-    save_files(names, grid, values.get(), factor, e);
+    if (!path.empty() && !save_files(path, grid, values.get(), factor, e)) {
+        stopped_message("Saving the sensitivity values", "No file was written; nothing was drawn.");
+        return;
+    }
 
     for (std::size_t k = 0; k < points; ++k) {
         node_x[k] = grid.x[k % nx];
@@ -402,6 +460,8 @@ void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& displ
     s.values = values.get();
     s.label_offset = m.sens_x_min;
     s.title = names.title;
+    LoopProgress progress("Drawing the sensitivity section");
+    s.stopping = [&progress](double done, double total) { return progress.stopped(done, total); };
     // The window first; then the canvas, so that later repaints show the section.
     bool drawn = draw(d, window, display);
     if (display.canvas_dc) {
@@ -410,5 +470,10 @@ void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& displ
                                    gfx::Rop::patcopy);
         drawn = drawn && draw(d, *display.canvas_dc, display);
     }
-    if (!drawn) memory_message();
+    update_status("", 0);
+    if (progress.was_stopped())
+        stopped_message("Drawing the sensitivity section",
+                        path.empty() ? "" : "The files were saved.");
+    else if (!drawn)
+        memory_message();
 }

@@ -80,18 +80,27 @@ std::string post_file_path(const std::string& path);
 /// pole-dipole by C1-P1 and C1-P2, other arrays by all four distances).
 float section_depth_of_investigation(int code, const Electrodes& e);
 
+class LoopProgress;
+
 /// Writes the data file (a header of three quoted labels with the factor, then "%6.3f %6.3f
 /// %9.5f" of x, negative depth and value per point, depth by depth) and the post file (four
 /// quoted labels, then "%13.3f,%13.3f,N,Default symbols:0" of x and negative depth of C1, C2,
 /// P1, P2): both files give z as the elevation, so that the electrodes are posted where the
 /// section has them.
 /// Both are written whole or not at all (sys::AtomicFile; the post file takes its place first,
-/// and is removed again when the data file then cannot). Returns "" on success, else the path
-/// that failed.
+/// and is removed again when the data file then cannot). With `progress`, the rows of the data
+/// file report to it and its break leaves neither file (progress->was_stopped()). Returns "" on
+/// success, else the path that failed (or was stopped).
 std::string write_surfer_files(const std::string& data_path, const GridPositions& grid,
-                               const float* values, float factor, const Electrodes& e);
-/// The data file of write_surfer_files alone, saved whole or not at all; false when it failed.
+                               const float* values, float factor, const Electrodes& e,
+                               LoopProgress* progress = nullptr);
+/// The data file of write_surfer_files alone, saved whole or not at all; false when it failed
+/// or was stopped.
 bool save_surfer_data(const std::string& data_path, const GridPositions& grid, const float* values,
-                      float factor);
+                      float factor, LoopProgress* progress = nullptr);
+/// The files write_surfer_files writes for the data file `data_path`: it and its post file.
+std::vector<std::string> surfer_file_paths(const std::string& data_path);
+/// About the bytes of the data file of a grid whose values print no wider than 12 characters.
+double surfer_data_bytes(const GridPositions& grid);
 
 } // namespace sens

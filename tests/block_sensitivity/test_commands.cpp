@@ -329,6 +329,83 @@ TEST_F(SensitivityCommands, TheWorkFilesHoldTheResistivityModel) {
     EXPECT_TRUE(normalised == resistivity);
 }
 
+// The 3-D sensitivity on a grid of 7 x 5 x 5 points (x from -1 to 2, y from -1 to 1, both every
+// 0.5, depths 0.1 to 0.5 every 0.1).
+constexpr const char* small_3d_grid = "dialog Array3DSensDiaBox set 1746 -1 set 1747 2 set 1748 "
+                                      "0.5 set 1749 -1 set 1750 1 set 1751 0.5 set 1752 0.1 set "
+                                      "1753 0.5 set 1754 0.1 ok";
+
+// Its file dialog takes a new name (it refused one), and one question lists the files of the
+// output that would replace a user's own; No asks for another name.
+TEST_F(SensitivityCommands, ThreeDimensionalFilesAreAskedForOnce) {
+    answer(small_3d_grid);
+    answer("file " + home + "survey.txt");
+    command(135);
+    EXPECT_NE(take_output().find("The last file is " + home + "survey5.dat"), std::string::npos);
+    for (const char* name : {"survey1.dat", "survey5.dat", "survey.lvl"})
+        EXPECT_TRUE(sys::file_exists(home + name)) << name;
+
+    home_dir.write("field3.dat", "field data");
+    home_dir.write("field.lvl", "levels");
+    answer(small_3d_grid);
+    answer("file " + home + "field.txt");
+    answer("box no");
+    answer("file cancel");
+    command(135);
+    EXPECT_EQ(take_output(), "BOX [3D Sensitivity File] These files already exist:\\nfield3.dat\\n"
+                             "field.lvl\\nDo you want to replace them?\n");
+    EXPECT_EQ(test_support::read_file(home + "field3.dat"), "field data");
+    EXPECT_FALSE(sys::file_exists(home + "field1.dat"));
+    // The Slicer/Dicer output writes the name chosen itself (the metadata) and the volume
+    // beside it: the level files do not matter to it.
+    home_dir.write("field.txt", "notes");
+    answer("dialog Array3DSensDiaBox click 1756 set 1754 0.1 ok");
+    answer("file " + home + "field.txt");
+    answer("box yes");
+    command(135);
+    EXPECT_EQ(take_output().rfind("BOX [3D Sensitivity File] field.txt already exists.\\nDo you "
+                                  "want to replace it?\nBOX [Message] Model saved in Slicer/Dicer",
+                                  0),
+              0u);
+    EXPECT_EQ(test_support::read_file(home + "field3.dat"), "field data");
+    EXPECT_NE(test_support::read_file(home + "field.txt"), "notes");
+    EXPECT_TRUE(answered()) << output();
+}
+
+// A grid whose values the free memory cannot hold is refused before a file is asked for, one
+// whose files the free disk cannot hold before it is computed, each naming the sizes; a break
+// typed ahead stops the calculation with nothing saved.
+TEST_F(SensitivityCommands, ThreeDimensionalGridsWithinTheMachineAndStoppable) {
+    sys::set_free_memory_override(1000);
+    answer(small_3d_grid);
+    command(135);
+    sys::set_free_memory_override(-1);
+    EXPECT_EQ(take_output().rfind("BEEP\nBOX [Message] The sensitivity grid of 175 points is too "
+                                  "large:\\nits arrays need 0.0 MB of memory, and 0.0 MB are "
+                                  "free.",
+                                  0),
+              0u);
+    sys::set_free_disk_override(4096);
+    answer(small_3d_grid);
+    answer("file " + home + "full.txt");
+    command(135);
+    sys::set_free_disk_override(-1);
+    const std::string refused = take_output();
+    EXPECT_NE(refused.find("its files 0.0 MB of disk space in\\n" +
+                           home_dir.path.substr(0, home_dir.path.size() - 1) + ",\\nand "),
+              std::string::npos)
+        << refused;
+    EXPECT_FALSE(sys::file_exists(home + "full1.dat"));
+    key('q');
+    answer(small_3d_grid);
+    answer("file " + home + "stopped.txt");
+    command(135);
+    EXPECT_EQ(take_output(), "BEEP\nBOX [Message] The 3-D sensitivity calculation stopped by the "
+                             "user.\\nNothing was saved.\n");
+    EXPECT_FALSE(sys::file_exists(home + "stopped1.dat"));
+    EXPECT_TRUE(answered()) << output();
+}
+
 TEST_F(SensitivityCommands, ThreeDimensionalDialogShowsAndKeepsPresets) {
     answer("dialog Array3DSensDiaBox click 1728 ok");
     answer("file cancel");

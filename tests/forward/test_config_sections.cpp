@@ -247,6 +247,35 @@ TEST(ConfigurationSections, SurferFilesShareTheirDepthConvention) {
     EXPECT_FLOAT_EQ(highest, 0.0f);
 }
 
+// The Surfer files of a run that would replace a user's own are asked about once, listed; No
+// writes none of them (the report is written). A break typed ahead stops the calculation
+// before anything is saved or drawn.
+TEST(ConfigurationSections, ExistingSurferFilesAreAskedForOnceAndABreakStops) {
+    Screen w;
+    w.dir.write("two_out_2.dat", "field data");
+    w.dir.write("two_out_total.dat", "totals");
+    const std::string boxes =
+        w.run("file " + fixture("two_configurations.txt") + "\nfile " + w.dir.file("two_out.txt") +
+              "\nbox yes\nbox no\ndialog Sens2DSelDiaBox ok");
+    EXPECT_NE(boxes.find("BOX [Surfer format] These files already exist:\\ntwo_out_2.dat\\n"
+                         "two_out_total.dat\\nDo you want to replace them?"),
+              std::string::npos)
+        << boxes;
+    EXPECT_EQ(read_file(w.dir.file("two_out_2.dat")), "field data");
+    EXPECT_FALSE(sys::file_exists(w.dir.file("two_out_1.dat")));
+    EXPECT_TRUE(sys::file_exists(w.dir.file("two_out.txt")));
+
+    w.key('q');
+    const std::string stopped = w.run("file " + fixture("two_configurations.txt") + "\nfile " +
+                                      w.dir.file("stopped_out.txt") + "\nbox yes");
+    EXPECT_NE(stopped.find("Surfer format as well?\nBEEP\nBOX [Message] The sensitivity "
+                           "calculation stopped by the user.\\nNothing was saved or drawn.\n"),
+              std::string::npos)
+        << stopped;
+    EXPECT_FALSE(sys::file_exists(w.dir.file("stopped_out.txt")));
+    EXPECT_FALSE(sys::file_exists(w.dir.file("stopped_out_1.dat")));
+}
+
 TEST(ConfigurationSections, ReportOfTheNewLayoutReadsBack) {
     Screen w;
     const std::string report = w.dir.file("new_out.txt");

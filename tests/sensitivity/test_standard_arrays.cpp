@@ -305,9 +305,8 @@ TEST(StandardArraySection, CoincidentElectrodesGiveOnlyTheirMessage) {
     EXPECT_TRUE(r.blank(r.canvas));
 }
 
-// A section that would hold NaN or infinite values is refused before the save dialog: no file
-// and no drawing. Electrodes at +-3e38 gave 7701 NaN values, a constant factor of 3e38
-// infinities.
+// A section that would hold NaN or infinite values is refused: no file and no drawing. Electrodes
+// at +-3e38 gave 7701 NaN values, a constant factor of 3e38 infinities.
 TEST(StandardArraySection, ValuesBeyondTheFloatRangeAreRefused) {
     const struct {
         int code;
@@ -332,7 +331,12 @@ TEST(StandardArraySection, ValuesBeyondTheFloatRangeAreRefused) {
         m.sens_c1_x = c.c1, m.sens_c2_x = c.c2, m.sens_p1_x = c.p1, m.sens_p2_x = c.p2;
         m.sens_auto_scale = c.auto_scale;
         m.sens_scale_factor = c.factor;
-        r.run(); // no file answer is queued: the dialog must not open
+        // Electrodes too far apart are refused before the file dialog; values beyond the float
+        // range once computed, after it (the file is chosen before the grid is computed).
+        const bool computed = c.code == 1;
+        if (computed) r.answer("file " + r.dir.path + "infinite.dat");
+        r.run();
+        EXPECT_TRUE(r.answered()) << r.err.str();
         EXPECT_EQ(r.output(), std::string("BEEP\n") + c.message + "\n");
         EXPECT_TRUE(r.blank(r.canvas));
         EXPECT_TRUE(std::filesystem::is_empty(r.dir.folder()));
@@ -370,6 +374,72 @@ TEST(StandardArraySection, UnwritableFileIsReportedAndTheSectionStillDrawn) {
     EXPECT_FALSE(r.blank(r.canvas));
 }
 
+// The data file and its post file are asked about once when either exists, listed; No asks
+// for another name.
+TEST(StandardArraySection, ExistingFilesAreAskedForOnce) {
+    SectionRun r;
+    r.wenner_alpha();
+    r.dir.write("wa.dat", "field data");
+    r.dir.write("wa_post.dat", "field posts");
+    r.answer("file " + r.dir.path + "wa.dat");
+    r.answer("box no");
+    r.answer("file " + r.dir.path + "wb.dat");
+    r.run();
+    EXPECT_EQ(r.take_output(), "BOX [File to save sensitivity values in SURFER format] These files "
+                               "already exist:\\nwa.dat\\nwa_post.dat\\nDo you want to replace "
+                               "them?\n");
+    EXPECT_EQ(test_support::read_file(r.dir.path + "wa.dat"), "field data");
+    EXPECT_EQ(test_support::read_file(r.dir.path + "wa_post.dat"), "field posts");
+    EXPECT_TRUE(sys::file_exists(r.dir.path + "wb_post.dat"));
+    // The post file alone: the same question, for it.
+    r.answer("file " + r.dir.path + "wa_new.dat");
+    r.dir.write("wa_new_post.dat", "field posts");
+    r.answer("box yes");
+    r.run();
+    EXPECT_EQ(r.take_output(), "BOX [File to save sensitivity values in SURFER format] "
+                               "wa_new_post.dat already exists.\\nDo you want to replace it?\n");
+    EXPECT_NE(test_support::read_file(r.dir.path + "wa_new_post.dat"), "field posts");
+    EXPECT_TRUE(r.answered()) << r.err.str();
+}
+
+// A grid whose data file the free disk of its folder cannot hold is refused with the sizes,
+// before it is computed; a break typed ahead stops the calculation with nothing saved or drawn.
+TEST(StandardArraySection, GridsWithinTheDiskAndStoppable) {
+    {
+        SectionRun r;
+        r.wenner_alpha();
+        sys::set_free_disk_override(100000);
+        r.answer("file " + r.dir.path + "wa.dat");
+        r.run();
+        sys::set_free_disk_override(-1);
+        const std::string refused = r.take_output();
+        EXPECT_EQ(refused.rfind("BEEP\nBOX [Message] The sensitivity grid of 7701 points is too "
+                                "large:\\nits arrays need 0.2 MB of memory and its files 0.2 MB "
+                                "of disk space in\\n" +
+                                    r.dir.folder() + ",\\nand ",
+                                0),
+                  0u)
+            << refused;
+        EXPECT_NE(refused.find(" MB of memory and 0.1 MB of disk space are free.\\nA coarser "
+                               "spacing or a smaller range needs less.\n"),
+                  std::string::npos)
+            << refused;
+        EXPECT_TRUE(std::filesystem::is_empty(r.dir.folder()));
+        EXPECT_TRUE(r.blank(r.canvas));
+        EXPECT_TRUE(r.answered()) << r.err.str();
+    }
+    SectionRun r;
+    r.wenner_alpha();
+    r.key('q');
+    r.answer("file " + r.dir.path + "wa.dat");
+    r.run();
+    EXPECT_EQ(r.take_output(), "BEEP\nBOX [Message] The sensitivity calculation stopped by the "
+                               "user.\\nNothing was saved or drawn.\n");
+    EXPECT_TRUE(std::filesystem::is_empty(r.dir.folder()));
+    EXPECT_TRUE(r.blank(r.canvas));
+    EXPECT_TRUE(r.answered()) << r.err.str();
+}
+
 TEST(StandardArraySection, WideRangeCancelAndRefusedMemory) {
     SectionRun r;
     r.wenner_alpha();
@@ -385,12 +455,17 @@ TEST(StandardArraySection, WideRangeCancelAndRefusedMemory) {
     EXPECT_NE(texts.find("\n26\n"), std::string::npos); // point 113 of the profile
     EXPECT_TRUE(std::filesystem::is_empty(r.dir.folder()));
 
+    // Memory the arrays do not fit in: the grid is refused with its size, before it is computed.
     m.sens_x_min = -1.0f, m.sens_x_max = 2.0f, m.sens_x_step = 0.02f;
     sys::set_page_budget(4096);
+    r.answer("file cancel");
     r.run();
     sys::set_page_budget(-1);
     EXPECT_EQ(r.take_output(),
-              "BEEP\nBOX [Error Message] Insufficient memory for the sensitivity section!\n");
+              "BEEP\nBOX [Message] The sensitivity grid of 7701 points is too large:\\nits arrays "
+              "need 0.2 MB of memory, and 0.0 MB are free.\\nA coarser spacing or a smaller "
+              "range needs less.\n");
+    EXPECT_TRUE(r.answered()) << r.err.str();
 }
 
 } // namespace

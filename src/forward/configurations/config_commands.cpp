@@ -14,6 +14,7 @@
 #include "platform/gfx/canvas.h"
 #include "platform/sys/sys.h"
 #include "platform/ui/ui.h"
+#include "sensitivity/grid_budget.h"
 #include "sensitivity/sensitivity_commands.h"
 #include "sensitivity/standard_arrays.h"
 
@@ -96,8 +97,23 @@ bool read_configuration_file(const ModelSettings& m, int mode, ConfigurationFile
                                     Proglim.max_data_points, file, std::ref(echo));
 }
 
+// The Surfer files of the sections of `f` beside the report: a data and a post file per
+// configuration that keeps a block of its own (16 at most), then the integrated block's.
+std::vector<std::string> surfer_file_names(const std::string& report, const ConfigurationFile& f) {
+    const std::string stem = sens::path_with_suffix(report, "");
+    std::vector<std::string> names;
+    for (std::size_t k = 0; f.arrays.size() <= 16 && k < f.arrays.size(); ++k) {
+        const std::string data = stem + "_" + std::to_string(k + 1) + ".dat";
+        for (const std::string& name : sens::surfer_file_paths(data))
+            names.push_back(name);
+    }
+    names.push_back(stem + "_total.dat");
+    return names;
+}
+
 // The Surfer files of the sections: a data and a post file per configuration with a block of
-// its own, and the integrated block. Returns false after the message of a file not written.
+// its own, and the integrated block, each data file with its progress. Returns false after the
+// message of a file not written, or of the user's break (the files written before it stay).
 bool save_surfer_files(const std::string& report, const ConfigurationFile& f,
                        const SensitivitySections& s) {
     const std::string stem = sens::path_with_suffix(report, "");
@@ -110,19 +126,29 @@ bool save_surfer_files(const std::string& report, const ConfigurationFile& f,
     std::string failed;
     char name[64];
     const std::size_t n = f.arrays.size();
-    for (std::size_t k = 0; s.per_configuration && k < n && failed.empty(); ++k) {
+    int written = 0;
+    const auto stopped = [&written] {
+        const std::string kept = std::to_string(written) + " Surfer files were written.";
+        sens::stopped_message("Saving the sensitivity values", kept.c_str());
+        return false;
+    };
+    for (std::size_t k = 0; s.per_configuration && k < n && failed.empty(); ++k, written += 2) {
         std::snprintf(name, sizeof name, "Saving sensitivity values for array %d.", int(k) + 1);
-        update_status(name, 0);
+        sens::LoopProgress progress(name);
         sens::Electrodes e;
         for (int i = 0; i < 4; ++i)
             e.x[i] = f.arrays[k].x[i] * a, e.z[i] = f.arrays[k].z[i] * a;
         std::snprintf(name, sizeof name, "_%1d.dat", int(k) + 1);
         failed = sens::write_surfer_files(stem + name, grid, s.values.data() + k * s.points(),
-                                          s.factor, e);
+                                          s.factor, e, &progress);
+        if (progress.was_stopped()) return stopped();
     }
     if (failed.empty()) {
         const std::string total = stem + "_total.dat";
-        if (!sens::save_surfer_data(total, grid, s.integrated(), s.factor)) failed = total;
+        sens::LoopProgress progress("Saving the integrated sensitivity values");
+        if (!sens::save_surfer_data(total, grid, s.integrated(), s.factor, &progress))
+            failed = total;
+        if (progress.was_stopped()) return stopped();
     }
     update_status(" ", 0);
     if (failed.empty()) return true;
@@ -158,7 +184,54 @@ void sensitivity_mode_data(ModelSettings& m, const ConfigurationFile& f, bool al
     write_data(m, f, data, all_boreholes);
 }
 
-// Steps of the sensitivity mode after the file was read.
+// What the files chosen are: the report ("" for none) and whether the Surfer files go with it.
+struct SectionFiles {
+    std::string report;
+    bool surfer = false;
+};
+
+// Asks for the report and whether the Surfer files go with it; the Surfer files that exist are
+// asked about once, and No leaves them out.
+SectionFiles ask_section_files(const ConfigurationFile& f, const std::string& input) {
+    SystemSettings& s = Systemsettings;
+    model::copy_text(s.file_name, sizeof s.file_name,
+                     sens::path_with_suffix(input, "_out.txt").c_str());
+    model::copy_text(s.file_title, sizeof s.file_title,
+                     "File to save sensitivity values in SURFER format");
+    SectionFiles files;
+    if (!save_file_dialog(s.file_name, s.file_title, s.initial_dir)) return files;
+    files.report = s.file_name;
+    files.surfer =
+        model::ask_message("Do you want to save the sensitivity\nvalues in Surfer "
+                           "format as well?",
+                           "Surfer format", ui::mb_yesno | ui::mb_iconquestion) == ui::id_yes;
+    if (files.surfer &&
+        !model::replace_files(model::existing_files(surfer_file_names(files.report, f)),
+                              "Surfer format")) {
+        files.surfer = false;
+        set_status_line("The sensitivity values were not saved in Surfer format.");
+    }
+    return files;
+}
+
+// What the sections of `f` take: their values, and the report and Surfer files chosen.
+sens::GridNeeds section_needs(const ConfigurationFile& f, const SectionFiles& files) {
+    const double nx = f.grid.nx(), nz = f.grid.nz(), n = double(f.arrays.size());
+    const double blocks = n <= 16 ? n + 1 : 1;
+    sens::GridNeeds needs;
+    needs.points = nx * nz;
+    needs.memory = 4.0 * (blocks * nx * nz + nx + nz + n);
+    if (files.report.empty()) return needs;
+    needs.folder = sens::folder_of(files.report);
+    // The report: thirteen characters a value; a Surfer line about 30.
+    needs.disk = 4096.0 + 150.0 * n + 13.0 * blocks * nx * nz + 16.0 * (nx + nz);
+    if (files.surfer) needs.disk += blocks * (512.0 + 30.0 * nx * nz);
+    return needs;
+}
+
+// Steps of the sensitivity mode after the file was read. The files are chosen first: sections
+// whose values the memory, or whose files the disk, cannot hold are refused before they are
+// computed.
 void sensitivity_mode(ModelSettings& m, const ConfigurationFile& f, const std::string& input,
                       bool all_boreholes) {
     SensitivitySections sections;
@@ -167,29 +240,25 @@ void sensitivity_mode(ModelSettings& m, const ConfigurationFile& f, const std::s
         show_configuration_sections(m, Progdisplay, f, sections);
         return;
     }
-    if (compute_configuration_sections(f, m.sens_auto_scale, m.sens_scale_factor, sections)) return;
+    const SectionFiles files = ask_section_files(f, input);
+    if (!sens::grid_fits(section_needs(f, files))) return;
+    const int computed =
+        compute_configuration_sections(f, m.sens_auto_scale, m.sens_scale_factor, sections);
+    if (computed == 2)
+        sens::stopped_message("The sensitivity calculation", "Nothing was saved or drawn.");
+    if (computed != 0) return;
     if (!model::ResultValues()
              .add(sections.values.data(), sections.values.size())
              .add(sections.potentials.data(), sections.potentials.size())
              .add(sections.factor)
              .writable("sensitivity values"))
         return;
-    SystemSettings& s = Systemsettings;
-    model::copy_text(s.file_name, sizeof s.file_name,
-                     sens::path_with_suffix(input, "_out.txt").c_str());
-    model::copy_text(s.file_title, sizeof s.file_title,
-                     "File to save sensitivity values in SURFER format");
-    if (save_file_dialog(s.file_name, s.file_title, s.initial_dir)) {
-        const std::string report = s.file_name;
+    if (!files.report.empty()) {
         update_status("Saving sensitivity values for all arrays", 0);
-        if (save_text_file(report.c_str(), [&] {
-                return configuration_report_text(f, sections, s.version_text);
+        if (save_text_file(files.report.c_str(), [&] {
+                return configuration_report_text(f, sections, Systemsettings.version_text);
             })) {
-            if (model::ask_message("Do you want to save the sensitivity\nvalues in Surfer format "
-                                   "as well?",
-                                   "Surfer format",
-                                   ui::mb_yesno | ui::mb_iconquestion) == ui::id_yes)
-                save_surfer_files(report, f, sections);
+            if (files.surfer) save_surfer_files(files.report, f, sections);
             sensitivity_mode_data(m, f, all_boreholes);
         }
     }

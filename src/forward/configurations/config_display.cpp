@@ -10,6 +10,7 @@
 #include "model/services.h"
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
+#include "sensitivity/grid_budget.h"
 #include "sensitivity/section_display.h"
 
 #include <algorithm>
@@ -234,12 +235,19 @@ void show_configuration_sections(ModelSettings& m, ProgDisplay& display, const C
         canvas_title = f.title + " - array " + std::to_string(shown + 1);
     }
     erase_window();
+    sens::LoopProgress progress("Drawing the sensitivity section");
+    d.section.stopping = [&progress](double done, double total) {
+        return progress.stopped(done, total);
+    };
     bool drawn = draw_on(window, d, window_title, f, s, display);
     if (display.canvas_dc) {
         clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
         drawn = draw_on(*display.canvas_dc, d, canvas_title, f, s, display) && drawn;
     }
-    if (!drawn)
+    update_status(" ", 0);
+    if (progress.was_stopped())
+        sens::stopped_message("Drawing the sensitivity section", "");
+    else if (!drawn)
         model::report_error(model::Shown::box, "Error Message",
                             "Insufficient memory for the sensitivity sections!");
 }

@@ -11,6 +11,7 @@
 #include "model/utilities.h"
 #include "platform/gfx/canvas.h"
 #include "platform/ui/ui.h"
+#include "sensitivity/grid_budget.h"
 #include "sensitivity/kernels.h"
 #include "sensitivity/section_display.h"
 #include "sensitivity/standard_arrays.h"
@@ -168,16 +169,22 @@ int compute_configuration_sections(const ConfigurationFile& f, int auto_scale, f
     for (int k = 0; k < n; ++k) {
         std::snprintf(status, sizeof status, "Calculating sensitivity values for configuration %d.",
                       k + 1);
-        update_status(status, 0);
+        sens::LoopProgress progress(status);
         const bool surface = on_surface(f, k);
         float* own = s.per_configuration ? s.values.data() + std::size_t(k) * s.points() : nullptr;
         std::size_t p = 0;
-        for (const float z : s.z)
+        for (std::size_t j = 0; j < s.z.size(); ++j) {
+            if (progress.stopped(double(j), double(s.z.size()))) {
+                ui::set_cursor(ui::Cursor::arrow);
+                s = SensitivitySections{};
+                return 2;
+            }
             for (const float x : s.x) {
-                const float v = float(kernel_sum(f, k, surface, x, z));
+                const float v = float(kernel_sum(f, k, surface, x, s.z[j]));
                 if (own) own[p] = v;
                 integrated[p++] += std::fabs(v);
             }
+        }
         s.potentials[std::size_t(k)] = float(configuration_potential(f, k));
     }
     update_status(" ", 0);

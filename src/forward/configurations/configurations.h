@@ -143,8 +143,9 @@ enum class ConfigSave { written, refused_water, failed, nothing, cancelled };
 /// 1000 .. 10000) and 1 otherwise (also for a section without any value); else `fixed`.
 float sensitivity_factor(float largest, int auto_scale, float fixed);
 
-/// The sensitivity sections of every configuration on the file's grid, scaled: 0, or 1 after
-/// a message (coincident electrodes or electrodes too far apart, memory).
+/// The sensitivity sections of every configuration on the file's grid, scaled, with the progress
+/// of each configuration's rows: 0; 1 after a message (coincident electrodes or electrodes too
+/// far apart, memory); 2, without a message and `sections` empty, when the user stopped it.
 int compute_configuration_sections(const ConfigurationFile& file, int auto_scale,
                                    float fixed_factor, SensitivitySections& sections);
 

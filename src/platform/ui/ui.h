@@ -48,7 +48,10 @@ void beep();
 
 // ---- File dialogs --------------------------------------------------------------------------
 
-enum class FileDialogKind { open, save };
+/// save_set: a save request of a command that writes files named after the one chosen; the
+/// dialog takes any name without a question, and the command asks about the files it will
+/// write (model::save_files_dialog).
+enum class FileDialogKind { open, save, save_set };
 /// Asks for a file. On entry `file` holds the pattern ("*.mod") or the proposed name
 /// ("survey.dat"), either of them possibly after a folder ("/data/*.col"), and `title` the
 /// caption; the dialog opens in that folder, else in `initial_dir`, else in the current folder,
