@@ -40,8 +40,8 @@ const float* electrode_potential_table(int electrode, const float* potentials,
     return potentials + first;
 }
 
-bool form_datum_fields(const DatumElectrodes& e, const float* potentials,
-                       const std::int64_t* start, int n_tables, long long n, double* a, double* b) {
+bool form_datum_fields(const DatumElectrodes& e, const float* potentials, const std::int64_t* start,
+                       int n_tables, long long n, double* a, double* b) {
     auto table = [&](int electrode) {
         return electrode_potential_table(electrode, potentials, start, n_tables, n);
     };

@@ -33,5 +33,5 @@ const float* electrode_potential_table(int electrode, const float* potentials,
 /// potentials + start[e - 1]): count 2: A = T(first), B = T(second); 3: A = T(first), B =
 /// T(second) - T(third); 4: A = T(first) - T(fourth), B = T(second) - T(third). Returns false,
 /// fields untouched, for a count below 2 or an electrode outside 1..n_tables.
-bool form_datum_fields(const DatumElectrodes& e, const float* potentials,
-                       const std::int64_t* start, int n_tables, long long n, double* a, double* b);
+bool form_datum_fields(const DatumElectrodes& e, const float* potentials, const std::int64_t* start,
+                       int n_tables, long long n, double* a, double* b);

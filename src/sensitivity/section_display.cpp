@@ -84,8 +84,9 @@ int band_of(float v, const float* levels, int n) {
 struct Grid {
     sys::PageArray<int> px, py;
     sys::PageArray<float> value;
-    int rows = 0, columns = 0, first = 0; // first: the row of the caller's first row
-    int at(int r, int c) const { return r * columns + c; }
+    // 64-bit counts: a section may hold 2^28 nodes.
+    long long rows = 0, columns = 0, first = 0; // first: the row of the caller's first row
+    std::size_t at(long long r, long long c) const { return std::size_t(r * columns + c); }
 };
 
 // Extent and placement of one drawing pass.
@@ -108,7 +109,7 @@ Frame place(const SensitivitySection& in, Grid& g, const gfx::Canvas& dc) {
     f.cw = tm.ave_char_width;
     f.th = tm.height;
     f.client_width = ui::client_size().width;
-    const int nodes = in.rows * in.columns;
+    const std::size_t nodes = std::size_t(in.rows) * std::size_t(in.columns);
     f.x_max = std::max(in.x_max, *std::max_element(in.node_x, in.node_x + nodes));
     f.z_max = std::max(in.z_max, *std::max_element(in.node_z, in.node_z + nodes));
     for (int i = 0; i < in.n_set_a; ++i)
@@ -125,16 +126,16 @@ Frame place(const SensitivitySection& in, Grid& g, const gfx::Canvas& dc) {
     g.first = first_row > f.top ? 1 : 0;
     g.rows = in.rows + g.first;
     f.bottom = f.top;
-    for (int r = 0; r < in.rows; ++r)
-        for (int c = 0; c < in.columns; ++c) {
-            const int k = r * in.columns + c, to = g.at(r + g.first, c);
+    for (long long r = 0; r < in.rows; ++r)
+        for (long long c = 0; c < in.columns; ++c) {
+            const std::size_t k = std::size_t(r * in.columns + c), to = g.at(r + g.first, c);
             g.px[to] = round_to_int((in.node_x[k] - in.x_min) * in.x_scale) + f.left;
             g.py[to] = round_to_int((in.node_z[k] - in.z_min) * in.z_scale) + f.top;
             const float v = in.values[k];
             g.value[to] = in.invert_values == 1 ? 1.0f / v : v;
             f.bottom = std::max(f.bottom, g.py[to]);
         }
-    for (int c = 0; c < g.first * in.columns; ++c) {
+    for (std::size_t c = 0; c < std::size_t(g.first * in.columns); ++c) {
         g.px[c] = g.px[g.at(1, c)];
         g.py[c] = f.top;
         g.value[c] = g.value[g.at(1, c)];
@@ -169,7 +170,7 @@ void depth_scale(const SensitivitySection& in, const Grid& g, Frame& f, gfx::Can
     const int right = f.left + f.width;
     const bool ticks = in.rows > 1 && g.py[g.at(g.first + 1, 0)] - g.py[g.at(g.first, 0)] > f.th;
     int previous_row = f.top, previous_label = -(1 << 30);
-    for (int r = 0; r < in.rows; ++r) {
+    for (long long r = 0; r < in.rows; ++r) {
         const int y = g.py[g.at(r + g.first, 0)];
         line(dc, f.left, previous_row, f.left, y);
         line(dc, right, previous_row, right, y);
@@ -179,7 +180,7 @@ void depth_scale(const SensitivitySection& in, const Grid& g, Frame& f, gfx::Can
             line(dc, right, y, right + 2, y);
         }
         if (y <= previous_label + f.th) continue;
-        const float depth = in.node_z[r * in.columns] * in.unit_spacing;
+        const float depth = in.node_z[std::size_t(r * in.columns)] * in.unit_spacing;
         const float a = std::fabs(depth);
         const std::string text = axis_text(depth, a < 10.0f ? 2 : a <= 99.99f ? 1 : 0);
         const int length = int(text.size());
@@ -231,13 +232,13 @@ void legend(const SensitivitySection& in, Frame& f, gfx::Canvas& dc, const gfx::
 }
 
 void grid_outline(const Grid& g, gfx::Canvas& dc) {
-    const int last_row = g.rows - 1, last_col = g.columns - 1;
-    for (int c = 0; c < last_col; ++c) {
+    const long long last_row = g.rows - 1, last_col = g.columns - 1;
+    for (long long c = 0; c < last_col; ++c) {
         line(dc, g.px[g.at(0, c)], g.py[g.at(0, c)], g.px[g.at(0, c + 1)], g.py[g.at(0, c + 1)]);
         line(dc, g.px[g.at(last_row, c)], g.py[g.at(last_row, c)], g.px[g.at(last_row, c + 1)],
              g.py[g.at(last_row, c + 1)]);
     }
-    for (int r = 0; r < last_row; ++r) {
+    for (long long r = 0; r < last_row; ++r) {
         line(dc, g.px[g.at(r, 0)], g.py[g.at(r, 0)], g.px[g.at(r + 1, 0)], g.py[g.at(r + 1, 0)]);
         line(dc, g.px[g.at(r, last_col)], g.py[g.at(r, last_col)], g.px[g.at(r + 1, last_col)],
              g.py[g.at(r + 1, last_col)]);
@@ -252,10 +253,11 @@ enum class Cells { done, overflow, stopped };
 // the caller's `stopping` said so between two rows.
 Cells contour_cells(const SensitivitySection& in, const Grid& g, ContourRecord& record,
                     gfx::Canvas& dc, const gfx::Brush* brushes, const gfx::Pen* pens) {
-    for (int r = 0; r + 1 < g.rows; ++r) {
+    for (long long r = 0; r + 1 < g.rows; ++r) {
         if (in.stopping && in.stopping(double(r), double(g.rows - 1))) return Cells::stopped;
-        for (int c = 0; c + 1 < g.columns; ++c) {
-            const int k[4] = {g.at(r, c), g.at(r, c + 1), g.at(r + 1, c), g.at(r + 1, c + 1)};
+        for (long long c = 0; c + 1 < g.columns; ++c) {
+            const std::size_t k[4] = {g.at(r, c), g.at(r, c + 1), g.at(r + 1, c),
+                                      g.at(r + 1, c + 1)};
             const int cx = (g.px[k[0]] + g.px[k[1]] + g.px[k[2]] + g.px[k[3]]) / 4;
             const int cy = (g.py[k[0]] + g.py[k[1]] + g.py[k[2]] + g.py[k[3]]) / 4;
             const float cv =
@@ -279,8 +281,9 @@ Cells contour_cells(const SensitivitySection& in, const Grid& g, ContourRecord& 
 
 // Step 10: new levels after an overflow.
 void replace_levels(SensitivitySection& in, const Grid& g) {
-    float hi = 0.0f;
-    const float lo = array_maxmin(g.rows * g.columns, g.value.get(), &hi);
+    const auto range =
+        std::minmax_element(g.value.get(), g.value.get() + std::size_t(g.rows * g.columns));
+    const float lo = *range.first, hi = *range.second;
     if (hi > 0.0f) {
         in.levels[0] = hi > 50.0f ? 50.0f : hi > 10.0f ? 10.0f : hi > 1.0f ? 1.0f : 0.1f;
         const float ratio = std::sqrt(in.colour_mode == 2 ? 3.0f : 2.0f);
@@ -303,10 +306,10 @@ void fill_outlined(const SensitivitySection& in, const Grid& g, const Frame& f,
         fill_at(f.left + f.width / 2, f.top + f.height / 2, g.value[0]);
     else
         fill_contour_pieces(record, dc, brushes, f.left, f.top, right, bottom);
-    const int last = g.rows * g.columns - 1;
+    const std::size_t last = std::size_t(g.rows * g.columns - 1);
     fill_at(f.left + 1, f.top + 1, g.value[0]);
-    fill_at(right - 1, f.top + 1, g.value[g.columns - 1]);
-    fill_at(f.left + 1, bottom - 1, g.value[last - g.columns + 1]);
+    fill_at(right - 1, f.top + 1, g.value[std::size_t(g.columns - 1)]);
+    fill_at(f.left + 1, bottom - 1, g.value[last - std::size_t(g.columns) + 1]);
     fill_at(right - 1, bottom - 1, g.value[last]);
 }
 

@@ -43,15 +43,15 @@ struct SensitivitySection {
     /// 2 and 3: the black-and-white styles; other values colour, 1 and 4 with the band
     /// boundaries and the grid outline drawn over the bands.
     int colour_mode = 0;
-    int show_legend = 1;   ///< 1: legend and legend_caption
-    int top = 0, left = 0; ///< pixel of the section's top-left corner (left: see layout)
-    int rows = 0, columns = 0;
-    float* levels = nullptr;       ///< [n_levels]; replaced when the contour lists overflow
-    const float* values = nullptr; ///< [rows * columns]
-    int invert_values = 0;         ///< 1: contours 1 / value; the legend shows levels x 1000
-    float label_offset = 0.0f;     ///< added to every distance-scale label
-    float unit_spacing = 1.0f;     ///< multiplies the scale labels
-    std::string title;             ///< centred at the top of the window
+    int show_legend = 1;             ///< 1: legend and legend_caption
+    int top = 0, left = 0;           ///< pixel of the section's top-left corner (left: see layout)
+    long long rows = 0, columns = 0; ///< 64-bit: a section may hold 2^28 nodes
+    float* levels = nullptr;         ///< [n_levels]; replaced when the contour lists overflow
+    const float* values = nullptr;   ///< [rows * columns]
+    int invert_values = 0;           ///< 1: contours 1 / value; the legend shows levels x 1000
+    float label_offset = 0.0f;       ///< added to every distance-scale label
+    float unit_spacing = 1.0f;       ///< multiplies the scale labels
+    std::string title;               ///< centred at the top of the window
     /// Called with the rows of cells done and their count as the cells are contoured; true
     /// stops the drawing (the user's break on a large grid). Empty: never stopped.
     std::function<bool(double done, double total)> stopping;

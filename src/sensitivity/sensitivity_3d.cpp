@@ -295,9 +295,10 @@ void write_slicer(Array3DSens& r, Grid& g, const std::string& stem) {
                                 std::fabs(minimum) < 0.1f ? "%14.8f  %14.8f\n" : "%14.4f  %14.4f\n",
                                 {double(minimum), 1.05 * double(maximum)},
                                 std::max(std::fabs(double(minimum)), std::fabs(double(maximum))));
-    const int nx = int(g.x.size()), ny = int(g.y.size()), nz = int(g.z.size());
-    model::appendf(f, "3\n%cZ%c %d  0 0\n%cY%c %d  0 0\n%cX%c %d  0 0\n", q, q, nz, q, q, ny, q, q,
-                   nx);
+    const long long nx = (long long)g.x.size(), ny = (long long)g.y.size(),
+                    nz = (long long)g.z.size();
+    model::appendf(f, "3\n%cZ%c %lld  0 0\n%cY%c %lld  0 0\n%cX%c %lld  0 0\n", q, q, nz, q, q, ny,
+                   q, q, nx);
     model::appendf(f, "Array Type %s\n", r.array_name);
     model::appendf(f, "X unit spacing %.4f\nY unit spacing %.4f\nZ unit spacing %.4f\n",
                    double(r.x_step), double(r.y_step), double(r.z_step));

@@ -455,8 +455,8 @@ void calc_sensitivity_standard_arrays(const ModelSettings& m, ProgDisplay& displ
     s.levels = display.res_levels;
     s.top = 4 * tm.height;
     s.left = 12 * tm.ave_char_width;
-    s.rows = int(nz);
-    s.columns = int(nx);
+    s.rows = (long long)nz;
+    s.columns = (long long)nx;
     s.values = values.get();
     s.label_offset = m.sens_x_min;
     s.title = names.title;
