@@ -78,11 +78,12 @@ void on_mesh(const SolverMesh& mesh, model::SurveyInputs& in) {
 }
 
 // The mesh every pass of a calculation solves on: the model's, reaching the widest datum of
-// the list (span unit spacings). With the sensitivity option its lines are the model's, padded
-// only: the Jacobian work files hold the model's own cells and nodes, which are then cells and
-// nodes of the mesh.
+// the list (span unit spacings). When the band solver writes the Jacobian work files (the
+// sensitivity option) its lines are the model's, padded only: the files hold the model's own
+// cells and nodes, which are then cells and nodes of the mesh.
 SolverMesh chain_mesh(const ModelSettings& s, float span) {
-    return SolverMesh(s, reach_for_span(span), 60, s.jacob == 0);
+    const bool work_files = s.jacob == 1 && forward::chain_solver(s) == Solver::fe_band;
+    return SolverMesh(s, reach_for_span(span), 60, !work_files);
 }
 
 } // namespace
