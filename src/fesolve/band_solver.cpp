@@ -463,7 +463,8 @@ model::SolverResult set_up(const fe::Inputs& in, BandSetup& setup, BandWork& wor
     setup.work_nz = in.model_nx > 0 ? in.model_nz : ny;
     setup.work_left = in.model_nx > 0 ? in.model_left : 0;
     if (setup.jacobian && (setup.work_nx < 2 || setup.work_nz < 2 || setup.work_left < 0 ||
-                           setup.work_left + setup.work_nx > nx || setup.work_nz > ny))
+                           setup.work_left + setup.work_nx > nx || setup.work_nz > ny ||
+                           (in.model_nx > 0 && !in.model_cells)))
         return fe::report_error(model::SolverStatus::bad_input,
                                 "The model's mesh (%d x %d nodes from column %d) is not within "
                                 "the solver's (%d x %d).",
