@@ -114,8 +114,8 @@ bool write_floats(const std::string& path, const std::vector<float>& values) {
 } // namespace
 
 int roll_green_function_files(const std::string& running, const std::string& previous,
-                              const std::string& current, int w, const float* k,
-                              long long count, std::string* failed) {
+                              const std::string& current, int w, const float* k, long long count,
+                              std::string* failed) {
     auto fail = [failed](const std::string& path) {
         if (failed) *failed = path;
         return 1;

@@ -45,8 +45,8 @@ void cell_sensitivity_flt(const float* gc_re, const float* gc_im, const float* g
 /// file becomes the previous one. Returns 0, or 1 with *failed the path that could not be
 /// opened, read, written or renamed.
 int roll_green_function_files(const std::string& running, const std::string& previous,
-                              const std::string& current, int w, const float* k,
-                              long long count, std::string* failed);
+                              const std::string& current, int w, const float* k, long long count,
+                              std::string* failed);
 
 namespace ip {
 

@@ -659,7 +659,7 @@ class ModelSettings : sys::NoCopy {
     /// band solver's potentials file, jacob_electrode[e - 1] = (e - 1) x the nodes of a table: a
     /// count past 2^24 on long lines, which a float would round to a neighbouring node.
     std::int64_t* jacob_electrode = nullptr;
-    std::int32_t sens_option = 0;     ///< Switch of the Jacobian and resolution routines.
+    std::int32_t sens_option = 0; ///< Switch of the Jacobian and resolution routines.
     /// Type of sensitivity values to plot (SensTypeDiaBox, buttons 5291 to 5294): "Integrated
     /// sensitivity value", "Sensitivity per unit area", "Block model resolution", "Normalized model
     /// resolution".
