@@ -20,6 +20,10 @@ Inputs make_inputs(ModelSettings& s, const ProgLim& limits, const float* cells, 
     return in;
 }
 
+double first_wavenumber(const model::SurveyInputs& in) {
+    return in.nelec > 45 ? 0.4 * double(in.ky_min) : double(in.ky_min);
+}
+
 } // namespace fd
 
 model::SolverResult calaresforward_dbl(const fd::Inputs& in) {

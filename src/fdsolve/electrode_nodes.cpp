@@ -1,6 +1,7 @@
 // Electrode-to-node-column mapping by the nearest column or linear interpolation between two.
 #include "fdsolve/electrode_nodes.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -112,4 +113,26 @@ void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind,
                                      float* weights, int* c2_count, int* p2_count) {
     place_remote(nodes_per_spacing, nelec, kind, m, nx, positions, c2_x, p2_x, list, weights,
                  c2_count, p2_count);
+}
+
+namespace {
+
+template <class T> double widest_spacing(const T* positions, int n, const int* columns, int count) {
+    double widest = 0.0;
+    for (int q = 0; q < count; ++q) {
+        const int c = columns[q];
+        if (c > 0) widest = std::max(widest, double(positions[c]) - double(positions[c - 1]));
+        if (c + 1 < n) widest = std::max(widest, double(positions[c + 1]) - double(positions[c]));
+    }
+    return widest;
+}
+
+} // namespace
+
+double widest_spacing_at(const double* positions, int n, const int* columns, int count) {
+    return widest_spacing(positions, n, columns, count);
+}
+
+double widest_spacing_at(const float* positions, int n, const int* columns, int count) {
+    return widest_spacing(positions, n, columns, count);
 }

@@ -35,3 +35,8 @@ void find_remote_electrode_nodes(int nodes_per_spacing, int nelec, int kind, int
 void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind, int m, int nx,
                                      const float* positions, float c2_x, float p2_x, int* list,
                                      float* weights, int* c2_count, int* p2_count);
+
+/// The widest node spacing next to the given 0-based node columns (count of them) of a row of
+/// n columns at `positions`: how coarsely the mesh follows a potential there.
+double widest_spacing_at(const double* positions, int n, const int* columns, int count);
+double widest_spacing_at(const float* positions, int n, const int* columns, int count);

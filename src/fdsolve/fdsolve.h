@@ -37,6 +37,10 @@ struct Inputs : model::SurveyInputs {
 Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* cells,
                    double* table_a, double* table_b, double* remote_table);
 
+/// The first wavenumber of a run: ky_min, or 0.4 ky_min above 45 electrodes (longer lines span
+/// longer distances, whose potentials need smaller wavenumbers).
+double first_wavenumber(const model::SurveyInputs& in);
+
 } // namespace fd
 
 /// "Modified 5-point" formulation: sparse Cholesky under a nested-dissection ordering.
@@ -51,8 +55,9 @@ Inputs make_inputs(ModelSettings& settings, const ProgLim& limits, const float* 
 /// Remote electrodes (remote_electrodes > 0 and remote_table not null): C2 and P2 are placed
 /// on the real surface node columns and their potentials written to remote_table: entry j
 /// (1-based) the potential at electrode j from C2, entry nelec + i that at P2 from electrode i,
-/// entry 2 nelec + 1 that at P2 from C2; 0 for a remote electrode too near the mesh edge to
-/// have a node.
+/// entry 2 nelec + 1 that at P2 from C2, each transformed as a point from where the electrodes
+/// stand on the mesh (strike_point_potentials); 0 for a remote electrode too near the mesh edge
+/// to have a node.
 ///
 /// Failures are reported through model::report_error on the status line (shown while the main
 /// window is in front; the beep always). Results (model::SolverResult): ok; no_memory when work

@@ -133,6 +133,8 @@ void gather_receivers(const T* x, Row row, int side_step, const Stencil& s,
 
 // Remote electrode C2 or P2 on the surface: its nodes and weights.
 struct Remote {
+    double at = 0.0;      ///< x from the first electrode: the nodes' x by their weights
+    double spacing = 0.0; ///< the widest node spacing next to its nodes
     int count = 0;
     int nodes[2] = {0, 0};
     double weights[2] = {0.0, 0.0};
@@ -269,13 +271,18 @@ void Run::place_remote_electrodes() {
     find_remote_electrode_nodes(in_.nodes_per_spacing, in_.nelec, 4, in_.margin_columns, g_.nx,
                                 g_.x_nodes.get(), in_.c2_x, in_.p2_x, list, weights, &c2_.count,
                                 &p2_.count);
-    for (int q = 0; q < c2_.count; ++q) {
-        c2_.nodes[q] = f_.node(list[q], 1);
-        c2_.weights[q] = weights[q];
-    }
-    for (int q = 0; q < p2_.count; ++q) {
-        p2_.nodes[q] = f_.node(list[c2_.count + q], 1);
-        p2_.weights[q] = weights[c2_.count + q];
+    const double first = g_.x_nodes[in_.margin_columns - 1];
+    int q = 0;
+    for (Remote* r : {&c2_, &p2_}) {
+        r->at = 0.0;
+        int columns[2] = {0, 0};
+        for (int i = 0; i < r->count; ++i, ++q) {
+            r->nodes[i] = f_.node(list[q], 1);
+            r->weights[i] = weights[q];
+            r->at += weights[q] * (g_.x_nodes[list[q] - 1] - first);
+            columns[i] = list[q] - 1;
+        }
+        r->spacing = widest_spacing_at(g_.x_nodes.get(), g_.nx, columns, r->count);
     }
 }
 
@@ -365,21 +372,29 @@ void Run::solve_remote(int l, Worker& w) {
 // are written only when both transforms can run.
 int Run::transform() {
     const int N = in_.nelec, rows = 2 * N + 1;
-    sys::PageArray<double> r, y;
+    sys::PageArray<double> d, s, h, y;
     if (remote_) {
-        if (!r.allocate(rows) || !y.allocate(rows)) return 1;
+        if (!d.allocate(rows) || !s.allocate(rows) || !h.allocate(rows) || !y.allocate(rows))
+            return 1;
+        // The section-plane distances from where the electrodes stand on the mesh (one that
+        // stands on a receiver's node taken a quarter of the node spacing off it), and the
+        // spacings the mesh follows their potentials with.
+        const double line = 1.0 / in_.nodes_per_spacing, nearest = 0.25 * line;
+        const double c2_h = std::max(line, c2_.spacing), p2_h = std::max(line, p2_.spacing);
         for (int e = 1; e <= N; ++e) {
             const double along = e - 1;
-            r[e - 1] = std::hypot(in_.c2_x - along, double(in_.c2_y));
-            y[e - 1] = in_.c2_y;
-            r[N + e - 1] = std::hypot(in_.p2_x - along, double(in_.p2_y));
-            y[N + e - 1] = in_.p2_y;
+            d[e - 1] = std::max(std::fabs(c2_.at - along), nearest);
+            s[e - 1] = in_.c2_y;
+            h[e - 1] = c2_h;
+            d[N + e - 1] = std::max(std::fabs(p2_.at - along), nearest);
+            s[N + e - 1] = in_.p2_y;
+            h[N + e - 1] = p2_h;
         }
-        const double offset = std::fabs(double(in_.p2_y) - double(in_.c2_y));
-        r[rows - 1] = std::hypot(double(in_.p2_x) - double(in_.c2_x), offset);
-        y[rows - 1] = offset;
-        if (inverse_fourier_transform_dbl(r.get(), remote_values_.get(), y.get(), rows, in_.nky,
-                                          k_.get(), rows) != 0)
+        d[rows - 1] = std::max(std::fabs(p2_.at - c2_.at), nearest);
+        s[rows - 1] = double(in_.p2_y) - double(in_.c2_y);
+        h[rows - 1] = std::max(c2_h, p2_h);
+        if (strike_point_potentials(d.get(), s.get(), h.get(), remote_values_.get(), y.get(), rows,
+                                    in_.nky, k_.get(), rows) != 0)
             return 1;
         // A remote electrode without a node contributes nothing.
         for (int e = 1; e <= N; ++e) {
@@ -537,9 +552,7 @@ model::SolverResult Run::execute() {
     using model::SolverStatus;
     model::PhaseTimer setup(model::Phase::setup);
     if (model::SolverResult r = allocate(); !r.ok()) return r;
-    // More electrodes span longer distances, whose potentials need smaller wavenumbers.
-    const double k1 = in_.nelec > 45 ? 0.4 * double(in_.ky_min) : double(in_.ky_min);
-    log_spaced(in_.nky, k_.get(), k1, double(in_.ky_max));
+    log_spaced(in_.nky, k_.get(), first_wavenumber(in_), double(in_.ky_max));
     {
         // The transform's strike weights need only the wavenumbers: the other threads work them
         // out while this one orders the matrix. They are had before the workers take their

@@ -345,6 +345,68 @@ void store_pair(double* table, int lead, int L, int J, double value) {
 
 } // namespace
 
+namespace {
+
+// The weights of the ratio rule of one section-plane distance d and strike distance s: a
+// sample's V(k) divided by a homogeneous earth's K0(k d), a natural cubic spline of ln k held
+// beyond the first and the last usable sample, times K0(k d) integrates to the weighted sum of
+// the samples. The samples used end where k d passes kernel_reach or k h resolved_wavenumber.
+// difference: of V(k)(1 - cos(k s)); strike: of V(k) cos(k s); the held weights take the
+// ratio of sample i on for all the samples after it.
+struct RatioRule {
+    explicit RatioRule(int n)
+        : difference(std::size_t(n)), difference_held(difference), strike(difference),
+          strike_held(difference), plain_(difference), difference_(difference) {}
+    int usable = 0;
+    std::vector<double> difference, difference_held, strike, strike_held;
+
+    void weigh(const double* k, int n, double d, double s, double node_spacing,
+               double reach = kernel_reach) {
+        usable = 1;
+        while (usable < n && k[usable] * d <= reach &&
+               k[usable] * node_spacing <= resolved_wavenumber)
+            ++usable;
+        fd::strike_kernel_integrals(k, usable, d, s, plain_.data(), difference_.data());
+        double plain_after = 0.0, difference_after = 0.0;
+        for (int i = usable - 1; i >= 0; --i) {
+            const std::size_t at = std::size_t(i);
+            plain_after += plain_[at];
+            difference_after += difference_[at];
+            const double kernel = bessel_k0(k[i] * d);
+            difference[at] = difference_[at] / kernel;
+            difference_held[at] = difference_after / kernel;
+            strike[at] = (plain_[at] - difference_[at]) / kernel;
+            strike_held[at] = (plain_after - difference_after) / kernel;
+        }
+    }
+
+  private:
+    std::vector<double> plain_, difference_;
+};
+
+// A remote electrode's samples come from a mesh that grows coarse around it: beyond k d = 20
+// (K0 below 4e-10 of its value at k d = 0.2) they are the solution's rounding noise, which the
+// ratio to K0 blows up (a sample of 4e-11 at k d = 41, 1000 spacings off the line, weighed
+// 8e6 times its share).
+constexpr double point_reach = 20.0;
+
+// A point this close to the section plane (in unit spacings) lies in it: its potential is the
+// pairs' own integral of V.
+constexpr double in_plane = 0.02;
+
+// (1/pi) times the sum of the first `last` samples v (at most `usable`) by the weights w, the
+// last one's by its held weight.
+double ratio_sum(const double* w, const double* held, int usable, const double* v, int last) {
+    last = std::min(last, usable);
+    if (last < 1) return 0.0;
+    double total = held[last - 1] * v[last - 1];
+    for (int i = 0; i + 1 < last; ++i)
+        total += w[i] * v[i];
+    return inv_pi * total;
+}
+
+} // namespace
+
 namespace fd {
 
 // Strike transforms of the pairs of a line: the potential at the strike distance s (offset
@@ -371,31 +433,18 @@ bool StrikeWeights::prepare(const double* k, int n, double s, double node_spacin
     }
     // The distances on the threads, each with its own integral vectors.
     workers = std::max(1, workers);
-    std::vector<std::vector<double>> plains(static_cast<std::size_t>(workers),
-                                            std::vector<double>(static_cast<std::size_t>(n)));
-    std::vector<std::vector<double>> differences = plains;
+    std::vector<RatioRule> rules(static_cast<std::size_t>(workers), RatioRule(n));
     sys::run_in_parallel(count, workers, [&](int worker, int item) {
         const int d = item + 1;
-        std::vector<double>& plain = plains[std::size_t(worker)];
-        std::vector<double>& difference = differences[std::size_t(worker)];
-        int usable = 1;
-        while (usable < n && k[usable] * d <= kernel_reach &&
-               k[usable] * node_spacing <= resolved_wavenumber)
-            ++usable;
-        usable_[std::size_t(d - 1)] = usable;
-        fd::strike_kernel_integrals(k, usable, d, s, plain.data(), difference.data());
+        RatioRule& rule = rules[std::size_t(worker)];
+        rule.weigh(k, n, d, s, node_spacing);
+        usable_[std::size_t(d - 1)] = rule.usable;
         const std::size_t at = std::size_t(d - 1) * n;
-        double plain_after = 0.0, difference_after = 0.0;
-        for (int i = usable - 1; i >= 0; --i) {
-            plain_after += plain[std::size_t(i)];
-            difference_after += difference[std::size_t(i)];
-            const double kernel = bessel_k0(k[i] * d);
-            const double strike = plain[std::size_t(i)] - difference[std::size_t(i)];
-            difference_[at + i] = difference[std::size_t(i)] / kernel;
-            difference_held_[at + i] = difference_after / kernel;
-            strike_[at + i] = strike / kernel;
-            strike_held_[at + i] = (plain_after - difference_after) / kernel;
-        }
+        std::copy(rule.difference.begin(), rule.difference.end(), difference_.get() + at);
+        std::copy(rule.difference_held.begin(), rule.difference_held.end(),
+                  difference_held_.get() + at);
+        std::copy(rule.strike.begin(), rule.strike.end(), strike_.get() + at);
+        std::copy(rule.strike_held.begin(), rule.strike_held.end(), strike_held_.get() + at);
     });
     n_ = n;
     count_ = count;
@@ -423,13 +472,8 @@ bool StrikeWeights::fits(const double* k, int n, double s, double node_spacing, 
 
 double StrikeWeights::sum(const double* weights, const double* held, const double* v, int last,
                           int d) const {
-    last = std::min(last, usable_[std::size_t(d - 1)]);
-    if (last < 1) return 0.0;
     const std::size_t at = std::size_t(d - 1) * n_;
-    double total = held[at + last - 1] * v[last - 1];
-    for (int i = 0; i + 1 < last; ++i)
-        total += weights[at + i] * v[i];
-    return inv_pi * total;
+    return ratio_sum(weights + at, held + at, usable_[std::size_t(d - 1)], v, last);
 }
 
 } // namespace fd
@@ -675,6 +719,32 @@ int inverse_fourier_pair_potentials(float s, const float* values, double* pot, d
         const Integrals<float> sum =
             piecewise_integrals(tail, k, v.get(), nb > 0 ? nb : 1, nsig, offset);
         store_pair(offset_pot, lead, L, J, inv_pi_flt * (sum.plain - sum.cosine));
+    });
+    return 0;
+}
+
+int strike_point_potentials(const double* d, const double* s, const double* h, const double* values,
+                            double* out, int count, int n, const double* k, int ld) {
+    if (n < 1 || count < 1) return 0;
+    const int workers = std::max(1, std::min(sys::pool_threads(), count));
+    std::vector<RatioRule> rules(static_cast<std::size_t>(workers), RatioRule(n));
+    std::vector<sys::PageArray<double>> v(static_cast<std::size_t>(workers));
+    for (sys::PageArray<double>& w : v)
+        if (!w.allocate(n)) return 1;
+    sys::run_in_parallel(count, workers, [&](int worker, int j) {
+        RatioRule& rule = rules[std::size_t(worker)];
+        double* samples = v[std::size_t(worker)].get();
+        for (int i = 1; i <= n; ++i)
+            samples[i - 1] = values[index2d(j + 1, i, ld)];
+        const int significant = count_significant_dbl(n, samples);
+        if (std::fabs(s[j]) <= in_plane) {
+            out[j] = inv_pi * section_plane_integral(tail_of(k, samples, significant, 0.0), k,
+                                                     samples, significant, 4);
+            return;
+        }
+        rule.weigh(k, n, d[j], std::fabs(s[j]), h[j], point_reach);
+        out[j] = ratio_sum(rule.strike.data(), rule.strike_held.data(), rule.usable, samples,
+                           significant);
     });
     return 0;
 }

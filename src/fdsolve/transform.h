@@ -84,6 +84,19 @@ int fourier_transform_grid(int lead, float s, int order, const double* values, d
 /// Returns 0, or 1 (y untouched) when the work vectors cannot be had.
 int inverse_fourier_transform_dbl(const double* r, const double* values, double* y, int count,
                                   int n, const double* k, int ld);
+/// Point transform of electrodes off the line (remote electrodes): point j (0-based) lies d[j] > 0
+/// unit spacings from its source in the section plane and s[j] along strike; out[j] = (1/pi) *
+/// integral of V(k) cos(k s), V of point j being row j + 1 of `values` (leading dimension ld).
+/// In the section plane (|s| <= 0.02) by the pairs' own integral (fd::potential_integral of the
+/// significant samples, m = 4); off it by the ratio rule of the strike transforms: V(k) / K0(k d)
+/// a natural cubic spline of ln k through the significant samples, held beyond the first and
+/// the last one used, times K0(k d) (exact for a homogeneous earth at any d and s), the samples
+/// used ending where k d passes 20 or k h[j] 0.5, h[j] the widest node spacing at the point and
+/// its source.
+/// Returns 0, or 1 (out untouched) when the work vectors cannot be had.
+int strike_point_potentials(const double* d, const double* s, const double* h, const double* values,
+                            double* out, int count, int n, const double* k, int ld);
+
 /// Twin with single-precision points and values and double wavenumbers.
 int inverse_fourier_transform_flt(const float* r, const float* values, float* y, int count, int n,
                                   const double* k, int ld);

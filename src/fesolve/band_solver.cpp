@@ -430,9 +430,9 @@ model::SolverResult write_outputs(const fe::Inputs& in, const BandSetup& setup,
                    1.0 / in.nodes_per_spacing) != 0) {
         return fe::report_no_memory();
     }
-    if (setup.remote &&
-        !fe::transform_remote_values(setup.remote_nodes, s.electrode_table, n, in.nelec,
-                                     values.remote.get(), setup.nk, setup.k.get(), in.remote_table))
+    if (setup.remote && !fe::transform_remote_values(
+                            setup.remote_nodes, s.electrode_table, n, in.nelec, values.remote.get(),
+                            setup.nk, setup.k.get(), 1.0 / in.nodes_per_spacing, in.remote_table))
         return fe::report_no_memory();
     if (setup.jacobian) {
         s.npot_electrodes = n;

@@ -263,7 +263,7 @@ model::SolverResult write_outputs(const fe::Inputs& in, const BlockSetup& setup,
     std::vector<double> k(setup.k.get(), setup.k.get() + setup.nk);
     if (!fe::transform_remote_values(setup.remote_nodes, in.settings->electrode_table, setup.n,
                                      in.nelec, values.remote.get(), setup.nk, k.data(),
-                                     in.remote_table))
+                                     1.0 / in.nodes_per_spacing, in.remote_table))
         return fe::report_no_memory();
     return {};
 }

@@ -2,6 +2,7 @@
 // finite-element solvers.
 #include "fesolve/solver_common.h"
 
+#include "fdsolve/electrode_nodes.h"
 #include "fdsolve/spline.h"
 #include "fdsolve/transform.h"
 #include "fesolve/electrode_map.h"
@@ -197,14 +198,29 @@ void place_remote_electrodes(ModelSettings& settings, int nodes_per_spacing, int
                                remote.c2_x, remote.p2_x, list, weights, &na, &nb);
     remote.c2_count = na;
     remote.p2_count = nb;
+    const double first = positions[margin_columns - 1];
+    auto x_of = [&](int node) { return double(positions[(node - 1) / ny]) - first; };
+    remote.c2_at = remote.c2_x;
+    remote.p2_at = remote.p2_x;
+    if (na > 0) remote.c2_at = 0.0;
+    if (nb > 0) remote.p2_at = 0.0;
     for (int i = 0; i < na; ++i) {
         remote.c2_node[i] = list[1 + i];
         remote.c2_weight[i] = weights[i];
+        remote.c2_at += weights[i] * x_of(list[1 + i]);
     }
     for (int i = 0; i < nb; ++i) {
         remote.p2_node[i] = list[na + 2 + i];
         remote.p2_weight[i] = weights[na + i];
+        remote.p2_at += weights[na + i] * x_of(list[na + 2 + i]);
     }
+    int columns[2] = {0, 0};
+    for (int i = 0; i < na; ++i)
+        columns[i] = (list[1 + i] - 1) / ny;
+    remote.c2_spacing = widest_spacing_at(positions, nx, columns, na);
+    for (int i = 0; i < nb; ++i)
+        columns[i] = (list[na + 2 + i] - 1) / ny;
+    remote.p2_spacing = widest_spacing_at(positions, nx, columns, nb);
     settings.fe_remote_a = na;
     settings.fe_remote_b = nb;
     if (settings.fe_small_table_a)
@@ -227,40 +243,43 @@ void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x,
 
 bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
                              int nelec, const double* values, int nk, const double* k,
-                             double* out) {
+                             double node_spacing, double* out) {
     const int stride = 2 * n + 1;
     // Only the values of remote electrodes that have nodes are transformed; the rest stay 0.
     sys::PageArray<int> place(stride);
-    sys::PageArray<double> r(stride), y(stride);
-    if (!place.ok() || !r.ok() || !y.ok()) return false;
+    sys::PageArray<double> d(stride), s(stride), h(stride), y(stride);
+    if (!place.ok() || !d.ok() || !s.ok() || !h.ok() || !y.ok()) return false;
+    const double nearest = 0.25 * node_spacing;
+    const double c2_h = std::max(node_spacing, remote.c2_spacing);
+    const double p2_h = std::max(node_spacing, remote.p2_spacing);
     int count = 0;
-    auto add = [&](int p, double offset, double distance) {
+    auto add = [&](int p, double offset, double distance, double spacing) {
         place[count] = p;
-        y[count] = offset;
-        r[count++] = distance;
+        s[count] = offset;
+        h[count] = spacing;
+        d[count++] = std::max(distance, nearest);
     };
     for (int source = 0; source < 2; ++source) {
         const bool present = source == 0 ? remote.c2_count > 0 : remote.p2_count > 0;
-        const double rx = source == 0 ? remote.c2_x : remote.p2_x;
+        const double rx = source == 0 ? remote.c2_at : remote.p2_at;
         const double ry = source == 0 ? remote.c2_y : remote.p2_y;
         if (!present) continue;
         for (int e = 0; e < n; ++e) {
             double x, z;
             electrode_position(table, nelec, e, x, z);
-            add(source * n + e, ry, std::sqrt((rx - x) * (rx - x) + z * z + ry * ry));
+            add(source * n + e, ry, std::hypot(rx - x, z), source == 0 ? c2_h : p2_h);
         }
     }
-    if (remote.c2_count > 0 && remote.p2_count > 0) {
-        const double dx = double(remote.p2_x) - remote.c2_x, dy = double(remote.p2_y) - remote.c2_y;
-        add(2 * n, std::fabs(dy), std::sqrt(dx * dx + dy * dy));
-    }
+    if (remote.c2_count > 0 && remote.p2_count > 0)
+        add(2 * n, double(remote.p2_y) - remote.c2_y, std::fabs(remote.p2_at - remote.c2_at),
+            std::max(c2_h, p2_h));
     sys::PageArray<double> series(std::size_t(count) * nk + 1);
     if (!series.ok()) return false;
     for (int j = 1; j <= count; ++j)
         for (int i = 1; i <= nk; ++i)
             series[index2d(j, i, count)] = values[index2d(place[j - 1] + 1, i, stride)];
-    if (count > 0 &&
-        inverse_fourier_transform_dbl(r.get(), series.get(), y.get(), count, nk, k, count) != 0)
+    if (count > 0 && strike_point_potentials(d.get(), s.get(), h.get(), series.get(), y.get(),
+                                             count, nk, k, count) != 0)
         return false;
     for (int p = 0; p < stride; ++p)
         out[p] = 0.0;

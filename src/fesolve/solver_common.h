@@ -80,6 +80,12 @@ inline long long pair_position(int n, int i, int j) {
 /// The remote electrodes C2 and P2 with the mesh nodes that carry them.
 struct RemoteElectrodes {
     float c2_x = 0, c2_y = 0, p2_x = 0, p2_y = 0;
+    /// Where the electrodes stand on the mesh, along the line from the first electrode: their
+    /// nodes' x by their weights (off the requested x when a survey electrode's node was
+    /// avoided).
+    double c2_at = 0, p2_at = 0;
+    /// The widest node spacing next to their nodes.
+    double c2_spacing = 0, p2_spacing = 0;
     int c2_count = 0, p2_count = 0;
     int c2_node[2] = {0, 0}, p2_node[2] = {0, 0};
     float c2_weight[2] = {0, 0}, p2_weight[2] = {0, 0};
@@ -145,10 +151,13 @@ void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x,
 
 /// Transforms the remote-electrode values of every wavenumber (rows of 2n + 1: the potential
 /// of C2 at electrodes 1..n, of P2 at electrodes 1..n, of P2 at C2) to space and writes them
-/// to `out` at the same places, 0 for an electrode that has no node. Strike offsets are the
-/// remote y, distances the 3-D distances from each electrode's own position. Returns false
-/// when work memory is refused (out untouched).
+/// to `out` at the same places, 0 for an electrode that has no node: each by the ratio rule of
+/// strike_point_potentials, its strike offset the remote y, its section-plane distance that from
+/// the electrode's own position (at least a quarter of the node spacing at the electrodes,
+/// `node_spacing`), the spacing its potentials are followed with the wider of that and the
+/// remote electrode's. Returns false when work memory is refused (out untouched).
 bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
-                             int nelec, const double* values, int nk, const double* k, double* out);
+                             int nelec, const double* values, int nk, const double* k,
+                             double node_spacing, double* out);
 
 } // namespace fe

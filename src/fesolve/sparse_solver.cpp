@@ -609,9 +609,9 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
                                             4, int(setup.npairs), in.lead, in.array_type,
                                             1.0 / in.nodes_per_spacing) != 0)
         return fe::report_no_memory();
-    if (setup.remote &&
-        !fe::transform_remote_values(setup.remote_nodes, setup.table, setup.N, in.nelec,
-                                     values.remote.get(), in.nky, setup.k.get(), in.remote_table))
+    if (setup.remote && !fe::transform_remote_values(
+                            setup.remote_nodes, setup.table, setup.N, in.nelec, values.remote.get(),
+                            in.nky, setup.k.get(), 1.0 / in.nodes_per_spacing, in.remote_table))
         return fe::report_no_memory();
     return {};
 }

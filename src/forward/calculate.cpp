@@ -78,12 +78,22 @@ void on_mesh(const SolverMesh& mesh, model::SurveyInputs& in) {
 }
 
 // The mesh every pass of a calculation solves on: the model's, reaching the widest datum of
-// the list (span unit spacings). When the band solver writes the Jacobian work files (the
-// sensitivity option) its lines are the model's, padded only: the files hold the model's own
-// cells and nodes, which are then cells and nodes of the mesh.
+// the list (span unit spacings), the remote electrodes and the layering (reach_for_model).
+// When the band solver writes the Jacobian work files (the sensitivity option) its lines are
+// the model's, padded only: the files hold the model's own cells and nodes, which are then
+// cells and nodes of the mesh.
 SolverMesh chain_mesh(const ModelSettings& s, float span) {
     const bool work_files = s.jacob == 1 && forward::chain_solver(s) == Solver::fe_band;
-    return SolverMesh(s, reach_for_span(span), 60, !work_files);
+    return SolverMesh(s, reach_for_model(s, span), 60, !work_files);
+}
+
+// A mesh that does not hold a remote electrode would leave it without nodes, and potentials
+// of 0 in its data: the run is refused with the reason.
+model::SolverResult refuse_unheld() {
+    model::report_error(model::Shown::box, "Error Message",
+                        "A remote electrode stands farther off the line than the mesh "
+                        "reaches:\nits potentials cannot be calculated.");
+    return model::SolverResult::failure(model::SolverStatus::bad_input);
 }
 
 } // namespace
@@ -94,6 +104,7 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
     // Only the resistivity model's pass writes the Jacobian work files.
     model::PhaseTimer timer(model::Phase::setup);
     const SolverMesh mesh = chain_mesh(s, span);
+    if (!mesh.holds) return refuse_unheld();
     if (solver == Solver::fd_9pt || solver == Solver::fd_dm || solver == Solver::fd_5pt) {
         if (!cells) {
             std::fill(s.cell_work, s.cell_work + s.nx_cells * s.nz_cells, 1.0f);
@@ -102,6 +113,7 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
         const std::vector<float> padded = mesh.cells(cells, 1);
         timer.stop();
         fd::Inputs in = fd::make_inputs(s, limits, cells, table_a, table_b, remote);
+        reach_wavenumbers(s, fd::first_wavenumber(in), in);
         if (mesh.changed()) {
             on_mesh(mesh, in);
             in.conductivity = padded.data();
@@ -115,6 +127,9 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
     model::trace("%s", solver_name(solver));
     fe::Inputs in = fe::make_inputs(s, limits, s.driver_cells_2x, table_a, table_b, remote);
     if (cells != s.cell_conductivity) in.jacobian = 0;
+    // The Jacobian work files hold the settings' wavenumbers; the quadrilateral solver has no
+    // remote electrodes.
+    if (in.jacobian == 0 && solver != Solver::fe_q4) reach_wavenumbers(s, in.ky_min, in);
     // The solvers may move nodes onto electrodes: the padded nodes are copies of their own.
     const std::vector<float> padded = mesh.cells(s.driver_cells_2x, 2);
     std::vector<float> node_x = mesh.node_x, node_z = mesh.node_z;
@@ -143,6 +158,7 @@ model::SolverResult run_complex_solver(ModelSettings& s, const ProgLim& limits, 
                                        ComplexPass pass, float span) {
     model::PhaseTimer timer(model::Phase::setup);
     const SolverMesh mesh = chain_mesh(s, span);
+    if (!mesh.holds) return refuse_unheld();
     const std::vector<int> from = mesh.cell_sources();
     std::vector<std::int32_t> borehole_columns(s.borehole_column,
                                                s.borehole_column + std::max(s.nboreholes, 0));

@@ -4,11 +4,15 @@
 
 #include "forward/apparent.h"
 
+#include "fdsolve/spline.h"
+
 #include "model/model_settings.h"
+#include "model/solver_io.h"
 #include "model/utilities.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace forward {
 
@@ -21,16 +25,56 @@ namespace {
 // read 3.4 % off, at half a span the Wenner data of 301 electrodes 5 %.
 constexpr float growth = 1.5f;
 constexpr float reach_per_span = 2.0f;
+// A remote electrode's current spreads through the ground beyond it and beyond the electrodes
+// it is measured at: measured on homogeneous ground with remote electrodes 60 to 1000 spacings
+// off a 21-electrode line, their potentials at the electrodes read 4 to 8 % off with the bottom
+// and the sides just beyond them (the model's own 6 spacings deep), within 1.2 % with them
+// twice their distance from the line away; P2's potential from C2, both 3000 spacings off the
+// ends of a 61-electrode line, 2.2 % off with them twice that distance away, 0.8 % with them
+// twice the 6060 spacings between the two.
+constexpr float remote_per_distance = 2.0f;
 
-// Spacings added beyond `reached` (from the spacing `last` on) until `target` is reached.
-std::vector<float> padding(float reached, float last, float target, int most) {
+// A remote electrode is placed on the nodes nearest to it unless they are among the three
+// outermost lines of the mesh: four lines beyond it give it its nodes. Its potentials at the
+// line cross the padding between them: measured on homogeneous ground with the electrodes 300
+// to 100000 spacings off a 21-electrode line at 4 to 12 nodes a spacing, they read up to 2.2 %
+// off through padding that grows by 1.5 a column, within 1 % through padding that grows by 1.2
+// up to the electrode (0.3 % at 1.15).
+constexpr int lines_beyond_held = 4;
+constexpr float toward_held = 1.2f;
+
+// Spacings added beyond `reached` (from the spacing `last` on) until `target` is reached and,
+// with a point to hold `hold` out (0: none), until lines_beyond_held lines lie beyond it, of
+// which `beyond` are there already; they grow by toward_held up to that point. `holds`: whether
+// the point is held within `most` spacings.
+struct Padding {
     std::vector<float> steps;
-    while (reached < target && int(steps.size()) < most) {
-        last *= growth;
+    bool holds = true;
+};
+Padding padding(float reached, float last, float target, int most, float hold = 0.0f,
+                int beyond = lines_beyond_held) {
+    Padding p;
+    while ((reached < target || (hold > 0.0f && beyond < lines_beyond_held)) &&
+           int(p.steps.size()) < most) {
+        last *= reached < hold ? toward_held : growth;
         reached += last;
-        steps.push_back(last);
+        p.steps.push_back(last);
+        if (reached > hold) ++beyond;
     }
-    return steps;
+    p.holds = !(hold > 0.0f) || beyond >= lines_beyond_held;
+    return p;
+}
+
+// The number of lines among those at `widths` outward from a line's end (the innermost first)
+// that lie beyond `hold`.
+int lines_beyond(const float* widths, int n, int step, float hold) {
+    int beyond = 0;
+    float at = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        at += widths[i * step];
+        if (at > hold) ++beyond;
+    }
+    return beyond;
 }
 
 bool standard_array(int code) {
@@ -194,6 +238,49 @@ Reach reach_for_span(float span) {
     return {reach_per_span * span, reach_per_span * span};
 }
 
+namespace {
+
+// The distance of the farthest pair with a remote electrode: a remote electrode and the
+// farther end of the line, or the two remote electrodes.
+double farthest_remote_pair(const ModelSettings& s) {
+    const double last = s.nelec - 1;
+    double far =
+        std::hypot(double(s.p2_remote_x) - s.c2_remote_x, double(s.p2_remote_y) - s.c2_remote_y);
+    for (const auto& [x, y] :
+         {std::pair{s.c2_remote_x, s.c2_remote_y}, std::pair{s.p2_remote_x, s.p2_remote_y}})
+        far = std::max({far, std::hypot(double(x), double(y)), std::hypot(x - last, double(y))});
+    return far;
+}
+
+} // namespace
+
+Reach reach_for_model(const ModelSettings& s, float span) {
+    Reach r = reach_for_span(span);
+    const float remote =
+        s.remote_electrodes > 0 ? remote_per_distance * float(farthest_remote_pair(s)) : 0.0f;
+    r.side = std::max(r.side, remote);
+    r.depth = std::max(r.depth, remote);
+    const float last = float(s.nelec - 1);
+    if (s.remote_electrodes > 0)
+        for (const float x : {s.c2_remote_x, s.p2_remote_x}) {
+            if (x < 0.0f) r.hold_left = std::max(r.hold_left, -x);
+            if (x > last) r.hold_right = std::max(r.hold_right, x - last);
+        }
+    return r;
+}
+
+void reach_wavenumbers(const ModelSettings& s, double first, model::SurveyInputs& in) {
+    if (s.remote_electrodes <= 0 || in.nky < 2 || !(first > 0.0) || !(in.ky_max > first)) return;
+    const double far = farthest_remote_pair(s);
+    if (!(far * first > 1.0)) return;
+    const double step = std::log(double(in.ky_max) / first) / double(in.nky - 1);
+    const int more =
+        std::min(int(std::ceil(std::log(far * first) / step)), fd::max_wavenumbers - in.nky);
+    if (more <= 0) return;
+    in.nky += more;
+    in.ky_min = float(double(in.ky_min) * std::exp(-double(more) * step));
+}
+
 float widest_datum_span(const ModelSettings& s) {
     const float line = float(std::max(s.nelec - 1, 1));
     if (s.ndata <= 0 || !standard_array(s.array_type)) return line;
@@ -213,7 +300,9 @@ float widest_datum_span(const ModelSettings& s) {
 
 bool potentials_reach(const ModelSettings& s, float solved) {
     const float span = widest_datum_span(s);
-    return span <= solved || !SolverMesh(s, reach_for_span(span)).padded();
+    if (span <= solved) return true;
+    const SolverMesh needed(s, reach_for_model(s, span)), had(s, reach_for_model(s, solved));
+    return needed.left <= had.left && needed.right <= had.right && needed.below <= had.below;
 }
 
 SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_padding,
@@ -228,12 +317,17 @@ SolverMesh::SolverMesh(const ModelSettings& s, const Reach& reach, int max_paddi
         right_width += s.node_col_dx[i];
     for (int j = 0; j < mz - 1; ++j)
         depth += s.node_row_dz[j];
-    const std::vector<float> pad_left =
-        padding(left_width, s.node_col_dx[0], reach.side, max_padding);
-    const std::vector<float> pad_right =
-        padding(right_width, s.node_col_dx[mx - 2], reach.side, max_padding);
+    const Padding padded_left =
+        padding(left_width, s.node_col_dx[0], reach.side, max_padding, reach.hold_left,
+                lines_beyond(s.node_col_dx + first - 1, first, -1, reach.hold_left));
+    const Padding padded_right =
+        padding(right_width, s.node_col_dx[mx - 2], reach.side, max_padding, reach.hold_right,
+                lines_beyond(s.node_col_dx + last, mx - 1 - last, 1, reach.hold_right));
+    const std::vector<float>& pad_left = padded_left.steps;
+    const std::vector<float>& pad_right = padded_right.steps;
     const std::vector<float> pad_below =
-        padding(depth, s.node_row_dz[mz - 2], reach.depth, max_padding);
+        padding(depth, s.node_row_dz[mz - 2], reach.depth, max_padding).steps;
+    holds = padded_left.holds && padded_right.holds;
     left = int(pad_left.size());
     right = int(pad_right.size());
     below = int(pad_below.size());

@@ -7,17 +7,38 @@
 #include <vector>
 
 class ModelSettings;
+namespace model {
+struct SurveyInputs;
+}
 
 namespace forward {
 
 /// How far the mesh must reach for a set of data whose widest datum spans `span` unit
 /// spacings: its bottom at least `depth` below the surface, its side edges at least `side`
-/// beyond the first and the last electrode.
+/// beyond the first and the last electrode; and points it must hold with nodes (remote
+/// electrodes; 0 for none) `hold_left` before the first and `hold_right` after the last
+/// electrode.
 struct Reach {
     float depth = 0.0f;
     float side = 0.0f;
+    float hold_left = 0.0f, hold_right = 0.0f;
 };
 Reach reach_for_span(float span);
+
+/// How far the mesh must reach for the record's data: reach_for_span of the widest datum span
+/// `span`; with remote electrodes (remote_electrodes > 0) twice the distance of the farthest pair
+/// they make (a remote electrode and the farther end of the line, or C2 and P2) beyond the
+/// line's ends and below the surface, so that their currents spread as into the ground beyond
+/// the mesh, and the remote electrodes beyond the line's ends held.
+Reach reach_for_model(const ModelSettings& settings, float span);
+
+/// Wavenumbers for the pairs with a remote electrode (the settings' remote_electrodes > 0): when
+/// the farthest such pair, d unit spacings apart, lies beyond the reciprocal of the first
+/// wavenumber `first` (what the solver makes of in.ky_min), in.nky grows by the fewest steps of
+/// the solver's logarithmic spacing (from `first` to in.ky_max) that take the first wavenumber to
+/// 1/d or below, and in.ky_min falls by as many steps, at most to fd::max_wavenumbers in all: the
+/// wavenumbers above stay as they were.
+void reach_wavenumbers(const ModelSettings& settings, double first, model::SurveyInputs& in);
 
 /// The span of the widest datum of the record's datum list (ndata data of array_type, whose
 /// electrodes datum_electrodes gives) in unit spacings, from its first to its last electrode
@@ -26,7 +47,8 @@ Reach reach_for_span(float span);
 float widest_datum_span(const ModelSettings& settings);
 
 /// Whether potentials solved on the mesh for the widest datum span `solved` serve the record's
-/// datum list: its widest datum is no wider, or the model's own mesh reaches it.
+/// datum list: its widest datum is no wider, or that mesh reaches it as well (it needs no more
+/// padding).
 bool potentials_reach(const ModelSettings& settings, float solved);
 
 /// The solver mesh: the model's nx x nz nodes with `left` padding columns before its first
@@ -46,7 +68,8 @@ bool potentials_reach(const ModelSettings& settings, float solved);
 class SolverMesh {
   public:
     /// The mesh of `settings` (nx_nodes, nz_nodes, node_col_dx, node_row_dz, node_x, node_z,
-    /// the borehole electrodes) padded until it reaches `reach`, with at most `max_padding`
+    /// the borehole electrodes) padded until it reaches `reach` and holds its points with four
+    /// lines beyond each (which the remote electrodes' placement needs), with at most `max_padding`
     /// columns a side and rows; `max_padding` 0 keeps the model's mesh node for node (no lines
     /// split either). `split_lines` false pads without splitting: every model cell is then one
     /// cell of the mesh, model node column c its column c + left (the sensitivity work files
@@ -56,6 +79,7 @@ class SolverMesh {
 
     int nx = 0, nz = 0;                 ///< node columns and rows
     int left = 0, right = 0, below = 0; ///< padding columns and rows
+    bool holds = true;                  ///< whether every point of the reach is held
     int split = 0;                      ///< rows added by splitting the model's
     int split_columns = 0;              ///< columns added by splitting the model's
     std::vector<float> col_dx;          ///< nx - 1 column spacings

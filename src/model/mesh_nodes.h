@@ -43,6 +43,11 @@ float interp_table_row(int n, const float* xs, int row, float x, const float* ta
 
 namespace model {
 
+/// The farthest a remote electrode may stand from the electrode line, in unit spacings: beyond
+/// the line's nearer end and along strike together. The solvers' mesh holds it on its nodes
+/// and reaches twice as far within the padding it takes.
+constexpr float max_remote_distance = 100000.0f;
+
 /// The flat column layout of set_fe_node_spacing without the tank walls.
 void flat_column_layout(int m, float* spacing, int k, int n, float* positions);
 /// The tank-wall step of set_fe_node_spacing on a flat layout.

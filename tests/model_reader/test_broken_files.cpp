@@ -95,6 +95,18 @@ std::vector<BrokenCase> broken_cases() {
          "Error in electrode spacing\nThe electrode spacing must be greater than 0!", E, 1, true},
         {"remote electrodes of a cylinder", change("cylinder.mod", "\n1.0\n2\n0 40\n", cyl_remote),
          "You cannot have remote electrodes for a cylinder model!", E, 1, true},
+        // Before, a remote electrode of any distance was read; the solvers left it out (its
+        // potentials 0) beyond the fourth-outermost column of the margin.
+        {"remote electrode too far off the end",
+         change("remote.mod", "\n-1000.0 0.0\n", "\n-100001.0 0.0\n"),
+         "The remote electrode C2 stands 100001.0 m off the electrode line.\nA remote electrode "
+         "can stand at most 100000 electrode spacings\n(100000.0 m) off the line.",
+         E, 1, true},
+        {"remote electrode too far along strike",
+         change("remote.mod", "\n1020.0 0.0\n", "\n10.0 -2.5e5\n"),
+         "The remote electrode P2 stands 250000.0 m off the electrode line.\nA remote electrode "
+         "can stand at most 100000 electrode spacings\n(100000.0 m) off the line.",
+         E, 1, true},
         // The calculation takes N surface and borehole electrodes together: one more was read
         // and the calculation then stopped with code -2.
         {"borehole electrodes beyond the limit",

@@ -2,6 +2,8 @@
 // unit electrode spacing and the remote electrodes.
 #include "model/reader/readmodel_sections.h"
 
+#include "model/mesh_nodes.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -177,6 +179,21 @@ void check_electrode_count(ModelReader& r, int surface, int borehole, std::int32
                r.line_number(at), surface, borehole, total, int(r.capacity.N));
 }
 
+// Refuses a remote electrode farther from the line (beyond its nearer end and along strike,
+// `x` and `y` in unit spacings from the first electrode) than the solvers' mesh can hold.
+void check_remote_distance(ModelReader& r, const char* name, float x, float y) {
+    const ModelSettings& m = r.model;
+    const float last = float(m.nelec - 1);
+    const double beyond = x < 0.0f ? -x : x > last ? x - last : 0.0f;
+    const double distance = std::hypot(beyond, double(y));
+    if (!(distance <= max_remote_distance))
+        r.fail(1, "Error Message",
+               "The remote electrode %s stands %.1f m off the electrode line.\nA remote "
+               "electrode can stand at most %.0f electrode spacings\n(%.1f m) off the line.",
+               name, distance * m.unit_spacing, double(max_remote_distance),
+               double(max_remote_distance) * m.unit_spacing);
+}
+
 void read_remote_electrodes(ModelReader& r) {
     ModelSettings& m = r.model;
     const std::int32_t saved = r.cursor;
@@ -201,6 +218,8 @@ void read_remote_electrodes(ModelReader& r) {
     r.read_line();
     m.p2_remote_x = r.read_real() / m.unit_spacing;
     m.p2_remote_y = r.read_real() / m.unit_spacing;
+    check_remote_distance(r, "C2", m.c2_remote_x, m.c2_remote_y);
+    check_remote_distance(r, "P2", m.p2_remote_x, m.p2_remote_y);
     m.electrode_table[m.nelectrode_records] = ElectrodeNode{};
     m.electrode_table[m.nelectrode_records].x = m.c2_remote_x;
     m.electrode_table[m.nelectrode_records].z = m.c2_remote_y;
