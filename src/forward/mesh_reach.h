@@ -54,17 +54,19 @@ bool potentials_reach(const ModelSettings& settings, float solved);
 /// The solver mesh: the model's nx x nz nodes with `left` padding columns before its first
 /// column, `right` after its last and `below` padding rows under its last row. Padding spacings
 /// grow outward and downward by a fixed factor from the model's outermost column spacing and
-/// its last row spacing. Rows within one unit spacing of the surface that are thicker than
-/// 1.2 node spacings at the electrodes are split into equal rows no thicker than that (`split`
-/// rows more), unless the electrodes stand on given rows (water rows, boreholes, a tank, line
-/// electrodes). Around every buried (borehole) electrode the rows, and the columns outside the
-/// surface electrodes' span, that come within two unit spacings of it are split into equal
-/// lines no wider than the node spacing at the electrodes (`split_columns` columns more); the
-/// rows above the deepest surface electrode's row keep their numbers (not in tank models or
-/// with line electrodes). Node x and z come from the model's node tables (topography and the
-/// flat bottom row included; split lines on the straight line between the model's nodes),
-/// shifted so that the first column stands at x = 0; a padding column takes the depths of the
-/// model column beside it, a padding row lies flat below the bottom row.
+/// its last row spacing (toward a held point by a smaller one). Rows within one unit spacing of
+/// the surface that are thicker than 1.2 node spacings at the electrodes are split into equal
+/// rows no thicker than that (`split` rows more), unless the electrodes stand on given rows
+/// (water rows, boreholes, a tank, line electrodes). Around every buried (borehole) electrode
+/// the rows, and the columns outside the surface electrodes' span, are graded: a line through
+/// the electrode, lines the node spacing at the electrodes apart beside it, their spacing
+/// growing by a fixed ratio away from it until the model's own lines are as close (`split_columns`
+/// columns more); the rows likewise down from the deepest surface electrode's row, above which
+/// they keep their numbers (not in tank models or with line electrodes). Node x and z come from the
+/// model's node tables (topography and the flat bottom row included; split lines on the straight
+/// line between the model's nodes), shifted so that the first column stands at x = 0; a padding
+/// column takes the depths of the model column beside it, a padding row lies flat below the bottom
+/// row.
 class SolverMesh {
   public:
     /// The mesh of `settings` (nx_nodes, nz_nodes, node_col_dx, node_row_dz, node_x, node_z,
