@@ -734,17 +734,19 @@ int strike_point_potentials(const double* d, const double* s, const double* h, c
     sys::run_in_parallel(count, workers, [&](int worker, int j) {
         RatioRule& rule = rules[std::size_t(worker)];
         double* samples = v[std::size_t(worker)].get();
+        const double sign = values[index2d(j + 1, 1, ld)] < 0.0 ? -1.0 : 1.0;
         for (int i = 1; i <= n; ++i)
-            samples[i - 1] = values[index2d(j + 1, i, ld)];
+            samples[i - 1] = sign * values[index2d(j + 1, i, ld)];
         const int significant = count_significant_dbl(n, samples);
         if (std::fabs(s[j]) <= in_plane) {
-            out[j] = inv_pi * section_plane_integral(tail_of(k, samples, significant, 0.0), k,
-                                                     samples, significant, 4);
+            out[j] = sign * inv_pi *
+                     section_plane_integral(tail_of(k, samples, significant, 0.0), k, samples,
+                                            significant, 4);
             return;
         }
         rule.weigh(k, n, d[j], std::fabs(s[j]), h[j], point_reach);
-        out[j] = ratio_sum(rule.strike.data(), rule.strike_held.data(), rule.usable, samples,
-                           significant);
+        out[j] = sign * ratio_sum(rule.strike.data(), rule.strike_held.data(), rule.usable, samples,
+                                  significant);
     });
     return 0;
 }

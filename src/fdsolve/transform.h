@@ -92,7 +92,8 @@ int inverse_fourier_transform_dbl(const double* r, const double* values, double*
 /// a natural cubic spline of ln k through the significant samples, held beyond the first and
 /// the last one used, times K0(k d) (exact for a homogeneous earth at any d and s), the samples
 /// used ending where k d passes 20 or k h[j] 0.5, h[j] the widest node spacing at the point and
-/// its source.
+/// its source. A point whose first sample is negative is integrated negated and the sign put
+/// back.
 /// Returns 0, or 1 (out untouched) when the work vectors cannot be had.
 int strike_point_potentials(const double* d, const double* s, const double* h, const double* values,
                             double* out, int count, int n, const double* k, int ld);

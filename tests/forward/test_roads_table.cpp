@@ -610,28 +610,8 @@ struct Pending {
     const char* why;
 };
 
-const char* const far_remotes = "remote electrodes far off the line get no potential";
-
-const Pending pending[] = {
-    {nullptr, "HalfSpace", "pole-pole, remotes far", Value::remote, 100.0, far_remotes},
-    {nullptr, "ConductiveOverResistive", "pole-pole, remotes far", Value::remote, 100.0,
-     far_remotes},
-    {nullptr, "ResistiveOverConductive", "pole-pole, remotes far", Value::remote, 100.0,
-     far_remotes},
-    {nullptr, "HalfSpaceDefaultMesh", "pole-pole, remotes far", Value::remote, 22.8, far_remotes},
-    {nullptr, "HalfSpace", "pole-dipole, remote far", Value::remote, 100.0, far_remotes},
-    {nullptr, "ConductiveOverResistive", "pole-dipole, remote far", Value::remote, 100.0,
-     far_remotes},
-    {nullptr, "ResistiveOverConductive", "pole-dipole, remote far", Value::remote, 100.0,
-     far_remotes},
-    {nullptr, "HalfSpaceDefaultMesh", "pole-dipole, remote far", Value::remote, 17.4, far_remotes},
-    // The spectra take the remote electrodes' potentials into their potential differences.
-    {"Spectral", "HalfSpace", "pole-pole, remotes far", Value::resistivity, 6.80, far_remotes},
-    {"Spectral", "ConductiveOverResistive", "pole-pole, remotes far", Value::resistivity, 10.3,
-     far_remotes},
-    {"Spectral", "ResistiveOverConductive", "pole-pole, remotes far", Value::resistivity, 5.36,
-     far_remotes},
-};
+// Nothing waits now.
+const std::vector<Pending> pending;
 
 const Pending* pending_of(const Road& road, const Ground& g, const Survey& s, Value v) {
     for (const Pending& p : pending)
