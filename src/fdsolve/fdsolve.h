@@ -49,8 +49,10 @@ double first_wavenumber(const model::SurveyInputs& in);
 /// steps of ln k) it assembles and factors the grid's matrix and finds the potential at every
 /// electrode of a unit current at every other: for electrodes of one node each straight from
 /// the factor (sparse_inverse_entries_dbl), else by a solve per source; then it transforms the
-/// pair table (fourier_transform_grid, m = 4) into table_a and table_b. The wavenumbers and
-/// the transform run on the solver threads (sys::pool_threads).
+/// pair table (fourier_transform_grid, m = 4) into table_a and table_b, the strike transforms
+/// continuing each pair beyond the wavenumbers the mesh resolves towards the ground at its
+/// electrodes (the cells around their nodes). The wavenumbers and the transform run on the
+/// solver threads (sys::pool_threads).
 ///
 /// Remote electrodes (remote_electrodes > 0 and remote_table not null): C2 and P2 are placed
 /// on the real surface node columns and their potentials written to remote_table: entry j

@@ -372,6 +372,14 @@ void Run::solve_remote(int l, Worker& w) {
 // are written only when both transforms can run.
 int Run::transform() {
     const int N = in_.nelec, rows = 2 * N + 1;
+    // The ground at each electrode, towards which the strike transforms continue the pairs
+    // beyond the wavenumbers the mesh resolves.
+    sys::PageArray<double> ground(N);
+    if (!ground.ok()) return 1;
+    for (int e = 1; e <= N; ++e)
+        ground[e - 1] = point_source_resistivity(
+            g_.nx, g_.nz, in_.margin_columns + (e - 1) * in_.nodes_per_spacing,
+            in_.electrode_water[e - 1] + 1, [this](int i, int j) { return g_.sigma(i, j); });
     sys::PageArray<double> d, s, h, y;
     if (remote_) {
         if (!d.allocate(rows) || !s.allocate(rows) || !h.allocate(rows) || !y.allocate(rows))
@@ -405,8 +413,8 @@ int Run::transform() {
     }
     if (fourier_transform_grid(in_.lead, in_.electrode_offset_ratio, f_.pair_order(),
                                pair_values_.get(), in_.table_a, in_.table_b, N, in_.nky, k_.get(),
-                               4, pairs_, in_.array_type, 1.0 / in_.nodes_per_spacing,
-                               &strike_) != 0)
+                               4, pairs_, in_.array_type, 1.0 / in_.nodes_per_spacing, &strike_,
+                               ground.get()) != 0)
         return 1;
     if (remote_) std::copy(y.get(), y.get() + rows, in_.remote_table);
     return 0;

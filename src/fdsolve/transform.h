@@ -14,6 +14,8 @@
 
 #include "platform/sys/page_array.h"
 
+#include <complex>
+#include <limits>
 #include <vector>
 
 namespace fd {
@@ -21,8 +23,22 @@ namespace fd {
 /// The weights of the strike transforms of fourier_transform_grid for the pair distances
 /// 1 .. count: they depend on the wavenumbers, the strike offset s and the node spacing only,
 /// so they can be had while the potentials are being solved.
+///
+/// Beyond the last wavenumber the mesh resolves, k_c, a pair's ratio g(k) = V(k) / K0(k d) is
+/// continued towards `limit`, the ratio at large k: the resistivity of the ground at the two
+/// electrodes over pi (pair_limit), which alone a point source's potential sees once it dies
+/// within a fraction of a spacing. The way there is that of one image source at a distance
+/// r > d, g(k) = limit + (g_c - limit) [K0(k r) / K0(k d)] / [K0(k_c r) / K0(k_c d)], r fitted
+/// to the last two resolved samples: on two layers the first term of the image series. The
+/// spline of the ratio then runs through the resolved samples and the continuation's values at
+/// the wavenumbers beyond, to the last within the kernels' reach, whose ratio is held. Without
+/// a limit (NaN), when the ratio does not near it from the second-last to the last resolved
+/// sample (a half-space, whose ratio is the limit), or for a pair whose samples end before k_c,
+/// the ratio of the last resolved sample is held instead.
 class StrikeWeights {
   public:
+    static constexpr double no_limit = std::numeric_limits<double>::quiet_NaN();
+
     /// Weights for the distances 1..count on `workers` threads (the calling thread among
     /// them); false when the memory is refused.
     bool prepare(const double* k, int n, double s, double node_spacing, int count, int workers);
@@ -33,24 +49,58 @@ class StrikeWeights {
     /// Whether prepare ran with these arguments.
     bool fits(const double* k, int n, double s, double node_spacing, int count) const;
     /// (1/pi) times the integral of V(k)(1 - cos(k s)) of a pair d apart from its first `last`
-    /// samples v.
-    double difference(const double* v, int last, int d) const {
-        return sum(difference_.get(), difference_held_.get(), v, last, d);
+    /// samples v, continued beyond the resolved wavenumbers towards `limit`.
+    double difference(const double* v, int last, int d, double limit = no_limit) const {
+        return integral(difference_.get(), difference_held_.get(), continued_difference_.get(), v,
+                        last, d, limit);
     }
-    /// (1/pi) times the integral of V(k) cos(k s).
-    double strike(const double* v, int last, int d) const {
-        return sum(strike_.get(), strike_held_.get(), v, last, d);
+    /// (1/pi) times the integral of V(k) cos(k s), likewise.
+    double strike(const double* v, int last, int d, double limit = no_limit) const {
+        return integral(strike_.get(), strike_held_.get(), continued_strike_.get(), v, last, d,
+                        limit);
     }
 
   private:
+    struct Continuation;
+    // The continuation of the pair's ratio beyond the resolved wavenumbers, if it has one.
+    bool continuation(const double* v, int last, int d, double limit, Continuation& c) const;
+    double integral(const double* weights, const double* held, const double* continued,
+                    const double* v, int last, int d, double limit) const;
     double sum(const double* weights, const double* held, const double* v, int last, int d) const;
 
     int n_ = 0, count_ = 0;
     double s_ = 0.0, node_spacing_ = 0.0;
     std::vector<double> k_;
-    sys::PageArray<int> usable_;
+    // Per distance: the samples resolved (the first usable) and within the kernels' reach.
+    sys::PageArray<int> usable_, reach_;
+    // The weights of the usable samples, those that hold the ratio of each beyond it, and the
+    // weights of the samples within reach for the continued ratio (count x n each).
     sys::PageArray<double> difference_, difference_held_, strike_, strike_held_;
+    sys::PageArray<double> continued_difference_, continued_strike_;
 };
+
+/// The ratio V(k) / K0(k d) of a pair of electrodes at large k, from the resistivities rho_a
+/// and rho_b of the ground as a point source at each sees it (point_source_resistivity):
+/// (2/pi) rho_a rho_b / (rho_a + rho_b), that of the pair's potential across a vertical
+/// contact, rho/pi on ground of one resistivity. NaN unless both are positive and finite.
+double pair_limit(double rho_a, double rho_b);
+/// The same of complex resistivities (one frequency's), its real and imaginary parts those of
+/// the real and imaginary parts of V; NaN unless both are finite with a positive real part.
+std::complex<double> pair_limit(std::complex<double> rho_a, std::complex<double> rho_b);
+
+/// The resistivity of the ground as a point source at node (column, row) of a grid of nx x nz
+/// nodes sees it: 2 over the sum of the conductivities sigma(i, j) (real or complex) of the
+/// cells (i, j) of the grid that meet at the node (i = column - 1 or column, j = row - 1 or
+/// row): on the surface the harmonic mean of the two cells below, within the ground half the
+/// resistivity of the four cells around (a full space conducts twice as much as a half-space).
+template <class Sigma>
+auto point_source_resistivity(int nx, int nz, int column, int row, Sigma sigma) {
+    decltype(sigma(1, 1) * 1.0) sum = 0.0;
+    for (int i = column - 1; i <= column; ++i)
+        for (int j = row - 1; j <= row; ++j)
+            if (i >= 1 && i < nx && j >= 1 && j < nz) sum += sigma(i, j) * 1.0;
+    return 2.0 / sum;
+}
 
 } // namespace fd
 
@@ -66,16 +116,21 @@ class StrikeWeights {
 ///                from V(k) / K0(k d) as a natural cubic spline of ln k through the
 ///                samples (fd::strike_kernel_integrals), exact for a homogeneous earth; samples
 ///                beyond k = 0.5 / node_spacing (node_spacing the mesh's node spacing at the
-///                electrodes, in unit spacings), which the mesh does not resolve, are left out and
-///                the ratio of the last one held.
+///                electrodes, in unit spacings), which the mesh does not resolve, are left out:
+///                beyond them the ratio is continued towards the ground at the electrodes, or
+///                held without `resistivity` (fd::StrikeWeights).
 /// The pair distance is d = J - L unit spacings. The diagonal is not written.
 /// Returns 0, or 1 (tables untouched) when the work vectors cannot be had.
 /// `strike`, when given and prepared for these wavenumbers, s, node spacing and N - 1
-/// distances, saves preparing the strike weights here.
+/// distances, saves preparing the strike weights here. `resistivity`, when given, holds the
+/// resistivity of the ground at each of the N electrodes (fd::point_source_resistivity), from
+/// which the strike transforms continue a pair beyond the resolved wavenumbers (fd::pair_limit,
+/// fd::StrikeWeights); without it they hold the ratio of the last resolved sample.
 int fourier_transform_grid(int lead, float s, int order, const double* values, double* pot,
                            double* offset_pot, int N, int n, const double* k, int m, int P,
                            int array_type, double node_spacing,
-                           const fd::StrikeWeights* strike = nullptr);
+                           const fd::StrikeWeights* strike = nullptr,
+                           const double* resistivity = nullptr);
 
 /// Point transform in place: for each of the `count` points, y[j] holds the strike distance on
 /// entry (|y| <= 0.02 counts as 0) and the potential (1/pi) * integral of V(k) cos(k*y) on
@@ -107,12 +162,13 @@ int inverse_fourier_pair_potentials_exp(const float* r, const float* values, dou
                                         int n, const float* k, int ld);
 
 /// Pair tables of the finite-element solvers: pairs L = 1..N-1 outer, J = L+1..N inner, rows of
-/// `values` (leading dimension ld); outputs as fourier_transform_grid. s <= 0 is taken as 1. A pair
-/// whose first value is negative is integrated with all its values negated (both outputs
-/// non-negative). Returns 0, or 1 when the work vectors cannot be had.
+/// `values` (leading dimension ld); outputs and `resistivity` as fourier_transform_grid. s <= 0
+/// is taken as 1. A pair whose first value is negative is integrated with all its values negated
+/// (both outputs non-negative). Returns 0, or 1 when the work vectors cannot be had.
 int inverse_fourier_pair_potentials_dbl(float s, const double* values, double* pot,
                                         double* offset_pot, int N, int n, const double* k, int m,
-                                        int ld, int lead, int array_type, double node_spacing);
+                                        int ld, int lead, int array_type, double node_spacing,
+                                        const double* resistivity = nullptr);
 /// Single-precision inputs, double outputs: a negated pair gets pot negated back (offset_pot
 /// not); offset_pot is the section-plane potential less the potential at s, both by the
 /// piecewise model (linear in ln k while k r < 0.5, exponential beyond), about 2 % high on a

@@ -2,7 +2,6 @@
 // grid, sources in groups of four, and the Jacobian work files of the sensitivity computations.
 #include "fesolve/fesolve.h"
 
-#include "fdsolve/transform.h"
 #include "fesolve/assembly.h"
 #include "fesolve/band_sources.h"
 #include "fesolve/workers.h"
@@ -424,10 +423,8 @@ model::SolverResult write_outputs(const fe::Inputs& in, const BandSetup& setup,
                 in.table_a[index2d(i, j, lead)] = in.table_a[index2d(j, i, lead)] = v;
                 in.table_b[index2d(i, j, lead)] = in.table_b[index2d(j, i, lead)] = v;
             }
-    } else if (inverse_fourier_pair_potentials_dbl(
-                   in.electrode_offset_ratio, values.pairs.get(), in.table_a, in.table_b, n,
-                   setup.nk, setup.k.get(), 4, int(setup.npairs), lead, in.array_type,
-                   1.0 / in.nodes_per_spacing) != 0) {
+    } else if (!fe::transform_pair_values(in, n, values.pairs.get(), setup.nk, setup.k.get(),
+                                          setup.npairs)) {
         return fe::report_no_memory();
     }
     if (setup.remote && !fe::transform_remote_values(

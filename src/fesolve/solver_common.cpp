@@ -288,6 +288,22 @@ bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode
     return true;
 }
 
+bool transform_pair_values(const Inputs& in, int n, const double* values, int nk, const double* k,
+                           long long npairs) {
+    sys::PageArray<double> ground(n);
+    if (!ground.ok()) return false;
+    auto sigma = [&](int i, int j) { return in.cells[2 * std::size_t(index2d(i, j, in.nx - 1))]; };
+    for (int e = 0; e < n; ++e)
+        ground[e] = e < in.nelec
+                        ? fd::point_source_resistivity(in.nx, in.nz,
+                                                       in.margin_columns + e * in.nodes_per_spacing,
+                                                       in.electrode_water[e] + 1, sigma)
+                        : fd::StrikeWeights::no_limit;
+    return inverse_fourier_pair_potentials_dbl(
+               in.electrode_offset_ratio, values, in.table_a, in.table_b, n, nk, k, 4, int(npairs),
+               in.lead, in.array_type, 1.0 / in.nodes_per_spacing, ground.get()) == 0;
+}
+
 model::SolverResult place_remote_electrodes(const Inputs& in, RemoteElectrodes& r) {
     sys::PageArray<float> positions(in.nx);
     if (!positions.ok()) return report_no_memory();

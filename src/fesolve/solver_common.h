@@ -149,6 +149,15 @@ model::SolverResult place_remote_electrodes(const Inputs& in, RemoteElectrodes& 
 /// record in `table`.
 void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x, double& z);
 
+/// The pair tables in.table_a and in.table_b of n electrodes from their wavenumber-domain values
+/// (npairs a wavenumber, nk wavenumbers k) by inverse_fourier_pair_potentials_dbl (m = 4), the
+/// strike transforms continuing the pairs of surface electrodes towards the ground at them
+/// (fd::point_source_resistivity over the first value of every cell of `in`; the pairs of
+/// borehole electrodes hold their last ratio). False when work memory is refused (tables
+/// untouched).
+bool transform_pair_values(const Inputs& in, int n, const double* values, int nk, const double* k,
+                           long long npairs);
+
 /// Transforms the remote-electrode values of every wavenumber (rows of 2n + 1: the potential
 /// of C2 at electrodes 1..n, of P2 at electrodes 1..n, of P2 at C2) to space and writes them
 /// to `out` at the same places, 0 for an electrode that has no node: each by the ratio rule of

@@ -4,7 +4,6 @@
 #include "fesolve/fesolve.h"
 
 #include "fdsolve/spline.h"
-#include "fdsolve/transform.h"
 #include "fesolve/boundary.h"
 #include "fesolve/electrode_map.h"
 #include "fesolve/element.h"
@@ -604,10 +603,8 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in) {
     }
     update_status("Calculating potentials", 0);
     model::PhaseTimer timer(model::Phase::transform);
-    if (inverse_fourier_pair_potentials_dbl(in.electrode_offset_ratio, values.pairs.get(),
-                                            in.table_a, in.table_b, setup.N, in.nky, setup.k.get(),
-                                            4, int(setup.npairs), in.lead, in.array_type,
-                                            1.0 / in.nodes_per_spacing) != 0)
+    if (!fe::transform_pair_values(in, setup.N, values.pairs.get(), in.nky, setup.k.get(),
+                                   setup.npairs))
         return fe::report_no_memory();
     if (setup.remote && !fe::transform_remote_values(
                             setup.remote_nodes, setup.table, setup.N, in.nelec, values.remote.get(),

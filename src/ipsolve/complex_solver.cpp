@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <complex>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
@@ -685,19 +686,30 @@ template <class T> model::SolverResult ComplexRun<T>::strike_tables(int f) {
     if (!strike.prepare(k.data(), nw_, offset, 1.0 / in_.nodes_per_spacing, np_ - 1, workers))
         return fe::report_no_memory();
     const bool at_offset = in_.array_type == offset_pole_dipole;
+    // The ground at the surface electrodes, towards which the pairs are continued beyond the
+    // wavenumbers the mesh resolves (the borehole electrodes' pairs hold their last ratio).
+    std::vector<std::complex<double>> ground(static_cast<std::size_t>(np_),
+                                             {fd::StrikeWeights::no_limit, 0.0});
+    for (int e = 0; e < std::min(np_, in_.nelec); ++e)
+        ground[std::size_t(e)] = fd::point_source_resistivity(
+            in_.nx, in_.nz, in_.margin_columns + e * in_.nodes_per_spacing,
+            in_.electrode_water[e] + 1, [&](int i, int j) {
+                return std::complex<double>(sigma_re(f, i, j), sigma_im(f, i, j));
+            });
     std::vector<std::vector<double>> samples(static_cast<std::size_t>(workers),
                                              std::vector<double>(static_cast<std::size_t>(nw_)));
     // Pair p of a part at p + w pairs_; a part whose first sample is negative is summed negated
-    // (the significant samples are counted on a falling positive series) and its sign put back.
-    auto value = [&](std::vector<double>& x, const float* part, long long p, int d) {
+    // (the significant samples are counted on a falling positive series), its limit at large
+    // wavenumbers with it, and its sign put back.
+    auto value = [&](std::vector<double>& x, const float* part, long long p, int d, double limit) {
         for (int w = 0; w < nw_; ++w)
             x[std::size_t(w)] = part[std::size_t(p + (long long)w * pairs_)];
         const double sign = x[0] < 0.0 ? -1.0 : 1.0;
         for (double& e : x)
             e *= sign;
         const int last = count_significant_dbl(nw_, x.data());
-        return sign * (at_offset ? strike.strike(x.data(), last, d)
-                                 : strike.difference(x.data(), last, d));
+        return sign * (at_offset ? strike.strike(x.data(), last, d, sign * limit)
+                                 : strike.difference(x.data(), last, d, sign * limit));
     };
     sys::run_in_parallel(np_ - 1, workers, [&](int worker, int item) {
         std::vector<double>& x = samples[std::size_t(worker)];
@@ -705,8 +717,10 @@ template <class T> model::SolverResult ComplexRun<T>::strike_tables(int f) {
         for (int j = i + 1; j <= np_; ++j) {
             const long long p = fe::pair_position(np_, i, j);
             const int ij = index2d(i, j, in_.lead), ji = index2d(j, i, in_.lead);
-            out.s_re[ij] = out.s_re[ji] = value(x, v.pairs_re.get(), p, j - i);
-            out.s_im[ij] = out.s_im[ji] = value(x, v.pairs_im.get(), p, j - i);
+            const std::complex<double> limit =
+                fd::pair_limit(ground[std::size_t(i - 1)], ground[std::size_t(j - 1)]);
+            out.s_re[ij] = out.s_re[ji] = value(x, v.pairs_re.get(), p, j - i, limit.real());
+            out.s_im[ij] = out.s_im[ji] = value(x, v.pairs_im.get(), p, j - i, limit.imag());
         }
     });
     return {};
