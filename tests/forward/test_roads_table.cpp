@@ -557,10 +557,10 @@ const BoundRow bounds[] = {{"FivePoint", "HalfSpace", {1.8, 1.2, 0.0005, 2.5}},
                            // by up to 0.4 % on the half-space and over the conductive layer,
                            // where the nine-point samples of the last resolved wavenumber read
                            // 1.6 % low and the five-point ones high.
-                           {"NinePoint", "HalfSpace", {0.96, 1.24, 0.0005, 2.3}},
+                           {"NinePoint", "HalfSpace", {0.96, 1.24, 0.0005, 0.83}},
                            {"NinePoint", "ConductiveOverResistive", {0.86, 1.0, 0.0005, 2.3}},
-                           {"NinePoint", "ResistiveOverConductive", {1.36, 1.26, 0.0005, 3.9}},
-                           {"NinePoint", "HalfSpaceDefaultMesh", {0.96, 0.81, 0.0005, 1.65}},
+                           {"NinePoint", "ResistiveOverConductive", {1.36, 1.26, 0.0005, 0.91}},
+                           {"NinePoint", "HalfSpaceDefaultMesh", {0.96, 0.81, 0.0005, 0.62}},
                            {"DeyMorrison", "HalfSpace", {2.7, 1.1, 0.0005, 2.3}},
                            {"DeyMorrison", "ConductiveOverResistive", {3.5, 0.8, 0.0005, 2.3}},
                            // Over the resistive layer its samples of the last resolved
