@@ -2,6 +2,7 @@
 #include "display/block_editing.h"
 
 #include "display/display_commands.h"
+#include "display/lines.h"
 #include "display/model_section.h"
 #include "model/globals.h"
 #include "model/services.h"
@@ -47,19 +48,38 @@ void model_changed(ModelSettings& m) {
                         "edit. Calculate again for the edited model's data.");
 }
 
-// The outline of block b (any model) drawn filled with `brush` and outlined in pen 24.
+// Block b (any model) drawn anew filled with `brush`: a cylinder cell outlined in pen 24; a
+// block of a block model as the section drew it (a flat block's box, a topography block's
+// polygon) in the brush's colour, with those of its sides in pen 24 that lie on a grid line the
+// section drew (all of them but on a long line, whose grid is thinned).
 void paint_block(std::size_t b, int brush) {
     const ProgDisplay& d = Progdisplay;
     const SectionOutlines& o = outlines();
     if (!d.canvas_dc) return;
+    gfx::Canvas& dc = *d.canvas_dc;
     const std::size_t points = std::size_t(o.points_per_block);
     const int n = points == 4 ? 4 : o.block_count[b];
+    const std::int32_t* x = &o.block_x[points * b];
+    const std::int32_t* y = &o.block_y[points * b];
     std::vector<gfx::Point> pts;
     for (int k = 0; k < n; ++k)
-        pts.push_back({o.block_x[points * b + k], o.block_y[points * b + k]});
-    d.canvas_dc->select_pen(d.pens[24]);
-    d.canvas_dc->select_brush(d.brushes[std::clamp(brush, 0, 31)]);
-    if (n >= 3) d.canvas_dc->polygon(pts);
+        pts.push_back({x[k], y[k]});
+    const int colour = std::clamp(brush, 0, 31);
+    dc.select_brush(d.brushes[colour]);
+    if (points != 4) {
+        dc.select_pen(d.pens[24]);
+        if (n >= 3) dc.polygon(pts);
+        return;
+    }
+    dc.select_pen(d.pens[colour]);
+    if (Modelsettings.tflag != 0)
+        dc.polygon(pts);
+    else
+        dc.rectangle(x[0], y[0], x[2], y[2]);
+    dc.select_pen(d.pens[24]);
+    const std::uint8_t sides = b < o.block_sides.size() ? o.block_sides[b] : all_block_sides;
+    for (int k = 0; k < 4; ++k)
+        if (sides & (1 << k)) draw_line(x[k], y[k], x[(k + 1) % 4], y[(k + 1) % 4], dc);
 }
 
 constexpr int highlight_brush = 18;

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 
 SectionOutlines Sectionoutlines;
@@ -29,6 +30,7 @@ void SectionOutlines::reserve_group(int group, int blocks, int points, int boxes
     if (block_drawn.size() < nblocks) {
         block_drawn.resize(nblocks, 0);
         block_marked.resize(nblocks, 0);
+        block_sides.resize(nblocks, all_block_sides);
         block_count.resize(nblocks, 0);
         block_x.resize(nblocks * std::size_t(points), 0);
         block_y.resize(nblocks * std::size_t(points), 0);
@@ -46,6 +48,7 @@ void SectionOutlines::clear_group(int group) {
     if (block_drawn.size() < first + n) return;
     std::fill_n(block_drawn.begin() + first, n, 0);
     std::fill_n(block_marked.begin() + first, n, 0);
+    std::fill_n(block_sides.begin() + first, n, all_block_sides);
     const std::size_t points = std::size_t(points_per_block);
     std::fill_n(block_x.begin() + first * points, n * points, 0);
     std::fill_n(block_y.begin() + first * points, n * points, 0);
@@ -345,22 +348,74 @@ void draw_blocks(const ModelSettings& m, const ModelSectionSpec& s, const Geomet
     dc.select_pen(d.pens[24]);
 }
 
+// The node rows of a flat section whose grid line draw_grid draws: kept[r] for r = 0 .. ndisp - 1
+// (none at the surface, r = 0), the lines below the lower edge drawn on it, thinned on a long
+// line.
+std::vector<bool> flat_grid_rows(const Geometry& g, int section_top) {
+    std::vector<int> ys, rows;
+    for (int r = 1; r <= g.ndisp - 1; ++r)
+        if (g.py[r] >= section_top) ys.push_back(std::min(g.py[r], g.lower)), rows.push_back(r);
+    const std::vector<bool> kept = thinned_lines(ys);
+    std::vector<bool> by_row(std::size_t(std::max(0, g.ndisp)), false);
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        by_row[std::size_t(rows[k])] = kept[k];
+    return by_row;
+}
+
 // Step 7: the block grid of a flat section, thinned on a long line (grid_lines).
 void draw_grid(const ModelSettings& m, const ModelSectionSpec& s, const Geometry& g,
                int section_top, gfx::Canvas& dc) {
     beep();
     dc.select_pen(Progdisplay.pens[24]);
-    std::vector<int> rows;
+    const std::vector<bool> rows = flat_grid_rows(g, section_top);
     for (int r = 1; r <= g.ndisp - 1; ++r)
-        if (g.py[r] >= section_top) rows.push_back(std::min(g.py[r], g.lower));
-    const std::vector<bool> kept = thinned_lines(rows);
-    for (std::size_t k = 0; k < rows.size(); ++k)
-        if (kept[k]) draw_line(g.px[g.left], rows[k], g.px[g.right], rows[k], dc);
+        if (rows[std::size_t(r)]) {
+            const int y = std::min(g.py[r], g.lower);
+            draw_line(g.px[g.left], y, g.px[g.right], y, dc);
+        }
     const int bottom = std::min(g.py[std::max(0, g.ndisp - 1)], g.lower);
     const GridLines lines = grid_lines(m, s, g);
     for (int c = g.left; c <= g.right; ++c)
         if (lines.columns[std::size_t(c - g.left)])
             draw_line(g.px[c], section_top, g.px[c], bottom, dc);
+}
+
+// The sides of every drawn block that lie on a grid line drawn in pen 24
+// (SectionOutlines::block_sides): those of a topography section's kept node rows and columns
+// (every one when none was left out), those of a flat section on the pixel rows and columns its
+// grid drew (none without a grid: the display mode's).
+void record_block_sides(const ModelSettings& m, const ModelSectionSpec& s, const Geometry& g) {
+    SectionOutlines& o = Sectionoutlines;
+    const GridLines lines = grid_lines(m, s, g);
+    const bool outlined = g.topo && lines.all();
+    std::set<int> ys, xs; // the flat grid's drawn pixel rows and columns
+    if (!g.topo && Progdisplay.grid_flag == 0) {
+        const std::vector<bool> rows = flat_grid_rows(g, g.top);
+        for (int r = 1; r <= g.ndisp - 1; ++r)
+            if (rows[std::size_t(r)]) ys.insert(std::min(g.py[r], g.lower));
+        for (int c = g.left; c <= g.right; ++c)
+            if (lines.columns[std::size_t(c - g.left)]) xs.insert(g.px[c]);
+    }
+    for (int r = 1; r <= g.ndisp - 1; ++r)
+        for (int c = g.left + 1; c <= g.right; ++c) {
+            const std::size_t b =
+                std::size_t(s.group) * o.blocks_per_group + std::size_t(index2d(c, r, m.nx_cells));
+            if (o.block_drawn[b] != 1) continue;
+            // Sides from corner k to k + 1: top, right, bottom, left.
+            bool side[4];
+            if (g.topo) {
+                side[0] = outlined || lines.rows[std::size_t(r - 1)];
+                side[1] = outlined || lines.columns[std::size_t(c - g.left)];
+                side[2] = outlined || lines.rows[std::size_t(r)];
+                side[3] = outlined || lines.columns[std::size_t(c - 1 - g.left)];
+            } else {
+                side[0] = ys.count(o.block_y[4 * b]) > 0;
+                side[1] = xs.count(o.block_x[4 * b + 1]) > 0;
+                side[2] = ys.count(o.block_y[4 * b + 2]) > 0;
+                side[3] = xs.count(o.block_x[4 * b]) > 0;
+            }
+            o.block_sides[b] = std::uint8_t(side[0] | side[1] << 1 | side[2] << 2 | side[3] << 3);
+        }
 }
 
 // Step 9: misfit line and colour boxes with their values above the section.
@@ -478,6 +533,7 @@ int plotmodel(ModelSettings& m, const ModelSectionSpec& s, gfx::Canvas& dc, int*
     model::trace("Plot model section ndisp %d x limits %d %d\n", g.ndisp, g.left + 1, g.right);
     draw_blocks(m, s, g, dc);
     if (d.grid_flag == 0 && !g.topo) draw_grid(m, s, g, g.top, dc);
+    record_block_sides(m, s, g);
 
     // The highest point of the section, and its lowest, from what was drawn.
     int top = g.top, bottom = g.top;

@@ -11,6 +11,9 @@ class Canvas;
 }
 class ModelSettings;
 
+/// SectionOutlines::block_sides of a block whose four sides are grid lines.
+constexpr std::uint8_t all_block_sides = 0xF;
+
 /// Pixel outlines of the model sections drawn last, read by the mouse and key editing.
 ///
 /// Block model: block b of group g (0 resistivity, 1 IP, 2 time constant, 3 Cole exponent) is
@@ -28,6 +31,11 @@ struct SectionOutlines {
     std::vector<std::int32_t> block_count;  ///< cylinder models: outline points per cell
     std::vector<std::int32_t> block_drawn;  ///< 1: the block is shown (editing redraws it)
     std::vector<std::int32_t> block_marked; ///< 1: marked for a new value
+    /// Block models: bit k set when the side from outline point k to k + 1 lies on a grid line
+    /// the section drew in pen 24 (all four while the grid keeps every line; on a long line,
+    /// whose grid is thinned, those of the kept lines), so that the editor paints a block anew
+    /// as the section shows it.
+    std::vector<std::uint8_t> block_sides;
     std::vector<std::int32_t> box_x, box_y;
 
     /// Makes room for groups 0..group of `blocks` blocks (`points` outline points each) and

@@ -21,6 +21,9 @@ namespace sections_test {
 namespace {
 
 class WholePicture : public SectionsProgram {
+  public:
+    using SectionsProgram::click;
+
   protected:
     // The display with OK for every dialog it opens.
     void display(int id = 111) {
@@ -205,10 +208,30 @@ void expect_marks_thinned(const gfx::Canvas& dc, int below) {
     EXPECT_EQ(close, 0);
 }
 
+// In the edit mode, a left click marks the four blocks from 60 m in the sixth row, and the third
+// colour box (500 ohm-m) gives them its value: the marked blocks, and then the edited ones, are
+// painted as the section shows its blocks, the grid thinned over them (each was outlined whole:
+// black lines 1.6 pixels apart).
+void expect_edit_keeps_grid_thinned(WholePicture& test, gfx::Canvas& dc) {
+    const ModelSettings& m = Modelsettings;
+    const std::size_t first = block_number(0, 6, m.margin_columns + 4 * 60);
+    const gfx::Point at = block_centre(first);
+    test.click(ui::MouseButton::left, at.x, at.y);
+    ASSERT_EQ(Sectionoutlines.block_marked[first + 3], 1);
+    expect_grid_thinned(dc, "blocks marked");
+    const gfx::Point box = box_centre(0, 2);
+    test.click(ui::MouseButton::left, box.x, box.y);
+    ASSERT_EQ(m.resistivity_codes[first + 3], 2);
+    expect_grid_thinned(dc, "blocks edited");
+    const gfx::Colour value = Progdisplay.brushes[m.colour_marks[2]].colour;
+    const int right = block_centre(first + 3).x;
+    EXPECT_GT(pixels_along(dc, at.y, at.x, right, value).size(), 3u);
+}
+
 // 301 electrodes on a 1600-pixel screen: the mesh columns stand 1.6 pixels apart. The model
 // section the calculation draws and the one of the edit mode show their block grid thinned,
-// the pseudosection its data marks thinned; a section with topography, whose blocks are
-// outlined, likewise.
+// also where blocks were marked and edited; the pseudosection its data marks thinned; a section
+// with topography, whose blocks are outlined, likewise.
 TEST_F(WholePicture, LongLinesShowTheirColours) {
     start(1600, 1000, 1024);
     read_model("long.mod", long_line_text(301, false));
@@ -220,10 +243,13 @@ TEST_F(WholePicture, LongLinesShowTheirColours) {
     expect_grid_thinned(canvas(), "edit mode");
     expect_marks_thinned(canvas(),
                          block_centre(block_number(0, 1, Modelsettings.margin_columns)).y);
+    expect_edit_keeps_grid_thinned(*this, canvas());
 
     read_model("hill.mod", long_line_text(301, true));
     command(111); // no data yet: the model section alone
     expect_grid_thinned(canvas(), "topography");
+    command(110);
+    expect_edit_keeps_grid_thinned(*this, canvas());
 }
 
 } // namespace
