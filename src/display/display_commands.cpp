@@ -167,15 +167,40 @@ std::uint64_t fingerprint(const gfx::Canvas& c) {
     return h == 0 ? 1 : h;
 }
 
-// A canvas that grew in steps while the display drew on it ends a margin beyond the picture
-// (never below its base size): the scroll bars then end with the picture.
-void fit_canvas_to_picture(gfx::Canvas& c) {
+// A growing canvas ends a margin beyond the picture (never below its base size), so that the
+// scroll bars end with the picture: right of it, one that grew in steps gives back what it does
+// not need; below it, the margin also holds the status line, which lies over the lowest rows of
+// the window (ProgDisplay::status_height), so that the window scrolled to its end shows the
+// picture's last rows above it (the canvas grows for that where it may).
+void fit_canvas_to_picture(gfx::Canvas& c, int status_height) {
     const gfx::Canvas::Growth& g = c.growth();
-    if (g.most.cx <= 0 || (c.width() <= g.base.cx && c.height() <= g.base.cy)) return;
+    if (g.most.cx <= 0 || g.most.cy <= 0) return;
     constexpr int margin = 16;
     const DrawnSize drawn = drawn_extent(c);
-    c.resize(std::max(g.base.cx, std::min(c.width(), drawn.width + margin)),
-             std::max(g.base.cy, std::min(c.height(), drawn.height + margin)));
+    const long long width = std::max(g.base.cx, std::min(c.width(), drawn.width + margin));
+    long long most_height = g.most.cy;
+    if (g.most_pixels > 0) most_height = std::min(most_height, g.most_pixels / width);
+    const long long height = std::max<long long>(
+        g.base.cy, std::min<long long>(most_height, drawn.height + margin + status_height));
+    try {
+        c.resize(int(width), int(std::max<long long>(height, drawn.height)));
+    } catch (const std::bad_alloc&) {
+        // No memory for the margin: the canvas stays as it is.
+    }
+}
+
+// A picture the canvas could not hold whole (a long line at a large horizontal scale) is cut:
+// the user is told what is not shown and how to see it.
+void report_cut_picture(const gfx::Canvas& c) {
+    const gfx::Size wanted = c.cut_extent();
+    if (wanted.cx <= 0) return;
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "The picture is %d x %d pixels, more than the window can hold:\nwhat lies right "
+                  "of %d or below %d pixels is not shown.\nA smaller horizontal plotting scale "
+                  "shows the whole picture.",
+                  wanted.cx, wanted.cy, c.width(), c.height());
+    model::show_message(text, "Message");
 }
 
 void show_canvas(const ProgDisplay& d) {
@@ -616,8 +641,9 @@ void Call_Edit_Display_Model_2D(ProgDisplay& d, ModelSettings& m) {
     forget_contour_choices();
     try {
         if (run_display(d, m, before)) {
-            fit_canvas_to_picture(*d.canvas_dc);
+            fit_canvas_to_picture(*d.canvas_dc, d.status_height);
             displayed_fingerprint = fingerprint(*d.canvas_dc);
+            report_cut_picture(*d.canvas_dc);
         }
     } catch (const std::bad_alloc&) {
         model::show_message("Insufficient memory for the display!", "Error Message");
@@ -636,7 +662,7 @@ int draw_model_sections(ProgDisplay& d, ModelSettings& m, int y, float misfit) {
         Sectionoutlines.reset();
         set_value_colours(m);
         model_kinds(run, misfit);
-        fit_canvas_to_picture(*d.canvas_dc);
+        fit_canvas_to_picture(*d.canvas_dc, d.status_height);
     } catch (const std::bad_alloc&) {
         model::show_message("Insufficient memory for the display!", "Error Message");
         return y;
@@ -661,7 +687,7 @@ int draw_cylinder_sections(ProgDisplay& d, ModelSettings& m) {
             d.yplt = run.bottom + 4 * d.char_h;
             cylinder_ip_model(run);
         }
-        fit_canvas_to_picture(*d.canvas_dc);
+        fit_canvas_to_picture(*d.canvas_dc, d.status_height);
     } catch (const std::bad_alloc&) {
         model::show_message("Insufficient memory for the display!", "Error Message");
     }

@@ -4,6 +4,7 @@
 // lines and data marks stand apart, so that the colours between them show.
 #include "fixture.h"
 
+#include "display/bitmap.h"
 #include "display/display_commands.h"
 #include "display/lines.h"
 #include "support/files.h"
@@ -120,6 +121,10 @@ TEST_F(WholePicture, WindowHoldsScrollsToAndSavesTheWholeDisplay) {
         scroll_to(ui::Bar::vertical, backend.scroll_max(ui::Bar::vertical));
         EXPECT_EQ(Progdisplay.scroll_y, canvas().height() - client.height);
         EXPECT_EQ(ui::window_canvas().get_pixel(low.x, low.y - Progdisplay.scroll_y), block);
+        // The picture's last row stands above the status line at the foot of the window.
+        ASSERT_GT(Progdisplay.status_height, 0);
+        EXPECT_LT(drawn_extent(canvas()).height - 1 - Progdisplay.scroll_y,
+                  client.height - Progdisplay.status_height);
 
         const std::string path = home + c.example + ".bmp";
         answer("file " + path);
@@ -155,6 +160,26 @@ std::string long_line_text(int n, bool hill) {
     if (hill)
         t += "0\n0\n0\n1\n5\n0 0\n140 0\n150 4\n160 0\n" + std::to_string(n - 1) + " 0\n0\n0\n";
     return t;
+}
+
+// A line of 61 electrodes at the largest horizontal scale, 200 pixels an electrode spacing, is
+// 12,000 pixels long, more than the canvas of a 1024 x 768 screen grows to (10,240): the display
+// says that the picture is cut and how to see it whole; at the scale the program chose it holds
+// the picture without a word.
+TEST_F(WholePicture, APictureTooLargeForTheWindowIsReported) {
+    start();
+    read_model("line61.mod", long_line_text(61, false));
+    command(130);
+    ASSERT_EQ(Modelsettings.data_ready, 1) << take_output();
+    display();
+    EXPECT_EQ(take_output().find("more than the window can hold"), std::string::npos);
+    answer("dialog HrpsDiaBox set 853 200 ok");
+    command(117);
+    ASSERT_TRUE(answered());
+    EXPECT_NE(take_output().find("BOX [Message] The picture is 12"), std::string::npos);
+    display();
+    EXPECT_NE(take_output().find("more than the window can hold:\\nwhat lies right of 10240"),
+              std::string::npos);
 }
 
 // The x of the pixels of colour c along row y between x0 and x1.

@@ -394,8 +394,9 @@ TEST(CanvasBlit, CopiesClipsAndResizes) {
 
 // A growing canvas (base 40 x 20, at most 100 x 60 and 4000 pixels): every kind of request
 // that reaches right of or below it first makes room, in steps of a quarter of the base, and
-// what it draws is all there; white, flood fills and a fixed canvas grow nothing; clear()
-// gives the room back; the observer hears every new size.
+// what it draws is all there, else the canvas says how far the request it cut reached; white,
+// flood fills and a fixed canvas grow nothing; clear() gives the room back and forgets the cut;
+// the observer hears every new size.
 TEST(CanvasGrowth, DrawingBeyondTheEdgeMakesRoom) {
     Canvas::Growth growth;
     growth.base = {40, 20};
@@ -406,6 +407,7 @@ TEST(CanvasGrowth, DrawingBeyondTheEdgeMakesRoom) {
         void (*draw)(Canvas&);
         int width, height; // the size after the request
         bool drawn;        // the request drew beyond the base size
+        gfx::Size cut{};   // what cut_extent gives after it
     } cases[] = {
         {"line", [](Canvas& c) { c.move_to(5, 5), c.line_to(5, 30); }, 40, 31, true},
         {"pixel", [](Canvas& c) { c.set_pixel(45, 3, red); }, 50, 20, true},
@@ -424,8 +426,13 @@ TEST(CanvasGrowth, DrawingBeyondTheEdgeMakesRoom) {
              c.bit_blt(0, 0, 10, 30, picture, 0, 0);
          },
          40, 30, true},
-        {"beyond the largest side", [](Canvas& c) { c.set_pixel(2, 500, red); }, 40, 60, false},
-        {"beyond the pixels", [](Canvas& c) { c.set_pixel(95, 50, red); }, 96, 41, false},
+        {"beyond the largest side",
+         [](Canvas& c) { c.set_pixel(2, 500, red); },
+         40,
+         60,
+         false,
+         {40, 501}},
+        {"beyond the pixels", [](Canvas& c) { c.set_pixel(95, 50, red); }, 96, 41, false, {96, 51}},
         {"white",
          [](Canvas& c) {
              c.fill_rect({0, 0, 90, 90}, gfx::white);
@@ -448,9 +455,12 @@ TEST(CanvasGrowth, DrawingBeyondTheEdgeMakesRoom) {
             for (int x = 0; x < cv.width(); ++x)
                 beyond += (x >= 40 || y >= 20) && cv.get_pixel(x, y) != gfx::white;
         EXPECT_EQ(beyond > 0, c.drawn);
+        EXPECT_EQ(cv.cut_extent().cx, c.cut.cx);
+        EXPECT_EQ(cv.cut_extent().cy, c.cut.cy);
         cv.clear();
         EXPECT_EQ(cv.width(), 40);
         EXPECT_EQ(cv.height(), 20);
+        EXPECT_EQ(cv.cut_extent().cx, 0);
         EXPECT_EQ(count_colour(cv, gfx::white), 800);
     }
     // A flood fill fills what is there; a canvas without growth clips.

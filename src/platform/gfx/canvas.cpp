@@ -3,6 +3,7 @@
 #include "platform/gfx/canvas.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -38,11 +39,13 @@ void Canvas::resize(int width, int height) {
 
 void Canvas::set_growth(const Growth& growth) {
     growth_ = growth;
+    cut_ = Size{};
     if (growth_.most.cx > 0 && growth_.most.cy > 0) resize(growth_.base.cx, growth_.base.cy);
 }
 
 void Canvas::clear() {
     std::fill(pixels_.begin(), pixels_.end(), white);
+    cut_ = Size{};
     if (growth_.most.cx > 0 && growth_.most.cy > 0) resize(growth_.base.cx, growth_.base.cy);
 }
 
@@ -69,12 +72,16 @@ void Canvas::make_room(long long right, long long bottom) {
         h = std::max<long long>(height_, g.most_pixels / w);
     if (g.most_pixels > 0 && w * h > g.most_pixels)
         w = std::max<long long>(width_, g.most_pixels / h);
-    if (w == width_ && h == height_) return;
-    try {
-        resize(int(w), int(h));
-    } catch (const std::bad_alloc&) {
-        // No memory for a larger picture: the request is clipped as on a fixed canvas.
+    if (w != width_ || h != height_) {
+        try {
+            resize(int(w), int(h));
+        } catch (const std::bad_alloc&) {
+            // No memory for a larger picture: the request is clipped as on a fixed canvas.
+        }
     }
+    if (right > width_ || bottom > height_)
+        cut_ = {int(std::min<long long>(INT_MAX, std::max<long long>({right, width_, cut_.cx}))),
+                int(std::min<long long>(INT_MAX, std::max<long long>({bottom, height_, cut_.cy})))};
 }
 
 void Canvas::make_room_for(const std::vector<Point>& pts, Colour colour) {

@@ -115,6 +115,11 @@ class Canvas {
     const Growth& growth() const { return growth_; }
     /// Every pixel white; a growing canvas goes back to its base size.
     void clear();
+    /// The extent that drawings since the last clear() or set_growth() asked a growing canvas
+    /// for where it could not grow to hold them (beyond `most` or `most_pixels`, or without
+    /// memory), so that they were clipped: the furthest right and bottom asked for, each at
+    /// least the canvas's size; 0 x 0 when nothing was cut.
+    Size cut_extent() const { return cut_; }
     /// Called with the new width and height after every change of the size (a growth too).
     void set_resize_observer(std::function<void(int width, int height)> observer);
 
@@ -199,6 +204,7 @@ class Canvas {
     Point pos_;
     std::function<void(int, int, const std::string&)> text_observer_;
     Growth growth_;
+    Size cut_; ///< see cut_extent
     std::function<void(int, int)> resize_observer_;
 
     /// Grows a growing canvas so that it holds column right - 1 and row bottom - 1: for a
