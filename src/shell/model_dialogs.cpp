@@ -171,6 +171,46 @@ bool keeps_fixed_lines(ui::Dialog& dialog, const float* depths) {
     return true;
 }
 
+// True when the grid of `depths` (unit spacings, depths[0] the surface) is one a model file can
+// hold: the model file reader refuses a row more than ten times as thick as the row above it,
+// and under a dry surface a first grid line deeper than the unit electrode spacing (the mesh
+// could not follow the potential between neighbouring electrodes), both counted below the water
+// floor as the file gives the depths. Otherwise false after a box naming the row, the keyboard
+// in its edit (or in that of the row above it, when that was the one changed).
+bool keeps_readable_grid(ui::Dialog& dialog, const float* depths) {
+    const ModelSettings& m = Modelsettings;
+    const int water_rows = m.water_present == 1 && m.nwater_layers > 0 ? m.nwater : 0;
+    const float floor = std::fabs(m.zwatermax), us = m.unit_spacing;
+    const auto below_floor = [&](int i) { return i == 0 ? 0.0f : depths[water_rows + i] - floor; };
+    const auto metres = [&](float v) { return display::formatted(depth_format(v * us), v * us); };
+    std::string text;
+    int row = 0;
+    const int file_rows = m.nz_nodes - 1 - water_rows;
+    if (m.water_present != 1 && file_rows >= 1 && below_floor(1) > 1.0f) {
+        row = 1;
+        text = "The first grid line would lie " + metres(below_floor(1)) +
+               " m below the surface,\ndeeper than the unit electrode spacing of " + metres(1.0f) +
+               " m:\nthe mesh could not follow the potential between "
+               "neighbouring electrodes.";
+    }
+    for (int i = 2; i <= file_rows && row == 0; ++i) {
+        const float thick = below_floor(i) - below_floor(i - 1);
+        const float above = below_floor(i - 1) - below_floor(i - 2);
+        if (!(thick > 10.0f * above)) continue;
+        row = water_rows + i;
+        text = "Layer " + std::to_string(row) + " would be " + metres(thick) +
+               " m thick, more than ten times layer " + std::to_string(row - 1) + " above it (" +
+               metres(above) +
+               " m):\na model file cannot hold such a grid, and the model "
+               "could not be read again.";
+        if (depths[row - 1] != m.depth_lines[row - 1] && depths[row] == m.depth_lines[row]) --row;
+    }
+    if (row == 0) return true;
+    model::ask_message(text.c_str(), "Message", ui::mb_ok | ui::mb_iconexclamation);
+    dialog.set_focus(new_depth_edit + std::min(row, depth_rows));
+    return false;
+}
+
 // The typed depths (unit spacings) over a copy of the present ones in depth_lines_saved; false
 // after the reader's box naming the first row that does not go deeper than the one above it (a
 // blank row, or one that still holds the present depth in metres, keeps its depth, which must
@@ -197,7 +237,7 @@ bool take_typed_depths(ui::Dialog& dialog) {
         if (!fields.was_empty() && metres != present) depths[row] = metres / us;
         if (!range.holds(double(depths[row] * us))) return fields.refuse(field);
     }
-    return keeps_fixed_lines(dialog, depths);
+    return keeps_fixed_lines(dialog, depths) && keeps_readable_grid(dialog, depths);
 }
 
 void apply_depths() {

@@ -456,6 +456,56 @@ TEST_F(Commands, LinesTheModelFixesKeepTheirDepths) {
     }
 }
 
+// The dialog takes no grid that the model file reader refuses, with which the model saved
+// afterwards could not be read again (it was calculated and saved, and its file refused): a row
+// more than ten times as thick as the row above it, or on a dry surface a first grid line deeper
+// than the unit electrode spacing; on a water model counted from the water floor. A grid it
+// takes is saved and read again.
+TEST_F(Commands, LayerDepthsTheModelFileCannotHoldAreRefused) {
+    read(example("water_layer.mod"));
+    const std::string floor_row = std::to_string(m.nwater + 1),
+                      below = std::to_string(m.nwater + 2);
+    const float floor = m.depth_lines[m.nwater] * m.unit_spacing;
+    struct Case {
+        std::string path, typed, message;
+    };
+    const Case cases[] = {
+        {example("two_layers.mod"), "set 401 0.05",
+         "Layer 2 would be 0.950 m thick, more than ten times layer 1 above it (0.050 m):\\na "
+         "model file cannot hold such a grid, and the model could not be read again."},
+        {example("two_layers.mod"),
+         "set 401 2.1 set 402 2.2 set 403 2.3 set 404 2.4 set 405 2.5 set 406 2.6",
+         "The first grid line would lie 2.10 m below the surface,\\ndeeper than the unit "
+         "electrode spacing of 2.00 m:\\nthe mesh could not follow the potential between "
+         "neighbouring electrodes."},
+        {example("water_layer.mod"),
+         "set " + std::to_string(400 + m.nwater + 1) + " " + std::to_string(floor + 0.02f),
+         "Layer " + below + " would be 0.980 m thick, more than ten times layer " + floor_row +
+             " above it (0.020 m):\\na model file cannot hold such a grid, and the model could "
+             "not be read again."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        read(c.path);
+        const std::vector<float> depths(m.depth_lines, m.depth_lines + m.nz_nodes);
+        answer("dialog ModDepthDiaBox " + c.typed + " click 187 click 188");
+        shell::model_depth_command(m);
+        EXPECT_EQ(take_output(), "BOX [Message] " + c.message + "\n");
+        EXPECT_EQ(std::vector<float>(m.depth_lines, m.depth_lines + m.nz_nodes), depths);
+    }
+    // Thinner, but no more than ten times: taken, saved and read again.
+    read(example("two_layers.mod"));
+    answer("dialog ModDepthDiaBox set 401 0.1 click 187");
+    shell::model_depth_command(m);
+    calculate();
+    const std::string path = home + "thin_top.mod";
+    answer("file " + path);
+    command(102);
+    read(path);
+    EXPECT_FLOAT_EQ(m.depth_lines[1] * m.unit_spacing, 0.1f);
+    EXPECT_TRUE(answered()) << err.str();
+}
+
 TEST_F(Commands, GeometricFactorRecomputesOnlyWithPotentials) {
     answer("dialog GeomDiaBox click 561 ok");
     EXPECT_EQ(shell::geom_factor_command(Progdisplay, m), 123);
