@@ -98,8 +98,11 @@ int electrode_jacobian() {
     return 0;
 }
 
-// The scroll bars show where the read leaves the view: at the top of a new model.
+// An edited model not saved is offered to be saved first (Cancel reads nothing and leaves the
+// view as it was). The scroll bars show where the read leaves the view: at the top of a new
+// model.
 int read_model() {
+    if (!may_leave_model("reading another model")) return Mainviewstate.view_code;
     const int view = read_model_command(Progdisplay, Modelsettings);
     const ui::Size client = ui::client_size();
     set_scroll_ranges(client.width, client.height);

@@ -173,16 +173,23 @@ bool start_program(const Machine& machine) {
     return true;
 }
 
-bool may_close_main_window() {
+bool may_leave_model(const char* before) {
     const ModelSettings& m = Modelsettings;
     if (!model::globals_alive() || m.model_read != 1 || m.model_unsaved != 1) return true;
-    const int answer = model::ask_message(
-        "The model has been edited and not saved.\nDo you want to save the model before closing?",
-        "Message", ui::mb_yesnocancel | ui::mb_iconquestion);
+    const std::string text =
+        std::string("The model has been edited and not saved.\nDo you want to save the model "
+                    "before ") +
+        before + "?";
+    const int answer =
+        model::ask_message(text.c_str(), "Message", ui::mb_yesnocancel | ui::mb_iconquestion);
     if (answer == ui::id_no) return true;
     if (answer != ui::id_yes) return false;
     save_results_command(Progdisplay, Modelsettings, 0);
     return Modelsettings.model_unsaved == 0;
+}
+
+bool may_close_main_window() {
+    return may_leave_model("closing");
 }
 
 void close_main_window() {

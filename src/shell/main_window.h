@@ -44,10 +44,12 @@ bool start_program(const Machine& machine);
 /// shown and nothing stays allocated).
 int create_main_window(const Machine& machine);
 
-/// Asked before the window closes: a model edited since it was read or saved asks "Do you
-/// want to save the model before closing?": Yes saves it with "Save results in VELDARIN format"
-/// and lets the window close only when the file was written, No lets it close, Cancel keeps it.
-/// True when the window may close.
+/// Asked before the model is given up (`before`: "closing", "reading another model"): a model
+/// edited since it was read or saved asks "Do you want to save the model before <before>?":
+/// Yes saves it with "Save results in VELDARIN format" and lets it go only when the file was
+/// written, No lets it go, Cancel keeps it. True when the model may be given up.
+bool may_leave_model(const char* before);
+/// may_leave_model before the window closes; true when it may close.
 bool may_close_main_window();
 
 /// The close sequence (the main window's destruction): writes the settings file, releases the

@@ -349,6 +349,49 @@ TEST_F(WindowProgram, CloseAfterUnsavedEditsAsksToSaveTheModel) {
     }
 }
 
+// Reading another model after an edit that was not saved asks to save the edited one first:
+// Cancel keeps it (nothing is read), so does Yes with the save cancelled; Yes with a file saves
+// it and reads the other; No reads the other at once (the edit was given up knowingly). Without
+// an edit no question is asked.
+TEST_F(WindowProgram, ReadingAnotherModelAfterUnsavedEditsAsksToSaveTheModel) {
+    const std::string model = std::string(VELDARIN_SOURCE_DIR) + "/examples/hill.mod";
+    const std::string other = std::string(VELDARIN_SOURCE_DIR) + "/examples/two_layers.mod";
+    const std::string question = "BOX [Message] The model has been edited and not saved.\\nDo you "
+                                 "want to save the model before reading another model?";
+    const struct {
+        const char* answers;
+        bool edited, read, saved;
+    } cases[] = {
+        {"box cancel", true, false, false},
+        {"box yes\nfile cancel", true, false, false},
+        {"box yes\nfile $H/saved.mod", true, true, true},
+        {"box no", true, true, false},
+        {"", false, true, false},
+    };
+    ASSERT_TRUE(start());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers);
+        answer("file " + model);
+        command(101);
+        ASSERT_EQ(Modelsettings.nelec, 31);
+        if (c.edited) model::model_edited(Modelsettings);
+        take_output();
+        std::string answers = c.answers;
+        if (answers.find("$H/") != std::string::npos) answers.replace(answers.find("$H/"), 3, home);
+        answer(answers);
+        if (c.read) answer("file " + other);
+        command(101);
+        const std::string out = take_output();
+        EXPECT_EQ(out.find(question) != std::string::npos, c.edited) << out;
+        EXPECT_EQ(Modelsettings.nelec, c.read ? 25 : 31);
+        EXPECT_EQ(Modelsettings.model_unsaved, c.edited && !c.read ? 1 : 0);
+        EXPECT_EQ(sys::file_exists(home + "saved.mod"), c.saved);
+        std::remove((home + "saved.mod").c_str());
+        if (!c.read) answer("box no");
+    }
+    EXPECT_TRUE(answered()) << err.str();
+}
+
 TEST_F(WindowProgram, CloseWritesTheSettingsFileAndRemovesTheStructureFile) {
     ASSERT_TRUE(start());
     std::ofstream(Modelsettings.nodes_file) << "work";
