@@ -310,15 +310,20 @@ TEST_F(WindowProgram, QuitDuringACalculationStopsItAndEndsTheProgram) {
     }
 }
 
-// Closing after an edit that was not saved asks to save the model: Cancel stays, so does Yes
-// with the save cancelled; Yes with a file saves the model and closes. Without an edit, or
-// after No, the window closes at once.
-TEST_F(WindowProgram, CloseAfterUnsavedEditsAsksToSaveTheModel) {
-    const std::string model = std::string(VELDARIN_SOURCE_DIR) + "/examples/homogeneous_wenner.mod";
-    const std::string question = "[Message] The model has been edited and not saved.";
+// Closing, or reading another model, after an edit that was not saved asks to save the edited
+// model first: Cancel keeps it, so does Yes with the save cancelled; Yes with a file saves it and
+// goes on; No goes on at once (the edit given up knowingly). Without an edit no question comes.
+TEST_F(WindowProgram, GivingUpAnUnsavedEditAsksToSaveTheModel) {
+    const std::string examples = std::string(VELDARIN_SOURCE_DIR) + "/examples/";
+    const std::string asked = "BOX [Message] The model has been edited and not saved.\\nDo you "
+                              "want to save the model before ";
+    const struct {
+        int id;
+        const char* before;
+    } ways[] = {{150, "closing?"}, {101, "reading another model?"}};
     const struct {
         const char* answers;
-        bool edited, closed, saved;
+        bool edited, goes_on, saved;
     } cases[] = {
         {"box cancel", true, false, false},
         {"box yes\nfile cancel", true, false, false},
@@ -326,70 +331,30 @@ TEST_F(WindowProgram, CloseAfterUnsavedEditsAsksToSaveTheModel) {
         {"box no", true, true, false},
         {"", false, true, false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.answers);
-        ASSERT_TRUE(start());
-        answer("file " + model);
-        command(101);
-        ASSERT_EQ(Modelsettings.model_read, 1);
-        if (c.edited) model::model_edited(Modelsettings);
-        take_output();
-        std::string answers = c.answers;
-        if (answers.find("$H/") != std::string::npos) answers.replace(answers.find("$H/"), 3, home);
-        answer(answers);
-        command(150);
-        const std::string out = take_output();
-        EXPECT_EQ(out.find(question) != std::string::npos, c.edited) << out;
-        EXPECT_EQ(ui::window_closed(), c.closed);
-        EXPECT_EQ(sys::file_exists(home + "saved.mod"), c.saved);
-        EXPECT_TRUE(answered());
-        shell::end_program();
-        ui::reset();
-        std::remove((home + "saved.mod").c_str());
-    }
-}
-
-// Reading another model after an edit that was not saved asks to save the edited one first:
-// Cancel keeps it (nothing is read), so does Yes with the save cancelled; Yes with a file saves
-// it and reads the other; No reads the other at once (the edit was given up knowingly). Without
-// an edit no question is asked.
-TEST_F(WindowProgram, ReadingAnotherModelAfterUnsavedEditsAsksToSaveTheModel) {
-    const std::string model = std::string(VELDARIN_SOURCE_DIR) + "/examples/hill.mod";
-    const std::string other = std::string(VELDARIN_SOURCE_DIR) + "/examples/two_layers.mod";
-    const std::string question = "BOX [Message] The model has been edited and not saved.\\nDo you "
-                                 "want to save the model before reading another model?";
-    const struct {
-        const char* answers;
-        bool edited, read, saved;
-    } cases[] = {
-        {"box cancel", true, false, false},
-        {"box yes\nfile cancel", true, false, false},
-        {"box yes\nfile $H/saved.mod", true, true, true},
-        {"box no", true, true, false},
-        {"", false, true, false},
-    };
-    ASSERT_TRUE(start());
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.answers);
-        answer("file " + model);
-        command(101);
-        ASSERT_EQ(Modelsettings.nelec, 31);
-        if (c.edited) model::model_edited(Modelsettings);
-        take_output();
-        std::string answers = c.answers;
-        if (answers.find("$H/") != std::string::npos) answers.replace(answers.find("$H/"), 3, home);
-        answer(answers);
-        if (c.read) answer("file " + other);
-        command(101);
-        const std::string out = take_output();
-        EXPECT_EQ(out.find(question) != std::string::npos, c.edited) << out;
-        EXPECT_EQ(Modelsettings.nelec, c.read ? 25 : 31);
-        EXPECT_EQ(Modelsettings.model_unsaved, c.edited && !c.read ? 1 : 0);
-        EXPECT_EQ(sys::file_exists(home + "saved.mod"), c.saved);
-        std::remove((home + "saved.mod").c_str());
-        if (!c.read) answer("box no");
-    }
-    EXPECT_TRUE(answered()) << err.str();
+    for (const auto& way : ways)
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::to_string(way.id) + ": " + c.answers);
+            ASSERT_TRUE(start());
+            answer("file " + examples + "hill.mod");
+            command(101);
+            ASSERT_EQ(Modelsettings.nelec, 31);
+            if (c.edited) model::model_edited(Modelsettings);
+            take_output();
+            std::string answers = c.answers;
+            if (answers.find("$H/") != std::string::npos)
+                answers.replace(answers.find("$H/"), 3, home);
+            answer(answers);
+            if (way.id == 101 && c.goes_on) answer("file " + examples + "two_layers.mod");
+            command(way.id);
+            const std::string out = take_output();
+            EXPECT_EQ(out.find(asked + way.before) != std::string::npos, c.edited) << out;
+            EXPECT_EQ(way.id == 150 ? ui::window_closed() : Modelsettings.nelec == 25, c.goes_on);
+            EXPECT_EQ(sys::file_exists(home + "saved.mod"), c.saved);
+            EXPECT_TRUE(answered()) << err.str();
+            shell::end_program();
+            ui::reset();
+            std::remove((home + "saved.mod").c_str());
+        }
 }
 
 TEST_F(WindowProgram, CloseWritesTheSettingsFileAndRemovesTheStructureFile) {
