@@ -210,6 +210,7 @@ TEST_F(SensitivityCommands, AChangedModelLeavesNoSensitivityResults) {
         "first.\n";
     for (const bool by_depth : {false, true}) {
         SCOPED_TRACE(by_depth ? "a new layer depth" : "a block edit");
+        if (Modelsettings.model_unsaved == 1) answer("box no"); // the edit is not saved
         answer("file " + model);
         command(101);
         answer("dialog JacobCalDiaBox click 5282 ok");
