@@ -11,6 +11,7 @@
 #include "model/utilities.h"
 #include "platform/sys/page_array.h"
 #include "platform/sys/sys.h"
+#include "platform/sys/thread_pool.h"
 #include "platform/ui/ui.h"
 #include "sensitivity/datum_fields.h"
 
@@ -76,6 +77,10 @@ long long surface_electrode_node(const ModelSettings& m, int e) {
 // the datum's: v(C1, P1) - v(C1, P2) - v(C2, P1) + v(C2, P2), the pairs a datum lacks left out.
 constexpr int datum_pairs = 4;
 
+// Data a step of the datum loop forms: the loop checks the abort keys and shows its progress
+// between steps, and the pool's workers take the steps in turn.
+constexpr int data_per_step = 32;
+
 // The work files and arrays of one run of the wavenumber loop.
 struct JacobianRun {
     ModelSettings& m;
@@ -83,11 +88,14 @@ struct JacobianRun {
     float k[max_sensitivity_wavenumbers] = {};
     File terms_file, potential_file;
     PageArray<float> jacobian, terms, potentials;
-    PageArray<std::int32_t> electrodes;     // C1, C2, P1, P2 of every datum
-    PageArray<double> source_p1, source_p2; // the weighted source fields of a datum
-    PageArray<double> weights;              // nk per pair (datum_pairs per datum)
+    PageArray<std::int32_t> electrodes; // C1, C2, P1, P2 of every datum
+    // The weighted source fields of the datum a worker forms: 2 x nodes() values a worker.
+    int workers = 1;
+    PageArray<double> sources;
+    PageArray<double> weights; // nk per pair (datum_pairs per datum)
 
-    explicit JacobianRun(ModelSettings& model) : m(model) {}
+    explicit JacobianRun(ModelSettings& model)
+        : m(model), workers(std::max(1, sys::pool_threads())) {}
     long long cells() const { return (long long)(m.nx_nodes - 1) * (m.nz_nodes - 1); }
     long long nodes() const { return (long long)m.nx_nodes * m.nz_nodes; }
     const float* table(int electrode) const {
@@ -103,7 +111,7 @@ struct JacobianRun {
     int compute_pair_weights();
     int wavenumber(int i);
     void store_electrodes();
-    void add_datum(int d, int i, double factor);
+    void add_datum(int d, int i, double factor, int worker);
     void normalise();
 };
 
@@ -132,9 +140,9 @@ int JacobianRun::allocate() {
     const std::size_t nweights = std::size_t(m.ndata) * datum_pairs * std::size_t(nk);
     if (!electrodes.allocate(4 * std::size_t(m.ndata)) ||
         !terms.allocate(std::size_t(cells() * 10)) || !potentials.allocate(std::size_t(table)) ||
-        !source_p1.allocate(std::size_t(nodes())) || !source_p2.allocate(std::size_t(nodes())) ||
+        !sources.allocate(2 * std::size_t(workers) * std::size_t(nodes())) ||
         !weights.allocate(nweights)) {
-        no_ram_box(bytes + 4.0 * double(cells() * 10 + table) + 16.0 * double(nodes()) +
+        no_ram_box(bytes + 4.0 * double(cells() * 10 + table) + 16.0 * workers * double(nodes()) +
                    8.0 * double(nweights));
         return 3;
     }
@@ -185,8 +193,9 @@ int JacobianRun::compute_pair_weights() {
 // wavenumber i, with every pair's weight, to each block: with P(e) the potential table of
 // electrode e and s(B, A) = -(B, K A) over the block's cells (K the cell terms),
 //   s(P(P1), w11 P(C1) - w21 P(C2)) - s(P(P2), w12 P(C1) - w22 P(C2)),
-// wXY the weight of pair (CX, PY) at i; the terms of missing electrodes left out.
-void JacobianRun::add_datum(int d, int i, double factor) {
+// wXY the weight of pair (CX, PY) at i; the terms of missing electrodes left out. Writes only
+// the datum's row of the Jacobian and the worker's source fields.
+void JacobianRun::add_datum(int d, int i, double factor, int worker) {
     const ModelSettings& s = m;
     const DatumElectrodes e = pick_datum_electrodes(d, electrodes.get(), s.datum_nelec);
     if (e.count < 2) return;
@@ -196,6 +205,8 @@ void JacobianRun::add_datum(int d, int i, double factor) {
     if (!c1 || !p1 || (e.count > 2 && !p2) || (e.count == 4 && !c2)) return;
     const double w11 = weight(d, 0)[i], w12 = weight(d, 1)[i];
     const double w21 = weight(d, 2)[i], w22 = weight(d, 3)[i];
+    double* source_p1 = sources.get() + 2 * std::size_t(worker) * std::size_t(nodes());
+    double* source_p2 = source_p1 + nodes();
     for (long long n = 0; n < nodes(); ++n) {
         source_p1[n] = w11 * c1[n] - (c2 ? w21 * c2[n] : 0.0);
         source_p2[n] = p2 ? w12 * c1[n] - (c2 ? w22 * c2[n] : 0.0) : 0.0;
@@ -235,10 +246,10 @@ void JacobianRun::store_electrodes() {
     }
 }
 
+// The terms and potentials of wavenumber i, and its part of every datum's row, the data in steps
+// shared by the workers with the progress shown between them. Returns 0; 4 after the message of
+// a short file; 5 when the user stopped it (the rows are then part-made).
 int JacobianRun::wavenumber(int i) {
-    char text[128];
-    std::snprintf(text, sizeof text, "Jacobian calculations - %5.1f%% completed", 100.0 * i / nk);
-    update_status(text, bar(double(i) / nk));
     const long long nterms = cells() * 10;
     if (read_array_chunked(terms_file.get(), terms.get(), nterms) != nterms) {
         model::show_message("Error in reading coefficients file", "Error Message");
@@ -248,9 +259,25 @@ int JacobianRun::wavenumber(int i) {
     double offset = 1.0;
     if (m.array_type == 10) offset = std::cos(double(k[i]) * m.electrode_offset_ratio);
     if (m.array_type == 8) offset = 1.0 - std::cos(double(k[i]) * m.electrode_offset_ratio);
-    for (int d = 0; d < m.ndata; ++d)
-        add_datum(d, i, -double(m.datum_gfactor[d]) * one_over_pi * offset);
-    return 0;
+    const int steps = (m.ndata + data_per_step - 1) / data_per_step;
+    const auto step = [&](int worker, int l, const std::atomic<bool>& stop) {
+        for (int d = l * data_per_step; d < std::min(m.ndata, (l + 1) * data_per_step); ++d) {
+            if (stop.load()) return sys::step_stopped;
+            add_datum(d, i, -double(m.datum_gfactor[d]) * one_over_pi * offset, worker);
+        }
+        return sys::step_done;
+    };
+    const auto progress = [&](int done) {
+        const double fraction = (i + double(done) / std::max(steps, 1)) / nk;
+        char text[128];
+        std::snprintf(text, sizeof text, "Jacobian calculations - %5.1f%% completed",
+                      100.0 * fraction);
+        update_status(text, bar(fraction));
+    };
+    if (!sys::run_steps(steps, workers, step, user_aborted, progress).aborted) return 0;
+    model::show_message("The sensitivity calculation stopped by the user.\nNothing was saved.",
+                        "Message");
+    return 5;
 }
 
 // J / (block resistivity x apparent resistivity); a datum without an apparent value keeps 0.
@@ -437,6 +464,9 @@ void sensitivity_potential_weights(const float* k, const double* v, int nk, doub
 }
 
 int calculate_sensitivity_resolution(ModelSettings& m) {
+    // The blocks are laid out anew and their sums zeroed: the values of an earlier run are gone,
+    // whatever stops this one.
+    m.sens_values_ready = 0;
     if (int code = setup_sensitivity_blocks(m)) return code;
     set_datum_electrode_positions(m);
     JacobianRun run(m);

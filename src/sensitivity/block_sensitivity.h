@@ -62,9 +62,13 @@ void sensitivity_potential_weights(const float* k, const double* v, int nk, doub
 /// and resorted
 /// into block order, the integrated sensitivity and the sensitivity per unit area, and with
 /// calc_resolution = 1 the Hessian files and the diagonal of the damped resolution matrix
-/// (res_damping) with its area-normalised form. Sets sens_values_ready = 1 once the sums are
-/// made. Returns 0; non-zero after the message of the failure (see the source), including a
-/// failed Hessian file (no resolution is then computed from it). A matrix that the damping
+/// (res_damping) with its area-normalised form. sens_values_ready is 0 from the start (the
+/// blocks' values are zeroed) and 1 once the sums are made. The data of each wavenumber are
+/// formed in steps the thread pool's workers share (the values do not depend on their number),
+/// with the progress shown and the abort keys checked between steps: a break (also one typed
+/// ahead) gives 5 after "The sensitivity calculation stopped by the user.\nNothing was saved."
+/// Returns 0; non-zero after the message of the failure (see the source), including a failed
+/// Hessian file (no resolution is then computed from it). A matrix that the damping
 /// leaves not positive definite gives "Inversion error %d.\nDamping factor %.4f", zero
 /// resolution values and the result 0.
 int calculate_sensitivity_resolution(ModelSettings& model);

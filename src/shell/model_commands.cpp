@@ -48,6 +48,9 @@ int change_array_type(ProgDisplay& display, ModelSettings& s) {
     const int previous = s.array_type;
     // Cancel puts back what the dialog showed: the model and its data stay as they were.
     if (ui::run_dialog(ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc) != 1) return 112;
+    // The block sensitivities belong to the data of the array before; a plot of them would be
+    // taken for the new array's.
+    s.sens_values_ready = 0;
     calappmod(s, Proglim, Potentialtables, 1, &previous);
     if (needs_new_potentials(s.array_type_model, s.array_type)) {
         s.ndata = 0;

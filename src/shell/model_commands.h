@@ -11,7 +11,8 @@ namespace shell {
 /// "Change &array type" (112). A model with measured data (datum_array_type not 0) refuses:
 /// "Sorry, your data set contains field data.\n..." ("Message"), nothing changes. Otherwise
 /// ArrayTypeDiaBox2, then, after OK, the apparent values of the array (calappmod with its
-/// message); Cancel leaves the model and its data as they were. Between the offset pole-dipole
+/// message) and the block sensitivities of the array before gone (sens_values_ready 0); Cancel
+/// leaves the model and its data as they were. Between the offset pole-dipole
 /// (10) and the equatorial
 /// dipole-dipole (8), either way from the file's own array type (array_type_model), the
 /// potentials do not serve: ndata, pot_values_present and data_ready become 0. Leaves the canvas
