@@ -108,12 +108,24 @@ bool sensitivity_potentials_ready(const ModelSettings& m) {
         return false;
     }
     if (m.sens_potentials_ready == 1) return true;
-    if (m.jacob != 1)
+    // Only the band finite-element solver keeps the potentials at all the nodes: the calculation
+    // of these models never does, and a new one would not help.
+    if (m.cylinder_model)
+        prerequisite("The sensitivity values are not calculated for\ncylinder models.");
+    else if (m.jacob != 1)
         prerequisite("You need to select the option to\ninclude calculation of the sensitivity\n"
                      "values when calculating the potentials.");
     else if (m.results_stale == 1)
         prerequisite("The model has changed since the potentials were calculated.\nYou need to "
                      "calculate the potentials again\nbefore the sensitivity values.");
+    else if (m.nboreholes > 0)
+        prerequisite("The potentials of a model with boreholes are calculated\nwithout the "
+                     "potentials at all the nodes: the sensitivity\nvalues are not calculated "
+                     "for it.");
+    else if (m.complex_ip_model == 1 && m.nip > 0)
+        prerequisite("The non-linear IP model is calculated without the potentials\nat all the "
+                     "nodes. Choose the linear model in 'Type of IP model'\nand calculate the "
+                     "potentials again for the sensitivity values.");
     else
         prerequisite("The potentials were not calculated with the option\nto include the "
                      "sensitivity values. You need to\ncalculate the potentials again first.");

@@ -28,9 +28,10 @@ void run_jacobcal_dialog(int& view_code);
 
 /// Whether the node potentials of the block sensitivities are there for the model as it stands,
 /// else the box (caption "Message") that says what to run first: no data ("You need to select a
-/// model and\ncalculate the potentials."), the sensitivity option not chosen, the model changed
-/// since the potentials were calculated (results_stale), or potentials calculated without the
-/// option (or by a run that did not finish).
+/// model and\ncalculate the potentials."), a cylinder model, the sensitivity option not chosen,
+/// the model changed since the potentials were calculated (results_stale), a model whose
+/// calculation never keeps them (boreholes, the non-linear IP model), or potentials calculated
+/// without the option (or by a run that did not finish).
 bool sensitivity_potentials_ready(const ModelSettings& model);
 /// Whether the apparent values of the datum list were formed from those potentials
 /// (data_ready), which the block sensitivities are normalised by; else the box that asks for a

@@ -174,6 +174,80 @@ TEST_F(SensitivityCommands, WholeRunWithAChangedArray) {
     EXPECT_TRUE(answered()) << output();
 }
 
+// A model whose calculation never keeps the potentials at all the nodes says why, rather than
+// asking for the calculation again that it has just had.
+TEST_F(SensitivityCommands, ModelsWhoseCalculationKeepsNoNodePotentialsSaySo) {
+    const struct {
+        const char* model;
+        const char* before; // answers and commands before the calculation
+        const char* box;
+    } cases[] = {
+        {"boreholes.mod", "",
+         "The potentials of a model with boreholes are calculated\\nwithout the potentials at "
+         "all the nodes: the sensitivity\\nvalues are not calculated for it."},
+        {"cylinder_wenner.mod", "",
+         "The sensitivity values are not calculated for\\ncylinder models."},
+        {"chargeable_wenner.mod", "dialog ComplexIPDiaBox click 572 ok",
+         "The non-linear IP model is calculated without the potentials\\nat all the nodes. "
+         "Choose the linear model in 'Type of IP model'\\nand calculate the potentials again "
+         "for the sensitivity values."},
+    };
+    for (const auto& c : cases) {
+        answer("file " + std::string(VELDARIN_SOURCE_DIR) + "/examples/" + c.model);
+        command(101);
+        answer("dialog JacobCalDiaBox click 5282 ok");
+        command(5280);
+        if (*c.before) {
+            answer(c.before);
+            command(570);
+        }
+        command(130);
+        take_output();
+        command(5270);
+        EXPECT_EQ(take_output(), std::string("BEEP\nBOX [Message] ") + c.box + "\n") << c.model;
+        command(5288);
+        EXPECT_EQ(take_output(), std::string("BEEP\nBOX [Message] ") + c.box + "\n") << c.model;
+    }
+    EXPECT_TRUE(answered()) << output();
+}
+
+// The electrode-position Jacobian from the menu: the calculation with the sensitivity option
+// leaves every work file it reads, and a model read afterwards (here with data) needs a
+// calculation of its own.
+TEST_F(SensitivityCommands, ElectrodeJacobianAfterACalculation) {
+    const std::string hill = std::string(VELDARIN_SOURCE_DIR) + "/examples/hill.mod";
+    answer("file " + hill);
+    command(101);
+    answer("dialog JacobCalDiaBox click 5282 ok");
+    command(5280);
+    command(130);
+    take_output();
+    command(5288);
+    const std::string done = take_output();
+    EXPECT_NE(done.find("BOX [Message] Calculated Jacobian for " +
+                        std::to_string(Modelsettings.ndata) +
+                        " data points for change in 2 electrode position.\\nTime taken "),
+              std::string::npos)
+        << done;
+    EXPECT_EQ(Mainviewstate.view_code, 5270);
+    EXPECT_EQ(sys::file_size(Modelsettings.grfile_elec_file), 4LL * 2 * 2 * Modelsettings.ndata);
+
+    // The model with its results holds data, but its potentials come from the file: they must
+    // be calculated again with the option (which stays chosen).
+    answer("file " + home + "hill_results.mod");
+    command(102);
+    answer("file " + home + "hill_results.mod");
+    command(101);
+    take_output();
+    ASSERT_GT(Modelsettings.ndata, 0);
+    command(5288);
+    EXPECT_EQ(take_output(),
+              "BEEP\nBOX [Message] The potentials were not calculated with the option\\nto "
+              "include the sensitivity values. You need to\\ncalculate the potentials again "
+              "first.\n");
+    EXPECT_TRUE(answered()) << output();
+}
+
 // A homogeneous line of n electrodes 1 m apart over 100 ohm-m, Wenner, 8 levels: the model
 // file's text.
 std::string half_space(int n) {
