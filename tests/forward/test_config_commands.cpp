@@ -1,11 +1,12 @@
 // The commands that run an array configuration file: 1140 on borehole models calculated end to
-// end (every electrode matched, the apparent resistivity of the half-space), the routine by
-// the number of boreholes, the model left as it was on every path, and 5271, which ends with the
-// array type it found.
+// end (every electrode matched, the apparent resistivity of the half-space), configurations wider
+// than the potentials' mesh reaches refused, the routine by the number of boreholes, the model
+// left as it was on every path, and 5271, which ends with the array type it found.
 #include "fixture.h"
 
 #include "forward/commands.h"
 #include "forward/configurations/configurations.h"
+#include "model/array_type.h"
 #include "platform/sys/sys.h"
 #include "sensitivity/sensitivity_commands.h"
 
@@ -125,6 +126,55 @@ TEST(ConfigurationCommands, BoreholeModelsMatchEveryElectrode) {
             EXPECT_EQ(f.r.m.array_type, array);
             EXPECT_EQ(f.r.m.ndata, ndata);
         }
+}
+
+// The apparent resistivities of configurations come from potentials whose mesh reaches their
+// electrodes: on a line of 49 electrodes 1 m apart over 100 ohm-m calculated for Wenner a = 1
+// and 2, Wenner a = 16 and a pole-pole across the line (102.7 and 96.5 ohm-m there) are refused
+// with nothing written; calculated for a = 1 to 16 they are the half-space's (measured within
+// 0.2 %).
+TEST(ConfigurationCommands, ConfigurationsBeyondThePotentialsMeshAreRefused) {
+    CommandFixture f;
+    std::string line = "Homogeneous line\n49\n8\n0\n1.0\n2\n0 1\n1\n4\n100\n12\n0.25 0.5 "
+                       "0.75 1.0 1.35 1.75 2.2 2.75 3.4 4.2 5.2 6.5\n";
+    for (int row = 0; row < 12; ++row)
+        line += "0\n";
+    f.read(f.home.write("line.mod", line + "1\n"));
+    const std::string configurations =
+        f.home.write("wide.txt", "Wide\nNumber of arrays\n2\nUnit electrode spacing\n1\nNew "
+                                 "format\n4 0,0 48,0 16,0 32,0\n2 0,0 48,0\n");
+    const std::string out = f.home.file("wide.dat");
+    for (const char* spacings : {"2", "16"}) {
+        const int previous = f.r.m.array_type;
+        f.h.answer(std::string("dialog ArrayTypeDiaBox2 set 212 ") + spacings + " ok");
+        ASSERT_EQ(ui::run_dialog(ArrayTypeDiaBox2, ArrayTypeDiaBox2Proc), 1);
+        calappmod(f.r.m, f.r.limits, f.r.p, 0, &previous);
+        ASSERT_EQ(f.calculate(), 130) << f.h.output();
+        f.h.take_output();
+        f.h.answer("file " + out + "\ndialog NoiseDiaBox click 503 ok\nfile " + configurations);
+        if (spacings[0] == '1') f.h.answer("box yes");
+        save_general_array_file(Progdisplay, f.r.m);
+        EXPECT_TRUE(f.h.answered()) << spacings << ": " << f.h.output();
+        const std::string boxes = f.h.take_output();
+        if (spacings[0] == '2') {
+            EXPECT_EQ(boxes, "BEEP\nBOX [Message] The widest configuration spans 48.0 unit "
+                             "spacings, but the\\npotentials were calculated for data up to 6.0 "
+                             "unit spacings\\nwide: their mesh does not reach far enough for "
+                             "it.\\nChoose wider data with 'Change array type' and calculate\\n"
+                             "the potentials again.\n");
+            EXPECT_FALSE(sys::file_exists(out));
+            continue;
+        }
+        // The data lines: the electrode count, the positions, the apparent resistivity last.
+        std::istringstream text(read_file(out));
+        int data = 0;
+        for (std::string l; std::getline(text, l);)
+            if (l.size() > 40 && (l[0] == '4' || l[0] == '2') && l[1] == ' ') {
+                EXPECT_NEAR(std::stod(l.substr(l.find_last_of(' ') + 1)), 100.0, 0.5) << l;
+                ++data;
+            }
+        EXPECT_EQ(data, 2) << read_file(out);
+    }
 }
 
 // Whatever dialog is cancelled, and after the data are written, the model keeps its array type

@@ -68,6 +68,7 @@ void half_space_tables(ModelSettings& m, const ProgLim& limits, double rho, doub
                 p / (1.0 - chargeability);
         }
     m.pot_values_present = 1;
+    m.potentials_span = float(m.nelec - 1); // exact tables serve every datum of the line
 }
 
 // The model of the data-file tests: 21 surface electrodes at 2 m over 100 ohm-m, optionally

@@ -384,6 +384,7 @@ TEST(ConfigurationSections, WithPotentialsTheDataGoToTheChosenDataFile) {
     m.nelec = 21;
     fill_tables(m, w.r.limits, half_space(100.0), 0.0, 0.0);
     m.pot_values_present = 1;
+    m.potentials_span = 20.0f; // exact tables serve every datum of the line
     const std::string input = fixture("two_configurations.txt");
     // No data file chosen yet: said, and the section is still shown.
     std::string boxes = w.run("file " + input + "\nfile " + w.dir.file("a_out.txt") +

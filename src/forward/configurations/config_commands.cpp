@@ -173,7 +173,7 @@ void write_data(ModelSettings& m, const ConfigurationFile& f, ConfigData& data,
 void sensitivity_mode_data(ModelSettings& m, const ConfigurationFile& f, bool all_boreholes) {
     if (m.pot_values_present != 1) return;
     ConfigData data = form_configuration_data(m, Proglim, f, all_boreholes);
-    if (data.formed == 0) return;
+    if (data.formed == 0 || !configurations_in_reach(m, f, data)) return;
     if (m.general_array_file[0] == '\0') {
         model::ask_message("The apparent resistivity values of these configurations are not "
                            "saved:\nno data file has been chosen yet. The option 'Calculate "
@@ -282,6 +282,7 @@ bool run(ModelSettings& m, int mode, bool all_boreholes) {
         return false;
     }
     ConfigData data = form_configuration_data(m, Proglim, file, all_boreholes);
+    if (!configurations_in_reach(m, file, data)) return false;
     // Data for a file leave the model's own datum list alone.
     if (m.sens_option_2 == 1) {
         write_data(m, file, data, all_boreholes);

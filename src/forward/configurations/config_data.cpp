@@ -2,6 +2,7 @@
 // lookups, the potential and geometric sums, and the datum list.
 #include "forward/apparent.h"
 #include "forward/configurations/configurations.h"
+#include "forward/mesh_reach.h"
 
 #include "model/globals.h"
 #include "model/model_settings.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -182,6 +184,42 @@ ConfigData form_configuration_data(const ModelSettings& m, const ProgLim& limits
                          file.arrays[k].x[p1], file.arrays[k].x[p2], d.v, d.rho, d.ip, d.k);
     }
     return out;
+}
+
+bool configurations_in_reach(const ModelSettings& m, const ConfigurationFile& file,
+                             const ConfigData& data) {
+    // A cylinder model's potentials come from its whole polar mesh, which has no padding.
+    if (m.cylinder_model) return true;
+    float widest = 0.0f;
+    for (std::size_t k = 0; k < data.data.size(); ++k) {
+        const ConfigDatum& d = data.data[k];
+        float low = 0.0f, high = 0.0f;
+        bool any = false;
+        for (int e = 0; e < 4; ++e) {
+            if (!d.count || !d.number[e]) continue;
+            const float x = file.arrays[k].x[e];
+            low = any ? std::min(low, x) : x;
+            high = any ? std::max(high, x) : x;
+            any = true;
+        }
+        widest = std::max(widest, high - low);
+    }
+    if (widest <= m.potentials_span) return true;
+    // Padding comes in whole columns and rows: a configuration a little wider than the data may
+    // need no more of them than the potentials' mesh has.
+    const SolverMesh needed(m, reach_for_span(widest)),
+        solved(m, reach_for_span(m.potentials_span));
+    if (needed.left <= solved.left && needed.right <= solved.right && needed.below <= solved.below)
+        return true;
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "The widest configuration spans %.1f unit spacings, but the\npotentials were "
+                  "calculated for data up to %.1f unit spacings\nwide: their mesh does not reach "
+                  "far enough for it.\nChoose wider data with 'Change array type' and "
+                  "calculate\nthe potentials again.",
+                  double(widest), double(m.potentials_span));
+    model::show_message(text, "Message");
+    return false;
 }
 
 void store_configuration_data(ModelSettings& m, const ConfigurationFile& file,

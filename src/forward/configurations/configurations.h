@@ -128,6 +128,17 @@ struct ConfigData {
 /// G (or V_ip with IP values) is 0, or whose values are not finite, is not formed.
 ConfigData form_configuration_data(const ModelSettings& model, const ProgLim& limits,
                                    const ConfigurationFile& file, bool all_boreholes);
+/// Whether the potentials serve the data formed in `data`: its widest configuration (from the
+/// first to the last x of the electrodes it writes, in unit spacings) is no wider than the data
+/// the potentials' mesh was padded for (ModelSettings::potentials_span), or its mesh would have
+/// no more padding columns a side, nor rows, than the potentials' mesh has (a cylinder model's
+/// potentials serve all its electrodes). Otherwise false after
+/// the box (caption "Message") that names both spans and asks for a calculation with wider data: a
+/// mesh that does not reach a configuration's electrodes far enough gives its apparent resistivity
+/// wrong (115.6 for 100 ohm-m at Wenner a = 33 on a line of 101 electrodes calculated for a = 1 and
+/// 2).
+bool configurations_in_reach(const ModelSettings& model, const ConfigurationFile& file,
+                             const ConfigData& data);
 
 /// Puts the formed data into the datum list (electrode numbers, count, factor, apparent values,
 /// positions in metres; ndata the number formed) and min_potential / max_potential to the
