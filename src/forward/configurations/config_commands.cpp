@@ -338,14 +338,15 @@ int sensitivity_nonstd_command(ProgDisplay& display, ModelSettings& m,
     m.sens_auto_scale = 1;
     const bool replaced = run_configuration_file(m, 1);
     m.sens_option_2 = 1;
+    // Without the configurations' data (a Cancel, a refusal) there is nothing of theirs to
+    // calculate: the datum list is the standard array's, whose values would pass for theirs.
+    if (!replaced) return 5271;
     erase_window();
     clear_area(display.canvas_dc, display.canvas_width, display.canvas_height);
     int view = 0;
     sensitivity_command_no_array_dialog(view, m, hooks);
-    // The datum list of the array in force comes back; a Cancel left it as it was.
-    if (replaced) {
-        const int previous = m.array_type;
-        calappmod(m, Proglim, Potentialtables, 0, &previous);
-    }
+    // The datum list of the array in force comes back.
+    const int previous = m.array_type;
+    calappmod(m, Proglim, Potentialtables, 0, &previous);
     return 5271;
 }

@@ -205,8 +205,9 @@ forward::ConfigSave save_general_array_data_nbor(ModelSettings& model,
 /// path. Returns 1140.
 int save_general_array_file(ProgDisplay& display, ModelSettings& model);
 /// "Display sensitivity values for non-standard arrays" (5271): the configuration file in data
-/// mode without its data file, the block sensitivities of its data
-/// (sensitivity_command_no_array_dialog with `hooks`); when the configurations' data replaced
-/// the datum list, calappmod rebuilds the list of the array type in force. Returns 5271.
+/// mode without its data file; when the configurations' data replaced the datum list, the block
+/// sensitivities of its data (sensitivity_command_no_array_dialog with `hooks`), then calappmod
+/// rebuilds the list of the array type in force. A Cancel or a refusal ends the command there
+/// (the standard array's sensitivities are not the configurations'). Returns 5271.
 int sensitivity_nonstd_command(ProgDisplay& display, ModelSettings& model,
                                const SensitivityHooks& hooks);
