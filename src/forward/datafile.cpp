@@ -85,6 +85,9 @@ class DataFileText {
     void general_columns(std::string& out, const GeneralPositions& p) const;
     void datum_columns(std::string& out, int d) const;
     // Column formats of a datum's values: the value, its error, the IP value, the IP error.
+    // Each begins with a blank: a value as wide as its column (a spectral value of 1000, or of
+    // -100) would otherwise run into the column before it, and a general-array line's ",0.0"
+    // with it.
     struct ValueFormats {
         const char* value;
         const char* error;
@@ -350,7 +353,7 @@ void DataFileText::general_columns(std::string& out, const GeneralPositions& p) 
 void DataFileText::value_columns(std::string& out, const WrittenDatum& w,
                                  const ValueFormats& f) const {
     if (spectral_) {
-        model::append_values(out, "%13.8f", {w.rho}, true);
+        model::append_values(out, " %12.8f", {w.rho}, true);
         if (errors_) model::append_values(out, " %13.8f", {w.e_rho}, true);
         for (std::size_t j = 0; j < w.pairs.size(); ++j) {
             model::append_values(out, " %13.8f", {w.pairs[j]}, true);
@@ -437,7 +440,7 @@ void DataFileText::percentage_pass() {
     model::append_items(out_, int(written_.size()), 256, [&](std::string& out, int w) {
         const WrittenDatum& v = written_[std::size_t(w)];
         datum_columns(out, v.d);
-        value_columns(out, v, {"%13.4f", error, " %10.4f", error});
+        value_columns(out, v, {" %12.4f", error, " %10.4f", error});
         out += "\n";
     });
 }
@@ -478,7 +481,7 @@ void DataFileText::voltage_pass() {
         datum.e_ip = std::fabs(ip_noise);
         if (spectral_) voltage_pairs(datum, w, k[w]);
         datum_columns(out_, d);
-        value_columns(out_, datum, {"%13.4f", " %13.4f", "%13.4f", " %13.4f"});
+        value_columns(out_, datum, {" %12.4f", " %13.4f", " %12.4f", " %13.4f"});
         out_ += "\n";
         if (rho > 0.0f && rho0 > 0.0f) log_sum += std::fabs(std::log(rho) - std::log(rho0));
         ip_sum += std::fabs(ip_noise);
@@ -686,7 +689,7 @@ void DataFileText::general_copy() {
     model::append_items(out_, int(written_.size()), 256, [&](std::string& out, int i) {
         const WrittenDatum& w = written_[std::size_t(i)];
         general_columns(out, general_positions(w.d));
-        value_columns(out, w, {"%13.5f", " %13.5f", " %10.4f", " %13.5f"});
+        value_columns(out, w, {" %12.5f", " %13.5f", " %10.4f", " %13.5f"});
         out += "\n";
     });
 }

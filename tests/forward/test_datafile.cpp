@@ -610,6 +610,26 @@ TEST(Noise, EveryNoiseChoiceWritesTheColumnsTheHeaderAnnounces) {
     EXPECT_TRUE(h.answered()) << h.err.str();
 }
 
+// A value as wide as its column stays apart from the column before it: spectral values of 1000
+// ohm-m or of -100 ran into the general-array copy's ",0.0" ("0.01031.17529297"), and so would
+// apparent resistivities of 1e7 ohm-m in its copy and 1e8 in the data lines.
+TEST(DataFile, WideValuesStayApartFromTheirPositions) {
+    Records r;
+    survey(r, 1, 12, 1.0f, {{1, 1, 1}, {2, 1, 1}, {3, 1, 1}, {1, 2, 1}});
+    for (int d = 0; d < 4; ++d)
+        r.m.app_resistivity[d] = d < 2 ? 2.5e7f : 3.5e8f;
+    EXPECT_EQ(check_columns(forward::data_file_text(records(r)), 2), 8);
+    r.m.nip = 1;
+    cole_cole_half_space(r);
+    const std::size_t block = std::size_t(r.limits.max_data_points);
+    for (int d = 0; d < 4; ++d)
+        for (int f = 0; f < 3; ++f) {
+            r.m.sip_inphase[d + f * block] = d % 2 ? 1031.17529f : -103.5f;
+            r.m.sip_quadrature[d + f * block] = -1031.16894f;
+        }
+    EXPECT_EQ(check_columns(forward::data_file_text(records(r)), 2), 8);
+}
+
 // Voltage-dependent noise: the potential range of the data, the amplitude from the dialog, the
 // noise added to the potentials and the report after the terminator.
 TEST(Noise, VoltageDependentNoiseAddsTheAmplitudeToThePotentials) {
