@@ -155,6 +155,92 @@ constexpr double resolved_wavenumber = 0.5;
 // s and 1 to 600 of d).
 constexpr double widest_log_step = 0.8, widest_phase = 5.0, widest_decay = 8.0;
 
+// A strike distance far beyond the pair's section-plane distance (a remote electrode far along
+// strike) puts thousands of periods of cos(k s) within the kernel's reach: resolving each cost
+// 24 s for one remote electrode 10000 spacings off a 21-electrode line. Beyond
+// filon_phase_steps periods' worth of sub-intervals the cosine moments are taken by a
+// Filon-type rule instead: K0(k d) times the shape, interpolated at the eight Gauss nodes of a
+// sub-interval, against cos(k s) integrated exactly, in filon_refinement times the sub-intervals
+// the smoothness of the kernel needs and none more for the phase. Measured on the kernel sums
+// at d = 0.06 to 150 and s = 50 to 1e5: within 2e-9 of pi / (2 r) at this refinement (7e-9 at
+// the plain sub-intervals); the remote electrode's run took 0.09 s.
+constexpr int filon_phase_steps = 256, filon_refinement = 4;
+
+// The moments c[j] and s[j] of u^j cos(theta u) and u^j sin(theta u) over [-1, 1], j = 0..7: by
+// their power series while theta < 4, else by the recurrences of integration by parts (each
+// step multiplies the error by j / theta, below 2).
+void oscillatory_moments(double theta, double c[8], double s[8]) {
+    if (std::fabs(theta) < 4.0) {
+        for (int j = 0; j < 8; ++j) {
+            double cosine = 0.0, sine = 0.0, term = 1.0; // theta^m / m!
+            for (int m = 0; m < 60; ++m) {
+                const int p = j + m;
+                const double integral = p % 2 == 0 ? 2.0 / (p + 1) : 0.0;
+                const double add = term * integral;
+                switch (m % 4) {
+                case 0:
+                    cosine += add;
+                    break;
+                case 1:
+                    sine += add;
+                    break;
+                case 2:
+                    cosine -= add;
+                    break;
+                default:
+                    sine -= add;
+                    break;
+                }
+                term *= theta / (m + 1);
+            }
+            c[j] = cosine;
+            s[j] = sine;
+        }
+        return;
+    }
+    const double sine = std::sin(theta), cosine = std::cos(theta);
+    for (int j = 0; j < 8; ++j) {
+        const double odd = j % 2 == 0 ? 1.0 : -1.0; // (-1)^j
+        const double ends_c = (1.0 + odd) * sine / theta, ends_s = (odd - 1.0) * cosine / theta;
+        c[j] = ends_c - (j > 0 ? j / theta * s[j - 1] : 0.0);
+        s[j] = ends_s + (j > 0 ? j / theta * c[j - 1] : 0.0);
+    }
+}
+
+// The coefficients of the eight Lagrange polynomials through the Gauss nodes of [-1, 1] (node i
+// at gauss_node order: -x3 .. -x0, x0 .. x3), power j of polynomial i at [i][j].
+struct GaussLagrange {
+    double node[8], coefficient[8][8];
+    GaussLagrange() {
+        for (int i = 0; i < 4; ++i) {
+            node[i] = -gauss_node[3 - i];
+            node[7 - i] = gauss_node[3 - i];
+        }
+        for (int i = 0; i < 8; ++i) {
+            double poly[8] = {1.0}, denominator = 1.0;
+            int degree = 0;
+            for (int j = 0; j < 8; ++j) {
+                if (j == i) continue;
+                for (int p = ++degree; p >= 0; --p)
+                    poly[p] = (p > 0 ? poly[p - 1] : 0.0) - node[j] * poly[p];
+                denominator *= node[i] - node[j];
+            }
+            for (int p = 0; p < 8; ++p)
+                coefficient[i][p] = poly[p] / denominator;
+        }
+    }
+};
+
+// The cubic shapes at k (see add_kernel_piece).
+void kernel_shapes(double k, bool cubic, double u_right, double width, double curvature,
+                   double shapes[4]) {
+    const double a = cubic ? (u_right - std::log(k)) / width : 1.0, b = 1.0 - a;
+    shapes[0] = a;
+    shapes[1] = b;
+    shapes[2] = (a * a * a - a) * curvature;
+    shapes[3] = (b * b * b - b) * curvature;
+}
+
 // The moments over [k_from, k_to] (clipped at kernel_reach / d) of K0(k d) and of
 // K0(k d)(1 - cos(k s)) against the four shape functions of a cubic in u = ln k on the interval
 // [u_left, u_right] of width h: a = (u_right - u) / h, b = 1 - a, (a^3 - a) h^2/6 and
@@ -173,27 +259,54 @@ void add_kernel_piece(double k_from, double k_to, double k_left, double k_right,
     const double to = logarithmic ? std::log(k_to) : k_to;
     // The widest step in k: k_to times the step of ln k, or the step itself.
     const double span = to - from, per_step = logarithmic ? k_to * span : k_to - k_from;
-    const int steps = std::max({1, int(std::ceil(logarithmic ? span / widest_log_step : 0.0)),
-                                int(std::ceil(per_step * s / widest_phase)),
-                                int(std::ceil(per_step * d / widest_decay))});
+    const int smooth = std::max({1, int(std::ceil(logarithmic ? span / widest_log_step : 0.0)),
+                                 int(std::ceil(per_step * d / widest_decay))});
+    const double phase = std::ceil(per_step * s / widest_phase);
+    const bool filon = logarithmic && phase > filon_phase_steps;
+    const int steps = filon ? filon_refinement * smooth : std::max(smooth, int(phase));
     const double h = span / steps, curvature = width * width / 6.0;
+    const int count = cubic ? 4 : 1;
+    static const GaussLagrange lagrange;
     for (int step = 0; step < steps; ++step) {
         const double middle = from + (step + 0.5) * h;
+        double piece[4] = {};
         for (int i = 0; i < 4; ++i)
             for (double sign : {-1.0, 1.0}) {
                 const double t = middle + sign * 0.5 * h * gauss_node[i];
                 const double k = logarithmic ? std::exp(t) : t;
                 const double jacobian = 0.5 * h * gauss_weight[i] * (logarithmic ? k : 1.0);
-                const double half_sine = std::sin(0.5 * k * s);
                 const double kernel = bessel_k0(k * d) * jacobian;
-                const double a = cubic ? (u_right - std::log(k)) / width : 1.0, b = 1.0 - a;
-                const double shapes[4] = {a, b, (a * a * a - a) * curvature,
-                                          (b * b * b - b) * curvature};
-                for (int m = 0; m < (cubic ? 4 : 1); ++m) {
-                    plain[m] += shapes[m] * kernel;
+                double shapes[4];
+                kernel_shapes(k, cubic, u_right, width, curvature, shapes);
+                const double half_sine = filon ? 0.0 : std::sin(0.5 * k * s);
+                for (int m = 0; m < count; ++m) {
+                    piece[m] += shapes[m] * kernel;
                     difference[m] += shapes[m] * kernel * 2.0 * half_sine * half_sine;
                 }
             }
+        for (int m = 0; m < count; ++m)
+            plain[m] += piece[m];
+        if (!filon) continue;
+        // The sub-interval in k, its kernel and shapes at the Gauss nodes against cos(k s): the
+        // difference is the plain moment less that.
+        const double low = std::exp(middle - 0.5 * h), high = std::exp(middle + 0.5 * h);
+        const double centre = 0.5 * (low + high), half = 0.5 * (high - low);
+        double c[8], sn[8];
+        oscillatory_moments(s * half, c, sn);
+        const double cc = std::cos(s * centre), sc = std::sin(s * centre);
+        for (int i = 0; i < 8; ++i) {
+            const double k = centre + half * lagrange.node[i];
+            double moment = 0.0;
+            for (int j = 0; j < 8; ++j)
+                moment += lagrange.coefficient[i][j] * (cc * c[j] - sc * sn[j]);
+            const double kernel = bessel_k0(k * d) * half * moment;
+            double shapes[4];
+            kernel_shapes(k, cubic, u_right, width, curvature, shapes);
+            for (int m = 0; m < count; ++m)
+                piece[m] -= shapes[m] * kernel;
+        }
+        for (int m = 0; m < count; ++m)
+            difference[m] += piece[m];
     }
 }
 
