@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -135,4 +136,39 @@ double widest_spacing_at(const double* positions, int n, const int* columns, int
 
 double widest_spacing_at(const float* positions, int n, const int* columns, int count) {
     return widest_spacing(positions, n, columns, count);
+}
+
+double remote_distance_ratio(double placed, double own, double depth, double strike,
+                             double nearest) {
+    return std::hypot(std::max(std::fabs(placed), nearest), depth, strike) /
+           std::hypot(std::max(std::fabs(own), nearest), depth, strike);
+}
+
+void move_remote_potentials(double* values, int n, double placed, double own, double strike,
+                            double nearest) {
+    if (placed == own || n < 1) return;
+    auto distance = [&](double x, double from) {
+        return std::hypot(std::max(std::fabs(x - from), nearest), strike);
+    };
+    std::vector<double> product(static_cast<std::size_t>(n));
+    for (int e = 0; e < n; ++e)
+        product[std::size_t(e)] = values[e] * distance(e, placed);
+    const double shift = placed - own;
+    // The side of `placed` a receiver stands on (0 on it).
+    auto side = [&](double x) { return x > placed ? 1 : x < placed ? -1 : 0; };
+    for (int e = 0; e < n; ++e) {
+        const double target = e + shift;
+        const int here = side(e);
+        int beside = -1;
+        for (int j : {e + (shift > 0.0 ? 1 : -1), e - (shift > 0.0 ? 1 : -1)})
+            if (beside < 0 && j >= 0 && j < n && here != 0 && side(j) == here &&
+                side(target) == here)
+                beside = j;
+        if (beside < 0) {
+            values[e] *= remote_distance_ratio(e - placed, e - own, 0.0, strike, nearest);
+            continue;
+        }
+        const double p = product[std::size_t(e)], q = product[std::size_t(beside)];
+        values[e] = (p + (q - p) * shift / double(beside - e)) / distance(e, own);
+    }
 }

@@ -40,3 +40,22 @@ void find_remote_electrode_nodes_flt(int nodes_per_spacing, int nelec, int kind,
 /// n columns at `positions`: how coarsely the mesh follows a potential there.
 double widest_spacing_at(const double* positions, int n, const int* columns, int count);
 double widest_spacing_at(const float* positions, int n, const int* columns, int count);
+
+/// The ratio that moves a potential found with a remote electrode where the mesh holds it, at
+/// the distance `placed` along the line from a receiver (`depth` below the surface, `strike`
+/// off the section plane; unit spacings), to its own place, `own` along the line: a
+/// half-space's, hypot(placed, depth, strike) / hypot(own, depth, strike), each distance along
+/// the line at least `nearest`.
+double remote_distance_ratio(double placed, double own, double depth, double strike,
+                             double nearest);
+
+/// The potentials `values` of a remote electrode at the n surface electrodes (electrode e at
+/// x = e unit spacings), found with it at x = `placed` (a column beside its own x, where the
+/// mesh holds it; `strike` off the section plane), moved to its own x, `own`. Where the ground
+/// changes little along the line near it, its potential at x from `own` is that at
+/// x + placed - own from `placed`: each value's product with its distance from `placed` (a
+/// half-space's resistivity, smooth on layered ground) is interpolated there from the
+/// electrodes beside it on the same side, and divided by the distance from `own`; without
+/// such a neighbour, remote_distance_ratio. Distances along the line at least `nearest`.
+void move_remote_potentials(double* values, int n, double placed, double own, double strike,
+                            double nearest);

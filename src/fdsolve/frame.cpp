@@ -404,7 +404,13 @@ int Run::transform() {
         if (strike_point_potentials(d.get(), s.get(), h.get(), remote_values_.get(), y.get(), rows,
                                     in_.nky, k_.get(), rows) != 0)
             return 1;
-        // A remote electrode without a node contributes nothing.
+        // The potentials moved from where the mesh holds the remote electrodes (a column beside
+        // a survey electrode's, or a column within 0.1 spacing) to where they stand; one
+        // without a node contributes nothing.
+        move_remote_potentials(y.get(), N, c2_.at, in_.c2_x, in_.c2_y, nearest);
+        move_remote_potentials(y.get() + N, N, p2_.at, in_.p2_x, in_.p2_y, nearest);
+        y[rows - 1] *= remote_distance_ratio(p2_.at - c2_.at, double(in_.p2_x) - in_.c2_x, 0.0,
+                                             s[rows - 1], nearest);
         for (int e = 1; e <= N; ++e) {
             if (c2_.count == 0) y[e - 1] = 0.0;
             if (p2_.count == 0) y[N + e - 1] = 0.0;

@@ -241,6 +241,30 @@ void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x,
     z = table[e].z;
 }
 
+void move_remote_table(const RemoteElectrodes& remote, const ElectrodeNode* table, int n, int nelec,
+                       double nearest, double* row) {
+    // At the surface electrodes from their neighbours, at the borehole electrodes and from C2
+    // to P2 by a half-space's ratio.
+    for (int source = 0; source < 2; ++source) {
+        const bool present = source == 0 ? remote.c2_count > 0 : remote.p2_count > 0;
+        const double at = source == 0 ? remote.c2_at : remote.p2_at;
+        const double own = source == 0 ? remote.c2_x : remote.p2_x;
+        const double ry = source == 0 ? remote.c2_y : remote.p2_y;
+        if (!present) continue;
+        double* values = row + std::size_t(source) * n;
+        move_remote_potentials(values, nelec, at, own, ry, nearest);
+        for (int e = nelec; e < n; ++e) {
+            double x, z;
+            electrode_position(table, nelec, e, x, z);
+            values[e] *= remote_distance_ratio(at - x, own - x, z, ry, nearest);
+        }
+    }
+    if (remote.c2_count > 0 && remote.p2_count > 0)
+        row[2 * n] *=
+            remote_distance_ratio(remote.p2_at - remote.c2_at, double(remote.p2_x) - remote.c2_x,
+                                  0.0, double(remote.p2_y) - remote.c2_y, nearest);
+}
+
 bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
                              int nelec, const double* values, int nk, const double* k,
                              double node_spacing, double* out) {
@@ -285,6 +309,7 @@ bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode
         out[p] = 0.0;
     for (int j = 0; j < count; ++j)
         out[place[j]] = y[j];
+    move_remote_table(remote, table, n, nelec, nearest, out);
     return true;
 }
 

@@ -158,13 +158,23 @@ void electrode_position(const ElectrodeNode* table, int nelec, int e, double& x,
 bool transform_pair_values(const Inputs& in, int n, const double* values, int nk, const double* k,
                            long long npairs);
 
+/// Moves a row of remote-electrode potentials in space (the layout of transform_remote_values)
+/// from where the mesh holds the remote electrodes (`c2_at`, `p2_at`: a column beside a survey
+/// electrode's, or one within 0.1 spacing) to where they stand (`c2_x`, `p2_x`): at the surface
+/// electrodes by move_remote_potentials, at the borehole electrodes and from C2 to P2 by a
+/// half-space's ratio; distances along the line at least `nearest`. Linear in the potentials,
+/// so that it moves real and imaginary parts alike.
+void move_remote_table(const RemoteElectrodes& remote, const ElectrodeNode* table, int n, int nelec,
+                       double nearest, double* row);
+
 /// Transforms the remote-electrode values of every wavenumber (rows of 2n + 1: the potential
 /// of C2 at electrodes 1..n, of P2 at electrodes 1..n, of P2 at C2) to space and writes them
 /// to `out` at the same places, 0 for an electrode that has no node: each by the ratio rule of
 /// strike_point_potentials, its strike offset the remote y, its section-plane distance that from
-/// the electrode's own position (at least a quarter of the node spacing at the electrodes,
-/// `node_spacing`), the spacing its potentials are followed with the wider of that and the
-/// remote electrode's. Returns false when work memory is refused (out untouched).
+/// where the mesh holds the remote electrode (at least a quarter of the node spacing at the
+/// electrodes, `node_spacing`), the spacing its potentials are followed with the wider of that
+/// and the remote electrode's; then moved to where it stands (move_remote_table). Returns false
+/// when work memory is refused (out untouched).
 bool transform_remote_values(const RemoteElectrodes& remote, const ElectrodeNode* table, int n,
                              int nelec, const double* values, int nk, const double* k,
                              double node_spacing, double* out);
