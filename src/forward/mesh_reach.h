@@ -29,7 +29,8 @@ Reach reach_for_span(float span);
 /// `span`; with remote electrodes (remote_electrodes > 0) twice the distance of the farthest pair
 /// they make (a remote electrode and the farther end of the line, or C2 and P2) beyond the
 /// line's ends and below the surface, so that their currents spread as into the ground beyond
-/// the mesh, and the remote electrodes beyond the line's ends held.
+/// the mesh, and the remote electrodes beyond the line's ends held (and the sides held out to
+/// their distance along strike).
 Reach reach_for_model(const ModelSettings& settings, float span);
 
 /// Wavenumbers for the pairs with a remote electrode (the settings' remote_electrodes > 0): when
