@@ -757,21 +757,25 @@ TailIntegrals low_wavenumber_tail(double k1, double k2, double v1, double v2, do
     return {plain, cosine};
 }
 
+void below_first_kernel(double k1, double d, double s, double& plain, double& difference) {
+    // The plain integral in closed form (K0 rises like -ln k at 0), the difference (like
+    // k^2 ln k) in steps graded by 8 towards 0.
+    plain = bessel_k(k1 * d).integral / d;
+    double p[4] = {}, q[4] = {}, low = 0.0;
+    for (double fraction : {1.0 / 512, 1.0 / 64, 1.0 / 8, 1.0}) {
+        add_kernel_piece(low, k1 * fraction, k1, k1, d, s, p, q);
+        low = k1 * fraction;
+    }
+    difference = q[0];
+}
+
 void strike_kernel_integrals(const double* k, int n, double d, double s, double* plain,
                              double* difference) {
     std::fill(plain, plain + n, 0.0);
     std::fill(difference, difference + n, 0.0);
     if (n < 1) return;
     double p[4] = {}, q[4] = {};
-    // Below k_1: the plain integral in closed form (K0 rises like -ln k at 0), the difference
-    // (like k^2 ln k) in steps graded by 8 towards 0.
-    plain[0] = bessel_k(k[0] * d).integral / d;
-    double low = 0.0;
-    for (double fraction : {1.0 / 512, 1.0 / 64, 1.0 / 8, 1.0}) {
-        add_kernel_piece(low, k[0] * fraction, k[0], k[0], d, s, p, q);
-        low = k[0] * fraction;
-    }
-    difference[0] += q[0];
+    below_first_kernel(k[0], d, s, plain[0], difference[0]);
     // Between the samples: each spline's values at the ends and its curvatures.
     std::vector<double> u(static_cast<std::size_t>(n)), second;
     for (int i = 0; i < n; ++i)
@@ -963,9 +967,23 @@ int strike_point_potentials(const double* d, const double* s, const double* h, c
                                             significant, 4);
             return;
         }
-        rule.weigh(k, n, d[j], std::fabs(s[j]), h[j], point_reach);
-        out[j] = sign * ratio_sum(rule.strike.data(), rule.strike_held.data(), rule.usable, samples,
-                                  significant);
+        const double strike = std::fabs(s[j]);
+        rule.weigh(k, n, d[j], strike, h[j], point_reach);
+        double value = ratio_sum(rule.strike.data(), rule.strike_held.data(), rule.usable, samples,
+                                 significant);
+        if (significant >= 1) {
+            // Below the first wavenumber the ratio rule holds the first ratio, which on a
+            // layered earth is still on its way to the deep ground's: far along strike, where
+            // nearly all of the integral lies below it, the potentials of a remote electrode
+            // 400 spacings off read 10 to 30 % low over 10 ohm-m on 200 ohm-m (2.5 to 4.6 times
+            // high the other way round). The continuation of the pairs' own integrals follows
+            // the samples' fall instead.
+            double plain = 0.0, difference = 0.0;
+            fd::below_first_kernel(k[0], d[j], strike, plain, difference);
+            value += inv_pi * (tail_of(k, samples, significant, strike).cosine -
+                               samples[0] * (plain - difference) / bessel_k0(k[0] * d[j]));
+        }
+        out[j] = sign * value;
     });
     return 0;
 }

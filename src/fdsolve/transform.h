@@ -144,11 +144,12 @@ int inverse_fourier_transform_dbl(const double* r, const double* values, double*
 /// integral of V(k) cos(k s), V of point j being row j + 1 of `values` (leading dimension ld).
 /// In the section plane (|s| <= 0.02) by the pairs' own integral (fd::potential_integral of the
 /// significant samples, m = 4); off it by the ratio rule of the strike transforms: V(k) / K0(k d)
-/// a natural cubic spline of ln k through the significant samples, held beyond the first and
-/// the last one used, times K0(k d) (exact for a homogeneous earth at any d and s), the samples
-/// used ending where k d passes 20 or k h[j] 0.5, h[j] the widest node spacing at the point and
-/// its source. A point whose first sample is negative is integrated negated and the sign put
-/// back.
+/// a natural cubic spline of ln k through the significant samples, held beyond the last one
+/// used, times K0(k d) (exact for a homogeneous earth at any d and s), the samples used ending
+/// where k d passes 20 or k h[j] 0.5, h[j] the widest node spacing at the point and its source;
+/// below the first wavenumber V is continued as the pairs' integrals continue it, A K0(k r)
+/// fitted to the first two samples (fd::low_wavenumber_tail). A point whose first sample is
+/// negative is integrated negated and the sign put back.
 /// Returns 0, or 1 (out untouched) when the work vectors cannot be had.
 int strike_point_potentials(const double* d, const double* s, const double* h, const double* values,
                             double* out, int count, int n, const double* k, int ld);
@@ -203,6 +204,10 @@ TailIntegrals low_wavenumber_tail(double k1, double k2, double v1, double v2, do
 /// k d = 60 are left out (below 1e-27 of the sum).
 void strike_kernel_integrals(const double* k, int n, double d, double s, double* plain,
                              double* difference);
+
+/// The two integrals of strike_kernel_integrals from 0 to the first wavenumber k1 alone: of
+/// K0(k d), and of K0(k d)(1 - cos(k s)).
+void below_first_kernel(double k1, double d, double s, double& plain, double& difference);
 
 /// Weights w[0..n-1] of a rule linear in the samples: the sum of w[i] v[i] is k[0] v[0] (v held
 /// below the first wavenumber) plus the integral from k[0] to k[n-1] of the natural cubic

@@ -75,7 +75,7 @@ const double frequencies[] = {1.0, 10.0};
 
 // Arrays -------------------------------------------------------------------------------------
 
-enum class Remote { none, near, far };
+enum class Remote { none, near, far, strike };
 
 struct Survey {
     const char* name;
@@ -91,11 +91,13 @@ const Survey surveys[] = {{"Wenner alpha", 1, ""},
                           {"pole-pole", 2, ""},
                           {"pole-pole, remotes near", 2, "", false, Remote::near},
                           {"pole-pole, remotes far", 2, "", false, Remote::far},
+                          {"pole-pole, remotes along strike", 2, "", false, Remote::strike},
                           {"dipole-dipole", 3, ""},
                           {"pole-dipole", 6, ""},
                           {"reverse pole-dipole", 6, "", true},
                           {"pole-dipole, remote near", 6, "", false, Remote::near},
                           {"pole-dipole, remote far", 6, "", false, Remote::far},
+                          {"pole-dipole, remote along strike", 6, "", false, Remote::strike},
                           {"Wenner-Schlumberger", 7, ""},
                           {"equatorial dipole-dipole", 8, "3.75\n"},
                           {"gradient", 9, "Current electrodes\n0 0 0 37.5 0 0\n"},
@@ -103,12 +105,15 @@ const Survey surveys[] = {{"Wenner alpha", 1, ""},
                           {"reverse offset pole-dipole", 10, "2.5\n", true},
                           {"multiple gradient", 11, "Multiple gradient segments\n2\n"}};
 
-// The remote electrodes (metres from the first electrode; x along the line, y across it).
+// The remote electrodes (metres from the first electrode; x along the line, y across it): near
+// the ends, far beyond them, and along strike, C2 four spacings beside an electrode and P2 400
+// spacings off the line.
 struct RemotePlaces {
     double c2x, c2y, p2x, p2y;
 };
 RemotePlaces remote_places(Remote r) {
     if (r == Remote::near) return {-12.5, 5.0, 50.0, -2.5};
+    if (r == Remote::strike) return {17.5, 10.0, 36.25, -1000.0};
     return {-250.0, 0.0, 300.0, 0.0};
 }
 
@@ -431,7 +436,26 @@ DataFile Reader::read() {
 struct Expected {
     double rho = 0.0, ip = 0.0;
     std::vector<Complex> spectrum;
+    double remote_share = 0.0; // the largest remote-electrode term of a spectrum (ohm-m)
 };
+
+// The largest term the remote electrodes the data file names add to datum `e`'s potential
+// difference, times the geometric factor k: the pairs of C1 and P1 with the remote electrodes
+// of the file and of the two together.
+double remote_share(const Ground& g, const Electrodes& e, const DataFile& file, double k) {
+    const reference::Earth earth = earth_of(g, g.rho1, g.rho2);
+    double share = 0.0;
+    auto term = [&](const std::optional<Point>& a, const std::optional<Point>& b) {
+        if (a && b)
+            share = std::max(share, std::abs(k * reference::potential(
+                                                     earth, std::hypot(a->x - b->x, a->y - b->y))));
+    };
+    const bool c2 = !e.c2 && file.c2, p2 = !e.p2 && file.p2;
+    if (c2) term(file.c2, e.p1);
+    if (p2) term(e.c1, file.p2);
+    if (c2 || p2) term(c2 ? file.c2 : e.c2, p2 ? file.p2 : e.p2);
+    return share;
+}
 
 Expected expected(const Road& road, const Ground& g, const Datum& d, const DataFile& file) {
     Expected x;
@@ -450,6 +474,7 @@ Expected expected(const Road& road, const Ground& g, const Datum& d, const DataF
     // The spectra over the geometric factor of the electrodes on the line; the data lines with
     // the potential differences of the remote electrodes, the additional rows without them.
     const double k = reference::geometric_factor(e);
+    if (!d.additional) x.remote_share = remote_share(g, e, file, k);
     if (!d.additional && !e.c2) e.c2 = file.c2;
     if (!d.additional && !e.p2) e.p2 = file.p2;
     for (double f : frequencies)
@@ -513,11 +538,15 @@ Outcome run_case(const Road& road, const Ground& g, const Survey& s) {
         ++o.compared;
         if (d.spectrum.empty()) o.rho.take(std::fabs(d.rho / x.rho - 1.0), d.where);
         if (d.has_ip) o.ip.take(std::fabs(d.ip - x.ip), d.where);
+        // A spectrum the remote electrodes' terms nearly cancel (C2 beside the line as far
+        // from P1 as C1 is) is held to the largest of those terms, as accurate as its parts.
         for (std::size_t k = 0; k < d.spectrum.size(); ++k)
-            o.rho.take(std::abs(d.spectrum[k] - x.spectrum[k]) / std::abs(x.spectrum[k]),
+            o.rho.take(std::abs(d.spectrum[k] - x.spectrum[k]) /
+                           std::max(std::abs(x.spectrum[k]), x.remote_share),
                        d.where + ", frequency " + std::to_string(k + 1));
         if (!d.spectrum.empty())
-            o.rho.take(std::fabs(d.rho / x.rho - 1.0), d.where + ", amplitude");
+            o.rho.take(std::fabs(d.rho - x.rho) / std::max(x.rho, x.remote_share),
+                       d.where + ", amplitude");
     }
     // The remote potentials are those of a unit current with distances in unit spacings.
     for (const RemoteValue& r : o.file.remote) {
@@ -557,11 +586,12 @@ const BoundRow bounds[] = {{"FivePoint", "HalfSpace", {1.8, 1.2, 0.0005, 2.5}},
                            // by up to 0.4 % on the half-space and over the conductive layer,
                            // where the nine-point samples of the last resolved wavenumber read
                            // 1.6 % low and the five-point ones high. P2 300 m off the end
-                           // 0.98 % off on the columns graded around it (0.8 % before).
+                           // 0.98 % off on the columns graded around it (0.8 % before), C2
+                           // four spacings beside the line 3.4 % over the resistive layer.
                            {"NinePoint", "HalfSpace", {0.96, 1.24, 0.0005, 1.03}},
                            {"NinePoint", "ConductiveOverResistive", {0.86, 1.0, 0.0005, 2.3}},
-                           {"NinePoint", "ResistiveOverConductive", {1.36, 1.26, 0.0005, 1.03}},
-                           {"NinePoint", "HalfSpaceDefaultMesh", {0.96, 0.81, 0.0005, 0.62}},
+                           {"NinePoint", "ResistiveOverConductive", {1.36, 1.26, 0.0005, 3.6}},
+                           {"NinePoint", "HalfSpaceDefaultMesh", {0.96, 0.81, 0.0005, 0.69}},
                            {"DeyMorrison", "HalfSpace", {2.7, 1.1, 0.0005, 2.3}},
                            {"DeyMorrison", "ConductiveOverResistive", {3.5, 0.8, 0.0005, 2.3}},
                            // Over the resistive layer its samples of the last resolved
@@ -620,8 +650,12 @@ struct Pending {
     const char* why;
 };
 
-// Nothing waits now.
-const std::vector<Pending> pending;
+const std::vector<Pending> pending = {
+    {"Spectral", nullptr, "pole-pole, remotes along strike", Value::resistivity, 33.0,
+     "the spectral road transforms its remote potentials by the piecewise rules: 3 % low 2 m "
+     "beside the line, up to 33 % of C2's share off where it nearly cancels a datum"},
+    {"Spectral", nullptr, "pole-dipole, remote along strike", Value::resistivity, 33.0,
+     "as for pole-pole"}};
 
 const Pending* pending_of(const Road& road, const Ground& g, const Survey& s, Value v) {
     for (const Pending& p : pending)
