@@ -75,6 +75,10 @@ struct Inputs : model::SurveyInputs {
     int jacobian = 0;
     int model_left = 0, model_nx = 0, model_nz = 0;
     const float* model_cells = nullptr;
+
+    /// The first wavenumber of calresfemq4, whose own range starts at 0.01: lower (nky counting
+    /// the wavenumbers added below 0.01 at its steps) for pairs whose potentials reach lower.
+    float q4_first_wavenumber = 0.01f;
 };
 
 /// The inputs of a run on the record's survey (model::fill_survey_inputs), mesh
@@ -152,7 +156,8 @@ model::SolverResult calresfem_l_dbl(const fe::Inputs& in);
 
 /// Quadrilateral-element band solver on the rectangular mesh of the spacing tables node_col_dx
 /// (nx - 1) and node_row_dz (nz - 1): bilinear cells in closed form, mixed boundary terms,
-/// band Cholesky, single-precision wavenumbers from 0.01 to 12.0 and the single-precision pair
+/// band Cholesky, single-precision wavenumbers from q4_first_wavenumber (0.01 unless lowered)
+/// to 12.0 at equal steps of ln k and the single-precision pair
 /// transform. Borehole electrodes as calresfem_sym_dbl, the row depths summed from node_row_dz;
 /// a pair with a borehole electrode leaves out its samples from the first interval beyond
 /// k r = 1 (r the pair's distance) on which it falls more slowly than exp(-k r / 2), samples of

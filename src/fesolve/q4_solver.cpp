@@ -154,12 +154,14 @@ model::SolverResult set_up(const fe::Inputs& in, Q4Setup& w) {
     for (int r = 1; r < nz; ++r)
         w.z[r] = w.z[r - 1] + double(in.node_row_dz[r - 1]);
     if (model::SolverResult r = place_electrodes(in, w); !r.ok()) return r;
-    // Wavenumbers 0.01 to 12.0 at equal steps of ln k, in single precision.
+    // Wavenumbers from the first (0.01 unless lowered) to 12.0 at equal steps of ln k, in single
+    // precision.
     float* k = w.k.get();
-    const float l1 = std::log(0.01f), ln = std::log(12.0f);
+    const float first = in.q4_first_wavenumber;
+    const float l1 = std::log(first), ln = std::log(12.0f);
     for (int i = 0; i < nky; ++i)
         k[i] = std::exp(l1 + float(i) * (ln - l1) / float(nky - 1));
-    k[0] = 0.01f;
+    k[0] = first;
     k[nky - 1] = 12.0f;
     return {};
 }

@@ -127,9 +127,18 @@ model::SolverResult run_solver(ModelSettings& s, const ProgLim& limits, Solver s
     model::trace("%s", solver_name(solver));
     fe::Inputs in = fe::make_inputs(s, limits, s.driver_cells_2x, table_a, table_b, remote);
     if (cells != s.cell_conductivity) in.jacobian = 0;
-    // The Jacobian work files hold the settings' wavenumbers; the quadrilateral solver has no
-    // remote electrodes.
+    // The Jacobian work files hold the settings' wavenumbers.
     if (in.jacobian == 0 && solver != Solver::fe_q4) reach_wavenumbers(s, in.ky_min, in);
+    // The quadrilateral solver's own wavenumbers run from 0.01 to 12, and it holds no remote
+    // electrodes: the buried electrodes' pairs may take them lower.
+    if (in.jacobian == 0 && solver == Solver::fe_q4) {
+        model::SurveyInputs own = in;
+        own.ky_min = in.q4_first_wavenumber;
+        own.ky_max = 12.0f;
+        reach_wavenumbers(s, own.ky_min, own, false);
+        in.nky = own.nky;
+        in.q4_first_wavenumber = own.ky_min;
+    }
     // The solvers may move nodes onto electrodes: the padded nodes are copies of their own.
     const std::vector<float> padded = mesh.cells(s.driver_cells_2x, 2);
     std::vector<float> node_x = mesh.node_x, node_z = mesh.node_z;

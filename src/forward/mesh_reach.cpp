@@ -33,6 +33,18 @@ constexpr float reach_per_span = 2.0f;
 // ends of a 61-electrode line, 2.2 % off with them twice that distance away, 0.8 % with them
 // twice the 6060 spacings between the two.
 constexpr float remote_per_distance = 2.0f;
+// A buried electrode's current spreads around it: measured with a hole of 32 electrodes down
+// to 835 spacings below a 40-electrode line (the sides two spans of its widest datum, 78
+// spacings, beyond the line's ends), its in-hole pairs read up to 105 % off; with the sides and
+// the bottom once the farthest pair a buried electrode makes away (beyond the line's ends,
+// below the deepest electrode) 0.4 %, twice 0.2 %.
+constexpr float buried_per_distance = 2.0f;
+// The wavenumbers continue below the first one as a point source's potential, which the
+// potential of a buried electrode is only with its image in the surface as well, while that
+// image is still near: the in-hole pairs of that hole read up to 4.7 % off with the first
+// wavenumber 1.55 over the farthest distance of an electrode from another's image, 1.1 % at
+// 0.73, 0.2 % at 0.33.
+constexpr double image_wavenumber = 0.5;
 // The boundary condition takes the ground beyond the mesh as homogeneous: a conductive layer
 // over a resistive base carries the current farther sideways, a resistive layer over a
 // conductive base sends it deeper. Measured with pole-pole data of 2.5 to 32.5 m on a
@@ -238,6 +250,36 @@ void grade_axis(const std::vector<float>& lines, std::vector<float> at, float h,
     }
 }
 
+// Where an electrode stands: x along the model's node columns (the first at 0), z in the
+// node tables' frame (down, topography included) and its depth below the surface there, all in
+// unit spacings.
+struct Electrode {
+    float x, z, depth;
+};
+
+// The nelec surface electrodes on their nodes, then the buried ones.
+std::vector<Electrode> electrode_places(const ModelSettings& s) {
+    const int mx = s.nx_nodes, mz = s.nz_nodes;
+    const std::vector<float> x = line_positions(s.node_col_dx, mx - 1);
+    const int first = std::clamp(s.margin_columns - 1, 0, mx - 1);
+    std::vector<Electrode> at;
+    for (int e = 0; e < s.nelec; ++e) {
+        const std::size_t c = std::size_t(std::min(first + e * s.nodes_per_spacing, mx - 1));
+        const float* z = s.node_z + c * mz;
+        at.push_back({x[c], z[s.electrode_water[e]], z[s.electrode_water[e]] - z[0]});
+    }
+    for (int k = 0; k < s.nborehole_nodes; ++k) {
+        const float bx = x[std::size_t(first)] + s.borehole_x[k];
+        const float* z = s.node_z + std::size_t(nearest_line(x, bx)) * mz;
+        at.push_back({bx, s.borehole_z[k], s.borehole_z[k] - z[0]});
+    }
+    return at;
+}
+
+float distance(const Electrode& a, const Electrode& b) {
+    return std::hypot(a.x - b.x, a.z - b.z);
+}
+
 // The intervals around the buried electrodes graded: rows from the deepest surface electrode's
 // row down (the rows above keep their numbers), by the depths below the surface of the column
 // nearest each electrode; columns outside the surface electrodes' span (the electrodes are
@@ -385,6 +427,28 @@ LayerReach layer_reach(const ModelSettings& s, const float* sigma, int column) {
     return r;
 }
 
+// The farthest pairs a buried electrode makes with any other electrode, in the section plane
+// and with the other's mirror image in the surface (a half-space's potential holds that image),
+// and the depth of the deepest buried electrode; all 0 without buried electrodes.
+struct BuriedReach {
+    float direct = 0.0f, image = 0.0f, deepest = 0.0f;
+};
+BuriedReach buried_reach(const ModelSettings& s) {
+    BuriedReach r;
+    if (s.nborehole_nodes <= 0 || s.nx_nodes < 2 || s.nz_nodes < 1) return r;
+    const std::vector<Electrode> at = electrode_places(s);
+    for (std::size_t b = std::size_t(s.nelec); b < at.size(); ++b) {
+        r.deepest = std::max(r.deepest, at[b].depth);
+        for (std::size_t o = 0; o < at.size(); ++o)
+            if (o != b) {
+                r.direct = std::max(r.direct, distance(at[b], at[o]));
+                r.image =
+                    std::max(r.image, std::hypot(at[b].x - at[o].x, at[b].depth + at[o].depth));
+            }
+    }
+    return r;
+}
+
 } // namespace
 
 Reach reach_for_model(const ModelSettings& s, float span) {
@@ -401,6 +465,10 @@ Reach reach_for_model(const ModelSettings& s, float span) {
         s.remote_electrodes > 0 ? remote_per_distance * float(farthest_remote_pair(s)) : 0.0f;
     r.side = std::max(r.side, remote);
     r.depth = std::max(r.depth, remote);
+    const BuriedReach buried = buried_reach(s);
+    r.side = std::max(r.side, buried_per_distance * buried.direct);
+    if (buried.direct > 0.0f)
+        r.depth = std::max(r.depth, buried.deepest + buried_per_distance * buried.direct);
     const float last = float(s.nelec - 1);
     if (s.remote_electrodes > 0)
         for (const float x : {s.c2_remote_x, s.p2_remote_x}) {
@@ -419,13 +487,17 @@ Reach reach_for_model(const ModelSettings& s, float span) {
     return r;
 }
 
-void reach_wavenumbers(const ModelSettings& s, double first, model::SurveyInputs& in) {
-    if (s.remote_electrodes <= 0 || in.nky < 2 || !(first > 0.0) || !(in.ky_max > first)) return;
-    const double far = farthest_remote_pair(s);
-    if (!(far * first > 1.0)) return;
+void reach_wavenumbers(const ModelSettings& s, double first, model::SurveyInputs& in,
+                       bool remote_pairs) {
+    if (in.nky < 2 || !(first > 0.0) || !(in.ky_max > first)) return;
+    double lowest = INFINITY; // the first wavenumber the pairs need
+    if (remote_pairs && s.remote_electrodes > 0) lowest = 1.0 / farthest_remote_pair(s);
+    const BuriedReach buried = buried_reach(s);
+    if (buried.image > 0.0f) lowest = std::min(lowest, image_wavenumber / double(buried.image));
+    if (!(first > lowest)) return;
     const double step = std::log(double(in.ky_max) / first) / double(in.nky - 1);
     const int more =
-        std::min(int(std::ceil(std::log(far * first) / step)), fd::max_wavenumbers - in.nky);
+        std::min(int(std::ceil(std::log(first / lowest) / step)), fd::max_wavenumbers - in.nky);
     if (more <= 0) return;
     in.nky += more;
     in.ky_min = float(double(in.ky_min) * std::exp(-double(more) * step));

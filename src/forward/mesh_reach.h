@@ -30,16 +30,20 @@ Reach reach_for_span(float span);
 /// they make (a remote electrode and the farther end of the line, or C2 and P2) beyond the
 /// line's ends and below the surface, so that their currents spread as into the ground beyond
 /// the mesh, and the remote electrodes beyond the line's ends held (and the sides held out to
-/// their distance along strike).
+/// their distance along strike); with buried electrodes twice the farthest distance of one from
+/// another electrode beyond the line's ends and below the deepest of them.
 Reach reach_for_model(const ModelSettings& settings, float span);
 
-/// Wavenumbers for the pairs with a remote electrode (the settings' remote_electrodes > 0): when
-/// the farthest such pair, d unit spacings apart, lies beyond the reciprocal of the first
-/// wavenumber `first` (what the solver makes of in.ky_min), in.nky grows by the fewest steps of
-/// the solver's logarithmic spacing (from `first` to in.ky_max) that take the first wavenumber to
-/// 1/d or below, and in.ky_min falls by as many steps, at most to fd::max_wavenumbers in all: the
-/// wavenumbers above stay as they were.
-void reach_wavenumbers(const ModelSettings& settings, double first, model::SurveyInputs& in);
+/// Wavenumbers for the pairs with a remote electrode (the settings' remote_electrodes > 0 and
+/// `remote_pairs`: a solver that holds them) and with a buried one: when the first wavenumber
+/// `first` (what the solver makes of in.ky_min) lies above 1/d, d the distance of the farthest
+/// pair with a remote electrode, or above 0.5/d', d' the farthest distance of a buried electrode
+/// from another electrode's image in the surface (unit spacings), in.nky grows by the fewest
+/// steps of the solver's logarithmic spacing (from `first` to in.ky_max) that take the first
+/// wavenumber to those or below, and in.ky_min falls by as many steps, at most to
+/// fd::max_wavenumbers in all: the wavenumbers above stay as they were.
+void reach_wavenumbers(const ModelSettings& settings, double first, model::SurveyInputs& in,
+                       bool remote_pairs = true);
 
 /// The span of the widest datum of the record's datum list (ndata data of array_type, whose
 /// electrodes datum_electrodes gives) in unit spacings, from its first to its last electrode

@@ -9,6 +9,7 @@
 #include "forward/configurations/configurations.h"
 #include "forward/mesh_reach.h"
 #include "model/datum_points.h"
+#include "model/solver_io.h"
 #include "model/utilities.h"
 #include "support/layered_earth.h"
 
@@ -651,4 +652,56 @@ TEST(MeshReach, BuriedElectrodeInThickRowsTakesAFewRows) {
         pairs.push_back("2 4.5,556 " + std::to_string(s) + ",0");
     }
     EXPECT_LT(worst_configuration(f, configuration_file(pairs), 100.0), 0.02);
+}
+
+// A hole of eight electrodes 50 spacings apart, from 60 to 410 spacings below a line of ten, in
+// rows of 50 (fixtures/deep_hole.mod). The mesh reached two spans of the line's widest datum
+// beyond its ends (18 spacings) and kept the wavenumbers of the line: the in-hole pairs read
+// 159 % off, the in-hole arrays of four 42 %, by the quadrilateral solver 141 %; with the mesh
+// reaching the hole but the wavenumbers as they were 5.1 % (the quadrilateral solver, whose own
+// wavenumbers start at 0.01, 27 %). Measured now 0.2 % (sparse solver) and 0.3 %
+// (quadrilateral solver), the wavenumbers reaching below the deepest electrode's distance from
+// its neighbour's image (two more), those of the bundled borehole example as they were.
+TEST(MeshReach, DeepHoleReadsThePointSourceWithItsImage) {
+    CommandFixture f(61, 4000);
+    ModelSettings& m = f.r.m;
+    Hole hole;
+    for (int k = 0; k < 8; ++k)
+        hole.push_back({4.5f, 60.0f + 50.0f * float(k)});
+    const Lines in = in_hole({hole});
+    Lines surface = in;
+    for (int s = 0; s < 10; ++s)
+        for (const auto& e : hole) {
+            surface.push_back("2 " + std::to_string(s) + ",0 " + at(e));
+            surface.push_back("2 " + at(e) + " " + std::to_string(s) + ",0");
+        }
+    struct Case {
+        const char* name;
+        int fem_variant;
+        const Lines& sets;
+        double tolerance;
+    } const cases[] = {{"sparse solver, in-hole and surface-to-hole", 0, surface, 0.01},
+                       {"quadrilateral solver, in-hole", 1, in, 0.02}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        f.read(std::string(VELDARIN_TEST_DATA) + "/fixtures/deep_hole.mod");
+        ASSERT_EQ(m.model_read, 1) << f.h.output();
+        m.fem_variant = c.fem_variant;
+        f.calculate();
+        ASSERT_EQ(m.data_ready, 1) << f.h.output();
+        expect_graded(m);
+        EXPECT_LT(worst_configuration(f, configuration_file(c.sets), 100.0), c.tolerance);
+    }
+    model::SurveyInputs waves;
+    waves.nky = m.nky;
+    waves.ky_min = m.ky_min;
+    waves.ky_max = m.ky_max;
+    forward::reach_wavenumbers(m, waves.ky_min, waves);
+    EXPECT_EQ(waves.nky, m.nky + 2);
+    f.read(example("boreholes.mod"));
+    ASSERT_EQ(m.model_read, 1) << f.h.output();
+    waves.nky = m.nky;
+    waves.ky_min = m.ky_min;
+    forward::reach_wavenumbers(m, waves.ky_min, waves);
+    EXPECT_EQ(waves.nky, m.nky);
 }
