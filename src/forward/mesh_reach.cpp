@@ -116,8 +116,8 @@ bool rows_may_split(const ModelSettings& s) {
            s.electrode_type == 0 && s.nodes_per_spacing >= 1;
 }
 
-// Around a buried electrode (and down from the surface electrodes' row) the lines are the node
-// spacing along the line apart, one passing through the electrode, and their spacing grows by
+// Around a buried electrode (and down from the surface electrodes' row) the lines are the
+// spacing at the electrode apart, one passing through the electrode, and their spacing grows by
 // graded_growth a line away from it until the model's own lines are as close. Measured with
 // boreholes of electrodes from 1 to 8 m on homogeneous ground at 4 nodes a spacing: on the
 // model's lines an in-hole pair 1 m apart read 10.8 % off above rows of 2 m, an in-hole array
@@ -128,6 +128,18 @@ bool rows_may_split(const ModelSettings& s) {
 // the quadrilateral solver's in-hole pairs 1.5 and 1.6 %, its surface dipoles by a hole at 8
 // nodes a spacing 1.4 % with the rows graded down from the surface, 3.8 % without).
 constexpr float graded_growth = 1.3f;
+// The potential a point source gives at a distance r depends on the mesh around it through the
+// spacing there over r: the spacing at a buried electrode is an eighth of its distance to the
+// nearest other electrode, or the node spacing where that is wider. Measured with a hole of 32
+// electrodes 25 spacings apart below a line at 4 nodes a spacing, on homogeneous ground: its
+// in-hole arrays of four read 0.1 % off at a sixteenth (386 rows), 0.5 % at an eighth (257),
+// 0.8 % at a sixth (240), 1.7 % at a quarter (191; so do the arrays of one spacing at the node
+// spacing of a quarter), against 756 rows at the node spacing.
+constexpr float spacing_per_distance = 0.125f;
+// The last gap between the lines graded from both ends of an interval may be 2 % wider than the
+// spacing there: a gap just over it would otherwise take a line more (a row in every interval of
+// a hole of electrodes two spacings apart, 143 rows where 125 do, its arrays as close).
+constexpr float last_gap_slack = 1.02f;
 
 bool grades_buried(const ModelSettings& s) {
     return s.nboreholes > 0 && s.nborehole_nodes > 0 && s.tank_model != 1 &&
@@ -175,35 +187,49 @@ int nearest_line(const std::vector<float>& lines, float v) {
     return best;
 }
 
-// The graded spacing at y around the points `at` (ascending): h at a point, growing by
-// graded_growth - 1 times the distance to the nearest one.
-float graded_spacing(const std::vector<float>& at, float h, float y) {
-    const auto next = std::lower_bound(at.begin(), at.end(), y);
-    float nearest = INFINITY;
-    if (next != at.end()) nearest = *next - y;
-    if (next != at.begin()) nearest = std::min(nearest, y - *(next - 1));
-    return h + (graded_growth - 1.0f) * nearest;
+// A point the lines are graded around: where it stands and the spacing at it.
+struct Graded {
+    float at, h;
+    bool operator<(const Graded& o) const { return at < o.at || (at == o.at && h < o.h); }
+};
+
+// The graded spacing at y around the points `at`: the least over them of the spacing at a
+// point grown by graded_growth - 1 times the distance to it.
+float graded_spacing(const std::vector<Graded>& at, float y) {
+    float spacing = INFINITY;
+    for (const Graded& g : at)
+        spacing = std::min(spacing, g.h + (graded_growth - 1.0f) * std::fabs(y - g.at));
+    return spacing;
 }
 
 // The longest step from y in `direction` (+1 or -1) no longer than the graded spacing anywhere
 // along it: the spacing at y, or where that step would end a point nearer, 1 / graded_growth of
-// it (the spacing falls by graded_growth - 1 a unit of the step).
-float step_from(const std::vector<float>& at, float h, float y, float direction) {
-    const float here = graded_spacing(at, h, y);
-    return graded_spacing(at, h, y + direction * here) < here ? here / graded_growth : here;
+// it (the spacing falls by graded_growth - 1 a unit of the step), and no longer than any point
+// ahead allows (the spacing at it and graded_growth - 1 of the rest of the way, over the step).
+float step_from(const std::vector<Graded>& at, float y, float direction) {
+    const float here = graded_spacing(at, y);
+    if (!(graded_spacing(at, y + direction * here) < here)) return here;
+    float step = here / graded_growth;
+    for (const Graded& g : at) {
+        const float ahead = direction * (g.at - y);
+        if (ahead > 0.0f)
+            step = std::min(step, (g.h + (graded_growth - 1.0f) * ahead) / graded_growth);
+    }
+    return step;
 }
 
 // Lines between a and b (a < b, the points `at` outside it) no farther apart than the graded
-// spacing between them: taken from both ends inwards, the narrower side first; a last gap
-// under half the steps beside it is shared with the step before it. (Between the points the
-// spacing is the least of lines rising from them, so its least over a gap is at an end.)
-std::vector<float> graded_lines(const std::vector<float>& at, float h, float a, float b) {
+// spacing between them (the last gap last_gap_slack times it): taken from both ends inwards,
+// the narrower side first; a last gap under half the steps beside it is shared with the step
+// before it. (Between the points the spacing is the least of lines rising from them, so its
+// least over a gap is at an end.)
+std::vector<float> graded_lines(const std::vector<Graded>& at, float a, float b) {
     std::vector<float> left, right;
     float l = a, r = b;
     bool left_last = true;
     for (;;) {
-        const float sl = step_from(at, h, l, 1.0f), sr = step_from(at, h, r, -1.0f);
-        if (r - l <= std::min(sl, sr)) {
+        const float sl = step_from(at, l, 1.0f), sr = step_from(at, r, -1.0f);
+        if (r - l <= last_gap_slack * std::min(sl, sr)) {
             std::vector<float>& last = left_last ? left : right;
             if (r - l < 0.5f * std::min(sl, sr) && !last.empty()) {
                 const float from = left_last ? (left.size() > 1 ? left[left.size() - 2] : a)
@@ -229,22 +255,23 @@ std::vector<float> graded_lines(const std::vector<float>& at, float h, float a, 
 // Cuts the model intervals i of an axis whose lines are `lines` (ascending) and that `graded`
 // allows around the points `at`: a line through each point (unless within `margin` of a model
 // line) and graded lines between.
-template <class Graded>
-void grade_axis(const std::vector<float>& lines, std::vector<float> at, float h, float margin,
-                Graded graded, Cuts& cuts) {
+template <class Allowed>
+void grade_axis(const std::vector<float>& lines, std::vector<Graded> at, float margin,
+                Allowed graded, Cuts& cuts) {
     std::sort(at.begin(), at.end());
-    at.erase(std::unique(at.begin(), at.end()), at.end());
+    at.erase(std::unique(at.begin(), at.end(),
+                         [](const Graded& a, const Graded& b) { return a.at == b.at; }),
+             at.end());
     for (int i = 0; i + 1 < int(lines.size()); ++i) {
         if (!graded(i)) continue;
         const float lo = lines[std::size_t(i)], hi = lines[std::size_t(i) + 1];
         std::vector<float> ends{lo};
-        for (auto p = std::upper_bound(at.begin(), at.end(), lo + margin);
-             p != at.end() && *p < hi - margin; ++p)
-            ends.push_back(*p);
+        for (const Graded& p : at)
+            if (p.at > lo + margin && p.at < hi - margin) ends.push_back(p.at);
         ends.push_back(hi);
         for (std::size_t e = 0; e + 1 < ends.size(); ++e) {
             if (e > 0) cuts.cut(i, lo, hi, ends[e], 0.0f);
-            for (float v : graded_lines(at, h, ends[e], ends[e + 1]))
+            for (float v : graded_lines(at, ends[e], ends[e + 1]))
                 cuts.cut(i, lo, hi, v, 0.0f);
         }
     }
@@ -280,10 +307,22 @@ float distance(const Electrode& a, const Electrode& b) {
     return std::hypot(a.x - b.x, a.z - b.z);
 }
 
+// The spacing the mesh has at buried electrode k (from 0) of `at` (electrode_places).
+float buried_spacing(const ModelSettings& s, const std::vector<Electrode>& at, int k,
+                     float node_spacing) {
+    const std::size_t self = std::size_t(s.nelec + k);
+    float nearest = INFINITY;
+    for (std::size_t o = 0; o < at.size(); ++o)
+        if (o != self) nearest = std::min(nearest, distance(at[o], at[self]));
+    return std::isfinite(nearest) ? std::max(node_spacing, spacing_per_distance * nearest)
+                                  : node_spacing;
+}
+
 // The intervals around the buried electrodes graded: rows from the deepest surface electrode's
-// row down (the rows above keep their numbers), by the depths below the surface of the column
-// nearest each electrode; columns outside the surface electrodes' span (the electrodes are
-// found by their column numbers from the first one).
+// row down (the rows above keep their numbers) by the depths below the surface of the column
+// nearest each electrode, those whose top lies within one unit spacing of that row also from
+// it; columns outside the surface electrodes' span (the electrodes are found by their column
+// numbers from the first one).
 void grade_around_buried(const ModelSettings& s, int first, int last, float node_spacing,
                          Widest& w) {
     const int mx = s.nx_nodes, mz = s.nz_nodes;
@@ -292,19 +331,24 @@ void grade_around_buried(const ModelSettings& s, int first, int last, float node
     int surface_rows = 0;
     for (int e = 0; e < s.nelec; ++e)
         surface_rows = std::max(surface_rows, s.electrode_water[e]);
-    std::vector<float> xs, depths;
+    const std::vector<Electrode> at = electrode_places(s);
+    std::vector<Graded> xs, depths;
     for (int k = 0; k < s.nborehole_nodes; ++k) {
-        const float bx = x[std::size_t(first)] + s.borehole_x[k];
-        const float* z = s.node_z + std::size_t(nearest_line(x, bx)) * mz;
-        xs.push_back(bx);
-        depths.push_back(s.borehole_z[k] - z[0]);
+        const Electrode& e = at[std::size_t(s.nelec + k)];
+        const float h = buried_spacing(s, at, k, node_spacing);
+        xs.push_back({e.x, h});
+        depths.push_back({e.depth, h});
     }
-    depths.push_back(depth[std::size_t(surface_rows)]); // the surface electrodes' row
-    const float margin = 0.1f * node_spacing;
+    const float margin = 0.1f * node_spacing, surface = depth[std::size_t(surface_rows)];
+    const auto near_surface = [&](int j) { return depth[std::size_t(j)] < surface + split_near; };
     grade_axis(
-        depth, depths, node_spacing, margin, [&](int j) { return j >= surface_rows; }, w.rows);
+        depth, depths, margin, [&](int j) { return j >= surface_rows && !near_surface(j); },
+        w.rows);
+    depths.push_back({surface, node_spacing});
     grade_axis(
-        x, xs, node_spacing, margin, [&](int i) { return i < first || i >= last; }, w.columns);
+        depth, depths, margin, [&](int j) { return j >= surface_rows && near_surface(j); }, w.rows);
+    grade_axis(
+        x, xs, margin, [&](int i) { return i < first || i >= last; }, w.columns);
 }
 
 // A remote electrode beside the line's ends stands in the model's margin, whose columns grow

@@ -64,10 +64,12 @@ bool potentials_reach(const ModelSettings& settings, float solved);
 /// rows no thicker than that (`split` rows more), unless the electrodes stand on given rows
 /// (water rows, boreholes, a tank, line electrodes). Around every buried (borehole) electrode
 /// the rows, and the columns outside the surface electrodes' span, are graded: a line through
-/// the electrode, lines the node spacing at the electrodes apart beside it, their spacing
-/// growing by a fixed ratio away from it until the model's own lines are as close (`split_columns`
-/// columns more); the rows likewise down from the deepest surface electrode's row, above which
-/// they keep their numbers (not in tank models or with line electrodes). Node x and z come from the
+/// the electrode, lines beside it as far apart as the spacing at the electrode (the node spacing
+/// at the electrodes, or an eighth of its distance to the nearest other electrode where that is
+/// wider), their spacing growing by a fixed ratio away from it until the model's own lines are
+/// as close (`split_columns` columns more); the rows within a unit spacing of the deepest surface
+/// electrode's row likewise from that row at the node spacing, the rows above it keeping their
+/// numbers (not in tank models or with line electrodes). Node x and z come from the
 /// model's node tables (topography and the flat bottom row included; split lines on the straight
 /// line between the model's nodes), shifted so that the first column stands at x = 0; a padding
 /// column takes the depths of the model column beside it, a padding row lies flat below the bottom
