@@ -291,6 +291,17 @@ std::string borehole_model(int nodes, const char* depths, bool inclined,
     };
     replace("\n4\n100 10\n", "\n" + std::to_string(nodes) + "\n100 100\n");
     replace("0.25 0.5 0.75 1 1.5 2 2.5 3 3.5 4 4.5 5 5.5 6 6.5 7 7.5 8 8.5 9 10", depths);
+    // A block a cell along the 20 spacings of the line (the example's rows of 80 blocks, all of
+    // 100 ohm-m now): as many blocks a row as cells.
+    const std::string cells(std::size_t(20 * nodes), '0');
+    replace("\n0 80\n", "\n0 " + std::to_string(cells.size()) + "\n");
+    std::istringstream lines(t);
+    std::string out;
+    for (std::string line; std::getline(lines, line);)
+        out += (line.size() == 80 && line.find_first_not_of("01") == std::string::npos ? cells
+                                                                                       : line) +
+               "\n";
+    t = out;
     std::ostringstream b;
     b << (inclined ? "Inclined boreholes" : "Boreholes") << "\nNumber of boreholes\n"
       << holes.size() << "\n";
@@ -504,6 +515,7 @@ TEST(MeshReach, BuriedElectrodesReadThePointSourceWithItsImage) {
         ASSERT_NO_FATAL_FAILURE(text = borehole_model(c.nodes, c.depths, c.inclined, c.holes));
         f.read(f.home.write("boreholes.mod", text));
         ASSERT_EQ(m.model_read, 1) << f.h.output();
+        ASSERT_EQ(m.nodes_per_spacing, c.nodes) << f.h.output();
         const std::vector<float> rows(m.node_row_dz, m.node_row_dz + m.nz_nodes - 1);
         f.calculate();
         ASSERT_EQ(m.data_ready, 1) << f.h.output();
@@ -563,6 +575,7 @@ TEST(MeshReach, QuadrilateralSolverReadsBuriedElectrodes) {
         ASSERT_NO_FATAL_FAILURE(text = borehole_model(c.nodes, c.depths, false, holes));
         f.read(f.home.write("boreholes.mod", text));
         ASSERT_EQ(m.model_read, 1) << f.h.output();
+        ASSERT_EQ(m.nodes_per_spacing, c.nodes) << f.h.output();
         m.fem_variant = 1;
         m.jacob = c.model_lines ? 1 : 0;
         f.calculate();
