@@ -368,11 +368,10 @@ bool grades_remote(const ModelSettings& s) {
 void grade_around_remote(const ModelSettings& s, int first, int last, float node_spacing,
                          Widest& w) {
     const std::vector<float> x = line_positions(s.node_col_dx, s.nx_nodes - 1);
-    const std::vector<float> xs{x[std::size_t(first)] + s.c2_remote_x,
-                                x[std::size_t(first)] + s.p2_remote_x};
+    const std::vector<Graded> xs{{x[std::size_t(first)] + s.c2_remote_x, node_spacing},
+                                 {x[std::size_t(first)] + s.p2_remote_x, node_spacing}};
     grade_axis(
-        x, xs, node_spacing, 0.1f * node_spacing, [&](int i) { return i < first || i >= last; },
-        w.columns);
+        x, xs, 0.1f * node_spacing, [&](int i) { return i < first || i >= last; }, w.columns);
 }
 
 // The widest intervals of the solver mesh: the rows near the surface electrodes and the lines
