@@ -35,6 +35,12 @@ namespace fd {
 /// a limit (NaN), when the ratio does not near it from the second-last to the last resolved
 /// sample (a half-space, whose ratio is the limit), or for a pair whose samples end before k_c,
 /// the ratio of the last resolved sample is held instead.
+///
+/// Below the first wavenumber k_1 the potential at the strike distance continues the pair's
+/// samples as its section-plane integral does (low_wavenumber_tail of the first two), not with
+/// the first sample's ratio held: on layered ground the ratio there is still on its way to the
+/// deeper ground's resistivity. The difference, whose weight 1 - cos(k s) leaves next to
+/// nothing below k_1, holds the first ratio.
 class StrikeWeights {
   public:
     static constexpr double no_limit = std::numeric_limits<double>::quiet_NaN();
@@ -52,12 +58,12 @@ class StrikeWeights {
     /// samples v, continued beyond the resolved wavenumbers towards `limit`.
     double difference(const double* v, int last, int d, double limit = no_limit) const {
         return integral(difference_.get(), difference_held_.get(), continued_difference_.get(), v,
-                        last, d, limit);
+                        last, d, limit, false);
     }
     /// (1/pi) times the integral of V(k) cos(k s), likewise.
     double strike(const double* v, int last, int d, double limit = no_limit) const {
         return integral(strike_.get(), strike_held_.get(), continued_strike_.get(), v, last, d,
-                        limit);
+                        limit, true);
     }
 
   private:
@@ -65,7 +71,7 @@ class StrikeWeights {
     // The continuation of the pair's ratio beyond the resolved wavenumbers, if it has one.
     bool continuation(const double* v, int last, int d, double limit, Continuation& c) const;
     double integral(const double* weights, const double* held, const double* continued,
-                    const double* v, int last, int d, double limit) const;
+                    const double* v, int last, int d, double limit, bool cosine) const;
     double sum(const double* weights, const double* held, const double* v, int last, int d) const;
 
     int n_ = 0, count_ = 0;
@@ -73,6 +79,9 @@ class StrikeWeights {
     std::vector<double> k_;
     // Per distance: the samples resolved (the first usable) and within the kernels' reach.
     sys::PageArray<int> usable_, reach_;
+    // Per distance: the first sample's share of the potential at s below the first wavenumber
+    // when its ratio is held there.
+    sys::PageArray<double> below_;
     // The weights of the usable samples, those that hold the ratio of each beyond it, and the
     // weights of the samples within reach for the continued ratio (count x n each).
     sys::PageArray<double> difference_, difference_held_, strike_, strike_held_;
@@ -118,7 +127,8 @@ auto point_source_resistivity(int nx, int nz, int column, int row, Sigma sigma) 
 ///                beyond k = 0.5 / node_spacing (node_spacing the mesh's node spacing at the
 ///                electrodes, in unit spacings), which the mesh does not resolve, are left out:
 ///                beyond them the ratio is continued towards the ground at the electrodes, or
-///                held without `resistivity` (fd::StrikeWeights).
+///                held without `resistivity`; the potential at s takes the low-wavenumber
+///                tail of the first two samples below the first wavenumber (fd::StrikeWeights).
 /// The pair distance is d = J - L unit spacings. The diagonal is not written.
 /// Returns 0, or 1 (tables untouched) when the work vectors cannot be had.
 /// `strike`, when given and prepared for these wavenumbers, s, node spacing and N - 1

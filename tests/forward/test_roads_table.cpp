@@ -566,7 +566,10 @@ Outcome run_case(const Road& road, const Ground& g, const Survey& s) {
 // the arrays with a second line (per cent; the spectral road refuses the latter), the apparent
 // chargeability (mV/V; the data file writes four decimals; spectral data have none) and the
 // remote-electrode potentials (per cent). The errors are those of 4 nodes a spacing (2 on the
-// default mesh) and are largest for the smallest arrays.
+// default mesh) and are largest for the smallest arrays. Over the conductive layer the
+// five-point offset pole-dipole's nearest data read 0.61 %, 0.19 % more than when the
+// potentials at a strike distance held the first sample's ratio below the first wavenumber,
+// which made them all some 0.15 % low.
 struct Bound {
     double in_line, second_line, ip, remote;
 };
@@ -578,7 +581,7 @@ struct BoundRow {
 };
 
 const BoundRow bounds[] = {{"FivePoint", "HalfSpace", {1.8, 1.2, 0.0005, 2.5}},
-                           {"FivePoint", "ConductiveOverResistive", {2.7, 0.62, 0.0005, 2.3}},
+                           {"FivePoint", "ConductiveOverResistive", {2.7, 0.64, 0.0005, 2.3}},
                            {"FivePoint", "ResistiveOverConductive", {2.5, 2.75, 0.0005, 4.1}},
                            {"FivePoint", "HalfSpaceDefaultMesh", {1.6, 0.92, 0.0005, 1.7}},
                            // The arrays with a second line: below the five-point formulation's
@@ -608,7 +611,7 @@ const BoundRow bounds[] = {{"FivePoint", "HalfSpace", {1.8, 1.2, 0.0005, 2.5}},
                            {"Sparse", "ResistiveOverConductive", {2.6, 2.6, 0.0005, 4.1}},
                            {"Sparse", "HalfSpaceDefaultMesh", {3.6, 1.2, 0.0005, 1.7}},
                            {"LinearIpFd", "HalfSpace", {1.8, 1.2, 0.0005, 2.5}},
-                           {"LinearIpFd", "ConductiveOverResistive", {2.7, 0.62, 0.14, 2.3}},
+                           {"LinearIpFd", "ConductiveOverResistive", {2.7, 0.64, 0.14, 2.3}},
                            {"LinearIpFd", "ResistiveOverConductive", {2.5, 2.75, 0.34, 4.1}},
                            {"LinearIpFd", "HalfSpaceDefaultMesh", {1.6, 0.92, 0.0005, 1.7}},
                            {"LinearIpFe", "HalfSpace", {2.0, 1.3, 0.0005, 2.4}},
