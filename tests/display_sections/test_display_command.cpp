@@ -586,7 +586,7 @@ std::pair<float, float> spectral_range(int f, bool inphase) {
 }
 
 // A calculated Cole-Cole half-space (m 0.1: the apparent chargeability 100 mV/V; at 1 Hz the
-// in-phase part 16.9 and the out-of-phase part 12.5 mV/V): each spectral page takes levels
+// in-phase component 16.9 and the out-of-phase one 12.5 mV/V): each spectral page takes levels
 // of its own values, not the chargeability's (102 to 181 mV/V, which showed each in one
 // colour), and says what it shows. Then the amplitude and phase at the second frequency
 // (phases 12.7, 21.3 and 17.7 mrad at 1, 10 and 100 Hz).
